@@ -1,0 +1,3 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+namespace vdm { class AnchorTable {}; }

@@ -1,0 +1,8 @@
+// SPDX-License-Identifier: MIT
+#include "app/inifile.h"
+
+namespace vdm {
+
+IniFile::IniFile(QString path) : m_path(std::move(path)) {}
+
+} // namespace vdm

@@ -1,0 +1,174 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "app/settings.h"
+#include "data/location.h"
+#include "dialogs/prompts.h"
+#include "map/mappainter.h"
+#include "map/viewport.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QPoint>
+#include <QWidget>
+
+#include <memory>
+
+class QAbstractButton;
+class QToolButton;
+
+namespace Ui {
+class TMainForm;
+}
+
+namespace vdm {
+
+class IniFile;
+class TddgHintWindow;
+class TFormAbout;
+class TFormOptions;
+class AnchorTable;
+
+/**
+ * The main window. It owns the locations and markers, the settings members, the settings
+ * file, the decoded map picture and the drawing objects. Its components come from
+ * resources/mainform.ui (reach them through ui() or by object name); the handlers keep
+ * the names of the events they serve. The view geometry lives in `View`, the settings
+ * members in `Config`; both keep the field names of the window.
+ *
+ * Construction decodes the map picture; an error there leaves the constructor (the
+ * program then ends without writing anything). The first show loads the databases
+ * (FormCreate), the destructor writes them back (FormDestroy).
+ */
+class TMainForm : public QWidget {
+    Q_OBJECT
+
+public:
+    using Location = vdm::Location;
+
+    /**
+     * `applicationDirectory` ends with "/": the settings file and the read-me files lie
+     * there. Map pictures and databases are looked up in the current working directory.
+     */
+    TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    /** Creates the about and options dialogs (after the window, as the program entry does). */
+    void createDialogs();
+
+    Ui::TMainForm& ui() const { return *m_ui; }
+    Prompts& prompts() const { return m_prompts; }
+    const QString& applicationDirectory() const { return m_appDir; }
+
+    // --- view geometry (viewport handlers: mainform_view.cpp) ---
+    QPoint MapToScreen(int x, int y) const { return View.MapToScreen(x, y); }
+    QPoint ScreenToMap(int px, int py) const { return View.ScreenToMap(px, py); }
+    bool LevelVisible(int level) const { return View.LevelVisible(level); }
+    void UpdateScrollRanges();
+    void UpdateMargins();
+    void ApplyWindowSizeLimit();
+    void SetTitleWithZoom();
+    void UpdateMarkerButtons();
+    /** Invalidates the whole map panel and paints it before returning. */
+    void RepaintMap();
+
+    // --- event handlers ---
+    void FormCreate();
+    void FormDestroy();
+    void ZoomButtonClick(QToolButton* sender);
+    void FormMouseWheel(Qt::KeyboardModifiers shift, int wheelDelta, bool* handled);
+    void FormKeyDown(int key, Qt::KeyboardModifiers shift);
+    void FormKeyUp(int key, Qt::KeyboardModifiers shift);
+    void ScrollBarHScroll();
+    void ScrollBarVScroll();
+    void GoButtonClick();
+    void CBLocKeyPress(char key);
+    void PanelMapResize();
+    void PanelMapPaint(); // the paint branch of the map panel
+
+    void ImageMapMouseDown(Qt::MouseButton button, Qt::MouseButtons buttons, int x, int y);
+    void ImageMapMouseUp(Qt::MouseButton button, int x, int y);
+    void ImageMapMouseMove(Qt::MouseButtons buttons, int x, int y);
+    void TimerTimer();
+    void ShowMapHint(const QByteArray& text, int x, int y);
+
+    void PanelMapClick();
+    void PanelMapDblClick();
+    void CBLocChange();
+    void SetStatus(QAbstractButton* sender);
+    void MemoNotesChange();
+    void MemoNotesKeyPress(char key);
+    void MarkerToolButtonClick(QToolButton* sender);
+
+    void ToolButtonShowClick(QToolButton* sender);
+    void OptionsToolButtonClick(QToolButton* sender);
+
+    // --- settings (mainform_settings.cpp) ---
+    void ReadSettings();        // construction step 7
+    void RestoreView();         // construction steps 13, 14 and the view restore
+    void WriteSettings();
+    void RestoreBandLayout();   // first show, when RestoreWindow is on
+    void ApplyStoredWindowState(); // first show, last step
+
+    /** Rebuilds the drawing objects from the settings members. */
+    void RecreateDrawingObjects();
+
+    // --- state (public so tests read it as a user's effect would) ---
+    Viewport View;
+    bool ShiftDown = false;
+    LocationList Locations;
+    LocationList Markers;
+    bool Dragging = false;
+    QPoint DragStart;
+    int HighlightIndex = -1;
+    bool HighlightPending = false;
+    QPoint LastMouse;
+    TddgHintWindow* HintWindow = nullptr;
+    bool HintShown = false;
+    int SelectedIndex = 0;
+    int EditedMarker = -1;
+    QByteArray HintText;
+    QByteArray LastHintName;
+    bool AddMarkerMode = false;
+    bool EditMarkerMode = false;
+    bool DeleteMarkerMode = false;
+    std::unique_ptr<IniFile> SettingsFile;
+    Settings Config;
+    bool CopyingToClipboard = false;
+    QImage MapBitmap;       // the decoded picture; MapInfo is its size and format
+    DrawingObjects Objects; // MapFont, brushes and pens
+    bool WindowStoredMaximized = false; // "State" read during construction
+    int StoredState = 0;
+
+    /** The databases this run loaded completely; only those may be written back. */
+    bool LocationsLoaded = false;
+    bool UserDataSafe = false;
+    bool MarkersSafe = false;
+
+    TFormAbout* FormAbout = nullptr;
+    TFormOptions* FormOptions = nullptr;
+
+    /** The last image the map panel showed (what the clipboard copy takes). */
+    const QImage& backBuffer() const { return m_backBuffer; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void setupComponents();
+    void connectHandlers();
+
+    Prompts& m_prompts;
+    QString m_appDir;
+    std::unique_ptr<Ui::TMainForm> m_ui;
+    std::unique_ptr<AnchorTable> m_anchors;
+    MapPainter m_painter;
+    QImage m_backBuffer;
+    bool m_firstShowDone = false;
+    bool m_destroyed = false;
+};
+
+} // namespace vdm

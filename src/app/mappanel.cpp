@@ -1,0 +1,2 @@
+// SPDX-License-Identifier: MIT
+#include "app/mappanel.h"

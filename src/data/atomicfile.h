@@ -1,0 +1,27 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+
+namespace vdm {
+
+/**
+ * Replaces a file's whole contents at once: the bytes go to a temporary file in the same
+ * directory, which is flushed, synced and then renamed over the old file. A failure at
+ * any step leaves the old file whole and throws "Unable to write to %s" with the full
+ * path. No half-written file exists at any moment.
+ */
+namespace AtomicFile {
+
+enum class Step { Create, Write, Flush, Sync, Rename };
+
+void write(const QString& path, const QByteArray& bytes);
+
+/** Test hook: when set, called before each step; returning false makes that step fail. */
+void setFaultInjector(std::function<bool(Step)> injector);
+
+} // namespace AtomicFile
+
+} // namespace vdm

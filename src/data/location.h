@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QByteArray>
+#include <cstdint>
+#include <vector>
+
+namespace vdm {
+
+/** Status of a location as the user records it; any other value counts as no status. */
+enum LocationStatus : std::int32_t { Unvisited = 1, Active = 2, Visited = 3 };
+
+/** Network of a route. Values 0 and 4 to 9 can be read but belong to no network. */
+enum RouteKind : std::uint8_t { Skarnel = 1, Ship = 2, MagesGuild = 3 };
+
+/** One route departing from a location: the index of its target in the locations list. */
+struct Route {
+    std::int32_t Target = 0;
+    std::uint8_t Kind = 0;
+    bool operator==(const Route&) const = default;
+};
+
+/**
+ * One location of the locations database, or one user marker (same layout: a marker's
+ * text is its Name, its Level is always 1). Texts are 8-bit code-page bytes exactly as
+ * stored in the files; they are decoded only where shown (see CodePage).
+ * Coordinates are map units: x to the right, y upwards.
+ */
+struct Location {
+    QByteArray Name;
+    std::int32_t Level = 0;
+    std::int32_t X = 0;
+    std::int32_t Y = 0;
+    std::vector<Route> Routes;  // empty: no routes
+    QByteArray Note;
+    std::int32_t Status = Unvisited;
+    bool operator==(const Location&) const = default;
+};
+
+using LocationList = std::vector<Location>;
+
+} // namespace vdm

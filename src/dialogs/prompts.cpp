@@ -1,0 +1,51 @@
+// SPDX-License-Identifier: MIT
+#include "dialogs/prompts.h"
+
+#include <QApplication>
+#include <QColorDialog>
+#include <QFontDialog>
+#include <QMessageBox>
+
+namespace vdm {
+
+QString errorBoxText(const QString& message)
+{
+    if (!message.isEmpty() && message.back() > QLatin1Char('.'))
+        return message + QLatin1Char('.');
+    return message;
+}
+
+void WidgetPrompts::showError(QWidget* parent, const QString& text)
+{
+    QMessageBox::critical(parent, QApplication::applicationDisplayName(), errorBoxText(text));
+}
+
+void WidgetPrompts::showMessage(QWidget* parent, const QString& caption, const QString& text, Icon icon)
+{
+    QMessageBox box(icon == Icon::Stop ? QMessageBox::Critical
+                    : icon == Icon::Warning ? QMessageBox::Warning
+                                            : QMessageBox::Information,
+                    caption, text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+bool WidgetPrompts::askYesNo(QWidget* parent, const QString& caption, const QString& text)
+{
+    return QMessageBox::warning(parent, caption, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+           == QMessageBox::Yes;
+}
+
+std::optional<QFont> WidgetPrompts::chooseFont(QWidget* parent, const QFont& initial)
+{
+    bool ok = false;
+    const QFont font = QFontDialog::getFont(&ok, initial, parent);
+    return ok ? std::optional<QFont>(font) : std::nullopt;
+}
+
+std::optional<QColor> WidgetPrompts::chooseColor(QWidget* parent, const QColor& initial)
+{
+    const QColor c = QColorDialog::getColor(initial, parent);
+    return c.isValid() ? std::optional<QColor>(c) : std::nullopt;
+}
+
+} // namespace vdm

@@ -1,0 +1,48 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QString>
+#include <optional>
+
+class QWidget;
+
+namespace vdm {
+
+/**
+ * Every message box and chooser the program shows goes through this interface, so tests
+ * replace it and no test ever blocks on a modal window. The application uses
+ * WidgetPrompts, which shows the real boxes and choosers.
+ */
+class Prompts {
+public:
+    enum class Icon { Stop, Warning, Information };
+
+    virtual ~Prompts() = default;
+    /** The error box: the text, a stop icon, OK, captioned with the application title. */
+    virtual void showError(QWidget* parent, const QString& text) = 0;
+    /** A plain message box with one OK button. */
+    virtual void showMessage(QWidget* parent, const QString& caption, const QString& text, Icon icon) = 0;
+    /** Yes/No question with a warning icon; true for Yes. */
+    virtual bool askYesNo(QWidget* parent, const QString& caption, const QString& text) = 0;
+    /** The font chooser; nullopt when cancelled. */
+    virtual std::optional<QFont> chooseFont(QWidget* parent, const QFont& initial) = 0;
+    /** The colour chooser; nullopt when cancelled. */
+    virtual std::optional<QColor> chooseColor(QWidget* parent, const QColor& initial) = 0;
+};
+
+/** The real boxes and choosers. */
+class WidgetPrompts : public Prompts {
+public:
+    void showError(QWidget* parent, const QString& text) override;
+    void showMessage(QWidget* parent, const QString& caption, const QString& text, Icon icon) override;
+    bool askYesNo(QWidget* parent, const QString& caption, const QString& text) override;
+    std::optional<QFont> chooseFont(QWidget* parent, const QFont& initial) override;
+    std::optional<QColor> chooseColor(QWidget* parent, const QColor& initial) override;
+};
+
+/** The error box's text: "." appended when the last character sorts above ".". */
+QString errorBoxText(const QString& message);
+
+} // namespace vdm

@@ -1,0 +1,73 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "app/settings.h"
+#include "data/location.h"
+#include "map/viewport.h"
+
+#include <QColor>
+#include <QFont>
+#include <QImage>
+
+#include <memory>
+
+namespace vdm {
+
+/** Converts a packed 0x00BBGGRR colour to a QColor, only where something is drawn. */
+QColor packedToColor(PackedColor c);
+PackedColor colorToPacked(const QColor& c);
+
+/**
+ * The drawing objects made from the settings: the caption font, the location brushes,
+ * the route and marker pens. Made once at start-up and again after the options dialog.
+ */
+struct DrawingObjects {
+    QFont MapFont;
+    QColor BrushVisited, BrushActive, BrushUnvisited, BrushBackground;
+    QColor PenSkarnels, PenShips, PenMagesGuild, PenMarker;
+
+    static DrawingObjects fromSettings(const Settings& s);
+};
+
+/**
+ * Everything one paint reads. HighlightIndex and HighlightPending are the only state a
+ * paint changes (the highlight bookkeeping of Go).
+ */
+struct MapScene {
+    const Viewport& view;
+    const QImage& picture; // the decoded map picture (MapBitmap), Format_RGB32
+    const LocationList& locations;
+    const LocationList& markers;
+    const Settings& settings;
+    const DrawingObjects& objects;
+    int& HighlightIndex;
+    bool& HighlightPending;
+};
+
+/**
+ * Paints the whole map panel into a back buffer of the panel's size: the picture
+ * resampled at scale f / MapScale (smooth or pixel mode), location frames and captions,
+ * markers, then routes over everything. Whatever it caches to go faster (index tables,
+ * shrunken copies of the picture) it owns and keeps between paints.
+ */
+class MapPainter {
+public:
+    MapPainter();
+    ~MapPainter();
+    MapPainter(const MapPainter&) = delete;
+    MapPainter& operator=(const MapPainter&) = delete;
+
+    /** Paints into `backBuffer`, which must be view.Panel sized and Format_RGB32. */
+    void paint(QImage& backBuffer, const MapScene& scene);
+    /** Convenience: a fresh back buffer of the panel's size. */
+    QImage paint(const MapScene& scene);
+
+    /** Drops caches that depend on the picture (call when the picture changes). */
+    void invalidateCaches();
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+} // namespace vdm

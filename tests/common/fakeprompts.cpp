@@ -1,0 +1,36 @@
+// SPDX-License-Identifier: MIT
+#include "common/fakeprompts.h"
+
+namespace vdm::test {
+
+bool FakePrompts::askYesNo(QWidget*, const QString& caption, const QString& text)
+{
+    questions << caption + QLatin1Char('|') + text;
+    if (answers.empty())
+        return false;
+    const bool a = answers.front();
+    answers.pop_front();
+    return a;
+}
+
+std::optional<QFont> FakePrompts::chooseFont(QWidget*, const QFont& initial)
+{
+    fontPresets << initial;
+    if (fonts.empty())
+        return std::nullopt;
+    auto f = fonts.front();
+    fonts.pop_front();
+    return f;
+}
+
+std::optional<QColor> FakePrompts::chooseColor(QWidget*, const QColor& initial)
+{
+    colorPresets << initial;
+    if (colors.empty())
+        return std::nullopt;
+    auto c = colors.front();
+    colors.pop_front();
+    return c;
+}
+
+} // namespace vdm::test

@@ -1,0 +1,33 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "dialogs/prompts.h"
+
+#include <QStringList>
+#include <deque>
+
+namespace vdm::test {
+
+/** Records every box instead of showing it; answers questions and choosers from queues. */
+class FakePrompts : public Prompts {
+public:
+    void showError(QWidget*, const QString& text) override { errors << text; }
+    void showMessage(QWidget*, const QString& caption, const QString& text, Icon) override
+    {
+        messages << caption + QLatin1Char('|') + text;
+    }
+    bool askYesNo(QWidget*, const QString& caption, const QString& text) override;
+    std::optional<QFont> chooseFont(QWidget*, const QFont& initial) override;
+    std::optional<QColor> chooseColor(QWidget*, const QColor& initial) override;
+
+    QStringList errors;
+    QStringList messages;
+    QStringList questions;
+    std::deque<bool> answers;                 // default: No
+    std::deque<std::optional<QFont>> fonts;   // default: cancelled
+    std::deque<std::optional<QColor>> colors; // default: cancelled
+    QList<QFont> fontPresets;
+    QList<QColor> colorPresets;
+};
+
+} // namespace vdm::test

@@ -1,0 +1,58 @@
+// SPDX-License-Identifier: MIT
+#include "common/testutils.h"
+
+#include <QDir>
+#include <QFile>
+#include <stdexcept>
+
+namespace vdm::test {
+
+QString fixturePath(const QString& relative)
+{
+    return QStringLiteral(VDM_FIXTURES_DIR "/") + relative;
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        throw std::runtime_error("cannot read " + path.toStdString());
+    return f.readAll();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
+        throw std::runtime_error("cannot write " + path.toStdString());
+}
+
+ScopedCurrentDir::ScopedCurrentDir(const QString& dir) : m_old(QDir::currentPath())
+{
+    QDir::setCurrent(dir);
+}
+
+ScopedCurrentDir::~ScopedCurrentDir()
+{
+    QDir::setCurrent(m_old);
+}
+
+int differingPixels(const QImage& a, const QImage& b, int tolerance)
+{
+    if (a.size() != b.size())
+        return a.width() * a.height() + 1;
+    const QImage x = a.convertToFormat(QImage::Format_RGB32);
+    const QImage y = b.convertToFormat(QImage::Format_RGB32);
+    int count = 0;
+    for (int j = 0; j < x.height(); ++j) {
+        const auto* p = reinterpret_cast<const QRgb*>(x.constScanLine(j));
+        const auto* q = reinterpret_cast<const QRgb*>(y.constScanLine(j));
+        for (int i = 0; i < x.width(); ++i)
+            if (qAbs(qRed(p[i]) - qRed(q[i])) > tolerance || qAbs(qGreen(p[i]) - qGreen(q[i])) > tolerance
+                || qAbs(qBlue(p[i]) - qBlue(q[i])) > tolerance)
+                ++count;
+    }
+    return count;
+}
+
+} // namespace vdm::test

@@ -1,0 +1,29 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+#include <QTemporaryDir>
+
+namespace vdm::test {
+
+/** A fixture file under tests/fixtures (fixed at configure time, not cwd-relative). */
+QString fixturePath(const QString& relative);
+QByteArray readFile(const QString& path);
+void writeFile(const QString& path, const QByteArray& bytes);
+
+/** Switches the current directory for the lifetime of the object (worlds are cwd-based). */
+class ScopedCurrentDir {
+public:
+    explicit ScopedCurrentDir(const QString& dir);
+    ~ScopedCurrentDir();
+
+private:
+    QString m_old;
+};
+
+/** Count of pixels whose colour differs by more than `tolerance` in any channel. */
+int differingPixels(const QImage& a, const QImage& b, int tolerance = 0);
+
+} // namespace vdm::test

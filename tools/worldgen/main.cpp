@@ -1,0 +1,7 @@
+// SPDX-License-Identifier: MIT
+#include "worldgen/worldgen.h"
+
+int main()
+{
+    return 2;
+}
