@@ -1,0 +1,47 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "data/linereader.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+namespace vdm {
+
+/**
+ * Opening and reading the database files, and the one line rule that several of them
+ * share. Paths are taken as given (bare names resolve against the current directory);
+ * error texts carry the absolute path.
+ */
+
+/**
+ * True when `path` names an existing regular file, or a symbolic link to one. A
+ * directory, a dangling link or a device of that name is not a database: the caller
+ * treats it as missing rather than failing later on reading it.
+ */
+bool databaseExists(const QString& path);
+
+/**
+ * The whole file's bytes. Throws "Cannot open file <absolute path>" when it cannot be
+ * opened or read to its end (no permission, a directory, an I/O error), so a database
+ * is never taken as shorter than it is.
+ */
+QByteArray readDatabaseFile(const QString& path);
+
+/**
+ * The value of a labelled line: the characters after the first `labelWidth` ones, up to
+ * but not including the line's last character, which the classic readers take for the
+ * line end, even on a piece of a long line cut at 254 characters. The last line of
+ * the data that has no line end at all keeps its last character: cutting it would take
+ * the final digit off a number.
+ */
+QByteArrayView labelledValue(const LineReader::Line& line, qsizetype labelWidth);
+
+/** True when the read found nothing at all: the data ended before this line. */
+inline bool isPastEnd(const LineReader::Line& line)
+{
+    return line.metEnd && line.text.isEmpty();
+}
+
+} // namespace vdm

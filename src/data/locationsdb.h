@@ -1,0 +1,23 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "data/location.h"
+
+#include <QByteArray>
+
+namespace vdm {
+
+/**
+ * Reader of the locations database "vdmain.gdb": records of eight lines, each started
+ * by a header line containing "loc"; the name, the level and the position "X,Y" sit
+ * after six-character labels on lines 1, 4 and 7. Lines are read in the classic pieces
+ * of at most 254 characters. Positions are map units.
+ *
+ * Appends the records to `out` in file order, so a record's index in `out` is its
+ * identity. A conversion error throws vdm::Error "'%s' is not a valid integer value"
+ * and leaves the records read before it in `out`. A record cut short by the end of
+ * the data is dropped.
+ */
+void readLocations(const QByteArray& bytes, LocationList& out);
+
+} // namespace vdm

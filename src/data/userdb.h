@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "data/location.h"
+
+#include <QByteArray>
+
+namespace vdm {
+
+/**
+ * Reader and writer of the user database "user.gdb": one block of five lines per
+ * location, in the order of the locations list, holding its status and note:
+ *
+ *     loc
+ *        nm = <name>
+ *        status = <digit>
+ *        note = <note>
+ *     end
+ *
+ * Blocks apply by position; the name line is never compared. Lines are read whole, so
+ * notes of any length (the editor allows 255 characters) survive a round trip.
+ */
+
+/**
+ * Sets Status and Note of `locations` from the blocks, in order. Only the 13th
+ * character of a status line counts; a status line shorter than that or whose 13th
+ * character is not a digit throws the conversion error, leaving the blocks before it
+ * applied. With more blocks than locations, every location gets its block and the
+ * first extra block throws "List index out of bounds (%d)".
+ */
+void readUserData(const QByteArray& bytes, LocationList& locations);
+
+/**
+ * The file's bytes, CR LF line ends, one block for every location. Line breaks inside
+ * a name or note are written as blanks so a block always stays five lines; a status
+ * that is not a single digit (it counts as no status anyway) is written as 0, so the
+ * file always reads back.
+ */
+QByteArray writeUserData(const LocationList& locations);
+
+} // namespace vdm
