@@ -1,8 +1,262 @@
 // SPDX-License-Identifier: MIT
 #include "app/inifile.h"
 
+#include "data/atomicfile.h"
+#include "data/codepage.h"
+#include "data/errors.h"
+#include "data/linereader.h"
+#include "data/textconv.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <vector>
+
 namespace vdm {
+namespace {
+
+enum class LineKind { Other, Section, Key };
+
+/** One line of the file, seen through the private-profile rules. */
+struct IniLine {
+    QByteArray text; // without its line end
+    LineKind kind = LineKind::Other;
+    QByteArrayView name;  // section or key name, trimmed
+    QByteArrayView value; // key value, trimmed
+};
+
+void classify(IniLine& line)
+{
+    const QByteArrayView t = Trim(line.text);
+    if (t.isEmpty() || t.front() == ';')
+        return;
+    if (t.front() == '[') {
+        const QByteArrayView inner = t.sliced(1);
+        const qsizetype close = inner.lastIndexOf(']');
+        line.kind = LineKind::Section;
+        line.name = Trim(close < 0 ? inner : inner.first(close));
+        return;
+    }
+    const qsizetype eq = t.indexOf('=');
+    if (eq < 0)
+        return;
+    const QByteArrayView name = Trim(t.first(eq));
+    if (name.isEmpty())
+        return;
+    line.kind = LineKind::Key;
+    line.name = name;
+    line.value = Trim(t.sliced(eq + 1));
+}
+
+std::vector<IniLine> splitLines(const QByteArray& data)
+{
+    std::vector<IniLine> lines;
+    LineReader reader(data, LineReader::NoLimit);
+    while (!reader.atEnd()) {
+        LineReader::Line l = reader.read();
+        if (l.metEnd && l.text.isEmpty())
+            break;
+        IniLine line;
+        line.text = LineReader::chomp(l.text).toByteArray();
+        // The views point into `text`, whose buffer does not move with the vector.
+        classify(line);
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+/** Code-page bytes compare 1:1 with characters, so the length check is exact. */
+bool sameName(QByteArrayView bytes, const QString& name)
+{
+    return bytes.size() == name.size() && CodePage::decode(bytes).compare(name, Qt::CaseInsensitive) == 0;
+}
+
+/** A value must stay on its own line: line ends and NUL would start or hide lines. */
+QByteArray encodeOneLine(const QString& text)
+{
+    QByteArray bytes = CodePage::encode(text);
+    for (char& c : bytes)
+        if (c == '\r' || c == '\n' || c == '\0')
+            c = ' ';
+    return bytes;
+}
+
+QString absolutePath(const QString& path)
+{
+    return QFileInfo(path).absoluteFilePath();
+}
+
+bool parseHex(QByteArrayView digits, int* out)
+{
+    quint64 v = 0;
+    for (const char c : digits) {
+        int d;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
+        else
+            return false;
+        v = v * 16 + quint64(d);
+        if (v > 0xFFFFFFFFull)
+            return false;
+    }
+    // Eight hex digits fill the 32 bits: 0xFFFFFFFF is -1, as colours were always stored.
+    *out = static_cast<int>(static_cast<quint32>(v));
+    return true;
+}
+
+} // namespace
 
 IniFile::IniFile(QString path) : m_path(std::move(path)) {}
+
+std::optional<QByteArray> IniFile::load() const
+{
+    QFile file(m_path);
+    if (!file.exists())
+        return QByteArray();
+    if (!file.open(QIODevice::ReadOnly) || file.size() > MaxFileSize)
+        return std::nullopt;
+    // Read one byte past the limit so a file that grew after the size check is caught too.
+    QByteArray data = file.read(MaxFileSize + 1);
+    if (data.size() > MaxFileSize || file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    return data;
+}
+
+std::optional<QByteArray> IniFile::findValue(const QString& section, const QString& key) const
+{
+    const std::optional<QByteArray> data = load();
+    if (!data)
+        return std::nullopt;
+    bool inSection = false;
+    for (const IniLine& line : splitLines(*data)) {
+        if (line.kind == LineKind::Section)
+            inSection = sameName(line.name, section);
+        else if (inSection && line.kind == LineKind::Key && sameName(line.name, key))
+            return line.value.toByteArray();
+    }
+    return std::nullopt;
+}
+
+QString IniFile::ReadString(const QString& section, const QString& key, const QString& defaultValue) const
+{
+    const std::optional<QByteArray> found = findValue(section, key);
+    if (!found)
+        return defaultValue.left(MaxStringLength);
+    QByteArrayView v = *found;
+    // One pair of matching quotes around a value is not part of it.
+    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+        v = v.sliced(1, v.size() - 2);
+    return CodePage::decode(v.first(qMin(v.size(), MaxStringLength)));
+}
+
+int IniFile::ReadInteger(const QString& section, const QString& key, int defaultValue) const
+{
+    const QString text = ReadString(section, key, QString());
+    const QByteArray bytes = CodePage::encode(text);
+    int value = 0;
+    if (bytes.size() > 2 && bytes[0] == '0' && (bytes[1] == 'x' || bytes[1] == 'X'))
+        return parseHex(QByteArrayView(bytes).sliced(2), &value) ? value : defaultValue;
+    std::int32_t dec = 0;
+    return tryStrToInt(bytes, &dec) ? dec : defaultValue;
+}
+
+bool IniFile::ReadBool(const QString& section, const QString& key, bool defaultValue) const
+{
+    return ReadInteger(section, key, defaultValue ? 1 : 0) != 0;
+}
+
+void IniFile::writeValue(const QString& section, const QString& key, const QByteArray& value)
+{
+    const std::optional<QByteArray> data = load();
+    if (!data)
+        throwUnableToWrite(absolutePath(m_path));
+
+    std::vector<IniLine> lines = splitLines(*data);
+    const QByteArray sectionBytes = encodeOneLine(section);
+    const QByteArray keyBytes = encodeOneLine(key);
+
+    bool inSection = false;
+    qsizetype insertAfter = -1; // last key line (or the header) of the first matching section
+    bool firstSectionDone = false;
+    qsizetype replaceAt = -1;
+    for (qsizetype i = 0; i < qsizetype(lines.size()); ++i) {
+        const IniLine& line = lines[size_t(i)];
+        if (line.kind == LineKind::Section) {
+            if (inSection)
+                firstSectionDone = true;
+            inSection = sameName(line.name, section);
+            if (inSection && !firstSectionDone && insertAfter < 0)
+                insertAfter = i;
+        } else if (inSection && line.kind == LineKind::Key) {
+            if (sameName(line.name, key)) {
+                replaceAt = i;
+                break;
+            }
+            if (!firstSectionDone)
+                insertAfter = i;
+        }
+    }
+
+    QByteArray out;
+    out.reserve(data->size() + sectionBytes.size() + keyBytes.size() + value.size() + 16);
+    auto appendLine = [&out](QByteArrayView text) {
+        out.append(text);
+        out.append("\r\n", 2);
+    };
+    const QByteArray keyLine = keyBytes + '=' + value;
+    for (qsizetype i = 0; i < qsizetype(lines.size()); ++i) {
+        const IniLine& line = lines[size_t(i)];
+        if (i == replaceAt)
+            appendLine(line.name.toByteArray() + '=' + value); // the key keeps its own spelling
+        else
+            appendLine(line.text);
+        if (replaceAt < 0 && i == insertAfter)
+            appendLine(keyLine);
+    }
+    if (replaceAt < 0 && insertAfter < 0) {
+        appendLine('[' + sectionBytes + ']');
+        appendLine(keyLine);
+    }
+    AtomicFile::write(m_path, out);
+}
+
+void IniFile::WriteString(const QString& section, const QString& key, const QString& value)
+{
+    writeValue(section, key, encodeOneLine(value));
+}
+
+void IniFile::WriteInteger(const QString& section, const QString& key, int value)
+{
+    writeValue(section, key, IntToStr(value));
+}
+
+void IniFile::WriteBool(const QString& section, const QString& key, bool value)
+{
+    writeValue(section, key, value ? QByteArray("1") : QByteArray("0"));
+}
+
+void IniFile::UpdateFile()
+{
+    // Every write already synced its file and directory; this re-checks that what is on
+    // disk now is durable, and reports a file that has become unusable since.
+    const QByteArray native = QFile::encodeName(absolutePath(m_path));
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (!QFileInfo::exists(m_path))
+            return; // nothing was written, nothing to flush
+        throwUnableToWrite(absolutePath(m_path));
+    }
+    const bool synced = ::fsync(fd) == 0;
+    ::close(fd);
+    if (!synced)
+        throwUnableToWrite(absolutePath(m_path));
+}
 
 } // namespace vdm

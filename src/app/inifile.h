@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+
+#include <optional>
 
 namespace vdm {
 
@@ -12,9 +15,18 @@ namespace vdm {
  * the file; every other line is kept. Lines end with CR LF; text is in the code page.
  * Reads and writes act on the file itself, no copy is held between calls. Every write
  * replaces the file atomically; a failed write throws "Unable to write to %s".
+ *
+ * The object holds only the path. A file larger than MaxFileSize, or one that exists
+ * but cannot be read, is never parsed: reads give their defaults and writes refuse with
+ * the error rather than replace contents they could not see.
  */
 class IniFile {
 public:
+    /** Far beyond any settings file; keeps the work of one call bounded on a hostile file. */
+    static constexpr qint64 MaxFileSize = 4 * 1024 * 1024;
+    /** Longest string a read returns, in characters. */
+    static constexpr qsizetype MaxStringLength = 2047;
+
     explicit IniFile(QString path);
 
     const QString& fileName() const { return m_path; }
@@ -26,6 +38,7 @@ public:
     /** An integer: 0 is false, any other integer true; anything else gives the default. */
     bool ReadBool(const QString& section, const QString& key, bool defaultValue) const;
 
+    /** CR, LF and NUL in the value become blanks, so a value can never add lines. */
     void WriteString(const QString& section, const QString& key, const QString& value);
     void WriteInteger(const QString& section, const QString& key, int value);
     void WriteBool(const QString& section, const QString& key, bool value);
@@ -34,6 +47,12 @@ public:
     void UpdateFile();
 
 private:
+    /** The file's bytes; empty when it does not exist; nullopt when it cannot be used. */
+    std::optional<QByteArray> load() const;
+    /** The trimmed value bytes of the key, or nullopt when the key is absent. */
+    std::optional<QByteArray> findValue(const QString& section, const QString& key) const;
+    void writeValue(const QString& section, const QString& key, const QByteArray& value);
+
     QString m_path;
 };
 
