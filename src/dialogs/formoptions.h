@@ -1,0 +1,79 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "app/settings.h"
+#include "data/location.h"
+#include "dialogs/platform.h"
+#include "dialogs/prompts.h"
+
+#include <QDialog>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+class QAbstractButton;
+
+namespace Ui {
+class TFormOptions;
+}
+
+namespace vdm {
+
+/**
+ * The modal options dialog. It edits the main window's settings members (which it
+ * references, never owns) in its own controls and writes them back on Ok; the two
+ * database buttons change the main window's locations at once. Its controls come from
+ * resources/formoptions.ui; positions are dialog client pixels. One object lives for
+ * the whole run and reloads its controls from the settings on every showing.
+ */
+class TFormOptions : public QDialog {
+    Q_OBJECT
+
+public:
+    /** What the dialog asks of its owner; an empty hook is skipped. */
+    struct Hooks {
+        std::function<void()> repaintMap;
+        std::function<void()> saveUserData;
+        std::function<void()> applyWindowSizeLimit;
+        std::function<void()> clearWindowSizeLimit;
+    };
+
+    /** `extendedGraphics` is the platform's answer; tests pass false to see the fallback. */
+    TFormOptions(Settings& settings, LocationList& locations, Prompts& prompts, Hooks hooks,
+                 QWidget* parent, bool extendedGraphics = ExtendedGraphicsSupported());
+    ~TFormOptions() override;
+
+    /** Translucent hints and smooth map stretching are available; decided at construction. */
+    bool ExtendedGraphics() const { return m_extendedGraphics; }
+
+    void FormShow();
+    void SelectFont(QAbstractButton* sender);
+    void SelectColor(QAbstractButton* sender);
+    void SetTrans();
+    void CBAntiClick();
+    void DataClick(QAbstractButton* sender);
+    /** Copies the controls into the settings; throws the conversion error at a bad field. */
+    void ButtonOkClick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    static constexpr int ColorCount = 7;
+
+    template<class Handler>
+    void guarded(Handler&& handler);
+    void setSwatch(int row, PackedColor color);
+
+    Settings& m_settings;
+    LocationList& m_locations;
+    Prompts& m_prompts;
+    Hooks m_hooks;
+    std::unique_ptr<Ui::TFormOptions> m_ui;
+    bool m_extendedGraphics;
+    // The edited colours exactly as they will be stored; each swatch shows its RGB part.
+    std::array<PackedColor, ColorCount> m_colors{};
+};
+
+} // namespace vdm
