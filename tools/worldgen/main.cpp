@@ -1,7 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include "worldgen/worldgen.h"
 
-int main()
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <cstdio>
+
+int main(int argc, char** argv)
 {
-    return 2;
+    QCoreApplication app(argc, argv);
+    vdm::worldgen::Options o;
+    o.seed = argc > 2 ? std::stoull(argv[2]) : 1;
+    QElapsedTimer t; t.start();
+    vdm::worldgen::generate(QString::fromLocal8Bit(argv[1]), o);
+    std::printf("%lld ms\n", t.elapsed());
+    return 0;
 }
