@@ -1,7 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include "map/mappainter.h"
 
+#include "data/codepage.h"
+#include "map/resampler.h"
+
+#include <QFontMetrics>
+#include <QHash>
 #include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <vector>
 
 namespace vdm {
 
@@ -20,6 +30,7 @@ DrawingObjects DrawingObjects::fromSettings(const Settings& s)
     DrawingObjects o;
     o.MapFont.setFamily(s.MapFontName);
     o.MapFont.setPixelSize(qMax(1, s.MapFontSize));
+    o.MapFont.setStyleStrategy(QFont::PreferAntialias);
     o.BrushVisited = packedToColor(s.ColorVisited);
     o.BrushActive = packedToColor(s.ColorActive);
     o.BrushUnvisited = packedToColor(s.ColorUnvisited);
@@ -31,21 +42,353 @@ DrawingObjects DrawingObjects::fromSettings(const Settings& s)
     return o;
 }
 
-struct MapPainter::Private {};
+namespace {
+
+using Pixel = std::uint32_t;
+
+Pixel pixelOf(const QColor& c)
+{
+    return 0xFF000000u | c.rgb();
+}
+
+/** The first `limit` characters and "...", or the whole text when it fits (limit 0: no limit). */
+QByteArray cutCaption(const QByteArray& text, int limit)
+{
+    if (limit <= 0 || text.size() <= limit)
+        return text;
+    return text.left(limit) + "...";
+}
+
+long long floorDiv(long long a, long long b)
+{
+    const long long q = a / b;
+    return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
+}
+
+/** A raster view of the back buffer that clips every write to the panel. */
+class Canvas {
+public:
+    explicit Canvas(QImage& img) : m_bits(img.bits()), m_bpl(img.bytesPerLine()), m_w(img.width()), m_h(img.height()) {}
+    int width() const { return m_w; }
+    int height() const { return m_h; }
+    Pixel* row(int y) const { return reinterpret_cast<Pixel*>(m_bits + y * m_bpl); }
+
+    void put(long long x, long long y, Pixel c) const
+    {
+        if (x >= 0 && x < m_w && y >= 0 && y < m_h)
+            row(int(y))[x] = c;
+    }
+
+    /** A one-pixel border inside the rectangle [x, x + w) x [y, y + h). */
+    void frame(int x, int y, int w, int h, Pixel c) const
+    {
+        for (int i = 0; i < w; ++i) {
+            put(x + i, y, c);
+            put(x + i, y + h - 1, c);
+        }
+        for (int j = 1; j < h - 1; ++j) {
+            put(x, y + j, c);
+            put(x + w - 1, y + j, c);
+        }
+    }
+
+    /**
+     * A line from a towards b with b itself left out, one pixel per step of the major
+     * axis; a width of 2 adds the neighbour below (x-major) or to the right (y-major).
+     * Only the steps that can land inside the panel are walked, so a line thousands of
+     * pixels long at a high zoom costs no more than the panel is wide.
+     */
+    void line(QPoint a, QPoint b, Pixel c, int width) const
+    {
+        const long long dx = (long long)b.x() - a.x(), dy = (long long)b.y() - a.y();
+        if (dx == 0 && dy == 0)
+            return;
+        if (std::max(a.x(), b.x()) + width < 0 || std::min(a.x(), b.x()) - width >= m_w
+            || std::max(a.y(), b.y()) + width < 0 || std::min(a.y(), b.y()) - width >= m_h)
+            return;
+        const bool xMajor = std::llabs(dx) >= std::llabs(dy);
+        const long long n = xMajor ? std::llabs(dx) : std::llabs(dy);
+        const long long minor = xMajor ? dy : dx;
+        const long long origin = xMajor ? a.x() : a.y();
+        const long long originMinor = xMajor ? a.y() : a.x();
+        const int step = (xMajor ? dx : dy) > 0 ? 1 : -1;
+        const long long extent = xMajor ? m_w : m_h;
+        long long kLo = 0, kHi = n;
+        if (step > 0) {
+            kLo = std::max(kLo, -origin);
+            kHi = std::min(kHi, extent - origin);
+        } else {
+            kLo = std::max(kLo, origin - extent + 1);
+            kHi = std::min(kHi, origin + 1);
+        }
+        for (long long k = kLo; k < kHi; ++k) {
+            const long long major = origin + k * step;
+            const long long m = originMinor + floorDiv(2 * k * minor + n, 2 * n);
+            for (int w = 0; w < width; ++w) {
+                if (xMajor)
+                    put(major, m + w, c);
+                else
+                    put(m + w, major, c);
+            }
+        }
+    }
+
+    /** Blends an 8-bit coverage mask in colour c with its top-left at (x, y). */
+    void blend(const QImage& mask, int x, int y, Pixel c) const
+    {
+        const int x0 = std::max(0, x), x1 = std::min(m_w, x + mask.width());
+        const int y0 = std::max(0, y), y1 = std::min(m_h, y + mask.height());
+        const Pixel rb = c & 0xFF00FFu, g = c & 0x00FF00u;
+        for (int j = y0; j < y1; ++j) {
+            const uchar* m = mask.constScanLine(j - y) + (x0 - x);
+            Pixel* out = row(j) + x0;
+            for (int i = 0; i < x1 - x0; ++i) {
+                const Pixel a = m[i];
+                if (a == 0)
+                    continue;
+                if (a == 255) {
+                    out[i] = c;
+                    continue;
+                }
+                const Pixel w = a + (a >> 7); // 0..256
+                const Pixel d = out[i];
+                const Pixel orb = (((d & 0xFF00FFu) * (256 - w) + rb * w) >> 8) & 0xFF00FFu;
+                const Pixel og = (((d & 0x00FF00u) * (256 - w) + g * w) >> 8) & 0x00FF00u;
+                out[i] = 0xFF000000u | orb | og;
+            }
+        }
+    }
+
+private:
+    uchar* m_bits;
+    qsizetype m_bpl;
+    int m_w, m_h;
+};
+
+} // namespace
+
+struct MapPainter::Private {
+    /** An area-averaged copy of the whole picture at one shrinking level's scale. */
+    struct LevelCopy {
+        QSize size;
+        QImage image;
+    };
+    /** A caption rendered once as coverage, placed relative to the caption's top-left. */
+    struct Caption {
+        QImage mask; // Format_Alpha8
+        QPoint offset;
+    };
+
+    qint64 pictureKey = 0;
+    std::vector<LevelCopy> levels;
+
+    QString fontKey;
+    QFont font;
+    int ascent = 0, lineHeight = 0, maxCharWidth = 1;
+    QHash<QByteArray, Caption> captions;
+    qint64 captionBytes = 0;
+
+    const QImage& levelCopy(const QImage& picture, QSize size)
+    {
+        if (picture.cacheKey() != pictureKey) {
+            levels.clear();
+            pictureKey = picture.cacheKey();
+        }
+        for (const LevelCopy& l : levels)
+            if (l.size == size)
+                return l.image;
+        levels.push_back({size, Resampler::scaled(picture, size)});
+        return levels.back().image;
+    }
+
+    void useFont(const QFont& f)
+    {
+        const QString key = f.key();
+        if (key == fontKey)
+            return;
+        fontKey = key;
+        font = f;
+        captions.clear();
+        captionBytes = 0;
+        const QFontMetrics fm(font);
+        ascent = fm.ascent();
+        lineHeight = fm.height();
+        maxCharWidth = std::max(1, fm.maxWidth());
+    }
+
+    const Caption& caption(const QByteArray& text)
+    {
+        auto it = captions.constFind(text);
+        if (it != captions.constEnd())
+            return *it;
+        if (captions.size() >= 8192) { // names are few; anything beyond is churn, start over
+            captions.clear();
+            captionBytes = 0;
+        }
+        const QString s = CodePage::decode(text);
+        const QFontMetrics fm(font);
+        const QRect ink = fm.boundingRect(s);
+        // Room for the ink on every side of the advance box: some glyphs overhang it.
+        const int left = std::min(0, ink.left()) - 1;
+        const int right = std::max(fm.horizontalAdvance(s), ink.right() + 1) + 1;
+        const int top = std::min(-fm.ascent(), ink.top()) - 1;
+        const int bottom = std::max(fm.descent(), ink.bottom() + 1) + 1;
+        QImage img(std::max(1, right - left), std::max(1, bottom - top), QImage::Format_ARGB32_Premultiplied);
+        img.fill(Qt::transparent);
+        {
+            QPainter p(&img);
+            p.setRenderHint(QPainter::TextAntialiasing, true);
+            p.setFont(font);
+            p.setPen(Qt::white);
+            p.drawText(QPoint(-left, -top), s);
+        }
+        Caption c{img.convertToFormat(QImage::Format_Alpha8), QPoint(left, ascent + top)};
+        captionBytes += c.mask.sizeInBytes();
+        return *captions.insert(text, std::move(c));
+    }
+
+    /** Caption top-left at `at` (its baseline one ascent lower); skipped when it cannot show. */
+    void drawCaption(const Canvas& canvas, const QByteArray& name, int limit, QPoint at, Pixel colour)
+    {
+        if (name.isEmpty())
+            return;
+        // Cheap bounds first, so far-off captions never touch the cache.
+        const long long chars = (limit > 0 && name.size() > limit) ? limit + 3 : name.size();
+        if ((long long)at.y() - 2 >= canvas.height() || (long long)at.y() + lineHeight + 2 < 0
+            || (long long)at.x() - 2 >= canvas.width() || (long long)at.x() + (chars + 1) * maxCharWidth + 2 < 0)
+            return;
+        const Caption& c = caption(cutCaption(name, limit));
+        canvas.blend(c.mask, at.x() + c.offset.x(), at.y() + c.offset.y(), colour);
+    }
+};
 
 MapPainter::MapPainter() : d(std::make_unique<Private>()) {}
 MapPainter::~MapPainter() = default;
 
 void MapPainter::paint(QImage& backBuffer, const MapScene& scene)
 {
-    // Interim: the picture only, at the view's scale (the full painter replaces this).
-    backBuffer.fill(scene.objects.BrushBackground);
-    QPainter p(&backBuffer);
     const Viewport& v = scene.view;
-    const qreal k = v.factor() / qreal(v.MapScale);
-    p.translate(v.MarginX - v.LastScrollX, v.MarginY - v.LastScrollY);
-    p.scale(k, k);
-    p.drawImage(0, 0, scene.picture);
+    const Settings& st = scene.settings;
+    const DrawingObjects& o = scene.objects;
+    if (backBuffer.size() != v.Panel || backBuffer.format() != QImage::Format_RGB32)
+        backBuffer = QImage(v.Panel, QImage::Format_RGB32);
+    if (!backBuffer.isNull())
+        backBuffer.fill(pixelOf(o.BrushBackground));
+    const Canvas canvas(backBuffer);
+    const int W = canvas.width(), H = canvas.height();
+
+    // The picture at scale f / s, its bitmap pixel (sx, sy) at the panel point (MarginX, MarginY).
+    const QImage& pic = scene.picture;
+    if (!pic.isNull() && W > 0 && H > 0) {
+        const long double f = v.factor();
+        const long double s = v.MapScale;
+        const int PW = pic.width(), PH = pic.height();
+        const int sx = truncToInt(v.LastScrollX / f * s);
+        const int sy = truncToInt(v.LastScrollY / f * s);
+        const int sw = truncToInt((W - 330) / f * s + PW / f);
+        const int sh = truncToInt((H - 380) / f * s + PH / f);
+        QRect to;
+        QRectF from;
+        if (v.MapCoversPanel) {
+            to = QRect(0, 0, W, H);
+            from = QRectF(sx, sy, sw, sh);
+        } else {
+            to = QRect(v.MarginX, v.MarginY, truncToInt(PW * f / s), truncToInt(PH * f / s));
+            from = (sw < PW && sh < PH) ? QRectF(sx, sy, sw, sh) : QRectF(sx, sy, PW, PH);
+        }
+        const bool smooth = st.MapAA && v.ZoomIndex >= st.ZoomLevelAA;
+        const double k = double(f / s);
+        if (smooth && k < 1.0 && PW > 1 && PH > 1) {
+            // Shrinking smoothly: a copy averaged once over every source pixel, then a
+            // one-to-one copy per paint instead of averaging the whole view each time.
+            const QSize size(std::max(1, int(std::lround(PW * k))), std::max(1, int(std::lround(PH * k))));
+            const QImage& copy = d->levelCopy(pic, size);
+            const double cx = double(size.width()) / PW, cy = double(size.height()) / PH;
+            const QRectF inCopy(from.x() * cx, from.y() * cy, from.width() * cx, from.height() * cy);
+            const bool oneToOne = to.width() > 0 && to.height() > 0
+                && std::abs(inCopy.width() / to.width() - 1.0) < 0.01
+                && std::abs(inCopy.height() / to.height() - 1.0) < 0.01;
+            Resampler::draw(backBuffer, to, copy, inCopy, oneToOne ? Resampler::Mode::Pixel : Resampler::Mode::Smooth);
+        } else {
+            Resampler::draw(backBuffer, to, pic, from, smooth ? Resampler::Mode::Smooth : Resampler::Mode::Pixel);
+        }
+    }
+
+    d->useFont(o.MapFont);
+
+    // Locations. Every location is visited, even off-panel ones: the highlight bookkeeping
+    // depends on reaching the one after the highlighted location.
+    const LocationList& locs = scene.locations;
+    const bool anyRoutes = st.ShowSkarnels || st.ShowShips || st.ShowMagesGuild;
+    std::vector<QPoint> panelPoints;
+    if (anyRoutes)
+        panelPoints.resize(locs.size());
+    Pixel textColour = 0xFF000000u; // a fresh drawing context writes black
+    for (size_t i = 0; i < locs.size(); ++i) {
+        const Location& L = locs[i];
+        if (anyRoutes)
+            panelPoints[i] = v.mapToPanel(L.X, L.Y);
+        if (scene.HighlightPending) {
+            scene.HighlightIndex = -1;
+            scene.HighlightPending = false;
+        }
+        bool toggle = false;
+        const QColor* colour = nullptr;
+        switch (L.Status) {
+        case Unvisited:
+            toggle = st.ShowUnvisited;
+            colour = &o.BrushUnvisited;
+            break;
+        case Active:
+            toggle = st.ShowActive;
+            colour = &o.BrushActive;
+            break;
+        case Visited:
+            toggle = st.ShowVisited;
+            colour = &o.BrushVisited;
+            break;
+        default:
+            break;
+        }
+        const bool highlighted = qsizetype(i) == scene.HighlightIndex;
+        if (highlighted)
+            scene.HighlightPending = true;
+        if (!v.LevelVisible(L.Level) || !(toggle || highlighted))
+            continue;
+        const QPoint q = anyRoutes ? panelPoints[i] : v.mapToPanel(L.X, L.Y);
+        if (colour) {
+            textColour = pixelOf(*colour);
+            canvas.frame(q.x() - 3, q.y() - 3, 6, 6, textColour);
+        }
+        if (st.ShowText)
+            d->drawCaption(canvas, L.Name, st.TextLength, QPoint(q.x() + 4, q.y() + 1), textColour);
+    }
+
+    // Markers: hollow diamonds, not filtered by the status toggles.
+    const Pixel marker = pixelOf(o.PenMarker);
+    for (const Location& M : scene.markers) {
+        if (!v.LevelVisible(M.Level))
+            continue;
+        const QPoint q = v.mapToPanel(M.X, M.Y);
+        const QPoint corners[5] = {{q.x() - 4, q.y()}, {q.x(), q.y() + 4}, {q.x() + 4, q.y()}, {q.x(), q.y() - 4}, {q.x() - 4, q.y()}};
+        for (int c = 0; c < 4; ++c)
+            canvas.line(corners[c], corners[c + 1], marker, 1);
+        if (st.ShowText)
+            d->drawCaption(canvas, M.Name, st.MarkerLength, QPoint(q.x() + 3, q.y() + 3), marker);
+    }
+
+    // Routes over everything; a connection listed both ways is simply drawn twice.
+    if (anyRoutes) {
+        const Pixel pens[4] = {0, pixelOf(o.PenSkarnels), pixelOf(o.PenShips), pixelOf(o.PenMagesGuild)};
+        const bool shown[4] = {false, st.ShowSkarnels, st.ShowShips, st.ShowMagesGuild};
+        for (size_t i = 0; i < locs.size(); ++i) {
+            for (const Route& r : locs[i].Routes) {
+                if (r.Kind > 3 || !shown[r.Kind] || r.Target < 0 || size_t(r.Target) >= locs.size())
+                    continue;
+                canvas.line(panelPoints[i], panelPoints[size_t(r.Target)], pens[r.Kind], 2);
+            }
+        }
+    }
 }
 
 QImage MapPainter::paint(const MapScene& scene)
@@ -55,6 +398,21 @@ QImage MapPainter::paint(const MapScene& scene)
     return img;
 }
 
-void MapPainter::invalidateCaches() {}
+void MapPainter::invalidateCaches()
+{
+    d->levels.clear();
+    d->pictureKey = 0;
+    d->captions.clear();
+    d->captionBytes = 0;
+    d->fontKey.clear();
+}
+
+qint64 MapPainter::cacheBytes() const
+{
+    qint64 total = d->captionBytes;
+    for (const Private::LevelCopy& l : d->levels)
+        total += l.image.sizeInBytes();
+    return total;
+}
 
 } // namespace vdm

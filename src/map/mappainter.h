@@ -45,10 +45,13 @@ struct MapScene {
 };
 
 /**
- * Paints the whole map panel into a back buffer of the panel's size: the picture
- * resampled at scale f / MapScale (smooth or pixel mode), location frames and captions,
- * markers, then routes over everything. Whatever it caches to go faster (index tables,
- * shrunken copies of the picture) it owns and keeps between paints.
+ * Paints the whole map panel into a back buffer of the panel's size, in panel pixels: the
+ * picture resampled at scale f / MapScale (smooth or pixel mode), location frames and
+ * captions, markers, then routes over everything. Overlay positions come only from the
+ * viewport's conversions. Whatever it caches to go faster (shrunken copies of the picture,
+ * caption masks) it owns, makes lazily and keeps between paints; the picture itself is
+ * the caller's. A caption cache follows the font it was made with and a picture cache the
+ * picture's QImage::cacheKey, so changed inputs never show stale pixels.
  */
 class MapPainter {
 public:
@@ -64,6 +67,11 @@ public:
 
     /** Drops caches that depend on the picture (call when the picture changes). */
     void invalidateCaches();
+    /**
+     * Bytes held by the caches: the area-averaged copies of the picture, one per shrinking
+     * level used in smooth mode, and the pre-rendered caption masks.
+     */
+    qint64 cacheBytes() const;
 
 private:
     struct Private;

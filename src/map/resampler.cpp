@@ -1,0 +1,300 @@
+// SPDX-License-Identifier: MIT
+#include "map/resampler.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace vdm::Resampler {
+
+namespace {
+
+// Filter weights are fixed point: the taps of one destination pixel sum to WeightOne.
+constexpr int WeightBits = 14;
+constexpr int WeightOne = 1 << WeightBits;
+
+/** Which destination pixels of one axis are drawn, and where each reads the source. */
+struct Axis {
+    int d0 = 0, d1 = 0; // destination range [d0, d1) that is drawn
+    // Pixel mode and the bilinear fast path: one or two source indices and a 0..256 weight.
+    std::vector<int> i0, i1, w8;
+    // Smooth mode, general taps: first source index, tap count, offset into weights.
+    std::vector<int> start, count, offset, weights;
+    int maxCount = 1;
+    bool enlarging = true; // no destination pixel covers more than one source pixel
+    int size() const { return d1 - d0; }
+};
+
+Axis buildAxis(long long toPos, long long toLen, int dstLen, double fromPos, double fromLen, int srcLen, Mode mode)
+{
+    Axis a;
+    if (toLen <= 0 || fromLen <= 0 || srcLen <= 0 || dstLen <= 0)
+        return a;
+    const double r = fromLen / double(toLen);
+    a.enlarging = r <= 1.0;
+    const int lo = int(std::clamp<long long>(toPos, 0, dstLen));
+    const int hi = int(std::clamp<long long>(toPos + toLen, 0, dstLen));
+    // A destination pixel is drawn when its centre maps inside the source; the mapping is
+    // monotone, so the drawn pixels form one run.
+    auto centre = [&](int x) { return fromPos + (double(x - toPos) + 0.5) * r; };
+    int d0 = lo;
+    while (d0 < hi && centre(d0) < 0.0)
+        ++d0;
+    int d1 = d0;
+    while (d1 < hi && centre(d1) < double(srcLen))
+        ++d1;
+    a.d0 = d0;
+    a.d1 = d1;
+    const int n = d1 - d0;
+    if (n <= 0)
+        return a;
+
+    if (mode == Mode::Pixel) {
+        a.i0.resize(n);
+        for (int k = 0; k < n; ++k)
+            a.i0[k] = std::clamp(int(std::floor(centre(d0 + k))), 0, srcLen - 1);
+        return a;
+    }
+
+    if (a.enlarging) {
+        a.i0.resize(n);
+        a.i1.resize(n);
+        a.w8.resize(n);
+        for (int k = 0; k < n; ++k) {
+            const double v = centre(d0 + k) - 0.5;
+            int i = int(std::floor(v));
+            int w = int(std::lround((v - i) * 256.0));
+            if (i < 0) {
+                i = 0;
+                w = 0;
+            } else if (i >= srcLen - 1) {
+                i = srcLen - 1;
+                w = 0;
+            }
+            if (w == 256) {
+                ++i;
+                w = 0;
+            }
+            a.i0[k] = i;
+            a.i1[k] = std::min(i + 1, srcLen - 1);
+            a.w8[k] = w;
+        }
+    }
+
+    // General taps: the covered interval when shrinking, the two bilinear neighbours otherwise.
+    a.start.resize(n);
+    a.count.resize(n);
+    a.offset.resize(n);
+    a.weights.reserve(size_t(n) * (a.enlarging ? 2 : size_t(std::ceil(r)) + 1));
+    std::vector<double> w;
+    for (int k = 0; k < n; ++k) {
+        w.clear();
+        int first = 0;
+        if (a.enlarging) {
+            first = a.i0[k];
+            w.push_back(256 - a.w8[k]);
+            if (a.w8[k] > 0)
+                w.push_back(a.w8[k]);
+        } else {
+            const double begin = fromPos + double(d0 + k - toPos) * r;
+            const double lo = std::max(0.0, begin);
+            const double hi = std::min(double(srcLen), begin + r);
+            first = int(std::floor(lo));
+            const int last = std::max(first, int(std::ceil(hi)) - 1);
+            for (int i = first; i <= last; ++i)
+                w.push_back(std::max(0.0, std::min(hi, double(i + 1)) - std::max(lo, double(i))));
+        }
+        double total = 0;
+        for (double x : w)
+            total += x;
+        a.start[k] = first;
+        a.count[k] = int(w.size());
+        a.offset[k] = int(a.weights.size());
+        a.maxCount = std::max(a.maxCount, int(w.size()));
+        int sum = 0, biggest = 0;
+        for (size_t i = 0; i < w.size(); ++i) {
+            const int q = total > 0 ? int(std::lround(w[i] / total * WeightOne)) : (i == 0 ? WeightOne : 0);
+            a.weights.push_back(q);
+            sum += q;
+            if (q > a.weights[a.offset[k] + biggest])
+                biggest = int(i);
+        }
+        a.weights[a.offset[k] + biggest] += WeightOne - sum; // exact unit sum: flat areas stay flat
+    }
+    return a;
+}
+
+inline std::uint32_t lerp(std::uint32_t a, std::uint32_t b, std::uint32_t w)
+{
+    const std::uint32_t iw = 256 - w;
+    const std::uint32_t rb = (((a & 0xFF00FFu) * iw + (b & 0xFF00FFu) * w) >> 8) & 0xFF00FFu;
+    const std::uint32_t ag = (((a >> 8) & 0xFF00FFu) * iw + ((b >> 8) & 0xFF00FFu) * w) & 0xFF00FF00u;
+    return rb | ag;
+}
+
+struct Target {
+    uchar* bits;
+    qsizetype bpl;
+    std::uint32_t* row(int y) const { return reinterpret_cast<std::uint32_t*>(bits + y * bpl); }
+};
+
+struct Source {
+    const uchar* bits;
+    qsizetype bpl;
+    const std::uint32_t* row(int y) const { return reinterpret_cast<const std::uint32_t*>(bits + y * bpl); }
+};
+
+void drawPixel(const Target& t, const Source& s, const Axis& h, const Axis& v)
+{
+    const int n = h.size();
+    const int* __restrict idx = h.i0.data();
+    bool contiguous = true;
+    for (int k = 1; k < n && contiguous; ++k)
+        contiguous = idx[k] == idx[k - 1] + 1;
+    int prevSource = -1;
+    std::uint32_t* prevRow = nullptr;
+    for (int y = v.d0; y < v.d1; ++y) {
+        const int sy = v.i0[y - v.d0];
+        std::uint32_t* __restrict out = t.row(y) + h.d0;
+        if (sy == prevSource) {
+            std::memcpy(out, prevRow, size_t(n) * 4); // a repeated source row
+        } else {
+            const std::uint32_t* __restrict in = s.row(sy);
+            if (contiguous) {
+                std::memcpy(out, in + idx[0], size_t(n) * 4);
+            } else {
+                for (int k = 0; k < n; ++k)
+                    out[k] = in[idx[k]];
+            }
+        }
+        prevSource = sy;
+        prevRow = out;
+    }
+}
+
+void drawBilinear(const Target& t, const Source& s, const Axis& h, const Axis& v)
+{
+    const int n = h.size();
+    // Two horizontally interpolated source rows, tagged by their source row: consecutive
+    // destination rows mostly share them.
+    std::vector<std::uint32_t> ring(size_t(n) * 2);
+    int tags[2] = {-1, -1};
+    const int* __restrict i0 = h.i0.data();
+    const int* __restrict i1 = h.i1.data();
+    const int* __restrict w8 = h.w8.data();
+    auto row = [&](int sy) -> const std::uint32_t* {
+        const int slot = sy & 1;
+        std::uint32_t* __restrict r = ring.data() + size_t(slot) * n;
+        if (tags[slot] != sy) {
+            const std::uint32_t* __restrict in = s.row(sy);
+            for (int k = 0; k < n; ++k)
+                r[k] = w8[k] ? lerp(in[i0[k]], in[i1[k]], std::uint32_t(w8[k])) : in[i0[k]];
+            tags[slot] = sy;
+        }
+        return r;
+    };
+    for (int y = v.d0; y < v.d1; ++y) {
+        const int k = y - v.d0;
+        const std::uint32_t* __restrict a = row(v.i0[k]);
+        std::uint32_t* __restrict out = t.row(y) + h.d0;
+        const std::uint32_t w = std::uint32_t(v.w8[k]);
+        if (w == 0) {
+            std::memcpy(out, a, size_t(n) * 4);
+            continue;
+        }
+        const std::uint32_t* __restrict b = row(v.i1[k]);
+        for (int x = 0; x < n; ++x)
+            out[x] = lerp(a[x], b[x], w);
+    }
+}
+
+void drawGeneral(const Target& t, const Source& s, const Axis& h, const Axis& v)
+{
+    const int n = h.size();
+    // Horizontally filtered source rows in 8.8 fixed point, three channels each; a ring
+    // as deep as the most taps of one destination row, since taps only move forward.
+    const int depth = v.maxCount;
+    std::vector<std::uint16_t> ring(size_t(n) * 3 * depth);
+    std::vector<int> tags(depth, -1);
+    std::vector<std::uint32_t> acc(size_t(n) * 3);
+    auto row = [&](int sy) -> const std::uint16_t* {
+        const int slot = sy % depth;
+        std::uint16_t* __restrict r = ring.data() + size_t(slot) * n * 3;
+        if (tags[slot] != sy) {
+            const std::uint32_t* __restrict in = s.row(sy);
+            for (int k = 0; k < n; ++k) {
+                const int* __restrict w = h.weights.data() + h.offset[k];
+                const std::uint32_t* __restrict p = in + h.start[k];
+                std::uint32_t c0 = 0, c1 = 0, c2 = 0;
+                for (int j = 0, m = h.count[k]; j < m; ++j) {
+                    const std::uint32_t px = p[j];
+                    const std::uint32_t wj = std::uint32_t(w[j]);
+                    c0 += (px & 0xFF) * wj;
+                    c1 += ((px >> 8) & 0xFF) * wj;
+                    c2 += ((px >> 16) & 0xFF) * wj;
+                }
+                constexpr int down = WeightBits - 8;
+                r[k * 3] = std::uint16_t((c0 + (1 << (down - 1))) >> down);
+                r[k * 3 + 1] = std::uint16_t((c1 + (1 << (down - 1))) >> down);
+                r[k * 3 + 2] = std::uint16_t((c2 + (1 << (down - 1))) >> down);
+            }
+            tags[slot] = sy;
+        }
+        return r;
+    };
+    for (int y = v.d0; y < v.d1; ++y) {
+        const int k = y - v.d0;
+        std::fill(acc.begin(), acc.end(), 0u);
+        std::uint32_t* __restrict sum = acc.data();
+        for (int j = 0; j < v.count[k]; ++j) {
+            const std::uint16_t* __restrict r = row(v.start[k] + j);
+            const std::uint32_t w = std::uint32_t(v.weights[v.offset[k] + j]);
+            for (int i = 0; i < n * 3; ++i)
+                sum[i] += r[i] * w;
+        }
+        std::uint32_t* __restrict out = t.row(y) + h.d0;
+        constexpr int down = WeightBits + 8;
+        constexpr std::uint32_t half = 1u << (down - 1);
+        for (int x = 0; x < n; ++x) {
+            const std::uint32_t c0 = (sum[x * 3] + half) >> down;
+            const std::uint32_t c1 = (sum[x * 3 + 1] + half) >> down;
+            const std::uint32_t c2 = (sum[x * 3 + 2] + half) >> down;
+            out[x] = 0xFF000000u | (c2 << 16) | (c1 << 8) | c0;
+        }
+    }
+}
+
+} // namespace
+
+void draw(QImage& dst, const QRect& to, const QImage& src, const QRectF& from, Mode mode)
+{
+    if (dst.isNull() || src.isNull())
+        return;
+    Q_ASSERT(dst.format() == QImage::Format_RGB32 && src.format() == QImage::Format_RGB32);
+    const Axis h = buildAxis(to.x(), to.width(), dst.width(), from.x(), from.width(), src.width(), mode);
+    const Axis v = buildAxis(to.y(), to.height(), dst.height(), from.y(), from.height(), src.height(), mode);
+    if (h.size() <= 0 || v.size() <= 0)
+        return;
+    const Target t{dst.bits(), dst.bytesPerLine()};
+    const Source s{src.constBits(), src.bytesPerLine()};
+    if (mode == Mode::Pixel)
+        drawPixel(t, s, h, v);
+    else if (h.enlarging && v.enlarging)
+        drawBilinear(t, s, h, v);
+    else
+        drawGeneral(t, s, h, v);
+}
+
+QImage scaled(const QImage& src, QSize size)
+{
+    QImage out(size, QImage::Format_RGB32);
+    if (out.isNull())
+        return out;
+    out.fill(0xFF000000u);
+    draw(out, QRect(QPoint(0, 0), size), src, QRectF(0, 0, src.width(), src.height()), Mode::Smooth);
+    return out;
+}
+
+} // namespace vdm::Resampler

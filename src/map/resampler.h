@@ -1,0 +1,34 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QImage>
+#include <QRect>
+#include <QRectF>
+#include <QSize>
+
+namespace vdm {
+
+/**
+ * Scales a rectangle of one 32-bit picture onto a rectangle of another, in two modes:
+ * Pixel drops or repeats whole source pixels (nearest, per-axis index tables); Smooth
+ * averages the covered area when shrinking (every source pixel contributes, weighted by
+ * how much of it a destination pixel covers) and interpolates bilinearly when enlarging.
+ *
+ * Coordinates: `from` is in source pixels and may be fractional or reach beyond the
+ * source; `to` is in destination pixels and may reach beyond the destination. Output is
+ * clipped to the destination, and a destination pixel whose centre maps outside the
+ * source keeps its colour (the source beyond its edges contributes nothing).
+ * Both images are Format_RGB32; the functions own nothing beyond their call.
+ */
+namespace Resampler {
+
+enum class Mode { Pixel, Smooth };
+
+void draw(QImage& dst, const QRect& to, const QImage& src, const QRectF& from, Mode mode);
+
+/** An area-averaged (or, for a larger size, bilinear) copy of the whole picture. */
+QImage scaled(const QImage& src, QSize size);
+
+} // namespace Resampler
+
+} // namespace vdm
