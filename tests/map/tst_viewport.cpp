@@ -1,0 +1,199 @@
+// SPDX-License-Identifier: MIT
+#include "map/viewport.h"
+
+#include <QString>
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdint>
+#include <cstring>
+
+namespace vdm {
+namespace {
+
+Viewport viewAt(int zoomIndex, int mapScale = 10, QSize panel = {330, 380})
+{
+    Viewport v;
+    v.ZoomIndex = zoomIndex;
+    v.MapScale = mapScale;
+    v.Picture = mapScale == 10 ? QSize(3300, 3800) : QSize(660, 760);
+    v.Panel = panel;
+    return v;
+}
+
+TEST(ViewportTest, ZoomTableHoldsTheSingleFactors)
+{
+    const float expected[] = {1.0f, 2.0f, 2.5f, 3.3333333f, 5.0f, 10.0f, 20.0f, 30.0f};
+    for (int i = 0; i < Viewport::LevelCount; ++i)
+        EXPECT_EQ(Viewport::factorOf(i), expected[i]) << i;
+    std::uint32_t bits = 0;
+    const float third = Viewport::factorOf(3);
+    std::memcpy(&bits, &third, sizeof bits);
+    EXPECT_EQ(bits, 0x40555555u);
+}
+
+TEST(ViewportTest, ScaleConstantsAreRoundedToSingle)
+{
+    EXPECT_EQ(double(Viewport::kx(10)), 0.010999999940395355);
+    EXPECT_EQ(double(Viewport::ky(10)), 0.010857142508029938);
+    EXPECT_EQ(double(Viewport::kx(2)), 0.002199999988079071);
+    EXPECT_EQ(double(Viewport::ky(2)), 0.0021714286413043737);
+}
+
+TEST(ViewportTest, TopLeftCornerIsThePictureOriginEverywhere)
+{
+    for (const int scale : {10, 2})
+        for (int z = 0; z < Viewport::LevelCount; ++z)
+            EXPECT_EQ(viewAt(z, scale).MapToScreen(-125000, 220000), QPoint(0, 0)) << "scale " << scale << " level " << z;
+}
+
+TEST(ViewportTest, MapToScreenPlacesKnownPoints)
+{
+    const struct {
+        int zoom, x, y;
+        QPoint expected;
+    } cases[] = {
+        // The single-precision kx makes the right edge fall one pixel short.
+        {0, 175000, -130000, {329, 380}},
+        {1, 175000, -130000, {659, 760}},
+        {3, 175000, -130000, {1099, 1266}},
+        {5, 175000, -130000, {3299, 3800}},
+        {7, 175000, -130000, {9899, 11400}},
+        {0, 0, 0, {137, 238}},
+        {5, 0, 0, {1374, 2388}},
+        {7, 0, 0, {4124, 7165}},
+    };
+    for (const int scale : {10, 2})
+        for (const auto& c : cases)
+            EXPECT_EQ(viewAt(c.zoom, scale).MapToScreen(c.x, c.y), c.expected)
+                << "scale " << scale << " level " << c.zoom << " (" << c.x << ", " << c.y << ")";
+}
+
+TEST(ViewportTest, ScreenToMapDependsOnThePictureScale)
+{
+    const struct {
+        int zoom, scale, px, py;
+        QPoint expected;
+    } cases[] = {
+        {0, 10, 0, 0, {-125000, 220000}},
+        {0, 2, 0, 0, {-125000, 219999}},
+        {5, 10, 1650, 1900, {25000, 45000}},
+        {5, 2, 1650, 1900, {25000, 44999}},
+        {4, 10, 1650, 1900, {175000, -130000}},
+        {7, 10, 1650, 1900, {-75000, 161666}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(viewAt(c.zoom, c.scale).ScreenToMap(c.px, c.py), c.expected)
+            << "scale " << c.scale << " level " << c.zoom << " (" << c.px << ", " << c.py << ")";
+}
+
+TEST(ViewportTest, HostileCoordinatesSaturateInsteadOfOverflowing)
+{
+    const Viewport v = viewAt(7);
+    const QPoint far = v.MapToScreen(INT_MAX, INT_MIN);
+    EXPECT_GT(far.x(), 0);
+    EXPECT_GT(far.y(), 0);
+    const QPoint back = v.ScreenToMap(INT_MIN, INT_MAX);
+    EXPECT_LT(back.x(), 0);
+    EXPECT_LT(back.y(), 0);
+    EXPECT_EQ(truncToInt(1e30L), INT_MAX);
+    EXPECT_EQ(truncToInt(-1e30L), INT_MIN);
+    EXPECT_EQ(truncToInt(-2.9L), -2);
+}
+
+TEST(ViewportTest, LevelVisibleShowsMoreDetailAsTheZoomGrows)
+{
+    // Highest detail level shown per zoom index; INT_MAX means every level.
+    const int highest[Viewport::LevelCount] = {0, 1, 1, 1, 2, 3, 4, INT_MAX};
+    for (int z = 0; z < Viewport::LevelCount; ++z) {
+        const Viewport v = viewAt(z);
+        for (const int level : {INT_MIN, -5, -1, 0, 1, 2, 3, 4, 5, 6, 100, INT_MAX}) {
+            // Level 0 shows only level 0: negative levels stay hidden there.
+            const bool expected = z == 0 ? level == 0 : level <= highest[z];
+            EXPECT_EQ(v.LevelVisible(level), expected) << "zoom " << z << " level " << level;
+        }
+    }
+}
+
+TEST(ViewportTest, ScrollRangesAndMarginsFollowPictureAndPanel)
+{
+    const struct {
+        int zoom;
+        QSize panel;
+        QPoint ranges;
+        int marginX, marginY;
+        bool covers;
+    } cases[] = {
+        {0, {330, 380}, {0, 0}, 0, 0, false}, // the design size: picture fills the panel exactly
+        {0, {500, 600}, {-170, -220}, 85, 110, false},
+        {1, {330, 380}, {330, 380}, 0, 0, true},
+        {1, {1000, 1000}, {-340, -240}, 170, 120, false},
+        {2, {1000, 1000}, {-175, -50}, 87, 25, false}, // 87.5 truncates
+        {2, {800, 1000}, {25, -50}, 0, 25, false},     // covers one direction only
+        {3, {330, 380}, {769, 886}, 0, 0, true},       // the single 3.3333333 stays below 1100
+        {3, {1000, 1000}, {99, 266}, 0, 0, true},
+        {5, {330, 380}, {2970, 3420}, 0, 0, true},
+        {7, {330, 380}, {9570, 11020}, 0, 0, true},
+    };
+    for (const int scale : {10, 2})
+        for (const auto& c : cases) {
+            Viewport v = viewAt(c.zoom, scale, c.panel);
+            v.MarginX = v.MarginY = 99; // stale values must be replaced
+            EXPECT_EQ(v.scrollRanges(), c.ranges) << "scale " << scale << " level " << c.zoom;
+            v.UpdateMargins();
+            EXPECT_EQ(v.MarginX, c.marginX) << "scale " << scale << " level " << c.zoom;
+            EXPECT_EQ(v.MarginY, c.marginY) << "scale " << scale << " level " << c.zoom;
+            EXPECT_EQ(v.MapCoversPanel, c.covers) << "scale " << scale << " level " << c.zoom;
+        }
+}
+
+TEST(ViewportTest, PanelAndPictureConversionsUseScrollAndMargins)
+{
+    Viewport v = viewAt(0, 10, {500, 600});
+    v.UpdateMargins();
+    EXPECT_EQ(v.mapToPanel(-125000, 220000), QPoint(85, 110));
+    EXPECT_EQ(v.panelToPicture({85, 110}), QPoint(0, 0));
+
+    v = viewAt(5);
+    v.LastScrollX = 1000;
+    v.LastScrollY = 2000;
+    EXPECT_EQ(v.mapToPanel(0, 0), QPoint(374, 388));
+    EXPECT_EQ(v.panelToPicture({374, 388}), QPoint(1374, 2388));
+}
+
+TEST(ViewportTest, SizeLimitPerLevel)
+{
+    const QSize expected[Viewport::LevelCount] = {{378, 644},   {708, 1024},  {873, 1214},  {1147, 1530},
+                                                  {1698, 2164}, {3348, 4064}, {6648, 7864}, {9948, 11664}};
+    for (int z = 0; z < Viewport::LevelCount; ++z)
+        EXPECT_EQ(Viewport::sizeLimit(z), expected[z]) << z;
+}
+
+TEST(ViewportTest, TitleCarriesTheTruncatedPercent)
+{
+    const int percent[Viewport::LevelCount] = {10, 20, 25, 33, 50, 100, 200, 300};
+    for (int z = 0; z < Viewport::LevelCount; ++z) {
+        EXPECT_EQ(viewAt(z).zoomPercent(), percent[z]);
+        EXPECT_EQ(titleWithZoom(z), QStringLiteral("Veldamar Interactive Map (Zoom %1%)").arg(percent[z]));
+    }
+    EXPECT_EQ(titleWithZoom(3), QStringLiteral("Veldamar Interactive Map (Zoom 33%)"));
+}
+
+TEST(ViewportTest, GoTargetIndexPerDetailLevel)
+{
+    const struct {
+        int level, target;
+    } cases[] = {{INT_MIN, 7}, {-1, 7}, {0, 2}, {1, 2}, {2, 4}, {3, 5}, {4, 6}, {5, 7}, {6, 7}, {INT_MAX, 7}};
+    for (const auto& c : cases)
+        EXPECT_EQ(Viewport::goTargetIndex(c.level), c.target) << c.level;
+}
+
+TEST(ViewportTest, GoTargetShowsTheLocation)
+{
+    // Centring at the target level must leave the location visible there.
+    for (int level = -2; level <= 8; ++level)
+        EXPECT_TRUE(viewAt(Viewport::goTargetIndex(level)).LevelVisible(level)) << level;
+}
+
+} // namespace
+} // namespace vdm
