@@ -173,8 +173,12 @@ void TFormOptions::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     // A window restored by the window manager is no new showing.
-    if (!event->spontaneous())
-        guarded([this] { FormShow(); });
+    if (event->spontaneous())
+        return;
+    guarded([this] { FormShow(); });
+    // Closing moves the focus on from Ok, often to Cancel, which would then take Enter at
+    // the next showing; starting on the pages keeps Ok the default button.
+    m_ui->PageControlMain->setFocus();
 }
 
 void TFormOptions::setSwatch(int row, PackedColor color)
