@@ -1,0 +1,147 @@
+// SPDX-License-Identifier: MIT
+#include "map/resampler.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+using namespace vdm;
+using Resampler::Mode;
+
+namespace {
+
+QImage checkerboard(int w, int h)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            img.setPixel(x, y, ((x + y) & 1) ? 0xFFFFFFFFu : 0xFF000000u);
+    return img;
+}
+
+/** Every pixel a different colour, so a copied pixel tells where it came from. */
+QImage coded(int w, int h)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            img.setPixel(x, y, qRgb(x & 0xFF, y & 0xFF, ((x >> 8) & 0xF) | ((y >> 8) << 4)));
+    return img;
+}
+
+QImage blank(int w, int h, QRgb c = 0xFF102030u)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    img.fill(c);
+    return img;
+}
+
+} // namespace
+
+TEST(Resampler, PixelModeRepeatsAndDropsSourcePixels)
+{
+    const QImage src = coded(40, 30);
+    struct Case {
+        QSize out;
+        int num, den; // destination pixel i reads source pixel floor((i + 0.5) * num / den)
+    };
+    for (const Case& c : {Case{{40, 30}, 1, 1}, Case{{120, 90}, 1, 3}, Case{{20, 15}, 2, 1}, Case{{4, 3}, 10, 1}}) {
+        QImage dst = blank(c.out.width(), c.out.height());
+        Resampler::draw(dst, QRect(QPoint(), c.out), src, QRectF(0, 0, 40, 30), Mode::Pixel);
+        for (int y = 0; y < c.out.height(); ++y)
+            for (int x = 0; x < c.out.width(); ++x)
+                ASSERT_EQ(dst.pixel(x, y), src.pixel((2 * x + 1) * c.num / (2 * c.den), (2 * y + 1) * c.num / (2 * c.den)))
+                    << c.out.width() << " at " << x << "," << y;
+    }
+}
+
+TEST(Resampler, CheckerboardHalvedIsGreySmoothAndPureInPixelMode)
+{
+    const QImage src = checkerboard(64, 48);
+    QImage smooth = blank(32, 24), pixel = blank(32, 24);
+    Resampler::draw(smooth, QRect(0, 0, 32, 24), src, QRectF(0, 0, 64, 48), Mode::Smooth);
+    Resampler::draw(pixel, QRect(0, 0, 32, 24), src, QRectF(0, 0, 64, 48), Mode::Pixel);
+    for (int y = 0; y < 24; ++y)
+        for (int x = 0; x < 32; ++x) {
+            const QRgb s = smooth.pixel(x, y);
+            EXPECT_NEAR(qRed(s), 128, 1);
+            EXPECT_EQ(qRed(s), qGreen(s));
+            EXPECT_EQ(qRed(s), qBlue(s));
+            const QRgb p = pixel.pixel(x, y);
+            EXPECT_TRUE(p == 0xFFFFFFFFu || p == 0xFF000000u);
+        }
+}
+
+TEST(Resampler, ShrinkingAveragesEverySourcePixel)
+{
+    // One white pixel anywhere in a 10x10 block must show in the block's average.
+    for (int pos = 0; pos < 100; pos += 7) {
+        QImage src = blank(100, 100, 0xFF000000u);
+        src.setPixel(30 + pos % 10, 50 + pos / 10, 0xFFFFFFFFu);
+        QImage dst = blank(10, 10, 0xFF000000u);
+        Resampler::draw(dst, QRect(0, 0, 10, 10), src, QRectF(0, 0, 100, 100), Mode::Smooth);
+        EXPECT_NEAR(qRed(dst.pixel(3, 5)), 255 / 100.0, 1) << pos;
+        EXPECT_EQ(qRed(dst.pixel(4, 5)), 0);
+    }
+}
+
+TEST(Resampler, FlatAreasStayFlatAtOddRatios)
+{
+    const QImage src = blank(3300, 37, 0xFF7F3C11u);
+    for (int w : {1099, 1100, 825, 333, 7}) {
+        QImage dst = blank(w, 11, 0xFF000000u);
+        Resampler::draw(dst, QRect(0, 0, w, 11), src, QRectF(0, 0, 3300, 37), Mode::Smooth);
+        for (int x = 0; x < w; ++x)
+            ASSERT_EQ(dst.pixel(x, 5), 0xFF7F3C11u) << w << " at " << x;
+    }
+    QImage big = blank(97, 61, 0xFF000000u);
+    Resampler::draw(big, QRect(0, 0, 97, 61), blank(10, 7, 0xFF7F3C11u), QRectF(0, 0, 10, 7), Mode::Smooth);
+    EXPECT_EQ(big.pixel(0, 0), 0xFF7F3C11u);
+    EXPECT_EQ(big.pixel(96, 60), 0xFF7F3C11u);
+}
+
+TEST(Resampler, EnlargingSmoothlyInterpolatesBetweenNeighbours)
+{
+    QImage src = blank(2, 1, 0xFF000000u);
+    src.setPixel(1, 0, 0xFFC8C8C8u);
+    QImage dst = blank(20, 1);
+    Resampler::draw(dst, QRect(0, 0, 20, 1), src, QRectF(0, 0, 2, 1), Mode::Smooth);
+    EXPECT_EQ(qRed(dst.pixel(0, 0)), 0);
+    EXPECT_EQ(qRed(dst.pixel(19, 0)), 200);
+    std::set<int> levels;
+    for (int x = 1; x < 20; ++x) {
+        EXPECT_GE(qRed(dst.pixel(x, 0)), qRed(dst.pixel(x - 1, 0)));
+        levels.insert(qRed(dst.pixel(x, 0)));
+    }
+    EXPECT_GT(levels.size(), 8u); // a ramp, not two steps
+}
+
+TEST(Resampler, ClipsToDestinationAndLeavesPixelsOutsideTheSource)
+{
+    const QImage src = coded(50, 40);
+    for (Mode mode : {Mode::Pixel, Mode::Smooth}) {
+        QImage dst = blank(30, 30);
+        // Destination reaching beyond the buffer on every side: only the buffer is written.
+        Resampler::draw(dst, QRect(-10, -10, 100, 80), src, QRectF(0, 0, 50, 40), mode);
+        // Source rectangle reaching past the picture's right and bottom edges: the part
+        // of the destination that maps there keeps its colour.
+        QImage part = blank(40, 40);
+        Resampler::draw(part, QRect(0, 0, 40, 40), src, QRectF(30, 20, 40, 40), mode);
+        EXPECT_NE(part.pixel(19, 19), 0xFF102030u);
+        EXPECT_EQ(part.pixel(20, 10), 0xFF102030u);
+        EXPECT_EQ(part.pixel(10, 20), 0xFF102030u);
+        EXPECT_EQ(part.pixel(39, 39), 0xFF102030u);
+        // Nothing to draw at all.
+        Resampler::draw(part, QRect(0, 0, 0, 10), src, QRectF(0, 0, 50, 40), mode);
+        Resampler::draw(part, QRect(0, 0, 10, 10), src, QRectF(60, 0, 50, 40), mode);
+        Resampler::draw(part, QRect(0, 0, 10, 10), QImage(), QRectF(0, 0, 50, 40), mode);
+    }
+}
+
+TEST(Resampler, ScaledCopyAveragesTheWholePicture)
+{
+    const QImage copy = Resampler::scaled(checkerboard(660, 760), QSize(330, 380));
+    ASSERT_EQ(copy.size(), QSize(330, 380));
+    EXPECT_NEAR(qRed(copy.pixel(0, 0)), 128, 1);
+    EXPECT_NEAR(qRed(copy.pixel(329, 379)), 128, 1);
+}
