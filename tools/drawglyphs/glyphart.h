@@ -1,0 +1,20 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QImage>
+
+namespace vdm::GlyphArt {
+
+/** How many tool-bar glyphs there are; their indices are the image list's. */
+constexpr int GlyphCount = 18;
+
+/**
+ * The tool-bar glyph `index` (0 to GlyphCount - 1): 16 by 16 pixels on a transparent
+ * background, drawn pixel by pixel with a dark outline so it reads on light and dark bars.
+ */
+QImage glyph(int index);
+
+/** The window icon, a small map with a compass rose, `size` pixels square (32 or 48). */
+QImage icon(int size);
+
+} // namespace vdm::GlyphArt
