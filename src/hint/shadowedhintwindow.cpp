@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QToolTip>
+#include <QWindow>
 
 #include <algorithm>
 #include <vector>
@@ -126,6 +127,11 @@ void TShadowedHintWindow::showText(const QPoint& globalPos, const QString& text,
         topLeft.setY(std::max(topLeft.y(), desk.y()));
     }
     setGeometry(QRect(topLeft, box + QSize(kShadowOffset + kShadowBlur, kShadowOffset + kShadowBlur)));
+    // Some window systems place a tooltip only relative to the window it belongs to.
+    if (source && source->window()->windowHandle()) {
+        winId();
+        windowHandle()->setTransientParent(source->window()->windowHandle());
+    }
     show();
     raise();
     update();
