@@ -24,8 +24,10 @@ void readMarkers(const QByteArray& bytes, LocationList& markers)
         if (!LineReader::chomp(header.text).contains("marker"))
             continue;
 
-        const QByteArrayView text = LineReader::chomp(reader.read().text);
-        const QByteArrayView position = labelledValue(reader.read(), kPosLabelWidth);
+        const LineReader::Line textLine = reader.read();
+        const LineReader::Line posLine = reader.read();
+        const QByteArrayView text = LineReader::chomp(textLine.text);
+        const QByteArrayView position = labelledValue(posLine, kPosLabelWidth);
         const qsizetype comma = position.lastIndexOf(',');
         if (comma < 0)
             throwConvertError(position);

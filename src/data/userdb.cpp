@@ -38,12 +38,14 @@ void readUserData(const QByteArray& bytes, LocationList& locations)
         Location& location = locations[k];
 
         reader.read(); // the name line, never compared
-        const QByteArrayView status = LineReader::chomp(reader.read().text);
+        const LineReader::Line statusLine = reader.read();
+        const QByteArrayView status = LineReader::chomp(statusLine.text);
         if (status.size() <= kStatusColumn)
             throwConvertError(status);
         location.Status = StrToInt(status.sliced(kStatusColumn, 1));
 
-        const QByteArrayView note = LineReader::chomp(reader.read().text);
+        const LineReader::Line noteLine = reader.read();
+        const QByteArrayView note = LineReader::chomp(noteLine.text);
         location.Note = note.size() > kNoteLabelWidth ? Trim(note.sliced(kNoteLabelWidth)).toByteArray() : QByteArray();
 
         reader.read(); // the end line, whatever it holds

@@ -1,0 +1,217 @@
+// SPDX-License-Identifier: MIT
+#include "common/testutils.h"
+#include "data/dbprinters.h"
+#include "data/errors.h"
+#include "data/locationsdb.h"
+
+#include <gtest/gtest.h>
+
+namespace vdm {
+namespace {
+
+QByteArray record(const QByteArray& header, const QByteArray& name, const QByteArray& level, const QByteArray& pos,
+                  const QByteArray& eol = "\r\n")
+{
+    return header + eol + "name: " + name + eol + "kind: x" + eol + "---" + eol + "levl: " + level + eol + "---" + eol
+           + "---" + eol + "pos:  " + pos + eol;
+}
+
+QByteArray dump(const LocationList& list)
+{
+    QByteArray out;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const Location& l = list[i];
+        out += QByteArray::number(qulonglong(i)) + '|' + l.Name + '|' + QByteArray::number(l.Level) + '|'
+               + QByteArray::number(l.X) + '|' + QByteArray::number(l.Y) + '\n';
+    }
+    return out;
+}
+
+QString errorOf(const QByteArray& bytes, LocationList& out)
+{
+    try {
+        readLocations(bytes, out);
+    } catch (const Error& e) {
+        return e.message();
+    }
+    return {};
+}
+
+TEST(LocationsDb, FixtureReadsToExpectedRecords)
+{
+    LocationList list;
+    readLocations(test::readFile(test::fixturePath("data/locations_basic/vdmain.gdb")), list);
+    EXPECT_EQ(dump(list), test::readFile(test::fixturePath("data/locations_basic/expected.txt")));
+    for (const Location& l : list) {
+        EXPECT_TRUE(l.Routes.empty());
+        EXPECT_TRUE(l.Note.isEmpty());
+        EXPECT_EQ(l.Status, Unvisited);
+    }
+}
+
+TEST(LocationsDb, LfOnlyFileReadsLikeCrLf)
+{
+    const QByteArray crlf = test::readFile(test::fixturePath("data/locations_basic/vdmain.gdb"));
+    QByteArray lf = crlf;
+    lf.replace("\r\n", "\n");
+    LocationList a, b;
+    readLocations(crlf, a);
+    readLocations(lf, b);
+    EXPECT_EQ(a, b);
+    EXPECT_EQ(a.size(), 5u);
+}
+
+TEST(LocationsDb, SingleRecordFile)
+{
+    LocationList list;
+    readLocations(record("loc", "Harrowmere", "2", "-5000,12000"), list);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].Name, "Harrowmere");
+    EXPECT_EQ(list[0].Level, 2);
+    EXPECT_EQ(list[0].X, -5000);
+    EXPECT_EQ(list[0].Y, 12000);
+}
+
+TEST(LocationsDb, HeaderDetection)
+{
+    struct Case {
+        QByteArray header;
+        bool starts;
+    } cases[] = {
+        {"loc", true}, {"  loc  ", true}, {"location", true}, {"xlocx", true}, {"\tloc\t", true},
+        {"LOC", false}, {"Loc", false}, {"lo c", false}, {"", false},
+    };
+    for (const Case& c : cases) {
+        LocationList list;
+        readLocations(record(c.header, "A", "0", "1,2"), list);
+        EXPECT_EQ(list.size(), c.starts ? 1u : 0u) << c.header.constData();
+    }
+}
+
+TEST(LocationsDb, LabelIsNeverExamined)
+{
+    LocationList list;
+    readLocations("loc\n######Name\n\n\nab,cd:7\n\n\n,,,,,,3,4\n", list);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].Name, "Name");
+    EXPECT_EQ(list[0].Level, 7);
+    EXPECT_EQ(list[0].X, 3);
+    EXPECT_EQ(list[0].Y, 4);
+}
+
+TEST(LocationsDb, ShortLinesGiveEmptyValues)
+{
+    // A name line with nothing after its label, or shorter than the label, is an empty name.
+    for (const QByteArray& name : {QByteArray("name: \n"), QByteArray("nam\n"), QByteArray("\n")}) {
+        LocationList list;
+        readLocations("loc\n" + name + "\n\n      0\n\n\n      1,1\n", list);
+        ASSERT_EQ(list.size(), 1u);
+        EXPECT_EQ(list[0].Name, "");
+        EXPECT_EQ(list[0].Level, 0);
+    }
+}
+
+TEST(LocationsDb, PositionSplitsAtLastComma)
+{
+    LocationList list;
+    EXPECT_EQ(errorOf(record("loc", "A", "0", "10,20,30"), list), "'10,20' is not a valid integer value");
+    EXPECT_TRUE(list.empty());
+    EXPECT_EQ(errorOf(record("loc", "A", "0", "1020"), list), "'1020' is not a valid integer value");
+    EXPECT_EQ(errorOf(record("loc", "A", "0", "10,"), list), "'' is not a valid integer value");
+    EXPECT_EQ(errorOf(record("loc", "A", "0", "10, 20 "), list), "' 20 ' is not a valid integer value");
+    readLocations(record("loc", "A", "0", "  +10,  -20"), list);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].X, 10);
+    EXPECT_EQ(list[0].Y, -20);
+}
+
+TEST(LocationsDb, ConversionErrorKeepsEarlierRecords)
+{
+    LocationList list;
+    const QByteArray bytes = record("loc", "A", "0", "1,2") + record("loc", "B", "high", "3,4") + record("loc", "C", "0", "5,6");
+    EXPECT_EQ(errorOf(bytes, list), "'high' is not a valid integer value");
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].Name, "A");
+}
+
+TEST(LocationsDb, AppendsToExistingList)
+{
+    LocationList list(2);
+    readLocations(record("loc", "A", "0", "1,2"), list);
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list[2].Name, "A");
+}
+
+TEST(LocationsDb, EndOfData)
+{
+    LocationList list;
+    // A last header line without a line end is not a record.
+    readLocations(record("loc", "A", "0", "1,2") + "loc", list);
+    EXPECT_EQ(list.size(), 1u);
+
+    // A record the data ends inside of is dropped, whichever line it stops at.
+    const QByteArray full = record("loc", "B", "0", "3,4", "\n");
+    const QList<QByteArray> lines = full.split('\n');
+    for (int keep = 1; keep < 8; ++keep) {
+        QByteArray cut = record("loc", "A", "0", "1,2");
+        for (int i = 0; i < keep; ++i)
+            cut += lines[i] + '\n';
+        list.clear();
+        EXPECT_EQ(errorOf(cut, list), "") << keep;
+        EXPECT_EQ(list.size(), 1u) << keep;
+    }
+
+    // The last position line without a line end keeps its last digit.
+    QByteArray noEol = record("loc", "A", "0", "1,25");
+    noEol.chop(2);
+    list.clear();
+    readLocations(noEol, list);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].Y, 25);
+}
+
+TEST(LocationsDb, LongLinesComeInPieces)
+{
+    // A name line of 300 characters: the first piece of 254 gives the name (its last
+    // character taken for the line end), the rest counts as line 2, so every later
+    // line of the record moves up by one.
+    const QByteArray longName(294, 'n');
+    LocationList list;
+    readLocations("loc\nname: " + longName + "\nfile2\nlevl: 4\nf4\nf5\npos:  7,8\nfile7\n", list);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].Name, QByteArray(254 - 7, 'n'));
+    EXPECT_EQ(list[0].Level, 4);
+    EXPECT_EQ(list[0].X, 7);
+    EXPECT_EQ(list[0].Y, 8);
+}
+
+TEST(LocationsDb, DuplicateNamesBothKept)
+{
+    LocationList list;
+    readLocations(record("loc", "Twin", "0", "1,1") + record("loc", "Twin", "1", "2,2"), list);
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0].X, 1);
+    EXPECT_EQ(list[1].X, 2);
+}
+
+TEST(LocationsDb, ArbitraryBytesNeverCrash)
+{
+    // Every short byte soup terminates and either reads or reports a conversion error.
+    std::uint32_t seed = 12345;
+    auto next = [&] { return seed = seed * 1103515245u + 12345u; };
+    const char alphabet[] = "loc\r\n ,-+0123456789\t";
+    for (int round = 0; round < 3000; ++round) {
+        QByteArray bytes;
+        const int n = int(next() >> 16) % 120;
+        for (int i = 0; i < n; ++i)
+            bytes += alphabet[(next() >> 16) % (sizeof(alphabet) - 1)];
+        LocationList list;
+        try {
+            readLocations(bytes, list);
+        } catch (const Error&) {
+        }
+    }
+}
+
+} // namespace
+} // namespace vdm

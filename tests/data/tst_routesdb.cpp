@@ -1,0 +1,168 @@
+// SPDX-License-Identifier: MIT
+#include "common/testutils.h"
+#include "data/dbprinters.h"
+#include "data/errors.h"
+#include "data/locationsdb.h"
+#include "data/routesdb.h"
+
+#include <gtest/gtest.h>
+
+namespace vdm {
+namespace {
+
+LocationList named(std::initializer_list<const char*> names)
+{
+    LocationList list;
+    for (const char* n : names) {
+        Location l;
+        l.Name = n;
+        list.push_back(l);
+    }
+    return list;
+}
+
+QByteArray dump(const LocationList& list)
+{
+    QByteArray out;
+    for (std::size_t i = 0; i < list.size(); ++i)
+        for (const Route& r : list[i].Routes)
+            out += QByteArray::number(qulonglong(i)) + "->" + QByteArray::number(r.Target) + ':'
+                   + QByteArray::number(r.Kind) + '\n';
+    return out;
+}
+
+QString errorOf(const QByteArray& bytes, LocationList& list)
+{
+    try {
+        readRoutes(bytes, list);
+    } catch (const Error& e) {
+        return e.message();
+    }
+    return {};
+}
+
+TEST(RoutesDb, FixtureReadsToExpectedRoutes)
+{
+    LocationList list;
+    readLocations(test::readFile(test::fixturePath("data/routes_basic/vdmain.gdb")), list);
+    ASSERT_EQ(list.size(), 5u);
+    const QByteArray routes = test::readFile(test::fixturePath("data/routes_basic/routes.gdb"));
+    readRoutes(routes, list);
+    EXPECT_EQ(dump(list), test::readFile(test::fixturePath("data/routes_basic/expected.txt")));
+
+    // LF-only reads the same.
+    QByteArray lf = routes;
+    lf.replace("\r\n", "\n");
+    LocationList again;
+    readLocations(test::readFile(test::fixturePath("data/routes_basic/vdmain.gdb")), again);
+    readRoutes(lf, again);
+    EXPECT_EQ(list, again);
+}
+
+TEST(RoutesDb, FiveLineBlock)
+{
+    LocationList list = named({"A", "B", "C"});
+    readRoutes("the rout of A\r\n   nm = A\r\n1 B\r\n2 C\r\nend\r\n", list);
+    EXPECT_EQ(dump(list), "0->1:1\n0->2:2\n");
+}
+
+TEST(RoutesDb, SeparatorIsNeverChecked)
+{
+    LocationList list = named({"A", "B"});
+    readRoutes("rout\nnm = A\n3\tB\n1xB\nend\n", list);
+    EXPECT_EQ(dump(list), "0->1:3\n0->1:1\n");
+}
+
+TEST(RoutesDb, SecondBlockReplacesFirst)
+{
+    LocationList list = named({"A", "B", "C"});
+    readRoutes("rout\nnm = A\n1 B\nend\nrout\nnm = A\n2 C\nend\n", list);
+    EXPECT_EQ(dump(list), "0->2:2\n");
+}
+
+TEST(RoutesDb, KindsOutsideNetworksAreStored)
+{
+    LocationList list = named({"A", "B"});
+    readRoutes("rout\nnm = A\n0 B\n4 B\n9 B\nend\n", list);
+    EXPECT_EQ(dump(list), "0->1:0\n0->1:4\n0->1:9\n");
+}
+
+TEST(RoutesDb, NamesAreExactAndFirstWins)
+{
+    LocationList list = named({"A", "b", "B", "B"});
+    readRoutes("rout\nnm = B\n1 b\n1 a\n1 B\nend\n", list);
+    EXPECT_EQ(dump(list), "2->1:1\n2->2:1\n");
+}
+
+TEST(RoutesDb, EndLineVariants)
+{
+    struct Case {
+        QByteArray tail;
+        QString error;
+        QByteArray routes;
+    } cases[] = {
+        {"end", "", "0->1:1\n"},                                             // no final line end
+        {"end\r\n", "", "0->1:1\n"},
+        {" end\n", "'e' is not a valid integer value", ""},                  // indented
+        {"end \n", "'e' is not a valid integer value", ""},                  // followed by a blank
+        {"", "", "0->1:1\n"},                                                // data ends inside the block
+        {"2 B", "", "0->1:1\n0->1:2\n"},                                     // last route line without line end
+        {"\n", "'' is not a valid integer value", ""},                       // empty line inside a block
+        {"   \t\n", "'' is not a valid integer value", ""},
+        {"x B\n", "'x' is not a valid integer value", ""},
+        {"-1 B\n", "'-' is not a valid integer value", ""},
+    };
+    for (const Case& c : cases) {
+        LocationList list = named({"A", "B"});
+        EXPECT_EQ(errorOf("rout\nnm = A\n1 B\n" + c.tail, list), c.error) << c.tail.constData();
+        EXPECT_EQ(dump(list), c.routes) << c.tail.constData();
+    }
+}
+
+TEST(RoutesDb, UnknownOriginSkipsOnlyItsBlock)
+{
+    LocationList list = named({"A", "B"});
+    readRoutes("rout\nnm = Nowhere\nx not a route\nend\nrout\nnm = B\n1 A\nend\n", list);
+    EXPECT_EQ(dump(list), "1->0:1\n");
+}
+
+TEST(RoutesDb, ErrorKeepsEarlierBlocks)
+{
+    LocationList list = named({"A", "B"});
+    EXPECT_EQ(errorOf("rout\nnm = A\n1 B\nend\nrout\nnm = B\n1 A\n?A\nend\n", list), "'?' is not a valid integer value");
+    EXPECT_EQ(dump(list), "0->1:1\n");
+}
+
+TEST(RoutesDb, HeaderAndOriginAtEndOfData)
+{
+    for (const QByteArray& bytes : {QByteArray("rout"), QByteArray("rout\n"), QByteArray("rout\nnm = A"),
+                                   QByteArray("rout\nnm = A\n"), QByteArray("Rout\nnm = A\n1 B\nend\n")}) {
+        LocationList list = named({"A", "B"});
+        EXPECT_EQ(errorOf(bytes, list), "");
+        EXPECT_EQ(dump(list), "");
+    }
+}
+
+TEST(RoutesDb, ArbitraryBytesNeverCrash)
+{
+    std::uint32_t seed = 777;
+    auto next = [&] { return seed = seed * 1103515245u + 12345u; };
+    const char alphabet[] = "rout end\r\n AB123\t";
+    for (int round = 0; round < 3000; ++round) {
+        QByteArray bytes;
+        const int n = int(next() >> 16) % 100;
+        for (int i = 0; i < n; ++i)
+            bytes += alphabet[(next() >> 16) % (sizeof(alphabet) - 1)];
+        LocationList list = named({"", "A", "B"});
+        try {
+            readRoutes(bytes, list);
+        } catch (const Error&) {
+        }
+        for (const Location& l : list)
+            for (const Route& r : l.Routes)
+                EXPECT_TRUE(r.Target >= 0 && r.Target < 3 && r.Kind <= 9);
+    }
+}
+
+} // namespace
+} // namespace vdm
