@@ -205,7 +205,9 @@ void Terrain::buildWater(std::uint64_t seed)
                     continue;
                 const int n = index(nx, ny);
                 done[n] = true;
-                filled[n] = std::max(m_height[n], level + Rise);
+                // A random rise across filled flats lets rivers wander there instead of running straight.
+                const float jitter = float(Random::hash(seed, std::uint64_t(n)) % 1024) / 256.0f;
+                filled[n] = std::max(m_height[n], level + Rise * (0.25f + jitter));
                 open.push({filled[n], n});
             }
     }

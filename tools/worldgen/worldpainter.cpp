@@ -52,7 +52,7 @@ struct Painter {
         float h = terrain.heightAt(gx, gy);
         // Fine relief only along the shore, so that coasts look drawn, not interpolated.
         if (std::fabs(h) < 0.06f)
-            h += (detail.fractal(hx / 7.0f, hy / 7.0f, 2) - 0.5f) * 0.03f;
+            h += (detail.fractal(hx / 9.0f, hy / 9.0f, 2) - 0.5f) * 0.02f;
 
         Rgb c;
         if (h <= 0.0f) {
