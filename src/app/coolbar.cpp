@@ -44,6 +44,7 @@ CoolBar::~CoolBar() = default;
 
 int CoolBar::addBand(const QString& label, QWidget* child, int minWidth, int width, bool breakBefore)
 {
+    endDrag(); // a drag in progress starts from a layout that is about to change
     Band band;
     band.label = label;
     band.child = child;
@@ -53,7 +54,7 @@ int CoolBar::addBand(const QString& label, QWidget* child, int minWidth, int wid
     const bool beginsRow = breakBefore || m_rows.empty() || m_rows.back().empty();
     if (!beginsRow) {
         const Band& previous = m_bands[m_rows.back().back()];
-        band.x = previous.x + previous.initialWidth;
+        band.x = previous.left + previous.initialWidth;
     }
     const int contentStart = band.x + (beginsRow ? 0 : kDivider);
 
@@ -64,8 +65,11 @@ int CoolBar::addBand(const QString& label, QWidget* child, int minWidth, int wid
     else
         band.headerWidth = kGripperWidth + kLabelGap + fontMetrics().horizontalAdvance(label) + kLabelGap;
 
-    if (child && child->parentWidget() != this)
-        child->setParent(this);
+    if (child && child->parentWidget() != this) {
+        const bool wasHidden = child->isHidden();
+        child->setParent(this); // which hides it
+        child->setHidden(wasHidden);
+    }
 
     const int index = int(m_bands.size());
     m_bands.push_back(std::move(band));
@@ -181,7 +185,7 @@ void CoolBar::relayout()
             lefts[i] = i == 0 ? 0 : m_bands[row[i]].x;
         // Pull bands in from the right edge so that each one to their right keeps its minimum,
         // then push them apart so that each keeps its own; when the row is too narrow for all
-        // minimums the second pass wins and the last bands run off the edge.
+        // minimums the second pass wins.
         int tail = 0;
         for (int i = n - 1; i >= 1; --i) {
             tail += m_bands[row[i]].minWidth;
@@ -189,6 +193,16 @@ void CoolBar::relayout()
         }
         for (int i = 1; i < n; ++i)
             lefts[i] = std::max(lefts[i], lefts[i - 1] + m_bands[row[i - 1]].minWidth);
+        // A row too narrow for the minimums still shows every header, or a band pushed off
+        // the edge could never be dragged back.
+        auto shown = [&](int i) { return (i > 0 ? kDivider : 0) + m_bands[row[i]].headerWidth; };
+        tail = 0;
+        for (int i = n - 1; i >= 1; --i) {
+            tail += shown(i);
+            lefts[i] = std::min(lefts[i], barWidth - tail);
+        }
+        for (int i = 1; i < n; ++i)
+            lefts[i] = std::max(lefts[i], lefts[i - 1] + shown(i - 1));
         for (int i = 0; i < n; ++i)
             m_bands[row[i]].left = lefts[i];
     }
@@ -206,8 +220,12 @@ void CoolBar::relayout()
 void CoolBar::commit()
 {
     // What is shown becomes what is wanted, so a later resize starts from the visible layout.
-    for (Band& band : m_bands)
-        band.x = band.left;
+    // The first band of a row keeps its own wish: a band that is later put in front of it
+    // (as a replayed layout does, one band after the other) leaves it where it was dropped.
+    for (const std::vector<int>& row : m_rows) {
+        for (std::size_t i = 1; i < row.size(); ++i)
+            m_bands[row[i]].x = m_bands[row[i]].left;
+    }
     const int height = barHeight();
     updateGeometry();
     if (height != this->height()) {
@@ -230,19 +248,19 @@ void CoolBar::insertIntoRow(std::vector<int>& row, int band, int wantedLeft)
 {
     // Order by x: the band goes in front of every band that starts at or after its place.
     const auto before = std::find_if(row.begin(), row.end(), [&](int other) { return m_bands[other].left >= wantedLeft; });
-    m_bands[band].x = before == row.begin() ? 0 : wantedLeft;
+    m_bands[band].x = std::max(0, wantedLeft);
     row.insert(before, band);
 }
 
 void CoolBar::setBandBreak(int band, bool breakBefore)
 {
     checkIndex(band);
+    endDrag(); // a drag in progress starts from a layout that is about to change
     const int r = rowOf(band);
     const int pos = positionInRow(band);
     if (breakBefore && pos > 0) {
         std::vector<int> tail(m_rows[r].begin() + pos, m_rows[r].end());
         m_rows[r].erase(m_rows[r].begin() + pos, m_rows[r].end());
-        m_bands[band].x = 0;
         m_rows.insert(m_rows.begin() + r + 1, std::move(tail));
     } else if (!breakBefore && pos == 0 && r > 0) {
         std::vector<int>& above = m_rows[r - 1];
@@ -262,6 +280,7 @@ void CoolBar::setBandBreak(int band, bool breakBefore)
 void CoolBar::maximizeBand(int band)
 {
     checkIndex(band);
+    endDrag(); // a drag in progress starts from a layout that is about to change
     const std::vector<int>& row = m_rows[rowOf(band)];
     const int pos = positionInRow(band);
     int x = 0;
@@ -283,12 +302,23 @@ void CoolBar::beginDrag(int band, QPoint start)
     checkIndex(band);
     m_dragBand = band;
     m_dragHold = bandRect(band).contains(start) ? start.x() - childLeft(band) : 0;
+    m_dragRows = m_rows;
+    m_dragLefts.clear();
+    m_dragWanted.clear();
+    for (const Band& b : m_bands) {
+        m_dragLefts.push_back(b.left);
+        m_dragWanted.push_back(b.x);
+    }
 }
 
 void CoolBar::dragMove(QPoint point)
 {
     if (!isDragging())
         return;
+    m_rows = m_dragRows;
+    for (int i = 0; i < bandCount(); ++i)
+        m_bands[i].x = m_dragWanted[i], m_bands[i].left = m_dragLefts[i];
+
     const int band = m_dragBand;
     const int wantedLeft = point.x() - m_dragHold - m_bands[band].headerWidth - kDivider;
     const int ownRow = rowOf(band);
@@ -318,6 +348,9 @@ void CoolBar::endDrag()
 {
     m_dragBand = -1;
     m_dragHold = 0;
+    m_dragRows.clear();
+    m_dragLefts.clear();
+    m_dragWanted.clear();
 }
 
 QSize CoolBar::sizeHint() const

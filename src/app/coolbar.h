@@ -106,7 +106,9 @@ private:
         int minWidth = 0;
         int initialWidth = 0;
         int headerWidth = 0;
-        int x = 0;    // wanted left of the band in its row; the layout clamps it
+        // Wanted left of the band in its row; the layout clamps it. A band that begins its row
+        // is shown at 0 but keeps the place it was dropped at, for when a band is put before it.
+        int x = 0;
         int left = 0; // left as laid out at the current width
     };
 
@@ -125,6 +127,11 @@ private:
     std::vector<std::vector<int>> m_rows;
     int m_dragBand = -1;
     int m_dragHold = 0; // held point minus the tool bar's left, in x
+    // The layout when the drag began: every move starts again from it, so where the band
+    // ends depends only on the start and end points, not on the rows it crossed on the way.
+    std::vector<std::vector<int>> m_dragRows;
+    std::vector<int> m_dragLefts;
+    std::vector<int> m_dragWanted;
 };
 
 } // namespace vdm
