@@ -224,6 +224,10 @@ void IniFile::writeValue(const QString& section, const QString& key, const QByte
         appendLine('[' + sectionBytes + ']');
         appendLine(keyLine);
     }
+    // Rewriting identical bytes would change nothing but cost a sync of file and directory;
+    // a full settings save writes some forty keys that mostly hold their old values.
+    if (out == *data)
+        return;
     AtomicFile::write(m_path, out);
 }
 

@@ -1,0 +1,263 @@
+// SPDX-License-Identifier: MIT
+#include "app/settings.h"
+
+#include "app/inifile.h"
+#include "common/testutils.h"
+#include "data/atomicfile.h"
+#include "data/errors.h"
+
+#include <QPoint>
+#include <QRect>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace vdm {
+namespace {
+
+using test::readFile;
+using test::writeFile;
+
+class SettingsTest : public ::testing::Test {
+protected:
+    void TearDown() override { AtomicFile::setFaultInjector(nullptr); }
+
+    QString path() const { return m_dir.filePath(QStringLiteral("qor.ini")); }
+    void put(const QByteArray& bytes) const { writeFile(path(), bytes); }
+    QByteArray contents() const { return readFile(path()); }
+
+    Settings read() const
+    {
+        Settings s;
+        readSettings(m_ini, s);
+        return s;
+    }
+
+    /** The lines of one section, header included, as they stand in the file. */
+    static QByteArray section(const QByteArray& file, const QByteArray& name)
+    {
+        const qsizetype begin = file.indexOf("[" + name + "]");
+        if (begin < 0)
+            return {};
+        const qsizetype end = file.indexOf("\r\n[", begin);
+        return file.mid(begin, end < 0 ? -1 : end + 2 - begin);
+    }
+
+    QTemporaryDir m_dir;
+    IniFile m_ini{path()};
+};
+
+TEST_F(SettingsTest, FirstRunReadsEveryDefault)
+{
+    EXPECT_EQ(read(), Settings());
+    const StoredView v = readStoredView(m_ini, Settings());
+    EXPECT_EQ(v.State, 0);
+    EXPECT_EQ(v.Zoom, 0);
+    EXPECT_EQ(v.CenterX, 0);
+    EXPECT_EQ(v.CenterY, 0);
+    EXPECT_TRUE(v.geometryRead);
+    EXPECT_EQ(QRect(v.Left, v.Top, v.Width, v.Height), QRect(300, 60, 378, 644));
+    EXPECT_EQ(readBandPositions(m_ini), BandPositions());
+    EXPECT_EQ(read().HintOpacity, 70); // a translucency of 30 %
+}
+
+TEST_F(SettingsTest, FreshFileHasTheDocumentedLayout)
+{
+    writeSettings(m_ini, Settings(), WindowSnapshot());
+    EXPECT_EQ(contents(), readFile(test::fixturePath(QStringLiteral("app/fresh_qor.ini"))));
+    EXPECT_EQ(read(), Settings());
+}
+
+TEST_F(SettingsTest, EverySettingSurvivesAWriteAndARead)
+{
+    Settings s;
+    s.ShowText = false;
+    s.ShowHint = true;
+    s.ShowSkarnels = true;
+    s.ShowShips = true;
+    s.ShowMagesGuild = true;
+    s.ShowActive = false;
+    s.ShowVisited = false;
+    s.ShowUnvisited = false;
+    s.MapFontName = QStringLiteral("Gar\u00e7on");
+    s.HintFontName = QStringLiteral("Serif");
+    s.MapFontSize = 11;
+    s.HintFontSize = 12;
+    s.ColorVisited = 1;
+    s.ColorUnvisited = 2;
+    s.ColorActive = 3;
+    s.ColorMarker = 4;
+    s.ColorSkarnels = 5;
+    s.ColorShips = 6;
+    s.ColorMagesGuild = 7;
+    s.TextLength = 8;
+    s.MarkerLength = 9;
+    s.ZoomLevelAA = 3;
+    s.RestoreWindow = true;
+    s.KeepZoom = true;
+    s.Autosave = false;
+    s.MapAA = false;
+    s.HintOpacity = 1;
+    WindowSnapshot w;
+    w.Zoom = 4;
+    w.Width = 800;
+    w.Height = 900;
+    w.CenterX = 120;
+    w.CenterY = 130;
+    w.bands = {1, 2, 3, 4, 5, 6, 7, 8};
+    w.Left = -20;
+    w.Top = 40;
+    w.State = 1;
+    writeSettings(m_ini, s, w);
+
+    EXPECT_EQ(read(), s);
+    const StoredView v = readStoredView(m_ini, s);
+    EXPECT_EQ(v.State, 1);
+    EXPECT_EQ(v.Zoom, 4);
+    EXPECT_EQ(QPoint(v.CenterX, v.CenterY), QPoint(120, 130));
+    EXPECT_EQ(QRect(v.Left, v.Top, v.Width, v.Height), QRect(-20, 40, 800, 900));
+    EXPECT_EQ(readBandPositions(m_ini), w.bands);
+    // Nothing is written that the program did not put there itself.
+    EXPECT_FALSE(contents().contains("Constant"));
+    EXPECT_FALSE(contents().contains("Delay"));
+}
+
+TEST_F(SettingsTest, HandEditedConstantAndDelayTakeEffectAndSurviveWrites)
+{
+    put("[Hints]\r\nConstant=0\r\nDelay=3000\r\n");
+    const Settings s = read();
+    EXPECT_FALSE(s.ConstantHints);
+    EXPECT_EQ(s.HintDelay, 3000);
+
+    Settings changed = s;
+    changed.ConstantHints = true; // no writer touches these two
+    changed.HintDelay = 10;
+    writeSettings(m_ini, changed, WindowSnapshot());
+    writeSettings(m_ini, changed, WindowSnapshot());
+    EXPECT_TRUE(section(contents(), "Hints").startsWith("[Hints]\r\nConstant=0\r\nDelay=3000\r\nShowHint=0\r\n"));
+    EXPECT_FALSE(read().ConstantHints);
+    EXPECT_EQ(read().HintDelay, 3000);
+}
+
+TEST_F(SettingsTest, TransparencyIsStoredAsOneHundredMinusTheOpacity)
+{
+    put("[Hints]\r\nTransparency=45\r\n");
+    const Settings s = read();
+    EXPECT_EQ(s.HintOpacity, 55);
+    writeSettings(m_ini, s, WindowSnapshot());
+    EXPECT_TRUE(contents().contains("\r\nTransparency=45\r\n"));
+
+    put("[Hints]\r\nTransparency=-2147483648\r\n"); // must not wrap around
+    EXPECT_EQ(read().HintOpacity, INT_MAX);
+}
+
+TEST_F(SettingsTest, TogglesReadAsIntegersWithTheirOwnDefaults)
+{
+    put("[Map]\r\nShowText=2\r\nShowVisited=0\r\n[Hints]\r\nShowHint=yes\r\n");
+    EXPECT_TRUE(read().ShowText);
+    EXPECT_FALSE(read().ShowVisited);
+    EXPECT_FALSE(read().ShowHint); // a word is no integer: the default, false
+
+    put("[Map]\r\nShowText=yes\r\n[Hints]\r\nShowHint=1\r\n");
+    EXPECT_TRUE(read().ShowText); // the default, true
+    EXPECT_TRUE(read().ShowHint);
+}
+
+TEST_F(SettingsTest, HexColourReadsAndIsWrittenBackInDecimal)
+{
+    put("[Map]\r\nColorShips=0xFF\r\nColorVisited=banana\r\n");
+    const Settings s = read();
+    EXPECT_EQ(s.ColorShips, 255);
+    EXPECT_EQ(s.ColorVisited, Settings().ColorVisited);
+    writeSettings(m_ini, s, WindowSnapshot());
+    EXPECT_TRUE(contents().startsWith("[Map]\r\nColorShips=255\r\nColorVisited=4235519\r\n"));
+}
+
+TEST_F(SettingsTest, StoredMaximisedStateLeavesTheGeometryUnread)
+{
+    put("[General]\r\nState=2\r\n[Window]\r\nZoom=3\r\nCenterX=77\r\nWidth=999\r\nHeight=888\r\nLeft=5\r\nTop=6\r\n");
+    const StoredView v = readStoredView(m_ini, Settings());
+    EXPECT_EQ(v.State, 2);
+    EXPECT_EQ(v.Zoom, 3);
+    EXPECT_EQ(v.CenterX, 77);
+    EXPECT_FALSE(v.geometryRead);
+    EXPECT_EQ(QRect(v.Left, v.Top, v.Width, v.Height), QRect(300, 60, 378, 644));
+}
+
+TEST_F(SettingsTest, StoredZoomAndStateAreBounded)
+{
+    const struct {
+        const char* zoom;
+        const char* state;
+        int expectedZoom;
+        int expectedState;
+    } cases[] = {
+        {"3", "1", 3, 1},   {"7", "0", 7, 0},  {"9", "2", 7, 2},    {"2147483647", "3", 7, 0},
+        {"-4", "-1", 0, 0}, {"0x5", "0x2", 5, 2}, {"many", "max", 0, 0},
+    };
+    for (const auto& c : cases) {
+        put(QByteArray("[Window]\r\nZoom=") + c.zoom + "\r\n[General]\r\nState=" + c.state + "\r\n");
+        const StoredView v = readStoredView(m_ini, Settings());
+        EXPECT_EQ(v.Zoom, c.expectedZoom) << c.zoom;
+        EXPECT_EQ(v.State, c.expectedState) << c.state;
+    }
+}
+
+TEST_F(SettingsTest, RestoreWindowOffReadsOnlyTheStateAndLeavesWindowAndToolbarsAlone)
+{
+    const QByteArray window = "[Window]\r\nzoom = 5\r\n; mine\r\nCenterX=400\r\nWidth=1000\r\nHeight=900\r\n"
+                              "Left=10\r\nTop=20\r\nCenterY=300\r\n\r\n";
+    const QByteArray toolbars = "[Toolbars]\r\nMapLeft=65591\r\nMapTop=-1\r\nOptionsTop=9\r\n";
+    put("[General]\r\nRestoreWindow=0\r\nState=1\r\n" + window + toolbars);
+    Settings s = read();
+    ASSERT_FALSE(s.RestoreWindow);
+    const StoredView v = readStoredView(m_ini, s);
+    EXPECT_EQ(v.State, 1);
+    EXPECT_EQ(v.Zoom, 0);
+    EXPECT_EQ(QPoint(v.CenterX, v.CenterY), QPoint(0, 0));
+    EXPECT_FALSE(v.geometryRead);
+
+    WindowSnapshot w;
+    w.Zoom = 6;
+    w.State = 2;
+    w.bands.MapLeft = 1;
+    writeSettings(m_ini, s, w);
+    const QByteArray after = contents();
+    EXPECT_EQ(section(after, "Window"), window);
+    EXPECT_EQ(section(after, "Toolbars"), toolbars);
+    EXPECT_TRUE(section(after, "General").contains("\r\nState=2\r\n")); // the state is kept either way
+}
+
+TEST_F(SettingsTest, BandPositionsKeepTheLowSixteenBits)
+{
+    put("[Toolbars]\r\nMapLeft=65591\r\nMapTop=-1\r\nLocationLeft=0x10030\r\nOptionsTop=oops\r\n");
+    const BandPositions b = readBandPositions(m_ini);
+    EXPECT_EQ(b.MapLeft, 55);
+    EXPECT_EQ(b.MapTop, 65535);
+    EXPECT_EQ(b.LocationLeft, 48);
+    EXPECT_EQ(b.LocationTop, 24);
+    EXPECT_EQ(b.OptionsTop, 48);
+}
+
+TEST_F(SettingsTest, FailedWriteStopsTheRestAndSaysWhichFile)
+{
+    put("[Map]\r\nShowText=1\r\n");
+    int creates = 0;
+    AtomicFile::setFaultInjector([&creates](AtomicFile::Step step) {
+        return step != AtomicFile::Step::Create || ++creates <= 2;
+    });
+    Settings s;
+    s.ShowText = false;
+    s.ShowHint = true;
+    s.ShowSkarnels = true;
+    try {
+        writeSettings(m_ini, s, WindowSnapshot());
+        FAIL() << "the write succeeded";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.message(), QStringLiteral("Unable to write to ") + path());
+    }
+    EXPECT_EQ(creates, 3); // nothing was tried after the failure
+    EXPECT_EQ(contents(), "[Map]\r\nShowText=0\r\n[Hints]\r\nShowHint=1\r\n");
+}
+
+} // namespace
+} // namespace vdm
