@@ -1,18 +1,318 @@
 // SPDX-License-Identifier: MIT
 #include "app/mainform.h"
+
 #include "app/anchors.h"
+#include "app/coolbar.h"
+#include "app/mainform_databases.h"
+#include "app/errorguard.h"
 #include "app/inifile.h"
+#include "app/mappanel.h"
+#include "app/noteedit.h"
+#include "data/databasefile.h"
+#include "map/jpegdecoder.h"
 #include "ui_mainform.h"
 
-namespace vdm {
-TMainForm::TMainForm(Prompts& prompts, QString dir, QWidget* parent)
-    : QWidget(parent), m_prompts(prompts), m_appDir(std::move(dir)), m_ui(std::make_unique<Ui::TMainForm>())
+#include <QApplication>
+#include <QClipboard>
+#include <QScrollBar>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QTimer>
+#include <QWheelEvent>
+
+// The glyphs live in this static library: register them before the first form is built.
+static void initGlyphResources()
 {
-    m_ui->setupUi(this);
+    Q_INIT_RESOURCE(glyphs);
 }
-TMainForm::~TMainForm() = default;
-void TMainForm::showEvent(QShowEvent* e) { QWidget::showEvent(e); }
-void TMainForm::wheelEvent(QWheelEvent* e) { QWidget::wheelEvent(e); }
-void TMainForm::resizeEvent(QResizeEvent* e) { QWidget::resizeEvent(e); }
-bool TMainForm::eventFilter(QObject* o, QEvent* e) { return QWidget::eventFilter(o, e); }
+
+namespace vdm {
+namespace {
+
+// The window's design size: the stored positions of every component are laid out for it.
+constexpr QSize kDesignSize(378, 644);
+constexpr QPoint kDesignPosition(326, 81);
+constexpr int kPanelTopHeight = 74;
+
+} // namespace
+
+TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* parent)
+    : QWidget(parent), m_prompts(prompts), m_appDir(std::move(applicationDirectory)),
+      m_ui(std::make_unique<Ui::TMainForm>()), m_anchors(std::make_unique<AnchorTable>())
+{
+    // 1. The form and its components, as stored.
+    initGlyphResources();
+    m_ui->setupUi(this);
+    setupComponents();
+
+    // 2-5. Texts empty, the picture chosen, level 0, empty lists.
+    HintText.clear();
+    QString picture = QStringLiteral("bigmap_hi.jpg");
+    View.MapScale = 10;
+    if (!QFileInfo(picture).isFile()) {
+        picture = QStringLiteral("bigmap.jpg");
+        View.MapScale = 2;
+    }
+    View.ZoomIndex = 0;
+
+    // 6-7. The settings file stays open (as an object) until shut-down.
+    SettingsFile = std::make_unique<IniFile>(m_appDir + QStringLiteral("qor.ini"));
+    ReadSettings();
+
+    // 8. The picture is decoded once per run; a decoder error leaves the constructor.
+    MapBitmap = JpegDecoder::decodeFile(picture);
+    View.Picture = MapBitmap.size();
+
+    // 10-11. Modes off, drawing objects made.
+    AddMarkerMode = DeleteMarkerMode = EditMarkerMode = false;
+    RecreateDrawingObjects();
+
+    // 12. From here on the map panel paints through the map painter.
+    m_ui->PanelMap->setForm(this);
+    View.Panel = m_ui->PanelMap->size();
+
+    // 13-14. Window state and the stored view.
+    RestoreView();
+    connectHandlers();
+}
+
+TMainForm::~TMainForm()
+{
+    if (m_firstShowDone || SettingsFile)
+        FormDestroy();
+}
+
+void TMainForm::setupComponents()
+{
+    resize(kDesignSize);
+    move(kDesignPosition);
+    SetTitleWithZoom();
+
+    // Components anchored to the edges of their parents, as laid out at the design size.
+    using E = AnchorTable::Edge;
+    const QSize mainDesign(kDesignSize.width(), kDesignSize.height() - kPanelTopHeight);
+    const std::pair<QWidget*, int> mainRows[] = {
+        {m_ui->BevelMap, E::Left | E::Top | E::Right | E::Bottom},
+        {m_ui->ScrollBarH, E::Left | E::Right | E::Bottom},
+        {m_ui->ScrollBarV, E::Top | E::Right | E::Bottom},
+        {m_ui->PanelMap, E::Left | E::Top | E::Right | E::Bottom},
+        {m_ui->GBLoc, E::Left | E::Right | E::Bottom},
+    };
+    for (const auto& [widget, edges] : mainRows)
+        m_anchors->add(widget, edges, mainDesign);
+    const QSize boxDesign = m_ui->GBLoc->size();
+    const std::pair<QWidget*, int> boxRows[] = {
+        {m_ui->SBU, E::Top | E::Right},
+        {m_ui->SBA, E::Top | E::Right},
+        {m_ui->SBV, E::Top | E::Right},
+        {m_ui->MemoNotes, E::Left | E::Top | E::Right},
+    };
+    for (const auto& [widget, edges] : boxRows)
+        m_anchors->add(widget, edges, boxDesign);
+
+    // The four bands of the cool bar: label, tool bar, minimum width, width, row break.
+    struct BandRow {
+        const char* label;
+        QWidget* toolBar;
+        int minWidth, width;
+        bool breakBefore;
+    };
+    const BandRow bands[] = {
+        {"Map       ", m_ui->ToolBarMap, 290, 370, true},
+        {"Location", m_ui->ToolBarLoc, 290, 370, true},
+        {"Marker   ", m_ui->ToolBarMarker, 75, 141, true},
+        {"Tools     ", m_ui->ToolBarOptions, 75, 227, false},
+    };
+    for (const BandRow& b : bands)
+        m_ui->CoolBarMain->addBand(QString::fromLatin1(b.label), b.toolBar, b.minWidth, b.width, b.breakBefore);
+
+    Timer = new QTimer(this);
+    Timer->setObjectName(QStringLiteral("Timer"));
+
+    m_ui->CBLoc->setInsertPolicy(QComboBox::NoInsert);
+    m_ui->MemoNotes->setFocusPolicy(Qt::StrongFocus);
+    m_ui->PanelMap->setFocus();
+    qApp->installEventFilter(this);
+}
+
+void TMainForm::layoutPanels()
+{
+    const int top = qMax(kPanelTopHeight, m_ui->CoolBarMain->sizeHint().height());
+    m_ui->PanelTop->setGeometry(0, 0, width(), top);
+    m_ui->CoolBarMain->setGeometry(0, 0, width(), top);
+    m_ui->PanelMain->setGeometry(0, top, width(), qMax(0, height() - top));
+    // Hidden windows get their resize events only when shown; lay out at once all the same.
+    m_anchors->apply(m_ui->PanelMain);
+    m_anchors->apply(m_ui->GBLoc);
+}
+
+void TMainForm::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    layoutPanels();
+}
+
+void TMainForm::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (m_firstShowDone)
+        return;
+    m_firstShowDone = true;
+    guarded(m_prompts, this, [this] { FormCreate(); });
+}
+
+void TMainForm::FormCreate()
+{
+    Dragging = false;
+    LoadLocations(*this);
+    LoadRoutes(*this);
+    if (databaseExists(QStringLiteral("user.gdb")))
+        LoadUserData(*this);
+    UserDataSafe = LocationsLoaded;
+    if (databaseExists(QStringLiteral("markers.gdb"))) {
+        LoadMarkers(*this);
+        if (!Markers.empty()) {
+            m_ui->ToolButtonClearM->setEnabled(true);
+            if (View.ZoomIndex > 0)
+                m_ui->ToolButtonDelM->setEnabled(true);
+        }
+    }
+    MarkersSafe = LocationsLoaded;
+    if (m_ui->CBLoc->count() > 0)
+        m_ui->CBLoc->setCurrentIndex(0);
+    CBLocChange();
+    HighlightIndex = -1;
+    if (Config.RestoreWindow)
+        RestoreBandLayout();
+    ApplyStoredWindowState();
+}
+
+void TMainForm::FormDestroy()
+{
+    if (m_destroyed)
+        return;
+    m_destroyed = true;
+    // Each step on its own: a write that fails says so and the others still run.
+    if (m_firstShowDone) {
+        guarded(m_prompts, this, [this] { SaveUserData(*this); });
+        guarded(m_prompts, this, [this] { SaveMarkers(*this); });
+    }
+    MapBitmap = QImage();
+    guarded(m_prompts, this, [this] { WriteSettings(); });
+    SettingsFile.reset();
+}
+
+void TMainForm::RecreateDrawingObjects()
+{
+    Objects = DrawingObjects::fromSettings(Config);
+}
+
+void TMainForm::PanelMapPaint()
+{
+    View.Panel = m_ui->PanelMap->size();
+    if (m_backBuffer.size() != View.Panel)
+        m_backBuffer = QImage(View.Panel, QImage::Format_RGB32);
+    if (m_backBuffer.isNull())
+        return;
+    MapScene scene{View, MapBitmap, Locations, Markers, Config, Objects, HighlightIndex, HighlightPending};
+    m_painter.paint(m_backBuffer, scene);
+    if (CopyingToClipboard)
+        copyBackBufferToClipboard();
+}
+
+void TMainForm::copyBackBufferToClipboard()
+{
+    // Exactly the image the panel has just been given, at the panel's size.
+    QGuiApplication::clipboard()->setImage(m_backBuffer);
+}
+
+void TMainForm::connectHandlers()
+{
+    Ui::TMainForm& u = *m_ui;
+    const auto onClick = [this](QAbstractButton* button, auto handler) {
+        connect(button, &QAbstractButton::clicked, this, [this, button, handler] {
+            guarded(m_prompts, this, [&] { (this->*handler)(static_cast<QToolButton*>(button)); });
+        });
+    };
+    for (QToolButton* b : {u.ToolButtonZoomIn, u.ToolButtonZoomOut, u.ToolButtonZoomActual})
+        onClick(b, &TMainForm::ZoomButtonClick);
+    for (QToolButton* b : {u.ToolButtonSR, u.ToolButtonSS, u.ToolButtonSM, u.ToolButtonText, u.ToolButtonHint,
+                           u.ToolButtonSU, u.ToolButtonSA, u.ToolButtonSV})
+        onClick(b, &TMainForm::ToolButtonShowClick);
+    for (QToolButton* b : {u.ToolButtonAddM, u.ToolButtonDelM, u.ToolButtonClearM})
+        onClick(b, &TMainForm::MarkerToolButtonClick);
+    for (QToolButton* b : {u.ToolButtonOptions, u.ToolButtonClip, u.ToolButtonAbout})
+        onClick(b, &TMainForm::OptionsToolButtonClick);
+    for (QToolButton* b : {u.SBU, u.SBA, u.SBV})
+        connect(b, &QAbstractButton::clicked, this, [this, b] { guarded(m_prompts, this, [&] { SetStatus(b); }); });
+    connect(u.ToolButtonGo, &QAbstractButton::clicked, this, [this] { guarded(m_prompts, this, [this] { GoButtonClick(); }); });
+
+    // Every scroll notification (arrow, track, thumb drag) carries the new position.
+    connect(u.ScrollBarH, &QAbstractSlider::actionTriggered, this,
+            [this] { guarded(m_prompts, this, [this] { ScrollBarHScroll(); }); });
+    connect(u.ScrollBarV, &QAbstractSlider::actionTriggered, this,
+            [this] { guarded(m_prompts, this, [this] { ScrollBarVScroll(); }); });
+
+    connect(u.CBLoc, &QComboBox::activated, this, [this] { guarded(m_prompts, this, [this] { CBLocChange(); }); });
+    connect(u.MemoNotes, &QPlainTextEdit::textChanged, this,
+            [this] { guarded(m_prompts, this, [this] { MemoNotesChange(); }); });
+    connect(u.MemoNotes, &TNoteEdit::keyPressed, this,
+            [this](char key) { guarded(m_prompts, this, [&] { MemoNotesKeyPress(key); }); });
+    connect(Timer, &QTimer::timeout, this, [this] { guarded(m_prompts, this, [this] { TimerTimer(); }); });
+}
+
+void TMainForm::RepaintMap()
+{
+    m_ui->PanelMap->repaint();
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event)
+{
+    const QEvent::Type type = event->type();
+    if (type != QEvent::KeyPress && type != QEvent::KeyRelease && type != QEvent::Wheel)
+        return QWidget::eventFilter(watched, event);
+    if (!watched->isWidgetType() || static_cast<QWidget*>(watched)->window() != this)
+        return false;
+    auto* w = static_cast<QWidget*>(watched);
+
+    if (type == QEvent::Wheel) {
+        // The window sees the wheel before any of its controls, whichever is under the pointer.
+        auto* wheel = static_cast<QWheelEvent*>(event);
+        const int delta = wheel->angleDelta().y() != 0 ? wheel->angleDelta().y() : wheel->angleDelta().x();
+        if (delta == 0 && wheel->phase() != Qt::NoScrollPhase)
+            return false;
+        bool handled = false;
+        guarded(m_prompts, this, [&] { FormMouseWheel(wheel->modifiers(), delta, &handled); });
+        if (handled)
+            event->accept();
+        return handled;
+    }
+
+    // Key preview: the window sees every key first, whichever control has the focus. A key
+    // event travels up the parents while ignored; only its first receiver counts.
+    QWidget* first = QApplication::focusWidget();
+    if (!first || first->window() != this)
+        first = this;
+    if (w != first)
+        return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+    int code = key->key();
+    if ((code == Qt::Key_Plus || code == Qt::Key_Minus) && !(key->modifiers() & Qt::KeypadModifier))
+        code = 0; // only the keypad's plus and minus zoom
+    if (type == QEvent::KeyPress)
+        guarded(m_prompts, this, [&] { FormKeyDown(code, key->modifiers()); });
+    else
+        guarded(m_prompts, this, [&] { FormKeyUp(code, key->modifiers()); });
+
+    if (type == QEvent::KeyPress && w == m_ui->CBLoc
+        && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter))
+        guarded(m_prompts, this, [&] { CBLocKeyPress('\r'); });
+    return false;
+}
+
+void TMainForm::wheelEvent(QWheelEvent* event)
+{
+    QWidget::wheelEvent(event);
+}
+
 } // namespace vdm

@@ -15,6 +15,7 @@
 #include <memory>
 
 class QAbstractButton;
+class QTimer;
 class QToolButton;
 
 namespace Ui {
@@ -110,6 +111,12 @@ public:
     void RestoreBandLayout();   // first show, when RestoreWindow is on
     void ApplyStoredWindowState(); // first show, last step
 
+    /** Hit tests of the hover, the clicks and the double clicks (the 9 x 9 square). */
+    bool locationShown(int index) const;
+    bool underPointer(const Location& item, QPoint pointer) const;
+    int locationAt(QPoint pointer) const;
+    int markerAt(QPoint pointer) const;
+
     /** Rebuilds the drawing objects from the settings members. */
     void RecreateDrawingObjects();
 
@@ -123,6 +130,7 @@ public:
     int HighlightIndex = -1;
     bool HighlightPending = false;
     QPoint LastMouse;
+    QTimer* Timer = nullptr;
     TddgHintWindow* HintWindow = nullptr;
     bool HintShown = false;
     int SelectedIndex = 0;
@@ -144,6 +152,9 @@ public:
     bool LocationsLoaded = false;
     bool UserDataSafe = false;
     bool MarkersSafe = false;
+    /** The user changed that data in this run (only then may an unsafe file be replaced). */
+    bool UserDataEdited = false;
+    bool MarkersEdited = false;
 
     TFormAbout* FormAbout = nullptr;
     TFormOptions* FormOptions = nullptr;
@@ -160,6 +171,10 @@ protected:
 private:
     void setupComponents();
     void connectHandlers();
+    void layoutPanels();
+    void setMapCursor(bool crosshair);
+    void closeLocationBox();
+    void copyBackBufferToClipboard();
 
     Prompts& m_prompts;
     QString m_appDir;

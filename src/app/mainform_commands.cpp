@@ -1,0 +1,77 @@
+// SPDX-License-Identifier: MIT
+// The display toggles and the commands of the tools band.
+#include "app/mainform.h"
+
+#include "app/mainform_databases.h"
+#include "dialogs/formabout.h"
+#include "dialogs/formoptions.h"
+#include "ui_mainform.h"
+
+namespace vdm {
+namespace {
+
+struct ToggleCommand {
+    QToolButton* Ui::TMainForm::*button;
+    bool Settings::*field;
+    bool repaint;
+};
+// The hint toggle only changes what later pointer moves do, so it never repaints.
+constexpr ToggleCommand kToggleCommands[] = {
+    {&Ui::TMainForm::ToolButtonSR, &Settings::ShowSkarnels, true},
+    {&Ui::TMainForm::ToolButtonSS, &Settings::ShowShips, true},
+    {&Ui::TMainForm::ToolButtonSM, &Settings::ShowMagesGuild, true},
+    {&Ui::TMainForm::ToolButtonText, &Settings::ShowText, true},
+    {&Ui::TMainForm::ToolButtonHint, &Settings::ShowHint, false},
+    {&Ui::TMainForm::ToolButtonSU, &Settings::ShowUnvisited, true},
+    {&Ui::TMainForm::ToolButtonSA, &Settings::ShowActive, true},
+    {&Ui::TMainForm::ToolButtonSV, &Settings::ShowVisited, true},
+};
+
+} // namespace
+
+void TMainForm::createDialogs()
+{
+    FormAbout = new TFormAbout(m_appDir, m_prompts, this);
+    TFormOptions::Hooks hooks;
+    hooks.repaintMap = [this] { RepaintMap(); };
+    hooks.saveUserData = [this] {
+        UserDataEdited = true;
+        SaveUserData(*this);
+    };
+    hooks.applyWindowSizeLimit = [this] { ApplyWindowSizeLimit(); };
+    hooks.clearWindowSizeLimit = [this] { setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX); };
+    FormOptions = new TFormOptions(Config, Locations, m_prompts, std::move(hooks), this);
+}
+
+void TMainForm::ToolButtonShowClick(QToolButton* sender)
+{
+    for (const ToggleCommand& t : kToggleCommands) {
+        if (m_ui.get()->*t.button != sender)
+            continue;
+        Config.*t.field = !(Config.*t.field);
+        sender->setChecked(Config.*t.field);
+        if (t.repaint)
+            RepaintMap();
+        return;
+    }
+}
+
+void TMainForm::OptionsToolButtonClick(QToolButton* sender)
+{
+    if (sender == m_ui->ToolButtonAbout) {
+        if (FormAbout)
+            FormAbout->exec();
+    } else if (sender == m_ui->ToolButtonOptions) {
+        if (!FormOptions || FormOptions->exec() != QDialog::Accepted)
+            return;
+        RecreateDrawingObjects();
+        RepaintMap();
+        WriteSettings();
+    } else if (sender == m_ui->ToolButtonClip) {
+        CopyingToClipboard = true;
+        RepaintMap();
+        CopyingToClipboard = false;
+    }
+}
+
+} // namespace vdm

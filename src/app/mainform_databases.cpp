@@ -1,0 +1,125 @@
+// SPDX-License-Identifier: MIT
+#include "app/mainform_databases.h"
+
+#include "app/mainform.h"
+#include "data/atomicfile.h"
+#include "data/codepage.h"
+#include "data/databasefile.h"
+#include "data/locationsdb.h"
+#include "data/markersdb.h"
+#include "data/routesdb.h"
+#include "data/userdb.h"
+#include "ui_mainform.h"
+
+#include <QFileInfo>
+#include <QSignalBlocker>
+#include <QStandardItemModel>
+
+#include <algorithm>
+#include <numeric>
+
+namespace vdm {
+namespace {
+
+const QString kLocations = QStringLiteral("vdmain.gdb");
+const QString kRoutes = QStringLiteral("routes.gdb");
+const QString kUserData = QStringLiteral("user.gdb");
+const QString kMarkers = QStringLiteral("markers.gdb");
+
+/**
+ * Decides whether a database may be written and keeps the old file first when it was not
+ * loaded completely but the user changed the data anyway. Returns false to skip the write.
+ */
+bool prepareWrite(const QString& name, bool& safe, bool edited)
+{
+    if (safe)
+        return true;
+    if (!edited)
+        return false; // nothing of the user's to keep, and the stored file stays whole
+    if (QFileInfo(name).isFile()) {
+        const QString backup = name + QStringLiteral(".bak");
+        AtomicFile::write(backup, readDatabaseFile(name));
+    }
+    safe = true;
+    return true;
+}
+
+} // namespace
+
+void FillLocationList(TMainForm& form)
+{
+    QComboBox* combo = form.ui().CBLoc;
+    const QSignalBlocker blocker(combo);
+    auto* model = qobject_cast<QStandardItemModel*>(combo->model());
+    model->clear();
+
+    const auto& locations = form.Locations;
+    std::vector<QString> names;
+    names.reserve(locations.size());
+    for (const auto& l : locations)
+        names.push_back(CodePage::decode(l.Name));
+    std::vector<int> order(locations.size());
+    std::iota(order.begin(), order.end(), 0);
+    // Like the desktop's sorted list: case does not count, equal names keep file order.
+    std::stable_sort(order.begin(), order.end(),
+                     [&](int a, int b) { return names[a].compare(names[b], Qt::CaseInsensitive) < 0; });
+    QList<QStandardItem*> items;
+    items.reserve(qsizetype(order.size()));
+    for (int index : order) {
+        auto* item = new QStandardItem(names[index]);
+        item->setData(index, Qt::UserRole);
+        items.append(item);
+    }
+    if (!items.isEmpty())
+        model->appendColumn(items);
+}
+
+void LoadLocations(TMainForm& form)
+{
+    if (!databaseExists(kLocations)) {
+        QMetaObject::invokeMethod(&form, &QWidget::close, Qt::QueuedConnection);
+        return;
+    }
+    const QByteArray bytes = readDatabaseFile(kLocations);
+    try {
+        readLocations(bytes, form.Locations);
+    } catch (...) {
+        FillLocationList(form); // the records read before the error stay listed
+        throw;
+    }
+    FillLocationList(form);
+    form.LocationsLoaded = true;
+}
+
+void LoadRoutes(TMainForm& form)
+{
+    if (!databaseExists(kRoutes))
+        return;
+    readRoutes(readDatabaseFile(kRoutes), form.Locations);
+}
+
+void LoadUserData(TMainForm& form)
+{
+    readUserData(readDatabaseFile(kUserData), form.Locations);
+}
+
+void LoadMarkers(TMainForm& form)
+{
+    readMarkers(readDatabaseFile(kMarkers), form.Markers);
+}
+
+void SaveUserData(TMainForm& form)
+{
+    if (!prepareWrite(kUserData, form.UserDataSafe, form.UserDataEdited))
+        return;
+    AtomicFile::write(kUserData, writeUserData(form.Locations));
+}
+
+void SaveMarkers(TMainForm& form)
+{
+    if (!prepareWrite(kMarkers, form.MarkersSafe, form.MarkersEdited))
+        return;
+    AtomicFile::write(kMarkers, writeMarkers(form.Markers));
+}
+
+} // namespace vdm

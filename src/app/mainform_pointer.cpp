@@ -1,0 +1,132 @@
+// SPDX-License-Identifier: MIT
+// The pointer over the map: drag-pan, the right button's add mode, and the hover hints.
+#include "app/mainform.h"
+
+#include "data/codepage.h"
+#include "dialogs/platform.h"
+#include "hint/ddghintwindow.h"
+#include "ui_mainform.h"
+
+#include <QScrollBar>
+#include <QTimer>
+
+namespace vdm {
+
+void TMainForm::ImageMapMouseDown(Qt::MouseButton button, Qt::MouseButtons, int x, int y)
+{
+    if (button == Qt::LeftButton && View.ZoomIndex != 0) {
+        Dragging = true; // at 10 % the map cannot be dragged
+        DragStart = QPoint(x, y);
+    }
+    if (button == Qt::RightButton && View.ZoomIndex > 1) {
+        // One click must never both add and delete: entering add mode ends delete mode.
+        DeleteMarkerMode = false;
+        m_ui->ToolButtonDelM->setChecked(false);
+        m_ui->ToolButtonAddM->setChecked(true);
+        AddMarkerMode = true;
+        setMapCursor(true);
+    }
+}
+
+void TMainForm::ImageMapMouseUp(Qt::MouseButton button, int, int)
+{
+    if (button == Qt::LeftButton)
+        Dragging = false;
+}
+
+void TMainForm::ImageMapMouseMove(Qt::MouseButtons buttons, int x, int y)
+{
+    LastMouse = QPoint(x, y);
+
+    if (Dragging && (buttons & Qt::LeftButton) && !AddMarkerMode) {
+        // The picture follows the pointer pixel for pixel and stops at the bounds; the
+        // start moves on even at a bound, so turning back moves the map at once.
+        QScrollBar* h = m_ui->ScrollBarH;
+        QScrollBar* v = m_ui->ScrollBarV;
+        h->setValue(qBound(0, h->value() - (x - DragStart.x()), h->maximum()));
+        v->setValue(qBound(0, v->value() - (y - DragStart.y()), v->maximum()));
+        DragStart = QPoint(x, y);
+        View.LastScrollY = v->value();
+        View.LastScrollX = h->value();
+        RepaintMap();
+    }
+    if (Dragging)
+        return; // no hover test during a drag
+
+    const QPoint pointer(x, y);
+    for (int i = 0; i < int(Locations.size()); ++i) {
+        if (!locationShown(i) || !underPointer(Locations[size_t(i)], pointer))
+            continue;
+        const Location& l = Locations[size_t(i)];
+        if (HintShown || !Config.ShowHint)
+            return; // a hint already showing stays, even one of another item
+        if (!Config.ConstantHints && l.Name == LastHintName)
+            return;
+        HintText = l.Note;
+        ShowMapHint(l.Name, x, y);
+        HintShown = true;
+        LastHintName = l.Name;
+        return;
+    }
+    for (int i = 0; i < int(Markers.size()); ++i) {
+        const Location& m = Markers[size_t(i)];
+        if (!View.LevelVisible(m.Level))
+            continue;
+        if (!underPointer(m, pointer)) {
+            if (!EditMarkerMode)
+                EditedMarker = -1;
+            continue;
+        }
+        // While the box edits a marker, it keeps editing that one.
+        if (!EditMarkerMode)
+            EditedMarker = i;
+        if (HintShown || !Config.ShowHint)
+            return;
+        if (!Config.ConstantHints && m.Name == LastHintName)
+            return;
+        HintText = m.Name;
+        ShowMapHint(QByteArray("Marker"), x, y);
+        HintShown = true;
+        LastHintName = m.Name;
+        return;
+    }
+    if (HintShown) {
+        HintWindow->ReleaseHandle();
+        HintShown = false;
+        Timer->stop();
+    }
+    LastHintName.clear();
+}
+
+void TMainForm::ShowMapHint(const QByteArray& text, int x, int y)
+{
+    if (!HintWindow)
+        HintWindow = new TddgHintWindow(m_ui->PanelMap);
+    const QPoint origin = m_ui->PanelMap->mapToGlobal(QPoint(0, 0));
+    const QString title = CodePage::decode(text);
+    HintWindow->setCanvasFontSize(Config.HintFontSize);
+    HintWindow->setCanvasFontName(Config.HintFontName);
+    const QRect rect(origin.x() + x + 10, origin.y() + y + 5, HintWindow->textWidth(title) + 10,
+                     HintWindow->textHeight() + 2);
+    if (ExtendedGraphicsSupported())
+        HintWindow->setAlpha(Config.HintOpacity * 255 / 100);
+    HintWindow->SetExText(CodePage::decode(HintText));
+    HintWindow->SetText(title);
+    HintWindow->setColor(Qt::black);
+    HintWindow->ActivateHint(rect, title);
+    Timer->stop();
+    Timer->setInterval(qMax(0, Config.HintDelay));
+    Timer->start();
+}
+
+void TMainForm::TimerTimer()
+{
+    Timer->stop();
+    if (!Config.ConstantHints) {
+        if (HintWindow)
+            HintWindow->ReleaseHandle();
+        HintShown = false;
+    }
+}
+
+} // namespace vdm

@@ -1,0 +1,125 @@
+// SPDX-License-Identifier: MIT
+// The main window's side of the settings file: reading into the members, restoring the
+// stored view and band layout, and writing everything back.
+#include "app/mainform.h"
+
+#include "app/coolbar.h"
+#include "app/inifile.h"
+#include "ui_mainform.h"
+
+#include <QScrollBar>
+
+namespace vdm {
+namespace {
+
+// The eight display toggles and the tool buttons that show them.
+struct ToggleRow {
+    bool Settings::*field;
+    QToolButton* Ui::TMainForm::*button;
+};
+constexpr ToggleRow kToggles[] = {
+    {&Settings::ShowText, &Ui::TMainForm::ToolButtonText},
+    {&Settings::ShowHint, &Ui::TMainForm::ToolButtonHint},
+    {&Settings::ShowSkarnels, &Ui::TMainForm::ToolButtonSR},
+    {&Settings::ShowShips, &Ui::TMainForm::ToolButtonSS},
+    {&Settings::ShowMagesGuild, &Ui::TMainForm::ToolButtonSM},
+    {&Settings::ShowActive, &Ui::TMainForm::ToolButtonSA},
+    {&Settings::ShowVisited, &Ui::TMainForm::ToolButtonSV},
+    {&Settings::ShowUnvisited, &Ui::TMainForm::ToolButtonSU},
+};
+
+// Where each band's tool bar sits in the stored layout: the start of its restoring drag.
+constexpr QPoint kBandStart[] = {{55, 0}, {54, 24}, {55, 48}, {55, 48}};
+
+} // namespace
+
+void TMainForm::ReadSettings()
+{
+    readSettings(*SettingsFile, Config);
+    for (const ToggleRow& t : kToggles)
+        (m_ui.get()->*t.button)->setChecked(Config.*t.field);
+}
+
+void TMainForm::RestoreView()
+{
+    const StoredView stored = readStoredView(*SettingsFile, Config);
+    StoredState = stored.State;
+    WindowStoredMaximized = stored.State == 2;
+    if (!Config.RestoreWindow)
+        return;
+    if (stored.geometryRead) {
+        move(stored.Left, stored.Top);
+        resize(stored.Width, stored.Height);
+        layoutPanels();
+    }
+    // The level is reached one step at a time; the margins follow with the panel's first size.
+    while (View.ZoomIndex < stored.Zoom) {
+        ++View.ZoomIndex;
+        UpdateScrollRanges();
+    }
+    ApplyWindowSizeLimit();
+    m_ui->ScrollBarH->setValue(stored.CenterX);
+    m_ui->ScrollBarV->setValue(stored.CenterY);
+    View.LastScrollY = m_ui->ScrollBarV->value();
+    View.LastScrollX = m_ui->ScrollBarH->value();
+    UpdateMarkerButtons();
+    RepaintMap();
+    SetTitleWithZoom();
+    CBLocChange();
+}
+
+void TMainForm::WriteSettings()
+{
+    if (!SettingsFile)
+        return;
+    WindowSnapshot w;
+    w.Zoom = View.ZoomIndex;
+    w.Width = width();
+    w.Height = height();
+    w.CenterX = m_ui->ScrollBarH->value();
+    w.CenterY = m_ui->ScrollBarV->value();
+    w.bands.MapLeft = m_ui->ToolBarMap->x();
+    w.bands.MapTop = m_ui->ToolBarMap->y();
+    w.bands.LocationLeft = m_ui->ToolBarLoc->x();
+    w.bands.LocationTop = m_ui->ToolBarLoc->y();
+    w.bands.MarkerLeft = m_ui->ToolBarMarker->x();
+    w.bands.MarkerTop = m_ui->ToolBarMarker->y();
+    w.bands.OptionsLeft = m_ui->ToolBarOptions->x();
+    w.bands.OptionsTop = m_ui->ToolBarOptions->y();
+    w.Left = x();
+    w.Top = y();
+    w.State = isMinimized() ? 1 : isMaximized() ? 2 : 0;
+    writeSettings(*SettingsFile, Config, w);
+}
+
+void TMainForm::RestoreBandLayout()
+{
+    const BandPositions saved = readBandPositions(*SettingsFile);
+    const QPoint target[] = {{saved.MapLeft, saved.MapTop},
+                             {saved.LocationLeft, saved.LocationTop},
+                             {saved.MarkerLeft, saved.MarkerTop},
+                             {saved.OptionsLeft, saved.OptionsTop}};
+    CoolBar* bar = m_ui->CoolBarMain;
+    // The layout is rebuilt by the cool bar's own drag rules, as if the user dragged each
+    // band from where its tool bar sits in the stored layout to where it was saved.
+    bar->setBandBreak(3, true);
+    for (int band = 0; band < 4; ++band) {
+        bar->beginDrag(band, kBandStart[band]);
+        bar->dragMove(target[band]);
+        bar->endDrag();
+    }
+    layoutPanels();
+}
+
+void TMainForm::ApplyStoredWindowState()
+{
+    int state = SettingsFile->ReadInteger(QStringLiteral("General"), QStringLiteral("State"), 0);
+    if (state < 0 || state > 2)
+        state = 0;
+    if (state == 1)
+        setWindowState(windowState() | Qt::WindowMinimized);
+    else if (state == 2)
+        setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+} // namespace vdm

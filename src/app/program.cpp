@@ -1,0 +1,47 @@
+// SPDX-License-Identifier: MIT
+#include "app/program.h"
+
+#include "app/mainform.h"
+#include "data/errors.h"
+#include "dialogs/prompts.h"
+
+#include <QApplication>
+#include <QFileInfo>
+
+#include <memory>
+
+namespace vdm {
+
+bool mapPictureExists()
+{
+    return QFileInfo(QStringLiteral("bigmap_hi.jpg")).isFile() || QFileInfo(QStringLiteral("bigmap.jpg")).isFile();
+}
+
+int runProgram(Prompts& prompts, const QString& applicationDirectory)
+{
+    QApplication::setApplicationDisplayName(QStringLiteral("Veldamar Interactive Map"));
+    if (!mapPictureExists()) {
+        prompts.showMessage(nullptr, QStringLiteral("Error!"),
+                            QStringLiteral("Map file not found. Please reinstall application."), Prompts::Icon::Stop);
+        return 0;
+    }
+
+    std::unique_ptr<TMainForm> form;
+    try {
+        form = std::make_unique<TMainForm>(prompts, applicationDirectory);
+        form->createDialogs();
+    } catch (const Error& e) {
+        // An error while the window is built ends the program; nothing is written.
+        prompts.showError(nullptr, e.message());
+        return 0;
+    } catch (const std::exception& e) {
+        prompts.showError(nullptr, QString::fromLocal8Bit(e.what()));
+        return 0;
+    }
+    form->show();
+    QApplication::exec();
+    form.reset(); // the shut-down writes the user's data and settings
+    return 0;
+}
+
+} // namespace vdm
