@@ -258,6 +258,8 @@ void TMainForm::connectHandlers()
             [this] { guarded(m_prompts, this, [this] { MemoNotesChange(); }); });
     connect(u.MemoNotes, &TNoteEdit::keyPressed, this,
             [this](char key) { guarded(m_prompts, this, [&] { MemoNotesKeyPress(key); }); });
+    // A band dragged into a new row (or out of the last one) changes the top panel's height.
+    connect(u.CoolBarMain, &CoolBar::heightChanged, this, [this] { layoutPanels(); });
     connect(Timer, &QTimer::timeout, this, [this] { guarded(m_prompts, this, [this] { TimerTimer(); }); });
 }
 
