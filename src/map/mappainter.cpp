@@ -168,9 +168,10 @@ private:
 } // namespace
 
 struct MapPainter::Private {
-    /** An area-averaged copy of the whole picture at one shrinking level's scale. */
+    /** The whole picture at one shrinking level's scale, averaged or made of dropped pixels. */
     struct LevelCopy {
         QSize size;
+        Resampler::Mode mode;
         QImage image;
     };
     /** A caption rendered once as coverage, placed relative to the caption's top-left. */
@@ -188,16 +189,16 @@ struct MapPainter::Private {
     QHash<QByteArray, Caption> captions;
     qint64 captionBytes = 0;
 
-    const QImage& levelCopy(const QImage& picture, QSize size)
+    const QImage& levelCopy(const QImage& picture, QSize size, Resampler::Mode mode)
     {
         if (picture.cacheKey() != pictureKey) {
             levels.clear();
             pictureKey = picture.cacheKey();
         }
         for (const LevelCopy& l : levels)
-            if (l.size == size)
+            if (l.size == size && l.mode == mode)
                 return l.image;
-        levels.push_back({size, Resampler::scaled(picture, size)});
+        levels.push_back({size, mode, Resampler::scaled(picture, size, mode)});
         return levels.back().image;
     }
 
@@ -296,21 +297,22 @@ void MapPainter::paint(QImage& backBuffer, const MapScene& scene)
             to = QRect(v.MarginX, v.MarginY, truncToInt(PW * f / s), truncToInt(PH * f / s));
             from = (sw < PW && sh < PH) ? QRectF(sx, sy, sw, sh) : QRectF(sx, sy, PW, PH);
         }
-        const bool smooth = st.MapAA && v.ZoomIndex >= st.ZoomLevelAA;
+        const Resampler::Mode mode = (st.MapAA && v.ZoomIndex >= st.ZoomLevelAA) ? Resampler::Mode::Smooth : Resampler::Mode::Pixel;
         const double k = double(f / s);
-        if (smooth && k < 1.0 && PW > 1 && PH > 1) {
-            // Shrinking smoothly: a copy averaged once over every source pixel, then a
-            // one-to-one copy per paint instead of averaging the whole view each time.
+        if (k < 1.0 && PW > 1 && PH > 1) {
+            // Shrinking: a copy of the whole picture at this level's scale, made once
+            // (averaged over every source pixel in smooth mode), then copied one to one,
+            // instead of reading a source area several times the panel's size per paint.
             const QSize size(std::max(1, int(std::lround(PW * k))), std::max(1, int(std::lround(PH * k))));
-            const QImage& copy = d->levelCopy(pic, size);
+            const QImage& copy = d->levelCopy(pic, size, mode);
             const double cx = double(size.width()) / PW, cy = double(size.height()) / PH;
             const QRectF inCopy(from.x() * cx, from.y() * cy, from.width() * cx, from.height() * cy);
             const bool oneToOne = to.width() > 0 && to.height() > 0
                 && std::abs(inCopy.width() / to.width() - 1.0) < 0.01
                 && std::abs(inCopy.height() / to.height() - 1.0) < 0.01;
-            Resampler::draw(backBuffer, to, copy, inCopy, oneToOne ? Resampler::Mode::Pixel : Resampler::Mode::Smooth);
+            Resampler::draw(backBuffer, to, copy, inCopy, oneToOne ? Resampler::Mode::Pixel : mode);
         } else {
-            Resampler::draw(backBuffer, to, pic, from, smooth ? Resampler::Mode::Smooth : Resampler::Mode::Pixel);
+            Resampler::draw(backBuffer, to, pic, from, mode);
         }
     }
 

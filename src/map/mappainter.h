@@ -68,8 +68,8 @@ public:
     /** Drops caches that depend on the picture (call when the picture changes). */
     void invalidateCaches();
     /**
-     * Bytes held by the caches: the area-averaged copies of the picture, one per shrinking
-     * level used in smooth mode, and the pre-rendered caption masks.
+     * Bytes held by the caches: the copies of the picture, one per shrinking level and
+     * mode used (averaged in smooth mode), and the pre-rendered caption masks.
      */
     qint64 cacheBytes() const;
 

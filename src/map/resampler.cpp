@@ -7,6 +7,10 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace vdm::Resampler {
 
 namespace {
@@ -143,6 +147,7 @@ struct Target {
 struct Source {
     const uchar* bits;
     qsizetype bpl;
+    int width;
     const std::uint32_t* row(int y) const { return reinterpret_cast<const std::uint32_t*>(bits + y * bpl); }
 };
 
@@ -174,39 +179,99 @@ void drawPixel(const Target& t, const Source& s, const Axis& h, const Axis& v)
     }
 }
 
+/** out = a + (b - a) * w / 256 per channel, w in 0..256 the same for the whole row. */
+void blendRows(const std::uint32_t* __restrict a, const std::uint32_t* __restrict b, std::uint32_t* __restrict out, int n,
+               std::uint32_t w)
+{
+    int x = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i wb = _mm_set1_epi16(short(w));
+    const __m128i wa = _mm_set1_epi16(short(256 - w));
+    for (; x + 4 <= n; x += 4) {
+        const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + x));
+        const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + x));
+        // a * (256 - w) + b * w stays below 65536 in each unsigned 16-bit lane.
+        const __m128i lo = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(va, zero), wa),
+                                                        _mm_mullo_epi16(_mm_unpacklo_epi8(vb, zero), wb)), 8);
+        const __m128i hi = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(va, zero), wa),
+                                                        _mm_mullo_epi16(_mm_unpackhi_epi8(vb, zero), wb)), 8);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm_packus_epi16(lo, hi));
+    }
+#endif
+    for (; x < n; ++x)
+        out[x] = lerp(a[x], b[x], w);
+}
+
+/**
+ * One source row interpolated horizontally: out[k] between in[i0[k]] and in[i1[k]].
+ * `pairs` holds per output pixel the weights (256 - w) four times and w four times, so
+ * the vector loop reads each neighbour pair with one 8-byte load; `simdEnd` is where a
+ * pair would reach past the row's last pixel.
+ */
+void interpolateRow(const std::uint32_t* __restrict in, const Axis& h, const std::uint16_t* __restrict pairs, int simdEnd,
+                    std::uint32_t* __restrict out)
+{
+    const int n = h.size();
+    const int* __restrict i0 = h.i0.data();
+    const int* __restrict i1 = h.i1.data();
+    int x = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (; x + 2 <= simdEnd; x += 2) {
+        const __m128i p0 = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + i0[x])), zero);
+        const __m128i p1 = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + i0[x + 1])), zero);
+        const __m128i m0 = _mm_mullo_epi16(p0, _mm_loadu_si128(reinterpret_cast<const __m128i*>(pairs + 8 * x)));
+        const __m128i m1 = _mm_mullo_epi16(p1, _mm_loadu_si128(reinterpret_cast<const __m128i*>(pairs + 8 * x + 8)));
+        const __m128i s0 = _mm_add_epi16(m0, _mm_srli_si128(m0, 8));
+        const __m128i s1 = _mm_add_epi16(m1, _mm_srli_si128(m1, 8));
+        const __m128i r = _mm_srli_epi16(_mm_unpacklo_epi64(s0, s1), 8);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + x), _mm_packus_epi16(r, r));
+    }
+#endif
+    for (; x < n; ++x)
+        out[x] = lerp(in[i0[x]], in[i1[x]], std::uint32_t(h.w8[x]));
+}
+
 void drawBilinear(const Target& t, const Source& s, const Axis& h, const Axis& v)
 {
     const int n = h.size();
+    // A source row that needs no horizontal work is read in place (the 100 % level).
+    bool plain = true;
+    for (int k = 0; k < n && plain; ++k)
+        plain = h.w8[k] == 0 && h.i0[k] == h.i0[0] + k;
+    std::vector<std::uint16_t> pairs(size_t(n) * 8);
+    int simdEnd = 0;
+    for (int k = 0; k < n; ++k) {
+        std::fill_n(pairs.begin() + 8 * k, 4, std::uint16_t(256 - h.w8[k]));
+        std::fill_n(pairs.begin() + 8 * k + 4, 4, std::uint16_t(h.w8[k]));
+        if (h.i0[k] + 1 < s.width) // indices only grow: the safe pixels are a prefix
+            simdEnd = k + 1;
+    }
     // Two horizontally interpolated source rows, tagged by their source row: consecutive
     // destination rows mostly share them.
-    std::vector<std::uint32_t> ring(size_t(n) * 2);
+    std::vector<std::uint32_t> ring(plain ? 0 : size_t(n) * 2);
     int tags[2] = {-1, -1};
-    const int* __restrict i0 = h.i0.data();
-    const int* __restrict i1 = h.i1.data();
-    const int* __restrict w8 = h.w8.data();
     auto row = [&](int sy) -> const std::uint32_t* {
+        if (plain)
+            return s.row(sy) + h.i0[0];
         const int slot = sy & 1;
-        std::uint32_t* __restrict r = ring.data() + size_t(slot) * n;
+        std::uint32_t* r = ring.data() + size_t(slot) * n;
         if (tags[slot] != sy) {
-            const std::uint32_t* __restrict in = s.row(sy);
-            for (int k = 0; k < n; ++k)
-                r[k] = w8[k] ? lerp(in[i0[k]], in[i1[k]], std::uint32_t(w8[k])) : in[i0[k]];
+            interpolateRow(s.row(sy), h, pairs.data(), simdEnd, r);
             tags[slot] = sy;
         }
         return r;
     };
     for (int y = v.d0; y < v.d1; ++y) {
         const int k = y - v.d0;
-        const std::uint32_t* __restrict a = row(v.i0[k]);
-        std::uint32_t* __restrict out = t.row(y) + h.d0;
+        const std::uint32_t* a = row(v.i0[k]);
+        std::uint32_t* out = t.row(y) + h.d0;
         const std::uint32_t w = std::uint32_t(v.w8[k]);
-        if (w == 0) {
+        if (w == 0)
             std::memcpy(out, a, size_t(n) * 4);
-            continue;
-        }
-        const std::uint32_t* __restrict b = row(v.i1[k]);
-        for (int x = 0; x < n; ++x)
-            out[x] = lerp(a[x], b[x], w);
+        else
+            blendRows(a, row(v.i1[k]), out, n, w);
     }
 }
 
@@ -278,7 +343,7 @@ void draw(QImage& dst, const QRect& to, const QImage& src, const QRectF& from, M
     if (h.size() <= 0 || v.size() <= 0)
         return;
     const Target t{dst.bits(), dst.bytesPerLine()};
-    const Source s{src.constBits(), src.bytesPerLine()};
+    const Source s{src.constBits(), src.bytesPerLine(), src.width()};
     if (mode == Mode::Pixel)
         drawPixel(t, s, h, v);
     else if (h.enlarging && v.enlarging)
@@ -287,13 +352,13 @@ void draw(QImage& dst, const QRect& to, const QImage& src, const QRectF& from, M
         drawGeneral(t, s, h, v);
 }
 
-QImage scaled(const QImage& src, QSize size)
+QImage scaled(const QImage& src, QSize size, Mode mode)
 {
     QImage out(size, QImage::Format_RGB32);
     if (out.isNull())
         return out;
     out.fill(0xFF000000u);
-    draw(out, QRect(QPoint(0, 0), size), src, QRectF(0, 0, src.width(), src.height()), Mode::Smooth);
+    draw(out, QRect(QPoint(0, 0), size), src, QRectF(0, 0, src.width(), src.height()), mode);
     return out;
 }
 

@@ -26,8 +26,11 @@ enum class Mode { Pixel, Smooth };
 
 void draw(QImage& dst, const QRect& to, const QImage& src, const QRectF& from, Mode mode);
 
-/** An area-averaged (or, for a larger size, bilinear) copy of the whole picture. */
-QImage scaled(const QImage& src, QSize size);
+/**
+ * A copy of the whole picture at `size`: in Smooth mode area-averaged (bilinear for a
+ * larger size), in Pixel mode made of dropped or repeated pixels.
+ */
+QImage scaled(const QImage& src, QSize size, Mode mode = Mode::Smooth);
 
 } // namespace Resampler
 

@@ -1,0 +1,242 @@
+// SPDX-License-Identifier: MIT
+// One paint of the map panel per iteration, at every zoom level, in pixel and smooth
+// mode, for the smallest window's panel and a full-HD panel. References measured in the
+// same run: a memcpy of one frame of that size, and QPainter::drawImage of the same
+// source rectangle with SmoothPixmapTransform.
+#include "data/databasefile.h"
+#include "data/locationsdb.h"
+#include "data/routesdb.h"
+#include "map/jpegdecoder.h"
+#include "map/mappainter.h"
+#include "map/resampler.h"
+#include "worldgen/worldgen.h"
+
+#include <QGuiApplication>
+#include <QPainter>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+
+using namespace vdm;
+
+namespace {
+
+const QSize Panels[] = {{330, 380}, {1920, 1080}};
+
+/** A world with every overlay: the sample world when the generator works, else a synthetic one. */
+struct BenchWorld {
+    QImage picture;
+    LocationList locations, markers;
+    QString source;
+
+    BenchWorld()
+    {
+        try {
+            QTemporaryDir dir;
+            worldgen::Options o;
+            o.locations = 700;
+            o.readmes = false;
+            worldgen::generate(dir.path(), o);
+            picture = JpegDecoder::decodeFile(dir.filePath(QStringLiteral("bigmap_hi.jpg")));
+            readLocations(readDatabaseFile(dir.filePath(QStringLiteral("vdmain.gdb"))), locations);
+            readRoutes(readDatabaseFile(dir.filePath(QStringLiteral("routes.gdb"))), locations);
+            source = QStringLiteral("sample world");
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "sample world unavailable (%s); synthesising one\n", e.what());
+            synthesise();
+        }
+        if (picture.size() != QSize(3300, 3800) || locations.empty())
+            synthesise();
+        for (size_t i = 0; i < locations.size(); ++i)
+            locations[i].Status = int(i % 3) + 1; // every status class on show
+        QRandomGenerator rng(7);
+        for (int i = 0; i < 40; ++i) {
+            Location m;
+            m.Name = "Marker " + QByteArray::number(i);
+            m.Level = 1;
+            m.X = rng.bounded(-125000, 175000);
+            m.Y = rng.bounded(-130000, 220000);
+            markers.push_back(m);
+        }
+    }
+
+    void synthesise()
+    {
+        source = QStringLiteral("synthetic world");
+        picture = QImage(3300, 3800, QImage::Format_RGB32);
+        for (int y = 0; y < picture.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
+            for (int x = 0; x < picture.width(); ++x)
+                line[x] = qRgb((x * 7 + y) & 0xFF, (x ^ y) & 0xFF, (x * y >> 6) & 0xFF);
+        }
+        locations.clear();
+        QRandomGenerator rng(1);
+        for (int i = 0; i < 700; ++i) {
+            Location l;
+            l.Name = "Settlement " + QByteArray::number(i);
+            l.Level = int(rng.bounded(6));
+            l.X = rng.bounded(-125000, 175000);
+            l.Y = rng.bounded(-130000, 220000);
+            for (int r = 0; r < 3; ++r)
+                l.Routes.push_back({std::int32_t(rng.bounded(700)), std::uint8_t(r + 1)});
+            locations.push_back(l);
+        }
+    }
+};
+
+BenchWorld& world()
+{
+    static BenchWorld w;
+    return w;
+}
+
+Viewport viewFor(QSize panel, int level)
+{
+    Viewport v;
+    v.MapScale = 10;
+    v.Picture = world().picture.size();
+    v.Panel = panel;
+    v.ZoomIndex = level;
+    const QPoint range = v.scrollRanges();
+    v.LastScrollX = std::max(0, range.x() / 2); // the middle of the map
+    v.LastScrollY = std::max(0, range.y() / 2);
+    v.UpdateMargins();
+    return v;
+}
+
+Settings settingsFor(bool smooth, bool overlays)
+{
+    Settings s;
+    s.MapAA = smooth;
+    s.ZoomLevelAA = smooth ? 0 : Viewport::LevelCount;
+    s.ShowText = overlays;
+    s.ShowSkarnels = s.ShowShips = s.ShowMagesGuild = overlays;
+    s.ShowActive = s.ShowVisited = s.ShowUnvisited = overlays;
+    return s;
+}
+
+void runPaint(benchmark::State& state, bool overlays)
+{
+    const QSize panel = Panels[state.range(0)];
+    const int level = int(state.range(1));
+    const bool smooth = state.range(2) != 0;
+    const Viewport v = viewFor(panel, level);
+    const Settings s = settingsFor(smooth, overlays);
+    const DrawingObjects o = DrawingObjects::fromSettings(s);
+    const LocationList none;
+    int highlight = -1;
+    bool pending = false;
+    MapPainter painter;
+    const MapScene scene{v, world().picture, overlays ? world().locations : none, overlays ? world().markers : none, s, o, highlight, pending};
+    QImage buffer(panel, QImage::Format_RGB32);
+    painter.paint(buffer, scene); // caches are made once, as in the program's first paint
+    for (auto _ : state) {
+        painter.paint(buffer, scene);
+        benchmark::DoNotOptimize(buffer.constBits());
+        benchmark::ClobberMemory();
+    }
+    state.counters["cacheMB"] = double(painter.cacheBytes()) / (1024.0 * 1024.0);
+}
+
+void BM_Paint(benchmark::State& state)
+{
+    runPaint(state, true);
+}
+
+/** The picture alone: background fill and resampling, no overlays. */
+void BM_Resample(benchmark::State& state)
+{
+    runPaint(state, false);
+}
+
+/** Reference: copying one frame of the panel's size. */
+void BM_MemcpyFrame(benchmark::State& state)
+{
+    const QSize panel = Panels[state.range(0)];
+    std::vector<std::uint32_t> a(size_t(panel.width()) * panel.height(), 0x123456u), b(a.size());
+    for (auto _ : state) {
+        std::memcpy(b.data(), a.data(), a.size() * 4);
+        benchmark::DoNotOptimize(b.data());
+        benchmark::ClobberMemory();
+    }
+}
+
+/** Reference: QPainter's smooth drawImage of the same source rectangle onto the same target. */
+void BM_DrawImageSmooth(benchmark::State& state)
+{
+    const QSize panel = Panels[state.range(0)];
+    const Viewport v = viewFor(panel, int(state.range(1)));
+    const QImage& pic = world().picture;
+    const long double f = v.factor(), s = v.MapScale;
+    const int W = panel.width(), H = panel.height(), PW = pic.width(), PH = pic.height();
+    const int sx = truncToInt(v.LastScrollX / f * s), sy = truncToInt(v.LastScrollY / f * s);
+    const int sw = truncToInt((W - 330) / f * s + PW / f), sh = truncToInt((H - 380) / f * s + PH / f);
+    QRect to(0, 0, W, H);
+    QRectF from(sx, sy, sw, sh);
+    if (!v.MapCoversPanel) {
+        to = QRect(v.MarginX, v.MarginY, truncToInt(PW * f / s), truncToInt(PH * f / s));
+        if (!(sw < PW && sh < PH))
+            from = QRectF(sx, sy, PW, PH);
+    }
+    QImage buffer(panel, QImage::Format_RGB32);
+    for (auto _ : state) {
+        QPainter p(&buffer);
+        p.setRenderHint(QPainter::SmoothPixmapTransform, true);
+        p.drawImage(QRectF(to), pic, from);
+        p.end();
+        benchmark::DoNotOptimize(buffer.constBits());
+    }
+}
+
+/** The one-off cost of a shrinking level's averaged copy (every source pixel read). */
+void BM_AveragedCopy(benchmark::State& state)
+{
+    const QImage& pic = world().picture;
+    const double k = Viewport::factorOf(int(state.range(0))) / 10.0;
+    const QSize size(int(pic.width() * k + 0.5), int(pic.height() * k + 0.5));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(Resampler::scaled(pic, size).constBits());
+}
+
+void levelsModes(benchmark::internal::Benchmark* b)
+{
+    b->ArgNames({"panel", "level", "smooth"});
+    for (int panel = 0; panel < 2; ++panel)
+        for (int level = 0; level < Viewport::LevelCount; ++level)
+            for (int smooth = 0; smooth < 2; ++smooth)
+                b->Args({panel, level, smooth});
+    b->Unit(benchmark::kMillisecond);
+}
+
+void levels(benchmark::internal::Benchmark* b)
+{
+    b->ArgNames({"panel", "level"});
+    for (int panel = 0; panel < 2; ++panel)
+        for (int level = 0; level < Viewport::LevelCount; ++level)
+            b->Args({panel, level});
+    b->Unit(benchmark::kMillisecond);
+}
+
+} // namespace
+
+BENCHMARK(BM_MemcpyFrame)->ArgName("panel")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Resample)->Apply(levelsModes);
+BENCHMARK(BM_DrawImageSmooth)->Apply(levels);
+BENCHMARK(BM_Paint)->Apply(levelsModes);
+BENCHMARK(BM_AveragedCopy)->ArgName("level")->DenseRange(0, 4)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen"); // fonts need a GUI application, not a screen
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    std::fprintf(stderr, "world: %s, %zu locations\n", qPrintable(world().source), world().locations.size());
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
