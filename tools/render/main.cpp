@@ -1,0 +1,171 @@
+// SPDX-License-Identifier: MIT
+// veldamar-render DIR OUT.png [--zoom I] [--scroll X,Y] [--size WxH] [--settings FILE]
+// Paints the map view the window would show for that zoom level and scroll position.
+#include "app/inifile.h"
+#include "app/settings.h"
+#include "data/databasefile.h"
+#include "data/errors.h"
+#include "data/locationsdb.h"
+#include "data/markersdb.h"
+#include "data/routesdb.h"
+#include "data/userdb.h"
+#include "map/jpegdecoder.h"
+#include "map/mappainter.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+
+using namespace vdm;
+
+namespace {
+
+struct Arguments {
+    QString dir, out, settingsFile;
+    std::optional<int> zoom;
+    std::optional<QPoint> scroll;
+    QSize size{Viewport::DesignWidth, Viewport::DesignHeight};
+};
+
+void say(const QString& text)
+{
+    std::fprintf(stderr, "%s\n", qPrintable(text));
+}
+
+int usage(const QString& problem)
+{
+    say(problem);
+    say(QStringLiteral("usage: veldamar-render DIR OUT.png [--zoom 0..7] [--scroll X,Y] [--size WxH] [--settings FILE]"));
+    return 2;
+}
+
+/** Parses the command line; returns an error text, empty on success. */
+QString parse(const QStringList& args, Arguments& a)
+{
+    QStringList positional;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        if (!arg.startsWith(QLatin1String("--"))) {
+            positional << arg;
+            continue;
+        }
+        if (i + 1 >= args.size())
+            return QStringLiteral("missing value after %1").arg(arg);
+        const QString value = args[++i];
+        if (arg == QLatin1String("--zoom")) {
+            bool ok = false;
+            const int z = value.toInt(&ok);
+            if (!ok || z < 0 || z >= Viewport::LevelCount)
+                return QStringLiteral("zoom must be 0 to 7, not '%1'").arg(value);
+            a.zoom = z;
+        } else if (arg == QLatin1String("--scroll")) {
+            static const QRegularExpression re(QStringLiteral("^(-?\\d{1,9}),(-?\\d{1,9})$"));
+            const auto m = re.match(value);
+            if (!m.hasMatch())
+                return QStringLiteral("scroll must be X,Y, not '%1'").arg(value);
+            a.scroll = QPoint(m.captured(1).toInt(), m.captured(2).toInt());
+        } else if (arg == QLatin1String("--size")) {
+            static const QRegularExpression re(QStringLiteral("^(\\d{1,5})x(\\d{1,5})$"));
+            const auto m = re.match(value);
+            const int w = m.hasMatch() ? m.captured(1).toInt() : 0, h = m.hasMatch() ? m.captured(2).toInt() : 0;
+            if (w < 1 || h < 1 || w > 16384 || h > 16384)
+                return QStringLiteral("size must be WxH between 1x1 and 16384x16384, not '%1'").arg(value);
+            a.size = QSize(w, h);
+        } else if (arg == QLatin1String("--settings")) {
+            a.settingsFile = value;
+        } else {
+            return QStringLiteral("unknown option %1").arg(arg);
+        }
+    }
+    if (positional.size() != 2)
+        return QStringLiteral("expected DIR and OUT.png");
+    a.dir = positional[0];
+    a.out = positional[1];
+    return {};
+}
+
+/** Reads one database when present; a loader error names the file. */
+template<typename Reader>
+void readIfPresent(const QDir& dir, const char* name, Reader read)
+{
+    const QString path = dir.filePath(QLatin1String(name));
+    if (!databaseExists(path))
+        return;
+    try {
+        read(readDatabaseFile(path));
+    } catch (const Error& e) {
+        throw Error(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), e.message()));
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen"); // fonts need a GUI application, not a screen
+    QGuiApplication app(argc, argv);
+
+    Arguments a;
+    const QString problem = parse(app.arguments().mid(1), a);
+    if (!problem.isEmpty())
+        return usage(problem);
+
+    try {
+        Settings settings;
+        if (!a.settingsFile.isEmpty()) {
+            if (!QFileInfo(a.settingsFile).isFile())
+                throwCannotOpen(QFileInfo(a.settingsFile).absoluteFilePath());
+            const IniFile ini(a.settingsFile);
+            readSettings(ini, settings);
+            if (!a.zoom)
+                a.zoom = std::clamp(ini.ReadInteger(QStringLiteral("Window"), QStringLiteral("Zoom"), 0), 0, Viewport::LevelCount - 1);
+            if (!a.scroll)
+                a.scroll = QPoint(ini.ReadInteger(QStringLiteral("Window"), QStringLiteral("CenterX"), 0),
+                                  ini.ReadInteger(QStringLiteral("Window"), QStringLiteral("CenterY"), 0));
+        }
+
+        const QDir dir(a.dir);
+        Viewport view;
+        QString picturePath = dir.filePath(QStringLiteral("bigmap_hi.jpg"));
+        view.MapScale = 10;
+        if (!QFileInfo(picturePath).isFile()) {
+            picturePath = dir.filePath(QStringLiteral("bigmap.jpg"));
+            view.MapScale = 2;
+        }
+        if (!QFileInfo(picturePath).isFile())
+            throw Error(QStringLiteral("Map file not found. Please reinstall application."));
+        const QImage picture = JpegDecoder::decodeFile(picturePath);
+
+        LocationList locations, markers;
+        readIfPresent(dir, "vdmain.gdb", [&](const QByteArray& b) { readLocations(b, locations); });
+        readIfPresent(dir, "routes.gdb", [&](const QByteArray& b) { readRoutes(b, locations); });
+        readIfPresent(dir, "user.gdb", [&](const QByteArray& b) { readUserData(b, locations); });
+        readIfPresent(dir, "markers.gdb", [&](const QByteArray& b) { readMarkers(b, markers); });
+
+        view.Picture = picture.size();
+        view.Panel = a.size;
+        view.ZoomIndex = a.zoom.value_or(0);
+        const QPoint range = view.scrollRanges();
+        const QPoint scroll = a.scroll.value_or(QPoint());
+        view.LastScrollX = std::clamp(scroll.x(), 0, std::max(0, range.x()));
+        view.LastScrollY = std::clamp(scroll.y(), 0, std::max(0, range.y()));
+        view.UpdateMargins();
+
+        const DrawingObjects objects = DrawingObjects::fromSettings(settings);
+        int highlight = -1;
+        bool pending = false;
+        MapPainter painter;
+        const QImage image = painter.paint(MapScene{view, picture, locations, markers, settings, objects, highlight, pending});
+        if (!image.save(a.out, "PNG"))
+            throwUnableToWrite(QFileInfo(a.out).absoluteFilePath());
+    } catch (const Error& e) {
+        say(e.message());
+        return 1;
+    }
+    return 0;
+}
