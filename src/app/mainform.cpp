@@ -4,7 +4,7 @@
 #include "app/anchors.h"
 #include "app/coolbar.h"
 #include "app/mainform_databases.h"
-#include "app/errorguard.h"
+#include "dialogs/errorguard.h"
 #include "app/inifile.h"
 #include "app/mappanel.h"
 #include "app/noteedit.h"

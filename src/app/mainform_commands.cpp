@@ -7,6 +7,9 @@
 #include "dialogs/formoptions.h"
 #include "ui_mainform.h"
 
+#include <utility>
+#include <vector>
+
 namespace vdm {
 namespace {
 
@@ -26,6 +29,16 @@ constexpr ToggleCommand kToggleCommands[] = {
     {&Ui::TMainForm::ToolButtonSA, &Settings::ShowActive, true},
     {&Ui::TMainForm::ToolButtonSV, &Settings::ShowVisited, true},
 };
+
+// What the options dialog's database buttons may change in the locations.
+std::vector<std::pair<int, QByteArray>> userData(const LocationList& locations)
+{
+    std::vector<std::pair<int, QByteArray>> data;
+    data.reserve(locations.size());
+    for (const Location& l : locations)
+        data.emplace_back(l.Status, l.Note);
+    return data;
+}
 
 } // namespace
 
@@ -62,7 +75,16 @@ void TMainForm::OptionsToolButtonClick(QToolButton* sender)
         if (FormAbout)
             FormAbout->exec();
     } else if (sender == m_ui->ToolButtonOptions) {
-        if (!FormOptions || FormOptions->exec() != QDialog::Accepted)
+        if (!FormOptions)
+            return;
+        // The database buttons act at once, whichever button closes the dialog, and
+        // without autosave nothing else records them: a user file that was not loaded
+        // completely is only replaced (and kept as .bak) when the user edited its data.
+        const auto before = userData(Locations);
+        const int result = FormOptions->exec();
+        if (userData(Locations) != before)
+            UserDataEdited = true;
+        if (result != QDialog::Accepted)
             return;
         RecreateDrawingObjects();
         RepaintMap();

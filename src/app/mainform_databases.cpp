@@ -27,6 +27,24 @@ const QString kUserData = QStringLiteral("user.gdb");
 const QString kMarkers = QStringLiteral("markers.gdb");
 
 /**
+ * Keeps `bytes` (the stored file) as "<name>.bak". A backup left by an earlier run may be
+ * the only whole copy of the user's data (a locations file that stays broken makes every
+ * run incomplete), so it is never replaced: the next free "<name>.bak.2", ".bak.3", ...
+ * is taken instead, unless one of them already holds exactly these bytes.
+ */
+void keepBackup(const QString& name, const QByteArray& bytes)
+{
+    const QString base = name + QStringLiteral(".bak");
+    QString backup = base;
+    for (int n = 2; QFileInfo::exists(backup); ++n) {
+        if (QFileInfo(backup).isFile() && readDatabaseFile(backup) == bytes)
+            return;
+        backup = base + QLatin1Char('.') + QString::number(n);
+    }
+    AtomicFile::write(backup, bytes);
+}
+
+/**
  * Decides whether a database may be written and keeps the old file first when it was not
  * loaded completely but the user changed the data anyway. Returns false to skip the write.
  */
@@ -36,10 +54,8 @@ bool prepareWrite(const QString& name, bool& safe, bool edited)
         return true;
     if (!edited)
         return false; // nothing of the user's to keep, and the stored file stays whole
-    if (QFileInfo(name).isFile()) {
-        const QString backup = name + QStringLiteral(".bak");
-        AtomicFile::write(backup, readDatabaseFile(name));
-    }
+    if (QFileInfo(name).isFile())
+        keepBackup(name, readDatabaseFile(name));
     safe = true;
     return true;
 }

@@ -22,7 +22,8 @@ void LoadMarkers(TMainForm& form);
 /**
  * Write "user.gdb" / "markers.gdb" atomically. A file this run did not load completely is
  * never replaced by the incomplete lists; if the user edited that data anyway, the old
- * file is first kept beside it as "user.gdb.bak" / "markers.gdb.bak".
+ * file is first kept beside it as "user.gdb.bak" / "markers.gdb.bak" (an older backup is
+ * never replaced: the next free "<name>.bak.2", ".bak.3", ... is used).
  */
 void SaveUserData(TMainForm& form);
 void SaveMarkers(TMainForm& form);

@@ -8,6 +8,7 @@
 #include "edit/notetext.h"
 #include "ui_mainform.h"
 
+#include <QScopeGuard>
 #include <QScrollBar>
 
 namespace vdm {
@@ -125,11 +126,14 @@ void TMainForm::SetStatus(QAbstractButton* sender)
     if (SelectedIndex < 0 || SelectedIndex >= int(Locations.size()))
         return;
     Location& l = Locations[size_t(SelectedIndex)];
-    l.Status = sender == m_ui->SBU ? Unvisited : sender == m_ui->SBA ? Active : Visited;
-    UserDataEdited = true;
+    const std::int32_t status = sender == m_ui->SBU ? Unvisited : sender == m_ui->SBA ? Active : Visited;
+    if (l.Status != status)
+        UserDataEdited = true;
+    l.Status = status;
+    // The map shows the new colour even when the write fails and the error box says so.
+    const auto repaint = qScopeGuard([this] { RepaintMap(); });
     if (Config.Autosave)
         SaveUserData(*this);
-    RepaintMap();
 }
 
 void TMainForm::MemoNotesChange()
@@ -140,17 +144,24 @@ void TMainForm::MemoNotesChange()
     if (m_ui->GBLoc->title() == kEditMarkerCaption) {
         if (EditedMarker < 0 || EditedMarker >= int(Markers.size()))
             return; // the marker is gone; no typing may reach another one
-        Markers[size_t(EditedMarker)].Name = text.isEmpty() ? QByteArray("Marker") : text;
-        MarkersEdited = true;
+        QByteArray& name = Markers[size_t(EditedMarker)].Name;
+        const QByteArray newName = text.isEmpty() ? QByteArray("Marker") : text;
+        if (name != newName)
+            MarkersEdited = true;
+        name = newName;
+        const auto repaint = qScopeGuard([this] { RepaintMap(); });
         if (Config.Autosave)
             SaveMarkers(*this);
-        RepaintMap();
         return;
     }
     if (SelectedIndex < 0 || SelectedIndex >= int(Locations.size()))
         return;
-    Locations[size_t(SelectedIndex)].Note = text;
-    UserDataEdited = true;
+    QByteArray& note = Locations[size_t(SelectedIndex)].Note;
+    // Showing a note again (the list moving the open box) is no edit of the user's: only a
+    // real change may lead to replacing a file this run did not load completely.
+    if (note != text)
+        UserDataEdited = true;
+    note = text;
     if (Config.Autosave)
         SaveUserData(*this);
 }
@@ -225,9 +236,9 @@ void TMainForm::PanelMapClick()
         MarkersEdited = true;
         u.ToolButtonClearM->setEnabled(true);
         u.ToolButtonDelM->setEnabled(true);
+        const auto repaint = qScopeGuard([this] { RepaintMap(); });
         if (Config.Autosave)
             SaveMarkers(*this);
-        RepaintMap();
     }
     if (DeleteMarkerMode) {
         if (hit >= 0) {
@@ -245,9 +256,9 @@ void TMainForm::PanelMapClick()
             u.ToolButtonClearM->setEnabled(false);
             u.ToolButtonDelM->setEnabled(false);
         }
+        const auto repaint = qScopeGuard([this] { RepaintMap(); });
         if (Config.Autosave)
             SaveMarkers(*this);
-        RepaintMap();
     }
 }
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "app/mappanel.h"
 
-#include "app/errorguard.h"
+#include "dialogs/errorguard.h"
 #include "app/mainform.h"
 
 #include <QMouseEvent>

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "dialogs/formabout.h"
 
+#include "dialogs/errorguard.h"
+
 #include "data/codepage.h"
 #include "data/errors.h"
 
@@ -58,33 +60,18 @@ TFormAbout::TFormAbout(QString applicationDirectory, Prompts& prompts, QWidget* 
 
     for (const LanguageRow& row : LanguageRows) {
         QPushButton* button = (*m_ui).*row.button;
-        connect(button, &QPushButton::clicked, this, [this, button] { guarded([&] { SelectLang(button); }); });
+        connect(button, &QPushButton::clicked, this, [this, button] { guarded(m_prompts, this, [&] { SelectLang(button); }); });
     }
     connect(m_ui->ButtonOk, &QPushButton::clicked, this, &QDialog::accept);
 }
 
 TFormAbout::~TFormAbout() = default;
 
-template<class Handler>
-void TFormAbout::guarded(Handler&& handler)
-{
-    // No exception may cross a Qt frame; every failure ends in the error box.
-    try {
-        std::forward<Handler>(handler)();
-    } catch (const Error& e) {
-        m_prompts.showError(this, e.message());
-    } catch (const std::exception& e) {
-        m_prompts.showError(this, QString::fromLocal8Bit(e.what()));
-    } catch (...) {
-        m_prompts.showError(this, QStringLiteral("Unknown error"));
-    }
-}
-
 void TFormAbout::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     if (!event->spontaneous())
-        guarded([this] { FormShow(); });
+        guarded(m_prompts, this, [this] { FormShow(); });
 }
 
 QString TFormAbout::decodeReadme(const QByteArray& bytes)

@@ -45,8 +45,6 @@ protected:
 private:
     /** Replaces the box's text by the file's; throws "Cannot open file <full path>". */
     void loadFile(const QString& fileName);
-    template<class Handler>
-    void guarded(Handler&& handler);
 
     QString m_appDir;
     Prompts& m_prompts;

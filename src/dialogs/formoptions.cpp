@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "dialogs/formoptions.h"
 
+#include "dialogs/errorguard.h"
+
 #include "data/codepage.h"
 #include "data/errors.h"
 #include "data/textconv.h"
@@ -109,11 +111,11 @@ TFormOptions::TFormOptions(Settings& settings, LocationList& locations, Prompts&
 
     for (const FontRow& row : FontRows) {
         QPushButton* button = ui.*row.button;
-        connect(button, &QPushButton::clicked, this, [this, button] { guarded([&] { SelectFont(button); }); });
+        connect(button, &QPushButton::clicked, this, [this, button] { guarded(m_prompts, this, [&] { SelectFont(button); }); });
     }
     for (const ColorRow& row : ColorRows) {
         QPushButton* button = ui.*row.button;
-        connect(button, &QPushButton::clicked, this, [this, button] { guarded([&] { SelectColor(button); }); });
+        connect(button, &QPushButton::clicked, this, [this, button] { guarded(m_prompts, this, [&] { SelectColor(button); }); });
     }
     for (const IntegerRow& row : IntegerRows) {
         // What the user sees must be what the settings file can store.
@@ -128,14 +130,14 @@ TFormOptions::TFormOptions(Settings& settings, LocationList& locations, Prompts&
         });
     }
     for (QPushButton* button : {ui.ButtonSetAllU, ui.ButtonClearNotes})
-        connect(button, &QPushButton::clicked, this, [this, button] { guarded([&] { DataClick(button); }); });
+        connect(button, &QPushButton::clicked, this, [this, button] { guarded(m_prompts, this, [&] { DataClick(button); }); });
     // toggled also fires when the dialog itself changes the box, which CBAntiClick must follow.
-    connect(ui.CBAnti, &QCheckBox::toggled, this, [this] { guarded([this] { CBAntiClick(); }); });
+    connect(ui.CBAnti, &QCheckBox::toggled, this, [this] { guarded(m_prompts, this, [this] { CBAntiClick(); }); });
     connect(ui.TrackBarTrans, &QSlider::valueChanged, this, &TFormOptions::SetTrans);
     connect(ui.ButtonOk, &QPushButton::clicked, this, [this] {
         // A bad field leaves the earlier values applied and still closes with Ok, so the
         // owner rebuilds its drawing objects and rewrites the settings from what did apply.
-        guarded([this] { ButtonOkClick(); });
+        guarded(m_prompts, this, [this] { ButtonOkClick(); });
         accept();
     });
     connect(ui.ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -154,28 +156,13 @@ TFormOptions::TFormOptions(Settings& settings, LocationList& locations, Prompts&
 
 TFormOptions::~TFormOptions() = default;
 
-template<class Handler>
-void TFormOptions::guarded(Handler&& handler)
-{
-    // No exception may cross a Qt frame; every failure ends in the error box.
-    try {
-        std::forward<Handler>(handler)();
-    } catch (const Error& e) {
-        m_prompts.showError(this, e.message());
-    } catch (const std::exception& e) {
-        m_prompts.showError(this, QString::fromLocal8Bit(e.what()));
-    } catch (...) {
-        m_prompts.showError(this, QStringLiteral("Unknown error"));
-    }
-}
-
 void TFormOptions::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     // A window restored by the window manager is no new showing.
     if (event->spontaneous())
         return;
-    guarded([this] { FormShow(); });
+    guarded(m_prompts, this, [this] { FormShow(); });
     // Closing moves the focus on from Ok, often to Cancel, which would then take Enter at
     // the next showing; starting on the pages keeps Ok the default button.
     m_ui->PageControlMain->setFocus();

@@ -61,9 +61,6 @@ protected:
 
 private:
     static constexpr int ColorCount = 7;
-
-    template<class Handler>
-    void guarded(Handler&& handler);
     void setSwatch(int row, PackedColor color);
 
     Settings& m_settings;

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "app/errorguard.h"
+#include "dialogs/errorguard.h"
 
 #include "data/errors.h"
 
