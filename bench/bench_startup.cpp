@@ -1,0 +1,167 @@
+// SPDX-License-Identifier: MIT
+// Start-up of the main window on the sample world: JPEG decode, database loading and the
+// whole way from constructing the window to the end of its first show, beside the bare
+// libjpeg decode of the same picture.
+#include "app/mainform.h"
+#include "app/mainform_databases.h"
+#include "data/location.h"
+#include "map/jpegdecoder.h"
+#include "worldgen/worldgen.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <jpeglib.h>
+#include <memory>
+#include <vector>
+
+namespace {
+
+class QuietPrompts : public vdm::Prompts {
+public:
+    void showError(QWidget*, const QString& text) override { std::fprintf(stderr, "error: %s\n", qPrintable(text)); }
+    void showMessage(QWidget*, const QString&, const QString&, Icon) override {}
+    bool askYesNo(QWidget*, const QString&, const QString&) override { return false; }
+    std::optional<QFont> chooseFont(QWidget*, const QFont&) override { return std::nullopt; }
+    std::optional<QColor> chooseColor(QWidget*, const QColor&) override { return std::nullopt; }
+};
+
+struct World {
+    QTemporaryDir dir;
+    QTemporaryDir app;
+    World()
+    {
+        vdm::worldgen::Options options;
+        vdm::worldgen::generate(dir.path(), options);
+        QDir::setCurrent(dir.path());
+    }
+};
+
+World& world()
+{
+    static World w;
+    return w;
+}
+
+QByteArray pictureBytes()
+{
+    QFile f(world().dir.filePath(QStringLiteral("bigmap_hi.jpg")));
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+// The reference: libjpeg's own decode of the same bytes into a fresh 32-bit buffer.
+void BM_BareLibjpegDecode(benchmark::State& state)
+{
+    const QByteArray bytes = pictureBytes();
+    for (auto _ : state) {
+        jpeg_decompress_struct cinfo {};
+        jpeg_error_mgr err {};
+        cinfo.err = jpeg_std_error(&err);
+        jpeg_create_decompress(&cinfo);
+        jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(bytes.constData()), bytes.size());
+        jpeg_read_header(&cinfo, TRUE);
+        cinfo.out_color_space = JCS_EXT_BGRX;
+        jpeg_start_decompress(&cinfo);
+        std::unique_ptr<unsigned char[]> pixels(new unsigned char[size_t(cinfo.output_width) * cinfo.output_height * 4]);
+        while (cinfo.output_scanline < cinfo.output_height) {
+            JSAMPROW row = pixels.get() + size_t(cinfo.output_scanline) * cinfo.output_width * 4;
+            jpeg_read_scanlines(&cinfo, &row, 1);
+        }
+        jpeg_finish_decompress(&cinfo);
+        jpeg_destroy_decompress(&cinfo);
+        benchmark::DoNotOptimize(pixels.get());
+    }
+}
+BENCHMARK(BM_BareLibjpegDecode)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_JpegDecoderFile(benchmark::State& state)
+{
+    const QString path = world().dir.filePath(QStringLiteral("bigmap_hi.jpg"));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(vdm::JpegDecoder::decodeFile(path));
+}
+BENCHMARK(BM_JpegDecoderFile)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Constructing the window and its first show (which loads every database).
+void BM_StartupToFirstShow(benchmark::State& state)
+{
+    world();
+    QuietPrompts prompts;
+    for (auto _ : state) {
+        auto form = std::make_unique<vdm::TMainForm>(prompts, world().app.path() + QLatin1Char('/'));
+        form->show();
+        state.PauseTiming();
+        form->hide();
+        // The shut-down writes files; that is not start-up.
+        form.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_StartupToFirstShow)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+// The database part of the first show alone.
+void BM_LoadSampleDatabases(benchmark::State& state)
+{
+    world();
+    QuietPrompts prompts;
+    vdm::TMainForm form(prompts, world().app.path() + QLatin1Char('/'));
+    for (auto _ : state) {
+        form.Locations.clear();
+        vdm::LoadLocations(form);
+        vdm::LoadRoutes(form);
+    }
+    state.counters["locations"] = double(form.Locations.size());
+}
+BENCHMARK(BM_LoadSampleDatabases)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// 100 000 locations through the window's loader, location list included.
+void BM_LoadLocations100k(benchmark::State& state)
+{
+    world();
+    QTemporaryDir big;
+    QByteArray file;
+    file.reserve(100000 * 96);
+    for (int i = 0; i < 100000; ++i) {
+        file += "loc\r\n  nm= Place " + QByteArray::number(i * 7919 % 100000) + "\r\n  rg= Bench\r\n  ty= town\r\n  lv= "
+                + QByteArray::number(i % 6) + "\r\n  pp= 0\r\n  dd= none\r\n  ps= " + QByteArray::number(i % 300000 - 125000)
+                + "," + QByteArray::number(i % 350000 - 130000) + "\r\n";
+    }
+    QFile::copy(world().dir.filePath(QStringLiteral("bigmap.jpg")), big.filePath(QStringLiteral("bigmap.jpg")));
+    QFile out(big.filePath(QStringLiteral("vdmain.gdb")));
+    out.open(QIODevice::WriteOnly);
+    out.write(file);
+    out.close();
+    const QString old = QDir::currentPath();
+    QDir::setCurrent(big.path());
+    QuietPrompts prompts;
+    {
+        vdm::TMainForm form(prompts, world().app.path() + QLatin1Char('/'));
+        for (auto _ : state) {
+            form.Locations.clear();
+            vdm::LoadLocations(form);
+        }
+        state.counters["locations"] = double(form.Locations.size());
+        form.LocationsLoaded = false; // never write the benchmark's data back
+    }
+    QDir::setCurrent(old);
+}
+BENCHMARK(BM_LoadLocations100k)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
