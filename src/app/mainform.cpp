@@ -3,6 +3,7 @@
 
 #include "app/anchors.h"
 #include "app/coolbar.h"
+#include "app/locationlistmodel.h"
 #include "app/mainform_databases.h"
 #include "dialogs/errorguard.h"
 #include "app/inifile.h"
@@ -17,6 +18,7 @@
 #include <QScrollBar>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QListView>
 #include <QTimer>
 #include <QWheelEvent>
 
@@ -130,6 +132,11 @@ void TMainForm::setupComponents()
     Timer->setObjectName(QStringLiteral("Timer"));
 
     m_ui->CBLoc->setInsertPolicy(QComboBox::NoInsert);
+    m_ui->CBLoc->setModel(new LocationListModel(m_ui->CBLoc));
+    // Long lists must not measure every name: the list keeps its stored width.
+    m_ui->CBLoc->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    if (auto* view = qobject_cast<QListView*>(m_ui->CBLoc->view()))
+        view->setUniformItemSizes(true);
     m_ui->MemoNotes->setFocusPolicy(Qt::StrongFocus);
     m_ui->PanelMap->setFocus();
     qApp->installEventFilter(this);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "app/mainform_databases.h"
 
+#include "app/locationlistmodel.h"
 #include "app/mainform.h"
 #include "data/atomicfile.h"
 #include "data/codepage.h"
@@ -66,28 +67,7 @@ void FillLocationList(TMainForm& form)
 {
     QComboBox* combo = form.ui().CBLoc;
     const QSignalBlocker blocker(combo);
-    auto* model = qobject_cast<QStandardItemModel*>(combo->model());
-    model->clear();
-
-    const auto& locations = form.Locations;
-    std::vector<QString> names;
-    names.reserve(locations.size());
-    for (const auto& l : locations)
-        names.push_back(CodePage::decode(l.Name));
-    std::vector<int> order(locations.size());
-    std::iota(order.begin(), order.end(), 0);
-    // Like the desktop's sorted list: case does not count, equal names keep file order.
-    std::stable_sort(order.begin(), order.end(),
-                     [&](int a, int b) { return names[a].compare(names[b], Qt::CaseInsensitive) < 0; });
-    QList<QStandardItem*> items;
-    items.reserve(qsizetype(order.size()));
-    for (int index : order) {
-        auto* item = new QStandardItem(names[index]);
-        item->setData(index, Qt::UserRole);
-        items.append(item);
-    }
-    if (!items.isEmpty())
-        model->appendColumn(items);
+    static_cast<LocationListModel*>(combo->model())->fill(form.Locations);
 }
 
 void LoadLocations(TMainForm& form)
