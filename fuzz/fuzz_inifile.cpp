@@ -1,0 +1,82 @@
+// SPDX-License-Identifier: MIT
+// Any bytes as "qor.ini": every read yields a value or its default; a full settings write
+// over the file succeeds, and reading it again gives exactly the settings that were
+// written. The file lives on tmpfs when there is one, so the syncs of each write are cheap.
+#include "app/inifile.h"
+#include "app/settings.h"
+#include "data/errors.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+namespace {
+
+QString scratchPath()
+{
+    static const QString path = [] {
+        const QString base = QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath();
+        QByteArray templ = QFile::encodeName(base + QStringLiteral("/vdm-fuzz-ini.XXXXXX"));
+        if (!::mkdtemp(templ.data()))
+            std::abort();
+        return QFile::decodeName(templ) + QStringLiteral("/qor.ini");
+    }();
+    return path;
+}
+
+void writeRaw(const QString& path, const std::uint8_t* data, std::size_t size)
+{
+    std::FILE* f = std::fopen(QFile::encodeName(path).constData(), "wb");
+    if (!f || std::fwrite(data, 1, size, f) != size || std::fclose(f) != 0)
+        std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const QString path = scratchPath();
+    writeRaw(path, data, size);
+
+    vdm::IniFile ini(path);
+    vdm::Settings s;
+    vdm::readSettings(ini, s);
+    const vdm::StoredView view = vdm::readStoredView(ini, s);
+    const vdm::BandPositions bands = vdm::readBandPositions(ini);
+    if (view.Zoom < 0 || view.Zoom > 7 || view.State < 0 || view.State > 2)
+        std::abort();
+    if (ini.ReadString(QStringLiteral("Map"), QStringLiteral("FontName"), QString()).size() > vdm::IniFile::MaxStringLength)
+        std::abort();
+
+    vdm::WindowSnapshot w;
+    w.Zoom = view.Zoom;
+    w.Width = view.Width;
+    w.Height = view.Height;
+    w.CenterX = view.CenterX;
+    w.CenterY = view.CenterY;
+    w.bands = bands;
+    w.Left = view.Left;
+    w.Top = view.Top;
+    w.State = view.State;
+    try {
+        vdm::writeSettings(ini, s, w);
+    } catch (const vdm::Error&) {
+        std::abort(); // a readable file in a writable directory must take the write
+    }
+
+    vdm::Settings again;
+    vdm::readSettings(ini, again);
+    if (!(again == s))
+        std::abort();
+    const vdm::StoredView viewAgain = vdm::readStoredView(ini, again);
+    if (viewAgain.Zoom != view.Zoom || viewAgain.State != view.State || viewAgain.CenterX != view.CenterX
+        || viewAgain.CenterY != view.CenterY)
+        std::abort();
+    if (!(vdm::readBandPositions(ini) == bands))
+        std::abort();
+    return 0;
+}
