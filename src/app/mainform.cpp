@@ -144,7 +144,9 @@ void TMainForm::setupComponents()
 
 void TMainForm::layoutPanels()
 {
-    const int top = qMax(kPanelTopHeight, m_ui->CoolBarMain->sizeHint().height());
+    // The top panel is sized to the bar's rows (74 for the stored three), so a layout with
+    // fewer rows gives its height to the map instead of leaving a gap under the bands.
+    const int top = m_ui->CoolBarMain->sizeHint().height();
     m_ui->PanelTop->setGeometry(0, 0, width(), top);
     m_ui->CoolBarMain->setGeometry(0, 0, width(), top);
     m_ui->PanelMain->setGeometry(0, top, width(), qMax(0, height() - top));
