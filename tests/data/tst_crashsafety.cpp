@@ -1,0 +1,77 @@
+// SPDX-License-Identifier: MIT
+// A save killed at any moment: a child process rewrites user.gdb in a loop, alternating two
+// complete versions, and is killed with SIGKILL at random moments. After every kill the
+// file is exactly one of the two versions: never empty, never a mix, never missing.
+#include "common/testutils.h"
+#include "data/userdb.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+
+namespace vdm {
+namespace {
+
+QByteArray version(int n, int notes)
+{
+    LocationList list;
+    for (int i = 0; i < 600 + 150 * n; ++i) {
+        Location l;
+        l.Name = "Location " + QByteArray::number(i);
+        l.Status = 1 + (i + n) % 3;
+        l.Note = QByteArray(notes, char('a' + n)) + " " + QByteArray::number(i);
+        list.push_back(l);
+    }
+    return writeUserData(list);
+}
+
+TEST(CrashSafety, KilledSavesLeaveOneWholeVersion)
+{
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("user.gdb"));
+    const QByteArray versions[2] = {version(0, 40), version(1, 90)};
+    ASSERT_NE(versions[0].size(), versions[1].size());
+    const QString a = dir.filePath(QStringLiteral("a.ref")), b = dir.filePath(QStringLiteral("b.ref"));
+    test::writeFile(a, versions[0]);
+    test::writeFile(b, versions[1]);
+
+    QRandomGenerator random(20240611);
+    QElapsedTimer clock;
+    clock.start();
+    int kills = 0, seen[2] = {0, 0};
+    // A few hundred kills, but never more than about 25 s on a busy machine.
+    while (kills < 300 && clock.elapsed() < 25000) {
+        QProcess child;
+        child.start(QStringLiteral(VDM_CRASHWRITER), {target, a, b});
+        ASSERT_TRUE(child.waitForStarted(10000));
+        ASSERT_TRUE(child.waitForReadyRead(10000)) << child.readAllStandardError().toStdString();
+        // Anywhere from at once to a few saves later.
+        const int waitUs = int(random.bounded(6000));
+        if (waitUs > 200)
+            QThread::usleep(waitUs);
+        child.kill(); // SIGKILL: no handler, no clean-up runs
+        ASSERT_TRUE(child.waitForFinished(10000));
+        ASSERT_EQ(child.exitStatus(), QProcess::CrashExit) << "the writer stopped by itself";
+        ++kills;
+
+        const QByteArray now = test::readFile(target);
+        const bool isA = now == versions[0], isB = now == versions[1];
+        ASSERT_TRUE(isA || isB) << "after kill " << kills << " the file holds " << now.size() << " bytes";
+        ++seen[isB ? 1 : 0];
+    }
+    EXPECT_GE(kills, 50);
+    // Both versions were caught, so the kills really fell among the saves.
+    EXPECT_GT(seen[0], 0);
+    EXPECT_GT(seen[1], 0);
+    RecordProperty("kills", kills);
+    std::printf("[          ] %d kills: %d times version A, %d times version B, %lld temporary files left\n", kills,
+                seen[0], seen[1],
+                static_cast<long long>(QDir(dir.path()).entryList({QStringLiteral(".user.gdb.*")}, QDir::Files | QDir::Hidden).size()));
+}
+
+} // namespace
+} // namespace vdm
