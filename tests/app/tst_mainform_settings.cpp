@@ -6,6 +6,8 @@
 #include "app/mainformfixture.h"
 #include "common/testutils.h"
 
+#include <QGuiApplication>
+#include <QScreen>
 #include <QToolButton>
 
 #include <array>
@@ -156,6 +158,31 @@ TEST_F(SettingsRunTest, GeometrySurvivesARestart)
     EXPECT_EQ(stored("Window", "Left"), 120);
     EXPECT_EQ(stored("Window", "Top"), 80);
     EXPECT_EQ(stored("General", "State"), 0);
+}
+
+TEST_F(SettingsRunTest, PositionOutsideEveryScreenFallsBackToTheDefault)
+{
+    writeLocations({locationRecord("Alpha", 0, 0, 0)});
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    struct Case {
+        const char* what;
+        QPoint stored, opened;
+    };
+    const Case cases[] = {
+        {"far away, as some desktops keep minimised windows", {-32000, -32000}, {300, 60}},
+        {"beyond the right edge", {screen.right() + 1, 60}, {300, 60}},
+        {"below the bottom edge", {60, screen.bottom() + 1}, {300, 60}},
+        {"partly visible stays", {-300, -600}, {-300, -600}},
+        {"last pixel column visible stays", {screen.right(), 60}, {screen.right(), 60}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        world.writeSettings(QStringLiteral("[Window]\r\nLeft=%1\r\nTop=%2\r\n").arg(c.stored.x()).arg(c.stored.y()).toLatin1());
+        TMainForm& f = build();
+        EXPECT_EQ(f.pos(), c.opened);
+        EXPECT_EQ(f.size(), QSize(378, 644));
+        close();
+    }
 }
 
 TEST_F(SettingsRunTest, MaximisedStateSkipsTheStoredGeometry)
