@@ -10,7 +10,62 @@
 #include <QScrollBar>
 #include <QTimer>
 
+#include <climits>
+#include <cstdint>
+
 namespace vdm {
+namespace {
+
+/**
+ * The map-unit box of the items in reach of a panel point, so the hover test compares two
+ * integers per item and converts only the few items inside. An item is in reach when its
+ * panel point lies within 4 pixels of the pointer on both axes. The panel x of a map
+ * point depends on its x alone and never falls as x grows; the panel y depends on its y
+ * alone and never rises as y grows. Each bound is therefore found by bisecting the
+ * conversion itself, and the box holds exactly the map points the conversion puts in
+ * reach, whatever its rounding.
+ */
+struct Reach {
+    std::int64_t xlo, xhi, ylo, yhi; // inclusive; empty when lo > hi
+
+    bool contains(const Location& item) const
+    {
+        return item.X >= xlo && item.X <= xhi && item.Y >= ylo && item.Y <= yhi;
+    }
+};
+
+/** The first value in lo..hi for which `pred` holds (false up to it, true from it on); hi + 1 if none. */
+template <typename Pred> std::int64_t firstWhere(std::int64_t lo, std::int64_t hi, Pred pred)
+{
+    std::int64_t first = hi + 1;
+    while (lo <= hi) {
+        const std::int64_t mid = lo + (hi - lo) / 2;
+        if (pred(mid)) {
+            first = mid;
+            hi = mid - 1;
+        } else {
+            lo = mid + 1;
+        }
+    }
+    return first;
+}
+
+Reach reachOf(const Viewport& view, QPoint pointer)
+{
+    // The picture point under the pointer.
+    const std::int64_t ax = std::int64_t(pointer.x()) + view.LastScrollX - view.MarginX;
+    const std::int64_t ay = std::int64_t(pointer.y()) + view.LastScrollY - view.MarginY;
+    const auto px = [&](std::int64_t x) { return std::int64_t(view.MapToScreen(int(x), 0).x()); };
+    const auto py = [&](std::int64_t y) { return std::int64_t(view.MapToScreen(0, int(y)).y()); };
+    Reach r;
+    r.xlo = firstWhere(INT_MIN, INT_MAX, [&](std::int64_t x) { return px(x) >= ax - 4; });
+    r.xhi = firstWhere(INT_MIN, INT_MAX, [&](std::int64_t x) { return px(x) > ax + 4; }) - 1;
+    r.ylo = firstWhere(INT_MIN, INT_MAX, [&](std::int64_t y) { return py(y) <= ay + 4; });
+    r.yhi = firstWhere(INT_MIN, INT_MAX, [&](std::int64_t y) { return py(y) < ay - 4; }) - 1;
+    return r;
+}
+
+} // namespace
 
 void TMainForm::ImageMapMouseDown(Qt::MouseButton button, Qt::MouseButtons, int x, int y)
 {
@@ -54,10 +109,13 @@ void TMainForm::ImageMapMouseMove(Qt::MouseButtons buttons, int x, int y)
         return; // no hover test during a drag
 
     const QPoint pointer(x, y);
+    // A move costs a few dozen conversions instead of one per item: the box settles who
+    // is in reach, and the shared hit test still has the last word.
+    const Reach reach = reachOf(View, pointer);
     for (int i = 0; i < int(Locations.size()); ++i) {
-        if (!locationShown(i) || !underPointer(Locations[size_t(i)], pointer))
-            continue;
         const Location& l = Locations[size_t(i)];
+        if (!reach.contains(l) || !locationShown(i) || !underPointer(l, pointer))
+            continue;
         if (HintShown || !Config.ShowHint)
             return; // a hint already showing stays, even one of another item
         if (!Config.ConstantHints && l.Name == LastHintName)
@@ -68,16 +126,16 @@ void TMainForm::ImageMapMouseMove(Qt::MouseButtons buttons, int x, int y)
         LastHintName = l.Name;
         return;
     }
+    // Every marker that can be hit and is not under the pointer clears EditedMarker, the
+    // first one under it takes it; while the box edits a marker, it keeps editing that one.
+    bool markerShown = false;
     for (int i = 0; i < int(Markers.size()); ++i) {
         const Location& m = Markers[size_t(i)];
         if (!View.LevelVisible(m.Level))
             continue;
-        if (!underPointer(m, pointer)) {
-            if (!EditMarkerMode)
-                EditedMarker = -1;
+        markerShown = true;
+        if (!reach.contains(m) || !underPointer(m, pointer))
             continue;
-        }
-        // While the box edits a marker, it keeps editing that one.
         if (!EditMarkerMode)
             EditedMarker = i;
         if (HintShown || !Config.ShowHint)
@@ -90,6 +148,8 @@ void TMainForm::ImageMapMouseMove(Qt::MouseButtons buttons, int x, int y)
         LastHintName = m.Name;
         return;
     }
+    if (markerShown && !EditMarkerMode)
+        EditedMarker = -1;
     if (HintShown) {
         HintWindow->ReleaseHandle();
         HintShown = false;
