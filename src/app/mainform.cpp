@@ -294,9 +294,20 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
             return false;
         bool handled = false;
         guarded(m_prompts, this, [&] { FormMouseWheel(wheel->modifiers(), delta, &handled); });
-        if (handled)
+        if (handled) {
             event->accept();
-        return handled;
+            return true;
+        }
+        // The list has the focus: it takes the wheel wherever the pointer is.
+        QComboBox* list = m_ui->CBLoc;
+        if (list->hasFocus() && w != list && !list->isAncestorOf(w)) {
+            const QPointF centre = QRectF(list->rect()).center();
+            QWheelEvent forwarded(centre, list->mapToGlobal(centre), wheel->pixelDelta(), wheel->angleDelta(),
+                                  wheel->buttons(), wheel->modifiers(), wheel->phase(), wheel->inverted());
+            QApplication::sendEvent(list, &forwarded);
+            return true;
+        }
+        return false;
     }
 
     // Key preview: the window sees every key first, whichever control has the focus. A key
