@@ -10,6 +10,7 @@
 #include <QScrollBar>
 #include <QTimer>
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 
@@ -50,18 +51,35 @@ template <typename Pred> std::int64_t firstWhere(std::int64_t lo, std::int64_t h
     return first;
 }
 
+/**
+ * As firstWhere over all of int, but bisecting only 2^16 either side of `guess` when the
+ * answer is known to lie there (false just below the window, true at its top); otherwise
+ * over everything. The answer is the same either way.
+ */
+template <typename Pred> std::int64_t firstWhereNear(std::int64_t guess, Pred pred)
+{
+    constexpr std::int64_t window = std::int64_t(1) << 16;
+    const std::int64_t lo = std::max<std::int64_t>(INT_MIN, guess - window);
+    const std::int64_t hi = std::min<std::int64_t>(INT_MAX, guess + window);
+    if (lo > INT_MIN && hi < INT_MAX && !pred(lo) && pred(hi))
+        return firstWhere(lo + 1, hi, pred);
+    return firstWhere(INT_MIN, INT_MAX, pred);
+}
+
 Reach reachOf(const Viewport& view, QPoint pointer)
 {
-    // The picture point under the pointer.
+    // The picture point under the pointer, and the map point there as a first guess.
     const std::int64_t ax = std::int64_t(pointer.x()) + view.LastScrollX - view.MarginX;
     const std::int64_t ay = std::int64_t(pointer.y()) + view.LastScrollY - view.MarginY;
+    const QPoint guess = view.ScreenToMap(int(std::clamp<std::int64_t>(ax, INT_MIN, INT_MAX)),
+                                          int(std::clamp<std::int64_t>(ay, INT_MIN, INT_MAX)));
     const auto px = [&](std::int64_t x) { return std::int64_t(view.MapToScreen(int(x), 0).x()); };
     const auto py = [&](std::int64_t y) { return std::int64_t(view.MapToScreen(0, int(y)).y()); };
     Reach r;
-    r.xlo = firstWhere(INT_MIN, INT_MAX, [&](std::int64_t x) { return px(x) >= ax - 4; });
-    r.xhi = firstWhere(INT_MIN, INT_MAX, [&](std::int64_t x) { return px(x) > ax + 4; }) - 1;
-    r.ylo = firstWhere(INT_MIN, INT_MAX, [&](std::int64_t y) { return py(y) <= ay + 4; });
-    r.yhi = firstWhere(INT_MIN, INT_MAX, [&](std::int64_t y) { return py(y) < ay - 4; }) - 1;
+    r.xlo = firstWhereNear(guess.x(), [&](std::int64_t x) { return px(x) >= ax - 4; });
+    r.xhi = firstWhereNear(guess.x(), [&](std::int64_t x) { return px(x) > ax + 4; }) - 1;
+    r.ylo = firstWhereNear(guess.y(), [&](std::int64_t y) { return py(y) <= ay + 4; });
+    r.yhi = firstWhereNear(guess.y(), [&](std::int64_t y) { return py(y) < ay - 4; }) - 1;
     return r;
 }
 
