@@ -3,6 +3,7 @@
 // 20 000 locations: the key event, the note stored, "user.gdb" formatted, written to a
 // temporary file, synced and renamed over the old one. Timed beside a plain write + fsync
 // of the same bytes into one file, measured in the same run. Goal: median under 20 ms.
+#include "benchsupport.h"
 #include "app/mainform.h"
 #include "app/mainform_databases.h"
 #include "app/noteedit.h"
@@ -28,27 +29,6 @@ using namespace vdm;
 constexpr int kLocations = 20000;
 
 /** Counts errors instead of showing boxes: a benchmark must never block on one. */
-class CountingPrompts : public Prompts {
-public:
-    void showError(QWidget*, const QString& text) override
-    {
-        ++errors;
-        std::fprintf(stderr, "error: %s\n", qPrintable(text));
-    }
-    void showMessage(QWidget*, const QString&, const QString&, Icon) override {}
-    bool askYesNo(QWidget*, const QString&, const QString&) override { return false; }
-    std::optional<QFont> chooseFont(QWidget*, const QFont&) override { return std::nullopt; }
-    std::optional<QColor> chooseColor(QWidget*, const QColor&) override { return std::nullopt; }
-    int errors = 0;
-};
-
-void writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-        std::abort();
-}
-
 /** A world of 20 000 locations, a third of them with notes, and the window open on it. */
 class Session {
 public:
@@ -56,7 +36,7 @@ public:
     {
         QImage picture(660, 760, QImage::Format_RGB32);
         picture.fill(QColor(60, 110, 70));
-        writeBytes(m_world.filePath(QStringLiteral("bigmap.jpg")), worldgen::JpegWriter::encode(picture));
+        bench::writeBytes(m_world.filePath(QStringLiteral("bigmap.jpg")), worldgen::JpegWriter::encode(picture));
 
         QByteArray locations;
         LocationList notes(kLocations);
@@ -70,8 +50,8 @@ public:
             if (i % 3 == 0)
                 notes[size_t(i)].Note = "Remember the ferry toll, and the innkeeper's cousin " + QByteArray::number(i);
         }
-        writeBytes(m_world.filePath(QStringLiteral("vdmain.gdb")), locations);
-        writeBytes(m_world.filePath(QStringLiteral("user.gdb")), writeUserData(notes));
+        bench::writeBytes(m_world.filePath(QStringLiteral("vdmain.gdb")), locations);
+        bench::writeBytes(m_world.filePath(QStringLiteral("user.gdb")), writeUserData(notes));
         QDir::setCurrent(m_world.path());
 
         form = std::make_unique<TMainForm>(prompts, m_app.path() + QLatin1Char('/'));
@@ -111,7 +91,7 @@ public:
     }
     QString userData() const { return m_world.filePath(QStringLiteral("user.gdb")); }
 
-    CountingPrompts prompts;
+    bench::CountingPrompts prompts;
     std::unique_ptr<TMainForm> form;
     TNoteEdit* memo = nullptr;
 
@@ -174,11 +154,5 @@ BENCHMARK(BM_WriteFsyncFloor)->Unit(benchmark::kMillisecond)->Repetitions(15)->R
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    g_session.reset();
-    return 0;
+    return vdm::bench::runBenchmarks(argc, argv, [] { g_session.reset(); });
 }

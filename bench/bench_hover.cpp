@@ -9,6 +9,7 @@
 // Drag: one drag step with a 1920 x 1080 map panel, delivered as a mouse move event, which
 // must cost one paint of the panel; beside it the map painter's own paint of the same
 // view into a back buffer of that size.
+#include "benchsupport.h"
 #include "app/mainform.h"
 #include "data/markersdb.h"
 #include "data/userdb.h"
@@ -48,20 +49,6 @@ constexpr int kMarkers = 1000;
 const QSize kDragPanel(1920, 1080);
 
 /** Counts errors instead of showing boxes: a benchmark must never block on one. */
-class CountingPrompts : public Prompts {
-public:
-    void showError(QWidget*, const QString& text) override
-    {
-        ++errors;
-        std::fprintf(stderr, "error: %s\n", qPrintable(text));
-    }
-    void showMessage(QWidget*, const QString&, const QString&, Icon) override {}
-    bool askYesNo(QWidget*, const QString&, const QString&) override { return false; }
-    std::optional<QFont> chooseFont(QWidget*, const QFont&) override { return std::nullopt; }
-    std::optional<QColor> chooseColor(QWidget*, const QColor&) override { return std::nullopt; }
-    int errors = 0;
-};
-
 /** Counts the paints a widget receives. */
 class PaintCounter : public QObject {
 public:
@@ -81,13 +68,6 @@ private:
     QWidget* m_widget;
 };
 
-void writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-        std::abort();
-}
-
 /**
  * The high-resolution picture, 20 000 locations of every level scattered over the whole
  * map (a third of them with a note), 1 000 markers, and the window open on them.
@@ -102,7 +82,7 @@ public:
             for (int x = 0; x < picture.width(); ++x)
                 line[x] = qRgb(40 + 160 * x / picture.width(), 90 + 100 * y / picture.height(), (x ^ y) & 0x3F);
         }
-        writeBytes(m_world.filePath(QStringLiteral("bigmap_hi.jpg")), worldgen::JpegWriter::encode(picture));
+        bench::writeBytes(m_world.filePath(QStringLiteral("bigmap_hi.jpg")), worldgen::JpegWriter::encode(picture));
 
         QRandomGenerator rng(20000);
         QByteArray locations;
@@ -126,9 +106,9 @@ public:
             m.Y = rng.bounded(-130000, 220000);
             markers.push_back(m);
         }
-        writeBytes(m_world.filePath(QStringLiteral("vdmain.gdb")), locations);
-        writeBytes(m_world.filePath(QStringLiteral("user.gdb")), writeUserData(user));
-        writeBytes(m_world.filePath(QStringLiteral("markers.gdb")), writeMarkers(markers));
+        bench::writeBytes(m_world.filePath(QStringLiteral("vdmain.gdb")), locations);
+        bench::writeBytes(m_world.filePath(QStringLiteral("user.gdb")), writeUserData(user));
+        bench::writeBytes(m_world.filePath(QStringLiteral("markers.gdb")), writeMarkers(markers));
         QDir::setCurrent(m_world.path());
 
         form = std::make_unique<TMainForm>(prompts, m_app.path() + QLatin1Char('/'));
@@ -166,7 +146,7 @@ public:
         QApplication::processEvents();
     }
 
-    CountingPrompts prompts;
+    bench::CountingPrompts prompts;
     std::unique_ptr<TMainForm> form;
 
 private:
@@ -381,11 +361,5 @@ BENCHMARK(BM_PainterPaint1080p)->Apply(dragLevels);
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    g_session.reset();
-    return 0;
+    return vdm::bench::runBenchmarks(argc, argv, [] { g_session.reset(); });
 }

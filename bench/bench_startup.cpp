@@ -2,6 +2,7 @@
 // Start-up of the main window on the sample world: JPEG decode, database loading and the
 // whole way from constructing the window to the end of its first show, beside the bare
 // libjpeg decode of the same picture.
+#include "benchsupport.h"
 #include "app/mainform.h"
 #include "app/mainform_databases.h"
 #include "data/location.h"
@@ -22,15 +23,6 @@
 #include <vector>
 
 namespace {
-
-class QuietPrompts : public vdm::Prompts {
-public:
-    void showError(QWidget*, const QString& text) override { std::fprintf(stderr, "error: %s\n", qPrintable(text)); }
-    void showMessage(QWidget*, const QString&, const QString&, Icon) override {}
-    bool askYesNo(QWidget*, const QString&, const QString&) override { return false; }
-    std::optional<QFont> chooseFont(QWidget*, const QFont&) override { return std::nullopt; }
-    std::optional<QColor> chooseColor(QWidget*, const QColor&) override { return std::nullopt; }
-};
 
 struct World {
     QTemporaryDir dir;
@@ -93,7 +85,7 @@ BENCHMARK(BM_JpegDecoderFile)->Unit(benchmark::kMillisecond)->UseRealTime();
 void BM_StartupToFirstShow(benchmark::State& state)
 {
     world();
-    QuietPrompts prompts;
+    vdm::bench::CountingPrompts prompts;
     for (auto _ : state) {
         auto form = std::make_unique<vdm::TMainForm>(prompts, world().app.path() + QLatin1Char('/'));
         form->show();
@@ -110,7 +102,7 @@ BENCHMARK(BM_StartupToFirstShow)->Unit(benchmark::kMillisecond)->UseRealTime()->
 void BM_LoadSampleDatabases(benchmark::State& state)
 {
     world();
-    QuietPrompts prompts;
+    vdm::bench::CountingPrompts prompts;
     vdm::TMainForm form(prompts, world().app.path() + QLatin1Char('/'));
     for (auto _ : state) {
         form.Locations.clear();
@@ -140,7 +132,7 @@ void BM_LoadLocations100k(benchmark::State& state)
     out.close();
     const QString old = QDir::currentPath();
     QDir::setCurrent(big.path());
-    QuietPrompts prompts;
+    vdm::bench::CountingPrompts prompts;
     {
         vdm::TMainForm form(prompts, world().app.path() + QLatin1Char('/'));
         for (auto _ : state) {
@@ -158,10 +150,5 @@ BENCHMARK(BM_LoadLocations100k)->Unit(benchmark::kMillisecond)->UseRealTime()->I
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return vdm::bench::runBenchmarks(argc, argv);
 }

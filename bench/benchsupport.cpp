@@ -1,0 +1,38 @@
+// SPDX-License-Identifier: MIT
+#include "benchsupport.h"
+
+#include <QApplication>
+#include <QFile>
+
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <cstdlib>
+
+namespace vdm::bench {
+
+void CountingPrompts::showError(QWidget*, const QString& text)
+{
+    ++errors;
+    std::fprintf(stderr, "error: %s\n", qPrintable(text));
+}
+
+void writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        std::abort();
+}
+
+int runBenchmarks(int argc, char** argv, const std::function<void()>& beforeExit)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    if (beforeExit)
+        beforeExit();
+    return 0;
+}
+
+} // namespace vdm::bench

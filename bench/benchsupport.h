@@ -1,0 +1,32 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "dialogs/prompts.h"
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+
+namespace vdm::bench {
+
+/** Answers every box silently (No, cancelled) and counts the errors, printing them. */
+class CountingPrompts : public Prompts {
+public:
+    void showError(QWidget*, const QString& text) override;
+    void showMessage(QWidget*, const QString&, const QString&, Icon) override {}
+    bool askYesNo(QWidget*, const QString&, const QString&) override { return false; }
+    std::optional<QFont> chooseFont(QWidget*, const QFont&) override { return std::nullopt; }
+    std::optional<QColor> chooseColor(QWidget*, const QColor&) override { return std::nullopt; }
+    int errors = 0;
+};
+
+/** Writes a whole file or aborts: a benchmark on half-written data measures nothing. */
+void writeBytes(const QString& path, const QByteArray& bytes);
+
+/**
+ * Runs the registered benchmarks inside a QApplication on the offscreen platform;
+ * `beforeExit` tears down what must go before the application object.
+ */
+int runBenchmarks(int argc, char** argv, const std::function<void()>& beforeExit = {});
+
+} // namespace vdm::bench
