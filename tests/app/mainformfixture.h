@@ -6,6 +6,8 @@
 #include "common/testworld.h"
 #include "ui_mainform.h"
 
+#include <QApplication>
+#include <QMouseEvent>
 #include <QScrollBar>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -13,6 +15,31 @@
 #include <memory>
 
 namespace vdm::test {
+
+/** Counts the paints a widget receives. */
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget* w) : m_widget(w) { w->installEventFilter(this); }
+    ~PaintCounter() override { m_widget->removeEventFilter(this); }
+    /** Lets pending paints happen, then starts counting from 0. */
+    void reset()
+    {
+        QCoreApplication::processEvents();
+        count = 0;
+    }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == m_widget && event->type() == QEvent::Paint)
+            ++count;
+        return false;
+    }
+
+private:
+    QWidget* m_widget;
+};
 
 /** A world with a handful of locations and the real main window opened on it. */
 class MainFormTest : public ::testing::Test {
@@ -35,6 +62,27 @@ protected:
     }
     void close() { form.reset(); }
     Ui::TMainForm& ui() { return form->ui(); }
+    QWidget* panel() { return ui().PanelMap; }
+
+    /** A pointer move over the map panel with no button held. */
+    void moveTo(QPoint p)
+    {
+        QMouseEvent e(QEvent::MouseMove, p, panel()->mapToGlobal(p), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(panel(), &e);
+    }
+    void clickAt(QPoint p)
+    {
+        moveTo(p);
+        QTest::mouseClick(panel(), Qt::LeftButton, {}, p);
+    }
+    /** As a user's double click arrives: press, release, double click, release. */
+    void doubleClickAt(QPoint p)
+    {
+        moveTo(p);
+        QTest::mouseClick(panel(), Qt::LeftButton, {}, p);
+        QTest::mouseDClick(panel(), Qt::LeftButton, {}, p);
+        QTest::mouseRelease(panel(), Qt::LeftButton, {}, p);
+    }
 
     void writeLocations(std::initializer_list<QByteArray> records)
     {

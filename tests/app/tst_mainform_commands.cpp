@@ -102,21 +102,6 @@ bool sameObjects(const DrawingObjects& a, const DrawingObjects& b)
         && a.PenMagesGuild == b.PenMagesGuild && a.PenMarker == b.PenMarker;
 }
 
-/** Counts the paints a widget receives. */
-class PaintCounter : public QObject {
-public:
-    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
-    int count = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint)
-            ++count;
-        return false;
-    }
-};
-
 class CommandsTest : public MainFormTest {
 protected:
     void SetUp() override

@@ -48,7 +48,6 @@ QList<int> statusesIn(const QByteArray& file)
 
 class EditTest : public MainFormTest {
 protected:
-    QWidget* panel() { return ui().PanelMap; }
     TNoteEdit* memo() { return ui().MemoNotes; }
 
     /** Panel point of a location (where its frame is centred). */
@@ -56,24 +55,6 @@ protected:
     {
         const Location& l = form->Locations[size_t(location)];
         return form->View.mapToPanel(l.X, l.Y);
-    }
-    void moveTo(QPoint p)
-    {
-        QMouseEvent e(QEvent::MouseMove, p, panel()->mapToGlobal(p), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(panel(), &e);
-    }
-    void clickAt(QPoint p)
-    {
-        moveTo(p);
-        QTest::mouseClick(panel(), Qt::LeftButton, {}, p);
-    }
-    /** As a user's double click arrives: press, release, double click, release. */
-    void doubleClickAt(QPoint p)
-    {
-        moveTo(p);
-        QTest::mouseClick(panel(), Qt::LeftButton, {}, p);
-        QTest::mouseDClick(panel(), Qt::LeftButton, {}, p);
-        QTest::mouseRelease(panel(), Qt::LeftButton, {}, p);
     }
     /** Types into the note editor; characters beyond ASCII arrive as a key event's text. */
     void type(const QString& text)

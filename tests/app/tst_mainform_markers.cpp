@@ -25,30 +25,12 @@ class MarkerTest : public MainFormTest {
 protected:
     explicit MarkerTest(TestWorld::Picture picture = TestWorld::Picture::Normal) : MainFormTest(picture) {}
 
-    QWidget* panel() { return ui().PanelMap; }
     TNoteEdit* memo() { return ui().MemoNotes; }
 
     QPoint markerPoint(int marker) const
     {
         const Location& m = form->Markers[size_t(marker)];
         return form->View.mapToPanel(m.X, m.Y);
-    }
-    void moveTo(QPoint p)
-    {
-        QMouseEvent e(QEvent::MouseMove, p, panel()->mapToGlobal(p), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(panel(), &e);
-    }
-    void clickAt(QPoint p)
-    {
-        moveTo(p);
-        QTest::mouseClick(panel(), Qt::LeftButton, {}, p);
-    }
-    void doubleClickAt(QPoint p)
-    {
-        moveTo(p);
-        QTest::mouseClick(panel(), Qt::LeftButton, {}, p);
-        QTest::mouseDClick(panel(), Qt::LeftButton, {}, p);
-        QTest::mouseRelease(panel(), Qt::LeftButton, {}, p);
     }
     void press(QToolButton* b) { QTest::mouseClick(b, Qt::LeftButton); }
     void zoomIn(int steps = 1)

@@ -22,21 +22,6 @@ namespace {
 // The centre of the map: at 10 % it lies in the middle of the smallest window's panel.
 constexpr int CX = 25000, CY = 45000;
 
-/** Counts the paints the map panel receives. */
-class PaintCounter : public QObject {
-public:
-    explicit PaintCounter(QWidget* w) { w->installEventFilter(this); }
-    int count = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* e) override
-    {
-        if (e->type() == QEvent::Paint)
-            ++count;
-        return false;
-    }
-};
-
 Location marker(const QByteArray& text, int x, int y)
 {
     Location m;
@@ -49,7 +34,6 @@ Location marker(const QByteArray& text, int x, int y)
 
 class PointerTest : public MainFormTest {
 protected:
-    QWidget* panel() { return ui().PanelMap; }
     TddgHintWindow* hint() { return form->HintWindow; }
     bool hintVisible() { return form->HintWindow && form->HintWindow->isVisible(); }
 

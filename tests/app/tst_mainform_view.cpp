@@ -28,31 +28,6 @@ namespace {
 const QColor kBackground(0x4F, 0x48, 0x42);
 const QColor kUnvisitedFrame(255, 241, 155); // the default ColorUnvisited 0x9BF1FF
 
-/** Counts the paint events a widget receives. */
-class PaintCounter : public QObject {
-public:
-    explicit PaintCounter(QWidget* w) : m_widget(w) { w->installEventFilter(this); }
-    ~PaintCounter() override { m_widget->removeEventFilter(this); }
-    /** Lets pending paints happen, then starts counting from 0. */
-    void reset()
-    {
-        QCoreApplication::processEvents();
-        count = 0;
-    }
-    int count = 0;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (watched == m_widget && event->type() == QEvent::Paint)
-            ++count;
-        return false;
-    }
-
-private:
-    QWidget* m_widget;
-};
-
 class ViewTest : public MainFormTest {
 protected:
     /** Two level-0 locations: "Alpha" at the map's origin, "Beta" further east. */
