@@ -122,8 +122,17 @@ std::optional<QByteArray> IniFile::load() const
         return QByteArray();
     if (!file.open(QIODevice::ReadOnly) || file.size() > MaxFileSize)
         return std::nullopt;
-    // Read one byte past the limit so a file that grew after the size check is caught too.
-    QByteArray data = file.read(MaxFileSize + 1);
+    // Read up to one byte past the limit so a file that grew after the size check is caught
+    // too. In chunks: a buffer of the whole limit for every read of a small file would cost
+    // megabytes per key.
+    QByteArray data;
+    data.reserve(file.size() + 1);
+    while (data.size() <= MaxFileSize) {
+        const QByteArray chunk = file.read(qMin<qint64>(64 * 1024, MaxFileSize + 1 - data.size()));
+        if (chunk.isEmpty())
+            break;
+        data += chunk;
+    }
     if (data.size() > MaxFileSize || file.error() != QFileDevice::NoError)
         return std::nullopt;
     return data;
@@ -153,6 +162,10 @@ QString IniFile::ReadString(const QString& section, const QString& key, const QS
     // One pair of matching quotes around a value is not part of it.
     if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
         v = v.sliced(1, v.size() - 2);
+    // A value ends at a NUL, as a string of the classic functions did; a writer cannot
+    // store one either, so what is read is always what a write gives back.
+    if (const qsizetype nul = v.indexOf('\0'); nul >= 0)
+        v = v.first(nul);
     return CodePage::decode(v.first(qMin(v.size(), MaxStringLength)));
 }
 

@@ -31,7 +31,7 @@ public:
 
     const QString& fileName() const { return m_path; }
 
-    /** At most 2047 characters are returned; a missing key gives the default. */
+    /** At most 2047 characters, up to a NUL, are returned; a missing key gives the default. */
     QString ReadString(const QString& section, const QString& key, const QString& defaultValue) const;
     /** Decimal, or hexadecimal after "0x"/"0X" when longer than two characters; else the default. */
     int ReadInteger(const QString& section, const QString& key, int defaultValue) const;

@@ -299,6 +299,20 @@ TEST_F(DamagedWorldTest, UnreadableDatabasesAreReportedAndNeverOverwritten)
     }
 }
 
+// --- the settings file ---------------------------------------------------------------
+
+TEST_F(DamagedWorldTest, NulInsideASettingsValueEndsTheValue)
+{
+    // Found by fuzzing: the value was read with its NUL and written back with a blank in
+    // its place, so the font changed at every run.
+    writeWorld();
+    world.writeSettings(QByteArray("[Map]\r\nFontName=\"Fi\0\0 Sys\"\r\n", 28));
+    open();
+    EXPECT_EQ(form->Config.MapFontName.toStdString(), "Fi");
+    close();
+    EXPECT_TRUE(readFile(world.appPath(QStringLiteral("qor.ini"))).contains("FontName=Fi\r\n"));
+}
+
 // --- a failing disk ----------------------------------------------------------------------
 
 class FailingDiskTest : public DamagedWorldTest {
