@@ -15,7 +15,7 @@ namespace {
 
 // Between the gripper's lines and the label, and after the label when the header is
 // sized from the text.
-constexpr int kLabelGap = 4;
+constexpr int kLabelGap = 2;
 
 void drawEtchedVLine(QPainter& p, const QPalette& pal, int x, int top, int bottom)
 {
