@@ -28,6 +28,13 @@ QString scratchPath()
     return path;
 }
 
+/** Says which property broke, so a crash report needs no debugger. */
+[[noreturn]] void fail(const char* what)
+{
+    std::fprintf(stderr, "fuzz_inifile: %s\n", what);
+    std::abort();
+}
+
 void writeRaw(const QString& path, const std::uint8_t* data, std::size_t size)
 {
     std::FILE* f = std::fopen(QFile::encodeName(path).constData(), "wb");
@@ -48,9 +55,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const vdm::StoredView view = vdm::readStoredView(ini, s);
     const vdm::BandPositions bands = vdm::readBandPositions(ini);
     if (view.Zoom < 0 || view.Zoom > 7 || view.State < 0 || view.State > 2)
-        std::abort();
+        fail("stored view out of range");
     if (ini.ReadString(QStringLiteral("Map"), QStringLiteral("FontName"), QString()).size() > vdm::IniFile::MaxStringLength)
-        std::abort();
+        fail("string longer than the limit");
 
     vdm::WindowSnapshot w;
     w.Zoom = view.Zoom;
@@ -65,18 +72,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         vdm::writeSettings(ini, s, w);
     } catch (const vdm::Error&) {
-        std::abort(); // a readable file in a writable directory must take the write
+        fail("a readable file in a writable directory refused the write");
     }
 
     vdm::Settings again;
     vdm::readSettings(ini, again);
-    if (!(again == s))
-        std::abort();
+    if (!(again == s)) {
+        std::fprintf(stderr, "fonts '%s' '%s' -> '%s' '%s'\n", qPrintable(s.MapFontName), qPrintable(s.HintFontName),
+                     qPrintable(again.MapFontName), qPrintable(again.HintFontName));
+        fail("settings read back differ from those written");
+    }
     const vdm::StoredView viewAgain = vdm::readStoredView(ini, again);
     if (viewAgain.Zoom != view.Zoom || viewAgain.State != view.State || viewAgain.CenterX != view.CenterX
         || viewAgain.CenterY != view.CenterY)
-        std::abort();
+        fail("stored view read back differs");
     if (!(vdm::readBandPositions(ini) == bands))
-        std::abort();
+        fail("band positions read back differ");
     return 0;
 }

@@ -159,13 +159,17 @@ QString IniFile::ReadString(const QString& section, const QString& key, const QS
     if (!found)
         return defaultValue.left(MaxStringLength);
     QByteArrayView v = *found;
-    // One pair of matching quotes around a value is not part of it.
+    // A value ends at a NUL or a lone CR, as a string of the classic functions did; a
+    // writer cannot store either, so what is read is always what a write gives back.
+    for (qsizetype i = 0; i < v.size(); ++i) {
+        if (v[i] == '\0' || v[i] == '\r') {
+            v = Trim(v.first(i));
+            break;
+        }
+    }
+    // Then one pair of matching quotes around what is left is not part of it.
     if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
         v = v.sliced(1, v.size() - 2);
-    // A value ends at a NUL, as a string of the classic functions did; a writer cannot
-    // store one either, so what is read is always what a write gives back.
-    if (const qsizetype nul = v.indexOf('\0'); nul >= 0)
-        v = v.first(nul);
     return CodePage::decode(v.first(qMin(v.size(), MaxStringLength)));
 }
 
@@ -246,7 +250,16 @@ void IniFile::writeValue(const QString& section, const QString& key, const QByte
 
 void IniFile::WriteString(const QString& section, const QString& key, const QString& value)
 {
-    writeValue(section, key, encodeOneLine(value));
+    QByteArray bytes = encodeOneLine(value);
+    // Blanks at the ends would be trimmed by the reader, and one pair of matching quotes
+    // taken off: a pair of quotes around such a value keeps it as it was written.
+    if (!bytes.isEmpty()) {
+        const char first = bytes.front(), last = bytes.back();
+        const bool quoted = bytes.size() >= 2 && (first == '"' || first == '\'') && last == first;
+        if (uchar(first) <= ' ' || uchar(last) <= ' ' || quoted)
+            bytes = '"' + bytes + '"';
+    }
+    writeValue(section, key, bytes);
 }
 
 void IniFile::WriteInteger(const QString& section, const QString& key, int value)

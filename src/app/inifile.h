@@ -31,14 +31,18 @@ public:
 
     const QString& fileName() const { return m_path; }
 
-    /** At most 2047 characters, up to a NUL, are returned; a missing key gives the default. */
+    /** At most 2047 characters, up to a NUL or a lone CR, are returned; a missing key gives the default. */
     QString ReadString(const QString& section, const QString& key, const QString& defaultValue) const;
     /** Decimal, or hexadecimal after "0x"/"0X" when longer than two characters; else the default. */
     int ReadInteger(const QString& section, const QString& key, int defaultValue) const;
     /** An integer: 0 is false, any other integer true; anything else gives the default. */
     bool ReadBool(const QString& section, const QString& key, bool defaultValue) const;
 
-    /** CR, LF and NUL in the value become blanks, so a value can never add lines. */
+    /**
+     * CR, LF and NUL in the value become blanks, so a value can never add lines. A value
+     * with blanks at its ends, or in matching quotes, is written in a pair of quotes, so
+     * it reads back as written.
+     */
     void WriteString(const QString& section, const QString& key, const QString& value);
     void WriteInteger(const QString& section, const QString& key, int value);
     void WriteBool(const QString& section, const QString& key, bool value);

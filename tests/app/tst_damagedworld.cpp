@@ -2,6 +2,7 @@
 // Hand-damaged worlds and a failing disk on the real main window: what the user is shown,
 // and that no stored file changes behind the user's back.
 #include "app/mainformfixture.h"
+#include "app/inifile.h"
 #include "app/program.h"
 #include "common/testutils.h"
 #include "data/atomicfile.h"
@@ -308,9 +309,35 @@ TEST_F(DamagedWorldTest, NulInsideASettingsValueEndsTheValue)
     writeWorld();
     world.writeSettings(QByteArray("[Map]\r\nFontName=\"Fi\0\0 Sys\"\r\n", 28));
     open();
-    EXPECT_EQ(form->Config.MapFontName.toStdString(), "Fi");
+    EXPECT_EQ(form->Config.MapFontName.toStdString(), "\"Fi");
     close();
-    EXPECT_TRUE(readFile(world.appPath(QStringLiteral("qor.ini"))).contains("FontName=Fi\r\n"));
+    EXPECT_TRUE(readFile(world.appPath(QStringLiteral("qor.ini"))).contains("FontName=\"Fi\r\n"));
+}
+
+TEST(SettingsRoundTrip, ValuesWithBlanksOrQuotesAtTheirEndsReadBackAsWritten)
+{
+    // Found by fuzzing: the reader trims blanks and takes one pair of quotes off.
+    QTemporaryDir dir;
+    IniFile ini(dir.filePath(QStringLiteral("qor.ini")));
+    for (const char* value : {" Serif", "Serif ", "\"Serif\"", "'Serif'", "\"", "\"Serif", "  ", "a\"b\"c", ""}) {
+        SCOPED_TRACE(value);
+        ini.WriteString(QStringLiteral("Map"), QStringLiteral("FontName"), QString::fromLatin1(value));
+        EXPECT_EQ(ini.ReadString(QStringLiteral("Map"), QStringLiteral("FontName"), QStringLiteral("default")).toStdString(),
+                  value);
+    }
+    ini.WriteString(QStringLiteral("Map"), QStringLiteral("FontName"), QStringLiteral("MS Sans Serif"));
+    EXPECT_EQ(readFile(ini.fileName()), "[Map]\r\nFontName=MS Sans Serif\r\n"); // plain values stay plain
+}
+
+TEST_F(DamagedWorldTest, LoneCarriageReturnInsideASettingsValueEndsTheValue)
+{
+    // Found by fuzzing, like the NUL: the writer turns a CR into a blank.
+    writeWorld();
+    world.writeSettings("[Hints]\r\nFontName=Serif\rps=0xFF\r\n");
+    open();
+    EXPECT_EQ(form->Config.HintFontName.toStdString(), "Serif");
+    close();
+    EXPECT_TRUE(readFile(world.appPath(QStringLiteral("qor.ini"))).contains("FontName=Serif\r\n"));
 }
 
 // --- a failing disk ----------------------------------------------------------------------
