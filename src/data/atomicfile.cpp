@@ -3,6 +3,7 @@
 
 #include "data/errors.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 
@@ -39,6 +40,20 @@ bool writeAll(int fd, const char* p, qsizetype n)
         n -= w;
     }
     return true;
+}
+
+// A save killed between creating its temporary file and the rename leaves that file
+// behind. It holds nothing the target lacks, so later saves of the same file sweep such
+// leftovers once they are clearly abandoned.
+void removeAbandonedTemporaries(const QString& full)
+{
+    const QFileInfo info(full);
+    QDir dir = info.absoluteDir();
+    const QStringList pattern{QStringLiteral(".") + info.fileName() + QStringLiteral(".??????")};
+    const QDateTime abandoned = QDateTime::currentDateTimeUtc().addSecs(-60);
+    for (const QFileInfo& leftover : dir.entryInfoList(pattern, QDir::Files | QDir::Hidden | QDir::System))
+        if (leftover.lastModified().toUTC() < abandoned)
+            QFile::remove(leftover.absoluteFilePath());
 }
 
 } // namespace
@@ -81,6 +96,7 @@ void write(const QString& path, const QByteArray& bytes)
         ::fsync(dirFd);
         ::close(dirFd);
     }
+    removeAbandonedTemporaries(full);
 }
 
 } // namespace vdm::AtomicFile

@@ -3,6 +3,7 @@
 #include "data/atomicfile.h"
 #include "data/errors.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -29,6 +30,29 @@ TEST_F(AtomicFileTest, WritesAndReplaces)
     AtomicFile::write(path, "");
     EXPECT_EQ(test::readFile(path), "");
     EXPECT_EQ(entries(), QStringList{"user.gdb"});
+}
+
+TEST_F(AtomicFileTest, SweepsTemporariesLeftByAKilledSave)
+{
+    const QString path = dir.filePath("user.gdb");
+    // One left long ago by a save that was killed, one that may belong to a save under way,
+    // and a file of another database that only looks alike.
+    const QString old = dir.filePath(".user.gdb.Ab3xYz");
+    const QString recent = dir.filePath(".user.gdb.Qr7tUv");
+    const QString other = dir.filePath(".markers.gdb.Ab3xYz");
+    for (const QString& f : {old, recent, other})
+        test::writeFile(f, "partial");
+    const QDateTime longAgo = QDateTime::currentDateTime().addSecs(-3600);
+    for (const QString& f : {old, other}) {
+        QFile file(f);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(longAgo, QFileDevice::FileModificationTime));
+    }
+    AtomicFile::write(path, "whole");
+    EXPECT_FALSE(QFile::exists(old));
+    EXPECT_TRUE(QFile::exists(recent));
+    EXPECT_TRUE(QFile::exists(other));
+    EXPECT_EQ(test::readFile(path), "whole");
 }
 
 TEST_F(AtomicFileTest, KeepsPermissions)
