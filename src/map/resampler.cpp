@@ -10,6 +10,10 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#include <immintrin.h>
+#define VDM_RESAMPLER_AVX2 1
+#endif
 
 namespace vdm::Resampler {
 
@@ -233,6 +237,72 @@ void interpolateRow(const std::uint32_t* __restrict in, const Axis& h, const std
         out[x] = lerp(in[i0[x]], in[i1[x]], std::uint32_t(h.w8[x]));
 }
 
+#if defined(VDM_RESAMPLER_AVX2)
+bool haveAvx2()
+{
+    static const bool yes = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return yes;
+}
+
+/**
+ * A row's horizontal pass eight destination pixels at a time: the eight left neighbours
+ * lie within eight consecutive source pixels when enlarging, so one unaligned load of
+ * that window and a lane-crossing permute fetch them, and the same for the right
+ * neighbours one pixel further on. `w2` holds twice each weight, four times per pixel,
+ * in the order unpack and pack use within each 128-bit half (pixels 0,1,4,5 then
+ * 2,3,6,7). `blocks` counts the leading groups of eight that fit that window.
+ * a + floor((b - a) * w / 256) equals (a * (256 - w) + b * w) >> 8 exactly.
+ */
+__attribute__((target("avx2"))) void interpolateRowAvx2(const std::uint32_t* __restrict in, const Axis& h,
+                                                         const std::uint16_t* __restrict w2, int blocks,
+                                                         std::uint32_t* __restrict out)
+{
+    const int* __restrict i0 = h.i0.data();
+    const __m256i zero = _mm256_setzero_si256();
+    for (int b = 0; b < blocks; ++b) {
+        const int x = b * 8;
+        const int base = i0[x];
+        const __m256i idx = _mm256_sub_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(i0 + x)), _mm256_set1_epi32(base));
+        const __m256i p0 = _mm256_permutevar8x32_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + base)), idx);
+        const __m256i p1 = _mm256_permutevar8x32_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + base + 1)), idx);
+        const __m256i wl = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w2 + 32 * b));
+        const __m256i wh = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w2 + 32 * b + 16));
+        const __m256i al = _mm256_unpacklo_epi8(p0, zero), ah = _mm256_unpackhi_epi8(p0, zero);
+        const __m256i dl = _mm256_slli_epi16(_mm256_sub_epi16(_mm256_unpacklo_epi8(p1, zero), al), 7);
+        const __m256i dh = _mm256_slli_epi16(_mm256_sub_epi16(_mm256_unpackhi_epi8(p1, zero), ah), 7);
+        const __m256i rl = _mm256_add_epi16(al, _mm256_mulhi_epi16(dl, wl));
+        const __m256i rh = _mm256_add_epi16(ah, _mm256_mulhi_epi16(dh, wh));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), _mm256_packus_epi16(rl, rh));
+    }
+    for (int x = blocks * 8, n = h.size(); x < n; ++x)
+        out[x] = lerp(in[i0[x]], in[h.i1[x]], std::uint32_t(h.w8[x]));
+}
+
+/** blendRows eight pixels at a time, with the same exact arithmetic as above. */
+__attribute__((target("avx2"))) void blendRowsAvx2(const std::uint32_t* __restrict a, const std::uint32_t* __restrict b,
+                                                   std::uint32_t* __restrict out, int n, std::uint32_t w)
+{
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i ww = _mm256_set1_epi16(short(2 * w));
+    int x = 0;
+    for (; x + 8 <= n; x += 8) {
+        const __m256i va = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + x));
+        const __m256i vb = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + x));
+        const __m256i al = _mm256_unpacklo_epi8(va, zero), ah = _mm256_unpackhi_epi8(va, zero);
+        const __m256i dl = _mm256_slli_epi16(_mm256_sub_epi16(_mm256_unpacklo_epi8(vb, zero), al), 7);
+        const __m256i dh = _mm256_slli_epi16(_mm256_sub_epi16(_mm256_unpackhi_epi8(vb, zero), ah), 7);
+        const __m256i rl = _mm256_add_epi16(al, _mm256_mulhi_epi16(dl, ww));
+        const __m256i rh = _mm256_add_epi16(ah, _mm256_mulhi_epi16(dh, ww));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), _mm256_packus_epi16(rl, rh));
+    }
+    for (; x < n; ++x)
+        out[x] = lerp(a[x], b[x], w);
+}
+#endif
+
 void drawBilinear(const Target& t, const Source& s, const Axis& h, const Axis& v)
 {
     const int n = h.size();
@@ -240,13 +310,38 @@ void drawBilinear(const Target& t, const Source& s, const Axis& h, const Axis& v
     bool plain = true;
     for (int k = 0; k < n && plain; ++k)
         plain = h.w8[k] == 0 && h.i0[k] == h.i0[0] + k;
-    std::vector<std::uint16_t> pairs(size_t(n) * 8);
+    std::vector<std::uint16_t> pairs;
     int simdEnd = 0;
-    for (int k = 0; k < n; ++k) {
-        std::fill_n(pairs.begin() + 8 * k, 4, std::uint16_t(256 - h.w8[k]));
-        std::fill_n(pairs.begin() + 8 * k + 4, 4, std::uint16_t(h.w8[k]));
-        if (h.i0[k] + 1 < s.width) // indices only grow: the safe pixels are a prefix
-            simdEnd = k + 1;
+#if defined(VDM_RESAMPLER_AVX2)
+    const bool avx2 = haveAvx2();
+    std::vector<std::uint16_t> w2;
+    int blocks = 0;
+    if (avx2 && !plain) {
+        // Leading groups of eight whose nine-pixel source window lies inside the row and
+        // holds all their left neighbours.
+        while ((blocks + 1) * 8 <= n) {
+            const int first = h.i0[blocks * 8], last = h.i0[blocks * 8 + 7];
+            if (first + 9 > s.width || last - first > 7)
+                break;
+            ++blocks;
+        }
+        w2.resize(size_t(blocks) * 32);
+        static constexpr int order[8] = {0, 1, 4, 5, 2, 3, 6, 7}; // unpack's pixel order
+        for (int b = 0; b < blocks; ++b)
+            for (int j = 0; j < 8; ++j)
+                std::fill_n(w2.begin() + 32 * b + 4 * j, 4, std::uint16_t(2 * h.w8[8 * b + order[j]]));
+    }
+#else
+    const bool avx2 = false;
+#endif
+    if (!avx2 && !plain) {
+        pairs.resize(size_t(n) * 8);
+        for (int k = 0; k < n; ++k) {
+            std::fill_n(pairs.begin() + 8 * k, 4, std::uint16_t(256 - h.w8[k]));
+            std::fill_n(pairs.begin() + 8 * k + 4, 4, std::uint16_t(h.w8[k]));
+            if (h.i0[k] + 1 < s.width) // indices only grow: the safe pixels are a prefix
+                simdEnd = k + 1;
+        }
     }
     // Two horizontally interpolated source rows, tagged by their source row: consecutive
     // destination rows mostly share them.
@@ -258,7 +353,12 @@ void drawBilinear(const Target& t, const Source& s, const Axis& h, const Axis& v
         const int slot = sy & 1;
         std::uint32_t* r = ring.data() + size_t(slot) * n;
         if (tags[slot] != sy) {
-            interpolateRow(s.row(sy), h, pairs.data(), simdEnd, r);
+#if defined(VDM_RESAMPLER_AVX2)
+            if (avx2)
+                interpolateRowAvx2(s.row(sy), h, w2.data(), blocks, r);
+            else
+#endif
+                interpolateRow(s.row(sy), h, pairs.data(), simdEnd, r);
             tags[slot] = sy;
         }
         return r;
@@ -270,6 +370,10 @@ void drawBilinear(const Target& t, const Source& s, const Axis& h, const Axis& v
         const std::uint32_t w = std::uint32_t(v.w8[k]);
         if (w == 0)
             std::memcpy(out, a, size_t(n) * 4);
+#if defined(VDM_RESAMPLER_AVX2)
+        else if (avx2)
+            blendRowsAvx2(a, row(v.i1[k]), out, n, w);
+#endif
         else
             blendRows(a, row(v.i1[k]), out, n, w);
     }
