@@ -33,6 +33,17 @@ LineReader::Line LineReader::read()
     }
 }
 
+bool LineReader::skipToHeader(QByteArrayView keyword)
+{
+    while (true) {
+        const Line header = read();
+        if (header.metEnd)
+            return false;
+        if (chomp(header.text).contains(keyword))
+            return true;
+    }
+}
+
 QByteArrayView LineReader::chomp(QByteArrayView text)
 {
     if (!text.isEmpty() && text.back() == '\n')

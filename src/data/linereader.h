@@ -30,6 +30,13 @@ public:
     /** 1-based number of the line that the next read starts on. */
     qsizetype lineNumber() const { return m_line; }
 
+    /**
+     * Reads on to the next line that contains `keyword` (its line end removed before the
+     * search, case-sensitive). False when a read met the end first: a last line without a
+     * line end is never a header, whatever it holds.
+     */
+    bool skipToHeader(QByteArrayView keyword);
+
     /** The text without one trailing LF. */
     static QByteArrayView chomp(QByteArrayView text);
 

@@ -19,14 +19,7 @@ constexpr int kRecordLines = 8;
 void readLocations(const QByteArray& bytes, LocationList& out)
 {
     LineReader reader(bytes, LineReader::ClassicLimit);
-    while (true) {
-        const LineReader::Line header = reader.read();
-        // A last line without a line end is never a header, whatever it holds.
-        if (header.metEnd)
-            return;
-        if (!LineReader::chomp(header.text).contains("loc"))
-            continue;
-
+    while (reader.skipToHeader("loc")) {
         // Lines 1 to 7; a record the data ends inside of is dropped whole, so that no
         // location with made-up fields reaches the lists.
         std::array<LineReader::Line, kRecordLines> lines;

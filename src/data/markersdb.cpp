@@ -17,13 +17,7 @@ constexpr qsizetype kPosLabelWidth = 9;   // "   pos = "
 void readMarkers(const QByteArray& bytes, LocationList& markers)
 {
     LineReader reader(bytes, LineReader::NoLimit);
-    while (true) {
-        const LineReader::Line header = reader.read();
-        if (header.metEnd)
-            return;
-        if (!LineReader::chomp(header.text).contains("marker"))
-            continue;
-
+    while (reader.skipToHeader("marker")) {
         const LineReader::Line textLine = reader.read();
         const LineReader::Line posLine = reader.read();
         const QByteArrayView text = LineReader::chomp(textLine.text);

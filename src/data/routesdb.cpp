@@ -54,13 +54,7 @@ void readRoutes(const QByteArray& bytes, LocationList& locations)
 {
     const NameIndex names(locations);
     LineReader reader(bytes, LineReader::ClassicLimit);
-    while (true) {
-        const LineReader::Line header = reader.read();
-        if (header.metEnd)
-            return;
-        if (!LineReader::chomp(header.text).contains("rout"))
-            continue;
-
+    while (reader.skipToHeader("rout")) {
         const LineReader::Line originLine = reader.read();
         if (isPastEnd(originLine))
             return;

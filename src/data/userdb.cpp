@@ -27,12 +27,7 @@ void readUserData(const QByteArray& bytes, LocationList& locations)
 {
     LineReader reader(bytes, LineReader::NoLimit);
     std::size_t k = 0;
-    while (true) {
-        const LineReader::Line header = reader.read();
-        if (header.metEnd)
-            return;
-        if (!LineReader::chomp(header.text).contains("loc"))
-            continue;
+    while (reader.skipToHeader("loc")) {
         if (k >= locations.size())
             throwListIndexError(qsizetype(k));
         Location& location = locations[k];

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "common/testutils.h"
 
+#include "data/errors.h"
+
 #include <QDir>
 #include <QFile>
 #include <stdexcept>
@@ -35,6 +37,22 @@ ScopedCurrentDir::ScopedCurrentDir(const QString& dir) : m_old(QDir::currentPath
 ScopedCurrentDir::~ScopedCurrentDir()
 {
     QDir::setCurrent(m_old);
+}
+
+void forEachByteSoup(std::uint32_t seed, const QByteArray& alphabet, int maxLength, int rounds,
+                     const std::function<void(const QByteArray&)>& read)
+{
+    auto next = [&] { return seed = seed * 1103515245u + 12345u; };
+    for (int round = 0; round < rounds; ++round) {
+        QByteArray bytes;
+        const int n = int(next() >> 16) % maxLength;
+        for (int i = 0; i < n; ++i)
+            bytes += alphabet[int((next() >> 16) % std::uint32_t(alphabet.size()))];
+        try {
+            read(bytes);
+        } catch (const Error&) {
+        }
+    }
 }
 
 int differingPixels(const QImage& a, const QImage& b, int tolerance)

@@ -6,6 +6,9 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <cstdint>
+#include <functional>
+
 namespace vdm::test {
 
 /** A fixture file under tests/fixtures (fixed at configure time, not cwd-relative). */
@@ -22,6 +25,14 @@ public:
 private:
     QString m_old;
 };
+
+/**
+ * Feeds `rounds` short random byte strings (at most `maxLength` bytes over `alphabet`,
+ * the same ones for the same seed) to `read`; a vdm::Error it throws counts as a clear
+ * refusal and is swallowed, anything else (a crash, another exception) fails the test.
+ */
+void forEachByteSoup(std::uint32_t seed, const QByteArray& alphabet, int maxLength, int rounds,
+                     const std::function<void(const QByteArray&)>& read);
 
 /** Count of pixels whose colour differs by more than `tolerance` in any channel. */
 int differingPixels(const QImage& a, const QImage& b, int tolerance = 0);

@@ -197,20 +197,10 @@ TEST(LocationsDb, DuplicateNamesBothKept)
 TEST(LocationsDb, ArbitraryBytesNeverCrash)
 {
     // Every short byte soup terminates and either reads or reports a conversion error.
-    std::uint32_t seed = 12345;
-    auto next = [&] { return seed = seed * 1103515245u + 12345u; };
-    const char alphabet[] = "loc\r\n ,-+0123456789\t";
-    for (int round = 0; round < 3000; ++round) {
-        QByteArray bytes;
-        const int n = int(next() >> 16) % 120;
-        for (int i = 0; i < n; ++i)
-            bytes += alphabet[(next() >> 16) % (sizeof(alphabet) - 1)];
+    test::forEachByteSoup(12345, "loc\r\n ,-+0123456789\t", 120, 3000, [](const QByteArray& bytes) {
         LocationList list;
-        try {
-            readLocations(bytes, list);
-        } catch (const Error&) {
-        }
-    }
+        readLocations(bytes, list);
+    });
 }
 
 } // namespace
