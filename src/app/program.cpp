@@ -19,7 +19,9 @@ bool mapPictureExists()
 
 int runProgram(Prompts& prompts, const QString& applicationDirectory)
 {
-    QApplication::setApplicationDisplayName(QStringLiteral("Veldamar Interactive Map"));
+    // The application's name (not its display name, which X11 title bars would append to
+    // every window title) is the title the error box is captioned with.
+    QApplication::setApplicationName(QStringLiteral("Veldamar Interactive Map"));
     if (!mapPictureExists()) {
         prompts.showMessage(nullptr, QStringLiteral("Error!"),
                             QStringLiteral("Map file not found. Please reinstall application."), Prompts::Icon::Stop);

@@ -17,7 +17,7 @@ QString errorBoxText(const QString& message)
 
 void WidgetPrompts::showError(QWidget* parent, const QString& text)
 {
-    QMessageBox::critical(parent, QApplication::applicationDisplayName(), errorBoxText(text));
+    QMessageBox::critical(parent, QApplication::applicationName(), errorBoxText(text));
 }
 
 void WidgetPrompts::showMessage(QWidget* parent, const QString& caption, const QString& text, Icon icon)

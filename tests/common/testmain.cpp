@@ -7,7 +7,7 @@ int main(int argc, char** argv)
     // Widget tests run headless whatever the caller's environment says.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QApplication::setApplicationDisplayName(QStringLiteral("Veldamar Interactive Map"));
+    QApplication::setApplicationName(QStringLiteral("Veldamar Interactive Map"));
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
