@@ -135,14 +135,10 @@ void BM_WriteFsyncFloor(benchmark::State& state)
     Session& s = session();
     const QByteArray bytes = writeUserData(s.form->Locations);
     QTemporaryDir dir;
-    const QByteArray path = QFile::encodeName(dir.filePath(QStringLiteral("user.gdb")));
-    for (auto _ : state) {
-        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (fd < 0 || ::write(fd, bytes.constData(), size_t(bytes.size())) != bytes.size() || ::fsync(fd) != 0)
+    const QString path = dir.filePath(QStringLiteral("user.gdb"));
+    for (auto _ : state)
+        if (!vdm::bench::plainWriteAndSync(path, bytes))
             state.SkipWithError("plain write failed");
-        if (fd >= 0)
-            ::close(fd);
-    }
     state.counters["file_KiB"] = double(bytes.size()) / 1024;
 }
 

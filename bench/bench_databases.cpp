@@ -4,6 +4,7 @@
 // of the same bytes for the save. Goals: readLocations and readUserData of 100 000
 // records under 0.3 s; writeUserData + AtomicFile::write of 20 000 locations under
 // 20 ms median.
+#include "benchsupport.h"
 #include "data/atomicfile.h"
 #include "data/locationsdb.h"
 #include "data/userdb.h"
@@ -121,14 +122,10 @@ void BM_SaveUserData_WriteFsyncFloor(benchmark::State& state)
 {
     const QByteArray bytes = writeUserData(locationsWithNotes(kSaveCount));
     QTemporaryDir dir;
-    const QByteArray path = QFile::encodeName(dir.filePath("user.gdb"));
-    for (auto _ : state) {
-        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (fd < 0 || ::write(fd, bytes.constData(), size_t(bytes.size())) != bytes.size() || ::fsync(fd) != 0)
+    const QString path = dir.filePath("user.gdb");
+    for (auto _ : state)
+        if (!vdm::bench::plainWriteAndSync(path, bytes))
             state.SkipWithError("plain write failed");
-        if (fd >= 0)
-            ::close(fd);
-    }
 }
 
 } // namespace

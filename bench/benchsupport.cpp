@@ -7,6 +7,8 @@
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace vdm::bench {
 
@@ -21,6 +23,15 @@ void writeBytes(const QString& path, const QByteArray& bytes)
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
         std::abort();
+}
+
+bool plainWriteAndSync(const QString& path, const QByteArray& bytes)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const bool ok = fd >= 0 && ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size() && ::fsync(fd) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    return ok;
 }
 
 int runBenchmarks(int argc, char** argv, const std::function<void()>& beforeExit)

@@ -23,6 +23,9 @@ public:
 /** Writes a whole file or aborts: a benchmark on half-written data measures nothing. */
 void writeBytes(const QString& path, const QByteArray& bytes);
 
+/** The floor of every save: one plain write of the bytes and an fsync, no rename. */
+bool plainWriteAndSync(const QString& path, const QByteArray& bytes);
+
 /**
  * Runs the registered benchmarks inside a QApplication on the offscreen platform;
  * `beforeExit` tears down what must go before the application object.

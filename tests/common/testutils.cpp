@@ -3,7 +3,9 @@
 
 #include "data/errors.h"
 
+#include <QDialog>
 #include <QDir>
+#include <QTimer>
 #include <QFile>
 #include <stdexcept>
 
@@ -53,6 +55,16 @@ void forEachByteSoup(std::uint32_t seed, const QByteArray& alphabet, int maxLeng
         } catch (const Error&) {
         }
     }
+}
+
+int runModal(QDialog* dialog, const std::function<void()>& whileOpen)
+{
+    QTimer::singleShot(0, dialog, whileOpen);
+    QTimer safety;
+    safety.setSingleShot(true);
+    QObject::connect(&safety, &QTimer::timeout, dialog, [dialog] { dialog->done(-1); });
+    safety.start(10000);
+    return dialog->exec();
 }
 
 int differingPixels(const QImage& a, const QImage& b, int tolerance)

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+class QDialog;
+
 #include <cstdint>
 #include <functional>
 
@@ -33,6 +35,12 @@ private:
  */
 void forEachByteSoup(std::uint32_t seed, const QByteArray& alphabet, int maxLength, int rounds,
                      const std::function<void(const QByteArray&)>& read);
+
+/**
+ * Runs a dialog modally; `whileOpen` acts as the user and must close it. A safety timer
+ * ends the dialog with -1 after ten seconds, so a broken test cannot hang.
+ */
+int runModal(QDialog* dialog, const std::function<void()>& whileOpen);
 
 /** Count of pixels whose colour differs by more than `tolerance` in any channel. */
 int differingPixels(const QImage& a, const QImage& b, int tolerance = 0);

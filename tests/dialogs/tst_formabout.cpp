@@ -45,15 +45,7 @@ protected:
     void click(const char* name) { QTest::mouseClick(child<QPushButton>(name), Qt::LeftButton); }
 
     /** Runs the dialog modally; `whileOpen` acts as the user and must close it. */
-    int run(const std::function<void()>& whileOpen)
-    {
-        QTimer::singleShot(0, dialog.get(), whileOpen);
-        QTimer safety;
-        safety.setSingleShot(true);
-        QObject::connect(&safety, &QTimer::timeout, dialog.get(), [this] { dialog->done(-1); });
-        safety.start(10000);
-        return dialog->exec();
-    }
+    int run(const std::function<void()>& whileOpen) { return test::runModal(dialog.get(), whileOpen); }
 
     QTemporaryDir dir;
     QString appDir;

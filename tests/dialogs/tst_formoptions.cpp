@@ -2,6 +2,7 @@
 #include "dialogs/formoptions.h"
 
 #include "common/fakeprompts.h"
+#include "common/testutils.h"
 #include "data/errors.h"
 
 #include <QApplication>
@@ -69,15 +70,7 @@ protected:
     }
 
     /** Runs the dialog modally; `whileOpen` acts as the user and must close it. */
-    int run(const std::function<void()>& whileOpen)
-    {
-        QTimer::singleShot(0, dialog.get(), whileOpen);
-        QTimer safety;
-        safety.setSingleShot(true);
-        QObject::connect(&safety, &QTimer::timeout, dialog.get(), [this] { dialog->done(-1); });
-        safety.start(10000);
-        return dialog->exec();
-    }
+    int run(const std::function<void()>& whileOpen) { return test::runModal(dialog.get(), whileOpen); }
 
     void click(const char* name) { QTest::mouseClick(child<QAbstractButton>(name), Qt::LeftButton); }
     void showPage(int index)
