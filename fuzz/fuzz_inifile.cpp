@@ -2,8 +2,8 @@
 // Any bytes as "qor.ini": every read yields a value or its default; a full settings write
 // over the file succeeds, and reading it again gives exactly the settings that were
 // written. The file lives on tmpfs when there is one, so the syncs of each write are cheap.
-#include "app/inifile.h"
-#include "app/settings.h"
+#include "data/inifile.h"
+#include "data/settings.h"
 #include "data/errors.h"
 
 #include <QDir>

@@ -6,7 +6,7 @@
 #include "app/locationlistmodel.h"
 #include "app/mainform_databases.h"
 #include "dialogs/errorguard.h"
-#include "app/inifile.h"
+#include "data/inifile.h"
 #include "app/mappanel.h"
 #include "app/noteedit.h"
 #include "data/databasefile.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "app/settings.h"
+#include "data/settings.h"
 #include "data/location.h"
 #include "dialogs/prompts.h"
 #include "map/mappainter.h"

@@ -4,7 +4,7 @@
 #include "app/mainform.h"
 
 #include "app/coolbar.h"
-#include "app/inifile.h"
+#include "data/inifile.h"
 #include "ui_mainform.h"
 
 #include <QGuiApplication>

@@ -2,7 +2,7 @@
 // Hand-damaged worlds and a failing disk on the real main window: what the user is shown,
 // and that no stored file changes behind the user's back.
 #include "app/mainformfixture.h"
-#include "app/inifile.h"
+#include "data/inifile.h"
 #include "app/program.h"
 #include "common/testutils.h"
 #include "data/atomicfile.h"

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 // The tool-bar toggles and commands, the options and about dialogs and the clipboard,
 // driven through the real main window.
-#include "app/inifile.h"
+#include "data/inifile.h"
 #include "app/mainformfixture.h"
-#include "app/settings.h"
+#include "data/settings.h"
 #include "common/testutils.h"
 #include "dialogs/formabout.h"
 #include "dialogs/formoptions.h"

@@ -2,7 +2,7 @@
 // The settings file on the real main window: what a run restores, what it writes back,
 // and the tool-bar band layout surviving a restart.
 #include "app/coolbar.h"
-#include "app/inifile.h"
+#include "data/inifile.h"
 #include "app/mainformfixture.h"
 #include "common/testutils.h"
 

@@ -2,8 +2,8 @@
 // Every write of the program failing at each of its steps: the stored file stays whole,
 // the user is told "Unable to write to <full path>", no temporary file is left behind
 // and what is in memory does not change. Then the same write succeeds.
-#include "app/inifile.h"
-#include "app/settings.h"
+#include "data/inifile.h"
+#include "data/settings.h"
 #include "common/testutils.h"
 #include "data/atomicfile.h"
 #include "data/errors.h"

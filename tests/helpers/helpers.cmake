@@ -10,6 +10,4 @@ vdm_target_defaults(vdm-crashwriter)
 if(TARGET tst_data)
   add_dependencies(tst_data vdm-crashwriter)
   target_compile_definitions(tst_data PRIVATE VDM_CRASHWRITER="$<TARGET_FILE:vdm-crashwriter>")
-  # The settings file is written through the same atomic writes; its failures are tested there.
-  target_link_libraries(tst_data PRIVATE vdm_settings)
 endif()

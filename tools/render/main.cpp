@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // veldamar-render DIR OUT.png [--zoom I] [--scroll X,Y] [--size WxH] [--settings FILE]
 // Paints the map view the window would show for that zoom level and scroll position.
-#include "app/inifile.h"
-#include "app/settings.h"
+#include "data/inifile.h"
+#include "data/settings.h"
 #include "data/databasefile.h"
 #include "data/errors.h"
 #include "data/locationsdb.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "app/settings.h"
+#include "data/settings.h"
 
-#include "app/inifile.h"
+#include "data/inifile.h"
 
 #include <algorithm>
 #include <climits>

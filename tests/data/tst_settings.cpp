@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "app/settings.h"
+#include "data/settings.h"
 
-#include "app/inifile.h"
+#include "data/inifile.h"
 #include "common/testutils.h"
 #include "data/atomicfile.h"
 #include "data/errors.h"

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "app/inifile.h"
+#include "data/inifile.h"
 
 #include "data/atomicfile.h"
 #include "data/codepage.h"

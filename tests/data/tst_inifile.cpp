@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "app/inifile.h"
+#include "data/inifile.h"
 
 #include "common/testutils.h"
 #include "data/atomicfile.h"
