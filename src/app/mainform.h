@@ -4,6 +4,7 @@
 #include "data/settings.h"
 #include "data/location.h"
 #include "dialogs/prompts.h"
+#include "map/hittest.h"
 #include "map/mappainter.h"
 #include "map/viewport.h"
 
@@ -111,9 +112,9 @@ public:
     void RestoreBandLayout();   // first show, when RestoreWindow is on
     void ApplyStoredWindowState(); // first show, last step
 
-    /** Hit tests of the hover, the clicks and the double clicks (the 9 x 9 square). */
+    /** The hit tests (map/hittest.h) over this window's view, lists and toggles. */
+    LocationFilter locationFilter() const;
     bool locationShown(int index) const;
-    bool underPointer(const Location& item, QPoint pointer) const;
     int locationAt(QPoint pointer) const;
     int markerAt(QPoint pointer) const;
 

@@ -18,48 +18,6 @@ const QString kEditMarkerCaption = QStringLiteral(" Edit marker ");
 
 } // namespace
 
-bool TMainForm::locationShown(int index) const
-{
-    // The location Go has just centred counts as shown whatever its status toggle says.
-    if (index == HighlightIndex)
-        return true;
-    const Location& l = Locations[size_t(index)];
-    if (!View.LevelVisible(l.Level))
-        return false;
-    switch (l.Status) {
-    case Unvisited:
-        return Config.ShowUnvisited;
-    case Active:
-        return Config.ShowActive;
-    case Visited:
-        return Config.ShowVisited;
-    default:
-        return true;
-    }
-}
-
-bool TMainForm::underPointer(const Location& item, QPoint pointer) const
-{
-    const QPoint q = View.mapToPanel(item.X, item.Y);
-    return qAbs(q.x() - pointer.x()) < 5 && qAbs(q.y() - pointer.y()) < 5;
-}
-
-int TMainForm::locationAt(QPoint pointer) const
-{
-    for (int i = 0; i < int(Locations.size()); ++i)
-        if (locationShown(i) && underPointer(Locations[size_t(i)], pointer))
-            return i;
-    return -1;
-}
-
-int TMainForm::markerAt(QPoint pointer) const
-{
-    for (int i = 0; i < int(Markers.size()); ++i)
-        if (View.LevelVisible(Markers[size_t(i)].Level) && underPointer(Markers[size_t(i)], pointer))
-            return i;
-    return -1;
-}
-
 void TMainForm::CBLocChange()
 {
     QComboBox* list = m_ui->CBLoc;

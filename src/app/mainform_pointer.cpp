@@ -10,80 +10,27 @@
 #include <QScrollBar>
 #include <QTimer>
 
-#include <algorithm>
-#include <climits>
-#include <cstdint>
-
 namespace vdm {
-namespace {
 
-/**
- * The map-unit box of the items in reach of a panel point, so the hover test compares two
- * integers per item and converts only the few items inside. An item is in reach when its
- * panel point lies within 4 pixels of the pointer on both axes. The panel x of a map
- * point depends on its x alone and never falls as x grows; the panel y depends on its y
- * alone and never rises as y grows. Each bound is therefore found by bisecting the
- * conversion itself, and the box holds exactly the map points the conversion puts in
- * reach, whatever its rounding.
- */
-struct Reach {
-    std::int64_t xlo, xhi, ylo, yhi; // inclusive; empty when lo > hi
-
-    bool contains(const Location& item) const
-    {
-        return item.X >= xlo && item.X <= xhi && item.Y >= ylo && item.Y <= yhi;
-    }
-};
-
-/** The first value in lo..hi for which `pred` holds (false up to it, true from it on); hi + 1 if none. */
-template <typename Pred> std::int64_t firstWhere(std::int64_t lo, std::int64_t hi, Pred pred)
+LocationFilter TMainForm::locationFilter() const
 {
-    std::int64_t first = hi + 1;
-    while (lo <= hi) {
-        const std::int64_t mid = lo + (hi - lo) / 2;
-        if (pred(mid)) {
-            first = mid;
-            hi = mid - 1;
-        } else {
-            lo = mid + 1;
-        }
-    }
-    return first;
+    return {Config.ShowUnvisited, Config.ShowActive, Config.ShowVisited, HighlightIndex};
 }
 
-/**
- * As firstWhere over all of int, but bisecting only 2^16 either side of `guess` when the
- * answer is known to lie there (false just below the window, true at its top); otherwise
- * over everything. The answer is the same either way.
- */
-template <typename Pred> std::int64_t firstWhereNear(std::int64_t guess, Pred pred)
+bool TMainForm::locationShown(int index) const
 {
-    constexpr std::int64_t window = std::int64_t(1) << 16;
-    const std::int64_t lo = std::max<std::int64_t>(INT_MIN, guess - window);
-    const std::int64_t hi = std::min<std::int64_t>(INT_MAX, guess + window);
-    if (lo > INT_MIN && hi < INT_MAX && !pred(lo) && pred(hi))
-        return firstWhere(lo + 1, hi, pred);
-    return firstWhere(INT_MIN, INT_MAX, pred);
+    return vdm::locationShown(View, Locations, index, locationFilter());
 }
 
-Reach reachOf(const Viewport& view, QPoint pointer)
+int TMainForm::locationAt(QPoint pointer) const
 {
-    // The picture point under the pointer, and the map point there as a first guess.
-    const std::int64_t ax = std::int64_t(pointer.x()) + view.LastScrollX - view.MarginX;
-    const std::int64_t ay = std::int64_t(pointer.y()) + view.LastScrollY - view.MarginY;
-    const QPoint guess = view.ScreenToMap(int(std::clamp<std::int64_t>(ax, INT_MIN, INT_MAX)),
-                                          int(std::clamp<std::int64_t>(ay, INT_MIN, INT_MAX)));
-    const auto px = [&](std::int64_t x) { return std::int64_t(view.MapToScreen(int(x), 0).x()); };
-    const auto py = [&](std::int64_t y) { return std::int64_t(view.MapToScreen(0, int(y)).y()); };
-    Reach r;
-    r.xlo = firstWhereNear(guess.x(), [&](std::int64_t x) { return px(x) >= ax - 4; });
-    r.xhi = firstWhereNear(guess.x(), [&](std::int64_t x) { return px(x) > ax + 4; }) - 1;
-    r.ylo = firstWhereNear(guess.y(), [&](std::int64_t y) { return py(y) <= ay + 4; });
-    r.yhi = firstWhereNear(guess.y(), [&](std::int64_t y) { return py(y) < ay - 4; }) - 1;
-    return r;
+    return vdm::locationAt(View, Locations, locationFilter(), pointer);
 }
 
-} // namespace
+int TMainForm::markerAt(QPoint pointer) const
+{
+    return vdm::markerAt(View, Markers, pointer);
+}
 
 void TMainForm::ImageMapMouseDown(Qt::MouseButton button, Qt::MouseButtons, int x, int y)
 {
@@ -127,13 +74,9 @@ void TMainForm::ImageMapMouseMove(Qt::MouseButtons buttons, int x, int y)
         return; // no hover test during a drag
 
     const QPoint pointer(x, y);
-    // A move costs a few dozen conversions instead of one per item: the box settles who
-    // is in reach, and the shared hit test still has the last word.
-    const Reach reach = reachOf(View, pointer);
-    for (int i = 0; i < int(Locations.size()); ++i) {
-        const Location& l = Locations[size_t(i)];
-        if (!reach.contains(l) || !locationShown(i) || !underPointer(l, pointer))
-            continue;
+    const int location = locationAt(pointer);
+    if (location >= 0) {
+        const Location& l = Locations[size_t(location)];
         if (HintShown || !Config.ShowHint)
             return; // a hint already showing stays, even one of another item
         if (!Config.ConstantHints && l.Name == LastHintName)
@@ -144,18 +87,13 @@ void TMainForm::ImageMapMouseMove(Qt::MouseButtons buttons, int x, int y)
         LastHintName = l.Name;
         return;
     }
-    // Every marker that can be hit and is not under the pointer clears EditedMarker, the
-    // first one under it takes it; while the box edits a marker, it keeps editing that one.
-    bool markerShown = false;
-    for (int i = 0; i < int(Markers.size()); ++i) {
-        const Location& m = Markers[size_t(i)];
-        if (!View.LevelVisible(m.Level))
-            continue;
-        markerShown = true;
-        if (!reach.contains(m) || !underPointer(m, pointer))
-            continue;
+    // A marker under the pointer takes EditedMarker; when markers show but none is under
+    // it, EditedMarker clears. While the box edits a marker, it keeps editing that one.
+    const int marker = markerAt(pointer);
+    if (marker >= 0) {
+        const Location& m = Markers[size_t(marker)];
         if (!EditMarkerMode)
-            EditedMarker = i;
+            EditedMarker = marker;
         if (HintShown || !Config.ShowHint)
             return;
         if (!Config.ConstantHints && m.Name == LastHintName)
@@ -166,7 +104,7 @@ void TMainForm::ImageMapMouseMove(Qt::MouseButtons buttons, int x, int y)
         LastHintName = m.Name;
         return;
     }
-    if (markerShown && !EditMarkerMode)
+    if (!EditMarkerMode && anyMarkerShown(View, Markers))
         EditedMarker = -1;
     if (HintShown) {
         HintWindow->ReleaseHandle();

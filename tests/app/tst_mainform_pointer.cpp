@@ -9,12 +9,10 @@
 
 #include <QApplication>
 #include <QMouseEvent>
-#include <QRandomGenerator>
 #include <QScreen>
 #include <QTimer>
 #include <QToolButton>
 
-#include <optional>
 
 namespace vdm::test {
 namespace {
@@ -267,8 +265,9 @@ TEST_F(PointerTest, HitSquareIsNineByNine)
         move(q + QPoint(c.dx, c.dy));
         EXPECT_EQ(f.HintShown, c.hit);
         EXPECT_EQ(hintVisible(), c.hit);
-        if (c.hit)
+        if (c.hit) {
             EXPECT_EQ(hint()->text(), QStringLiteral("Alpha"));
+        }
     }
 }
 
@@ -347,79 +346,6 @@ TEST_F(PointerTest, HiddenStatusIsNotHitUnlessHighlighted)
     EXPECT_TRUE(f.HintShown);
     EXPECT_EQ(hint()->text(), QStringLiteral("Alpha"));
 }
-
-TEST_F(PointerTest, HoverFindsWhatTheFullHitTestFinds)
-{
-    // A crowded world, items partly off the picture, at every zoom and several scroll
-    // positions: the hover's answer must be the one a plain scan of every item gives.
-    QRandomGenerator rng(4242);
-    QByteArray records;
-    const int count = 1500;
-    for (int i = 0; i < count; ++i) {
-        const int x = i % 50 == 0 ? int(rng.bounded(-400000, 400000)) : int(rng.bounded(-125000, 175000));
-        records += locationRecord("L" + QByteArray::number(i), i % 6, x, int(rng.bounded(-130000, 220000)));
-    }
-    world.write(QStringLiteral("vdmain.gdb"), records);
-    LocationList markers;
-    for (int i = 0; i < 200; ++i)
-        markers.push_back(marker("M" + QByteArray::number(i), int(rng.bounded(-125000, 175000)),
-                                 int(rng.bounded(-130000, 220000))));
-    writeMarkers(markers);
-    TMainForm& f = open();
-    hintsOn();
-
-    int locationHits = 0, markerHits = 0, misses = 0;
-    for (int zoom = 0; zoom < Viewport::LevelCount; ++zoom) {
-        if (zoom > 0)
-            zoomIn(1);
-        ASSERT_EQ(f.View.ZoomIndex, zoom);
-        for (int view = 0; view < 3; ++view) {
-            ui().ScrollBarH->setValue(int(rng.bounded(ui().ScrollBarH->maximum() + 1)));
-            ui().ScrollBarV->setValue(int(rng.bounded(ui().ScrollBarV->maximum() + 1)));
-            f.ScrollBarHScroll();
-            f.ScrollBarVScroll();
-            std::optional<QPoint> empty;
-            for (int y = 0; y < panel()->height() && !empty; y += 7)
-                for (int x = 0; x < panel()->width() && !empty; x += 7)
-                    if (f.locationAt({x, y}) < 0 && f.markerAt({x, y}) < 0)
-                        empty = QPoint(x, y);
-            ASSERT_TRUE(empty.has_value());
-            for (int n = 0; n < 40; ++n) {
-                // Near an item of either kind, so hits and near misses both come up.
-                const bool nearMarker = n % 4 == 0;
-                const Location& item = nearMarker ? f.Markers[rng.bounded(int(f.Markers.size()))]
-                                                  : f.Locations[rng.bounded(int(f.Locations.size()))];
-                const QPoint p = at(item) + QPoint(int(rng.bounded(13)) - 6, int(rng.bounded(13)) - 6);
-                const int loc = f.locationAt(p);
-                const int mark = f.markerAt(p);
-                SCOPED_TRACE(testing::Message() << "zoom " << zoom << " at " << p.x() << "," << p.y());
-                f.ImageMapMouseMove(Qt::NoButton, empty->x(), empty->y());
-                ASSERT_FALSE(f.HintShown);
-                f.ImageMapMouseMove(Qt::NoButton, p.x(), p.y());
-                if (loc >= 0) {
-                    ++locationHits;
-                    ASSERT_TRUE(f.HintShown);
-                    ASSERT_EQ(f.LastHintName, f.Locations[size_t(loc)].Name);
-                } else if (mark >= 0) {
-                    ++markerHits;
-                    ASSERT_TRUE(f.HintShown);
-                    ASSERT_EQ(f.LastHintName, f.Markers[size_t(mark)].Name);
-                    ASSERT_EQ(f.EditedMarker, mark);
-                } else {
-                    ++misses;
-                    ASSERT_FALSE(f.HintShown);
-                    ASSERT_TRUE(f.LastHintName.isEmpty());
-                }
-            }
-        }
-    }
-    // The walk met every case often enough to mean something.
-    EXPECT_GT(locationHits, 100);
-    EXPECT_GT(markerHits, 30);
-    EXPECT_GT(misses, 100);
-}
-
-// --- the hint's life -------------------------------------------------------------------
 
 TEST_F(PointerTest, TimedHintHidesAndReturnsOnlyAfterLeaving)
 {
