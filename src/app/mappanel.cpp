@@ -75,4 +75,8 @@ void TMapPanel::mouseMoveEvent(QMouseEvent* event)
     guarded(m_form->prompts(), m_form, [&] { m_form->ImageMapMouseMove(event->buttons(), p.x(), p.y()); });
 }
 
+void TMapPanel::focusInEvent(QFocusEvent*) {}
+
+void TMapPanel::focusOutEvent(QFocusEvent*) {}
+
 } // namespace vdm

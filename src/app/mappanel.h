@@ -26,6 +26,10 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    // Nothing on the map shows the focus, so gaining or losing it paints nothing: a paint
+    // there would spend the one extra paint Go's highlight is meant to survive.
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     TMainForm* m_form = nullptr;
