@@ -68,7 +68,7 @@ public:
             }
         }
         form->PanelMapDblClick();
-        if (!form->EditMarkerMode)
+        if (!form->editor().EditMarkerMode())
             std::abort();
         memo = form->findChild<TNoteEdit*>(QStringLiteral("MemoNotes"));
         if (!memo)

@@ -40,7 +40,8 @@ constexpr int kPanelTopHeight = 74;
 
 TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* parent)
     : QWidget(parent), m_prompts(prompts), m_appDir(std::move(applicationDirectory)),
-      m_ui(std::make_unique<Ui::TMainForm>()), m_anchors(std::make_unique<AnchorTable>())
+      m_ui(std::make_unique<Ui::TMainForm>()), m_anchors(std::make_unique<AnchorTable>()),
+      m_editedData(makeEditedData()), m_edit(*m_editedData, editorHooks())
 {
     // 1. The form and its components, as stored.
     initGlyphResources();
@@ -65,8 +66,7 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
     MapBitmap = JpegDecoder::decodeFile(picture);
     View.Picture = MapBitmap.size();
 
-    // 10-11. Modes off, drawing objects made.
-    AddMarkerMode = DeleteMarkerMode = EditMarkerMode = false;
+    // 10-11. Modes off (the editor starts with them off), drawing objects made.
     RecreateDrawingObjects();
 
     // 12. From here on the map panel paints through the map painter.

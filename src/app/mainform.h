@@ -5,6 +5,7 @@
 #include "data/location.h"
 #include "dialogs/prompts.h"
 #include "map/hittest.h"
+#include "edit/mapeditor.h"
 #include "map/mappainter.h"
 #include "map/viewport.h"
 
@@ -134,13 +135,8 @@ public:
     QTimer* Timer = nullptr;
     TddgHintWindow* HintWindow = nullptr;
     bool HintShown = false;
-    int SelectedIndex = 0;
-    int EditedMarker = -1;
     QByteArray HintText;
     QByteArray LastHintName;
-    bool AddMarkerMode = false;
-    bool EditMarkerMode = false;
-    bool DeleteMarkerMode = false;
     std::unique_ptr<IniFile> SettingsFile;
     Settings Config;
     bool CopyingToClipboard = false;
@@ -160,6 +156,9 @@ public:
     TFormAbout* FormAbout = nullptr;
     TFormOptions* FormOptions = nullptr;
 
+    /** Location selection, status and notes, and marker editing. */
+    const MapEditor& editor() const { return m_edit; }
+
     /** The last image the map panel showed (what the clipboard copy takes). */
     const QImage& backBuffer() const { return m_backBuffer; }
 
@@ -173,8 +172,11 @@ private:
     void setupComponents();
     void connectHandlers();
     void layoutPanels();
-    void setMapCursor(bool crosshair);
-    void closeLocationBox();
+    /** Shows the editor's state: the location box's caption and buttons, the marker tools, the pointer. */
+    void mirrorEditor();
+    class EditedData;
+    std::unique_ptr<EditableWorld> makeEditedData();
+    MapEditor::Hooks editorHooks();
     void copyBackBufferToClipboard();
 
     Prompts& m_prompts;
@@ -185,6 +187,8 @@ private:
     QImage m_backBuffer;
     bool m_firstShowDone = false;
     bool m_destroyed = false;
+    std::unique_ptr<EditableWorld> m_editedData;
+    MapEditor m_edit;
 };
 
 } // namespace vdm

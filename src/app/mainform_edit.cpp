@@ -9,7 +9,7 @@
 #include "ui_mainform.h"
 
 #include <QScopeGuard>
-#include <QScrollBar>
+#include <initializer_list>
 
 namespace vdm {
 namespace {
@@ -18,21 +18,97 @@ const QString kEditMarkerCaption = QStringLiteral(" Edit marker ");
 
 } // namespace
 
+/**
+ * The window's lists and save flags as the editor changes them: each change of the user's
+ * data is recorded as an edit, so a file this run did not load completely may be
+ * replaced (keeping the old one) only after such a change.
+ */
+class TMainForm::EditedData final : public EditableWorld {
+public:
+    explicit EditedData(TMainForm& form) : m_form(form) {}
+    const LocationList& locations() const override { return m_form.Locations; }
+    const LocationList& markers() const override { return m_form.Markers; }
+    bool setLocationStatus(int index, std::int32_t status) override
+    {
+        return change(m_form.Locations[size_t(index)].Status, status, m_form.UserDataEdited);
+    }
+    bool setLocationNote(int index, const QByteArray& note) override
+    {
+        return change(m_form.Locations[size_t(index)].Note, note, m_form.UserDataEdited);
+    }
+    void addMarker(const Location& marker) override
+    {
+        m_form.Markers.push_back(marker);
+        m_form.MarkersEdited = true;
+    }
+    bool setMarkerName(int index, const QByteArray& name) override
+    {
+        return change(m_form.Markers[size_t(index)].Name, name, m_form.MarkersEdited);
+    }
+    void removeMarker(int index) override
+    {
+        m_form.Markers.erase(m_form.Markers.begin() + index);
+        m_form.MarkersEdited = true;
+    }
+    void clearMarkers() override
+    {
+        m_form.Markers.clear();
+        m_form.MarkersEdited = true;
+    }
+    void SaveUserData() override { vdm::SaveUserData(m_form); }
+    void SaveMarkers() override { vdm::SaveMarkers(m_form); }
+
+private:
+    template <typename T> static bool change(T& field, const T& value, bool& edited)
+    {
+        if (field == value)
+            return false;
+        field = value;
+        edited = true;
+        return true;
+    }
+    TMainForm& m_form;
+};
+
+std::unique_ptr<EditableWorld> TMainForm::makeEditedData()
+{
+    return std::make_unique<EditedData>(*this);
+}
+
+MapEditor::Hooks TMainForm::editorHooks()
+{
+    return {[this] { return Config.Autosave; }, [this] { RepaintMap(); }};
+}
+
+void TMainForm::mirrorEditor()
+{
+    Ui::TMainForm& u = *m_ui;
+    const MapEditor& e = m_edit;
+    if (e.showsMarker()) {
+        u.GBLoc->setTitle(kEditMarkerCaption);
+    } else {
+        const int index = e.SelectedIndex();
+        const bool known = index >= 0 && index < int(Locations.size());
+        u.GBLoc->setTitle(QLatin1Char(' ') + (known ? CodePage::decode(Locations[size_t(index)].Name) : QString())
+                          + QLatin1Char(' '));
+    }
+    for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{u.SBU, u.SBV, u.SBA})
+        b->setEnabled(!e.showsMarker());
+    u.GBLoc->setEnabled(e.EditMarkerMode());
+    u.ToolButtonAddM->setChecked(e.AddMarkerMode());
+    u.ToolButtonDelM->setChecked(e.DeleteMarkerMode());
+    u.PanelMap->setCursor(e.markerToolActive() ? Qt::CrossCursor : Qt::PointingHandCursor);
+}
+
 void TMainForm::CBLocChange()
 {
-    QComboBox* list = m_ui->CBLoc;
-    m_ui->GBLoc->setTitle(QLatin1Char(' ') + list->currentText() + QLatin1Char(' '));
-    const QVariant data = list->currentData(Qt::UserRole);
-    if (!data.isValid())
+    const QVariant data = m_ui->CBLoc->currentData(Qt::UserRole);
+    const bool shown = data.isValid() && m_edit.showLocation(data.toInt());
+    mirrorEditor();
+    if (!shown)
         return;
-    const int index = data.toInt();
-    if (index < 0 || index >= int(Locations.size()))
-        return;
-    SelectedIndex = index;
-    m_ui->SBU->setEnabled(true);
-    m_ui->SBV->setEnabled(true);
-    m_ui->SBA->setEnabled(true);
-    switch (Locations[size_t(index)].Status) {
+    const Location& l = Locations[size_t(m_edit.SelectedIndex())];
+    switch (l.Status) {
     case Unvisited:
         m_ui->SBU->setChecked(true);
         break;
@@ -45,83 +121,41 @@ void TMainForm::CBLocChange()
     default:
         break; // no status: the buttons stay as they are
     }
-    m_ui->MemoNotes->setNoteText(CodePage::decode(Locations[size_t(index)].Note));
+    m_ui->MemoNotes->setNoteText(CodePage::decode(l.Note));
 }
 
 void TMainForm::PanelMapDblClick()
 {
-    if (Dragging || AddMarkerMode)
+    if (Dragging || m_edit.AddMarkerMode())
         return;
     const int location = locationAt(LastMouse);
     if (location >= 0) {
         QComboBox* list = m_ui->CBLoc;
-        const int entry = list->findData(location, Qt::UserRole);
-        list->setCurrentIndex(entry);
+        list->setCurrentIndex(list->findData(location, Qt::UserRole));
         CBLocChange();
-        m_ui->GBLoc->setEnabled(true);
+        m_edit.open();
+        mirrorEditor();
         m_ui->MemoNotes->setFocus();
-        EditMarkerMode = true;
         return;
     }
     const int marker = markerAt(LastMouse);
-    if (marker < 0)
+    if (!m_edit.showMarker(marker))
         return;
-    EditedMarker = marker;
-    m_ui->GBLoc->setTitle(kEditMarkerCaption);
-    m_ui->SBU->setEnabled(false);
-    m_ui->SBV->setEnabled(false);
-    m_ui->SBA->setEnabled(false);
-    m_ui->GBLoc->setEnabled(true);
-    // The box opens before the text is set, so the change below is not stored yet.
-    EditMarkerMode = false;
+    mirrorEditor();
     m_ui->MemoNotes->setNoteText(CodePage::decode(Markers[size_t(marker)].Name));
+    m_edit.open();
+    mirrorEditor();
     m_ui->MemoNotes->setFocus();
-    EditMarkerMode = true;
 }
 
 void TMainForm::SetStatus(QAbstractButton* sender)
 {
-    if (SelectedIndex < 0 || SelectedIndex >= int(Locations.size()))
-        return;
-    Location& l = Locations[size_t(SelectedIndex)];
-    const std::int32_t status = sender == m_ui->SBU ? Unvisited : sender == m_ui->SBA ? Active : Visited;
-    if (l.Status != status)
-        UserDataEdited = true;
-    l.Status = status;
-    // The map shows the new colour even when the write fails and the error box says so.
-    const auto repaint = qScopeGuard([this] { RepaintMap(); });
-    if (Config.Autosave)
-        SaveUserData(*this);
+    m_edit.setStatus(sender == m_ui->SBU ? Unvisited : sender == m_ui->SBA ? Active : Visited);
 }
 
 void TMainForm::MemoNotesChange()
 {
-    if (!EditMarkerMode)
-        return;
-    const QByteArray text = storedNote(m_ui->MemoNotes->toPlainText());
-    if (m_ui->GBLoc->title() == kEditMarkerCaption) {
-        if (EditedMarker < 0 || EditedMarker >= int(Markers.size()))
-            return; // the marker is gone; no typing may reach another one
-        QByteArray& name = Markers[size_t(EditedMarker)].Name;
-        const QByteArray newName = text.isEmpty() ? QByteArray("Marker") : text;
-        if (name != newName)
-            MarkersEdited = true;
-        name = newName;
-        const auto repaint = qScopeGuard([this] { RepaintMap(); });
-        if (Config.Autosave)
-            SaveMarkers(*this);
-        return;
-    }
-    if (SelectedIndex < 0 || SelectedIndex >= int(Locations.size()))
-        return;
-    QByteArray& note = Locations[size_t(SelectedIndex)].Note;
-    // Showing a note again (the list moving the open box) is no edit of the user's: only a
-    // real change may lead to replacing a file this run did not load completely.
-    if (note != text)
-        UserDataEdited = true;
-    note = text;
-    if (Config.Autosave)
-        SaveUserData(*this);
+    m_edit.editText(m_ui->MemoNotes->toPlainText());
 }
 
 void TMainForm::MemoNotesKeyPress(char)
@@ -129,95 +163,44 @@ void TMainForm::MemoNotesKeyPress(char)
     // Bound, and nothing to do: the editor itself refuses Enter.
 }
 
-void TMainForm::setMapCursor(bool crosshair)
-{
-    m_ui->PanelMap->setCursor(crosshair ? Qt::CrossCursor : Qt::PointingHandCursor);
-}
-
-void TMainForm::closeLocationBox()
-{
-    EditMarkerMode = false;
-    m_ui->GBLoc->setEnabled(false);
-}
-
 void TMainForm::MarkerToolButtonClick(QToolButton* sender)
 {
     Ui::TMainForm& u = *m_ui;
     if (sender == u.ToolButtonAddM) {
-        DeleteMarkerMode = false;
-        u.ToolButtonDelM->setChecked(false);
-        AddMarkerMode = !AddMarkerMode;
-        u.ToolButtonAddM->setChecked(AddMarkerMode);
-        setMapCursor(AddMarkerMode);
+        m_edit.toggleAddMode();
     } else if (sender == u.ToolButtonDelM) {
-        AddMarkerMode = false;
-        u.ToolButtonAddM->setChecked(false);
-        DeleteMarkerMode = !DeleteMarkerMode;
-        u.ToolButtonDelM->setChecked(DeleteMarkerMode);
-        setMapCursor(DeleteMarkerMode);
+        m_edit.toggleDeleteMode();
     } else if (sender == u.ToolButtonClearM) {
         if (!m_prompts.askYesNo(this, QStringLiteral("Warning!"),
                                 QStringLiteral("All markers will be deleted. Are you sure?")))
             return;
-        Markers.clear();
-        MarkersEdited = true;
         u.ToolButtonClearM->setEnabled(false);
         u.ToolButtonDelM->setEnabled(false);
-        // A box still open on a marker's text would edit a marker that no longer exists.
-        if (EditMarkerMode && u.GBLoc->title() == kEditMarkerCaption)
-            closeLocationBox();
-        EditedMarker = -1;
-        RepaintMap();
+        m_edit.clearMarkers();
     }
+    mirrorEditor();
 }
 
 void TMainForm::PanelMapClick()
 {
     Ui::TMainForm& u = *m_ui;
     u.PanelMap->setFocus();
-    closeLocationBox();
     const int hit = markerAt(LastMouse);
-
-    if (AddMarkerMode) {
-        const QPoint picture = View.panelToPicture(LastMouse);
-        const QPoint p = View.ScreenToMap(picture.x(), picture.y());
-        if (p.x() < Viewport::MapLeft || p.x() > Viewport::MapRight || p.y() < Viewport::MapBottom
-            || p.y() > Viewport::MapTop)
-            return; // outside the placement area: nothing added, the mode stays on
-        Location marker;
-        marker.Name = QByteArray("Marker");
-        marker.Level = 1;
-        marker.X = p.x();
-        marker.Y = p.y();
-        marker.Status = Unvisited;
-        Markers.push_back(marker);
-        MarkersEdited = true;
-        u.ToolButtonClearM->setEnabled(true);
-        u.ToolButtonDelM->setEnabled(true);
-        const auto repaint = qScopeGuard([this] { RepaintMap(); });
-        if (Config.Autosave)
-            SaveMarkers(*this);
-    }
-    if (DeleteMarkerMode) {
-        if (hit >= 0) {
-            Markers.erase(Markers.begin() + hit);
-            MarkersEdited = true;
-            if (EditedMarker == hit)
-                EditedMarker = -1;
-            else if (EditedMarker > hit)
-                --EditedMarker;
-        }
-        if (Markers.empty()) {
-            DeleteMarkerMode = false;
-            setMapCursor(false);
-            u.ToolButtonDelM->setChecked(false);
+    const QPoint picture = View.panelToPicture(LastMouse);
+    const size_t before = Markers.size();
+    const bool deleting = m_edit.DeleteMarkerMode();
+    // The tools follow what the click did, even when writing the markers failed.
+    const auto mirror = qScopeGuard([&] {
+        if (Markers.size() > before) {
+            u.ToolButtonClearM->setEnabled(true);
+            u.ToolButtonDelM->setEnabled(true);
+        } else if (deleting && Markers.empty()) {
             u.ToolButtonClearM->setEnabled(false);
             u.ToolButtonDelM->setEnabled(false);
         }
-        const auto repaint = qScopeGuard([this] { RepaintMap(); });
-        if (Config.Autosave)
-            SaveMarkers(*this);
-    }
+        mirrorEditor();
+    });
+    m_edit.click(hit, View.ScreenToMap(picture.x(), picture.y()));
 }
 
 } // namespace vdm

@@ -39,12 +39,8 @@ void TMainForm::ImageMapMouseDown(Qt::MouseButton button, Qt::MouseButtons, int 
         DragStart = QPoint(x, y);
     }
     if (button == Qt::RightButton && View.ZoomIndex > 1) {
-        // One click must never both add and delete: entering add mode ends delete mode.
-        DeleteMarkerMode = false;
-        m_ui->ToolButtonDelM->setChecked(false);
-        m_ui->ToolButtonAddM->setChecked(true);
-        AddMarkerMode = true;
-        setMapCursor(true);
+        m_edit.enterAddMode();
+        mirrorEditor();
     }
 }
 
@@ -58,7 +54,7 @@ void TMainForm::ImageMapMouseMove(Qt::MouseButtons buttons, int x, int y)
 {
     LastMouse = QPoint(x, y);
 
-    if (Dragging && (buttons & Qt::LeftButton) && !AddMarkerMode) {
+    if (Dragging && (buttons & Qt::LeftButton) && !m_edit.AddMarkerMode()) {
         // The picture follows the pointer pixel for pixel and stops at the bounds; the
         // start moves on even at a bound, so turning back moves the map at once.
         QScrollBar* h = m_ui->ScrollBarH;
@@ -92,8 +88,7 @@ void TMainForm::ImageMapMouseMove(Qt::MouseButtons buttons, int x, int y)
     const int marker = markerAt(pointer);
     if (marker >= 0) {
         const Location& m = Markers[size_t(marker)];
-        if (!EditMarkerMode)
-            EditedMarker = marker;
+        m_edit.pointerOnMarker(marker);
         if (HintShown || !Config.ShowHint)
             return;
         if (!Config.ConstantHints && m.Name == LastHintName)
@@ -104,8 +99,8 @@ void TMainForm::ImageMapMouseMove(Qt::MouseButtons buttons, int x, int y)
         LastHintName = m.Name;
         return;
     }
-    if (!EditMarkerMode && anyMarkerShown(View, Markers))
-        EditedMarker = -1;
+    if (anyMarkerShown(View, Markers))
+        m_edit.pointerOnMarker(-1);
     if (HintShown) {
         HintWindow->ReleaseHandle();
         HintShown = false;

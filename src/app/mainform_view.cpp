@@ -167,9 +167,9 @@ void TMainForm::ScrollBarVScroll()
 
 void TMainForm::GoButtonClick()
 {
-    if (SelectedIndex < 0 || SelectedIndex >= int(Locations.size()))
-        throwListIndexError(SelectedIndex);
-    const Location& l = Locations[size_t(SelectedIndex)];
+    if (m_edit.SelectedIndex() < 0 || m_edit.SelectedIndex() >= int(Locations.size()))
+        throwListIndexError(m_edit.SelectedIndex());
+    const Location& l = Locations[size_t(m_edit.SelectedIndex())];
     const int target = Viewport::goTargetIndex(l.Level);
 
     const auto centre = [&] {
@@ -191,9 +191,9 @@ void TMainForm::GoButtonClick()
     UpdateMarkerButtons();
     // The paint clears the highlight once drawn; setting it again keeps the location
     // forced visible for the next paint and for the hover test.
-    HighlightIndex = SelectedIndex;
+    HighlightIndex = m_edit.SelectedIndex();
     RepaintMap();
-    HighlightIndex = SelectedIndex;
+    HighlightIndex = m_edit.SelectedIndex();
     SetTitleWithZoom();
     ApplyWindowSizeLimit();
 }

@@ -136,7 +136,7 @@ TEST_F(StartupTest, LocationListSortedWithIndexes)
     }
     // The first entry is selected at start and shown in the box.
     EXPECT_EQ(list->currentIndex(), 0);
-    EXPECT_EQ(form->SelectedIndex, 2);
+    EXPECT_EQ(form->editor().SelectedIndex(), 2);
     EXPECT_EQ(ui().GBLoc->title(), QStringLiteral(" alpha "));
 }
 

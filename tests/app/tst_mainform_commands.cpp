@@ -121,7 +121,7 @@ protected:
     {
         open();
         form->createDialogs();
-        EXPECT_EQ(form->SelectedIndex, AlphaIndex);
+        EXPECT_EQ(form->editor().SelectedIndex(), AlphaIndex);
         QTest::mouseClick(ui().ToolButtonGo, Qt::LeftButton);
         EXPECT_EQ(form->View.ZoomIndex, 2);
         // Go forces Alpha into the next paint as well; spend that paint so every picture

@@ -114,16 +114,16 @@ TEST_F(EditTest, ChoosingFromTheListShowsTheLocationWithTheBoxClosed)
     ui().CBLoc->setFocus();
     QTest::keyClick(ui().CBLoc, Qt::Key_Down);
     EXPECT_EQ(ui().GBLoc->title(), QStringLiteral(" Birch "));
-    EXPECT_EQ(form->SelectedIndex, 1);
+    EXPECT_EQ(form->editor().SelectedIndex(), 1);
     EXPECT_TRUE(ui().SBA->isChecked());
     EXPECT_EQ(memo()->toPlainText(), QStringLiteral("bee hive"));
     EXPECT_FALSE(ui().GBLoc->isEnabled());
-    EXPECT_FALSE(form->EditMarkerMode);
+    EXPECT_FALSE(form->editor().EditMarkerMode());
 
     ui().CBLoc->setCurrentIndex(2);
     form->CBLocChange();
     EXPECT_EQ(ui().GBLoc->title(), QStringLiteral(" Cedar "));
-    EXPECT_EQ(form->SelectedIndex, 0);
+    EXPECT_EQ(form->editor().SelectedIndex(), 0);
     EXPECT_TRUE(ui().SBU->isChecked());
     EXPECT_TRUE(memo()->toPlainText().isEmpty());
 
@@ -141,10 +141,10 @@ TEST_F(EditTest, DoubleClickOpensTheBoxAndASingleClickClosesIt)
     doubleClickAt(at(1));
     EXPECT_EQ(ui().CBLoc->currentText(), QStringLiteral("Birch"));
     EXPECT_EQ(ui().GBLoc->title(), QStringLiteral(" Birch "));
-    EXPECT_EQ(form->SelectedIndex, 1);
+    EXPECT_EQ(form->editor().SelectedIndex(), 1);
     EXPECT_TRUE(ui().GBLoc->isEnabled());
     EXPECT_EQ(form->focusWidget(), memo());
-    EXPECT_TRUE(form->EditMarkerMode);
+    EXPECT_TRUE(form->editor().EditMarkerMode());
     EXPECT_EQ(memo()->toPlainText(), QStringLiteral("bee hive"));
 
     // Choosing from the list moves the open box.
@@ -155,8 +155,8 @@ TEST_F(EditTest, DoubleClickOpensTheBoxAndASingleClickClosesIt)
 
     clickAt(QPoint(5, 5));
     EXPECT_FALSE(ui().GBLoc->isEnabled());
-    EXPECT_FALSE(form->EditMarkerMode);
-    EXPECT_EQ(form->SelectedIndex, 2);
+    EXPECT_FALSE(form->editor().EditMarkerMode());
+    EXPECT_EQ(form->editor().SelectedIndex(), 2);
 
     // A double click on empty map opens nothing.
     doubleClickAt(QPoint(5, 5));
@@ -174,7 +174,7 @@ TEST_F(EditTest, FilteredOutLocationCannotBeDoubleClickedButTheGoHighlightedOneC
 
     doubleClickAt(at(2));
     EXPECT_FALSE(ui().GBLoc->isEnabled());
-    EXPECT_EQ(form->SelectedIndex, 1);
+    EXPECT_EQ(form->editor().SelectedIndex(), 1);
 
     ui().CBLoc->setCurrentIndex(0); // Aspen
     form->CBLocChange();
@@ -184,7 +184,7 @@ TEST_F(EditTest, FilteredOutLocationCannotBeDoubleClickedButTheGoHighlightedOneC
     form->CBLocChange();
     doubleClickAt(at(2));
     EXPECT_TRUE(ui().GBLoc->isEnabled());
-    EXPECT_EQ(form->SelectedIndex, 2);
+    EXPECT_EQ(form->editor().SelectedIndex(), 2);
     EXPECT_EQ(ui().GBLoc->title(), QStringLiteral(" Aspen "));
 }
 
@@ -199,7 +199,7 @@ TEST_F(EditTest, OfTwoLocationsWithinReachTheEarlierInFileOrderIsSelected)
     }
     ASSERT_EQ(ui().CBLoc->itemText(0), QStringLiteral("Alpha"));
     doubleClickAt(pointer);
-    EXPECT_EQ(form->SelectedIndex, 0);
+    EXPECT_EQ(form->editor().SelectedIndex(), 0);
     EXPECT_EQ(ui().CBLoc->currentText(), QStringLiteral("Zulu"));
 }
 
@@ -212,6 +212,36 @@ TEST_F(EditTest, EmptyLocationListLeavesTheCaptionTwoBlanks)
     doubleClickAt(QPoint(165, 190));
     EXPECT_FALSE(ui().GBLoc->isEnabled());
     EXPECT_TRUE(prompts.errors.isEmpty());
+}
+
+TEST_F(EditTest, ALocationNamedEditMarkerIsEditedAsALocation)
+{
+    // Its caption reads exactly as the box's caption for a marker does.
+    writeLocations({locationRecord("Edit marker", 0, 0, 0), locationRecord("Birch", 0, -100000, -100000)});
+    const QByteArray markers = "marker\r\n   text = Camp\r\n   pos = 20000,0\r\nend\r\n";
+    world.write(QStringLiteral("markers.gdb"), markers);
+    open();
+    QTest::mouseClick(ui().ToolButtonZoomIn, Qt::LeftButton);
+    const Location& camp = form->Markers[0];
+    moveTo(form->View.mapToPanel(camp.X, camp.Y)); // the marker last hovered
+    ASSERT_EQ(form->editor().EditedMarker(), 0);
+
+    doubleClickAt(at(0));
+    ASSERT_EQ(ui().GBLoc->title(), QStringLiteral(" Edit marker "));
+    EXPECT_TRUE(ui().SBU->isEnabled());
+    type(QStringLiteral("ruined tower"));
+    EXPECT_EQ(form->Locations[0].Note, QByteArray("ruined tower"));
+    EXPECT_EQ(notesIn(world.read(QStringLiteral("user.gdb"))), (QList<QByteArray>{"ruined tower", ""}));
+    EXPECT_EQ(form->Markers[0].Name, QByteArray("Camp"));
+    EXPECT_EQ(world.read(QStringLiteral("markers.gdb")), markers);
+
+    // Deleting all markers leaves a box open on a location as it is.
+    prompts.answers = {true};
+    QTest::mouseClick(ui().ToolButtonClearM, Qt::LeftButton);
+    EXPECT_TRUE(ui().GBLoc->isEnabled());
+    EXPECT_TRUE(form->editor().EditMarkerMode());
+    close();
+    EXPECT_EQ(notesIn(world.read(QStringLiteral("user.gdb"))), (QList<QByteArray>{"ruined tower", ""}));
 }
 
 // --- statuses ------------------------------------------------------------------------
@@ -355,7 +385,7 @@ TEST_F(EditTest, StatusesAndNotesSurviveCloseAndReopen)
     QAbstractButton* const statusButtons[] = {ui().SBA, ui().SBV, ui().SBU, ui().SBV};
     for (int i = 0; i < 4; ++i) {
         doubleClickAt(at(i));
-        ASSERT_EQ(form->SelectedIndex, i);
+        ASSERT_EQ(form->editor().SelectedIndex(), i);
         QTest::mouseClick(statusButtons[i], Qt::LeftButton);
         if (!notes[i].isEmpty())
             paste(notes[i]);
@@ -397,7 +427,7 @@ protected:
     {
         if (form->View.ZoomIndex == 0)
             QTest::mouseClick(ui().ToolButtonZoomIn, Qt::LeftButton);
-        if (!form->AddMarkerMode)
+        if (!form->editor().AddMarkerMode())
             QTest::mouseClick(ui().ToolButtonAddM, Qt::LeftButton);
         clickAt(p);
     }

@@ -99,20 +99,20 @@ TEST_F(MarkerTest, AddAndDeleteToolsExcludeEachOtherAndTheRightButtonEndsDeleteM
     QToolButton* del = ui().ToolButtonDelM;
 
     press(add);
-    EXPECT_TRUE(form->AddMarkerMode);
+    EXPECT_TRUE(form->editor().AddMarkerMode());
     EXPECT_TRUE(add->isChecked());
     EXPECT_EQ(panel()->cursor().shape(), Qt::CrossCursor);
     press(del);
-    EXPECT_TRUE(form->DeleteMarkerMode);
-    EXPECT_FALSE(form->AddMarkerMode);
+    EXPECT_TRUE(form->editor().DeleteMarkerMode());
+    EXPECT_FALSE(form->editor().AddMarkerMode());
     EXPECT_TRUE(del->isChecked());
     EXPECT_FALSE(add->isChecked());
     press(add);
-    EXPECT_TRUE(form->AddMarkerMode);
-    EXPECT_FALSE(form->DeleteMarkerMode);
+    EXPECT_TRUE(form->editor().AddMarkerMode());
+    EXPECT_FALSE(form->editor().DeleteMarkerMode());
     EXPECT_FALSE(del->isChecked());
     press(add); // released again
-    EXPECT_FALSE(form->AddMarkerMode);
+    EXPECT_FALSE(form->editor().AddMarkerMode());
     EXPECT_FALSE(add->isChecked());
     EXPECT_EQ(panel()->cursor().shape(), Qt::PointingHandCursor);
 
@@ -121,9 +121,9 @@ TEST_F(MarkerTest, AddAndDeleteToolsExcludeEachOtherAndTheRightButtonEndsDeleteM
     moveTo(camp);
     QTest::mousePress(panel(), Qt::RightButton, {}, camp);
     QTest::mouseRelease(panel(), Qt::RightButton, {}, camp);
-    EXPECT_TRUE(form->AddMarkerMode);
+    EXPECT_TRUE(form->editor().AddMarkerMode());
     EXPECT_TRUE(add->isChecked());
-    EXPECT_FALSE(form->DeleteMarkerMode);
+    EXPECT_FALSE(form->editor().DeleteMarkerMode());
     EXPECT_FALSE(del->isChecked());
     // So a click on a marker adds one and deletes none.
     clickAt(camp);
@@ -140,7 +140,7 @@ TEST_F(MarkerTest, AddModeStaysWhenZoomingOutAndStillAddsAnUndrawnMarker)
     press(ui().ToolButtonAddM);
     press(ui().ToolButtonZoomActual);
     ASSERT_EQ(form->View.ZoomIndex, 0);
-    EXPECT_TRUE(form->AddMarkerMode);
+    EXPECT_TRUE(form->editor().AddMarkerMode());
     EXPECT_FALSE(ui().ToolButtonAddM->isEnabled());
     EXPECT_EQ(panel()->cursor().shape(), Qt::CrossCursor);
 
@@ -155,7 +155,7 @@ TEST_F(MarkerTest, AddModeStaysWhenZoomingOutAndStillAddsAnUndrawnMarker)
     EXPECT_EQ(form->Markers[0].Name, QByteArray("Marker"));
     EXPECT_EQ(form->Markers[0].Level, 1);
     EXPECT_EQ(differingPixels(before, form->backBuffer()), 0); // level 1 is not shown at 10 %
-    EXPECT_TRUE(form->AddMarkerMode);
+    EXPECT_TRUE(form->editor().AddMarkerMode());
 }
 
 TEST_F(MarkerTest, AutosaveFollowsAddEditAndDeleteButNotDeleteAll)
@@ -180,13 +180,13 @@ TEST_F(MarkerTest, AutosaveFollowsAddEditAndDeleteButNotDeleteAll)
     EXPECT_FALSE(ui().SBV->isEnabled());
     EXPECT_EQ(form->focusWidget(), memo());
     EXPECT_EQ(memo()->toPlainText(), QStringLiteral("Marker"));
-    EXPECT_EQ(form->EditedMarker, 0);
+    EXPECT_EQ(form->editor().EditedMarker(), 0);
     replaceText(QStringLiteral("Camp"));
     EXPECT_EQ(form->Markers[0].Name, QByteArray("Camp"));
     EXPECT_TRUE(markersFile().startsWith(markerBlock("Camp", form->Markers[0].X, form->Markers[0].Y)));
     // Hovering another marker while the box is open does not change which one it edits.
     moveTo(markerPoint(1));
-    EXPECT_EQ(form->EditedMarker, 0);
+    EXPECT_EQ(form->editor().EditedMarker(), 0);
 
     press(ui().ToolButtonDelM);
     clickAt(markerPoint(1));
@@ -220,11 +220,11 @@ TEST_F(MarkerTest, DeletingTheLastMarkerLeavesDeleteMode)
 
     clickAt(markerPoint(0) + QPoint(20, 20)); // nothing there: nothing deleted
     EXPECT_EQ(form->Markers.size(), 1u);
-    EXPECT_TRUE(form->DeleteMarkerMode);
+    EXPECT_TRUE(form->editor().DeleteMarkerMode());
 
     clickAt(markerPoint(0));
     EXPECT_TRUE(form->Markers.empty());
-    EXPECT_FALSE(form->DeleteMarkerMode);
+    EXPECT_FALSE(form->editor().DeleteMarkerMode());
     EXPECT_FALSE(ui().ToolButtonDelM->isChecked());
     EXPECT_FALSE(ui().ToolButtonDelM->isEnabled());
     EXPECT_FALSE(ui().ToolButtonClearM->isEnabled());
@@ -271,7 +271,7 @@ TEST_F(HighResMarkerTest, AClickOnThePlacementAreasCornerAddsAndOneBeyondDoesNot
     clickAt(inside + QPoint(1, 0));
     clickAt(inside + QPoint(0, -1));
     EXPECT_EQ(form->Markers.size(), 1u);
-    EXPECT_TRUE(form->AddMarkerMode); // a click outside keeps the mode
+    EXPECT_TRUE(form->editor().AddMarkerMode()); // a click outside keeps the mode
 }
 
 // --- editing -------------------------------------------------------------------------
@@ -320,13 +320,13 @@ TEST_F(MarkerTest, AMarkerBesideAShownLocationDoubleClickedSelectsTheLocation)
     ASSERT_LE(qAbs(pier.x() - harbor.x()), 4);
     doubleClickAt(pier);
     EXPECT_EQ(ui().GBLoc->title(), QStringLiteral(" Harbor "));
-    EXPECT_EQ(form->SelectedIndex, 1);
+    EXPECT_EQ(form->editor().SelectedIndex(), 1);
     EXPECT_TRUE(ui().SBU->isEnabled());
 
     clickAt(QPoint(5, 5));
     doubleClickAt(markerPoint(1));
     EXPECT_EQ(ui().GBLoc->title(), QStringLiteral(" Edit marker "));
-    EXPECT_EQ(form->EditedMarker, 1);
+    EXPECT_EQ(form->editor().EditedMarker(), 1);
     // Back on a location, the status buttons work again.
     clickAt(QPoint(5, 5));
     doubleClickAt(harbor);
@@ -356,10 +356,10 @@ TEST_F(MarkerTest, DeletingAllWhileTheBoxEditsAMarkerClosesTheBox)
     open();
     zoomIn();
     doubleClickAt(markerPoint(1));
-    ASSERT_TRUE(form->EditMarkerMode);
+    ASSERT_TRUE(form->editor().EditMarkerMode());
     prompts.answers = {true};
     press(ui().ToolButtonClearM);
-    EXPECT_FALSE(form->EditMarkerMode);
+    EXPECT_FALSE(form->editor().EditMarkerMode());
     EXPECT_FALSE(ui().GBLoc->isEnabled());
 
     // A new marker takes the old index; nothing typed or set afterwards reaches it.
@@ -396,7 +396,7 @@ TEST_F(MarkerTest, TextsWithCommasAndOfFullLengthSurviveCloseAndReopen)
     for (int i = 0; i < 3; ++i) {
         clickAt(QPoint(5, 5));
         doubleClickAt(markerPoint(i));
-        ASSERT_EQ(form->EditedMarker, i);
+        ASSERT_EQ(form->editor().EditedMarker(), i);
         replaceText(texts[i]);
     }
     const LocationList before = form->Markers;

@@ -210,23 +210,23 @@ TEST_F(PointerTest, RightButtonEntersAddModeFromTwentyFivePercent)
     zoomIn(1);
     press({50, 50}, Qt::RightButton);
     release({50, 50}, Qt::RightButton);
-    EXPECT_FALSE(f.AddMarkerMode);
+    EXPECT_FALSE(f.editor().AddMarkerMode());
     EXPECT_FALSE(ui().ToolButtonAddM->isChecked());
     EXPECT_EQ(panel()->cursor().shape(), Qt::PointingHandCursor);
 
     zoomIn(1);
     ASSERT_EQ(f.View.ZoomIndex, 2);
     QTest::mouseClick(ui().ToolButtonDelM, Qt::LeftButton);
-    ASSERT_TRUE(f.DeleteMarkerMode);
+    ASSERT_TRUE(f.editor().DeleteMarkerMode());
     press({50, 50}, Qt::RightButton);
-    EXPECT_TRUE(f.AddMarkerMode);
+    EXPECT_TRUE(f.editor().AddMarkerMode());
     EXPECT_TRUE(ui().ToolButtonAddM->isChecked());
     EXPECT_EQ(panel()->cursor().shape(), Qt::CrossCursor);
     // One click never both adds and deletes.
-    EXPECT_FALSE(f.DeleteMarkerMode);
+    EXPECT_FALSE(f.editor().DeleteMarkerMode());
     EXPECT_FALSE(ui().ToolButtonDelM->isChecked());
     release({50, 50}, Qt::RightButton);
-    EXPECT_TRUE(f.AddMarkerMode);
+    EXPECT_TRUE(f.editor().AddMarkerMode());
     EXPECT_FALSE(f.Dragging);
 
     // In add mode a left drag does not move the map.
@@ -300,7 +300,7 @@ TEST_F(PointerTest, LocationWinsOverMarker)
     ASSERT_TRUE(f.HintShown);
     EXPECT_EQ(hint()->text(), QStringLiteral("Ford"));
     // The location ended the test before the markers were looked at.
-    EXPECT_EQ(f.EditedMarker, -1);
+    EXPECT_EQ(f.editor().EditedMarker(), -1);
 }
 
 TEST_F(PointerTest, HintsOffStillTracksTheMarkerUnderThePointer)
@@ -314,17 +314,17 @@ TEST_F(PointerTest, HintsOffStillTracksTheMarkerUnderThePointer)
     move(at(f.Locations[0]));
     EXPECT_FALSE(f.HintShown);
     EXPECT_EQ(f.HintWindow, nullptr);
-    EXPECT_EQ(f.EditedMarker, -1);
+    EXPECT_EQ(f.editor().EditedMarker(), -1);
     EXPECT_TRUE(f.LastHintName.isEmpty());
     EXPECT_TRUE(f.HintText.isEmpty());
 
     move(at(f.Markers[0]));
-    EXPECT_EQ(f.EditedMarker, 0);
+    EXPECT_EQ(f.editor().EditedMarker(), 0);
     EXPECT_FALSE(f.HintShown);
     EXPECT_EQ(f.HintWindow, nullptr);
 
     move(empty());
-    EXPECT_EQ(f.EditedMarker, -1);
+    EXPECT_EQ(f.editor().EditedMarker(), -1);
 }
 
 TEST_F(PointerTest, HiddenStatusIsNotHitUnlessHighlighted)
@@ -499,7 +499,7 @@ TEST_F(PointerTest, HintBesideThePointerWithDecodedTexts)
     EXPECT_EQ(hint()->text(), QStringLiteral("Marker"));
     EXPECT_EQ(hint()->exText(), QString::fromUtf8("Cache \u00E0 gauche"));
     EXPECT_EQ(hint()->geometry().topLeft(), panel()->mapToGlobal(m + QPoint(-3, 4)) + QPoint(10, 5));
-    EXPECT_EQ(f.EditedMarker, 0);
+    EXPECT_EQ(f.editor().EditedMarker(), 0);
     EXPECT_EQ(f.LastHintName, QByteArray("Cache \xE0 gauche"));
 }
 
@@ -514,16 +514,16 @@ TEST_F(PointerTest, EditedMarkerStaysWhileTheBoxEditsIt)
     const QPoint second = at(f.Markers[1]);
 
     move(first);
-    ASSERT_EQ(f.EditedMarker, 0);
+    ASSERT_EQ(f.editor().EditedMarker(), 0);
     doubleClick(first);
     ASSERT_FALSE(f.Dragging);
-    ASSERT_TRUE(f.EditMarkerMode);
-    ASSERT_EQ(f.EditedMarker, 0);
+    ASSERT_TRUE(f.editor().EditMarkerMode());
+    ASSERT_EQ(f.editor().EditedMarker(), 0);
 
     move(empty());
-    EXPECT_EQ(f.EditedMarker, 0);
+    EXPECT_EQ(f.editor().EditedMarker(), 0);
     move(second);
-    EXPECT_EQ(f.EditedMarker, 0);
+    EXPECT_EQ(f.editor().EditedMarker(), 0);
     // Its hint is shown all the same.
     ASSERT_TRUE(hintVisible());
     EXPECT_EQ(hint()->exText(), QStringLiteral("Second camp"));
@@ -539,7 +539,7 @@ TEST_F(PointerTest, HintNeverTakesInputOrFocus)
     // Give the note editor the focus, as a double click on a location does.
     move(at(f.Locations[0]));
     doubleClick(at(f.Locations[0]));
-    ASSERT_TRUE(f.EditMarkerMode);
+    ASSERT_TRUE(f.editor().EditMarkerMode());
     QWidget* focus = QApplication::focusWidget();
     QWidget* active = QApplication::activeWindow();
 

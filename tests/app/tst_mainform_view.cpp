@@ -390,7 +390,7 @@ TEST_F(GoTest, FromTenPercentStepsThroughEachLevelAndCentres)
 {
     world.writeSettings("[Map]\r\nShowUnvisited=0\r\n");
     TMainForm& f = openWorld();
-    ASSERT_EQ(f.SelectedIndex, 0); // "Alpha", first in the list
+    ASSERT_EQ(f.editor().SelectedIndex(), 0); // "Alpha", first in the list
     QSignalSpy ranges(ui().ScrollBarV, &QAbstractSlider::rangeChanged);
     PaintCounter paints(ui().PanelMap);
     paints.reset();
@@ -463,7 +463,7 @@ TEST_F(GoTest, EnterInTheListRunsGo)
     ui().CBLoc->setFocus();
     ASSERT_TRUE(QTest::qWaitFor([&] { return ui().CBLoc->hasFocus(); }, 2000));
     QTest::keyClick(ui().CBLoc, Qt::Key_Down); // "Beta"
-    ASSERT_EQ(f.SelectedIndex, 1);
+    ASSERT_EQ(f.editor().SelectedIndex(), 1);
     QTest::keyClick(ui().CBLoc, Qt::Key_Return);
     EXPECT_EQ(f.View.ZoomIndex, 2);
     EXPECT_EQ(scroll(), f.MapToScreen(60000, 100000) - QPoint(165, 190));

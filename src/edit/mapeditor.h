@@ -1,0 +1,133 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "data/location.h"
+
+#include <QByteArray>
+#include <QPoint>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+
+namespace vdm {
+
+/**
+ * The user's data as the editor changes it: the two lists, mutators that record that the
+ * user edited them, and the writes of the two user databases (which follow the save
+ * rules of whoever owns the files).
+ */
+class EditableWorld {
+public:
+    virtual ~EditableWorld() = default;
+    virtual const LocationList& locations() const = 0;
+    virtual const LocationList& markers() const = 0;
+    /** Each returns whether the record changed. */
+    virtual bool setLocationStatus(int index, std::int32_t status) = 0;
+    virtual bool setLocationNote(int index, const QByteArray& note) = 0;
+    virtual void addMarker(const Location& marker) = 0;
+    virtual bool setMarkerName(int index, const QByteArray& name) = 0;
+    virtual void removeMarker(int index) = 0;
+    virtual void clearMarkers() = 0;
+    virtual void SaveUserData() = 0;
+    virtual void SaveMarkers() = 0;
+};
+
+/** What the location box shows and, while it is open, edits: a location or a marker. */
+struct EditTarget {
+    enum class Kind { Location, Marker };
+    Kind kind = Kind::Location;
+    int index = 0; // into the locations or the markers
+    bool operator==(const EditTarget&) const = default;
+};
+
+/**
+ * Location selection, status and notes, and marker editing, without any widget. The
+ * window tells it what the user did (a location chosen, a double click that hit a
+ * location or a marker, a click, a tool pressed, the note editor's new text) and shows
+ * its state: what the location box shows and whether it is open, the marker modes, the
+ * marker under the pointer.
+ *
+ * The box edits `target()`, an explicit location or marker index: never a caption read
+ * back from the screen, so a location may carry any name.
+ *
+ * Every change goes through the world's mutators; with autosave on, the changed database
+ * is written at once. A change the map shows asks for a repaint, which happens even when
+ * the write fails (the error still reaches the caller).
+ */
+class MapEditor {
+public:
+    struct Hooks {
+        std::function<bool()> autosave;   // write each change at once
+        std::function<void()> repaintMap; // the map must show a change before the handler goes on
+    };
+
+    MapEditor(EditableWorld& world, Hooks hooks);
+
+    const EditTarget& target() const { return m_target; }
+    /** The location the box shows; kept while the box shows a marker. */
+    int SelectedIndex() const { return m_selected; }
+    /** The box is open for editing (on a location or on a marker). */
+    bool EditMarkerMode() const { return m_open; }
+    /** The marker under the pointer, or the one the open box edits; -1 for none. */
+    int EditedMarker() const { return m_editedMarker; }
+    bool AddMarkerMode() const { return m_adding; }
+    bool DeleteMarkerMode() const { return m_deleting; }
+    /** The map takes clicks as marker placements or deletions (the cross-hair pointer). */
+    bool markerToolActive() const { return m_adding || m_deleting; }
+    bool showsMarker() const { return m_target.kind == EditTarget::Kind::Marker; }
+
+    // --- the location box ---
+    /**
+     * The box shows location `index`, and edits it if it is open (the list moves an open
+     * box). False, and nothing changes, when there is no such location.
+     */
+    bool showLocation(int index);
+    /** The box shows marker `index`, closed until open(); false when there is no such marker. */
+    bool showMarker(int index);
+    void open();
+    void close();
+    /** The shown location's status (the status buttons). */
+    void setStatus(std::int32_t status);
+    /**
+     * The note editor's text changed. With the box open it becomes the location's note or
+     * the marker's text (trimmed; a marker's empty text becomes "Marker").
+     */
+    void editText(const QString& editorText);
+
+    // --- markers ---
+    /** The hover found `index` under the pointer (-1: none); ignored while the box is open. */
+    void pointerOnMarker(int index);
+    void toggleAddMode();
+    void toggleDeleteMode();
+    /** The right button's entry into add mode; it ends delete mode, so one click never does both. */
+    void enterAddMode();
+    /**
+     * A left click on the map: closes the box, then adds a marker at `mapPoint` (add mode,
+     * inside the placement area) or deletes `markerUnderPointer` (delete mode, -1 for
+     * none; found before anything was added). Deleting the last marker ends delete mode.
+     */
+    void click(int markerUnderPointer, QPoint mapPoint);
+    /** Deletes every marker without writing; a box open on a marker closes. */
+    void clearMarkers();
+
+    /** Whether a marker may be placed at this map point. */
+    static bool inPlacementArea(QPoint mapPoint);
+
+private:
+    void autosaveUserData();
+    void autosaveMarkers();
+    void repaintAfterwards(const std::function<void()>& write);
+    void markerRemoved(int index);
+
+    EditableWorld& m_world;
+    Hooks m_hooks;
+    EditTarget m_target;
+    int m_selected = 0;
+    bool m_open = false;
+    int m_editedMarker = -1;
+    bool m_adding = false;
+    bool m_deleting = false;
+};
+
+} // namespace vdm
