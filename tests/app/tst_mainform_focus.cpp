@@ -64,7 +64,7 @@ TEST_F(FocusTest, GoHighlightSurvivesTheClickThatFocusesTheMap)
     QTest::mouseDClick(panel(), Qt::LeftButton, {}, p);
     QTest::mouseRelease(panel(), Qt::LeftButton, {}, p);
     EXPECT_TRUE(ui().GBLoc->isEnabled());
-    EXPECT_EQ(f.SelectedIndex, 0);
+    EXPECT_EQ(f.editor().SelectedIndex(), 0);
 }
 
 } // namespace
