@@ -57,12 +57,12 @@ public:
         form = std::make_unique<TMainForm>(prompts, m_app.path() + QLatin1Char('/'));
         form->show();
         QApplication::processEvents();
-        if (form->Locations.size() != size_t(kLocations) || !form->Config.Autosave)
+        if (form->world().locations().size() != size_t(kLocations) || !form->Config.Autosave)
             std::abort();
         // The box opens on the first location shown at 10 %, as a double click opens it.
-        for (size_t i = 0; i < form->Locations.size(); ++i) {
+        for (size_t i = 0; i < form->world().locations().size(); ++i) {
             if (form->locationShown(int(i))) {
-                const Location& l = form->Locations[i];
+                const Location& l = form->world().locations()[i];
                 form->LastMouse = form->View.mapToPanel(l.X, l.Y);
                 break;
             }
@@ -127,13 +127,13 @@ void BM_SaveUserData(benchmark::State& state)
 {
     Session& s = session();
     for (auto _ : state)
-        SaveUserData(*s.form);
+        s.form->world().SaveUserData();
 }
 
 void BM_WriteFsyncFloor(benchmark::State& state)
 {
     Session& s = session();
-    const QByteArray bytes = writeUserData(s.form->Locations);
+    const QByteArray bytes = writeUserData(s.form->world().locations());
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("user.gdb"));
     for (auto _ : state)

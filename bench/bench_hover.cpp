@@ -114,7 +114,7 @@ public:
         form = std::make_unique<TMainForm>(prompts, m_app.path() + QLatin1Char('/'));
         form->show();
         QApplication::processEvents();
-        if (form->Locations.size() != size_t(kLocations) || form->Markers.size() != size_t(kMarkers)
+        if (form->world().locations().size() != size_t(kLocations) || form->world().markers().size() != size_t(kMarkers)
             || form->View.MapScale != 10)
             std::abort();
         form->Config.ShowHint = true;
@@ -183,10 +183,10 @@ std::optional<QPoint> emptyPoint(const TMainForm& f)
 std::optional<QPoint> lateLocationPoint(const TMainForm& f, int* hitIndex)
 {
     const QRect panel(QPoint(0, 0), component<QWidget>(f, "PanelMap")->size());
-    for (int i = int(f.Locations.size()) - 1; i >= 0; --i) {
+    for (int i = int(f.world().locations().size()) - 1; i >= 0; --i) {
         if (!f.locationShown(i))
             continue;
-        const QPoint p = f.View.mapToPanel(f.Locations[size_t(i)].X, f.Locations[size_t(i)].Y);
+        const QPoint p = f.View.mapToPanel(f.world().locations()[size_t(i)].X, f.world().locations()[size_t(i)].Y);
         if (panel.contains(p)) {
             *hitIndex = f.locationAt(p); // an earlier one in reach would win
             return p;
@@ -198,9 +198,9 @@ std::optional<QPoint> lateLocationPoint(const TMainForm& f, int* hitIndex)
 int visibleItems(const TMainForm& f)
 {
     int n = 0;
-    for (int i = 0; i < int(f.Locations.size()); ++i)
+    for (int i = 0; i < int(f.world().locations().size()); ++i)
         n += f.locationShown(i) ? 1 : 0;
-    for (const Location& m : f.Markers)
+    for (const Location& m : f.world().markers())
         n += f.View.LevelVisible(m.Level) ? 1 : 0;
     return n;
 }
@@ -258,11 +258,11 @@ void BM_MapToScreenLoop(benchmark::State& state)
     const TMainForm& f = *s.form;
     for (auto _ : state) {
         int sum = 0;
-        for (const Location& l : f.Locations) {
+        for (const Location& l : f.world().locations()) {
             const QPoint q = f.View.MapToScreen(l.X, l.Y);
             sum += q.x() ^ q.y();
         }
-        for (const Location& m : f.Markers) {
+        for (const Location& m : f.world().markers()) {
             const QPoint q = f.View.MapToScreen(m.X, m.Y);
             sum += q.x() ^ q.y();
         }
@@ -325,7 +325,7 @@ void BM_PainterPaint1080p(benchmark::State& state)
         return;
     }
     MapPainter painter;
-    const MapScene scene{f.View, f.MapBitmap, f.Locations, f.Markers, f.Config, f.Objects, f.HighlightIndex,
+    const MapScene scene{f.View, f.world().picture(), f.world().locations(), f.world().markers(), f.Config, f.Objects, f.HighlightIndex,
                          f.HighlightPending};
     QImage buffer(kDragPanel, QImage::Format_RGB32);
     painter.paint(buffer, scene); // its caches are made once, as on the window's first paint

@@ -102,14 +102,14 @@ BENCHMARK(BM_StartupToFirstShow)->Unit(benchmark::kMillisecond)->UseRealTime()->
 void BM_LoadSampleDatabases(benchmark::State& state)
 {
     world();
-    vdm::bench::CountingPrompts prompts;
-    vdm::TMainForm form(prompts, world().app.path() + QLatin1Char('/'));
+    std::size_t count = 0;
     for (auto _ : state) {
-        form.Locations.clear();
-        vdm::LoadLocations(form);
-        vdm::LoadRoutes(form);
+        vdm::World loaded(world().dir.path());
+        loaded.LoadLocations();
+        loaded.LoadRoutes();
+        count = loaded.locations().size();
     }
-    state.counters["locations"] = double(form.Locations.size());
+    state.counters["locations"] = double(count);
 }
 BENCHMARK(BM_LoadSampleDatabases)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -136,11 +136,14 @@ void BM_LoadLocations100k(benchmark::State& state)
     {
         vdm::TMainForm form(prompts, world().app.path() + QLatin1Char('/'));
         for (auto _ : state) {
-            form.Locations.clear();
+            // A fresh world each time; the old one is freed outside the measurement.
+            state.PauseTiming();
+            form.world() = vdm::World();
+            state.ResumeTiming();
             vdm::LoadLocations(form);
         }
-        state.counters["locations"] = double(form.Locations.size());
-        form.LocationsLoaded = false; // never write the benchmark's data back
+        state.counters["locations"] = double(form.world().locations().size());
+        form.world() = vdm::World(); // never write the benchmark's data back
     }
     QDir::setCurrent(old);
 }

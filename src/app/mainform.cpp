@@ -9,8 +9,6 @@
 #include "data/inifile.h"
 #include "app/mappanel.h"
 #include "app/noteedit.h"
-#include "data/databasefile.h"
-#include "map/jpegdecoder.h"
 #include "ui_mainform.h"
 
 #include <QApplication>
@@ -50,21 +48,16 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
 
     // 2-5. Texts empty, the picture chosen, level 0, empty lists.
     HintText.clear();
-    QString picture = QStringLiteral("bigmap_hi.jpg");
-    View.MapScale = 10;
-    if (!QFileInfo(picture).isFile()) {
-        picture = QStringLiteral("bigmap.jpg");
-        View.MapScale = 2;
-    }
     View.ZoomIndex = 0;
 
     // 6-7. The settings file stays open (as an object) until shut-down.
     SettingsFile = std::make_unique<IniFile>(m_appDir + QStringLiteral("qor.ini"));
     ReadSettings();
 
-    // 8. The picture is decoded once per run; a decoder error leaves the constructor.
-    MapBitmap = JpegDecoder::decodeFile(picture);
-    View.Picture = MapBitmap.size();
+    // 8. The picture is chosen and decoded once per run; a decoder error leaves the constructor.
+    m_world.LoadPicture();
+    View.MapScale = m_world.mapScale();
+    View.Picture = m_world.picture().size();
 
     // 10-11. Modes off (the editor starts with them off), drawing objects made.
     RecreateDrawingObjects();
@@ -174,19 +167,16 @@ void TMainForm::FormCreate()
 {
     Dragging = false;
     LoadLocations(*this);
-    LoadRoutes(*this);
-    if (databaseExists(QStringLiteral("user.gdb")))
-        LoadUserData(*this);
-    UserDataSafe = LocationsLoaded;
-    if (databaseExists(QStringLiteral("markers.gdb"))) {
-        LoadMarkers(*this);
-        if (!Markers.empty()) {
-            m_ui->ToolButtonClearM->setEnabled(true);
-            if (View.ZoomIndex > 0)
-                m_ui->ToolButtonDelM->setEnabled(true);
-        }
+    m_world.LoadRoutes();
+    m_world.LoadUserData();
+    reportWorldNotices();
+    m_world.LoadMarkers();
+    reportWorldNotices();
+    if (!m_world.markers().empty()) {
+        m_ui->ToolButtonClearM->setEnabled(true);
+        if (View.ZoomIndex > 0)
+            m_ui->ToolButtonDelM->setEnabled(true);
     }
-    MarkersSafe = LocationsLoaded;
     if (m_ui->CBLoc->count() > 0)
         m_ui->CBLoc->setCurrentIndex(0);
     CBLocChange();
@@ -203,12 +193,18 @@ void TMainForm::FormDestroy()
     m_destroyed = true;
     // Each step on its own: a write that fails says so and the others still run.
     if (m_firstShowDone) {
-        guarded(m_prompts, this, [this] { SaveUserData(*this); });
-        guarded(m_prompts, this, [this] { SaveMarkers(*this); });
+        guarded(m_prompts, this, [this] { m_world.SaveUserData(); });
+        guarded(m_prompts, this, [this] { m_world.SaveMarkers(); });
     }
-    MapBitmap = QImage();
+    m_world.releasePicture();
     guarded(m_prompts, this, [this] { WriteSettings(); });
     SettingsFile.reset();
+}
+
+void TMainForm::reportWorldNotices()
+{
+    for (const QString& notice : m_world.takeNotices())
+        m_prompts.showMessage(this, QApplication::applicationName(), notice, Prompts::Icon::Warning);
 }
 
 void TMainForm::RecreateDrawingObjects()
@@ -223,7 +219,7 @@ void TMainForm::PanelMapPaint()
         m_backBuffer = QImage(View.Panel, QImage::Format_RGB32);
     if (m_backBuffer.isNull())
         return;
-    MapScene scene{View, MapBitmap, Locations, Markers, Config, Objects, HighlightIndex, HighlightPending};
+    MapScene scene{View, m_world.picture(), m_world.locations(), m_world.markers(), Config, Objects, HighlightIndex, HighlightPending};
     m_painter.paint(m_backBuffer, scene);
     if (CopyingToClipboard)
         copyBackBufferToClipboard();

@@ -8,6 +8,7 @@
 #include "edit/mapeditor.h"
 #include "map/mappainter.h"
 #include "map/viewport.h"
+#include "world/world.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -33,8 +34,8 @@ class TFormOptions;
 class AnchorTable;
 
 /**
- * The main window. It owns the locations and markers, the settings members, the settings
- * file, the decoded map picture and the drawing objects. Its components come from
+ * The main window. It owns the world (picture, locations and markers), the settings
+ * members, the settings file and the drawing objects. Its components come from
  * resources/mainform.ui (reach them through ui() or by object name); the handlers keep
  * the names of the events they serve. The view geometry lives in `View`, the settings
  * members in `Config`; both keep the field names of the window.
@@ -61,6 +62,9 @@ public:
 
     Ui::TMainForm& ui() const { return *m_ui; }
     Prompts& prompts() const { return m_prompts; }
+    /** The picture, the locations and markers, and the rules by which they are saved. */
+    const World& world() const { return m_world; }
+    World& world() { return m_world; }
     const QString& applicationDirectory() const { return m_appDir; }
 
     // --- view geometry (viewport handlers: mainform_view.cpp) ---
@@ -125,8 +129,6 @@ public:
     // --- state (public so tests read it as a user's effect would) ---
     Viewport View;
     bool ShiftDown = false;
-    LocationList Locations;
-    LocationList Markers;
     bool Dragging = false;
     QPoint DragStart;
     int HighlightIndex = -1;
@@ -140,18 +142,9 @@ public:
     std::unique_ptr<IniFile> SettingsFile;
     Settings Config;
     bool CopyingToClipboard = false;
-    QImage MapBitmap;       // the decoded picture; MapInfo is its size and format
     DrawingObjects Objects; // MapFont, brushes and pens
     bool WindowStoredMaximized = false; // "State" read during construction
     int StoredState = 0;
-
-    /** The databases this run loaded completely; only those may be written back. */
-    bool LocationsLoaded = false;
-    bool UserDataSafe = false;
-    bool MarkersSafe = false;
-    /** The user changed that data in this run (only then may an unsafe file be replaced). */
-    bool UserDataEdited = false;
-    bool MarkersEdited = false;
 
     TFormAbout* FormAbout = nullptr;
     TFormOptions* FormOptions = nullptr;
@@ -178,9 +171,12 @@ private:
     std::unique_ptr<EditableWorld> makeEditedData();
     MapEditor::Hooks editorHooks();
     void copyBackBufferToClipboard();
+    /** Shows the world's messages about user files it keeps unread. */
+    void reportWorldNotices();
 
     Prompts& m_prompts;
     QString m_appDir;
+    World m_world;
     std::unique_ptr<Ui::TMainForm> m_ui;
     std::unique_ptr<AnchorTable> m_anchors;
     MapPainter m_painter;

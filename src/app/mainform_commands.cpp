@@ -2,7 +2,6 @@
 // The display toggles and the commands of the tools band.
 #include "app/mainform.h"
 
-#include "app/mainform_databases.h"
 #include "dialogs/formabout.h"
 #include "dialogs/formoptions.h"
 #include "ui_mainform.h"
@@ -30,16 +29,6 @@ constexpr ToggleCommand kToggleCommands[] = {
     {&Ui::TMainForm::ToolButtonSV, &Settings::ShowVisited, true},
 };
 
-// What the options dialog's database buttons may change in the locations.
-std::vector<std::pair<int, QByteArray>> userData(const LocationList& locations)
-{
-    std::vector<std::pair<int, QByteArray>> data;
-    data.reserve(locations.size());
-    for (const Location& l : locations)
-        data.emplace_back(l.Status, l.Note);
-    return data;
-}
-
 } // namespace
 
 void TMainForm::createDialogs()
@@ -47,13 +36,10 @@ void TMainForm::createDialogs()
     FormAbout = new TFormAbout(m_appDir, m_prompts, this);
     TFormOptions::Hooks hooks;
     hooks.repaintMap = [this] { RepaintMap(); };
-    hooks.saveUserData = [this] {
-        UserDataEdited = true;
-        SaveUserData(*this);
-    };
+    hooks.saveUserData = [this] { m_world.SaveUserData(); };
     hooks.applyWindowSizeLimit = [this] { ApplyWindowSizeLimit(); };
     hooks.clearWindowSizeLimit = [this] { setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX); };
-    FormOptions = new TFormOptions(Config, Locations, m_prompts, std::move(hooks), this);
+    FormOptions = new TFormOptions(Config, m_world, m_prompts, std::move(hooks), this);
 }
 
 void TMainForm::ToolButtonShowClick(QToolButton* sender)
@@ -77,13 +63,9 @@ void TMainForm::OptionsToolButtonClick(QToolButton* sender)
     } else if (sender == m_ui->ToolButtonOptions) {
         if (!FormOptions)
             return;
-        // The database buttons act at once, whichever button closes the dialog, and
-        // without autosave nothing else records them: a user file that was not loaded
-        // completely is only replaced (and kept as .bak) when the user edited its data.
-        const auto before = userData(Locations);
+        // The database buttons act at once, whichever button closes the dialog; the world
+        // records them as the user's edits.
         const int result = FormOptions->exec();
-        if (userData(Locations) != before)
-            UserDataEdited = true;
         if (result != QDialog::Accepted)
             return;
         RecreateDrawingObjects();

@@ -18,61 +18,28 @@ const QString kEditMarkerCaption = QStringLiteral(" Edit marker ");
 
 } // namespace
 
-/**
- * The window's lists and save flags as the editor changes them: each change of the user's
- * data is recorded as an edit, so a file this run did not load completely may be
- * replaced (keeping the old one) only after such a change.
- */
+/** The editor's view of the window's world: the world records each change as an edit itself. */
 class TMainForm::EditedData final : public EditableWorld {
 public:
-    explicit EditedData(TMainForm& form) : m_form(form) {}
-    const LocationList& locations() const override { return m_form.Locations; }
-    const LocationList& markers() const override { return m_form.Markers; }
-    bool setLocationStatus(int index, std::int32_t status) override
-    {
-        return change(m_form.Locations[size_t(index)].Status, status, m_form.UserDataEdited);
-    }
-    bool setLocationNote(int index, const QByteArray& note) override
-    {
-        return change(m_form.Locations[size_t(index)].Note, note, m_form.UserDataEdited);
-    }
-    void addMarker(const Location& marker) override
-    {
-        m_form.Markers.push_back(marker);
-        m_form.MarkersEdited = true;
-    }
-    bool setMarkerName(int index, const QByteArray& name) override
-    {
-        return change(m_form.Markers[size_t(index)].Name, name, m_form.MarkersEdited);
-    }
-    void removeMarker(int index) override
-    {
-        m_form.Markers.erase(m_form.Markers.begin() + index);
-        m_form.MarkersEdited = true;
-    }
-    void clearMarkers() override
-    {
-        m_form.Markers.clear();
-        m_form.MarkersEdited = true;
-    }
-    void SaveUserData() override { vdm::SaveUserData(m_form); }
-    void SaveMarkers() override { vdm::SaveMarkers(m_form); }
+    explicit EditedData(World& world) : m_world(world) {}
+    const LocationList& locations() const override { return m_world.locations(); }
+    const LocationList& markers() const override { return m_world.markers(); }
+    bool setLocationStatus(int index, std::int32_t status) override { return m_world.setLocationStatus(index, status); }
+    bool setLocationNote(int index, const QByteArray& note) override { return m_world.setLocationNote(index, note); }
+    void addMarker(const Location& marker) override { m_world.addMarker(marker); }
+    bool setMarkerName(int index, const QByteArray& name) override { return m_world.setMarkerName(index, name); }
+    void removeMarker(int index) override { m_world.removeMarker(index); }
+    void clearMarkers() override { m_world.clearMarkers(); }
+    void SaveUserData() override { m_world.SaveUserData(); }
+    void SaveMarkers() override { m_world.SaveMarkers(); }
 
 private:
-    template <typename T> static bool change(T& field, const T& value, bool& edited)
-    {
-        if (field == value)
-            return false;
-        field = value;
-        edited = true;
-        return true;
-    }
-    TMainForm& m_form;
+    World& m_world;
 };
 
 std::unique_ptr<EditableWorld> TMainForm::makeEditedData()
 {
-    return std::make_unique<EditedData>(*this);
+    return std::make_unique<EditedData>(m_world);
 }
 
 MapEditor::Hooks TMainForm::editorHooks()
@@ -88,8 +55,8 @@ void TMainForm::mirrorEditor()
         u.GBLoc->setTitle(kEditMarkerCaption);
     } else {
         const int index = e.SelectedIndex();
-        const bool known = index >= 0 && index < int(Locations.size());
-        u.GBLoc->setTitle(QLatin1Char(' ') + (known ? CodePage::decode(Locations[size_t(index)].Name) : QString())
+        const bool known = index >= 0 && index < int(m_world.locations().size());
+        u.GBLoc->setTitle(QLatin1Char(' ') + (known ? CodePage::decode(m_world.locations()[size_t(index)].Name) : QString())
                           + QLatin1Char(' '));
     }
     for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{u.SBU, u.SBV, u.SBA})
@@ -107,7 +74,7 @@ void TMainForm::CBLocChange()
     mirrorEditor();
     if (!shown)
         return;
-    const Location& l = Locations[size_t(m_edit.SelectedIndex())];
+    const Location& l = m_world.locations()[size_t(m_edit.SelectedIndex())];
     switch (l.Status) {
     case Unvisited:
         m_ui->SBU->setChecked(true);
@@ -142,7 +109,7 @@ void TMainForm::PanelMapDblClick()
     if (!m_edit.showMarker(marker))
         return;
     mirrorEditor();
-    m_ui->MemoNotes->setNoteText(CodePage::decode(Markers[size_t(marker)].Name));
+    m_ui->MemoNotes->setNoteText(CodePage::decode(m_world.markers()[size_t(marker)].Name));
     m_edit.open();
     mirrorEditor();
     m_ui->MemoNotes->setFocus();
@@ -187,14 +154,14 @@ void TMainForm::PanelMapClick()
     u.PanelMap->setFocus();
     const int hit = markerAt(LastMouse);
     const QPoint picture = View.panelToPicture(LastMouse);
-    const size_t before = Markers.size();
+    const size_t before = m_world.markers().size();
     const bool deleting = m_edit.DeleteMarkerMode();
     // The tools follow what the click did, even when writing the markers failed.
     const auto mirror = qScopeGuard([&] {
-        if (Markers.size() > before) {
+        if (m_world.markers().size() > before) {
             u.ToolButtonClearM->setEnabled(true);
             u.ToolButtonDelM->setEnabled(true);
-        } else if (deleting && Markers.empty()) {
+        } else if (deleting && m_world.markers().empty()) {
             u.ToolButtonClearM->setEnabled(false);
             u.ToolButtonDelM->setEnabled(false);
         }

@@ -19,17 +19,17 @@ LocationFilter TMainForm::locationFilter() const
 
 bool TMainForm::locationShown(int index) const
 {
-    return vdm::locationShown(View, Locations, index, locationFilter());
+    return vdm::locationShown(View, m_world.locations(), index, locationFilter());
 }
 
 int TMainForm::locationAt(QPoint pointer) const
 {
-    return vdm::locationAt(View, Locations, locationFilter(), pointer);
+    return vdm::locationAt(View, m_world.locations(), locationFilter(), pointer);
 }
 
 int TMainForm::markerAt(QPoint pointer) const
 {
-    return vdm::markerAt(View, Markers, pointer);
+    return vdm::markerAt(View, m_world.markers(), pointer);
 }
 
 void TMainForm::ImageMapMouseDown(Qt::MouseButton button, Qt::MouseButtons, int x, int y)
@@ -72,7 +72,7 @@ void TMainForm::ImageMapMouseMove(Qt::MouseButtons buttons, int x, int y)
     const QPoint pointer(x, y);
     const int location = locationAt(pointer);
     if (location >= 0) {
-        const Location& l = Locations[size_t(location)];
+        const Location& l = m_world.locations()[size_t(location)];
         if (HintShown || !Config.ShowHint)
             return; // a hint already showing stays, even one of another item
         if (!Config.ConstantHints && l.Name == LastHintName)
@@ -87,7 +87,7 @@ void TMainForm::ImageMapMouseMove(Qt::MouseButtons buttons, int x, int y)
     // it, EditedMarker clears. While the box edits a marker, it keeps editing that one.
     const int marker = markerAt(pointer);
     if (marker >= 0) {
-        const Location& m = Markers[size_t(marker)];
+        const Location& m = m_world.markers()[size_t(marker)];
         m_edit.pointerOnMarker(marker);
         if (HintShown || !Config.ShowHint)
             return;
@@ -99,7 +99,7 @@ void TMainForm::ImageMapMouseMove(Qt::MouseButtons buttons, int x, int y)
         LastHintName = m.Name;
         return;
     }
-    if (anyMarkerShown(View, Markers))
+    if (anyMarkerShown(View, m_world.markers()))
         m_edit.pointerOnMarker(-1);
     if (HintShown) {
         HintWindow->ReleaseHandle();

@@ -63,7 +63,7 @@ void TMainForm::UpdateMarkerButtons()
     // Markers are placed and deleted only when zoomed in.
     const bool zoomedIn = View.ZoomIndex >= 1;
     m_ui->ToolButtonAddM->setEnabled(zoomedIn);
-    m_ui->ToolButtonDelM->setEnabled(zoomedIn && !Markers.empty());
+    m_ui->ToolButtonDelM->setEnabled(zoomedIn && !m_world.markers().empty());
 }
 
 void TMainForm::ZoomButtonClick(QToolButton* sender)
@@ -167,9 +167,9 @@ void TMainForm::ScrollBarVScroll()
 
 void TMainForm::GoButtonClick()
 {
-    if (m_edit.SelectedIndex() < 0 || m_edit.SelectedIndex() >= int(Locations.size()))
+    if (m_edit.SelectedIndex() < 0 || m_edit.SelectedIndex() >= int(m_world.locations().size()))
         throwListIndexError(m_edit.SelectedIndex());
-    const Location& l = Locations[size_t(m_edit.SelectedIndex())];
+    const Location& l = m_world.locations()[size_t(m_edit.SelectedIndex())];
     const int target = Viewport::goTargetIndex(l.Level);
 
     const auto centre = [&] {

@@ -4,9 +4,9 @@
 #include "app/mainform.h"
 #include "data/errors.h"
 #include "dialogs/prompts.h"
+#include "world/world.h"
 
 #include <QApplication>
-#include <QFileInfo>
 
 #include <memory>
 
@@ -14,7 +14,7 @@ namespace vdm {
 
 bool mapPictureExists()
 {
-    return QFileInfo(QStringLiteral("bigmap_hi.jpg")).isFile() || QFileInfo(QStringLiteral("bigmap.jpg")).isFile();
+    return World::pictureExists();
 }
 
 int runProgram(Prompts& prompts, const QString& applicationDirectory)
@@ -41,7 +41,11 @@ int runProgram(Prompts& prompts, const QString& applicationDirectory)
         return 0;
     }
     form->show();
-    QApplication::exec();
+    // A box shown by the first show runs its own event loop; when the window closes in
+    // there (the locations file missing), the quit that follows ends only that loop and
+    // is gone before the main loop starts. A window closed already needs no loop.
+    if (form->isVisible())
+        QApplication::exec();
     form.reset(); // the shut-down writes the user's data and settings
     return 0;
 }

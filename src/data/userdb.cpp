@@ -23,7 +23,7 @@ void appendOneLine(QByteArray& out, const QByteArray& text)
 
 } // namespace
 
-void readUserData(const QByteArray& bytes, LocationList& locations)
+std::size_t readUserData(const QByteArray& bytes, LocationList& locations)
 {
     LineReader reader(bytes, LineReader::NoLimit);
     std::size_t k = 0;
@@ -46,6 +46,7 @@ void readUserData(const QByteArray& bytes, LocationList& locations)
         reader.read(); // the end line, whatever it holds
         ++k;
     }
+    return k;
 }
 
 QByteArray writeUserData(const LocationList& locations)

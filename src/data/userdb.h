@@ -26,9 +26,10 @@ namespace vdm {
  * character of a status line counts; a status line shorter than that or whose 13th
  * character is not a digit throws the conversion error, leaving the blocks before it
  * applied. With more blocks than locations, every location gets its block and the
- * first extra block throws "List index out of bounds (%d)".
+ * first extra block throws "List index out of bounds (%d)". Returns the number of blocks
+ * applied.
  */
-void readUserData(const QByteArray& bytes, LocationList& locations);
+std::size_t readUserData(const QByteArray& bytes, LocationList& locations);
 
 /**
  * The file's bytes, CR LF line ends, one block for every location. Line breaks inside

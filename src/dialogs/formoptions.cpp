@@ -96,11 +96,11 @@ void call(const std::function<void()>& hook)
 
 } // namespace
 
-TFormOptions::TFormOptions(Settings& settings, LocationList& locations, Prompts& prompts, Hooks hooks,
+TFormOptions::TFormOptions(Settings& settings, World& world, Prompts& prompts, Hooks hooks,
                            QWidget* parent, bool extendedGraphics)
     : QDialog(parent)
     , m_settings(settings)
-    , m_locations(locations)
+    , m_world(world)
     , m_prompts(prompts)
     , m_hooks(std::move(hooks))
     , m_ui(std::make_unique<Ui::TFormOptions>())
@@ -270,11 +270,11 @@ void TFormOptions::DataClick(QAbstractButton* sender)
 
     std::exception_ptr saveError;
     if (m_prompts.askYesNo(this, QStringLiteral("Warning!"), QStringLiteral("There is no undo. Are you sure?"))) {
-        for (Location& location : m_locations) {
+        for (int i = 0; i < int(m_world.locations().size()); ++i) {
             if (setAllUnvisited)
-                location.Status = Unvisited;
+                m_world.setLocationStatus(i, Unvisited);
             else
-                location.Note.clear();
+                m_world.setLocationNote(i, QByteArray());
         }
         if (m_settings.Autosave) {
             // The locations have changed whether or not the file could be written, so the

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "data/settings.h"
-#include "data/location.h"
+#include "world/world.h"
 #include "dialogs/platform.h"
 #include "dialogs/prompts.h"
 
@@ -23,7 +23,7 @@ namespace vdm {
 /**
  * The modal options dialog. It edits the main window's settings members (which it
  * references, never owns) in its own controls and writes them back on Ok; the two
- * database buttons change the main window's locations at once. Its controls come from
+ * database buttons change the world's locations at once. Its controls come from
  * resources/formoptions.ui; positions are dialog client pixels. One object lives for
  * the whole run and reloads its controls from the settings on every showing.
  */
@@ -40,7 +40,7 @@ public:
     };
 
     /** `extendedGraphics` is the platform's answer; tests pass false to see the fallback. */
-    TFormOptions(Settings& settings, LocationList& locations, Prompts& prompts, Hooks hooks,
+    TFormOptions(Settings& settings, World& world, Prompts& prompts, Hooks hooks,
                  QWidget* parent, bool extendedGraphics = ExtendedGraphicsSupported());
     ~TFormOptions() override;
 
@@ -64,7 +64,7 @@ private:
     void setSwatch(int row, PackedColor color);
 
     Settings& m_settings;
-    LocationList& m_locations;
+    World& m_world;
     Prompts& m_prompts;
     Hooks m_hooks;
     std::unique_ptr<Ui::TFormOptions> m_ui;

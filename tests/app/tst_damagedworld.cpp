@@ -191,7 +191,7 @@ TEST_F(DamagedWorldTest, CarriageReturnLineEndsStopTheShowAndKeepTheUsersFiles)
     const auto before = snapshot(world.dir());
     open();
     EXPECT_EQ(texts(prompts.errors), texts({QStringLiteral("List index out of bounds (0)")}));
-    EXPECT_TRUE(form->Locations.empty());
+    EXPECT_TRUE(form->world().locations().empty());
     close();
     EXPECT_EQ(snapshot(world.dir()), before);
 }
@@ -201,8 +201,8 @@ TEST_F(DamagedWorldTest, NulByteInANameIsKeptAndShown)
     writeLocations({locationRecord(QByteArray("Al\0pha", 6), 0, 0, 0), locationRecord("Beta", 0, 40000, 60000)});
     open();
     EXPECT_TRUE(prompts.errors.isEmpty()) << prompts.errors.join(QLatin1Char('\n')).toStdString();
-    ASSERT_EQ(form->Locations.size(), 2u);
-    EXPECT_EQ(form->Locations[0].Name, QByteArray("Al\0pha", 6));
+    ASSERT_EQ(form->world().locations().size(), 2u);
+    EXPECT_EQ(form->world().locations()[0].Name, QByteArray("Al\0pha", 6));
     EXPECT_EQ(ui().CBLoc->count(), 2);
     EXPECT_EQ(ui().CBLoc->itemText(0), QString::fromLatin1("Al\0pha", 6));
     close();
@@ -221,8 +221,8 @@ TEST_F(DamagedWorldTest, TenMegabyteLineBetweenRecordsIsSkipped)
                 locationRecord("Alpha", 0, 0, 0) + junk + locationRecord("Beta", 0, 40000, 60000));
     open();
     EXPECT_EQ(texts(prompts.errors), texts({}));
-    ASSERT_EQ(form->Locations.size(), 2u);
-    EXPECT_EQ(form->Locations[1].Name, "Beta");
+    ASSERT_EQ(form->world().locations().size(), 2u);
+    EXPECT_EQ(form->world().locations()[1].Name, "Beta");
 }
 
 TEST_F(DamagedWorldTest, TenMegabyteNameStopsTheShowWithAConversionError)
@@ -371,7 +371,7 @@ TEST_F(FailingDiskTest, AutosaveFailureIsShownAndTheNextSaveSucceeds)
         prompts.errors.clear();
         AtomicFile::setFaultInjector([failing](AtomicFile::Step s) { return s != failing; });
         QTest::mouseClick(ui().SBA, Qt::LeftButton);
-        EXPECT_EQ(form->Locations[0].Status, Active); // the change stays in memory
+        EXPECT_EQ(form->world().locations()[0].Status, Active); // the change stays in memory
         EXPECT_EQ(texts(prompts.errors), texts({QStringLiteral("Unable to write to ") + full}));
         EXPECT_EQ(world.read(QStringLiteral("user.gdb")), old);
         EXPECT_EQ(QDir(world.dir()).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral(".user.gdb.")),
@@ -396,8 +396,8 @@ TEST_F(FailingDiskTest, ShutDownWithAFailingDiskReportsEachFileAndKeepsThem)
     const auto before = snapshot(world.dir());
     AtomicFile::setFaultInjector([](AtomicFile::Step s) { return s != AtomicFile::Step::Rename; });
     // Force a change of every file so each save has something to write.
-    form->Locations[1].Status = Visited;
-    form->Markers[0].X += 10;
+    form->world().setLocationStatus(1, Visited);
+    form->world().setMarkerName(0, "Moved");
     form->Config.ShowText = false;
     close();
     AtomicFile::setFaultInjector({});

@@ -51,13 +51,13 @@ TEST(ProgramEntry, PictureChoiceSetsTheScale)
         TestWorld world(TestWorld::Picture::Normal);
         TMainForm form(prompts, world.appDir());
         EXPECT_EQ(form.View.MapScale, 2);
-        EXPECT_EQ(form.MapBitmap.size(), QSize(660, 760));
+        EXPECT_EQ(form.world().picture().size(), QSize(660, 760));
     }
     {
         TestWorld world(TestWorld::Picture::Both);
         TMainForm form(prompts, world.appDir());
         EXPECT_EQ(form.View.MapScale, 10);
-        EXPECT_EQ(form.MapBitmap.size(), QSize(3300, 3800));
+        EXPECT_EQ(form.world().picture().size(), QSize(3300, 3800));
     }
 }
 
@@ -148,7 +148,7 @@ TEST_F(StartupTest, ConversionErrorKeepsTheRecordsReadBefore)
     open();
     ASSERT_EQ(prompts.errors.size(), 1);
     EXPECT_EQ(prompts.errors[0], QStringLiteral("'x7' is not a valid integer value"));
-    EXPECT_EQ(form->Locations.size(), 1u);
+    EXPECT_EQ(form->world().locations().size(), 1u);
     EXPECT_EQ(ui().CBLoc->count(), 1);
     EXPECT_TRUE(form->isVisible());
 }

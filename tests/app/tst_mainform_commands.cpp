@@ -133,7 +133,7 @@ protected:
     QImage panel() const { return form->backBuffer().copy(); }
     QPoint panelPoint(int index) const
     {
-        const Location& l = form->Locations[size_t(index)];
+        const Location& l = form->world().locations()[size_t(index)];
         return form->View.mapToPanel(l.X, l.Y);
     }
     QString iniPath() const { return world.appPath(QStringLiteral("qor.ini")); }
@@ -388,7 +388,7 @@ TEST_F(CommandsTest, OptionsSetAllUnvisitedStaysAfterCancel)
         world.writeSettings(kSettings + (c.autosave ? "" : "[General]\r\nAutosave=0\r\n"));
         world.write(QStringLiteral("user.gdb"), userData());
         TMainForm& f = openAtMarkerZoom();
-        ASSERT_EQ(f.Locations[BravoIndex].Status, Active);
+        ASSERT_EQ(f.world().locations()[BravoIndex].Status, Active);
         ageSettingsFile();
         const QByteArray ini = iniBytes();
         const QRgb active = rgbOf(f.Config.ColorActive), visited = rgbOf(f.Config.ColorVisited);
@@ -397,7 +397,7 @@ TEST_F(CommandsTest, OptionsSetAllUnvisitedStaysAfterCancel)
         EXPECT_TRUE(runOptions([&](QDialog& d) {
             showMiscPage(d);
             click(&d, "ButtonSetAllU"); // No: nothing changes
-            EXPECT_EQ(f.Locations[CharlieIndex].Status, Visited);
+            EXPECT_EQ(f.world().locations()[CharlieIndex].Status, Visited);
             click(&d, "ButtonSetAllU"); // Yes: at once, before the dialog closes
             EXPECT_EQ(countColour(panel(), active), 0);
             EXPECT_EQ(countColour(panel(), visited), 0);
@@ -405,9 +405,9 @@ TEST_F(CommandsTest, OptionsSetAllUnvisitedStaysAfterCancel)
         }));
         const QString warning = QStringLiteral("Warning!|There is no undo. Are you sure?");
         EXPECT_EQ(prompts.questions, QStringList({warning, warning}));
-        for (const Location& l : f.Locations)
+        for (const Location& l : f.world().locations())
             EXPECT_EQ(l.Status, Unvisited) << l.Name.constData();
-        EXPECT_EQ(f.Locations[AlphaIndex].Note, QByteArray("harbour")); // notes untouched
+        EXPECT_EQ(f.world().locations()[AlphaIndex].Note, QByteArray("harbour")); // notes untouched
         EXPECT_EQ(world.read(QStringLiteral("user.gdb")), c.autosave ? userData('1') : userData());
         EXPECT_EQ(iniBytes(), ini);
         close();
@@ -427,7 +427,7 @@ TEST_F(CommandsTest, OptionsBulkEditWithoutAutosaveKeepsAPartlyLoadedFileAsBacku
     TMainForm& f = open();
     f.createDialogs();
     ASSERT_EQ(prompts.errors, QStringList{QStringLiteral("'x' is not a valid integer value")});
-    ASSERT_EQ(f.Locations[CharlieIndex].Status, Visited);
+    ASSERT_EQ(f.world().locations()[CharlieIndex].Status, Visited);
 
     prompts.answers = {true};
     EXPECT_TRUE(runOptions([&](QDialog& d) {

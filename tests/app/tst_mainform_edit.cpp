@@ -53,7 +53,7 @@ protected:
     /** Panel point of a location (where its frame is centred). */
     QPoint at(int location) const
     {
-        const Location& l = form->Locations[size_t(location)];
+        const Location& l = form->world().locations()[size_t(location)];
         return form->View.mapToPanel(l.X, l.Y);
     }
     /** Types into the note editor; characters beyond ASCII arrive as a key event's text. */
@@ -130,7 +130,7 @@ TEST_F(EditTest, ChoosingFromTheListShowsTheLocationWithTheBoxClosed)
     // The box is closed: its status buttons cannot be pressed.
     const QByteArray before = world.read(QStringLiteral("user.gdb"));
     QTest::mouseClick(ui().SBV, Qt::LeftButton);
-    EXPECT_EQ(form->Locations[0].Status, Unvisited);
+    EXPECT_EQ(form->world().locations()[0].Status, Unvisited);
     EXPECT_EQ(world.read(QStringLiteral("user.gdb")), before);
 }
 
@@ -222,7 +222,7 @@ TEST_F(EditTest, ALocationNamedEditMarkerIsEditedAsALocation)
     world.write(QStringLiteral("markers.gdb"), markers);
     open();
     QTest::mouseClick(ui().ToolButtonZoomIn, Qt::LeftButton);
-    const Location& camp = form->Markers[0];
+    const Location& camp = form->world().markers()[0];
     moveTo(form->View.mapToPanel(camp.X, camp.Y)); // the marker last hovered
     ASSERT_EQ(form->editor().EditedMarker(), 0);
 
@@ -230,9 +230,9 @@ TEST_F(EditTest, ALocationNamedEditMarkerIsEditedAsALocation)
     ASSERT_EQ(ui().GBLoc->title(), QStringLiteral(" Edit marker "));
     EXPECT_TRUE(ui().SBU->isEnabled());
     type(QStringLiteral("ruined tower"));
-    EXPECT_EQ(form->Locations[0].Note, QByteArray("ruined tower"));
+    EXPECT_EQ(form->world().locations()[0].Note, QByteArray("ruined tower"));
     EXPECT_EQ(notesIn(world.read(QStringLiteral("user.gdb"))), (QList<QByteArray>{"ruined tower", ""}));
-    EXPECT_EQ(form->Markers[0].Name, QByteArray("Camp"));
+    EXPECT_EQ(form->world().markers()[0].Name, QByteArray("Camp"));
     EXPECT_EQ(world.read(QStringLiteral("markers.gdb")), markers);
 
     // Deleting all markers leaves a box open on a location as it is.
@@ -266,7 +266,7 @@ TEST_F(EditTest, StatusButtonsRecolourTheFrameAtOnceAndAutosave)
         SCOPED_TRACE(s.status);
         // Straight after the handler, without any event processing: the repaint is done.
         QTest::mouseClick(s.button, Qt::LeftButton);
-        EXPECT_EQ(form->Locations[0].Status, s.status);
+        EXPECT_EQ(form->world().locations()[0].Status, s.status);
         EXPECT_EQ(frameColour(0), packedToColor(s.colour));
         EXPECT_EQ(statusesIn(world.read(QStringLiteral("user.gdb"))), (QList<int>{s.status, 2, 3}));
     }
@@ -306,7 +306,7 @@ TEST_F(EditTest, EachKeystrokeRewritesTheUserDatabase)
     }
     // A trailing blank is stored trimmed while the editor keeps it.
     EXPECT_EQ(memo()->toPlainText(), QStringLiteral("ab c "));
-    EXPECT_EQ(form->Locations[0].Note, QByteArray("ab c"));
+    EXPECT_EQ(form->world().locations()[0].Note, QByteArray("ab c"));
 }
 
 TEST_F(EditTest, OnlyBlanksStoreAnEmptyNote)
@@ -317,7 +317,7 @@ TEST_F(EditTest, OnlyBlanksStoreAnEmptyNote)
     memo()->selectAll();
     type(QStringLiteral("   "));
     EXPECT_EQ(memo()->toPlainText(), QStringLiteral("   "));
-    EXPECT_EQ(form->Locations[1].Note, QByteArray());
+    EXPECT_EQ(form->world().locations()[1].Note, QByteArray());
     EXPECT_EQ(notesIn(world.read(QStringLiteral("user.gdb")))[1], QByteArray());
 }
 
@@ -328,7 +328,7 @@ TEST_F(EditTest, PastedLineBreaksBecomeBlanksOnOneLine)
     doubleClickAt(at(0));
     paste(QStringLiteral("first line\r\nsecond\nthird\r"));
     EXPECT_EQ(memo()->toPlainText(), QStringLiteral("first line second third "));
-    EXPECT_EQ(form->Locations[0].Note, QByteArray("first line second third"));
+    EXPECT_EQ(form->world().locations()[0].Note, QByteArray("first line second third"));
     const QByteArray file = world.read(QStringLiteral("user.gdb"));
     EXPECT_EQ(file.count('\n'), 15); // still three blocks of five lines
     EXPECT_EQ(notesIn(file), (QList<QByteArray>{"first line second third", "bee hive", "old well"}));
@@ -342,12 +342,12 @@ TEST_F(EditTest, CharactersOutsideTheCodePageAreRefused)
     type(QString::fromUtf16(u"\u041a\u0438\u0435\u0432")); // Cyrillic
     type(QString::fromUtf16(u"\U0001F600"));             // an emoji, one surrogate pair
     EXPECT_TRUE(memo()->toPlainText().isEmpty());
-    EXPECT_EQ(form->Locations[0].Note, QByteArray());
+    EXPECT_EQ(form->world().locations()[0].Note, QByteArray());
 
     type(QString::fromUtf16(u"\u00e9t\u00e9 \u20ac"));
     paste(QString::fromUtf16(u" \u0416x\U0001F600y"));
     EXPECT_EQ(memo()->toPlainText(), QString::fromUtf16(u"\u00e9t\u00e9 \u20ac xy"));
-    EXPECT_EQ(form->Locations[0].Note, QByteArray("\xE9t\xE9 \x80 xy"));
+    EXPECT_EQ(form->world().locations()[0].Note, QByteArray("\xE9t\xE9 \x80 xy"));
     EXPECT_EQ(notesIn(world.read(QStringLiteral("user.gdb")))[0], QByteArray("\xE9t\xE9 \x80 xy"));
 }
 
@@ -358,7 +358,7 @@ TEST_F(EditTest, TheEditorHoldsAtMost255Characters)
     doubleClickAt(at(0));
     QTest::keyClicks(memo(), QString(260, QLatin1Char('k')));
     EXPECT_EQ(memo()->toPlainText(), QString(255, QLatin1Char('k')));
-    EXPECT_EQ(form->Locations[0].Note, QByteArray(255, 'k'));
+    EXPECT_EQ(form->world().locations()[0].Note, QByteArray(255, 'k'));
 
     paste(QStringLiteral("more"));
     EXPECT_EQ(memo()->toPlainText().size(), 255);
@@ -366,7 +366,7 @@ TEST_F(EditTest, TheEditorHoldsAtMost255Characters)
     // A paste over a selection takes only what fits.
     memo()->selectAll();
     paste(QString(300, QLatin1Char('p')));
-    EXPECT_EQ(form->Locations[0].Note, QByteArray(255, 'p'));
+    EXPECT_EQ(form->world().locations()[0].Note, QByteArray(255, 'p'));
     EXPECT_EQ(notesIn(world.read(QStringLiteral("user.gdb")))[0], QByteArray(255, 'p'));
 }
 
@@ -395,8 +395,8 @@ TEST_F(EditTest, StatusesAndNotesSurviveCloseAndReopen)
     const int statuses[] = {Active, Visited, Unvisited, Visited};
     for (int i = 0; i < 4; ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(form->Locations[size_t(i)].Status, statuses[i]);
-        EXPECT_EQ(form->Locations[size_t(i)].Note, CodePage::encode(notes[i]).trimmed());
+        EXPECT_EQ(form->world().locations()[size_t(i)].Status, statuses[i]);
+        EXPECT_EQ(form->world().locations()[size_t(i)].Note, CodePage::encode(notes[i]).trimmed());
     }
     ui().CBLoc->setCurrentIndex(ui().CBLoc->findText(QStringLiteral("Four")));
     form->CBLocChange();
@@ -442,8 +442,8 @@ TEST_F(DataSafetyTest, MalformedUserDataIsKeptWhenClosedWithoutEdits)
     const QByteArray user = writeBrokenUserData();
     open();
     EXPECT_EQ(prompts.errors, QStringList{QStringLiteral("'x' is not a valid integer value")});
-    EXPECT_EQ(form->Locations[1].Note, QByteArray("second"));
-    EXPECT_TRUE(form->Markers.empty()); // the markers' loading was skipped
+    EXPECT_EQ(form->world().locations()[1].Note, QByteArray("second"));
+    EXPECT_TRUE(form->world().markers().empty()); // the markers' loading was skipped
     const QStringList before = filesInWorld();
     close();
     EXPECT_EQ(world.read(QStringLiteral("user.gdb")), user);
@@ -472,7 +472,7 @@ TEST_F(DataSafetyTest, EditingAfterMalformedUserDataKeepsTheOldFilesAsBackups)
     EXPECT_EQ(notesIn(world.read(QStringLiteral("user.gdb")))[0], QByteArray("first!"));
 
     addMarkerAt(QPoint(100, 100));
-    ASSERT_EQ(form->Markers.size(), 1u);
+    ASSERT_EQ(form->world().markers().size(), 1u);
     EXPECT_EQ(world.read(QStringLiteral("markers.gdb.bak")), markers);
     EXPECT_EQ(world.read(QStringLiteral("markers.gdb")).count("marker\r\n"), 1);
     close();
@@ -500,10 +500,10 @@ TEST_F(DataSafetyTest, MissingLocationsKeepTheUserFilesUnlessEditedAnyway)
     world.write(QStringLiteral("user.gdb"), user);
     world.write(QStringLiteral("markers.gdb"), markers);
     build().show(); // the first show runs; the window closes at the loop's next turn
-    ASSERT_TRUE(form->Locations.empty());
+    ASSERT_TRUE(form->world().locations().empty());
     // Before that turn comes, the user still places a marker.
     addMarkerAt(QPoint(100, 100));
-    ASSERT_EQ(form->Markers.size(), 1u);
+    ASSERT_EQ(form->world().markers().size(), 1u);
     EXPECT_EQ(world.read(QStringLiteral("markers.gdb.bak")), markers);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !form->isVisible(); }, 2000));
     close();
@@ -526,7 +526,7 @@ TEST_F(DataSafetyTest, UnwritableUserDatabaseSaysSoAndLosesNothingElse)
     EXPECT_TRUE(prompts.errors[0].startsWith(QStringLiteral("Unable to write to ")));
     EXPECT_TRUE(prompts.errors[0].endsWith(QStringLiteral("/user.gdb")));
     // The change itself is kept and shown.
-    EXPECT_EQ(form->Locations[0].Status, Visited);
+    EXPECT_EQ(form->world().locations()[0].Status, Visited);
     EXPECT_EQ(frameColour(0), packedToColor(form->Config.ColorVisited));
 
     addMarkerAt(QPoint(100, 100));

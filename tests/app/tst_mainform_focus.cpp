@@ -55,7 +55,7 @@ TEST_F(FocusTest, GoHighlightSurvivesTheClickThatFocusesTheMap)
 
     // The first click of the double click gives the map the focus; the window system
     // delivers what that click asked for before the second one arrives.
-    const Location& alpha = f.Locations[0];
+    const Location& alpha = f.world().locations()[0];
     const QPoint p = f.View.mapToPanel(alpha.X, alpha.Y);
     moveTo(p);
     QTest::mouseClick(panel(), Qt::LeftButton, {}, p);

@@ -29,7 +29,7 @@ protected:
 
     QPoint markerPoint(int marker) const
     {
-        const Location& m = form->Markers[size_t(marker)];
+        const Location& m = form->world().markers()[size_t(marker)];
         return form->View.mapToPanel(m.X, m.Y);
     }
     void press(QToolButton* b) { QTest::mouseClick(b, Qt::LeftButton); }
@@ -127,7 +127,7 @@ TEST_F(MarkerTest, AddAndDeleteToolsExcludeEachOtherAndTheRightButtonEndsDeleteM
     EXPECT_FALSE(del->isChecked());
     // So a click on a marker adds one and deletes none.
     clickAt(camp);
-    EXPECT_EQ(form->Markers.size(), 2u);
+    EXPECT_EQ(form->world().markers().size(), 2u);
 }
 
 // --- adding and deleting -------------------------------------------------------------
@@ -147,13 +147,13 @@ TEST_F(MarkerTest, AddModeStaysWhenZoomingOutAndStillAddsAnUndrawnMarker)
     const QImage before = form->backBuffer().copy();
     const QPoint p(200, 120);
     clickAt(p);
-    ASSERT_EQ(form->Markers.size(), 1u);
+    ASSERT_EQ(form->world().markers().size(), 1u);
     const QPoint picture = form->View.panelToPicture(p);
     const QPoint expected = form->View.ScreenToMap(picture.x(), picture.y());
-    EXPECT_EQ(form->Markers[0].X, expected.x());
-    EXPECT_EQ(form->Markers[0].Y, expected.y());
-    EXPECT_EQ(form->Markers[0].Name, QByteArray("Marker"));
-    EXPECT_EQ(form->Markers[0].Level, 1);
+    EXPECT_EQ(form->world().markers()[0].X, expected.x());
+    EXPECT_EQ(form->world().markers()[0].Y, expected.y());
+    EXPECT_EQ(form->world().markers()[0].Name, QByteArray("Marker"));
+    EXPECT_EQ(form->world().markers()[0].Level, 1);
     EXPECT_EQ(differingPixels(before, form->backBuffer()), 0); // level 1 is not shown at 10 %
     EXPECT_TRUE(form->editor().AddMarkerMode());
 }
@@ -182,8 +182,8 @@ TEST_F(MarkerTest, AutosaveFollowsAddEditAndDeleteButNotDeleteAll)
     EXPECT_EQ(memo()->toPlainText(), QStringLiteral("Marker"));
     EXPECT_EQ(form->editor().EditedMarker(), 0);
     replaceText(QStringLiteral("Camp"));
-    EXPECT_EQ(form->Markers[0].Name, QByteArray("Camp"));
-    EXPECT_TRUE(markersFile().startsWith(markerBlock("Camp", form->Markers[0].X, form->Markers[0].Y)));
+    EXPECT_EQ(form->world().markers()[0].Name, QByteArray("Camp"));
+    EXPECT_TRUE(markersFile().startsWith(markerBlock("Camp", form->world().markers()[0].X, form->world().markers()[0].Y)));
     // Hovering another marker while the box is open does not change which one it edits.
     moveTo(markerPoint(1));
     EXPECT_EQ(form->editor().EditedMarker(), 0);
@@ -191,8 +191,8 @@ TEST_F(MarkerTest, AutosaveFollowsAddEditAndDeleteButNotDeleteAll)
     press(ui().ToolButtonDelM);
     clickAt(markerPoint(1));
     EXPECT_FALSE(ui().GBLoc->isEnabled()); // the click closed the box
-    ASSERT_EQ(form->Markers.size(), 1u);
-    EXPECT_EQ(markersFile(), markerBlock("Camp", form->Markers[0].X, form->Markers[0].Y));
+    ASSERT_EQ(form->world().markers().size(), 1u);
+    EXPECT_EQ(markersFile(), markerBlock("Camp", form->world().markers()[0].X, form->world().markers()[0].Y));
 
     press(ui().ToolButtonAddM);
     clickAt(QPoint(150, 300));
@@ -200,7 +200,7 @@ TEST_F(MarkerTest, AutosaveFollowsAddEditAndDeleteButNotDeleteAll)
     EXPECT_EQ(blocksOnDisk(), 2);
     prompts.answers = {true};
     press(ui().ToolButtonClearM);
-    EXPECT_TRUE(form->Markers.empty());
+    EXPECT_TRUE(form->world().markers().empty());
     EXPECT_FALSE(ui().ToolButtonClearM->isEnabled());
     EXPECT_FALSE(ui().ToolButtonDelM->isEnabled());
     EXPECT_EQ(markersFile(), onDisk);
@@ -219,11 +219,11 @@ TEST_F(MarkerTest, DeletingTheLastMarkerLeavesDeleteMode)
     EXPECT_EQ(panel()->cursor().shape(), Qt::CrossCursor);
 
     clickAt(markerPoint(0) + QPoint(20, 20)); // nothing there: nothing deleted
-    EXPECT_EQ(form->Markers.size(), 1u);
+    EXPECT_EQ(form->world().markers().size(), 1u);
     EXPECT_TRUE(form->editor().DeleteMarkerMode());
 
     clickAt(markerPoint(0));
-    EXPECT_TRUE(form->Markers.empty());
+    EXPECT_TRUE(form->world().markers().empty());
     EXPECT_FALSE(form->editor().DeleteMarkerMode());
     EXPECT_FALSE(ui().ToolButtonDelM->isChecked());
     EXPECT_FALSE(ui().ToolButtonDelM->isEnabled());
@@ -265,12 +265,12 @@ TEST_F(HighResMarkerTest, AClickOnThePlacementAreasCornerAddsAndOneBeyondDoesNot
     EXPECT_EQ(v.ScreenToMap(px, py), QPoint(Viewport::MapRight, Viewport::MapTop));
 
     clickAt(inside);
-    ASSERT_EQ(form->Markers.size(), 1u);
-    EXPECT_EQ(form->Markers[0].X, Viewport::MapRight);
-    EXPECT_EQ(form->Markers[0].Y, Viewport::MapTop);
+    ASSERT_EQ(form->world().markers().size(), 1u);
+    EXPECT_EQ(form->world().markers()[0].X, Viewport::MapRight);
+    EXPECT_EQ(form->world().markers()[0].Y, Viewport::MapTop);
     clickAt(inside + QPoint(1, 0));
     clickAt(inside + QPoint(0, -1));
-    EXPECT_EQ(form->Markers.size(), 1u);
+    EXPECT_EQ(form->world().markers().size(), 1u);
     EXPECT_TRUE(form->editor().AddMarkerMode()); // a click outside keeps the mode
 }
 
@@ -285,11 +285,11 @@ TEST_F(MarkerTest, ClearingTheTextGivesMarkerWhileTheEditorShowsItEmpty)
     doubleClickAt(markerPoint(0));
     replaceText(QString());
     EXPECT_TRUE(memo()->toPlainText().isEmpty());
-    EXPECT_EQ(form->Markers[0].Name, QByteArray("Marker"));
+    EXPECT_EQ(form->world().markers()[0].Name, QByteArray("Marker"));
     EXPECT_EQ(markersFile(), markerBlock("Marker", 0, 0));
     QTest::keyClicks(memo(), QStringLiteral("   "));
     EXPECT_EQ(memo()->toPlainText(), QStringLiteral("   "));
-    EXPECT_EQ(form->Markers[0].Name, QByteArray("Marker"));
+    EXPECT_EQ(form->world().markers()[0].Name, QByteArray("Marker"));
 }
 
 TEST_F(MarkerTest, TheCaptionFollowsTheTyping)
@@ -306,7 +306,7 @@ TEST_F(MarkerTest, TheCaptionFollowsTheTyping)
     QTest::keyClicks(memo(), QStringLiteral("WWW"));
     // No event processing in between: the handler itself repainted.
     EXPECT_GT(differingPixels(before, form->backBuffer().copy(caption)), 20);
-    EXPECT_EQ(form->Markers[0].Name, QByteArray("MWWW"));
+    EXPECT_EQ(form->world().markers()[0].Name, QByteArray("MWWW"));
 }
 
 TEST_F(MarkerTest, AMarkerBesideAShownLocationDoubleClickedSelectsTheLocation)
@@ -343,7 +343,7 @@ TEST_F(MarkerTest, AnsweringNoToDeleteAllKeepsEveryMarker)
     open();
     press(ui().ToolButtonClearM);
     EXPECT_EQ(prompts.questions, QStringList{QStringLiteral("Warning!|All markers will be deleted. Are you sure?")});
-    EXPECT_EQ(form->Markers.size(), 2u);
+    EXPECT_EQ(form->world().markers().size(), 2u);
     EXPECT_TRUE(ui().ToolButtonClearM->isEnabled());
     close();
     EXPECT_EQ(world.read(QStringLiteral("markers.gdb")), stored);
@@ -368,9 +368,9 @@ TEST_F(MarkerTest, DeletingAllWhileTheBoxEditsAMarkerClosesTheBox)
     clickAt(QPoint(200, 100));
     QTest::keyClicks(memo(), QStringLiteral("late"));
     memo()->setNoteText(QStringLiteral("set by the program"));
-    ASSERT_EQ(form->Markers.size(), 2u);
-    EXPECT_EQ(form->Markers[0].Name, QByteArray("Marker"));
-    EXPECT_EQ(form->Markers[1].Name, QByteArray("Marker"));
+    ASSERT_EQ(form->world().markers().size(), 2u);
+    EXPECT_EQ(form->world().markers()[0].Name, QByteArray("Marker"));
+    EXPECT_EQ(form->world().markers()[1].Name, QByteArray("Marker"));
 }
 
 // --- round trip ----------------------------------------------------------------------
@@ -399,16 +399,16 @@ TEST_F(MarkerTest, TextsWithCommasAndOfFullLengthSurviveCloseAndReopen)
         ASSERT_EQ(form->editor().EditedMarker(), i);
         replaceText(texts[i]);
     }
-    const LocationList before = form->Markers;
+    const LocationList before = form->world().markers();
     EXPECT_EQ(before[1].Name.size(), 255);
     close();
     open();
-    ASSERT_EQ(form->Markers.size(), 3u);
+    ASSERT_EQ(form->world().markers().size(), 3u);
     for (int i = 0; i < 3; ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(form->Markers[size_t(i)].Name, CodePage::encode(texts[i]));
-        EXPECT_EQ(form->Markers[size_t(i)].X, before[size_t(i)].X);
-        EXPECT_EQ(form->Markers[size_t(i)].Y, before[size_t(i)].Y);
+        EXPECT_EQ(form->world().markers()[size_t(i)].Name, CodePage::encode(texts[i]));
+        EXPECT_EQ(form->world().markers()[size_t(i)].X, before[size_t(i)].X);
+        EXPECT_EQ(form->world().markers()[size_t(i)].Y, before[size_t(i)].Y);
     }
 }
 

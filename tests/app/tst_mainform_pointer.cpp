@@ -192,11 +192,11 @@ TEST_F(PointerTest, MoveWithoutTheLeftButtonHeldDoesNotDragNorHover)
     press(empty());
     ASSERT_TRUE(f.Dragging);
     // The release went elsewhere: moves without the button neither drag nor hover.
-    move(at(f.Locations[0]), Qt::NoButton);
+    move(at(f.world().locations()[0]), Qt::NoButton);
     EXPECT_EQ(ui().ScrollBarH->value(), h0);
     EXPECT_FALSE(f.HintShown);
-    release(at(f.Locations[0]));
-    move(at(f.Locations[0]));
+    release(at(f.world().locations()[0]));
+    move(at(f.world().locations()[0]));
     EXPECT_TRUE(f.HintShown);
 }
 
@@ -246,7 +246,7 @@ TEST_F(PointerTest, HitSquareIsNineByNine)
     writeLocations({locationRecord("Alpha", 0, CX, CY)});
     TMainForm& f = open();
     hintsOn();
-    const QPoint q = at(f.Locations[0]);
+    const QPoint q = at(f.world().locations()[0]);
     ASSERT_GT(q.x(), 50);
     ASSERT_GT(q.y(), 50);
 
@@ -277,8 +277,8 @@ TEST_F(PointerTest, EarlierLocationWins)
     writeLocations({locationRecord("Earlier", 0, CX, CY), locationRecord("Later", 0, CX + 2000, CY)});
     TMainForm& f = open();
     hintsOn();
-    const QPoint later = at(f.Locations[1]);
-    const int apart = later.x() - at(f.Locations[0]).x();
+    const QPoint later = at(f.world().locations()[1]);
+    const int apart = later.x() - at(f.world().locations()[0]).x();
     ASSERT_TRUE(apart >= 1 && apart <= 4) << apart;
     move(later);
     ASSERT_TRUE(f.HintShown);
@@ -293,8 +293,8 @@ TEST_F(PointerTest, LocationWinsOverMarker)
     TMainForm& f = open();
     hintsOn();
     zoomIn(1);
-    const QPoint m = at(f.Markers[0]);
-    const int apart = m.x() - at(f.Locations[0]).x();
+    const QPoint m = at(f.world().markers()[0]);
+    const int apart = m.x() - at(f.world().locations()[0]).x();
     ASSERT_TRUE(apart >= 1 && apart <= 4) << apart;
     move(m);
     ASSERT_TRUE(f.HintShown);
@@ -311,14 +311,14 @@ TEST_F(PointerTest, HintsOffStillTracksTheMarkerUnderThePointer)
     ASSERT_FALSE(f.Config.ShowHint);
     zoomIn(1);
 
-    move(at(f.Locations[0]));
+    move(at(f.world().locations()[0]));
     EXPECT_FALSE(f.HintShown);
     EXPECT_EQ(f.HintWindow, nullptr);
     EXPECT_EQ(f.editor().EditedMarker(), -1);
     EXPECT_TRUE(f.LastHintName.isEmpty());
     EXPECT_TRUE(f.HintText.isEmpty());
 
-    move(at(f.Markers[0]));
+    move(at(f.world().markers()[0]));
     EXPECT_EQ(f.editor().EditedMarker(), 0);
     EXPECT_FALSE(f.HintShown);
     EXPECT_EQ(f.HintWindow, nullptr);
@@ -332,17 +332,17 @@ TEST_F(PointerTest, HiddenStatusIsNotHitUnlessHighlighted)
     writeLocations({locationRecord("Alpha", 0, CX, CY)});
     TMainForm& f = open();
     hintsOn();
-    ASSERT_EQ(f.Locations[0].Status, Unvisited);
+    ASSERT_EQ(f.world().locations()[0].Status, Unvisited);
     QTest::mouseClick(ui().ToolButtonSU, Qt::LeftButton);
     ASSERT_FALSE(f.Config.ShowUnvisited);
-    move(at(f.Locations[0]));
+    move(at(f.world().locations()[0]));
     EXPECT_FALSE(f.HintShown);
 
     // Go centres it and highlights it: now it counts as shown.
     move(empty());
     QTest::mouseClick(ui().ToolButtonGo, Qt::LeftButton);
     ASSERT_EQ(f.HighlightIndex, 0);
-    move(at(f.Locations[0]));
+    move(at(f.world().locations()[0]));
     EXPECT_TRUE(f.HintShown);
     EXPECT_EQ(hint()->text(), QStringLiteral("Alpha"));
 }
@@ -354,7 +354,7 @@ TEST_F(PointerTest, TimedHintHidesAndReturnsOnlyAfterLeaving)
     hintsOn();
     f.Config.ConstantHints = false;
     f.Config.HintDelay = 50;
-    const QPoint q = at(f.Locations[0]);
+    const QPoint q = at(f.world().locations()[0]);
 
     move(q);
     ASSERT_TRUE(hintVisible());
@@ -385,7 +385,7 @@ TEST_F(PointerTest, ConstantHintStaysOnTheItemAndGoesOnEmptyMap)
     hintsOn();
     ASSERT_TRUE(f.Config.ConstantHints);
     f.Config.HintDelay = 50;
-    const QPoint q = at(f.Locations[0]);
+    const QPoint q = at(f.world().locations()[0]);
 
     move(q);
     ASSERT_TRUE(hintVisible());
@@ -408,8 +408,8 @@ TEST_F(PointerTest, NeighbourWithoutEmptyMapBetweenKeepsTheFirstHint)
     writeLocations({locationRecord("West", 0, CX, CY), locationRecord("East", 0, CX + 7300, CY)});
     TMainForm& f = open();
     hintsOn();
-    const QPoint west = at(f.Locations[0]);
-    const QPoint east = at(f.Locations[1]);
+    const QPoint west = at(f.world().locations()[0]);
+    const QPoint east = at(f.world().locations()[1]);
     // Far enough apart that the walk leaves the first's reach, near enough that no
     // empty map lies between the two squares.
     ASSERT_TRUE(east.x() - west.x() >= 6 && east.x() - west.x() <= 9) << east.x() - west.x();
@@ -436,7 +436,7 @@ TEST_F(PointerTest, NoHintShownOrHiddenDuringADrag)
     QScrollBar* h = ui().ScrollBarH;
 
     // A shown hint stays while the map is dragged away beneath the pointer and back.
-    const QPoint q = at(f.Locations[0]);
+    const QPoint q = at(f.world().locations()[0]);
     move(q);
     ASSERT_TRUE(hintVisible());
     press(q);
@@ -450,16 +450,16 @@ TEST_F(PointerTest, NoHintShownOrHiddenDuringADrag)
     ASSERT_FALSE(hintVisible());
 
     // Against the left bound the map stays put while the pointer passes over a location.
-    const int row = at(f.Locations[0]).y();
+    const int row = at(f.world().locations()[0]).y();
     press({5, row});
     move({5 + h->value() + 10, row}, Qt::LeftButton);
     ASSERT_EQ(h->value(), 0);
-    const QPoint target = at(f.Locations[0]);
+    const QPoint target = at(f.world().locations()[0]);
     ASSERT_EQ(target.y(), row);
     ASSERT_GT(target.x(), 5 + 10);
     move(target, Qt::LeftButton);
     ASSERT_EQ(h->value(), 0);
-    ASSERT_EQ(at(f.Locations[0]), target);
+    ASSERT_EQ(at(f.world().locations()[0]), target);
     EXPECT_FALSE(hintVisible());
     EXPECT_FALSE(f.HintShown);
     release(target);
@@ -481,7 +481,7 @@ TEST_F(PointerTest, HintBesideThePointerWithDecodedTexts)
     hintsOn();
     zoomIn(1);
 
-    const QPoint q = at(f.Locations[0]);
+    const QPoint q = at(f.world().locations()[0]);
     move(q + QPoint(2, -1));
     ASSERT_TRUE(hintVisible());
     EXPECT_EQ(hint()->text(), QString::fromUtf8("Caf\u00E9 \u20AC"));
@@ -493,7 +493,7 @@ TEST_F(PointerTest, HintBesideThePointerWithDecodedTexts)
     EXPECT_EQ(hint()->geometry().topLeft(), panel()->mapToGlobal(q + QPoint(2, -1)) + QPoint(10, 5));
 
     move(empty());
-    const QPoint m = at(f.Markers[0]);
+    const QPoint m = at(f.world().markers()[0]);
     move(m + QPoint(-3, 4));
     ASSERT_TRUE(hintVisible());
     EXPECT_EQ(hint()->text(), QStringLiteral("Marker"));
@@ -510,8 +510,8 @@ TEST_F(PointerTest, EditedMarkerStaysWhileTheBoxEditsIt)
     TMainForm& f = open();
     hintsOn();
     zoomIn(2);
-    const QPoint first = at(f.Markers[0]);
-    const QPoint second = at(f.Markers[1]);
+    const QPoint first = at(f.world().markers()[0]);
+    const QPoint second = at(f.world().markers()[1]);
 
     move(first);
     ASSERT_EQ(f.editor().EditedMarker(), 0);
@@ -537,14 +537,14 @@ TEST_F(PointerTest, HintNeverTakesInputOrFocus)
     hintsOn();
     zoomIn(1);
     // Give the note editor the focus, as a double click on a location does.
-    move(at(f.Locations[0]));
-    doubleClick(at(f.Locations[0]));
+    move(at(f.world().locations()[0]));
+    doubleClick(at(f.world().locations()[0]));
     ASSERT_TRUE(f.editor().EditMarkerMode());
     QWidget* focus = QApplication::focusWidget();
     QWidget* active = QApplication::activeWindow();
 
     move(empty());
-    move(at(f.Markers[0]));
+    move(at(f.world().markers()[0]));
     ASSERT_TRUE(hintVisible());
     EXPECT_TRUE(hint()->windowFlags().testFlag(Qt::WindowTransparentForInput));
     EXPECT_TRUE(hint()->windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus));

@@ -209,7 +209,7 @@ TEST_F(SettingsRunTest, MinimisedStateStartsMinimised)
     EXPECT_EQ(f.pos(), QPoint(120, 80));
     f.show();
     EXPECT_TRUE(QTest::qWaitFor([&] { return f.isMinimized(); }, 3000));
-    EXPECT_EQ(f.Locations.size(), 1u); // the first show ran in full
+    EXPECT_EQ(f.world().locations().size(), 1u); // the first show ran in full
 }
 
 TEST_F(SettingsRunTest, StateOutsideTheTableIsNormal)

@@ -49,8 +49,8 @@ protected:
         settings.HintOpacity = 70;
         settings.ZoomLevelAA = 3;
         original = settings;
-        locations = {place("Ardel", Visited, "first"), place("Brem", Active, "second"), place("Cosk", Unvisited, "")};
-        originalLocations = locations;
+        originalLocations = {place("Ardel", Visited, "first"), place("Brem", Active, "second"), place("Cosk", Unvisited, "")};
+        world = World({}, originalLocations, {});
         dialog = make(true);
     }
 
@@ -58,7 +58,7 @@ protected:
     {
         TFormOptions::Hooks hooks{[this] { ++repaints; }, [this] { ++saves; if (failSave) throwUnableToWrite(QStringLiteral("/data/user.gdb")); },
                                   [this] { ++limitsApplied; }, [this] { ++limitsCleared; }};
-        return std::make_unique<TFormOptions>(settings, locations, prompts, hooks, nullptr, extendedGraphics);
+        return std::make_unique<TFormOptions>(settings, world, prompts, hooks, nullptr, extendedGraphics);
     }
 
     template<class T>
@@ -93,7 +93,7 @@ protected:
 
     Settings settings;
     Settings original;
-    LocationList locations;
+    World world;
     LocationList originalLocations;
     FakePrompts prompts;
     int repaints = 0, saves = 0, limitsApplied = 0, limitsCleared = 0;
@@ -175,7 +175,7 @@ TEST_F(FormOptionsTest, CancelChangesNothing)
     });
     EXPECT_EQ(result, QDialog::Rejected);
     EXPECT_EQ(settings, original);
-    EXPECT_EQ(locations, originalLocations);
+    EXPECT_EQ(world.locations(), originalLocations);
     EXPECT_EQ(limitsApplied + limitsCleared, 0);
 }
 
@@ -351,7 +351,7 @@ TEST_F(FormOptionsTest, AnsweringNoToTheWarningChangesNoLocation)
         click("ButtonCancel");
     });
     EXPECT_EQ(prompts.questions, QStringList(2, QStringLiteral("Warning!|There is no undo. Are you sure?")));
-    EXPECT_EQ(locations, originalLocations);
+    EXPECT_EQ(world.locations(), originalLocations);
     EXPECT_EQ(saves, 0);
     EXPECT_EQ(repaints, 2);
 }
@@ -364,7 +364,7 @@ TEST_F(FormOptionsTest, BulkEditsActAtOnceAndSurviveCancel)
     };
     for (const Case c : {Case{"ButtonSetAllU", true}, Case{"ButtonSetAllU", false}, Case{"ButtonClearNotes", true}}) {
         SCOPED_TRACE(c.button);
-        locations = originalLocations;
+        world = World({}, originalLocations, {});
         settings.Autosave = c.autosave;
         saves = repaints = 0;
         prompts.answers = {true};
@@ -376,13 +376,13 @@ TEST_F(FormOptionsTest, BulkEditsActAtOnceAndSurviveCancel)
         EXPECT_EQ(result, QDialog::Rejected);
         EXPECT_EQ(saves, c.autosave ? 1 : 0);
         EXPECT_EQ(repaints, 1);
-        for (std::size_t i = 0; i < locations.size(); ++i) {
+        for (std::size_t i = 0; i < world.locations().size(); ++i) {
             if (QByteArray(c.button) == "ButtonSetAllU") {
-                EXPECT_EQ(locations[i].Status, Unvisited);
-                EXPECT_EQ(locations[i].Note, originalLocations[i].Note);
+                EXPECT_EQ(world.locations()[i].Status, Unvisited);
+                EXPECT_EQ(world.locations()[i].Note, originalLocations[i].Note);
             } else {
-                EXPECT_EQ(locations[i].Status, originalLocations[i].Status);
-                EXPECT_TRUE(locations[i].Note.isEmpty());
+                EXPECT_EQ(world.locations()[i].Status, originalLocations[i].Status);
+                EXPECT_TRUE(world.locations()[i].Note.isEmpty());
             }
         }
     }
@@ -399,7 +399,7 @@ TEST_F(FormOptionsTest, FailedAutosaveIsReportedAfterTheMapIsRepainted)
     });
     EXPECT_EQ(prompts.errors, QStringList{QStringLiteral("Unable to write to /data/user.gdb")});
     EXPECT_EQ(repaints, 1);
-    for (const Location& l : locations)
+    for (const Location& l : world.locations())
         EXPECT_TRUE(l.Note.isEmpty());
 }
 

@@ -1,0 +1,253 @@
+// SPDX-License-Identifier: MIT
+#include "world/world.h"
+
+#include "data/atomicfile.h"
+#include "data/databasefile.h"
+#include "data/locationsdb.h"
+#include "data/markersdb.h"
+#include "data/routesdb.h"
+#include "data/userdb.h"
+#include "map/jpegdecoder.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <utility>
+
+namespace vdm {
+namespace {
+
+const QString kPictureHi = QStringLiteral("bigmap_hi.jpg");
+const QString kPicture = QStringLiteral("bigmap.jpg");
+const QString kLocations = QStringLiteral("vdmain.gdb");
+const QString kRoutes = QStringLiteral("routes.gdb");
+const QString kUserData = QStringLiteral("user.gdb");
+const QString kMarkers = QStringLiteral("markers.gdb");
+
+QString pathIn(const QString& folder, const QString& name)
+{
+    return folder.isEmpty() ? name : QDir(folder).filePath(name);
+}
+
+/**
+ * The Unicode encoding a byte-order mark at the start announces, or nothing. Such a file
+ * holds two or four bytes per character: the 8-bit readers would find no record in it
+ * and the writer would replace it with empty data. UTF-32 first: its little-endian mark
+ * begins with UTF-16's.
+ */
+QString unicodeEncoding(const QByteArray& bytes)
+{
+    if (bytes.startsWith(QByteArrayView("\xFF\xFE\0\0", 4)) || bytes.startsWith(QByteArrayView("\0\0\xFE\xFF", 4)))
+        return QStringLiteral("UTF-32");
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))
+        return QStringLiteral("UTF-16");
+    return {};
+}
+
+/**
+ * Keeps `bytes` (the stored file) as "<path>.bak". A backup left by an earlier run may be
+ * the only whole copy of the user's data (a locations file that stays broken makes every
+ * run incomplete), so it is never replaced: the next free "<path>.bak.2", ".bak.3", ...
+ * is taken instead, unless one of them already holds exactly these bytes.
+ */
+void keepBackup(const QString& path, const QByteArray& bytes)
+{
+    const QString base = path + QStringLiteral(".bak");
+    QString backup = base;
+    for (int n = 2; QFileInfo::exists(backup); ++n) {
+        if (QFileInfo(backup).isFile() && readDatabaseFile(backup) == bytes)
+            return;
+        backup = base + QLatin1Char('.') + QString::number(n);
+    }
+    AtomicFile::write(backup, bytes);
+}
+
+} // namespace
+
+World::World(QString folder) : m_folder(std::move(folder)) {}
+
+World::World(QString folder, LocationList locations, LocationList markers)
+    : m_folder(std::move(folder)), m_locations(std::move(locations)), m_markers(std::move(markers)),
+      m_locationsLoaded(true), m_userFile{true, false}, m_markerFile{true, false}
+{
+}
+
+QString World::filePath(const QString& name) const
+{
+    return pathIn(m_folder, name);
+}
+
+bool World::pictureExists(const QString& folder)
+{
+    return QFileInfo(pathIn(folder, kPictureHi)).isFile() || QFileInfo(pathIn(folder, kPicture)).isFile();
+}
+
+void World::LoadPicture()
+{
+    QString path = filePath(kPictureHi);
+    m_mapScale = 10;
+    if (!QFileInfo(path).isFile()) {
+        path = filePath(kPicture);
+        m_mapScale = 2;
+    }
+    m_picture = JpegDecoder::decodeFile(path);
+}
+
+bool World::LoadLocations()
+{
+    const QString path = filePath(kLocations);
+    if (!databaseExists(path))
+        return false;
+    readLocations(readDatabaseFile(path), m_locations);
+    m_locationsLoaded = true;
+    return true;
+}
+
+void World::LoadRoutes()
+{
+    const QString path = filePath(kRoutes);
+    if (databaseExists(path))
+        readRoutes(readDatabaseFile(path), m_locations);
+}
+
+template<typename Read, typename Write>
+void World::loadUserFile(const QString& name, UserFile& file, const QString& what, Read read, Write write)
+{
+    file.safe = false;
+    const QString path = filePath(name);
+    if (!databaseExists(path)) {
+        file.safe = m_locationsLoaded; // nothing stored that the lists could fall short of
+        return;
+    }
+    const QByteArray bytes = readDatabaseFile(path);
+    const QString full = QFileInfo(path).absoluteFilePath();
+    const QString encoding = unicodeEncoding(bytes);
+    if (!encoding.isEmpty()) {
+        m_notices << QStringLiteral("The file %1 is stored as %2 text, which this program cannot read. Nothing was "
+                                    "read from it, and it is kept unchanged unless you change %3.")
+                         .arg(full, encoding, what);
+        return;
+    }
+    const bool yielded = read(bytes);
+    if (!yielded && !bytes.isEmpty()) {
+        m_notices << QStringLiteral("The file %1 holds no record this program can read. Nothing was read from it, "
+                                    "and it is kept unchanged unless you change %2.")
+                         .arg(full, what);
+        return;
+    }
+    // Read completely only when the writer gives back the very bytes that were read: the
+    // one comparison of the run, made here while nothing has been edited yet. An empty
+    // file has nothing to lose.
+    file.safe = m_locationsLoaded && (bytes.isEmpty() || write() == bytes);
+}
+
+void World::LoadUserData()
+{
+    loadUserFile(
+        kUserData, m_userFile, QStringLiteral("a status or a note"),
+        [this](const QByteArray& bytes) { return readUserData(bytes, m_locations) > 0; },
+        [this] { return writeUserData(m_locations); });
+}
+
+void World::LoadMarkers()
+{
+    loadUserFile(
+        kMarkers, m_markerFile, QStringLiteral("the markers"),
+        [this](const QByteArray& bytes) {
+            const std::size_t before = m_markers.size();
+            readMarkers(bytes, m_markers);
+            return m_markers.size() > before;
+        },
+        [this] { return writeMarkers(m_markers); });
+}
+
+bool World::LoadDatabases()
+{
+    const bool found = LoadLocations();
+    LoadRoutes();
+    LoadUserData();
+    LoadMarkers();
+    return found;
+}
+
+QStringList World::takeNotices()
+{
+    return std::exchange(m_notices, {});
+}
+
+bool World::setLocationStatus(int index, std::int32_t status)
+{
+    if (index < 0 || index >= int(m_locations.size()) || m_locations[size_t(index)].Status == status)
+        return false;
+    m_locations[size_t(index)].Status = status;
+    m_userFile.edited = true;
+    return true;
+}
+
+bool World::setLocationNote(int index, const QByteArray& note)
+{
+    if (index < 0 || index >= int(m_locations.size()) || m_locations[size_t(index)].Note == note)
+        return false;
+    m_locations[size_t(index)].Note = note;
+    m_userFile.edited = true;
+    return true;
+}
+
+void World::addMarker(const Location& marker)
+{
+    m_markers.push_back(marker);
+    m_markerFile.edited = true;
+}
+
+bool World::setMarkerName(int index, const QByteArray& name)
+{
+    if (index < 0 || index >= int(m_markers.size()) || m_markers[size_t(index)].Name == name)
+        return false;
+    m_markers[size_t(index)].Name = name;
+    m_markerFile.edited = true;
+    return true;
+}
+
+void World::removeMarker(int index)
+{
+    if (index < 0 || index >= int(m_markers.size()))
+        return;
+    m_markers.erase(m_markers.begin() + index);
+    m_markerFile.edited = true;
+}
+
+void World::clearMarkers()
+{
+    if (m_markers.empty())
+        return;
+    m_markers.clear();
+    m_markerFile.edited = true;
+}
+
+bool World::prepareWrite(const QString& path, UserFile& file)
+{
+    if (file.safe)
+        return true;
+    if (!file.edited)
+        return false; // nothing of the user's to keep, and the stored file stays whole
+    if (QFileInfo(path).isFile())
+        keepBackup(path, readDatabaseFile(path));
+    file.safe = true;
+    return true;
+}
+
+void World::SaveUserData()
+{
+    const QString path = filePath(kUserData);
+    if (prepareWrite(path, m_userFile))
+        AtomicFile::write(path, writeUserData(m_locations));
+}
+
+void World::SaveMarkers()
+{
+    const QString path = filePath(kMarkers);
+    if (prepareWrite(path, m_markerFile))
+        AtomicFile::write(path, writeMarkers(m_markers));
+}
+
+} // namespace vdm

@@ -1,0 +1,134 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "data/location.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+
+namespace vdm {
+
+/**
+ * One world: the map picture and the four databases of a folder, loaded once, and what
+ * the user changes in them. It keeps which database this run read completely and which
+ * the user edited, and writes "user.gdb" and "markers.gdb" back by the safety rules:
+ *
+ * - every write replaces the file atomically;
+ * - a file this run did not read completely (a missing "vdmain.gdb", a loader error, or
+ *   a file the writer would not reproduce byte for byte: another encoding, other line
+ *   ends, extra or unreadable lines) is never replaced unless the user edited that data;
+ * - when it is replaced all the same, the old file is first kept as "<name>.bak" (an
+ *   existing backup is never replaced: the next free "<name>.bak.2", ".bak.3", ... is
+ *   taken, and none when one of them already holds exactly these bytes).
+ *
+ * The folder is the working directory by default (files by bare name, as the window
+ * opens them); tools and tests name another. No widgets: the window shows what it keeps.
+ */
+class World {
+public:
+    /** `folder` holds the picture and the databases; empty: the current working directory. */
+    explicit World(QString folder = {});
+    /**
+     * A world made in memory (tests, benchmarks): these lists, taken as read completely
+     * from `folder`, so a save writes them there.
+     */
+    World(QString folder, LocationList locations, LocationList markers);
+
+    // --- the picture ---
+    /** True when the folder holds "bigmap_hi.jpg" or "bigmap.jpg". */
+    static bool pictureExists(const QString& folder = {});
+    /**
+     * Chooses and decodes the picture: "bigmap_hi.jpg" at map scale 10 when present,
+     * otherwise "bigmap.jpg" at map scale 2. A decoder error leaves with its own text.
+     */
+    void LoadPicture();
+    /** Frees the decoded picture (the shut-down does so before writing the settings). */
+    void releasePicture() { m_picture = QImage(); }
+    const QImage& picture() const { return m_picture; }
+    /** Map units per picture pixel at zoom 100 %: 10 or 2; 0 before LoadPicture. */
+    int mapScale() const { return m_mapScale; }
+
+    // --- the databases, in this order ---
+    /** Reads "vdmain.gdb". Returns false when the file is missing (the run then ends). */
+    bool LoadLocations();
+    /** Reads "routes.gdb" when present. */
+    void LoadRoutes();
+    /** Reads "user.gdb" when present. */
+    void LoadUserData();
+    /** Reads "markers.gdb" when present. */
+    void LoadMarkers();
+    /**
+     * The four steps in order. A loader error leaves with its text and skips the steps
+     * after it; what was read so far stays. Returns false when "vdmain.gdb" is missing.
+     */
+    bool LoadDatabases();
+
+    /**
+     * Messages about user files that could not be read and are kept as they are (a
+     * UTF-16 or UTF-32 file, a non-empty file without one record): each names the file
+     * and what is wrong. Returned once; the caller shows them.
+     */
+    QStringList takeNotices();
+
+    const LocationList& locations() const { return m_locations; }
+    const LocationList& markers() const { return m_markers; }
+
+    /** "vdmain.gdb" was read to its end without an error. */
+    bool locationsLoaded() const { return m_locationsLoaded; }
+    /** "user.gdb" / "markers.gdb" may be replaced: read completely (or absent) after complete locations. */
+    bool userDataSafe() const { return m_userFile.safe; }
+    bool markersSafe() const { return m_markerFile.safe; }
+    /** The user changed that data in this run. */
+    bool userDataEdited() const { return m_userFile.edited; }
+    bool markersEdited() const { return m_markerFile.edited; }
+
+    // --- the user's changes: each records the edit itself ---
+    /** Returns whether the status changed; only a change counts as an edit of the user data. */
+    bool setLocationStatus(int index, std::int32_t status);
+    /** Returns whether the note changed; only a change counts as an edit of the user data. */
+    bool setLocationNote(int index, const QByteArray& note);
+    void addMarker(const Location& marker);
+    /** Returns whether the text changed; only a change counts as an edit of the markers. */
+    bool setMarkerName(int index, const QByteArray& name);
+    void removeMarker(int index);
+    void clearMarkers();
+
+    // --- writing back ---
+    /** Writes "user.gdb" by the safety rules; a failed write throws "Unable to write to %s". */
+    void SaveUserData();
+    /** Writes "markers.gdb" by the safety rules; a failed write throws "Unable to write to %s". */
+    void SaveMarkers();
+
+    /** The path of a file of this world: the bare name in the working directory. */
+    QString filePath(const QString& name) const;
+
+private:
+    struct UserFile {
+        bool safe = false;   // may be replaced without keeping the old file
+        bool edited = false; // the user changed this data in this run
+    };
+    /** Decides whether `path` may be written now; keeps the old file first when it must. */
+    bool prepareWrite(const QString& path, UserFile& file);
+    /**
+     * Reads a user file that exists; `read` applies its bytes and `write` gives what the
+     * writer makes of the result. Sets `file.safe` when the file reads back byte for byte.
+     */
+    template<typename Read, typename Write>
+    void loadUserFile(const QString& name, UserFile& file, const QString& what, Read read, Write write);
+
+    QString m_folder;
+    QImage m_picture;
+    int m_mapScale = 0;
+    LocationList m_locations;
+    LocationList m_markers;
+    bool m_locationsLoaded = false;
+    UserFile m_userFile;
+    UserFile m_markerFile;
+    QStringList m_notices;
+};
+
+} // namespace vdm
