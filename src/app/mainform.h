@@ -163,6 +163,8 @@ protected:
 
 private:
     void setupComponents();
+    /** Each display toggle's tool button shows its settings member. */
+    void showToggleStates();
     void connectHandlers();
     void layoutPanels();
     /** Shows the editor's state: the location box's caption and buttons, the marker tools, the pointer. */

@@ -12,13 +12,15 @@
 namespace vdm {
 namespace {
 
-struct ToggleCommand {
+// The eight display toggles: the tool button that shows each, the member it switches, and
+// whether a click repaints the map. The hint toggle only changes what later pointer moves
+// do, so it never repaints.
+struct DisplayToggle {
     QToolButton* Ui::TMainForm::*button;
     bool Settings::*field;
     bool repaint;
 };
-// The hint toggle only changes what later pointer moves do, so it never repaints.
-constexpr ToggleCommand kToggleCommands[] = {
+constexpr DisplayToggle DisplayToggles[] = {
     {&Ui::TMainForm::ToolButtonSR, &Settings::ShowSkarnels, true},
     {&Ui::TMainForm::ToolButtonSS, &Settings::ShowShips, true},
     {&Ui::TMainForm::ToolButtonSM, &Settings::ShowMagesGuild, true},
@@ -42,9 +44,15 @@ void TMainForm::createDialogs()
     FormOptions = new TFormOptions(Config, m_world, m_prompts, std::move(hooks), this);
 }
 
+void TMainForm::showToggleStates()
+{
+    for (const DisplayToggle& t : DisplayToggles)
+        (m_ui.get()->*t.button)->setChecked(Config.*t.field);
+}
+
 void TMainForm::ToolButtonShowClick(QToolButton* sender)
 {
-    for (const ToggleCommand& t : kToggleCommands) {
+    for (const DisplayToggle& t : DisplayToggles) {
         if (m_ui.get()->*t.button != sender)
             continue;
         Config.*t.field = !(Config.*t.field);

@@ -14,22 +14,6 @@
 namespace vdm {
 namespace {
 
-// The eight display toggles and the tool buttons that show them.
-struct ToggleRow {
-    bool Settings::*field;
-    QToolButton* Ui::TMainForm::*button;
-};
-constexpr ToggleRow kToggles[] = {
-    {&Settings::ShowText, &Ui::TMainForm::ToolButtonText},
-    {&Settings::ShowHint, &Ui::TMainForm::ToolButtonHint},
-    {&Settings::ShowSkarnels, &Ui::TMainForm::ToolButtonSR},
-    {&Settings::ShowShips, &Ui::TMainForm::ToolButtonSS},
-    {&Settings::ShowMagesGuild, &Ui::TMainForm::ToolButtonSM},
-    {&Settings::ShowActive, &Ui::TMainForm::ToolButtonSA},
-    {&Settings::ShowVisited, &Ui::TMainForm::ToolButtonSV},
-    {&Settings::ShowUnvisited, &Ui::TMainForm::ToolButtonSU},
-};
-
 // Where each band's tool bar sits in the stored layout: the start of its restoring drag.
 constexpr QPoint kBandStart[] = {{55, 0}, {54, 24}, {55, 48}, {55, 48}};
 
@@ -55,8 +39,7 @@ QPoint reachablePosition(const StoredView& stored)
 void TMainForm::ReadSettings()
 {
     readSettings(*SettingsFile, Config);
-    for (const ToggleRow& t : kToggles)
-        (m_ui.get()->*t.button)->setChecked(Config.*t.field);
+    showToggleStates();
 }
 
 void TMainForm::RestoreView()

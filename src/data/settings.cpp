@@ -9,11 +9,68 @@
 namespace vdm {
 namespace {
 
-const QString Map = QStringLiteral("Map");
-const QString Hints = QStringLiteral("Hints");
-const QString General = QStringLiteral("General");
-const QString Window = QStringLiteral("Window");
-const QString Toolbars = QStringLiteral("Toolbars");
+using T = SettingType;
+using W = Written;
+using S = Settings;
+using G = WindowGeometry;
+using B = BandPositions;
+
+// Every key of the file once: section, key, type, member, default, when it is written and
+// the options dialog's control. The order is the writer's.
+constexpr SettingKey Keys[] = {
+    {u"Map", u"ShowText", T::Bool, &S::ShowText, 1, {}, W::Always, {}},
+    {u"Hints", u"ShowHint", T::Bool, &S::ShowHint, 0, {}, W::Always, {}},
+    {u"Map", u"Skarnels", T::Bool, &S::ShowSkarnels, 0, {}, W::Always, {}},
+    {u"Map", u"Ships", T::Bool, &S::ShowShips, 0, {}, W::Always, {}},
+    {u"Map", u"MagesGuild", T::Bool, &S::ShowMagesGuild, 0, {}, W::Always, {}},
+    {u"Map", u"ShowActive", T::Bool, &S::ShowActive, 1, {}, W::Always, {}},
+    {u"Map", u"ShowVisited", T::Bool, &S::ShowVisited, 1, {}, W::Always, {}},
+    {u"Map", u"ShowUnvisited", T::Bool, &S::ShowUnvisited, 1, {}, W::Always, {}},
+
+    {u"Window", u"Zoom", T::Integer, &G::Zoom, 0, {}, W::WithWindow, {}},
+    {u"Window", u"Width", T::Integer, &G::Width, 378, {}, W::WithWindow, {}},
+    {u"Window", u"Height", T::Integer, &G::Height, 644, {}, W::WithWindow, {}},
+    {u"Window", u"CenterX", T::Integer, &G::CenterX, 0, {}, W::WithWindow, {}},
+    {u"Window", u"CenterY", T::Integer, &G::CenterY, 0, {}, W::WithWindow, {}},
+    {u"Toolbars", u"MapLeft", T::Integer, &B::MapLeft, 55, {}, W::WithWindow, {}},
+    {u"Toolbars", u"MapTop", T::Integer, &B::MapTop, 0, {}, W::WithWindow, {}},
+    {u"Toolbars", u"LocationLeft", T::Integer, &B::LocationLeft, 54, {}, W::WithWindow, {}},
+    {u"Toolbars", u"LocationTop", T::Integer, &B::LocationTop, 24, {}, W::WithWindow, {}},
+    {u"Toolbars", u"MarkerLeft", T::Integer, &B::MarkerLeft, 55, {}, W::WithWindow, {}},
+    {u"Toolbars", u"MarkerTop", T::Integer, &B::MarkerTop, 48, {}, W::WithWindow, {}},
+    {u"Toolbars", u"OptionsLeft", T::Integer, &B::OptionsLeft, 201, {}, W::WithWindow, {}},
+    {u"Toolbars", u"OptionsTop", T::Integer, &B::OptionsTop, 48, {}, W::WithWindow, {}},
+    {u"Window", u"Left", T::Integer, &G::Left, 300, {}, W::WithWindow, {}},
+    {u"Window", u"Top", T::Integer, &G::Top, 60, {}, W::WithWindow, {}},
+
+    {u"General", u"RestoreWindow", T::Bool, &S::RestoreWindow, 1, {}, W::Always, u"CBRestore"},
+    {u"General", u"KeepZoom", T::Bool, &S::KeepZoom, 0, {}, W::Always, u"CBKeepZoom"},
+    {u"General", u"Autosave", T::Bool, &S::Autosave, 1, {}, W::Always, u"CBAutosave"},
+    {u"General", u"State", T::Integer, &G::State, 0, {}, W::Always, {}},
+    {u"General", u"MapAA", T::Bool, &S::MapAA, 1, {}, W::Always, u"CBAnti"},
+    {u"General", u"ZoomLevelAA", T::Integer, &S::ZoomLevelAA, 5, {}, W::Always, u"ListZoomAA"},
+
+    {u"Map", u"FontName", T::String, &S::MapFontName, 0, u"MS Sans Serif", W::Always, u"STMapFontName"},
+    {u"Hints", u"FontName", T::String, &S::HintFontName, 0, u"Arial", W::Always, u"STHintFontName"},
+    {u"Map", u"FontSize", T::Integer, &S::MapFontSize, 8, {}, W::Always, u"STMapFontSize"},
+    {u"Hints", u"FontSize", T::Integer, &S::HintFontSize, 8, {}, W::Always, u"STHintFontSize"},
+
+    {u"Map", u"ColorVisited", T::Colour, &S::ColorVisited, 0x40A0FF, {}, W::Always, u"ShapeV"},
+    {u"Map", u"ColorActive", T::Colour, &S::ColorActive, 0xFF80FF, {}, W::Always, u"ShapeA"},
+    {u"Map", u"ColorUnvisited", T::Colour, &S::ColorUnvisited, 0x9BF1FF, {}, W::Always, u"ShapeU"},
+    {u"Map", u"ColorMarker", T::Colour, &S::ColorMarker, 0x40FF40, {}, W::Always, u"ShapeM"},
+    {u"Map", u"ColorSkarnels", T::Colour, &S::ColorSkarnels, 0x00FFFF, {}, W::Always, u"ShapeSR"},
+    {u"Map", u"ColorShips", T::Colour, &S::ColorShips, 0xFF0000, {}, W::Always, u"ShapeHR"},
+    {u"Map", u"ColorMagesGuild", T::Colour, &S::ColorMagesGuild, 0xF1CDBE, {}, W::Always, u"ShapeMR"},
+    {u"Map", u"TextLength", T::Integer, &S::TextLength, 0, {}, W::Always, u"EditLL"},
+    {u"Map", u"MarkerLength", T::Integer, &S::MarkerLength, 10, {}, W::Always, u"EditLM"},
+
+    // A translucency of 30 %.
+    {u"Hints", u"Transparency", T::Complement, &S::HintOpacity, 70, {}, W::Always, u"TrackBarTrans"},
+    // Hand-edited only: a file the program created itself has neither.
+    {u"Hints", u"Constant", T::Bool, &S::ConstantHints, 1, {}, W::Never, {}},
+    {u"Hints", u"Delay", T::Integer, &S::HintDelay, 1000, {}, W::Never, {}},
+};
 
 /** The zoom table has eight levels, indices 0 to 7. */
 constexpr int HighestZoomIndex = 7;
@@ -30,135 +87,143 @@ int hundredMinus(int v)
     return int(std::clamp<qint64>(100 - qint64(v), INT_MIN, INT_MAX));
 }
 
+/** The key that fills `member`; every member of the three records has one. */
+template <typename M>
+const SettingKey& keyOf(M member)
+{
+    const SettingMember wanted = member;
+    return *std::find_if(std::begin(Keys), std::end(Keys), [&](const SettingKey& k) { return k.member == wanted; });
+}
+
+int readNumber(const IniFile& ini, const SettingKey& k)
+{
+    const QString section = k.section.toString();
+    const QString key = k.key.toString();
+    switch (k.type) {
+    case T::Bool:
+        return ini.ReadBool(section, key, k.number);
+    case T::Complement:
+        return hundredMinus(ini.ReadInteger(section, key, hundredMinus(k.number)));
+    default:
+        return ini.ReadInteger(section, key, k.number);
+    }
+}
+
+template <typename M>
+int readNumber(const IniFile& ini, M member)
+{
+    return readNumber(ini, keyOf(member));
+}
+
 } // namespace
+
+std::span<const SettingKey> settingKeys()
+{
+    return Keys;
+}
+
+Settings::Settings()
+{
+    for (const SettingKey& k : Keys) {
+        if (const auto* m = std::get_if<QString Settings::*>(&k.member))
+            this->**m = k.text.toString();
+        else if (const auto* b = std::get_if<bool Settings::*>(&k.member))
+            this->**b = k.number != 0;
+        else if (const auto* i = std::get_if<int Settings::*>(&k.member))
+            this->**i = k.number;
+    }
+}
+
+WindowGeometry::WindowGeometry()
+{
+    for (const SettingKey& k : Keys) {
+        if (const auto* m = std::get_if<int WindowGeometry::*>(&k.member))
+            this->**m = k.number;
+    }
+}
+
+BandPositions::BandPositions()
+{
+    for (const SettingKey& k : Keys) {
+        if (const auto* m = std::get_if<int BandPositions::*>(&k.member))
+            this->**m = k.number;
+    }
+}
 
 void readSettings(const IniFile& ini, Settings& s)
 {
-    const Settings d;
-    s.ShowText = ini.ReadBool(Map, QStringLiteral("ShowText"), d.ShowText);
-    s.ShowHint = ini.ReadBool(Hints, QStringLiteral("ShowHint"), d.ShowHint);
-    s.ShowSkarnels = ini.ReadBool(Map, QStringLiteral("Skarnels"), d.ShowSkarnels);
-    s.ShowShips = ini.ReadBool(Map, QStringLiteral("Ships"), d.ShowShips);
-    s.ShowMagesGuild = ini.ReadBool(Map, QStringLiteral("MagesGuild"), d.ShowMagesGuild);
-    s.ShowActive = ini.ReadBool(Map, QStringLiteral("ShowActive"), d.ShowActive);
-    s.ShowVisited = ini.ReadBool(Map, QStringLiteral("ShowVisited"), d.ShowVisited);
-    s.ShowUnvisited = ini.ReadBool(Map, QStringLiteral("ShowUnvisited"), d.ShowUnvisited);
-
-    s.MapFontName = ini.ReadString(Map, QStringLiteral("FontName"), d.MapFontName);
-    s.HintFontName = ini.ReadString(Hints, QStringLiteral("FontName"), d.HintFontName);
-    s.MapFontSize = ini.ReadInteger(Map, QStringLiteral("FontSize"), d.MapFontSize);
-    s.HintFontSize = ini.ReadInteger(Hints, QStringLiteral("FontSize"), d.HintFontSize);
-
-    s.ColorVisited = ini.ReadInteger(Map, QStringLiteral("ColorVisited"), d.ColorVisited);
-    s.ColorActive = ini.ReadInteger(Map, QStringLiteral("ColorActive"), d.ColorActive);
-    s.ColorUnvisited = ini.ReadInteger(Map, QStringLiteral("ColorUnvisited"), d.ColorUnvisited);
-    s.ColorMarker = ini.ReadInteger(Map, QStringLiteral("ColorMarker"), d.ColorMarker);
-    s.ColorSkarnels = ini.ReadInteger(Map, QStringLiteral("ColorSkarnels"), d.ColorSkarnels);
-    s.ColorShips = ini.ReadInteger(Map, QStringLiteral("ColorShips"), d.ColorShips);
-    s.ColorMagesGuild = ini.ReadInteger(Map, QStringLiteral("ColorMagesGuild"), d.ColorMagesGuild);
-
-    s.TextLength = ini.ReadInteger(Map, QStringLiteral("TextLength"), d.TextLength);
-    s.MarkerLength = ini.ReadInteger(Map, QStringLiteral("MarkerLength"), d.MarkerLength);
-    // The file keeps the translucency, the member the opacity.
-    s.HintOpacity = hundredMinus(ini.ReadInteger(Hints, QStringLiteral("Transparency"), hundredMinus(d.HintOpacity)));
-    s.ConstantHints = ini.ReadBool(Hints, QStringLiteral("Constant"), d.ConstantHints);
-    s.HintDelay = ini.ReadInteger(Hints, QStringLiteral("Delay"), d.HintDelay);
-
-    s.RestoreWindow = ini.ReadBool(General, QStringLiteral("RestoreWindow"), d.RestoreWindow);
-    s.KeepZoom = ini.ReadBool(General, QStringLiteral("KeepZoom"), d.KeepZoom);
-    s.Autosave = ini.ReadBool(General, QStringLiteral("Autosave"), d.Autosave);
-    s.MapAA = ini.ReadBool(General, QStringLiteral("MapAA"), d.MapAA);
-    s.ZoomLevelAA = ini.ReadInteger(General, QStringLiteral("ZoomLevelAA"), d.ZoomLevelAA);
+    for (const SettingKey& k : Keys) {
+        if (const auto* m = std::get_if<QString Settings::*>(&k.member))
+            s.**m = ini.ReadString(k.section.toString(), k.key.toString(), k.text.toString());
+        else if (const auto* b = std::get_if<bool Settings::*>(&k.member))
+            s.**b = readNumber(ini, k) != 0;
+        else if (const auto* i = std::get_if<int Settings::*>(&k.member))
+            s.**i = readNumber(ini, k);
+    }
 }
 
 StoredView readStoredView(const IniFile& ini, const Settings& s)
 {
     StoredView v;
-    const int state = ini.ReadInteger(General, QStringLiteral("State"), 0);
+    const int state = readNumber(ini, &WindowGeometry::State);
     v.State = state >= 0 && state <= 2 ? state : 0;
     if (!s.RestoreWindow)
         return v;
     // The restore steps the zoom up one level at a time; it must stop at the table's end.
-    v.Zoom = qBound(0, ini.ReadInteger(Window, QStringLiteral("Zoom"), v.Zoom), HighestZoomIndex);
-    v.CenterX = ini.ReadInteger(Window, QStringLiteral("CenterX"), v.CenterX);
-    v.CenterY = ini.ReadInteger(Window, QStringLiteral("CenterY"), v.CenterY);
+    v.Zoom = qBound(0, readNumber(ini, &WindowGeometry::Zoom), HighestZoomIndex);
+    v.CenterX = readNumber(ini, &WindowGeometry::CenterX);
+    v.CenterY = readNumber(ini, &WindowGeometry::CenterY);
     if (v.State == 2)
         return v;
-    v.Width = ini.ReadInteger(Window, QStringLiteral("Width"), v.Width);
-    v.Height = ini.ReadInteger(Window, QStringLiteral("Height"), v.Height);
-    v.Left = ini.ReadInteger(Window, QStringLiteral("Left"), v.Left);
-    v.Top = ini.ReadInteger(Window, QStringLiteral("Top"), v.Top);
+    for (int WindowGeometry::*m : {&WindowGeometry::Width, &WindowGeometry::Height, &WindowGeometry::Left, &WindowGeometry::Top})
+        v.*m = readNumber(ini, m);
     v.geometryRead = true;
     return v;
 }
 
-BandPositions readBandPositions(const IniFile& ini)
+BandPositions storedBandPositions(const IniFile& ini)
 {
     BandPositions b;
-    b.MapLeft = low16(ini.ReadInteger(Toolbars, QStringLiteral("MapLeft"), b.MapLeft));
-    b.MapTop = low16(ini.ReadInteger(Toolbars, QStringLiteral("MapTop"), b.MapTop));
-    b.LocationLeft = low16(ini.ReadInteger(Toolbars, QStringLiteral("LocationLeft"), b.LocationLeft));
-    b.LocationTop = low16(ini.ReadInteger(Toolbars, QStringLiteral("LocationTop"), b.LocationTop));
-    b.MarkerLeft = low16(ini.ReadInteger(Toolbars, QStringLiteral("MarkerLeft"), b.MarkerLeft));
-    b.MarkerTop = low16(ini.ReadInteger(Toolbars, QStringLiteral("MarkerTop"), b.MarkerTop));
-    b.OptionsLeft = low16(ini.ReadInteger(Toolbars, QStringLiteral("OptionsLeft"), b.OptionsLeft));
-    b.OptionsTop = low16(ini.ReadInteger(Toolbars, QStringLiteral("OptionsTop"), b.OptionsTop));
+    for (const SettingKey& k : Keys) {
+        if (const auto* m = std::get_if<int BandPositions::*>(&k.member))
+            b.**m = readNumber(ini, k);
+    }
     return b;
+}
+
+BandPositions readBandPositions(const IniFile& ini)
+{
+    BandPositions b = storedBandPositions(ini);
+    for (const SettingKey& k : Keys) {
+        if (const auto* m = std::get_if<int BandPositions::*>(&k.member))
+            b.**m = low16(b.**m);
+    }
+    return b;
+}
+
+int storedWindowState(const IniFile& ini)
+{
+    return readNumber(ini, &WindowGeometry::State);
 }
 
 void writeSettings(IniFile& ini, const Settings& s, const WindowSnapshot& w)
 {
-    ini.WriteBool(Map, QStringLiteral("ShowText"), s.ShowText);
-    ini.WriteBool(Hints, QStringLiteral("ShowHint"), s.ShowHint);
-    ini.WriteBool(Map, QStringLiteral("Skarnels"), s.ShowSkarnels);
-    ini.WriteBool(Map, QStringLiteral("Ships"), s.ShowShips);
-    ini.WriteBool(Map, QStringLiteral("MagesGuild"), s.ShowMagesGuild);
-    ini.WriteBool(Map, QStringLiteral("ShowActive"), s.ShowActive);
-    ini.WriteBool(Map, QStringLiteral("ShowVisited"), s.ShowVisited);
-    ini.WriteBool(Map, QStringLiteral("ShowUnvisited"), s.ShowUnvisited);
-
-    if (s.RestoreWindow) {
-        ini.WriteInteger(Window, QStringLiteral("Zoom"), w.Zoom);
-        ini.WriteInteger(Window, QStringLiteral("Width"), w.Width);
-        ini.WriteInteger(Window, QStringLiteral("Height"), w.Height);
-        ini.WriteInteger(Window, QStringLiteral("CenterX"), w.CenterX);
-        ini.WriteInteger(Window, QStringLiteral("CenterY"), w.CenterY);
-        ini.WriteInteger(Toolbars, QStringLiteral("MapLeft"), w.bands.MapLeft);
-        ini.WriteInteger(Toolbars, QStringLiteral("MapTop"), w.bands.MapTop);
-        ini.WriteInteger(Toolbars, QStringLiteral("LocationLeft"), w.bands.LocationLeft);
-        ini.WriteInteger(Toolbars, QStringLiteral("LocationTop"), w.bands.LocationTop);
-        ini.WriteInteger(Toolbars, QStringLiteral("MarkerLeft"), w.bands.MarkerLeft);
-        ini.WriteInteger(Toolbars, QStringLiteral("MarkerTop"), w.bands.MarkerTop);
-        ini.WriteInteger(Toolbars, QStringLiteral("OptionsLeft"), w.bands.OptionsLeft);
-        ini.WriteInteger(Toolbars, QStringLiteral("OptionsTop"), w.bands.OptionsTop);
-        ini.WriteInteger(Window, QStringLiteral("Left"), w.Left);
-        ini.WriteInteger(Window, QStringLiteral("Top"), w.Top);
+    for (const SettingKey& k : Keys) {
+        if (k.written == Written::Never || (k.written == Written::WithWindow && !s.RestoreWindow))
+            continue;
+        const QString section = k.section.toString();
+        const QString key = k.key.toString();
+        if (const auto* m = std::get_if<QString Settings::*>(&k.member))
+            ini.WriteString(section, key, s.**m);
+        else if (const auto* b = std::get_if<bool Settings::*>(&k.member))
+            ini.WriteBool(section, key, s.**b);
+        else if (const auto* i = std::get_if<int Settings::*>(&k.member))
+            ini.WriteInteger(section, key, k.type == SettingType::Complement ? hundredMinus(s.**i) : s.**i);
+        else if (const auto* g = std::get_if<int WindowGeometry::*>(&k.member))
+            ini.WriteInteger(section, key, w.**g);
+        else if (const auto* p = std::get_if<int BandPositions::*>(&k.member))
+            ini.WriteInteger(section, key, w.bands.**p);
     }
-
-    ini.WriteBool(General, QStringLiteral("RestoreWindow"), s.RestoreWindow);
-    ini.WriteBool(General, QStringLiteral("KeepZoom"), s.KeepZoom);
-    ini.WriteBool(General, QStringLiteral("Autosave"), s.Autosave);
-    ini.WriteInteger(General, QStringLiteral("State"), w.State);
-    ini.WriteBool(General, QStringLiteral("MapAA"), s.MapAA);
-    ini.WriteInteger(General, QStringLiteral("ZoomLevelAA"), s.ZoomLevelAA);
-
-    ini.WriteString(Map, QStringLiteral("FontName"), s.MapFontName);
-    ini.WriteString(Hints, QStringLiteral("FontName"), s.HintFontName);
-    ini.WriteInteger(Map, QStringLiteral("FontSize"), s.MapFontSize);
-    ini.WriteInteger(Hints, QStringLiteral("FontSize"), s.HintFontSize);
-
-    ini.WriteInteger(Map, QStringLiteral("ColorVisited"), s.ColorVisited);
-    ini.WriteInteger(Map, QStringLiteral("ColorActive"), s.ColorActive);
-    ini.WriteInteger(Map, QStringLiteral("ColorUnvisited"), s.ColorUnvisited);
-    ini.WriteInteger(Map, QStringLiteral("ColorMarker"), s.ColorMarker);
-    ini.WriteInteger(Map, QStringLiteral("ColorSkarnels"), s.ColorSkarnels);
-    ini.WriteInteger(Map, QStringLiteral("ColorShips"), s.ColorShips);
-    ini.WriteInteger(Map, QStringLiteral("ColorMagesGuild"), s.ColorMagesGuild);
-    ini.WriteInteger(Map, QStringLiteral("TextLength"), s.TextLength);
-    ini.WriteInteger(Map, QStringLiteral("MarkerLength"), s.MarkerLength);
-
-    ini.WriteInteger(Hints, QStringLiteral("Transparency"), hundredMinus(s.HintOpacity));
-
     ini.UpdateFile();
 }
 

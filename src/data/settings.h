@@ -2,7 +2,11 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
+
 #include <cstdint>
+#include <span>
+#include <variant>
 
 namespace vdm {
 
@@ -12,46 +16,49 @@ class IniFile;
 using PackedColor = std::int32_t;
 
 /**
- * The settings members of the main window with their defaults. Every part reads them
- * directly; the options dialog and the tool-bar toggles change them. Names are those of
- * the main window's fields.
+ * The settings members of the main window. Every part reads them directly; the options
+ * dialog and the tool-bar toggles change them. Names are those of the main window's
+ * fields. A default-constructed record holds the defaults of the keys table
+ * (`settingKeys()`), the same values a missing settings file reads as.
  */
 struct Settings {
-    // Display toggles, in the order of their tool buttons' reads.
-    bool ShowText = true;
-    bool ShowHint = false;
-    bool ShowSkarnels = false;
-    bool ShowShips = false;
-    bool ShowMagesGuild = false;
-    bool ShowActive = true;
-    bool ShowVisited = true;
-    bool ShowUnvisited = true;
+    Settings();
 
-    QString MapFontName = QStringLiteral("MS Sans Serif");
-    QString HintFontName = QStringLiteral("Arial");
-    int MapFontSize = 8;  // character-cell height in pixels
-    int HintFontSize = 8; // points
+    // Display toggles, each shown by its tool button.
+    bool ShowText;
+    bool ShowHint;
+    bool ShowSkarnels;
+    bool ShowShips;
+    bool ShowMagesGuild;
+    bool ShowActive;
+    bool ShowVisited;
+    bool ShowUnvisited;
 
-    PackedColor ColorVisited = 4235519;     // 0x40A0FF
-    PackedColor ColorUnvisited = 10220031;  // 0x9BF1FF
-    PackedColor ColorActive = 16744703;     // 0xFF80FF
-    PackedColor ColorMarker = 4259648;      // 0x40FF40
-    PackedColor ColorSkarnels = 65535;      // 0x00FFFF
-    PackedColor ColorShips = 16711680;      // 0xFF0000
-    PackedColor ColorMagesGuild = 15846846; // 0xF1CDBE
+    QString MapFontName;
+    QString HintFontName;
+    int MapFontSize;  // character-cell height in pixels
+    int HintFontSize; // points
 
-    int TextLength = 0;
-    int MarkerLength = 10;
-    int ZoomLevelAA = 5;
+    PackedColor ColorVisited;
+    PackedColor ColorUnvisited;
+    PackedColor ColorActive;
+    PackedColor ColorMarker;
+    PackedColor ColorSkarnels;
+    PackedColor ColorShips;
+    PackedColor ColorMagesGuild;
 
-    bool RestoreWindow = true;
-    bool KeepZoom = false;
-    bool Autosave = true;
-    bool MapAA = true;
+    int TextLength;
+    int MarkerLength;
+    int ZoomLevelAA;
 
-    int HintOpacity = 70; // 100 minus the stored "Transparency"
-    bool ConstantHints = true;
-    int HintDelay = 1000;
+    bool RestoreWindow;
+    bool KeepZoom;
+    bool Autosave;
+    bool MapAA;
+
+    int HintOpacity; // 100 minus the stored "Transparency"
+    bool ConstantHints;
+    int HintDelay;
 
     bool operator==(const Settings&) const = default;
 };
@@ -60,26 +67,80 @@ struct Settings {
 constexpr PackedColor BackgroundColor = 0x0042484F;
 
 /**
- * Reads the settings members from the file, in the file's classic order: the eight
- * toggles, fonts, sizes, the seven colours, caption lengths, hint and behaviour
- * settings. Missing or unparsable values give the defaults of `Settings`.
- */
-void readSettings(const IniFile& ini, Settings& s);
-
-/**
- * The stored view of "General" and "Window", read once the drawing objects exist.
+ * The window's place in the settings file, as stored ("Window" and "General" "State").
  * Zoom is an index into the zoom table, CenterX/CenterY are scroll positions in picture
  * pixels, Width/Height/Left/Top the window's outer geometry in screen pixels.
  */
-struct StoredView {
-    int State = 0; // 0 normal, 1 minimised, 2 maximised; anything else reads as 0
-    int Zoom = 0;  // 0..7
-    int CenterX = 0;
-    int CenterY = 0;
-    int Width = 378;
-    int Height = 644;
-    int Left = 300;
-    int Top = 60;
+struct WindowGeometry {
+    WindowGeometry();
+
+    int Zoom;
+    int Width, Height;
+    int CenterX, CenterY;
+    int Left, Top;
+    int State; // 0 normal, 1 minimised, 2 maximised
+};
+
+/** Left and top of each tool bar in the band container's client area, in pixels. */
+struct BandPositions {
+    BandPositions();
+
+    int MapLeft, MapTop;
+    int LocationLeft, LocationTop;
+    int MarkerLeft, MarkerTop;
+    int OptionsLeft, OptionsTop;
+
+    bool operator==(const BandPositions&) const = default;
+};
+
+/** How a key's value is kept in the file. */
+enum class SettingType {
+    Bool,       // an integer: 0 is false, any other true; written as 0 or 1
+    Integer,    // decimal (hexadecimal after "0x" reads too)
+    Colour,     // a packed colour, as an integer
+    String,
+    Complement, // an integer kept as 100 minus the member (the translucency of an opacity)
+};
+
+/** When the writer stores a key. */
+enum class Written {
+    Always,
+    WithWindow, // only while RestoreWindow is on; otherwise the last stored values stay
+    Never,      // only read: a hand-edited value keeps its place through every write
+};
+
+/** The member a key fills. */
+using SettingMember = std::variant<bool Settings::*, int Settings::*, QString Settings::*, int WindowGeometry::*,
+                                   int BandPositions::*>;
+
+/**
+ * One key of the settings file. The keys table names every key once; its order is the
+ * order the writer stores them in, so a file created from nothing has its sections and
+ * keys in that order. A key missing from the file, or one that does not parse, reads as
+ * its default.
+ */
+struct SettingKey {
+    QStringView section;
+    QStringView key;
+    SettingType type;
+    SettingMember member;
+    int number;       // the default of every type but String (a switch as 0 or 1)
+    QStringView text; // the default of a String
+    Written written;
+    QStringView editor; // object name of the options dialog's control for it; empty: none
+};
+
+/** Every key of the settings file, in the writer's order. */
+std::span<const SettingKey> settingKeys();
+
+/**
+ * Reads every settings member from the file. Missing or unparsable values give the
+ * defaults; no range is checked.
+ */
+void readSettings(const IniFile& ini, Settings& s);
+
+/** The stored view of "General" and "Window", read once the drawing objects exist. */
+struct StoredView : WindowGeometry {
     bool geometryRead = false; // Width/Height/Left/Top came from the file
 };
 
@@ -90,31 +151,23 @@ struct StoredView {
  */
 StoredView readStoredView(const IniFile& ini, const Settings& s);
 
-/** Left and top of each tool bar in the band container's client area, in pixels. */
-struct BandPositions {
-    int MapLeft = 55, MapTop = 0;
-    int LocationLeft = 54, LocationTop = 24;
-    int MarkerLeft = 55, MarkerTop = 48;
-    int OptionsLeft = 201, OptionsTop = 48;
-
-    bool operator==(const BandPositions&) const = default;
-};
-
 /** The eight "Toolbars" keys; only the low 16 bits of each value are kept (65591 is 55). */
 BandPositions readBandPositions(const IniFile& ini);
 
+/**
+ * What the stored window state and band layout hold, unchanged (no bound, all bits), for
+ * a window that never applied them and must write them back as they were.
+ */
+int storedWindowState(const IniFile& ini);
+BandPositions storedBandPositions(const IniFile& ini);
+
 /** What the settings writer takes from the live window. */
-struct WindowSnapshot {
-    int Zoom = 0;                 // ZoomIndex
-    int Width = 378, Height = 644; // outer size
-    int CenterX = 0, CenterY = 0;  // scroll bar positions
+struct WindowSnapshot : WindowGeometry {
     BandPositions bands;
-    int Left = 300, Top = 60; // outer position
-    int State = 0;            // 0 normal, 1 minimised, 2 maximised
 };
 
 /**
- * Writes every setting in the classic order ("Window" and "Toolbars" only when
+ * Writes every key in the table's order ("Window" and "Toolbars" only when
  * `s.RestoreWindow` is on; "Constant" and "Delay" never), then flushes. A write that
  * fails throws "Unable to write to <path>" and the remaining writes are skipped.
  */

@@ -4,6 +4,7 @@
 #include "dialogs/errorguard.h"
 
 #include "data/codepage.h"
+#include "data/packedcolor.h"
 #include "data/errors.h"
 #include "data/textconv.h"
 
@@ -20,67 +21,29 @@ namespace {
 
 using Form = Ui::TFormOptions;
 
-// How each control maps to its settings member. Rows are in the order Ok writes them
-// back, which matters: a bad integer stops the write-back at its own row.
-struct FontRow {
+// What the choosers fill in. Which setting each control edits comes from the settings
+// keys table (its `editor` column).
+struct FontButton {
     QPushButton* Form::*button;
     QLabel* Form::*face;
     QLabel* Form::*size;
-    QString Settings::*faceMember;
-    int Settings::*sizeMember;
 };
-constexpr FontRow FontRows[] = {
-    {&Form::ButtonSelectMapFont, &Form::STMapFontName, &Form::STMapFontSize, &Settings::MapFontName, &Settings::MapFontSize},
-    {&Form::ButtonSelectHintFont, &Form::STHintFontName, &Form::STHintFontSize, &Settings::HintFontName, &Settings::HintFontSize},
+constexpr FontButton FontButtons[] = {
+    {&Form::ButtonSelectMapFont, &Form::STMapFontName, &Form::STMapFontSize},
+    {&Form::ButtonSelectHintFont, &Form::STHintFontName, &Form::STHintFontSize},
 };
 
-struct ColorRow {
+struct ColorButton {
     QPushButton* Form::*button;
     QFrame* Form::*swatch;
-    PackedColor Settings::*member;
 };
-constexpr ColorRow ColorRows[] = {
-    {&Form::ButtonU, &Form::ShapeU, &Settings::ColorUnvisited},
-    {&Form::ButtonA, &Form::ShapeA, &Settings::ColorActive},
-    {&Form::ButtonV, &Form::ShapeV, &Settings::ColorVisited},
-    {&Form::ButtonM, &Form::ShapeM, &Settings::ColorMarker},
-    {&Form::ButtonSR, &Form::ShapeSR, &Settings::ColorSkarnels},
-    {&Form::ButtonHR, &Form::ShapeHR, &Settings::ColorShips},
-    {&Form::ButtonMR, &Form::ShapeMR, &Settings::ColorMagesGuild},
-};
-
-struct IntegerRow {
-    QLineEdit* Form::*edit;
-    int Settings::*member;
-};
-constexpr IntegerRow IntegerRows[] = {
-    {&Form::EditLL, &Settings::TextLength},
-    {&Form::EditLM, &Settings::MarkerLength},
-};
-
-struct CheckRow {
-    QCheckBox* Form::*box;
-    bool Settings::*member;
-};
-// CBAnti is not here: it depends on the platform's extended graphics.
-constexpr CheckRow CheckRows[] = {
-    {&Form::CBRestore, &Settings::RestoreWindow},
-    {&Form::CBAutosave, &Settings::Autosave},
-    {&Form::CBKeepZoom, &Settings::KeepZoom},
+constexpr ColorButton ColorButtons[] = {
+    {&Form::ButtonU, &Form::ShapeU},   {&Form::ButtonA, &Form::ShapeA},   {&Form::ButtonV, &Form::ShapeV},
+    {&Form::ButtonM, &Form::ShapeM},   {&Form::ButtonSR, &Form::ShapeSR}, {&Form::ButtonHR, &Form::ShapeHR},
+    {&Form::ButtonMR, &Form::ShapeMR},
 };
 
 constexpr int ZoomItem100 = 5;
-
-QColor toQColor(PackedColor c)
-{
-    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
-}
-
-PackedColor toPacked(const QColor& color)
-{
-    const QColor rgb = color.toRgb();
-    return PackedColor(rgb.red() | (rgb.green() << 8) | (rgb.blue() << 16));
-}
 
 // Fields and labels hold code-page text, read the way the settings file's integers are.
 int integerIn(const QString& text)
@@ -109,17 +72,19 @@ TFormOptions::TFormOptions(Settings& settings, World& world, Prompts& prompts, H
     m_ui->setupUi(this);
     Form& ui = *m_ui;
 
-    for (const FontRow& row : FontRows) {
+    for (const FontButton& row : FontButtons) {
         QPushButton* button = ui.*row.button;
         connect(button, &QPushButton::clicked, this, [this, button] { guarded(m_prompts, this, [&] { SelectFont(button); }); });
     }
-    for (const ColorRow& row : ColorRows) {
+    for (const ColorButton& row : ColorButtons) {
         QPushButton* button = ui.*row.button;
         connect(button, &QPushButton::clicked, this, [this, button] { guarded(m_prompts, this, [&] { SelectColor(button); }); });
     }
-    for (const IntegerRow& row : IntegerRows) {
+    for (const SettingKey& key : settingKeys()) {
         // What the user sees must be what the settings file can store.
-        QLineEdit* edit = ui.*row.edit;
+        auto* edit = qobject_cast<QLineEdit*>(editorOf(key));
+        if (!edit)
+            continue;
         connect(edit, &QLineEdit::textEdited, this, [edit](const QString& text) {
             const QString kept = CodePage::filter(text);
             if (kept == text)
@@ -156,6 +121,13 @@ TFormOptions::TFormOptions(Settings& settings, World& world, Prompts& prompts, H
 
 TFormOptions::~TFormOptions() = default;
 
+QWidget* TFormOptions::editorOf(const SettingKey& key) const
+{
+    if (key.editor.isEmpty())
+        return nullptr;
+    return findChild<QWidget*>(key.editor.toString());
+}
+
 void TFormOptions::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
@@ -168,52 +140,58 @@ void TFormOptions::showEvent(QShowEvent* event)
     m_ui->PageControlMain->setFocus();
 }
 
-void TFormOptions::setSwatch(int row, PackedColor color)
+void TFormOptions::setSwatch(QFrame* swatch, PackedColor color)
 {
-    m_colors[row] = color;
-    QFrame* swatch = (*m_ui).*ColorRows[row].swatch;
+    m_colors[swatch] = color;
     QPalette palette = swatch->palette();
-    palette.setColor(swatch->backgroundRole(), toQColor(color));
+    palette.setColor(swatch->backgroundRole(), packedToColor(color));
     swatch->setPalette(palette);
 }
 
 void TFormOptions::FormShow()
 {
     Form& ui = *m_ui;
-    for (const FontRow& row : FontRows) {
-        (ui.*row.face)->setText(m_settings.*row.faceMember);
-        (ui.*row.size)->setText(QString::number(m_settings.*row.sizeMember));
-    }
-    for (int i = 0; i < ColorCount; ++i)
-        setSwatch(i, m_settings.*ColorRows[i].member);
-    for (const IntegerRow& row : IntegerRows)
-        (ui.*row.edit)->setText(QString::number(m_settings.*row.member));
-
-    if (m_extendedGraphics) {
-        ui.TrackBarTrans->setValue(100 - m_settings.HintOpacity);
-        SetTrans();
-    } else {
-        ui.STTrans->setText(QStringLiteral("0 %"));
-    }
-
-    for (const CheckRow& row : CheckRows)
-        (ui.*row.box)->setChecked(m_settings.*row.member);
-    if (m_extendedGraphics)
-        ui.CBAnti->setChecked(m_settings.MapAA);
-
-    if (m_settings.MapAA && m_extendedGraphics) {
-        ui.ListZoomAA->setEnabled(true);
-        ui.ListZoomAA->setCurrentIndex(m_settings.ZoomLevelAA); // out of range: no selection
-    } else {
-        ui.ListZoomAA->setCurrentIndex(-1);
-        ui.ListZoomAA->setEnabled(false);
+    // In the keys' order: the anti-aliasing box comes before the zoom list it drives.
+    for (const SettingKey& key : settingKeys()) {
+        QWidget* editor = editorOf(key);
+        if (!editor)
+            continue;
+        const auto* text = std::get_if<QString Settings::*>(&key.member);
+        const auto* flag = std::get_if<bool Settings::*>(&key.member);
+        const auto* number = std::get_if<int Settings::*>(&key.member);
+        if (auto* label = qobject_cast<QLabel*>(editor)) {
+            label->setText(text ? m_settings.**text : QString::number(m_settings.**number));
+        } else if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
+            edit->setText(QString::number(m_settings.**number));
+        } else if (auto* box = qobject_cast<QCheckBox*>(editor)) {
+            // Without extended graphics the anti-aliasing box stays unchecked and disabled.
+            if (box != ui.CBAnti || m_extendedGraphics)
+                box->setChecked(m_settings.**flag);
+        } else if (auto* slider = qobject_cast<QSlider*>(editor)) {
+            if (m_extendedGraphics) {
+                slider->setValue(100 - m_settings.**number);
+                SetTrans();
+            } else {
+                ui.STTrans->setText(QStringLiteral("0 %"));
+            }
+        } else if (auto* list = qobject_cast<QComboBox*>(editor)) {
+            if (m_settings.MapAA && m_extendedGraphics) {
+                list->setEnabled(true);
+                list->setCurrentIndex(m_settings.**number); // out of range: no selection
+            } else {
+                list->setCurrentIndex(-1);
+                list->setEnabled(false);
+            }
+        } else if (auto* swatch = qobject_cast<QFrame*>(editor)) {
+            setSwatch(swatch, m_settings.**number);
+        }
     }
 }
 
 void TFormOptions::SelectFont(QAbstractButton* sender)
 {
     Form& ui = *m_ui;
-    for (const FontRow& row : FontRows) {
+    for (const FontButton& row : FontButtons) {
         if (ui.*row.button != sender)
             continue;
         QLabel* face = ui.*row.face;
@@ -238,12 +216,13 @@ void TFormOptions::SelectFont(QAbstractButton* sender)
 
 void TFormOptions::SelectColor(QAbstractButton* sender)
 {
-    for (int i = 0; i < ColorCount; ++i) {
-        if ((*m_ui).*ColorRows[i].button != sender)
+    for (const ColorButton& row : ColorButtons) {
+        if ((*m_ui).*row.button != sender)
             continue;
-        const std::optional<QColor> chosen = m_prompts.chooseColor(this, toQColor(m_colors[i]));
+        QFrame* swatch = (*m_ui).*row.swatch;
+        const std::optional<QColor> chosen = m_prompts.chooseColor(this, packedToColor(m_colors.value(swatch)));
         if (chosen && chosen->isValid())
-            setSwatch(i, toPacked(*chosen));
+            setSwatch(swatch, colorToPacked(*chosen));
         return;
     }
 }
@@ -293,23 +272,54 @@ void TFormOptions::DataClick(QAbstractButton* sender)
 
 void TFormOptions::ButtonOkClick()
 {
-    Form& ui = *m_ui;
-    for (const FontRow& row : FontRows) {
-        m_settings.*row.faceMember = (ui.*row.face)->text();
-        m_settings.*row.sizeMember = integerIn((ui.*row.size)->text());
+    // The typed fields are read first, in order. A bad one stops the write-back there: the
+    // fields after it, the boxes, the track bar and the zoom list keep their values, while
+    // what the choosers filled in (fonts and colours) is applied either way.
+    QHash<const QLineEdit*, int> typed;
+    std::exception_ptr badField;
+    for (const SettingKey& key : settingKeys()) {
+        auto* edit = qobject_cast<QLineEdit*>(editorOf(key));
+        if (!edit)
+            continue;
+        try {
+            typed[edit] = integerIn(edit->text());
+        } catch (...) {
+            badField = std::current_exception();
+            break;
+        }
     }
-    for (int i = 0; i < ColorCount; ++i)
-        m_settings.*ColorRows[i].member = m_colors[i];
-    for (const IntegerRow& row : IntegerRows)
-        m_settings.*row.member = integerIn((ui.*row.edit)->text());
 
-    m_settings.HintOpacity = 100 - ui.TrackBarTrans->value();
-
-    for (const CheckRow& row : CheckRows)
-        m_settings.*row.member = (ui.*row.box)->isChecked();
-    m_settings.MapAA = ui.CBAnti->isChecked();
-    if (m_settings.MapAA)
-        m_settings.ZoomLevelAA = ui.ListZoomAA->currentIndex();
+    for (const SettingKey& key : settingKeys()) {
+        QWidget* editor = editorOf(key);
+        if (!editor)
+            continue;
+        const auto* text = std::get_if<QString Settings::*>(&key.member);
+        const auto* flag = std::get_if<bool Settings::*>(&key.member);
+        const auto* number = std::get_if<int Settings::*>(&key.member);
+        if (auto* label = qobject_cast<QLabel*>(editor)) {
+            if (text)
+                m_settings.**text = label->text();
+            else
+                m_settings.**number = integerIn(label->text());
+        } else if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
+            if (typed.contains(edit))
+                m_settings.**number = typed.value(edit);
+        } else if (auto* swatch = qobject_cast<QFrame*>(editor)) {
+            m_settings.**number = m_colors.value(swatch);
+        } else if (badField) {
+            continue;
+        } else if (auto* box = qobject_cast<QCheckBox*>(editor)) {
+            m_settings.**flag = box->isChecked();
+        } else if (auto* slider = qobject_cast<QSlider*>(editor)) {
+            m_settings.**number = 100 - slider->value();
+        } else if (auto* list = qobject_cast<QComboBox*>(editor)) {
+            // Without anti-aliasing the list is empty and the stored level stays.
+            if (m_settings.MapAA)
+                m_settings.**number = list->currentIndex();
+        }
+    }
+    if (badField)
+        std::rethrow_exception(badField);
 
     if (m_settings.KeepZoom)
         call(m_hooks.applyWindowSizeLimit);

@@ -7,12 +7,13 @@
 #include "dialogs/prompts.h"
 
 #include <QDialog>
+#include <QHash>
 
-#include <array>
 #include <functional>
 #include <memory>
 
 class QAbstractButton;
+class QFrame;
 
 namespace Ui {
 class TFormOptions;
@@ -60,8 +61,9 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    static constexpr int ColorCount = 7;
-    void setSwatch(int row, PackedColor color);
+    /** The control of the dialog that edits the key, or null. */
+    QWidget* editorOf(const SettingKey& key) const;
+    void setSwatch(QFrame* swatch, PackedColor color);
 
     Settings& m_settings;
     World& m_world;
@@ -70,7 +72,7 @@ private:
     std::unique_ptr<Ui::TFormOptions> m_ui;
     bool m_extendedGraphics;
     // The edited colours exactly as they will be stored; each swatch shows its RGB part.
-    std::array<PackedColor, ColorCount> m_colors{};
+    QHash<const QFrame*, PackedColor> m_colors;
 };
 
 } // namespace vdm

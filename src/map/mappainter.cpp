@@ -15,16 +15,6 @@
 
 namespace vdm {
 
-QColor packedToColor(PackedColor c)
-{
-    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
-}
-
-PackedColor colorToPacked(const QColor& c)
-{
-    return PackedColor(c.red() | (c.green() << 8) | (c.blue() << 16));
-}
-
 DrawingObjects DrawingObjects::fromSettings(const Settings& s)
 {
     DrawingObjects o;

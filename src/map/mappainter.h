@@ -3,6 +3,7 @@
 
 #include "data/settings.h"
 #include "data/location.h"
+#include "data/packedcolor.h"
 #include "map/viewport.h"
 
 #include <QColor>
@@ -12,10 +13,6 @@
 #include <memory>
 
 namespace vdm {
-
-/** Converts a packed 0x00BBGGRR colour to a QColor, only where something is drawn. */
-QColor packedToColor(PackedColor c);
-PackedColor colorToPacked(const QColor& c);
 
 /**
  * The drawing objects made from the settings: the caption font, the location brushes,

@@ -103,7 +103,10 @@ TEST_F(SettingsTest, EverySettingSurvivesAWriteAndARead)
     w.Height = 900;
     w.CenterX = 120;
     w.CenterY = 130;
-    w.bands = {1, 2, 3, 4, 5, 6, 7, 8};
+    int position = 0;
+    for (int* p : {&w.bands.MapLeft, &w.bands.MapTop, &w.bands.LocationLeft, &w.bands.LocationTop, &w.bands.MarkerLeft,
+                   &w.bands.MarkerTop, &w.bands.OptionsLeft, &w.bands.OptionsTop})
+        *p = ++position;
     w.Left = -20;
     w.Top = 40;
     w.State = 1;
@@ -257,6 +260,134 @@ TEST_F(SettingsTest, FailedWriteStopsTheRestAndSaysWhichFile)
     }
     EXPECT_EQ(creates, 3); // nothing was tried after the failure
     EXPECT_EQ(contents(), "[Map]\r\nShowText=0\r\n[Hints]\r\nShowHint=1\r\n");
+}
+
+/** The snapshot of a window that shows exactly what the file holds. */
+WindowSnapshot asStored(const IniFile& ini, const Settings& s)
+{
+    WindowSnapshot w;
+    static_cast<WindowGeometry&>(w) = readStoredView(ini, s);
+    w.bands = readBandPositions(ini);
+    return w;
+}
+
+TEST_F(SettingsTest, RewritingWhatWasReadKeepsEveryByte)
+{
+    // The expected files are what the writer produced before the keys table drove it.
+    for (const char* name : {"handedited", "norestore"}) {
+        const QString fixture = test::fixturePath(QStringLiteral("data/settings_rewrite/%1").arg(QLatin1String(name)));
+        put(readFile(fixture + QStringLiteral(".ini")));
+        const QByteArray expected = readFile(fixture + QStringLiteral(".expected.ini"));
+        const Settings s = read();
+        writeSettings(m_ini, s, asStored(m_ini, s));
+        EXPECT_EQ(contents(), expected) << name;
+        // A second round with no change leaves the file exactly as it is.
+        const Settings again = read();
+        EXPECT_EQ(again, s) << name;
+        writeSettings(m_ini, again, asStored(m_ini, again));
+        EXPECT_EQ(contents(), expected) << name;
+    }
+}
+
+/** The value a key's member holds, as text. */
+QString memberValue(const SettingKey& k, const Settings& s, const WindowGeometry& g, const BandPositions& b)
+{
+    return std::visit(
+        [&](auto member) -> QString {
+            if constexpr (std::is_same_v<decltype(member), QString Settings::*>)
+                return s.*member;
+            else if constexpr (std::is_same_v<decltype(member), bool Settings::*>)
+                return QString::number(int(s.*member));
+            else if constexpr (std::is_same_v<decltype(member), int Settings::*>)
+                return QString::number(s.*member);
+            else if constexpr (std::is_same_v<decltype(member), int WindowGeometry::*>)
+                return QString::number(g.*member);
+            else
+                return QString::number(b.*member);
+        },
+        k.member);
+}
+
+/** A stored value unlike the key's default, and what its member then holds. */
+std::pair<QString, QString> unlikeTheDefault(const SettingKey& k)
+{
+    switch (k.type) {
+    case SettingType::Bool:
+        return {QString::number(k.number == 0 ? 1 : 0), QString::number(k.number == 0 ? 1 : 0)};
+    case SettingType::String:
+        return {QStringLiteral("Face ") + k.key.toString(), QStringLiteral("Face ") + k.key.toString()};
+    case SettingType::Complement:
+        return {QStringLiteral("45"), QStringLiteral("55")};
+    default: {
+        const QString v = QString::number(k.member == SettingMember(&WindowGeometry::State) ? 1 : k.number + 3);
+        return {v, v};
+    }
+    }
+}
+
+QByteArray keyLine(const SettingKey& k, const QString& value)
+{
+    return (k.key.toString() + QLatin1Char('=') + value + QStringLiteral("\r\n")).toLatin1();
+}
+
+TEST_F(SettingsTest, EveryKeyFillsItsOwnMemberAndNoOther)
+{
+    const Settings defaultSettings;
+    const WindowGeometry defaultGeometry;
+    const BandPositions defaultBands;
+    for (const SettingKey& k : settingKeys()) {
+        SCOPED_TRACE(qPrintable(k.section.toString() + QLatin1Char('/') + k.key.toString()));
+        const auto [stored, held] = unlikeTheDefault(k);
+        put("[" + k.section.toLatin1() + "]\r\n" + keyLine(k, stored));
+        const Settings s = read();
+        const StoredView v = readStoredView(m_ini, s);
+        const BandPositions b = readBandPositions(m_ini);
+        for (const SettingKey& other : settingKeys()) {
+            const QString expected = &other == &k ? held : memberValue(other, defaultSettings, defaultGeometry, defaultBands);
+            EXPECT_EQ(memberValue(other, s, v, b), expected) << qPrintable(other.key.toString());
+        }
+    }
+}
+
+TEST_F(SettingsTest, EveryKeyIsWrittenBackAsItWasRead)
+{
+    // Every key at once, each unlike its default but RestoreWindow, which must stay on for
+    // the window's keys to be read and written at all.
+    const auto storedValue = [](const SettingKey& k) {
+        return k.member == SettingMember(&Settings::RestoreWindow) ? QStringLiteral("1") : unlikeTheDefault(k).first;
+    };
+    std::vector<std::pair<QByteArray, QByteArray>> sections;
+    for (const SettingKey& k : settingKeys()) {
+        const QByteArray name = k.section.toLatin1();
+        auto it = std::find_if(sections.begin(), sections.end(), [&](const auto& s) { return s.first == name; });
+        if (it == sections.end())
+            it = sections.insert(sections.end(), {name, "[" + name + "]\r\n"});
+        it->second += keyLine(k, storedValue(k));
+    }
+    QByteArray file;
+    for (const auto& [name, lines] : sections)
+        file += lines;
+    put(file);
+    const Settings s = read();
+    EXPECT_TRUE(s.ShowHint);
+    writeSettings(m_ini, s, asStored(m_ini, s));
+    EXPECT_EQ(contents(), file);
+    EXPECT_EQ(read(), s);
+}
+
+TEST_F(SettingsTest, KeysTableNamesEveryKeyAndMemberOnce)
+{
+    const auto keys = settingKeys();
+    for (auto a = keys.begin(); a != keys.end(); ++a) {
+        for (auto b = a + 1; b != keys.end(); ++b) {
+            EXPECT_FALSE(a->section.compare(b->section, Qt::CaseInsensitive) == 0
+                         && a->key.compare(b->key, Qt::CaseInsensitive) == 0)
+                << qPrintable(a->key.toString());
+            EXPECT_FALSE(a->member == b->member) << qPrintable(a->key.toString());
+            EXPECT_FALSE(!a->editor.isEmpty() && a->editor == b->editor) << qPrintable(a->editor.toString());
+        }
+    }
+    EXPECT_EQ(keys.size(), std::size_t(45)); // 29 settings members, 8 of the window, 8 of the bands
 }
 
 } // namespace

@@ -131,6 +131,18 @@ TEST_F(FormOptionsTest, FormCarriesItsCaptionsAndFixedSize)
     EXPECT_EQ(child<QWidget>("ShapeMR")->geometry(), QRect(176, 176, 97, 17));
 }
 
+TEST_F(FormOptionsTest, EveryEditedKeyNamesOneOfTheDialogsControls)
+{
+    int edited = 0;
+    for (const SettingKey& key : settingKeys()) {
+        if (key.editor.isEmpty())
+            continue;
+        ++edited;
+        EXPECT_NE(dialog->findChild<QWidget*>(key.editor.toString()), nullptr) << qPrintable(key.editor.toString());
+    }
+    EXPECT_EQ(edited, 19); // four font labels, seven swatches, two fields, four boxes, the zoom list, the track bar
+}
+
 TEST_F(FormOptionsTest, ShowingLoadsTheControlsFromTheSettings)
 {
     const int result = run([this] {
