@@ -204,6 +204,9 @@ void TFormOptions::SelectFont(QAbstractButton* sender)
         const std::optional<QFont> chosen = m_prompts.chooseFont(this, initial);
         if (!chosen)
             return;
+        // The chooser answers with the preset itself when the user picked nothing.
+        if (*chosen == initial)
+            return;
         // Only face and size are kept: the settings have no place for style or colour.
         int chosenPoints = chosen->pointSize();
         if (chosenPoints <= 0)

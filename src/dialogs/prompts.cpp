@@ -37,9 +37,15 @@ bool WidgetPrompts::askYesNo(QWidget* parent, const QString& caption, const QStr
 
 std::optional<QFont> WidgetPrompts::chooseFont(QWidget* parent, const QFont& initial)
 {
-    bool ok = false;
-    const QFont font = QFontDialog::getFont(&ok, initial, parent);
-    return ok ? std::optional<QFont>(font) : std::nullopt;
+    QFontDialog dialog(initial, parent);
+    // A face that is not installed is offered as the one drawn in its place, and a size
+    // the chooser cannot show as its own default: what it offers is not what was stored.
+    const QFont offered = dialog.currentFont();
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    const QFont chosen = dialog.selectedFont();
+    // Ok on the offer unchanged picks nothing: the caller gets its own font back.
+    return chosen == offered ? initial : chosen;
 }
 
 std::optional<QColor> WidgetPrompts::chooseColor(QWidget* parent, const QColor& initial)

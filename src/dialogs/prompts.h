@@ -26,7 +26,7 @@ public:
     virtual void showMessage(QWidget* parent, const QString& caption, const QString& text, Icon icon) = 0;
     /** Yes/No question with a warning icon; true for Yes. */
     virtual bool askYesNo(QWidget* parent, const QString& caption, const QString& text) = 0;
-    /** The font chooser; nullopt when cancelled. */
+    /** The font chooser; nullopt when cancelled, `initial` itself when accepted without a choice. */
     virtual std::optional<QFont> chooseFont(QWidget* parent, const QFont& initial) = 0;
     /** The colour chooser; nullopt when cancelled. */
     virtual std::optional<QColor> chooseColor(QWidget* parent, const QColor& initial) = 0;

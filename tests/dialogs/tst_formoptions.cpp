@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QKeyEvent>
 #include <QComboBox>
+#include <QFontDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -296,6 +297,33 @@ TEST_F(FormOptionsTest, BoldFontIsStoredByFaceAndSizeOnly)
     EXPECT_EQ(settings.MapFontSize, 14);
     EXPECT_EQ(settings.HintFontName, QStringLiteral("Hint Face"));
     EXPECT_EQ(settings.HintFontSize, 9);
+}
+
+// The real chooser offers a face that is not installed as the one drawn in its place, and
+// a size it cannot show as its own default; Ok there without picking anything is no choice.
+TEST_F(FormOptionsTest, FontChooserAcceptedUntouchedKeepsTheStoredFonts)
+{
+    settings.MapFontName = QStringLiteral("MS Sans Serif");
+    settings.MapFontSize = 8;
+    settings.HintFontName = QStringLiteral("Arial");
+    settings.HintFontSize = 0;
+    const Settings before = settings;
+    WidgetPrompts real;
+    TFormOptions form(settings, locations, real, {}, nullptr, true);
+    QTimer pressOk; // presses the chooser's Ok as soon as it is up
+    QObject::connect(&pressOk, &QTimer::timeout, [] {
+        if (auto* chooser = qobject_cast<QFontDialog*>(QApplication::activeModalWidget()))
+            chooser->accept();
+    });
+    pressOk.start(10);
+    test::runModal(&form, [&form] {
+        for (const char* button : {"ButtonSelectMapFont", "ButtonSelectHintFont"})
+            QTest::mouseClick(form.findChild<QPushButton*>(QLatin1String(button)), Qt::LeftButton);
+        EXPECT_EQ(form.findChild<QLabel*>(QStringLiteral("STMapFontName"))->text(), QStringLiteral("MS Sans Serif"));
+        EXPECT_EQ(form.findChild<QLabel*>(QStringLiteral("STHintFontSize"))->text(), QStringLiteral("0"));
+        form.findChild<QPushButton*>(QStringLiteral("ButtonOk"))->click();
+    });
+    EXPECT_EQ(settings, before);
 }
 
 TEST_F(FormOptionsTest, BadCaptionLengthStopsAtThatFieldButStillCloses)
