@@ -309,7 +309,7 @@ TEST_F(FormOptionsTest, FontChooserAcceptedUntouchedKeepsTheStoredFonts)
     settings.HintFontSize = 0;
     const Settings before = settings;
     WidgetPrompts real;
-    TFormOptions form(settings, locations, real, {}, nullptr, true);
+    TFormOptions form(settings, world, real, {}, nullptr, true);
     QTimer pressOk; // presses the chooser's Ok as soon as it is up
     QObject::connect(&pressOk, &QTimer::timeout, [] {
         if (auto* chooser = qobject_cast<QFontDialog*>(QApplication::activeModalWidget()))
