@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -166,6 +167,9 @@ void TMainForm::showEvent(QShowEvent* event)
 void TMainForm::FormCreate()
 {
     Dragging = false;
+    // A database error stops the rest of the first show, but the list and the box still
+    // show the same first location.
+    auto selectFirst = qScopeGuard([this] { selectFirstLocation(); });
     LoadLocations(*this);
     m_world.LoadRoutes();
     m_world.LoadUserData();
@@ -177,9 +181,8 @@ void TMainForm::FormCreate()
         if (View.ZoomIndex > 0)
             m_ui->ToolButtonDelM->setEnabled(true);
     }
-    if (m_ui->CBLoc->count() > 0)
-        m_ui->CBLoc->setCurrentIndex(0);
-    CBLocChange();
+    selectFirst.dismiss();
+    selectFirstLocation();
     HighlightIndex = -1;
     if (Config.RestoreWindow)
         RestoreBandLayout();

@@ -169,6 +169,8 @@ private:
     void layoutPanels();
     /** Shows the editor's state: the location box's caption and buttons, the marker tools, the pointer. */
     void mirrorEditor();
+    /** Selects the list's first entry (the alphabetically first name) and shows it in the box. */
+    void selectFirstLocation();
     class EditedData;
     std::unique_ptr<EditableWorld> makeEditedData();
     MapEditor::Hooks editorHooks();

@@ -91,6 +91,13 @@ void TMainForm::CBLocChange()
     m_ui->MemoNotes->setNoteText(CodePage::decode(l.Note));
 }
 
+void TMainForm::selectFirstLocation()
+{
+    if (m_ui->CBLoc->count() > 0)
+        m_ui->CBLoc->setCurrentIndex(0);
+    CBLocChange();
+}
+
 void TMainForm::PanelMapDblClick()
 {
     if (Dragging || m_edit.AddMarkerMode())

@@ -214,6 +214,42 @@ TEST_F(EditTest, EmptyLocationListLeavesTheCaptionTwoBlanks)
     EXPECT_TRUE(prompts.errors.isEmpty());
 }
 
+TEST_F(EditTest, AfterADatabaseErrorTheListAndTheBoxShowTheSameFirstLocation)
+{
+    struct Case {
+        const char* what;
+        QByteArray locations, user;
+        QString error, first, note;
+        int index;
+    };
+    const QByteArray trees = locationRecord("Cedar", 0, 0, 0) + locationRecord("Birch", 0, 40000, 60000)
+                             + locationRecord("Aspen", 0, -50000, 120000);
+    QByteArray badLevel = locationRecord("Alder", 0, 0, 0);
+    badLevel.replace("lv= 0", "lv= x");
+    const Case cases[] = {
+        {"a user block too many", trees,
+         userBlock("Cedar", 1, "") + userBlock("Birch", 2, "bee hive") + userBlock("Aspen", 3, "old well")
+             + userBlock("Extra", 1, ""),
+         QStringLiteral("List index out of bounds (3)"), QStringLiteral("Aspen"), QStringLiteral("old well"), 2},
+        {"a location record without a level", locationRecord("Zeta", 0, 0, 0) + locationRecord("Beta", 0, 100, 0) + badLevel,
+         QByteArray(), QStringLiteral("'x' is not a valid integer value"), QStringLiteral("Beta"), QString(), 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        world.write(QStringLiteral("vdmain.gdb"), c.locations);
+        world.write(QStringLiteral("user.gdb"), c.user);
+        prompts.errors.clear();
+        open();
+        ASSERT_EQ(prompts.errors, QStringList{c.error});
+        EXPECT_EQ(ui().CBLoc->currentText(), c.first);
+        EXPECT_EQ(ui().GBLoc->title(), QLatin1Char(' ') + c.first + QLatin1Char(' '));
+        EXPECT_EQ(form->editor().SelectedIndex(), c.index);
+        EXPECT_EQ(memo()->toPlainText(), c.note);
+        EXPECT_FALSE(ui().GBLoc->isEnabled());
+        close();
+    }
+}
+
 TEST_F(EditTest, ALocationNamedEditMarkerIsEditedAsALocation)
 {
     // Its caption reads exactly as the box's caption for a marker does.
