@@ -119,8 +119,8 @@ void TMainForm::ShowMapHint(const QByteArray& text, int x, int y)
     HintWindow->setCanvasFontName(Config.HintFontName);
     const QRect rect(origin.x() + x + 10, origin.y() + y + 5, HintWindow->textWidth(title) + 10,
                      HintWindow->textHeight() + 2);
-    if (ExtendedGraphicsSupported())
-        HintWindow->setAlpha(Config.HintOpacity * 255 / 100);
+    // Translucent only where the screen can show it at this moment; opaque otherwise.
+    HintWindow->setAlpha(TranslucencySupported() ? Config.HintOpacity * 255 / 100 : 255);
     HintWindow->SetExText(CodePage::decode(HintText));
     HintWindow->SetText(title);
     HintWindow->setColor(Qt::black);

@@ -4,9 +4,20 @@
 namespace vdm {
 
 /**
- * Whether per-window translucency and smooth (half-tone) stretching of the map are
- * available. The options dialog enables its translucency and smoothing controls from
- * it, and the main window decides with it whether hints may be translucent.
+ * Whether the screen can show translucent windows: a window opacity and per-pixel alpha
+ * (the map hint's translucency, the tooltips' soft shadow). Asked of the window system at
+ * every call, so a compositing manager that starts or stops later is taken into account:
+ * on X11 that is whether a compositing manager owns the screen's `_NET_WM_CM_Sn`
+ * selection; Wayland always composites; other platforms (offscreen) accept an opacity.
+ */
+bool TranslucencySupported();
+
+/**
+ * Whether translucency and smooth (half-tone) stretching of the map are available, as
+ * the options dialog enables its translucency and smoothing controls. Smooth stretching
+ * works everywhere (we resample ourselves) and the translucency setting is kept even
+ * where the screen cannot show it at the moment, so this is always true; whether a hint
+ * is actually translucent is TranslucencySupported()'s answer when it is shown.
  */
 bool ExtendedGraphicsSupported();
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "hint/ddghintwindow.h"
 
+#include "hint/popupflags.h"
+
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QPaintEvent>
@@ -51,8 +53,7 @@ void layOutNote(QTextLayout& layout, int width, int lineHeight)
 } // namespace
 
 TddgHintWindow::TddgHintWindow(QWidget* owner)
-    : QWidget(owner, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowTransparentForInput
-                         | Qt::WindowDoesNotAcceptFocus)
+    : QWidget(owner, kPopupWindowFlags)
     , m_canvasFont(QToolTip::font())
 {
     setAttribute(Qt::WA_ShowWithoutActivating);

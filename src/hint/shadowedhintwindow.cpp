@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "hint/shadowedhintwindow.h"
 
+#include "dialogs/platform.h"
+#include "hint/popupflags.h"
+
 #include <QApplication>
 #include <QFontMetrics>
 #include <QHelpEvent>
@@ -53,10 +56,9 @@ void blurAlpha(std::vector<int>& alpha, int width, int height, int radius)
 } // namespace
 
 TShadowedHintWindow::TShadowedHintWindow(QWidget* parent)
-    : QWidget(parent, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowTransparentForInput
-                          | Qt::WindowDoesNotAcceptFocus)
+    : QWidget(parent, kPopupWindowFlags)
 {
-    setAttribute(Qt::WA_TranslucentBackground);
+    useShadow(TranslucencySupported());
     setAttribute(Qt::WA_ShowWithoutActivating);
     setFocusPolicy(Qt::NoFocus);
     setFont(QToolTip::font());
@@ -95,7 +97,26 @@ QSize TShadowedHintWindow::boxSizeFor(const QString& text) const
 
 QRect TShadowedHintWindow::boxRect() const
 {
-    return QRect(QPoint(0, 0), size() - QSize(kShadowOffset + kShadowBlur, kShadowOffset + kShadowBlur));
+    return QRect(QPoint(0, 0), size() - QSize(shadowMargin(), shadowMargin()));
+}
+
+int TShadowedHintWindow::shadowMargin() const
+{
+    return m_castsShadow ? kShadowOffset + kShadowBlur : 0;
+}
+
+void TShadowedHintWindow::useShadow(bool on)
+{
+    if (on == m_castsShadow && testAttribute(Qt::WA_TranslucentBackground) == on)
+        return;
+    // The window's pixels get an alpha channel only when its native window is made, so a
+    // change (a compositing manager started or stopped) takes a new native window.
+    hide();
+    if (testAttribute(Qt::WA_WState_Created))
+        destroy(true, true);
+    setAttribute(Qt::WA_TranslucentBackground, on);
+    m_castsShadow = on;
+    m_shadow = QImage();
 }
 
 void TShadowedHintWindow::showText(const QPoint& globalPos, const QString& text, QWidget* source)
@@ -110,6 +131,7 @@ void TShadowedHintWindow::showText(const QPoint& globalPos, const QString& text,
         connect(source, &QObject::destroyed, this, &TShadowedHintWindow::hideText);
     m_source = source;
     m_text = text;
+    useShadow(TranslucencySupported());
 
     const QSize box = boxSizeFor(text);
     // Where the standard tooltip goes: below and right of the pointer, clear of the cursor.
@@ -126,7 +148,7 @@ void TShadowedHintWindow::showText(const QPoint& globalPos, const QString& text,
         topLeft.setX(std::max(topLeft.x(), desk.x()));
         topLeft.setY(std::max(topLeft.y(), desk.y()));
     }
-    setGeometry(QRect(topLeft, box + QSize(kShadowOffset + kShadowBlur, kShadowOffset + kShadowBlur)));
+    setGeometry(QRect(topLeft, box + QSize(shadowMargin(), shadowMargin())));
     // Some window systems place a tooltip only relative to the window it belongs to.
     if (source && source->window()->windowHandle()) {
         winId();
@@ -208,9 +230,11 @@ const QImage& TShadowedHintWindow::shadow()
 void TShadowedHintWindow::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(0, 0, shadow());
-    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    if (m_castsShadow) {
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.drawImage(0, 0, shadow());
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    }
 
     const QRect box = boxRect();
     const QColor base = palette().color(QPalette::ToolTipBase);

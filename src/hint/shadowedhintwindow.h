@@ -10,8 +10,10 @@
 namespace vdm {
 
 /**
- * The application's tooltip: a translucent pop-up that shows a widget's toolTip in a box
- * casting a soft shadow to the right and below. installForApplication() makes one window
+ * The application's tooltip: a pop-up that shows a widget's toolTip in a box casting a
+ * soft shadow to the right and below where the screen can show translucent windows, and
+ * a plain box without any shadow where it cannot (the shadow would come out solid black).
+ * Which of the two is asked of the screen at every showing. installForApplication() makes one window
  * that watches every event of the application and takes over QEvent::ToolTip for widgets
  * that have a toolTip, so the standard tooltip never shows. The window owns itself and is
  * deleted when the application is about to quit. Positions are global screen pixels; the
@@ -37,6 +39,8 @@ public:
     QWidget* source() const { return m_source; }
     /** The box itself, in window pixels; the rest of the window is its shadow. */
     QRect boxRect() const;
+    /** Whether the box is shown with its shadow (decided when it was last shown). */
+    bool castsShadow() const { return m_castsShadow; }
 
     /** How long a tooltip stays without other cause to hide it, in milliseconds. */
     void setHideDelay(int milliseconds);
@@ -50,12 +54,15 @@ protected:
 
 private:
     QSize boxSizeFor(const QString& text) const;
+    int shadowMargin() const;
+    void useShadow(bool on);
     const QImage& shadow();
 
     QString m_text;
     QPointer<QWidget> m_source;
     QTimer m_hideTimer;
     QImage m_shadow; // premultiplied ARGB of the window's size, rebuilt when the size changes
+    bool m_castsShadow = false;
 };
 
 } // namespace vdm

@@ -1,0 +1,178 @@
+// SPDX-License-Identifier: MIT
+// The real main window on a real X server: what the server itself answers about the
+// hint's input shape, where pointer input goes, what a focusing click paints, and what
+// the tooltips put on a screen without a compositing manager.
+#include "app/mainformfixture.h"
+#include "dialogs/platform.h"
+#include "hint/ddghintwindow.h"
+#include "hint/shadowedhintwindow.h"
+#include "x11/xserver.h"
+
+#include <QComboBox>
+#include <QToolButton>
+
+namespace vdm::test {
+namespace {
+
+constexpr int kAlphaX = 25000; // the middle of the map, so a drag has room every way
+constexpr int kAlphaY = 45000;
+
+class X11Test : public MainFormTest {
+protected:
+    X11Test() : MainFormTest(TestWorld::Picture::High) {}
+
+    void SetUp() override { ASSERT_TRUE(x.connected()); }
+
+    /** Opens the window on the given locations and makes it the active one. */
+    void openActive(std::initializer_list<QByteArray> locations)
+    {
+        writeLocations(locations);
+        open();
+        form->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    }
+    QPoint global(QPoint panelPoint) { return panel()->mapToGlobal(panelPoint); }
+    QPoint panelPointOf(int location) const
+    {
+        const Location& l = form->world().locations()[size_t(location)];
+        return form->View.mapToPanel(l.X, l.Y);
+    }
+    /** Pointer moves are processed once LastMouse shows them. */
+    void movePointer(QPoint panelPoint)
+    {
+        x.movePointer(global(panelPoint));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return form->LastMouse == panelPoint; }));
+    }
+
+    XServer x;
+};
+
+TEST_F(X11Test, TheMapHintTakesNoPointerInputSoADragStartedOverItMovesTheMap)
+{
+    // Where is a panel point 20 right and 8 below Alpha, centred by Go? Put Beta there:
+    // under Alpha's hint, which begins 10 right and 5 below the pointer.
+    openActive({locationRecord("Alpha", 0, kAlphaX, kAlphaY)});
+    QTest::mouseClick(ui().ToolButtonGo, Qt::LeftButton);
+    const QPoint betaPicture = form->View.panelToPicture(panelPointOf(0) + QPoint(20, 8));
+    const QPoint beta = form->View.ScreenToMap(betaPicture.x(), betaPicture.y());
+    close();
+
+    openActive({locationRecord("Alpha", 0, kAlphaX, kAlphaY), locationRecord("Beta", 0, beta.x(), beta.y())});
+    QTest::mouseClick(ui().ToolButtonHint, Qt::LeftButton);
+    ASSERT_TRUE(form->Config.ShowHint);
+    QTest::mouseClick(ui().ToolButtonGo, Qt::LeftButton);
+    ASSERT_EQ(form->View.ZoomIndex, 2);
+    const QPoint alpha = panelPointOf(0);
+    ASSERT_LT((panelPointOf(1) - (alpha + QPoint(20, 8))).manhattanLength(), 3);
+
+    movePointer(alpha + QPoint(-30, -30));
+    movePointer(alpha);
+    ASSERT_TRUE(form->HintShown);
+    TddgHintWindow* hint = form->HintWindow;
+    const uint32_t hintWindow = x.windowOf(hint);
+    EXPECT_TRUE(x.inputShape(hintWindow).empty()) << "the hint must take no pointer input anywhere";
+    EXPECT_FALSE(x.boundingShape(hintWindow).empty()) << "its visible shape stays";
+
+    // Beta lies under the hint: the server hands the pointer there to the main window.
+    const QPoint overHint = panelPointOf(1);
+    ASSERT_TRUE(x.geometry(hintWindow).contains(global(overHint)));
+    EXPECT_EQ(x.windowTakingPointerAt(global(overHint)), x.windowOf(form.get()));
+    movePointer(overHint);
+    ASSERT_TRUE(form->HintShown) << "moving from one location onto the next keeps the hint";
+    ASSERT_TRUE(hint->isVisible());
+
+    // A drag started there moves the map.
+    const int h0 = ui().ScrollBarH->value();
+    const int v0 = ui().ScrollBarV->value();
+    x.press();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->Dragging; }));
+    movePointer(overHint + QPoint(-40, -30));
+    x.release();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !form->Dragging; }));
+    EXPECT_EQ(ui().ScrollBarH->value(), h0 + 40);
+    EXPECT_EQ(ui().ScrollBarV->value(), v0 + 30);
+}
+
+TEST_F(X11Test, AClickThatGivesTheMapTheFocusPaintsNothing)
+{
+    openActive({locationRecord("Alpha", 0, kAlphaX, kAlphaY)});
+    ui().CBLoc->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ui().CBLoc->hasFocus(); }));
+    movePointer(QPoint(5, 5)); // empty map
+
+    PaintCounter paints(panel());
+    PaintCounter sentinel(ui().ScrollBarH);
+    paints.reset();
+    x.press();
+    x.release();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panel()->hasFocus(); }));
+    // Whatever the click left to paint is painted in one go with the window's next
+    // dirty widget: once the scroll bar has been painted again, so has the map, if at all.
+    ui().ScrollBarH->update();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sentinel.count > 0; }));
+    EXPECT_EQ(paints.count, 0);
+}
+
+/** The pixels of `shot` outside `box` (both in the same pixels) that are pure black. */
+int blackOutside(const QImage& shot, QRect box)
+{
+    int black = 0;
+    for (int yy = 0; yy < shot.height(); ++yy)
+        for (int xx = 0; xx < shot.width(); ++xx)
+            if (!box.contains(xx, yy) && (shot.pixel(xx, yy) & 0xFFFFFF) == 0)
+                ++black;
+    return black;
+}
+
+TEST_F(X11Test, WithoutACompositingManagerTooltipsHaveNoBlackShadow)
+{
+    openActive({locationRecord("Alpha", 0, kAlphaX, kAlphaY)});
+    ASSERT_FALSE(TranslucencySupported()); // a bare Xvfb has no compositing manager
+    TShadowedHintWindow* tip = TShadowedHintWindow::instance();
+    ASSERT_NE(tip, nullptr);
+
+    QToolButton* button = ui().ToolButtonZoomOut;
+    const QPoint centre = button->mapToGlobal(button->rect().center());
+    x.movePointer(centre - QPoint(3, 3));
+    x.movePointer(centre);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tip->isVisible() && tip->source() == button; }, 10000));
+    EXPECT_FALSE(tip->castsShadow());
+
+    // What the screen shows of the tooltip's window, once its box has been drawn there.
+    const QRect onScreen = x.geometry(x.windowOf(tip));
+    const QColor base = tip->palette().color(QPalette::ToolTipBase);
+    const QPoint inside = tip->boxRect().center() + QPoint(0, tip->boxRect().height() / 2 - 2);
+    QImage shot;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        shot = x.grab(onScreen);
+        return !shot.isNull() && QColor(shot.pixel(inside)) == base;
+    }));
+    // The text may be black; nothing else of the window is: no shadow strip, no corners.
+    const QRect textBox = tip->boxRect().adjusted(2, 2, -2, -2);
+    EXPECT_EQ(blackOutside(shot, textBox), 0) << "tooltip window " << onScreen.width() << "x" << onScreen.height();
+}
+
+TEST_F(X11Test, TooltipShadowAndHintTranslucencyFollowTheCompositingManager)
+{
+    openActive({locationRecord("Alpha", 0, kAlphaX, kAlphaY)});
+    TShadowedHintWindow* tip = TShadowedHintWindow::instance();
+    QToolButton* button = ui().ToolButtonZoomIn;
+    const QPoint at = button->mapToGlobal(QPoint(4, 4));
+
+    x.ownCompositingSelection(true); // a compositing manager starts
+    EXPECT_TRUE(TranslucencySupported());
+    tip->showText(at, button->toolTip(), button);
+    EXPECT_TRUE(tip->castsShadow());
+    EXPECT_LT(tip->boxRect().width(), tip->width());
+    tip->hideText();
+
+    x.ownCompositingSelection(false); // and stops again
+    EXPECT_FALSE(TranslucencySupported());
+    tip->showText(at, button->toolTip(), button);
+    EXPECT_FALSE(tip->castsShadow());
+    EXPECT_EQ(tip->boxRect().size(), tip->size());
+    tip->hideText();
+}
+
+} // namespace
+} // namespace vdm::test

@@ -1,0 +1,61 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QImage>
+#include <QPoint>
+#include <QRect>
+#include <QWidget>
+
+#include <cstdint>
+#include <vector>
+
+struct xcb_connection_t;
+
+namespace vdm::test {
+
+/**
+ * Questions to, and real input through, the X server the application runs on (the xcb
+ * platform's own connection): what the server answers is what a user's pointer meets.
+ * Pointer input goes through the XTEST extension, so the server decides which window
+ * gets it, exactly as for a real device.
+ */
+class XServer {
+public:
+    XServer();
+    ~XServer();
+
+    /** Whether the application runs on an X server at all. */
+    bool connected() const { return m_connection != nullptr; }
+
+    uint32_t windowOf(QWidget* w) const;
+    /** The rectangles of a window's input shape and bounding shape (window pixels). */
+    std::vector<QRect> inputShape(uint32_t window) const;
+    std::vector<QRect> boundingShape(uint32_t window) const;
+    /** The window's outer rectangle in root (screen) pixels. */
+    QRect geometry(uint32_t window) const;
+    /** The top-level window that takes pointer input at `global`, as the server decides. */
+    uint32_t windowTakingPointerAt(QPoint global) const;
+    /** What the screen shows in `rect` (root pixels). */
+    QImage grab(QRect rect) const;
+
+    void movePointer(QPoint global) const;
+    void press(int button = 1) const;
+    void release(int button = 1) const;
+
+    /**
+     * Takes or gives up the screen's compositing-manager selection, as a compositing
+     * manager does when it starts or stops (nothing is composited for real).
+     */
+    void ownCompositingSelection(bool own);
+
+private:
+    std::vector<QRect> shape(uint32_t window, int kind) const;
+    void fake(uint8_t type, uint8_t detail, QPoint at = {}) const;
+
+    xcb_connection_t* m_connection = nullptr;
+    uint32_t m_root = 0;
+    int m_screen = 0;
+    uint32_t m_selectionOwner = 0;
+};
+
+} // namespace vdm::test
