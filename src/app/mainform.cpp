@@ -40,7 +40,7 @@ constexpr int kPanelTopHeight = 74;
 TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* parent)
     : QWidget(parent), m_prompts(prompts), m_appDir(std::move(applicationDirectory)),
       m_ui(std::make_unique<Ui::TMainForm>()), m_anchors(std::make_unique<AnchorTable>()),
-      m_editedData(makeEditedData()), m_edit(*m_editedData, editorHooks())
+      m_edit(m_world, editorHooks())
 {
     // 1. The form and its components, as stored.
     initGlyphResources();

@@ -171,8 +171,6 @@ private:
     void mirrorEditor();
     /** Selects the list's first entry (the alphabetically first name) and shows it in the box. */
     void selectFirstLocation();
-    class EditedData;
-    std::unique_ptr<EditableWorld> makeEditedData();
     MapEditor::Hooks editorHooks();
     void copyBackBufferToClipboard();
     /** Shows the world's messages about user files it keeps unread. */
@@ -187,7 +185,6 @@ private:
     QImage m_backBuffer;
     bool m_firstShowDone = false;
     bool m_destroyed = false;
-    std::unique_ptr<EditableWorld> m_editedData;
     MapEditor m_edit;
 };
 

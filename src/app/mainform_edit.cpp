@@ -18,30 +18,6 @@ const QString kEditMarkerCaption = QStringLiteral(" Edit marker ");
 
 } // namespace
 
-/** The editor's view of the window's world: the world records each change as an edit itself. */
-class TMainForm::EditedData final : public EditableWorld {
-public:
-    explicit EditedData(World& world) : m_world(world) {}
-    const LocationList& locations() const override { return m_world.locations(); }
-    const LocationList& markers() const override { return m_world.markers(); }
-    bool setLocationStatus(int index, std::int32_t status) override { return m_world.setLocationStatus(index, status); }
-    bool setLocationNote(int index, const QByteArray& note) override { return m_world.setLocationNote(index, note); }
-    void addMarker(const Location& marker) override { m_world.addMarker(marker); }
-    bool setMarkerName(int index, const QByteArray& name) override { return m_world.setMarkerName(index, name); }
-    void removeMarker(int index) override { m_world.removeMarker(index); }
-    void clearMarkers() override { m_world.clearMarkers(); }
-    void SaveUserData() override { m_world.SaveUserData(); }
-    void SaveMarkers() override { m_world.SaveMarkers(); }
-
-private:
-    World& m_world;
-};
-
-std::unique_ptr<EditableWorld> TMainForm::makeEditedData()
-{
-    return std::make_unique<EditedData>(m_world);
-}
-
 MapEditor::Hooks TMainForm::editorHooks()
 {
     return {[this] { return Config.Autosave; }, [this] { RepaintMap(); }};

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "data/location.h"
+#include "world/world.h"
 
 #include <QByteArray>
 #include <QPoint>
@@ -11,27 +12,6 @@
 #include <functional>
 
 namespace vdm {
-
-/**
- * The user's data as the editor changes it: the two lists, mutators that record that the
- * user edited them, and the writes of the two user databases (which follow the save
- * rules of whoever owns the files).
- */
-class EditableWorld {
-public:
-    virtual ~EditableWorld() = default;
-    virtual const LocationList& locations() const = 0;
-    virtual const LocationList& markers() const = 0;
-    /** Each returns whether the record changed. */
-    virtual bool setLocationStatus(int index, std::int32_t status) = 0;
-    virtual bool setLocationNote(int index, const QByteArray& note) = 0;
-    virtual void addMarker(const Location& marker) = 0;
-    virtual bool setMarkerName(int index, const QByteArray& name) = 0;
-    virtual void removeMarker(int index) = 0;
-    virtual void clearMarkers() = 0;
-    virtual void SaveUserData() = 0;
-    virtual void SaveMarkers() = 0;
-};
 
 /** What the location box shows and, while it is open, edits: a location or a marker. */
 struct EditTarget {
@@ -51,8 +31,8 @@ struct EditTarget {
  * The box edits `target()`, an explicit location or marker index: never a caption read
  * back from the screen, so a location may carry any name.
  *
- * Every change goes through the world's mutators; with autosave on, the changed database
- * is written at once. A change the map shows asks for a repaint, which happens even when
+ * Every change goes through the world's mutators, which record the edit; with autosave
+ * on, the changed database is written at once (by the world's save rules). A change the map shows asks for a repaint, which happens even when
  * the write fails (the error still reaches the caller).
  */
 class MapEditor {
@@ -62,7 +42,7 @@ public:
         std::function<void()> repaintMap; // the map must show a change before the handler goes on
     };
 
-    MapEditor(EditableWorld& world, Hooks hooks);
+    MapEditor(World& world, Hooks hooks);
 
     const EditTarget& target() const { return m_target; }
     /** The location the box shows; kept while the box shows a marker. */
@@ -120,7 +100,7 @@ private:
     void repaintAfterwards(const std::function<void()>& write);
     void markerRemoved(int index);
 
-    EditableWorld& m_world;
+    World& m_world;
     Hooks m_hooks;
     EditTarget m_target;
     int m_selected = 0;

@@ -2,86 +2,24 @@
 // Selection, statuses, notes and markers edited without any widget, and what is written.
 #include "edit/mapeditor.h"
 
-#include "data/markersdb.h"
+#include "data/atomicfile.h"
+#include "data/databasefile.h"
 #include "data/userdb.h"
 #include "map/viewport.h"
+#include "world/world.h"
 
+#include <QDir>
+#include <QFile>
 #include <QList>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-#include <stdexcept>
+#include <memory>
 
 namespace vdm {
 namespace {
-
-/** The lists in memory; each write keeps the bytes the file would receive. */
-class MemoryWorld final : public EditableWorld {
-public:
-    const LocationList& locations() const override { return locationList; }
-    const LocationList& markers() const override { return markerList; }
-    bool setLocationStatus(int index, std::int32_t status) override
-    {
-        return change(locationList[size_t(index)].Status, status, userEdited);
-    }
-    bool setLocationNote(int index, const QByteArray& note) override
-    {
-        return change(locationList[size_t(index)].Note, note, userEdited);
-    }
-    void addMarker(const Location& marker) override
-    {
-        markerList.push_back(marker);
-        markersEdited = true;
-    }
-    bool setMarkerName(int index, const QByteArray& name) override
-    {
-        return change(markerList[size_t(index)].Name, name, markersEdited);
-    }
-    void removeMarker(int index) override
-    {
-        markerList.erase(markerList.begin() + index);
-        markersEdited = true;
-    }
-    void clearMarkers() override
-    {
-        markerList.clear();
-        markersEdited = true;
-    }
-    void SaveUserData() override
-    {
-        ++userWrites;
-        if (failWrites)
-            throw std::runtime_error("Unable to write to user.gdb");
-        userFile = writeUserData(locationList);
-    }
-    void SaveMarkers() override
-    {
-        ++markerWrites;
-        if (failWrites)
-            throw std::runtime_error("Unable to write to markers.gdb");
-        markersFile = writeMarkers(markerList);
-    }
-
-    LocationList locationList;
-    LocationList markerList;
-    bool userEdited = false;
-    bool markersEdited = false;
-    bool failWrites = false;
-    int userWrites = 0;
-    int markerWrites = 0;
-    QByteArray userFile;
-    QByteArray markersFile;
-
-private:
-    template <typename T> static bool change(T& field, const T& value, bool& edited)
-    {
-        if (field == value)
-            return false;
-        field = value;
-        edited = true;
-        return true;
-    }
-};
 
 Location place(const QByteArray& name, int x = 0, int y = 0)
 {
@@ -108,89 +46,113 @@ QList<QByteArray> notesOf(const QByteArray& file)
     return notes;
 }
 
+/**
+ * Three locations and no markers in a world of its own folder, taken as read completely,
+ * so every save writes there.
+ */
 class MapEditorTest : public ::testing::Test {
 protected:
-    MapEditorTest()
+    explicit MapEditorTest(LocationList markers = {})
+        : world(folder.path(), {place("Cedar"), place("Edit marker"), place("Aspen")}, std::move(markers))
     {
-        world.locationList = {place("Cedar"), place("Edit marker"), place("Aspen")};
     }
+
     MapEditor::Hooks hooks()
     {
         return {[this] { return autosave; }, [this] { ++repaints; }};
     }
+    QString path(const QString& name) const { return QDir(folder.path()).filePath(name); }
+    /** What the world last wrote to `name`; empty when it wrote nothing. */
+    QByteArray written(const QString& name) const
+    {
+        return QFile::exists(path(name)) ? readDatabaseFile(path(name)) : QByteArray();
+    }
+    bool wasWritten(const QString& name) const { return QFile::exists(path(name)); }
+    /** Removes the file, so only the next write brings it back. */
+    void forget(const QString& name) const { QFile::remove(path(name)); }
+    QByteArray markersFile() const { return written(QStringLiteral("markers.gdb")); }
+    QByteArray userFile() const { return written(QStringLiteral("user.gdb")); }
 
-    MemoryWorld world;
+    QTemporaryDir folder;
+    World world;
     bool autosave = true;
     int repaints = 0;
     MapEditor editor{world, hooks()};
+};
+
+/** The same world holding three markers. */
+class MarkerEditorTest : public MapEditorTest {
+protected:
+    MarkerEditorTest() : MapEditorTest({place("A", 1, 1), place("B", 2, 2), place("C", 3, 3)}) {}
 };
 
 TEST_F(MapEditorTest, AddEditAndDeleteAMarkerAndWhatIsWritten)
 {
     editor.toggleAddMode();
     editor.click(-1, QPoint(1000, -2000));
-    EXPECT_EQ(world.markersFile, markerBlock("Marker", 1000, -2000));
-    EXPECT_EQ(world.markerList[0].Level, 1);
-    EXPECT_EQ(world.markerList[0].Status, Unvisited);
+    EXPECT_EQ(markersFile(), markerBlock("Marker", 1000, -2000));
+    EXPECT_EQ(world.markers()[0].Level, 1);
+    EXPECT_EQ(world.markers()[0].Status, Unvisited);
     editor.click(-1, QPoint(-5, 7));
-    EXPECT_EQ(world.markersFile, markerBlock("Marker", 1000, -2000) + markerBlock("Marker", -5, 7));
+    EXPECT_EQ(markersFile(), markerBlock("Marker", 1000, -2000) + markerBlock("Marker", -5, 7));
     EXPECT_EQ(repaints, 2);
     editor.toggleAddMode();
 
     ASSERT_TRUE(editor.showMarker(1));
     EXPECT_FALSE(editor.EditMarkerMode());
+    forget(QStringLiteral("markers.gdb"));
     editor.editText(QStringLiteral("Marker")); // the editor taking the shown text is no edit
-    EXPECT_EQ(world.markerWrites, 2);
+    EXPECT_FALSE(wasWritten(QStringLiteral("markers.gdb")));
     editor.open();
     EXPECT_EQ(editor.target(), (EditTarget{EditTarget::Kind::Marker, 1}));
     EXPECT_EQ(editor.EditedMarker(), 1);
     editor.editText(QStringLiteral("  Ford, north\t"));
-    EXPECT_EQ(world.markersFile, markerBlock("Marker", 1000, -2000) + markerBlock("Ford, north", -5, 7));
+    EXPECT_EQ(markersFile(), markerBlock("Marker", 1000, -2000) + markerBlock("Ford, north", -5, 7));
     EXPECT_EQ(repaints, 3); // the caption follows the typing
     editor.editText(QStringLiteral("   "));
-    EXPECT_EQ(world.markerList[1].Name, QByteArray("Marker")); // never empty
+    EXPECT_EQ(world.markers()[1].Name, QByteArray("Marker")); // never empty
 
     editor.toggleDeleteMode();
     editor.click(0, QPoint());
     EXPECT_FALSE(editor.EditMarkerMode()); // any click closes the box
-    EXPECT_EQ(world.markersFile, markerBlock("Marker", -5, 7));
+    EXPECT_EQ(markersFile(), markerBlock("Marker", -5, 7));
     EXPECT_EQ(editor.EditedMarker(), 0); // it follows its marker up
     EXPECT_TRUE(editor.DeleteMarkerMode());
     editor.click(0, QPoint());
-    EXPECT_EQ(world.markersFile, QByteArray());
+    EXPECT_TRUE(wasWritten(QStringLiteral("markers.gdb")));
+    EXPECT_EQ(markersFile(), QByteArray());
     EXPECT_FALSE(editor.DeleteMarkerMode()); // the last one deleted ends the mode
     EXPECT_EQ(editor.EditedMarker(), -1);
-    EXPECT_FALSE(world.userEdited);
-    EXPECT_EQ(world.userWrites, 0);
+    EXPECT_FALSE(world.userDataEdited());
+    EXPECT_FALSE(wasWritten(QStringLiteral("user.gdb")));
 }
 
-TEST_F(MapEditorTest, ALocationNamedEditMarkerKeepsItsNoteAndNoMarkerChanges)
+TEST_F(MarkerEditorTest, ALocationNamedEditMarkerKeepsItsNoteAndNoMarkerChanges)
 {
-    world.markerList = {place("Camp", 10, 10)};
     editor.pointerOnMarker(0); // the marker last hovered
     ASSERT_TRUE(editor.showLocation(1));
     editor.open();
     EXPECT_EQ(editor.target(), (EditTarget{EditTarget::Kind::Location, 1}));
     editor.editText(QStringLiteral("ruined tower"));
-    EXPECT_EQ(world.locationList[1].Note, QByteArray("ruined tower"));
-    EXPECT_EQ(world.markerList[0].Name, QByteArray("Camp"));
-    EXPECT_FALSE(world.markersEdited);
-    EXPECT_EQ(world.markerWrites, 0);
-    EXPECT_EQ(notesOf(world.userFile), (QList<QByteArray>{"", "ruined tower", ""}));
+    EXPECT_EQ(world.locations()[1].Note, QByteArray("ruined tower"));
+    EXPECT_EQ(world.markers()[0].Name, QByteArray("A"));
+    EXPECT_FALSE(world.markersEdited());
+    EXPECT_FALSE(wasWritten(QStringLiteral("markers.gdb")));
+    EXPECT_EQ(notesOf(userFile()), (QList<QByteArray>{"", "ruined tower", ""}));
 
     // Deleting all markers does not close a box that edits a location.
     editor.clearMarkers();
     EXPECT_TRUE(editor.EditMarkerMode());
     editor.editText(QStringLiteral("ruined tower, east"));
-    EXPECT_EQ(world.locationList[1].Note, QByteArray("ruined tower, east"));
+    EXPECT_EQ(world.locations()[1].Note, QByteArray("ruined tower, east"));
 }
 
 TEST_F(MapEditorTest, NotesAreStoredOnlyWhileTheBoxIsOpenAndTrimmed)
 {
     editor.showLocation(2);
     editor.editText(QStringLiteral("closed"));
-    EXPECT_EQ(world.locationList[2].Note, QByteArray());
-    EXPECT_EQ(world.userWrites, 0);
+    EXPECT_EQ(world.locations()[2].Note, QByteArray());
+    EXPECT_FALSE(wasWritten(QStringLiteral("user.gdb")));
 
     editor.open();
     struct Row {
@@ -201,17 +163,17 @@ TEST_F(MapEditorTest, NotesAreStoredOnlyWhileTheBoxIsOpenAndTrimmed)
     for (const Row& r : rows) {
         SCOPED_TRACE(r.typed);
         editor.editText(QString::fromLatin1(r.typed));
-        EXPECT_EQ(world.locationList[2].Note, r.stored);
+        EXPECT_EQ(world.locations()[2].Note, r.stored);
+        EXPECT_EQ(notesOf(userFile()), (QList<QByteArray>{"", "", r.stored}));
     }
     EXPECT_EQ(repaints, 0); // a note does not show on the map
 
-    // The list moves the open box; the same note shown again records no edit but is written.
-    world.userEdited = false;
-    const int writes = world.userWrites;
+    // The list moves the open box; the same note shown again is no edit, yet it is written.
     editor.showLocation(0);
+    forget(QStringLiteral("user.gdb"));
     editor.editText(QString());
-    EXPECT_FALSE(world.userEdited);
-    EXPECT_EQ(world.userWrites, writes + 1);
+    EXPECT_TRUE(wasWritten(QStringLiteral("user.gdb")));
+    EXPECT_EQ(world.locations()[0].Note, QByteArray());
     EXPECT_TRUE(editor.EditMarkerMode());
     EXPECT_EQ(editor.target(), (EditTarget{EditTarget::Kind::Location, 0}));
 }
@@ -220,24 +182,28 @@ TEST_F(MapEditorTest, StatusesAreWrittenWithAutosaveOnlyAndAlwaysRepainted)
 {
     editor.showLocation(2);
     editor.setStatus(Visited);
-    EXPECT_EQ(world.locationList[2].Status, Visited);
-    EXPECT_EQ(world.userWrites, 1);
+    EXPECT_EQ(world.locations()[2].Status, Visited);
+    EXPECT_TRUE(world.userDataEdited());
+    EXPECT_EQ(userFile(), writeUserData(world.locations()));
     EXPECT_EQ(repaints, 1);
 
     autosave = false;
+    forget(QStringLiteral("user.gdb"));
     editor.setStatus(Active);
     editor.open();
     editor.editText(QStringLiteral("moss"));
-    EXPECT_EQ(world.locationList[2].Status, Active);
-    EXPECT_EQ(world.userWrites, 1);
+    EXPECT_EQ(world.locations()[2].Status, Active);
+    EXPECT_FALSE(wasWritten(QStringLiteral("user.gdb")));
     EXPECT_EQ(repaints, 2);
 
     // A failed write still shows the change, and the error reaches the caller.
     autosave = true;
-    world.failWrites = true;
-    EXPECT_THROW(editor.setStatus(Unvisited), std::runtime_error);
-    EXPECT_EQ(world.locationList[2].Status, Unvisited);
+    AtomicFile::setFaultInjector([](AtomicFile::Step step) { return step != AtomicFile::Step::Rename; });
+    const auto restore = qScopeGuard([] { AtomicFile::setFaultInjector({}); });
+    EXPECT_ANY_THROW(editor.setStatus(Unvisited));
+    EXPECT_EQ(world.locations()[2].Status, Unvisited);
     EXPECT_EQ(repaints, 3);
+    EXPECT_FALSE(wasWritten(QStringLiteral("user.gdb")));
 }
 
 TEST_F(MapEditorTest, UnknownIndicesChangeNothing)
@@ -248,17 +214,16 @@ TEST_F(MapEditorTest, UnknownIndicesChangeNothing)
     EXPECT_EQ(editor.SelectedIndex(), 0);
     EXPECT_EQ(editor.target(), (EditTarget{EditTarget::Kind::Location, 0}));
 
-    MemoryWorld empty;
+    World empty(folder.path(), {}, {});
     MapEditor none(empty, {});
     none.setStatus(Visited); // nothing selected: nothing to set
     none.open();
     none.editText(QStringLiteral("lost"));
-    EXPECT_EQ(empty.userWrites, 0);
+    EXPECT_FALSE(wasWritten(QStringLiteral("user.gdb")));
 }
 
-TEST_F(MapEditorTest, TheHoverSetsTheMarkerOnlyWhileTheBoxIsClosed)
+TEST_F(MarkerEditorTest, TheHoverSetsTheMarkerOnlyWhileTheBoxIsClosed)
 {
-    world.markerList = {place("A"), place("B"), place("C")};
     editor.pointerOnMarker(2);
     EXPECT_EQ(editor.EditedMarker(), 2);
     editor.pointerOnMarker(-1);
@@ -269,8 +234,8 @@ TEST_F(MapEditorTest, TheHoverSetsTheMarkerOnlyWhileTheBoxIsClosed)
     editor.pointerOnMarker(1);
     EXPECT_EQ(editor.EditedMarker(), 0);
     editor.editText(QStringLiteral("Camp"));
-    EXPECT_EQ(world.markerList[0].Name, QByteArray("Camp"));
-    EXPECT_EQ(world.markerList[1].Name, QByteArray("B"));
+    EXPECT_EQ(world.markers()[0].Name, QByteArray("Camp"));
+    EXPECT_EQ(world.markers()[1].Name, QByteArray("B"));
 
     // A box open on a location keeps the marker too.
     editor.close();
@@ -324,36 +289,34 @@ TEST_F(MapEditorTest, MarkersArePlacedOnlyInsideTheArea)
     editor.toggleAddMode();
     for (const Row& r : rows) {
         SCOPED_TRACE(testing::Message() << r.p.x() << "," << r.p.y());
-        const size_t before = world.markerList.size();
-        const int writes = world.markerWrites;
+        const size_t before = world.markers().size();
+        forget(QStringLiteral("markers.gdb"));
         editor.click(-1, r.p);
-        EXPECT_EQ(world.markerList.size(), before + (r.placed ? 1 : 0));
-        EXPECT_EQ(world.markerWrites, writes + (r.placed ? 1 : 0));
+        EXPECT_EQ(world.markers().size(), before + (r.placed ? 1 : 0));
+        EXPECT_EQ(wasWritten(QStringLiteral("markers.gdb")), r.placed);
         EXPECT_TRUE(editor.AddMarkerMode());
     }
 }
 
-TEST_F(MapEditorTest, DeletingWithNothingUnderThePointerStillWritesAndRepaints)
+TEST_F(MarkerEditorTest, DeletingWithNothingUnderThePointerStillWritesAndRepaints)
 {
-    world.markerList = {place("A"), place("B")};
     editor.toggleDeleteMode();
     editor.click(-1, QPoint());
-    EXPECT_EQ(world.markerList.size(), 2u);
-    EXPECT_EQ(world.markerWrites, 1);
+    EXPECT_EQ(world.markers().size(), 3u);
+    EXPECT_EQ(markersFile(), markerBlock("A", 1, 1) + markerBlock("B", 2, 2) + markerBlock("C", 3, 3));
     EXPECT_EQ(repaints, 1);
-    EXPECT_FALSE(world.markersEdited);
+    EXPECT_FALSE(world.markersEdited());
     EXPECT_TRUE(editor.DeleteMarkerMode());
 }
 
-TEST_F(MapEditorTest, DeletingAllWritesNothingAndClosesABoxOnAMarker)
+TEST_F(MarkerEditorTest, DeletingAllWritesNothingAndClosesABoxOnAMarker)
 {
-    world.markerList = {place("A"), place("B")};
     editor.showMarker(1);
     editor.open();
     editor.clearMarkers();
-    EXPECT_TRUE(world.markerList.empty());
-    EXPECT_TRUE(world.markersEdited);
-    EXPECT_EQ(world.markerWrites, 0);
+    EXPECT_TRUE(world.markers().empty());
+    EXPECT_TRUE(world.markersEdited());
+    EXPECT_FALSE(wasWritten(QStringLiteral("markers.gdb")));
     EXPECT_EQ(repaints, 1);
     EXPECT_FALSE(editor.EditMarkerMode());
     EXPECT_EQ(editor.EditedMarker(), -1);
@@ -364,7 +327,7 @@ TEST_F(MapEditorTest, DeletingAllWritesNothingAndClosesABoxOnAMarker)
     editor.click(-1, QPoint(1, 1));
     editor.open();
     editor.editText(QStringLiteral("late"));
-    EXPECT_EQ(world.markerList[1].Name, QByteArray("Marker"));
+    EXPECT_EQ(world.markers()[1].Name, QByteArray("Marker"));
 }
 
 } // namespace
