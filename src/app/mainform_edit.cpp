@@ -2,10 +2,8 @@
 // Location selection, status and notes, and marker editing.
 #include "app/mainform.h"
 
-#include "app/mainform_databases.h"
 #include "app/noteedit.h"
 #include "data/codepage.h"
-#include "edit/notetext.h"
 #include "ui_mainform.h"
 
 #include <QScopeGuard>
@@ -45,8 +43,8 @@ void TMainForm::mirrorEditor()
 
 void TMainForm::CBLocChange()
 {
-    const QVariant data = m_ui->CBLoc->currentData(Qt::UserRole);
-    const bool shown = data.isValid() && m_edit.showLocation(data.toInt());
+    const QVariant entry = m_ui->CBLoc->currentData(Qt::UserRole);
+    const bool shown = entry.isValid() && m_edit.showLocation(entry.toInt());
     mirrorEditor();
     if (!shown)
         return;
