@@ -3,6 +3,7 @@
 
 #include "edit/notetext.h"
 #include "map/viewport.h"
+#include "world/world.h"
 
 #include <QScopeGuard>
 

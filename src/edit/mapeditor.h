@@ -1,10 +1,6 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "data/location.h"
-#include "world/world.h"
-
-#include <QByteArray>
 #include <QPoint>
 #include <QString>
 
@@ -12,6 +8,8 @@
 #include <functional>
 
 namespace vdm {
+
+class World;
 
 /** What the location box shows and, while it is open, edits: a location or a marker. */
 struct EditTarget {
@@ -32,8 +30,9 @@ struct EditTarget {
  * back from the screen, so a location may carry any name.
  *
  * Every change goes through the world's mutators, which record the edit; with autosave
- * on, the changed database is written at once (by the world's save rules). A change the map shows asks for a repaint, which happens even when
- * the write fails (the error still reaches the caller).
+ * on, the changed database is written at once, by the world's save rules. A change the
+ * map shows asks for a repaint, which happens even when the write fails (the error
+ * still reaches the caller).
  */
 class MapEditor {
 public:
