@@ -56,6 +56,45 @@ void removeAbandonedTemporaries(const QString& full)
             QFile::remove(leftover.absoluteFilePath());
 }
 
+/**
+ * The file a write to `full` lands on: the end of its chain of symbolic links, which need
+ * not exist yet (a dangling link creates its target, as writing through it always did).
+ * Empty for a chain too long to be anything but a loop.
+ */
+QString followLinks(const QString& full)
+{
+    QString current = full;
+    for (int hop = 0; hop < 40; ++hop) {
+        char buf[4096];
+        const ssize_t n = ::readlink(QFile::encodeName(current).constData(), buf, sizeof buf);
+        if (n < 0)
+            return current; // not a link, or nothing there yet
+        if (size_t(n) >= sizeof buf)
+            return {};
+        // A relative link is relative to the folder that holds it.
+        current = QDir(QFileInfo(current).absolutePath()).absoluteFilePath(QFile::decodeName(QByteArray(buf, n)));
+    }
+    return {};
+}
+
+/**
+ * Whether the user may write the existing file. The kernel's answer covers ACLs and
+ * read-only mounts, but the superuser passes it for every file; so the mode bits decide
+ * as well: a file without a write bit for its owner is read-only by the owner's choice,
+ * and that holds for the superuser too.
+ */
+bool userMayWrite(const QByteArray& path, const struct stat& st)
+{
+    if (::faccessat(AT_FDCWD, path.constData(), W_OK, AT_EACCESS) != 0)
+        return false;
+    const uid_t uid = ::geteuid();
+    if (uid == st.st_uid)
+        return (st.st_mode & S_IWUSR) != 0;
+    if (uid == 0)
+        return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+    return true;
+}
+
 } // namespace
 
 void setFaultInjector(std::function<bool(Step)> f)
@@ -66,9 +105,21 @@ void setFaultInjector(std::function<bool(Step)> f)
 void write(const QString& path, const QByteArray& bytes)
 {
     const QString full = QFileInfo(path).absoluteFilePath();
-    const QByteArray target = QFile::encodeName(full);
-    QByteArray temp = QFile::encodeName(QFileInfo(full).absolutePath() + QStringLiteral("/.")
-                                        + QFileInfo(full).fileName() + QStringLiteral(".XXXXXX"));
+    // A link stays a link: the file it leads to is replaced, in its own folder (a rename
+    // cannot cross file systems), and the link goes on pointing at the new contents.
+    const QString real = followLinks(full);
+    if (real.isEmpty())
+        throwUnableToWrite(full);
+    const QByteArray target = QFile::encodeName(real);
+    const QString folder = QFileInfo(real).absolutePath();
+    QByteArray temp = QFile::encodeName(folder + QStringLiteral("/.") + QFileInfo(real).fileName() + QStringLiteral(".XXXXXX"));
+
+    struct stat st {};
+    const bool replacing = ::stat(target.constData(), &st) == 0;
+    // A FIFO, device or folder of that name is not ours to replace, nor is a file its
+    // owner made read-only.
+    if (replacing && (!S_ISREG(st.st_mode) || !userMayWrite(target, st)))
+        throwUnableToWrite(full);
 
     int fd = -1;
     if (allowed(Step::Create))
@@ -76,12 +127,15 @@ void write(const QString& path, const QByteArray& bytes)
     if (fd < 0)
         throwUnableToWrite(full);
 
-    // Keep the permissions of the file we replace, so a rewrite changes only its bytes.
-    struct stat st {};
-    if (::stat(target.constData(), &st) == 0)
+    // The new file is the old one with other bytes: same owner where this process may set
+    // it, same permissions (set after the owner, which may clear set-id bits).
+    if (replacing) {
+        if (::fchown(fd, st.st_uid, st.st_gid) != 0)
+            (void)::fchown(fd, uid_t(-1), st.st_gid);
         ::fchmod(fd, st.st_mode & 07777);
-    else
+    } else {
         ::fchmod(fd, 0644);
+    }
 
     const bool ok = allowed(Step::Write) && writeAll(fd, bytes.constData(), bytes.size())
                     && allowed(Step::Flush) && allowed(Step::Sync) && ::fsync(fd) == 0;
@@ -91,12 +145,12 @@ void write(const QString& path, const QByteArray& bytes)
         throwUnableToWrite(full);
     }
     // Make the rename itself durable.
-    const int dirFd = ::open(QFile::encodeName(QFileInfo(full).absolutePath()).constData(), O_RDONLY | O_DIRECTORY);
+    const int dirFd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd >= 0) {
         ::fsync(dirFd);
         ::close(dirFd);
     }
-    removeAbandonedTemporaries(full);
+    removeAbandonedTemporaries(real);
 }
 
 } // namespace vdm::AtomicFile

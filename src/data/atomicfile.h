@@ -12,6 +12,11 @@ namespace vdm {
  * directory, which is flushed, synced and then renamed over the old file. A failure at
  * any step leaves the old file whole and throws "Unable to write to %s" with the full
  * path. No half-written file exists at any moment.
+ *
+ * A symbolic link is followed and the file it leads to is replaced in that file's own
+ * folder; the link stays. The replaced file keeps its permissions, and its owner where
+ * the process may set it. A file without write permission for the user (by its mode
+ * bits, for the superuser too) and anything but a regular file are never replaced.
  */
 namespace AtomicFile {
 

@@ -2,31 +2,24 @@
 #include "data/databasefile.h"
 
 #include "data/errors.h"
+#include "data/regularfile.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 namespace vdm {
 
 bool databaseExists(const QString& path)
 {
-    return QFileInfo(path).isFile();
+    return RegularFile::isRegular(path);
 }
 
 QByteArray readDatabaseFile(const QString& path)
 {
-    const QFileInfo info(path);
-    const QString full = info.absoluteFilePath();
-    // QFile happily opens a directory on some platforms and then reads nothing.
-    if (!info.isFile())
-        throwCannotOpen(full);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throwCannotOpen(full);
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throwCannotOpen(full);
-    return bytes;
+    RegularFile file(path);
+    std::optional<QByteArray> bytes = file.readAll();
+    if (!bytes)
+        throwCannotOpen(QFileInfo(path).absoluteFilePath());
+    return std::move(*bytes);
 }
 
 QByteArrayView labelledValue(const LineReader::Line& line, qsizetype labelWidth)

@@ -17,15 +17,15 @@ namespace vdm {
 
 /**
  * True when `path` names an existing regular file, or a symbolic link to one. A
- * directory, a dangling link or a device of that name is not a database: the caller
- * treats it as missing rather than failing later on reading it.
+ * directory, a dangling link, a FIFO or a device of that name is not a database: the
+ * caller treats it as missing rather than failing (or waiting) later on reading it.
  */
 bool databaseExists(const QString& path);
 
 /**
  * The whole file's bytes. Throws "Cannot open file <absolute path>" when it cannot be
- * opened or read to its end (no permission, a directory, an I/O error), so a database
- * is never taken as shorter than it is.
+ * opened or read to its end (no permission, not a regular file, an I/O error), so a
+ * database is never taken as shorter than it is. Never blocks on a FIFO or device.
  */
 QByteArray readDatabaseFile(const QString& path);
 

@@ -5,12 +5,11 @@
 #include "data/codepage.h"
 #include "data/errors.h"
 #include "data/linereader.h"
+#include "data/regularfile.h"
 #include "data/textconv.h"
 
-#include <QFile>
 #include <QFileInfo>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <vector>
@@ -117,25 +116,14 @@ IniFile::IniFile(QString path) : m_path(std::move(path)) {}
 
 std::optional<QByteArray> IniFile::load() const
 {
-    QFile file(m_path);
-    if (!file.exists())
+    RegularFile file(m_path);
+    if (file.status() == RegularFile::Status::Missing)
         return QByteArray();
-    if (!file.open(QIODevice::ReadOnly) || file.size() > MaxFileSize)
+    // Only a regular file is ever opened (a FIFO would hold start-up forever), and one
+    // larger than the limit is not read at all.
+    if (file.size() > MaxFileSize)
         return std::nullopt;
-    // Read up to one byte past the limit so a file that grew after the size check is caught
-    // too. In chunks: a buffer of the whole limit for every read of a small file would cost
-    // megabytes per key.
-    QByteArray data;
-    data.reserve(file.size() + 1);
-    while (data.size() <= MaxFileSize) {
-        const QByteArray chunk = file.read(qMin<qint64>(64 * 1024, MaxFileSize + 1 - data.size()));
-        if (chunk.isEmpty())
-            break;
-        data += chunk;
-    }
-    if (data.size() > MaxFileSize || file.error() != QFileDevice::NoError)
-        return std::nullopt;
-    return data;
+    return file.readAll(MaxFileSize);
 }
 
 std::optional<QByteArray> IniFile::findValue(const QString& section, const QString& key) const
@@ -276,16 +264,10 @@ void IniFile::UpdateFile()
 {
     // Every write already synced its file and directory; this re-checks that what is on
     // disk now is durable, and reports a file that has become unusable since.
-    const QByteArray native = QFile::encodeName(absolutePath(m_path));
-    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (!QFileInfo::exists(m_path))
-            return; // nothing was written, nothing to flush
-        throwUnableToWrite(absolutePath(m_path));
-    }
-    const bool synced = ::fsync(fd) == 0;
-    ::close(fd);
-    if (!synced)
+    const RegularFile file(m_path);
+    if (file.status() == RegularFile::Status::Missing)
+        return; // nothing was written, nothing to flush
+    if (!file.isOpen() || ::fsync(file.handle()) != 0)
         throwUnableToWrite(absolutePath(m_path));
 }
 

@@ -5,10 +5,10 @@
 
 #include "data/codepage.h"
 #include "data/errors.h"
+#include "data/regularfile.h"
 
 #include "ui_formabout.h"
 
-#include <QFile>
 #include <QFontDatabase>
 #include <QShowEvent>
 #include <QStringDecoder>
@@ -95,10 +95,11 @@ QString TFormAbout::decodeReadme(const QByteArray& bytes)
 void TFormAbout::loadFile(const QString& fileName)
 {
     const QString path = m_appDir + fileName;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    RegularFile file(path);
+    const std::optional<QByteArray> bytes = file.readAll();
+    if (!bytes)
         throwCannotOpen(path);
-    QString text = decodeReadme(file.readAll());
+    QString text = decodeReadme(*bytes);
     // The box holds the file's lines; the last line's end is no extra empty line.
     if (text.endsWith(QLatin1Char('\n')))
         text.chop(1);

@@ -9,6 +9,15 @@
 #include <QFile>
 #include <stdexcept>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <fcntl.h>
+#include <mutex>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
 namespace vdm::test {
 
 QString fixturePath(const QString& relative)
@@ -83,6 +92,48 @@ int differingPixels(const QImage& a, const QImage& b, int tolerance)
                 ++count;
     }
     return count;
+}
+
+struct Fifo::Watchdog {
+    QByteArray path;
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    std::atomic<bool> fired{false};
+    std::thread thread;
+};
+
+Fifo::Fifo(const QString& path) : m_watchdog(std::make_unique<Watchdog>())
+{
+    Watchdog& w = *m_watchdog;
+    w.path = QFile::encodeName(path);
+    if (::mkfifo(w.path.constData(), 0644) != 0)
+        throw std::runtime_error("cannot make a FIFO at " + path.toStdString());
+    w.thread = std::thread([&w] {
+        std::unique_lock lock(w.mutex);
+        if (w.done.wait_for(lock, std::chrono::seconds(10), [&w] { return w.finished; }))
+            return;
+        w.fired = true;
+        // A writer arriving lets a blocked open for reading return; closing it ends the data.
+        const int fd = ::open(w.path.constData(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0)
+            ::close(fd);
+    });
+}
+
+Fifo::~Fifo()
+{
+    {
+        std::lock_guard lock(m_watchdog->mutex);
+        m_watchdog->finished = true;
+    }
+    m_watchdog->done.notify_all();
+    m_watchdog->thread.join();
+}
+
+bool Fifo::blocked() const
+{
+    return m_watchdog->fired;
 }
 
 } // namespace vdm::test

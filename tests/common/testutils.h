@@ -10,6 +10,7 @@ class QDialog;
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 namespace vdm::test {
 
@@ -44,5 +45,24 @@ int runModal(QDialog* dialog, const std::function<void()>& whileOpen);
 
 /** Count of pixels whose colour differs by more than `tolerance` in any channel. */
 int differingPixels(const QImage& a, const QImage& b, int tolerance = 0);
+
+/**
+ * A FIFO at `path` for the object's lifetime. Code under test must never wait on it;
+ * should an open for reading block after all, a watchdog opens the writing end after ten
+ * seconds, which lets that open return, and blocked() turns true, so the test fails
+ * instead of hanging.
+ */
+class Fifo {
+public:
+    explicit Fifo(const QString& path);
+    ~Fifo();
+    Fifo(const Fifo&) = delete;
+    Fifo& operator=(const Fifo&) = delete;
+    bool blocked() const;
+
+private:
+    struct Watchdog;
+    std::unique_ptr<Watchdog> m_watchdog;
+};
 
 } // namespace vdm::test

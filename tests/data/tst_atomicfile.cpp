@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace vdm {
 namespace {
@@ -16,7 +17,7 @@ namespace {
 class AtomicFileTest : public ::testing::Test {
 protected:
     void TearDown() override { AtomicFile::setFaultInjector({}); }
-    QStringList entries() const { return QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot); }
+    QStringList entries() const { return QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot); }
     QTemporaryDir dir;
 };
 
@@ -64,6 +65,117 @@ TEST_F(AtomicFileTest, KeepsPermissions)
     struct stat st {};
     ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0600u);
+}
+
+mode_t modeOf(const QString& path)
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+TEST_F(AtomicFileTest, KeepsEveryMode)
+{
+    const QString path = dir.filePath("qor.ini");
+    for (const mode_t mode : {0600u, 0640u, 0664u, 0755u, 0200u}) {
+        test::writeFile(path, "old");
+        ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), mode), 0);
+        AtomicFile::write(path, "new");
+        EXPECT_EQ(modeOf(path), mode) << std::oct << mode;
+        ::chmod(QFile::encodeName(path).constData(), 0600);
+        EXPECT_EQ(test::readFile(path), "new");
+    }
+}
+
+TEST_F(AtomicFileTest, KeepsOwnerWherePermitted)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only the superuser may give a file to another user";
+    const QString path = dir.filePath("user.gdb");
+    test::writeFile(path, "old");
+    ASSERT_EQ(::chown(QFile::encodeName(path).constData(), 4321, 4322), 0);
+    AtomicFile::write(path, "new");
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
+    EXPECT_EQ(st.st_uid, 4321u);
+    EXPECT_EQ(st.st_gid, 4322u);
+}
+
+// The superuser may write any file; the mode bits still decide, so the rule is the same
+// whoever runs the program.
+TEST_F(AtomicFileTest, ReadOnlyFileIsNotReplaced)
+{
+    const QString path = dir.filePath("user.gdb");
+    const QByteArray old = "loc\r\n   nm = Kept\r\nend\r\n";
+    for (const mode_t mode : {0444u, 0400u, 0000u}) {
+        test::writeFile(path, old);
+        ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), mode), 0);
+        try {
+            AtomicFile::write(path, "new");
+            ADD_FAILURE() << "a read-only file was replaced, mode " << std::oct << mode;
+        } catch (const Error& e) {
+            EXPECT_EQ(e.message(), "Unable to write to " + QFileInfo(path).absoluteFilePath());
+        }
+        EXPECT_EQ(modeOf(path), mode);
+        ::chmod(QFile::encodeName(path).constData(), 0600);
+        EXPECT_EQ(test::readFile(path), old);
+        EXPECT_EQ(entries(), QStringList{"user.gdb"});
+        QFile::remove(path);
+    }
+}
+
+TEST_F(AtomicFileTest, LinkStaysAndItsTargetGetsTheData)
+{
+    // The link lives in the world folder; the file it names in a synced folder beside it.
+    QDir(dir.path()).mkdir("world");
+    QDir(dir.path()).mkdir("synced");
+    const QString target = dir.filePath("synced/user.gdb");
+    test::writeFile(target, "old");
+    ::chmod(QFile::encodeName(target).constData(), 0640);
+    struct Case {
+        const char* link;
+        const char* pointsAt;
+    };
+    for (const Case& c : {Case{"world/user.gdb", "../synced/user.gdb"},       // relative
+                          Case{"world/markers.gdb", "user.gdb"}}) {            // a chain: markers -> user -> synced
+        SCOPED_TRACE(c.link);
+        const QString link = dir.filePath(QLatin1String(c.link));
+        ASSERT_EQ(::symlink(c.pointsAt, QFile::encodeName(link).constData()), 0);
+        const QByteArray data = QByteArray("written through ") + c.link;
+        AtomicFile::write(link, data);
+        EXPECT_TRUE(QFileInfo(link).isSymLink());
+        EXPECT_EQ(test::readFile(target), data);
+        EXPECT_EQ(modeOf(target), 0640u);
+        // The temporary file was made and renamed in the target's folder.
+        EXPECT_EQ(QDir(dir.filePath("synced")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                  QStringList{"user.gdb"});
+    }
+    EXPECT_EQ(QDir(dir.filePath("world")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              (QStringList{"markers.gdb", "user.gdb"}));
+}
+
+TEST_F(AtomicFileTest, DanglingLinkCreatesItsTarget)
+{
+    const QString link = dir.filePath("qor.ini");
+    ASSERT_EQ(::symlink("settings/qor.ini", QFile::encodeName(link).constData()), 0);
+    QDir(dir.path()).mkdir("settings");
+    AtomicFile::write(link, "[Map]\r\n");
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(test::readFile(dir.filePath("settings/qor.ini")), "[Map]\r\n");
+}
+
+TEST_F(AtomicFileTest, LinkLoopAndSpecialFilesAreRefused)
+{
+    const QString loop = dir.filePath("user.gdb");
+    ASSERT_EQ(::symlink("markers.gdb", QFile::encodeName(loop).constData()), 0);
+    ASSERT_EQ(::symlink("user.gdb", QFile::encodeName(dir.filePath("markers.gdb")).constData()), 0);
+    EXPECT_THROW(AtomicFile::write(loop, "x"), Error);
+
+    // A FIFO is neither opened (which would wait for a reader) nor replaced.
+    const QString fifo = dir.filePath("qor.ini");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+    EXPECT_THROW(AtomicFile::write(fifo, "x"), Error);
+    EXPECT_FALSE(QFileInfo(fifo).isFile());
+    EXPECT_EQ(entries(), (QStringList{"markers.gdb", "qor.ini", "user.gdb"}));
 }
 
 TEST_F(AtomicFileTest, FailureAtEachStepKeepsOldFile)

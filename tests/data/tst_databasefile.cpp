@@ -5,6 +5,7 @@
 #include "data/errors.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -32,6 +33,23 @@ TEST(DatabaseFile, ExistsOnlyForFiles)
     test::ScopedCurrentDir cwd(dir.path());
     EXPECT_TRUE(databaseExists("vdmain.gdb"));
     EXPECT_FALSE(databaseExists("routes.gdb"));
+}
+
+TEST(DatabaseFile, SpecialFilesAreNoDatabasesAndNeverBlock)
+{
+    QTemporaryDir dir;
+    const test::Fifo fifo(dir.filePath("user.gdb"));
+    EXPECT_FALSE(databaseExists(dir.filePath("user.gdb")));
+    EXPECT_FALSE(databaseExists("/dev/null"));
+    for (const QString& path : {dir.filePath("user.gdb"), QStringLiteral("/dev/zero")}) {
+        try {
+            readDatabaseFile(path);
+            ADD_FAILURE() << "read a special file as a database: " << path.toStdString();
+        } catch (const Error& e) {
+            EXPECT_EQ(e.message(), "Cannot open file " + QFileInfo(path).absoluteFilePath());
+        }
+    }
+    EXPECT_FALSE(fifo.blocked());
 }
 
 TEST(DatabaseFile, ReadsWholeFileByteForByte)

@@ -331,6 +331,44 @@ TEST_F(IniFileTest, UnwritablePlacesGiveTheFullPath)
     EXPECT_TRUE(QFileInfo(dirPath).isDir());
 }
 
+TEST_F(IniFileTest, SpecialFileGivesDefaultsAndIsNeverReplaced)
+{
+    // A FIFO would hold the open until a writer came; a device is not a settings file.
+    const test::Fifo fifo(path());
+    IniFile ini(path());
+    EXPECT_EQ(ini.ReadInteger("Map", "A", 3), 3);
+    expectRefused(ini, [&] { ini.WriteInteger("Map", "A", 1); });
+    expectRefused(ini, [&] { ini.UpdateFile(); });
+    EXPECT_FALSE(QFileInfo(path()).isFile());
+    EXPECT_FALSE(fifo.blocked());
+
+    IniFile device(QStringLiteral("/dev/zero"));
+    EXPECT_EQ(device.ReadString("Map", "A", "d"), "d");
+}
+
+TEST_F(IniFileTest, ReadOnlyFileIsReadButNotReplaced)
+{
+    put("[Map]\r\nA=1\r\n");
+    QFile::setPermissions(path(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    IniFile ini(path());
+    EXPECT_EQ(ini.ReadInteger("Map", "A", 0), 1);
+    expectRefused(ini, [&] { ini.WriteInteger("Map", "A", 2); });
+    EXPECT_FALSE(QFileInfo(path()).permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther));
+}
+
+TEST_F(IniFileTest, LinkedFileIsWrittenThroughItsLink)
+{
+    QDir(m_dir.path()).mkdir(QStringLiteral("synced"));
+    const QString target = m_dir.filePath(QStringLiteral("synced/qor.ini"));
+    writeFile(target, "[Map]\r\nA=1\r\n");
+    ASSERT_TRUE(QFile::link(QStringLiteral("synced/qor.ini"), path()));
+    IniFile ini(path());
+    ini.WriteInteger("Map", "A", 2);
+    ini.UpdateFile();
+    EXPECT_TRUE(QFileInfo(path()).isSymLink());
+    EXPECT_EQ(readFile(target), "[Map]\r\nA=2\r\n");
+}
+
 TEST_F(IniFileTest, ReadOnlyDirectoryRefusesTheWrite)
 {
     if (::geteuid() == 0)

@@ -130,6 +130,19 @@ TEST_F(FormAboutTest, MissingFileIsNamedAndLeavesTheBoxEmpty)
     EXPECT_EQ(prompts.errors, QStringList{QStringLiteral("Cannot open file ") + appDir + QStringLiteral("readmefr.txt")});
 }
 
+TEST_F(FormAboutTest, SpecialFileCannotBeOpenedAndNeverBlocks)
+{
+    ASSERT_TRUE(QFile::remove(appDir + "readmerus.txt"));
+    const test::Fifo fifo(appDir + "readmerus.txt");
+    run([this] {
+        click("ButtonRus");
+        EXPECT_TRUE(shown().isEmpty());
+        click("ButtonOk");
+    });
+    EXPECT_EQ(prompts.errors, QStringList{QStringLiteral("Cannot open file ") + appDir + QStringLiteral("readmerus.txt")});
+    EXPECT_FALSE(fifo.blocked());
+}
+
 TEST_F(FormAboutTest, MissingEnglishFileStillOpensTheDialogAndIsTriedAgain)
 {
     ASSERT_TRUE(QFile::remove(appDir + "readme.txt"));
