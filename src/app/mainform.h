@@ -184,6 +184,7 @@ private:
     MapPainter m_painter;
     QImage m_backBuffer;
     bool m_firstShowDone = false;
+    bool m_storedLayoutApplied = false; // the first show restored the bands and the state
     bool m_destroyed = false;
     MapEditor m_edit;
 };

@@ -91,6 +91,10 @@ void TMainForm::WriteSettings()
     w.Left = x();
     w.Top = y();
     w.State = isMinimized() ? 1 : isMaximized() ? 2 : 0;
+    // A first show stopped by an error (or none at all) never applied the stored band
+    // layout and window state; what the window shows instead is no choice of the user's.
+    if (!m_storedLayoutApplied)
+        keepStoredLayout(*SettingsFile, w);
     writeSettings(*SettingsFile, Config, w);
 }
 
@@ -115,13 +119,12 @@ void TMainForm::RestoreBandLayout()
 
 void TMainForm::ApplyStoredWindowState()
 {
-    int state = SettingsFile->ReadInteger(QStringLiteral("General"), QStringLiteral("State"), 0);
-    if (state < 0 || state > 2)
-        state = 0;
+    const int state = readWindowState(*SettingsFile);
     if (state == 1)
         setWindowState(windowState() | Qt::WindowMinimized);
     else if (state == 2)
         setWindowState(windowState() | Qt::WindowMaximized);
+    m_storedLayoutApplied = true;
 }
 
 } // namespace vdm

@@ -162,11 +162,16 @@ void readSettings(const IniFile& ini, Settings& s)
     }
 }
 
+int readWindowState(const IniFile& ini)
+{
+    const int state = readNumber(ini, &WindowGeometry::State);
+    return state >= 0 && state <= 2 ? state : 0;
+}
+
 StoredView readStoredView(const IniFile& ini, const Settings& s)
 {
     StoredView v;
-    const int state = readNumber(ini, &WindowGeometry::State);
-    v.State = state >= 0 && state <= 2 ? state : 0;
+    v.State = readWindowState(ini);
     if (!s.RestoreWindow)
         return v;
     // The restore steps the zoom up one level at a time; it must stop at the table's end.
@@ -181,29 +186,23 @@ StoredView readStoredView(const IniFile& ini, const Settings& s)
     return v;
 }
 
-BandPositions storedBandPositions(const IniFile& ini)
+BandPositions readBandPositions(const IniFile& ini)
 {
     BandPositions b;
     for (const SettingKey& k : Keys) {
         if (const auto* m = std::get_if<int BandPositions::*>(&k.member))
-            b.**m = readNumber(ini, k);
+            b.**m = low16(readNumber(ini, k));
     }
     return b;
 }
 
-BandPositions readBandPositions(const IniFile& ini)
+void keepStoredLayout(const IniFile& ini, WindowSnapshot& w)
 {
-    BandPositions b = storedBandPositions(ini);
+    w.State = readNumber(ini, &WindowGeometry::State);
     for (const SettingKey& k : Keys) {
         if (const auto* m = std::get_if<int BandPositions::*>(&k.member))
-            b.**m = low16(b.**m);
+            w.bands.**m = readNumber(ini, k);
     }
-    return b;
-}
-
-int storedWindowState(const IniFile& ini)
-{
-    return readNumber(ini, &WindowGeometry::State);
 }
 
 void writeSettings(IniFile& ini, const Settings& s, const WindowSnapshot& w)

@@ -154,17 +154,19 @@ StoredView readStoredView(const IniFile& ini, const Settings& s);
 /** The eight "Toolbars" keys; only the low 16 bits of each value are kept (65591 is 55). */
 BandPositions readBandPositions(const IniFile& ini);
 
-/**
- * What the stored window state and band layout hold, unchanged (no bound, all bits), for
- * a window that never applied them and must write them back as they were.
- */
-int storedWindowState(const IniFile& ini);
-BandPositions storedBandPositions(const IniFile& ini);
+/** "General" "State" as the window applies it: a state outside 0..2 is 0. */
+int readWindowState(const IniFile& ini);
 
 /** What the settings writer takes from the live window. */
 struct WindowSnapshot : WindowGeometry {
     BandPositions bands;
 };
+
+/**
+ * Puts the file's own "General" "State" and "Toolbars" values, unchanged (no bound, every
+ * bit), into `w`: a window that never applied them writes them back as they were.
+ */
+void keepStoredLayout(const IniFile& ini, WindowSnapshot& w);
 
 /**
  * Writes every key in the table's order ("Window" and "Toolbars" only when

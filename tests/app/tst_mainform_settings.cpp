@@ -325,5 +325,25 @@ TEST_F(SettingsRunTest, UserBandLayoutSurvivesARestart)
     }
 }
 
+TEST_F(SettingsRunTest, FirstShowStoppedByADatabaseErrorKeepsTheStoredStateAndBands)
+{
+    // A level that is no number stops the first show before the band layout and the window
+    // state are applied: closing must not store what was never shown.
+    QByteArray locations = locationRecord("Alpha", 0, 0, 0) + locationRecord("Beta", 0, 40000, 60000);
+    writeLocations({locations.replace("lv= 0\r\n  pp", "lv= high\r\n  pp")});
+    const QByteArray toolbars = "[Toolbars]\r\nMapLeft=65591\r\nMapTop=0\r\nLocationLeft=54\r\nLocationTop=24\r\n"
+                                "MarkerLeft=55\r\nMarkerTop=48\r\nOptionsLeft=352\r\nOptionsTop=0\r\n";
+    for (const char* state : {"1", "2"}) {
+        SCOPED_TRACE(state);
+        world.writeSettings("[General]\r\nState=" + QByteArray(state) + "\r\n" + toolbars);
+        prompts.errors.clear();
+        open();
+        EXPECT_EQ(prompts.errors, QStringList{QStringLiteral("'high' is not a valid integer value")});
+        close();
+        EXPECT_EQ(section("Toolbars"), toolbars);
+        EXPECT_EQ(stored("General", "State"), QByteArray(state).toInt());
+    }
+}
+
 } // namespace
 } // namespace vdm::test

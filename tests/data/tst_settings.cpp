@@ -241,6 +241,23 @@ TEST_F(SettingsTest, BandPositionsKeepTheLowSixteenBits)
     EXPECT_EQ(b.OptionsTop, 48);
 }
 
+TEST_F(SettingsTest, LayoutNeverAppliedIsWrittenBackAsStored)
+{
+    const QByteArray toolbars = "[Toolbars]\r\nMapLeft=65591\r\nMapTop=-1\r\nLocationLeft=0x10030\r\n"
+                                "LocationTop=24\r\nMarkerLeft=55\r\nMarkerTop=48\r\nOptionsLeft=352\r\nOptionsTop=0\r\n";
+    put("[General]\r\nState=7\r\n" + toolbars);
+    EXPECT_EQ(readWindowState(m_ini), 0);
+    WindowSnapshot w;
+    w.State = 2;
+    w.bands.OptionsLeft = 1;
+    keepStoredLayout(m_ini, w);
+    writeSettings(m_ini, read(), w);
+    EXPECT_TRUE(section(contents(), "General").contains("\r\nState=7\r\n"));
+    // Every stored value stays but the one in hexadecimal, written back as the same number.
+    QByteArray decimal = toolbars;
+    EXPECT_EQ(section(contents(), "Toolbars"), decimal.replace("0x10030", "65584"));
+}
+
 TEST_F(SettingsTest, FailedWriteStopsTheRestAndSaysWhichFile)
 {
     put("[Map]\r\nShowText=1\r\n");
