@@ -1,12 +1,51 @@
 // SPDX-License-Identifier: MIT
 #include "app/program.h"
+#include "cli/commandline.h"
 #include "dialogs/prompts.h"
 #include "hint/shadowedhintwindow.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+
+#include <optional>
+
+namespace {
+
+/**
+ * Reads the command line before any window system is reached, so --help, --version and a
+ * wrong argument work on a terminal without a display. Returns the exit status when the
+ * program ends here.
+ */
+std::optional<int> readCommandLine(int argc, char** argv)
+{
+    const QString program = QStringLiteral("veldamar-map");
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    vdm::cli::setUp(parser, QStringLiteral("Shows the map of the world in WORLD_DIR, or in the working directory."));
+    parser.addPositionalArgument(QStringLiteral("WORLD_DIR"),
+                                 QStringLiteral("The world folder: a map picture (bigmap_hi.jpg or bigmap.jpg) and its databases."),
+                                 QStringLiteral("[WORLD_DIR]"));
+    if (const auto status = vdm::cli::parse(parser, QCoreApplication::arguments(), program))
+        return status;
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() > 1)
+        return vdm::cli::usageError(program, QStringLiteral("only one world folder may be given, not also '%1'").arg(positional[1]));
+    // The map's files are looked for in the working directory; a world given by name
+    // becomes that directory. Without one the directory the program was started in stays.
+    if (!positional.isEmpty() && !QDir::setCurrent(positional[0]))
+        return vdm::cli::usageError(program, QStringLiteral("cannot enter the world folder '%1'").arg(positional[0]));
+    return std::nullopt;
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc > 1) {
+        if (const auto status = readCommandLine(argc, argv))
+            return *status;
+    }
     QApplication app(argc, argv);
     // Tool-button tooltips of the whole application cast a soft shadow.
     vdm::TShadowedHintWindow::installForApplication();

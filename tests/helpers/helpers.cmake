@@ -11,3 +11,13 @@ if(TARGET tst_data)
   add_dependencies(tst_data vdm-crashwriter)
   target_compile_definitions(tst_data PRIVATE VDM_CRASHWRITER="$<TARGET_FILE:vdm-crashwriter>")
 endif()
+
+# The command-line tests run the program and the tools themselves.
+if(TARGET tst_tools)
+  add_dependencies(tst_tools veldamar-map veldamar-render veldamar-worldgen)
+  target_link_libraries(tst_tools PRIVATE vdm_cli)
+  target_compile_definitions(tst_tools PRIVATE
+    VDM_MAP_PROGRAM="$<TARGET_FILE:veldamar-map>"
+    VDM_RENDER_PROGRAM="$<TARGET_FILE:veldamar-render>"
+    VDM_WORLDGEN_PROGRAM="$<TARGET_FILE:veldamar-worldgen>")
+endif()

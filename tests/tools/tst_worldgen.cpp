@@ -321,8 +321,8 @@ TEST(WorldGeneratorArguments, RejectsWrongArgumentsWithAReasonAndKeepsTheOptions
     const std::vector<std::pair<QStringList, QString>> rows{
         {{}, "no directory"},
         {{"--no-pictures"}, "no directory"},
-        {{"w", "--frobnicate"}, "unknown option"},
-        {{"w", "--locations"}, "needs a value"},
+        {{"w", "--frobnicate"}, "Unknown option 'frobnicate'"},
+        {{"w", "--locations"}, "Missing value after '--locations'"},
         {{"w", "--locations", "many"}, "many"},
         {{"w", "--locations", "0"}, "'0'"},
         {{"w", "--locations", "-5"}, "'-5'"},
@@ -342,5 +342,4 @@ TEST(WorldGeneratorArguments, RejectsWrongArgumentsWithAReasonAndKeepsTheOptions
         EXPECT_TRUE(error.contains(reason)) << error.toStdString();
         EXPECT_EQ(o.locations, 123);
     }
-    EXPECT_TRUE(usage().startsWith(QStringLiteral("Usage: veldamar-worldgen DIR")));
 }

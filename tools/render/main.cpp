@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// veldamar-render DIR OUT.png [--zoom I] [--scroll X,Y] [--size WxH] [--settings FILE]
+// veldamar-render DIR OUT.png|OUT.jpg [--zoom I] [--scroll X,Y] [--size WxH] [--settings FILE]
 // Paints the map view the window would show for that zoom level and scroll position.
+#include "cli/commandline.h"
 #include "data/inifile.h"
 #include "data/settings.h"
 #include "data/databasefile.h"
@@ -12,8 +13,10 @@
 #include "map/jpegdecoder.h"
 #include "map/mappainter.h"
 
+#include <QCommandLineParser>
 #include <QDir>
 #include <QGuiApplication>
+#include <QImageWriter>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -26,65 +29,82 @@ namespace {
 
 struct Arguments {
     QString dir, out, settingsFile;
+    QByteArray format; // of the output, from its name
     std::optional<int> zoom;
     std::optional<QPoint> scroll;
     QSize size{Viewport::DesignWidth, Viewport::DesignHeight};
 };
 
+const QString Program = QStringLiteral("veldamar-render");
+
 void say(const QString& text)
 {
-    std::fprintf(stderr, "%s\n", qPrintable(text));
+    std::fprintf(stderr, "%s: %s\n", qPrintable(Program), qPrintable(text));
 }
 
-int usage(const QString& problem)
+/** The image format an output name asks for by its suffix, empty for one we do not write. */
+QByteArray formatFor(const QString& out)
 {
-    say(problem);
-    say(QStringLiteral("usage: veldamar-render DIR OUT.png [--zoom 0..7] [--scroll X,Y] [--size WxH] [--settings FILE]"));
-    return 2;
+    const QString suffix = QFileInfo(out).suffix().toLower();
+    if (suffix == u"png")
+        return QByteArrayLiteral("png");
+    if (suffix == u"jpg" || suffix == u"jpeg")
+        return QByteArrayLiteral("jpeg");
+    return {};
 }
 
-/** Parses the command line; returns an error text, empty on success. */
-QString parse(const QStringList& args, Arguments& a)
+void describeArguments(QCommandLineParser& parser)
 {
-    QStringList positional;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& arg = args[i];
-        if (!arg.startsWith(QLatin1String("--"))) {
-            positional << arg;
-            continue;
-        }
-        if (i + 1 >= args.size())
-            return QStringLiteral("missing value after %1").arg(arg);
-        const QString value = args[++i];
-        if (arg == QLatin1String("--zoom")) {
-            bool ok = false;
-            const int z = value.toInt(&ok);
-            if (!ok || z < 0 || z >= Viewport::LevelCount)
-                return QStringLiteral("zoom must be 0 to 7, not '%1'").arg(value);
-            a.zoom = z;
-        } else if (arg == QLatin1String("--scroll")) {
-            static const QRegularExpression re(QStringLiteral("^(-?\\d{1,9}),(-?\\d{1,9})$"));
-            const auto m = re.match(value);
-            if (!m.hasMatch())
-                return QStringLiteral("scroll must be X,Y, not '%1'").arg(value);
-            a.scroll = QPoint(m.captured(1).toInt(), m.captured(2).toInt());
-        } else if (arg == QLatin1String("--size")) {
-            static const QRegularExpression re(QStringLiteral("^(\\d{1,5})x(\\d{1,5})$"));
-            const auto m = re.match(value);
-            const int w = m.hasMatch() ? m.captured(1).toInt() : 0, h = m.hasMatch() ? m.captured(2).toInt() : 0;
-            if (w < 1 || h < 1 || w > 16384 || h > 16384)
-                return QStringLiteral("size must be WxH between 1x1 and 16384x16384, not '%1'").arg(value);
-            a.size = QSize(w, h);
-        } else if (arg == QLatin1String("--settings")) {
-            a.settingsFile = value;
-        } else {
-            return QStringLiteral("unknown option %1").arg(arg);
-        }
+    parser.addOptions({
+        {QStringLiteral("zoom"), QStringLiteral("Zoom level, 0 (10 %) to 7 (300 %)."), QStringLiteral("I")},
+        {QStringLiteral("scroll"), QStringLiteral("Scroll position in picture pixels of that zoom."), QStringLiteral("X,Y")},
+        {QStringLiteral("size"), QStringLiteral("Size of the view in pixels (default %1x%2).").arg(Viewport::DesignWidth).arg(Viewport::DesignHeight),
+         QStringLiteral("WxH")},
+        {QStringLiteral("settings"), QStringLiteral("A settings file (qor.ini) for the colours, fonts, toggles and, unless given, zoom and scroll."),
+         QStringLiteral("FILE")},
+    });
+    parser.addPositionalArgument(QStringLiteral("DIR"), QStringLiteral("The world folder: a map picture and the databases."));
+    parser.addPositionalArgument(QStringLiteral("OUT"), QStringLiteral("The picture to write; its name ends in .png, .jpg or .jpeg."));
+}
+
+/** Reads the parsed command line; returns an error text, empty on success. */
+QString read(const QCommandLineParser& parser, Arguments& a)
+{
+    if (parser.isSet(QStringLiteral("zoom"))) {
+        const QString value = parser.value(QStringLiteral("zoom"));
+        bool ok = false;
+        const int z = value.toInt(&ok);
+        if (!ok || z < 0 || z >= Viewport::LevelCount)
+            return QStringLiteral("zoom must be 0 to 7, not '%1'").arg(value);
+        a.zoom = z;
     }
+    if (parser.isSet(QStringLiteral("scroll"))) {
+        const QString value = parser.value(QStringLiteral("scroll"));
+        static const QRegularExpression re(QStringLiteral("^(-?\\d{1,9}),(-?\\d{1,9})$"));
+        const auto m = re.match(value);
+        if (!m.hasMatch())
+            return QStringLiteral("scroll must be X,Y, not '%1'").arg(value);
+        a.scroll = QPoint(m.captured(1).toInt(), m.captured(2).toInt());
+    }
+    if (parser.isSet(QStringLiteral("size"))) {
+        const QString value = parser.value(QStringLiteral("size"));
+        static const QRegularExpression re(QStringLiteral("^(\\d{1,5})x(\\d{1,5})$"));
+        const auto m = re.match(value);
+        const int w = m.hasMatch() ? m.captured(1).toInt() : 0, h = m.hasMatch() ? m.captured(2).toInt() : 0;
+        if (w < 1 || h < 1 || w > 16384 || h > 16384)
+            return QStringLiteral("size must be WxH between 1x1 and 16384x16384, not '%1'").arg(value);
+        a.size = QSize(w, h);
+    }
+    if (parser.isSet(QStringLiteral("settings")))
+        a.settingsFile = parser.value(QStringLiteral("settings"));
+    const QStringList positional = parser.positionalArguments();
     if (positional.size() != 2)
-        return QStringLiteral("expected DIR and OUT.png");
+        return QStringLiteral("expected DIR and OUT, not %1 argument(s)").arg(positional.size());
     a.dir = positional[0];
     a.out = positional[1];
+    a.format = formatFor(a.out);
+    if (a.format.isEmpty())
+        return QStringLiteral("cannot write '%1': the name must end in .png, .jpg or .jpeg").arg(a.out);
     return {};
 }
 
@@ -110,10 +130,15 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen"); // fonts need a GUI application, not a screen
     QGuiApplication app(argc, argv);
 
+    QCommandLineParser parser;
+    cli::setUp(parser, QStringLiteral("Paints the map view the window would show for a zoom level and scroll position."));
+    describeArguments(parser);
+    if (const auto status = cli::parse(parser, QCoreApplication::arguments(), Program))
+        return *status;
     Arguments a;
-    const QString problem = parse(app.arguments().mid(1), a);
+    const QString problem = read(parser, a);
     if (!problem.isEmpty())
-        return usage(problem);
+        return cli::usageError(Program, problem);
 
     try {
         Settings settings;
@@ -161,8 +186,9 @@ int main(int argc, char** argv)
         bool pending = false;
         MapPainter painter;
         const QImage image = painter.paint(MapScene{view, picture, locations, markers, settings, objects, highlight, pending});
-        if (!image.save(a.out, "PNG"))
-            throwUnableToWrite(QFileInfo(a.out).absoluteFilePath());
+        QImageWriter writer(a.out, a.format);
+        if (!writer.write(image))
+            throw Error(QStringLiteral("Unable to write to %1: %2").arg(QFileInfo(a.out).absoluteFilePath(), writer.errorString()));
     } catch (const Error& e) {
         say(e.message());
         return 1;

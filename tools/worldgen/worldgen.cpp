@@ -11,6 +11,7 @@
 #include "worldgen/worldfiles.h"
 #include "worldgen/worldpainter.h"
 
+#include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
 
@@ -59,75 +60,92 @@ void generate(const QString& dir, const Options& options)
     }
 }
 
-std::optional<QString> parseArguments(const QStringList& arguments, Options& options, QString& error)
+QStringList worldFiles(const Options& options)
 {
-    std::optional<QString> dir;
+    QStringList names{QStringLiteral("vdmain.gdb"), QStringLiteral("routes.gdb")};
+    if (options.readmes)
+        names << QStringLiteral("readme.txt") << QStringLiteral("readmerus.txt") << QStringLiteral("readmefr.txt");
+    if (options.pictures)
+        names << QStringLiteral("bigmap_hi.jpg") << QStringLiteral("bigmap.jpg");
+    return names;
+}
+
+QStringList existingWorldFiles(const QString& dir, const Options& options)
+{
+    QStringList present;
+    const QDir target(dir);
+    for (const QString& name : worldFiles(options))
+        if (QFileInfo::exists(target.filePath(name)))
+            present << name;
+    return present;
+}
+
+void describeArguments(QCommandLineParser& parser)
+{
+    parser.addOptions({
+        {QStringLiteral("locations"), QStringLiteral("Number of locations, 1 to %1 (default 640).").arg(MaxLocations), QStringLiteral("N")},
+        {QStringLiteral("seed"), QStringLiteral("World seed, 0 to 18446744073709551615 (default 1)."), QStringLiteral("S")},
+        {QStringLiteral("no-pictures"), QStringLiteral("Leave out the two map pictures.")},
+        {QStringLiteral("force"), QStringLiteral("Replace the files of a world already in DIR.")},
+    });
+    parser.addPositionalArgument(QStringLiteral("DIR"), QStringLiteral("The folder to write the world into (created when missing): "
+                                                                      "bigmap_hi.jpg and bigmap.jpg (3300 x 3800 and 660 x 760), "
+                                                                      "vdmain.gdb, routes.gdb, readme.txt, readmerus.txt, readmefr.txt."));
+}
+
+std::optional<QString> readArguments(const QCommandLineParser& parser, Options& options, bool& force, QString& error)
+{
     Options parsed = options;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString& argument = arguments[i];
-        auto value = [&]() -> std::optional<QString> {
-            if (i + 1 >= arguments.size()) {
-                error = QStringLiteral("%1 needs a value").arg(argument);
-                return std::nullopt;
-            }
-            return arguments[++i];
-        };
-        if (argument == u"--locations") {
-            const auto text = value();
-            if (!text)
-                return std::nullopt;
-            bool ok = false;
-            const int n = text->toInt(&ok);
-            if (!ok || n < 1 || n > MaxLocations) {
-                error = QStringLiteral("--locations needs a whole number from 1 to %1, not '%2'").arg(MaxLocations).arg(*text);
-                return std::nullopt;
-            }
-            parsed.locations = n;
-        } else if (argument == u"--seed") {
-            const auto text = value();
-            if (!text)
-                return std::nullopt;
-            bool ok = false;
-            const qulonglong seed = text->toULongLong(&ok);
-            if (!ok || text->startsWith(u'+')) {
-                error = QStringLiteral("--seed needs a whole number from 0 to 18446744073709551615, not '%1'").arg(*text);
-                return std::nullopt;
-            }
-            parsed.seed = seed;
-        } else if (argument == u"--no-pictures") {
-            parsed.pictures = false;
-        } else if (argument.startsWith(u'-') && argument.size() > 1) {
-            error = QStringLiteral("unknown option '%1'").arg(argument);
+    if (parser.isSet(QStringLiteral("locations"))) {
+        const QString text = parser.value(QStringLiteral("locations"));
+        bool ok = false;
+        const int n = text.toInt(&ok);
+        if (!ok || n < 1 || n > MaxLocations) {
+            error = QStringLiteral("--locations needs a whole number from 1 to %1, not '%2'").arg(MaxLocations).arg(text);
             return std::nullopt;
-        } else if (dir) {
-            error = QStringLiteral("only one directory may be given, not also '%1'").arg(argument);
-            return std::nullopt;
-        } else if (argument.isEmpty()) {
-            error = QStringLiteral("the directory name is empty");
-            return std::nullopt;
-        } else {
-            dir = argument;
         }
+        parsed.locations = n;
     }
-    if (!dir) {
+    if (parser.isSet(QStringLiteral("seed"))) {
+        const QString text = parser.value(QStringLiteral("seed"));
+        bool ok = false;
+        const qulonglong seed = text.toULongLong(&ok);
+        if (!ok || text.startsWith(u'+')) {
+            error = QStringLiteral("--seed needs a whole number from 0 to 18446744073709551615, not '%1'").arg(text);
+            return std::nullopt;
+        }
+        parsed.seed = seed;
+    }
+    if (parser.isSet(QStringLiteral("no-pictures")))
+        parsed.pictures = false;
+    const QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty()) {
         error = QStringLiteral("no directory given");
         return std::nullopt;
     }
+    if (positional.size() > 1) {
+        error = QStringLiteral("only one directory may be given, not also '%1'").arg(positional[1]);
+        return std::nullopt;
+    }
+    if (positional[0].isEmpty()) {
+        error = QStringLiteral("the directory name is empty");
+        return std::nullopt;
+    }
     options = parsed;
-    return dir;
+    force = parser.isSet(QStringLiteral("force"));
+    return positional[0];
 }
 
-QString usage()
+std::optional<QString> parseArguments(const QStringList& arguments, Options& options, QString& error)
 {
-    return QStringLiteral("Usage: veldamar-worldgen DIR [--locations N] [--seed S] [--no-pictures]\n"
-                          "Writes an invented sample world into DIR (created when missing):\n"
-                          "  bigmap_hi.jpg, bigmap.jpg   the map pictures (3300 x 3800 and 660 x 760)\n"
-                          "  vdmain.gdb, routes.gdb      the locations and the travel routes\n"
-                          "  readme.txt, readmerus.txt, readmefr.txt\n"
-                          "  --locations N   number of locations, 1 to %1 (default 640)\n"
-                          "  --seed S        world seed, 0 to 18446744073709551615 (default 1)\n"
-                          "  --no-pictures   leave out the two map pictures\n")
-        .arg(MaxLocations);
+    QCommandLineParser parser;
+    describeArguments(parser);
+    if (!parser.parse(QStringList{QStringLiteral("veldamar-worldgen")} + arguments)) {
+        error = parser.errorText();
+        return std::nullopt;
+    }
+    bool force = false;
+    return readArguments(parser, options, force, error);
 }
 
 } // namespace vdm::worldgen

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <optional>
 
+class QCommandLineParser;
+
 namespace vdm::worldgen {
 
 struct Options {
@@ -27,14 +29,27 @@ constexpr int MaxLocations = 5000;
  */
 void generate(const QString& dir, const Options& options);
 
+/** The files `generate` writes with `options`, by name. */
+QStringList worldFiles(const Options& options);
+
+/** Those of worldFiles(options) that already exist in `dir`: a world there would be replaced. */
+QStringList existingWorldFiles(const QString& dir, const Options& options);
+
+/** Adds the generator's options (--locations, --seed, --no-pictures, --force) and DIR. */
+void describeArguments(QCommandLineParser& parser);
+
 /**
- * Reads the command line after the program name: DIR [--locations N] [--seed S]
- * [--no-pictures]. Returns DIR and fills `options`; on a wrong argument returns nothing
- * and sets `error`.
+ * Reads a command line that `parser` (set up by describeArguments) has parsed. Returns DIR
+ * and fills `options`, and `force` with whether --force was given; on a wrong value
+ * returns nothing, sets `error` and leaves both alone.
+ */
+std::optional<QString> readArguments(const QCommandLineParser& parser, Options& options, bool& force, QString& error);
+
+/**
+ * Parses and reads the command line after the program name: DIR [--locations N] [--seed S]
+ * [--no-pictures] [--force]. Returns DIR and fills `options`; on a wrong argument returns
+ * nothing and sets `error`.
  */
 std::optional<QString> parseArguments(const QStringList& arguments, Options& options, QString& error);
-
-/** The usage text printed with a wrong argument. */
-QString usage();
 
 } // namespace vdm::worldgen

@@ -1,0 +1,136 @@
+// SPDX-License-Identifier: MIT
+// The command lines of the program and the tools, run as the built executables.
+#include "cli/commandline.h"
+#include "common/testutils.h"
+#include "worldgen/worldgen.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using vdm::test::readFile;
+using vdm::test::writeFile;
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    QString out, err;
+};
+
+/** Runs `program` with `arguments` in `dir`, with no display and no platform chosen. */
+Outcome run(const QString& program, const QStringList& arguments, const QString& dir = QDir::tempPath())
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    // --help, --version and usage errors are answered before a window system is needed.
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(dir);
+    process.start(program, arguments);
+    Outcome r;
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return r;
+    r.status = process.exitCode();
+    r.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    r.err = QString::fromLocal8Bit(process.readAllStandardError());
+    return r;
+}
+
+const QString Map = QStringLiteral(VDM_MAP_PROGRAM);
+const QString Render = QStringLiteral(VDM_RENDER_PROGRAM);
+const QString Worldgen = QStringLiteral(VDM_WORLDGEN_PROGRAM);
+
+struct Row {
+    QString program;
+    QStringList arguments;
+    int status;
+    QString out; // contained in standard output
+    QString err; // contained in standard error
+};
+
+} // namespace
+
+TEST(CommandLine, AnswersHelpVersionAndUsageErrorsWithTheirExitStatus)
+{
+    const QString v = vdm::cli::version();
+    const std::vector<Row> rows{
+        {Map, {"--help"}, 0, "[WORLD_DIR]", ""},
+        {Map, {"-h"}, 0, "--version", ""},
+        {Map, {"--version"}, 0, "veldamar-map " + v + "\n", ""},
+        {Map, {"--frobnicate"}, 2, "", "veldamar-map: Unknown option 'frobnicate'.\nTry 'veldamar-map --help' for more information.\n"},
+        {Map, {"one", "two"}, 2, "", "only one world folder may be given, not also 'two'"},
+        {Map, {"/nonexistent/world"}, 2, "", "cannot enter the world folder '/nonexistent/world'"},
+        {Render, {"--help"}, 0, "--zoom <I>", ""},
+        {Render, {"--version"}, 0, "veldamar-render " + v + "\n", ""},
+        {Render, {"--frobnicate", "d", "o.png"}, 2, "", "veldamar-render: Unknown option 'frobnicate'."},
+        {Render, {"d"}, 2, "", "expected DIR and OUT, not 1 argument(s)"},
+        {Render, {"d", "o.png", "--zoom"}, 2, "", "Missing value after '--zoom'"},
+        {Render, {"d", "o.png", "--zoom", "8"}, 2, "", "zoom must be 0 to 7, not '8'"},
+        {Render, {"d", "o.png", "--size", "0x5"}, 2, "", "size must be WxH"},
+        {Render, {"d", "o.png", "--scroll", "1;2"}, 2, "", "scroll must be X,Y, not '1;2'"},
+        {Render, {"d", "o.bmp"}, 2, "", "cannot write 'o.bmp': the name must end in .png, .jpg or .jpeg"},
+        {Render, {"d", "o"}, 2, "", "cannot write 'o'"},
+        {Render, {"/nonexistent/world", "o.png"}, 1, "", "Map file not found."},
+        {Worldgen, {"--help"}, 0, "--force", ""},
+        {Worldgen, {"--version"}, 0, "veldamar-worldgen " + v + "\n", ""},
+        {Worldgen, {"--frobnicate", "w"}, 2, "", "veldamar-worldgen: Unknown option 'frobnicate'."},
+        {Worldgen, {}, 2, "", "veldamar-worldgen: no directory given\nTry 'veldamar-worldgen --help'"},
+        {Worldgen, {"w", "--locations", "0"}, 2, "", "--locations needs a whole number from 1 to 5000, not '0'"},
+    };
+    for (const Row& row : rows) {
+        const QString what = QFileInfo(row.program).fileName() + ' ' + row.arguments.join(' ');
+        const Outcome r = run(row.program, row.arguments);
+        EXPECT_EQ(r.status, row.status) << what.toStdString() << "\n" << r.err.toStdString();
+        EXPECT_TRUE(r.out.contains(row.out)) << what.toStdString() << "\nstdout: " << r.out.toStdString();
+        EXPECT_TRUE(r.err.contains(row.err)) << what.toStdString() << "\nstderr: " << r.err.toStdString();
+        // Help and version go to standard output alone; errors to standard error alone.
+        if (row.status == 0)
+            EXPECT_TRUE(r.err.isEmpty() || !r.err.contains(QStringLiteral("veldamar"))) << what.toStdString();
+        else
+            EXPECT_TRUE(r.out.isEmpty()) << what.toStdString();
+    }
+}
+
+TEST(CommandLine, RenderWritesTheFormatItsOutputNameAsksFor)
+{
+    QTemporaryDir dir;
+    vdm::worldgen::Options options;
+    options.locations = 20;
+    options.pictureDivisor = 10;
+    vdm::worldgen::generate(dir.path(), options);
+    const std::vector<std::pair<QString, QByteArray>> rows{
+        {"view.png", QByteArray("\x89PNG\r\n\x1a\n", 8)},
+        {"view.jpg", QByteArray("\xff\xd8\xff", 3)},
+        {"view.JPEG", QByteArray("\xff\xd8\xff", 3)},
+    };
+    for (const auto& [name, magic] : rows) {
+        const QString out = QDir(dir.path()).filePath(name);
+        const Outcome r = run(Render, {dir.path(), out, "--zoom", "2"});
+        EXPECT_EQ(r.status, 0) << name.toStdString() << "\n" << r.err.toStdString();
+        EXPECT_TRUE(readFile(out).startsWith(magic)) << name.toStdString();
+    }
+}
+
+TEST(CommandLine, WorldgenReplacesAnExistingWorldOnlyWhenForced)
+{
+    QTemporaryDir dir;
+    const QString world = QDir(dir.path()).filePath("w");
+    const QStringList arguments{world, "--no-pictures", "--locations", "10"};
+    ASSERT_EQ(run(Worldgen, arguments).status, 0);
+    const QString locations = QDir(world).filePath("vdmain.gdb");
+    writeFile(locations, "annotated by hand\r\n");
+
+    const Outcome refused = run(Worldgen, arguments);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(refused.err.contains("already holds a world (vdmain.gdb, routes.gdb, readme.txt")) << refused.err.toStdString();
+    EXPECT_TRUE(refused.err.contains("give --force to replace it")) << refused.err.toStdString();
+    EXPECT_EQ(readFile(locations), "annotated by hand\r\n");
+
+    EXPECT_EQ(run(Worldgen, arguments + QStringList{"--force"}).status, 0);
+    EXPECT_NE(readFile(locations), "annotated by hand\r\n");
+}
