@@ -147,18 +147,6 @@ QWidget* CoolBar::bandChild(int band) const
     return m_bands[band].child;
 }
 
-QString CoolBar::bandLabel(int band) const
-{
-    checkIndex(band);
-    return m_bands[band].label;
-}
-
-int CoolBar::bandMinWidth(int band) const
-{
-    checkIndex(band);
-    return m_bands[band].minWidth;
-}
-
 int CoolBar::bandHeaderWidth(int band) const
 {
     checkIndex(band);

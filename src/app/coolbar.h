@@ -55,8 +55,6 @@ public:
     /** The band's gripper and label, where a press starts a drag. */
     QRect bandHeaderRect(int band) const;
     QWidget* bandChild(int band) const;
-    QString bandLabel(int band) const;
-    int bandMinWidth(int band) const;
     int bandHeaderWidth(int band) const;
     /** Band index at a client point, or -1. */
     int bandAt(QPoint point) const;

@@ -42,32 +42,34 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
       m_ui(std::make_unique<Ui::TMainForm>()), m_anchors(std::make_unique<AnchorTable>()),
       m_edit(m_world, editorHooks())
 {
-    // 1. The form and its components, as stored.
+    // The form and its components, as stored.
     initGlyphResources();
     m_ui->setupUi(this);
     setupComponents();
 
-    // 2-5. Texts empty, the picture chosen, level 0, empty lists.
+    // No hint text yet; the lowest zoom level.
     HintText.clear();
     View.ZoomIndex = 0;
 
-    // 6-7. The settings file stays open (as an object) until shut-down.
+    // The settings members come from the settings file, which stays open (as an object)
+    // until shut-down.
     SettingsFile = std::make_unique<IniFile>(m_appDir + QStringLiteral("qor.ini"));
     ReadSettings();
 
-    // 8. The picture is chosen and decoded once per run; a decoder error leaves the constructor.
+    // The picture is chosen and decoded once per run; a decoder error leaves the constructor.
     m_world.LoadPicture();
     View.MapScale = m_world.mapScale();
     View.Picture = m_world.picture().size();
 
-    // 10-11. Modes off (the editor starts with them off), drawing objects made.
+    // The caption font, pens and brushes from the settings (the editor starts with every
+    // marker mode off).
     RecreateDrawingObjects();
 
-    // 12. From here on the map panel paints through the map painter.
+    // From here on the map panel paints through the map painter.
     m_ui->PanelMap->setForm(this);
     View.Panel = m_ui->PanelMap->size();
 
-    // 13-14. Window state and the stored view.
+    // The stored window state and view: geometry, zoom level and scroll position.
     RestoreView();
     connectHandlers();
 }

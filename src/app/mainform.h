@@ -111,8 +111,8 @@ public:
     void OptionsToolButtonClick(QToolButton* sender);
 
     // --- settings (mainform_settings.cpp) ---
-    void ReadSettings();        // construction step 7
-    void RestoreView();         // construction steps 13, 14 and the view restore
+    void ReadSettings();        // construction: the settings members and the toggle buttons
+    void RestoreView();         // construction, last: stored state, geometry, zoom and scroll
     void WriteSettings();
     void RestoreBandLayout();   // first show, when RestoreWindow is on
     void ApplyStoredWindowState(); // first show, last step
