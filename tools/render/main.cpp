@@ -147,11 +147,12 @@ int main(int argc, char** argv)
                 throwCannotOpen(QFileInfo(a.settingsFile).absoluteFilePath());
             const IniFile ini(a.settingsFile);
             readSettings(ini, settings);
+            // The view the window would restore: none while RestoreWindow is off.
+            const StoredView stored = readStoredView(ini, settings);
             if (!a.zoom)
-                a.zoom = std::clamp(ini.ReadInteger(QStringLiteral("Window"), QStringLiteral("Zoom"), 0), 0, Viewport::LevelCount - 1);
+                a.zoom = stored.Zoom;
             if (!a.scroll)
-                a.scroll = QPoint(ini.ReadInteger(QStringLiteral("Window"), QStringLiteral("CenterX"), 0),
-                                  ini.ReadInteger(QStringLiteral("Window"), QStringLiteral("CenterY"), 0));
+                a.scroll = QPoint(stored.CenterX, stored.CenterY);
         }
 
         const QDir dir(a.dir);
