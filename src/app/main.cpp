@@ -47,6 +47,8 @@ int main(int argc, char** argv)
             return *status;
     }
     QApplication app(argc, argv);
+    // The window system matches the window to the desktop entry and its icon by this name.
+    QGuiApplication::setDesktopFileName(vdm::cli::desktopId());
     // Tool-button tooltips of the whole application cast a soft shadow.
     vdm::TShadowedHintWindow::installForApplication();
     vdm::WidgetPrompts prompts;

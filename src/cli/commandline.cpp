@@ -14,6 +14,11 @@ QString version()
     return QStringLiteral(VDM_VERSION);
 }
 
+QString desktopId()
+{
+    return QStringLiteral(VDM_APP_ID);
+}
+
 void setUp(QCommandLineParser& parser, const QString& description)
 {
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);

@@ -16,6 +16,9 @@ constexpr int UsageStatus = 2;
 /** The project's version, "1.0" style. */
 QString version();
 
+/** The application's id on the desktop, the name of its desktop entry without ".desktop". */
+QString desktopId();
+
 /**
  * Prepares `parser` for a program of ours: GNU-style long options, `description` as the
  * text under the usage line, and --help and --version. Add the program's own options and

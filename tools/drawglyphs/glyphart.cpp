@@ -6,6 +6,7 @@
 #include <QPolygon>
 #include <QRadialGradient>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <functional>
@@ -453,6 +454,11 @@ QImage icon(int size)
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.scale(size / 48.0, size / 48.0);
+    // Drawn afresh at every size: a line never gets thinner than one pixel of the icon, and
+    // below 32 pixels the dashes and the diagonal needles, which would only blur, are left out.
+    const double pixel = 48.0 / size;
+    const bool small = size < 32;
+    auto width = [pixel](double w) { return std::max(w, pixel); };
 
     // A folded sheet of parchment: three panels, the middle one in shade.
     const QColor parchment(238, 214, 160), shade(214, 186, 128), sea(120, 170, 200), land(150, 180, 100);
@@ -482,18 +488,18 @@ QImage icon(int size)
     painter.restore();
 
     // A dashed route in red to a cross.
-    QPen route(QColor(170, 40, 30), 1.6, Qt::DashLine, Qt::RoundCap);
+    QPen route(QColor(170, 40, 30), width(1.6), small ? Qt::SolidLine : Qt::DashLine, Qt::RoundCap);
     painter.setPen(route);
     painter.setBrush(Qt::NoBrush);
     QPainterPath path;
     path.moveTo(8, 37);
     path.cubicTo(14, 30, 10, 22, 20, 18);
     painter.drawPath(path);
-    painter.setPen(QPen(QColor(170, 40, 30), 2.2, Qt::SolidLine, Qt::RoundCap));
+    painter.setPen(QPen(QColor(170, 40, 30), width(2.2), Qt::SolidLine, Qt::RoundCap));
     painter.drawLine(QPointF(19, 14), QPointF(23, 18));
     painter.drawLine(QPointF(23, 14), QPointF(19, 18));
 
-    painter.setPen(QPen(QColor(96, 66, 30), 1.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.setPen(QPen(QColor(96, 66, 30), width(1.4), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     painter.setBrush(Qt::NoBrush);
     painter.drawPolygon(sheet);
 
@@ -503,7 +509,7 @@ QImage icon(int size)
     face.setColorAt(0, QColor(255, 250, 235));
     face.setColorAt(1, QColor(226, 210, 170));
     painter.setBrush(face);
-    painter.setPen(QPen(QColor(60, 44, 24), 1.6));
+    painter.setPen(QPen(QColor(60, 44, 24), width(1.6)));
     painter.drawEllipse(c, 11, 11);
     auto needle = [&](double angle, double length, const QColor& left, const QColor& right) {
         const double a = angle * M_PI / 180.0;
@@ -516,16 +522,18 @@ QImage icon(int size)
         painter.drawPolygon(QPolygonF{c, tip, c + side});
     };
     const QColor ink(60, 44, 24), paleInk(150, 130, 100);
-    needle(45, 6.5, paleInk, ink);
-    needle(135, 6.5, paleInk, ink);
-    needle(225, 6.5, paleInk, ink);
-    needle(315, 6.5, paleInk, ink);
+    if (!small) {
+        needle(45, 6.5, paleInk, ink);
+        needle(135, 6.5, paleInk, ink);
+        needle(225, 6.5, paleInk, ink);
+        needle(315, 6.5, paleInk, ink);
+    }
     needle(90, 9.5, ink, paleInk);
     needle(270, 9.5, ink, paleInk);
     needle(180, 9.5, ink, paleInk);
     needle(0, 9.5, QColor(150, 20, 20), QColor(210, 50, 40));
     painter.setBrush(QColor(250, 240, 200));
-    painter.setPen(QPen(ink, 0.8));
+    painter.setPen(small ? QPen(Qt::NoPen) : QPen(ink, 0.8));
     painter.drawEllipse(c, 1.5, 1.5);
     painter.end();
     return image;

@@ -14,7 +14,10 @@ constexpr int GlyphCount = 18;
  */
 QImage glyph(int index);
 
-/** The window icon, a small map with a compass rose, `size` pixels square (32 or 48). */
+/**
+ * The window and desktop icon, a small map with a compass rose, `size` pixels square, drawn
+ * for that size (16 to 256) rather than scaled from another.
+ */
 QImage icon(int size);
 
 } // namespace vdm::GlyphArt

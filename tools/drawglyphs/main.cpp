@@ -7,11 +7,27 @@
 
 // Writes glyph00.png ... glyph17.png, icon.png (48 px) and icon32.png into the directory
 // given, by default resources/glyphs of the working directory.
+// With --icon SIZE FILE it writes the icon at SIZE pixels (16 to 256) into FILE instead:
+// the build draws the desktop icon at each of the theme's sizes that way.
 int main(int argc, char** argv)
 {
     QGuiApplication app(argc, argv);
-    const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("resources/glyphs");
     QTextStream err(stderr);
+    const QStringList args = QCoreApplication::arguments().mid(1);
+    if (!args.isEmpty() && args[0] == u"--icon") {
+        bool ok = false;
+        const int size = args.size() == 3 ? args[1].toInt(&ok) : 0;
+        if (!ok || size < 16 || size > 256) {
+            err << "usage: veldamar-drawglyphs --icon SIZE FILE (SIZE 16 to 256)\n";
+            return 2;
+        }
+        if (!vdm::GlyphArt::icon(size).save(args[2], "PNG")) {
+            err << "Unable to write to " << args[2] << "\n";
+            return 1;
+        }
+        return 0;
+    }
+    const QString dir = args.isEmpty() ? QStringLiteral("resources/glyphs") : args[0];
     if (!QDir().mkpath(dir)) {
         err << "Cannot create " << dir << "\n";
         return 1;
