@@ -44,6 +44,11 @@ if [ "$out" != "veldamar-map $version" ]; then
   echo "installed veldamar-map --version printed '$out', not 'veldamar-map $version'"
   exit 1
 fi
-grep -q "^Icon=$id\$" "$prefix/share/applications/$id.desktop"
-grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$prefix/share/metainfo/$id.metainfo.xml"
+# The entry names the icon by the id, and X11 window managers find it by the window's
+# instance name, the program's file name.
+entry="$prefix/share/applications/$id.desktop"
+grep -q "^Icon=$id\$" "$entry" || { echo "the desktop entry does not name the icon $id"; exit 1; }
+grep -q "^StartupWMClass=veldamar-map\$" "$entry" || { echo "the desktop entry does not name the window class"; exit 1; }
+grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$prefix/share/metainfo/$id.metainfo.xml" ||
+  { echo "the metainfo does not launch $id.desktop"; exit 1; }
 echo "installed into a temporary prefix: $(cd "$prefix" && find . -type f | wc -l) files, version $version"
