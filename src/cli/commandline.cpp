@@ -35,7 +35,12 @@ std::optional<int> parse(QCommandLineParser& parser, const QStringList& argument
         return usageError(program, parser.errorText());
     // Help wins over everything else on the line, as with the GNU tools.
     if (parser.isSet(QStringLiteral("help"))) {
-        std::fputs(qPrintable(parser.helpText()), stdout);
+        // The parser's usage line names the program by the path it was started with.
+        QString text = parser.helpText();
+        const QString usage = QStringLiteral("Usage: ");
+        if (!arguments.isEmpty() && text.startsWith(usage + arguments.constFirst() + u' '))
+            text.replace(usage.size(), arguments.constFirst().size(), program);
+        std::fputs(qPrintable(text), stdout);
         std::fflush(stdout);
         return 0;
     }

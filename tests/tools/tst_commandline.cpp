@@ -59,13 +59,14 @@ TEST(CommandLine, AnswersHelpVersionAndUsageErrorsWithTheirExitStatus)
 {
     const QString v = vdm::cli::version();
     const std::vector<Row> rows{
-        {Map, {"--help"}, 0, "[WORLD_DIR]", ""},
+        {Map, {"--help"}, 0, "Usage: veldamar-map [options] [WORLD_DIR]\n", ""},
         {Map, {"-h"}, 0, "--version", ""},
         {Map, {"--version"}, 0, "veldamar-map " + v + "\n", ""},
         {Map, {"--frobnicate"}, 2, "", "veldamar-map: Unknown option 'frobnicate'.\nTry 'veldamar-map --help' for more information.\n"},
         {Map, {"one", "two"}, 2, "", "only one world folder may be given, not also 'two'"},
         {Map, {"/nonexistent/world"}, 2, "", "cannot enter the world folder '/nonexistent/world'"},
-        {Render, {"--help"}, 0, "--zoom <I>", ""},
+        {Render, {"--help"}, 0, "Usage: veldamar-render [options] DIR OUT\n", ""},
+        {Render, {"-h"}, 0, "--zoom <I>", ""},
         {Render, {"--version"}, 0, "veldamar-render " + v + "\n", ""},
         {Render, {"--frobnicate", "d", "o.png"}, 2, "", "veldamar-render: Unknown option 'frobnicate'."},
         {Render, {"d"}, 2, "", "expected DIR and OUT, not 1 argument(s)"},
@@ -76,6 +77,7 @@ TEST(CommandLine, AnswersHelpVersionAndUsageErrorsWithTheirExitStatus)
         {Render, {"d", "o.bmp"}, 2, "", "cannot write 'o.bmp': the name must end in .png, .jpg or .jpeg"},
         {Render, {"d", "o"}, 2, "", "cannot write 'o'"},
         {Render, {"/nonexistent/world", "o.png"}, 1, "", "Map file not found."},
+        {Worldgen, {"--help"}, 0, "Usage: veldamar-worldgen [options] DIR\n", ""},
         {Worldgen, {"--help"}, 0, "--force", ""},
         {Worldgen, {"--version"}, 0, "veldamar-worldgen " + v + "\n", ""},
         {Worldgen, {"--frobnicate", "w"}, 2, "", "veldamar-worldgen: Unknown option 'frobnicate'."},
