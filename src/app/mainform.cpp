@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDialog>
 #include <QScopeGuard>
 #include <QScrollBar>
 #include <QFileInfo>
@@ -163,7 +164,32 @@ void TMainForm::showEvent(QShowEvent* event)
     if (m_firstShowDone)
         return;
     m_firstShowDone = true;
-    guarded(m_prompts, this, [this] { FormCreate(); });
+    guarded(m_prompts, this, [this] {
+        try {
+            FormCreate();
+        } catch (...) {
+            if (!m_runEnded)
+                throw;
+            // The run ended inside an earlier box of this first show: no box after it.
+        }
+    });
+}
+
+void TMainForm::endRun()
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_runEnded = true;
+            // A box of the first show may be open in a loop of its own, before the main
+            // loop runs: the end of the run ends it too, so the program never waits on a
+            // box over a closed window (the main loop's quit would not reach it).
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* box = qobject_cast<QDialog*>(w); box && box->isModal() && box->isVisible())
+                    box->reject();
+            close();
+        },
+        Qt::QueuedConnection);
 }
 
 void TMainForm::FormCreate()
@@ -208,6 +234,8 @@ void TMainForm::FormDestroy()
 
 void TMainForm::reportWorldNotices()
 {
+    if (m_runEnded)
+        return;
     for (const QString& notice : m_world.takeNotices())
         m_prompts.showMessage(this, QApplication::applicationName(), notice, Prompts::Icon::Warning);
 }

@@ -59,6 +59,11 @@ public:
 
     /** Creates the about and options dialogs (after the window, as the program entry does). */
     void createDialogs();
+    /**
+     * Ends the run: at the loop's next turn the window closes, and with it any box still
+     * open from the first show. No box of the first show comes after that.
+     */
+    void endRun();
 
     Ui::TMainForm& ui() const { return *m_ui; }
     Prompts& prompts() const { return m_prompts; }
@@ -186,6 +191,7 @@ private:
     bool m_firstShowDone = false;
     bool m_storedLayoutApplied = false; // the first show restored the bands and the state
     bool m_destroyed = false;
+    bool m_runEnded = false;
     MapEditor m_edit;
 };
 

@@ -26,7 +26,7 @@ void LoadLocations(TMainForm& form)
         throw;
     }
     if (!found) {
-        QMetaObject::invokeMethod(&form, &QWidget::close, Qt::QueuedConnection);
+        form.endRun();
         return;
     }
     FillLocationList(form);

@@ -41,9 +41,9 @@ int runProgram(Prompts& prompts, const QString& applicationDirectory)
         return 0;
     }
     form->show();
-    // A box shown by the first show runs its own event loop; when the window closes in
-    // there (the locations file missing), the quit that follows ends only that loop and
-    // is gone before the main loop starts. A window closed already needs no loop.
+    // A box shown by the first show runs its own event loop before the main one; when the
+    // window closes in there (the locations file missing), no quit can reach a loop that
+    // has not started yet. A window closed already needs no loop.
     if (form->isVisible())
         QApplication::exec();
     form.reset(); // the shut-down writes the user's data and settings

@@ -21,3 +21,9 @@ if(TARGET tst_tools)
     VDM_RENDER_PROGRAM="$<TARGET_FILE:veldamar-render>"
     VDM_WORLDGEN_PROGRAM="$<TARGET_FILE:veldamar-worldgen>")
 endif()
+
+# The real program, which tst_program starts to see it end on its own.
+if(TARGET tst_app)
+  add_dependencies(tst_app veldamar-map)
+  target_compile_definitions(tst_app PRIVATE VDM_PROGRAM="$<TARGET_FILE:veldamar-map>")
+endif()

@@ -1,0 +1,412 @@
+// SPDX-License-Identifier: MIT
+// The world without a window: which picture it takes, what it counts as read completely,
+// and what its saves may replace.
+#include "common/testutils.h"
+#include "common/testworld.h"
+#include "data/errors.h"
+#include "data/markersdb.h"
+#include "data/userdb.h"
+#include "world/world.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace vdm {
+namespace {
+
+using test::locationRecord;
+using test::readFile;
+using test::writeFile;
+
+Location place(const char* name, std::int32_t status = Unvisited, const char* note = "")
+{
+    Location l;
+    l.Name = name;
+    l.Status = status;
+    l.Note = note;
+    return l;
+}
+
+Location marker(const char* text, int x, int y)
+{
+    Location m;
+    m.Name = text;
+    m.Level = 1;
+    m.X = x;
+    m.Y = y;
+    return m;
+}
+
+/** UTF-16 little-endian with its byte-order mark, as a text editor's "Unicode" writes it. */
+QByteArray utf16(const QByteArray& latin1)
+{
+    QByteArray out("\xFF\xFE");
+    for (char c : latin1)
+        out.append(c).append('\0');
+    return out;
+}
+
+QByteArray crOnly(QByteArray bytes)
+{
+    return bytes.replace("\r\n", "\r");
+}
+
+QByteArray lfOnly(QByteArray bytes)
+{
+    return bytes.replace("\r\n", "\n");
+}
+
+class WorldTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        write("vdmain.gdb", locationRecord("Alpha", 0, 1000, 2000) + locationRecord("Beta", 1, -3000, 4000)
+                                + locationRecord("Gamma", 2, 5000, -6000));
+    }
+
+    QString path(const char* name) const { return dir.filePath(QLatin1String(name)); }
+    void write(const char* name, const QByteArray& bytes) const { writeFile(path(name), bytes); }
+    QByteArray read(const char* name) const { return readFile(path(name)); }
+    bool exists(const char* name) const { return QFileInfo::exists(path(name)); }
+    QStringList files() const { return QDir(dir.path()).entryList(QDir::Files, QDir::Name); }
+
+    /** What the program itself writes for these notes and markers. */
+    QByteArray programUserData() const
+    {
+        return writeUserData({place("Alpha", Visited, "first"), place("Beta", Active, ""), place("Gamma")});
+    }
+    QByteArray programMarkers() const { return writeMarkers({marker("Camp", 10, -20), marker("Ford", -30, 40)}); }
+
+    /** Loads the world as the first show does; a loader error is returned, not thrown. */
+    QString load(World& world) const
+    {
+        try {
+            world.LoadDatabases();
+        } catch (const Error& e) {
+            return e.message();
+        }
+        return {};
+    }
+
+    QTemporaryDir dir;
+};
+
+// --- the picture ------------------------------------------------------------------------
+
+TEST_F(WorldTest, PictureHiWinsAtScaleTenAndTheSmallOneHasScaleTwo)
+{
+    EXPECT_FALSE(World::pictureExists(dir.path()));
+    test::TestWorld::writePicture(path("bigmap.jpg"), QSize(66, 76));
+    EXPECT_TRUE(World::pictureExists(dir.path()));
+    World small(dir.path());
+    small.LoadPicture();
+    EXPECT_EQ(small.mapScale(), 2);
+    EXPECT_EQ(small.picture().size(), QSize(66, 76));
+
+    test::TestWorld::writePicture(path("bigmap_hi.jpg"), QSize(330, 380));
+    World both(dir.path());
+    both.LoadPicture();
+    EXPECT_EQ(both.mapScale(), 10);
+    EXPECT_EQ(both.picture().size(), QSize(330, 380));
+    both.releasePicture();
+    EXPECT_TRUE(both.picture().isNull());
+}
+
+TEST_F(WorldTest, ADamagedPictureLeavesWithTheDecodersError)
+{
+    write("bigmap.jpg", QByteArray("\xFF\xD8 not a picture"));
+    World world(dir.path());
+    EXPECT_THROW(world.LoadPicture(), std::exception);
+    EXPECT_TRUE(world.picture().isNull());
+}
+
+// --- loading in order ----------------------------------------------------------------------
+
+TEST_F(WorldTest, LoadsTheFourDatabasesInOrder)
+{
+    write("routes.gdb", "rout\r\n   nm = Alpha\r\n1 Beta\r\n2 Gamma\r\nend\r\n");
+    write("user.gdb", programUserData());
+    write("markers.gdb", programMarkers());
+    World world(dir.path());
+    EXPECT_EQ(load(world), QString());
+    ASSERT_EQ(world.locations().size(), 3u);
+    EXPECT_EQ(world.locations()[0].Routes, (std::vector<Route>{{1, Skarnel}, {2, Ship}}));
+    EXPECT_EQ(world.locations()[0].Status, Visited);
+    EXPECT_EQ(world.locations()[0].Note, QByteArray("first"));
+    ASSERT_EQ(world.markers().size(), 2u);
+    EXPECT_EQ(world.markers()[1].Name, QByteArray("Ford"));
+    EXPECT_TRUE(world.locationsLoaded());
+    EXPECT_TRUE(world.userDataSafe());
+    EXPECT_TRUE(world.markersSafe());
+    EXPECT_TRUE(world.takeNotices().isEmpty());
+}
+
+TEST_F(WorldTest, ALoaderErrorStopsTheLaterStepsAndNothingUnsafeIsWritten)
+{
+    const QByteArray user = programUserData() + "loc\r\n   nm = Extra\r\n   status = 1\r\n   note = \r\nend\r\n";
+    write("user.gdb", user);
+    write("markers.gdb", programMarkers());
+    World world(dir.path());
+    EXPECT_EQ(load(world), QStringLiteral("List index out of bounds (3)"));
+    EXPECT_TRUE(world.markers().empty()); // the markers' step was skipped
+    EXPECT_FALSE(world.userDataSafe());
+    EXPECT_FALSE(world.markersSafe());
+    world.SaveUserData();
+    world.SaveMarkers();
+    EXPECT_EQ(read("user.gdb"), user);
+    EXPECT_EQ(read("markers.gdb"), programMarkers());
+    EXPECT_EQ(files(), (QStringList{QStringLiteral("markers.gdb"), QStringLiteral("user.gdb"), QStringLiteral("vdmain.gdb")}));
+}
+
+TEST_F(WorldTest, MissingLocationsMakeEveryUserFileUnsafe)
+{
+    QFile::remove(path("vdmain.gdb"));
+    write("markers.gdb", programMarkers());
+    World world(dir.path());
+    EXPECT_FALSE(world.LoadLocations());
+    world.LoadRoutes();
+    world.LoadUserData(); // absent
+    world.LoadMarkers();
+    EXPECT_EQ(world.markers().size(), 2u);
+    EXPECT_FALSE(world.locationsLoaded());
+    EXPECT_FALSE(world.userDataSafe());
+    EXPECT_FALSE(world.markersSafe());
+    world.SaveUserData();
+    world.SaveMarkers();
+    EXPECT_FALSE(exists("user.gdb"));
+    EXPECT_EQ(read("markers.gdb"), programMarkers());
+}
+
+// --- the user's changes ----------------------------------------------------------------------
+
+TEST_F(WorldTest, OnlyARealChangeCountsAsAnEdit)
+{
+    write("user.gdb", programUserData());
+    write("markers.gdb", programMarkers());
+    World world(dir.path());
+    ASSERT_EQ(load(world), QString());
+
+    struct Case {
+        const char* what;
+        std::function<bool(World&)> change;
+        bool changed;
+        bool userEdited, markersEdited;
+    };
+    const Case cases[] = {
+        {"same status", [](World& w) { return w.setLocationStatus(0, Visited); }, false, false, false},
+        {"same note", [](World& w) { return w.setLocationNote(0, "first"); }, false, false, false},
+        {"same marker text", [](World& w) { return w.setMarkerName(1, "Ford"); }, false, false, false},
+        {"no such location", [](World& w) { return w.setLocationStatus(3, Active); }, false, false, false},
+        {"no such marker", [](World& w) { return w.setMarkerName(-1, "x"); }, false, false, false},
+        {"new status", [](World& w) { return w.setLocationStatus(2, Active); }, true, true, false},
+        {"new note", [](World& w) { return w.setLocationNote(1, "ferry"); }, true, true, false},
+        {"new marker text", [](World& w) { return w.setMarkerName(0, "Tent"); }, true, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        World fresh(dir.path());
+        ASSERT_EQ(load(fresh), QString());
+        EXPECT_EQ(c.change(fresh), c.changed);
+        EXPECT_EQ(fresh.userDataEdited(), c.userEdited);
+        EXPECT_EQ(fresh.markersEdited(), c.markersEdited);
+    }
+
+    world.clearMarkers();
+    EXPECT_TRUE(world.markers().empty());
+    EXPECT_TRUE(world.markersEdited());
+    World other(dir.path());
+    ASSERT_EQ(load(other), QString());
+    other.removeMarker(5); // no such marker: nothing happens
+    EXPECT_FALSE(other.markersEdited());
+    other.removeMarker(0);
+    ASSERT_EQ(other.markers().size(), 1u);
+    EXPECT_EQ(other.markers()[0].Name, QByteArray("Ford"));
+    EXPECT_TRUE(other.markersEdited());
+    World adding(dir.path());
+    ASSERT_EQ(load(adding), QString());
+    adding.addMarker(marker("Well", 1, 2));
+    EXPECT_EQ(adding.markers().size(), 3u);
+    EXPECT_TRUE(adding.markersEdited());
+}
+
+// --- what was read completely, and what a save may replace ------------------------------------
+
+TEST_F(WorldTest, ProgramWrittenFilesReadBackWholeAndGetNoBackup)
+{
+    write("user.gdb", programUserData());
+    write("markers.gdb", programMarkers());
+    World world(dir.path());
+    ASSERT_EQ(load(world), QString());
+    world.SaveUserData();
+    world.SaveMarkers();
+    EXPECT_EQ(read("user.gdb"), programUserData());
+    EXPECT_EQ(read("markers.gdb"), programMarkers());
+    world.setLocationNote(2, "quiet");
+    world.addMarker(marker("Well", 7, 8));
+    world.SaveUserData();
+    world.SaveMarkers();
+    EXPECT_EQ(files(), (QStringList{QStringLiteral("markers.gdb"), QStringLiteral("user.gdb"), QStringLiteral("vdmain.gdb")}));
+    EXPECT_EQ(read("user.gdb"), writeUserData(world.locations()));
+    EXPECT_EQ(read("markers.gdb"), writeMarkers(world.markers()));
+}
+
+/** A user file the writer would not give back byte for byte, and what the start-up says of it. */
+struct LossyCase {
+    const char* what;
+    const char* file;    // "user.gdb" or "markers.gdb"
+    QByteArray bytes;
+    const char* notice;  // a part of the start-up message; empty: no message
+};
+
+class LossyReadTest : public WorldTest, public ::testing::WithParamInterface<LossyCase> {
+public:
+    static QByteArray user()
+    {
+        return writeUserData({place("Alpha", Visited, "first"), place("Beta", Active, "x"), place("Gamma")});
+    }
+    static QByteArray markers() { return writeMarkers({marker("Camp", 10, -20)}); }
+
+protected:
+
+    /** Edits the data of the case's file. */
+    static void edit(World& world, const char* file)
+    {
+        if (QByteArray(file) == "user.gdb")
+            world.setLocationNote(2, "edited");
+        else
+            world.addMarker(marker("New", 1, 1));
+    }
+    static void save(World& world, const char* file)
+    {
+        if (QByteArray(file) == "user.gdb")
+            world.SaveUserData();
+        else
+            world.SaveMarkers();
+    }
+};
+
+TEST_P(LossyReadTest, SurvivesARunWithoutEditsAndIsKeptAsBackupWhenEdited)
+{
+    const LossyCase& c = GetParam();
+    write(c.file, c.bytes);
+    {
+        World world(dir.path());
+        EXPECT_EQ(load(world), QString());
+        const QStringList notices = world.takeNotices();
+        if (QByteArray(c.notice).isEmpty()) {
+            EXPECT_TRUE(notices.isEmpty()) << notices.join(QLatin1Char('\n')).toStdString();
+        } else {
+            ASSERT_EQ(notices.size(), 1);
+            EXPECT_TRUE(notices[0].contains(QFileInfo(path(c.file)).absoluteFilePath())) << notices[0].toStdString();
+            EXPECT_TRUE(notices[0].contains(QLatin1String(c.notice))) << notices[0].toStdString();
+            EXPECT_TRUE(world.takeNotices().isEmpty()); // said once
+        }
+        save(world, c.file); // as autosave or the shut-down would, with no edit
+        save(world, c.file);
+        EXPECT_EQ(read(c.file), c.bytes);
+        EXPECT_FALSE(exists((QByteArray(c.file) + ".bak").constData()));
+    }
+    World world(dir.path());
+    load(world);
+    edit(world, c.file);
+    save(world, c.file);
+    EXPECT_EQ(read((QByteArray(c.file) + ".bak").constData()), c.bytes);
+    const QByteArray written = read(c.file);
+    EXPECT_EQ(written, QByteArray(c.file) == "user.gdb" ? writeUserData(world.locations()) : writeMarkers(world.markers()));
+    edit(world, c.file);
+    save(world, c.file); // the backup is taken by the first replacement only
+    EXPECT_FALSE(exists((QByteArray(c.file) + ".bak.2").constData()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ForeignFiles, LossyReadTest,
+    ::testing::Values(
+        LossyCase{"user_utf16", "user.gdb", utf16(LossyReadTest::user()), "UTF-16"},
+        LossyCase{"user_utf16_big_endian", "user.gdb", QByteArray("\xFE\xFF\0l\0o\0c", 8), "UTF-16"},
+        LossyCase{"user_utf32", "user.gdb", QByteArray("\xFF\xFE\0\0l\0\0\0", 8), "UTF-32"},
+        LossyCase{"user_cr_only", "user.gdb", crOnly(LossyReadTest::user()), "no record"},
+        LossyCase{"user_no_header", "user.gdb", "   status = 3\r\n   note = lost\r\n", "no record"},
+        LossyCase{"user_lf_only", "user.gdb", lfOnly(LossyReadTest::user()), ""},
+        LossyCase{"user_extra_lines", "user.gdb", "my notes\r\n" + LossyReadTest::user(), ""},
+        LossyCase{"user_blanks_around_note", "user.gdb",
+                  "loc\r\n   nm = Alpha\r\n   status = 2\r\n   note =  padded \r\nend\r\n", ""},
+        LossyCase{"user_utf8_mark", "user.gdb", "\xEF\xBB\xBF" + LossyReadTest::user(), ""},
+        LossyCase{"markers_cr_only", "markers.gdb", crOnly(LossyReadTest::markers()), "no record"},
+        LossyCase{"markers_utf16", "markers.gdb", utf16(LossyReadTest::markers()), "UTF-16"},
+        LossyCase{"markers_lf_only", "markers.gdb", lfOnly(LossyReadTest::markers()), ""},
+        LossyCase{"markers_trailing_junk", "markers.gdb", LossyReadTest::markers() + "half a line", ""},
+        LossyCase{"markers_only_other_lines", "markers.gdb", "just some text\r\n", "no record"}),
+    [](const ::testing::TestParamInfo<LossyCase>& info) { return std::string(info.param.what); });
+
+TEST_F(WorldTest, EmptyUserFilesHaveNothingToLose)
+{
+    write("user.gdb", "");
+    write("markers.gdb", "");
+    World world(dir.path());
+    ASSERT_EQ(load(world), QString());
+    EXPECT_TRUE(world.userDataSafe());
+    EXPECT_TRUE(world.markersSafe());
+    EXPECT_TRUE(world.takeNotices().isEmpty());
+    world.SaveUserData();
+    world.SaveMarkers();
+    EXPECT_EQ(read("user.gdb"), writeUserData(world.locations()));
+    EXPECT_EQ(read("markers.gdb"), QByteArray());
+    EXPECT_FALSE(exists("user.gdb.bak"));
+}
+
+TEST_F(WorldTest, BackupsAreNeverReplacedAndNotRepeated)
+{
+    const QByteArray foreign = lfOnly(programUserData());
+    struct Case {
+        const char* what;
+        QList<QByteArray> existing; // .bak, .bak.2, ... before the save
+        const char* expectedNew;    // the backup the save adds; empty: none
+    };
+    const Case cases[] = {
+        {"no backup yet", {}, "user.gdb.bak"},
+        {"an older backup", {"older"}, "user.gdb.bak.2"},
+        {"two older backups", {"older", "oldest"}, "user.gdb.bak.3"},
+        {"the same bytes kept already", {"older", foreign}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const QString& f : QDir(dir.path()).entryList({QStringLiteral("user.gdb*")}, QDir::Files))
+            QFile::remove(dir.filePath(f));
+        write("user.gdb", foreign);
+        for (int i = 0; i < c.existing.size(); ++i)
+            write(i == 0 ? "user.gdb.bak" : qPrintable(QStringLiteral("user.gdb.bak.%1").arg(i + 1)), c.existing[i]);
+        const QStringList before = files();
+        World world(dir.path());
+        ASSERT_EQ(load(world), QString());
+        world.setLocationStatus(0, Unvisited);
+        world.SaveUserData();
+        for (int i = 0; i < c.existing.size(); ++i)
+            EXPECT_EQ(read(i == 0 ? "user.gdb.bak" : qPrintable(QStringLiteral("user.gdb.bak.%1").arg(i + 1))),
+                      c.existing[i]);
+        QStringList expected = before;
+        if (*c.expectedNew) {
+            expected << QLatin1String(c.expectedNew);
+            expected.sort();
+            EXPECT_EQ(read(c.expectedNew), foreign);
+        }
+        EXPECT_EQ(files(), expected);
+    }
+}
+
+TEST_F(WorldTest, AWorldMadeInMemorySavesItsListsWhole)
+{
+    World world(dir.path(), {place("Alpha", Active, "a"), place("Beta")}, {marker("Camp", 1, 2)});
+    EXPECT_TRUE(world.locationsLoaded());
+    world.SaveUserData();
+    world.SaveMarkers();
+    EXPECT_EQ(read("user.gdb"), writeUserData(world.locations()));
+    EXPECT_EQ(read("markers.gdb"), writeMarkers(world.markers()));
+}
+
+} // namespace
+} // namespace vdm
