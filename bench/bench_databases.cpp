@@ -8,6 +8,7 @@
 #include "data/atomicfile.h"
 #include "data/locationsdb.h"
 #include "data/userdb.h"
+#include "world/world.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -93,6 +94,33 @@ void BM_ReadUserData(benchmark::State& state)
     state.SetBytesProcessed(state.iterations() * bytes.size());
 }
 
+// The world's one check at load that the file reads back byte for byte: the writer's
+// output for what was read, compared with the file. Beside BM_ReadUserData, it is what a
+// user file of 100 000 locations adds to the start-up.
+void BM_UserDataReadBackCheck(benchmark::State& state)
+{
+    const QByteArray bytes = writeUserData(locationsWithNotes(kReadCount));
+    LocationList list = locationsWithNotes(kReadCount);
+    readUserData(bytes, list);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(writeUserData(list) == bytes);
+    state.SetBytesProcessed(state.iterations() * bytes.size());
+}
+
+// The whole user-data step of the world: read, apply and check, from the file.
+void BM_WorldLoadUserData(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    bench::writeBytes(dir.filePath(QStringLiteral("vdmain.gdb")), locationsFile(kReadCount));
+    bench::writeBytes(dir.filePath(QStringLiteral("user.gdb")), writeUserData(locationsWithNotes(kReadCount)));
+    World world(dir.path());
+    world.LoadLocations();
+    for (auto _ : state)
+        world.LoadUserData();
+    if (!world.userDataSafe())
+        state.SkipWithError("the user data did not read back");
+}
+
 void BM_ReadUserData_MemchrFloor(benchmark::State& state)
 {
     const QByteArray bytes = writeUserData(locationsWithNotes(kReadCount));
@@ -133,6 +161,8 @@ void BM_SaveUserData_WriteFsyncFloor(benchmark::State& state)
 BENCHMARK(BM_ReadLocations)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadLocations_MemchrFloor)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadUserData)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_UserDataReadBackCheck)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WorldLoadUserData)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadUserData_MemchrFloor)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SaveUserData)->Unit(benchmark::kMillisecond)->Repetitions(15)->ReportAggregatesOnly(true);
 BENCHMARK(BM_WriteUserDataInMemory)->Unit(benchmark::kMillisecond);

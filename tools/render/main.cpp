@@ -4,14 +4,9 @@
 #include "cli/commandline.h"
 #include "data/inifile.h"
 #include "data/settings.h"
-#include "data/databasefile.h"
 #include "data/errors.h"
-#include "data/locationsdb.h"
-#include "data/markersdb.h"
-#include "data/routesdb.h"
-#include "data/userdb.h"
-#include "map/jpegdecoder.h"
 #include "map/mappainter.h"
+#include "world/world.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -108,17 +103,14 @@ QString read(const QCommandLineParser& parser, Arguments& a)
     return {};
 }
 
-/** Reads one database when present; a loader error names the file. */
-template<typename Reader>
-void readIfPresent(const QDir& dir, const char* name, Reader read)
+/** Runs one loading step of the world; a loader error names the file it came from. */
+template<typename Step>
+void loadStep(const World& world, const char* name, Step step)
 {
-    const QString path = dir.filePath(QLatin1String(name));
-    if (!databaseExists(path))
-        return;
     try {
-        read(readDatabaseFile(path));
+        step();
     } catch (const Error& e) {
-        throw Error(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), e.message()));
+        throw Error(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(world.filePath(QLatin1String(name))), e.message()));
     }
 }
 
@@ -155,25 +147,21 @@ int main(int argc, char** argv)
                 a.scroll = QPoint(stored.CenterX, stored.CenterY);
         }
 
-        const QDir dir(a.dir);
-        Viewport view;
-        QString picturePath = dir.filePath(QStringLiteral("bigmap_hi.jpg"));
-        view.MapScale = 10;
-        if (!QFileInfo(picturePath).isFile()) {
-            picturePath = dir.filePath(QStringLiteral("bigmap.jpg"));
-            view.MapScale = 2;
-        }
-        if (!QFileInfo(picturePath).isFile())
+        // The world is only read here: nothing is ever saved back.
+        World world(a.dir);
+        if (!World::pictureExists(a.dir))
             throw Error(QStringLiteral("Map file not found. Please reinstall application."));
-        const QImage picture = JpegDecoder::decodeFile(picturePath);
+        world.LoadPicture();
+        loadStep(world, "vdmain.gdb", [&] { world.LoadLocations(); });
+        loadStep(world, "routes.gdb", [&] { world.LoadRoutes(); });
+        loadStep(world, "user.gdb", [&] { world.LoadUserData(); });
+        loadStep(world, "markers.gdb", [&] { world.LoadMarkers(); });
+        for (const QString& notice : world.takeNotices())
+            say(notice);
 
-        LocationList locations, markers;
-        readIfPresent(dir, "vdmain.gdb", [&](const QByteArray& b) { readLocations(b, locations); });
-        readIfPresent(dir, "routes.gdb", [&](const QByteArray& b) { readRoutes(b, locations); });
-        readIfPresent(dir, "user.gdb", [&](const QByteArray& b) { readUserData(b, locations); });
-        readIfPresent(dir, "markers.gdb", [&](const QByteArray& b) { readMarkers(b, markers); });
-
-        view.Picture = picture.size();
+        Viewport view;
+        view.MapScale = world.mapScale();
+        view.Picture = world.picture().size();
         view.Panel = a.size;
         view.ZoomIndex = a.zoom.value_or(0);
         const QPoint range = view.scrollRanges();
@@ -186,7 +174,7 @@ int main(int argc, char** argv)
         int highlight = -1;
         bool pending = false;
         MapPainter painter;
-        const QImage image = painter.paint(MapScene{view, picture, locations, markers, settings, objects, highlight, pending});
+        const QImage image = painter.paint(MapScene{view, world.picture(), world.locations(), world.markers(), settings, objects, highlight, pending});
         QImageWriter writer(a.out, a.format);
         if (!writer.write(image))
             throw Error(QStringLiteral("Unable to write to %1: %2").arg(QFileInfo(a.out).absoluteFilePath(), writer.errorString()));
