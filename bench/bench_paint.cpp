@@ -3,12 +3,9 @@
 // mode, for the smallest window's panel and a full-HD panel. References measured in the
 // same run: a memcpy of one frame of that size, and QPainter::drawImage of the same
 // source rectangle with SmoothPixmapTransform.
-#include "data/databasefile.h"
-#include "data/locationsdb.h"
-#include "data/routesdb.h"
-#include "map/jpegdecoder.h"
 #include "map/mappainter.h"
 #include "map/resampler.h"
+#include "world/world.h"
 #include "worldgen/worldgen.h"
 
 #include <QGuiApplication>
@@ -42,9 +39,12 @@ struct BenchWorld {
             o.locations = 700;
             o.readmes = false;
             worldgen::generate(dir.path(), o);
-            picture = JpegDecoder::decodeFile(dir.filePath(QStringLiteral("bigmap_hi.jpg")));
-            readLocations(readDatabaseFile(dir.filePath(QStringLiteral("vdmain.gdb"))), locations);
-            readRoutes(readDatabaseFile(dir.filePath(QStringLiteral("routes.gdb"))), locations);
+            World world(dir.path());
+            world.LoadPicture();
+            world.LoadLocations();
+            world.LoadRoutes();
+            picture = world.picture();
+            locations = world.locations();
             source = QStringLiteral("sample world");
         } catch (const std::exception& e) {
             std::fprintf(stderr, "sample world unavailable (%s); synthesising one\n", e.what());
