@@ -19,6 +19,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <map>
 #include <memory>
 #include <set>
@@ -104,6 +105,61 @@ TEST_F(DefaultWorld, PicturesDecodeAtTheirExactSizesAndTheSmallOneIsTheBigOneRed
             (qBlue(small.pixel(x, y)) > qRed(small.pixel(x, y)) + 20 ? sea : land)++;
     EXPECT_GT(sea, land / 4);
     EXPECT_GT(land, sea / 4);
+}
+
+TEST_F(DefaultWorld, FullSizePictureHasTextureDownToSinglePixels)
+{
+    // An enlarged smooth picture changes little from one pixel to the next; brush marks,
+    // grain and tree crowns make neighbours differ even after JPEG. Measured on land.
+    const QImage big = JpegDecoder::decodeFile(path("bigmap_hi.jpg")).convertToFormat(QImage::Format_RGB32);
+    double sum = 0;
+    long count = 0;
+    for (int y = 0; y < big.height(); y += 2)
+        for (int x = 0; x + 1 < big.width(); x += 2) {
+            const QRgb p = big.pixel(x, y), q = big.pixel(x + 1, y);
+            if (qBlue(p) > qRed(p) + 20)
+                continue;
+            sum += std::abs(qGreen(p) - qGreen(q));
+            ++count;
+        }
+    ASSERT_GT(count, 100000);
+    EXPECT_GT(sum / double(count), 5.5);
+}
+
+TEST_F(DefaultWorld, RiversAreDrawnWiderDownstreamThanAtTheirSources)
+{
+    const QImage big = JpegDecoder::decodeFile(path("bigmap_hi.jpg")).convertToFormat(QImage::Format_RGB32);
+    const Terrain terrain(1);
+    // Water-coloured pixels in a window around a point of a course, counted only inland
+    // and away from lakes, where nothing else is blue.
+    auto waterAround = [&](QPoint cell) {
+        if (terrain.seaDistanceAt(float(cell.x()), float(cell.y())) < 8.0f)
+            return -1;
+        const int cx = cell.x() * Terrain::CellPixels + 2, cy = cell.y() * Terrain::CellPixels + 2;
+        int n = 0;
+        for (int y = cy - 10; y <= cy + 10; ++y)
+            for (int x = cx - 10; x <= cx + 10; ++x) {
+                if (terrain.lakeAt(float(x) / Terrain::CellPixels - 0.5f, float(y) / Terrain::CellPixels - 0.5f) > 0.3f)
+                    return -1;
+                const QRgb p = big.pixel(x, y);
+                n += qBlue(p) > qRed(p) + 40 && qBlue(p) > qGreen(p) + 10;
+            }
+        return n;
+    };
+    int upstream = 0, downstream = 0, pairs = 0;
+    for (const std::vector<QPoint>& course : terrain.rivers()) {
+        if (course.size() < 200)
+            continue;
+        const int up = waterAround(course[course.size() / 10]), down = waterAround(course[course.size() * 8 / 10]);
+        if (up < 0 || down < 0)
+            continue;
+        upstream += up;
+        downstream += down;
+        ++pairs;
+    }
+    ASSERT_GE(pairs, 3) << upstream << ' ' << downstream;
+    EXPECT_GT(upstream, 0);
+    EXPECT_GT(downstream, upstream * 3 / 2) << pairs;
 }
 
 TEST_F(DefaultWorld, LocationsAreUniqueOnLandInsideTheMapWithTheLevelSkew)
@@ -213,6 +269,23 @@ TEST_F(DefaultWorld, ReadmesAreCrLfInTheirEncodingsAndNameTheKeptFiles)
         EXPECT_EQ(text.count(u'\n'), text.count(QStringLiteral("\r\n")));
         for (const QString& line : text.split(QStringLiteral("\r\n")))
             EXPECT_LE(line.size(), ReadmeTexts::Columns) << line.toStdString();
+    }
+}
+
+TEST(Terrain, RiversAreFourConnectedCoursesOfWaterFromHighGround)
+{
+    const Terrain terrain(1);
+    ASSERT_GE(terrain.rivers().size(), 5u);
+    for (const std::vector<QPoint>& course : terrain.rivers()) {
+        ASSERT_GE(course.size(), 80u);
+        EXPECT_GE(terrain.heightAt(float(course.front().x()), float(course.front().y())), 0.25f);
+        for (std::size_t i = 0; i < course.size(); ++i) {
+            const QPoint p = course[i];
+            EXPECT_EQ(terrain.waterAt(float(p.x()), float(p.y())), 1.0f) << i;
+            if (i > 0) {
+                EXPECT_EQ((p - course[i - 1]).manhattanLength(), 1) << i;
+            }
+        }
     }
 }
 

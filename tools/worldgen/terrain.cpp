@@ -180,6 +180,7 @@ void Terrain::buildSeaDistance()
 void Terrain::buildWater(std::uint64_t seed)
 {
     m_water.assign(std::size_t(W) * H, 0.0f);
+    m_lake.assign(std::size_t(W) * H, 0.0f);
 
     // Rivers follow the height field with its pits filled (priority flood from the sea),
     // so every river reaches the coast; a pit a river crosses becomes a lake.
@@ -246,7 +247,7 @@ void Terrain::buildWater(std::uint64_t seed)
         // crosses; only the basins in between hold a lake.
         if (lake.size() >= 25 && lake.size() <= 600)
             for (int n : lake)
-                m_water[n] = 1.0f;
+                m_water[n] = m_lake[n] = 1.0f;
     };
 
     Random random(Random::hash(seed, 7));
@@ -283,6 +284,7 @@ void Terrain::buildWater(std::uint64_t seed)
         if (path.size() < 80)
             continue;
         sources.push_back({sx, sy});
+        m_rivers.push_back(path);
         for (std::size_t i = 0; i < path.size(); ++i) {
             const QPoint p = path[i];
             stamp(p.x(), p.y(), 0.5f + std::min(1.2f, float(i) / 400.0f));

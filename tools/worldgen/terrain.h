@@ -32,6 +32,8 @@ public:
     float moistureAt(float gx, float gy) const { return bilinear(m_moisture, gx, gy); }
     float waterAt(float gx, float gy) const { return bilinear(m_water, gx, gy); }
     float shadeAt(float gx, float gy) const { return bilinear(m_shade, gx, gy); }
+    /** 1 inside a lake, 0 elsewhere (rivers are not in this grid; see rivers()). */
+    float lakeAt(float gx, float gy) const { return bilinear(m_lake, gx, gy); }
     /** Distance to the nearest sea cell in cells (0 at sea). */
     float seaDistanceAt(float gx, float gy) const { return bilinear(m_seaDistance, gx, gy); }
 
@@ -41,6 +43,12 @@ public:
     double seaDistance(int x, int y) const;
     /** Height at a map point. */
     double height(int x, int y) const;
+
+    /**
+     * Every river's course in grid cells, from its source downstream to the sea, a lake or
+     * the river it joins; the water grid holds the same courses stamped as cells.
+     */
+    const std::vector<std::vector<QPoint>>& rivers() const { return m_rivers; }
 
     /** Share of grid cells above the sea. */
     double landFraction() const;
@@ -54,7 +62,8 @@ private:
     void buildShade();
     static int index(int gx, int gy) { return gy * GridWidth + gx; }
 
-    std::vector<float> m_height, m_moisture, m_water, m_shade, m_seaDistance;
+    std::vector<float> m_height, m_moisture, m_water, m_lake, m_shade, m_seaDistance;
+    std::vector<std::vector<QPoint>> m_rivers;
 };
 
 } // namespace vdm::worldgen
