@@ -5,6 +5,7 @@
 
 #include "data/codepage.h"
 #include "data/errors.h"
+#include "data/installlayout.h"
 #include "data/regularfile.h"
 
 #include "ui_formabout.h"
@@ -94,7 +95,7 @@ QString TFormAbout::decodeReadme(const QByteArray& bytes)
 
 void TFormAbout::loadFile(const QString& fileName)
 {
-    const QString path = m_appDir + fileName;
+    const QString path = InstallLayout::readmeFile(m_appDir, fileName);
     RegularFile file(path);
     const std::optional<QByteArray> bytes = file.readAll();
     if (!bytes)

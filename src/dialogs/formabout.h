@@ -43,7 +43,10 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    /** Replaces the box's text by the file's; throws "Cannot open file <full path>". */
+    /**
+     * Replaces the box's text by the file's, taken beside the program or, for an installed
+     * program, from its data folder; throws "Cannot open file <full path>".
+     */
     void loadFile(const QString& fileName);
 
     QString m_appDir;

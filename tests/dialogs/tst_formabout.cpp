@@ -4,6 +4,7 @@
 #include "common/fakeprompts.h"
 #include "common/testutils.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFontMetrics>
 #include <QPlainTextEdit>
@@ -156,6 +157,32 @@ TEST_F(FormAboutTest, MissingEnglishFileStillOpensTheDialogAndIsTriedAgain)
         EXPECT_EQ(prompts.errors.size(), showing);
     }
     EXPECT_EQ(prompts.errors.last(), QStringLiteral("Cannot open file ") + appDir + QStringLiteral("readme.txt"));
+}
+
+// An installed program lies in PREFIX/bin; its read-me files in PREFIX/share/veldamar-map.
+TEST(FormAboutInstalled, ReadsTheInstalledReadmesAndNamesTheFolderBesideTheProgram)
+{
+    QTemporaryDir prefix;
+    ASSERT_TRUE(prefix.isValid());
+    const QString bin = prefix.filePath("bin") + QLatin1Char('/');
+    const QString share = prefix.filePath("share/veldamar-map") + QLatin1Char('/');
+    ASSERT_TRUE(QDir().mkpath(bin));
+    ASSERT_TRUE(QDir().mkpath(share));
+    writeFile(share + "readme.txt", "Installed English\r\n");
+    writeFile(share + "readmerus.txt", Russian.toUtf8() + "\r\n");
+    FakePrompts prompts;
+    TFormAbout dialog(bin, prompts, nullptr);
+    test::runModal(&dialog, [&] {
+        QPlainTextEdit* memo = dialog.findChild<QPlainTextEdit*>(QStringLiteral("MemoAbout"));
+        ASSERT_NE(memo, nullptr);
+        EXPECT_EQ(memo->toPlainText(), QStringLiteral("Installed English"));
+        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("ButtonRus")), Qt::LeftButton);
+        EXPECT_EQ(memo->toPlainText(), Russian);
+        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("ButtonFra")), Qt::LeftButton);
+        EXPECT_TRUE(memo->toPlainText().isEmpty());
+        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("ButtonOk")), Qt::LeftButton);
+    });
+    EXPECT_EQ(prompts.errors, QStringList{QStringLiteral("Cannot open file ") + bin + QStringLiteral("readmefr.txt")});
 }
 
 TEST_F(FormAboutTest, EmptyReadmeIsLoadedAgainAtEveryShowing)
