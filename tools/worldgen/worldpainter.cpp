@@ -161,7 +161,7 @@ struct Painter {
  * Draws every river as an antialiased stroke that widens downstream, over a darker bank,
  * on a picture of any size (coordinates in full-size pixels, scaled to the picture).
  */
-void drawRivers(QImage& picture, const Terrain& terrain)
+void drawRivers(QImage& picture, const Terrain& terrain, const ValueNoise& swells)
 {
     QPainter p(&picture);
     p.setRenderHint(QPainter::Antialiasing);
@@ -171,7 +171,8 @@ void drawRivers(QImage& picture, const Terrain& terrain)
         double width;
     };
     std::vector<Stroke> strokes;
-    for (const std::vector<QPoint>& course : terrain.rivers()) {
+    for (std::size_t river = 0; river < terrain.rivers().size(); ++river) {
+        const std::vector<QPoint>& course = terrain.rivers()[river];
         const int n = int(course.size());
         // The grid course runs in steps of whole cells; a running mean turns the
         // staircase into a bend without leaving the cells the river occupies.
@@ -186,8 +187,17 @@ void drawRivers(QImage& picture, const Terrain& terrain)
             }
             line[std::size_t(i)] = QPointF((x / (2 * r + 1) + 0.5) * Terrain::CellPixels, (y / (2 * r + 1) + 0.5) * Terrain::CellPixels);
         }
-        for (int i = 1; i < n; ++i)
-            strokes.push_back({line[std::size_t(i - 1)], line[std::size_t(i)], 1.2 + 5.0 * std::min(1.0, double(i) / 520.0)});
+        auto inLake = [&](int i) {
+            return terrain.lakeAt(float(course[std::size_t(i)].x()), float(course[std::size_t(i)].y())) > 0.5f;
+        };
+        for (int i = 1; i < n; ++i) {
+            // A river crossing a lake is open water there, not a stroke with banks.
+            if (inLake(i - 1) && inLake(i))
+                continue;
+            // The width swells and narrows a little along the way, as a hand-drawn line does.
+            const double swell = 0.88 + 0.24 * double(swells.sample(float(i) / 23.0f, 7.3f * float(river)));
+            strokes.push_back({line[std::size_t(i - 1)], line[std::size_t(i)], (1.2 + 5.0 * std::min(1.0, double(i) / 520.0)) * swell});
+        }
     }
     // All banks first, then all water, so a river joining another meets it in open water.
     for (int pass = 0; pass < 2; ++pass) {
@@ -226,7 +236,7 @@ QImage paint(const Terrain& terrain, std::uint64_t seed, QSize size)
             row[px] = qRgb(channel(c.r), channel(c.g), channel(c.b));
         }
     }
-    drawRivers(picture, terrain);
+    drawRivers(picture, terrain, painter.patches);
 
     // Paper over everything, rivers included: a slow blotchy tone, a fine grain and
     // darker edges like an old sheet.
