@@ -115,7 +115,7 @@ public:
         form->show();
         QApplication::processEvents();
         if (form->world().locations().size() != size_t(kLocations) || form->world().markers().size() != size_t(kMarkers)
-            || form->View.MapScale != 10)
+            || form->View.mapScale() != 10)
             std::abort();
         form->Config.ShowHint = true;
         m_designSize = form->size();
@@ -320,7 +320,7 @@ void BM_PainterPaint1080p(benchmark::State& state)
     s.setPanelSize(kDragPanel);
     s.setZoom(int(state.range(0)));
     TMainForm& f = *s.form;
-    if (f.View.Panel != kDragPanel) {
+    if (f.View.panel() != kDragPanel) {
         state.SkipWithError("the map panel could not be made 1920 x 1080");
         return;
     }

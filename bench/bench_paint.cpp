@@ -97,15 +97,8 @@ BenchWorld& world()
 
 Viewport viewFor(QSize panel, int level)
 {
-    Viewport v;
-    v.MapScale = 10;
-    v.Picture = world().picture.size();
-    v.Panel = panel;
-    v.ZoomIndex = level;
-    const QPoint range = v.scrollRanges();
-    v.LastScrollX = std::max(0, range.x() / 2); // the middle of the map
-    v.LastScrollY = std::max(0, range.y() / 2);
-    v.UpdateMargins();
+    Viewport v = Viewport::showing(world().picture.size(), 10, panel, level);
+    v.scrollTo(QPoint(v.scrollMaximum().x() / 2, v.scrollMaximum().y() / 2)); // the middle of the map
     return v;
 }
 
@@ -172,14 +165,14 @@ void BM_DrawImageSmooth(benchmark::State& state)
     const QSize panel = Panels[state.range(0)];
     const Viewport v = viewFor(panel, int(state.range(1)));
     const QImage& pic = world().picture;
-    const long double f = v.factor(), s = v.MapScale;
+    const long double f = v.factor(), s = v.mapScale();
     const int W = panel.width(), H = panel.height(), PW = pic.width(), PH = pic.height();
-    const int sx = truncToInt(v.LastScrollX / f * s), sy = truncToInt(v.LastScrollY / f * s);
+    const int sx = truncToInt(v.scrollX() / f * s), sy = truncToInt(v.scrollY() / f * s);
     const int sw = truncToInt((W - 330) / f * s + PW / f), sh = truncToInt((H - 380) / f * s + PH / f);
     QRect to(0, 0, W, H);
     QRectF from(sx, sy, sw, sh);
-    if (!v.MapCoversPanel) {
-        to = QRect(v.MarginX, v.MarginY, truncToInt(PW * f / s), truncToInt(PH * f / s));
+    if (!v.mapCoversPanel()) {
+        to = QRect(v.marginX(), v.marginY(), truncToInt(PW * f / s), truncToInt(PH * f / s));
         if (!(sw < PW && sh < PH))
             from = QRectF(sx, sy, PW, PH);
     }

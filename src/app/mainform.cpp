@@ -50,7 +50,6 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
 
     // No hint text yet; the lowest zoom level.
     HintText.clear();
-    View.ZoomIndex = 0;
 
     // The settings members come from the settings file, which stays open (as an object)
     // until shut-down.
@@ -59,8 +58,7 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
 
     // The picture is chosen and decoded once per run; a decoder error leaves the constructor.
     m_world.LoadPicture();
-    View.MapScale = m_world.mapScale();
-    View.Picture = m_world.picture().size();
+    View.setPicture(m_world.picture().size(), m_world.mapScale());
 
     // The caption font, pens and brushes from the settings (the editor starts with every
     // marker mode off).
@@ -68,7 +66,7 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
 
     // From here on the map panel paints through the map painter.
     m_ui->PanelMap->setForm(this);
-    View.Panel = m_ui->PanelMap->size();
+    viewFollowsPanel();
 
     // The stored window state and view: geometry, zoom level and scroll position.
     RestoreView();
@@ -206,7 +204,7 @@ void TMainForm::FormCreate()
     reportWorldNotices();
     if (!m_world.markers().empty()) {
         m_ui->ToolButtonClearM->setEnabled(true);
-        if (View.ZoomIndex > 0)
+        if (View.zoomIndex() > 0)
             m_ui->ToolButtonDelM->setEnabled(true);
     }
     selectFirst.dismiss();
@@ -247,9 +245,9 @@ void TMainForm::RecreateDrawingObjects()
 
 void TMainForm::PanelMapPaint()
 {
-    View.Panel = m_ui->PanelMap->size();
-    if (m_backBuffer.size() != View.Panel)
-        m_backBuffer = QImage(View.Panel, QImage::Format_RGB32);
+    viewFollowsPanel();
+    if (m_backBuffer.size() != View.panel())
+        m_backBuffer = QImage(View.panel(), QImage::Format_RGB32);
     if (m_backBuffer.isNull())
         return;
     MapScene scene{View, m_world.picture(), m_world.locations(), m_world.markers(), Config, Objects, HighlightIndex, HighlightPending};

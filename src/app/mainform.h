@@ -88,7 +88,9 @@ public:
     void FormCreate();
     void FormDestroy();
     void ZoomButtonClick(QToolButton* sender);
-    void FormMouseWheel(Qt::KeyboardModifiers shift, int wheelDelta, bool* handled);
+    /** `wheel` is Qt::Horizontal for a tilted wheel or a sideways swipe. */
+    void FormMouseWheel(Qt::KeyboardModifiers shift, int wheelDelta, bool* handled,
+                        Qt::Orientation wheel = Qt::Vertical);
     void FormKeyDown(int key, Qt::KeyboardModifiers shift);
     void FormKeyUp(int key, Qt::KeyboardModifiers shift);
     void ScrollBarHScroll();
@@ -170,6 +172,12 @@ private:
     void setupComponents();
     /** Each display toggle's tool button shows its settings member. */
     void showToggleStates();
+    /** The viewport takes the map panel's current size. */
+    void viewFollowsPanel();
+    /** The scroll bars show the viewport's ranges and position. */
+    void showViewInScrollBars();
+    /** With KeepZoom, zooming out waits until the window fits the lower level's limit. */
+    bool zoomOutFits() const;
     void connectHandlers();
     void layoutPanels();
     /** Shows the editor's state: the location box's caption and buttons, the marker tools, the pointer. */

@@ -34,11 +34,11 @@ int TMainForm::markerAt(QPoint pointer) const
 
 void TMainForm::ImageMapMouseDown(Qt::MouseButton button, Qt::MouseButtons, int x, int y)
 {
-    if (button == Qt::LeftButton && View.ZoomIndex != 0) {
+    if (button == Qt::LeftButton && View.zoomIndex() != 0) {
         Dragging = true; // at 10 % the map cannot be dragged
         DragStart = QPoint(x, y);
     }
-    if (button == Qt::RightButton && View.ZoomIndex > 1) {
+    if (button == Qt::RightButton && View.zoomIndex() > 1) {
         m_edit.enterAddMode();
         mirrorEditor();
     }
@@ -57,13 +57,9 @@ void TMainForm::ImageMapMouseMove(Qt::MouseButtons buttons, int x, int y)
     if (Dragging && (buttons & Qt::LeftButton) && !m_edit.AddMarkerMode()) {
         // The picture follows the pointer pixel for pixel and stops at the bounds; the
         // start moves on even at a bound, so turning back moves the map at once.
-        QScrollBar* h = m_ui->ScrollBarH;
-        QScrollBar* v = m_ui->ScrollBarV;
-        h->setValue(qBound(0, h->value() - (x - DragStart.x()), h->maximum()));
-        v->setValue(qBound(0, v->value() - (y - DragStart.y()), v->maximum()));
+        View.scrollBy(DragStart - QPoint(x, y));
+        showViewInScrollBars();
         DragStart = QPoint(x, y);
-        View.LastScrollY = v->value();
-        View.LastScrollX = h->value();
         RepaintMap();
     }
     if (Dragging)

@@ -55,15 +55,11 @@ void TMainForm::RestoreView()
         layoutPanels();
     }
     // The level is reached one step at a time; the margins follow with the panel's first size.
-    while (View.ZoomIndex < stored.Zoom) {
-        ++View.ZoomIndex;
-        UpdateScrollRanges();
-    }
+    viewFollowsPanel();
+    View.stepUpTo(stored.Zoom);
     ApplyWindowSizeLimit();
-    m_ui->ScrollBarH->setValue(stored.CenterX);
-    m_ui->ScrollBarV->setValue(stored.CenterY);
-    View.LastScrollY = m_ui->ScrollBarV->value();
-    View.LastScrollX = m_ui->ScrollBarH->value();
+    View.scrollTo(QPoint(stored.CenterX, stored.CenterY));
+    showViewInScrollBars();
     UpdateMarkerButtons();
     RepaintMap();
     SetTitleWithZoom();
@@ -75,11 +71,11 @@ void TMainForm::WriteSettings()
     if (!SettingsFile)
         return;
     WindowSnapshot w;
-    w.Zoom = View.ZoomIndex;
+    w.Zoom = View.zoomIndex();
     w.Width = width();
     w.Height = height();
-    w.CenterX = m_ui->ScrollBarH->value();
-    w.CenterY = m_ui->ScrollBarV->value();
+    w.CenterX = View.scrollX();
+    w.CenterY = View.scrollY();
     w.bands.MapLeft = m_ui->ToolBarMap->x();
     w.bands.MapTop = m_ui->ToolBarMap->y();
     w.bands.LocationLeft = m_ui->ToolBarLoc->x();

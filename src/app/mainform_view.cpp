@@ -9,112 +9,90 @@
 #include <QScrollBar>
 
 namespace vdm {
-namespace {
 
-// Both scroll bars clamp a requested position into 0..maximum.
-void setPosition(QScrollBar* bar, long double position)
+void TMainForm::viewFollowsPanel()
 {
-    bar->setValue(truncToInt(position));
+    // The panel may have been laid out while hidden (no resize event yet): ask it directly.
+    View.setPanel(m_ui->PanelMap->size());
 }
 
-} // namespace
+void TMainForm::showViewInScrollBars()
+{
+    const auto show = [](QScrollBar* bar, int maximum, int position) {
+        bar->setMaximum(maximum);
+        bar->setEnabled(maximum >= 1);
+        bar->setValue(position);
+    };
+    show(m_ui->ScrollBarH, View.scrollMaximum().x(), View.scrollX());
+    show(m_ui->ScrollBarV, View.scrollMaximum().y(), View.scrollY());
+}
 
 void TMainForm::UpdateScrollRanges()
 {
-    View.Panel = m_ui->PanelMap->size();
-    const QPoint r = View.scrollRanges();
-    const auto apply = [](QScrollBar* bar, int range, int& last) {
-        if (range >= 1) {
-            bar->setEnabled(true);
-            bar->setMaximum(range);
-        } else {
-            bar->setMaximum(0);
-            bar->setEnabled(false);
-        }
-        if (bar->maximum() <= last) {
-            bar->setValue(bar->maximum());
-            last = bar->maximum();
-        }
-    };
-    apply(m_ui->ScrollBarH, r.x(), View.LastScrollX);
-    apply(m_ui->ScrollBarV, r.y(), View.LastScrollY);
+    viewFollowsPanel();
+    View.UpdateScrollRanges();
+    showViewInScrollBars();
 }
 
 void TMainForm::UpdateMargins()
 {
-    View.Panel = m_ui->PanelMap->size();
+    viewFollowsPanel();
     View.UpdateMargins();
 }
 
 void TMainForm::SetTitleWithZoom()
 {
-    setWindowTitle(titleWithZoom(View.ZoomIndex));
+    setWindowTitle(titleWithZoom(View.zoomIndex()));
 }
 
 void TMainForm::ApplyWindowSizeLimit()
 {
     if (!Config.KeepZoom)
         return;
-    setMaximumSize(Viewport::sizeLimit(View.ZoomIndex));
+    setMaximumSize(Viewport::sizeLimit(View.zoomIndex()));
 }
 
 void TMainForm::UpdateMarkerButtons()
 {
     // Markers are placed and deleted only when zoomed in.
-    const bool zoomedIn = View.ZoomIndex >= 1;
+    const bool zoomedIn = View.zoomIndex() >= 1;
     m_ui->ToolButtonAddM->setEnabled(zoomedIn);
     m_ui->ToolButtonDelM->setEnabled(zoomedIn && !m_world.markers().empty());
 }
 
 void TMainForm::ZoomButtonClick(QToolButton* sender)
 {
-    View.Panel = m_ui->PanelMap->size();
-    const int halfW = View.Panel.width() / 2;
-    const int halfH = View.Panel.height() / 2;
-    // The picture point under the panel's centre stays there.
-    const long double cx = static_cast<long double>(m_ui->ScrollBarH->value()) + halfW - View.MarginX;
-    const long double cy = static_cast<long double>(m_ui->ScrollBarV->value()) + halfH - View.MarginY;
-    const long double oldFactor = View.factor();
-
-    bool changed = false;
-    if (sender == m_ui->ToolButtonZoomIn && View.ZoomIndex < 7) {
-        ++View.ZoomIndex;
-        changed = true;
-    }
-    if (sender == m_ui->ToolButtonZoomOut && View.ZoomIndex > 0) {
-        bool allowed = true;
-        if (Config.KeepZoom) {
-            // The window must first be no larger than the lower level's limit.
-            const long double g = Viewport::factorOf(View.ZoomIndex - 1);
-            allowed = width() <= g * Viewport::DesignWidth + Viewport::FrameWidth
-                      && height() <= g * Viewport::DesignHeight + Viewport::FrameHeight;
-        }
-        if (allowed) {
-            --View.ZoomIndex;
-            changed = true;
-        }
-    }
-    if (sender == m_ui->ToolButtonZoomActual) {
-        View.ZoomIndex = 0; // the 10 % level, recomputed even when already there
-        changed = true;
-    }
-    if (!changed)
+    int target = -1;
+    if (sender == m_ui->ToolButtonZoomIn && View.zoomIndex() < Viewport::HighestZoom)
+        target = View.zoomIndex() + 1;
+    if (sender == m_ui->ToolButtonZoomOut && View.zoomIndex() > 0 && zoomOutFits())
+        target = View.zoomIndex() - 1;
+    if (sender == m_ui->ToolButtonZoomActual)
+        target = 0; // the 10 % level, recomputed even when already there
+    if (target < 0)
         return;
 
-    UpdateScrollRanges();
-    UpdateMargins();
-    const long double newFactor = View.factor();
-    setPosition(m_ui->ScrollBarH, cx / oldFactor * newFactor - halfW);
-    setPosition(m_ui->ScrollBarV, cy / oldFactor * newFactor - halfH);
-    View.LastScrollX = m_ui->ScrollBarH->value();
-    View.LastScrollY = m_ui->ScrollBarV->value();
+    // The picture point under the panel's centre stays there.
+    viewFollowsPanel();
+    View.zoomTo(target, QPoint(View.panel().width() / 2, View.panel().height() / 2));
+    showViewInScrollBars();
     UpdateMarkerButtons();
     SetTitleWithZoom();
     ApplyWindowSizeLimit();
     RepaintMap();
 }
 
-void TMainForm::FormMouseWheel(Qt::KeyboardModifiers shift, int wheelDelta, bool* handled)
+bool TMainForm::zoomOutFits() const
+{
+    if (!Config.KeepZoom)
+        return true;
+    // The window must first be no larger than the lower level's limit.
+    const long double g = Viewport::factorOf(View.zoomIndex() - 1);
+    return width() <= g * Viewport::DesignWidth + Viewport::FrameWidth
+        && height() <= g * Viewport::DesignHeight + Viewport::FrameHeight;
+}
+
+void TMainForm::FormMouseWheel(Qt::KeyboardModifiers shift, int wheelDelta, bool* handled, Qt::Orientation wheel)
 {
     if (shift & Qt::ControlModifier) {
         ZoomButtonClick(wheelDelta > 0 ? m_ui->ToolButtonZoomIn : m_ui->ToolButtonZoomOut);
@@ -123,16 +101,11 @@ void TMainForm::FormMouseWheel(Qt::KeyboardModifiers shift, int wheelDelta, bool
     }
     if (m_ui->CBLoc->hasFocus())
         return; // the list takes the wheel
-    // One notification is one step of 5 pixels, whatever its size; Shift (as the key
-    // handlers track it) scrolls horizontally.
-    QScrollBar* bar = ShiftDown ? m_ui->ScrollBarH : m_ui->ScrollBarV;
-    const int pos = bar->value();
-    if (wheelDelta > 0)
-        bar->setValue(pos - qMin(5, pos));
-    else
-        bar->setValue(pos + qMin(5, bar->maximum() - pos));
-    View.LastScrollY = m_ui->ScrollBarV->value();
-    View.LastScrollX = m_ui->ScrollBarH->value();
+    // One notification is one step, whatever its size; Shift (as the key handlers track
+    // it) scrolls horizontally, as does a tilted wheel.
+    const Qt::Orientation direction = ShiftDown || wheel == Qt::Horizontal ? Qt::Horizontal : Qt::Vertical;
+    View.wheelStep(direction, wheelDelta > 0);
+    showViewInScrollBars();
     RepaintMap();
     *handled = true;
 }
@@ -155,13 +128,13 @@ void TMainForm::FormKeyUp(int key, Qt::KeyboardModifiers)
 
 void TMainForm::ScrollBarHScroll()
 {
-    View.LastScrollX = m_ui->ScrollBarH->sliderPosition();
+    View.scrollTo(QPoint(m_ui->ScrollBarH->sliderPosition(), View.scrollY()));
     RepaintMap();
 }
 
 void TMainForm::ScrollBarVScroll()
 {
-    View.LastScrollY = m_ui->ScrollBarV->sliderPosition();
+    View.scrollTo(QPoint(View.scrollX(), m_ui->ScrollBarV->sliderPosition()));
     RepaintMap();
 }
 
@@ -170,24 +143,9 @@ void TMainForm::GoButtonClick()
     if (m_edit.SelectedIndex() < 0 || m_edit.SelectedIndex() >= int(m_world.locations().size()))
         throwListIndexError(m_edit.SelectedIndex());
     const Location& l = m_world.locations()[size_t(m_edit.SelectedIndex())];
-    const int target = Viewport::goTargetIndex(l.Level);
-
-    const auto centre = [&] {
-        const QPoint p = View.MapToScreen(l.X, l.Y);
-        setPosition(m_ui->ScrollBarH, static_cast<long double>(p.x()) - View.Panel.width() / 2);
-        setPosition(m_ui->ScrollBarV, static_cast<long double>(p.y()) - View.Panel.height() / 2);
-        View.LastScrollY = m_ui->ScrollBarV->value();
-        View.LastScrollX = m_ui->ScrollBarH->value();
-    };
-    View.Panel = m_ui->PanelMap->size();
-    if (View.ZoomIndex >= target)
-        centre(); // Go never zooms out
-    while (View.ZoomIndex < target) {
-        ++View.ZoomIndex;
-        UpdateScrollRanges();
-        UpdateMargins();
-        centre();
-    }
+    viewFollowsPanel();
+    View.goTo(l.X, l.Y, l.Level);
+    showViewInScrollBars();
     UpdateMarkerButtons();
     // The paint clears the highlight once drawn; setting it again keeps the location
     // forced visible for the next paint and for the hover test.

@@ -106,8 +106,8 @@ int markerAt(const Viewport& view, const LocationList& markers, QPoint pointer)
 ReachBox::ReachBox(const Viewport& view, QPoint pointer)
 {
     // The picture point under the pointer, and the map point there as a first guess.
-    const std::int64_t ax = std::int64_t(pointer.x()) + view.LastScrollX - view.MarginX;
-    const std::int64_t ay = std::int64_t(pointer.y()) + view.LastScrollY - view.MarginY;
+    const std::int64_t ax = std::int64_t(pointer.x()) + view.scrollX() - view.marginX();
+    const std::int64_t ay = std::int64_t(pointer.y()) + view.scrollY() - view.marginY();
     const QPoint guess = view.ScreenToMap(int(std::clamp<std::int64_t>(ax, INT_MIN, INT_MAX)),
                                           int(std::clamp<std::int64_t>(ay, INT_MIN, INT_MAX)));
     const auto px = [&](std::int64_t x) { return std::int64_t(view.MapToScreen(int(x), 0).x()); };

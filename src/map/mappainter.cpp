@@ -261,8 +261,8 @@ void MapPainter::paint(QImage& backBuffer, const MapScene& scene)
     const Viewport& v = scene.view;
     const Settings& st = scene.settings;
     const DrawingObjects& o = scene.objects;
-    if (backBuffer.size() != v.Panel || backBuffer.format() != QImage::Format_RGB32)
-        backBuffer = QImage(v.Panel, QImage::Format_RGB32);
+    if (backBuffer.size() != v.panel() || backBuffer.format() != QImage::Format_RGB32)
+        backBuffer = QImage(v.panel(), QImage::Format_RGB32);
     if (!backBuffer.isNull())
         backBuffer.fill(pixelOf(o.BrushBackground));
     const Canvas canvas(backBuffer);
@@ -272,22 +272,22 @@ void MapPainter::paint(QImage& backBuffer, const MapScene& scene)
     const QImage& pic = scene.picture;
     if (!pic.isNull() && W > 0 && H > 0) {
         const long double f = v.factor();
-        const long double s = v.MapScale;
+        const long double s = v.mapScale();
         const int PW = pic.width(), PH = pic.height();
-        const int sx = truncToInt(v.LastScrollX / f * s);
-        const int sy = truncToInt(v.LastScrollY / f * s);
+        const int sx = truncToInt(v.scrollX() / f * s);
+        const int sy = truncToInt(v.scrollY() / f * s);
         const int sw = truncToInt((W - 330) / f * s + PW / f);
         const int sh = truncToInt((H - 380) / f * s + PH / f);
         QRect to;
         QRectF from;
-        if (v.MapCoversPanel) {
+        if (v.mapCoversPanel()) {
             to = QRect(0, 0, W, H);
             from = QRectF(sx, sy, sw, sh);
         } else {
-            to = QRect(v.MarginX, v.MarginY, truncToInt(PW * f / s), truncToInt(PH * f / s));
+            to = QRect(v.marginX(), v.marginY(), truncToInt(PW * f / s), truncToInt(PH * f / s));
             from = (sw < PW && sh < PH) ? QRectF(sx, sy, sw, sh) : QRectF(sx, sy, PW, PH);
         }
-        const Resampler::Mode mode = (st.MapAA && v.ZoomIndex >= st.ZoomLevelAA) ? Resampler::Mode::Smooth : Resampler::Mode::Pixel;
+        const Resampler::Mode mode = (st.MapAA && v.zoomIndex() >= st.ZoomLevelAA) ? Resampler::Mode::Smooth : Resampler::Mode::Pixel;
         const double k = double(f / s);
         if (k < 1.0 && PW > 1 && PH > 1) {
             // Shrinking: a copy of the whole picture at this level's scale, made once
@@ -385,7 +385,7 @@ void MapPainter::paint(QImage& backBuffer, const MapScene& scene)
 
 QImage MapPainter::paint(const MapScene& scene)
 {
-    QImage img(scene.view.Panel, QImage::Format_RGB32);
+    QImage img(scene.view.panel(), QImage::Format_RGB32);
     paint(img, scene);
     return img;
 }

@@ -3,8 +3,10 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 
 namespace vdm {
 
@@ -32,20 +34,20 @@ float Viewport::ky(int mapScale)
 QPoint Viewport::MapToScreen(int x, int y) const
 {
     const long double f = factor();
-    const long double s = MapScale;
+    const long double s = m_mapScale;
     const long double ix = truncToInt(static_cast<long double>(x) + 125000);
     const long double iy = truncToInt(static_cast<long double>(y) + 130000);
-    const int px = truncToInt(ix * kx(MapScale) * f / s);
-    const int py = truncToInt(380 * f - iy * ky(MapScale) * f / s);
+    const int px = truncToInt(ix * kx(m_mapScale) * f / s);
+    const int py = truncToInt(380 * f - iy * ky(m_mapScale) * f / s);
     return {px, py};
 }
 
 QPoint Viewport::ScreenToMap(int px, int py) const
 {
     const long double f = factor();
-    const long double s = MapScale;
-    const int ax = truncToInt(static_cast<long double>(px) / kx(MapScale) / f * s);
-    const int ay = truncToInt((380 * f - py) * s / ky(MapScale) / f);
+    const long double s = m_mapScale;
+    const int ax = truncToInt(static_cast<long double>(px) / kx(m_mapScale) / f * s);
+    const int ay = truncToInt((380 * f - py) * s / ky(m_mapScale) / f);
     return {truncToInt(static_cast<long double>(ax) - 125000), truncToInt(static_cast<long double>(ay) - 130000)};
 }
 
@@ -68,37 +70,129 @@ bool Viewport::LevelVisible(int level) const
 QPoint Viewport::mapToPanel(int x, int y) const
 {
     const QPoint p = MapToScreen(x, y);
-    return {p.x() - LastScrollX + MarginX, p.y() - LastScrollY + MarginY};
+    return p - m_scroll + m_margin;
 }
 
 QPoint Viewport::panelToPicture(QPoint panel) const
 {
-    return {panel.x() + LastScrollX - MarginX, panel.y() + LastScrollY - MarginY};
+    return panel + m_scroll - m_margin;
 }
 
 QPoint Viewport::scrollRanges() const
 {
     const long double f = factor();
-    const long double s = MapScale;
-    const int rx = truncToInt(static_cast<long double>(Picture.width()) * f / s - Panel.width());
-    const int ry = truncToInt(static_cast<long double>(Picture.height()) * f / s - Panel.height());
+    const long double s = m_mapScale;
+    const int rx = truncToInt(static_cast<long double>(m_picture.width()) * f / s - m_panel.width());
+    const int ry = truncToInt(static_cast<long double>(m_picture.height()) * f / s - m_panel.height());
     return {rx, ry};
+}
+
+Viewport Viewport::showing(QSize picture, int mapScale, QSize panel, int zoomIndex, QPoint scroll)
+{
+    Viewport v;
+    v.setPicture(picture, mapScale);
+    v.setPanel(panel);
+    v.m_zoomIndex = std::clamp(zoomIndex, 0, HighestZoom);
+    v.UpdateScrollRanges();
+    v.UpdateMargins();
+    v.scrollTo(scroll);
+    return v;
+}
+
+void Viewport::setPicture(QSize picture, int mapScale)
+{
+    m_picture = picture;
+    m_mapScale = mapScale;
+}
+
+void Viewport::setPanel(QSize panel)
+{
+    m_panel = panel;
+}
+
+void Viewport::UpdateScrollRanges()
+{
+    // A range below 1 leaves nothing to scroll: the bar shows 0 and is disabled.
+    const QPoint r = scrollRanges();
+    m_scrollMaximum = QPoint(r.x() >= 1 ? r.x() : 0, r.y() >= 1 ? r.y() : 0);
+    scrollTo(m_scroll);
 }
 
 void Viewport::UpdateMargins()
 {
     const long double f = factor();
-    const long double s = MapScale;
-    const long double w = static_cast<long double>(Picture.width()) * f / s;
-    const long double h = static_cast<long double>(Picture.height()) * f / s;
-    MapCoversPanel = Panel.width() < w && Panel.height() < h;
-    MarginX = Panel.width() > w ? truncToInt((Panel.width() - w) * 0.5L) : 0;
-    MarginY = Panel.height() > h ? truncToInt((Panel.height() - h) * 0.5L) : 0;
+    const long double s = m_mapScale;
+    const long double w = static_cast<long double>(m_picture.width()) * f / s;
+    const long double h = static_cast<long double>(m_picture.height()) * f / s;
+    m_mapCoversPanel = m_panel.width() < w && m_panel.height() < h;
+    m_margin.setX(m_panel.width() > w ? truncToInt((m_panel.width() - w) * 0.5L) : 0);
+    m_margin.setY(m_panel.height() > h ? truncToInt((m_panel.height() - h) * 0.5L) : 0);
 }
 
-int Viewport::zoomPercent() const
+void Viewport::scrollTo(QPoint position)
 {
-    return truncToInt(static_cast<long double>(factor()) * 10);
+    // The one place a scroll position is clamped: 0 to the maximum, as the scroll bars do.
+    m_scroll = QPoint(std::clamp(position.x(), 0, m_scrollMaximum.x()), std::clamp(position.y(), 0, m_scrollMaximum.y()));
+}
+
+void Viewport::scrollBy(QPoint delta)
+{
+    // Summed in 64 bits: a hostile delta saturates instead of wrapping.
+    const auto add = [](int a, int b) { return int(std::clamp<std::int64_t>(std::int64_t(a) + b, INT_MIN, INT_MAX)); };
+    scrollTo(QPoint(add(m_scroll.x(), delta.x()), add(m_scroll.y(), delta.y())));
+}
+
+void Viewport::wheelStep(Qt::Orientation direction, bool back)
+{
+    const int step = back ? -WheelStep : WheelStep;
+    scrollBy(direction == Qt::Horizontal ? QPoint(step, 0) : QPoint(0, step));
+}
+
+void Viewport::zoomTo(int index, QPoint anchor)
+{
+    // The anchor's picture point, in the old zoom's pixels, scaled to the new zoom.
+    const long double cx = static_cast<long double>(m_scroll.x()) + anchor.x() - m_margin.x();
+    const long double cy = static_cast<long double>(m_scroll.y()) + anchor.y() - m_margin.y();
+    const long double oldFactor = factor();
+    m_zoomIndex = std::clamp(index, 0, HighestZoom);
+    UpdateScrollRanges();
+    UpdateMargins();
+    const long double newFactor = factor();
+    scrollTo(QPoint(truncToInt(cx / oldFactor * newFactor - anchor.x()), truncToInt(cy / oldFactor * newFactor - anchor.y())));
+}
+
+void Viewport::stepUpTo(int index)
+{
+    // The margins stay as they are: they follow with the panel's first size.
+    while (m_zoomIndex < std::min(index, HighestZoom)) {
+        ++m_zoomIndex;
+        UpdateScrollRanges();
+    }
+}
+
+void Viewport::centreOn(int x, int y)
+{
+    const QPoint p = MapToScreen(x, y);
+    scrollTo(QPoint(truncToInt(static_cast<long double>(p.x()) - m_panel.width() / 2),
+                    truncToInt(static_cast<long double>(p.y()) - m_panel.height() / 2)));
+}
+
+void Viewport::goTo(int x, int y, int level)
+{
+    const int target = goTargetIndex(level);
+    if (m_zoomIndex >= target)
+        centreOn(x, y);
+    while (m_zoomIndex < target) {
+        ++m_zoomIndex;
+        UpdateScrollRanges();
+        UpdateMargins();
+        centreOn(x, y);
+    }
+}
+
+int Viewport::zoomPercentOf(int zoomIndex)
+{
+    return truncToInt(static_cast<long double>(factorOf(zoomIndex)) * 10);
 }
 
 QSize Viewport::sizeLimit(int zoomIndex)
@@ -121,15 +215,13 @@ int Viewport::goTargetIndex(int level)
     case 4:
         return 6;
     default:
-        return 7;
+        return HighestZoom;
     }
 }
 
 QString titleWithZoom(int zoomIndex)
 {
-    Viewport v;
-    v.ZoomIndex = zoomIndex;
-    return QStringLiteral("Veldamar Interactive Map (Zoom %1%)").arg(v.zoomPercent());
+    return QStringLiteral("Veldamar Interactive Map (Zoom %1%)").arg(Viewport::zoomPercentOf(zoomIndex));
 }
 
 } // namespace vdm

@@ -123,7 +123,7 @@ protected:
         form->createDialogs();
         EXPECT_EQ(form->editor().SelectedIndex(), AlphaIndex);
         QTest::mouseClick(ui().ToolButtonGo, Qt::LeftButton);
-        EXPECT_EQ(form->View.ZoomIndex, 2);
+        EXPECT_EQ(form->View.zoomIndex(), 2);
         // Go forces Alpha into the next paint as well; spend that paint so every picture
         // below shows only what the toggles say.
         form->RepaintMap();
@@ -568,7 +568,7 @@ TEST_F(ClipboardTest, CopyHoldsThePanelWithItsOverlays)
 TEST_F(ClipboardTest, CopyOfASmallPictureKeepsTheMargins)
 {
     TMainForm& f = open();
-    ASSERT_EQ(f.View.ZoomIndex, 0);
+    ASSERT_EQ(f.View.zoomIndex(), 0);
     f.resize(560, 900);
     ASSERT_TRUE(QTest::qWaitFor([&] { return ui().PanelMap->width() > 330 && ui().PanelMap->height() > 380; }, 2000));
     const QSize panelSize = ui().PanelMap->size();

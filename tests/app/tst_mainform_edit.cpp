@@ -461,7 +461,7 @@ protected:
     }
     void addMarkerAt(QPoint p)
     {
-        if (form->View.ZoomIndex == 0)
+        if (form->View.zoomIndex() == 0)
             QTest::mouseClick(ui().ToolButtonZoomIn, Qt::LeftButton);
         if (!form->editor().AddMarkerMode())
             QTest::mouseClick(ui().ToolButtonAddM, Qt::LeftButton);

@@ -139,7 +139,7 @@ TEST_F(MarkerTest, AddModeStaysWhenZoomingOutAndStillAddsAnUndrawnMarker)
     zoomIn();
     press(ui().ToolButtonAddM);
     press(ui().ToolButtonZoomActual);
-    ASSERT_EQ(form->View.ZoomIndex, 0);
+    ASSERT_EQ(form->View.zoomIndex(), 0);
     EXPECT_TRUE(form->editor().AddMarkerMode());
     EXPECT_FALSE(ui().ToolButtonAddM->isEnabled());
     EXPECT_EQ(panel()->cursor().shape(), Qt::CrossCursor);
@@ -248,7 +248,7 @@ TEST_F(HighResMarkerTest, AClickOnThePlacementAreasCornerAddsAndOneBeyondDoesNot
     // A panel larger than the 10 % picture: the picture is centred with margins around it,
     // so the points just beyond its edges can be clicked too.
     form->resize(520, 820);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form->View.MarginX > 5 && form->View.MarginY > 5; }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->View.marginX() > 5 && form->View.marginY() > 5; }, 2000));
 
     const Viewport& v = form->View;
     const QPoint corner = v.MapToScreen(Viewport::MapRight, Viewport::MapTop);
@@ -259,7 +259,7 @@ TEST_F(HighResMarkerTest, AClickOnThePlacementAreasCornerAddsAndOneBeyondDoesNot
     int py = corner.y() + 3;
     while (v.ScreenToMap(px, py - 1).y() <= Viewport::MapTop)
         --py;
-    const QPoint toPanel(v.MarginX - v.LastScrollX, v.MarginY - v.LastScrollY);
+    const QPoint toPanel(v.marginX() - v.scrollX(), v.marginY() - v.scrollY());
     const QPoint inside = QPoint(px, py) + toPanel;
     ASSERT_TRUE(panel()->rect().contains(inside + QPoint(1, -1)));
     EXPECT_EQ(v.ScreenToMap(px, py), QPoint(Viewport::MapRight, Viewport::MapTop));

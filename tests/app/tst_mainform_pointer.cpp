@@ -97,7 +97,7 @@ TEST_F(PointerTest, DragMovesTheMapWithThePointerOnePaintPerMove)
     writeLocations({locationRecord("Far", 0, -110000, 200000)});
     TMainForm& f = open();
     zoomIn(1);
-    ASSERT_EQ(f.View.ZoomIndex, 1);
+    ASSERT_EQ(f.View.zoomIndex(), 1);
     QScrollBar* h = ui().ScrollBarH;
     QScrollBar* v = ui().ScrollBarV;
     const int h0 = h->value(), v0 = v->value();
@@ -114,8 +114,8 @@ TEST_F(PointerTest, DragMovesTheMapWithThePointerOnePaintPerMove)
     move({130, 80}, Qt::LeftButton);
     EXPECT_EQ(h->value(), h0 - 30);
     EXPECT_EQ(v->value(), v0 + 20);
-    EXPECT_EQ(f.View.LastScrollX, h->value());
-    EXPECT_EQ(f.View.LastScrollY, v->value());
+    EXPECT_EQ(f.View.scrollX(), h->value());
+    EXPECT_EQ(f.View.scrollY(), v->value());
     EXPECT_EQ(f.DragStart, QPoint(130, 80));
     EXPECT_EQ(paints.count, 1);
 
@@ -177,7 +177,7 @@ TEST_F(PointerTest, DragStopsAtTheBoundsAndTurnsBackAtOnce)
     p.ry() += 3;
     move(p, Qt::LeftButton);
     EXPECT_EQ(v->value(), vmax - 3);
-    EXPECT_EQ(f.View.LastScrollY, vmax - 3);
+    EXPECT_EQ(f.View.scrollY(), vmax - 3);
     EXPECT_EQ(paints.count, 6);
     release(p);
 }
@@ -215,7 +215,7 @@ TEST_F(PointerTest, RightButtonEntersAddModeFromTwentyFivePercent)
     EXPECT_EQ(panel()->cursor().shape(), Qt::PointingHandCursor);
 
     zoomIn(1);
-    ASSERT_EQ(f.View.ZoomIndex, 2);
+    ASSERT_EQ(f.View.zoomIndex(), 2);
     QTest::mouseClick(ui().ToolButtonDelM, Qt::LeftButton);
     ASSERT_TRUE(f.editor().DeleteMarkerMode());
     press({50, 50}, Qt::RightButton);

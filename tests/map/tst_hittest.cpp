@@ -11,15 +11,7 @@ namespace {
 
 Viewport viewAt(int zoomIndex, int mapScale = 10, QPoint scroll = {}, QSize panel = {330, 380})
 {
-    Viewport v;
-    v.ZoomIndex = zoomIndex;
-    v.MapScale = mapScale;
-    v.Picture = mapScale == 10 ? QSize(3300, 3800) : QSize(660, 760);
-    v.Panel = panel;
-    v.LastScrollX = scroll.x();
-    v.LastScrollY = scroll.y();
-    v.UpdateMargins();
-    return v;
+    return Viewport::showing(mapScale == 10 ? QSize(3300, 3800) : QSize(660, 760), mapScale, panel, zoomIndex, scroll);
 }
 
 Location item(int level, int x, int y, std::int32_t status = Unvisited)
@@ -103,9 +95,8 @@ TEST(HitTestTest, ReachBoxHoldsExactlyWhatTheHitRuleHits)
         for (int zoom = 0; zoom < Viewport::LevelCount; ++zoom) {
             for (int view = 0; view < 3; ++view) {
                 Viewport v = viewAt(zoom, scale);
-                const QPoint range = v.scrollRanges();
-                v.LastScrollX = range.x() > 0 ? int(rng.bounded(range.x() + 1)) : 0;
-                v.LastScrollY = range.y() > 0 ? int(rng.bounded(range.y() + 1)) : 0;
+                const QPoint range = v.scrollMaximum();
+                v.scrollTo(QPoint(int(rng.bounded(range.x() + 1)), int(rng.bounded(range.y() + 1))));
                 for (int n = 0; n < 300; ++n) {
                     const int x = n % 50 == 0 ? int(rng.bounded(-400000, 400000)) : int(rng.bounded(-125000, 175000));
                     const Location l = item(0, x, int(rng.bounded(-130000, 220000)));

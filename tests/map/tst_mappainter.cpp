@@ -50,14 +50,7 @@ struct World {
 
     void setView(QSize panel, int zoom, int scale, QPoint scroll = {})
     {
-        view.Picture = picture.size();
-        view.Panel = panel;
-        view.MapScale = scale;
-        view.ZoomIndex = zoom;
-        const QPoint range = view.scrollRanges();
-        view.LastScrollX = std::clamp(scroll.x(), 0, std::max(0, range.x()));
-        view.LastScrollY = std::clamp(scroll.y(), 0, std::max(0, range.y()));
-        view.UpdateMargins();
+        view = Viewport::showing(picture.size(), scale, panel, zoom, scroll);
     }
 
     QImage paint()
@@ -123,8 +116,8 @@ TEST(MapPainterPicture, DesignSizePictureFillsThePanelAtLevelZero)
         World w;
         w.picture = codedPicture(c.picture.width(), c.picture.height());
         w.setView({330, 380}, 0, c.scale);
-        ASSERT_FALSE(w.view.MapCoversPanel);
-        ASSERT_EQ(w.view.MarginX, 0);
+        ASSERT_FALSE(w.view.mapCoversPanel());
+        ASSERT_EQ(w.view.marginX(), 0);
         const QImage img = w.paint();
         ASSERT_EQ(img.size(), QSize(330, 380));
         EXPECT_EQ(countColour(img, Background), 0) << c.scale;
@@ -140,8 +133,8 @@ TEST(MapPainterPicture, LargerPanelShowsBackgroundMargins)
     World w;
     w.picture = codedPicture(660, 760);
     w.setView({400, 500}, 0, 2);
-    ASSERT_EQ(w.view.MarginX, 35);
-    ASSERT_EQ(w.view.MarginY, 60);
+    ASSERT_EQ(w.view.marginX(), 35);
+    ASSERT_EQ(w.view.marginY(), 60);
     const QImage img = w.paint();
     EXPECT_EQ(img.pixel(34, 250), Background);
     EXPECT_EQ(img.pixel(365, 250), Background);
@@ -157,17 +150,17 @@ TEST(MapPainterPicture, ScrolledViewStartsAtTheScrollOrigin)
     World w;
     w.picture = codedPicture(3300, 3800);
     w.setView({330, 380}, 5, 10, {1234, 2001}); // 100 %: one bitmap pixel per panel pixel
-    ASSERT_TRUE(w.view.MapCoversPanel);
+    ASSERT_TRUE(w.view.mapCoversPanel());
     const QImage img = w.paint();
     for (QPoint p : {QPoint(0, 0), QPoint(329, 379), QPoint(77, 200)})
         EXPECT_EQ(img.pixel(p), w.picture.pixel(p + QPoint(1234, 2001)));
 
     // A tall panel: picture narrower in height, still scrolled sideways.
     w.setView({500, 4000}, 5, 10, {1000, 0});
-    ASSERT_FALSE(w.view.MapCoversPanel);
+    ASSERT_FALSE(w.view.mapCoversPanel());
     const QImage tall = w.paint();
-    EXPECT_EQ(tall.pixel(0, w.view.MarginY), w.picture.pixel(1000, 0));
-    EXPECT_EQ(tall.pixel(10, w.view.MarginY - 1), Background);
+    EXPECT_EQ(tall.pixel(0, w.view.marginY()), w.picture.pixel(1000, 0));
+    EXPECT_EQ(tall.pixel(10, w.view.marginY() - 1), Background);
 }
 
 TEST(MapPainterPicture, SmoothModeAveragesAndPixelModePicks)
@@ -336,8 +329,9 @@ TEST(MapPainterLocations, HighlightedLocationWithoutStatusHasCaptionButNoFrame)
     ASSERT_GT(countInk(img, caption), 0);
     for (int y = caption.top(); y <= caption.bottom(); ++y)
         for (int x = caption.left(); x <= caption.right(); ++x)
-            if (img.pixel(x, y) != Black) // a shade between black and the active colour, never another hue
+            if (img.pixel(x, y) != Black) { // a shade between black and the active colour, never another hue
                 EXPECT_GE(qRed(img.pixel(x, y)), qGreen(img.pixel(x, y)));
+            }
 }
 
 TEST(MapPainterMarkers, HiddenAtTenPercentDrawnAsDiamondsAbove)

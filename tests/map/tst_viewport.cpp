@@ -13,12 +13,7 @@ namespace {
 
 Viewport viewAt(int zoomIndex, int mapScale = 10, QSize panel = {330, 380})
 {
-    Viewport v;
-    v.ZoomIndex = zoomIndex;
-    v.MapScale = mapScale;
-    v.Picture = mapScale == 10 ? QSize(3300, 3800) : QSize(660, 760);
-    v.Panel = panel;
-    return v;
+    return Viewport::showing(mapScale == 10 ? QSize(3300, 3800) : QSize(660, 760), mapScale, panel, zoomIndex);
 }
 
 TEST(ViewportTest, ZoomTableHoldsTheSingleFactors)
@@ -137,13 +132,13 @@ TEST(ViewportTest, ScrollRangesAndMarginsFollowPictureAndPanel)
     };
     for (const int scale : {10, 2})
         for (const auto& c : cases) {
-            Viewport v = viewAt(c.zoom, scale, c.panel);
-            v.MarginX = v.MarginY = 99; // stale values must be replaced
+            Viewport v = viewAt(c.zoom, scale, {2000, 2000}); // margins for another panel ...
+            v.setPanel(c.panel);
             EXPECT_EQ(v.scrollRanges(), c.ranges) << "scale " << scale << " level " << c.zoom;
-            v.UpdateMargins();
-            EXPECT_EQ(v.MarginX, c.marginX) << "scale " << scale << " level " << c.zoom;
-            EXPECT_EQ(v.MarginY, c.marginY) << "scale " << scale << " level " << c.zoom;
-            EXPECT_EQ(v.MapCoversPanel, c.covers) << "scale " << scale << " level " << c.zoom;
+            v.UpdateMargins(); // ... must be replaced
+            EXPECT_EQ(v.marginX(), c.marginX) << "scale " << scale << " level " << c.zoom;
+            EXPECT_EQ(v.marginY(), c.marginY) << "scale " << scale << " level " << c.zoom;
+            EXPECT_EQ(v.mapCoversPanel(), c.covers) << "scale " << scale << " level " << c.zoom;
         }
 }
 
@@ -155,8 +150,7 @@ TEST(ViewportTest, PanelAndPictureConversionsUseScrollAndMargins)
     EXPECT_EQ(v.panelToPicture({85, 110}), QPoint(0, 0));
 
     v = viewAt(5);
-    v.LastScrollX = 1000;
-    v.LastScrollY = 2000;
+    v.scrollTo({1000, 2000});
     EXPECT_EQ(v.mapToPanel(0, 0), QPoint(374, 388));
     EXPECT_EQ(v.panelToPicture({374, 388}), QPoint(1374, 2388));
 }
@@ -193,6 +187,100 @@ TEST(ViewportTest, GoTargetShowsTheLocation)
     // Centring at the target level must leave the location visible there.
     for (int level = -2; level <= 8; ++level)
         EXPECT_TRUE(viewAt(Viewport::goTargetIndex(level)).LevelVisible(level)) << level;
+}
+
+TEST(ViewportTest, EveryScrollStaysInsideTheRanges)
+{
+    // Ranges 330 x 380 at 20 % on the design panel.
+    const struct {
+        const char* what;
+        QPoint start;
+        void (*op)(Viewport&);
+        QPoint expected;
+    } cases[] = {
+        {"scrollTo inside", {}, [](Viewport& v) { v.scrollTo({100, 200}); }, {100, 200}},
+        {"scrollTo below 0", {50, 50}, [](Viewport& v) { v.scrollTo({-1, -500}); }, {0, 0}},
+        {"scrollTo past the end", {}, [](Viewport& v) { v.scrollTo({331, 10000}); }, {330, 380}},
+        {"scrollBy back", {100, 100}, [](Viewport& v) { v.scrollBy({-30, -200}); }, {70, 0}},
+        {"scrollBy saturates", {100, 100}, [](Viewport& v) { v.scrollBy({INT_MAX, INT_MIN}); }, {330, 0}},
+        {"wheel down", {100, 100}, [](Viewport& v) { v.wheelStep(Qt::Vertical, false); }, {100, 105}},
+        {"wheel up near the start", {100, 3}, [](Viewport& v) { v.wheelStep(Qt::Vertical, true); }, {100, 0}},
+        {"wheel right near the end", {328, 0}, [](Viewport& v) { v.wheelStep(Qt::Horizontal, false); }, {330, 0}},
+        {"wheel left", {100, 0}, [](Viewport& v) { v.wheelStep(Qt::Horizontal, true); }, {95, 0}},
+        {"a smaller panel keeps the position", {330, 380}, [](Viewport& v) { v.setPanel({100, 100}); v.UpdateScrollRanges(); }, {330, 380}},
+        {"a larger panel clamps it", {330, 380}, [](Viewport& v) { v.setPanel({500, 600}); v.UpdateScrollRanges(); }, {160, 160}},
+    };
+    for (const auto& c : cases) {
+        Viewport v = viewAt(1, 10, {330, 380});
+        v.scrollTo(c.start);
+        c.op(v);
+        EXPECT_EQ(v.scroll(), c.expected) << c.what;
+    }
+}
+
+TEST(ViewportTest, ShowingClampsAndANarrowPictureCannotScroll)
+{
+    EXPECT_EQ(Viewport::showing({3300, 3800}, 10, {330, 380}, 1, {9999, -5}).scroll(), QPoint(330, 0));
+    const Viewport small = Viewport::showing({3300, 3800}, 10, {500, 600}, 0, {40, 40});
+    EXPECT_EQ(small.scrollMaximum(), QPoint(0, 0));
+    EXPECT_EQ(small.scroll(), QPoint(0, 0));
+    EXPECT_EQ(Viewport::showing({3300, 3800}, 10, {330, 380}, 99).zoomIndex(), Viewport::HighestZoom);
+}
+
+TEST(ViewportTest, ZoomKeepsTheAnchorsPicturePoint)
+{
+    const struct {
+        int from;
+        QPoint scroll;
+        int to;
+        QPoint anchor, expected;
+    } cases[] = {
+        {0, {}, 1, {165, 190}, {165, 190}},          // 10 % to 20 %: the centre stays
+        {1, {165, 190}, 2, {165, 190}, {247, 285}},  // (330 / 2 x 2.5) - 165, truncated
+        {2, {247, 285}, 1, {165, 190}, {164, 190}},  // 164.6 truncates
+        {5, {2970, 3420}, 7, {165, 190}, {9240, 10640}},
+        {7, {9570, 11020}, 6, {400, 500}, {6246, 7180}}, // an anchor outside the panel
+        {7, {9570, 11020}, 6, {-1000, -1000}, {6270, 7220}}, // clamped at the end
+        {1, {0, 0}, 0, {165, 190}, {0, 0}},
+        {3, {500, 600}, 4, {0, 0}, {750, 900}},      // the top-left corner as the anchor
+    };
+    for (const auto& c : cases) {
+        Viewport v = viewAt(c.from, 10, {330, 380});
+        v.scrollTo(c.scroll);
+        v.zoomTo(c.to, c.anchor);
+        EXPECT_EQ(v.zoomIndex(), c.to);
+        EXPECT_EQ(v.scroll(), c.expected) << c.from << " to " << c.to;
+    }
+}
+
+TEST(ViewportTest, GoStepsUpAndCentresButNeverZoomsOut)
+{
+    Viewport v = viewAt(0, 2, {330, 380});
+    v.goTo(0, 0, 1); // target 25 %
+    EXPECT_EQ(v.zoomIndex(), 2);
+    EXPECT_EQ(v.scroll(), v.MapToScreen(0, 0) - QPoint(165, 190));
+
+    v = viewAt(7, 2, {330, 380});
+    v.goTo(0, 0, 0);
+    EXPECT_EQ(v.zoomIndex(), 7);
+    EXPECT_EQ(v.scroll(), v.MapToScreen(0, 0) - QPoint(165, 190));
+
+    v.goTo(Viewport::MapLeft, Viewport::MapTop, 5); // the corner cannot be centred
+    EXPECT_EQ(v.scroll(), QPoint(0, 0));
+}
+
+TEST(ViewportTest, StepUpToLeavesTheMarginsForThePanelsFirstSize)
+{
+    Viewport v = viewAt(0, 10, {500, 600});
+    EXPECT_EQ(v.marginX(), 85);
+    v.stepUpTo(3);
+    EXPECT_EQ(v.zoomIndex(), 3);
+    EXPECT_EQ(v.marginX(), 85);
+    EXPECT_EQ(v.scrollMaximum(), v.scrollRanges());
+    v.stepUpTo(1); // never down
+    EXPECT_EQ(v.zoomIndex(), 3);
+    v.UpdateMargins();
+    EXPECT_EQ(v.marginX(), 0);
 }
 
 } // namespace

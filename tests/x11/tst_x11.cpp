@@ -61,7 +61,7 @@ TEST_F(X11Test, TheMapHintTakesNoPointerInputSoADragStartedOverItMovesTheMap)
     QTest::mouseClick(ui().ToolButtonHint, Qt::LeftButton);
     ASSERT_TRUE(form->Config.ShowHint);
     QTest::mouseClick(ui().ToolButtonGo, Qt::LeftButton);
-    ASSERT_EQ(form->View.ZoomIndex, 2);
+    ASSERT_EQ(form->View.zoomIndex(), 2);
     const QPoint alpha = panelPointOf(0);
     ASSERT_LT((panelPointOf(1) - (alpha + QPoint(20, 8))).manhattanLength(), 3);
 

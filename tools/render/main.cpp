@@ -159,16 +159,8 @@ int main(int argc, char** argv)
         for (const QString& notice : world.takeNotices())
             say(notice);
 
-        Viewport view;
-        view.MapScale = world.mapScale();
-        view.Picture = world.picture().size();
-        view.Panel = a.size;
-        view.ZoomIndex = a.zoom.value_or(0);
-        const QPoint range = view.scrollRanges();
-        const QPoint scroll = a.scroll.value_or(QPoint());
-        view.LastScrollX = std::clamp(scroll.x(), 0, std::max(0, range.x()));
-        view.LastScrollY = std::clamp(scroll.y(), 0, std::max(0, range.y()));
-        view.UpdateMargins();
+        const Viewport view = Viewport::showing(world.picture().size(), world.mapScale(), a.size, a.zoom.value_or(0),
+                                                a.scroll.value_or(QPoint()));
 
         const DrawingObjects objects = DrawingObjects::fromSettings(settings);
         int highlight = -1;
