@@ -316,11 +316,15 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
     if (type == QEvent::Wheel) {
         // The window sees the wheel before any of its controls, whichever is under the pointer.
         auto* wheel = static_cast<QWheelEvent*>(event);
-        const int delta = wheel->angleDelta().y() != 0 ? wheel->angleDelta().y() : wheel->angleDelta().x();
+        // A notification with no vertical part comes from a tilted wheel or a sideways swipe.
+        const bool sideways = wheel->angleDelta().y() == 0 && wheel->angleDelta().x() != 0;
+        const int delta = sideways ? wheel->angleDelta().x() : wheel->angleDelta().y();
         if (delta == 0 && wheel->phase() != Qt::NoScrollPhase)
             return false;
         bool handled = false;
-        guarded(m_prompts, this, [&] { FormMouseWheel(wheel->modifiers(), delta, &handled); });
+        guarded(m_prompts, this, [&] {
+            FormMouseWheel(wheel->modifiers(), delta, &handled, sideways ? Qt::Horizontal : Qt::Vertical);
+        });
         if (handled) {
             event->accept();
             return true;

@@ -58,11 +58,11 @@ protected:
             << "panel is " << ui().PanelMap->width() << 'x' << ui().PanelMap->height();
     }
 
-    void wheel(QWidget* target, int delta, Qt::KeyboardModifiers modifiers = {})
+    void wheel(QWidget* target, int delta, Qt::KeyboardModifiers modifiers = {}, Qt::Orientation axis = Qt::Vertical)
     {
         const QPointF at(target->width() / 2.0, target->height() / 2.0);
-        QWheelEvent e(at, target->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, modifiers,
-                      Qt::NoScrollPhase, false);
+        const QPoint angle = axis == Qt::Vertical ? QPoint(0, delta) : QPoint(delta, 0);
+        QWheelEvent e(at, target->mapToGlobal(at), QPoint(), angle, Qt::NoButton, modifiers, Qt::NoScrollPhase, false);
         QApplication::sendEvent(target, &e);
     }
 
@@ -265,6 +265,28 @@ TEST_F(ViewTest, ShiftKeyMakesTheWheelScrollHorizontally)
     // The wheel's own Shift state does not choose the axis: the key handlers' does.
     wheel(ui().PanelMap, -120, Qt::ShiftModifier);
     EXPECT_EQ(scroll(), QPoint(170, 195));
+}
+
+TEST_F(ViewTest, TiltedWheelScrollsHorizontallyByTheSameSteps)
+{
+    TMainForm& f = openWorld();
+    click(ui().ToolButtonZoomIn); // 165, 190 in ranges 330, 380
+    const struct {
+        const char* what;
+        int delta;
+        QPoint expected;
+    } steps[] = {
+        {"tilt right", -120, {170, 190}},
+        {"a big tilt is still one step", -960, {175, 190}},
+        {"tilt left", 120, {170, 190}},
+    };
+    for (const auto& s : steps) {
+        wheel(ui().PanelMap, s.delta, {}, Qt::Horizontal);
+        EXPECT_EQ(scroll(), s.expected) << s.what;
+        EXPECT_EQ(lastScroll(), s.expected) << s.what;
+    }
+    wheel(ui().PanelMap, 120, Qt::ControlModifier, Qt::Horizontal); // Ctrl still zooms
+    EXPECT_EQ(f.View.zoomIndex(), 2);
 }
 
 TEST_F(ViewTest, CtrlWheelZooms)
