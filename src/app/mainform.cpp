@@ -18,6 +18,10 @@
 #include <QScrollBar>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QSpinBox>
+#include <QTextEdit>
 #include <QListView>
 #include <QTimer>
 #include <QWheelEvent>
@@ -360,7 +364,12 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
     if (type == QEvent::KeyPress && w == m_ui->CBLoc
         && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter))
         guarded(m_prompts, this, [&] { CBLocKeyPress('\r'); });
-    return false;
+    // A keypad plus or minus that zoomed must not also type into a text field (the note
+    // would change and be saved); the main keyboard's plus and minus type as always.
+    const bool zoomKey = code == Qt::Key_Plus || code == Qt::Key_Minus;
+    const bool textField = qobject_cast<QPlainTextEdit*>(w) || qobject_cast<QTextEdit*>(w)
+                           || qobject_cast<QLineEdit*>(w) || qobject_cast<QAbstractSpinBox*>(w);
+    return type == QEvent::KeyPress && zoomKey && textField;
 }
 
 void TMainForm::wheelEvent(QWheelEvent* event)

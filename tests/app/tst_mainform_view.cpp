@@ -349,12 +349,17 @@ TEST_F(ViewTest, KeypadPlusAndMinusZoomWhereverTheFocusIs)
     QTest::mouseDClick(ui().PanelMap, Qt::LeftButton, {}, alpha);
     ASSERT_TRUE(ui().GBLoc->isEnabled());
     ASSERT_TRUE(QTest::qWaitFor([&] { return ui().MemoNotes->hasFocus(); }, 2000));
+    const QString note = ui().MemoNotes->toPlainText();
     key(Qt::Key_Plus, Qt::KeypadModifier);
     EXPECT_EQ(f.View.zoomIndex(), 2);
     key(Qt::Key_Minus, Qt::KeypadModifier);
     EXPECT_EQ(f.View.zoomIndex(), 1);
+    // The zoom keys type nothing into the note; the main keyboard's plus and minus do.
+    EXPECT_EQ(ui().MemoNotes->toPlainText(), note);
     key(Qt::Key_Plus);
+    key(Qt::Key_Minus);
     EXPECT_EQ(f.View.zoomIndex(), 1);
+    EXPECT_EQ(ui().MemoNotes->toPlainText(), note + QStringLiteral("+-"));
 }
 
 // --- scroll bars --------------------------------------------------------------------
