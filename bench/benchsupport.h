@@ -17,6 +17,7 @@ public:
     bool askYesNo(QWidget*, const QString&, const QString&) override { return false; }
     std::optional<QFont> chooseFont(QWidget*, const QFont&) override { return std::nullopt; }
     std::optional<QColor> chooseColor(QWidget*, const QColor&) override { return std::nullopt; }
+    std::optional<QString> chooseFolder(QWidget*, const QString&, const QString&) override { return std::nullopt; }
     int errors = 0;
 };
 

@@ -6,7 +6,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QDir>
+#include <QFileInfo>
 
 #include <optional>
 
@@ -17,7 +17,7 @@ namespace {
  * wrong argument work on a terminal without a display. Returns the exit status when the
  * program ends here.
  */
-std::optional<int> readCommandLine(int argc, char** argv)
+std::optional<int> readCommandLine(int argc, char** argv, QString& world)
 {
     const QString program = QStringLiteral("veldamar-map");
     QCoreApplication app(argc, argv);
@@ -31,10 +31,12 @@ std::optional<int> readCommandLine(int argc, char** argv)
     const QStringList positional = parser.positionalArguments();
     if (positional.size() > 1)
         return vdm::cli::usageError(program, QStringLiteral("only one world folder may be given, not also '%1'").arg(positional[1]));
-    // The map's files are looked for in the working directory; a world given by name
-    // becomes that directory. Without one the directory the program was started in stays.
-    if (!positional.isEmpty() && !QDir::setCurrent(positional[0]))
-        return vdm::cli::usageError(program, QStringLiteral("cannot enter the world folder '%1'").arg(positional[0]));
+    if (!positional.isEmpty()) {
+        const QFileInfo folder(positional[0]);
+        if (!folder.isDir() || !folder.isExecutable())
+            return vdm::cli::usageError(program, QStringLiteral("cannot enter the world folder '%1'").arg(positional[0]));
+        world = folder.absoluteFilePath();
+    }
     return std::nullopt;
 }
 
@@ -42,8 +44,9 @@ std::optional<int> readCommandLine(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    QString world;
     if (argc > 1) {
-        if (const auto status = readCommandLine(argc, argv))
+        if (const auto status = readCommandLine(argc, argv, world))
             return *status;
     }
     QApplication app(argc, argv);
@@ -52,5 +55,5 @@ int main(int argc, char** argv)
     // Tool-button tooltips of the whole application cast a soft shadow.
     vdm::TShadowedHintWindow::installForApplication();
     vdm::WidgetPrompts prompts;
-    return vdm::runProgram(prompts, QCoreApplication::applicationDirPath() + QLatin1Char('/'));
+    return vdm::runProgram(prompts, QCoreApplication::applicationDirPath() + QLatin1Char('/'), world);
 }

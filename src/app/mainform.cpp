@@ -7,6 +7,7 @@
 #include "app/mainform_databases.h"
 #include "dialogs/errorguard.h"
 #include "data/inifile.h"
+#include "world/datalocations.h"
 #include "app/mappanel.h"
 #include "app/noteedit.h"
 #include "ui_mainform.h"
@@ -57,7 +58,7 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
 
     // The settings members come from the settings file, which stays open (as an object)
     // until shut-down.
-    SettingsFile = std::make_unique<IniFile>(m_appDir + QStringLiteral("qor.ini"));
+    SettingsFile = std::make_unique<IniFile>(DataLocations::settingsFile(m_appDir));
     ReadSettings();
 
     // The picture is chosen and decoded once per run; a decoder error leaves the constructor.

@@ -71,6 +71,11 @@ public:
     const World& world() const { return m_world; }
     World& world() { return m_world; }
     const QString& applicationDirectory() const { return m_appDir; }
+    /**
+     * The world was chosen rather than found in the working directory: every write of the
+     * settings remembers its folder for the next run started outside a world.
+     */
+    void rememberWorld(const QString& folder) { m_chosenWorld = folder; }
 
     // --- view geometry (viewport handlers: mainform_view.cpp) ---
     QPoint MapToScreen(int x, int y) const { return View.MapToScreen(x, y); }
@@ -191,6 +196,7 @@ private:
 
     Prompts& m_prompts;
     QString m_appDir;
+    QString m_chosenWorld; // empty: the run was started inside its world
     World m_world;
     std::unique_ptr<Ui::TMainForm> m_ui;
     std::unique_ptr<AnchorTable> m_anchors;

@@ -92,6 +92,8 @@ void TMainForm::WriteSettings()
     if (!m_storedLayoutApplied)
         keepStoredLayout(*SettingsFile, w);
     writeSettings(*SettingsFile, Config, w);
+    if (!m_chosenWorld.isEmpty())
+        writeLastWorld(*SettingsFile, m_chosenWorld);
 }
 
 void TMainForm::RestoreBandLayout()

@@ -4,11 +4,19 @@
 #include "app/mainform.h"
 #include "data/errors.h"
 #include "dialogs/prompts.h"
+#include "data/databasefile.h"
+#include "data/inifile.h"
+#include "data/settings.h"
+#include "world/datalocations.h"
 #include "world/world.h"
+#include "world/worldchoice.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 
 #include <memory>
+#include <optional>
 
 namespace vdm {
 
@@ -17,20 +25,59 @@ bool mapPictureExists()
     return World::pictureExists();
 }
 
-int runProgram(Prompts& prompts, const QString& applicationDirectory)
+namespace {
+
+void showWorldNotFound(Prompts& prompts, const QString& folder)
+{
+    prompts.showMessage(nullptr, QStringLiteral("Error!"), worldNotFoundMessage(folder), Prompts::Icon::Stop);
+}
+
+/**
+ * Makes the world of this run the working directory, where the window looks its files
+ * up. Returns the folder to remember for the next run: empty when the run was started
+ * inside its world (that run leaves the settings file as it always did), nullopt when
+ * no world was found (the box has been shown).
+ */
+std::optional<QString> enterWorld(Prompts& prompts, const QString& applicationDirectory, const QString& worldArgument)
+{
+    Settings stored;
+    readSettings(IniFile(DataLocations::settingsFile(applicationDirectory)), stored);
+    const WorldChoice choice =
+        chooseWorld({worldArgument, QDir::currentPath(), stored.LastWorld, sampleWorldFolder(applicationDirectory)},
+                    [](const QString& folder) { return World::pictureExists(folder); });
+    if (choice.source == WorldSource::WorkingDirectory)
+        return QString();
+    QString folder = choice.folder;
+    if (choice.source == WorldSource::Chooser) {
+        const auto picked = prompts.chooseFolder(nullptr, QStringLiteral("Choose a world folder"), QDir::homePath());
+        if (!picked) {
+            showWorldNotFound(prompts, QDir::currentPath());
+            return std::nullopt;
+        }
+        folder = *picked;
+    }
+    if (!World::pictureExists(folder) || !QDir::setCurrent(folder)) {
+        showWorldNotFound(prompts, folder);
+        return std::nullopt;
+    }
+    return QDir::currentPath();
+}
+
+} // namespace
+
+int runProgram(Prompts& prompts, const QString& applicationDirectory, const QString& worldArgument)
 {
     // The application's name (not its display name, which X11 title bars would append to
     // every window title) is the title the error box is captioned with.
     QApplication::setApplicationName(QStringLiteral("Veldamar Interactive Map"));
-    if (!mapPictureExists()) {
-        prompts.showMessage(nullptr, QStringLiteral("Error!"),
-                            QStringLiteral("Map file not found. Please reinstall application."), Prompts::Icon::Stop);
+    const std::optional<QString> chosenWorld = enterWorld(prompts, applicationDirectory, worldArgument);
+    if (!chosenWorld)
         return 0;
-    }
 
     std::unique_ptr<TMainForm> form;
     try {
         form = std::make_unique<TMainForm>(prompts, applicationDirectory);
+        form->rememberWorld(*chosenWorld);
         form->createDialogs();
     } catch (const Error& e) {
         // An error while the window is built ends the program; nothing is written.
@@ -46,7 +93,13 @@ int runProgram(Prompts& prompts, const QString& applicationDirectory)
     // has not started yet. A window closed already needs no loop.
     if (form->isVisible())
         QApplication::exec();
+    // The window closes by itself when the world has no locations database; the user
+    // learns which file is missing rather than seeing the window vanish.
+    const QString locations = QFileInfo(form->world().filePath(QStringLiteral("vdmain.gdb"))).absoluteFilePath();
+    const bool locationsMissing = !form->world().locationsLoaded() && !databaseExists(locations);
     form.reset(); // the shut-down writes the user's data and settings
+    if (locationsMissing)
+        prompts.showError(nullptr, locationsMissingMessage(locations));
     return 0;
 }
 

@@ -97,6 +97,15 @@ bool userMayWrite(const QByteArray& path, const struct stat& st)
 
 } // namespace
 
+bool userMayWrite(const QString& path)
+{
+    const QByteArray native = QFile::encodeName(QFileInfo(path).absoluteFilePath());
+    struct stat st {};
+    if (::stat(native.constData(), &st) != 0)
+        return false;
+    return userMayWrite(native, st);
+}
+
 void setFaultInjector(std::function<bool(Step)> f)
 {
     injector() = std::move(f);

@@ -24,6 +24,13 @@ enum class Step { Create, Write, Flush, Sync, Rename };
 
 void write(const QString& path, const QByteArray& bytes);
 
+/**
+ * Whether the user may write the existing file or folder `path` (a folder: create and
+ * replace files in it), by the same rule as `write`: the kernel's answer and the mode
+ * bits, which hold for the superuser too. False when nothing is there.
+ */
+bool userMayWrite(const QString& path);
+
 /** Test hook: when set, called before each step; returning false makes that step fail. */
 void setFaultInjector(std::function<bool(Step)> injector);
 

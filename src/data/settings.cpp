@@ -49,6 +49,8 @@ constexpr SettingKey Keys[] = {
     {u"General", u"State", T::Integer, &G::State, 0, {}, W::Always, {}},
     {u"General", u"MapAA", T::Bool, &S::MapAA, 1, {}, W::Always, u"CBAnti"},
     {u"General", u"ZoomLevelAA", T::Integer, &S::ZoomLevelAA, 5, {}, W::Always, u"ListZoomAA"},
+    // Written on its own by writeLastWorld, only by a run that chose its world.
+    {u"General", u"LastWorld", T::String, &S::LastWorld, 0, {}, W::Never, {}},
 
     {u"Map", u"FontName", T::String, &S::MapFontName, 0, u"MS Sans Serif", W::Always, u"STMapFontName"},
     {u"Hints", u"FontName", T::String, &S::HintFontName, 0, u"Arial", W::Always, u"STHintFontName"},
@@ -223,6 +225,13 @@ void writeSettings(IniFile& ini, const Settings& s, const WindowSnapshot& w)
         else if (const auto* p = std::get_if<int BandPositions::*>(&k.member))
             ini.WriteInteger(section, key, w.bands.**p);
     }
+    ini.UpdateFile();
+}
+
+void writeLastWorld(IniFile& ini, const QString& folder)
+{
+    const SettingKey& k = keyOf(&Settings::LastWorld);
+    ini.WriteString(k.section.toString(), k.key.toString(), folder);
     ini.UpdateFile();
 }
 

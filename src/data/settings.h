@@ -60,6 +60,9 @@ struct Settings {
     bool ConstantHints;
     int HintDelay;
 
+    /** The world folder of the last run that was not started inside its world; empty: none. */
+    QString LastWorld;
+
     bool operator==(const Settings&) const = default;
 };
 
@@ -174,5 +177,11 @@ void keepStoredLayout(const IniFile& ini, WindowSnapshot& w);
  * fails throws "Unable to write to <path>" and the remaining writes are skipped.
  */
 void writeSettings(IniFile& ini, const Settings& s, const WindowSnapshot& w);
+
+/**
+ * Stores "General" "LastWorld". Only a run that opened a world other than its working
+ * directory writes it, so a run started inside its world leaves the file as it was.
+ */
+void writeLastWorld(IniFile& ini, const QString& folder);
 
 } // namespace vdm

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QColorDialog>
+#include <QFileDialog>
 #include <QFontDialog>
 #include <QMessageBox>
 
@@ -52,6 +53,12 @@ std::optional<QColor> WidgetPrompts::chooseColor(QWidget* parent, const QColor& 
 {
     const QColor c = QColorDialog::getColor(initial, parent);
     return c.isValid() ? std::optional<QColor>(c) : std::nullopt;
+}
+
+std::optional<QString> WidgetPrompts::chooseFolder(QWidget* parent, const QString& caption, const QString& start)
+{
+    const QString folder = QFileDialog::getExistingDirectory(parent, caption, start);
+    return folder.isEmpty() ? std::nullopt : std::optional<QString>(folder);
 }
 
 } // namespace vdm

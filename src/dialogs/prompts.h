@@ -30,6 +30,8 @@ public:
     virtual std::optional<QFont> chooseFont(QWidget* parent, const QFont& initial) = 0;
     /** The colour chooser; nullopt when cancelled. */
     virtual std::optional<QColor> chooseColor(QWidget* parent, const QColor& initial) = 0;
+    /** The folder chooser, opened at `start`; nullopt when cancelled. */
+    virtual std::optional<QString> chooseFolder(QWidget* parent, const QString& caption, const QString& start) = 0;
 };
 
 /** The real boxes and choosers. */
@@ -40,6 +42,7 @@ public:
     bool askYesNo(QWidget* parent, const QString& caption, const QString& text) override;
     std::optional<QFont> chooseFont(QWidget* parent, const QFont& initial) override;
     std::optional<QColor> chooseColor(QWidget* parent, const QColor& initial) override;
+    std::optional<QString> chooseFolder(QWidget* parent, const QString& caption, const QString& start) override;
 };
 
 /** The error box's text: "." appended when the last character sorts above ".". */

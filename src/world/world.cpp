@@ -8,6 +8,7 @@
 #include "data/routesdb.h"
 #include "data/userdb.h"
 #include "map/jpegdecoder.h"
+#include "world/datalocations.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -77,6 +78,11 @@ QString World::filePath(const QString& name) const
     return pathIn(m_folder, name);
 }
 
+QString World::userFilePath(const QString& name) const
+{
+    return DataLocations::userFile(m_folder, name);
+}
+
 bool World::pictureExists(const QString& folder)
 {
     return QFileInfo(pathIn(folder, kPictureHi)).isFile() || QFileInfo(pathIn(folder, kPicture)).isFile();
@@ -114,7 +120,7 @@ template<typename Read, typename Write>
 void World::loadUserFile(const QString& name, UserFile& file, const QString& what, Read read, Write write)
 {
     file.safe = false;
-    const QString path = filePath(name);
+    const QString path = userFilePath(name);
     if (!databaseExists(path)) {
         file.safe = m_locationsLoaded; // nothing stored that the lists could fall short of
         return;
@@ -238,14 +244,14 @@ bool World::prepareWrite(const QString& path, UserFile& file)
 
 void World::SaveUserData()
 {
-    const QString path = filePath(kUserData);
+    const QString path = userFilePath(kUserData);
     if (prepareWrite(path, m_userFile))
         AtomicFile::write(path, writeUserData(m_locations));
 }
 
 void World::SaveMarkers()
 {
-    const QString path = filePath(kMarkers);
+    const QString path = userFilePath(kMarkers);
     if (prepareWrite(path, m_markerFile))
         AtomicFile::write(path, writeMarkers(m_markers));
 }

@@ -105,6 +105,11 @@ public:
 
     /** The path of a file of this world: the bare name in the working directory. */
     QString filePath(const QString& name) const;
+    /**
+     * Where "user.gdb" or "markers.gdb" is read and written: in the world's folder, or in
+     * the user's own data folder when that folder is read-only (see DataLocations).
+     */
+    QString userFilePath(const QString& name) const;
 
 private:
     struct UserFile {

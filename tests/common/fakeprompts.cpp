@@ -33,4 +33,14 @@ std::optional<QColor> FakePrompts::chooseColor(QWidget*, const QColor& initial)
     return c;
 }
 
+std::optional<QString> FakePrompts::chooseFolder(QWidget*, const QString&, const QString& start)
+{
+    folderStarts << start;
+    if (folders.empty())
+        return std::nullopt;
+    auto f = folders.front();
+    folders.pop_front();
+    return f;
+}
+
 } // namespace vdm::test

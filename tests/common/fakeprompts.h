@@ -19,6 +19,7 @@ public:
     bool askYesNo(QWidget*, const QString& caption, const QString& text) override;
     std::optional<QFont> chooseFont(QWidget*, const QFont& initial) override;
     std::optional<QColor> chooseColor(QWidget*, const QColor& initial) override;
+    std::optional<QString> chooseFolder(QWidget*, const QString& caption, const QString& start) override;
 
     QStringList errors;
     QStringList messages;
@@ -26,6 +27,8 @@ public:
     std::deque<bool> answers;                 // default: No
     std::deque<std::optional<QFont>> fonts;   // default: cancelled
     std::deque<std::optional<QColor>> colors; // default: cancelled
+    std::deque<std::optional<QString>> folders; // default: cancelled
+    QStringList folderStarts;                   // where each folder chooser opened
     QList<QFont> fontPresets;
     QList<QColor> colorPresets;
 };

@@ -1,11 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include <QApplication>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv)
 {
     // Widget tests run headless whatever the caller's environment says.
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Files that fall back to the user's own folders land in a folder of the run, never
+    // in the home of whoever runs the tests.
+    QTemporaryDir home;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral("config"))));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral("data"))));
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Veldamar Interactive Map"));
     ::testing::InitGoogleTest(&argc, argv);

@@ -136,4 +136,28 @@ bool Fifo::blocked() const
     return m_watchdog->fired;
 }
 
+ScopedXdgHome::ScopedXdgHome()
+    : m_oldConfig(qgetenv("XDG_CONFIG_HOME")), m_oldData(qgetenv("XDG_DATA_HOME"))
+{
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config()));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(data()));
+}
+
+ScopedXdgHome::~ScopedXdgHome()
+{
+    qputenv("XDG_CONFIG_HOME", m_oldConfig);
+    qputenv("XDG_DATA_HOME", m_oldData);
+}
+
+ScopedReadOnlyFolder::ScopedReadOnlyFolder(const QString& folder) : m_folder(folder)
+{
+    QFile::setPermissions(m_folder, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup |
+                                        QFile::ReadOther | QFile::ExeOther);
+}
+
+ScopedReadOnlyFolder::~ScopedReadOnlyFolder()
+{
+    QFile::setPermissions(m_folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
 } // namespace vdm::test

@@ -30,6 +30,35 @@ private:
 };
 
 /**
+ * Points XDG_CONFIG_HOME and XDG_DATA_HOME at empty folders of its own for its lifetime,
+ * so each test sees the user's folders as a new user would.
+ */
+class ScopedXdgHome {
+public:
+    ScopedXdgHome();
+    ~ScopedXdgHome();
+    QString config() const { return m_home.filePath(QStringLiteral("config")); }
+    QString data() const { return m_home.filePath(QStringLiteral("data")); }
+
+private:
+    QTemporaryDir m_home;
+    QByteArray m_oldConfig, m_oldData;
+};
+
+/**
+ * Takes every write bit off a folder for its lifetime (r-x for all), so no file may be
+ * created or replaced in it: by the mode bits, which hold for the superuser too.
+ */
+class ScopedReadOnlyFolder {
+public:
+    explicit ScopedReadOnlyFolder(const QString& folder);
+    ~ScopedReadOnlyFolder();
+
+private:
+    QString m_folder;
+};
+
+/**
  * Feeds `rounds` short random byte strings (at most `maxLength` bytes over `alphabet`,
  * the same ones for the same seed) to `read`; a vdm::Error it throws counts as a clear
  * refusal and is swallowed, anything else (a crash, another exception) fails the test.

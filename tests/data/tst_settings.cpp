@@ -404,7 +404,7 @@ TEST_F(SettingsTest, KeysTableNamesEveryKeyAndMemberOnce)
             EXPECT_FALSE(!a->editor.isEmpty() && a->editor == b->editor) << qPrintable(a->editor.toString());
         }
     }
-    EXPECT_EQ(keys.size(), std::size_t(45)); // 29 settings members, 8 of the window, 8 of the bands
+    EXPECT_EQ(keys.size(), std::size_t(46)); // 30 settings members, 8 of the window, 8 of the bands
 }
 
 } // namespace
