@@ -4,7 +4,6 @@
 #include "app/mainform.h"
 #include "data/errors.h"
 #include "dialogs/prompts.h"
-#include "data/databasefile.h"
 #include "data/inifile.h"
 #include "data/settings.h"
 #include "world/datalocations.h"
@@ -93,13 +92,7 @@ int runProgram(Prompts& prompts, const QString& applicationDirectory, const QStr
     // has not started yet. A window closed already needs no loop.
     if (form->isVisible())
         QApplication::exec();
-    // The window closes by itself when the world has no locations database; the user
-    // learns which file is missing rather than seeing the window vanish.
-    const QString locations = QFileInfo(form->world().filePath(QStringLiteral("vdmain.gdb"))).absoluteFilePath();
-    const bool locationsMissing = !form->world().locationsLoaded() && !databaseExists(locations);
     form.reset(); // the shut-down writes the user's data and settings
-    if (locationsMissing)
-        prompts.showError(nullptr, locationsMissingMessage(locations));
     return 0;
 }
 

@@ -2,7 +2,6 @@
 #include "world/worldchoice.h"
 
 #include <QDir>
-#include <QFileInfo>
 
 namespace vdm {
 
@@ -31,13 +30,6 @@ QString worldNotFoundMessage(const QString& folder)
                           "No map picture (bigmap_hi.jpg or bigmap.jpg) in %1. "
                           "Start veldamar-map with a world folder: veldamar-map WORLD_DIR")
         .arg(QDir::toNativeSeparators(QDir(folder).absolutePath()));
-}
-
-QString locationsMissingMessage(const QString& path)
-{
-    return QStringLiteral("The locations database %1 is missing, so this world cannot be shown. "
-                          "Start veldamar-map with a complete world folder: veldamar-map WORLD_DIR")
-        .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
 }
 
 } // namespace vdm

@@ -47,7 +47,4 @@ QString sampleWorldFolder(const QString& applicationDirectory);
  */
 QString worldNotFoundMessage(const QString& folder);
 
-/** The box shown when a world has its picture but no locations database. */
-QString locationsMissingMessage(const QString& path);
-
 } // namespace vdm

@@ -126,15 +126,6 @@ TEST_F(ProgramTest, ChooserPicksTheWorld)
     EXPECT_EQ(prompts.messages.value(0), QStringLiteral("Error!|") + worldNotFoundMessage(elsewhere.path()));
 }
 
-TEST_F(ProgramTest, MissingLocationsAreNamedAfterTheWindowCloses)
-{
-    TestWorld::writePicture(world.filePath(QStringLiteral("bigmap.jpg")), QSize(66, 76));
-    ScopedCurrentDir cwd(world.path());
-    run(appDir);
-    EXPECT_EQ(prompts.errors,
-              QStringList{locationsMissingMessage(world.filePath(QStringLiteral("vdmain.gdb")))});
-}
-
 // An installed program: read-only prefix, started from a folder that is no world.
 TEST_F(ProgramTest, InstalledSampleOpensAndTheUsersFilesGoToTheXdgFolders)
 {

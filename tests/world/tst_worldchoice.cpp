@@ -55,8 +55,6 @@ TEST(WorldChoice, MessagesNameTheFolderAndTheWayOut)
     EXPECT_EQ(lines[0], QStringLiteral("Map file not found. Please reinstall application."));
     EXPECT_TRUE(lines[1].contains(QStringLiteral("/some/where")));
     EXPECT_TRUE(lines[1].contains(QStringLiteral("veldamar-map WORLD_DIR")));
-
-    EXPECT_TRUE(locationsMissingMessage(QStringLiteral("/w/vdmain.gdb")).contains(QStringLiteral("/w/vdmain.gdb")));
 }
 
 } // namespace
