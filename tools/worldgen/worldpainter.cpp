@@ -110,6 +110,8 @@ struct Painter {
             c = scaled(c, 0.95f + 0.06f * patches.sample(hx / 9.0f + hy / 31.0f, hy / 3.0f) + 0.05f * grain);
             // Surf: a light band along the shore and a fainter line of breakers further
             // out, both broken where the noise is low.
+            if (depth >= 0.04f)
+                return c; // open water: no surf, no ink
             const float broken = smoothstep(0.36f, 0.60f, detail.fractal(hx / 12.0f, hy / 12.0f + 70.0f, 3));
             const float band = 1.0f - smoothstep(0.004f, 0.020f, depth);
             const float breakers = std::max(0.0f, 1.0f - std::fabs(depth - 0.034f) / 0.006f);
@@ -146,8 +148,9 @@ struct Painter {
         c = scaled(c, shade * (1.0f + bumps * (0.25f + 0.6f * smoothstep(0.1f, 0.6f, h))));
 
         // Lakes only: the rivers are drawn as strokes over the finished sheet.
-        const float lake = soft([this](float x, float y) { return terrain.lakeAt(x, y); }, gx, gy, 0.9f)
-            + (detail.fractal(hx / 8.0f, hy / 8.0f, 2) - 0.5f) * 0.3f;
+        // The shore noise moves the edge by at most 0.15, so far from a lake it is not sampled.
+        const float lakeShape = soft([this](float x, float y) { return terrain.lakeAt(x, y); }, gx, gy, 0.9f);
+        const float lake = lakeShape > 0.25f ? lakeShape + (detail.fractal(hx / 8.0f, hy / 8.0f, 2) - 0.5f) * 0.3f : 0.0f;
         if (lake > 0.40f) {
             const Rgb water = scaled(FreshWater, 0.96f + 0.08f * streak);
             c = mix(c, RiverBank, smoothstep(0.40f, 0.46f, lake));
