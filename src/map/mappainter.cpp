@@ -155,6 +155,73 @@ private:
     int m_w, m_h;
 };
 
+/** Makes the back buffer the panel's size and format and fills it with the background. */
+void prepareBackBuffer(QImage& backBuffer, const MapScene& scene)
+{
+    if (backBuffer.size() != scene.view.panel() || backBuffer.format() != QImage::Format_RGB32)
+        backBuffer = QImage(scene.view.panel(), QImage::Format_RGB32);
+    if (!backBuffer.isNull())
+        backBuffer.fill(pixelOf(scene.objects.BrushBackground));
+}
+
+bool routesShown(const Settings& st)
+{
+    return st.ShowSkarnels || st.ShowShips || st.ShowMagesGuild;
+}
+
+/** How a location of one status shows: whether its toggle is on, and its frame colour (none for an unknown status). */
+struct StatusStyle {
+    bool shown = false;
+    const QColor* colour = nullptr;
+};
+
+StatusStyle styleOf(int status, const Settings& st, const DrawingObjects& o)
+{
+    switch (status) {
+    case Unvisited:
+        return {st.ShowUnvisited, &o.BrushUnvisited};
+    case Active:
+        return {st.ShowActive, &o.BrushActive};
+    case Visited:
+        return {st.ShowVisited, &o.BrushVisited};
+    default:
+        return {};
+    }
+}
+
+/**
+ * The highlight bookkeeping for location i, in the order locations are visited: the
+ * location after the highlighted one clears the highlight. True when i is highlighted.
+ */
+bool advanceHighlight(const MapScene& scene, size_t i)
+{
+    if (scene.HighlightPending) {
+        scene.HighlightIndex = -1;
+        scene.HighlightPending = false;
+    }
+    const bool highlighted = qsizetype(i) == scene.HighlightIndex;
+    if (highlighted)
+        scene.HighlightPending = true;
+    return highlighted;
+}
+
+/** Routes over everything; a connection listed both ways is simply drawn twice. */
+void drawRoutes(const Canvas& canvas, const MapScene& scene, const std::vector<QPoint>& panelPoints)
+{
+    const Settings& st = scene.settings;
+    const DrawingObjects& o = scene.objects;
+    const LocationList& locs = scene.locations;
+    const Pixel pens[4] = {0, pixelOf(o.PenSkarnels), pixelOf(o.PenShips), pixelOf(o.PenMagesGuild)};
+    const bool shown[4] = {false, st.ShowSkarnels, st.ShowShips, st.ShowMagesGuild};
+    for (size_t i = 0; i < locs.size(); ++i) {
+        for (const Route& r : locs[i].Routes) {
+            if (r.Kind > 3 || !shown[r.Kind] || r.Target < 0 || size_t(r.Target) >= locs.size())
+                continue;
+            canvas.line(panelPoints[i], panelPoints[size_t(r.Target)], pens[r.Kind], 2);
+        }
+    }
+}
+
 } // namespace
 
 struct MapPainter::Private {
@@ -251,26 +318,19 @@ struct MapPainter::Private {
         const Caption& c = caption(cutCaption(name, limit));
         canvas.blend(c.mask, at.x() + c.offset.x(), at.y() + c.offset.y(), colour);
     }
-};
 
-MapPainter::MapPainter() : d(std::make_unique<Private>()) {}
-MapPainter::~MapPainter() = default;
-
-void MapPainter::paint(QImage& backBuffer, const MapScene& scene)
-{
-    const Viewport& v = scene.view;
-    const Settings& st = scene.settings;
-    const DrawingObjects& o = scene.objects;
-    if (backBuffer.size() != v.panel() || backBuffer.format() != QImage::Format_RGB32)
-        backBuffer = QImage(v.panel(), QImage::Format_RGB32);
-    if (!backBuffer.isNull())
-        backBuffer.fill(pixelOf(o.BrushBackground));
-    const Canvas canvas(backBuffer);
-    const int W = canvas.width(), H = canvas.height();
-
-    // The picture at scale f / s, its bitmap pixel (sx, sy) at the panel point (MarginX, MarginY).
-    const QImage& pic = scene.picture;
-    if (!pic.isNull() && W > 0 && H > 0) {
+    /**
+     * The picture at scale f / s, its bitmap pixel (sx, sy) at the panel point
+     * (MarginX, MarginY), smooth or pixel mode by the zoom level.
+     */
+    void blitPicture(QImage& backBuffer, const MapScene& scene)
+    {
+        const Viewport& v = scene.view;
+        const Settings& st = scene.settings;
+        const QImage& pic = scene.picture;
+        const int W = backBuffer.width(), H = backBuffer.height();
+        if (pic.isNull() || W <= 0 || H <= 0)
+            return;
         const long double f = v.factor();
         const long double s = v.mapScale();
         const int PW = pic.width(), PH = pic.height();
@@ -289,98 +349,96 @@ void MapPainter::paint(QImage& backBuffer, const MapScene& scene)
         }
         const Resampler::Mode mode = (st.MapAA && v.zoomIndex() >= st.ZoomLevelAA) ? Resampler::Mode::Smooth : Resampler::Mode::Pixel;
         const double k = double(f / s);
-        if (k < 1.0 && PW > 1 && PH > 1) {
-            // Shrinking: a copy of the whole picture at this level's scale, made once
-            // (averaged over every source pixel in smooth mode), then copied one to one,
-            // instead of reading a source area several times the panel's size per paint.
-            const QSize size(std::max(1, int(std::lround(PW * k))), std::max(1, int(std::lround(PH * k))));
-            const QImage& copy = d->levelCopy(pic, size, mode);
-            const double cx = double(size.width()) / PW, cy = double(size.height()) / PH;
-            const QRectF inCopy(from.x() * cx, from.y() * cy, from.width() * cx, from.height() * cy);
-            const bool oneToOne = to.width() > 0 && to.height() > 0
-                && std::abs(inCopy.width() / to.width() - 1.0) < 0.01
-                && std::abs(inCopy.height() / to.height() - 1.0) < 0.01;
-            Resampler::draw(backBuffer, to, copy, inCopy, oneToOne ? Resampler::Mode::Pixel : mode);
-        } else {
+        if (k < 1.0 && PW > 1 && PH > 1)
+            blitShrunken(backBuffer, to, pic, from, k, mode);
+        else
             Resampler::draw(backBuffer, to, pic, from, mode);
+    }
+
+    /**
+     * Shrinking: a copy of the whole picture at this level's scale, made once (averaged
+     * over every source pixel in smooth mode), then copied one to one, instead of reading
+     * a source area several times the panel's size per paint.
+     */
+    void blitShrunken(QImage& backBuffer, const QRect& to, const QImage& pic, const QRectF& from, double k, Resampler::Mode mode)
+    {
+        const int PW = pic.width(), PH = pic.height();
+        const QSize size(std::max(1, int(std::lround(PW * k))), std::max(1, int(std::lround(PH * k))));
+        const QImage& copy = levelCopy(pic, size, mode);
+        const double cx = double(size.width()) / PW, cy = double(size.height()) / PH;
+        const QRectF inCopy(from.x() * cx, from.y() * cy, from.width() * cx, from.height() * cy);
+        const bool oneToOne = to.width() > 0 && to.height() > 0
+            && std::abs(inCopy.width() / to.width() - 1.0) < 0.01
+            && std::abs(inCopy.height() / to.height() - 1.0) < 0.01;
+        Resampler::draw(backBuffer, to, copy, inCopy, oneToOne ? Resampler::Mode::Pixel : mode);
+    }
+
+    /**
+     * Location frames and captions. Every location is visited, even off-panel ones: the
+     * highlight bookkeeping depends on reaching the one after the highlighted location.
+     * With `panelPoints` (routes shown) each location's panel point is kept there.
+     */
+    void drawLocations(const Canvas& canvas, const MapScene& scene, std::vector<QPoint>* panelPoints)
+    {
+        const Viewport& v = scene.view;
+        const Settings& st = scene.settings;
+        const LocationList& locs = scene.locations;
+        Pixel textColour = 0xFF000000u; // a fresh drawing context writes black
+        for (size_t i = 0; i < locs.size(); ++i) {
+            const Location& L = locs[i];
+            if (panelPoints)
+                (*panelPoints)[i] = v.mapToPanel(L.X, L.Y);
+            const StatusStyle style = styleOf(L.Status, st, scene.objects);
+            const bool highlighted = advanceHighlight(scene, i);
+            if (!v.LevelVisible(L.Level) || !(style.shown || highlighted))
+                continue;
+            const QPoint q = panelPoints ? (*panelPoints)[i] : v.mapToPanel(L.X, L.Y);
+            if (style.colour) {
+                textColour = pixelOf(*style.colour);
+                canvas.frame(q.x() - 3, q.y() - 3, 6, 6, textColour);
+            }
+            if (st.ShowText)
+                drawCaption(canvas, L.Name, st.TextLength, QPoint(q.x() + 4, q.y() + 1), textColour);
         }
     }
 
-    d->useFont(o.MapFont);
+    /** Markers: hollow diamonds, not filtered by the status toggles. */
+    void drawMarkers(const Canvas& canvas, const MapScene& scene)
+    {
+        const Viewport& v = scene.view;
+        const Settings& st = scene.settings;
+        const Pixel marker = pixelOf(scene.objects.PenMarker);
+        for (const Location& M : scene.markers) {
+            if (!v.LevelVisible(M.Level))
+                continue;
+            const QPoint q = v.mapToPanel(M.X, M.Y);
+            const QPoint corners[5] = {{q.x() - 4, q.y()}, {q.x(), q.y() + 4}, {q.x() + 4, q.y()}, {q.x(), q.y() - 4}, {q.x() - 4, q.y()}};
+            for (int c = 0; c < 4; ++c)
+                canvas.line(corners[c], corners[c + 1], marker, 1);
+            if (st.ShowText)
+                drawCaption(canvas, M.Name, st.MarkerLength, QPoint(q.x() + 3, q.y() + 3), marker);
+        }
+    }
+};
 
-    // Locations. Every location is visited, even off-panel ones: the highlight bookkeeping
-    // depends on reaching the one after the highlighted location.
-    const LocationList& locs = scene.locations;
-    const bool anyRoutes = st.ShowSkarnels || st.ShowShips || st.ShowMagesGuild;
+MapPainter::MapPainter() : d(std::make_unique<Private>()) {}
+MapPainter::~MapPainter() = default;
+
+void MapPainter::paint(QImage& backBuffer, const MapScene& scene)
+{
+    prepareBackBuffer(backBuffer, scene);
+    const Canvas canvas(backBuffer);
+    d->blitPicture(backBuffer, scene);
+    d->useFont(scene.objects.MapFont);
+    // The routes join the locations' panel points, gathered while the locations are drawn.
+    const bool anyRoutes = routesShown(scene.settings);
     std::vector<QPoint> panelPoints;
     if (anyRoutes)
-        panelPoints.resize(locs.size());
-    Pixel textColour = 0xFF000000u; // a fresh drawing context writes black
-    for (size_t i = 0; i < locs.size(); ++i) {
-        const Location& L = locs[i];
-        if (anyRoutes)
-            panelPoints[i] = v.mapToPanel(L.X, L.Y);
-        if (scene.HighlightPending) {
-            scene.HighlightIndex = -1;
-            scene.HighlightPending = false;
-        }
-        bool toggle = false;
-        const QColor* colour = nullptr;
-        switch (L.Status) {
-        case Unvisited:
-            toggle = st.ShowUnvisited;
-            colour = &o.BrushUnvisited;
-            break;
-        case Active:
-            toggle = st.ShowActive;
-            colour = &o.BrushActive;
-            break;
-        case Visited:
-            toggle = st.ShowVisited;
-            colour = &o.BrushVisited;
-            break;
-        default:
-            break;
-        }
-        const bool highlighted = qsizetype(i) == scene.HighlightIndex;
-        if (highlighted)
-            scene.HighlightPending = true;
-        if (!v.LevelVisible(L.Level) || !(toggle || highlighted))
-            continue;
-        const QPoint q = anyRoutes ? panelPoints[i] : v.mapToPanel(L.X, L.Y);
-        if (colour) {
-            textColour = pixelOf(*colour);
-            canvas.frame(q.x() - 3, q.y() - 3, 6, 6, textColour);
-        }
-        if (st.ShowText)
-            d->drawCaption(canvas, L.Name, st.TextLength, QPoint(q.x() + 4, q.y() + 1), textColour);
-    }
-
-    // Markers: hollow diamonds, not filtered by the status toggles.
-    const Pixel marker = pixelOf(o.PenMarker);
-    for (const Location& M : scene.markers) {
-        if (!v.LevelVisible(M.Level))
-            continue;
-        const QPoint q = v.mapToPanel(M.X, M.Y);
-        const QPoint corners[5] = {{q.x() - 4, q.y()}, {q.x(), q.y() + 4}, {q.x() + 4, q.y()}, {q.x(), q.y() - 4}, {q.x() - 4, q.y()}};
-        for (int c = 0; c < 4; ++c)
-            canvas.line(corners[c], corners[c + 1], marker, 1);
-        if (st.ShowText)
-            d->drawCaption(canvas, M.Name, st.MarkerLength, QPoint(q.x() + 3, q.y() + 3), marker);
-    }
-
-    // Routes over everything; a connection listed both ways is simply drawn twice.
-    if (anyRoutes) {
-        const Pixel pens[4] = {0, pixelOf(o.PenSkarnels), pixelOf(o.PenShips), pixelOf(o.PenMagesGuild)};
-        const bool shown[4] = {false, st.ShowSkarnels, st.ShowShips, st.ShowMagesGuild};
-        for (size_t i = 0; i < locs.size(); ++i) {
-            for (const Route& r : locs[i].Routes) {
-                if (r.Kind > 3 || !shown[r.Kind] || r.Target < 0 || size_t(r.Target) >= locs.size())
-                    continue;
-                canvas.line(panelPoints[i], panelPoints[size_t(r.Target)], pens[r.Kind], 2);
-            }
-        }
-    }
+        panelPoints.resize(scene.locations.size());
+    d->drawLocations(canvas, scene, anyRoutes ? &panelPoints : nullptr);
+    d->drawMarkers(canvas, scene);
+    if (anyRoutes)
+        drawRoutes(canvas, scene, panelPoints);
 }
 
 QImage MapPainter::paint(const MapScene& scene)
