@@ -35,102 +35,149 @@ struct Axis {
     int size() const { return d1 - d0; }
 };
 
+/** Where destination pixels of one axis fall in the source: x maps to fromPos + (x - toPos) * r. */
+struct AxisMapping {
+    long long toPos;
+    double fromPos;
+    double r; // source pixels per destination pixel
+
+    /** The source position of destination pixel x's centre. */
+    double centre(int x) const { return fromPos + (double(x - toPos) + 0.5) * r; }
+    /** The source position of destination pixel x's left (top) edge. */
+    double begin(int x) const { return fromPos + double(x - toPos) * r; }
+};
+
+/**
+ * The run [d0, d1) of destination pixels inside [lo, hi) whose centres map inside the
+ * source; the mapping is monotone, so the drawn pixels form one run.
+ */
+void findDrawnRun(Axis& a, const AxisMapping& m, int lo, int hi, int srcLen)
+{
+    int d0 = lo;
+    while (d0 < hi && m.centre(d0) < 0.0)
+        ++d0;
+    int d1 = d0;
+    while (d1 < hi && m.centre(d1) < double(srcLen))
+        ++d1;
+    a.d0 = d0;
+    a.d1 = d1;
+}
+
+/** Pixel mode: the source pixel under each destination centre. */
+void fillNearestIndices(Axis& a, const AxisMapping& m, int srcLen)
+{
+    const int n = a.size();
+    a.i0.resize(n);
+    for (int k = 0; k < n; ++k)
+        a.i0[k] = std::clamp(int(std::floor(m.centre(a.d0 + k))), 0, srcLen - 1);
+}
+
+/** Enlarging: the two source neighbours of each destination centre and the 0..256 weight of the right one. */
+void fillBilinearNeighbours(Axis& a, const AxisMapping& m, int srcLen)
+{
+    const int n = a.size();
+    a.i0.resize(n);
+    a.i1.resize(n);
+    a.w8.resize(n);
+    for (int k = 0; k < n; ++k) {
+        const double v = m.centre(a.d0 + k) - 0.5;
+        int i = int(std::floor(v));
+        int w = int(std::lround((v - i) * 256.0));
+        if (i < 0) {
+            i = 0;
+            w = 0;
+        } else if (i >= srcLen - 1) {
+            i = srcLen - 1;
+            w = 0;
+        }
+        if (w == 256) {
+            ++i;
+            w = 0;
+        }
+        a.i0[k] = i;
+        a.i1[k] = std::min(i + 1, srcLen - 1);
+        a.w8[k] = w;
+    }
+}
+
+/**
+ * The real-valued taps of destination pixel k into `w`, returning its first source index:
+ * the covered interval when shrinking, the two bilinear neighbours otherwise.
+ */
+int tapsOf(const Axis& a, const AxisMapping& m, int k, int srcLen, std::vector<double>& w)
+{
+    w.clear();
+    if (a.enlarging) {
+        w.push_back(256 - a.w8[k]);
+        if (a.w8[k] > 0)
+            w.push_back(a.w8[k]);
+        return a.i0[k];
+    }
+    const double begin = m.begin(a.d0 + k);
+    const double lo = std::max(0.0, begin);
+    const double hi = std::min(double(srcLen), begin + m.r);
+    const int first = int(std::floor(lo));
+    const int last = std::max(first, int(std::ceil(hi)) - 1);
+    for (int i = first; i <= last; ++i)
+        w.push_back(std::max(0.0, std::min(hi, double(i + 1)) - std::max(lo, double(i))));
+    return first;
+}
+
+/** Appends destination pixel k's taps in fixed point, summing to exactly WeightOne. */
+void appendFixedPointTaps(Axis& a, int k, int first, const std::vector<double>& w)
+{
+    double total = 0;
+    for (double x : w)
+        total += x;
+    a.start[k] = first;
+    a.count[k] = int(w.size());
+    a.offset[k] = int(a.weights.size());
+    a.maxCount = std::max(a.maxCount, int(w.size()));
+    int sum = 0, biggest = 0;
+    for (size_t i = 0; i < w.size(); ++i) {
+        const int q = total > 0 ? int(std::lround(w[i] / total * WeightOne)) : (i == 0 ? WeightOne : 0);
+        a.weights.push_back(q);
+        sum += q;
+        if (q > a.weights[a.offset[k] + biggest])
+            biggest = int(i);
+    }
+    a.weights[a.offset[k] + biggest] += WeightOne - sum; // exact unit sum: flat areas stay flat
+}
+
+/** Smooth mode's general taps for every drawn destination pixel. */
+void fillFilterTaps(Axis& a, const AxisMapping& m, int srcLen)
+{
+    const int n = a.size();
+    a.start.resize(n);
+    a.count.resize(n);
+    a.offset.resize(n);
+    a.weights.reserve(size_t(n) * (a.enlarging ? 2 : size_t(std::ceil(m.r)) + 1));
+    std::vector<double> w;
+    for (int k = 0; k < n; ++k) {
+        const int first = tapsOf(a, m, k, srcLen, w);
+        appendFixedPointTaps(a, k, first, w);
+    }
+}
+
 Axis buildAxis(long long toPos, long long toLen, int dstLen, double fromPos, double fromLen, int srcLen, Mode mode)
 {
     Axis a;
     if (toLen <= 0 || fromLen <= 0 || srcLen <= 0 || dstLen <= 0)
         return a;
-    const double r = fromLen / double(toLen);
-    a.enlarging = r <= 1.0;
+    const AxisMapping m{toPos, fromPos, fromLen / double(toLen)};
+    a.enlarging = m.r <= 1.0;
     const int lo = int(std::clamp<long long>(toPos, 0, dstLen));
     const int hi = int(std::clamp<long long>(toPos + toLen, 0, dstLen));
-    // A destination pixel is drawn when its centre maps inside the source; the mapping is
-    // monotone, so the drawn pixels form one run.
-    auto centre = [&](int x) { return fromPos + (double(x - toPos) + 0.5) * r; };
-    int d0 = lo;
-    while (d0 < hi && centre(d0) < 0.0)
-        ++d0;
-    int d1 = d0;
-    while (d1 < hi && centre(d1) < double(srcLen))
-        ++d1;
-    a.d0 = d0;
-    a.d1 = d1;
-    const int n = d1 - d0;
-    if (n <= 0)
+    findDrawnRun(a, m, lo, hi, srcLen);
+    if (a.size() <= 0)
         return a;
-
     if (mode == Mode::Pixel) {
-        a.i0.resize(n);
-        for (int k = 0; k < n; ++k)
-            a.i0[k] = std::clamp(int(std::floor(centre(d0 + k))), 0, srcLen - 1);
+        fillNearestIndices(a, m, srcLen);
         return a;
     }
-
-    if (a.enlarging) {
-        a.i0.resize(n);
-        a.i1.resize(n);
-        a.w8.resize(n);
-        for (int k = 0; k < n; ++k) {
-            const double v = centre(d0 + k) - 0.5;
-            int i = int(std::floor(v));
-            int w = int(std::lround((v - i) * 256.0));
-            if (i < 0) {
-                i = 0;
-                w = 0;
-            } else if (i >= srcLen - 1) {
-                i = srcLen - 1;
-                w = 0;
-            }
-            if (w == 256) {
-                ++i;
-                w = 0;
-            }
-            a.i0[k] = i;
-            a.i1[k] = std::min(i + 1, srcLen - 1);
-            a.w8[k] = w;
-        }
-    }
-
-    // General taps: the covered interval when shrinking, the two bilinear neighbours otherwise.
-    a.start.resize(n);
-    a.count.resize(n);
-    a.offset.resize(n);
-    a.weights.reserve(size_t(n) * (a.enlarging ? 2 : size_t(std::ceil(r)) + 1));
-    std::vector<double> w;
-    for (int k = 0; k < n; ++k) {
-        w.clear();
-        int first = 0;
-        if (a.enlarging) {
-            first = a.i0[k];
-            w.push_back(256 - a.w8[k]);
-            if (a.w8[k] > 0)
-                w.push_back(a.w8[k]);
-        } else {
-            const double begin = fromPos + double(d0 + k - toPos) * r;
-            const double lo = std::max(0.0, begin);
-            const double hi = std::min(double(srcLen), begin + r);
-            first = int(std::floor(lo));
-            const int last = std::max(first, int(std::ceil(hi)) - 1);
-            for (int i = first; i <= last; ++i)
-                w.push_back(std::max(0.0, std::min(hi, double(i + 1)) - std::max(lo, double(i))));
-        }
-        double total = 0;
-        for (double x : w)
-            total += x;
-        a.start[k] = first;
-        a.count[k] = int(w.size());
-        a.offset[k] = int(a.weights.size());
-        a.maxCount = std::max(a.maxCount, int(w.size()));
-        int sum = 0, biggest = 0;
-        for (size_t i = 0; i < w.size(); ++i) {
-            const int q = total > 0 ? int(std::lround(w[i] / total * WeightOne)) : (i == 0 ? WeightOne : 0);
-            a.weights.push_back(q);
-            sum += q;
-            if (q > a.weights[a.offset[k] + biggest])
-                biggest = int(i);
-        }
-        a.weights[a.offset[k] + biggest] += WeightOne - sum; // exact unit sum: flat areas stay flat
-    }
+    if (a.enlarging)
+        fillBilinearNeighbours(a, m, srcLen);
+    fillFilterTaps(a, m, srcLen);
     return a;
 }
 
