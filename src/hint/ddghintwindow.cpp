@@ -83,12 +83,6 @@ void TddgHintWindow::setColor(const QColor& color)
     update();
 }
 
-void TddgHintWindow::setCanvasFont(const QFont& font)
-{
-    m_canvasFont = font;
-    update();
-}
-
 void TddgHintWindow::setCanvasFontSize(int points)
 {
     if (points > 0)

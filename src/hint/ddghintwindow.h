@@ -59,9 +59,7 @@ public:
     QColor color() const { return m_color; }
     void setColor(const QColor& color);
 
-    /** The font texts are measured and drawn with; its weight is ignored (title bold, note regular). */
-    QFont canvasFont() const { return m_canvasFont; }
-    void setCanvasFont(const QFont& font);
+    /** Size and face of the font texts are measured and drawn with; its weight is ignored (title bold, note regular). */
     void setCanvasFontSize(int points);
     void setCanvasFontName(const QString& family);
 
