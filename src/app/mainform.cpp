@@ -270,10 +270,11 @@ void TMainForm::copyBackBufferToClipboard()
 void TMainForm::connectHandlers()
 {
     Ui::TMainForm& u = *m_ui;
-    const auto onClick = [this](QAbstractButton* button, auto handler) {
-        connect(button, &QAbstractButton::clicked, this, [this, button, handler] {
-            guarded(m_prompts, this, [&] { (this->*handler)(static_cast<QToolButton*>(button)); });
-        });
+    const auto onSignal = [this](auto* sender, auto signal, auto handler) {
+        connectGuarded(m_prompts, this, sender, signal, handler);
+    };
+    const auto onClick = [&](QToolButton* button, auto handler) {
+        onSignal(button, &QAbstractButton::clicked, [this, button, handler] { (this->*handler)(button); });
     };
     for (QToolButton* b : {u.ToolButtonZoomIn, u.ToolButtonZoomOut, u.ToolButtonZoomActual})
         onClick(b, &TMainForm::ZoomButtonClick);
@@ -285,23 +286,19 @@ void TMainForm::connectHandlers()
     for (QToolButton* b : {u.ToolButtonOptions, u.ToolButtonClip, u.ToolButtonAbout})
         onClick(b, &TMainForm::OptionsToolButtonClick);
     for (QToolButton* b : {u.SBU, u.SBA, u.SBV})
-        connect(b, &QAbstractButton::clicked, this, [this, b] { guarded(m_prompts, this, [&] { SetStatus(b); }); });
-    connect(u.ToolButtonGo, &QAbstractButton::clicked, this, [this] { guarded(m_prompts, this, [this] { GoButtonClick(); }); });
+        onSignal(b, &QAbstractButton::clicked, [this, b] { SetStatus(b); });
+    onSignal(u.ToolButtonGo, &QAbstractButton::clicked, [this] { GoButtonClick(); });
 
     // Every scroll notification (arrow, track, thumb drag) carries the new position.
-    connect(u.ScrollBarH, &QAbstractSlider::actionTriggered, this,
-            [this] { guarded(m_prompts, this, [this] { ScrollBarHScroll(); }); });
-    connect(u.ScrollBarV, &QAbstractSlider::actionTriggered, this,
-            [this] { guarded(m_prompts, this, [this] { ScrollBarVScroll(); }); });
+    onSignal(u.ScrollBarH, &QAbstractSlider::actionTriggered, [this] { ScrollBarHScroll(); });
+    onSignal(u.ScrollBarV, &QAbstractSlider::actionTriggered, [this] { ScrollBarVScroll(); });
 
-    connect(u.CBLoc, &QComboBox::activated, this, [this] { guarded(m_prompts, this, [this] { CBLocChange(); }); });
-    connect(u.MemoNotes, &QPlainTextEdit::textChanged, this,
-            [this] { guarded(m_prompts, this, [this] { MemoNotesChange(); }); });
-    connect(u.MemoNotes, &TNoteEdit::keyPressed, this,
-            [this](char key) { guarded(m_prompts, this, [&] { MemoNotesKeyPress(key); }); });
+    onSignal(u.CBLoc, &QComboBox::activated, [this] { CBLocChange(); });
+    onSignal(u.MemoNotes, &QPlainTextEdit::textChanged, [this] { MemoNotesChange(); });
+    onSignal(u.MemoNotes, &TNoteEdit::keyPressed, [this](char key) { MemoNotesKeyPress(key); });
     // A band dragged into a new row (or out of the last one) changes the top panel's height.
     connect(u.CoolBarMain, &CoolBar::heightChanged, this, [this] { layoutPanels(); });
-    connect(Timer, &QTimer::timeout, this, [this] { guarded(m_prompts, this, [this] { TimerTimer(); }); });
+    onSignal(Timer, &QTimer::timeout, [this] { TimerTimer(); });
 }
 
 void TMainForm::RepaintMap()

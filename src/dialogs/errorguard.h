@@ -3,6 +3,9 @@
 
 #include "dialogs/prompts.h"
 
+#include <QObject>
+
+#include <type_traits>
 #include <utility>
 
 class QWidget;
@@ -25,6 +28,25 @@ void guarded(Prompts& prompts, QWidget* parent, Handler&& handler) noexcept
     } catch (...) {
         reportHandlerError(prompts, parent, std::current_exception());
     }
+}
+
+/**
+ * Connects `signal` of `sender` to `handler`, run inside the guard with `parent` as the error
+ * box's parent; the connection ends with `parent`. The handler takes the signal's arguments
+ * or none at all.
+ */
+template<class Sender, class Signal, class Handler>
+QMetaObject::Connection connectGuarded(Prompts& prompts, QWidget* parent, Sender* sender, Signal signal,
+                                       Handler handler)
+{
+    return QObject::connect(sender, signal, parent, [&prompts, parent, handler](const auto&... args) {
+        guarded(prompts, parent, [&] {
+            if constexpr (std::is_invocable_v<const Handler&, decltype(args)...>)
+                handler(args...);
+            else
+                handler();
+        });
+    });
 }
 
 } // namespace vdm
