@@ -3,7 +3,24 @@
 
 #include "data/codepage.h"
 
+#include <new>
+
 namespace vdm {
+
+QString errorText(std::exception_ptr error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const Error& e) {
+        return e.message();
+    } catch (const std::bad_alloc&) {
+        return QStringLiteral("Out of memory");
+    } catch (const std::exception& e) {
+        return QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        return QStringLiteral("Unknown error");
+    }
+}
 
 void throwConvertError(QByteArrayView text)
 {

@@ -22,6 +22,12 @@ private:
     QByteArray m_utf8;
 };
 
+/**
+ * The text the user is shown for any exception: an Error's own message, "Out of memory"
+ * for a failed allocation, the text of any other standard exception, else "Unknown error".
+ */
+QString errorText(std::exception_ptr error);
+
 /** "'%s' is not a valid integer value"; the text is decoded from the code page. */
 [[noreturn]] void throwConvertError(QByteArrayView text);
 /** "List index out of bounds (%d)". */

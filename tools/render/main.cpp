@@ -5,6 +5,7 @@
 #include "data/inifile.h"
 #include "data/settings.h"
 #include "data/errors.h"
+#include "data/regularfile.h"
 #include "map/mappainter.h"
 #include "world/world.h"
 
@@ -114,9 +115,7 @@ void loadStep(const World& world, const char* name, Step step)
     }
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+int run(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen"); // fonts need a GUI application, not a screen
@@ -135,7 +134,7 @@ int main(int argc, char** argv)
     try {
         Settings settings;
         if (!a.settingsFile.isEmpty()) {
-            if (!QFileInfo(a.settingsFile).isFile())
+            if (!RegularFile::isRegular(a.settingsFile))
                 throwCannotOpen(QFileInfo(a.settingsFile).absoluteFilePath());
             const IniFile ini(a.settingsFile);
             readSettings(ini, settings);
@@ -175,4 +174,18 @@ int main(int argc, char** argv)
         return 1;
     }
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Whatever else goes wrong (memory, the platform) ends in a message and status 1 too,
+    // never in an abort.
+    try {
+        return run(argc, argv);
+    } catch (...) {
+        say(errorText(std::current_exception()));
+        return 1;
+    }
 }

@@ -9,7 +9,9 @@
 #include <QDir>
 #include <cstdio>
 
-int main(int argc, char** argv)
+namespace {
+
+int run(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const QString program = QStringLiteral("veldamar-worldgen");
@@ -31,14 +33,19 @@ int main(int argc, char** argv)
                      qPrintable(QDir::toNativeSeparators(*dir)), qPrintable(existing.join(QStringLiteral(", "))));
         return 1;
     }
+    vdm::worldgen::generate(*dir, options);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Whatever goes wrong ends in a message and status 1, never in an abort.
     try {
-        vdm::worldgen::generate(*dir, options);
-    } catch (const vdm::Error& e) {
-        std::fprintf(stderr, "%s: %s\n", qPrintable(program), e.what());
-        return 1;
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "%s: %s\n", qPrintable(program), e.what());
+        return run(argc, argv);
+    } catch (...) {
+        std::fprintf(stderr, "veldamar-worldgen: %s\n", qPrintable(vdm::errorText(std::current_exception())));
         return 1;
     }
-    return 0;
 }

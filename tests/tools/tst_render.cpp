@@ -1,0 +1,91 @@
+// SPDX-License-Identifier: MIT
+// The view renderer as a program: hostile worlds end in a message and status 1, never in
+// an abort or a wait.
+#include "common/testutils.h"
+#include "common/testworld.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace vdm {
+namespace {
+
+struct Outcome {
+    int status = -1;
+    bool crashed = true;
+    QString errors;
+};
+
+Outcome render(const QString& dir, const QStringList& extra = {})
+{
+    QProcess p;
+    p.start(QStringLiteral(VDM_RENDER_PROGRAM), QStringList{dir, QDir(dir).filePath("view.png")} + extra);
+    // A bound against a hang, not a measure of speed: the renderer never waits on input.
+    if (!p.waitForFinished(60000)) {
+        p.kill();
+        p.waitForFinished();
+        return {};
+    }
+    return {p.exitCode(), p.exitStatus() != QProcess::NormalExit, QString::fromLocal8Bit(p.readAllStandardError())};
+}
+
+TEST(Render, HostileWorldsEndWithAMessage)
+{
+    QImage small(64, 48, QImage::Format_RGB32);
+    small.fill(Qt::darkCyan);
+    struct Case {
+        const char* what;
+        std::function<void(const QString& dir)> make;
+        QStringList options;
+        QString message; // what the user is told
+    };
+    const Case cases[] = {
+        {"no picture", [](const QString&) {}, {}, "Map file not found. Please reinstall application."},
+        {"a FIFO for a picture", [](const QString& d) { ::mkfifo(QFile::encodeName(d + "/bigmap_hi.jpg").constData(), 0644); },
+         {}, "Map file not found. Please reinstall application."},
+        {"a picture cut short",
+         [](const QString& d) {
+             test::TestWorld::writePicture(d + "/bigmap.jpg", QSize(64, 48));
+             const QByteArray b = test::readFile(d + "/bigmap.jpg");
+             test::writeFile(d + "/bigmap.jpg", b.left(b.size() / 2));
+         },
+         {}, "Premature end of JPEG file"},
+        {"a FIFO for the settings",
+         [](const QString& d) {
+             test::TestWorld::writePicture(d + "/bigmap.jpg", QSize(64, 48));
+             ::mkfifo(QFile::encodeName(d + "/qor.ini").constData(), 0644);
+         },
+         {"--settings", "qor.ini"}, "Cannot open file "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir dir;
+        c.make(dir.path());
+        QStringList options = c.options;
+        if (options.size() == 2)
+            options[1] = dir.filePath(options[1]);
+        const Outcome o = render(dir.path(), options);
+        EXPECT_FALSE(o.crashed);
+        EXPECT_EQ(o.status, 1);
+        EXPECT_TRUE(o.errors.contains(c.message)) << o.errors.toStdString();
+        EXPECT_FALSE(QFile::exists(dir.filePath("view.png")));
+    }
+}
+
+TEST(Render, BytesAfterThePictureAreIgnored)
+{
+    QTemporaryDir dir;
+    test::TestWorld::writePicture(dir.filePath("bigmap.jpg"), QSize(66, 76));
+    // Three gigabytes after the picture's end, as a sparse file.
+    ASSERT_EQ(::truncate(QFile::encodeName(dir.filePath("bigmap.jpg")).constData(), off_t(3) << 30), 0);
+    const Outcome o = render(dir.path());
+    EXPECT_EQ(o.status, 0) << o.errors.toStdString();
+    EXPECT_FALSE(QImage(dir.filePath("view.png")).isNull());
+}
+
+} // namespace
+} // namespace vdm
