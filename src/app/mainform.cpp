@@ -70,7 +70,20 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
     RecreateDrawingObjects();
 
     // From here on the map panel paints through the map painter.
-    m_ui->PanelMap->setForm(this);
+    m_ui->PanelMap->setImageSource([this]() -> const QImage& { return m_backBuffer; });
+    TMapPanel* panel = m_ui->PanelMap;
+    connectGuarded(m_prompts, this, panel, &TMapPanel::pressed,
+                   [this](Qt::MouseButton button, Qt::MouseButtons buttons, QPoint at) {
+                       ImageMapMouseDown(button, buttons, at.x(), at.y());
+                   });
+    connectGuarded(m_prompts, this, panel, &TMapPanel::moved,
+                   [this](Qt::MouseButtons buttons, QPoint at) { ImageMapMouseMove(buttons, at.x(), at.y()); });
+    connectGuarded(m_prompts, this, panel, &TMapPanel::released,
+                   [this](Qt::MouseButton button, QPoint at) { ImageMapMouseUp(button, at.x(), at.y()); });
+    connectGuarded(m_prompts, this, panel, &TMapPanel::clicked, [this] { PanelMapClick(); });
+    connectGuarded(m_prompts, this, panel, &TMapPanel::doubleClicked, [this] { PanelMapDblClick(); });
+    connectGuarded(m_prompts, this, panel, &TMapPanel::resized, [this] { PanelMapResize(); });
+    connectGuarded(m_prompts, this, panel, &TMapPanel::paintRequested, [this] { PanelMapPaint(); });
     viewFollowsPanel();
 
     // The stored window state and view: geometry, zoom level and scroll position.

@@ -1,9 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "app/mappanel.h"
 
-#include "dialogs/errorguard.h"
-#include "app/mainform.h"
-
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -18,61 +15,47 @@ TMapPanel::TMapPanel(QWidget* parent) : QWidget(parent)
 
 void TMapPanel::paintEvent(QPaintEvent*)
 {
-    if (!m_form)
+    emit paintRequested();
+    if (!m_image)
         return;
-    guarded(m_form->prompts(), m_form, [&] { m_form->PanelMapPaint(); });
     QPainter p(this);
-    p.drawImage(0, 0, m_form->backBuffer());
+    p.drawImage(0, 0, m_image());
 }
 
 void TMapPanel::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
-    if (m_form)
-        guarded(m_form->prompts(), m_form, [&] { m_form->PanelMapResize(); });
+    emit resized();
 }
 
 void TMapPanel::mousePressEvent(QMouseEvent* event)
 {
     m_afterDoubleClick = false;
-    if (m_form) {
-        const QPoint p = event->position().toPoint();
-        guarded(m_form->prompts(), m_form,
-                [&] { m_form->ImageMapMouseDown(event->button(), event->buttons(), p.x(), p.y()); });
-    }
+    emit pressed(event->button(), event->buttons(), event->position().toPoint());
 }
 
 void TMapPanel::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (!m_form)
-        return;
     const QPoint p = event->position().toPoint();
-    guarded(m_form->prompts(), m_form, [&] { m_form->ImageMapMouseUp(event->button(), p.x(), p.y()); });
+    emit released(event->button(), p);
     // The release that ends a double click produces no click of its own.
     if (event->button() == Qt::LeftButton && !m_afterDoubleClick && rect().contains(p))
-        guarded(m_form->prompts(), m_form, [&] { m_form->PanelMapClick(); });
+        emit clicked();
     m_afterDoubleClick = false;
 }
 
 void TMapPanel::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    if (!m_form)
-        return;
-    const QPoint p = event->position().toPoint();
     if (event->button() == Qt::LeftButton) {
         m_afterDoubleClick = true;
-        guarded(m_form->prompts(), m_form, [&] { m_form->PanelMapDblClick(); });
+        emit doubleClicked();
     }
-    guarded(m_form->prompts(), m_form,
-            [&] { m_form->ImageMapMouseDown(event->button(), event->buttons(), p.x(), p.y()); });
+    emit pressed(event->button(), event->buttons(), event->position().toPoint());
 }
 
 void TMapPanel::mouseMoveEvent(QMouseEvent* event)
 {
-    if (!m_form)
-        return;
-    const QPoint p = event->position().toPoint();
-    guarded(m_form->prompts(), m_form, [&] { m_form->ImageMapMouseMove(event->buttons(), p.x(), p.y()); });
+    emit moved(event->buttons(), event->position().toPoint());
 }
 
 void TMapPanel::focusInEvent(QFocusEvent*) {}

@@ -3,21 +3,35 @@
 
 #include <QWidget>
 
+#include <functional>
+
+class QImage;
+
 namespace vdm {
 
-class TMainForm;
-
 /**
- * The map panel. Its painting is done entirely by the main window's map painter (the
- * panel draws the back buffer the painter made); mouse and resize events go to the main
- * window's handlers. Click and double click follow the desktop's order: press, release
- * and click; then double click (with its press) and a release without a click.
+ * The map panel. It draws the image its owner hands it after asking for a paint, and
+ * reports mouse and resize events as signals. Click and double click follow the
+ * desktop's order: press, release and click; then double click (with its press) and a
+ * release without a click.
  */
 class TMapPanel : public QWidget {
     Q_OBJECT
 public:
     explicit TMapPanel(QWidget* parent = nullptr);
-    void setForm(TMainForm* form) { m_form = form; }
+    /** Where the panel finds the image to draw, once paintRequested() has returned. */
+    void setImageSource(std::function<const QImage&()> source) { m_image = std::move(source); }
+
+signals:
+    void pressed(Qt::MouseButton button, Qt::MouseButtons buttons, QPoint at);
+    void moved(Qt::MouseButtons buttons, QPoint at);
+    void released(Qt::MouseButton button, QPoint at);
+    void clicked();
+    void doubleClicked();
+    void resized();
+    // Emitted inside the paint, before the image is drawn: a direct connection brings the
+    // image up to date.
+    void paintRequested();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -32,7 +46,7 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
-    TMainForm* m_form = nullptr;
+    std::function<const QImage&()> m_image;
     bool m_afterDoubleClick = false;
 };
 
