@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "app/mainform.h"
 
+#include "app/accessibility.h"
 #include "app/anchors.h"
 #include "app/coolbar.h"
 #include "app/locationlistmodel.h"
@@ -48,7 +49,9 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
       m_ui(std::make_unique<Ui::TMainForm>()), m_anchors(std::make_unique<AnchorTable>()),
       m_edit(m_world, editorHooks())
 {
-    // The form and its components, as stored.
+    // The form and its components, as stored. Assistive technology toggling a check
+    // button acts as a click (installed before any button is asked for its interface).
+    installCheckButtonAccessibility();
     initGlyphResources();
     m_ui->setupUi(this);
     setupComponents();

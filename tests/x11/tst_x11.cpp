@@ -8,7 +8,9 @@
 #include "hint/shadowedhintwindow.h"
 #include "x11/xserver.h"
 
+#include <QAccessible>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QToolButton>
 
 namespace vdm::test {
@@ -172,6 +174,32 @@ TEST_F(X11Test, TooltipShadowAndHintTranslucencyFollowTheCompositingManager)
     EXPECT_FALSE(tip->castsShadow());
     EXPECT_EQ(tip->boxRect().size(), tip->size());
     tip->hideText();
+}
+
+TEST_F(X11Test, EveryToolButtonAndTheLocationControlsHaveAnAccessibleName)
+{
+    openActive({locationRecord("Alpha", 0, kAlphaX, kAlphaY)});
+    const auto name = [](QWidget* w) {
+        QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(w);
+        return iface ? iface->text(QAccessible::Name).trimmed() : QString();
+    };
+    const QList<QToolButton*> buttons = form->findChildren<QToolButton*>();
+    ASSERT_GE(buttons.size(), 21);
+    for (QToolButton* b : buttons) {
+        if (!form->isAncestorOf(b) || b->objectName().isEmpty())
+            continue; // the tool bars' own extension buttons
+        SCOPED_TRACE(b->objectName().toStdString());
+        EXPECT_FALSE(name(b).isEmpty());
+        if (!b->toolTip().isEmpty()) {
+            EXPECT_EQ(name(b), b->toolTip()); // the hint is the name
+        }
+    }
+    // On X11 the toolkit reports a drop-down list's current entry as its name and its
+    // own name through the label relation; the name is given all the same.
+    EXPECT_EQ(ui().CBLoc->accessibleName(), QStringLiteral("Location list"));
+    EXPECT_FALSE(name(ui().CBLoc).isEmpty());
+    EXPECT_EQ(name(ui().MemoNotes), QStringLiteral("Notes"));
+    EXPECT_EQ(name(ui().GBLoc), QStringLiteral("Selected location"));
 }
 
 } // namespace

@@ -1,0 +1,131 @@
+// SPDX-License-Identifier: MIT
+// Assistive technology (a screen reader, a switch device) works the check buttons
+// through their accessibility interface: each action must do what a click does, once.
+#include "app/mainformfixture.h"
+
+#include <QAccessible>
+#include <QAccessibleActionInterface>
+#include <QGroupBox>
+#include <QToolButton>
+
+namespace vdm::test {
+namespace {
+
+constexpr int kAlphaX = 25000;
+constexpr int kAlphaY = 45000;
+
+class AccessibilityTest : public MainFormTest {
+protected:
+    /** Runs a named action on the button's accessibility interface, as the bus would. */
+    static void act(QToolButton* button, const QString& action)
+    {
+        QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(button);
+        ASSERT_NE(iface, nullptr);
+        QAccessibleActionInterface* actions = iface->actionInterface();
+        ASSERT_NE(actions, nullptr);
+        if (button->isEnabled()) {
+            ASSERT_TRUE(actions->actionNames().contains(action)) << action.toStdString();
+        }
+        actions->doAction(action);
+    }
+    static QString toggle() { return QAccessibleActionInterface::toggleAction(); }
+    static QString press() { return QAccessibleActionInterface::pressAction(); }
+
+    int alphaStatus() const { return form->world().locations()[0].Status; }
+};
+
+TEST_F(AccessibilityTest, DisplayTogglesActAsClicksOnce)
+{
+    writeLocations({locationRecord("Alpha", 0, kAlphaX, kAlphaY)});
+    TMainForm& f = open();
+    struct Row {
+        QToolButton* button;
+        bool Settings::*field;
+    };
+    const Row rows[] = {
+        {ui().ToolButtonSR, &Settings::ShowSkarnels}, {ui().ToolButtonSS, &Settings::ShowShips},
+        {ui().ToolButtonSM, &Settings::ShowMagesGuild}, {ui().ToolButtonText, &Settings::ShowText},
+        {ui().ToolButtonHint, &Settings::ShowHint}, {ui().ToolButtonSU, &Settings::ShowUnvisited},
+        {ui().ToolButtonSA, &Settings::ShowActive}, {ui().ToolButtonSV, &Settings::ShowVisited},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.button->objectName().toStdString());
+        const bool before = f.Config.*r.field;
+        ASSERT_EQ(r.button->isChecked(), before);
+        for (const QString& action : {toggle(), press()}) {
+            act(r.button, action);
+            EXPECT_NE(f.Config.*r.field, before) << action.toStdString();
+            EXPECT_EQ(r.button->isChecked(), f.Config.*r.field);
+            act(r.button, action);
+            EXPECT_EQ(f.Config.*r.field, before);
+            EXPECT_EQ(r.button->isChecked(), before);
+        }
+        // The program setting a button's state runs no handler (as while reading settings).
+        r.button->setChecked(!before);
+        EXPECT_EQ(f.Config.*r.field, before);
+        r.button->setChecked(before);
+    }
+}
+
+TEST_F(AccessibilityTest, StatusButtonsSetTheStatusOnlyWhileTheBoxIsOpen)
+{
+    writeLocations({locationRecord("Alpha", 0, kAlphaX, kAlphaY)});
+    TMainForm& f = open();
+    ASSERT_EQ(alphaStatus(), 1);
+
+    // The box is closed: its buttons are disabled and refuse the action, as a click.
+    act(ui().SBA, toggle());
+    EXPECT_EQ(alphaStatus(), 1);
+    EXPECT_TRUE(ui().SBU->isChecked());
+
+    QTest::mouseClick(ui().ToolButtonGo, Qt::LeftButton);
+    const Location& alpha = f.world().locations()[0];
+    doubleClickAt(f.View.mapToPanel(alpha.X, alpha.Y));
+    ASSERT_TRUE(ui().GBLoc->isEnabled());
+
+    struct Step {
+        QToolButton* button;
+        QString action;
+        int status;
+    };
+    const Step steps[] = {
+        {ui().SBA, toggle(), 2}, {ui().SBV, press(), 3},
+        {ui().SBV, toggle(), 3}, // the pressed button of the group stays pressed, as on a click
+        {ui().SBU, toggle(), 1},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.button->objectName().toStdString() + " " + s.action.toStdString());
+        act(s.button, s.action);
+        EXPECT_EQ(alphaStatus(), s.status);
+        EXPECT_TRUE(s.button->isChecked());
+    }
+}
+
+TEST_F(AccessibilityTest, MarkerToolsEnterAndLeaveTheirModes)
+{
+    writeLocations({locationRecord("Alpha", 0, kAlphaX, kAlphaY)});
+    TMainForm& f = open();
+    QTest::mouseClick(ui().ToolButtonZoomIn, Qt::LeftButton);
+    ASSERT_TRUE(ui().ToolButtonAddM->isEnabled());
+
+    act(ui().ToolButtonAddM, toggle());
+    EXPECT_TRUE(f.editor().AddMarkerMode());
+    EXPECT_TRUE(ui().ToolButtonAddM->isChecked());
+    clickAt(QPoint(40, 40)); // places a marker
+    ASSERT_EQ(f.world().markers().size(), 1u);
+    ASSERT_TRUE(ui().ToolButtonDelM->isEnabled());
+    ASSERT_TRUE(f.editor().AddMarkerMode()) << "placing a marker keeps the mode";
+    act(ui().ToolButtonAddM, toggle());
+    EXPECT_FALSE(f.editor().AddMarkerMode());
+    EXPECT_FALSE(ui().ToolButtonAddM->isChecked());
+
+    act(ui().ToolButtonDelM, toggle());
+    EXPECT_TRUE(f.editor().DeleteMarkerMode());
+    EXPECT_TRUE(ui().ToolButtonDelM->isChecked());
+    act(ui().ToolButtonDelM, press());
+    EXPECT_FALSE(f.editor().DeleteMarkerMode());
+    EXPECT_FALSE(ui().ToolButtonDelM->isChecked());
+}
+
+} // namespace
+} // namespace vdm::test
