@@ -61,8 +61,8 @@ TEST_P(ProgramExitTest, EndsAfterAnErrorBoxBeforeTheMainLoop)
 
 INSTANTIATE_TEST_SUITE_P(Start, ProgramExitTest,
                          ::testing::Values(NoLocations::Absent, NoLocations::Directory, NoLocations::Fifo),
-                         [](const ::testing::TestParamInfo<NoLocations>& info) {
-                             switch (info.param) {
+                         [](const ::testing::TestParamInfo<NoLocations>& row) {
+                             switch (row.param) {
                              case NoLocations::Absent:
                                  return std::string("LocationsAbsent");
                              case NoLocations::Directory:

@@ -33,7 +33,7 @@ QString canonical(const QString& folder)
 class ProgramTest : public ::testing::Test {
 protected:
     /** Runs the program; the window, once it shows, is closed as the user would. */
-    void run(const QString& appDir, const QString& argument = {})
+    void run(const QString& programDir, const QString& argument = {})
     {
         QTimer closer;
         QObject::connect(&closer, &QTimer::timeout, [&] {
@@ -45,9 +45,9 @@ protected:
             }
         });
         closer.start(10);
-        EXPECT_EQ(runProgram(prompts, appDir, argument), 0);
+        EXPECT_EQ(runProgram(prompts, programDir, argument), 0);
     }
-    QByteArray settingsIn(const QString& appDir) const { return readFile(appDir + QStringLiteral("qor.ini")); }
+    QByteArray settingsIn(const QString& programDir) const { return readFile(programDir + QStringLiteral("qor.ini")); }
 
     ScopedXdgHome xdg;
     QTemporaryDir app, world, elsewhere;

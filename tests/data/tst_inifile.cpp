@@ -39,12 +39,14 @@ protected:
         } catch (const Error& e) {
             EXPECT_EQ(e.message(), QStringLiteral("Unable to write to ") + QFileInfo(ini.fileName()).absoluteFilePath());
         }
-        if (existed)
+        if (existed) {
             EXPECT_EQ(readFile(ini.fileName()), before);
+        }
         // No temporary file is left behind beside it.
         const QDir dir = QFileInfo(ini.fileName()).absoluteDir();
-        if (dir.exists())
+        if (dir.exists()) {
             EXPECT_TRUE(dir.entryList({QStringLiteral(".qor.ini.*")}, QDir::Hidden | QDir::Files).isEmpty());
+        }
     }
 
     QTemporaryDir m_dir;

@@ -341,7 +341,7 @@ INSTANTIATE_TEST_SUITE_P(
         LossyCase{"markers_lf_only", "markers.gdb", lfOnly(LossyReadTest::markers()), ""},
         LossyCase{"markers_trailing_junk", "markers.gdb", LossyReadTest::markers() + "half a line", ""},
         LossyCase{"markers_only_other_lines", "markers.gdb", "just some text\r\n", "no record"}),
-    [](const ::testing::TestParamInfo<LossyCase>& info) { return std::string(info.param.what); });
+    [](const ::testing::TestParamInfo<LossyCase>& row) { return std::string(row.param.what); });
 
 TEST_F(WorldTest, EmptyUserFilesHaveNothingToLose)
 {
