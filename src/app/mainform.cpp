@@ -311,7 +311,6 @@ void TMainForm::connectHandlers()
 
     onSignal(u.CBLoc, &QComboBox::activated, [this] { CBLocChange(); });
     onSignal(u.MemoNotes, &QPlainTextEdit::textChanged, [this] { MemoNotesChange(); });
-    onSignal(u.MemoNotes, &TNoteEdit::keyPressed, [this](char key) { MemoNotesKeyPress(key); });
     // A band dragged into a new row (or out of the last one) changes the top panel's height.
     connect(u.CoolBarMain, &CoolBar::heightChanged, this, [this] { layoutPanels(); });
     onSignal(Timer, &QTimer::timeout, [this] { TimerTimer(); });
@@ -384,11 +383,6 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
     const bool textField = qobject_cast<QPlainTextEdit*>(w) || qobject_cast<QTextEdit*>(w)
                            || qobject_cast<QLineEdit*>(w) || qobject_cast<QAbstractSpinBox*>(w);
     return type == QEvent::KeyPress && zoomKey && textField;
-}
-
-void TMainForm::wheelEvent(QWheelEvent* event)
-{
-    QWidget::wheelEvent(event);
 }
 
 } // namespace vdm

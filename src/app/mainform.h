@@ -116,7 +116,6 @@ public:
     void CBLocChange();
     void SetStatus(QAbstractButton* sender);
     void MemoNotesChange();
-    void MemoNotesKeyPress(char key);
     void MarkerToolButtonClick(QToolButton* sender);
 
     void ToolButtonShowClick(QToolButton* sender);
@@ -169,7 +168,6 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
-    void wheelEvent(QWheelEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 

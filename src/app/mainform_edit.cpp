@@ -106,11 +106,6 @@ void TMainForm::MemoNotesChange()
     m_edit.editText(m_ui->MemoNotes->toPlainText());
 }
 
-void TMainForm::MemoNotesKeyPress(char)
-{
-    // Bound, and nothing to do: the editor itself refuses Enter.
-}
-
 void TMainForm::MarkerToolButtonClick(QToolButton* sender)
 {
     Ui::TMainForm& u = *m_ui;

@@ -25,12 +25,10 @@ void TNoteEdit::setNoteText(const QString& text)
 void TNoteEdit::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        emit keyPressed('\r');
         event->ignore(); // the editor takes no Enter
         return;
     }
     const QString text = event->text();
-    const char key = text.size() == 1 && text[0].unicode() < 128 ? char(text[0].unicode()) : 0;
     if (!text.isEmpty() && text[0].isPrint()) {
         if (sanitizeNoteInput(text).size() != text.size())
             return;
@@ -39,8 +37,6 @@ void TNoteEdit::keyPressEvent(QKeyEvent* event)
             return;
     }
     QPlainTextEdit::keyPressEvent(event);
-    if (key)
-        emit keyPressed(key);
 }
 
 void TNoteEdit::insertFromMimeData(const QMimeData* source)

@@ -18,10 +18,6 @@ public:
     /** Sets the text as the program does (fires textChanged once). */
     void setNoteText(const QString& text);
 
-signals:
-    /** Key presses that reach the editor, as the character they type (0 for none). */
-    void keyPressed(char key);
-
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void insertFromMimeData(const QMimeData* source) override;
