@@ -20,16 +20,6 @@ namespace {
 // The centre of the map: at 10 % it lies in the middle of the smallest window's panel.
 constexpr int CX = 25000, CY = 45000;
 
-Location marker(const QByteArray& text, int x, int y)
-{
-    Location m;
-    m.Name = text;
-    m.Level = 1;
-    m.X = x;
-    m.Y = y;
-    return m;
-}
-
 class PointerTest : public MainFormTest {
 protected:
     TddgHintWindow* hint() { return form->HintWindow; }

@@ -20,6 +20,16 @@
 
 namespace vdm::test {
 
+Location marker(const QByteArray& text, int x, int y)
+{
+    Location m;
+    m.Name = text;
+    m.Level = 1;
+    m.X = x;
+    m.Y = y;
+    return m;
+}
+
 QString fixturePath(const QString& relative)
 {
     return QStringLiteral(VDM_FIXTURES_DIR "/") + relative;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "data/location.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QString>
@@ -17,6 +19,8 @@ namespace vdm::test {
 /** A fixture file under tests/fixtures (fixed at configure time, not cwd-relative). */
 QString fixturePath(const QString& relative);
 QByteArray readFile(const QString& path);
+/** A marker as the program places one: level 1, no status, at map point (x, y). */
+Location marker(const QByteArray& text, int x, int y);
 void writeFile(const QString& path, const QByteArray& bytes);
 
 /** Switches the current directory for the lifetime of the object (worlds are cwd-based). */

@@ -9,15 +9,7 @@
 namespace vdm {
 namespace {
 
-Location marker(const QByteArray& text, std::int32_t x, std::int32_t y)
-{
-    Location m;
-    m.Name = text;
-    m.Level = 1;
-    m.X = x;
-    m.Y = y;
-    return m;
-}
+using test::marker;
 
 QString errorOf(const QByteArray& bytes, LocationList& list)
 {

@@ -31,15 +31,7 @@ Location place(const char* name, std::int32_t status = Unvisited, const char* no
     return l;
 }
 
-Location marker(const char* text, int x, int y)
-{
-    Location m;
-    m.Name = text;
-    m.Level = 1;
-    m.X = x;
-    m.Y = y;
-    return m;
-}
+using test::marker;
 
 /** UTF-16 little-endian with its byte-order mark, as a text editor's "Unicode" writes it. */
 QByteArray utf16(const QByteArray& latin1)
