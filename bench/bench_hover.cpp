@@ -90,8 +90,8 @@ public:
         for (int i = 0; i < kLocations; ++i) {
             const QByteArray name = "Settlement " + QByteArray::number(i);
             locations += "loc\r\n  nm= " + name + "\r\n  rg= North\r\n  ty= town\r\n  lv= " + QByteArray::number(i % 6)
-                         + "\r\n  pp= 0\r\n  dd= none\r\n  ps= " + QByteArray::number(rng.bounded(-125000, 175000)) + ','
-                         + QByteArray::number(rng.bounded(-130000, 220000)) + "\r\n";
+                         + "\r\n  pp= 0\r\n  dd= none\r\n  ps= " + QByteArray::number(rng.bounded(-125000, 175000))
+                         + ',' + QByteArray::number(rng.bounded(-130000, 220000)) + "\r\n";
             user[size_t(i)].Name = name;
             user[size_t(i)].Status = 1 + i % 3;
             if (i % 3 == 0)
@@ -325,8 +325,8 @@ void BM_PainterPaint1080p(benchmark::State& state)
         return;
     }
     MapPainter painter;
-    const MapScene scene{f.View, f.world().picture(), f.world().locations(), f.world().markers(), f.Config, f.Objects, f.HighlightIndex,
-                         f.HighlightPending};
+    const MapScene scene{f.View,   f.world().picture(), f.world().locations(), f.world().markers(),
+                         f.Config, f.Objects,           f.HighlightIndex,      f.HighlightPending};
     QImage buffer(kDragPanel, QImage::Format_RGB32);
     painter.paint(buffer, scene); // its caches are made once, as on the window's first paint
     for (auto _ : state) {

@@ -125,7 +125,9 @@ void runPaint(benchmark::State& state, bool overlays)
     int highlight = -1;
     bool pending = false;
     MapPainter painter;
-    const MapScene scene{v, world().picture, overlays ? world().locations : none, overlays ? world().markers : none, s, o, highlight, pending};
+    const MapScene scene{
+        v,         world().picture, overlays ? world().locations : none, overlays ? world().markers : none, s, o,
+        highlight, pending};
     QImage buffer(panel, QImage::Format_RGB32);
     painter.paint(buffer, scene); // caches are made once, as in the program's first paint
     for (auto _ : state) {

@@ -53,15 +53,16 @@ void BM_BareLibjpegDecode(benchmark::State& state)
 {
     const QByteArray bytes = pictureBytes();
     for (auto _ : state) {
-        jpeg_decompress_struct cinfo {};
-        jpeg_error_mgr err {};
+        jpeg_decompress_struct cinfo{};
+        jpeg_error_mgr err{};
         cinfo.err = jpeg_std_error(&err);
         jpeg_create_decompress(&cinfo);
         jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(bytes.constData()), bytes.size());
         jpeg_read_header(&cinfo, TRUE);
         cinfo.out_color_space = JCS_EXT_BGRX;
         jpeg_start_decompress(&cinfo);
-        std::unique_ptr<unsigned char[]> pixels(new unsigned char[size_t(cinfo.output_width) * cinfo.output_height * 4]);
+        std::unique_ptr<unsigned char[]> pixels(
+            new unsigned char[size_t(cinfo.output_width) * cinfo.output_height * 4]);
         while (cinfo.output_scanline < cinfo.output_height) {
             JSAMPROW row = pixels.get() + size_t(cinfo.output_scanline) * cinfo.output_width * 4;
             jpeg_read_scanlines(&cinfo, &row, 1);
@@ -121,9 +122,10 @@ void BM_LoadLocations100k(benchmark::State& state)
     QByteArray file;
     file.reserve(100000 * 96);
     for (int i = 0; i < 100000; ++i) {
-        file += "loc\r\n  nm= Place " + QByteArray::number(i * 7919 % 100000) + "\r\n  rg= Bench\r\n  ty= town\r\n  lv= "
-                + QByteArray::number(i % 6) + "\r\n  pp= 0\r\n  dd= none\r\n  ps= " + QByteArray::number(i % 300000 - 125000)
-                + "," + QByteArray::number(i % 350000 - 130000) + "\r\n";
+        file += "loc\r\n  nm= Place " + QByteArray::number(i * 7919 % 100000)
+                + "\r\n  rg= Bench\r\n  ty= town\r\n  lv= " + QByteArray::number(i % 6)
+                + "\r\n  pp= 0\r\n  dd= none\r\n  ps= " + QByteArray::number(i % 300000 - 125000) + ","
+                + QByteArray::number(i % 350000 - 130000) + "\r\n";
     }
     QFile::copy(world().dir.filePath(QStringLiteral("bigmap.jpg")), big.filePath(QStringLiteral("bigmap.jpg")));
     QFile out(big.filePath(QStringLiteral("vdmain.gdb")));

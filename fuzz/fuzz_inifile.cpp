@@ -56,7 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const vdm::BandPositions bands = vdm::readBandPositions(ini);
     if (view.Zoom < 0 || view.Zoom > 7 || view.State < 0 || view.State > 2)
         fail("stored view out of range");
-    if (ini.ReadString(QStringLiteral("Map"), QStringLiteral("FontName"), QString()).size() > vdm::IniFile::MaxStringLength)
+    if (ini.ReadString(QStringLiteral("Map"), QStringLiteral("FontName"), QString()).size()
+        > vdm::IniFile::MaxStringLength)
         fail("string longer than the limit");
 
     vdm::WindowSnapshot w;

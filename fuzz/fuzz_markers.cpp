@@ -12,8 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     vdm::LocationList markers;
     try {
         vdm::readMarkers(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)), markers);
-    } catch (const vdm::Error&) {
-    }
+    } catch (const vdm::Error&) {}
     const QByteArray written = vdm::writeMarkers(markers);
     vdm::LocationList again;
     try {

@@ -17,8 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     try {
         vdm::readRoutes(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)), locations);
-    } catch (const vdm::Error&) {
-    }
+    } catch (const vdm::Error&) {}
     for (const vdm::Location& l : locations)
         for (const vdm::Route& r : l.Routes)
             if (r.Target < 0 || r.Target >= std::int32_t(locations.size()) || r.Kind > 9)

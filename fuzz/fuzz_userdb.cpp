@@ -27,8 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     vdm::LocationList locations = freshLocations();
     try {
         vdm::readUserData(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)), locations);
-    } catch (const vdm::Error&) {
-    }
+    } catch (const vdm::Error&) {}
     const QByteArray written = vdm::writeUserData(locations);
     vdm::LocationList again = freshLocations();
     try {

@@ -235,7 +235,8 @@ void CoolBar::removeFromRow(int band)
 void CoolBar::insertIntoRow(std::vector<int>& row, int band, int wantedLeft)
 {
     // Order by x: the band goes in front of every band that starts at or after its place.
-    const auto before = std::find_if(row.begin(), row.end(), [&](int other) { return m_bands[other].left >= wantedLeft; });
+    const auto before
+        = std::find_if(row.begin(), row.end(), [&](int other) { return m_bands[other].left >= wantedLeft; });
     m_bands[band].x = std::max(0, wantedLeft);
     row.insert(before, band);
 }

@@ -23,18 +23,21 @@ std::optional<int> readCommandLine(int argc, char** argv, QString& world)
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
     vdm::cli::setUp(parser, QStringLiteral("Shows the map of the world in WORLD_DIR, or in the working directory."));
-    parser.addPositionalArgument(QStringLiteral("WORLD_DIR"),
-                                 QStringLiteral("The world folder: a map picture (bigmap_hi.jpg or bigmap.jpg) and its databases."),
-                                 QStringLiteral("[WORLD_DIR]"));
+    parser.addPositionalArgument(
+        QStringLiteral("WORLD_DIR"),
+        QStringLiteral("The world folder: a map picture (bigmap_hi.jpg or bigmap.jpg) and its databases."),
+        QStringLiteral("[WORLD_DIR]"));
     if (const auto status = vdm::cli::parse(parser, QCoreApplication::arguments(), program))
         return status;
     const QStringList positional = parser.positionalArguments();
     if (positional.size() > 1)
-        return vdm::cli::usageError(program, QStringLiteral("only one world folder may be given, not also '%1'").arg(positional[1]));
+        return vdm::cli::usageError(
+            program, QStringLiteral("only one world folder may be given, not also '%1'").arg(positional[1]));
     if (!positional.isEmpty()) {
         const QFileInfo folder(positional[0]);
         if (!folder.isDir() || !folder.isExecutable())
-            return vdm::cli::usageError(program, QStringLiteral("cannot enter the world folder '%1'").arg(positional[0]));
+            return vdm::cli::usageError(program,
+                                        QStringLiteral("cannot enter the world folder '%1'").arg(positional[0]));
         world = folder.absoluteFilePath();
     }
     return std::nullopt;

@@ -271,7 +271,8 @@ void TMainForm::PanelMapPaint()
         m_backBuffer = QImage(View.panel(), QImage::Format_RGB32);
     if (m_backBuffer.isNull())
         return;
-    MapScene scene{View, m_world.picture(), m_world.locations(), m_world.markers(), Config, Objects, HighlightIndex, HighlightPending};
+    MapScene scene{View,   m_world.picture(), m_world.locations(), m_world.markers(),
+                   Config, Objects,           HighlightIndex,      HighlightPending};
     m_painter.paint(m_backBuffer, scene);
     if (CopyingToClipboard)
         copyBackBufferToClipboard();
@@ -286,9 +287,8 @@ void TMainForm::copyBackBufferToClipboard()
 void TMainForm::connectHandlers()
 {
     Ui::TMainForm& u = *m_ui;
-    const auto onSignal = [this](auto* sender, auto signal, auto handler) {
-        connectGuarded(m_prompts, this, sender, signal, handler);
-    };
+    const auto onSignal
+        = [this](auto* sender, auto signal, auto handler) { connectGuarded(m_prompts, this, sender, signal, handler); };
     const auto onClick = [&](QToolButton* button, auto handler) {
         onSignal(button, &QAbstractButton::clicked, [this, button, handler] { (this->*handler)(button); });
     };
@@ -339,9 +339,8 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
         if (delta == 0 && wheel->phase() != Qt::NoScrollPhase)
             return false;
         bool handled = false;
-        guarded(m_prompts, this, [&] {
-            FormMouseWheel(wheel->modifiers(), delta, &handled, sideways ? Qt::Horizontal : Qt::Vertical);
-        });
+        guarded(m_prompts, this,
+                [&] { FormMouseWheel(wheel->modifiers(), delta, &handled, sideways ? Qt::Horizontal : Qt::Vertical); });
         if (handled) {
             event->accept();
             return true;
@@ -374,8 +373,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
     else
         guarded(m_prompts, this, [&] { FormKeyUp(code, key->modifiers()); });
 
-    if (type == QEvent::KeyPress && w == m_ui->CBLoc
-        && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter))
+    if (type == QEvent::KeyPress && w == m_ui->CBLoc && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter))
         guarded(m_prompts, this, [&] { CBLocKeyPress('\r'); });
     // A keypad plus or minus that zoomed must not also type into a text field (the note
     // would change and be saved); the main keyboard's plus and minus type as always.

@@ -122,10 +122,10 @@ public:
     void OptionsToolButtonClick(QToolButton* sender);
 
     // --- settings (mainform_settings.cpp) ---
-    void ReadSettings();        // construction: the settings members and the toggle buttons
-    void RestoreView();         // construction, last: stored state, geometry, zoom and scroll
+    void ReadSettings(); // construction: the settings members and the toggle buttons
+    void RestoreView();  // construction, last: stored state, geometry, zoom and scroll
     void WriteSettings();
-    void RestoreBandLayout();   // first show, when RestoreWindow is on
+    void RestoreBandLayout();      // first show, when RestoreWindow is on
     void ApplyStoredWindowState(); // first show, last step
 
     /** The hit tests (map/hittest.h) over this window's view, lists and toggles. */
@@ -153,7 +153,7 @@ public:
     std::unique_ptr<IniFile> SettingsFile;
     Settings Config;
     bool CopyingToClipboard = false;
-    DrawingObjects Objects; // MapFont, brushes and pens
+    DrawingObjects Objects;             // MapFont, brushes and pens
     bool WindowStoredMaximized = false; // "State" read during construction
     int StoredState = 0;
 

@@ -30,7 +30,8 @@ void TMainForm::mirrorEditor()
     } else {
         const int index = e.SelectedIndex();
         const bool known = index >= 0 && index < int(m_world.locations().size());
-        u.GBLoc->setTitle(QLatin1Char(' ') + (known ? CodePage::decode(m_world.locations()[size_t(index)].Name) : QString())
+        u.GBLoc->setTitle(QLatin1Char(' ')
+                          + (known ? CodePage::decode(m_world.locations()[size_t(index)].Name) : QString())
                           + QLatin1Char(' '));
     }
     for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{u.SBU, u.SBV, u.SBA})

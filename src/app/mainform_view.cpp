@@ -89,7 +89,7 @@ bool TMainForm::zoomOutFits() const
     // The window must first be no larger than the lower level's limit.
     const long double g = Viewport::factorOf(View.zoomIndex() - 1);
     return width() <= g * Viewport::DesignWidth + Viewport::FrameWidth
-        && height() <= g * Viewport::DesignHeight + Viewport::FrameHeight;
+           && height() <= g * Viewport::DesignHeight + Viewport::FrameHeight;
 }
 
 void TMainForm::FormMouseWheel(Qt::KeyboardModifiers shift, int wheelDelta, bool* handled, Qt::Orientation wheel)

@@ -58,8 +58,10 @@ void TMapPanel::mouseMoveEvent(QMouseEvent* event)
     emit moved(event->buttons(), event->position().toPoint());
 }
 
-void TMapPanel::focusInEvent(QFocusEvent*) {}
+void TMapPanel::focusInEvent(QFocusEvent*)
+{}
 
-void TMapPanel::focusOutEvent(QFocusEvent*) {}
+void TMapPanel::focusOutEvent(QFocusEvent*)
+{}
 
 } // namespace vdm

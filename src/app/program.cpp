@@ -41,9 +41,9 @@ std::optional<QString> enterWorld(Prompts& prompts, const QString& applicationDi
 {
     Settings stored;
     readSettings(IniFile(DataLocations::settingsFile(applicationDirectory)), stored);
-    const WorldChoice choice =
-        chooseWorld({worldArgument, QDir::currentPath(), stored.LastWorld, sampleWorldFolder(applicationDirectory)},
-                    [](const QString& folder) { return World::pictureExists(folder); });
+    const WorldChoice choice
+        = chooseWorld({worldArgument, QDir::currentPath(), stored.LastWorld, sampleWorldFolder(applicationDirectory)},
+                      [](const QString& folder) { return World::pictureExists(folder); });
     if (choice.source == WorldSource::WorkingDirectory)
         return QString();
     QString folder = choice.folder;

@@ -121,7 +121,8 @@ void write(const QString& path, const QByteArray& bytes)
         throwUnableToWrite(full);
     const QByteArray target = QFile::encodeName(real);
     const QString folder = QFileInfo(real).absolutePath();
-    QByteArray temp = QFile::encodeName(folder + QStringLiteral("/.") + QFileInfo(real).fileName() + QStringLiteral(".XXXXXX"));
+    QByteArray temp
+        = QFile::encodeName(folder + QStringLiteral("/.") + QFileInfo(real).fileName() + QStringLiteral(".XXXXXX"));
 
     struct stat st {};
     const bool replacing = ::stat(target.constData(), &st) == 0;
@@ -146,8 +147,8 @@ void write(const QString& path, const QByteArray& bytes)
         ::fchmod(fd, 0644);
     }
 
-    const bool ok = allowed(Step::Write) && writeAll(fd, bytes.constData(), bytes.size())
-                    && allowed(Step::Flush) && allowed(Step::Sync) && ::fsync(fd) == 0;
+    const bool ok = allowed(Step::Write) && writeAll(fd, bytes.constData(), bytes.size()) && allowed(Step::Flush)
+                    && allowed(Step::Sync) && ::fsync(fd) == 0;
     const bool closed = ::close(fd) == 0;
     if (!ok || !closed || !allowed(Step::Rename) || ::rename(temp.constData(), target.constData()) != 0) {
         ::unlink(temp.constData());

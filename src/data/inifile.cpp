@@ -112,7 +112,8 @@ bool parseHex(QByteArrayView digits, int* out)
 
 } // namespace
 
-IniFile::IniFile(QString path) : m_path(std::move(path)) {}
+IniFile::IniFile(QString path) : m_path(std::move(path))
+{}
 
 std::optional<QByteArray> IniFile::load() const
 {

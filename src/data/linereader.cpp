@@ -3,7 +3,8 @@
 
 namespace vdm {
 
-LineReader::LineReader(QByteArray data, qsizetype limit) : m_data(std::move(data)), m_limit(limit) {}
+LineReader::LineReader(QByteArray data, qsizetype limit) : m_data(std::move(data)), m_limit(limit)
+{}
 
 LineReader::Line LineReader::read()
 {

@@ -31,7 +31,7 @@ struct Location {
     std::int32_t Level = 0;
     std::int32_t X = 0;
     std::int32_t Y = 0;
-    std::vector<Route> Routes;  // empty: no routes
+    std::vector<Route> Routes; // empty: no routes
     QByteArray Note;
     std::int32_t Status = Unvisited;
     bool operator==(const Location&) const = default;

@@ -90,8 +90,7 @@ int hundredMinus(int v)
 }
 
 /** The key that fills `member`; every member of the three records has one. */
-template <typename M>
-const SettingKey& keyOf(M member)
+template <typename M> const SettingKey& keyOf(M member)
 {
     const SettingMember wanted = member;
     return *std::find_if(std::begin(Keys), std::end(Keys), [&](const SettingKey& k) { return k.member == wanted; });
@@ -111,8 +110,7 @@ int readNumber(const IniFile& ini, const SettingKey& k)
     }
 }
 
-template <typename M>
-int readNumber(const IniFile& ini, M member)
+template <typename M> int readNumber(const IniFile& ini, M member)
 {
     return readNumber(ini, keyOf(member));
 }
@@ -128,11 +126,11 @@ Settings::Settings()
 {
     for (const SettingKey& k : Keys) {
         if (const auto* m = std::get_if<QString Settings::*>(&k.member))
-            this->**m = k.text.toString();
+            this->** m = k.text.toString();
         else if (const auto* b = std::get_if<bool Settings::*>(&k.member))
-            this->**b = k.number != 0;
+            this->** b = k.number != 0;
         else if (const auto* i = std::get_if<int Settings::*>(&k.member))
-            this->**i = k.number;
+            this->** i = k.number;
     }
 }
 
@@ -140,7 +138,7 @@ WindowGeometry::WindowGeometry()
 {
     for (const SettingKey& k : Keys) {
         if (const auto* m = std::get_if<int WindowGeometry::*>(&k.member))
-            this->**m = k.number;
+            this->** m = k.number;
     }
 }
 
@@ -148,7 +146,7 @@ BandPositions::BandPositions()
 {
     for (const SettingKey& k : Keys) {
         if (const auto* m = std::get_if<int BandPositions::*>(&k.member))
-            this->**m = k.number;
+            this->** m = k.number;
     }
 }
 
@@ -156,11 +154,11 @@ void readSettings(const IniFile& ini, Settings& s)
 {
     for (const SettingKey& k : Keys) {
         if (const auto* m = std::get_if<QString Settings::*>(&k.member))
-            s.**m = ini.ReadString(k.section.toString(), k.key.toString(), k.text.toString());
+            s.** m = ini.ReadString(k.section.toString(), k.key.toString(), k.text.toString());
         else if (const auto* b = std::get_if<bool Settings::*>(&k.member))
-            s.**b = readNumber(ini, k) != 0;
+            s.** b = readNumber(ini, k) != 0;
         else if (const auto* i = std::get_if<int Settings::*>(&k.member))
-            s.**i = readNumber(ini, k);
+            s.** i = readNumber(ini, k);
     }
 }
 
@@ -182,7 +180,8 @@ StoredView readStoredView(const IniFile& ini, const Settings& s)
     v.CenterY = readNumber(ini, &WindowGeometry::CenterY);
     if (v.State == 2)
         return v;
-    for (int WindowGeometry::*m : {&WindowGeometry::Width, &WindowGeometry::Height, &WindowGeometry::Left, &WindowGeometry::Top})
+    for (int WindowGeometry::*m :
+         {&WindowGeometry::Width, &WindowGeometry::Height, &WindowGeometry::Left, &WindowGeometry::Top})
         v.*m = readNumber(ini, m);
     v.geometryRead = true;
     return v;
@@ -193,7 +192,7 @@ BandPositions readBandPositions(const IniFile& ini)
     BandPositions b;
     for (const SettingKey& k : Keys) {
         if (const auto* m = std::get_if<int BandPositions::*>(&k.member))
-            b.**m = low16(readNumber(ini, k));
+            b.** m = low16(readNumber(ini, k));
     }
     return b;
 }
@@ -203,7 +202,7 @@ void keepStoredLayout(const IniFile& ini, WindowSnapshot& w)
     w.State = readNumber(ini, &WindowGeometry::State);
     for (const SettingKey& k : Keys) {
         if (const auto* m = std::get_if<int BandPositions::*>(&k.member))
-            w.bands.**m = readNumber(ini, k);
+            w.bands.** m = readNumber(ini, k);
     }
 }
 

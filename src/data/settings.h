@@ -98,9 +98,9 @@ struct BandPositions {
 
 /** How a key's value is kept in the file. */
 enum class SettingType {
-    Bool,       // an integer: 0 is false, any other true; written as 0 or 1
-    Integer,    // decimal (hexadecimal after "0x" reads too)
-    Colour,     // a packed colour, as an integer
+    Bool,    // an integer: 0 is false, any other true; written as 0 or 1
+    Integer, // decimal (hexadecimal after "0x" reads too)
+    Colour,  // a packed colour, as an integer
     String,
     Complement, // an integer kept as 100 minus the member (the translucency of an opacity)
 };
@@ -113,8 +113,8 @@ enum class Written {
 };
 
 /** The member a key fills. */
-using SettingMember = std::variant<bool Settings::*, int Settings::*, QString Settings::*, int WindowGeometry::*,
-                                   int BandPositions::*>;
+using SettingMember
+    = std::variant<bool Settings::*, int Settings::*, QString Settings::*, int WindowGeometry::*, int BandPositions::*>;
 
 /**
  * One key of the settings file. The keys table names every key once; its order is the

@@ -8,8 +8,8 @@
 namespace vdm {
 namespace {
 
-constexpr qsizetype kStatusColumn = 12;    // 0-based: the 13th character
-constexpr qsizetype kNoteLabelWidth = 10;  // "   note = "
+constexpr qsizetype kStatusColumn = 12;   // 0-based: the 13th character
+constexpr qsizetype kNoteLabelWidth = 10; // "   note = "
 
 /** A text as one line: a stray line break would split its block and shift every block after it. */
 void appendOneLine(QByteArray& out, const QByteArray& text)

@@ -20,8 +20,7 @@ void reportHandlerError(Prompts& prompts, QWidget* parent, std::exception_ptr er
  * box (captioned with the application title) and the event loop goes on. No exception
  * ever crosses a Qt frame.
  */
-template<class Handler>
-void guarded(Prompts& prompts, QWidget* parent, Handler&& handler) noexcept
+template <class Handler> void guarded(Prompts& prompts, QWidget* parent, Handler&& handler) noexcept
 {
     try {
         std::forward<Handler>(handler)();
@@ -35,7 +34,7 @@ void guarded(Prompts& prompts, QWidget* parent, Handler&& handler) noexcept
  * box's parent; the connection ends with `parent`. The handler takes the signal's arguments
  * or none at all.
  */
-template<class Sender, class Signal, class Handler>
+template <class Sender, class Signal, class Handler>
 QMetaObject::Connection connectGuarded(Prompts& prompts, QWidget* parent, Sender* sender, Signal signal,
                                        Handler handler)
 {

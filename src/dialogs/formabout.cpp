@@ -42,10 +42,8 @@ constexpr LanguageRow LanguageRows[] = {
 } // namespace
 
 TFormAbout::TFormAbout(QString applicationDirectory, Prompts& prompts, QWidget* parent)
-    : QDialog(parent)
-    , m_appDir(std::move(applicationDirectory))
-    , m_prompts(prompts)
-    , m_ui(std::make_unique<Ui::TFormAbout>())
+    : QDialog(parent), m_appDir(std::move(applicationDirectory)), m_prompts(prompts),
+      m_ui(std::make_unique<Ui::TFormAbout>())
 {
     initDialogResources();
     m_ui->setupUi(this);
@@ -61,7 +59,8 @@ TFormAbout::TFormAbout(QString applicationDirectory, Prompts& prompts, QWidget* 
 
     for (const LanguageRow& row : LanguageRows) {
         QPushButton* button = (*m_ui).*row.button;
-        connect(button, &QPushButton::clicked, this, [this, button] { guarded(m_prompts, this, [&] { SelectLang(button); }); });
+        connect(button, &QPushButton::clicked, this,
+                [this, button] { guarded(m_prompts, this, [&] { SelectLang(button); }); });
     }
     connect(m_ui->ButtonOk, &QPushButton::clicked, this, &QDialog::accept);
 }
@@ -78,7 +77,8 @@ void TFormAbout::showEvent(QShowEvent* event)
 QString TFormAbout::decodeReadme(const QByteArray& bytes)
 {
     QString text;
-    const bool ascii = std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    const bool ascii
+        = std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     if (!ascii) {
         // Stateless: a sequence cut off at the end of the file counts as invalid too.
         QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);

@@ -59,26 +59,23 @@ void call(const std::function<void()>& hook)
 
 } // namespace
 
-TFormOptions::TFormOptions(Settings& settings, World& world, Prompts& prompts, Hooks hooks,
-                           QWidget* parent, bool extendedGraphics)
-    : QDialog(parent)
-    , m_settings(settings)
-    , m_world(world)
-    , m_prompts(prompts)
-    , m_hooks(std::move(hooks))
-    , m_ui(std::make_unique<Ui::TFormOptions>())
-    , m_extendedGraphics(extendedGraphics)
+TFormOptions::TFormOptions(Settings& settings, World& world, Prompts& prompts, Hooks hooks, QWidget* parent,
+                           bool extendedGraphics)
+    : QDialog(parent), m_settings(settings), m_world(world), m_prompts(prompts), m_hooks(std::move(hooks)),
+      m_ui(std::make_unique<Ui::TFormOptions>()), m_extendedGraphics(extendedGraphics)
 {
     m_ui->setupUi(this);
     Form& ui = *m_ui;
 
     for (const FontButton& row : FontButtons) {
         QPushButton* button = ui.*row.button;
-        connect(button, &QPushButton::clicked, this, [this, button] { guarded(m_prompts, this, [&] { SelectFont(button); }); });
+        connect(button, &QPushButton::clicked, this,
+                [this, button] { guarded(m_prompts, this, [&] { SelectFont(button); }); });
     }
     for (const ColorButton& row : ColorButtons) {
         QPushButton* button = ui.*row.button;
-        connect(button, &QPushButton::clicked, this, [this, button] { guarded(m_prompts, this, [&] { SelectColor(button); }); });
+        connect(button, &QPushButton::clicked, this,
+                [this, button] { guarded(m_prompts, this, [&] { SelectColor(button); }); });
     }
     for (const SettingKey& key : settingKeys()) {
         // What the user sees must be what the settings file can store.
@@ -95,7 +92,8 @@ TFormOptions::TFormOptions(Settings& settings, World& world, Prompts& prompts, H
         });
     }
     for (QPushButton* button : {ui.ButtonSetAllU, ui.ButtonClearNotes})
-        connect(button, &QPushButton::clicked, this, [this, button] { guarded(m_prompts, this, [&] { DataClick(button); }); });
+        connect(button, &QPushButton::clicked, this,
+                [this, button] { guarded(m_prompts, this, [&] { DataClick(button); }); });
     // toggled also fires when the dialog itself changes the box, which CBAntiClick must follow.
     connect(ui.CBAnti, &QCheckBox::toggled, this, [this] { guarded(m_prompts, this, [this] { CBAntiClick(); }); });
     connect(ui.TrackBarTrans, &QSlider::valueChanged, this, &TFormOptions::SetTrans);
@@ -301,24 +299,24 @@ void TFormOptions::ButtonOkClick()
         const auto* number = std::get_if<int Settings::*>(&key.member);
         if (auto* label = qobject_cast<QLabel*>(editor)) {
             if (text)
-                m_settings.**text = label->text();
+                m_settings.** text = label->text();
             else
-                m_settings.**number = integerIn(label->text());
+                m_settings.** number = integerIn(label->text());
         } else if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
             if (typed.contains(edit))
-                m_settings.**number = typed.value(edit);
+                m_settings.** number = typed.value(edit);
         } else if (auto* swatch = qobject_cast<QFrame*>(editor)) {
-            m_settings.**number = m_colors.value(swatch);
+            m_settings.** number = m_colors.value(swatch);
         } else if (badField) {
             continue;
         } else if (auto* box = qobject_cast<QCheckBox*>(editor)) {
-            m_settings.**flag = box->isChecked();
+            m_settings.** flag = box->isChecked();
         } else if (auto* slider = qobject_cast<QSlider*>(editor)) {
-            m_settings.**number = 100 - slider->value();
+            m_settings.** number = 100 - slider->value();
         } else if (auto* list = qobject_cast<QComboBox*>(editor)) {
             // Without anti-aliasing the list is empty and the stored level stays.
             if (m_settings.MapAA)
-                m_settings.**number = list->currentIndex();
+                m_settings.** number = list->currentIndex();
         }
     }
     if (badField)

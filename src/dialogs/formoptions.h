@@ -41,8 +41,8 @@ public:
     };
 
     /** `extendedGraphics` is the platform's answer; tests pass false to see the fallback. */
-    TFormOptions(Settings& settings, World& world, Prompts& prompts, Hooks hooks,
-                 QWidget* parent, bool extendedGraphics = ExtendedGraphicsSupported());
+    TFormOptions(Settings& settings, World& world, Prompts& prompts, Hooks hooks, QWidget* parent,
+                 bool extendedGraphics = ExtendedGraphicsSupported());
     ~TFormOptions() override;
 
     /** Translucent hints and smooth map stretching are available; decided at construction. */

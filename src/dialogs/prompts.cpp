@@ -23,7 +23,7 @@ void WidgetPrompts::showError(QWidget* parent, const QString& text)
 
 void WidgetPrompts::showMessage(QWidget* parent, const QString& caption, const QString& text, Icon icon)
 {
-    QMessageBox box(icon == Icon::Stop ? QMessageBox::Critical
+    QMessageBox box(icon == Icon::Stop      ? QMessageBox::Critical
                     : icon == Icon::Warning ? QMessageBox::Warning
                                             : QMessageBox::Information,
                     caption, text, QMessageBox::Ok, parent);

@@ -19,7 +19,8 @@ bool validIndex(const LocationList& list, int index)
 
 } // namespace
 
-MapEditor::MapEditor(World& world, Hooks hooks) : m_world(world), m_hooks(std::move(hooks)) {}
+MapEditor::MapEditor(World& world, Hooks hooks) : m_world(world), m_hooks(std::move(hooks))
+{}
 
 bool MapEditor::inPlacementArea(QPoint p)
 {

@@ -52,9 +52,7 @@ void layOutNote(QTextLayout& layout, int width, int lineHeight)
 
 } // namespace
 
-TddgHintWindow::TddgHintWindow(QWidget* owner)
-    : QWidget(owner, kPopupWindowFlags)
-    , m_canvasFont(QToolTip::font())
+TddgHintWindow::TddgHintWindow(QWidget* owner) : QWidget(owner, kPopupWindowFlags), m_canvasFont(QToolTip::font())
 {
     setAttribute(Qt::WA_ShowWithoutActivating);
     // Everything is painted by Paint; the system must not clear it to the palette first.
@@ -244,8 +242,7 @@ void TddgHintWindow::Paint(QPainter& painter)
 
     // Drawn as plain text: an "&" in a name is shown, never taken for a mnemonic.
     painter.setFont(titleFont());
-    painter.drawText(QRect(1, 1, w - 1, hgt - 1), Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine,
-                     m_caption);
+    painter.drawText(QRect(1, 1, w - 1, hgt - 1), Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine, m_caption);
 
     if (ExText.isEmpty())
         return;

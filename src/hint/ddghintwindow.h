@@ -59,7 +59,8 @@ public:
     QColor color() const { return m_color; }
     void setColor(const QColor& color);
 
-    /** Size and face of the font texts are measured and drawn with; its weight is ignored (title bold, note regular). */
+    /** Size and face of the font texts are measured and drawn with; its weight is ignored (title bold, note regular).
+     */
     void setCanvasFontSize(int points);
     void setCanvasFontName(const QString& family);
 

@@ -55,8 +55,7 @@ void blurAlpha(std::vector<int>& alpha, int width, int height, int radius)
 
 } // namespace
 
-TShadowedHintWindow::TShadowedHintWindow(QWidget* parent)
-    : QWidget(parent, kPopupWindowFlags)
+TShadowedHintWindow::TShadowedHintWindow(QWidget* parent) : QWidget(parent, kPopupWindowFlags)
 {
     useShadow(TranslucencySupported());
     setAttribute(Qt::WA_ShowWithoutActivating);
@@ -241,9 +240,9 @@ void TShadowedHintWindow::paintEvent(QPaintEvent*)
     const QColor ink = palette().color(QPalette::ToolTipText);
     painter.fillRect(box, base);
     // A border a little softer than the text, so the shadow rather than a hard line sets the box off.
-    const QColor border = QColor::fromRgbF(0.35f * base.redF() + 0.65f * ink.redF(),
-                                           0.35f * base.greenF() + 0.65f * ink.greenF(),
-                                           0.35f * base.blueF() + 0.65f * ink.blueF());
+    const QColor border
+        = QColor::fromRgbF(0.35f * base.redF() + 0.65f * ink.redF(), 0.35f * base.greenF() + 0.65f * ink.greenF(),
+                           0.35f * base.blueF() + 0.65f * ink.blueF());
     painter.setPen(border);
     painter.drawRect(box.adjusted(0, 0, -1, -1));
     painter.setPen(ink);

@@ -77,7 +77,7 @@ bool underPointer(const Viewport& view, const Location& item, QPoint pointer)
 {
     const QPoint q = view.mapToPanel(item.X, item.Y);
     return std::abs(std::int64_t(q.x()) - pointer.x()) <= HitRadius
-        && std::abs(std::int64_t(q.y()) - pointer.y()) <= HitRadius;
+           && std::abs(std::int64_t(q.y()) - pointer.y()) <= HitRadius;
 }
 
 int locationAt(const Viewport& view, const LocationList& locations, const LocationFilter& filter, QPoint pointer)

@@ -30,7 +30,8 @@ void errorExit(j_common_ptr cinfo)
     std::longjmp(err->jump, 1);
 }
 
-void silentOutput(j_common_ptr) {}
+void silentOutput(j_common_ptr)
+{}
 
 /**
  * A warning means the data is damaged (cut short, corrupt entropy data, bad markers):
@@ -71,7 +72,8 @@ qint64 bytesNeeded(const jpeg_decompress_struct& cinfo)
 QString outOfMemory(const Source& source, const jpeg_decompress_struct& cinfo)
 {
     const qint64 mb = (bytesNeeded(cinfo) + (1 << 20) - 1) >> 20;
-    const QString size = QStringLiteral("%1 x %2 pixels need %3 MB").arg(cinfo.image_width).arg(cinfo.image_height).arg(mb);
+    const QString size
+        = QStringLiteral("%1 x %2 pixels need %3 MB").arg(cinfo.image_width).arg(cinfo.image_height).arg(mb);
     if (source.name.isEmpty())
         return QStringLiteral("Not enough memory for the map picture (%1)").arg(size);
     return QStringLiteral("Not enough memory for the map picture %1 (%2)").arg(source.name, size);
@@ -102,15 +104,16 @@ void cmykToRgb32(const JSAMPLE* in, QRgb* out, JDIMENSION width, bool inverted)
  */
 bool decodeInto(const Source& source, QImage& image, std::vector<JSAMPLE>& row, QString& failure)
 {
-    jpeg_decompress_struct cinfo {};
-    ErrorManager err {};
+    jpeg_decompress_struct cinfo{};
+    ErrorManager err{};
     cinfo.err = jpeg_std_error(&err.pub);
     err.pub.error_exit = errorExit;
     err.pub.output_message = silentOutput;
     err.pub.emit_message = emitMessage;
 
     if (setjmp(err.jump)) {
-        failure = err.pub.msg_code == JERR_OUT_OF_MEMORY ? outOfMemory(source, cinfo) : QString::fromLocal8Bit(err.message);
+        failure
+            = err.pub.msg_code == JERR_OUT_OF_MEMORY ? outOfMemory(source, cinfo) : QString::fromLocal8Bit(err.message);
         jpeg_destroy_decompress(&cinfo);
         return false;
     }
@@ -129,7 +132,9 @@ bool decodeInto(const Source& source, QImage& image, std::vector<JSAMPLE>& row, 
     if (cinfo.image_width > unsigned(MaxSide) || cinfo.image_height > unsigned(MaxSide)
         || qint64(cinfo.image_width) * cinfo.image_height > MaxPixels) {
         failure = QStringLiteral("The map picture is too large (%1 x %2 pixels; at most %3 pixels are accepted)")
-                      .arg(cinfo.image_width).arg(cinfo.image_height).arg(MaxPixels);
+                      .arg(cinfo.image_width)
+                      .arg(cinfo.image_height)
+                      .arg(MaxPixels);
         jpeg_destroy_decompress(&cinfo);
         return false;
     }

@@ -347,7 +347,8 @@ struct MapPainter::Private {
             to = QRect(v.marginX(), v.marginY(), truncToInt(PW * f / s), truncToInt(PH * f / s));
             from = (sw < PW && sh < PH) ? QRectF(sx, sy, sw, sh) : QRectF(sx, sy, PW, PH);
         }
-        const Resampler::Mode mode = (st.MapAA && v.zoomIndex() >= st.ZoomLevelAA) ? Resampler::Mode::Smooth : Resampler::Mode::Pixel;
+        const Resampler::Mode mode
+            = (st.MapAA && v.zoomIndex() >= st.ZoomLevelAA) ? Resampler::Mode::Smooth : Resampler::Mode::Pixel;
         const double k = double(f / s);
         if (k < 1.0 && PW > 1 && PH > 1)
             blitShrunken(backBuffer, to, pic, from, k, mode);
@@ -360,16 +361,16 @@ struct MapPainter::Private {
      * over every source pixel in smooth mode), then copied one to one, instead of reading
      * a source area several times the panel's size per paint.
      */
-    void blitShrunken(QImage& backBuffer, const QRect& to, const QImage& pic, const QRectF& from, double k, Resampler::Mode mode)
+    void blitShrunken(QImage& backBuffer, const QRect& to, const QImage& pic, const QRectF& from, double k,
+                      Resampler::Mode mode)
     {
         const int PW = pic.width(), PH = pic.height();
         const QSize size(std::max(1, int(std::lround(PW * k))), std::max(1, int(std::lround(PH * k))));
         const QImage& copy = levelCopy(pic, size, mode);
         const double cx = double(size.width()) / PW, cy = double(size.height()) / PH;
         const QRectF inCopy(from.x() * cx, from.y() * cy, from.width() * cx, from.height() * cy);
-        const bool oneToOne = to.width() > 0 && to.height() > 0
-            && std::abs(inCopy.width() / to.width() - 1.0) < 0.01
-            && std::abs(inCopy.height() / to.height() - 1.0) < 0.01;
+        const bool oneToOne = to.width() > 0 && to.height() > 0 && std::abs(inCopy.width() / to.width() - 1.0) < 0.01
+                              && std::abs(inCopy.height() / to.height() - 1.0) < 0.01;
         Resampler::draw(backBuffer, to, copy, inCopy, oneToOne ? Resampler::Mode::Pixel : mode);
     }
 
@@ -412,7 +413,8 @@ struct MapPainter::Private {
             if (!v.LevelVisible(M.Level))
                 continue;
             const QPoint q = v.mapToPanel(M.X, M.Y);
-            const QPoint corners[5] = {{q.x() - 4, q.y()}, {q.x(), q.y() + 4}, {q.x() + 4, q.y()}, {q.x(), q.y() - 4}, {q.x() - 4, q.y()}};
+            const QPoint corners[5]
+                = {{q.x() - 4, q.y()}, {q.x(), q.y() + 4}, {q.x() + 4, q.y()}, {q.x(), q.y() - 4}, {q.x() - 4, q.y()}};
             for (int c = 0; c < 4; ++c)
                 canvas.line(corners[c], corners[c + 1], marker, 1);
             if (st.ShowText)
@@ -421,7 +423,8 @@ struct MapPainter::Private {
     }
 };
 
-MapPainter::MapPainter() : d(std::make_unique<Private>()) {}
+MapPainter::MapPainter() : d(std::make_unique<Private>())
+{}
 MapPainter::~MapPainter() = default;
 
 void MapPainter::paint(QImage& backBuffer, const MapScene& scene)

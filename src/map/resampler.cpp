@@ -231,8 +231,8 @@ void drawPixel(const Target& t, const Source& s, const Axis& h, const Axis& v)
 }
 
 /** out = a + (b - a) * w / 256 per channel, w in 0..256 the same for the whole row. */
-void blendRows(const std::uint32_t* __restrict a, const std::uint32_t* __restrict b, std::uint32_t* __restrict out, int n,
-               std::uint32_t w)
+void blendRows(const std::uint32_t* __restrict a, const std::uint32_t* __restrict b, std::uint32_t* __restrict out,
+               int n, std::uint32_t w)
 {
     int x = 0;
 #if defined(__SSE2__)
@@ -244,9 +244,11 @@ void blendRows(const std::uint32_t* __restrict a, const std::uint32_t* __restric
         const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + x));
         // a * (256 - w) + b * w stays below 65536 in each unsigned 16-bit lane.
         const __m128i lo = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(va, zero), wa),
-                                                        _mm_mullo_epi16(_mm_unpacklo_epi8(vb, zero), wb)), 8);
+                                                        _mm_mullo_epi16(_mm_unpacklo_epi8(vb, zero), wb)),
+                                          8);
         const __m128i hi = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(va, zero), wa),
-                                                        _mm_mullo_epi16(_mm_unpackhi_epi8(vb, zero), wb)), 8);
+                                                        _mm_mullo_epi16(_mm_unpackhi_epi8(vb, zero), wb)),
+                                          8);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm_packus_epi16(lo, hi));
     }
 #endif
@@ -260,8 +262,8 @@ void blendRows(const std::uint32_t* __restrict a, const std::uint32_t* __restric
  * the vector loop reads each neighbour pair with one 8-byte load; `simdEnd` is where a
  * pair would reach past the row's last pixel.
  */
-void interpolateRow(const std::uint32_t* __restrict in, const Axis& h, const std::uint16_t* __restrict pairs, int simdEnd,
-                    std::uint32_t* __restrict out)
+void interpolateRow(const std::uint32_t* __restrict in, const Axis& h, const std::uint16_t* __restrict pairs,
+                    int simdEnd, std::uint32_t* __restrict out)
 {
     const int n = h.size();
     const int* __restrict i0 = h.i0.data();
@@ -304,17 +306,20 @@ bool haveAvx2()
  * a + floor((b - a) * w / 256) equals (a * (256 - w) + b * w) >> 8 exactly.
  */
 __attribute__((target("avx2"))) void interpolateRowAvx2(const std::uint32_t* __restrict in, const Axis& h,
-                                                         const std::uint16_t* __restrict w2, int blocks,
-                                                         std::uint32_t* __restrict out)
+                                                        const std::uint16_t* __restrict w2, int blocks,
+                                                        std::uint32_t* __restrict out)
 {
     const int* __restrict i0 = h.i0.data();
     const __m256i zero = _mm256_setzero_si256();
     for (int b = 0; b < blocks; ++b) {
         const int x = b * 8;
         const int base = i0[x];
-        const __m256i idx = _mm256_sub_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(i0 + x)), _mm256_set1_epi32(base));
-        const __m256i p0 = _mm256_permutevar8x32_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + base)), idx);
-        const __m256i p1 = _mm256_permutevar8x32_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + base + 1)), idx);
+        const __m256i idx
+            = _mm256_sub_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(i0 + x)), _mm256_set1_epi32(base));
+        const __m256i p0
+            = _mm256_permutevar8x32_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + base)), idx);
+        const __m256i p1
+            = _mm256_permutevar8x32_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + base + 1)), idx);
         const __m256i wl = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w2 + 32 * b));
         const __m256i wh = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w2 + 32 * b + 16));
         const __m256i al = _mm256_unpacklo_epi8(p0, zero), ah = _mm256_unpackhi_epi8(p0, zero);

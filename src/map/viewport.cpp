@@ -132,7 +132,8 @@ void Viewport::UpdateMargins()
 void Viewport::scrollTo(QPoint position)
 {
     // The one place a scroll position is clamped: 0 to the maximum, as the scroll bars do.
-    m_scroll = QPoint(std::clamp(position.x(), 0, m_scrollMaximum.x()), std::clamp(position.y(), 0, m_scrollMaximum.y()));
+    m_scroll
+        = QPoint(std::clamp(position.x(), 0, m_scrollMaximum.x()), std::clamp(position.y(), 0, m_scrollMaximum.y()));
 }
 
 void Viewport::scrollBy(QPoint delta)
@@ -158,7 +159,8 @@ void Viewport::zoomTo(int index, QPoint anchor)
     UpdateScrollRanges();
     UpdateMargins();
     const long double newFactor = factor();
-    scrollTo(QPoint(truncToInt(cx / oldFactor * newFactor - anchor.x()), truncToInt(cy / oldFactor * newFactor - anchor.y())));
+    scrollTo(QPoint(truncToInt(cx / oldFactor * newFactor - anchor.x()),
+                    truncToInt(cy / oldFactor * newFactor - anchor.y())));
 }
 
 void Viewport::stepUpTo(int index)

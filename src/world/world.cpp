@@ -65,13 +65,13 @@ void keepBackup(const QString& path, const QByteArray& bytes)
 
 } // namespace
 
-World::World(QString folder) : m_folder(std::move(folder)) {}
+World::World(QString folder) : m_folder(std::move(folder))
+{}
 
 World::World(QString folder, LocationList locations, LocationList markers)
     : m_folder(std::move(folder)), m_locations(std::move(locations)), m_markers(std::move(markers)),
       m_locationsLoaded(true), m_userFile{true, false}, m_markerFile{true, false}
-{
-}
+{}
 
 QString World::filePath(const QString& name) const
 {
@@ -116,7 +116,7 @@ void World::LoadRoutes()
         readRoutes(readDatabaseFile(path), m_locations);
 }
 
-template<typename Read, typename Write>
+template <typename Read, typename Write>
 void World::loadUserFile(const QString& name, UserFile& file, const QString& what, Read read, Write write)
 {
     file.safe = false;

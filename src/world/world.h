@@ -122,7 +122,7 @@ private:
      * Reads a user file that exists; `read` applies its bytes and `write` gives what the
      * writer makes of the result. Sets `file.safe` when the file reads back byte for byte.
      */
-    template<typename Read, typename Write>
+    template <typename Read, typename Write>
     void loadUserFile(const QString& name, UserFile& file, const QString& what, Read read, Write write);
 
     QString m_folder;

@@ -154,7 +154,7 @@ TEST(CoolBar, MouseDragWithinARowMovesAndClampsTheBand)
     };
     const Case cases[] = {
         {"right by 50", {251, 48}, {251, 48}, {55, 48}},
-        {"past the right edge", {900, 48}, {355, 48}, {55, 48}}, // 370 - 75 + 5 + 55
+        {"past the right edge", {900, 48}, {355, 48}, {55, 48}},  // 370 - 75 + 5 + 55
         {"onto the marker band", {100, 48}, {135, 48}, {55, 48}}, // marker keeps its 75
         {"to the row's start", {-40, 48}, {55, 48}, {135, 48}},   // the two change order
     };
@@ -259,20 +259,44 @@ TEST(CoolBar, UserLayoutsComeBackWhenReplayed)
 {
     using Arrange = std::function<void(CoolBar&)>;
     const std::pair<const char*, Arrange> layouts[] = {
-        {"tools on the first row", [](CoolBar& b) { mouseDragBand(b, 3, {352, 0}); }},
-        {"marker above location", [](CoolBar& b) { mouseDragBand(b, 1, {54, 80}); }},
-        {"map at the bottom", [](CoolBar& b) { mouseDragBand(b, 0, {55, 80}); }},
-        {"tools further right", [](CoolBar& b) { mouseDragBand(b, 3, {280, 48}); }},
-        {"tools on a row of its own", [](CoolBar& b) { mouseDragBand(b, 3, {100, 80}); }},
-        {"marker below tools", [](CoolBar& b) { mouseDragBand(b, 2, {55, 80}); }},
-        {"tools before marker", [](CoolBar& b) { mouseDragBand(b, 3, {0, 48}); }},
+        {"tools on the first row",
+         [](CoolBar& b) {
+             mouseDragBand(b, 3, {352, 0});
+         }},
+        {"marker above location",
+         [](CoolBar& b) {
+             mouseDragBand(b, 1, {54, 80});
+         }},
+        {"map at the bottom",
+         [](CoolBar& b) {
+             mouseDragBand(b, 0, {55, 80});
+         }},
+        {"tools further right",
+         [](CoolBar& b) {
+             mouseDragBand(b, 3, {280, 48});
+         }},
+        {"tools on a row of its own",
+         [](CoolBar& b) {
+             mouseDragBand(b, 3, {100, 80});
+         }},
+        {"marker below tools",
+         [](CoolBar& b) {
+             mouseDragBand(b, 2, {55, 80});
+         }},
+        {"tools before marker",
+         [](CoolBar& b) {
+             mouseDragBand(b, 3, {0, 48});
+         }},
         {"marker maximised", [](CoolBar& b) { mouseDoubleClickHeader(b, 2); }},
         {"tools beside location",
          [](CoolBar& b) {
              mouseDragBand(b, 3, {330, 24});
              mouseDragBand(b, 2, {55, 0});
          }},
-        {"location squeezed beside map", [](CoolBar& b) { mouseDragBand(b, 1, {300, 0}); }},
+        {"location squeezed beside map",
+         [](CoolBar& b) {
+             mouseDragBand(b, 1, {300, 0});
+         }},
         {"everything on one row",
          [](CoolBar& b) {
              mouseDragBand(b, 2, {360, 0});

@@ -109,7 +109,8 @@ protected:
     {
         writeLocations({locationRecord("Alpha", 0, 0, 0), locationRecord("Beta", 0, 40000, 60000),
                         locationRecord("Gamma", 0, -50000, 120000)});
-        world.write(QStringLiteral("user.gdb"), userFile({{"Alpha", 3, "the old well"}, {"Beta", 2, ""}, {"Gamma", 1, "ferry"}}));
+        world.write(QStringLiteral("user.gdb"),
+                    userFile({{"Alpha", 3, "the old well"}, {"Beta", 2, ""}, {"Gamma", 1, "ferry"}}));
         world.write(QStringLiteral("markers.gdb"), markerFile());
     }
     QString picture() const { return world.path(QStringLiteral("bigmap.jpg")); }
@@ -269,8 +270,8 @@ TEST_F(DamagedWorldTest, UserDatabaseThatIsADirectoryCannotBeSavedAndSaysSo)
     EXPECT_EQ(texts(prompts.errors), texts({}));
     close();
     // Nothing can replace a directory; the user is told at the save, and nothing else moved.
-    EXPECT_EQ(texts(prompts.errors),
-              texts({QStringLiteral("Unable to write to ") + QFileInfo(world.path(QStringLiteral("user.gdb"))).absoluteFilePath()}));
+    EXPECT_EQ(texts(prompts.errors), texts({QStringLiteral("Unable to write to ")
+                                            + QFileInfo(world.path(QStringLiteral("user.gdb"))).absoluteFilePath()}));
     EXPECT_EQ(snapshot(world.dir()), before);
 }
 
@@ -292,7 +293,8 @@ TEST_F(DamagedWorldTest, UnreadableDatabasesAreReportedAndNeverOverwritten)
         }
         const auto before = snapshot(world.dir());
         open();
-        EXPECT_EQ(texts(prompts.errors), texts({QStringLiteral("Cannot open file ") + QFileInfo(path).absoluteFilePath()}));
+        EXPECT_EQ(texts(prompts.errors),
+                  texts({QStringLiteral("Cannot open file ") + QFileInfo(path).absoluteFilePath()}));
         close();
         EXPECT_EQ(snapshot(world.dir()), before);
         QFile::remove(path);
@@ -322,8 +324,9 @@ TEST(SettingsRoundTrip, ValuesWithBlanksOrQuotesAtTheirEndsReadBackAsWritten)
     for (const char* value : {" Serif", "Serif ", "\"Serif\"", "'Serif'", "\"", "\"Serif", "  ", "a\"b\"c", ""}) {
         SCOPED_TRACE(value);
         ini.WriteString(QStringLiteral("Map"), QStringLiteral("FontName"), QString::fromLatin1(value));
-        EXPECT_EQ(ini.ReadString(QStringLiteral("Map"), QStringLiteral("FontName"), QStringLiteral("default")).toStdString(),
-                  value);
+        EXPECT_EQ(
+            ini.ReadString(QStringLiteral("Map"), QStringLiteral("FontName"), QStringLiteral("default")).toStdString(),
+            value);
     }
     ini.WriteString(QStringLiteral("Map"), QStringLiteral("FontName"), QStringLiteral("MS Sans Serif"));
     EXPECT_EQ(readFile(ini.fileName()), "[Map]\r\nFontName=MS Sans Serif\r\n"); // plain values stay plain
@@ -347,7 +350,8 @@ protected:
     void TearDown() override { AtomicFile::setFaultInjector({}); }
     void doubleClickAt(QPoint p)
     {
-        QMouseEvent move(QEvent::MouseMove, p, ui().PanelMap->mapToGlobal(p), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, p, ui().PanelMap->mapToGlobal(p), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
         QApplication::sendEvent(ui().PanelMap, &move);
         QTest::mouseClick(ui().PanelMap, Qt::LeftButton, {}, p);
         QTest::mouseDClick(ui().PanelMap, Qt::LeftButton, {}, p);
@@ -365,8 +369,8 @@ TEST_F(FailingDiskTest, AutosaveFailureIsShownAndTheNextSaveSucceeds)
     doubleClickAt(form->View.mapToPanel(0, 0)); // Alpha, visited
     ASSERT_TRUE(ui().GBLoc->isEnabled());
 
-    for (const AtomicFile::Step failing : {AtomicFile::Step::Create, AtomicFile::Step::Write, AtomicFile::Step::Sync,
-                                           AtomicFile::Step::Rename}) {
+    for (const AtomicFile::Step failing :
+         {AtomicFile::Step::Create, AtomicFile::Step::Write, AtomicFile::Step::Sync, AtomicFile::Step::Rename}) {
         SCOPED_TRACE(int(failing));
         prompts.errors.clear();
         AtomicFile::setFaultInjector([failing](AtomicFile::Step s) { return s != failing; });

@@ -25,7 +25,8 @@ TEST(ProgramEntry, NoPictureShowsTheBoxAndWritesNothing)
     FakePrompts prompts;
     EXPECT_EQ(runProgram(prompts, app.path() + QLatin1Char('/')), 0);
     ASSERT_EQ(prompts.messages.size(), 1);
-    EXPECT_TRUE(prompts.messages[0].startsWith(QStringLiteral("Error!|Map file not found. Please reinstall application.\n")));
+    EXPECT_TRUE(
+        prompts.messages[0].startsWith(QStringLiteral("Error!|Map file not found. Please reinstall application.\n")));
     EXPECT_TRUE(QDir(world.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
     EXPECT_TRUE(QDir(app.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }

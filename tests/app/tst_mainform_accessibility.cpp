@@ -43,10 +43,10 @@ TEST_F(AccessibilityTest, DisplayTogglesActAsClicksOnce)
         bool Settings::*field;
     };
     const Row rows[] = {
-        {ui().ToolButtonSR, &Settings::ShowSkarnels}, {ui().ToolButtonSS, &Settings::ShowShips},
+        {ui().ToolButtonSR, &Settings::ShowSkarnels},   {ui().ToolButtonSS, &Settings::ShowShips},
         {ui().ToolButtonSM, &Settings::ShowMagesGuild}, {ui().ToolButtonText, &Settings::ShowText},
-        {ui().ToolButtonHint, &Settings::ShowHint}, {ui().ToolButtonSU, &Settings::ShowUnvisited},
-        {ui().ToolButtonSA, &Settings::ShowActive}, {ui().ToolButtonSV, &Settings::ShowVisited},
+        {ui().ToolButtonHint, &Settings::ShowHint},     {ui().ToolButtonSU, &Settings::ShowUnvisited},
+        {ui().ToolButtonSA, &Settings::ShowActive},     {ui().ToolButtonSV, &Settings::ShowVisited},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.button->objectName().toStdString());
@@ -89,7 +89,8 @@ TEST_F(AccessibilityTest, StatusButtonsSetTheStatusOnlyWhileTheBoxIsOpen)
         int status;
     };
     const Step steps[] = {
-        {ui().SBA, toggle(), 2}, {ui().SBV, press(), 3},
+        {ui().SBA, toggle(), 2},
+        {ui().SBV, press(), 3},
         {ui().SBV, toggle(), 3}, // the pressed button of the group stays pressed, as on a click
         {ui().SBU, toggle(), 1},
     };

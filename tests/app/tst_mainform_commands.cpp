@@ -47,7 +47,8 @@ enum { AlphaIndex, BravoIndex, CharlieIndex, DeltaIndex };
 
 QByteArray userBlock(const Place& p, char status)
 {
-    return QByteArray("loc\r\n   nm = ") + p.name + "\r\n   status = " + status + "\r\n   note = " + p.note + "\r\nend\r\n";
+    return QByteArray("loc\r\n   nm = ") + p.name + "\r\n   status = " + status + "\r\n   note = " + p.note
+           + "\r\nend\r\n";
 }
 
 QByteArray userData(char forcedStatus = 0)
@@ -98,8 +99,8 @@ QRect colourBounds(const QImage& image, QRgb colour)
 bool sameObjects(const DrawingObjects& a, const DrawingObjects& b)
 {
     return a.MapFont == b.MapFont && a.BrushVisited == b.BrushVisited && a.BrushActive == b.BrushActive
-        && a.BrushUnvisited == b.BrushUnvisited && a.PenSkarnels == b.PenSkarnels && a.PenShips == b.PenShips
-        && a.PenMagesGuild == b.PenMagesGuild && a.PenMarker == b.PenMarker;
+           && a.BrushUnvisited == b.BrushUnvisited && a.PenSkarnels == b.PenSkarnels && a.PenShips == b.PenShips
+           && a.PenMagesGuild == b.PenMagesGuild && a.PenMarker == b.PenMarker;
 }
 
 class CommandsTest : public MainFormTest {
@@ -139,8 +140,7 @@ protected:
     QString iniPath() const { return world.appPath(QStringLiteral("qor.ini")); }
     QByteArray iniBytes() const { return readFile(iniPath()); }
 
-    template<class T>
-    T* child(QWidget* parent, const char* name)
+    template <class T> T* child(QWidget* parent, const char* name)
     {
         T* w = parent->findChild<T*>(QLatin1String(name));
         EXPECT_NE(w, nullptr) << name;
@@ -178,7 +178,10 @@ protected:
         QDialog* d = form->FormAbout;
         return runDialog(d, ui().ToolButtonAbout, [&] { whileOpen(*d); });
     }
-    void click(QWidget* parent, const char* name) { QTest::mouseClick(child<QAbstractButton>(parent, name), Qt::LeftButton); }
+    void click(QWidget* parent, const char* name)
+    {
+        QTest::mouseClick(child<QAbstractButton>(parent, name), Qt::LeftButton);
+    }
     void showMiscPage(QWidget& dialog)
     {
         auto* pages = child<QTabWidget>(&dialog, "PageControlMain");
@@ -211,10 +214,10 @@ TEST_F(CommandsTest, EachToggleOffAndOnRestoresTheMap)
         bool repaints;
     };
     const Row rows[] = {
-        {"ToolButtonSR", &Settings::ShowSkarnels, true}, {"ToolButtonSS", &Settings::ShowShips, true},
+        {"ToolButtonSR", &Settings::ShowSkarnels, true},   {"ToolButtonSS", &Settings::ShowShips, true},
         {"ToolButtonSM", &Settings::ShowMagesGuild, true}, {"ToolButtonText", &Settings::ShowText, true},
-        {"ToolButtonHint", &Settings::ShowHint, false}, {"ToolButtonSU", &Settings::ShowUnvisited, true},
-        {"ToolButtonSA", &Settings::ShowActive, true}, {"ToolButtonSV", &Settings::ShowVisited, true},
+        {"ToolButtonHint", &Settings::ShowHint, false},    {"ToolButtonSU", &Settings::ShowUnvisited, true},
+        {"ToolButtonSA", &Settings::ShowActive, true},     {"ToolButtonSV", &Settings::ShowVisited, true},
     };
     PaintCounter paints(ui().PanelMap);
     for (const Row& r : rows) {

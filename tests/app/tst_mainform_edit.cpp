@@ -231,8 +231,9 @@ TEST_F(EditTest, AfterADatabaseErrorTheListAndTheBoxShowTheSameFirstLocation)
          userBlock("Cedar", 1, "") + userBlock("Birch", 2, "bee hive") + userBlock("Aspen", 3, "old well")
              + userBlock("Extra", 1, ""),
          QStringLiteral("List index out of bounds (3)"), QStringLiteral("Aspen"), QStringLiteral("old well"), 2},
-        {"a location record without a level", locationRecord("Zeta", 0, 0, 0) + locationRecord("Beta", 0, 100, 0) + badLevel,
-         QByteArray(), QStringLiteral("'x' is not a valid integer value"), QStringLiteral("Beta"), QString(), 1},
+        {"a location record without a level",
+         locationRecord("Zeta", 0, 0, 0) + locationRecord("Beta", 0, 100, 0) + badLevel, QByteArray(),
+         QStringLiteral("'x' is not a valid integer value"), QStringLiteral("Beta"), QString(), 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -376,7 +377,7 @@ TEST_F(EditTest, CharactersOutsideTheCodePageAreRefused)
     open();
     doubleClickAt(at(0));
     type(QString::fromUtf16(u"\u041a\u0438\u0435\u0432")); // Cyrillic
-    type(QString::fromUtf16(u"\U0001F600"));             // an emoji, one surrogate pair
+    type(QString::fromUtf16(u"\U0001F600"));               // an emoji, one surrogate pair
     EXPECT_TRUE(memo()->toPlainText().isEmpty());
     EXPECT_EQ(form->world().locations()[0].Note, QByteArray());
 

@@ -183,7 +183,8 @@ TEST_F(MarkerTest, AutosaveFollowsAddEditAndDeleteButNotDeleteAll)
     EXPECT_EQ(form->editor().EditedMarker(), 0);
     replaceText(QStringLiteral("Camp"));
     EXPECT_EQ(form->world().markers()[0].Name, QByteArray("Camp"));
-    EXPECT_TRUE(markersFile().startsWith(markerBlock("Camp", form->world().markers()[0].X, form->world().markers()[0].Y)));
+    EXPECT_TRUE(
+        markersFile().startsWith(markerBlock("Camp", form->world().markers()[0].X, form->world().markers()[0].Y)));
     // Hovering another marker while the box is open does not change which one it edits.
     moveTo(markerPoint(1));
     EXPECT_EQ(form->editor().EditedMarker(), 0);

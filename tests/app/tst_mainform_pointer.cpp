@@ -13,7 +13,6 @@
 #include <QTimer>
 #include <QToolButton>
 
-
 namespace vdm::test {
 namespace {
 
@@ -33,10 +32,7 @@ protected:
         QApplication::sendEvent(panel(), &e);
     }
     void press(QPoint p, Qt::MouseButton b = Qt::LeftButton) { QTest::mousePress(panel(), b, Qt::NoModifier, p); }
-    void release(QPoint p, Qt::MouseButton b = Qt::LeftButton)
-    {
-        QTest::mouseRelease(panel(), b, Qt::NoModifier, p);
-    }
+    void release(QPoint p, Qt::MouseButton b = Qt::LeftButton) { QTest::mouseRelease(panel(), b, Qt::NoModifier, p); }
 
     /** What the system sends for a double click: press, release, double click, release. */
     void doubleClick(QPoint p)
@@ -62,7 +58,10 @@ protected:
     /** A point of the panel with nothing on it (every test keeps the top-left corner empty). */
     static QPoint empty() { return {3, 3}; }
 
-    void writeMarkers(const LocationList& markers) { world.write(QStringLiteral("markers.gdb"), vdm::writeMarkers(markers)); }
+    void writeMarkers(const LocationList& markers)
+    {
+        world.write(QStringLiteral("markers.gdb"), vdm::writeMarkers(markers));
+    }
 };
 
 // --- dragging --------------------------------------------------------------------------
@@ -245,8 +244,8 @@ TEST_F(PointerTest, HitSquareIsNineByNine)
         bool hit;
     };
     const Case cases[] = {
-        {0, 0, true},  {4, 4, true},   {-4, -4, true}, {4, -4, true}, {-4, 4, true},
-        {5, 0, false}, {0, 5, false},  {-5, 0, false}, {0, -5, false}, {5, 5, false}, {4, 5, false}, {5, 4, false},
+        {0, 0, true},  {4, 4, true},   {-4, -4, true}, {4, -4, true}, {-4, 4, true}, {5, 0, false},
+        {0, 5, false}, {-5, 0, false}, {0, -5, false}, {5, 5, false}, {4, 5, false}, {5, 4, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "offset " << c.dx << "," << c.dy);

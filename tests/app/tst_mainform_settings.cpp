@@ -120,7 +120,8 @@ TEST_F(SettingsRunTest, StoredZoomAndScrollAreRestoredAndBounded)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        world.writeSettings(QByteArray("[General]\r\nKeepZoom=") + (c.keepZoom ? "1" : "0") + "\r\n[Window]\r\n" + c.window);
+        world.writeSettings(QByteArray("[General]\r\nKeepZoom=") + (c.keepZoom ? "1" : "0") + "\r\n[Window]\r\n"
+                            + c.window);
         TMainForm& f = build();
         EXPECT_EQ(f.View.zoomIndex(), c.level);
         EXPECT_EQ(scroll(), c.scroll);
@@ -177,7 +178,8 @@ TEST_F(SettingsRunTest, PositionOutsideEveryScreenFallsBackToTheDefault)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        world.writeSettings(QStringLiteral("[Window]\r\nLeft=%1\r\nTop=%2\r\n").arg(c.stored.x()).arg(c.stored.y()).toLatin1());
+        world.writeSettings(
+            QStringLiteral("[Window]\r\nLeft=%1\r\nTop=%2\r\n").arg(c.stored.x()).arg(c.stored.y()).toLatin1());
         TMainForm& f = build();
         EXPECT_EQ(f.pos(), c.opened);
         EXPECT_EQ(f.size(), QSize(378, 644));
@@ -188,7 +190,8 @@ TEST_F(SettingsRunTest, PositionOutsideEveryScreenFallsBackToTheDefault)
 TEST_F(SettingsRunTest, MaximisedStateSkipsTheStoredGeometry)
 {
     writeLocations({locationRecord("Alpha", 0, 0, 0)});
-    world.writeSettings("[General]\r\nState=2\r\n[Window]\r\nWidth=500\r\nHeight=700\r\nLeft=120\r\nTop=80\r\nZoom=1\r\n");
+    world.writeSettings(
+        "[General]\r\nState=2\r\n[Window]\r\nWidth=500\r\nHeight=700\r\nLeft=120\r\nTop=80\r\nZoom=1\r\n");
     TMainForm& f = build();
     // The layout's own geometry; the zoom is restored all the same.
     EXPECT_EQ(f.pos(), QPoint(326, 81));
@@ -285,9 +288,21 @@ TEST_F(SettingsRunTest, UserBandLayoutSurvivesARestart)
         int rows;
     };
     const Case cases[] = {
-        {"tools on the first row", [&] { dragBand(3, {352, 0}); }, 3},
-        {"marker above location", [&] { dragBand(1, {54, 80}); }, 3},
-        {"tools on a row of its own", [&] { dragBand(3, {100, 80}); }, 4},
+        {"tools on the first row",
+         [&] {
+             dragBand(3, {352, 0});
+         },
+         3},
+        {"marker above location",
+         [&] {
+             dragBand(1, {54, 80});
+         },
+         3},
+        {"tools on a row of its own",
+         [&] {
+             dragBand(3, {100, 80});
+         },
+         4},
         {"everything on two rows",
          [&] {
              dragBand(2, {360, 0});

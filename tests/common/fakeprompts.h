@@ -24,9 +24,9 @@ public:
     QStringList errors;
     QStringList messages;
     QStringList questions;
-    std::deque<bool> answers;                 // default: No
-    std::deque<std::optional<QFont>> fonts;   // default: cancelled
-    std::deque<std::optional<QColor>> colors; // default: cancelled
+    std::deque<bool> answers;                   // default: No
+    std::deque<std::optional<QFont>> fonts;     // default: cancelled
+    std::deque<std::optional<QColor>> colors;   // default: cancelled
     std::deque<std::optional<QString>> folders; // default: cancelled
     QStringList folderStarts;                   // where each folder chooser opened
     QList<QFont> fontPresets;

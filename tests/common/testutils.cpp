@@ -71,8 +71,7 @@ void forEachByteSoup(std::uint32_t seed, const QByteArray& alphabet, int maxLeng
             bytes += alphabet[int((next() >> 16) % std::uint32_t(alphabet.size()))];
         try {
             read(bytes);
-        } catch (const Error&) {
-        }
+        } catch (const Error&) {}
     }
 }
 
@@ -146,8 +145,7 @@ bool Fifo::blocked() const
     return m_watchdog->fired;
 }
 
-ScopedXdgHome::ScopedXdgHome()
-    : m_oldConfig(qgetenv("XDG_CONFIG_HOME")), m_oldData(qgetenv("XDG_DATA_HOME"))
+ScopedXdgHome::ScopedXdgHome() : m_oldConfig(qgetenv("XDG_CONFIG_HOME")), m_oldData(qgetenv("XDG_DATA_HOME"))
 {
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(config()));
     qputenv("XDG_DATA_HOME", QFile::encodeName(data()));
@@ -161,8 +159,8 @@ ScopedXdgHome::~ScopedXdgHome()
 
 ScopedReadOnlyFolder::ScopedReadOnlyFolder(const QString& folder) : m_folder(folder)
 {
-    QFile::setPermissions(m_folder, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup |
-                                        QFile::ReadOther | QFile::ExeOther);
+    QFile::setPermissions(m_folder, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup
+                                        | QFile::ReadOther | QFile::ExeOther);
 }
 
 ScopedReadOnlyFolder::~ScopedReadOnlyFolder()

@@ -18,8 +18,8 @@ namespace vdm {
 
 inline void PrintTo(const Location& l, std::ostream* os)
 {
-    *os << "{\"" << l.Name.toStdString() << "\" L" << l.Level << " (" << l.X << ',' << l.Y << ") S" << l.Status
-        << " \"" << l.Note.toStdString() << "\" routes " << l.Routes.size() << '}';
+    *os << "{\"" << l.Name.toStdString() << "\" L" << l.Level << " (" << l.X << ',' << l.Y << ") S" << l.Status << " \""
+        << l.Note.toStdString() << "\" routes " << l.Routes.size() << '}';
 }
 
 } // namespace vdm

@@ -17,7 +17,10 @@ namespace {
 class AtomicFileTest : public ::testing::Test {
 protected:
     void TearDown() override { AtomicFile::setFaultInjector({}); }
-    QStringList entries() const { return QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot); }
+    QStringList entries() const
+    {
+        return QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    }
     QTemporaryDir dir;
 };
 
@@ -135,8 +138,8 @@ TEST_F(AtomicFileTest, LinkStaysAndItsTargetGetsTheData)
         const char* link;
         const char* pointsAt;
     };
-    for (const Case& c : {Case{"world/user.gdb", "../synced/user.gdb"},       // relative
-                          Case{"world/markers.gdb", "user.gdb"}}) {            // a chain: markers -> user -> synced
+    for (const Case& c : {Case{"world/user.gdb", "../synced/user.gdb"}, // relative
+                          Case{"world/markers.gdb", "user.gdb"}}) {     // a chain: markers -> user -> synced
         SCOPED_TRACE(c.link);
         const QString link = dir.filePath(QLatin1String(c.link));
         ASSERT_EQ(::symlink(c.pointsAt, QFile::encodeName(link).constData()), 0);

@@ -70,7 +70,8 @@ TEST(CrashSafety, KilledSavesLeaveOneWholeVersion)
     RecordProperty("kills", kills);
     std::printf("[          ] %d kills: %d times version A, %d times version B, %lld temporary files left\n", kills,
                 seen[0], seen[1],
-                static_cast<long long>(QDir(dir.path()).entryList({QStringLiteral(".user.gdb.*")}, QDir::Files | QDir::Hidden).size()));
+                static_cast<long long>(
+                    QDir(dir.path()).entryList({QStringLiteral(".user.gdb.*")}, QDir::Files | QDir::Hidden).size()));
 }
 
 } // namespace

@@ -108,7 +108,7 @@ TEST(DatabaseFile, LabelledValue)
         {"lab\n", false, ""},
         {"\n", false, ""},
         {"label:piece", false, "piec"}, // a 254-character piece: its last character counts as the line end
-        {"label:last", true, "last"},  // the last line of the data without a line end
+        {"label:last", true, "last"},   // the last line of the data without a line end
         {"", true, ""},
     };
     for (const Case& c : cases)

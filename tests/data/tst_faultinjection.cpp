@@ -27,11 +27,16 @@ constexpr Step kSteps[] = {Step::Create, Step::Write, Step::Flush, Step::Sync, S
 const char* stepName(Step s)
 {
     switch (s) {
-    case Step::Create: return "Create";
-    case Step::Write: return "Write";
-    case Step::Flush: return "Flush";
-    case Step::Sync: return "Sync";
-    case Step::Rename: return "Rename";
+    case Step::Create:
+        return "Create";
+    case Step::Write:
+        return "Write";
+    case Step::Flush:
+        return "Flush";
+    case Step::Sync:
+        return "Sync";
+    case Step::Rename:
+        return "Rename";
     }
     return "?";
 }
@@ -100,25 +105,26 @@ std::vector<WriteCase> FaultInjectionTest::cases() const
                        AtomicFile::write(path, writeMarkers(markers));
                        return writeMarkers(markers);
                    }});
-    all.push_back({"qor.ini", QStringLiteral("qor.ini"),
-                   [] { return QByteArray("[Map]\r\nShowText=1\r\nFontSize=8\r\n[Hints]\r\nConstant=0\r\nDelay=3000\r\n"); },
-                   [](const QString& path) {
-                       IniFile ini(path);
-                       Settings s;
-                       s.ShowText = false;
-                       s.MapFontSize = 13;
-                       s.ColorShips = 255;
-                       const Settings before = s;
-                       WindowSnapshot w;
-                       w.Zoom = 4;
-                       try {
-                           writeSettings(ini, s, w);
-                       } catch (...) {
-                           EXPECT_EQ(s, before);
-                           throw;
-                       }
-                       return QByteArray::number(s.MapFontSize);
-                   }});
+    all.push_back(
+        {"qor.ini", QStringLiteral("qor.ini"),
+         [] { return QByteArray("[Map]\r\nShowText=1\r\nFontSize=8\r\n[Hints]\r\nConstant=0\r\nDelay=3000\r\n"); },
+         [](const QString& path) {
+             IniFile ini(path);
+             Settings s;
+             s.ShowText = false;
+             s.MapFontSize = 13;
+             s.ColorShips = 255;
+             const Settings before = s;
+             WindowSnapshot w;
+             w.Zoom = 4;
+             try {
+                 writeSettings(ini, s, w);
+             } catch (...) {
+                 EXPECT_EQ(s, before);
+                 throw;
+             }
+             return QByteArray::number(s.MapFontSize);
+         }});
     return all;
 }
 

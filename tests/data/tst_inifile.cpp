@@ -28,8 +28,7 @@ protected:
     QByteArray contents() const { return readFile(path()); }
 
     /** Runs a write that must fail, checking the message and that the file kept its bytes. */
-    template <typename Write>
-    void expectRefused(IniFile& ini, Write write) const
+    template <typename Write> void expectRefused(IniFile& ini, Write write) const
     {
         const bool existed = QFileInfo::exists(ini.fileName()) && QFileInfo(ini.fileName()).isFile();
         const QByteArray before = existed ? readFile(ini.fileName()) : QByteArray();
@@ -37,7 +36,8 @@ protected:
             write();
             FAIL() << "the write succeeded";
         } catch (const Error& e) {
-            EXPECT_EQ(e.message(), QStringLiteral("Unable to write to ") + QFileInfo(ini.fileName()).absoluteFilePath());
+            EXPECT_EQ(e.message(),
+                      QStringLiteral("Unable to write to ") + QFileInfo(ini.fileName()).absoluteFilePath());
         }
         if (existed) {
             EXPECT_EQ(readFile(ini.fileName()), before);
@@ -59,7 +59,7 @@ TEST_F(IniFileTest, MissingFileGivesDefaultsAndIsCreatedByTheFirstWrite)
     EXPECT_EQ(ini.ReadInteger("Map", "FontSize", 8), 8);
     EXPECT_TRUE(ini.ReadBool("Map", "ShowText", true));
     EXPECT_FALSE(QFileInfo::exists(path())); // reading creates nothing
-    ini.UpdateFile();                         // nothing written, nothing to flush
+    ini.UpdateFile();                        // nothing written, nothing to flush
 
     ini.WriteBool("Map", "ShowText", true);
     EXPECT_EQ(contents(), "[Map]\r\nShowText=1\r\n");
@@ -287,8 +287,8 @@ TEST_F(IniFileTest, FailedWriteThrowsAndKeepsTheOldFile)
 {
     put("[Map]\r\nA=1\r\n");
     IniFile ini(path());
-    for (const AtomicFile::Step failing : {AtomicFile::Step::Create, AtomicFile::Step::Write, AtomicFile::Step::Sync,
-                                           AtomicFile::Step::Rename}) {
+    for (const AtomicFile::Step failing :
+         {AtomicFile::Step::Create, AtomicFile::Step::Write, AtomicFile::Step::Sync, AtomicFile::Step::Rename}) {
         AtomicFile::setFaultInjector([failing](AtomicFile::Step s) { return s != failing; });
         expectRefused(ini, [&] { ini.WriteInteger("Map", "A", 2); });
         expectRefused(ini, [&] { ini.WriteString("Hints", "B", "x"); });

@@ -42,7 +42,7 @@ TEST(LineReader, LineEnds)
         {"a\r\nb\r\n", {{"a\n", false}, {"b\n", false}, {"", true}}},
         {"a\nb\n", {{"a\n", false}, {"b\n", false}, {"", true}}},
         {"a\r\nb", {{"a\n", false}, {"b", true}}},
-        {"a\rb\n", {{"a\rb\n", false}, {"", true}}},     // a lone CR is an ordinary character
+        {"a\rb\n", {{"a\rb\n", false}, {"", true}}}, // a lone CR is an ordinary character
         {"a\r", {{"a\r", true}}},
         {"a\r\r\n", {{"a\r\n", false}, {"", true}}},
         {"\n\r\n\n", {{"\n", false}, {"\n", false}, {"\n", false}, {"", true}}},

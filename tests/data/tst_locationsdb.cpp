@@ -78,8 +78,8 @@ TEST(LocationsDb, HeaderDetection)
         QByteArray header;
         bool starts;
     } cases[] = {
-        {"loc", true}, {"  loc  ", true}, {"location", true}, {"xlocx", true}, {"\tloc\t", true},
-        {"LOC", false}, {"Loc", false}, {"lo c", false}, {"", false},
+        {"loc", true},  {"  loc  ", true}, {"location", true}, {"xlocx", true}, {"\tloc\t", true},
+        {"LOC", false}, {"Loc", false},    {"lo c", false},    {"", false},
     };
     for (const Case& c : cases) {
         LocationList list;
@@ -128,7 +128,8 @@ TEST(LocationsDb, PositionSplitsAtLastComma)
 TEST(LocationsDb, ConversionErrorKeepsEarlierRecords)
 {
     LocationList list;
-    const QByteArray bytes = record("loc", "A", "0", "1,2") + record("loc", "B", "high", "3,4") + record("loc", "C", "0", "5,6");
+    const QByteArray bytes
+        = record("loc", "A", "0", "1,2") + record("loc", "B", "high", "3,4") + record("loc", "C", "0", "5,6");
     EXPECT_EQ(errorOf(bytes, list), "'high' is not a valid integer value");
     ASSERT_EQ(list.size(), 1u);
     EXPECT_EQ(list[0].Name, "A");

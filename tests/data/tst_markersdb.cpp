@@ -42,10 +42,11 @@ TEST(MarkersDb, WriterLayout)
 TEST(MarkersDb, RoundTripTextsAndCorners)
 {
     LocationList written;
-    const QByteArray texts[] = {"", " ", "a,b,c", "  leading", "trailing  ", "the marker here", "marker",
-                                "1,2", "loc", "end", "\t tab", QByteArray(255, 'w'), QByteArray(1000, ',')};
-    const std::pair<std::int32_t, std::int32_t> corners[] = {
-        {-125000, -130000}, {175000, 220000}, {0, 0}, {INT32_MIN, INT32_MAX}, {-1, 1}};
+    const QByteArray texts[]
+        = {"",    " ",   "a,b,c", "  leading", "trailing  ",         "the marker here",    "marker",
+           "1,2", "loc", "end",   "\t tab",    QByteArray(255, 'w'), QByteArray(1000, ',')};
+    const std::pair<std::int32_t, std::int32_t> corners[]
+        = {{-125000, -130000}, {175000, 220000}, {0, 0}, {INT32_MIN, INT32_MAX}, {-1, 1}};
     for (const QByteArray& t : texts)
         for (const auto& [x, y] : corners)
             written.push_back(marker(t, x, y));

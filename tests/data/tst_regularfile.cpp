@@ -25,11 +25,12 @@ TEST(RegularFile, OpensOnlyRegularFilesAndLinksToThem)
         QString path;
         Status status;
     };
-    for (const Case& c : {Case{dir.filePath("file"), Status::Open}, Case{dir.filePath("link"), Status::Open},
-                          Case{dir.filePath("missing"), Status::Missing}, Case{dir.filePath("dangling"), Status::Missing},
-                          Case{dir.filePath("file/below"), Status::Missing}, Case{QString(), Status::Missing},
-                          Case{dir.filePath("folder"), Status::NotRegular}, Case{dir.filePath("fifo"), Status::NotRegular},
-                          Case{QStringLiteral("/dev/null"), Status::NotRegular}}) {
+    for (const Case& c :
+         {Case{dir.filePath("file"), Status::Open}, Case{dir.filePath("link"), Status::Open},
+          Case{dir.filePath("missing"), Status::Missing}, Case{dir.filePath("dangling"), Status::Missing},
+          Case{dir.filePath("file/below"), Status::Missing}, Case{QString(), Status::Missing},
+          Case{dir.filePath("folder"), Status::NotRegular}, Case{dir.filePath("fifo"), Status::NotRegular},
+          Case{QStringLiteral("/dev/null"), Status::NotRegular}}) {
         SCOPED_TRACE(c.path.toStdString());
         RegularFile file(c.path);
         EXPECT_EQ(file.status(), c.status);

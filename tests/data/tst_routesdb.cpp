@@ -101,13 +101,13 @@ TEST(RoutesDb, EndLineVariants)
         QString error;
         QByteArray routes;
     } cases[] = {
-        {"end", "", "0->1:1\n"},                                             // no final line end
+        {"end", "", "0->1:1\n"}, // no final line end
         {"end\r\n", "", "0->1:1\n"},
-        {" end\n", "'e' is not a valid integer value", ""},                  // indented
-        {"end \n", "'e' is not a valid integer value", ""},                  // followed by a blank
-        {"", "", "0->1:1\n"},                                                // data ends inside the block
-        {"2 B", "", "0->1:1\n0->1:2\n"},                                     // last route line without line end
-        {"\n", "'' is not a valid integer value", ""},                       // empty line inside a block
+        {" end\n", "'e' is not a valid integer value", ""}, // indented
+        {"end \n", "'e' is not a valid integer value", ""}, // followed by a blank
+        {"", "", "0->1:1\n"},                               // data ends inside the block
+        {"2 B", "", "0->1:1\n0->1:2\n"},                    // last route line without line end
+        {"\n", "'' is not a valid integer value", ""},      // empty line inside a block
         {"   \t\n", "'' is not a valid integer value", ""},
         {"x B\n", "'x' is not a valid integer value", ""},
         {"-1 B\n", "'-' is not a valid integer value", ""},
@@ -129,14 +129,15 @@ TEST(RoutesDb, UnknownOriginSkipsOnlyItsBlock)
 TEST(RoutesDb, ErrorKeepsEarlierBlocks)
 {
     LocationList list = named({"A", "B"});
-    EXPECT_EQ(errorOf("rout\nnm = A\n1 B\nend\nrout\nnm = B\n1 A\n?A\nend\n", list), "'?' is not a valid integer value");
+    EXPECT_EQ(errorOf("rout\nnm = A\n1 B\nend\nrout\nnm = B\n1 A\n?A\nend\n", list),
+              "'?' is not a valid integer value");
     EXPECT_EQ(dump(list), "0->1:1\n");
 }
 
 TEST(RoutesDb, HeaderAndOriginAtEndOfData)
 {
     for (const QByteArray& bytes : {QByteArray("rout"), QByteArray("rout\n"), QByteArray("rout\nnm = A"),
-                                   QByteArray("rout\nnm = A\n"), QByteArray("Rout\nnm = A\n1 B\nend\n")}) {
+                                    QByteArray("rout\nnm = A\n"), QByteArray("Rout\nnm = A\n1 B\nend\n")}) {
         LocationList list = named({"A", "B"});
         EXPECT_EQ(errorOf(bytes, list), "");
         EXPECT_EQ(dump(list), "");
@@ -149,8 +150,7 @@ TEST(RoutesDb, ArbitraryBytesNeverCrash)
         LocationList list = named({"", "A", "B"});
         try {
             readRoutes(bytes, list);
-        } catch (const Error&) {
-        }
+        } catch (const Error&) {}
         // Whatever was read, every route points into the list.
         for (const Location& l : list)
             for (const Route& r : l.Routes)

@@ -194,7 +194,7 @@ TEST_F(SettingsTest, StoredZoomAndStateAreBounded)
         int expectedZoom;
         int expectedState;
     } cases[] = {
-        {"3", "1", 3, 1},   {"7", "0", 7, 0},  {"9", "2", 7, 2},    {"2147483647", "3", 7, 0},
+        {"3", "1", 3, 1},   {"7", "0", 7, 0},     {"9", "2", 7, 2},      {"2147483647", "3", 7, 0},
         {"-4", "-1", 0, 0}, {"0x5", "0x2", 5, 2}, {"many", "max", 0, 0},
     };
     for (const auto& c : cases) {
@@ -243,8 +243,9 @@ TEST_F(SettingsTest, BandPositionsKeepTheLowSixteenBits)
 
 TEST_F(SettingsTest, LayoutNeverAppliedIsWrittenBackAsStored)
 {
-    const QByteArray toolbars = "[Toolbars]\r\nMapLeft=65591\r\nMapTop=-1\r\nLocationLeft=0x10030\r\n"
-                                "LocationTop=24\r\nMarkerLeft=55\r\nMarkerTop=48\r\nOptionsLeft=352\r\nOptionsTop=0\r\n";
+    const QByteArray toolbars
+        = "[Toolbars]\r\nMapLeft=65591\r\nMapTop=-1\r\nLocationLeft=0x10030\r\n"
+          "LocationTop=24\r\nMarkerLeft=55\r\nMarkerTop=48\r\nOptionsLeft=352\r\nOptionsTop=0\r\n";
     put("[General]\r\nState=7\r\n" + toolbars);
     EXPECT_EQ(readWindowState(m_ini), 0);
     WindowSnapshot w;
@@ -262,9 +263,8 @@ TEST_F(SettingsTest, FailedWriteStopsTheRestAndSaysWhichFile)
 {
     put("[Map]\r\nShowText=1\r\n");
     int creates = 0;
-    AtomicFile::setFaultInjector([&creates](AtomicFile::Step step) {
-        return step != AtomicFile::Step::Create || ++creates <= 2;
-    });
+    AtomicFile::setFaultInjector(
+        [&creates](AtomicFile::Step step) { return step != AtomicFile::Step::Create || ++creates <= 2; });
     Settings s;
     s.ShowText = false;
     s.ShowHint = true;
@@ -360,7 +360,8 @@ TEST_F(SettingsTest, EveryKeyFillsItsOwnMemberAndNoOther)
         const StoredView v = readStoredView(m_ini, s);
         const BandPositions b = readBandPositions(m_ini);
         for (const SettingKey& other : settingKeys()) {
-            const QString expected = &other == &k ? held : memberValue(other, defaultSettings, defaultGeometry, defaultBands);
+            const QString expected
+                = &other == &k ? held : memberValue(other, defaultSettings, defaultGeometry, defaultBands);
             EXPECT_EQ(memberValue(other, s, v, b), expected) << qPrintable(other.key.toString());
         }
     }

@@ -11,8 +11,16 @@ namespace {
 TEST(TextConv, StrToIntAccepts)
 {
     const std::pair<QByteArray, std::int32_t> cases[] = {
-        {"0", 0}, {"7", 7}, {"-7", -7}, {"+7", 7}, {"   42", 42}, {"  -0", 0}, {"007", 7},
-        {"2147483647", INT32_MAX}, {"-2147483648", INT32_MIN}, {"+2147483647", INT32_MAX},
+        {"0", 0},
+        {"7", 7},
+        {"-7", -7},
+        {"+7", 7},
+        {"   42", 42},
+        {"  -0", 0},
+        {"007", 7},
+        {"2147483647", INT32_MAX},
+        {"-2147483648", INT32_MIN},
+        {"+2147483647", INT32_MAX},
         {"000000000000000000001", 1},
     };
     for (const auto& [text, value] : cases) {
@@ -26,8 +34,26 @@ TEST(TextConv, StrToIntAccepts)
 TEST(TextConv, StrToIntRejectsWithTheWholeText)
 {
     const QByteArray cases[] = {
-        "", " ", "-", "+", "+-1", "--1", "1 ", "1\n", "\t1", "1,2", "1.0", "0x10", "$10", "1e3", "2147483648",
-        "-2147483649", "99999999999999999999", "- 1", "١", "\xb9",
+        "",
+        " ",
+        "-",
+        "+",
+        "+-1",
+        "--1",
+        "1 ",
+        "1\n",
+        "\t1",
+        "1,2",
+        "1.0",
+        "0x10",
+        "$10",
+        "1e3",
+        "2147483648",
+        "-2147483649",
+        "99999999999999999999",
+        "- 1",
+        "١",
+        "\xb9",
     };
     for (const QByteArray& text : cases) {
         std::int32_t v = -99;
@@ -64,7 +90,12 @@ TEST(TextConv, IntToStr)
 TEST(TextConv, TrimRemovesControlsAndBlanks)
 {
     EXPECT_EQ(Trim(" \t\r\n\x01 a b \x1f\x20"), "a b");
-    EXPECT_EQ(Trim("\x7f" "a" "\xa0"), "\x7f" "a" "\xa0"); // only codes of 32 or less
+    EXPECT_EQ(Trim("\x7f"
+                   "a"
+                   "\xa0"),
+              "\x7f"
+              "a"
+              "\xa0"); // only codes of 32 or less
     EXPECT_EQ(Trim("   "), "");
     EXPECT_EQ(Trim(""), "");
     EXPECT_EQ(Trim(QByteArrayView("\0x\0", 3)), "x");

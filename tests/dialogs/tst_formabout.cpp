@@ -31,12 +31,13 @@ protected:
         appDir = dir.path() + QLatin1Char('/');
         writeFile(appDir + "readme.txt", "Veldamar map\r\nSecond line\r\n");
         writeFile(appDir + "readmerus.txt", Russian.toUtf8() + "\r\n");
-        writeFile(appDir + "readmefr.txt", "Carte du monde de Veldamar, \xE9" "dition fran\xE7" "aise\r\n"); // code page
+        writeFile(appDir + "readmefr.txt", "Carte du monde de Veldamar, \xE9"
+                                           "dition fran\xE7"
+                                           "aise\r\n"); // code page
         dialog = std::make_unique<TFormAbout>(appDir, prompts, nullptr);
     }
 
-    template<class T>
-    T* child(const char* name) const
+    template <class T> T* child(const char* name) const
     {
         T* w = dialog->findChild<T*>(QLatin1String(name));
         EXPECT_NE(w, nullptr) << name;
@@ -71,9 +72,9 @@ TEST_F(FormAboutTest, FormCarriesItsCaptionsFlagsAndFixedPitchBox)
         ASSERT_FALSE(flag.isNull()) << b.name;
         const QImage image = flag.toImage();
         EXPECT_EQ(image.size(), QSize(24, 15));
-        EXPECT_EQ(image.pixelColor(0, 0), QColor(Qt::black)) << b.name;     // the frame
+        EXPECT_EQ(image.pixelColor(0, 0), QColor(Qt::black)) << b.name; // the frame
         EXPECT_EQ(image.pixelColor(23, 13), QColor(Qt::black)) << b.name;
-        EXPECT_EQ(image.pixelColor(5, 14).alpha(), 0) << b.name;             // bottom row shows through
+        EXPECT_EQ(image.pixelColor(5, 14).alpha(), 0) << b.name; // bottom row shows through
     }
     EXPECT_TRUE(child<QPushButton>("ButtonOk")->isDefault());
 
@@ -128,7 +129,8 @@ TEST_F(FormAboutTest, MissingFileIsNamedAndLeavesTheBoxEmpty)
         EXPECT_TRUE(shown().isEmpty());
         click("ButtonOk");
     });
-    EXPECT_EQ(prompts.errors, QStringList{QStringLiteral("Cannot open file ") + appDir + QStringLiteral("readmefr.txt")});
+    EXPECT_EQ(prompts.errors,
+              QStringList{QStringLiteral("Cannot open file ") + appDir + QStringLiteral("readmefr.txt")});
 }
 
 TEST_F(FormAboutTest, SpecialFileCannotBeOpenedAndNeverBlocks)
@@ -140,7 +142,8 @@ TEST_F(FormAboutTest, SpecialFileCannotBeOpenedAndNeverBlocks)
         EXPECT_TRUE(shown().isEmpty());
         click("ButtonOk");
     });
-    EXPECT_EQ(prompts.errors, QStringList{QStringLiteral("Cannot open file ") + appDir + QStringLiteral("readmerus.txt")});
+    EXPECT_EQ(prompts.errors,
+              QStringList{QStringLiteral("Cannot open file ") + appDir + QStringLiteral("readmerus.txt")});
     EXPECT_FALSE(fifo.blocked());
 }
 
@@ -207,10 +210,10 @@ TEST(FormAboutDecode, ShowsEveryByteOfEitherEncoding)
         QString text;
     } cases[] = {
         {"plain\r\ntext", QStringLiteral("plain\ntext")},
-        {"\xD0\x9A\xD0\xB0\xD1\x80\xD1\x82\xD0\xB0", QStringLiteral("Карта")},          // valid UTF-8
-        {"caf\xE9", QStringLiteral("caf\u00E9")},                                        // code page
-        {"end \xD0", QStringLiteral("end \u00D0")},                                      // UTF-8 cut short
-        {"\x81\x8D\x80", QStringLiteral("\u0081\u008D\u20AC")},                          // undefined bytes too
+        {"\xD0\x9A\xD0\xB0\xD1\x80\xD1\x82\xD0\xB0", QStringLiteral("Карта")}, // valid UTF-8
+        {"caf\xE9", QStringLiteral("caf\u00E9")},                              // code page
+        {"end \xD0", QStringLiteral("end \u00D0")},                            // UTF-8 cut short
+        {"\x81\x8D\x80", QStringLiteral("\u0081\u008D\u20AC")},                // undefined bytes too
         {"mac\rlines\n", QStringLiteral("mac\nlines\n")},
         {"\xEF\xBB\xBFwith mark", QStringLiteral("with mark")},
     };

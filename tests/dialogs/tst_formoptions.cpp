@@ -50,20 +50,25 @@ protected:
         settings.HintOpacity = 70;
         settings.ZoomLevelAA = 3;
         original = settings;
-        originalLocations = {place("Ardel", Visited, "first"), place("Brem", Active, "second"), place("Cosk", Unvisited, "")};
+        originalLocations
+            = {place("Ardel", Visited, "first"), place("Brem", Active, "second"), place("Cosk", Unvisited, "")};
         world = World({}, originalLocations, {});
         dialog = make(true);
     }
 
     std::unique_ptr<TFormOptions> make(bool extendedGraphics)
     {
-        TFormOptions::Hooks hooks{[this] { ++repaints; }, [this] { ++saves; if (failSave) throwUnableToWrite(QStringLiteral("/data/user.gdb")); },
+        TFormOptions::Hooks hooks{[this] { ++repaints; },
+                                  [this] {
+                                      ++saves;
+                                      if (failSave)
+                                          throwUnableToWrite(QStringLiteral("/data/user.gdb"));
+                                  },
                                   [this] { ++limitsApplied; }, [this] { ++limitsCleared; }};
         return std::make_unique<TFormOptions>(settings, world, prompts, hooks, nullptr, extendedGraphics);
     }
 
-    template<class T>
-    T* child(const char* name) const
+    template <class T> T* child(const char* name) const
     {
         T* w = dialog->findChild<T*>(QLatin1String(name));
         EXPECT_NE(w, nullptr) << name;
@@ -115,14 +120,15 @@ TEST_F(FormOptionsTest, FormCarriesItsCaptionsAndFixedSize)
     EXPECT_EQ(pages->tabText(1), QStringLiteral("Miscellaneous"));
     EXPECT_EQ(pages->currentIndex(), 0);
 
-    EXPECT_EQ(child<QCheckBox>("CBAnti")->text(),
-              QStringLiteral("Use map antialiasing for zoom level from") + QString(25, QLatin1Char(' ')) + QStringLiteral("and above"));
+    EXPECT_EQ(child<QCheckBox>("CBAnti")->text(), QStringLiteral("Use map antialiasing for zoom level from")
+                                                      + QString(25, QLatin1Char(' ')) + QStringLiteral("and above"));
     QComboBox* list = child<QComboBox>("ListZoomAA");
     QStringList items;
     for (int i = 0; i < list->count(); ++i)
         items << list->itemText(i);
     EXPECT_EQ(items, QStringList({"10 %", "20 %", "25 %", "33 %", "50 %", "100%", "200 %", "300 %"}));
-    EXPECT_EQ(child<QPushButton>("ButtonSetAllU")->text(), QStringLiteral("Set status for all locations to \"Unvisited\""));
+    EXPECT_EQ(child<QPushButton>("ButtonSetAllU")->text(),
+              QStringLiteral("Set status for all locations to \"Unvisited\""));
     EXPECT_TRUE(child<QPushButton>("ButtonOk")->isDefault());
 
     QSlider* track = child<QSlider>("TrackBarTrans");
@@ -198,8 +204,7 @@ TEST_F(FormOptionsTest, OkWithoutChangesKeepsEverySettingExactly)
         const int result = run([this, byEnter] {
             if (byEnter) {
                 QTest::keyClick(dialog.get(), Qt::Key_Return);
-            }
-            else
+            } else
                 click("ButtonOk");
         });
         EXPECT_EQ(result, QDialog::Accepted);

@@ -54,8 +54,7 @@ class MapEditorTest : public ::testing::Test {
 protected:
     explicit MapEditorTest(LocationList markers = {})
         : world(folder.path(), {place("Cedar"), place("Edit marker"), place("Aspen")}, std::move(markers))
-    {
-    }
+    {}
 
     MapEditor::Hooks hooks()
     {

@@ -64,10 +64,15 @@ protected:
     QString grownTo(const QString& base, int target) const
     {
         const QStringList pieces{QStringLiteral(" sea"), QStringLiteral("W"), QStringLiteral("m"),
-                                 QStringLiteral("e"), QStringLiteral("r"), QStringLiteral("i"),
-                                 QStringLiteral("."), QStringLiteral("'"), QStringLiteral(" ")};
-        const QStringList starts{QString(), QStringLiteral("o"), QStringLiteral("mo"), QStringLiteral("Wo"),
-                                 QStringLiteral("Ro"), QStringLiteral("ko"), QStringLiteral("fo")};
+                                 QStringLiteral("e"),    QStringLiteral("r"), QStringLiteral("i"),
+                                 QStringLiteral("."),    QStringLiteral("'"), QStringLiteral(" ")};
+        const QStringList starts{QString(),
+                                 QStringLiteral("o"),
+                                 QStringLiteral("mo"),
+                                 QStringLiteral("Wo"),
+                                 QStringLiteral("Ro"),
+                                 QStringLiteral("ko"),
+                                 QStringLiteral("fo")};
         QString best = base;
         for (const QString& start : starts) {
             QString text = base + start;
@@ -295,8 +300,7 @@ TEST_P(DdgHintWindowEdgeTest, StaysOnTheScreensAvailableArea)
     show(QStringLiteral("Lighthouse of the Northern Reach"), QStringLiteral("keeper sells maps"),
          QRect(base + c.offset, QSize(1, 1)));
     const QRect g = hint->geometry();
-    EXPECT_TRUE(desk.contains(g)) << c.name << ": " << g.x() << "," << g.y() << " " << g.width() << "x"
-                                  << g.height();
+    EXPECT_TRUE(desk.contains(g)) << c.name << ": " << g.x() << "," << g.y() << " " << g.width() << "x" << g.height();
     if (c.fromRight) {
         EXPECT_EQ(g.right(), desk.right()) << c.name;
     }

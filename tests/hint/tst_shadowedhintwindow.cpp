@@ -114,17 +114,17 @@ TEST_P(ShadowedHintWindowHideTest, Hides)
     EXPECT_FALSE(tip->isVisible()) << GetParam().name;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Causes, ShadowedHintWindowHideTest,
-    ::testing::Values(HideCase{"leave",
-                               [](QWidget* w) {
-                                   QEvent leave(QEvent::Leave);
-                                   QApplication::sendEvent(w, &leave);
-                               }},
-                      HideCase{"mouse press", [](QWidget* w) { QTest::mousePress(w, Qt::LeftButton); }},
-                      HideCase{"key press", [](QWidget* w) { QTest::keyPress(w, Qt::Key_A); }},
-                      HideCase{"source hidden", [](QWidget* w) { w->hide(); }},
-                      HideCase{"source deleted", [](QWidget* w) { delete w; }}));
+INSTANTIATE_TEST_SUITE_P(Causes, ShadowedHintWindowHideTest,
+                         ::testing::Values(HideCase{"leave",
+                                                    [](QWidget* w) {
+                                                        QEvent leave(QEvent::Leave);
+                                                        QApplication::sendEvent(w, &leave);
+                                                    }},
+                                           HideCase{"mouse press",
+                                                    [](QWidget* w) { QTest::mousePress(w, Qt::LeftButton); }},
+                                           HideCase{"key press", [](QWidget* w) { QTest::keyPress(w, Qt::Key_A); }},
+                                           HideCase{"source hidden", [](QWidget* w) { w->hide(); }},
+                                           HideCase{"source deleted", [](QWidget* w) { delete w; }}));
 
 TEST_F(ShadowedHintWindowTest, HidesAfterItsDelay)
 {

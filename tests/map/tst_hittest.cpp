@@ -34,8 +34,18 @@ TEST(HitTestTest, HitSquareIsNineByNine)
         int dx, dy;
         bool hit;
     } cases[] = {
-        {0, 0, true},   {HitRadius, HitRadius, true}, {-HitRadius, -HitRadius, true}, {4, -4, true}, {-4, 4, true},
-        {5, 0, false},  {0, 5, false},  {-5, 0, false}, {0, -5, false}, {5, 5, false},  {4, 5, false}, {5, 4, false},
+        {0, 0, true},
+        {HitRadius, HitRadius, true},
+        {-HitRadius, -HitRadius, true},
+        {4, -4, true},
+        {-4, 4, true},
+        {5, 0, false},
+        {0, 5, false},
+        {-5, 0, false},
+        {0, -5, false},
+        {5, 5, false},
+        {4, 5, false},
+        {5, 4, false},
     };
     for (const auto& c : cases)
         EXPECT_EQ(underPointer(v, l, q + QPoint(c.dx, c.dy)), c.hit) << c.dx << "," << c.dy;
@@ -43,8 +53,8 @@ TEST(HitTestTest, HitSquareIsNineByNine)
 
 TEST(HitTestTest, ShownFollowsLevelStatusTogglesAndTheHighlight)
 {
-    const LocationList locations = {item(0, 0, 0, Unvisited), item(0, 0, 0, Active), item(0, 0, 0, Visited),
-                                    item(0, 0, 0, 0),         item(3, 0, 0, 7)};
+    const LocationList locations
+        = {item(0, 0, 0, Unvisited), item(0, 0, 0, Active), item(0, 0, 0, Visited), item(0, 0, 0, 0), item(3, 0, 0, 7)};
     const struct {
         const char* what;
         int zoom;
@@ -62,7 +72,8 @@ TEST(HitTestTest, ShownFollowsLevelStatusTogglesAndTheHighlight)
     };
     for (const auto& c : cases)
         for (int i = 0; i < 5; ++i)
-            EXPECT_EQ(locationShown(viewAt(c.zoom), locations, i, c.filter), c.shown[i]) << c.what << ", location " << i;
+            EXPECT_EQ(locationShown(viewAt(c.zoom), locations, i, c.filter), c.shown[i])
+                << c.what << ", location " << i;
 }
 
 TEST(HitTestTest, FirstShownInFileOrderWins)
@@ -101,7 +112,8 @@ TEST(HitTestTest, ReachBoxHoldsExactlyWhatTheHitRuleHits)
                     const int x = n % 50 == 0 ? int(rng.bounded(-400000, 400000)) : int(rng.bounded(-125000, 175000));
                     const Location l = item(0, x, int(rng.bounded(-130000, 220000)));
                     // Near the item, so hits and near misses both come up.
-                    const QPoint p = v.mapToPanel(l.X, l.Y) + QPoint(int(rng.bounded(13)) - 6, int(rng.bounded(13)) - 6);
+                    const QPoint p
+                        = v.mapToPanel(l.X, l.Y) + QPoint(int(rng.bounded(13)) - 6, int(rng.bounded(13)) - 6);
                     const bool hit = underPointer(v, l, p);
                     ASSERT_EQ(ReachBox(v, p).contains(l), hit)
                         << "scale " << scale << " zoom " << zoom << " item " << l.X << "," << l.Y;

@@ -25,8 +25,8 @@ enum class Inks { AdobeCmyk, AdobeYcck, PlainCmyk };
 QByteArray encodeInks(Inks inks)
 {
     const bool inverted = inks != Inks::PlainCmyk;
-    jpeg_compress_struct cinfo {};
-    jpeg_error_mgr err {};
+    jpeg_compress_struct cinfo{};
+    jpeg_error_mgr err{};
     cinfo.err = jpeg_std_error(&err);
     jpeg_create_compress(&cinfo);
     unsigned char* out = nullptr;
@@ -46,8 +46,9 @@ QByteArray encodeInks(Inks inks)
         const QRgb c = Blocks[x / 8];
         const int r = qRed(c), g = qGreen(c), b = qBlue(c);
         const int k = 255 - std::max({r, g, b});
-        const int ink[4] = {k == 255 ? 0 : (255 - r - k) * 255 / (255 - k), k == 255 ? 0 : (255 - g - k) * 255 / (255 - k),
-                            k == 255 ? 0 : (255 - b - k) * 255 / (255 - k), k};
+        const int ink[4]
+            = {k == 255 ? 0 : (255 - r - k) * 255 / (255 - k), k == 255 ? 0 : (255 - g - k) * 255 / (255 - k),
+               k == 255 ? 0 : (255 - b - k) * 255 / (255 - k), k};
         for (int i = 0; i < 4; ++i)
             row[size_t(x * 4 + i)] = JSAMPLE(inverted ? 255 - ink[i] : ink[i]);
     }
@@ -81,7 +82,7 @@ TEST(JpegDecoder, InkPicturesShowTheirColours)
 /** Peak resident memory of this process so far, in MB. */
 long peakMegabytes()
 {
-    rusage usage {};
+    rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss / 1024;
 }
@@ -108,7 +109,8 @@ TEST(JpegDecoder, OnlyRegularFilesAreOpened)
 {
     QTemporaryDir dir;
     const test::Fifo fifo(dir.filePath("bigmap.jpg"));
-    for (const QString& path : {dir.filePath("bigmap.jpg"), dir.path(), dir.filePath("missing.jpg"), QStringLiteral("/dev/zero")}) {
+    for (const QString& path :
+         {dir.filePath("bigmap.jpg"), dir.path(), dir.filePath("missing.jpg"), QStringLiteral("/dev/zero")}) {
         try {
             JpegDecoder::decodeFile(path);
             ADD_FAILURE() << "decoded " << path.toStdString();

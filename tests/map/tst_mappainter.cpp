@@ -124,7 +124,8 @@ TEST(MapPainterPicture, DesignSizePictureFillsThePanelAtLevelZero)
         // Pixel mode: each panel pixel is the source pixel under its centre.
         const int step = c.scale; // bitmap pixels per panel pixel at level 0
         for (QPoint p : {QPoint(0, 0), QPoint(329, 379), QPoint(100, 17), QPoint(5, 300)})
-            EXPECT_EQ(img.pixel(p), w.picture.pixel(p.x() * step + step / 2, p.y() * step + step / 2)) << c.scale << p.x();
+            EXPECT_EQ(img.pixel(p), w.picture.pixel(p.x() * step + step / 2, p.y() * step + step / 2))
+                << c.scale << p.x();
     }
 }
 

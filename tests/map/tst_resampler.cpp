@@ -50,7 +50,8 @@ TEST(Resampler, PixelModeRepeatsAndDropsSourcePixels)
         Resampler::draw(dst, QRect(QPoint(), c.out), src, QRectF(0, 0, 40, 30), Mode::Pixel);
         for (int y = 0; y < c.out.height(); ++y)
             for (int x = 0; x < c.out.width(); ++x)
-                ASSERT_EQ(dst.pixel(x, y), src.pixel((2 * x + 1) * c.num / (2 * c.den), (2 * y + 1) * c.num / (2 * c.den)))
+                ASSERT_EQ(dst.pixel(x, y),
+                          src.pixel((2 * x + 1) * c.num / (2 * c.den), (2 * y + 1) * c.num / (2 * c.den)))
                     << c.out.width() << " at " << x << "," << y;
     }
 }

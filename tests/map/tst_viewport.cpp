@@ -39,7 +39,8 @@ TEST(ViewportTest, TopLeftCornerIsThePictureOriginEverywhere)
 {
     for (const int scale : {10, 2})
         for (int z = 0; z < Viewport::LevelCount; ++z)
-            EXPECT_EQ(viewAt(z, scale).MapToScreen(-125000, 220000), QPoint(0, 0)) << "scale " << scale << " level " << z;
+            EXPECT_EQ(viewAt(z, scale).MapToScreen(-125000, 220000), QPoint(0, 0))
+                << "scale " << scale << " level " << z;
 }
 
 TEST(ViewportTest, MapToScreenPlacesKnownPoints)
@@ -70,12 +71,9 @@ TEST(ViewportTest, ScreenToMapDependsOnThePictureScale)
         int zoom, scale, px, py;
         QPoint expected;
     } cases[] = {
-        {0, 10, 0, 0, {-125000, 220000}},
-        {0, 2, 0, 0, {-125000, 219999}},
-        {5, 10, 1650, 1900, {25000, 45000}},
-        {5, 2, 1650, 1900, {25000, 44999}},
-        {4, 10, 1650, 1900, {175000, -130000}},
-        {7, 10, 1650, 1900, {-75000, 161666}},
+        {0, 10, 0, 0, {-125000, 220000}},       {0, 2, 0, 0, {-125000, 219999}},
+        {5, 10, 1650, 1900, {25000, 45000}},    {5, 2, 1650, 1900, {25000, 44999}},
+        {4, 10, 1650, 1900, {175000, -130000}}, {7, 10, 1650, 1900, {-75000, 161666}},
     };
     for (const auto& c : cases)
         EXPECT_EQ(viewAt(c.zoom, c.scale).ScreenToMap(c.px, c.py), c.expected)
@@ -157,8 +155,8 @@ TEST(ViewportTest, PanelAndPictureConversionsUseScrollAndMargins)
 
 TEST(ViewportTest, SizeLimitPerLevel)
 {
-    const QSize expected[Viewport::LevelCount] = {{378, 644},   {708, 1024},  {873, 1214},  {1147, 1530},
-                                                  {1698, 2164}, {3348, 4064}, {6648, 7864}, {9948, 11664}};
+    const QSize expected[Viewport::LevelCount]
+        = {{378, 644}, {708, 1024}, {873, 1214}, {1147, 1530}, {1698, 2164}, {3348, 4064}, {6648, 7864}, {9948, 11664}};
     for (int z = 0; z < Viewport::LevelCount; ++z)
         EXPECT_EQ(Viewport::sizeLimit(z), expected[z]) << z;
 }
@@ -198,17 +196,54 @@ TEST(ViewportTest, EveryScrollStaysInsideTheRanges)
         void (*op)(Viewport&);
         QPoint expected;
     } cases[] = {
-        {"scrollTo inside", {}, [](Viewport& v) { v.scrollTo({100, 200}); }, {100, 200}},
-        {"scrollTo below 0", {50, 50}, [](Viewport& v) { v.scrollTo({-1, -500}); }, {0, 0}},
-        {"scrollTo past the end", {}, [](Viewport& v) { v.scrollTo({331, 10000}); }, {330, 380}},
-        {"scrollBy back", {100, 100}, [](Viewport& v) { v.scrollBy({-30, -200}); }, {70, 0}},
-        {"scrollBy saturates", {100, 100}, [](Viewport& v) { v.scrollBy({INT_MAX, INT_MIN}); }, {330, 0}},
+        {"scrollTo inside",
+         {},
+         [](Viewport& v) {
+             v.scrollTo({100, 200});
+         },
+         {100, 200}},
+        {"scrollTo below 0",
+         {50, 50},
+         [](Viewport& v) {
+             v.scrollTo({-1, -500});
+         },
+         {0, 0}},
+        {"scrollTo past the end",
+         {},
+         [](Viewport& v) {
+             v.scrollTo({331, 10000});
+         },
+         {330, 380}},
+        {"scrollBy back",
+         {100, 100},
+         [](Viewport& v) {
+             v.scrollBy({-30, -200});
+         },
+         {70, 0}},
+        {"scrollBy saturates",
+         {100, 100},
+         [](Viewport& v) {
+             v.scrollBy({INT_MAX, INT_MIN});
+         },
+         {330, 0}},
         {"wheel down", {100, 100}, [](Viewport& v) { v.wheelStep(Qt::Vertical, false); }, {100, 105}},
         {"wheel up near the start", {100, 3}, [](Viewport& v) { v.wheelStep(Qt::Vertical, true); }, {100, 0}},
         {"wheel right near the end", {328, 0}, [](Viewport& v) { v.wheelStep(Qt::Horizontal, false); }, {330, 0}},
         {"wheel left", {100, 0}, [](Viewport& v) { v.wheelStep(Qt::Horizontal, true); }, {95, 0}},
-        {"a smaller panel keeps the position", {330, 380}, [](Viewport& v) { v.setPanel({100, 100}); v.UpdateScrollRanges(); }, {330, 380}},
-        {"a larger panel clamps it", {330, 380}, [](Viewport& v) { v.setPanel({500, 600}); v.UpdateScrollRanges(); }, {160, 160}},
+        {"a smaller panel keeps the position",
+         {330, 380},
+         [](Viewport& v) {
+             v.setPanel({100, 100});
+             v.UpdateScrollRanges();
+         },
+         {330, 380}},
+        {"a larger panel clamps it",
+         {330, 380},
+         [](Viewport& v) {
+             v.setPanel({500, 600});
+             v.UpdateScrollRanges();
+         },
+         {160, 160}},
     };
     for (const auto& c : cases) {
         Viewport v = viewAt(1, 10, {330, 380});
@@ -235,14 +270,14 @@ TEST(ViewportTest, ZoomKeepsTheAnchorsPicturePoint)
         int to;
         QPoint anchor, expected;
     } cases[] = {
-        {0, {}, 1, {165, 190}, {165, 190}},          // 10 % to 20 %: the centre stays
-        {1, {165, 190}, 2, {165, 190}, {247, 285}},  // (330 / 2 x 2.5) - 165, truncated
-        {2, {247, 285}, 1, {165, 190}, {164, 190}},  // 164.6 truncates
+        {0, {}, 1, {165, 190}, {165, 190}},         // 10 % to 20 %: the centre stays
+        {1, {165, 190}, 2, {165, 190}, {247, 285}}, // (330 / 2 x 2.5) - 165, truncated
+        {2, {247, 285}, 1, {165, 190}, {164, 190}}, // 164.6 truncates
         {5, {2970, 3420}, 7, {165, 190}, {9240, 10640}},
-        {7, {9570, 11020}, 6, {400, 500}, {6246, 7180}}, // an anchor outside the panel
+        {7, {9570, 11020}, 6, {400, 500}, {6246, 7180}},     // an anchor outside the panel
         {7, {9570, 11020}, 6, {-1000, -1000}, {6270, 7220}}, // clamped at the end
         {1, {0, 0}, 0, {165, 190}, {0, 0}},
-        {3, {500, 600}, 4, {0, 0}, {750, 900}},      // the top-left corner as the anchor
+        {3, {500, 600}, 4, {0, 0}, {750, 900}}, // the top-left corner as the anchor
     };
     for (const auto& c : cases) {
         Viewport v = viewAt(c.from, 10, {330, 380});

@@ -62,7 +62,11 @@ TEST(CommandLine, AnswersHelpVersionAndUsageErrorsWithTheirExitStatus)
         {Map, {"--help"}, 0, "Usage: veldamar-map [options] [WORLD_DIR]\n", ""},
         {Map, {"-h"}, 0, "--version", ""},
         {Map, {"--version"}, 0, "veldamar-map " + v + "\n", ""},
-        {Map, {"--frobnicate"}, 2, "", "veldamar-map: Unknown option 'frobnicate'.\nTry 'veldamar-map --help' for more information.\n"},
+        {Map,
+         {"--frobnicate"},
+         2,
+         "",
+         "veldamar-map: Unknown option 'frobnicate'.\nTry 'veldamar-map --help' for more information.\n"},
         {Map, {"one", "two"}, 2, "", "only one world folder may be given, not also 'two'"},
         {Map, {"/nonexistent/world"}, 2, "", "cannot enter the world folder '/nonexistent/world'"},
         {Render, {"--help"}, 0, "Usage: veldamar-render [options] DIR OUT\n", ""},
@@ -129,7 +133,8 @@ TEST(CommandLine, WorldgenReplacesAnExistingWorldOnlyWhenForced)
 
     const Outcome refused = run(Worldgen, arguments);
     EXPECT_EQ(refused.status, 1);
-    EXPECT_TRUE(refused.err.contains("already holds a world (vdmain.gdb, routes.gdb, readme.txt")) << refused.err.toStdString();
+    EXPECT_TRUE(refused.err.contains("already holds a world (vdmain.gdb, routes.gdb, readme.txt"))
+        << refused.err.toStdString();
     EXPECT_TRUE(refused.err.contains("give --force to replace it")) << refused.err.toStdString();
     EXPECT_EQ(readFile(locations), "annotated by hand\r\n");
 

@@ -45,21 +45,25 @@ TEST(Render, HostileWorldsEndWithAMessage)
     };
     const Case cases[] = {
         {"no picture", [](const QString&) {}, {}, "Map file not found. Please reinstall application."},
-        {"a FIFO for a picture", [](const QString& d) { ::mkfifo(QFile::encodeName(d + "/bigmap_hi.jpg").constData(), 0644); },
-         {}, "Map file not found. Please reinstall application."},
+        {"a FIFO for a picture",
+         [](const QString& d) { ::mkfifo(QFile::encodeName(d + "/bigmap_hi.jpg").constData(), 0644); },
+         {},
+         "Map file not found. Please reinstall application."},
         {"a picture cut short",
          [](const QString& d) {
              test::TestWorld::writePicture(d + "/bigmap.jpg", QSize(64, 48));
              const QByteArray b = test::readFile(d + "/bigmap.jpg");
              test::writeFile(d + "/bigmap.jpg", b.left(b.size() / 2));
          },
-         {}, "Premature end of JPEG file"},
+         {},
+         "Premature end of JPEG file"},
         {"a FIFO for the settings",
          [](const QString& d) {
              test::TestWorld::writePicture(d + "/bigmap.jpg", QSize(64, 48));
              ::mkfifo(QFile::encodeName(d + "/qor.ini").constData(), 0644);
          },
-         {"--settings", "qor.ini"}, "Cannot open file "},
+         {"--settings", "qor.ini"},
+         "Cannot open file "},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -30,7 +30,8 @@ using vdm::test::readFile;
 
 namespace {
 
-const QStringList AllFiles{"bigmap_hi.jpg", "bigmap.jpg", "vdmain.gdb", "routes.gdb", "readme.txt", "readmerus.txt", "readmefr.txt"};
+const QStringList AllFiles{"bigmap_hi.jpg", "bigmap.jpg",    "vdmain.gdb",  "routes.gdb",
+                           "readme.txt",    "readmerus.txt", "readmefr.txt"};
 const QStringList TextFiles{"vdmain.gdb", "routes.gdb", "readme.txt", "readmerus.txt", "readmefr.txt"};
 
 Options textOnly(std::uint64_t seed = 1)
@@ -200,7 +201,8 @@ TEST_F(DefaultWorld, LocationsFileIsCrLfCodePageTextWithAFewAccentedNames)
     EXPECT_EQ(CodePage::encode(CodePage::decode(bytes)), bytes);
     int accented = 0;
     for (const Location& l : locations())
-        accented += std::any_of(l.Name.begin(), l.Name.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+        accented
+            += std::any_of(l.Name.begin(), l.Name.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
     EXPECT_GT(accented, 0);
     EXPECT_LT(accented, 640 / 4);
 }
@@ -333,8 +335,9 @@ TEST(WorldGenerator, LevelCountsAddUpAndKeepTheSkew)
         int count;
         std::array<int, 6> expected;
     };
-    for (const Row& row : {Row{640, {10, 36, 84, 150, 170, 190}}, Row{1, {1, 0, 0, 0, 0, 0}}, Row{3, {1, 1, 1, 0, 0, 0}},
-                           Row{6, {1, 1, 1, 1, 2, 0}}, Row{1280, {20, 72, 168, 300, 340, 380}}}) {
+    for (const Row& row :
+         {Row{640, {10, 36, 84, 150, 170, 190}}, Row{1, {1, 0, 0, 0, 0, 0}}, Row{3, {1, 1, 1, 0, 0, 0}},
+          Row{6, {1, 1, 1, 1, 2, 0}}, Row{1280, {20, 72, 168, 300, 340, 380}}}) {
         const auto counts = SettlementPlanner::levelCounts(row.count);
         EXPECT_EQ(counts, row.expected) << row.count;
     }

@@ -152,7 +152,8 @@ TEST_F(WorldTest, ALoaderErrorStopsTheLaterStepsAndNothingUnsafeIsWritten)
     world.SaveMarkers();
     EXPECT_EQ(read("user.gdb"), user);
     EXPECT_EQ(read("markers.gdb"), programMarkers());
-    EXPECT_EQ(files(), (QStringList{QStringLiteral("markers.gdb"), QStringLiteral("user.gdb"), QStringLiteral("vdmain.gdb")}));
+    EXPECT_EQ(files(),
+              (QStringList{QStringLiteral("markers.gdb"), QStringLiteral("user.gdb"), QStringLiteral("vdmain.gdb")}));
 }
 
 TEST_F(WorldTest, MissingLocationsMakeEveryUserFileUnsafe)
@@ -242,7 +243,8 @@ TEST_F(WorldTest, ProgramWrittenFilesReadBackWholeAndGetNoBackup)
     world.addMarker(marker("Well", 7, 8));
     world.SaveUserData();
     world.SaveMarkers();
-    EXPECT_EQ(files(), (QStringList{QStringLiteral("markers.gdb"), QStringLiteral("user.gdb"), QStringLiteral("vdmain.gdb")}));
+    EXPECT_EQ(files(),
+              (QStringList{QStringLiteral("markers.gdb"), QStringLiteral("user.gdb"), QStringLiteral("vdmain.gdb")}));
     EXPECT_EQ(read("user.gdb"), writeUserData(world.locations()));
     EXPECT_EQ(read("markers.gdb"), writeMarkers(world.markers()));
 }
@@ -250,9 +252,9 @@ TEST_F(WorldTest, ProgramWrittenFilesReadBackWholeAndGetNoBackup)
 /** A user file the writer would not give back byte for byte, and what the start-up says of it. */
 struct LossyCase {
     const char* what;
-    const char* file;    // "user.gdb" or "markers.gdb"
+    const char* file; // "user.gdb" or "markers.gdb"
     QByteArray bytes;
-    const char* notice;  // a part of the start-up message; empty: no message
+    const char* notice; // a part of the start-up message; empty: no message
 };
 
 class LossyReadTest : public WorldTest, public ::testing::WithParamInterface<LossyCase> {
@@ -264,7 +266,6 @@ public:
     static QByteArray markers() { return writeMarkers({marker("Camp", 10, -20)}); }
 
 protected:
-
     /** Edits the data of the case's file. */
     static void edit(World& world, const char* file)
     {
@@ -309,7 +310,8 @@ TEST_P(LossyReadTest, SurvivesARunWithoutEditsAndIsKeptAsBackupWhenEdited)
     save(world, c.file);
     EXPECT_EQ(read((QByteArray(c.file) + ".bak").constData()), c.bytes);
     const QByteArray written = read(c.file);
-    EXPECT_EQ(written, QByteArray(c.file) == "user.gdb" ? writeUserData(world.locations()) : writeMarkers(world.markers()));
+    EXPECT_EQ(written,
+              QByteArray(c.file) == "user.gdb" ? writeUserData(world.locations()) : writeMarkers(world.markers()));
     edit(world, c.file);
     save(world, c.file); // the backup is taken by the first replacement only
     EXPECT_FALSE(exists((QByteArray(c.file) + ".bak.2").constData()));
@@ -317,22 +319,21 @@ TEST_P(LossyReadTest, SurvivesARunWithoutEditsAndIsKeptAsBackupWhenEdited)
 
 INSTANTIATE_TEST_SUITE_P(
     ForeignFiles, LossyReadTest,
-    ::testing::Values(
-        LossyCase{"user_utf16", "user.gdb", utf16(LossyReadTest::user()), "UTF-16"},
-        LossyCase{"user_utf16_big_endian", "user.gdb", QByteArray("\xFE\xFF\0l\0o\0c", 8), "UTF-16"},
-        LossyCase{"user_utf32", "user.gdb", QByteArray("\xFF\xFE\0\0l\0\0\0", 8), "UTF-32"},
-        LossyCase{"user_cr_only", "user.gdb", crOnly(LossyReadTest::user()), "no record"},
-        LossyCase{"user_no_header", "user.gdb", "   status = 3\r\n   note = lost\r\n", "no record"},
-        LossyCase{"user_lf_only", "user.gdb", lfOnly(LossyReadTest::user()), ""},
-        LossyCase{"user_extra_lines", "user.gdb", "my notes\r\n" + LossyReadTest::user(), ""},
-        LossyCase{"user_blanks_around_note", "user.gdb",
-                  "loc\r\n   nm = Alpha\r\n   status = 2\r\n   note =  padded \r\nend\r\n", ""},
-        LossyCase{"user_utf8_mark", "user.gdb", "\xEF\xBB\xBF" + LossyReadTest::user(), ""},
-        LossyCase{"markers_cr_only", "markers.gdb", crOnly(LossyReadTest::markers()), "no record"},
-        LossyCase{"markers_utf16", "markers.gdb", utf16(LossyReadTest::markers()), "UTF-16"},
-        LossyCase{"markers_lf_only", "markers.gdb", lfOnly(LossyReadTest::markers()), ""},
-        LossyCase{"markers_trailing_junk", "markers.gdb", LossyReadTest::markers() + "half a line", ""},
-        LossyCase{"markers_only_other_lines", "markers.gdb", "just some text\r\n", "no record"}),
+    ::testing::Values(LossyCase{"user_utf16", "user.gdb", utf16(LossyReadTest::user()), "UTF-16"},
+                      LossyCase{"user_utf16_big_endian", "user.gdb", QByteArray("\xFE\xFF\0l\0o\0c", 8), "UTF-16"},
+                      LossyCase{"user_utf32", "user.gdb", QByteArray("\xFF\xFE\0\0l\0\0\0", 8), "UTF-32"},
+                      LossyCase{"user_cr_only", "user.gdb", crOnly(LossyReadTest::user()), "no record"},
+                      LossyCase{"user_no_header", "user.gdb", "   status = 3\r\n   note = lost\r\n", "no record"},
+                      LossyCase{"user_lf_only", "user.gdb", lfOnly(LossyReadTest::user()), ""},
+                      LossyCase{"user_extra_lines", "user.gdb", "my notes\r\n" + LossyReadTest::user(), ""},
+                      LossyCase{"user_blanks_around_note", "user.gdb",
+                                "loc\r\n   nm = Alpha\r\n   status = 2\r\n   note =  padded \r\nend\r\n", ""},
+                      LossyCase{"user_utf8_mark", "user.gdb", "\xEF\xBB\xBF" + LossyReadTest::user(), ""},
+                      LossyCase{"markers_cr_only", "markers.gdb", crOnly(LossyReadTest::markers()), "no record"},
+                      LossyCase{"markers_utf16", "markers.gdb", utf16(LossyReadTest::markers()), "UTF-16"},
+                      LossyCase{"markers_lf_only", "markers.gdb", lfOnly(LossyReadTest::markers()), ""},
+                      LossyCase{"markers_trailing_junk", "markers.gdb", LossyReadTest::markers() + "half a line", ""},
+                      LossyCase{"markers_only_other_lines", "markers.gdb", "just some text\r\n", "no record"}),
     [](const ::testing::TestParamInfo<LossyCase>& row) { return std::string(row.param.what); });
 
 TEST_F(WorldTest, EmptyUserFilesHaveNothingToLose)

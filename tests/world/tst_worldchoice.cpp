@@ -24,7 +24,11 @@ TEST(WorldChoice, OrderOfTheCandidates)
     const WorldCandidates all{arg, cwd, last, sample};
     const WorldCandidates noArg{{}, cwd, last, sample};
     const ChoiceCase cases[] = {
-        {"argument wins even over a world in the working directory", all, {cwd, last, sample}, WorldSource::Argument, arg},
+        {"argument wins even over a world in the working directory",
+         all,
+         {cwd, last, sample},
+         WorldSource::Argument,
+         arg},
         {"an argument without a picture is still the argument", all, {}, WorldSource::Argument, arg},
         {"working directory with a picture", noArg, {cwd, last, sample}, WorldSource::WorkingDirectory, cwd},
         {"last world when the working directory has none", noArg, {last, sample}, WorldSource::LastWorld, last},
@@ -35,7 +39,8 @@ TEST(WorldChoice, OrderOfTheCandidates)
     };
     for (const ChoiceCase& c : cases) {
         SCOPED_TRACE(c.name);
-        const WorldChoice choice = chooseWorld(c.candidates, [&](const QString& f) { return c.withPicture.contains(f); });
+        const WorldChoice choice
+            = chooseWorld(c.candidates, [&](const QString& f) { return c.withPicture.contains(f); });
         EXPECT_EQ(choice.source, c.source);
         EXPECT_EQ(choice.folder, c.folder);
     }

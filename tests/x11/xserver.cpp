@@ -15,11 +15,9 @@
 namespace vdm::test {
 namespace {
 
-template <typename T>
-using Reply = std::unique_ptr<T, decltype(&std::free)>;
+template <typename T> using Reply = std::unique_ptr<T, decltype(&std::free)>;
 
-template <typename T>
-Reply<T> reply(T* r)
+template <typename T> Reply<T> reply(T* r)
 {
     return Reply<T>(r, &std::free);
 }
@@ -94,11 +92,11 @@ uint32_t XServer::windowTakingPointerAt(QPoint global) const
 
 QImage XServer::grab(QRect rect) const
 {
-    auto img = reply(xcb_get_image_reply(
-        m_connection,
-        xcb_get_image(m_connection, XCB_IMAGE_FORMAT_Z_PIXMAP, m_root, int16_t(rect.x()), int16_t(rect.y()),
-                      uint16_t(rect.width()), uint16_t(rect.height()), ~0u),
-        nullptr));
+    auto img = reply(
+        xcb_get_image_reply(m_connection,
+                            xcb_get_image(m_connection, XCB_IMAGE_FORMAT_Z_PIXMAP, m_root, int16_t(rect.x()),
+                                          int16_t(rect.y()), uint16_t(rect.width()), uint16_t(rect.height()), ~0u),
+                            nullptr));
     if (!img || img->depth != 24 || xcb_get_image_data_length(img.get()) < rect.width() * rect.height() * 4)
         return {};
     // A 24-bit screen sends 32 bits per pixel, blue in the lowest byte: RGB32's layout.

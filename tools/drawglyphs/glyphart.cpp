@@ -36,10 +36,7 @@ const QColor kMages(190, 176, 241);
 /** A 16 by 16 pixel grid painted without antialiasing, outlined at the end. */
 class Pixels {
 public:
-    Pixels() : m_image(16, 16, QImage::Format_ARGB32)
-    {
-        m_image.fill(Qt::transparent);
-    }
+    Pixels() : m_image(16, 16, QImage::Format_ARGB32) { m_image.fill(Qt::transparent); }
 
     void dot(int x, int y, const QColor& c)
     {
@@ -72,8 +69,7 @@ public:
         }
     }
     /** Rows of characters, each looked up in `palette`; '.' leaves the pixel alone. */
-    void art(int x0, int y0, std::initializer_list<const char*> rows,
-             const std::function<QColor(char)>& palette)
+    void art(int x0, int y0, std::initializer_list<const char*> rows, const std::function<QColor(char)>& palette)
     {
         int y = y0;
         for (const char* row : rows) {
@@ -102,26 +98,22 @@ public:
     void edge(const QColor& c)
     {
         const QImage drawn = m_image;
-        auto opaque = [&](int x, int y) {
-            return x >= 0 && y >= 0 && x < 16 && y < 16 && qAlpha(drawn.pixel(x, y)) > 0;
-        };
+        auto opaque
+            = [&](int x, int y) { return x >= 0 && y >= 0 && x < 16 && y < 16 && qAlpha(drawn.pixel(x, y)) > 0; };
         for (int y = 0; y < 16; ++y)
             for (int x = 0; x < 16; ++x)
-                if (opaque(x, y)
-                    && (!opaque(x - 1, y) || !opaque(x + 1, y) || !opaque(x, y - 1) || !opaque(x, y + 1)))
+                if (opaque(x, y) && (!opaque(x - 1, y) || !opaque(x + 1, y) || !opaque(x, y - 1) || !opaque(x, y + 1)))
                     dot(x, y, c);
     }
     /** Rings every drawn shape with one dark pixel (4-neighbourhood), the family look. */
     void outline()
     {
         const QImage drawn = m_image;
-        auto opaque = [&](int x, int y) {
-            return x >= 0 && y >= 0 && x < 16 && y < 16 && qAlpha(drawn.pixel(x, y)) > 0;
-        };
+        auto opaque
+            = [&](int x, int y) { return x >= 0 && y >= 0 && x < 16 && y < 16 && qAlpha(drawn.pixel(x, y)) > 0; };
         for (int y = 0; y < 16; ++y)
             for (int x = 0; x < 16; ++x)
-                if (!opaque(x, y)
-                    && (opaque(x - 1, y) || opaque(x + 1, y) || opaque(x, y - 1) || opaque(x, y + 1)))
+                if (!opaque(x, y) && (opaque(x - 1, y) || opaque(x + 1, y) || opaque(x, y - 1) || opaque(x, y + 1)))
                     dot(x, y, kOutline);
     }
     QImage image() const { return m_image; }
@@ -167,13 +159,7 @@ QImage actualSize()
 {
     Pixels p;
     magnifier(p);
-    p.art(2, 3, {".N....N",
-                 "NN.N.NN",
-                 ".N....N",
-                 ".N....N",
-                 ".N.N..N",
-                 ".N....N"},
-          [](char) { return kSign; });
+    p.art(2, 3, {".N....N", "NN.N.NN", ".N....N", ".N....N", ".N.N..N", ".N....N"}, [](char) { return kSign; });
     p.outline();
     return p.image();
 }
@@ -182,17 +168,9 @@ QImage go()
 {
     Pixels p;
     const QColor green(60, 180, 70), light(140, 225, 130);
-    p.art(1, 2, {"........X.....",
-                 "........XX....",
-                 "........XXX...",
-                 "LLLLLLLLXXXX..",
-                 "XXXXXXXXXXXXX.",
-                 "XXXXXXXXXXXXXX",
-                 "XXXXXXXXXXXXX.",
-                 "XXXXXXXXXXXX..",
-                 "........XXX...",
-                 "........XX....",
-                 "........X....."},
+    p.art(1, 2,
+          {"........X.....", "........XX....", "........XXX...", "LLLLLLLLXXXX..", "XXXXXXXXXXXXX.", "XXXXXXXXXXXXXX",
+           "XXXXXXXXXXXXX.", "XXXXXXXXXXXX..", "........XXX...", "........XX....", "........X....."},
           [&](char c) { return c == 'L' ? light : green; });
     p.outline();
     return p.image();
@@ -202,19 +180,10 @@ QImage text()
 {
     Pixels p;
     const QColor ink(40, 44, 60);
-    p.art(2, 1, {"....XXXX....",
-                 "....XXXX....",
-                 "...XX..XX...",
-                 "...XX..XX...",
-                 "...XX..XX...",
-                 "..XX....XX..",
-                 "..XX....XX..",
-                 "..XXXXXXXX..",
-                 ".XXXXXXXXXX.",
-                 ".XX......XX.",
-                 ".XX......XX.",
-                 "XXXX....XXXX",
-                 "XXXX....XXXX"},
+    p.art(2, 1,
+          {"....XXXX....", "....XXXX....", "...XX..XX...", "...XX..XX...", "...XX..XX...", "..XX....XX..",
+           "..XX....XX..", "..XXXXXXXX..", ".XXXXXXXXXX.", ".XX......XX.", ".XX......XX.", "XXXX....XXXX",
+           "XXXX....XXXX"},
           [&](char) { return ink; });
     return p.image();
 }
@@ -223,18 +192,9 @@ QImage hints()
 {
     Pixels p;
     const QColor dark(28, 30, 36);
-    p.art(1, 1, {".XXXXXXXXXXXX.",
-                 "XXXXXXXXXXXXXX",
-                 "XXYYYYYYYYYYXX",
-                 "XXXXXXXXXXXXXX",
-                 "XXYYYYYYYYXXXX",
-                 "XXXXXXXXXXXXXX",
-                 "XXYYYYYXXXXXXX",
-                 "XXXXXXXXXXXXXX",
-                 ".XXXXXXXXXXXX.",
-                 "...XXX........",
-                 "...XX.........",
-                 "...X.........."},
+    p.art(1, 1,
+          {".XXXXXXXXXXXX.", "XXXXXXXXXXXXXX", "XXYYYYYYYYYYXX", "XXXXXXXXXXXXXX", "XXYYYYYYYYXXXX", "XXXXXXXXXXXXXX",
+           "XXYYYYYXXXXXXX", "XXXXXXXXXXXXXX", ".XXXXXXXXXXXX.", "...XXX........", "...XX.........", "...X.........."},
           [&](char c) { return c == 'Y' ? kUnvisited : dark; });
     // The bubble is as dark as the outline; a pale rim keeps its shape on dark bars.
     p.edge(QColor(150, 156, 170));
@@ -263,27 +223,24 @@ QImage shipRoute()
 {
     Pixels p;
     const QColor hull(150, 92, 44), hullLight(196, 132, 70), sail(250, 250, 245), sailShade(214, 218, 228);
-    p.art(1, 1, {"......M.......",
-                 "......MSs.....",
-                 "......MSSs....",
-                 "......MSSSs...",
-                 "......MSSSSs..",
-                 "......MSSSSSs.",
-                 "......M.......",
-                 "HHHHHHHHHHHHHH",
-                 ".hhhhhhhhhhhh.",
-                 "..hhhhhhhhhh..",
-                 "..............",
-                 "WWW..WWW..WWW.",
-                 "..WWW..WWW..WW"},
+    p.art(1, 1,
+          {"......M.......", "......MSs.....", "......MSSs....", "......MSSSs...", "......MSSSSs..", "......MSSSSSs.",
+           "......M.......", "HHHHHHHHHHHHHH", ".hhhhhhhhhhhh.", "..hhhhhhhhhh..", "..............", "WWW..WWW..WWW.",
+           "..WWW..WWW..WW"},
           [&](char c) {
               switch (c) {
-              case 'M': return kOutline;
-              case 'S': return sail;
-              case 's': return sailShade;
-              case 'H': return hullLight;
-              case 'h': return hull;
-              default: return kShip;
+              case 'M':
+                  return kOutline;
+              case 'S':
+                  return sail;
+              case 's':
+                  return sailShade;
+              case 'H':
+                  return hullLight;
+              case 'h':
+                  return hull;
+              default:
+                  return kShip;
               }
           });
     p.outline();
@@ -302,13 +259,7 @@ QImage mageRoute()
     p.box(1, 11, 4, 14, kWhite);
     p.box(2, 12, 3, 13, shade);
     // A four-pointed spark where the route arrives.
-    p.art(9, 0, {"...S...",
-                 "...S...",
-                 "..SWS..",
-                 "SSWWWSS",
-                 "..SWS..",
-                 "...S...",
-                 "...S..."},
+    p.art(9, 0, {"...S...", "...S...", "..SWS..", "SSWWWSS", "..SWS..", "...S...", "...S..."},
           [&](char c) { return c == 'W' ? star : kMages; });
     p.outline();
     return p.image();
@@ -425,25 +376,44 @@ QImage clipboard()
 QImage glyph(int index)
 {
     switch (index) {
-    case 0: return zoomIn();
-    case 1: return zoomOut();
-    case 2: return actualSize();
-    case 3: return go();
-    case 4: return text();
-    case 5: return hints();
-    case 6: return route(kSkarnel, kSkarnel.darker(140));
-    case 7: return shipRoute();
-    case 8: return statusFrame(kUnvisited);
-    case 9: return statusFrame(kActive);
-    case 10: return statusFrame(kVisited);
-    case 11: return mageRoute();
-    case 12: return addMarker();
-    case 13: return deleteMarker();
-    case 14: return deleteAllMarkers();
-    case 15: return options();
-    case 16: return about();
-    case 17: return clipboard();
-    default: return {};
+    case 0:
+        return zoomIn();
+    case 1:
+        return zoomOut();
+    case 2:
+        return actualSize();
+    case 3:
+        return go();
+    case 4:
+        return text();
+    case 5:
+        return hints();
+    case 6:
+        return route(kSkarnel, kSkarnel.darker(140));
+    case 7:
+        return shipRoute();
+    case 8:
+        return statusFrame(kUnvisited);
+    case 9:
+        return statusFrame(kActive);
+    case 10:
+        return statusFrame(kVisited);
+    case 11:
+        return mageRoute();
+    case 12:
+        return addMarker();
+    case 13:
+        return deleteMarker();
+    case 14:
+        return deleteAllMarkers();
+    case 15:
+        return options();
+    case 16:
+        return about();
+    case 17:
+        return clipboard();
+    default:
+        return {};
     }
 }
 

@@ -43,7 +43,8 @@ int main(int argc, char** argv)
     for (int i = 0; i < vdm::GlyphArt::GlyphCount; ++i)
         if (!save(vdm::GlyphArt::glyph(i), QStringLiteral("glyph%1.png").arg(i, 2, 10, QLatin1Char('0'))))
             return 1;
-    if (!save(vdm::GlyphArt::icon(48), QStringLiteral("icon.png")) || !save(vdm::GlyphArt::icon(32), QStringLiteral("icon32.png")))
+    if (!save(vdm::GlyphArt::icon(48), QStringLiteral("icon.png"))
+        || !save(vdm::GlyphArt::icon(32), QStringLiteral("icon32.png")))
         return 1;
     return 0;
 }

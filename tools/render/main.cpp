@@ -53,14 +53,22 @@ void describeArguments(QCommandLineParser& parser)
 {
     parser.addOptions({
         {QStringLiteral("zoom"), QStringLiteral("Zoom level, 0 (10 %) to 7 (300 %)."), QStringLiteral("I")},
-        {QStringLiteral("scroll"), QStringLiteral("Scroll position in picture pixels of that zoom."), QStringLiteral("X,Y")},
-        {QStringLiteral("size"), QStringLiteral("Size of the view in pixels (default %1x%2).").arg(Viewport::DesignWidth).arg(Viewport::DesignHeight),
+        {QStringLiteral("scroll"), QStringLiteral("Scroll position in picture pixels of that zoom."),
+         QStringLiteral("X,Y")},
+        {QStringLiteral("size"),
+         QStringLiteral("Size of the view in pixels (default %1x%2).")
+             .arg(Viewport::DesignWidth)
+             .arg(Viewport::DesignHeight),
          QStringLiteral("WxH")},
-        {QStringLiteral("settings"), QStringLiteral("A settings file (qor.ini) for the colours, fonts, toggles and, unless given, zoom and scroll."),
+        {QStringLiteral("settings"),
+         QStringLiteral(
+             "A settings file (qor.ini) for the colours, fonts, toggles and, unless given, zoom and scroll."),
          QStringLiteral("FILE")},
     });
-    parser.addPositionalArgument(QStringLiteral("DIR"), QStringLiteral("The world folder: a map picture and the databases."));
-    parser.addPositionalArgument(QStringLiteral("OUT"), QStringLiteral("The picture to write; its name ends in .png, .jpg or .jpeg."));
+    parser.addPositionalArgument(QStringLiteral("DIR"),
+                                 QStringLiteral("The world folder: a map picture and the databases."));
+    parser.addPositionalArgument(QStringLiteral("OUT"),
+                                 QStringLiteral("The picture to write; its name ends in .png, .jpg or .jpeg."));
 }
 
 /** Reads the parsed command line; returns an error text, empty on success. */
@@ -105,13 +113,13 @@ QString read(const QCommandLineParser& parser, Arguments& a)
 }
 
 /** Runs one loading step of the world; a loader error names the file it came from. */
-template<typename Step>
-void loadStep(const World& world, const char* name, Step step)
+template <typename Step> void loadStep(const World& world, const char* name, Step step)
 {
     try {
         step();
     } catch (const Error& e) {
-        throw Error(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(world.filePath(QLatin1String(name))), e.message()));
+        throw Error(
+            QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(world.filePath(QLatin1String(name))), e.message()));
     }
 }
 
@@ -122,7 +130,8 @@ int run(int argc, char** argv)
     QGuiApplication app(argc, argv);
 
     QCommandLineParser parser;
-    cli::setUp(parser, QStringLiteral("Paints the map view the window would show for a zoom level and scroll position."));
+    cli::setUp(parser,
+               QStringLiteral("Paints the map view the window would show for a zoom level and scroll position."));
     describeArguments(parser);
     if (const auto status = cli::parse(parser, QCoreApplication::arguments(), Program))
         return *status;
@@ -165,10 +174,12 @@ int run(int argc, char** argv)
         int highlight = -1;
         bool pending = false;
         MapPainter painter;
-        const QImage image = painter.paint(MapScene{view, world.picture(), world.locations(), world.markers(), settings, objects, highlight, pending});
+        const QImage image = painter.paint(
+            MapScene{view, world.picture(), world.locations(), world.markers(), settings, objects, highlight, pending});
         QImageWriter writer(a.out, a.format);
         if (!writer.write(image))
-            throw Error(QStringLiteral("Unable to write to %1: %2").arg(QFileInfo(a.out).absoluteFilePath(), writer.errorString()));
+            throw Error(QStringLiteral("Unable to write to %1: %2")
+                            .arg(QFileInfo(a.out).absoluteFilePath(), writer.errorString()));
     } catch (const Error& e) {
         say(e.message());
         return 1;

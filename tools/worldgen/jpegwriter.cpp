@@ -28,7 +28,8 @@ void onError(j_common_ptr info)
 
 QByteArray encode(const QImage& source, int quality)
 {
-    const QImage picture = source.format() == QImage::Format_RGB888 ? source : source.convertToFormat(QImage::Format_RGB888);
+    const QImage picture
+        = source.format() == QImage::Format_RGB888 ? source : source.convertToFormat(QImage::Format_RGB888);
     jpeg_compress_struct info{};
     ErrorManager errors{};
     info.err = jpeg_std_error(&errors.base);

@@ -9,29 +9,31 @@
 namespace vdm::worldgen {
 namespace {
 
-constexpr std::array Starts{u"kel", u"var", u"ost", u"dun", u"mir", u"thal", u"bre", u"hal", u"ast", u"cor", u"ul",
-                            u"sev", u"ryn", u"gal", u"ish", u"tor", u"vel", u"mor", u"eld", u"fen", u"kar", u"lys",
-                            u"nor", u"ob", u"pel", u"quen", u"sar", u"tir", u"wen", u"yar", u"zor", u"ael", u"bran",
-                            u"drav", u"ervi", u"hel", u"jor", u"cael", u"vor", u"sil", u"grem", u"aud", u"fal", u"nim"};
-constexpr std::array Middles{u"a", u"e", u"i", u"o", u"u", u"ar", u"en", u"is", u"or", u"ul", u"ae", u"ith", u"an", u"el"};
-constexpr std::array Ends{u"mar", u"dor", u"heim", u"wick", u"ford", u"ven", u"grad", u"moor", u"stead", u"holm",
-                          u"crest", u"fell", u"wyn", u"ost", u"ara", u"ium", u"eth", u"orn", u"gard", u"mere",
-                          u"lis", u"bek", u"dal", u"rin", u"thas", u"ovar", u"sk", u"nesse", u"brig", u"esh"};
-constexpr std::array RegionWords{u"Vale", u"Reach", u"Marches", u"Downs", u"Weald", u"Fells", u"Coast", u"Heights",
-                                 u"Moors", u"Dales"};
+constexpr std::array Starts{u"kel", u"var",  u"ost", u"dun", u"mir",  u"thal", u"bre",  u"hal",  u"ast",
+                            u"cor", u"ul",   u"sev", u"ryn", u"gal",  u"ish",  u"tor",  u"vel",  u"mor",
+                            u"eld", u"fen",  u"kar", u"lys", u"nor",  u"ob",   u"pel",  u"quen", u"sar",
+                            u"tir", u"wen",  u"yar", u"zor", u"ael",  u"bran", u"drav", u"ervi", u"hel",
+                            u"jor", u"cael", u"vor", u"sil", u"grem", u"aud",  u"fal",  u"nim"};
+constexpr std::array Middles{u"a",  u"e",  u"i",  u"o",  u"u",   u"ar", u"en",
+                             u"is", u"or", u"ul", u"ae", u"ith", u"an", u"el"};
+constexpr std::array Ends{u"mar",   u"dor",  u"heim", u"wick", u"ford", u"ven",  u"grad", u"moor",  u"stead", u"holm",
+                          u"crest", u"fell", u"wyn",  u"ost",  u"ara",  u"ium",  u"eth",  u"orn",   u"gard",  u"mere",
+                          u"lis",   u"bek",  u"dal",  u"rin",  u"thas", u"ovar", u"sk",   u"nesse", u"brig",  u"esh"};
+constexpr std::array RegionWords{u"Vale",  u"Reach", u"Marches", u"Downs", u"Weald",
+                                 u"Fells", u"Coast", u"Heights", u"Moors", u"Dales"};
 // A few accented letters the code page holds, for a foreign touch now and then.
 constexpr std::array<std::pair<char16_t, char16_t>, 6> Accents{
     {{u'e', u'\u00E9'}, {u'o', u'\u00F6'}, {u'a', u'\u00E2'}, {u'i', u'\u00EF'}, {u'u', u'\u00FC'}, {u'e', u'\u00EB'}}};
 
-template <typename Table>
-QString pick(Random& random, const Table& table)
+template <typename Table> QString pick(Random& random, const Table& table)
 {
     return QString::fromUtf16(table[std::size_t(random.below(int(table.size())))]);
 }
 
 } // namespace
 
-NameGenerator::NameGenerator(std::uint64_t seed) : m_random(seed) {}
+NameGenerator::NameGenerator(std::uint64_t seed) : m_random(seed)
+{}
 
 QString NameGenerator::stem()
 {

@@ -14,10 +14,10 @@ struct Place {
     QString name;
     int level = 0;
     int x = 0, y = 0;
-    QString kind;    // "city", "port", "shrine", ...
+    QString kind; // "city", "port", "shrine", ...
     QString region;
-    QString ground;  // what the land around it is: "plains", "forest", "hills", ...
-    int folk = 0;    // rough head count
+    QString ground; // what the land around it is: "plains", "forest", "hills", ...
+    int folk = 0;   // rough head count
     bool coastal = false;
 };
 

@@ -31,7 +31,8 @@ public:
     /** A stateless hash of a few integers, for noise lattices. */
     static std::uint64_t hash(std::uint64_t a, std::uint64_t b = 0, std::uint64_t c = 0)
     {
-        Random r(a * 0x9E3779B97F4A7C15ULL ^ (b + 0x632BE59BD9B4E019ULL) * 0xC2B2AE3D27D4EB4FULL ^ c * 0x165667B19E3779F9ULL);
+        Random r(a * 0x9E3779B97F4A7C15ULL ^ (b + 0x632BE59BD9B4E019ULL) * 0xC2B2AE3D27D4EB4FULL
+                 ^ c * 0x165667B19E3779F9ULL);
         return r.next();
     }
 

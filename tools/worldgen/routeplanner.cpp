@@ -37,7 +37,8 @@ double landAlong(const Terrain& terrain, const Place& a, const Place& b)
 
 /** Links each member to up to `partners` nearest other members within `reach` that `accept` allows. */
 template <typename Accept>
-std::set<Link> nearestLinks(const std::vector<Place>& places, const std::vector<int>& members, int partners, double reach, Accept accept)
+std::set<Link> nearestLinks(const std::vector<Place>& places, const std::vector<int>& members, int partners,
+                            double reach, Accept accept)
 {
     std::set<Link> links;
     for (int a : members) {
@@ -61,7 +62,8 @@ std::set<Link> nearestLinks(const std::vector<Place>& places, const std::vector<
 
 } // namespace
 
-std::vector<std::vector<PlannedRoute>> plan(const std::vector<Place>& places, const Terrain& terrain, std::uint64_t seed)
+std::vector<std::vector<PlannedRoute>> plan(const std::vector<Place>& places, const Terrain& terrain,
+                                            std::uint64_t seed)
 {
     const int count = int(places.size());
     std::vector<int> inland, coastal, great;
@@ -80,7 +82,9 @@ std::vector<std::vector<PlannedRoute>> plan(const std::vector<Place>& places, co
     std::vector<std::vector<PlannedRoute>> routes(std::size_t(places.size()));
     auto list = [&](const std::set<Link>& links, int kind, int bothEndsOneIn) {
         for (const auto& [a, b] : links) {
-            const bool both = Random::hash(seed, std::uint64_t(a) * 100003 + std::uint64_t(b), std::uint64_t(kind)) % std::uint64_t(bothEndsOneIn) == 0;
+            const bool both = Random::hash(seed, std::uint64_t(a) * 100003 + std::uint64_t(b), std::uint64_t(kind))
+                                  % std::uint64_t(bothEndsOneIn)
+                              == 0;
             // A one-way listing goes under the more important place, where a reader looks first.
             const bool fromA = places[a].level <= places[b].level;
             if (both || fromA)
@@ -96,8 +100,9 @@ std::vector<std::vector<PlannedRoute>> plan(const std::vector<Place>& places, co
     list(nearestLinks(places, great, 2, 1e9, [](int, int) { return true; }), 3, 1);
 
     for (auto& departing : routes)
-        std::sort(departing.begin(), departing.end(),
-                  [](const PlannedRoute& l, const PlannedRoute& r) { return std::pair(l.kind, l.target) < std::pair(r.kind, r.target); });
+        std::sort(departing.begin(), departing.end(), [](const PlannedRoute& l, const PlannedRoute& r) {
+            return std::pair(l.kind, l.target) < std::pair(r.kind, r.target);
+        });
     return routes;
 }
 

@@ -25,7 +25,8 @@ struct PlannedRoute {
  * from it (kind order, then target order).
  */
 namespace RoutePlanner {
-std::vector<std::vector<PlannedRoute>> plan(const std::vector<Place>& places, const Terrain& terrain, std::uint64_t seed);
+std::vector<std::vector<PlannedRoute>> plan(const std::vector<Place>& places, const Terrain& terrain,
+                                            std::uint64_t seed);
 } // namespace RoutePlanner
 
 } // namespace vdm::worldgen

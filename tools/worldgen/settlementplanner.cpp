@@ -42,7 +42,10 @@ public:
     }
 
 private:
-    static std::size_t bucketOf(int x, int y) { return std::size_t((y - Bottom) / Bucket) * BucketsX + (x - Left) / Bucket; }
+    static std::size_t bucketOf(int x, int y)
+    {
+        return std::size_t((y - Bottom) / Bucket) * BucketsX + (x - Left) / Bucket;
+    }
     std::vector<std::vector<std::pair<int, int>>> m_buckets;
 };
 
@@ -90,7 +93,8 @@ QString groundAt(const Terrain& terrain, int x, int y)
 
 int folkFor(int level, Random& random)
 {
-    static constexpr std::array<std::pair<int, int>, 6> ranges{{{20000, 60000}, {6000, 20000}, {1500, 6000}, {200, 1500}, {20, 200}, {0, 30}}};
+    static constexpr std::array<std::pair<int, int>, 6> ranges{
+        {{20000, 60000}, {6000, 20000}, {1500, 6000}, {200, 1500}, {20, 200}, {0, 30}}};
     const auto [lo, hi] = ranges[std::size_t(level)];
     return lo + random.below(hi - lo + 1);
 }

@@ -256,11 +256,13 @@ void Terrain::buildWater(std::uint64_t seed)
         const int sx = 20 + random.below(W - 40), sy = 20 + random.below(H - 40);
         if (m_height[index(sx, sy)] < 0.25f || m_seaDistance[index(sx, sy)] < 30.0f || m_water[index(sx, sy)] > 0.0f)
             continue;
-        if (std::any_of(sources.begin(), sources.end(), [&](QPoint p) { return std::hypot(p.x() - sx, p.y() - sy) < 55.0; }))
+        if (std::any_of(sources.begin(), sources.end(),
+                        [&](QPoint p) { return std::hypot(p.x() - sx, p.y() - sy) < 55.0; }))
             continue;
         std::vector<QPoint> path{{sx, sy}};
         int x = sx, y = sy;
-        while (path.size() < 6000 && m_height[index(x, y)] > 0.0f && (path.size() < 2 || m_water[index(x, y)] == 0.0f)) {
+        while (path.size() < 6000 && m_height[index(x, y)] > 0.0f
+               && (path.size() < 2 || m_water[index(x, y)] == 0.0f)) {
             float best = filled[index(x, y)];
             int bx = x, by = y;
             for (int dy = -1; dy <= 1; ++dy)
@@ -302,7 +304,8 @@ void Terrain::buildMoisture(std::uint64_t seed)
         for (int gx = 0; gx < W; ++gx) {
             const int i = index(gx, gy);
             const float coast = std::exp(-m_seaDistance[i] / 45.0f);
-            m_moisture[i] = std::clamp(noise.fractal(gx / 110.0f, gy / 110.0f, 5) * 1.3f - 0.2f + 0.25f * coast, 0.0f, 1.0f);
+            m_moisture[i]
+                = std::clamp(noise.fractal(gx / 110.0f, gy / 110.0f, 5) * 1.3f - 0.2f + 0.25f * coast, 0.0f, 1.0f);
         }
 }
 
@@ -318,8 +321,10 @@ void Terrain::buildShade()
             const float h = m_height[index(gx, gy)];
             const float relief = 16.0f;
             auto land = [](float v) { return std::max(v, 0.0f); };
-            const float dx = (land(m_height[index(xr, gy)]) - land(m_height[index(xl, gy)])) * relief * (h > 0.0f ? 1.0f : 0.0f);
-            const float dy = (land(m_height[index(gx, yd)]) - land(m_height[index(gx, yu)])) * relief * (h > 0.0f ? 1.0f : 0.0f);
+            const float dx
+                = (land(m_height[index(xr, gy)]) - land(m_height[index(xl, gy)])) * relief * (h > 0.0f ? 1.0f : 0.0f);
+            const float dy
+                = (land(m_height[index(gx, yd)]) - land(m_height[index(gx, yu)])) * relief * (h > 0.0f ? 1.0f : 0.0f);
             const float len = std::sqrt(dx * dx + dy * dy + 1.0f);
             const float lit = (-dx * Lx - dy * Ly + Lz) / len;
             m_shade[index(gx, gy)] = std::clamp(lit / Lz, 0.45f, 1.45f);

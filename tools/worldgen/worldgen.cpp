@@ -30,9 +30,12 @@ bool validDivisor(int d)
 void generate(const QString& dir, const Options& options)
 {
     if (options.locations < 1 || options.locations > MaxLocations)
-        throw Error(QStringLiteral("The number of locations must lie between 1 and %1, not %2").arg(MaxLocations).arg(options.locations));
+        throw Error(QStringLiteral("The number of locations must lie between 1 and %1, not %2")
+                        .arg(MaxLocations)
+                        .arg(options.locations));
     if (options.pictures && !validDivisor(options.pictureDivisor))
-        throw Error(QStringLiteral("The picture divisor must be 1, 2, 4, 5, 10 or 20, not %1").arg(options.pictureDivisor));
+        throw Error(
+            QStringLiteral("The picture divisor must be 1, 2, 4, 5, 10 or 20, not %1").arg(options.pictureDivisor));
     if (dir.isEmpty() || (QFileInfo::exists(dir) && !QFileInfo(dir).isDir()))
         throw Error(QStringLiteral("'%1' is not a directory").arg(dir));
     if (!QDir().mkpath(dir))
@@ -83,14 +86,17 @@ QStringList existingWorldFiles(const QString& dir, const Options& options)
 void describeArguments(QCommandLineParser& parser)
 {
     parser.addOptions({
-        {QStringLiteral("locations"), QStringLiteral("Number of locations, 1 to %1 (default 640).").arg(MaxLocations), QStringLiteral("N")},
-        {QStringLiteral("seed"), QStringLiteral("World seed, 0 to 18446744073709551615 (default 1)."), QStringLiteral("S")},
+        {QStringLiteral("locations"), QStringLiteral("Number of locations, 1 to %1 (default 640).").arg(MaxLocations),
+         QStringLiteral("N")},
+        {QStringLiteral("seed"), QStringLiteral("World seed, 0 to 18446744073709551615 (default 1)."),
+         QStringLiteral("S")},
         {QStringLiteral("no-pictures"), QStringLiteral("Leave out the two map pictures.")},
         {QStringLiteral("force"), QStringLiteral("Replace the files of a world already in DIR.")},
     });
-    parser.addPositionalArgument(QStringLiteral("DIR"), QStringLiteral("The folder to write the world into (created when missing): "
-                                                                      "bigmap_hi.jpg and bigmap.jpg (3300 x 3800 and 660 x 760), "
-                                                                      "vdmain.gdb, routes.gdb, readme.txt, readmerus.txt, readmefr.txt."));
+    parser.addPositionalArgument(QStringLiteral("DIR"),
+                                 QStringLiteral("The folder to write the world into (created when missing): "
+                                                "bigmap_hi.jpg and bigmap.jpg (3300 x 3800 and 660 x 760), "
+                                                "vdmain.gdb, routes.gdb, readme.txt, readmerus.txt, readmefr.txt."));
 }
 
 std::optional<QString> readArguments(const QCommandLineParser& parser, Options& options, bool& force, QString& error)
@@ -101,7 +107,8 @@ std::optional<QString> readArguments(const QCommandLineParser& parser, Options& 
         bool ok = false;
         const int n = text.toInt(&ok);
         if (!ok || n < 1 || n > MaxLocations) {
-            error = QStringLiteral("--locations needs a whole number from 1 to %1, not '%2'").arg(MaxLocations).arg(text);
+            error
+                = QStringLiteral("--locations needs a whole number from 1 to %1, not '%2'").arg(MaxLocations).arg(text);
             return std::nullopt;
         }
         parsed.locations = n;

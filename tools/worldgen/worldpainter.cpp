@@ -65,7 +65,8 @@ struct Painter {
         // Rows further down are drawn later, so a tree in front hides the one behind it.
         for (int dy = -1; dy <= 1; ++dy)
             for (int dx = -1; dx <= 1; ++dx) {
-                const std::uint64_t h = Random::hash(treeSeed, std::uint64_t(std::int64_t(cx + dx)), std::uint64_t(std::int64_t(cy + dy)));
+                const std::uint64_t h = Random::hash(treeSeed, std::uint64_t(std::int64_t(cx + dx)),
+                                                     std::uint64_t(std::int64_t(cy + dy)));
                 if (float(h & 1023) / 1024.0f >= cover)
                     continue;
                 const float tx = (float(cx + dx) + 0.15f + 0.7f * float((h >> 10) & 255) / 255.0f) * TreeCell;
@@ -85,8 +86,9 @@ struct Painter {
      */
     template <typename Field> static float soft(Field field, float gx, float gy, float reach)
     {
-        return 0.25f * (field(gx - reach, gy - reach) + field(gx + reach, gy - reach) + field(gx - reach, gy + reach)
-                        + field(gx + reach, gy + reach));
+        return 0.25f
+               * (field(gx - reach, gy - reach) + field(gx + reach, gy - reach) + field(gx - reach, gy + reach)
+                  + field(gx + reach, gy + reach));
     }
 
     Rgb colourAt(float gx, float gy, float hx, float hy) const
@@ -129,8 +131,8 @@ struct Painter {
 
         if (h > 0.03f && h < 0.62f) {
             const float clump = patches.fractal(hx / 60.0f, hy / 60.0f, 3);
-            const float cover = smoothstep(0.66f, 0.78f, moisture * 0.75f + clump * 0.65f) * (1.0f - smoothstep(0.50f, 0.62f, h))
-                * smoothstep(0.03f, 0.05f, h);
+            const float cover = smoothstep(0.66f, 0.78f, moisture * 0.75f + clump * 0.65f)
+                                * (1.0f - smoothstep(0.50f, 0.62f, h)) * smoothstep(0.03f, 0.05f, h);
             if (cover > 0.0f) {
                 const Rgb wood = mix(Forest, HighForest, smoothstep(0.2f, 0.5f, h));
                 // The floor between crowns is the wood in shadow; the crowns stand on it.
@@ -144,13 +146,15 @@ struct Painter {
         // Hill shading from the relief, plus brush-scale bumps lit from the upper left
         // that grow with the height, so slopes show strokes instead of smooth gradients.
         const float shade = soft([this](float x, float y) { return terrain.shadeAt(x, y); }, gx, gy, 0.6f);
-        const float bumps = detail.fractal((hx - 1.0f) / 7.0f, (hy - 1.0f) / 7.0f, 3) - detail.fractal((hx + 1.0f) / 7.0f, (hy + 1.0f) / 7.0f, 3);
+        const float bumps = detail.fractal((hx - 1.0f) / 7.0f, (hy - 1.0f) / 7.0f, 3)
+                            - detail.fractal((hx + 1.0f) / 7.0f, (hy + 1.0f) / 7.0f, 3);
         c = scaled(c, shade * (1.0f + bumps * (0.25f + 0.6f * smoothstep(0.1f, 0.6f, h))));
 
         // Lakes only: the rivers are drawn as strokes over the finished sheet.
         // The shore noise moves the edge by at most 0.15, so far from a lake it is not sampled.
         const float lakeShape = soft([this](float x, float y) { return terrain.lakeAt(x, y); }, gx, gy, 0.9f);
-        const float lake = lakeShape > 0.25f ? lakeShape + (detail.fractal(hx / 8.0f, hy / 8.0f, 2) - 0.5f) * 0.3f : 0.0f;
+        const float lake
+            = lakeShape > 0.25f ? lakeShape + (detail.fractal(hx / 8.0f, hy / 8.0f, 2) - 0.5f) * 0.3f : 0.0f;
         if (lake > 0.40f) {
             const Rgb water = scaled(FreshWater, 0.96f + 0.08f * streak);
             c = mix(c, RiverBank, smoothstep(0.40f, 0.46f, lake));
@@ -188,7 +192,8 @@ void drawRivers(QImage& picture, const Terrain& terrain, const ValueNoise& swell
                 x += course[std::size_t(k)].x();
                 y += course[std::size_t(k)].y();
             }
-            line[std::size_t(i)] = QPointF((x / (2 * r + 1) + 0.5) * Terrain::CellPixels, (y / (2 * r + 1) + 0.5) * Terrain::CellPixels);
+            line[std::size_t(i)]
+                = QPointF((x / (2 * r + 1) + 0.5) * Terrain::CellPixels, (y / (2 * r + 1) + 0.5) * Terrain::CellPixels);
         }
         auto inLake = [&](int i) {
             return terrain.lakeAt(float(course[std::size_t(i)].x()), float(course[std::size_t(i)].y())) > 0.5f;
@@ -199,15 +204,16 @@ void drawRivers(QImage& picture, const Terrain& terrain, const ValueNoise& swell
                 continue;
             // The width swells and narrows a little along the way, as a hand-drawn line does.
             const double swell = 0.88 + 0.24 * double(swells.sample(float(i) / 23.0f, 7.3f * float(river)));
-            strokes.push_back({line[std::size_t(i - 1)], line[std::size_t(i)], (1.2 + 5.0 * std::min(1.0, double(i) / 520.0)) * swell});
+            strokes.push_back({line[std::size_t(i - 1)], line[std::size_t(i)],
+                               (1.2 + 5.0 * std::min(1.0, double(i) / 520.0)) * swell});
         }
     }
     // All banks first, then all water, so a river joining another meets it in open water.
     for (int pass = 0; pass < 2; ++pass) {
         const Rgb colour = pass == 0 ? RiverBank : FreshWater;
         for (const Stroke& s : strokes) {
-            p.setPen(QPen(QColor(int(colour.r), int(colour.g), int(colour.b)), s.width + (pass == 0 ? 1.6 : 0.0), Qt::SolidLine,
-                          Qt::RoundCap, Qt::RoundJoin));
+            p.setPen(QPen(QColor(int(colour.r), int(colour.g), int(colour.b)), s.width + (pass == 0 ? 1.6 : 0.0),
+                          Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
             p.drawLine(s.from, s.to);
         }
     }
@@ -254,7 +260,8 @@ QImage paint(const Terrain& terrain, std::uint64_t seed, QSize size)
             tone *= 0.975f + 0.05f * painter.paper.sample(hx / 1.6f + 100.0f, hy / 1.6f);
             tone *= 0.82f + 0.18f * smoothstep(0.0f, 120.0f, edge);
             const QRgb v = row[px];
-            row[px] = qRgb(channel(float(qRed(v)) * tone), channel(float(qGreen(v)) * tone), channel(float(qBlue(v)) * tone));
+            row[px] = qRgb(channel(float(qRed(v)) * tone), channel(float(qGreen(v)) * tone),
+                           channel(float(qBlue(v)) * tone));
         }
     }
     return picture.convertToFormat(QImage::Format_RGB888);
@@ -262,9 +269,13 @@ QImage paint(const Terrain& terrain, std::uint64_t seed, QSize size)
 
 QImage downscale(const QImage& source, int factor)
 {
-    const QImage picture = source.format() == QImage::Format_RGB888 ? source : source.convertToFormat(QImage::Format_RGB888);
+    const QImage picture
+        = source.format() == QImage::Format_RGB888 ? source : source.convertToFormat(QImage::Format_RGB888);
     if (factor < 1 || picture.width() % factor || picture.height() % factor)
-        throw Error(QStringLiteral("A %1 x %2 picture cannot be reduced by %3").arg(picture.width()).arg(picture.height()).arg(factor));
+        throw Error(QStringLiteral("A %1 x %2 picture cannot be reduced by %3")
+                        .arg(picture.width())
+                        .arg(picture.height())
+                        .arg(factor));
     QImage small(picture.width() / factor, picture.height() / factor, QImage::Format_RGB888);
     const int area = factor * factor;
     std::vector<int> sums(std::size_t(small.width()) * 3);
