@@ -63,7 +63,7 @@ public:
         for (size_t i = 0; i < form->world().locations().size(); ++i) {
             if (form->locationShown(int(i))) {
                 const Location& l = form->world().locations()[i];
-                form->LastMouse = form->View.mapToPanel(l.X, l.Y);
+                form->LastMouse = form->view().mapToPanel(l.X, l.Y);
                 break;
             }
         }

@@ -115,7 +115,7 @@ public:
         form->show();
         QApplication::processEvents();
         if (form->world().locations().size() != size_t(kLocations) || form->world().markers().size() != size_t(kMarkers)
-            || form->View.mapScale() != 10)
+            || form->view().mapScale() != 10)
             std::abort();
         form->Config.ShowHint = true;
         m_designSize = form->size();
@@ -186,7 +186,7 @@ std::optional<QPoint> lateLocationPoint(const TMainForm& f, int* hitIndex)
     for (int i = int(f.world().locations().size()) - 1; i >= 0; --i) {
         if (!f.locationShown(i))
             continue;
-        const QPoint p = f.View.mapToPanel(f.world().locations()[size_t(i)].X, f.world().locations()[size_t(i)].Y);
+        const QPoint p = f.view().mapToPanel(f.world().locations()[size_t(i)].X, f.world().locations()[size_t(i)].Y);
         if (panel.contains(p)) {
             *hitIndex = f.locationAt(p); // an earlier one in reach would win
             return p;
@@ -201,7 +201,7 @@ int visibleItems(const TMainForm& f)
     for (int i = 0; i < int(f.world().locations().size()); ++i)
         n += f.locationShown(i) ? 1 : 0;
     for (const Location& m : f.world().markers())
-        n += f.View.LevelVisible(m.Level) ? 1 : 0;
+        n += f.view().LevelVisible(m.Level) ? 1 : 0;
     return n;
 }
 
@@ -259,11 +259,11 @@ void BM_MapToScreenLoop(benchmark::State& state)
     for (auto _ : state) {
         int sum = 0;
         for (const Location& l : f.world().locations()) {
-            const QPoint q = f.View.MapToScreen(l.X, l.Y);
+            const QPoint q = f.view().MapToScreen(l.X, l.Y);
             sum += q.x() ^ q.y();
         }
         for (const Location& m : f.world().markers()) {
-            const QPoint q = f.View.MapToScreen(m.X, m.Y);
+            const QPoint q = f.view().MapToScreen(m.X, m.Y);
             sum += q.x() ^ q.y();
         }
         benchmark::DoNotOptimize(sum);
@@ -320,12 +320,12 @@ void BM_PainterPaint1080p(benchmark::State& state)
     s.setPanelSize(kDragPanel);
     s.setZoom(int(state.range(0)));
     TMainForm& f = *s.form;
-    if (f.View.panel() != kDragPanel) {
+    if (f.view().panel() != kDragPanel) {
         state.SkipWithError("the map panel could not be made 1920 x 1080");
         return;
     }
     MapPainter painter;
-    const MapScene scene{f.View,   f.world().picture(), f.world().locations(), f.world().markers(),
+    const MapScene scene{f.view(),   f.world().picture(), f.world().locations(), f.world().markers(),
                          f.Config, f.Objects,           f.HighlightIndex,      f.HighlightPending};
     QImage buffer(kDragPanel, QImage::Format_RGB32);
     painter.paint(buffer, scene); // its caches are made once, as on the window's first paint

@@ -137,8 +137,10 @@ public:
     /** Rebuilds the drawing objects from the settings members. */
     void RecreateDrawingObjects();
 
+    /** Zoom level, panel size and scroll position; the scroll bars mirror it. */
+    const Viewport& view() const { return View; }
+
     // --- state (public so tests read it as a user's effect would) ---
-    Viewport View;
     bool ShiftDown = false;
     bool Dragging = false;
     QPoint DragStart;
@@ -172,6 +174,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    Viewport View;
+
     void setupComponents();
     /** Each display toggle's tool button shows its settings member. */
     void showToggleStates();

@@ -366,7 +366,7 @@ TEST_F(FailingDiskTest, AutosaveFailureIsShownAndTheNextSaveSucceeds)
     ASSERT_TRUE(prompts.errors.isEmpty());
     const QByteArray old = world.read(QStringLiteral("user.gdb"));
     const QString full = QFileInfo(world.path(QStringLiteral("user.gdb"))).absoluteFilePath();
-    doubleClickAt(form->View.mapToPanel(0, 0)); // Alpha, visited
+    doubleClickAt(form->view().mapToPanel(0, 0)); // Alpha, visited
     ASSERT_TRUE(ui().GBLoc->isEnabled());
 
     for (const AtomicFile::Step failing :

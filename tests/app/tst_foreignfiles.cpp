@@ -47,7 +47,7 @@ protected:
     void setStatusActive()
     {
         const Location& alpha = form->world().locations()[0];
-        doubleClickAt(form->View.mapToPanel(alpha.X, alpha.Y));
+        doubleClickAt(form->view().mapToPanel(alpha.X, alpha.Y));
         QTest::mouseClick(ui().SBA, Qt::LeftButton);
     }
     /** The first location's status as a user file holds it. */

@@ -51,13 +51,13 @@ TEST(ProgramEntry, PictureChoiceSetsTheScale)
     {
         TestWorld world(TestWorld::Picture::Normal);
         TMainForm form(prompts, world.appDir());
-        EXPECT_EQ(form.View.mapScale(), 2);
+        EXPECT_EQ(form.view().mapScale(), 2);
         EXPECT_EQ(form.world().picture().size(), QSize(660, 760));
     }
     {
         TestWorld world(TestWorld::Picture::Both);
         TMainForm form(prompts, world.appDir());
-        EXPECT_EQ(form.View.mapScale(), 10);
+        EXPECT_EQ(form.view().mapScale(), 10);
         EXPECT_EQ(form.world().picture().size(), QSize(3300, 3800));
     }
 }

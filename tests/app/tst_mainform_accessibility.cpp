@@ -80,7 +80,7 @@ TEST_F(AccessibilityTest, StatusButtonsSetTheStatusOnlyWhileTheBoxIsOpen)
 
     QTest::mouseClick(ui().ToolButtonGo, Qt::LeftButton);
     const Location& alpha = f.world().locations()[0];
-    doubleClickAt(f.View.mapToPanel(alpha.X, alpha.Y));
+    doubleClickAt(f.view().mapToPanel(alpha.X, alpha.Y));
     ASSERT_TRUE(ui().GBLoc->isEnabled());
 
     struct Step {

@@ -124,7 +124,7 @@ protected:
         form->createDialogs();
         EXPECT_EQ(form->editor().SelectedIndex(), AlphaIndex);
         QTest::mouseClick(ui().ToolButtonGo, Qt::LeftButton);
-        EXPECT_EQ(form->View.zoomIndex(), 2);
+        EXPECT_EQ(form->view().zoomIndex(), 2);
         // Go forces Alpha into the next paint as well; spend that paint so every picture
         // below shows only what the toggles say.
         form->RepaintMap();
@@ -135,7 +135,7 @@ protected:
     QPoint panelPoint(int index) const
     {
         const Location& l = form->world().locations()[size_t(index)];
-        return form->View.mapToPanel(l.X, l.Y);
+        return form->view().mapToPanel(l.X, l.Y);
     }
     QString iniPath() const { return world.appPath(QStringLiteral("qor.ini")); }
     QByteArray iniBytes() const { return readFile(iniPath()); }
@@ -571,7 +571,7 @@ TEST_F(ClipboardTest, CopyHoldsThePanelWithItsOverlays)
 TEST_F(ClipboardTest, CopyOfASmallPictureKeepsTheMargins)
 {
     TMainForm& f = open();
-    ASSERT_EQ(f.View.zoomIndex(), 0);
+    ASSERT_EQ(f.view().zoomIndex(), 0);
     f.resize(560, 900);
     ASSERT_TRUE(QTest::qWaitFor([&] { return ui().PanelMap->width() > 330 && ui().PanelMap->height() > 380; }, 2000));
     const QSize panelSize = ui().PanelMap->size();

@@ -54,7 +54,7 @@ protected:
     QPoint at(int location) const
     {
         const Location& l = form->world().locations()[size_t(location)];
-        return form->View.mapToPanel(l.X, l.Y);
+        return form->view().mapToPanel(l.X, l.Y);
     }
     /** Types into the note editor; characters beyond ASCII arrive as a key event's text. */
     void type(const QString& text)
@@ -260,7 +260,7 @@ TEST_F(EditTest, ALocationNamedEditMarkerIsEditedAsALocation)
     open();
     QTest::mouseClick(ui().ToolButtonZoomIn, Qt::LeftButton);
     const Location& camp = form->world().markers()[0];
-    moveTo(form->View.mapToPanel(camp.X, camp.Y)); // the marker last hovered
+    moveTo(form->view().mapToPanel(camp.X, camp.Y)); // the marker last hovered
     ASSERT_EQ(form->editor().EditedMarker(), 0);
 
     doubleClickAt(at(0));
@@ -462,7 +462,7 @@ protected:
     }
     void addMarkerAt(QPoint p)
     {
-        if (form->View.zoomIndex() == 0)
+        if (form->view().zoomIndex() == 0)
             QTest::mouseClick(ui().ToolButtonZoomIn, Qt::LeftButton);
         if (!form->editor().AddMarkerMode())
             QTest::mouseClick(ui().ToolButtonAddM, Qt::LeftButton);

@@ -56,7 +56,7 @@ TEST_F(FocusTest, GoHighlightSurvivesTheClickThatFocusesTheMap)
     // The first click of the double click gives the map the focus; the window system
     // delivers what that click asked for before the second one arrives.
     const Location& alpha = f.world().locations()[0];
-    const QPoint p = f.View.mapToPanel(alpha.X, alpha.Y);
+    const QPoint p = f.view().mapToPanel(alpha.X, alpha.Y);
     moveTo(p);
     QTest::mouseClick(panel(), Qt::LeftButton, {}, p);
     ASSERT_TRUE(panel()->hasFocus());

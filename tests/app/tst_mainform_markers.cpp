@@ -30,7 +30,7 @@ protected:
     QPoint markerPoint(int marker) const
     {
         const Location& m = form->world().markers()[size_t(marker)];
-        return form->View.mapToPanel(m.X, m.Y);
+        return form->view().mapToPanel(m.X, m.Y);
     }
     void press(QToolButton* b) { QTest::mouseClick(b, Qt::LeftButton); }
     void zoomIn(int steps = 1)
@@ -139,7 +139,7 @@ TEST_F(MarkerTest, AddModeStaysWhenZoomingOutAndStillAddsAnUndrawnMarker)
     zoomIn();
     press(ui().ToolButtonAddM);
     press(ui().ToolButtonZoomActual);
-    ASSERT_EQ(form->View.zoomIndex(), 0);
+    ASSERT_EQ(form->view().zoomIndex(), 0);
     EXPECT_TRUE(form->editor().AddMarkerMode());
     EXPECT_FALSE(ui().ToolButtonAddM->isEnabled());
     EXPECT_EQ(panel()->cursor().shape(), Qt::CrossCursor);
@@ -148,8 +148,8 @@ TEST_F(MarkerTest, AddModeStaysWhenZoomingOutAndStillAddsAnUndrawnMarker)
     const QPoint p(200, 120);
     clickAt(p);
     ASSERT_EQ(form->world().markers().size(), 1u);
-    const QPoint picture = form->View.panelToPicture(p);
-    const QPoint expected = form->View.ScreenToMap(picture.x(), picture.y());
+    const QPoint picture = form->view().panelToPicture(p);
+    const QPoint expected = form->view().ScreenToMap(picture.x(), picture.y());
     EXPECT_EQ(form->world().markers()[0].X, expected.x());
     EXPECT_EQ(form->world().markers()[0].Y, expected.y());
     EXPECT_EQ(form->world().markers()[0].Name, QByteArray("Marker"));
@@ -249,9 +249,9 @@ TEST_F(HighResMarkerTest, AClickOnThePlacementAreasCornerAddsAndOneBeyondDoesNot
     // A panel larger than the 10 % picture: the picture is centred with margins around it,
     // so the points just beyond its edges can be clicked too.
     form->resize(520, 820);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form->View.marginX() > 5 && form->View.marginY() > 5; }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->view().marginX() > 5 && form->view().marginY() > 5; }, 2000));
 
-    const Viewport& v = form->View;
+    const Viewport& v = form->view();
     const QPoint corner = v.MapToScreen(Viewport::MapRight, Viewport::MapTop);
     // The last picture column and the first row that still convert into the area.
     int px = corner.x() - 3;
@@ -316,7 +316,7 @@ TEST_F(MarkerTest, AMarkerBesideAShownLocationDoubleClickedSelectsTheLocation)
     world.write(QStringLiteral("markers.gdb"), markerBlock("Pier", 900, 0) + markerBlock("Alone", 60000, 0));
     open();
     zoomIn();
-    const QPoint harbor = form->View.mapToPanel(0, 0);
+    const QPoint harbor = form->view().mapToPanel(0, 0);
     const QPoint pier = markerPoint(0);
     ASSERT_LE(qAbs(pier.x() - harbor.x()), 4);
     doubleClickAt(pier);

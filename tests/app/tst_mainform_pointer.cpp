@@ -53,7 +53,7 @@ protected:
         ASSERT_TRUE(form->Config.ShowHint);
     }
     /** Panel point of a map point at the current view. */
-    QPoint at(int x, int y) const { return form->View.mapToPanel(x, y); }
+    QPoint at(int x, int y) const { return form->view().mapToPanel(x, y); }
     QPoint at(const Location& l) const { return at(l.X, l.Y); }
     /** A point of the panel with nothing on it (every test keeps the top-left corner empty). */
     static QPoint empty() { return {3, 3}; }
@@ -86,7 +86,7 @@ TEST_F(PointerTest, DragMovesTheMapWithThePointerOnePaintPerMove)
     writeLocations({locationRecord("Far", 0, -110000, 200000)});
     TMainForm& f = open();
     zoomIn(1);
-    ASSERT_EQ(f.View.zoomIndex(), 1);
+    ASSERT_EQ(f.view().zoomIndex(), 1);
     QScrollBar* h = ui().ScrollBarH;
     QScrollBar* v = ui().ScrollBarV;
     const int h0 = h->value(), v0 = v->value();
@@ -103,8 +103,8 @@ TEST_F(PointerTest, DragMovesTheMapWithThePointerOnePaintPerMove)
     move({130, 80}, Qt::LeftButton);
     EXPECT_EQ(h->value(), h0 - 30);
     EXPECT_EQ(v->value(), v0 + 20);
-    EXPECT_EQ(f.View.scrollX(), h->value());
-    EXPECT_EQ(f.View.scrollY(), v->value());
+    EXPECT_EQ(f.view().scrollX(), h->value());
+    EXPECT_EQ(f.view().scrollY(), v->value());
     EXPECT_EQ(f.DragStart, QPoint(130, 80));
     EXPECT_EQ(paints.count, 1);
 
@@ -166,7 +166,7 @@ TEST_F(PointerTest, DragStopsAtTheBoundsAndTurnsBackAtOnce)
     p.ry() += 3;
     move(p, Qt::LeftButton);
     EXPECT_EQ(v->value(), vmax - 3);
-    EXPECT_EQ(f.View.scrollY(), vmax - 3);
+    EXPECT_EQ(f.view().scrollY(), vmax - 3);
     EXPECT_EQ(paints.count, 6);
     release(p);
 }
@@ -204,7 +204,7 @@ TEST_F(PointerTest, RightButtonEntersAddModeFromTwentyFivePercent)
     EXPECT_EQ(panel()->cursor().shape(), Qt::PointingHandCursor);
 
     zoomIn(1);
-    ASSERT_EQ(f.View.zoomIndex(), 2);
+    ASSERT_EQ(f.view().zoomIndex(), 2);
     QTest::mouseClick(ui().ToolButtonDelM, Qt::LeftButton);
     ASSERT_TRUE(f.editor().DeleteMarkerMode());
     press({50, 50}, Qt::RightButton);

@@ -83,7 +83,7 @@ TEST_F(SettingsRunTest, FirstRunWithoutAFileOpensAtTheDefaultsAndWritesEveryKey)
     TMainForm& f = open();
     EXPECT_EQ(f.pos(), QPoint(300, 60));
     EXPECT_EQ(f.size(), QSize(378, 644));
-    EXPECT_EQ(f.View.zoomIndex(), 0);
+    EXPECT_EQ(f.view().zoomIndex(), 0);
     EXPECT_EQ(scroll(), QPoint(0, 0));
     EXPECT_EQ(f.windowTitle(), QStringLiteral("Veldamar Interactive Map (Zoom 10%)"));
     EXPECT_TRUE(ui().ToolButtonText->isChecked());
@@ -123,9 +123,9 @@ TEST_F(SettingsRunTest, StoredZoomAndScrollAreRestoredAndBounded)
         world.writeSettings(QByteArray("[General]\r\nKeepZoom=") + (c.keepZoom ? "1" : "0") + "\r\n[Window]\r\n"
                             + c.window);
         TMainForm& f = build();
-        EXPECT_EQ(f.View.zoomIndex(), c.level);
+        EXPECT_EQ(f.view().zoomIndex(), c.level);
         EXPECT_EQ(scroll(), c.scroll);
-        EXPECT_EQ(QPoint(f.View.scrollX(), f.View.scrollY()), c.scroll);
+        EXPECT_EQ(QPoint(f.view().scrollX(), f.view().scrollY()), c.scroll);
         EXPECT_EQ(f.windowTitle(), QStringLiteral("Veldamar Interactive Map (Zoom %1%)").arg(QLatin1String(c.percent)));
         if (c.keepZoom)
             EXPECT_EQ(f.maximumSize(), c.maximum);
@@ -196,7 +196,7 @@ TEST_F(SettingsRunTest, MaximisedStateSkipsTheStoredGeometry)
     // The layout's own geometry; the zoom is restored all the same.
     EXPECT_EQ(f.pos(), QPoint(326, 81));
     EXPECT_EQ(f.size(), QSize(378, 644));
-    EXPECT_EQ(f.View.zoomIndex(), 1);
+    EXPECT_EQ(f.view().zoomIndex(), 1);
     EXPECT_FALSE(f.isMaximized());
     f.show();
     EXPECT_TRUE(QTest::qWaitFor([&] { return f.isMaximized(); }, 3000));
@@ -236,7 +236,7 @@ TEST_F(SettingsRunTest, RestoreWindowOffLeavesWindowAndToolbarsAlone)
     world.writeSettings("[General]\r\nRestoreWindow=0\r\n" + window + toolbars + "[Map]\r\nShowText=0\r\n");
     TMainForm& f = open();
     EXPECT_EQ(f.windowTitle(), QStringLiteral("Veldamar Interactive Map (Zoom 10%)"));
-    EXPECT_EQ(f.View.zoomIndex(), 0);
+    EXPECT_EQ(f.view().zoomIndex(), 0);
     EXPECT_EQ(scroll(), QPoint(0, 0));
     EXPECT_EQ(f.pos(), QPoint(326, 81));
     EXPECT_EQ(f.size(), QSize(378, 644));

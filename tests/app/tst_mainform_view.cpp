@@ -43,11 +43,11 @@ protected:
     void click(QToolButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
     void zoomTo(int level)
     {
-        while (form->View.zoomIndex() < level)
+        while (form->view().zoomIndex() < level)
             click(ui().ToolButtonZoomIn);
     }
     QPoint scroll() const { return {form->ui().ScrollBarH->value(), form->ui().ScrollBarV->value()}; }
-    QPoint lastScroll() const { return {form->View.scrollX(), form->View.scrollY()}; }
+    QPoint lastScroll() const { return {form->view().scrollX(), form->view().scrollY()}; }
 
     /** Resizes the window and waits until the panels have followed. */
     void resizeWindow(QSize size)
@@ -85,7 +85,7 @@ TEST_F(ViewTest, ZoomInKeepsThePanelCentre)
     PaintCounter paints(ui().PanelMap);
     paints.reset();
     click(ui().ToolButtonZoomIn);
-    EXPECT_EQ(f.View.zoomIndex(), 1);
+    EXPECT_EQ(f.view().zoomIndex(), 1);
     // cx 165, cy 190 at factor 1 become 330 - 165 and 380 - 190 at factor 2.
     EXPECT_EQ(scroll(), QPoint(165, 190));
     EXPECT_EQ(lastScroll(), QPoint(165, 190));
@@ -98,7 +98,7 @@ TEST_F(ViewTest, ZoomInKeepsThePanelCentre)
     // Out again: the centre comes back to the whole picture, the bars lose their range.
     paints.reset();
     click(ui().ToolButtonZoomOut);
-    EXPECT_EQ(f.View.zoomIndex(), 0);
+    EXPECT_EQ(f.view().zoomIndex(), 0);
     EXPECT_EQ(scroll(), QPoint(0, 0));
     EXPECT_EQ(ui().ScrollBarH->maximum(), 0);
     EXPECT_FALSE(ui().ScrollBarH->isEnabled());
@@ -114,7 +114,7 @@ TEST_F(ViewTest, ZoomBeyondEitherEndChangesNothingAndDoesNotPaint)
 
     paints.reset();
     click(ui().ToolButtonZoomOut);
-    EXPECT_EQ(f.View.zoomIndex(), 0);
+    EXPECT_EQ(f.view().zoomIndex(), 0);
     EXPECT_EQ(paints.count, 0);
 
     zoomTo(7);
@@ -122,7 +122,7 @@ TEST_F(ViewTest, ZoomBeyondEitherEndChangesNothingAndDoesNotPaint)
     const QPoint before = scroll();
     paints.reset();
     click(ui().ToolButtonZoomIn);
-    EXPECT_EQ(f.View.zoomIndex(), 7);
+    EXPECT_EQ(f.view().zoomIndex(), 7);
     EXPECT_EQ(scroll(), before);
     EXPECT_EQ(paints.count, 0);
     EXPECT_EQ(f.windowTitle(), QStringLiteral("Veldamar Interactive Map (Zoom 300%)"));
@@ -135,13 +135,13 @@ TEST_F(ViewTest, ActualSizeGoesToTenPercentAndRepaintsEvenThere)
 
     paints.reset();
     click(ui().ToolButtonZoomActual);
-    EXPECT_EQ(f.View.zoomIndex(), 0);
+    EXPECT_EQ(f.view().zoomIndex(), 0);
     EXPECT_EQ(paints.count, 1);
 
     zoomTo(5);
     paints.reset();
     click(ui().ToolButtonZoomActual);
-    EXPECT_EQ(f.View.zoomIndex(), 0); // the 10 % level, not 100 %
+    EXPECT_EQ(f.view().zoomIndex(), 0); // the 10 % level, not 100 %
     EXPECT_EQ(scroll(), QPoint(0, 0));
     EXPECT_EQ(f.windowTitle(), QStringLiteral("Veldamar Interactive Map (Zoom 10%)"));
     EXPECT_EQ(paints.count, 1);
@@ -209,7 +209,7 @@ TEST_F(ViewTest, KeepZoomRefusesZoomOutUntilTheWindowFits)
     for (const Step& s : steps) {
         resizeWindow(s.window);
         click(ui().ToolButtonZoomOut);
-        EXPECT_EQ(f.View.zoomIndex(), s.levelAfter) << s.window.width() << 'x' << s.window.height();
+        EXPECT_EQ(f.view().zoomIndex(), s.levelAfter) << s.window.width() << 'x' << s.window.height();
     }
     EXPECT_EQ(f.maximumSize(), QSize(708, 1024));
     EXPECT_EQ(f.windowTitle(), QStringLiteral("Veldamar Interactive Map (Zoom 20%)"));
@@ -244,7 +244,7 @@ TEST_F(ViewTest, WheelStepsFivePixelsAndStopsAtTheEnds)
         paints.reset();
         wheel(ui().PanelMap, s.delta);
         EXPECT_EQ(ui().ScrollBarV->value(), s.expectV) << s.what;
-        EXPECT_EQ(f.View.scrollY(), s.expectV) << s.what;
+        EXPECT_EQ(f.view().scrollY(), s.expectV) << s.what;
         EXPECT_EQ(ui().ScrollBarH->value(), 165) << s.what;
         EXPECT_EQ(paints.count, 1) << s.what;
     }
@@ -286,17 +286,17 @@ TEST_F(ViewTest, TiltedWheelScrollsHorizontallyByTheSameSteps)
         EXPECT_EQ(lastScroll(), s.expected) << s.what;
     }
     wheel(ui().PanelMap, 120, Qt::ControlModifier, Qt::Horizontal); // Ctrl still zooms
-    EXPECT_EQ(f.View.zoomIndex(), 2);
+    EXPECT_EQ(f.view().zoomIndex(), 2);
 }
 
 TEST_F(ViewTest, CtrlWheelZooms)
 {
     TMainForm& f = openWorld();
     wheel(ui().PanelMap, 120, Qt::ControlModifier);
-    EXPECT_EQ(f.View.zoomIndex(), 1);
+    EXPECT_EQ(f.view().zoomIndex(), 1);
     EXPECT_EQ(scroll(), QPoint(165, 190));
     wheel(ui().PanelMap, -120, Qt::ControlModifier);
-    EXPECT_EQ(f.View.zoomIndex(), 0);
+    EXPECT_EQ(f.view().zoomIndex(), 0);
 }
 
 TEST_F(ViewTest, WheelGoesToTheFocusedListUnlessCtrl)
@@ -314,7 +314,7 @@ TEST_F(ViewTest, WheelGoesToTheFocusedListUnlessCtrl)
     EXPECT_EQ(ui().CBLoc->currentIndex(), 1) << "the list takes the wheel";
 
     wheel(ui().CBLoc, 120, Qt::ControlModifier);
-    EXPECT_EQ(f.View.zoomIndex(), 2);
+    EXPECT_EQ(f.view().zoomIndex(), 2);
     EXPECT_EQ(ui().CBLoc->currentIndex(), 1);
 }
 
@@ -324,41 +324,41 @@ TEST_F(ViewTest, KeypadPlusAndMinusZoomWhereverTheFocusIs)
 {
     TMainForm& f = openWorld();
     key(Qt::Key_Plus, Qt::KeypadModifier);
-    EXPECT_EQ(f.View.zoomIndex(), 1);
+    EXPECT_EQ(f.view().zoomIndex(), 1);
     key(Qt::Key_Minus, Qt::KeypadModifier);
-    EXPECT_EQ(f.View.zoomIndex(), 0);
+    EXPECT_EQ(f.view().zoomIndex(), 0);
 
     // The plain keys zoom nothing.
     key(Qt::Key_Plus);
-    EXPECT_EQ(f.View.zoomIndex(), 0);
+    EXPECT_EQ(f.view().zoomIndex(), 0);
     key(Qt::Key_Plus, Qt::ShiftModifier);
-    EXPECT_EQ(f.View.zoomIndex(), 0);
+    EXPECT_EQ(f.view().zoomIndex(), 0);
 
     ui().CBLoc->setFocus();
     ASSERT_TRUE(QTest::qWaitFor([&] { return ui().CBLoc->hasFocus(); }, 2000));
     key(Qt::Key_Plus, Qt::KeypadModifier);
-    EXPECT_EQ(f.View.zoomIndex(), 1);
+    EXPECT_EQ(f.view().zoomIndex(), 1);
     key(Qt::Key_Plus, Qt::KeypadModifier);
-    EXPECT_EQ(f.View.zoomIndex(), 2);
+    EXPECT_EQ(f.view().zoomIndex(), 2);
     key(Qt::Key_Minus, Qt::KeypadModifier);
-    EXPECT_EQ(f.View.zoomIndex(), 1);
+    EXPECT_EQ(f.view().zoomIndex(), 1);
 
     // The note editor, opened by a double click on a location.
-    const QPoint alpha = f.View.mapToPanel(0, 0);
+    const QPoint alpha = f.view().mapToPanel(0, 0);
     QTest::mouseMove(ui().PanelMap, alpha);
     QTest::mouseDClick(ui().PanelMap, Qt::LeftButton, {}, alpha);
     ASSERT_TRUE(ui().GBLoc->isEnabled());
     ASSERT_TRUE(QTest::qWaitFor([&] { return ui().MemoNotes->hasFocus(); }, 2000));
     const QString note = ui().MemoNotes->toPlainText();
     key(Qt::Key_Plus, Qt::KeypadModifier);
-    EXPECT_EQ(f.View.zoomIndex(), 2);
+    EXPECT_EQ(f.view().zoomIndex(), 2);
     key(Qt::Key_Minus, Qt::KeypadModifier);
-    EXPECT_EQ(f.View.zoomIndex(), 1);
+    EXPECT_EQ(f.view().zoomIndex(), 1);
     // The zoom keys type nothing into the note; the main keyboard's plus and minus do.
     EXPECT_EQ(ui().MemoNotes->toPlainText(), note);
     key(Qt::Key_Plus);
     key(Qt::Key_Minus);
-    EXPECT_EQ(f.View.zoomIndex(), 1);
+    EXPECT_EQ(f.view().zoomIndex(), 1);
     EXPECT_EQ(ui().MemoNotes->toPlainText(), note + QStringLiteral("+-"));
 }
 
@@ -392,7 +392,7 @@ TEST_F(ViewTest, ScrollBarActionsMoveTheViewAndRepaintOnce)
     }
     // The panel shows the picture from the new origin: the right edge of the picture.
     EXPECT_NE(pixel(QPoint(329, 10)), kBackground);
-    EXPECT_EQ(f.View.marginX(), 0);
+    EXPECT_EQ(f.view().marginX(), 0);
 }
 
 TEST_F(ViewTest, ThumbDragFollowsWhileMoving)
@@ -402,9 +402,9 @@ TEST_F(ViewTest, ThumbDragFollowsWhileMoving)
     QScrollBar* bar = ui().ScrollBarV;
     bar->setSliderDown(true);
     bar->setSliderPosition(250);
-    EXPECT_EQ(f.View.scrollY(), 250);
+    EXPECT_EQ(f.view().scrollY(), 250);
     bar->setSliderPosition(40);
-    EXPECT_EQ(f.View.scrollY(), 40);
+    EXPECT_EQ(f.view().scrollY(), 40);
     bar->setSliderDown(false);
     EXPECT_EQ(bar->value(), 40);
 }
@@ -423,7 +423,7 @@ TEST_F(GoTest, FromTenPercentStepsThroughEachLevelAndCentres)
     paints.reset();
 
     click(ui().ToolButtonGo);
-    EXPECT_EQ(f.View.zoomIndex(), 2);
+    EXPECT_EQ(f.view().zoomIndex(), 2);
     EXPECT_EQ(f.windowTitle(), QStringLiteral("Veldamar Interactive Map (Zoom 25%)"));
     // The bar shows the range of the level reached: 760 x 2.5 / 2 - 380 (the viewport
     // passes through level 1 on the way; its tests cover the stepping).
@@ -438,7 +438,7 @@ TEST_F(GoTest, FromTenPercentStepsThroughEachLevelAndCentres)
 
     // Unvisited locations are hidden, yet Alpha is framed at the panel centre: in Go's
     // own paint and in the next one, then no more.
-    const QPoint corner = f.View.mapToPanel(0, 0) - QPoint(3, 3);
+    const QPoint corner = f.view().mapToPanel(0, 0) - QPoint(3, 3);
     EXPECT_EQ(corner, QPoint(162, 187));
     EXPECT_EQ(pixel(corner), kUnvisitedFrame);
     f.RepaintMap();
@@ -455,7 +455,7 @@ TEST_F(GoTest, NeverZoomsOutAndOnlyCentresAtTheTop)
     ui().ScrollBarH->triggerAction(QAbstractSlider::SliderToMinimum);
     ui().ScrollBarV->triggerAction(QAbstractSlider::SliderToMinimum);
     click(ui().ToolButtonGo);
-    EXPECT_EQ(f.View.zoomIndex(), 7);
+    EXPECT_EQ(f.view().zoomIndex(), 7);
     const QPoint p = f.MapToScreen(0, 0);
     EXPECT_EQ(scroll(), p - QPoint(165, 190));
     EXPECT_EQ(lastScroll(), scroll());
@@ -468,7 +468,7 @@ TEST_F(GoTest, CentringIsClampedAtThePictureEdge)
     writeLocations({locationRecord("Corner", 4, -125000, 220000)});
     TMainForm& f = open();
     click(ui().ToolButtonGo);
-    EXPECT_EQ(f.View.zoomIndex(), 6);
+    EXPECT_EQ(f.view().zoomIndex(), 6);
     EXPECT_EQ(scroll(), QPoint(0, 0));
     EXPECT_EQ(lastScroll(), QPoint(0, 0));
 }
@@ -480,7 +480,7 @@ TEST_F(GoTest, EmptyListIsAnIndexErrorAndChangesNothing)
     ASSERT_TRUE(f.isVisible());
     click(ui().ToolButtonGo);
     EXPECT_EQ(prompts.errors, QStringList{QStringLiteral("List index out of bounds (0)")});
-    EXPECT_EQ(f.View.zoomIndex(), 0);
+    EXPECT_EQ(f.view().zoomIndex(), 0);
     EXPECT_EQ(f.windowTitle(), QStringLiteral("Veldamar Interactive Map (Zoom 10%)"));
 }
 
@@ -492,7 +492,7 @@ TEST_F(GoTest, EnterInTheListRunsGo)
     QTest::keyClick(ui().CBLoc, Qt::Key_Down); // "Beta"
     ASSERT_EQ(f.editor().SelectedIndex(), 1);
     QTest::keyClick(ui().CBLoc, Qt::Key_Return);
-    EXPECT_EQ(f.View.zoomIndex(), 2);
+    EXPECT_EQ(f.view().zoomIndex(), 2);
     EXPECT_EQ(scroll(), f.MapToScreen(60000, 100000) - QPoint(165, 190));
     EXPECT_EQ(f.HighlightIndex, 1);
 }
@@ -512,11 +512,11 @@ TEST_F(ViewTest, GrowingKeepsTheFarEdgeAtThePanelEdge)
     EXPECT_EQ(ui().ScrollBarV->maximum(), 280);
     EXPECT_EQ(scroll(), QPoint(230, 280));
     EXPECT_EQ(lastScroll(), QPoint(230, 280));
-    EXPECT_EQ(f.View.marginX(), 0);
-    EXPECT_EQ(f.View.marginY(), 0);
+    EXPECT_EQ(f.view().marginX(), 0);
+    EXPECT_EQ(f.view().marginY(), 0);
     // The picture's last column and row are the panel's last ones.
     EXPECT_EQ(f.backBuffer().size(), QSize(430, 480));
-    EXPECT_EQ(f.View.panelToPicture(QPoint(429, 479)), QPoint(659, 759));
+    EXPECT_EQ(f.view().panelToPicture(QPoint(429, 479)), QPoint(659, 759));
     EXPECT_NE(pixel(QPoint(429, 479)), kBackground);
 }
 
@@ -530,11 +530,11 @@ TEST_F(ViewTest, GrowingBeyondThePictureCentresItWithTheMargin)
     EXPECT_EQ(ui().ScrollBarH->maximum(), 0);
     EXPECT_FALSE(ui().ScrollBarH->isEnabled());
     EXPECT_EQ(ui().ScrollBarH->value(), 0);
-    EXPECT_EQ(f.View.scrollX(), 0);
+    EXPECT_EQ(f.view().scrollX(), 0);
     EXPECT_TRUE(ui().ScrollBarV->isEnabled());
-    EXPECT_EQ(f.View.marginX(), 20);
-    EXPECT_EQ(f.View.marginY(), 0);
-    EXPECT_FALSE(f.View.mapCoversPanel());
+    EXPECT_EQ(f.view().marginX(), 20);
+    EXPECT_EQ(f.view().marginY(), 0);
+    EXPECT_FALSE(f.view().mapCoversPanel());
     for (int x : {0, 19, 680, 699})
         EXPECT_EQ(pixel(QPoint(x, 100)), kBackground) << x;
     for (int x : {20, 679})
@@ -544,7 +544,7 @@ TEST_F(ViewTest, GrowingBeyondThePictureCentresItWithTheMargin)
     resizeWindow(QSize(478, 800));
     EXPECT_TRUE(ui().ScrollBarH->isEnabled());
     EXPECT_EQ(ui().ScrollBarH->maximum(), 230);
-    EXPECT_EQ(f.View.marginX(), 0);
+    EXPECT_EQ(f.view().marginX(), 0);
     EXPECT_NE(pixel(QPoint(0, 100)), kBackground);
 }
 

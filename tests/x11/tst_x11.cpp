@@ -37,7 +37,7 @@ protected:
     QPoint panelPointOf(int location) const
     {
         const Location& l = form->world().locations()[size_t(location)];
-        return form->View.mapToPanel(l.X, l.Y);
+        return form->view().mapToPanel(l.X, l.Y);
     }
     /** Pointer moves are processed once LastMouse shows them. */
     void movePointer(QPoint panelPoint)
@@ -55,15 +55,15 @@ TEST_F(X11Test, TheMapHintTakesNoPointerInputSoADragStartedOverItMovesTheMap)
     // under Alpha's hint, which begins 10 right and 5 below the pointer.
     openActive({locationRecord("Alpha", 0, kAlphaX, kAlphaY)});
     QTest::mouseClick(ui().ToolButtonGo, Qt::LeftButton);
-    const QPoint betaPicture = form->View.panelToPicture(panelPointOf(0) + QPoint(20, 8));
-    const QPoint beta = form->View.ScreenToMap(betaPicture.x(), betaPicture.y());
+    const QPoint betaPicture = form->view().panelToPicture(panelPointOf(0) + QPoint(20, 8));
+    const QPoint beta = form->view().ScreenToMap(betaPicture.x(), betaPicture.y());
     close();
 
     openActive({locationRecord("Alpha", 0, kAlphaX, kAlphaY), locationRecord("Beta", 0, beta.x(), beta.y())});
     QTest::mouseClick(ui().ToolButtonHint, Qt::LeftButton);
     ASSERT_TRUE(form->Config.ShowHint);
     QTest::mouseClick(ui().ToolButtonGo, Qt::LeftButton);
-    ASSERT_EQ(form->View.zoomIndex(), 2);
+    ASSERT_EQ(form->view().zoomIndex(), 2);
     const QPoint alpha = panelPointOf(0);
     ASSERT_LT((panelPointOf(1) - (alpha + QPoint(20, 8))).manhattanLength(), 3);
 
