@@ -325,8 +325,9 @@ void BM_PainterPaint1080p(benchmark::State& state)
         return;
     }
     MapPainter painter;
+    GoHighlight highlight = f.highlight();
     const MapScene scene{f.view(),   f.world().picture(), f.world().locations(), f.world().markers(),
-                         f.Config, f.Objects,           f.HighlightIndex,      f.HighlightPending};
+                         f.Config, f.Objects,           highlight};
     QImage buffer(kDragPanel, QImage::Format_RGB32);
     painter.paint(buffer, scene); // its caches are made once, as on the window's first paint
     for (auto _ : state) {

@@ -122,12 +122,11 @@ void runPaint(benchmark::State& state, bool overlays)
     const Settings s = settingsFor(smooth, overlays);
     const DrawingObjects o = DrawingObjects::fromSettings(s);
     const LocationList none;
-    int highlight = -1;
-    bool pending = false;
+    GoHighlight highlight;
     MapPainter painter;
     const MapScene scene{
         v,         world().picture, overlays ? world().locations : none, overlays ? world().markers : none, s, o,
-        highlight, pending};
+        highlight};
     QImage buffer(panel, QImage::Format_RGB32);
     painter.paint(buffer, scene); // caches are made once, as in the program's first paint
     for (auto _ : state) {

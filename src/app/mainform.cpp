@@ -230,7 +230,7 @@ void TMainForm::FormCreate()
     }
     selectFirst.dismiss();
     selectFirstLocation();
-    HighlightIndex = -1;
+    m_highlight.set(-1);
     if (Config.RestoreWindow)
         RestoreBandLayout();
     ApplyStoredWindowState();
@@ -272,7 +272,7 @@ void TMainForm::PanelMapPaint()
     if (m_backBuffer.isNull())
         return;
     MapScene scene{View,   m_world.picture(), m_world.locations(), m_world.markers(),
-                   Config, Objects,           HighlightIndex,      HighlightPending};
+                   Config, Objects,           m_highlight};
     m_painter.paint(m_backBuffer, scene);
     if (CopyingToClipboard)
         copyBackBufferToClipboard();

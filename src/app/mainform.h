@@ -4,6 +4,7 @@
 #include "data/settings.h"
 #include "data/location.h"
 #include "dialogs/prompts.h"
+#include "map/highlight.h"
 #include "map/hittest.h"
 #include "edit/mapeditor.h"
 #include "map/mappainter.h"
@@ -139,13 +140,13 @@ public:
 
     /** Zoom level, panel size and scroll position; the scroll bars mirror it. */
     const Viewport& view() const { return View; }
+    /** The location Go has just centred, shown whatever its status toggle says. */
+    const GoHighlight& highlight() const { return m_highlight; }
 
     // --- state (public so tests read it as a user's effect would) ---
     bool ShiftDown = false;
     bool Dragging = false;
     QPoint DragStart;
-    int HighlightIndex = -1;
-    bool HighlightPending = false;
     QPoint LastMouse;
     QTimer* Timer = nullptr;
     TddgHintWindow* HintWindow = nullptr;
@@ -175,6 +176,7 @@ protected:
 
 private:
     Viewport View;
+    GoHighlight m_highlight;
 
     void setupComponents();
     /** Each display toggle's tool button shows its settings member. */

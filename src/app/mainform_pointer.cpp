@@ -14,7 +14,7 @@ namespace vdm {
 
 LocationFilter TMainForm::locationFilter() const
 {
-    return {Config.ShowUnvisited, Config.ShowActive, Config.ShowVisited, HighlightIndex};
+    return {Config.ShowUnvisited, Config.ShowActive, Config.ShowVisited, m_highlight.index()};
 }
 
 bool TMainForm::locationShown(int index) const

@@ -149,9 +149,9 @@ void TMainForm::GoButtonClick()
     UpdateMarkerButtons();
     // The paint clears the highlight once drawn; setting it again keeps the location
     // forced visible for the next paint and for the hover test.
-    HighlightIndex = m_edit.SelectedIndex();
+    m_highlight.set(m_edit.SelectedIndex());
     RepaintMap();
-    HighlightIndex = m_edit.SelectedIndex();
+    m_highlight.set(m_edit.SelectedIndex());
     SetTitleWithZoom();
     ApplyWindowSizeLimit();
 }

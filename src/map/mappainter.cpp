@@ -189,22 +189,6 @@ StatusStyle styleOf(int status, const Settings& st, const DrawingObjects& o)
     }
 }
 
-/**
- * The highlight bookkeeping for location i, in the order locations are visited: the
- * location after the highlighted one clears the highlight. True when i is highlighted.
- */
-bool advanceHighlight(const MapScene& scene, size_t i)
-{
-    if (scene.HighlightPending) {
-        scene.HighlightIndex = -1;
-        scene.HighlightPending = false;
-    }
-    const bool highlighted = qsizetype(i) == scene.HighlightIndex;
-    if (highlighted)
-        scene.HighlightPending = true;
-    return highlighted;
-}
-
 /** Routes over everything; a connection listed both ways is simply drawn twice. */
 void drawRoutes(const Canvas& canvas, const MapScene& scene, const std::vector<QPoint>& panelPoints)
 {
@@ -390,7 +374,7 @@ struct MapPainter::Private {
             if (panelPoints)
                 (*panelPoints)[i] = v.mapToPanel(L.X, L.Y);
             const StatusStyle style = styleOf(L.Status, st, scene.objects);
-            const bool highlighted = advanceHighlight(scene, i);
+            const bool highlighted = scene.highlight.visit(i);
             if (!v.LevelVisible(L.Level) || !(style.shown || highlighted))
                 continue;
             const QPoint q = panelPoints ? (*panelPoints)[i] : v.mapToPanel(L.X, L.Y);

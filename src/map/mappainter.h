@@ -4,6 +4,7 @@
 #include "data/settings.h"
 #include "data/location.h"
 #include "data/packedcolor.h"
+#include "map/highlight.h"
 #include "map/viewport.h"
 
 #include <QColor>
@@ -27,8 +28,8 @@ struct DrawingObjects {
 };
 
 /**
- * Everything one paint reads. HighlightIndex and HighlightPending are the only state a
- * paint changes (the highlight bookkeeping of Go).
+ * Everything one paint reads. The highlight of Go is the only state a paint changes (its
+ * bookkeeping runs as the locations are visited).
  */
 struct MapScene {
     const Viewport& view;
@@ -37,8 +38,7 @@ struct MapScene {
     const LocationList& markers;
     const Settings& settings;
     const DrawingObjects& objects;
-    int& HighlightIndex;
-    bool& HighlightPending;
+    GoHighlight& highlight;
 };
 
 /**

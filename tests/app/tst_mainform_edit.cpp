@@ -179,7 +179,7 @@ TEST_F(EditTest, FilteredOutLocationCannotBeDoubleClickedButTheGoHighlightedOneC
     ui().CBLoc->setCurrentIndex(0); // Aspen
     form->CBLocChange();
     QTest::mouseClick(ui().ToolButtonGo, Qt::LeftButton);
-    ASSERT_EQ(form->HighlightIndex, 2);
+    ASSERT_EQ(form->highlight().index(), 2);
     ui().CBLoc->setCurrentIndex(1);
     form->CBLocChange();
     doubleClickAt(at(2));

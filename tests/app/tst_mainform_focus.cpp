@@ -50,7 +50,7 @@ TEST_F(FocusTest, GoHighlightSurvivesTheClickThatFocusesTheMap)
     focus(ui().CBLoc, Qt::TabFocusReason);
     ASSERT_EQ(ui().CBLoc->itemText(0), QStringLiteral("Alpha"));
     QTest::mouseClick(ui().ToolButtonGo, Qt::LeftButton);
-    ASSERT_EQ(f.HighlightIndex, 0);
+    ASSERT_EQ(f.highlight().index(), 0);
     focus(ui().CBLoc, Qt::TabFocusReason); // the focus is elsewhere when the user clicks the map
 
     // The first click of the double click gives the map the focus; the window system

@@ -330,7 +330,7 @@ TEST_F(PointerTest, HiddenStatusIsNotHitUnlessHighlighted)
     // Go centres it and highlights it: now it counts as shown.
     move(empty());
     QTest::mouseClick(ui().ToolButtonGo, Qt::LeftButton);
-    ASSERT_EQ(f.HighlightIndex, 0);
+    ASSERT_EQ(f.highlight().index(), 0);
     move(at(f.world().locations()[0]));
     EXPECT_TRUE(f.HintShown);
     EXPECT_EQ(hint()->text(), QStringLiteral("Alpha"));

@@ -434,7 +434,7 @@ TEST_F(GoTest, FromTenPercentStepsThroughEachLevelAndCentres)
     EXPECT_EQ(scroll(), p - QPoint(165, 190));
     EXPECT_EQ(lastScroll(), scroll());
     EXPECT_EQ(paints.count, 1);
-    EXPECT_EQ(f.HighlightIndex, 0);
+    EXPECT_EQ(f.highlight().index(), 0);
 
     // Unvisited locations are hidden, yet Alpha is framed at the panel centre: in Go's
     // own paint and in the next one, then no more.
@@ -445,7 +445,7 @@ TEST_F(GoTest, FromTenPercentStepsThroughEachLevelAndCentres)
     EXPECT_EQ(pixel(corner), kUnvisitedFrame);
     f.RepaintMap();
     EXPECT_NE(pixel(corner), kUnvisitedFrame);
-    EXPECT_EQ(f.HighlightIndex, -1);
+    EXPECT_EQ(f.highlight().index(), -1);
 }
 
 TEST_F(GoTest, NeverZoomsOutAndOnlyCentresAtTheTop)
@@ -494,7 +494,7 @@ TEST_F(GoTest, EnterInTheListRunsGo)
     QTest::keyClick(ui().CBLoc, Qt::Key_Return);
     EXPECT_EQ(f.view().zoomIndex(), 2);
     EXPECT_EQ(scroll(), f.MapToScreen(60000, 100000) - QPoint(165, 190));
-    EXPECT_EQ(f.HighlightIndex, 1);
+    EXPECT_EQ(f.highlight().index(), 1);
 }
 
 // --- resizing -----------------------------------------------------------------------

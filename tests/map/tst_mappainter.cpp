@@ -42,8 +42,7 @@ struct World {
     QImage picture = flatPicture(660, 760);
     LocationList locations, markers;
     Settings settings;
-    int highlight = -1;
-    bool pending = false;
+    GoHighlight highlight;
     MapPainter painter;
 
     World() { setView({330, 380}, 1, 2); }
@@ -56,7 +55,7 @@ struct World {
     QImage paint()
     {
         const DrawingObjects objects = DrawingObjects::fromSettings(settings);
-        const MapScene scene{view, picture, locations, markers, settings, objects, highlight, pending};
+        const MapScene scene{view, picture, locations, markers, settings, objects, highlight};
         return painter.paint(scene);
     }
 
@@ -303,15 +302,15 @@ TEST(MapPainterLocations, HighlightForcesAHiddenLocationForGoAndOneMorePaint)
         const QRgb visited = screen(w.settings.ColorVisited);
         const QPoint b = w.panelOf(w.locations[1]);
 
-        w.highlight = 1;
+        w.highlight.set(1);
         EXPECT_TRUE(hasFrame(w.paint(), b, visited)) << last;
-        EXPECT_EQ(w.highlight, last ? 1 : -1);
-        EXPECT_EQ(w.pending, last);
-        w.highlight = 1;
+        EXPECT_EQ(w.highlight.index(), last ? 1 : -1);
+        EXPECT_EQ(w.highlight.pending(), last);
+        w.highlight.set(1);
 
         EXPECT_EQ(hasFrame(w.paint(), b, visited), !last) << last;
-        EXPECT_EQ(w.highlight, -1);
-        EXPECT_FALSE(w.pending);
+        EXPECT_EQ(w.highlight.index(), -1);
+        EXPECT_FALSE(w.highlight.pending());
         EXPECT_FALSE(hasFrame(w.paint(), b, visited));
     }
 }
@@ -321,7 +320,7 @@ TEST(MapPainterLocations, HighlightedLocationWithoutStatusHasCaptionButNoFrame)
     World w;
     w.locations.push_back(w.at({40, 40}, "Known", Active));
     w.locations.push_back(w.at({150, 150}, "Nowhere", 0));
-    w.highlight = 1;
+    w.highlight.set(1);
     const QImage img = w.paint();
     const QPoint q = w.panelOf(w.locations[1]);
     // No frame, and the caption keeps the colour last set (the active location's).
@@ -421,9 +420,9 @@ TEST(MapPainter, EmptyListsAndDegenerateViewsPaintSafely)
     EXPECT_EQ(countColour(w.paint(), Black), 330 * 380);
     w.setView({0, 0}, 3, 2);
     w.locations.push_back(w.at({0, 0}));
-    w.highlight = 0;
+    w.highlight.set(0);
     EXPECT_TRUE(w.paint().isNull());
-    EXPECT_TRUE(w.pending); // the bookkeeping still runs
+    EXPECT_TRUE(w.highlight.pending()); // the bookkeeping still runs
     w.picture = QImage();
     w.setView({50, 40}, 2, 2);
     w.settings.ShowText = false;

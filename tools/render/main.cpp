@@ -171,11 +171,10 @@ int run(int argc, char** argv)
                                                 a.scroll.value_or(QPoint()));
 
         const DrawingObjects objects = DrawingObjects::fromSettings(settings);
-        int highlight = -1;
-        bool pending = false;
+        GoHighlight highlight;
         MapPainter painter;
         const QImage image = painter.paint(
-            MapScene{view, world.picture(), world.locations(), world.markers(), settings, objects, highlight, pending});
+            MapScene{view, world.picture(), world.locations(), world.markers(), settings, objects, highlight});
         QImageWriter writer(a.out, a.format);
         if (!writer.write(image))
             throw Error(QStringLiteral("Unable to write to %1: %2")
