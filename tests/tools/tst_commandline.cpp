@@ -86,7 +86,7 @@ TEST(CommandLine, AnswersHelpVersionAndUsageErrorsWithTheirExitStatus)
         {Worldgen, {"--version"}, 0, "veldamar-worldgen " + v + "\n", ""},
         {Worldgen, {"--frobnicate", "w"}, 2, "", "veldamar-worldgen: Unknown option 'frobnicate'."},
         {Worldgen, {}, 2, "", "veldamar-worldgen: no directory given\nTry 'veldamar-worldgen --help'"},
-        {Worldgen, {"w", "--locations", "0"}, 2, "", "--locations needs a whole number from 1 to 5000, not '0'"},
+        {Worldgen, {"w", "--locations", "0"}, 2, "", "--locations needs a whole number from 1 to 1000000, not '0'"},
     };
     for (const Row& row : rows) {
         const QString what = QFileInfo(row.program).fileName() + ' ' + row.arguments.join(' ');

@@ -5,6 +5,8 @@
 #include "data/codepage.h"
 #include "data/errors.h"
 #include "data/locationsdb.h"
+#include "data/markersdb.h"
+#include "data/userdb.h"
 #include "data/routesdb.h"
 #include "data/textconv.h"
 #include "map/jpegdecoder.h"
@@ -13,7 +15,9 @@
 #include "worldgen/terrain.h"
 #include "worldgen/worldpainter.h"
 
+#include <QCryptographicHash>
 #include <QDir>
+#include <QFileInfo>
 #include <QSet>
 #include <QStringDecoder>
 #include <QTemporaryDir>
@@ -402,7 +406,7 @@ TEST(WorldGeneratorArguments, RejectsWrongArgumentsWithAReasonAndKeepsTheOptions
         {{"w", "--locations", "many"}, "many"},
         {{"w", "--locations", "0"}, "'0'"},
         {{"w", "--locations", "-5"}, "'-5'"},
-        {{"w", "--locations", "5001"}, "5001"},
+        {{"w", "--locations", "1000001"}, "1000001"},
         {{"w", "--locations", "12x"}, "12x"},
         {{"w", "--seed", "-1"}, "'-1'"},
         {{"w", "--seed", "abc"}, "abc"},
@@ -418,4 +422,130 @@ TEST(WorldGeneratorArguments, RejectsWrongArgumentsWithAReasonAndKeepsTheOptions
         EXPECT_TRUE(error.contains(reason)) << error.toStdString();
         EXPECT_EQ(o.locations, 123);
     }
+}
+
+TEST_F(DefaultWorld, DatabasesKeepTheirKnownBytes)
+{
+    // The sample world others have annotated: larger worlds must not move a byte of it.
+    const auto sha = [](const QByteArray& bytes) {
+        return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex().toStdString();
+    };
+    EXPECT_EQ(sha(readFile(path("vdmain.gdb"))), "ada902a633b1e4b56f485842d429231e6023479ede1ddf200dfc52395dce40ed");
+    EXPECT_EQ(sha(readFile(path("routes.gdb"))), "8093e6717f1dc5a672253e63a3a6d72353061b9af5a8d46d745027afa258270a");
+    EXPECT_FALSE(QFileInfo::exists(path("user.gdb")));
+    EXPECT_FALSE(QFileInfo::exists(path("markers.gdb")));
+}
+
+/** A crowded world (beyond the roomy count) with the user's files, generated once. */
+class CrowdedWorld : public ::testing::Test {
+protected:
+    static constexpr int Count = 12000;
+    static void SetUpTestSuite()
+    {
+        s_dir = std::make_unique<QTemporaryDir>();
+        Options o = textOnly(7);
+        o.locations = Count;
+        o.userData = true;
+        o.readmes = false;
+        generate(s_dir->path(), o);
+        s_locations = std::make_unique<LocationList>();
+        readLocations(readFile(path("vdmain.gdb")), *s_locations);
+        readRoutes(readFile(path("routes.gdb")), *s_locations);
+    }
+    static void TearDownTestSuite()
+    {
+        s_locations.reset();
+        s_dir.reset();
+    }
+    static QString path(const QString& name) { return QDir(s_dir->path()).filePath(name); }
+    static const LocationList& locations() { return *s_locations; }
+
+    static inline std::unique_ptr<QTemporaryDir> s_dir;
+    static inline std::unique_ptr<LocationList> s_locations;
+};
+
+TEST_F(CrowdedWorld, NamesStayUniqueAndReadable)
+{
+    ASSERT_EQ(int(locations().size()), Count);
+    QSet<QString> seen;
+    for (const Location& l : locations()) {
+        const QString name = CodePage::decode(l.Name);
+        EXPECT_FALSE(seen.contains(name.toLower())) << name.toStdString();
+        seen.insert(name.toLower());
+        // Letters and blanks only, and never three of a letter in a row.
+        for (qsizetype i = 0; i < name.size(); ++i) {
+            EXPECT_TRUE(name[i].isLetter() || name[i] == u' ') << name.toStdString();
+            if (i >= 2) {
+                EXPECT_FALSE(name[i] == name[i - 1] && name[i] == name[i - 2]) << name.toStdString();
+            }
+        }
+    }
+    EXPECT_EQ(seen.size(), Count);
+}
+
+TEST_F(CrowdedWorld, RoutesJoinNearNeighboursOnly)
+{
+    const double scale = SettlementPlanner::crowding(Count);
+    ASSERT_LT(scale, 1.0);
+    int routes = 0;
+    for (const Location& from : locations()) {
+        for (const Route& r : from.Routes) {
+            ++routes;
+            const Location& to = locations()[size_t(r.Target)];
+            const double d = std::hypot(double(from.X - to.X), double(from.Y - to.Y));
+            const double reach = r.Kind == Skarnel ? 40000 : r.Kind == Ship ? 90000 : 240000;
+            EXPECT_LE(d, reach * scale) << from.Name.toStdString() << " " << int(r.Kind);
+        }
+    }
+    EXPECT_GT(routes, Count / 4);
+}
+
+TEST_F(CrowdedWorld, UserFilesReadBackWithEveryStatusNotesAndMarkersOnLand)
+{
+    LocationList locs = locations();
+    EXPECT_EQ(readUserData(readFile(path("user.gdb")), locs), locs.size());
+    std::map<int, int> statuses;
+    int notes = 0;
+    for (const Location& l : locs) {
+        ++statuses[l.Status];
+        notes += l.Note.isEmpty() ? 0 : 1;
+    }
+    EXPECT_EQ(statuses.size(), 3u);
+    EXPECT_GT(statuses[Unvisited], statuses[Active]);
+    EXPECT_GT(statuses[Active], statuses[Visited]);
+    EXPECT_GT(notes, Count / 20);
+    EXPECT_LT(notes, Count / 4);
+
+    LocationList markers;
+    readMarkers(readFile(path("markers.gdb")), markers);
+    EXPECT_EQ(int(markers.size()), Count / 50);
+    const Terrain terrain(7);
+    for (const Location& m : markers) {
+        EXPECT_EQ(m.Level, 1);
+        EXPECT_TRUE(terrain.isLand(m.X, m.Y));
+    }
+}
+
+TEST_F(CrowdedWorld, SameSeedGivesTheSameBytes)
+{
+    QTemporaryDir again;
+    Options o = textOnly(7);
+    o.locations = Count;
+    o.userData = true;
+    o.readmes = false;
+    generate(again.path(), o);
+    for (const QString name : {"vdmain.gdb", "routes.gdb", "user.gdb", "markers.gdb"})
+        EXPECT_EQ(readFile(path(name)), readFile(QDir(again.path()).filePath(name))) << name.toStdString();
+}
+
+TEST(WorldGeneratorArguments, UserDataIsAskedForAndNamedAmongTheWorldFiles)
+{
+    Options o;
+    QString error;
+    ASSERT_TRUE(parseArguments({"w", "--user-data", "--locations", "1000000"}, o, error)) << error.toStdString();
+    EXPECT_TRUE(o.userData);
+    EXPECT_EQ(o.locations, 1000000);
+    EXPECT_TRUE(worldFiles(o).contains("user.gdb"));
+    EXPECT_TRUE(worldFiles(o).contains("markers.gdb"));
+    EXPECT_FALSE(worldFiles(Options{}).contains("user.gdb"));
 }

@@ -32,19 +32,32 @@ template <typename Table> QString pick(Random& random, const Table& table)
 
 } // namespace
 
-NameGenerator::NameGenerator(std::uint64_t seed) : m_random(seed)
+NameGenerator::NameGenerator(std::uint64_t seed, bool longNames) : m_random(seed), m_longNames(longNames)
 {}
+
+void NameGenerator::join(QString& stem, QString syllable)
+{
+    // Avoid doubled letters at the seam ("Kelllis") that read as typing errors.
+    if (stem.back() == syllable.front())
+        syllable.remove(0, 1);
+    stem += syllable;
+}
 
 QString NameGenerator::stem()
 {
     QString s = pick(m_random, Starts);
     if (m_random.chance(0.45))
         s += pick(m_random, Middles);
-    QString end = pick(m_random, Ends);
-    // Avoid doubled letters at the seam ("Kelllis") that read as typing errors.
-    if (s.back() == end.front())
-        end.remove(0, 1);
-    s += end;
+    if (m_longNames) {
+        // Two or three groups give millions of stems, so even a million places find names quickly.
+        const int groups = m_random.chance(0.5) ? 2 : 1;
+        for (int g = 0; g < groups; ++g) {
+            join(s, pick(m_random, Starts));
+            if (m_random.chance(0.45))
+                join(s, pick(m_random, Middles));
+        }
+    }
+    join(s, pick(m_random, Ends));
     if (m_random.chance(0.08)) {
         const auto& [plain, accented] = Accents[std::size_t(m_random.below(int(Accents.size())))];
         const qsizetype at = s.indexOf(QChar(plain), 1);

@@ -16,7 +16,11 @@ namespace vdm::worldgen {
  */
 class NameGenerator {
 public:
-    explicit NameGenerator(std::uint64_t seed);
+    /**
+     * `longNames`: stems of two or three syllable groups instead of one, for worlds of
+     * many thousands of places, where the short stems would run out.
+     */
+    explicit NameGenerator(std::uint64_t seed, bool longNames = false);
 
     /** A new place name fitting the kind of place ("port" may give "Port Velmarin"). */
     QString placeName(const QString& kind);
@@ -25,10 +29,13 @@ public:
 
 private:
     QString stem();
+    /** Appends a syllable to a stem, dropping a letter that would double at the seam. */
+    static void join(QString& stem, QString syllable);
     QString decorated(const QString& kind, const QString& stem);
     QString claim(const std::function<QString()>& make);
 
     Random m_random;
+    bool m_longNames = false;
     QSet<QString> m_taken;
 };
 

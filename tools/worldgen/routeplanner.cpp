@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "worldgen/routeplanner.h"
 
+#include "worldgen/pointgrid.h"
 #include "worldgen/random.h"
+#include "worldgen/settlementplanner.h"
 #include "worldgen/terrain.h"
 
 #include <algorithm>
@@ -18,15 +20,15 @@ double distance(const Place& a, const Place& b)
     return std::hypot(double(a.x - b.x), double(a.y - b.y));
 }
 
-/** Share of the straight line between two places, away from both ends, that crosses land. */
-double landAlong(const Terrain& terrain, const Place& a, const Place& b)
+/** Share of the straight line between two places, `margin` away from both ends, that crosses land. */
+double landAlong(const Terrain& terrain, const Place& a, const Place& b, double margin)
 {
     constexpr int Samples = 32;
     const double length = distance(a, b);
     int counted = 0, land = 0;
     for (int i = 1; i < Samples; ++i) {
         const double t = double(i) / Samples;
-        if (t * length < 3000 || (1 - t) * length < 3000)
+        if (t * length < margin || (1 - t) * length < margin)
             continue;
         ++counted;
         if (terrain.height(int(a.x + (b.x - a.x) * t), int(a.y + (b.y - a.y) * t)) > 0.0)
@@ -41,11 +43,16 @@ std::set<Link> nearestLinks(const std::vector<Place>& places, const std::vector<
                             double reach, Accept accept)
 {
     std::set<Link> links;
+    PointGrid grid(reach);
+    for (int b : members)
+        grid.add(b, places[b].x, places[b].y);
+    std::vector<std::pair<double, int>> byDistance;
     for (int a : members) {
-        std::vector<std::pair<double, int>> byDistance;
-        for (int b : members)
+        byDistance.clear();
+        grid.forEachNear(places[a].x, places[a].y, reach, [&](int b, int, int) {
             if (b != a && distance(places[a], places[b]) <= reach)
                 byDistance.push_back({distance(places[a], places[b]), b});
+        });
         std::sort(byDistance.begin(), byDistance.end());
         int taken = 0;
         for (const auto& [d, b] : byDistance) {
@@ -93,11 +100,15 @@ std::vector<std::vector<PlannedRoute>> plan(const std::vector<Place>& places, co
                 routes[std::size_t(b)].push_back({kind, a});
         }
     };
-    list(nearestLinks(places, inland, 2, 40000, [](int, int) { return true; }), 1, 3);
-    list(nearestLinks(places, coastal, 2, 90000,
-                      [&](int a, int b) { return landAlong(terrain, places[a], places[b]) <= 0.2; }),
+    // A crowded world has its networks at a finer scale: the reaches shrink with its distances.
+    const double scale = SettlementPlanner::crowding(count);
+    // The great cities all reach each other while they are few; beyond that, their neighbours.
+    const double greatReach = scale < 1.0 ? 240000 * scale : 1e9;
+    list(nearestLinks(places, inland, 2, 40000 * scale, [](int, int) { return true; }), 1, 3);
+    list(nearestLinks(places, coastal, 2, 90000 * scale,
+                      [&](int a, int b) { return landAlong(terrain, places[a], places[b], 3000 * scale) <= 0.2; }),
          2, 2);
-    list(nearestLinks(places, great, 2, 1e9, [](int, int) { return true; }), 3, 1);
+    list(nearestLinks(places, great, 2, greatReach, [](int, int) { return true; }), 3, 1);
 
     for (auto& departing : routes)
         std::sort(departing.begin(), departing.end(), [](const PlannedRoute& l, const PlannedRoute& r) {

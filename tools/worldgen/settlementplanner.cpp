@@ -3,6 +3,7 @@
 
 #include "data/errors.h"
 #include "worldgen/namegenerator.h"
+#include "worldgen/pointgrid.h"
 #include "worldgen/random.h"
 #include "worldgen/terrain.h"
 
@@ -13,8 +14,7 @@ namespace vdm::worldgen::SettlementPlanner {
 namespace {
 
 constexpr int Left = -125000, Right = 175000, Bottom = -130000, Top = 220000;
-constexpr int Bucket = 4000;
-constexpr int BucketsX = (Right - Left) / Bucket + 1, BucketsY = (Top - Bottom) / Bucket + 1;
+constexpr double Bucket = 4000;
 constexpr double CoastReach = 2500.0; // map units from the sea that still count as on the coast
 
 // Shares of each level per 640 places: a handful of great cities, most places small.
@@ -26,27 +26,20 @@ constexpr double MinGap = 1200;
 /** Places already put, bucketed so that nearness checks stay cheap. */
 class Neighbourhood {
 public:
-    Neighbourhood() : m_buckets(std::size_t(BucketsX) * BucketsY) {}
-    void add(int x, int y) { m_buckets[bucketOf(x, y)].push_back({x, y}); }
+    explicit Neighbourhood(double bucket) : m_grid(bucket) {}
+    void add(int x, int y) { m_grid.add(0, x, y); }
     /** Distance to the nearest place, or `reach` when none is that close. */
     double nearest(int x, int y, double reach) const
     {
-        const int r = int(std::ceil(reach / Bucket));
-        const int bx = (x - Left) / Bucket, by = (y - Bottom) / Bucket;
         double best = reach;
-        for (int j = std::max(by - r, 0); j <= std::min(by + r, BucketsY - 1); ++j)
-            for (int i = std::max(bx - r, 0); i <= std::min(bx + r, BucketsX - 1); ++i)
-                for (const auto& [px, py] : m_buckets[std::size_t(j) * BucketsX + i])
-                    best = std::min(best, std::hypot(double(px - x), double(py - y)));
+        m_grid.forEachNear(x, y, reach, [&](int, int px, int py) {
+            best = std::min(best, std::hypot(double(px - x), double(py - y)));
+        });
         return best;
     }
 
 private:
-    static std::size_t bucketOf(int x, int y)
-    {
-        return std::size_t((y - Bottom) / Bucket) * BucketsX + (x - Left) / Bucket;
-    }
-    std::vector<std::vector<std::pair<int, int>>> m_buckets;
+    PointGrid m_grid;
 };
 
 QString kindFor(int level, Random& random)
@@ -63,11 +56,21 @@ QString kindFor(int level, Random& random)
     return QString::fromUtf16(table[std::size_t(random.below(int(table.size())))]);
 }
 
+bool needsCoast(const QString& kind)
+{
+    return kind == u"port" || kind == u"lighthouse";
+}
+
+/** What a place of `level` becomes when the coasts are full. */
+QString inlandKind(int level)
+{
+    return level <= 2 ? QStringLiteral("town") : QStringLiteral("tower");
+}
+
 /** How well the ground suits a kind of place: 0 rules the spot out. */
 double suitability(const QString& kind, double height, double seaDistance)
 {
-    const bool needsCoast = kind == u"port" || kind == u"lighthouse";
-    if (needsCoast)
+    if (needsCoast(kind))
         return seaDistance < CoastReach ? 1.0 : 0.0;
     if (kind == u"mine" || kind == u"cave" || kind == u"tower" || kind == u"barrow")
         return height > 0.25 ? 1.0 : 0.35;
@@ -101,6 +104,11 @@ int folkFor(int level, Random& random)
 
 } // namespace
 
+double crowding(int count)
+{
+    return count <= RoomyCount ? 1.0 : std::sqrt(double(RoomyCount) / count);
+}
+
 std::array<int, 6> levelCounts(int count)
 {
     std::array<int, 6> counts{};
@@ -117,37 +125,54 @@ std::array<int, 6> levelCounts(int count)
 std::vector<Place> plan(const Terrain& terrain, std::uint64_t seed, int count)
 {
     Random random(Random::hash(seed, 30));
-    NameGenerator names(Random::hash(seed, 31));
-    Neighbourhood placed;
+    // Beyond a few thousand places the short names run out: longer ones take over.
+    NameGenerator names(Random::hash(seed, 31), count > RoomyCount);
+    // Distances shrink with the square root of the count, so a crowded world keeps
+    // the look of a roomy one at a finer scale and each place weighs as many neighbours.
+    const double scale = crowding(count);
+    Neighbourhood placed(Bucket * scale);
+    bool coastsFull = false;
     std::vector<Place> places;
     places.reserve(std::size_t(count));
     const std::array<int, 6> counts = levelCounts(count);
 
     for (int level = 0; level < 6; ++level) {
         for (int n = 0; n < counts[level]; ++n) {
-            const QString kind = kindFor(level, random);
+            QString kind = kindFor(level, random);
             bool found = false;
             double bestScore = 0;
             int bestX = 0, bestY = 0;
-            // Best of a few candidates; more rounds only when the land is getting full.
-            for (int round = 0; round < 200 && !found; ++round) {
-                for (int candidate = 0; candidate < 24; ++candidate) {
-                    const int x = Left + 1000 + random.below(Right - Left - 2000);
-                    const int y = Bottom + 1000 + random.below(Top - Bottom - 2000);
-                    if (!terrain.isLand(x, y))
-                        continue;
-                    const double fit = suitability(kind, terrain.height(x, y), terrain.seaDistance(x, y));
-                    const double gap = placed.nearest(x, y, Spread[level]);
-                    if (fit <= 0 || gap < MinGap)
-                        continue;
-                    const double score = gap * fit;
-                    if (!found || score > bestScore) {
-                        found = true;
-                        bestScore = score;
-                        bestX = x;
-                        bestY = y;
+            const auto search = [&] {
+                // Best of a few candidates; more rounds only when the land is getting full.
+                for (int round = 0; round < 200 && !found; ++round) {
+                    for (int candidate = 0; candidate < 24; ++candidate) {
+                        const int x = Left + 1000 + random.below(Right - Left - 2000);
+                        const int y = Bottom + 1000 + random.below(Top - Bottom - 2000);
+                        if (!terrain.isLand(x, y))
+                            continue;
+                        const double fit = suitability(kind, terrain.height(x, y), terrain.seaDistance(x, y));
+                        const double gap = placed.nearest(x, y, Spread[level] * scale);
+                        if (fit <= 0 || gap < MinGap * scale)
+                            continue;
+                        const double score = gap * fit;
+                        if (!found || score > bestScore) {
+                            found = true;
+                            bestScore = score;
+                            bestX = x;
+                            bestY = y;
+                        }
                     }
                 }
+            };
+            // A crowded world fills its coasts long before its land: once they are full,
+            // the places that would want them go inland.
+            if (coastsFull && needsCoast(kind))
+                kind = inlandKind(level);
+            search();
+            if (!found && count > RoomyCount && needsCoast(kind)) {
+                coastsFull = true;
+                kind = inlandKind(level);
+                search();
             }
             if (!found)
                 throw Error(QStringLiteral("There is no room left on land for %1 locations").arg(count));
@@ -167,17 +192,15 @@ std::vector<Place> plan(const Terrain& terrain, std::uint64_t seed, int count)
 
     // Each great city gives its name to a region; every place belongs to the nearest one.
     std::vector<QString> regions;
-    for (int i = 0; i < counts[0]; ++i)
+    PointGrid capitals(Spread[0] * scale);
+    for (int i = 0; i < counts[0]; ++i) {
         regions.push_back(names.regionName());
+        capitals.add(i, places[std::size_t(i)].x, places[std::size_t(i)].y);
+    }
     for (Place& place : places) {
-        double best = -1;
-        for (int i = 0; i < counts[0]; ++i) {
-            const double d = std::hypot(double(places[i].x - place.x), double(places[i].y - place.y));
-            if (best < 0 || d < best) {
-                best = d;
-                place.region = regions[std::size_t(i)];
-            }
-        }
+        const int nearest = capitals.nearest(place.x, place.y);
+        if (nearest >= 0)
+            place.region = regions[std::size_t(nearest)];
     }
     return places;
 }

@@ -8,6 +8,7 @@
 #include "worldgen/routeplanner.h"
 #include "worldgen/settlementplanner.h"
 #include "worldgen/terrain.h"
+#include "worldgen/userfiles.h"
 #include "worldgen/worldfiles.h"
 #include "worldgen/worldpainter.h"
 
@@ -50,6 +51,10 @@ void generate(const QString& dir, const Options& options)
     const auto routes = RoutePlanner::plan(places, terrain, options.seed);
     write("vdmain.gdb", WorldFiles::locationsFile(places));
     write("routes.gdb", WorldFiles::routesFile(places, routes));
+    if (options.userData) {
+        write("user.gdb", UserFiles::userFile(places, options.seed));
+        write("markers.gdb", UserFiles::markersFile(terrain, options.seed, options.locations));
+    }
     if (options.readmes) {
         write("readme.txt", ReadmeTexts::english());
         write("readmerus.txt", ReadmeTexts::russian());
@@ -66,6 +71,8 @@ void generate(const QString& dir, const Options& options)
 QStringList worldFiles(const Options& options)
 {
     QStringList names{QStringLiteral("vdmain.gdb"), QStringLiteral("routes.gdb")};
+    if (options.userData)
+        names << QStringLiteral("user.gdb") << QStringLiteral("markers.gdb");
     if (options.readmes)
         names << QStringLiteral("readme.txt") << QStringLiteral("readmerus.txt") << QStringLiteral("readmefr.txt");
     if (options.pictures)
@@ -91,6 +98,8 @@ void describeArguments(QCommandLineParser& parser)
         {QStringLiteral("seed"), QStringLiteral("World seed, 0 to 18446744073709551615 (default 1)."),
          QStringLiteral("S")},
         {QStringLiteral("no-pictures"), QStringLiteral("Leave out the two map pictures.")},
+        {QStringLiteral("user-data"),
+         QStringLiteral("Also write user.gdb and markers.gdb: statuses, notes and markers as a user's own.")},
         {QStringLiteral("force"), QStringLiteral("Replace the files of a world already in DIR.")},
     });
     parser.addPositionalArgument(QStringLiteral("DIR"),
@@ -125,6 +134,8 @@ std::optional<QString> readArguments(const QCommandLineParser& parser, Options& 
     }
     if (parser.isSet(QStringLiteral("no-pictures")))
         parsed.pictures = false;
+    if (parser.isSet(QStringLiteral("user-data")))
+        parsed.userData = true;
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty()) {
         error = QStringLiteral("no directory given");

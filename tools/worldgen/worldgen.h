@@ -18,9 +18,11 @@ struct Options {
     /** Pictures of 3300/d x 3800/d and 660/d x 760/d pixels; d is 1, 2, 4, 5, 10 or 20.
      *  Anything but 1 is for tests and benchmarks: the viewer expects the full sizes. */
     int pictureDivisor = 1;
+    /** Also write user.gdb (statuses and notes) and markers.gdb, as a user's own files. */
+    bool userData = false;
 };
 
-constexpr int MaxLocations = 5000;
+constexpr int MaxLocations = 1000000;
 
 /**
  * Writes a whole invented world into `dir` (created when missing): the two map pictures,
@@ -35,7 +37,7 @@ QStringList worldFiles(const Options& options);
 /** Those of worldFiles(options) that already exist in `dir`: a world there would be replaced. */
 QStringList existingWorldFiles(const QString& dir, const Options& options);
 
-/** Adds the generator's options (--locations, --seed, --no-pictures, --force) and DIR. */
+/** Adds the generator's options (--locations, --seed, --no-pictures, --user-data, --force) and DIR. */
 void describeArguments(QCommandLineParser& parser);
 
 /**
@@ -47,7 +49,7 @@ std::optional<QString> readArguments(const QCommandLineParser& parser, Options& 
 
 /**
  * Parses and reads the command line after the program name: DIR [--locations N] [--seed S]
- * [--no-pictures] [--force]. Returns DIR and fills `options`; on a wrong argument returns
+ * [--no-pictures] [--user-data] [--force]. Returns DIR and fills `options`; on a wrong argument returns
  * nothing and sets `error`.
  */
 std::optional<QString> parseArguments(const QStringList& arguments, Options& options, QString& error);
