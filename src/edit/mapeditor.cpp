@@ -31,13 +31,13 @@ bool MapEditor::inPlacementArea(QPoint p)
 void MapEditor::autosaveUserData()
 {
     if (m_hooks.autosave && m_hooks.autosave())
-        m_world.SaveUserData();
+        m_world.autosaveUserData();
 }
 
 void MapEditor::autosaveMarkers()
 {
     if (m_hooks.autosave && m_hooks.autosave())
-        m_world.SaveMarkers();
+        m_world.autosaveMarkers();
 }
 
 void MapEditor::repaintAfterwards(const std::function<void()>& write)

@@ -3,6 +3,7 @@
 
 #include "data/atomicfile.h"
 #include "data/databasefile.h"
+#include "data/errors.h"
 #include "data/locationsdb.h"
 #include "data/markersdb.h"
 #include "data/routesdb.h"
@@ -242,18 +243,52 @@ bool World::prepareWrite(const QString& path, UserFile& file)
     return true;
 }
 
+template <typename Make>
+void World::save(const QString& name, UserFile& file, Make make)
+{
+    const QString path = userFilePath(name);
+    try {
+        if (!prepareWrite(path, file))
+            return;
+        AtomicFile::write(path, make());
+    } catch (...) {
+        file.writeFailing = true;
+        throw;
+    }
+    file.writeFailing = false;
+}
+
 void World::SaveUserData()
 {
-    const QString path = userFilePath(kUserData);
-    if (prepareWrite(path, m_userFile))
-        AtomicFile::write(path, writeUserData(m_locations));
+    save(kUserData, m_userFile, [this] { return writeUserData(m_locations); });
 }
 
 void World::SaveMarkers()
 {
-    const QString path = userFilePath(kMarkers);
-    if (prepareWrite(path, m_markerFile))
-        AtomicFile::write(path, writeMarkers(m_markers));
+    save(kMarkers, m_markerFile, [this] { return writeMarkers(m_markers); });
+}
+
+template <typename Save>
+void World::autosave(UserFile& file, Save save)
+{
+    const bool told = file.writeFailing;
+    try {
+        save();
+    } catch (const Error&) {
+        if (!told)
+            throw;
+        // Still failing: the user knows, and every keystroke would open the same box.
+    }
+}
+
+void World::autosaveUserData()
+{
+    autosave(m_userFile, [this] { SaveUserData(); });
+}
+
+void World::autosaveMarkers()
+{
+    autosave(m_markerFile, [this] { SaveMarkers(); });
 }
 
 } // namespace vdm

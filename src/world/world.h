@@ -102,6 +102,16 @@ public:
     void SaveUserData();
     /** Writes "markers.gdb" by the safety rules; a failed write throws "Unable to write to %s". */
     void SaveMarkers();
+    /**
+     * The writes made after each change. A failing write throws only the first time in a
+     * row: the user hears of it once, not at every keystroke, and again only after a write
+     * of that file has succeeded in between. The data stays in memory for the next write.
+     */
+    void autosaveUserData();
+    void autosaveMarkers();
+    /** A write of that file failed and no write of it has succeeded since. */
+    bool userDataWriteFailing() const { return m_userFile.writeFailing; }
+    bool markersWriteFailing() const { return m_markerFile.writeFailing; }
 
     /** The path of a file of this world: the bare name in the working directory. */
     QString filePath(const QString& name) const;
@@ -115,7 +125,14 @@ private:
     struct UserFile {
         bool safe = false;   // may be replaced without keeping the old file
         bool edited = false; // the user changed this data in this run
+        bool writeFailing = false; // the last write failed and the user has been told
     };
+    /** Runs `save`; a failure of `file` already reported is kept quiet. */
+    template <typename Save>
+    void autosave(UserFile& file, Save save);
+    /** Writes `name` by the safety rules with what `make` gives; records whether it succeeded. */
+    template <typename Make>
+    void save(const QString& name, UserFile& file, Make make);
     /** Decides whether `path` may be written now; keeps the old file first when it must. */
     bool prepareWrite(const QString& path, UserFile& file);
     /**

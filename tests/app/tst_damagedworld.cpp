@@ -364,7 +364,6 @@ TEST_F(FailingDiskTest, AutosaveFailureIsShownAndTheNextSaveSucceeds)
     writeWorld();
     open();
     ASSERT_TRUE(prompts.errors.isEmpty());
-    const QByteArray old = world.read(QStringLiteral("user.gdb"));
     const QString full = QFileInfo(world.path(QStringLiteral("user.gdb"))).absoluteFilePath();
     doubleClickAt(form->view().mapToPanel(0, 0)); // Alpha, visited
     ASSERT_TRUE(ui().GBLoc->isEnabled());
@@ -373,14 +372,22 @@ TEST_F(FailingDiskTest, AutosaveFailureIsShownAndTheNextSaveSucceeds)
          {AtomicFile::Step::Create, AtomicFile::Step::Write, AtomicFile::Step::Sync, AtomicFile::Step::Rename}) {
         SCOPED_TRACE(int(failing));
         prompts.errors.clear();
+        const QByteArray stored = world.read(QStringLiteral("user.gdb"));
         AtomicFile::setFaultInjector([failing](AtomicFile::Step s) { return s != failing; });
         QTest::mouseClick(ui().SBA, Qt::LeftButton);
         EXPECT_EQ(form->world().locations()[0].Status, Active); // the change stays in memory
         EXPECT_EQ(texts(prompts.errors), texts({QStringLiteral("Unable to write to ") + full}));
-        EXPECT_EQ(world.read(QStringLiteral("user.gdb")), old);
+        EXPECT_EQ(world.read(QStringLiteral("user.gdb")), stored);
         EXPECT_EQ(QDir(world.dir()).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral(".user.gdb.")),
                   QStringList());
-        QTest::mouseClick(ui().SBV, Qt::LeftButton); // back, for the next round
+        // While the disk keeps failing the user has been told: the next change stays quiet.
+        QTest::mouseClick(ui().SBU, Qt::LeftButton);
+        EXPECT_EQ(prompts.errors.size(), 1);
+        // Back, for the next round: a write that succeeds ends the streak, so the next
+        // failure is told again.
+        AtomicFile::setFaultInjector({});
+        QTest::mouseClick(ui().SBV, Qt::LeftButton);
+        EXPECT_EQ(prompts.errors.size(), 1);
         prompts.errors.clear();
     }
 

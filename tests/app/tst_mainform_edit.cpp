@@ -578,6 +578,33 @@ TEST_F(DataSafetyTest, UnwritableUserDatabaseSaysSoAndLosesNothingElse)
         EXPECT_FALSE(f.startsWith(QLatin1Char('.'))) << qPrintable(f); // no temporary file left behind
 }
 
+TEST_F(DataSafetyTest, AReadOnlyWorldIsToldOnceWhileTypingAndSavedOnceWritableAgain)
+{
+    // No folder of the user's to fall back on either: a file stands where it would be made.
+    ScopedXdgHome xdg;
+    writeFile(xdg.data(), "not a folder");
+    writeTrees();
+    open();
+    doubleClickAt(at(0));
+    {
+        // The file too: the folder's mode bits alone do not stop the superuser.
+        const QString user = world.path(QStringLiteral("user.gdb"));
+        const auto mode = QFile::permissions(user);
+        ScopedReadOnlyFolder lockedWorld(world.dir());
+        ASSERT_TRUE(QFile::setPermissions(user, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        const auto unlock = qScopeGuard([&] { QFile::setPermissions(user, mode); });
+        type(QStringLiteral("well"));
+        ASSERT_EQ(prompts.errors.size(), 1);
+        EXPECT_EQ(prompts.errors[0],
+                  QStringLiteral("Unable to write to ") + QFileInfo(world.path(QStringLiteral("user.gdb"))).absoluteFilePath());
+        EXPECT_EQ(form->world().locations()[0].Note, QByteArray("well"));
+        EXPECT_EQ(notesIn(world.read(QStringLiteral("user.gdb")))[0], QByteArray(""));
+    }
+    type(QStringLiteral("s"));
+    EXPECT_EQ(prompts.errors.size(), 1);
+    EXPECT_EQ(notesIn(world.read(QStringLiteral("user.gdb")))[0], QByteArray("wells"));
+}
+
 TEST_F(DataSafetyTest, AFailedRenameKeepsTheOldFileAndTheNextWriteSucceeds)
 {
     writeTrees();

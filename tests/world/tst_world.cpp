@@ -3,6 +3,7 @@
 // and what its saves may replace.
 #include "common/testutils.h"
 #include "common/testworld.h"
+#include "data/atomicfile.h"
 #include "data/errors.h"
 #include "data/markersdb.h"
 #include "data/userdb.h"
@@ -10,6 +11,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -400,6 +402,77 @@ TEST_F(WorldTest, AWorldMadeInMemorySavesItsListsWhole)
     EXPECT_EQ(read("user.gdb"), writeUserData(world.locations()));
     EXPECT_EQ(read("markers.gdb"), writeMarkers(world.markers()));
 }
+
+// --- a failing autosave ----------------------------------------------------------------------
+
+/** One user file's autosave, as the editor drives it after each change. */
+struct AutosaveCase {
+    const char* file;
+    std::function<void(World&, int)> edit; // the n-th change
+    std::function<void(World&)> autosave;
+    std::function<void(World&)> save; // the write at close
+    std::function<bool(const World&)> failing;
+};
+
+class AutosaveStreakTest : public WorldTest, public ::testing::WithParamInterface<AutosaveCase> {};
+
+TEST_P(AutosaveStreakTest, AFailureIsToldOncePerStreakAndTheDataWaitsForTheNextWrite)
+{
+    const AutosaveCase& c = GetParam();
+    World world(dir.path(), {place("Alpha")}, {marker("Camp", 1, 2)});
+    bool diskFull = true;
+    AtomicFile::setFaultInjector([&](AtomicFile::Step step) { return !(diskFull && step == AtomicFile::Step::Write); });
+    const auto restore = qScopeGuard([] { AtomicFile::setFaultInjector({}); });
+    const auto change = [&](int n) {
+        c.edit(world, n);
+        try {
+            c.autosave(world);
+        } catch (const Error& e) {
+            return e.message();
+        }
+        return QString();
+    };
+
+    // Told at the first failure, then quiet while the writes keep failing.
+    EXPECT_EQ(change(1), QStringLiteral("Unable to write to ") + QFileInfo(path(c.file)).absoluteFilePath());
+    EXPECT_TRUE(c.failing(world));
+    for (int n = 2; n <= 5; ++n)
+        EXPECT_EQ(change(n), QString()) << n;
+    EXPECT_FALSE(exists(c.file));
+
+    // The next write that succeeds stores every change and ends the streak.
+    diskFull = false;
+    EXPECT_EQ(change(6), QString());
+    EXPECT_FALSE(c.failing(world));
+    const QByteArray stored = read(c.file);
+    EXPECT_TRUE(stored.contains("6")) << stored.constData();
+
+    // A new streak is told again.
+    diskFull = true;
+    EXPECT_FALSE(change(7).isEmpty());
+    EXPECT_EQ(change(8), QString());
+    EXPECT_EQ(read(c.file), stored);
+    // The write at close always says when it fails: the data would be lost with it.
+    EXPECT_THROW(c.save(world), Error);
+    diskFull = false;
+    c.save(world);
+    EXPECT_TRUE(read(c.file).contains("8"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, AutosaveStreakTest,
+    ::testing::Values(
+        AutosaveCase{"user.gdb",
+                     [](World& w, int n) { w.setLocationNote(0, "note " + QByteArray::number(n)); },
+                     [](World& w) { w.autosaveUserData(); }, [](World& w) { w.SaveUserData(); },
+                     [](const World& w) { return w.userDataWriteFailing(); }},
+        AutosaveCase{"markers.gdb",
+                     [](World& w, int n) { w.setMarkerName(0, "Camp " + QByteArray::number(n)); },
+                     [](World& w) { w.autosaveMarkers(); }, [](World& w) { w.SaveMarkers(); },
+                     [](const World& w) { return w.markersWriteFailing(); }}),
+    [](const ::testing::TestParamInfo<AutosaveCase>& row) {
+        return row.index == 0 ? std::string("UserData") : std::string("Markers");
+    });
 
 } // namespace
 } // namespace vdm
