@@ -34,6 +34,13 @@ struct Location {
     std::vector<Route> Routes; // empty: no routes
     QByteArray Note;
     std::int32_t Status = Unvisited;
+    /**
+     * Lines 2 and 3 of a locations record after their six-character labels, read but
+     * used by nothing the file describes (the sample world keeps the region and the kind
+     * there). Only the search looks at them; no file is written from them.
+     */
+    QByteArray Region;
+    QByteArray Kind;
     bool operator==(const Location&) const = default;
 };
 

@@ -31,6 +31,8 @@ void readLocations(const QByteArray& bytes, LocationList& out)
 
         Location location;
         location.Name = labelledValue(lines[1], kLabelWidth).toByteArray();
+        location.Region = labelledValue(lines[2], kLabelWidth).toByteArray();
+        location.Kind = labelledValue(lines[3], kLabelWidth).toByteArray();
         location.Level = StrToInt(labelledValue(lines[4], kLabelWidth));
         const QByteArrayView position = labelledValue(lines[7], kLabelWidth);
         const qsizetype comma = position.lastIndexOf(',');

@@ -10,7 +10,8 @@ namespace vdm {
 /**
  * Reader of the locations database "vdmain.gdb": records of eight lines, each started
  * by a header line containing "loc"; the name, the level and the position "X,Y" sit
- * after six-character labels on lines 1, 4 and 7. Lines are read in the classic pieces
+ * after six-character labels on lines 1, 4 and 7; lines 2 and 3 after their labels
+ * are kept as `Region` and `Kind`. Lines are read in the classic pieces
  * of at most 254 characters. Positions are map units.
  *
  * Appends the records to `out` in file order, so a record's index in `out` is its

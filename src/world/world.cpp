@@ -13,7 +13,9 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QScopeGuard>
 
+#include <atomic>
 #include <utility>
 
 namespace vdm {
@@ -64,15 +66,52 @@ void keepBackup(const QString& path, const QByteArray& bytes)
     AtomicFile::write(backup, bytes);
 }
 
+/** Generations are unique across every world of the run, so a replaced world never looks unchanged. */
+std::uint64_t nextGeneration()
+{
+    static std::atomic<std::uint64_t> last{0};
+    return ++last;
+}
+
 } // namespace
 
 World::World(QString folder) : m_folder(std::move(folder))
-{}
+{
+    listReplaced();
+}
 
 World::World(QString folder, LocationList locations, LocationList markers)
     : m_folder(std::move(folder)), m_locations(std::move(locations)), m_markers(std::move(markers)),
       m_locationsLoaded(true), m_userFile{true, false}, m_markerFile{true, false}
-{}
+{
+    listReplaced();
+}
+
+void World::listReplaced()
+{
+    m_generation = nextGeneration();
+    m_noteRevision = 0;
+    m_noteChangedAt.assign(m_locations.size(), 0);
+    m_counts = {};
+    for (const Location& l : m_locations)
+        countStatus(l.Status, 1);
+    m_counts.total = int(m_locations.size());
+}
+
+void World::countStatus(std::int32_t status, int delta)
+{
+    if (status == Visited)
+        m_counts.visited += delta;
+    else if (status == Active)
+        m_counts.active += delta;
+    else
+        m_counts.unvisited += delta;
+}
+
+std::uint64_t World::noteChangedAt(int index) const
+{
+    return index >= 0 && index < int(m_noteChangedAt.size()) ? m_noteChangedAt[size_t(index)] : 0;
+}
 
 QString World::filePath(const QString& name) const
 {
@@ -105,6 +144,8 @@ bool World::LoadLocations()
     const QString path = filePath(kLocations);
     if (!databaseExists(path))
         return false;
+    // What was read before an error stays, and is counted and searched as it stands.
+    const auto replaced = qScopeGuard([this] { listReplaced(); });
     readLocations(readDatabaseFile(path), m_locations);
     m_locationsLoaded = true;
     return true;
@@ -150,6 +191,7 @@ void World::loadUserFile(const QString& name, UserFile& file, const QString& wha
 
 void World::LoadUserData()
 {
+    const auto replaced = qScopeGuard([this] { listReplaced(); });
     loadUserFile(
         kUserData, m_userFile, QStringLiteral("a status or a note"),
         [this](const QByteArray& bytes) { return readUserData(bytes, m_locations) > 0; },
@@ -186,6 +228,8 @@ bool World::setLocationStatus(int index, std::int32_t status)
 {
     if (index < 0 || index >= int(m_locations.size()) || m_locations[size_t(index)].Status == status)
         return false;
+    countStatus(m_locations[size_t(index)].Status, -1);
+    countStatus(status, 1);
     m_locations[size_t(index)].Status = status;
     m_userFile.edited = true;
     return true;
@@ -196,6 +240,7 @@ bool World::setLocationNote(int index, const QByteArray& note)
     if (index < 0 || index >= int(m_locations.size()) || m_locations[size_t(index)].Note == note)
         return false;
     m_locations[size_t(index)].Note = note;
+    m_noteChangedAt[size_t(index)] = ++m_noteRevision;
     m_userFile.edited = true;
     return true;
 }

@@ -86,6 +86,28 @@ public:
     bool userDataEdited() const { return m_userFile.edited; }
     bool markersEdited() const { return m_markerFile.edited; }
 
+    /** How many locations hold each status; "unvisited" counts every other value. */
+    struct StatusCounts {
+        int visited = 0;
+        int active = 0;
+        int unvisited = 0;
+        int total = 0;
+        bool operator==(const StatusCounts&) const = default;
+    };
+    /** Kept up to date as statuses change, so reading it costs nothing at any size. */
+    const StatusCounts& statusCounts() const { return m_counts; }
+
+    /**
+     * What lets a derived index (the search) follow the notes without being told: the
+     * generation changes whenever the locations list is read or replaced (and differs
+     * between any two worlds of a run); within one generation noteRevision() rises
+     * with every note change, and noteChangedAt(i) is the revision of location i's last
+     * change (0: as read).
+     */
+    std::uint64_t listGeneration() const { return m_generation; }
+    std::uint64_t noteRevision() const { return m_noteRevision; }
+    std::uint64_t noteChangedAt(int index) const;
+
     // --- the user's changes: each records the edit itself ---
     /** Returns whether the status changed; only a change counts as an edit of the user data. */
     bool setLocationStatus(int index, std::int32_t status);
@@ -142,6 +164,10 @@ private:
     template <typename Read, typename Write>
     void loadUserFile(const QString& name, UserFile& file, const QString& what, Read read, Write write);
 
+    /** The list was read or replaced: a new generation, the counts taken afresh. */
+    void listReplaced();
+    void countStatus(std::int32_t status, int delta);
+
     QString m_folder;
     QImage m_picture;
     int m_mapScale = 0;
@@ -151,6 +177,10 @@ private:
     UserFile m_userFile;
     UserFile m_markerFile;
     QStringList m_notices;
+    StatusCounts m_counts;
+    std::uint64_t m_generation = 0;
+    std::uint64_t m_noteRevision = 0;
+    std::vector<std::uint64_t> m_noteChangedAt; // by location index
 };
 
 } // namespace vdm

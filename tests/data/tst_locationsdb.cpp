@@ -72,6 +72,25 @@ TEST(LocationsDb, SingleRecordFile)
     EXPECT_EQ(list[0].Y, 12000);
 }
 
+TEST(LocationsDb, KeepsTheTwoLinesAfterTheNameWithoutTheirLabels)
+{
+    const struct {
+        QByteArray line2, line3, region, kind;
+    } rows[] = {
+        {"regn: Ashen Vale", "kind: town", "Ashen Vale", "town"},
+        {"short", "", "", ""},                 // nothing after the label
+        {"######\xC9" "cluse", "123456x", "\xC9" "cluse", "x"}, // any label, code-page bytes kept
+    };
+    for (const auto& r : rows) {
+        LocationList list;
+        readLocations("loc\r\nname: A\r\n" + r.line2 + "\r\n" + r.line3 + "\r\nlevl: 1\r\n\r\n\r\nposn: 1,2\r\n", list);
+        ASSERT_EQ(list.size(), 1u);
+        EXPECT_EQ(list[0].Region, r.region);
+        EXPECT_EQ(list[0].Kind, r.kind);
+        EXPECT_EQ(list[0].Level, 1);
+    }
+}
+
 TEST(LocationsDb, HeaderDetection)
 {
     struct Case {
