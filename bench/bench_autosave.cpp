@@ -57,13 +57,14 @@ public:
         form = std::make_unique<TMainForm>(prompts, m_app.path() + QLatin1Char('/'));
         form->show();
         QApplication::processEvents();
-        if (form->world().locations().size() != size_t(kLocations) || !form->Config.Autosave)
+        if (form->world().locations().size() != size_t(kLocations) || !form->session().settings().Autosave)
             std::abort();
         // The box opens on the first location shown at 10 %, as a double click opens it.
         for (size_t i = 0; i < form->world().locations().size(); ++i) {
-            if (form->locationShown(int(i))) {
+            if (form->hover().locationShown(int(i))) {
                 const Location& l = form->world().locations()[i];
-                form->LastMouse = form->view().mapToPanel(l.X, l.Y);
+                const QPoint p = form->view().mapToPanel(l.X, l.Y);
+                form->ImageMapMouseMove(Qt::NoButton, p.x(), p.y());
                 break;
             }
         }

@@ -117,7 +117,7 @@ public:
         if (form->world().locations().size() != size_t(kLocations) || form->world().markers().size() != size_t(kMarkers)
             || form->view().mapScale() != 10)
             std::abort();
-        form->Config.ShowHint = true;
+        form->ToolButtonShowClick(form->findChild<QToolButton*>(QStringLiteral("ToolButtonHint"))); // hints on
         m_designSize = form->size();
     }
     ~Session()
@@ -173,7 +173,7 @@ std::optional<QPoint> emptyPoint(const TMainForm& f)
         for (int dy : {-r, r})
             for (int dx = -r; dx <= r; dx += 3) {
                 const QPoint p(s.width() / 2 + dx, s.height() / 2 + dy);
-                if (QRect(QPoint(0, 0), s).contains(p) && f.locationAt(p) < 0 && f.markerAt(p) < 0)
+                if (QRect(QPoint(0, 0), s).contains(p) && f.hover().locationAt(p) < 0 && f.hover().markerAt(p) < 0)
                     return p;
             }
     return std::nullopt;
@@ -184,11 +184,11 @@ std::optional<QPoint> lateLocationPoint(const TMainForm& f, int* hitIndex)
 {
     const QRect panel(QPoint(0, 0), component<QWidget>(f, "PanelMap")->size());
     for (int i = int(f.world().locations().size()) - 1; i >= 0; --i) {
-        if (!f.locationShown(i))
+        if (!f.hover().locationShown(i))
             continue;
         const QPoint p = f.view().mapToPanel(f.world().locations()[size_t(i)].X, f.world().locations()[size_t(i)].Y);
         if (panel.contains(p)) {
-            *hitIndex = f.locationAt(p); // an earlier one in reach would win
+            *hitIndex = f.hover().locationAt(p); // an earlier one in reach would win
             return p;
         }
     }
@@ -199,7 +199,7 @@ int visibleItems(const TMainForm& f)
 {
     int n = 0;
     for (int i = 0; i < int(f.world().locations().size()); ++i)
-        n += f.locationShown(i) ? 1 : 0;
+        n += f.hover().locationShown(i) ? 1 : 0;
     for (const Location& m : f.world().markers())
         n += f.view().LevelVisible(m.Level) ? 1 : 0;
     return n;
@@ -219,7 +219,7 @@ void BM_HoverEmptyMap(benchmark::State& state)
     f.ImageMapMouseMove(Qt::NoButton, p->x(), p->y());
     for (auto _ : state)
         f.ImageMapMouseMove(Qt::NoButton, p->x(), p->y());
-    if (f.HintShown || s.prompts.errors != 0)
+    if (f.hover().shown() || s.prompts.errors != 0)
         state.SkipWithError("the point was not empty map");
     state.counters["tested"] = visibleItems(f);
 }
@@ -237,7 +237,7 @@ void BM_HoverLocation(benchmark::State& state)
         return;
     }
     f.ImageMapMouseMove(Qt::NoButton, p->x(), p->y()); // shows the hint once
-    if (!f.HintShown) {
+    if (!f.hover().shown()) {
         state.SkipWithError("the hint did not show");
         return;
     }
@@ -288,7 +288,7 @@ void BM_DragStep1080p(benchmark::State& state)
         QApplication::sendEvent(panel, &e);
     };
     send(QEvent::MouseButtonPress, centre, Qt::LeftButton, Qt::LeftButton);
-    if (!f.Dragging) {
+    if (!f.hover().dragging()) {
         state.SkipWithError("no drag at this zoom");
         return;
     }
@@ -327,7 +327,7 @@ void BM_PainterPaint1080p(benchmark::State& state)
     MapPainter painter;
     GoHighlight highlight = f.highlight();
     const MapScene scene{f.view(),   f.world().picture(), f.world().locations(), f.world().markers(),
-                         f.Config, f.Objects,           highlight};
+                         f.session().settings(), f.session().objects(),           highlight};
     QImage buffer(kDragPanel, QImage::Format_RGB32);
     painter.paint(buffer, scene); // its caches are made once, as on the window's first paint
     for (auto _ : state) {

@@ -7,7 +7,6 @@
 #include "app/locationlistmodel.h"
 #include "app/mainform_databases.h"
 #include "dialogs/errorguard.h"
-#include "data/inifile.h"
 #include "world/datalocations.h"
 #include "app/mappanel.h"
 #include "app/noteedit.h"
@@ -45,9 +44,9 @@ constexpr int kPanelTopHeight = 74;
 } // namespace
 
 TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* parent)
-    : QWidget(parent), m_prompts(prompts), m_appDir(std::move(applicationDirectory)),
+    : QWidget(parent), Config(m_session.settings()), m_prompts(prompts), m_appDir(std::move(applicationDirectory)),
       m_ui(std::make_unique<Ui::TMainForm>()), m_anchors(std::make_unique<AnchorTable>()),
-      m_edit(m_world, editorHooks())
+      m_edit(m_world, editorHooks()), m_hover(m_world, View, Config, m_highlight, m_edit)
 {
     // The form and its components, as stored. Assistive technology toggling a check
     // button acts as a click (installed before any button is asked for its interface).
@@ -56,12 +55,8 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
     m_ui->setupUi(this);
     setupComponents();
 
-    // No hint text yet; the lowest zoom level.
-    HintText.clear();
-
     // The settings members come from the settings file, which stays open (as an object)
     // until shut-down.
-    SettingsFile = std::make_unique<IniFile>(DataLocations::settingsFile(m_appDir));
     ReadSettings();
 
     // The picture is chosen and decoded once per run; a decoder error leaves the constructor.
@@ -96,7 +91,7 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
 
 TMainForm::~TMainForm()
 {
-    if (m_firstShowDone || SettingsFile)
+    if (m_firstShowDone || m_session.isOpen())
         FormDestroy();
 }
 
@@ -213,7 +208,7 @@ void TMainForm::endRun()
 
 void TMainForm::FormCreate()
 {
-    Dragging = false;
+    m_hover.release(Qt::LeftButton); // no drag reaches over into the first show
     // A database error stops the rest of the first show, but the list and the box still
     // show the same first location.
     auto selectFirst = qScopeGuard([this] { selectFirstLocation(); });
@@ -248,7 +243,7 @@ void TMainForm::FormDestroy()
     }
     m_world.releasePicture();
     guarded(m_prompts, this, [this] { WriteSettings(); });
-    SettingsFile.reset();
+    m_session.close();
 }
 
 void TMainForm::reportWorldNotices()
@@ -261,7 +256,7 @@ void TMainForm::reportWorldNotices()
 
 void TMainForm::RecreateDrawingObjects()
 {
-    Objects = DrawingObjects::fromSettings(Config);
+    m_session.rebuildObjects();
 }
 
 void TMainForm::PanelMapPaint()
@@ -272,7 +267,7 @@ void TMainForm::PanelMapPaint()
     if (m_backBuffer.isNull())
         return;
     MapScene scene{View,   m_world.picture(), m_world.locations(), m_world.markers(),
-                   Config, Objects,           m_highlight};
+                   Config, m_session.objects(), m_highlight};
     m_painter.paint(m_backBuffer, scene);
     if (CopyingToClipboard)
         copyBackBufferToClipboard();

@@ -9,6 +9,8 @@
 #include "edit/mapeditor.h"
 #include "map/mappainter.h"
 #include "map/viewport.h"
+#include "session/maphover.h"
+#include "session/settingssession.h"
 #include "world/world.h"
 
 #include <QByteArray>
@@ -35,11 +37,12 @@ class TFormOptions;
 class AnchorTable;
 
 /**
- * The main window. It owns the world (picture, locations and markers), the settings
- * members, the settings file and the drawing objects. Its components come from
- * resources/mainform.ui (reach them through ui() or by object name); the handlers keep
- * the names of the events they serve. The view geometry lives in `View`, the settings
- * members in `Config`; both keep the field names of the window.
+ * The main window: wiring between the widgets and the parts that own the state. It owns
+ * the world (picture, locations and markers), the view (`View`), the settings session
+ * (file, members in `Config`, drawing objects), the editor and the pointer's hover part.
+ * Its components come from resources/mainform.ui (reach them through ui() or by object
+ * name); the handlers keep the names of the events they serve and delegate to the parts.
+ * Tests read state through the parts' accessors.
  *
  * Construction decodes the map picture; an error there leaves the constructor (the
  * program then ends without writing anything). The first show loads the databases
@@ -76,7 +79,7 @@ public:
      * The world was chosen rather than found in the working directory: every write of the
      * settings remembers its folder for the next run started outside a world.
      */
-    void rememberWorld(const QString& folder) { m_chosenWorld = folder; }
+    void rememberWorld(const QString& folder) { m_session.rememberWorld(folder); }
 
     // --- view geometry (viewport handlers: mainform_view.cpp) ---
     QPoint MapToScreen(int x, int y) const { return View.MapToScreen(x, y); }
@@ -129,12 +132,6 @@ public:
     void RestoreBandLayout();      // first show, when RestoreWindow is on
     void ApplyStoredWindowState(); // first show, last step
 
-    /** The hit tests (map/hittest.h) over this window's view, lists and toggles. */
-    LocationFilter locationFilter() const;
-    bool locationShown(int index) const;
-    int locationAt(QPoint pointer) const;
-    int markerAt(QPoint pointer) const;
-
     /** Rebuilds the drawing objects from the settings members. */
     void RecreateDrawingObjects();
 
@@ -143,25 +140,13 @@ public:
     /** The location Go has just centred, shown whatever its status toggle says. */
     const GoHighlight& highlight() const { return m_highlight; }
 
-    // --- state (public so tests read it as a user's effect would) ---
-    bool ShiftDown = false;
-    bool Dragging = false;
-    QPoint DragStart;
-    QPoint LastMouse;
-    QTimer* Timer = nullptr;
-    TddgHintWindow* HintWindow = nullptr;
-    bool HintShown = false;
-    QByteArray HintText;
-    QByteArray LastHintName;
-    std::unique_ptr<IniFile> SettingsFile;
-    Settings Config;
-    bool CopyingToClipboard = false;
-    DrawingObjects Objects;             // MapFont, brushes and pens
-    bool WindowStoredMaximized = false; // "State" read during construction
-    int StoredState = 0;
-
-    TFormAbout* FormAbout = nullptr;
-    TFormOptions* FormOptions = nullptr;
+    /** The pointer over the map: drag, Shift, the hover hint and the hit tests. */
+    const MapHover& hover() const { return m_hover; }
+    /** The settings file, its members, the drawing objects and the stored window state. */
+    const SettingsSession& session() const { return m_session; }
+    /** The about and options dialogs, once createDialogs() has made them. */
+    TFormAbout* formAbout() const { return FormAbout; }
+    TFormOptions* formOptions() const { return FormOptions; }
 
     /** Location selection, status and notes, and marker editing. */
     const MapEditor& editor() const { return m_edit; }
@@ -177,6 +162,13 @@ protected:
 private:
     Viewport View;
     GoHighlight m_highlight;
+    SettingsSession m_session;
+    Settings& Config; // the session's members, as the handlers read and switch them
+    QTimer* Timer = nullptr;
+    TddgHintWindow* HintWindow = nullptr;
+    bool CopyingToClipboard = false;
+    TFormAbout* FormAbout = nullptr;
+    TFormOptions* FormOptions = nullptr;
 
     void setupComponents();
     /** Each display toggle's tool button shows its settings member. */
@@ -200,17 +192,16 @@ private:
 
     Prompts& m_prompts;
     QString m_appDir;
-    QString m_chosenWorld; // empty: the run was started inside its world
     World m_world;
     std::unique_ptr<Ui::TMainForm> m_ui;
     std::unique_ptr<AnchorTable> m_anchors;
     MapPainter m_painter;
     QImage m_backBuffer;
     bool m_firstShowDone = false;
-    bool m_storedLayoutApplied = false; // the first show restored the bands and the state
     bool m_destroyed = false;
     bool m_runEnded = false;
     MapEditor m_edit;
+    MapHover m_hover;
 };
 
 } // namespace vdm

@@ -75,9 +75,9 @@ void TMainForm::selectFirstLocation()
 
 void TMainForm::PanelMapDblClick()
 {
-    if (Dragging || m_edit.AddMarkerMode())
+    if (m_hover.dragging() || m_edit.AddMarkerMode())
         return;
-    const int location = locationAt(LastMouse);
+    const int location = m_hover.locationAt(m_hover.lastPointer());
     if (location >= 0) {
         QComboBox* list = m_ui->CBLoc;
         list->setCurrentIndex(list->findData(location, Qt::UserRole));
@@ -87,7 +87,7 @@ void TMainForm::PanelMapDblClick()
         m_ui->MemoNotes->setFocus();
         return;
     }
-    const int marker = markerAt(LastMouse);
+    const int marker = m_hover.markerAt(m_hover.lastPointer());
     if (!m_edit.showMarker(marker))
         return;
     mirrorEditor();
@@ -129,8 +129,8 @@ void TMainForm::PanelMapClick()
 {
     Ui::TMainForm& u = *m_ui;
     u.PanelMap->setFocus();
-    const int hit = markerAt(LastMouse);
-    const QPoint picture = View.panelToPicture(LastMouse);
+    const int hit = m_hover.markerAt(m_hover.lastPointer());
+    const QPoint picture = View.panelToPicture(m_hover.lastPointer());
     const size_t before = m_world.markers().size();
     const bool deleting = m_edit.DeleteMarkerMode();
     // The tools follow what the click did, even when writing the markers failed.

@@ -4,7 +4,7 @@
 #include "app/mainform.h"
 
 #include "app/coolbar.h"
-#include "data/inifile.h"
+#include "world/datalocations.h"
 #include "ui_mainform.h"
 
 #include <QGuiApplication>
@@ -38,15 +38,13 @@ QPoint reachablePosition(const StoredView& stored)
 
 void TMainForm::ReadSettings()
 {
-    readSettings(*SettingsFile, Config);
+    m_session.open(DataLocations::settingsFile(m_appDir));
     showToggleStates();
 }
 
 void TMainForm::RestoreView()
 {
-    const StoredView stored = readStoredView(*SettingsFile, Config);
-    StoredState = stored.State;
-    WindowStoredMaximized = stored.State == 2;
+    const StoredView& stored = m_session.readStoredView();
     if (!Config.RestoreWindow)
         return;
     if (stored.geometryRead) {
@@ -68,7 +66,7 @@ void TMainForm::RestoreView()
 
 void TMainForm::WriteSettings()
 {
-    if (!SettingsFile)
+    if (!m_session.isOpen())
         return;
     WindowSnapshot w;
     w.Zoom = View.zoomIndex();
@@ -87,18 +85,12 @@ void TMainForm::WriteSettings()
     w.Left = x();
     w.Top = y();
     w.State = isMinimized() ? 1 : isMaximized() ? 2 : 0;
-    // A first show stopped by an error (or none at all) never applied the stored band
-    // layout and window state; what the window shows instead is no choice of the user's.
-    if (!m_storedLayoutApplied)
-        keepStoredLayout(*SettingsFile, w);
-    writeSettings(*SettingsFile, Config, w);
-    if (!m_chosenWorld.isEmpty())
-        writeLastWorld(*SettingsFile, m_chosenWorld);
+    m_session.write(w);
 }
 
 void TMainForm::RestoreBandLayout()
 {
-    const BandPositions saved = readBandPositions(*SettingsFile);
+    const BandPositions saved = m_session.storedBands();
     const QPoint target[] = {{saved.MapLeft, saved.MapTop},
                              {saved.LocationLeft, saved.LocationTop},
                              {saved.MarkerLeft, saved.MarkerTop},
@@ -117,12 +109,11 @@ void TMainForm::RestoreBandLayout()
 
 void TMainForm::ApplyStoredWindowState()
 {
-    const int state = readWindowState(*SettingsFile);
+    const int state = m_session.applyStoredWindowState();
     if (state == 1)
         setWindowState(windowState() | Qt::WindowMinimized);
     else if (state == 2)
         setWindowState(windowState() | Qt::WindowMaximized);
-    m_storedLayoutApplied = true;
 }
 
 } // namespace vdm

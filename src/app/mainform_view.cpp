@@ -103,8 +103,7 @@ void TMainForm::FormMouseWheel(Qt::KeyboardModifiers shift, int wheelDelta, bool
         return; // the list takes the wheel
     // One notification is one step, whatever its size; Shift (as the key handlers track
     // it) scrolls horizontally, as does a tilted wheel.
-    const Qt::Orientation direction = ShiftDown || wheel == Qt::Horizontal ? Qt::Horizontal : Qt::Vertical;
-    View.wheelStep(direction, wheelDelta > 0);
+    View.wheelStep(m_hover.wheelDirection(wheel), wheelDelta > 0);
     showViewInScrollBars();
     RepaintMap();
     *handled = true;
@@ -112,9 +111,8 @@ void TMainForm::FormMouseWheel(Qt::KeyboardModifiers shift, int wheelDelta, bool
 
 void TMainForm::FormKeyDown(int key, Qt::KeyboardModifiers)
 {
-    if (key == Qt::Key_Shift)
-        ShiftDown = true;
-    else if (key == Qt::Key_Plus)
+    m_hover.keyDown(key);
+    if (key == Qt::Key_Plus)
         ZoomButtonClick(m_ui->ToolButtonZoomIn);
     else if (key == Qt::Key_Minus)
         ZoomButtonClick(m_ui->ToolButtonZoomOut);
@@ -122,8 +120,7 @@ void TMainForm::FormKeyDown(int key, Qt::KeyboardModifiers)
 
 void TMainForm::FormKeyUp(int key, Qt::KeyboardModifiers)
 {
-    if (key == Qt::Key_Shift)
-        ShiftDown = false;
+    m_hover.keyUp(key);
 }
 
 void TMainForm::ScrollBarHScroll()

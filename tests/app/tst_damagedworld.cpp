@@ -311,7 +311,7 @@ TEST_F(DamagedWorldTest, NulInsideASettingsValueEndsTheValue)
     writeWorld();
     world.writeSettings(QByteArray("[Map]\r\nFontName=\"Fi\0\0 Sys\"\r\n", 28));
     open();
-    EXPECT_EQ(form->Config.MapFontName.toStdString(), "\"Fi");
+    EXPECT_EQ(form->session().settings().MapFontName.toStdString(), "\"Fi");
     close();
     EXPECT_TRUE(readFile(world.appPath(QStringLiteral("qor.ini"))).contains("FontName=\"Fi\r\n"));
 }
@@ -338,7 +338,7 @@ TEST_F(DamagedWorldTest, LoneCarriageReturnInsideASettingsValueEndsTheValue)
     writeWorld();
     world.writeSettings("[Hints]\r\nFontName=Serif\rps=0xFF\r\n");
     open();
-    EXPECT_EQ(form->Config.HintFontName.toStdString(), "Serif");
+    EXPECT_EQ(form->session().settings().HintFontName.toStdString(), "Serif");
     close();
     EXPECT_TRUE(readFile(world.appPath(QStringLiteral("qor.ini"))).contains("FontName=Serif\r\n"));
 }
@@ -409,7 +409,7 @@ TEST_F(FailingDiskTest, ShutDownWithAFailingDiskReportsEachFileAndKeepsThem)
     // Force a change of every file so each save has something to write.
     form->world().setLocationStatus(1, Visited);
     form->world().setMarkerName(0, "Moved");
-    form->Config.ShowText = false;
+    QTest::mouseClick(form->ui().ToolButtonText, Qt::LeftButton);
     close();
     AtomicFile::setFaultInjector({});
     ASSERT_EQ(prompts.errors.size(), 3);

@@ -50,19 +50,19 @@ TEST_F(AccessibilityTest, DisplayTogglesActAsClicksOnce)
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.button->objectName().toStdString());
-        const bool before = f.Config.*r.field;
+        const bool before = f.session().settings().*r.field;
         ASSERT_EQ(r.button->isChecked(), before);
         for (const QString& action : {toggle(), press()}) {
             act(r.button, action);
-            EXPECT_NE(f.Config.*r.field, before) << action.toStdString();
-            EXPECT_EQ(r.button->isChecked(), f.Config.*r.field);
+            EXPECT_NE(f.session().settings().*r.field, before) << action.toStdString();
+            EXPECT_EQ(r.button->isChecked(), f.session().settings().*r.field);
             act(r.button, action);
-            EXPECT_EQ(f.Config.*r.field, before);
+            EXPECT_EQ(f.session().settings().*r.field, before);
             EXPECT_EQ(r.button->isChecked(), before);
         }
         // The program setting a button's state runs no handler (as while reading settings).
         r.button->setChecked(!before);
-        EXPECT_EQ(f.Config.*r.field, before);
+        EXPECT_EQ(f.session().settings().*r.field, before);
         r.button->setChecked(before);
     }
 }

@@ -168,7 +168,7 @@ TEST_F(EditTest, FilteredOutLocationCannotBeDoubleClickedButTheGoHighlightedOneC
     writeTrees();
     open();
     QTest::mouseClick(ui().ToolButtonSV, Qt::LeftButton); // hide visited locations: Aspen
-    ASSERT_FALSE(form->Config.ShowVisited);
+    ASSERT_FALSE(form->session().settings().ShowVisited);
     ui().CBLoc->setCurrentIndex(1); // Birch
     form->CBLocChange();
 
@@ -288,7 +288,7 @@ TEST_F(EditTest, StatusButtonsRecolourTheFrameAtOnceAndAutosave)
     writeTrees();
     open();
     doubleClickAt(at(0));
-    const Settings& c = form->Config;
+    const Settings& c = form->session().settings();
     EXPECT_EQ(frameColour(0), packedToColor(c.ColorUnvisited));
 
     struct Step {
@@ -316,7 +316,7 @@ TEST_F(EditTest, WithoutAutosaveStatusesAndNotesWaitForTheClose)
     open();
     doubleClickAt(at(0));
     QTest::mouseClick(ui().SBV, Qt::LeftButton);
-    EXPECT_EQ(frameColour(0), packedToColor(form->Config.ColorVisited));
+    EXPECT_EQ(frameColour(0), packedToColor(form->session().settings().ColorVisited));
     type(QStringLiteral("moss"));
     EXPECT_FALSE(exists(QStringLiteral("user.gdb")));
     close();
@@ -564,7 +564,7 @@ TEST_F(DataSafetyTest, UnwritableUserDatabaseSaysSoAndLosesNothingElse)
     EXPECT_TRUE(prompts.errors[0].endsWith(QStringLiteral("/user.gdb")));
     // The change itself is kept and shown.
     EXPECT_EQ(form->world().locations()[0].Status, Visited);
-    EXPECT_EQ(frameColour(0), packedToColor(form->Config.ColorVisited));
+    EXPECT_EQ(frameColour(0), packedToColor(form->session().settings().ColorVisited));
 
     addMarkerAt(QPoint(100, 100));
     EXPECT_EQ(prompts.errors.size(), 1);

@@ -46,7 +46,7 @@ TEST_F(FocusTest, GoHighlightSurvivesTheClickThatFocusesTheMap)
 {
     TMainForm& f = openActive();
     QTest::mouseClick(ui().ToolButtonSU, Qt::LeftButton); // Alpha's status class is hidden
-    ASSERT_FALSE(f.Config.ShowUnvisited);
+    ASSERT_FALSE(f.session().settings().ShowUnvisited);
     focus(ui().CBLoc, Qt::TabFocusReason);
     ASSERT_EQ(ui().CBLoc->itemText(0), QStringLiteral("Alpha"));
     QTest::mouseClick(ui().ToolButtonGo, Qt::LeftButton);

@@ -21,8 +21,10 @@ constexpr int CX = 25000, CY = 45000;
 
 class PointerTest : public MainFormTest {
 protected:
-    TddgHintWindow* hint() { return form->HintWindow; }
-    bool hintVisible() { return form->HintWindow && form->HintWindow->isVisible(); }
+    /** The hint window, made on the first hint; nullptr before. */
+    TddgHintWindow* hint() { return form->findChild<TddgHintWindow*>(); }
+    bool hintVisible() { return hint() && hint()->isVisible(); }
+    QTimer* timer() { return form->findChild<QTimer*>(QStringLiteral("Timer")); }
 
     /** A pointer move over the panel with the given buttons held (as the system sends it). */
     void move(QPoint p, Qt::MouseButtons held = Qt::NoButton)
@@ -50,7 +52,7 @@ protected:
     void hintsOn()
     {
         QTest::mouseClick(ui().ToolButtonHint, Qt::LeftButton);
-        ASSERT_TRUE(form->Config.ShowHint);
+        ASSERT_TRUE(form->session().settings().ShowHint);
     }
     /** Panel point of a map point at the current view. */
     QPoint at(int x, int y) const { return form->view().mapToPanel(x, y); }
@@ -72,12 +74,12 @@ TEST_F(PointerTest, NoDragAtTenPercent)
     TMainForm& f = open();
     PaintCounter paints(panel());
     press({100, 100});
-    EXPECT_FALSE(f.Dragging);
+    EXPECT_FALSE(f.hover().dragging());
     move({130, 80}, Qt::LeftButton);
     EXPECT_EQ(paints.count, 0);
     EXPECT_EQ(ui().ScrollBarH->value(), 0);
     EXPECT_EQ(ui().ScrollBarV->value(), 0);
-    EXPECT_EQ(f.LastMouse, QPoint(130, 80));
+    EXPECT_EQ(f.hover().lastPointer(), QPoint(130, 80));
     release({130, 80});
 }
 
@@ -96,8 +98,8 @@ TEST_F(PointerTest, DragMovesTheMapWithThePointerOnePaintPerMove)
 
     PaintCounter paints(panel());
     press({100, 100});
-    EXPECT_TRUE(f.Dragging);
-    EXPECT_EQ(f.DragStart, QPoint(100, 100));
+    EXPECT_TRUE(f.hover().dragging());
+    EXPECT_EQ(f.hover().dragStart(), QPoint(100, 100));
     EXPECT_EQ(paints.count, 0); // the press alone paints nothing
 
     move({130, 80}, Qt::LeftButton);
@@ -105,7 +107,7 @@ TEST_F(PointerTest, DragMovesTheMapWithThePointerOnePaintPerMove)
     EXPECT_EQ(v->value(), v0 + 20);
     EXPECT_EQ(f.view().scrollX(), h->value());
     EXPECT_EQ(f.view().scrollY(), v->value());
-    EXPECT_EQ(f.DragStart, QPoint(130, 80));
+    EXPECT_EQ(f.hover().dragStart(), QPoint(130, 80));
     EXPECT_EQ(paints.count, 1);
 
     // The picture followed the pointer: what was at (x, y) is now at (x + 30, y - 20).
@@ -118,7 +120,7 @@ TEST_F(PointerTest, DragMovesTheMapWithThePointerOnePaintPerMove)
     EXPECT_EQ(paints.count, 2);
 
     release({131, 80});
-    EXPECT_FALSE(f.Dragging);
+    EXPECT_FALSE(f.hover().dragging());
     move({160, 60}, Qt::NoButton);
     EXPECT_EQ(h->value(), h0 - 31);
     EXPECT_EQ(v->value(), v0 + 20);
@@ -147,7 +149,7 @@ TEST_F(PointerTest, DragStopsAtTheBoundsAndTurnsBackAtOnce)
     p.rx() += 30;
     move(p, Qt::LeftButton);
     EXPECT_EQ(h->value(), 0);
-    EXPECT_EQ(f.DragStart, p);
+    EXPECT_EQ(f.hover().dragStart(), p);
     // Further on against the bound: nothing moves, yet every move paints once.
     p.rx() += 20;
     move(p, Qt::LeftButton);
@@ -179,14 +181,14 @@ TEST_F(PointerTest, MoveWithoutTheLeftButtonHeldDoesNotDragNorHover)
     zoomIn(1);
     const int h0 = ui().ScrollBarH->value();
     press(empty());
-    ASSERT_TRUE(f.Dragging);
+    ASSERT_TRUE(f.hover().dragging());
     // The release went elsewhere: moves without the button neither drag nor hover.
     move(at(f.world().locations()[0]), Qt::NoButton);
     EXPECT_EQ(ui().ScrollBarH->value(), h0);
-    EXPECT_FALSE(f.HintShown);
+    EXPECT_FALSE(f.hover().shown());
     release(at(f.world().locations()[0]));
     move(at(f.world().locations()[0]));
-    EXPECT_TRUE(f.HintShown);
+    EXPECT_TRUE(f.hover().shown());
 }
 
 // --- the right button ------------------------------------------------------------------
@@ -216,7 +218,7 @@ TEST_F(PointerTest, RightButtonEntersAddModeFromTwentyFivePercent)
     EXPECT_FALSE(ui().ToolButtonDelM->isChecked());
     release({50, 50}, Qt::RightButton);
     EXPECT_TRUE(f.editor().AddMarkerMode());
-    EXPECT_FALSE(f.Dragging);
+    EXPECT_FALSE(f.hover().dragging());
 
     // In add mode a left drag does not move the map.
     const int h0 = ui().ScrollBarH->value(), v0 = ui().ScrollBarV->value();
@@ -250,9 +252,9 @@ TEST_F(PointerTest, HitSquareIsNineByNine)
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "offset " << c.dx << "," << c.dy);
         move(empty());
-        ASSERT_FALSE(f.HintShown);
+        ASSERT_FALSE(f.hover().shown());
         move(q + QPoint(c.dx, c.dy));
-        EXPECT_EQ(f.HintShown, c.hit);
+        EXPECT_EQ(f.hover().shown(), c.hit);
         EXPECT_EQ(hintVisible(), c.hit);
         if (c.hit) {
             EXPECT_EQ(hint()->text(), QStringLiteral("Alpha"));
@@ -270,9 +272,9 @@ TEST_F(PointerTest, EarlierLocationWins)
     const int apart = later.x() - at(f.world().locations()[0]).x();
     ASSERT_TRUE(apart >= 1 && apart <= 4) << apart;
     move(later);
-    ASSERT_TRUE(f.HintShown);
+    ASSERT_TRUE(f.hover().shown());
     EXPECT_EQ(hint()->text(), QStringLiteral("Earlier"));
-    EXPECT_EQ(f.LastHintName, QByteArray("Earlier"));
+    EXPECT_EQ(f.hover().lastHintName(), QByteArray("Earlier"));
 }
 
 TEST_F(PointerTest, LocationWinsOverMarker)
@@ -286,7 +288,7 @@ TEST_F(PointerTest, LocationWinsOverMarker)
     const int apart = m.x() - at(f.world().locations()[0]).x();
     ASSERT_TRUE(apart >= 1 && apart <= 4) << apart;
     move(m);
-    ASSERT_TRUE(f.HintShown);
+    ASSERT_TRUE(f.hover().shown());
     EXPECT_EQ(hint()->text(), QStringLiteral("Ford"));
     // The location ended the test before the markers were looked at.
     EXPECT_EQ(f.editor().EditedMarker(), -1);
@@ -297,20 +299,20 @@ TEST_F(PointerTest, HintsOffStillTracksTheMarkerUnderThePointer)
     writeLocations({locationRecord("Ford", 0, CX, CY)});
     writeMarkers({marker("Camp", CX + 20000, CY)});
     TMainForm& f = open();
-    ASSERT_FALSE(f.Config.ShowHint);
+    ASSERT_FALSE(f.session().settings().ShowHint);
     zoomIn(1);
 
     move(at(f.world().locations()[0]));
-    EXPECT_FALSE(f.HintShown);
-    EXPECT_EQ(f.HintWindow, nullptr);
+    EXPECT_FALSE(f.hover().shown());
+    EXPECT_EQ(hint(), nullptr);
     EXPECT_EQ(f.editor().EditedMarker(), -1);
-    EXPECT_TRUE(f.LastHintName.isEmpty());
-    EXPECT_TRUE(f.HintText.isEmpty());
+    EXPECT_TRUE(f.hover().lastHintName().isEmpty());
+    EXPECT_TRUE(f.hover().hintText().isEmpty());
 
     move(at(f.world().markers()[0]));
     EXPECT_EQ(f.editor().EditedMarker(), 0);
-    EXPECT_FALSE(f.HintShown);
-    EXPECT_EQ(f.HintWindow, nullptr);
+    EXPECT_FALSE(f.hover().shown());
+    EXPECT_EQ(hint(), nullptr);
 
     move(empty());
     EXPECT_EQ(f.editor().EditedMarker(), -1);
@@ -323,73 +325,73 @@ TEST_F(PointerTest, HiddenStatusIsNotHitUnlessHighlighted)
     hintsOn();
     ASSERT_EQ(f.world().locations()[0].Status, Unvisited);
     QTest::mouseClick(ui().ToolButtonSU, Qt::LeftButton);
-    ASSERT_FALSE(f.Config.ShowUnvisited);
+    ASSERT_FALSE(f.session().settings().ShowUnvisited);
     move(at(f.world().locations()[0]));
-    EXPECT_FALSE(f.HintShown);
+    EXPECT_FALSE(f.hover().shown());
 
     // Go centres it and highlights it: now it counts as shown.
     move(empty());
     QTest::mouseClick(ui().ToolButtonGo, Qt::LeftButton);
     ASSERT_EQ(f.highlight().index(), 0);
     move(at(f.world().locations()[0]));
-    EXPECT_TRUE(f.HintShown);
+    EXPECT_TRUE(f.hover().shown());
     EXPECT_EQ(hint()->text(), QStringLiteral("Alpha"));
 }
 
 TEST_F(PointerTest, TimedHintHidesAndReturnsOnlyAfterLeaving)
 {
     writeLocations({locationRecord("Alpha", 0, CX, CY)});
+    world.writeSettings("[Hints]\r\nConstant=0\r\nDelay=50\r\n");
     TMainForm& f = open();
     hintsOn();
-    f.Config.ConstantHints = false;
-    f.Config.HintDelay = 50;
+    ASSERT_FALSE(f.session().settings().ConstantHints);
     const QPoint q = at(f.world().locations()[0]);
 
     move(q);
     ASSERT_TRUE(hintVisible());
-    EXPECT_TRUE(f.Timer->isActive());
-    EXPECT_EQ(f.Timer->interval(), 50);
+    EXPECT_TRUE(timer()->isActive());
+    EXPECT_EQ(timer()->interval(), 50);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !hintVisible(); }, 3000));
-    EXPECT_FALSE(f.HintShown);
-    EXPECT_FALSE(f.Timer->isActive());
+    EXPECT_FALSE(f.hover().shown());
+    EXPECT_FALSE(timer()->isActive());
 
     // Moving within the same location does not bring it back.
     move(q + QPoint(1, 1));
     move(q + QPoint(-2, 3));
     EXPECT_FALSE(hintVisible());
-    EXPECT_FALSE(f.HintShown);
+    EXPECT_FALSE(f.hover().shown());
 
     // Off and on again: shown once more, and hidden again after the delay.
     move(empty());
     move(q);
     EXPECT_TRUE(hintVisible());
-    EXPECT_TRUE(f.HintShown);
+    EXPECT_TRUE(f.hover().shown());
     EXPECT_TRUE(QTest::qWaitFor([&] { return !hintVisible(); }, 3000));
 }
 
 TEST_F(PointerTest, ConstantHintStaysOnTheItemAndGoesOnEmptyMap)
 {
     writeLocations({locationRecord("Alpha", 0, CX, CY)});
+    world.writeSettings("[Hints]\r\nDelay=50\r\n");
     TMainForm& f = open();
     hintsOn();
-    ASSERT_TRUE(f.Config.ConstantHints);
-    f.Config.HintDelay = 50;
+    ASSERT_TRUE(f.session().settings().ConstantHints);
     const QPoint q = at(f.world().locations()[0]);
 
     move(q);
     ASSERT_TRUE(hintVisible());
     // The tick comes and changes nothing.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !f.Timer->isActive(); }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !timer()->isActive(); }, 3000));
     QTest::qWait(30);
     EXPECT_TRUE(hintVisible());
     move(q + QPoint(3, -3));
     EXPECT_TRUE(hintVisible());
-    EXPECT_TRUE(f.HintShown);
+    EXPECT_TRUE(f.hover().shown());
 
     move(empty());
     EXPECT_FALSE(hintVisible());
-    EXPECT_FALSE(f.HintShown);
-    EXPECT_TRUE(f.LastHintName.isEmpty());
+    EXPECT_FALSE(f.hover().shown());
+    EXPECT_TRUE(f.hover().lastHintName().isEmpty());
 }
 
 TEST_F(PointerTest, NeighbourWithoutEmptyMapBetweenKeepsTheFirstHint)
@@ -409,7 +411,7 @@ TEST_F(PointerTest, NeighbourWithoutEmptyMapBetweenKeepsTheFirstHint)
         ASSERT_TRUE(hintVisible()) << x;
     }
     EXPECT_EQ(hint()->text(), QStringLiteral("West"));
-    EXPECT_EQ(f.LastHintName, QByteArray("West"));
+    EXPECT_EQ(f.hover().lastHintName(), QByteArray("West"));
     // Across empty map, the neighbour gets its own hint.
     move(empty());
     move(east);
@@ -433,7 +435,7 @@ TEST_F(PointerTest, NoHintShownOrHiddenDuringADrag)
     EXPECT_TRUE(hintVisible());
     move(q + QPoint(60, 40), Qt::LeftButton);
     EXPECT_TRUE(hintVisible());
-    EXPECT_TRUE(f.HintShown);
+    EXPECT_TRUE(f.hover().shown());
     release(q + QPoint(60, 40));
     move(empty());
     ASSERT_FALSE(hintVisible());
@@ -450,7 +452,7 @@ TEST_F(PointerTest, NoHintShownOrHiddenDuringADrag)
     ASSERT_EQ(h->value(), 0);
     ASSERT_EQ(at(f.world().locations()[0]), target);
     EXPECT_FALSE(hintVisible());
-    EXPECT_FALSE(f.HintShown);
+    EXPECT_FALSE(f.hover().shown());
     release(target);
     move(target);
     EXPECT_TRUE(hintVisible());
@@ -489,7 +491,7 @@ TEST_F(PointerTest, HintBesideThePointerWithDecodedTexts)
     EXPECT_EQ(hint()->exText(), QString::fromUtf8("Cache \u00E0 gauche"));
     EXPECT_EQ(hint()->geometry().topLeft(), panel()->mapToGlobal(m + QPoint(-3, 4)) + QPoint(10, 5));
     EXPECT_EQ(f.editor().EditedMarker(), 0);
-    EXPECT_EQ(f.LastHintName, QByteArray("Cache \xE0 gauche"));
+    EXPECT_EQ(f.hover().lastHintName(), QByteArray("Cache \xE0 gauche"));
 }
 
 TEST_F(PointerTest, EditedMarkerStaysWhileTheBoxEditsIt)
@@ -505,7 +507,7 @@ TEST_F(PointerTest, EditedMarkerStaysWhileTheBoxEditsIt)
     move(first);
     ASSERT_EQ(f.editor().EditedMarker(), 0);
     doubleClick(first);
-    ASSERT_FALSE(f.Dragging);
+    ASSERT_FALSE(f.hover().dragging());
     ASSERT_TRUE(f.editor().EditMarkerMode());
     ASSERT_EQ(f.editor().EditedMarker(), 0);
 
@@ -546,11 +548,11 @@ TEST_F(PointerTest, HintNeverTakesInputOrFocus)
     // The pointer moving on beneath the hint is still the map's: here onto empty map.
     const QPoint beneath = panel()->mapFromGlobal(hint()->geometry().center());
     ASSERT_TRUE(panel()->rect().contains(beneath));
-    ASSERT_EQ(f.markerAt(beneath), -1);
-    ASSERT_EQ(f.locationAt(beneath), -1);
+    ASSERT_EQ(f.hover().markerAt(beneath), -1);
+    ASSERT_EQ(f.hover().locationAt(beneath), -1);
     move(beneath);
     EXPECT_FALSE(hintVisible());
-    EXPECT_EQ(f.LastMouse, beneath);
+    EXPECT_EQ(f.hover().lastPointer(), beneath);
 }
 
 } // namespace

@@ -90,7 +90,7 @@ TEST_F(SettingsRunTest, FirstRunWithoutAFileOpensAtTheDefaultsAndWritesEveryKey)
     EXPECT_FALSE(ui().ToolButtonHint->isChecked());
     EXPECT_FALSE(ui().ToolButtonSR->isChecked());
     EXPECT_TRUE(ui().ToolButtonSA->isChecked());
-    EXPECT_EQ(f.Config.HintOpacity, 70);
+    EXPECT_EQ(f.session().settings().HintOpacity, 70);
     EXPECT_EQ(toolBars(), kStoredLayout);
     EXPECT_EQ(ui().CoolBarMain->rowCount(), 3);
     close();

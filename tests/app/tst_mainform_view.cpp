@@ -256,12 +256,12 @@ TEST_F(ViewTest, ShiftKeyMakesTheWheelScrollHorizontally)
     click(ui().ToolButtonZoomIn);
     QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : form.get();
     QTest::keyPress(target, Qt::Key_Shift);
-    EXPECT_TRUE(f.ShiftDown);
+    EXPECT_TRUE(f.hover().shiftDown());
     wheel(ui().PanelMap, -120);
     EXPECT_EQ(scroll(), QPoint(170, 190));
     EXPECT_EQ(lastScroll(), QPoint(170, 190));
     QTest::keyRelease(target, Qt::Key_Shift);
-    EXPECT_FALSE(f.ShiftDown);
+    EXPECT_FALSE(f.hover().shiftDown());
     // The wheel's own Shift state does not choose the axis: the key handlers' does.
     wheel(ui().PanelMap, -120, Qt::ShiftModifier);
     EXPECT_EQ(scroll(), QPoint(170, 195));

@@ -43,7 +43,7 @@ protected:
     void movePointer(QPoint panelPoint)
     {
         x.movePointer(global(panelPoint));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return form->LastMouse == panelPoint; }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return form->hover().lastPointer() == panelPoint; }));
     }
 
     XServer x;
@@ -61,7 +61,7 @@ TEST_F(X11Test, TheMapHintTakesNoPointerInputSoADragStartedOverItMovesTheMap)
 
     openActive({locationRecord("Alpha", 0, kAlphaX, kAlphaY), locationRecord("Beta", 0, beta.x(), beta.y())});
     QTest::mouseClick(ui().ToolButtonHint, Qt::LeftButton);
-    ASSERT_TRUE(form->Config.ShowHint);
+    ASSERT_TRUE(form->session().settings().ShowHint);
     QTest::mouseClick(ui().ToolButtonGo, Qt::LeftButton);
     ASSERT_EQ(form->view().zoomIndex(), 2);
     const QPoint alpha = panelPointOf(0);
@@ -69,8 +69,8 @@ TEST_F(X11Test, TheMapHintTakesNoPointerInputSoADragStartedOverItMovesTheMap)
 
     movePointer(alpha + QPoint(-30, -30));
     movePointer(alpha);
-    ASSERT_TRUE(form->HintShown);
-    TddgHintWindow* hint = form->HintWindow;
+    ASSERT_TRUE(form->hover().shown());
+    TddgHintWindow* hint = form->findChild<TddgHintWindow*>();
     const uint32_t hintWindow = x.windowOf(hint);
     EXPECT_TRUE(x.inputShape(hintWindow).empty()) << "the hint must take no pointer input anywhere";
     EXPECT_FALSE(x.boundingShape(hintWindow).empty()) << "its visible shape stays";
@@ -80,17 +80,17 @@ TEST_F(X11Test, TheMapHintTakesNoPointerInputSoADragStartedOverItMovesTheMap)
     ASSERT_TRUE(x.geometry(hintWindow).contains(global(overHint)));
     EXPECT_EQ(x.windowTakingPointerAt(global(overHint)), x.windowOf(form.get()));
     movePointer(overHint);
-    ASSERT_TRUE(form->HintShown) << "moving from one location onto the next keeps the hint";
+    ASSERT_TRUE(form->hover().shown()) << "moving from one location onto the next keeps the hint";
     ASSERT_TRUE(hint->isVisible());
 
     // A drag started there moves the map.
     const int h0 = ui().ScrollBarH->value();
     const int v0 = ui().ScrollBarV->value();
     x.press();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form->Dragging; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->hover().dragging(); }));
     movePointer(overHint + QPoint(-40, -30));
     x.release();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !form->Dragging; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !form->hover().dragging(); }));
     EXPECT_EQ(ui().ScrollBarH->value(), h0 + 40);
     EXPECT_EQ(ui().ScrollBarV->value(), v0 + 30);
 }

@@ -1,0 +1,80 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "data/settings.h"
+#include "map/mappainter.h"
+
+#include <QString>
+
+#include <memory>
+
+namespace vdm {
+
+class IniFile;
+
+/**
+ * The settings of one run: the settings file, open from start-up to shut-down, the
+ * settings members read from it, the drawing objects made from them, and the stored
+ * window state the first show applies. No widgets: the window reads and shows these,
+ * and hands its own geometry to write().
+ *
+ * A first show that never applied the stored band layout and window state (an error
+ * stopped it, or there was none) writes them back as they were: what the window shows
+ * then is no choice of the user's.
+ */
+class SettingsSession {
+public:
+    SettingsSession();
+    ~SettingsSession();
+    SettingsSession(const SettingsSession&) = delete;
+    SettingsSession& operator=(const SettingsSession&) = delete;
+
+    /** Opens the settings file and reads every member (what it lacks keeps its default). */
+    void open(const QString& path);
+    /** Open from open() until close(): writes reach the file only meanwhile. */
+    bool isOpen() const { return m_file != nullptr; }
+    /** Lets go of the settings file; later writes do nothing. */
+    void close();
+
+    const Settings& settings() const { return m_settings; }
+    /** The members the display toggles and the options dialog change. */
+    Settings& settings() { return m_settings; }
+    /** Caption font, brushes and pens, as last rebuilt. */
+    const DrawingObjects& objects() const { return m_objects; }
+    /** Makes the drawing objects again from the members. */
+    void rebuildObjects();
+
+    /** Reads the stored zoom, scroll, geometry and state (by the members read before). */
+    const StoredView& readStoredView();
+    /** What readStoredView() found; the defaults before it ran. */
+    const StoredView& storedView() const { return m_storedView; }
+    /** The stored window was maximised. */
+    bool storedMaximized() const { return m_storedView.State == 2; }
+    /** Where each band's tool bar was, as stored. */
+    BandPositions storedBands() const;
+    /**
+     * The stored window state (0 normal, 1 minimised, 2 maximised) for the first show to
+     * apply; from here on, writes take the window's own band layout and state.
+     */
+    int applyStoredWindowState();
+    bool storedLayoutApplied() const { return m_storedLayoutApplied; }
+
+    /**
+     * The world the run opened, when it was chosen rather than found in the working
+     * directory: every write remembers it for the next run started outside a world.
+     */
+    void rememberWorld(const QString& folder) { m_chosenWorld = folder; }
+
+    /** Writes every member and the window's geometry; nothing once closed. */
+    void write(WindowSnapshot window);
+
+private:
+    std::unique_ptr<IniFile> m_file;
+    Settings m_settings;
+    DrawingObjects m_objects;
+    StoredView m_storedView;
+    bool m_storedLayoutApplied = false;
+    QString m_chosenWorld; // empty: the run was started inside its world
+};
+
+} // namespace vdm

@@ -1,0 +1,127 @@
+// SPDX-License-Identifier: MIT
+// One run's settings without a window: read at start, the stored window state applied
+// once, written back at the end, and nothing written once closed.
+#include "session/settingssession.h"
+
+#include "data/inifile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace vdm {
+namespace {
+
+class SettingsSessionTest : public ::testing::Test {
+protected:
+    QString path() const { return QDir(folder.path()).filePath(QStringLiteral("qor.ini")); }
+    void store(const QByteArray& ini)
+    {
+        QFile f(path());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(ini);
+    }
+    QByteArray stored() const
+    {
+        QFile f(path());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    int storedNumber(const char* section, const char* key) const
+    {
+        return IniFile(path()).ReadInteger(QLatin1String(section), QLatin1String(key), -1);
+    }
+    /** A window at its design place, with the bands where a fresh run puts them. */
+    static WindowSnapshot window(int state = 0)
+    {
+        WindowSnapshot w;
+        w.State = state;
+        w.Width = 378;
+        w.Height = 644;
+        return w;
+    }
+
+    QTemporaryDir folder;
+    SettingsSession session;
+};
+
+TEST_F(SettingsSessionTest, ClosedUntilOpenedAndWritesNothingOnceClosed)
+{
+    EXPECT_FALSE(session.isOpen());
+    session.write(window()); // no file yet: nothing happens
+    EXPECT_FALSE(QFile::exists(path()));
+
+    store("[Map]\r\nShowText=0\r\n");
+    session.open(path());
+    EXPECT_TRUE(session.isOpen());
+    EXPECT_FALSE(session.settings().ShowText);
+    EXPECT_EQ(session.settings().HintDelay, Settings().HintDelay); // missing: the default
+    session.close();
+    EXPECT_FALSE(session.isOpen());
+    session.settings().ShowText = true;
+    session.write(window());
+    EXPECT_EQ(stored(), QByteArray("[Map]\r\nShowText=0\r\n"));
+}
+
+TEST_F(SettingsSessionTest, StoredLayoutIsKeptUntilTheFirstShowAppliesIt)
+{
+    struct Case {
+        bool applied;
+        int expectedState, expectedMapTop;
+    };
+    // Never applied: the file's own values go back unchanged; applied: the window's.
+    for (const Case c : {Case{false, 2, 24}, Case{true, 0, 0}}) {
+        store("[General]\r\nState=2\r\n[Toolbars]\r\nMapTop=24\r\n");
+        SettingsSession s;
+        s.open(path());
+        EXPECT_EQ(s.storedBands().MapTop, 24);
+        if (c.applied) {
+            EXPECT_EQ(s.applyStoredWindowState(), 2);
+        }
+        EXPECT_EQ(s.storedLayoutApplied(), c.applied);
+        s.write(window(0));
+        EXPECT_EQ(storedNumber("General", "State"), c.expectedState) << c.applied;
+        EXPECT_EQ(storedNumber("Toolbars", "MapTop"), c.expectedMapTop) << c.applied;
+    }
+}
+
+TEST_F(SettingsSessionTest, StoredViewIsReadOnRequest)
+{
+    store("[General]\r\nState=2\r\n[Window]\r\nZoom=3\r\nCenterX=40\r\nWidth=500\r\n");
+    session.open(path());
+    EXPECT_EQ(session.storedView().Zoom, 0); // not read yet
+    const StoredView& v = session.readStoredView();
+    EXPECT_EQ(v.Zoom, 3);
+    EXPECT_EQ(v.CenterX, 40);
+    EXPECT_TRUE(session.storedMaximized());
+    EXPECT_FALSE(v.geometryRead); // a maximised window keeps its default geometry
+}
+
+TEST_F(SettingsSessionTest, OnlyAChosenWorldIsRemembered)
+{
+    for (const QString& world : {QString(), QStringLiteral("/worlds/north")}) {
+        QFile::remove(path());
+        SettingsSession s;
+        s.open(path());
+        if (!world.isEmpty())
+            s.rememberWorld(world);
+        s.write(window());
+        EXPECT_EQ(IniFile(path()).ReadString(QStringLiteral("General"), QStringLiteral("LastWorld"), QString()), world);
+    }
+}
+
+TEST_F(SettingsSessionTest, DrawingObjectsFollowTheMembersWhenRebuilt)
+{
+    store("[Map]\r\nFontSize=12\r\n");
+    session.open(path());
+    session.rebuildObjects();
+    EXPECT_EQ(session.objects().MapFont.pixelSize(), 12);
+    session.settings().MapFontSize = 20;
+    EXPECT_EQ(session.objects().MapFont.pixelSize(), 12); // until rebuilt
+    session.rebuildObjects();
+    EXPECT_EQ(session.objects().MapFont.pixelSize(), 20);
+}
+
+} // namespace
+} // namespace vdm
