@@ -177,8 +177,6 @@ private:
     void viewFollowsPanel();
     /** The scroll bars show the viewport's ranges and position. */
     void showViewInScrollBars();
-    /** With KeepZoom, zooming out waits until the window fits the lower level's limit. */
-    bool zoomOutFits() const;
     void connectHandlers();
     void layoutPanels();
     /** Shows the editor's state: the location box's caption and buttons, the marker tools, the pointer. */

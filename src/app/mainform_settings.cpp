@@ -17,23 +17,6 @@ namespace {
 // Where each band's tool bar sits in the stored layout: the start of its restoring drag.
 constexpr QPoint kBandStart[] = {{55, 0}, {54, 24}, {55, 48}, {55, 48}};
 
-// A stored position that would put the window wholly outside every screen (a screen since
-// unplugged, or the far-away place some desktops give a minimised window) would leave it
-// unreachable; such a window opens at the default place instead.
-QPoint reachablePosition(const StoredView& stored)
-{
-    const QRect wanted(stored.Left, stored.Top, qMax(1, stored.Width), qMax(1, stored.Height));
-    const QList<QScreen*> screens = QGuiApplication::screens();
-    if (screens.isEmpty())
-        return wanted.topLeft();
-    for (const QScreen* screen : screens) {
-        if (screen->availableGeometry().intersects(wanted))
-            return wanted.topLeft();
-    }
-    const StoredView defaults;
-    return {defaults.Left, defaults.Top};
-}
-
 } // namespace
 
 void TMainForm::ReadSettings()
@@ -48,7 +31,10 @@ void TMainForm::RestoreView()
     if (!Config.RestoreWindow)
         return;
     if (stored.geometryRead) {
-        move(reachablePosition(stored));
+        QList<QRect> screens;
+        for (const QScreen* screen : QGuiApplication::screens())
+            screens << screen->availableGeometry();
+        move(reachablePosition(stored, screens));
         resize(stored.Width, stored.Height);
         layoutPanels();
     }

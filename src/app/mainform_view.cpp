@@ -65,7 +65,9 @@ void TMainForm::ZoomButtonClick(QToolButton* sender)
     int target = -1;
     if (sender == m_ui->ToolButtonZoomIn && View.zoomIndex() < Viewport::HighestZoom)
         target = View.zoomIndex() + 1;
-    if (sender == m_ui->ToolButtonZoomOut && View.zoomIndex() > 0 && zoomOutFits())
+    // With KeepZoom, the window must first be no larger than the lower level's limit.
+    if (sender == m_ui->ToolButtonZoomOut && View.zoomIndex() > 0
+        && (!Config.KeepZoom || Viewport::fitsSizeLimit(size(), View.zoomIndex() - 1)))
         target = View.zoomIndex() - 1;
     if (sender == m_ui->ToolButtonZoomActual)
         target = 0; // the 10 % level, recomputed even when already there
@@ -80,16 +82,6 @@ void TMainForm::ZoomButtonClick(QToolButton* sender)
     SetTitleWithZoom();
     ApplyWindowSizeLimit();
     RepaintMap();
-}
-
-bool TMainForm::zoomOutFits() const
-{
-    if (!Config.KeepZoom)
-        return true;
-    // The window must first be no larger than the lower level's limit.
-    const long double g = Viewport::factorOf(View.zoomIndex() - 1);
-    return width() <= g * Viewport::DesignWidth + Viewport::FrameWidth
-           && height() <= g * Viewport::DesignHeight + Viewport::FrameHeight;
 }
 
 void TMainForm::FormMouseWheel(Qt::KeyboardModifiers shift, int wheelDelta, bool* handled, Qt::Orientation wheel)

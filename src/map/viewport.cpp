@@ -204,6 +204,12 @@ QSize Viewport::sizeLimit(int zoomIndex)
     return {static_cast<int>(f * DesignWidth + FrameWidth), static_cast<int>(f * DesignHeight + FrameHeight)};
 }
 
+bool Viewport::fitsSizeLimit(QSize window, int zoomIndex)
+{
+    const long double g = factorOf(zoomIndex);
+    return window.width() <= g * DesignWidth + FrameWidth && window.height() <= g * DesignHeight + FrameHeight;
+}
+
 int Viewport::goTargetIndex(int level)
 {
     switch (level) {

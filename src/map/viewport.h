@@ -111,6 +111,8 @@ public:
     static int zoomPercentOf(int zoomIndex);
     /** The KeepZoom size limit for the window at this zoom index. */
     static QSize sizeLimit(int zoomIndex);
+    /** A window of this size is no larger than level `zoomIndex`'s limit (KeepZoom zooms out only then). */
+    static bool fitsSizeLimit(QSize window, int zoomIndex);
 
     /** Go's target zoom index for a location's detail level. */
     static int goTargetIndex(int level);

@@ -5,6 +5,19 @@
 
 namespace vdm {
 
+QPoint reachablePosition(const StoredView& stored, const QList<QRect>& screens)
+{
+    const QRect wanted(stored.Left, stored.Top, qMax(1, stored.Width), qMax(1, stored.Height));
+    if (screens.isEmpty())
+        return wanted.topLeft();
+    for (const QRect& screen : screens) {
+        if (screen.intersects(wanted))
+            return wanted.topLeft();
+    }
+    const StoredView defaults;
+    return {defaults.Left, defaults.Top};
+}
+
 SettingsSession::SettingsSession() = default;
 SettingsSession::~SettingsSession() = default;
 

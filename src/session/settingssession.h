@@ -4,6 +4,8 @@
 #include "data/settings.h"
 #include "map/mappainter.h"
 
+#include <QList>
+#include <QRect>
 #include <QString>
 
 #include <memory>
@@ -11,6 +13,14 @@
 namespace vdm {
 
 class IniFile;
+
+/**
+ * Where a window stored at `stored` opens, given the screens' available areas. A stored
+ * position that would put the window wholly outside every screen (a screen since
+ * unplugged, or the far-away place some desktops give a minimised window) would leave it
+ * unreachable; such a window opens at the default place instead. No screens: as stored.
+ */
+QPoint reachablePosition(const StoredView& stored, const QList<QRect>& screens);
 
 /**
  * The settings of one run: the settings file, open from start-up to shut-down, the

@@ -161,6 +161,26 @@ TEST(ViewportTest, SizeLimitPerLevel)
         EXPECT_EQ(Viewport::sizeLimit(z), expected[z]) << z;
 }
 
+TEST(ViewportTest, WindowFitsALevelUpToItsLimitInclusive)
+{
+    struct Case {
+        QSize window;
+        int level;
+        bool fits;
+    };
+    const Case cases[] = {
+        {{378, 644}, 0, true},   {{379, 644}, 0, false}, {{378, 645}, 0, false}, {{100, 100}, 0, true},
+        {{873, 1214}, 2, true},  {{874, 1214}, 2, false}, {{1147, 1530}, 3, true}, {{1147, 1531}, 3, false},
+        {{9948, 11664}, 7, true}, {{9949, 11664}, 7, false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Viewport::fitsSizeLimit(c.window, c.level), c.fits) << c.window.width() << "x" << c.window.height();
+        // The same bound as the limit the window is given.
+        const QSize limit = Viewport::sizeLimit(c.level);
+        EXPECT_EQ(c.window.width() <= limit.width() && c.window.height() <= limit.height(), c.fits);
+    }
+}
+
 TEST(ViewportTest, TitleCarriesTheTruncatedPercent)
 {
     const int percent[Viewport::LevelCount] = {10, 20, 25, 33, 50, 100, 200, 300};

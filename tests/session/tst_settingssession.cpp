@@ -123,5 +123,36 @@ TEST_F(SettingsSessionTest, DrawingObjectsFollowTheMembersWhenRebuilt)
     EXPECT_EQ(session.objects().MapFont.pixelSize(), 20);
 }
 
+TEST(ReachablePosition, AWindowOffEveryScreenOpensAtTheDefaultPlace)
+{
+    const StoredView defaults;
+    const QPoint home(defaults.Left, defaults.Top);
+    const QList<QRect> twoScreens = {{0, 0, 1920, 1080}, {1920, 0, 1280, 1024}};
+    struct Case {
+        const char* what;
+        int left, top, width, height;
+        QList<QRect> screens;
+        QPoint expected;
+    };
+    const Case cases[] = {
+        {"on the first screen", 120, 80, 500, 700, twoScreens, {120, 80}},
+        {"on the second screen", 2500, 300, 500, 700, twoScreens, {2500, 300}},
+        {"one pixel on a screen", -499, -699, 500, 700, twoScreens, {-499, -699}},
+        {"just off the left", -500, 80, 500, 700, twoScreens, home},
+        {"a screen since unplugged", 3300, 80, 500, 700, twoScreens, home},
+        {"a minimised window's far place", -32000, -32000, 160, 28, twoScreens, home},
+        {"no size still counts as a pixel", 10, 10, 0, 0, twoScreens, {10, 10}},
+        {"no screens at all", -32000, -32000, 500, 700, {}, {-32000, -32000}},
+    };
+    for (const Case& c : cases) {
+        StoredView stored;
+        stored.Left = c.left;
+        stored.Top = c.top;
+        stored.Width = c.width;
+        stored.Height = c.height;
+        EXPECT_EQ(reachablePosition(stored, c.screens), c.expected) << c.what;
+    }
+}
+
 } // namespace
 } // namespace vdm
