@@ -10,12 +10,6 @@
 #include <initializer_list>
 
 namespace vdm {
-namespace {
-
-const QString kEditMarkerCaption = QStringLiteral(" Edit marker ");
-
-} // namespace
-
 MapEditor::Hooks TMainForm::editorHooks()
 {
     return {[this] { return Config.Autosave; }, [this] { RepaintMap(); }};
@@ -25,15 +19,7 @@ void TMainForm::mirrorEditor()
 {
     Ui::TMainForm& u = *m_ui;
     const MapEditor& e = m_edit;
-    if (e.showsMarker()) {
-        u.GBLoc->setTitle(kEditMarkerCaption);
-    } else {
-        const int index = e.SelectedIndex();
-        const bool known = index >= 0 && index < int(m_world.locations().size());
-        u.GBLoc->setTitle(QLatin1Char(' ')
-                          + (known ? CodePage::decode(m_world.locations()[size_t(index)].Name) : QString())
-                          + QLatin1Char(' '));
-    }
+    u.GBLoc->setTitle(e.boxCaption());
     for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{u.SBU, u.SBV, u.SBA})
         b->setEnabled(!e.showsMarker());
     u.GBLoc->setEnabled(e.EditMarkerMode());

@@ -3,7 +3,6 @@
 #include "app/mainform.h"
 
 #include "app/mappanel.h"
-#include "data/errors.h"
 #include "ui_mainform.h"
 
 #include <QScrollBar>
@@ -129,9 +128,7 @@ void TMainForm::ScrollBarVScroll()
 
 void TMainForm::GoButtonClick()
 {
-    if (m_edit.SelectedIndex() < 0 || m_edit.SelectedIndex() >= int(m_world.locations().size()))
-        throwListIndexError(m_edit.SelectedIndex());
-    const Location& l = m_world.locations()[size_t(m_edit.SelectedIndex())];
+    const Location& l = m_edit.selectedLocation();
     viewFollowsPanel();
     View.goTo(l.X, l.Y, l.Level);
     showViewInScrollBars();

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "edit/mapeditor.h"
 
+#include "data/codepage.h"
+#include "data/errors.h"
 #include "edit/notetext.h"
 #include "map/viewport.h"
 #include "world/world.h"
@@ -48,6 +50,22 @@ void MapEditor::repaintAfterwards(const std::function<void()>& write)
             m_hooks.repaintMap();
     });
     write();
+}
+
+QString MapEditor::boxCaption() const
+{
+    if (showsMarker())
+        return QStringLiteral(" Edit marker ");
+    const bool known = m_selected >= 0 && m_selected < int(m_world.locations().size());
+    return QLatin1Char(' ') + (known ? CodePage::decode(m_world.locations()[size_t(m_selected)].Name) : QString())
+           + QLatin1Char(' ');
+}
+
+const Location& MapEditor::selectedLocation() const
+{
+    if (m_selected < 0 || m_selected >= int(m_world.locations().size()))
+        throwListIndexError(m_selected);
+    return m_world.locations()[size_t(m_selected)];
 }
 
 bool MapEditor::showLocation(int index)

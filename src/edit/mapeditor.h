@@ -10,6 +10,7 @@
 namespace vdm {
 
 class World;
+struct Location;
 
 /** What the location box shows and, while it is open, edits: a location or a marker. */
 struct EditTarget {
@@ -55,6 +56,10 @@ public:
     /** The map takes clicks as marker placements or deletions (the cross-hair pointer). */
     bool markerToolActive() const { return m_adding || m_deleting; }
     bool showsMarker() const { return m_target.kind == EditTarget::Kind::Marker; }
+    /** The box's caption: " Edit marker " on a marker, else the shown location's name in blanks. */
+    QString boxCaption() const;
+    /** The location the box shows, for Go; "List index out of bounds" when there is none. */
+    const Location& selectedLocation() const;
 
     // --- the location box ---
     /**

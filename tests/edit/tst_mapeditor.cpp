@@ -4,6 +4,7 @@
 
 #include "data/atomicfile.h"
 #include "data/databasefile.h"
+#include "data/errors.h"
 #include "data/userdb.h"
 #include "map/viewport.h"
 #include "world/world.h"
@@ -16,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 namespace vdm {
@@ -327,6 +329,49 @@ TEST_F(MarkerEditorTest, DeletingAllWritesNothingAndClosesABoxOnAMarker)
     editor.open();
     editor.editText(QStringLiteral("late"));
     EXPECT_EQ(world.markers()[1].Name, QByteArray("Marker"));
+}
+
+TEST_F(MarkerEditorTest, BoxCaptionFollowsWhatTheBoxShows)
+{
+    struct Case {
+        const char* what;
+        std::function<void(MapEditor&)> act;
+        QString caption;
+    };
+    const Case cases[] = {
+        {"the first location", [](MapEditor&) {}, QStringLiteral(" Cedar ")},
+        {"a location named like the marker caption", [](MapEditor& e) { e.showLocation(1); },
+         QStringLiteral(" Edit marker ")},
+        {"a marker", [](MapEditor& e) { e.showMarker(2); }, QStringLiteral(" Edit marker ")},
+        {"a location again", [](MapEditor& e) { e.showLocation(2); }, QStringLiteral(" Aspen ")},
+        {"no such location: the box keeps its place", [](MapEditor& e) { e.showLocation(7); },
+         QStringLiteral(" Aspen ")},
+    };
+    for (const Case& c : cases) {
+        c.act(editor);
+        EXPECT_EQ(editor.boxCaption(), c.caption) << c.what;
+    }
+    // The marker caption is the marker's, not the location's of that name.
+    editor.showLocation(1);
+    EXPECT_FALSE(editor.showsMarker());
+}
+
+TEST(MapEditorSelection, GoFindsTheShownLocationOrReportsTheIndex)
+{
+    QTemporaryDir folder;
+    World empty(folder.path(), {}, {});
+    MapEditor editor(empty, {[] { return false; }, [] {}});
+    try {
+        editor.selectedLocation();
+        ADD_FAILURE() << "an empty list has no selected location";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.message(), QStringLiteral("List index out of bounds (0)"));
+    }
+    World two(folder.path(), {place("North", 5, 6), place("South", 7, 8)}, {});
+    MapEditor chooser(two, {[] { return false; }, [] {}});
+    EXPECT_EQ(chooser.selectedLocation().Name, QByteArray("North"));
+    ASSERT_TRUE(chooser.showLocation(1));
+    EXPECT_EQ(chooser.selectedLocation().X, 7);
 }
 
 } // namespace
