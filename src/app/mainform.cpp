@@ -87,6 +87,7 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
     // The stored window state and view: geometry, zoom level and scroll position.
     RestoreView();
     connectHandlers();
+    setupOpenWorld();
 }
 
 TMainForm::~TMainForm()

@@ -21,6 +21,7 @@
 #include <memory>
 
 class QAbstractButton;
+class QAction;
 class QTimer;
 class QToolButton;
 
@@ -122,6 +123,14 @@ public:
     void MemoNotesChange();
     void MarkerToolButtonClick(QToolButton* sender);
 
+    /**
+     * "Open world...": the folder chooser, then the world part saves this world's files
+     * and loads the chosen one; one that cannot be opened is named and this one stays.
+     */
+    void OpenWorldClick();
+    /** The "Open world..." command (Ctrl+O), added to the window so its shortcut works anywhere. */
+    QAction* openWorldAction() const;
+
     void ToolButtonShowClick(QToolButton* sender);
     void OptionsToolButtonClick(QToolButton* sender);
 
@@ -185,6 +194,9 @@ private:
     void selectFirstLocation();
     MapEditor::Hooks editorHooks();
     void copyBackBufferToClipboard();
+    void setupOpenWorld();
+    /** Shows the world just opened from its start: the view, the list, the box, the markers. */
+    void showNewWorld();
     /** Shows the world's messages about user files it keeps unread. */
     void reportWorldNotices();
 

@@ -48,7 +48,7 @@ std::optional<QString> enterWorld(Prompts& prompts, const QString& applicationDi
         return QString();
     QString folder = choice.folder;
     if (choice.source == WorldSource::Chooser) {
-        const auto picked = prompts.chooseFolder(nullptr, QStringLiteral("Choose a world folder"), QDir::homePath());
+        const auto picked = prompts.chooseFolder(nullptr, worldChooserCaption(), QDir::homePath());
         if (!picked) {
             showWorldNotFound(prompts, QDir::currentPath());
             return std::nullopt;

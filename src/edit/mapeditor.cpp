@@ -68,6 +68,16 @@ const Location& MapEditor::selectedLocation() const
     return m_world.locations()[size_t(m_selected)];
 }
 
+void MapEditor::restart()
+{
+    m_target = {};
+    m_selected = 0;
+    m_open = false;
+    m_editedMarker = -1;
+    m_adding = false;
+    m_deleting = false;
+}
+
 bool MapEditor::showLocation(int index)
 {
     if (!validIndex(m_world.locations(), index))

@@ -95,6 +95,12 @@ public:
     /** Deletes every marker without writing; a box open on a marker closes. */
     void clearMarkers();
 
+    /**
+     * The world was replaced by another: the box shows its first location, closed, and
+     * every marker mode is off, so no index of the old world reaches the new one.
+     */
+    void restart();
+
     /** Whether a marker may be placed at this map point. */
     static bool inPlacementArea(QPoint mapPoint);
 

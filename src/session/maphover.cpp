@@ -136,4 +136,13 @@ bool MapHover::timerFired()
     return true;
 }
 
+void MapHover::restart()
+{
+    m_dragging = false;
+    m_shown = false;
+    m_title.clear();
+    m_text.clear();
+    m_lastName.clear();
+}
+
 } // namespace vdm

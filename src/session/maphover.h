@@ -90,6 +90,8 @@ public:
     Move move(Qt::MouseButtons buttons, QPoint at);
     /** The hint's timer ran out: true when the hint goes (timed hints only). */
     bool timerFired();
+    /** The world was replaced: no drag goes on, no hint is up, no item was hinted last. */
+    void restart();
 
 private:
     /** Shows a hint for the item named `name` unless the rules keep the present state. */

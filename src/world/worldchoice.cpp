@@ -2,6 +2,7 @@
 #include "world/worldchoice.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace vdm {
 
@@ -24,12 +25,24 @@ QString sampleWorldFolder(const QString& applicationDirectory)
     return QDir::cleanPath(applicationDirectory + QStringLiteral("/../share/veldamar-map/world"));
 }
 
+QString worldChooserCaption()
+{
+    return QStringLiteral("Choose a world folder");
+}
+
 QString worldNotFoundMessage(const QString& folder)
 {
     return QStringLiteral("Map file not found. Please reinstall application.\n"
                           "No map picture (bigmap_hi.jpg or bigmap.jpg) in %1. "
                           "Start veldamar-map with a world folder: veldamar-map WORLD_DIR")
         .arg(QDir::toNativeSeparators(QDir(folder).absolutePath()));
+}
+
+QString locationsMissingMessage(const QString& path)
+{
+    return QStringLiteral("The locations database %1 is missing or not a regular file, so this world cannot be "
+                          "shown. Start veldamar-map with a complete world folder: veldamar-map WORLD_DIR")
+        .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
 }
 
 } // namespace vdm

@@ -41,10 +41,16 @@ WorldChoice chooseWorld(const WorldCandidates& candidates, const std::function<b
 /** The sample world installed beside the program: <prefix>/share/veldamar-map/world. */
 QString sampleWorldFolder(const QString& applicationDirectory);
 
+/** The folder chooser's caption, at the start and for "Open world...". */
+QString worldChooserCaption();
+
 /**
  * The box shown when no map picture was found: the fixed first line, then the folder
  * looked in and how to name another.
  */
 QString worldNotFoundMessage(const QString& folder);
+
+/** The box shown when a world has its picture but no locations database at `path`. */
+QString locationsMissingMessage(const QString& path);
 
 } // namespace vdm

@@ -1,0 +1,115 @@
+// SPDX-License-Identifier: MIT
+// "Open world..." while the program runs: the chooser, the switch, and a folder that is
+// no world leaving the current one as it was.
+#include "app/mainformfixture.h"
+#include "common/testutils.h"
+#include "world/worldchoice.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+namespace vdm::test {
+namespace {
+
+class OpenWorldTest : public MainFormTest {
+protected:
+    void SetUp() override
+    {
+        writeLocations({locationRecord("Alpha", 0, 0, 0), locationRecord("Amber", 0, 20000, 20000)});
+        TestWorld::writePicture(other.filePath(QStringLiteral("bigmap_hi.jpg")), QSize(330, 380));
+        writeFile(other.filePath(QStringLiteral("vdmain.gdb")),
+                  locationRecord("Zeta", 0, 0, 0) + locationRecord("Beta", 0, 40000, 40000));
+        writeFile(other.filePath(QStringLiteral("markers.gdb")), "marker\r\n   text = Camp\r\n   pos = 10,20\r\nend\r\n");
+    }
+    /** Ctrl+O on the window, the chooser answering `folder` (nullopt: cancelled). */
+    void pressCtrlO(std::optional<QString> folder)
+    {
+        prompts.folders.push_back(std::move(folder));
+        QTest::keyClick(form.get(), Qt::Key_O, Qt::ControlModifier);
+    }
+    QStringList listed() const
+    {
+        QStringList names;
+        for (int i = 0; i < form->ui().CBLoc->count(); ++i)
+            names << form->ui().CBLoc->itemText(i);
+        return names;
+    }
+
+    QTemporaryDir other;
+};
+
+TEST_F(OpenWorldTest, TheCommandIsOnTheWindowWithItsShortcut)
+{
+    open();
+    QAction* action = form->openWorldAction();
+    ASSERT_NE(action, nullptr);
+    EXPECT_EQ(action->objectName(), QStringLiteral("ActionOpenWorld"));
+    EXPECT_EQ(action->text(), QStringLiteral("Open world..."));
+    EXPECT_EQ(action->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
+    EXPECT_TRUE(form->actions().contains(action));
+}
+
+TEST_F(OpenWorldTest, CtrlOSavesThisWorldAndShowsTheChosenOneFromItsStart)
+{
+    open();
+    ASSERT_EQ(listed(), (QStringList{QStringLiteral("Alpha"), QStringLiteral("Amber")}));
+    // Alpha's box open and its status changed: a change this world's file must get.
+    doubleClickAt(form->view().mapToPanel(0, 0));
+    ASSERT_TRUE(ui().GBLoc->isEnabled());
+    QTest::mouseClick(ui().SBA, Qt::LeftButton);
+
+    pressCtrlO(other.path());
+    ASSERT_EQ(prompts.folderStarts.size(), 1);
+    EXPECT_TRUE(prompts.errors.isEmpty()) << qPrintable(prompts.errors.join(QLatin1Char('\n')));
+    EXPECT_TRUE(prompts.messages.isEmpty()) << qPrintable(prompts.messages.join(QLatin1Char('\n')));
+    EXPECT_TRUE(world.read(QStringLiteral("user.gdb")).contains("status = 2"));
+
+    // The other world, from its start: its list and first entry, its markers, its picture.
+    EXPECT_EQ(listed(), (QStringList{QStringLiteral("Beta"), QStringLiteral("Zeta")}));
+    EXPECT_EQ(ui().GBLoc->title(), QStringLiteral(" Beta "));
+    EXPECT_FALSE(ui().GBLoc->isEnabled());
+    EXPECT_EQ(form->world().markers().size(), 1u);
+    EXPECT_TRUE(ui().ToolButtonClearM->isEnabled());
+    EXPECT_EQ(form->world().picture().size(), QSize(330, 380));
+    EXPECT_EQ(form->view().mapScale(), 10);
+    EXPECT_EQ(form->highlight().index(), -1);
+    EXPECT_EQ(QFileInfo(QDir::currentPath()).canonicalFilePath(), QFileInfo(other.path()).canonicalFilePath());
+
+    // Its files are its own, and the next run started outside a world opens it.
+    doubleClickAt(form->view().mapToPanel(40000, 40000));
+    ASSERT_EQ(ui().GBLoc->title(), QStringLiteral(" Beta "));
+    QTest::mouseClick(ui().SBV, Qt::LeftButton);
+    EXPECT_TRUE(readFile(other.filePath(QStringLiteral("user.gdb"))).contains("nm = Beta\r\n   status = 3"));
+    close();
+    EXPECT_TRUE(readFile(world.appPath(QStringLiteral("qor.ini")))
+                    .contains("LastWorld=" + QFileInfo(other.path()).canonicalFilePath().toUtf8()))
+        << readFile(world.appPath(QStringLiteral("qor.ini"))).constData();
+}
+
+TEST_F(OpenWorldTest, AFolderWithoutAPictureIsNamedAndTheWorldStays)
+{
+    QTemporaryDir empty;
+    open();
+    const QString before = QDir::currentPath();
+    pressCtrlO(empty.path());
+    ASSERT_EQ(prompts.messages.size(), 1);
+    EXPECT_EQ(prompts.messages[0], QStringLiteral("Error!|") + worldNotFoundMessage(empty.path()));
+    EXPECT_EQ(prompts.messages[0].split(QLatin1Char('\n')).size(), 2);
+    EXPECT_EQ(listed(), (QStringList{QStringLiteral("Alpha"), QStringLiteral("Amber")}));
+    EXPECT_EQ(form->world().locations().size(), 2u);
+    EXPECT_FALSE(form->world().picture().isNull());
+    EXPECT_EQ(QDir::currentPath(), before);
+
+    // A cancelled chooser changes nothing and says nothing.
+    pressCtrlO(std::nullopt);
+    EXPECT_EQ(prompts.folderStarts.size(), 2);
+    EXPECT_EQ(prompts.messages.size(), 1);
+    EXPECT_EQ(listed(), (QStringList{QStringLiteral("Alpha"), QStringLiteral("Amber")}));
+    close();
+    EXPECT_FALSE(readFile(world.appPath(QStringLiteral("qor.ini"))).contains("LastWorld"));
+}
+
+} // namespace
+} // namespace vdm::test
