@@ -5,6 +5,9 @@
 #include "app/mainform.h"
 #include "ui_mainform.h"
 
+#include "world/worldchoice.h"
+
+#include <QFileInfo>
 #include <QSignalBlocker>
 
 namespace vdm {
@@ -26,6 +29,11 @@ void LoadLocations(TMainForm& form)
         throw;
     }
     if (!found) {
+        // Told before the run ends, while the first show still runs: the box belongs to
+        // the start, so the program cannot end before it (or wait on it after its window
+        // has gone). The close is queued after the box, so the box stays until answered.
+        const QString path = QFileInfo(form.world().filePath(QStringLiteral("vdmain.gdb"))).absoluteFilePath();
+        form.prompts().showError(&form, locationsMissingMessage(path));
         form.endRun();
         return;
     }

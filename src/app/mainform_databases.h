@@ -12,8 +12,8 @@ class TMainForm;
 
 /**
  * Reads "vdmain.gdb" into the window's world and fills the location list, also with the
- * records read before a loader error. A missing file closes the window at the loop's
- * next turn.
+ * records read before a loader error. A missing file is named in an error box, and the
+ * window closes at the loop's next turn after it.
  */
 void LoadLocations(TMainForm& form);
 

@@ -9,6 +9,7 @@
 #include "data/errors.h"
 #include "data/markersdb.h"
 #include "data/userdb.h"
+#include "world/worldchoice.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>
@@ -251,11 +252,13 @@ TEST_F(DamagedWorldTest, LocationsDatabaseThatIsADirectoryClosesTheWindow)
     ASSERT_TRUE(QDir(world.dir()).mkdir(QStringLiteral("vdmain.gdb")));
     const auto before = snapshot(world.dir());
     build().show();
-    // As with a missing file the window closes. The close is queued, so the rest of the
-    // first show still runs on the empty list: the user's three blocks do not fit it and
-    // say so, and the user's files are kept.
+    // As with a missing file the file is named and the window closes. The close is
+    // queued, so the rest of the first show still runs on the empty list: the user's
+    // three blocks do not fit it and say so, and the user's files are kept.
     QTRY_VERIFY(!form->isVisible());
-    EXPECT_EQ(texts(prompts.errors), texts({QStringLiteral("List index out of bounds (0)")}));
+    EXPECT_EQ(texts(prompts.errors),
+              texts({locationsMissingMessage(QFileInfo(world.path(QStringLiteral("vdmain.gdb"))).absoluteFilePath()),
+                     QStringLiteral("List index out of bounds (0)")}));
     close();
     EXPECT_EQ(snapshot(world.dir()), before);
 }

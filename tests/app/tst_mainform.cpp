@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Start-up, layout and lifecycle of the real main window.
 #include "app/mainformfixture.h"
+#include "world/worldchoice.h"
 #include "app/program.h"
 #include "common/testutils.h"
 
@@ -162,8 +163,11 @@ TEST_F(StartupTest, MissingLocationsCloseTheWindowAndKeepTheUserFiles)
     world.write(QStringLiteral("markers.gdb"), markers);
     build().show();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !form->isVisible(); }, 2000));
-    // The loaders after the missing one still run: the user data finds no location.
-    EXPECT_EQ(prompts.errors, QStringList{QStringLiteral("List index out of bounds (0)")});
+    // The missing file is named; the loaders after it still run: the user data finds no
+    // location.
+    EXPECT_EQ(prompts.errors,
+              (QStringList{locationsMissingMessage(QFileInfo(world.path(QStringLiteral("vdmain.gdb"))).absoluteFilePath()),
+                           QStringLiteral("List index out of bounds (0)")}));
     close();
     EXPECT_EQ(world.read(QStringLiteral("user.gdb")), user);
     EXPECT_EQ(world.read(QStringLiteral("markers.gdb")), markers);
