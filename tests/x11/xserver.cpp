@@ -30,6 +30,7 @@ XServer::XServer()
     if (!x11)
         return;
     m_connection = x11->connection();
+    m_display = x11->display();
     m_screen = DefaultScreen(x11->display());
     xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(m_connection));
     for (int i = 0; i < m_screen && it.rem; ++i)
@@ -109,6 +110,59 @@ void XServer::fake(uint8_t type, uint8_t detail, QPoint at) const
     xcb_test_fake_input(m_connection, type, detail, XCB_CURRENT_TIME, type == XCB_MOTION_NOTIFY ? m_root : XCB_NONE,
                         int16_t(at.x()), int16_t(at.y()), 0);
     xcb_flush(m_connection);
+}
+
+uint32_t XServer::atom(const char* name) const
+{
+    auto a = reply(
+        xcb_intern_atom_reply(m_connection, xcb_intern_atom(m_connection, 0, uint16_t(qstrlen(name)), name), nullptr));
+    return a ? a->atom : XCB_NONE;
+}
+
+uint32_t XServer::topLevelTitled(const std::function<bool(const QString&)>& matches) const
+{
+    auto tree = reply(xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, m_root), nullptr));
+    if (!tree)
+        return 0;
+    const xcb_window_t* children = xcb_query_tree_children(tree.get());
+    // Stacking order, bottom first: the topmost match is the last one.
+    for (int i = xcb_query_tree_children_length(tree.get()) - 1; i >= 0; --i) {
+        auto attributes = reply(xcb_get_window_attributes_reply(
+            m_connection, xcb_get_window_attributes(m_connection, children[i]), nullptr));
+        if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE)
+            continue;
+        auto name = reply(xcb_get_property_reply(
+            m_connection,
+            xcb_get_property(m_connection, 0, children[i], XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, 1024),
+            nullptr));
+        if (!name)
+            continue;
+        const QString title = QString::fromUtf8(static_cast<const char*>(xcb_get_property_value(name.get())),
+                                                xcb_get_property_value_length(name.get()));
+        if (matches(title))
+            return children[i];
+    }
+    return 0;
+}
+
+void XServer::askToClose(uint32_t window) const
+{
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = window;
+    event.type = atom("WM_PROTOCOLS");
+    event.data.data32[0] = atom("WM_DELETE_WINDOW");
+    event.data.data32[1] = XCB_CURRENT_TIME;
+    xcb_send_event(m_connection, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
+    xcb_flush(m_connection);
+}
+
+void XServer::typeKey(uint32_t keysym) const
+{
+    const auto code = uint8_t(XKeysymToKeycode(static_cast<Display*>(m_display), KeySym(keysym)));
+    fake(XCB_KEY_PRESS, code);
+    fake(XCB_KEY_RELEASE, code);
 }
 
 void XServer::movePointer(QPoint global) const

@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 struct xcb_connection_t;
@@ -38,6 +39,16 @@ public:
     /** What the screen shows in `rect` (root pixels). */
     QImage grab(QRect rect) const;
 
+    /**
+     * The topmost viewable top-level window whose title `matches`, whoever made it
+     * (another process too); 0 for none.
+     */
+    uint32_t topLevelTitled(const std::function<bool(const QString&)>& matches) const;
+    /** Asks a window to close as a window manager's close button does (WM_DELETE_WINDOW). */
+    void askToClose(uint32_t window) const;
+    /** Presses and releases the key of `keysym` (an X keysym such as XK_Return). */
+    void typeKey(uint32_t keysym) const;
+
     void movePointer(QPoint global) const;
     void press(int button = 1) const;
     void release(int button = 1) const;
@@ -52,7 +63,10 @@ private:
     std::vector<QRect> shape(uint32_t window, int kind) const;
     void fake(uint8_t type, uint8_t detail, QPoint at = {}) const;
 
+    uint32_t atom(const char* name) const;
+
     xcb_connection_t* m_connection = nullptr;
+    void* m_display = nullptr; // the platform's Xlib display, for the keyboard map
     uint32_t m_root = 0;
     int m_screen = 0;
     uint32_t m_selectionOwner = 0;

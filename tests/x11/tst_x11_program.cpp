@@ -1,0 +1,152 @@
+// SPDX-License-Identifier: MIT
+// The real program as a process of its own on the X server: a box of the start answered
+// with a real key, and the installed program started as a user starts it from a menu.
+#include "common/testutils.h"
+#include "common/testworld.h"
+#include "x11/xserver.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <X11/keysym.h>
+
+namespace vdm::test {
+namespace {
+
+const QString kTitle = QStringLiteral("Veldamar Interactive Map");
+
+bool isErrorBox(const QString& title)
+{
+    return title == kTitle;
+}
+
+bool isMainWindow(const QString& title)
+{
+    return title.startsWith(kTitle + QStringLiteral(" (Zoom "));
+}
+
+/** Waits for a window of the process; 0 when none came while it ran. The wait only bounds a hang. */
+uint32_t waitForWindow(const XServer& x, QProcess& process, bool (*matches)(const QString&))
+{
+    uint32_t window = 0;
+    const bool found = QTest::qWaitFor(
+        [&] {
+            window = x.topLevelTitled(matches);
+            return window != 0 || process.state() == QProcess::NotRunning;
+        },
+        60000);
+    return found ? window : 0;
+}
+
+/** Waits for the end of the process; kills it when it hangs, so the suite goes on. */
+bool ended(QProcess& process)
+{
+    if (process.waitForFinished(60000))
+        return true;
+    process.kill();
+    process.waitForFinished();
+    return false;
+}
+
+TEST(X11Program, AMissingLocationsDatabaseIsNamedAndTheProgramEndsOnceTheBoxIsAnswered)
+{
+    XServer x;
+    ASSERT_TRUE(x.connected());
+    TestWorld world; // a picture, no locations database
+    const QByteArray user = "loc\r\n   nm = Alpha\r\n   status = 3\r\n   note = kept\r\nend\r\n";
+    world.write(QStringLiteral("user.gdb"), user);
+    // A copy of the program, so the settings file it writes lands in a folder of the test's.
+    const QString program = world.appPath(QStringLiteral("veldamar-map"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(VDM_PROGRAM), program));
+
+    QProcess process;
+    process.setWorkingDirectory(world.dir());
+    process.start(program, {});
+    ASSERT_TRUE(process.waitForStarted());
+    const uint32_t box = waitForWindow(x, process, isErrorBox);
+    ASSERT_NE(box, 0u) << "no error box; the program said: " << process.readAllStandardError().constData();
+    EXPECT_EQ(process.state(), QProcess::Running) << "the box waits for its answer";
+
+    // Without a window manager the keyboard follows the pointer: onto the box, then Enter.
+    x.movePointer(x.geometry(box).center());
+    x.typeKey(XK_Return);
+    ASSERT_TRUE(ended(process)) << "the program did not end after the box";
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 0);
+    EXPECT_EQ(x.topLevelTitled(isMainWindow), 0u) << "no ghost window";
+    EXPECT_EQ(world.read(QStringLiteral("user.gdb")), user);
+}
+
+/**
+ * The program installed by check-installed.sh into a prefix whose program and sample
+ * folders are read-only; skipped in the ordinary run, which has no such prefix.
+ */
+class InstalledProgram : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (prefix.isEmpty())
+            GTEST_SKIP() << "VDM_INSTALLED_PREFIX not set: run through check-installed.sh";
+        ASSERT_TRUE(x.connected());
+    }
+    QString installed(const QString& relative) const { return QDir(prefix).filePath(relative); }
+
+    const QString prefix = qEnvironmentVariable("VDM_INSTALLED_PREFIX");
+    XServer x;
+};
+
+TEST_F(InstalledProgram, TellsTheProjectsVersion)
+{
+    QProcess process;
+    process.start(installed(QStringLiteral("bin/veldamar-map")), {QStringLiteral("--version")});
+    ASSERT_TRUE(ended(process));
+    EXPECT_EQ(process.exitCode(), 0);
+    EXPECT_EQ(process.readAllStandardOutput().trimmed(), QByteArray("veldamar-map " VDM_VERSION));
+}
+
+TEST_F(InstalledProgram, StartedOutsideAWorldOpensTheSampleAndKeepsItsFilesInTheXdgFolders)
+{
+    QTemporaryDir home, elsewhere;
+    const QString config = home.filePath(QStringLiteral("config")), data = home.filePath(QStringLiteral("data"));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), config);
+    env.insert(QStringLiteral("XDG_DATA_HOME"), data);
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(elsewhere.path());
+    process.start(installed(QStringLiteral("bin/veldamar-map")), {});
+    ASSERT_TRUE(process.waitForStarted());
+
+    // The map window comes up (a chooser or an error box would have other titles).
+    const uint32_t window = waitForWindow(x, process, isMainWindow);
+    ASSERT_NE(window, 0u) << "no map window; the program said: " << process.readAllStandardError().constData();
+    EXPECT_EQ(x.topLevelTitled(isErrorBox), 0u);
+    // Closed as the window manager's close button does: the shut-down writes everything.
+    x.askToClose(window);
+    ASSERT_TRUE(ended(process));
+    EXPECT_EQ(process.exitCode(), 0);
+
+    const QByteArray settings = test::readFile(config + QStringLiteral("/veldamar-map/qor.ini"));
+    const QString sample = QFileInfo(installed(QStringLiteral("share/veldamar-map/world"))).canonicalFilePath();
+    EXPECT_TRUE(settings.contains("LastWorld=" + sample.toUtf8())) << settings.constData();
+    QStringList userFiles;
+    for (QDirIterator it(data + QStringLiteral("/veldamar-map"), {QStringLiteral("user.gdb")}, QDir::Files,
+                         QDirIterator::Subdirectories);
+         it.hasNext();)
+        userFiles << it.next();
+    ASSERT_EQ(userFiles.size(), 1) << qPrintable(userFiles.join(QLatin1Char(' ')));
+    EXPECT_FALSE(test::readFile(userFiles[0]).isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(installed(QStringLiteral("bin/qor.ini"))));
+    EXPECT_FALSE(QFileInfo::exists(installed(QStringLiteral("share/veldamar-map/world/user.gdb"))));
+    EXPECT_TRUE(QDir(elsewhere.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+}
+
+} // namespace
+} // namespace vdm::test
