@@ -110,21 +110,63 @@ bool parseHex(QByteArrayView digits, int* out)
     return true;
 }
 
+/** The file itself: read whole, replaced atomically, synced on a flush. */
+class FileIniStorage : public IniStorage {
+public:
+    explicit FileIniStorage(QString path) : m_path(std::move(path)) {}
+
+    std::optional<QByteArray> load(qint64 maxSize) const override
+    {
+        RegularFile file(m_path);
+        if (file.status() == RegularFile::Status::Missing)
+            return QByteArray();
+        // Only a regular file is ever opened (a FIFO would hold start-up forever), and one
+        // larger than the limit is not read at all.
+        if (file.size() > maxSize)
+            return std::nullopt;
+        return file.readAll(maxSize);
+    }
+
+    void replace(const QByteArray& bytes) override { AtomicFile::write(m_path, bytes); }
+
+    void flush() override
+    {
+        // Every write already synced its file and directory; this re-checks that what is
+        // on disk now is durable, and reports a file that has become unusable since.
+        const RegularFile file(m_path);
+        if (file.status() == RegularFile::Status::Missing)
+            return; // nothing was written, nothing to flush
+        if (!file.isOpen() || ::fsync(file.handle()) != 0)
+            throwUnableToWrite(absolutePath(m_path));
+    }
+
+private:
+    QString m_path;
+};
+
 } // namespace
 
-IniFile::IniFile(QString path) : m_path(std::move(path))
+std::optional<QByteArray> MemoryIniStorage::load(qint64 maxSize) const
+{
+    if (m_bytes.size() > maxSize)
+        return std::nullopt;
+    return m_bytes;
+}
+
+IniFile::IniFile(QString path) : m_path(std::move(path)), m_storage(std::make_unique<FileIniStorage>(m_path))
 {}
+
+IniFile::IniFile(QString name, std::unique_ptr<IniStorage> storage)
+    : m_path(std::move(name)), m_storage(std::move(storage))
+{}
+
+IniFile::~IniFile() = default;
+IniFile::IniFile(IniFile&&) noexcept = default;
+IniFile& IniFile::operator=(IniFile&&) noexcept = default;
 
 std::optional<QByteArray> IniFile::load() const
 {
-    RegularFile file(m_path);
-    if (file.status() == RegularFile::Status::Missing)
-        return QByteArray();
-    // Only a regular file is ever opened (a FIFO would hold start-up forever), and one
-    // larger than the limit is not read at all.
-    if (file.size() > MaxFileSize)
-        return std::nullopt;
-    return file.readAll(MaxFileSize);
+    return m_storage->load(MaxFileSize);
 }
 
 std::optional<QByteArray> IniFile::findValue(const QString& section, const QString& key) const
@@ -234,7 +276,7 @@ void IniFile::writeValue(const QString& section, const QString& key, const QByte
     // a full settings save writes some forty keys that mostly hold their old values.
     if (out == *data)
         return;
-    AtomicFile::write(m_path, out);
+    m_storage->replace(out);
 }
 
 void IniFile::WriteString(const QString& section, const QString& key, const QString& value)
@@ -263,13 +305,7 @@ void IniFile::WriteBool(const QString& section, const QString& key, bool value)
 
 void IniFile::UpdateFile()
 {
-    // Every write already synced its file and directory; this re-checks that what is on
-    // disk now is durable, and reports a file that has become unusable since.
-    const RegularFile file(m_path);
-    if (file.status() == RegularFile::Status::Missing)
-        return; // nothing was written, nothing to flush
-    if (!file.isOpen() || ::fsync(file.handle()) != 0)
-        throwUnableToWrite(absolutePath(m_path));
+    m_storage->flush();
 }
 
 } // namespace vdm

@@ -4,9 +4,42 @@
 #include <QByteArray>
 #include <QString>
 
+#include <memory>
 #include <optional>
 
 namespace vdm {
+
+/**
+ * Where a settings file's bytes live: the file itself for the program, memory for the
+ * fuzz target and tests. The settings rules (lines, sections, keys, the size limit) stay
+ * in IniFile; a storage only hands over and replaces the whole contents.
+ */
+class IniStorage {
+public:
+    virtual ~IniStorage() = default;
+    /**
+     * The whole contents: empty when there are none yet; nullopt when they exceed
+     * `maxSize` bytes or cannot be read (they are then never parsed, nor replaced).
+     */
+    virtual std::optional<QByteArray> load(qint64 maxSize) const = 0;
+    /** Replaces the whole contents at once; a failure throws "Unable to write to %s". */
+    virtual void replace(const QByteArray& bytes) = 0;
+    /** Makes sure what was stored is durable; a failure throws "Unable to write to %s". */
+    virtual void flush() = 0;
+};
+
+/** Contents held in memory: nothing reaches a disk, so each call costs only the parsing. */
+class MemoryIniStorage : public IniStorage {
+public:
+    explicit MemoryIniStorage(QByteArray bytes = {}) : m_bytes(std::move(bytes)) {}
+    const QByteArray& bytes() const { return m_bytes; }
+    std::optional<QByteArray> load(qint64 maxSize) const override;
+    void replace(const QByteArray& bytes) override { m_bytes = bytes; }
+    void flush() override {}
+
+private:
+    QByteArray m_bytes;
+};
 
 /**
  * An INI settings file with the semantics of the classic private-profile functions:
@@ -16,9 +49,9 @@ namespace vdm {
  * Reads and writes act on the file itself, no copy is held between calls. Every write
  * replaces the file atomically; a failed write throws "Unable to write to %s".
  *
- * The object holds only the path. A file larger than MaxFileSize, or one that exists
- * but cannot be read, is never parsed: reads give their defaults and writes refuse with
- * the error rather than replace contents they could not see.
+ * The object holds only the path (or another storage). A file larger than MaxFileSize,
+ * or one that exists but cannot be read, is never parsed: reads give their defaults and
+ * writes refuse with the error rather than replace contents they could not see.
  */
 class IniFile {
 public:
@@ -27,7 +60,13 @@ public:
     /** Longest string a read returns, in characters. */
     static constexpr qsizetype MaxStringLength = 2047;
 
+    /** The file at `path`, replaced atomically at every write. */
     explicit IniFile(QString path);
+    /** Contents kept in `storage`; `name` stands for the file in messages. */
+    IniFile(QString name, std::unique_ptr<IniStorage> storage);
+    ~IniFile();
+    IniFile(IniFile&&) noexcept;
+    IniFile& operator=(IniFile&&) noexcept;
 
     const QString& fileName() const { return m_path; }
 
@@ -58,6 +97,7 @@ private:
     void writeValue(const QString& section, const QString& key, const QByteArray& value);
 
     QString m_path;
+    std::unique_ptr<IniStorage> m_storage;
 };
 
 } // namespace vdm

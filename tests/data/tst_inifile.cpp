@@ -394,5 +394,50 @@ TEST_F(IniFileTest, ReadsSeeChangesMadeBehindTheObjectsBack)
     EXPECT_EQ(contents(), "[Map]\r\nA=5\r\nB=6\r\n");
 }
 
+// --- contents in memory ----------------------------------------------------------------------
+
+TEST_F(IniFileTest, MemoryContentsFollowTheSameRulesByteForByte)
+{
+    // The same start and the same writes, once on the file and once in memory.
+    const QByteArray starts[] = {
+        QByteArray(),
+        "; kept\r\n[Map]\r\nZoom=2\r\n\r\n[General]\r\nAutosave=1\r\n",
+        "[map]\nzoom = 7\n[Map]\nZoom=3",
+        "\r\r=\0[\r\n  Map ]  \r\n fontname = \"  Serif \" \r\n",
+    };
+    for (const QByteArray& start : starts) {
+        SCOPED_TRACE(start.toStdString());
+        put(start);
+        IniFile onDisk(path());
+        auto* memory = new MemoryIniStorage(start);
+        IniFile inMemory(QStringLiteral("qor.ini"), std::unique_ptr<IniStorage>(memory));
+        for (IniFile* ini : {&onDisk, &inMemory}) {
+            ini->WriteInteger(QStringLiteral("Map"), QStringLiteral("Zoom"), 5);
+            ini->WriteString(QStringLiteral("Map"), QStringLiteral("FontName"), QStringLiteral(" Sans "));
+            ini->WriteBool(QStringLiteral("Window"), QStringLiteral("Maximized"), true);
+            ini->UpdateFile();
+        }
+        EXPECT_EQ(memory->bytes(), contents());
+        EXPECT_EQ(inMemory.ReadString(QStringLiteral("MAP"), QStringLiteral("fontname"), QString()),
+                  QStringLiteral(" Sans "));
+        EXPECT_EQ(inMemory.ReadInteger(QStringLiteral("Map"), QStringLiteral("Zoom"), 0), 5);
+    }
+}
+
+TEST_F(IniFileTest, OversizedMemoryContentsAreNeitherParsedNorReplaced)
+{
+    const QByteArray big = "[Map]\r\nZoom=3\r\n" + QByteArray(IniFile::MaxFileSize, ';');
+    auto* memory = new MemoryIniStorage(big);
+    IniFile ini(QStringLiteral("qor.ini"), std::unique_ptr<IniStorage>(memory));
+    EXPECT_EQ(ini.ReadInteger(QStringLiteral("Map"), QStringLiteral("Zoom"), -1), -1);
+    try {
+        ini.WriteInteger(QStringLiteral("Map"), QStringLiteral("Zoom"), 4);
+        FAIL() << "the write succeeded";
+    } catch (const Error& e) {
+        EXPECT_TRUE(e.message().startsWith(QStringLiteral("Unable to write to "))) << qPrintable(e.message());
+    }
+    EXPECT_EQ(memory->bytes(), big);
+}
+
 } // namespace
 } // namespace vdm
