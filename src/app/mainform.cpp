@@ -267,8 +267,8 @@ void TMainForm::PanelMapPaint()
         m_backBuffer = QImage(View.panel(), QImage::Format_RGB32);
     if (m_backBuffer.isNull())
         return;
-    MapScene scene{View,   m_world.picture(), m_world.locations(), m_world.markers(),
-                   Config, m_session.objects(), m_highlight};
+    MapScene scene{View,    m_world.picture(), m_world.locations(), m_world.markers(), Config, m_session.objects(),
+                   m_highlight, &m_world.index()};
     m_painter.paint(m_backBuffer, scene);
     if (CopyingToClipboard)
         copyBackBufferToClipboard();

@@ -26,6 +26,12 @@ public:
      * Every location is visited, shown or not, so the clear lands on the location after.
      */
     bool visit(std::size_t i);
+    /**
+     * A paint visits locations 0 to count - 1, as that many calls of visit() would, at
+     * once (a paint that looks only at what is on the panel). Returns the location that
+     * is highlighted during the visit, -1 for none.
+     */
+    int visitAll(std::size_t count);
 
 private:
     int m_index = -1;

@@ -80,10 +80,26 @@ bool underPointer(const Viewport& view, const Location& item, QPoint pointer)
            && std::abs(std::int64_t(q.y()) - pointer.y()) <= HitRadius;
 }
 
-int locationAt(const Viewport& view, const LocationList& locations, const LocationFilter& filter, QPoint pointer)
+int locationAt(const Viewport& view, const LocationList& locations, const LocationFilter& filter, QPoint pointer,
+               const SpatialIndex* index)
 {
     // The box settles cheaply who can be in reach; the exact rule has the last word.
     const ReachBox reach(view, pointer);
+    if (index && index->coversLocations(locations)) {
+        // The index knows the locations whose level shows; the highlighted one counts as
+        // shown whatever its level, so it is tried too, and the earlier of the two wins.
+        int first = -1;
+        for (const int i : index->locationsIn(view, reach.box())) {
+            if (locationShown(view, locations, i, filter) && underPointer(view, locations[size_t(i)], pointer)) {
+                first = i;
+                break;
+            }
+        }
+        const int h = filter.HighlightIndex;
+        if (h >= 0 && h < int(locations.size()) && (first < 0 || h < first) && underPointer(view, locations[size_t(h)], pointer))
+            first = h;
+        return first;
+    }
     for (int i = 0; i < int(locations.size()); ++i) {
         const Location& l = locations[size_t(i)];
         if (reach.contains(l) && locationShown(view, locations, i, filter) && underPointer(view, l, pointer))
@@ -92,9 +108,15 @@ int locationAt(const Viewport& view, const LocationList& locations, const Locati
     return -1;
 }
 
-int markerAt(const Viewport& view, const LocationList& markers, QPoint pointer)
+int markerAt(const Viewport& view, const LocationList& markers, QPoint pointer, const SpatialIndex* index)
 {
     const ReachBox reach(view, pointer);
+    if (index && index->coversMarkers(markers)) {
+        for (const int i : index->markersIn(view, reach.box()))
+            if (markerShown(view, markers[size_t(i)]) && underPointer(view, markers[size_t(i)], pointer))
+                return i;
+        return -1;
+    }
     for (int i = 0; i < int(markers.size()); ++i) {
         const Location& m = markers[size_t(i)];
         if (reach.contains(m) && markerShown(view, m) && underPointer(view, m, pointer))

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "data/location.h"
+#include "map/spatialindex.h"
 #include "map/viewport.h"
 
 #include <QPoint>
@@ -42,11 +43,16 @@ bool anyMarkerShown(const Viewport& view, const LocationList& markers);
 /** Whether an item's panel point lies in the hit square around the pointer (panel pixels). */
 bool underPointer(const Viewport& view, const Location& item, QPoint pointer);
 
-/** The first shown location under the pointer in file order, or -1. */
-int locationAt(const Viewport& view, const LocationList& locations, const LocationFilter& filter, QPoint pointer);
+/**
+ * The first shown location under the pointer in file order, or -1. With an `index` that
+ * covers the lists only the locations it places near the pointer are looked at; the
+ * answer is the same.
+ */
+int locationAt(const Viewport& view, const LocationList& locations, const LocationFilter& filter, QPoint pointer,
+               const SpatialIndex* index = nullptr);
 
-/** The first shown marker under the pointer in file order, or -1. */
-int markerAt(const Viewport& view, const LocationList& markers, QPoint pointer);
+/** The first shown marker under the pointer in file order, or -1 (`index` as for locationAt). */
+int markerAt(const Viewport& view, const LocationList& markers, QPoint pointer, const SpatialIndex* index = nullptr);
 
 /**
  * The map-unit box of the items that can be under a panel point, so a scan compares two
@@ -64,6 +70,7 @@ public:
     {
         return item.X >= m_xlo && item.X <= m_xhi && item.Y >= m_ylo && item.Y <= m_yhi;
     }
+    MapBox box() const { return {m_xlo, m_xhi, m_ylo, m_yhi}; }
 
 private:
     std::int64_t m_xlo, m_xhi, m_ylo, m_yhi; // inclusive; empty when lo > hi

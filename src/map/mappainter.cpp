@@ -9,6 +9,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -189,6 +190,26 @@ StatusStyle styleOf(int status, const Settings& st, const DrawingObjects& o)
     }
 }
 
+/** Routes over everything, those the index places on the panel, in the same order as drawRoutes. */
+void drawIndexedRoutes(const Canvas& canvas, const MapScene& scene)
+{
+    const Settings& st = scene.settings;
+    const DrawingObjects& o = scene.objects;
+    const Viewport& v = scene.view;
+    const Pixel pens[4] = {0, pixelOf(o.PenSkarnels), pixelOf(o.PenShips), pixelOf(o.PenMagesGuild)};
+    const bool shown[4] = {false, st.ShowSkarnels, st.ShowShips, st.ShowMagesGuild};
+    // A 2-pixel line reaches one pixel beyond its end points' box; a few more to spare.
+    const QRect area(-4, -4, canvas.width() + 8, canvas.height() + 8);
+    const LocationList& locs = scene.locations;
+    for (const SpatialIndex::Segment* r : scene.index->routesIn(mapBoxOf(v, area))) {
+        if (!shown[r->kind])
+            continue;
+        const Location& a = locs[size_t(r->from)];
+        const Location& b = locs[size_t(r->target)];
+        canvas.line(v.mapToPanel(a.X, a.Y), v.mapToPanel(b.X, b.Y), pens[r->kind], 2);
+    }
+}
+
 /** Routes over everything; a connection listed both ways is simply drawn twice. */
 void drawRoutes(const Canvas& canvas, const MapScene& scene, const std::vector<QPoint>& panelPoints)
 {
@@ -215,12 +236,6 @@ struct MapPainter::Private {
         Resampler::Mode mode;
         QImage image;
     };
-    /** A caption rendered once as coverage, placed relative to the caption's top-left. */
-    struct Caption {
-        QImage mask; // Format_Alpha8
-        QPoint offset;
-    };
-
     qint64 pictureKey = 0;
     std::vector<LevelCopy> levels;
 
@@ -387,23 +402,93 @@ struct MapPainter::Private {
         }
     }
 
-    /** Markers: hollow diamonds, not filtered by the status toggles. */
-    void drawMarkers(const Canvas& canvas, const MapScene& scene)
+    /**
+     * The panel area, grown by how far a frame or caption drawn around a point can reach,
+     * whose points are worth visiting: anything further out draws nothing.
+     */
+    QRect reachArea(const Canvas& canvas, int limit, int longestName) const
+    {
+        const long long chars = (limit > 0 && longestName > limit) ? limit + 3 : longestName;
+        const long long left = std::min<long long>(INT_MAX / 4, 16 + (chars + 1) * maxCharWidth);
+        const int top = lineHeight + 16, right = 16, bottom = 16;
+        return QRect(int(-left), -top, int(canvas.width() + left + right), canvas.height() + top + bottom);
+    }
+
+    /**
+     * As drawLocations, visiting only the locations the index places near the panel, in
+     * the same order, and leaving the highlight bookkeeping as the full visit leaves it.
+     */
+    void drawIndexedLocations(const Canvas& canvas, const MapScene& scene)
     {
         const Viewport& v = scene.view;
         const Settings& st = scene.settings;
-        const Pixel marker = pixelOf(scene.objects.PenMarker);
-        for (const Location& M : scene.markers) {
-            if (!v.LevelVisible(M.Level))
+        const LocationList& locs = scene.locations;
+        const int highlight = scene.highlight.visitAll(locs.size());
+        const QRect area = reachArea(canvas, st.TextLength, scene.index->longestLocationName());
+        for (const int i : scene.index->locationsIn(v, mapBoxOf(v, area))) {
+            const Location& L = locs[size_t(i)];
+            const StatusStyle style = styleOf(L.Status, st, scene.objects);
+            if (!v.LevelVisible(L.Level) || !(style.shown || i == highlight))
                 continue;
-            const QPoint q = v.mapToPanel(M.X, M.Y);
-            const QPoint corners[5]
-                = {{q.x() - 4, q.y()}, {q.x(), q.y() + 4}, {q.x() + 4, q.y()}, {q.x(), q.y() - 4}, {q.x() - 4, q.y()}};
-            for (int c = 0; c < 4; ++c)
-                canvas.line(corners[c], corners[c + 1], marker, 1);
+            const QPoint q = v.mapToPanel(L.X, L.Y);
+            Pixel textColour;
+            if (style.colour) {
+                textColour = pixelOf(*style.colour);
+                canvas.frame(q.x() - 3, q.y() - 3, 6, 6, textColour);
+            } else {
+                textColour = colourBefore(scene, i); // only the highlighted location gets here
+            }
             if (st.ShowText)
-                drawCaption(canvas, M.Name, st.MarkerLength, QPoint(q.x() + 3, q.y() + 3), marker);
+                drawCaption(canvas, L.Name, st.TextLength, QPoint(q.x() + 4, q.y() + 1), textColour);
         }
+    }
+
+    /**
+     * The text colour the full visit holds when it reaches location `i`: that of the last
+     * location before it drawn with a frame (black, a fresh context's, when none was).
+     */
+    static Pixel colourBefore(const MapScene& scene, int i)
+    {
+        for (int j = i - 1; j >= 0; --j) {
+            const Location& L = scene.locations[size_t(j)];
+            const StatusStyle style = styleOf(L.Status, scene.settings, scene.objects);
+            if (style.colour && style.shown && scene.view.LevelVisible(L.Level))
+                return pixelOf(*style.colour);
+        }
+        return 0xFF000000u;
+    }
+
+    void drawMarker(const Canvas& canvas, const MapScene& scene, const Location& M, Pixel marker)
+    {
+        const QPoint q = scene.view.mapToPanel(M.X, M.Y);
+        const QPoint corners[5]
+            = {{q.x() - 4, q.y()}, {q.x(), q.y() + 4}, {q.x() + 4, q.y()}, {q.x(), q.y() - 4}, {q.x() - 4, q.y()}};
+        for (int c = 0; c < 4; ++c)
+            canvas.line(corners[c], corners[c + 1], marker, 1);
+        if (scene.settings.ShowText)
+            drawCaption(canvas, M.Name, scene.settings.MarkerLength, QPoint(q.x() + 3, q.y() + 3), marker);
+    }
+
+    /** As drawMarkers, visiting only the markers the index places near the panel. */
+    void drawIndexedMarkers(const Canvas& canvas, const MapScene& scene)
+    {
+        const Viewport& v = scene.view;
+        const Pixel marker = pixelOf(scene.objects.PenMarker);
+        const QRect area = reachArea(canvas, scene.settings.MarkerLength, scene.index->longestMarkerName());
+        for (const int i : scene.index->markersIn(v, mapBoxOf(v, area))) {
+            const Location& M = scene.markers[size_t(i)];
+            if (v.LevelVisible(M.Level))
+                drawMarker(canvas, scene, M, marker);
+        }
+    }
+
+    /** Markers: hollow diamonds, not filtered by the status toggles. */
+    void drawMarkers(const Canvas& canvas, const MapScene& scene)
+    {
+        const Pixel marker = pixelOf(scene.objects.PenMarker);
+        for (const Location& M : scene.markers)
+            if (scene.view.LevelVisible(M.Level))
+                drawMarker(canvas, scene, M, marker);
     }
 };
 
@@ -417,8 +502,18 @@ void MapPainter::paint(QImage& backBuffer, const MapScene& scene)
     const Canvas canvas(backBuffer);
     d->blitPicture(backBuffer, scene);
     d->useFont(scene.objects.MapFont);
-    // The routes join the locations' panel points, gathered while the locations are drawn.
     const bool anyRoutes = routesShown(scene.settings);
+    if (scene.index && scene.index->coversLocations(scene.locations)) {
+        d->drawIndexedLocations(canvas, scene);
+        if (scene.index->coversMarkers(scene.markers))
+            d->drawIndexedMarkers(canvas, scene);
+        else
+            d->drawMarkers(canvas, scene);
+        if (anyRoutes)
+            drawIndexedRoutes(canvas, scene);
+        return;
+    }
+    // The routes join the locations' panel points, gathered while the locations are drawn.
     std::vector<QPoint> panelPoints;
     if (anyRoutes)
         panelPoints.resize(scene.locations.size());
@@ -439,7 +534,14 @@ void MapPainter::invalidateCaches()
 {
     d->levels.clear();
     d->pictureKey = 0;
-    d->captions.clear();
+    /** A caption rendered once as coverage, placed relative to the caption's top-left. */
+    struct Caption {
+        QImage mask; // Format_Alpha8
+        QPoint offset;
+    };
+
+''','')
+s=s.replace('''    d->captions.clear();
     d->captionBytes = 0;
     d->fontKey.clear();
 }

@@ -5,6 +5,7 @@
 #include "data/location.h"
 #include "data/packedcolor.h"
 #include "map/highlight.h"
+#include "map/spatialindex.h"
 #include "map/viewport.h"
 
 #include <QColor>
@@ -39,6 +40,12 @@ struct MapScene {
     const Settings& settings;
     const DrawingObjects& objects;
     GoHighlight& highlight;
+    /**
+     * Where the items lie: with an index that covers the lists, a paint looks only at
+     * what can show on the panel; without one (or with a stale one) it visits every item.
+     * The pixels are the same either way.
+     */
+    const SpatialIndex* index = nullptr;
 };
 
 /**

@@ -33,12 +33,12 @@ bool MapHover::locationShown(int index) const
 
 int MapHover::locationAt(QPoint pointer) const
 {
-    return vdm::locationAt(m_view, m_world.locations(), locationFilter(), pointer);
+    return vdm::locationAt(m_view, m_world.locations(), locationFilter(), pointer, &m_world.index());
 }
 
 int MapHover::markerAt(QPoint pointer) const
 {
-    return vdm::markerAt(m_view, m_world.markers(), pointer);
+    return vdm::markerAt(m_view, m_world.markers(), pointer, &m_world.index());
 }
 
 void MapHover::keyDown(int key)

@@ -85,6 +85,8 @@ World::World(QString folder, LocationList locations, LocationList markers)
       m_locationsLoaded(true), m_userFile{true, false}, m_markerFile{true, false}
 {
     listReplaced();
+    m_index.setLocations(m_locations);
+    m_index.setMarkers(m_markers);
 }
 
 void World::listReplaced()
@@ -145,7 +147,10 @@ bool World::LoadLocations()
     if (!databaseExists(path))
         return false;
     // What was read before an error stays, and is counted and searched as it stands.
-    const auto replaced = qScopeGuard([this] { listReplaced(); });
+    const auto replaced = qScopeGuard([this] {
+        listReplaced();
+        m_index.setLocations(m_locations);
+    });
     readLocations(readDatabaseFile(path), m_locations);
     m_locationsLoaded = true;
     return true;
@@ -154,8 +159,10 @@ bool World::LoadLocations()
 void World::LoadRoutes()
 {
     const QString path = filePath(kRoutes);
-    if (databaseExists(path))
-        readRoutes(readDatabaseFile(path), m_locations);
+    if (!databaseExists(path))
+        return;
+    const auto reindex = qScopeGuard([this] { m_index.setLocations(m_locations); });
+    readRoutes(readDatabaseFile(path), m_locations);
 }
 
 template <typename Read, typename Write>
@@ -200,6 +207,7 @@ void World::LoadUserData()
 
 void World::LoadMarkers()
 {
+    const auto reindex = qScopeGuard([this] { m_index.setMarkers(m_markers); });
     loadUserFile(
         kMarkers, m_markerFile, QStringLiteral("the markers"),
         [this](const QByteArray& bytes) {
@@ -249,6 +257,7 @@ void World::addMarker(const Location& marker)
 {
     m_markers.push_back(marker);
     m_markerFile.edited = true;
+    m_index.setMarkers(m_markers);
 }
 
 bool World::setMarkerName(int index, const QByteArray& name)
@@ -257,6 +266,7 @@ bool World::setMarkerName(int index, const QByteArray& name)
         return false;
     m_markers[size_t(index)].Name = name;
     m_markerFile.edited = true;
+    m_index.setMarkers(m_markers); // a longer text reaches further
     return true;
 }
 
@@ -266,6 +276,7 @@ void World::removeMarker(int index)
         return;
     m_markers.erase(m_markers.begin() + index);
     m_markerFile.edited = true;
+    m_index.setMarkers(m_markers);
 }
 
 void World::clearMarkers()
@@ -274,6 +285,7 @@ void World::clearMarkers()
         return;
     m_markers.clear();
     m_markerFile.edited = true;
+    m_index.setMarkers(m_markers);
 }
 
 bool World::prepareWrite(const QString& path, UserFile& file)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "data/location.h"
+#include "map/spatialindex.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -76,6 +77,11 @@ public:
 
     const LocationList& locations() const { return m_locations; }
     const LocationList& markers() const { return m_markers; }
+    /**
+     * Where the locations, their routes and the markers lie: built as the databases load
+     * and again on every marker change, so it always covers the lists above.
+     */
+    const SpatialIndex& index() const { return m_index; }
 
     /** "vdmain.gdb" was read to its end without an error. */
     bool locationsLoaded() const { return m_locationsLoaded; }
@@ -181,6 +187,7 @@ private:
     std::uint64_t m_generation = 0;
     std::uint64_t m_noteRevision = 0;
     std::vector<std::uint64_t> m_noteChangedAt; // by location index
+    SpatialIndex m_index;
 };
 
 } // namespace vdm

@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <functional>
 
 namespace vdm {
@@ -475,4 +476,49 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 } // namespace
+// --- the index of where things lie ------------------------------------------------------
+
+TEST_F(WorldTest, TheIndexFollowsEveryLoadAndEveryMarkerChange)
+{
+    write("routes.gdb", "rout\r\n   nm = Alpha\r\n1 Beta\r\n2 Gamma\r\nend\r\n");
+    write("markers.gdb", programMarkers());
+    World world(dir.path());
+    const auto covered = [&] {
+        return world.index().coversLocations(world.locations()) && world.index().coversMarkers(world.markers());
+    };
+    const MapBox everywhere{INT_MIN, INT_MAX, INT_MIN, INT_MAX};
+    ASSERT_EQ(load(world), QString());
+    EXPECT_TRUE(covered());
+    EXPECT_EQ(world.index().routesIn(everywhere).size(), 2u);
+    const Viewport v = Viewport::showing({330, 380}, 10, {330, 380}, 7);
+    EXPECT_EQ(world.index().markersIn(v, everywhere), (std::vector<int>{0, 1}));
+
+    const struct {
+        const char* what;
+        std::function<void()> change;
+        std::vector<int> markers;
+    } steps[] = {
+        {"add", [&] { world.addMarker(marker("Well", 50, 60)); }, {0, 1, 2}},
+        {"rename", [&] { world.setMarkerName(2, QByteArray(300, 'x')); }, {0, 1, 2}},
+        {"remove", [&] { world.removeMarker(0); }, {0, 1}},
+        {"clear", [&] { world.clearMarkers(); }, {}},
+    };
+    for (const auto& s : steps) {
+        s.change();
+        EXPECT_TRUE(covered()) << s.what;
+        EXPECT_EQ(world.index().markersIn(v, everywhere), s.markers) << s.what;
+    }
+    world.addMarker(marker("Last", 0, 0));
+    world.setMarkerName(0, QByteArray(300, 'x'));
+    EXPECT_EQ(world.index().longestMarkerName(), 300);
+}
+
+TEST_F(WorldTest, ALoaderErrorStillIndexesWhatWasRead)
+{
+    write("vdmain.gdb", locationRecord("Alpha", 0, 1000, 2000) + locationRecord("Beta", 1, 5, 5).replace("lv= 1", "lv= x"));
+    World world(dir.path());
+    EXPECT_NE(load(world), QString());
+    EXPECT_TRUE(world.index().coversLocations(world.locations()));
+}
+
 } // namespace vdm

@@ -174,7 +174,8 @@ int run(int argc, char** argv)
         GoHighlight highlight;
         MapPainter painter;
         const QImage image = painter.paint(
-            MapScene{view, world.picture(), world.locations(), world.markers(), settings, objects, highlight});
+            MapScene{view, world.picture(), world.locations(), world.markers(), settings, objects, highlight,
+                     &world.index()});
         QImageWriter writer(a.out, a.format);
         if (!writer.write(image))
             throw Error(QStringLiteral("Unable to write to %1: %2")

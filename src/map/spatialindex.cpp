@@ -1,0 +1,273 @@
+// SPDX-License-Identifier: MIT
+#include "map/spatialindex.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+namespace vdm {
+namespace {
+
+constexpr std::int64_t Left = Viewport::MapLeft, Right = Viewport::MapRight;
+constexpr std::int64_t Bottom = Viewport::MapBottom, Top = Viewport::MapTop;
+
+/**
+ * Cell sizes per set of detail levels, in map units: about a sixteenth of what a full-HD
+ * panel spans at the closest zoom showing that set, so a panel meets some tens of cells.
+ */
+constexpr std::array<double, 6> LevelCells{110000, 33000, 22000, 11000, 5500, 3700};
+/** Routes: one grid for all zooms; a route meeting more cells than this is kept apart. */
+constexpr double RouteCell = 8000;
+constexpr std::int64_t LongRouteCells = 64;
+
+/** Whether an item of `level` belongs to level set `set` (the same rule as Viewport::LevelVisible). */
+bool inLevelSet(int set, std::int32_t level)
+{
+    if (set == 0)
+        return level == 0;
+    if (set == 5)
+        return true;
+    return level <= set;
+}
+
+} // namespace
+
+MapBox mapBoxOf(const Viewport& view, const QRect& area)
+{
+    // Panel to picture, then picture to map; map x grows with panel x, map y falls as
+    // panel y grows. The conversions truncate, so two pixels' worth of slack is added.
+    const auto picture = [&](std::int64_t panel, std::int64_t scroll, std::int64_t margin) {
+        return int(std::clamp<std::int64_t>(panel + scroll - margin, INT_MIN, INT_MAX));
+    };
+    const int px0 = picture(area.left(), view.scrollX(), view.marginX());
+    const int px1 = picture(std::int64_t(area.left()) + area.width(), view.scrollX(), view.marginX());
+    const int py0 = picture(area.top(), view.scrollY(), view.marginY());
+    const int py1 = picture(std::int64_t(area.top()) + area.height(), view.scrollY(), view.marginY());
+    const QPoint topLeft = view.ScreenToMap(px0, py0);
+    const QPoint bottomRight = view.ScreenToMap(px1, py1);
+    const std::int64_t slack = std::int64_t(std::ceil(2 * 300000.0 / (330.0 * view.factor()))) + 2;
+    return {std::int64_t(topLeft.x()) - slack, std::int64_t(bottomRight.x()) + slack,
+            std::int64_t(bottomRight.y()) - slack, std::int64_t(topLeft.y()) + slack};
+}
+
+// --- Grid ----------------------------------------------------------------------------
+
+int SpatialIndex::Grid::column(std::int64_t x) const
+{
+    const double c = std::floor((double(x) - double(Left)) / cell);
+    return int(std::clamp(c, 0.0, double(columns - 1)));
+}
+
+int SpatialIndex::Grid::row(std::int64_t y) const
+{
+    const double r = std::floor((double(y) - double(Bottom)) / cell);
+    return int(std::clamp(r, 0.0, double(rows - 1)));
+}
+
+void SpatialIndex::Grid::build(const LocationList& list, const std::vector<int>& members, double cellSize)
+{
+    cell = cellSize;
+    columns = int((Right - Left) / cell) + 1;
+    rows = int((Top - Bottom) / cell) + 1;
+    const std::size_t cells = std::size_t(columns) * std::size_t(rows);
+    start.assign(cells + 1, 0);
+    std::vector<std::int32_t> cellOf(members.size());
+    for (std::size_t k = 0; k < members.size(); ++k) {
+        const Location& l = list[std::size_t(members[k])];
+        cellOf[k] = std::int32_t(std::size_t(row(l.Y)) * std::size_t(columns) + std::size_t(column(l.X)));
+        ++start[std::size_t(cellOf[k]) + 1];
+    }
+    for (std::size_t c = 0; c < cells; ++c)
+        start[c + 1] += start[c];
+    items.assign(members.size(), 0);
+    xs.assign(members.size(), 0);
+    ys.assign(members.size(), 0);
+    std::vector<std::int32_t> fill(start.begin(), start.end() - 1);
+    // Members come ascending, so each cell's indices stay ascending.
+    for (std::size_t k = 0; k < members.size(); ++k) {
+        const std::size_t at = std::size_t(fill[std::size_t(cellOf[k])]++);
+        const Location& l = list[std::size_t(members[k])];
+        items[at] = members[k];
+        xs[at] = l.X;
+        ys[at] = l.Y;
+    }
+}
+
+void SpatialIndex::Grid::collect(const MapBox& box, std::vector<int>& out) const
+{
+    if (columns == 0 || box.xlo > box.xhi || box.ylo > box.yhi)
+        return;
+    const int c0 = column(box.xlo), c1 = column(box.xhi), r0 = row(box.ylo), r1 = row(box.yhi);
+    for (int r = r0; r <= r1; ++r) {
+        const std::size_t base = std::size_t(r) * std::size_t(columns);
+        for (std::size_t at = std::size_t(start[base + std::size_t(c0)]); at < std::size_t(start[base + std::size_t(c1) + 1]);
+             ++at)
+            if (box.contains(xs[at], ys[at]))
+                out.push_back(items[at]);
+    }
+}
+
+// --- SpatialIndex --------------------------------------------------------------------
+
+SpatialIndex::SpatialIndex(const LocationList& locations, const LocationList& markers)
+{
+    setLocations(locations);
+    setMarkers(markers);
+}
+
+int SpatialIndex::levelSet(const Viewport& view)
+{
+    for (int set = 0; set < 5; ++set)
+        if (!view.LevelVisible(set + 1))
+            return set;
+    return 5;
+}
+
+void SpatialIndex::buildLevelGrids(LevelGrids& grids, const LocationList& list)
+{
+    std::vector<int> members;
+    members.reserve(list.size());
+    for (int set = 0; set < int(grids.size()); ++set) {
+        members.clear();
+        for (std::size_t i = 0; i < list.size(); ++i)
+            if (inLevelSet(set, list[i].Level))
+                members.push_back(int(i));
+        grids[std::size_t(set)].build(list, members, LevelCells[std::size_t(set)]);
+    }
+}
+
+void SpatialIndex::setLocations(const LocationList& locations)
+{
+    buildLevelGrids(m_locations, locations);
+    m_locationData = locations.data();
+    m_locationCount = locations.size();
+    m_longestLocationName = 0;
+    for (const Location& l : locations)
+        m_longestLocationName = std::max(m_longestLocationName, int(l.Name.size()));
+
+    // Routes: every one the painter can draw, in its drawing order.
+    m_segments.clear();
+    for (std::size_t i = 0; i < locations.size(); ++i) {
+        const Location& a = locations[i];
+        for (const Route& r : a.Routes) {
+            if (r.Kind < Skarnel || r.Kind > MagesGuild || r.Target < 0 || std::size_t(r.Target) >= locations.size())
+                continue;
+            const Location& b = locations[std::size_t(r.Target)];
+            m_segments.push_back({std::int32_t(i), r.Target, r.Kind, std::min(a.X, b.X), std::max(a.X, b.X),
+                                  std::min(a.Y, b.Y), std::max(a.Y, b.Y)});
+        }
+    }
+    Grid& g = m_routeCells;
+    g.cell = RouteCell;
+    g.columns = int((Right - Left) / g.cell) + 1;
+    g.rows = int((Top - Bottom) / g.cell) + 1;
+    const std::size_t cells = std::size_t(g.columns) * std::size_t(g.rows);
+    g.start.assign(cells + 1, 0);
+    m_longRoutes.clear();
+    // Two passes over the boxes: count per cell, then fill; ordinals stay ascending per cell.
+    const auto span = [&](const Segment& s, auto visit) {
+        const int c0 = g.column(s.xlo), c1 = g.column(s.xhi), r0 = g.row(s.ylo), r1 = g.row(s.yhi);
+        if (std::int64_t(c1 - c0 + 1) * (r1 - r0 + 1) > LongRouteCells)
+            return false;
+        for (int r = r0; r <= r1; ++r)
+            for (int c = c0; c <= c1; ++c)
+                visit(std::size_t(r) * std::size_t(g.columns) + std::size_t(c));
+        return true;
+    };
+    for (const Segment& s : m_segments)
+        span(s, [&](std::size_t cell) { ++g.start[cell + 1]; });
+    for (std::size_t c = 0; c < cells; ++c)
+        g.start[c + 1] += g.start[c];
+    g.items.assign(std::size_t(g.start[cells]), 0);
+    std::vector<std::int32_t> fill(g.start.begin(), g.start.end() - 1);
+    for (std::size_t k = 0; k < m_segments.size(); ++k)
+        if (!span(m_segments[k], [&](std::size_t cell) { g.items[std::size_t(fill[cell]++)] = std::int32_t(k); }))
+            m_longRoutes.push_back(std::int32_t(k));
+    g.xs.clear();
+    g.ys.clear();
+}
+
+void SpatialIndex::setMarkers(const LocationList& markers)
+{
+    buildLevelGrids(m_markers, markers);
+    m_markerData = markers.data();
+    m_markerCount = markers.size();
+    m_longestMarkerName = 0;
+    for (const Location& m : markers)
+        m_longestMarkerName = std::max(m_longestMarkerName, int(m.Name.size()));
+}
+
+bool SpatialIndex::coversLocations(const LocationList& locations) const
+{
+    return locations.data() == m_locationData && locations.size() == m_locationCount;
+}
+
+bool SpatialIndex::coversMarkers(const LocationList& markers) const
+{
+    return markers.data() == m_markerData && markers.size() == m_markerCount;
+}
+
+std::vector<int> SpatialIndex::locationsIn(const Viewport& view, const MapBox& box) const
+{
+    std::vector<int> out;
+    m_locations[std::size_t(levelSet(view))].collect(box, out);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+std::vector<int> SpatialIndex::markersIn(const Viewport& view, const MapBox& box) const
+{
+    std::vector<int> out;
+    m_markers[std::size_t(levelSet(view))].collect(box, out);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+std::vector<const SpatialIndex::Segment*> SpatialIndex::routesIn(const MapBox& box) const
+{
+    std::vector<const Segment*> out;
+    const auto meets = [&](const Segment& s) {
+        return s.xhi >= box.xlo && s.xlo <= box.xhi && s.yhi >= box.ylo && s.ylo <= box.yhi;
+    };
+    const Grid& g = m_routeCells;
+    if (box.xlo > box.xhi || box.ylo > box.yhi || g.columns == 0)
+        return out;
+    const int c0 = g.column(box.xlo), c1 = g.column(box.xhi), r0 = g.row(box.ylo), r1 = g.row(box.yhi);
+    const std::int64_t cellsMet = std::int64_t(c1 - c0 + 1) * (r1 - r0 + 1);
+    if (cellsMet * 2 >= std::int64_t(g.columns) * g.rows) {
+        // Most of the map is on the panel: walking every route in order is cheaper.
+        for (const Segment& s : m_segments)
+            if (meets(s))
+                out.push_back(&s);
+        return out;
+    }
+    std::vector<std::int32_t> ordinals(m_longRoutes);
+    for (int r = r0; r <= r1; ++r) {
+        const std::size_t base = std::size_t(r) * std::size_t(g.columns);
+        ordinals.insert(ordinals.end(), g.items.begin() + g.start[base + std::size_t(c0)],
+                        g.items.begin() + g.start[base + std::size_t(c1) + 1]);
+    }
+    std::sort(ordinals.begin(), ordinals.end());
+    ordinals.erase(std::unique(ordinals.begin(), ordinals.end()), ordinals.end());
+    for (const std::int32_t k : ordinals)
+        if (meets(m_segments[std::size_t(k)]))
+            out.push_back(&m_segments[std::size_t(k)]);
+    return out;
+}
+
+std::int64_t SpatialIndex::bytes() const
+{
+    std::int64_t total = std::int64_t(m_segments.capacity() * sizeof(Segment))
+                         + std::int64_t(m_longRoutes.capacity() * sizeof(std::int32_t));
+    const auto grid = [](const Grid& g) {
+        return std::int64_t((g.start.capacity() + g.items.capacity() + g.xs.capacity() + g.ys.capacity())
+                            * sizeof(std::int32_t));
+    };
+    for (const Grid& g : m_locations)
+        total += grid(g);
+    for (const Grid& g : m_markers)
+        total += grid(g);
+    return total + grid(m_routeCells);
+}
+
+} // namespace vdm

@@ -1,0 +1,104 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "data/location.h"
+#include "map/viewport.h"
+
+#include <QRect>
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace vdm {
+
+/** A box of map units, bounds included; empty when a low bound lies above its high bound. */
+struct MapBox {
+    std::int64_t xlo = 0, xhi = -1, ylo = 0, yhi = -1;
+    bool contains(std::int64_t x, std::int64_t y) const { return x >= xlo && x <= xhi && y >= ylo && y <= yhi; }
+};
+
+/** The map box that holds every map point the view puts inside `area` (panel pixels), and a little more. */
+MapBox mapBoxOf(const Viewport& view, const QRect& area);
+
+/**
+ * Where the items of a world lie, so that painting and hit testing cost what the panel
+ * shows instead of what the world holds: the locations and the markers in a grid of map
+ * units for each set of detail levels a zoom shows, and every drawable route in a grid
+ * by its bounding box.
+ *
+ * The index answers "which items may lie here" with a superset, always in list order;
+ * the caller applies the exact rule (status toggles, the hit square, clipping) as the
+ * full scan does, so results are those of the full scan. It is built from the lists and
+ * must be rebuilt when they change (the world does this at load and on every marker
+ * change); coversLocations() and coversMarkers() tell whether it still matches a list.
+ */
+class SpatialIndex {
+public:
+    /** A route as the painter draws it: from location `from` to location `target`, of `kind`. */
+    struct Segment {
+        std::int32_t from = 0, target = 0;
+        std::uint8_t kind = 0;
+        std::int32_t xlo = 0, xhi = 0, ylo = 0, yhi = 0; // bounding box in map units
+    };
+
+    SpatialIndex() = default;
+    SpatialIndex(const LocationList& locations, const LocationList& markers);
+
+    /** Indexes the locations and their routes (routes to no location or of no network are left out). */
+    void setLocations(const LocationList& locations);
+    void setMarkers(const LocationList& markers);
+
+    /**
+     * Whether the index was built from this list (the same storage and size): callers
+     * fall back to a full scan otherwise, so a stale index never gives a wrong answer.
+     */
+    bool coversLocations(const LocationList& locations) const;
+    bool coversMarkers(const LocationList& markers) const;
+
+    /** Locations whose level shows at the view's zoom and whose map point may lie in `box`, ascending. */
+    std::vector<int> locationsIn(const Viewport& view, const MapBox& box) const;
+    /** The same for markers. */
+    std::vector<int> markersIn(const Viewport& view, const MapBox& box) const;
+    /** Routes whose bounding box meets `box`, in drawing order (by origin, then as listed). */
+    std::vector<const Segment*> routesIn(const MapBox& box) const;
+
+    /** The longest location name and marker text, in bytes (how far a caption can reach). */
+    int longestLocationName() const { return m_longestLocationName; }
+    int longestMarkerName() const { return m_longestMarkerName; }
+
+    /** Bytes the index holds. */
+    std::int64_t bytes() const;
+
+private:
+    /** Item indices bucketed by cell, each cell's indices ascending (compressed rows). */
+    struct Grid {
+        double cell = 1;
+        int columns = 0, rows = 0;
+        std::vector<std::int32_t> start; // columns * rows + 1 offsets into items
+        std::vector<std::int32_t> items;
+        std::vector<std::int32_t> xs, ys; // map point of each item in `items` order
+
+        void build(const LocationList& list, const std::vector<int>& members, double cellSize);
+        void collect(const MapBox& box, std::vector<int>& out) const;
+        int column(std::int64_t x) const;
+        int row(std::int64_t y) const;
+    };
+    /** One grid per set of detail levels a zoom shows (see levelSet). */
+    using LevelGrids = std::array<Grid, 6>;
+
+    static int levelSet(const Viewport& view);
+    static void buildLevelGrids(LevelGrids& grids, const LocationList& list);
+
+    LevelGrids m_locations, m_markers;
+    const Location* m_locationData = nullptr;
+    const Location* m_markerData = nullptr;
+    std::size_t m_locationCount = 0, m_markerCount = 0;
+    int m_longestLocationName = 0, m_longestMarkerName = 0;
+
+    std::vector<Segment> m_segments;      // every drawable route, in drawing order
+    Grid m_routeCells;                    // segment ordinals by the cells their boxes meet
+    std::vector<std::int32_t> m_longRoutes; // ordinals of segments too long to bucket
+};
+
+} // namespace vdm

@@ -1,0 +1,343 @@
+// SPDX-License-Identifier: MIT
+// The index changes what a paint or a hit test looks at, never what it finds: each case
+// here runs the same question through the index and through the full scan.
+#include "map/hittest.h"
+#include "map/mappainter.h"
+#include "map/spatialindex.h"
+
+#include <QRandomGenerator>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+
+using namespace vdm;
+
+namespace {
+
+/**
+ * A crowded world in memory: places all over the map, a few far outside it, levels 0 to
+ * 5 with some out of range, every status and some unknown ones, names from empty to
+ * long, routes between neighbours plus some across the map and some of no network.
+ */
+LocationList crowd(int count, quint32 seed)
+{
+    QRandomGenerator rng(seed);
+    LocationList list(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        Location& l = list[size_t(i)];
+        l.X = rng.bounded(Viewport::MapLeft, Viewport::MapRight + 1);
+        l.Y = rng.bounded(Viewport::MapBottom, Viewport::MapTop + 1);
+        if (rng.bounded(400) == 0) {
+            l.X = rng.bounded(2) ? INT_MAX - rng.bounded(10) : INT_MIN + rng.bounded(10);
+            l.Y = rng.bounded(-2000000, 2000000);
+        }
+        const int levelDraw = rng.bounded(100);
+        l.Level = levelDraw < 2 ? 0 : levelDraw < 8 ? 1 : levelDraw < 20 ? 2 : levelDraw < 45 ? 3 : levelDraw < 70 ? 4 : 5;
+        if (rng.bounded(300) == 0)
+            l.Level = rng.bounded(2) ? -1 : 9;
+        l.Status = int(rng.bounded(3)) + 1;
+        if (rng.bounded(60) == 0)
+            l.Status = rng.bounded(2) ? 0 : 7;
+        l.Name = "P" + QByteArray::number(i);
+        if (rng.bounded(80) == 0)
+            l.Name = QByteArray(int(rng.bounded(20, 60)), 'W');
+        if (rng.bounded(300) == 0)
+            l.Name.clear();
+    }
+    // Neighbours: places next to each other in a coarse sweep, when close enough.
+    std::vector<int> order(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i)
+        order[size_t(i)] = i;
+    std::sort(order.begin(), order.end(), [&](int a, int b) {
+        const auto key = [&](int i) { return std::pair(list[size_t(i)].X / 4000, list[size_t(i)].Y); };
+        return key(a) < key(b);
+    });
+    for (size_t k = 1; k < order.size(); ++k) {
+        Location& a = list[size_t(order[k - 1])];
+        const Location& b = list[size_t(order[k])];
+        if (std::abs(std::int64_t(a.X) - b.X) < 8000 && std::abs(std::int64_t(a.Y) - b.Y) < 8000)
+            a.Routes.push_back({order[k], std::uint8_t(rng.bounded(1, 4))});
+    }
+    for (int i = 0; i < count / 500; ++i) {
+        list[size_t(rng.bounded(count))].Routes.push_back({std::int32_t(rng.bounded(count)), std::uint8_t(rng.bounded(1, 4))});
+        list[size_t(rng.bounded(count))].Routes.push_back({std::int32_t(rng.bounded(count)), std::uint8_t(rng.bounded(2) ? 0 : 7)});
+    }
+    return list;
+}
+
+LocationList markersOf(int count, quint32 seed)
+{
+    QRandomGenerator rng(seed);
+    LocationList list;
+    for (int i = 0; i < count; ++i) {
+        Location m;
+        m.Name = "Marker " + QByteArray::number(i);
+        m.Level = 1;
+        m.X = rng.bounded(Viewport::MapLeft, Viewport::MapRight + 1);
+        m.Y = rng.bounded(Viewport::MapBottom, Viewport::MapTop + 1);
+        list.push_back(m);
+    }
+    return list;
+}
+
+/** The big world every case shares: built once, it is the costly part. */
+struct Crowd {
+    LocationList locations = crowd(100000, 17);
+    LocationList markers = markersOf(2000, 18);
+    SpatialIndex index{locations, markers};
+    QImage picture = [] {
+        QImage img(660, 760, QImage::Format_RGB32);
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                img.setPixel(x, y, qRgb(x & 0xFF, y & 0xFF, (x ^ y) & 0xFF));
+        return img;
+    }();
+};
+
+const Crowd& bigWorld()
+{
+    static const Crowd c;
+    return c;
+}
+
+/** Scroll positions to look from at one zoom: the corners, the middle and a few others. */
+std::vector<QPoint> lookouts(const Viewport& v, int random)
+{
+    const QPoint m = v.scrollMaximum();
+    std::vector<QPoint> at{{0, 0}, {m.x() / 2, m.y() / 2}, m};
+    QRandomGenerator rng(quint32(v.zoomIndex() + 100));
+    for (int i = 0; i < random; ++i)
+        at.push_back({int(rng.bounded(m.x() + 1)), int(rng.bounded(m.y() + 1))});
+    return at;
+}
+
+Settings everything()
+{
+    Settings s;
+    s.ShowText = true;
+    s.ShowSkarnels = s.ShowShips = s.ShowMagesGuild = true;
+    s.ShowUnvisited = s.ShowActive = s.ShowVisited = true;
+    return s;
+}
+
+/** One view painted by the full scan and through the index, each with its own highlight. */
+struct TwoPaints {
+    QImage full, indexed;
+};
+
+TwoPaints paintBothWays(MapPainter& painter, const Viewport& v, const QImage& picture, const LocationList& locations,
+                        const LocationList& markers, const SpatialIndex& index, const Settings& s, GoHighlight& full,
+                        GoHighlight& indexed)
+{
+    const DrawingObjects o = DrawingObjects::fromSettings(s);
+    return {painter.paint(MapScene{v, picture, locations, markers, s, o, full}),
+            painter.paint(MapScene{v, picture, locations, markers, s, o, indexed, &index})};
+}
+
+TwoPaints paintBothWays(MapPainter& painter, const Viewport& v, const QImage& picture, const LocationList& locations,
+                        const LocationList& markers, const SpatialIndex& index, const Settings& s)
+{
+    GoHighlight full, indexed;
+    return paintBothWays(painter, v, picture, locations, markers, index, s, full, indexed);
+}
+
+} // namespace
+
+TEST(SpatialIndexPaint, EqualsTheFullScanPixelForPixelOnAHundredThousandPlacesAtEveryLevel)
+{
+    const Crowd& w = bigWorld();
+    MapPainter painter;
+    const Settings s = everything();
+    for (int zoom = 0; zoom < Viewport::LevelCount; ++zoom) {
+        const Viewport base = Viewport::showing(w.picture.size(), 2, {640, 360}, zoom);
+        for (const QPoint scroll : lookouts(base, 1)) {
+            const Viewport v = Viewport::showing(w.picture.size(), 2, {640, 360}, zoom, scroll);
+            const TwoPaints p = paintBothWays(painter, v, w.picture, w.locations, w.markers, w.index, s);
+            EXPECT_TRUE(p.full == p.indexed) << "zoom " << zoom << " scroll " << scroll.x() << "," << scroll.y();
+        }
+    }
+}
+
+TEST(SpatialIndexPaint, EqualsTheFullScanWithCutCaptionsTogglesOffAndNoText)
+{
+    const Crowd& w = bigWorld();
+    MapPainter painter;
+    struct Case {
+        const char* what;
+        void (*change)(Settings&);
+    } cases[] = {
+        {"cut captions", [](Settings& s) { s.TextLength = 3; s.MarkerLength = 2; }},
+        {"whole captions", [](Settings& s) { s.TextLength = 0; s.MarkerLength = 0; }},
+        {"no text", [](Settings& s) { s.ShowText = false; }},
+        {"visited hidden, ships only", [](Settings& s) { s.ShowVisited = false; s.ShowSkarnels = s.ShowMagesGuild = false; }},
+        {"no routes", [](Settings& s) { s.ShowSkarnels = s.ShowShips = s.ShowMagesGuild = false; }},
+    };
+    for (const Case& c : cases) {
+        Settings s = everything();
+        c.change(s);
+        for (const int zoom : {1, 5, 7}) {
+            const Viewport base = Viewport::showing(w.picture.size(), 2, {500, 300}, zoom);
+            const Viewport v = Viewport::showing(w.picture.size(), 2, {500, 300}, zoom, lookouts(base, 1).back());
+            const TwoPaints p = paintBothWays(painter, v, w.picture, w.locations, w.markers, w.index, s);
+            EXPECT_TRUE(p.full == p.indexed) << c.what << " zoom " << zoom;
+        }
+    }
+}
+
+TEST(SpatialIndexPaint, HighlightIsPaintedAndClearedAsByTheFullScan)
+{
+    // A small world where one view shows the highlighted place with its status hidden.
+    LocationList locations = crowd(3000, 5);
+    const LocationList markers = markersOf(50, 6);
+    const QImage picture(660, 760, QImage::Format_RGB32);
+    const Viewport v = Viewport::showing(picture.size(), 2, {400, 300}, 7, {9000, 9000});
+    // The first place the view shows, made unknown-status: its caption takes the colour
+    // of the framed place before it in the list, wherever that one lies.
+    int onPanel = -1;
+    for (int i = 100; i < int(locations.size()) && onPanel < 0; ++i)
+        if (QRect(0, 0, 400, 300).contains(v.mapToPanel(locations[size_t(i)].X, locations[size_t(i)].Y)))
+            onPanel = i;
+    ASSERT_GE(onPanel, 0);
+    locations[size_t(onPanel)].Status = 0;
+    const SpatialIndex index(locations, markers);
+    Settings s = everything();
+    s.ShowVisited = false;
+    const int last = int(locations.size()) - 1;
+    MapPainter painter;
+    for (const int h : {-1, 0, onPanel, 1500, last, last + 5, -7}) {
+        SCOPED_TRACE(testing::Message() << "highlight " << h);
+        GoHighlight full, indexed;
+        full.set(h);
+        indexed.set(h);
+        // Go's repaint, Go setting the highlight again, and the paints after it.
+        for (int round = 0; round < 3; ++round) {
+            const TwoPaints p = paintBothWays(painter, v, picture, locations, markers, index, s, full, indexed);
+            EXPECT_TRUE(p.full == p.indexed) << "round " << round;
+            EXPECT_EQ(full.index(), indexed.index()) << "round " << round;
+            EXPECT_EQ(full.pending(), indexed.pending()) << "round " << round;
+            if (round == 0) {
+                full.set(h);
+                indexed.set(h);
+            }
+        }
+    }
+}
+
+TEST(SpatialIndexPaint, AStaleIndexFallsBackToTheFullScan)
+{
+    LocationList locations = crowd(500, 9);
+    LocationList markers = markersOf(20, 10);
+    const SpatialIndex index(locations, markers);
+    markers.push_back(markers.front());
+    markers.back().X += 1000;
+    locations.pop_back();
+    EXPECT_FALSE(index.coversLocations(locations));
+    EXPECT_FALSE(index.coversMarkers(markers));
+    const QImage picture(660, 760, QImage::Format_RGB32);
+    const Viewport v = Viewport::showing(picture.size(), 2, {800, 600}, 2, {400, 400});
+    MapPainter painter;
+    const TwoPaints p = paintBothWays(painter, v, picture, locations, markers, index, everything());
+    EXPECT_TRUE(p.full == p.indexed);
+    for (int y = 0; y < 600; y += 3)
+        for (int x = 0; x < 800; x += 3)
+            ASSERT_EQ(markerAt(v, markers, {x, y}, &index), markerAt(v, markers, {x, y})) << x << "," << y;
+}
+
+TEST(SpatialIndexHitTest, EqualsTheFullScanAtRandomPointsAndNextToEveryKindOfPlace)
+{
+    // 20 000 places: every full scan walks them all, and there are thousands of scans.
+    const LocationList locations = crowd(20000, 21);
+    const LocationList markers = markersOf(400, 22);
+    const SpatialIndex index(locations, markers);
+    QRandomGenerator rng(3);
+    LocationFilter filters[3];
+    filters[1].ShowVisited = false;
+    filters[1].HighlightIndex = 12345;
+    filters[2].ShowUnvisited = filters[2].ShowActive = false;
+    filters[2].HighlightIndex = int(locations.size()) - 1;
+    int hits = 0;
+    for (int zoom = 0; zoom < Viewport::LevelCount; ++zoom) {
+        for (const int scale : {10, 2}) {
+            const QSize picture = scale == 10 ? QSize(3300, 3800) : QSize(660, 760);
+            const Viewport base = Viewport::showing(picture, scale, {800, 600}, zoom);
+            for (const QPoint scroll : lookouts(base, 0)) {
+                const Viewport v = Viewport::showing(picture, scale, {800, 600}, zoom, scroll);
+                std::vector<QPoint> points;
+                for (int i = 0; i < 30; ++i)
+                    points.push_back({int(rng.bounded(-20, 820)), int(rng.bounded(-20, 620))});
+                // On places and markers the view shows, up to one pixel beyond their reach.
+                const auto near = [&](const Location& l) {
+                    return v.mapToPanel(l.X, l.Y) + QPoint(int(rng.bounded(-5, 6)), int(rng.bounded(-5, 6)));
+                };
+                const std::vector<int> shown = index.locationsIn(v, mapBoxOf(v, QRect(0, 0, 800, 600)));
+                for (size_t k = 0; k < shown.size() && k < 60; ++k)
+                    points.push_back(near(locations[size_t(shown[k * shown.size() / 60 % shown.size()])]));
+                for (const int i : index.markersIn(v, mapBoxOf(v, QRect(0, 0, 800, 600))))
+                    if (points.size() < 110)
+                        points.push_back(near(markers[size_t(i)]));
+                for (const int h : {12345, int(locations.size()) - 1})
+                    points.push_back(near(locations[size_t(h)]));
+                for (const LocationFilter& f : filters) {
+                    for (const QPoint p : points) {
+                        const int full = locationAt(v, locations, f, p);
+                        ASSERT_EQ(locationAt(v, locations, f, p, &index), full)
+                            << "zoom " << zoom << " scale " << scale << " at " << p.x() << "," << p.y();
+                        hits += full >= 0;
+                    }
+                }
+                for (const QPoint p : points)
+                    ASSERT_EQ(markerAt(v, markers, p, &index), markerAt(v, markers, p))
+                        << "zoom " << zoom << " at " << p.x() << "," << p.y();
+            }
+        }
+    }
+    EXPECT_GT(hits, 1000); // the points did land on places
+}
+
+TEST(SpatialIndexHitTest, HighlightedPlaceOfAHiddenLevelIsHitAndTheEarlierPlaceWins)
+{
+    Viewport v = Viewport::showing({660, 760}, 2, {330, 380}, 0);
+    LocationList list(3);
+    list[0].Level = 5; // hidden at 10 %, but highlighted
+    list[1].Level = 0;
+    list[2].Level = 0;
+    for (Location& l : list) {
+        l.X = 1000;
+        l.Y = 2000;
+    }
+    const SpatialIndex index(list, {});
+    const QPoint p = v.mapToPanel(1000, 2000);
+    const struct {
+        int highlight;
+        int expected;
+    } cases[] = {{-1, 1}, {0, 0}, {1, 1}, {2, 1}};
+    for (const auto& c : cases) {
+        LocationFilter f;
+        f.HighlightIndex = c.highlight;
+        EXPECT_EQ(locationAt(v, list, f, p, &index), c.expected) << c.highlight;
+        EXPECT_EQ(locationAt(v, list, f, p), c.expected) << c.highlight;
+    }
+}
+
+TEST(SpatialIndex, RoutesComeInDrawingOrderAndOnlyThoseOfANetwork)
+{
+    LocationList list(4);
+    list[0].X = 0;
+    list[1].X = 10000;
+    list[2].X = 20000;
+    list[3].X = 170000;
+    list[0].Routes = {{1, Skarnel}, {9, Ship}, {2, 0}, {3, MagesGuild}};
+    list[2].Routes = {{1, Ship}, {0, 7}};
+    const SpatialIndex index(list, {});
+    const auto all = index.routesIn({INT_MIN, INT_MAX, INT_MIN, INT_MAX});
+    ASSERT_EQ(all.size(), 3u);
+    EXPECT_EQ(std::pair(all[0]->from, all[0]->target), std::pair(0, 1));
+    EXPECT_EQ(std::pair(all[1]->from, all[1]->target), std::pair(0, 3));
+    EXPECT_EQ(std::pair(all[2]->from, all[2]->target), std::pair(2, 1));
+    // A box near the far place meets only the long route to it.
+    const auto far = index.routesIn({160000, 171000, -100, 100});
+    ASSERT_EQ(far.size(), 1u);
+    EXPECT_EQ(far[0]->target, 3);
+    EXPECT_TRUE(index.routesIn({-50000, -40000, -100, 100}).empty());
+}
