@@ -2,10 +2,10 @@
 #include "map/mappainter.h"
 
 #include "data/codepage.h"
+#include "map/captioncache.h"
 #include "map/resampler.h"
 
 #include <QFontMetrics>
-#include <QHash>
 #include <QPainter>
 
 #include <algorithm>
@@ -242,8 +242,7 @@ struct MapPainter::Private {
     QString fontKey;
     QFont font;
     int ascent = 0, lineHeight = 0, maxCharWidth = 1;
-    QHash<QByteArray, Caption> captions;
-    qint64 captionBytes = 0;
+    CaptionCache captions;
 
     const QImage& levelCopy(const QImage& picture, QSize size, Resampler::Mode mode)
     {
@@ -266,21 +265,17 @@ struct MapPainter::Private {
         fontKey = key;
         font = f;
         captions.clear();
-        captionBytes = 0;
         const QFontMetrics fm(font);
         ascent = fm.ascent();
         lineHeight = fm.height();
         maxCharWidth = std::max(1, fm.maxWidth());
     }
 
-    const Caption& caption(const QByteArray& text)
+    const QImage& caption(const QByteArray& text, QPoint& offset)
     {
-        auto it = captions.constFind(text);
-        if (it != captions.constEnd())
-            return *it;
-        if (captions.size() >= 8192) { // names are few; anything beyond is churn, start over
-            captions.clear();
-            captionBytes = 0;
+        if (const CaptionCache::Entry* hit = captions.find(text)) {
+            offset = hit->offset;
+            return hit->mask;
         }
         const QString s = CodePage::decode(text);
         const QFontMetrics fm(font);
@@ -299,9 +294,8 @@ struct MapPainter::Private {
             p.setPen(Qt::white);
             p.drawText(QPoint(-left, -top), s);
         }
-        Caption c{img.convertToFormat(QImage::Format_Alpha8), QPoint(left, ascent + top)};
-        captionBytes += c.mask.sizeInBytes();
-        return *captions.insert(text, std::move(c));
+        offset = QPoint(left, ascent + top);
+        return captions.insert(text, img.convertToFormat(QImage::Format_Alpha8), offset).mask;
     }
 
     /** Caption top-left at `at` (its baseline one ascent lower); skipped when it cannot show. */
@@ -314,8 +308,9 @@ struct MapPainter::Private {
         if ((long long)at.y() - 2 >= canvas.height() || (long long)at.y() + lineHeight + 2 < 0
             || (long long)at.x() - 2 >= canvas.width() || (long long)at.x() + (chars + 1) * maxCharWidth + 2 < 0)
             return;
-        const Caption& c = caption(cutCaption(name, limit));
-        canvas.blend(c.mask, at.x() + c.offset.x(), at.y() + c.offset.y(), colour);
+        QPoint offset;
+        const QImage& mask = caption(cutCaption(name, limit), offset);
+        canvas.blend(mask, at.x() + offset.x(), at.y() + offset.y(), colour);
     }
 
     /**
@@ -534,21 +529,13 @@ void MapPainter::invalidateCaches()
 {
     d->levels.clear();
     d->pictureKey = 0;
-    /** A caption rendered once as coverage, placed relative to the caption's top-left. */
-    struct Caption {
-        QImage mask; // Format_Alpha8
-        QPoint offset;
-    };
-
-''','')
-s=s.replace('''    d->captions.clear();
-    d->captionBytes = 0;
+    d->captions.clear();
     d->fontKey.clear();
 }
 
 qint64 MapPainter::cacheBytes() const
 {
-    qint64 total = d->captionBytes;
+    qint64 total = d->captions.bytes();
     for (const Private::LevelCopy& l : d->levels)
         total += l.image.sizeInBytes();
     return total;
