@@ -12,6 +12,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace vdm {
@@ -156,13 +157,11 @@ private:
     int m_w, m_h;
 };
 
-/** Makes the back buffer the panel's size and format and fills it with the background. */
+/** Makes the back buffer the panel's size and format (the picture step fills it). */
 void prepareBackBuffer(QImage& backBuffer, const MapScene& scene)
 {
     if (backBuffer.size() != scene.view.panel() || backBuffer.format() != QImage::Format_RGB32)
         backBuffer = QImage(scene.view.panel(), QImage::Format_RGB32);
-    if (!backBuffer.isNull())
-        backBuffer.fill(pixelOf(scene.objects.BrushBackground));
 }
 
 bool routesShown(const Settings& st)
@@ -323,8 +322,13 @@ struct MapPainter::Private {
         const Settings& st = scene.settings;
         const QImage& pic = scene.picture;
         const int W = backBuffer.width(), H = backBuffer.height();
-        if (pic.isNull() || W <= 0 || H <= 0)
+        if (backBuffer.isNull())
             return;
+        const Pixel background = pixelOf(scene.objects.BrushBackground);
+        if (pic.isNull() || W <= 0 || H <= 0) {
+            backBuffer.fill(background);
+            return;
+        }
         const long double f = v.factor();
         const long double s = v.mapScale();
         const int PW = pic.width(), PH = pic.height();
@@ -344,10 +348,46 @@ struct MapPainter::Private {
         const Resampler::Mode mode
             = (st.MapAA && v.zoomIndex() >= st.ZoomLevelAA) ? Resampler::Mode::Smooth : Resampler::Mode::Pixel;
         const double k = double(f / s);
+        if (k == 1.0 && copyRows(backBuffer, to, pic, from, background))
+            return;
+        // The background first: whatever the picture does not reach keeps it.
+        backBuffer.fill(background);
         if (k < 1.0 && PW > 1 && PH > 1)
             blitShrunken(backBuffer, to, pic, from, k, mode);
         else
             Resampler::draw(backBuffer, to, pic, from, mode);
+    }
+
+    /**
+     * The level that shows the picture at its own size: each destination pixel is exactly
+     * one source pixel in either mode, so rows are copied as they are, and only the rest
+     * of the panel gets the background (as resampling leaves it there). False when `from`
+     * and `to` are not one to one (nothing is drawn then).
+     */
+    static bool copyRows(QImage& backBuffer, const QRect& to, const QImage& pic, const QRectF& from, Pixel background)
+    {
+        if (from.width() != to.width() || from.height() != to.height() || from.x() != std::floor(from.x())
+            || from.y() != std::floor(from.y()))
+            return false;
+        const long long dx = (long long)from.x() - to.x(), dy = (long long)from.y() - to.y();
+        // Destination columns and rows inside the panel, the target rectangle and the picture.
+        const long long x0 = std::max({0LL, (long long)to.x(), -dx});
+        const long long x1 = std::min({(long long)backBuffer.width(), (long long)to.x() + to.width(), pic.width() - dx});
+        const long long y0 = std::max({0LL, (long long)to.y(), -dy});
+        const long long y1 = std::min({(long long)backBuffer.height(), (long long)to.y() + to.height(), pic.height() - dy});
+        const int W = backBuffer.width(), H = backBuffer.height();
+        for (int y = 0; y < H; ++y) {
+            Pixel* out = reinterpret_cast<Pixel*>(backBuffer.scanLine(y));
+            if (y < y0 || y >= y1 || x0 >= x1) {
+                std::fill(out, out + W, background);
+                continue;
+            }
+            std::fill(out, out + x0, background);
+            std::memcpy(out + x0, reinterpret_cast<const Pixel*>(pic.constScanLine(int(y + dy))) + (x0 + dx),
+                        size_t(x1 - x0) * sizeof(Pixel));
+            std::fill(out + x1, out + W, background);
+        }
+        return true;
     }
 
     /**

@@ -3,6 +3,7 @@
 
 #include "common/testutils.h"
 #include "data/codepage.h"
+#include "map/resampler.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -430,4 +431,55 @@ TEST(MapPainter, EmptyListsAndDegenerateViewsPaintSafely)
     const QImage img = w.paint();
     EXPECT_EQ(countColour(img, screen(w.settings.ColorUnvisited)), 20);
     EXPECT_EQ(countColour(img, Background), 50 * 40 - 20);
+}
+
+TEST(MapPainterPicture, OneToOneLevelGivesTheResamplersPixelsInBothModes)
+{
+    // The level where a picture pixel is a panel pixel: 20 % of the small picture, 100 %
+    // of the large one. Rows are copied there; the pixels must be what resampling gives.
+    struct Case {
+        QSize picture;
+        int scale, zoom;
+        QSize panel;
+        QPoint scroll;
+    } cases[] = {
+        {{660, 760}, 2, 1, {330, 380}, {0, 0}},       {{660, 760}, 2, 1, {330, 380}, {123, 77}},
+        {{660, 760}, 2, 1, {330, 380}, {9999, 9999}}, {{660, 760}, 2, 1, {900, 500}, {50, 60}},
+        {{660, 760}, 2, 1, {1000, 1000}, {0, 0}},     {{3300, 3800}, 10, 5, {1920, 1080}, {1501, 997}},
+        {{3300, 3800}, 10, 5, {4000, 900}, {0, 2900}},
+    };
+    for (const Case& c : cases) {
+        const QImage picture = codedPicture(c.picture.width(), c.picture.height());
+        for (const bool smooth : {false, true}) {
+            SCOPED_TRACE(testing::Message() << c.picture.width() << " at " << c.panel.width() << "x" << c.panel.height()
+                                            << " scroll " << c.scroll.x() << "," << c.scroll.y() << " smooth " << smooth);
+            const Viewport v = Viewport::showing(c.picture, c.scale, c.panel, c.zoom, c.scroll);
+            ASSERT_EQ(double(v.factor()) / v.mapScale(), 1.0);
+            Settings s;
+            s.MapAA = smooth;
+            s.ZoomLevelAA = 0;
+            const DrawingObjects o = DrawingObjects::fromSettings(s);
+            GoHighlight highlight;
+            const LocationList none;
+            MapPainter painter;
+            const QImage painted = painter.paint(MapScene{v, picture, none, none, s, o, highlight});
+
+            // What the resampler makes of the same rectangles (the rule of the picture step).
+            const int W = c.panel.width(), H = c.panel.height(), PW = picture.width(), PH = picture.height();
+            const long double f = v.factor(), sc = v.mapScale();
+            const int sx = truncToInt(v.scrollX() / f * sc), sy = truncToInt(v.scrollY() / f * sc);
+            const int sw = truncToInt((W - 330) / f * sc + PW / f), sh = truncToInt((H - 380) / f * sc + PH / f);
+            QRect to(0, 0, W, H);
+            QRectF from(sx, sy, sw, sh);
+            if (!v.mapCoversPanel()) {
+                to = QRect(v.marginX(), v.marginY(), truncToInt(PW * f / sc), truncToInt(PH * f / sc));
+                if (!(sw < PW && sh < PH))
+                    from = QRectF(sx, sy, PW, PH);
+            }
+            QImage expected(c.panel, QImage::Format_RGB32);
+            expected.fill(Background);
+            Resampler::draw(expected, to, picture, from, smooth ? Resampler::Mode::Smooth : Resampler::Mode::Pixel);
+            EXPECT_TRUE(painted == expected);
+        }
+    }
 }
