@@ -1,0 +1,451 @@
+// SPDX-License-Identifier: MIT
+#include "world/progressfile.h"
+
+#include "data/atomicfile.h"
+#include "data/codepage.h"
+#include "data/databasefile.h"
+#include "data/errors.h"
+#include "data/textconv.h"
+#include "world/world.h"
+
+#include <QFileInfo>
+#include <QHash>
+
+#include <exception>
+
+namespace vdm {
+namespace {
+
+const QByteArray kMagic = QByteArrayLiteral("Veldamar Interactive Map progress ");
+
+// A million places with long notes stay far below this; anything larger is not ours.
+constexpr qint64 kMaxFileSize = qint64(512) * 1024 * 1024;
+
+const char kHexDigits[] = "0123456789ABCDEF";
+
+void appendQuoted(QByteArray& out, const QByteArray& text)
+{
+    out.append('"');
+    for (const char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if (c == '\\' || c == '"') {
+            out.append('\\');
+            out.append(c);
+        } else if (b < 32 || b == 127) {
+            out.append("\\x");
+            out.append(kHexDigits[b >> 4]);
+            out.append(kHexDigits[b & 15]);
+        } else {
+            out.append(c);
+        }
+    }
+    out.append('"');
+}
+
+void appendPosition(QByteArray& out, std::int32_t x, std::int32_t y)
+{
+    out.append(IntToStr(x));
+    out.append(',');
+    out.append(IntToStr(y));
+}
+
+/** One line of the file being read, taken apart token by token; every error names the line. */
+class LineParser {
+public:
+    LineParser(QByteArrayView text, const QString& fileName, int lineNumber)
+        : m_text(text), m_file(fileName), m_line(lineNumber)
+    {
+    }
+
+    [[noreturn]] void fail(const QString& what) const
+    {
+        throw Error(QStringLiteral("The progress file %1 is damaged at line %2: %3. Nothing was changed.")
+                        .arg(m_file)
+                        .arg(m_line)
+                        .arg(what));
+    }
+
+    QByteArrayView word()
+    {
+        const qsizetype start = m_pos;
+        while (m_pos < m_text.size() && m_text[m_pos] != ' ')
+            ++m_pos;
+        return m_text.sliced(start, m_pos - start);
+    }
+
+    /** Exactly one blank between tokens, as the writer puts it. */
+    void blank()
+    {
+        if (m_pos >= m_text.size() || m_text[m_pos] != ' ')
+            fail(QStringLiteral("the line ends too early"));
+        ++m_pos;
+    }
+
+    std::int32_t integer(char stop, const char* what)
+    {
+        const qsizetype start = m_pos;
+        while (m_pos < m_text.size() && m_text[m_pos] != stop)
+            ++m_pos;
+        const QByteArrayView digits = m_text.sliced(start, m_pos - start);
+        std::int32_t value = 0;
+        // Only what the writer writes: an optional minus and digits, no blanks, no plus.
+        bool plain = !digits.isEmpty();
+        for (qsizetype i = 0; plain && i < digits.size(); ++i)
+            plain = (digits[i] >= '0' && digits[i] <= '9') || (i == 0 && digits[i] == '-' && digits.size() > 1);
+        if (!plain || !tryStrToInt(digits, &value))
+            fail(QStringLiteral("%1 is not a whole number: \"%2\"").arg(QLatin1String(what), CodePage::decode(digits)));
+        return value;
+    }
+
+    void position(std::int32_t& x, std::int32_t& y)
+    {
+        x = integer(',', "the x position");
+        if (m_pos >= m_text.size())
+            fail(QStringLiteral("the position has no comma"));
+        ++m_pos;
+        y = integer(' ', "the y position");
+    }
+
+    QByteArray quoted(const char* what)
+    {
+        if (m_pos >= m_text.size() || m_text[m_pos] != '"')
+            fail(QStringLiteral("%1 does not start with a double quote").arg(QLatin1String(what)));
+        ++m_pos;
+        QByteArray out;
+        while (true) {
+            if (m_pos >= m_text.size())
+                fail(QStringLiteral("%1 has no closing double quote").arg(QLatin1String(what)));
+            const char c = m_text[m_pos++];
+            if (c == '"')
+                return out;
+            if (c != '\\') {
+                out.append(c);
+                continue;
+            }
+            if (m_pos >= m_text.size())
+                fail(QStringLiteral("%1 ends inside an escape").arg(QLatin1String(what)));
+            const char e = m_text[m_pos++];
+            if (e == '\\' || e == '"') {
+                out.append(e);
+            } else if (e == 'x' && m_pos + 2 <= m_text.size() && hex(m_text[m_pos]) >= 0 && hex(m_text[m_pos + 1]) >= 0) {
+                out.append(char(hex(m_text[m_pos]) * 16 + hex(m_text[m_pos + 1])));
+                m_pos += 2;
+            } else {
+                fail(QStringLiteral("%1 holds an unknown escape \"\\%2\"").arg(QLatin1String(what), CodePage::decode(QByteArrayView(&e, 1))));
+            }
+        }
+    }
+
+    void end()
+    {
+        if (m_pos != m_text.size())
+            fail(QStringLiteral("unexpected text after the last field"));
+    }
+
+private:
+    static int hex(char c)
+    {
+        if (c >= '0' && c <= '9')
+            return c - '0';
+        if (c >= 'A' && c <= 'F')
+            return c - 'A' + 10;
+        if (c >= 'a' && c <= 'f')
+            return c - 'a' + 10;
+        return -1;
+    }
+
+    QByteArrayView m_text;
+    const QString& m_file;
+    int m_line;
+    qsizetype m_pos = 0;
+};
+
+/** A location's name and position: what finds it again in a reordered list. */
+struct PlaceKey {
+    QByteArray name;
+    std::int32_t x;
+    std::int32_t y;
+    bool operator==(const PlaceKey&) const = default;
+};
+
+size_t qHash(const PlaceKey& key, size_t seed = 0)
+{
+    return qHashMulti(seed, key.name, key.x, key.y);
+}
+
+} // namespace
+
+QByteArray writeProgress(const LocationList& locations, const LocationList& markers)
+{
+    QByteArray out;
+    qsizetype size = 512;
+    for (const Location& l : locations)
+        size += 40 + l.Name.size() + l.Note.size();
+    for (const Location& m : markers)
+        size += 40 + m.Name.size();
+    out.reserve(size);
+    out.append(kMagic);
+    out.append(IntToStr(kProgressFormat));
+    out.append("\r\n"
+               "# Statuses, notes and markers of the Veldamar Interactive Map.\r\n"
+               "# place X,Y STATUS \"NAME\" \"NOTE\"   (status 1 unvisited, 2 active, 3 visited)\r\n"
+               "# marker X,Y \"TEXT\"\r\n"
+               "# end PLACES MARKERS   (how many lines of each the file holds)\r\n"
+               "# In texts \\\\ is a backslash, \\\" a double quote, \\xHH the byte HH.\r\n");
+    for (const Location& l : locations) {
+        out.append("place ");
+        appendPosition(out, l.X, l.Y);
+        out.append(' ');
+        out.append(IntToStr(l.Status));
+        out.append(' ');
+        appendQuoted(out, l.Name);
+        out.append(' ');
+        appendQuoted(out, l.Note);
+        out.append("\r\n");
+    }
+    for (const Location& m : markers) {
+        out.append("marker ");
+        appendPosition(out, m.X, m.Y);
+        out.append(' ');
+        appendQuoted(out, m.Name);
+        out.append("\r\n");
+    }
+    out.append("end ");
+    out.append(IntToStr(qint64(locations.size())));
+    out.append(' ');
+    out.append(IntToStr(qint64(markers.size())));
+    out.append("\r\n");
+    return out;
+}
+
+Progress readProgress(const QByteArray& bytes, const QString& fileName)
+{
+    Progress progress;
+    const QByteArrayView all(bytes);
+    qsizetype pos = 0;
+    int lineNumber = 0;
+    bool ended = false;
+    while (pos < all.size()) {
+        qsizetype next = all.indexOf('\n', pos);
+        if (next < 0)
+            next = all.size();
+        QByteArrayView text = all.sliced(pos, next - pos);
+        pos = next + 1;
+        if (text.endsWith('\r'))
+            text.chop(1);
+        ++lineNumber;
+        LineParser line(text, fileName, lineNumber);
+
+        if (lineNumber == 1) {
+            if (!text.startsWith(kMagic))
+                throw Error(QStringLiteral("The file %1 is not a progress file of this program: its first line does not "
+                                           "begin with \"%2\". Nothing was changed.")
+                                .arg(fileName, QString::fromLatin1(kMagic.trimmed())));
+            std::int32_t version = 0;
+            if (!tryStrToInt(text.sliced(kMagic.size()), &version) || version < 1)
+                line.fail(QStringLiteral("the format version is not a whole number above 0"));
+            if (version > kProgressFormat)
+                throw Error(QStringLiteral("The progress file %1 is of format %2, which a later version of this program "
+                                           "wrote; this one reads format %3. Nothing was changed.")
+                                .arg(fileName)
+                                .arg(version)
+                                .arg(kProgressFormat));
+            continue;
+        }
+        if (text.isEmpty() || text.startsWith('#'))
+            continue;
+        if (ended)
+            line.fail(QStringLiteral("there is text after the end line"));
+
+        const QByteArrayView kind = line.word();
+        if (kind == "place") {
+            ProgressPlace place;
+            line.blank();
+            line.position(place.x, place.y);
+            line.blank();
+            place.status = line.integer(' ', "the status");
+            line.blank();
+            place.name = line.quoted("the name");
+            line.blank();
+            place.note = line.quoted("the note");
+            line.end();
+            if (!progress.markers.empty())
+                line.fail(QStringLiteral("a place follows the markers"));
+            progress.places.push_back(std::move(place));
+        } else if (kind == "marker") {
+            Location marker;
+            marker.Level = 1;
+            marker.Status = Unvisited;
+            line.blank();
+            line.position(marker.X, marker.Y);
+            line.blank();
+            marker.Name = line.quoted("the marker text");
+            line.end();
+            progress.markers.push_back(std::move(marker));
+        } else if (kind == "end") {
+            line.blank();
+            const std::int32_t places = line.integer(' ', "the count of places");
+            line.blank();
+            const std::int32_t markers = line.integer(' ', "the count of markers");
+            line.end();
+            if (places != qint64(progress.places.size()) || markers != qint64(progress.markers.size()))
+                line.fail(QStringLiteral("the end line counts %1 places and %2 markers, but the file holds %3 and %4")
+                              .arg(places)
+                              .arg(markers)
+                              .arg(progress.places.size())
+                              .arg(progress.markers.size()));
+            ended = true;
+        } else {
+            line.fail(QStringLiteral("\"%1\" is not a kind of line this file holds").arg(CodePage::decode(kind.first(std::min<qsizetype>(kind.size(), 40)))));
+        }
+    }
+    if (lineNumber == 0)
+        throw Error(QStringLiteral("The file %1 is empty, not a progress file. Nothing was changed.").arg(fileName));
+    if (!ended)
+        throw Error(QStringLiteral("The progress file %1 ends at line %2 without its end line: it is incomplete. Nothing "
+                                   "was changed.")
+                        .arg(fileName)
+                        .arg(lineNumber));
+    return progress;
+}
+
+Progress loadProgressFile(const QString& path)
+{
+    const QFileInfo info(path);
+    if (databaseExists(path) && info.size() > kMaxFileSize)
+        throw Error(QStringLiteral("The file %1 is too large to be a progress file. Nothing was changed.")
+                        .arg(info.absoluteFilePath()));
+    return readProgress(readDatabaseFile(path), info.absoluteFilePath());
+}
+
+void saveProgressFile(const QString& path, const World& world)
+{
+    AtomicFile::write(path, writeProgress(world.locations(), world.markers()));
+}
+
+ProgressPlan planProgressImport(const Progress& progress, const LocationList& locations, const LocationList& markers)
+{
+    ProgressPlan plan;
+
+    // Every location by its key and by its name, in list order; claimed ones leave.
+    QHash<PlaceKey, QList<int>> byKey;
+    QHash<QByteArray, QList<int>> byName;
+    byKey.reserve(qsizetype(locations.size()));
+    byName.reserve(qsizetype(locations.size()));
+    for (int i = 0; i < int(locations.size()); ++i) {
+        const Location& l = locations[size_t(i)];
+        byKey[PlaceKey{l.Name, l.X, l.Y}].append(i);
+        byName[l.Name].append(i);
+    }
+    std::vector<int> target(progress.places.size(), -1);
+    std::vector<bool> claimed(locations.size(), false);
+
+    // First every exact match, so a moved place never takes one that is listed as it stands.
+    for (size_t p = 0; p < progress.places.size(); ++p) {
+        const ProgressPlace& place = progress.places[p];
+        const auto found = byKey.find(PlaceKey{place.name, place.x, place.y});
+        if (found == byKey.end() || found->isEmpty())
+            continue;
+        target[p] = found->takeFirst();
+        claimed[size_t(target[p])] = true;
+    }
+    // Then by name alone, only where one place of that name is left.
+    for (size_t p = 0; p < progress.places.size(); ++p) {
+        if (target[p] >= 0)
+            continue;
+        const auto found = byName.constFind(progress.places[p].name);
+        int only = -1;
+        int left = 0;
+        if (found != byName.constEnd())
+            for (const int i : *found)
+                if (!claimed[size_t(i)]) {
+                    only = i;
+                    ++left;
+                }
+        if (left != 1) {
+            plan.unmatched.append(progress.places[p].name);
+            continue;
+        }
+        target[p] = only;
+        claimed[size_t(only)] = true;
+    }
+
+    for (size_t p = 0; p < progress.places.size(); ++p) {
+        if (target[p] < 0)
+            continue;
+        const ProgressPlace& place = progress.places[p];
+        const Location& l = locations[size_t(target[p])];
+        if (place.status != l.Status) {
+            plan.statuses.push_back({target[p], place.status});
+            ++(l.Status == Unvisited ? plan.statusesAdded : plan.statusesReplaced);
+        }
+        if (place.note != l.Note) {
+            plan.notes.push_back({target[p], place.note});
+            ++(l.Note.isEmpty() ? plan.notesAdded : plan.notesReplaced);
+        }
+    }
+
+    // Markers: equal ones first, then a text replaced at the same position, else added.
+    using Spot = std::pair<std::int32_t, std::int32_t>;
+    QHash<Spot, QList<int>> bySpot;
+    for (int i = 0; i < int(markers.size()); ++i)
+        bySpot[Spot(markers[size_t(i)].X, markers[size_t(i)].Y)].append(i);
+    std::vector<bool> placed(progress.markers.size(), false);
+    for (size_t m = 0; m < progress.markers.size(); ++m) {
+        const Location& marker = progress.markers[m];
+        auto found = bySpot.find(Spot(marker.X, marker.Y));
+        if (found == bySpot.end())
+            continue;
+        for (qsizetype k = 0; k < found->size(); ++k)
+            if (markers[size_t(found->at(k))].Name == marker.Name) {
+                found->removeAt(k);
+                placed[m] = true;
+                break;
+            }
+    }
+    for (size_t m = 0; m < progress.markers.size(); ++m) {
+        if (placed[m])
+            continue;
+        const Location& marker = progress.markers[m];
+        auto found = bySpot.find(Spot(marker.X, marker.Y));
+        if (found != bySpot.end() && !found->isEmpty())
+            plan.markerTexts.push_back({found->takeFirst(), marker.Name});
+        else
+            plan.newMarkers.push_back(marker);
+    }
+    return plan;
+}
+
+void applyProgressImport(World& world, const ProgressPlan& plan)
+{
+    for (const ProgressPlan::StatusChange& change : plan.statuses)
+        world.setLocationStatus(change.index, change.status);
+    for (const ProgressPlan::NoteChange& change : plan.notes)
+        world.setLocationNote(change.index, change.note);
+    for (const ProgressPlan::MarkerText& change : plan.markerTexts)
+        world.setMarkerName(change.index, change.text);
+    for (const Location& marker : plan.newMarkers)
+        world.addMarker(marker);
+
+    // Both files are tried even when the first fails: each write stands on its own.
+    std::exception_ptr failure;
+    if (plan.changesUserData()) {
+        try {
+            world.SaveUserData();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    }
+    if (plan.changesMarkers()) {
+        try {
+            world.SaveMarkers();
+        } catch (...) {
+            if (!failure)
+                failure = std::current_exception();
+        }
+    }
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+} // namespace vdm
