@@ -18,6 +18,18 @@ public:
     std::optional<QFont> chooseFont(QWidget*, const QFont&) override { return std::nullopt; }
     std::optional<QColor> chooseColor(QWidget*, const QColor&) override { return std::nullopt; }
     std::optional<QString> chooseFolder(QWidget*, const QString&, const QString&) override { return std::nullopt; }
+    std::optional<QString> chooseFileToSave(QWidget*, const QString&, const QString&, const QString&) override
+    {
+        return std::nullopt;
+    }
+    std::optional<QString> chooseFileToOpen(QWidget*, const QString&, const QString&, const QString&) override
+    {
+        return std::nullopt;
+    }
+    std::optional<int> askChoice(QWidget*, const QString&, const QString&, const QStringList&) override
+    {
+        return std::nullopt;
+    }
     int errors = 0;
 };
 

@@ -10,6 +10,7 @@
 #include "world/datalocations.h"
 #include "app/mappanel.h"
 #include "app/noteedit.h"
+#include "app/progresscommands.h"
 #include "ui_mainform.h"
 
 #include <QApplication>
@@ -88,6 +89,7 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
     RestoreView();
     connectHandlers();
     setupOpenWorld();
+    new ProgressCommands(*this);
 }
 
 TMainForm::~TMainForm()

@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace vdm {
 
@@ -59,6 +60,41 @@ std::optional<QString> WidgetPrompts::chooseFolder(QWidget* parent, const QStrin
 {
     const QString folder = QFileDialog::getExistingDirectory(parent, caption, start);
     return folder.isEmpty() ? std::nullopt : std::optional<QString>(folder);
+}
+
+namespace {
+
+std::optional<QString> chosenFile(const QString& file)
+{
+    return file.isEmpty() ? std::nullopt : std::optional<QString>(file);
+}
+
+} // namespace
+
+std::optional<QString> WidgetPrompts::chooseFileToSave(QWidget* parent, const QString& caption, const QString& start,
+                                                       const QString& filter)
+{
+    return chosenFile(QFileDialog::getSaveFileName(parent, caption, start, filter));
+}
+
+std::optional<QString> WidgetPrompts::chooseFileToOpen(QWidget* parent, const QString& caption, const QString& start,
+                                                       const QString& filter)
+{
+    return chosenFile(QFileDialog::getOpenFileName(parent, caption, start, filter));
+}
+
+std::optional<int> WidgetPrompts::askChoice(QWidget* parent, const QString& caption, const QString& text,
+                                            const QStringList& choices)
+{
+    QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Cancel, parent);
+    QList<QAbstractButton*> buttons;
+    for (const QString& choice : choices)
+        buttons << box.addButton(choice, QMessageBox::AcceptRole);
+    if (!buttons.isEmpty())
+        box.setDefaultButton(qobject_cast<QPushButton*>(buttons.front()));
+    box.exec();
+    const qsizetype chosen = buttons.indexOf(box.clickedButton());
+    return chosen < 0 ? std::nullopt : std::optional<int>(int(chosen));
 }
 
 } // namespace vdm

@@ -4,6 +4,7 @@
 #include <QColor>
 #include <QFont>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 class QWidget;
@@ -32,6 +33,21 @@ public:
     virtual std::optional<QColor> chooseColor(QWidget* parent, const QColor& initial) = 0;
     /** The folder chooser, opened at `start`; nullopt when cancelled. */
     virtual std::optional<QString> chooseFolder(QWidget* parent, const QString& caption, const QString& start) = 0;
+    /**
+     * The file chooser for a file to write, opened at `start` (a folder or a proposed file),
+     * showing the files `filter` names ("Text files (*.txt)"); nullopt when cancelled.
+     */
+    virtual std::optional<QString> chooseFileToSave(QWidget* parent, const QString& caption, const QString& start,
+                                                    const QString& filter) = 0;
+    /** The file chooser for an existing file to read; nullopt when cancelled. */
+    virtual std::optional<QString> chooseFileToOpen(QWidget* parent, const QString& caption, const QString& start,
+                                                    const QString& filter) = 0;
+    /**
+     * A question answered by one of `choices` (the buttons, in order) or Cancel: the index
+     * of the chosen button, nullopt for Cancel.
+     */
+    virtual std::optional<int> askChoice(QWidget* parent, const QString& caption, const QString& text,
+                                         const QStringList& choices) = 0;
 };
 
 /** The real boxes and choosers. */
@@ -43,6 +59,12 @@ public:
     std::optional<QFont> chooseFont(QWidget* parent, const QFont& initial) override;
     std::optional<QColor> chooseColor(QWidget* parent, const QColor& initial) override;
     std::optional<QString> chooseFolder(QWidget* parent, const QString& caption, const QString& start) override;
+    std::optional<QString> chooseFileToSave(QWidget* parent, const QString& caption, const QString& start,
+                                            const QString& filter) override;
+    std::optional<QString> chooseFileToOpen(QWidget* parent, const QString& caption, const QString& start,
+                                            const QString& filter) override;
+    std::optional<int> askChoice(QWidget* parent, const QString& caption, const QString& text,
+                                 const QStringList& choices) override;
 };
 
 /** The error box's text: "." appended when the last character sorts above ".". */

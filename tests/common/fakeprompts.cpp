@@ -43,4 +43,36 @@ std::optional<QString> FakePrompts::chooseFolder(QWidget*, const QString&, const
     return f;
 }
 
+namespace {
+
+template <typename T> std::optional<T> next(std::deque<std::optional<T>>& queue)
+{
+    if (queue.empty())
+        return std::nullopt;
+    auto value = queue.front();
+    queue.pop_front();
+    return value;
+}
+
+} // namespace
+
+std::optional<QString> FakePrompts::chooseFileToSave(QWidget*, const QString&, const QString& start, const QString&)
+{
+    fileStarts << start;
+    return next(filesToSave);
+}
+
+std::optional<QString> FakePrompts::chooseFileToOpen(QWidget*, const QString&, const QString& start, const QString&)
+{
+    fileStarts << start;
+    return next(filesToOpen);
+}
+
+std::optional<int> FakePrompts::askChoice(QWidget*, const QString& caption, const QString& text,
+                                          const QStringList& choiceTexts)
+{
+    questions << caption + QLatin1Char('|') + text + QLatin1Char('|') + choiceTexts.join(QLatin1Char('|'));
+    return next(choices);
+}
+
 } // namespace vdm::test

@@ -20,6 +20,12 @@ public:
     std::optional<QFont> chooseFont(QWidget*, const QFont& initial) override;
     std::optional<QColor> chooseColor(QWidget*, const QColor& initial) override;
     std::optional<QString> chooseFolder(QWidget*, const QString& caption, const QString& start) override;
+    std::optional<QString> chooseFileToSave(QWidget*, const QString& caption, const QString& start,
+                                            const QString& filter) override;
+    std::optional<QString> chooseFileToOpen(QWidget*, const QString& caption, const QString& start,
+                                            const QString& filter) override;
+    std::optional<int> askChoice(QWidget*, const QString& caption, const QString& text,
+                                 const QStringList& choices) override;
 
     QStringList errors;
     QStringList messages;
@@ -29,6 +35,10 @@ public:
     std::deque<std::optional<QColor>> colors;   // default: cancelled
     std::deque<std::optional<QString>> folders; // default: cancelled
     QStringList folderStarts;                   // where each folder chooser opened
+    std::deque<std::optional<QString>> filesToSave; // default: cancelled
+    std::deque<std::optional<QString>> filesToOpen; // default: cancelled
+    QStringList fileStarts;                     // where each file chooser opened
+    std::deque<std::optional<int>> choices;     // default: cancelled; questions records each
     QList<QFont> fontPresets;
     QList<QColor> colorPresets;
 };

@@ -1,0 +1,151 @@
+// SPDX-License-Identifier: MIT
+// Export and import of the progress file through the real main window.
+#include "app/mainformfixture.h"
+#include "app/noteedit.h"
+#include "app/progresscommands.h"
+#include "common/testutils.h"
+#include "data/codepage.h"
+#include "data/markersdb.h"
+#include "data/userdb.h"
+#include "world/progressfile.h"
+
+#include <QAction>
+#include <QGroupBox>
+#include <QToolButton>
+
+namespace vdm::test {
+namespace {
+
+class ProgressTest : public MainFormTest {
+protected:
+    void SetUp() override
+    {
+        writeLocations({locationRecord("Aldmoor", 0, 1000, 2000), locationRecord("Brennhold", 0, -3000, 4000),
+                        locationRecord("Corvath", 0, 5000, -6000)});
+        open();
+    }
+    QAction* action(const char* name) { return form->findChild<QAction*>(QLatin1String(name)); }
+    void trigger(const char* name)
+    {
+        QAction* a = action(name);
+        ASSERT_NE(a, nullptr) << name;
+        a->trigger();
+    }
+    /** A progress file for the window's world: Aldmoor visited with a note, Corvath active, one marker. */
+    QString progressFile()
+    {
+        LocationList places = form->world().locations();
+        for (Location& l : places) {
+            if (l.Name == "Aldmoor") {
+                l.Status = Visited;
+                l.Note = "caf\xe9 by the \"gate\"";
+            } else if (l.Name == "Corvath") {
+                l.Status = Active;
+            }
+        }
+        const QString path = world.path("progress.txt");
+        writeFile(path, writeProgress(places, {marker("camp", 100, 200)}));
+        return path;
+    }
+    int indexOf(const char* name) const
+    {
+        const LocationList& l = form->world().locations();
+        for (size_t i = 0; i < l.size(); ++i)
+            if (l[i].Name == name)
+                return int(i);
+        return -1;
+    }
+};
+
+TEST_F(ProgressTest, ExportWritesTheWorldsProgressWhereTheUserChose)
+{
+    trigger("ActionExportProgress"); // cancelled: nothing written
+    EXPECT_FALSE(QFileInfo::exists(world.path("progress.txt")));
+    ASSERT_EQ(prompts.fileStarts.size(), 1);
+    EXPECT_EQ(prompts.fileStarts[0], QFileInfo(world.path("progress.txt")).absoluteFilePath());
+
+    QTest::mouseClick(ui().SBV, Qt::LeftButton); // the first location in the list is visited
+    const QString path = world.path("mine.txt");
+    prompts.filesToSave.push_back(path);
+    trigger("ActionExportProgress");
+    EXPECT_EQ(readFile(path), writeProgress(form->world().locations(), form->world().markers()));
+    EXPECT_TRUE(prompts.errors.isEmpty());
+}
+
+TEST_F(ProgressTest, ImportAsksFirstAndChangesNothingWhenDeclined)
+{
+    prompts.filesToOpen.push_back(progressFile());
+    trigger("ActionImportProgress");
+    ASSERT_EQ(prompts.questions.size(), 1);
+    EXPECT_TRUE(prompts.questions[0].startsWith("Import progress|Import the progress in "));
+    EXPECT_TRUE(prompts.questions[0].contains("Statuses: 2 added, 0 replaced\nNotes: 1 added, 0 replaced\n"
+                                              "Markers: 1 added, 0 replaced"))
+        << prompts.questions[0].toStdString();
+    EXPECT_EQ(form->world().statusCounts(), (World::StatusCounts{0, 0, 3, 3}));
+    EXPECT_TRUE(form->world().markers().empty());
+    EXPECT_FALSE(QFileInfo::exists(world.path("user.gdb")));
+    EXPECT_FALSE(QFileInfo::exists(world.path("markers.gdb")));
+}
+
+TEST_F(ProgressTest, ImportAppliesWhenAgreedAndTheWindowShowsIt)
+{
+    ASSERT_EQ(CodePage::encode(ui().GBLoc->title().trimmed()), "Aldmoor"); // the box shows the first name
+    prompts.filesToOpen.push_back(progressFile());
+    prompts.answers.push_back(true);
+    trigger("ActionImportProgress");
+    EXPECT_TRUE(prompts.errors.isEmpty()) << prompts.errors.join('\n').toStdString();
+
+    EXPECT_EQ(form->world().statusCounts(), (World::StatusCounts{1, 1, 1, 3}));
+    EXPECT_EQ(form->world().locations()[size_t(indexOf("Aldmoor"))].Note, "caf\xe9 by the \"gate\"");
+    ASSERT_EQ(form->world().markers().size(), 1u);
+    EXPECT_EQ(form->world().markers()[0], marker("camp", 100, 200));
+    // Written at once, whatever Autosave says, as the files' own writers write them.
+    EXPECT_EQ(world.read("user.gdb"), writeUserData(form->world().locations()));
+    EXPECT_EQ(world.read("markers.gdb"), writeMarkers(form->world().markers()));
+    // The location box shows the selected place as it now is; Delete all markers may act.
+    EXPECT_TRUE(ui().SBV->isChecked());
+    EXPECT_EQ(ui().MemoNotes->toPlainText(), QStringLiteral("caf\u00e9 by the \"gate\""));
+    EXPECT_TRUE(ui().ToolButtonClearM->isEnabled());
+
+    // The same file again holds nothing new: a message, no question.
+    prompts.filesToOpen.push_back(world.path("progress.txt"));
+    trigger("ActionImportProgress");
+    EXPECT_EQ(prompts.questions.size(), 1);
+    ASSERT_EQ(prompts.messages.size(), 1);
+    EXPECT_TRUE(prompts.messages[0].contains("holds nothing that differs from this world"));
+}
+
+TEST_F(ProgressTest, ADamagedFileIsReportedWithItsLineAndChangesNothing)
+{
+    const QString path = progressFile();
+    QByteArray bytes = readFile(path);
+    bytes.replace("place 5000,-6000 2", "place 5000,-6000 two");
+    writeFile(path, bytes);
+    prompts.filesToOpen.push_back(path);
+    prompts.answers.push_back(true);
+    trigger("ActionImportProgress");
+    ASSERT_EQ(prompts.errors.size(), 1);
+    EXPECT_TRUE(prompts.errors[0].contains(QFileInfo(path).absoluteFilePath()));
+    EXPECT_TRUE(prompts.errors[0].contains(QStringLiteral("at line 9: the status is not a whole number")))
+        << prompts.errors[0].toStdString();
+    EXPECT_TRUE(prompts.questions.isEmpty());
+    EXPECT_EQ(form->world().statusCounts(), (World::StatusCounts{0, 0, 3, 3}));
+    EXPECT_FALSE(QFileInfo::exists(world.path("user.gdb")));
+}
+
+TEST_F(ProgressTest, TheQuestionNamesPlacesTheWorldLacks)
+{
+    ProgressPlan plan;
+    plan.statusesAdded = 2;
+    for (int i = 0; i < 12; ++i)
+        plan.unmatched << "Gone" + QByteArray::number(i);
+    const QString text = importQuestion("/x/p.txt", plan);
+    EXPECT_TRUE(text.contains("12 places of the file were not found in this world and are left out: Gone0, Gone1,"));
+    EXPECT_TRUE(text.contains("Gone9 and 2 more."));
+    plan.unmatched = {"\xc4rden"};
+    EXPECT_TRUE(importQuestion("/x/p.txt", plan).contains("1 place of the file was not found in this world and is "
+                                                          "left out: \u00c4rden."));
+}
+
+} // namespace
+} // namespace vdm::test
