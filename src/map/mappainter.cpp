@@ -200,13 +200,21 @@ void drawIndexedRoutes(const Canvas& canvas, const MapScene& scene)
     // A 2-pixel line reaches one pixel beyond its end points' box; a few more to spare.
     const QRect area(-4, -4, canvas.width() + 8, canvas.height() + 8);
     const LocationList& locs = scene.locations;
-    for (const SpatialIndex::Segment* r : scene.index->routesIn(mapBoxOf(v, area))) {
-        if (!shown[r->kind])
-            continue;
-        const Location& a = locs[size_t(r->from)];
-        const Location& b = locs[size_t(r->target)];
-        canvas.line(v.mapToPanel(a.X, a.Y), v.mapToPanel(b.X, b.Y), pens[r->kind], 2);
-    }
+    const std::vector<const SpatialIndex::Segment*> routes = scene.index->routesIn(mapBoxOf(v, area));
+    // When most of the map shows, places meet several routes each: each is converted once.
+    const bool remember = routes.size() > locs.size() / 2;
+    std::vector<QPoint> panelPoints(remember ? locs.size() : 0, QPoint(INT_MIN, INT_MIN));
+    const auto panelPoint = [&](std::int32_t i) {
+        if (!remember)
+            return v.mapToPanel(locs[size_t(i)].X, locs[size_t(i)].Y);
+        QPoint& p = panelPoints[size_t(i)];
+        if (p.x() == INT_MIN)
+            p = v.mapToPanel(locs[size_t(i)].X, locs[size_t(i)].Y);
+        return p;
+    };
+    for (const SpatialIndex::Segment* r : routes)
+        if (shown[r->kind])
+            canvas.line(panelPoint(r->from), panelPoint(r->target), pens[r->kind], 2);
 }
 
 /** Routes over everything; a connection listed both ways is simply drawn twice. */
