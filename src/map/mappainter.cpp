@@ -3,6 +3,7 @@
 
 #include "data/codepage.h"
 #include "map/captioncache.h"
+#include "map/coverageblend.h"
 #include "map/resampler.h"
 
 #include <QFontMetrics>
@@ -130,25 +131,8 @@ public:
     {
         const int x0 = std::max(0, x), x1 = std::min(m_w, x + mask.width());
         const int y0 = std::max(0, y), y1 = std::min(m_h, y + mask.height());
-        const Pixel rb = c & 0xFF00FFu, g = c & 0x00FF00u;
-        for (int j = y0; j < y1; ++j) {
-            const uchar* m = mask.constScanLine(j - y) + (x0 - x);
-            Pixel* out = row(j) + x0;
-            for (int i = 0; i < x1 - x0; ++i) {
-                const Pixel a = m[i];
-                if (a == 0)
-                    continue;
-                if (a == 255) {
-                    out[i] = c;
-                    continue;
-                }
-                const Pixel w = a + (a >> 7); // 0..256
-                const Pixel d = out[i];
-                const Pixel orb = (((d & 0xFF00FFu) * (256 - w) + rb * w) >> 8) & 0xFF00FFu;
-                const Pixel og = (((d & 0x00FF00u) * (256 - w) + g * w) >> 8) & 0x00FF00u;
-                out[i] = 0xFF000000u | orb | og;
-            }
-        }
+        for (int j = y0; j < y1 && x0 < x1; ++j)
+            blendCoverage(row(j) + x0, mask.constScanLine(j - y) + (x0 - x), x1 - x0, c);
     }
 
 private:

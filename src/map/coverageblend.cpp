@@ -1,0 +1,66 @@
+// SPDX-License-Identifier: MIT
+#include "map/coverageblend.h"
+
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace vdm {
+
+void blendCoverageScalar(std::uint32_t* out, const unsigned char* mask, int n, std::uint32_t c)
+{
+    const std::uint32_t rb = c & 0xFF00FFu, g = c & 0x00FF00u;
+    for (int i = 0; i < n; ++i) {
+        const std::uint32_t a = mask[i];
+        if (a == 0)
+            continue;
+        if (a == 255) {
+            out[i] = c;
+            continue;
+        }
+        const std::uint32_t w = a + (a >> 7); // 0..256
+        const std::uint32_t d = out[i];
+        const std::uint32_t orb = (((d & 0xFF00FFu) * (256 - w) + rb * w) >> 8) & 0xFF00FFu;
+        const std::uint32_t og = (((d & 0x00FF00u) * (256 - w) + g * w) >> 8) & 0x00FF00u;
+        out[i] = 0xFF000000u | orb | og;
+    }
+}
+
+void blendCoverage(std::uint32_t* out, const unsigned char* mask, int n, std::uint32_t c)
+{
+    int i = 0;
+#if defined(__SSE2__)
+    // Per 32-bit pixel, red and blue sit in the two 16-bit halves and green in the low
+    // one: each weighted sum stays below 65 536, so 16-bit lanes hold it exactly. With
+    // coverage 255 the weight is 256 and the sum is c itself, so only 0 needs a select.
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i rbMask = _mm_set1_epi32(0x00FF00FF), lowByte = _mm_set1_epi32(0x000000FF);
+    const __m128i gMask = _mm_set1_epi32(0x0000FF00), opaque = _mm_set1_epi32(int(0xFF000000u));
+    const __m128i rbC = _mm_set1_epi32(int(c & 0x00FF00FFu)), gC = _mm_set1_epi32(int((c >> 8) & 0xFFu));
+    const __m128i w256 = _mm_set1_epi16(256);
+    for (; i + 4 <= n; i += 4) {
+        std::uint32_t four;
+        std::memcpy(&four, mask + i, 4);
+        if (four == 0)
+            continue;
+        const __m128i a = _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(int(four)), zero), zero);
+        const __m128i w32 = _mm_add_epi32(a, _mm_srli_epi32(a, 7));
+        const __m128i w = _mm_or_si128(w32, _mm_slli_epi32(w32, 16)); // the weight in both halves
+        const __m128i iw = _mm_sub_epi16(w256, w);
+        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(out + i));
+        const __m128i rb = _mm_srli_epi16(
+            _mm_add_epi16(_mm_mullo_epi16(_mm_and_si128(d, rbMask), iw), _mm_mullo_epi16(rbC, w)), 8);
+        const __m128i gd = _mm_and_si128(_mm_srli_epi32(d, 8), lowByte);
+        const __m128i g = _mm_and_si128(_mm_add_epi16(_mm_mullo_epi16(gd, iw), _mm_mullo_epi16(gC, w)), gMask);
+        const __m128i mixed = _mm_or_si128(opaque, _mm_or_si128(rb, g));
+        const __m128i untouched = _mm_cmpeq_epi32(a, zero);
+        const __m128i result = _mm_or_si128(_mm_and_si128(untouched, d), _mm_andnot_si128(untouched, mixed));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), result);
+    }
+#endif
+    blendCoverageScalar(out + i, mask + i, n - i, c);
+}
+
+} // namespace vdm
