@@ -4,7 +4,6 @@
 #include "data/atomicfile.h"
 #include "data/codepage.h"
 #include "data/errors.h"
-#include "data/linereader.h"
 #include "data/regularfile.h"
 #include "data/textconv.h"
 
@@ -21,7 +20,7 @@ enum class LineKind { Other, Section, Key };
 
 /** One line of the file, seen through the private-profile rules. */
 struct IniLine {
-    QByteArray text; // without its line end
+    QByteArrayView text; // without its line end, inside the contents it was split from
     LineKind kind = LineKind::Other;
     QByteArrayView name;  // section or key name, trimmed
     QByteArrayView value; // key value, trimmed
@@ -50,19 +49,27 @@ void classify(IniLine& line)
     line.value = Trim(t.sliced(eq + 1));
 }
 
+/**
+ * The lines of `data`, as the classic reader splits them: a line ends at CR LF or at a
+ * lone LF (a lone CR is part of the line), and a last line without an end counts. The
+ * lines are views into `data`, which must outlive them unchanged.
+ */
 std::vector<IniLine> splitLines(const QByteArray& data)
 {
     std::vector<IniLine> lines;
-    LineReader reader(data, LineReader::NoLimit);
-    while (!reader.atEnd()) {
-        LineReader::Line l = reader.read();
-        if (l.metEnd && l.text.isEmpty())
-            break;
+    const qsizetype n = data.size();
+    for (qsizetype pos = 0; pos < n;) {
+        qsizetype lf = data.indexOf('\n', pos);
+        qsizetype end = lf;
+        if (lf < 0)
+            lf = end = n;
+        else if (end > pos && data[end - 1] == '\r')
+            --end;
         IniLine line;
-        line.text = LineReader::chomp(l.text).toByteArray();
-        // The views point into `text`, whose buffer does not move with the vector.
+        line.text = QByteArrayView(data).sliced(pos, end - pos);
         classify(line);
-        lines.push_back(std::move(line));
+        lines.push_back(line);
+        pos = lf + 1;
     }
     return lines;
 }
@@ -146,6 +153,11 @@ private:
 
 } // namespace
 
+struct IniFile::Lines {
+    QByteArray bytes;
+    std::vector<IniLine> lines;
+};
+
 std::optional<QByteArray> MemoryIniStorage::load(qint64 maxSize) const
 {
     if (m_bytes.size() > maxSize)
@@ -169,13 +181,25 @@ std::optional<QByteArray> IniFile::load() const
     return m_storage->load(MaxFileSize);
 }
 
+const IniFile::Lines& IniFile::linesOf(const QByteArray& data) const
+{
+    // A settings save makes some forty calls in a row on the same contents.
+    if (!m_lines || m_lines->bytes != data) {
+        auto fresh = std::make_unique<Lines>();
+        fresh->bytes = data; // never changed while kept, so the lines' views stay valid
+        fresh->lines = splitLines(fresh->bytes);
+        m_lines = std::move(fresh);
+    }
+    return *m_lines;
+}
+
 std::optional<QByteArray> IniFile::findValue(const QString& section, const QString& key) const
 {
     const std::optional<QByteArray> data = load();
     if (!data)
         return std::nullopt;
     bool inSection = false;
-    for (const IniLine& line : splitLines(*data)) {
+    for (const IniLine& line : linesOf(*data).lines) {
         if (line.kind == LineKind::Section)
             inSection = sameName(line.name, section);
         else if (inSection && line.kind == LineKind::Key && sameName(line.name, key))
@@ -226,7 +250,7 @@ void IniFile::writeValue(const QString& section, const QString& key, const QByte
     if (!data)
         throwUnableToWrite(absolutePath(m_path));
 
-    std::vector<IniLine> lines = splitLines(*data);
+    const std::vector<IniLine>& lines = linesOf(*data).lines;
     const QByteArray sectionBytes = encodeOneLine(section);
     const QByteArray keyBytes = encodeOneLine(key);
 

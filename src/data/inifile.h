@@ -90,14 +90,21 @@ public:
     void UpdateFile();
 
 private:
+    struct Lines;
     /** The file's bytes; empty when it does not exist; nullopt when it cannot be used. */
     std::optional<QByteArray> load() const;
+    /**
+     * The lines of `data`. Every call loads the contents afresh (another program may
+     * have changed them), but parses them only when they differ from the last ones.
+     */
+    const Lines& linesOf(const QByteArray& data) const;
     /** The trimmed value bytes of the key, or nullopt when the key is absent. */
     std::optional<QByteArray> findValue(const QString& section, const QString& key) const;
     void writeValue(const QString& section, const QString& key, const QByteArray& value);
 
     QString m_path;
     std::unique_ptr<IniStorage> m_storage;
+    mutable std::unique_ptr<Lines> m_lines; // the contents parsed last, with their lines
 };
 
 } // namespace vdm

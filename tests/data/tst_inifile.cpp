@@ -394,6 +394,18 @@ TEST_F(IniFileTest, ReadsSeeChangesMadeBehindTheObjectsBack)
     EXPECT_EQ(contents(), "[Map]\r\nA=5\r\nB=6\r\n");
 }
 
+TEST_F(IniFileTest, LoneCarriageReturnsStayInsideTheirLines)
+{
+    // Only CR LF and LF end a line; every other line comes back as it was, with CR LF.
+    put("x\ry\r\r\n[S]\nk=1\r");
+    IniFile ini(path());
+    EXPECT_EQ(ini.ReadInteger(QStringLiteral("S"), QStringLiteral("k"), -1), 1);
+    ini.WriteInteger(QStringLiteral("S"), QStringLiteral("k"), 2);
+    EXPECT_EQ(contents(), QByteArray("x\ry\r\r\n[S]\r\nk=2\r\n"));
+    ini.WriteInteger(QStringLiteral("S"), QStringLiteral("j"), 3);
+    EXPECT_EQ(contents(), QByteArray("x\ry\r\r\n[S]\r\nk=2\r\nj=3\r\n"));
+}
+
 // --- contents in memory ----------------------------------------------------------------------
 
 TEST_F(IniFileTest, MemoryContentsFollowTheSameRulesByteForByte)
