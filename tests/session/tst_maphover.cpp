@@ -161,6 +161,22 @@ TEST_F(MapHoverTest, TimerEndsOnlyTimedHintsWhichReturnAfterEmptyMap)
     }
 }
 
+TEST_F(MapHoverTest, RestartForgetsTheDragAndTheHintOfTheWorldBefore)
+{
+    settings.ShowHint = true;
+    zoomTo(1);
+    ASSERT_EQ(moveTo(location()), Hint::Show);
+    hover.press(Qt::LeftButton, {40, 50});
+    ASSERT_TRUE(hover.dragging());
+    hover.restart();
+    EXPECT_FALSE(hover.dragging());
+    EXPECT_FALSE(hover.shown());
+    EXPECT_TRUE(hover.hintTitle().isEmpty());
+    EXPECT_TRUE(hover.lastHintName().isEmpty());
+    // The same place shows its hint again at once: nothing of the old world holds it back.
+    EXPECT_EQ(moveTo(location()), Hint::Show);
+}
+
 TEST_F(MapHoverTest, HiddenStatusIsHoveredOnlyWhileHighlighted)
 {
     settings.ShowHint = true;
