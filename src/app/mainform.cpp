@@ -4,6 +4,7 @@
 #include "app/accessibility.h"
 #include "app/anchors.h"
 #include "app/coolbar.h"
+#include "app/imagecommand.h"
 #include "app/locationlistmodel.h"
 #include "app/mainform_databases.h"
 #include "dialogs/errorguard.h"
@@ -89,6 +90,7 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
     RestoreView();
     connectHandlers();
     setupOpenWorld();
+    new ImageCommand(*this);
     new ProgressCommands(*this);
 }
 

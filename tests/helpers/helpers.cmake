@@ -24,6 +24,7 @@ endif()
 
 # The real program, which tst_program starts to see it end on its own.
 if(TARGET tst_app)
-  add_dependencies(tst_app veldamar-map)
-  target_compile_definitions(tst_app PRIVATE VDM_PROGRAM="$<TARGET_FILE:veldamar-map>")
+  add_dependencies(tst_app veldamar-map veldamar-render)
+  target_compile_definitions(tst_app PRIVATE VDM_PROGRAM="$<TARGET_FILE:veldamar-map>"
+    VDM_RENDER_PROGRAM="$<TARGET_FILE:veldamar-render>")
 endif()

@@ -6,13 +6,13 @@
 #include "data/settings.h"
 #include "data/errors.h"
 #include "data/regularfile.h"
+#include "map/mapimage.h"
 #include "map/mappainter.h"
 #include "world/world.h"
 
 #include <QCommandLineParser>
 #include <QDir>
 #include <QGuiApplication>
-#include <QImageWriter>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -36,17 +36,6 @@ const QString Program = QStringLiteral("veldamar-render");
 void say(const QString& text)
 {
     std::fprintf(stderr, "%s: %s\n", qPrintable(Program), qPrintable(text));
-}
-
-/** The image format an output name asks for by its suffix, empty for one we do not write. */
-QByteArray formatFor(const QString& out)
-{
-    const QString suffix = QFileInfo(out).suffix().toLower();
-    if (suffix == u"png")
-        return QByteArrayLiteral("png");
-    if (suffix == u"jpg" || suffix == u"jpeg")
-        return QByteArrayLiteral("jpeg");
-    return {};
 }
 
 void describeArguments(QCommandLineParser& parser)
@@ -106,7 +95,7 @@ QString read(const QCommandLineParser& parser, Arguments& a)
         return QStringLiteral("expected DIR and OUT, not %1 argument(s)").arg(positional.size());
     a.dir = positional[0];
     a.out = positional[1];
-    a.format = formatFor(a.out);
+    a.format = MapImage::formatFor(a.out);
     if (a.format.isEmpty())
         return QStringLiteral("cannot write '%1': the name must end in .png, .jpg or .jpeg").arg(a.out);
     return {};
@@ -176,10 +165,7 @@ int run(int argc, char** argv)
         const QImage image = painter.paint(
             MapScene{view, world.picture(), world.locations(), world.markers(), settings, objects, highlight,
                      &world.index()});
-        QImageWriter writer(a.out, a.format);
-        if (!writer.write(image))
-            throw Error(QStringLiteral("Unable to write to %1: %2")
-                            .arg(QFileInfo(a.out).absoluteFilePath(), writer.errorString()));
+        MapImage::write(a.out, image);
     } catch (const Error& e) {
         say(e.message());
         return 1;
