@@ -264,6 +264,9 @@ Progress readProgress(const QByteArray& bytes, const QString& fileName)
             line.position(place.x, place.y);
             line.blank();
             place.status = line.integer(' ', "the status");
+            // What user.gdb can hold: one digit (1 to 3 are the statuses, the rest counts as none).
+            if (place.status < 0 || place.status > 9)
+                line.fail(QStringLiteral("the status %1 is not a digit from 0 to 9").arg(place.status));
             line.blank();
             place.name = line.quoted("the name");
             line.blank();

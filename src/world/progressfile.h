@@ -28,7 +28,8 @@ class World;
  *   refused rather than half understood.
  * - "place X,Y STATUS NAME NOTE": one line for every location of the world, in the
  *   order of its locations file. X and Y are the place's map position, STATUS its
- *   status as a decimal integer (1 unvisited, 2 active, 3 visited).
+ *   status, one digit as "user.gdb" holds it (1 unvisited, 2 active, 3 visited, any
+ *   other digit counts as none).
  * - "marker X,Y TEXT": one line per marker, in the markers' order.
  * - "end PLACES MARKERS": the last line, counting the lines above it. A file cut short
  *   anywhere lacks it or counts more than it holds, so it is never taken for a whole one.

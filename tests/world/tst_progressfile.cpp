@@ -121,7 +121,7 @@ TEST(ProgressFile, EveryByteOfATextComesBack)
     l.Name = every;
     l.X = -2147483647 - 1;
     l.Y = 2147483647;
-    l.Status = 9;
+    l.Status = 0;
     l.Note = every + every;
     Location m = test::marker(every, -1, 1);
     const Progress back = readProgress(writeProgress({l}, {m}), "p.txt");
@@ -277,6 +277,10 @@ TEST(ProgressFile, ABadFileNamesItsLineAndChangesNothing)
         {"short escape", "Veldamar Interactive Map progress 1\nmarker 1,2 \"\\x4\"\nend 0 1\n", "unknown escape"},
         {"huge number", "Veldamar Interactive Map progress 1\nmarker 99999999999,2 \"a\"\nend 0 1\n",
          "the x position is not a whole number"},
+        {"status too large", "Veldamar Interactive Map progress 1\nplace 1,2 10 \"a\" \"\"\nend 1 0\n",
+         "the status 10 is not a digit from 0 to 9"},
+        {"negative status", "Veldamar Interactive Map progress 1\nplace 1,2 -1 \"a\" \"\"\nend 1 0\n",
+         "at line 2: the status -1"},
         {"plus sign", "Veldamar Interactive Map progress 1\nmarker +1,2 \"a\"\nend 0 1\n", "not a whole number"},
         {"no comma", "Veldamar Interactive Map progress 1\nmarker 12 \"a\"\nend 0 1\n", "at line 2:"},
         {"trailing text", "Veldamar Interactive Map progress 1\nmarker 1,2 \"a\" x\nend 0 1\n", "after the last field"},
