@@ -330,47 +330,60 @@ ProgressPlan planProgressImport(const Progress& progress, const LocationList& lo
 {
     ProgressPlan plan;
 
-    // Every location by its key and by its name, in list order; claimed ones leave.
-    QHash<PlaceKey, QList<int>> byKey;
-    QHash<QByteArray, QList<int>> byName;
-    byKey.reserve(qsizetype(locations.size()));
-    byName.reserve(qsizetype(locations.size()));
-    for (int i = 0; i < int(locations.size()); ++i) {
+    // Locations of one key (and, below, of one name) form a chain in list order: the hash
+    // holds the first one not yet claimed, `next` the one after each.
+    const int count = int(locations.size());
+    std::vector<int> next(locations.size(), -1);
+    QHash<PlaceKey, int> byKey;
+    byKey.reserve(count);
+    for (int i = count - 1; i >= 0; --i) {
         const Location& l = locations[size_t(i)];
-        byKey[PlaceKey{l.Name, l.X, l.Y}].append(i);
-        byName[l.Name].append(i);
+        int& head = byKey[PlaceKey{l.Name, l.X, l.Y}];
+        next[size_t(i)] = head - 1;
+        head = i + 1; // 0 is what a new entry holds: stored one up
     }
     std::vector<int> target(progress.places.size(), -1);
     std::vector<bool> claimed(locations.size(), false);
 
     // First every exact match, so a moved place never takes one that is listed as it stands.
+    bool someLeft = false;
     for (size_t p = 0; p < progress.places.size(); ++p) {
         const ProgressPlace& place = progress.places[p];
         const auto found = byKey.find(PlaceKey{place.name, place.x, place.y});
-        if (found == byKey.end() || found->isEmpty())
+        if (found == byKey.end() || *found == 0) {
+            someLeft = true;
             continue;
-        target[p] = found->takeFirst();
-        claimed[size_t(target[p])] = true;
+        }
+        const int i = *found - 1;
+        *found = next[size_t(i)] + 1;
+        target[p] = i;
+        claimed[size_t(i)] = true;
     }
     // Then by name alone, only where one place of that name is left.
-    for (size_t p = 0; p < progress.places.size(); ++p) {
-        if (target[p] >= 0)
-            continue;
-        const auto found = byName.constFind(progress.places[p].name);
-        int only = -1;
-        int left = 0;
-        if (found != byName.constEnd())
-            for (const int i : *found)
+    if (someLeft) {
+        QHash<QByteArray, int> byName;
+        for (int i = count - 1; i >= 0; --i) {
+            int& head = byName[locations[size_t(i)].Name];
+            next[size_t(i)] = head - 1;
+            head = i + 1;
+        }
+        for (size_t p = 0; p < progress.places.size(); ++p) {
+            if (target[p] >= 0)
+                continue;
+            int only = -1;
+            int left = 0;
+            for (int i = byName.value(progress.places[p].name) - 1; i >= 0; i = next[size_t(i)])
                 if (!claimed[size_t(i)]) {
                     only = i;
                     ++left;
                 }
-        if (left != 1) {
-            plan.unmatched.append(progress.places[p].name);
-            continue;
+            if (left != 1) {
+                plan.unmatched.append(progress.places[p].name);
+                continue;
+            }
+            target[p] = only;
+            claimed[size_t(only)] = true;
         }
-        target[p] = only;
-        claimed[size_t(only)] = true;
     }
 
     for (size_t p = 0; p < progress.places.size(); ++p) {
