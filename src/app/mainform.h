@@ -18,7 +18,10 @@
 #include <QPoint>
 #include <QWidget>
 
+#include <array>
+#include <cstdint>
 #include <memory>
+#include <utility>
 
 class QAbstractButton;
 class QAction;
@@ -180,6 +183,10 @@ private:
     TFormOptions* FormOptions = nullptr;
 
     void setupComponents();
+    /** Each status and the location box's button that shows and sets it. */
+    std::array<std::pair<std::int32_t, QAbstractButton*>, 3> statusButtons() const;
+    /** The tool bars of the cool bar's bands, in the bands' stored order. */
+    std::array<QWidget*, BandPositions::Count> bandToolBars() const;
     /** Each display toggle's tool button shows its settings member. */
     void showToggleStates();
     /** The viewport takes the map panel's current size. */

@@ -20,8 +20,8 @@ void TMainForm::mirrorEditor()
     Ui::TMainForm& u = *m_ui;
     const MapEditor& e = m_edit;
     u.GBLoc->setTitle(e.boxCaption());
-    for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{u.SBU, u.SBV, u.SBA})
-        b->setEnabled(!e.showsMarker());
+    for (const auto& [status, button] : statusButtons())
+        button->setEnabled(!e.showsMarker());
     u.GBLoc->setEnabled(e.EditMarkerMode());
     u.ToolButtonAddM->setChecked(e.AddMarkerMode());
     u.ToolButtonDelM->setChecked(e.DeleteMarkerMode());
@@ -36,18 +36,9 @@ void TMainForm::CBLocChange()
     if (!shown)
         return;
     const Location& l = m_world.locations()[size_t(m_edit.SelectedIndex())];
-    switch (l.Status) {
-    case Unvisited:
-        m_ui->SBU->setChecked(true);
-        break;
-    case Active:
-        m_ui->SBA->setChecked(true);
-        break;
-    case Visited:
-        m_ui->SBV->setChecked(true);
-        break;
-    default:
-        break; // no status: the buttons stay as they are
+    for (const auto& [status, button] : statusButtons()) {
+        if (l.Status == status)
+            button->setChecked(true); // no status: the buttons stay as they are
     }
     m_ui->MemoNotes->setNoteText(CodePage::decode(l.Note));
 }
@@ -83,9 +74,17 @@ void TMainForm::PanelMapDblClick()
     m_ui->MemoNotes->setFocus();
 }
 
+std::array<std::pair<std::int32_t, QAbstractButton*>, 3> TMainForm::statusButtons() const
+{
+    return {{{Unvisited, m_ui->SBU}, {Active, m_ui->SBA}, {Visited, m_ui->SBV}}};
+}
+
 void TMainForm::SetStatus(QAbstractButton* sender)
 {
-    m_edit.setStatus(sender == m_ui->SBU ? Unvisited : sender == m_ui->SBA ? Active : Visited);
+    for (const auto& [status, button] : statusButtons()) {
+        if (button == sender)
+            m_edit.setStatus(status);
+    }
 }
 
 void TMainForm::MemoNotesChange()

@@ -19,6 +19,11 @@ constexpr QPoint kBandStart[] = {{55, 0}, {54, 24}, {55, 48}, {55, 48}};
 
 } // namespace
 
+std::array<QWidget*, BandPositions::Count> TMainForm::bandToolBars() const
+{
+    return {m_ui->ToolBarMap, m_ui->ToolBarLoc, m_ui->ToolBarMarker, m_ui->ToolBarOptions};
+}
+
 void TMainForm::ReadSettings()
 {
     m_session.open(DataLocations::settingsFile(m_appDir));
@@ -60,14 +65,8 @@ void TMainForm::WriteSettings()
     w.Height = height();
     w.CenterX = View.scrollX();
     w.CenterY = View.scrollY();
-    w.bands.MapLeft = m_ui->ToolBarMap->x();
-    w.bands.MapTop = m_ui->ToolBarMap->y();
-    w.bands.LocationLeft = m_ui->ToolBarLoc->x();
-    w.bands.LocationTop = m_ui->ToolBarLoc->y();
-    w.bands.MarkerLeft = m_ui->ToolBarMarker->x();
-    w.bands.MarkerTop = m_ui->ToolBarMarker->y();
-    w.bands.OptionsLeft = m_ui->ToolBarOptions->x();
-    w.bands.OptionsTop = m_ui->ToolBarOptions->y();
+    for (int band = 0; band < BandPositions::Count; ++band)
+        w.bands.set(band, bandToolBars()[band]->pos());
     w.Left = x();
     w.Top = y();
     w.State = isMinimized() ? 1 : isMaximized() ? 2 : 0;
@@ -77,17 +76,13 @@ void TMainForm::WriteSettings()
 void TMainForm::RestoreBandLayout()
 {
     const BandPositions saved = m_session.storedBands();
-    const QPoint target[] = {{saved.MapLeft, saved.MapTop},
-                             {saved.LocationLeft, saved.LocationTop},
-                             {saved.MarkerLeft, saved.MarkerTop},
-                             {saved.OptionsLeft, saved.OptionsTop}};
     CoolBar* bar = m_ui->CoolBarMain;
     // The layout is rebuilt by the cool bar's own drag rules, as if the user dragged each
     // band from where its tool bar sits in the stored layout to where it was saved.
     bar->setBandBreak(3, true);
-    for (int band = 0; band < 4; ++band) {
+    for (int band = 0; band < BandPositions::Count; ++band) {
         bar->beginDrag(band, kBandStart[band]);
-        bar->dragMove(target[band]);
+        bar->dragMove(saved.of(band));
         bar->endDrag();
     }
     layoutPanels();

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 namespace vdm {
 namespace {
@@ -140,6 +141,31 @@ WindowGeometry::WindowGeometry()
         if (const auto* m = std::get_if<int WindowGeometry::*>(&k.member))
             this->** m = k.number;
     }
+}
+
+namespace {
+
+// Each band's left and top members, in the bands' stored order.
+constexpr std::pair<int BandPositions::*, int BandPositions::*> BandMembers[BandPositions::Count] = {
+    {&BandPositions::MapLeft, &BandPositions::MapTop},
+    {&BandPositions::LocationLeft, &BandPositions::LocationTop},
+    {&BandPositions::MarkerLeft, &BandPositions::MarkerTop},
+    {&BandPositions::OptionsLeft, &BandPositions::OptionsTop},
+};
+
+} // namespace
+
+QPoint BandPositions::of(int index) const
+{
+    const auto& [left, top] = BandMembers[index];
+    return {this->*left, this->*top};
+}
+
+void BandPositions::set(int index, QPoint at)
+{
+    const auto& [left, top] = BandMembers[index];
+    this->*left = at.x();
+    this->*top = at.y();
 }
 
 BandPositions::BandPositions()

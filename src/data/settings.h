@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QPoint>
 #include <QString>
 #include <QStringView>
 
@@ -92,6 +93,12 @@ struct BandPositions {
     int LocationLeft, LocationTop;
     int MarkerLeft, MarkerTop;
     int OptionsLeft, OptionsTop;
+
+    /** The bands in their stored order: Map, Location, Marker, Options. */
+    static constexpr int Count = 4;
+    /** Where band `index`'s tool bar is (0 <= index < Count). */
+    QPoint of(int index) const;
+    void set(int index, QPoint at);
 
     bool operator==(const BandPositions&) const = default;
 };

@@ -241,6 +241,34 @@ TEST_F(SettingsTest, BandPositionsKeepTheLowSixteenBits)
     EXPECT_EQ(b.OptionsTop, 48);
 }
 
+TEST(BandPositionsTest, EachBandReachesItsOwnPairOfKeys)
+{
+    struct Case {
+        int band;
+        int BandPositions::*left;
+        int BandPositions::*top;
+        QPoint defaults;
+    };
+    const Case cases[] = {
+        {0, &BandPositions::MapLeft, &BandPositions::MapTop, {55, 0}},
+        {1, &BandPositions::LocationLeft, &BandPositions::LocationTop, {54, 24}},
+        {2, &BandPositions::MarkerLeft, &BandPositions::MarkerTop, {55, 48}},
+        {3, &BandPositions::OptionsLeft, &BandPositions::OptionsTop, {201, 48}},
+    };
+    for (const Case& c : cases) {
+        BandPositions b;
+        EXPECT_EQ(b.of(c.band), c.defaults) << c.band;
+        b.set(c.band, {7 + c.band, 90 + c.band});
+        EXPECT_EQ(b.*c.left, 7 + c.band) << c.band;
+        EXPECT_EQ(b.*c.top, 90 + c.band) << c.band;
+        for (int other = 0; other < BandPositions::Count; ++other) {
+            if (other != c.band) {
+                EXPECT_EQ(b.of(other), BandPositions().of(other)) << c.band << " moved " << other;
+            }
+        }
+    }
+}
+
 TEST_F(SettingsTest, LayoutNeverAppliedIsWrittenBackAsStored)
 {
     const QByteArray toolbars
