@@ -7,7 +7,8 @@
 //              overlay on), the same view painted over and over;
 //   ZoomStep   the first paint after a zoom step: from the level below to this one, both
 //              views visited before (the painter's caches as a user leaves them);
-//   HoverEmpty the hit tests of one pointer move over empty map (locations, then markers).
+//   HoverEmpty the hit tests of one pointer move over empty map (locations, then markers);
+//   IndexBuild building the world's spatial index, as its load does, and its size.
 //
 // Beside each row: its floor measured in the same run, a memcpy of one 1920 x 1080 frame
 // (floor_us, the best of many), and the row's median time (each_us) as a multiple of it
@@ -227,6 +228,22 @@ void BM_HoverEmpty(benchmark::State& state)
     report(state, samples);
 }
 
+/** Building the index as a load does (locations with their routes, then markers); its size. */
+void BM_IndexBuild(benchmark::State& state)
+{
+    const World& w = *scaledWorld(Counts[state.range(0)]).world;
+    std::vector<double> samples;
+    std::int64_t bytes = 0;
+    for (auto _ : state) {
+        const auto t0 = Clock::now();
+        const SpatialIndex index(w.locations(), w.markers());
+        samples.push_back(std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
+        bytes = index.bytes();
+    }
+    report(state, samples);
+    state.counters["indexMB"] = double(bytes) / (1024.0 * 1024.0);
+}
+
 void placesLevels(benchmark::internal::Benchmark* b, int firstLevel)
 {
     b->ArgNames({"places", "level"});
@@ -241,6 +258,7 @@ void placesLevels(benchmark::internal::Benchmark* b, int firstLevel)
 BENCHMARK(BM_Paint)->Apply([](auto* b) { placesLevels(b, 0); });
 BENCHMARK(BM_ZoomStep)->Apply([](auto* b) { placesLevels(b, 1); });
 BENCHMARK(BM_HoverEmpty)->Apply([](auto* b) { placesLevels(b, 0); });
+BENCHMARK(BM_IndexBuild)->ArgName("places")->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {

@@ -144,7 +144,11 @@ void SpatialIndex::setLocations(const LocationList& locations)
     m_longestLocationName = 0;
     for (const Location& l : locations)
         m_longestLocationName = std::max(m_longestLocationName, int(l.Name.size()));
+    setRoutes(locations);
+}
 
+void SpatialIndex::setRoutes(const LocationList& locations)
+{
     // Routes: every one the painter can draw, in its drawing order.
     m_segments.clear();
     for (std::size_t i = 0; i < locations.size(); ++i) {

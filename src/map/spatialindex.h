@@ -47,6 +47,8 @@ public:
 
     /** Indexes the locations and their routes (routes to no location or of no network are left out). */
     void setLocations(const LocationList& locations);
+    /** Indexes the routes again, for locations whose routes alone have changed (read after them). */
+    void setRoutes(const LocationList& locations);
     void setMarkers(const LocationList& markers);
 
     /**

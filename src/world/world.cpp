@@ -161,7 +161,7 @@ void World::LoadRoutes()
     const QString path = filePath(kRoutes);
     if (!databaseExists(path))
         return;
-    const auto reindex = qScopeGuard([this] { m_index.setLocations(m_locations); });
+    const auto reindex = qScopeGuard([this] { m_index.setRoutes(m_locations); });
     readRoutes(readDatabaseFile(path), m_locations);
 }
 
