@@ -92,6 +92,7 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
     setupOpenWorld();
     new ImageCommand(*this);
     new ProgressCommands(*this);
+    setupFinding();
 }
 
 TMainForm::~TMainForm()
@@ -365,6 +366,12 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
     if (w != first)
         return false;
     auto* key = static_cast<QKeyEvent*>(event);
+    if (type == QEvent::KeyPress) {
+        bool ran = false;
+        guarded(m_prompts, this, [&] { ran = KeyCommandDown(*key); });
+        if (ran)
+            return true;
+    }
     int code = key->key();
     if ((code == Qt::Key_Plus || code == Qt::Key_Minus) && !(key->modifiers() & Qt::KeypadModifier))
         code = 0; // only the keypad's plus and minus zoom

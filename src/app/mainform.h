@@ -25,6 +25,7 @@
 
 class QAbstractButton;
 class QAction;
+class QKeyEvent;
 class QTimer;
 class QToolButton;
 
@@ -39,6 +40,7 @@ class TddgHintWindow;
 class TFormAbout;
 class TFormOptions;
 class AnchorTable;
+class FindBar;
 
 /**
  * The main window: wiring between the widgets and the parts that own the state. It owns
@@ -137,6 +139,19 @@ public:
     void ToolButtonShowClick(QToolButton* sender);
     void OptionsToolButtonClick(QToolButton* sender);
 
+    // --- finding and the keyboard (mainform_find.cpp, mainform_keys.cpp) ---
+    /** Ctrl+F and More > Find: opens the quick-find bar over the map. */
+    void FindClick();
+    /** The find bar took location `index`: the list selects it and Go runs on it. */
+    void FindChosen(int index);
+    /** More > Keyboard shortcuts: the list of the window's keys. */
+    void ShortcutsClick();
+    /**
+     * A key press the window sees first: runs its keyboard command, unless the control
+     * with the focus wants the key. True when a command ran (the key goes no further).
+     */
+    bool KeyCommandDown(const QKeyEvent& key);
+
     // --- settings (mainform_settings.cpp) ---
     void ReadSettings(); // construction: the settings members and the toggle buttons
     void RestoreView();  // construction, last: stored state, geometry, zoom and scroll
@@ -206,6 +221,8 @@ private:
     void showNewWorld();
     /** Shows the world's messages about user files it keeps unread. */
     void reportWorldNotices();
+    /** The find bar, the More button's menu and the shortcuts the tooltips show. */
+    void setupFinding();
 
     Prompts& m_prompts;
     QString m_appDir;
@@ -219,6 +236,7 @@ private:
     bool m_runEnded = false;
     MapEditor m_edit;
     MapHover m_hover;
+    FindBar* m_findBar = nullptr;
 };
 
 } // namespace vdm

@@ -175,7 +175,11 @@ bool TShadowedHintWindow::eventFilter(QObject* watched, QEvent* event)
         if (!widget || widget->toolTip().isEmpty() || widget == this)
             return false;
         const auto* help = static_cast<QHelpEvent*>(event);
-        showText(help->globalPos(), widget->toolTip(), widget);
+        // A control with a keyboard shortcut names it after its own text.
+        const QString shortcut = widget->property("shortcutText").toString();
+        showText(help->globalPos(),
+                 shortcut.isEmpty() ? widget->toolTip() : widget->toolTip() + QStringLiteral(" (") + shortcut + u')',
+                 widget);
         return true; // the standard tooltip must not show as well
     }
     case QEvent::Leave:

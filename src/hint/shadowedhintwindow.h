@@ -15,7 +15,8 @@ namespace vdm {
  * a plain box without any shadow where it cannot (the shadow would come out solid black).
  * Which of the two is asked of the screen at every showing. installForApplication() makes one window
  * that watches every event of the application and takes over QEvent::ToolTip for widgets
- * that have a toolTip, so the standard tooltip never shows. The window owns itself and is
+ * that have a toolTip, so the standard tooltip never shows; a widget's "shortcutText"
+ * property, when set, follows its toolTip in brackets. The window owns itself and is
  * deleted when the application is about to quit. Positions are global screen pixels; the
  * box and its shadow are painted in window pixels, the box at the window's top-left.
  */

@@ -149,6 +149,13 @@ void Viewport::wheelStep(Qt::Orientation direction, bool back)
     scrollBy(direction == Qt::Horizontal ? QPoint(step, 0) : QPoint(0, step));
 }
 
+void Viewport::panelStep(Qt::Orientation direction, bool back, int parts)
+{
+    const int extent = direction == Qt::Horizontal ? m_panel.width() : m_panel.height();
+    const int step = std::max(1, extent / std::max(1, parts));
+    scrollBy(direction == Qt::Horizontal ? QPoint(back ? -step : step, 0) : QPoint(0, back ? -step : step));
+}
+
 void Viewport::zoomTo(int index, QPoint anchor)
 {
     // The anchor's picture point, in the old zoom's pixels, scaled to the new zoom.

@@ -89,6 +89,11 @@ public:
     void scrollBy(QPoint delta);
     /** One wheel step: towards the start when `back` (wheel turned away from the user). */
     void wheelStep(Qt::Orientation direction, bool back);
+    /**
+     * One `parts`-th of the panel's width or height (a whole panel when 1; at least one
+     * pixel): towards the start when `back`. The keyboard's page and quarter-page steps.
+     */
+    void panelStep(Qt::Orientation direction, bool back, int parts = 1);
 
     /**
      * Changes to zoom index `index` (0..HighestZoom): ranges and margins follow, and the

@@ -8,6 +8,8 @@
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QTemporaryDir>
 
 namespace vdm::test {
@@ -109,6 +111,28 @@ TEST_F(OpenWorldTest, AFolderWithoutAPictureIsNamedAndTheWorldStays)
     EXPECT_EQ(listed(), (QStringList{QStringLiteral("Alpha"), QStringLiteral("Amber")}));
     close();
     EXPECT_FALSE(readFile(world.appPath(QStringLiteral("qor.ini"))).contains("LastWorld"));
+}
+
+TEST_F(OpenWorldTest, FindShowsThePlacesOfTheWorldOpenedUnderIt)
+{
+    open();
+    QTest::keyClick(form.get(), Qt::Key_F, Qt::ControlModifier);
+    auto* field = form->findChild<QLineEdit*>(QStringLiteral("FindEdit"));
+    auto* hits = form->findChild<QListWidget*>(QStringLiteral("FindHits"));
+    QTest::keyClicks(field, "a");
+    ASSERT_EQ(hits->count(), 2); // Alpha, Amber
+    pressCtrlO(other.path());
+    // The hits still shown are the old world's: Enter searches the new one instead of
+    // taking an index that now names another place.
+    field->setFocus();
+    QTest::keyClick(field, Qt::Key_Return);
+    ASSERT_EQ(hits->count(), 2);
+    EXPECT_TRUE(hits->item(0)->text().startsWith(QStringLiteral("Zeta")));
+    EXPECT_TRUE(hits->item(1)->text().startsWith(QStringLiteral("Beta")));
+    EXPECT_EQ(form->highlight().index(), -1);
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_EQ(form->editor().SelectedIndex(), 0);
+    EXPECT_EQ(form->highlight().index(), 0);
 }
 
 } // namespace

@@ -81,6 +81,14 @@ TEST_F(ShadowedHintWindowTest, AToolButtonsTipIsShownByOurWindowNotTheStandardOn
     EXPECT_EQ(tip->pos(), pointer + QPoint(2, 16)) << "just below and right of the pointer";
 }
 
+TEST_F(ShadowedHintWindowTest, AButtonsShortcutFollowsItsOwnTip)
+{
+    button->setProperty("shortcutText", QStringLiteral("Ctrl++"));
+    askForTip(button);
+    EXPECT_EQ(tip->text(), QStringLiteral("Zoom In (Ctrl++)"));
+    EXPECT_EQ(button->toolTip(), QStringLiteral("Zoom In"));
+}
+
 TEST_F(ShadowedHintWindowTest, AWidgetWithoutATipGetsNone)
 {
     askForTip(plain);

@@ -250,6 +250,11 @@ TEST(ViewportTest, EveryScrollStaysInsideTheRanges)
         {"wheel up near the start", {100, 3}, [](Viewport& v) { v.wheelStep(Qt::Vertical, true); }, {100, 0}},
         {"wheel right near the end", {328, 0}, [](Viewport& v) { v.wheelStep(Qt::Horizontal, false); }, {330, 0}},
         {"wheel left", {100, 0}, [](Viewport& v) { v.wheelStep(Qt::Horizontal, true); }, {95, 0}},
+        {"page down", {100, 0}, [](Viewport& v) { v.panelStep(Qt::Vertical, false); }, {100, 380}},
+        {"page up past the start", {100, 300}, [](Viewport& v) { v.panelStep(Qt::Vertical, true); }, {100, 0}},
+        {"a quarter panel right", {0, 7}, [](Viewport& v) { v.panelStep(Qt::Horizontal, false, 4); }, {82, 7}},
+        {"a quarter panel up", {9, 200}, [](Viewport& v) { v.panelStep(Qt::Vertical, true, 4); }, {9, 105}},
+        {"a panel right near the end", {200, 0}, [](Viewport& v) { v.panelStep(Qt::Horizontal, false); }, {330, 0}},
         {"a smaller panel keeps the position",
          {330, 380},
          [](Viewport& v) {

@@ -1,0 +1,65 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "edit/locationsearch.h"
+
+#include <QColor>
+#include <QFrame>
+#include <QPointer>
+
+#include <functional>
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+
+namespace vdm {
+
+class World;
+
+/**
+ * Quick find: a search field over the top-left corner of the map panel with the hits
+ * under it, each with its status colour, its name and the two lines after the name.
+ * Up and Down choose a hit, Enter (or a click) takes it, Escape closes the bar; closing
+ * gives the focus back to the control that had it. What matches is LocationSearch's
+ * business; the bar only shows it.
+ */
+class FindBar : public QFrame {
+    Q_OBJECT
+
+public:
+    /** The most hits the list shows; the count below it tells how many matched. */
+    static constexpr std::size_t ShownHits = 100;
+
+    /** `mapPanel`: the bar keeps to its top-left corner; `statusColour` paints the marks. */
+    FindBar(const World& world, QWidget* mapPanel, std::function<QColor(std::int32_t status)> statusColour);
+
+    /** Shows the bar with the focus in the field, its text selected, and searches again. */
+    void openBar();
+    /** Hides the bar and gives the focus back. */
+    void closeBar();
+
+signals:
+    /** The user took the hit on location `index`; the bar has closed. */
+    void chosen(int index);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void search();
+    void take();
+    void followPanel();
+
+    const World& m_world;
+    QWidget* m_panel;
+    std::function<QColor(std::int32_t)> m_statusColour;
+    LocationSearch m_search;
+    QLineEdit* m_field;
+    QListWidget* m_hits;
+    QLabel* m_count;
+    QPointer<QWidget> m_focusBefore;
+    std::uint64_t m_shownGeneration = 0; // the world's list the hits come from
+};
+
+} // namespace vdm

@@ -1,0 +1,132 @@
+// SPDX-License-Identifier: MIT
+// Quick find, the More button's menu and the list of keyboard shortcuts.
+#include "app/mainform.h"
+
+#include "app/findbar.h"
+#include "app/keycommands.h"
+#include "data/packedcolor.h"
+#include "dialogs/errorguard.h"
+#include "ui_mainform.h"
+
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QHeaderView>
+#include <QMenu>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace vdm {
+namespace {
+
+/** What the shortcuts dialog lists, in its order. */
+const struct {
+    const char* keys;
+    const char* what;
+} kShortcutRows[] = {
+    {"Ctrl+F", "Find a place by its name, region, kind or note"},
+    {"Ctrl+O", "Open another world"},
+    {"Ctrl++  or  Ctrl+=", "Zoom in"},
+    {"Ctrl+-", "Zoom out"},
+    {"Ctrl+0", "Actual size"},
+    {"Arrow keys", "Scroll the map a little"},
+    {"Ctrl+Arrow keys", "Scroll the map by a quarter of its panel"},
+    {"Page Up, Page Down", "Scroll the map by its panel"},
+    {"Keypad + and -", "Zoom in and out"},
+    {"F11", "Full screen"},
+    {"Ctrl+C", "Copy map to clipboard"},
+    {"F1", "About"},
+    {"Ctrl+Q", "Close"},
+};
+
+} // namespace
+
+void TMainForm::setupFinding()
+{
+    m_findBar = new FindBar(m_world, m_ui->PanelMap, [this](std::int32_t status) {
+        return packedToColor(status == Visited  ? Config.ColorVisited
+                             : status == Active ? Config.ColorActive
+                                                : Config.ColorUnvisited);
+    });
+    connectGuarded(m_prompts, this, m_findBar, &FindBar::chosen, [this](int index) { FindChosen(index); });
+
+    // The extra commands sit in one menu at the end of the tools band; a menu shows the
+    // text after a tab as the entry's shortcut, which the window's key handling runs.
+    auto* menu = new QMenu(m_ui->ToolButtonMore);
+    menu->setObjectName(QStringLiteral("MenuMore"));
+    menu->setAccessibleName(QStringLiteral("More"));
+    const auto entry = [&](const char* name, const QString& text, void (TMainForm::*handler)()) {
+        QAction* action = menu->addAction(text);
+        action->setObjectName(QLatin1String(name));
+        connectGuarded(m_prompts, this, action, &QAction::triggered, [this, handler] { (this->*handler)(); });
+    };
+    entry("ActionFind", QStringLiteral("Find\t") + shortcutText(KeyCommand::Find), &TMainForm::FindClick);
+    // The window's own actions, each with its shortcut, where they exist.
+    for (const char* name : {"ActionSaveImage", "ActionExportProgress", "ActionImportProgress", "ActionOpenWorld"})
+        if (auto* action = findChild<QAction*>(QLatin1String(name), Qt::FindDirectChildrenOnly))
+            menu->addAction(action);
+    entry("ActionShortcuts", QStringLiteral("Keyboard shortcuts"), &TMainForm::ShortcutsClick);
+    m_ui->ToolButtonMore->setMenu(menu);
+
+    // The hint window adds a button's shortcut to its tooltip text, which stays as it is.
+    const std::pair<QToolButton*, KeyCommand> shortcuts[] = {
+        {m_ui->ToolButtonZoomIn, KeyCommand::ZoomIn},
+        {m_ui->ToolButtonZoomOut, KeyCommand::ZoomOut},
+        {m_ui->ToolButtonZoomActual, KeyCommand::ActualSize},
+        {m_ui->ToolButtonClip, KeyCommand::Copy},
+        {m_ui->ToolButtonAbout, KeyCommand::About},
+    };
+    for (const auto& [button, command] : shortcuts)
+        button->setProperty("shortcutText", shortcutText(command));
+}
+
+void TMainForm::FindClick()
+{
+    m_findBar->openBar();
+}
+
+void TMainForm::FindChosen(int index)
+{
+    // As a user would: the list selects the place, then Go takes the view there.
+    const int row = m_ui->CBLoc->findData(index, Qt::UserRole);
+    if (row < 0)
+        return;
+    m_ui->CBLoc->setCurrentIndex(row);
+    CBLocChange();
+    GoButtonClick();
+}
+
+void TMainForm::ShortcutsClick()
+{
+    auto* dialog = findChild<QDialog*>(QStringLiteral("FormShortcuts"));
+    if (!dialog) {
+        dialog = new QDialog(this);
+        dialog->setObjectName(QStringLiteral("FormShortcuts"));
+        dialog->setWindowTitle(QStringLiteral("Keyboard shortcuts"));
+        dialog->setAccessibleName(QStringLiteral("Keyboard shortcuts"));
+        auto* table = new QTableWidget(int(std::size(kShortcutRows)), 2, dialog);
+        table->setObjectName(QStringLiteral("TableShortcuts"));
+        table->setAccessibleName(QStringLiteral("Keyboard shortcuts"));
+        table->setHorizontalHeaderLabels({QStringLiteral("Keys"), QStringLiteral("Command")});
+        table->verticalHeader()->hide();
+        table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        table->setSelectionBehavior(QAbstractItemView::SelectRows);
+        for (int row = 0; row < int(std::size(kShortcutRows)); ++row) {
+            table->setItem(row, 0, new QTableWidgetItem(QString::fromUtf8(kShortcutRows[row].keys)));
+            table->setItem(row, 1, new QTableWidgetItem(QString::fromUtf8(kShortcutRows[row].what)));
+        }
+        table->resizeColumnsToContents();
+        table->horizontalHeader()->setStretchLastSection(true);
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
+        buttons->setAccessibleName(QStringLiteral("Close"));
+        connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+        auto* layout = new QVBoxLayout(dialog);
+        layout->addWidget(table);
+        layout->addWidget(buttons);
+        dialog->resize(420, 360);
+    }
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+}
+
+} // namespace vdm

@@ -1,0 +1,235 @@
+// SPDX-License-Identifier: MIT
+// Quick find and the More menu on the real main window: Ctrl+F, typing, the hit list,
+// Up/Down, Enter taking Go's path, Escape giving the focus back.
+#include "app/mainformfixture.h"
+#include "common/testutils.h"
+
+#include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QTableWidget>
+#include <QToolButton>
+
+namespace vdm::test {
+namespace {
+
+/** A record whose two lines after the name hold a region and a kind. */
+QByteArray place(const QByteArray& name, const QByteArray& region, const QByteArray& kind, int level, int x, int y)
+{
+    return "[loc]\r\nname: " + name + "\r\nregn: " + region + "\r\nkind: " + kind + "\r\nlevl: "
+           + QByteArray::number(level) + "\r\nfolk: 0\r\nland: x\r\nposn: " + QByteArray::number(x) + ","
+           + QByteArray::number(y) + "\r\n";
+}
+
+QByteArray userBlock(const QByteArray& name, int status, const QByteArray& note)
+{
+    return "loc\r\n   nm = " + name + "\r\n   status = " + QByteArray::number(status) + "\r\n   note = " + note
+           + "\r\nend\r\n";
+}
+
+class FindTest : public MainFormTest {
+protected:
+    static constexpr int AlphaIndex = 0, EcluseIndex = 1, MeresbyIndex = 2;
+
+    TMainForm& openWorld()
+    {
+        writeLocations({place("Alpha", "Ashen Vale", "town", 0, 0, 0),
+                        place("\xC9" "cluse", "Gr\xFCn Weald", "castle", 3, 60000, 100000),
+                        place("Meresby", "Salt Reach", "port", 1, -40000, 20000)});
+        world.write(QStringLiteral("user.gdb"), userBlock("Alpha", 1, "") + userBlock("\xC9" "cluse", 2, "the dragon sleeps")
+                                                    + userBlock("Meresby", 3, ""));
+        TMainForm& f = open();
+        f.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&f));
+        panel()->setFocus();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return panel()->hasFocus(); }, 2000));
+        return f;
+    }
+    QWidget* bar() const { return form->findChild<QWidget*>(QStringLiteral("FindBar")); }
+    QLineEdit* field() const { return form->findChild<QLineEdit*>(QStringLiteral("FindEdit")); }
+    QListWidget* hits() const { return form->findChild<QListWidget*>(QStringLiteral("FindHits")); }
+    QString count() const { return form->findChild<QLabel*>(QStringLiteral("FindCount"))->text(); }
+    QStringList hitTexts() const
+    {
+        QStringList out;
+        for (int i = 0; i < hits()->count(); ++i)
+            out << hits()->item(i)->text();
+        return out;
+    }
+    void ctrlF() { QTest::keyClick(QApplication::focusWidget(), Qt::Key_F, Qt::ControlModifier); }
+    void type(const QString& text)
+    {
+        field()->selectAll();
+        QTest::keyClick(field(), Qt::Key_Delete);
+        QTest::keyClicks(field(), text);
+    }
+};
+
+TEST_F(FindTest, CtrlFOpensTheFieldAndEnterTakesTheGoPath)
+{
+    TMainForm& f = openWorld();
+    ASSERT_NE(bar(), nullptr);
+    EXPECT_FALSE(bar()->isVisible());
+    ctrlF();
+    ASSERT_TRUE(bar()->isVisible());
+    EXPECT_TRUE(field()->hasFocus());
+
+    // A word of the note finds the place; the hit shows its two lines.
+    type(QStringLiteral("DRAGON"));
+    ASSERT_EQ(hits()->count(), 1);
+    EXPECT_EQ(hits()->item(0)->text(), QString::fromUtf8("\u00C9cluse \u2014 Gr\u00FCn Weald \u00B7 castle"));
+    EXPECT_EQ(count(), QStringLiteral("1 place"));
+    EXPECT_EQ(f.view().zoomIndex(), 0);
+
+    QTest::keyClick(field(), Qt::Key_Return);
+    EXPECT_FALSE(bar()->isVisible());
+    EXPECT_EQ(f.editor().SelectedIndex(), EcluseIndex);
+    EXPECT_EQ(ui().CBLoc->currentText(), QString::fromUtf8("\u00C9cluse"));
+    EXPECT_EQ(ui().GBLoc->title(), QString::fromUtf8(" \u00C9cluse "));
+    EXPECT_TRUE(ui().SBA->isChecked());
+    EXPECT_EQ(f.view().zoomIndex(), Viewport::goTargetIndex(3));
+    EXPECT_EQ(f.highlight().index(), EcluseIndex);
+    const Viewport& v = f.view();
+    EXPECT_EQ(QPoint(v.scrollX(), v.scrollY()),
+              v.MapToScreen(60000, 100000) - QPoint(v.panel().width() / 2, v.panel().height() / 2));
+    EXPECT_TRUE(panel()->hasFocus()); // the focus went back where it was
+}
+
+TEST_F(FindTest, TypingMatchesNamePartsCaseAndAccentsAndTheTwoLines)
+{
+    openWorld();
+    ctrlF();
+    const struct {
+        const char* query;
+        QStringList names; // the start of each hit, in list order
+        const char* count;
+    } rows[] = {
+        {"ecluse", {"\u00C9cluse"}, "1 place"},
+        {"\u00C9CL", {"\u00C9cluse"}, "1 place"},
+        {"ere", {"Meresby"}, "1 place"},
+        {"salt reach", {"Meresby"}, "1 place"},
+        {"town", {"Alpha"}, "1 place"},
+        {"grun", {"\u00C9cluse"}, "1 place"},
+        {"a", {"Alpha", "\u00C9cluse", "Meresby"}, "3 places"},
+        {"nowhere", {}, "No place found"},
+        {"", {}, ""},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.query);
+        type(QString::fromUtf8(r.query));
+        const QStringList texts = hitTexts();
+        ASSERT_EQ(texts.size(), r.names.size());
+        for (int i = 0; i < texts.size(); ++i)
+            EXPECT_TRUE(texts[i].startsWith(QString::fromUtf8(r.names[i].toUtf8()))) << texts[i].toStdString();
+        EXPECT_EQ(count(), QString::fromUtf8(r.count));
+    }
+}
+
+TEST_F(FindTest, UpDownChooseAndEscapeClosesWithoutAChange)
+{
+    TMainForm& f = openWorld();
+    ui().CBLoc->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ui().CBLoc->hasFocus(); }, 2000));
+    const int selected = f.editor().SelectedIndex();
+    const QPoint scroll(f.view().scrollX(), f.view().scrollY());
+
+    ctrlF();
+    type(QStringLiteral("a")); // Alpha (name start), Écluse and Meresby (their lines)
+    ASSERT_EQ(hits()->count(), 3);
+    EXPECT_EQ(hits()->currentRow(), 0);
+    QTest::keyClick(field(), Qt::Key_Down);
+    QTest::keyClick(field(), Qt::Key_Down);
+    QTest::keyClick(field(), Qt::Key_Down); // stays on the last
+    EXPECT_EQ(hits()->currentRow(), 2);
+    QTest::keyClick(field(), Qt::Key_Up);
+    EXPECT_EQ(hits()->currentRow(), 1);
+    EXPECT_EQ(QPoint(f.view().scrollX(), f.view().scrollY()), scroll); // the arrows moved the list, not the map
+
+    QTest::keyClick(field(), Qt::Key_Escape);
+    EXPECT_FALSE(bar()->isVisible());
+    EXPECT_TRUE(ui().CBLoc->hasFocus());
+    EXPECT_EQ(f.editor().SelectedIndex(), selected);
+    EXPECT_EQ(f.view().zoomIndex(), 0);
+
+    // Opened again, the field keeps its text, selected so that typing replaces it.
+    ctrlF();
+    EXPECT_EQ(field()->selectedText(), QStringLiteral("a"));
+    QTest::keyClick(field(), Qt::Key_Down);
+    QTest::keyClick(field(), Qt::Key_Enter);
+    EXPECT_EQ(f.editor().SelectedIndex(), EcluseIndex);
+}
+
+TEST_F(FindTest, FollowsANoteTypedWhileTheProgramRuns)
+{
+    TMainForm& f = openWorld();
+    doubleClickAt(f.view().mapToPanel(0, 0)); // opens Alpha's box, the focus in the note
+    ASSERT_EQ(f.editor().SelectedIndex(), AlphaIndex);
+    ASSERT_TRUE(ui().MemoNotes->hasFocus());
+    QTest::keyClicks(ui().MemoNotes, "gold mine");
+    ctrlF();
+    type(QStringLiteral("gold"));
+    ASSERT_EQ(hits()->count(), 1);
+    EXPECT_TRUE(hits()->item(0)->text().startsWith(QStringLiteral("Alpha")));
+    QTest::keyClick(field(), Qt::Key_Escape);
+    EXPECT_TRUE(ui().MemoNotes->hasFocus());
+    EXPECT_EQ(f.world().locations()[AlphaIndex].Note, QByteArray("gold mine"));
+}
+
+TEST_F(FindTest, MoreMenuHoldsFindAndTheShortcutsList)
+{
+    openWorld();
+    QToolButton* more = form->findChild<QToolButton*>(QStringLiteral("ToolButtonMore"));
+    ASSERT_NE(more, nullptr);
+    EXPECT_EQ(more->accessibleName(), QStringLiteral("More"));
+    ASSERT_NE(more->menu(), nullptr);
+    QStringList names;
+    for (QAction* a : more->menu()->actions())
+        names << a->objectName();
+    EXPECT_EQ(names, (QStringList{QStringLiteral("ActionFind"), QStringLiteral("ActionSaveImage"),
+                                  QStringLiteral("ActionExportProgress"),
+                                  QStringLiteral("ActionImportProgress"), QStringLiteral("ActionOpenWorld"),
+                                  QStringLiteral("ActionShortcuts")}));
+    EXPECT_EQ(more->menu()->actions().first()->text(), QStringLiteral("Find\tCtrl+F"));
+
+    more->menu()->actions().first()->trigger();
+    EXPECT_TRUE(bar()->isVisible());
+    EXPECT_TRUE(field()->hasFocus());
+    QTest::keyClick(field(), Qt::Key_Escape);
+
+    form->findChild<QAction*>(QStringLiteral("ActionShortcuts"))->trigger();
+    auto* dialog = form->findChild<QDialog*>(QStringLiteral("FormShortcuts"));
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->isVisible());
+    auto* table = dialog->findChild<QTableWidget*>(QStringLiteral("TableShortcuts"));
+    ASSERT_NE(table, nullptr);
+    QStringList keys;
+    for (int row = 0; row < table->rowCount(); ++row)
+        keys << table->item(row, 0)->text();
+    for (const char* k : {"Ctrl+F", "Ctrl+-", "Ctrl+0", "F11", "Ctrl+C", "F1", "Ctrl+Q"})
+        EXPECT_TRUE(keys.contains(QLatin1String(k))) << k;
+    dialog->reject();
+}
+
+TEST_F(FindTest, ToolButtonsNameTheirShortcutBesideTheirOwnTooltip)
+{
+    openWorld();
+    const struct {
+        QToolButton* button;
+        const char* tooltip;
+        const char* shortcut;
+    } rows[] = {
+        {ui().ToolButtonZoomIn, "Zoom In", "Ctrl++"},     {ui().ToolButtonZoomOut, "Zoom Out", "Ctrl+-"},
+        {ui().ToolButtonZoomActual, "Actual Size", "Ctrl+0"}, {ui().ToolButtonClip, "Copy map to clipboard", "Ctrl+C"},
+        {ui().ToolButtonAbout, "About", "F1"},            {ui().ToolButtonOptions, "Options", ""},
+    };
+    for (const auto& r : rows) {
+        EXPECT_EQ(r.button->toolTip(), QLatin1String(r.tooltip));
+        EXPECT_EQ(r.button->property("shortcutText").toString(), QLatin1String(r.shortcut)) << r.tooltip;
+    }
+}
+
+} // namespace
+} // namespace vdm::test
