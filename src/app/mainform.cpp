@@ -116,6 +116,7 @@ void TMainForm::setupComponents()
         {m_ui->ScrollBarV, E::Top | E::Right | E::Bottom},
         {m_ui->PanelMap, E::Left | E::Top | E::Right | E::Bottom},
         {m_ui->GBLoc, E::Left | E::Right | E::Bottom},
+        {m_ui->LabelProgress, E::Left | E::Right | E::Bottom},
     };
     for (const auto& [widget, edges] : mainRows)
         m_anchors->add(widget, edges, mainDesign);
@@ -275,6 +276,7 @@ void TMainForm::PanelMapPaint()
     MapScene scene{View,    m_world.picture(), m_world.locations(), m_world.markers(), Config, m_session.objects(),
                    m_highlight, &m_world.index()};
     m_painter.paint(m_backBuffer, scene);
+    showProgressLine(); // every status change repaints the map
     if (CopyingToClipboard)
         copyBackBufferToClipboard();
 }

@@ -223,6 +223,8 @@ private:
     void reportWorldNotices();
     /** The find bar, the More button's menu and the shortcuts the tooltips show. */
     void setupFinding();
+    /** The strip under the map: the status counts, and the pointer's map point and place. */
+    void showProgressLine();
 
     Prompts& m_prompts;
     QString m_appDir;
@@ -237,6 +239,7 @@ private:
     MapEditor m_edit;
     MapHover m_hover;
     FindBar* m_findBar = nullptr;
+    QString m_pointerText; // the progress line's second line
 };
 
 } // namespace vdm

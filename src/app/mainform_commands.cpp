@@ -74,6 +74,7 @@ void TMainForm::OptionsToolButtonClick(QToolButton* sender)
         // The database buttons act at once, whichever button closes the dialog; the world
         // records them as the user's edits.
         const int result = FormOptions->exec();
+        showProgressLine(); // the bulk edits count however the dialog closed
         if (result != QDialog::Accepted)
             return;
         RecreateDrawingObjects();

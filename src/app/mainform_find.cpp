@@ -4,7 +4,9 @@
 
 #include "app/findbar.h"
 #include "app/keycommands.h"
+#include "app/mappanel.h"
 #include "data/packedcolor.h"
+#include "edit/progresstext.h"
 #include "dialogs/errorguard.h"
 #include "ui_mainform.h"
 
@@ -49,6 +51,16 @@ void TMainForm::setupFinding()
     });
     connectGuarded(m_prompts, this, m_findBar, &FindBar::chosen, [this](int index) { FindChosen(index); });
 
+    // The progress line follows the pointer over the map, through the window's hit test.
+    connectGuarded(m_prompts, this, m_ui->PanelMap, &TMapPanel::moved, [this](Qt::MouseButtons, QPoint at) {
+        viewFollowsPanel();
+        const QPoint picture = View.panelToPicture(at);
+        const int index = m_hover.locationAt(at);
+        m_pointerText = pointerText(View.ScreenToMap(picture.x(), picture.y()),
+                                    index >= 0 ? &m_world.locations()[std::size_t(index)] : nullptr);
+        showProgressLine();
+    });
+
     // The extra commands sit in one menu at the end of the tools band; a menu shows the
     // text after a tab as the entry's shortcut, which the window's key handling runs.
     auto* menu = new QMenu(m_ui->ToolButtonMore);
@@ -77,6 +89,13 @@ void TMainForm::setupFinding()
     };
     for (const auto& [button, command] : shortcuts)
         button->setProperty("shortcutText", shortcutText(command));
+}
+
+void TMainForm::showProgressLine()
+{
+    const QString text = progressText(m_world.statusCounts()) + QLatin1Char('\n') + m_pointerText;
+    if (m_ui->LabelProgress->text() != text)
+        m_ui->LabelProgress->setText(text);
 }
 
 void TMainForm::FindClick()

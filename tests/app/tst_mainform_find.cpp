@@ -3,6 +3,7 @@
 // Up/Down, Enter taking Go's path, Escape giving the focus back.
 #include "app/mainformfixture.h"
 #include "common/testutils.h"
+#include "edit/progresstext.h"
 
 #include <QComboBox>
 #include <QDialog>
@@ -229,6 +230,31 @@ TEST_F(FindTest, ToolButtonsNameTheirShortcutBesideTheirOwnTooltip)
         EXPECT_EQ(r.button->toolTip(), QLatin1String(r.tooltip));
         EXPECT_EQ(r.button->property("shortcutText").toString(), QLatin1String(r.shortcut)) << r.tooltip;
     }
+}
+
+TEST_F(FindTest, ProgressLineCountsStatusesAndNamesThePlaceUnderThePointer)
+{
+    TMainForm& f = openWorld();
+    const auto line = [&](int n) { return ui().LabelProgress->text().split(QLatin1Char('\n')).value(n); };
+    EXPECT_EQ(line(0), QString::fromUtf8("Visited 1 · Active 1 · Unvisited 1 of 3"));
+
+    // Alpha's box open (the double click also moved the pointer onto it), then Visited.
+    const QPoint alpha = f.view().mapToPanel(0, 0);
+    doubleClickAt(alpha);
+    ASSERT_EQ(f.editor().SelectedIndex(), AlphaIndex);
+    EXPECT_TRUE(line(1).endsWith(QString::fromUtf8(" · Alpha — Ashen Vale · town"))) << line(1).toStdString();
+    QTest::mouseClick(ui().SBV, Qt::LeftButton);
+    EXPECT_EQ(line(0), QString::fromUtf8("Visited 2 · Active 1 · Unvisited 0 of 3"));
+    QTest::mouseClick(ui().SBU, Qt::LeftButton);
+    EXPECT_EQ(line(0), QString::fromUtf8("Visited 1 · Active 1 · Unvisited 1 of 3"));
+
+    // Over empty map: only the map point, as the view converts it.
+    const QPoint empty = alpha + QPoint(60, 0);
+    moveTo(empty);
+    const QPoint picture = f.view().panelToPicture(empty);
+    const QPoint map = f.view().ScreenToMap(picture.x(), picture.y());
+    EXPECT_EQ(line(1), QStringLiteral("x %1, y %2").arg(groupedNumber(map.x()), groupedNumber(map.y())));
+    EXPECT_NE(map.x(), 0);
 }
 
 } // namespace
