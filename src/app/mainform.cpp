@@ -296,7 +296,7 @@ void TMainForm::connectHandlers()
         onSignal(button, &QAbstractButton::clicked, [this, button, handler] { (this->*handler)(button); });
     };
     for (QToolButton* b : {u.ToolButtonZoomIn, u.ToolButtonZoomOut, u.ToolButtonZoomActual})
-        onClick(b, &TMainForm::ZoomButtonClick);
+        onSignal(b, &QAbstractButton::clicked, [this, b] { ZoomButtonClick(b); });
     for (QToolButton* b : {u.ToolButtonSR, u.ToolButtonSS, u.ToolButtonSM, u.ToolButtonText, u.ToolButtonHint,
                            u.ToolButtonSU, u.ToolButtonSA, u.ToolButtonSV})
         onClick(b, &TMainForm::ToolButtonShowClick);
@@ -343,7 +343,11 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
             return false;
         bool handled = false;
         guarded(m_prompts, this,
-                [&] { FormMouseWheel(wheel->modifiers(), delta, &handled, sideways ? Qt::Horizontal : Qt::Vertical); });
+                [&] {
+                    const QPoint at = m_ui->PanelMap->mapFromGlobal(wheel->globalPosition().toPoint());
+                    FormMouseWheel(wheel->modifiers(), delta, &handled, sideways ? Qt::Horizontal : Qt::Vertical,
+                                   m_ui->PanelMap->rect().contains(at) ? std::optional<QPoint>(at) : std::nullopt);
+                });
         if (handled) {
             event->accept();
             return true;

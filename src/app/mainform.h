@@ -21,6 +21,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <utility>
 
 class QAbstractButton;
@@ -102,10 +103,15 @@ public:
     // --- event handlers ---
     void FormCreate();
     void FormDestroy();
-    void ZoomButtonClick(QToolButton* sender);
-    /** `wheel` is Qt::Horizontal for a tilted wheel or a sideways swipe. */
+    /** `anchor`: the panel point that keeps its map point; the panel's centre when none. */
+    void ZoomButtonClick(QToolButton* sender, std::optional<QPoint> anchor = {});
+    /**
+     * `wheel` is Qt::Horizontal for a tilted wheel or a sideways swipe; `pointer` is the
+     * pointer's panel point when it is over the map (Ctrl+wheel zooms there when the
+     * ZoomAtPointer option is on).
+     */
     void FormMouseWheel(Qt::KeyboardModifiers shift, int wheelDelta, bool* handled,
-                        Qt::Orientation wheel = Qt::Vertical);
+                        Qt::Orientation wheel = Qt::Vertical, std::optional<QPoint> pointer = {});
     void FormKeyDown(int key, Qt::KeyboardModifiers shift);
     void FormKeyUp(int key, Qt::KeyboardModifiers shift);
     void ScrollBarHScroll();

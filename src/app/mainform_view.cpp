@@ -59,7 +59,7 @@ void TMainForm::UpdateMarkerButtons()
     m_ui->ToolButtonDelM->setEnabled(zoomedIn && !m_world.markers().empty());
 }
 
-void TMainForm::ZoomButtonClick(QToolButton* sender)
+void TMainForm::ZoomButtonClick(QToolButton* sender, std::optional<QPoint> anchor)
 {
     int target = -1;
     if (sender == m_ui->ToolButtonZoomIn && View.zoomIndex() < Viewport::HighestZoom)
@@ -75,7 +75,7 @@ void TMainForm::ZoomButtonClick(QToolButton* sender)
 
     // The picture point under the panel's centre stays there.
     viewFollowsPanel();
-    View.zoomTo(target, QPoint(View.panel().width() / 2, View.panel().height() / 2));
+    View.zoomTo(target, anchor.value_or(QPoint(View.panel().width() / 2, View.panel().height() / 2)));
     showViewInScrollBars();
     UpdateMarkerButtons();
     SetTitleWithZoom();
@@ -83,10 +83,12 @@ void TMainForm::ZoomButtonClick(QToolButton* sender)
     RepaintMap();
 }
 
-void TMainForm::FormMouseWheel(Qt::KeyboardModifiers shift, int wheelDelta, bool* handled, Qt::Orientation wheel)
+void TMainForm::FormMouseWheel(Qt::KeyboardModifiers shift, int wheelDelta, bool* handled, Qt::Orientation wheel,
+                               std::optional<QPoint> pointer)
 {
     if (shift & Qt::ControlModifier) {
-        ZoomButtonClick(wheelDelta > 0 ? m_ui->ToolButtonZoomIn : m_ui->ToolButtonZoomOut);
+        ZoomButtonClick(wheelDelta > 0 ? m_ui->ToolButtonZoomIn : m_ui->ToolButtonZoomOut,
+                        Config.ZoomAtPointer ? pointer : std::nullopt);
         *handled = true;
         return;
     }

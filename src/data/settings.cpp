@@ -50,6 +50,7 @@ constexpr SettingKey Keys[] = {
     {u"General", u"State", T::Integer, &G::State, 0, {}, W::Always, {}},
     {u"General", u"MapAA", T::Bool, &S::MapAA, 1, {}, W::Always, u"CBAnti"},
     {u"General", u"ZoomLevelAA", T::Integer, &S::ZoomLevelAA, 5, {}, W::Always, u"ListZoomAA"},
+    {u"General", u"ZoomAtPointer", T::Bool, &S::ZoomAtPointer, 0, {}, W::WhenChanged, u"CBZoomAtPointer"},
     // Written on its own by writeLastWorld, only by a run that chose its world.
     {u"General", u"LastWorld", T::String, &S::LastWorld, 0, {}, W::Never, {}},
 
@@ -239,6 +240,13 @@ void writeSettings(IniFile& ini, const Settings& s, const WindowSnapshot& w)
             continue;
         const QString section = k.section.toString();
         const QString key = k.key.toString();
+        if (k.written == Written::WhenChanged) {
+            const auto* b = std::get_if<bool Settings::*>(&k.member);
+            // A value no file can hold tells whether the key is there at all.
+            const QString absent = QStringLiteral("\n");
+            if (b && s.**b == (k.number != 0) && ini.ReadString(section, key, absent) == absent)
+                continue;
+        }
         if (const auto* m = std::get_if<QString Settings::*>(&k.member))
             ini.WriteString(section, key, s.**m);
         else if (const auto* b = std::get_if<bool Settings::*>(&k.member))

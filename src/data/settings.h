@@ -56,6 +56,8 @@ struct Settings {
     bool KeepZoom;
     bool Autosave;
     bool MapAA;
+    /** Ctrl+wheel keeps the map point under the pointer instead of the panel's centre. */
+    bool ZoomAtPointer;
 
     int HintOpacity; // 100 minus the stored "Transparency"
     bool ConstantHints;
@@ -117,6 +119,9 @@ enum class Written {
     Always,
     WithWindow, // only while RestoreWindow is on; otherwise the last stored values stay
     Never,      // only read: a hand-edited value keeps its place through every write
+    /** Once it differs from its default or the file holds it: a file whose owner never
+     *  touched the option stays as it was, byte for byte. */
+    WhenChanged,
 };
 
 /** The member a key fills. */

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QTimer>
+#include <QWheelEvent>
 
 #include <functional>
 #include <vector>
@@ -236,6 +237,34 @@ TEST_F(KeysTest, TextFieldsKeepTheKeysTheyWant)
         if (auto* bar = f.findChild<QWidget*>(QStringLiteral("FindBar")); bar->isVisible())
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
         QTest::mouseClick(panel(), Qt::LeftButton, {}, QPoint(2, 2)); // closes an open box
+    }
+}
+
+TEST_F(KeysTest, CtrlWheelZoomsAtThePointerOnlyWhenTheOptionIsOn)
+{
+    for (const bool on : {false, true}) {
+        SCOPED_TRACE(on);
+        world.writeSettings(on ? QByteArray("[General]\r\nZoomAtPointer=1\r\n") : QByteArray());
+        TMainForm& f = openWorld();
+        zoomTo(2);
+        const QPoint at(60, 70);
+        const QPoint centre(f.view().panel().width() / 2, f.view().panel().height() / 2);
+        const auto mapPointAt = [&](QPoint p) {
+            const QPoint picture = f.view().panelToPicture(p);
+            return f.view().ScreenToMap(picture.x(), picture.y());
+        };
+        const QPoint underPointer = mapPointAt(at);
+        const QPoint underCentre = mapPointAt(centre);
+        moveTo(at);
+        QWheelEvent e(QPointF(at), QPointF(panel()->mapToGlobal(at)), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::ControlModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(panel(), &e);
+        ASSERT_EQ(f.view().zoomIndex(), 3);
+        const QPoint kept = on ? at : centre;
+        const QPoint panelPoint = f.view().mapToPanel((on ? underPointer : underCentre).x(),
+                                                      (on ? underPointer : underCentre).y());
+        EXPECT_LE((panelPoint - kept).manhattanLength(), 4);
+        close();
     }
 }
 

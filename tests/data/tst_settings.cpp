@@ -421,6 +421,28 @@ TEST_F(SettingsTest, EveryKeyIsWrittenBackAsItWasRead)
     EXPECT_EQ(read(), s);
 }
 
+TEST_F(SettingsTest, ZoomAtPointerIsWrittenOnlyOnceTouched)
+{
+    // A file that never held the option keeps every byte through a write.
+    writeSettings(m_ini, Settings(), asStored(m_ini, Settings()));
+    const QByteArray untouched = contents();
+    EXPECT_FALSE(untouched.contains("ZoomAtPointer"));
+    const struct {
+        bool on;
+        const char* line; // in [General] after the write; nullptr: absent
+    } steps[] = {{false, nullptr}, {true, "ZoomAtPointer=1\r\n"}, {false, "ZoomAtPointer=0\r\n"}, {false, "ZoomAtPointer=0\r\n"}};
+    for (const auto& step : steps) {
+        Settings s = read();
+        s.ZoomAtPointer = step.on;
+        writeSettings(m_ini, s, asStored(m_ini, s));
+        if (step.line)
+            EXPECT_TRUE(section(contents(), "General").contains(step.line)) << step.line;
+        else
+            EXPECT_EQ(contents(), untouched);
+        EXPECT_EQ(read().ZoomAtPointer, step.on);
+    }
+}
+
 TEST_F(SettingsTest, KeysTableNamesEveryKeyAndMemberOnce)
 {
     const auto keys = settingKeys();
@@ -433,7 +455,7 @@ TEST_F(SettingsTest, KeysTableNamesEveryKeyAndMemberOnce)
             EXPECT_FALSE(!a->editor.isEmpty() && a->editor == b->editor) << qPrintable(a->editor.toString());
         }
     }
-    EXPECT_EQ(keys.size(), std::size_t(46)); // 30 settings members, 8 of the window, 8 of the bands
+    EXPECT_EQ(keys.size(), std::size_t(47)); // 31 settings members, 8 of the window, 8 of the bands
 }
 
 } // namespace

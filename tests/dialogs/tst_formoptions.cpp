@@ -147,7 +147,7 @@ TEST_F(FormOptionsTest, EveryEditedKeyNamesOneOfTheDialogsControls)
         ++edited;
         EXPECT_NE(dialog->findChild<QWidget*>(key.editor.toString()), nullptr) << qPrintable(key.editor.toString());
     }
-    EXPECT_EQ(edited, 19); // four font labels, seven swatches, two fields, four boxes, the zoom list, the track bar
+    EXPECT_EQ(edited, 20); // four font labels, seven swatches, two fields, five boxes, the zoom list, the track bar
 }
 
 TEST_F(FormOptionsTest, ShowingLoadsTheControlsFromTheSettings)

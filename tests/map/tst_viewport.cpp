@@ -278,6 +278,25 @@ TEST(ViewportTest, EveryScrollStaysInsideTheRanges)
     }
 }
 
+TEST(ViewportTest, ZoomingAtAPointKeepsItsMapPointThere)
+{
+    const struct {
+        int from, to;
+        QPoint anchor;
+    } rows[] = {{1, 2, {40, 50}}, {2, 4, {300, 20}}, {4, 3, {165, 190}}, {3, 7, {10, 370}}, {7, 5, {200, 100}}};
+    for (const auto& r : rows) {
+        Viewport v = viewAt(r.from, 10, {330, 380});
+        v.scrollTo(QPoint(v.scrollMaximum().x() / 2, v.scrollMaximum().y() / 2));
+        const QPoint before = v.panelToPicture(r.anchor);
+        const QPoint map = v.ScreenToMap(before.x(), before.y());
+        v.zoomTo(r.to, r.anchor);
+        const QPoint after = v.mapToPanel(map.x(), map.y());
+        // Within the rounding of one picture pixel at the coarser level.
+        EXPECT_LE((after - r.anchor).manhattanLength(), 2 * int(Viewport::factorOf(r.to) / Viewport::factorOf(r.from) + 1))
+            << r.from << "->" << r.to;
+    }
+}
+
 TEST(ViewportTest, ShowingClampsAndANarrowPictureCannotScroll)
 {
     EXPECT_EQ(Viewport::showing({3300, 3800}, 10, {330, 380}, 1, {9999, -5}).scroll(), QPoint(330, 0));
