@@ -7,6 +7,9 @@
 
 #include <QComboBox>
 #include <QDialog>
+#include <QPushButton>
+#include <QTimer>
+#include "dialogs/formoptions.h"
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -255,6 +258,29 @@ TEST_F(FindTest, ProgressLineCountsStatusesAndNamesThePlaceUnderThePointer)
     const QPoint map = f.view().ScreenToMap(picture.x(), picture.y());
     EXPECT_EQ(line(1), QStringLiteral("x %1, y %2").arg(groupedNumber(map.x()), groupedNumber(map.y())));
     EXPECT_NE(map.x(), 0);
+}
+
+TEST_F(FindTest, OptionsBulkEditsReachTheCountsAndTheSearch)
+{
+    TMainForm& f = openWorld();
+    f.createDialogs();
+    QDialog* options = f.formOptions();
+    prompts.answers = {true, true}; // "There is no undo. Are you sure?" twice
+    bool ran = false;
+    QTimer::singleShot(0, options, [&] {
+        ran = true;
+        options->findChild<QPushButton*>(QStringLiteral("ButtonSetAllU"))->click();
+        options->findChild<QPushButton*>(QStringLiteral("ButtonClearNotes"))->click();
+        options->reject(); // the database buttons have acted all the same
+    });
+    QTest::mouseClick(ui().ToolButtonOptions, Qt::LeftButton);
+    ASSERT_TRUE(ran);
+    EXPECT_EQ(ui().LabelProgress->text().section(QLatin1Char('\n'), 0, 0),
+              QString::fromUtf8("Visited 0 \u00B7 Active 0 \u00B7 Unvisited 3 of 3"));
+    ctrlF();
+    type(QStringLiteral("dragon"));
+    EXPECT_EQ(hits()->count(), 0);
+    EXPECT_EQ(count(), QStringLiteral("No place found"));
 }
 
 } // namespace

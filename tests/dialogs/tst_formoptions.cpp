@@ -357,6 +357,19 @@ TEST_F(FormOptionsTest, BadCaptionLengthStopsAtThatFieldButStillCloses)
     EXPECT_EQ(limitsApplied + limitsCleared, 0);
 }
 
+TEST_F(FormOptionsTest, ZoomAtPointerBoxTurnsTheOptionOnAndOff)
+{
+    EXPECT_FALSE(settings.ZoomAtPointer);
+    EXPECT_FALSE(child<QCheckBox>("CBZoomAtPointer")->accessibleName().isEmpty());
+    for (const bool expected : {true, false}) {
+        run([this] {
+            click("CBZoomAtPointer");
+            click("ButtonOk");
+        });
+        EXPECT_EQ(settings.ZoomAtPointer, expected);
+    }
+}
+
 TEST_F(FormOptionsTest, SignedIntegersAndKeepZoomLimitTheWindow)
 {
     run([this] {
