@@ -50,18 +50,6 @@ LocationList locationsWithNotes(int count)
     return list;
 }
 
-std::size_t memchrLines(const QByteArray& bytes)
-{
-    std::size_t lines = 0;
-    const char* p = bytes.constData();
-    const char* end = p + bytes.size();
-    while (const void* nl = std::memchr(p, '\n', std::size_t(end - p))) {
-        ++lines;
-        p = static_cast<const char*>(nl) + 1;
-    }
-    return lines;
-}
-
 void BM_ReadLocations(benchmark::State& state)
 {
     const QByteArray bytes = locationsFile(kReadCount);
@@ -79,7 +67,7 @@ void BM_ReadLocations_MemchrFloor(benchmark::State& state)
 {
     const QByteArray bytes = locationsFile(kReadCount);
     for (auto _ : state)
-        benchmark::DoNotOptimize(memchrLines(bytes));
+        benchmark::DoNotOptimize(bench::memchrLines(bytes));
     state.SetBytesProcessed(state.iterations() * bytes.size());
 }
 
@@ -125,7 +113,7 @@ void BM_ReadUserData_MemchrFloor(benchmark::State& state)
 {
     const QByteArray bytes = writeUserData(locationsWithNotes(kReadCount));
     for (auto _ : state)
-        benchmark::DoNotOptimize(memchrLines(bytes));
+        benchmark::DoNotOptimize(bench::memchrLines(bytes));
     state.SetBytesProcessed(state.iterations() * bytes.size());
 }
 

@@ -61,18 +61,6 @@ LocationList freshReordered(LocationList list)
     return list;
 }
 
-std::size_t memchrLines(const QByteArray& bytes)
-{
-    std::size_t lines = 0;
-    const char* p = bytes.constData();
-    const char* end = p + bytes.size();
-    while (const void* nl = std::memchr(p, '\n', std::size_t(end - p))) {
-        ++lines;
-        p = static_cast<const char*>(nl) + 1;
-    }
-    return lines;
-}
-
 void BM_ExportProgress(benchmark::State& state)
 {
     QTemporaryDir dir;
@@ -120,7 +108,7 @@ void BM_ImportProgress_ReadLineCountFloor(benchmark::State& state)
     const QByteArray bytes = writeProgress(places(kCount), markers());
     bench::writeBytes(path, bytes);
     for (auto _ : state)
-        benchmark::DoNotOptimize(memchrLines(readDatabaseFile(path)));
+        benchmark::DoNotOptimize(bench::memchrLines(readDatabaseFile(path)));
     state.SetBytesProcessed(state.iterations() * bytes.size());
 }
 

@@ -6,11 +6,25 @@
 
 #include <benchmark/benchmark.h>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <fcntl.h>
 #include <unistd.h>
 
 namespace vdm::bench {
+
+std::size_t memchrLines(const QByteArray& bytes)
+{
+    std::size_t lines = 0;
+    const char* p = bytes.constData();
+    const char* end = p + bytes.size();
+    while (const void* nl = std::memchr(p, '\n', std::size_t(end - p))) {
+        ++lines;
+        p = static_cast<const char*>(nl) + 1;
+    }
+    return lines;
+}
+
 
 void CountingPrompts::showError(QWidget*, const QString& text)
 {

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <cstddef>
 #include <functional>
 
 namespace vdm::bench {
@@ -35,6 +36,9 @@ public:
 
 /** Writes a whole file or aborts: a benchmark on half-written data measures nothing. */
 void writeBytes(const QString& path, const QByteArray& bytes);
+
+/** The floor of every reader: the lines of the bytes, counted with memchr. */
+std::size_t memchrLines(const QByteArray& bytes);
 
 /** The floor of every save: one plain write of the bytes and an fsync, no rename. */
 bool plainWriteAndSync(const QString& path, const QByteArray& bytes);
