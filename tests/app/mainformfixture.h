@@ -60,6 +60,15 @@ protected:
         EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
         return *form;
     }
+    /** Two level-0 locations, "Alpha" at the map's origin and "Beta" further east, in an active window. */
+    TMainForm& openAlphaAndBeta()
+    {
+        writeLocations({locationRecord("Alpha", 0, 0, 0), locationRecord("Beta", 0, 60000, 100000)});
+        open();
+        form->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        return *form;
+    }
     void close() { form.reset(); }
     Ui::TMainForm& ui() { return form->ui(); }
     QWidget* panel() { return ui().PanelMap; }

@@ -61,10 +61,7 @@ class KeysTest : public MainFormTest {
 protected:
     TMainForm& openWorld()
     {
-        writeLocations({locationRecord("Alpha", 0, 0, 0), locationRecord("Beta", 0, 60000, 100000)});
-        TMainForm& f = open();
-        f.activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&f));
+        TMainForm& f = openAlphaAndBeta();
         focusMap();
         return f;
     }

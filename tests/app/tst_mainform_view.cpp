@@ -31,14 +31,7 @@ const QColor kUnvisitedFrame(255, 241, 155); // the default ColorUnvisited 0x9BF
 class ViewTest : public MainFormTest {
 protected:
     /** Two level-0 locations: "Alpha" at the map's origin, "Beta" further east. */
-    TMainForm& openWorld()
-    {
-        writeLocations({locationRecord("Alpha", 0, 0, 0), locationRecord("Beta", 0, 60000, 100000)});
-        TMainForm& f = open();
-        f.activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&f));
-        return f;
-    }
+    TMainForm& openWorld() { return openAlphaAndBeta(); }
 
     void click(QToolButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
     void zoomTo(int level)

@@ -47,12 +47,14 @@ Options textOnly(std::uint64_t seed = 1)
 }
 
 /** One default world (pictures included) generated once for the whole suite. */
-class DefaultWorld : public ::testing::Test {
+/** A world generated once for its suite with the options `Make` gives, its lists read back. */
+template <Options (*Make)()>
+class GeneratedWorld : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
         s_dir = std::make_unique<QTemporaryDir>();
-        generate(s_dir->path(), Options{});
+        generate(s_dir->path(), Make());
         s_locations = std::make_unique<LocationList>();
         readLocations(readFile(path("vdmain.gdb")), *s_locations);
         readRoutes(readFile(path("routes.gdb")), *s_locations);
@@ -68,6 +70,13 @@ protected:
     static inline std::unique_ptr<QTemporaryDir> s_dir;
     static inline std::unique_ptr<LocationList> s_locations;
 };
+
+Options defaultOptions()
+{
+    return Options{};
+}
+
+class DefaultWorld : public GeneratedWorld<defaultOptions> {};
 
 } // namespace
 
@@ -436,32 +445,22 @@ TEST_F(DefaultWorld, DatabasesKeepTheirKnownBytes)
     EXPECT_FALSE(QFileInfo::exists(path("markers.gdb")));
 }
 
-/** A crowded world (beyond the roomy count) with the user's files, generated once. */
-class CrowdedWorld : public ::testing::Test {
-protected:
-    static constexpr int Count = 12000;
-    static void SetUpTestSuite()
-    {
-        s_dir = std::make_unique<QTemporaryDir>();
-        Options o = textOnly(7);
-        o.locations = Count;
-        o.userData = true;
-        o.readmes = false;
-        generate(s_dir->path(), o);
-        s_locations = std::make_unique<LocationList>();
-        readLocations(readFile(path("vdmain.gdb")), *s_locations);
-        readRoutes(readFile(path("routes.gdb")), *s_locations);
-    }
-    static void TearDownTestSuite()
-    {
-        s_locations.reset();
-        s_dir.reset();
-    }
-    static QString path(const QString& name) { return QDir(s_dir->path()).filePath(name); }
-    static const LocationList& locations() { return *s_locations; }
+/** Beyond the roomy count, with the user's files. */
+constexpr int kCrowdedCount = 12000;
 
-    static inline std::unique_ptr<QTemporaryDir> s_dir;
-    static inline std::unique_ptr<LocationList> s_locations;
+Options crowdedOptions()
+{
+    Options o = textOnly(7);
+    o.locations = kCrowdedCount;
+    o.userData = true;
+    o.readmes = false;
+    return o;
+}
+
+/** A crowded world (beyond the roomy count) with the user's files, generated once. */
+class CrowdedWorld : public GeneratedWorld<crowdedOptions> {
+protected:
+    static constexpr int Count = kCrowdedCount;
 };
 
 TEST_F(CrowdedWorld, NamesStayUniqueAndReadable)
