@@ -245,7 +245,7 @@ private:
     MapEditor m_edit;
     MapHover m_hover;
     FindBar* m_findBar = nullptr;
-    QString m_pointerText; // the progress line's second line
+    std::optional<QPoint> m_pointerAt; // the pointer's last panel position, once it has moved over the map
 };
 
 } // namespace vdm

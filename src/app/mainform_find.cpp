@@ -53,11 +53,8 @@ void TMainForm::setupFinding()
 
     // The progress line follows the pointer over the map, through the window's hit test.
     connectGuarded(m_prompts, this, m_ui->PanelMap, &TMapPanel::moved, [this](Qt::MouseButtons, QPoint at) {
+        m_pointerAt = at;
         viewFollowsPanel();
-        const QPoint picture = View.panelToPicture(at);
-        const int index = m_hover.locationAt(at);
-        m_pointerText = pointerText(View.ScreenToMap(picture.x(), picture.y()),
-                                    index >= 0 ? &m_world.locations()[std::size_t(index)] : nullptr);
         showProgressLine();
     });
 
@@ -93,7 +90,16 @@ void TMainForm::setupFinding()
 
 void TMainForm::showProgressLine()
 {
-    const QString text = progressText(m_world.statusCounts()) + QLatin1Char('\n') + m_pointerText;
+    // The pointer's line is worked out afresh, so a zoom or a scroll under a still pointer
+    // (from the keys or the wheel) shows the map point that is under it now.
+    QString pointer;
+    if (m_pointerAt) {
+        const QPoint picture = View.panelToPicture(*m_pointerAt);
+        const int index = m_hover.locationAt(*m_pointerAt);
+        pointer = pointerText(View.ScreenToMap(picture.x(), picture.y()),
+                              index >= 0 ? &m_world.locations()[std::size_t(index)] : nullptr);
+    }
+    const QString text = progressText(m_world.statusCounts()) + QLatin1Char('\n') + pointer;
     if (m_ui->LabelProgress->text() != text)
         m_ui->LabelProgress->setText(text);
 }

@@ -258,6 +258,15 @@ TEST_F(FindTest, ProgressLineCountsStatusesAndNamesThePlaceUnderThePointer)
     const QPoint map = f.view().ScreenToMap(picture.x(), picture.y());
     EXPECT_EQ(line(1), QStringLiteral("x %1, y %2").arg(groupedNumber(map.x()), groupedNumber(map.y())));
     EXPECT_NE(map.x(), 0);
+
+    // A zoom under the still pointer: the line names the map point under it now.
+    const int zoom = f.view().zoomIndex();
+    QTest::mouseClick(ui().ToolButtonZoomIn, Qt::LeftButton);
+    ASSERT_NE(f.view().zoomIndex(), zoom);
+    const QPoint zoomedPicture = f.view().panelToPicture(empty);
+    const QPoint zoomed = f.view().ScreenToMap(zoomedPicture.x(), zoomedPicture.y());
+    ASSERT_NE(zoomed, map);
+    EXPECT_EQ(line(1), QStringLiteral("x %1, y %2").arg(groupedNumber(zoomed.x()), groupedNumber(zoomed.y())));
 }
 
 TEST_F(FindTest, OptionsBulkEditsReachTheCountsAndTheSearch)
