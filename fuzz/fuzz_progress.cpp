@@ -31,14 +31,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     vdm::Progress progress;
     try {
-        progress = vdm::readProgress(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)), "fuzz");
+        progress = vdm::readProgress(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)), QStringLiteral("fuzz"));
     } catch (const vdm::Error&) {
         return 0;
     }
     const QByteArray written = vdm::writeProgress(asLocations(progress.places), progress.markers);
     vdm::Progress again;
     try {
-        again = vdm::readProgress(written, "fuzz");
+        again = vdm::readProgress(written, QStringLiteral("fuzz"));
     } catch (const vdm::Error&) {
         std::abort(); // the writer's own file must always read back
     }
