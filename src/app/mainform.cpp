@@ -4,6 +4,7 @@
 #include "app/accessibility.h"
 #include "app/anchors.h"
 #include "app/coolbar.h"
+#include "app/editcontrols.h"
 #include "app/imagecommand.h"
 #include "app/locationlistmodel.h"
 #include "app/mainform_databases.h"
@@ -55,6 +56,7 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
     installCheckButtonAccessibility();
     initGlyphResources();
     m_ui->setupUi(this);
+    m_editControls = std::make_unique<EditControls>(*m_ui, m_edit, m_world, m_hover, View, m_prompts, this);
     setupComponents();
 
     // The settings members come from the settings file, which stays open (as an object)
@@ -91,7 +93,12 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
     connectHandlers();
     setupOpenWorld();
     new ImageCommand(*this);
-    new ProgressCommands(*this);
+    new ProgressCommands(*this, m_world, m_prompts, [this] {
+        m_editControls->imported();
+        if (!m_edit.showsMarker())
+            CBLocChange(); // the box shows the selected location's new status and note
+        RepaintMap();
+    });
     setupFinding();
 }
 
@@ -218,20 +225,16 @@ void TMainForm::FormCreate()
     m_hover.release(Qt::LeftButton); // no drag reaches over into the first show
     // A database error stops the rest of the first show, but the list and the box still
     // show the same first location.
-    auto selectFirst = qScopeGuard([this] { selectFirstLocation(); });
+    auto selectFirst = qScopeGuard([this] { m_editControls->selectFirst(); });
     LoadLocations(*this);
     m_world.LoadRoutes();
     m_world.LoadUserData();
     reportWorldNotices();
     m_world.LoadMarkers();
     reportWorldNotices();
-    if (!m_world.markers().empty()) {
-        m_ui->ToolButtonClearM->setEnabled(true);
-        if (View.zoomIndex() > 0)
-            m_ui->ToolButtonDelM->setEnabled(true);
-    }
+    m_editControls->markersLoaded();
     selectFirst.dismiss();
-    selectFirstLocation();
+    m_editControls->selectFirst();
     m_highlight.set(-1);
     if (Config.RestoreWindow)
         RestoreBandLayout();

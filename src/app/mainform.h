@@ -42,6 +42,7 @@ class TFormAbout;
 class TFormOptions;
 class AnchorTable;
 class FindBar;
+class EditControls;
 
 /**
  * The main window: wiring between the widgets and the parts that own the state. It owns
@@ -183,6 +184,8 @@ public:
 
     /** Location selection, status and notes, and marker editing. */
     const MapEditor& editor() const { return m_edit; }
+    /** The location box, the list and the marker tools, as they show the editor. */
+    const EditControls& editControls() const { return *m_editControls; }
 
     /** The last image the map panel showed (what the clipboard copy takes). */
     const QImage& backBuffer() const { return m_backBuffer; }
@@ -204,8 +207,6 @@ private:
     TFormOptions* FormOptions = nullptr;
 
     void setupComponents();
-    /** Each status and the location box's button that shows and sets it. */
-    std::array<std::pair<std::int32_t, QAbstractButton*>, 3> statusButtons() const;
     /** The tool bars of the cool bar's bands, in the bands' stored order. */
     std::array<QWidget*, BandPositions::Count> bandToolBars() const;
     /** Each display toggle's tool button shows its settings member. */
@@ -218,8 +219,6 @@ private:
     void layoutPanels();
     /** Shows the editor's state: the location box's caption and buttons, the marker tools, the pointer. */
     void mirrorEditor();
-    /** Selects the list's first entry (the alphabetically first name) and shows it in the box. */
-    void selectFirstLocation();
     MapEditor::Hooks editorHooks();
     void copyBackBufferToClipboard();
     void setupOpenWorld();
@@ -243,6 +242,7 @@ private:
     bool m_destroyed = false;
     bool m_runEnded = false;
     MapEditor m_edit;
+    std::unique_ptr<EditControls> m_editControls;
     MapHover m_hover;
     FindBar* m_findBar = nullptr;
     std::optional<QPoint> m_pointerAt; // the pointer's last panel position, once it has moved over the map

@@ -2,45 +2,19 @@
 // Quick find, the More button's menu and the list of keyboard shortcuts.
 #include "app/mainform.h"
 
+#include "app/editcontrols.h"
 #include "app/findbar.h"
 #include "app/keycommands.h"
 #include "app/mappanel.h"
 #include "data/packedcolor.h"
 #include "edit/progresstext.h"
 #include "dialogs/errorguard.h"
+#include "dialogs/formshortcuts.h"
 #include "ui_mainform.h"
 
-#include <QDialog>
-#include <QDialogButtonBox>
-#include <QHeaderView>
 #include <QMenu>
-#include <QTableWidget>
-#include <QVBoxLayout>
 
 namespace vdm {
-namespace {
-
-/** What the shortcuts dialog lists, in its order. */
-const struct {
-    const char* keys;
-    const char* what;
-} kShortcutRows[] = {
-    {"Ctrl+F", "Find a place by its name, region, kind or note"},
-    {"Ctrl+O", "Open another world"},
-    {"Ctrl++  or  Ctrl+=", "Zoom in"},
-    {"Ctrl+-", "Zoom out"},
-    {"Ctrl+0", "Actual size"},
-    {"Arrow keys", "Scroll the map a little"},
-    {"Ctrl+Arrow keys", "Scroll the map by a quarter of its panel"},
-    {"Page Up, Page Down", "Scroll the map by its panel"},
-    {"Keypad + and -", "Zoom in and out"},
-    {"F11", "Full screen"},
-    {"Ctrl+C", "Copy map to clipboard"},
-    {"F1", "About"},
-    {"Ctrl+Q", "Close"},
-};
-
-} // namespace
 
 void TMainForm::setupFinding()
 {
@@ -112,43 +86,15 @@ void TMainForm::FindClick()
 void TMainForm::FindChosen(int index)
 {
     // As a user would: the list selects the place, then Go takes the view there.
-    const int row = m_ui->CBLoc->findData(index, Qt::UserRole);
-    if (row < 0)
-        return;
-    m_ui->CBLoc->setCurrentIndex(row);
-    CBLocChange();
-    GoButtonClick();
+    if (m_editControls->selectLocation(index))
+        GoButtonClick();
 }
 
 void TMainForm::ShortcutsClick()
 {
-    auto* dialog = findChild<QDialog*>(QStringLiteral("FormShortcuts"));
-    if (!dialog) {
-        dialog = new QDialog(this);
-        dialog->setObjectName(QStringLiteral("FormShortcuts"));
-        dialog->setWindowTitle(QStringLiteral("Keyboard shortcuts"));
-        dialog->setAccessibleName(QStringLiteral("Keyboard shortcuts"));
-        auto* table = new QTableWidget(int(std::size(kShortcutRows)), 2, dialog);
-        table->setObjectName(QStringLiteral("TableShortcuts"));
-        table->setAccessibleName(QStringLiteral("Keyboard shortcuts"));
-        table->setHorizontalHeaderLabels({QStringLiteral("Keys"), QStringLiteral("Command")});
-        table->verticalHeader()->hide();
-        table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-        table->setSelectionBehavior(QAbstractItemView::SelectRows);
-        for (int row = 0; row < int(std::size(kShortcutRows)); ++row) {
-            table->setItem(row, 0, new QTableWidgetItem(QString::fromUtf8(kShortcutRows[row].keys)));
-            table->setItem(row, 1, new QTableWidgetItem(QString::fromUtf8(kShortcutRows[row].what)));
-        }
-        table->resizeColumnsToContents();
-        table->horizontalHeader()->setStretchLastSection(true);
-        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
-        buttons->setAccessibleName(QStringLiteral("Close"));
-        connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
-        auto* layout = new QVBoxLayout(dialog);
-        layout->addWidget(table);
-        layout->addWidget(buttons);
-        dialog->resize(420, 360);
-    }
+    auto* dialog = findChild<TFormShortcuts*>(QStringLiteral("FormShortcuts"));
+    if (!dialog)
+        dialog = new TFormShortcuts(this);
     dialog->show();
     dialog->raise();
     dialog->activateWindow();

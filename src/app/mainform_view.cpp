@@ -51,14 +51,6 @@ void TMainForm::ApplyWindowSizeLimit()
     setMaximumSize(Viewport::sizeLimit(View.zoomIndex()));
 }
 
-void TMainForm::UpdateMarkerButtons()
-{
-    // Markers are placed and deleted only when zoomed in.
-    const bool zoomedIn = View.zoomIndex() >= 1;
-    m_ui->ToolButtonAddM->setEnabled(zoomedIn);
-    m_ui->ToolButtonDelM->setEnabled(zoomedIn && !m_world.markers().empty());
-}
-
 void TMainForm::ZoomButtonClick(QToolButton* sender, std::optional<QPoint> anchor)
 {
     int target = -1;

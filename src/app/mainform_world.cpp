@@ -3,6 +3,7 @@
 // shows it from its start.
 #include "app/mainform.h"
 
+#include "app/editcontrols.h"
 #include "app/mainform_databases.h"
 #include "dialogs/errorguard.h"
 #include "hint/ddghintwindow.h"
@@ -80,10 +81,9 @@ void TMainForm::showNewWorld()
 
     m_edit.restart();
     FillLocationList(*this);
-    selectFirstLocation();
-    mirrorEditor();
-    UpdateMarkerButtons();
-    m_ui->ToolButtonClearM->setEnabled(!m_world.markers().empty());
+    m_editControls->selectFirst();
+    m_editControls->mirror();
+    m_editControls->worldOpened();
     SetTitleWithZoom();
     RepaintMap();
 }

@@ -1,15 +1,18 @@
 // SPDX-License-Identifier: MIT
 #include "app/progresscommands.h"
 
-#include "app/mainform.h"
 #include "data/codepage.h"
 #include "dialogs/errorguard.h"
+#include "dialogs/prompts.h"
+#include "world/world.h"
 #include "world/progressfile.h"
-#include "ui_mainform.h"
 
 #include <QAction>
 #include <QFileInfo>
 #include <QScopeGuard>
+#include <QWidget>
+
+#include <utility>
 
 namespace vdm {
 namespace {
@@ -61,59 +64,50 @@ QString importQuestion(const QString& file, const ProgressPlan& plan)
     return text + QStringLiteral("\n\nThe changed files are written at once; no marker is removed.");
 }
 
-ProgressCommands::ProgressCommands(TMainForm& form)
-    : QObject(&form), m_form(form), m_export(new QAction(QStringLiteral("Export progress..."), &form)),
-      m_import(new QAction(QStringLiteral("Import progress..."), &form))
+ProgressCommands::ProgressCommands(QWidget& window, World& world, Prompts& prompts,
+                                   std::function<void()> showImported)
+    : QObject(&window), m_window(window), m_world(world), m_prompts(prompts),
+      m_showImported(std::move(showImported)), m_export(new QAction(QStringLiteral("Export progress..."), &window)),
+      m_import(new QAction(QStringLiteral("Import progress..."), &window))
 {
     m_export->setObjectName(QStringLiteral("ActionExportProgress"));
     m_import->setObjectName(QStringLiteral("ActionImportProgress"));
-    connectGuarded(form.prompts(), &form, m_export, &QAction::triggered, [this] { exportProgress(); });
-    connectGuarded(form.prompts(), &form, m_import, &QAction::triggered, [this] { importProgress(); });
-    form.addActions({m_export, m_import});
+    connectGuarded(prompts, &window, m_export, &QAction::triggered, [this] { exportProgress(); });
+    connectGuarded(prompts, &window, m_import, &QAction::triggered, [this] { importProgress(); });
+    window.addActions({m_export, m_import});
 }
 
 void ProgressCommands::exportProgress()
 {
-    const QString start = QFileInfo(m_form.world().filePath(kDefaultName)).absoluteFilePath();
-    const std::optional<QString> path = m_form.prompts().chooseFileToSave(&m_form, kExportCaption, start, kFilter);
+    const QString start = QFileInfo(m_world.filePath(kDefaultName)).absoluteFilePath();
+    const std::optional<QString> path = m_prompts.chooseFileToSave(&m_window, kExportCaption, start, kFilter);
     if (path)
-        saveProgressFile(*path, m_form.world());
+        saveProgressFile(*path, m_world);
 }
 
 void ProgressCommands::importProgress()
 {
-    const QString start = QFileInfo(m_form.world().filePath(kDefaultName)).absoluteFilePath();
-    const std::optional<QString> path = m_form.prompts().chooseFileToOpen(&m_form, kImportCaption, start, kFilter);
+    const QString start = QFileInfo(m_world.filePath(kDefaultName)).absoluteFilePath();
+    const std::optional<QString> path = m_prompts.chooseFileToOpen(&m_window, kImportCaption, start, kFilter);
     if (!path)
         return;
     // A file that cannot be read leaves here with its message, before anything changes.
     const Progress progress = loadProgressFile(*path);
-    World& world = m_form.world();
-    const ProgressPlan plan = planProgressImport(progress, world.locations(), world.markers());
+    const ProgressPlan plan = planProgressImport(progress, m_world.locations(), m_world.markers());
     const QString file = QFileInfo(*path).absoluteFilePath();
     if (!plan.changesUserData() && !plan.changesMarkers()) {
         QString text = QStringLiteral("The progress in %1 holds nothing that differs from this world.").arg(file);
         const QString unmatched = unmatchedText(plan);
         if (!unmatched.isEmpty())
             text += QStringLiteral("\n\n") + unmatched;
-        m_form.prompts().showMessage(&m_form, kImportCaption, text, Prompts::Icon::Information);
+        m_prompts.showMessage(&m_window, kImportCaption, text, Prompts::Icon::Information);
         return;
     }
-    if (!m_form.prompts().askYesNo(&m_form, kImportCaption, importQuestion(file, plan)))
+    if (!m_prompts.askYesNo(&m_window, kImportCaption, importQuestion(file, plan)))
         return;
     // The window shows the changes even when a file could not be written: they are kept.
-    const auto shown = qScopeGuard([this] { showImported(); });
-    applyProgressImport(world, plan);
-}
-
-void ProgressCommands::showImported()
-{
-    if (!m_form.world().markers().empty())
-        m_form.ui().ToolButtonClearM->setEnabled(true);
-    m_form.UpdateMarkerButtons();
-    if (!m_form.editor().showsMarker())
-        m_form.CBLocChange(); // the box shows the selected location's new status and note
-    m_form.RepaintMap();
+    const auto shown = qScopeGuard([this] { m_showImported(); });
+    applyProgressImport(m_world, plan);
 }
 
 } // namespace vdm

@@ -3,11 +3,15 @@
 
 #include <QObject>
 
+#include <functional>
+
 class QAction;
+class QWidget;
 
 namespace vdm {
 
-class TMainForm;
+class Prompts;
+class World;
 struct ProgressPlan;
 
 /**
@@ -15,13 +19,14 @@ struct ProgressPlan;
  * writes the progress file of the world, "Import progress..." reads one, shows what it
  * would change and applies it only when the user agrees. Each is a QAction of the window
  * (ActionExportProgress, ActionImportProgress), which its menu of extra commands shows.
- * Files are chosen and questions asked through the window's Prompts.
+ * Files are chosen and questions asked through the window's Prompts; `showImported`
+ * shows the world as an import left it (also when a file could not be written).
  */
 class ProgressCommands : public QObject {
     Q_OBJECT
 
 public:
-    explicit ProgressCommands(TMainForm& form);
+    ProgressCommands(QWidget& window, World& world, Prompts& prompts, std::function<void()> showImported);
 
     QAction* exportAction() const { return m_export; }
     QAction* importAction() const { return m_import; }
@@ -30,10 +35,10 @@ public:
     void importProgress();
 
 private:
-    /** Shows the world as the import left it: the map, the marker tools, the location box. */
-    void showImported();
-
-    TMainForm& m_form;
+    QWidget& m_window;
+    World& m_world;
+    Prompts& m_prompts;
+    std::function<void()> m_showImported;
     QAction* m_export;
     QAction* m_import;
 };

@@ -156,6 +156,12 @@ TEST_F(MarkerTest, AddModeStaysWhenZoomingOutAndStillAddsAnUndrawnMarker)
     EXPECT_EQ(form->world().markers()[0].Level, 1);
     EXPECT_EQ(differingPixels(before, form->backBuffer()), 0); // level 1 is not shown at 10 %
     EXPECT_TRUE(form->editor().AddMarkerMode());
+    // The new marker may be deleted, even here, until the level next changes.
+    EXPECT_TRUE(ui().ToolButtonDelM->isEnabled());
+    EXPECT_TRUE(ui().ToolButtonClearM->isEnabled());
+    press(ui().ToolButtonZoomActual);
+    EXPECT_FALSE(ui().ToolButtonDelM->isEnabled());
+    EXPECT_TRUE(ui().ToolButtonClearM->isEnabled());
 }
 
 TEST_F(MarkerTest, AutosaveFollowsAddEditAndDeleteButNotDeleteAll)

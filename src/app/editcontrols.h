@@ -1,0 +1,77 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "edit/markertools.h"
+
+#include <array>
+#include <cstdint>
+#include <utility>
+
+class QAbstractButton;
+class QToolButton;
+class QWidget;
+
+namespace Ui {
+class TMainForm;
+}
+
+namespace vdm {
+
+class MapEditor;
+class MapHover;
+class Prompts;
+class Viewport;
+class World;
+
+/**
+ * The location box (caption, status buttons, note editor), the location list and the
+ * marker tools: they show the map editor's state and tell it what the user did. The
+ * editor decides; this only reads the widgets and sets them.
+ */
+class EditControls {
+public:
+    EditControls(Ui::TMainForm& ui, MapEditor& editor, const World& world, const MapHover& hover,
+                 const Viewport& view, Prompts& prompts, QWidget* window);
+
+    /** Shows the editor's state: the box's caption and buttons, the marker tools, the pointer. */
+    void mirror();
+    /** The list's entry was chosen: the box shows that location, its status and note. */
+    void listChosen();
+    /** Selects the list's first entry (the alphabetically first name) and shows it in the box. */
+    void selectFirst();
+    /** The list selects location `index` and the box shows it; false when it is not listed. */
+    bool selectLocation(int index);
+    /** A click on the map: a marker added or deleted in the marker modes; the box closes. */
+    void mapClicked();
+    /** A double click opens the box on the location or marker under the pointer. */
+    void mapDoubleClicked();
+    /** One of the status buttons was clicked. */
+    void statusClicked(QAbstractButton* sender);
+    void notesChanged();
+    /** The add, delete or delete-all tool was pressed. */
+    void toolClicked(QToolButton* sender);
+
+    // What changed the markers or the level, for the marker tools.
+    void levelShown();
+    void markersLoaded();
+    void worldOpened();
+    void imported();
+
+    const MarkerTools& markerTools() const { return m_tools; }
+
+private:
+    /** Each status and the location box's button that shows and sets it. */
+    std::array<std::pair<std::int32_t, QAbstractButton*>, 3> statusButtons() const;
+    void showTools();
+
+    Ui::TMainForm& m_ui;
+    MapEditor& m_editor;
+    const World& m_world;
+    const MapHover& m_hover;
+    const Viewport& m_view;
+    Prompts& m_prompts;
+    QWidget* m_window;
+    MarkerTools m_tools;
+};
+
+} // namespace vdm

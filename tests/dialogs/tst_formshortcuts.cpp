@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: MIT
+// The keyboard shortcuts dialog: what it lists and how it closes.
+#include "dialogs/formshortcuts.h"
+
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace vdm {
+namespace {
+
+TEST(FormShortcutsTest, ListsEveryKeyReadOnlyAndCloses)
+{
+    TFormShortcuts dialog;
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Keyboard shortcuts"));
+    EXPECT_EQ(dialog.accessibleName(), QStringLiteral("Keyboard shortcuts"));
+    auto* table = dialog.findChild<QTableWidget*>(QStringLiteral("TableShortcuts"));
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->accessibleName(), QStringLiteral("Keyboard shortcuts"));
+    ASSERT_EQ(table->columnCount(), 2);
+    EXPECT_EQ(table->horizontalHeaderItem(0)->text(), QStringLiteral("Keys"));
+    EXPECT_EQ(table->horizontalHeaderItem(1)->text(), QStringLiteral("Command"));
+    ASSERT_EQ(table->rowCount(), 13);
+    EXPECT_EQ(table->item(0, 0)->text(), QStringLiteral("Ctrl+F"));
+    EXPECT_EQ(table->item(12, 1)->text(), QStringLiteral("Close"));
+    EXPECT_EQ(table->editTriggers(), QAbstractItemView::NoEditTriggers);
+
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    auto* buttons = dialog.findChild<QDialogButtonBox*>();
+    ASSERT_NE(buttons, nullptr);
+    EXPECT_EQ(buttons->accessibleName(), QStringLiteral("Close"));
+    QTest::mouseClick(buttons->button(QDialogButtonBox::Close), Qt::LeftButton);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+}
+
+} // namespace
+} // namespace vdm
