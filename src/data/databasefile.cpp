@@ -24,9 +24,10 @@ QByteArray readDatabaseFile(const QString& path)
 
 QByteArrayView labelledValue(const LineReader::Line& line, qsizetype labelWidth)
 {
-    QByteArrayView text(line.text);
-    const bool hasLineEnd = !line.metEnd || text.endsWith('\n');
-    if (hasLineEnd && !text.isEmpty())
+    QByteArrayView text = line.text;
+    // A piece cut at the limit has no line end of its own: its last character is taken
+    // for one.
+    if (!line.lineEnd && !line.metEnd && !text.isEmpty())
         text.chop(1);
     if (text.size() <= labelWidth)
         return {};

@@ -4,15 +4,20 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
+#include <cstring>
+
 namespace vdm {
 
 /**
- * Reads a database file line by line as text mode does: CR LF comes back as one LF, a
- * bare LF is a line end too, a lone CR is an ordinary character. Each read returns the
- * line with its one LF (when the line had one within the limit). With a limit, a read
- * takes at most that many characters (254 for the classic readers): a longer line comes
- * back in pieces, each counting as a line. A read "meets the end of the file" when it
- * reached the end before a line end; the classic readers then discard what it returned.
+ * Reads a database file line by line as text mode does: CR LF is one line end, a bare
+ * LF is a line end too, a lone CR is an ordinary character. With a limit, a read takes
+ * at most that many characters, a line end counting as one (254 for the classic
+ * readers): a longer line comes back in pieces, each counting as a line. A read "meets
+ * the end of the file" when it reached the end before a line end; the classic readers
+ * then discard what it returned.
+ *
+ * A read hands out a view into the reader's own copy of the bytes, so reading makes no
+ * copies; the view stays valid while the reader lives.
  */
 class LineReader {
 public:
@@ -22,23 +27,23 @@ public:
     explicit LineReader(QByteArray data, qsizetype limit = ClassicLimit);
 
     struct Line {
-        QByteArray text;     // including its trailing LF, when it has one
-        bool metEnd = false; // the read reached the end of the data
+        QByteArrayView text;  // without its line end
+        bool lineEnd = false; // the read ended on a line end (within the limit)
+        bool metEnd = false;  // the read reached the end of the data
     };
     Line read();
     bool atEnd() const { return m_pos >= m_data.size(); }
+    /** Bytes read so far. */
+    qsizetype position() const { return m_pos; }
     /** 1-based number of the line that the next read starts on. */
     qsizetype lineNumber() const { return m_line; }
 
     /**
-     * Reads on to the next line that contains `keyword` (its line end removed before the
-     * search, case-sensitive). False when a read met the end first: a last line without a
-     * line end is never a header, whatever it holds.
+     * Reads on to the next line that contains `keyword` (case-sensitive). False when a
+     * read met the end first: a last line without a line end is never a header, whatever
+     * it holds.
      */
     bool skipToHeader(QByteArrayView keyword);
-
-    /** The text without one trailing LF. */
-    static QByteArrayView chomp(QByteArrayView text);
 
 private:
     QByteArray m_data;
@@ -46,5 +51,43 @@ private:
     qsizetype m_pos = 0;
     qsizetype m_line = 1;
 };
+
+// Inline: the readers call it once per line, and a returned line kept in registers
+// costs nothing to hand over.
+inline LineReader::Line LineReader::read()
+{
+    Line line;
+    const qsizetype rest = m_data.size() - m_pos;
+    const char* p = m_data.constData() + m_pos;
+    if (rest <= 0) {
+        line.metEnd = true;
+        return line;
+    }
+    const bool limited = m_limit > 0;
+    // A line that fits the limit has at most limit - 1 characters, then CR LF at worst.
+    const qsizetype window = limited && rest > m_limit + 1 ? m_limit + 1 : rest;
+    const void* found = std::memchr(p, '\n', std::size_t(window));
+    if (found) {
+        const qsizetype lf = static_cast<const char*>(found) - p;
+        const qsizetype length = lf > 0 && p[lf - 1] == '\r' ? lf - 1 : lf;
+        if (!limited || length < m_limit) {
+            line.text = QByteArrayView(p, length);
+            line.lineEnd = true;
+            m_pos += lf + 1;
+            ++m_line;
+            return line;
+        }
+    }
+    if (limited && rest >= m_limit) {
+        // A full piece; a CR that would end it belongs to no CR LF within the piece.
+        line.text = QByteArrayView(p, m_limit);
+        m_pos += m_limit;
+        return line;
+    }
+    line.text = QByteArrayView(p, rest);
+    line.metEnd = true;
+    m_pos += rest;
+    return line;
+}
 
 } // namespace vdm

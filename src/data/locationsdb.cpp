@@ -6,20 +6,79 @@
 #include "data/linereader.h"
 #include "data/textconv.h"
 
+#include <algorithm>
 #include <array>
+#include <new>
+#include <string_view>
+#include <unordered_map>
 
 namespace vdm {
 namespace {
 
 constexpr qsizetype kLabelWidth = 6;
 constexpr int kRecordLines = 8;
+constexpr std::size_t kSampleRecords = 64;
+
+/**
+ * Room for the records the rest of the data probably holds, judged by the bytes the
+ * first records took: growing the list step by step would move every record several
+ * times. Room reserved beyond the real count is never touched, so it costs no memory;
+ * still, no more is asked for than the bytes could hold as the shortest records that
+ * read without error (a header, labels and a digit or two), and a refusal is no error.
+ */
+void reserveForTheRest(LocationList& out, qsizetype bytesRead, qsizetype bytesLeft, std::size_t recordsRead)
+{
+    // "loc" and its line end, four empty lines, a label and line end, then a digit, then "0,0"
+    constexpr qsizetype kShortestRecord = 4 + 4 + 7 + 8 + 10;
+    if (recordsRead == 0 || bytesRead <= 0)
+        return;
+    const double perRecord = double(bytesRead) / double(recordsRead);
+    const auto expected = std::min(std::size_t(double(bytesLeft) / perRecord * 1.125) + 16,
+                                   std::size_t(bytesLeft / kShortestRecord) + 16);
+    try {
+        out.reserve(out.size() + expected);
+    } catch (const std::bad_alloc&) {
+        // The list grows as it goes instead.
+    }
+}
+
+/**
+ * Regions and kinds repeat across thousands of records: equal texts share one copy, so
+ * a big file costs one allocation per distinct text instead of one per record. The
+ * table stops growing at a bound, after which a new text gets a copy of its own, so a
+ * file whose texts never repeat costs no more than before.
+ */
+class SharedTexts {
+public:
+    QByteArray get(QByteArrayView text)
+    {
+        if (text.isEmpty())
+            return {};
+        const std::string_view key(text.data(), std::size_t(text.size()));
+        if (const auto it = m_texts.find(key); it != m_texts.end())
+            return it->second;
+        QByteArray copy = text.toByteArray();
+        if (m_texts.size() < kMaxTexts)
+            m_texts.emplace(std::string_view(copy.constData(), std::size_t(copy.size())), copy);
+        return copy;
+    }
+
+private:
+    static constexpr std::size_t kMaxTexts = 8192;
+    // The keys view the values' own bytes, which never change while the table holds them.
+    std::unordered_map<std::string_view, QByteArray> m_texts;
+};
 
 } // namespace
 
 void readLocations(const QByteArray& bytes, LocationList& out)
 {
     LineReader reader(bytes, LineReader::ClassicLimit);
+    const std::size_t first = out.size();
+    SharedTexts shared;
     while (reader.skipToHeader("loc")) {
+        if (out.size() - first == kSampleRecords)
+            reserveForTheRest(out, reader.position(), bytes.size() - reader.position(), kSampleRecords);
         // Lines 1 to 7; a record the data ends inside of is dropped whole, so that no
         // location with made-up fields reaches the lists.
         std::array<LineReader::Line, kRecordLines> lines;
@@ -31,8 +90,8 @@ void readLocations(const QByteArray& bytes, LocationList& out)
 
         Location location;
         location.Name = labelledValue(lines[1], kLabelWidth).toByteArray();
-        location.Region = labelledValue(lines[2], kLabelWidth).toByteArray();
-        location.Kind = labelledValue(lines[3], kLabelWidth).toByteArray();
+        location.Region = shared.get(labelledValue(lines[2], kLabelWidth));
+        location.Kind = shared.get(labelledValue(lines[3], kLabelWidth));
         location.Level = StrToInt(labelledValue(lines[4], kLabelWidth));
         const QByteArrayView position = labelledValue(lines[7], kLabelWidth);
         const qsizetype comma = position.lastIndexOf(',');

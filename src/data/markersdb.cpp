@@ -18,9 +18,8 @@ void readMarkers(const QByteArray& bytes, LocationList& markers)
 {
     LineReader reader(bytes, LineReader::NoLimit);
     while (reader.skipToHeader("marker")) {
-        const LineReader::Line textLine = reader.read();
+        const QByteArrayView text = reader.read().text;
         const LineReader::Line posLine = reader.read();
-        const QByteArrayView text = LineReader::chomp(textLine.text);
         const QByteArrayView position = labelledValue(posLine, kPosLabelWidth);
         const qsizetype comma = position.lastIndexOf(',');
         if (comma < 0)

@@ -40,7 +40,7 @@ bool isEndLine(const LineReader::Line& line)
 {
     // Compared before trimming: "end" must start in the first column and be followed
     // by its line end, or by the end of the data.
-    return line.text == "end\n" || (line.metEnd && line.text == "end");
+    return line.text == "end" && (line.lineEnd || line.metEnd);
 }
 
 QByteArrayView afterWidth(QByteArrayView text, qsizetype width)

@@ -33,14 +33,12 @@ std::size_t readUserData(const QByteArray& bytes, LocationList& locations)
         Location& location = locations[k];
 
         reader.read(); // the name line, never compared
-        const LineReader::Line statusLine = reader.read();
-        const QByteArrayView status = LineReader::chomp(statusLine.text);
+        const QByteArrayView status = reader.read().text;
         if (status.size() <= kStatusColumn)
             throwConvertError(status);
         location.Status = StrToInt(status.sliced(kStatusColumn, 1));
 
-        const LineReader::Line noteLine = reader.read();
-        const QByteArrayView note = LineReader::chomp(noteLine.text);
+        const QByteArrayView note = reader.read().text;
         location.Note = note.size() > kNoteLabelWidth ? Trim(note.sliced(kNoteLabelWidth)).toByteArray() : QByteArray();
 
         reader.read(); // the end line, whatever it holds

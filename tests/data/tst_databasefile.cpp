@@ -100,19 +100,20 @@ TEST(DatabaseFile, LabelledValue)
 {
     struct Case {
         QByteArray text;
+        bool lineEnd;
         bool metEnd;
         QByteArray value;
     } cases[] = {
-        {"label:value\n", false, "value"},
-        {"label:\n", false, ""},
-        {"lab\n", false, ""},
-        {"\n", false, ""},
-        {"label:piece", false, "piec"}, // a 254-character piece: its last character counts as the line end
-        {"label:last", true, "last"},   // the last line of the data without a line end
-        {"", true, ""},
+        {"label:value", true, false, "value"},
+        {"label:", true, false, ""},
+        {"lab", true, false, ""},
+        {"", true, false, ""},
+        {"label:piece", false, false, "piec"}, // a 254-character piece: its last character counts as the line end
+        {"label:last", false, true, "last"},   // the last line of the data without a line end
+        {"", false, true, ""},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(labelledValue(LineReader::Line{c.text, c.metEnd}, 6), c.value) << c.text.constData();
+        EXPECT_EQ(labelledValue(LineReader::Line{c.text, c.lineEnd, c.metEnd}, 6), c.value) << c.text.constData();
 }
 
 } // namespace

@@ -214,6 +214,50 @@ TEST(LocationsDb, DuplicateNamesBothKept)
     EXPECT_EQ(list[1].X, 2);
 }
 
+TEST(LocationsDb, ManyRecordsReadAsEachAlone)
+{
+    // Long files read exactly as their records do one by one, whether their regions
+    // repeat, never repeat (more of them than the reader shares) or the records give way
+    // to a long tail of other lines or a conversion error.
+    const struct {
+        int records;
+        int regions;
+        QByteArray tail;
+        QString error;
+    } cases[] = {
+        {1000, 7, {}, {}},
+        {9500, 9500, {}, {}},
+        {70, 3, QByteArray(200000, '\n'), {}},
+        {300, 2, record("loc", "Z", "0", "1;2"), "'1;2' is not a valid integer value"},
+    };
+    for (const auto& c : cases) {
+        QByteArray bytes;
+        LocationList alone;
+        for (int i = 0; i < c.records; ++i) {
+            const QByteArray one = "loc\r\nname: Place " + QByteArray::number(i) + "\r\nregn: Region "
+                                   + QByteArray::number(i % c.regions) + "\r\nkind: " + (i % 2 ? "town" : "keep")
+                                   + "\r\nlevl: " + QByteArray::number(i % 6) + "\r\n\r\n\r\nposn: "
+                                   + QByteArray::number(i) + ",-" + QByteArray::number(i) + "\r\n";
+            readLocations(one, alone);
+            bytes += one;
+        }
+        LocationList all;
+        EXPECT_EQ(errorOf(bytes + c.tail, all), c.error) << c.records;
+        ASSERT_EQ(all.size(), alone.size()) << c.records;
+        EXPECT_TRUE(all == alone) << c.records;
+    }
+}
+
+TEST(LocationsDb, RecordsWithTheSameRegionStayApartWhenOneChanges)
+{
+    LocationList list;
+    readLocations(record("loc", "A", "0", "1,2") + record("loc", "B", "0", "3,4"), list);
+    ASSERT_EQ(list.size(), 2u);
+    list[0].Region.append(" changed");
+    EXPECT_EQ(list[0].Region, "x changed");
+    EXPECT_EQ(list[1].Region, "x");
+}
+
 TEST(LocationsDb, ArbitraryBytesNeverCrash)
 {
     // Every short byte soup terminates and either reads or reports a conversion error.
