@@ -27,7 +27,10 @@ ImageCommand::ImageCommand(TMainForm& form)
 void ImageCommand::saveViewAsImage()
 {
     const World& world = m_form.world();
-    const QSize whole = MapImage::wholeMapSize(m_form.view());
+    // Both choices carry the screen's resolution: the panel's image is painted at it, and
+    // the whole map is painted at it too.
+    const qreal ratio = m_form.backBuffer().isNull() ? 1.0 : m_form.backBuffer().devicePixelRatio();
+    const QSize whole = backBufferSize(MapImage::wholeMapSize(m_form.view()), ratio);
     const std::optional<int> choice = m_form.prompts().askChoice(
         &m_form, kCaption,
         QStringLiteral("Save the visible map panel, or the whole map at this zoom level (%1 x %2 pixels)?")
@@ -65,7 +68,8 @@ void ImageCommand::saveViewAsImage()
         [&progress](int step, int) {
             progress.setValue(step);
             return !progress.wasCanceled();
-        });
+        },
+        ratio);
     if (image.isNull())
         return; // cancelled: nothing written
     progress.setLabelText(QStringLiteral("Writing the image..."));

@@ -272,8 +272,8 @@ void TMainForm::RecreateDrawingObjects()
 void TMainForm::PanelMapPaint()
 {
     viewFollowsPanel();
-    if (m_backBuffer.size() != View.panel())
-        m_backBuffer = QImage(View.panel(), QImage::Format_RGB32);
+    // Painted at the screen's own resolution; every position stays in panel pixels.
+    fitBackBuffer(m_backBuffer, View.panel(), m_ui->PanelMap->devicePixelRatioF());
     if (m_backBuffer.isNull())
         return;
     MapScene scene{View,    m_world.picture(), m_world.locations(), m_world.markers(), Config, m_session.objects(),

@@ -13,30 +13,31 @@ std::int64_t footprint(const QByteArray& text, const QImage& mask)
 
 } // namespace
 
-const CaptionCache::Entry* CaptionCache::find(const QByteArray& text)
+const CaptionCache::Entry* CaptionCache::find(const QByteArray& text, qreal ratio)
 {
-    const auto it = m_where.constFind(text);
+    const auto it = m_where.constFind(Key{text, ratio});
     if (it == m_where.constEnd())
         return nullptr;
     m_order.splice(m_order.begin(), m_order, *it);
     return &m_order.front();
 }
 
-const CaptionCache::Entry& CaptionCache::insert(const QByteArray& text, QImage mask, QPoint offset)
+const CaptionCache::Entry& CaptionCache::insert(const QByteArray& text, QImage mask, QPoint offset, qreal ratio)
 {
-    if (const auto it = m_where.constFind(text); it != m_where.constEnd()) {
+    const Key key{text, ratio};
+    if (const auto it = m_where.constFind(key); it != m_where.constEnd()) {
         m_bytes -= (*it)->bytes;
         m_order.erase(*it);
         m_where.erase(it);
     }
     const std::int64_t bytes = footprint(text, mask);
-    m_order.push_front(Entry{text, std::move(mask), offset, bytes});
-    m_where.insert(text, m_order.begin());
+    m_order.push_front(Entry{text, ratio, std::move(mask), offset, bytes});
+    m_where.insert(key, m_order.begin());
     m_bytes += bytes;
     while (m_bytes > m_budget && m_order.size() > 1) {
         const Entry& oldest = m_order.back();
         m_bytes -= oldest.bytes;
-        m_where.remove(oldest.text);
+        m_where.remove(Key{oldest.text, oldest.ratio});
         m_order.pop_back();
     }
     return m_order.front();

@@ -46,16 +46,19 @@ QSize wholeMapSize(const Viewport& view)
             truncToInt(static_cast<long double>(view.picture().height()) * f / s)};
 }
 
-QImage paintWholeMap(MapPainter& painter, const MapScene& scene, const std::function<bool(int step, int steps)>& goOn)
+QImage paintWholeMap(MapPainter& painter, const MapScene& scene, const std::function<bool(int step, int steps)>& goOn,
+                     qreal ratio)
 {
     const QSize size = wholeMapSize(scene.view);
     if (size.isEmpty() || (goOn && !goOn(0, 2)))
         return {};
-    QImage whole(size, QImage::Format_RGB32);
+    const QSize pixels = backBufferSize(size, ratio);
+    QImage whole(pixels, QImage::Format_RGB32);
     if (whole.isNull())
         throw Error(QStringLiteral("The whole map at this level (%1 x %2 pixels) is too large to hold in memory.")
-                        .arg(size.width())
-                        .arg(size.height()));
+                        .arg(pixels.width())
+                        .arg(pixels.height()));
+    whole.setDevicePixelRatio(ratio);
     const Viewport all = Viewport::showing(scene.view.picture(), scene.view.mapScale(), size, scene.view.zoomIndex());
     painter.paint(whole, MapScene{all, scene.picture, scene.locations, scene.markers, scene.settings, scene.objects,
                                   scene.highlight, scene.index});

@@ -40,12 +40,14 @@ QSize wholeMapSize(const Viewport& view);
 /**
  * The whole map at the zoom level of `scene.view`: one paint of a panel the size of the
  * zoomed picture scrolled to its corner, the very image veldamar-render gives for that
- * size. (Painting it in bands would not give the same pixels: a panel as wide as the map
+ * size; at a device pixel ratio above 1 the same map at that many times the pixels, as a
+ * screen of that ratio shows it. (Painting it in bands would not give the same pixels: a panel as wide as the map
  * places the picture by its margins, not by the scroll position.) `goOn(step, steps)` is
  * asked before the paint (0 of 2) and after it (1 of 2); when it answers false a null
  * image comes back. A map too large to hold in memory throws an Error saying so.
  */
-QImage paintWholeMap(MapPainter& painter, const MapScene& scene, const std::function<bool(int step, int steps)>& goOn = {});
+QImage paintWholeMap(MapPainter& painter, const MapScene& scene, const std::function<bool(int step, int steps)>& goOn = {},
+                     qreal ratio = 1);
 
 } // namespace MapImage
 } // namespace vdm

@@ -58,18 +58,78 @@ long long floorDiv(long long a, long long b)
     return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
 }
 
-/** A raster view of the back buffer that clips every write to the panel. */
+int saturatedInt(long long v)
+{
+    return int(std::clamp<long long>(v, INT_MIN, INT_MAX));
+}
+
+/**
+ * A raster view of the back buffer that clips every write to the panel. The buffer holds
+ * the panel at its device pixel ratio: positions and sizes come in panel (logical) pixels
+ * and land on device pixels scaled by the ratio and rounded, so at the ratio 1 every pixel
+ * is the one the logical rule names.
+ */
 class Canvas {
 public:
-    explicit Canvas(QImage& img) : m_bits(img.bits()), m_bpl(img.bytesPerLine()), m_w(img.width()), m_h(img.height()) {}
+    Canvas(QImage& img, QSize panel)
+        : m_bits(img.bits()), m_bpl(img.bytesPerLine()), m_w(img.width()), m_h(img.height()),
+          m_panel(panel), m_ratio(img.devicePixelRatio())
+    {}
+    /** Device pixels. */
     int width() const { return m_w; }
     int height() const { return m_h; }
+    /** Panel (logical) pixels, what the view's conversions give. */
+    int panelWidth() const { return m_panel.width(); }
+    int panelHeight() const { return m_panel.height(); }
+    qreal ratio() const { return m_ratio; }
     Pixel* row(int y) const { return reinterpret_cast<Pixel*>(m_bits + y * m_bpl); }
+
+    /** The device coordinate of a panel coordinate. */
+    long long device(long long v) const { return m_ratio == 1 ? v : std::llround(double(v) * m_ratio); }
+    QPoint device(QPoint p) const { return {saturatedInt(device(p.x())), saturatedInt(device(p.y()))}; }
+    /** A width of `n` panel pixels in device pixels, never thinner than one. */
+    int thickness(int n) const { return m_ratio == 1 ? n : std::max(1, int(std::lround(n * m_ratio))); }
+
+    /**
+     * The location frame: a hollow square from (q - half) to (q + half), right and bottom
+     * exclusive, its border one panel pixel thick.
+     */
+    void squareFrame(QPoint q, int half, Pixel c) const
+    {
+        const long long x0 = device((long long)q.x() - half), x1 = device((long long)q.x() + half);
+        const long long y0 = device((long long)q.y() - half), y1 = device((long long)q.y() + half);
+        const int t = thickness(1);
+        if (x1 <= 0 || y1 <= 0 || x0 >= m_w || y0 >= m_h)
+            return;
+        if (t == 1) {
+            frame(int(x0), int(y0), int(x1 - x0), int(y1 - y0), c);
+            return;
+        }
+        fill(x0, y0, x1, std::min(y1, y0 + t), c);
+        fill(x0, std::max(y0, y1 - t), x1, y1, c);
+        fill(x0, y0 + t, std::min(x1, x0 + t), y1 - t, c);
+        fill(std::max(x0, x1 - t), y0 + t, x1, y1 - t, c);
+    }
+
+    /** A line between two panel points, `width` panel pixels wide (see line()). */
+    void panelLine(QPoint a, QPoint b, Pixel c, int width) const
+    {
+        line(device(a), device(b), c, thickness(width));
+    }
 
     void put(long long x, long long y, Pixel c) const
     {
         if (x >= 0 && x < m_w && y >= 0 && y < m_h)
             row(int(y))[x] = c;
+    }
+
+    /** Fills device pixels [x0, x1) x [y0, y1), clipped. */
+    void fill(long long x0, long long y0, long long x1, long long y1, Pixel c) const
+    {
+        x0 = std::max(0LL, x0), y0 = std::max(0LL, y0);
+        x1 = std::min<long long>(m_w, x1), y1 = std::min<long long>(m_h, y1);
+        for (long long y = y0; y < y1 && x0 < x1; ++y)
+            std::fill(row(int(y)) + x0, row(int(y)) + x1, c);
     }
 
     /** A one-pixel border inside the rectangle [x, x + w) x [y, y + h). */
@@ -139,13 +199,14 @@ private:
     uchar* m_bits;
     qsizetype m_bpl;
     int m_w, m_h;
+    QSize m_panel;
+    qreal m_ratio;
 };
 
-/** Makes the back buffer the panel's size and format (the picture step fills it). */
+/** Makes the back buffer the panel's size at its own device pixel ratio (the picture step fills it). */
 void prepareBackBuffer(QImage& backBuffer, const MapScene& scene)
 {
-    if (backBuffer.size() != scene.view.panel() || backBuffer.format() != QImage::Format_RGB32)
-        backBuffer = QImage(scene.view.panel(), QImage::Format_RGB32);
+    fitBackBuffer(backBuffer, scene.view.panel(), backBuffer.isNull() ? 1.0 : backBuffer.devicePixelRatio());
 }
 
 bool routesShown(const Settings& st)
@@ -182,7 +243,7 @@ void drawIndexedRoutes(const Canvas& canvas, const MapScene& scene)
     const Pixel pens[4] = {0, pixelOf(o.PenSkarnels), pixelOf(o.PenShips), pixelOf(o.PenMagesGuild)};
     const bool shown[4] = {false, st.ShowSkarnels, st.ShowShips, st.ShowMagesGuild};
     // A 2-pixel line reaches one pixel beyond its end points' box; a few more to spare.
-    const QRect area(-4, -4, canvas.width() + 8, canvas.height() + 8);
+    const QRect area(-4, -4, canvas.panelWidth() + 8, canvas.panelHeight() + 8);
     const LocationList& locs = scene.locations;
     const std::vector<const SpatialIndex::Segment*> routes = scene.index->routesIn(mapBoxOf(v, area));
     // When most of the map shows, places meet several routes each: each is converted once.
@@ -198,7 +259,7 @@ void drawIndexedRoutes(const Canvas& canvas, const MapScene& scene)
     };
     for (const SpatialIndex::Segment* r : routes)
         if (shown[r->kind])
-            canvas.line(panelPoint(r->from), panelPoint(r->target), pens[r->kind], 2);
+            canvas.panelLine(panelPoint(r->from), panelPoint(r->target), pens[r->kind], 2);
 }
 
 /** Routes over everything; a connection listed both ways is simply drawn twice. */
@@ -213,7 +274,7 @@ void drawRoutes(const Canvas& canvas, const MapScene& scene, const std::vector<Q
         for (const Route& r : locs[i].Routes) {
             if (r.Kind > 3 || !shown[r.Kind] || r.Target < 0 || size_t(r.Target) >= locs.size())
                 continue;
-            canvas.line(panelPoints[i], panelPoints[size_t(r.Target)], pens[r.Kind], 2);
+            canvas.panelLine(panelPoints[i], panelPoints[size_t(r.Target)], pens[r.Kind], 2);
         }
     }
 }
@@ -262,9 +323,14 @@ struct MapPainter::Private {
         maxCharWidth = std::max(1, fm.maxWidth());
     }
 
-    const QImage& caption(const QByteArray& text, QPoint& offset)
+    /**
+     * The coverage mask of a caption rendered at the device pixel ratio (the font's glyphs
+     * drawn at that resolution, not enlarged), and in `offset` where its top-left lies from
+     * the caption's top-left, in device pixels.
+     */
+    const QImage& caption(const QByteArray& text, qreal ratio, QPoint& offset)
     {
-        if (const CaptionCache::Entry* hit = captions.find(text)) {
+        if (const CaptionCache::Entry* hit = captions.find(text, ratio)) {
             offset = hit->offset;
             return hit->mask;
         }
@@ -276,17 +342,24 @@ struct MapPainter::Private {
         const int right = std::max(fm.horizontalAdvance(s), ink.right() + 1) + 1;
         const int top = std::min(-fm.ascent(), ink.top()) - 1;
         const int bottom = std::max(fm.descent(), ink.bottom() + 1) + 1;
-        QImage img(std::max(1, right - left), std::max(1, bottom - top), QImage::Format_ARGB32_Premultiplied);
+        // The same box in device pixels, grown outwards to whole pixels.
+        const int devLeft = int(std::floor(left * ratio)), devTop = int(std::floor(top * ratio));
+        const int devRight = int(std::ceil(right * ratio)), devBottom = int(std::ceil(bottom * ratio));
+        QImage img(std::max(1, devRight - devLeft), std::max(1, devBottom - devTop), QImage::Format_ARGB32_Premultiplied);
+        img.setDevicePixelRatio(ratio);
         img.fill(Qt::transparent);
         {
             QPainter p(&img);
             p.setRenderHint(QPainter::TextAntialiasing, true);
             p.setFont(font);
             p.setPen(Qt::white);
-            p.drawText(QPoint(-left, -top), s);
+            p.drawText(QPointF(-devLeft / ratio, -devTop / ratio), s);
         }
-        offset = QPoint(left, ascent + top);
-        return captions.insert(text, img.convertToFormat(QImage::Format_Alpha8), offset).mask;
+        const int devAscent = ratio == 1 ? ascent : int(std::lround(ascent * ratio));
+        offset = QPoint(devLeft, devAscent + devTop);
+        QImage mask = img.convertToFormat(QImage::Format_Alpha8);
+        mask.setDevicePixelRatio(1); // blended pixel for pixel
+        return captions.insert(text, std::move(mask), offset, ratio).mask;
     }
 
     /** Caption top-left at `at` (its baseline one ascent lower); skipped when it cannot show. */
@@ -296,12 +369,13 @@ struct MapPainter::Private {
             return;
         // Cheap bounds first, so far-off captions never touch the cache.
         const long long chars = (limit > 0 && name.size() > limit) ? limit + 3 : name.size();
-        if ((long long)at.y() - 2 >= canvas.height() || (long long)at.y() + lineHeight + 2 < 0
-            || (long long)at.x() - 2 >= canvas.width() || (long long)at.x() + (chars + 1) * maxCharWidth + 2 < 0)
+        if ((long long)at.y() - 2 >= canvas.panelHeight() || (long long)at.y() + lineHeight + 2 < 0
+            || (long long)at.x() - 2 >= canvas.panelWidth() || (long long)at.x() + (chars + 1) * maxCharWidth + 2 < 0)
             return;
         QPoint offset;
-        const QImage& mask = caption(cutCaption(name, limit), offset);
-        canvas.blend(mask, at.x() + offset.x(), at.y() + offset.y(), colour);
+        const QImage& mask = caption(cutCaption(name, limit), canvas.ratio(), offset);
+        const QPoint origin = canvas.device(at);
+        canvas.blend(mask, origin.x() + offset.x(), origin.y() + offset.y(), colour);
     }
 
     /**
@@ -313,7 +387,7 @@ struct MapPainter::Private {
         const Viewport& v = scene.view;
         const Settings& st = scene.settings;
         const QImage& pic = scene.picture;
-        const int W = backBuffer.width(), H = backBuffer.height();
+        const int W = v.panel().width(), H = v.panel().height();
         if (backBuffer.isNull())
             return;
         const Pixel background = pixelOf(scene.objects.BrushBackground);
@@ -339,15 +413,57 @@ struct MapPainter::Private {
         }
         const Resampler::Mode mode
             = (st.MapAA && v.zoomIndex() >= st.ZoomLevelAA) ? Resampler::Mode::Smooth : Resampler::Mode::Pixel;
-        const double k = double(f / s);
-        if (k == 1.0 && copyRows(backBuffer, to, pic, from, background))
+        const qreal ratio = backBuffer.devicePixelRatio();
+        if (ratio != 1)
+            toDevicePixels(to, from, ratio);
+        // Device pixels per picture pixel.
+        const double k = double(f / s) * ratio;
+        if (!(k == 1.0 && copyRows(backBuffer, to, pic, from, background))) {
+            // The background first: whatever the picture does not reach keeps it.
+            backBuffer.fill(background);
+            if (k < 1.0 && PW > 1 && PH > 1)
+                blitShrunken(backBuffer, to, pic, from, k, mode);
+            else
+                Resampler::draw(backBuffer, to, pic, from, mode);
+        }
+        if (ratio != 1)
+            fillPartialEdges(backBuffer, v.panel(), ratio);
+    }
+
+    /**
+     * At a ratio like 1.25 the buffer's last column (or row) lies only partly on the panel;
+     * its centre is beyond the panel's edge, so resampling leaves it out. It repeats its
+     * neighbour, or the screen would show a seam of background along the panel's edge.
+     */
+    static void fillPartialEdges(QImage& backBuffer, QSize panel, qreal ratio)
+    {
+        const int W = backBuffer.width(), H = backBuffer.height();
+        if (W >= 2 && panel.width() * ratio < W) {
+            for (int y = 0; y < H; ++y) {
+                Pixel* line = reinterpret_cast<Pixel*>(backBuffer.scanLine(y));
+                line[W - 1] = line[W - 2];
+            }
+        }
+        if (H >= 2 && panel.height() * ratio < H)
+            std::memcpy(backBuffer.scanLine(H - 1), backBuffer.constScanLine(H - 2), size_t(W) * sizeof(Pixel));
+    }
+
+    /**
+     * The panel rectangle `to` and the picture rectangle `from` it shows, moved to device
+     * pixels: `to` scaled by the ratio and grown to whole pixels, `from` by as much as
+     * keeps the picture's scale and place, so a picture pixel lands where the panel's
+     * geometry puts it, and the picture reaches the buffer's edges.
+     */
+    static void toDevicePixels(QRect& to, QRectF& from, qreal ratio)
+    {
+        if (to.width() <= 0 || to.height() <= 0)
             return;
-        // The background first: whatever the picture does not reach keeps it.
-        backBuffer.fill(background);
-        if (k < 1.0 && PW > 1 && PH > 1)
-            blitShrunken(backBuffer, to, pic, from, k, mode);
-        else
-            Resampler::draw(backBuffer, to, pic, from, mode);
+        const double x0 = to.x() * ratio, x1 = (double(to.x()) + to.width()) * ratio;
+        const double y0 = to.y() * ratio, y1 = (double(to.y()) + to.height()) * ratio;
+        const double X0 = std::floor(x0), X1 = std::ceil(x1), Y0 = std::floor(y0), Y1 = std::ceil(y1);
+        const double perX = from.width() / (x1 - x0), perY = from.height() / (y1 - y0);
+        from = QRectF(from.x() + (X0 - x0) * perX, from.y() + (Y0 - y0) * perY, (X1 - X0) * perX, (Y1 - Y0) * perY);
+        to = QRect(int(X0), int(Y0), int(X1 - X0), int(Y1 - Y0));
     }
 
     /**
@@ -422,7 +538,7 @@ struct MapPainter::Private {
             const QPoint q = panelPoints ? (*panelPoints)[i] : v.mapToPanel(L.X, L.Y);
             if (style.colour) {
                 textColour = pixelOf(*style.colour);
-                canvas.frame(q.x() - 3, q.y() - 3, 6, 6, textColour);
+                canvas.squareFrame(q, 3, textColour);
             }
             if (st.ShowText)
                 drawCaption(canvas, L.Name, st.TextLength, QPoint(q.x() + 4, q.y() + 1), textColour);
@@ -438,7 +554,7 @@ struct MapPainter::Private {
         const long long chars = (limit > 0 && longestName > limit) ? limit + 3 : longestName;
         const long long left = std::min<long long>(INT_MAX / 4, 16 + (chars + 1) * maxCharWidth);
         const int top = lineHeight + 16, right = 16, bottom = 16;
-        return QRect(int(-left), -top, int(canvas.width() + left + right), canvas.height() + top + bottom);
+        return QRect(int(-left), -top, int(canvas.panelWidth() + left + right), canvas.panelHeight() + top + bottom);
     }
 
     /**
@@ -461,7 +577,7 @@ struct MapPainter::Private {
             Pixel textColour;
             if (style.colour) {
                 textColour = pixelOf(*style.colour);
-                canvas.frame(q.x() - 3, q.y() - 3, 6, 6, textColour);
+                canvas.squareFrame(q, 3, textColour);
             } else {
                 textColour = colourBefore(scene, i); // only the highlighted location gets here
             }
@@ -491,7 +607,7 @@ struct MapPainter::Private {
         const QPoint corners[5]
             = {{q.x() - 4, q.y()}, {q.x(), q.y() + 4}, {q.x() + 4, q.y()}, {q.x(), q.y() - 4}, {q.x() - 4, q.y()}};
         for (int c = 0; c < 4; ++c)
-            canvas.line(corners[c], corners[c + 1], marker, 1);
+            canvas.panelLine(corners[c], corners[c + 1], marker, 1);
         if (scene.settings.ShowText)
             drawCaption(canvas, M.Name, scene.settings.MarkerLength, QPoint(q.x() + 3, q.y() + 3), marker);
     }
@@ -526,7 +642,7 @@ MapPainter::~MapPainter() = default;
 void MapPainter::paint(QImage& backBuffer, const MapScene& scene)
 {
     prepareBackBuffer(backBuffer, scene);
-    const Canvas canvas(backBuffer);
+    const Canvas canvas(backBuffer, scene.view.panel());
     d->blitPicture(backBuffer, scene);
     d->useFont(scene.objects.MapFont);
     const bool anyRoutes = routesShown(scene.settings);
@@ -550,11 +666,30 @@ void MapPainter::paint(QImage& backBuffer, const MapScene& scene)
         drawRoutes(canvas, scene, panelPoints);
 }
 
-QImage MapPainter::paint(const MapScene& scene)
+QImage MapPainter::paint(const MapScene& scene, qreal ratio)
 {
-    QImage img(scene.view.panel(), QImage::Format_RGB32);
+    QImage img(backBufferSize(scene.view.panel(), ratio), QImage::Format_RGB32);
+    img.setDevicePixelRatio(ratio);
     paint(img, scene);
     return img;
+}
+
+void fitBackBuffer(QImage& backBuffer, QSize panel, qreal ratio)
+{
+    const QSize size = backBufferSize(panel, ratio);
+    if (backBuffer.size() != size || backBuffer.format() != QImage::Format_RGB32
+        || backBuffer.devicePixelRatio() != ratio) {
+        backBuffer = QImage(size, QImage::Format_RGB32);
+        backBuffer.setDevicePixelRatio(ratio);
+    }
+}
+
+QSize backBufferSize(QSize panel, qreal ratio)
+{
+    if (ratio == 1)
+        return panel;
+    // Rounded up: a buffer a fraction of a pixel short would leave a gap at the panel's edge.
+    return {int(std::ceil(std::max(0, panel.width()) * ratio)), int(std::ceil(std::max(0, panel.height()) * ratio))};
 }
 
 void MapPainter::invalidateCaches()

@@ -49,10 +49,25 @@ struct MapScene {
 };
 
 /**
- * Paints the whole map panel into a back buffer of the panel's size, in panel pixels: the
- * picture resampled at scale f / MapScale (smooth or pixel mode), location frames and
- * captions, markers, then routes over everything. Overlay positions come only from the
- * viewport's conversions. Whatever it caches to go faster (shrunken copies of the picture,
+ * The device pixels of a back buffer for a panel of `panel` logical pixels at a device
+ * pixel ratio: the panel's size times the ratio, rounded up so nothing is left uncovered.
+ */
+QSize backBufferSize(QSize panel, qreal ratio);
+
+/**
+ * Makes `backBuffer` a Format_RGB32 image of backBufferSize(panel, ratio) at that device
+ * pixel ratio, keeping it as it is when it already is one (null for an empty panel).
+ */
+void fitBackBuffer(QImage& backBuffer, QSize panel, qreal ratio);
+
+/**
+ * Paints the whole map panel into a back buffer of the panel's size at the buffer's device
+ * pixel ratio (QImage::devicePixelRatio): the picture resampled at scale
+ * f / MapScale x ratio (smooth or pixel mode), location frames and captions, markers, then
+ * routes over everything. Overlay positions come only from the viewport's conversions, in
+ * panel (logical) pixels, and are then scaled to device pixels; lines and frames keep their
+ * widths in panel pixels, rounded to whole device pixels, and captions are rendered at the
+ * device resolution. At the ratio 1 device and panel pixels are the same. Whatever it caches to go faster (shrunken copies of the picture,
  * caption masks) it owns, makes lazily and keeps between paints; the picture itself is
  * the caller's. A caption cache follows the font it was made with and a picture cache the
  * picture's QImage::cacheKey, so changed inputs never show stale pixels.
@@ -64,10 +79,13 @@ public:
     MapPainter(const MapPainter&) = delete;
     MapPainter& operator=(const MapPainter&) = delete;
 
-    /** Paints into `backBuffer`, which must be view.Panel sized and Format_RGB32. */
+    /**
+     * Paints into `backBuffer` at its device pixel ratio; a buffer of another size than
+     * backBufferSize(panel, ratio) or another format than Format_RGB32 is made anew first.
+     */
     void paint(QImage& backBuffer, const MapScene& scene);
-    /** Convenience: a fresh back buffer of the panel's size. */
-    QImage paint(const MapScene& scene);
+    /** Convenience: a fresh back buffer of the panel's size at `ratio`. */
+    QImage paint(const MapScene& scene, qreal ratio = 1);
 
     /** Drops caches that depend on the picture (call when the picture changes). */
     void invalidateCaches();

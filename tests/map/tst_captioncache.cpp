@@ -76,6 +76,24 @@ TEST(CaptionCache, ACaptionLargerThanTheBudgetStaysUntilTheNextOne)
     EXPECT_EQ(cache.bytes(), 0);
 }
 
+TEST(CaptionCache, TheSameTextAtAnotherRatioIsAnotherCaption)
+{
+    CaptionCache cache;
+    cache.insert("Harrowmere", mask(10), {1, 1});
+    EXPECT_FALSE(cache.contains("Harrowmere", 2));
+    EXPECT_EQ(cache.find("Harrowmere", 2), nullptr);
+    cache.insert("Harrowmere", mask(20), {2, 2}, 2);
+    EXPECT_EQ(cache.size(), 2);
+    ASSERT_NE(cache.find("Harrowmere", 2), nullptr);
+    EXPECT_EQ(cache.find("Harrowmere", 2)->mask.width(), 20);
+    EXPECT_EQ(cache.find("Harrowmere")->mask.width(), 10);
+    EXPECT_EQ(cache.find("Harrowmere", 1.5), nullptr);
+    // Replacing one ratio's caption leaves the other's.
+    cache.insert("Harrowmere", mask(30), {}, 2);
+    EXPECT_EQ(cache.size(), 2);
+    EXPECT_EQ(cache.find("Harrowmere")->mask.width(), 10);
+}
+
 TEST(CaptionCache, APaintOfTwelveThousandCaptionsKeepsThemAllForTheNext)
 {
     // 12 000 distinct captions on one panel: more than a cache of 8 192 entries could keep.

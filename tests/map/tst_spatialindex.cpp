@@ -159,6 +159,24 @@ TEST(SpatialIndexPaint, EqualsTheFullScanPixelForPixelOnAHundredThousandPlacesAt
     }
 }
 
+TEST(SpatialIndexPaint, EqualsTheFullScanAtDevicePixelRatios)
+{
+    const Crowd& w = bigWorld();
+    MapPainter painter;
+    const Settings s = everything();
+    const DrawingObjects o = DrawingObjects::fromSettings(s);
+    for (const qreal ratio : {2.0, 1.5}) {
+        for (const int zoom : {0, 3, 5, 7}) {
+            const Viewport base = Viewport::showing(w.picture.size(), 2, {480, 270}, zoom);
+            const Viewport v = Viewport::showing(w.picture.size(), 2, {480, 270}, zoom, lookouts(base, 1).back());
+            GoHighlight full, indexed;
+            const QImage a = painter.paint(MapScene{v, w.picture, w.locations, w.markers, s, o, full}, ratio);
+            const QImage b = painter.paint(MapScene{v, w.picture, w.locations, w.markers, s, o, indexed, &w.index}, ratio);
+            EXPECT_TRUE(a == b) << "ratio " << ratio << " zoom " << zoom;
+        }
+    }
+}
+
 TEST(SpatialIndexPaint, EqualsTheFullScanWithCutCaptionsTogglesOffAndNoText)
 {
     const Crowd& w = bigWorld();
