@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // One paint of the map panel per iteration, at every zoom level, in pixel and smooth
-// mode, for the smallest window's panel and a full-HD panel. References measured in the
+// mode, for the smallest window's panel and a full-HD panel, and the full-HD panel on a
+// screen of device pixel ratio 2 (3840 x 2160 device pixels). References measured in the
 // same run: a memcpy of one frame of that size, and QPainter::drawImage of the same
 // source rectangle with SmoothPixmapTransform.
 #include "map/mappainter.h"
@@ -24,6 +25,9 @@ using namespace vdm;
 namespace {
 
 const QSize Panels[] = {{330, 380}, {1920, 1080}};
+/** The full-HD panel at device pixel ratio 2, and the frame its back buffer fills. */
+constexpr qreal Ratio2 = 2.0;
+const QSize Ratio2Frame(3840, 2160);
 
 /** A world with every overlay: the sample world when the generator works, else a synthetic one. */
 struct BenchWorld {
@@ -113,7 +117,7 @@ Settings settingsFor(bool smooth, bool overlays)
     return s;
 }
 
-void runPaint(benchmark::State& state, bool overlays)
+void runPaint(benchmark::State& state, bool overlays, qreal ratio = 1)
 {
     const QSize panel = Panels[state.range(0)];
     const int level = int(state.range(1));
@@ -127,7 +131,8 @@ void runPaint(benchmark::State& state, bool overlays)
     const MapScene scene{
         v,         world().picture, overlays ? world().locations : none, overlays ? world().markers : none, s, o,
         highlight};
-    QImage buffer(panel, QImage::Format_RGB32);
+    QImage buffer(backBufferSize(panel, ratio), QImage::Format_RGB32);
+    buffer.setDevicePixelRatio(ratio);
     painter.paint(buffer, scene); // caches are made once, as in the program's first paint
     for (auto _ : state) {
         painter.paint(buffer, scene);
@@ -140,6 +145,23 @@ void runPaint(benchmark::State& state, bool overlays)
 void BM_Paint(benchmark::State& state)
 {
     runPaint(state, true);
+}
+
+/** The full-HD panel on a ratio-2 screen: 3840 x 2160 device pixels, every overlay. */
+void BM_PaintRatio2(benchmark::State& state)
+{
+    runPaint(state, true, Ratio2);
+}
+
+/** The floor of BM_PaintRatio2: copying one 3840 x 2160 frame. */
+void BM_MemcpyFrameRatio2(benchmark::State& state)
+{
+    std::vector<std::uint32_t> a(size_t(Ratio2Frame.width()) * Ratio2Frame.height(), 0x123456u), b(a.size());
+    for (auto _ : state) {
+        std::memcpy(b.data(), a.data(), a.size() * 4);
+        benchmark::DoNotOptimize(b.data());
+        benchmark::ClobberMemory();
+    }
 }
 
 /** The picture alone: background fill and resampling, no overlays. */
@@ -207,6 +229,15 @@ void levelsModes(benchmark::internal::Benchmark* b)
     b->Unit(benchmark::kMillisecond);
 }
 
+void fullHdLevelsModes(benchmark::internal::Benchmark* b)
+{
+    b->ArgNames({"panel", "level", "smooth"});
+    for (int level = 0; level < Viewport::LevelCount; ++level)
+        for (int smooth = 0; smooth < 2; ++smooth)
+            b->Args({1, level, smooth});
+    b->Unit(benchmark::kMillisecond);
+}
+
 void levels(benchmark::internal::Benchmark* b)
 {
     b->ArgNames({"panel", "level"});
@@ -222,6 +253,8 @@ BENCHMARK(BM_MemcpyFrame)->ArgName("panel")->Arg(0)->Arg(1)->Unit(benchmark::kMi
 BENCHMARK(BM_Resample)->Apply(levelsModes);
 BENCHMARK(BM_DrawImageSmooth)->Apply(levels);
 BENCHMARK(BM_Paint)->Apply(levelsModes);
+BENCHMARK(BM_MemcpyFrameRatio2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PaintRatio2)->Apply(fullHdLevelsModes);
 BENCHMARK(BM_AveragedCopy)->ArgName("level")->DenseRange(0, 4)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)

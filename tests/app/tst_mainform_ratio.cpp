@@ -36,6 +36,19 @@ TEST_F(RatioTest, BackBufferHasTwiceThePixelsAndShowsAsThePanel)
     EXPECT_EQ(differingPixels(shown, rgb(buffer)), 0);
 }
 
+TEST_F(RatioTest, ToolButtonsShowTheGlyphsDrawnAtTwiceTheSize)
+{
+    const QImage drawn2x(QStringLiteral(":/glyphs/glyph00@2x.png"));
+    ASSERT_EQ(drawn2x.size(), QSize(32, 32));
+    const QPixmap shown = ui().ToolButtonZoomIn->icon().pixmap(QSize(16, 16), panel()->devicePixelRatioF());
+    EXPECT_EQ(shown.size(), QSize(32, 32));
+    EXPECT_EQ(shown.devicePixelRatio(), 2.0);
+    EXPECT_TRUE(shown.toImage().convertToFormat(QImage::Format_ARGB32) == drawn2x.convertToFormat(QImage::Format_ARGB32));
+    const QPixmap icon = form->windowIcon().pixmap(QSize(48, 48), 2.0);
+    EXPECT_TRUE(icon.toImage().convertToFormat(QImage::Format_ARGB32)
+                == QImage(QStringLiteral(":/glyphs/icon@2x.png")).convertToFormat(QImage::Format_ARGB32));
+}
+
 TEST_F(RatioTest, PointerStillFindsPlacesInPanelPixels)
 {
     const World& w = form->world();

@@ -10,6 +10,7 @@
 #include <array>
 #include <cmath>
 #include <functional>
+#include <vector>
 
 namespace vdm::GlyphArt {
 
@@ -33,15 +34,25 @@ const QColor kSkarnel(255, 226, 0);
 const QColor kShip(30, 90, 255);
 const QColor kMages(190, 176, 241);
 
-/** A 16 by 16 pixel grid painted without antialiasing, outlined at the end. */
+/**
+ * A 16 by 16 grid painted without antialiasing, outlined at the end, drawn at `scale`
+ * device pixels per grid cell: cells, boxes and rows of art fill whole cells, while discs
+ * and diamonds are decided per device pixel, so at 2 x their edges follow the shape at
+ * the finer grain; the outline and the rim stay one cell thick.
+ */
 class Pixels {
 public:
-    Pixels() : m_image(16, 16, QImage::Format_ARGB32) { m_image.fill(Qt::transparent); }
+    explicit Pixels(int scale = 1) : m_scale(scale), m_size(16 * scale), m_image(m_size, m_size, QImage::Format_ARGB32)
+    {
+        m_image.fill(Qt::transparent);
+    }
 
     void dot(int x, int y, const QColor& c)
     {
         if (x >= 0 && y >= 0 && x < 16 && y < 16)
-            m_image.setPixelColor(x, y, c);
+            for (int j = 0; j < m_scale; ++j)
+                for (int i = 0; i < m_scale; ++i)
+                    m_image.setPixelColor(x * m_scale + i, y * m_scale + j, c);
     }
     void box(int x0, int y0, int x1, int y1, const QColor& c)
     {
@@ -79,46 +90,97 @@ public:
             ++y;
         }
     }
-    /** A filled disc of pixels whose centres lie within `r` of (cx, cy). */
+    /**
+     * A filled disc of the pixels whose centres lie within `r` of (cx, cy), in grid units;
+     * finer pixels reach as far out as the cells of the 1 x disc do.
+     */
     void disc(double cx, double cy, double r, const QColor& c)
     {
-        for (int y = 0; y < 16; ++y)
-            for (int x = 0; x < 16; ++x)
-                if (std::hypot(x - cx, y - cy) <= r)
-                    dot(x, y, c);
+        forEachPixel([&](double x, double y) { return std::hypot(x - cx, y - cy) <= r + grain(); }, c);
     }
     void diamond(int cx, int cy, int r, const QColor& fill, const QColor& shine)
     {
-        for (int y = -r; y <= r; ++y)
-            for (int x = -r; x <= r; ++x)
-                if (std::abs(x) + std::abs(y) <= r)
-                    dot(cx + x, cy + y, (x + y < -r / 2) ? shine : fill);
+        for (int Y = 0; Y < m_size; ++Y)
+            for (int X = 0; X < m_size; ++X) {
+                const double x = centre(X) - cx, y = centre(Y) - cy;
+                if (std::abs(x) + std::abs(y) <= r + grain())
+                    m_image.setPixelColor(X, Y, (x + y < -r / 2) ? shine : fill);
+            }
     }
-    /** Recolours the drawn pixels that touch the background (4-neighbourhood). */
+    /** Recolours the drawn pixels within one cell of the background (4-neighbourhood steps). */
     void edge(const QColor& c)
     {
-        const QImage drawn = m_image;
-        auto opaque
-            = [&](int x, int y) { return x >= 0 && y >= 0 && x < 16 && y < 16 && qAlpha(drawn.pixel(x, y)) > 0; };
-        for (int y = 0; y < 16; ++y)
-            for (int x = 0; x < 16; ++x)
-                if (opaque(x, y) && (!opaque(x - 1, y) || !opaque(x + 1, y) || !opaque(x, y - 1) || !opaque(x, y + 1)))
-                    dot(x, y, c);
+        for (const QPoint& p : ring(true))
+            m_image.setPixelColor(p, c);
     }
-    /** Rings every drawn shape with one dark pixel (4-neighbourhood), the family look. */
+    /** Rings every drawn shape with one dark cell's width (4-neighbourhood steps), the family look. */
     void outline()
     {
-        const QImage drawn = m_image;
-        auto opaque
-            = [&](int x, int y) { return x >= 0 && y >= 0 && x < 16 && y < 16 && qAlpha(drawn.pixel(x, y)) > 0; };
-        for (int y = 0; y < 16; ++y)
-            for (int x = 0; x < 16; ++x)
-                if (!opaque(x, y) && (opaque(x - 1, y) || opaque(x + 1, y) || opaque(x, y - 1) || opaque(x, y + 1)))
-                    dot(x, y, kOutline);
+        for (const QPoint& p : ring(false))
+            m_image.setPixelColor(p, kOutline);
     }
     QImage image() const { return m_image; }
 
 private:
+    /** The centre of device pixel `i` in grid units (the cell's own index at 1 x). */
+    double centre(int i) const { return (i + 0.5) / m_scale - 0.5; }
+    /** How far beyond a 1 x cell centre a finer pixel centre can lie and still be in that cell. */
+    double grain() const { return 0.5 - 0.5 / m_scale; }
+
+    void forEachPixel(const std::function<bool(double, double)>& inside, const QColor& c)
+    {
+        for (int Y = 0; Y < m_size; ++Y)
+            for (int X = 0; X < m_size; ++X)
+                if (inside(centre(X), centre(Y)))
+                    m_image.setPixelColor(X, Y, c);
+    }
+
+    /**
+     * The pixels up to one cell (`scale` 4-neighbourhood steps) from the boundary between
+     * drawn and empty pixels: on the drawn side when `inside`, else on the empty side.
+     */
+    std::vector<QPoint> ring(bool inside) const
+    {
+        std::vector<int> opaque(size_t(m_size) * m_size);
+        for (int y = 0; y < m_size; ++y)
+            for (int x = 0; x < m_size; ++x)
+                opaque[size_t(y) * m_size + x] = qAlpha(m_image.pixel(x, y)) > 0;
+        // Which side of the boundary a pixel is on, and whether it is reached yet.
+        const auto side = [&](int x, int y) { return opaque[size_t(y) * m_size + x] == int(inside); };
+        std::vector<char> reached(opaque.size(), 0);
+        std::vector<QPoint> found, frontier;
+        for (int y = 0; y < m_size; ++y)
+            for (int x = 0; x < m_size; ++x)
+                reached[size_t(y) * m_size + x] = !side(x, y); // the other side seeds the walk
+        for (int y = 0; y < m_size; ++y)
+            for (int x = 0; x < m_size; ++x)
+                if (!side(x, y))
+                    frontier.push_back({x, y});
+        // Outside the grid counts as empty: drawn pixels on its border touch the background.
+        if (inside)
+            for (int i = 0; i < m_size; ++i)
+                for (QPoint p : {QPoint(i, -1), QPoint(i, m_size), QPoint(-1, i), QPoint(m_size, i)})
+                    frontier.push_back(p);
+        for (int step = 0; step < m_scale; ++step) {
+            std::vector<QPoint> next;
+            for (const QPoint& p : frontier)
+                for (QPoint n : {p + QPoint(1, 0), p - QPoint(1, 0), p + QPoint(0, 1), p - QPoint(0, 1)}) {
+                    if (n.x() < 0 || n.y() < 0 || n.x() >= m_size || n.y() >= m_size)
+                        continue;
+                    char& r = reached[size_t(n.y()) * m_size + n.x()];
+                    if (r)
+                        continue;
+                    r = 1;
+                    next.push_back(n);
+                    found.push_back(n);
+                }
+            frontier = std::move(next);
+        }
+        return found;
+    }
+
+    int m_scale;
+    int m_size;
     QImage m_image;
 };
 
@@ -136,9 +198,9 @@ void magnifier(Pixels& p)
     }
 }
 
-QImage zoomIn()
+QImage zoomIn(int scale)
 {
-    Pixels p;
+    Pixels p(scale);
     magnifier(p);
     p.box(3, 5, 8, 6, kSign);
     p.box(5, 3, 6, 8, kSign);
@@ -146,27 +208,27 @@ QImage zoomIn()
     return p.image();
 }
 
-QImage zoomOut()
+QImage zoomOut(int scale)
 {
-    Pixels p;
+    Pixels p(scale);
     magnifier(p);
     p.box(3, 5, 8, 6, kSign);
     p.outline();
     return p.image();
 }
 
-QImage actualSize()
+QImage actualSize(int scale)
 {
-    Pixels p;
+    Pixels p(scale);
     magnifier(p);
     p.art(2, 3, {".N....N", "NN.N.NN", ".N....N", ".N....N", ".N.N..N", ".N....N"}, [](char) { return kSign; });
     p.outline();
     return p.image();
 }
 
-QImage go()
+QImage go(int scale)
 {
-    Pixels p;
+    Pixels p(scale);
     const QColor green(60, 180, 70), light(140, 225, 130);
     p.art(1, 2,
           {"........X.....", "........XX....", "........XXX...", "LLLLLLLLXXXX..", "XXXXXXXXXXXXX.", "XXXXXXXXXXXXXX",
@@ -176,9 +238,9 @@ QImage go()
     return p.image();
 }
 
-QImage text()
+QImage text(int scale)
 {
-    Pixels p;
+    Pixels p(scale);
     const QColor ink(40, 44, 60);
     p.art(2, 1,
           {"....XXXX....", "....XXXX....", "...XX..XX...", "...XX..XX...", "...XX..XX...", "..XX....XX..",
@@ -188,9 +250,9 @@ QImage text()
     return p.image();
 }
 
-QImage hints()
+QImage hints(int scale)
 {
-    Pixels p;
+    Pixels p(scale);
     const QColor dark(28, 30, 36);
     p.art(1, 1,
           {".XXXXXXXXXXXX.", "XXXXXXXXXXXXXX", "XXYYYYYYYYYYXX", "XXXXXXXXXXXXXX", "XXYYYYYYYYXXXX", "XXXXXXXXXXXXXX",
@@ -203,9 +265,9 @@ QImage hints()
 }
 
 // Two stops joined by a route line in `route`, from lower left to upper right.
-QImage route(const QColor& route, const QColor& routeShade)
+QImage route(const QColor& route, const QColor& routeShade, int scale)
 {
-    Pixels p;
+    Pixels p(scale);
     for (int i = 0; i <= 8; ++i) {
         p.dot(3 + i, 11 - i, route);
         p.dot(4 + i, 11 - i, route);
@@ -219,9 +281,9 @@ QImage route(const QColor& route, const QColor& routeShade)
     return p.image();
 }
 
-QImage shipRoute()
+QImage shipRoute(int scale)
 {
-    Pixels p;
+    Pixels p(scale);
     const QColor hull(150, 92, 44), hullLight(196, 132, 70), sail(250, 250, 245), sailShade(214, 218, 228);
     p.art(1, 1,
           {"......M.......", "......MSs.....", "......MSSs....", "......MSSSs...", "......MSSSSs..", "......MSSSSSs.",
@@ -247,9 +309,9 @@ QImage shipRoute()
     return p.image();
 }
 
-QImage mageRoute()
+QImage mageRoute(int scale)
 {
-    Pixels p;
+    Pixels p(scale);
     const QColor shade(138, 120, 206), star(255, 250, 210);
     for (int i = 0; i <= 7; ++i) {
         p.dot(3 + i, 11 - i, kMages);
@@ -265,9 +327,9 @@ QImage mageRoute()
     return p.image();
 }
 
-QImage statusFrame(const QColor& colour)
+QImage statusFrame(const QColor& colour, int scale)
 {
-    Pixels p;
+    Pixels p(scale);
     const QColor shade = colour.darker(135);
     for (int i = 2; i <= 13; ++i) {
         p.dot(i, 2, colour);
@@ -283,9 +345,9 @@ QImage statusFrame(const QColor& colour)
     return p.image();
 }
 
-QImage addMarker()
+QImage addMarker(int scale)
 {
-    Pixels p;
+    Pixels p(scale);
     p.diamond(7, 7, 6, kMarker, kMarker.lighter(140));
     p.box(4, 7, 10, 7, kWhite);
     p.box(7, 4, 7, 10, kWhite);
@@ -306,18 +368,18 @@ void cross(Pixels& p, int x0, int y0)
     }
 }
 
-QImage deleteMarker()
+QImage deleteMarker(int scale)
 {
-    Pixels p;
+    Pixels p(scale);
     p.diamond(6, 6, 5, kMarker, kMarker.lighter(140));
     cross(p, 8, 8);
     p.outline();
     return p.image();
 }
 
-QImage deleteAllMarkers()
+QImage deleteAllMarkers(int scale)
 {
-    Pixels p;
+    Pixels p(scale);
     p.diamond(4, 4, 3, kMarker, kMarker.lighter(140));
     p.diamond(11, 4, 3, kMarker, kMarker.lighter(140));
     p.diamond(4, 11, 3, kMarker, kMarker.lighter(140));
@@ -326,9 +388,9 @@ QImage deleteAllMarkers()
     return p.image();
 }
 
-QImage options()
+QImage options(int scale)
 {
-    Pixels p;
+    Pixels p(scale);
     const QColor track(120, 128, 140), knob(80, 140, 230), knobLight(170, 205, 250);
     for (int row = 0; row < 3; ++row) {
         const int y = 2 + row * 5;
@@ -341,9 +403,9 @@ QImage options()
     return p.image();
 }
 
-QImage about()
+QImage about(int scale)
 {
-    Pixels p;
+    Pixels p(scale);
     const QColor blue(46, 110, 214), light(110, 165, 240);
     p.disc(7.5, 7.5, 6.8, blue);
     p.dot(5, 3, light);
@@ -357,9 +419,9 @@ QImage about()
     return p.image();
 }
 
-QImage clipboard()
+QImage clipboard(int scale)
 {
-    Pixels p;
+    Pixels p(scale);
     const QColor board(176, 122, 62), paper(252, 252, 248), lines(150, 160, 178), metal(200, 206, 216);
     p.box(2, 2, 13, 14, board);
     p.box(4, 4, 11, 13, paper);
@@ -373,45 +435,47 @@ QImage clipboard()
 
 } // namespace
 
-QImage glyph(int index)
+QImage glyph(int index, int scale)
 {
+    if (scale < 1 || scale > 4)
+        return {};
     switch (index) {
     case 0:
-        return zoomIn();
+        return zoomIn(scale);
     case 1:
-        return zoomOut();
+        return zoomOut(scale);
     case 2:
-        return actualSize();
+        return actualSize(scale);
     case 3:
-        return go();
+        return go(scale);
     case 4:
-        return text();
+        return text(scale);
     case 5:
-        return hints();
+        return hints(scale);
     case 6:
-        return route(kSkarnel, kSkarnel.darker(140));
+        return route(kSkarnel, kSkarnel.darker(140), scale);
     case 7:
-        return shipRoute();
+        return shipRoute(scale);
     case 8:
-        return statusFrame(kUnvisited);
+        return statusFrame(kUnvisited, scale);
     case 9:
-        return statusFrame(kActive);
+        return statusFrame(kActive, scale);
     case 10:
-        return statusFrame(kVisited);
+        return statusFrame(kVisited, scale);
     case 11:
-        return mageRoute();
+        return mageRoute(scale);
     case 12:
-        return addMarker();
+        return addMarker(scale);
     case 13:
-        return deleteMarker();
+        return deleteMarker(scale);
     case 14:
-        return deleteAllMarkers();
+        return deleteAllMarkers(scale);
     case 15:
-        return options();
+        return options(scale);
     case 16:
-        return about();
+        return about(scale);
     case 17:
-        return clipboard();
+        return clipboard(scale);
     default:
         return {};
     }

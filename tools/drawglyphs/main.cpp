@@ -6,7 +6,9 @@
 #include <QTextStream>
 
 // Writes glyph00.png ... glyph17.png, icon.png (48 px) and icon32.png into the directory
-// given, by default resources/glyphs of the working directory.
+// given, by default resources/glyphs of the working directory, each with its twice as
+// large "@2x" partner (glyph00@2x.png, icon@2x.png at 96 px, icon32@2x.png at 64 px) that
+// Qt picks on a screen of device pixel ratio 2.
 // With --icon SIZE FILE it writes the icon at SIZE pixels (16 to 256) into FILE instead:
 // the build draws the desktop icon at each of the theme's sizes that way.
 int main(int argc, char** argv)
@@ -40,11 +42,15 @@ int main(int argc, char** argv)
         }
         return true;
     };
-    for (int i = 0; i < vdm::GlyphArt::GlyphCount; ++i)
-        if (!save(vdm::GlyphArt::glyph(i), QStringLiteral("glyph%1.png").arg(i, 2, 10, QLatin1Char('0'))))
+    for (int i = 0; i < vdm::GlyphArt::GlyphCount; ++i) {
+        const QString name = QStringLiteral("glyph%1").arg(i, 2, 10, QLatin1Char('0'));
+        if (!save(vdm::GlyphArt::glyph(i), name + QStringLiteral(".png")) || !save(vdm::GlyphArt::glyph(i, 2), name + QStringLiteral("@2x.png")))
             return 1;
+    }
     if (!save(vdm::GlyphArt::icon(48), QStringLiteral("icon.png"))
-        || !save(vdm::GlyphArt::icon(32), QStringLiteral("icon32.png")))
+        || !save(vdm::GlyphArt::icon(96), QStringLiteral("icon@2x.png"))
+        || !save(vdm::GlyphArt::icon(32), QStringLiteral("icon32.png"))
+        || !save(vdm::GlyphArt::icon(64), QStringLiteral("icon32@2x.png")))
         return 1;
     return 0;
 }
