@@ -419,12 +419,11 @@ struct MapPainter::Private {
         // Device pixels per picture pixel.
         const double k = double(f / s) * ratio;
         if (!(k == 1.0 && copyRows(backBuffer, to, pic, from, background))) {
-            // The background first: whatever the picture does not reach keeps it.
-            backBuffer.fill(background);
-            if (k < 1.0 && PW > 1 && PH > 1)
-                blitShrunken(backBuffer, to, pic, from, k, mode);
-            else
-                Resampler::draw(backBuffer, to, pic, from, mode);
+            const QRect drawn = (k < 1.0 && PW > 1 && PH > 1) ? blitShrunken(backBuffer, to, pic, from, k, mode)
+                                                              : Resampler::draw(backBuffer, to, pic, from, mode);
+            // Whatever the picture does not reach gets the background (filled around the
+            // picture, not under it: at a ratio of 2 the buffer is 33 MB).
+            fillAround(backBuffer, drawn, background);
         }
         if (ratio != 1)
             fillPartialEdges(backBuffer, v.panel(), ratio);
@@ -503,8 +502,8 @@ struct MapPainter::Private {
      * over every source pixel in smooth mode), then copied one to one, instead of reading
      * a source area several times the panel's size per paint.
      */
-    void blitShrunken(QImage& backBuffer, const QRect& to, const QImage& pic, const QRectF& from, double k,
-                      Resampler::Mode mode)
+    QRect blitShrunken(QImage& backBuffer, const QRect& to, const QImage& pic, const QRectF& from, double k,
+                       Resampler::Mode mode)
     {
         const int PW = pic.width(), PH = pic.height();
         const QSize size(std::max(1, int(std::lround(PW * k))), std::max(1, int(std::lround(PH * k))));
@@ -513,7 +512,27 @@ struct MapPainter::Private {
         const QRectF inCopy(from.x() * cx, from.y() * cy, from.width() * cx, from.height() * cy);
         const bool oneToOne = to.width() > 0 && to.height() > 0 && std::abs(inCopy.width() / to.width() - 1.0) < 0.01
                               && std::abs(inCopy.height() / to.height() - 1.0) < 0.01;
-        Resampler::draw(backBuffer, to, copy, inCopy, oneToOne ? Resampler::Mode::Pixel : mode);
+        return Resampler::draw(backBuffer, to, copy, inCopy, oneToOne ? Resampler::Mode::Pixel : mode);
+    }
+
+    /** Fills every pixel of the buffer outside `drawn` (which may be empty) with `colour`. */
+    static void fillAround(QImage& buffer, const QRect& drawn, Pixel colour)
+    {
+        const int W = buffer.width(), H = buffer.height();
+        const QRect inside = drawn & buffer.rect();
+        if (inside.isEmpty()) {
+            buffer.fill(colour);
+            return;
+        }
+        for (int y = 0; y < H; ++y) {
+            Pixel* out = reinterpret_cast<Pixel*>(buffer.scanLine(y));
+            if (y < inside.top() || y > inside.bottom()) {
+                std::fill(out, out + W, colour);
+                continue;
+            }
+            std::fill(out, out + inside.left(), colour);
+            std::fill(out + inside.right() + 1, out + W, colour);
+        }
     }
 
     /**

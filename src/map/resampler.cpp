@@ -489,15 +489,15 @@ void drawGeneral(const Target& t, const Source& s, const Axis& h, const Axis& v)
 
 } // namespace
 
-void draw(QImage& dst, const QRect& to, const QImage& src, const QRectF& from, Mode mode)
+QRect draw(QImage& dst, const QRect& to, const QImage& src, const QRectF& from, Mode mode)
 {
     if (dst.isNull() || src.isNull())
-        return;
+        return {};
     Q_ASSERT(dst.format() == QImage::Format_RGB32 && src.format() == QImage::Format_RGB32);
     const Axis h = buildAxis(to.x(), to.width(), dst.width(), from.x(), from.width(), src.width(), mode);
     const Axis v = buildAxis(to.y(), to.height(), dst.height(), from.y(), from.height(), src.height(), mode);
     if (h.size() <= 0 || v.size() <= 0)
-        return;
+        return {};
     const Target t{dst.bits(), dst.bytesPerLine()};
     const Source s{src.constBits(), src.bytesPerLine(), src.width()};
     if (mode == Mode::Pixel)
@@ -506,6 +506,7 @@ void draw(QImage& dst, const QRect& to, const QImage& src, const QRectF& from, M
         drawBilinear(t, s, h, v);
     else
         drawGeneral(t, s, h, v);
+    return QRect(h.d0, v.d0, h.size(), v.size());
 }
 
 QImage scaled(const QImage& src, QSize size, Mode mode)

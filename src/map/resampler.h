@@ -24,7 +24,8 @@ namespace Resampler {
 
 enum class Mode { Pixel, Smooth };
 
-void draw(QImage& dst, const QRect& to, const QImage& src, const QRectF& from, Mode mode);
+/** Returns the destination pixels it wrote: every one of that rectangle, none outside it. */
+QRect draw(QImage& dst, const QRect& to, const QImage& src, const QRectF& from, Mode mode);
 
 /**
  * A copy of the whole picture at `size`: in Smooth mode area-averaged (bilinear for a

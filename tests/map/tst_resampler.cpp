@@ -139,6 +139,35 @@ TEST(Resampler, ClipsToDestinationAndLeavesPixelsOutsideTheSource)
     }
 }
 
+TEST(Resampler, ReportsExactlyThePixelsItWrote)
+{
+    struct Case {
+        QSize dst;
+        QRect to;
+        QRectF from;
+    };
+    const Case cases[] = {
+        {{30, 30}, {-10, -10, 100, 80}, {0, 0, 50, 40}},  // beyond the buffer on every side
+        {{40, 40}, {0, 0, 40, 40}, {30, 20, 40, 40}},     // beyond the picture's right and bottom
+        {{40, 40}, {5, 7, 20, 13}, {0, 0, 50, 40}},       // shrinking into the middle
+        {{40, 40}, {3, 2, 33, 29}, {10.5, 4.25, 7, 6}},   // enlarging a fractional rectangle
+        {{40, 40}, {0, 0, 10, 10}, {60, 0, 50, 40}},      // nothing of the picture
+        {{40, 40}, {0, 0, 0, 10}, {0, 0, 50, 40}},        // nothing to draw into
+    };
+    const QImage src = coded(50, 40);
+    for (const Case& c : cases) {
+        for (Mode mode : {Mode::Pixel, Mode::Smooth}) {
+            QImage dst = blank(c.dst.width(), c.dst.height());
+            const QRect drawn = Resampler::draw(dst, c.to, src, c.from, mode);
+            int wrong = 0;
+            for (int y = 0; y < dst.height(); ++y)
+                for (int x = 0; x < dst.width(); ++x)
+                    wrong += drawn.contains(x, y) == (dst.pixel(x, y) == 0xFF102030u);
+            EXPECT_EQ(wrong, 0) << c.to.x() << "," << c.to.y() << " " << int(mode);
+        }
+    }
+}
+
 TEST(Resampler, ScaledCopyAveragesTheWholePicture)
 {
     const QImage copy = Resampler::scaled(checkerboard(660, 760), QSize(330, 380));
