@@ -206,9 +206,18 @@ void drawPixel(const Target& t, const Source& s, const Axis& h, const Axis& v)
 {
     const int n = h.size();
     const int* __restrict idx = h.i0.data();
-    bool contiguous = true;
-    for (int k = 1; k < n && contiguous; ++k)
-        contiguous = idx[k] == idx[k - 1] + 1;
+    // Runs of consecutive source pixels: one run at the picture's own scale, a few where
+    // the scale is within a hair of it (a shrunken copy shown one to one), one per pixel
+    // when enlarging or shrinking.
+    const size_t maxRuns = size_t(std::max(1, n / 16));
+    std::vector<int> runStarts{0};
+    bool fewRuns = true;
+    for (int k = 1; k < n && fewRuns; ++k) {
+        if (idx[k] != idx[k - 1] + 1)
+            runStarts.push_back(k);
+        fewRuns = runStarts.size() <= maxRuns;
+    }
+    runStarts.push_back(n);
     int prevSource = -1;
     std::uint32_t* prevRow = nullptr;
     for (int y = v.d0; y < v.d1; ++y) {
@@ -218,8 +227,10 @@ void drawPixel(const Target& t, const Source& s, const Axis& h, const Axis& v)
             std::memcpy(out, prevRow, size_t(n) * 4); // a repeated source row
         } else {
             const std::uint32_t* __restrict in = s.row(sy);
-            if (contiguous) {
-                std::memcpy(out, in + idx[0], size_t(n) * 4);
+            if (fewRuns) {
+                for (size_t r = 0; r + 1 < runStarts.size(); ++r)
+                    std::memcpy(out + runStarts[r], in + idx[runStarts[r]],
+                                size_t(runStarts[r + 1] - runStarts[r]) * 4);
             } else {
                 for (int k = 0; k < n; ++k)
                     out[k] = in[idx[k]];

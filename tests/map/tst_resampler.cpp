@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <set>
 
 using namespace vdm;
@@ -136,6 +137,21 @@ TEST(Resampler, ClipsToDestinationAndLeavesPixelsOutsideTheSource)
         Resampler::draw(part, QRect(0, 0, 0, 10), src, QRectF(0, 0, 50, 40), mode);
         Resampler::draw(part, QRect(0, 0, 10, 10), src, QRectF(60, 0, 50, 40), mode);
         Resampler::draw(part, QRect(0, 0, 10, 10), QImage(), QRectF(0, 0, 50, 40), mode);
+    }
+}
+
+TEST(Resampler, PixelModeNearlyOneToOneSkipsOrRepeatsOnlyWhereTheScaleSays)
+{
+    // A shrunken copy shown at very nearly its own scale: runs of plain copies broken by
+    // the odd dropped or repeated source pixel, each where nearest sampling puts it.
+    const QImage src = coded(1000, 3);
+    for (const int width : {990, 999, 1000, 1001, 1010, 1100}) {
+        QImage dst = blank(width, 3);
+        Resampler::draw(dst, QRect(0, 0, width, 3), src, QRectF(0, 0, 1000, 3), Mode::Pixel);
+        int wrong = 0;
+        for (int x = 0; x < width; ++x)
+            wrong += dst.pixel(x, 1) != src.pixel(int(std::floor((x + 0.5) * 1000.0 / width)), 1);
+        EXPECT_EQ(wrong, 0) << width;
     }
 }
 
