@@ -2,6 +2,7 @@
 #pragma once
 
 #include "data/location.h"
+#include "world/locationnames.h"
 
 #include <QAbstractListModel>
 #include <QString>
@@ -21,16 +22,14 @@ public:
 
     /** Replaces every entry with the names of `locations`. */
     void fill(const LocationList& locations);
+    /** Replaces every entry with these, already in the list's order (see sortedLocationNames). */
+    void fill(std::vector<ListedLocation> sorted);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
 
 private:
-    struct Entry {
-        QString name;
-        int index;
-    };
-    std::vector<Entry> m_entries;
+    std::vector<ListedLocation> m_entries;
 };
 
 } // namespace vdm

@@ -64,6 +64,8 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
     ReadSettings();
 
     // The picture is chosen and decoded once per run; a decoder error leaves the constructor.
+    // Meanwhile a worker reads the databases, which the first show then takes over.
+    m_world.readDatabasesAhead();
     m_world.LoadPicture();
     View.setPicture(m_world.picture().size(), m_world.mapScale());
 

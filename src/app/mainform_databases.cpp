@@ -16,7 +16,7 @@ void FillLocationList(TMainForm& form)
 {
     QComboBox* combo = form.ui().CBLoc;
     const QSignalBlocker blocker(combo);
-    static_cast<LocationListModel*>(combo->model())->fill(form.world().locations());
+    static_cast<LocationListModel*>(combo->model())->fill(form.world().listedLocations());
 }
 
 void LoadLocations(TMainForm& form)

@@ -38,7 +38,12 @@ bool copyFile(const QString& from, const QString& to)
     return true;
 }
 
-QString place(const QString& homeFolder, const QString& ownFolder, const QString& name)
+/** How `place` may settle a file's place: also by making the own folder and copying into it, or only by looking. */
+enum class Settle { MayWrite, LookOnly };
+
+/** With Settle::LookOnly: empty when the place cannot be settled without writing. */
+QString place(const QString& homeFolder, const QString& ownFolder, const QString& name,
+              Settle settle = Settle::MayWrite)
 {
     // An empty home folder is the working directory: the bare name, as always.
     const QString home = homeFolder.isEmpty() ? name : QDir(homeFolder).filePath(name);
@@ -49,6 +54,8 @@ QString place(const QString& homeFolder, const QString& ownFolder, const QString
         return own;
     if (AtomicFile::userMayWrite(homeFolder.isEmpty() ? QStringLiteral(".") : homeFolder))
         return home;
+    if (settle == Settle::LookOnly)
+        return {};
     if (!QDir().mkpath(ownFolder))
         return home;
     if (QFileInfo::exists(home) && !copyFile(home, own))
@@ -87,6 +94,11 @@ QString settingsFile(const QString& applicationDirectory)
 QString userFile(const QString& worldFolder, const QString& name)
 {
     return place(worldFolder, userDataFolder(worldFolder), name);
+}
+
+QString settledUserFile(const QString& worldFolder, const QString& name)
+{
+    return place(worldFolder, userDataFolder(worldFolder), name, Settle::LookOnly);
 }
 
 } // namespace vdm::DataLocations

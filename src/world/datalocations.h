@@ -30,6 +30,13 @@ QString settingsFile(const QString& applicationDirectory);
 QString userFile(const QString& worldFolder, const QString& name);
 
 /**
+ * The same place when it is settled without writing anything (a copy in the own folder
+ * exists, or the home folder is writable); empty when userFile() would first make the
+ * own folder or copy the file into it. Safe on any thread: it only looks.
+ */
+QString settledUserFile(const QString& worldFolder, const QString& name);
+
+/**
  * The user's own folder for the world in `worldFolder`:
  * $XDG_DATA_HOME/veldamar-map/<folder name>-<8 hex digits of its absolute path's hash>,
  * so two worlds with the same folder name keep apart. Empty when there is no XDG data folder.

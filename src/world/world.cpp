@@ -12,11 +12,17 @@
 #include "world/datalocations.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QScopeGuard>
 
+#include <array>
 #include <atomic>
+#include <exception>
+#include <thread>
 #include <utility>
+
+#include <sys/stat.h>
 
 namespace vdm {
 namespace {
@@ -73,12 +79,101 @@ std::uint64_t nextGeneration()
     return ++last;
 }
 
+/**
+ * What a path named when it was looked at: which file (device and inode), its size and
+ * its last change, or nothing. Any write or replacement of the file changes it.
+ */
+struct FileStamp {
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    std::int64_t modified = 0, changed = 0; // nanoseconds
+    bool operator==(const FileStamp&) const = default;
+};
+
+FileStamp stampOf(const QString& path)
+{
+    struct stat st {};
+    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return {};
+    const auto ns = [](const timespec& t) { return std::int64_t(t.tv_sec) * 1000000000 + t.tv_nsec; };
+    return {true, st.st_dev, st.st_ino, st.st_size, ns(st.st_mtim), ns(st.st_ctim)};
+}
+
 } // namespace
+
+/**
+ * The four databases read on a worker thread into a world of its own, as the loaders read
+ * them; handed over step by step (see World::takeAhead). The worker touches nothing but
+ * this object, and the owner reads it only after joining the worker.
+ */
+struct World::ReadAhead {
+    std::array<QString, StepCount> paths; // empty: that step and the ones after it are not read ahead
+    std::array<FileStamp, StepCount> seen; // each file as it was just before the worker read it
+    World staged;
+    bool found = false;
+    int done = 0;             // steps the worker finished; an error ends its run at step `done`
+    std::exception_ptr error; // that error, if any
+    std::array<QStringList, StepCount> notices;
+    std::atomic<bool> cancelled{false};
+    std::atomic<bool> finished{false};
+    int next = 0; // the step to hand over next
+    std::thread worker;
+
+    ReadAhead(QString folder, std::array<QString, StepCount> read)
+        : paths(std::move(read)), staged(std::move(folder))
+    {
+    }
+    ~ReadAhead()
+    {
+        cancelled = true; // the steps not yet begun are not wanted any more
+        if (worker.joinable())
+            worker.join();
+    }
+    void run();
+    bool holds(int step) const { return step < done || (step == done && error); }
+};
+
+void World::ReadAhead::run()
+{
+    try {
+        for (; done < StepCount && !paths[size_t(done)].isEmpty() && !cancelled; ++done) {
+            const QString& path = paths[size_t(done)];
+            seen[size_t(done)] = stampOf(path);
+            switch (done) {
+            case LocationsStep:
+                found = staged.loadLocationsFrom(path);
+                break;
+            case RoutesStep:
+                staged.loadRoutesFrom(path);
+                break;
+            case UserDataStep:
+                staged.loadUserDataFrom(path);
+                break;
+            case MarkersStep:
+                staged.loadMarkersFrom(path);
+                break;
+            }
+            notices[size_t(done)] = staged.takeNotices();
+        }
+    } catch (...) {
+        error = std::current_exception();
+        notices[size_t(done)] = staged.takeNotices();
+    }
+    if (done > LocationsStep || error)
+        staged.listedLocations(); // the list's order is made here too, off the window's thread
+    finished = true;
+}
 
 World::World(QString folder) : m_folder(std::move(folder))
 {
     listReplaced();
 }
+
+World::World(World&&) noexcept = default;
+World& World::operator=(World&&) noexcept = default;
+World::~World() = default;
 
 World::World(QString folder, LocationList locations, LocationList markers)
     : m_folder(std::move(folder)), m_locations(std::move(locations)), m_markers(std::move(markers)),
@@ -141,24 +236,141 @@ void World::LoadPicture()
     m_picture = JpegDecoder::decodeFile(path);
 }
 
+void World::readDatabasesAhead()
+{
+    if (m_ahead || m_locationsLoaded || !m_locations.empty() || !m_markers.empty())
+        return;
+    std::array<QString, StepCount> paths;
+    for (int step = 0; step < StepCount; ++step) {
+        paths[size_t(step)] = readAheadPath(Step(step));
+        if (paths[size_t(step)].isEmpty())
+            break; // each step builds on the ones before it
+    }
+    m_ahead = std::make_unique<ReadAhead>(m_folder, std::move(paths));
+    m_ahead->worker = std::thread([ahead = m_ahead.get()] { ahead->run(); });
+}
+
+bool World::readingAhead() const
+{
+    return m_ahead && !m_ahead->finished;
+}
+
+QString World::readAheadPath(Step step) const
+{
+    switch (step) {
+    case LocationsStep:
+        return filePath(kLocations);
+    case RoutesStep:
+        return filePath(kRoutes);
+    case UserDataStep:
+        return DataLocations::settledUserFile(m_folder, kUserData);
+    case MarkersStep:
+        return DataLocations::settledUserFile(m_folder, kMarkers);
+    case StepCount:
+        break;
+    }
+    return {};
+}
+
+bool World::takeAhead(Step step, bool* found)
+{
+    if (!m_ahead)
+        return false;
+    ReadAhead& ahead = *m_ahead;
+    if (ahead.worker.joinable())
+        ahead.worker.join();
+    bool usable = ahead.next == step && ahead.holds(step);
+    if (usable && step == LocationsStep) {
+        // Everything the worker read comes over with the locations, so every file it read
+        // must still be the one it read, at the place this world reads it from now.
+        for (int s = 0; usable && ahead.holds(s); ++s)
+            usable = ahead.paths[size_t(s)] == readAheadPath(Step(s))
+                     && ahead.seen[size_t(s)] == stampOf(ahead.paths[size_t(s)]);
+    }
+    if (!usable) {
+        m_ahead.reset();
+        return false;
+    }
+    World& staged = ahead.staged;
+    switch (step) {
+    case LocationsStep:
+        // The list comes with its routes, statuses and notes (the next two steps only hand
+        // over their errors and messages), its index and its order for the location list.
+        m_locations = std::move(staged.m_locations);
+        m_locationsLoaded = staged.m_locationsLoaded;
+        m_counts = staged.m_counts;
+        m_generation = staged.m_generation;
+        m_noteRevision = staged.m_noteRevision;
+        m_noteChangedAt = std::move(staged.m_noteChangedAt);
+        // The index covers the markers too; until they come over it simply does not match
+        // this world's (still empty) markers list, and the callers scan that instead.
+        m_index = std::move(staged.m_index);
+        m_listed = std::move(staged.m_listed);
+        if (found)
+            *found = ahead.found;
+        break;
+    case RoutesStep:
+        break;
+    case UserDataStep:
+        m_userFile = staged.m_userFile;
+        break;
+    case MarkersStep:
+        m_markers = std::move(staged.m_markers);
+        m_markerFile = staged.m_markerFile;
+        break;
+    case StepCount:
+        break;
+    }
+    m_notices << ahead.notices[size_t(step)];
+    ++m_stepsTakenAhead;
+    ahead.next = step + 1;
+    // The worker stopped at its error as the loaders stop: nothing more to hand over then.
+    const std::exception_ptr error = step == ahead.done ? ahead.error : nullptr;
+    if (error || ahead.next == StepCount)
+        m_ahead.reset();
+    if (error)
+        std::rethrow_exception(error);
+    return true;
+}
+
 bool World::LoadLocations()
 {
-    const QString path = filePath(kLocations);
+    bool found = false;
+    if (takeAhead(LocationsStep, &found))
+        return found;
+    return loadLocationsFrom(filePath(kLocations));
+}
+
+bool World::loadLocationsFrom(const QString& path)
+{
     if (!databaseExists(path))
         return false;
     // What was read before an error stays, and is counted and searched as it stands.
     const auto replaced = qScopeGuard([this] {
         listReplaced();
         m_index.setLocations(m_locations);
+        m_listed.reset();
     });
     readLocations(readDatabaseFile(path), m_locations);
     m_locationsLoaded = true;
     return true;
 }
 
+const std::vector<ListedLocation>& World::listedLocations() const
+{
+    if (!m_listed)
+        m_listed = sortedLocationNames(m_locations);
+    return *m_listed;
+}
+
 void World::LoadRoutes()
 {
-    const QString path = filePath(kRoutes);
+    if (!takeAhead(RoutesStep))
+        loadRoutesFrom(filePath(kRoutes));
+}
+
+void World::loadRoutesFrom(const QString& path)
+{
     if (!databaseExists(path))
         return;
     const auto reindex = qScopeGuard([this] { m_index.setRoutes(m_locations); });
@@ -166,10 +378,9 @@ void World::LoadRoutes()
 }
 
 template <typename Read, typename Write>
-void World::loadUserFile(const QString& name, UserFile& file, const QString& what, Read read, Write write)
+void World::loadUserFile(const QString& path, UserFile& file, const QString& what, Read read, Write write)
 {
     file.safe = false;
-    const QString path = userFilePath(name);
     if (!databaseExists(path)) {
         file.safe = m_locationsLoaded; // nothing stored that the lists could fall short of
         return;
@@ -198,18 +409,30 @@ void World::loadUserFile(const QString& name, UserFile& file, const QString& wha
 
 void World::LoadUserData()
 {
+    if (!takeAhead(UserDataStep))
+        loadUserDataFrom(userFilePath(kUserData));
+}
+
+void World::loadUserDataFrom(const QString& path)
+{
     const auto replaced = qScopeGuard([this] { listReplaced(); });
     loadUserFile(
-        kUserData, m_userFile, QStringLiteral("a status or a note"),
+        path, m_userFile, QStringLiteral("a status or a note"),
         [this](const QByteArray& bytes) { return readUserData(bytes, m_locations) > 0; },
         [this] { return writeUserData(m_locations); });
 }
 
 void World::LoadMarkers()
 {
+    if (!takeAhead(MarkersStep))
+        loadMarkersFrom(userFilePath(kMarkers));
+}
+
+void World::loadMarkersFrom(const QString& path)
+{
     const auto reindex = qScopeGuard([this] { m_index.setMarkers(m_markers); });
     loadUserFile(
-        kMarkers, m_markerFile, QStringLiteral("the markers"),
+        path, m_markerFile, QStringLiteral("the markers"),
         [this](const QByteArray& bytes) {
             const std::size_t before = m_markers.size();
             readMarkers(bytes, m_markers);

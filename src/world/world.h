@@ -3,6 +3,7 @@
 
 #include "data/location.h"
 #include "map/spatialindex.h"
+#include "world/locationnames.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -10,6 +11,9 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
 
 namespace vdm {
 
@@ -38,6 +42,10 @@ public:
      * from `folder`, so a save writes them there.
      */
     World(QString folder, LocationList locations, LocationList markers);
+    World(World&&) noexcept;
+    World& operator=(World&&) noexcept;
+    /** Waits for a read-ahead still running (see readDatabasesAhead). */
+    ~World();
 
     // --- the picture ---
     /** True when the folder holds "bigmap_hi.jpg" or "bigmap.jpg". */
@@ -54,6 +62,21 @@ public:
     int mapScale() const { return m_mapScale; }
 
     // --- the databases, in this order ---
+    /**
+     * Starts reading the four databases on a worker thread and returns at once, so the
+     * caller can decode the picture meanwhile (the machine has a second core). The loaders
+     * below then take what the worker read instead of reading the files again, each at
+     * its own step, with the same results, errors and messages as if they had read the
+     * files themselves. A file that changed after the worker read it (or a user file whose
+     * place is not settled without writing) is read by the loaders as without a worker.
+     * The worker shares nothing with this world; destroying the world waits for it. Only
+     * a world that has read nothing yet reads ahead.
+     */
+    void readDatabasesAhead();
+    /** The worker that readDatabasesAhead() started is still reading. */
+    bool readingAhead() const;
+    /** How many of the four loaders took what the worker read; the others read by themselves. */
+    int stepsTakenAhead() const { return m_stepsTakenAhead; }
     /** Reads "vdmain.gdb". Returns false when the file is missing (the run then ends). */
     bool LoadLocations();
     /** Reads "routes.gdb" when present. */
@@ -76,6 +99,8 @@ public:
     QStringList takeNotices();
 
     const LocationList& locations() const { return m_locations; }
+    /** The location list's entries (see sortedLocationNames), made once per read of "vdmain.gdb". */
+    const std::vector<ListedLocation>& listedLocations() const;
     const LocationList& markers() const { return m_markers; }
     /**
      * Where the locations, their routes and the markers lie: built as the databases load
@@ -150,6 +175,25 @@ public:
     QString userFilePath(const QString& name) const;
 
 private:
+    struct ReadAhead;
+    /** The four loaders in their order; a step's number is its place in it. */
+    enum Step { LocationsStep, RoutesStep, UserDataStep, MarkersStep, StepCount };
+
+    // The loaders on given paths (as the worker reads them); see the public ones.
+    bool loadLocationsFrom(const QString& path);
+    void loadRoutesFrom(const QString& path);
+    void loadUserDataFrom(const QString& path);
+    void loadMarkersFrom(const QString& path);
+    /** Where step `step` reads, as far as that is settled without writing. */
+    QString readAheadPath(Step step) const;
+    /**
+     * Hands the read-ahead's `step` over: true when it held that step, and then its results
+     * are this world's (rethrowing the worker's error for the step). False when it does not
+     * hold the step or its files changed since; the read-ahead is then dropped and the
+     * caller reads by itself.
+     */
+    bool takeAhead(Step step, bool* found = nullptr);
+
     struct UserFile {
         bool safe = false;   // may be replaced without keeping the old file
         bool edited = false; // the user changed this data in this run
@@ -168,7 +212,7 @@ private:
      * writer makes of the result. Sets `file.safe` when the file reads back byte for byte.
      */
     template <typename Read, typename Write>
-    void loadUserFile(const QString& name, UserFile& file, const QString& what, Read read, Write write);
+    void loadUserFile(const QString& path, UserFile& file, const QString& what, Read read, Write write);
 
     /** The list was read or replaced: a new generation, the counts taken afresh. */
     void listReplaced();
@@ -188,6 +232,9 @@ private:
     std::uint64_t m_noteRevision = 0;
     std::vector<std::uint64_t> m_noteChangedAt; // by location index
     SpatialIndex m_index;
+    mutable std::optional<std::vector<ListedLocation>> m_listed; // made when first asked for
+    std::unique_ptr<ReadAhead> m_ahead;
+    int m_stepsTakenAhead = 0;
 };
 
 } // namespace vdm

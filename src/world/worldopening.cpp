@@ -31,6 +31,7 @@ WorldOpening openWorld(World& world, const QString& folder)
     }
 
     World next(absolute);
+    next.readDatabasesAhead(); // while the picture decodes
     try {
         next.LoadPicture();
     } catch (...) {

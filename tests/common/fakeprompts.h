@@ -11,10 +11,15 @@ namespace vdm::test {
 /** Records every box instead of showing it; answers questions and choosers from queues. */
 class FakePrompts : public Prompts {
 public:
-    void showError(QWidget*, const QString& text) override { errors << text; }
+    void showError(QWidget*, const QString& text) override
+    {
+        errors << text;
+        boxes << QStringLiteral("error|") + text;
+    }
     void showMessage(QWidget*, const QString& caption, const QString& text, Icon) override
     {
         messages << caption + QLatin1Char('|') + text;
+        boxes << messages.back();
     }
     bool askYesNo(QWidget*, const QString& caption, const QString& text) override;
     std::optional<QFont> chooseFont(QWidget*, const QFont& initial) override;
@@ -29,6 +34,7 @@ public:
 
     QStringList errors;
     QStringList messages;
+    QStringList boxes; // errors ("error|text") and messages ("caption|text") in the order shown
     QStringList questions;
     std::deque<bool> answers;                   // default: No
     std::deque<std::optional<QFont>> fonts;     // default: cancelled

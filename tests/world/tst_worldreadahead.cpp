@@ -1,0 +1,268 @@
+// SPDX-License-Identifier: MIT
+// The databases read on a worker while the picture decodes: every loader hands over what
+// a serial read would have made, with the same errors and messages at the same step, and
+// no file is read twice unless it changed after the worker read it.
+#include "common/testutils.h"
+#include "common/testworld.h"
+#include "data/errors.h"
+#include "data/markersdb.h"
+#include "data/userdb.h"
+#include "world/world.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace vdm {
+namespace {
+
+using test::locationRecord;
+using test::marker;
+using test::readFile;
+using test::writeFile;
+
+/** What the loaders did, step by step as the first show runs them, and what they left. */
+struct Trace {
+    std::vector<std::string> steps; // per step: its result or its error, then its messages
+    LocationList locations, markers;
+    std::vector<ListedLocation> listed;
+    bool locationsLoaded = false, userSafe = false, markersSafe = false, indexed = false;
+    World::StatusCounts counts;
+    bool operator==(const Trace&) const = default;
+};
+
+std::string text(const QString& s)
+{
+    return s.toStdString();
+}
+
+/** Runs the four loaders as the first show does: in order, the first error ending the run. */
+Trace trace(World& world)
+{
+    Trace t;
+    const auto step = [&](const char* name, auto load) {
+        std::string line = name;
+        try {
+            line += load();
+        } catch (const Error& e) {
+            line += " threw " + text(e.message());
+        }
+        for (const QString& notice : world.takeNotices())
+            line += " | " + text(notice);
+        t.steps.push_back(line);
+        return line.find(" threw ") == std::string::npos;
+    };
+    step("locations", [&] { return std::string(world.LoadLocations() ? " found" : " missing"); })
+        && step("routes", [&] { return world.LoadRoutes(), std::string(); })
+        && step("user data", [&] { return world.LoadUserData(), std::string(); })
+        && step("markers", [&] { return world.LoadMarkers(), std::string(); });
+    t.locations = world.locations();
+    t.markers = world.markers();
+    t.listed = world.listedLocations();
+    t.locationsLoaded = world.locationsLoaded();
+    t.userSafe = world.userDataSafe();
+    t.markersSafe = world.markersSafe();
+    t.counts = world.statusCounts();
+    t.indexed = world.index().coversLocations(world.locations()) && world.index().coversMarkers(world.markers());
+    return t;
+}
+
+void waitForTheWorker(const World& world)
+{
+    while (world.readingAhead())
+        std::this_thread::yield();
+}
+
+QByteArray threePlaces()
+{
+    return locationRecord("beta", 0, 1000, 2000) + locationRecord("Alpha", 1, -3000, 4000)
+           + locationRecord("Gamma", 2, 5000, -6000);
+}
+
+QByteArray routes()
+{
+    return "rout\r\n   nm = Alpha\r\n1 beta\r\n2 Gamma\r\nend\r\n";
+}
+
+QByteArray userData()
+{
+    Location a, b, c;
+    a.Name = "beta";
+    a.Status = Visited;
+    a.Note = "first";
+    b.Name = "Alpha";
+    b.Status = Active;
+    c.Name = "Gamma";
+    return writeUserData({a, b, c});
+}
+
+QByteArray markers()
+{
+    return writeMarkers({marker("Camp", 10, -20), marker("Ford", -30, 40)});
+}
+
+/** Unicode text with its byte-order mark: read as nothing, kept, and told. */
+QByteArray utf16(const QByteArray& latin1)
+{
+    QByteArray out("\xFF\xFE");
+    for (char c : latin1)
+        out.append(c).append('\0');
+    return out;
+}
+
+struct WorldCase {
+    const char* what;
+    QByteArray locations, routes, user, markers; // null: no such file
+    std::vector<std::string> steps;              // what the loaders did, as the serial read does it
+};
+
+class ReadAheadTest : public ::testing::TestWithParam<WorldCase> {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        const WorldCase& c = GetParam();
+        const std::pair<const char*, QByteArray> files[] = {
+            {"vdmain.gdb", c.locations}, {"routes.gdb", c.routes}, {"user.gdb", c.user}, {"markers.gdb", c.markers}};
+        for (const auto& [name, bytes] : files)
+            if (!bytes.isNull())
+                writeFile(dir.filePath(QLatin1String(name)), bytes);
+    }
+    QTemporaryDir dir;
+};
+
+TEST_P(ReadAheadTest, HandsOverWhatTheLoadersWouldHaveReadStepByStep)
+{
+    World serial(dir.path());
+    const Trace expected = trace(serial);
+    std::vector<std::string> steps = expected.steps;
+    for (std::string& s : steps) // the messages name the folder of the run
+        if (const auto at = s.find(text(QDir(dir.path()).canonicalPath())); at != std::string::npos)
+            s.replace(at, text(QDir(dir.path()).canonicalPath()).size(), "DIR");
+    EXPECT_EQ(steps, GetParam().steps);
+
+    World ahead(dir.path());
+    ahead.readDatabasesAhead();
+    EXPECT_EQ(trace(ahead), expected);
+    // Every step that ran took what the worker read: no file was read a second time.
+    EXPECT_EQ(ahead.stepsTakenAhead(), int(expected.steps.size()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Worlds, ReadAheadTest,
+    ::testing::Values(
+        WorldCase{"whole world", threePlaces(), routes(), userData(), markers(),
+                  {"locations found", "routes", "user data", "markers"}},
+        WorldCase{"locations alone", threePlaces(), {}, {}, {}, {"locations found", "routes", "user data", "markers"}},
+        WorldCase{"locations missing", {}, {}, {}, markers(), {"locations missing", "routes", "user data", "markers"}},
+        WorldCase{"a level that is no number",
+                  locationRecord("Alpha", 0, 1, 2) + locationRecord("Beta", 1, 3, 4).replace("lv= 1", "lv= x"),
+                  routes(),
+                  userData(),
+                  markers(),
+                  {"locations threw 'x' is not a valid integer value"}},
+        WorldCase{"a route of no number", threePlaces(), "rout\r\n   nm = Alpha\r\nx beta\r\nend\r\n", userData(),
+                  markers(), {"locations found", "routes threw 'x' is not a valid integer value"}},
+        WorldCase{"more user blocks than places", threePlaces(), routes(),
+                  userData() + "loc\r\n   nm = Extra\r\n   status = 1\r\n   note = \r\nend\r\n", markers(),
+                  {"locations found", "routes", "user data threw List index out of bounds (3)"}},
+        WorldCase{"user data in UTF-16", threePlaces(), routes(), utf16("loc\r\n"), markers(),
+                  {"locations found", "routes",
+                   "user data | The file DIR/user.gdb is stored as UTF-16 text, which this program cannot read. "
+                   "Nothing was read from it, and it is kept unchanged unless you change a status or a note.",
+                   "markers"}},
+        WorldCase{"a marker without a comma", threePlaces(), routes(), userData(),
+                  "marker\r\n   text = Camp\r\n   pos = 10\r\nend\r\n",
+                  {"locations found", "routes", "user data", "markers threw '10' is not a valid integer value"}}),
+    [](const ::testing::TestParamInfo<WorldCase>& row) {
+        std::string name;
+        for (const char* p = row.param.what; *p; ++p)
+            if (std::isalnum(static_cast<unsigned char>(*p)))
+                name += *p;
+        return name;
+    });
+
+class ReadAheadChangeTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        write("vdmain.gdb", threePlaces());
+        write("routes.gdb", routes());
+        write("user.gdb", userData());
+        write("markers.gdb", markers());
+    }
+    void write(const char* name, const QByteArray& bytes) const { writeFile(dir.filePath(QLatin1String(name)), bytes); }
+    QTemporaryDir dir;
+};
+
+TEST_F(ReadAheadChangeTest, AFileChangedAfterTheWorkerReadItIsReadAgain)
+{
+    const struct {
+        const char* file;
+        QByteArray bytes;
+    } changes[] = {
+        {"vdmain.gdb", threePlaces() + locationRecord("Delta", 0, 7, 8)},
+        {"routes.gdb", "rout\r\n   nm = Gamma\r\n3 Alpha\r\nend\r\n"},
+        {"user.gdb", utf16("loc\r\n")},
+        {"markers.gdb", writeMarkers({marker("Well", 1, 2)})},
+    };
+    for (const auto& c : changes) {
+        SCOPED_TRACE(c.file);
+        SetUp();
+        World ahead(dir.path());
+        ahead.readDatabasesAhead();
+        waitForTheWorker(ahead);
+        write(c.file, c.bytes);
+        const Trace read = trace(ahead);
+        World serial(dir.path());
+        EXPECT_EQ(read, trace(serial));
+        // What the worker read came over as one: all of it is read again.
+        EXPECT_EQ(ahead.stepsTakenAhead(), 0);
+    }
+}
+
+TEST_F(ReadAheadChangeTest, AUserFileWhosePlaceIsNotSettledIsReadByItsLoader)
+{
+    // A world folder the user may not write in: the user's files move to a folder of their
+    // own on first use. That copy is a write, which only the loader makes, as without a worker.
+    test::ScopedXdgHome home;
+    const test::ScopedReadOnlyFolder readOnly(dir.path());
+    World ahead(dir.path());
+    ahead.readDatabasesAhead();
+    const Trace read = trace(ahead);
+    EXPECT_EQ(ahead.stepsTakenAhead(), 2); // the locations and the routes
+    EXPECT_EQ(read.locations[0].Status, Visited);
+    EXPECT_EQ(read.markers.size(), 2u);
+    EXPECT_TRUE(QFileInfo(ahead.userFilePath(QStringLiteral("user.gdb"))).isFile());
+    EXPECT_NE(QFileInfo(ahead.userFilePath(QStringLiteral("user.gdb"))).absolutePath(), QDir(dir.path()).absolutePath());
+}
+
+TEST_F(ReadAheadChangeTest, AWorldGoneOrMovedWhileTheWorkerReadsIsSound)
+{
+    {
+        World gone(dir.path());
+        gone.readDatabasesAhead(); // destroyed at once: waits for the worker
+    }
+    World first(dir.path());
+    first.readDatabasesAhead();
+    World moved = std::move(first);
+    World serial(dir.path());
+    EXPECT_EQ(trace(moved), trace(serial));
+    EXPECT_EQ(moved.stepsTakenAhead(), 4);
+
+    // A world that has read already reads nothing ahead.
+    moved.readDatabasesAhead();
+    EXPECT_FALSE(moved.readingAhead());
+    EXPECT_EQ(moved.locations().size(), 3u);
+}
+
+} // namespace
+} // namespace vdm
