@@ -78,6 +78,35 @@ KeyCommand keyCommand(int key, Qt::KeyboardModifiers modifiers)
     return KeyCommand::None;
 }
 
+std::optional<ScrollStep> scrollStepOf(KeyCommand command)
+{
+    // The wheel's step and the panel's parts; back is towards the start.
+    switch (command) {
+    case KeyCommand::ScrollLeft:
+        return ScrollStep{Qt::Horizontal, true, 0};
+    case KeyCommand::ScrollRight:
+        return ScrollStep{Qt::Horizontal, false, 0};
+    case KeyCommand::ScrollUp:
+        return ScrollStep{Qt::Vertical, true, 0};
+    case KeyCommand::ScrollDown:
+        return ScrollStep{Qt::Vertical, false, 0};
+    case KeyCommand::QuarterLeft:
+        return ScrollStep{Qt::Horizontal, true, 4};
+    case KeyCommand::QuarterRight:
+        return ScrollStep{Qt::Horizontal, false, 4};
+    case KeyCommand::QuarterUp:
+        return ScrollStep{Qt::Vertical, true, 4};
+    case KeyCommand::QuarterDown:
+        return ScrollStep{Qt::Vertical, false, 4};
+    case KeyCommand::PageUp:
+        return ScrollStep{Qt::Vertical, true, 1};
+    case KeyCommand::PageDown:
+        return ScrollStep{Qt::Vertical, false, 1};
+    default:
+        return std::nullopt;
+    }
+}
+
 QString shortcutText(KeyCommand command)
 {
     switch (command) {

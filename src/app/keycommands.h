@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "map/viewport.h"
+
 #include <QString>
 #include <Qt>
+
+#include <optional>
 
 class QKeyEvent;
 class QWidget;
@@ -40,6 +44,9 @@ enum class KeyCommand {
  * zoom keys, so they never come here twice.
  */
 KeyCommand keyCommand(int key, Qt::KeyboardModifiers modifiers);
+
+/** The scroll a command asks for: the arrows a wheel step, with Ctrl a quarter panel, the pages a panel. */
+std::optional<ScrollStep> scrollStepOf(KeyCommand command);
 
 /** The shortcut of a command as a tooltip or a menu shows it ("Ctrl++"); empty: none. */
 QString shortcutText(KeyCommand command);

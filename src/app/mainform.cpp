@@ -11,6 +11,7 @@
 #include "dialogs/errorguard.h"
 #include "world/datalocations.h"
 #include "app/mappanel.h"
+#include "app/windowinput.h"
 #include "app/noteedit.h"
 #include "app/progresscommands.h"
 #include "ui_mainform.h"
@@ -21,14 +22,8 @@
 #include <QScopeGuard>
 #include <QScrollBar>
 #include <QFileInfo>
-#include <QKeyEvent>
-#include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QSpinBox>
-#include <QTextEdit>
 #include <QListView>
-#include <QTimer>
-#include <QWheelEvent>
 
 // The glyphs live in this static library: register them before the first form is built.
 static void initGlyphResources()
@@ -48,15 +43,17 @@ constexpr int kPanelTopHeight = 74;
 
 TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* parent)
     : QWidget(parent), Config(m_session.settings()), m_prompts(prompts), m_appDir(std::move(applicationDirectory)),
-      m_ui(std::make_unique<Ui::TMainForm>()), m_anchors(std::make_unique<AnchorTable>()),
-      m_edit(m_world, editorHooks()), m_hover(m_world, View, Config, m_highlight, m_edit)
+      m_ui(std::make_unique<Ui::TMainForm>()), m_view(*this, *m_ui, Config, [this] { UpdateMarkerButtons(); }),
+      m_anchors(std::make_unique<AnchorTable>()), m_edit(m_world, editorHooks()),
+      m_hover(m_world, m_view.view(), Config, m_highlight, m_edit), m_hint(*this, *m_ui, m_hover, Config, m_prompts),
+      m_input(std::make_unique<WindowInput>(*this, m_view, m_prompts))
 {
     // The form and its components, as stored. Assistive technology toggling a check
     // button acts as a click (installed before any button is asked for its interface).
     installCheckButtonAccessibility();
     initGlyphResources();
     m_ui->setupUi(this);
-    m_editControls = std::make_unique<EditControls>(*m_ui, m_edit, m_world, m_hover, View, m_prompts, this);
+    m_editControls = std::make_unique<EditControls>(*m_ui, m_edit, m_world, m_hover, m_view.view(), m_prompts, this);
     setupComponents();
 
     // The settings members come from the settings file, which stays open (as an object)
@@ -67,7 +64,7 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
     // Meanwhile a worker reads the databases, which the first show then takes over.
     m_world.readDatabasesAhead();
     m_world.LoadPicture();
-    View.setPicture(m_world.picture().size(), m_world.mapScale());
+    m_view.takePicture(m_world.picture().size(), m_world.mapScale());
 
     // The caption font, pens and brushes from the settings (the editor starts with every
     // marker mode off).
@@ -88,7 +85,7 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
     connectGuarded(m_prompts, this, panel, &TMapPanel::doubleClicked, [this] { PanelMapDblClick(); });
     connectGuarded(m_prompts, this, panel, &TMapPanel::resized, [this] { PanelMapResize(); });
     connectGuarded(m_prompts, this, panel, &TMapPanel::paintRequested, [this] { PanelMapPaint(); });
-    viewFollowsPanel();
+    m_view.followPanel();
 
     // The stored window state and view: geometry, zoom level and scroll position.
     RestoreView();
@@ -155,9 +152,6 @@ void TMainForm::setupComponents()
     for (const BandRow& b : bands)
         m_ui->CoolBarMain->addBand(QString::fromLatin1(b.label), b.toolBar, b.minWidth, b.width, b.breakBefore);
 
-    Timer = new QTimer(this);
-    Timer->setObjectName(QStringLiteral("Timer"));
-
     m_ui->CBLoc->setInsertPolicy(QComboBox::NoInsert);
     m_ui->CBLoc->setModel(new LocationListModel(m_ui->CBLoc));
     // Long lists must not measure every name: the list keeps its stored width.
@@ -166,7 +160,6 @@ void TMainForm::setupComponents()
         view->setUniformItemSizes(true);
     m_ui->MemoNotes->setFocusPolicy(Qt::StrongFocus);
     m_ui->PanelMap->setFocus();
-    qApp->installEventFilter(this);
 }
 
 void TMainForm::layoutPanels()
@@ -273,12 +266,12 @@ void TMainForm::RecreateDrawingObjects()
 
 void TMainForm::PanelMapPaint()
 {
-    viewFollowsPanel();
+    m_view.followPanel();
     // Painted at the screen's own resolution; every position stays in panel pixels.
-    fitBackBuffer(m_backBuffer, View.panel(), m_ui->PanelMap->devicePixelRatioF());
+    fitBackBuffer(m_backBuffer, view().panel(), m_ui->PanelMap->devicePixelRatioF());
     if (m_backBuffer.isNull())
         return;
-    MapScene scene{View,    m_world.picture(), m_world.locations(), m_world.markers(), Config, m_session.objects(),
+    MapScene scene{view(), m_world.picture(), m_world.locations(), m_world.markers(), Config, m_session.objects(),
                    m_highlight, &m_world.index()};
     m_painter.paint(m_backBuffer, scene);
     showProgressLine(); // every status change repaints the map
@@ -321,84 +314,11 @@ void TMainForm::connectHandlers()
     onSignal(u.MemoNotes, &QPlainTextEdit::textChanged, [this] { MemoNotesChange(); });
     // A band dragged into a new row (or out of the last one) changes the top panel's height.
     connect(u.CoolBarMain, &CoolBar::heightChanged, this, [this] { layoutPanels(); });
-    onSignal(Timer, &QTimer::timeout, [this] { TimerTimer(); });
 }
 
 void TMainForm::RepaintMap()
 {
-    m_ui->PanelMap->repaint();
-}
-
-bool TMainForm::eventFilter(QObject* watched, QEvent* event)
-{
-    const QEvent::Type type = event->type();
-    if (type != QEvent::KeyPress && type != QEvent::KeyRelease && type != QEvent::Wheel)
-        return QWidget::eventFilter(watched, event);
-    if (!watched->isWidgetType() || static_cast<QWidget*>(watched)->window() != this)
-        return false;
-    auto* w = static_cast<QWidget*>(watched);
-
-    if (type == QEvent::Wheel) {
-        // The window sees the wheel before any of its controls, whichever is under the pointer.
-        auto* wheel = static_cast<QWheelEvent*>(event);
-        // A notification with no vertical part comes from a tilted wheel or a sideways swipe.
-        const bool sideways = wheel->angleDelta().y() == 0 && wheel->angleDelta().x() != 0;
-        const int delta = sideways ? wheel->angleDelta().x() : wheel->angleDelta().y();
-        if (delta == 0 && wheel->phase() != Qt::NoScrollPhase)
-            return false;
-        bool handled = false;
-        guarded(m_prompts, this,
-                [&] {
-                    const QPoint at = m_ui->PanelMap->mapFromGlobal(wheel->globalPosition().toPoint());
-                    FormMouseWheel(wheel->modifiers(), delta, &handled, sideways ? Qt::Horizontal : Qt::Vertical,
-                                   m_ui->PanelMap->rect().contains(at) ? std::optional<QPoint>(at) : std::nullopt);
-                });
-        if (handled) {
-            event->accept();
-            return true;
-        }
-        // The list has the focus: it takes the wheel wherever the pointer is.
-        QComboBox* list = m_ui->CBLoc;
-        if (list->hasFocus() && w != list && !list->isAncestorOf(w)) {
-            const QPointF centre = QRectF(list->rect()).center();
-            QWheelEvent forwarded(centre, list->mapToGlobal(centre), wheel->pixelDelta(), wheel->angleDelta(),
-                                  wheel->buttons(), wheel->modifiers(), wheel->phase(), wheel->inverted());
-            QApplication::sendEvent(list, &forwarded);
-            return true;
-        }
-        return false;
-    }
-
-    // Key preview: the window sees every key first, whichever control has the focus. A key
-    // event travels up the parents while ignored; only its first receiver counts.
-    QWidget* first = QApplication::focusWidget();
-    if (!first || first->window() != this)
-        first = this;
-    if (w != first)
-        return false;
-    auto* key = static_cast<QKeyEvent*>(event);
-    if (type == QEvent::KeyPress) {
-        bool ran = false;
-        guarded(m_prompts, this, [&] { ran = KeyCommandDown(*key); });
-        if (ran)
-            return true;
-    }
-    int code = key->key();
-    if ((code == Qt::Key_Plus || code == Qt::Key_Minus) && !(key->modifiers() & Qt::KeypadModifier))
-        code = 0; // only the keypad's plus and minus zoom
-    if (type == QEvent::KeyPress)
-        guarded(m_prompts, this, [&] { FormKeyDown(code, key->modifiers()); });
-    else
-        guarded(m_prompts, this, [&] { FormKeyUp(code, key->modifiers()); });
-
-    if (type == QEvent::KeyPress && w == m_ui->CBLoc && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter))
-        guarded(m_prompts, this, [&] { CBLocKeyPress('\r'); });
-    // A keypad plus or minus that zoomed must not also type into a text field (the note
-    // would change and be saved); the main keyboard's plus and minus type as always.
-    const bool zoomKey = code == Qt::Key_Plus || code == Qt::Key_Minus;
-    const bool textField = qobject_cast<QPlainTextEdit*>(w) || qobject_cast<QTextEdit*>(w)
-                           || qobject_cast<QLineEdit*>(w) || qobject_cast<QAbstractSpinBox*>(w);
-    return type == QEvent::KeyPress && zoomKey && textField;
+    m_view.repaint();
 }
 
 } // namespace vdm

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "app/maphintpresenter.h"
+#include "app/viewbinding.h"
 #include "data/settings.h"
 #include "data/location.h"
 #include "dialogs/prompts.h"
@@ -27,7 +29,6 @@
 class QAbstractButton;
 class QAction;
 class QKeyEvent;
-class QTimer;
 class QToolButton;
 
 namespace Ui {
@@ -37,17 +38,18 @@ class TMainForm;
 namespace vdm {
 
 class IniFile;
-class TddgHintWindow;
 class TFormAbout;
 class TFormOptions;
 class AnchorTable;
 class FindBar;
 class EditControls;
+class WindowInput;
 
 /**
  * The main window: wiring between the widgets and the parts that own the state. It owns
- * the world (picture, locations and markers), the view (`View`), the settings session
- * (file, members in `Config`, drawing objects), the editor and the pointer's hover part.
+ * the world (picture, locations and markers), the view binding, the settings session
+ * (file, members in `Config`, drawing objects), the editor, the pointer's hover part, the
+ * map hint and the keyboard and wheel input.
  * Its components come from resources/mainform.ui (reach them through ui() or by object
  * name); the handlers keep the names of the events they serve and delegate to the parts.
  * Tests read state through the parts' accessors.
@@ -90,9 +92,9 @@ public:
     void rememberWorld(const QString& folder) { m_session.rememberWorld(folder); }
 
     // --- view geometry (viewport handlers: mainform_view.cpp) ---
-    QPoint MapToScreen(int x, int y) const { return View.MapToScreen(x, y); }
-    QPoint ScreenToMap(int px, int py) const { return View.ScreenToMap(px, py); }
-    bool LevelVisible(int level) const { return View.LevelVisible(level); }
+    QPoint MapToScreen(int x, int y) const { return view().MapToScreen(x, y); }
+    QPoint ScreenToMap(int px, int py) const { return view().ScreenToMap(px, py); }
+    bool LevelVisible(int level) const { return view().LevelVisible(level); }
     void UpdateScrollRanges();
     void UpdateMargins();
     void ApplyWindowSizeLimit();
@@ -146,7 +148,7 @@ public:
     void ToolButtonShowClick(QToolButton* sender);
     void OptionsToolButtonClick(QToolButton* sender);
 
-    // --- finding and the keyboard (mainform_find.cpp, mainform_keys.cpp) ---
+    // --- finding and the keyboard (mainform_find.cpp, mainform_view.cpp) ---
     /** Ctrl+F and More > Find: opens the quick-find bar over the map. */
     void FindClick();
     /** The find bar took location `index`: the list selects it and Go runs on it. */
@@ -170,12 +172,14 @@ public:
     void RecreateDrawingObjects();
 
     /** Zoom level, panel size and scroll position; the scroll bars mirror it. */
-    const Viewport& view() const { return View; }
+    const Viewport& view() const { return m_view.view(); }
     /** The location Go has just centred, shown whatever its status toggle says. */
     const GoHighlight& highlight() const { return m_highlight; }
 
     /** The pointer over the map: drag, Shift, the hover hint and the hit tests. */
     const MapHover& hover() const { return m_hover; }
+    /** The hint window over the map and its timer. */
+    const MapHintPresenter& mapHint() const { return m_hint; }
     /** The settings file, its members, the drawing objects and the stored window state. */
     const SettingsSession& session() const { return m_session; }
     /** The about and options dialogs, once createDialogs() has made them. */
@@ -193,15 +197,11 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    Viewport View;
     GoHighlight m_highlight;
     SettingsSession m_session;
     Settings& Config; // the session's members, as the handlers read and switch them
-    QTimer* Timer = nullptr;
-    TddgHintWindow* HintWindow = nullptr;
     bool CopyingToClipboard = false;
     TFormAbout* FormAbout = nullptr;
     TFormOptions* FormOptions = nullptr;
@@ -211,10 +211,6 @@ private:
     std::array<QWidget*, BandPositions::Count> bandToolBars() const;
     /** Each display toggle's tool button shows its settings member. */
     void showToggleStates();
-    /** The viewport takes the map panel's current size. */
-    void viewFollowsPanel();
-    /** The scroll bars show the viewport's ranges and position. */
-    void showViewInScrollBars();
     void connectHandlers();
     void layoutPanels();
     /** Shows the editor's state: the location box's caption and buttons, the marker tools, the pointer. */
@@ -235,6 +231,7 @@ private:
     QString m_appDir;
     World m_world;
     std::unique_ptr<Ui::TMainForm> m_ui;
+    ViewBinding m_view;
     std::unique_ptr<AnchorTable> m_anchors;
     MapPainter m_painter;
     QImage m_backBuffer;
@@ -244,6 +241,8 @@ private:
     MapEditor m_edit;
     std::unique_ptr<EditControls> m_editControls;
     MapHover m_hover;
+    MapHintPresenter m_hint;
+    std::unique_ptr<WindowInput> m_input; // goes with the members, before the window's widgets
     FindBar* m_findBar = nullptr;
     std::optional<QPoint> m_pointerAt; // the pointer's last panel position, once it has moved over the map
 };

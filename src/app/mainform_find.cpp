@@ -28,7 +28,7 @@ void TMainForm::setupFinding()
     // The progress line follows the pointer over the map, through the window's hit test.
     connectGuarded(m_prompts, this, m_ui->PanelMap, &TMapPanel::moved, [this](Qt::MouseButtons, QPoint at) {
         m_pointerAt = at;
-        viewFollowsPanel();
+        m_view.followPanel();
         showProgressLine();
     });
 
@@ -68,9 +68,9 @@ void TMainForm::showProgressLine()
     // (from the keys or the wheel) shows the map point that is under it now.
     QString pointer;
     if (m_pointerAt) {
-        const QPoint picture = View.panelToPicture(*m_pointerAt);
+        const QPoint picture = view().panelToPicture(*m_pointerAt);
         const int index = m_hover.locationAt(*m_pointerAt);
-        pointer = pointerText(View.ScreenToMap(picture.x(), picture.y()),
+        pointer = pointerText(view().ScreenToMap(picture.x(), picture.y()),
                               index >= 0 ? &m_world.locations()[std::size_t(index)] : nullptr);
     }
     const QString text = progressText(m_world.statusCounts()) + QLatin1Char('\n') + pointer;

@@ -9,7 +9,6 @@
 
 #include <QGuiApplication>
 #include <QScreen>
-#include <QScrollBar>
 
 namespace vdm {
 namespace {
@@ -43,15 +42,7 @@ void TMainForm::RestoreView()
         resize(stored.Width, stored.Height);
         layoutPanels();
     }
-    // The level is reached one step at a time; the margins follow with the panel's first size.
-    viewFollowsPanel();
-    View.stepUpTo(stored.Zoom);
-    ApplyWindowSizeLimit();
-    View.scrollTo(QPoint(stored.CenterX, stored.CenterY));
-    showViewInScrollBars();
-    UpdateMarkerButtons();
-    RepaintMap();
-    SetTitleWithZoom();
+    m_view.restore(stored.Zoom, QPoint(stored.CenterX, stored.CenterY));
     CBLocChange();
 }
 
@@ -60,11 +51,11 @@ void TMainForm::WriteSettings()
     if (!m_session.isOpen())
         return;
     WindowSnapshot w;
-    w.Zoom = View.zoomIndex();
+    w.Zoom = view().zoomIndex();
     w.Width = width();
     w.Height = height();
-    w.CenterX = View.scrollX();
-    w.CenterY = View.scrollY();
+    w.CenterX = view().scrollX();
+    w.CenterY = view().scrollY();
     for (int band = 0; band < BandPositions::Count; ++band)
         w.bands.set(band, bandToolBars()[band]->pos());
     w.Left = x();

@@ -1,78 +1,41 @@
 // SPDX-License-Identifier: MIT
-// The view commands of the main window: zoom, wheel, keys, scroll bars, Go, resizing.
+// The view's handlers: zoom, wheel, keys, scroll bars, Go, resizing and the pointer over
+// the map. The view binding, the hover, the map hint and the window input do the work.
 #include "app/mainform.h"
 
-#include "app/mappanel.h"
+#include "app/windowinput.h"
 #include "ui_mainform.h"
-
-#include <QScrollBar>
 
 namespace vdm {
 
-void TMainForm::viewFollowsPanel()
-{
-    // The panel may have been laid out while hidden (no resize event yet): ask it directly.
-    View.setPanel(m_ui->PanelMap->size());
-}
-
-void TMainForm::showViewInScrollBars()
-{
-    const auto show = [](QScrollBar* bar, int maximum, int position) {
-        bar->setMaximum(maximum);
-        bar->setEnabled(maximum >= 1);
-        bar->setValue(position);
-    };
-    show(m_ui->ScrollBarH, View.scrollMaximum().x(), View.scrollX());
-    show(m_ui->ScrollBarV, View.scrollMaximum().y(), View.scrollY());
-}
-
 void TMainForm::UpdateScrollRanges()
 {
-    viewFollowsPanel();
-    View.UpdateScrollRanges();
-    showViewInScrollBars();
+    m_view.updateScrollRanges();
 }
 
 void TMainForm::UpdateMargins()
 {
-    viewFollowsPanel();
-    View.UpdateMargins();
+    m_view.updateMargins();
 }
 
 void TMainForm::SetTitleWithZoom()
 {
-    setWindowTitle(titleWithZoom(View.zoomIndex()));
+    m_view.showTitle();
 }
 
 void TMainForm::ApplyWindowSizeLimit()
 {
-    if (!Config.KeepZoom)
-        return;
-    setMaximumSize(Viewport::sizeLimit(View.zoomIndex()));
+    m_view.applySizeLimit();
 }
 
 void TMainForm::ZoomButtonClick(QToolButton* sender, std::optional<QPoint> anchor)
 {
-    int target = -1;
-    if (sender == m_ui->ToolButtonZoomIn && View.zoomIndex() < Viewport::HighestZoom)
-        target = View.zoomIndex() + 1;
-    // With KeepZoom, the window must first be no larger than the lower level's limit.
-    if (sender == m_ui->ToolButtonZoomOut && View.zoomIndex() > 0
-        && (!Config.KeepZoom || Viewport::fitsSizeLimit(size(), View.zoomIndex() - 1)))
-        target = View.zoomIndex() - 1;
-    if (sender == m_ui->ToolButtonZoomActual)
-        target = 0; // the 10 % level, recomputed even when already there
-    if (target < 0)
-        return;
-
-    // The picture point under the panel's centre stays there.
-    viewFollowsPanel();
-    View.zoomTo(target, anchor.value_or(QPoint(View.panel().width() / 2, View.panel().height() / 2)));
-    showViewInScrollBars();
-    UpdateMarkerButtons();
-    SetTitleWithZoom();
-    ApplyWindowSizeLimit();
-    RepaintMap();
+    const std::pair<QToolButton*, ZoomCommand> buttons[] = {{m_ui->ToolButtonZoomIn, ZoomCommand::In},
+                                                            {m_ui->ToolButtonZoomOut, ZoomCommand::Out},
+                                                            {m_ui->ToolButtonZoomActual, ZoomCommand::ActualSize}};
+    for (const auto& [button, command] : buttons)
+        if (sender == button)
+            m_view.zoom(command, anchor);
 }
 
 void TMainForm::FormMouseWheel(Qt::KeyboardModifiers shift, int wheelDelta, bool* handled, Qt::Orientation wheel,
@@ -88,9 +51,7 @@ void TMainForm::FormMouseWheel(Qt::KeyboardModifiers shift, int wheelDelta, bool
         return; // the list takes the wheel
     // One notification is one step, whatever its size; Shift (as the key handlers track
     // it) scrolls horizontally, as does a tilted wheel.
-    View.wheelStep(m_hover.wheelDirection(wheel), wheelDelta > 0);
-    showViewInScrollBars();
-    RepaintMap();
+    m_view.scroll(ScrollStep{m_hover.wheelDirection(wheel), wheelDelta > 0, 0});
     *handled = true;
 }
 
@@ -108,25 +69,25 @@ void TMainForm::FormKeyUp(int key, Qt::KeyboardModifiers)
     m_hover.keyUp(key);
 }
 
+bool TMainForm::KeyCommandDown(const QKeyEvent& key)
+{
+    return m_input->commandDown(key);
+}
+
 void TMainForm::ScrollBarHScroll()
 {
-    View.scrollTo(QPoint(m_ui->ScrollBarH->sliderPosition(), View.scrollY()));
-    RepaintMap();
+    m_view.followScrollBar(Qt::Horizontal);
 }
 
 void TMainForm::ScrollBarVScroll()
 {
-    View.scrollTo(QPoint(View.scrollX(), m_ui->ScrollBarV->sliderPosition()));
-    RepaintMap();
+    m_view.followScrollBar(Qt::Vertical);
 }
 
 void TMainForm::GoButtonClick()
 {
     const Location& l = m_edit.selectedLocation();
-    viewFollowsPanel();
-    View.goTo(l.X, l.Y, l.Level);
-    showViewInScrollBars();
-    UpdateMarkerButtons();
+    m_view.goTo(l.X, l.Y, l.Level);
     // The paint clears the highlight once drawn; setting it again keeps the location
     // forced visible for the next paint and for the hover test.
     m_highlight.set(m_edit.SelectedIndex());
@@ -144,9 +105,39 @@ void TMainForm::CBLocKeyPress(char key)
 
 void TMainForm::PanelMapResize()
 {
-    UpdateScrollRanges();
-    UpdateMargins();
-    RepaintMap();
+    m_view.panelResized();
+}
+
+void TMainForm::ImageMapMouseDown(Qt::MouseButton button, Qt::MouseButtons, int x, int y)
+{
+    if (m_hover.press(button, QPoint(x, y)))
+        mirrorEditor();
+}
+
+void TMainForm::ImageMapMouseUp(Qt::MouseButton button, int, int)
+{
+    m_hover.release(button);
+}
+
+void TMainForm::ImageMapMouseMove(Qt::MouseButtons buttons, int x, int y)
+{
+    const MapHover::Move move = m_hover.move(buttons, QPoint(x, y));
+    if (move.scrollBy)
+        m_view.scrollBy(*move.scrollBy);
+    if (move.hint == MapHover::Move::Hint::Show)
+        ShowMapHint(m_hover.hintTitle(), x, y);
+    else if (move.hint == MapHover::Move::Hint::Hide)
+        m_hint.hide();
+}
+
+void TMainForm::ShowMapHint(const QByteArray& text, int x, int y)
+{
+    m_hint.show(text, QPoint(x, y));
+}
+
+void TMainForm::TimerTimer()
+{
+    m_hint.expire();
 }
 
 } // namespace vdm

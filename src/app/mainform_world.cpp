@@ -6,7 +6,6 @@
 #include "app/editcontrols.h"
 #include "app/mainform_databases.h"
 #include "dialogs/errorguard.h"
-#include "hint/ddghintwindow.h"
 #include "ui_mainform.h"
 #include "world/worldchoice.h"
 #include "world/worldopening.h"
@@ -14,7 +13,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
-#include <QTimer>
 
 namespace vdm {
 
@@ -68,14 +66,11 @@ void TMainForm::showNewWorld()
 {
     // Nothing of the old world's pointer state, hint or highlight reaches the new one.
     m_highlight = GoHighlight();
-    if (m_hover.shown() && HintWindow)
-        HintWindow->ReleaseHandle();
-    m_hover.restart();
-    Timer->stop();
+    m_hint.restart();
 
     // The zoom level stays (map units are the same in every world); the scroll position
     // is clamped into the new picture's ranges.
-    View.setPicture(m_world.picture().size(), m_world.mapScale());
+    m_view.takePicture(m_world.picture().size(), m_world.mapScale());
     UpdateMargins();
     UpdateScrollRanges();
 

@@ -156,6 +156,14 @@ void Viewport::panelStep(Qt::Orientation direction, bool back, int parts)
     scrollBy(direction == Qt::Horizontal ? QPoint(back ? -step : step, 0) : QPoint(0, back ? -step : step));
 }
 
+void Viewport::scrollStep(const ScrollStep& step)
+{
+    if (step.parts == 0)
+        wheelStep(step.direction, step.back);
+    else
+        panelStep(step.direction, step.back, step.parts);
+}
+
 void Viewport::zoomTo(int index, QPoint anchor)
 {
     // The anchor's picture point, in the old zoom's pixels, scaled to the new zoom.
@@ -215,6 +223,23 @@ bool Viewport::fitsSizeLimit(QSize window, int zoomIndex)
 {
     const long double g = factorOf(zoomIndex);
     return window.width() <= g * DesignWidth + FrameWidth && window.height() <= g * DesignHeight + FrameHeight;
+}
+
+std::optional<int> Viewport::zoomTarget(ZoomCommand command, int current, bool keepZoom, QSize window)
+{
+    switch (command) {
+    case ZoomCommand::In:
+        if (current < HighestZoom)
+            return current + 1;
+        break;
+    case ZoomCommand::Out:
+        if (current > 0 && (!keepZoom || fitsSizeLimit(window, current - 1)))
+            return current - 1;
+        break;
+    case ZoomCommand::ActualSize:
+        return 0;
+    }
+    return std::nullopt;
 }
 
 int Viewport::goTargetIndex(int level)

@@ -4,7 +4,23 @@
 #include <QPoint>
 #include <QSize>
 
+#include <optional>
+
 namespace vdm {
+
+/** The three zoom commands of the zoom buttons, their keys and the Ctrl+wheel. */
+enum class ZoomCommand { In, Out, ActualSize };
+
+/**
+ * One scroll of the keys or the wheel: one wheel step (`parts` 0) or a `parts`-th of the
+ * panel, towards the start when `back`.
+ */
+struct ScrollStep {
+    Qt::Orientation direction = Qt::Vertical;
+    bool back = false;
+    int parts = 0;
+    friend bool operator==(const ScrollStep&, const ScrollStep&) = default;
+};
 
 /**
  * The geometry of the map view, free of widgets.
@@ -94,6 +110,8 @@ public:
      * pixel): towards the start when `back`. The keyboard's page and quarter-page steps.
      */
     void panelStep(Qt::Orientation direction, bool back, int parts = 1);
+    /** A wheel step or a panel step, as `step` says. */
+    void scrollStep(const ScrollStep& step);
 
     /**
      * Changes to zoom index `index` (0..HighestZoom): ranges and margins follow, and the
@@ -118,6 +136,14 @@ public:
     static QSize sizeLimit(int zoomIndex);
     /** A window of this size is no larger than level `zoomIndex`'s limit (KeepZoom zooms out only then). */
     static bool fitsSizeLimit(QSize window, int zoomIndex);
+
+    /**
+     * The zoom index `command` reaches from `current`, or none when it does nothing. In
+     * stops at the highest level and Out at the lowest; with KeepZoom, Out waits until the
+     * window (`window`) fits the lower level's size limit. The actual size is always
+     * reached, even from itself (the view is recomputed all the same).
+     */
+    static std::optional<int> zoomTarget(ZoomCommand command, int current, bool keepZoom, QSize window);
 
     /** Go's target zoom index for a location's detail level. */
     static int goTargetIndex(int level);

@@ -3,6 +3,7 @@
 // text field that wants the key has the focus.
 #include "app/keycommands.h"
 #include "app/mainformfixture.h"
+#include "app/windowinput.h"
 #include "common/testutils.h"
 #include "dialogs/formabout.h"
 
@@ -10,6 +11,9 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QSpinBox>
+#include <QTextEdit>
 #include <QScrollBar>
 #include <QTimer>
 #include <QWheelEvent>
@@ -55,6 +59,55 @@ TEST(KeyCommands, TableOfKeys)
         EXPECT_EQ(keyCommand(r.key, r.modifiers), r.command) << r.key << " " << r.modifiers.toInt();
     EXPECT_EQ(shortcutText(KeyCommand::ZoomIn), QStringLiteral("Ctrl++"));
     EXPECT_EQ(shortcutText(KeyCommand::ScrollLeft), QString());
+}
+
+TEST(KeyCommands, ScrollStepOfEachCommand)
+{
+    const auto h = Qt::Horizontal, v = Qt::Vertical;
+    const struct {
+        KeyCommand command;
+        std::optional<ScrollStep> scroll;
+    } rows[] = {
+        {KeyCommand::ScrollLeft, ScrollStep{h, true, 0}},  {KeyCommand::ScrollRight, ScrollStep{h, false, 0}},
+        {KeyCommand::ScrollUp, ScrollStep{v, true, 0}},    {KeyCommand::ScrollDown, ScrollStep{v, false, 0}},
+        {KeyCommand::QuarterLeft, ScrollStep{h, true, 4}}, {KeyCommand::QuarterRight, ScrollStep{h, false, 4}},
+        {KeyCommand::QuarterUp, ScrollStep{v, true, 4}},   {KeyCommand::QuarterDown, ScrollStep{v, false, 4}},
+        {KeyCommand::PageUp, ScrollStep{v, true, 1}},      {KeyCommand::PageDown, ScrollStep{v, false, 1}},
+        {KeyCommand::ZoomIn, {}},                          {KeyCommand::Find, {}},
+        {KeyCommand::FullScreen, {}},                      {KeyCommand::None, {}},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(scrollStepOf(r.command), r.scroll) << int(r.command);
+}
+
+TEST(KeyCommands, OnlyTheKeypadsPlusAndMinusZoomAndTextFieldsTypeThem)
+{
+    const Qt::KeyboardModifiers keypad = Qt::KeypadModifier, none = Qt::NoModifier;
+    const struct {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        int code;
+    } keys[] = {
+        {Qt::Key_Plus, keypad, Qt::Key_Plus}, {Qt::Key_Minus, keypad | Qt::ShiftModifier, Qt::Key_Minus},
+        {Qt::Key_Plus, none, 0},              {Qt::Key_Minus, Qt::ShiftModifier, 0},
+        {Qt::Key_A, none, Qt::Key_A},         {Qt::Key_Shift, Qt::ShiftModifier, Qt::Key_Shift},
+    };
+    for (const auto& k : keys)
+        EXPECT_EQ(WindowInput::windowKeyCode(k.key, k.modifiers), k.code) << k.key << " " << k.modifiers.toInt();
+
+    QLineEdit line;
+    QPlainTextEdit plain;
+    QTextEdit rich;
+    QSpinBox spin;
+    QComboBox list; // the list's Return runs Go; it types nothing
+    QWidget plainWidget;
+    EXPECT_TRUE(WindowInput::typesText(&line));
+    EXPECT_TRUE(WindowInput::typesText(&plain));
+    EXPECT_TRUE(WindowInput::typesText(&rich));
+    EXPECT_TRUE(WindowInput::typesText(&spin));
+    EXPECT_FALSE(WindowInput::typesText(&list));
+    EXPECT_FALSE(WindowInput::typesText(&plainWidget));
+    EXPECT_FALSE(WindowInput::typesText(nullptr));
 }
 
 class KeysTest : public MainFormTest {

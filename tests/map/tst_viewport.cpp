@@ -181,6 +181,57 @@ TEST(ViewportTest, WindowFitsALevelUpToItsLimitInclusive)
     }
 }
 
+TEST(ViewportTest, ZoomCommandsReachTheirLevels)
+{
+    using Z = ZoomCommand;
+    const QSize small(378, 644), big(2000, 2000);
+    const struct {
+        Z command;
+        int current;
+        bool keepZoom;
+        QSize window;
+        std::optional<int> target;
+    } cases[] = {
+        {Z::In, 0, false, small, 1},
+        {Z::In, 6, true, big, 7},
+        {Z::In, Viewport::HighestZoom, false, small, std::nullopt}, // the top level stays
+        {Z::Out, 3, false, big, 2},
+        {Z::Out, 0, false, small, std::nullopt}, // the lowest level stays
+        {Z::Out, 3, true, small, 2},
+        {Z::Out, 3, true, big, std::nullopt}, // KeepZoom: too big for level 2's limit
+        {Z::Out, 6, true, big, 5},
+        {Z::Out, 2, true, Viewport::sizeLimit(1), 1}, // the limit itself fits
+        {Z::Out, 2, true, Viewport::sizeLimit(1) + QSize(0, 1), std::nullopt},
+        {Z::ActualSize, 0, false, small, 0}, // recomputed even when already there
+        {Z::ActualSize, 7, true, big, 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Viewport::zoomTarget(c.command, c.current, c.keepZoom, c.window), c.target)
+            << int(c.command) << " from " << c.current << " keep " << c.keepZoom;
+}
+
+TEST(ViewportTest, ScrollStepIsAWheelStepOrAPartOfThePanel)
+{
+    const QPoint start(500, 600);
+    const struct {
+        ScrollStep step;
+        QPoint moved;
+    } cases[] = {
+        {{Qt::Horizontal, true, 0}, {-Viewport::WheelStep, 0}},
+        {{Qt::Vertical, false, 0}, {0, Viewport::WheelStep}},
+        {{Qt::Horizontal, false, 4}, {330 / 4, 0}},
+        {{Qt::Vertical, true, 4}, {0, -380 / 4}},
+        {{Qt::Vertical, false, 1}, {0, 380}},
+        {{Qt::Horizontal, true, 1}, {-330, 0}},
+    };
+    for (const auto& c : cases) {
+        Viewport v = viewAt(5);
+        v.scrollTo(start);
+        v.scrollStep(c.step);
+        EXPECT_EQ(v.scroll(), start + c.moved) << c.step.direction << " " << c.step.back << " " << c.step.parts;
+    }
+}
+
 TEST(ViewportTest, TitleCarriesTheTruncatedPercent)
 {
     const int percent[Viewport::LevelCount] = {10, 20, 25, 33, 50, 100, 200, 300};
