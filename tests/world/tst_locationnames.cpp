@@ -1,0 +1,94 @@
+// SPDX-License-Identifier: MIT
+// The location list's order: names sorted without regard to case, equal names in file
+// order, the same order as sorting the case-folded names one QString at a time.
+#include "data/codepage.h"
+#include "world/locationnames.h"
+
+#include <QRandomGenerator>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace vdm {
+namespace {
+
+/** The plain rule: fold each decoded name, then a stable sort of the folded texts. */
+std::vector<ListedLocation> foldedOneByOne(const LocationList& locations)
+{
+    std::vector<std::pair<QString, ListedLocation>> keyed;
+    for (std::size_t i = 0; i < locations.size(); ++i) {
+        const QString name = CodePage::decode(locations[i].Name);
+        keyed.push_back({name.toCaseFolded(), {name, int(i)}});
+    }
+    std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<ListedLocation> out;
+    for (auto& k : keyed)
+        out.push_back(k.second);
+    return out;
+}
+
+LocationList named(const std::vector<QByteArray>& names)
+{
+    LocationList list(names.size());
+    for (std::size_t i = 0; i < names.size(); ++i)
+        list[i].Name = names[i];
+    return list;
+}
+
+std::vector<int> indexes(const std::vector<ListedLocation>& listed)
+{
+    std::vector<int> out;
+    for (const ListedLocation& l : listed)
+        out.push_back(l.index);
+    return out;
+}
+
+struct Case {
+    const char* what;
+    std::vector<QByteArray> names;
+    std::vector<int> order;
+};
+
+TEST(LocationNames, SortsByFoldedNameKeepingFileOrderForEqualNames)
+{
+    const std::vector<Case> cases = {
+        {"empty list", {}, {}},
+        {"case does not count", {"beta", "Alpha", "ALPHA", "alpha"}, {1, 2, 3, 0}},
+        {"equal names keep file order", {"Ost", "Ost", "ost", "OST"}, {0, 1, 2, 3}},
+        {"empty names first", {"a", "", "B", ""}, {1, 3, 0, 2}},
+        {"a name before the longer names it begins", {"Abcdefgh", "Abcd", "abcde", "ABC"}, {3, 1, 2, 0}},
+        {"differences past the first four letters", {"Kellingrad", "Kellinbrad", "kellingraa"}, {1, 2, 0}},
+        {"accents fold with their case", {"\xC9vra", "\xE9vra", "Evra", "Zorn"}, {2, 3, 0, 1}},
+        {"letters of the code page's upper half", {"\x8A" "a", "\x9A" "a", "Sa", "\xFF", "\x9F"}, {2, 3, 4, 0, 1}},
+        {"sharp s and micro sign", {"Stra\xDF" "e", "strasse", "\xB5m", "Mm"}, {}},
+        {"a zero byte sorts before every letter", {QByteArray("a\0b", 3), "a", QByteArray("a\0", 2)}, {1, 2, 0}},
+    };
+    for (const Case& c : cases) {
+        const LocationList list = named(c.names);
+        const std::vector<ListedLocation> sorted = sortedLocationNames(list);
+        EXPECT_EQ(sorted, foldedOneByOne(list)) << c.what;
+        if (!c.order.empty() || c.names.empty()) { // else how far a letter unfolds is Qt's to say
+            EXPECT_EQ(indexes(sorted), c.order) << c.what;
+        }
+    }
+}
+
+TEST(LocationNames, ManyGeneratedNamesSortAsTheFoldedNames)
+{
+    // Short names from a small alphabet of mixed case and accents: many equal and many
+    // sharing their first letters, so every branch of the comparison is taken.
+    QRandomGenerator random(17);
+    const QByteArray alphabet("aAbB\xE9\xC9\x9A\x8A\xDFsS\xB5 -");
+    std::vector<QByteArray> names(100000);
+    for (QByteArray& name : names) {
+        const int length = int(random.bounded(9));
+        for (int k = 0; k < length; ++k)
+            name += alphabet[int(random.bounded(int(alphabet.size())))];
+    }
+    const LocationList list = named(names);
+    EXPECT_EQ(sortedLocationNames(list), foldedOneByOne(list));
+}
+
+} // namespace
+} // namespace vdm
