@@ -18,7 +18,10 @@
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <exception>
+#include <mutex>
+#include <optional>
 #include <thread>
 #include <utility>
 
@@ -120,6 +123,15 @@ struct World::ReadAhead {
     std::atomic<bool> finished{false};
     int next = 0; // the step to hand over next
     std::thread worker;
+    // The list's order needs the names alone, which the later steps never change, so once
+    // the locations are read the owner may make it while the worker reads on. Whoever
+    // claims it first makes it.
+    std::atomic<bool> listClaimed{false};
+    std::optional<std::vector<ListedLocation>> listed; // made by the owner
+    std::mutex progress;
+    std::condition_variable progressed;
+    bool locationsRead = false; // guarded by `progress`
+    bool ended = false;         // guarded by `progress`
 
     ReadAhead(QString folder, std::array<QString, StepCount> read)
         : paths(std::move(read)), staged(std::move(folder))
@@ -132,6 +144,15 @@ struct World::ReadAhead {
             worker.join();
     }
     void run();
+    void report(bool& flag)
+    {
+        {
+            const std::lock_guard lock(progress);
+            flag = true;
+        }
+        progressed.notify_all();
+    }
+    void makeListAlongside();
     bool holds(int step) const { return step < done || (step == done && error); }
 };
 
@@ -156,14 +177,28 @@ void World::ReadAhead::run()
                 break;
             }
             notices[size_t(done)] = staged.takeNotices();
+            if (done == LocationsStep)
+                report(locationsRead);
         }
     } catch (...) {
         error = std::current_exception();
         notices[size_t(done)] = staged.takeNotices();
     }
-    if (done > LocationsStep || error)
+    if ((done > LocationsStep || error) && !listClaimed.exchange(true))
         staged.listedLocations(); // the list's order is made here too, off the window's thread
     finished = true;
+    report(ended);
+}
+
+void World::ReadAhead::makeListAlongside()
+{
+    std::unique_lock lock(progress);
+    progressed.wait(lock, [this] { return locationsRead || ended; });
+    const bool read = locationsRead;
+    lock.unlock();
+    // Only the names of the list are read here; the worker touches the other fields only.
+    if (read && !listClaimed.exchange(true))
+        listed = sortedLocationNames(staged.m_locations);
 }
 
 World::World(QString folder) : m_folder(std::move(folder))
@@ -277,6 +312,8 @@ bool World::takeAhead(Step step, bool* found)
     if (!m_ahead)
         return false;
     ReadAhead& ahead = *m_ahead;
+    if (step == LocationsStep && ahead.next == LocationsStep && ahead.worker.joinable())
+        ahead.makeListAlongside(); // rather than wait idle for the worker
     if (ahead.worker.joinable())
         ahead.worker.join();
     bool usable = ahead.next == step && ahead.holds(step);
@@ -305,7 +342,7 @@ bool World::takeAhead(Step step, bool* found)
         // The index covers the markers too; until they come over it simply does not match
         // this world's (still empty) markers list, and the callers scan that instead.
         m_index = std::move(staged.m_index);
-        m_listed = std::move(staged.m_listed);
+        m_listed = ahead.listed ? std::move(ahead.listed) : std::move(staged.m_listed);
         if (found)
             *found = ahead.found;
         break;
