@@ -58,7 +58,7 @@ QImage paintWholeMap(MapPainter& painter, const MapScene& scene, const std::func
         throw Error(QStringLiteral("The whole map at this level (%1 x %2 pixels) is too large to hold in memory.")
                         .arg(pixels.width())
                         .arg(pixels.height()));
-    whole.setDevicePixelRatio(ratio);
+    setDeviceResolution(whole, ratio);
     const Viewport all = Viewport::showing(scene.view.picture(), scene.view.mapScale(), size, scene.view.zoomIndex());
     painter.paint(whole, MapScene{all, scene.picture, scene.locations, scene.markers, scene.settings, scene.objects,
                                   scene.highlight, scene.index});

@@ -688,7 +688,7 @@ void MapPainter::paint(QImage& backBuffer, const MapScene& scene)
 QImage MapPainter::paint(const MapScene& scene, qreal ratio)
 {
     QImage img(backBufferSize(scene.view.panel(), ratio), QImage::Format_RGB32);
-    img.setDevicePixelRatio(ratio);
+    setDeviceResolution(img, ratio);
     paint(img, scene);
     return img;
 }
@@ -699,8 +699,19 @@ void fitBackBuffer(QImage& backBuffer, QSize panel, qreal ratio)
     if (backBuffer.size() != size || backBuffer.format() != QImage::Format_RGB32
         || backBuffer.devicePixelRatio() != ratio) {
         backBuffer = QImage(size, QImage::Format_RGB32);
-        backBuffer.setDevicePixelRatio(ratio);
+        setDeviceResolution(backBuffer, ratio);
     }
+}
+
+void setDeviceResolution(QImage& image, qreal ratio)
+{
+    image.setDevicePixelRatio(ratio);
+    if (ratio == 1)
+        return;
+    // A fresh image holds the screen's logical resolution; its pixels are `ratio` times as dense.
+    QImage plain(1, 1, QImage::Format_RGB32);
+    image.setDotsPerMeterX(int(std::lround(plain.dotsPerMeterX() * ratio)));
+    image.setDotsPerMeterY(int(std::lround(plain.dotsPerMeterY() * ratio)));
 }
 
 QSize backBufferSize(QSize panel, qreal ratio)

@@ -61,6 +61,13 @@ QSize backBufferSize(QSize panel, qreal ratio);
 void fitBackBuffer(QImage& backBuffer, QSize panel, qreal ratio);
 
 /**
+ * Marks an image painted for a screen of device pixel ratio `ratio`: its device pixel
+ * ratio, and (above 1) its resolution that many times the screen's logical one, which
+ * the clipboard copy and saved images carry, so a viewer can show them at the map's size.
+ */
+void setDeviceResolution(QImage& image, qreal ratio);
+
+/**
  * Paints the whole map panel into a back buffer of the panel's size at the buffer's device
  * pixel ratio (QImage::devicePixelRatio): the picture resampled at scale
  * f / MapScale x ratio (smooth or pixel mode), location frames and captions, markers, then

@@ -89,6 +89,8 @@ TEST_F(RatioTest, SavedImagesCarryTheDevicePixels)
         EXPECT_TRUE(prompts.errors.isEmpty()) << prompts.errors.join('\n').toStdString();
         const QImage saved(path);
         ASSERT_FALSE(saved.isNull()) << c.file;
+        // Twice the screen's resolution, so a viewer can show it at the map's own size.
+        EXPECT_NEAR(saved.dotsPerMeterX(), 2 * QImage(1, 1, QImage::Format_RGB32).dotsPerMeterX(), 1) << c.file;
         if (c.choice == 0) {
             EXPECT_EQ(saved.size(), panel()->size() * 2);
             EXPECT_EQ(differingPixels(rgb(saved), rgb(form->backBuffer())), 0);

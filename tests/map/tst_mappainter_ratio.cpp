@@ -72,6 +72,9 @@ TEST(MapPainterRatio, BackBufferHoldsThePanelAtTheRatioWithNoGapAtTheEdges)
                                        << "ratio " << c.ratio << " zoom " << zoom << " smooth " << smooth;
                     ASSERT_EQ(img.size(), c.pixels) << where;
                     EXPECT_EQ(img.devicePixelRatio(), c.ratio) << where;
+                    const int logicalDpm = QImage(1, 1, QImage::Format_RGB32).dotsPerMeterX();
+                    EXPECT_NEAR(img.dotsPerMeterX(), logicalDpm * c.ratio, 1) << where;
+                    EXPECT_NEAR(img.dotsPerMeterY(), logicalDpm * c.ratio, 1) << where;
                     EXPECT_EQ(img.format(), QImage::Format_RGB32) << where;
                     // The picture covers the panel at every level: not one background pixel.
                     EXPECT_EQ(countColour(img, Background), 0) << where;
