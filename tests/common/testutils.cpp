@@ -157,6 +157,13 @@ ScopedXdgHome::~ScopedXdgHome()
     qputenv("XDG_DATA_HOME", m_oldData);
 }
 
+InstalledPrefix::InstalledPrefix()
+    : m_bin(m_prefix.filePath(QStringLiteral("bin")) + QLatin1Char('/')),
+      m_share(m_prefix.filePath(QStringLiteral("share/veldamar-map")) + QLatin1Char('/'))
+{
+    m_made = m_prefix.isValid() && QDir().mkpath(m_bin) && QDir().mkpath(m_share);
+}
+
 ScopedReadOnlyFolder::ScopedReadOnlyFolder(const QString& folder) : m_folder(folder)
 {
     QFile::setPermissions(m_folder, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup

@@ -50,6 +50,23 @@ private:
 };
 
 /**
+ * An installed tree in a folder of its own: PREFIX/bin holds the program, PREFIX/share/
+ * veldamar-map its read-me files. Both folders exist (made() says so) and end with "/".
+ */
+class InstalledPrefix {
+public:
+    InstalledPrefix();
+    bool made() const { return m_made; }
+    const QString& bin() const { return m_bin; }
+    const QString& share() const { return m_share; }
+
+private:
+    QTemporaryDir m_prefix;
+    QString m_bin, m_share;
+    bool m_made = false;
+};
+
+/**
  * Takes every write bit off a folder for its lifetime (r-x for all), so no file may be
  * created or replaced in it: by the mode bits, which hold for the superuser too.
  */

@@ -20,12 +20,10 @@ TEST(InstallLayout, DataFolderIsTheSharedFolderOfThePrefix)
 // An installed tree: PREFIX/bin holds the program, PREFIX/share/veldamar-map its read-me files.
 TEST(InstallLayout, ReadmeBesideTheProgramFirstThenTheDataFolder)
 {
-    QTemporaryDir prefix;
-    ASSERT_TRUE(prefix.isValid());
-    const QString bin = prefix.filePath("bin") + QLatin1Char('/');
-    const QString share = prefix.filePath("share/veldamar-map") + QLatin1Char('/');
-    ASSERT_TRUE(QDir().mkpath(bin));
-    ASSERT_TRUE(QDir().mkpath(share));
+    const test::InstalledPrefix installed;
+    ASSERT_TRUE(installed.made());
+    const QString& bin = installed.bin();
+    const QString& share = installed.share();
 
     test::writeFile(bin + "readme.txt", "beside");
     test::writeFile(share + "readme.txt", "installed");

@@ -165,12 +165,10 @@ TEST_F(FormAboutTest, MissingEnglishFileStillOpensTheDialogAndIsTriedAgain)
 // An installed program lies in PREFIX/bin; its read-me files in PREFIX/share/veldamar-map.
 TEST(FormAboutInstalled, ReadsTheInstalledReadmesAndNamesTheFolderBesideTheProgram)
 {
-    QTemporaryDir prefix;
-    ASSERT_TRUE(prefix.isValid());
-    const QString bin = prefix.filePath("bin") + QLatin1Char('/');
-    const QString share = prefix.filePath("share/veldamar-map") + QLatin1Char('/');
-    ASSERT_TRUE(QDir().mkpath(bin));
-    ASSERT_TRUE(QDir().mkpath(share));
+    const test::InstalledPrefix installed;
+    ASSERT_TRUE(installed.made());
+    const QString& bin = installed.bin();
+    const QString& share = installed.share();
     writeFile(share + "readme.txt", "Installed English\r\n");
     writeFile(share + "readmerus.txt", Russian.toUtf8() + "\r\n");
     FakePrompts prompts;
