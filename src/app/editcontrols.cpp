@@ -15,12 +15,10 @@
 
 namespace vdm {
 
-EditControls::EditControls(Ui::TMainForm& ui, MapEditor& editor, const World& world, const MapHover& hover,
+EditControls::EditControls(const Ui::TMainForm& ui, MapEditor& editor, const World& world, const MapHover& hover,
                            const Viewport& view, Prompts& prompts, QWidget* window)
-    : m_ui(ui), m_editor(editor), m_world(world), m_hover(hover), m_view(view), m_prompts(prompts),
-      m_window(window)
-{
-}
+    : m_ui(ui), m_editor(editor), m_world(world), m_hover(hover), m_view(view), m_prompts(prompts), m_window(window)
+{}
 
 std::array<std::pair<std::int32_t, QAbstractButton*>, 3> EditControls::statusButtons() const
 {

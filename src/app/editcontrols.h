@@ -30,7 +30,7 @@ class World;
  */
 class EditControls {
 public:
-    EditControls(Ui::TMainForm& ui, MapEditor& editor, const World& world, const MapHover& hover,
+    EditControls(const Ui::TMainForm& ui, MapEditor& editor, const World& world, const MapHover& hover,
                  const Viewport& view, Prompts& prompts, QWidget* window);
 
     /** Shows the editor's state: the box's caption and buttons, the marker tools, the pointer. */
@@ -64,7 +64,7 @@ private:
     std::array<std::pair<std::int32_t, QAbstractButton*>, 3> statusButtons() const;
     void showTools();
 
-    Ui::TMainForm& m_ui;
+    const Ui::TMainForm& m_ui;
     MapEditor& m_editor;
     const World& m_world;
     const MapHover& m_hover;

@@ -2,9 +2,10 @@
 #include "app/mainform.h"
 
 #include "app/accessibility.h"
-#include "app/anchors.h"
 #include "app/coolbar.h"
 #include "app/editcontrols.h"
+#include "app/findcommands.h"
+#include "app/formlayout.h"
 #include "app/imagecommand.h"
 #include "app/locationlistmodel.h"
 #include "app/mainform_databases.h"
@@ -14,6 +15,7 @@
 #include "app/windowinput.h"
 #include "app/noteedit.h"
 #include "app/progresscommands.h"
+#include "app/worldcommand.h"
 #include "ui_mainform.h"
 
 #include <QApplication>
@@ -32,19 +34,10 @@ static void initGlyphResources()
 }
 
 namespace vdm {
-namespace {
-
-// The window's design size: the stored positions of every component are laid out for it.
-constexpr QSize kDesignSize(378, 644);
-constexpr QPoint kDesignPosition(326, 81);
-constexpr int kPanelTopHeight = 74;
-
-} // namespace
-
 TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* parent)
     : QWidget(parent), Config(m_session.settings()), m_prompts(prompts), m_appDir(std::move(applicationDirectory)),
       m_ui(std::make_unique<Ui::TMainForm>()), m_view(*this, *m_ui, Config, [this] { UpdateMarkerButtons(); }),
-      m_anchors(std::make_unique<AnchorTable>()), m_edit(m_world, editorHooks()),
+      m_edit(m_world, editorHooks()),
       m_hover(m_world, m_view.view(), Config, m_highlight, m_edit), m_hint(*this, *m_ui, m_hover, Config, m_prompts),
       m_input(std::make_unique<WindowInput>(*this, m_view, m_prompts))
 {
@@ -90,7 +83,7 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
     // The stored window state and view: geometry, zoom level and scroll position.
     RestoreView();
     connectHandlers();
-    setupOpenWorld();
+    m_worldCommand = new WorldCommand(*this, m_world, m_prompts, [this](const QString& folder) { worldOpened(folder); });
     new ImageCommand(*this);
     new ProgressCommands(*this, m_world, m_prompts, [this] {
         m_editControls->imported();
@@ -98,7 +91,14 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
             CBLocChange(); // the box shows the selected location's new status and note
         RepaintMap();
     });
-    setupFinding();
+    m_find = new FindCommands(*this, *m_ui, m_world, m_view.view(), m_hover, Config, m_prompts,
+                              {[this] { FindClick(); }, [this] { ShortcutsClick(); },
+                               [this](int index) { FindChosen(index); }});
+    // The progress line follows the pointer over the map, through the window's hit test.
+    connectGuarded(m_prompts, this, panel, &TMapPanel::moved, [this](Qt::MouseButtons, QPoint at) {
+        m_view.followPanel();
+        m_find->pointerMoved(at);
+    });
 }
 
 TMainForm::~TMainForm()
@@ -109,48 +109,8 @@ TMainForm::~TMainForm()
 
 void TMainForm::setupComponents()
 {
-    resize(kDesignSize);
-    move(kDesignPosition);
+    m_layout = std::make_unique<FormLayout>(*this, *m_ui);
     SetTitleWithZoom();
-
-    // Components anchored to the edges of their parents, as laid out at the design size.
-    using E = AnchorTable::Edge;
-    const QSize mainDesign(kDesignSize.width(), kDesignSize.height() - kPanelTopHeight);
-    const std::pair<QWidget*, int> mainRows[] = {
-        {m_ui->BevelMap, E::Left | E::Top | E::Right | E::Bottom},
-        {m_ui->ScrollBarH, E::Left | E::Right | E::Bottom},
-        {m_ui->ScrollBarV, E::Top | E::Right | E::Bottom},
-        {m_ui->PanelMap, E::Left | E::Top | E::Right | E::Bottom},
-        {m_ui->GBLoc, E::Left | E::Right | E::Bottom},
-        {m_ui->LabelProgress, E::Left | E::Right | E::Bottom},
-    };
-    for (const auto& [widget, edges] : mainRows)
-        m_anchors->add(widget, edges, mainDesign);
-    const QSize boxDesign = m_ui->GBLoc->size();
-    const std::pair<QWidget*, int> boxRows[] = {
-        {m_ui->SBU, E::Top | E::Right},
-        {m_ui->SBA, E::Top | E::Right},
-        {m_ui->SBV, E::Top | E::Right},
-        {m_ui->MemoNotes, E::Left | E::Top | E::Right},
-    };
-    for (const auto& [widget, edges] : boxRows)
-        m_anchors->add(widget, edges, boxDesign);
-
-    // The four bands of the cool bar: label, tool bar, minimum width, width, row break.
-    struct BandRow {
-        const char* label;
-        QWidget* toolBar;
-        int minWidth, width;
-        bool breakBefore;
-    };
-    const BandRow bands[] = {
-        {"Map       ", m_ui->ToolBarMap, 290, 370, true},
-        {"Location", m_ui->ToolBarLoc, 290, 370, true},
-        {"Marker   ", m_ui->ToolBarMarker, 75, 141, true},
-        {"Tools     ", m_ui->ToolBarOptions, 75, 227, false},
-    };
-    for (const BandRow& b : bands)
-        m_ui->CoolBarMain->addBand(QString::fromLatin1(b.label), b.toolBar, b.minWidth, b.width, b.breakBefore);
 
     m_ui->CBLoc->setInsertPolicy(QComboBox::NoInsert);
     m_ui->CBLoc->setModel(new LocationListModel(m_ui->CBLoc));
@@ -164,21 +124,14 @@ void TMainForm::setupComponents()
 
 void TMainForm::layoutPanels()
 {
-    // The top panel is sized to the bar's rows (74 for the stored three), so a layout with
-    // fewer rows gives its height to the map instead of leaving a gap under the bands.
-    const int top = m_ui->CoolBarMain->sizeHint().height();
-    m_ui->PanelTop->setGeometry(0, 0, width(), top);
-    m_ui->CoolBarMain->setGeometry(0, 0, width(), top);
-    m_ui->PanelMain->setGeometry(0, top, width(), qMax(0, height() - top));
-    // Hidden windows get their resize events only when shown; lay out at once all the same.
-    m_anchors->apply(m_ui->PanelMain);
-    m_anchors->apply(m_ui->GBLoc);
+    m_layout->layoutPanels();
 }
 
 void TMainForm::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
-    layoutPanels();
+    if (m_layout)
+        layoutPanels();
 }
 
 void TMainForm::showEvent(QShowEvent* event)
@@ -312,8 +265,6 @@ void TMainForm::connectHandlers()
 
     onSignal(u.CBLoc, &QComboBox::activated, [this] { CBLocChange(); });
     onSignal(u.MemoNotes, &QPlainTextEdit::textChanged, [this] { MemoNotesChange(); });
-    // A band dragged into a new row (or out of the last one) changes the top panel's height.
-    connect(u.CoolBarMain, &CoolBar::heightChanged, this, [this] { layoutPanels(); });
 }
 
 void TMainForm::RepaintMap()

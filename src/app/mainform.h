@@ -40,8 +40,9 @@ namespace vdm {
 class IniFile;
 class TFormAbout;
 class TFormOptions;
-class AnchorTable;
-class FindBar;
+class FormLayout;
+class WorldCommand;
+class FindCommands;
 class EditControls;
 class WindowInput;
 
@@ -79,7 +80,7 @@ public:
      */
     void endRun();
 
-    Ui::TMainForm& ui() const { return *m_ui; }
+    const Ui::TMainForm& ui() const { return *m_ui; }
     Prompts& prompts() const { return m_prompts; }
     /** The picture, the locations and markers, and the rules by which they are saved. */
     const World& world() const { return m_world; }
@@ -207,23 +208,18 @@ private:
     TFormOptions* FormOptions = nullptr;
 
     void setupComponents();
-    /** The tool bars of the cool bar's bands, in the bands' stored order. */
-    std::array<QWidget*, BandPositions::Count> bandToolBars() const;
-    /** Each display toggle's tool button shows its settings member. */
-    void showToggleStates();
     void connectHandlers();
     void layoutPanels();
     /** Shows the editor's state: the location box's caption and buttons, the marker tools, the pointer. */
     void mirrorEditor();
     MapEditor::Hooks editorHooks();
     void copyBackBufferToClipboard();
-    void setupOpenWorld();
+    /** The world command opened another world in `folder`. */
+    void worldOpened(const QString& folder);
     /** Shows the world just opened from its start: the view, the list, the box, the markers. */
     void showNewWorld();
     /** Shows the world's messages about user files it keeps unread. */
     void reportWorldNotices();
-    /** The find bar, the More button's menu and the shortcuts the tooltips show. */
-    void setupFinding();
     /** The strip under the map: the status counts, and the pointer's map point and place. */
     void showProgressLine();
 
@@ -232,7 +228,7 @@ private:
     World m_world;
     std::unique_ptr<Ui::TMainForm> m_ui;
     ViewBinding m_view;
-    std::unique_ptr<AnchorTable> m_anchors;
+    std::unique_ptr<FormLayout> m_layout;
     MapPainter m_painter;
     QImage m_backBuffer;
     bool m_firstShowDone = false;
@@ -243,8 +239,8 @@ private:
     MapHover m_hover;
     MapHintPresenter m_hint;
     std::unique_ptr<WindowInput> m_input; // goes with the members, before the window's widgets
-    FindBar* m_findBar = nullptr;
-    std::optional<QPoint> m_pointerAt; // the pointer's last panel position, once it has moved over the map
+    FindCommands* m_find = nullptr;
+    WorldCommand* m_worldCommand = nullptr;
 };
 
 } // namespace vdm

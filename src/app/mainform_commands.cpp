@@ -2,36 +2,14 @@
 // The display toggles and the commands of the tools band.
 #include "app/mainform.h"
 
+#include "app/displaytoggles.h"
 #include "dialogs/formabout.h"
 #include "dialogs/formoptions.h"
 #include "ui_mainform.h"
 
 #include <utility>
-#include <vector>
 
 namespace vdm {
-namespace {
-
-// The eight display toggles: the tool button that shows each, the member it switches, and
-// whether a click repaints the map. The hint toggle only changes what later pointer moves
-// do, so it never repaints.
-struct DisplayToggle {
-    QToolButton* Ui::TMainForm::*button;
-    bool Settings::*field;
-    bool repaint;
-};
-constexpr DisplayToggle DisplayToggles[] = {
-    {&Ui::TMainForm::ToolButtonSR, &Settings::ShowSkarnels, true},
-    {&Ui::TMainForm::ToolButtonSS, &Settings::ShowShips, true},
-    {&Ui::TMainForm::ToolButtonSM, &Settings::ShowMagesGuild, true},
-    {&Ui::TMainForm::ToolButtonText, &Settings::ShowText, true},
-    {&Ui::TMainForm::ToolButtonHint, &Settings::ShowHint, false},
-    {&Ui::TMainForm::ToolButtonSU, &Settings::ShowUnvisited, true},
-    {&Ui::TMainForm::ToolButtonSA, &Settings::ShowActive, true},
-    {&Ui::TMainForm::ToolButtonSV, &Settings::ShowVisited, true},
-};
-
-} // namespace
 
 void TMainForm::createDialogs()
 {
@@ -44,23 +22,10 @@ void TMainForm::createDialogs()
     FormOptions = new TFormOptions(Config, m_world, m_prompts, std::move(hooks), this);
 }
 
-void TMainForm::showToggleStates()
-{
-    for (const DisplayToggle& t : DisplayToggles)
-        (m_ui.get()->*t.button)->setChecked(Config.*t.field);
-}
-
 void TMainForm::ToolButtonShowClick(QToolButton* sender)
 {
-    for (const DisplayToggle& t : DisplayToggles) {
-        if (m_ui.get()->*t.button != sender)
-            continue;
-        Config.*t.field = !(Config.*t.field);
-        sender->setChecked(Config.*t.field);
-        if (t.repaint)
-            RepaintMap();
-        return;
-    }
+    if (DisplayToggles(*m_ui, Config).click(sender))
+        RepaintMap();
 }
 
 void TMainForm::OptionsToolButtonClick(QToolButton* sender)

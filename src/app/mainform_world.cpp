@@ -1,65 +1,32 @@
 // SPDX-License-Identifier: MIT
-// Opening another world while the program runs: the world part loads it, the window
+// Opening another world while the program runs: the world command loads it, the window
 // shows it from its start.
 #include "app/mainform.h"
 
 #include "app/editcontrols.h"
 #include "app/mainform_databases.h"
-#include "dialogs/errorguard.h"
+#include "app/worldcommand.h"
 #include "ui_mainform.h"
-#include "world/worldchoice.h"
-#include "world/worldopening.h"
 
-#include <QAction>
-#include <QApplication>
-#include <QDir>
 
 namespace vdm {
 
-void TMainForm::setupOpenWorld()
-{
-    auto* action = new QAction(QStringLiteral("Open world..."), this);
-    action->setObjectName(QStringLiteral("ActionOpenWorld"));
-    action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-    action->setShortcutContext(Qt::WindowShortcut);
-    // What assistive technology reads for the command wherever it is shown.
-    action->setToolTip(QStringLiteral("Open world"));
-    action->setStatusTip(QStringLiteral("Open another world folder"));
-    // Added to the window itself, so the shortcut works whichever control has the focus.
-    addAction(action);
-    connectGuarded(m_prompts, this, action, &QAction::triggered, [this] { OpenWorldClick(); });
-}
-
 QAction* TMainForm::openWorldAction() const
 {
-    return findChild<QAction*>(QStringLiteral("ActionOpenWorld"), Qt::FindDirectChildrenOnly);
+    return m_worldCommand->action();
 }
 
 void TMainForm::OpenWorldClick()
 {
-    const auto folder = m_prompts.chooseFolder(this, worldChooserCaption(), QDir::currentPath());
-    if (!folder)
-        return;
-    const WorldOpening opening = openWorld(m_world, *folder);
-    switch (opening.outcome) {
-    case WorldOpening::Outcome::Opened:
-        break;
-    case WorldOpening::Outcome::NoPicture:
-        // The box of the start, with the folder looked in.
-        m_prompts.showMessage(this, QStringLiteral("Error!"), opening.message, Prompts::Icon::Stop);
-        return;
-    default:
-        m_prompts.showError(this, opening.message);
-        return;
-    }
-    // The world's files are looked up by bare name from here on, as at the start, and the
-    // next run started outside a world opens this one.
-    QDir::setCurrent(*folder);
-    rememberWorld(QDir::currentPath());
+    m_worldCommand->openWorld();
+}
+
+void TMainForm::worldOpened(const QString& folder)
+{
+    // The next run started outside a world opens this one.
+    rememberWorld(folder);
     showNewWorld();
     reportWorldNotices();
-    if (!opening.message.isEmpty())
-        m_prompts.showError(this, opening.message);
 }
 
 void TMainForm::showNewWorld()

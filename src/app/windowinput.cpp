@@ -126,7 +126,7 @@ bool WindowInput::commandDown(const QKeyEvent& key)
     if (focus && focus->window() == &m_form && focusWantsKey(focus, key))
         return false;
 
-    Ui::TMainForm& ui = m_form.ui();
+    const Ui::TMainForm& ui = m_form.ui();
     if (const std::optional<ScrollStep> step = scrollStepOf(command)) {
         m_view.scroll(*step);
         return true;

@@ -70,7 +70,7 @@ protected:
         return *form;
     }
     void close() { form.reset(); }
-    Ui::TMainForm& ui() { return form->ui(); }
+    const Ui::TMainForm& ui() { return form->ui(); }
     QWidget* panel() { return ui().PanelMap; }
 
     /** A pointer move over the map panel with no button held. */

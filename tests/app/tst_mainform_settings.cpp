@@ -48,7 +48,7 @@ protected:
     }
     Positions toolBars() const
     {
-        Ui::TMainForm& u = form->ui();
+        const Ui::TMainForm& u = form->ui();
         return {u.ToolBarMap->pos(), u.ToolBarLoc->pos(), u.ToolBarMarker->pos(), u.ToolBarOptions->pos()};
     }
     QPoint scroll() const { return {form->ui().ScrollBarH->value(), form->ui().ScrollBarV->value()}; }

@@ -33,58 +33,68 @@ const Case kCases[] = {
          t.markersLoaded(1, 0);
      },
      true, false, false},
-    {"a marker added zoomed in", [](MarkerTools& t) {
+    {"a marker added zoomed in",
+     [](MarkerTools& t) {
          t.levelShown(1, 0);
          t.clicked(0, 1, false);
      },
      true, true, true},
-    {"a marker added at 10 % enables delete there", [](MarkerTools& t) {
+    {"a marker added at 10 % enables delete there",
+     [](MarkerTools& t) {
          t.levelShown(0, 0);
          t.clicked(0, 1, false);
      },
      false, true, true},
-    {"...until the level next changes", [](MarkerTools& t) {
+    {"...until the level next changes",
+     [](MarkerTools& t) {
          t.clicked(0, 1, false);
          t.levelShown(0, 1);
      },
      false, false, true},
-    {"a click outside the area adds nothing", [](MarkerTools& t) {
+    {"a click outside the area adds nothing",
+     [](MarkerTools& t) {
          t.levelShown(1, 0);
          t.clicked(0, 0, false);
      },
      true, false, false},
-    {"deleting one of two keeps the tools", [](MarkerTools& t) {
+    {"deleting one of two keeps the tools",
+     [](MarkerTools& t) {
          t.levelShown(1, 2);
          t.markersLoaded(1, 2);
          t.clicked(2, 1, true);
      },
      true, true, true},
-    {"deleting the last one ends delete and delete all", [](MarkerTools& t) {
+    {"deleting the last one ends delete and delete all",
+     [](MarkerTools& t) {
          t.levelShown(1, 1);
          t.markersLoaded(1, 1);
          t.clicked(1, 0, true);
      },
      true, false, false},
-    {"a delete-mode click on nothing with none left", [](MarkerTools& t) {
+    {"a delete-mode click on nothing with none left",
+     [](MarkerTools& t) {
          t.levelShown(1, 0);
          t.clicked(0, 0, true);
      },
      true, false, false},
-    {"delete all", [](MarkerTools& t) {
+    {"delete all",
+     [](MarkerTools& t) {
          t.levelShown(1, 2);
          t.markersLoaded(1, 2);
          t.cleared();
      },
      true, false, false},
     {"another world with markers", [](MarkerTools& t) { t.worldOpened(1, 1); }, true, true, true},
-    {"another world without markers", [](MarkerTools& t) {
+    {"another world without markers",
+     [](MarkerTools& t) {
          t.markersLoaded(0, 2);
          t.worldOpened(0, 0);
      },
      false, false, false},
     {"an import that brought markers", [](MarkerTools& t) { t.imported(0, 1); }, false, false, true},
     {"an import into a world without markers", [](MarkerTools& t) { t.imported(1, 0); }, true, false, false},
-    {"an import keeps delete all", [](MarkerTools& t) {
+    {"an import keeps delete all",
+     [](MarkerTools& t) {
          t.markersLoaded(0, 1);
          t.imported(2, 1);
      },

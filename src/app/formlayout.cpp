@@ -1,0 +1,144 @@
+// SPDX-License-Identifier: MIT
+#include "app/formlayout.h"
+
+#include "app/anchors.h"
+#include "app/coolbar.h"
+#include "map/viewport.h"
+#include "ui_mainform.h"
+
+#include <memory>
+#include <utility>
+
+namespace vdm {
+namespace {
+
+// The window's design size: the stored positions of every component are laid out for it.
+constexpr QSize kDesignSize(378, 644);
+constexpr QPoint kDesignPosition(326, 81);
+constexpr int kPanelTopHeight = 74;
+
+// Where each band's tool bar sits in the stored layout: the start of its restoring drag.
+constexpr QPoint kBandStart[] = {{55, 0}, {54, 24}, {55, 48}, {55, 48}};
+
+} // namespace
+
+int windowStateCode(Qt::WindowStates states)
+{
+    return states & Qt::WindowMinimized ? 1 : states & Qt::WindowMaximized ? 2 : 0;
+}
+
+Qt::WindowStates withWindowState(Qt::WindowStates states, int code)
+{
+    if (code == 1)
+        return states | Qt::WindowMinimized;
+    if (code == 2)
+        return states | Qt::WindowMaximized;
+    return states;
+}
+
+FormLayout::FormLayout(QWidget& window, const Ui::TMainForm& ui)
+    : m_window(window), m_ui(ui), m_anchors(std::make_unique<AnchorTable>())
+{
+    window.resize(kDesignSize);
+    window.move(kDesignPosition);
+
+    // Components anchored to the edges of their parents, as laid out at the design size.
+    using E = AnchorTable::Edge;
+    const QSize mainDesign(kDesignSize.width(), kDesignSize.height() - kPanelTopHeight);
+    const std::pair<QWidget*, int> mainRows[] = {
+        {ui.BevelMap, E::Left | E::Top | E::Right | E::Bottom},
+        {ui.ScrollBarH, E::Left | E::Right | E::Bottom},
+        {ui.ScrollBarV, E::Top | E::Right | E::Bottom},
+        {ui.PanelMap, E::Left | E::Top | E::Right | E::Bottom},
+        {ui.GBLoc, E::Left | E::Right | E::Bottom},
+        {ui.LabelProgress, E::Left | E::Right | E::Bottom},
+    };
+    for (const auto& [widget, edges] : mainRows)
+        m_anchors->add(widget, edges, mainDesign);
+    const QSize boxDesign = ui.GBLoc->size();
+    const std::pair<QWidget*, int> boxRows[] = {
+        {ui.SBU, E::Top | E::Right},
+        {ui.SBA, E::Top | E::Right},
+        {ui.SBV, E::Top | E::Right},
+        {ui.MemoNotes, E::Left | E::Top | E::Right},
+    };
+    for (const auto& [widget, edges] : boxRows)
+        m_anchors->add(widget, edges, boxDesign);
+
+    // The four bands of the cool bar: label, tool bar, minimum width, width, row break.
+    struct BandRow {
+        const char* label;
+        QWidget* toolBar;
+        int minWidth, width;
+        bool breakBefore;
+    };
+    const BandRow bands[] = {
+        {"Map       ", ui.ToolBarMap, 290, 370, true},
+        {"Location", ui.ToolBarLoc, 290, 370, true},
+        {"Marker   ", ui.ToolBarMarker, 75, 141, true},
+        {"Tools     ", ui.ToolBarOptions, 75, 227, false},
+    };
+    for (const BandRow& b : bands)
+        ui.CoolBarMain->addBand(QString::fromLatin1(b.label), b.toolBar, b.minWidth, b.width, b.breakBefore);
+    // A band dragged into a new row (or out of the last one) changes the top panel's height.
+    QObject::connect(ui.CoolBarMain, &CoolBar::heightChanged, &window, [this] { layoutPanels(); });
+}
+
+FormLayout::~FormLayout() = default;
+
+std::array<QWidget*, BandPositions::Count> FormLayout::bandToolBars() const
+{
+    return {m_ui.ToolBarMap, m_ui.ToolBarLoc, m_ui.ToolBarMarker, m_ui.ToolBarOptions};
+}
+
+void FormLayout::layoutPanels()
+{
+    // The top panel is sized to the bar's rows (74 for the stored three), so a layout with
+    // fewer rows gives its height to the map instead of leaving a gap under the bands.
+    const int width = m_window.width();
+    const int top = m_ui.CoolBarMain->sizeHint().height();
+    m_ui.PanelTop->setGeometry(0, 0, width, top);
+    m_ui.CoolBarMain->setGeometry(0, 0, width, top);
+    m_ui.PanelMain->setGeometry(0, top, width, qMax(0, m_window.height() - top));
+    // Hidden windows get their resize events only when shown; lay out at once all the same.
+    m_anchors->apply(m_ui.PanelMain);
+    m_anchors->apply(m_ui.GBLoc);
+}
+
+void FormLayout::restoreBands(const BandPositions& saved)
+{
+    CoolBar* bar = m_ui.CoolBarMain;
+    // The layout is rebuilt by the cool bar's own drag rules, as if the user dragged each
+    // band from where its tool bar sits in the stored layout to where it was saved.
+    bar->setBandBreak(3, true);
+    for (int band = 0; band < BandPositions::Count; ++band) {
+        bar->beginDrag(band, kBandStart[band]);
+        bar->dragMove(saved.of(band));
+        bar->endDrag();
+    }
+    layoutPanels();
+}
+
+void FormLayout::applyWindowState(int code)
+{
+    if (code != 0)
+        m_window.setWindowState(withWindowState(m_window.windowState(), code));
+}
+
+WindowSnapshot FormLayout::snapshot(const Viewport& view) const
+{
+    WindowSnapshot w;
+    w.Zoom = view.zoomIndex();
+    w.Width = m_window.width();
+    w.Height = m_window.height();
+    w.CenterX = view.scrollX();
+    w.CenterY = view.scrollY();
+    for (int band = 0; band < BandPositions::Count; ++band)
+        w.bands.set(band, bandToolBars()[band]->pos());
+    w.Left = m_window.x();
+    w.Top = m_window.y();
+    w.State = windowStateCode(m_window.windowState());
+    return w;
+}
+
+} // namespace vdm

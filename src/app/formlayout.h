@@ -1,0 +1,57 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "data/settings.h"
+
+#include <Qt>
+
+#include <array>
+#include <memory>
+
+class QWidget;
+
+namespace Ui {
+class TMainForm;
+}
+
+namespace vdm {
+
+class AnchorTable;
+class Viewport;
+
+/** The stored window state: 0 normal, 1 minimised, 2 maximised (minimised wins). */
+int windowStateCode(Qt::WindowStates states);
+/** `states` with the stored state `code` added; a normal state adds nothing. */
+Qt::WindowStates withWindowState(Qt::WindowStates states, int code);
+
+/**
+ * How the main window's components sit: the design size and position, the components
+ * anchored to the edges of their panels, the cool bar's four bands, and the top panel
+ * that takes the bar's height. It restores the stored band layout and window state and
+ * takes the snapshot the settings file stores.
+ */
+class FormLayout {
+public:
+    /** Sizes the window to its design and adds the anchors and the bands. */
+    FormLayout(QWidget& window, const Ui::TMainForm& ui);
+    ~FormLayout();
+
+    /** Lays the panels out for the window's size and the bar's rows. */
+    void layoutPanels();
+    /** Rebuilds the band layout from where the bands were saved. */
+    void restoreBands(const BandPositions& saved);
+    /** Shows the window minimised (1) or maximised (2); 0 leaves it as it is. */
+    void applyWindowState(int code);
+    /** What the settings file stores of the window: view, size, position, bands, state. */
+    WindowSnapshot snapshot(const Viewport& view) const;
+
+private:
+    /** The tool bars of the cool bar's bands, in the bands' stored order. */
+    std::array<QWidget*, BandPositions::Count> bandToolBars() const;
+
+    QWidget& m_window;
+    const Ui::TMainForm& m_ui;
+    std::unique_ptr<AnchorTable> m_anchors;
+};
+
+} // namespace vdm
