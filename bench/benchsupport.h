@@ -37,6 +37,9 @@ public:
 /** Writes a whole file or aborts: a benchmark on half-written data measures nothing. */
 void writeBytes(const QString& path, const QByteArray& bytes);
 
+/** A whole file's bytes, or aborts. */
+QByteArray readBytes(const QString& path);
+
 /** The floor of every reader: the lines of the bytes, counted with memchr. */
 std::size_t memchrLines(const QByteArray& bytes);
 

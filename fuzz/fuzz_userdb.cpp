@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Any bytes as "user.gdb": the reader applies its blocks or throws vdm::Error. Whatever
-// it left in the list, the writer's file reads back without error to the same bytes.
+// it left in the list, the writer's file reads back without error to the same bytes; the
+// load's check that a file was read whole agrees with formatting and comparing.
 #include "data/errors.h"
 #include "data/userdb.h"
 
@@ -25,10 +26,14 @@ vdm::LocationList freshLocations()
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     vdm::LocationList locations = freshLocations();
+    const QByteArray input(reinterpret_cast<const char*>(data), qsizetype(size));
     try {
-        vdm::readUserData(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)), locations);
+        vdm::readUserData(input, locations);
     } catch (const vdm::Error&) {}
     const QByteArray written = vdm::writeUserData(locations);
+    // The load's check that nothing was lost agrees with formatting and comparing.
+    if (vdm::userDataWritesBack(locations, input) != (written == input) || !vdm::userDataWritesBack(locations, written))
+        std::abort();
     vdm::LocationList again = freshLocations();
     try {
         vdm::readUserData(written, again);

@@ -6,6 +6,9 @@
 #include "data/linereader.h"
 #include "data/textconv.h"
 
+#include <charconv>
+#include <cstring>
+
 namespace vdm {
 namespace {
 
@@ -39,25 +42,34 @@ void readMarkers(const QByteArray& bytes, LocationList& markers)
 
 QByteArray writeMarkers(const LocationList& markers)
 {
-    QByteArray out;
-    qsizetype size = 0;
+    static constexpr char kHeader[] = "marker\r\n   text = ";
+    static constexpr char kPos[] = "\r\n   pos = ";
+    static constexpr char kEnd[] = "\r\nend\r\n";
+    constexpr qsizetype kIntChars = 11; // "-2147483648"
+    constexpr qsizetype kFixed = sizeof kHeader + sizeof kPos + sizeof kEnd - 3 + 2 * kIntChars + 1;
+    qsizetype most = 0;
     for (const Location& marker : markers)
-        size += 64 + marker.Name.size();
-    out.reserve(size);
+        most += kFixed + marker.Name.size();
+    QByteArray out(most, Qt::Uninitialized);
+    char* p = out.data();
+    const auto put = [&p](const char* s, std::size_t n) {
+        std::memcpy(p, s, n);
+        p += n;
+    };
     for (const Location& marker : markers) {
-        out.append("marker\r\n   text = ");
-        const qsizetype from = out.size();
-        out.append(marker.Name);
+        put(kHeader, sizeof kHeader - 1);
         // Only a line feed ends a line for the reader; a lone CR reads back as it was.
-        for (qsizetype i = from; i < out.size(); ++i)
-            if (out[i] == '\n')
-                out[i] = ' ';
-        out.append("\r\n   pos = ");
-        out.append(IntToStr(marker.X));
-        out.append(',');
-        out.append(IntToStr(marker.Y));
-        out.append("\r\nend\r\n");
+        const char* text = marker.Name.constData();
+        for (qsizetype i = 0; i < marker.Name.size(); ++i)
+            p[i] = text[i] == '\n' ? ' ' : text[i];
+        p += marker.Name.size();
+        put(kPos, sizeof kPos - 1);
+        p = std::to_chars(p, p + kIntChars, marker.X).ptr;
+        *p++ = ',';
+        p = std::to_chars(p, p + kIntChars, marker.Y).ptr;
+        put(kEnd, sizeof kEnd - 1);
     }
+    out.truncate(p - out.constData());
     return out;
 }
 

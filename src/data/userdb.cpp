@@ -5,21 +5,125 @@
 #include "data/linereader.h"
 #include "data/textconv.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace vdm {
 namespace {
 
 constexpr qsizetype kStatusColumn = 12;   // 0-based: the 13th character
 constexpr qsizetype kNoteLabelWidth = 10; // "   note = "
 
-/** A text as one line: a stray line break would split its block and shift every block after it. */
-void appendOneLine(QByteArray& out, const QByteArray& text)
+/** The status as the file holds it: one digit; any other value counts as no status anyway. */
+char statusDigit(std::int32_t status)
 {
-    const qsizetype from = out.size();
-    out.append(text);
-    for (qsizetype i = from; i < out.size(); ++i)
-        if (out[i] == '\n' || out[i] == '\r')
-            out[i] = ' ';
+    return status >= 0 && status <= 9 ? char('0' + status) : '0';
 }
+
+/** True for the bytes a one-line text must not hold: a stray line break would split its block. */
+bool breaksLine(char c)
+{
+    return c == '\n' || c == '\r';
+}
+
+/**
+ * The file, block by block, as pieces handed to `sink`: fixed texts, the status digit,
+ * and the name and note kept to one line. Stops at the first piece the sink refuses.
+ */
+template <typename Sink>
+bool formatUserData(const LocationList& locations, Sink& sink)
+{
+    for (const Location& location : locations) {
+        sink.makeRoom(location);
+        if (!sink.text("loc\r\n   nm = ") || !sink.oneLine(location.Name) || !sink.text("\r\n   status = ")
+            || !sink.digit(statusDigit(location.Status)) || !sink.text("\r\n   note = ") || !sink.oneLine(location.Note)
+            || !sink.text("\r\nend\r\n"))
+            return false;
+    }
+    return true;
+}
+
+/**
+ * Writes the file into a buffer that grows ahead of each block: one pass over the list,
+ * whose records are far apart in memory, instead of one to measure and one to write.
+ */
+class Write {
+public:
+    /** Starts with room for blocks whose name and note take 32 bytes together. */
+    explicit Write(std::size_t count)
+    {
+        m_out.resize(qsizetype(count) * (kFixedBlock + 32));
+        m_p = m_out.data();
+    }
+
+    template <std::size_t N>
+    bool text(const char (&s)[N])
+    {
+        std::memcpy(m_p, s, N - 1);
+        m_p += N - 1;
+        return true;
+    }
+    bool digit(char c)
+    {
+        *m_p++ = c;
+        return true;
+    }
+    bool oneLine(const QByteArray& t)
+    {
+        const char* from = t.constData();
+        for (qsizetype i = 0; i < t.size(); ++i)
+            m_p[i] = breaksLine(from[i]) ? ' ' : from[i];
+        m_p += t.size();
+        return true;
+    }
+    /** Room for a block of the location's texts. */
+    void makeRoom(const Location& location)
+    {
+        const qsizetype need = kFixedBlock + location.Name.size() + location.Note.size();
+        const qsizetype used = m_p - m_out.data();
+        if (m_out.size() - used >= need)
+            return;
+        m_out.resize(std::max(m_out.size() + m_out.size() / 2, used + need));
+        m_p = m_out.data() + used;
+    }
+    QByteArray take()
+    {
+        m_out.truncate(m_p - m_out.data());
+        return std::move(m_out);
+    }
+
+private:
+    static constexpr qsizetype kFixedBlock = 47; // every byte of a block but the two texts
+    QByteArray m_out;
+    char* m_p = nullptr;
+};
+
+/** Compares the file with stored bytes as it goes, refusing at the first difference. */
+struct Compare {
+    const char* p;
+    const char* end;
+    template <std::size_t N>
+    bool text(const char (&s)[N])
+    {
+        if (end - p < qsizetype(N - 1) || std::memcmp(p, s, N - 1) != 0)
+            return false;
+        p += N - 1;
+        return true;
+    }
+    bool digit(char c) { return p < end && *p++ == c; }
+    void makeRoom(const Location&) {}
+    bool oneLine(const QByteArray& t)
+    {
+        if (end - p < t.size())
+            return false;
+        const char* from = t.constData();
+        for (qsizetype i = 0; i < t.size(); ++i)
+            if (p[i] != (breaksLine(from[i]) ? ' ' : from[i]))
+                return false;
+        p += t.size();
+        return true;
+    }
+};
 
 } // namespace
 
@@ -49,21 +153,15 @@ std::size_t readUserData(const QByteArray& bytes, LocationList& locations)
 
 QByteArray writeUserData(const LocationList& locations)
 {
-    QByteArray out;
-    qsizetype size = 0;
-    for (const Location& location : locations)
-        size += 48 + location.Name.size() + location.Note.size();
-    out.reserve(size);
-    for (const Location& location : locations) {
-        out.append("loc\r\n   nm = ");
-        appendOneLine(out, location.Name);
-        out.append("\r\n   status = ");
-        out.append(location.Status >= 0 && location.Status <= 9 ? IntToStr(location.Status) : QByteArrayLiteral("0"));
-        out.append("\r\n   note = ");
-        appendOneLine(out, location.Note);
-        out.append("\r\nend\r\n");
-    }
-    return out;
+    Write write(locations.size());
+    formatUserData(locations, write);
+    return write.take();
+}
+
+bool userDataWritesBack(const LocationList& locations, QByteArrayView bytes)
+{
+    Compare compare{bytes.data(), bytes.data() + bytes.size()};
+    return formatUserData(locations, compare) && compare.p == compare.end;
 }
 
 } // namespace vdm

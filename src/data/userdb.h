@@ -4,6 +4,7 @@
 #include "data/location.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 
 namespace vdm {
 
@@ -38,5 +39,12 @@ std::size_t readUserData(const QByteArray& bytes, LocationList& locations);
  * file always reads back.
  */
 QByteArray writeUserData(const LocationList& locations);
+
+/**
+ * True when writeUserData(locations) gives exactly `bytes`: a file read from those bytes
+ * lost nothing in the reading. Compares as it formats, so it builds no file and stops at
+ * the first difference.
+ */
+bool userDataWritesBack(const LocationList& locations, QByteArrayView bytes);
 
 } // namespace vdm

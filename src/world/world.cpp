@@ -414,8 +414,8 @@ void World::loadRoutesFrom(const QString& path)
     readRoutes(readDatabaseFile(path), m_locations);
 }
 
-template <typename Read, typename Write>
-void World::loadUserFile(const QString& path, UserFile& file, const QString& what, Read read, Write write)
+template <typename Read, typename WritesBack>
+void World::loadUserFile(const QString& path, UserFile& file, const QString& what, Read read, WritesBack writesBack)
 {
     file.safe = false;
     if (!databaseExists(path)) {
@@ -441,7 +441,7 @@ void World::loadUserFile(const QString& path, UserFile& file, const QString& wha
     // Read completely only when the writer gives back the very bytes that were read: the
     // one comparison of the run, made here while nothing has been edited yet. An empty
     // file has nothing to lose.
-    file.safe = m_locationsLoaded && (bytes.isEmpty() || write() == bytes);
+    file.safe = m_locationsLoaded && (bytes.isEmpty() || writesBack(bytes));
 }
 
 void World::LoadUserData()
@@ -456,7 +456,7 @@ void World::loadUserDataFrom(const QString& path)
     loadUserFile(
         path, m_userFile, QStringLiteral("a status or a note"),
         [this](const QByteArray& bytes) { return readUserData(bytes, m_locations) > 0; },
-        [this] { return writeUserData(m_locations); });
+        [this](const QByteArray& bytes) { return userDataWritesBack(m_locations, bytes); });
 }
 
 void World::LoadMarkers()
@@ -475,7 +475,7 @@ void World::loadMarkersFrom(const QString& path)
             readMarkers(bytes, m_markers);
             return m_markers.size() > before;
         },
-        [this] { return writeMarkers(m_markers); });
+        [this](const QByteArray& bytes) { return writeMarkers(m_markers) == bytes; });
 }
 
 bool World::LoadDatabases()

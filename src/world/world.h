@@ -208,11 +208,11 @@ private:
     /** Decides whether `path` may be written now; keeps the old file first when it must. */
     bool prepareWrite(const QString& path, UserFile& file);
     /**
-     * Reads a user file that exists; `read` applies its bytes and `write` gives what the
-     * writer makes of the result. Sets `file.safe` when the file reads back byte for byte.
+     * Reads a user file that exists; `read` applies its bytes and `writesBack` tells whether
+     * the writer, given the result, gives those bytes back. Sets `file.safe` when it does.
      */
-    template <typename Read, typename Write>
-    void loadUserFile(const QString& path, UserFile& file, const QString& what, Read read, Write write);
+    template <typename Read, typename WritesBack>
+    void loadUserFile(const QString& path, UserFile& file, const QString& what, Read read, WritesBack writesBack);
 
     /** The list was read or replaced: a new generation, the counts taken afresh. */
     void listReplaced();

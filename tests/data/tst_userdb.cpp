@@ -201,6 +201,45 @@ TEST(UserDb, StatusOutsideDigitsWrittenAsNoStatus)
     EXPECT_EQ(read[2].Status, 7);
 }
 
+TEST(UserDb, WritesBackTellsWhetherTheWriterGivesTheBytes)
+{
+    // The check agrees with formatting the file and comparing it, on files that differ
+    // from the writer's in every way a stored file can.
+    LocationList list = locations(2);
+    list[0].Status = Visited;
+    list[0].Note = "Dragon, asleep";
+    const QByteArray exact = writeUserData(list);
+    QByteArray lf = exact;
+    lf.replace("\r\n", "\n");
+    QByteArray otherDigit = exact;
+    otherDigit[otherDigit.indexOf("= 3") + 2] = '2';
+    LocationList odd = list;
+    odd[1].Note = "a\rb\nc"; // written with blanks, so a file holding the breaks differs
+    odd[1].Status = 12;     // written as 0
+    const QByteArray oddFile = block("   status = 0", "   note = a\rb\nc", "Place 1");
+    const struct {
+        const char* what;
+        LocationList list;
+        QByteArray bytes;
+        bool same;
+    } cases[] = {
+        {"exact", list, exact, true},
+        {"line feeds only", list, lf, false},
+        {"one byte more", list, exact + " ", false},
+        {"one byte less", list, exact.chopped(1), false},
+        {"other status", list, otherDigit, false},
+        {"nothing of an empty list", {}, "", true},
+        {"bytes for an empty list", {}, "loc\r\n", false},
+        {"no bytes for a list", list, "", false},
+        {"breaks and a status of 12", {odd[1]}, oddFile, false},
+        {"their written form", {odd[1]}, writeUserData({odd[1]}), true},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(userDataWritesBack(c.list, c.bytes), c.same) << c.what;
+        EXPECT_EQ(writeUserData(c.list) == c.bytes, c.same) << c.what;
+    }
+}
+
 TEST(UserDb, ArbitraryBytesNeverCrash)
 {
     test::forEachByteSoup(99, "loc\r\n =status123x", 160, 3000, [](const QByteArray& bytes) {
