@@ -226,7 +226,7 @@ void TMainForm::PanelMapPaint()
         return;
     MapScene scene{view(), m_world.picture(), m_world.locations(), m_world.markers(), Config, m_session.objects(),
                    m_highlight, &m_world.index()};
-    m_painter.paint(m_backBuffer, scene);
+    m_scrollReuse.paint(m_painter, m_backBuffer, scene, m_world.revision(), !CopyingToClipboard);
     showProgressLine(); // every status change repaints the map
     if (CopyingToClipboard)
         copyBackBufferToClipboard();

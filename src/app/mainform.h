@@ -10,6 +10,7 @@
 #include "map/hittest.h"
 #include "edit/mapeditor.h"
 #include "map/mappainter.h"
+#include "map/scrollreuse.h"
 #include "map/viewport.h"
 #include "session/maphover.h"
 #include "session/settingssession.h"
@@ -194,6 +195,8 @@ public:
 
     /** The last image the map panel showed (what the clipboard copy takes). */
     const QImage& backBuffer() const { return m_backBuffer; }
+    /** How the last map paint came about (a scroll repaints only what it uncovers). */
+    ScrollReuse::Kind lastMapPaint() const { return m_scrollReuse.lastKind(); }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -231,6 +234,7 @@ private:
     std::unique_ptr<FormLayout> m_layout;
     MapPainter m_painter;
     QImage m_backBuffer;
+    ScrollReuse m_scrollReuse; // a scroll repaints only what it uncovers
     bool m_firstShowDone = false;
     bool m_destroyed = false;
     bool m_runEnded = false;

@@ -64,17 +64,30 @@ int saturatedInt(long long v)
 }
 
 /**
- * A raster view of the back buffer that clips every write to the panel. The buffer holds
- * the panel at its device pixel ratio: positions and sizes come in panel (logical) pixels
- * and land on device pixels scaled by the ratio and rounded, so at the ratio 1 every pixel
- * is the one the logical rule names.
+ * A raster view of the back buffer that clips every write to one rectangle of it (the
+ * whole buffer for a whole paint). The buffer holds the panel at its device pixel ratio:
+ * positions and sizes come in panel (logical) pixels and land on device pixels scaled by
+ * the ratio and rounded, so at the ratio 1 every pixel is the one the logical rule names.
+ * Whatever is drawn through it lands on the same pixels as without the clip, so a clipped
+ * paint is a piece of the whole one.
  */
 class Canvas {
 public:
-    Canvas(QImage& img, QSize panel)
+    Canvas(QImage& img, QSize panel, const QRect& clip)
         : m_bits(img.bits()), m_bpl(img.bytesPerLine()), m_w(img.width()), m_h(img.height()),
-          m_panel(panel), m_ratio(img.devicePixelRatio())
-    {}
+          m_panel(panel), m_ratio(img.devicePixelRatio()), m_clip(clip & img.rect())
+    {
+        // The panel pixels that cover the clip, for the cheap tests made in panel pixels.
+        const double r = m_ratio;
+        const int x0 = int(std::floor(m_clip.left() / r)), y0 = int(std::floor(m_clip.top() / r));
+        const int x1 = int(std::ceil((m_clip.left() + m_clip.width()) / r));
+        const int y1 = int(std::ceil((m_clip.top() + m_clip.height()) / r));
+        m_panelClip = QRect(x0, y0, x1 - x0, y1 - y0);
+    }
+    /** The device pixels this canvas writes. */
+    const QRect& clip() const { return m_clip; }
+    /** The panel pixels that cover clip(). */
+    const QRect& panelClip() const { return m_panelClip; }
     /** Device pixels. */
     int width() const { return m_w; }
     int height() const { return m_h; }
@@ -119,15 +132,15 @@ public:
 
     void put(long long x, long long y, Pixel c) const
     {
-        if (x >= 0 && x < m_w && y >= 0 && y < m_h)
+        if (x >= m_clip.left() && x <= m_clip.right() && y >= m_clip.top() && y <= m_clip.bottom())
             row(int(y))[x] = c;
     }
 
     /** Fills device pixels [x0, x1) x [y0, y1), clipped. */
     void fill(long long x0, long long y0, long long x1, long long y1, Pixel c) const
     {
-        x0 = std::max(0LL, x0), y0 = std::max(0LL, y0);
-        x1 = std::min<long long>(m_w, x1), y1 = std::min<long long>(m_h, y1);
+        x0 = std::max<long long>(m_clip.left(), x0), y0 = std::max<long long>(m_clip.top(), y0);
+        x1 = std::min<long long>(m_clip.right() + 1, x1), y1 = std::min<long long>(m_clip.bottom() + 1, y1);
         for (long long y = y0; y < y1 && x0 < x1; ++y)
             std::fill(row(int(y)) + x0, row(int(y)) + x1, c);
     }
@@ -156,8 +169,8 @@ public:
         const long long dx = (long long)b.x() - a.x(), dy = (long long)b.y() - a.y();
         if (dx == 0 && dy == 0)
             return;
-        if (std::max(a.x(), b.x()) + width < 0 || std::min(a.x(), b.x()) - width >= m_w
-            || std::max(a.y(), b.y()) + width < 0 || std::min(a.y(), b.y()) - width >= m_h)
+        if (std::max(a.x(), b.x()) + width < m_clip.left() || std::min(a.x(), b.x()) - width > m_clip.right()
+            || std::max(a.y(), b.y()) + width < m_clip.top() || std::min(a.y(), b.y()) - width > m_clip.bottom())
             return;
         const bool xMajor = std::llabs(dx) >= std::llabs(dy);
         const long long n = xMajor ? std::llabs(dx) : std::llabs(dy);
@@ -165,14 +178,16 @@ public:
         const long long origin = xMajor ? a.x() : a.y();
         const long long originMinor = xMajor ? a.y() : a.x();
         const int step = (xMajor ? dx : dy) > 0 ? 1 : -1;
-        const long long extent = xMajor ? m_w : m_h;
+        // The steps whose major coordinate lies in [lo, hi); each step's pixel depends on k alone.
+        const long long lo = xMajor ? m_clip.left() : m_clip.top();
+        const long long hi = lo + (xMajor ? m_clip.width() : m_clip.height());
         long long kLo = 0, kHi = n;
         if (step > 0) {
-            kLo = std::max(kLo, -origin);
-            kHi = std::min(kHi, extent - origin);
+            kLo = std::max(kLo, lo - origin);
+            kHi = std::min(kHi, hi - origin);
         } else {
-            kLo = std::max(kLo, origin - extent + 1);
-            kHi = std::min(kHi, origin + 1);
+            kLo = std::max(kLo, origin - hi + 1);
+            kHi = std::min(kHi, origin - lo + 1);
         }
         for (long long k = kLo; k < kHi; ++k) {
             const long long major = origin + k * step;
@@ -189,8 +204,8 @@ public:
     /** Blends an 8-bit coverage mask in colour c with its top-left at (x, y). */
     void blend(const QImage& mask, int x, int y, Pixel c) const
     {
-        const int x0 = std::max(0, x), x1 = std::min(m_w, x + mask.width());
-        const int y0 = std::max(0, y), y1 = std::min(m_h, y + mask.height());
+        const int x0 = std::max(m_clip.left(), x), x1 = std::min(m_clip.left() + m_clip.width(), x + mask.width());
+        const int y0 = std::max(m_clip.top(), y), y1 = std::min(m_clip.top() + m_clip.height(), y + mask.height());
         for (int j = y0; j < y1 && x0 < x1; ++j)
             blendCoverage(row(j) + x0, mask.constScanLine(j - y) + (x0 - x), x1 - x0, c);
     }
@@ -201,6 +216,7 @@ private:
     int m_w, m_h;
     QSize m_panel;
     qreal m_ratio;
+    QRect m_clip, m_panelClip;
 };
 
 /** Makes the back buffer the panel's size at its own device pixel ratio (the picture step fills it). */
@@ -243,7 +259,7 @@ void drawIndexedRoutes(const Canvas& canvas, const MapScene& scene)
     const Pixel pens[4] = {0, pixelOf(o.PenSkarnels), pixelOf(o.PenShips), pixelOf(o.PenMagesGuild)};
     const bool shown[4] = {false, st.ShowSkarnels, st.ShowShips, st.ShowMagesGuild};
     // A 2-pixel line reaches one pixel beyond its end points' box; a few more to spare.
-    const QRect area(-4, -4, canvas.panelWidth() + 8, canvas.panelHeight() + 8);
+    const QRect area = canvas.panelClip().adjusted(-4, -4, 4, 4);
     const LocationList& locs = scene.locations;
     const std::vector<const SpatialIndex::Segment*> routes = scene.index->routesIn(mapBoxOf(v, area));
     // When most of the map shows, places meet several routes each: each is converted once.
@@ -277,6 +293,101 @@ void drawRoutes(const Canvas& canvas, const MapScene& scene, const std::vector<Q
             canvas.panelLine(panelPoints[i], panelPoints[size_t(r.Target)], pens[r.Kind], 2);
         }
     }
+}
+
+/**
+ * The panel rectangle `to` and the picture rectangle `from` it shows, moved to device
+ * pixels: `to` scaled by the ratio and grown to whole pixels, `from` by as much as
+ * keeps the picture's scale and place, so a picture pixel lands where the panel's
+ * geometry puts it, and the picture reaches the buffer's edges.
+ */
+void toDevicePixels(QRect& to, QRectF& from, qreal ratio)
+{
+    if (to.width() <= 0 || to.height() <= 0)
+        return;
+    const double x0 = to.x() * ratio, x1 = (double(to.x()) + to.width()) * ratio;
+    const double y0 = to.y() * ratio, y1 = (double(to.y()) + to.height()) * ratio;
+    const double X0 = std::floor(x0), X1 = std::ceil(x1), Y0 = std::floor(y0), Y1 = std::ceil(y1);
+    const double perX = from.width() / (x1 - x0), perY = from.height() / (y1 - y0);
+    from = QRectF(from.x() + (X0 - x0) * perX, from.y() + (Y0 - y0) * perY, (X1 - X0) * perX, (Y1 - Y0) * perY);
+    to = QRect(int(X0), int(Y0), int(X1 - X0), int(Y1 - Y0));
+}
+
+/**
+ * How the picture step draws a view: the picture at scale f / s, its bitmap pixel
+ * (sx, sy) at the panel point (MarginX, MarginY), smooth or pixel mode by the zoom level,
+ * in device pixels. It depends on the view, the picture's size, the two smoothing
+ * settings and the ratio only, so two paints can tell from their plans alone whether
+ * their pictures agree.
+ */
+struct PicturePlan {
+    enum Kind {
+        Background, // no picture: the background alone
+        Rows,       // one to one: rows copied as they are (a pixel-mode draw with the same mapping)
+        Shrunken,   // drawn from a copy of the whole picture at this level's scale
+        Direct,     // resampled from the picture itself
+    };
+    Kind kind = Background;
+    QRect to;    // device pixels
+    QRectF from; // in the picture, or in the shrunken copy
+    Resampler::Mode mode = Resampler::Mode::Pixel;     // of the draw onto the buffer
+    QSize copySize;                                    // Shrunken: the copy's size
+    Resampler::Mode copyMode = Resampler::Mode::Pixel; // Shrunken: how the copy is made
+
+    /** The size of the image the draw reads. */
+    QSize source(QSize picture) const { return kind == Shrunken ? copySize : picture; }
+};
+
+PicturePlan planPicture(const Viewport& v, const Settings& st, QSize picture, qreal ratio)
+{
+    PicturePlan plan;
+    const int W = v.panel().width(), H = v.panel().height();
+    const int PW = picture.width(), PH = picture.height();
+    if (picture.isEmpty() || W <= 0 || H <= 0)
+        return plan;
+    const long double f = v.factor();
+    const long double s = v.mapScale();
+    const int sx = truncToInt(v.scrollX() / f * s);
+    const int sy = truncToInt(v.scrollY() / f * s);
+    const int sw = truncToInt((W - 330) / f * s + PW / f);
+    const int sh = truncToInt((H - 380) / f * s + PH / f);
+    if (v.mapCoversPanel()) {
+        plan.to = QRect(0, 0, W, H);
+        plan.from = QRectF(sx, sy, sw, sh);
+    } else {
+        plan.to = QRect(v.marginX(), v.marginY(), truncToInt(PW * f / s), truncToInt(PH * f / s));
+        plan.from = (sw < PW && sh < PH) ? QRectF(sx, sy, sw, sh) : QRectF(sx, sy, PW, PH);
+    }
+    const Resampler::Mode mode
+        = (st.MapAA && v.zoomIndex() >= st.ZoomLevelAA) ? Resampler::Mode::Smooth : Resampler::Mode::Pixel;
+    if (ratio != 1)
+        toDevicePixels(plan.to, plan.from, ratio);
+    // Device pixels per picture pixel.
+    const double k = double(f / s) * ratio;
+    const QRectF from = plan.from;
+    if (k == 1.0 && from.width() == plan.to.width() && from.height() == plan.to.height()
+        && from.x() == std::floor(from.x()) && from.y() == std::floor(from.y())) {
+        plan.kind = PicturePlan::Rows;
+        return plan;
+    }
+    if (k < 1.0 && PW > 1 && PH > 1) {
+        // Shrinking: a copy of the whole picture at this level's scale, made once (averaged
+        // over every source pixel in smooth mode), then copied one to one, instead of
+        // reading a source area several times the panel's size per paint.
+        plan.kind = PicturePlan::Shrunken;
+        plan.copySize = QSize(std::max(1, int(std::lround(PW * k))), std::max(1, int(std::lround(PH * k))));
+        plan.copyMode = mode;
+        const double cx = double(plan.copySize.width()) / PW, cy = double(plan.copySize.height()) / PH;
+        plan.from = QRectF(from.x() * cx, from.y() * cy, from.width() * cx, from.height() * cy);
+        const bool oneToOne = plan.to.width() > 0 && plan.to.height() > 0
+                              && std::abs(plan.from.width() / plan.to.width() - 1.0) < 0.01
+                              && std::abs(plan.from.height() / plan.to.height() - 1.0) < 0.01;
+        plan.mode = oneToOne ? Resampler::Mode::Pixel : mode;
+        return plan;
+    }
+    plan.kind = PicturePlan::Direct;
+    plan.mode = mode;
+    return plan;
 }
 
 } // namespace
@@ -372,61 +483,51 @@ struct MapPainter::Private {
         if ((long long)at.y() - 2 >= canvas.panelHeight() || (long long)at.y() + lineHeight + 2 < 0
             || (long long)at.x() - 2 >= canvas.panelWidth() || (long long)at.x() + (chars + 1) * maxCharWidth + 2 < 0)
             return;
+        // A clipped paint also leaves out captions far from its clip: the test above decides
+        // what a caption may draw, the blend clips it, and this bound is wider than any ink.
+        const QRect& clip = canvas.panelClip();
+        if ((long long)at.y() - lineHeight - 2 > clip.bottom() || (long long)at.y() + 2 * lineHeight + 2 < clip.top()
+            || (long long)at.x() - maxCharWidth - 2 > clip.right()
+            || (long long)at.x() + (chars + 2) * maxCharWidth + 2 < clip.left())
+            return;
         QPoint offset;
         const QImage& mask = caption(cutCaption(name, limit), canvas.ratio(), offset);
         const QPoint origin = canvas.device(at);
         canvas.blend(mask, origin.x() + offset.x(), origin.y() + offset.y(), colour);
     }
 
-    /**
-     * The picture at scale f / s, its bitmap pixel (sx, sy) at the panel point
-     * (MarginX, MarginY), smooth or pixel mode by the zoom level.
-     */
-    void blitPicture(QImage& backBuffer, const MapScene& scene)
+    /** The whole picture at a shrinking level's scale, made once (see PicturePlan::Shrunken). */
+    const QImage& shrunkenCopy(const QImage& pic, const PicturePlan& plan)
     {
-        const Viewport& v = scene.view;
-        const Settings& st = scene.settings;
-        const QImage& pic = scene.picture;
-        const int W = v.panel().width(), H = v.panel().height();
-        if (backBuffer.isNull())
+        return levelCopy(pic, plan.copySize, plan.copyMode);
+    }
+
+    /**
+     * The picture step inside the canvas's clip: the picture as planned, and the
+     * background wherever the picture does not reach (filled around the picture, not
+     * under it: at a ratio of 2 the buffer is 33 MB).
+     */
+    void blitPicture(QImage& backBuffer, const Canvas& canvas, const MapScene& scene)
+    {
+        const QRect& clip = canvas.clip();
+        if (backBuffer.isNull() || clip.isEmpty())
             return;
         const Pixel background = pixelOf(scene.objects.BrushBackground);
-        if (pic.isNull() || W <= 0 || H <= 0) {
-            backBuffer.fill(background);
-            return;
-        }
-        const long double f = v.factor();
-        const long double s = v.mapScale();
-        const int PW = pic.width(), PH = pic.height();
-        const int sx = truncToInt(v.scrollX() / f * s);
-        const int sy = truncToInt(v.scrollY() / f * s);
-        const int sw = truncToInt((W - 330) / f * s + PW / f);
-        const int sh = truncToInt((H - 380) / f * s + PH / f);
-        QRect to;
-        QRectF from;
-        if (v.mapCoversPanel()) {
-            to = QRect(0, 0, W, H);
-            from = QRectF(sx, sy, sw, sh);
-        } else {
-            to = QRect(v.marginX(), v.marginY(), truncToInt(PW * f / s), truncToInt(PH * f / s));
-            from = (sw < PW && sh < PH) ? QRectF(sx, sy, sw, sh) : QRectF(sx, sy, PW, PH);
-        }
-        const Resampler::Mode mode
-            = (st.MapAA && v.zoomIndex() >= st.ZoomLevelAA) ? Resampler::Mode::Smooth : Resampler::Mode::Pixel;
         const qreal ratio = backBuffer.devicePixelRatio();
-        if (ratio != 1)
-            toDevicePixels(to, from, ratio);
-        // Device pixels per picture pixel.
-        const double k = double(f / s) * ratio;
-        if (!(k == 1.0 && copyRows(backBuffer, to, pic, from, background))) {
-            const QRect drawn = (k < 1.0 && PW > 1 && PH > 1) ? blitShrunken(backBuffer, to, pic, from, k, mode)
-                                                              : Resampler::draw(backBuffer, to, pic, from, mode);
-            // Whatever the picture does not reach gets the background (filled around the
-            // picture, not under it: at a ratio of 2 the buffer is 33 MB).
-            fillAround(backBuffer, drawn, background);
+        const PicturePlan plan = planPicture(scene.view, scene.settings, scene.picture.size(), ratio);
+        if (plan.kind == PicturePlan::Rows) {
+            copyRows(backBuffer, clip, plan.to, scene.picture, plan.from, background);
+        } else {
+            QRect drawn;
+            if (plan.kind == PicturePlan::Shrunken)
+                drawn = Resampler::draw(backBuffer, plan.to, shrunkenCopy(scene.picture, plan), plan.from, plan.mode,
+                                        clip);
+            else if (plan.kind == PicturePlan::Direct)
+                drawn = Resampler::draw(backBuffer, plan.to, scene.picture, plan.from, plan.mode, clip);
+            fillAround(canvas, drawn, background);
         }
-        if (ratio != 1)
-            fillPartialEdges(backBuffer, v.panel(), ratio);
+        if (ratio != 1 && clip == backBuffer.rect())
+            fillPartialEdges(backBuffer, scene.view.panel(), ratio);
     }
 
     /**
@@ -448,99 +549,56 @@ struct MapPainter::Private {
     }
 
     /**
-     * The panel rectangle `to` and the picture rectangle `from` it shows, moved to device
-     * pixels: `to` scaled by the ratio and grown to whole pixels, `from` by as much as
-     * keeps the picture's scale and place, so a picture pixel lands where the panel's
-     * geometry puts it, and the picture reaches the buffer's edges.
-     */
-    static void toDevicePixels(QRect& to, QRectF& from, qreal ratio)
-    {
-        if (to.width() <= 0 || to.height() <= 0)
-            return;
-        const double x0 = to.x() * ratio, x1 = (double(to.x()) + to.width()) * ratio;
-        const double y0 = to.y() * ratio, y1 = (double(to.y()) + to.height()) * ratio;
-        const double X0 = std::floor(x0), X1 = std::ceil(x1), Y0 = std::floor(y0), Y1 = std::ceil(y1);
-        const double perX = from.width() / (x1 - x0), perY = from.height() / (y1 - y0);
-        from = QRectF(from.x() + (X0 - x0) * perX, from.y() + (Y0 - y0) * perY, (X1 - X0) * perX, (Y1 - Y0) * perY);
-        to = QRect(int(X0), int(Y0), int(X1 - X0), int(Y1 - Y0));
-    }
-
-    /**
      * The level that shows the picture at its own size: each destination pixel is exactly
      * one source pixel in either mode, so rows are copied as they are, and only the rest
-     * of the panel gets the background (as resampling leaves it there). False when `from`
-     * and `to` are not one to one (nothing is drawn then).
+     * of the clip gets the background (as resampling leaves it there).
      */
-    static bool copyRows(QImage& backBuffer, const QRect& to, const QImage& pic, const QRectF& from, Pixel background)
+    static void copyRows(QImage& backBuffer, const QRect& clip, const QRect& to, const QImage& pic,
+                         const QRectF& from, Pixel background)
     {
-        if (from.width() != to.width() || from.height() != to.height() || from.x() != std::floor(from.x())
-            || from.y() != std::floor(from.y()))
-            return false;
         const long long dx = (long long)from.x() - to.x(), dy = (long long)from.y() - to.y();
-        // Destination columns and rows inside the panel, the target rectangle and the picture.
-        const long long x0 = std::max({0LL, (long long)to.x(), -dx});
-        const long long x1 = std::min({(long long)backBuffer.width(), (long long)to.x() + to.width(), pic.width() - dx});
-        const long long y0 = std::max({0LL, (long long)to.y(), -dy});
-        const long long y1 = std::min({(long long)backBuffer.height(), (long long)to.y() + to.height(), pic.height() - dy});
-        const int W = backBuffer.width(), H = backBuffer.height();
-        for (int y = 0; y < H; ++y) {
+        const long long cx0 = clip.left(), cx1 = (long long)clip.left() + clip.width();
+        // Destination columns and rows inside the clip, the target rectangle and the picture.
+        const long long x0 = std::max({cx0, (long long)to.x(), -dx});
+        const long long x1 = std::min({cx1, (long long)to.x() + to.width(), pic.width() - dx});
+        const long long y0 = std::max({(long long)clip.top(), (long long)to.y(), -dy});
+        const long long y1
+            = std::min({(long long)clip.top() + clip.height(), (long long)to.y() + to.height(), pic.height() - dy});
+        for (int y = clip.top(); y <= clip.bottom(); ++y) {
             Pixel* out = reinterpret_cast<Pixel*>(backBuffer.scanLine(y));
             if (y < y0 || y >= y1 || x0 >= x1) {
-                std::fill(out, out + W, background);
+                std::fill(out + cx0, out + cx1, background);
                 continue;
             }
-            std::fill(out, out + x0, background);
+            std::fill(out + cx0, out + x0, background);
             std::memcpy(out + x0, reinterpret_cast<const Pixel*>(pic.constScanLine(int(y + dy))) + (x0 + dx),
                         size_t(x1 - x0) * sizeof(Pixel));
-            std::fill(out + x1, out + W, background);
+            std::fill(out + x1, out + cx1, background);
         }
-        return true;
     }
 
-    /**
-     * Shrinking: a copy of the whole picture at this level's scale, made once (averaged
-     * over every source pixel in smooth mode), then copied one to one, instead of reading
-     * a source area several times the panel's size per paint.
-     */
-    QRect blitShrunken(QImage& backBuffer, const QRect& to, const QImage& pic, const QRectF& from, double k,
-                       Resampler::Mode mode)
+    /** Fills every pixel of the canvas's clip outside `drawn` (which may be empty) with `colour`. */
+    static void fillAround(const Canvas& canvas, const QRect& drawn, Pixel colour)
     {
-        const int PW = pic.width(), PH = pic.height();
-        const QSize size(std::max(1, int(std::lround(PW * k))), std::max(1, int(std::lround(PH * k))));
-        const QImage& copy = levelCopy(pic, size, mode);
-        const double cx = double(size.width()) / PW, cy = double(size.height()) / PH;
-        const QRectF inCopy(from.x() * cx, from.y() * cy, from.width() * cx, from.height() * cy);
-        const bool oneToOne = to.width() > 0 && to.height() > 0 && std::abs(inCopy.width() / to.width() - 1.0) < 0.01
-                              && std::abs(inCopy.height() / to.height() - 1.0) < 0.01;
-        return Resampler::draw(backBuffer, to, copy, inCopy, oneToOne ? Resampler::Mode::Pixel : mode);
-    }
-
-    /** Fills every pixel of the buffer outside `drawn` (which may be empty) with `colour`. */
-    static void fillAround(QImage& buffer, const QRect& drawn, Pixel colour)
-    {
-        const int W = buffer.width(), H = buffer.height();
-        const QRect inside = drawn & buffer.rect();
+        const QRect& clip = canvas.clip();
+        const QRect inside = drawn & clip;
         if (inside.isEmpty()) {
-            buffer.fill(colour);
+            canvas.fill(clip.left(), clip.top(), clip.right() + 1, clip.bottom() + 1, colour);
             return;
         }
-        for (int y = 0; y < H; ++y) {
-            Pixel* out = reinterpret_cast<Pixel*>(buffer.scanLine(y));
-            if (y < inside.top() || y > inside.bottom()) {
-                std::fill(out, out + W, colour);
-                continue;
-            }
-            std::fill(out, out + inside.left(), colour);
-            std::fill(out + inside.right() + 1, out + W, colour);
-        }
+        canvas.fill(clip.left(), clip.top(), clip.right() + 1, inside.top(), colour);
+        canvas.fill(clip.left(), inside.bottom() + 1, clip.right() + 1, clip.bottom() + 1, colour);
+        canvas.fill(clip.left(), inside.top(), inside.left(), inside.bottom() + 1, colour);
+        canvas.fill(inside.right() + 1, inside.top(), clip.right() + 1, inside.bottom() + 1, colour);
     }
 
     /**
-     * Location frames and captions. Every location is visited, even off-panel ones: the
-     * highlight bookkeeping depends on reaching the one after the highlighted location.
-     * With `panelPoints` (routes shown) each location's panel point is kept there.
+     * Location frames and captions, `highlight` being the location the paint's visit
+     * found highlighted. Every location is gone through, even off-panel ones, for the
+     * text colour each one leaves behind. With `panelPoints` (routes shown) each
+     * location's panel point is kept there.
      */
-    void drawLocations(const Canvas& canvas, const MapScene& scene, std::vector<QPoint>* panelPoints)
+    void drawLocations(const Canvas& canvas, const MapScene& scene, int highlight, std::vector<QPoint>* panelPoints)
     {
         const Viewport& v = scene.view;
         const Settings& st = scene.settings;
@@ -551,7 +609,7 @@ struct MapPainter::Private {
             if (panelPoints)
                 (*panelPoints)[i] = v.mapToPanel(L.X, L.Y);
             const StatusStyle style = styleOf(L.Status, st, scene.objects);
-            const bool highlighted = scene.highlight.visit(i);
+            const bool highlighted = int(i) == highlight;
             if (!v.LevelVisible(L.Level) || !(style.shown || highlighted))
                 continue;
             const QPoint q = panelPoints ? (*panelPoints)[i] : v.mapToPanel(L.X, L.Y);
@@ -565,27 +623,25 @@ struct MapPainter::Private {
     }
 
     /**
-     * The panel area, grown by how far a frame or caption drawn around a point can reach,
-     * whose points are worth visiting: anything further out draws nothing.
+     * The canvas's clip in panel pixels, grown by how far a frame, diamond or caption
+     * drawn around a point can reach (as far as drawCaption looks), whose points are worth
+     * visiting: anything further out draws nothing there.
      */
     QRect reachArea(const Canvas& canvas, int limit, int longestName) const
     {
         const long long chars = (limit > 0 && longestName > limit) ? limit + 3 : longestName;
-        const long long left = std::min<long long>(INT_MAX / 4, 16 + (chars + 1) * maxCharWidth);
-        const int top = lineHeight + 16, right = 16, bottom = 16;
-        return QRect(int(-left), -top, int(canvas.panelWidth() + left + right), canvas.panelHeight() + top + bottom);
+        const long long left = std::min<long long>(INT_MAX / 4, 16 + (chars + 2) * maxCharWidth);
+        const int top = 2 * lineHeight + 16, right = maxCharWidth + 16, bottom = lineHeight + 16;
+        const QRect& c = canvas.panelClip();
+        return QRect(int(c.left() - left), c.top() - top, int(c.width() + left + right), c.height() + top + bottom);
     }
 
-    /**
-     * As drawLocations, visiting only the locations the index places near the panel, in
-     * the same order, and leaving the highlight bookkeeping as the full visit leaves it.
-     */
-    void drawIndexedLocations(const Canvas& canvas, const MapScene& scene)
+    /** As drawLocations, visiting only the locations the index places near the clip, in the same order. */
+    void drawIndexedLocations(const Canvas& canvas, const MapScene& scene, int highlight)
     {
         const Viewport& v = scene.view;
         const Settings& st = scene.settings;
         const LocationList& locs = scene.locations;
-        const int highlight = scene.highlight.visitAll(locs.size());
         const QRect area = reachArea(canvas, st.TextLength, scene.index->longestLocationName());
         for (const int i : scene.index->locationsIn(v, mapBoxOf(v, area))) {
             const Location& L = locs[size_t(i)];
@@ -661,28 +717,68 @@ MapPainter::~MapPainter() = default;
 void MapPainter::paint(QImage& backBuffer, const MapScene& scene)
 {
     prepareBackBuffer(backBuffer, scene);
-    const Canvas canvas(backBuffer, scene.view.panel());
-    d->blitPicture(backBuffer, scene);
-    d->useFont(scene.objects.MapFont);
-    const bool anyRoutes = routesShown(scene.settings);
-    if (scene.index && scene.index->coversLocations(scene.locations)) {
-        d->drawIndexedLocations(canvas, scene);
-        if (scene.index->coversMarkers(scene.markers))
-            d->drawIndexedMarkers(canvas, scene);
-        else
-            d->drawMarkers(canvas, scene);
-        if (anyRoutes)
-            drawIndexedRoutes(canvas, scene);
+    paintArea(backBuffer, scene, QRegion(backBuffer.rect()));
+}
+
+void MapPainter::paint(QImage& backBuffer, const MapScene& scene, const QRegion& area)
+{
+    const qreal ratio = backBuffer.isNull() ? 1.0 : backBuffer.devicePixelRatio();
+    // A ratio like 1.25 leaves a partly covered last column and row that repeat their
+    // neighbours: only a whole paint gets those right.
+    if (backBuffer.size() != backBufferSize(scene.view.panel(), ratio) || backBuffer.format() != QImage::Format_RGB32
+        || ratio != std::floor(ratio)) {
+        paint(backBuffer, scene);
         return;
     }
-    // The routes join the locations' panel points, gathered while the locations are drawn.
+    paintArea(backBuffer, scene, area);
+}
+
+void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QRegion& area)
+{
+    // One paint, one visit of the locations for the highlight, however many rectangles.
+    const int highlight = scene.highlight.visitAll(scene.locations.size());
+    d->useFont(scene.objects.MapFont);
+    const bool anyRoutes = routesShown(scene.settings);
+    const bool indexed = scene.index && scene.index->coversLocations(scene.locations);
     std::vector<QPoint> panelPoints;
-    if (anyRoutes)
-        panelPoints.resize(scene.locations.size());
-    d->drawLocations(canvas, scene, anyRoutes ? &panelPoints : nullptr);
-    d->drawMarkers(canvas, scene);
-    if (anyRoutes)
-        drawRoutes(canvas, scene, panelPoints);
+    for (const QRect& rect : area) {
+        const Canvas canvas(backBuffer, scene.view.panel(), rect);
+        if (canvas.clip().isEmpty())
+            continue;
+        d->blitPicture(backBuffer, canvas, scene);
+        if (indexed) {
+            d->drawIndexedLocations(canvas, scene, highlight);
+            if (scene.index->coversMarkers(scene.markers))
+                d->drawIndexedMarkers(canvas, scene);
+            else
+                d->drawMarkers(canvas, scene);
+            if (anyRoutes)
+                drawIndexedRoutes(canvas, scene);
+            continue;
+        }
+        // The routes join the locations' panel points, gathered while the locations are drawn.
+        if (anyRoutes)
+            panelPoints.resize(scene.locations.size());
+        d->drawLocations(canvas, scene, highlight, anyRoutes ? &panelPoints : nullptr);
+        d->drawMarkers(canvas, scene);
+        if (anyRoutes)
+            drawRoutes(canvas, scene, panelPoints);
+    }
+}
+
+bool MapPainter::pictureMovesWith(const Viewport& before, const Viewport& after, QPoint shift, QSize picture,
+                                  const Settings& settings, qreal ratio)
+{
+    if (before.panel() != after.panel())
+        return false;
+    const PicturePlan a = planPicture(before, settings, picture, ratio);
+    const PicturePlan b = planPicture(after, settings, picture, ratio);
+    if (a.kind != b.kind || a.copySize != b.copySize || a.copyMode != b.copyMode || a.mode != b.mode)
+        return false;
+    if (a.kind == PicturePlan::Background)
+        return true;
+    return Resampler::samePixelsShifted(backBufferSize(after.panel(), ratio), a.source(picture), a.mode, a.to, a.from,
+                                       b.to, b.from, shift);
 }
 
 QImage MapPainter::paint(const MapScene& scene, qreal ratio)

@@ -11,6 +11,7 @@
 #include <QColor>
 #include <QFont>
 #include <QImage>
+#include <QRegion>
 
 #include <memory>
 
@@ -26,6 +27,7 @@ struct DrawingObjects {
     QColor PenSkarnels, PenShips, PenMagesGuild, PenMarker;
 
     static DrawingObjects fromSettings(const Settings& s);
+    bool operator==(const DrawingObjects&) const = default;
 };
 
 /**
@@ -93,6 +95,25 @@ public:
     void paint(QImage& backBuffer, const MapScene& scene);
     /** Convenience: a fresh back buffer of the panel's size at `ratio`. */
     QImage paint(const MapScene& scene, qreal ratio = 1);
+    /**
+     * Paints only the buffer's (device) pixels inside `area`, each exactly as a whole
+     * paint of the scene gives it; every pixel outside keeps its colour. It is one paint
+     * for the highlight bookkeeping, however many rectangles `area` holds (an empty area
+     * paints nothing and still counts). A buffer that is not backBufferSize(panel, ratio)
+     * and Format_RGB32 holds nothing to keep, and one at a fractional ratio has edges only
+     * a whole paint gets right: both get a whole paint.
+     */
+    void paint(QImage& backBuffer, const MapScene& scene, const QRegion& area);
+
+    /**
+     * Whether a paint of the view `after` shows on every buffer pixel p the picture pixel
+     * a paint of `before` shows at p - shift (where both lie in the buffer), at `ratio`.
+     * The overlays move exactly with the scroll, but the picture starts at a whole bitmap
+     * pixel and its resampling may land differently, so a scrolled copy of a paint is only
+     * sometimes a paint of the scrolled view.
+     */
+    static bool pictureMovesWith(const Viewport& before, const Viewport& after, QPoint shift, QSize picture,
+                                 const Settings& settings, qreal ratio = 1);
 
     /** Drops caches that depend on the picture (call when the picture changes). */
     void invalidateCaches();
@@ -103,6 +124,8 @@ public:
     qint64 cacheBytes() const;
 
 private:
+    void paintArea(QImage& backBuffer, const MapScene& scene, const QRegion& area);
+
     struct Private;
     std::unique_ptr<Private> d;
 };

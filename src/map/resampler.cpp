@@ -159,15 +159,23 @@ void fillFilterTaps(Axis& a, const AxisMapping& m, int srcLen)
     }
 }
 
-Axis buildAxis(long long toPos, long long toLen, int dstLen, double fromPos, double fromLen, int srcLen, Mode mode)
+/**
+ * The drawing of one axis: destination pixels in [clipLo, clipHi) of the target range.
+ * Each pixel's taps come from its own position in the mapping alone, so a clipped draw
+ * gives the pixels of the whole draw.
+ */
+Axis buildAxis(long long toPos, long long toLen, int dstLen, double fromPos, double fromLen, int srcLen, Mode mode,
+               int clipLo, int clipHi)
 {
     Axis a;
     if (toLen <= 0 || fromLen <= 0 || srcLen <= 0 || dstLen <= 0)
         return a;
     const AxisMapping m{toPos, fromPos, fromLen / double(toLen)};
     a.enlarging = m.r <= 1.0;
-    const int lo = int(std::clamp<long long>(toPos, 0, dstLen));
-    const int hi = int(std::clamp<long long>(toPos + toLen, 0, dstLen));
+    const int lo = int(std::clamp<long long>(std::max<long long>(toPos, clipLo), 0, dstLen));
+    const int hi = int(std::clamp<long long>(std::min<long long>(toPos + toLen, clipHi), 0, dstLen));
+    if (hi <= lo)
+        return a;
     findDrawnRun(a, m, lo, hi, srcLen);
     if (a.size() <= 0)
         return a;
@@ -498,15 +506,77 @@ void drawGeneral(const Target& t, const Source& s, const Axis& h, const Axis& v)
     }
 }
 
+/** Whether destination pixel x of `a` and pixel y of `b` read the same source pixels with the same weights. */
+bool sameTaps(const Axis& a, int x, const Axis& b, int y)
+{
+    const bool drawnA = x >= a.d0 && x < a.d1, drawnB = y >= b.d0 && y < b.d1;
+    if (drawnA != drawnB)
+        return false;
+    if (!drawnA)
+        return true; // both keep what the destination holds
+    const size_t i = size_t(x - a.d0), j = size_t(y - b.d0);
+    const auto same = [&](const std::vector<int>& va, const std::vector<int>& vb) {
+        return va.empty() == vb.empty() && (va.empty() || va[i] == vb[j]);
+    };
+    if (!same(a.i0, b.i0) || !same(a.i1, b.i1) || !same(a.w8, b.w8) || !same(a.start, b.start)
+        || !same(a.count, b.count))
+        return false;
+    if (a.count.empty())
+        return true;
+    return std::equal(a.weights.begin() + a.offset[i], a.weights.begin() + a.offset[i] + a.count[i],
+                      b.weights.begin() + b.offset[j]);
+}
+
+/** sameTaps for every pixel of [0, dstLen) whose counterpart `shift` further on is also inside. */
+bool sameAxisShifted(const Axis& a, const Axis& b, int dstLen, int shift)
+{
+    if (a.enlarging != b.enlarging)
+        return false;
+    for (int x = std::max(0, -shift), end = std::min(dstLen, dstLen - shift); x < end; ++x)
+        if (!sameTaps(a, x, b, x + shift))
+            return false;
+    return true;
+}
+
 } // namespace
 
 QRect draw(QImage& dst, const QRect& to, const QImage& src, const QRectF& from, Mode mode)
 {
+    return draw(dst, to, src, from, mode, dst.rect());
+}
+
+bool samePixelsShifted(QSize dst, QSize src, Mode mode, const QRect& toA, const QRectF& fromA, const QRect& toB,
+                       const QRectF& fromB, QPoint shift)
+{
+    if (dst.isEmpty() || src.isEmpty())
+        return true;
+    const auto axis = [&](const QRect& to, const QRectF& from, bool horizontal) {
+        return horizontal ? buildAxis(to.x(), to.width(), dst.width(), from.x(), from.width(), src.width(), mode, 0,
+                                      dst.width())
+                          : buildAxis(to.y(), to.height(), dst.height(), from.y(), from.height(), src.height(), mode,
+                                      0, dst.height());
+    };
+    const Axis ha = axis(toA, fromA, true), hb = axis(toB, fromB, true);
+    const Axis va = axis(toA, fromA, false), vb = axis(toB, fromB, false);
+    // The draw picks its kernel from both axes: a pixel-for-pixel match needs the same kernel.
+    if (mode == Mode::Smooth && (ha.enlarging && va.enlarging) != (hb.enlarging && vb.enlarging))
+        return false;
+    // A draw that reaches no pixel on one axis draws nothing at all.
+    const bool noneA = ha.size() <= 0 || va.size() <= 0, noneB = hb.size() <= 0 || vb.size() <= 0;
+    if (noneA || noneB)
+        return noneA && noneB;
+    return sameAxisShifted(ha, hb, dst.width(), shift.x()) && sameAxisShifted(va, vb, dst.height(), shift.y());
+}
+
+QRect draw(QImage& dst, const QRect& to, const QImage& src, const QRectF& from, Mode mode, const QRect& clip)
+{
     if (dst.isNull() || src.isNull())
         return {};
     Q_ASSERT(dst.format() == QImage::Format_RGB32 && src.format() == QImage::Format_RGB32);
-    const Axis h = buildAxis(to.x(), to.width(), dst.width(), from.x(), from.width(), src.width(), mode);
-    const Axis v = buildAxis(to.y(), to.height(), dst.height(), from.y(), from.height(), src.height(), mode);
+    const Axis h = buildAxis(to.x(), to.width(), dst.width(), from.x(), from.width(), src.width(), mode, clip.left(),
+                             clip.left() + clip.width());
+    const Axis v = buildAxis(to.y(), to.height(), dst.height(), from.y(), from.height(), src.height(), mode,
+                             clip.top(), clip.top() + clip.height());
     if (h.size() <= 0 || v.size() <= 0)
         return {};
     const Target t{dst.bits(), dst.bytesPerLine()};

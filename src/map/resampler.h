@@ -26,6 +26,22 @@ enum class Mode { Pixel, Smooth };
 
 /** Returns the destination pixels it wrote: every one of that rectangle, none outside it. */
 QRect draw(QImage& dst, const QRect& to, const QImage& src, const QRectF& from, Mode mode);
+/**
+ * The same draw, writing only the destination pixels inside `clip`: those are exactly
+ * the pixels the whole draw gives there (each pixel's taps depend on its position in the
+ * mapping alone), and every pixel outside keeps its colour. Returns the pixels it wrote.
+ */
+QRect draw(QImage& dst, const QRect& to, const QImage& src, const QRectF& from, Mode mode, const QRect& clip);
+
+/**
+ * Whether the draw (toA, fromA) and the draw (toB, fromB), both onto a `dst`-sized
+ * destination from a `src`-sized source in `mode`, agree pixel for pixel after a move:
+ * every pixel p of A's result equals pixel p + shift of B's, wherever both lie in the
+ * destination (drawn from the same source pixels with the same weights, or both left as
+ * the destination held them). What a scrolled view needs to keep a shifted copy.
+ */
+bool samePixelsShifted(QSize dst, QSize src, Mode mode, const QRect& toA, const QRectF& fromA, const QRect& toB,
+                       const QRectF& fromB, QPoint shift);
 
 /**
  * A copy of the whole picture at `size`: in Smooth mode area-averaged (bilinear for a

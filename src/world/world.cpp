@@ -82,6 +82,13 @@ std::uint64_t nextGeneration()
     return ++last;
 }
 
+/** Revisions are unique across every world of the run too: two worlds never look alike. */
+std::uint64_t nextRevision()
+{
+    static std::atomic<std::uint64_t> last{0};
+    return ++last;
+}
+
 /**
  * What a path named when it was looked at: which file (device and inode), its size and
  * its last change, or nothing. Any write or replacement of the file changes it.
@@ -203,6 +210,7 @@ void World::ReadAhead::makeListAlongside()
 
 World::World(QString folder) : m_folder(std::move(folder))
 {
+    m_revision = nextRevision();
     listReplaced();
 }
 
@@ -214,6 +222,7 @@ World::World(QString folder, LocationList locations, LocationList markers)
     : m_folder(std::move(folder)), m_locations(std::move(locations)), m_markers(std::move(markers)),
       m_locationsLoaded(true), m_userFile{true, false}, m_markerFile{true, false}
 {
+    m_revision = nextRevision();
     listReplaced();
     m_index.setLocations(m_locations);
     m_index.setMarkers(m_markers);
@@ -262,6 +271,7 @@ bool World::pictureExists(const QString& folder)
 
 void World::LoadPicture()
 {
+    m_revision = nextRevision();
     QString path = filePath(kPictureHi);
     m_mapScale = 10;
     if (!QFileInfo(path).isFile()) {
@@ -372,6 +382,7 @@ bool World::takeAhead(Step step, bool* found)
 
 bool World::LoadLocations()
 {
+    m_revision = nextRevision();
     bool found = false;
     if (takeAhead(LocationsStep, &found))
         return found;
@@ -402,6 +413,7 @@ const std::vector<ListedLocation>& World::listedLocations() const
 
 void World::LoadRoutes()
 {
+    m_revision = nextRevision();
     if (!takeAhead(RoutesStep))
         loadRoutesFrom(filePath(kRoutes));
 }
@@ -446,6 +458,7 @@ void World::loadUserFile(const QString& path, UserFile& file, const QString& wha
 
 void World::LoadUserData()
 {
+    m_revision = nextRevision();
     if (!takeAhead(UserDataStep))
         loadUserDataFrom(userFilePath(kUserData));
 }
@@ -461,6 +474,7 @@ void World::loadUserDataFrom(const QString& path)
 
 void World::LoadMarkers()
 {
+    m_revision = nextRevision();
     if (!takeAhead(MarkersStep))
         loadMarkersFrom(userFilePath(kMarkers));
 }
@@ -494,6 +508,7 @@ QStringList World::takeNotices()
 
 bool World::setLocationStatus(int index, std::int32_t status)
 {
+    m_revision = nextRevision();
     if (index < 0 || index >= int(m_locations.size()) || m_locations[size_t(index)].Status == status)
         return false;
     countStatus(m_locations[size_t(index)].Status, -1);
@@ -505,6 +520,7 @@ bool World::setLocationStatus(int index, std::int32_t status)
 
 bool World::setLocationNote(int index, const QByteArray& note)
 {
+    m_revision = nextRevision();
     if (index < 0 || index >= int(m_locations.size()) || m_locations[size_t(index)].Note == note)
         return false;
     m_locations[size_t(index)].Note = note;
@@ -515,6 +531,7 @@ bool World::setLocationNote(int index, const QByteArray& note)
 
 void World::addMarker(const Location& marker)
 {
+    m_revision = nextRevision();
     m_markers.push_back(marker);
     m_markerFile.edited = true;
     m_index.setMarkers(m_markers);
@@ -522,6 +539,7 @@ void World::addMarker(const Location& marker)
 
 bool World::setMarkerName(int index, const QByteArray& name)
 {
+    m_revision = nextRevision();
     if (index < 0 || index >= int(m_markers.size()) || m_markers[size_t(index)].Name == name)
         return false;
     m_markers[size_t(index)].Name = name;
@@ -532,6 +550,7 @@ bool World::setMarkerName(int index, const QByteArray& name)
 
 void World::removeMarker(int index)
 {
+    m_revision = nextRevision();
     if (index < 0 || index >= int(m_markers.size()))
         return;
     m_markers.erase(m_markers.begin() + index);
@@ -541,6 +560,7 @@ void World::removeMarker(int index)
 
 void World::clearMarkers()
 {
+    m_revision = nextRevision();
     if (m_markers.empty())
         return;
     m_markers.clear();

@@ -138,6 +138,13 @@ public:
     std::uint64_t listGeneration() const { return m_generation; }
     std::uint64_t noteRevision() const { return m_noteRevision; }
     std::uint64_t noteChangedAt(int index) const;
+    /**
+     * Changes with every call that may change the picture or the lists (each load and
+     * each of the user's changes below), whether or not it changed anything, to a value
+     * no world of this run has had before: an equal revision proves that nothing a view of
+     * the world shows has changed.
+     */
+    std::uint64_t revision() const { return m_revision; }
 
     // --- the user's changes: each records the edit itself ---
     /** Returns whether the status changed; only a change counts as an edit of the user data. */
@@ -230,6 +237,7 @@ private:
     StatusCounts m_counts;
     std::uint64_t m_generation = 0;
     std::uint64_t m_noteRevision = 0;
+    std::uint64_t m_revision = 0;
     std::vector<std::uint64_t> m_noteChangedAt; // by location index
     SpatialIndex m_index;
     mutable std::optional<std::vector<ListedLocation>> m_listed; // made when first asked for

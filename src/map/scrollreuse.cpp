@@ -1,0 +1,101 @@
+// SPDX-License-Identifier: MIT
+#include "map/scrollreuse.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace vdm {
+
+SceneSignature SceneSignature::of(const MapScene& scene, std::uint64_t dataRevision, qreal ratio)
+{
+    const Viewport& v = scene.view;
+    SceneSignature s;
+    s.zoomIndex = v.zoomIndex();
+    s.mapScale = v.mapScale();
+    s.picture = v.picture();
+    s.panel = v.panel();
+    s.margin = QPoint(v.marginX(), v.marginY());
+    s.mapCoversPanel = v.mapCoversPanel();
+    s.pictureKey = scene.picture.cacheKey();
+    s.locations = scene.locations.data();
+    s.locationCount = scene.locations.size();
+    s.markers = scene.markers.data();
+    s.markerCount = scene.markers.size();
+    s.dataRevision = dataRevision;
+    s.settings = scene.settings;
+    s.objects = scene.objects;
+    GoHighlight next = scene.highlight; // a copy: the prediction must not advance it
+    s.highlighted = next.visitAll(scene.locations.size());
+    s.index = scene.index;
+    s.indexCoversLocations = scene.index && scene.index->coversLocations(scene.locations);
+    s.indexCoversMarkers = scene.index && scene.index->coversMarkers(scene.markers);
+    s.ratio = ratio;
+    return s;
+}
+
+ScrollReuse::Plan ScrollReuse::plan(const SceneSignature& before, QPoint scrollBefore, const SceneSignature& now,
+                                    QPoint scrollNow, bool pictureMoves)
+{
+    Plan p;
+    if (!(before == now) || !pictureMoves || now.ratio != std::floor(now.ratio))
+        return p;
+    // A map point moves on the panel by as much as the scroll moves the other way.
+    const int ratio = int(now.ratio);
+    p.shift = (scrollBefore - scrollNow) * ratio;
+    const QRect buffer(QPoint(0, 0), backBufferSize(now.panel, now.ratio));
+    if (std::abs(p.shift.x()) >= buffer.width() || std::abs(p.shift.y()) >= buffer.height())
+        return p; // nothing would be kept
+    p.kind = p.shift.isNull() ? Kind::Unchanged : Kind::Moved;
+    p.exposed = QRegion(buffer) - QRegion(buffer.translated(p.shift) & buffer);
+    return p;
+}
+
+void ScrollReuse::moveImage(QImage& image, QPoint shift)
+{
+    const int W = image.width(), H = image.height();
+    const int dx = shift.x(), dy = shift.y();
+    if (std::abs(dx) >= W || std::abs(dy) >= H || (dx == 0 && dy == 0))
+        return;
+    const int bytes = (W - std::abs(dx)) * 4;
+    const int fromX = std::max(0, -dx), toX = std::max(0, dx);
+    // Rows moving down are copied from the bottom up, so none is overwritten before it moves.
+    const auto moveRow = [&](int y) {
+        std::memmove(image.scanLine(y + dy) + toX * 4, image.constScanLine(y) + fromX * 4, size_t(bytes));
+    };
+    if (dy > 0) {
+        for (int y = H - 1 - dy; y >= 0; --y)
+            moveRow(y);
+    } else {
+        for (int y = -dy; y < H; ++y)
+            moveRow(y);
+    }
+}
+
+ScrollReuse::Kind ScrollReuse::paint(MapPainter& painter, QImage& backBuffer, const MapScene& scene,
+                                     std::uint64_t dataRevision, bool mayReuse)
+{
+    const qreal ratio = backBuffer.isNull() ? 1.0 : backBuffer.devicePixelRatio();
+    const SceneSignature now = SceneSignature::of(scene, dataRevision, ratio);
+    Plan p;
+    // The buffer must be the one the last paint left, untouched: same storage, same key.
+    if (mayReuse && m_last && ratio == std::floor(ratio) && backBuffer.cacheKey() == m_last->bufferKey
+        && backBuffer.constBits() == m_last->bufferBits && backBuffer.size() == backBufferSize(scene.view.panel(), ratio)
+        && backBuffer.format() == QImage::Format_RGB32) {
+        const QPoint shift = (m_last->view.scroll() - scene.view.scroll()) * int(ratio);
+        const bool pictureMoves = MapPainter::pictureMovesWith(m_last->view, scene.view, shift, scene.picture.size(),
+                                                               scene.settings, ratio);
+        p = plan(m_last->signature, m_last->view.scroll(), now, scene.view.scroll(), pictureMoves);
+    }
+    if (p.kind == Kind::Whole) {
+        painter.paint(backBuffer, scene);
+    } else {
+        moveImage(backBuffer, p.shift);
+        painter.paint(backBuffer, scene, p.exposed);
+    }
+    m_last = Last{now, scene.view, backBuffer.cacheKey(), backBuffer.constBits()};
+    m_lastKind = p.kind;
+    return p.kind;
+}
+
+} // namespace vdm

@@ -1,0 +1,113 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "map/mappainter.h"
+
+#include <QImage>
+#include <QPoint>
+#include <QRegion>
+#include <QSize>
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+namespace vdm {
+
+/**
+ * Everything a paint of the map depends on apart from the scroll position, taken by value
+ * (or by identity where the value is too big to copy: the lists, with the owner's
+ * revision). Two equal signatures paint the same overlays, one scrolled against the other.
+ */
+struct SceneSignature {
+    int zoomIndex = 0;
+    int mapScale = 0;
+    QSize picture, panel;
+    QPoint margin;
+    bool mapCoversPanel = false;
+    qint64 pictureKey = 0;
+    const void* locations = nullptr;
+    std::size_t locationCount = 0;
+    const void* markers = nullptr;
+    std::size_t markerCount = 0;
+    /** The lists' owner's count of changes (see World::revision). */
+    std::uint64_t dataRevision = 0;
+    Settings settings;
+    DrawingObjects objects;
+    /** The location this paint shows highlighted, whatever its status: -1 for none. */
+    int highlighted = -1;
+    const SpatialIndex* index = nullptr;
+    bool indexCoversLocations = false, indexCoversMarkers = false;
+    /** The back buffer's device pixel ratio. */
+    qreal ratio = 1;
+
+    /**
+     * The signature of the next paint of `scene` into a buffer at `ratio` (predicting its
+     * highlight, changing nothing).
+     */
+    static SceneSignature of(const MapScene& scene, std::uint64_t dataRevision, qreal ratio = 1);
+    bool operator==(const SceneSignature&) const = default;
+};
+
+/**
+ * Repaints after a scroll by moving what the last paint left in the back buffer and
+ * painting only the strips the move uncovers. It keeps the last paint's signature, view
+ * and back-buffer key, and reuses the buffer only when it can prove the result equals a
+ * whole paint: the same signature, the buffer untouched since, the picture moving with
+ * the scroll pixel for pixel, and a move smaller than the panel. Anything else, including
+ * a paint it was not told about, gets a whole paint.
+ */
+class ScrollReuse {
+public:
+    enum class Kind {
+        Whole,     // painted from nothing
+        Moved,     // the last paint moved, the uncovered strips painted
+        Unchanged, // the same view again: nothing to paint
+    };
+
+    /**
+     * What to do for the next paint: a whole one, or move by `shift` and paint `exposed`
+     * (both in the buffer's device pixels).
+     */
+    struct Plan {
+        Kind kind = Kind::Whole;
+        QPoint shift;
+        QRegion exposed;
+    };
+
+    /**
+     * The decision alone: the paint before had `before` at scroll `scrollBefore`; now
+     * `now` at `scrollNow`; `pictureMoves` tells whether the picture follows that move
+     * (MapPainter::pictureMovesWith). Only whole ratios move whole device pixels.
+     */
+    static Plan plan(const SceneSignature& before, QPoint scrollBefore, const SceneSignature& now, QPoint scrollNow,
+                     bool pictureMoves);
+
+    /**
+     * Paints `scene` into `backBuffer` through `painter`, reusing the buffer where the plan
+     * allows; `mayReuse` false forces a whole paint (the clipboard copy takes one).
+     * Returns what it did.
+     */
+    Kind paint(MapPainter& painter, QImage& backBuffer, const MapScene& scene, std::uint64_t dataRevision,
+               bool mayReuse = true);
+
+    /** The next paint is a whole one. */
+    void forget() { m_last.reset(); }
+    /** What the last paint did. */
+    Kind lastKind() const { return m_lastKind; }
+
+    /** Moves the image's pixels by `shift` in place; what the move uncovers keeps its old pixels. */
+    static void moveImage(QImage& image, QPoint shift);
+
+private:
+    struct Last {
+        SceneSignature signature;
+        Viewport view;
+        qint64 bufferKey = 0;
+        const uchar* bufferBits = nullptr;
+    };
+    std::optional<Last> m_last;
+    Kind m_lastKind = Kind::Whole;
+};
+
+} // namespace vdm

@@ -1,0 +1,131 @@
+// SPDX-License-Identifier: MIT
+// Scrolling repaints only what it uncovers: after a drag, a wheel step, the arrow keys or
+// the scroll bars the panel holds exactly what a whole paint of the new view gives.
+#include "app/mainformfixture.h"
+#include "worldgen/worldgen.h"
+
+#include <QWheelEvent>
+
+#include <functional>
+
+namespace vdm::test {
+namespace {
+
+class ScrollPaintTest : public MainFormTest {
+protected:
+    /** A generated world of a few thousand places with statuses, routes and markers. */
+    TMainForm& openCrowd()
+    {
+        worldgen::Options o;
+        o.locations = 3000;
+        o.pictures = false;
+        o.readmes = false;
+        o.userData = true;
+        worldgen::generate(world.dir(), o);
+        open();
+        form->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        return *form;
+    }
+
+    /** A whole paint of the window's scene by a painter of its own. */
+    QImage wholePaint()
+    {
+        GoHighlight h = form->highlight();
+        const World& w = form->world();
+        return m_reference.paint(MapScene{form->view(), w.picture(), w.locations(), w.markers(), form->session().settings(),
+                                          form->session().objects(), h, &w.index()});
+    }
+
+    void drag(QPoint by)
+    {
+        const QPoint from(200, 150);
+        QTest::mousePress(panel(), Qt::LeftButton, Qt::NoModifier, from);
+        QMouseEvent e(QEvent::MouseMove, QPointF(from + by), QPointF(panel()->mapToGlobal(from + by)), Qt::NoButton,
+                      Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(panel(), &e);
+        QTest::mouseRelease(panel(), Qt::LeftButton, Qt::NoModifier, from + by);
+    }
+    void wheel(int delta, Qt::KeyboardModifiers modifiers = {})
+    {
+        const QPointF at(panel()->width() / 2.0, panel()->height() / 2.0);
+        QWheelEvent e(at, panel()->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, modifiers,
+                      Qt::NoScrollPhase, false);
+        QApplication::sendEvent(panel(), &e);
+    }
+    void key(Qt::Key k, Qt::KeyboardModifiers modifiers = {})
+    {
+        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : form.get();
+        QTest::keyClick(target, k, modifiers);
+    }
+
+    MapPainter m_reference;
+};
+
+TEST_F(ScrollPaintTest, DragWheelKeysAndScrollBarsShowWhatAWholePaintShows)
+{
+    TMainForm& f = openCrowd();
+    ASSERT_GT(f.world().locations().size(), 1000u);
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+    };
+    const Step steps[] = {
+        {"drag", [&] { drag({-7, -5}); }},
+        {"drag back", [&] { drag({7, 5}); }},
+        {"drag far", [&] { drag({-150, 40}); }},
+        {"wheel down", [&] { wheel(-120); }},
+        {"wheel up", [&] { wheel(120); }},
+        {"shift wheel", [&] { wheel(-120, Qt::ShiftModifier); }},
+        {"arrow right", [&] { key(Qt::Key_Right); }},
+        {"arrow down", [&] { key(Qt::Key_Down); }},
+        {"arrow left", [&] { key(Qt::Key_Left); }},
+        {"ctrl arrow up", [&] { key(Qt::Key_Up, Qt::ControlModifier); }},
+        {"page down", [&] { key(Qt::Key_PageDown); }},
+        {"bar step", [&] { ui().ScrollBarH->triggerAction(QAbstractSlider::SliderSingleStepAdd); }},
+        {"bar page", [&] { ui().ScrollBarV->triggerAction(QAbstractSlider::SliderPageStepSub); }},
+        {"thumb", [&] {
+             ui().ScrollBarH->setSliderPosition(ui().ScrollBarH->value() - 33);
+             ui().ScrollBarH->triggerAction(QAbstractSlider::SliderMove);
+         }},
+    };
+    int moved = 0;
+    for (int level = 1; level < Viewport::LevelCount; level += 2) {
+        while (f.view().zoomIndex() < level)
+            QTest::mouseClick(ui().ToolButtonZoomIn, Qt::LeftButton);
+        for (QScrollBar* bar : {ui().ScrollBarH, ui().ScrollBarV}) {
+            bar->setSliderPosition(bar->maximum() / 2);
+            bar->triggerAction(QAbstractSlider::SliderMove);
+        }
+        for (const Step& s : steps) {
+            const QPoint before = f.view().scroll();
+            s.act();
+            ASSERT_NE(f.view().scroll(), before) << s.what << " at level " << level; // the step scrolled
+            moved += f.lastMapPaint() == ScrollReuse::Kind::Moved;
+            ASSERT_TRUE(f.backBuffer() == wholePaint()) << s.what << " at level " << level;
+        }
+    }
+    EXPECT_GT(moved, 10); // most steps repainted only the strips they uncovered
+}
+
+TEST_F(ScrollPaintTest, AStatusChangeAfterAScrollPaintsTheWholePanel)
+{
+    TMainForm& f = openCrowd();
+    QTest::mouseClick(ui().ToolButtonZoomIn, Qt::LeftButton);
+    drag({-7, -5});
+    // The first place on the panel becomes visited: the next scroll cannot keep the old pixels.
+    int shown = -1;
+    const LocationList& locs = f.world().locations();
+    for (int i = 0; i < int(locs.size()) && shown < 0; ++i)
+        if (QRect(QPoint(0, 0), f.view().panel()).contains(f.view().mapToPanel(locs[size_t(i)].X, locs[size_t(i)].Y))
+            && f.view().LevelVisible(locs[size_t(i)].Level))
+            shown = i;
+    ASSERT_GE(shown, 0);
+    f.world().setLocationStatus(shown, locs[size_t(shown)].Status == Visited ? Active : Visited);
+    drag({-3, -2});
+    EXPECT_EQ(f.lastMapPaint(), ScrollReuse::Kind::Whole);
+    EXPECT_TRUE(f.backBuffer() == wholePaint());
+}
+
+} // namespace
+} // namespace vdm::test

@@ -1,0 +1,258 @@
+// SPDX-License-Identifier: MIT
+// A paint of part of the panel gives exactly the pixels a whole paint gives there, and
+// leaves every other pixel as it was: the picture's resampling, frames, captions,
+// diamonds and route lines all land where they land in the whole paint.
+#include "map/crowdworld.h"
+#include "map/mappainter.h"
+#include "map/resampler.h"
+#include "data/databasefile.h"
+#include "data/locationsdb.h"
+#include "data/markersdb.h"
+#include "data/routesdb.h"
+#include "data/userdb.h"
+#include "map/jpegdecoder.h"
+#include "worldgen/worldgen.h"
+
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+
+using namespace vdm;
+using namespace vdm::test;
+
+namespace {
+
+constexpr QRgb Untouched = 0xFFFF00FFu; // what a clipped paint must not overwrite outside its area
+
+Settings everything()
+{
+    Settings s;
+    s.ShowText = true;
+    s.ShowSkarnels = s.ShowShips = s.ShowMagesGuild = true;
+    s.ShowUnvisited = s.ShowActive = s.ShowVisited = true;
+    return s;
+}
+
+/** The sample world as the generator makes it, read as the program reads it: the full-size picture at map scale 10. */
+struct SampleWorld {
+    QImage picture;
+    LocationList locations, markers;
+    SpatialIndex index;
+    SampleWorld()
+    {
+        QTemporaryDir dir;
+        worldgen::Options o;
+        o.readmes = false;
+        o.userData = true;
+        worldgen::generate(dir.path(), o);
+        const auto file = [&](const char* name) { return readDatabaseFile(dir.filePath(QLatin1String(name))); };
+        picture = JpegDecoder::decodeFile(dir.filePath(QStringLiteral("bigmap_hi.jpg")));
+        readLocations(file("vdmain.gdb"), locations);
+        readRoutes(file("routes.gdb"), locations);
+        readUserData(file("user.gdb"), locations);
+        readMarkers(file("markers.gdb"), markers);
+        index = SpatialIndex(locations, markers);
+    }
+};
+
+const SampleWorld& sampleWorld()
+{
+    static const SampleWorld w;
+    return w;
+}
+
+/** The areas a scroll uncovers and a few harder ones: edges, 1-pixel strips, odd sizes, outside parts. */
+std::vector<QRegion> areasOf(QSize panel)
+{
+    const int W = panel.width(), H = panel.height();
+    return {
+        QRegion(0, 0, 1, H),                                     // 1-pixel strip, left edge
+        QRegion(W - 1, 0, 1, H),                                 // right edge
+        QRegion(0, H - 1, W, 1),                                 // bottom edge
+        QRegion(0, 0, W, 5) + QRegion(W - 7, 5, 7, H - 5),       // a drag's two strips
+        QRegion(W - 7, 0, 7, H) + QRegion(0, H - 5, W - 7, 5),
+        QRegion(W / 3, H / 4, 37, 23),                           // odd size inside
+        QRegion(W / 2 + 1, 3, 1, 1),                             // one pixel
+        QRegion(-20, H - 13, 61, 40),                            // reaching beyond the panel
+    };
+}
+
+/** Each area painted into a copy of the whole paint with that area wiped: the same image back. */
+void expectClippedPaintsMatch(MapPainter& painter, const MapScene& scene, const QImage& whole, const char* what)
+{
+    for (const QRegion& area : areasOf(whole.size())) {
+        QImage copy = whole.copy();
+        for (const QRect& r : area) {
+            const QRect in = r & copy.rect();
+            for (int y = in.top(); y <= in.bottom(); ++y)
+                std::fill_n(reinterpret_cast<QRgb*>(copy.scanLine(y)) + in.left(), in.width(), Untouched);
+        }
+        painter.paint(copy, scene, area);
+        ASSERT_TRUE(copy == whole) << what << " zoom " << scene.view.zoomIndex() << " scroll " << scene.view.scrollX()
+                                   << "," << scene.view.scrollY() << " area " << area.boundingRect().x() << ","
+                                   << area.boundingRect().y() << " " << area.boundingRect().width() << "x"
+                                   << area.boundingRect().height();
+    }
+}
+
+/** Every level, from the corners, the middle and a random place, with these settings. */
+void expectEveryViewMatches(const QImage& picture, int mapScale, const LocationList& locations,
+                            const LocationList& markers, const SpatialIndex* index, const Settings& s, QSize panel,
+                            const char* what, qreal ratio = 1)
+{
+    MapPainter painter;
+    const DrawingObjects o = DrawingObjects::fromSettings(s);
+    for (int zoom = 0; zoom < Viewport::LevelCount; ++zoom) {
+        const Viewport base = Viewport::showing(picture.size(), mapScale, panel, zoom);
+        const QPoint m = base.scrollMaximum();
+        QRandomGenerator rng(quint32(zoom + 7));
+        for (const QPoint scroll : {QPoint(0, 0), m, QPoint(int(rng.bounded(m.x() + 1)), int(rng.bounded(m.y() + 1)))}) {
+            const Viewport v = Viewport::showing(picture.size(), mapScale, panel, zoom, scroll);
+            GoHighlight h;
+            const MapScene scene{v, picture, locations, markers, s, o, h, index};
+            const QImage whole = painter.paint(scene, ratio);
+            expectClippedPaintsMatch(painter, scene, whole, what);
+        }
+    }
+}
+
+} // namespace
+
+TEST(ClippedPaint, EqualsTheWholePaintOnAHundredThousandPlacesAtEveryLevel)
+{
+    const Crowd& w = bigCrowd();
+    struct Case {
+        const char* what;
+        void (*change)(Settings&);
+        bool indexed;
+        QSize panel;
+    } cases[] = {
+        {"every overlay, indexed", [](Settings&) {}, true, {480, 300}},
+        {"every overlay, full scan", [](Settings&) {}, false, {233, 171}},
+        {"smooth from the first level, cut captions",
+         [](Settings& s) { s.ZoomLevelAA = 0; s.TextLength = 4; s.MarkerLength = 3; }, true, {317, 199}},
+        {"pixel mode everywhere, no text", [](Settings& s) { s.MapAA = false; s.ShowText = false; }, true, {320, 200}},
+        {"a panel larger than the picture", [](Settings&) {}, true, {700, 800}},
+    };
+    // The areas are in the buffer's device pixels: at the ratio 2, twice the panel's.
+    expectEveryViewMatches(w.picture, 2, w.locations, w.markers, &w.index, everything(), {240, 150}, "ratio 2", 2);
+    for (const Case& c : cases) {
+        Settings s = everything();
+        c.change(s);
+        expectEveryViewMatches(w.picture, 2, w.locations, w.markers, c.indexed ? &w.index : nullptr, s, c.panel, c.what);
+    }
+}
+
+TEST(ClippedPaint, EqualsTheWholePaintOnTheSampleWorld)
+{
+    const SampleWorld& w = sampleWorld();
+    ASSERT_FALSE(w.locations.empty());
+    ASSERT_FALSE(w.markers.empty());
+    expectEveryViewMatches(w.picture, 10, w.locations, w.markers, &w.index, everything(), {800, 450}, "sample world");
+}
+
+TEST(ClippedPaint, HighlightIsVisitedOncePerPaintAndShowsInEveryStrip)
+{
+    // A place of unknown status, highlighted: it shows only while the highlight stands.
+    const Crowd& w = bigCrowd();
+    LocationList locations = w.locations;
+    const Viewport v = Viewport::showing(w.picture.size(), 2, {400, 300}, 7, {9000, 9000});
+    int onPanel = -1;
+    for (int i = 100; i < int(locations.size()) && onPanel < 0; ++i) {
+        const QPoint q = v.mapToPanel(locations[size_t(i)].X, locations[size_t(i)].Y);
+        if (QRect(20, 20, 300, 200).contains(q) && v.LevelVisible(locations[size_t(i)].Level))
+            onPanel = i;
+    }
+    ASSERT_GE(onPanel, 0);
+    locations[size_t(onPanel)].Status = 0;
+    locations[size_t(onPanel)].Name = "Highlighted";
+    const SpatialIndex index(locations, w.markers);
+    const Settings s = everything();
+    const DrawingObjects o = DrawingObjects::fromSettings(s);
+    const QPoint q = v.mapToPanel(locations[size_t(onPanel)].X, locations[size_t(onPanel)].Y);
+    // Two strips through the place's caption: both show it in the one paint.
+    const QRegion strips = QRegion(q.x() + 5, 0, 3, 300) + QRegion(0, q.y() + 3, 400, 2);
+    for (const SpatialIndex* idx : {static_cast<const SpatialIndex*>(nullptr), &index}) {
+        MapPainter painter;
+        GoHighlight wholeH, clipH;
+        wholeH.set(onPanel);
+        clipH.set(onPanel);
+        GoHighlight none;
+        QImage whole = painter.paint(MapScene{v, w.picture, locations, w.markers, s, o, none, idx});
+        QImage clipped;
+        for (int round = 0; round < 3; ++round) {
+            SCOPED_TRACE(testing::Message() << "round " << round << (idx ? " indexed" : " full scan"));
+            const QImage before = whole.copy();
+            whole = painter.paint(MapScene{v, w.picture, locations, w.markers, s, o, wholeH, idx});
+            clipped = before.copy();
+            painter.paint(clipped, MapScene{v, w.picture, locations, w.markers, s, o, clipH, idx}, strips);
+            if (round == 0) {
+                EXPECT_FALSE(whole == before); // Go's paint shows the place
+            }
+            EXPECT_EQ(clipH.index(), wholeH.index());
+            EXPECT_EQ(clipH.pending(), wholeH.pending());
+            for (const QRect& r : strips)
+                EXPECT_TRUE(clipped.copy(r) == whole.copy(r));
+        }
+    }
+}
+
+TEST(ClippedPaint, AnEmptyAreaPaintsNothingButCountsAsAPaint)
+{
+    const Crowd& w = bigCrowd();
+    const Viewport v = Viewport::showing(w.picture.size(), 2, {200, 100}, 3, {500, 500});
+    const Settings s = everything();
+    const DrawingObjects o = DrawingObjects::fromSettings(s);
+    GoHighlight h;
+    h.set(5);
+    QImage img(200, 100, QImage::Format_RGB32);
+    img.fill(Untouched);
+    MapPainter painter;
+    painter.paint(img, MapScene{v, w.picture, w.locations, w.markers, s, o, h, &w.index}, QRegion());
+    EXPECT_EQ(h.index(), -1); // the visit reached the place after the highlighted one
+    QImage same(200, 100, QImage::Format_RGB32);
+    same.fill(Untouched);
+    EXPECT_TRUE(img == same);
+}
+
+TEST(ClippedPaint, ABufferOfAnotherSizeGetsAWholePaint)
+{
+    const Crowd& w = bigCrowd();
+    const Viewport v = Viewport::showing(w.picture.size(), 2, {200, 100}, 3, {500, 500});
+    const Settings s = everything();
+    const DrawingObjects o = DrawingObjects::fromSettings(s);
+    GoHighlight h1, h2;
+    MapPainter painter;
+    QImage wrong(50, 50, QImage::Format_RGB32);
+    painter.paint(wrong, MapScene{v, w.picture, w.locations, w.markers, s, o, h1, &w.index}, QRegion(0, 0, 3, 3));
+    EXPECT_TRUE(wrong == painter.paint(MapScene{v, w.picture, w.locations, w.markers, s, o, h2, &w.index}));
+}
+
+TEST(ResamplerClip, ClippedDrawsEqualTheWholeDrawInsideAndKeepEverythingOutside)
+{
+    QImage src(97, 61, QImage::Format_RGB32);
+    for (int y = 0; y < src.height(); ++y)
+        for (int x = 0; x < src.width(); ++x)
+            src.setPixel(x, y, qRgb((x * 37) & 0xFF, (y * 91) & 0xFF, (x * y) & 0xFF));
+    QRandomGenerator rng(42);
+    for (int round = 0; round < 200; ++round) {
+        const QRect to(int(rng.bounded(-40, 60)), int(rng.bounded(-40, 60)), int(rng.bounded(1, 300)),
+                       int(rng.bounded(1, 200)));
+        const auto real = [&](double lo, double hi) { return lo + rng.bounded(hi - lo); };
+        const QRectF from(real(-10.0, 80.0), real(-10.0, 50.0), real(0.5, 120.0), real(0.5, 90.0));
+        const QRect clip(int(rng.bounded(-5, 150)), int(rng.bounded(-5, 100)), int(rng.bounded(0, 90)),
+                         int(rng.bounded(0, 70)));
+        for (const Resampler::Mode mode : {Resampler::Mode::Pixel, Resampler::Mode::Smooth}) {
+            QImage whole(160, 110, QImage::Format_RGB32), clipped(160, 110, QImage::Format_RGB32);
+            whole.fill(Untouched);
+            clipped.fill(Untouched);
+            Resampler::draw(whole, to, src, from, mode);
+            Resampler::draw(clipped, to, src, from, mode, clip);
+            for (int y = 0; y < whole.height(); ++y)
+                for (int x = 0; x < whole.width(); ++x)
+                    ASSERT_EQ(clipped.pixel(x, y), clip.contains(x, y) ? whole.pixel(x, y) : Untouched)
+                        << "round " << round << " at " << x << "," << y;
+        }
+    }
+}
