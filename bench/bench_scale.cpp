@@ -7,6 +7,9 @@
 //              overlay on), the same view painted over and over;
 //   ZoomStep   the first paint after a zoom step: from the level below to this one, both
 //              views visited before (the painter's caches as a user leaves them);
+//   DragStep   one step of a drag: the view scrolled by (+7, +5) (then back) and painted as
+//              the window paints it, moving the last paint and painting the uncovered strips
+//              where that gives the same pixels (moved = the share of steps that did);
 //   HoverEmpty the hit tests of one pointer move over empty map (locations, then markers);
 //   IndexBuild building the world's spatial index, as its load does, and its size.
 //
@@ -16,9 +19,11 @@
 // the same rows without the world's spatial index.
 #include "map/hittest.h"
 #include "map/mappainter.h"
+#include "map/scrollreuse.h"
 #include "world/world.h"
 #include "worldgen/worldgen.h"
 
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
@@ -174,6 +179,33 @@ void report(benchmark::State& state, std::vector<double>& samples, const PaintRi
         state.counters["cacheMB"] = double(rig->painter.cacheBytes()) / (1024.0 * 1024.0);
 }
 
+/**
+ * What the panel shows of a world: the locations whose point lies on it at this level,
+ * the frames drawn there and the captions that reach it. Counted outside the timing.
+ */
+void countVisible(benchmark::State& state, const PaintRig& rig, const Viewport& v)
+{
+    const QRect panel(QPoint(0, 0), v.panel());
+    const QFontMetrics fm(rig.objects.MapFont);
+    double places = 0, frames = 0, captions = 0;
+    for (const Location& l : rig.world.world->locations()) {
+        if (!v.LevelVisible(l.Level))
+            continue;
+        const QPoint q = v.mapToPanel(l.X, l.Y);
+        places += panel.contains(q);
+        const bool shown = l.Status >= Unvisited && l.Status <= Visited; // every toggle is on
+        if (!shown)
+            continue;
+        frames += panel.intersects(QRect(q.x() - 3, q.y() - 3, 6, 6));
+        if (!l.Name.isEmpty() && q.y() + 1 < panel.height() && q.y() + 1 + fm.height() > 0 && q.x() + 4 < panel.width()
+            && q.x() + 4 + fm.horizontalAdvance(QString::fromLatin1(l.Name)) > 0)
+            ++captions;
+    }
+    state.counters["places"] = places;
+    state.counters["frames"] = frames;
+    state.counters["captions"] = captions;
+}
+
 void BM_Paint(benchmark::State& state)
 {
     PaintRig rig(scaledWorld(Counts[state.range(0)]));
@@ -183,6 +215,37 @@ void BM_Paint(benchmark::State& state)
     for (auto _ : state)
         samples.push_back(rig.paintMicroseconds(v));
     report(state, samples, &rig);
+    countVisible(state, rig, v);
+}
+
+void BM_DragStep(benchmark::State& state)
+{
+    PaintRig rig(scaledWorld(Counts[state.range(0)]));
+    Viewport v = middleView(int(state.range(1)));
+    ScrollReuse reuse;
+    const std::uint64_t revision = rig.world.world->revision();
+    const auto paint = [&] {
+        const MapScene scene{v,            rig.world.picture, rig.world.world->locations(), rig.world.world->markers(),
+                             rig.settings, rig.objects,       rig.highlight,
+                             fullScan() ? nullptr : &rig.world.world->index()};
+        return reuse.paint(rig.painter, rig.buffer, scene, revision);
+    };
+    paint(); // the view the drag starts from, as the window last painted it
+    std::vector<double> samples;
+    double moved = 0;
+    bool forth = true;
+    for (auto _ : state) {
+        v.scrollBy(forth ? QPoint(7, 5) : QPoint(-7, -5));
+        forth = !forth;
+        const auto t0 = Clock::now();
+        moved += paint() == ScrollReuse::Kind::Moved;
+        benchmark::DoNotOptimize(rig.buffer.constBits());
+        benchmark::ClobberMemory();
+        samples.push_back(std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
+    }
+    const double steps = double(samples.size());
+    report(state, samples, &rig);
+    state.counters["moved"] = steps > 0 ? moved / steps : 0;
 }
 
 void BM_ZoomStep(benchmark::State& state)
@@ -257,6 +320,7 @@ void placesLevels(benchmark::internal::Benchmark* b, int firstLevel)
 
 BENCHMARK(BM_Paint)->Apply([](auto* b) { placesLevels(b, 0); });
 BENCHMARK(BM_ZoomStep)->Apply([](auto* b) { placesLevels(b, 1); });
+BENCHMARK(BM_DragStep)->Apply([](auto* b) { placesLevels(b, 0); });
 BENCHMARK(BM_HoverEmpty)->Apply([](auto* b) { placesLevels(b, 0); });
 BENCHMARK(BM_IndexBuild)->ArgName("places")->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
