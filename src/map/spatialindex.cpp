@@ -64,7 +64,7 @@ int SpatialIndex::Grid::row(std::int64_t y) const
     return int(std::clamp(r, 0.0, double(rows - 1)));
 }
 
-void SpatialIndex::Grid::build(const LocationList& list, const std::vector<int>& members, double cellSize)
+void SpatialIndex::Grid::build(const std::vector<Point>& points, const std::vector<int>& members, double cellSize)
 {
     cell = cellSize;
     columns = int((Right - Left) / cell) + 1;
@@ -73,8 +73,8 @@ void SpatialIndex::Grid::build(const LocationList& list, const std::vector<int>&
     start.assign(cells + 1, 0);
     std::vector<std::int32_t> cellOf(members.size());
     for (std::size_t k = 0; k < members.size(); ++k) {
-        const Location& l = list[std::size_t(members[k])];
-        cellOf[k] = std::int32_t(std::size_t(row(l.Y)) * std::size_t(columns) + std::size_t(column(l.X)));
+        const Point& p = points[std::size_t(members[k])];
+        cellOf[k] = std::int32_t(std::size_t(row(p.y)) * std::size_t(columns) + std::size_t(column(p.x)));
         ++start[std::size_t(cellOf[k]) + 1];
     }
     for (std::size_t c = 0; c < cells; ++c)
@@ -86,10 +86,10 @@ void SpatialIndex::Grid::build(const LocationList& list, const std::vector<int>&
     // Members come ascending, so each cell's indices stay ascending.
     for (std::size_t k = 0; k < members.size(); ++k) {
         const std::size_t at = std::size_t(fill[std::size_t(cellOf[k])]++);
-        const Location& l = list[std::size_t(members[k])];
+        const Point& p = points[std::size_t(members[k])];
         items[at] = members[k];
-        xs[at] = l.X;
-        ys[at] = l.Y;
+        xs[at] = p.x;
+        ys[at] = p.y;
     }
 }
 
@@ -125,14 +125,22 @@ int SpatialIndex::levelSet(const Viewport& view)
 
 void SpatialIndex::buildLevelGrids(LevelGrids& grids, const LocationList& list)
 {
+    // Six grids read the same few fields of every item: copy them out of the (large)
+    // records once, so the builds walk small arrays instead of the whole list six times.
+    std::vector<Grid::Point> points(list.size());
+    std::vector<std::int32_t> levels(list.size());
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        points[i] = {list[i].X, list[i].Y};
+        levels[i] = list[i].Level;
+    }
     std::vector<int> members;
     members.reserve(list.size());
     for (int set = 0; set < int(grids.size()); ++set) {
         members.clear();
-        for (std::size_t i = 0; i < list.size(); ++i)
-            if (inLevelSet(set, list[i].Level))
+        for (std::size_t i = 0; i < levels.size(); ++i)
+            if (inLevelSet(set, levels[i]))
                 members.push_back(int(i));
-        grids[std::size_t(set)].build(list, members, LevelCells[std::size_t(set)]);
+        grids[std::size_t(set)].build(points, members, LevelCells[std::size_t(set)]);
     }
 }
 

@@ -81,7 +81,11 @@ private:
         std::vector<std::int32_t> items;
         std::vector<std::int32_t> xs, ys; // map point of each item in `items` order
 
-        void build(const LocationList& list, const std::vector<int>& members, double cellSize);
+        /** An item's map point, copied out of the list once for all the grids of a build. */
+        struct Point {
+            std::int32_t x, y;
+        };
+        void build(const std::vector<Point>& points, const std::vector<int>& members, double cellSize);
         void collect(const MapBox& box, std::vector<int>& out) const;
         int column(std::int64_t x) const;
         int row(std::int64_t y) const;
