@@ -28,15 +28,6 @@
 namespace vdm::test {
 namespace {
 
-/** What a failing comparison prints: the texts themselves. */
-std::vector<std::string> texts(const QStringList& list)
-{
-    std::vector<std::string> out;
-    for (const QString& s : list)
-        out.push_back(s.toStdString());
-    return out;
-}
-
 /**
  * Every file under a directory (hidden ones too) by its name relative to the directory:
  * its size and a digest of its bytes; directories and links by what they are.

@@ -17,14 +17,6 @@
 namespace vdm::test {
 namespace {
 
-std::vector<std::string> texts(const QStringList& list)
-{
-    std::vector<std::string> out;
-    for (const QString& s : list)
-        out.push_back(s.toStdString());
-    return out;
-}
-
 QByteArray utf16(const QByteArray& latin1)
 {
     QByteArray out("\xFF\xFE");

@@ -175,4 +175,12 @@ ScopedReadOnlyFolder::~ScopedReadOnlyFolder()
     QFile::setPermissions(m_folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
+std::vector<std::string> texts(const QStringList& list)
+{
+    std::vector<std::string> out;
+    for (const QString& s : list)
+        out.push_back(s.toStdString());
+    return out;
+}
+
 } // namespace vdm::test

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QImage>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 class QDialog;
@@ -13,6 +14,8 @@ class QDialog;
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace vdm::test {
 
@@ -114,5 +117,8 @@ private:
     struct Watchdog;
     std::unique_ptr<Watchdog> m_watchdog;
 };
+
+/** What a failing comparison prints: the texts themselves. */
+std::vector<std::string> texts(const QStringList& list);
 
 } // namespace vdm::test

@@ -91,4 +91,13 @@ const Crowd& bigCrowd()
     return c;
 }
 
+Settings everyOverlay()
+{
+    Settings s;
+    s.ShowText = true;
+    s.ShowSkarnels = s.ShowShips = s.ShowMagesGuild = true;
+    s.ShowUnvisited = s.ShowActive = s.ShowVisited = true;
+    return s;
+}
+
 } // namespace vdm::test

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "data/location.h"
+#include "data/settings.h"
 #include "map/spatialindex.h"
 
 #include <QImage>
@@ -28,5 +29,8 @@ struct Crowd {
 };
 /** Built once per run: it is the costly part. */
 const Crowd& bigCrowd();
+
+/** Every overlay on: captions, the three route networks and the three status classes. */
+Settings everyOverlay();
 
 } // namespace vdm::test

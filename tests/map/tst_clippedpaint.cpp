@@ -25,15 +25,6 @@ namespace {
 
 constexpr QRgb Untouched = 0xFFFF00FFu; // what a clipped paint must not overwrite outside its area
 
-Settings everything()
-{
-    Settings s;
-    s.ShowText = true;
-    s.ShowSkarnels = s.ShowShips = s.ShowMagesGuild = true;
-    s.ShowUnvisited = s.ShowActive = s.ShowVisited = true;
-    return s;
-}
-
 /** The sample world as the generator makes it, read as the program reads it: the full-size picture at map scale 10. */
 struct SampleWorld {
     QImage picture;
@@ -136,9 +127,9 @@ TEST(ClippedPaint, EqualsTheWholePaintOnAHundredThousandPlacesAtEveryLevel)
         {"a panel larger than the picture", [](Settings&) {}, true, {700, 800}},
     };
     // The areas are in the buffer's device pixels: at the ratio 2, twice the panel's.
-    expectEveryViewMatches(w.picture, 2, w.locations, w.markers, &w.index, everything(), {240, 150}, "ratio 2", 2);
+    expectEveryViewMatches(w.picture, 2, w.locations, w.markers, &w.index, everyOverlay(), {240, 150}, "ratio 2", 2);
     for (const Case& c : cases) {
-        Settings s = everything();
+        Settings s = everyOverlay();
         c.change(s);
         expectEveryViewMatches(w.picture, 2, w.locations, w.markers, c.indexed ? &w.index : nullptr, s, c.panel, c.what);
     }
@@ -149,7 +140,7 @@ TEST(ClippedPaint, EqualsTheWholePaintOnTheSampleWorld)
     const SampleWorld& w = sampleWorld();
     ASSERT_FALSE(w.locations.empty());
     ASSERT_FALSE(w.markers.empty());
-    expectEveryViewMatches(w.picture, 10, w.locations, w.markers, &w.index, everything(), {800, 450}, "sample world");
+    expectEveryViewMatches(w.picture, 10, w.locations, w.markers, &w.index, everyOverlay(), {800, 450}, "sample world");
 }
 
 TEST(ClippedPaint, HighlightIsVisitedOncePerPaintAndShowsInEveryStrip)
@@ -168,7 +159,7 @@ TEST(ClippedPaint, HighlightIsVisitedOncePerPaintAndShowsInEveryStrip)
     locations[size_t(onPanel)].Status = 0;
     locations[size_t(onPanel)].Name = "Highlighted";
     const SpatialIndex index(locations, w.markers);
-    const Settings s = everything();
+    const Settings s = everyOverlay();
     const DrawingObjects o = DrawingObjects::fromSettings(s);
     const QPoint q = v.mapToPanel(locations[size_t(onPanel)].X, locations[size_t(onPanel)].Y);
     // Two strips through the place's caption: both show it in the one paint.
@@ -202,7 +193,7 @@ TEST(ClippedPaint, AnEmptyAreaPaintsNothingButCountsAsAPaint)
 {
     const Crowd& w = bigCrowd();
     const Viewport v = Viewport::showing(w.picture.size(), 2, {200, 100}, 3, {500, 500});
-    const Settings s = everything();
+    const Settings s = everyOverlay();
     const DrawingObjects o = DrawingObjects::fromSettings(s);
     GoHighlight h;
     h.set(5);
@@ -220,7 +211,7 @@ TEST(ClippedPaint, ABufferOfAnotherSizeGetsAWholePaint)
 {
     const Crowd& w = bigCrowd();
     const Viewport v = Viewport::showing(w.picture.size(), 2, {200, 100}, 3, {500, 500});
-    const Settings s = everything();
+    const Settings s = everyOverlay();
     const DrawingObjects o = DrawingObjects::fromSettings(s);
     GoHighlight h1, h2;
     MapPainter painter;

@@ -12,19 +12,10 @@ using namespace vdm::test;
 
 namespace {
 
-Settings everything()
-{
-    Settings s;
-    s.ShowText = true;
-    s.ShowSkarnels = s.ShowShips = s.ShowMagesGuild = true;
-    s.ShowUnvisited = s.ShowActive = s.ShowVisited = true;
-    return s;
-}
-
 /** A window's paints in miniature: one painter, one kept buffer, one reuse, one highlight. */
 struct Rig {
     const Crowd& w = bigCrowd();
-    Settings settings = everything();
+    Settings settings = everyOverlay();
     DrawingObjects objects = DrawingObjects::fromSettings(settings);
     Viewport view;
     GoHighlight highlight;
@@ -206,7 +197,7 @@ TEST(ScrollReuse, MoveImageShiftsPixelsAndKeepsTheRest)
 TEST(ScrollReuse, PictureMovesWithTheScrollOnlyWhereItsResamplingDoesToo)
 {
     const QSize picture = bigCrowd().picture.size();
-    const Settings s = everything();
+    const Settings s = everyOverlay();
     // 300 % of a picture at map scale 2 enlarges 15 times: the picture starts at whole
     // bitmap pixels, so a 7-pixel scroll does not move it by 7 pixels.
     Viewport a = Viewport::showing(picture, 2, {480, 320}, 7, {3000, 3000});

@@ -28,15 +28,6 @@ std::vector<QPoint> lookouts(const Viewport& v, int random)
     return at;
 }
 
-Settings everything()
-{
-    Settings s;
-    s.ShowText = true;
-    s.ShowSkarnels = s.ShowShips = s.ShowMagesGuild = true;
-    s.ShowUnvisited = s.ShowActive = s.ShowVisited = true;
-    return s;
-}
-
 /** One view painted by the full scan and through the index, each with its own highlight. */
 struct TwoPaints {
     QImage full, indexed;
@@ -64,7 +55,7 @@ TEST(SpatialIndexPaint, EqualsTheFullScanPixelForPixelOnAHundredThousandPlacesAt
 {
     const Crowd& w = bigCrowd();
     MapPainter painter;
-    const Settings s = everything();
+    const Settings s = everyOverlay();
     for (int zoom = 0; zoom < Viewport::LevelCount; ++zoom) {
         const Viewport base = Viewport::showing(w.picture.size(), 2, {640, 360}, zoom);
         for (const QPoint scroll : lookouts(base, 1)) {
@@ -79,7 +70,7 @@ TEST(SpatialIndexPaint, EqualsTheFullScanAtDevicePixelRatios)
 {
     const Crowd& w = bigCrowd();
     MapPainter painter;
-    const Settings s = everything();
+    const Settings s = everyOverlay();
     const DrawingObjects o = DrawingObjects::fromSettings(s);
     for (const qreal ratio : {2.0, 1.5}) {
         for (const int zoom : {0, 3, 5, 7}) {
@@ -108,7 +99,7 @@ TEST(SpatialIndexPaint, EqualsTheFullScanWithCutCaptionsTogglesOffAndNoText)
         {"no routes", [](Settings& s) { s.ShowSkarnels = s.ShowShips = s.ShowMagesGuild = false; }},
     };
     for (const Case& c : cases) {
-        Settings s = everything();
+        Settings s = everyOverlay();
         c.change(s);
         for (const int zoom : {1, 5, 7}) {
             const Viewport base = Viewport::showing(w.picture.size(), 2, {500, 300}, zoom);
@@ -135,7 +126,7 @@ TEST(SpatialIndexPaint, HighlightIsPaintedAndClearedAsByTheFullScan)
     ASSERT_GE(onPanel, 0);
     locations[size_t(onPanel)].Status = 0;
     const SpatialIndex index(locations, markers);
-    Settings s = everything();
+    Settings s = everyOverlay();
     s.ShowVisited = false;
     const int last = int(locations.size()) - 1;
     MapPainter painter;
@@ -171,7 +162,7 @@ TEST(SpatialIndexPaint, AStaleIndexFallsBackToTheFullScan)
     const QImage picture(660, 760, QImage::Format_RGB32);
     const Viewport v = Viewport::showing(picture.size(), 2, {800, 600}, 2, {400, 400});
     MapPainter painter;
-    const TwoPaints p = paintBothWays(painter, v, picture, locations, markers, index, everything());
+    const TwoPaints p = paintBothWays(painter, v, picture, locations, markers, index, everyOverlay());
     EXPECT_TRUE(p.full == p.indexed);
     for (int y = 0; y < 600; y += 3)
         for (int x = 0; x < 800; x += 3)
