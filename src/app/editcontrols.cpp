@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "app/editcontrols.h"
 
+#include "app/locationlistmodel.h"
 #include "app/mappanel.h"
 #include "app/noteedit.h"
 #include "data/codepage.h"
@@ -12,6 +13,7 @@
 #include "ui_mainform.h"
 
 #include <QScopeGuard>
+#include <QSignalBlocker>
 
 namespace vdm {
 
@@ -57,6 +59,12 @@ void EditControls::listChosen()
             button->setChecked(true); // no status: the buttons stay as they are
     }
     m_ui.MemoNotes->setNoteText(CodePage::decode(l.Note));
+}
+
+void EditControls::fillList()
+{
+    const QSignalBlocker blocker(m_ui.CBLoc);
+    static_cast<LocationListModel*>(m_ui.CBLoc->model())->fill(m_world.listedLocations());
 }
 
 void EditControls::selectFirst()

@@ -37,6 +37,8 @@ public:
     void mirror();
     /** The list's entry was chosen: the box shows that location, its status and note. */
     void listChosen();
+    /** Lists the world's locations: sorted by name without regard to case, each entry carrying its index. */
+    void fillList();
     /** Selects the list's first entry (the alphabetically first name) and shows it in the box. */
     void selectFirst();
     /** The list selects location `index` and the box shows it; false when it is not listed. */

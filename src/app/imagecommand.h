@@ -3,11 +3,16 @@
 
 #include <QObject>
 
+#include <functional>
+
 class QAction;
+class QWidget;
 
 namespace vdm {
 
-class TMainForm;
+class MapCanvas;
+class Prompts;
+class World;
 
 /**
  * "Save view as image...": the visible map panel (the image the clipboard copy takes) or
@@ -20,13 +25,19 @@ class ImageCommand : public QObject {
     Q_OBJECT
 
 public:
-    explicit ImageCommand(TMainForm& form);
+    /** `repaint` paints the panel anew, so the panel's image is what it shows now. */
+    ImageCommand(QWidget& window, const MapCanvas& canvas, const World& world, Prompts& prompts,
+                 std::function<void()> repaint);
 
     QAction* action() const { return m_action; }
     void saveViewAsImage();
 
 private:
-    TMainForm& m_form;
+    QWidget& m_window;
+    const MapCanvas& m_canvas;
+    const World& m_world;
+    Prompts& m_prompts;
+    std::function<void()> m_repaint;
     QAction* m_action;
 };
 

@@ -8,9 +8,9 @@
 #include "app/formlayout.h"
 #include "app/imagecommand.h"
 #include "app/locationlistmodel.h"
-#include "app/mainform_databases.h"
 #include "dialogs/errorguard.h"
 #include "world/datalocations.h"
+#include "world/worldchoice.h"
 #include "app/mappanel.h"
 #include "app/windowinput.h"
 #include "app/noteedit.h"
@@ -21,11 +21,10 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDialog>
-#include <QScopeGuard>
-#include <QScrollBar>
 #include <QFileInfo>
-#include <QPlainTextEdit>
 #include <QListView>
+#include <QPlainTextEdit>
+#include <QScopeGuard>
 
 // The glyphs live in this static library: register them before the first form is built.
 static void initGlyphResources()
@@ -36,8 +35,9 @@ static void initGlyphResources()
 namespace vdm {
 TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* parent)
     : QWidget(parent), Config(m_session.settings()), m_prompts(prompts), m_appDir(std::move(applicationDirectory)),
-      m_ui(std::make_unique<Ui::TMainForm>()), m_view(*this, *m_ui, Config, [this] { UpdateMarkerButtons(); }),
-      m_edit(m_world, editorHooks()),
+      m_ui(std::make_unique<Ui::TMainForm>()), m_view(*this, *m_ui, Config, [this] { m_editControls->levelShown(); }),
+      m_canvas(m_world, m_view.view(), m_session, m_highlight),
+      m_edit(m_world, {[this] { return Config.Autosave; }, [this] { RepaintMap(); }}),
       m_hover(m_world, m_view.view(), Config, m_highlight, m_edit), m_hint(*this, *m_ui, m_hover, Config, m_prompts),
       m_input(std::make_unique<WindowInput>(*this, m_view, m_prompts))
 {
@@ -61,10 +61,10 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
 
     // The caption font, pens and brushes from the settings (the editor starts with every
     // marker mode off).
-    RecreateDrawingObjects();
+    m_session.rebuildObjects();
 
     // From here on the map panel paints through the map painter.
-    m_ui->PanelMap->setImageSource([this]() -> const QImage& { return m_backBuffer; });
+    m_ui->PanelMap->setImageSource([this]() -> const QImage& { return m_canvas.backBuffer(); });
     TMapPanel* panel = m_ui->PanelMap;
     connectGuarded(m_prompts, this, panel, &TMapPanel::pressed,
                    [this](Qt::MouseButton button, Qt::MouseButtons buttons, QPoint at) {
@@ -81,10 +81,10 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
     m_view.followPanel();
 
     // The stored window state and view: geometry, zoom level and scroll position.
-    RestoreView();
+    restoreView();
     connectHandlers();
-    m_worldCommand = new WorldCommand(*this, m_world, m_prompts, [this](const QString& folder) { worldOpened(folder); });
-    new ImageCommand(*this);
+    new WorldCommand(*this, m_world, m_prompts, [this](const QString& folder) { worldOpened(folder); });
+    new ImageCommand(*this, m_canvas, m_world, m_prompts, [this] { RepaintMap(); });
     new ProgressCommands(*this, m_world, m_prompts, [this] {
         m_editControls->imported();
         if (!m_edit.showsMarker())
@@ -110,7 +110,7 @@ TMainForm::~TMainForm()
 void TMainForm::setupComponents()
 {
     m_layout = std::make_unique<FormLayout>(*this, *m_ui);
-    SetTitleWithZoom();
+    m_view.showTitle();
 
     m_ui->CBLoc->setInsertPolicy(QComboBox::NoInsert);
     m_ui->CBLoc->setModel(new LocationListModel(m_ui->CBLoc));
@@ -122,16 +122,11 @@ void TMainForm::setupComponents()
     m_ui->PanelMap->setFocus();
 }
 
-void TMainForm::layoutPanels()
-{
-    m_layout->layoutPanels();
-}
-
 void TMainForm::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     if (m_layout)
-        layoutPanels();
+        m_layout->layoutPanels();
 }
 
 void TMainForm::showEvent(QShowEvent* event)
@@ -174,7 +169,7 @@ void TMainForm::FormCreate()
     // A database error stops the rest of the first show, but the list and the box still
     // show the same first location.
     auto selectFirst = qScopeGuard([this] { m_editControls->selectFirst(); });
-    LoadLocations(*this);
+    loadLocations();
     m_world.LoadRoutes();
     m_world.LoadUserData();
     reportWorldNotices();
@@ -185,8 +180,29 @@ void TMainForm::FormCreate()
     m_editControls->selectFirst();
     m_highlight.set(-1);
     if (Config.RestoreWindow)
-        RestoreBandLayout();
-    ApplyStoredWindowState();
+        m_layout->restoreBands(m_session.storedBands());
+    m_layout->applyWindowState(m_session.applyStoredWindowState());
+}
+
+void TMainForm::loadLocations()
+{
+    bool found = false;
+    try {
+        found = m_world.LoadLocations();
+    } catch (...) {
+        m_editControls->fillList(); // the records read before the error stay listed
+        throw;
+    }
+    if (!found) {
+        // Told before the run ends, while the first show still runs: the box belongs to
+        // the start, so the program cannot end before it (or wait on it after its window
+        // has gone). The close is queued after the box, so the box stays until answered.
+        const QString path = QFileInfo(m_world.filePath(QStringLiteral("vdmain.gdb"))).absoluteFilePath();
+        m_prompts.showError(this, locationsMissingMessage(path));
+        endRun();
+        return;
+    }
+    m_editControls->fillList();
 }
 
 void TMainForm::FormDestroy()
@@ -212,30 +228,14 @@ void TMainForm::reportWorldNotices()
         m_prompts.showMessage(this, QApplication::applicationName(), notice, Prompts::Icon::Warning);
 }
 
-void TMainForm::RecreateDrawingObjects()
-{
-    m_session.rebuildObjects();
-}
-
 void TMainForm::PanelMapPaint()
 {
     m_view.followPanel();
-    // Painted at the screen's own resolution; every position stays in panel pixels.
-    fitBackBuffer(m_backBuffer, view().panel(), m_ui->PanelMap->devicePixelRatioF());
-    if (m_backBuffer.isNull())
+    if (!m_canvas.paint(m_ui->PanelMap->devicePixelRatioF(), !CopyingToClipboard))
         return;
-    MapScene scene{view(), m_world.picture(), m_world.locations(), m_world.markers(), Config, m_session.objects(),
-                   m_highlight, &m_world.index()};
-    m_scrollReuse.paint(m_painter, m_backBuffer, scene, m_world.revision(), !CopyingToClipboard);
     showProgressLine(); // every status change repaints the map
-    if (CopyingToClipboard)
-        copyBackBufferToClipboard();
-}
-
-void TMainForm::copyBackBufferToClipboard()
-{
-    // Exactly the image the panel has just been given, at the panel's size.
-    QGuiApplication::clipboard()->setImage(m_backBuffer);
+    if (CopyingToClipboard) // exactly the image the panel has just been given
+        QGuiApplication::clipboard()->setImage(m_canvas.backBuffer());
 }
 
 void TMainForm::connectHandlers()

@@ -42,7 +42,7 @@ void TMainForm::OptionsToolButtonClick(QToolButton* sender)
         showProgressLine(); // the bulk edits count however the dialog closed
         if (result != QDialog::Accepted)
             return;
-        RecreateDrawingObjects();
+        m_session.rebuildObjects();
         RepaintMap();
         WriteSettings();
     } else if (sender == m_ui->ToolButtonClip) {

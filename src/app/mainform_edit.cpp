@@ -6,16 +6,6 @@
 
 namespace vdm {
 
-MapEditor::Hooks TMainForm::editorHooks()
-{
-    return {[this] { return Config.Autosave; }, [this] { RepaintMap(); }};
-}
-
-void TMainForm::mirrorEditor()
-{
-    m_editControls->mirror();
-}
-
 void TMainForm::CBLocChange()
 {
     m_editControls->listChosen();
@@ -44,11 +34,6 @@ void TMainForm::MemoNotesChange()
 void TMainForm::MarkerToolButtonClick(QToolButton* sender)
 {
     m_editControls->toolClicked(sender);
-}
-
-void TMainForm::UpdateMarkerButtons()
-{
-    m_editControls->levelShown();
 }
 
 } // namespace vdm

@@ -19,7 +19,7 @@ void TMainForm::ReadSettings()
     DisplayToggles(*m_ui, Config).showStates();
 }
 
-void TMainForm::RestoreView()
+void TMainForm::restoreView()
 {
     const StoredView& stored = m_session.readStoredView();
     if (!Config.RestoreWindow)
@@ -30,7 +30,7 @@ void TMainForm::RestoreView()
             screens << screen->availableGeometry();
         move(reachablePosition(stored, screens));
         resize(stored.Width, stored.Height);
-        layoutPanels();
+        m_layout->layoutPanels();
     }
     m_view.restore(stored.Zoom, QPoint(stored.CenterX, stored.CenterY));
     CBLocChange();
@@ -40,16 +40,6 @@ void TMainForm::WriteSettings()
 {
     if (m_session.isOpen())
         m_session.write(m_layout->snapshot(view()));
-}
-
-void TMainForm::RestoreBandLayout()
-{
-    m_layout->restoreBands(m_session.storedBands());
-}
-
-void TMainForm::ApplyStoredWindowState()
-{
-    m_layout->applyWindowState(m_session.applyStoredWindowState());
 }
 
 } // namespace vdm

@@ -3,25 +3,11 @@
 // the map. The view binding, the hover, the map hint and the window input do the work.
 #include "app/mainform.h"
 
+#include "app/editcontrols.h"
 #include "app/windowinput.h"
 #include "ui_mainform.h"
 
 namespace vdm {
-
-void TMainForm::UpdateScrollRanges()
-{
-    m_view.updateScrollRanges();
-}
-
-void TMainForm::UpdateMargins()
-{
-    m_view.updateMargins();
-}
-
-void TMainForm::SetTitleWithZoom()
-{
-    m_view.showTitle();
-}
 
 void TMainForm::ApplyWindowSizeLimit()
 {
@@ -69,11 +55,6 @@ void TMainForm::FormKeyUp(int key, Qt::KeyboardModifiers)
     m_hover.keyUp(key);
 }
 
-bool TMainForm::KeyCommandDown(const QKeyEvent& key)
-{
-    return m_input->commandDown(key);
-}
-
 void TMainForm::ScrollBarHScroll()
 {
     m_view.followScrollBar(Qt::Horizontal);
@@ -93,7 +74,7 @@ void TMainForm::GoButtonClick()
     m_highlight.set(m_edit.SelectedIndex());
     RepaintMap();
     m_highlight.set(m_edit.SelectedIndex());
-    SetTitleWithZoom();
+    m_view.showTitle();
     ApplyWindowSizeLimit();
 }
 
@@ -111,7 +92,7 @@ void TMainForm::PanelMapResize()
 void TMainForm::ImageMapMouseDown(Qt::MouseButton button, Qt::MouseButtons, int x, int y)
 {
     if (m_hover.press(button, QPoint(x, y)))
-        mirrorEditor();
+        m_editControls->mirror();
 }
 
 void TMainForm::ImageMapMouseUp(Qt::MouseButton button, int, int)
@@ -133,11 +114,6 @@ void TMainForm::ImageMapMouseMove(Qt::MouseButtons buttons, int x, int y)
 void TMainForm::ShowMapHint(const QByteArray& text, int x, int y)
 {
     m_hint.show(text, QPoint(x, y));
-}
-
-void TMainForm::TimerTimer()
-{
-    m_hint.expire();
 }
 
 } // namespace vdm

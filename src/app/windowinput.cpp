@@ -99,7 +99,7 @@ bool WindowInput::key(QWidget* watched, QKeyEvent& key)
     const bool press = key.type() == QEvent::KeyPress;
     if (press) {
         bool ran = false;
-        guarded(m_prompts, &m_form, [&] { ran = m_form.KeyCommandDown(key); });
+        guarded(m_prompts, &m_form, [&] { ran = commandDown(key); });
         if (ran)
             return true;
     }

@@ -101,13 +101,12 @@ TEST_F(ForeignFilesTest, CrOnlyMarkersSurviveARunWithoutEditsAndAreKeptAsBackupW
     EXPECT_FALSE(exists("markers.gdb.bak"));
 
     open();
-    Location tent;
-    tent.Name = "Tent";
-    tent.Level = 1;
-    form->world().addMarker(tent);
+    addMarkerAt(QPoint(200, 120));
+    ASSERT_EQ(form->world().markers().size(), 1u);
+    const QByteArray edited = writeMarkers(form->world().markers());
     close();
     EXPECT_EQ(world.read(QStringLiteral("markers.gdb.bak")), crOnly);
-    EXPECT_EQ(world.read(QStringLiteral("markers.gdb")), writeMarkers({tent}));
+    EXPECT_EQ(world.read(QStringLiteral("markers.gdb")), edited);
 }
 
 TEST_F(ForeignFilesTest, ProgramWrittenFilesGetNoBackup)

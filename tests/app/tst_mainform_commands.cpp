@@ -131,7 +131,7 @@ protected:
         return *form;
     }
 
-    QImage panel() const { return form->backBuffer().copy(); }
+    QImage panel() const { return form->canvas().backBuffer().copy(); }
     QPoint panelPoint(int index) const
     {
         const Location& l = form->world().locations()[size_t(index)];
@@ -552,7 +552,7 @@ protected:
         EXPECT_FALSE(data->hasText());
         const QImage copy = clipboard->image().convertToFormat(QImage::Format_RGB32);
         EXPECT_EQ(copy.size(), ui().PanelMap->size());
-        EXPECT_EQ(differingPixels(copy, form->backBuffer()), 0);
+        EXPECT_EQ(differingPixels(copy, form->canvas().backBuffer()), 0);
         EXPECT_EQ(differingPixels(copy, ui().PanelMap->grab().toImage().convertToFormat(QImage::Format_RGB32)), 0);
         // Only the copy's own paint reaches the clipboard; later paints leave it alone.
         clipboard->setText(QStringLiteral("after the copy"));

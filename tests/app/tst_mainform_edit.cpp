@@ -82,7 +82,7 @@ protected:
     QColor frameColour(int location) const
     {
         const QPoint q = at(location);
-        return form->backBuffer().pixelColor(q.x() - 3, q.y() - 3);
+        return form->canvas().backBuffer().pixelColor(q.x() - 3, q.y() - 3);
     }
     bool exists(const QString& name) const { return QFileInfo::exists(world.path(name)); }
     void setAutosave(bool on) const

@@ -42,8 +42,8 @@ TEST_F(SaveImageTest, ThePanelIsSavedAsItShows)
     EXPECT_TRUE(prompts.questions[0].endsWith("|Visible panel|Whole map"));
     const QImage saved(path);
     ASSERT_FALSE(saved.isNull());
-    EXPECT_EQ(saved.size(), form->backBuffer().size());
-    EXPECT_TRUE(rgb(saved) == rgb(form->backBuffer()));
+    EXPECT_EQ(saved.size(), form->canvas().backBuffer().size());
+    EXPECT_TRUE(rgb(saved) == rgb(form->canvas().backBuffer()));
 }
 
 TEST_F(SaveImageTest, TheWholeMapIsWhatTheRendererPaints)
@@ -66,7 +66,7 @@ TEST_F(SaveImageTest, TheWholeMapIsWhatTheRendererPaints)
     ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
     EXPECT_TRUE(rgb(saved) == rgb(QImage(rendered)));
     // Larger than the panel: the whole map, not the view.
-    EXPECT_GT(saved.height(), form->backBuffer().height());
+    EXPECT_GT(saved.height(), form->canvas().backBuffer().height());
 }
 
 TEST_F(SaveImageTest, AnotherSuffixOrCancelWritesNothing)

@@ -207,7 +207,7 @@ TEST_F(KeysTest, FullScreenCopyAboutAndClose)
 
     QGuiApplication::clipboard()->clear();
     key(Qt::Key_C, Qt::ControlModifier);
-    EXPECT_EQ(QGuiApplication::clipboard()->image(), f.backBuffer());
+    EXPECT_EQ(QGuiApplication::clipboard()->image(), f.canvas().backBuffer());
 
     bool aboutShown = false;
     QTimer::singleShot(0, f.formAbout(), [&] {

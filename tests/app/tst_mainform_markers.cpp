@@ -144,7 +144,7 @@ TEST_F(MarkerTest, AddModeStaysWhenZoomingOutAndStillAddsAnUndrawnMarker)
     EXPECT_FALSE(ui().ToolButtonAddM->isEnabled());
     EXPECT_EQ(panel()->cursor().shape(), Qt::CrossCursor);
 
-    const QImage before = form->backBuffer().copy();
+    const QImage before = form->canvas().backBuffer().copy();
     const QPoint p(200, 120);
     clickAt(p);
     ASSERT_EQ(form->world().markers().size(), 1u);
@@ -154,7 +154,7 @@ TEST_F(MarkerTest, AddModeStaysWhenZoomingOutAndStillAddsAnUndrawnMarker)
     EXPECT_EQ(form->world().markers()[0].Y, expected.y());
     EXPECT_EQ(form->world().markers()[0].Name, QByteArray("Marker"));
     EXPECT_EQ(form->world().markers()[0].Level, 1);
-    EXPECT_EQ(differingPixels(before, form->backBuffer()), 0); // level 1 is not shown at 10 %
+    EXPECT_EQ(differingPixels(before, form->canvas().backBuffer()), 0); // level 1 is not shown at 10 %
     EXPECT_TRUE(form->editor().AddMarkerMode());
     // The new marker may be deleted, even here, until the level next changes.
     EXPECT_TRUE(ui().ToolButtonDelM->isEnabled());
@@ -309,10 +309,10 @@ TEST_F(MarkerTest, TheCaptionFollowsTheTyping)
     QTest::keyClick(memo(), Qt::Key_End);
     const QPoint q = markerPoint(0);
     const QRect caption(q + QPoint(3, -12), QSize(80, 30));
-    const QImage before = form->backBuffer().copy(caption);
+    const QImage before = form->canvas().backBuffer().copy(caption);
     QTest::keyClicks(memo(), QStringLiteral("WWW"));
     // No event processing in between: the handler itself repainted.
-    EXPECT_GT(differingPixels(before, form->backBuffer().copy(caption)), 20);
+    EXPECT_GT(differingPixels(before, form->canvas().backBuffer().copy(caption)), 20);
     EXPECT_EQ(form->world().markers()[0].Name, QByteArray("MWWW"));
 }
 

@@ -94,7 +94,7 @@ TEST_F(PointerTest, DragMovesTheMapWithThePointerOnePaintPerMove)
     const int h0 = h->value(), v0 = v->value();
     ASSERT_GT(h0, 40);
     ASSERT_LT(v0, v->maximum() - 40);
-    const QImage before = f.backBuffer().copy();
+    const QImage before = f.canvas().backBuffer().copy();
 
     PaintCounter paints(panel());
     press({100, 100});
@@ -111,7 +111,7 @@ TEST_F(PointerTest, DragMovesTheMapWithThePointerOnePaintPerMove)
     EXPECT_EQ(paints.count, 1);
 
     // The picture followed the pointer: what was at (x, y) is now at (x + 30, y - 20).
-    const QImage after = f.backBuffer();
+    const QImage after = f.canvas().backBuffer();
     const QRect overlap(30, 0, after.width() - 60, after.height() - 40);
     EXPECT_EQ(differingPixels(after.copy(overlap), before.copy(overlap.translated(-30, 20)), 2), 0);
 

@@ -27,7 +27,7 @@ protected:
 TEST_F(RatioTest, BackBufferHasTwiceThePixelsAndShowsAsThePanel)
 {
     form->RepaintMap();
-    const QImage& buffer = form->backBuffer();
+    const QImage& buffer = form->canvas().backBuffer();
     EXPECT_EQ(buffer.size(), panel()->size() * 2);
     EXPECT_EQ(buffer.devicePixelRatio(), 2.0);
     // What the panel shows is the buffer, pixel for pixel, not an enlargement of it.
@@ -70,7 +70,7 @@ TEST_F(RatioTest, ClipboardCopyCarriesTheDevicePixels)
     ASSERT_TRUE(data->hasImage());
     const QImage copy = rgb(clipboard->image());
     EXPECT_EQ(copy.size(), panel()->size() * 2);
-    EXPECT_EQ(differingPixels(copy, rgb(form->backBuffer())), 0);
+    EXPECT_EQ(differingPixels(copy, rgb(form->canvas().backBuffer())), 0);
 }
 
 TEST_F(RatioTest, SavedImagesCarryTheDevicePixels)
@@ -93,7 +93,7 @@ TEST_F(RatioTest, SavedImagesCarryTheDevicePixels)
         EXPECT_NEAR(saved.dotsPerMeterX(), 2 * QImage(1, 1, QImage::Format_RGB32).dotsPerMeterX(), 1) << c.file;
         if (c.choice == 0) {
             EXPECT_EQ(saved.size(), panel()->size() * 2);
-            EXPECT_EQ(differingPixels(rgb(saved), rgb(form->backBuffer())), 0);
+            EXPECT_EQ(differingPixels(rgb(saved), rgb(form->canvas().backBuffer())), 0);
         } else {
             const QSize whole = MapImage::wholeMapSize(form->view());
             EXPECT_EQ(saved.size(), whole * 2);

@@ -101,19 +101,20 @@ TEST_F(ScrollPaintTest, DragWheelKeysAndScrollBarsShowWhatAWholePaintShows)
             const QPoint before = f.view().scroll();
             s.act();
             ASSERT_NE(f.view().scroll(), before) << s.what << " at level " << level; // the step scrolled
-            moved += f.lastMapPaint() == ScrollReuse::Kind::Moved;
-            ASSERT_TRUE(f.backBuffer() == wholePaint()) << s.what << " at level " << level;
+            moved += f.canvas().lastKind() == ScrollReuse::Kind::Moved;
+            ASSERT_TRUE(f.canvas().backBuffer() == wholePaint()) << s.what << " at level " << level;
         }
     }
     EXPECT_GT(moved, 10); // most steps repainted only the strips they uncovered
 }
 
-TEST_F(ScrollPaintTest, AStatusChangeAfterAScrollPaintsTheWholePanel)
+TEST_F(ScrollPaintTest, AScrollAfterAStatusChangeShowsTheNewFrame)
 {
     TMainForm& f = openCrowd();
     QTest::mouseClick(ui().ToolButtonZoomIn, Qt::LeftButton);
     drag({-7, -5});
-    // The first place on the panel becomes visited: the next scroll cannot keep the old pixels.
+    // The first place on the panel becomes visited, as the user sets it in the box; the next
+    // scroll shows its new frame, never the old pixels.
     int shown = -1;
     const LocationList& locs = f.world().locations();
     for (int i = 0; i < int(locs.size()) && shown < 0; ++i)
@@ -121,10 +122,13 @@ TEST_F(ScrollPaintTest, AStatusChangeAfterAScrollPaintsTheWholePanel)
             && f.view().LevelVisible(locs[size_t(i)].Level))
             shown = i;
     ASSERT_GE(shown, 0);
-    f.world().setLocationStatus(shown, locs[size_t(shown)].Status == Visited ? Active : Visited);
+    const std::int32_t was = locs[size_t(shown)].Status;
+    doubleClickAt(f.view().mapToPanel(locs[size_t(shown)].X, locs[size_t(shown)].Y));
+    ASSERT_EQ(f.editor().SelectedIndex(), shown);
+    QTest::mouseClick(was == Visited ? ui().SBA : ui().SBV, Qt::LeftButton);
+    ASSERT_NE(locs[size_t(shown)].Status, was);
     drag({-3, -2});
-    EXPECT_EQ(f.lastMapPaint(), ScrollReuse::Kind::Whole);
-    EXPECT_TRUE(f.backBuffer() == wholePaint());
+    EXPECT_TRUE(f.canvas().backBuffer() == wholePaint());
 }
 
 } // namespace

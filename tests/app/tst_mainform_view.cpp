@@ -66,7 +66,7 @@ protected:
         QTest::keyClick(target, k, modifiers);
     }
 
-    QColor pixel(QPoint p) const { return form->backBuffer().pixelColor(p); }
+    QColor pixel(QPoint p) const { return form->canvas().backBuffer().pixelColor(p); }
 };
 
 // --- zoom buttons -------------------------------------------------------------------
@@ -422,7 +422,7 @@ TEST_F(GoTest, FromTenPercentStepsThroughEachLevelAndCentres)
     // passes through level 1 on the way; its tests cover the stepping).
     ASSERT_EQ(ranges.size(), 1);
     EXPECT_EQ(ranges[0][1].toInt(), 570);
-    const QPoint p = f.MapToScreen(0, 0);
+    const QPoint p = f.view().MapToScreen(0, 0);
     EXPECT_EQ(p, QPoint(343, 597));
     EXPECT_EQ(scroll(), p - QPoint(165, 190));
     EXPECT_EQ(lastScroll(), scroll());
@@ -449,7 +449,7 @@ TEST_F(GoTest, NeverZoomsOutAndOnlyCentresAtTheTop)
     ui().ScrollBarV->triggerAction(QAbstractSlider::SliderToMinimum);
     click(ui().ToolButtonGo);
     EXPECT_EQ(f.view().zoomIndex(), 7);
-    const QPoint p = f.MapToScreen(0, 0);
+    const QPoint p = f.view().MapToScreen(0, 0);
     EXPECT_EQ(scroll(), p - QPoint(165, 190));
     EXPECT_EQ(lastScroll(), scroll());
     EXPECT_EQ(f.windowTitle(), QStringLiteral("Veldamar Interactive Map (Zoom 300%)"));
@@ -486,7 +486,7 @@ TEST_F(GoTest, EnterInTheListRunsGo)
     ASSERT_EQ(f.editor().SelectedIndex(), 1);
     QTest::keyClick(ui().CBLoc, Qt::Key_Return);
     EXPECT_EQ(f.view().zoomIndex(), 2);
-    EXPECT_EQ(scroll(), f.MapToScreen(60000, 100000) - QPoint(165, 190));
+    EXPECT_EQ(scroll(), f.view().MapToScreen(60000, 100000) - QPoint(165, 190));
     EXPECT_EQ(f.highlight().index(), 1);
 }
 
@@ -508,7 +508,7 @@ TEST_F(ViewTest, GrowingKeepsTheFarEdgeAtThePanelEdge)
     EXPECT_EQ(f.view().marginX(), 0);
     EXPECT_EQ(f.view().marginY(), 0);
     // The picture's last column and row are the panel's last ones.
-    EXPECT_EQ(f.backBuffer().size(), QSize(430, 480));
+    EXPECT_EQ(f.canvas().backBuffer().size(), QSize(430, 480));
     EXPECT_EQ(f.view().panelToPicture(QPoint(429, 479)), QPoint(659, 759));
     EXPECT_NE(pixel(QPoint(429, 479)), kBackground);
 }

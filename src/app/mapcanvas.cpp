@@ -1,0 +1,29 @@
+// SPDX-License-Identifier: MIT
+#include "app/mapcanvas.h"
+
+#include "map/viewport.h"
+#include "session/settingssession.h"
+#include "world/world.h"
+
+namespace vdm {
+
+MapCanvas::MapCanvas(const World& world, const Viewport& view, const SettingsSession& session, GoHighlight& highlight)
+    : m_world(world), m_view(view), m_session(session), m_highlight(highlight)
+{}
+
+MapScene MapCanvas::scene(GoHighlight& highlight) const
+{
+    return MapScene{m_view,     m_world.picture(),  m_world.locations(), m_world.markers(), m_session.settings(),
+                    m_session.objects(), highlight, &m_world.index()};
+}
+
+bool MapCanvas::paint(qreal ratio, bool mayReuse)
+{
+    fitBackBuffer(m_backBuffer, m_view.panel(), ratio);
+    if (m_backBuffer.isNull())
+        return false;
+    m_reuse.paint(m_painter, m_backBuffer, scene(m_highlight), m_world.revision(), mayReuse);
+    return true;
+}
+
+} // namespace vdm

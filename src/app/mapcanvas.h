@@ -1,0 +1,50 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "map/mappainter.h"
+#include "map/scrollreuse.h"
+
+#include <QImage>
+
+namespace vdm {
+
+class GoHighlight;
+class SettingsSession;
+class Viewport;
+class World;
+
+/**
+ * The map as the panel shows it: the back buffer, the painter that fills it and the
+ * scroll reuse that spares a scroll a whole paint. It reads the world, the view, the
+ * settings and the Go highlight and owns none of them; the window hands it the panel's
+ * device pixel ratio and shows the buffer.
+ */
+class MapCanvas {
+public:
+    MapCanvas(const World& world, const Viewport& view, const SettingsSession& session, GoHighlight& highlight);
+
+    /** What a paint of the current view draws, honouring `highlight` as the Go highlight. */
+    MapScene scene(GoHighlight& highlight) const;
+    /**
+     * Paints the panel into the back buffer at the screen's own resolution (every
+     * position stays in panel pixels). A scroll repaints only what it uncovers unless
+     * `mayReuse` is false. False for an empty panel, which has nothing to show.
+     */
+    bool paint(qreal ratio, bool mayReuse);
+
+    /** The last image the panel showed (what the clipboard copy and the panel image take). */
+    const QImage& backBuffer() const { return m_backBuffer; }
+    /** How the last paint came about (a scroll repaints only what it uncovers). */
+    ScrollReuse::Kind lastKind() const { return m_reuse.lastKind(); }
+
+private:
+    const World& m_world;
+    const Viewport& m_view;
+    const SettingsSession& m_session;
+    GoHighlight& m_highlight;
+    MapPainter m_painter;
+    QImage m_backBuffer;
+    ScrollReuse m_reuse;
+};
+
+} // namespace vdm
