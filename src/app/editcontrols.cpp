@@ -175,6 +175,13 @@ void EditControls::imported()
 {
     m_tools.imported(m_view.zoomIndex(), m_world.markers().size());
     showTools();
+    // A marker open in the box shows the text the import gave it; with the old text still
+    // there, the next key would write it back over the imported one.
+    const int marker = m_editor.target().index;
+    if (m_editor.showsMarker() && marker >= 0 && size_t(marker) < m_world.markers().size()) {
+        const QSignalBlocker blocker(m_ui.MemoNotes); // showing the text is no edit of it
+        m_ui.MemoNotes->setNoteText(CodePage::decode(m_world.markers()[size_t(marker)].Name));
+    }
 }
 
 } // namespace vdm

@@ -57,6 +57,7 @@ public:
     void levelShown();
     void markersLoaded();
     void worldOpened();
+    /** An import changed statuses, notes or markers: an open marker shows its new text. */
     void imported();
 
     const MarkerTools& markerTools() const { return m_tools; }

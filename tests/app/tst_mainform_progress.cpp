@@ -115,6 +115,38 @@ TEST_F(ProgressTest, ImportAppliesWhenAgreedAndTheWindowShowsIt)
     EXPECT_TRUE(prompts.messages[0].contains("holds nothing that differs from this world"));
 }
 
+TEST_F(ProgressTest, AMarkerOpenInTheBoxShowsTheTextTheImportGaveIt)
+{
+    // A marker away from the places, which a double click would open first.
+    const QPoint at(15000, 15000);
+    const QString first = world.path("first.txt");
+    writeFile(first, writeProgress(form->world().locations(), {marker("camp", at.x(), at.y())}));
+    prompts.filesToOpen.push_back(first);
+    prompts.answers.push_back(true);
+    trigger("ActionImportProgress");
+    QTest::mouseClick(ui().ToolButtonZoomIn, Qt::LeftButton); // the marker's level shows from 20 %
+    const QPoint p = form->view().mapToPanel(at.x(), at.y());
+    ASSERT_TRUE(QRect(QPoint(0, 0), form->view().panel()).contains(p));
+    doubleClickAt(p);
+    ASSERT_TRUE(form->editor().showsMarker());
+    ASSERT_EQ(ui().MemoNotes->toPlainText(), QStringLiteral("camp"));
+
+    // Another file gives the same marker a new text while the box shows it.
+    const QString path = world.path("later.txt");
+    writeFile(path, writeProgress(form->world().locations(), {marker("tents by the ford", at.x(), at.y())}));
+    prompts.filesToOpen.push_back(path);
+    prompts.answers.push_back(true);
+    trigger("ActionImportProgress");
+    ASSERT_EQ(form->world().markers()[0].Name, "tents by the ford");
+    EXPECT_EQ(ui().MemoNotes->toPlainText(), QStringLiteral("tents by the ford"));
+    EXPECT_EQ(world.read("markers.gdb"), writeMarkers(form->world().markers()));
+
+    // So the next key edits the imported text instead of writing the old one back.
+    ui().MemoNotes->moveCursor(QTextCursor::End);
+    QTest::keyClick(ui().MemoNotes, Qt::Key_S);
+    EXPECT_EQ(form->world().markers()[0].Name, "tents by the fords");
+}
+
 TEST_F(ProgressTest, ADamagedFileIsReportedWithItsLineAndChangesNothing)
 {
     const QString path = progressFile();
