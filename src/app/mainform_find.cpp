@@ -29,12 +29,7 @@ void TMainForm::FindChosen(int index)
 
 void TMainForm::ShortcutsClick()
 {
-    auto* dialog = findChild<TFormShortcuts*>(QStringLiteral("FormShortcuts"));
-    if (!dialog)
-        dialog = new TFormShortcuts(this);
-    dialog->show();
-    dialog->raise();
-    dialog->activateWindow();
+    TFormShortcuts::showFor(this);
 }
 
 } // namespace vdm

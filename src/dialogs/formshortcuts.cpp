@@ -60,4 +60,14 @@ TFormShortcuts::TFormShortcuts(QWidget* parent) : QDialog(parent)
     resize(420, 360);
 }
 
+void TFormShortcuts::showFor(QWidget* window)
+{
+    auto* dialog = window->findChild<TFormShortcuts*>(QStringLiteral("FormShortcuts"), Qt::FindDirectChildrenOnly);
+    if (!dialog)
+        dialog = new TFormShortcuts(window);
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+}
+
 } // namespace vdm

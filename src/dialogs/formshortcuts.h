@@ -14,6 +14,8 @@ class TFormShortcuts : public QDialog {
 
 public:
     explicit TFormShortcuts(QWidget* parent = nullptr);
+    /** Shows `window`'s one list, made on first use, and raises it over the window. */
+    static void showFor(QWidget* window);
 };
 
 } // namespace vdm
