@@ -8,6 +8,7 @@
 #include "app/locationlistmodel.h"
 #include "data/location.h"
 #include "map/jpegdecoder.h"
+#include "world/locationnames.h"
 #include "worldgen/worldgen.h"
 
 #include <QApplication>
@@ -245,6 +246,18 @@ void BM_WorkerDatabases(benchmark::State& state)
     state.counters["locations"] = double(places);
 }
 BENCHMARK(BM_WorkerDatabases)->Arg(640)->Arg(20000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The location list's order alone, on the locations of the same worlds: made on the
+// window's thread once its decode is done, while the worker reads the other files.
+void BM_ListOrder(benchmark::State& state)
+{
+    vdm::World loaded(scaledWorld(int(state.range(0))));
+    loaded.LoadLocations();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(vdm::sortedLocationNames(loaded.locations()).data());
+    state.counters["locations"] = double(loaded.locations().size());
+}
+BENCHMARK(BM_ListOrder)->Arg(640)->Arg(20000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 

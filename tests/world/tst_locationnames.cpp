@@ -63,6 +63,10 @@ TEST(LocationNames, SortsByFoldedNameKeepingFileOrderForEqualNames)
         {"letters of the code page's upper half", {"\x8A" "a", "\x9A" "a", "Sa", "\xFF", "\x9F"}, {2, 3, 4, 0, 1}},
         {"sharp s and micro sign", {"Stra\xDF" "e", "strasse", "\xB5m", "Mm"}, {}},
         {"a zero byte sorts before every letter", {QByteArray("a\0b", 3), "a", QByteArray("a\0", 2)}, {1, 2, 0}},
+        {"differences past the first sixteen letters",
+         {"Abcdefghijklmnopqz", "abcdefghijklmnopqa", "ABCDEFGHIJKLMNOPQ", "abcdefghijklmnopqa"}, {2, 1, 3, 0}},
+        {"a sixteenth letter that unfolds to two", {"abcdefghijklmno\xDF" "b", "abcdefghijklmnossa"}, {}},
+        {"zero bytes past the sixteenth letter", {QByteArray("abcdefghijklmnop\0", 17), "abcdefghijklmnop"}, {1, 0}},
     };
     for (const Case& c : cases) {
         const LocationList list = named(c.names);
@@ -76,18 +80,21 @@ TEST(LocationNames, SortsByFoldedNameKeepingFileOrderForEqualNames)
 
 TEST(LocationNames, ManyGeneratedNamesSortAsTheFoldedNames)
 {
-    // Short names from a small alphabet of mixed case and accents: many equal and many
-    // sharing their first letters, so every branch of the comparison is taken.
-    QRandomGenerator random(17);
+    // Names from a small alphabet of mixed case and accents, up to half and up to more
+    // than the sixteen packed letters: many equal and many sharing their first letters,
+    // so every branch of the comparison is taken.
     const QByteArray alphabet("aAbB\xE9\xC9\x9A\x8A\xDFsS\xB5 -");
-    std::vector<QByteArray> names(100000);
-    for (QByteArray& name : names) {
-        const int length = int(random.bounded(9));
-        for (int k = 0; k < length; ++k)
-            name += alphabet[int(random.bounded(int(alphabet.size())))];
+    for (const int longest : {8, 24}) {
+        QRandomGenerator random(17);
+        std::vector<QByteArray> names(100000);
+        for (QByteArray& name : names) {
+            const int length = int(random.bounded(longest + 1));
+            for (int k = 0; k < length; ++k)
+                name += alphabet[int(random.bounded(int(alphabet.size())))];
+        }
+        const LocationList list = named(names);
+        EXPECT_EQ(sortedLocationNames(list), foldedOneByOne(list)) << longest;
     }
-    const LocationList list = named(names);
-    EXPECT_EQ(sortedLocationNames(list), foldedOneByOne(list));
 }
 
 } // namespace
