@@ -5,35 +5,74 @@
 #include "data/linereader.h"
 #include "data/textconv.h"
 
-#include <string_view>
-#include <unordered_map>
+#include <algorithm>
+#include <cstdint>
+#include <vector>
 
 namespace vdm {
 namespace {
 
 constexpr qsizetype kOriginLabelWidth = 5;
 
-/** First location of each name; the views point into the locations' own names. */
+/**
+ * First location of each name, in one open-addressed table: a hundred thousand names
+ * cost one allocation instead of one node each, and a look-up mostly reads one slot and
+ * the name it points at. The views point into the locations' own names.
+ */
 class NameIndex {
 public:
     explicit NameIndex(const LocationList& locations)
     {
-        m_first.reserve(locations.size());
+        std::size_t capacity = 16;
+        while (capacity < 2 * locations.size()) // at most half full: probe runs stay short
+            capacity *= 2;
+        m_mask = capacity - 1;
+        m_slots.resize(capacity);
         for (std::size_t i = 0; i < locations.size(); ++i) {
             const QByteArray& name = locations[i].Name;
-            m_first.try_emplace(std::string_view(name.constData(), std::size_t(name.size())), std::int32_t(i));
+            const QByteArrayView view(name.constData(), name.size());
+            const std::uint64_t hash = hashOf(view);
+            Slot& slot = m_slots[slotOf(view, hash)];
+            if (slot.index < 0) // else an earlier location of that name keeps it
+                slot = Slot{view.data(), std::uint32_t(view.size()), std::uint32_t(hash >> 32), std::int32_t(i)};
         }
     }
 
     /** Index of the first location of that name, or -1. */
-    std::int32_t find(QByteArrayView name) const
-    {
-        const auto it = m_first.find(std::string_view(name.data(), std::size_t(name.size())));
-        return it == m_first.end() ? -1 : it->second;
-    }
+    std::int32_t find(QByteArrayView name) const { return m_slots[slotOf(name, hashOf(name))].index; }
 
 private:
-    std::unordered_map<std::string_view, std::int32_t> m_first;
+    struct Slot {
+        const char* data = nullptr;
+        std::uint32_t size = 0;
+        std::uint32_t tag = 0; // the hash's upper half, checked before the bytes
+        std::int32_t index = -1; // -1: empty
+    };
+
+    /** FNV-1a over the bytes: names are short, and this spreads them well enough. */
+    static std::uint64_t hashOf(QByteArrayView name)
+    {
+        std::uint64_t hash = 14695981039346656037ull;
+        for (const char c : name)
+            hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+        return hash;
+    }
+
+    /** The place of the slot holding that name, or of the empty slot where it would go. */
+    std::size_t slotOf(QByteArrayView name, std::uint64_t hash) const
+    {
+        const auto tag = std::uint32_t(hash >> 32);
+        for (std::size_t at = std::size_t(hash) & m_mask;; at = (at + 1) & m_mask) {
+            const Slot& slot = m_slots[at];
+            if (slot.index < 0
+                || (slot.tag == tag && slot.size == std::size_t(name.size())
+                    && std::equal(name.begin(), name.end(), slot.data)))
+                return at;
+        }
+    }
+
+    std::vector<Slot> m_slots;
+    std::size_t m_mask = 0;
 };
 
 bool isEndLine(const LineReader::Line& line)
@@ -54,6 +93,7 @@ void readRoutes(const QByteArray& bytes, LocationList& locations)
 {
     const NameIndex names(locations);
     LineReader reader(bytes, LineReader::ClassicLimit);
+    std::vector<Route> routes; // the block being read
     while (reader.skipToHeader("rout")) {
         const LineReader::Line originLine = reader.read();
         if (isPastEnd(originLine))
@@ -63,7 +103,7 @@ void readRoutes(const QByteArray& bytes, LocationList& locations)
         if (origin < 0)
             continue;
 
-        std::vector<Route> routes;
+        routes.clear();
         while (true) {
             const LineReader::Line line = reader.read();
             if (isEndLine(line) || isPastEnd(line))
@@ -76,7 +116,8 @@ void readRoutes(const QByteArray& bytes, LocationList& locations)
             if (line.metEnd)
                 break;
         }
-        locations[std::size_t(origin)].Routes = std::move(routes);
+        // A copy of exactly the block's size: one allocation per origin, not one per doubling.
+        locations[std::size_t(origin)].Routes.assign(routes.begin(), routes.end());
     }
 }
 

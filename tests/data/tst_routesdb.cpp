@@ -94,6 +94,40 @@ TEST(RoutesDb, NamesAreExactAndFirstWins)
     EXPECT_EQ(dump(list), "2->1:1\n2->2:1\n");
 }
 
+TEST(RoutesDb, ManyNamesFindTheirFirstLocation)
+{
+    // Thousands of names, many repeated and many sharing their start, some differing only
+    // in case or length, and a block from every one of them to the next: each origin and
+    // target must be the first location bearing that name, as a plain search finds it,
+    // and a later block of an origin replaces an earlier one.
+    LocationList list;
+    for (int i = 0; i < 6000; ++i) {
+        Location l;
+        l.Name = (i % 3 == 0 ? "Place " : "place ") + QByteArray::number(i % 2500) + QByteArray(i % 7 == 0 ? 1 : 0, 'x');
+        list.push_back(l);
+    }
+    const auto first = [&](const QByteArray& name) {
+        for (std::size_t i = 0; i < list.size(); ++i)
+            if (list[i].Name == name)
+                return std::int32_t(i);
+        return std::int32_t(-1);
+    };
+    QByteArray bytes;
+    std::vector<QByteArray> expected(list.size());
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const QByteArray& next = list[(i + 1) % list.size()].Name;
+        bytes += "rout\nnm = " + list[i].Name + "\n1 " + next + "\n2 Nowhere\nend\n";
+        expected[std::size_t(first(list[i].Name))] = "1:" + QByteArray::number(first(next));
+    }
+    readRoutes(bytes, list);
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        QByteArray got;
+        for (const Route& r : list[i].Routes)
+            got += QByteArray::number(r.Kind) + ':' + QByteArray::number(r.Target);
+        EXPECT_EQ(got, expected[i]) << i;
+    }
+}
+
 TEST(RoutesDb, EndLineVariants)
 {
     struct Case {
