@@ -71,25 +71,40 @@ std::vector<ListedLocation> sortedLocationNames(const LocationList& locations)
     // in memory: its name folded and decoded at once. Reaching the records in list order
     // instead would wait on memory for almost every one of them.
     std::vector<std::size_t> begin(n + 1, 0);
-    std::vector<char16_t> keys;
-    keys.reserve(n * 16);
+    std::vector<char16_t> keys(n * 16);
     std::vector<Entry> entries(n);
     std::vector<QString> decoded;
     decoded.reserve(n);
+    std::size_t used = 0;
     for (std::size_t i = 0; i < n; ++i) {
-        decoded.push_back(CodePage::decode(locations[i].Name));
-        Entry& e = entries[i];
-        e.head[0] = e.head[1] = 0;
-        e.index = int(i);
-        std::size_t units = 0;
-        for (const char c : locations[i].Name) {
+        const QByteArray& name = locations[i].Name;
+        decoded.push_back(CodePage::decode(name));
+        // Every byte writes all four places of its folded text and moves on by its length,
+        // so the buffer keeps room for four units a byte.
+        if (keys.size() < used + 4 * std::size_t(name.size()))
+            keys.resize(std::max(2 * keys.size(), used + 4 * std::size_t(name.size())));
+        char16_t* out = keys.data() + used;
+        std::array<std::uint8_t, 16 + 4> ranks{}; // the first sixteen, and room to overrun
+        std::size_t ranked = 0;
+        for (const char c : name) {
             const auto b = std::size_t(static_cast<unsigned char>(c));
-            keys.insert(keys.end(), fold.units[b].data(), fold.units[b].data() + fold.length[b]);
-            for (std::size_t k = 0; k < fold.length[b] && fold.ranked; ++k, ++units)
-                if (units < 16)
-                    e.head[units / 8] |= std::uint64_t(fold.ranks[b][k]) << (56 - 8 * (units % 8));
+            std::copy_n(fold.units[b].data(), 4, out);
+            out += fold.length[b];
+            if (ranked < 16) {
+                std::copy_n(fold.ranks[b].data(), 4, ranks.data() + ranked);
+                ranked += fold.length[b];
+            }
         }
-        begin[i + 1] = keys.size();
+        used = std::size_t(out - keys.data());
+        begin[i + 1] = used;
+        Entry& e = entries[i];
+        e.index = int(i);
+        for (std::size_t word = 0; word < 2; ++word) {
+            std::uint64_t packed = 0;
+            for (std::size_t k = 0; k < 8; ++k) // a padding zero past the name's end, as a shorter head has
+                packed = packed << 8 | (word * 8 + k < ranked && fold.ranked ? ranks[word * 8 + k] : 0u);
+            e.head[word] = packed;
+        }
     }
     // A shorter head padded with zeros never sorts after a longer text it begins, so a head
     // that is smaller means a name that is smaller; equal heads compare the whole text.
