@@ -189,14 +189,34 @@ public:
             kLo = std::max(kLo, origin - hi + 1);
             kHi = std::min(kHi, origin - lo + 1);
         }
+        if (kLo >= kHi)
+            return;
+        // The minor offset of step k is floor((2 k minor + n) / 2n); from one step to the
+        // next its numerator grows by 2 minor, at most one denominator, so a remainder
+        // carried along replaces a division per pixel and gives the same offsets.
+        const long long den = 2 * n;
+        long long q = floorDiv(2 * kLo * minor + n, den);
+        long long rem = 2 * kLo * minor + n - q * den; // in [0, den)
+        // Each step's major coordinate lies in the clip; its `width` minor pixels are clipped here.
+        const long long minorLo = xMajor ? m_clip.top() : m_clip.left();
+        const long long minorHi = minorLo + (xMajor ? m_clip.height() : m_clip.width());
         for (long long k = kLo; k < kHi; ++k) {
             const long long major = origin + k * step;
-            const long long m = originMinor + floorDiv(2 * k * minor + n, 2 * n);
-            for (int w = 0; w < width; ++w) {
-                if (xMajor)
-                    put(major, m + w, c);
-                else
-                    put(m + w, major, c);
+            const long long m = originMinor + q;
+            const long long from = std::max(m, minorLo), to = std::min(m + width, minorHi);
+            if (xMajor) {
+                for (long long y = from; y < to; ++y)
+                    row(int(y))[major] = c;
+            } else if (from < to) {
+                std::fill(row(int(major)) + from, row(int(major)) + to, c);
+            }
+            rem += 2 * minor;
+            if (rem >= den) {
+                rem -= den;
+                ++q;
+            } else if (rem < 0) {
+                rem += den;
+                --q;
             }
         }
     }

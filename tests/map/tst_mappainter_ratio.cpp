@@ -213,3 +213,54 @@ TEST(MapPainterRatio, OnePainterKeepsACaptionPerRatio)
     EXPECT_TRUE(one == oneFresh);
     EXPECT_GT(w.painter.cacheBytes(), fresh.cacheBytes()); // both masks are kept
 }
+
+TEST(MapPainterRatio, RouteLinesStepAlongTheRoundedSlope)
+{
+    // Step k of a line from a to b (b left out) lies on the major axis at a + k and on the
+    // minor one at floor((2 k minor + n) / 2n) past a, `width` pixels down or right.
+    struct Case {
+        QPoint a, b;
+    };
+    const Case cases[] = {
+        {{20, 40}, {300, 97}},   {{300, 97}, {20, 40}},   {{40, 20}, {97, 350}}, {{97, 350}, {40, 20}},
+        {{20, 300}, {310, 41}},  {{41, 360}, {290, 10}},  {{30, 30}, {200, 200}}, {{-400, 190}, {700, 120}},
+        {{150, -500}, {170, 900}}, {{10, 200}, {320, 200}}, {{100, 5}, {100, 370}},
+    };
+    for (const qreal ratio : {1.0, 2.0}) {
+        for (const Case& c : cases) {
+            World w;
+            w.ratio = ratio;
+            w.settings.ShowText = false;
+            w.settings.ShowSkarnels = true;
+            Location a = w.at(c.a, "A", 7), b = w.at(c.b, "B", 7); // an unknown status draws no frame
+            a.Routes = {{1, Skarnel}};
+            w.locations = {a, b};
+            const QImage img = w.paint();
+            const QPoint pa = w.panelOf(a), pb = w.panelOf(b);
+            const QPoint da(int(pa.x() * ratio), int(pa.y() * ratio)), db(int(pb.x() * ratio), int(pb.y() * ratio));
+            const int width = int(2 * ratio);
+            const long long dx = db.x() - da.x(), dy = db.y() - da.y();
+            const bool xMajor = std::llabs(dx) >= std::llabs(dy);
+            const long long n = xMajor ? std::llabs(dx) : std::llabs(dy), minor = xMajor ? dy : dx;
+            const int step = (xMajor ? dx : dy) > 0 ? 1 : -1;
+            QSet<QPair<int, int>> expected;
+            for (long long k = 0; k < n; ++k) {
+                const long long num = 2 * k * minor + n, den = 2 * n;
+                const long long m = num / den - (num % den != 0 && num < 0 ? 1 : 0);
+                for (int i = 0; i < width; ++i) {
+                    const long long x = xMajor ? da.x() + k * step : da.x() + m + i;
+                    const long long y = xMajor ? da.y() + m + i : da.y() + k * step;
+                    if (img.rect().contains(int(x), int(y)))
+                        expected.insert({int(x), int(y)});
+                }
+            }
+            const QRgb route = screen(w.settings.ColorSkarnels);
+            ASSERT_FALSE(expected.isEmpty());
+            for (int y = 0; y < img.height(); ++y)
+                for (int x = 0; x < img.width(); ++x)
+                    ASSERT_EQ(img.pixel(x, y) == route, expected.contains({x, y}))
+                        << "ratio " << ratio << " from " << pa.x() << "," << pa.y() << " to " << pb.x() << ","
+                        << pb.y() << " at " << x << "," << y;
+        }
+    }
+}
