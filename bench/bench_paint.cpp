@@ -153,6 +153,12 @@ void BM_PaintRatio2(benchmark::State& state)
     runPaint(state, true, Ratio2);
 }
 
+/** The picture alone at ratio 2: what BM_PaintRatio2 costs before any overlay. */
+void BM_ResampleRatio2(benchmark::State& state)
+{
+    runPaint(state, false, Ratio2);
+}
+
 /** The floor of BM_PaintRatio2: copying one 3840 x 2160 frame. */
 void BM_MemcpyFrameRatio2(benchmark::State& state)
 {
@@ -254,6 +260,7 @@ BENCHMARK(BM_Resample)->Apply(levelsModes);
 BENCHMARK(BM_DrawImageSmooth)->Apply(levels);
 BENCHMARK(BM_Paint)->Apply(levelsModes);
 BENCHMARK(BM_MemcpyFrameRatio2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ResampleRatio2)->Apply(fullHdLevelsModes);
 BENCHMARK(BM_PaintRatio2)->Apply(fullHdLevelsModes);
 BENCHMARK(BM_AveragedCopy)->ArgName("level")->DenseRange(0, 4)->Unit(benchmark::kMillisecond);
 

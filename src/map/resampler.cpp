@@ -210,7 +210,27 @@ struct Source {
     const std::uint32_t* row(int y) const { return reinterpret_cast<const std::uint32_t*>(bits + y * bpl); }
 };
 
-void drawPixel(const Target& t, const Source& s, const Axis& h, const Axis& v)
+/**
+ * out[k] = in[(k + lead) / 2] for k in [0, n), lead 0 or 1: each source pixel written
+ * twice, with a lone first one when lead is 1.
+ */
+void repeatPairs(const std::uint32_t* __restrict in, int lead, int n, std::uint32_t* __restrict out)
+{
+    int k = 0, i = 0;
+    if (lead == 1 && n > 0)
+        out[k++] = in[i++];
+#if defined(__SSE2__)
+    for (; k + 8 <= n; k += 8, i += 4) {
+        const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), _mm_unpacklo_epi32(p, p));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k + 4), _mm_unpackhi_epi32(p, p));
+    }
+#endif
+    for (; k < n; ++k)
+        out[k] = in[(k + lead) / 2];
+}
+
+void drawPixel(const Target& t, const Source& s, const Axis& h, const Axis& v, bool shortcuts)
 {
     const int n = h.size();
     const int* __restrict idx = h.i0.data();
@@ -226,6 +246,12 @@ void drawPixel(const Target& t, const Source& s, const Axis& h, const Axis& v)
         fewRuns = runStarts.size() <= maxRuns;
     }
     runStarts.push_back(n);
+    // Twice the picture's scale (a 100 % view on a ratio-2 screen): every source pixel
+    // twice, perhaps after a lone first one.
+    const int lead = (n >= 2 && idx[1] == idx[0]) ? 0 : 1;
+    bool doubled = shortcuts && !fewRuns && n >= 16;
+    for (int k = 0; k < n && doubled; ++k)
+        doubled = idx[k] == idx[0] + (k + lead) / 2;
     int prevSource = -1;
     std::uint32_t* prevRow = nullptr;
     for (int y = v.d0; y < v.d1; ++y) {
@@ -235,7 +261,9 @@ void drawPixel(const Target& t, const Source& s, const Axis& h, const Axis& v)
             std::memcpy(out, prevRow, size_t(n) * 4); // a repeated source row
         } else {
             const std::uint32_t* __restrict in = s.row(sy);
-            if (fewRuns) {
+            if (doubled)
+                repeatPairs(in + idx[0], lead, n, out);
+            else if (fewRuns) {
                 for (size_t r = 0; r + 1 < runStarts.size(); ++r)
                     std::memcpy(out + runStarts[r], in + idx[runStarts[r]],
                                 size_t(runStarts[r + 1] - runStarts[r]) * 4);
@@ -374,20 +402,114 @@ __attribute__((target("avx2"))) void blendRowsAvx2(const std::uint32_t* __restri
 }
 #endif
 
-void drawBilinear(const Target& t, const Source& s, const Axis& h, const Axis& v)
+/*
+ * Twice the picture's scale in smooth mode (a 100 % view on a ratio-2 screen) samples
+ * every pair of neighbours a, b at the weights 64 and 192 only, and there lerp reduces
+ * to floor((3a + b) / 4) and floor((a + 3b) / 4) per channel. With t = floor((a + b) / 2)
+ * those are exactly floor((a + t) / 2) and floor((b + t) / 2): byte averages, no
+ * multiplies, the same pixels.
+ */
+constexpr std::uint32_t NearFirst = 64, NearSecond = 192;
+
+/** nearA[x] = lerp(a[x], b[x], 64), nearB[x] = lerp(a[x], b[x], 192). */
+void quarterRows(const std::uint32_t* __restrict a, const std::uint32_t* __restrict b,
+                 std::uint32_t* __restrict nearA, std::uint32_t* __restrict nearB, int n)
+{
+    int x = 0;
+#if defined(__SSE2__)
+    const __m128i one = _mm_set1_epi8(1);
+    const auto floorAverage = [&](__m128i p, __m128i q) {
+        return _mm_sub_epi8(_mm_avg_epu8(p, q), _mm_and_si128(_mm_xor_si128(p, q), one));
+    };
+    for (; x + 4 <= n; x += 4) {
+        const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + x));
+        const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + x));
+        const __m128i mid = floorAverage(va, vb);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(nearA + x), floorAverage(va, mid));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(nearB + x), floorAverage(vb, mid));
+    }
+#endif
+    for (; x < n; ++x) {
+        nearA[x] = lerp(a[x], b[x], NearFirst);
+        nearB[x] = lerp(a[x], b[x], NearSecond);
+    }
+}
+
+/**
+ * How much of a horizontal axis is twice the picture's scale: after `lead` pixels (0 or
+ * 1), `pairs` pairs of destination pixels that read the source pixels i and i + 1 at
+ * the weights 64 then 192, i growing by one from pair to pair. The rest of the row is
+ * drawn pixel by pixel from the tables.
+ */
+struct HalfSteps {
+    int lead = 0, pairs = 0;
+};
+
+HalfSteps halfStepsOf(const Axis& h)
+{
+    HalfSteps hs;
+    const int n = h.size();
+    if (n < 2 || h.w8.size() != size_t(n))
+        return hs;
+    hs.lead = h.w8[0] == int(NearFirst) ? 0 : 1;
+    for (int k = hs.lead; k + 1 < n; k += 2, ++hs.pairs) {
+        const int i = h.i0[k];
+        if (h.w8[k] != int(NearFirst) || h.w8[k + 1] != int(NearSecond) || h.i0[k + 1] != i || h.i1[k] != i + 1
+            || h.i1[k + 1] != i + 1 || (hs.pairs > 0 && i != h.i0[k - 2] + 1))
+            break;
+    }
+    return hs;
+}
+
+/** A source row interpolated horizontally at twice its scale (see halfStepsOf). */
+void interpolateHalfSteps(const std::uint32_t* __restrict in, const Axis& h, HalfSteps hs,
+                          std::uint32_t* __restrict out)
+{
+    const int n = h.size();
+    for (int k = 0; k < hs.lead; ++k)
+        out[k] = lerp(in[h.i0[k]], in[h.i1[k]], std::uint32_t(h.w8[k]));
+    const std::uint32_t* __restrict p = in + (hs.pairs > 0 ? h.i0[hs.lead] : 0);
+    std::uint32_t* __restrict o = out + hs.lead;
+    int j = 0;
+#if defined(__SSE2__)
+    const __m128i one = _mm_set1_epi8(1);
+    const auto floorAverage = [&](__m128i a, __m128i b) {
+        return _mm_sub_epi8(_mm_avg_epu8(a, b), _mm_and_si128(_mm_xor_si128(a, b), one));
+    };
+    for (; j + 4 <= hs.pairs; j += 4) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + j));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + j + 1));
+        const __m128i mid = floorAverage(a, b);
+        const __m128i nearA = floorAverage(a, mid), nearB = floorAverage(b, mid);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 2 * j), _mm_unpacklo_epi32(nearA, nearB));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 2 * j + 4), _mm_unpackhi_epi32(nearA, nearB));
+    }
+#endif
+    for (; j < hs.pairs; ++j) {
+        o[2 * j] = lerp(p[j], p[j + 1], NearFirst);
+        o[2 * j + 1] = lerp(p[j], p[j + 1], NearSecond);
+    }
+    for (int k = hs.lead + 2 * hs.pairs; k < n; ++k)
+        out[k] = lerp(in[h.i0[k]], in[h.i1[k]], std::uint32_t(h.w8[k]));
+}
+
+void drawBilinear(const Target& t, const Source& s, const Axis& h, const Axis& v, bool shortcuts)
 {
     const int n = h.size();
     // A source row that needs no horizontal work is read in place (the 100 % level).
     bool plain = true;
     for (int k = 0; k < n && plain; ++k)
         plain = h.w8[k] == 0 && h.i0[k] == h.i0[0] + k;
+    // At twice the picture's scale nearly every row is pairs of half steps.
+    const HalfSteps halfSteps = (plain || !shortcuts) ? HalfSteps{} : halfStepsOf(h);
+    const bool halves = halfSteps.pairs > 0 && n - halfSteps.lead - 2 * halfSteps.pairs <= 8;
     std::vector<std::uint16_t> pairs;
     int simdEnd = 0;
 #if defined(VDM_RESAMPLER_AVX2)
     const bool avx2 = haveAvx2();
     std::vector<std::uint16_t> w2;
     int blocks = 0;
-    if (avx2 && !plain) {
+    if (avx2 && !plain && !halves) {
         // Leading groups of eight whose nine-pixel source window lies inside the row and
         // holds all their left neighbours.
         while ((blocks + 1) * 8 <= n) {
@@ -405,7 +527,7 @@ void drawBilinear(const Target& t, const Source& s, const Axis& h, const Axis& v
 #else
     const bool avx2 = false;
 #endif
-    if (!avx2 && !plain) {
+    if (!avx2 && !plain && !halves) {
         pairs.resize(size_t(n) * 8);
         for (int k = 0; k < n; ++k) {
             std::fill_n(pairs.begin() + 8 * k, 4, std::uint16_t(256 - h.w8[k]));
@@ -424,8 +546,10 @@ void drawBilinear(const Target& t, const Source& s, const Axis& h, const Axis& v
         const int slot = sy & 1;
         std::uint32_t* r = ring.data() + size_t(slot) * n;
         if (tags[slot] != sy) {
+            if (halves)
+                interpolateHalfSteps(s.row(sy), h, halfSteps, r);
 #if defined(VDM_RESAMPLER_AVX2)
-            if (avx2)
+            else if (avx2)
                 interpolateRowAvx2(s.row(sy), h, w2.data(), blocks, r);
             else
 #endif
@@ -439,7 +563,12 @@ void drawBilinear(const Target& t, const Source& s, const Axis& h, const Axis& v
         const std::uint32_t* a = row(v.i0[k]);
         std::uint32_t* out = t.row(y) + h.d0;
         const std::uint32_t w = std::uint32_t(v.w8[k]);
-        if (w == 0)
+        if (shortcuts && y + 1 < v.d1 && w == NearFirst && v.w8[k + 1] == int(NearSecond) && v.i0[k + 1] == v.i0[k]
+            && v.i1[k] == v.i0[k] + 1 && v.i1[k + 1] == v.i1[k]) {
+            // Two destination rows between the same two source rows, at twice the scale.
+            quarterRows(a, row(v.i1[k]), out, t.row(y + 1) + h.d0, n);
+            ++y;
+        } else if (w == 0)
             std::memcpy(out, a, size_t(n) * 4);
 #if defined(VDM_RESAMPLER_AVX2)
         else if (avx2)
@@ -538,11 +667,45 @@ bool sameAxisShifted(const Axis& a, const Axis& b, int dstLen, int shift)
     return true;
 }
 
+QRect drawWith(QImage& dst, const QRect& to, const QImage& src, const QRectF& from, Mode mode, const QRect& clip,
+               bool shortcuts)
+{
+    if (dst.isNull() || src.isNull())
+        return {};
+    Q_ASSERT(dst.format() == QImage::Format_RGB32 && src.format() == QImage::Format_RGB32);
+    const Axis h = buildAxis(to.x(), to.width(), dst.width(), from.x(), from.width(), src.width(), mode, clip.left(),
+                             clip.left() + clip.width());
+    const Axis v = buildAxis(to.y(), to.height(), dst.height(), from.y(), from.height(), src.height(), mode,
+                             clip.top(), clip.top() + clip.height());
+    if (h.size() <= 0 || v.size() <= 0)
+        return {};
+    const Target t{dst.bits(), dst.bytesPerLine()};
+    const Source s{src.constBits(), src.bytesPerLine(), src.width()};
+    if (mode == Mode::Pixel)
+        drawPixel(t, s, h, v, shortcuts);
+    else if (h.enlarging && v.enlarging)
+        drawBilinear(t, s, h, v, shortcuts);
+    else
+        drawGeneral(t, s, h, v);
+    return QRect(h.d0, v.d0, h.size(), v.size());
+}
+
 } // namespace
 
 QRect draw(QImage& dst, const QRect& to, const QImage& src, const QRectF& from, Mode mode)
 {
     return draw(dst, to, src, from, mode, dst.rect());
+}
+
+QRect draw(QImage& dst, const QRect& to, const QImage& src, const QRectF& from, Mode mode, const QRect& clip)
+{
+    return drawWith(dst, to, src, from, mode, clip, true);
+}
+
+QRect drawWithoutShortcuts(QImage& dst, const QRect& to, const QImage& src, const QRectF& from, Mode mode,
+                           const QRect& clip)
+{
+    return drawWith(dst, to, src, from, mode, clip, false);
 }
 
 bool samePixelsShifted(QSize dst, QSize src, Mode mode, const QRect& toA, const QRectF& fromA, const QRect& toB,
@@ -568,27 +731,6 @@ bool samePixelsShifted(QSize dst, QSize src, Mode mode, const QRect& toA, const 
     return sameAxisShifted(ha, hb, dst.width(), shift.x()) && sameAxisShifted(va, vb, dst.height(), shift.y());
 }
 
-QRect draw(QImage& dst, const QRect& to, const QImage& src, const QRectF& from, Mode mode, const QRect& clip)
-{
-    if (dst.isNull() || src.isNull())
-        return {};
-    Q_ASSERT(dst.format() == QImage::Format_RGB32 && src.format() == QImage::Format_RGB32);
-    const Axis h = buildAxis(to.x(), to.width(), dst.width(), from.x(), from.width(), src.width(), mode, clip.left(),
-                             clip.left() + clip.width());
-    const Axis v = buildAxis(to.y(), to.height(), dst.height(), from.y(), from.height(), src.height(), mode,
-                             clip.top(), clip.top() + clip.height());
-    if (h.size() <= 0 || v.size() <= 0)
-        return {};
-    const Target t{dst.bits(), dst.bytesPerLine()};
-    const Source s{src.constBits(), src.bytesPerLine(), src.width()};
-    if (mode == Mode::Pixel)
-        drawPixel(t, s, h, v);
-    else if (h.enlarging && v.enlarging)
-        drawBilinear(t, s, h, v);
-    else
-        drawGeneral(t, s, h, v);
-    return QRect(h.d0, v.d0, h.size(), v.size());
-}
 
 QImage scaled(const QImage& src, QSize size, Mode mode)
 {

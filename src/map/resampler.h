@@ -34,6 +34,14 @@ QRect draw(QImage& dst, const QRect& to, const QImage& src, const QRectF& from, 
 QRect draw(QImage& dst, const QRect& to, const QImage& src, const QRectF& from, Mode mode, const QRect& clip);
 
 /**
+ * The same draw without the shortcuts some scales take (each source pixel written twice,
+ * fixed half-step weights at twice the scale): every pixel from the general kernels. The
+ * shortcuts give exactly these pixels; this is what shows it.
+ */
+QRect drawWithoutShortcuts(QImage& dst, const QRect& to, const QImage& src, const QRectF& from, Mode mode,
+                           const QRect& clip);
+
+/**
  * Whether the draw (toA, fromA) and the draw (toB, fromB), both onto a `dst`-sized
  * destination from a `src`-sized source in `mode`, agree pixel for pixel after a move:
  * every pixel p of A's result equals pixel p + shift of B's, wherever both lie in the

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "map/resampler.h"
 
+#include <QRandomGenerator>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -190,4 +191,52 @@ TEST(Resampler, ScaledCopyAveragesTheWholePicture)
     ASSERT_EQ(copy.size(), QSize(330, 380));
     EXPECT_NEAR(qRed(copy.pixel(0, 0)), 128, 1);
     EXPECT_NEAR(qRed(copy.pixel(329, 379)), 128, 1);
+}
+
+TEST(ResamplerTwiceTheScale, ShortcutsGiveTheGeneralKernelsPixels)
+{
+    // Random pictures (alpha bytes too, which the kernels carry along) drawn at twice their
+    // scale from whole, half and odd offsets, reaching past the source's edges or not, in
+    // random clips; the near-twice cases fall back part way along a row.
+    struct Case {
+        QSize source;
+        QRectF from;
+        QRect to;
+    };
+    const Case cases[] = {
+        {{97, 61}, {0, 0, 97, 61}, {0, 0, 194, 122}},
+        {{97, 61}, {13, 7, 40, 30}, {0, 0, 80, 60}},
+        {{97, 61}, {13, 7, 40, 30}, {-9, 5, 80, 60}},
+        {{97, 61}, {13.5, 7.5, 40, 30}, {3, -4, 80, 60}},
+        {{97, 61}, {-5, -3, 60, 40}, {0, 0, 120, 80}},
+        {{97, 61}, {60, 40, 60, 40}, {0, 0, 120, 80}},
+        {{64, 48}, {1, 1, 33, 21}, {7, 3, 66, 42}},
+        {{64, 48}, {1, 1, 33, 21}, {7, 3, 67, 43}},
+        {{500, 9}, {3, 0, 100, 9}, {0, 0, 200, 18}},
+    };
+    QRandomGenerator rng(17);
+    for (const Case& c : cases) {
+        QImage src(c.source, QImage::Format_RGB32);
+        for (int y = 0; y < src.height(); ++y) {
+            auto* line = reinterpret_cast<quint32*>(src.scanLine(y));
+            for (int x = 0; x < src.width(); ++x)
+                line[x] = rng.generate();
+        }
+        for (const Mode mode : {Mode::Pixel, Mode::Smooth}) {
+            for (int round = 0; round < 6; ++round) {
+                const QRect clip = round == 0 ? QRect(-50, -50, 400, 300)
+                                              : QRect(int(rng.bounded(-5, 120)), int(rng.bounded(-5, 80)),
+                                                      int(rng.bounded(1, 160)), int(rng.bounded(1, 100)));
+                QImage fast = blank(220, 140), general = blank(220, 140);
+                const QRect a = Resampler::draw(fast, c.to, src, c.from, mode, clip);
+                const QRect b = Resampler::drawWithoutShortcuts(general, c.to, src, c.from, mode, clip);
+                ASSERT_EQ(a, b) << c.from.x() << "," << c.from.y() << " round " << round;
+                for (int y = 0; y < fast.height(); ++y)
+                    for (int x = 0; x < fast.width(); ++x)
+                        ASSERT_EQ(fast.pixel(x, y), general.pixel(x, y))
+                            << "from " << c.from.x() << "," << c.from.y() << " to " << c.to.x() << "," << c.to.y()
+                            << " mode " << int(mode) << " round " << round << " at " << x << "," << y;
+            }
+        }
+    }
 }
