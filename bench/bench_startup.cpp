@@ -7,6 +7,7 @@
 #include "app/mainform.h"
 #include "app/locationlistmodel.h"
 #include "data/location.h"
+#include "data/routesdb.h"
 #include "map/jpegdecoder.h"
 #include "world/locationnames.h"
 #include "worldgen/worldgen.h"
@@ -258,6 +259,23 @@ void BM_ListOrder(benchmark::State& state)
     state.counters["locations"] = double(loaded.locations().size());
 }
 BENCHMARK(BM_ListOrder)->Arg(640)->Arg(20000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The routes alone, read again and again into the same locations (each read replaces
+// what the one before gave): the worker's second step without the file and the index.
+void BM_ReadRoutes(benchmark::State& state)
+{
+    const QString folder = scaledWorld(int(state.range(0)));
+    vdm::World loaded(folder);
+    loaded.LoadLocations();
+    vdm::LocationList locations = loaded.locations();
+    const QByteArray bytes = vdm::bench::readBytes(QDir(folder).filePath(QStringLiteral("routes.gdb")));
+    for (auto _ : state) {
+        vdm::readRoutes(bytes, locations);
+        benchmark::DoNotOptimize(locations.data());
+    }
+    state.counters["locations"] = double(locations.size());
+}
+BENCHMARK(BM_ReadRoutes)->Arg(640)->Arg(20000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 
