@@ -4,6 +4,7 @@
 #include "data/codepage.h"
 #include "map/captioncache.h"
 #include "map/coverageblend.h"
+#include "map/pixelfill.h"
 #include "map/resampler.h"
 
 #include <QFontMetrics>
@@ -142,7 +143,7 @@ public:
         x0 = std::max<long long>(m_clip.left(), x0), y0 = std::max<long long>(m_clip.top(), y0);
         x1 = std::min<long long>(m_clip.right() + 1, x1), y1 = std::min<long long>(m_clip.bottom() + 1, y1);
         for (long long y = y0; y < y1 && x0 < x1; ++y)
-            std::fill(row(int(y)) + x0, row(int(y)) + x1, c);
+            fillPixels(row(int(y)) + x0, size_t(x1 - x0), c);
     }
 
     /** A one-pixel border inside the rectangle [x, x + w) x [y, y + h). */
@@ -587,13 +588,13 @@ struct MapPainter::Private {
         for (int y = clip.top(); y <= clip.bottom(); ++y) {
             Pixel* out = reinterpret_cast<Pixel*>(backBuffer.scanLine(y));
             if (y < y0 || y >= y1 || x0 >= x1) {
-                std::fill(out + cx0, out + cx1, background);
+                fillPixels(out + cx0, size_t(cx1 - cx0), background);
                 continue;
             }
-            std::fill(out + cx0, out + x0, background);
+            fillPixels(out + cx0, size_t(x0 - cx0), background);
             std::memcpy(out + x0, reinterpret_cast<const Pixel*>(pic.constScanLine(int(y + dy))) + (x0 + dx),
                         size_t(x1 - x0) * sizeof(Pixel));
-            std::fill(out + x1, out + cx1, background);
+            fillPixels(out + x1, size_t(cx1 - x1), background);
         }
     }
 
