@@ -411,11 +411,61 @@ __attribute__((target("avx2"))) void blendRowsAvx2(const std::uint32_t* __restri
  */
 constexpr std::uint32_t NearFirst = 64, NearSecond = 192;
 
+#if defined(VDM_RESAMPLER_AVX2)
+/** floor((a + b) / 2) per byte. */
+__attribute__((target("avx2"))) inline __m256i floorAverageAvx2(__m256i a, __m256i b)
+{
+    return _mm256_sub_epi8(_mm256_avg_epu8(a, b), _mm256_and_si256(_mm256_xor_si256(a, b), _mm256_set1_epi8(1)));
+}
+
+/** quarterRows eight pixels at a time; returns how many pixels it made. */
+__attribute__((target("avx2"))) int quarterRowsAvx2(const std::uint32_t* __restrict a,
+                                                    const std::uint32_t* __restrict b,
+                                                    std::uint32_t* __restrict nearA, std::uint32_t* __restrict nearB,
+                                                    int n)
+{
+    int x = 0;
+    for (; x + 8 <= n; x += 8) {
+        const __m256i va = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + x));
+        const __m256i vb = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + x));
+        const __m256i mid = floorAverageAvx2(va, vb);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(nearA + x), floorAverageAvx2(va, mid));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(nearB + x), floorAverageAvx2(vb, mid));
+    }
+    return x;
+}
+
+/**
+ * Half steps eight source pairs at a time: out[2j] and out[2j + 1] from p[j] and
+ * p[j + 1]; returns how many pairs it made. The unpacks interleave within each 128-bit
+ * half, so the halves are put back in order afterwards.
+ */
+__attribute__((target("avx2"))) int halfStepsAvx2(const std::uint32_t* __restrict p, int pairs,
+                                                  std::uint32_t* __restrict out)
+{
+    int j = 0;
+    for (; j + 8 <= pairs; j += 8) {
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + j));
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + j + 1));
+        const __m256i mid = floorAverageAvx2(a, b);
+        const __m256i nearA = floorAverageAvx2(a, mid), nearB = floorAverageAvx2(b, mid);
+        const __m256i lo = _mm256_unpacklo_epi32(nearA, nearB), hi = _mm256_unpackhi_epi32(nearA, nearB);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 2 * j), _mm256_permute2x128_si256(lo, hi, 0x20));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 2 * j + 8), _mm256_permute2x128_si256(lo, hi, 0x31));
+    }
+    return j;
+}
+#endif
+
 /** nearA[x] = lerp(a[x], b[x], 64), nearB[x] = lerp(a[x], b[x], 192). */
 void quarterRows(const std::uint32_t* __restrict a, const std::uint32_t* __restrict b,
                  std::uint32_t* __restrict nearA, std::uint32_t* __restrict nearB, int n)
 {
     int x = 0;
+#if defined(VDM_RESAMPLER_AVX2)
+    if (haveAvx2())
+        x = quarterRowsAvx2(a, b, nearA, nearB, n);
+#endif
 #if defined(__SSE2__)
     const __m128i one = _mm_set1_epi8(1);
     const auto floorAverage = [&](__m128i p, __m128i q) {
@@ -471,6 +521,10 @@ void interpolateHalfSteps(const std::uint32_t* __restrict in, const Axis& h, Hal
     const std::uint32_t* __restrict p = in + (hs.pairs > 0 ? h.i0[hs.lead] : 0);
     std::uint32_t* __restrict o = out + hs.lead;
     int j = 0;
+#if defined(VDM_RESAMPLER_AVX2)
+    if (haveAvx2())
+        j = halfStepsAvx2(p, hs.pairs, o);
+#endif
 #if defined(__SSE2__)
     const __m128i one = _mm_set1_epi8(1);
     const auto floorAverage = [&](__m128i a, __m128i b) {
