@@ -56,24 +56,35 @@ const FoldTable& foldTable()
 
 } // namespace
 
-std::vector<ListedLocation> sortedLocationNames(const LocationList& locations)
-{
-    const FoldTable& fold = foldTable();
-    const std::size_t n = locations.size();
-    // Every folded name in one buffer, and beside each location the ranks of its first
-    // sixteen units packed into two numbers: the sort moves these small entries, and most
-    // comparisons end at the first or second number without looking at the buffer.
+// Every folded name in one buffer, and beside each location the ranks of its first sixteen
+// units packed into two numbers: the sort moves these small entries, and most comparisons
+// end at the first or second number without looking at the buffer.
+struct NamesToSort::Data {
     struct Entry {
         std::uint64_t head[2];
         int index;
     };
+    std::vector<std::size_t> begin;
+    std::vector<char16_t> keys;
+    std::vector<Entry> entries;
+    std::vector<QString> decoded;
+};
+
+NamesToSort::NamesToSort(const LocationList& locations) : m_data(std::make_unique<Data>())
+{
+    const FoldTable& fold = foldTable();
+    const std::size_t n = locations.size();
+    using Entry = Data::Entry;
     // Each record is visited once, in file order, where the records lie one after another
     // in memory: its name folded and decoded at once. Reaching the records in list order
     // instead would wait on memory for almost every one of them.
-    std::vector<std::size_t> begin(n + 1, 0);
-    std::vector<char16_t> keys(n * 16);
-    std::vector<Entry> entries(n);
-    std::vector<QString> decoded;
+    std::vector<std::size_t>& begin = m_data->begin;
+    std::vector<char16_t>& keys = m_data->keys;
+    std::vector<Entry>& entries = m_data->entries;
+    std::vector<QString>& decoded = m_data->decoded;
+    begin.assign(n + 1, 0);
+    keys.resize(n * 16);
+    entries.resize(n);
     decoded.reserve(n);
     std::size_t used = 0;
     for (std::size_t i = 0; i < n; ++i) {
@@ -106,6 +117,19 @@ std::vector<ListedLocation> sortedLocationNames(const LocationList& locations)
             e.head[word] = packed;
         }
     }
+}
+
+NamesToSort::NamesToSort(NamesToSort&&) noexcept = default;
+NamesToSort& NamesToSort::operator=(NamesToSort&&) noexcept = default;
+NamesToSort::~NamesToSort() = default;
+
+std::vector<ListedLocation> NamesToSort::sorted() &&
+{
+    using Entry = Data::Entry;
+    const std::vector<std::size_t>& begin = m_data->begin;
+    const std::vector<char16_t>& keys = m_data->keys;
+    std::vector<Entry>& entries = m_data->entries;
+    std::vector<QString>& decoded = m_data->decoded;
     // A shorter head padded with zeros never sorts after a longer text it begins, so a head
     // that is smaller means a name that is smaller; equal heads compare the whole text.
     // Equal names keep file order.
@@ -126,10 +150,16 @@ std::vector<ListedLocation> sortedLocationNames(const LocationList& locations)
     });
 
     std::vector<ListedLocation> sorted;
-    sorted.reserve(n);
+    sorted.reserve(entries.size());
     for (const Entry& e : entries)
         sorted.push_back({std::move(decoded[std::size_t(e.index)]), e.index});
+    m_data.reset();
     return sorted;
+}
+
+std::vector<ListedLocation> sortedLocationNames(const LocationList& locations)
+{
+    return NamesToSort(locations).sorted();
 }
 
 } // namespace vdm

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <memory>
 #include <vector>
 
 namespace vdm {
@@ -21,5 +22,25 @@ struct ListedLocation {
  * desktop's sorted list sorts (case does not count; equal names keep file order).
  */
 std::vector<ListedLocation> sortedLocationNames(const LocationList& locations);
+
+/**
+ * The same order made in two parts, which may run on two threads one after the other:
+ * making this reads every location's name (and nothing else), while sorted() reads no
+ * location at all, so the locations may meanwhile change in anything but their names
+ * (routes, statuses, notes), or be gone.
+ */
+class NamesToSort {
+public:
+    explicit NamesToSort(const LocationList& locations);
+    NamesToSort(NamesToSort&&) noexcept;
+    NamesToSort& operator=(NamesToSort&&) noexcept;
+    ~NamesToSort();
+    /** The entries in list order, as sortedLocationNames gives them; the names are used up. */
+    std::vector<ListedLocation> sorted() &&;
+
+private:
+    struct Data;
+    std::unique_ptr<Data> m_data;
+};
 
 } // namespace vdm

@@ -131,13 +131,18 @@ struct World::ReadAhead {
     int next = 0; // the step to hand over next
     std::thread worker;
     // The list's order needs the names alone, which the later steps never change, so once
-    // the locations are read the owner may make it while the worker reads on. Whoever
-    // claims it first makes it.
+    // the locations are read it can be made while the worker reads on. Whoever claims it
+    // first starts it: the worker, when the owner is still decoding the picture, reads the
+    // names for it and reads on, and the owner sorts them once its decode is done (see
+    // NamesToSort); the owner, when it is there first, makes all of it.
     std::atomic<bool> listClaimed{false};
+    std::optional<NamesToSort> names;                  // read by the worker; guarded by `progress`
     std::optional<std::vector<ListedLocation>> listed; // made by the owner
     std::mutex progress;
     std::condition_variable progressed;
     bool locationsRead = false; // guarded by `progress`
+    bool namesRead = false;     // guarded by `progress`: the worker's part of the list is over
+    bool ownerWaiting = false;  // guarded by `progress`: the owner (its decode done) waits for the list
     bool ended = false;         // guarded by `progress`
 
     ReadAhead(QString folder, std::array<QString, StepCount> read)
@@ -160,6 +165,7 @@ struct World::ReadAhead {
         progressed.notify_all();
     }
     void makeListAlongside();
+    void readNames();
     bool holds(int step) const { return step < done || (step == done && error); }
 };
 
@@ -184,8 +190,18 @@ void World::ReadAhead::run()
                 break;
             }
             notices[size_t(done)] = staged.takeNotices();
-            if (done == LocationsStep)
-                report(locationsRead);
+            if (done == LocationsStep) {
+                bool ownerThere = false;
+                {
+                    const std::lock_guard lock(progress);
+                    locationsRead = true;
+                    ownerThere = ownerWaiting;
+                }
+                progressed.notify_all();
+                // An owner already waiting makes the whole list itself while this reads on.
+                if (!ownerThere && !listClaimed.exchange(true))
+                    readNames();
+            }
         }
     } catch (...) {
         error = std::current_exception();
@@ -197,15 +213,40 @@ void World::ReadAhead::run()
     report(ended);
 }
 
+void World::ReadAhead::readNames()
+{
+    std::optional<NamesToSort> read;
+    try {
+        read.emplace(staged.m_locations);
+    } catch (const std::bad_alloc&) {
+        // No room for them now: the list is made when first asked for, as without a worker.
+    }
+    {
+        const std::lock_guard lock(progress);
+        names = std::move(read);
+    }
+    report(namesRead);
+}
+
 void World::ReadAhead::makeListAlongside()
 {
     std::unique_lock lock(progress);
+    ownerWaiting = true;
     progressed.wait(lock, [this] { return locationsRead || ended; });
     const bool read = locationsRead;
     lock.unlock();
     // Only the names of the list are read here; the worker touches the other fields only.
-    if (read && !listClaimed.exchange(true))
+    if (read && !listClaimed.exchange(true)) {
         listed = sortedLocationNames(staged.m_locations);
+        return;
+    }
+    // The worker claimed it: the sort is all that is left, and it reads no location.
+    lock.lock();
+    progressed.wait(lock, [this] { return namesRead || ended; });
+    std::optional<NamesToSort> taken = std::exchange(names, std::nullopt);
+    lock.unlock();
+    if (taken)
+        listed = std::move(*taken).sorted();
 }
 
 World::World(QString folder) : m_folder(std::move(folder))
@@ -352,7 +393,12 @@ bool World::takeAhead(Step step, bool* found)
         // The index covers the markers too; until they come over it simply does not match
         // this world's (still empty) markers list, and the callers scan that instead.
         m_index = std::move(staged.m_index);
-        m_listed = ahead.listed ? std::move(ahead.listed) : std::move(staged.m_listed);
+        if (ahead.listed)
+            m_listed = std::move(ahead.listed);
+        else if (ahead.names) // the worker's part, when the owner did not sort it alongside
+            m_listed = std::move(*ahead.names).sorted();
+        else
+            m_listed = std::move(staged.m_listed);
         if (found)
             *found = ahead.found;
         break;

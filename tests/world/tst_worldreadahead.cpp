@@ -155,6 +155,20 @@ TEST_P(ReadAheadTest, HandsOverWhatTheLoadersWouldHaveReadStepByStep)
     EXPECT_EQ(ahead.stepsTakenAhead(), int(expected.steps.size()));
 }
 
+TEST_P(ReadAheadTest, HandsOverTheSameWhenTheWorkerIsDoneFirst)
+{
+    // As when the picture takes longer to decode than the databases to read: the worker
+    // has read the names for the list's order by itself, and the first show sorts them.
+    World serial(dir.path());
+    const Trace expected = trace(serial);
+
+    World ahead(dir.path());
+    ahead.readDatabasesAhead();
+    waitForTheWorker(ahead);
+    EXPECT_EQ(trace(ahead), expected);
+    EXPECT_EQ(ahead.stepsTakenAhead(), int(expected.steps.size()));
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Worlds, ReadAheadTest,
     ::testing::Values(
