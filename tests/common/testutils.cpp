@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QTimer>
 #include <QFile>
+
+#include <algorithm>
 #include <stdexcept>
 
 #include <atomic>
@@ -101,6 +103,23 @@ int differingPixels(const QImage& a, const QImage& b, int tolerance)
                 ++count;
     }
     return count;
+}
+
+int largestChannelDifference(const QImage& a, const QImage& b)
+{
+    if (a.size() != b.size())
+        return -1;
+    const QImage x = a.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage y = b.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    int largest = 0;
+    for (int j = 0; j < x.height(); ++j) {
+        const auto* p = reinterpret_cast<const QRgb*>(x.constScanLine(j));
+        const auto* q = reinterpret_cast<const QRgb*>(y.constScanLine(j));
+        for (int i = 0; i < x.width(); ++i)
+            largest = std::max({largest, qAbs(qRed(p[i]) - qRed(q[i])), qAbs(qGreen(p[i]) - qGreen(q[i])),
+                                qAbs(qBlue(p[i]) - qBlue(q[i])), qAbs(qAlpha(p[i]) - qAlpha(q[i]))});
+    }
+    return largest;
 }
 
 struct Fifo::Watchdog {

@@ -100,6 +100,21 @@ int runModal(QDialog* dialog, const std::function<void()>& whileOpen);
 int differingPixels(const QImage& a, const QImage& b, int tolerance = 0);
 
 /**
+ * How far two pictures with transparency lie apart: the largest difference of one channel
+ * (alpha included, colours premultiplied so an invisible pixel's colour does not count)
+ * over all pixels, or -1 when the sizes differ.
+ */
+int largestChannelDifference(const QImage& a, const QImage& b);
+
+/**
+ * What antialiased, gradient or blended art painted on one machine may differ by from the
+ * same art painted on another: Qt's blending units (SSE2, AVX2, ...) round partial coverage
+ * differently by a level or two. Art whose every pixel our own arithmetic sets is compared
+ * exactly instead.
+ */
+constexpr int PaintedArtTolerance = 3;
+
+/**
  * A FIFO at `path` for the object's lifetime. Code under test must never wait on it;
  * should an open for reading block after all, a watchdog opens the writing end after ten
  * seconds, which lets that open return, and blocked() turns true, so the test fails
