@@ -25,7 +25,6 @@
 #include <thread>
 #include <utility>
 
-#include <sys/stat.h>
 
 namespace vdm {
 namespace {
@@ -75,6 +74,15 @@ void keepBackup(const QString& path, const QByteArray& bytes)
     AtomicFile::write(backup, bytes);
 }
 
+/** `path` when nothing is there, else the first free "<path>.2", "<path>.3", ... */
+QString freeName(const QString& path)
+{
+    QString name = path;
+    for (int n = 2; QFileInfo::exists(name) || QFileInfo(name).isSymLink(); ++n)
+        name = path + QLatin1Char('.') + QString::number(n);
+    return name;
+}
+
 /** Generations are unique across every world of the run, so a replaced world never looks unchanged. */
 std::uint64_t nextGeneration()
 {
@@ -87,28 +95,6 @@ std::uint64_t nextRevision()
 {
     static std::atomic<std::uint64_t> last{0};
     return ++last;
-}
-
-/**
- * What a path named when it was looked at: which file (device and inode), its size and
- * its last change, or nothing. Any write or replacement of the file changes it.
- */
-struct FileStamp {
-    bool exists = false;
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    std::int64_t modified = 0, changed = 0; // nanoseconds
-    bool operator==(const FileStamp&) const = default;
-};
-
-FileStamp stampOf(const QString& path)
-{
-    struct stat st {};
-    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return {};
-    const auto ns = [](const timespec& t) { return std::int64_t(t.tv_sec) * 1000000000 + t.tv_nsec; };
-    return {true, st.st_dev, st.st_ino, st.st_size, ns(st.st_mtim), ns(st.st_ctim)};
 }
 
 } // namespace
@@ -261,12 +247,16 @@ World::~World() = default;
 
 World::World(QString folder, LocationList locations, LocationList markers)
     : m_folder(std::move(folder)), m_locations(std::move(locations)), m_markers(std::move(markers)),
-      m_locationsLoaded(true), m_userFile{true, false}, m_markerFile{true, false}
+      m_locationsLoaded(true)
 {
+    m_userFile.safe = true;
+    m_markerFile.safe = true;
     m_revision = nextRevision();
     listReplaced();
     m_index.setLocations(m_locations);
     m_index.setMarkers(m_markers);
+    m_userBase = placeRecords(m_locations);
+    m_markerChanges.reset(m_markers);
 }
 
 void World::listReplaced()
@@ -406,10 +396,12 @@ bool World::takeAhead(Step step, bool* found)
         break;
     case UserDataStep:
         m_userFile = staged.m_userFile;
+        m_userBase = std::move(staged.m_userBase);
         break;
     case MarkersStep:
         m_markers = std::move(staged.m_markers);
         m_markerFile = staged.m_markerFile;
+        m_markerChanges = std::move(staged.m_markerChanges);
         break;
     case StepCount:
         break;
@@ -477,10 +469,13 @@ void World::loadUserFile(const QString& path, UserFile& file, const QString& wha
 {
     file.safe = false;
     if (!databaseExists(path)) {
+        file.version = FileVersion(FileStamp{}, {}); // another program may make it meanwhile
         file.safe = m_locationsLoaded; // nothing stored that the lists could fall short of
         return;
     }
+    const FileStamp stamp = stampOf(path); // before the read: a change during it shows later
     const QByteArray bytes = readDatabaseFile(path);
+    file.version = FileVersion(stamp, bytes);
     const QString full = QFileInfo(path).absoluteFilePath();
     const QString encoding = unicodeEncoding(bytes);
     if (!encoding.isEmpty()) {
@@ -511,7 +506,10 @@ void World::LoadUserData()
 
 void World::loadUserDataFrom(const QString& path)
 {
-    const auto replaced = qScopeGuard([this] { listReplaced(); });
+    const auto replaced = qScopeGuard([this] {
+        listReplaced();
+        m_userBase = placeRecords(m_locations);
+    });
     loadUserFile(
         path, m_userFile, QStringLiteral("a status or a note"),
         [this](const QByteArray& bytes) { return readUserData(bytes, m_locations) > 0; },
@@ -527,7 +525,10 @@ void World::LoadMarkers()
 
 void World::loadMarkersFrom(const QString& path)
 {
-    const auto reindex = qScopeGuard([this] { m_index.setMarkers(m_markers); });
+    const auto reindex = qScopeGuard([this] {
+        m_index.setMarkers(m_markers);
+        m_markerChanges.reset(m_markers);
+    });
     loadUserFile(
         path, m_markerFile, QStringLiteral("the markers"),
         [this](const QByteArray& bytes) {
@@ -579,6 +580,7 @@ void World::addMarker(const Location& marker)
 {
     m_revision = nextRevision();
     m_markers.push_back(marker);
+    m_markerChanges.added();
     m_markerFile.edited = true;
     m_index.setMarkers(m_markers);
 }
@@ -600,6 +602,7 @@ void World::removeMarker(int index)
     if (index < 0 || index >= int(m_markers.size()))
         return;
     m_markers.erase(m_markers.begin() + index);
+    m_markerChanges.removed(index);
     m_markerFile.edited = true;
     m_index.setMarkers(m_markers);
 }
@@ -610,6 +613,7 @@ void World::clearMarkers()
     if (m_markers.empty())
         return;
     m_markers.clear();
+    m_markerChanges.cleared();
     m_markerFile.edited = true;
     m_index.setMarkers(m_markers);
 }
@@ -626,14 +630,58 @@ bool World::prepareWrite(const QString& path, UserFile& file)
     return true;
 }
 
-template <typename Make>
-void World::save(const QString& name, UserFile& file, Make make)
+template <typename Merge, typename Make>
+World::Meeting World::meetOtherChanges(const QString& name, const QString& path, UserFile& file, bool writing,
+                                       bool changedHere, Merge merge, Make make)
+{
+    QByteArray bytes;
+    FileVersion now;
+    if (file.version.compare(path, &bytes, &now) != FileVersion::Change::Changed)
+        return Meeting::Unchanged; // a file another program deleted is simply written again
+    if (const std::optional<bool> oursToo = merge(bytes)) {
+        file.version = now;
+        file.safe = true; // everything the file holds is in the lists now
+        file.kept = {};
+        if (*oursToo)
+            m_notices << QStringLiteral("%1 was changed by another program; both changes are kept").arg(name);
+        if (m_listeners.otherChangesTaken)
+            m_listeners.otherChangesTaken();
+        return *oursToo ? Meeting::Merged : Meeting::Taken;
+    }
+    if (!writing || !changedHere)
+        return Meeting::Kept; // nothing of this window's to put beside it (yet)
+    // Never merged into: it stays as the other program left it, and this window's data,
+    // when it changed anything, goes to a copy of its own beside it.
+    if (!file.kept.sameBytes(now)) {
+        file.kept = now;
+        file.keptBeside = freeName(path + QStringLiteral(".unmerged"));
+        const QString full = QFileInfo(path).absoluteFilePath();
+        m_notices << QStringLiteral("The file %1 was changed by another program, and this program cannot read it "
+                                    "without loss. It is kept as it is; this window's data is written beside it, "
+                                    "to %2.")
+                         .arg(full, QFileInfo(file.keptBeside).absoluteFilePath());
+        if (m_listeners.otherChangesTaken)
+            m_listeners.otherChangesTaken();
+    }
+    AtomicFile::write(file.keptBeside, make());
+    return Meeting::Kept;
+}
+
+template <typename Merge, typename Make, typename Written>
+void World::save(const QString& name, UserFile& file, bool changedHere, Merge merge, Make make, Written written)
 {
     const QString path = userFilePath(name);
     try {
+        const Meeting met = meetOtherChanges(name, path, file, true, changedHere, merge, make);
+        // Taken: the file already holds everything, as the lists now do.
+        if (met == Meeting::Kept || met == Meeting::Taken)
+            return;
         if (!prepareWrite(path, file))
             return;
-        AtomicFile::write(path, make());
+        const QByteArray bytes = make();
+        AtomicFile::write(path, bytes);
+        file.version = FileVersion(stampOf(path), bytes);
+        written();
     } catch (...) {
         file.writeFailing = true;
         throw;
@@ -643,12 +691,109 @@ void World::save(const QString& name, UserFile& file, Make make)
 
 void World::SaveUserData()
 {
-    save(kUserData, m_userFile, [this] { return writeUserData(m_locations); });
+    save(
+        kUserData, m_userFile, userDataChangedHere(), [this](const QByteArray& bytes) { return mergeUserData(bytes); },
+        [this] { return writeUserData(m_locations); }, [this] { m_userBase = placeRecords(m_locations); });
 }
 
 void World::SaveMarkers()
 {
-    save(kMarkers, m_markerFile, [this] { return writeMarkers(m_markers); });
+    save(
+        kMarkers, m_markerFile, markersChangedHere(), [this](const QByteArray& bytes) { return mergeMarkers(bytes); },
+        [this] { return writeMarkers(m_markers); }, [this] { m_markerChanges.reset(m_markers); });
+}
+
+bool World::userDataChangedHere() const
+{
+    return placesChanged(m_userBase, placeRecords(m_locations));
+}
+
+bool World::markersChangedHere() const
+{
+    return m_markerChanges.any(m_markers);
+}
+
+std::optional<bool> World::mergeUserData(const QByteArray& bytes)
+{
+    if (!m_locationsLoaded || !unicodeEncoding(bytes).isEmpty())
+        return std::nullopt; // by position onto an incomplete list, or not 8-bit text
+    LocationList read = m_locations;
+    for (Location& l : read) {
+        l.Status = Unvisited;
+        l.Note.clear();
+    }
+    try {
+        if ((readUserData(bytes, read) == 0 && !bytes.isEmpty()) || !userDataWritesBack(read, bytes))
+            return std::nullopt;
+    } catch (const Error&) {
+        return std::nullopt;
+    }
+    const PlaceRecords theirs = placeRecords(read);
+    const PlaceRecords ours = placeRecords(m_locations);
+    const bool changedHere = placesChanged(m_userBase, ours);
+    const PlaceRecords merged = mergePlaces(m_userBase, theirs, ours);
+    m_revision = nextRevision();
+    for (size_t i = 0; i < merged.size(); ++i) {
+        Location& l = m_locations[i];
+        if (l.Status != merged[i].status) {
+            countStatus(l.Status, -1);
+            countStatus(merged[i].status, 1);
+            l.Status = merged[i].status;
+        }
+        if (l.Note != merged[i].note) {
+            l.Note = merged[i].note;
+            m_noteChangedAt[i] = ++m_noteRevision;
+        }
+    }
+    m_userBase = theirs;
+    return changedHere;
+}
+
+std::optional<bool> World::mergeMarkers(const QByteArray& bytes)
+{
+    if (!unicodeEncoding(bytes).isEmpty())
+        return std::nullopt;
+    LocationList theirs;
+    try {
+        readMarkers(bytes, theirs);
+    } catch (const Error&) {
+        return std::nullopt;
+    }
+    if ((theirs.empty() && !bytes.isEmpty()) || writeMarkers(theirs) != bytes)
+        return std::nullopt;
+    const bool changedHere = markersChangedHere();
+    const MarkerChanges::Merged merged = m_markerChanges.merge(theirs, m_markers);
+    m_revision = nextRevision();
+    m_markers = merged.markers;
+    m_markerChanges.rebase(theirs, merged);
+    m_index.setMarkers(m_markers);
+    if (m_listeners.markersRenumbered)
+        m_listeners.markersRenumbered(merged.newIndexOf);
+    return changedHere;
+}
+
+bool World::readChangedUserFiles()
+{
+    const std::uint64_t before = m_revision;
+    const auto look = [this](const QString& name, UserFile& file, bool changedHere, auto merge) {
+        const QString path = DataLocations::settledUserFile(m_folder, name);
+        if (!path.isEmpty())
+            meetOtherChanges(name, path, file, false, changedHere, merge, [] { return QByteArray(); });
+    };
+    look(kUserData, m_userFile, userDataChangedHere(), [this](const QByteArray& bytes) { return mergeUserData(bytes); });
+    look(kMarkers, m_markerFile, markersChangedHere(), [this](const QByteArray& bytes) { return mergeMarkers(bytes); });
+    return m_revision != before;
+}
+
+QStringList World::settledUserFilePaths() const
+{
+    QStringList paths;
+    for (const QString& name : {kUserData, kMarkers}) {
+        const QString path = DataLocations::settledUserFile(m_folder, name);
+        if (!path.isEmpty())
+            paths << path;
+    }
+    return paths;
 }
 
 template <typename Save>

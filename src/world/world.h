@@ -3,7 +3,9 @@
 
 #include "data/location.h"
 #include "map/spatialindex.h"
+#include "world/fileversion.h"
 #include "world/locationnames.h"
+#include "world/usermerge.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -11,6 +13,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -28,7 +31,11 @@ namespace vdm {
  *   ends, extra or unreadable lines) is never replaced unless the user edited that data;
  * - when it is replaced all the same, the old file is first kept as "<name>.bak" (an
  *   existing backup is never replaced: the next free "<name>.bak.2", ".bak.3", ... is
- *   taken, and none when one of them already holds exactly these bytes).
+ *   taken, and none when one of them already holds exactly these bytes);
+ * - a file another program changed since this world last read or wrote it is merged, not
+ *   overwritten: the file's version of everything this window did not change, this
+ *   window's changes on top (see usermerge.h), with one notice per merge; a changed file
+ *   that cannot be read without loss is kept, and this window's data goes beside it.
  *
  * The folder is the working directory by default (files by bare name, as the window
  * opens them); tools and tests name another. No widgets: the window shows what it keeps.
@@ -173,6 +180,28 @@ public:
     bool userDataWriteFailing() const { return m_userFile.writeFailing; }
     bool markersWriteFailing() const { return m_markerFile.writeFailing; }
 
+    // --- other programs ---
+    /**
+     * Tells the window what happens without its asking: a merge or a read of another
+     * program's changes took them into the lists (the views show them; notices may wait),
+     * and a merge gave the markers new places (`newIndexOf[i]`: where marker i is now, -1
+     * gone), which must be followed at once, before any index is used again.
+     */
+    struct Listeners {
+        std::function<void()> otherChangesTaken;
+        std::function<void(const std::vector<int>& newIndexOf)> markersRenumbered;
+    };
+    void setListeners(Listeners listeners) { m_listeners = std::move(listeners); }
+    /**
+     * Reads "user.gdb" and "markers.gdb" again when another program changed them, keeping
+     * this window's unwritten changes on top as a write would. A file that cannot be read
+     * without loss is left for the next write to keep. Writes nothing; returns whether the
+     * lists changed. A file that cannot be read throws "Cannot open file %s".
+     */
+    bool readChangedUserFiles();
+    /** Where the user's two files are now, as far as that is settled without writing. */
+    QStringList settledUserFilePaths() const;
+
     /** The path of a file of this world: the bare name in the working directory. */
     QString filePath(const QString& name) const;
     /**
@@ -205,13 +234,38 @@ private:
         bool safe = false;   // may be replaced without keeping the old file
         bool edited = false; // the user changed this data in this run
         bool writeFailing = false; // the last write failed and the user has been told
+        FileVersion version;       // what this world last read from or wrote to the file
+        FileVersion kept;          // another program's version that could not be merged
+        QString keptBeside;        // where this window's data goes while that version stays
     };
+    /**
+     * How a file another program changed was met: not changed; its change read in, with
+     * nothing of this window's to add (Taken) or with this window's changes on top
+     * (Merged); kept as it is, with this window's data beside it (Kept).
+     */
+    enum class Meeting { Unchanged, Taken, Merged, Kept };
+    /**
+     * Compares `name` with what this world last read or wrote and takes another program's
+     * change in: `merge` reads the bytes into the lists (false: not without loss) and says
+     * whether this window had changes of its own. When `writing`, a file that cannot be
+     * merged is kept and this window's data written beside it.
+     */
+    template <typename Merge, typename Make>
+    Meeting meetOtherChanges(const QString& name, const QString& path, UserFile& file, bool writing,
+                             bool changedHere, Merge merge, Make make);
+    /** This window changed statuses or notes / markers since the file was last read or written. */
+    bool userDataChangedHere() const;
+    bool markersChangedHere() const;
+    /** `bytes` read losslessly as "user.gdb": merged into the lists; nullopt when not lossless. */
+    std::optional<bool> mergeUserData(const QByteArray& bytes);
+    std::optional<bool> mergeMarkers(const QByteArray& bytes);
     /** Runs `save`; a failure of `file` already reported is kept quiet. */
     template <typename Save>
     void autosave(UserFile& file, Save save);
     /** Writes `name` by the safety rules with what `make` gives; records whether it succeeded. */
-    template <typename Make>
-    void save(const QString& name, UserFile& file, Make make);
+    /** `written` runs once the file holds what `make` gave: this world's new starting point. */
+    template <typename Merge, typename Make, typename Written>
+    void save(const QString& name, UserFile& file, bool changedHere, Merge merge, Make make, Written written);
     /** Decides whether `path` may be written now; keeps the old file first when it must. */
     bool prepareWrite(const QString& path, UserFile& file);
     /**
@@ -243,6 +297,9 @@ private:
     mutable std::optional<std::vector<ListedLocation>> m_listed; // made when first asked for
     std::unique_ptr<ReadAhead> m_ahead;
     int m_stepsTakenAhead = 0;
+    PlaceRecords m_userBase;        // statuses and notes as "user.gdb" last held them here
+    MarkerChanges m_markerChanges; // the markers' changes since "markers.gdb" was last read or written
+    Listeners m_listeners;
 };
 
 } // namespace vdm
