@@ -173,6 +173,20 @@ void MapEditor::markerRemoved(int index)
         follow(m_target.index);
 }
 
+void MapEditor::markersRenumbered(const std::vector<int>& newIndexOf)
+{
+    const auto follow = [&newIndexOf](int& i) {
+        if (i >= 0)
+            i = i < int(newIndexOf.size()) ? newIndexOf[size_t(i)] : -1;
+    };
+    follow(m_editedMarker);
+    if (!showsMarker())
+        return;
+    follow(m_target.index);
+    if (m_target.index < 0)
+        close();
+}
+
 void MapEditor::click(int markerUnderPointer, QPoint mapPoint)
 {
     close();

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 namespace vdm {
 
@@ -94,6 +95,13 @@ public:
     void click(int markerUnderPointer, QPoint mapPoint);
     /** Deletes every marker without writing; a box open on a marker closes. */
     void clearMarkers();
+
+    /**
+     * A merge with another program's markers gave them new places: `newIndexOf[i]` is
+     * where marker i is now, -1 when it is gone. The box follows its marker, and closes
+     * when that marker is gone, so no typing ever reaches another one.
+     */
+    void markersRenumbered(const std::vector<int>& newIndexOf);
 
     /**
      * The world was replaced by another: the box shows its first location, closed, and

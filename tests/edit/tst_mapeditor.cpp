@@ -128,6 +128,29 @@ TEST_F(MapEditorTest, AddEditAndDeleteAMarkerAndWhatIsWritten)
     EXPECT_FALSE(wasWritten(QStringLiteral("user.gdb")));
 }
 
+TEST_F(MarkerEditorTest, TheOpenBoxFollowsItsMarkerThroughAMergeWithAnotherProgram)
+{
+    world.setListeners({{}, [this](const std::vector<int>& newIndexOf) { editor.markersRenumbered(newIndexOf); }});
+    ASSERT_TRUE(editor.showMarker(1));
+    editor.open();
+    editor.editText(QStringLiteral("B2"));
+    // Another program puts a marker in front of all of them.
+    AtomicFile::write(path(QStringLiteral("markers.gdb")),
+                      markerBlock("Well", 9, 9) + markerBlock("A", 1, 1) + markerBlock("B2", 2, 2) + markerBlock("C", 3, 3));
+    editor.editText(QStringLiteral("B3"));
+    EXPECT_EQ(editor.target(), (EditTarget{EditTarget::Kind::Marker, 2}));
+    EXPECT_EQ(editor.EditedMarker(), 2);
+    editor.editText(QStringLiteral("B4")); // the next key reaches the same marker
+    EXPECT_EQ(markersFile(),
+              markerBlock("Well", 9, 9) + markerBlock("A", 1, 1) + markerBlock("B4", 2, 2) + markerBlock("C", 3, 3));
+
+    // A marker the other program deleted closes the box on it: no key reaches another one.
+    editor.markersRenumbered({0, 1, -1, 2});
+    EXPECT_EQ(editor.target().index, -1);
+    EXPECT_FALSE(editor.EditMarkerMode());
+    EXPECT_EQ(editor.EditedMarker(), -1);
+}
+
 TEST_F(MarkerEditorTest, ALocationNamedEditMarkerKeepsItsNoteAndNoMarkerChanges)
 {
     editor.pointerOnMarker(0); // the marker last hovered
