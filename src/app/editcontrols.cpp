@@ -7,6 +7,7 @@
 #include "data/codepage.h"
 #include "dialogs/prompts.h"
 #include "edit/mapeditor.h"
+#include "edit/notetext.h"
 #include "map/viewport.h"
 #include "session/maphover.h"
 #include "world/world.h"
@@ -181,6 +182,24 @@ void EditControls::imported()
     if (m_editor.showsMarker() && marker >= 0 && size_t(marker) < m_world.markers().size()) {
         const QSignalBlocker blocker(m_ui.MemoNotes); // showing the text is no edit of it
         m_ui.MemoNotes->setNoteText(CodePage::decode(m_world.markers()[size_t(marker)].Name));
+    }
+}
+
+void EditControls::otherChangesTaken()
+{
+    imported(); // the marker tools and an open marker's text
+    mirror();   // a box whose marker is gone has closed
+    const int index = m_editor.SelectedIndex();
+    if (m_editor.showsMarker() || index < 0 || size_t(index) >= m_world.locations().size())
+        return;
+    const Location& l = m_world.locations()[size_t(index)];
+    for (const auto& [status, button] : statusButtons()) {
+        if (l.Status == status)
+            button->setChecked(true);
+    }
+    if (storedNote(m_ui.MemoNotes->toPlainText()) != l.Note) {
+        const QSignalBlocker blocker(m_ui.MemoNotes); // showing the note is no edit of it
+        m_ui.MemoNotes->setNoteText(CodePage::decode(l.Note));
     }
 }
 

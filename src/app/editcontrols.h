@@ -59,6 +59,12 @@ public:
     void worldOpened();
     /** An import changed statuses, notes or markers: an open marker shows its new text. */
     void imported();
+    /**
+     * Another program's changes came in: the box shows what its location or marker holds
+     * now, without that counting as an edit (and without moving the caret when the text
+     * is what the box already holds).
+     */
+    void otherChangesTaken();
 
     const MarkerTools& markerTools() const { return m_tools; }
 

@@ -15,6 +15,7 @@
 #include "app/windowinput.h"
 #include "app/noteedit.h"
 #include "app/progresscommands.h"
+#include "app/userfilewatch.h"
 #include "app/worldcommand.h"
 #include "ui_mainform.h"
 
@@ -25,6 +26,8 @@
 #include <QListView>
 #include <QPlainTextEdit>
 #include <QScopeGuard>
+
+#include <utility>
 
 // The glyphs live in this static library: register them before the first form is built.
 static void initGlyphResources()
@@ -99,6 +102,34 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
         m_view.followPanel();
         m_find->pointerMoved(at);
     });
+    m_fileWatch = new UserFileWatch(
+        [this] { guarded(m_prompts, this, [this] { m_world.readChangedUserFiles(); }); }, this);
+    followOtherPrograms();
+}
+
+void TMainForm::followOtherPrograms()
+{
+    World::Listeners listeners;
+    listeners.otherChangesTaken = [this] {
+        if (std::exchange(m_otherChangesQueued, true))
+            return;
+        QMetaObject::invokeMethod(this, [this] { guarded(m_prompts, this, [this] { showOtherChanges(); }); },
+                                  Qt::QueuedConnection);
+    };
+    listeners.markersRenumbered = [this](const std::vector<int>& newIndexOf) { m_edit.markersRenumbered(newIndexOf); };
+    m_world.setListeners(std::move(listeners));
+    if (m_firstShowDone && !m_destroyed)
+        m_fileWatch->watch(m_world.settledUserFilePaths());
+}
+
+void TMainForm::showOtherChanges()
+{
+    m_otherChangesQueued = false;
+    if (m_destroyed)
+        return;
+    m_editControls->otherChangesTaken();
+    RepaintMap(); // and with it the progress line
+    reportWorldNotices();
 }
 
 TMainForm::~TMainForm()
@@ -169,6 +200,9 @@ void TMainForm::FormCreate()
     // A database error stops the rest of the first show, but the list and the box still
     // show the same first location.
     auto selectFirst = qScopeGuard([this] { m_editControls->selectFirst(); });
+    // From now on another program's changes of the user's files are shown, also after a
+    // loader error (what loaded is shown and written back all the same).
+    const auto watch = qScopeGuard([this] { followOtherPrograms(); });
     loadLocations();
     m_world.LoadRoutes();
     m_world.LoadUserData();
@@ -210,10 +244,13 @@ void TMainForm::FormDestroy()
     if (m_destroyed)
         return;
     m_destroyed = true;
+    m_fileWatch->watch({});
     // Each step on its own: a write that fails says so and the others still run.
     if (m_firstShowDone) {
+        m_world.takeNotices(); // what a first show cut short by an error never told stays untold
         guarded(m_prompts, this, [this] { m_world.SaveUserData(); });
         guarded(m_prompts, this, [this] { m_world.SaveMarkers(); });
+        reportWorldNotices(); // a merge of the last writes is told before the window goes
     }
     m_world.releasePicture();
     guarded(m_prompts, this, [this] { WriteSettings(); });

@@ -37,6 +37,7 @@ class TFormAbout;
 class TFormOptions;
 class FormLayout;
 class FindCommands;
+class UserFileWatch;
 class EditControls;
 class WindowInput;
 
@@ -179,6 +180,13 @@ private:
     void worldOpened(const QString& folder);
     /** Shows the world's messages about user files it keeps unread. */
     void reportWorldNotices();
+    /**
+     * Has the world tell the window of another program's changes (the map, the box, the
+     * progress line and the messages follow them once the handler in progress is done;
+     * the editor follows renumbered markers at once), and watches the user's files.
+     */
+    void followOtherPrograms();
+    void showOtherChanges();
     /** The strip under the map: the status counts, and the pointer's map point and place. */
     void showProgressLine();
 
@@ -198,6 +206,8 @@ private:
     MapHintPresenter m_hint;
     std::unique_ptr<WindowInput> m_input; // goes with the members, before the window's widgets
     FindCommands* m_find = nullptr;
+    UserFileWatch* m_fileWatch = nullptr;
+    bool m_otherChangesQueued = false;
 };
 
 } // namespace vdm

@@ -24,6 +24,7 @@ void TMainForm::worldOpened(const QString& folder)
     m_view.updateScrollRanges();
 
     m_edit.restart();
+    followOtherPrograms(); // the new world's files, and its changes, from now on
     m_editControls->fillList();
     m_editControls->selectFirst();
     m_editControls->mirror();
