@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "map/resampler.h"
 
+#include "map/cpufeatures.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -334,15 +336,6 @@ void interpolateRow(const std::uint32_t* __restrict in, const Axis& h, const std
 }
 
 #if defined(VDM_RESAMPLER_AVX2)
-bool haveAvx2()
-{
-    static const bool yes = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return yes;
-}
-
 /**
  * A row's horizontal pass eight destination pixels at a time: the eight left neighbours
  * lie within eight consecutive source pixels when enlarging, so one unaligned load of
@@ -463,7 +456,7 @@ void quarterRows(const std::uint32_t* __restrict a, const std::uint32_t* __restr
 {
     int x = 0;
 #if defined(VDM_RESAMPLER_AVX2)
-    if (haveAvx2())
+    if (useAvx2())
         x = quarterRowsAvx2(a, b, nearA, nearB, n);
 #endif
 #if defined(__SSE2__)
@@ -522,7 +515,7 @@ void interpolateHalfSteps(const std::uint32_t* __restrict in, const Axis& h, Hal
     std::uint32_t* __restrict o = out + hs.lead;
     int j = 0;
 #if defined(VDM_RESAMPLER_AVX2)
-    if (haveAvx2())
+    if (useAvx2())
         j = halfStepsAvx2(p, hs.pairs, o);
 #endif
 #if defined(__SSE2__)
@@ -560,7 +553,7 @@ void drawBilinear(const Target& t, const Source& s, const Axis& h, const Axis& v
     std::vector<std::uint16_t> pairs;
     int simdEnd = 0;
 #if defined(VDM_RESAMPLER_AVX2)
-    const bool avx2 = haveAvx2();
+    const bool avx2 = useAvx2();
     std::vector<std::uint16_t> w2;
     int blocks = 0;
     if (avx2 && !plain && !halves) {

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "map/resampler.h"
+#include "map/cpufeatures.h"
 
 #include <QRandomGenerator>
 #include <gtest/gtest.h>
@@ -240,3 +241,24 @@ TEST(ResamplerTwiceTheScale, ShortcutsGiveTheGeneralKernelsPixels)
         }
     }
 }
+
+namespace vdm {
+namespace {
+
+TEST(CpuFeatures, TheSwitchListIsReadAsQtReadsIt)
+{
+    const struct {
+        const char* list;
+        const char* feature;
+        bool listed;
+    } rows[] = {
+        {nullptr, "avx2", false},     {"", "avx2", false},          {"avx2", "avx2", true},
+        {"sse4.1 avx2", "avx2", true}, {"AVX2", "avx2", true},      {"avx512f,avx2", "avx2", true},
+        {"avx2x", "avx2", false},     {"avx", "avx2", false},       {"  avx  ", "avx", true},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(featureListed(r.list, r.feature), r.listed) << (r.list ? r.list : "(none)") << " / " << r.feature;
+}
+
+} // namespace
+} // namespace vdm
