@@ -22,7 +22,13 @@ std::optional<int> readCommandLine(int argc, char** argv, QString& world)
     const QString program = QStringLiteral("veldamar-map");
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
-    vdm::cli::setUp(parser, QStringLiteral("Shows the map of the world in WORLD_DIR, or in the working directory."));
+    vdm::cli::setUp(parser,
+                    QStringLiteral("Shows the map of the world in WORLD_DIR. Without one: the working directory when\n"
+                                   "it holds a map picture, else the world shown last, else the installed sample\n"
+                                   "world, else a folder you choose.\n"
+                                   "Qt's standard options (-style NAME, -platform NAME, ...) are taken too."));
+    // Accepted here and left in argv: QApplication takes them when it starts.
+    vdm::cli::acceptQtOptions(parser);
     parser.addPositionalArgument(
         QStringLiteral("WORLD_DIR"),
         QStringLiteral("The world folder: a map picture (bigmap_hi.jpg or bigmap.jpg) and its databases."),

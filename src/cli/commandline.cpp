@@ -29,6 +29,42 @@ void setUp(QCommandLineParser& parser, const QString& description)
     parser.addOption({QStringLiteral("version"), QStringLiteral("Output version information and exit.")});
 }
 
+const std::vector<QtOption>& qtOptions()
+{
+    static const std::vector<QtOption> options{
+        {"platform", "NAME", "the window system plugin (xcb, wayland, offscreen)"},
+        {"platformpluginpath", "PATH", "another folder of window system plugins"},
+        {"platformtheme", "NAME", "the platform theme plugin"},
+        {"plugin", "NAME", "an additional input plugin"},
+        {"display", "DISPLAY", "the X display (X11)"},
+        {"name", "NAME", "the program's resource name (X11)"},
+        {"style", "NAME", "the widget style (for example fusion)"},
+        {"stylesheet", "FILE", "a Qt style sheet applied to every window"},
+        {"qwindowgeometry", "GEOMETRY", "the main window's geometry, WxH+X+Y"},
+        {"geometry", "GEOMETRY", "the same as -qwindowgeometry"},
+        {"qwindowtitle", "TITLE", "the main window's title"},
+        {"title", "TITLE", "the same as -qwindowtitle"},
+        {"qwindowicon", "FILE", "the windows' icon"},
+        {"icon", "FILE", "the same as -qwindowicon"},
+        {"session", "ID", "the session the desktop restores"},
+        {"reverse", "", "lays the windows out from right to left"},
+        {"widgetcount", "", "prints the number of widgets left at the end"},
+        {"testability", "", "loads Qt's testability plugin"},
+    };
+    return options;
+}
+
+void acceptQtOptions(QCommandLineParser& parser)
+{
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    for (const QtOption& o : qtOptions()) {
+        QCommandLineOption option(QString::fromLatin1(o.name), QString::fromLatin1(o.description),
+                                  QString::fromLatin1(o.valueName));
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+}
+
 std::optional<int> parse(QCommandLineParser& parser, const QStringList& arguments, const QString& program)
 {
     if (!parser.parse(arguments))

@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <optional>
+#include <vector>
 
 class QCommandLineParser;
 
@@ -25,6 +26,24 @@ QString desktopId();
  * positional arguments after this.
  */
 void setUp(QCommandLineParser& parser, const QString& description);
+
+/** One of Qt's own command-line options, which every window program of Qt takes. */
+struct QtOption {
+    const char* name;      // without dashes; Qt takes it after one dash or two
+    const char* valueName; // empty when the option is a switch
+    const char* description;
+};
+
+/** Qt's standard options of a widget program (the platform's, the window's, the style's). */
+const std::vector<QtOption>& qtOptions();
+
+/**
+ * Lets `parser` accept Qt's standard options ("-style fusion", "--platform=xcb",
+ * "-reverse"), hidden from --help, so they stay in the arguments for QApplication, which
+ * takes them. Words after one dash are then long options ("-style", not -s -t -y -l -e),
+ * as Qt reads them.
+ */
+void acceptQtOptions(QCommandLineParser& parser);
 
 /**
  * Reads `arguments` (the program's path first) with `parser`. --help prints the help text

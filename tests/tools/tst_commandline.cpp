@@ -69,6 +69,14 @@ TEST(CommandLine, AnswersHelpVersionAndUsageErrorsWithTheirExitStatus)
          "veldamar-map: Unknown option 'frobnicate'.\nTry 'veldamar-map --help' for more information.\n"},
         {Map, {"one", "two"}, 2, "", "only one world folder may be given, not also 'two'"},
         {Map, {"/nonexistent/world"}, 2, "", "cannot enter the world folder '/nonexistent/world'"},
+        // Qt's standard options pass, in both spellings, and their values are not the world.
+        {Map, {"-style", "fusion", "--help"}, 0, "Usage: veldamar-map [options] [WORLD_DIR]\n", ""},
+        {Map, {"--platform=offscreen", "-reverse", "--version"}, 0, "veldamar-map " + v + "\n", ""},
+        {Map, {"-style", "fusion", "/nonexistent/world"}, 2, "", "cannot enter the world folder '/nonexistent/world'"},
+        {Map, {"-platform", "offscreen", "-reverse", "a", "b"}, 2, "", "not also 'b'"},
+        {Map, {"-style"}, 2, "", "Missing value after '-style'"},
+        {Map, {"-stylefusion"}, 2, "", "Unknown option 'stylefusion'"},
+        {Map, {"-hv"}, 2, "", "Unknown option 'hv'"},
         {Render, {"--help"}, 0, "Usage: veldamar-render [options] DIR OUT\n", ""},
         {Render, {"-h"}, 0, "--zoom <I>", ""},
         {Render, {"--version"}, 0, "veldamar-render " + v + "\n", ""},
@@ -100,6 +108,31 @@ TEST(CommandLine, AnswersHelpVersionAndUsageErrorsWithTheirExitStatus)
         else
             EXPECT_TRUE(r.out.isEmpty()) << what.toStdString();
     }
+}
+
+TEST(CommandLine, MapStartsWithQtsStandardOptions)
+{
+    QTemporaryDir dir, home;
+    vdm::worldgen::Options options;
+    options.locations = 20;
+    options.pictureDivisor = 10;
+    vdm::worldgen::generate(dir.path(), options);
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
+    process.setProcessEnvironment(env);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(Map, {"-style", "fusion", "-platform", "offscreen", dir.path()});
+    ASSERT_TRUE(process.waitForStarted(10000));
+    // A refused command line ends at once with status 2; a program that started keeps its
+    // window open until it is told to close.
+    const bool ended = process.waitForFinished(3000);
+    const QString said = QString::fromLocal8Bit(process.readAll());
+    EXPECT_FALSE(ended) << "status " << process.exitCode() << ": " << said.toStdString();
+    EXPECT_FALSE(said.contains("Unknown option")) << said.toStdString();
+    process.kill();
+    process.waitForFinished(10000);
 }
 
 TEST(CommandLine, RenderWritesTheFormatItsOutputNameAsksFor)
