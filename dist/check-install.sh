@@ -17,7 +17,7 @@ expect() {
 }
 for program in veldamar-map veldamar-render veldamar-worldgen; do
   expect "bin/$program"
-  expect "share/man/man1/$program.1"
+  expect "share/man/man1/$program.1.gz"
 done
 for f in readme.txt readmerus.txt readmefr.txt screenshot.png \
          world/bigmap_hi.jpg world/bigmap.jpg world/vdmain.gdb world/routes.gdb; do
