@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -133,6 +134,103 @@ TEST(CommandLine, MapStartsWithQtsStandardOptions)
     EXPECT_FALSE(said.contains("Unknown option")) << said.toStdString();
     process.kill();
     process.waitForFinished(10000);
+}
+
+/** One option as --help lists it: its names, its value's name, its description. */
+struct HelpOption {
+    QStringList names; // without dashes
+    QString value;
+    QString description;
+};
+
+/** The options of a --help text, descriptions joined over their wrapped lines. */
+std::vector<HelpOption> helpOptions(const QString& help)
+{
+    std::vector<HelpOption> options;
+    bool inOptions = false;
+    static const QRegularExpression entry(QStringLiteral("^  (-[^ ].*?)(?:  +(.*))?$"));
+    static const QRegularExpression name(QStringLiteral("--?([A-Za-z0-9-]+)"));
+    static const QRegularExpression value(QStringLiteral("<([^>]+)>"));
+    for (const QString& line : help.split(u'\n')) {
+        if (line == u"Options:") {
+            inOptions = true;
+            continue;
+        }
+        if (!inOptions || line.trimmed().isEmpty()) {
+            inOptions = inOptions && !line.trimmed().isEmpty();
+            continue;
+        }
+        if (const QRegularExpressionMatch m = entry.match(line); m.hasMatch()) {
+            HelpOption o;
+            for (auto it = name.globalMatch(m.captured(1)); it.hasNext();)
+                o.names << it.next().captured(1);
+            o.value = value.match(m.captured(1)).captured(1);
+            o.description = m.captured(2).trimmed();
+            options.push_back(o);
+        } else if (!options.empty()) {
+            options.back().description += u' ' + line.trimmed();
+        }
+    }
+    return options;
+}
+
+/** A manual page's text as a reader sees it: no requests, no escapes, one blank between words. */
+QString pageText(const QString& source)
+{
+    QStringList words;
+    for (QString line : source.split(u'\n')) {
+        if (line.startsWith(u'.')) {
+            const qsizetype blank = line.indexOf(u' ');
+            line = blank < 0 ? QString() : line.mid(blank + 1);
+        }
+        line.replace(QStringLiteral("\\-"), QStringLiteral("-")).remove(u'"');
+        words << line.simplified();
+    }
+    return words.join(u' ').simplified();
+}
+
+TEST(CommandLine, ManualPagesDescribeEveryOptionAsTheHelpDoes)
+{
+    const QDir pages(QStringLiteral(VDM_MAN_DIR));
+    for (const QString& program : {Map, Render, Worldgen}) {
+        const QString name = QFileInfo(program).fileName();
+        SCOPED_TRACE(name.toStdString());
+        const Outcome help = run(program, {"--help"});
+        ASSERT_EQ(help.status, 0);
+        const std::vector<HelpOption> options = helpOptions(help.out);
+        ASSERT_GE(options.size(), 2u) << help.out.toStdString(); // --help and --version at least
+        const QString source = QString::fromUtf8(readFile(pages.filePath(name + ".1.in")));
+        ASSERT_FALSE(source.isEmpty());
+        const QString text = pageText(source);
+        QStringList described;
+        for (const HelpOption& o : options) {
+            for (const QString& n : o.names) {
+                const QString dashed = (n.size() == 1 ? "-" : "--") + n;
+                EXPECT_TRUE(text.contains(dashed)) << "the page lacks " << dashed.toStdString();
+                described << n;
+            }
+            if (!o.value.isEmpty()) {
+                EXPECT_TRUE(text.contains(o.value)) << "the page lacks the value " << o.value.toStdString();
+            }
+            EXPECT_TRUE(text.contains(o.description)) << "the page does not say: " << o.description.toStdString();
+        }
+        // And the page names no option the program does not take (Qt's, for the window).
+        static const QRegularExpression pageOption(QStringLiteral("\\\\-\\\\-([a-z][a-z0-9\\\\-]*)"));
+        for (auto it = pageOption.globalMatch(source); it.hasNext();) {
+            const QString n = it.next().captured(1).replace(QStringLiteral("\\-"), QStringLiteral("-"));
+            EXPECT_TRUE(described.contains(n)) << "the page names --" << n.toStdString() << ", which --help does not";
+        }
+        if (program == Map) {
+            for (const vdm::cli::QtOption& o : vdm::cli::qtOptions())
+                EXPECT_TRUE(text.contains(QStringLiteral("-%1 %2").arg(QLatin1String(o.name), QLatin1String(o.valueName)).trimmed()
+                                          + ' ' + QLatin1String(o.description)))
+                    << "the page lacks Qt's -" << o.name;
+            // Which world opens, and where the user's files go.
+            for (const char* said : {"WORLD_DIR when it is given", "the world shown last time", "share/veldamar-map/world",
+                                     "$XDG_CONFIG_HOME/veldamar-map/", "$XDG_DATA_HOME/veldamar-map/"})
+                EXPECT_TRUE(text.contains(QLatin1String(said))) << said;
+        }
+    }
 }
 
 TEST(CommandLine, RenderWritesTheFormatItsOutputNameAsksFor)
