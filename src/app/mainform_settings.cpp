@@ -5,6 +5,7 @@
 
 #include "app/displaytoggles.h"
 #include "app/formlayout.h"
+#include "dialogs/platform.h"
 #include "world/datalocations.h"
 #include "ui_mainform.h"
 
@@ -16,6 +17,7 @@ namespace vdm {
 void TMainForm::ReadSettings()
 {
     m_session.open(DataLocations::settingsFile(m_appDir));
+    m_session.setWindowPositionsKnown(WindowPositionsKnown());
     DisplayToggles(*m_ui, Config).showStates();
 }
 
@@ -28,7 +30,8 @@ void TMainForm::restoreView()
         QList<QRect> screens;
         for (const QScreen* screen : QGuiApplication::screens())
             screens << screen->availableGeometry();
-        move(reachablePosition(stored, screens));
+        if (m_session.windowPositionsKnown())
+            move(reachablePosition(stored, screens));
         resize(stored.Width, stored.Height);
         m_layout->layoutPanels();
     }

@@ -233,6 +233,12 @@ void keepStoredLayout(const IniFile& ini, WindowSnapshot& w)
     }
 }
 
+void keepStoredPosition(const IniFile& ini, WindowSnapshot& w)
+{
+    w.Left = readNumber(ini, &WindowGeometry::Left);
+    w.Top = readNumber(ini, &WindowGeometry::Top);
+}
+
 void writeSettings(IniFile& ini, const Settings& s, const WindowSnapshot& w)
 {
     for (const SettingKey& k : Keys) {

@@ -184,6 +184,12 @@ struct WindowSnapshot : WindowGeometry {
 void keepStoredLayout(const IniFile& ini, WindowSnapshot& w);
 
 /**
+ * Puts the file's own "Window" "Left" and "Top" (their defaults when absent) into `w`: a
+ * window system that tells a program no position (Wayland) leaves the stored one as it was.
+ */
+void keepStoredPosition(const IniFile& ini, WindowSnapshot& w);
+
+/**
  * Writes every key in the table's order ("Window" and "Toolbars" only when
  * `s.RestoreWindow` is on; "Constant" and "Delay" never), then flushes. A write that
  * fails throws "Unable to write to <path>" and the remaining writes are skipped.

@@ -67,4 +67,15 @@ bool ExtendedGraphicsSupported()
     return true;
 }
 
+bool WindowPositionsKnown(const QString& platformName)
+{
+    // "wayland", "wayland-egl", "wayland-brcm": every Wayland plugin of Qt.
+    return !platformName.startsWith(QLatin1String("wayland"), Qt::CaseInsensitive);
+}
+
+bool WindowPositionsKnown()
+{
+    return WindowPositionsKnown(QGuiApplication::platformName());
+}
+
 } // namespace vdm

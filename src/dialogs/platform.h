@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+class QString;
+
 namespace vdm {
 
 /**
@@ -20,5 +22,14 @@ bool TranslucencySupported();
  * is actually translucent is TranslucencySupported()'s answer when it is shown.
  */
 bool ExtendedGraphicsSupported();
+
+/**
+ * Whether the window system named `platformName` (QGuiApplication::platformName()) tells
+ * a program where its windows are and lets it place them: Wayland does neither (a window
+ * reads as being near 0, 0 and a move is ignored); X11 and the others do.
+ */
+bool WindowPositionsKnown(const QString& platformName);
+/** The same for the window system this program runs on. */
+bool WindowPositionsKnown();
 
 } // namespace vdm

@@ -61,6 +61,8 @@ void SettingsSession::write(WindowSnapshot window)
         return;
     if (!m_storedLayoutApplied)
         keepStoredLayout(*m_file, window);
+    if (!m_windowPositionsKnown)
+        keepStoredPosition(*m_file, window);
     writeSettings(*m_file, m_settings, window);
     if (!m_chosenWorld.isEmpty())
         writeLastWorld(*m_file, m_chosenWorld);

@@ -75,6 +75,14 @@ public:
      */
     void rememberWorld(const QString& folder) { m_chosenWorld = folder; }
 
+    /**
+     * Whether the window system tells a program where its window is and lets it place it
+     * (X11 does, Wayland does not). Without that the stored position is neither restored
+     * nor written over; the size and the state still are. Known until said otherwise.
+     */
+    void setWindowPositionsKnown(bool known) { m_windowPositionsKnown = known; }
+    bool windowPositionsKnown() const { return m_windowPositionsKnown; }
+
     /** Writes every member and the window's geometry; nothing once closed. */
     void write(WindowSnapshot window);
 
@@ -84,6 +92,7 @@ private:
     DrawingObjects m_objects;
     StoredView m_storedView;
     bool m_storedLayoutApplied = false;
+    bool m_windowPositionsKnown = true;
     QString m_chosenWorld; // empty: the run was started inside its world
 };
 

@@ -86,6 +86,36 @@ TEST_F(SettingsSessionTest, StoredLayoutIsKeptUntilTheFirstShowAppliesIt)
     }
 }
 
+TEST_F(SettingsSessionTest, WithoutKnownPositionsTheStoredPositionStaysAsItWas)
+{
+    struct Case {
+        const char* before;
+        bool known;
+        int left, top; // stored after the write
+    };
+    // The window reads as near 0, 0 where the window system tells no position; the size is
+    // its own either way.
+    const Case cases[] = {
+        {"[Window]\r\nLeft=120\r\nTop=80\r\n", false, 120, 80},
+        {"", false, 300, 60}, // nothing stored: the defaults, never the window's -3, -30
+        {"[Window]\r\nLeft=120\r\nTop=80\r\n", true, -3, -30},
+    };
+    for (const Case& c : cases) {
+        store(c.before);
+        SettingsSession s;
+        s.open(path());
+        EXPECT_TRUE(s.windowPositionsKnown());
+        s.setWindowPositionsKnown(c.known);
+        WindowSnapshot w = window(0);
+        w.Left = -3, w.Top = -30, w.Width = 500, w.Height = 700;
+        s.write(w);
+        EXPECT_EQ(storedNumber("Window", "Left"), c.left) << c.before << c.known;
+        EXPECT_EQ(storedNumber("Window", "Top"), c.top) << c.before << c.known;
+        EXPECT_EQ(storedNumber("Window", "Width"), 500) << c.before << c.known;
+        EXPECT_EQ(storedNumber("Window", "Height"), 700) << c.before << c.known;
+    }
+}
+
 TEST_F(SettingsSessionTest, StoredViewIsReadOnRequest)
 {
     store("[General]\r\nState=2\r\n[Window]\r\nZoom=3\r\nCenterX=40\r\nWidth=500\r\n");
