@@ -3,6 +3,7 @@
 
 #include "dialogs/errorguard.h"
 
+#include "cli/commandline.h"
 #include "data/codepage.h"
 #include "data/errors.h"
 #include "data/installlayout.h"
@@ -63,6 +64,8 @@ TFormAbout::TFormAbout(QString applicationDirectory, Prompts& prompts, QWidget* 
                 [this, button] { guarded(m_prompts, this, [&] { SelectLang(button); }); });
     }
     connect(m_ui->ButtonOk, &QPushButton::clicked, this, &QDialog::accept);
+    // Below the read-me, beside Ok: which program the text describes.
+    m_ui->LabelVersion->setText(QStringLiteral("Version %1").arg(cli::version()));
 }
 
 TFormAbout::~TFormAbout() = default;

@@ -3,10 +3,12 @@
 
 #include "common/fakeprompts.h"
 #include "common/testutils.h"
+#include "cli/commandline.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFontMetrics>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -77,6 +79,12 @@ TEST_F(FormAboutTest, FormCarriesItsCaptionsFlagsAndFixedPitchBox)
         EXPECT_EQ(image.pixelColor(5, 14).alpha(), 0) << b.name; // bottom row shows through
     }
     EXPECT_TRUE(child<QPushButton>("ButtonOk")->isDefault());
+    // The version sits in the free corner left of Ok, clear of every described control.
+    QLabel* version = child<QLabel>("LabelVersion");
+    EXPECT_EQ(version->text(), QStringLiteral("Version ") + cli::version());
+    EXPECT_EQ(version->accessibleName(), QStringLiteral("Version"));
+    for (const char* other : {"ButtonEng", "ButtonRus", "ButtonFra", "ButtonOk", "MemoAbout"})
+        EXPECT_FALSE(version->geometry().intersects(child<QWidget>(other)->geometry())) << other;
 
     QPlainTextEdit* memo = child<QPlainTextEdit>("MemoAbout");
     EXPECT_TRUE(memo->isReadOnly());
