@@ -23,6 +23,7 @@
 #include <QClipboard>
 #include <QDialog>
 #include <QFileInfo>
+#include <QIcon>
 #include <QListView>
 #include <QPlainTextEdit>
 #include <QScopeGuard>
@@ -142,6 +143,12 @@ void TMainForm::setupComponents()
 {
     m_layout = std::make_unique<FormLayout>(*this, *m_ui);
     m_view.showTitle();
+    // The icon drawn at each size the desktop asks for (task bar, switcher, title bar),
+    // so it is never a scaled copy: 16 to 256 pixels, 64 and 96 being the @2x files.
+    QIcon icon;
+    for (const char* file : {"icon16", "icon22", "icon24", "icon32", "icon", "icon32@2x", "icon@2x", "icon128", "icon256"})
+        icon.addFile(QStringLiteral(":/glyphs/%1.png").arg(QLatin1String(file)));
+    setWindowIcon(icon);
 
     m_ui->CBLoc->setInsertPolicy(QComboBox::NoInsert);
     m_ui->CBLoc->setModel(new LocationListModel(m_ui->CBLoc));

@@ -120,6 +120,12 @@ TEST_F(StartupTest, LayoutAsStored)
     // Clip stands between Options and About on screen.
     EXPECT_LT(ui().ToolButtonOptions->x(), ui().ToolButtonClip->x());
     EXPECT_LT(ui().ToolButtonClip->x(), ui().ToolButtonAbout->x());
+
+    // The window's icon carries a drawing for every size the desktop may ask for.
+    const QList<QSize> sizes = f.windowIcon().availableSizes();
+    for (const int size : {16, 22, 24, 32, 48, 64, 96, 128, 256})
+        EXPECT_TRUE(sizes.contains(QSize(size, size))) << size;
+    EXPECT_EQ(f.windowIcon().pixmap(QSize(24, 24), 1.0).size(), QSize(24, 24));
 }
 
 TEST_F(StartupTest, LocationListSortedWithIndexes)

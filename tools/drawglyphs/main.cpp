@@ -8,7 +8,8 @@
 // Writes glyph00.png ... glyph17.png, icon.png (48 px) and icon32.png into the directory
 // given, by default resources/glyphs of the working directory, each with its twice as
 // large "@2x" partner (glyph00@2x.png, icon@2x.png at 96 px, icon32@2x.png at 64 px) that
-// Qt picks on a screen of device pixel ratio 2.
+// Qt picks on a screen of device pixel ratio 2, and icon16.png, icon22.png, icon24.png,
+// icon128.png and icon256.png, so the window's icon is drawn at every size of the theme.
 // With --icon SIZE FILE it writes the icon at SIZE pixels (16 to 256) into FILE instead:
 // the build draws the desktop icon at each of the theme's sizes that way.
 int main(int argc, char** argv)
@@ -52,5 +53,10 @@ int main(int argc, char** argv)
         || !save(vdm::GlyphArt::icon(32), QStringLiteral("icon32.png"))
         || !save(vdm::GlyphArt::icon(64), QStringLiteral("icon32@2x.png")))
         return 1;
+    // The window's own icon at the theme's other sizes.
+    for (const int size : {16, 22, 24, 128, 256}) {
+        if (!save(vdm::GlyphArt::icon(size), QStringLiteral("icon%1.png").arg(size)))
+            return 1;
+    }
     return 0;
 }
