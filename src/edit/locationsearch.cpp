@@ -2,6 +2,7 @@
 #include "edit/locationsearch.h"
 
 #include "data/codepage.h"
+#include "map/cpufeatures.h"
 #include "world/world.h"
 
 #include <algorithm>
@@ -140,21 +141,13 @@ __attribute__((target("avx2"))) std::size_t findAvx2(const char* text, std::size
     return findSse2(text, size, pos, needle, n);
 }
 
-bool haveAvx2()
-{
-    static const bool have = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return have;
-}
 #endif
 
 /** The first occurrence of `needle` in text[pos, size), or size. */
 std::size_t findFrom(const char* text, std::size_t size, std::size_t pos, const char* needle, std::size_t n)
 {
 #if VDM_SEARCH_SIMD
-    return haveAvx2() ? findAvx2(text, size, pos, needle, n) : findSse2(text, size, pos, needle, n);
+    return useAvx2() ? findAvx2(text, size, pos, needle, n) : findSse2(text, size, pos, needle, n);
 #else
     if (pos >= size)
         return size;
@@ -212,6 +205,11 @@ void LocationSearch::rebuild(const World& world)
     m_spanOf.assign(list.size(), 0);
     for (int i = 0; i < int(list.size()); ++i)
         append(i, world);
+    // Hits are listed as the location list lists them.
+    const std::vector<ListedLocation>& listed = world.listedLocations();
+    m_listPosition.assign(list.size(), 0);
+    for (std::size_t at = 0; at < listed.size(); ++at)
+        m_listPosition[std::size_t(listed[at].index)] = int(at);
     m_deadBytes = 0;
     m_generation = world.listGeneration();
     m_revision = world.noteRevision();
@@ -276,14 +274,14 @@ LocationSearch::Result LocationSearch::find(const World& world, QStringView quer
         pos = end; // one hit per record: its first match is its best
     }
 
-    const auto byIndex = [](const Hit& a, const Hit& b) { return a.index < b.index; };
+    const auto byList = [this](const Hit& a, const Hit& b) {
+        return m_listPosition[std::size_t(a.index)] < m_listPosition[std::size_t(b.index)];
+    };
     for (std::vector<Hit>& g : m_groups) {
         result.total += int(g.size());
         const std::size_t room = limit - std::min(limit, result.hits.size());
         const std::size_t take = std::min(room, g.size());
-        // The buffer holds the locations in file order until a note is folded again.
-        if (!std::is_sorted(g.begin(), g.end(), byIndex))
-            std::partial_sort(g.begin(), g.begin() + std::ptrdiff_t(take), g.end(), byIndex);
+        std::partial_sort(g.begin(), g.begin() + std::ptrdiff_t(take), g.end(), byList);
         result.hits.insert(result.hits.end(), g.begin(), g.begin() + std::ptrdiff_t(take));
     }
     return result;

@@ -34,7 +34,9 @@ public:
     };
     struct Result {
         /** Names that start with the query first, then other name matches, then the two
-         *  lines, then notes; in file order within each group; at most the limit asked for. */
+         *  lines, then notes; in the location list's order within each group (the order
+         *  of World::listedLocations, so the find bar and the list agree); at most the
+         *  limit asked for. */
         std::vector<Hit> hits;
         int total = 0; // every location that matched
     };
@@ -69,6 +71,7 @@ private:
     QByteArray m_text;
     std::vector<Span> m_spans;      // in buffer order
     std::vector<std::size_t> m_spanOf; // location index -> its live span
+    std::vector<int> m_listPosition;   // location index -> its place in the location list
     std::array<std::vector<Hit>, 4> m_groups; // kept between searches for their capacity
     qsizetype m_deadBytes = 0;
     std::uint64_t m_generation = 0;

@@ -3,30 +3,53 @@
 
 #include "data/codepage.h"
 
+#include <QCollator>
+#include <QLocale>
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
 namespace vdm {
 namespace {
 
+/** Whether the collator counts x and y as one letter (they differ by accent at most). */
+bool sameLetter(const QCollator& collator, QChar x, QChar y)
+{
+    const QString a(QLatin1Char('a')), b(QLatin1Char('b'));
+    return collator.compare(QString(x) + b, QString(y) + a) > 0 && collator.compare(QString(y) + b, QString(x) + a) > 0;
+}
+
 /**
- * Each byte's case-folded text, in UTF-16 units. Folding goes character by character, so
- * a name's folded text is its bytes' folded texts one after another: sorting by that is
- * sorting by QString::toCaseFolded() without building a QString per name.
+ * Each byte's case-folded text, in UTF-16 units, and the order of those units for the
+ * list. Folding goes character by character, so a name's folded text is its bytes' folded
+ * texts one after another.
  *
- * The code page folds to fewer than 256 different units, so each unit also has a rank of
- * one byte that sorts as the unit does: a name's first sixteen ranks fit in two numbers.
+ * The order is the user's locale's, with the plain characters (ASCII) keeping the order of
+ * their codes among themselves, so names of plain letters sort as they always have. Every
+ * other unit the collator counts as a plain letter with an accent ("\u00FC" as "u") takes
+ * that letter's letter rank, and the accent decides only between names of equal letter
+ * ranks; one it counts as a letter of its own (Swedish "\u00E4" after "z") gets a letter
+ * rank of its own where the collator puts it among the plain ones.
+ *
+ * Letter ranks below 256 (the code page folds to fewer units) let a name's first sixteen
+ * ranks fit in two numbers.
  */
 struct FoldTable {
-    std::array<std::array<char16_t, 4>, 256> units{};
-    std::array<std::array<std::uint8_t, 4>, 256> ranks{};
+    std::array<std::array<char16_t, 4>, 256> letters{}; // letter rank of each folded unit
+    std::array<std::array<char16_t, 4>, 256> accents{}; // full rank: letter, then accent
     std::array<std::uint8_t, 256> length{};
-    bool ranked = false; // every unit has a rank of its own
-    FoldTable()
+    bool ranked = false; // every letter rank fits in one byte
+
+    explicit FoldTable(const QLocale& locale)
     {
+        QCollator collator(locale);
+        collator.setCaseSensitivity(Qt::CaseInsensitive);
+        std::array<std::array<char16_t, 4>, 256> units{};
         std::vector<char16_t> all;
         for (int b = 0; b < 256; ++b) {
             const QString folded = QString(CodePage::toUnicode(static_cast<unsigned char>(b))).toCaseFolded();
@@ -39,40 +62,110 @@ struct FoldTable {
         }
         std::sort(all.begin(), all.end());
         all.erase(std::unique(all.begin(), all.end()), all.end());
-        ranked = all.size() <= 256;
-        if (!ranked)
-            return; // no head then: every comparison looks at the whole text
+
+        // Letter groups in order; each holds the units of one letter rank.
+        std::vector<std::vector<char16_t>> groups;
+        std::vector<char16_t> plain, others;
+        for (const char16_t u : all)
+            (u < 0x80 ? plain : others).push_back(u);
+        for (const char16_t u : plain)
+            groups.push_back({u});
+        const auto groupOf = [&](char16_t u) {
+            for (std::size_t i = 0; i < groups.size(); ++i)
+                if (std::find(groups[i].begin(), groups[i].end(), u) != groups[i].end())
+                    return i;
+            return groups.size();
+        };
+        std::stable_sort(others.begin(), others.end(),
+                         [&](char16_t x, char16_t y) { return collator.compare(QString(QChar(x)), QString(QChar(y))) < 0; });
+        std::vector<char16_t> ignorable;
+        for (const char16_t u : others) {
+            const QChar c(u);
+            if (collator.compare(QString(c), QString()) == 0) {
+                ignorable.push_back(u); // control characters and the soft hyphen: after the rest, by code
+                continue;
+            }
+            // A plain letter or digit with an accent: that letter's rank.
+            const auto base = std::find_if(plain.begin(), plain.end(), [&](char16_t p) {
+                return QChar(p).isLetterOrNumber() && sameLetter(collator, c, QChar(p));
+            });
+            if (base != plain.end()) {
+                groups[groupOf(*base)].push_back(u);
+                continue;
+            }
+            // A letter of its own: after the last plain unit the collator puts before it, and
+            // after the units of its own kind placed there before it (they come in order).
+            std::size_t after = 0; // the slot it follows, plus one; 0: first of all
+            const char16_t* lastBelow = nullptr;
+            for (const char16_t& p : plain) {
+                if (collator.compare(QString(QChar(p)), QString(c)) < 0
+                    && (!lastBelow || collator.compare(QString(QChar(*lastBelow)), QString(QChar(p))) <= 0))
+                    lastBelow = &p;
+            }
+            if (lastBelow)
+                after = groupOf(*lastBelow) + 1;
+            while (after < groups.size() && groups[after].front() >= 0x80)
+                ++after;
+            if (after > 0 && groups[after - 1].front() >= 0x80 && sameLetter(collator, c, QChar(groups[after - 1].front())))
+                groups[after - 1].push_back(u);
+            else
+                groups.insert(groups.begin() + std::ptrdiff_t(after), std::vector<char16_t>{u});
+        }
+        for (const char16_t u : ignorable)
+            groups.push_back({u});
+
+        // Within a letter: the plain unit first, then the accented ones in the collator's order.
+        std::vector<char16_t> fullOrder;
+        for (const std::vector<char16_t>& slot : groups)
+            fullOrder.insert(fullOrder.end(), slot.begin(), slot.end());
+        std::vector<char16_t> letterOf(0x10000), fullOf(0x10000);
+        for (std::size_t i = 0; i < groups.size(); ++i)
+            for (const char16_t u : groups[i])
+                letterOf[u] = char16_t(i);
+        for (std::size_t i = 0; i < fullOrder.size(); ++i)
+            fullOf[fullOrder[i]] = char16_t(i);
         for (std::size_t b = 0; b < 256; ++b)
-            for (std::size_t k = 0; k < length[b]; ++k)
-                ranks[b][k] = std::uint8_t(std::lower_bound(all.begin(), all.end(), units[b][k]) - all.begin());
+            for (std::size_t k = 0; k < length[b]; ++k) {
+                letters[b][k] = letterOf[units[b][k]];
+                accents[b][k] = fullOf[units[b][k]];
+            }
+        ranked = groups.size() <= 256;
     }
 };
 
-const FoldTable& foldTable()
+/** The table of the user's locale, made once; another locale's, made anew. */
+std::shared_ptr<const FoldTable> foldTable(const std::optional<QLocale>& locale)
 {
-    static const FoldTable table;
-    return table;
+    static const auto users = std::make_shared<const FoldTable>(QLocale());
+    if (!locale || locale->name() == QLocale().name())
+        return users;
+    return std::make_shared<const FoldTable>(*locale);
 }
 
 } // namespace
 
-// Every folded name in one buffer, and beside each location the ranks of its first sixteen
-// units packed into two numbers: the sort moves these small entries, and most comparisons
-// end at the first or second number without looking at the buffer.
+// Every folded name's letter ranks in one buffer and its full ranks in another, and beside
+// each location the letter ranks of its first sixteen units packed into two numbers: the
+// sort moves these small entries, and most comparisons end at the first or second number
+// without looking at the buffers.
 struct NamesToSort::Data {
     struct Entry {
         std::uint64_t head[2];
         int index;
     };
     std::vector<std::size_t> begin;
-    std::vector<char16_t> keys;
+    std::vector<char16_t> keys, accents;
     std::vector<Entry> entries;
     std::vector<QString> decoded;
 };
 
-NamesToSort::NamesToSort(const LocationList& locations) : m_data(std::make_unique<Data>())
+NamesToSort::NamesToSort(const LocationList& locations) : NamesToSort(locations, std::nullopt) {}
+
+NamesToSort::NamesToSort(const LocationList& locations, const std::optional<QLocale>& locale)
+    : m_data(std::make_unique<Data>())
 {
-    const FoldTable& fold = foldTable();
+    const std::shared_ptr<const FoldTable> table = foldTable(locale);
+    const FoldTable& fold = *table;
     const std::size_t n = locations.size();
     using Entry = Data::Entry;
     // Each record is visited once, in file order, where the records lie one after another
@@ -80,10 +173,12 @@ NamesToSort::NamesToSort(const LocationList& locations) : m_data(std::make_uniqu
     // instead would wait on memory for almost every one of them.
     std::vector<std::size_t>& begin = m_data->begin;
     std::vector<char16_t>& keys = m_data->keys;
+    std::vector<char16_t>& accents = m_data->accents;
     std::vector<Entry>& entries = m_data->entries;
     std::vector<QString>& decoded = m_data->decoded;
     begin.assign(n + 1, 0);
     keys.resize(n * 16);
+    accents.resize(n * 16);
     entries.resize(n);
     decoded.reserve(n);
     std::size_t used = 0;
@@ -92,17 +187,22 @@ NamesToSort::NamesToSort(const LocationList& locations) : m_data(std::make_uniqu
         decoded.push_back(CodePage::decode(name));
         // Every byte writes all four places of its folded text and moves on by its length,
         // so the buffer keeps room for four units a byte.
-        if (keys.size() < used + 4 * std::size_t(name.size()))
+        if (keys.size() < used + 4 * std::size_t(name.size())) {
             keys.resize(std::max(2 * keys.size(), used + 4 * std::size_t(name.size())));
+            accents.resize(keys.size());
+        }
         char16_t* out = keys.data() + used;
-        std::array<std::uint8_t, 16 + 4> ranks{}; // the first sixteen, and room to overrun
+        char16_t* accent = accents.data() + used;
+        std::array<char16_t, 16 + 4> ranks{}; // the first sixteen, and room to overrun
         std::size_t ranked = 0;
         for (const char c : name) {
             const auto b = std::size_t(static_cast<unsigned char>(c));
-            std::copy_n(fold.units[b].data(), 4, out);
+            std::copy_n(fold.letters[b].data(), 4, out);
+            std::copy_n(fold.accents[b].data(), 4, accent);
             out += fold.length[b];
+            accent += fold.length[b];
             if (ranked < 16) {
-                std::copy_n(fold.ranks[b].data(), 4, ranks.data() + ranked);
+                std::copy_n(fold.letters[b].data(), 4, ranks.data() + ranked);
                 ranked += fold.length[b];
             }
         }
@@ -113,7 +213,7 @@ NamesToSort::NamesToSort(const LocationList& locations) : m_data(std::make_uniqu
         for (std::size_t word = 0; word < 2; ++word) {
             std::uint64_t packed = 0;
             for (std::size_t k = 0; k < 8; ++k) // a padding zero past the name's end, as a shorter head has
-                packed = packed << 8 | (word * 8 + k < ranked && fold.ranked ? ranks[word * 8 + k] : 0u);
+                packed = packed << 8 | (word * 8 + k < ranked && fold.ranked ? std::uint8_t(ranks[word * 8 + k]) : 0u);
             e.head[word] = packed;
         }
     }
@@ -128,25 +228,33 @@ std::vector<ListedLocation> NamesToSort::sorted() &&
     using Entry = Data::Entry;
     const std::vector<std::size_t>& begin = m_data->begin;
     const std::vector<char16_t>& keys = m_data->keys;
+    const std::vector<char16_t>& accents = m_data->accents;
     std::vector<Entry>& entries = m_data->entries;
     std::vector<QString>& decoded = m_data->decoded;
     // A shorter head padded with zeros never sorts after a longer text it begins, so a head
-    // that is smaller means a name that is smaller; equal heads compare the whole text.
-    // Equal names keep file order.
+    // that is smaller means a name that is smaller; equal heads compare the whole text by
+    // letters, then by accents. Equal names keep file order.
+    const auto less = [&](const std::vector<char16_t>& ranks, std::size_t ua, std::size_t ub) -> int {
+        const char16_t* ka = ranks.data() + begin[ua];
+        const char16_t* ea = ranks.data() + begin[ua + 1];
+        const char16_t* kb = ranks.data() + begin[ub];
+        const char16_t* eb = ranks.data() + begin[ub + 1];
+        const auto [pa, pb] = std::mismatch(ka, ea, kb, eb);
+        if (pa == ea || pb == eb)
+            return pa == ea && pb == eb ? 0 : pa == ea ? -1 : 1;
+        return *pa < *pb ? -1 : 1;
+    };
     std::sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) {
         if (a.head[0] != b.head[0])
             return a.head[0] < b.head[0];
         if (a.head[1] != b.head[1])
             return a.head[1] < b.head[1];
         const auto ua = std::size_t(a.index), ub = std::size_t(b.index);
-        const char16_t* ka = keys.data() + begin[ua];
-        const char16_t* ea = keys.data() + begin[ua + 1];
-        const char16_t* kb = keys.data() + begin[ub];
-        const char16_t* eb = keys.data() + begin[ub + 1];
-        const auto [pa, pb] = std::mismatch(ka, ea, kb, eb);
-        if (pa == ea || pb == eb)
-            return pa == ea && pb == eb ? a.index < b.index : pa == ea;
-        return *pa < *pb;
+        if (const int byLetters = less(keys, ua, ub))
+            return byLetters < 0;
+        if (const int byAccents = less(accents, ua, ub))
+            return byAccents < 0;
+        return a.index < b.index;
     });
 
     std::vector<ListedLocation> sorted;
@@ -160,6 +268,11 @@ std::vector<ListedLocation> NamesToSort::sorted() &&
 std::vector<ListedLocation> sortedLocationNames(const LocationList& locations)
 {
     return NamesToSort(locations).sorted();
+}
+
+std::vector<ListedLocation> sortedLocationNames(const LocationList& locations, const QLocale& locale)
+{
+    return NamesToSort(locations, locale).sorted();
 }
 
 } // namespace vdm

@@ -5,7 +5,10 @@
 
 #include <QString>
 
+#include <QLocale>
+
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace vdm {
@@ -18,10 +21,15 @@ struct ListedLocation {
 };
 
 /**
- * Every location's name in the order the location list shows them: sorted as the
- * desktop's sorted list sorts (case does not count; equal names keep file order).
+ * Every location's name in the order the location list shows them: by the user's locale
+ * (QLocale()), as the desktop's sorted list sorts. Case does not count; a letter with an
+ * accent sorts beside its plain letter, the accent deciding only between names otherwise
+ * equal; plain characters (ASCII) keep the order of their codes, so names of plain letters
+ * keep the order they have always had; equal names keep file order.
  */
 std::vector<ListedLocation> sortedLocationNames(const LocationList& locations);
+/** The same by another locale's order (QLocale::c(): every accented letter after the plain ones). */
+std::vector<ListedLocation> sortedLocationNames(const LocationList& locations, const QLocale& locale);
 
 /**
  * The same order made in two parts, which may run on two threads one after the other:
@@ -32,6 +40,7 @@ std::vector<ListedLocation> sortedLocationNames(const LocationList& locations);
 class NamesToSort {
 public:
     explicit NamesToSort(const LocationList& locations);
+    NamesToSort(const LocationList& locations, const std::optional<QLocale>& locale);
     NamesToSort(NamesToSort&&) noexcept;
     NamesToSort& operator=(NamesToSort&&) noexcept;
     ~NamesToSort();

@@ -148,6 +148,23 @@ TEST_F(StartupTest, LocationListSortedWithIndexes)
     EXPECT_EQ(ui().GBLoc->title(), QStringLiteral(" alpha "));
 }
 
+TEST_F(StartupTest, LocationListPutsAccentedNamesBesideTheirPlainLetters)
+{
+    writeLocations({locationRecord("Azor", 0, 0, 0), locationRecord("Audven Mine", 0, 10, 10),
+                    locationRecord("A\xFC" "desh Camp", 0, 20, 20), locationRecord("\xC9" "cluse", 0, 30, 30),
+                    locationRecord("Ember", 0, 40, 40)});
+    open();
+    QComboBox* list = ui().CBLoc;
+    ASSERT_EQ(list->count(), 5);
+    const QStringList texts = {QString::fromUtf8("A\u00FCdesh Camp"), "Audven Mine", "Azor", QString::fromUtf8("\u00C9cluse"),
+                               "Ember"};
+    const int indexes[] = {2, 1, 0, 3, 4};
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(list->itemText(i), texts[i]);
+        EXPECT_EQ(list->itemData(i, Qt::UserRole).toInt(), indexes[i]);
+    }
+}
+
 TEST_F(StartupTest, ConversionErrorKeepsTheRecordsReadBefore)
 {
     QByteArray bad = locationRecord("Broken", 0, 1, 2);

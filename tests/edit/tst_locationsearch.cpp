@@ -122,6 +122,19 @@ TEST_F(LocationSearchWorld, NameStartsFirstThenNamesThenLinesThenNotes)
     EXPECT_EQ(two.total, 4); // the count says how many more there are
 }
 
+TEST(LocationSearch, HitsOfOneGroupComeInTheLocationListsOrder)
+{
+    QTemporaryDir dir;
+    const World world(dir.path(), {place("Mere Zeta", "", ""), place("Mere Alpha", "", ""), place("M\xE8re Beta", "", ""),
+                                   place("Amere", "", "")},
+                      {});
+    LocationSearch search;
+    // Three names start with it, listed as the list lists them (the accent beside its
+    // letter); the name that holds it further in comes after them all.
+    EXPECT_EQ(indices(search.find(world, u"mere", 10)), (std::vector<int>{1, 2, 0, 3}));
+    EXPECT_EQ(indices(search.find(world, u"mere", 2)), (std::vector<int>{1, 2}));
+}
+
 TEST_F(LocationSearchWorld, FollowsNoteChangesAndReplacedLists)
 {
     EXPECT_TRUE(indices(search.find(world, u"dragon", 10)).empty());
@@ -135,7 +148,8 @@ TEST_F(LocationSearchWorld, FollowsNoteChangesAndReplacedLists)
     for (int round = 0; round < 20; ++round)
         for (int i = 0; i < 5; ++i)
             world.setLocationNote(i, "round " + QByteArray::number(round));
-    EXPECT_EQ(indices(search.find(world, u"round 19", 10)), (std::vector<int>{0, 1, 2, 3, 4}));
+    // (in the list's order: Écluse, Harrowmere, Kirchstraße, Meresby, Old Mere Tower)
+    EXPECT_EQ(indices(search.find(world, u"round 19", 10)), (std::vector<int>{3, 0, 2, 4, 1}));
     EXPECT_TRUE(indices(search.find(world, u"round 18", 10)).empty());
 
     // Another world in its place is indexed afresh.

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 // The location list's order: names sorted without regard to case, equal names in file
-// order, the same order as sorting the case-folded names one QString at a time.
+// order; in the C locale the same order as sorting the case-folded names one QString at a
+// time, in the user's locale with accented letters beside their plain letters.
 #include "data/codepage.h"
 #include "world/locationnames.h"
 
+#include <QLocale>
 #include <QRandomGenerator>
 #include <gtest/gtest.h>
 
@@ -70,7 +72,7 @@ TEST(LocationNames, SortsByFoldedNameKeepingFileOrderForEqualNames)
     };
     for (const Case& c : cases) {
         const LocationList list = named(c.names);
-        const std::vector<ListedLocation> sorted = sortedLocationNames(list);
+        const std::vector<ListedLocation> sorted = sortedLocationNames(list, QLocale::c());
         EXPECT_EQ(sorted, foldedOneByOne(list)) << c.what;
         if (!c.order.empty() || c.names.empty()) { // else how far a letter unfolds is Qt's to say
             EXPECT_EQ(indexes(sorted), c.order) << c.what;
@@ -93,8 +95,50 @@ TEST(LocationNames, ManyGeneratedNamesSortAsTheFoldedNames)
                 name += alphabet[int(random.bounded(int(alphabet.size())))];
         }
         const LocationList list = named(names);
-        EXPECT_EQ(sortedLocationNames(list), foldedOneByOne(list)) << longest;
+        EXPECT_EQ(sortedLocationNames(list, QLocale::c()), foldedOneByOne(list)) << longest;
     }
+}
+
+struct LocaleCase {
+    const char* locale;
+    const char* what;
+    std::vector<QByteArray> names;
+    std::vector<int> order;
+};
+
+TEST(LocationNames, AccentedLettersSortBesideTheirPlainLettersByTheLocale)
+{
+    const std::vector<LocaleCase> cases = {
+        {"en_US", "u with diaeresis beside u", {"Audven Mine", "A\xFC" "desh Camp", "Azor"}, {1, 0, 2}},
+        {"en_US", "the accent decides between equal letters", {"\xC9" "vra", "Evra", "\xE9" "vra", "evra"}, {1, 3, 0, 2}},
+        {"en_US", "accents of every kind", {"Zorn", "\xC5" "sa", "\xE7" "a", "Ob", "\xD8" "c", "Ca"}, {1, 5, 2, 3, 4, 0}},
+        {"de_DE", "German umlauts", {"Ost", "\xD6" "l", "Nord", "Oz"}, {2, 1, 0, 3}},
+        {"fr_FR", "French accents", {"\xE9" "t\xE9", "ete", "Etre", "\xE9" "tage"}, {3, 1, 0, 2}},
+        {"sv_SE", "Swedish letters after z", {"\xC4" "lv", "Zeta", "Alv", "\xC5" "s"}, {2, 1, 3, 0}},
+        {"C", "no locale: by code", {"\xC4" "lv", "Zeta", "Alv"}, {2, 1, 0}},
+    };
+    for (const LocaleCase& c : cases) {
+        const std::vector<ListedLocation> sorted = sortedLocationNames(named(c.names), QLocale(QLatin1String(c.locale)));
+        EXPECT_EQ(indexes(sorted), c.order) << c.locale << ": " << c.what;
+    }
+}
+
+TEST(LocationNames, PlainNamesKeepTheirOrderInEveryLocale)
+{
+    // Letters, digits, blanks and the punctuation of plain text, mixed in case: the order
+    // by their codes, whatever the locale says of punctuation.
+    const QByteArray alphabet("aAbBzZ09 -'.(_~");
+    QRandomGenerator random(23);
+    std::vector<QByteArray> names(5000);
+    for (QByteArray& name : names) {
+        const int length = int(random.bounded(10));
+        for (int k = 0; k < length; ++k)
+            name += alphabet[int(random.bounded(int(alphabet.size())))];
+    }
+    const LocationList list = named(names);
+    const std::vector<ListedLocation> expected = foldedOneByOne(list);
+    for (const char* locale : {"en_US", "de_DE", "sv_SE", "lt_LT", "C"})
+        EXPECT_EQ(sortedLocationNames(list, QLocale(QLatin1String(locale))), expected) << locale;
 }
 
 } // namespace
