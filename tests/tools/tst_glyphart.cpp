@@ -47,6 +47,8 @@ TEST(GlyphArt, CommittedGlyphsAndIconsAreThePaintersOutput)
     cases.push_back({QStringLiteral("icon@2x.png"), GlyphArt::icon(96)});
     cases.push_back({QStringLiteral("icon32.png"), GlyphArt::icon(32)});
     cases.push_back({QStringLiteral("icon32@2x.png"), GlyphArt::icon(64)});
+    for (const int size : {16, 22, 24, 128, 256})
+        cases.push_back({QStringLiteral("icon%1.png").arg(size), GlyphArt::icon(size)});
     // The files were painted on another machine: within the painted-art tolerance, and
     // with ink in the same pixels.
     for (const Case& c : cases) {
