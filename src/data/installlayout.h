@@ -17,6 +17,17 @@ namespace InstallLayout {
 QString dataFolder(const QString& applicationDirectory);
 
 /**
+ * The prefix a program in `applicationDirectory` (which ends with "/") is installed in:
+ * PREFIX when that folder is PREFIX/bin and PREFIX/share/veldamar-map is a folder, as its
+ * resolved path (no links, no trailing "/"). Empty for a copy that is not installed (a
+ * build folder, a portable folder), whatever lies around it.
+ */
+QString installPrefix(const QString& applicationDirectory);
+
+/** True when `path` (a file or folder; empty: the working directory) lies inside `prefix`, links resolved. */
+bool isInside(const QString& path, const QString& prefix);
+
+/**
  * The read-me file `fileName` of a program in `applicationDirectory`: the one beside the
  * program whenever anything of that name lies there (so an unreadable one is reported, not
  * passed over); otherwise the installed data folder's copy when that is a regular file;

@@ -9,6 +9,7 @@
 #include "data/routesdb.h"
 #include "data/userdb.h"
 #include "map/jpegdecoder.h"
+#include "world/backupfile.h"
 #include "world/datalocations.h"
 
 #include <QDir>
@@ -56,22 +57,14 @@ QString unicodeEncoding(const QByteArray& bytes)
     return {};
 }
 
-/**
- * Keeps `bytes` (the stored file) as "<path>.bak". A backup left by an earlier run may be
- * the only whole copy of the user's data (a locations file that stays broken makes every
- * run incomplete), so it is never replaced: the next free "<path>.bak.2", ".bak.3", ...
- * is taken instead, unless one of them already holds exactly these bytes.
- */
-void keepBackup(const QString& path, const QByteArray& bytes)
+/** Where a loader reads a user file; settling two copies of it leaves a notice for the user. */
+QString placeUserFile(const QString& folder, const QString& name, QStringList& notices)
 {
-    const QString base = path + QStringLiteral(".bak");
-    QString backup = base;
-    for (int n = 2; QFileInfo::exists(backup); ++n) {
-        if (QFileInfo(backup).isFile() && readDatabaseFile(backup) == bytes)
-            return;
-        backup = base + QLatin1Char('.') + QString::number(n);
-    }
-    AtomicFile::write(backup, bytes);
+    QString notice;
+    const QString path = DataLocations::userFile(folder, name, &notice);
+    if (!notice.isEmpty())
+        notices << notice;
+    return path;
 }
 
 /** `path` when nothing is there, else the first free "<path>.2", "<path>.3", ... */
@@ -501,7 +494,7 @@ void World::LoadUserData()
 {
     m_revision = nextRevision();
     if (!takeAhead(UserDataStep))
-        loadUserDataFrom(userFilePath(kUserData));
+        loadUserDataFrom(placeUserFile(m_folder, kUserData, m_notices));
 }
 
 void World::loadUserDataFrom(const QString& path)
@@ -520,7 +513,7 @@ void World::LoadMarkers()
 {
     m_revision = nextRevision();
     if (!takeAhead(MarkersStep))
-        loadMarkersFrom(userFilePath(kMarkers));
+        loadMarkersFrom(placeUserFile(m_folder, kMarkers, m_notices));
 }
 
 void World::loadMarkersFrom(const QString& path)

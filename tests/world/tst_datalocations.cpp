@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: MIT
 // Where the settings and the user's databases live when their home folder is read-only.
 #include "world/datalocations.h"
+#include "data/installlayout.h"
 #include "world/world.h"
 
 #include "common/testutils.h"
 #include "common/testworld.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
@@ -87,16 +90,116 @@ TEST_F(DataLocationsTest, ReadOnlyHomeWithoutAFileGivesAnEmptyOwnFolder)
     }
 }
 
-TEST_F(DataLocationsTest, AnOwnCopyIsReadFirstEvenWhenHomeIsWritableAgain)
+// A settings file beside a writable program folder wins over any copy in the user's folder.
+TEST_F(DataLocationsTest, SettingsBesideAWritableProgramAreUsedOverAStaleOwnCopy)
 {
-    for (const Kind& k : kinds()) {
-        SCOPED_TRACE(k.what);
-        writeFile(homeFile(k.name), "old");
-        QDir().mkpath(k.ownFolder(home.path()));
-        const QString own = QDir(k.ownFolder(home.path())).filePath(k.name);
-        writeFile(own, "newer");
-        EXPECT_EQ(k.place(home.path()), own);
+    writeFile(homeFile(QStringLiteral("qor.ini")), "beside");
+    QDir().mkpath(DataLocations::settingsFolder());
+    const QString own = DataLocations::settingsFolder() + QStringLiteral("/qor.ini");
+    writeFile(own, "stale");
+    EXPECT_EQ(DataLocations::settingsFile(home.path() + QLatin1Char('/')), homeFile(QStringLiteral("qor.ini")));
+    EXPECT_EQ(readFile(own), QByteArray("stale")) << "the other copy is left alone";
+}
+
+/** Sets a file's modification time `seconds` from one fixed moment, so equal ages are equal times. */
+void age(const QString& path, int seconds)
+{
+    static const QDateTime base = QDateTime::currentDateTime();
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.setFileTime(base.addSecs(seconds), QFileDevice::FileModificationTime));
+}
+
+// A world folder writable again while a copy of a user file waits in the own folder: the
+// newer copy ends up in the world folder, the other is kept as a backup, nothing is lost.
+TEST_F(DataLocationsTest, TwoCopiesOfAUserFileAreSettledOnTheNewer)
+{
+    struct Case {
+        const char* name;
+        QByteArray home; // empty: none in the world folder
+        int homeAge;
+        QByteArray own;
+        int ownAge;
+        QByteArray used;
+        QString backup; // where the other copy is kept ("h": beside home, "o": in the own folder)
+        QByteArray kept;
+        bool notice;
+    };
+    const std::vector<Case> cases = {
+        {"own newer", "home", -100, "own", -10, "own", "h", "home", true},
+        {"home newer", "home", -10, "own", -100, "home", "o", "own", true},
+        {"same time", "home", -10, "own", -10, "home", "o", "own", true},
+        {"same bytes", "same", -100, "same", -10, "same", {}, {}, false},
+        {"only the own copy", {}, 0, "own", -10, "own", {}, {}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir world;
+        const QString homePath = world.filePath(QStringLiteral("user.gdb"));
+        const QString ownFolder = DataLocations::userDataFolder(world.path());
+        const QString ownPath = ownFolder + QStringLiteral("/user.gdb");
+        ASSERT_TRUE(QDir().mkpath(ownFolder));
+        if (!c.home.isEmpty()) {
+            writeFile(homePath, c.home);
+            age(homePath, c.homeAge);
+        }
+        writeFile(ownPath, c.own);
+        age(ownPath, c.ownAge);
+        EXPECT_TRUE(DataLocations::settledUserFile(world.path(), QStringLiteral("user.gdb")).isEmpty())
+            << "two copies are settled by the loader, not by a look";
+
+        QString notice;
+        EXPECT_EQ(DataLocations::userFile(world.path(), QStringLiteral("user.gdb"), &notice), homePath);
+        EXPECT_EQ(readFile(homePath), c.used);
+        EXPECT_FALSE(QFileInfo::exists(ownPath)) << "the own copy is settled once";
+        EXPECT_EQ(!notice.isEmpty(), c.notice) << qPrintable(notice);
+        if (!c.backup.isEmpty()) {
+            const QString backup = (c.backup == QStringLiteral("h") ? homePath : ownPath) + QStringLiteral(".bak");
+            EXPECT_EQ(readFile(backup), c.kept);
+            EXPECT_TRUE(notice.contains(backup)) << qPrintable(notice);
+        }
+        // Settled: the next look finds the world folder's file at once.
+        EXPECT_EQ(DataLocations::settledUserFile(world.path(), QStringLiteral("user.gdb")), homePath);
     }
+}
+
+TEST_F(DataLocationsTest, AnEarlierBackupIsNeverReplacedWhenCopiesAreSettled)
+{
+    const QString homePath = homeFile(QStringLiteral("markers.gdb"));
+    const QString ownFolder = DataLocations::userDataFolder(home.path());
+    ASSERT_TRUE(QDir().mkpath(ownFolder));
+    writeFile(homePath, "home");
+    writeFile(homePath + QStringLiteral(".bak"), "earlier");
+    age(homePath, -100);
+    writeFile(ownFolder + QStringLiteral("/markers.gdb"), "own");
+    EXPECT_EQ(DataLocations::userFile(home.path(), QStringLiteral("markers.gdb")), homePath);
+    EXPECT_EQ(readFile(homePath), QByteArray("own"));
+    EXPECT_EQ(readFile(homePath + QStringLiteral(".bak")), QByteArray("earlier"));
+    EXPECT_EQ(readFile(homePath + QStringLiteral(".bak.2")), QByteArray("home"));
+}
+
+// An installation keeps the user's files in the user's folders whatever the mode bits say.
+TEST_F(DataLocationsTest, AnInstalledCopyNeverWritesIntoItsPrefix)
+{
+    const InstalledPrefix installed;
+    ASSERT_TRUE(installed.made());
+    const QString prefix = InstallLayout::installPrefix(installed.bin());
+    ASSERT_FALSE(prefix.isEmpty());
+    // The folders are writable, as root finds /usr, or a user ~/.local.
+    writeFile(installed.bin() + QStringLiteral("qor.ini"), "left by an earlier version");
+    const QString ownSettings = DataLocations::settingsFolder() + QStringLiteral("/qor.ini");
+    EXPECT_EQ(DataLocations::settingsFile(installed.bin()), ownSettings);
+    EXPECT_EQ(readFile(ownSettings), QByteArray("left by an earlier version")) << "what was stored is read on";
+
+    const QString sample = installed.share() + QStringLiteral("world");
+    ASSERT_TRUE(QDir().mkpath(sample));
+    const QString ownData = DataLocations::userDataFolder(sample);
+    EXPECT_EQ(DataLocations::userFileFor(prefix, sample, QStringLiteral("user.gdb")),
+              ownData + QStringLiteral("/user.gdb"));
+    EXPECT_TRUE(QDir(sample).isEmpty());
+    // A world outside the prefix keeps the ordinary rule.
+    EXPECT_EQ(DataLocations::userFileFor(prefix, home.path(), QStringLiteral("user.gdb")),
+              homeFile(QStringLiteral("user.gdb")));
 }
 
 TEST_F(DataLocationsTest, WorldsWithTheSameFolderNameKeepApart)
@@ -138,6 +241,29 @@ TEST_F(DataLocationsTest, ReadOnlyWorldSavesToTheOwnFolderAndReadsItBackNextRun)
     ASSERT_TRUE(again.LoadDatabases());
     EXPECT_EQ(again.locations()[0].Note, QByteArray("second"));
     EXPECT_EQ(again.markers().size(), 1u);
+}
+
+// The loader settles the two copies and the world tells the user once.
+TEST_F(DataLocationsTest, AWorldLoadingTwoCopiesReadsTheNewerAndSaysSo)
+{
+    writeFile(homeFile(QStringLiteral("vdmain.gdb")), locationRecord("Alpha", 0, 0, 0));
+    const QByteArray older = "loc\r\n   nm = Alpha\r\n   status = 1\r\n   note = older\r\nend\r\n";
+    const QByteArray newer = "loc\r\n   nm = Alpha\r\n   status = 3\r\n   note = newer\r\nend\r\n";
+    writeFile(homeFile(QStringLiteral("user.gdb")), older);
+    age(homeFile(QStringLiteral("user.gdb")), -100);
+    const QString own = DataLocations::userDataFolder(home.path());
+    ASSERT_TRUE(QDir().mkpath(own));
+    writeFile(own + QStringLiteral("/user.gdb"), newer);
+
+    World world(home.path());
+    world.readDatabasesAhead();
+    ASSERT_TRUE(world.LoadDatabases());
+    EXPECT_EQ(world.locations()[0].Note, QByteArray("newer"));
+    const QStringList notices = world.takeNotices();
+    ASSERT_EQ(notices.size(), 1);
+    EXPECT_TRUE(notices[0].contains(QStringLiteral("user.gdb.bak"))) << qPrintable(notices[0]);
+    EXPECT_EQ(readFile(homeFile(QStringLiteral("user.gdb.bak"))), older);
+    EXPECT_EQ(readFile(homeFile(QStringLiteral("user.gdb"))), newer);
 }
 
 } // namespace
