@@ -5,6 +5,7 @@
 #include "common/testworld.h"
 #include "x11/xserver.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -15,6 +16,8 @@
 #include <gtest/gtest.h>
 
 #include <X11/keysym.h>
+
+#include <csignal>
 
 namespace vdm::test {
 namespace {
@@ -146,6 +149,77 @@ TEST_F(InstalledProgram, StartedOutsideAWorldOpensTheSampleAndKeepsItsFilesInThe
     EXPECT_FALSE(QFileInfo::exists(installed(QStringLiteral("bin/qor.ini"))));
     EXPECT_FALSE(QFileInfo::exists(installed(QStringLiteral("share/veldamar-map/world/user.gdb"))));
     EXPECT_TRUE(QDir(elsewhere.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+}
+
+/** Every file under `folder` with its size and modification time, for a before-and-after look. */
+QStringList filesUnder(const QString& folder)
+{
+    QStringList files;
+    for (QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System,
+                         QDirIterator::Subdirectories);
+         it.hasNext();) {
+        const QFileInfo info(it.next());
+        files << QStringLiteral("%1 %2 %3")
+                     .arg(info.filePath())
+                     .arg(info.size())
+                     .arg(info.lastModified().toMSecsSinceEpoch());
+    }
+    files.sort();
+    return files;
+}
+
+/** Gives the owner write permission on `folders` for its lifetime, as root's installation or ~/.local has. */
+class ScopedWritable {
+public:
+    explicit ScopedWritable(QStringList folders) : m_folders(std::move(folders))
+    {
+        for (const QString& f : m_folders)
+            QFile::setPermissions(f, QFile::permissions(f) | QFile::WriteOwner);
+    }
+    ~ScopedWritable()
+    {
+        for (const QString& f : m_folders)
+            QFile::setPermissions(f, QFile::permissions(f) & ~(QFile::WriteOwner | QFile::WriteUser));
+    }
+
+private:
+    QStringList m_folders;
+};
+
+// The mode bits allow a write (the superuser's /usr, a user's ~/.local): still nothing
+// lands in the installation; a signal ends the run as a close does.
+TEST_F(InstalledProgram, AWritableInstallationGetsNothingWrittenIntoIt)
+{
+    const ScopedWritable writable({installed(QStringLiteral("bin")), installed(QStringLiteral("share/veldamar-map")),
+                                   installed(QStringLiteral("share/veldamar-map/world"))});
+    const QStringList before = filesUnder(prefix);
+    QTemporaryDir home;
+    const QString config = home.filePath(QStringLiteral("config")), data = home.filePath(QStringLiteral("data"));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), config);
+    env.insert(QStringLiteral("XDG_DATA_HOME"), data);
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(home.path());
+    process.start(installed(QStringLiteral("bin/veldamar-map")), {});
+    ASSERT_TRUE(process.waitForStarted());
+    const uint32_t window = waitForWindow(x, process, isMainWindow);
+    ASSERT_NE(window, 0u) << "no map window; the program said: " << process.readAllStandardError().constData();
+    ASSERT_EQ(::kill(pid_t(process.processId()), SIGTERM), 0);
+    ASSERT_TRUE(ended(process));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 0);
+
+    EXPECT_EQ(filesUnder(prefix), before);
+    EXPECT_TRUE(QFileInfo::exists(config + QStringLiteral("/veldamar-map/qor.ini")));
+    QStringList userFiles;
+    for (QDirIterator it(data + QStringLiteral("/veldamar-map"), {QStringLiteral("*.gdb")}, QDir::Files,
+                         QDirIterator::Subdirectories);
+         it.hasNext();)
+        userFiles << QFileInfo(it.next()).fileName();
+    userFiles.sort();
+    EXPECT_EQ(userFiles, (QStringList{QStringLiteral("markers.gdb"), QStringLiteral("user.gdb")}));
 }
 
 } // namespace
