@@ -6,13 +6,19 @@
 #include "dialogs/prompts.h"
 #include "data/inifile.h"
 #include "data/settings.h"
+#include "session/shutdownsignals.h"
+#include "session/worldinstance.h"
 #include "world/datalocations.h"
 #include "world/world.h"
 #include "world/worldchoice.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFileInfo>
+#include <QSessionManager>
+
+#include <cstdio>
 
 #include <memory>
 #include <optional>
@@ -62,6 +68,24 @@ std::optional<QString> enterWorld(Prompts& prompts, const QString& applicationDi
     return QDir::currentPath();
 }
 
+/** Answers every open modal box and dialog as its Cancel would: nothing waits on the user any more. */
+void dismissModalDialogs()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* dialog = qobject_cast<QDialog*>(w); dialog && dialog->isModal() && dialog->isVisible())
+            dialog->reject();
+}
+
+/** Another start asked for this world's window: it comes to the front, restored when minimised. */
+void bringToFront(QWidget& window)
+{
+    if (window.windowState() & Qt::WindowMinimized)
+        window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
+    window.show();
+    window.raise();
+    window.activateWindow();
+}
+
 } // namespace
 
 int runProgram(Prompts& prompts, const QString& applicationDirectory, const QString& worldArgument)
@@ -69,11 +93,45 @@ int runProgram(Prompts& prompts, const QString& applicationDirectory, const QStr
     // The application's name (not its display name, which X11 title bars would append to
     // every window title) is the title the error box is captioned with.
     QApplication::setApplicationName(QStringLiteral("Veldamar Interactive Map"));
+
+    // A signal (logout, kill, Ctrl+C) and the desktop's request to save before it logs
+    // out both close the window as its close button does: the shut-down below writes
+    // everything, and the exit status is 0.
+    ShutdownSignals signalsToClose;
+    std::unique_ptr<TMainForm> form;
+    bool closeRequested = false;
+    const auto requestClose = [&] {
+        closeRequested = true;
+        if (form)
+            form->endRun();
+        else
+            dismissModalDialogs();
+    };
+    QObject::connect(&signalsToClose, &ShutdownSignals::closeRequested, requestClose);
+    QObject::connect(qApp, &QGuiApplication::commitDataRequest, &signalsToClose,
+                     [&](QSessionManager&) { requestClose(); });
+
     const std::optional<QString> chosenWorld = enterWorld(prompts, applicationDirectory, worldArgument);
-    if (!chosenWorld)
+    if (!chosenWorld || closeRequested)
         return 0;
 
-    std::unique_ptr<TMainForm> form;
+    // One window per world: a start on a world that is open already brings that window up.
+    WorldInstance instance;
+    switch (instance.claim(QDir::currentPath())) {
+    case WorldInstance::Claim::Held:
+        break;
+    case WorldInstance::Claim::HandedOver:
+        return 0;
+    case WorldInstance::Claim::Unanswered:
+        std::fprintf(stderr, "veldamar-map: the window already open on this world does not answer; "
+                             "opening another\n");
+        break;
+    }
+    QObject::connect(&instance, &WorldInstance::raiseRequested, [&] {
+        if (form && !closeRequested)
+            bringToFront(*form);
+    });
+
     try {
         form = std::make_unique<TMainForm>(prompts, applicationDirectory);
         form->rememberWorld(*chosenWorld);
@@ -87,6 +145,7 @@ int runProgram(Prompts& prompts, const QString& applicationDirectory, const QStr
         return 0;
     }
     form->show();
+    instance.setReady();
     // A box shown by the first show runs its own event loop before the main one; when the
     // window closes in there (the locations file missing), no quit can reach a loop that
     // has not started yet. A window closed already needs no loop.

@@ -5,14 +5,20 @@
 #include "common/fakeprompts.h"
 #include "common/testutils.h"
 #include "common/testworld.h"
+#include "app/mainformfixture.h"
 #include "world/datalocations.h"
 #include "world/worldchoice.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
+
+#include <csignal>
+
+#include <unistd.h>
 
 namespace vdm::test {
 namespace {
@@ -149,6 +155,46 @@ TEST_F(ProgramTest, InstalledSampleOpensAndTheUsersFilesGoToTheXdgFolders)
     EXPECT_TRUE(data.startsWith(xdg.data()));
     EXPECT_TRUE(QFileInfo::exists(data + QStringLiteral("/user.gdb")));
     EXPECT_TRUE(QFileInfo::exists(data + QStringLiteral("/markers.gdb")));
+}
+
+// A signal in the middle of an edit session, autosave off: the close it makes writes the
+// status, the markers and the settings, and the run ends as a close does.
+TEST_F(ProgramTest, SigtermDuringAnEditSessionWritesEverythingAsACloseDoes)
+{
+    makeWorld(world.path());
+    writeFile(appDir + QStringLiteral("qor.ini"), "[General]\r\nAutosave=0\r\n");
+    bool signalled = false;
+    QTimer editor;
+    QObject::connect(&editor, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* form = qobject_cast<TMainForm*>(w);
+            if (!form || !form->isVisible() || signalled)
+                continue;
+            // The user opens the box on Alpha and marks it visited; nothing is written yet.
+            const QPoint at = form->view().mapToPanel(0, 0);
+            QWidget* panel = form->ui().PanelMap;
+            QMouseEvent move(QEvent::MouseMove, at, panel->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(panel, &move);
+            QTest::mouseClick(panel, Qt::LeftButton, {}, at);
+            QTest::mouseDClick(panel, Qt::LeftButton, {}, at);
+            QTest::mouseRelease(panel, Qt::LeftButton, {}, at);
+            QTest::mouseClick(form->ui().SBV, Qt::LeftButton);
+            EXPECT_EQ(form->world().locations()[0].Status, 3);
+            EXPECT_FALSE(QFileInfo::exists(world.filePath(QStringLiteral("user.gdb"))));
+            signalled = true;
+            ::kill(::getpid(), SIGTERM);
+        }
+    });
+    editor.start(10);
+    EXPECT_EQ(runProgram(prompts, appDir, world.path()), 0);
+    ASSERT_TRUE(signalled) << "the window never showed";
+    EXPECT_EQ(readFile(world.filePath(QStringLiteral("user.gdb"))),
+              QByteArray("loc\r\n   nm = Alpha\r\n   status = 3\r\n   note = \r\nend\r\n"));
+    EXPECT_TRUE(QFileInfo::exists(world.filePath(QStringLiteral("markers.gdb"))));
+    const QByteArray settings = settingsIn(appDir);
+    EXPECT_TRUE(settings.contains("Autosave=0")) << settings.constData();
+    EXPECT_TRUE(settings.contains("[Window]")) << settings.constData();
+    EXPECT_TRUE(prompts.errors.isEmpty()) << qPrintable(prompts.errors.join(QLatin1Char('\n')));
 }
 
 } // namespace
