@@ -3,7 +3,9 @@
 
 #include "app/mapcanvas.h"
 #include "dialogs/errorguard.h"
+#include "data/settings.h"
 #include "map/mapimage.h"
+#include "session/proposedfile.h"
 #include "world/world.h"
 
 #include <QAction>
@@ -17,9 +19,9 @@ const QString kCaption = QStringLiteral("Save view as image");
 
 } // namespace
 
-ImageCommand::ImageCommand(QWidget& window, const MapCanvas& canvas, const World& world, Prompts& prompts,
-                           std::function<void()> repaint)
-    : QObject(&window), m_window(window), m_canvas(canvas), m_world(world), m_prompts(prompts),
+ImageCommand::ImageCommand(QWidget& window, const MapCanvas& canvas, const World& world, Settings& settings,
+                           Prompts& prompts, std::function<void()> repaint)
+    : QObject(&window), m_window(window), m_canvas(canvas), m_world(world), m_settings(settings), m_prompts(prompts),
       m_repaint(std::move(repaint)), m_action(new QAction(QStringLiteral("Save view as image..."), &window))
 {
     m_action->setObjectName(QStringLiteral("ActionSaveImage"));
@@ -44,12 +46,14 @@ void ImageCommand::saveViewAsImage()
         {QStringLiteral("Visible panel"), QStringLiteral("Whole map")});
     if (!choice)
         return;
-    const QString start = QFileInfo(m_world.filePath(QStringLiteral("map.png"))).absoluteFilePath();
+    const QString start = proposedFile(m_settings.ImageFolder, QStandardPaths::PicturesLocation, m_world.folder(),
+                                       QStringLiteral("map"), QDate::currentDate(), QStringLiteral("png"));
     const std::optional<QString> path = m_prompts.chooseFileToSave(
         &m_window, kCaption, start, QStringLiteral("Images (*.png *.jpg *.jpeg)"));
     if (!path)
         return;
     MapImage::requireFormat(*path); // before any painting
+    m_settings.ImageFolder = rememberedFolder(*path);
 
     if (*choice == 0) {
         // Exactly what the panel shows now, as the clipboard copy takes it.

@@ -13,20 +13,22 @@ namespace vdm {
 class MapCanvas;
 class Prompts;
 class World;
+struct Settings;
 
 /**
  * "Save view as image...": the visible map panel (the image the clipboard copy takes) or
  * the whole map at the current zoom level, as PNG or JPEG by the file name's suffix. When
  * the whole map takes longer than half a second a progress dialog shows; its Cancel takes
  * effect between painting and writing, and then nothing is written. A QAction of the
- * window (ActionSaveImage), which its menu of extra commands shows.
+ * window (ActionSaveImage), which its menu of extra commands shows. The file proposed lies
+ * in the folder last saved into (kept in `settings`), at first the user's pictures folder.
  */
 class ImageCommand : public QObject {
     Q_OBJECT
 
 public:
     /** `repaint` paints the panel anew, so the panel's image is what it shows now. */
-    ImageCommand(QWidget& window, const MapCanvas& canvas, const World& world, Prompts& prompts,
+    ImageCommand(QWidget& window, const MapCanvas& canvas, const World& world, Settings& settings, Prompts& prompts,
                  std::function<void()> repaint);
 
     QAction* action() const { return m_action; }
@@ -36,6 +38,7 @@ private:
     QWidget& m_window;
     const MapCanvas& m_canvas;
     const World& m_world;
+    Settings& m_settings;
     Prompts& m_prompts;
     std::function<void()> m_repaint;
     QAction* m_action;

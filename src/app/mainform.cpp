@@ -88,8 +88,8 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
     restoreView();
     connectHandlers();
     new WorldCommand(*this, m_world, m_prompts, [this](const QString& folder) { worldOpened(folder); });
-    new ImageCommand(*this, m_canvas, m_world, m_prompts, [this] { RepaintMap(); });
-    new ProgressCommands(*this, m_world, m_prompts, [this] {
+    new ImageCommand(*this, m_canvas, m_world, Config, m_prompts, [this] { RepaintMap(); });
+    new ProgressCommands(*this, m_world, Config, m_prompts, [this] {
         m_editControls->imported();
         if (!m_edit.showsMarker())
             CBLocChange(); // the box shows the selected location's new status and note

@@ -2,8 +2,10 @@
 #include "app/progresscommands.h"
 
 #include "data/codepage.h"
+#include "data/settings.h"
 #include "dialogs/errorguard.h"
 #include "dialogs/prompts.h"
+#include "session/proposedfile.h"
 #include "world/world.h"
 #include "world/progressfile.h"
 
@@ -64,9 +66,9 @@ QString importQuestion(const QString& file, const ProgressPlan& plan)
     return text + QStringLiteral("\n\nThe changed files are written at once; no marker is removed.");
 }
 
-ProgressCommands::ProgressCommands(QWidget& window, World& world, Prompts& prompts,
+ProgressCommands::ProgressCommands(QWidget& window, World& world, Settings& settings, Prompts& prompts,
                                    std::function<void()> showImported)
-    : QObject(&window), m_window(window), m_world(world), m_prompts(prompts),
+    : QObject(&window), m_window(window), m_world(world), m_settings(settings), m_prompts(prompts),
       m_showImported(std::move(showImported)), m_export(new QAction(QStringLiteral("Export progress..."), &window)),
       m_import(new QAction(QStringLiteral("Import progress..."), &window))
 {
@@ -79,10 +81,13 @@ ProgressCommands::ProgressCommands(QWidget& window, World& world, Prompts& promp
 
 void ProgressCommands::exportProgress()
 {
-    const QString start = QFileInfo(m_world.filePath(kDefaultName)).absoluteFilePath();
+    const QString start = proposedFile(m_settings.ExportFolder, QStandardPaths::DocumentsLocation, m_world.folder(),
+                                       QStringLiteral("progress"), QDate::currentDate(), QStringLiteral("txt"));
     const std::optional<QString> path = m_prompts.chooseFileToSave(&m_window, kExportCaption, start, kFilter);
-    if (path)
-        saveProgressFile(*path, m_world);
+    if (!path)
+        return;
+    m_settings.ExportFolder = rememberedFolder(*path);
+    saveProgressFile(*path, m_world);
 }
 
 void ProgressCommands::importProgress()

@@ -12,6 +12,7 @@ namespace vdm {
 
 class Prompts;
 class World;
+struct Settings;
 struct ProgressPlan;
 
 /**
@@ -20,13 +21,16 @@ struct ProgressPlan;
  * would change and applies it only when the user agrees. Each is a QAction of the window
  * (ActionExportProgress, ActionImportProgress), which its menu of extra commands shows.
  * Files are chosen and questions asked through the window's Prompts; `showImported`
- * shows the world as an import left it (also when a file could not be written).
+ * shows the world as an import left it (also when a file could not be written). An export
+ * proposes the folder last exported into (kept in `settings`), at first the user's
+ * documents folder.
  */
 class ProgressCommands : public QObject {
     Q_OBJECT
 
 public:
-    ProgressCommands(QWidget& window, World& world, Prompts& prompts, std::function<void()> showImported);
+    ProgressCommands(QWidget& window, World& world, Settings& settings, Prompts& prompts,
+                     std::function<void()> showImported);
 
     QAction* exportAction() const { return m_export; }
     QAction* importAction() const { return m_import; }
@@ -37,6 +41,7 @@ public:
 private:
     QWidget& m_window;
     World& m_world;
+    Settings& m_settings;
     Prompts& m_prompts;
     std::function<void()> m_showImported;
     QAction* m_export;

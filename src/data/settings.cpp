@@ -53,6 +53,9 @@ constexpr SettingKey Keys[] = {
     {u"General", u"ZoomAtPointer", T::Bool, &S::ZoomAtPointer, 0, {}, W::WhenChanged, u"CBZoomAtPointer"},
     // Written on its own by writeLastWorld, only by a run that chose its world.
     {u"General", u"LastWorld", T::String, &S::LastWorld, 0, {}, W::Never, {}},
+    // The save dialogs' folders: a run that never saved an image or an export writes neither.
+    {u"General", u"ImageFolder", T::String, &S::ImageFolder, 0, {}, W::WhenChanged, {}},
+    {u"General", u"ExportFolder", T::String, &S::ExportFolder, 0, {}, W::WhenChanged, {}},
 
     {u"Map", u"FontName", T::String, &S::MapFontName, 0, u"MS Sans Serif", W::Always, u"STMapFontName"},
     {u"Hints", u"FontName", T::String, &S::HintFontName, 0, u"Arial", W::Always, u"STHintFontName"},
@@ -110,6 +113,18 @@ int readNumber(const IniFile& ini, const SettingKey& k)
     default:
         return ini.ReadInteger(section, key, k.number);
     }
+}
+
+/** The member of `s` that `k` fills holds the key's default. */
+bool atDefault(const SettingKey& k, const Settings& s)
+{
+    if (const auto* m = std::get_if<QString Settings::*>(&k.member))
+        return s.**m == k.text;
+    if (const auto* b = std::get_if<bool Settings::*>(&k.member))
+        return s.**b == (k.number != 0);
+    if (const auto* i = std::get_if<int Settings::*>(&k.member))
+        return s.**i == k.number;
+    return false;
 }
 
 template <typename M> int readNumber(const IniFile& ini, M member)
@@ -247,10 +262,9 @@ void writeSettings(IniFile& ini, const Settings& s, const WindowSnapshot& w)
         const QString section = k.section.toString();
         const QString key = k.key.toString();
         if (k.written == Written::WhenChanged) {
-            const auto* b = std::get_if<bool Settings::*>(&k.member);
             // A value no file can hold tells whether the key is there at all.
             const QString absent = QStringLiteral("\n");
-            if (b && s.**b == (k.number != 0) && ini.ReadString(section, key, absent) == absent)
+            if (atDefault(k, s) && ini.ReadString(section, key, absent) == absent)
                 continue;
         }
         if (const auto* m = std::get_if<QString Settings::*>(&k.member))

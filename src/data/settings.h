@@ -66,6 +66,10 @@ struct Settings {
     /** The world folder of the last run that was not started inside its world; empty: none. */
     QString LastWorld;
 
+    /** The folders "Save view as image" and "Export progress" last wrote into; empty: none yet. */
+    QString ImageFolder;
+    QString ExportFolder;
+
     bool operator==(const Settings&) const = default;
 };
 

@@ -204,6 +204,8 @@ public:
 
     /** The path of a file of this world: the bare name in the working directory. */
     QString filePath(const QString& name) const;
+    /** The world's folder as given; empty: the working directory. */
+    const QString& folder() const { return m_folder; }
     /**
      * Where "user.gdb" or "markers.gdb" is read and written: in the world's folder, or in
      * the user's own data folder when that folder is read-only (see DataLocations).

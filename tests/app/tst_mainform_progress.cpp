@@ -61,8 +61,7 @@ TEST_F(ProgressTest, ExportWritesTheWorldsProgressWhereTheUserChose)
 {
     trigger("ActionExportProgress"); // cancelled: nothing written
     EXPECT_FALSE(QFileInfo::exists(world.path("progress.txt")));
-    ASSERT_EQ(prompts.fileStarts.size(), 1);
-    EXPECT_EQ(prompts.fileStarts[0], QFileInfo(world.path("progress.txt")).absoluteFilePath());
+    ASSERT_EQ(prompts.fileStarts.size(), 1); // where it proposes: tst_savefolders.cpp
 
     QTest::mouseClick(ui().SBV, Qt::LeftButton); // the first location in the list is visited
     const QString path = world.path("mine.txt");

@@ -443,6 +443,26 @@ TEST_F(SettingsTest, ZoomAtPointerIsWrittenOnlyOnceTouched)
     }
 }
 
+TEST_F(SettingsTest, SaveFoldersAreWrittenOnlyOnceUsed)
+{
+    writeSettings(m_ini, Settings(), asStored(m_ini, Settings()));
+    const QByteArray untouched = contents();
+    const struct {
+        QString Settings::*member;
+        const char* key;
+    } folders[] = {{&Settings::ImageFolder, "ImageFolder"}, {&Settings::ExportFolder, "ExportFolder"}};
+    for (const auto& f : folders) {
+        SCOPED_TRACE(f.key);
+        EXPECT_FALSE(untouched.contains(f.key));
+        Settings s = read();
+        EXPECT_TRUE((s.*f.member).isEmpty());
+        s.*f.member = QStringLiteral("/home/user/My Maps");
+        writeSettings(m_ini, s, asStored(m_ini, s));
+        EXPECT_TRUE(section(contents(), "General").contains(QByteArray(f.key) + "=/home/user/My Maps\r\n"));
+        EXPECT_EQ(read().*f.member, QStringLiteral("/home/user/My Maps"));
+    }
+}
+
 TEST_F(SettingsTest, KeysTableNamesEveryKeyAndMemberOnce)
 {
     const auto keys = settingKeys();
@@ -455,7 +475,7 @@ TEST_F(SettingsTest, KeysTableNamesEveryKeyAndMemberOnce)
             EXPECT_FALSE(!a->editor.isEmpty() && a->editor == b->editor) << qPrintable(a->editor.toString());
         }
     }
-    EXPECT_EQ(keys.size(), std::size_t(47)); // 31 settings members, 8 of the window, 8 of the bands
+    EXPECT_EQ(keys.size(), std::size_t(49)); // 33 settings members, 8 of the window, 8 of the bands
 }
 
 } // namespace
