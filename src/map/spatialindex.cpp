@@ -227,6 +227,15 @@ std::vector<int> SpatialIndex::locationsIn(const Viewport& view, const MapBox& b
     return out;
 }
 
+std::vector<int> SpatialIndex::locationsNear(const MapBox& box) const
+{
+    // The last level set holds every level.
+    std::vector<int> out;
+    m_locations.back().collect(box, out);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
 std::vector<int> SpatialIndex::markersIn(const Viewport& view, const MapBox& box) const
 {
     std::vector<int> out;

@@ -60,6 +60,8 @@ public:
 
     /** Locations whose level shows at the view's zoom and whose map point may lie in `box`, ascending. */
     std::vector<int> locationsIn(const Viewport& view, const MapBox& box) const;
+    /** Locations of every level whose map point may lie in `box`, ascending (what is near, at any zoom). */
+    std::vector<int> locationsNear(const MapBox& box) const;
     /** The same for markers. */
     std::vector<int> markersIn(const Viewport& view, const MapBox& box) const;
     /** Routes whose bounding box meets `box`, in drawing order (by origin, then as listed). */

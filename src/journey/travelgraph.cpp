@@ -1,0 +1,145 @@
+// SPDX-License-Identifier: MIT
+#include "journey/travelgraph.h"
+
+#include "map/spatialindex.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace vdm {
+
+bool TravelSettings::allows(TravelMode mode) const
+{
+    if (!enabled[std::size_t(mode)])
+        return false;
+    switch (mode) {
+    case TravelMode::Walk:
+        return walkSpeed > 0;
+    case TravelMode::Skarnel:
+        return skarnelSpeed > 0;
+    case TravelMode::Ship:
+        return shipSpeed > 0;
+    case TravelMode::Guild:
+        return guildJumpCost >= 0;
+    }
+    return false;
+}
+
+double TravelSettings::legCost(TravelMode mode, double distance) const
+{
+    switch (mode) {
+    case TravelMode::Walk:
+        return distance / walkSpeed;
+    case TravelMode::Skarnel:
+        return distance / skarnelSpeed;
+    case TravelMode::Ship:
+        return distance / shipSpeed;
+    case TravelMode::Guild:
+        return guildJumpCost;
+    }
+    return 0;
+}
+
+double TravelSettings::fastestSpeed() const
+{
+    double fastest = 0;
+    if (allows(TravelMode::Walk))
+        fastest = std::max(fastest, walkSpeed);
+    if (allows(TravelMode::Skarnel))
+        fastest = std::max(fastest, skarnelSpeed);
+    if (allows(TravelMode::Ship))
+        fastest = std::max(fastest, shipSpeed);
+    return fastest;
+}
+
+bool travelModeOfRoute(std::uint8_t kind, TravelMode& mode)
+{
+    switch (kind) {
+    case Skarnel:
+        mode = TravelMode::Skarnel;
+        return true;
+    case Ship:
+        mode = TravelMode::Ship;
+        return true;
+    case MagesGuild:
+        mode = TravelMode::Guild;
+        return true;
+    default:
+        return false;
+    }
+}
+
+double TravelGraph::distance(int a, int b) const
+{
+    return std::hypot(double(m_x[std::size_t(a)]) - double(m_x[std::size_t(b)]),
+                      double(m_y[std::size_t(a)]) - double(m_y[std::size_t(b)]));
+}
+
+TravelGraph::TravelGraph(const LocationList& locations, const SpatialIndex& index, double walkLeg)
+    : m_walkLeg(walkLeg)
+{
+    const std::size_t n = locations.size();
+    m_x.resize(n);
+    m_y.resize(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        m_x[i] = locations[i].X;
+        m_y[i] = locations[i].Y;
+    }
+
+    struct Link {
+        std::int32_t from, target;
+        TravelMode mode;
+    };
+    std::vector<Link> links;
+    links.reserve(n * (WalkNeighbours * 2 + 2));
+
+    for (std::size_t i = 0; i < n; ++i)
+        for (const Route& r : locations[i].Routes) {
+            TravelMode mode;
+            if (r.Target >= 0 && std::size_t(r.Target) < n && std::size_t(r.Target) != i && travelModeOfRoute(r.Kind, mode))
+                links.push_back({std::int32_t(i), r.Target, mode});
+        }
+
+    // Walking: each place's nearest neighbours within reach, joined both ways (the
+    // nearness is not mutual, the walk is).
+    if (walkLeg > 0) {
+        const auto reach = std::int64_t(std::ceil(walkLeg));
+        std::vector<std::pair<double, int>> near;
+        for (std::size_t i = 0; i < n; ++i) {
+            const MapBox box{m_x[i] - reach, m_x[i] + reach, m_y[i] - reach, m_y[i] + reach};
+            near.clear();
+            for (int j : index.locationsNear(box)) {
+                if (std::size_t(j) == i || std::size_t(j) >= n)
+                    continue;
+                const double d = distance(int(i), j);
+                if (d <= walkLeg)
+                    near.push_back({d, j});
+            }
+            const std::size_t keep = std::min<std::size_t>(near.size(), WalkNeighbours);
+            std::partial_sort(near.begin(), near.begin() + std::ptrdiff_t(keep), near.end());
+            for (std::size_t k = 0; k < keep; ++k) {
+                links.push_back({std::int32_t(i), near[k].second, TravelMode::Walk});
+                links.push_back({near[k].second, std::int32_t(i), TravelMode::Walk});
+            }
+        }
+    }
+
+    std::sort(links.begin(), links.end(), [](const Link& a, const Link& b) {
+        return std::tie(a.from, a.mode, a.target) < std::tie(b.from, b.mode, b.target);
+    });
+    links.erase(std::unique(links.begin(), links.end(),
+                            [](const Link& a, const Link& b) { return a.from == b.from && a.mode == b.mode && a.target == b.target; }),
+                links.end());
+
+    m_start.assign(n + 1, 0);
+    m_edges.resize(links.size());
+    for (std::size_t k = 0; k < links.size(); ++k) {
+        ++m_start[std::size_t(links[k].from) + 1];
+        m_edges[k] = {links[k].target, links[k].mode, distance(links[k].from, links[k].target)};
+    }
+    for (std::size_t i = 0; i < n; ++i)
+        m_start[i + 1] += m_start[i];
+}
+
+} // namespace vdm

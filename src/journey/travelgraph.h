@@ -1,0 +1,92 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "data/location.h"
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace vdm {
+
+class SpatialIndex;
+
+/** A way of travelling between two places. */
+enum class TravelMode : std::uint8_t { Walk, Skarnel, Ship, Guild };
+constexpr int TravelModeCount = 4;
+
+/**
+ * What the traveller allows and what each way costs. Costs are hours: walking and the
+ * skarnel and ship networks take their map distance divided by their speed (map units
+ * per hour); a mages guild jump is a teleport and takes a fixed time whatever the
+ * distance; every change from one way to another costs the change penalty once.
+ */
+struct TravelSettings {
+    std::array<bool, TravelModeCount> enabled{true, true, true, true};
+    double walkSpeed = 1000;
+    double skarnelSpeed = 4000;
+    double shipSpeed = 6000;
+    double guildJumpCost = 2;
+    double changePenalty = 0.5;
+
+    /** Whether the traveller may use `mode`: enabled, and for a way that costs by distance, a speed above 0. */
+    bool allows(TravelMode mode) const;
+    /** The time of one leg of `mode` over `distance` map units, without the change penalty. */
+    double legCost(TravelMode mode, double distance) const;
+    /** The fastest speed of the enabled ways that cost by distance; 0 when none is enabled. */
+    double fastestSpeed() const;
+    bool operator==(const TravelSettings&) const = default;
+};
+
+/**
+ * The places of a world as a graph of ways to travel: every route of the routes database
+ * of a network (skarnel, ship, mages guild) is a directed edge of its network, followed
+ * only in its direction; walking joins each place to its nearest neighbours, both ways,
+ * by straight legs no longer than the longest walking leg. The files carry no terrain, so
+ * that length is what keeps the sea between the mainland and its islands: with the
+ * default, the sample world's mainland is one walk and each island is reached by ship
+ * or guild only.
+ *
+ * Built once per world (its places and routes); the settings are applied by the search,
+ * so changing them needs no rebuild.
+ */
+class TravelGraph {
+public:
+    /** The default longest walking leg, in map units. */
+    static constexpr double DefaultWalkLeg = 12000;
+    /** How many nearest neighbours a place walks to at most (fewer when they lie farther). */
+    static constexpr int WalkNeighbours = 6;
+
+    struct Edge {
+        std::int32_t target = 0;
+        TravelMode mode = TravelMode::Walk;
+        double distance = 0; // straight-line map distance
+    };
+
+    TravelGraph() = default;
+    /** Builds the graph of `locations`; `index` must cover them (its nearness queries find the walks). */
+    TravelGraph(const LocationList& locations, const SpatialIndex& index, double walkLeg = DefaultWalkLeg);
+
+    int size() const { return int(m_x.size()); }
+    double walkLeg() const { return m_walkLeg; }
+    std::int32_t x(int place) const { return m_x[std::size_t(place)]; }
+    std::int32_t y(int place) const { return m_y[std::size_t(place)]; }
+    /** The straight-line map distance between two places. */
+    double distance(int a, int b) const;
+
+    /** The edges leaving `place`, ordered by mode, then target. */
+    const Edge* edgesBegin(int place) const { return m_edges.data() + m_start[std::size_t(place)]; }
+    const Edge* edgesEnd(int place) const { return m_edges.data() + m_start[std::size_t(place) + 1]; }
+    std::size_t edgeCount() const { return m_edges.size(); }
+
+private:
+    std::vector<std::int32_t> m_x, m_y;
+    std::vector<std::int32_t> m_start; // size() + 1 offsets into m_edges
+    std::vector<Edge> m_edges;
+    double m_walkLeg = DefaultWalkLeg;
+};
+
+/** The travel mode of a route kind; false for kinds that are no network. */
+bool travelModeOfRoute(std::uint8_t kind, TravelMode& mode);
+
+} // namespace vdm

@@ -1,0 +1,90 @@
+// SPDX-License-Identifier: MIT
+#include "journey/travelgraph.h"
+#include "map/spatialindex.h"
+#include "randomworld.h"
+
+#include <gtest/gtest.h>
+
+using namespace vdm;
+
+namespace {
+
+TEST(TravelGraph, NetworkRoutesAreDirectedEdgesOfTheirMode)
+{
+    LocationList places(3);
+    places[1].X = 50000;
+    places[2].X = 90000;
+    // Kinds 0 and 4 are no network; a route to itself or to no place is no edge.
+    places[0].Routes = {{1, Skarnel}, {2, Ship}, {1, 0}, {2, 4}, {0, MagesGuild}, {7, Ship}};
+    places[2].Routes = {{1, MagesGuild}};
+    const SpatialIndex index(places, {});
+    const TravelGraph g(places, index);
+    ASSERT_EQ(g.edgeCount(), 3u);
+    const auto e0 = g.edgesBegin(0);
+    EXPECT_EQ(g.edgesEnd(0) - e0, 2);
+    EXPECT_EQ(e0[0].target, 1);
+    EXPECT_EQ(e0[0].mode, TravelMode::Skarnel);
+    EXPECT_EQ(e0[1].mode, TravelMode::Ship);
+    EXPECT_DOUBLE_EQ(e0[1].distance, 90000);
+    EXPECT_EQ(g.edgesEnd(1) - g.edgesBegin(1), 0);
+    EXPECT_EQ(g.edgesBegin(2)->mode, TravelMode::Guild);
+}
+
+TEST(TravelGraph, WalksJoinNearNeighboursBothWaysWithinTheLongestLeg)
+{
+    std::mt19937 rng(7);
+    for (int round = 0; round < 40; ++round) {
+        const LocationList places = test::randomPlaces(rng, 60, 20000, 0);
+        const SpatialIndex index(places, {});
+        const double leg = 1000 + 100 * (round % 20);
+        const TravelGraph g(places, index, leg);
+        int walks = 0;
+        for (int u = 0; u < g.size(); ++u)
+            for (auto e = g.edgesBegin(u); e != g.edgesEnd(u); ++e) {
+                ASSERT_EQ(e->mode, TravelMode::Walk);
+                EXPECT_LE(e->distance, leg);
+                // Every walk goes both ways.
+                bool back = false;
+                for (auto f = g.edgesBegin(e->target); f != g.edgesEnd(e->target); ++f)
+                    back = back || f->target == u;
+                EXPECT_TRUE(back);
+                ++walks;
+            }
+        // A place with a neighbour in reach walks at least to its nearest one.
+        for (int u = 0; u < g.size(); ++u) {
+            int nearest = -1;
+            for (int v = 0; v < g.size(); ++v)
+                if (v != u && g.distance(u, v) <= leg && (nearest < 0 || g.distance(u, v) < g.distance(u, nearest)))
+                    nearest = v;
+            if (nearest < 0)
+                continue;
+            bool walksThere = false;
+            for (auto e = g.edgesBegin(u); e != g.edgesEnd(u); ++e)
+                walksThere = walksThere || g.distance(u, e->target) == g.distance(u, nearest);
+            EXPECT_TRUE(walksThere) << u;
+        }
+        EXPECT_LE(walks, 2 * TravelGraph::WalkNeighbours * g.size());
+    }
+}
+
+TEST(TravelGraph, SettingsPriceEachMode)
+{
+    TravelSettings s;
+    s.walkSpeed = 500;
+    s.skarnelSpeed = 2000;
+    s.shipSpeed = 4000;
+    s.guildJumpCost = 3;
+    EXPECT_DOUBLE_EQ(s.legCost(TravelMode::Walk, 1000), 2);
+    EXPECT_DOUBLE_EQ(s.legCost(TravelMode::Skarnel, 1000), 0.5);
+    EXPECT_DOUBLE_EQ(s.legCost(TravelMode::Ship, 1000), 0.25);
+    EXPECT_DOUBLE_EQ(s.legCost(TravelMode::Guild, 1000000), 3);
+    EXPECT_DOUBLE_EQ(s.fastestSpeed(), 4000);
+    s.enabled[std::size_t(TravelMode::Ship)] = false;
+    EXPECT_DOUBLE_EQ(s.fastestSpeed(), 2000);
+    // A speed of zero would make a leg take for ever: that way is not taken at all.
+    s.skarnelSpeed = 0;
+    EXPECT_FALSE(s.allows(TravelMode::Skarnel));
+    EXPECT_DOUBLE_EQ(s.fastestSpeed(), 500);
+}
+
+} // namespace
