@@ -87,7 +87,8 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
     // The stored window state and view: geometry, zoom level and scroll position.
     restoreView();
     connectHandlers();
-    new WorldCommand(*this, m_world, m_prompts, [this](const QString& folder) { worldOpened(folder); });
+    m_worldCommand
+        = new WorldCommand(*this, m_world, m_prompts, [this](const QString& folder) { worldOpened(folder); });
     new ImageCommand(*this, m_canvas, m_world, Config, m_prompts, [this] { RepaintMap(); });
     new ProgressCommands(*this, m_world, Config, m_prompts, [this] {
         m_editControls->imported();

@@ -40,6 +40,8 @@ class FindCommands;
 class UserFileWatch;
 class EditControls;
 class WindowInput;
+class WorldCommand;
+class WorldInstance;
 
 /**
  * The main window: wiring between the widgets and the parts that own the state. It owns
@@ -72,6 +74,8 @@ public:
      * open from the first show. No box of the first show comes after that.
      */
     void endRun();
+    /** The program's hold on its world, which the world command moves to a world it opens. */
+    void setWorldInstance(WorldInstance* instance);
 
     const Ui::TMainForm& ui() const { return *m_ui; }
     Prompts& prompts() const { return m_prompts; }
@@ -206,6 +210,7 @@ private:
     MapHintPresenter m_hint;
     std::unique_ptr<WindowInput> m_input; // goes with the members, before the window's widgets
     FindCommands* m_find = nullptr;
+    WorldCommand* m_worldCommand = nullptr;
     UserFileWatch* m_fileWatch = nullptr;
     bool m_otherChangesQueued = false;
 };

@@ -4,10 +4,16 @@
 #include "app/mainform.h"
 
 #include "app/editcontrols.h"
+#include "app/worldcommand.h"
 #include "ui_mainform.h"
 
 
 namespace vdm {
+
+void TMainForm::setWorldInstance(WorldInstance* instance)
+{
+    m_worldCommand->setInstance(instance);
+}
 
 void TMainForm::worldOpened(const QString& folder)
 {

@@ -135,6 +135,7 @@ int runProgram(Prompts& prompts, const QString& applicationDirectory, const QStr
     try {
         form = std::make_unique<TMainForm>(prompts, applicationDirectory);
         form->rememberWorld(*chosenWorld);
+        form->setWorldInstance(&instance);
         form->createDialogs();
     } catch (const Error& e) {
         // An error while the window is built ends the program; nothing is written.

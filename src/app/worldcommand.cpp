@@ -3,6 +3,7 @@
 
 #include "dialogs/errorguard.h"
 #include "dialogs/prompts.h"
+#include "session/worldinstance.h"
 #include "world/worldchoice.h"
 #include "world/worldopening.h"
 
@@ -34,6 +35,11 @@ void WorldCommand::openWorld()
     const auto folder = m_prompts.chooseFolder(&m_window, worldChooserCaption(), QDir::currentPath());
     if (!folder)
         return;
+    if (m_instance && m_instance->shownElsewhere(*folder)) {
+        m_prompts.showMessage(&m_window, QStringLiteral("Open world"), worldShownElsewhereMessage(*folder),
+                              Prompts::Icon::Information);
+        return;
+    }
     const WorldOpening opening = vdm::openWorld(m_world, *folder);
     switch (opening.outcome) {
     case WorldOpening::Outcome::Opened:
@@ -47,9 +53,18 @@ void WorldCommand::openWorld()
         return;
     }
     QDir::setCurrent(*folder);
+    if (m_instance)
+        m_instance->claim(QDir::currentPath(), std::chrono::seconds(3));
     m_opened(QDir::currentPath());
     if (!opening.message.isEmpty())
         m_prompts.showError(&m_window, opening.message);
+}
+
+QString worldShownElsewhereMessage(const QString& folder)
+{
+    return QStringLiteral("The world in %1 is open in another window of this program, which has been brought to "
+                          "the front.")
+        .arg(QDir::toNativeSeparators(QDir(folder).absolutePath()));
 }
 
 } // namespace vdm

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 
 #include <functional>
 
@@ -12,6 +13,7 @@ namespace vdm {
 
 class Prompts;
 class World;
+class WorldInstance;
 
 /**
  * "Open world..." (Ctrl+O, whichever control has the focus): the folder chooser, then the
@@ -20,6 +22,10 @@ class World;
  * world then stays. Once opened, the working folder is the new world's (its files are
  * looked up by bare name, as at the start), `opened` shows it, and a loader error after
  * which the rest was skipped is named last. A QAction of the window (ActionOpenWorld).
+ *
+ * With the program's WorldInstance given, a world another program shows is not opened a
+ * second time: that window comes to the front instead, and this one says so. A world
+ * opened here is held in place of the old one.
  */
 class WorldCommand : public QObject {
     Q_OBJECT
@@ -29,6 +35,8 @@ public:
     WorldCommand(QWidget& window, World& world, Prompts& prompts, std::function<void(const QString&)> opened);
 
     QAction* action() const { return m_action; }
+    /** The program's hold on its world; none (tests, tools): every world opens here. */
+    void setInstance(WorldInstance* instance) { m_instance = instance; }
     void openWorld();
 
 private:
@@ -37,6 +45,10 @@ private:
     Prompts& m_prompts;
     std::function<void(const QString&)> m_opened;
     QAction* m_action;
+    WorldInstance* m_instance = nullptr;
 };
+
+/** What the world command says when another window already shows the chosen world. */
+QString worldShownElsewhereMessage(const QString& folder);
 
 } // namespace vdm

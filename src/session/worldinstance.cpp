@@ -63,6 +63,7 @@ WorldInstance::Claim WorldInstance::claim(const QString& worldFolder, std::chron
     for (;;) {
         if (lock->tryLock(0)) {
             m_lock = std::move(lock);
+            m_name = name;
             if (!listen(name))
                 qWarning("veldamar-map: the world's socket could not be made; later starts open their own window");
             return Claim::Held;
@@ -87,7 +88,20 @@ void WorldInstance::release()
     if (m_lock)
         m_lock->unlock();
     m_lock.reset();
+    m_name.clear();
     m_raisePending = false;
+}
+
+bool WorldInstance::shownElsewhere(const QString& worldFolder, std::chrono::milliseconds wait) const
+{
+    const QString name = nameFor(worldFolder);
+    if (name == m_name)
+        return false;
+    QLockFile lock(pathIn(name + QStringLiteral(".lock")));
+    lock.setStaleLockTime(0);
+    if (lock.tryLock(0) || lock.error() != QLockFile::LockFailedError)
+        return false; // no one holds it (the lock goes again as `lock` does)
+    return handOver(pathIn(name), wait);
 }
 
 void WorldInstance::setReady()

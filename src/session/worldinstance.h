@@ -56,6 +56,12 @@ public:
     Claim claim(const QString& worldFolder, std::chrono::milliseconds wait = std::chrono::seconds(10));
     /** Lets the world go: the next start on it holds it. */
     void release();
+    /**
+     * Another program holds the world in `worldFolder` (not this one): it has been asked
+     * to bring its window up, as a start on that world would. False when no other program
+     * holds it, or its holder did not answer within `wait`.
+     */
+    bool shownElsewhere(const QString& worldFolder, std::chrono::milliseconds wait = std::chrono::seconds(3)) const;
     /** This program holds a world. */
     bool holds() const { return m_server != nullptr; }
 
@@ -76,6 +82,7 @@ private:
     static bool handOver(const QString& path, std::chrono::milliseconds wait);
 
     std::unique_ptr<QLockFile> m_lock;
+    QString m_name; // of the world held
     QLocalServer* m_server = nullptr;
     bool m_ready = false;
     bool m_raisePending = false;

@@ -2,6 +2,8 @@
 // "Open world..." while the program runs: the chooser, the switch, and a folder that is
 // no world leaving the current one as it was.
 #include "app/mainformfixture.h"
+#include "app/worldcommand.h"
+#include "session/worldinstance.h"
 #include "common/testutils.h"
 #include "world/worldchoice.h"
 
@@ -10,7 +12,11 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLockFile>
 #include <QTemporaryDir>
+#include <QThread>
+
+#include <atomic>
 
 namespace vdm::test {
 namespace {
@@ -134,6 +140,48 @@ TEST_F(OpenWorldTest, FindShowsThePlacesOfTheWorldOpenedUnderIt)
     QTest::keyClick(field, Qt::Key_Return);
     EXPECT_EQ(form->editor().SelectedIndex(), 1);
     EXPECT_EQ(form->highlight().index(), 1);
+}
+
+// Another program (here a thread with a loop of its own) shows the chosen world: its
+// window comes up instead and this one keeps its world; a world no one shows opens here
+// and is held in place of the old one.
+TEST_F(OpenWorldTest, AWorldAnotherWindowShowsIsBroughtUpThereNotOpenedTwice)
+{
+    QTemporaryDir runtime;
+    const QByteArray oldRuntime = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    QThread elsewhere;
+    elsewhere.start();
+    auto* holder = new WorldInstance;
+    holder->moveToThread(&elsewhere);
+    std::atomic<int> raised = 0;
+    QObject::connect(holder, &WorldInstance::raiseRequested, holder, [&] { ++raised; }, Qt::DirectConnection);
+    QMetaObject::invokeMethod(
+        holder, [&] { holder->claim(other.path()); holder->setReady(); }, Qt::BlockingQueuedConnection);
+
+    open();
+    WorldInstance mine;
+    ASSERT_EQ(mine.claim(world.dir()), WorldInstance::Claim::Held);
+    form->setWorldInstance(&mine);
+    pressCtrlO(other.path());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return raised.load() == 1; }, 5000));
+    EXPECT_EQ(listed(), (QStringList{QStringLiteral("Alpha"), QStringLiteral("Amber")})) << "this world stays";
+    EXPECT_EQ(prompts.messages.value(0), QStringLiteral("Open world|") + worldShownElsewhereMessage(other.path()));
+
+    // Once the other window lets its world go, the world opens here and is held here.
+    QMetaObject::invokeMethod(holder, [&] { delete holder; }, Qt::BlockingQueuedConnection);
+    elsewhere.quit();
+    elsewhere.wait();
+    pressCtrlO(other.path());
+    EXPECT_EQ(listed(), (QStringList{QStringLiteral("Beta"), QStringLiteral("Zeta")}));
+    const auto lockOf = [](const QString& folder) {
+        return QDir(WorldInstance::runtimeFolder()).filePath(WorldInstance::nameFor(folder)) + QStringLiteral(".lock");
+    };
+    QLockFile oldWorld(lockOf(world.dir())), newWorld(lockOf(other.path()));
+    EXPECT_TRUE(oldWorld.tryLock(0)) << "the old world is let go";
+    EXPECT_FALSE(newWorld.tryLock(0)) << "the new one is held";
+    form.reset();
+    qputenv("XDG_RUNTIME_DIR", oldRuntime);
 }
 
 } // namespace

@@ -149,5 +149,29 @@ TEST_F(WorldInstanceTest, AHolderThatNeverAnswersDoesNotKeepTheStartWaiting)
     EXPECT_EQ(later.claim(world.path(), 300ms), Claim::Unanswered);
 }
 
+TEST_F(WorldInstanceTest, AnotherProgramsWorldIsShownThereAndNoLockIsLeft)
+{
+    WorldInstance first;
+    QSignalSpy raised(&first, &WorldInstance::raiseRequested);
+    ASSERT_EQ(first.claim(world.path()), Claim::Held);
+    first.setReady();
+    EXPECT_FALSE(first.shownElsewhere(world.path())) << "its own world is shown here";
+
+    std::atomic<bool> done = false;
+    bool held = false, free = true;
+    std::thread later([&] {
+        WorldInstance other;
+        held = other.shownElsewhere(world.path());
+        free = other.shownElsewhere(otherWorld.path());
+        done = true;
+    });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return done.load(); }, 30000));
+    later.join();
+    EXPECT_TRUE(held);
+    EXPECT_FALSE(free);
+    EXPECT_EQ(raised.count(), 1);
+    EXPECT_EQ(claimElsewhere(otherWorld.path()), Claim::Held) << "the look left no lock behind";
+}
+
 } // namespace
 } // namespace vdm::test
