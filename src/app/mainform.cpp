@@ -255,6 +255,8 @@ void TMainForm::FormDestroy()
     m_fileWatch->watch({});
     // Each step on its own: a write that fails says so and the others still run.
     if (m_firstShowDone) {
+        if (std::exchange(m_otherChangesQueued, false))
+            reportWorldNotices(); // a merge read while idle, its notice still on its way
         m_world.takeNotices(); // what a first show cut short by an error never told stays untold
         guarded(m_prompts, this, [this] { m_world.SaveUserData(); });
         guarded(m_prompts, this, [this] { m_world.SaveMarkers(); });
