@@ -28,3 +28,13 @@ if(TARGET tst_app)
   target_compile_definitions(tst_app PRIVATE VDM_PROGRAM="$<TARGET_FILE:veldamar-map>"
     VDM_RENDER_PROGRAM="$<TARGET_FILE:veldamar-render>")
 endif()
+
+# Plays a window and another program merging on one world until killed (tests/world/tst_mergecrash.cpp).
+add_executable(vdm-mergewriter ${CMAKE_CURRENT_LIST_DIR}/mergewriter.cpp)
+target_link_libraries(vdm-mergewriter PRIVATE vdm_world)
+vdm_target_defaults(vdm-mergewriter)
+
+if(TARGET tst_world)
+  add_dependencies(tst_world vdm-mergewriter)
+  target_compile_definitions(tst_world PRIVATE VDM_MERGEWRITER="$<TARGET_FILE:vdm-mergewriter>")
+endif()
