@@ -102,19 +102,34 @@ TravelGraph::TravelGraph(const LocationList& locations, const SpatialIndex& inde
         }
 
     // Walking: each place's nearest neighbours within reach, joined both ways (the
-    // nearness is not mutual, the walk is).
-    if (walkLeg > 0) {
-        const auto reach = std::int64_t(std::ceil(walkLeg));
+    // nearness is not mutual, the walk is). The search box starts at the size that holds
+    // about that many places on average and doubles until it has them: a place with
+    // WalkNeighbours places within distance r has its nearest ones inside the box of r.
+    if (walkLeg > 0 && n > 1) {
+        std::int64_t xlo = m_x[0], xhi = m_x[0], ylo = m_y[0], yhi = m_y[0];
+        for (std::size_t i = 1; i < n; ++i) {
+            xlo = std::min<std::int64_t>(xlo, m_x[i]);
+            xhi = std::max<std::int64_t>(xhi, m_x[i]);
+            ylo = std::min<std::int64_t>(ylo, m_y[i]);
+            yhi = std::max<std::int64_t>(yhi, m_y[i]);
+        }
+        const double area = std::max(1.0, double(xhi - xlo) * double(yhi - ylo));
+        const double typical = std::clamp(std::sqrt(area * WalkNeighbours / double(n)), 1.0, walkLeg);
         std::vector<std::pair<double, int>> near;
         for (std::size_t i = 0; i < n; ++i) {
-            const MapBox box{m_x[i] - reach, m_x[i] + reach, m_y[i] - reach, m_y[i] + reach};
-            near.clear();
-            for (int j : index.locationsNear(box)) {
-                if (std::size_t(j) == i || std::size_t(j) >= n)
-                    continue;
-                const double d = distance(int(i), j);
-                if (d <= walkLeg)
-                    near.push_back({d, j});
+            for (double radius = typical;; radius = std::min(walkLeg, radius * 2)) {
+                const auto reach = std::int64_t(std::ceil(radius));
+                const MapBox box{m_x[i] - reach, m_x[i] + reach, m_y[i] - reach, m_y[i] + reach};
+                near.clear();
+                for (int j : index.locationsNear(box)) {
+                    if (std::size_t(j) == i || std::size_t(j) >= n)
+                        continue;
+                    const double d = distance(int(i), j);
+                    if (d <= radius)
+                        near.push_back({d, j});
+                }
+                if (near.size() >= std::size_t(WalkNeighbours) || radius >= walkLeg)
+                    break;
             }
             const std::size_t keep = std::min<std::size_t>(near.size(), WalkNeighbours);
             std::partial_sort(near.begin(), near.begin() + std::ptrdiff_t(keep), near.end());
