@@ -1,11 +1,17 @@
 // SPDX-License-Identifier: MIT
 // veldamar-render DIR OUT.png|OUT.jpg [--zoom I] [--scroll X,Y] [--size WxH] [--settings FILE]
-// Paints the map view the window would show for that zoom level and scroll position.
+//                 [--route FROM TO]
+// Paints the map view the window would show for that zoom level and scroll position,
+// with the quickest route between two places drawn over it when asked.
 #include "cli/commandline.h"
 #include "data/inifile.h"
 #include "data/settings.h"
+#include "data/codepage.h"
 #include "data/errors.h"
 #include "data/regularfile.h"
+#include "journey/journeypainter.h"
+#include "journey/routeplanner.h"
+#include "journey/travelgraph.h"
 #include "map/mapimage.h"
 #include "map/mappainter.h"
 #include "world/world.h"
@@ -29,7 +35,11 @@ struct Arguments {
     std::optional<int> zoom;
     std::optional<QPoint> scroll;
     QSize size{Viewport::DesignWidth, Viewport::DesignHeight};
+    std::optional<std::pair<QString, QString>> route; // place names as the location list shows them
 };
+
+/** Exit status of a route between places the world does not hold, as of any other wrong argument. */
+constexpr int UnknownPlaceStatus = 2;
 
 const QString Program = QStringLiteral("veldamar-render");
 
@@ -53,6 +63,8 @@ void describeArguments(QCommandLineParser& parser)
          QStringLiteral(
              "A settings file (qor.ini) for the colours, fonts, toggles and, unless given, zoom and scroll."),
          QStringLiteral("FILE")},
+        {QStringLiteral("route"),
+         QStringLiteral("Draws the quickest route from place FROM to place TO (names as in the location list).")},
     });
     parser.addPositionalArgument(QStringLiteral("DIR"),
                                  QStringLiteral("The world folder: a map picture and the databases."));
@@ -112,22 +124,42 @@ template <typename Step> void loadStep(const World& world, const char* name, Ste
     }
 }
 
+/** The first place bearing `name` as the location list shows it, or -1. */
+int placeNamed(const LocationList& locations, const QString& name)
+{
+    for (std::size_t i = 0; i < locations.size(); ++i)
+        if (CodePage::decode(locations[i].Name) == name)
+            return int(i);
+    return -1;
+}
+
 int run(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen"); // fonts need a GUI application, not a screen
     QGuiApplication app(argc, argv);
 
+    // --route takes two values, which the parser's options cannot: take them out first.
+    QStringList arguments = QCoreApplication::arguments();
+    std::optional<std::pair<QString, QString>> route;
+    if (const qsizetype at = arguments.indexOf(QStringLiteral("--route")); at > 0) {
+        if (at + 2 >= arguments.size())
+            return cli::usageError(Program, QStringLiteral("--route needs two place names, FROM and TO"));
+        route = std::pair{arguments[at + 1], arguments[at + 2]};
+        arguments.remove(at, 3);
+    }
+
     QCommandLineParser parser;
     cli::setUp(parser,
                QStringLiteral("Paints the map view the window would show for a zoom level and scroll position."));
     describeArguments(parser);
-    if (const auto status = cli::parse(parser, QCoreApplication::arguments(), Program))
+    if (const auto status = cli::parse(parser, arguments, Program))
         return *status;
     Arguments a;
     const QString problem = read(parser, a);
     if (!problem.isEmpty())
         return cli::usageError(Program, problem);
+    a.route = route;
 
     try {
         Settings settings;
@@ -162,9 +194,26 @@ int run(int argc, char** argv)
         const DrawingObjects objects = DrawingObjects::fromSettings(settings);
         GoHighlight highlight;
         MapPainter painter;
-        const QImage image = painter.paint(
+        QImage image = painter.paint(
             MapScene{view, world.picture(), world.locations(), world.markers(), settings, objects, highlight,
                      &world.index()});
+        if (a.route) {
+            const int from = placeNamed(world.locations(), a.route->first);
+            const int to = placeNamed(world.locations(), a.route->second);
+            for (const auto& [index, name] : {std::pair{from, a.route->first}, std::pair{to, a.route->second}})
+                if (index < 0) {
+                    say(QStringLiteral("no place is named '%1'").arg(name));
+                    return UnknownPlaceStatus;
+                }
+            const TravelGraph graph(world.locations(), world.index());
+            const Journey journey = planJourney(graph, TravelSettings{}, from, to);
+            if (!journey.reached)
+                say(QStringLiteral("'%1' cannot be reached from '%2'; the route leads to '%3', the nearest place "
+                                   "that can")
+                        .arg(a.route->second, a.route->first,
+                             CodePage::decode(world.locations()[std::size_t(journey.end)].Name)));
+            JourneyPainter::paint(image, view, world.locations(), journey);
+        }
         MapImage::write(a.out, image);
     } catch (const Error& e) {
         say(e.message());

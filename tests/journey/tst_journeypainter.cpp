@@ -1,0 +1,67 @@
+// SPDX-License-Identifier: MIT
+#include "journey/journeypainter.h"
+#include "map/viewport.h"
+
+#include <gtest/gtest.h>
+
+using namespace vdm;
+
+namespace {
+
+struct Canvas {
+    LocationList places;
+    Viewport view = Viewport::showing(QSize(660, 760), 2, QSize(660, 760), 0);
+    Canvas()
+    {
+        places.resize(3);
+        places[0].X = -100000;
+        places[1].X = 100000;
+        places[2].X = 100000;
+        places[2].Y = 150000;
+    }
+    QImage blank() const
+    {
+        QImage image(view.panel(), QImage::Format_RGB32);
+        image.fill(Qt::black);
+        return image;
+    }
+    static int count(const QImage& image, QRgb colour)
+    {
+        int n = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                n += image.pixel(x, y) == colour;
+        return n;
+    }
+};
+
+TEST(JourneyPainter, DrawsLegsAndEmphasisesTheCurrentOne)
+{
+    const Canvas c;
+    Journey j;
+    j.start = 0;
+    j.legs = {{0, 1, TravelMode::Ship, 200000, 1}, {1, 2, TravelMode::Walk, 150000, 1}};
+    QImage none = c.blank(), plain = c.blank(), second = c.blank();
+    JourneyPainter::paint(none, c.view, c.places, Journey{});
+    EXPECT_EQ(none, c.blank());
+
+    JourneyPainter::paint(plain, c.view, c.places, j);
+    EXPECT_GT(Canvas::count(plain, JourneyPainter::Core), 50);
+    EXPECT_EQ(Canvas::count(plain, JourneyPainter::Current), 0);
+
+    JourneyPainter::paint(second, c.view, c.places, j, 1);
+    EXPECT_GT(Canvas::count(second, JourneyPainter::Current), 50);
+    EXPECT_GT(Canvas::count(second, JourneyPainter::Core), 20); // the first leg stays
+}
+
+TEST(JourneyPainter, AJourneyOfAnotherWorldDrawsNothing)
+{
+    const Canvas c;
+    Journey j;
+    j.legs = {{0, 7, TravelMode::Walk, 1, 1}};
+    QImage image = c.blank();
+    JourneyPainter::paint(image, c.view, c.places, j);
+    EXPECT_EQ(image, c.blank());
+}
+
+} // namespace

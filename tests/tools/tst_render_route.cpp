@@ -1,0 +1,110 @@
+// SPDX-License-Identifier: MIT
+// The view renderer with a route drawn: the names are checked before anything is drawn.
+#include "common/testutils.h"
+#include "common/testworld.h"
+#include "journey/journeypainter.h"
+
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace vdm {
+namespace {
+
+struct Rendered {
+    int status = -1;
+    QString errors;
+};
+
+Rendered renderWith(const QStringList& arguments)
+{
+    QProcess p;
+    p.start(QStringLiteral(VDM_RENDER_PROGRAM), arguments);
+    // A bound against a hang, not a measure of speed.
+    if (!p.waitForFinished(60000)) {
+        p.kill();
+        p.waitForFinished();
+        return {};
+    }
+    if (p.exitStatus() != QProcess::NormalExit)
+        return {};
+    return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardError())};
+}
+
+Rendered renderRoute(const QString& dir, const QString& out, const QStringList& extra)
+{
+    return renderWith(QStringList{dir, out} + extra);
+}
+
+/** How many pixels hold exactly the colour of the route's legs. */
+int routePixels(const QImage& image)
+{
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            count += (image.pixel(x, y) & 0xffffff) == (JourneyPainter::Core & 0xffffff);
+    return count;
+}
+
+class RenderRoute : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        test::TestWorld::writePicture(dir.filePath("bigmap.jpg"), QSize(660, 760));
+        test::writeFile(dir.filePath("vdmain.gdb"), test::locationRecord("Harbour", 0, -60000, 0) +
+                                                        test::locationRecord("Isle", 0, 100000, 150000) +
+                                                        test::locationRecord("Cap\xE9", 0, 20000, 20000));
+        // A ship out to the isle and none back.
+        test::writeFile(dir.filePath("routes.gdb"), "the rout of\r\n   nm = Harbour\r\n2 Isle\r\nend\r\n");
+    }
+    QTemporaryDir dir;
+};
+
+TEST_F(RenderRoute, DrawsTheRouteOverTheMap)
+{
+    const Rendered plain = renderRoute(dir.path(), dir.filePath("plain.png"), {});
+    ASSERT_EQ(plain.status, 0) << plain.errors.toStdString();
+    const Rendered routed = renderRoute(dir.path(), dir.filePath("route.png"), {"--route", "Harbour", "Isle"});
+    ASSERT_EQ(routed.status, 0) << routed.errors.toStdString();
+    EXPECT_EQ(routePixels(QImage(dir.filePath("plain.png"))), 0);
+    EXPECT_GT(routePixels(QImage(dir.filePath("route.png"))), 20);
+
+    // The options may come before the world as well.
+    const Rendered first = renderWith({"--route", "Harbour", "Isle", dir.path(), dir.filePath("first.png")});
+    EXPECT_EQ(first.status, 0) << first.errors.toStdString();
+    EXPECT_EQ(QImage(dir.filePath("first.png")), QImage(dir.filePath("route.png")));
+}
+
+TEST_F(RenderRoute, UnknownNamesAndMissingValuesAreUsageErrors)
+{
+    struct Case {
+        const char* what;
+        QStringList options;
+        QString message;
+    };
+    const Case cases[] = {
+        {"unknown from", {"--route", "Atlantis", "Isle"}, "'Atlantis'"},
+        {"unknown to", {"--route", "Harbour", "harbour"}, "'harbour'"},
+        {"one name", {"--route", "Harbour"}, "--route needs two place names"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Rendered r = renderRoute(dir.path(), dir.filePath("out.png"), c.options);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_TRUE(r.errors.contains(c.message)) << r.errors.toStdString();
+        EXPECT_FALSE(QFile::exists(dir.filePath("out.png")));
+    }
+}
+
+TEST_F(RenderRoute, AnUnreachableTargetIsSaidAndTheNearestWayDrawn)
+{
+    // Names are matched as the list shows them: the code page's é.
+    const Rendered r = renderRoute(dir.path(), dir.filePath("back.png"), {"--route", "Isle", QString::fromUtf8("Capé")});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.errors.contains(QString::fromUtf8("'Capé' cannot be reached from 'Isle'"))) << r.errors.toStdString();
+    EXPECT_EQ(routePixels(QImage(dir.filePath("back.png"))), 0); // nothing nearer is reachable: no leg
+}
+
+} // namespace
+} // namespace vdm
