@@ -13,6 +13,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWidget>
 #include <gtest/gtest.h>
 
 #include <X11/keysym.h>
@@ -84,6 +85,57 @@ TEST(X11Program, AMissingLocationsDatabaseIsNamedAndTheProgramEndsOnceTheBoxIsAn
     EXPECT_EQ(process.exitCode(), 0);
     EXPECT_EQ(x.topLevelTitled(isMainWindow), 0u) << "no ghost window";
     EXPECT_EQ(world.read(QStringLiteral("user.gdb")), user);
+}
+
+// A second start on the world hands over: one process, one window, and that window comes
+// up over what covered it.
+TEST(X11Program, ASecondStartBringsTheOneWindowUpAndEnds)
+{
+    XServer x;
+    ASSERT_TRUE(x.connected());
+    TestWorld world;
+    world.write(QStringLiteral("vdmain.gdb"), locationRecord("Alpha", 0, 0, 0));
+    const QString program = world.appPath(QStringLiteral("veldamar-map"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(VDM_PROGRAM), program));
+    QTemporaryDir runtime;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    const auto start = [&](QProcess& p) {
+        p.setProcessEnvironment(env);
+        p.start(program, {world.dir()});
+        return p.waitForStarted();
+    };
+    QProcess first;
+    ASSERT_TRUE(start(first));
+    const uint32_t window = waitForWindow(x, first, isMainWindow);
+    ASSERT_NE(window, 0u) << first.readAllStandardError().constData();
+
+    // A window of the test's covers it.
+    QWidget cover;
+    cover.setWindowTitle(QStringLiteral("cover"));
+    cover.setGeometry(x.geometry(window).adjusted(-20, -20, 20, 20));
+    cover.show();
+    const auto topmost = [&] {
+        return x.topLevelTitled([](const QString& t) { return t == QStringLiteral("cover") || isMainWindow(t); });
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return topmost() == x.windowOf(&cover); }, 10000));
+
+    QProcess second;
+    ASSERT_TRUE(start(second));
+    ASSERT_TRUE(ended(second)) << "the second start did not end";
+    EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().constData();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return topmost() == window; }, 10000)) << "the window came to the front";
+    int windows = 0;
+    x.topLevelTitled([&](const QString& t) {
+        windows += isMainWindow(t);
+        return false;
+    });
+    EXPECT_EQ(windows, 1);
+    EXPECT_EQ(first.state(), QProcess::Running);
+
+    x.askToClose(window);
+    ASSERT_TRUE(ended(first));
+    EXPECT_EQ(first.exitCode(), 0);
 }
 
 /**
