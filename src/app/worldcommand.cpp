@@ -8,6 +8,7 @@
 #include "world/worldopening.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QWidget>
 
@@ -41,6 +42,8 @@ void WorldCommand::openWorld()
         return;
     }
     const WorldOpening opening = vdm::openWorld(m_world, *folder);
+    for (const QString& notice : opening.notices)
+        m_prompts.showMessage(&m_window, QApplication::applicationName(), notice, Prompts::Icon::Warning);
     switch (opening.outcome) {
     case WorldOpening::Outcome::Opened:
         break;

@@ -7,6 +7,7 @@
 #include "world/worldchoice.h"
 
 #include <QDir>
+#include <QScopeGuard>
 
 #include <exception>
 #include <utility>
@@ -18,16 +19,19 @@ WorldOpening openWorld(World& world, const QString& folder)
     using Outcome = WorldOpening::Outcome;
     const QString absolute = QDir(folder).absolutePath();
     if (!World::pictureExists(absolute))
-        return {Outcome::NoPicture, worldNotFoundMessage(absolute)};
+        return {Outcome::NoPicture, worldNotFoundMessage(absolute), {}};
     const QString locations = QDir(absolute).filePath(QStringLiteral("vdmain.gdb"));
     if (!databaseExists(locations))
-        return {Outcome::NoLocations, locationsMissingMessage(locations)};
+        return {Outcome::NoLocations, locationsMissingMessage(locations), {}};
 
+    // The last writes' messages go with the outcome: the world that said them may be gone.
+    QStringList notices;
     try {
+        const auto told = qScopeGuard([&] { notices = world.takeNotices(); });
         world.SaveUserData();
         world.SaveMarkers();
     } catch (...) {
-        return {Outcome::NotSaved, errorText(std::current_exception())};
+        return {Outcome::NotSaved, errorText(std::current_exception()), notices};
     }
 
     World next(absolute);
@@ -35,7 +39,7 @@ WorldOpening openWorld(World& world, const QString& folder)
     try {
         next.LoadPicture();
     } catch (...) {
-        return {Outcome::PictureError, errorText(std::current_exception())};
+        return {Outcome::PictureError, errorText(std::current_exception()), notices};
     }
     // A loader error keeps what was read before it, as at the start, and is told.
     QString loaderError;
@@ -45,7 +49,7 @@ WorldOpening openWorld(World& world, const QString& folder)
         loaderError = errorText(std::current_exception());
     }
     world = std::move(next);
-    return {Outcome::Opened, loaderError};
+    return {Outcome::Opened, loaderError, notices};
 }
 
 } // namespace vdm

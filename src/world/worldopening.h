@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace vdm {
 
@@ -18,6 +19,8 @@ struct WorldOpening {
     };
     Outcome outcome;
     QString message; // what the user must be told; empty for nothing
+    /** What the current world's last writes had to tell (a merge with another program's changes). */
+    QStringList notices;
 };
 
 /**

@@ -76,6 +76,18 @@ TEST_F(WorldOpeningTest, SavesTheCurrentWorldThenLoadsTheOtherInFull)
     EXPECT_TRUE(readFile(in(there, "user.gdb")).contains("note = new"));
 }
 
+TEST_F(WorldOpeningTest, TheLastWritesMergeWithAnotherProgramAndSaySoThroughTheOutcome)
+{
+    // Another program records a visit while this world still holds an unwritten note.
+    AtomicFile::write(in(here, "user.gdb"), "loc\r\n   nm = Alpha\r\n   status = 3\r\n   note = \r\nend\r\n");
+    const WorldOpening result = openWorld(current, there.path());
+    EXPECT_EQ(result.outcome, Outcome::Opened);
+    EXPECT_EQ(readFile(in(here, "user.gdb")), QByteArray("loc\r\n   nm = Alpha\r\n   status = 3\r\n   note = kept\r\nend\r\n"));
+    EXPECT_EQ(result.notices,
+              QStringList{QStringLiteral("user.gdb was changed by another program; both changes are kept")});
+    EXPECT_EQ(current.takeNotices(), QStringList()); // told once, by the outcome
+}
+
 TEST_F(WorldOpeningTest, AFolderThatCannotBeOpenedLeavesTheCurrentWorldUntouched)
 {
     struct Case {
