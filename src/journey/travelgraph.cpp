@@ -70,10 +70,17 @@ bool travelModeOfRoute(std::uint8_t kind, TravelMode& mode)
     }
 }
 
+namespace {
+
+/** The squared distance of two map points: exact, since map units are far below 2^26. */
+std::int64_t squared(std::int64_t dx, std::int64_t dy) { return dx * dx + dy * dy; }
+
+} // namespace
+
 double TravelGraph::distance(int a, int b) const
 {
-    return std::hypot(double(m_x[std::size_t(a)]) - double(m_x[std::size_t(b)]),
-                      double(m_y[std::size_t(a)]) - double(m_y[std::size_t(b)]));
+    return std::sqrt(double(squared(std::int64_t(m_x[std::size_t(a)]) - m_x[std::size_t(b)],
+                                    std::int64_t(m_y[std::size_t(a)]) - m_y[std::size_t(b)])));
 }
 
 TravelGraph::TravelGraph(const LocationList& locations, const SpatialIndex& index, double walkLeg)
@@ -115,17 +122,22 @@ TravelGraph::TravelGraph(const LocationList& locations, const SpatialIndex& inde
         }
         const double area = std::max(1.0, double(xhi - xlo) * double(yhi - ylo));
         const double typical = std::clamp(std::sqrt(area * WalkNeighbours / double(n)), 1.0, walkLeg);
-        std::vector<std::pair<double, int>> near;
+        // Squared distances: exact, and in the same order as the distances.
+        std::vector<std::pair<std::int64_t, int>> near;
+        std::vector<int> found;
         for (std::size_t i = 0; i < n; ++i) {
             for (double radius = typical;; radius = std::min(walkLeg, radius * 2)) {
                 const auto reach = std::int64_t(std::ceil(radius));
+                const auto within = std::int64_t(std::floor(radius * radius));
                 const MapBox box{m_x[i] - reach, m_x[i] + reach, m_y[i] - reach, m_y[i] + reach};
                 near.clear();
-                for (int j : index.locationsNear(box)) {
+                found.clear();
+                index.collectLocationsNear(box, found);
+                for (int j : found) {
                     if (std::size_t(j) == i || std::size_t(j) >= n)
                         continue;
-                    const double d = distance(int(i), j);
-                    if (d <= radius)
+                    const std::int64_t d = squared(std::int64_t(m_x[std::size_t(j)]) - m_x[i], std::int64_t(m_y[std::size_t(j)]) - m_y[i]);
+                    if (d <= within)
                         near.push_back({d, j});
                 }
                 if (near.size() >= std::size_t(WalkNeighbours) || radius >= walkLeg)
@@ -140,21 +152,32 @@ TravelGraph::TravelGraph(const LocationList& locations, const SpatialIndex& inde
         }
     }
 
-    std::sort(links.begin(), links.end(), [](const Link& a, const Link& b) {
-        return std::tie(a.from, a.mode, a.target) < std::tie(b.from, b.mode, b.target);
-    });
-    links.erase(std::unique(links.begin(), links.end(),
-                            [](const Link& a, const Link& b) { return a.from == b.from && a.mode == b.mode && a.target == b.target; }),
-                links.end());
-
-    m_start.assign(n + 1, 0);
-    m_edges.resize(links.size());
-    for (std::size_t k = 0; k < links.size(); ++k) {
-        ++m_start[std::size_t(links[k].from) + 1];
-        m_edges[k] = {links[k].target, links[k].mode, distance(links[k].from, links[k].target)};
-    }
+    // Bucket the links by origin (a counting sort), then order and thin out each
+    // place's few links: far cheaper than sorting them all at once.
+    std::vector<std::int32_t> first(n + 1, 0);
+    for (const Link& l : links)
+        ++first[std::size_t(l.from) + 1];
     for (std::size_t i = 0; i < n; ++i)
-        m_start[i + 1] += m_start[i];
+        first[i + 1] += first[i];
+    std::vector<Link> bucketed(links.size());
+    {
+        std::vector<std::int32_t> at(first.begin(), first.end() - 1);
+        for (const Link& l : links)
+            bucketed[std::size_t(at[std::size_t(l.from)]++)] = l;
+    }
+    const auto order = [](const Link& a, const Link& b) { return std::tie(a.mode, a.target) < std::tie(b.mode, b.target); };
+    const auto same = [](const Link& a, const Link& b) { return a.mode == b.mode && a.target == b.target; };
+    m_start.assign(n + 1, 0);
+    m_edges.clear();
+    m_edges.reserve(links.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto begin = bucketed.begin() + first[i], end = bucketed.begin() + first[i + 1];
+        std::sort(begin, end, order);
+        for (auto l = begin; l != end; ++l)
+            if (l == begin || !same(*(l - 1), *l))
+                m_edges.push_back({l->target, l->mode, distance(int(i), l->target)});
+        m_start[i + 1] = std::int32_t(m_edges.size());
+    }
 }
 
 } // namespace vdm

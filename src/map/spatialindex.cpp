@@ -229,11 +229,16 @@ std::vector<int> SpatialIndex::locationsIn(const Viewport& view, const MapBox& b
 
 std::vector<int> SpatialIndex::locationsNear(const MapBox& box) const
 {
-    // The last level set holds every level.
     std::vector<int> out;
-    m_locations.back().collect(box, out);
+    collectLocationsNear(box, out);
     std::sort(out.begin(), out.end());
     return out;
+}
+
+void SpatialIndex::collectLocationsNear(const MapBox& box, std::vector<int>& out) const
+{
+    // The last level set holds every level.
+    m_locations.back().collect(box, out);
 }
 
 std::vector<int> SpatialIndex::markersIn(const Viewport& view, const MapBox& box) const

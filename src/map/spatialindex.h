@@ -62,6 +62,8 @@ public:
     std::vector<int> locationsIn(const Viewport& view, const MapBox& box) const;
     /** Locations of every level whose map point may lie in `box`, ascending (what is near, at any zoom). */
     std::vector<int> locationsNear(const MapBox& box) const;
+    /** Appends the same places to `out` in no particular order, for callers that need none (no sort, no allocation). */
+    void collectLocationsNear(const MapBox& box, std::vector<int>& out) const;
     /** The same for markers. */
     std::vector<int> markersIn(const Viewport& view, const MapBox& box) const;
     /** Routes whose bounding box meets `box`, in drawing order (by origin, then as listed). */
