@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "map/mapimage.h"
 
+#include "data/atomicfile.h"
 #include "data/errors.h"
 #include "map/mappainter.h"
 #include "map/viewport.h"
 
+#include <QBuffer>
 #include <QFileInfo>
 #include <QImageWriter>
 
@@ -28,13 +30,29 @@ void requireFormat(const QString& path)
                         .arg(QFileInfo(path).absoluteFilePath()));
 }
 
+QByteArray encode(const QImage& image, const QByteArray& format)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    if (!writer.write(image))
+        throw Error(writer.errorString());
+    return bytes;
+}
+
 void write(const QString& path, const QImage& image)
 {
     requireFormat(path);
-    QImageWriter writer(path, formatFor(path));
-    if (!writer.write(image))
-        throw Error(
-            QStringLiteral("Unable to write to %1: %2").arg(QFileInfo(path).absoluteFilePath(), writer.errorString()));
+    // The picture is encoded whole before the file is touched, and the file replaced at
+    // once: a failed or killed save leaves the earlier picture of that name as it was.
+    QByteArray bytes;
+    try {
+        bytes = encode(image, formatFor(path));
+    } catch (const Error& e) {
+        throw Error(QStringLiteral("Unable to write to %1: %2").arg(QFileInfo(path).absoluteFilePath(), e.message()));
+    }
+    AtomicFile::write(path, bytes);
 }
 
 QSize wholeMapSize(const Viewport& view)

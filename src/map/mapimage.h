@@ -27,10 +27,14 @@ QByteArray formatFor(const QString& path);
 /** Throws an Error naming the file when its name asks for no format we write. */
 void requireFormat(const QString& path);
 
+/** The bytes of `image` as a file of `format` ("png", "jpeg"); throws the encoder's reason. */
+QByteArray encode(const QImage& image, const QByteArray& format);
+
 /**
- * Writes `image` to `path` in the format of its suffix. A name of another suffix throws
- * an Error naming the file; a failed write throws "Unable to write to %s" with the
- * writer's reason.
+ * Writes `image` to `path` in the format of its suffix, replacing any earlier file at
+ * once (see AtomicFile): a failed save leaves it as it was. A name of another suffix
+ * throws an Error naming the file; a failed encoding or write throws "Unable to write
+ * to %s", and a FIFO, device or folder of that name is refused the same way.
  */
 void write(const QString& path, const QImage& image);
 

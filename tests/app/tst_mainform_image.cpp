@@ -3,6 +3,7 @@
 // map as veldamar-render paints it.
 #include "app/mainformfixture.h"
 #include "common/testutils.h"
+#include "data/atomicfile.h"
 
 #include <QAction>
 #include <QDir>
@@ -80,6 +81,32 @@ TEST_F(SaveImageTest, AnotherSuffixOrCancelWritesNothing)
     save(std::nullopt, world.path("map.png")); // Cancel at the question: no file is asked for
     EXPECT_EQ(prompts.fileStarts.size(), 1);
     EXPECT_FALSE(QFileInfo::exists(world.path("map.png")));
+}
+
+TEST_F(SaveImageTest, AFailedSaveSaysSoAndKeepsTheEarlierPicture)
+{
+    const Fifo fifo(world.path("fifo.png"));
+    for (const int choice : {0, 1}) {
+        for (const char* name : {"earlier.png", "earlier.jpg", "fifo.png"}) {
+            SCOPED_TRACE(::testing::Message() << name << " choice " << choice);
+            const QString path = world.path(QLatin1String(name));
+            const bool fifoTarget = QByteArray(name) == "fifo.png";
+            if (!fifoTarget)
+                writeFile(path, "an earlier picture");
+            prompts.errors.clear();
+            // The disk fails at the last step; a FIFO is refused before any.
+            AtomicFile::setFaultInjector([](AtomicFile::Step s) { return s != AtomicFile::Step::Rename; });
+            save(choice, path);
+            AtomicFile::setFaultInjector({});
+            ASSERT_EQ(prompts.errors.size(), 1);
+            EXPECT_TRUE(prompts.errors[0].contains("Unable to write to " + QFileInfo(path).absoluteFilePath()))
+                << prompts.errors[0].toStdString();
+            if (!fifoTarget) {
+                EXPECT_EQ(readFile(path), "an earlier picture");
+            }
+        }
+    }
+    EXPECT_FALSE(fifo.blocked());
 }
 
 } // namespace

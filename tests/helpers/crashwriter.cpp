@@ -1,21 +1,31 @@
 // SPDX-License-Identifier: MIT
-// Helper of the crash-safety test: saves a database over and over, alternating between
-// two complete versions, until it is killed. Usage: vdm-crashwriter <target> <a> <b>.
-// It says "ready" once the target holds a first whole version, so the test's kills
-// land among real saves rather than in the program's start-up.
+// Helper of the crash-safety tests: saves a file over and over, alternating between two
+// complete versions, until it is killed. Usage: vdm-crashwriter [--image] <target> <a> <b>.
+// With --image, a and b are pictures and each save encodes one of them as the map image
+// writer does. It says "ready" once the target holds a first whole version, so the
+// test's kills land among real saves rather than in the program's start-up.
 #include "data/atomicfile.h"
+#include "map/mapimage.h"
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QImage>
 
 #include <cstdio>
+#include <string_view>
 
 int main(int argc, char** argv)
 {
+    const bool images = argc == 5 && std::string_view(argv[1]) == "--image";
+    if (images) {
+        --argc;
+        ++argv;
+    }
     if (argc != 4) {
-        std::fprintf(stderr, "usage: vdm-crashwriter <target> <version a> <version b>\n");
+        std::fprintf(stderr, "usage: vdm-crashwriter [--image] <target> <version a> <version b>\n");
         return 2;
     }
+    QCoreApplication app(argc, argv);
     QByteArray versions[2];
     for (int i = 0; i < 2; ++i) {
         QFile f(QFile::decodeName(argv[2 + i]));
@@ -25,10 +35,19 @@ int main(int argc, char** argv)
         }
         versions[i] = f.readAll();
     }
+    QImage pictures[2];
+    for (int i = 0; images && i < 2; ++i)
+        if (!pictures[i].loadFromData(versions[i])) {
+            std::fprintf(stderr, "not a picture: %s\n", argv[2 + i]);
+            return 2;
+        }
     const QString target = QFile::decodeName(argv[1]);
     try {
         for (unsigned long n = 0;; ++n) {
-            vdm::AtomicFile::write(target, versions[n % 2]);
+            if (images)
+                vdm::MapImage::write(target, pictures[n % 2]);
+            else
+                vdm::AtomicFile::write(target, versions[n % 2]);
             if (n == 0) {
                 std::fputs("ready\n", stdout);
                 std::fflush(stdout);

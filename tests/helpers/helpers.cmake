@@ -2,14 +2,19 @@
 # Helper programs that tests start as child processes, and what those tests link besides
 # their folder's layer.
 
-# Saves a database in a loop until killed (tests/data/tst_crashsafety.cpp).
+# Saves a database or a map image in a loop until killed (tests/data/tst_crashsafety.cpp,
+# tests/map/tst_imagefile.cpp).
 add_executable(vdm-crashwriter ${CMAKE_CURRENT_LIST_DIR}/crashwriter.cpp)
-target_link_libraries(vdm-crashwriter PRIVATE vdm_data)
+target_link_libraries(vdm-crashwriter PRIVATE vdm_map)
 vdm_target_defaults(vdm-crashwriter)
 
 if(TARGET tst_data)
   add_dependencies(tst_data vdm-crashwriter)
   target_compile_definitions(tst_data PRIVATE VDM_CRASHWRITER="$<TARGET_FILE:vdm-crashwriter>")
+endif()
+if(TARGET tst_map)
+  add_dependencies(tst_map vdm-crashwriter)
+  target_compile_definitions(tst_map PRIVATE VDM_CRASHWRITER="$<TARGET_FILE:vdm-crashwriter>")
 endif()
 
 # The command-line tests run the program and the tools themselves.

@@ -5,6 +5,7 @@
 #include "common/testworld.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -20,10 +21,11 @@ struct Outcome {
     QString errors;
 };
 
-Outcome render(const QString& dir, const QStringList& extra = {})
+Outcome render(const QString& dir, const QStringList& extra = {}, const QString& out = {})
 {
     QProcess p;
-    p.start(QStringLiteral(VDM_RENDER_PROGRAM), QStringList{dir, QDir(dir).filePath("view.png")} + extra);
+    p.start(QStringLiteral(VDM_RENDER_PROGRAM),
+            QStringList{dir, out.isEmpty() ? QDir(dir).filePath("view.png") : out} + extra);
     // A bound against a hang, not a measure of speed: the renderer never waits on input.
     if (!p.waitForFinished(60000)) {
         p.kill();
@@ -89,6 +91,55 @@ TEST(Render, BytesAfterThePictureAreIgnored)
     const Outcome o = render(dir.path());
     EXPECT_EQ(o.status, 0) << o.errors.toStdString();
     EXPECT_FALSE(QImage(dir.filePath("view.png")).isNull());
+}
+
+TEST(Render, AnOutputItCannotWriteEndsWithAMessageAndKeepsTheOldFile)
+{
+    QTemporaryDir dir;
+    test::TestWorld::writePicture(dir.filePath("bigmap.jpg"), QSize(66, 76));
+    const test::Fifo fifo(dir.filePath("fifo.png"));
+    test::writeFile(dir.filePath("locked.jpg"), "keep me");
+    QFile::setPermissions(dir.filePath("locked.jpg"), QFileDevice::ReadOwner);
+    QDir(dir.path()).mkdir("folder.png");
+    for (const char* name : {"fifo.png", "locked.jpg", "folder.png", "missing/view.png"}) {
+        SCOPED_TRACE(name);
+        const QString out = dir.filePath(QLatin1String(name));
+        const Outcome o = render(dir.path(), {}, out);
+        EXPECT_FALSE(o.crashed);
+        EXPECT_EQ(o.status, 1);
+        EXPECT_TRUE(o.errors.contains("Unable to write to " + QFileInfo(out).absoluteFilePath())) << o.errors.toStdString();
+    }
+    EXPECT_FALSE(fifo.blocked());
+    EXPECT_EQ(test::readFile(dir.filePath("locked.jpg")), "keep me");
+}
+
+TEST(Render, AFullDiskEndsWithAMessageAndKeepsTheOldFile)
+{
+    QTemporaryDir world;
+    test::TestWorld::writePicture(world.filePath("bigmap.jpg"), QSize(660, 760));
+    QTemporaryDir disk;
+    // A disk of 64 KiB, 60 of them taken by the earlier picture: the new one cannot fit beside it.
+    QProcess mount;
+    mount.start("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", disk.path()});
+    if (!mount.waitForFinished(10000) || mount.exitStatus() != QProcess::NormalExit || mount.exitCode() != 0)
+        GTEST_SKIP() << "no small disk can be mounted here";
+    struct Unmount {
+        QString path;
+        ~Unmount() { QProcess::execute("umount", {path}); }
+    } unmount{disk.path()};
+    const QByteArray earlier(60 * 1024, 'k');
+    for (const char* name : {"view.png", "view.jpg"}) {
+        SCOPED_TRACE(name);
+        const QString out = disk.filePath(QLatin1String(name));
+        test::writeFile(out, earlier);
+        const Outcome o = render(world.path(), {"--size", "600x500", "--zoom", "5"}, out);
+        EXPECT_FALSE(o.crashed);
+        EXPECT_EQ(o.status, 1);
+        EXPECT_TRUE(o.errors.contains("Unable to write to " + out)) << o.errors.toStdString();
+        EXPECT_EQ(test::readFile(out), earlier);
+        EXPECT_EQ(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QLatin1String(name)});
+        QFile::remove(out);
+    }
 }
 
 } // namespace
