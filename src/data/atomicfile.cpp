@@ -2,6 +2,7 @@
 #include "data/atomicfile.h"
 
 #include "data/errors.h"
+#include "data/regularfile.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -95,6 +96,14 @@ bool userMayWrite(const QByteArray& path, const struct stat& st)
     return true;
 }
 
+/** Whether the file at `path` holds exactly `bytes`; false when it cannot be read. */
+bool holds(const QString& path, const QByteArray& bytes)
+{
+    RegularFile file(path);
+    const std::optional<QByteArray> stored = file.readAll(bytes.size());
+    return stored && *stored == bytes;
+}
+
 } // namespace
 
 bool userMayWrite(const QString& path)
@@ -126,9 +135,18 @@ void write(const QString& path, const QByteArray& bytes)
 
     struct stat st {};
     const bool replacing = ::stat(target.constData(), &st) == 0;
+    // A file that already holds exactly these bytes is left as it is: nothing would change,
+    // so even a read-only one is no failure.
+    if (replacing && S_ISREG(st.st_mode) && qint64(st.st_size) == bytes.size() && holds(real, bytes))
+        return;
     // A FIFO, device or folder of that name is not ours to replace, nor is a file its
     // owner made read-only.
     if (replacing && (!S_ISREG(st.st_mode) || !userMayWrite(target, st)))
+        throwUnableToWrite(full);
+
+    // A folder without write bits is read-only by its owner's choice, as a file is: the
+    // superuser, whom the kernel lets through, does not write there either.
+    if (!userMayWrite(folder))
         throwUnableToWrite(full);
 
     int fd = -1;

@@ -16,7 +16,9 @@ namespace vdm {
  * A symbolic link is followed and the file it leads to is replaced in that file's own
  * folder; the link stays. The replaced file keeps its permissions, and its owner where
  * the process may set it. A file without write permission for the user (by its mode
- * bits, for the superuser too) and anything but a regular file are never replaced.
+ * bits, for the superuser too), a file in a folder without it, and anything but a
+ * regular file are never replaced. A file that already holds exactly the bytes is not
+ * touched at all (read-only or not): nothing would change.
  */
 namespace AtomicFile {
 

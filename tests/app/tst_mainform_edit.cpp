@@ -578,6 +578,31 @@ TEST_F(DataSafetyTest, UnwritableUserDatabaseSaysSoAndLosesNothingElse)
         EXPECT_FALSE(f.startsWith(QLatin1Char('.'))) << qPrintable(f); // no temporary file left behind
 }
 
+TEST_F(DataSafetyTest, ReadOnlyUserFilesWithoutAnEditGiveNoErrorAtClose)
+{
+    writeTrees();
+    world.write(QStringLiteral("markers.gdb"), markers);
+    open();
+    close(); // the files now stand as this program writes them
+    const QByteArray user = world.read(QStringLiteral("user.gdb")), stored = world.read(QStringLiteral("markers.gdb"));
+    for (const char* name : {"user.gdb", "markers.gdb"})
+        ASSERT_TRUE(QFile::setPermissions(world.path(QLatin1String(name)), QFile::ReadOwner | QFile::ReadGroup));
+    prompts.errors.clear();
+    open();
+    close();
+    EXPECT_TRUE(prompts.errors.isEmpty()) << prompts.errors.join('\n').toStdString();
+    EXPECT_EQ(world.read(QStringLiteral("user.gdb")), user);
+    EXPECT_EQ(world.read(QStringLiteral("markers.gdb")), stored);
+
+    // An edit is a change: the close says it cannot be written.
+    open();
+    doubleClickAt(at(0));
+    QTest::mouseClick(ui().SBV, Qt::LeftButton);
+    close();
+    EXPECT_FALSE(prompts.errors.isEmpty());
+    EXPECT_EQ(world.read(QStringLiteral("user.gdb")), user);
+}
+
 TEST_F(DataSafetyTest, AReadOnlyWorldIsToldOnceWhileTypingAndSavedOnceWritableAgain)
 {
     // No folder of the user's to fall back on either: a file stands where it would be made.

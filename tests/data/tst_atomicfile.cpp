@@ -126,6 +126,53 @@ TEST_F(AtomicFileTest, ReadOnlyFileIsNotReplaced)
     }
 }
 
+// Nothing changes, so nothing is written: a read-only file with its own bytes is no
+// failure, and a writable one keeps its inode, its time and its mode.
+TEST_F(AtomicFileTest, TheSameBytesAreNotWrittenAgain)
+{
+    const QString path = dir.filePath("user.gdb");
+    const QByteArray stored = "loc\r\n   nm = Same\r\nend\r\n";
+    for (const mode_t mode : {0644u, 0444u, 0000u}) {
+        test::writeFile(path, stored);
+        ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), mode), 0);
+        struct stat before {}, after {};
+        ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &before), 0);
+        if (mode == 0000u && ::geteuid() != 0) {
+            // Unreadable: whether it holds these bytes is unknown, so it is a refused write.
+            EXPECT_THROW(AtomicFile::write(path, stored), Error);
+        } else {
+            EXPECT_NO_THROW(AtomicFile::write(path, stored)) << std::oct << mode;
+        }
+        ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &after), 0);
+        EXPECT_EQ(after.st_ino, before.st_ino);
+        EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+        EXPECT_EQ(modeOf(path), mode);
+        // One byte more, or one byte other, is a change.
+        if (mode == 0644u) {
+            AtomicFile::write(path, stored + "x");
+            EXPECT_EQ(test::readFile(path), stored + "x");
+        } else {
+            EXPECT_THROW(AtomicFile::write(path, QByteArray(stored).replace("Same", "Sane")), Error);
+        }
+        ::chmod(QFile::encodeName(path).constData(), 0600);
+        QFile::remove(path);
+    }
+}
+
+// A folder without write bits is read-only by its owner's choice, for the superuser too.
+TEST_F(AtomicFileTest, NothingIsCreatedOrReplacedInAReadOnlyFolder)
+{
+    const QString path = dir.filePath("user.gdb");
+    test::writeFile(path, "old");
+    {
+        test::ScopedReadOnlyFolder readOnly(dir.path());
+        EXPECT_THROW(AtomicFile::write(path, "new"), Error);
+        EXPECT_THROW(AtomicFile::write(dir.filePath("markers.gdb"), "new"), Error);
+    }
+    EXPECT_EQ(test::readFile(path), "old");
+    EXPECT_EQ(entries(), QStringList{"user.gdb"});
+}
+
 TEST_F(AtomicFileTest, LinkStaysAndItsTargetGetsTheData)
 {
     // The link lives in the world folder; the file it names in a synced folder beside it.
