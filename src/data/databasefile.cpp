@@ -16,10 +16,25 @@ bool databaseExists(const QString& path)
 QByteArray readDatabaseFile(const QString& path)
 {
     RegularFile file(path);
-    std::optional<QByteArray> bytes = file.readAll();
+    if (file.isOpen() && file.size() > kMaxDatabaseSize)
+        throw Error(QStringLiteral("The file %1 is too large to be read (%2 bytes; at most %3).")
+                        .arg(QFileInfo(path).absoluteFilePath())
+                        .arg(file.size())
+                        .arg(kMaxDatabaseSize));
+    std::optional<QByteArray> bytes = file.readAll(kMaxDatabaseSize);
     if (!bytes)
         throwCannotOpen(QFileInfo(path).absoluteFilePath());
     return std::move(*bytes);
+}
+
+QString unicodeEncoding(const QByteArray& bytes)
+{
+    // UTF-32 first: its little-endian mark begins with UTF-16's.
+    if (bytes.startsWith(QByteArrayView("\xFF\xFE\0\0", 4)) || bytes.startsWith(QByteArrayView("\0\0\xFE\xFF", 4)))
+        return QStringLiteral("UTF-32");
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))
+        return QStringLiteral("UTF-16");
+    return {};
 }
 
 QByteArrayView labelledValue(const LineReader::Line& line, qsizetype labelWidth)

@@ -22,12 +22,23 @@ namespace vdm {
  */
 bool databaseExists(const QString& path);
 
+/** Far beyond any database this program reads; bounds the memory a hostile file can take. */
+constexpr qint64 kMaxDatabaseSize = qint64(512) * 1024 * 1024;
+
 /**
  * The whole file's bytes. Throws "Cannot open file <absolute path>" when it cannot be
  * opened or read to its end (no permission, not a regular file, an I/O error), so a
- * database is never taken as shorter than it is. Never blocks on a FIFO or device.
+ * database is never taken as shorter than it is, and an Error saying so for a file
+ * larger than kMaxDatabaseSize. Never blocks on a FIFO or device.
  */
 QByteArray readDatabaseFile(const QString& path);
+
+/**
+ * The Unicode encoding a byte-order mark at the start announces ("UTF-16", "UTF-32"), or
+ * nothing. Such a file holds two or four bytes per character: the 8-bit readers would
+ * find nothing in it and a writer would replace it with garbage or with empty data.
+ */
+QString unicodeEncoding(const QByteArray& bytes);
 
 /**
  * The value of a labelled line: the characters after the first `labelWidth` ones, up to

@@ -4,7 +4,9 @@
 #include "data/atomicfile.h"
 #include "data/databasefile.h"
 #include "data/errors.h"
+#include "data/inifile.h"
 #include "data/installlayout.h"
+#include "data/regularfile.h"
 #include "world/backupfile.h"
 
 #include <QCoreApplication>
@@ -12,30 +14,75 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
+#include <QSet>
+
+#include <mutex>
+#include <unistd.h>
 
 namespace vdm::DataLocations {
 namespace {
 
 const QString kProgramFolder = QStringLiteral("veldamar-map");
 
-QString xdgFolder(QStandardPaths::StandardLocation location)
+/**
+ * An XDG base folder: the variable when it holds an absolute path (a relative one is
+ * ignored, as the XDG rules ask), else `fallback` under $HOME; empty when HOME is not an
+ * absolute path either, so nothing is ever written relative to some other folder.
+ */
+QString xdgBase(const char* variable, const char* fallback)
 {
-    const QString base = QStandardPaths::writableLocation(location);
-    return base.isEmpty() ? QString() : QDir(base).filePath(kProgramFolder);
+    const QString value = QFile::decodeName(qgetenv(variable));
+    if (QDir::isAbsolutePath(value))
+        return QDir::cleanPath(value);
+    const QString home = QFile::decodeName(qgetenv("HOME"));
+    if (QDir::isAbsolutePath(home))
+        return QDir::cleanPath(QDir(home).filePath(QLatin1String(fallback)));
+    return {};
 }
 
-/** A copy of `from` at `to`, unchanged; false when it could not be read or written. */
-bool copyFile(const QString& from, const QString& to)
+/** What the places decided this run could not honour; each said once. */
+struct Notices {
+    std::mutex mutex;
+    QStringList pending;
+    QSet<QString> said;
+
+    void add(const QString& text)
+    {
+        const std::lock_guard lock(mutex);
+        if (!said.contains(text)) {
+            said.insert(text);
+            pending << text;
+        }
+    }
+};
+
+Notices& notices()
 {
-    QFile in(from);
-    if (!in.open(QIODevice::ReadOnly))
+    static Notices n;
+    return n;
+}
+
+/**
+ * A copy of `from` at `to`, unchanged; false when it could not be read or written. Only
+ * a regular file is read, never more than its own reader takes (`limit`), and never one
+ * with holes: none of this program's writers makes such a file, and copying one would
+ * fill the user's folder with the zeros it only claims to hold.
+ */
+bool copyFile(const QString& from, const QString& to, qint64 limit)
+{
+    RegularFile in(from);
+    if (!in.isOpen() || in.size() > limit)
         return false;
-    const QByteArray bytes = in.readAll();
-    if (in.error() != QFileDevice::NoError)
+    const off_t hole = ::lseek(in.handle(), 0, SEEK_HOLE);
+    if (hole >= 0 && hole < off_t(in.size()))
+        return false;
+    if (::lseek(in.handle(), 0, SEEK_SET) != 0)
+        return false;
+    const std::optional<QByteArray> bytes = in.readAll(limit);
+    if (!bytes)
         return false;
     try {
-        AtomicFile::write(to, bytes);
+        AtomicFile::write(to, *bytes);
     } catch (const Error&) {
         return false;
     }
@@ -94,15 +141,21 @@ QString reconcile(const QString& home, const QString& own, QString* notice)
     return home;
 }
 
+/** The largest file each kind of file's reader takes. */
+qint64 readLimit(const QString& name)
+{
+    return name == u"qor.ini" ? IniFile::MaxFileSize : kMaxDatabaseSize;
+}
+
+/** With Settle::LookOnly: empty when the place cannot be settled without writing. */
 QString place(const QString& homeFolder, const QString& ownFolder, const QString& name, Home rule,
               Settle settle = Settle::MayWrite, QString* notice = nullptr)
 {
     // An empty home folder is the working directory: the bare name, as always.
     const QString home = homeFolder.isEmpty() ? name : QDir(homeFolder).filePath(name);
-    if (ownFolder.isEmpty())
-        return home;
-    const QString own = QDir(ownFolder).filePath(name);
-    const bool ownExists = QFileInfo::exists(own);
+    const QString own = ownFolder.isEmpty() ? QString() : QDir(ownFolder).filePath(name);
+    const bool ownExists = !own.isEmpty() && QFileInfo::exists(own);
+    const QString homeShown = QDir::toNativeSeparators(QFileInfo(home).absoluteFilePath());
     if (rule != Home::Never && AtomicFile::userMayWrite(homeFolder.isEmpty() ? QStringLiteral(".") : homeFolder)) {
         if (!ownExists || rule == Home::Used)
             return home;
@@ -113,11 +166,26 @@ QString place(const QString& homeFolder, const QString& ownFolder, const QString
     if (ownExists)
         return own;
     if (settle == Settle::LookOnly)
-        return {};
-    if (!QDir().mkpath(ownFolder))
+        return own.isEmpty() ? home : QString();
+    // From here on the home folder is read-only: the home file is read, and every write to
+    // it refuses, which is better than writing where the user did not want it.
+    if (ownFolder.isEmpty()) {
+        notices().add(QStringLiteral("The folder of %1 is read-only and no folder of your own is known (HOME is not "
+                                     "set): changes to it cannot be saved in this run.")
+                          .arg(homeShown));
         return home;
-    if (QFileInfo::exists(home) && !copyFile(home, own))
+    }
+    if (!QDir().mkpath(ownFolder) || !QFileInfo(ownFolder).isDir()) {
+        notices().add(QStringLiteral("The folder %1 cannot be made: changes to %2 cannot be saved in this run.")
+                          .arg(QDir::toNativeSeparators(ownFolder), homeShown));
         return home;
+    }
+    if (QFileInfo::exists(home) && !copyFile(home, own, readLimit(name))) {
+        notices().add(QStringLiteral("%1 cannot be copied into %2: it is read from where it is, and changes to it "
+                                     "cannot be saved in this run.")
+                          .arg(homeShown, QDir::toNativeSeparators(ownFolder)));
+        return home;
+    }
     return own;
 }
 
@@ -131,7 +199,8 @@ Home userFileRule(const QString& installPrefix, const QString& worldFolder)
 
 QString settingsFolder()
 {
-    return xdgFolder(QStandardPaths::GenericConfigLocation);
+    const QString base = xdgBase("XDG_CONFIG_HOME", ".config");
+    return base.isEmpty() ? QString() : QDir(base).filePath(kProgramFolder);
 }
 
 QString runningInstallPrefix()
@@ -146,9 +215,10 @@ QString runningInstallPrefix()
 
 QString userDataFolder(const QString& worldFolder)
 {
-    const QString data = xdgFolder(QStandardPaths::GenericDataLocation);
-    if (data.isEmpty())
+    const QString base = xdgBase("XDG_DATA_HOME", ".local/share");
+    if (base.isEmpty())
         return {};
+    const QString data = QDir(base).filePath(kProgramFolder);
     const QFileInfo info(worldFolder.isEmpty() ? QDir::currentPath() : worldFolder);
     QString path = info.canonicalFilePath();
     if (path.isEmpty())
@@ -175,6 +245,13 @@ QString userFileFor(const QString& installPrefix, const QString& worldFolder, co
 QString userFile(const QString& worldFolder, const QString& name, QString* notice)
 {
     return userFileFor(runningInstallPrefix(), worldFolder, name, notice);
+}
+
+QStringList takeNotices()
+{
+    Notices& n = notices();
+    const std::lock_guard lock(n.mutex);
+    return std::exchange(n.pending, {});
 }
 
 QString settledUserFile(const QString& worldFolder, const QString& name)

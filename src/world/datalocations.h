@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace vdm {
 
@@ -25,8 +26,11 @@ namespace vdm {
  *   when there is one, is first copied unchanged, so what was stored is read as before
  *   and every later write goes to the copy; the home folder's file is never touched.
  *
- * When the own folder cannot be made or filled, the home folder's file is used as
- * before, and a failing write says so as it always did.
+ * When the own folder cannot be made or filled (or no folder of the user's is known:
+ * XDG_CONFIG_HOME or XDG_DATA_HOME, when absolute, else under HOME), the home folder's
+ * file is read where it is, a notice says so once, and writes to it refuse as writes into
+ * a read-only folder always do. The copy reads only a regular file, no larger than the
+ * file's own reader takes, and none with holes.
  */
 namespace DataLocations {
 
@@ -64,6 +68,9 @@ QString settingsFolder();
 
 /** The prefix the running program is installed in; empty when it is not installed (or there is no application). */
 QString runningInstallPrefix();
+
+/** What the places settled since the last call could not honour, each text once a run. Any thread. */
+QStringList takeNotices();
 
 } // namespace DataLocations
 } // namespace vdm

@@ -42,21 +42,6 @@ QString pathIn(const QString& folder, const QString& name)
     return folder.isEmpty() ? name : QDir(folder).filePath(name);
 }
 
-/**
- * The Unicode encoding a byte-order mark at the start announces, or nothing. Such a file
- * holds two or four bytes per character: the 8-bit readers would find no record in it
- * and the writer would replace it with empty data. UTF-32 first: its little-endian mark
- * begins with UTF-16's.
- */
-QString unicodeEncoding(const QByteArray& bytes)
-{
-    if (bytes.startsWith(QByteArrayView("\xFF\xFE\0\0", 4)) || bytes.startsWith(QByteArrayView("\0\0\xFE\xFF", 4)))
-        return QStringLiteral("UTF-32");
-    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))
-        return QStringLiteral("UTF-16");
-    return {};
-}
-
 /** Where a loader reads a user file; settling two copies of it leaves a notice for the user. */
 QString placeUserFile(const QString& folder, const QString& name, QStringList& notices)
 {

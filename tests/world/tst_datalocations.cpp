@@ -7,11 +7,18 @@
 #include "common/testutils.h"
 #include "common/testworld.h"
 
+#include "data/atomicfile.h"
+#include "data/errors.h"
+#include "data/regularfile.h"
+
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 namespace vdm::test {
 namespace {
@@ -264,6 +271,142 @@ TEST_F(DataLocationsTest, AWorldLoadingTwoCopiesReadsTheNewerAndSaysSo)
     EXPECT_TRUE(notices[0].contains(QStringLiteral("user.gdb.bak"))) << qPrintable(notices[0]);
     EXPECT_EQ(readFile(homeFile(QStringLiteral("user.gdb.bak"))), older);
     EXPECT_EQ(readFile(homeFile(QStringLiteral("user.gdb"))), newer);
+}
+
+/** Sets (or, given a null value, unsets) one environment variable for the object's lifetime. */
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const QByteArray& value) : m_name(name), m_had(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name))
+    {
+        if (value.isNull())
+            qunsetenv(name);
+        else
+            qputenv(name, value);
+    }
+    ~ScopedEnv()
+    {
+        if (m_had)
+            qputenv(m_name, m_old);
+        else
+            qunsetenv(m_name);
+    }
+
+private:
+    const char* m_name;
+    bool m_had;
+    QByteArray m_old;
+};
+
+TEST_F(DataLocationsTest, SpecialHugeOrHollowFilesAreNotCopiedAndNeverWaitedOn)
+{
+    const QList<std::pair<const char*, std::function<void(const QString& path)>>> makers = {
+        {"a FIFO", [](const QString&) {}},
+        {"a link to /dev/zero", [](const QString& p) { ASSERT_TRUE(QFile::link("/dev/zero", p)); }},
+        {"64 GiB of nothing",
+         [](const QString& p) {
+             writeFile(p, "");
+             ASSERT_EQ(::truncate(QFile::encodeName(p).constData(), off_t(64) << 30), 0);
+         }},
+        {"3 GiB of nothing",
+         [](const QString& p) {
+             writeFile(p, "");
+             ASSERT_EQ(::truncate(QFile::encodeName(p).constData(), off_t(3) << 30), 0);
+         }},
+    };
+    for (const Kind& k : kinds()) {
+        for (const auto& [what, make] : makers) {
+            SCOPED_TRACE(std::string(k.what) + ", " + what);
+            QTemporaryDir folder;
+            const QString stored = folder.filePath(k.name);
+            std::unique_ptr<Fifo> fifo;
+            if (QByteArray(what) == "a FIFO")
+                fifo = std::make_unique<Fifo>(stored);
+            else
+                make(stored);
+            QElapsedTimer clock;
+            clock.start();
+            {
+                ScopedReadOnlyFolder readOnly(folder.path());
+                EXPECT_EQ(QFileInfo(k.place(folder.path())).absoluteFilePath(), stored);
+            }
+            EXPECT_LT(clock.elapsed(), 5000);
+            if (fifo) {
+                EXPECT_FALSE(fifo->blocked());
+            }
+            EXPECT_FALSE(QFileInfo::exists(QDir(k.ownFolder(folder.path())).filePath(k.name)));
+            const QStringList notices = DataLocations::takeNotices();
+            ASSERT_EQ(notices.size(), 1);
+            EXPECT_TRUE(notices[0].contains(QDir::toNativeSeparators(stored))) << notices[0].toStdString();
+        }
+    }
+}
+
+TEST_F(DataLocationsTest, AFileWithHolesIsNotCopied)
+{
+    QTemporaryDir folder;
+    const QString stored = folder.filePath(QStringLiteral("user.gdb"));
+    writeFile(stored, "");
+    ASSERT_EQ(::truncate(QFile::encodeName(stored).constData(), off_t(1) << 20), 0);
+    {
+        RegularFile probe(stored);
+        const off_t hole = ::lseek(probe.handle(), 0, SEEK_HOLE);
+        if (hole != 0)
+            GTEST_SKIP() << "this file system does not tell where holes are";
+    }
+    ScopedReadOnlyFolder readOnly(folder.path());
+    EXPECT_EQ(DataLocations::userFile(folder.path(), QStringLiteral("user.gdb")), stored);
+    EXPECT_EQ(DataLocations::takeNotices().size(), 1);
+}
+
+TEST_F(DataLocationsTest, WithoutHomeOrXdgFoldersNothingIsWrittenOutsideAndItIsSaidOnce)
+{
+    ScopedEnv noHome("HOME", QByteArray()), config("XDG_CONFIG_HOME", QByteArray()), data("XDG_DATA_HOME", QByteArray());
+    EXPECT_TRUE(DataLocations::settingsFolder().isEmpty());
+    EXPECT_TRUE(DataLocations::userDataFolder(home.path()).isEmpty());
+    for (const Kind& k : kinds()) {
+        SCOPED_TRACE(k.what);
+        QTemporaryDir folder;
+        writeFile(folder.filePath(k.name), "stored");
+        ScopedReadOnlyFolder readOnly(folder.path());
+        EXPECT_EQ(QFileInfo(k.place(folder.path())).absoluteFilePath(), folder.filePath(k.name));
+        EXPECT_EQ(QFileInfo(k.place(folder.path())).absoluteFilePath(), folder.filePath(k.name));
+        EXPECT_EQ(DataLocations::takeNotices().size(), 1) << "said once";
+        EXPECT_THROW(AtomicFile::write(folder.filePath(k.name), "changed"), Error);
+        EXPECT_EQ(readFile(folder.filePath(k.name)), "stored");
+    }
+    EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/.config/veldamar-map")));
+}
+
+TEST_F(DataLocationsTest, ARelativeXdgPathIsIgnoredForHome)
+{
+    QTemporaryDir user;
+    ScopedEnv userHome("HOME", QFile::encodeName(user.path()));
+    for (const QByteArray& relative : {QByteArray("relative/config"), QByteArray("."), QByteArray("")}) {
+        ScopedEnv config("XDG_CONFIG_HOME", relative), data("XDG_DATA_HOME", relative);
+        EXPECT_EQ(DataLocations::settingsFolder(), user.path() + "/.config/veldamar-map") << relative.constData();
+        EXPECT_TRUE(DataLocations::userDataFolder(home.path()).startsWith(user.path() + "/.local/share/veldamar-map/"));
+    }
+}
+
+TEST_F(DataLocationsTest, AnOwnFolderThatCannotBeMadeIsSaidOnceAndTheReadOnlyHomeIsNotWritten)
+{
+    // The user's folders are a file: no folder can be made under them.
+    QTemporaryDir blocked;
+    writeFile(blocked.filePath("file"), "");
+    const QByteArray under = QFile::encodeName(blocked.filePath("file"));
+    ScopedEnv config("XDG_CONFIG_HOME", under), data("XDG_DATA_HOME", under);
+    for (const Kind& k : kinds()) {
+        SCOPED_TRACE(k.what);
+        writeFile(homeFile(k.name), "stored");
+        ScopedReadOnlyFolder readOnly(home.path());
+        EXPECT_EQ(QFileInfo(k.place(home.path())).absoluteFilePath(), homeFile(k.name));
+        EXPECT_EQ(QFileInfo(k.place(home.path())).absoluteFilePath(), homeFile(k.name));
+        const QStringList notices = DataLocations::takeNotices();
+        ASSERT_EQ(notices.size(), 1);
+        EXPECT_TRUE(notices[0].contains(QStringLiteral("cannot be made"))) << notices[0].toStdString();
+        EXPECT_THROW(AtomicFile::write(homeFile(k.name), "changed"), Error);
+        EXPECT_EQ(readFile(homeFile(k.name)), "stored");
+    }
 }
 
 } // namespace

@@ -14,6 +14,7 @@
 #include "journey/travelgraph.h"
 #include "map/mapimage.h"
 #include "map/mappainter.h"
+#include "world/datalocations.h"
 #include "world/world.h"
 
 #include <QCommandLineParser>
@@ -185,7 +186,7 @@ int run(int argc, char** argv)
         loadStep(world, "routes.gdb", [&] { world.LoadRoutes(); });
         loadStep(world, "user.gdb", [&] { world.LoadUserData(); });
         loadStep(world, "markers.gdb", [&] { world.LoadMarkers(); });
-        for (const QString& notice : world.takeNotices())
+        for (const QString& notice : DataLocations::takeNotices() + world.takeNotices())
             say(notice);
 
         const Viewport view = Viewport::showing(world.picture().size(), world.mapScale(), a.size, a.zoom.value_or(0),
