@@ -271,7 +271,7 @@ void TMainForm::reportWorldNotices()
 {
     if (m_runEnded)
         return;
-    for (const QString& notice : m_world.takeNotices())
+    for (const QString& notice : DataLocations::takeNotices() + m_session.takeNotices() + m_world.takeNotices())
         m_prompts.showMessage(this, QApplication::applicationName(), notice, Prompts::Icon::Warning);
 }
 

@@ -1,7 +1,16 @@
 // SPDX-License-Identifier: MIT
 #include "session/settingssession.h"
 
+#include "data/atomicfile.h"
+#include "data/databasefile.h"
+#include "data/errors.h"
 #include "data/inifile.h"
+#include "data/regularfile.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <utility>
 
 namespace vdm {
 
@@ -24,7 +33,39 @@ SettingsSession::~SettingsSession() = default;
 void SettingsSession::open(const QString& path)
 {
     m_file = std::make_unique<IniFile>(path);
+    m_keptInMemory = false;
+    RegularFile file(path);
+    if (file.isOpen() && file.size() <= IniFile::MaxFileSize) {
+        const std::optional<QByteArray> bytes = file.readAll(IniFile::MaxFileSize);
+        if (bytes && !unicodeEncoding(*bytes).isEmpty())
+            setAsideUnreadable(path, *bytes);
+    }
     readSettings(*m_file, m_settings);
+}
+
+void SettingsSession::setAsideUnreadable(const QString& path, const QByteArray& bytes)
+{
+    // Written line by line in 8-bit text, such a file would become one that no program
+    // reads. It is kept whole beside a fresh one, or, where that cannot be, left as it is.
+    const QString full = QFileInfo(path).absoluteFilePath();
+    const QString told = QStringLiteral("The settings file %1 is stored as %2 text, which this program cannot read.")
+                             .arg(QDir::toNativeSeparators(full), unicodeEncoding(bytes));
+    try {
+        const QString backup = keepBackupOf(full, bytes);
+        AtomicFile::write(full, QByteArray());
+        m_notices << told + QStringLiteral(" It is kept as %1, and the settings start again from their defaults.")
+                                .arg(QDir::toNativeSeparators(backup));
+    } catch (const Error&) {
+        m_keptInMemory = true;
+        m_notices << told
+                         + QStringLiteral(" It is left as it is; the settings of this run start from their defaults "
+                                          "and are not saved.");
+    }
+}
+
+QStringList SettingsSession::takeNotices()
+{
+    return std::exchange(m_notices, {});
 }
 
 void SettingsSession::close()
@@ -57,7 +98,7 @@ int SettingsSession::applyStoredWindowState()
 
 void SettingsSession::write(WindowSnapshot window)
 {
-    if (!m_file)
+    if (!m_file || m_keptInMemory)
         return;
     if (!m_storedLayoutApplied)
         keepStoredLayout(*m_file, window);

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -39,8 +40,15 @@ public:
     SettingsSession(const SettingsSession&) = delete;
     SettingsSession& operator=(const SettingsSession&) = delete;
 
-    /** Opens the settings file and reads every member (what it lacks keeps its default). */
+    /**
+     * Opens the settings file and reads every member (what it lacks keeps its default). A
+     * file in UTF-16 or UTF-32, which this program can neither read nor rewrite, is kept
+     * as "<path>.bak" and a fresh file started; where that cannot be written, the file is
+     * left as it is and this run's settings stay in memory. A notice says which.
+     */
     void open(const QString& path);
+    /** What open() had to tell the user; each once. */
+    QStringList takeNotices();
     /** Open from open() until close(): writes reach the file only meanwhile. */
     bool isOpen() const { return m_file != nullptr; }
     /** Lets go of the settings file; later writes do nothing. */
@@ -94,6 +102,10 @@ private:
     bool m_storedLayoutApplied = false;
     bool m_windowPositionsKnown = true;
     QString m_chosenWorld; // empty: the run was started inside its world
+    QStringList m_notices;
+    bool m_keptInMemory = false; // the file could not be read and is left alone: nothing is written
+
+    void setAsideUnreadable(const QString& path, const QByteArray& bytes);
 };
 
 } // namespace vdm

@@ -153,6 +153,66 @@ TEST_F(SettingsSessionTest, DrawingObjectsFollowTheMembersWhenRebuilt)
     EXPECT_EQ(session.objects().MapFont.pixelSize(), 20);
 }
 
+/** "[Map]\r\nAutosave=0\r\n" in a Unicode form, with its byte-order mark. */
+QByteArray unicodeSettings(const char* encoding)
+{
+    const QString text = QStringLiteral("\uFEFF[Map]\r\nAutosave=0\r\n");
+    if (QByteArray(encoding) == "UTF-16LE")
+        return QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    QByteArray bytes;
+    for (const QChar c : text) {
+        const char32_t u = c.unicode();
+        const char be[4] = {char(u >> 24), char(u >> 16), char(u >> 8), char(u)};
+        bytes.append(be, 4);
+    }
+    return bytes; // UTF-32BE
+}
+
+TEST_F(SettingsSessionTest, AUnicodeFileIsKeptAsABackupAndStartedAfresh)
+{
+    for (const char* encoding : {"UTF-16LE", "UTF-32BE"}) {
+        SCOPED_TRACE(encoding);
+        QFile::remove(path());
+        QFile::remove(path() + ".bak");
+        const QByteArray unicode = unicodeSettings(encoding);
+        store(unicode);
+        SettingsSession run;
+        run.open(path());
+        const QStringList notices = run.takeNotices();
+        ASSERT_EQ(notices.size(), 1);
+        EXPECT_TRUE(notices[0].contains(QDir::toNativeSeparators(path()))) << notices[0].toStdString();
+        EXPECT_TRUE(notices[0].contains(QByteArray(encoding).left(6))) << notices[0].toStdString();
+        EXPECT_TRUE(notices[0].contains(path() + ".bak")) << notices[0].toStdString();
+        EXPECT_TRUE(run.takeNotices().isEmpty());
+        run.write(window());
+        run.close();
+        // The original whole beside it; the settings file is 8-bit text again.
+        QFile backup(path() + ".bak");
+        ASSERT_TRUE(backup.open(QIODevice::ReadOnly));
+        EXPECT_EQ(backup.readAll(), unicode);
+        EXPECT_TRUE(stored().startsWith("["));
+        EXPECT_FALSE(stored().contains('\0'));
+        EXPECT_EQ(storedNumber("Map", "ShowText"), 1);
+    }
+}
+
+TEST_F(SettingsSessionTest, AUnicodeFileThatCannotBeSetAsideIsLeftAloneAndNothingWritten)
+{
+    const QByteArray unicode = unicodeSettings("UTF-16LE");
+    store(unicode);
+    QFile::setPermissions(folder.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    SettingsSession run;
+    run.open(path());
+    const QStringList notices = run.takeNotices();
+    ASSERT_EQ(notices.size(), 1);
+    EXPECT_TRUE(notices[0].contains("left as it is")) << notices[0].toStdString();
+    EXPECT_NO_THROW(run.write(window()));
+    run.close();
+    QFile::setPermissions(folder.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    EXPECT_EQ(stored(), unicode);
+    EXPECT_FALSE(QFile::exists(path() + ".bak"));
+}
+
 TEST(ReachablePosition, AWindowOffEveryScreenOpensAtTheDefaultPlace)
 {
     const StoredView defaults;
