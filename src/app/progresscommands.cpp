@@ -24,31 +24,52 @@ const QString kImportCaption = QStringLiteral("Import progress");
 const QString kFilter = QStringLiteral("Progress files (*.txt);;All files (*)");
 const QString kDefaultName = QStringLiteral("progress.txt");
 
-// The question lists this many names a file holds but the world does not; the rest are counted.
-constexpr int kNamesListed = 10;
+// A summary lists this many names, each cut to this many characters; the rest are counted.
+constexpr int kNamesListed = 20;
+constexpr int kNameShown = 80;
 
 QString addedReplaced(int added, int replaced)
 {
     return QStringLiteral("%1 added, %2 replaced").arg(added).arg(replaced);
 }
 
-/** "N places of the file were not found in this world: A, B, ... and M more." */
+/** "A, B, ... and M more.": a list that stays a readable size whatever the file holds. */
+QString nameList(const QList<QByteArray>& names)
+{
+    QStringList shown;
+    for (qsizetype i = 0; i < names.size() && i < kNamesListed; ++i) {
+        QString name = CodePage::decode(QByteArrayView(names[i]).first(qMin<qsizetype>(names[i].size(), kNameShown + 1)));
+        if (name.size() > kNameShown)
+            name = name.left(kNameShown - 3) + QStringLiteral("...");
+        shown << name;
+    }
+    QString text = shown.join(QStringLiteral(", "));
+    if (names.size() > kNamesListed)
+        text += QStringLiteral(" and %1 more").arg(names.size() - kNamesListed);
+    return text + QLatin1Char('.');
+}
+
+/** What of the file was left out: places not found, places listed twice. Empty: nothing. */
 QString unmatchedText(const ProgressPlan& plan)
 {
-    if (plan.unmatched.isEmpty())
-        return {};
-    QStringList names;
-    for (qsizetype i = 0; i < plan.unmatched.size() && i < kNamesListed; ++i)
-        names << CodePage::decode(plan.unmatched[i]);
-    QString text = QStringLiteral("%1 %2 of the file %3 not found in this world and %4 left out: %5")
-                       .arg(plan.unmatched.size())
-                       .arg(plan.unmatched.size() == 1 ? QStringLiteral("place") : QStringLiteral("places"))
-                       .arg(plan.unmatched.size() == 1 ? QStringLiteral("was") : QStringLiteral("were"))
-                       .arg(plan.unmatched.size() == 1 ? QStringLiteral("is") : QStringLiteral("are"))
-                       .arg(names.join(QStringLiteral(", ")));
-    if (plan.unmatched.size() > kNamesListed)
-        text += QStringLiteral(" and %1 more").arg(plan.unmatched.size() - kNamesListed);
-    return text + QLatin1Char('.');
+    QStringList parts;
+    const qsizetype missing = plan.unmatched.size();
+    if (missing)
+        parts << QStringLiteral("%1 %2 of the file %3 not found in this world and %4 left out: %5")
+                     .arg(missing)
+                     .arg(missing == 1 ? QStringLiteral("place") : QStringLiteral("places"))
+                     .arg(missing == 1 ? QStringLiteral("was") : QStringLiteral("were"))
+                     .arg(missing == 1 ? QStringLiteral("is") : QStringLiteral("are"))
+                     .arg(nameList(plan.unmatched));
+    const qsizetype repeated = plan.duplicates.size();
+    if (repeated)
+        parts << QStringLiteral("%1 %2 of the file %3 a place listed before and %4 left out: %5")
+                     .arg(repeated)
+                     .arg(repeated == 1 ? QStringLiteral("line") : QStringLiteral("lines"))
+                     .arg(repeated == 1 ? QStringLiteral("repeats") : QStringLiteral("repeat"))
+                     .arg(repeated == 1 ? QStringLiteral("is") : QStringLiteral("are"))
+                     .arg(nameList(plan.duplicates));
+    return parts.join(QStringLiteral("\n\n"));
 }
 
 } // namespace

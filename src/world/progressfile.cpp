@@ -347,11 +347,18 @@ ProgressPlan planProgressImport(const Progress& progress, const LocationList& lo
 
     // First every exact match, so a moved place never takes one that is listed as it stands.
     bool someLeft = false;
+    std::vector<bool> repeated(progress.places.size(), false);
     for (size_t p = 0; p < progress.places.size(); ++p) {
         const ProgressPlace& place = progress.places[p];
         const auto found = byKey.find(PlaceKey{place.name, place.x, place.y});
-        if (found == byKey.end() || *found == 0) {
+        if (found == byKey.end()) {
             someLeft = true;
+            continue;
+        }
+        if (*found == 0) {
+            // Earlier lines of the file have taken every place of this name and position.
+            repeated[p] = true;
+            plan.duplicates.append(place.name);
             continue;
         }
         const int i = *found - 1;
@@ -368,7 +375,7 @@ ProgressPlan planProgressImport(const Progress& progress, const LocationList& lo
             head = i + 1;
         }
         for (size_t p = 0; p < progress.places.size(); ++p) {
-            if (target[p] >= 0)
+            if (target[p] >= 0 || repeated[p])
                 continue;
             int only = -1;
             int left = 0;
@@ -438,10 +445,13 @@ void applyProgressImport(World& world, const ProgressPlan& plan)
         world.setLocationStatus(change.index, change.status);
     for (const ProgressPlan::NoteChange& change : plan.notes)
         world.setLocationNote(change.index, change.note);
+    // The markers in one batch each: the spatial index is made again once, not per marker.
+    std::vector<std::pair<int, QByteArray>> texts;
+    texts.reserve(plan.markerTexts.size());
     for (const ProgressPlan::MarkerText& change : plan.markerTexts)
-        world.setMarkerName(change.index, change.text);
-    for (const Location& marker : plan.newMarkers)
-        world.addMarker(marker);
+        texts.emplace_back(change.index, change.text);
+    world.setMarkerNames(texts);
+    world.addMarkers(plan.newMarkers);
 
     // Both files are tried even when the first fails: each write stands on its own.
     std::exception_ptr failure;

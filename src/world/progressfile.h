@@ -80,6 +80,8 @@ void saveProgressFile(const QString& path, const World& world);
  * A line whose position matches no location of its name still applies when exactly one
  * location of that name is left unclaimed (the place was moved); with none or several
  * left it is not applied and its name is reported, as is a name the world does not hold.
+ * A line whose name and position every matching location has already given to an earlier
+ * line repeats a place: it is not applied and reported as a duplicate.
  * Locations the file does not name keep their status and note.
  *
  * Markers: a file marker equal to an existing one (position and text) changes nothing;
@@ -111,6 +113,7 @@ struct ProgressPlan {
     int markersAdded() const { return int(newMarkers.size()); }
     int markersReplaced() const { return int(markerTexts.size()); }
     QList<QByteArray> unmatched; // names of file lines that found no place, in file order
+    QList<QByteArray> duplicates; // names of file lines that repeat a place earlier lines took, in file order
 
     bool changesUserData() const { return !statuses.empty() || !notes.empty(); }
     bool changesMarkers() const { return !markerTexts.empty() || !newMarkers.empty(); }

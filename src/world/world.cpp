@@ -563,6 +563,33 @@ void World::addMarker(const Location& marker)
     m_index.setMarkers(m_markers);
 }
 
+void World::addMarkers(const LocationList& markers)
+{
+    m_revision = nextRevision();
+    if (markers.empty())
+        return;
+    m_markers.insert(m_markers.end(), markers.begin(), markers.end());
+    m_markerFile.edited = true;
+    m_index.setMarkers(m_markers);
+}
+
+int World::setMarkerNames(const std::vector<std::pair<int, QByteArray>>& names)
+{
+    m_revision = nextRevision();
+    int changed = 0;
+    for (const auto& [index, name] : names) {
+        if (index < 0 || index >= int(m_markers.size()) || m_markers[size_t(index)].Name == name)
+            continue;
+        m_markers[size_t(index)].Name = name;
+        ++changed;
+    }
+    if (changed) {
+        m_markerFile.edited = true;
+        m_index.setMarkers(m_markers);
+    }
+    return changed;
+}
+
 bool World::setMarkerName(int index, const QByteArray& name)
 {
     m_revision = nextRevision();

@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace vdm {
@@ -159,8 +160,12 @@ public:
     /** Returns whether the note changed; only a change counts as an edit of the user data. */
     bool setLocationNote(int index, const QByteArray& note);
     void addMarker(const Location& marker);
+    /** Adds all of `markers` at the end, in their order, as one edit: the index is made again once. */
+    void addMarkers(const LocationList& markers);
     /** Returns whether the text changed; only a change counts as an edit of the markers. */
     bool setMarkerName(int index, const QByteArray& name);
+    /** setMarkerName for each (index, text), as one edit; returns how many texts changed. */
+    int setMarkerNames(const std::vector<std::pair<int, QByteArray>>& names);
     void removeMarker(int index);
     void clearMarkers();
 

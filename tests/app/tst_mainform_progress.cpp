@@ -168,14 +168,31 @@ TEST_F(ProgressTest, TheQuestionNamesPlacesTheWorldLacks)
 {
     ProgressPlan plan;
     plan.statusesAdded = 2;
-    for (int i = 0; i < 12; ++i)
+    for (int i = 0; i < 25; ++i)
         plan.unmatched << "Gone" + QByteArray::number(i);
     const QString text = importQuestion("/x/p.txt", plan);
-    EXPECT_TRUE(text.contains("12 places of the file were not found in this world and are left out: Gone0, Gone1,"));
-    EXPECT_TRUE(text.contains("Gone9 and 2 more."));
+    EXPECT_TRUE(text.contains("25 places of the file were not found in this world and are left out: Gone0, Gone1,"));
+    EXPECT_TRUE(text.contains("Gone19 and 5 more."));
+    EXPECT_FALSE(text.contains("Gone20"));
     plan.unmatched = {"\xc4rden"};
     EXPECT_TRUE(importQuestion("/x/p.txt", plan).contains("1 place of the file was not found in this world and is "
                                                           "left out: \u00c4rden."));
+}
+
+TEST_F(ProgressTest, TheQuestionStaysShortWhateverTheNamesAndSaysWhatWasListedTwice)
+{
+    ProgressPlan plan;
+    plan.statusesAdded = 1;
+    // Ten names of 280 000 characters once froze the window in one huge box.
+    for (int i = 0; i < 10; ++i)
+        plan.unmatched << QByteArray(280000, char('a' + i));
+    plan.duplicates = {"Aldmoor", "Aldmoor"};
+    const QString text = importQuestion("/x/p.txt", plan);
+    EXPECT_LT(text.size(), 10 * 80 + 600);
+    EXPECT_TRUE(text.contains(QString(77, 'a') + "..., " + QString(77, 'b') + "...")) << text.left(300).toStdString();
+    EXPECT_TRUE(text.contains("2 lines of the file repeat a place listed before and are left out: Aldmoor, Aldmoor."))
+        << text.right(300).toStdString();
+    EXPECT_FALSE(text.contains("Aldmoor was not found"));
 }
 
 } // namespace

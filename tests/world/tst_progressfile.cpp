@@ -220,6 +220,32 @@ TEST(ProgressFile, PlanCountsAndMatchesByNameWhenThePositionMoved)
     EXPECT_EQ(twins.notes[0].note, "exact");
 }
 
+TEST(ProgressFile, APlaceListedTwiceIsADuplicateNotAMissingPlace)
+{
+    LocationList world(3);
+    const Place now[] = {{"Aldmoor", 100, 200}, {"Twin", 1, 1}, {"Twin", 1, 1}};
+    for (size_t i = 0; i < world.size(); ++i) {
+        world[i].Name = now[i].name;
+        world[i].X = now[i].x;
+        world[i].Y = now[i].y;
+    }
+    Progress file;
+    file.places = {
+        {"Aldmoor", 100, 200, Visited, "first"},
+        {"Aldmoor", 100, 200, Active, "again"}, // the one Aldmoor is taken: a duplicate
+        {"Twin", 1, 1, Visited, ""},
+        {"Twin", 1, 1, Visited, ""},            // two Twins there: both apply
+        {"Twin", 1, 1, Active, ""},             // a third: a duplicate
+        {"Gone", 0, 0, Visited, ""},
+    };
+    const ProgressPlan plan = planProgressImport(file, world, {});
+    EXPECT_EQ(plan.duplicates, (QList<QByteArray>{"Aldmoor", "Twin"}));
+    EXPECT_EQ(plan.unmatched, QList<QByteArray>{"Gone"});
+    ASSERT_EQ(plan.notes.size(), 1u);
+    EXPECT_EQ(plan.notes[0].note, "first");
+    EXPECT_EQ(plan.statuses.size(), 3u);
+}
+
 TEST(ProgressFile, MarkersAreMergedNeverRemoved)
 {
     const LocationList existing = {test::marker("camp", 1, 1), test::marker("cave", 2, 2), test::marker("keep", 3, 3)};
