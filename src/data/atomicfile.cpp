@@ -9,6 +9,7 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <optional>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -120,7 +121,27 @@ void setFaultInjector(std::function<bool(Step)> f)
     injector() = std::move(f);
 }
 
-void write(const QString& path, const QByteArray& bytes)
+namespace {
+
+/** A new version written whole and synced beside its file, waiting for its rename. */
+struct Prepared {
+    QString full;      // the path as the caller named it, for the message
+    QString real;      // the file the link chain ends at
+    QByteArray temp;   // the synced temporary file
+    QByteArray target; // `real`, encoded
+};
+
+void syncFolder(const QString& folder)
+{
+    const int dirFd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+}
+
+/** Writes and syncs the temporary file; nothing when the file already holds `bytes`. */
+std::optional<Prepared> prepare(const QString& path, const QByteArray& bytes)
 {
     const QString full = QFileInfo(path).absoluteFilePath();
     // A link stays a link: the file it leads to is replaced, in its own folder (a rename
@@ -138,7 +159,7 @@ void write(const QString& path, const QByteArray& bytes)
     // A file that already holds exactly these bytes is left as it is: nothing would change,
     // so even a read-only one is no failure.
     if (replacing && S_ISREG(st.st_mode) && qint64(st.st_size) == bytes.size() && holds(real, bytes))
-        return;
+        return std::nullopt;
     // A FIFO, device or folder of that name is not ours to replace, nor is a file its
     // owner made read-only.
     if (replacing && (!S_ISREG(st.st_mode) || !userMayWrite(target, st)))
@@ -146,7 +167,7 @@ void write(const QString& path, const QByteArray& bytes)
 
     // A folder without write bits is read-only by its owner's choice, as a file is: the
     // superuser, whom the kernel lets through, does not write there either.
-    if (!userMayWrite(folder))
+    if (!AtomicFile::userMayWrite(folder))
         throwUnableToWrite(full);
 
     int fd = -1;
@@ -168,17 +189,108 @@ void write(const QString& path, const QByteArray& bytes)
     const bool ok = allowed(Step::Write) && writeAll(fd, bytes.constData(), bytes.size()) && allowed(Step::Flush)
                     && allowed(Step::Sync) && ::fsync(fd) == 0;
     const bool closed = ::close(fd) == 0;
-    if (!ok || !closed || !allowed(Step::Rename) || ::rename(temp.constData(), target.constData()) != 0) {
+    if (!ok || !closed) {
         ::unlink(temp.constData());
         throwUnableToWrite(full);
     }
-    // Make the rename itself durable.
-    const int dirFd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
+    return Prepared{full, real, temp, target};
+}
+
+/** Renames the prepared file over its target and makes the rename durable. */
+void commit(const Prepared& p)
+{
+    if (!allowed(Step::Rename) || ::rename(p.temp.constData(), p.target.constData()) != 0) {
+        ::unlink(p.temp.constData());
+        throwUnableToWrite(p.full);
     }
-    removeAbandonedTemporaries(real);
+    syncFolder(QFileInfo(p.real).absolutePath());
+    removeAbandonedTemporaries(p.real);
+}
+
+// The journal of a replacement of several files: its first line, then one line per file,
+// "<temporary> <target>", each path's bytes in hex so that any name comes back whole.
+const QByteArray kJournalHeader = QByteArrayLiteral("veldamar-map replaces together 1");
+
+} // namespace
+
+void write(const QString& path, const QByteArray& bytes)
+{
+    if (const std::optional<Prepared> p = prepare(path, bytes))
+        commit(*p);
+}
+
+void writeTogether(const std::vector<std::pair<QString, QByteArray>>& files, const QString& journal)
+{
+    std::vector<Prepared> prepared;
+    try {
+        for (const auto& [path, bytes] : files)
+            if (std::optional<Prepared> p = prepare(path, bytes))
+                prepared.push_back(std::move(*p));
+    } catch (...) {
+        for (const Prepared& p : prepared)
+            ::unlink(p.temp.constData());
+        throw;
+    }
+    if (prepared.size() == 1)
+        commit(prepared.front());
+    if (prepared.size() <= 1)
+        return;
+
+    // Every new version is whole and synced: from the moment the journal exists, the
+    // replacement is done, by this run or, should it die, by the next.
+    QByteArray text = kJournalHeader + '\n';
+    for (const Prepared& p : prepared)
+        text += p.temp.toHex() + ' ' + p.target.toHex() + '\n';
+    try {
+        write(journal, text);
+    } catch (...) {
+        for (const Prepared& p : prepared)
+            ::unlink(p.temp.constData());
+        throw;
+    }
+    // A rename failing in this run (it does not when the temporaries could be made) stops
+    // the others: the files renamed so far keep their new bytes, the rest their old.
+    std::exception_ptr failure;
+    for (const Prepared& p : prepared) {
+        if (failure) {
+            ::unlink(p.temp.constData());
+            continue;
+        }
+        try {
+            commit(p);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    }
+    ::unlink(QFile::encodeName(journal).constData());
+    syncFolder(QFileInfo(journal).absolutePath());
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+bool finishTogether(const QString& journal)
+{
+    RegularFile file(journal);
+    if (!file.isOpen())
+        return false;
+    const std::optional<QByteArray> text = file.readAll(1024 * 1024);
+    const QList<QByteArray> lines = text ? text->split('\n') : QList<QByteArray>();
+    if (!lines.isEmpty() && lines.front() == kJournalHeader) {
+        for (qsizetype i = 1; i < lines.size(); ++i) {
+            const QList<QByteArray> names = lines[i].split(' ');
+            if (names.size() != 2)
+                continue;
+            const QByteArray temp = QByteArray::fromHex(names[0]), target = QByteArray::fromHex(names[1]);
+            struct stat st {};
+            // A temporary already renamed is gone: that file is done.
+            if (!temp.isEmpty() && !target.isEmpty() && ::lstat(temp.constData(), &st) == 0 && S_ISREG(st.st_mode)
+                && ::rename(temp.constData(), target.constData()) == 0)
+                syncFolder(QFileInfo(QFile::decodeName(target)).absolutePath());
+        }
+    }
+    ::unlink(QFile::encodeName(journal).constData());
+    syncFolder(QFileInfo(journal).absolutePath());
+    return true;
 }
 
 } // namespace vdm::AtomicFile

@@ -4,6 +4,8 @@
 #include <QByteArray>
 #include <QString>
 #include <functional>
+#include <utility>
+#include <vector>
 
 namespace vdm {
 
@@ -25,6 +27,23 @@ namespace AtomicFile {
 enum class Step { Create, Write, Flush, Sync, Rename };
 
 void write(const QString& path, const QByteArray& bytes);
+
+/**
+ * Replaces several files as one: after a failure, or a kill at any moment followed by
+ * finishTogether(journal), either every file holds its new bytes or every file its old
+ * ones. Each new version is written and synced beside its file first; then `journal`
+ * names them, and only then are they renamed over their files, and the journal removed.
+ * Files that already hold their bytes are left alone, as by write(). A failure before the
+ * journal leaves every file as it was and throws "Unable to write to %s".
+ */
+void writeTogether(const std::vector<std::pair<QString, QByteArray>>& files, const QString& journal);
+
+/**
+ * Completes a replacement that writeTogether() began and a kill interrupted: every new
+ * version the journal names is put in place, and the journal removed. Returns whether
+ * there was a journal. Run it before reading any of the files.
+ */
+bool finishTogether(const QString& journal);
 
 /**
  * Whether the user may write the existing file or folder `path` (a folder: create and

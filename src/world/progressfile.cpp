@@ -453,25 +453,10 @@ void applyProgressImport(World& world, const ProgressPlan& plan)
     world.setMarkerNames(texts);
     world.addMarkers(plan.newMarkers);
 
-    // Both files are tried even when the first fails: each write stands on its own.
-    std::exception_ptr failure;
-    if (plan.changesUserData()) {
-        try {
-            world.SaveUserData();
-        } catch (...) {
-            failure = std::current_exception();
-        }
-    }
-    if (plan.changesMarkers()) {
-        try {
-            world.SaveMarkers();
-        } catch (...) {
-            if (!failure)
-                failure = std::current_exception();
-        }
-    }
-    if (failure)
-        std::rethrow_exception(failure);
+    // Both files as one: a failure or a kill never leaves the new statuses beside the old
+    // markers, and what each replaces is kept as its ".bak".
+    if (plan.changesUserData() || plan.changesMarkers())
+        world.SaveUserFilesTogether(plan.changesUserData(), plan.changesMarkers());
 }
 
 } // namespace vdm

@@ -122,10 +122,10 @@ struct ProgressPlan {
 ProgressPlan planProgressImport(const Progress& progress, const LocationList& locations, const LocationList& markers);
 
 /**
- * Applies the plan as one edit through the world's edit operations, then writes each
- * file it changed once, by the world's safety rules (which keep a ".bak" where they ask
- * for one). A failed write throws after the other file has been tried; the data stays
- * in memory for the next write.
+ * Applies the plan as one edit through the world's edit operations, then writes both user
+ * files as one (World::SaveUserFilesTogether): each replaced file is kept as its ".bak",
+ * and after a failure or a kill both files are old or both new. A failed write throws;
+ * the data stays in memory for the next write.
  */
 void applyProgressImport(World& world, const ProgressPlan& plan);
 

@@ -36,6 +36,8 @@ const QString kLocations = QStringLiteral("vdmain.gdb");
 const QString kRoutes = QStringLiteral("routes.gdb");
 const QString kUserData = QStringLiteral("user.gdb");
 const QString kMarkers = QStringLiteral("markers.gdb");
+// Names the new versions of the user files while a joint write puts them in place.
+const QString kJournal = QStringLiteral(".user-files.journal");
 
 QString pathIn(const QString& folder, const QString& name)
 {
@@ -294,6 +296,7 @@ void World::readDatabasesAhead()
 {
     if (m_ahead || m_locationsLoaded || !m_locations.empty() || !m_markers.empty())
         return;
+    finishInterruptedWrites(); // before anything reads the user files
     std::array<QString, StepCount> paths;
     for (int step = 0; step < StepCount; ++step) {
         paths[size_t(step)] = readAheadPath(Step(step));
@@ -478,8 +481,10 @@ void World::loadUserFile(const QString& path, UserFile& file, const QString& wha
 void World::LoadUserData()
 {
     m_revision = nextRevision();
-    if (!takeAhead(UserDataStep))
+    if (!takeAhead(UserDataStep)) {
+        finishInterruptedWrites();
         loadUserDataFrom(placeUserFile(m_folder, kUserData, m_notices));
+    }
 }
 
 void World::loadUserDataFrom(const QString& path)
@@ -497,8 +502,10 @@ void World::loadUserDataFrom(const QString& path)
 void World::LoadMarkers()
 {
     m_revision = nextRevision();
-    if (!takeAhead(MarkersStep))
+    if (!takeAhead(MarkersStep)) {
+        finishInterruptedWrites();
         loadMarkersFrom(placeUserFile(m_folder, kMarkers, m_notices));
+    }
 }
 
 void World::loadMarkersFrom(const QString& path)
@@ -672,20 +679,29 @@ World::Meeting World::meetOtherChanges(const QString& name, const QString& path,
     return Meeting::Kept;
 }
 
+template <typename Merge, typename Make>
+std::optional<QByteArray> World::bytesToSave(const QString& name, const QString& path, UserFile& file, bool changedHere,
+                                             Merge merge, Make make)
+{
+    const Meeting met = meetOtherChanges(name, path, file, true, changedHere, merge, make);
+    // Taken: the file already holds everything, as the lists now do.
+    if (met == Meeting::Kept || met == Meeting::Taken)
+        return std::nullopt;
+    if (!prepareWrite(path, file))
+        return std::nullopt;
+    return make();
+}
+
 template <typename Merge, typename Make, typename Written>
 void World::save(const QString& name, UserFile& file, bool changedHere, Merge merge, Make make, Written written)
 {
     const QString path = userFilePath(name);
     try {
-        const Meeting met = meetOtherChanges(name, path, file, true, changedHere, merge, make);
-        // Taken: the file already holds everything, as the lists now do.
-        if (met == Meeting::Kept || met == Meeting::Taken)
+        const std::optional<QByteArray> bytes = bytesToSave(name, path, file, changedHere, merge, make);
+        if (!bytes)
             return;
-        if (!prepareWrite(path, file))
-            return;
-        const QByteArray bytes = make();
-        AtomicFile::write(path, bytes);
-        file.version = FileVersion(stampOf(path), bytes);
+        AtomicFile::write(path, *bytes);
+        file.version = FileVersion(stampOf(path), *bytes);
         written();
     } catch (...) {
         file.writeFailing = true;
@@ -706,6 +722,64 @@ void World::SaveMarkers()
     save(
         kMarkers, m_markerFile, markersChangedHere(), [this](const QByteArray& bytes) { return mergeMarkers(bytes); },
         [this] { return writeMarkers(m_markers); }, [this] { m_markerChanges.reset(m_markers); });
+}
+
+void World::SaveUserFilesTogether(bool userData, bool withMarkers)
+{
+    const QString userPath = userFilePath(kUserData), markersPath = userFilePath(kMarkers);
+    std::optional<QByteArray> user, markers;
+    try {
+        if (userData)
+            user = bytesToSave(
+                kUserData, userPath, m_userFile, userDataChangedHere(),
+                [this](const QByteArray& bytes) { return mergeUserData(bytes); },
+                [this] { return writeUserData(m_locations); });
+        if (withMarkers)
+            markers = bytesToSave(
+                kMarkers, markersPath, m_markerFile, markersChangedHere(),
+                [this](const QByteArray& bytes) { return mergeMarkers(bytes); },
+                [this] { return writeMarkers(m_markers); });
+        std::vector<std::pair<QString, QByteArray>> files;
+        if (user)
+            files.emplace_back(userPath, *user);
+        if (markers)
+            files.emplace_back(markersPath, *markers);
+        // What the user had before stays beside each file, whatever it held.
+        for (const auto& [path, bytes] : files)
+            if (databaseExists(path))
+                if (const QByteArray old = readDatabaseFile(path); old != bytes)
+                    keepBackup(path, old);
+        if (!files.empty())
+            AtomicFile::writeTogether(files, QFileInfo(files.front().first).absoluteDir().filePath(kJournal));
+    } catch (...) {
+        if (userData)
+            m_userFile.writeFailing = true;
+        if (withMarkers)
+            m_markerFile.writeFailing = true;
+        throw;
+    }
+    if (user) {
+        m_userFile.version = FileVersion(stampOf(userPath), *user);
+        m_userBase = placeRecords(m_locations);
+    }
+    if (markers) {
+        m_markerFile.version = FileVersion(stampOf(markersPath), *markers);
+        m_markerChanges.reset(m_markers);
+    }
+    if (userData)
+        m_userFile.writeFailing = false;
+    if (withMarkers)
+        m_markerFile.writeFailing = false;
+}
+
+void World::finishInterruptedWrites() const
+{
+    // The journal lies beside "user.gdb": in the world's folder or in the user's own one.
+    const QString folders[] = {m_folder.isEmpty() ? QStringLiteral(".") : m_folder,
+                               DataLocations::userDataFolder(m_folder)};
+    for (const QString& folder : folders)
+        if (!folder.isEmpty())
+            AtomicFile::finishTogether(QDir(folder).filePath(kJournal));
 }
 
 bool World::userDataChangedHere() const

@@ -175,6 +175,14 @@ public:
     /** Writes "markers.gdb" by the safety rules; a failed write throws "Unable to write to %s". */
     void SaveMarkers();
     /**
+     * Writes "user.gdb" and "markers.gdb" as one, each by the same rules as alone, and
+     * keeps what each replaces as its ".bak" (see keepBackupOf): after a failure, or a kill
+     * at any moment and the next load, both hold what they held or both what was written.
+     * Only the files asked for are written. A failure throws "Unable to write to %s";
+     * the data stays in memory.
+     */
+    void SaveUserFilesTogether(bool userData = true, bool markers = true);
+    /**
      * The writes made after each change. A failing write throws only the first time in a
      * row: the user hears of it once, not at every keystroke, and again only after a write
      * of that file has succeeded in between. The data stays in memory for the next write.
@@ -273,6 +281,15 @@ private:
     /** `written` runs once the file holds what `make` gave: this world's new starting point. */
     template <typename Merge, typename Make, typename Written>
     void save(const QString& name, UserFile& file, bool changedHere, Merge merge, Make make, Written written);
+    /**
+     * What save() writes to `path`: nothing when another program's change was taken or
+     * kept instead, or the file may not be written now (see prepareWrite).
+     */
+    template <typename Merge, typename Make>
+    std::optional<QByteArray> bytesToSave(const QString& name, const QString& path, UserFile& file, bool changedHere,
+                                          Merge merge, Make make);
+    /** Completes a joint write of the user files that a kill interrupted (see SaveUserFilesTogether). */
+    void finishInterruptedWrites() const;
     /** Decides whether `path` may be written now; keeps the old file first when it must. */
     bool prepareWrite(const QString& path, UserFile& file);
     /**

@@ -135,7 +135,8 @@ TEST_F(AtomicFileTest, TheSameBytesAreNotWrittenAgain)
     for (const mode_t mode : {0644u, 0444u, 0000u}) {
         test::writeFile(path, stored);
         ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), mode), 0);
-        struct stat before {}, after {};
+        struct stat before {
+        }, after{};
         ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &before), 0);
         if (mode == 0000u && ::geteuid() != 0) {
             // Unreadable: whether it holds these bytes is unknown, so it is a refused write.
@@ -171,6 +172,66 @@ TEST_F(AtomicFileTest, NothingIsCreatedOrReplacedInAReadOnlyFolder)
     }
     EXPECT_EQ(test::readFile(path), "old");
     EXPECT_EQ(entries(), QStringList{"user.gdb"});
+}
+
+TEST_F(AtomicFileTest, FilesWrittenTogetherAreAllOldAfterAFailureAndAllNewAfterwards)
+{
+    const QString a = dir.filePath("user.gdb"), b = dir.filePath("markers.gdb"), journal = dir.filePath(".journal");
+    using Step = AtomicFile::Step;
+    // Create, Write and Sync of the second file, and any step of the journal: all fail whole.
+    for (const Step failing : {Step::Create, Step::Write, Step::Flush, Step::Sync, Step::Rename}) {
+        for (const int at : {1, 2, 3}) {
+            SCOPED_TRACE(::testing::Message() << "step " << int(failing) << ", time " << at);
+            test::writeFile(a, "old a");
+            test::writeFile(b, "old b");
+            int seen = 0;
+            AtomicFile::setFaultInjector([&](Step s) { return s != failing || ++seen != at; });
+            bool threw = false;
+            try {
+                AtomicFile::writeTogether({{a, "new a"}, {b, "new b"}}, journal);
+            } catch (const Error& e) {
+                threw = true;
+                EXPECT_TRUE(e.message().startsWith("Unable to write to ")) << e.message().toStdString();
+            }
+            AtomicFile::setFaultInjector({});
+            const QByteArray nowA = test::readFile(a), nowB = test::readFile(b);
+            if (threw) {
+                // Only a rename of the pair itself failing leaves the first renamed.
+                const bool firstRenamed = failing == Step::Rename && at == 3;
+                EXPECT_EQ(nowA, firstRenamed ? "new a" : "old a");
+                EXPECT_EQ(nowB, "old b");
+            } else {
+                EXPECT_EQ(nowA, "new a");
+                EXPECT_EQ(nowB, "new b");
+            }
+            EXPECT_EQ(entries(), (QStringList{"markers.gdb", "user.gdb"})) << "a temporary or the journal was left";
+        }
+    }
+}
+
+TEST_F(AtomicFileTest, AJournalLeftByAKillIsCompletedAndAnUnfinishedOneLeavesTheOldFiles)
+{
+    const QString a = dir.filePath("user.gdb"), b = dir.filePath("markers.gdb"), journal = dir.filePath(".journal");
+    test::writeFile(a, "old a");
+    test::writeFile(b, "old b");
+    const QString tempA = dir.filePath(".user.gdb.Ab12Cd"), tempB = dir.filePath(".markers.gdb.Ef34Gh");
+    test::writeFile(tempA, "new a");
+    test::writeFile(tempB, "new b");
+    // The kill came after the first rename.
+    ASSERT_EQ(::rename(QFile::encodeName(tempA).constData(), QFile::encodeName(a).constData()), 0);
+    test::writeFile(journal, "veldamar-map replaces together 1\n" + QFile::encodeName(tempA).toHex() + ' '
+                                 + QFile::encodeName(a).toHex() + '\n' + QFile::encodeName(tempB).toHex() + ' '
+                                 + QFile::encodeName(b).toHex() + '\n');
+    EXPECT_TRUE(AtomicFile::finishTogether(journal));
+    EXPECT_EQ(test::readFile(a), "new a");
+    EXPECT_EQ(test::readFile(b), "new b");
+    EXPECT_EQ(entries(), (QStringList{"markers.gdb", "user.gdb"}));
+    EXPECT_FALSE(AtomicFile::finishTogether(journal));
+    // A journal that is not one (cut short, or foreign) completes nothing and goes.
+    test::writeFile(tempB, "newer b");
+    test::writeFile(journal, "veldamar-map replaces");
+    EXPECT_TRUE(AtomicFile::finishTogether(journal));
+    EXPECT_EQ(test::readFile(b), "new b");
 }
 
 TEST_F(AtomicFileTest, LinkStaysAndItsTargetGetsTheData)

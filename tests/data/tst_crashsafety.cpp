@@ -3,6 +3,7 @@
 // complete versions, and is killed with SIGKILL at random moments. After every kill the
 // file is exactly one of the two versions: never empty, never a mix, never missing.
 #include "common/testutils.h"
+#include "data/atomicfile.h"
 #include "data/userdb.h"
 
 #include <QDir>
@@ -72,6 +73,48 @@ TEST(CrashSafety, KilledSavesLeaveOneWholeVersion)
                 seen[0], seen[1],
                 static_cast<long long>(
                     QDir(dir.path()).entryList({QStringLiteral(".user.gdb.*")}, QDir::Files | QDir::Hidden).size()));
+}
+
+TEST(CrashSafety, TwoFilesWrittenTogetherAreBothOldOrBothNewAfterAKill)
+{
+    QTemporaryDir dir;
+    const QString user = dir.filePath(QStringLiteral("user.gdb")),
+                  markers = dir.filePath(QStringLiteral("markers.gdb"));
+    const QString journal = dir.filePath(QStringLiteral(".user-files.journal"));
+    const QByteArray versions[4] = {version(0, 40), version(2, 30), version(1, 90), version(3, 70)};
+    QStringList refs;
+    for (int i = 0; i < 4; ++i) {
+        refs << dir.filePath(QStringLiteral("v%1.ref").arg(i));
+        test::writeFile(refs.back(), versions[i]);
+    }
+
+    QRandomGenerator random(20261209);
+    QElapsedTimer clock;
+    clock.start();
+    int kills = 0, finished = 0, seen[2] = {0, 0};
+    while (kills < 60 && clock.elapsed() < 30000) {
+        QProcess child;
+        child.start(QStringLiteral(VDM_CRASHWRITER), QStringList{"--pair", journal, user, markers} + refs);
+        ASSERT_TRUE(child.waitForStarted(10000));
+        ASSERT_TRUE(child.waitForReadyRead(10000)) << child.readAllStandardError().toStdString();
+        const int waitUs = int(random.bounded(8000));
+        if (waitUs > 200)
+            QThread::usleep(waitUs);
+        child.kill();
+        ASSERT_TRUE(child.waitForFinished(10000));
+        ASSERT_EQ(child.exitStatus(), QProcess::CrashExit) << "the writer stopped by itself";
+        ++kills;
+        // What the next start does before it reads either file.
+        finished += AtomicFile::finishTogether(journal) ? 1 : 0;
+        const QByteArray u = test::readFile(user), m = test::readFile(markers);
+        const bool a = u == versions[0] && m == versions[1], b = u == versions[2] && m == versions[3];
+        ASSERT_TRUE(a || b) << "after kill " << kills << ": " << u.size() << " and " << m.size() << " bytes";
+        ++seen[b ? 1 : 0];
+    }
+    EXPECT_GE(kills, 50);
+    EXPECT_GT(seen[0], 0);
+    EXPECT_GT(seen[1], 0);
+    std::printf("[          ] %d kills, %d completed from the journal\n", kills, finished);
 }
 
 } // namespace

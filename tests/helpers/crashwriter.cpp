@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Helper of the crash-safety tests: saves a file over and over, alternating between two
-// complete versions, until it is killed. Usage: vdm-crashwriter [--image] <target> <a> <b>.
+// complete versions, until it is killed. Usage: vdm-crashwriter [--image] <target> <a> <b>,
+// or --pair (see writePairs) for two files written together.
 // With --image, a and b are pictures and each save encodes one of them as the map image
 // writer does. It says "ready" once the target holds a first whole version, so the
 // test's kills land among real saves rather than in the program's start-up.
@@ -14,8 +15,46 @@
 #include <cstdio>
 #include <string_view>
 
+namespace {
+
+/**
+ * --pair <journal> <first> <second> <first a> <second a> <first b> <second b>: writes the
+ * two files together, version a and version b in turn.
+ */
+int writePairs(char** argv)
+{
+    QByteArray versions[4];
+    for (int i = 0; i < 4; ++i) {
+        QFile f(QFile::decodeName(argv[3 + i]));
+        if (!f.open(QIODevice::ReadOnly)) {
+            std::fprintf(stderr, "cannot read %s\n", argv[3 + i]);
+            return 2;
+        }
+        versions[i] = f.readAll();
+    }
+    const QString journal = QFile::decodeName(argv[0]);
+    const QString first = QFile::decodeName(argv[1]), second = QFile::decodeName(argv[2]);
+    try {
+        for (unsigned long n = 0;; ++n) {
+            const int v = int(n % 2) * 2;
+            vdm::AtomicFile::writeTogether({{first, versions[v]}, {second, versions[v + 1]}}, journal);
+            if (n == 0) {
+                std::fputs("ready\n", stdout);
+                std::fflush(stdout);
+            }
+        }
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
+    }
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
+    if (argc == 9 && std::string_view(argv[1]) == "--pair")
+        return writePairs(argv + 2);
     const bool images = argc == 5 && std::string_view(argv[1]) == "--image";
     if (images) {
         --argc;

@@ -3,12 +3,14 @@
 // file it cannot trust changes nothing.
 #include "common/testutils.h"
 #include "common/testworld.h"
+#include "data/atomicfile.h"
 #include "data/errors.h"
 #include "data/markersdb.h"
 #include "data/userdb.h"
 #include "world/progressfile.h"
 #include "world/world.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -349,6 +351,100 @@ TEST(ProgressFile, ImportReplacingAnUntrustedFileKeepsItsBackup)
     EXPECT_EQ(fresh.file("user.gdb.bak"), lf);
     EXPECT_EQ(readFile(fresh.dir.filePath("user.gdb")), QByteArray(someProgress()).replace("= x\r\n", "= y\r\n"));
     EXPECT_FALSE(fresh.has("markers.gdb"));
+}
+
+TEST(ProgressFile, AnImportKeepsABackupOfEachFileItReplaces)
+{
+    const QByteArray oldMarkers = writeMarkers({test::marker("old camp", 5, 5)});
+    Folder fresh(allPlaces(), writeUserData(Folder(allPlaces()).world.locations()), oldMarkers);
+    ASSERT_TRUE(fresh.world.userDataSafe());
+    const QByteArray oldUser = fresh.file("user.gdb");
+    Folder played(allPlaces(), someProgress(), someMarkers());
+    importInto(fresh.world, writeProgress(played.world.locations(), played.world.markers()));
+    EXPECT_EQ(fresh.file("user.gdb.bak"), oldUser);
+    EXPECT_EQ(fresh.file("markers.gdb.bak"), oldMarkers);
+    EXPECT_EQ(fresh.file("user.gdb"), someProgress());
+    EXPECT_FALSE(fresh.has(".user-files.journal"));
+}
+
+TEST(ProgressFile, AFailedImportWriteLeavesBothFilesAsTheyWere)
+{
+    using Step = AtomicFile::Step;
+    for (const Step failing : {Step::Create, Step::Write, Step::Sync, Step::Rename}) {
+        SCOPED_TRACE(int(failing));
+        const QByteArray oldMarkers = writeMarkers({test::marker("old camp", 5, 5)});
+        Folder fresh(allPlaces(), writeUserData(Folder(allPlaces()).world.locations()), oldMarkers);
+        const QByteArray oldUser = fresh.file("user.gdb");
+        Folder played(allPlaces(), someProgress(), someMarkers());
+        // Only the files themselves fail; their backups are written.
+        AtomicFile::setFaultInjector([&, calls = 0](Step s) mutable { return s != failing || ++calls <= 2; });
+        EXPECT_THROW(importInto(fresh.world, writeProgress(played.world.locations(), played.world.markers())), Error);
+        AtomicFile::setFaultInjector({});
+        if (failing != Step::Rename) {
+            EXPECT_EQ(fresh.file("user.gdb"), oldUser);
+            EXPECT_EQ(fresh.file("markers.gdb"), oldMarkers);
+        }
+        // Whatever failed, the next start finds the pair as one.
+        World again(fresh.dir.path());
+        again.LoadDatabases();
+        const bool old = fresh.file("user.gdb") == oldUser, now = fresh.file("user.gdb") == someProgress();
+        EXPECT_TRUE(old || now);
+        EXPECT_EQ(fresh.file("markers.gdb") == oldMarkers, old);
+        EXPECT_FALSE(fresh.has(".user-files.journal"));
+        // The data waits in memory for the next write, which goes through.
+        fresh.world.SaveUserFilesTogether();
+        EXPECT_EQ(fresh.file("user.gdb"), someProgress());
+    }
+}
+
+TEST(ProgressFile, AnImportCutShortByAKillIsCompletedAtTheNextLoad)
+{
+    const QByteArray oldMarkers = writeMarkers({test::marker("old camp", 5, 5)});
+    Folder fresh(allPlaces(), writeUserData(Folder(allPlaces()).world.locations()), oldMarkers);
+    // What a kill right after the journal leaves: both new versions synced beside their
+    // files, the journal naming them, neither renamed yet.
+    const QByteArray newUser = someProgress(), newMarkers = someMarkers();
+    const QString tempUser = fresh.dir.filePath(".user.gdb.Kq3x9Z"), tempMarkers = fresh.dir.filePath(".markers.gdb.Pw7Lm2");
+    writeFile(tempUser, newUser);
+    writeFile(tempMarkers, newMarkers);
+    writeFile(fresh.dir.filePath(".user-files.journal"),
+              "veldamar-map replaces together 1\n" + QFile::encodeName(tempUser).toHex() + ' '
+                  + QFile::encodeName(fresh.dir.filePath("user.gdb")).toHex() + '\n' + QFile::encodeName(tempMarkers).toHex()
+                  + ' ' + QFile::encodeName(fresh.dir.filePath("markers.gdb")).toHex() + '\n');
+    for (const bool ahead : {true, false}) {
+        SCOPED_TRACE(ahead);
+        World again(fresh.dir.path());
+        if (ahead)
+            again.readDatabasesAhead();
+        again.LoadDatabases();
+        EXPECT_EQ(writeUserData(again.locations()), newUser);
+        EXPECT_EQ(again.markers().size(), 4u);
+        EXPECT_EQ(fresh.file("user.gdb"), newUser);
+        EXPECT_EQ(fresh.file("markers.gdb"), newMarkers);
+        EXPECT_FALSE(fresh.has(".user-files.journal"));
+    }
+}
+
+TEST(ProgressFile, SpecialFilesAreRefusedAtOnceForExportAndImport)
+{
+    QTemporaryDir dir;
+    const test::Fifo fifo(dir.filePath("fifo.txt"));
+    ASSERT_TRUE(QFile::link("/dev/zero", dir.filePath("zero.txt")));
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder.txt"));
+    Folder played(allPlaces(), someProgress(), someMarkers());
+    for (const char* name : {"fifo.txt", "zero.txt", "folder.txt"}) {
+        SCOPED_TRACE(name);
+        const QString path = dir.filePath(QLatin1String(name));
+        EXPECT_THROW(loadProgressFile(path), Error);
+        try {
+            saveProgressFile(path, played.world);
+            ADD_FAILURE() << "written";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.message(), "Unable to write to " + QFileInfo(path).absoluteFilePath());
+        }
+    }
+    EXPECT_FALSE(fifo.blocked());
+    EXPECT_TRUE(QFileInfo(dir.filePath("zero.txt")).isSymLink());
 }
 
 TEST(ProgressFile, AFileLargerThanAnyProgressIsRefused)
