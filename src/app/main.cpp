@@ -6,11 +6,25 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFile>
 #include <QFileInfo>
+
+#include <unistd.h>
 
 #include <optional>
 
 namespace {
+
+/** The argument as given, byte for byte, that reads as `text`; empty when none does or it reads back the same. */
+QByteArray rawArgument(int argc, char** argv, const QString& text)
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray raw(argv[i]);
+        if (!raw.startsWith('-') && QFile::decodeName(raw) == text && QFile::encodeName(text) != raw)
+            return raw;
+    }
+    return {};
+}
 
 /**
  * Reads the command line before any window system is reached, so --help, --version and a
@@ -41,10 +55,17 @@ std::optional<int> readCommandLine(int argc, char** argv, QString& world)
             program, QStringLiteral("only one world folder may be given, not also '%1'").arg(positional[1]));
     if (!positional.isEmpty()) {
         const QFileInfo folder(positional[0]);
-        if (!folder.isDir() || !folder.isExecutable())
+        if (folder.isDir() && folder.isExecutable()) {
+            world = folder.absoluteFilePath();
+        } else if (const QByteArray raw = rawArgument(argc, argv, positional[0]);
+                   !raw.isEmpty() && ::chdir(raw.constData()) == 0) {
+            // A name that is not valid UTF-8 has no text that gives its bytes back: the
+            // folder is entered by its bytes and its files are found from within.
+            world = QStringLiteral(".");
+        } else {
             return vdm::cli::usageError(program,
                                         QStringLiteral("cannot enter the world folder '%1'").arg(positional[0]));
-        world = folder.absoluteFilePath();
+        }
     }
     return std::nullopt;
 }

@@ -65,7 +65,9 @@ std::optional<QString> enterWorld(Prompts& prompts, const QString& applicationDi
         showWorldNotFound(prompts, folder);
         return std::nullopt;
     }
-    return QDir::currentPath();
+    // A folder whose name has no exact text (not valid UTF-8) cannot be remembered by it.
+    const QString current = QDir::currentPath();
+    return QFileInfo(current).isDir() ? current : QString();
 }
 
 /** Answers every open modal box and dialog as its Cancel would: nothing waits on the user any more. */

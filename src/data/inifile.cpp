@@ -303,6 +303,11 @@ void IniFile::writeValue(const QString& section, const QString& key, const QByte
     m_storage->replace(out);
 }
 
+std::optional<QByteArray> IniFile::ReadRaw(const QString& section, const QString& key) const
+{
+    return findValue(section, key);
+}
+
 void IniFile::WriteString(const QString& section, const QString& key, const QString& value)
 {
     QByteArray bytes = encodeOneLine(value);

@@ -72,6 +72,8 @@ public:
 
     /** At most 2047 characters, up to a NUL or a lone CR, are returned; a missing key gives the default. */
     QString ReadString(const QString& section, const QString& key, const QString& defaultValue) const;
+    /** The value's bytes as stored, blanks at the ends trimmed, whatever their length; nullopt when absent. */
+    std::optional<QByteArray> ReadRaw(const QString& section, const QString& key) const;
     /** Decimal, or hexadecimal after "0x"/"0X" when longer than two characters; else the default. */
     int ReadInteger(const QString& section, const QString& key, int defaultValue) const;
     /** An integer: 0 is false, any other integer true; anything else gives the default. */

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "data/settings.h"
+#include <QFile>
+#include "data/codepage.h"
 
 #include "data/inifile.h"
 
@@ -52,10 +54,10 @@ constexpr SettingKey Keys[] = {
     {u"General", u"ZoomLevelAA", T::Integer, &S::ZoomLevelAA, 5, {}, W::Always, u"ListZoomAA"},
     {u"General", u"ZoomAtPointer", T::Bool, &S::ZoomAtPointer, 0, {}, W::WhenChanged, u"CBZoomAtPointer"},
     // Written on its own by writeLastWorld, only by a run that chose its world.
-    {u"General", u"LastWorld", T::String, &S::LastWorld, 0, {}, W::Never, {}},
+    {u"General", u"LastWorld", T::Path, &S::LastWorld, 0, {}, W::Never, {}},
     // The save dialogs' folders: a run that never saved an image or an export writes neither.
-    {u"General", u"ImageFolder", T::String, &S::ImageFolder, 0, {}, W::WhenChanged, {}},
-    {u"General", u"ExportFolder", T::String, &S::ExportFolder, 0, {}, W::WhenChanged, {}},
+    {u"General", u"ImageFolder", T::Path, &S::ImageFolder, 0, {}, W::WhenChanged, {}},
+    {u"General", u"ExportFolder", T::Path, &S::ExportFolder, 0, {}, W::WhenChanged, {}},
 
     {u"Map", u"FontName", T::String, &S::MapFontName, 0, u"MS Sans Serif", W::Always, u"STMapFontName"},
     {u"Hints", u"FontName", T::String, &S::HintFontName, 0, u"Arial", W::Always, u"STHintFontName"},
@@ -195,9 +197,12 @@ BandPositions::BandPositions()
 void readSettings(const IniFile& ini, Settings& s)
 {
     for (const SettingKey& k : Keys) {
-        if (const auto* m = std::get_if<QString Settings::*>(&k.member))
-            s.** m = ini.ReadString(k.section.toString(), k.key.toString(), k.text.toString());
-        else if (const auto* b = std::get_if<bool Settings::*>(&k.member))
+        if (const auto* m = std::get_if<QString Settings::*>(&k.member)) {
+            const std::optional<QByteArray> raw
+                = k.type == SettingType::Path ? ini.ReadRaw(k.section.toString(), k.key.toString()) : std::nullopt;
+            const std::optional<QString> path = raw ? pathFromStored(*raw) : std::nullopt;
+            s.** m = path ? *path : ini.ReadString(k.section.toString(), k.key.toString(), k.text.toString());
+        } else if (const auto* b = std::get_if<bool Settings::*>(&k.member))
             s.** b = readNumber(ini, k) != 0;
         else if (const auto* i = std::get_if<int Settings::*>(&k.member))
             s.** i = readNumber(ini, k);
@@ -268,7 +273,7 @@ void writeSettings(IniFile& ini, const Settings& s, const WindowSnapshot& w)
                 continue;
         }
         if (const auto* m = std::get_if<QString Settings::*>(&k.member))
-            ini.WriteString(section, key, s.**m);
+            ini.WriteString(section, key, k.type == SettingType::Path ? CodePage::decode(storedPath(s.**m)) : s.**m);
         else if (const auto* b = std::get_if<bool Settings::*>(&k.member))
             ini.WriteBool(section, key, s.**b);
         else if (const auto* i = std::get_if<int Settings::*>(&k.member))
@@ -281,10 +286,45 @@ void writeSettings(IniFile& ini, const Settings& s, const WindowSnapshot& w)
     ini.UpdateFile();
 }
 
+namespace {
+
+const QByteArray kBytesPrefix = QByteArrayLiteral("bytes:");
+
+bool storedAsItIs(const QString& path)
+{
+    if (path.isEmpty())
+        return true;
+    if (path.size() > IniFile::MaxStringLength || path.startsWith(QLatin1String(kBytesPrefix)))
+        return false;
+    const QChar first = path.front(), last = path.back();
+    if (first == u' ' || last == u' ' || first == u'"' || first == u'\'' || last == u'"' || last == u'\'')
+        return false;
+    for (const QChar c : path)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F || !CodePage::canEncode(c))
+            return false;
+    return true;
+}
+
+} // namespace
+
+QByteArray storedPath(const QString& path)
+{
+    if (storedAsItIs(path))
+        return CodePage::encode(path);
+    return kBytesPrefix + QFile::encodeName(path).toPercentEncoding("/");
+}
+
+std::optional<QString> pathFromStored(const QByteArray& value)
+{
+    if (!value.startsWith(kBytesPrefix))
+        return std::nullopt;
+    return QFile::decodeName(QByteArray::fromPercentEncoding(value.mid(kBytesPrefix.size())));
+}
+
 void writeLastWorld(IniFile& ini, const QString& folder)
 {
     const SettingKey& k = keyOf(&Settings::LastWorld);
-    ini.WriteString(k.section.toString(), k.key.toString(), folder);
+    ini.WriteString(k.section.toString(), k.key.toString(), CodePage::decode(storedPath(folder)));
     ini.UpdateFile();
 }
 

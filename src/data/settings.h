@@ -3,6 +3,8 @@
 
 #include <QPoint>
 #include <QString>
+
+#include <optional>
 #include <QStringView>
 
 #include <cstdint>
@@ -115,6 +117,7 @@ enum class SettingType {
     Integer, // decimal (hexadecimal after "0x" reads too)
     Colour,  // a packed colour, as an integer
     String,
+    Path,       // a folder's name, stored losslessly (see storedPath)
     Complement, // an integer kept as 100 minus the member (the translucency of an opacity)
 };
 
@@ -199,6 +202,19 @@ void keepStoredPosition(const IniFile& ini, WindowSnapshot& w);
  * fails throws "Unable to write to <path>" and the remaining writes are skipped.
  */
 void writeSettings(IniFile& ini, const Settings& s, const WindowSnapshot& w);
+
+/**
+ * How a folder's name is stored in the 8-bit settings file. A name the file holds as it
+ * is (every character in the code page, no control character, no blank or quote at its
+ * ends, at most IniFile::MaxStringLength characters, not starting with "bytes:") is
+ * stored as it is, as it always was. Any other is stored as "bytes:" followed by the
+ * bytes of the name on disk, percent-encoded ("%D0%9C", "%0A"; letters, digits, "/",
+ * "-", ".", "_" and "~" stand as they are), so Cyrillic, a line break or a name of any
+ * length comes back whole. A value without that prefix reads as any string does.
+ */
+QByteArray storedPath(const QString& path);
+/** The folder a stored value names: the inverse of storedPath for "bytes:" values; nullopt for others. */
+std::optional<QString> pathFromStored(const QByteArray& value);
 
 /**
  * Stores "General" "LastWorld". Only a run that opened a world other than its working

@@ -360,6 +360,7 @@ std::pair<QString, QString> unlikeTheDefault(const SettingKey& k)
     case SettingType::Bool:
         return {QString::number(k.number == 0 ? 1 : 0), QString::number(k.number == 0 ? 1 : 0)};
     case SettingType::String:
+    case SettingType::Path:
         return {QStringLiteral("Face ") + k.key.toString(), QStringLiteral("Face ") + k.key.toString()};
     case SettingType::Complement:
         return {QStringLiteral("45"), QStringLiteral("55")};
@@ -373,6 +374,52 @@ std::pair<QString, QString> unlikeTheDefault(const SettingKey& k)
 QByteArray keyLine(const SettingKey& k, const QString& value)
 {
     return (k.key.toString() + QLatin1Char('=') + value + QStringLiteral("\r\n")).toLatin1();
+}
+
+TEST_F(SettingsTest, TheLastWorldComesBackWholeWhateverItsName)
+{
+    const struct {
+        const char* what;
+        QString path;
+        bool asItIs; // stored as it stands, as every earlier version stored it
+    } cases[] = {
+        {"plain", QStringLiteral("/home/user/worlds/Veldamar"), true},
+        {"code page letters and a percent sign", QStringLiteral("/srv/caf\u00e9/100%/w\u00f6rld"), true},
+        {"Cyrillic", QStringLiteral("/home/\u041c\u0438\u0440/\u041a\u0430\u0440\u0442\u0430"), false},
+        {"a line break", QStringLiteral("/tmp/two\nlines"), false},
+        {"a tab and a DEL", QStringLiteral("/tmp/a\tb\x7f"), false},
+        {"4000 characters", QStringLiteral("/") + QString(3999, u'w'), false},
+        {"blanks at the ends", QStringLiteral(" /tmp/padded "), false},
+        {"in quotes", QStringLiteral("\"/tmp/quoted\""), false},
+        {"looking escaped", QStringLiteral("bytes:%41"), false},
+        {"an emoji", QStringLiteral("/tmp/\U0001F5FA"), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        put("");
+        writeLastWorld(m_ini, c.path);
+        EXPECT_EQ(read().LastWorld, c.path);
+        const QByteArray stored = m_ini.ReadRaw("General", "LastWorld").value_or("absent");
+        EXPECT_EQ(stored.startsWith("bytes:"), !c.asItIs) << stored.left(60).constData();
+        EXPECT_FALSE(stored.contains('\n'));
+    }
+}
+
+TEST_F(SettingsTest, AStoredLastWorldOfAnEarlierVersionReadsAsBefore)
+{
+    const struct {
+        QByteArray stored;
+        QString read;
+    } cases[] = {
+        {"/srv/100%/world", QStringLiteral("/srv/100%/world")},
+        {"\"/srv/quoted\"", QStringLiteral("/srv/quoted")},
+        {"/srv/caf\xe9", QStringLiteral("/srv/caf\u00e9")},
+        {"bytes:/srv/%D0%9C", QStringLiteral("/srv/\u041c")},
+    };
+    for (const auto& c : cases) {
+        put("[General]\r\nLastWorld=" + c.stored + "\r\n");
+        EXPECT_EQ(read().LastWorld, c.read) << c.stored.constData();
+    }
 }
 
 TEST_F(SettingsTest, EveryKeyFillsItsOwnMemberAndNoOther)

@@ -2,14 +2,18 @@
 // The command lines of the program and the tools, run as the built executables.
 #include "cli/commandline.h"
 #include "common/testutils.h"
+#include "common/testworld.h"
 #include "worldgen/worldgen.h"
 
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <cstdio>
 
 using vdm::test::readFile;
 using vdm::test::writeFile;
@@ -272,3 +276,30 @@ TEST(CommandLine, WorldgenReplacesAnExistingWorldOnlyWhenForced)
     EXPECT_EQ(run(Worldgen, arguments + QStringList{"--force"}).status, 0);
     EXPECT_NE(readFile(locations), "annotated by hand\r\n");
 }
+
+TEST(CommandLine, AWorldFolderWhoseNameIsNotUtf8IsEnteredByItsBytes)
+{
+    QTemporaryDir dir;
+    const QString plain = dir.filePath("w");
+    ASSERT_TRUE(QDir().mkdir(plain));
+    vdm::test::TestWorld::writePicture(plain + "/bigmap.jpg", QSize(66, 76));
+    const QByteArray raw = QFile::encodeName(plain) + "\xff\xfe";
+    ASSERT_EQ(::rename(QFile::encodeName(plain).constData(), raw.constData()), 0);
+    // The name goes to the program byte for byte, as a shell passes it.
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    p.setProcessEnvironment(env);
+    p.start("/bin/sh", {"-c", "exec \"$0\" \"$1$(printf '\\377\\376')\"", Map, plain});
+    ASSERT_TRUE(p.waitForStarted(10000));
+    // The world is entered: the program does not end with a usage error but shows the
+    // world's first box (its locations file is missing) and waits for the user.
+    const bool ended = p.waitForFinished(4000);
+    if (!ended) {
+        p.kill();
+        p.waitForFinished(10000);
+    }
+    EXPECT_FALSE(ended) << "status " << p.exitCode() << ": " << p.readAllStandardError().toStdString();
+    EXPECT_FALSE(p.readAllStandardError().contains("cannot enter"));
+}
+
