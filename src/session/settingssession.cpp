@@ -6,6 +6,7 @@
 #include "data/errors.h"
 #include "data/inifile.h"
 #include "data/regularfile.h"
+#include "world/backupfile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -51,7 +52,7 @@ void SettingsSession::setAsideUnreadable(const QString& path, const QByteArray& 
     const QString told = QStringLiteral("The settings file %1 is stored as %2 text, which this program cannot read.")
                              .arg(QDir::toNativeSeparators(full), unicodeEncoding(bytes));
     try {
-        const QString backup = keepBackupOf(full, bytes);
+        const QString backup = keepBackup(full, bytes);
         AtomicFile::write(full, QByteArray());
         m_notices << told + QStringLiteral(" It is kept as %1, and the settings start again from their defaults.")
                                 .arg(QDir::toNativeSeparators(backup));

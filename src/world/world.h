@@ -176,7 +176,7 @@ public:
     void SaveMarkers();
     /**
      * Writes "user.gdb" and "markers.gdb" as one, each by the same rules as alone, and
-     * keeps what each replaces as its ".bak" (see keepBackupOf): after a failure, or a kill
+     * keeps what each replaces as its ".bak" (see keepBackup): after a failure, or a kill
      * at any moment and the next load, both hold what they held or both what was written.
      * Only the files asked for are written. A failure throws "Unable to write to %s";
      * the data stays in memory.
