@@ -2,16 +2,15 @@
 // A save killed at any moment: a child process rewrites user.gdb in a loop, alternating two
 // complete versions, and is killed with SIGKILL at random moments. After every kill the
 // file is exactly one of the two versions: never empty, never a mix, never missing.
+#include "common/killtrial.h"
 #include "common/testutils.h"
 #include "data/atomicfile.h"
 #include "data/userdb.h"
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
-#include <QThread>
 #include <gtest/gtest.h>
 
 namespace vdm {
@@ -46,17 +45,8 @@ TEST(CrashSafety, KilledSavesLeaveOneWholeVersion)
     int kills = 0, seen[2] = {0, 0};
     // A few hundred kills, but never more than about 25 s on a busy machine.
     while (kills < 300 && clock.elapsed() < 25000) {
-        QProcess child;
-        child.start(QStringLiteral(VDM_CRASHWRITER), {target, a, b});
-        ASSERT_TRUE(child.waitForStarted(10000));
-        ASSERT_TRUE(child.waitForReadyRead(10000)) << child.readAllStandardError().toStdString();
         // Anywhere from at once to a few saves later.
-        const int waitUs = int(random.bounded(6000));
-        if (waitUs > 200)
-            QThread::usleep(waitUs);
-        child.kill(); // SIGKILL: no handler, no clean-up runs
-        ASSERT_TRUE(child.waitForFinished(10000));
-        ASSERT_EQ(child.exitStatus(), QProcess::CrashExit) << "the writer stopped by itself";
+        ASSERT_TRUE(test::killAtRandomMoment(QStringLiteral(VDM_CRASHWRITER), {target, a, b}, 6000, random));
         ++kills;
 
         const QByteArray now = test::readFile(target);
@@ -93,16 +83,8 @@ TEST(CrashSafety, TwoFilesWrittenTogetherAreBothOldOrBothNewAfterAKill)
     clock.start();
     int kills = 0, finished = 0, seen[2] = {0, 0};
     while (kills < 60 && clock.elapsed() < 30000) {
-        QProcess child;
-        child.start(QStringLiteral(VDM_CRASHWRITER), QStringList{"--pair", journal, user, markers} + refs);
-        ASSERT_TRUE(child.waitForStarted(10000));
-        ASSERT_TRUE(child.waitForReadyRead(10000)) << child.readAllStandardError().toStdString();
-        const int waitUs = int(random.bounded(8000));
-        if (waitUs > 200)
-            QThread::usleep(waitUs);
-        child.kill();
-        ASSERT_TRUE(child.waitForFinished(10000));
-        ASSERT_EQ(child.exitStatus(), QProcess::CrashExit) << "the writer stopped by itself";
+        ASSERT_TRUE(test::killAtRandomMoment(QStringLiteral(VDM_CRASHWRITER),
+                                             QStringList{"--pair", journal, user, markers} + refs, 8000, random));
         ++kills;
         // What the next start does before it reads either file.
         finished += AtomicFile::finishTogether(journal) ? 1 : 0;

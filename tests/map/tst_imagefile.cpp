@@ -2,6 +2,7 @@
 // Saving a map image over an earlier one: a write failing at any step, of any size and
 // either format, leaves the earlier file whole and says so; a special file of that name
 // is refused at once; a save killed at any moment leaves one whole picture.
+#include "common/killtrial.h"
 #include "common/testutils.h"
 #include "data/atomicfile.h"
 #include "data/errors.h"
@@ -10,10 +11,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
-#include <QThread>
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -130,16 +129,8 @@ TEST_F(ImageFile, ASaveKilledAtAnyMomentLeavesOneWholePicture)
     clock.start();
     int kills = 0, seen[2] = {0, 0};
     while (kills < 50 && clock.elapsed() < 40000) {
-        QProcess child;
-        child.start(QStringLiteral(VDM_CRASHWRITER), {QStringLiteral("--image"), target, a, b});
-        ASSERT_TRUE(child.waitForStarted(10000));
-        ASSERT_TRUE(child.waitForReadyRead(10000)) << child.readAllStandardError().toStdString();
-        const int waitUs = int(random.bounded(40000));
-        if (waitUs > 200)
-            QThread::usleep(waitUs);
-        child.kill();
-        ASSERT_TRUE(child.waitForFinished(10000));
-        ASSERT_EQ(child.exitStatus(), QProcess::CrashExit) << "the writer stopped by itself";
+        ASSERT_TRUE(test::killAtRandomMoment(QStringLiteral(VDM_CRASHWRITER), {QStringLiteral("--image"), target, a, b},
+                                             40000, random));
         ++kills;
         const QByteArray now = test::readFile(target);
         const bool isA = now == versions[0], isB = now == versions[1];

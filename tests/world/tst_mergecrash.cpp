@@ -3,6 +3,7 @@
 // world, each round changing both files on both sides and merging them, and is killed
 // with SIGKILL at random moments. After every kill each file reads back whole, and no
 // change either side made before the last finished write is missing.
+#include "common/killtrial.h"
 #include "common/testutils.h"
 #include "common/testworld.h"
 #include "data/markersdb.h"
@@ -10,10 +11,8 @@
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
-#include <QThread>
 #include <gtest/gtest.h>
 
 #include <set>
@@ -54,18 +53,8 @@ TEST(MergeCrash, KilledMergesLeaveEachFileWholeAndLoseNoFinishedChange)
         test::writeFile(dir.filePath(QStringLiteral("user.gdb")), writeUserData(places));
         test::writeFile(dir.filePath(QStringLiteral("markers.gdb")), QByteArray());
 
-        QProcess child;
-        child.start(QStringLiteral(VDM_MERGEWRITER), {dir.path()});
-        ASSERT_TRUE(child.waitForStarted(10000));
-        ASSERT_TRUE(child.waitForReadyRead(10000)) << child.readAllStandardError().toStdString();
         // Anywhere from at once to several rounds later.
-        const int waitUs = int(random.bounded(150000));
-        if (waitUs > 200)
-            QThread::usleep(waitUs);
-        child.kill(); // SIGKILL: no handler, no clean-up runs
-        ASSERT_TRUE(child.waitForFinished(10000));
-        ASSERT_EQ(child.exitStatus(), QProcess::CrashExit)
-            << "the writer stopped by itself: " << child.readAllStandardError().toStdString();
+        ASSERT_TRUE(test::killAtRandomMoment(QStringLiteral(VDM_MERGEWRITER), {dir.path()}, 150000, random));
         ++kills;
         SCOPED_TRACE(kills);
 
