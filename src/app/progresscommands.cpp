@@ -49,26 +49,30 @@ QString nameList(const QList<QByteArray>& names)
     return text + QLatin1Char('.');
 }
 
+/** A word and its plural, chosen by a count. */
+struct Counted {
+    const char* one;
+    const char* many;
+    QString of(qsizetype n) const { return QString::fromLatin1(n == 1 ? one : many); }
+};
+
+/** "3 places of the file were not found in this world and are left out: A, B, C." */
+QString leftOutSentence(const QList<QByteArray>& names, Counted noun, Counted verb, const char* why)
+{
+    const qsizetype n = names.size();
+    return QStringLiteral("%1 %2 of the file %3 %4 and %5 left out: %6")
+        .arg(n)
+        .arg(noun.of(n), verb.of(n), QString::fromLatin1(why), Counted{"is", "are"}.of(n), nameList(names));
+}
+
 /** What of the file was left out: places not found, places listed twice. Empty: nothing. */
 QString unmatchedText(const ProgressPlan& plan)
 {
     QStringList parts;
-    const qsizetype missing = plan.unmatched.size();
-    if (missing)
-        parts << QStringLiteral("%1 %2 of the file %3 not found in this world and %4 left out: %5")
-                     .arg(missing)
-                     .arg(missing == 1 ? QStringLiteral("place") : QStringLiteral("places"))
-                     .arg(missing == 1 ? QStringLiteral("was") : QStringLiteral("were"))
-                     .arg(missing == 1 ? QStringLiteral("is") : QStringLiteral("are"))
-                     .arg(nameList(plan.unmatched));
-    const qsizetype repeated = plan.duplicates.size();
-    if (repeated)
-        parts << QStringLiteral("%1 %2 of the file %3 a place listed before and %4 left out: %5")
-                     .arg(repeated)
-                     .arg(repeated == 1 ? QStringLiteral("line") : QStringLiteral("lines"))
-                     .arg(repeated == 1 ? QStringLiteral("repeats") : QStringLiteral("repeat"))
-                     .arg(repeated == 1 ? QStringLiteral("is") : QStringLiteral("are"))
-                     .arg(nameList(plan.duplicates));
+    if (!plan.unmatched.isEmpty())
+        parts << leftOutSentence(plan.unmatched, {"place", "places"}, {"was", "were"}, "not found in this world");
+    if (!plan.duplicates.isEmpty())
+        parts << leftOutSentence(plan.duplicates, {"line", "lines"}, {"repeats", "repeat"}, "a place listed before");
     return parts.join(QStringLiteral("\n\n"));
 }
 
