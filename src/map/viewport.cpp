@@ -10,16 +10,16 @@
 
 namespace vdm {
 
-int truncToInt(long double v)
-{
-    if (std::isnan(v))
-        return 0;
-    if (v >= static_cast<long double>(INT_MAX))
-        return INT_MAX;
-    if (v <= static_cast<long double>(INT_MIN))
-        return INT_MIN;
-    return static_cast<int>(v); // truncation toward zero
-}
+namespace detail {
+#if defined(__x86_64__) && defined(__GNUC__)
+const bool x87TruncatingStore = [] {
+    __builtin_cpu_init(); // static initialisers may run before the library's own
+    return __builtin_cpu_supports("sse3") != 0;
+}();
+#else
+const bool x87TruncatingStore = false;
+#endif
+} // namespace detail
 
 float Viewport::kx(int mapScale)
 {
@@ -37,8 +37,8 @@ QPoint Viewport::MapToScreen(int x, int y) const
     const long double s = m_mapScale;
     const long double ix = truncToInt(static_cast<long double>(x) + 125000);
     const long double iy = truncToInt(static_cast<long double>(y) + 130000);
-    const int px = truncToInt(ix * kx(m_mapScale) * f / s);
-    const int py = truncToInt(380 * f - iy * ky(m_mapScale) * f / s);
+    const int px = truncToInt(ix * m_kx * f / s);
+    const int py = truncToInt(380 * f - iy * m_ky * f / s);
     return {px, py};
 }
 
@@ -46,8 +46,8 @@ QPoint Viewport::ScreenToMap(int px, int py) const
 {
     const long double f = factor();
     const long double s = m_mapScale;
-    const int ax = truncToInt(static_cast<long double>(px) / kx(m_mapScale) / f * s);
-    const int ay = truncToInt((380 * f - py) * s / ky(m_mapScale) / f);
+    const int ax = truncToInt(static_cast<long double>(px) / m_kx / f * s);
+    const int ay = truncToInt((380 * f - py) * s / m_ky / f);
     return {truncToInt(static_cast<long double>(ax) - 125000), truncToInt(static_cast<long double>(ay) - 130000)};
 }
 
@@ -103,6 +103,8 @@ void Viewport::setPicture(QSize picture, int mapScale)
 {
     m_picture = picture;
     m_mapScale = mapScale;
+    m_kx = kx(mapScale);
+    m_ky = ky(mapScale);
 }
 
 void Viewport::setPanel(QSize panel)

@@ -1,12 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include "map/viewport.h"
 
+#include "map/crowdworld.h"
+
 #include <QString>
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <cstdint>
+#include <cmath>
 #include <cstring>
+#include <vector>
+#include <limits>
 
 namespace vdm {
 namespace {
@@ -411,6 +416,85 @@ TEST(ViewportTest, StepUpToLeavesTheMarginsForThePanelsFirstSize)
     EXPECT_EQ(v.zoomIndex(), 3);
     v.UpdateMargins();
     EXPECT_EQ(v.marginX(), 0);
+}
+
+/**
+ * The conversions as plainly written: every step in long double, each truncation the
+ * compiler's own (saving and restoring the rounding mode). The viewport must agree with
+ * it on every point, however it gets there.
+ */
+int plainTrunc(long double v)
+{
+    if (std::isnan(v))
+        return 0;
+    if (v >= static_cast<long double>(INT_MAX))
+        return INT_MAX;
+    if (v <= static_cast<long double>(INT_MIN))
+        return INT_MIN;
+    return static_cast<int>(v);
+}
+
+QPoint plainMapToScreen(int zoom, int scale, int x, int y)
+{
+    const long double f = Viewport::factorOf(zoom);
+    const long double s = scale;
+    const long double ix = plainTrunc(static_cast<long double>(x) + 125000);
+    const long double iy = plainTrunc(static_cast<long double>(y) + 130000);
+    return {plainTrunc(ix * Viewport::kx(scale) * f / s), plainTrunc(380 * f - iy * Viewport::ky(scale) * f / s)};
+}
+
+QPoint plainScreenToMap(int zoom, int scale, int px, int py)
+{
+    const long double f = Viewport::factorOf(zoom);
+    const long double s = scale;
+    const int ax = plainTrunc(static_cast<long double>(px) / Viewport::kx(scale) / f * s);
+    const int ay = plainTrunc((380 * f - py) * s / Viewport::ky(scale) / f);
+    return {plainTrunc(static_cast<long double>(ax) - 125000), plainTrunc(static_cast<long double>(ay) - 130000)};
+}
+
+TEST(ViewportConversions, TruncationMatchesTheCompilersOwnAtEveryEdge)
+{
+    const long double inf = std::numeric_limits<long double>::infinity();
+    const long double values[] = {0.0L, -0.0L, 0.5L, -0.5L, 0.9999999999L, -0.9999999999L, 1.0L, -1.0L,
+                                  2.5L, -2.5L, 1e-4000L, -1e-4000L, 123456.999999L, -123456.999999L,
+                                  2147483646.9999L, 2147483647.0L, 2147483647.5L, 2147483648.0L,
+                                  -2147483647.9999L, -2147483648.0L, -2147483648.5L, -2147483649.0L,
+                                  1e30L, -1e30L, inf, -inf, std::numeric_limits<long double>::quiet_NaN()};
+    for (const long double v : values)
+        EXPECT_EQ(truncToInt(v), plainTrunc(v)) << double(v);
+}
+
+TEST(ViewportConversions, EveryPlaceOfABigWorldLandsWhereThePlainArithmeticPutsIt)
+{
+    // 100 000 places (some far outside the map) at every level and both picture scales,
+    // there and back again, plus the ends of the coordinate range.
+    std::vector<QPoint> points;
+    for (const Location& l : test::bigCrowd().locations)
+        points.emplace_back(l.X, l.Y);
+    const int ends[] = {INT_MIN, INT_MIN + 1, -2000000000, Viewport::MapLeft - 1, Viewport::MapLeft,
+                        Viewport::MapBottom, -1, 0, 1, Viewport::MapRight, Viewport::MapTop, Viewport::MapTop + 1,
+                        2000000000, INT_MAX - 1, INT_MAX};
+    for (const int x : ends)
+        for (const int y : ends)
+            points.emplace_back(x, y);
+    for (const int scale : {10, 2})
+        for (int zoom = 0; zoom < Viewport::LevelCount; ++zoom) {
+            const Viewport v = viewAt(zoom, scale);
+            int mismatches = 0;
+            for (const QPoint& p : points) {
+                const QPoint screen = v.MapToScreen(p.x(), p.y());
+                const QPoint back = v.ScreenToMap(screen.x(), screen.y());
+                if (screen != plainMapToScreen(zoom, scale, p.x(), p.y())
+                    || back != plainScreenToMap(zoom, scale, screen.x(), screen.y())) {
+                    ADD_FAILURE() << "scale " << scale << " level " << zoom << " (" << p.x() << ", " << p.y() << ")";
+                    if (++mismatches == 5)
+                        break;
+                }
+            }
+            for (const int px : ends)
+                for (const int py : ends)
+                    EXPECT_EQ(v.ScreenToMap(px, py), plainScreenToMap(zoom, scale, px, py)) << px << ", " << py;
+        }
 }
 
 } // namespace
