@@ -8,7 +8,9 @@
 #include "map/resampler.h"
 
 #include <QFontMetrics>
+#include <QGlyphRun>
 #include <QPainter>
+#include <QTextLayout>
 
 #include <algorithm>
 #include <climits>
@@ -425,7 +427,7 @@ struct MapPainter::Private {
 
     QString fontKey;
     QFont font;
-    int ascent = 0, lineHeight = 0, maxCharWidth = 1;
+    int ascent = 0, descent = 0, lineHeight = 0, maxCharWidth = 1;
     CaptionCache captions;
 
     const QImage& levelCopy(const QImage& picture, QSize size, Resampler::Mode mode)
@@ -451,6 +453,7 @@ struct MapPainter::Private {
         captions.clear();
         const QFontMetrics fm(font);
         ascent = fm.ascent();
+        descent = fm.descent();
         lineHeight = fm.height();
         maxCharWidth = std::max(1, fm.maxWidth());
     }
@@ -466,14 +469,28 @@ struct MapPainter::Private {
             offset = hit->offset;
             return hit->mask;
         }
-        const QString s = CodePage::decode(text);
-        const QFontMetrics fm(font);
-        const QRect ink = fm.boundingRect(s);
+        // One layout gives the advance, the ink and the glyphs drawn: measuring and drawing
+        // the string separately would shape it three times.
+        QTextLayout layout(CodePage::decode(text), font);
+        layout.setCacheEnabled(true);
+        layout.beginLayout();
+        QTextLine line = layout.createLine();
+        layout.endLayout();
+        const QList<QGlyphRun> runs = line.isValid() ? line.glyphRuns() : QList<QGlyphRun>();
+        QRectF inkF;
+        for (const QGlyphRun& run : runs)
+            inkF |= run.boundingRect();
+        // Glyph positions count from the line's top; the caption's from its baseline.
+        const qreal baseline = line.isValid() ? line.ascent() : ascent;
+        const QRect ink = inkF.isEmpty() ? QRect()
+                                         : QRect(QPoint(int(std::floor(inkF.left())), int(std::floor(inkF.top() - baseline))),
+                                                 QPoint(int(std::ceil(inkF.right())), int(std::ceil(inkF.bottom() - baseline))));
+        const int advance = line.isValid() ? int(std::ceil(line.horizontalAdvance())) : 0;
         // Room for the ink on every side of the advance box: some glyphs overhang it.
         const int left = std::min(0, ink.left()) - 1;
-        const int right = std::max(fm.horizontalAdvance(s), ink.right() + 1) + 1;
-        const int top = std::min(-fm.ascent(), ink.top()) - 1;
-        const int bottom = std::max(fm.descent(), ink.bottom() + 1) + 1;
+        const int right = std::max(advance, ink.right() + 1) + 1;
+        const int top = std::min(-ascent, ink.top()) - 1;
+        const int bottom = std::max(descent, ink.bottom() + 1) + 1;
         // The same box in device pixels, grown outwards to whole pixels.
         const int devLeft = int(std::floor(left * ratio)), devTop = int(std::floor(top * ratio));
         const int devRight = int(std::ceil(right * ratio)), devBottom = int(std::ceil(bottom * ratio));
@@ -485,7 +502,13 @@ struct MapPainter::Private {
             p.setRenderHint(QPainter::TextAntialiasing, true);
             p.setFont(font);
             p.setPen(Qt::white);
-            p.drawText(QPointF(-devLeft / ratio, -devTop / ratio), s);
+            // The layout's glyphs sit below the line's top: its top goes one ascent above the
+            // baseline. The baseline is kept to 1/64 pixel, as text drawn from a point is, so
+            // at a ratio like 1.25 each glyph takes the same subpixel place.
+            const auto sixtyFourths = [](qreal v) { return std::round(v * 64) / 64; };
+            const QPointF origin(sixtyFourths(-devLeft / ratio), sixtyFourths(-devTop / ratio) - baseline);
+            for (const QGlyphRun& run : runs)
+                p.drawGlyphRun(origin, run);
         }
         const int devAscent = ratio == 1 ? ascent : int(std::lround(ascent * ratio));
         offset = QPoint(devLeft, devAscent + devTop);
