@@ -169,13 +169,15 @@ Journey planJourney(const TravelGraph& graph, const TravelSettings& settings, in
     return j;
 }
 
-std::vector<double> journeyCostsFrom(const TravelGraph& graph, const TravelSettings& settings, int start)
+std::vector<double> journeyCostsFrom(const TravelGraph& graph, const TravelSettings& settings, int start,
+                                     const std::atomic<bool>* cancel)
 {
     std::vector<double> costs(std::size_t(graph.size()), Infinity);
     if (start < 0 || start >= graph.size())
         return costs;
     Search search(graph, settings);
-    search.run(start, -1, false, nullptr);
+    if (!search.run(start, -1, false, cancel))
+        return costs;
     for (int p = 0; p < graph.size(); ++p)
         if (const int s = search.bestState(p); s >= 0)
             costs[std::size_t(p)] = search.cost(s);

@@ -53,8 +53,9 @@ Journey planJourney(const TravelGraph& graph, const TravelSettings& settings, in
 
 /**
  * The quickest times from `start` to every place (infinity where unreachable), by the
- * same rules as planJourney: the tours' cost table.
+ * same rules as planJourney: the tours' cost table. Cancelled, every time is infinity.
  */
-std::vector<double> journeyCostsFrom(const TravelGraph& graph, const TravelSettings& settings, int start);
+std::vector<double> journeyCostsFrom(const TravelGraph& graph, const TravelSettings& settings, int start,
+                                     const std::atomic<bool>* cancel = nullptr);
 
 } // namespace vdm

@@ -112,7 +112,7 @@ std::vector<int> TourOrder::improve(const std::vector<std::vector<double>>& cost
 }
 
 Tour::Tour(const TravelGraph& graph, const TravelSettings& settings, int start, std::vector<int> stops,
-           std::chrono::microseconds budget)
+           std::chrono::microseconds budget, const std::atomic<bool>* cancel)
     : m_start(start)
 {
     std::sort(stops.begin(), stops.end());
@@ -128,7 +128,11 @@ Tour::Tour(const TravelGraph& graph, const TravelSettings& settings, int start, 
     const std::size_t n = places.size();
     std::vector<std::vector<double>> cost(n, std::vector<double>(n, 0));
     for (std::size_t i = 0; i < n; ++i) {
-        const std::vector<double> all = journeyCostsFrom(graph, settings, places[i]);
+        const std::vector<double> all = journeyCostsFrom(graph, settings, places[i], cancel);
+        if (cancel && cancel->load(std::memory_order_relaxed)) {
+            m_cancelled = true;
+            return;
+        }
         for (std::size_t j = 0; j < n; ++j)
             if (i != j)
                 cost[i][j] = std::isfinite(all[std::size_t(places[j])]) ? all[std::size_t(places[j])] : TourOrder::Unreachable;

@@ -4,6 +4,7 @@
 #include "data/location.h"
 #include "journey/travelgraph.h"
 
+#include <atomic>
 #include <chrono>
 #include <vector>
 
@@ -44,12 +45,15 @@ public:
     /**
      * Plans a tour from `start` through `stops` (place indices; the start and repeats are
      * left out) over the graph's quickest times, nearest neighbour first, then improved
-     * within `budget`.
+     * within `budget`. `cancel`, when given and set from another thread, ends the
+     * planning early with cancelled() set and no stops.
      */
     Tour(const TravelGraph& graph, const TravelSettings& settings, int start, std::vector<int> stops,
-         std::chrono::microseconds budget = std::chrono::milliseconds(150));
+         std::chrono::microseconds budget = std::chrono::milliseconds(150), const std::atomic<bool>* cancel = nullptr);
 
     int start() const { return m_start; }
+    /** Planning was cancelled: the tour holds no stops. */
+    bool cancelled() const { return m_cancelled; }
     /** The stops in the order to visit them (the start not among them). */
     const std::vector<int>& stops() const { return m_stops; }
     /** Stops that no allowed way reaches from the one before them. */
@@ -69,6 +73,7 @@ private:
     std::vector<int> m_unreachable;
     std::vector<bool> m_done;
     double m_cost = 0;
+    bool m_cancelled = false;
 };
 
 /** Which places a tour may take: those left to do among a chosen set. */

@@ -6,6 +6,7 @@
 #include "data/errors.h"
 #include "data/inifile.h"
 #include "data/regularfile.h"
+#include "journey/journeysettings.h"
 #include "world/backupfile.h"
 
 #include <QDir>
@@ -42,6 +43,7 @@ void SettingsSession::open(const QString& path)
             setAsideUnreadable(path, *bytes);
     }
     readSettings(*m_file, m_settings);
+    m_travel = JourneySettings::read(*m_file);
 }
 
 void SettingsSession::setAsideUnreadable(const QString& path, const QByteArray& bytes)
@@ -106,6 +108,7 @@ void SettingsSession::write(WindowSnapshot window)
     if (!m_windowPositionsKnown)
         keepStoredPosition(*m_file, window);
     writeSettings(*m_file, m_settings, window);
+    JourneySettings::write(*m_file, m_travel);
     if (!m_chosenWorld.isEmpty())
         writeLastWorld(*m_file, m_chosenWorld);
 }

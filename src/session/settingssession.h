@@ -2,6 +2,7 @@
 #pragma once
 
 #include "data/settings.h"
+#include "journey/travelgraph.h"
 #include "map/mappainter.h"
 
 #include <QList>
@@ -57,6 +58,13 @@ public:
     const Settings& settings() const { return m_settings; }
     /** The members the display toggles and the options dialog change. */
     Settings& settings() { return m_settings; }
+    /**
+     * The journey planner's ways and costs: read with the members, written with them
+     * only once the user has made them differ from what the file holds.
+     */
+    const TravelSettings& travelSettings() const { return m_travel; }
+    void setTravelSettings(const TravelSettings& travel) { m_travel = travel; }
+
     /** Caption font, brushes and pens, as last rebuilt. */
     const DrawingObjects& objects() const { return m_objects; }
     /** Makes the drawing objects again from the members. */
@@ -97,6 +105,7 @@ public:
 private:
     std::unique_ptr<IniFile> m_file;
     Settings m_settings;
+    TravelSettings m_travel;
     DrawingObjects m_objects;
     StoredView m_storedView;
     bool m_storedLayoutApplied = false;

@@ -64,6 +64,40 @@ TEST_F(SettingsSessionTest, ClosedUntilOpenedAndWritesNothingOnceClosed)
     EXPECT_EQ(stored(), QByteArray("[Map]\r\nShowText=0\r\n"));
 }
 
+TEST_F(SettingsSessionTest, TheJourneySectionIsWrittenOnlyOnceAValueChanges)
+{
+    {
+        SettingsSession run;
+        run.open(path());
+        EXPECT_EQ(run.travelSettings(), TravelSettings());
+        run.write(window());
+    }
+    const QByteArray untouched = stored();
+    EXPECT_FALSE(untouched.contains("[Journey]"));
+    {
+        SettingsSession run;
+        run.open(path());
+        run.write(window());
+    }
+    EXPECT_EQ(stored(), untouched);
+
+    TravelSettings changed;
+    changed.enabled[std::size_t(TravelMode::Ship)] = false;
+    changed.walkSpeed = 1500;
+    {
+        SettingsSession run;
+        run.open(path());
+        run.setTravelSettings(changed);
+        run.write(window());
+    }
+    EXPECT_EQ(storedNumber("Journey", "Ships"), 0);
+    EXPECT_EQ(storedNumber("Journey", "WalkSpeed"), 1500);
+    EXPECT_EQ(storedNumber("Journey", "SkarnelSpeed"), -1); // unchanged values stay unwritten
+    SettingsSession again;
+    again.open(path());
+    EXPECT_EQ(again.travelSettings(), changed);
+}
+
 TEST_F(SettingsSessionTest, StoredLayoutIsKeptUntilTheFirstShowAppliesIt)
 {
     struct Case {
