@@ -277,6 +277,25 @@ TEST(CommandLine, WorldgenReplacesAnExistingWorldOnlyWhenForced)
     EXPECT_NE(readFile(locations), "annotated by hand\r\n");
 }
 
+TEST(CommandLine, TheCheckReportsOnAWorldAndTheSampleHasNoStrandedPlace)
+{
+    QTemporaryDir dir;
+    const QString world = QDir(dir.path()).filePath("w");
+    const Outcome generated = run(Worldgen, {world, "--no-pictures", "--check"});
+    ASSERT_EQ(generated.status, 0) << generated.err.toStdString();
+    const QStringList lines = generated.out.trimmed().split('\n');
+    // The generator gives every island a way there; no place is left where nothing arrives.
+    EXPECT_TRUE(lines.filter("unreached:").isEmpty()) << generated.out.toStdString();
+    EXPECT_TRUE(lines.last().startsWith("0 places unreached") || lines.last().startsWith("Every place"))
+        << lines.last().toStdString();
+
+    // The renderer reports the same without a picture to write.
+    const Outcome checked = run(Render, {world, "--check"});
+    EXPECT_EQ(checked.status, 0) << checked.err.toStdString();
+    EXPECT_EQ(checked.out, generated.out);
+    EXPECT_EQ(run(Render, {world}).status, 2); // without --check, OUT is still needed
+}
+
 TEST(CommandLine, AWorldFolderWhoseNameIsNotUtf8IsEnteredByItsBytes)
 {
     QTemporaryDir dir;

@@ -15,6 +15,7 @@ namespace {
 struct Rendered {
     int status = -1;
     QString errors;
+    QString out;
 };
 
 Rendered renderWith(const QStringList& arguments)
@@ -29,7 +30,7 @@ Rendered renderWith(const QStringList& arguments)
     }
     if (p.exitStatus() != QProcess::NormalExit)
         return {};
-    return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardError())};
+    return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardError()), QString::fromLocal8Bit(p.readAllStandardOutput())};
 }
 
 Rendered renderRoute(const QString& dir, const QString& out, const QStringList& extra)
@@ -94,6 +95,22 @@ TEST_F(RenderRoute, UnknownNamesAndMissingValuesAreUsageErrors)
         EXPECT_EQ(r.status, 2);
         EXPECT_TRUE(r.errors.contains(c.message)) << r.errors.toStdString();
         EXPECT_FALSE(QFile::exists(dir.filePath("out.png")));
+    }
+}
+
+TEST_F(RenderRoute, TheCheckNamesStrandedPlacesAndOneWayRoutes)
+{
+    for (const bool picture : {false, true}) {
+        SCOPED_TRACE(picture ? "with a picture" : "the report alone");
+        const QString out = dir.filePath(picture ? "checked.png" : "none.png");
+        const Rendered r = renderWith(picture ? QStringList{dir.path(), out, "--check"} : QStringList{"--check", dir.path()});
+        ASSERT_EQ(r.status, 0) << r.errors.toStdString();
+        const QStringList lines = r.out.trimmed().split('\n');
+        ASSERT_EQ(lines.size(), 4) << r.out.toStdString();
+        EXPECT_EQ(lines[0], "unreached: Harbour (no route arrives and no walk reaches it)");
+        EXPECT_EQ(lines[2], QString::fromUtf8("one-way: Harbour → Isle (no route leads back)"));
+        EXPECT_EQ(lines[3], "2 places unreached, 1 one-way route");
+        EXPECT_EQ(QFile::exists(out), picture);
     }
 }
 

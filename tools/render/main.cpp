@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // veldamar-render DIR OUT.png|OUT.jpg [--zoom I] [--scroll X,Y] [--size WxH] [--settings FILE]
-//                 [--route FROM TO]
+//                 [--route FROM TO] [--check]
 // Paints the map view the window would show for that zoom level and scroll position,
-// with the quickest route between two places drawn over it when asked.
+// with the quickest route between two places drawn over it when asked; --check reports
+// the places nothing reaches and the routes with no way back (OUT may then be left out).
 #include "cli/commandline.h"
 #include "data/inifile.h"
 #include "data/settings.h"
@@ -10,6 +11,7 @@
 #include "data/errors.h"
 #include "data/regularfile.h"
 #include "journey/journeypainter.h"
+#include "journey/reachability.h"
 #include "journey/routeplanner.h"
 #include "journey/travelgraph.h"
 #include "map/mapimage.h"
@@ -37,6 +39,7 @@ struct Arguments {
     std::optional<QPoint> scroll;
     QSize size{Viewport::DesignWidth, Viewport::DesignHeight};
     std::optional<std::pair<QString, QString>> route; // place names as the location list shows them
+    bool check = false;
 };
 
 /** Exit status of a route between places the world does not hold, as of any other wrong argument. */
@@ -66,6 +69,8 @@ void describeArguments(QCommandLineParser& parser)
          QStringLiteral("FILE")},
         {QStringLiteral("route"),
          QStringLiteral("Draws the quickest route from place FROM to place TO (names as in the location list).")},
+        {QStringLiteral("check"),
+         QStringLiteral("Reports the places nothing reaches and the routes with no way back; OUT may be left out.")},
     });
     parser.addPositionalArgument(QStringLiteral("DIR"),
                                  QStringLiteral("The world folder: a map picture and the databases."));
@@ -103,7 +108,12 @@ QString read(const QCommandLineParser& parser, Arguments& a)
     }
     if (parser.isSet(QStringLiteral("settings")))
         a.settingsFile = parser.value(QStringLiteral("settings"));
+    a.check = parser.isSet(QStringLiteral("check"));
     const QStringList positional = parser.positionalArguments();
+    if (a.check && positional.size() == 1) {
+        a.dir = positional[0];
+        return {}; // the report alone
+    }
     if (positional.size() != 2)
         return QStringLiteral("expected DIR and OUT, not %1 argument(s)").arg(positional.size());
     a.dir = positional[0];
@@ -179,15 +189,25 @@ int run(int argc, char** argv)
 
         // The world is only read here: nothing is ever saved back.
         World world(a.dir);
-        if (!World::pictureExists(a.dir))
+        const bool paints = !a.out.isEmpty(); // a report alone needs no picture
+        if (paints && !World::pictureExists(a.dir))
             throw Error(QStringLiteral("Map file not found. Please reinstall application."));
-        world.LoadPicture();
+        if (paints)
+            world.LoadPicture();
         loadStep(world, "vdmain.gdb", [&] { world.LoadLocations(); });
         loadStep(world, "routes.gdb", [&] { world.LoadRoutes(); });
         loadStep(world, "user.gdb", [&] { world.LoadUserData(); });
         loadStep(world, "markers.gdb", [&] { world.LoadMarkers(); });
         for (const QString& notice : DataLocations::takeNotices() + world.takeNotices())
             say(notice);
+
+        if (a.check) {
+            const TravelGraph graph(world.locations(), world.index());
+            for (const QString& line : reachabilityReport(checkReachability(graph, world.locations()), world.locations()))
+                std::printf("%s\n", qPrintable(line));
+            if (a.out.isEmpty())
+                return 0;
+        }
 
         const Viewport view = Viewport::showing(world.picture().size(), world.mapScale(), a.size, a.zoom.value_or(0),
                                                 a.scroll.value_or(QPoint()));

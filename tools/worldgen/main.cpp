@@ -3,6 +3,8 @@
 
 #include "cli/commandline.h"
 #include "data/errors.h"
+#include "journey/reachability.h"
+#include "world/world.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -11,6 +13,17 @@
 
 namespace {
 
+/** Reads the world just written back as the map reads it and reports what an author should look at. */
+void printCheck(const QString& dir)
+{
+    vdm::World world(dir);
+    world.LoadDatabases();
+    const vdm::TravelGraph graph(world.locations(), world.index());
+    for (const QString& line :
+         vdm::reachabilityReport(vdm::checkReachability(graph, world.locations()), world.locations()))
+        std::printf("%s\n", qPrintable(line));
+}
+
 int run(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
@@ -18,6 +31,8 @@ int run(int argc, char** argv)
     QCommandLineParser parser;
     vdm::cli::setUp(parser, QStringLiteral("Writes an invented sample world into DIR."));
     vdm::worldgen::describeArguments(parser);
+    const QString check = QStringLiteral("check");
+    parser.addOption({check, QStringLiteral("Then report places nothing reaches and routes with no way back.")});
     if (const auto status = vdm::cli::parse(parser, QCoreApplication::arguments(), program))
         return *status;
     vdm::worldgen::Options options;
@@ -34,6 +49,8 @@ int run(int argc, char** argv)
         return 1;
     }
     vdm::worldgen::generate(*dir, options);
+    if (parser.isSet(check))
+        printCheck(*dir);
     return 0;
 }
 
