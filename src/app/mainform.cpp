@@ -5,6 +5,7 @@
 #include "app/coolbar.h"
 #include "app/editcontrols.h"
 #include "app/findcommands.h"
+#include "app/journeycommands.h"
 #include "app/formlayout.h"
 #include "app/imagecommand.h"
 #include "app/locationlistmodel.h"
@@ -99,6 +100,17 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
     m_find = new FindCommands(*this, *m_ui, m_world, m_view.view(), m_hover, Config, m_prompts,
                               {[this] { FindClick(); }, [this] { ShortcutsClick(); },
                                [this](int index) { FindChosen(index); }});
+    m_journey = new JourneyCommands(*this, *m_ui, m_world, m_view.view(), m_session, m_prompts,
+                                    {[this] { return m_edit.SelectedIndex(); },
+                                     [this](int x, int y, int level) {
+                                         // As Go: up to the level, centred; the map paints.
+                                         m_view.goTo(x, y, level);
+                                         RepaintMap();
+                                         m_view.showTitle();
+                                         ApplyWindowSizeLimit();
+                                     },
+                                     [this] { RepaintMap(); }});
+    m_canvas.setJourney(&m_journey->session());
     // The progress line follows the pointer over the map, through the window's hit test.
     connectGuarded(m_prompts, this, panel, &TMapPanel::moved, [this](Qt::MouseButtons, QPoint at) {
         m_view.followPanel();

@@ -37,6 +37,7 @@ class TFormAbout;
 class TFormOptions;
 class FormLayout;
 class FindCommands;
+class JourneyCommands;
 class UserFileWatch;
 class EditControls;
 class WindowInput;
@@ -135,6 +136,10 @@ public:
     void FindChosen(int index);
     /** More > Keyboard shortcuts: the list of the window's keys. */
     void ShortcutsClick();
+    /** "Plan route...": the journey bar over the map, the selected place as From. */
+    void PlanRouteClick();
+    /** The journey planner: its bar, the journey drawn and its current leg. */
+    const JourneyCommands& journey() const { return *m_journey; }
 
     // --- settings (mainform_settings.cpp) ---
     void ReadSettings(); // construction: the settings members and the toggle buttons
@@ -210,6 +215,7 @@ private:
     MapHintPresenter m_hint;
     std::unique_ptr<WindowInput> m_input; // goes with the members, before the window's widgets
     FindCommands* m_find = nullptr;
+    JourneyCommands* m_journey = nullptr;
     WorldCommand* m_worldCommand = nullptr;
     UserFileWatch* m_fileWatch = nullptr;
     bool m_otherChangesQueued = false;

@@ -5,6 +5,7 @@
 
 #include "app/editcontrols.h"
 #include "app/findcommands.h"
+#include "app/journeycommands.h"
 #include "dialogs/formshortcuts.h"
 
 namespace vdm {
@@ -25,6 +26,11 @@ void TMainForm::FindChosen(int index)
     // As a user would: the list selects the place, then Go takes the view there.
     if (m_editControls->selectLocation(index))
         GoButtonClick();
+}
+
+void TMainForm::PlanRouteClick()
+{
+    m_journey->openRoute();
 }
 
 void TMainForm::ShortcutsClick()

@@ -3,6 +3,8 @@
 // shows it from its start.
 #include "app/mainform.h"
 
+#include "app/journeycommands.h"
+
 #include "app/editcontrols.h"
 #include "app/worldcommand.h"
 #include "ui_mainform.h"
@@ -22,6 +24,7 @@ void TMainForm::worldOpened(const QString& folder)
     // Nothing of the old world's pointer state, hint or highlight reaches the new one.
     m_highlight = GoHighlight();
     m_hint.restart();
+    m_journey->worldChanged();
 
     // The zoom level stays (map units are the same in every world); the scroll position
     // is clamped into the new picture's ranges.

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "app/mapcanvas.h"
 
+#include "journey/journeypainter.h"
+#include "journey/journeysession.h"
 #include "map/viewport.h"
 #include "session/settingssession.h"
 #include "world/world.h"
@@ -23,6 +25,12 @@ bool MapCanvas::paint(qreal ratio, bool mayReuse)
     if (m_backBuffer.isNull())
         return false;
     m_reuse.paint(m_painter, m_backBuffer, scene(m_highlight), m_world.revision(), mayReuse);
+    m_routed = QImage();
+    if (m_journey && !m_journey->journey().legs.empty()) {
+        // Over a copy: the map alone stays behind for the next scroll to reuse.
+        m_routed = m_backBuffer.copy();
+        JourneyPainter::paint(m_routed, m_view, m_world.locations(), m_journey->journey(), m_journey->currentLeg());
+    }
     return true;
 }
 

@@ -9,6 +9,7 @@
 namespace vdm {
 
 class GoHighlight;
+class JourneySession;
 class SettingsSession;
 class Viewport;
 class World;
@@ -33,7 +34,9 @@ public:
     bool paint(qreal ratio, bool mayReuse);
 
     /** The last image the panel showed (what the clipboard copy and the panel image take). */
-    const QImage& backBuffer() const { return m_backBuffer; }
+    const QImage& backBuffer() const { return m_routed.isNull() ? m_backBuffer : m_routed; }
+    /** The journey drawn over the map, with its current leg; none drawn while it has no legs. */
+    void setJourney(const JourneySession* journey) { m_journey = journey; }
     /** How the last paint came about (a scroll repaints only what it uncovers). */
     ScrollReuse::Kind lastKind() const { return m_reuse.lastKind(); }
 
@@ -43,8 +46,10 @@ private:
     const SettingsSession& m_session;
     GoHighlight& m_highlight;
     MapPainter m_painter;
-    QImage m_backBuffer;
+    QImage m_backBuffer; // the map alone, which the next scroll reuses
+    QImage m_routed;     // the map with the journey over it; null while none is drawn
     ScrollReuse m_reuse;
+    const JourneySession* m_journey = nullptr;
 };
 
 } // namespace vdm

@@ -99,6 +99,7 @@ void JourneySession::take(std::uint64_t request, Result result)
     m_running = false;
     m_cancel.reset();
     m_journey = std::move(result.journey);
+    m_currentLeg = -1;
     m_tour = std::move(result.tour);
     m_hasTour = result.isTour;
     if (m_hasTour) {
@@ -133,11 +134,58 @@ void JourneySession::clear()
     stopWorker();
     ++m_request;
     m_journey = Journey();
+    m_currentLeg = -1;
     m_tour = Tour();
     m_hasTour = false;
 }
 
 bool JourneySession::updateTourDone() { return m_hasTour && m_tour.updateDone(m_world.locations()); }
+
+JourneySession::LegView JourneySession::legView(int k) const
+{
+    if (k < 0 || std::size_t(k) >= m_journey.legs.size())
+        return {};
+    const JourneyLeg& leg = m_journey.legs[std::size_t(k)];
+    const LocationList& places = m_world.locations();
+    if (std::size_t(leg.from) >= places.size() || std::size_t(leg.to) >= places.size())
+        return {};
+    const Location& a = places[std::size_t(leg.from)];
+    const Location& b = places[std::size_t(leg.to)];
+    // The sum of two map coordinates fits in 64 bits, never in 32 on a far map.
+    return {int((std::int64_t(a.X) + b.X) / 2), int((std::int64_t(a.Y) + b.Y) / 2), std::max(a.Level, b.Level)};
+}
+
+void JourneySession::setCurrentLeg(int k)
+{
+    m_currentLeg = k >= 0 && std::size_t(k) < m_journey.legs.size() ? k : -1;
+}
+
+int JourneySession::steppedLeg(int step) const
+{
+    const int count = int(m_journey.legs.size());
+    if (count == 0)
+        return -1;
+    if (m_currentLeg < 0)
+        return step > 0 ? 0 : count - 1;
+    return std::clamp(m_currentLeg + step, 0, count - 1);
+}
+
+int placeNamed(const World& world, LocationSearch& search, QStringView text)
+{
+    const std::optional<QByteArray> folded = LocationSearch::foldQuery(text);
+    if (!folded)
+        return -1;
+    int first = -1;
+    for (const LocationSearch::Hit& hit : search.find(world, text, world.locations().size()).hits) {
+        if (hit.field != LocationSearch::Field::Name)
+            break; // names come first
+        if (LocationSearch::fold(world.locations()[std::size_t(hit.index)].Name.trimmed()) == *folded)
+            return hit.index;
+        if (first < 0)
+            first = hit.index;
+    }
+    return first;
+}
 
 Journey tourJourney(const TravelGraph& graph, const TravelSettings& settings, const Tour& tour,
                     const std::atomic<bool>* cancel)

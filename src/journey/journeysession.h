@@ -75,6 +75,17 @@ public:
     /** Takes the statuses of the world's places into the tour's done stops; whether any changed. */
     bool updateTourDone();
 
+    /** Where leg `k` is centred: midway between its places, at the level that shows both. */
+    struct LegView {
+        int x = 0, y = 0, level = 0;
+    };
+    LegView legView(int k) const;
+    /** The leg the user looks at (-1: none yet); a new journey starts with none. */
+    int currentLeg() const { return m_currentLeg; }
+    void setCurrentLeg(int k);
+    /** The leg N (+1) or P (-1) leads to from the current one, kept within the legs; -1 without legs. */
+    int steppedLeg(int step) const;
+
 signals:
     /** journey() holds the route asked for last. */
     void routePlanned();
@@ -104,6 +115,7 @@ private:
     bool m_running = false;
 
     Journey m_journey;
+    int m_currentLeg = -1;
     Tour m_tour;
     bool m_hasTour = false;
 };
@@ -111,6 +123,13 @@ private:
 /** The journey of a tour: the quickest route from its start to the first stop, then on from stop to stop. */
 Journey tourJourney(const TravelGraph& graph, const TravelSettings& settings, const Tour& tour,
                     const std::atomic<bool>* cancel = nullptr);
+
+/**
+ * The place a typed name means: the one whose name matches it whole (ignoring case and
+ * accents, as quick find does), else the first whose name quick find matches, in the
+ * location list's order; -1 when no name matches.
+ */
+int placeNamed(const World& world, LocationSearch& search, QStringView text);
 
 /** The places a tour may choose from (tourStops() then keeps those left to do). */
 namespace TourPlaces {

@@ -1,0 +1,301 @@
+// SPDX-License-Identifier: MIT
+#include "app/journeybar.h"
+
+#include "data/codepage.h"
+#include "journey/journeysession.h"
+#include "journey/journeytext.h"
+#include "world/world.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCompleter>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStringListModel>
+#include <QVBoxLayout>
+
+namespace vdm {
+namespace {
+
+constexpr int kMargin = 4;            // between the panel's corner and the bar
+constexpr int kWidth = 340;           // at most; a narrow panel narrows the bar
+constexpr int kListRows = 8;          // legs the list shows before it scrolls
+constexpr std::size_t kOffered = 12;  // names a field's completion offers
+
+/** The check boxes' texts, in TravelMode order. */
+const char* const ModeTexts[TravelModeCount] = {"Walk", "Skarnels", "Ships", "Mages guild"};
+
+} // namespace
+
+JourneyBar::JourneyBar(const World& world, QWidget* mapPanel)
+    : QFrame(mapPanel->parentWidget()), m_world(world), m_panel(mapPanel), m_from(new QLineEdit(this)),
+      m_to(new QLineEdit(this)), m_totals(new QLabel(this)), m_legs(new QListWidget(this)),
+      m_copy(new QPushButton(QStringLiteral("Copy route"), this))
+{
+    setObjectName(QStringLiteral("JourneyBar"));
+    setAccessibleName(QStringLiteral("Journey"));
+    setFrameShape(QFrame::StyledPanel);
+    setAutoFillBackground(true);
+
+    auto* fields = new QGridLayout;
+    int row = 0;
+    for (QLineEdit* field : {m_from, m_to}) {
+        const bool to = field == m_to;
+        const QString name = to ? QStringLiteral("To") : QStringLiteral("From");
+        field->setObjectName(to ? QStringLiteral("JourneyTo") : QStringLiteral("JourneyFrom"));
+        field->setAccessibleName(name);
+        field->setPlaceholderText(QStringLiteral("Place name"));
+        field->setClearButtonEnabled(true);
+        auto* label = new QLabel(name + QLatin1Char(':'), this);
+        label->setBuddy(field);
+        fields->addWidget(label, row, 0);
+        fields->addWidget(field, row, 1);
+        ++row;
+
+        auto* names = new QStringListModel(this);
+        auto* completer = new QCompleter(names, this);
+        // The matcher chooses the names; the completer only offers them as they come.
+        completer->setCompletionMode(QCompleter::UnfilteredPopupCompletion);
+        completer->setCaseSensitivity(Qt::CaseInsensitive);
+        completer->popup()->setAccessibleName(name + QStringLiteral(" places"));
+        field->setCompleter(completer);
+        m_completers[to] = completer;
+        m_names[to] = names;
+        connect(field, &QLineEdit::textEdited, this, [this, field] { complete(field); });
+        connect(completer, qOverload<const QModelIndex&>(&QCompleter::activated), this, [this, to](const QModelIndex& i) {
+            const std::vector<int>& offered = m_offered[to];
+            m_taken[to] = i.row() >= 0 && std::size_t(i.row()) < offered.size() ? offered[std::size_t(i.row())] : -1;
+        });
+        field->installEventFilter(this);
+    }
+
+    auto* modes = new QHBoxLayout;
+    for (int m = 0; m < TravelModeCount; ++m) {
+        auto* box = new QCheckBox(QLatin1String(ModeTexts[m]), this);
+        box->setObjectName(QStringLiteral("JourneyMode%1").arg(m));
+        box->setAccessibleName(QLatin1String(ModeTexts[m]));
+        box->setChecked(true);
+        box->installEventFilter(this);
+        connect(box, &QCheckBox::toggled, this, [this] { emit modesChanged(); });
+        modes->addWidget(box);
+        m_modes[std::size_t(m)] = box;
+    }
+
+    m_totals->setObjectName(QStringLiteral("JourneyTotals"));
+    m_totals->setAccessibleName(QStringLiteral("Journey totals"));
+    m_totals->setWordWrap(true);
+    m_legs->setObjectName(QStringLiteral("JourneyLegs"));
+    m_legs->setAccessibleName(QStringLiteral("Legs"));
+    m_legs->setUniformItemSizes(true);
+    m_legs->installEventFilter(this);
+    connect(m_legs, &QListWidget::currentRowChanged, this, [this](int k) {
+        if (!m_filling && k >= 0)
+            emit legChosen(k);
+    });
+
+    m_copy->setObjectName(QStringLiteral("JourneyCopy"));
+    m_copy->setAccessibleName(QStringLiteral("Copy route"));
+    m_copy->setAutoDefault(false);
+    m_copy->setEnabled(false);
+    m_copy->installEventFilter(this);
+    connect(m_copy, &QPushButton::clicked, this, [this] { emit copyAsked(); });
+    auto* close = new QPushButton(QStringLiteral("Close"), this);
+    close->setObjectName(QStringLiteral("JourneyClose"));
+    close->setAccessibleName(QStringLiteral("Close the journey bar"));
+    close->setAutoDefault(false);
+    close->installEventFilter(this);
+    connect(close, &QPushButton::clicked, this, [this] { closeBar(); });
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_copy);
+    buttons->addStretch();
+    buttons->addWidget(close);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(3, 3, 3, 3);
+    layout->setSpacing(2);
+    layout->addLayout(fields);
+    layout->addLayout(modes);
+    layout->addWidget(m_totals);
+    layout->addWidget(m_legs);
+    layout->addLayout(buttons);
+    m_legs->hide();
+    m_panel->installEventFilter(this);
+    hide();
+}
+
+void JourneyBar::openBar(int from)
+{
+    if (!isVisible()) {
+        QWidget* focus = QApplication::focusWidget();
+        m_focusBefore = focus && focus->window() == window() && !isAncestorOf(focus) ? focus : m_panel;
+    }
+    if (from >= 0 && std::size_t(from) < m_world.locations().size()) {
+        m_from->setText(CodePage::decode(m_world.locations()[std::size_t(from)].Name));
+        m_taken[0] = from;
+    }
+    followPanel();
+    show();
+    raise();
+    QLineEdit* first = m_from->text().isEmpty() ? m_from : m_to;
+    first->setFocus(Qt::ShortcutFocusReason);
+    first->selectAll();
+}
+
+void JourneyBar::closeBar()
+{
+    const bool wasOpen = isVisible();
+    hide();
+    if (m_focusBefore)
+        m_focusBefore->setFocus(Qt::OtherFocusReason);
+    if (wasOpen)
+        emit closed();
+}
+
+std::array<bool, TravelModeCount> JourneyBar::modes() const
+{
+    std::array<bool, TravelModeCount> on{};
+    for (std::size_t m = 0; m < on.size(); ++m)
+        on[m] = m_modes[m]->isChecked();
+    return on;
+}
+
+void JourneyBar::setModes(const std::array<bool, TravelModeCount>& modes)
+{
+    for (std::size_t m = 0; m < modes.size(); ++m) {
+        const QSignalBlocker quiet(m_modes[m]);
+        m_modes[m]->setChecked(modes[m]);
+    }
+}
+
+void JourneyBar::complete(QLineEdit* field)
+{
+    const bool to = field == m_to;
+    m_taken[to] = -1; // typed over: the completion taken before no longer stands
+    const LocationSearch::Result found = m_search.find(m_world, field->text(), kOffered);
+    QStringList names;
+    m_offered[to].clear();
+    for (const LocationSearch::Hit& hit : found.hits) {
+        names << CodePage::decode(m_world.locations()[std::size_t(hit.index)].Name);
+        m_offered[to].push_back(hit.index);
+    }
+    m_names[to]->setStringList(names);
+    if (!names.isEmpty())
+        m_completers[to]->complete();
+}
+
+int JourneyBar::placeIn(bool to)
+{
+    const QLineEdit* field = to ? m_to : m_from;
+    const int taken = m_taken[to];
+    if (taken >= 0 && std::size_t(taken) < m_world.locations().size()
+        && CodePage::decode(m_world.locations()[std::size_t(taken)].Name) == field->text())
+        return taken;
+    return placeNamed(m_world, m_search, field->text());
+}
+
+void JourneyBar::plan()
+{
+    for (const bool to : {false, true}) {
+        m_completers[to]->popup()->hide();
+        if (placeIn(to) < 0) {
+            const QString text = (to ? m_to : m_from)->text().trimmed();
+            showProblem(text.isEmpty() ? QStringLiteral("Name the place to go %1.").arg(to ? QStringLiteral("to") : QStringLiteral("from"))
+                                       : QStringLiteral("No place is named \u201c%1\u201d.").arg(text));
+            return;
+        }
+    }
+    emit planAsked(placeIn(false), placeIn(true));
+}
+
+void JourneyBar::showJourney(const Journey& journey)
+{
+    const LocationList& places = m_world.locations();
+    QString totals = JourneyText::totals(journey);
+    if (!journey.legs.empty())
+        totals += QStringLiteral(" \u00b7 ") + JourneyText::duration(journey.totals().cost);
+    if (!journey.reached && journey.end >= 0 && journey.target >= 0)
+        totals = QStringLiteral("%1 cannot be reached with these ways; the route leads to %2, the nearest place that can.\n")
+                     .arg(CodePage::decode(places[std::size_t(journey.target)].Name),
+                          CodePage::decode(places[std::size_t(journey.end)].Name))
+                 + totals;
+    m_totals->setText(totals);
+    m_filling = true;
+    m_legs->clear();
+    m_legs->addItems(JourneyText::legLines(journey, places));
+    m_filling = false;
+    m_legs->setVisible(m_legs->count() > 0);
+    m_copy->setEnabled(!journey.legs.empty());
+    followPanel();
+}
+
+void JourneyBar::showProblem(const QString& problem)
+{
+    m_totals->setText(problem);
+    m_filling = true;
+    m_legs->clear();
+    m_filling = false;
+    m_legs->hide();
+    m_copy->setEnabled(false);
+    followPanel();
+}
+
+void JourneyBar::setCurrentLeg(int k)
+{
+    m_filling = true;
+    m_legs->setCurrentRow(k);
+    m_filling = false;
+}
+
+void JourneyBar::followPanel()
+{
+    const QRect panel = m_panel->geometry();
+    const int width = std::max(0, std::min(kWidth, panel.width() - 2 * kMargin));
+    const int rows = std::min(m_legs->count(), kListRows);
+    const int rowHeight = std::max(m_legs->sizeHintForRow(0), fontMetrics().height());
+    m_legs->setFixedHeight(rows * rowHeight + 2 * m_legs->frameWidth());
+    const int height = std::min(heightForWidth(width) > 0 ? heightForWidth(width) : sizeHint().height(),
+                                std::max(0, panel.height() - 2 * kMargin));
+    setGeometry(panel.right() + 1 - kMargin - width, panel.top() + kMargin, width, height);
+}
+
+bool JourneyBar::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_panel) {
+        if ((event->type() == QEvent::Resize || event->type() == QEvent::Move) && isVisible())
+            followPanel();
+        return false;
+    }
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const bool field = watched == m_from || watched == m_to;
+    switch (key->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (!field)
+            return false;
+        plan();
+        return true;
+    case Qt::Key_Escape:
+        if (field && static_cast<QLineEdit*>(watched)->completer()->popup()->isVisible())
+            return false; // the first Escape closes the completion
+        closeBar();
+        return true;
+    case Qt::Key_N:
+    case Qt::Key_P:
+        if (field || key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+            return false; // typed into the name
+        emit legStepped(key->key() == Qt::Key_N ? 1 : -1);
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace vdm

@@ -1,0 +1,93 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "edit/locationsearch.h"
+#include "journey/routeplanner.h"
+
+#include <QFrame>
+#include <QPointer>
+
+#include <array>
+
+class QCheckBox;
+class QCompleter;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QStringListModel;
+
+namespace vdm {
+
+class World;
+
+/**
+ * The journey bar: From and To over the top-right corner of the map panel, completing
+ * place names as quick find matches them, a check box for each way of travelling, the
+ * totals and the legs. Enter in either field plans; Up and Down in the legs, or N and P
+ * anywhere in the bar but the fields, choose a leg; Escape closes the bar. It shows what
+ * it is given and tells what the user asks; planning and drawing are the window's.
+ */
+class JourneyBar : public QFrame {
+    Q_OBJECT
+
+public:
+    /** `mapPanel`: the bar keeps to its top-right corner. */
+    JourneyBar(const World& world, QWidget* mapPanel);
+
+    /** Shows the bar; `from` (a place, or -1) fills From. The focus goes to the first empty field. */
+    void openBar(int from);
+    /** Hides the bar, gives the focus back and says closed(). */
+    void closeBar();
+
+    /** The ways the check boxes allow, in TravelMode order. */
+    std::array<bool, TravelModeCount> modes() const;
+    void setModes(const std::array<bool, TravelModeCount>& modes);
+
+    /** Shows `journey` (its totals, one line per leg); `problem` instead when not empty. */
+    void showJourney(const Journey& journey);
+    void showProblem(const QString& problem);
+    /** Marks leg `k` (-1: none) as the current one in the list. */
+    void setCurrentLeg(int k);
+    /** The place a field names (the completion taken, else the best match of its text), or -1. */
+    int placeIn(bool to);
+
+signals:
+    /** Enter in a field: plan from `from` to `to` (both places of the world). */
+    void planAsked(int from, int to);
+    /** A mode's check box changed. */
+    void modesChanged();
+    /** The user chose leg `k` in the list. */
+    void legChosen(int k);
+    /** N (+1) or P (-1): the next or the previous leg. */
+    void legStepped(int step);
+    void copyAsked();
+    /** The bar closed (Escape, its close button). */
+    void closed();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void complete(QLineEdit* field);
+    void plan();
+    void followPanel();
+
+    const World& m_world;
+    QWidget* m_panel;
+    LocationSearch m_search;
+    QLineEdit* m_from;
+    QLineEdit* m_to;
+    std::array<QCompleter*, 2> m_completers{};
+    std::array<QStringListModel*, 2> m_names{};
+    std::array<std::vector<int>, 2> m_offered; // the places behind each completion list's rows
+    std::array<int, 2> m_taken{-1, -1};        // the place a completion put into each field
+    std::array<QCheckBox*, TravelModeCount> m_modes{};
+    QLabel* m_totals;
+    QListWidget* m_legs;
+    QPushButton* m_copy;
+    QPointer<QWidget> m_focusBefore;
+    bool m_filling = false; // the list is being filled: its row changes are no choice of the user's
+};
+
+} // namespace vdm

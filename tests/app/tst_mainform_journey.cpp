@@ -1,0 +1,182 @@
+// SPDX-License-Identifier: MIT
+// The journey bar on the real main window: names completed as quick find matches them,
+// Enter plans, the route drawn as veldamar-render draws it, N and P step through the
+// legs and centre each, Escape takes the drawing away.
+#include "app/journeybar.h"
+#include "app/journeycommands.h"
+#include "app/mainformfixture.h"
+#include "journey/journeysession.h"
+
+#include <QAbstractItemView>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QCompleter>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProcess>
+#include <QPushButton>
+
+namespace vdm::test {
+namespace {
+
+class JourneyTest : public MainFormTest {
+protected:
+    void SetUp() override
+    {
+        // Three places a walk apart, and a ship from the last out to an isle.
+        writeLocations({locationRecord("Ardel", 0, 0, 0), locationRecord("Brisk", 0, 10000, 0),
+                        locationRecord("Corran", 0, 20000, 0), locationRecord("Isle of Dunmar", 0, 90000, -60000)});
+        world.write(QStringLiteral("routes.gdb"), "the rout of\r\n   nm = Corran\r\n2 Isle of Dunmar\r\nend\r\n");
+        open();
+        form->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    }
+    JourneyBar* bar() { return form->findChild<JourneyBar*>(QStringLiteral("JourneyBar")); }
+    QLineEdit* field(const char* name) { return bar()->findChild<QLineEdit*>(QLatin1String(name)); }
+    QListWidget* legs() { return bar()->findChild<QListWidget*>(QStringLiteral("JourneyLegs")); }
+    QString totals() { return bar()->findChild<QLabel*>(QStringLiteral("JourneyTotals"))->text(); }
+    const Journey& journey() { return form->journey().session().journey(); }
+    /** Opens the bar with "Ardel" selected, names the target and presses Enter. */
+    void planTo(const QString& target)
+    {
+        form->FindChosen(0);
+        form->PlanRouteClick();
+        ASSERT_TRUE(bar()->isVisible());
+        QLineEdit* to = field("JourneyTo");
+        to->clear();
+        QTest::keyClicks(to, target);
+        QTest::keyClick(to, Qt::Key_Return);
+    }
+    static QImage rgb(const QImage& image) { return image.convertToFormat(QImage::Format_RGB32); }
+};
+
+TEST_F(JourneyTest, TheBarIsHiddenUntilAskedForAndNamesItsFields)
+{
+    ASSERT_NE(bar(), nullptr);
+    EXPECT_FALSE(bar()->isVisible());
+    form->FindChosen(2);
+    form->PlanRouteClick();
+    EXPECT_TRUE(bar()->isVisible());
+    EXPECT_EQ(field("JourneyFrom")->accessibleName(), "From");
+    EXPECT_EQ(field("JourneyTo")->accessibleName(), "To");
+    EXPECT_EQ(field("JourneyFrom")->text(), "Corran"); // the selected place
+    EXPECT_TRUE(field("JourneyTo")->hasFocus());
+    for (QWidget* w : bar()->findChildren<QWidget*>()) {
+        if (w->focusPolicy() != Qt::NoFocus && (qobject_cast<QCheckBox*>(w) || qobject_cast<QPushButton*>(w))) {
+            EXPECT_FALSE(w->accessibleName().isEmpty()) << w->objectName().toStdString();
+        }
+    }
+}
+
+TEST_F(JourneyTest, TheFieldsCompleteAsQuickFindMatches)
+{
+    form->PlanRouteClick();
+    QLineEdit* from = field("JourneyFrom");
+    from->clear();
+    QTest::keyClicks(from, "dun"); // inside the name, any case
+    QAbstractItemModel* offered = from->completer()->model();
+    ASSERT_EQ(offered->rowCount(), 1);
+    EXPECT_EQ(offered->index(0, 0).data().toString(), "Isle of Dunmar");
+    from->clear();
+    QTest::keyClicks(from, "r"); // every one that holds an r
+    EXPECT_EQ(offered->rowCount(), 4);
+
+    // What Enter plans from: the whole name in any case, else the first name that matches.
+    const struct {
+        const char* typed;
+        int place;
+    } named[] = {{"BRISK", 1}, {"isle of dunmar", 3}, {"orr", 2}, {"r", 0}, {"Zed", -1}, {"", -1}};
+    for (const auto& n : named) {
+        from->clear();
+        QTest::keyClicks(from, n.typed);
+        EXPECT_EQ(bar()->placeIn(false), n.place) << n.typed;
+    }
+}
+
+TEST_F(JourneyTest, EnterPlansAndTheBarListsTheLegs)
+{
+    planTo("Isle of Dunmar");
+    ASSERT_EQ(journey().legs.size(), 3u);
+    EXPECT_TRUE(journey().reached);
+    EXPECT_TRUE(totals().startsWith("3 legs \u00b7 1 by ship \u00b7 walk 20 000")) << totals().toStdString();
+    ASSERT_EQ(legs()->count(), 3);
+    EXPECT_TRUE(legs()->item(2)->text().startsWith("3. Corran \u2192 Isle of Dunmar: ship"));
+
+    // Without ships the isle cannot be reached: the route leads as near as it can.
+    bar()->findChild<QCheckBox*>(QStringLiteral("JourneyMode2"))->click();
+    EXPECT_FALSE(form->session().travelSettings().enabled[std::size_t(TravelMode::Ship)]);
+    EXPECT_FALSE(journey().reached);
+    EXPECT_EQ(journey().end, 2);
+    EXPECT_TRUE(totals().contains("cannot be reached")) << totals().toStdString();
+}
+
+TEST_F(JourneyTest, AnUnknownNameIsSaidAndPlansNothing)
+{
+    planTo("Zedmoor");
+    EXPECT_TRUE(journey().legs.empty());
+    EXPECT_EQ(totals(), QString::fromUtf8("No place is named \u201cZedmoor\u201d."));
+}
+
+TEST_F(JourneyTest, NAndPStepThroughTheLegsAndCentreEach)
+{
+    planTo("Isle of Dunmar");
+    ASSERT_EQ(journey().legs.size(), 3u);
+    const QPoint middle(panel()->width() / 2, panel()->height() / 2);
+    const struct {
+        Qt::Key key;
+        int leg;
+    } steps[] = {{Qt::Key_N, 0}, {Qt::Key_N, 1}, {Qt::Key_N, 2}, {Qt::Key_N, 2}, {Qt::Key_P, 1}};
+    for (const auto& step : steps) {
+        QTest::keyClick(legs(), step.key);
+        EXPECT_EQ(form->journey().session().currentLeg(), step.leg);
+        EXPECT_EQ(legs()->currentRow(), step.leg);
+        const JourneySession::LegView at = form->journey().session().legView(step.leg);
+        const QPoint shown = form->view().mapToPanel(at.x, at.y);
+        // Centred as Go centres, as far as the picture's edges allow.
+        EXPECT_LE((shown - middle).manhattanLength(), 4) << "leg " << step.leg;
+    }
+}
+
+TEST_F(JourneyTest, EscapeClosesTheBarAndTakesTheDrawingAway)
+{
+    form->FindChosen(0); // the view the planning starts from
+    const QImage before = form->canvas().backBuffer().copy();
+    planTo("Isle of Dunmar");
+    EXPECT_NE(rgb(form->canvas().backBuffer()), rgb(before));
+    QTest::keyClick(field("JourneyTo"), Qt::Key_Escape);
+    EXPECT_FALSE(bar()->isVisible());
+    EXPECT_TRUE(journey().legs.empty());
+    EXPECT_EQ(rgb(form->canvas().backBuffer()), rgb(before));
+}
+
+TEST_F(JourneyTest, CopyRoutePutsTheLegsOnTheClipboard)
+{
+    planTo("Isle of Dunmar");
+    bar()->findChild<QPushButton*>(QStringLiteral("JourneyCopy"))->click();
+    const QString text = QGuiApplication::clipboard()->text();
+    EXPECT_TRUE(text.startsWith("Ardel \u2192 Isle of Dunmar\n")) << text.toStdString();
+    EXPECT_TRUE(text.contains("2. Brisk \u2192 Corran: walk"));
+}
+
+TEST_F(JourneyTest, TheMapWithARouteIsWhatTheRendererPaints)
+{
+    planTo("Isle of Dunmar");
+    ASSERT_EQ(journey().legs.size(), 3u);
+    form->RepaintMap();
+    const QImage shown = form->canvas().backBuffer();
+    const QString rendered = world.path("route.png");
+    QProcess p;
+    p.start(QStringLiteral(VDM_RENDER_PROGRAM),
+            {world.dir(), rendered, QStringLiteral("--zoom"), QString::number(form->view().zoomIndex()),
+             QStringLiteral("--size"), QStringLiteral("%1x%2").arg(shown.width()).arg(shown.height()),
+             QStringLiteral("--scroll"),
+             QStringLiteral("%1,%2").arg(form->view().scroll().x()).arg(form->view().scroll().y()),
+             QStringLiteral("--route"), QStringLiteral("Ardel"), QStringLiteral("Isle of Dunmar")});
+    ASSERT_TRUE(p.waitForFinished(60000)); // a bound against a hang
+    ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    EXPECT_TRUE(rgb(shown) == rgb(QImage(rendered)));
+}
+
+} // namespace
+} // namespace vdm::test
