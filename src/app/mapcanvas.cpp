@@ -16,7 +16,7 @@ MapCanvas::MapCanvas(const World& world, const Viewport& view, const SettingsSes
 MapScene MapCanvas::scene(GoHighlight& highlight) const
 {
     return MapScene{m_view,     m_world.picture(),  m_world.locations(), m_world.markers(), m_session.settings(),
-                    m_session.objects(), highlight, &m_world.index()};
+                    m_session.objects(), highlight, &m_world.index(), m_places};
 }
 
 bool MapCanvas::paint(qreal ratio, bool mayReuse)

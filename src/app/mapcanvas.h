@@ -24,6 +24,8 @@ class MapCanvas {
 public:
     MapCanvas(const World& world, const Viewport& view, const SettingsSession& session, GoHighlight& highlight);
 
+    /** The kinds and regions the user chose to see (none: every place); the window keeps it. */
+    void setPlaceFilter(const PlaceFilter* filter) { m_places = filter; }
     /** What a paint of the current view draws, honouring `highlight` as the Go highlight. */
     MapScene scene(GoHighlight& highlight) const;
     /**
@@ -45,6 +47,7 @@ private:
     const Viewport& m_view;
     const SettingsSession& m_session;
     GoHighlight& m_highlight;
+    const PlaceFilter* m_places = nullptr;
     MapPainter m_painter;
     QImage m_backBuffer; // the map alone, which the next scroll reuses
     QImage m_routed;     // the map with the journey over it; null while none is drawn

@@ -60,7 +60,7 @@ bool locationShown(const Viewport& view, const LocationList& locations, int inde
     if (index == filter.HighlightIndex)
         return true;
     const Location& l = locations[size_t(index)];
-    return view.LevelVisible(l.Level) && filter.statusShown(l.Status);
+    return view.LevelVisible(l.Level) && filter.lets(l);
 }
 
 bool markerShown(const Viewport& view, const Location& marker)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "data/location.h"
+#include "map/placefilter.h"
 #include "map/spatialindex.h"
 #include "map/viewport.h"
 
@@ -26,9 +27,16 @@ struct LocationFilter {
     bool ShowVisited = true;
     /** The location Go has just centred: shown whatever its status toggle says (-1: none). */
     int HighlightIndex = -1;
+    /** The kinds and regions the user chose to see; none: every place. */
+    const PlaceFilter* Places = nullptr;
 
     /** Whether the status toggles show a location of this status (no status: always). */
     bool statusShown(std::int32_t status) const;
+    /** Whether the status toggles and the place filter both let the location through (level aside). */
+    bool lets(const Location& location) const
+    {
+        return statusShown(location.Status) && (!Places || Places->admits(location));
+    }
 };
 
 /** Whether location `index` of `locations` is shown at the view's zoom. */

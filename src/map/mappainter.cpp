@@ -273,6 +273,15 @@ StatusStyle styleOf(int status, const Settings& st, const DrawingObjects& o)
     }
 }
 
+/** The style of a location in this scene: a place the place filter keeps out is hidden as its status toggle would hide it. */
+StatusStyle styleOf(const Location& l, const MapScene& scene)
+{
+    StatusStyle style = styleOf(l.Status, scene.settings, scene.objects);
+    if (style.shown && scene.places && !scene.places->admits(l))
+        style.shown = false;
+    return style;
+}
+
 /** Routes over everything, those the index places on the panel, in the same order as drawRoutes. */
 void drawIndexedRoutes(const Canvas& canvas, const MapScene& scene)
 {
@@ -652,7 +661,7 @@ struct MapPainter::Private {
             const Location& L = locs[i];
             if (panelPoints)
                 (*panelPoints)[i] = v.mapToPanel(L.X, L.Y);
-            const StatusStyle style = styleOf(L.Status, st, scene.objects);
+            const StatusStyle style = styleOf(L, scene);
             const bool highlighted = int(i) == highlight;
             if (!v.LevelVisible(L.Level) || !(style.shown || highlighted))
                 continue;
@@ -689,7 +698,7 @@ struct MapPainter::Private {
         const QRect area = reachArea(canvas, st.TextLength, scene.index->longestLocationName());
         for (const int i : scene.index->locationsIn(v, mapBoxOf(v, area))) {
             const Location& L = locs[size_t(i)];
-            const StatusStyle style = styleOf(L.Status, st, scene.objects);
+            const StatusStyle style = styleOf(L, scene);
             if (!v.LevelVisible(L.Level) || !(style.shown || i == highlight))
                 continue;
             const QPoint q = v.mapToPanel(L.X, L.Y);
@@ -713,7 +722,7 @@ struct MapPainter::Private {
     {
         for (int j = i - 1; j >= 0; --j) {
             const Location& L = scene.locations[size_t(j)];
-            const StatusStyle style = styleOf(L.Status, scene.settings, scene.objects);
+            const StatusStyle style = styleOf(L, scene);
             if (style.colour && style.shown && scene.view.LevelVisible(L.Level))
                 return pixelOf(*style.colour);
         }

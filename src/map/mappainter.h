@@ -5,6 +5,7 @@
 #include "data/location.h"
 #include "data/packedcolor.h"
 #include "map/highlight.h"
+#include "map/placefilter.h"
 #include "map/spatialindex.h"
 #include "map/viewport.h"
 
@@ -48,6 +49,8 @@ struct MapScene {
      * The pixels are the same either way.
      */
     const SpatialIndex* index = nullptr;
+    /** The kinds and regions the user chose to see: the others are left out as a hidden status is. None: all. */
+    const PlaceFilter* places = nullptr;
 };
 
 /**

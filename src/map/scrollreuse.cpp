@@ -28,6 +28,8 @@ SceneSignature SceneSignature::of(const MapScene& scene, std::uint64_t dataRevis
     GoHighlight next = scene.highlight; // a copy: the prediction must not advance it
     s.highlighted = next.visitAll(scene.locations.size());
     s.index = scene.index;
+    if (scene.places)
+        s.places = *scene.places;
     s.indexCoversLocations = scene.index && scene.index->coversLocations(scene.locations);
     s.indexCoversMarkers = scene.index && scene.index->coversMarkers(scene.markers);
     s.ratio = ratio;

@@ -37,6 +37,8 @@ struct SceneSignature {
     /** The location this paint shows highlighted, whatever its status: -1 for none. */
     int highlighted = -1;
     const SpatialIndex* index = nullptr;
+    /** The place filter's choice (a copy: the filter may change between two paints). */
+    PlaceFilter places;
     bool indexCoversLocations = false, indexCoversMarkers = false;
     /** The back buffer's device pixel ratio. */
     qreal ratio = 1;

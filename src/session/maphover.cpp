@@ -23,7 +23,7 @@ int MapHover::hintDelay() const
 
 LocationFilter MapHover::locationFilter() const
 {
-    return {m_settings.ShowUnvisited, m_settings.ShowActive, m_settings.ShowVisited, m_highlight.index()};
+    return {m_settings.ShowUnvisited, m_settings.ShowActive, m_settings.ShowVisited, m_highlight.index(), m_places};
 }
 
 bool MapHover::locationShown(int index) const

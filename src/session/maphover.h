@@ -60,6 +60,8 @@ public:
     int hintDelay() const;
 
     // --- the hit tests at the current view ---
+    /** The kinds and regions the user chose to see (none: every place); the window keeps it. */
+    void setPlaceFilter(const PlaceFilter* filter) { m_places = filter; }
     LocationFilter locationFilter() const;
     bool locationShown(int index) const;
     /** The first shown location under the panel point, or -1. */
@@ -111,6 +113,7 @@ private:
     QByteArray m_title;
     QByteArray m_text;
     QByteArray m_lastName;
+    const PlaceFilter* m_places = nullptr;
 };
 
 } // namespace vdm

@@ -6,7 +6,9 @@
 #include "data/databasefile.h"
 #include "data/errors.h"
 #include "data/textconv.h"
+#include "world/textlines.h"
 #include "world/world.h"
+#include "world/worldviews.h"
 
 #include <QFileInfo>
 #include <QHash>
@@ -16,149 +18,12 @@
 namespace vdm {
 namespace {
 
+using namespace textlines;
+
 const QByteArray kMagic = QByteArrayLiteral("Veldamar Interactive Map progress ");
 
 // A million places with long notes stay far below this; anything larger is not ours.
 constexpr qint64 kMaxFileSize = qint64(512) * 1024 * 1024;
-
-const char kHexDigits[] = "0123456789ABCDEF";
-
-void appendQuoted(QByteArray& out, const QByteArray& text)
-{
-    out.append('"');
-    for (const char c : text) {
-        const auto b = static_cast<unsigned char>(c);
-        if (c == '\\' || c == '"') {
-            out.append('\\');
-            out.append(c);
-        } else if (b < 32 || b == 127) {
-            out.append("\\x");
-            out.append(kHexDigits[b >> 4]);
-            out.append(kHexDigits[b & 15]);
-        } else {
-            out.append(c);
-        }
-    }
-    out.append('"');
-}
-
-void appendPosition(QByteArray& out, std::int32_t x, std::int32_t y)
-{
-    out.append(IntToStr(x));
-    out.append(',');
-    out.append(IntToStr(y));
-}
-
-/** One line of the file being read, taken apart token by token; every error names the line. */
-class LineParser {
-public:
-    LineParser(QByteArrayView text, const QString& fileName, int lineNumber)
-        : m_text(text), m_file(fileName), m_line(lineNumber)
-    {
-    }
-
-    [[noreturn]] void fail(const QString& what) const
-    {
-        throw Error(QStringLiteral("The progress file %1 is damaged at line %2: %3. Nothing was changed.")
-                        .arg(m_file)
-                        .arg(m_line)
-                        .arg(what));
-    }
-
-    QByteArrayView word()
-    {
-        const qsizetype start = m_pos;
-        while (m_pos < m_text.size() && m_text[m_pos] != ' ')
-            ++m_pos;
-        return m_text.sliced(start, m_pos - start);
-    }
-
-    /** Exactly one blank between tokens, as the writer puts it. */
-    void blank()
-    {
-        if (m_pos >= m_text.size() || m_text[m_pos] != ' ')
-            fail(QStringLiteral("the line ends too early"));
-        ++m_pos;
-    }
-
-    std::int32_t integer(char stop, const char* what)
-    {
-        const qsizetype start = m_pos;
-        while (m_pos < m_text.size() && m_text[m_pos] != stop)
-            ++m_pos;
-        const QByteArrayView digits = m_text.sliced(start, m_pos - start);
-        std::int32_t value = 0;
-        // Only what the writer writes: an optional minus and digits, no blanks, no plus.
-        bool plain = !digits.isEmpty();
-        for (qsizetype i = 0; plain && i < digits.size(); ++i)
-            plain = (digits[i] >= '0' && digits[i] <= '9') || (i == 0 && digits[i] == '-' && digits.size() > 1);
-        if (!plain || !tryStrToInt(digits, &value))
-            fail(QStringLiteral("%1 is not a whole number: \"%2\"").arg(QLatin1String(what), CodePage::decode(digits)));
-        return value;
-    }
-
-    void position(std::int32_t& x, std::int32_t& y)
-    {
-        x = integer(',', "the x position");
-        if (m_pos >= m_text.size())
-            fail(QStringLiteral("the position has no comma"));
-        ++m_pos;
-        y = integer(' ', "the y position");
-    }
-
-    QByteArray quoted(const char* what)
-    {
-        if (m_pos >= m_text.size() || m_text[m_pos] != '"')
-            fail(QStringLiteral("%1 does not start with a double quote").arg(QLatin1String(what)));
-        ++m_pos;
-        QByteArray out;
-        while (true) {
-            if (m_pos >= m_text.size())
-                fail(QStringLiteral("%1 has no closing double quote").arg(QLatin1String(what)));
-            const char c = m_text[m_pos++];
-            if (c == '"')
-                return out;
-            if (c != '\\') {
-                out.append(c);
-                continue;
-            }
-            if (m_pos >= m_text.size())
-                fail(QStringLiteral("%1 ends inside an escape").arg(QLatin1String(what)));
-            const char e = m_text[m_pos++];
-            if (e == '\\' || e == '"') {
-                out.append(e);
-            } else if (e == 'x' && m_pos + 2 <= m_text.size() && hex(m_text[m_pos]) >= 0 && hex(m_text[m_pos + 1]) >= 0) {
-                out.append(char(hex(m_text[m_pos]) * 16 + hex(m_text[m_pos + 1])));
-                m_pos += 2;
-            } else {
-                fail(QStringLiteral("%1 holds an unknown escape \"\\%2\"").arg(QLatin1String(what), CodePage::decode(QByteArrayView(&e, 1))));
-            }
-        }
-    }
-
-    void end()
-    {
-        if (m_pos != m_text.size())
-            fail(QStringLiteral("unexpected text after the last field"));
-    }
-
-private:
-    static int hex(char c)
-    {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'A' && c <= 'F')
-            return c - 'A' + 10;
-        if (c >= 'a' && c <= 'f')
-            return c - 'a' + 10;
-        return -1;
-    }
-
-    QByteArrayView m_text;
-    const QString& m_file;
-    int m_line;
-    qsizetype m_pos = 0;
-};
 
 /** A location's name and position: what finds it again in a reordered list. */
 struct PlaceKey {
@@ -175,7 +40,7 @@ size_t qHash(const PlaceKey& key, size_t seed = 0)
 
 } // namespace
 
-QByteArray writeProgress(const LocationList& locations, const LocationList& markers)
+QByteArray writeProgress(const LocationList& locations, const LocationList& markers, const ViewBookmarks& bookmarks)
 {
     QByteArray out;
     qsizetype size = 512;
@@ -185,7 +50,7 @@ QByteArray writeProgress(const LocationList& locations, const LocationList& mark
         size += 40 + m.Name.size();
     out.reserve(size);
     out.append(kMagic);
-    out.append(IntToStr(kProgressFormat));
+    out.append(IntToStr(bookmarks.empty() ? kProgressFormatWithoutBookmarks : kProgressFormat));
     out.append("\r\n"
                "# Statuses, notes and markers of the Veldamar Interactive Map.\r\n"
                "# place X,Y STATUS \"NAME\" \"NOTE\"   (status 1 unvisited, 2 active, 3 visited)\r\n"
@@ -210,6 +75,7 @@ QByteArray writeProgress(const LocationList& locations, const LocationList& mark
         appendQuoted(out, m.Name);
         out.append("\r\n");
     }
+    WorldViews::appendBookmarkLines(out, bookmarks);
     out.append("end ");
     out.append(IntToStr(qint64(locations.size())));
     out.append(' ');
@@ -224,6 +90,7 @@ Progress readProgress(const QByteArray& bytes, const QString& fileName)
     const QByteArrayView all(bytes);
     qsizetype pos = 0;
     int lineNumber = 0;
+    std::int32_t version = 0;
     bool ended = false;
     while (pos < all.size()) {
         qsizetype next = all.indexOf('\n', pos);
@@ -234,14 +101,13 @@ Progress readProgress(const QByteArray& bytes, const QString& fileName)
         if (text.endsWith('\r'))
             text.chop(1);
         ++lineNumber;
-        LineParser line(text, fileName, lineNumber);
+        LineParser line(text, QStringLiteral("progress file"), fileName, lineNumber);
 
         if (lineNumber == 1) {
             if (!text.startsWith(kMagic))
                 throw Error(QStringLiteral("The file %1 is not a progress file of this program: its first line does not "
                                            "begin with \"%2\". Nothing was changed.")
                                 .arg(fileName, QString::fromLatin1(kMagic.trimmed())));
-            std::int32_t version = 0;
             if (!tryStrToInt(text.sliced(kMagic.size()), &version) || version < 1)
                 line.fail(QStringLiteral("the format version is not a whole number above 0"));
             if (version > kProgressFormat)
@@ -285,6 +151,9 @@ Progress readProgress(const QByteArray& bytes, const QString& fileName)
             marker.Name = line.quoted("the marker text");
             line.end();
             progress.markers.push_back(std::move(marker));
+        } else if (version >= 2 && (kind == "bookmark" || kind == "named")) {
+            line.blank();
+            WorldViews::readBookmarkLine(kind, line, progress.bookmarks);
         } else if (kind == "end") {
             line.blank();
             const std::int32_t places = line.integer(' ', "the count of places");
@@ -321,9 +190,9 @@ Progress loadProgressFile(const QString& path)
     return readProgress(readDatabaseFile(path), info.absoluteFilePath());
 }
 
-void saveProgressFile(const QString& path, const World& world)
+void saveProgressFile(const QString& path, const World& world, const ViewBookmarks& bookmarks)
 {
-    AtomicFile::write(path, writeProgress(world.locations(), world.markers()));
+    AtomicFile::write(path, writeProgress(world.locations(), world.markers(), bookmarks));
 }
 
 ProgressPlan planProgressImport(const Progress& progress, const LocationList& locations, const LocationList& markers)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "data/location.h"
+#include "world/viewbookmarks.h"
 
 #include <QByteArray>
 #include <QList>
@@ -24,13 +25,16 @@ class World;
  *     marker -125000,-130000 "my camp"
  *     end 1 1
  *
- * - The first line names the format and its version (1). A file of a later version is
+ * - The first line names the format and its version (1 or 2). A file of a later version is
  *   refused rather than half understood.
  * - "place X,Y STATUS NAME NOTE": one line for every location of the world, in the
  *   order of its locations file. X and Y are the place's map position, STATUS its
  *   status, one digit as "user.gdb" holds it (1 unvisited, 2 active, 3 visited, any
  *   other digit counts as none).
  * - "marker X,Y TEXT": one line per marker, in the markers' order.
+ * - Since version 2, the world's bookmarks of views after the markers, as the views file
+ *   writes them: "bookmark DIGIT ZOOM X,Y" and "named ZOOM X,Y NAME". A file without
+ *   bookmarks is written as version 1, byte for byte what it always was.
  * - "end PLACES MARKERS": the last line, counting the lines above it. A file cut short
  *   anywhere lacks it or counts more than it holds, so it is never taken for a whole one.
  * - Texts stand in double quotes. A backslash, a double quote, a control character
@@ -52,13 +56,17 @@ struct ProgressPlace {
 struct Progress {
     std::vector<ProgressPlace> places;
     LocationList markers; // as the markers list holds them: Level 1, status Unvisited
+    ViewBookmarks bookmarks;
 };
 
-/** The current version of the format; the only one this program reads. */
-constexpr int kProgressFormat = 1;
+/** The current version of the format: it reads this and every earlier one. */
+constexpr int kProgressFormat = 2;
+/** The version a file without bookmarks is written as. */
+constexpr int kProgressFormatWithoutBookmarks = 1;
 
-/** The file's bytes for these locations and markers. */
-QByteArray writeProgress(const LocationList& locations, const LocationList& markers);
+/** The file's bytes for these locations, markers and (when there are any) bookmarks. */
+QByteArray writeProgress(const LocationList& locations, const LocationList& markers,
+                         const ViewBookmarks& bookmarks = {});
 
 /**
  * Reads a progress file's bytes. A file that is not a progress file, of a later version,
@@ -68,8 +76,8 @@ Progress readProgress(const QByteArray& bytes, const QString& fileName);
 
 /** Reads the file at `path` (refusing one far too large to be a progress file). */
 Progress loadProgressFile(const QString& path);
-/** Writes the world's progress to `path`, atomically; a failure throws "Unable to write to %s". */
-void saveProgressFile(const QString& path, const World& world);
+/** Writes the world's progress (and its bookmarks) to `path`, atomically; a failure throws "Unable to write to %s". */
+void saveProgressFile(const QString& path, const World& world, const ViewBookmarks& bookmarks = {});
 
 /**
  * What an import would change in a world, computed before anything changes so the user

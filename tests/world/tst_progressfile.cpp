@@ -290,7 +290,7 @@ TEST(ProgressFile, ABadFileNamesItsLineAndChangesNothing)
         {"empty", "", "is empty"},
         {"foreign", "loc\r\n   nm = A\r\n", "is not a progress file"},
         {"utf-16", QByteArray("\xFF\xFEV\0e\0", 6), "is not a progress file"},
-        {"later format", "Veldamar Interactive Map progress 2\r\nend 0 0\r\n", "of format 2"},
+        {"later format", "Veldamar Interactive Map progress 3\r\nend 0 0\r\n", "of format 3"},
         {"bad version", "Veldamar Interactive Map progress x\r\nend 0 0\r\n", "at line 1:"},
         {"cut in a line", good.left(lastPlace + 20), "the name has no closing double quote"},
         {"cut before the end", good.left(good.lastIndexOf("end ")), "without its end line"},

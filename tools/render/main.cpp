@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
 // veldamar-render DIR OUT.png|OUT.jpg [--zoom I] [--scroll X,Y] [--size WxH] [--settings FILE]
-//                 [--route FROM TO] [--check]
+//                 [--route FROM TO] [--check] [--kind KIND]... [--region REGION]...
 // Paints the map view the window would show for that zoom level and scroll position,
-// with the quickest route between two places drawn over it when asked; --check reports
-// the places nothing reaches and the routes with no way back (OUT may then be left out).
+// with the quickest route between two places drawn over it when asked, and only the
+// places of the kinds and regions named when a filter is given; --check reports the
+// places nothing reaches and the routes with no way back (OUT may then be left out).
 #include "cli/commandline.h"
 #include "data/inifile.h"
 #include "data/settings.h"
@@ -16,6 +17,7 @@
 #include "journey/travelgraph.h"
 #include "map/mapimage.h"
 #include "map/mappainter.h"
+#include "map/placefilter.h"
 #include "world/datalocations.h"
 #include "world/world.h"
 
@@ -40,6 +42,7 @@ struct Arguments {
     QSize size{Viewport::DesignWidth, Viewport::DesignHeight};
     std::optional<std::pair<QString, QString>> route; // place names as the location list shows them
     bool check = false;
+    PlaceFilter places;
 };
 
 /** Exit status of a route between places the world does not hold, as of any other wrong argument. */
@@ -71,6 +74,12 @@ void describeArguments(QCommandLineParser& parser)
          QStringLiteral("Draws the quickest route from place FROM to place TO (names as in the location list).")},
         {QStringLiteral("check"),
          QStringLiteral("Reports the places nothing reaches and the routes with no way back; OUT may be left out.")},
+        {QStringLiteral("kind"),
+         QStringLiteral("Shows only places of this kind, as the window's filter does (repeat for several)."),
+         QStringLiteral("KIND")},
+        {QStringLiteral("region"),
+         QStringLiteral("Shows only places in this region, as the window's filter does (repeat for several)."),
+         QStringLiteral("REGION")},
     });
     parser.addPositionalArgument(QStringLiteral("DIR"),
                                  QStringLiteral("The world folder: a map picture and the databases."));
@@ -109,6 +118,16 @@ QString read(const QCommandLineParser& parser, Arguments& a)
     if (parser.isSet(QStringLiteral("settings")))
         a.settingsFile = parser.value(QStringLiteral("settings"));
     a.check = parser.isSet(QStringLiteral("check"));
+    std::vector<QByteArray> filter[2];
+    for (int i = 0; i < 2; ++i) {
+        const QString option = i == 0 ? QStringLiteral("kind") : QStringLiteral("region");
+        for (const QString& value : parser.values(option)) {
+            if (CodePage::filter(value) != value)
+                return QStringLiteral("--%1 '%2' holds a character no place can hold").arg(option, value);
+            filter[i].push_back(CodePage::encode(value));
+        }
+    }
+    a.places = PlaceFilter(std::move(filter[0]), std::move(filter[1]));
     const QStringList positional = parser.positionalArguments();
     if (a.check && positional.size() == 1) {
         a.dir = positional[0];
@@ -217,7 +236,7 @@ int run(int argc, char** argv)
         MapPainter painter;
         QImage image = painter.paint(
             MapScene{view, world.picture(), world.locations(), world.markers(), settings, objects, highlight,
-                     &world.index()});
+                     &world.index(), &a.places});
         if (a.route) {
             const int from = placeNamed(world.locations(), a.route->first);
             const int to = placeNamed(world.locations(), a.route->second);
