@@ -2,7 +2,6 @@
 #include "app/findcommands.h"
 
 #include "app/findbar.h"
-#include "app/keycommands.h"
 #include "data/packedcolor.h"
 #include "data/settings.h"
 #include "dialogs/errorguard.h"
@@ -11,10 +10,6 @@
 #include "session/maphover.h"
 #include "world/world.h"
 #include "ui_mainform.h"
-
-#include <QMenu>
-
-#include <utility>
 
 namespace vdm {
 
@@ -28,37 +23,6 @@ FindCommands::FindCommands(QWidget& window, const Ui::TMainForm& ui, const World
       }))
 {
     connectGuarded(prompts, &window, m_bar, &FindBar::chosen, hooks.chosen);
-    setupMenu(window, prompts, hooks);
-
-    // The hint window adds a button's shortcut to its tooltip text, which stays as it is.
-    const std::pair<QToolButton*, KeyCommand> shortcuts[] = {
-        {ui.ToolButtonZoomIn, KeyCommand::ZoomIn},         {ui.ToolButtonZoomOut, KeyCommand::ZoomOut},
-        {ui.ToolButtonZoomActual, KeyCommand::ActualSize}, {ui.ToolButtonClip, KeyCommand::Copy},
-        {ui.ToolButtonAbout, KeyCommand::About},
-    };
-    for (const auto& [button, command] : shortcuts)
-        button->setProperty("shortcutText", shortcutText(command));
-}
-
-void FindCommands::setupMenu(QWidget& window, Prompts& prompts, Hooks& hooks)
-{
-    // The extra commands sit in one menu at the end of the tools band; a menu shows the
-    // text after a tab as the entry's shortcut, which the window's key handling runs.
-    auto* menu = new QMenu(m_ui.ToolButtonMore);
-    menu->setObjectName(QStringLiteral("MenuMore"));
-    menu->setAccessibleName(QStringLiteral("More"));
-    const auto entry = [&](const char* name, const QString& text, std::function<void()> handler) {
-        QAction* action = menu->addAction(text);
-        action->setObjectName(QLatin1String(name));
-        connectGuarded(prompts, &window, action, &QAction::triggered, std::move(handler));
-    };
-    entry("ActionFind", QStringLiteral("Find\t") + shortcutText(KeyCommand::Find), std::move(hooks.find));
-    // The window's own actions, each with its shortcut, where they exist.
-    for (const char* name : {"ActionSaveImage", "ActionExportProgress", "ActionImportProgress", "ActionOpenWorld"})
-        if (auto* action = window.findChild<QAction*>(QLatin1String(name), Qt::FindDirectChildrenOnly))
-            menu->addAction(action);
-    entry("ActionShortcuts", QStringLiteral("Keyboard shortcuts"), std::move(hooks.shortcuts));
-    m_ui.ToolButtonMore->setMenu(menu);
 }
 
 void FindCommands::openBar()

@@ -23,19 +23,15 @@ class World;
 struct Settings;
 
 /**
- * Quick find and the More button's menu, and the progress line under the map. The find
- * bar sits over the map panel; the menu lists Find, the window's own commands that
- * exist (save image, export and import progress, open world) and the shortcuts list;
- * the zoom, copy and about buttons name their shortcut beside their tooltip. The
- * progress line shows the status counts and the map point and place under the pointer.
+ * Quick find and the progress line under the map. The find bar sits over the map panel;
+ * the progress line shows the status counts and the map point and place under the
+ * pointer.
  */
 class FindCommands : public QObject {
     Q_OBJECT
 
 public:
     struct Hooks {
-        std::function<void()> find;            // More > Find
-        std::function<void()> shortcuts;       // More > Keyboard shortcuts
         std::function<void(int index)> chosen; // the bar took location `index`
     };
 
@@ -52,8 +48,6 @@ public:
     void showProgressLine();
 
 private:
-    void setupMenu(QWidget& window, Prompts& prompts, Hooks& hooks);
-
     const Ui::TMainForm& m_ui;
     const World& m_world;
     const Viewport& m_view;

@@ -8,7 +8,6 @@
 #include "session/proposedfile.h"
 #include "world/world.h"
 
-#include <QAction>
 #include <QFileInfo>
 #include <QProgressDialog>
 
@@ -22,12 +21,8 @@ const QString kCaption = QStringLiteral("Save view as image");
 ImageCommand::ImageCommand(QWidget& window, const MapCanvas& canvas, const World& world, Settings& settings,
                            Prompts& prompts, std::function<void()> repaint)
     : QObject(&window), m_window(window), m_canvas(canvas), m_world(world), m_settings(settings), m_prompts(prompts),
-      m_repaint(std::move(repaint)), m_action(new QAction(QStringLiteral("Save view as image..."), &window))
-{
-    m_action->setObjectName(QStringLiteral("ActionSaveImage"));
-    connectGuarded(prompts, &window, m_action, &QAction::triggered, [this] { saveViewAsImage(); });
-    window.addAction(m_action);
-}
+      m_repaint(std::move(repaint))
+{}
 
 void ImageCommand::saveViewAsImage()
 {

@@ -5,7 +5,6 @@
 
 #include <functional>
 
-class QAction;
 class QWidget;
 
 namespace vdm {
@@ -19,8 +18,8 @@ struct Settings;
  * "Save view as image...": the visible map panel (the image the clipboard copy takes) or
  * the whole map at the current zoom level, as PNG or JPEG by the file name's suffix. When
  * the whole map takes longer than half a second a progress dialog shows; its Cancel takes
- * effect between painting and writing, and then nothing is written. A QAction of the
- * window (ActionSaveImage), which its menu of extra commands shows. The file proposed lies
+ * effect between painting and writing, and then nothing is written. The window's command
+ * table runs it (Command::SaveImage). The file proposed lies
  * in the folder last saved into (kept in `settings`), at first the user's pictures folder.
  */
 class ImageCommand : public QObject {
@@ -31,7 +30,6 @@ public:
     ImageCommand(QWidget& window, const MapCanvas& canvas, const World& world, Settings& settings, Prompts& prompts,
                  std::function<void()> repaint);
 
-    QAction* action() const { return m_action; }
     void saveViewAsImage();
 
 private:
@@ -41,7 +39,6 @@ private:
     Settings& m_settings;
     Prompts& m_prompts;
     std::function<void()> m_repaint;
-    QAction* m_action;
 };
 
 } // namespace vdm

@@ -13,6 +13,7 @@
 #include "world/datalocations.h"
 #include "world/worldchoice.h"
 #include "app/mappanel.h"
+#include "app/windowcommands.h"
 #include "app/windowinput.h"
 #include "app/noteedit.h"
 #include "app/progresscommands.h"
@@ -44,7 +45,7 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
       m_canvas(m_world, m_view.view(), m_session, m_highlight),
       m_edit(m_world, {[this] { return Config.Autosave; }, [this] { RepaintMap(); }}),
       m_hover(m_world, m_view.view(), Config, m_highlight, m_edit), m_hint(*this, *m_ui, m_hover, Config, m_prompts),
-      m_input(std::make_unique<WindowInput>(*this, m_view, m_prompts))
+      m_input(std::make_unique<WindowInput>(*this, m_prompts))
 {
     // The form and its components, as stored. Assistive technology toggling a check
     // button acts as a click (installed before any button is asked for its interface).
@@ -90,16 +91,15 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
     connectHandlers();
     m_worldCommand
         = new WorldCommand(*this, m_world, m_prompts, [this](const QString& folder) { worldOpened(folder); });
-    new ImageCommand(*this, m_canvas, m_world, Config, m_prompts, [this] { RepaintMap(); });
-    new ProgressCommands(*this, m_world, Config, m_prompts, [this] {
+    m_imageCommand = new ImageCommand(*this, m_canvas, m_world, Config, m_prompts, [this] { RepaintMap(); });
+    m_progressCommands = new ProgressCommands(*this, m_world, Config, m_prompts, [this] {
         m_editControls->imported();
         if (!m_edit.showsMarker())
             CBLocChange(); // the box shows the selected location's new status and note
         RepaintMap();
     });
     m_find = new FindCommands(*this, *m_ui, m_world, m_view.view(), m_hover, Config, m_prompts,
-                              {[this] { FindClick(); }, [this] { ShortcutsClick(); },
-                               [this](int index) { FindChosen(index); }});
+                              {[this](int index) { FindChosen(index); }});
     m_journey = new JourneyCommands(*this, *m_ui, m_world, m_view.view(), m_session, m_prompts,
                                     {[this] { return m_edit.SelectedIndex(); },
                                      [this](int x, int y, int level) {
@@ -111,6 +111,8 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
                                      },
                                      [this] { RepaintMap(); }});
     m_canvas.setJourney(&m_journey->session());
+    // Every command's action, key, menu entry and tooltip, from the one table.
+    m_commands = new WindowCommands(*this, *m_ui, m_prompts);
     // The progress line follows the pointer over the map, through the window's hit test.
     connectGuarded(m_prompts, this, panel, &TMapPanel::moved, [this](Qt::MouseButtons, QPoint at) {
         m_view.followPanel();

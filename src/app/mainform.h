@@ -38,6 +38,10 @@ class TFormOptions;
 class FormLayout;
 class FindCommands;
 class JourneyCommands;
+class ImageCommand;
+class ProgressCommands;
+class WindowCommands;
+enum class Command;
 class UserFileWatch;
 class EditControls;
 class WindowInput;
@@ -129,6 +133,22 @@ public:
     void ToolButtonShowClick(QToolButton* sender);
     void OptionsToolButtonClick(QToolButton* sender);
 
+    // --- the command table's entry points (mainform_commands.cpp) ---
+    /** The action of `command`, made from the window's table of commands. */
+    QAction* command(Command command) const;
+    /** The window's commands: their actions, the More menu, the shortcuts list. */
+    const WindowCommands& commands() const { return *m_commands; }
+    /** An arrow or page key: the view scrolls by `step`. */
+    void KeyScroll(const ScrollStep& step);
+    /** F11: the full-screen flag alone flips, so a maximised window comes back maximised. */
+    void FullScreenClick();
+    void SaveImageClick();
+    void ExportProgressClick();
+    void ImportProgressClick();
+    void OpenWorldClick();
+    /** F10 and the Menu key: the More menu opens under its button. */
+    void MenuClick();
+
     // --- finding (mainform_find.cpp) ---
     /** Ctrl+F and More > Find: opens the quick-find bar over the map. */
     void FindClick();
@@ -217,6 +237,9 @@ private:
     FindCommands* m_find = nullptr;
     JourneyCommands* m_journey = nullptr;
     WorldCommand* m_worldCommand = nullptr;
+    ImageCommand* m_imageCommand = nullptr;
+    ProgressCommands* m_progressCommands = nullptr;
+    WindowCommands* m_commands = nullptr;
     UserFileWatch* m_fileWatch = nullptr;
     bool m_otherChangesQueued = false;
 };

@@ -3,6 +3,10 @@
 #include "app/mainform.h"
 
 #include "app/displaytoggles.h"
+#include "app/imagecommand.h"
+#include "app/progresscommands.h"
+#include "app/windowcommands.h"
+#include "app/worldcommand.h"
 #include "dialogs/formabout.h"
 #include "dialogs/formoptions.h"
 #include "ui_mainform.h"
@@ -50,6 +54,46 @@ void TMainForm::OptionsToolButtonClick(QToolButton* sender)
         RepaintMap();
         CopyingToClipboard = false;
     }
+}
+
+QAction* TMainForm::command(Command command) const
+{
+    return m_commands ? m_commands->action(command) : nullptr;
+}
+
+void TMainForm::KeyScroll(const ScrollStep& step)
+{
+    m_view.scroll(step);
+}
+
+void TMainForm::FullScreenClick()
+{
+    setWindowState(windowState() ^ Qt::WindowFullScreen);
+}
+
+void TMainForm::SaveImageClick()
+{
+    m_imageCommand->saveViewAsImage();
+}
+
+void TMainForm::ExportProgressClick()
+{
+    m_progressCommands->exportProgress();
+}
+
+void TMainForm::ImportProgressClick()
+{
+    m_progressCommands->importProgress();
+}
+
+void TMainForm::OpenWorldClick()
+{
+    m_worldCommand->openWorld();
+}
+
+void TMainForm::MenuClick()
+{
+    m_commands->openMenu();
 }
 
 } // namespace vdm

@@ -6,6 +6,7 @@
 #include "app/editcontrols.h"
 #include "app/findcommands.h"
 #include "app/journeycommands.h"
+#include "app/windowcommands.h"
 #include "dialogs/formshortcuts.h"
 
 namespace vdm {
@@ -35,7 +36,7 @@ void TMainForm::PlanRouteClick()
 
 void TMainForm::ShortcutsClick()
 {
-    TFormShortcuts::showFor(this);
+    TFormShortcuts::showFor(this, m_commands->shortcutList());
 }
 
 } // namespace vdm

@@ -28,8 +28,7 @@ void TMainForm::FormMouseWheel(Qt::KeyboardModifiers shift, int wheelDelta, bool
                                std::optional<QPoint> pointer)
 {
     if (shift & Qt::ControlModifier) {
-        ZoomButtonClick(wheelDelta > 0 ? m_ui->ToolButtonZoomIn : m_ui->ToolButtonZoomOut,
-                        Config.ZoomAtPointer ? pointer : std::nullopt);
+        m_view.zoom(wheelDelta > 0 ? ZoomCommand::In : ZoomCommand::Out, Config.ZoomAtPointer ? pointer : std::nullopt);
         *handled = true;
         return;
     }
@@ -45,9 +44,9 @@ void TMainForm::FormKeyDown(int key, Qt::KeyboardModifiers)
 {
     m_hover.keyDown(key);
     if (key == Qt::Key_Plus)
-        ZoomButtonClick(m_ui->ToolButtonZoomIn);
+        m_view.zoom(ZoomCommand::In, std::nullopt);
     else if (key == Qt::Key_Minus)
-        ZoomButtonClick(m_ui->ToolButtonZoomOut);
+        m_view.zoom(ZoomCommand::Out, std::nullopt);
 }
 
 void TMainForm::FormKeyUp(int key, Qt::KeyboardModifiers)

@@ -9,7 +9,6 @@
 #include "world/world.h"
 #include "world/progressfile.h"
 
-#include <QAction>
 #include <QFileInfo>
 #include <QScopeGuard>
 #include <QWidget>
@@ -94,15 +93,8 @@ QString importQuestion(const QString& file, const ProgressPlan& plan)
 ProgressCommands::ProgressCommands(QWidget& window, World& world, Settings& settings, Prompts& prompts,
                                    std::function<void()> showImported)
     : QObject(&window), m_window(window), m_world(world), m_settings(settings), m_prompts(prompts),
-      m_showImported(std::move(showImported)), m_export(new QAction(QStringLiteral("Export progress..."), &window)),
-      m_import(new QAction(QStringLiteral("Import progress..."), &window))
-{
-    m_export->setObjectName(QStringLiteral("ActionExportProgress"));
-    m_import->setObjectName(QStringLiteral("ActionImportProgress"));
-    connectGuarded(prompts, &window, m_export, &QAction::triggered, [this] { exportProgress(); });
-    connectGuarded(prompts, &window, m_import, &QAction::triggered, [this] { importProgress(); });
-    window.addActions({m_export, m_import});
-}
+      m_showImported(std::move(showImported))
+{}
 
 void ProgressCommands::exportProgress()
 {

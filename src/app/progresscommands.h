@@ -5,7 +5,6 @@
 
 #include <functional>
 
-class QAction;
 class QWidget;
 
 namespace vdm {
@@ -18,8 +17,8 @@ struct ProgressPlan;
 /**
  * The window's commands that move the user's progress in and out: "Export progress..."
  * writes the progress file of the world, "Import progress..." reads one, shows what it
- * would change and applies it only when the user agrees. Each is a QAction of the window
- * (ActionExportProgress, ActionImportProgress), which its menu of extra commands shows.
+ * would change and applies it only when the user agrees. The window's command table runs
+ * them (Command::ExportProgress, Command::ImportProgress).
  * Files are chosen and questions asked through the window's Prompts; `showImported`
  * shows the world as an import left it (also when a file could not be written). An export
  * proposes the folder last exported into (kept in `settings`), at first the user's
@@ -32,9 +31,6 @@ public:
     ProgressCommands(QWidget& window, World& world, Settings& settings, Prompts& prompts,
                      std::function<void()> showImported);
 
-    QAction* exportAction() const { return m_export; }
-    QAction* importAction() const { return m_import; }
-
     void exportProgress();
     void importProgress();
 
@@ -44,8 +40,6 @@ private:
     Settings& m_settings;
     Prompts& m_prompts;
     std::function<void()> m_showImported;
-    QAction* m_export;
-    QAction* m_import;
 };
 
 /** The question an import asks before it changes anything: what it adds, replaces and could not place. */

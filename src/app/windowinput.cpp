@@ -1,16 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include "app/windowinput.h"
 
-#include "app/keycommands.h"
+#include "app/windowcommands.h"
 #include "app/mainform.h"
 #include "app/mappanel.h"
-#include "app/viewbinding.h"
 #include "dialogs/errorguard.h"
 #include "ui_mainform.h"
 
 #include <QAbstractSpinBox>
 #include <QApplication>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QAction>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -19,8 +20,7 @@
 
 namespace vdm {
 
-WindowInput::WindowInput(TMainForm& form, ViewBinding& view, Prompts& prompts)
-    : m_form(form), m_view(view), m_prompts(prompts)
+WindowInput::WindowInput(TMainForm& form, Prompts& prompts) : m_form(form), m_prompts(prompts)
 {
     qApp->installEventFilter(this);
 }
@@ -37,10 +37,36 @@ int WindowInput::windowKeyCode(int key, Qt::KeyboardModifiers modifiers)
     return key;
 }
 
-bool WindowInput::typesText(const QWidget* widget)
+bool WindowInput::wantsKeys(const QWidget* widget)
 {
     return qobject_cast<const QPlainTextEdit*>(widget) || qobject_cast<const QTextEdit*>(widget)
-           || qobject_cast<const QLineEdit*>(widget) || qobject_cast<const QAbstractSpinBox*>(widget);
+           || qobject_cast<const QLineEdit*>(widget) || qobject_cast<const QAbstractSpinBox*>(widget)
+           || qobject_cast<const QComboBox*>(widget);
+}
+
+bool WindowInput::focusWantsKey(QWidget* focus, const QKeyEvent& key)
+{
+    if (!wantsKeys(focus))
+        return false;
+    switch (key.key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        return true; // it moves in its text or its list
+    default:
+        break;
+    }
+    // Ask the control as Qt asks it before a shortcut: it accepts what it handles itself.
+    QKeyEvent probe(QEvent::ShortcutOverride, key.key(), key.modifiers(), key.text(), key.isAutoRepeat(),
+                    ushort(key.count()));
+    probe.ignore();
+    QCoreApplication::sendEvent(focus, &probe);
+    return probe.isAccepted();
 }
 
 bool WindowInput::eventFilter(QObject* watched, QEvent* event)
@@ -114,52 +140,21 @@ bool WindowInput::key(QWidget* watched, QKeyEvent& key)
     // A keypad plus or minus that zoomed must not also type into a text field (the note
     // would change and be saved); the main keyboard's plus and minus type as always.
     const bool zoomKey = code == Qt::Key_Plus || code == Qt::Key_Minus;
-    return press && zoomKey && typesText(watched);
+    return press && zoomKey && wantsKeys(watched);
 }
 
 bool WindowInput::commandDown(const QKeyEvent& key)
 {
-    const KeyCommand command = keyCommand(key.key(), key.modifiers());
-    if (command == KeyCommand::None)
+    const std::optional<Command> command = commandForKey(key.keyCombination());
+    if (!command)
         return false;
     QWidget* focus = QApplication::focusWidget();
     if (focus && focus->window() == &m_form && focusWantsKey(focus, key))
         return false;
-
-    const Ui::TMainForm& ui = m_form.ui();
-    if (const std::optional<ScrollStep> step = scrollStepOf(command)) {
-        m_view.scroll(*step);
-        return true;
-    }
-    switch (command) {
-    case KeyCommand::Find:
-        m_form.FindClick();
-        break;
-    case KeyCommand::ZoomIn:
-        m_form.ZoomButtonClick(ui.ToolButtonZoomIn);
-        break;
-    case KeyCommand::ZoomOut:
-        m_form.ZoomButtonClick(ui.ToolButtonZoomOut);
-        break;
-    case KeyCommand::ActualSize:
-        m_form.ZoomButtonClick(ui.ToolButtonZoomActual);
-        break;
-    case KeyCommand::FullScreen:
-        // The flag alone flips, so a maximised window comes back maximised.
-        m_form.setWindowState(m_form.windowState() ^ Qt::WindowFullScreen);
-        break;
-    case KeyCommand::Copy:
-        m_form.OptionsToolButtonClick(ui.ToolButtonClip);
-        break;
-    case KeyCommand::Close:
-        m_form.close();
-        break;
-    case KeyCommand::About:
-        m_form.OptionsToolButtonClick(ui.ToolButtonAbout);
-        break;
-    default:
-        break;
-    }
+    QAction* action = m_form.command(*command);
+    if (!action || !action->isEnabled())
+        return false;
+    action->trigger();
     return true;
 }
 

@@ -11,29 +11,41 @@ namespace vdm {
 
 class Prompts;
 class TMainForm;
-class ViewBinding;
 
 /**
  * The window's keyboard and wheel, seen before any of its controls: installed on the
  * application while the window lives, it hands every key and wheel notification meant for
  * the window's controls to the window's handlers (FormKeyDown, FormKeyUp, FormMouseWheel,
- * CBLocKeyPress) and runs the keyboard commands. Each handler runs inside the error guard.
+ * CBLocKeyPress) and runs the keys of the window's command table. Each handler runs
+ * inside the error guard.
  */
 class WindowInput : public QObject {
 public:
-    WindowInput(TMainForm& form, ViewBinding& view, Prompts& prompts);
+    WindowInput(TMainForm& form, Prompts& prompts);
     ~WindowInput() override;
 
     /**
-     * A key press the window sees first: runs its keyboard command, unless the control
-     * with the focus wants the key. True when a command ran (the key goes no further).
+     * A key press the window sees first: runs its command, unless the control with the
+     * focus wants the key or the command is disabled. True when a command ran (the key
+     * goes no further).
      */
     bool commandDown(const QKeyEvent& key);
 
     /** The key code the window's key handlers see: only the keypad's plus and minus zoom. */
     static int windowKeyCode(int key, Qt::KeyboardModifiers modifiers);
-    /** A control the user types text into: a keypad plus or minus that zoomed must not reach it. */
-    static bool typesText(const QWidget* widget);
+    /**
+     * A control that takes keys for itself: a text field (the note editor, the search
+     * field, a spin box) or a list (the location list). The one list of them: the window's
+     * commands give way to the keys such a control wants, and a keypad plus or minus that
+     * zoomed never reaches one (a note would change, a list would search for "+").
+     */
+    static bool wantsKeys(const QWidget* widget);
+    /**
+     * Whether `focus` wants this key for itself: a control of wantsKeys keeps the keys
+     * that move in its text or its list, and whatever it claims before shortcuts (Ctrl+C
+     * copies its selection).
+     */
+    static bool focusWantsKey(QWidget* focus, const QKeyEvent& key);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -43,7 +55,6 @@ private:
     bool key(QWidget* watched, QKeyEvent& key);
 
     TMainForm& m_form;
-    ViewBinding& m_view;
     Prompts& m_prompts;
 };
 

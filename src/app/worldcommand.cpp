@@ -7,7 +7,6 @@
 #include "world/worldchoice.h"
 #include "world/worldopening.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QWidget>
@@ -17,19 +16,8 @@
 namespace vdm {
 
 WorldCommand::WorldCommand(QWidget& window, World& world, Prompts& prompts, std::function<void(const QString&)> opened)
-    : QObject(&window), m_window(window), m_world(world), m_prompts(prompts), m_opened(std::move(opened)),
-      m_action(new QAction(QStringLiteral("Open world..."), &window))
-{
-    m_action->setObjectName(QStringLiteral("ActionOpenWorld"));
-    m_action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-    m_action->setShortcutContext(Qt::WindowShortcut);
-    // What assistive technology reads for the command wherever it is shown.
-    m_action->setToolTip(QStringLiteral("Open world"));
-    m_action->setStatusTip(QStringLiteral("Open another world folder"));
-    // Added to the window itself, so the shortcut works whichever control has the focus.
-    window.addAction(m_action);
-    connectGuarded(prompts, &window, m_action, &QAction::triggered, [this] { openWorld(); });
-}
+    : QObject(&window), m_window(window), m_world(world), m_prompts(prompts), m_opened(std::move(opened))
+{}
 
 void WorldCommand::openWorld()
 {

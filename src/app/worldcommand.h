@@ -6,7 +6,6 @@
 
 #include <functional>
 
-class QAction;
 class QWidget;
 
 namespace vdm {
@@ -16,12 +15,12 @@ class World;
 class WorldInstance;
 
 /**
- * "Open world..." (Ctrl+O, whichever control has the focus): the folder chooser, then the
+ * "Open world..." (run by the window's command table, Command::OpenWorld): the folder chooser, then the
  * world part saves this world's files and loads the chosen one. A folder without a map
  * picture gets the start's not-found box and one that cannot be opened its error; this
  * world then stays. Once opened, the working folder is the new world's (its files are
  * looked up by bare name, as at the start), `opened` shows it, and a loader error after
- * which the rest was skipped is named last. A QAction of the window (ActionOpenWorld).
+ * which the rest was skipped is named last.
  *
  * With the program's WorldInstance given, a world another program shows is not opened a
  * second time: that window comes to the front instead, and this one says so. A world
@@ -34,7 +33,6 @@ public:
     /** `opened` gets the new world's folder as the working folder names it. */
     WorldCommand(QWidget& window, World& world, Prompts& prompts, std::function<void(const QString&)> opened);
 
-    QAction* action() const { return m_action; }
     /** The program's hold on its world; none (tests, tools): every world opens here. */
     void setInstance(WorldInstance* instance) { m_instance = instance; }
     void openWorld();
@@ -44,7 +42,6 @@ private:
     World& m_world;
     Prompts& m_prompts;
     std::function<void(const QString&)> m_opened;
-    QAction* m_action;
     WorldInstance* m_instance = nullptr;
 };
 

@@ -182,59 +182,6 @@ TEST_F(FindTest, FollowsANoteTypedWhileTheProgramRuns)
     EXPECT_EQ(f.world().locations()[AlphaIndex].Note, QByteArray("gold mine"));
 }
 
-TEST_F(FindTest, MoreMenuHoldsFindAndTheShortcutsList)
-{
-    openWorld();
-    QToolButton* more = form->findChild<QToolButton*>(QStringLiteral("ToolButtonMore"));
-    ASSERT_NE(more, nullptr);
-    EXPECT_EQ(more->accessibleName(), QStringLiteral("More"));
-    ASSERT_NE(more->menu(), nullptr);
-    QStringList names;
-    for (QAction* a : more->menu()->actions())
-        names << a->objectName();
-    EXPECT_EQ(names, (QStringList{QStringLiteral("ActionFind"), QStringLiteral("ActionSaveImage"),
-                                  QStringLiteral("ActionExportProgress"),
-                                  QStringLiteral("ActionImportProgress"), QStringLiteral("ActionOpenWorld"),
-                                  QStringLiteral("ActionShortcuts")}));
-    EXPECT_EQ(more->menu()->actions().first()->text(), QStringLiteral("Find\tCtrl+F"));
-
-    more->menu()->actions().first()->trigger();
-    EXPECT_TRUE(bar()->isVisible());
-    EXPECT_TRUE(field()->hasFocus());
-    QTest::keyClick(field(), Qt::Key_Escape);
-
-    form->findChild<QAction*>(QStringLiteral("ActionShortcuts"))->trigger();
-    auto* dialog = form->findChild<QDialog*>(QStringLiteral("FormShortcuts"));
-    ASSERT_NE(dialog, nullptr);
-    EXPECT_TRUE(dialog->isVisible());
-    auto* table = dialog->findChild<QTableWidget*>(QStringLiteral("TableShortcuts"));
-    ASSERT_NE(table, nullptr);
-    QStringList keys;
-    for (int row = 0; row < table->rowCount(); ++row)
-        keys << table->item(row, 0)->text();
-    for (const char* k : {"Ctrl+F", "Ctrl+-", "Ctrl+0", "F11", "Ctrl+C", "F1", "Ctrl+Q"})
-        EXPECT_TRUE(keys.contains(QLatin1String(k))) << k;
-    dialog->reject();
-}
-
-TEST_F(FindTest, ToolButtonsNameTheirShortcutBesideTheirOwnTooltip)
-{
-    openWorld();
-    const struct {
-        QToolButton* button;
-        const char* tooltip;
-        const char* shortcut;
-    } rows[] = {
-        {ui().ToolButtonZoomIn, "Zoom In", "Ctrl++"},     {ui().ToolButtonZoomOut, "Zoom Out", "Ctrl+-"},
-        {ui().ToolButtonZoomActual, "Actual Size", "Ctrl+0"}, {ui().ToolButtonClip, "Copy map to clipboard", "Ctrl+C"},
-        {ui().ToolButtonAbout, "About", "F1"},            {ui().ToolButtonOptions, "Options", ""},
-    };
-    for (const auto& r : rows) {
-        EXPECT_EQ(r.button->toolTip(), QLatin1String(r.tooltip));
-        EXPECT_EQ(r.button->property("shortcutText").toString(), QLatin1String(r.shortcut)) << r.tooltip;
-    }
-}
-
 TEST_F(FindTest, ProgressLineCountsStatusesAndNamesThePlaceUnderThePointer)
 {
     TMainForm& f = openWorld();

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The window's keyboard commands: each acts with the map focused, and none acts while a
 // text field that wants the key has the focus.
-#include "app/keycommands.h"
 #include "app/mainformfixture.h"
 #include "app/windowinput.h"
 #include "common/testutils.h"
@@ -16,6 +15,7 @@
 #include <QTextEdit>
 #include <QScrollBar>
 #include <QTimer>
+#include <QToolButton>
 #include <QWheelEvent>
 
 #include <functional>
@@ -24,63 +24,7 @@
 namespace vdm::test {
 namespace {
 
-TEST(KeyCommands, TableOfKeys)
-{
-    const Qt::KeyboardModifiers ctrl = Qt::ControlModifier, none = Qt::NoModifier;
-    const struct {
-        int key;
-        Qt::KeyboardModifiers modifiers;
-        KeyCommand command;
-    } rows[] = {
-        {Qt::Key_Equal, ctrl, KeyCommand::ZoomIn},
-        {Qt::Key_Plus, ctrl, KeyCommand::ZoomIn},
-        {Qt::Key_Plus, ctrl | Qt::ShiftModifier, KeyCommand::ZoomIn},
-        {Qt::Key_Minus, ctrl, KeyCommand::ZoomOut},
-        {Qt::Key_0, ctrl, KeyCommand::ActualSize},
-        {Qt::Key_Left, none, KeyCommand::ScrollLeft},
-        {Qt::Key_Down, Qt::KeypadModifier, KeyCommand::ScrollDown},
-        {Qt::Key_Right, ctrl, KeyCommand::QuarterRight},
-        {Qt::Key_PageDown, none, KeyCommand::PageDown},
-        {Qt::Key_F11, none, KeyCommand::FullScreen},
-        {Qt::Key_C, ctrl, KeyCommand::Copy},
-        {Qt::Key_Q, ctrl, KeyCommand::Close},
-        {Qt::Key_F1, none, KeyCommand::About},
-        {Qt::Key_F, ctrl, KeyCommand::Find},
-        // The keypad's own zoom keys stay the window's described keys.
-        {Qt::Key_Plus, Qt::KeypadModifier, KeyCommand::None},
-        {Qt::Key_Minus, ctrl | Qt::KeypadModifier, KeyCommand::None},
-        {Qt::Key_Plus, none, KeyCommand::None},
-        {Qt::Key_0, none, KeyCommand::None},
-        {Qt::Key_C, none, KeyCommand::None},
-        {Qt::Key_Left, Qt::ShiftModifier, KeyCommand::None},
-        {Qt::Key_Q, ctrl | Qt::AltModifier, KeyCommand::None},
-    };
-    for (const auto& r : rows)
-        EXPECT_EQ(keyCommand(r.key, r.modifiers), r.command) << r.key << " " << r.modifiers.toInt();
-    EXPECT_EQ(shortcutText(KeyCommand::ZoomIn), QStringLiteral("Ctrl++"));
-    EXPECT_EQ(shortcutText(KeyCommand::ScrollLeft), QString());
-}
-
-TEST(KeyCommands, ScrollStepOfEachCommand)
-{
-    const auto h = Qt::Horizontal, v = Qt::Vertical;
-    const struct {
-        KeyCommand command;
-        std::optional<ScrollStep> scroll;
-    } rows[] = {
-        {KeyCommand::ScrollLeft, ScrollStep{h, true, 0}},  {KeyCommand::ScrollRight, ScrollStep{h, false, 0}},
-        {KeyCommand::ScrollUp, ScrollStep{v, true, 0}},    {KeyCommand::ScrollDown, ScrollStep{v, false, 0}},
-        {KeyCommand::QuarterLeft, ScrollStep{h, true, 4}}, {KeyCommand::QuarterRight, ScrollStep{h, false, 4}},
-        {KeyCommand::QuarterUp, ScrollStep{v, true, 4}},   {KeyCommand::QuarterDown, ScrollStep{v, false, 4}},
-        {KeyCommand::PageUp, ScrollStep{v, true, 1}},      {KeyCommand::PageDown, ScrollStep{v, false, 1}},
-        {KeyCommand::ZoomIn, {}},                          {KeyCommand::Find, {}},
-        {KeyCommand::FullScreen, {}},                      {KeyCommand::None, {}},
-    };
-    for (const auto& r : rows)
-        EXPECT_EQ(scrollStepOf(r.command), r.scroll) << int(r.command);
-}
-
-TEST(KeyCommands, OnlyTheKeypadsPlusAndMinusZoomAndTextFieldsTypeThem)
+TEST(KeyCommands, OnlyTheKeypadsPlusAndMinusZoomAndControlsThatWantKeysNeverGetThem)
 {
     const Qt::KeyboardModifiers keypad = Qt::KeypadModifier, none = Qt::NoModifier;
     const struct {
@@ -99,15 +43,13 @@ TEST(KeyCommands, OnlyTheKeypadsPlusAndMinusZoomAndTextFieldsTypeThem)
     QPlainTextEdit plain;
     QTextEdit rich;
     QSpinBox spin;
-    QComboBox list; // the list's Return runs Go; it types nothing
+    QComboBox list; // a zoom key would search it for "+"
     QWidget plainWidget;
-    EXPECT_TRUE(WindowInput::typesText(&line));
-    EXPECT_TRUE(WindowInput::typesText(&plain));
-    EXPECT_TRUE(WindowInput::typesText(&rich));
-    EXPECT_TRUE(WindowInput::typesText(&spin));
-    EXPECT_FALSE(WindowInput::typesText(&list));
-    EXPECT_FALSE(WindowInput::typesText(&plainWidget));
-    EXPECT_FALSE(WindowInput::typesText(nullptr));
+    QToolButton button;
+    for (const QWidget* w : std::initializer_list<const QWidget*>{&line, &plain, &rich, &spin, &list})
+        EXPECT_TRUE(WindowInput::wantsKeys(w)) << w->metaObject()->className();
+    for (const QWidget* w : std::initializer_list<const QWidget*>{&plainWidget, &button, nullptr})
+        EXPECT_FALSE(WindowInput::wantsKeys(w));
 }
 
 class KeysTest : public MainFormTest {

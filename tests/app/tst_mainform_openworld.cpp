@@ -2,6 +2,7 @@
 // "Open world..." while the program runs: the chooser, the switch, and a folder that is
 // no world leaving the current one as it was.
 #include "app/mainformfixture.h"
+#include "app/windowcommands.h"
 #include "app/worldcommand.h"
 #include "session/worldinstance.h"
 #include "common/testutils.h"
@@ -35,7 +36,10 @@ protected:
     void pressCtrlO(std::optional<QString> folder)
     {
         prompts.folders.push_back(std::move(folder));
-        QTest::keyClick(form.get(), Qt::Key_O, Qt::ControlModifier);
+        // As the keyboard delivers it: to the control with the focus, the window's own key
+        // handling sees it there first.
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus && focus->window() == form.get() ? focus : form.get(), Qt::Key_O, Qt::ControlModifier);
     }
     QStringList listed() const
     {
@@ -51,13 +55,12 @@ protected:
 TEST_F(OpenWorldTest, TheCommandIsOnTheWindowWithItsShortcut)
 {
     open();
-    auto* action = form->findChild<QAction*>(QStringLiteral("ActionOpenWorld"));
+    QAction* action = form->command(Command::OpenWorld);
     ASSERT_NE(action, nullptr);
-    EXPECT_TRUE(form->actions().contains(action)); // so its shortcut works anywhere in the window
     EXPECT_EQ(action->objectName(), QStringLiteral("ActionOpenWorld"));
-    EXPECT_EQ(action->text(), QStringLiteral("Open world..."));
+    EXPECT_EQ(action->text(), QStringLiteral("Open &world..."));
+    EXPECT_EQ(action->toolTip(), QStringLiteral("Open world"));
     EXPECT_EQ(action->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
-    EXPECT_TRUE(form->actions().contains(action));
 }
 
 TEST_F(OpenWorldTest, CtrlOSavesThisWorldAndShowsTheChosenOneFromItsStart)

@@ -14,7 +14,12 @@ namespace {
 
 TEST(FormShortcutsTest, ListsEveryKeyReadOnlyAndCloses)
 {
-    TFormShortcuts dialog;
+    QList<ShortcutEntry> entries;
+    for (int i = 0; i < 13; ++i)
+        entries.push_back({QStringLiteral("F%1").arg(i + 1), QStringLiteral("Command %1").arg(i)});
+    entries.front() = {QStringLiteral("Ctrl+F"), QStringLiteral("Find")};
+    entries.back() = {QStringLiteral("Ctrl+Q"), QStringLiteral("Close")};
+    TFormShortcuts dialog(entries);
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Keyboard shortcuts"));
     EXPECT_EQ(dialog.accessibleName(), QStringLiteral("Keyboard shortcuts"));
     auto* table = dialog.findChild<QTableWidget*>(QStringLiteral("TableShortcuts"));

@@ -1,0 +1,304 @@
+// SPDX-License-Identifier: MIT
+#include "app/windowcommands.h"
+
+#include "app/mainform.h"
+#include "dialogs/errorguard.h"
+#include "dialogs/formshortcuts.h"
+#include "ui_mainform.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QKeySequence>
+#include <QMenu>
+#include <QToolButton>
+
+#include <stdexcept>
+
+namespace vdm {
+namespace {
+
+using UiForm = Ui::TMainForm;
+using G = CommandGroup;
+using F = vdm::TMainForm;
+
+constexpr QKeyCombination ctrl(Qt::Key key)
+{
+    return QKeyCombination(Qt::ControlModifier, key);
+}
+constexpr QKeyCombination plain(Qt::Key key)
+{
+    return QKeyCombination(key);
+}
+constexpr QKeyCombination keypad(Qt::Key key)
+{
+    return QKeyCombination(Qt::KeypadModifier, key);
+}
+
+ScrollStep step(Qt::Orientation direction, bool back, int parts)
+{
+    return ScrollStep{direction, back, parts};
+}
+
+// The rows, in menu order within each group. A row with a button presses it and has no
+// handler of its own; the button's click runs the described handler.
+const CommandRow kCommands[] = {
+    {Command::ZoomIn, "ActionZoomIn", "Zoom &in", "Zoom In", {ctrl(Qt::Key_Plus), ctrl(Qt::Key_Equal), keypad(Qt::Key_Plus)},
+     &UiForm::ToolButtonZoomIn, false, G::Map, nullptr},
+    {Command::ZoomOut, "ActionZoomOut", "Zoom &out", "Zoom Out", {ctrl(Qt::Key_Minus), keypad(Qt::Key_Minus)},
+     &UiForm::ToolButtonZoomOut, false, G::Map, nullptr},
+    {Command::ActualSize, "ActionActualSize", "&Actual size", "Actual Size", {ctrl(Qt::Key_0)},
+     &UiForm::ToolButtonZoomActual, false, G::Map, nullptr},
+    {Command::ShowSkarnels, "ActionShowSkarnels", "Show s&karnel routes", "Show skarnel routes", {},
+     &UiForm::ToolButtonSR, true, G::Map, nullptr},
+    {Command::ShowShips, "ActionShowShips", "Show s&hip routes", "Show ship routes", {}, &UiForm::ToolButtonSS,
+     true, G::Map, nullptr},
+    {Command::ShowMagic, "ActionShowMagic", "Show &magic routes", "Show magic routes", {}, &UiForm::ToolButtonSM,
+     true, G::Map, nullptr},
+    {Command::ShowText, "ActionShowText", "Show &text", "Show text", {}, &UiForm::ToolButtonText, true, G::Map,
+     nullptr},
+    {Command::ShowHints, "ActionShowHints", "Show pop-up hi&nts", "Show pop-up hints", {}, &UiForm::ToolButtonHint,
+     true, G::Map, nullptr},
+    {Command::ShowUnvisited, "ActionShowUnvisited", "Show &unvisited locations", "Show unvisited locations", {},
+     &UiForm::ToolButtonSU, true, G::Map, nullptr},
+    {Command::ShowActive, "ActionShowActive", "Show a&ctive locations", "Show active locations", {},
+     &UiForm::ToolButtonSA, true, G::Map, nullptr},
+    {Command::ShowVisited, "ActionShowVisited", "Show &visited locations", "Show visited locations", {},
+     &UiForm::ToolButtonSV, true, G::Map, nullptr},
+    {Command::FullScreen, "ActionFullScreen", "&Full screen", nullptr, {plain(Qt::Key_F11)}, nullptr, false, G::Map,
+     [](F& f) { f.FullScreenClick(); }},
+
+    {Command::Find, "ActionFind", "&Find...", nullptr, {ctrl(Qt::Key_F)}, nullptr, false, G::Location,
+     [](F& f) { f.FindClick(); }},
+    {Command::Go, "ActionGo", "&Go to the selected location", nullptr, {}, &UiForm::ToolButtonGo, false,
+     G::Location, nullptr},
+
+    {Command::AddMarker, "ActionAddMarker", "&Add marker", "Add marker", {}, &UiForm::ToolButtonAddM, true,
+     G::Marker, nullptr},
+    {Command::DeleteMarker, "ActionDeleteMarker", "&Delete marker", "Delete marker", {}, &UiForm::ToolButtonDelM,
+     true, G::Marker, nullptr},
+    {Command::DeleteAllMarkers, "ActionDeleteAllMarkers", "Delete a&ll markers", "Delete all markers", {},
+     &UiForm::ToolButtonClearM, false, G::Marker, nullptr},
+
+    {Command::Options, "ActionOptions", "&Options...", "Options", {}, &UiForm::ToolButtonOptions, false, G::Tools,
+     nullptr},
+    {Command::Copy, "ActionCopy", "&Copy map to clipboard", "Copy map to clipboard", {ctrl(Qt::Key_C)},
+     &UiForm::ToolButtonClip, false, G::Tools, nullptr},
+    {Command::SaveImage, "ActionSaveImage", "&Save view as image...", nullptr, {}, nullptr, false, G::Tools,
+     [](F& f) { f.SaveImageClick(); }},
+    {Command::ExportProgress, "ActionExportProgress", "&Export progress...", nullptr, {}, nullptr, false, G::Tools,
+     [](F& f) { f.ExportProgressClick(); }},
+    {Command::ImportProgress, "ActionImportProgress", "&Import progress...", nullptr, {}, nullptr, false, G::Tools,
+     [](F& f) { f.ImportProgressClick(); }},
+    {Command::OpenWorld, "ActionOpenWorld", "Open &world...", nullptr, {ctrl(Qt::Key_O)}, nullptr, false, G::Tools,
+     [](F& f) { f.OpenWorldClick(); }},
+    {Command::Shortcuts, "ActionShortcuts", "&Keyboard shortcuts", nullptr, {}, nullptr, false, G::Tools,
+     [](F& f) { f.ShortcutsClick(); }},
+    {Command::About, "ActionAbout", "A&bout", "About", {plain(Qt::Key_F1)}, &UiForm::ToolButtonAbout, false,
+     G::Tools, nullptr},
+    {Command::Close, "ActionClose", "C&lose", nullptr, {ctrl(Qt::Key_Q)}, nullptr, false, G::Tools,
+     [](F& f) { f.close(); }},
+
+    // The wheel's step and the panel's parts; back is towards the start.
+    {Command::ScrollLeft, "ActionScrollLeft", "Scroll left", nullptr, {plain(Qt::Key_Left)}, nullptr, false,
+     G::KeysOnly, [](F& f) { f.KeyScroll(step(Qt::Horizontal, true, 0)); }},
+    {Command::ScrollRight, "ActionScrollRight", "Scroll right", nullptr, {plain(Qt::Key_Right)}, nullptr, false,
+     G::KeysOnly, [](F& f) { f.KeyScroll(step(Qt::Horizontal, false, 0)); }},
+    {Command::ScrollUp, "ActionScrollUp", "Scroll up", nullptr, {plain(Qt::Key_Up)}, nullptr, false, G::KeysOnly,
+     [](F& f) { f.KeyScroll(step(Qt::Vertical, true, 0)); }},
+    {Command::ScrollDown, "ActionScrollDown", "Scroll down", nullptr, {plain(Qt::Key_Down)}, nullptr, false,
+     G::KeysOnly, [](F& f) { f.KeyScroll(step(Qt::Vertical, false, 0)); }},
+    {Command::QuarterLeft, "ActionQuarterLeft", "Scroll left by a quarter of the map", nullptr,
+     {ctrl(Qt::Key_Left)}, nullptr, false, G::KeysOnly, [](F& f) { f.KeyScroll(step(Qt::Horizontal, true, 4)); }},
+    {Command::QuarterRight, "ActionQuarterRight", "Scroll right by a quarter of the map", nullptr,
+     {ctrl(Qt::Key_Right)}, nullptr, false, G::KeysOnly, [](F& f) { f.KeyScroll(step(Qt::Horizontal, false, 4)); }},
+    {Command::QuarterUp, "ActionQuarterUp", "Scroll up by a quarter of the map", nullptr, {ctrl(Qt::Key_Up)},
+     nullptr, false, G::KeysOnly, [](F& f) { f.KeyScroll(step(Qt::Vertical, true, 4)); }},
+    {Command::QuarterDown, "ActionQuarterDown", "Scroll down by a quarter of the map", nullptr,
+     {ctrl(Qt::Key_Down)}, nullptr, false, G::KeysOnly, [](F& f) { f.KeyScroll(step(Qt::Vertical, false, 4)); }},
+    {Command::PageUp, "ActionPageUp", "Scroll up by the map's height", nullptr, {plain(Qt::Key_PageUp)}, nullptr,
+     false, G::KeysOnly, [](F& f) { f.KeyScroll(step(Qt::Vertical, true, 1)); }},
+    {Command::PageDown, "ActionPageDown", "Scroll down by the map's height", nullptr, {plain(Qt::Key_PageDown)},
+     nullptr, false, G::KeysOnly, [](F& f) { f.KeyScroll(step(Qt::Vertical, false, 1)); }},
+    {Command::OpenMenu, "ActionOpenMenu", "Open the menu", nullptr, {plain(Qt::Key_F10), plain(Qt::Key_Menu)},
+     nullptr, false, G::KeysOnly, [](F& f) { f.MenuClick(); }},
+};
+
+/** The More menu's submenus, in order, with their mnemonics. */
+const struct {
+    CommandGroup group;
+    const char* title;
+} kGroups[] = {
+    {G::Map, "&Map"},
+    {G::Location, "&Location"},
+    {G::Marker, "Mar&ker"},
+    {G::Tools, "&Tools"},
+};
+
+bool isKeypadZoom(QKeyCombination key)
+{
+    return (key.keyboardModifiers() & Qt::KeypadModifier)
+           && (key.key() == Qt::Key_Plus || key.key() == Qt::Key_Minus);
+}
+
+/** A key as the table holds it: the keypad's other keys as the main ones, Ctrl++ without Shift. */
+QKeyCombination normalised(QKeyCombination key)
+{
+    Qt::KeyboardModifiers modifiers = key.keyboardModifiers();
+    if (!isKeypadZoom(key))
+        modifiers &= ~Qt::KeypadModifier;
+    if (key.key() == Qt::Key_Plus && (modifiers & Qt::ControlModifier))
+        modifiers &= ~Qt::ShiftModifier;
+    return QKeyCombination(modifiers, key.key());
+}
+
+QList<QKeySequence> sequences(const CommandRow& row)
+{
+    QList<QKeySequence> keys;
+    for (QKeyCombination key : row.keys)
+        keys << QKeySequence(key);
+    return keys;
+}
+
+} // namespace
+
+std::span<const CommandRow> commandRows()
+{
+    return kCommands;
+}
+
+const CommandRow& commandRow(Command command)
+{
+    for (const CommandRow& row : kCommands)
+        if (row.command == command)
+            return row;
+    throw std::logic_error("a command without a row");
+}
+
+std::optional<Command> commandForKey(QKeyCombination key)
+{
+    if (isKeypadZoom(key))
+        return std::nullopt;
+    const QKeyCombination wanted = normalised(key);
+    for (const CommandRow& row : kCommands)
+        for (QKeyCombination bound : row.keys)
+            if (bound == wanted)
+                return row.command;
+    return std::nullopt;
+}
+
+QString keyText(QKeyCombination key)
+{
+    return QKeySequence(key).toString(QKeySequence::NativeText);
+}
+
+QString plainText(const CommandRow& row)
+{
+    QString text = QString::fromUtf8(row.text).remove(QLatin1Char('&'));
+    if (text.endsWith(QLatin1String("...")))
+        text.chop(3);
+    return text;
+}
+
+WindowCommands::WindowCommands(vdm::TMainForm& form, const Ui::TMainForm& ui, Prompts& prompts)
+    : QObject(&form), m_form(form), m_ui(ui)
+{
+    for (const CommandRow& row : kCommands) {
+        auto* action = new QAction(QString::fromUtf8(row.text), this);
+        action->setObjectName(QLatin1String(row.name));
+        // The keys show in the menu; they run through the window's key handling, and only
+        // from the menu's own widgets through Qt's shortcuts (where they act the same).
+        action->setShortcuts(sequences(row));
+        action->setShortcutContext(Qt::WidgetShortcut);
+        action->setCheckable(row.checkable);
+        action->setToolTip(row.hint ? QString::fromUtf8(row.hint) : plainText(row));
+        if (row.button) {
+            QToolButton* button = ui.*row.button;
+            button->setToolTip(row.hint ? action->toolTip() : QString());
+            // The hint window adds the shortcut to the tooltip, which stays as described.
+            button->setProperty("shortcutText", row.keys.isEmpty() ? QString() : keyText(row.keys.first()));
+            action->setIcon(button->icon());
+            action->setChecked(button->isChecked());
+            action->setEnabled(button->isEnabled());
+            connect(button, &QAbstractButton::toggled, action, &QAction::setChecked);
+            button->installEventFilter(this);
+        }
+        connectGuarded(prompts, &form, action, &QAction::triggered, [this, &row] { run(row); });
+        m_actions[std::size_t(row.command)] = action;
+    }
+    buildMenu();
+}
+
+void WindowCommands::buildMenu()
+{
+    m_menu = new QMenu(m_ui.ToolButtonMore);
+    m_menu->setObjectName(QStringLiteral("MenuMore"));
+    m_menu->setTitle(QStringLiteral("More"));
+    m_menu->setAccessibleName(QStringLiteral("More"));
+    for (const auto& g : kGroups) {
+        QMenu* sub = m_menu->addMenu(QString::fromUtf8(g.title));
+        sub->setAccessibleName(QString::fromUtf8(g.title).remove(QLatin1Char('&')));
+        for (const CommandRow& row : kCommands)
+            if (row.group == g.group)
+                sub->addAction(action(row.command));
+    }
+    m_ui.ToolButtonMore->setMenu(m_menu);
+}
+
+void WindowCommands::run(const CommandRow& row) const
+{
+    if (!row.button) {
+        row.run(m_form);
+        return;
+    }
+    // As a click: a disabled button refuses it, an exclusive button stays pressed.
+    QToolButton* button = m_ui.*row.button;
+    button->click();
+    if (row.checkable)
+        action(row.command)->setChecked(button->isChecked());
+}
+
+bool WindowCommands::trigger(Command command) const
+{
+    QAction* a = action(command);
+    if (!a->isEnabled())
+        return false;
+    a->trigger();
+    return true;
+}
+
+void WindowCommands::openMenu() const
+{
+    QToolButton* more = m_ui.ToolButtonMore;
+    const QPoint at = more->isVisible() ? more->mapToGlobal(QPoint(0, more->height()))
+                                        : m_form.mapToGlobal(QPoint(0, 0));
+    m_menu->popup(at);
+    if (!m_menu->actions().isEmpty())
+        m_menu->setActiveAction(m_menu->actions().first());
+}
+
+QList<ShortcutEntry> WindowCommands::shortcutList() const
+{
+    QList<ShortcutEntry> list;
+    for (const CommandRow& row : kCommands) {
+        if (row.keys.isEmpty())
+            continue;
+        QStringList keys;
+        for (QKeyCombination key : row.keys)
+            keys << keyText(key);
+        list.push_back({keys.join(QStringLiteral("  or  ")), plainText(row)});
+    }
+    return list;
+}
+
+bool WindowCommands::eventFilter(QObject* watched, QEvent* event)
+{
+    // A button enabled or disabled (also through its box) takes its command with it.
+    if (event->type() == QEvent::EnabledChange) {
+        for (const CommandRow& row : kCommands)
+            if (row.button && m_ui.*row.button == watched)
+                action(row.command)->setEnabled(static_cast<QWidget*>(watched)->isEnabled());
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace vdm
