@@ -9,6 +9,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QCompleter>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -54,6 +55,8 @@ JourneyBar::JourneyBar(const World& world, QWidget* mapPanel)
         field->setClearButtonEnabled(true);
         auto* label = new QLabel(name + QLatin1Char(':'), this);
         label->setBuddy(field);
+        if (to)
+            m_toLabel = label;
         fields->addWidget(label, row, 0);
         fields->addWidget(field, row, 1);
         ++row;
@@ -74,6 +77,32 @@ JourneyBar::JourneyBar(const World& world, QWidget* mapPanel)
         });
         field->installEventFilter(this);
     }
+
+    // A tour's choice of stops, in place of To.
+    m_tourRow = new QWidget(this);
+    auto* tourLayout = new QGridLayout(m_tourRow);
+    tourLayout->setContentsMargins(0, 0, 0, 0);
+    m_sources = new QComboBox(m_tourRow);
+    m_sources->setObjectName(QStringLiteral("JourneyStops"));
+    m_sources->setAccessibleName(QStringLiteral("Stops"));
+    m_query = new QLineEdit(m_tourRow);
+    m_query->setObjectName(QStringLiteral("JourneyQuery"));
+    m_query->setAccessibleName(QStringLiteral("Query"));
+    m_query->setPlaceholderText(QStringLiteral("Name, region, kind or note"));
+    m_query->installEventFilter(this);
+    m_active = new QCheckBox(QStringLiteral("Active places too"), m_tourRow);
+    m_active->setObjectName(QStringLiteral("JourneyActive"));
+    m_active->setAccessibleName(QStringLiteral("Active places too"));
+    m_active->installEventFilter(this);
+    m_sources->installEventFilter(this);
+    auto* stopsLabel = new QLabel(QStringLiteral("Stops:"), m_tourRow);
+    stopsLabel->setBuddy(m_sources);
+    tourLayout->addWidget(stopsLabel, 0, 0);
+    tourLayout->addWidget(m_sources, 0, 1);
+    tourLayout->addWidget(m_query, 1, 1);
+    tourLayout->addWidget(m_active, 2, 1);
+    connect(m_sources, &QComboBox::currentIndexChanged, this, [this](int i) { m_query->setEnabled(i == 0); });
+    m_tourRow->hide();
 
     auto* modes = new QHBoxLayout;
     for (int m = 0; m < TravelModeCount; ++m) {
@@ -120,6 +149,7 @@ JourneyBar::JourneyBar(const World& world, QWidget* mapPanel)
     layout->setContentsMargins(3, 3, 3, 3);
     layout->setSpacing(2);
     layout->addLayout(fields);
+    layout->addWidget(m_tourRow);
     layout->addLayout(modes);
     layout->addWidget(m_totals);
     layout->addWidget(m_legs);
@@ -131,6 +161,10 @@ JourneyBar::JourneyBar(const World& world, QWidget* mapPanel)
 
 void JourneyBar::openBar(int from)
 {
+    m_tour = false;
+    m_tourRow->hide();
+    m_to->show();
+    m_toLabel->show();
     if (!isVisible()) {
         QWidget* focus = QApplication::focusWidget();
         m_focusBefore = focus && focus->window() == window() && !isAncestorOf(focus) ? focus : m_panel;
@@ -145,6 +179,27 @@ void JourneyBar::openBar(int from)
     QLineEdit* first = m_from->text().isEmpty() ? m_from : m_to;
     first->setFocus(Qt::ShortcutFocusReason);
     first->selectAll();
+}
+
+void JourneyBar::openTour(int from, const QStringList& sources, const QString& query)
+{
+    const int chosen = m_sources->currentIndex();
+    m_sources->clear();
+    m_sources->addItems(sources);
+    if (chosen >= 0 && chosen < sources.size())
+        m_sources->setCurrentIndex(chosen); // the choice of the last tour, when it is still offered
+    if (!query.isEmpty())
+        m_query->setText(query);
+    m_query->setEnabled(m_sources->currentIndex() == 0);
+    openBar(from);
+    m_tour = true;
+    m_to->hide();
+    m_toLabel->hide();
+    m_tourRow->show();
+    followPanel();
+    if (!m_from->text().isEmpty()) {
+        m_sources->setFocus(Qt::ShortcutFocusReason);
+    }
 }
 
 void JourneyBar::closeBar()
@@ -201,6 +256,16 @@ int JourneyBar::placeIn(bool to)
 
 void JourneyBar::plan()
 {
+    if (m_tour) {
+        if (placeIn(false) < 0) {
+            const QString text = m_from->text().trimmed();
+            showProblem(text.isEmpty() ? QStringLiteral("Name the place to start from.")
+                                       : QStringLiteral("No place is named \u201c%1\u201d.").arg(text));
+            return;
+        }
+        emit tourAsked(placeIn(false), m_sources->currentIndex(), m_query->text(), m_active->isChecked());
+        return;
+    }
     for (const bool to : {false, true}) {
         m_completers[to]->popup()->hide();
         if (placeIn(to) < 0) {
@@ -213,7 +278,7 @@ void JourneyBar::plan()
     emit planAsked(placeIn(false), placeIn(true));
 }
 
-void JourneyBar::showJourney(const Journey& journey)
+void JourneyBar::showJourney(const Journey& journey, const std::vector<bool>& done, const QString& heading)
 {
     const LocationList& places = m_world.locations();
     QString totals = JourneyText::totals(journey);
@@ -224,10 +289,18 @@ void JourneyBar::showJourney(const Journey& journey)
                      .arg(CodePage::decode(places[std::size_t(journey.target)].Name),
                           CodePage::decode(places[std::size_t(journey.end)].Name))
                  + totals;
-    m_totals->setText(totals);
+    m_totals->setText(heading.isEmpty() ? totals : heading + QLatin1Char('\n') + totals);
+    const int current = m_legs->currentRow();
+    const bool same = m_legs->count() == int(journey.legs.size());
     m_filling = true;
     m_legs->clear();
-    m_legs->addItems(JourneyText::legLines(journey, places));
+    QStringList lines = JourneyText::legLines(journey, places);
+    for (qsizetype k = 0; k < lines.size(); ++k)
+        if (std::size_t(k) < done.size() && done[std::size_t(k)])
+            lines[k] = QStringLiteral("\u2713 ") + lines[k] + QStringLiteral(" (done)");
+    m_legs->addItems(lines);
+    if (same && !done.empty())
+        m_legs->setCurrentRow(current); // the same tour with a stop ticked off: stay on the leg
     m_filling = false;
     m_legs->setVisible(m_legs->count() > 0);
     m_copy->setEnabled(!journey.legs.empty());
@@ -278,7 +351,7 @@ bool JourneyBar::eventFilter(QObject* watched, QEvent* event)
     switch (key->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        if (!field)
+        if (!field && watched != m_query && watched != m_sources && watched != m_active)
             return false;
         plan();
         return true;
@@ -289,7 +362,8 @@ bool JourneyBar::eventFilter(QObject* watched, QEvent* event)
         return true;
     case Qt::Key_N:
     case Qt::Key_P:
-        if (field || key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        if (field || watched == m_query || watched == m_sources
+            || key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
             return false; // typed into the name
         emit legStepped(key->key() == Qt::Key_N ? 1 : -1);
         return true;

@@ -10,6 +10,7 @@
 #include <array>
 
 class QCheckBox;
+class QComboBox;
 class QCompleter;
 class QLabel;
 class QLineEdit;
@@ -27,6 +28,10 @@ class World;
  * totals and the legs. Enter in either field plans; Up and Down in the legs, or N and P
  * anywhere in the bar but the fields, choose a leg; Escape closes the bar. It shows what
  * it is given and tells what the user asks; planning and drawing are the window's.
+ *
+ * For a tour the bar asks, instead of To, which places to take the stops from (those quick
+ * find matches a query, those in view, one region's or one kind's) and whether active places
+ * count as left to do; the legs then mark the stops already visited as done.
  */
 class JourneyBar : public QFrame {
     Q_OBJECT
@@ -37,6 +42,13 @@ public:
 
     /** Shows the bar; `from` (a place, or -1) fills From. The focus goes to the first empty field. */
     void openBar(int from);
+    /**
+     * Shows the bar for a tour from `from`, the stops to come from one of `sources` (the
+     * first of which takes the places the query field matches).
+     */
+    void openTour(int from, const QStringList& sources, const QString& query);
+    /** The bar plans a tour (openTour) rather than a route. */
+    bool plansTour() const { return m_tour; }
     /** Hides the bar, gives the focus back and says closed(). */
     void closeBar();
 
@@ -44,8 +56,11 @@ public:
     std::array<bool, TravelModeCount> modes() const;
     void setModes(const std::array<bool, TravelModeCount>& modes);
 
-    /** Shows `journey` (its totals, one line per leg); `problem` instead when not empty. */
-    void showJourney(const Journey& journey);
+    /**
+     * Shows `journey` (its totals, one line per leg); `done` (when given, one flag per leg)
+     * marks the legs that end at a stop already visited, `heading` goes before the totals.
+     */
+    void showJourney(const Journey& journey, const std::vector<bool>& done = {}, const QString& heading = {});
     void showProblem(const QString& problem);
     /** Marks leg `k` (-1: none) as the current one in the list. */
     void setCurrentLeg(int k);
@@ -55,6 +70,8 @@ public:
 signals:
     /** Enter in a field: plan from `from` to `to` (both places of the world). */
     void planAsked(int from, int to);
+    /** Enter in a field of a tour: from `from` through the places of source `source`. */
+    void tourAsked(int from, int source, const QString& query, bool withActive);
     /** A mode's check box changed. */
     void modesChanged();
     /** The user chose leg `k` in the list. */
@@ -78,6 +95,12 @@ private:
     LocationSearch m_search;
     QLineEdit* m_from;
     QLineEdit* m_to;
+    QWidget* m_toLabel;
+    QComboBox* m_sources;
+    QLineEdit* m_query;
+    QCheckBox* m_active;
+    QWidget* m_tourRow;
+    bool m_tour = false;
     std::array<QCompleter*, 2> m_completers{};
     std::array<QStringListModel*, 2> m_names{};
     std::array<std::vector<int>, 2> m_offered; // the places behind each completion list's rows

@@ -16,6 +16,8 @@
 #include <QClipboard>
 #include <QGuiApplication>
 
+#include <algorithm>
+
 namespace vdm {
 
 JourneyCommands::JourneyCommands(QWidget& window, const Ui::TMainForm& ui, const World& world, const Viewport& view,
@@ -32,7 +34,13 @@ JourneyCommands::JourneyCommands(QWidget& window, const Ui::TMainForm& ui, const
                    [this](int step) { showLeg(m_session->steppedLeg(step)); });
     connectGuarded(prompts, w, m_bar, &JourneyBar::copyAsked, [this] { copy(); });
     connectGuarded(prompts, w, m_bar, &JourneyBar::closed, [this] { closed(); });
+    connectGuarded(prompts, w, m_bar, &JourneyBar::tourAsked,
+                   [this](int from, int source, const QString& query, bool withActive) {
+                       planTour(from, source, query, withActive);
+                   });
     QObject::connect(m_session, &JourneySession::routePlanned, w,
+                     [this, &prompts, w] { guarded(prompts, w, [this] { planned(); }); });
+    QObject::connect(m_session, &JourneySession::tourPlanned, w,
                      [this, &prompts, w] { guarded(prompts, w, [this] { planned(); }); });
 }
 
@@ -42,6 +50,68 @@ void JourneyCommands::openRoute()
 {
     m_bar->setModes(m_settings.travelSettings().enabled);
     m_bar->openBar(m_hooks.selectedPlace());
+}
+
+void JourneyCommands::openTour(const QString& query)
+{
+    m_sources = {{Source::Query, {}}, {Source::View, {}}};
+    QStringList labels{QStringLiteral("Places quick find matches"), QStringLiteral("Places in view")};
+    for (const QByteArray& region : TourPlaces::regions(m_world)) {
+        m_sources.push_back({Source::Region, region});
+        labels << QStringLiteral("Region: ") + CodePage::decode(region.trimmed());
+    }
+    for (const QByteArray& kind : TourPlaces::kinds(m_world)) {
+        m_sources.push_back({Source::Kind, kind});
+        labels << QStringLiteral("Kind: ") + CodePage::decode(kind.trimmed());
+    }
+    m_bar->setModes(m_settings.travelSettings().enabled);
+    m_bar->openTour(m_hooks.selectedPlace(), labels, query);
+}
+
+void JourneyCommands::planTour(int from, int source, const QString& query, bool withActive)
+{
+    if (source < 0 || std::size_t(source) >= m_sources.size())
+        return;
+    const Source& s = m_sources[std::size_t(source)];
+    TourChoice choice;
+    choice.includeActive = withActive;
+    std::vector<int> candidates;
+    switch (s.type) {
+    case Source::Query:
+        candidates = TourPlaces::ofQuery(m_world, m_search, query);
+        break;
+    case Source::View:
+        candidates = TourPlaces::inView(m_world, m_view);
+        break;
+    case Source::Region:
+        candidates = TourPlaces::all(m_world);
+        choice.region = s.value;
+        break;
+    case Source::Kind:
+        candidates = TourPlaces::all(m_world);
+        choice.kind = s.value;
+        break;
+    }
+    std::vector<int> stops = tourStops(m_world.locations(), candidates, choice);
+    std::erase(stops, from);
+    if (stops.empty()) {
+        m_session->clear();
+        hideHints();
+        m_bar->showProblem(QStringLiteral("No place is left to visit there."));
+        m_hooks.repaint();
+        return;
+    }
+    m_session->setSettings(m_settings.travelSettings());
+    m_session->planTour(from, std::move(stops));
+}
+
+void JourneyCommands::followWorld()
+{
+    if (m_world.revision() == m_seenRevision)
+        return;
+    m_seenRevision = m_world.revision();
+    if (m_session->updateTourDone())
+        showTour();
 }
 
 void JourneyCommands::worldChanged()
@@ -60,8 +130,39 @@ void JourneyCommands::plan(int from, int to)
 void JourneyCommands::planned()
 {
     hideHints();
-    m_bar->showJourney(m_session->journey());
+    if (m_session->hasTour()) {
+        m_session->updateTourDone();
+        m_seenRevision = m_world.revision();
+        showTour();
+    } else {
+        m_bar->showJourney(m_session->journey());
+    }
     m_hooks.repaint();
+}
+
+void JourneyCommands::showTour()
+{
+    const Tour& tour = m_session->tour();
+    const Journey& journey = m_session->journey();
+    // A leg is done when the stop it reaches is: the stops in order are the legs' ends.
+    std::vector<bool> done(journey.legs.size(), false);
+    std::size_t next = 0;
+    int doneStops = 0;
+    for (std::size_t k = 0; k < journey.legs.size() && next < tour.stops().size(); ++k) {
+        while (next < tour.stops().size() && std::count(tour.unreachable().begin(), tour.unreachable().end(),
+                                                        tour.stops()[next]))
+            ++next; // no leg reaches it
+        if (next < tour.stops().size() && journey.legs[k].to == tour.stops()[next]) {
+            done[k] = tour.done(next);
+            ++next;
+        }
+    }
+    for (std::size_t k = 0; k < tour.stops().size(); ++k)
+        doneStops += tour.done(k);
+    QString heading = QStringLiteral("Tour of %1 stops, %2 done").arg(tour.stops().size()).arg(doneStops);
+    if (!tour.unreachable().empty())
+        heading += QStringLiteral("; %1 cannot be reached with these ways").arg(tour.unreachable().size());
+    m_bar->showJourney(journey, done, heading);
 }
 
 void JourneyCommands::showLeg(int k)
@@ -105,8 +206,8 @@ void JourneyCommands::modesChanged()
     m_settings.setTravelSettings(travel);
     // A journey on the map follows the ways now allowed.
     const Journey& shown = m_session->journey();
-    if (shown.start >= 0 && shown.target >= 0 && m_bar->isVisible())
-        plan(shown.start, shown.target);
+    if (shown.start >= 0 && shown.target >= 0 && m_bar->isVisible() && !m_session->hasTour())
+        plan(shown.start, shown.target); // a tour is planned again only when the user asks
 }
 
 void JourneyCommands::copy()

@@ -1,10 +1,16 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "edit/locationsearch.h"
+
+#include <QByteArray>
 #include <QObject>
+#include <QString>
 
 #include <array>
+#include <cstdint>
 #include <functional>
+#include <vector>
 
 class QWidget;
 
@@ -46,6 +52,16 @@ public:
 
     /** "Plan route...": the bar opens with the selected place as From. */
     void openRoute();
+    /**
+     * "Plan tour...": the bar opens for a tour from the selected place; `query` (the quick
+     * find's text, if any) fills the query the first choice of stops takes.
+     */
+    void openTour(const QString& query = {});
+    /**
+     * Before each paint: a tour's stops the user has since marked visited show as done
+     * (the order stays as planned).
+     */
+    void followWorld();
     /** Another world came in: what was planned for the last one goes, with the bar. */
     void worldChanged();
 
@@ -56,6 +72,8 @@ public:
 private:
     void plan(int from, int to);
     void planned();
+    void planTour(int from, int source, const QString& query, bool withActive);
+    void showTour();
     void showLeg(int k);
     void modesChanged();
     void copy();
@@ -67,6 +85,14 @@ private:
     const Viewport& m_view;
     SettingsSession& m_settings;
     Hooks m_hooks;
+    /** Where a tour's stops come from, as the bar's choices list them. */
+    struct Source {
+        enum Type { Query, View, Region, Kind } type;
+        QByteArray value; // the region or the kind
+    };
+    std::vector<Source> m_sources;
+    LocationSearch m_search;
+    std::uint64_t m_seenRevision = 0; // the world as the tour's done stops last saw it
     JourneySession* m_session;
     JourneyBar* m_bar;
     std::array<TddgHintWindow*, 2> m_hints{}; // the current leg's two places, made on the first leg shown

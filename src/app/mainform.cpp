@@ -292,6 +292,8 @@ void TMainForm::reportWorldNotices()
 void TMainForm::PanelMapPaint()
 {
     m_view.followPanel();
+    if (m_journey) // a paint may come before construction has made it
+        m_journey->followWorld();
     if (!m_canvas.paint(m_ui->PanelMap->devicePixelRatioF(), !CopyingToClipboard))
         return;
     showProgressLine(); // every status change repaints the map

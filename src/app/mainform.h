@@ -158,6 +158,8 @@ public:
     void ShortcutsClick();
     /** "Plan route...": the journey bar over the map, the selected place as From. */
     void PlanRouteClick();
+    /** "Plan tour...": the journey bar for a tour of what is left, from the selected place. */
+    void PlanTourClick();
     /** The journey planner: its bar, the journey drawn and its current leg. */
     const JourneyCommands& journey() const { return *m_journey; }
 

@@ -34,6 +34,11 @@ void TMainForm::PlanRouteClick()
     m_journey->openRoute();
 }
 
+void TMainForm::PlanTourClick()
+{
+    m_journey->openTour();
+}
+
 void TMainForm::ShortcutsClick()
 {
     TFormShortcuts::showFor(this, m_commands->shortcutList());

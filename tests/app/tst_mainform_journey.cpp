@@ -9,6 +9,7 @@
 
 #include <QAbstractItemView>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QClipboard>
 #include <QCompleter>
 #include <QLabel>
@@ -176,6 +177,58 @@ TEST_F(JourneyTest, TheMapWithARouteIsWhatTheRendererPaints)
     ASSERT_TRUE(p.waitForFinished(60000)); // a bound against a hang
     ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
     EXPECT_TRUE(rgb(shown) == rgb(QImage(rendered)));
+}
+
+TEST_F(JourneyTest, ATourKeepsItsOrderWhileItsStopsAreTickedOff)
+{
+    form->FindChosen(0);
+    form->PlanTourClick();
+    ASSERT_TRUE(bar()->isVisible());
+    EXPECT_TRUE(bar()->plansTour());
+    EXPECT_FALSE(field("JourneyTo")->isVisible());
+    auto* sources = bar()->findChild<QComboBox*>(QStringLiteral("JourneyStops"));
+    ASSERT_NE(sources, nullptr);
+    EXPECT_EQ(sources->accessibleName(), "Stops");
+    EXPECT_EQ(sources->itemText(0), "Places quick find matches");
+    EXPECT_EQ(sources->itemText(1), "Places in view");
+    sources->setCurrentIndex(0);
+    QLineEdit* query = field("JourneyQuery");
+    QTest::keyClicks(query, "r"); // every place; Ardel, the start, is no stop
+    QTest::keyClick(query, Qt::Key_Return);
+
+    const JourneySession& session = form->journey().session();
+    ASSERT_TRUE(session.hasTour());
+    const std::vector<int> order = session.tour().stops();
+    ASSERT_EQ(order.size(), 3u);
+    EXPECT_TRUE(totals().startsWith("Tour of 3 stops, 0 done")) << totals().toStdString();
+    ASSERT_GE(legs()->count(), 3);
+
+    // The user marks the first stop visited: it shows as done, the order stays.
+    form->FindChosen(order[0]);
+    bar()->hide(); // out of the pointer's way on this small panel; the tour stays planned
+    const Location& stop = form->world().locations()[std::size_t(order[0])];
+    doubleClickAt(form->view().mapToPanel(stop.X, stop.Y));
+    ASSERT_TRUE(ui().GBLoc->isEnabled());
+    QTest::mouseClick(ui().SBV, Qt::LeftButton);
+    bar()->show();
+    ASSERT_EQ(form->world().locations()[std::size_t(order[0])].Status, Visited);
+    form->RepaintMap();
+    EXPECT_EQ(session.tour().stops(), order);
+    EXPECT_TRUE(session.tour().done(0));
+    EXPECT_TRUE(totals().startsWith("Tour of 3 stops, 1 done")) << totals().toStdString();
+    int ticked = 0;
+    for (int k = 0; k < legs()->count(); ++k)
+        ticked += legs()->item(k)->text().startsWith(QString::fromUtf8("\u2713 "));
+    EXPECT_EQ(ticked, 1);
+
+    // With nothing left in the choice, the bar says so and draws nothing.
+    query->clear();
+    QTest::keyClicks(query, "Brisk");
+    if (order[0] == 1) {
+        QTest::keyClick(query, Qt::Key_Return);
+        EXPECT_EQ(totals(), "No place is left to visit there.");
+        EXPECT_TRUE(session.journey().legs.empty());
+    }
 }
 
 } // namespace
