@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "journey/travelgraph.h"
 
-#include "map/spatialindex.h"
-
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -83,7 +81,7 @@ double TravelGraph::distance(int a, int b) const
                                     std::int64_t(m_y[std::size_t(a)]) - m_y[std::size_t(b)])));
 }
 
-TravelGraph::TravelGraph(const LocationList& locations, const SpatialIndex& index, double walkLeg)
+TravelGraph::TravelGraph(const LocationList& locations, const SpatialIndex& /*index*/, double walkLeg)
     : m_walkLeg(walkLeg)
 {
     const std::size_t n = locations.size();
@@ -109,9 +107,11 @@ TravelGraph::TravelGraph(const LocationList& locations, const SpatialIndex& inde
         }
 
     // Walking: each place's nearest neighbours within reach, joined both ways (the
-    // nearness is not mutual, the walk is). The search box starts at the size that holds
-    // about that many places on average and doubles until it has them: a place with
-    // WalkNeighbours places within distance r has its nearest ones inside the box of r.
+    // nearness is not mutual, the walk is). The places go into a grid of their own, cells
+    // about as wide as the distance that holds that many neighbours on average, sorted by
+    // cell; each place searches ring after ring of cells around its own. A place outside
+    // the rings searched lies farther than `ring` cell widths, so once that many
+    // neighbours lie within that reach, no place outside can be nearer.
     if (walkLeg > 0 && n > 1) {
         std::int64_t xlo = m_x[0], xhi = m_x[0], ylo = m_y[0], yhi = m_y[0];
         for (std::size_t i = 1; i < n; ++i) {
@@ -120,27 +120,64 @@ TravelGraph::TravelGraph(const LocationList& locations, const SpatialIndex& inde
             ylo = std::min<std::int64_t>(ylo, m_y[i]);
             yhi = std::max<std::int64_t>(yhi, m_y[i]);
         }
-        const double area = std::max(1.0, double(xhi - xlo) * double(yhi - ylo));
-        const double typical = std::clamp(std::sqrt(area * WalkNeighbours / double(n)), 1.0, walkLeg);
+        const double area = std::max(1.0, double(xhi - xlo + 1) * double(yhi - ylo + 1));
+        // Cells of about one place each keep the rings cheap; never more cells than places.
+        // (A cell wider than the longest leg is fine: every walk then ends within one ring.)
+        const auto cell = std::int64_t(std::ceil(std::max(1.0, std::sqrt(area / double(n)))));
+        const std::int64_t columns = (xhi - xlo) / cell + 1, rows = (yhi - ylo) / cell + 1;
+        const auto cellOf = [&](std::size_t i) {
+            return std::size_t(((m_y[i] - ylo) / cell) * columns + (m_x[i] - xlo) / cell);
+        };
+        std::vector<std::int32_t> cellStart(std::size_t(columns * rows) + 1, 0);
+        for (std::size_t i = 0; i < n; ++i)
+            ++cellStart[cellOf(i) + 1];
+        for (std::size_t c = 1; c < cellStart.size(); ++c)
+            cellStart[c] += cellStart[c - 1];
+        std::vector<std::int32_t> byCell(n);
+        {
+            std::vector<std::int32_t> at(cellStart.begin(), cellStart.end() - 1);
+            for (std::size_t i = 0; i < n; ++i)
+                byCell[std::size_t(at[cellOf(i)]++)] = std::int32_t(i);
+        }
         // Squared distances: exact, and in the same order as the distances.
+        const auto within = std::int64_t(std::floor(walkLeg * walkLeg));
+        const std::int64_t lastRing = std::max(columns, rows);
         std::vector<std::pair<std::int64_t, int>> near;
-        std::vector<int> found;
         for (std::size_t i = 0; i < n; ++i) {
-            for (double radius = typical;; radius = std::min(walkLeg, radius * 2)) {
-                const auto reach = std::int64_t(std::ceil(radius));
-                const auto within = std::int64_t(std::floor(radius * radius));
-                const MapBox box{m_x[i] - reach, m_x[i] + reach, m_y[i] - reach, m_y[i] + reach};
-                near.clear();
-                found.clear();
-                index.collectLocationsNear(box, found);
-                for (int j : found) {
-                    if (std::size_t(j) == i || std::size_t(j) >= n)
+            near.clear();
+            const std::int64_t cx = (m_x[i] - xlo) / cell, cy = (m_y[i] - ylo) / cell;
+            const auto visit = [&](std::int64_t x, std::int64_t y) {
+                if (x < 0 || y < 0 || x >= columns || y >= rows)
+                    return;
+                const std::size_t c = std::size_t(y * columns + x);
+                for (std::int32_t k = cellStart[c]; k < cellStart[c + 1]; ++k) {
+                    const auto j = std::size_t(byCell[std::size_t(k)]);
+                    if (j == i)
                         continue;
-                    const std::int64_t d = squared(std::int64_t(m_x[std::size_t(j)]) - m_x[i], std::int64_t(m_y[std::size_t(j)]) - m_y[i]);
+                    const std::int64_t d = squared(std::int64_t(m_x[j]) - m_x[i], std::int64_t(m_y[j]) - m_y[i]);
                     if (d <= within)
-                        near.push_back({d, j});
+                        near.push_back({d, int(j)});
                 }
-                if (near.size() >= std::size_t(WalkNeighbours) || radius >= walkLeg)
+            };
+            for (std::int64_t ring = 0; ring <= lastRing; ++ring) {
+                if (ring == 0) {
+                    visit(cx, cy);
+                } else {
+                    for (std::int64_t x = cx - ring; x <= cx + ring; ++x) {
+                        visit(x, cy - ring);
+                        visit(x, cy + ring);
+                    }
+                    for (std::int64_t y = cy - ring + 1; y <= cy + ring - 1; ++y) {
+                        visit(cx - ring, y);
+                        visit(cx + ring, y);
+                    }
+                }
+                const std::int64_t reach = ring * cell; // every place outside lies farther
+                if (double(reach) >= walkLeg)
+                    break;
+                const std::int64_t reachSquared = reach * reach;
+                if (std::count_if(near.begin(), near.end(), [&](const auto& p) { return p.first <= reachSquared; })
+                    >= WalkNeighbours)
                     break;
             }
             const std::size_t keep = std::min<std::size_t>(near.size(), WalkNeighbours);

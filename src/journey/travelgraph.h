@@ -64,7 +64,12 @@ public:
     };
 
     TravelGraph() = default;
-    /** Builds the graph of `locations`; `index` must cover them (its nearness queries find the walks). */
+    /**
+     * Builds the graph of `locations`. The walks come from a grid the graph makes for the
+     * one pass over every place (far quicker than asking the world's per-level index place
+     * by place); `index`, the world's index of the same list, is kept for the callers that
+     * hand it and is not read.
+     */
     TravelGraph(const LocationList& locations, const SpatialIndex& index, double walkLeg = DefaultWalkLeg);
 
     int size() const { return int(m_x.size()); }

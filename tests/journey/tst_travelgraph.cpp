@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <set>
+
 using namespace vdm;
 
 namespace {
@@ -64,6 +68,58 @@ TEST(TravelGraph, WalksJoinNearNeighboursBothWaysWithinTheLongestLeg)
             EXPECT_TRUE(walksThere) << u;
         }
         EXPECT_LE(walks, 2 * TravelGraph::WalkNeighbours * g.size());
+    }
+}
+
+/** The WalkNeighbours nearest places of `u` within `leg`, the lower index among equals. */
+std::vector<int> nearestByHand(const LocationList& places, int u, double leg)
+{
+    std::vector<std::pair<std::int64_t, int>> all;
+    for (int v = 0; v < int(places.size()); ++v) {
+        const std::int64_t dx = places[std::size_t(v)].X - places[std::size_t(u)].X;
+        const std::int64_t dy = places[std::size_t(v)].Y - places[std::size_t(u)].Y;
+        if (v != u && dx * dx + dy * dy <= std::int64_t(std::floor(leg * leg)))
+            all.push_back({dx * dx + dy * dy, v});
+    }
+    std::sort(all.begin(), all.end());
+    std::vector<int> out;
+    for (std::size_t k = 0; k < all.size() && k < std::size_t(TravelGraph::WalkNeighbours); ++k)
+        out.push_back(all[k].second);
+    return out;
+}
+
+TEST(TravelGraph, WalksAreExactlyTheNearestNeighboursJoinedBothWays)
+{
+    struct Shape {
+        const char* name;
+        int count, side, spread; // places in a square of `side`, a few far out at `spread`
+        double leg;
+    };
+    const Shape shapes[] = {
+        {"even", 300, 50000, 0, 6000},        {"dense", 400, 3000, 0, 12000},
+        {"stacked", 200, 40, 0, 12000},       {"sparse", 50, 400000, 0, 12000},
+        {"outliers", 300, 30000, 2000000, 12000}, {"short legs", 300, 50000, 0, 900},
+    };
+    std::mt19937 rng(11);
+    for (const Shape& shape : shapes) {
+        SCOPED_TRACE(shape.name);
+        LocationList places = test::randomPlaces(rng, shape.count, shape.side, 0);
+        for (std::size_t k = 0; shape.spread > 0 && k < 5; ++k)
+            places[k].X = (k % 2 ? -1 : 1) * shape.spread * int(k + 1) / 5;
+        const SpatialIndex index(places, {});
+        const TravelGraph g(places, index, shape.leg);
+        std::vector<std::set<int>> expected(places.size());
+        for (int u = 0; u < int(places.size()); ++u)
+            for (const int v : nearestByHand(places, u, shape.leg)) {
+                expected[std::size_t(u)].insert(v);
+                expected[std::size_t(v)].insert(u);
+            }
+        for (int u = 0; u < g.size(); ++u) {
+            std::set<int> walks;
+            for (auto e = g.edgesBegin(u); e != g.edgesEnd(u); ++e)
+                walks.insert(e->target);
+            EXPECT_EQ(walks, expected[std::size_t(u)]) << "place " << u;
+        }
     }
 }
 
