@@ -133,7 +133,13 @@ void TMainForm::followOtherPrograms()
                                   Qt::QueuedConnection);
     };
     listeners.markersRenumbered = [this](const std::vector<int>& newIndexOf) { m_edit.markersRenumbered(newIndexOf); };
+
     m_world.setListeners(std::move(listeners));
+    // From the writer's thread: the window's thread takes the outcome (and a failure's box).
+    m_world.setWriteListener([this] {
+        QMetaObject::invokeMethod(this, [this] { guarded(m_prompts, this, [this] { m_world.collectWrites(); }); },
+                                  Qt::QueuedConnection);
+    });
     if (m_firstShowDone && !m_destroyed)
         m_fileWatch->watch(m_world.settledUserFilePaths());
 }

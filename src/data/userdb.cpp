@@ -26,17 +26,26 @@ bool breaksLine(char c)
     return c == '\n' || c == '\r';
 }
 
+const QByteArray& nameOf(const Location& l) { return l.Name; }
+const QByteArray& nameOf(const UserRecord& r) { return r.name; }
+const QByteArray& noteOf(const Location& l) { return l.Note; }
+const QByteArray& noteOf(const UserRecord& r) { return r.note; }
+std::int32_t statusOf(const Location& l) { return l.Status; }
+std::int32_t statusOf(const UserRecord& r) { return r.status; }
+
 /**
  * The file, block by block, as pieces handed to `sink`: fixed texts, the status digit,
  * and the name and note kept to one line. Stops at the first piece the sink refuses.
  */
-template <typename Sink>
-bool formatUserData(const LocationList& locations, Sink& sink)
+template <typename Records, typename Sink>
+bool formatUserData(const Records& records, Sink& sink)
 {
-    for (const Location& location : locations) {
-        sink.makeRoom(location);
-        if (!sink.text("loc\r\n   nm = ") || !sink.oneLine(location.Name) || !sink.text("\r\n   status = ")
-            || !sink.digit(statusDigit(location.Status)) || !sink.text("\r\n   note = ") || !sink.oneLine(location.Note)
+    for (const auto& record : records) {
+        const QByteArray& name = nameOf(record);
+        const QByteArray& note = noteOf(record);
+        sink.makeRoom(name.size() + note.size());
+        if (!sink.text("loc\r\n   nm = ") || !sink.oneLine(name) || !sink.text("\r\n   status = ")
+            || !sink.digit(statusDigit(statusOf(record))) || !sink.text("\r\n   note = ") || !sink.oneLine(note)
             || !sink.text("\r\nend\r\n"))
             return false;
     }
@@ -76,10 +85,10 @@ public:
         m_p += t.size();
         return true;
     }
-    /** Room for a block of the location's texts. */
-    void makeRoom(const Location& location)
+    /** Room for a block whose two texts take `texts` bytes. */
+    void makeRoom(qsizetype texts)
     {
-        const qsizetype need = kFixedBlock + location.Name.size() + location.Note.size();
+        const qsizetype need = kFixedBlock + texts;
         const qsizetype used = m_p - m_out.data();
         if (m_out.size() - used >= need)
             return;
@@ -111,7 +120,7 @@ struct Compare {
         return true;
     }
     bool digit(char c) { return p < end && *p++ == c; }
-    void makeRoom(const Location&) {}
+    void makeRoom(qsizetype) {}
     bool oneLine(const QByteArray& t)
     {
         if (end - p < t.size())
@@ -155,6 +164,13 @@ QByteArray writeUserData(const LocationList& locations)
 {
     Write write(locations.size());
     formatUserData(locations, write);
+    return write.take();
+}
+
+QByteArray writeUserRecords(const std::vector<UserRecord>& records)
+{
+    Write write(records.size());
+    formatUserData(records, write);
     return write.take();
 }
 

@@ -6,6 +6,9 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
+#include <cstdint>
+#include <vector>
+
 namespace vdm {
 
 /**
@@ -39,6 +42,19 @@ std::size_t readUserData(const QByteArray& bytes, LocationList& locations);
  * file always reads back.
  */
 QByteArray writeUserData(const LocationList& locations);
+
+/**
+ * What "user.gdb" holds of one location: a writer that works away from the locations list
+ * (off the window's thread) keeps these and formats the same bytes from them.
+ */
+struct UserRecord {
+    QByteArray name;
+    QByteArray note;
+    std::int32_t status = Unvisited;
+};
+
+/** writeUserData of locations whose names, statuses and notes are `records`. */
+QByteArray writeUserRecords(const std::vector<UserRecord>& records);
 
 /**
  * True when writeUserData(locations) gives exactly `bytes`: a file read from those bytes

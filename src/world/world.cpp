@@ -241,6 +241,12 @@ World::World(QString folder, LocationList locations, LocationList markers)
 
 void World::listReplaced()
 {
+    if (m_writer) { // it writes another list: what it holds goes to the file first
+        m_writer->waitIdle();
+        m_writer.reset();
+        m_posted.clear();
+    }
+    resetChangeLog();
     m_generation = nextGeneration();
     m_noteRevision = 0;
     m_noteChangedAt.assign(m_locations.size(), 0);
@@ -248,6 +254,18 @@ void World::listReplaced()
     for (const Location& l : m_locations)
         countStatus(l.Status, 1);
     m_counts.total = int(m_locations.size());
+}
+
+void World::resetChangeLog()
+{
+    m_unposted.assign(m_locations.size(), 0);
+    m_unpostedList.clear();
+}
+
+void World::logChange(std::size_t index)
+{
+    if (index < m_unposted.size() && !std::exchange(m_unposted[index], 1))
+        m_unpostedList.push_back(int(index));
 }
 
 void World::countStatus(std::int32_t status, int delta)
@@ -361,6 +379,7 @@ bool World::takeAhead(Step step, bool* found)
         m_generation = staged.m_generation;
         m_noteRevision = staged.m_noteRevision;
         m_noteChangedAt = std::move(staged.m_noteChangedAt);
+        resetChangeLog();
         // The index covers the markers too; until they come over it simply does not match
         // this world's (still empty) markers list, and the callers scan that instead.
         m_index = std::move(staged.m_index);
@@ -378,6 +397,7 @@ bool World::takeAhead(Step step, bool* found)
     case UserDataStep:
         m_userFile = staged.m_userFile;
         m_userBase = std::move(staged.m_userBase);
+        m_userBytes = staged.m_userBytes;
         break;
     case MarkersStep:
         m_markers = std::move(staged.m_markers);
@@ -495,7 +515,10 @@ void World::loadUserDataFrom(const QString& path)
     });
     loadUserFile(
         path, m_userFile, QStringLiteral("a status or a note"),
-        [this](const QByteArray& bytes) { return readUserData(bytes, m_locations) > 0; },
+        [this](const QByteArray& bytes) {
+            m_userBytes = bytes.size();
+            return readUserData(bytes, m_locations) > 0;
+        },
         [this](const QByteArray& bytes) { return userDataWritesBack(m_locations, bytes); });
 }
 
@@ -546,6 +569,7 @@ bool World::setLocationStatus(int index, std::int32_t status)
     countStatus(m_locations[size_t(index)].Status, -1);
     countStatus(status, 1);
     m_locations[size_t(index)].Status = status;
+    logChange(size_t(index));
     m_userFile.edited = true;
     return true;
 }
@@ -557,6 +581,7 @@ bool World::setLocationNote(int index, const QByteArray& note)
         return false;
     m_locations[size_t(index)].Note = note;
     m_noteChangedAt[size_t(index)] = ++m_noteRevision;
+    logChange(size_t(index));
     m_userFile.edited = true;
     return true;
 }
@@ -712,9 +737,23 @@ void World::save(const QString& name, UserFile& file, bool changedHere, Merge me
 
 void World::SaveUserData()
 {
+    settleWrites();
+    // The writer resumes from whatever the file holds now, written here or merged.
+    const auto resume = qScopeGuard([this] {
+        if (m_writer)
+            m_writer->setVersion(m_userFile.version);
+    });
     save(
         kUserData, m_userFile, userDataChangedHere(), [this](const QByteArray& bytes) { return mergeUserData(bytes); },
-        [this] { return writeUserData(m_locations); }, [this] { m_userBase = placeRecords(m_locations); });
+        [this] {
+            QByteArray bytes = writeUserData(m_locations);
+            m_userBytes = bytes.size();
+            return bytes;
+        },
+        [this] {
+            m_userBase = placeRecords(m_locations);
+            m_posted.clear(); // all of it is in the file now
+        });
 }
 
 void World::SaveMarkers()
@@ -728,6 +767,12 @@ void World::SaveUserFilesTogether(bool userData, bool withMarkers)
 {
     const QString userPath = userFilePath(kUserData), markersPath = userFilePath(kMarkers);
     std::optional<QByteArray> user, markers;
+    if (userData)
+        settleWrites();
+    const auto resume = qScopeGuard([this] {
+        if (m_writer)
+            m_writer->setVersion(m_userFile.version);
+    });
     try {
         if (userData)
             user = bytesToSave(
@@ -761,6 +806,8 @@ void World::SaveUserFilesTogether(bool userData, bool withMarkers)
     if (user) {
         m_userFile.version = FileVersion(stampOf(userPath), *user);
         m_userBase = placeRecords(m_locations);
+        m_posted.clear();
+        m_userBytes = user->size();
     }
     if (markers) {
         m_markerFile.version = FileVersion(stampOf(markersPath), *markers);
@@ -818,10 +865,12 @@ std::optional<bool> World::mergeUserData(const QByteArray& bytes)
             countStatus(l.Status, -1);
             countStatus(merged[i].status, 1);
             l.Status = merged[i].status;
+            logChange(i); // the background writer's copy follows the merge
         }
         if (l.Note != merged[i].note) {
             l.Note = merged[i].note;
             m_noteChangedAt[i] = ++m_noteRevision;
+            logChange(i);
         }
     }
     m_userBase = theirs;
@@ -854,12 +903,22 @@ std::optional<bool> World::mergeMarkers(const QByteArray& bytes)
 bool World::readChangedUserFiles()
 {
     const std::uint64_t before = m_revision;
+    collectWrites();
+    // While the background writer has changes of this window not yet in the file, the
+    // file is looked at once they are: its own write must not pass for another program's.
+    const bool userFileSettled = !m_writer || (!m_writer->busy() && m_posted.empty());
+    m_recheckUserFile = !userFileSettled;
     const auto look = [this](const QString& name, UserFile& file, bool changedHere, auto merge) {
         const QString path = DataLocations::settledUserFile(m_folder, name);
         if (!path.isEmpty())
             meetOtherChanges(name, path, file, false, changedHere, merge, [] { return QByteArray(); });
     };
-    look(kUserData, m_userFile, userDataChangedHere(), [this](const QByteArray& bytes) { return mergeUserData(bytes); });
+    if (userFileSettled) {
+        look(kUserData, m_userFile, userDataChangedHere(),
+             [this](const QByteArray& bytes) { return mergeUserData(bytes); });
+        if (m_writer)
+            m_writer->setVersion(m_userFile.version);
+    }
     look(kMarkers, m_markerFile, markersChangedHere(), [this](const QByteArray& bytes) { return mergeMarkers(bytes); });
     return m_revision != before;
 }
@@ -890,7 +949,130 @@ void World::autosave(UserFile& file, Save save)
 
 void World::autosaveUserData()
 {
-    autosave(m_userFile, [this] { SaveUserData(); });
+    if (writesInBackground())
+        postUserData();
+    else
+        autosave(m_userFile, [this] { SaveUserData(); });
+}
+
+void World::setWriteListener(std::function<void()> written)
+{
+    m_writeListener = std::move(written);
+    if (m_writer)
+        m_writer->setFinished(m_writeListener);
+}
+
+qsizetype World::expectedUserDataSize() const
+{
+    // A block without name and note takes 47 bytes; names run to a dozen or so.
+    return m_userBytes >= 0 ? m_userBytes : qsizetype(m_locations.size()) * 64;
+}
+
+bool World::writesInBackground() const
+{
+    // Only a file that may simply be replaced: keeping a backup first, or writing beside
+    // another program's version, stays with the writes made here.
+    return m_locationsLoaded && m_userFile.safe && !m_userFile.kept.known()
+           && expectedUserDataSize() >= m_backgroundFrom;
+}
+
+void World::postUserData()
+{
+    const QString path = userFilePath(kUserData);
+    if (m_writer && m_writer->path() != path) { // the file moved (see DataLocations): start afresh
+        settleWrites();
+        m_writer.reset();
+    }
+    if (!m_writer) {
+        // The writer's own copy of what the file is made of, taken once; from then on it
+        // hears only of the changes. What differs from the file is the first batch.
+        std::vector<UserRecord> records;
+        records.reserve(m_locations.size());
+        std::vector<UserDataWriter::Change> first;
+        for (std::size_t i = 0; i < m_locations.size(); ++i) {
+            const Location& l = m_locations[i];
+            records.push_back({l.Name, l.Note, l.Status});
+            if (i >= m_userBase.size() || m_userBase[i].status != l.Status || m_userBase[i].note != l.Note)
+                first.push_back({int(i), l.Status, l.Note});
+        }
+        resetChangeLog();
+        m_writer = std::make_unique<UserDataWriter>(path, std::move(records), m_userFile.version,
+                                                    m_writeListener);
+        m_posted.emplace_back(m_writer->post({}), std::move(first));
+    } else {
+        std::vector<UserDataWriter::Change> changes;
+        changes.reserve(m_unpostedList.size());
+        for (const int i : m_unpostedList) {
+            const Location& l = m_locations[std::size_t(i)];
+            changes.push_back({i, l.Status, l.Note});
+            m_unposted[std::size_t(i)] = 0;
+        }
+        m_unpostedList.clear();
+        std::vector<UserDataWriter::Change> kept = changes;
+        m_posted.emplace_back(m_writer->post(std::move(changes)), std::move(kept));
+    }
+    collectWrites();
+}
+
+void World::baseWritten(std::uint64_t written)
+{
+    while (!m_posted.empty() && m_posted.front().first <= written) {
+        for (const UserDataWriter::Change& c : m_posted.front().second)
+            if (c.index >= 0 && std::size_t(c.index) < m_userBase.size())
+                m_userBase[std::size_t(c.index)] = PlaceRecord{c.status, c.note};
+        m_posted.pop_front();
+    }
+}
+
+void World::collectWrites()
+{
+    if (!m_writer)
+        return;
+    const std::optional<UserDataWriter::Outcome> outcome = m_writer->take();
+    if (!outcome)
+        return;
+    if (outcome->written) {
+        baseWritten(outcome->written);
+        m_userFile.version = outcome->version;
+    }
+    if (outcome->otherChange) {
+        // Merged and written here, by the rules of every other write.
+        autosave(m_userFile, [this] { SaveUserData(); });
+        return;
+    }
+    if (!outcome->error.isEmpty()) {
+        if (!std::exchange(m_userFile.writeFailing, true))
+            throw Error(outcome->error); // once; the next write that succeeds ends the streak
+        return;
+    }
+    if (outcome->written)
+        m_userFile.writeFailing = false;
+    if (m_recheckUserFile && !m_writer->busy() && m_posted.empty())
+        readChangedUserFiles();
+}
+
+void World::settleWrites()
+{
+    if (!m_writer)
+        return;
+    m_writer->waitIdle();
+    if (const std::optional<UserDataWriter::Outcome> outcome = m_writer->take(); outcome && outcome->written) {
+        baseWritten(outcome->written);
+        m_userFile.version = outcome->version;
+    }
+}
+
+bool World::userDataWritePending() const
+{
+    return m_writer && m_writer->busy();
+}
+
+void World::waitForUserDataWrites()
+{
+    if (!m_writer)
+        return;
+    m_writer->waitIdle();
+    collectWrites();
 }
 
 void World::autosaveMarkers()

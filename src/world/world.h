@@ -6,6 +6,7 @@
 #include "world/fileversion.h"
 #include "world/locationnames.h"
 #include "world/usermerge.h"
+#include "world/userdatawriter.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -13,6 +14,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -191,6 +193,29 @@ public:
     void autosaveMarkers();
     /** A write of that file failed and no write of it has succeeded since. */
     bool userDataWriteFailing() const { return m_userFile.writeFailing; }
+
+    // --- "user.gdb" written off the caller's thread ---
+    /**
+     * From this size of "user.gdb" on (its bytes as last read or written), autosaveUserData
+     * hands the write to a writer thread of its own and returns at once: a smaller file is
+     * formatted, written and synced within a frame, and is written at once as always.
+     * The writer coalesces: one write in flight, the newest state wins. Every other write
+     * (SaveUserData, the close, a joint write) first waits for it and then writes here.
+     */
+    static constexpr qsizetype kBackgroundWritesFrom = qsizetype(1) << 20;
+    /** Another size from which to write in the background (tests, benchmarks); 0: always. */
+    void setBackgroundWritesFrom(qsizetype bytes) { m_backgroundFrom = bytes; }
+    /** A background write of "user.gdb" is in flight or waiting for one. */
+    bool userDataWritePending() const;
+    /**
+     * Takes what the background writer finished: the file's new version, and a failure,
+     * thrown as autosaveUserData throws it (once in a row). When another program changed
+     * the file meanwhile, it is merged and written here, as autosaveUserData would.
+     * Call it when told (setWriteListener); it never waits.
+     */
+    void collectWrites();
+    /** Waits until the background writer has written everything, then collectWrites(). */
+    void waitForUserDataWrites();
     bool markersWriteFailing() const { return m_markerFile.writeFailing; }
 
     // --- other programs ---
@@ -205,6 +230,11 @@ public:
         std::function<void(const std::vector<int>& newIndexOf)> markersRenumbered;
     };
     void setListeners(Listeners listeners) { m_listeners = std::move(listeners); }
+    /**
+     * Told when a background write of "user.gdb" ended. It runs on the writer's thread, so
+     * it must only have the window's thread call collectWrites().
+     */
+    void setWriteListener(std::function<void()> written);
     /**
      * Reads "user.gdb" and "markers.gdb" again when another program changed them, keeping
      * this window's unwritten changes on top as a write would. A file that cannot be read
@@ -301,6 +331,20 @@ private:
 
     /** The list was read or replaced: a new generation, the counts taken afresh. */
     void listReplaced();
+    /** Location `index` changed its status or note: the background writer is told at its next post. */
+    void logChange(std::size_t index);
+    /** Forgets the change log: the list was read or replaced. */
+    void resetChangeLog();
+    /** autosaveUserData goes to the background writer. */
+    bool writesInBackground() const;
+    /** Tells the background writer what changed since it was last told (starting it first). */
+    void postUserData();
+    /** Waits for the background writer and takes a finished write; its failure is left to the write that follows. */
+    void settleWrites();
+    /** The file holds batches up to `written`: the merge base follows it. */
+    void baseWritten(std::uint64_t written);
+    /** The size the next "user.gdb" will probably have. */
+    qsizetype expectedUserDataSize() const;
     void countStatus(std::int32_t status, int delta);
 
     QString m_folder;
@@ -324,6 +368,16 @@ private:
     PlaceRecords m_userBase;        // statuses and notes as "user.gdb" last held them here
     MarkerChanges m_markerChanges; // the markers' changes since "markers.gdb" was last read or written
     Listeners m_listeners;
+    std::function<void()> m_writeListener;
+    // The background writer of "user.gdb", started by the first autosave that needs it.
+    std::unique_ptr<UserDataWriter> m_writer;
+    std::vector<std::uint8_t> m_unposted; // by location index: changed since the writer was last told
+    std::vector<int> m_unpostedList;      // the same, as a list
+    // Batches the writer was given and has not yet written: what m_userBase must take on.
+    std::deque<std::pair<std::uint64_t, std::vector<UserDataWriter::Change>>> m_posted;
+    qsizetype m_backgroundFrom = kBackgroundWritesFrom;
+    qsizetype m_userBytes = -1;     // "user.gdb" as last read or written; -1: not yet
+    bool m_recheckUserFile = false; // another program's change was seen while a write was in flight
 };
 
 } // namespace vdm

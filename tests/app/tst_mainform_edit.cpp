@@ -5,12 +5,14 @@
 #include "common/testutils.h"
 #include "data/atomicfile.h"
 #include "data/codepage.h"
+#include "data/userdb.h"
 #include "map/mappainter.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -279,6 +281,61 @@ TEST_F(EditTest, ALocationNamedEditMarkerIsEditedAsALocation)
     EXPECT_TRUE(form->editor().EditMarkerMode());
     close();
     EXPECT_EQ(notesIn(world.read(QStringLiteral("user.gdb"))), (QList<QByteArray>{"ruined tower", ""}));
+}
+
+TEST_F(EditTest, ABigWorldsKeystrokeLeavesTheWriteToTheWriterAndTheCloseWaitsForIt)
+{
+    // Cedar where a double click finds it, and enough places hidden at 10 % that
+    // "user.gdb" is too big to be written within a frame.
+    QByteArray locations = locationRecord("Cedar", 0, 0, 0);
+    LocationList user(1);
+    user[0].Name = "Cedar";
+    for (int i = 0; i < 20000; ++i) {
+        const QByteArray name = "Hamlet " + QByteArray::number(i);
+        locations += locationRecord(name, 7, 100000, 150000);
+        Location l;
+        l.Name = name;
+        l.Note = "a note long enough to make the file big " + QByteArray::number(i);
+        user.push_back(l);
+    }
+    world.write(QStringLiteral("vdmain.gdb"), locations);
+    world.write(QStringLiteral("user.gdb"), writeUserData(user));
+    open();
+    doubleClickAt(at(0));
+    ASSERT_TRUE(form->editor().EditMarkerMode());
+
+    // The handler returns before the file holds the key; the window's loop takes the
+    // writer's news and the file follows within moments.
+    type(QStringLiteral("moss"));
+    EXPECT_EQ(form->world().locations()[0].Note, QByteArray("moss"));
+    QElapsedTimer waited;
+    waited.start();
+    while (notesIn(world.read(QStringLiteral("user.gdb")))[0] != "moss" && waited.elapsed() < 10000)
+        QTest::qWait(5);
+    EXPECT_EQ(notesIn(world.read(QStringLiteral("user.gdb")))[0], QByteArray("moss"));
+
+    // A failing write is told once, however many keys follow it.
+    bool diskFull = true;
+    AtomicFile::setFaultInjector([&](AtomicFile::Step step) { return !(diskFull && step == AtomicFile::Step::Rename); });
+    const auto restore = qScopeGuard([] { AtomicFile::setFaultInjector({}); });
+    for (const char* key : {"y", "e", "s"}) {
+        type(QLatin1String(key));
+        waited.restart();
+        while (form->world().userDataWritePending() && waited.elapsed() < 10000)
+            QTest::qWait(5);
+        QTest::qWait(20); // the news reaches the window's loop
+    }
+    EXPECT_EQ(prompts.errors.size(), 1) << prompts.errors.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(notesIn(world.read(QStringLiteral("user.gdb")))[0], QByteArray("moss"));
+
+    // The close waits for the writer and writes the newest note itself.
+    diskFull = false;
+    type(QStringLiteral("!"));
+    close();
+    const QList<QByteArray> notes = notesIn(world.read(QStringLiteral("user.gdb")));
+    EXPECT_EQ(notes[0], QByteArray("mossyes!"));
+    EXPECT_EQ(notes[20000], QByteArray("a note long enough to make the file big 19999"));
+    EXPECT_EQ(prompts.errors.size(), 1);
 }
 
 // --- statuses ------------------------------------------------------------------------

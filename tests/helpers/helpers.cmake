@@ -43,3 +43,13 @@ if(TARGET tst_world)
   add_dependencies(tst_world vdm-mergewriter)
   target_compile_definitions(tst_world PRIVATE VDM_MERGEWRITER="$<TARGET_FILE:vdm-mergewriter>")
 endif()
+
+# Types notes into a world written in the background until killed (tests/world/tst_backgroundwrites.cpp).
+add_executable(vdm-notewriter ${CMAKE_CURRENT_LIST_DIR}/notewriter.cpp)
+target_link_libraries(vdm-notewriter PRIVATE vdm_world)
+vdm_target_defaults(vdm-notewriter)
+
+if(TARGET tst_world)
+  add_dependencies(tst_world vdm-notewriter)
+  target_compile_definitions(tst_world PRIVATE VDM_NOTEWRITER="$<TARGET_FILE:vdm-notewriter>")
+endif()

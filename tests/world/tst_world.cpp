@@ -470,9 +470,18 @@ INSTANTIATE_TEST_SUITE_P(
         AutosaveCase{"markers.gdb",
                      [](World& w, int n) { w.setMarkerName(0, "Camp " + QByteArray::number(n)); },
                      [](World& w) { w.autosaveMarkers(); }, [](World& w) { w.SaveMarkers(); },
-                     [](const World& w) { return w.markersWriteFailing(); }}),
+                     [](const World& w) { return w.markersWriteFailing(); }},
+        // The same streak when the writes go to the background writer and are taken later.
+        AutosaveCase{"user.gdb",
+                     [](World& w, int n) { w.setLocationNote(0, "note " + QByteArray::number(n)); },
+                     [](World& w) {
+                         w.setBackgroundWritesFrom(0);
+                         w.autosaveUserData();
+                         w.waitForUserDataWrites();
+                     },
+                     [](World& w) { w.SaveUserData(); }, [](const World& w) { return w.userDataWriteFailing(); }}),
     [](const ::testing::TestParamInfo<AutosaveCase>& row) {
-        return row.index == 0 ? std::string("UserData") : std::string("Markers");
+        return std::string(row.index == 0 ? "UserData" : row.index == 1 ? "Markers" : "UserDataInTheBackground");
     });
 
 } // namespace

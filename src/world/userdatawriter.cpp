@@ -1,0 +1,135 @@
+// SPDX-License-Identifier: MIT
+#include "world/userdatawriter.h"
+
+#include "data/atomicfile.h"
+#include "data/errors.h"
+
+#include <exception>
+#include <utility>
+
+namespace vdm {
+
+UserDataWriter::UserDataWriter(QString path, std::vector<UserRecord> records, FileVersion version,
+                               std::function<void()> finished)
+    : m_path(std::move(path)), m_records(std::move(records)), m_version(std::move(version)),
+      m_finished(std::move(finished))
+{
+    m_thread = std::thread([this] { run(); });
+}
+
+UserDataWriter::~UserDataWriter()
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stop = true;
+    }
+    m_wake.notify_all();
+    m_thread.join();
+}
+
+std::uint64_t UserDataWriter::post(std::vector<Change> changes)
+{
+    std::uint64_t number = 0;
+    {
+        const std::lock_guard lock(m_mutex);
+        m_waiting.push_back(std::move(changes));
+        number = ++m_posted;
+    }
+    m_wake.notify_all();
+    return number;
+}
+
+bool UserDataWriter::busy() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_writing || (!m_waiting.empty() && !m_heldBack);
+}
+
+void UserDataWriter::waitIdle()
+{
+    std::unique_lock lock(m_mutex);
+    m_idle.wait(lock, [this] { return !m_writing && (m_waiting.empty() || m_heldBack); });
+}
+
+std::optional<UserDataWriter::Outcome> UserDataWriter::take()
+{
+    const std::lock_guard lock(m_mutex);
+    return std::exchange(m_outcome, std::nullopt);
+}
+
+void UserDataWriter::setVersion(const FileVersion& version)
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_version = version;
+        m_heldBack = false;
+    }
+    m_wake.notify_all();
+}
+
+void UserDataWriter::setFinished(std::function<void()> finished)
+{
+    const std::lock_guard lock(m_mutex);
+    m_finished = std::move(finished);
+}
+
+void UserDataWriter::run()
+{
+    std::unique_lock lock(m_mutex);
+    while (true) {
+        m_wake.wait(lock, [this] { return m_stop || (!m_waiting.empty() && !m_heldBack); });
+        if (m_waiting.empty() || m_heldBack)
+            break; // stopping, with nothing that may be written
+        std::vector<std::vector<Change>> batches = std::exchange(m_waiting, {});
+        const std::uint64_t upTo = m_posted;
+        FileVersion version = m_version;
+        m_writing = true;
+        lock.unlock();
+
+        for (std::vector<Change>& batch : batches)
+            for (Change& change : batch)
+                if (change.index >= 0 && std::size_t(change.index) < m_records.size()) {
+                    UserRecord& record = m_records[std::size_t(change.index)];
+                    record.status = change.status;
+                    record.note = std::move(change.note);
+                }
+        bool otherChange = false;
+        QString error;
+        try {
+            // Compared just before the write, so another program's change since the last
+            // write is merged by the owner rather than replaced. A deleted file is written again.
+            if (version.compare(m_path) == FileVersion::Change::Changed) {
+                otherChange = true;
+            } else {
+                const QByteArray bytes = writeUserRecords(m_records);
+                AtomicFile::write(m_path, bytes);
+                version = FileVersion(stampOf(m_path), bytes);
+            }
+        } catch (...) {
+            error = errorText(std::current_exception());
+        }
+
+        lock.lock();
+        m_writing = false;
+        Outcome& outcome = m_outcome ? *m_outcome : m_outcome.emplace();
+        if (otherChange) {
+            m_heldBack = true;
+            outcome.otherChange = true;
+        } else if (!error.isEmpty()) {
+            outcome.error = error;
+        } else {
+            m_version = version;
+            outcome.written = upTo;
+            outcome.version = version;
+            outcome.error.clear();
+        }
+        const std::function<void()> finished = m_finished;
+        m_idle.notify_all();
+        lock.unlock();
+        if (finished)
+            finished();
+        lock.lock();
+    }
+}
+
+} // namespace vdm
