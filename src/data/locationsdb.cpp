@@ -4,6 +4,7 @@
 #include "data/databasefile.h"
 #include "data/errors.h"
 #include "data/linereader.h"
+#include "data/textarena.h"
 #include "data/textconv.h"
 
 #include <algorithm>
@@ -44,12 +45,14 @@ void reserveForTheRest(LocationList& out, qsizetype bytesRead, qsizetype bytesLe
 
 /**
  * Regions and kinds repeat across thousands of records: equal texts share one copy, so
- * a big file costs one allocation per distinct text instead of one per record. The
- * table stops growing at a bound, after which a new text gets a copy of its own, so a
- * file whose texts never repeat costs no more than before.
+ * a big file costs one copy per distinct text instead of one per record. The table stops
+ * growing at a bound, after which a new text gets a copy of its own (in the arena, so
+ * still no allocation of its own), so a file whose texts never repeat costs no more than
+ * its names do.
  */
 class SharedTexts {
 public:
+    explicit SharedTexts(TextArena& arena) : m_arena(arena) {}
     QByteArray get(QByteArrayView text)
     {
         if (text.isEmpty())
@@ -57,14 +60,15 @@ public:
         const std::string_view key(text.data(), std::size_t(text.size()));
         if (const auto it = m_texts.find(key); it != m_texts.end())
             return it->second;
-        QByteArray copy = text.toByteArray();
+        QByteArray copy = m_arena.copy(text);
         if (m_texts.size() < kMaxTexts)
             m_texts.emplace(std::string_view(copy.constData(), std::size_t(copy.size())), copy);
         return copy;
     }
 
 private:
-    static constexpr std::size_t kMaxTexts = 8192;
+    static constexpr std::size_t kMaxTexts = 65536;
+    TextArena& m_arena;
     // The keys view the values' own bytes, which never change while the table holds them.
     std::unordered_map<std::string_view, QByteArray> m_texts;
 };
@@ -75,7 +79,9 @@ void readLocations(const QByteArray& bytes, LocationList& out)
 {
     LineReader reader(bytes, LineReader::ClassicLimit);
     const std::size_t first = out.size();
-    SharedTexts shared;
+    // Names, regions and kinds in shared blocks: no allocation per record.
+    TextArena arena;
+    SharedTexts shared(arena);
     while (reader.skipToHeader("loc")) {
         if (out.size() - first == kSampleRecords)
             reserveForTheRest(out, reader.position(), bytes.size() - reader.position(), kSampleRecords);
@@ -89,7 +95,7 @@ void readLocations(const QByteArray& bytes, LocationList& out)
         }
 
         Location location;
-        location.Name = labelledValue(lines[1], kLabelWidth).toByteArray();
+        location.Name = arena.copy(labelledValue(lines[1], kLabelWidth));
         location.Region = shared.get(labelledValue(lines[2], kLabelWidth));
         location.Kind = shared.get(labelledValue(lines[3], kLabelWidth));
         location.Level = StrToInt(labelledValue(lines[4], kLabelWidth));

@@ -3,6 +3,7 @@
 
 #include "data/errors.h"
 #include "data/linereader.h"
+#include "data/textarena.h"
 #include "data/textconv.h"
 
 #include <algorithm>
@@ -139,6 +140,7 @@ struct Compare {
 std::size_t readUserData(const QByteArray& bytes, LocationList& locations)
 {
     LineReader reader(bytes, LineReader::NoLimit);
+    TextArena notes; // no allocation per note
     std::size_t k = 0;
     while (reader.skipToHeader("loc")) {
         if (k >= locations.size())
@@ -152,7 +154,7 @@ std::size_t readUserData(const QByteArray& bytes, LocationList& locations)
         location.Status = StrToInt(status.sliced(kStatusColumn, 1));
 
         const QByteArrayView note = reader.read().text;
-        location.Note = note.size() > kNoteLabelWidth ? Trim(note.sliced(kNoteLabelWidth)).toByteArray() : QByteArray();
+        location.Note = note.size() > kNoteLabelWidth ? notes.copy(Trim(note.sliced(kNoteLabelWidth))) : QByteArray();
 
         reader.read(); // the end line, whatever it holds
         ++k;
