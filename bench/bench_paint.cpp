@@ -4,7 +4,10 @@
 // screen of device pixel ratio 2 (3840 x 2160 device pixels), each also with the picture
 // alone, so the overlays' share shows as the difference. References measured in the
 // same run: a memcpy of one frame of that size, and QPainter::drawImage of the same
-// source rectangle with SmoothPixmapTransform.
+// source rectangle with SmoothPixmapTransform. With a route drawn, the window paints the
+// map, copies it and draws the legs over the copy: BM_PaintWithRoute, beside BM_Paint of
+// the same view (goal: within 10 %).
+#include "journey/journeypainter.h"
 #include "map/mappainter.h"
 #include "map/resampler.h"
 #include "world/world.h"
@@ -148,6 +151,50 @@ void BM_Paint(benchmark::State& state)
     runPaint(state, true);
 }
 
+/** A journey of up to twelve legs through places on the panel, every way of travelling among them. */
+Journey journeyOn(const Viewport& v)
+{
+    Journey j;
+    const LocationList& places = world().locations;
+    int last = -1;
+    for (int i = 0; i < int(places.size()) && j.legs.size() < 12; ++i) {
+        const QPoint at = v.mapToPanel(places[std::size_t(i)].X, places[std::size_t(i)].Y);
+        if (!QRect(QPoint(), v.panel()).contains(at))
+            continue;
+        if (last >= 0)
+            j.legs.push_back({last, i, TravelMode(j.legs.size() % TravelModeCount), 1000, 1});
+        else
+            j.start = i;
+        last = i;
+    }
+    j.end = j.target = last;
+    j.reached = true;
+    return j;
+}
+
+/** BM_Paint's view with a route over it, as the window draws one: over a copy of the map. */
+void BM_PaintWithRoute(benchmark::State& state)
+{
+    const QSize panel = Panels[state.range(0)];
+    const Viewport v = viewFor(panel, int(state.range(1)));
+    const Settings s = settingsFor(state.range(2) != 0, true);
+    const DrawingObjects o = DrawingObjects::fromSettings(s);
+    GoHighlight highlight;
+    MapPainter painter;
+    const MapScene scene{v, world().picture, world().locations, world().markers, s, o, highlight};
+    const Journey journey = journeyOn(v);
+    QImage buffer(backBufferSize(panel, 1), QImage::Format_RGB32);
+    painter.paint(buffer, scene);
+    for (auto _ : state) {
+        painter.paint(buffer, scene);
+        QImage routed = buffer.copy();
+        JourneyPainter::paint(routed, v, world().locations, journey, 1);
+        benchmark::DoNotOptimize(routed.constBits());
+        benchmark::ClobberMemory();
+    }
+    state.counters["legs"] = double(journey.legs.size());
+}
+
 /** The full-HD panel on a ratio-2 screen: 3840 x 2160 device pixels, every overlay. */
 void BM_PaintRatio2(benchmark::State& state)
 {
@@ -260,6 +307,7 @@ BENCHMARK(BM_MemcpyFrame)->ArgName("panel")->Arg(0)->Arg(1)->Unit(benchmark::kMi
 BENCHMARK(BM_Resample)->Apply(levelsModes);
 BENCHMARK(BM_DrawImageSmooth)->Apply(levels);
 BENCHMARK(BM_Paint)->Apply(levelsModes);
+BENCHMARK(BM_PaintWithRoute)->Apply(levelsModes);
 BENCHMARK(BM_MemcpyFrameRatio2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ResampleRatio2)->Apply(fullHdLevelsModes);
 BENCHMARK(BM_PaintRatio2)->Apply(fullHdLevelsModes);
