@@ -71,6 +71,10 @@ const CommandRow kCommands[] = {
      [](F& f) { f.FindClick(); }},
     {Command::Go, "ActionGo", "&Go to the selected location", nullptr, {}, &UiForm::ToolButtonGo, false,
      G::Location, nullptr},
+    {Command::PlanRoute, "ActionPlanRoute", "Plan &route...", nullptr, {ctrl(Qt::Key_R)}, nullptr, false,
+     G::Location, [](F& f) { f.PlanRouteClick(); }},
+    {Command::PlanTour, "ActionPlanTour", "Plan &tour...", nullptr, {}, nullptr, false, G::Location,
+     [](F& f) { f.PlanTourClick(); }},
 
     {Command::AddMarker, "ActionAddMarker", "&Add marker", "Add marker", {}, &UiForm::ToolButtonAddM, true,
      G::Marker, nullptr},

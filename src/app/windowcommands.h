@@ -55,6 +55,8 @@ enum class Command {
     // Location band
     Find,
     Go,
+    PlanRoute,
+    PlanTour,
     // Marker band
     AddMarker,
     DeleteMarker,

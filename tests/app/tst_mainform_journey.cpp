@@ -8,6 +8,7 @@
 #include "journey/journeysession.h"
 
 #include <QAbstractItemView>
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QClipboard>
@@ -68,6 +69,22 @@ TEST_F(JourneyTest, TheBarIsHiddenUntilAskedForAndNamesItsFields)
             EXPECT_FALSE(w->accessibleName().isEmpty()) << w->objectName().toStdString();
         }
     }
+}
+
+TEST_F(JourneyTest, CtrlROpensTheBarAndTheMenuOffersBothPlans)
+{
+    panel()->setFocus(); // keys go to the control with the focus, as a keyboard sends them
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panel()->hasFocus(); }, 2000));
+    QTest::keyClick(panel(), Qt::Key_R, Qt::ControlModifier);
+    EXPECT_TRUE(bar()->isVisible());
+    EXPECT_FALSE(bar()->plansTour());
+    QTest::keyClick(field("JourneyTo"), Qt::Key_Escape);
+    EXPECT_FALSE(bar()->isVisible());
+    QAction* tour = form->findChild<QAction*>(QStringLiteral("ActionPlanTour"));
+    ASSERT_NE(tour, nullptr);
+    tour->trigger();
+    EXPECT_TRUE(bar()->isVisible());
+    EXPECT_TRUE(bar()->plansTour());
 }
 
 TEST_F(JourneyTest, TheFieldsCompleteAsQuickFindMatches)
