@@ -87,20 +87,12 @@ QByteArray writeProgress(const LocationList& locations, const LocationList& mark
 Progress readProgress(const QByteArray& bytes, const QString& fileName)
 {
     Progress progress;
-    const QByteArrayView all(bytes);
-    qsizetype pos = 0;
-    int lineNumber = 0;
+    Lines lines(bytes);
     std::int32_t version = 0;
     bool ended = false;
-    while (pos < all.size()) {
-        qsizetype next = all.indexOf('\n', pos);
-        if (next < 0)
-            next = all.size();
-        QByteArrayView text = all.sliced(pos, next - pos);
-        pos = next + 1;
-        if (text.endsWith('\r'))
-            text.chop(1);
-        ++lineNumber;
+    while (lines.next()) {
+        const QByteArrayView text = lines.text();
+        const int lineNumber = lines.number();
         LineParser line(text, QStringLiteral("progress file"), fileName, lineNumber);
 
         if (lineNumber == 1) {
@@ -171,13 +163,13 @@ Progress readProgress(const QByteArray& bytes, const QString& fileName)
             line.fail(QStringLiteral("\"%1\" is not a kind of line this file holds").arg(CodePage::decode(kind.first(std::min<qsizetype>(kind.size(), 40)))));
         }
     }
-    if (lineNumber == 0)
+    if (lines.number() == 0)
         throw Error(QStringLiteral("The file %1 is empty, not a progress file. Nothing was changed.").arg(fileName));
     if (!ended)
         throw Error(QStringLiteral("The progress file %1 ends at line %2 without its end line: it is incomplete. Nothing "
                                    "was changed.")
                         .arg(fileName)
-                        .arg(lineNumber));
+                        .arg(lines.number()));
     return progress;
 }
 

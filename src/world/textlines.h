@@ -46,6 +46,38 @@ inline void appendPosition(QByteArray& out, std::int32_t x, std::int32_t y)
     out.append(IntToStr(y));
 }
 
+/** The lines of a file read whole, one by one, without their "\n" or "\r\n", numbered from 1. */
+class Lines {
+public:
+    explicit Lines(QByteArrayView all) : m_all(all) {}
+
+    /** Moves to the next line; false past the last (a final "\n" starts no empty line). */
+    bool next()
+    {
+        if (m_pos >= m_all.size())
+            return false;
+        qsizetype end = m_all.indexOf('\n', m_pos);
+        if (end < 0)
+            end = m_all.size();
+        m_text = m_all.sliced(m_pos, end - m_pos);
+        if (m_text.endsWith('\r'))
+            m_text.chop(1);
+        m_pos = end + 1;
+        ++m_number;
+        return true;
+    }
+
+    QByteArrayView text() const { return m_text; }
+    /** The current line's number; after the last, the number of lines read (0: none). */
+    int number() const { return m_number; }
+
+private:
+    QByteArrayView m_all;
+    QByteArrayView m_text;
+    qsizetype m_pos = 0;
+    int m_number = 0;
+};
+
 /** One line of the file being read, taken apart token by token; every error names the line. */
 class LineParser {
 public:

@@ -157,19 +157,11 @@ WorldViews WorldViews::read(const QByteArray& bytes, const QString& fileName)
 {
     WorldViews views;
     std::vector<QByteArray> kinds, regions;
-    const QByteArrayView all(bytes);
-    qsizetype pos = 0;
-    int lineNumber = 0;
+    Lines lines(bytes);
     bool ended = false;
-    while (pos < all.size()) {
-        qsizetype next = all.indexOf('\n', pos);
-        if (next < 0)
-            next = all.size();
-        QByteArrayView text = all.sliced(pos, next - pos);
-        pos = next + 1;
-        if (text.endsWith('\r'))
-            text.chop(1);
-        ++lineNumber;
+    while (lines.next()) {
+        const QByteArrayView text = lines.text();
+        const int lineNumber = lines.number();
         LineParser line(text, kWhat, fileName, lineNumber);
         if (lineNumber == 1) {
             std::int32_t version = 0;
@@ -204,7 +196,7 @@ WorldViews WorldViews::read(const QByteArray& bytes, const QString& fileName)
     if (!ended)
         throw Error(QStringLiteral("The views file %1 ends at line %2 without its end line: it is incomplete.")
                         .arg(fileName)
-                        .arg(lineNumber));
+                        .arg(lines.number()));
     views.m_filter = PlaceFilter(std::move(kinds), std::move(regions));
     return views;
 }
