@@ -24,6 +24,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <thread>
 #include <vector>
 
 namespace vdm {
@@ -193,6 +194,11 @@ TEST_F(BackgroundWritesTest, TheWriterTellsItsListenerOffTheCallersThread)
     world.setWriteListener([&] { ++told; });
     type(0, "x");
     world.waitForUserDataWrites();
+    // The writer tells its listener after it has gone idle, so the wait above may return
+    // first; the listener must still be told, soon.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (told.load() < 1 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     EXPECT_GE(told.load(), 1);
 }
 
