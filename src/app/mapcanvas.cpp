@@ -3,15 +3,23 @@
 
 #include "journey/journeypainter.h"
 #include "journey/journeysession.h"
+#include "map/highlight.h"
 #include "map/viewport.h"
 #include "session/settingssession.h"
 #include "world/world.h"
+
+#include <chrono>
 
 namespace vdm {
 
 MapCanvas::MapCanvas(const World& world, const Viewport& view, const SettingsSession& session, GoHighlight& highlight)
     : m_world(world), m_view(view), m_session(session), m_highlight(highlight)
-{}
+{
+    // A pause after the last paint first: a drag or a run of wheel steps paints often.
+    m_ahead.setSingleShot(true);
+    m_ahead.setInterval(40);
+    QObject::connect(&m_ahead, &QTimer::timeout, [this] { renderAheadSlice(); });
+}
 
 MapScene MapCanvas::scene(GoHighlight& highlight) const
 {
@@ -31,7 +39,37 @@ bool MapCanvas::paint(qreal ratio, bool mayReuse)
         m_routed = m_backBuffer.copy();
         JourneyPainter::paint(m_routed, m_view, m_world.locations(), m_journey->journey(), m_journey->currentLeg());
     }
+    m_ratio = ratio;
+    if (m_session.settings().ShowText)
+        m_ahead.start();
     return true;
+}
+
+void MapCanvas::renderAheadSlice()
+{
+    using namespace std::chrono;
+    const auto deadline = steady_clock::now() + milliseconds(6);
+    const QPoint centre(m_view.panel().width() / 2, m_view.panel().height() / 2);
+    bool done = true;
+    for (const int step : {1, -1}) {
+        const int zoom = m_view.zoomIndex() + step;
+        if (zoom < 0 || zoom > Viewport::HighestZoom)
+            continue;
+        Viewport next = m_view;
+        next.zoomTo(zoom, centre);
+        const MapScene ahead{next, m_world.picture(), m_world.locations(), m_world.markers(), m_session.settings(),
+                             m_session.objects(), m_noHighlight, &m_world.index()};
+        if (!m_painter.renderCaptionsAhead(ahead, m_ratio, deadline)) {
+            done = false;
+            break;
+        }
+    }
+    if (!done) {
+        m_ahead.setInterval(0);
+        m_ahead.start();
+    } else {
+        m_ahead.setInterval(40);
+    }
 }
 
 } // namespace vdm

@@ -5,6 +5,7 @@
 #include "map/scrollreuse.h"
 
 #include <QImage>
+#include <QTimer>
 
 namespace vdm {
 
@@ -41,8 +42,19 @@ public:
     void setJourney(const JourneySession* journey) { m_journey = journey; }
     /** How the last paint came about (a scroll repaints only what it uncovers). */
     ScrollReuse::Kind lastKind() const { return m_reuse.lastKind(); }
+    /** Whether captions are still being rendered ahead for the views a zoom step away. */
+    bool renderingAhead() const { return m_ahead.isActive(); }
+    /** How many captions the painter holds rendered. */
+    int cachedCaptions() const { return m_painter.cachedCaptions(); }
 
 private:
+    /**
+     * One slice of rendering ahead, in the window's idle time: the captions of the views
+     * one zoom step in and out (about the panel's centre) that the cache lacks, a few
+     * milliseconds at a time, so a zoom finds them ready and never waits for a slice.
+     */
+    void renderAheadSlice();
+
     const World& m_world;
     const Viewport& m_view;
     const SettingsSession& m_session;
@@ -53,6 +65,9 @@ private:
     QImage m_routed;     // the map with the journey over it; null while none is drawn
     ScrollReuse m_reuse;
     const JourneySession* m_journey = nullptr;
+    QTimer m_ahead;
+    qreal m_ratio = 1;
+    GoHighlight m_noHighlight; // the views rendered ahead highlight nothing
 };
 
 } // namespace vdm

@@ -53,6 +53,8 @@ constexpr SettingKey Keys[] = {
     {u"General", u"MapAA", T::Bool, &S::MapAA, 1, {}, W::Always, u"CBAnti"},
     {u"General", u"ZoomLevelAA", T::Integer, &S::ZoomLevelAA, 5, {}, W::Always, u"ListZoomAA"},
     {u"General", u"ZoomAtPointer", T::Bool, &S::ZoomAtPointer, 0, {}, W::WhenChanged, u"CBZoomAtPointer"},
+    {u"General", u"HideOverlappingCaptions", T::Bool, &S::HideOverlappingCaptions, 0, {}, W::WhenChanged,
+     u"CBHideOverlappingCaptions"},
     // Written on its own by writeLastWorld, only by a run that chose its world.
     {u"General", u"LastWorld", T::Path, &S::LastWorld, 0, {}, W::Never, {}},
     // The save dialogs' folders: a run that never saved an image or an export writes neither.

@@ -60,6 +60,8 @@ struct Settings {
     bool MapAA;
     /** Ctrl+wheel keeps the map point under the pointer instead of the panel's centre. */
     bool ZoomAtPointer;
+    /** A caption that would overlap one drawn before it in the same paint is left out (frames stay). */
+    bool HideOverlappingCaptions;
 
     int HintOpacity; // 100 minus the stored "Transparency"
     bool ConstantHints;

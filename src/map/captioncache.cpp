@@ -1,53 +1,146 @@
 // SPDX-License-Identifier: MIT
 #include "map/captioncache.h"
 
-namespace vdm {
-namespace {
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
 
-/** What one entry costs beyond its mask's pixels: the image header, the text twice, the links. */
-std::int64_t footprint(const QByteArray& text, const QImage& mask)
+namespace vdm {
+
+std::int64_t CaptionCache::footprint(const QByteArray& text, const QImage& mask)
 {
-    constexpr std::int64_t Bookkeeping = 160;
+    constexpr std::int64_t Bookkeeping = 200; // the image header, the hash node, the links
     return std::int64_t(mask.sizeInBytes()) + 2 * std::int64_t(text.size()) + Bookkeeping;
 }
 
-} // namespace
+CaptionCache::CaptionCache(std::int64_t floor, std::int64_t cap) : m_floor(floor), m_cap(std::max(floor, cap))
+{}
 
-const CaptionCache::Entry* CaptionCache::find(const QByteArray& text, qreal ratio)
+std::int64_t CaptionCache::budget() const
 {
-    const auto it = m_where.constFind(Key{text, ratio});
-    if (it == m_where.constEnd())
-        return nullptr;
-    m_order.splice(m_order.begin(), m_order, *it);
-    return &m_order.front();
+    return std::clamp(3 * m_fullestPaint, m_floor, m_cap);
 }
 
-const CaptionCache::Entry& CaptionCache::insert(const QByteArray& text, QImage mask, QPoint offset, qreal ratio)
+void CaptionCache::beginPaint(int zoom, QPoint centre)
 {
-    const Key key{text, ratio};
-    if (const auto it = m_where.constFind(key); it != m_where.constEnd()) {
-        m_bytes -= (*it)->bytes;
-        m_order.erase(*it);
-        m_where.erase(it);
+    ++m_paint;
+    m_zoom = zoom;
+    m_centre = centre;
+    m_paintBytes = 0;
+}
+
+void CaptionCache::endPaint()
+{
+    m_fullestPaint = std::max(m_fullestPaint, m_paintBytes);
+    const std::int64_t limit = budget();
+    if (m_bytes > limit)
+        evictDownTo(limit / 4 * 3);
+}
+
+void CaptionCache::use(Entry& e, QPoint where)
+{
+    if (e.paint != m_paint)
+        m_paintBytes += e.bytes;
+    e.paint = m_paint;
+    e.zoom = m_zoom;
+    e.where = where;
+}
+
+const CaptionCache::Entry* CaptionCache::find(const QByteArray& text, qreal ratio, QPoint where)
+{
+    const auto it = m_entries.find(Key{text, ratio});
+    if (it == m_entries.end())
+        return nullptr;
+    use(it->second, where);
+    return &it->second;
+}
+
+CaptionCache::Entry& CaptionCache::add(const QByteArray& text, QImage mask, QPoint offset, qreal ratio, QPoint where,
+                                      int advance)
+{
+    Key key{text, ratio};
+    if (const auto it = m_entries.find(key); it != m_entries.end()) {
+        m_bytes -= it->second.bytes;
+        if (it->second.paint == m_paint)
+            m_paintBytes -= it->second.bytes;
+        m_entries.erase(it);
     }
     const std::int64_t bytes = footprint(text, mask);
-    m_order.push_front(Entry{text, ratio, std::move(mask), offset, bytes});
-    m_where.insert(key, m_order.begin());
+    Entry& e = m_entries.emplace(std::move(key), Entry{text, ratio, std::move(mask), offset, advance, bytes, 0, m_zoom, where})
+                   .first->second;
     m_bytes += bytes;
-    while (m_bytes > m_budget && m_order.size() > 1) {
-        const Entry& oldest = m_order.back();
-        m_bytes -= oldest.bytes;
-        m_where.remove(Key{oldest.text, oldest.ratio});
-        m_order.pop_back();
+    return e;
+}
+
+const CaptionCache::Entry& CaptionCache::insert(const QByteArray& text, QImage mask, QPoint offset, qreal ratio,
+                                                QPoint where, int advance)
+{
+    Entry& e = add(text, std::move(mask), offset, ratio, where, advance);
+    use(e, where);
+    holdToLimit(e);
+    return e;
+}
+
+void CaptionCache::insertAhead(const QByteArray& text, QImage mask, QPoint offset, qreal ratio, QPoint where,
+                               int advance, int zoom)
+{
+    Entry& e = add(text, std::move(mask), offset, ratio, where, advance);
+    e.zoom = zoom;
+    holdToLimit(e);
+}
+
+void CaptionCache::holdToLimit(const Entry& keep)
+{
+    if (m_bytes > 2 * m_cap)
+        evictDownTo(m_cap / 2 * 3, &keep);
+}
+
+void CaptionCache::evictDownTo(std::int64_t target, const Entry* keep)
+{
+    // Furthest first: another zoom level before any of this one, then by the distance
+    // (in map units, the larger of the two axes) of the point last captioned.
+    struct Candidate {
+        int zoomDistance;
+        std::int64_t distance;
+        decltype(m_entries)::iterator it;
+    };
+    std::vector<Candidate> candidates;
+    candidates.reserve(m_entries.size());
+    for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
+        const Entry& e = it->second;
+        if (e.paint == m_paint)
+            continue; // drawn, or about to be, by the paint under way
+        const std::int64_t dx = std::llabs(std::int64_t(e.where.x()) - m_centre.x());
+        const std::int64_t dy = std::llabs(std::int64_t(e.where.y()) - m_centre.y());
+        candidates.push_back({std::abs(e.zoom - m_zoom), std::max(dx, dy), it});
     }
-    return m_order.front();
+    std::sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {
+        return a.zoomDistance != b.zoomDistance ? a.zoomDistance > b.zoomDistance : a.distance > b.distance;
+    });
+    for (const Candidate& c : candidates) {
+        if (m_bytes <= target)
+            return;
+        m_bytes -= c.it->second.bytes;
+        m_entries.erase(c.it);
+    }
+    if (!keep)
+        return;
+    for (auto it = m_entries.begin(); it != m_entries.end() && m_bytes > target;) {
+        if (&it->second == keep) {
+            ++it;
+            continue;
+        }
+        m_bytes -= it->second.bytes;
+        m_paintBytes -= it->second.paint == m_paint ? it->second.bytes : 0;
+        it = m_entries.erase(it);
+    }
 }
 
 void CaptionCache::clear()
 {
-    m_order.clear();
-    m_where.clear();
+    m_entries.clear();
     m_bytes = 0;
+    m_paintBytes = 0;
 }
 
 } // namespace vdm

@@ -2,61 +2,115 @@
 #pragma once
 
 #include <QByteArray>
-#include <QHash>
 #include <QImage>
 #include <QPoint>
 
 #include <cstdint>
-#include <list>
+#include <unordered_map>
 
 namespace vdm {
 
 /**
  * Captions rendered once as coverage masks, one per text and device pixel ratio (a caption
- * for a ratio-2 screen is rendered at twice the resolution, so it is another mask), kept within a memory budget: when an insert
- * goes over it, the captions used longest ago go first, one by one, so a view with more
- * captions than fit keeps most of them and a paint never starts over from nothing. The
- * caption just inserted always stays, so what insert() returns can be drawn at once.
+ * for a ratio-2 screen is rendered at twice the resolution, so it is another mask).
+ *
+ * A paint opens with beginPaint (its zoom level and the map point at the panel's centre)
+ * and closes with endPaint. Whatever a paint uses stays, however much that is: a paint
+ * never renders a caption twice. Beyond that the cache keeps captions up to its budget,
+ * which grows with the fullest paint seen (three times its captions, so a view and
+ * those a zoom step in or out fit) from DefaultBudget up to MaxBudget. When a paint ends over the budget,
+ * the captions last used furthest from it go first: another zoom level before the same
+ * one, then the furthest from the view's centre; they go down to three quarters of the
+ * budget, so the next paints do not sweep again. A view panned or zoomed back to finds
+ * its captions; a view far off has them rendered again. Only a paint of more captions than
+ * twice the largest budget (a whole-map image of a huge world) gives up some of its own,
+ * at once, so the memory stays bounded whatever the paint.
  */
 class CaptionCache {
 public:
-    /** Enough for every caption of several full-screen views of a crowded world. */
+    /** The least the cache keeps: every caption of several full-screen views of a crowded world. */
     static constexpr std::int64_t DefaultBudget = 32 * 1024 * 1024;
+    /** The most it keeps beyond the captions of the paint under way (which may hold as much again). */
+    static constexpr std::int64_t MaxBudget = 160 * 1024 * 1024;
 
     struct Entry {
         QByteArray text;
         qreal ratio = 1; // the device pixel ratio the mask was rendered for
-        QImage mask; // Format_Alpha8, in device pixels
-        QPoint offset; // of the mask's top-left from the caption's top-left, in device pixels
+        QImage mask;     // Format_Alpha8, in device pixels
+        QPoint offset;   // of the mask's top-left from the caption's top-left, in device pixels
+        int advance = 0; // how far the text reaches to the right, in panel pixels
         std::int64_t bytes = 0;
+        // Where it was last used: the paint, its zoom level and the map point captioned.
+        std::uint64_t paint = 0;
+        int zoom = 0;
+        QPoint where;
     };
 
-    explicit CaptionCache(std::int64_t budget = DefaultBudget) : m_budget(budget) {}
+    explicit CaptionCache(std::int64_t floor = DefaultBudget, std::int64_t cap = MaxBudget);
 
-    /** The caption of `text` at `ratio`, now the most recently used; null when absent. */
-    const Entry* find(const QByteArray& text, qreal ratio = 1);
-    /** Adds a caption (replacing one of the same text and ratio) and evicts down to the budget. */
-    const Entry& insert(const QByteArray& text, QImage mask, QPoint offset, qreal ratio = 1);
+    /** Opens a paint at zoom level `zoom` whose panel centre shows map point `centre`. */
+    void beginPaint(int zoom, QPoint centre);
+    /** Closes the paint: when the cache is over its budget, evicts what lies furthest off. */
+    void endPaint();
+
+    /** The caption of `text` at `ratio`, now used by this paint for map point `where`; null when absent. */
+    const Entry* find(const QByteArray& text, qreal ratio = 1, QPoint where = {});
+    /**
+     * Adds a caption (replacing one of the same text and ratio), used by this paint for
+     * `where`. Beyond twice the largest budget it evicts at once, first what this paint
+     * has not used, then what it has; the caption just added always stays, so what
+     * insert() returns can be drawn at once.
+     */
+    const Entry& insert(const QByteArray& text, QImage mask, QPoint offset, qreal ratio = 1, QPoint where = {},
+                        int advance = 0);
+    /**
+     * Adds a caption rendered ahead for a view at zoom level `zoom`, not used by any
+     * paint yet: it goes before anything of the paint under way.
+     */
+    void insertAhead(const QByteArray& text, QImage mask, QPoint offset, qreal ratio, QPoint where, int advance,
+                     int zoom);
     void clear();
 
-    int size() const { return int(m_order.size()); }
+    int size() const { return int(m_entries.size()); }
     /** What the captions hold: their masks, texts and bookkeeping. */
     std::int64_t bytes() const { return m_bytes; }
-    std::int64_t budget() const { return m_budget; }
-    bool contains(const QByteArray& text, qreal ratio = 1) const { return m_where.contains(Key{text, ratio}); }
+    /** What the cache keeps beyond the paint under way: three times the fullest paint, within floor and cap. */
+    std::int64_t budget() const;
+    /** The bytes of the captions the current (or last) paint used. */
+    std::int64_t paintBytes() const { return m_paintBytes; }
+    bool contains(const QByteArray& text, qreal ratio = 1) const { return m_entries.count(Key{text, ratio}) != 0; }
+
+    /** What one entry of this text and mask costs: its mask, its text twice and the bookkeeping. */
+    static std::int64_t footprint(const QByteArray& text, const QImage& mask);
 
 private:
     struct Key {
         QByteArray text;
         qreal ratio;
         bool operator==(const Key& o) const { return ratio == o.ratio && text == o.text; }
-        friend size_t qHash(const Key& k, size_t seed = 0) { return qHashMulti(seed, k.text, k.ratio); }
+    };
+    struct KeyHash {
+        size_t operator()(const Key& k) const noexcept { return qHashMulti(0, k.text, k.ratio); }
     };
 
-    std::int64_t m_budget;
+    void use(Entry& e, QPoint where);
+    /** Adds an entry in place of any of the same text and ratio; returns it, not yet used. */
+    Entry& add(const QByteArray& text, QImage mask, QPoint offset, qreal ratio, QPoint where, int advance);
+    /**
+     * Evicts entries this paint has not used, furthest first, down to `target` bytes; then,
+     * when `keep` is given, this paint's own but `keep`.
+     */
+    void evictDownTo(std::int64_t target, const Entry* keep = nullptr);
+    /** Beyond twice the largest budget: evicts down to that budget at once. */
+    void holdToLimit(const Entry& keep);
+
+    std::int64_t m_floor, m_cap;
     std::int64_t m_bytes = 0;
-    std::list<Entry> m_order; // most recently used first
-    QHash<Key, std::list<Entry>::iterator> m_where;
+    std::int64_t m_paintBytes = 0, m_fullestPaint = 0;
+    std::uint64_t m_paint = 1;
+    int m_zoom = 0;
+    QPoint m_centre;
+    std::unordered_map<Key, Entry, KeyHash> m_entries; // nodes stay put: a found entry stays valid
 };
 
 } // namespace vdm

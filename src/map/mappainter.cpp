@@ -1,18 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include "map/mappainter.h"
 
-#include "data/codepage.h"
 #include "map/captioncache.h"
+#include "map/captionoccupancy.h"
+#include "map/captionrender.h"
 #include "map/coverageblend.h"
 #include "map/pixelfill.h"
 #include "map/resampler.h"
 
-#include <QFontMetrics>
-#include <QGlyphRun>
 #include <QPainter>
-#include <QTextLayout>
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cmath>
 #include <cstdint>
@@ -435,9 +434,12 @@ struct MapPainter::Private {
     std::vector<LevelCopy> levels;
 
     QString fontKey;
-    QFont font;
-    int ascent = 0, descent = 0, lineHeight = 0, maxCharWidth = 1;
+    CaptionFont captionFont;
+    int lineHeight = 0, maxCharWidth = 1;
     CaptionCache captions;
+    /** With "Hide overlapping captions": the captions this paint draws (see planCaptions). */
+    bool hiding = false;
+    std::vector<bool> shownLocations, shownMarkers;
 
     const QImage& levelCopy(const QImage& picture, QSize size, Resampler::Mode mode)
     {
@@ -458,83 +460,44 @@ struct MapPainter::Private {
         if (key == fontKey)
             return;
         fontKey = key;
-        font = f;
+        captionFont = CaptionFont(f);
         captions.clear();
-        const QFontMetrics fm(font);
-        ascent = fm.ascent();
-        descent = fm.descent();
-        lineHeight = fm.height();
-        maxCharWidth = std::max(1, fm.maxWidth());
+        lineHeight = captionFont.lineHeight;
+        maxCharWidth = captionFont.maxCharWidth;
+    }
+
+    /** The rendered caption of `text` at the device pixel ratio, used by this paint for map point `where`. */
+    const CaptionCache::Entry& caption(const QByteArray& text, qreal ratio, QPoint where)
+    {
+        if (const CaptionCache::Entry* hit = captions.find(text, ratio, where))
+            return *hit;
+        RenderedCaption r = renderCaption(captionFont, text, ratio);
+        return captions.insert(text, std::move(r.mask), r.offset, ratio, where, r.advance);
+    }
+
+    /** Whether a caption of `chars` characters with its top-left at `at` can reach the panel. */
+    bool mayReachPanel(QSize panel, QPoint at, long long chars) const
+    {
+        return !((long long)at.y() - 2 >= panel.height() || (long long)at.y() + lineHeight + 2 < 0
+                 || (long long)at.x() - 2 >= panel.width() || (long long)at.x() + (chars + 1) * maxCharWidth + 2 < 0);
+    }
+
+    static long long shownChars(const QByteArray& name, int limit)
+    {
+        return (limit > 0 && name.size() > limit) ? limit + 3 : name.size();
     }
 
     /**
-     * The coverage mask of a caption rendered at the device pixel ratio (the font's glyphs
-     * drawn at that resolution, not enlarged), and in `offset` where its top-left lies from
-     * the caption's top-left, in device pixels.
+     * Caption top-left at `at` (its baseline one ascent lower), captioning map point
+     * `where`; skipped when it cannot show.
      */
-    const QImage& caption(const QByteArray& text, qreal ratio, QPoint& offset)
-    {
-        if (const CaptionCache::Entry* hit = captions.find(text, ratio)) {
-            offset = hit->offset;
-            return hit->mask;
-        }
-        // One layout gives the advance, the ink and the glyphs drawn: measuring and drawing
-        // the string separately would shape it three times.
-        QTextLayout layout(CodePage::decode(text), font);
-        layout.setCacheEnabled(true);
-        layout.beginLayout();
-        QTextLine line = layout.createLine();
-        layout.endLayout();
-        const QList<QGlyphRun> runs = line.isValid() ? line.glyphRuns() : QList<QGlyphRun>();
-        QRectF inkF;
-        for (const QGlyphRun& run : runs)
-            inkF |= run.boundingRect();
-        // Glyph positions count from the line's top; the caption's from its baseline.
-        const qreal baseline = line.isValid() ? line.ascent() : ascent;
-        const QRect ink = inkF.isEmpty() ? QRect()
-                                         : QRect(QPoint(int(std::floor(inkF.left())), int(std::floor(inkF.top() - baseline))),
-                                                 QPoint(int(std::ceil(inkF.right())), int(std::ceil(inkF.bottom() - baseline))));
-        const int advance = line.isValid() ? int(std::ceil(line.horizontalAdvance())) : 0;
-        // Room for the ink on every side of the advance box: some glyphs overhang it.
-        const int left = std::min(0, ink.left()) - 1;
-        const int right = std::max(advance, ink.right() + 1) + 1;
-        const int top = std::min(-ascent, ink.top()) - 1;
-        const int bottom = std::max(descent, ink.bottom() + 1) + 1;
-        // The same box in device pixels, grown outwards to whole pixels.
-        const int devLeft = int(std::floor(left * ratio)), devTop = int(std::floor(top * ratio));
-        const int devRight = int(std::ceil(right * ratio)), devBottom = int(std::ceil(bottom * ratio));
-        QImage img(std::max(1, devRight - devLeft), std::max(1, devBottom - devTop), QImage::Format_ARGB32_Premultiplied);
-        img.setDevicePixelRatio(ratio);
-        img.fill(Qt::transparent);
-        {
-            QPainter p(&img);
-            p.setRenderHint(QPainter::TextAntialiasing, true);
-            p.setFont(font);
-            p.setPen(Qt::white);
-            // The layout's glyphs sit below the line's top: its top goes one ascent above the
-            // baseline. The baseline is kept to 1/64 pixel, as text drawn from a point is, so
-            // at a ratio like 1.25 each glyph takes the same subpixel place.
-            const auto sixtyFourths = [](qreal v) { return std::round(v * 64) / 64; };
-            const QPointF origin(sixtyFourths(-devLeft / ratio), sixtyFourths(-devTop / ratio) - baseline);
-            for (const QGlyphRun& run : runs)
-                p.drawGlyphRun(origin, run);
-        }
-        const int devAscent = ratio == 1 ? ascent : int(std::lround(ascent * ratio));
-        offset = QPoint(devLeft, devAscent + devTop);
-        QImage mask = img.convertToFormat(QImage::Format_Alpha8);
-        mask.setDevicePixelRatio(1); // blended pixel for pixel
-        return captions.insert(text, std::move(mask), offset, ratio).mask;
-    }
-
-    /** Caption top-left at `at` (its baseline one ascent lower); skipped when it cannot show. */
-    void drawCaption(const Canvas& canvas, const QByteArray& name, int limit, QPoint at, Pixel colour)
+    void drawCaption(const Canvas& canvas, const QByteArray& name, int limit, QPoint at, Pixel colour, QPoint where)
     {
         if (name.isEmpty())
             return;
         // Cheap bounds first, so far-off captions never touch the cache.
-        const long long chars = (limit > 0 && name.size() > limit) ? limit + 3 : name.size();
-        if ((long long)at.y() - 2 >= canvas.panelHeight() || (long long)at.y() + lineHeight + 2 < 0
-            || (long long)at.x() - 2 >= canvas.panelWidth() || (long long)at.x() + (chars + 1) * maxCharWidth + 2 < 0)
+        const long long chars = shownChars(name, limit);
+        if (!mayReachPanel(QSize(canvas.panelWidth(), canvas.panelHeight()), at, chars))
             return;
         // A clipped paint also leaves out captions far from its clip: the test above decides
         // what a caption may draw, the blend clips it, and this bound is wider than any ink.
@@ -543,10 +506,126 @@ struct MapPainter::Private {
             || (long long)at.x() - maxCharWidth - 2 > clip.right()
             || (long long)at.x() + (chars + 2) * maxCharWidth + 2 < clip.left())
             return;
-        QPoint offset;
-        const QImage& mask = caption(cutCaption(name, limit), canvas.ratio(), offset);
+        const CaptionCache::Entry& e = caption(cutCaption(name, limit), canvas.ratio(), where);
         const QPoint origin = canvas.device(at);
-        canvas.blend(mask, origin.x() + offset.x(), origin.y() + offset.y(), colour);
+        canvas.blend(e.mask, origin.x() + e.offset.x(), origin.y() + e.offset.y(), colour);
+    }
+
+    /**
+     * The locations a paint visits: with an index covering them, those whose frame or
+     * caption can reach `panelArea` (panel pixels), else every one; in file order.
+     */
+    template<typename Visit>
+    void forEachLocation(const MapScene& scene, const QRect& panelArea, Visit visit) const
+    {
+        const LocationList& locs = scene.locations;
+        if (scene.index && scene.index->coversLocations(locs)) {
+            const QRect area = reachArea(panelArea, scene.settings.TextLength, scene.index->longestLocationName());
+            for (const int i : scene.index->locationsIn(scene.view, mapBoxOf(scene.view, area)))
+                visit(i, locs[size_t(i)]);
+            return;
+        }
+        for (size_t i = 0; i < locs.size(); ++i)
+            visit(int(i), locs[i]);
+    }
+
+    /** As forEachLocation, for the markers. */
+    template<typename Visit>
+    void forEachMarker(const MapScene& scene, const QRect& panelArea, Visit visit) const
+    {
+        const LocationList& marks = scene.markers;
+        if (scene.index && scene.index->coversMarkers(marks)) {
+            const QRect area = reachArea(panelArea, scene.settings.MarkerLength, scene.index->longestMarkerName());
+            for (const int i : scene.index->markersIn(scene.view, mapBoxOf(scene.view, area)))
+                visit(i, marks[size_t(i)]);
+            return;
+        }
+        for (size_t i = 0; i < marks.size(); ++i)
+            visit(int(i), marks[i]);
+    }
+
+    /**
+     * With "Hide overlapping captions": decides which captions the paint draws. The
+     * captions that can reach the panel are tried in file order, the locations' and then
+     * the markers' (the order they are drawn in); one whose box (its advance by a line)
+     * meets a cell an earlier one took is left out. Decided for the whole panel, so a
+     * clipped paint shows what the whole one does.
+     */
+    void planCaptions(const MapScene& scene, int highlight, qreal ratio)
+    {
+        const Viewport& v = scene.view;
+        const Settings& st = scene.settings;
+        const QRect panel(QPoint(0, 0), v.panel());
+        CaptionOccupancy grid(v.panel());
+        const auto claim = [&](const QByteArray& name, int limit, QPoint at, QPoint where) {
+            if (name.isEmpty() || !mayReachPanel(v.panel(), at, shownChars(name, limit)) || grid.taken(at))
+                return false;
+            const CaptionCache::Entry& e = caption(cutCaption(name, limit), ratio, where);
+            return grid.claim(QRect(at.x(), at.y(), std::max(1, e.advance), std::max(1, lineHeight)));
+        };
+        shownLocations.assign(scene.locations.size(), false);
+        shownMarkers.assign(scene.markers.size(), false);
+        forEachLocation(scene, panel, [&](int i, const Location& L) {
+            const StatusStyle style = styleOf(L.Status, st, scene.objects);
+            if (!v.LevelVisible(L.Level) || !(style.shown || i == highlight))
+                return;
+            const QPoint q = v.mapToPanel(L.X, L.Y);
+            shownLocations[size_t(i)] = claim(L.Name, st.TextLength, QPoint(q.x() + 4, q.y() + 1), QPoint(L.X, L.Y));
+        });
+        forEachMarker(scene, panel, [&](int i, const Location& M) {
+            if (!v.LevelVisible(M.Level))
+                return;
+            const QPoint q = v.mapToPanel(M.X, M.Y);
+            shownMarkers[size_t(i)] = claim(M.Name, st.MarkerLength, QPoint(q.x() + 3, q.y() + 3), QPoint(M.X, M.Y));
+        });
+    }
+
+    bool locationCaptionShown(int i) const { return !hiding || shownLocations[size_t(i)]; }
+    bool markerCaptionShown(int i) const { return !hiding || shownMarkers[size_t(i)]; }
+
+    /**
+     * Renders, without painting, the captions a paint of `scene` would draw at `ratio`
+     * that the cache lacks, as long as the cache stays within its budget and the clock
+     * before `deadline`. True when none is left to render.
+     */
+    bool renderAhead(const MapScene& scene, qreal ratio, std::chrono::steady_clock::time_point deadline)
+    {
+        const Viewport& v = scene.view;
+        const Settings& st = scene.settings;
+        if (!st.ShowText)
+            return true;
+        const QRect panel(QPoint(0, 0), v.panel());
+        bool done = true;
+        int rendered = 0;
+        const auto ahead = [&](const QByteArray& name, int limit, QPoint at, QPoint where) {
+            if (!done || name.isEmpty() || !mayReachPanel(v.panel(), at, shownChars(name, limit)))
+                return;
+            const QByteArray text = cutCaption(name, limit);
+            if (captions.contains(text, ratio))
+                return;
+            // The clock is read every few captions: each costs some microseconds.
+            if (captions.bytes() >= captions.budget()
+                || (++rendered % 8 == 0 && std::chrono::steady_clock::now() >= deadline)) {
+                done = false;
+                return;
+            }
+            RenderedCaption r = renderCaption(captionFont, text, ratio);
+            captions.insertAhead(text, std::move(r.mask), r.offset, ratio, where, r.advance, v.zoomIndex());
+        };
+        forEachLocation(scene, panel, [&](int, const Location& L) {
+            const StatusStyle style = styleOf(L.Status, st, scene.objects);
+            if (v.LevelVisible(L.Level) && style.shown) {
+                const QPoint q = v.mapToPanel(L.X, L.Y);
+                ahead(L.Name, st.TextLength, QPoint(q.x() + 4, q.y() + 1), QPoint(L.X, L.Y));
+            }
+        });
+        forEachMarker(scene, panel, [&](int, const Location& M) {
+            if (v.LevelVisible(M.Level)) {
+                const QPoint q = v.mapToPanel(M.X, M.Y);
+                ahead(M.Name, st.MarkerLength, QPoint(q.x() + 3, q.y() + 3), QPoint(M.X, M.Y));
+            }
+        });
+        return done;
     }
 
     /** The whole picture at a shrinking level's scale, made once (see PicturePlan::Shrunken). */
@@ -670,8 +749,8 @@ struct MapPainter::Private {
                 textColour = pixelOf(*style.colour);
                 canvas.squareFrame(q, 3, textColour);
             }
-            if (st.ShowText)
-                drawCaption(canvas, L.Name, st.TextLength, QPoint(q.x() + 4, q.y() + 1), textColour);
+            if (st.ShowText && locationCaptionShown(int(i)))
+                drawCaption(canvas, L.Name, st.TextLength, QPoint(q.x() + 4, q.y() + 1), textColour, QPoint(L.X, L.Y));
         }
     }
 
@@ -680,12 +759,12 @@ struct MapPainter::Private {
      * drawn around a point can reach (as far as drawCaption looks), whose points are worth
      * visiting: anything further out draws nothing there.
      */
-    QRect reachArea(const Canvas& canvas, int limit, int longestName) const
+    QRect reachArea(const QRect& panelClip, int limit, int longestName) const
     {
         const long long chars = (limit > 0 && longestName > limit) ? limit + 3 : longestName;
         const long long left = std::min<long long>(INT_MAX / 4, 16 + (chars + 2) * maxCharWidth);
         const int top = 2 * lineHeight + 16, right = maxCharWidth + 16, bottom = lineHeight + 16;
-        const QRect& c = canvas.panelClip();
+        const QRect& c = panelClip;
         return QRect(int(c.left() - left), c.top() - top, int(c.width() + left + right), c.height() + top + bottom);
     }
 
@@ -695,7 +774,7 @@ struct MapPainter::Private {
         const Viewport& v = scene.view;
         const Settings& st = scene.settings;
         const LocationList& locs = scene.locations;
-        const QRect area = reachArea(canvas, st.TextLength, scene.index->longestLocationName());
+        const QRect area = reachArea(canvas.panelClip(), st.TextLength, scene.index->longestLocationName());
         for (const int i : scene.index->locationsIn(v, mapBoxOf(v, area))) {
             const Location& L = locs[size_t(i)];
             const StatusStyle style = styleOf(L, scene);
@@ -709,8 +788,8 @@ struct MapPainter::Private {
             } else {
                 textColour = colourBefore(scene, i); // only the highlighted location gets here
             }
-            if (st.ShowText)
-                drawCaption(canvas, L.Name, st.TextLength, QPoint(q.x() + 4, q.y() + 1), textColour);
+            if (st.ShowText && locationCaptionShown(int(i)))
+                drawCaption(canvas, L.Name, st.TextLength, QPoint(q.x() + 4, q.y() + 1), textColour, QPoint(L.X, L.Y));
         }
     }
 
@@ -729,15 +808,16 @@ struct MapPainter::Private {
         return 0xFF000000u;
     }
 
-    void drawMarker(const Canvas& canvas, const MapScene& scene, const Location& M, Pixel marker)
+    void drawMarker(const Canvas& canvas, const MapScene& scene, int i, const Location& M, Pixel marker)
     {
         const QPoint q = scene.view.mapToPanel(M.X, M.Y);
         const QPoint corners[5]
             = {{q.x() - 4, q.y()}, {q.x(), q.y() + 4}, {q.x() + 4, q.y()}, {q.x(), q.y() - 4}, {q.x() - 4, q.y()}};
         for (int c = 0; c < 4; ++c)
             canvas.panelLine(corners[c], corners[c + 1], marker, 1);
-        if (scene.settings.ShowText)
-            drawCaption(canvas, M.Name, scene.settings.MarkerLength, QPoint(q.x() + 3, q.y() + 3), marker);
+        if (scene.settings.ShowText && markerCaptionShown(i))
+            drawCaption(canvas, M.Name, scene.settings.MarkerLength, QPoint(q.x() + 3, q.y() + 3), marker,
+                        QPoint(M.X, M.Y));
     }
 
     /** As drawMarkers, visiting only the markers the index places near the panel. */
@@ -745,11 +825,11 @@ struct MapPainter::Private {
     {
         const Viewport& v = scene.view;
         const Pixel marker = pixelOf(scene.objects.PenMarker);
-        const QRect area = reachArea(canvas, scene.settings.MarkerLength, scene.index->longestMarkerName());
+        const QRect area = reachArea(canvas.panelClip(), scene.settings.MarkerLength, scene.index->longestMarkerName());
         for (const int i : scene.index->markersIn(v, mapBoxOf(v, area))) {
             const Location& M = scene.markers[size_t(i)];
             if (v.LevelVisible(M.Level))
-                drawMarker(canvas, scene, M, marker);
+                drawMarker(canvas, scene, i, M, marker);
         }
     }
 
@@ -757,9 +837,9 @@ struct MapPainter::Private {
     void drawMarkers(const Canvas& canvas, const MapScene& scene)
     {
         const Pixel marker = pixelOf(scene.objects.PenMarker);
-        for (const Location& M : scene.markers)
-            if (scene.view.LevelVisible(M.Level))
-                drawMarker(canvas, scene, M, marker);
+        for (size_t i = 0; i < scene.markers.size(); ++i)
+            if (scene.view.LevelVisible(scene.markers[i].Level))
+                drawMarker(canvas, scene, int(i), scene.markers[i], marker);
     }
 };
 
@@ -791,6 +871,13 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
     // One paint, one visit of the locations for the highlight, however many rectangles.
     const int highlight = scene.highlight.visitAll(scene.locations.size());
     d->useFont(scene.objects.MapFont);
+    const qreal ratio = backBuffer.isNull() ? 1.0 : backBuffer.devicePixelRatio();
+    const Viewport& v = scene.view;
+    const QPoint centre = v.panelToPicture(QPoint(v.panel().width() / 2, v.panel().height() / 2));
+    d->captions.beginPaint(v.zoomIndex(), v.ScreenToMap(centre.x(), centre.y()));
+    d->hiding = scene.settings.ShowText && scene.settings.HideOverlappingCaptions;
+    if (d->hiding)
+        d->planCaptions(scene, highlight, ratio);
     const bool anyRoutes = routesShown(scene.settings);
     const bool indexed = scene.index && scene.index->coversLocations(scene.locations);
     std::vector<QPoint> panelPoints;
@@ -817,6 +904,18 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
         if (anyRoutes)
             drawRoutes(canvas, scene, panelPoints);
     }
+    d->captions.endPaint();
+}
+
+bool MapPainter::renderCaptionsAhead(const MapScene& scene, qreal ratio, std::chrono::steady_clock::time_point deadline)
+{
+    d->useFont(scene.objects.MapFont);
+    return d->renderAhead(scene, ratio, deadline);
+}
+
+int MapPainter::cachedCaptions() const
+{
+    return d->captions.size();
 }
 
 bool MapPainter::pictureMovesWith(const Viewport& before, const Viewport& after, QPoint shift, QSize picture,

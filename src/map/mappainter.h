@@ -14,6 +14,7 @@
 #include <QImage>
 #include <QRegion>
 
+#include <chrono>
 #include <memory>
 
 namespace vdm {
@@ -117,6 +118,15 @@ public:
      */
     static bool pictureMovesWith(const Viewport& before, const Viewport& after, QPoint shift, QSize picture,
                                  const Settings& settings, qreal ratio = 1);
+
+    /**
+     * Renders ahead, without painting, the captions a paint of `scene` at `ratio` would
+     * draw and the caption cache lacks (a view a zoom step away, say), while the cache
+     * stays within its budget and until `deadline`. True when none is left to render.
+     */
+    bool renderCaptionsAhead(const MapScene& scene, qreal ratio, std::chrono::steady_clock::time_point deadline);
+    /** How many captions the cache holds. */
+    int cachedCaptions() const;
 
     /** Drops caches that depend on the picture (call when the picture changes). */
     void invalidateCaches();

@@ -100,6 +100,21 @@ TEST_F(ViewTest, ZoomInKeepsThePanelCentre)
     EXPECT_EQ(paints.count, 1);
 }
 
+TEST_F(ViewTest, CaptionsOfTheNextLevelAreRenderedAheadInIdleTime)
+{
+    // "Gamma" shows only from the second level on: its caption is rendered ahead.
+    writeLocations({locationRecord("Alpha", 0, 0, 0), locationRecord("Beta", 0, 60000, 100000),
+                    locationRecord("Gamma", 1, 5000, 5000)});
+    open();
+    const TMainForm& f = *form;
+    for (int i = 0; i < 500 && (f.canvas().renderingAhead() || f.canvas().cachedCaptions() < 3); ++i)
+        QTest::qWait(10);
+    EXPECT_FALSE(f.canvas().renderingAhead());
+    ASSERT_EQ(f.canvas().cachedCaptions(), 3); // Alpha and Beta painted, Gamma ahead
+    click(ui().ToolButtonZoomIn);
+    EXPECT_EQ(f.canvas().cachedCaptions(), 3); // the paint found every caption ready
+}
+
 TEST_F(ViewTest, ZoomBeyondEitherEndChangesNothingAndDoesNotPaint)
 {
     TMainForm& f = openWorld();

@@ -468,25 +468,35 @@ TEST_F(SettingsTest, EveryKeyIsWrittenBackAsItWasRead)
     EXPECT_EQ(read(), s);
 }
 
-TEST_F(SettingsTest, ZoomAtPointerIsWrittenOnlyOnceTouched)
+TEST_F(SettingsTest, OptionsOffByDefaultAreWrittenOnlyOnceTouched)
 {
-    // A file that never held the option keeps every byte through a write.
-    writeSettings(m_ini, Settings(), asStored(m_ini, Settings()));
-    const QByteArray untouched = contents();
-    EXPECT_FALSE(untouched.contains("ZoomAtPointer"));
     const struct {
-        bool on;
-        const char* line; // in [General] after the write; nullptr: absent
-    } steps[] = {{false, nullptr}, {true, "ZoomAtPointer=1\r\n"}, {false, "ZoomAtPointer=0\r\n"}, {false, "ZoomAtPointer=0\r\n"}};
-    for (const auto& step : steps) {
-        Settings s = read();
-        s.ZoomAtPointer = step.on;
-        writeSettings(m_ini, s, asStored(m_ini, s));
-        if (step.line)
-            EXPECT_TRUE(section(contents(), "General").contains(step.line)) << step.line;
-        else
-            EXPECT_EQ(contents(), untouched);
-        EXPECT_EQ(read().ZoomAtPointer, step.on);
+        const char* key;
+        bool Settings::*member;
+    } options[] = {{"ZoomAtPointer", &Settings::ZoomAtPointer},
+                   {"HideOverlappingCaptions", &Settings::HideOverlappingCaptions}};
+    for (const auto& option : options) {
+        // A file that never held the option keeps every byte through a write.
+        const Settings before = read();
+        writeSettings(m_ini, before, asStored(m_ini, before));
+        const QByteArray untouched = contents();
+        EXPECT_FALSE(untouched.contains(option.key));
+        EXPECT_FALSE(read().*option.member) << option.key;
+        const QByteArray on = QByteArray(option.key) + "=1\r\n", off = QByteArray(option.key) + "=0\r\n";
+        const struct {
+            bool on;
+            const QByteArray line; // in [General] after the write; empty: absent
+        } steps[] = {{false, {}}, {true, on}, {false, off}, {false, off}};
+        for (const auto& step : steps) {
+            Settings s = read();
+            s.*option.member = step.on;
+            writeSettings(m_ini, s, asStored(m_ini, s));
+            if (!step.line.isEmpty())
+                EXPECT_TRUE(section(contents(), "General").contains(step.line)) << step.line.constData();
+            else
+                EXPECT_EQ(contents(), untouched) << option.key;
+            EXPECT_EQ(read().*option.member, step.on) << option.key;
+        }
     }
 }
 
@@ -522,7 +532,7 @@ TEST_F(SettingsTest, KeysTableNamesEveryKeyAndMemberOnce)
             EXPECT_FALSE(!a->editor.isEmpty() && a->editor == b->editor) << qPrintable(a->editor.toString());
         }
     }
-    EXPECT_EQ(keys.size(), std::size_t(49)); // 33 settings members, 8 of the window, 8 of the bands
+    EXPECT_EQ(keys.size(), std::size_t(50)); // 34 settings members, 8 of the window, 8 of the bands
 }
 
 } // namespace

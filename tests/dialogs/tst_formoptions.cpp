@@ -147,7 +147,7 @@ TEST_F(FormOptionsTest, EveryEditedKeyNamesOneOfTheDialogsControls)
         ++edited;
         EXPECT_NE(dialog->findChild<QWidget*>(key.editor.toString()), nullptr) << qPrintable(key.editor.toString());
     }
-    EXPECT_EQ(edited, 20); // four font labels, seven swatches, two fields, five boxes, the zoom list, the track bar
+    EXPECT_EQ(edited, 21); // four font labels, seven swatches, two fields, six boxes, the zoom list, the track bar
 }
 
 TEST_F(FormOptionsTest, ShowingLoadsTheControlsFromTheSettings)
@@ -357,16 +357,27 @@ TEST_F(FormOptionsTest, BadCaptionLengthStopsAtThatFieldButStillCloses)
     EXPECT_EQ(limitsApplied + limitsCleared, 0);
 }
 
-TEST_F(FormOptionsTest, ZoomAtPointerBoxTurnsTheOptionOnAndOff)
+TEST_F(FormOptionsTest, OptionBoxesTurnTheirOptionsOnAndOff)
 {
-    EXPECT_FALSE(settings.ZoomAtPointer);
-    EXPECT_FALSE(child<QCheckBox>("CBZoomAtPointer")->accessibleName().isEmpty());
-    for (const bool expected : {true, false}) {
-        run([this] {
-            click("CBZoomAtPointer");
-            click("ButtonOk");
-        });
-        EXPECT_EQ(settings.ZoomAtPointer, expected);
+    const struct {
+        const char* box;
+        int page; // the tab it stands on
+        bool Settings::*member;
+    } options[] = {{"CBZoomAtPointer", 0, &Settings::ZoomAtPointer},
+                   {"CBHideOverlappingCaptions", 1, &Settings::HideOverlappingCaptions}};
+    for (const auto& option : options) {
+        EXPECT_FALSE(settings.*option.member) << option.box;
+        EXPECT_FALSE(child<QCheckBox>(option.box)->accessibleName().isEmpty()) << option.box;
+        for (const bool expected : {true, false}) {
+            run([this, &option] {
+                showPage(option.page);
+                // On the box itself: a short label leaves the rest of the row unclickable.
+                QCheckBox* box = child<QCheckBox>(option.box);
+                QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+                click("ButtonOk");
+            });
+            EXPECT_EQ(settings.*option.member, expected) << option.box;
+        }
     }
 }
 

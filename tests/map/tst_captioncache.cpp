@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
+#include <vector>
 
 using namespace vdm;
 
@@ -28,49 +30,113 @@ std::int64_t oneEntry()
 
 } // namespace
 
-TEST(CaptionCache, EvictsTheLeastRecentlyUsedOneByOneToStayWithinBudget)
+TEST(CaptionCache, APaintOverBudgetEvictsWhatLiesFurthestFromIt)
 {
-    // Room for three entries; each row is a step and the texts left afterwards, newest first.
-    CaptionCache cache(3 * oneEntry());
+    // Room for four entries, swept down to three. Each row is one paint: its zoom level,
+    // the map point at its centre, the captions it uses (text@x, all at y 0) and what the
+    // cache holds once it ends.
+    const std::int64_t four = 4 * oneEntry();
+    CaptionCache cache(four, four);
     const struct {
-        char op; // 'i' insert, 'f' find
-        const char* text;
+        int zoom, centreX;
+        std::vector<std::pair<const char*, int>> used;
         const char* left;
-    } steps[] = {
-        {'i', "a", "a"},      {'i', "b", "ba"},     {'i', "c", "cba"}, {'i', "d", "dcb"},
-        {'f', "b", "bdc"},    {'i', "e", "ebd"},    {'f', "x", "ebd"}, {'f', "d", "deb"},
-        {'i', "b", "bde"}, // a caption made again replaces its old copy
+    } paints[] = {
+        {1, 0, {{"a", 10}, {"f", 5000}}, "af"},
+        {3, 0, {{"o", 0}}, "afo"},
+        {1, 0, {{"x", 0}, {"y", 0}}, "axy"},           // another level goes first, then the far one
+        {1, 6000, {{"a", 6000}, {"p", 6000}, {"q", 6000}}, "apq"}, // panned: x and y lie far off now
+        {1, 0, {{"r", 0}, {"s", 0}, {"t", 0}, {"u", 0}, {"v", 0}}, "rstuv"}, // a paint keeps all it uses
     };
-    for (const auto& s : steps) {
-        if (s.op == 'i')
-            cache.insert(s.text, mask(100), {1, 2});
-        else
-            cache.find(s.text);
+    for (const auto& p : paints) {
+        cache.beginPaint(p.zoom, {p.centreX, 0});
+        for (const auto& [text, x] : p.used)
+            if (!cache.find(text, 1, {x, 0}))
+                cache.insert(text, mask(100), {}, 1, {x, 0});
+        cache.endPaint();
         std::string left;
-        for (const char c : std::string("abcdex"))
+        for (const char c : std::string("afoxypqrstuv"))
             if (cache.contains(QByteArray(1, c)))
                 left += c;
-        std::string expected = s.left;
-        std::sort(expected.begin(), expected.end());
-        EXPECT_EQ(left, expected) << s.op << " " << s.text;
-        EXPECT_LE(cache.bytes(), cache.budget());
+        EXPECT_EQ(left, p.left) << "paint leaving " << p.left;
         EXPECT_EQ(cache.bytes(), cache.size() * oneEntry());
     }
-    const CaptionCache::Entry* d = cache.find("d");
-    ASSERT_NE(d, nullptr);
-    EXPECT_EQ(d->offset, QPoint(1, 2));
 }
 
-TEST(CaptionCache, ACaptionLargerThanTheBudgetStaysUntilTheNextOne)
+TEST(CaptionCache, CaptionsRenderedAheadGoBeforeThisLevelsAndAfterFurtherLevels)
 {
-    CaptionCache cache(oneEntry());
-    cache.insert("small", mask(10), {});
-    const CaptionCache::Entry& big = cache.insert("big", mask(1000), {});
-    EXPECT_EQ(big.mask.width(), 1000); // still drawable right after the insert
-    EXPECT_EQ(cache.size(), 1);
-    EXPECT_TRUE(cache.contains("big"));
-    cache.insert("next", mask(10), {});
-    EXPECT_FALSE(cache.contains("big"));
+    // Texts of one length, so four entries fill the budget exactly.
+    const std::int64_t four = 4 * CaptionCache::footprint("same", mask(100));
+    CaptionCache cache(four, four);
+    cache.beginPaint(2, {});
+    cache.insert("same", mask(100), {});
+    cache.endPaint();
+    cache.beginPaint(5, {});
+    cache.insert("far3", mask(100), {}); // three levels from the last paint
+    cache.endPaint();
+    cache.insertAhead("next", mask(100), {}, 1, {}, 0, 3);
+    cache.beginPaint(2, {});
+    cache.insert("new1", mask(100), {});
+    cache.insert("new2", mask(100), {});
+    cache.endPaint();
+    EXPECT_FALSE(cache.contains("far3"));
+    EXPECT_FALSE(cache.contains("next"));
+    EXPECT_TRUE(cache.contains("same"));
+    EXPECT_EQ(cache.size(), 3);
+}
+
+TEST(CaptionCache, TheBudgetGrowsWithTheFullestPaintWithinItsCap)
+{
+    const std::int64_t each = CaptionCache::footprint("c0000", mask(100));
+    CaptionCache cache(each, 100 * each);
+    EXPECT_EQ(cache.budget(), each);
+    const struct {
+        int captions;
+        std::int64_t budget; // in entries, after the paint: three times the fullest paint
+    } paints[] = {{10, 30}, {2, 30}, {20, 60}, {50, 100}};
+    int next = 0;
+    for (const auto& p : paints) {
+        cache.beginPaint(0, {});
+        for (int i = 0; i < p.captions; ++i) {
+            const QByteArray text = "c" + QByteArray::number(next++).rightJustified(4, '0');
+            cache.insert(text, mask(100), {});
+            cache.find(text); // used twice, counted once
+        }
+        EXPECT_EQ(cache.paintBytes(), p.captions * each);
+        cache.endPaint();
+        EXPECT_EQ(cache.budget(), p.budget * each) << p.captions;
+    }
+}
+
+TEST(CaptionCache, BeyondTwiceItsCapAnInsertEvictsAtOnceButNeverItself)
+{
+    // A cap of two entries: an insert beyond four evicts down to three, what this paint
+    // has not used first.
+    const std::int64_t two = 2 * oneEntry();
+    CaptionCache cache(two, two);
+    cache.beginPaint(0, {});
+    cache.insert("a", mask(100), {});
+    cache.insert("b", mask(100), {});
+    cache.endPaint();
+    cache.beginPaint(0, {});
+    const struct {
+        const char* text;
+        const char* left;
+    } steps[] = {{"c", "abc"}, {"d", "abcd"}, {"e", "cde"}, {"f", "cdef"}};
+    for (const auto& s : steps) {
+        const CaptionCache::Entry& e = cache.insert(s.text, mask(100), {1, 2}, 1, {}, 7);
+        EXPECT_EQ(e.offset, QPoint(1, 2)); // drawable right after the insert
+        EXPECT_EQ(e.advance, 7);
+        std::string left;
+        for (const char c : std::string("abcdef"))
+            if (cache.contains(QByteArray(1, c)))
+                left += c;
+        EXPECT_EQ(left, s.left);
+    }
+    // Only this paint's own are left: they go too, all but the newest.
+    cache.insert("g", mask(100), {});
+    EXPECT_EQ(cache.size(), 3);
+    EXPECT_TRUE(cache.contains("g"));
     cache.clear();
     EXPECT_EQ(cache.size(), 0);
     EXPECT_EQ(cache.bytes(), 0);

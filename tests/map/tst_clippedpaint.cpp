@@ -125,6 +125,9 @@ TEST(ClippedPaint, EqualsTheWholePaintOnAHundredThousandPlacesAtEveryLevel)
          [](Settings& s) { s.ZoomLevelAA = 0; s.TextLength = 4; s.MarkerLength = 3; }, true, {317, 199}},
         {"pixel mode everywhere, no text", [](Settings& s) { s.MapAA = false; s.ShowText = false; }, true, {320, 200}},
         {"a panel larger than the picture", [](Settings&) {}, true, {700, 800}},
+        {"overlapping captions hidden, indexed", [](Settings& s) { s.HideOverlappingCaptions = true; }, true, {400, 250}},
+        {"overlapping captions hidden, full scan", [](Settings& s) { s.HideOverlappingCaptions = true; }, false,
+         {250, 160}},
     };
     // The areas are in the buffer's device pixels: at the ratio 2, twice the panel's.
     expectEveryViewMatches(w.picture, 2, w.locations, w.markers, &w.index, everyOverlay(), {240, 150}, "ratio 2", 2);

@@ -1,0 +1,56 @@
+// SPDX-License-Identifier: MIT
+#include "map/captionoccupancy.h"
+
+#include <algorithm>
+#include <climits>
+
+namespace vdm {
+namespace {
+
+int cellOf(long long v)
+{
+    // Floor division: pixel -1 lies in cell -1, not 0.
+    return int(v >= 0 ? v / CaptionOccupancy::Cell : -((-v + CaptionOccupancy::Cell - 1) / CaptionOccupancy::Cell));
+}
+
+} // namespace
+
+CaptionOccupancy::CaptionOccupancy(QSize panel)
+    : m_columns(std::max(0, (panel.width() + Cell - 1) / Cell)), m_rows(std::max(0, (panel.height() + Cell - 1) / Cell)),
+      m_cells(size_t(m_columns) * size_t(m_rows), 0)
+{}
+
+QRect CaptionOccupancy::cellsOf(const QRect& box) const
+{
+    if (box.isEmpty())
+        return {};
+    const int x0 = std::max(0, cellOf(box.left())), y0 = std::max(0, cellOf(box.top()));
+    const int x1 = std::min(m_columns - 1, cellOf((long long)box.left() + box.width() - 1));
+    const int y1 = std::min(m_rows - 1, cellOf((long long)box.top() + box.height() - 1));
+    if (x0 > x1 || y0 > y1)
+        return {};
+    return QRect(QPoint(x0, y0), QPoint(x1, y1));
+}
+
+bool CaptionOccupancy::taken(QPoint p) const
+{
+    const int cx = cellOf(p.x()), cy = cellOf(p.y());
+    return cx >= 0 && cy >= 0 && cx < m_columns && cy < m_rows && m_cells[size_t(cy) * size_t(m_columns) + size_t(cx)];
+}
+
+bool CaptionOccupancy::claim(const QRect& box)
+{
+    const QRect cells = cellsOf(box);
+    if (cells.isEmpty())
+        return true;
+    for (int y = cells.top(); y <= cells.bottom(); ++y) {
+        const unsigned char* row = m_cells.data() + size_t(y) * size_t(m_columns);
+        if (std::any_of(row + cells.left(), row + cells.right() + 1, [](unsigned char c) { return c != 0; }))
+            return false;
+    }
+    for (int y = cells.top(); y <= cells.bottom(); ++y)
+        std::fill_n(m_cells.data() + size_t(y) * size_t(m_columns) + cells.left(), cells.width(), 1);
+    return true;
+}
+
+} // namespace vdm

@@ -1,0 +1,139 @@
+// SPDX-License-Identifier: MIT
+// Which captions a paint draws with "Hide overlapping captions", and captions rendered
+// ahead of the paint that needs them.
+#include "map/captionoccupancy.h"
+#include "map/crowdworld.h"
+#include "map/mappainter.h"
+#include "map/paintfixture.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+using namespace vdm;
+using namespace painttest;
+
+namespace {
+
+/** Paints `base`'s view of these places with the option as given, on a painter of its own. */
+QImage paintWith(const World& base, bool hide, const LocationList& locations, const LocationList& markers)
+{
+    World w;
+    w.view = base.view;
+    w.locations = locations;
+    w.markers = markers;
+    w.settings = base.settings;
+    w.settings.HideOverlappingCaptions = hide;
+    return w.paint();
+}
+
+} // namespace
+
+TEST(CaptionOccupancy, AClaimFailsOnATakenCellAndTakesNothingOffThePanel)
+{
+    // 8-pixel cells over a 100 x 50 panel: 13 columns, 7 rows. In order:
+    CaptionOccupancy grid({100, 50});
+    const struct {
+        QRect box;
+        bool claimed;
+    } steps[] = {
+        {{10, 10, 30, 12}, true},   // cells 1..4 x 1..2
+        {{38, 20, 10, 5}, false},   // meets cell (4, 2)
+        {{40, 10, 20, 12}, true},   // cells 5..7: the next column on
+        {{-5, -5, 10, 10}, true},   // its on-panel part: cell (0, 0)
+        {{0, 0, 4, 4}, false},      // cell (0, 0) again
+        {{-50, -50, 20, 20}, true}, // wholly off the panel: nothing to take
+        {{95, 45, 30, 30}, true},   // cells 11..12 x 5..6
+        {{90, 40, 8, 8}, false},    // meets (11, 5)
+    };
+    for (const auto& s : steps)
+        EXPECT_EQ(grid.claim(s.box), s.claimed) << s.box.x() << ", " << s.box.y();
+    const struct {
+        QPoint p;
+        bool taken;
+    } points[] = {{{0, 0}, true}, {{45, 15}, true}, {{-1, 0}, false}, {{70, 30}, false}, {{1000, 1000}, false}};
+    for (const auto& p : points)
+        EXPECT_EQ(grid.taken(p.p), p.taken) << p.p.x() << ", " << p.p.y();
+}
+
+TEST(HiddenCaptions, ALaterOverlappingCaptionIsLeftOutItsFrameStays)
+{
+    // Each case: two places (and maybe a marker) in file order; which of the names a
+    // paint with the option on leaves out, as a paint with that name emptied shows.
+    const struct {
+        const char* what;
+        QPoint first, second;
+        bool markerOverFirst;
+        int leftOut; // 0 none, 1 the first place's, 2 the second's, 3 the marker's
+    } cases[] = {
+        {"overlapping: the later one goes", {60, 100}, {75, 103}, false, 2},
+        {"file order decides", {75, 103}, {60, 100}, false, 2},
+        {"apart: both stay", {60, 100}, {60, 200}, false, 0},
+        {"a marker over a place's caption goes", {60, 100}, {60, 250}, true, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        World w;
+        w.settings.ShowText = true;
+        w.locations.push_back(w.at(c.first, "Westmarch"));
+        w.locations.push_back(w.at(c.second, "Eastfold", Visited));
+        if (c.markerOverFirst)
+            w.markers.push_back(w.at(c.first + QPoint(6, 2), "Camp"));
+        const QImage hidden = paintWith(w, true, w.locations, w.markers);
+        LocationList locations = w.locations, markers = w.markers;
+        if (c.leftOut == 1 || c.leftOut == 2)
+            locations[size_t(c.leftOut - 1)].Name.clear();
+        if (c.leftOut == 3)
+            markers[0].Name.clear();
+        EXPECT_TRUE(hidden == paintWith(w, false, locations, markers));
+        EXPECT_EQ(hidden == paintWith(w, false, w.locations, w.markers), c.leftOut == 0);
+        EXPECT_TRUE(hasFrame(hidden, w.panelOf(w.locations[1]), screen(w.settings.ColorVisited)));
+    }
+}
+
+TEST(HiddenCaptions, ACrowdedViewDrawsFewCaptionsAndTheSameEveryTime)
+{
+    const test::Crowd& crowd = test::bigCrowd();
+    const Settings on = [] {
+        Settings s = test::everyOverlay();
+        s.HideOverlappingCaptions = true;
+        return s;
+    }();
+    const DrawingObjects o = DrawingObjects::fromSettings(on);
+    const Viewport v = Viewport::showing(crowd.picture.size(), 2, {480, 300}, 3, {300, 300});
+    GoHighlight h;
+    MapPainter warm, cold;
+    const MapScene scene{v, crowd.picture, crowd.locations, crowd.markers, on, o, h, &crowd.index};
+    const QImage first = warm.paint(scene);
+    EXPECT_TRUE(warm.paint(scene) == first);
+    // Without the index every place is visited; the same captions win.
+    const MapScene unindexed{v, crowd.picture, crowd.locations, crowd.markers, on, o, h, nullptr};
+    EXPECT_TRUE(cold.paint(unindexed) == first);
+    Settings off = on;
+    off.HideOverlappingCaptions = false;
+    EXPECT_FALSE(MapPainter().paint(MapScene{v, crowd.picture, crowd.locations, crowd.markers, off, o, h, &crowd.index})
+                 == first);
+}
+
+TEST(CaptionsAhead, AViewRenderedAheadPaintsWithoutRenderingAndAsACold)
+{
+    const test::Crowd& crowd = test::bigCrowd();
+    const Settings s = test::everyOverlay();
+    const DrawingObjects o = DrawingObjects::fromSettings(s);
+    for (const int zoom : {2, 5}) {
+        SCOPED_TRACE(zoom);
+        const Viewport v = Viewport::showing(crowd.picture.size(), 2, {400, 300}, zoom, {700, 900});
+        GoHighlight h;
+        const MapScene scene{v, crowd.picture, crowd.locations, crowd.markers, s, o, h, &crowd.index};
+        MapPainter ahead;
+        // A deadline already past renders a few captions, then stops.
+        EXPECT_FALSE(ahead.renderCaptionsAhead(scene, 1, std::chrono::steady_clock::now()));
+        EXPECT_TRUE(ahead.renderCaptionsAhead(scene, 1, std::chrono::steady_clock::now() + std::chrono::minutes(1)));
+        const int rendered = ahead.cachedCaptions();
+        EXPECT_GT(rendered, 50);
+        const QImage painted = ahead.paint(scene);
+        EXPECT_EQ(ahead.cachedCaptions(), rendered); // nothing was missing
+        MapPainter cold;
+        EXPECT_TRUE(cold.paint(scene) == painted);
+    }
+}
