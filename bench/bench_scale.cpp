@@ -1,28 +1,41 @@
 // SPDX-License-Identifier: MIT
-// The map at scale: worlds of 640, 20 000 and 100 000 places (routes between near
-// neighbours, a user's statuses, notes and markers), made by the world generator into a
-// temporary folder and read back through World, all on the sample world's picture.
+// The map at scale: worlds of 640, 20 000, 100 000 and 1 000 000 places (routes between
+// near neighbours, a user's statuses, notes and markers), made by the world generator and
+// read back through World, all on the sample world's picture. VDM_BENCH_WORLDS names a
+// folder that keeps the worlds between runs (a million places take minutes to make);
+// without it they are made in a temporary folder.
 //
-//   Paint      a warm 1920 x 1080 paint at each zoom level (the middle of the map, every
-//              overlay on), the same view painted over and over;
-//   ZoomStep   the first paint after a zoom step: from the level below to this one, both
-//              views visited before (the painter's caches as a user leaves them);
-//   DragStep   one step of a drag: the view scrolled by (+7, +5) (then back) and painted as
-//              the window paints it, moving the last paint and painting the uncovered strips
-//              where that gives the same pixels (moved = the share of steps that did);
-//   HoverEmpty the hit tests of one pointer move over empty map (locations, then markers);
-//   IndexBuild building the world's spatial index, as its load does, and its size.
+//   Paint       a warm 1920 x 1080 paint at each zoom level (the middle of the map, every
+//               overlay on), the same view painted over and over;
+//   PaintHidden the same with "Hide overlapping captions" on;
+//   FirstVisit  the first paint of a level by a painter that has painted nothing (no
+//               caption, no shrunken picture): what a user's first look at a level costs;
+//   FirstVisitAhead  the first paint of a level after a paint of the level below and the
+//               captions rendered ahead for it, as the window does in its idle time;
+//   ZoomStep    the first paint after a zoom step: from the level below to this one, both
+//               views visited before (the painter's caches as a user leaves them);
+//   DragStep    one step of a drag: the view scrolled by (+7, +5) (then back) and painted as
+//               the window paints it, moving the last paint and painting the uncovered strips
+//               where that gives the same pixels (moved = the share of steps that did);
+//   HoverEmpty  the hit tests of one pointer move over empty map (locations, then markers);
+//   Convert     one MapToScreen, over every place of the world in turn;
+//   IndexBuild  building the world's spatial index, as its load does, and its size.
 //
-// Beside each row: its floor measured in the same run, a memcpy of one 1920 x 1080 frame
-// (floor_us, the best of many), and the row's median time (each_us) as a multiple of it
-// (x_floor); both in the thread's CPU time. VDM_BENCH_FULL_SCAN=1 runs
-// the same rows without the world's spatial index.
+// Every sample of a row is taken right after a sample of its floor, so both see the same
+// machine; both are reported as medians (each_us, floor_us) with their ratio (x_floor).
+// The floor of the paints is a memcpy of one 1920 x 1080 frame; that of a hover, 64
+// conversions of map points (what looking at one crowded cell of the index costs); that
+// of a conversion, the same long double arithmetic without truncating (plain_ns beside it:
+// the conversion with the compiler's own truncation, as it was written before). Times are
+// the thread's CPU time. VDM_BENCH_FULL_SCAN=1 runs the same rows without the spatial index.
 #include "map/hittest.h"
 #include "map/mappainter.h"
 #include "map/scrollreuse.h"
 #include "world/world.h"
 #include "worldgen/worldgen.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QTemporaryDir>
@@ -33,6 +46,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -42,7 +56,8 @@ using namespace vdm;
 namespace {
 
 const QSize Panel(1920, 1080);
-const int Counts[] = {640, 20000, 100000};
+const int Counts[] = {640, 20000, 100000, 1000000};
+constexpr int CountsSize = int(sizeof Counts / sizeof Counts[0]);
 
 /**
  * The calling thread's CPU time: on a shared machine the time a thread spends waiting
@@ -59,6 +74,14 @@ struct Clock {
     }
 };
 
+double microsecondsOf(const std::function<void()>& work)
+{
+    const auto t0 = Clock::now();
+    work();
+    benchmark::ClobberMemory();
+    return std::chrono::duration<double, std::micro>(Clock::now() - t0).count();
+}
+
 /** VDM_BENCH_FULL_SCAN=1: paint and hit-test without the world's index (the figures before it). */
 bool fullScan()
 {
@@ -66,23 +89,43 @@ bool fullScan()
     return scan;
 }
 
-/** Best of many memcpys of one frame, in microseconds: the floor of every row. */
-double frameFloorMicroseconds()
-{
-    static const double floor = [] {
-        std::vector<std::uint32_t> a(size_t(Panel.width()) * Panel.height(), 0x123456u), b(a.size());
-        double best = 1e9;
-        for (int i = 0; i < 200; ++i) {
-            const auto t0 = Clock::now();
+/** The floor of every paint: one frame copied. */
+struct FrameCopy {
+    std::vector<std::uint32_t> a = std::vector<std::uint32_t>(size_t(Panel.width()) * Panel.height(), 0x123456u);
+    std::vector<std::uint32_t> b = std::vector<std::uint32_t>(a.size());
+    double operator()()
+    {
+        return microsecondsOf([&] {
             std::memcpy(b.data(), a.data(), a.size() * 4);
             benchmark::DoNotOptimize(b.data());
-            benchmark::ClobberMemory();
-            best = std::min(best, std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
-        }
-        return best;
-    }();
-    return floor;
+        });
+    }
+};
+
+double median(std::vector<double> v)
+{
+    if (v.empty())
+        return 0;
+    std::nth_element(v.begin(), v.begin() + std::ptrdiff_t(v.size() / 2), v.end());
+    return v[v.size() / 2];
 }
+
+/** Samples of a row and of its floor, taken in turn. */
+struct Samples {
+    std::vector<double> figure, floor;
+    void add(double f, double fl)
+    {
+        figure.push_back(f);
+        floor.push_back(fl);
+    }
+    void report(benchmark::State& state) const
+    {
+        const double each = median(figure), fl = median(floor);
+        state.counters["each_us"] = each;
+        state.counters["floor_us"] = fl;
+        state.counters["x_floor"] = fl > 0 ? each / fl : 0;
+    }
+};
 
 /** One generated world, loaded as the program loads it. */
 struct ScaledWorld {
@@ -104,19 +147,27 @@ const QImage& samplePicture()
     return picture;
 }
 
+QString worldsFolder()
+{
+    static QTemporaryDir temporary;
+    const QString kept = qEnvironmentVariable("VDM_BENCH_WORLDS");
+    return kept.isEmpty() ? temporary.path() : kept;
+}
+
 ScaledWorld& scaledWorld(int count)
 {
     static std::map<int, std::unique_ptr<ScaledWorld>> worlds;
     auto& slot = worlds[count];
     if (!slot) {
-        static QTemporaryDir root;
-        const QString dir = root.filePath(QString::number(count));
-        worldgen::Options o;
-        o.locations = count;
-        o.pictures = false;
-        o.readmes = false;
-        o.userData = true;
-        worldgen::generate(dir, o);
+        const QString dir = QDir(worldsFolder()).filePath(QString::number(count));
+        if (!QFileInfo::exists(QDir(dir).filePath(QStringLiteral("user.gdb")))) {
+            worldgen::Options o;
+            o.locations = count;
+            o.pictures = false;
+            o.readmes = false;
+            o.userData = true;
+            worldgen::generate(dir, o);
+        }
         slot = std::make_unique<ScaledWorld>();
         slot->world = std::make_unique<World>(dir);
         slot->world->LoadDatabases();
@@ -134,88 +185,124 @@ Viewport middleView(int level)
     return v;
 }
 
-Settings everyOverlay()
+Settings everyOverlay(bool hide = false)
 {
     Settings s;
     s.ShowText = true;
     s.ShowSkarnels = s.ShowShips = s.ShowMagesGuild = true;
     s.ShowActive = s.ShowVisited = s.ShowUnvisited = true;
+    s.HideOverlappingCaptions = hide;
     return s;
 }
 
 /** Paints through one painter, keeping the highlight bookkeeping as the window does. */
 struct PaintRig {
-    explicit PaintRig(ScaledWorld& w) : world(w), settings(everyOverlay()), objects(DrawingObjects::fromSettings(settings))
+    explicit PaintRig(ScaledWorld& w, bool hide = false)
+        : world(w), settings(everyOverlay(hide)), objects(DrawingObjects::fromSettings(settings)),
+          painter(std::make_unique<MapPainter>())
     {}
+    MapScene scene(const Viewport& v)
+    {
+        return MapScene{v,        world.picture, world.world->locations(), world.world->markers(),
+                        settings, objects,       highlight,                fullScan() ? nullptr : &world.world->index()};
+    }
     double paintMicroseconds(const Viewport& v)
     {
-        const MapScene scene{v,        world.picture, world.world->locations(), world.world->markers(),
-                             settings, objects,       highlight,                fullScan() ? nullptr : &world.world->index()};
-        const auto t0 = Clock::now();
-        painter.paint(buffer, scene);
-        benchmark::DoNotOptimize(buffer.constBits());
-        benchmark::ClobberMemory();
-        return std::chrono::duration<double, std::micro>(Clock::now() - t0).count();
+        const MapScene s = scene(v);
+        return microsecondsOf([&] {
+            painter->paint(buffer, s);
+            benchmark::DoNotOptimize(buffer.constBits());
+        });
     }
 
     ScaledWorld& world;
     Settings settings;
     DrawingObjects objects;
-    MapPainter painter;
+    std::unique_ptr<MapPainter> painter;
     QImage buffer{Panel, QImage::Format_RGB32};
     GoHighlight highlight;
 };
 
-/** The median of the timed samples: on a shared machine a preempted sample says nothing about the code. */
-void report(benchmark::State& state, std::vector<double>& samples, const PaintRig* rig = nullptr)
+void reportCache(benchmark::State& state, const PaintRig& rig)
 {
-    const double floor = frameFloorMicroseconds();
-    std::nth_element(samples.begin(), samples.begin() + std::ptrdiff_t(samples.size() / 2), samples.end());
-    const double each = samples.empty() ? 0 : samples[samples.size() / 2];
-    state.counters["floor_us"] = floor;
-    state.counters["x_floor"] = each / floor;
-    state.counters["each_us"] = each;
-    if (rig)
-        state.counters["cacheMB"] = double(rig->painter.cacheBytes()) / (1024.0 * 1024.0);
+    state.counters["cacheMB"] = double(rig.painter->cacheBytes()) / (1024.0 * 1024.0);
+    state.counters["captions"] = rig.painter->cachedCaptions();
 }
 
-/**
- * What the panel shows of a world: the locations whose point lies on it at this level,
- * the frames drawn there and the captions that reach it. Counted outside the timing.
- */
+/** The locations whose point lies on the panel at this level (counted outside the timing). */
 void countVisible(benchmark::State& state, const PaintRig& rig, const Viewport& v)
 {
     const QRect panel(QPoint(0, 0), v.panel());
-    const QFontMetrics fm(rig.objects.MapFont);
-    double places = 0, frames = 0, captions = 0;
-    for (const Location& l : rig.world.world->locations()) {
-        if (!v.LevelVisible(l.Level))
-            continue;
-        const QPoint q = v.mapToPanel(l.X, l.Y);
-        places += panel.contains(q);
-        const bool shown = l.Status >= Unvisited && l.Status <= Visited; // every toggle is on
-        if (!shown)
-            continue;
-        frames += panel.intersects(QRect(q.x() - 3, q.y() - 3, 6, 6));
-        if (!l.Name.isEmpty() && q.y() + 1 < panel.height() && q.y() + 1 + fm.height() > 0 && q.x() + 4 < panel.width()
-            && q.x() + 4 + fm.horizontalAdvance(QString::fromLatin1(l.Name)) > 0)
-            ++captions;
-    }
+    double places = 0;
+    for (const Location& l : rig.world.world->locations())
+        places += v.LevelVisible(l.Level) && panel.contains(v.mapToPanel(l.X, l.Y));
     state.counters["places"] = places;
-    state.counters["frames"] = frames;
-    state.counters["captions"] = captions;
+}
+
+void paintRow(benchmark::State& state, bool hide)
+{
+    PaintRig rig(scaledWorld(Counts[state.range(0)]), hide);
+    const Viewport v = middleView(int(state.range(1)));
+    rig.paintMicroseconds(v); // caches made once, as by the program's first paint
+    FrameCopy floor;
+    Samples samples;
+    for (auto _ : state)
+        samples.add(rig.paintMicroseconds(v), floor());
+    samples.report(state);
+    reportCache(state, rig);
+    countVisible(state, rig, v);
 }
 
 void BM_Paint(benchmark::State& state)
 {
+    paintRow(state, false);
+}
+
+void BM_PaintHidden(benchmark::State& state)
+{
+    paintRow(state, true);
+}
+
+void BM_FirstVisit(benchmark::State& state)
+{
     PaintRig rig(scaledWorld(Counts[state.range(0)]));
     const Viewport v = middleView(int(state.range(1)));
-    rig.paintMicroseconds(v); // caches made once, as by the program's first paint
-    std::vector<double> samples;
-    for (auto _ : state)
-        samples.push_back(rig.paintMicroseconds(v));
-    report(state, samples, &rig);
-    countVisible(state, rig, v);
+    FrameCopy floor;
+    Samples samples;
+    for (auto _ : state) {
+        state.PauseTiming();
+        rig.painter = std::make_unique<MapPainter>(); // nothing cached
+        state.ResumeTiming();
+        samples.add(rig.paintMicroseconds(v), floor());
+    }
+    samples.report(state);
+    reportCache(state, rig);
+}
+
+void BM_FirstVisitAhead(benchmark::State& state)
+{
+    PaintRig rig(scaledWorld(Counts[state.range(0)]));
+    const int level = int(state.range(1));
+    const Viewport below = middleView(level - 1);
+    FrameCopy floor;
+    Samples samples;
+    for (auto _ : state) {
+        state.PauseTiming();
+        rig.painter = std::make_unique<MapPainter>();
+        rig.paintMicroseconds(below);
+        // The window renders ahead in idle slices; here all at once, untimed. The view
+        // ahead is the level above zoomed about the panel's centre, as the window zooms.
+        Viewport ahead = below;
+        ahead.zoomTo(level, QPoint(Panel.width() / 2, Panel.height() / 2));
+        GoHighlight none;
+        const MapScene s{ahead, rig.world.picture, rig.world.world->locations(), rig.world.world->markers(),
+                         rig.settings, rig.objects, none, fullScan() ? nullptr : &rig.world.world->index()};
+        rig.painter->renderCaptionsAhead(s, 1, std::chrono::steady_clock::now() + std::chrono::minutes(5));
+        state.ResumeTiming();
+        samples.add(rig.paintMicroseconds(ahead), floor());
+    }
+    samples.report(state);
+    reportCache(state, rig);
 }
 
 void BM_DragStep(benchmark::State& state)
@@ -224,27 +311,24 @@ void BM_DragStep(benchmark::State& state)
     Viewport v = middleView(int(state.range(1)));
     ScrollReuse reuse;
     const std::uint64_t revision = rig.world.world->revision();
-    const auto paint = [&] {
-        const MapScene scene{v,            rig.world.picture, rig.world.world->locations(), rig.world.world->markers(),
-                             rig.settings, rig.objects,       rig.highlight,
-                             fullScan() ? nullptr : &rig.world.world->index()};
-        return reuse.paint(rig.painter, rig.buffer, scene, revision);
-    };
+    const auto paint = [&] { return reuse.paint(*rig.painter, rig.buffer, rig.scene(v), revision); };
     paint(); // the view the drag starts from, as the window last painted it
-    std::vector<double> samples;
+    FrameCopy floor;
+    Samples samples;
     double moved = 0;
     bool forth = true;
     for (auto _ : state) {
         v.scrollBy(forth ? QPoint(7, 5) : QPoint(-7, -5));
         forth = !forth;
-        const auto t0 = Clock::now();
-        moved += paint() == ScrollReuse::Kind::Moved;
-        benchmark::DoNotOptimize(rig.buffer.constBits());
-        benchmark::ClobberMemory();
-        samples.push_back(std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
+        samples.add(microsecondsOf([&] {
+                        moved += paint() == ScrollReuse::Kind::Moved;
+                        benchmark::DoNotOptimize(rig.buffer.constBits());
+                    }),
+                    floor());
     }
-    const double steps = double(samples.size());
-    report(state, samples, &rig);
+    const double steps = double(samples.figure.size());
+    samples.report(state);
+    reportCache(state, rig);
     state.counters["moved"] = steps > 0 ? moved / steps : 0;
 }
 
@@ -254,12 +338,14 @@ void BM_ZoomStep(benchmark::State& state)
     const int level = int(state.range(1));
     const Viewport below = middleView(level - 1), here = middleView(level);
     rig.paintMicroseconds(here);
-    std::vector<double> samples;
+    FrameCopy floor;
+    Samples samples;
     for (auto _ : state) {
         rig.paintMicroseconds(below); // where the step starts, not timed
-        samples.push_back(rig.paintMicroseconds(here));
+        samples.add(rig.paintMicroseconds(here), floor());
     }
-    report(state, samples, &rig);
+    samples.report(state);
+    reportCache(state, rig);
 }
 
 /** A panel point near the middle with no location or marker within reach at this level. */
@@ -280,37 +366,97 @@ void BM_HoverEmpty(benchmark::State& state)
     const Viewport v = middleView(int(state.range(1)));
     const LocationFilter filter;
     const QPoint spot = emptySpot(v, w, filter);
-    std::vector<double> samples;
+    const LocationList& locs = w.locations();
+    const size_t n = std::min<size_t>(64, locs.size());
+    Samples samples;
     for (auto _ : state) {
-        const auto t0 = Clock::now();
-        const SpatialIndex* index = fullScan() ? nullptr : &w.index();
-        benchmark::DoNotOptimize(locationAt(v, w.locations(), filter, spot, index));
-        benchmark::DoNotOptimize(markerAt(v, w.markers(), spot, index));
-        samples.push_back(std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
+        const double figure = microsecondsOf([&] {
+            const SpatialIndex* index = fullScan() ? nullptr : &w.index();
+            benchmark::DoNotOptimize(locationAt(v, locs, filter, spot, index));
+            benchmark::DoNotOptimize(markerAt(v, w.markers(), spot, index));
+        });
+        const double floor = microsecondsOf([&] {
+            for (size_t i = 0; i < n; ++i)
+                benchmark::DoNotOptimize(v.mapToPanel(locs[i].X, locs[i].Y));
+        });
+        samples.add(figure, floor);
     }
-    report(state, samples);
+    samples.report(state);
+}
+
+/** The truncation every conversion made before: the compiler's own, switching the rounding mode twice. */
+int plainTrunc(long double v)
+{
+    return v >= 2147483647.0L ? 2147483647 : v <= -2147483648.0L ? -2147483647 - 1 : static_cast<int>(v);
+}
+
+/** MapToScreen as it was written before, for the plain_ns column. */
+QPoint plainMapToScreen(const Viewport& v, int x, int y)
+{
+    const long double f = v.factor();
+    const long double s = v.mapScale();
+    const long double ix = plainTrunc(static_cast<long double>(x) + 125000);
+    const long double iy = plainTrunc(static_cast<long double>(y) + 130000);
+    return {plainTrunc(ix * Viewport::kx(v.mapScale()) * f / s),
+            plainTrunc(380 * f - iy * Viewport::ky(v.mapScale()) * f / s)};
+}
+
+void BM_Convert(benchmark::State& state)
+{
+    const World& w = *scaledWorld(Counts[state.range(0)]).world;
+    const Viewport v = middleView(int(state.range(1)));
+    const LocationList& locs = w.locations();
+    const size_t batch = std::min<size_t>(1000, locs.size());
+    size_t from = 0;
+    Samples samples;
+    std::vector<double> plain;
+    const long double f = v.factor();
+    for (auto _ : state) {
+        const size_t to = from + batch;
+        const double figure = microsecondsOf([&] {
+            for (size_t i = from; i < to; ++i)
+                benchmark::DoNotOptimize(v.MapToScreen(locs[i].X, locs[i].Y));
+        });
+        // The floor: the same points through the same long double arithmetic, untruncated.
+        const double floor = microsecondsOf([&] {
+            long double sum = 0;
+            for (size_t i = from; i < to; ++i)
+                sum += (static_cast<long double>(locs[i].X) + 125000) * f + (static_cast<long double>(locs[i].Y) + 130000) * f;
+            benchmark::DoNotOptimize(sum);
+        });
+        plain.push_back(microsecondsOf([&] {
+            for (size_t i = from; i < to; ++i)
+                benchmark::DoNotOptimize(plainMapToScreen(v, locs[i].X, locs[i].Y));
+        }) * 1000 / double(batch));
+        samples.add(figure * 1000 / double(batch), floor * 1000 / double(batch)); // nanoseconds per point
+        from = to + batch <= locs.size() ? to : 0;
+    }
+    state.counters["each_ns"] = median(samples.figure);
+    state.counters["floor_ns"] = median(samples.floor);
+    state.counters["x_floor"] = median(samples.floor) > 0 ? median(samples.figure) / median(samples.floor) : 0;
+    state.counters["plain_ns"] = median(plain);
 }
 
 /** Building the index as a load does (locations with their routes, then markers); its size. */
 void BM_IndexBuild(benchmark::State& state)
 {
     const World& w = *scaledWorld(Counts[state.range(0)]).world;
-    std::vector<double> samples;
+    std::vector<double> times;
     std::int64_t bytes = 0;
     for (auto _ : state) {
-        const auto t0 = Clock::now();
-        const SpatialIndex index(w.locations(), w.markers());
-        samples.push_back(std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
-        bytes = index.bytes();
+        times.push_back(microsecondsOf([&] {
+            const SpatialIndex index(w.locations(), w.markers());
+            bytes = index.bytes();
+        }));
     }
-    report(state, samples);
+    state.counters["each_us"] = median(times);
     state.counters["indexMB"] = double(bytes) / (1024.0 * 1024.0);
 }
 
 void placesLevels(benchmark::internal::Benchmark* b, int firstLevel)
 {
     b->ArgNames({"places", "level"});
-    for (int places = 0; places < 3; ++places)
+    for (int places = 0; places < CountsSize; ++places)
         for (int level = firstLevel; level < Viewport::LevelCount; ++level)
             b->Args({places, level});
     b->Unit(benchmark::kMicrosecond);
@@ -319,10 +465,14 @@ void placesLevels(benchmark::internal::Benchmark* b, int firstLevel)
 } // namespace
 
 BENCHMARK(BM_Paint)->Apply([](auto* b) { placesLevels(b, 0); });
+BENCHMARK(BM_PaintHidden)->Apply([](auto* b) { placesLevels(b, 0); });
+BENCHMARK(BM_FirstVisit)->Apply([](auto* b) { placesLevels(b, 0); })->Iterations(5);
+BENCHMARK(BM_FirstVisitAhead)->Apply([](auto* b) { placesLevels(b, 1); })->Iterations(5);
 BENCHMARK(BM_ZoomStep)->Apply([](auto* b) { placesLevels(b, 1); });
 BENCHMARK(BM_DragStep)->Apply([](auto* b) { placesLevels(b, 0); });
 BENCHMARK(BM_HoverEmpty)->Apply([](auto* b) { placesLevels(b, 0); });
-BENCHMARK(BM_IndexBuild)->ArgName("places")->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Convert)->Apply([](auto* b) { placesLevels(b, 0); })->Unit(benchmark::kNanosecond);
+BENCHMARK(BM_IndexBuild)->ArgName("places")->DenseRange(0, CountsSize - 1)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
