@@ -58,7 +58,7 @@ void MapCanvas::renderAheadSlice()
         Viewport next = m_view;
         next.zoomTo(zoom, centre);
         const MapScene ahead{next, m_world.picture(), m_world.locations(), m_world.markers(), m_session.settings(),
-                             m_session.objects(), m_noHighlight, &m_world.index()};
+                             m_session.objects(), m_noHighlight, &m_world.index(), m_places};
         if (!m_painter.renderCaptionsAhead(ahead, m_ratio, deadline)) {
             done = false;
             break;

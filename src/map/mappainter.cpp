@@ -566,7 +566,7 @@ struct MapPainter::Private {
         shownLocations.assign(scene.locations.size(), false);
         shownMarkers.assign(scene.markers.size(), false);
         forEachLocation(scene, panel, [&](int i, const Location& L) {
-            const StatusStyle style = styleOf(L.Status, st, scene.objects);
+            const StatusStyle style = styleOf(L, scene);
             if (!v.LevelVisible(L.Level) || !(style.shown || i == highlight))
                 return;
             const QPoint q = v.mapToPanel(L.X, L.Y);
@@ -613,7 +613,7 @@ struct MapPainter::Private {
             captions.insertAhead(text, std::move(r.mask), r.offset, ratio, where, r.advance, v.zoomIndex());
         };
         forEachLocation(scene, panel, [&](int, const Location& L) {
-            const StatusStyle style = styleOf(L.Status, st, scene.objects);
+            const StatusStyle style = styleOf(L, scene);
             if (v.LevelVisible(L.Level) && style.shown) {
                 const QPoint q = v.mapToPanel(L.X, L.Y);
                 ahead(L.Name, st.TextLength, QPoint(q.x() + 4, q.y() + 1), QPoint(L.X, L.Y));
