@@ -92,7 +92,7 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
     m_worldCommand
         = new WorldCommand(*this, m_world, m_prompts, [this](const QString& folder) { worldOpened(folder); });
     m_imageCommand = new ImageCommand(*this, m_canvas, m_world, Config, m_prompts, [this] { RepaintMap(); });
-    m_progressCommands = new ProgressCommands(*this, m_world, Config, m_prompts, [this] {
+    m_progressCommands = new ProgressCommands(*this, m_world, m_edit, Config, m_prompts, [this] {
         m_editControls->imported();
         if (!m_edit.showsMarker())
             CBLocChange(); // the box shows the selected location's new status and note

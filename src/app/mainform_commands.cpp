@@ -23,7 +23,7 @@ void TMainForm::createDialogs()
     hooks.saveUserData = [this] { m_world.SaveUserData(); };
     hooks.applyWindowSizeLimit = [this] { ApplyWindowSizeLimit(); };
     hooks.clearWindowSizeLimit = [this] { setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX); };
-    FormOptions = new TFormOptions(Config, m_world, m_prompts, std::move(hooks), this);
+    FormOptions = new TFormOptions(Config, m_edit, m_prompts, std::move(hooks), this);
 }
 
 void TMainForm::ToolButtonShowClick(QToolButton* sender)

@@ -5,6 +5,7 @@
 #include "data/settings.h"
 #include "dialogs/errorguard.h"
 #include "dialogs/prompts.h"
+#include "edit/mapeditor.h"
 #include "session/proposedfile.h"
 #include "world/world.h"
 #include "world/progressfile.h"
@@ -90,9 +91,9 @@ QString importQuestion(const QString& file, const ProgressPlan& plan)
     return text + QStringLiteral("\n\nThe changed files are written at once; no marker is removed.");
 }
 
-ProgressCommands::ProgressCommands(QWidget& window, World& world, Settings& settings, Prompts& prompts,
-                                   std::function<void()> showImported)
-    : QObject(&window), m_window(window), m_world(world), m_settings(settings), m_prompts(prompts),
+ProgressCommands::ProgressCommands(QWidget& window, World& world, MapEditor& editor, Settings& settings,
+                                   Prompts& prompts, std::function<void()> showImported)
+    : QObject(&window), m_window(window), m_world(world), m_editor(editor), m_settings(settings), m_prompts(prompts),
       m_showImported(std::move(showImported))
 {}
 
@@ -129,7 +130,7 @@ void ProgressCommands::importProgress()
         return;
     // The window shows the changes even when a file could not be written: they are kept.
     const auto shown = qScopeGuard([this] { m_showImported(); });
-    applyProgressImport(m_world, plan);
+    m_editor.importProgress(plan);
 }
 
 } // namespace vdm

@@ -9,6 +9,7 @@ class QWidget;
 
 namespace vdm {
 
+class MapEditor;
 class Prompts;
 class World;
 struct Settings;
@@ -17,8 +18,9 @@ struct ProgressPlan;
 /**
  * The window's commands that move the user's progress in and out: "Export progress..."
  * writes the progress file of the world, "Import progress..." reads one, shows what it
- * would change and applies it only when the user agrees. The window's command table runs
- * them (Command::ExportProgress, Command::ImportProgress).
+ * would change and applies it only when the user agrees, as one step the editor can
+ * undo. The window's command table runs them (Command::ExportProgress,
+ * Command::ImportProgress).
  * Files are chosen and questions asked through the window's Prompts; `showImported`
  * shows the world as an import left it (also when a file could not be written). An export
  * proposes the folder last exported into (kept in `settings`), at first the user's
@@ -28,7 +30,7 @@ class ProgressCommands : public QObject {
     Q_OBJECT
 
 public:
-    ProgressCommands(QWidget& window, World& world, Settings& settings, Prompts& prompts,
+    ProgressCommands(QWidget& window, World& world, MapEditor& editor, Settings& settings, Prompts& prompts,
                      std::function<void()> showImported);
 
     void exportProgress();
@@ -37,6 +39,7 @@ public:
 private:
     QWidget& m_window;
     World& m_world;
+    MapEditor& m_editor;
     Settings& m_settings;
     Prompts& m_prompts;
     std::function<void()> m_showImported;

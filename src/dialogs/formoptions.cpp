@@ -59,9 +59,9 @@ void call(const std::function<void()>& hook)
 
 } // namespace
 
-TFormOptions::TFormOptions(Settings& settings, World& world, Prompts& prompts, Hooks hooks, QWidget* parent,
+TFormOptions::TFormOptions(Settings& settings, MapEditor& editor, Prompts& prompts, Hooks hooks, QWidget* parent,
                            bool extendedGraphics)
-    : QDialog(parent), m_settings(settings), m_world(world), m_prompts(prompts), m_hooks(std::move(hooks)),
+    : QDialog(parent), m_settings(settings), m_editor(editor), m_prompts(prompts), m_hooks(std::move(hooks)),
       m_ui(std::make_unique<Ui::TFormOptions>()), m_extendedGraphics(extendedGraphics)
 {
     m_ui->setupUi(this);
@@ -250,12 +250,7 @@ void TFormOptions::DataClick(QAbstractButton* sender)
 
     std::exception_ptr saveError;
     if (m_prompts.askYesNo(this, QStringLiteral("Warning!"), QStringLiteral("There is no undo. Are you sure?"))) {
-        for (int i = 0; i < int(m_world.locations().size()); ++i) {
-            if (setAllUnvisited)
-                m_world.setLocationStatus(i, Unvisited);
-            else
-                m_world.setLocationNote(i, QByteArray());
-        }
+        m_editor.resetPlaces(setAllUnvisited ? MapEditor::PlaceReset::AllUnvisited : MapEditor::PlaceReset::NoNotes);
         if (m_settings.Autosave) {
             // The locations have changed whether or not the file could be written, so the
             // map is repainted before the write failure is reported.

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "data/settings.h"
-#include "world/world.h"
+#include "edit/mapeditor.h"
 #include "dialogs/platform.h"
 #include "dialogs/prompts.h"
 
@@ -24,7 +24,7 @@ namespace vdm {
 /**
  * The modal options dialog. It edits the main window's settings members (which it
  * references, never owns) in its own controls and writes them back on Ok; the two
- * database buttons change the world's locations at once. Its controls come from
+ * database buttons change the world's locations at once, each one step the editor can undo. Its controls come from
  * resources/formoptions.ui; positions are dialog client pixels. One object lives for
  * the whole run and reloads its controls from the settings on every showing.
  */
@@ -41,7 +41,7 @@ public:
     };
 
     /** `extendedGraphics` is the platform's answer; tests pass false to see the fallback. */
-    TFormOptions(Settings& settings, World& world, Prompts& prompts, Hooks hooks, QWidget* parent,
+    TFormOptions(Settings& settings, MapEditor& editor, Prompts& prompts, Hooks hooks, QWidget* parent,
                  bool extendedGraphics = ExtendedGraphicsSupported());
     ~TFormOptions() override;
 
@@ -66,7 +66,7 @@ private:
     void setSwatch(QFrame* swatch, PackedColor color);
 
     Settings& m_settings;
-    World& m_world;
+    MapEditor& m_editor;
     Prompts& m_prompts;
     Hooks m_hooks;
     std::unique_ptr<Ui::TFormOptions> m_ui;

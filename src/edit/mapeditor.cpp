@@ -3,8 +3,10 @@
 
 #include "data/codepage.h"
 #include "data/errors.h"
+#include "edit/editsteps.h"
 #include "edit/notetext.h"
 #include "map/viewport.h"
+#include "world/progressfile.h"
 #include "world/world.h"
 
 #include <QScopeGuard>
@@ -21,8 +23,14 @@ bool validIndex(const LocationList& list, int index)
 
 } // namespace
 
-MapEditor::MapEditor(World& world, Hooks hooks) : m_world(world), m_hooks(std::move(hooks))
-{}
+MapEditor::MapEditor(World& world, Hooks hooks, Clock clock)
+    : m_world(world), m_hooks(std::move(hooks)), m_clock(std::move(clock))
+{
+    if (!m_clock)
+        m_clock = [] { return std::chrono::steady_clock::now(); };
+}
+
+MapEditor::~MapEditor() = default;
 
 bool MapEditor::inPlacementArea(QPoint p)
 {
@@ -76,6 +84,9 @@ void MapEditor::restart()
     m_editedMarker = -1;
     m_adding = false;
     m_deleting = false;
+    m_history.clear();
+    m_lastChange.reset();
+    m_typing.reset();
 }
 
 bool MapEditor::showLocation(int index)
@@ -112,7 +123,9 @@ void MapEditor::setStatus(std::int32_t status)
 {
     if (!validIndex(m_world.locations(), m_selected))
         return;
-    m_world.setLocationStatus(m_selected, status);
+    const std::int32_t before = m_world.locations()[size_t(m_selected)].Status;
+    if (m_world.setLocationStatus(m_selected, status))
+        record(std::make_unique<StatusStep>(*this, m_selected, before, status));
     repaintAfterwards([this] { autosaveUserData(); });
 }
 
@@ -124,7 +137,10 @@ void MapEditor::editText(const QString& editorText)
     if (showsMarker()) {
         if (!validIndex(m_world.markers(), m_target.index))
             return; // the marker is gone; no typing may reach another one
-        m_world.setMarkerName(m_target.index, text.isEmpty() ? kNewMarkerText : text);
+        const QByteArray before = m_world.markers()[size_t(m_target.index)].Name;
+        const QByteArray after = text.isEmpty() ? kNewMarkerText : text;
+        if (m_world.setMarkerName(m_target.index, after))
+            typed(m_target, before, after);
         repaintAfterwards([this] { autosaveMarkers(); });
         return;
     }
@@ -132,7 +148,9 @@ void MapEditor::editText(const QString& editorText)
         return;
     // The same note shown again (the list moving the open box) records no edit, but with
     // autosave on the file is written all the same.
-    m_world.setLocationNote(m_target.index, text);
+    const QByteArray before = m_world.locations()[size_t(m_target.index)].Note;
+    if (m_world.setLocationNote(m_target.index, text))
+        typed(m_target, before, text);
     autosaveUserData();
 }
 
@@ -175,6 +193,15 @@ void MapEditor::markerRemoved(int index)
 
 void MapEditor::markersRenumbered(const std::vector<int>& newIndexOf)
 {
+    // The steps name markers by their places in the list, which another program's
+    // changes have just moved.
+    if (m_walking)
+        m_historyStale = true;
+    else
+        m_history.clear();
+    endTyping();
+    if (m_lastChange && m_lastChange->kind == EditTarget::Kind::Marker)
+        m_lastChange.reset();
     const auto follow = [&newIndexOf](int& i) {
         if (i >= 0)
             i = i < int(newIndexOf.size()) ? newIndexOf[size_t(i)] : -1;
@@ -200,12 +227,15 @@ void MapEditor::click(int markerUnderPointer, QPoint mapPoint)
         marker.Y = mapPoint.y();
         marker.Status = Unvisited;
         m_world.addMarker(marker);
+        record(std::make_unique<MarkerStep>(*this, true, int(m_world.markers().size()) - 1, marker));
         repaintAfterwards([this] { autosaveMarkers(); });
     }
     if (m_deleting) {
         if (validIndex(m_world.markers(), markerUnderPointer)) {
+            const Location marker = m_world.markers()[size_t(markerUnderPointer)];
             m_world.removeMarker(markerUnderPointer);
             markerRemoved(markerUnderPointer);
+            record(std::make_unique<MarkerStep>(*this, false, markerUnderPointer, marker));
         }
         if (m_world.markers().empty())
             m_deleting = false;
@@ -214,17 +244,146 @@ void MapEditor::click(int markerUnderPointer, QPoint mapPoint)
     }
 }
 
-void MapEditor::clearMarkers()
+void MapEditor::markersGone()
 {
-    m_world.clearMarkers();
     // A box still open on a marker's text would edit a marker that no longer exists.
     if (showsMarker()) {
         close();
         m_target.index = -1;
     }
     m_editedMarker = -1;
+}
+
+void MapEditor::clearMarkers()
+{
+    LocationList before = m_world.markers();
+    m_world.clearMarkers();
+    markersGone();
+    if (!before.empty())
+        record(std::make_unique<MarkersClearedStep>(*this, std::move(before)));
     if (m_hooks.repaintMap)
         m_hooks.repaintMap();
+}
+
+void MapEditor::markerInserted(int index)
+{
+    const auto follow = [index](int& i) {
+        if (i >= index)
+            ++i;
+    };
+    follow(m_editedMarker);
+    if (showsMarker())
+        follow(m_target.index);
+}
+
+QString MapEditor::locationName(int index) const
+{
+    return validIndex(m_world.locations(), index) ? CodePage::decode(m_world.locations()[size_t(index)].Name)
+                                                   : QString();
+}
+
+void MapEditor::record(std::unique_ptr<Step> step)
+{
+    m_typing.reset();
+    m_history.push(step.release());
+}
+
+void MapEditor::typed(EditTarget target, QByteArray before, QByteArray after)
+{
+    const auto now = m_clock();
+    if (!m_typing || m_typing->target != target || now - m_typing->last >= kTypingPause)
+        m_typing = Typing{target, now, ++m_typingSession};
+    m_typing->last = now;
+    m_history.push(new TypingStep(*this, target, std::move(before), std::move(after), m_typing->session));
+}
+
+void MapEditor::endTyping()
+{
+    m_typing.reset();
+}
+
+void MapEditor::resetPlaces(PlaceReset what)
+{
+    BatchStep::Changes changes;
+    for (int i = 0; i < int(m_world.locations().size()); ++i) {
+        const Location& l = m_world.locations()[size_t(i)];
+        if (what == PlaceReset::AllUnvisited) {
+            const std::int32_t before = l.Status;
+            if (m_world.setLocationStatus(i, Unvisited))
+                changes.statuses.push_back({i, before, Unvisited});
+        } else {
+            QByteArray before = l.Note;
+            if (m_world.setLocationNote(i, QByteArray()))
+                changes.notes.push_back({i, std::move(before), QByteArray()});
+        }
+    }
+    if (changes.empty())
+        return;
+    const QString text = what == PlaceReset::AllUnvisited ? QStringLiteral("Set status of all locations to Unvisited")
+                                                           : QStringLiteral("Clear notes of all locations");
+    record(std::make_unique<BatchStep>(*this, text, std::move(changes), false));
+}
+
+void MapEditor::importProgress(const ProgressPlan& plan)
+{
+    BatchStep::Changes changes;
+    const LocationList& places = m_world.locations();
+    const LocationList& markers = m_world.markers();
+    for (const ProgressPlan::StatusChange& c : plan.statuses)
+        if (validIndex(places, c.index))
+            changes.statuses.push_back({c.index, places[size_t(c.index)].Status, c.status});
+    for (const ProgressPlan::NoteChange& c : plan.notes)
+        if (validIndex(places, c.index))
+            changes.notes.push_back({c.index, places[size_t(c.index)].Note, c.note});
+    for (const ProgressPlan::MarkerText& c : plan.markerTexts)
+        if (validIndex(markers, c.index))
+            changes.markerTexts.push_back({c.index, markers[size_t(c.index)].Name, c.text});
+    changes.firstAdded = int(markers.size());
+    changes.added = plan.newMarkers;
+    // Recorded before the write, which may fail (the lists have changed all the same) or
+    // merge another program's markers (which starts the history afresh).
+    if (!changes.empty())
+        record(std::make_unique<BatchStep>(*this, QStringLiteral("Import progress"), std::move(changes), true));
+    applyProgressImport(m_world, plan);
+}
+
+void MapEditor::undo()
+{
+    travel(true);
+}
+
+void MapEditor::redo()
+{
+    travel(false);
+}
+
+void MapEditor::travel(bool back)
+{
+    endTyping();
+    m_lastChange.reset();
+    if (back ? !m_history.canUndo() : !m_history.canRedo())
+        return;
+    auto* step = static_cast<const Step*>(m_history.command(m_history.index() - (back ? 1 : 0)));
+    // A write below may merge another program's markers, which ends this history: only
+    // once the step is done with.
+    m_walking = true;
+    const auto walked = qScopeGuard([this] {
+        m_walking = false;
+        if (std::exchange(m_historyStale, false))
+            m_history.clear();
+    });
+    if (back)
+        m_history.undo();
+    else
+        m_history.redo();
+    // Back where the files stand: nothing of the user's is left to keep.
+    m_world.settleEdits();
+    m_lastChange = step->shown();
+    if (m_lastChange && m_lastChange->kind == EditTarget::Kind::Marker
+        && !validIndex(m_world.markers(), m_lastChange->index))
+        m_lastChange.reset();
+    if (m_hooks.autosave && m_hooks.autosave())
+        step->write(back);
 }
 
 } // namespace vdm

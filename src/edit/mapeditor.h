@@ -3,15 +3,20 @@
 
 #include <QPoint>
 #include <QString>
+#include <QUndoStack>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <vector>
 
 namespace vdm {
 
 class World;
 struct Location;
+struct ProgressPlan;
 
 /** What the location box shows and, while it is open, edits: a location or a marker. */
 struct EditTarget {
@@ -35,6 +40,13 @@ struct EditTarget {
  * on, the changed database is written at once, by the world's save rules. A change the
  * map shows asks for a repaint, which happens even when the write fails (the error
  * still reaches the caller).
+ *
+ * Every change of the user's data is also one step of the history, which undo() and
+ * redo() walk through the same mutators and the same writes (with autosave off, nothing
+ * is written before the close). Keystrokes in one note or marker text make one step,
+ * ended by a pause, endTyping() (the editor lost the focus) or another place. The
+ * history belongs to this world: restart() and another program's renumbering of the
+ * markers start it afresh.
  */
 class MapEditor {
 public:
@@ -42,8 +54,15 @@ public:
         std::function<bool()> autosave;   // write each change at once
         std::function<void()> repaintMap; // the map must show a change before the handler goes on
     };
+    using Clock = std::function<std::chrono::steady_clock::time_point()>;
+    /** Keystrokes further apart than this start a new step. */
+    static constexpr std::chrono::milliseconds kTypingPause{1500};
 
-    MapEditor(World& world, Hooks hooks);
+    /** `clock` times the keystrokes (tests pass their own); empty: the steady clock. */
+    MapEditor(World& world, Hooks hooks, Clock clock = {});
+    ~MapEditor();
+    MapEditor(const MapEditor&) = delete;
+    MapEditor& operator=(const MapEditor&) = delete;
 
     const EditTarget& target() const { return m_target; }
     /** The location the box shows; kept while the box shows a marker. */
@@ -112,7 +131,56 @@ public:
     /** Whether a marker may be placed at this map point. */
     static bool inPlacementArea(QPoint mapPoint);
 
+    // --- the bulk edits and the import, each one step ---
+    enum class PlaceReset { AllUnvisited, NoNotes };
+    /**
+     * Every location unvisited, or every note cleared (the options dialog's buttons).
+     * Writes nothing: the dialog writes as it always has.
+     */
+    void resetPlaces(PlaceReset what);
+    /**
+     * Applies an import the user agreed to and writes both files as one (see
+     * applyProgressImport); the step is recorded even when the write fails, since the
+     * lists changed. A marker open in the box keeps its index (an import only appends).
+     */
+    void importProgress(const ProgressPlan& plan);
+
+    // --- undo and redo ---
+    /** The steps, for their texts and their signals; walk them with undo() and redo(). */
+    const QUndoStack& history() const { return m_history; }
+    /**
+     * Takes back the last step: the lists as before it, written as that step was (with
+     * autosave on; an import's files together; a "delete all" written back at once, since
+     * its markers come back). A write that fails throws after the lists changed.
+     */
+    void undo();
+    /** Does the step undo() took back again, written as the step itself was. */
+    void redo();
+    /**
+     * What the last undo or redo changed, to show it: one location, or one marker still
+     * there; nothing when it changed many or its marker is gone.
+     */
+    const std::optional<EditTarget>& lastChange() const { return m_lastChange; }
+    /** The keystrokes so far are a step of their own: the next one starts another. */
+    void endTyping();
+
 private:
+    class Step;
+    class TypingStep;
+    class StatusStep;
+    class MarkerStep;
+    class MarkersClearedStep;
+    class BatchStep;
+    /** Which of the user's files a step writes when walked, and how. */
+    enum class Writes { None, UserData, Markers, Together };
+    /** Records a change already made; it is not done again. */
+    void record(std::unique_ptr<Step> step);
+    void travel(bool back);
+    void typed(EditTarget target, QByteArray before, QByteArray after);
+    void markerInserted(int index);
+    /** Every marker was deleted: a box open on one closes, so no typing reaches a marker that is gone. */
+    void markersGone();
+    QString locationName(int index) const;
     void autosaveUserData();
     void autosaveMarkers();
     void repaintAfterwards(const std::function<void()>& write);
@@ -126,6 +194,19 @@ private:
     int m_editedMarker = -1;
     bool m_adding = false;
     bool m_deleting = false;
+    Clock m_clock;
+    QUndoStack m_history;
+    std::optional<EditTarget> m_lastChange;
+    /** The text being typed: whose, and when its last keystroke came; none after endTyping. */
+    struct Typing {
+        EditTarget target;
+        std::chrono::steady_clock::time_point last;
+        int session;
+    };
+    std::optional<Typing> m_typing;
+    int m_typingSession = 0;
+    bool m_walking = false;      // an undo or redo is under way
+    bool m_historyStale = false; // and the steps must go once it is done
 };
 
 } // namespace vdm

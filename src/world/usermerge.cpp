@@ -96,6 +96,21 @@ void MarkerChanges::cleared()
     m_origins.clear();
 }
 
+void MarkerChanges::putBack(int index, const LocationList& ours)
+{
+    // One origin per marker before this one went in; a gap would count as the window's own.
+    m_origins.resize(ours.size() - 1, -1);
+    std::vector<bool> claimed(m_base.size(), false);
+    for (int origin : m_origins)
+        if (origin >= 0 && origin < int(m_base.size()))
+            claimed[size_t(origin)] = true;
+    int origin = -1;
+    for (size_t b = 0; b < m_base.size() && origin < 0; ++b)
+        if (!claimed[b] && sameMarker(m_base[b], ours[size_t(index)]))
+            origin = int(b);
+    m_origins.insert(m_origins.begin() + index, origin);
+}
+
 bool MarkerChanges::any(const LocationList& ours) const
 {
     if (ours.size() != m_base.size() || m_origins.size() != ours.size())

@@ -52,6 +52,11 @@ public:
     void added();
     void removed(int index);
     void cleared();
+    /**
+     * `ours[index]` was just inserted: it is the file's marker it equals when none of the
+     * others already is, else the window's own.
+     */
+    void putBack(int index, const LocationList& ours);
 
     /** The window added, moved, edited or deleted a marker since the last read or write. */
     bool any(const LocationList& ours) const;

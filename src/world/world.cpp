@@ -17,6 +17,7 @@
 #include <QFileInfo>
 #include <QScopeGuard>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <condition_variable>
@@ -601,6 +602,8 @@ void World::addMarkers(const LocationList& markers)
     if (markers.empty())
         return;
     m_markers.insert(m_markers.end(), markers.begin(), markers.end());
+    for (size_t i = 0; i < markers.size(); ++i)
+        m_markerChanges.added();
     m_markerFile.edited = true;
     m_index.setMarkers(m_markers);
 }
@@ -642,6 +645,42 @@ void World::removeMarker(int index)
     m_markerChanges.removed(index);
     m_markerFile.edited = true;
     m_index.setMarkers(m_markers);
+}
+
+void World::removeMarkers(int first, int count)
+{
+    m_revision = nextRevision();
+    first = std::clamp(first, 0, int(m_markers.size()));
+    count = std::clamp(count, 0, int(m_markers.size()) - first);
+    if (count == 0)
+        return;
+    m_markers.erase(m_markers.begin() + first, m_markers.begin() + first + count);
+    for (int i = first + count - 1; i >= first; --i)
+        m_markerChanges.removed(i);
+    m_markerFile.edited = true;
+    m_index.setMarkers(m_markers);
+}
+
+void World::insertMarkers(const std::vector<std::pair<int, Location>>& markers)
+{
+    m_revision = nextRevision();
+    if (markers.empty())
+        return;
+    for (const auto& [index, marker] : markers) {
+        const int at = std::clamp(index, 0, int(m_markers.size()));
+        m_markers.insert(m_markers.begin() + at, marker);
+        m_markerChanges.putBack(at, m_markers);
+    }
+    m_markerFile.edited = true;
+    m_index.setMarkers(m_markers);
+}
+
+void World::settleEdits()
+{
+    if (!userDataChangedHere())
+        m_userFile.edited = false;
+    if (!markersChangedHere())
+        m_markerFile.edited = false;
 }
 
 void World::clearMarkers()

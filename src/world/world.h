@@ -169,7 +169,22 @@ public:
     /** setMarkerName for each (index, text), as one edit; returns how many texts changed. */
     int setMarkerNames(const std::vector<std::pair<int, QByteArray>>& names);
     void removeMarker(int index);
+    /** Removes `count` markers from `first` on, as one edit. */
+    void removeMarkers(int first, int count);
     void clearMarkers();
+    /**
+     * Puts markers back where an undo finds them: each (index, marker) is inserted at the
+     * index it holds afterwards, in rising order, as one edit. A marker put back counts
+     * as the file's marker it equals (text and position) when no other marker holds that
+     * one, so taking back a deletion is no change against the file.
+     */
+    void insertMarkers(const std::vector<std::pair<int, Location>>& markers);
+    /**
+     * The user data and the markers count as edited only while they differ from what
+     * their file last held here: after an undo back to that state there is nothing of the
+     * user's to keep, and a file this run did not read completely stays as it is.
+     */
+    void settleEdits();
 
     // --- writing back ---
     /** Writes "user.gdb" by the safety rules; a failed write throws "Unable to write to %s". */

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "dialogs/formoptions.h"
+#include "world/world.h"
 
 #include "common/fakeprompts.h"
 #include "common/testutils.h"
@@ -65,7 +66,7 @@ protected:
                                           throwUnableToWrite(QStringLiteral("/data/user.gdb"));
                                   },
                                   [this] { ++limitsApplied; }, [this] { ++limitsCleared; }};
-        return std::make_unique<TFormOptions>(settings, world, prompts, hooks, nullptr, extendedGraphics);
+        return std::make_unique<TFormOptions>(settings, editor, prompts, hooks, nullptr, extendedGraphics);
     }
 
     template <class T> T* child(const char* name) const
@@ -100,6 +101,7 @@ protected:
     Settings settings;
     Settings original;
     World world;
+    MapEditor editor{world, {}};
     LocationList originalLocations;
     FakePrompts prompts;
     int repaints = 0, saves = 0, limitsApplied = 0, limitsCleared = 0;
@@ -314,7 +316,7 @@ TEST_F(FormOptionsTest, FontChooserAcceptedUntouchedKeepsTheStoredFonts)
     settings.HintFontSize = 0;
     const Settings before = settings;
     WidgetPrompts real;
-    TFormOptions form(settings, world, real, {}, nullptr, true);
+    TFormOptions form(settings, editor, real, {}, nullptr, true);
     QTimer pressOk; // presses the chooser's Ok as soon as it is up
     QObject::connect(&pressOk, &QTimer::timeout, [] {
         if (auto* chooser = qobject_cast<QFontDialog*>(QApplication::activeModalWidget()))
@@ -454,6 +456,11 @@ TEST_F(FormOptionsTest, BulkEditsActAtOnceAndSurviveCancel)
                 EXPECT_TRUE(world.locations()[i].Note.isEmpty());
             }
         }
+        // The whole bulk edit is one step of the editor's history.
+        editor.undo();
+        EXPECT_EQ(world.locations(), originalLocations);
+        editor.redo();
+        EXPECT_NE(world.locations(), originalLocations);
     }
 }
 

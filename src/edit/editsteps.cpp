@@ -1,0 +1,173 @@
+// SPDX-License-Identifier: MIT
+#include "edit/editsteps.h"
+
+#include "world/world.h"
+
+#include <utility>
+
+namespace vdm {
+namespace {
+
+bool validIndex(const LocationList& list, int index)
+{
+    return index >= 0 && index < int(list.size());
+}
+
+} // namespace
+
+void MapEditor::Step::redo()
+{
+    if (std::exchange(m_recorded, false))
+        return;
+    apply(false);
+}
+
+MapEditor::TypingStep::TypingStep(MapEditor& editor, EditTarget target, QByteArray before, QByteArray after,
+                                  int session)
+    : Step(editor, target.kind == EditTarget::Kind::Marker
+                       ? QStringLiteral("Edit marker")
+                       : QStringLiteral("Edit note of %1").arg(editor.locationName(target.index))),
+      m_target(target), m_before(std::move(before)), m_after(std::move(after)), m_session(session)
+{}
+
+bool MapEditor::TypingStep::mergeWith(const QUndoCommand* other)
+{
+    const auto* next = static_cast<const TypingStep*>(other);
+    if (next->m_session != m_session || next->m_target != m_target)
+        return false;
+    m_after = next->m_after;
+    // Typed and taken back again: nothing is left to undo.
+    setObsolete(m_after == m_before);
+    return true;
+}
+
+void MapEditor::TypingStep::apply(bool back)
+{
+    const QByteArray& text = back ? m_before : m_after;
+    if (m_target.kind == EditTarget::Kind::Marker)
+        world().setMarkerName(m_target.index, text);
+    else
+        world().setLocationNote(m_target.index, text);
+}
+
+void MapEditor::TypingStep::write(bool) const
+{
+    if (m_target.kind == EditTarget::Kind::Marker)
+        world().autosaveMarkers();
+    else
+        world().autosaveUserData();
+}
+
+std::optional<EditTarget> MapEditor::TypingStep::shown() const
+{
+    return m_target;
+}
+
+MapEditor::StatusStep::StatusStep(MapEditor& editor, int index, std::int32_t before, std::int32_t after)
+    : Step(editor, QStringLiteral("Set status of %1").arg(editor.locationName(index))), m_index(index),
+      m_before(before), m_after(after)
+{}
+
+void MapEditor::StatusStep::apply(bool back)
+{
+    world().setLocationStatus(m_index, back ? m_before : m_after);
+}
+
+void MapEditor::StatusStep::write(bool) const
+{
+    world().autosaveUserData();
+}
+
+MapEditor::MarkerStep::MarkerStep(MapEditor& editor, bool added, int index, Location marker)
+    : Step(editor, added ? QStringLiteral("Add marker") : QStringLiteral("Delete marker")), m_added(added),
+      m_index(index), m_marker(std::move(marker)), m_present(added)
+{}
+
+void MapEditor::MarkerStep::apply(bool back)
+{
+    m_present = m_added != back;
+    if (m_present) {
+        world().insertMarkers({{m_index, m_marker}});
+        editor().markerInserted(m_index);
+    } else if (validIndex(world().markers(), m_index)) {
+        world().removeMarker(m_index);
+        editor().markerRemoved(m_index);
+    }
+}
+
+void MapEditor::MarkerStep::write(bool) const
+{
+    world().autosaveMarkers();
+}
+
+std::optional<EditTarget> MapEditor::MarkerStep::shown() const
+{
+    if (!m_present)
+        return std::nullopt;
+    return EditTarget{EditTarget::Kind::Marker, m_index};
+}
+
+MapEditor::MarkersClearedStep::MarkersClearedStep(MapEditor& editor, LocationList markers)
+    : Step(editor, QStringLiteral("Delete all markers")), m_markers(std::move(markers))
+{}
+
+void MapEditor::MarkersClearedStep::apply(bool back)
+{
+    if (!back) {
+        world().clearMarkers();
+        editor().markersGone();
+        return;
+    }
+    std::vector<std::pair<int, Location>> markers;
+    markers.reserve(m_markers.size());
+    for (size_t i = 0; i < m_markers.size(); ++i)
+        markers.emplace_back(int(i), m_markers[i]);
+    world().insertMarkers(markers);
+}
+
+void MapEditor::MarkersClearedStep::write(bool back) const
+{
+    // Deleting all markers writes nothing until the close; taking it back brings them
+    // back on disk too, as any other change of the markers would.
+    if (back)
+        world().autosaveMarkers();
+}
+
+MapEditor::BatchStep::BatchStep(MapEditor& editor, const QString& text, Changes changes, bool together)
+    : Step(editor, text), m_changes(std::move(changes)), m_together(together)
+{}
+
+void MapEditor::BatchStep::apply(bool back)
+{
+    World& w = world();
+    const auto value = [back](const auto& change) -> const auto& { return back ? change.before : change.after; };
+    if (back && !m_changes.added.empty()) {
+        const int count = int(m_changes.added.size());
+        w.removeMarkers(m_changes.firstAdded, count);
+        for (int i = m_changes.firstAdded + count - 1; i >= m_changes.firstAdded; --i)
+            editor().markerRemoved(i);
+    }
+    std::vector<std::pair<int, QByteArray>> texts;
+    texts.reserve(m_changes.markerTexts.size());
+    for (const auto& change : m_changes.markerTexts)
+        texts.emplace_back(change.index, value(change));
+    w.setMarkerNames(texts);
+    for (const auto& change : m_changes.notes)
+        w.setLocationNote(change.index, value(change));
+    for (const auto& change : m_changes.statuses)
+        w.setLocationStatus(change.index, value(change));
+    if (!back)
+        w.addMarkers(m_changes.added);
+}
+
+void MapEditor::BatchStep::write(bool) const
+{
+    const bool userData = !m_changes.statuses.empty() || !m_changes.notes.empty();
+    const bool markers = !m_changes.markerTexts.empty() || !m_changes.added.empty();
+    if (m_together)
+        world().SaveUserFilesTogether(userData, markers);
+    else if (userData)
+        world().autosaveUserData();
+}
+
+} // namespace vdm

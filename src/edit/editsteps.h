@@ -1,0 +1,134 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// The steps of the map editor's history. Each is recorded after its change was made, so
+// pushing it does nothing; undo and redo then apply it through the world's mutators, and
+// the editor writes what it changed by the save rules of that kind of change.
+
+#include "data/location.h"
+#include "edit/mapeditor.h"
+
+#include <QByteArray>
+#include <QUndoCommand>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace vdm {
+
+class MapEditor::Step : public QUndoCommand {
+public:
+    Step(MapEditor& editor, const QString& text) : QUndoCommand(text), m_editor(editor) {}
+
+    void redo() final;
+    void undo() final { apply(true); }
+    /** Writes what the step changed, with autosave on; `back`: it was just undone. */
+    virtual void write(bool back) const = 0;
+    /** What the step changed, once applied, to be shown; nothing when many or gone. */
+    virtual std::optional<EditTarget> shown() const { return std::nullopt; }
+
+protected:
+    virtual void apply(bool back) = 0;
+    World& world() const { return m_editor.m_world; }
+    MapEditor& editor() const { return m_editor; }
+
+private:
+    MapEditor& m_editor;
+    bool m_recorded = true; // the change is already made when the step is pushed
+};
+
+/** Keystrokes in one note or one marker text: merged while the typing goes on. */
+class MapEditor::TypingStep : public Step {
+public:
+    TypingStep(MapEditor& editor, EditTarget target, QByteArray before, QByteArray after, int session);
+    int id() const override { return 1; }
+    bool mergeWith(const QUndoCommand* other) override;
+    void write(bool back) const override;
+    std::optional<EditTarget> shown() const override;
+
+protected:
+    void apply(bool back) override;
+
+private:
+    EditTarget m_target;
+    QByteArray m_before;
+    QByteArray m_after;
+    int m_session; // keystrokes of one typing session merge, never two sessions
+};
+
+class MapEditor::StatusStep : public Step {
+public:
+    StatusStep(MapEditor& editor, int index, std::int32_t before, std::int32_t after);
+    void write(bool back) const override;
+    std::optional<EditTarget> shown() const override { return EditTarget{EditTarget::Kind::Location, m_index}; }
+
+protected:
+    void apply(bool back) override;
+
+private:
+    int m_index;
+    std::int32_t m_before;
+    std::int32_t m_after;
+};
+
+/** One marker added (at the end) or deleted, at `index`. */
+class MapEditor::MarkerStep : public Step {
+public:
+    MarkerStep(MapEditor& editor, bool added, int index, Location marker);
+    void write(bool back) const override;
+    std::optional<EditTarget> shown() const override;
+
+protected:
+    void apply(bool back) override;
+
+private:
+    bool m_added;
+    int m_index;
+    Location m_marker;
+    bool m_present = false; // the marker is in the list after the last apply
+};
+
+/** "Delete all markers": written when undone (the markers come back), never when done. */
+class MapEditor::MarkersClearedStep : public Step {
+public:
+    MarkersClearedStep(MapEditor& editor, LocationList markers);
+    void write(bool back) const override;
+
+protected:
+    void apply(bool back) override;
+
+private:
+    LocationList m_markers;
+};
+
+/** Many statuses, notes and marker texts, and markers appended: a bulk edit or an import. */
+class MapEditor::BatchStep : public Step {
+public:
+    template <typename T>
+    struct Change {
+        int index;
+        T before;
+        T after;
+    };
+    struct Changes {
+        std::vector<Change<std::int32_t>> statuses;
+        std::vector<Change<QByteArray>> notes;
+        std::vector<Change<QByteArray>> markerTexts;
+        int firstAdded = 0; // where the appended markers begin
+        LocationList added;
+        bool empty() const { return statuses.empty() && notes.empty() && markerTexts.empty() && added.empty(); }
+    };
+    /** `together`: both files as one, as an import writes them; otherwise the user data alone. */
+    BatchStep(MapEditor& editor, const QString& text, Changes changes, bool together);
+    void write(bool back) const override;
+
+protected:
+    void apply(bool back) override;
+
+private:
+    Changes m_changes;
+    bool m_together;
+};
+
+} // namespace vdm
