@@ -185,12 +185,50 @@ void EditControls::imported()
     }
 }
 
+void EditControls::walkHistory(bool back)
+{
+    const size_t before = m_world.markers().size();
+    const auto shown = qScopeGuard([&] {
+        m_tools.markersChanged(before, m_world.markers().size());
+        showTools();
+        const std::optional<EditTarget>& change = m_editor.lastChange();
+        if (change && change->kind == EditTarget::Kind::Location && selectLocation(change->index))
+            return;
+        if (change && change->kind == EditTarget::Kind::Marker && m_editor.showMarker(change->index)) {
+            mirror();
+            const QSignalBlocker blocker(m_ui.MemoNotes); // showing the text is no edit of it
+            m_ui.MemoNotes->setNoteText(CodePage::decode(m_world.markers()[size_t(change->index)].Name));
+            return;
+        }
+        mirror();
+        showBoxData();
+    });
+    if (back)
+        m_editor.undo();
+    else
+        m_editor.redo();
+}
+
 void EditControls::otherChangesTaken()
 {
     imported(); // the marker tools and an open marker's text
     mirror();   // a box whose marker is gone has closed
+    showBoxData();
+}
+
+void EditControls::showBoxData()
+{
+    if (m_editor.showsMarker()) {
+        const int marker = m_editor.target().index;
+        if (marker >= 0 && size_t(marker) < m_world.markers().size()
+            && storedNote(m_ui.MemoNotes->toPlainText()) != m_world.markers()[size_t(marker)].Name) {
+            const QSignalBlocker blocker(m_ui.MemoNotes);
+            m_ui.MemoNotes->setNoteText(CodePage::decode(m_world.markers()[size_t(marker)].Name));
+        }
+        return;
+    }
     const int index = m_editor.SelectedIndex();
-    if (m_editor.showsMarker() || index < 0 || size_t(index) >= m_world.locations().size())
+    if (index < 0 || size_t(index) >= m_world.locations().size())
         return;
     const Location& l = m_world.locations()[size_t(index)];
     for (const auto& [status, button] : statusButtons()) {

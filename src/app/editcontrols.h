@@ -52,6 +52,12 @@ public:
     void notesChanged();
     /** The add, delete or delete-all tool was pressed. */
     void toolClicked(QToolButton* sender);
+    /**
+     * Undo (`back`) or redo of the editor's last step; the box shows what it changed (a
+     * location is selected in the list, a marker shown), and the tools follow the count.
+     * Shown even when the step's write fails.
+     */
+    void walkHistory(bool back);
 
     // What changed the markers or the level, for the marker tools.
     void levelShown();
@@ -72,6 +78,8 @@ private:
     /** Each status and the location box's button that shows and sets it. */
     std::array<std::pair<std::int32_t, QAbstractButton*>, 3> statusButtons() const;
     void showTools();
+    /** The box shows what its location or marker holds now, without that counting as an edit. */
+    void showBoxData();
 
     const Ui::TMainForm& m_ui;
     MapEditor& m_editor;

@@ -7,6 +7,7 @@
 #include "app/findcommands.h"
 #include "app/journeycommands.h"
 #include "app/formlayout.h"
+#include "app/historyactions.h"
 #include "app/imagecommand.h"
 #include "app/locationlistmodel.h"
 #include "dialogs/errorguard.h"
@@ -113,6 +114,7 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
     m_canvas.setJourney(&m_journey->session());
     // Every command's action, key, menu entry and tooltip, from the one table.
     m_commands = new WindowCommands(*this, *m_ui, m_prompts);
+    new HistoryActions(*m_commands->action(Command::Undo), *m_commands->action(Command::Redo), m_edit.history(), this);
     // The progress line follows the pointer over the map, through the window's hit test.
     connectGuarded(m_prompts, this, panel, &TMapPanel::moved, [this](Qt::MouseButtons, QPoint at) {
         m_view.followPanel();
@@ -334,6 +336,7 @@ void TMainForm::connectHandlers()
 
     onSignal(u.CBLoc, &QComboBox::activated, [this] { CBLocChange(); });
     onSignal(u.MemoNotes, &QPlainTextEdit::textChanged, [this] { MemoNotesChange(); });
+    onSignal(u.MemoNotes, &TNoteEdit::focusLost, [this] { m_edit.endTyping(); });
 }
 
 void TMainForm::RepaintMap()

@@ -129,6 +129,10 @@ public:
     void SetStatus(QAbstractButton* sender);
     void MemoNotesChange();
     void MarkerToolButtonClick(QToolButton* sender);
+    /** Ctrl+Z and More > Undo: takes back the last edit and shows what it changed. */
+    void UndoClick();
+    /** Ctrl+Shift+Z, Ctrl+Y and More > Redo. */
+    void RedoClick();
 
     void ToolButtonShowClick(QToolButton* sender);
     void OptionsToolButtonClick(QToolButton* sender);
@@ -220,6 +224,11 @@ private:
     void showOtherChanges();
     /** The strip under the map: the status counts, and the pointer's map point and place. */
     void showProgressLine();
+    /**
+     * Undo or redo (`back`), then the map shows it: a place or marker outside the view is
+     * centred as Go centres, and the map is painted once, even when a write failed.
+     */
+    void walkHistory(bool back);
 
     Prompts& m_prompts;
     QString m_appDir;

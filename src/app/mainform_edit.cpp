@@ -3,6 +3,10 @@
 #include "app/mainform.h"
 
 #include "app/editcontrols.h"
+#include "ui_mainform.h"
+
+#include <QRect>
+#include <QScopeGuard>
 
 namespace vdm {
 
@@ -34,6 +38,34 @@ void TMainForm::MemoNotesChange()
 void TMainForm::MarkerToolButtonClick(QToolButton* sender)
 {
     m_editControls->toolClicked(sender);
+}
+
+void TMainForm::UndoClick()
+{
+    walkHistory(true);
+}
+
+void TMainForm::RedoClick()
+{
+    walkHistory(false);
+}
+
+void TMainForm::walkHistory(bool back)
+{
+    const auto shown = qScopeGuard([this] {
+        if (const std::optional<EditTarget>& change = m_edit.lastChange()) {
+            const bool marker = change->kind == EditTarget::Kind::Marker;
+            const Location& l = (marker ? m_world.markers() : m_world.locations())[size_t(change->index)];
+            const Viewport& v = m_view.view();
+            if (!v.LevelVisible(l.Level) || !QRect(QPoint(), v.panel()).contains(v.mapToPanel(l.X, l.Y))) {
+                m_view.goTo(l.X, l.Y, l.Level);
+                m_view.showTitle();
+                ApplyWindowSizeLimit();
+            }
+        }
+        RepaintMap(); // the frame, the markers and the progress line
+    });
+    m_editControls->walkHistory(back);
 }
 
 } // namespace vdm

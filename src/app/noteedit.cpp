@@ -39,6 +39,12 @@ void TNoteEdit::keyPressEvent(QKeyEvent* event)
     QPlainTextEdit::keyPressEvent(event);
 }
 
+void TNoteEdit::focusOutEvent(QFocusEvent* event)
+{
+    QPlainTextEdit::focusOutEvent(event);
+    emit focusLost();
+}
+
 void TNoteEdit::insertFromMimeData(const QMimeData* source)
 {
     if (!source->hasText())

@@ -18,8 +18,13 @@ public:
     /** Sets the text as the program does (fires textChanged once). */
     void setNoteText(const QString& text);
 
+signals:
+    /** The focus went elsewhere: what was typed so far is one step of the history. */
+    void focusLost();
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void insertFromMimeData(const QMimeData* source) override;
 
 private:

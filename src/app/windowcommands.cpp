@@ -83,6 +83,12 @@ const CommandRow kCommands[] = {
     {Command::DeleteAllMarkers, "ActionDeleteAllMarkers", "Delete a&ll markers", "Delete all markers", {},
      &UiForm::ToolButtonClearM, false, G::Marker, nullptr},
 
+    // Their texts follow the history ("&Undo Set status of Falgard"), see HistoryActions.
+    {Command::Undo, "ActionUndo", "&Undo", nullptr, {ctrl(Qt::Key_Z)}, nullptr, false, G::Tools,
+     [](F& f) { f.UndoClick(); }},
+    {Command::Redo, "ActionRedo", "&Redo", nullptr,
+     {QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_Z), ctrl(Qt::Key_Y)}, nullptr, false, G::Tools,
+     [](F& f) { f.RedoClick(); }},
     {Command::Options, "ActionOptions", "&Options...", "Options", {}, &UiForm::ToolButtonOptions, false, G::Tools,
      nullptr},
     {Command::Copy, "ActionCopy", "&Copy map to clipboard", "Copy map to clipboard", {ctrl(Qt::Key_C)},

@@ -62,6 +62,8 @@ enum class Command {
     DeleteMarker,
     DeleteAllMarkers,
     // Tools band
+    Undo,
+    Redo,
     Options,
     Copy,
     SaveImage,

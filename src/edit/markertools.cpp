@@ -31,6 +31,11 @@ void MarkerTools::clicked(std::size_t before, std::size_t after, bool deleting)
     }
 }
 
+void MarkerTools::markersChanged(std::size_t before, std::size_t after)
+{
+    clicked(before, after, true);
+}
+
 void MarkerTools::cleared()
 {
     m_clear = false;

@@ -25,6 +25,11 @@ public:
     void markersLoaded(int zoomIndex, std::size_t markers);
     /** A click on the map in add or delete mode (`deleting`) left `after` of `before` markers. */
     void clicked(std::size_t before, std::size_t after, bool deleting);
+    /**
+     * An undo or redo left `after` of `before` markers: as a click that added, or that
+     * deleted the last one.
+     */
+    void markersChanged(std::size_t before, std::size_t after);
     /** The user agreed to delete every marker. */
     void cleared();
     /** Another world was opened: its markers alone count. */

@@ -41,6 +41,9 @@ TEST(CommandTable, KeysFindTheirCommand)
         {Qt::Key_F1, none, Command::About},
         {Qt::Key_F, ctrl, Command::Find},
         {Qt::Key_O, ctrl, Command::OpenWorld},
+        {Qt::Key_Z, ctrl, Command::Undo},
+        {Qt::Key_Z, ctrl | Qt::ShiftModifier, Command::Redo},
+        {Qt::Key_Y, ctrl, Command::Redo},
         {Qt::Key_F10, none, Command::OpenMenu},
         {Qt::Key_Menu, none, Command::OpenMenu},
         // The keypad's own zoom keys stay the window's described keys.
@@ -98,12 +101,17 @@ TEST_F(WindowCommandsTest, EveryKeyOfTheTableRunsItsCommand)
     TMainForm& f = openWorld();
     QTest::mouseClick(ui().ToolButtonZoomIn, Qt::LeftButton); // somewhere to scroll and zoom both ways
     QTest::mouseClick(ui().ToolButtonZoomIn, Qt::LeftButton);
+    // A step to undo and redo: those commands are enabled only while there is one.
+    doubleClickAt(f.view().mapToPanel(0, 0));
+    QTest::mouseClick(ui().SBV, Qt::LeftButton);
     int pressed = 0;
     for (const CommandRow& row : commandRows()) {
         if (row.command == Command::Close)
             continue; // last, below
         for (QKeyCombination key : row.keys) {
             SCOPED_TRACE(std::string(row.name) + " " + keyText(key).toStdString());
+            if (row.command == Command::Redo && !f.command(Command::Redo)->isEnabled())
+                f.command(Command::Undo)->trigger();
             focusMap();
             QSignalSpy ran(f.command(row.command), &QAction::triggered);
             const int zoom = f.view().zoomIndex();
