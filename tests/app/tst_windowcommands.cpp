@@ -99,11 +99,12 @@ protected:
 TEST_F(WindowCommandsTest, EveryKeyOfTheTableRunsItsCommand)
 {
     TMainForm& f = openWorld();
-    QTest::mouseClick(ui().ToolButtonZoomIn, Qt::LeftButton); // somewhere to scroll and zoom both ways
-    QTest::mouseClick(ui().ToolButtonZoomIn, Qt::LeftButton);
     // A step to undo and redo: those commands are enabled only while there is one.
     doubleClickAt(f.view().mapToPanel(0, 0));
     QTest::mouseClick(ui().SBV, Qt::LeftButton);
+    ASSERT_TRUE(f.command(Command::Undo)->isEnabled());
+    QTest::mouseClick(ui().ToolButtonZoomIn, Qt::LeftButton); // somewhere to scroll and zoom both ways
+    QTest::mouseClick(ui().ToolButtonZoomIn, Qt::LeftButton);
     int pressed = 0;
     for (const CommandRow& row : commandRows()) {
         if (row.command == Command::Close)
