@@ -176,7 +176,9 @@ TEST_F(UndoTest, OpeningAnotherWorldStartsANewHistory)
     TestWorld::writePicture(other.filePath(QStringLiteral("bigmap.jpg")), QSize(330, 380));
     writeFile(other.filePath(QStringLiteral("vdmain.gdb")), locationRecord("Oak", 0, 0, 0));
     prompts.folders.push_back(other.path());
-    QTest::keyClick(form.get(), Qt::Key_O, Qt::ControlModifier);
+    panel()->setFocus(); // keys go to the control with the focus, as a keyboard sends them
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panel()->hasFocus(); }, 2000));
+    QTest::keyClick(panel(), Qt::Key_O, Qt::ControlModifier);
     ASSERT_EQ(form->world().locations().size(), 1u);
     EXPECT_FALSE(form->editor().history().canUndo());
     form->UndoClick(); // nothing to undo: nothing happens
