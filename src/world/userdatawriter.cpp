@@ -111,7 +111,9 @@ void UserDataWriter::run()
 
         lock.lock();
         m_writing = false;
-        Outcome& outcome = m_outcome ? *m_outcome : m_outcome.emplace();
+        if (!m_outcome)
+            m_outcome = Outcome{}; // not emplace(): clang does not see Outcome as default-constructible there
+        Outcome& outcome = *m_outcome;
         if (otherChange) {
             m_heldBack = true;
             outcome.otherChange = true;

@@ -80,7 +80,6 @@ private:
     std::condition_variable m_idle;   // a write ended
     std::vector<std::vector<Change>> m_waiting;
     std::uint64_t m_posted = 0;
-    std::uint64_t m_taken = 0; // batches the writer has taken into m_records
     bool m_writing = false;
     bool m_heldBack = false; // another program's change waits for the owner
     bool m_stop = false;
