@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QTimer>
 #include <QFile>
+#include <QProcess>
 
 #include <algorithm>
 #include <stdexcept>
@@ -35,6 +36,20 @@ Location marker(const QByteArray& text, int x, int y)
 QString fixturePath(const QString& relative)
 {
     return QStringLiteral(VDM_FIXTURES_DIR "/") + relative;
+}
+
+ProgramRun runProgram(const QString& program, const QStringList& arguments)
+{
+    QProcess p;
+    p.start(program, arguments);
+    if (!p.waitForFinished(60000)) {
+        p.kill();
+        p.waitForFinished();
+        return {};
+    }
+    const bool crashed = p.exitStatus() != QProcess::NormalExit;
+    return {crashed ? -1 : p.exitCode(), crashed, QString::fromLocal8Bit(p.readAllStandardError()),
+            QString::fromLocal8Bit(p.readAllStandardOutput())};
 }
 
 QByteArray readFile(const QString& path)

@@ -26,6 +26,16 @@ QByteArray readFile(const QString& path);
 Location marker(const QByteArray& text, int x, int y);
 void writeFile(const QString& path, const QByteArray& bytes);
 
+/** What a command-line program left: a run that hung or crashed has crashed set and status -1. */
+struct ProgramRun {
+    int status = -1;
+    bool crashed = true;
+    QString errors; ///< standard error
+    QString out;    ///< standard output
+};
+/** Runs a program to its end, with a one-minute bound against a hang (not a measure of speed). */
+ProgramRun runProgram(const QString& program, const QStringList& arguments);
+
 /** Switches the current directory for the lifetime of the object (worlds are cwd-based). */
 class ScopedCurrentDir {
 public:

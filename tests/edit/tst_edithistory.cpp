@@ -5,6 +5,7 @@
 #include "data/databasefile.h"
 #include "data/markersdb.h"
 #include "data/userdb.h"
+#include "common/testutils.h"
 #include "common/testworld.h"
 #include "world/progressfile.h"
 #include "world/world.h"
@@ -31,15 +32,7 @@ Location place(const QByteArray& name, std::int32_t status = Unvisited, const QB
     return l;
 }
 
-Location marker(const QByteArray& text, int x, int y)
-{
-    Location m;
-    m.Name = text;
-    m.Level = 1;
-    m.X = x;
-    m.Y = y;
-    return m;
-}
+using test::marker;
 
 /**
  * Three places and three markers, written to their files first, so every test starts from

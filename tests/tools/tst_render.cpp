@@ -15,24 +15,12 @@
 namespace vdm {
 namespace {
 
-struct Outcome {
-    int status = -1;
-    bool crashed = true;
-    QString errors;
-};
+using Outcome = test::ProgramRun;
 
 Outcome render(const QString& dir, const QStringList& extra = {}, const QString& out = {})
 {
-    QProcess p;
-    p.start(QStringLiteral(VDM_RENDER_PROGRAM),
-            QStringList{dir, out.isEmpty() ? QDir(dir).filePath("view.png") : out} + extra);
-    // A bound against a hang, not a measure of speed: the renderer never waits on input.
-    if (!p.waitForFinished(60000)) {
-        p.kill();
-        p.waitForFinished();
-        return {};
-    }
-    return {p.exitCode(), p.exitStatus() != QProcess::NormalExit, QString::fromLocal8Bit(p.readAllStandardError())};
+    return test::runProgram(QStringLiteral(VDM_RENDER_PROGRAM),
+                            QStringList{dir, out.isEmpty() ? QDir(dir).filePath("view.png") : out} + extra);
 }
 
 TEST(Render, HostileWorldsEndWithAMessage)

@@ -5,31 +5,17 @@
 #include "common/testworld.h"
 
 #include <QImage>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace vdm {
 namespace {
 
-struct Rendered {
-    int status = -1;
-    QString errors;
-};
+using Rendered = test::ProgramRun;
 
 Rendered render(const QStringList& arguments)
 {
-    QProcess p;
-    p.start(QStringLiteral(VDM_RENDER_PROGRAM), arguments);
-    // A bound against a hang, not a measure of speed.
-    if (!p.waitForFinished(60000)) {
-        p.kill();
-        p.waitForFinished();
-        return {};
-    }
-    if (p.exitStatus() != QProcess::NormalExit)
-        return {};
-    return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardError())};
+    return test::runProgram(QStringLiteral(VDM_RENDER_PROGRAM), arguments);
 }
 
 QByteArray record(const QByteArray& name, const QByteArray& region, const QByteArray& kind, int x, int y)

@@ -5,32 +5,17 @@
 #include "journey/journeypainter.h"
 
 #include <QImage>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace vdm {
 namespace {
 
-struct Rendered {
-    int status = -1;
-    QString errors;
-    QString out;
-};
+using Rendered = test::ProgramRun;
 
 Rendered renderWith(const QStringList& arguments)
 {
-    QProcess p;
-    p.start(QStringLiteral(VDM_RENDER_PROGRAM), arguments);
-    // A bound against a hang, not a measure of speed.
-    if (!p.waitForFinished(60000)) {
-        p.kill();
-        p.waitForFinished();
-        return {};
-    }
-    if (p.exitStatus() != QProcess::NormalExit)
-        return {};
-    return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardError()), QString::fromLocal8Bit(p.readAllStandardOutput())};
+    return test::runProgram(QStringLiteral(VDM_RENDER_PROGRAM), arguments);
 }
 
 Rendered renderRoute(const QString& dir, const QString& out, const QStringList& extra)
