@@ -17,27 +17,27 @@
 
 namespace {
 
-/**
- * --pair <journal> <first> <second> <first a> <second a> <first b> <second b>: writes the
- * two files together, version a and version b in turn.
- */
-int writePairs(char** argv)
+/** Reads each named file whole; false (with a message) if one cannot be read. */
+bool readVersions(char** names, int count, QByteArray* versions)
 {
-    QByteArray versions[4];
-    for (int i = 0; i < 4; ++i) {
-        QFile f(QFile::decodeName(argv[3 + i]));
+    for (int i = 0; i < count; ++i) {
+        QFile f(QFile::decodeName(names[i]));
         if (!f.open(QIODevice::ReadOnly)) {
-            std::fprintf(stderr, "cannot read %s\n", argv[3 + i]);
-            return 2;
+            std::fprintf(stderr, "cannot read %s\n", names[i]);
+            return false;
         }
         versions[i] = f.readAll();
     }
-    const QString journal = QFile::decodeName(argv[0]);
-    const QString first = QFile::decodeName(argv[1]), second = QFile::decodeName(argv[2]);
+    return true;
+}
+
+/** Calls save(n) for n = 0, 1, 2, ... until killed; says "ready" after the first save. */
+template <typename Save>
+int saveUntilKilled(Save save)
+{
     try {
         for (unsigned long n = 0;; ++n) {
-            const int v = int(n % 2) * 2;
-            vdm::AtomicFile::writeTogether({{first, versions[v]}, {second, versions[v + 1]}}, journal);
+            save(n);
             if (n == 0) {
                 std::fputs("ready\n", stdout);
                 std::fflush(stdout);
@@ -47,6 +47,23 @@ int writePairs(char** argv)
         std::fprintf(stderr, "%s\n", e.what());
         return 1;
     }
+}
+
+/**
+ * --pair <journal> <first> <second> <first a> <second a> <first b> <second b>: writes the
+ * two files together, version a and version b in turn.
+ */
+int writePairs(char** argv)
+{
+    QByteArray versions[4];
+    if (!readVersions(argv + 3, 4, versions))
+        return 2;
+    const QString journal = QFile::decodeName(argv[0]);
+    const QString first = QFile::decodeName(argv[1]), second = QFile::decodeName(argv[2]);
+    return saveUntilKilled([&](unsigned long n) {
+        const int v = int(n % 2) * 2;
+        vdm::AtomicFile::writeTogether({{first, versions[v]}, {second, versions[v + 1]}}, journal);
+    });
 }
 
 } // namespace
@@ -66,14 +83,8 @@ int main(int argc, char** argv)
     }
     QCoreApplication app(argc, argv);
     QByteArray versions[2];
-    for (int i = 0; i < 2; ++i) {
-        QFile f(QFile::decodeName(argv[2 + i]));
-        if (!f.open(QIODevice::ReadOnly)) {
-            std::fprintf(stderr, "cannot read %s\n", argv[2 + i]);
-            return 2;
-        }
-        versions[i] = f.readAll();
-    }
+    if (!readVersions(argv + 2, 2, versions))
+        return 2;
     QImage pictures[2];
     for (int i = 0; images && i < 2; ++i)
         if (!pictures[i].loadFromData(versions[i])) {
@@ -81,19 +92,10 @@ int main(int argc, char** argv)
             return 2;
         }
     const QString target = QFile::decodeName(argv[1]);
-    try {
-        for (unsigned long n = 0;; ++n) {
-            if (images)
-                vdm::MapImage::write(target, pictures[n % 2]);
-            else
-                vdm::AtomicFile::write(target, versions[n % 2]);
-            if (n == 0) {
-                std::fputs("ready\n", stdout);
-                std::fflush(stdout);
-            }
-        }
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "%s\n", e.what());
-        return 1;
-    }
+    return saveUntilKilled([&](unsigned long n) {
+        if (images)
+            vdm::MapImage::write(target, pictures[n % 2]);
+        else
+            vdm::AtomicFile::write(target, versions[n % 2]);
+    });
 }
