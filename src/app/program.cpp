@@ -25,11 +25,6 @@
 
 namespace vdm {
 
-bool mapPictureExists()
-{
-    return World::pictureExists();
-}
-
 namespace {
 
 void showWorldNotFound(Prompts& prompts, const QString& folder)

@@ -16,7 +16,4 @@ class Prompts;
  */
 int runProgram(Prompts& prompts, const QString& applicationDirectory, const QString& worldArgument = {});
 
-/** True when the working directory holds a map picture. */
-bool mapPictureExists();
-
 } // namespace vdm

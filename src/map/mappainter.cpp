@@ -970,14 +970,6 @@ QSize backBufferSize(QSize panel, qreal ratio)
     return {int(std::ceil(std::max(0, panel.width()) * ratio)), int(std::ceil(std::max(0, panel.height()) * ratio))};
 }
 
-void MapPainter::invalidateCaches()
-{
-    d->levels.clear();
-    d->pictureKey = 0;
-    d->captions.clear();
-    d->fontKey.clear();
-}
-
 qint64 MapPainter::cacheBytes() const
 {
     qint64 total = d->captions.bytes();

@@ -128,8 +128,6 @@ public:
     /** How many captions the cache holds. */
     int cachedCaptions() const;
 
-    /** Drops caches that depend on the picture (call when the picture changes). */
-    void invalidateCaches();
     /**
      * Bytes held by the caches: the copies of the picture, one per shrinking level and
      * mode used (averaged in smooth mode), and the pre-rendered caption masks.
