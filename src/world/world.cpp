@@ -420,6 +420,11 @@ bool World::takeAhead(Step step, bool* found)
     return true;
 }
 
+const QString& World::locationsFileName()
+{
+    return kLocations;
+}
+
 bool World::LoadLocations()
 {
     m_revision = nextRevision();

@@ -87,6 +87,8 @@ public:
     bool readingAhead() const;
     /** How many of the four loaders took what the worker read; the others read by themselves. */
     int stepsTakenAhead() const { return m_stepsTakenAhead; }
+    /** "vdmain.gdb": the name of the locations database in every world's folder. */
+    static const QString& locationsFileName();
     /** Reads "vdmain.gdb". Returns false when the file is missing (the run then ends). */
     bool LoadLocations();
     /** Reads "routes.gdb" when present. */

@@ -20,7 +20,7 @@ WorldOpening openWorld(World& world, const QString& folder)
     const QString absolute = QDir(folder).absolutePath();
     if (!World::pictureExists(absolute))
         return {Outcome::NoPicture, worldNotFoundMessage(absolute), {}};
-    const QString locations = QDir(absolute).filePath(QStringLiteral("vdmain.gdb"));
+    const QString locations = QDir(absolute).filePath(World::locationsFileName());
     if (!databaseExists(locations))
         return {Outcome::NoLocations, locationsMissingMessage(locations), {}};
 
