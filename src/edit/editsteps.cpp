@@ -3,6 +3,7 @@
 
 #include "world/world.h"
 
+#include <type_traits>
 #include <utility>
 
 namespace vdm {
@@ -22,12 +23,43 @@ void MapEditor::Step::redo()
     apply(false);
 }
 
+template <typename T>
+void MapEditor::ValueStep<T>::apply(bool back)
+{
+    const T& value = back ? m_before : m_after;
+    if constexpr (std::is_same_v<T, std::int32_t>)
+        world().setLocationStatus(m_target.index, value);
+    else if (m_target.kind == EditTarget::Kind::Marker)
+        world().setMarkerName(m_target.index, value);
+    else
+        world().setLocationNote(m_target.index, value);
+}
+
+template <typename T>
+void MapEditor::ValueStep<T>::write(bool) const
+{
+    if (m_target.kind == EditTarget::Kind::Marker)
+        world().autosaveMarkers();
+    else
+        world().autosaveUserData();
+}
+
+template class MapEditor::ValueStep<std::int32_t>;
+template class MapEditor::ValueStep<QByteArray>;
+
+MapEditor::StatusStep::StatusStep(MapEditor& editor, int index, std::int32_t before, std::int32_t after)
+    : ValueStep(editor, QStringLiteral("Set status of %1").arg(editor.locationName(index)),
+                {EditTarget::Kind::Location, index}, before, after)
+{}
+
 MapEditor::TypingStep::TypingStep(MapEditor& editor, EditTarget target, QByteArray before, QByteArray after,
                                   int session)
-    : Step(editor, target.kind == EditTarget::Kind::Marker
-                       ? QStringLiteral("Edit marker")
-                       : QStringLiteral("Edit note of %1").arg(editor.locationName(target.index))),
-      m_target(target), m_before(std::move(before)), m_after(std::move(after)), m_session(session)
+    : ValueStep(editor,
+                target.kind == EditTarget::Kind::Marker
+                    ? QStringLiteral("Edit marker")
+                    : QStringLiteral("Edit note of %1").arg(editor.locationName(target.index)),
+                target, std::move(before), std::move(after)),
+      m_session(session)
 {}
 
 bool MapEditor::TypingStep::mergeWith(const QUndoCommand* other)
@@ -39,43 +71,6 @@ bool MapEditor::TypingStep::mergeWith(const QUndoCommand* other)
     // Typed and taken back again: nothing is left to undo.
     setObsolete(m_after == m_before);
     return true;
-}
-
-void MapEditor::TypingStep::apply(bool back)
-{
-    const QByteArray& text = back ? m_before : m_after;
-    if (m_target.kind == EditTarget::Kind::Marker)
-        world().setMarkerName(m_target.index, text);
-    else
-        world().setLocationNote(m_target.index, text);
-}
-
-void MapEditor::TypingStep::write(bool) const
-{
-    if (m_target.kind == EditTarget::Kind::Marker)
-        world().autosaveMarkers();
-    else
-        world().autosaveUserData();
-}
-
-std::optional<EditTarget> MapEditor::TypingStep::shown() const
-{
-    return m_target;
-}
-
-MapEditor::StatusStep::StatusStep(MapEditor& editor, int index, std::int32_t before, std::int32_t after)
-    : Step(editor, QStringLiteral("Set status of %1").arg(editor.locationName(index))), m_index(index),
-      m_before(before), m_after(after)
-{}
-
-void MapEditor::StatusStep::apply(bool back)
-{
-    world().setLocationStatus(m_index, back ? m_before : m_after);
-}
-
-void MapEditor::StatusStep::write(bool) const
-{
-    world().autosaveUserData();
 }
 
 MapEditor::MarkerStep::MarkerStep(MapEditor& editor, bool added, int index, Location marker)

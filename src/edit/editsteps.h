@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace vdm {
@@ -38,38 +39,42 @@ private:
     bool m_recorded = true; // the change is already made when the step is pushed
 };
 
+/**
+ * One value of one place changed: a location's status, or the text of a note or a marker.
+ * Walking it sets the value back or forth through the world's mutator for that value and
+ * writes the file that holds it.
+ */
+template <typename T>
+class MapEditor::ValueStep : public Step {
+public:
+    ValueStep(MapEditor& editor, const QString& text, EditTarget target, T before, T after)
+        : Step(editor, text), m_target(target), m_before(std::move(before)), m_after(std::move(after))
+    {}
+    void write(bool back) const override;
+    std::optional<EditTarget> shown() const override { return m_target; }
+
+protected:
+    void apply(bool back) override;
+
+    EditTarget m_target;
+    T m_before;
+    T m_after;
+};
+
+class MapEditor::StatusStep : public ValueStep<std::int32_t> {
+public:
+    StatusStep(MapEditor& editor, int index, std::int32_t before, std::int32_t after);
+};
+
 /** Keystrokes in one note or one marker text: merged while the typing goes on. */
-class MapEditor::TypingStep : public Step {
+class MapEditor::TypingStep : public ValueStep<QByteArray> {
 public:
     TypingStep(MapEditor& editor, EditTarget target, QByteArray before, QByteArray after, int session);
     int id() const override { return 1; }
     bool mergeWith(const QUndoCommand* other) override;
-    void write(bool back) const override;
-    std::optional<EditTarget> shown() const override;
-
-protected:
-    void apply(bool back) override;
 
 private:
-    EditTarget m_target;
-    QByteArray m_before;
-    QByteArray m_after;
     int m_session; // keystrokes of one typing session merge, never two sessions
-};
-
-class MapEditor::StatusStep : public Step {
-public:
-    StatusStep(MapEditor& editor, int index, std::int32_t before, std::int32_t after);
-    void write(bool back) const override;
-    std::optional<EditTarget> shown() const override { return EditTarget{EditTarget::Kind::Location, m_index}; }
-
-protected:
-    void apply(bool back) override;
-
-private:
-    int m_index;
-    std::int32_t m_before;
-    std::int32_t m_after;
 };
 
 /** One marker added (at the end) or deleted, at `index`. */

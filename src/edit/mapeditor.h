@@ -166,6 +166,8 @@ public:
 
 private:
     class Step;
+    template <typename T>
+    class ValueStep;
     class TypingStep;
     class StatusStep;
     class MarkerStep;
