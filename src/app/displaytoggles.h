@@ -1,11 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-class QToolButton;
+#include <array>
 
-namespace Ui {
-class TMainForm;
-}
+class QToolButton;
 
 namespace vdm {
 
@@ -17,18 +15,32 @@ struct Settings;
  */
 class DisplayToggles {
 public:
-    DisplayToggles(const Ui::TMainForm& ui, Settings& settings) : m_ui(ui), m_settings(settings) {}
+    /** The tool buttons, one per toggle. */
+    struct Buttons {
+        QToolButton* skarnels;
+        QToolButton* ships;
+        QToolButton* magesGuild;
+        QToolButton* text;
+        QToolButton* hint;
+        QToolButton* unvisited;
+        QToolButton* active;
+        QToolButton* visited;
+    };
 
+    DisplayToggles(const Buttons& buttons, Settings& settings) : m_buttons(buttons), m_settings(settings) {}
+
+    /** The eight buttons, in the order of the tool bars. */
+    std::array<QToolButton*, 8> buttons() const;
     /** Each toggle's button shows its member. */
     void showStates() const;
     /**
      * Switches the member `sender` shows. True when the map must repaint: the hint toggle
      * only changes what later pointer moves do. A button that is no toggle changes nothing.
      */
-    bool click(QToolButton* sender) const;
+    bool click(QToolButton* sender);
 
 private:
-    const Ui::TMainForm& m_ui;
+    Buttons m_buttons;
     Settings& m_settings;
 };
 

@@ -11,45 +11,47 @@
 #include "map/viewport.h"
 #include "session/maphover.h"
 #include "world/world.h"
-#include "ui_mainform.h"
 
+#include <QComboBox>
+#include <QGroupBox>
 #include <QScopeGuard>
 #include <QSignalBlocker>
+#include <QToolButton>
 
 namespace vdm {
 
-EditControls::EditControls(const Ui::TMainForm& ui, MapEditor& editor, const World& world, const MapHover& hover,
+EditControls::EditControls(const Widgets& widgets, MapEditor& editor, const World& world, const MapHover& hover,
                            const Viewport& view, Prompts& prompts, QWidget* window)
-    : m_ui(ui), m_editor(editor), m_world(world), m_hover(hover), m_view(view), m_prompts(prompts), m_window(window)
+    : m_widgets(widgets), m_editor(editor), m_world(world), m_hover(hover), m_view(view), m_prompts(prompts), m_window(window)
 {}
 
 std::array<std::pair<std::int32_t, QAbstractButton*>, 3> EditControls::statusButtons() const
 {
-    return {{{Unvisited, m_ui.SBU}, {Active, m_ui.SBA}, {Visited, m_ui.SBV}}};
+    return {{{Unvisited, m_widgets.unvisited}, {Active, m_widgets.active}, {Visited, m_widgets.visited}}};
 }
 
 void EditControls::mirror()
 {
     const MapEditor& e = m_editor;
-    m_ui.GBLoc->setTitle(e.boxCaption());
+    m_widgets.box->setTitle(e.boxCaption());
     for (const auto& [status, button] : statusButtons())
         button->setEnabled(!e.showsMarker());
-    m_ui.GBLoc->setEnabled(e.EditMarkerMode());
-    m_ui.ToolButtonAddM->setChecked(e.AddMarkerMode());
-    m_ui.ToolButtonDelM->setChecked(e.DeleteMarkerMode());
-    m_ui.PanelMap->setCursor(e.markerToolActive() ? Qt::CrossCursor : Qt::PointingHandCursor);
+    m_widgets.box->setEnabled(e.EditMarkerMode());
+    m_widgets.addMarker->setChecked(e.AddMarkerMode());
+    m_widgets.deleteMarker->setChecked(e.DeleteMarkerMode());
+    m_widgets.mapPanel->setCursor(e.markerToolActive() ? Qt::CrossCursor : Qt::PointingHandCursor);
 }
 
 void EditControls::showTools()
 {
-    m_ui.ToolButtonAddM->setEnabled(m_tools.addEnabled());
-    m_ui.ToolButtonDelM->setEnabled(m_tools.deleteEnabled());
-    m_ui.ToolButtonClearM->setEnabled(m_tools.clearEnabled());
+    m_widgets.addMarker->setEnabled(m_tools.addEnabled());
+    m_widgets.deleteMarker->setEnabled(m_tools.deleteEnabled());
+    m_widgets.clearMarkers->setEnabled(m_tools.clearEnabled());
 }
 
 void EditControls::listChosen()
 {
-    const QVariant entry = m_ui.CBLoc->currentData(Qt::UserRole);
+    const QVariant entry = m_widgets.list->currentData(Qt::UserRole);
     const bool shown = entry.isValid() && m_editor.showLocation(entry.toInt());
     mirror();
     if (!shown)
@@ -59,28 +61,28 @@ void EditControls::listChosen()
         if (l.Status == status)
             button->setChecked(true); // no status: the buttons stay as they are
     }
-    m_ui.MemoNotes->setNoteText(CodePage::decode(l.Note));
+    m_widgets.note->setNoteText(CodePage::decode(l.Note));
 }
 
 void EditControls::fillList()
 {
-    const QSignalBlocker blocker(m_ui.CBLoc);
-    static_cast<LocationListModel*>(m_ui.CBLoc->model())->fill(m_world.listedLocations());
+    const QSignalBlocker blocker(m_widgets.list);
+    static_cast<LocationListModel*>(m_widgets.list->model())->fill(m_world.listedLocations());
 }
 
 void EditControls::selectFirst()
 {
-    if (m_ui.CBLoc->count() > 0)
-        m_ui.CBLoc->setCurrentIndex(0);
+    if (m_widgets.list->count() > 0)
+        m_widgets.list->setCurrentIndex(0);
     listChosen();
 }
 
 bool EditControls::selectLocation(int index)
 {
-    const int row = m_ui.CBLoc->findData(index, Qt::UserRole);
+    const int row = m_widgets.list->findData(index, Qt::UserRole);
     if (row < 0)
         return false;
-    m_ui.CBLoc->setCurrentIndex(row);
+    m_widgets.list->setCurrentIndex(row);
     listChosen();
     return true;
 }
@@ -91,21 +93,21 @@ void EditControls::mapDoubleClicked()
         return;
     const int location = m_hover.locationAt(m_hover.lastPointer());
     if (location >= 0) {
-        m_ui.CBLoc->setCurrentIndex(m_ui.CBLoc->findData(location, Qt::UserRole));
+        m_widgets.list->setCurrentIndex(m_widgets.list->findData(location, Qt::UserRole));
         listChosen();
         m_editor.open();
         mirror();
-        m_ui.MemoNotes->setFocus();
+        m_widgets.note->setFocus();
         return;
     }
     const int marker = m_hover.markerAt(m_hover.lastPointer());
     if (!m_editor.showMarker(marker))
         return;
     mirror();
-    m_ui.MemoNotes->setNoteText(CodePage::decode(m_world.markers()[size_t(marker)].Name));
+    m_widgets.note->setNoteText(CodePage::decode(m_world.markers()[size_t(marker)].Name));
     m_editor.open();
     mirror();
-    m_ui.MemoNotes->setFocus();
+    m_widgets.note->setFocus();
 }
 
 void EditControls::statusClicked(QAbstractButton* sender)
@@ -118,16 +120,16 @@ void EditControls::statusClicked(QAbstractButton* sender)
 
 void EditControls::notesChanged()
 {
-    m_editor.editText(m_ui.MemoNotes->toPlainText());
+    m_editor.editText(m_widgets.note->toPlainText());
 }
 
 void EditControls::toolClicked(QToolButton* sender)
 {
-    if (sender == m_ui.ToolButtonAddM) {
+    if (sender == m_widgets.addMarker) {
         m_editor.toggleAddMode();
-    } else if (sender == m_ui.ToolButtonDelM) {
+    } else if (sender == m_widgets.deleteMarker) {
         m_editor.toggleDeleteMode();
-    } else if (sender == m_ui.ToolButtonClearM) {
+    } else if (sender == m_widgets.clearMarkers) {
         if (!m_prompts.askYesNo(m_window, QStringLiteral("Warning!"),
                                 QStringLiteral("All markers will be deleted. Are you sure?")))
             return;
@@ -140,7 +142,7 @@ void EditControls::toolClicked(QToolButton* sender)
 
 void EditControls::mapClicked()
 {
-    m_ui.PanelMap->setFocus();
+    m_widgets.mapPanel->setFocus();
     const int hit = m_hover.markerAt(m_hover.lastPointer());
     const QPoint picture = m_view.panelToPicture(m_hover.lastPointer());
     const size_t before = m_world.markers().size();
@@ -180,8 +182,8 @@ void EditControls::imported()
     // there, the next key would write it back over the imported one.
     const int marker = m_editor.target().index;
     if (m_editor.showsMarker() && marker >= 0 && size_t(marker) < m_world.markers().size()) {
-        const QSignalBlocker blocker(m_ui.MemoNotes); // showing the text is no edit of it
-        m_ui.MemoNotes->setNoteText(CodePage::decode(m_world.markers()[size_t(marker)].Name));
+        const QSignalBlocker blocker(m_widgets.note); // showing the text is no edit of it
+        m_widgets.note->setNoteText(CodePage::decode(m_world.markers()[size_t(marker)].Name));
     }
 }
 
@@ -196,8 +198,8 @@ void EditControls::walkHistory(bool back)
             return;
         if (change && change->kind == EditTarget::Kind::Marker && m_editor.showMarker(change->index)) {
             mirror();
-            const QSignalBlocker blocker(m_ui.MemoNotes); // showing the text is no edit of it
-            m_ui.MemoNotes->setNoteText(CodePage::decode(m_world.markers()[size_t(change->index)].Name));
+            const QSignalBlocker blocker(m_widgets.note); // showing the text is no edit of it
+            m_widgets.note->setNoteText(CodePage::decode(m_world.markers()[size_t(change->index)].Name));
             return;
         }
         mirror();
@@ -221,9 +223,9 @@ void EditControls::showBoxData()
     if (m_editor.showsMarker()) {
         const int marker = m_editor.target().index;
         if (marker >= 0 && size_t(marker) < m_world.markers().size()
-            && storedNote(m_ui.MemoNotes->toPlainText()) != m_world.markers()[size_t(marker)].Name) {
-            const QSignalBlocker blocker(m_ui.MemoNotes);
-            m_ui.MemoNotes->setNoteText(CodePage::decode(m_world.markers()[size_t(marker)].Name));
+            && storedNote(m_widgets.note->toPlainText()) != m_world.markers()[size_t(marker)].Name) {
+            const QSignalBlocker blocker(m_widgets.note);
+            m_widgets.note->setNoteText(CodePage::decode(m_world.markers()[size_t(marker)].Name));
         }
         return;
     }
@@ -235,9 +237,9 @@ void EditControls::showBoxData()
         if (l.Status == status)
             button->setChecked(true);
     }
-    if (storedNote(m_ui.MemoNotes->toPlainText()) != l.Note) {
-        const QSignalBlocker blocker(m_ui.MemoNotes); // showing the note is no edit of it
-        m_ui.MemoNotes->setNoteText(CodePage::decode(l.Note));
+    if (storedNote(m_widgets.note->toPlainText()) != l.Note) {
+        const QSignalBlocker blocker(m_widgets.note); // showing the note is no edit of it
+        m_widgets.note->setNoteText(CodePage::decode(l.Note));
     }
 }
 

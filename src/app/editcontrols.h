@@ -8,18 +8,17 @@
 #include <utility>
 
 class QAbstractButton;
+class QComboBox;
+class QGroupBox;
 class QToolButton;
 class QWidget;
-
-namespace Ui {
-class TMainForm;
-}
 
 namespace vdm {
 
 class MapEditor;
 class MapHover;
 class Prompts;
+class TNoteEdit;
 class Viewport;
 class World;
 
@@ -30,7 +29,21 @@ class World;
  */
 class EditControls {
 public:
-    EditControls(const Ui::TMainForm& ui, MapEditor& editor, const World& world, const MapHover& hover,
+    /** The widgets it reads and sets. */
+    struct Widgets {
+        QGroupBox* box;
+        QAbstractButton* unvisited;
+        QAbstractButton* active;
+        QAbstractButton* visited;
+        TNoteEdit* note;
+        QComboBox* list;
+        QToolButton* addMarker;
+        QToolButton* deleteMarker;
+        QToolButton* clearMarkers;
+        QWidget* mapPanel;
+    };
+
+    EditControls(const Widgets& widgets, MapEditor& editor, const World& world, const MapHover& hover,
                  const Viewport& view, Prompts& prompts, QWidget* window);
 
     /** Shows the editor's state: the box's caption and buttons, the marker tools, the pointer. */
@@ -72,8 +85,6 @@ public:
      */
     void otherChangesTaken();
 
-    const MarkerTools& markerTools() const { return m_tools; }
-
 private:
     /** Each status and the location box's button that shows and sets it. */
     std::array<std::pair<std::int32_t, QAbstractButton*>, 3> statusButtons() const;
@@ -81,7 +92,7 @@ private:
     /** The box shows what its location or marker holds now, without that counting as an edit. */
     void showBoxData();
 
-    const Ui::TMainForm& m_ui;
+    Widgets m_widgets;
     MapEditor& m_editor;
     const World& m_world;
     const MapHover& m_hover;

@@ -3,6 +3,7 @@
 
 #include "app/accessibility.h"
 #include "app/coolbar.h"
+#include "app/displaytoggles.h"
 #include "app/editcontrols.h"
 #include "app/findcommands.h"
 #include "app/journeycommands.h"
@@ -18,12 +19,12 @@
 #include "app/windowinput.h"
 #include "app/noteedit.h"
 #include "app/progresscommands.h"
+#include "app/progressline.h"
 #include "app/userfilewatch.h"
 #include "app/worldcommand.h"
 #include "ui_mainform.h"
 
 #include <QApplication>
-#include <QClipboard>
 #include <QDialog>
 #include <QFileInfo>
 #include <QIcon>
@@ -40,20 +41,44 @@ static void initGlyphResources()
 }
 
 namespace vdm {
-TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* parent)
-    : QWidget(parent), Config(m_session.settings()), m_prompts(prompts), m_appDir(std::move(applicationDirectory)),
-      m_ui(std::make_unique<Ui::TMainForm>()), m_view(*this, *m_ui, Config, [this] { m_editControls->levelShown(); }),
-      m_canvas(m_world, m_view.view(), m_session, m_highlight),
-      m_edit(m_world, {[this] { return Config.Autosave; }, [this] { RepaintMap(); }}),
-      m_hover(m_world, m_view.view(), Config, m_highlight, m_edit), m_hint(*this, *m_ui, m_hover, Config, m_prompts),
-      m_input(std::make_unique<WindowInput>(*this, m_prompts))
+namespace {
+
+/**
+ * The form and its components, as stored, built before any part that takes its widgets.
+ * Assistive technology toggling a check button acts as a click (installed before any
+ * button is asked for its interface).
+ */
+std::unique_ptr<Ui::TMainForm> buildForm(QWidget* window)
 {
-    // The form and its components, as stored. Assistive technology toggling a check
-    // button acts as a click (installed before any button is asked for its interface).
     installCheckButtonAccessibility();
     initGlyphResources();
-    m_ui->setupUi(this);
-    m_editControls = std::make_unique<EditControls>(*m_ui, m_edit, m_world, m_hover, m_view.view(), m_prompts, this);
+    auto ui = std::make_unique<Ui::TMainForm>();
+    ui->setupUi(window);
+    return ui;
+}
+
+} // namespace
+
+TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* parent)
+    : QWidget(parent), m_prompts(prompts), m_appDir(std::move(applicationDirectory)), m_ui(buildForm(this)),
+      m_viewBinding(*this, {m_ui->PanelMap, m_ui->ScrollBarH, m_ui->ScrollBarV}, m_session.settings(),
+                    [this] { m_editControls->levelShown(); }),
+      m_canvas(m_world, m_viewBinding.view(), m_session, m_highlight),
+      m_edit(m_world, {[this] { return settings().Autosave; }, [this] { RepaintMap(); }}),
+      m_hover(m_world, m_viewBinding.view(), m_session.settings(), m_highlight, m_edit),
+      m_hint(*this, *m_ui->PanelMap, m_hover, m_session.settings(), m_prompts),
+      m_input(std::make_unique<WindowInput>(*this, m_prompts))
+{
+    Ui::TMainForm& u = *m_ui;
+    m_editControls = std::make_unique<EditControls>(
+        EditControls::Widgets{u.GBLoc, u.SBU, u.SBA, u.SBV, u.MemoNotes, u.CBLoc, u.ToolButtonAddM, u.ToolButtonDelM,
+                              u.ToolButtonClearM, u.PanelMap},
+        m_edit, m_world, m_hover, m_viewBinding.view(), m_prompts, this);
+    m_toggles = std::make_unique<DisplayToggles>(
+        DisplayToggles::Buttons{u.ToolButtonSR, u.ToolButtonSS, u.ToolButtonSM, u.ToolButtonText, u.ToolButtonHint,
+                                u.ToolButtonSU, u.ToolButtonSA, u.ToolButtonSV},
+        m_session.settings());
+    m_progressLine = std::make_unique<ProgressLine>(*u.LabelProgress, m_world, m_viewBinding.view(), m_hover);
     setupComponents();
 
     // The settings members come from the settings file, which stays open (as an object)
@@ -64,7 +89,7 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
     // Meanwhile a worker reads the databases, which the first show then takes over.
     m_world.readDatabasesAhead();
     m_world.LoadPicture();
-    m_view.takePicture(m_world.picture().size(), m_world.mapScale());
+    m_viewBinding.takePicture(m_world.picture().size(), m_world.mapScale());
 
     // The caption font, pens and brushes from the settings (the editor starts with every
     // marker mode off).
@@ -85,29 +110,30 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
     connectGuarded(m_prompts, this, panel, &TMapPanel::doubleClicked, [this] { PanelMapDblClick(); });
     connectGuarded(m_prompts, this, panel, &TMapPanel::resized, [this] { PanelMapResize(); });
     connectGuarded(m_prompts, this, panel, &TMapPanel::paintRequested, [this] { PanelMapPaint(); });
-    m_view.followPanel();
+    m_viewBinding.followPanel();
 
     // The stored window state and view: geometry, zoom level and scroll position.
     restoreView();
     connectHandlers();
     m_worldCommand
         = new WorldCommand(*this, m_world, m_prompts, [this](const QString& folder) { worldOpened(folder); });
-    m_imageCommand = new ImageCommand(*this, m_canvas, m_world, Config, m_prompts, [this] { RepaintMap(); });
-    m_progressCommands = new ProgressCommands(*this, m_world, m_edit, Config, m_prompts, [this] {
+    m_imageCommand
+        = new ImageCommand(*this, m_canvas, m_world, m_session.settings(), m_prompts, [this] { RepaintMap(); });
+    m_progressCommands = new ProgressCommands(*this, m_world, m_edit, m_session.settings(), m_prompts, [this] {
         m_editControls->imported();
         if (!m_edit.showsMarker())
             CBLocChange(); // the box shows the selected location's new status and note
         RepaintMap();
     });
-    m_find = new FindCommands(*this, *m_ui, m_world, m_view.view(), m_hover, Config, m_prompts,
-                              {[this](int index) { FindChosen(index); }});
-    m_journey = new JourneyCommands(*this, *m_ui, m_world, m_view.view(), m_session, m_prompts,
+    m_find = new FindCommands(*this, *m_ui->PanelMap, m_world, settings());
+    connectGuarded(m_prompts, this, m_find, &FindCommands::chosen, [this](int index) { FindChosen(index); });
+    m_journey = new JourneyCommands(*this, *m_ui, m_world, m_viewBinding.view(), m_session, m_prompts,
                                     {[this] { return m_edit.SelectedIndex(); },
                                      [this](int x, int y, int level) {
                                          // As Go: up to the level, centred; the map paints.
-                                         m_view.goTo(x, y, level);
+                                         m_viewBinding.goTo(x, y, level);
                                          RepaintMap();
-                                         m_view.showTitle();
+                                         m_viewBinding.showTitle();
                                          ApplyWindowSizeLimit();
                                      },
                                      [this] { RepaintMap(); }});
@@ -117,8 +143,8 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
     new HistoryActions(*m_commands->action(Command::Undo), *m_commands->action(Command::Redo), m_edit.history(), this);
     // The progress line follows the pointer over the map, through the window's hit test.
     connectGuarded(m_prompts, this, panel, &TMapPanel::moved, [this](Qt::MouseButtons, QPoint at) {
-        m_view.followPanel();
-        m_find->pointerMoved(at);
+        m_viewBinding.followPanel();
+        m_progressLine->pointerMoved(at);
     });
     m_fileWatch = new UserFileWatch(
         [this] { guarded(m_prompts, this, [this] { m_world.readChangedUserFiles(); }); }, this);
@@ -165,7 +191,7 @@ TMainForm::~TMainForm()
 void TMainForm::setupComponents()
 {
     m_layout = std::make_unique<FormLayout>(*this, *m_ui);
-    m_view.showTitle();
+    m_viewBinding.showTitle();
     // The icon drawn at each size the desktop asks for (task bar, switcher, title bar),
     // so it is never a scaled copy: 16 to 256 pixels, 64 and 96 being the @2x files.
     QIcon icon;
@@ -243,7 +269,7 @@ void TMainForm::FormCreate()
     selectFirst.dismiss();
     m_editControls->selectFirst();
     m_highlight.set(-1);
-    if (Config.RestoreWindow)
+    if (settings().RestoreWindow)
         m_layout->restoreBands(m_session.storedBands());
     m_layout->applyWindowState(m_session.applyStoredWindowState());
 }
@@ -261,7 +287,7 @@ void TMainForm::loadLocations()
         // Told before the run ends, while the first show still runs: the box belongs to
         // the start, so the program cannot end before it (or wait on it after its window
         // has gone). The close is queued after the box, so the box stays until answered.
-        const QString path = QFileInfo(m_world.filePath(QStringLiteral("vdmain.gdb"))).absoluteFilePath();
+        const QString path = QFileInfo(m_world.filePath(World::locationsFileName())).absoluteFilePath();
         m_prompts.showError(this, locationsMissingMessage(path));
         endRun();
         return;
@@ -299,14 +325,11 @@ void TMainForm::reportWorldNotices()
 
 void TMainForm::PanelMapPaint()
 {
-    m_view.followPanel();
+    m_viewBinding.followPanel();
     if (m_journey) // a paint may come before construction has made it
         m_journey->followWorld();
-    if (!m_canvas.paint(m_ui->PanelMap->devicePixelRatioF(), !CopyingToClipboard))
-        return;
-    showProgressLine(); // every status change repaints the map
-    if (CopyingToClipboard) // exactly the image the panel has just been given
-        QGuiApplication::clipboard()->setImage(m_canvas.backBuffer());
+    if (m_canvas.paint(m_ui->PanelMap->devicePixelRatioF()))
+        m_progressLine->show(); // every status change repaints the map
 }
 
 void TMainForm::connectHandlers()
@@ -319,8 +342,7 @@ void TMainForm::connectHandlers()
     };
     for (QToolButton* b : {u.ToolButtonZoomIn, u.ToolButtonZoomOut, u.ToolButtonZoomActual})
         onSignal(b, &QAbstractButton::clicked, [this, b] { ZoomButtonClick(b); });
-    for (QToolButton* b : {u.ToolButtonSR, u.ToolButtonSS, u.ToolButtonSM, u.ToolButtonText, u.ToolButtonHint,
-                           u.ToolButtonSU, u.ToolButtonSA, u.ToolButtonSV})
+    for (QToolButton* b : m_toggles->buttons())
         onClick(b, &TMainForm::ToolButtonShowClick);
     for (QToolButton* b : {u.ToolButtonAddM, u.ToolButtonDelM, u.ToolButtonClearM})
         onClick(b, &TMainForm::MarkerToolButtonClick);
@@ -341,7 +363,7 @@ void TMainForm::connectHandlers()
 
 void TMainForm::RepaintMap()
 {
-    m_view.repaint();
+    m_viewBinding.repaint();
 }
 
 } // namespace vdm

@@ -36,7 +36,9 @@ class IniFile;
 class TFormAbout;
 class TFormOptions;
 class FormLayout;
+class DisplayToggles;
 class FindCommands;
+class ProgressLine;
 class JourneyCommands;
 class ImageCommand;
 class ProgressCommands;
@@ -51,7 +53,7 @@ class WorldInstance;
 /**
  * The main window: wiring between the widgets and the parts that own the state. It owns
  * the world (picture, locations and markers), the view binding, the settings session
- * (file, members in `Config`, drawing objects), the editor, the pointer's hover part, the
+ * (file, members, drawing objects), the editor, the pointer's hover part, the
  * map hint and the keyboard and wheel input.
  * Its components come from resources/mainform.ui (reach them through ui() or by object
  * name); the handlers keep the names of the events they serve and delegate to the parts.
@@ -92,14 +94,10 @@ public:
      */
     void rememberWorld(const QString& folder) { m_session.rememberWorld(folder); }
 
-    // --- the view's handlers (mainform_view.cpp) ---
-    void ApplyWindowSizeLimit();
     /** Invalidates the whole map panel and paints it before returning. */
     void RepaintMap();
 
-    // --- event handlers ---
-    void FormCreate();
-    void FormDestroy();
+    // --- event handlers that other parts of the window call ---
     /** `anchor`: the panel point that keeps its map point; the panel's centre when none. */
     void ZoomButtonClick(QToolButton* sender, std::optional<QPoint> anchor = {});
     /**
@@ -111,31 +109,15 @@ public:
                         Qt::Orientation wheel = Qt::Vertical, std::optional<QPoint> pointer = {});
     void FormKeyDown(int key, Qt::KeyboardModifiers shift);
     void FormKeyUp(int key, Qt::KeyboardModifiers shift);
-    void ScrollBarHScroll();
-    void ScrollBarVScroll();
-    void GoButtonClick();
     void CBLocKeyPress(char key);
-    void PanelMapResize();
-    void PanelMapPaint(); // the paint branch of the map panel
-
-    void ImageMapMouseDown(Qt::MouseButton button, Qt::MouseButtons buttons, int x, int y);
-    void ImageMapMouseUp(Qt::MouseButton button, int x, int y);
     void ImageMapMouseMove(Qt::MouseButtons buttons, int x, int y);
-    void ShowMapHint(const QByteArray& text, int x, int y);
-
-    void PanelMapClick();
     void PanelMapDblClick();
     void CBLocChange();
-    void SetStatus(QAbstractButton* sender);
-    void MemoNotesChange();
-    void MarkerToolButtonClick(QToolButton* sender);
     /** Ctrl+Z and More > Undo: takes back the last edit and shows what it changed. */
     void UndoClick();
     /** Ctrl+Shift+Z, Ctrl+Y and More > Redo. */
     void RedoClick();
-
     void ToolButtonShowClick(QToolButton* sender);
-    void OptionsToolButtonClick(QToolButton* sender);
 
     // --- the command table's entry points (mainform_commands.cpp) ---
     /** The action of `command`, made from the window's table of commands. */
@@ -167,12 +149,8 @@ public:
     /** The journey planner: its bar, the journey drawn and its current leg. */
     const JourneyCommands& journey() const { return *m_journey; }
 
-    // --- settings (mainform_settings.cpp) ---
-    void ReadSettings(); // construction: the settings members and the toggle buttons
-    void WriteSettings();
-
     /** Zoom level, panel size and scroll position; the scroll bars mirror it. */
-    const Viewport& view() const { return m_view.view(); }
+    const Viewport& view() const { return m_viewBinding.view(); }
     /** The location Go has just centred, shown whatever its status toggle says. */
     const GoHighlight& highlight() const { return m_highlight; }
 
@@ -195,10 +173,32 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // --- the handlers called only from inside the window ---
+    void ApplyWindowSizeLimit();
+    void FormCreate();
+    void FormDestroy();
+    void ScrollBarHScroll();
+    void ScrollBarVScroll();
+    void GoButtonClick();
+    void PanelMapResize();
+    void PanelMapPaint(); // the paint branch of the map panel
+    void ImageMapMouseDown(Qt::MouseButton button, Qt::MouseButtons buttons, int x, int y);
+    void ImageMapMouseUp(Qt::MouseButton button, int x, int y);
+    void ShowMapHint(const QByteArray& text, int x, int y);
+    void PanelMapClick();
+    void SetStatus(QAbstractButton* sender);
+    void MemoNotesChange();
+    void MarkerToolButtonClick(QToolButton* sender);
+    void OptionsToolButtonClick(QToolButton* sender);
+    // --- settings (mainform_settings.cpp) ---
+    void ReadSettings(); // construction: the settings members and the toggle buttons
+    void WriteSettings();
+
+    /** The settings members, as the handlers read them. */
+    const Settings& settings() const { return m_session.settings(); }
+
     GoHighlight m_highlight;
     SettingsSession m_session;
-    Settings& Config; // the session's members, as the handlers read and switch them
-    bool CopyingToClipboard = false;
     TFormAbout* FormAbout = nullptr;
     TFormOptions* FormOptions = nullptr;
 
@@ -222,8 +222,6 @@ private:
      */
     void followOtherPrograms();
     void showOtherChanges();
-    /** The strip under the map: the status counts, and the pointer's map point and place. */
-    void showProgressLine();
     /**
      * Undo or redo (`back`), then the map shows it: a place or marker outside the view is
      * centred as Go centres, and the map is painted once, even when a write failed.
@@ -233,8 +231,8 @@ private:
     Prompts& m_prompts;
     QString m_appDir;
     World m_world;
-    std::unique_ptr<Ui::TMainForm> m_ui;
-    ViewBinding m_view;
+    std::unique_ptr<Ui::TMainForm> m_ui; // built first: the parts below take its widgets
+    ViewBinding m_viewBinding;
     std::unique_ptr<FormLayout> m_layout;
     MapCanvas m_canvas;
     bool m_firstShowDone = false;
@@ -245,6 +243,8 @@ private:
     MapHover m_hover;
     MapHintPresenter m_hint;
     std::unique_ptr<WindowInput> m_input; // goes with the members, before the window's widgets
+    std::unique_ptr<DisplayToggles> m_toggles;
+    std::unique_ptr<ProgressLine> m_progressLine;
     FindCommands* m_find = nullptr;
     JourneyCommands* m_journey = nullptr;
     WorldCommand* m_worldCommand = nullptr;

@@ -5,11 +5,15 @@
 #include "app/displaytoggles.h"
 #include "app/imagecommand.h"
 #include "app/progresscommands.h"
+#include "app/progressline.h"
 #include "app/windowcommands.h"
 #include "app/worldcommand.h"
 #include "dialogs/formabout.h"
 #include "dialogs/formoptions.h"
 #include "ui_mainform.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
 
 #include <utility>
 
@@ -23,12 +27,12 @@ void TMainForm::createDialogs()
     hooks.saveUserData = [this] { m_world.SaveUserData(); };
     hooks.applyWindowSizeLimit = [this] { ApplyWindowSizeLimit(); };
     hooks.clearWindowSizeLimit = [this] { setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX); };
-    FormOptions = new TFormOptions(Config, m_edit, m_prompts, std::move(hooks), this);
+    FormOptions = new TFormOptions(m_session.settings(), m_edit, m_prompts, std::move(hooks), this);
 }
 
 void TMainForm::ToolButtonShowClick(QToolButton* sender)
 {
-    if (DisplayToggles(*m_ui, Config).click(sender))
+    if (m_toggles->click(sender))
         RepaintMap();
 }
 
@@ -43,16 +47,18 @@ void TMainForm::OptionsToolButtonClick(QToolButton* sender)
         // The database buttons act at once, whichever button closes the dialog; the world
         // records them as the user's edits.
         const int result = FormOptions->exec();
-        showProgressLine(); // the bulk edits count however the dialog closed
+        m_progressLine->show(); // the bulk edits count however the dialog closed
         if (result != QDialog::Accepted)
             return;
         m_session.rebuildObjects();
         RepaintMap();
         WriteSettings();
     } else if (sender == m_ui->ToolButtonClip) {
-        CopyingToClipboard = true;
+        // Exactly the image the panel has just been given: a scroll's reuse paints the
+        // same pixels as a whole paint, so the copy takes none of its own.
         RepaintMap();
-        CopyingToClipboard = false;
+        if (m_ui->PanelMap->isVisible() && !m_canvas.backBuffer().isNull())
+            QGuiApplication::clipboard()->setImage(m_canvas.backBuffer());
     }
 }
 
@@ -63,7 +69,7 @@ QAction* TMainForm::command(Command command) const
 
 void TMainForm::KeyScroll(const ScrollStep& step)
 {
-    m_view.scroll(step);
+    m_viewBinding.scroll(step);
 }
 
 void TMainForm::FullScreenClick()

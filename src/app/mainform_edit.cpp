@@ -56,10 +56,10 @@ void TMainForm::walkHistory(bool back)
         if (const std::optional<EditTarget>& change = m_edit.lastChange()) {
             const bool marker = change->kind == EditTarget::Kind::Marker;
             const Location& l = (marker ? m_world.markers() : m_world.locations())[size_t(change->index)];
-            const Viewport& v = m_view.view();
+            const Viewport& v = m_viewBinding.view();
             if (!v.LevelVisible(l.Level) || !QRect(QPoint(), v.panel()).contains(v.mapToPanel(l.X, l.Y))) {
-                m_view.goTo(l.X, l.Y, l.Level);
-                m_view.showTitle();
+                m_viewBinding.goTo(l.X, l.Y, l.Level);
+                m_viewBinding.showTitle();
                 ApplyWindowSizeLimit();
             }
         }

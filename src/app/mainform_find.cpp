@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Quick find, the More button's menu and the list of keyboard shortcuts: the find
-// commands carry them out.
+// Quick find, the journey planner's bar and the list of keyboard shortcuts.
 #include "app/mainform.h"
 
 #include "app/editcontrols.h"
@@ -10,12 +9,6 @@
 #include "dialogs/formshortcuts.h"
 
 namespace vdm {
-
-void TMainForm::showProgressLine()
-{
-    if (m_find) // a paint may come before construction has made it
-        m_find->showProgressLine();
-}
 
 void TMainForm::FindClick()
 {

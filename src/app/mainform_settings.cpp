@@ -18,13 +18,13 @@ void TMainForm::ReadSettings()
 {
     m_session.open(DataLocations::settingsFile(m_appDir));
     m_session.setWindowPositionsKnown(WindowPositionsKnown());
-    DisplayToggles(*m_ui, Config).showStates();
+    m_toggles->showStates();
 }
 
 void TMainForm::restoreView()
 {
     const StoredView& stored = m_session.readStoredView();
-    if (!Config.RestoreWindow)
+    if (!settings().RestoreWindow)
         return;
     if (stored.geometryRead) {
         QList<QRect> screens;
@@ -35,7 +35,7 @@ void TMainForm::restoreView()
         resize(stored.Width, stored.Height);
         m_layout->layoutPanels();
     }
-    m_view.restore(stored.Zoom, QPoint(stored.CenterX, stored.CenterY));
+    m_viewBinding.restore(stored.Zoom, QPoint(stored.CenterX, stored.CenterY));
     CBLocChange();
 }
 

@@ -11,7 +11,7 @@ namespace vdm {
 
 void TMainForm::ApplyWindowSizeLimit()
 {
-    m_view.applySizeLimit();
+    m_viewBinding.applySizeLimit();
 }
 
 void TMainForm::ZoomButtonClick(QToolButton* sender, std::optional<QPoint> anchor)
@@ -21,14 +21,14 @@ void TMainForm::ZoomButtonClick(QToolButton* sender, std::optional<QPoint> ancho
                                                             {m_ui->ToolButtonZoomActual, ZoomCommand::ActualSize}};
     for (const auto& [button, command] : buttons)
         if (sender == button)
-            m_view.zoom(command, anchor);
+            m_viewBinding.zoom(command, anchor);
 }
 
 void TMainForm::FormMouseWheel(Qt::KeyboardModifiers shift, int wheelDelta, bool* handled, Qt::Orientation wheel,
                                std::optional<QPoint> pointer)
 {
     if (shift & Qt::ControlModifier) {
-        m_view.zoom(wheelDelta > 0 ? ZoomCommand::In : ZoomCommand::Out, Config.ZoomAtPointer ? pointer : std::nullopt);
+        m_viewBinding.zoom(wheelDelta > 0 ? ZoomCommand::In : ZoomCommand::Out, settings().ZoomAtPointer ? pointer : std::nullopt);
         *handled = true;
         return;
     }
@@ -36,7 +36,7 @@ void TMainForm::FormMouseWheel(Qt::KeyboardModifiers shift, int wheelDelta, bool
         return; // the list takes the wheel
     // One notification is one step, whatever its size; Shift (as the key handlers track
     // it) scrolls horizontally, as does a tilted wheel.
-    m_view.scroll(ScrollStep{m_hover.wheelDirection(wheel), wheelDelta > 0, 0});
+    m_viewBinding.scroll(ScrollStep{m_hover.wheelDirection(wheel), wheelDelta > 0, 0});
     *handled = true;
 }
 
@@ -44,9 +44,9 @@ void TMainForm::FormKeyDown(int key, Qt::KeyboardModifiers)
 {
     m_hover.keyDown(key);
     if (key == Qt::Key_Plus)
-        m_view.zoom(ZoomCommand::In, std::nullopt);
+        m_viewBinding.zoom(ZoomCommand::In, std::nullopt);
     else if (key == Qt::Key_Minus)
-        m_view.zoom(ZoomCommand::Out, std::nullopt);
+        m_viewBinding.zoom(ZoomCommand::Out, std::nullopt);
 }
 
 void TMainForm::FormKeyUp(int key, Qt::KeyboardModifiers)
@@ -56,24 +56,24 @@ void TMainForm::FormKeyUp(int key, Qt::KeyboardModifiers)
 
 void TMainForm::ScrollBarHScroll()
 {
-    m_view.followScrollBar(Qt::Horizontal);
+    m_viewBinding.followScrollBar(Qt::Horizontal);
 }
 
 void TMainForm::ScrollBarVScroll()
 {
-    m_view.followScrollBar(Qt::Vertical);
+    m_viewBinding.followScrollBar(Qt::Vertical);
 }
 
 void TMainForm::GoButtonClick()
 {
     const Location& l = m_edit.selectedLocation();
-    m_view.goTo(l.X, l.Y, l.Level);
+    m_viewBinding.goTo(l.X, l.Y, l.Level);
     // The paint clears the highlight once drawn; setting it again keeps the location
     // forced visible for the next paint and for the hover test.
     m_highlight.set(m_edit.SelectedIndex());
     RepaintMap();
     m_highlight.set(m_edit.SelectedIndex());
-    m_view.showTitle();
+    m_viewBinding.showTitle();
     ApplyWindowSizeLimit();
 }
 
@@ -85,7 +85,7 @@ void TMainForm::CBLocKeyPress(char key)
 
 void TMainForm::PanelMapResize()
 {
-    m_view.panelResized();
+    m_viewBinding.panelResized();
 }
 
 void TMainForm::ImageMapMouseDown(Qt::MouseButton button, Qt::MouseButtons, int x, int y)
@@ -103,7 +103,7 @@ void TMainForm::ImageMapMouseMove(Qt::MouseButtons buttons, int x, int y)
 {
     const MapHover::Move move = m_hover.move(buttons, QPoint(x, y));
     if (move.scrollBy)
-        m_view.scrollBy(*move.scrollBy);
+        m_viewBinding.scrollBy(*move.scrollBy);
     if (move.hint == MapHover::Move::Hint::Show)
         ShowMapHint(m_hover.hintTitle(), x, y);
     else if (move.hint == MapHover::Move::Hint::Hide)

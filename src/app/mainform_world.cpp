@@ -28,9 +28,9 @@ void TMainForm::worldOpened(const QString& folder)
 
     // The zoom level stays (map units are the same in every world); the scroll position
     // is clamped into the new picture's ranges.
-    m_view.takePicture(m_world.picture().size(), m_world.mapScale());
-    m_view.updateMargins();
-    m_view.updateScrollRanges();
+    m_viewBinding.takePicture(m_world.picture().size(), m_world.mapScale());
+    m_viewBinding.updateMargins();
+    m_viewBinding.updateScrollRanges();
 
     m_edit.restart();
     followOtherPrograms(); // the new world's files, and its changes, from now on
@@ -38,7 +38,7 @@ void TMainForm::worldOpened(const QString& folder)
     m_editControls->selectFirst();
     m_editControls->mirror();
     m_editControls->worldOpened();
-    m_view.showTitle();
+    m_viewBinding.showTitle();
     RepaintMap();
     reportWorldNotices();
 }

@@ -27,12 +27,12 @@ MapScene MapCanvas::scene(GoHighlight& highlight) const
                     m_session.objects(), highlight, &m_world.index(), m_places};
 }
 
-bool MapCanvas::paint(qreal ratio, bool mayReuse)
+bool MapCanvas::paint(qreal ratio)
 {
     fitBackBuffer(m_backBuffer, m_view.panel(), ratio);
     if (m_backBuffer.isNull())
         return false;
-    m_reuse.paint(m_painter, m_backBuffer, scene(m_highlight), m_world.revision(), mayReuse);
+    m_reuse.paint(m_painter, m_backBuffer, scene(m_highlight), m_world.revision());
     m_routed = QImage();
     if (m_journey && !m_journey->journey().legs.empty()) {
         // Over a copy: the map alone stays behind for the next scroll to reuse.

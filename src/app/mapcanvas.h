@@ -31,10 +31,10 @@ public:
     MapScene scene(GoHighlight& highlight) const;
     /**
      * Paints the panel into the back buffer at the screen's own resolution (every
-     * position stays in panel pixels). A scroll repaints only what it uncovers unless
-     * `mayReuse` is false. False for an empty panel, which has nothing to show.
+     * position stays in panel pixels). A scroll repaints only what it uncovers, pixel for
+     * pixel what a whole paint gives. False for an empty panel, which has nothing to show.
      */
-    bool paint(qreal ratio, bool mayReuse);
+    bool paint(qreal ratio);
 
     /** The last image the panel showed (what the clipboard copy and the panel image take). */
     const QImage& backBuffer() const { return m_routed.isNull() ? m_backBuffer : m_routed; }

@@ -1,22 +1,20 @@
 // SPDX-License-Identifier: MIT
 #include "app/maphintpresenter.h"
 
-#include "app/mappanel.h"
 #include "data/codepage.h"
 #include "data/settings.h"
 #include "dialogs/errorguard.h"
 #include "dialogs/platform.h"
 #include "hint/ddghintwindow.h"
 #include "session/maphover.h"
-#include "ui_mainform.h"
 
 #include <QTimer>
 
 namespace vdm {
 
-MapHintPresenter::MapHintPresenter(QWidget& window, const Ui::TMainForm& ui, MapHover& hover, const Settings& settings,
+MapHintPresenter::MapHintPresenter(QWidget& window, QWidget& mapPanel, MapHover& hover, const Settings& settings,
                                    Prompts& prompts)
-    : m_window(window), m_ui(ui), m_hover(hover), m_settings(settings), m_timer(new QTimer(&window))
+    : m_window(window), m_panel(mapPanel), m_hover(hover), m_settings(settings), m_timer(new QTimer(&window))
 {
     m_timer->setObjectName(QStringLiteral("Timer"));
     connectGuarded(prompts, &m_window, m_timer, &QTimer::timeout, [this] { expire(); });
@@ -25,8 +23,8 @@ MapHintPresenter::MapHintPresenter(QWidget& window, const Ui::TMainForm& ui, Map
 void MapHintPresenter::show(const QByteArray& text, QPoint at)
 {
     if (!m_hintWindow)
-        m_hintWindow = new TddgHintWindow(m_ui.PanelMap);
-    const QPoint origin = m_ui.PanelMap->mapToGlobal(QPoint(0, 0));
+        m_hintWindow = new TddgHintWindow(&m_panel);
+    const QPoint origin = m_panel.mapToGlobal(QPoint(0, 0));
     const QString title = CodePage::decode(text);
     m_hintWindow->setCanvasFontSize(m_settings.HintFontSize);
     m_hintWindow->setCanvasFontName(m_settings.HintFontName);

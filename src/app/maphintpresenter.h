@@ -7,10 +7,6 @@
 class QTimer;
 class QWidget;
 
-namespace Ui {
-class TMainForm;
-}
-
 namespace vdm {
 
 class MapHover;
@@ -26,8 +22,8 @@ struct Settings;
  */
 class MapHintPresenter {
 public:
-    MapHintPresenter(QWidget& window, const Ui::TMainForm& ui, MapHover& hover, const Settings& settings,
-                     Prompts& prompts);
+    /** `mapPanel`: the hint's parent, whose corner places it. */
+    MapHintPresenter(QWidget& window, QWidget& mapPanel, MapHover& hover, const Settings& settings, Prompts& prompts);
 
     /** Shows `title` over the hover's text beside panel point `at`; the timer starts over. */
     void show(const QByteArray& title, QPoint at);
@@ -43,7 +39,7 @@ public:
 
 private:
     QWidget& m_window;
-    const Ui::TMainForm& m_ui;
+    QWidget& m_panel;
     MapHover& m_hover;
     const Settings& m_settings;
     QTimer* m_timer;

@@ -1,22 +1,21 @@
 // SPDX-License-Identifier: MIT
 #include "app/viewbinding.h"
 
-#include "app/mappanel.h"
 #include "data/settings.h"
-#include "ui_mainform.h"
 
 #include <QScrollBar>
+#include <QWidget>
 
 namespace vdm {
 
-ViewBinding::ViewBinding(QWidget& window, const Ui::TMainForm& ui, const Settings& settings,
+ViewBinding::ViewBinding(QWidget& window, const Widgets& widgets, const Settings& settings,
                          std::function<void()> levelShown)
-    : m_window(window), m_ui(ui), m_settings(settings), m_levelShown(std::move(levelShown))
+    : m_window(window), m_widgets(widgets), m_settings(settings), m_levelShown(std::move(levelShown))
 {}
 
 void ViewBinding::followPanel()
 {
-    m_view.setPanel(m_ui.PanelMap->size());
+    m_view.setPanel(m_widgets.panel->size());
 }
 
 void ViewBinding::showScrollBars()
@@ -26,8 +25,8 @@ void ViewBinding::showScrollBars()
         bar->setEnabled(maximum >= 1);
         bar->setValue(position);
     };
-    show(m_ui.ScrollBarH, m_view.scrollMaximum().x(), m_view.scrollX());
-    show(m_ui.ScrollBarV, m_view.scrollMaximum().y(), m_view.scrollY());
+    show(m_widgets.horizontal, m_view.scrollMaximum().x(), m_view.scrollX());
+    show(m_widgets.vertical, m_view.scrollMaximum().y(), m_view.scrollY());
 }
 
 void ViewBinding::showTitle()
@@ -43,7 +42,7 @@ void ViewBinding::applySizeLimit()
 
 void ViewBinding::repaint()
 {
-    m_ui.PanelMap->repaint();
+    m_widgets.panel->repaint();
 }
 
 void ViewBinding::takePicture(QSize size, int mapScale)
@@ -105,9 +104,9 @@ void ViewBinding::scrollBy(QPoint delta)
 void ViewBinding::followScrollBar(Qt::Orientation bar)
 {
     if (bar == Qt::Horizontal)
-        m_view.scrollTo(QPoint(m_ui.ScrollBarH->sliderPosition(), m_view.scrollY()));
+        m_view.scrollTo(QPoint(m_widgets.horizontal->sliderPosition(), m_view.scrollY()));
     else
-        m_view.scrollTo(QPoint(m_view.scrollX(), m_ui.ScrollBarV->sliderPosition()));
+        m_view.scrollTo(QPoint(m_view.scrollX(), m_widgets.vertical->sliderPosition()));
     repaint();
 }
 

@@ -8,11 +8,8 @@
 #include <functional>
 #include <optional>
 
+class QScrollBar;
 class QWidget;
-
-namespace Ui {
-class TMainForm;
-}
 
 namespace vdm {
 
@@ -24,13 +21,17 @@ struct Settings;
  * whoever shows the marker tools hears of each level change (`levelShown`). Each command
  * changes the viewport, then mirrors and repaints in the order the window has always
  * done it, so a command paints the map exactly once.
- *
- * The widgets are reached through the form's components when a command runs: the binding
- * can be made before the form is built from its .ui.
  */
 class ViewBinding {
 public:
-    ViewBinding(QWidget& window, const Ui::TMainForm& ui, const Settings& settings, std::function<void()> levelShown);
+    /** The map panel and the scroll bars that mirror the view. */
+    struct Widgets {
+        QWidget* panel;
+        QScrollBar* horizontal;
+        QScrollBar* vertical;
+    };
+
+    ViewBinding(QWidget& window, const Widgets& widgets, const Settings& settings, std::function<void()> levelShown);
 
     /** Zoom level, panel size and scroll position. */
     const Viewport& view() const { return m_view; }
@@ -79,7 +80,7 @@ public:
 
 private:
     QWidget& m_window;
-    const Ui::TMainForm& m_ui;
+    Widgets m_widgets;
     const Settings& m_settings;
     std::function<void()> m_levelShown;
     Viewport m_view;

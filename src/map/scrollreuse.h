@@ -87,7 +87,7 @@ public:
 
     /**
      * Paints `scene` into `backBuffer` through `painter`, reusing the buffer where the plan
-     * allows; `mayReuse` false forces a whole paint (the clipboard copy takes one).
+     * allows; `mayReuse` false forces a whole paint.
      * Returns what it did.
      */
     Kind paint(MapPainter& painter, QImage& backBuffer, const MapScene& scene, std::uint64_t dataRevision,

@@ -29,7 +29,9 @@ TEST(DisplayTogglesTest, EachButtonSwitchesItsMemberAndShowsIt)
         {ui.ToolButtonSV, &Settings::ShowVisited, true},
     };
     Settings settings;
-    const DisplayToggles toggles(ui, settings);
+    DisplayToggles toggles({ui.ToolButtonSR, ui.ToolButtonSS, ui.ToolButtonSM, ui.ToolButtonText, ui.ToolButtonHint,
+                            ui.ToolButtonSU, ui.ToolButtonSA, ui.ToolButtonSV},
+                           settings);
     toggles.showStates();
     for (const auto& r : rows) {
         const bool before = settings.*r.field;

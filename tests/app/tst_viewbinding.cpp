@@ -17,7 +17,6 @@ class ViewBindingTest : public ::testing::Test {
 protected:
     ViewBindingTest()
     {
-        ui.setupUi(&window);
         window.resize(378, 644);
         binding.takePicture(QSize(3300, 3800), 10);
         binding.updateScrollRanges();
@@ -36,11 +35,17 @@ protected:
         EXPECT_EQ(window.windowTitle(), titleWithZoom(v.zoomIndex())) << what;
     }
 
+    static Ui::TMainForm& built(Ui::TMainForm& ui, QWidget& window)
+    {
+        ui.setupUi(&window);
+        return ui;
+    }
+
     QWidget window;
     Ui::TMainForm ui;
     Settings settings;
     int levels = 0;
-    ViewBinding binding{window, ui, settings, [this] { ++levels; }};
+    ViewBinding binding{window, {built(ui, window).PanelMap, ui.ScrollBarH, ui.ScrollBarV}, settings, [this] { ++levels; }};
 };
 
 TEST_F(ViewBindingTest, ZoomCommandsMirrorTheirLevel)
