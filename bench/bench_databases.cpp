@@ -37,6 +37,7 @@
 namespace {
 
 using namespace vdm;
+using bench::median;
 
 constexpr int kReadCount = 100000;
 constexpr int kSaveCount = 20000;
@@ -192,14 +193,6 @@ double threadSeconds()
     timespec t{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
     return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-}
-
-double median(std::vector<double> v)
-{
-    if (v.empty())
-        return 0;
-    std::nth_element(v.begin(), v.begin() + std::ptrdiff_t(v.size() / 2), v.end());
-    return v[v.size() / 2];
 }
 
 /** Reports the row's median beside its floor's. */

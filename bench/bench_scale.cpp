@@ -28,6 +28,7 @@
 // of a conversion, the same long double arithmetic without truncating (plain_ns beside it:
 // the conversion with the compiler's own truncation, as it was written before). Times are
 // the thread's CPU time. VDM_BENCH_FULL_SCAN=1 runs the same rows without the spatial index.
+#include "benchsupport.h"
 #include "map/hittest.h"
 #include "map/mappainter.h"
 #include "map/scrollreuse.h"
@@ -52,6 +53,8 @@
 #include <vector>
 
 using namespace vdm;
+using bench::median;
+using bench::Samples;
 
 namespace {
 
@@ -102,30 +105,6 @@ struct FrameCopy {
     }
 };
 
-double median(std::vector<double> v)
-{
-    if (v.empty())
-        return 0;
-    std::nth_element(v.begin(), v.begin() + std::ptrdiff_t(v.size() / 2), v.end());
-    return v[v.size() / 2];
-}
-
-/** Samples of a row and of its floor, taken in turn. */
-struct Samples {
-    std::vector<double> figure, floor;
-    void add(double f, double fl)
-    {
-        figure.push_back(f);
-        floor.push_back(fl);
-    }
-    void report(benchmark::State& state) const
-    {
-        const double each = median(figure), fl = median(floor);
-        state.counters["each_us"] = each;
-        state.counters["floor_us"] = fl;
-        state.counters["x_floor"] = fl > 0 ? each / fl : 0;
-    }
-};
 
 /** One generated world, loaded as the program loads it. */
 struct ScaledWorld {
@@ -431,9 +410,7 @@ void BM_Convert(benchmark::State& state)
         samples.add(figure * 1000 / double(batch), floor * 1000 / double(batch)); // nanoseconds per point
         from = to + batch <= locs.size() ? to : 0;
     }
-    state.counters["each_ns"] = median(samples.figure);
-    state.counters["floor_ns"] = median(samples.floor);
-    state.counters["x_floor"] = median(samples.floor) > 0 ? median(samples.figure) / median(samples.floor) : 0;
+    samples.report(state, "ns");
     state.counters["plain_ns"] = median(plain);
 }
 

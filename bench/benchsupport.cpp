@@ -5,6 +5,7 @@
 #include <QFile>
 
 #include <benchmark/benchmark.h>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <cstdlib>
@@ -25,6 +26,21 @@ std::size_t memchrLines(const QByteArray& bytes)
     return lines;
 }
 
+double median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::nth_element(values.begin(), values.begin() + std::ptrdiff_t(values.size() / 2), values.end());
+    return values[values.size() / 2];
+}
+
+void Samples::report(benchmark::State& state, const char* unit) const
+{
+    const double each = median(figure), fl = median(floor);
+    state.counters[std::string("each_") + unit] = each;
+    state.counters[std::string("floor_") + unit] = fl;
+    state.counters["x_floor"] = fl > 0 ? each / fl : 0;
+}
 
 void CountingPrompts::showError(QWidget*, const QString& text)
 {

@@ -7,6 +7,11 @@
 #include <QString>
 #include <cstddef>
 #include <functional>
+#include <vector>
+
+namespace benchmark {
+class State;
+}
 
 namespace vdm::bench {
 
@@ -45,6 +50,23 @@ std::size_t memchrLines(const QByteArray& bytes);
 
 /** The floor of every save: one plain write of the bytes and an fsync, no rename. */
 bool plainWriteAndSync(const QString& path, const QByteArray& bytes);
+
+/** The middle value (the upper one of an even count); 0 for none. */
+double median(std::vector<double> values);
+
+/**
+ * Samples of a figure and of its floor, taken in turn so both see the same machine;
+ * reported as medians (each_<unit>, floor_<unit>) with their ratio (x_floor).
+ */
+struct Samples {
+    std::vector<double> figure, floor;
+    void add(double f, double fl)
+    {
+        figure.push_back(f);
+        floor.push_back(fl);
+    }
+    void report(benchmark::State& state, const char* unit = "us") const;
+};
 
 /**
  * Runs the registered benchmarks inside a QApplication on the offscreen platform;
