@@ -140,8 +140,11 @@ void syncFolder(const QString& folder)
     }
 }
 
-/** Writes and syncs the temporary file; nothing when the file already holds `bytes`. */
-std::optional<Prepared> prepare(const QString& path, const QByteArray& bytes)
+/**
+ * Writes and syncs the temporary file; nothing when the file already holds `bytes`, which
+ * is looked at only when `mayHold`.
+ */
+std::optional<Prepared> prepare(const QString& path, const QByteArray& bytes, bool mayHold = true)
 {
     const QString full = QFileInfo(path).absoluteFilePath();
     // A link stays a link: the file it leads to is replaced, in its own folder (a rename
@@ -158,7 +161,7 @@ std::optional<Prepared> prepare(const QString& path, const QByteArray& bytes)
     const bool replacing = ::stat(target.constData(), &st) == 0;
     // A file that already holds exactly these bytes is left as it is: nothing would change,
     // so even a read-only one is no failure.
-    if (replacing && S_ISREG(st.st_mode) && qint64(st.st_size) == bytes.size() && holds(real, bytes))
+    if (mayHold && replacing && S_ISREG(st.st_mode) && qint64(st.st_size) == bytes.size() && holds(real, bytes))
         return std::nullopt;
     // A FIFO, device or folder of that name is not ours to replace, nor is a file its
     // owner made read-only.
@@ -216,6 +219,12 @@ const QByteArray kJournalHeader = QByteArrayLiteral("veldamar-map replaces toget
 void write(const QString& path, const QByteArray& bytes)
 {
     if (const std::optional<Prepared> p = prepare(path, bytes))
+        commit(*p);
+}
+
+void replace(const QString& path, const QByteArray& bytes)
+{
+    if (const std::optional<Prepared> p = prepare(path, bytes, false))
         commit(*p);
 }
 

@@ -29,6 +29,12 @@ enum class Step { Create, Write, Flush, Sync, Rename };
 void write(const QString& path, const QByteArray& bytes);
 
 /**
+ * write() for a caller that knows the file holds other bytes (it wrote the file itself and
+ * has changed them since): the old file is not read first to see whether anything changes.
+ */
+void replace(const QString& path, const QByteArray& bytes);
+
+/**
  * Replaces several files as one: after a failure, or a kill at any moment followed by
  * finishTogether(journal), either every file holds its new bytes or every file its old
  * ones. Each new version is written and synced beside its file first; then `journal`

@@ -15,6 +15,19 @@ namespace {
 constexpr qsizetype kStatusColumn = 12;   // 0-based: the 13th character
 constexpr qsizetype kNoteLabelWidth = 10; // "   note = "
 
+// The fixed texts of a block, whose lengths place its status digit and note.
+constexpr qsizetype kBeforeName = 13;          // "loc\r\n   nm = "
+constexpr qsizetype kNameToDigit = 14;         // "\r\n   status = "
+constexpr qsizetype kDigitToNote = 1 + 12;     // the digit, "\r\n   note = "
+constexpr qsizetype kAfterNote = 7;            // "\r\nend\r\n"
+constexpr qsizetype kFixedBlock = kBeforeName + kNameToDigit + kDigitToNote + kAfterNote; // every byte but the two texts
+
+/**
+ * Up to this many changed places are written into the bytes where they stand, moving
+ * what follows each; more are copied into new bytes in one pass.
+ */
+constexpr std::size_t kChangesInPlace = 4;
+
 /** The status as the file holds it: one digit; any other value counts as no status anyway. */
 char statusDigit(std::int32_t status)
 {
@@ -59,11 +72,16 @@ bool formatUserData(const Records& records, Sink& sink)
  */
 class Write {
 public:
-    /** Starts with room for blocks whose name and note take 32 bytes together. */
-    explicit Write(std::size_t count)
+    /**
+     * Starts with room for blocks whose name and note take 32 bytes together; `starts`,
+     * when given, receives where each block begins.
+     */
+    explicit Write(std::size_t count, std::vector<qsizetype>* starts = nullptr) : m_starts(starts)
     {
         m_out.resize(qsizetype(count) * (kFixedBlock + 32));
         m_p = m_out.data();
+        if (m_starts)
+            m_starts->reserve(count);
     }
 
     template <std::size_t N>
@@ -91,6 +109,8 @@ public:
     {
         const qsizetype need = kFixedBlock + texts;
         const qsizetype used = m_p - m_out.data();
+        if (m_starts)
+            m_starts->push_back(used);
         if (m_out.size() - used >= need)
             return;
         m_out.resize(std::max(m_out.size() + m_out.size() / 2, used + need));
@@ -103,9 +123,9 @@ public:
     }
 
 private:
-    static constexpr qsizetype kFixedBlock = 47; // every byte of a block but the two texts
     QByteArray m_out;
     char* m_p = nullptr;
+    std::vector<qsizetype>* m_starts;
 };
 
 /** Compares the file with stored bytes as it goes, refusing at the first difference. */
@@ -174,6 +194,111 @@ QByteArray writeUserRecords(const std::vector<UserRecord>& records)
     Write write(records.size());
     formatUserData(records, write);
     return write.take();
+}
+
+UserDataText::UserDataText(const std::vector<UserRecord>& records)
+{
+    Write write(records.size(), &m_starts);
+    formatUserData(records, write);
+    m_bytes = write.take();
+}
+
+qsizetype UserDataText::endOf(std::size_t index) const
+{
+    return index + 1 < m_starts.size() ? m_starts[index + 1] : m_bytes.size();
+}
+
+std::pair<qsizetype, qsizetype> UserDataText::noteOf(std::size_t index) const
+{
+    // The name holds no line break, so the first CR after its label ends it.
+    const char* p = m_bytes.constData();
+    const qsizetype nameStart = m_starts[index] + kBeforeName;
+    const void* cr = std::memchr(p + nameStart, '\r', std::size_t(endOf(index) - nameStart));
+    const qsizetype nameEnd = cr ? static_cast<const char*>(cr) - p : nameStart;
+    return {nameEnd + kNameToDigit + kDigitToNote, endOf(index) - kAfterNote};
+}
+
+bool UserDataText::apply(std::vector<UserChange> changes)
+{
+    // The last change of each place, in the order of the places.
+    std::stable_sort(changes.begin(), changes.end(),
+                     [](const UserChange& a, const UserChange& b) { return a.index < b.index; });
+    std::vector<UserChange> last;
+    for (std::size_t k = 0; k < changes.size(); ++k) {
+        UserChange& c = changes[k];
+        if (c.index < 0 || std::size_t(c.index) >= m_starts.size())
+            continue;
+        if (k + 1 < changes.size() && changes[k + 1].index == c.index)
+            continue;
+        for (char& ch : c.note)
+            if (breaksLine(ch))
+                ch = ' ';
+        // A place whose bytes stay as they are is no change.
+        const auto [from, to] = noteOf(std::size_t(c.index));
+        const char digit = statusDigit(c.status);
+        const char* stored = m_bytes.constData();
+        if (stored[from - kDigitToNote] == digit && to - from == c.note.size()
+            && std::memcmp(stored + from, c.note.constData(), std::size_t(c.note.size())) == 0)
+            continue;
+        last.push_back(std::move(c));
+    }
+    if (last.empty())
+        return false;
+
+    if (last.size() <= kChangesInPlace) {
+        for (const UserChange& c : last) {
+            const std::size_t i = std::size_t(c.index);
+            const auto [from, to] = noteOf(i);
+            const qsizetype delta = c.note.size() - (to - from);
+            const qsizetype oldSize = m_bytes.size();
+            if (delta > 0) {
+                if (m_bytes.capacity() < oldSize + delta)
+                    m_bytes.reserve(oldSize + delta + oldSize / 8); // room for the next few notes that grow
+                m_bytes.resize(oldSize + delta);
+            }
+            char* p = m_bytes.data();
+            std::memmove(p + to + delta, p + to, std::size_t(oldSize - to));
+            std::memcpy(p + from, c.note.constData(), std::size_t(c.note.size()));
+            p[from - kDigitToNote] = statusDigit(c.status);
+            if (delta < 0)
+                m_bytes.truncate(oldSize + delta);
+            for (std::size_t j = i + 1; j < m_starts.size(); ++j)
+                m_starts[j] += delta;
+        }
+        return true;
+    }
+
+    // Many places: one pass copies the unchanged stretches between them into new bytes.
+    qsizetype size = m_bytes.size();
+    std::vector<std::pair<qsizetype, qsizetype>> notes;
+    notes.reserve(last.size());
+    for (const UserChange& c : last) {
+        notes.push_back(noteOf(std::size_t(c.index)));
+        size += c.note.size() - (notes.back().second - notes.back().first);
+    }
+    QByteArray out(size, Qt::Uninitialized);
+    const char* from = m_bytes.constData();
+    char* to = out.data();
+    qsizetype copied = 0, shift = 0;
+    std::size_t nextPlace = 0;
+    for (std::size_t k = 0; k < last.size(); ++k) {
+        const std::size_t i = std::size_t(last[k].index);
+        for (; nextPlace <= i; ++nextPlace)
+            m_starts[nextPlace] += shift;
+        const auto [noteFrom, noteTo] = notes[k];
+        std::memcpy(to, from + copied, std::size_t(noteFrom - copied));
+        to += noteFrom - copied;
+        to[-kDigitToNote] = statusDigit(last[k].status);
+        std::memcpy(to, last[k].note.constData(), std::size_t(last[k].note.size()));
+        to += last[k].note.size();
+        copied = noteTo;
+        shift += last[k].note.size() - (noteTo - noteFrom);
+    }
+    std::memcpy(to, from + copied, std::size_t(m_bytes.size() - copied));
+    for (; nextPlace < m_starts.size(); ++nextPlace)
+        m_starts[nextPlace] += shift;
+    m_bytes = std::move(out);
+    return true;
 }
 
 bool userDataWritesBack(const LocationList& locations, QByteArrayView bytes)

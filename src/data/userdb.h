@@ -7,6 +7,7 @@
 #include <QByteArrayView>
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace vdm {
@@ -55,6 +56,43 @@ struct UserRecord {
 
 /** writeUserData of locations whose names, statuses and notes are `records`. */
 QByteArray writeUserRecords(const std::vector<UserRecord>& records);
+
+/** One place's new status and note, by its index in the locations list. */
+struct UserChange {
+    int index = 0;
+    std::int32_t status = Unvisited;
+    QByteArray note;
+};
+
+/**
+ * "user.gdb" kept formatted: the file's bytes and where each block begins, following the
+ * changes. A change re-formats only its own place's status and note, and moves the bytes
+ * after it at most, so a write of a million places costs a copy of the file, not a
+ * formatting of every place. The bytes are always exactly writeUserRecords of the records
+ * as changed.
+ */
+class UserDataText {
+public:
+    UserDataText() = default;
+    explicit UserDataText(const std::vector<UserRecord>& records);
+
+    /**
+     * Applies the changes in order (a later change of the same place wins); an index
+     * outside the list is skipped. Returns whether any byte changed.
+     */
+    bool apply(std::vector<UserChange> changes);
+
+    const QByteArray& bytes() const { return m_bytes; }
+    std::size_t count() const { return m_starts.size(); }
+
+private:
+    /** Where the note of block `index` begins and ends. */
+    std::pair<qsizetype, qsizetype> noteOf(std::size_t index) const;
+    qsizetype endOf(std::size_t index) const;
+
+    QByteArray m_bytes;
+    std::vector<qsizetype> m_starts; // where each place's block begins
+};
 
 /**
  * True when writeUserData(locations) gives exactly `bytes`: a file read from those bytes

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 #include <cstdint>
@@ -20,6 +21,12 @@ struct FileStamp {
     ino_t inode = 0;
     off_t size = 0;
     std::int64_t modified = 0, changed = 0; // nanoseconds
+    /**
+     * How close together two changes may come and still carry the same time: a tick of
+     * the kernel's clock on a local file system that keeps nanoseconds, two seconds on
+     * any other (FAT, network shares, whole-second times).
+     */
+    std::int64_t resolution = 0;
     bool operator==(const FileStamp&) const = default;
 };
 
@@ -53,6 +60,13 @@ public:
      * file cannot be read.
      */
     Change compare(const QString& path, QByteArray* current = nullptr, FileVersion* currentVersion = nullptr);
+
+    /**
+     * compare() for a caller that still has this version's bytes: a stamp that cannot be
+     * trusted is settled by comparing the file with `bytes` piece by piece, without a copy
+     * of the file or a hash of it. Nothing is handed back on Changed.
+     */
+    Change compareHeld(const QString& path, QByteArrayView bytes);
 
     /** The same bytes as `other` (the stamps may differ). */
     bool sameBytes(const FileVersion& other) const { return m_known && other.m_known && m_hash == other.m_hash; }

@@ -5,6 +5,7 @@
 #include "data/errors.h"
 
 #include <exception>
+#include <iterator>
 #include <utility>
 
 namespace vdm {
@@ -62,6 +63,7 @@ void UserDataWriter::setVersion(const FileVersion& version)
     {
         const std::lock_guard lock(m_mutex);
         m_version = version;
+        m_versionFromOwner = true;
         m_heldBack = false;
     }
     m_wake.notify_all();
@@ -75,6 +77,8 @@ void UserDataWriter::setFinished(std::function<void()> finished)
 
 void UserDataWriter::run()
 {
+    m_text = UserDataText(m_records);
+    m_records = {};
     std::unique_lock lock(m_mutex);
     while (true) {
         m_wake.wait(lock, [this] { return m_stop || (!m_waiting.empty() && !m_heldBack); });
@@ -83,30 +87,45 @@ void UserDataWriter::run()
         std::vector<std::vector<Change>> batches = std::exchange(m_waiting, {});
         const std::uint64_t upTo = m_posted;
         FileVersion version = m_version;
+        if (std::exchange(m_versionFromOwner, false))
+            m_textInFile = false; // the owner wrote or merged: its bytes, not this copy
         m_writing = true;
         lock.unlock();
 
-        for (std::vector<Change>& batch : batches)
-            for (Change& change : batch)
-                if (change.index >= 0 && std::size_t(change.index) < m_records.size()) {
-                    UserRecord& record = m_records[std::size_t(change.index)];
-                    record.status = change.status;
-                    record.note = std::move(change.note);
-                }
         bool otherChange = false;
         QString error;
+        // Whether the file held this copy, as this writer last wrote it, before these changes.
+        const bool held = m_textInFile;
+        FileVersion::Change met = FileVersion::Change::None;
         try {
-            // Compared just before the write, so another program's change since the last
-            // write is merged by the owner rather than replaced. A deleted file is written again.
-            if (version.compare(m_path) == FileVersion::Change::Changed) {
-                otherChange = true;
-            } else {
-                const QByteArray bytes = writeUserRecords(m_records);
-                AtomicFile::write(m_path, bytes);
-                version = FileVersion(stampOf(m_path), bytes);
-            }
+            // Compared before the changes go in, against what this writer last wrote: another
+            // program's change since is merged by the owner rather than replaced.
+            met = held ? version.compareHeld(m_path, m_text.bytes()) : version.compare(m_path);
+            otherChange = met == FileVersion::Change::Changed;
         } catch (...) {
             error = errorText(std::current_exception());
+        }
+        // The copy follows every batch, written now or not.
+        std::vector<Change> changes;
+        for (std::vector<Change>& batch : batches)
+            std::move(batch.begin(), batch.end(), std::back_inserter(changes));
+        const bool changed = m_text.apply(std::move(changes));
+        if (changed || met != FileVersion::Change::None || !error.isEmpty())
+            m_textInFile = false;
+        if (error.isEmpty() && !otherChange && !m_textInFile) {
+            try {
+                // A file that held the copy before a change cannot hold it after: no need to
+                // read it first to see whether the write would change anything. A deleted file
+                // is written again.
+                if (held && met == FileVersion::Change::None)
+                    AtomicFile::replace(m_path, m_text.bytes());
+                else
+                    AtomicFile::write(m_path, m_text.bytes());
+                version = FileVersion(stampOf(m_path), m_text.bytes());
+                m_textInFile = true;
+            } catch (...) {
+                error = errorText(std::current_exception());
+            }
         }
 
         lock.lock();

@@ -19,9 +19,9 @@ namespace vdm {
 /**
  * Writes "user.gdb" on a thread of its own, so a keystroke in a big world never waits
  * for the file. It keeps its own copy of what the file is made of (every location's
- * name, status and note) and is told only what changed, in batches; each write formats
- * that copy and replaces the file by the atomic rules (a temporary file, synced, renamed
- * over the old one).
+ * name, status and note, kept formatted as the file's bytes) and is told only what
+ * changed, in batches; each write re-formats the changed places only and replaces the
+ * file by the atomic rules (a temporary file, synced, renamed over the old one).
  *
  * One write is in flight at most; batches posted meanwhile wait and are written together
  * by the next one, so the newest state always wins and a burst of keystrokes costs one
@@ -32,11 +32,7 @@ namespace vdm {
 class UserDataWriter {
 public:
     /** One location's new status and note. */
-    struct Change {
-        int index = 0;
-        std::int32_t status = Unvisited;
-        QByteArray note;
-    };
+    using Change = UserChange;
 
     /** What the writes since the last take() came to. */
     struct Outcome {
@@ -58,7 +54,10 @@ public:
     UserDataWriter& operator=(const UserDataWriter&) = delete;
 
     const QString& path() const { return m_path; }
-    /** Queues a batch (it may be empty: the file is written again) and returns its number, from 1 up. */
+    /**
+     * Queues a batch and returns its number, from 1 up. An empty batch makes sure the file
+     * holds the writer's copy: it is written unless it is known to hold it already.
+     */
     std::uint64_t post(std::vector<Change> changes);
     /** Whether a write is in flight or batches wait for one. */
     bool busy() const;
@@ -74,7 +73,10 @@ private:
     void run();
 
     const QString m_path;
-    std::vector<UserRecord> m_records; // the writer's thread only, after construction
+    // The writer's thread only, after construction: the records until they are formatted.
+    std::vector<UserRecord> m_records;
+    UserDataText m_text;
+    bool m_textInFile = false; // the file holds m_text as this writer wrote it (m_version's bytes)
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;   // work arrived, or stop
     std::condition_variable m_idle;   // a write ended
@@ -82,6 +84,7 @@ private:
     std::uint64_t m_posted = 0;
     bool m_writing = false;
     bool m_heldBack = false; // another program's change waits for the owner
+    bool m_versionFromOwner = false; // setVersion: the file holds the owner's bytes
     bool m_stop = false;
     FileVersion m_version;
     std::optional<Outcome> m_outcome;

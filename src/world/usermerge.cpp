@@ -72,6 +72,16 @@ bool placesChanged(const PlaceRecords& base, const PlaceRecords& ours)
     return base != ours;
 }
 
+bool placesChanged(const PlaceRecords& base, const LocationList& ours)
+{
+    if (base.size() != ours.size())
+        return true;
+    for (std::size_t i = 0; i < base.size(); ++i)
+        if (base[i].status != ours[i].Status || base[i].note != ours[i].Note)
+            return true;
+    return false;
+}
+
 void MarkerChanges::reset(const LocationList& markers)
 {
     m_base = markers;

@@ -37,6 +37,8 @@ PlaceRecords mergePlaces(const PlaceRecords& base, const PlaceRecords& theirs, c
 
 /** This window changed a status or note since `base`. */
 bool placesChanged(const PlaceRecords& base, const PlaceRecords& ours);
+/** placesChanged(base, placeRecords(ours)) without making the records: asked at every look at the file. */
+bool placesChanged(const PlaceRecords& base, const LocationList& ours);
 
 /**
  * This window's marker changes since it last read or wrote "markers.gdb". Markers carry

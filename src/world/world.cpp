@@ -875,7 +875,7 @@ void World::finishInterruptedWrites() const
 
 bool World::userDataChangedHere() const
 {
-    return placesChanged(m_userBase, placeRecords(m_locations));
+    return placesChanged(m_userBase, m_locations);
 }
 
 bool World::markersChangedHere() const

@@ -5,6 +5,7 @@
 #include "data/locationsdb.h"
 #include "data/userdb.h"
 
+#include <QRandomGenerator>
 #include <gtest/gtest.h>
 
 namespace vdm {
@@ -238,6 +239,85 @@ TEST(UserDb, WritesBackTellsWhetherTheWriterGivesTheBytes)
         EXPECT_EQ(userDataWritesBack(c.list, c.bytes), c.same) << c.what;
         EXPECT_EQ(writeUserData(c.list) == c.bytes, c.same) << c.what;
     }
+}
+
+// --- the formatted text that follows changes ---------------------------------------------
+
+std::vector<UserRecord> recordsOf(const LocationList& list)
+{
+    std::vector<UserRecord> records;
+    for (const Location& l : list)
+        records.push_back({l.Name, l.Note, l.Status});
+    return records;
+}
+
+TEST(UserDataText, FollowsEveryKindOfChangeExactlyAsTheWriterFormats)
+{
+    // Each case changes a fresh list of five places; the text must then be exactly the
+    // whole file formatted again, whether the changes went in where they stand or by a copy.
+    const struct {
+        const char* what;
+        std::vector<UserChange> changes;
+        bool changed;
+    } cases[] = {
+        {"nothing", {}, false},
+        {"the same status and note", {{2, Unvisited, "note 2"}}, false},
+        {"a status only", {{1, Visited, "note 1"}}, true},
+        {"a longer note", {{0, Unvisited, "note 0 and much more"}}, true},
+        {"a shorter note", {{4, Unvisited, "n"}}, true},
+        {"an empty note", {{3, Active, ""}}, true},
+        {"a note with breaks", {{2, Unvisited, "a\r\nb\nc"}}, true},
+        {"a status outside the digits", {{2, 12, "note 2"}}, true},
+        {"the later change of a place wins", {{1, Active, "first"}, {1, Visited, "second"}}, true},
+        {"changed back within the batch", {{1, Active, "first"}, {1, Unvisited, "note 1"}}, false},
+        {"indices outside the list", {{-1, Active, "x"}, {5, Active, "x"}, {99, Visited, ""}}, false},
+        {"every place, out of order",
+         {{4, Active, ""}, {0, Visited, "0000000000"}, {2, Active, "x"}, {1, 7, "y\r"}, {3, Visited, "long note 3"}},
+         true},
+        {"many changes of a few places",
+         {{0, Active, "a"}, {3, Active, "bb"}, {0, Visited, "ccc"}, {3, Unvisited, ""}, {1, Active, ""}, {0, Active, "d"}},
+         true},
+    };
+    for (const auto& c : cases) {
+        LocationList list = locations(5);
+        for (std::size_t i = 0; i < list.size(); ++i)
+            list[i].Note = "note " + QByteArray::number(int(i));
+        UserDataText text(recordsOf(list));
+        ASSERT_EQ(text.bytes(), writeUserData(list)) << c.what;
+        EXPECT_EQ(text.apply(c.changes), c.changed) << c.what;
+        for (const UserChange& change : c.changes)
+            if (change.index >= 0 && std::size_t(change.index) < list.size()) {
+                list[std::size_t(change.index)].Status = change.status;
+                list[std::size_t(change.index)].Note = change.note;
+            }
+        EXPECT_EQ(text.bytes(), writeUserData(list)) << c.what;
+        EXPECT_EQ(text.count(), list.size()) << c.what;
+    }
+}
+
+TEST(UserDataText, ARunOfRandomBatchesStaysTheWholeFile)
+{
+    // Batches of one to forty changes: small ones go in where they stand, big ones by a
+    // copy; each later batch finds its places where the earlier ones left them.
+    QRandomGenerator random(28);
+    LocationList list = locations(300);
+    UserDataText text(recordsOf(list));
+    for (int round = 0; round < 200; ++round) {
+        std::vector<UserChange> batch;
+        const int size = round % 3 == 0 ? random.bounded(5, 40) : random.bounded(1, 4);
+        for (int k = 0; k < size; ++k) {
+            const int index = random.bounded(int(list.size()));
+            const QByteArray note(random.bounded(0, 256), char('a' + random.bounded(26)));
+            batch.push_back({index, random.bounded(0, 12), note});
+            list[std::size_t(index)].Status = batch.back().status;
+            list[std::size_t(index)].Note = note;
+        }
+        text.apply(batch);
+        ASSERT_EQ(text.bytes(), writeUserData(list)) << "round " << round;
+    }
+    // And the text still reads back onto the places it came from.
+    LocationList read = locations(300);
+    EXPECT_EQ(readUserData(text.bytes(), read), list.size());
 }
 
 TEST(UserDb, ArbitraryBytesNeverCrash)

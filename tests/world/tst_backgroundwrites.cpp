@@ -13,6 +13,7 @@
 #include "world/userdatawriter.h"
 #include "world/world.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -24,6 +25,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -234,6 +236,60 @@ TEST(UserDataWriter, FormatsExactlyAsTheListWriter)
         records.push_back({l.Name, l.Note, l.Status});
     EXPECT_EQ(writeUserRecords(records), writeUserData(list));
     EXPECT_EQ(writeUserRecords({}), QByteArray());
+}
+
+TEST(UserDataWriter, WritesOnlyWhatChangedAndSeesEveryOtherHandOnTheFile)
+{
+    // Each step posts a batch after something happened to the file (or nothing did); the
+    // writer must write exactly when the file does not hold its copy, and stop at a file
+    // another program rewrote in place, however soon after its own write.
+    const struct {
+        const char* what;
+        std::function<void(const QString& path)> meanwhile;
+        std::vector<UserChange> batch;
+        bool written;   // the file was replaced
+        bool heldBack;  // another program's change was found
+    } steps[] = {
+        {"a note", {}, {{0, Visited, "north"}}, true, false},
+        {"nothing new", {}, {}, false, false},
+        {"the same note again", {}, {{0, Visited, "north"}}, false, false},
+        {"a touch", [](const QString& path) { QFile(path).setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime); },
+         {}, false, false},
+        {"deleted", [](const QString& path) { QFile::remove(path); }, {}, true, false},
+        {"a status", {}, {{1, Active, ""}}, true, false},
+        {"rewritten in place at once, same size",
+         [](const QString& path) {
+             QByteArray bytes = readFile(path);
+             bytes[bytes.indexOf("status = 2") + 9] = '3';
+             QFile f(path);
+             ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+             ASSERT_EQ(f.write(bytes), bytes.size());
+         },
+         {{0, Active, "south"}}, false, true},
+    };
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("user.gdb"));
+    std::vector<UserRecord> records{{"A", "", Unvisited}, {"B", "", Unvisited}};
+    UserDataWriter writer(path, records, {}, {});
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        if (step.meanwhile)
+            step.meanwhile(path);
+        const FileStamp before = stampOf(path);
+        const std::uint64_t number = writer.post(step.batch);
+        writer.waitIdle();
+        const std::optional<UserDataWriter::Outcome> outcome = writer.take();
+        ASSERT_TRUE(outcome);
+        EXPECT_TRUE(outcome->error.isEmpty());
+        EXPECT_EQ(outcome->otherChange, step.heldBack);
+        EXPECT_EQ(outcome->written, step.heldBack ? 0u : number);
+        EXPECT_EQ(!(stampOf(path) == before), step.written);
+        if (step.heldBack)
+            continue;
+        for (const UserChange& c : step.batch)
+            records[std::size_t(c.index)] = {records[std::size_t(c.index)].name, c.note, c.status};
+        EXPECT_EQ(readFile(path), writeUserRecords(records));
+    }
 }
 
 // --- killed at any moment ----------------------------------------------------------------

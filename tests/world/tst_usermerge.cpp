@@ -40,6 +40,15 @@ TEST(PlaceMerge, EachFieldTakesTheSideThatChangedItAndThisWindowWinsATie)
         const PlaceRecords merged = mergePlaces({quiet, base, quiet}, {quiet, c.theirs, quiet}, {quiet, c.ours, quiet});
         EXPECT_EQ(merged, (PlaceRecords{quiet, c.merged, quiet}));
         EXPECT_EQ(placesChanged({quiet, base, quiet}, {quiet, c.ours, quiet}), !(c.ours == base));
+        // The same question asked of the places themselves.
+        LocationList places(3);
+        for (std::size_t i = 0; i < places.size(); ++i) {
+            const PlaceRecord& r = i == 1 ? c.ours : quiet;
+            places[i].Status = r.status;
+            places[i].Note = r.note;
+        }
+        EXPECT_EQ(placesChanged({quiet, base, quiet}, places), !(c.ours == base));
+        EXPECT_TRUE(placesChanged({quiet, base}, places)) << "a place the base does not hold";
     }
 }
 
