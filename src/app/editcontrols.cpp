@@ -34,12 +34,17 @@ void EditControls::mirror()
 {
     const MapEditor& e = m_editor;
     m_widgets.box->setTitle(e.boxCaption());
+    // Assistive technology reads the caption (the place's name, or "Edit marker") as the
+    // box's name, and hears it change.
+    const QString caption = e.boxCaption().trimmed();
+    m_widgets.box->setAccessibleName(caption.isEmpty() ? QStringLiteral("Selected location") : caption);
     for (const auto& [status, button] : statusButtons())
         button->setEnabled(!e.showsMarker());
     m_widgets.box->setEnabled(e.EditMarkerMode());
     m_widgets.addMarker->setChecked(e.AddMarkerMode());
     m_widgets.deleteMarker->setChecked(e.DeleteMarkerMode());
     m_widgets.mapPanel->setCursor(e.markerToolActive() ? Qt::CrossCursor : Qt::PointingHandCursor);
+    m_widgets.mapPanel->showCentreMark(e.markerToolActive());
 }
 
 void EditControls::showTools()
@@ -94,10 +99,7 @@ void EditControls::mapDoubleClicked()
     const int location = m_hover.locationAt(m_hover.lastPointer());
     if (location >= 0) {
         m_widgets.list->setCurrentIndex(m_widgets.list->findData(location, Qt::UserRole));
-        listChosen();
-        m_editor.open();
-        mirror();
-        m_widgets.note->setFocus();
+        openSelected();
         return;
     }
     const int marker = m_hover.markerAt(m_hover.lastPointer());
@@ -108,6 +110,27 @@ void EditControls::mapDoubleClicked()
     m_editor.open();
     mirror();
     m_widgets.note->setFocus();
+}
+
+void EditControls::openSelected()
+{
+    const QVariant entry = m_widgets.list->currentData(Qt::UserRole);
+    if (!entry.isValid())
+        return; // nothing listed, nothing to open
+    listChosen();
+    if (m_editor.showsMarker() || m_editor.SelectedIndex() != entry.toInt())
+        return;
+    m_editor.open();
+    mirror();
+    m_widgets.note->setFocus();
+}
+
+void EditControls::mapEnter()
+{
+    if (m_editor.markerToolActive())
+        clickAt(m_widgets.mapPanel->centre());
+    else
+        openSelected();
 }
 
 void EditControls::statusClicked(QAbstractButton* sender)
@@ -143,8 +166,13 @@ void EditControls::toolClicked(QToolButton* sender)
 void EditControls::mapClicked()
 {
     m_widgets.mapPanel->setFocus();
-    const int hit = m_hover.markerAt(m_hover.lastPointer());
-    const QPoint picture = m_view.panelToPicture(m_hover.lastPointer());
+    clickAt(m_hover.lastPointer());
+}
+
+void EditControls::clickAt(QPoint at)
+{
+    const int hit = m_hover.markerAt(at);
+    const QPoint picture = m_view.panelToPicture(at);
     const size_t before = m_world.markers().size();
     const bool deleting = m_editor.DeleteMarkerMode();
     // The tools follow what the click did, even when writing the markers failed.

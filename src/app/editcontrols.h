@@ -3,6 +3,8 @@
 
 #include "edit/markertools.h"
 
+#include <QPoint>
+
 #include <array>
 #include <cstdint>
 #include <utility>
@@ -18,6 +20,7 @@ namespace vdm {
 class MapEditor;
 class MapHover;
 class Prompts;
+class TMapPanel;
 class TNoteEdit;
 class Viewport;
 class World;
@@ -40,7 +43,7 @@ public:
         QToolButton* addMarker;
         QToolButton* deleteMarker;
         QToolButton* clearMarkers;
-        QWidget* mapPanel;
+        TMapPanel* mapPanel;
     };
 
     EditControls(const Widgets& widgets, MapEditor& editor, const World& world, const MapHover& hover,
@@ -60,6 +63,14 @@ public:
     void mapClicked();
     /** A double click opens the box on the location or marker under the pointer. */
     void mapDoubleClicked();
+    /** The box opens on the list's selected location, the note editor takes the focus. */
+    void openSelected();
+    /**
+     * Enter on the map: a marker tool on takes it as a click at the map's centre (add
+     * there, or delete the marker within reach of it); otherwise the box opens on the
+     * selected location.
+     */
+    void mapEnter();
     /** One of the status buttons was clicked. */
     void statusClicked(QAbstractButton* sender);
     void notesChanged();
@@ -91,6 +102,8 @@ private:
     void showTools();
     /** The box shows what its location or marker holds now, without that counting as an edit. */
     void showBoxData();
+    /** A click of the marker tools at panel point `at`; the box closes. */
+    void clickAt(QPoint at);
 
     Widgets m_widgets;
     MapEditor& m_editor;

@@ -6,6 +6,7 @@
 #include "app/displaytoggles.h"
 #include "app/editcontrols.h"
 #include "app/findcommands.h"
+#include "app/focuschain.h"
 #include "app/journeycommands.h"
 #include "app/formlayout.h"
 #include "app/historyactions.h"
@@ -28,6 +29,7 @@
 #include <QDialog>
 #include <QFileInfo>
 #include <QIcon>
+#include <QLabel>
 #include <QListView>
 #include <QPlainTextEdit>
 #include <QScopeGuard>
@@ -206,6 +208,13 @@ void TMainForm::setupComponents()
     if (auto* view = qobject_cast<QListView*>(m_ui->CBLoc->view()))
         view->setUniformItemSizes(true);
     m_ui->MemoNotes->setFocusPolicy(Qt::StrongFocus);
+    new FocusChain(*this, *m_ui);
+    // The list's label where its band's header stands: assistive technology reads it as
+    // the list's label, and Alt+L takes the list (the header itself is painted).
+    auto* listLabel = new QLabel(QStringLiteral("&Location"), m_ui->ToolBarLoc);
+    listLabel->setObjectName(QStringLiteral("LabelLocationList"));
+    listLabel->setBuddy(m_ui->CBLoc);
+    listLabel->setGeometry(0, 0, 0, 0);
     m_ui->PanelMap->setFocus();
 }
 

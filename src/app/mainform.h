@@ -134,6 +134,13 @@ public:
     void OpenWorldClick();
     /** F10 and the Menu key: the More menu opens under its button. */
     void MenuClick();
+    /** F2: the location box opens on the list's selected location, as a double click on it does. */
+    void OpenBoxClick();
+    /**
+     * Enter on the map: with a marker tool on, a click at the map's centre (where the
+     * centre mark stands); otherwise the box opens on the selected location.
+     */
+    void PanelMapEnter();
 
     // --- finding (mainform_find.cpp) ---
     /** Ctrl+F and More > Find: opens the quick-find bar over the map. */

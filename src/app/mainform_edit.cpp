@@ -68,4 +68,14 @@ void TMainForm::walkHistory(bool back)
     m_editControls->walkHistory(back);
 }
 
+void TMainForm::OpenBoxClick()
+{
+    m_editControls->openSelected();
+}
+
+void TMainForm::PanelMapEnter()
+{
+    m_editControls->mapEnter();
+}
+
 } // namespace vdm

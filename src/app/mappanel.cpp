@@ -3,6 +3,9 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPen>
+
+#include <utility>
 
 namespace vdm {
 
@@ -20,6 +23,24 @@ void TMapPanel::paintEvent(QPaintEvent*)
         return;
     QPainter p(this);
     p.drawImage(0, 0, m_image());
+    if (!m_centreMark)
+        return;
+    // Dark under light, so the cross shows on any part of the picture.
+    const QPoint c = centre();
+    constexpr int arm = 6;
+    for (const auto& [colour, width] : {std::pair{Qt::black, 3}, std::pair{Qt::white, 1}}) {
+        p.setPen(QPen(colour, width));
+        p.drawLine(c.x() - arm, c.y(), c.x() + arm, c.y());
+        p.drawLine(c.x(), c.y() - arm, c.x(), c.y() + arm);
+    }
+}
+
+void TMapPanel::showCentreMark(bool shown)
+{
+    if (m_centreMark == shown)
+        return;
+    m_centreMark = shown;
+    update();
 }
 
 void TMapPanel::resizeEvent(QResizeEvent* event)

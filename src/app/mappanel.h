@@ -21,6 +21,14 @@ public:
     explicit TMapPanel(QWidget* parent = nullptr);
     /** Where the panel finds the image to draw, once paintRequested() has returned. */
     void setImageSource(std::function<const QImage&()> source) { m_image = std::move(source); }
+    /** The point a keyboard's marker click takes: the middle of the panel. */
+    QPoint centre() const { return {width() / 2, height() / 2}; }
+    /**
+     * A cross over the panel's centre (drawn over the map's image, never into it), where
+     * Enter places or deletes a marker while a marker tool is on.
+     */
+    void showCentreMark(bool shown);
+    bool centreMarkShown() const { return m_centreMark; }
 
 signals:
     void pressed(Qt::MouseButton button, Qt::MouseButtons buttons, QPoint at);
@@ -48,6 +56,7 @@ protected:
 private:
     std::function<const QImage&()> m_image;
     bool m_afterDoubleClick = false;
+    bool m_centreMark = false;
 };
 
 } // namespace vdm

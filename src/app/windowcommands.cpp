@@ -75,6 +75,15 @@ const CommandRow kCommands[] = {
      G::Location, [](F& f) { f.PlanRouteClick(); }},
     {Command::PlanTour, "ActionPlanTour", "Plan &tour...", nullptr, {}, nullptr, false, G::Location,
      [](F& f) { f.PlanTourClick(); }},
+    {Command::OpenBox, "ActionOpenBox", "&Open the location box", nullptr, {plain(Qt::Key_F2)}, nullptr, false,
+     G::Location, [](F& f) { f.OpenBoxClick(); }},
+    // The status buttons' captions keep their text, so their keys are Ctrl and a digit.
+    {Command::MarkUnvisited, "ActionMarkUnvisited", "Mark &unvisited", nullptr, {ctrl(Qt::Key_1)}, &UiForm::SBU,
+     true, G::Location, nullptr},
+    {Command::MarkActive, "ActionMarkActive", "Mark &active", nullptr, {ctrl(Qt::Key_2)}, &UiForm::SBA, true,
+     G::Location, nullptr},
+    {Command::MarkVisited, "ActionMarkVisited", "Mark &visited", nullptr, {ctrl(Qt::Key_3)}, &UiForm::SBV, true,
+     G::Location, nullptr},
 
     {Command::AddMarker, "ActionAddMarker", "&Add marker", "Add marker", {}, &UiForm::ToolButtonAddM, true,
      G::Marker, nullptr},
@@ -129,7 +138,7 @@ const CommandRow kCommands[] = {
      false, G::KeysOnly, [](F& f) { f.KeyScroll(step(Qt::Vertical, true, 1)); }},
     {Command::PageDown, "ActionPageDown", "Scroll down by the map's height", nullptr, {plain(Qt::Key_PageDown)},
      nullptr, false, G::KeysOnly, [](F& f) { f.KeyScroll(step(Qt::Vertical, false, 1)); }},
-    {Command::OpenMenu, "ActionOpenMenu", "Open the menu", nullptr, {plain(Qt::Key_F10), plain(Qt::Key_Menu)},
+    {Command::OpenMenu, "ActionOpenMenu", "Open the menu", nullptr, {plain(Qt::Key_F10), QKeyCombination(Qt::ShiftModifier, Qt::Key_F10), plain(Qt::Key_Menu)},
      nullptr, false, G::KeysOnly, [](F& f) { f.MenuClick(); }},
 };
 
@@ -281,9 +290,9 @@ void WindowCommands::openMenu() const
     QToolButton* more = m_ui.ToolButtonMore;
     const QPoint at = more->isVisible() ? more->mapToGlobal(QPoint(0, more->height()))
                                         : m_form.mapToGlobal(QPoint(0, 0));
+    // Popped up, not executed: the key handler returns at once. Its mnemonics and arrows
+    // work at once; an active entry would open its band's submenu before the user asks.
     m_menu->popup(at);
-    if (!m_menu->actions().isEmpty())
-        m_menu->setActiveAction(m_menu->actions().first());
 }
 
 QList<ShortcutEntry> WindowCommands::shortcutList() const

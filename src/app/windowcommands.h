@@ -57,6 +57,10 @@ enum class Command {
     Go,
     PlanRoute,
     PlanTour,
+    OpenBox,
+    MarkUnvisited,
+    MarkActive,
+    MarkVisited,
     // Marker band
     AddMarker,
     DeleteMarker,
@@ -138,7 +142,7 @@ public:
     QMenu* menu() const { return m_menu; }
     /** Runs `command` as its key does; false when it is disabled. */
     bool trigger(Command command) const;
-    /** Opens the More menu under its button, its first entry active. */
+    /** Opens the More menu under its button. */
     void openMenu() const;
     /** The Keyboard shortcuts list: each command with keys, in table order. */
     QList<ShortcutEntry> shortcutList() const;

@@ -7,6 +7,7 @@
 #include "dialogs/errorguard.h"
 #include "ui_mainform.h"
 
+#include <QAbstractButton>
 #include <QAbstractSpinBox>
 #include <QApplication>
 #include <QComboBox>
@@ -46,6 +47,13 @@ bool WindowInput::wantsKeys(const QWidget* widget)
 
 bool WindowInput::focusWantsKey(QWidget* focus, const QKeyEvent& key)
 {
+    // A button of an exclusive group (the status buttons) moves and presses its group's
+    // buttons with the arrows, as radio buttons do.
+    const auto* button = qobject_cast<const QAbstractButton*>(focus);
+    const bool arrow = key.key() == Qt::Key_Left || key.key() == Qt::Key_Right || key.key() == Qt::Key_Up
+                       || key.key() == Qt::Key_Down;
+    if (button && button->autoExclusive() && arrow && !(key.modifiers() & ~Qt::KeypadModifier))
+        return true;
     if (!wantsKeys(focus))
         return false;
     switch (key.key()) {
@@ -135,8 +143,19 @@ bool WindowInput::key(QWidget* watched, QKeyEvent& key)
     else
         guarded(m_prompts, &m_form, [&] { m_form.FormKeyUp(code, key.modifiers()); });
 
+    const bool enter = (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter)
+                       && !(key.modifiers() & ~Qt::KeypadModifier);
     if (press && watched == m_form.ui().CBLoc && (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter))
         guarded(m_prompts, &m_form, [&] { m_form.CBLocKeyPress('\r'); });
+    if (press && enter && watched == m_form.ui().PanelMap) {
+        guarded(m_prompts, &m_form, [&] { m_form.PanelMapEnter(); });
+        return true;
+    }
+    // Enter presses the focused button, as Space does.
+    if (auto* button = qobject_cast<QAbstractButton*>(watched); press && enter && button) {
+        button->click();
+        return true;
+    }
     // A keypad plus or minus that zoomed must not also type into a text field (the note
     // would change and be saved); the main keyboard's plus and minus type as always.
     const bool zoomKey = code == Qt::Key_Plus || code == Qt::Key_Minus;

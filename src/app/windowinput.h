@@ -43,7 +43,7 @@ public:
     /**
      * Whether `focus` wants this key for itself: a control of wantsKeys keeps the keys
      * that move in its text or its list, and whatever it claims before shortcuts (Ctrl+C
-     * copies its selection).
+     * copies its selection); a button of an exclusive group keeps the arrows.
      */
     static bool focusWantsKey(QWidget* focus, const QKeyEvent& key);
 
