@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "app/accessibility.h"
 
+#include <QAccessibleObject>
 #include <QAccessibleWidget>
+#include <QApplication>
+#include <QWindow>
 #include <QToolButton>
 
 namespace vdm {
@@ -61,8 +64,59 @@ private:
     QToolButton* button() const { return static_cast<QToolButton*>(widget()); }
 };
 
-QAccessibleInterface* checkToolButtonFactory(const QString& className, QObject* object)
+/**
+ * The application as assistive technology sees it: its windows, an open pop-up menu among
+ * them. (The toolkit's own leaves every pop-up out, so an open menu was nowhere in the
+ * tree and a screen reader could not read its entries.)
+ */
+class ApplicationAccessible : public QAccessibleObject {
+public:
+    ApplicationAccessible() : QAccessibleObject(qApp) {}
+
+    QWindow* window() const override { return nullptr; }
+    QAccessibleInterface* parent() const override { return nullptr; }
+    int childCount() const override { return int(windows().size()); }
+    QAccessibleInterface* child(int index) const override
+    {
+        const QObjectList all = windows();
+        return index >= 0 && index < all.size() ? QAccessible::queryAccessibleInterface(all[index]) : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override
+    {
+        return child ? int(windows().indexOf(child->object())) : -1;
+    }
+    QAccessibleInterface* focusChild() const override
+    {
+        QWidget* popup = QApplication::activePopupWidget();
+        QWidget* focus = popup ? popup : QApplication::focusWidget();
+        return focus ? QAccessible::queryAccessibleInterface(focus) : nullptr;
+    }
+    QString text(QAccessible::Text t) const override
+    {
+        return t == QAccessible::Name ? QGuiApplication::applicationDisplayName() : QString();
+    }
+    QAccessible::Role role() const override { return QAccessible::Application; }
+    QAccessible::State state() const override { return {}; }
+
+private:
+    /** The top-level windows as the toolkit lists them, and the pop-ups that are open. */
+    static QObjectList windows()
+    {
+        QObjectList list;
+        for (QWindow* w : QGuiApplication::topLevelWindows()) {
+            if (w->type() == Qt::Desktop || (w->type() == Qt::Popup && !w->isVisible()))
+                continue;
+            if (QAccessibleInterface* root = w->accessibleRoot(); root && root->object())
+                list.append(root->object());
+        }
+        return list;
+    }
+};
+
+QAccessibleInterface* programFactory(const QString& className, QObject* object)
 {
+    if (object && object == qApp && className == QLatin1String("QApplication"))
+        return new ApplicationAccessible;
     if (className != QLatin1String("QToolButton") || !object || !object->isWidgetType())
         return nullptr;
     auto* button = static_cast<QToolButton*>(object);
@@ -81,7 +135,7 @@ void installCheckButtonAccessibility()
         return;
     installed = true;
     // Factories installed later are asked first, so ours comes before the toolkit's.
-    QAccessible::installFactory(&checkToolButtonFactory);
+    QAccessible::installFactory(&programFactory);
 }
 
 } // namespace vdm

@@ -12,6 +12,7 @@
 #include <QListWidget>
 #include <QPainter>
 #include <QPixmap>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace vdm {
@@ -58,12 +59,14 @@ FindBar::FindBar(const World& world, QWidget* mapPanel, std::function<QColor(std
     m_field->setAccessibleName(QStringLiteral("Find a place"));
     m_field->setPlaceholderText(QStringLiteral("Name, region, kind or note"));
     m_field->setClearButtonEnabled(true);
+    for (QToolButton* clear : m_field->findChildren<QToolButton*>())
+        clear->setAccessibleName(QStringLiteral("Clear the search"));
     m_hits->setObjectName(QStringLiteral("FindHits"));
     m_hits->setAccessibleName(QStringLiteral("Places found"));
     m_hits->setFocusPolicy(Qt::NoFocus); // the field keeps the keys; Up and Down move here
     m_hits->setUniformItemSizes(true);
     m_count->setObjectName(QStringLiteral("FindCount"));
-    m_count->setAccessibleName(QStringLiteral("Number of places found"));
+    m_count->setAccessibleName(QStringLiteral("No search"));
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(3, 3, 3, 3);
@@ -123,6 +126,11 @@ void FindBar::search()
     else
         m_count->setText(found.total == 1 ? QStringLiteral("1 place") : QStringLiteral("%1 places").arg(found.total));
     m_hits->setVisible(m_hits->count() > 0);
+    // What assistive technology reads, and announces as it changes: "12 places found".
+    const QString shown = m_count->text();
+    m_count->setAccessibleName(shown.isEmpty()                               ? QStringLiteral("No search")
+                               : shown.endsWith(QLatin1String("found")) ? shown
+                                                                          : shown + QStringLiteral(" found"));
     followPanel();
 }
 

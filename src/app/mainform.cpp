@@ -80,7 +80,7 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
         DisplayToggles::Buttons{u.ToolButtonSR, u.ToolButtonSS, u.ToolButtonSM, u.ToolButtonText, u.ToolButtonHint,
                                 u.ToolButtonSU, u.ToolButtonSA, u.ToolButtonSV},
         m_session.settings());
-    m_progressLine = std::make_unique<ProgressLine>(*u.LabelProgress, m_world, m_viewBinding.view(), m_hover);
+    m_progressLine = std::make_unique<ProgressLine>(*u.LabelProgress, *u.PanelMap, m_world, m_viewBinding.view(), m_hover);
     setupComponents();
 
     // The settings members come from the settings file, which stays open (as an object)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "app/progressline.h"
 
+#include "data/codepage.h"
 #include "edit/progresstext.h"
 #include "map/viewport.h"
 #include "session/maphover.h"
@@ -10,8 +11,9 @@
 
 namespace vdm {
 
-ProgressLine::ProgressLine(QLabel& label, const World& world, const Viewport& view, const MapHover& hover)
-    : m_label(label), m_world(world), m_view(view), m_hover(hover)
+ProgressLine::ProgressLine(QLabel& label, QWidget& map, const World& world, const Viewport& view,
+                           const MapHover& hover)
+    : m_label(label), m_map(map), m_world(world), m_view(view), m_hover(hover)
 {}
 
 void ProgressLine::pointerMoved(QPoint at)
@@ -23,15 +25,25 @@ void ProgressLine::pointerMoved(QPoint at)
 void ProgressLine::show()
 {
     QString pointer;
+    QString place;
     if (m_pointerAt) {
         const QPoint picture = m_view.panelToPicture(*m_pointerAt);
         const int index = m_hover.locationAt(*m_pointerAt);
-        pointer = pointerText(m_view.ScreenToMap(picture.x(), picture.y()),
-                              index >= 0 ? &m_world.locations()[std::size_t(index)] : nullptr);
+        const Location* under = index >= 0 ? &m_world.locations()[std::size_t(index)] : nullptr;
+        pointer = pointerText(m_view.ScreenToMap(picture.x(), picture.y()), under);
+        if (under)
+            place = CodePage::decode(under->Name);
     }
-    const QString text = progressText(m_world.statusCounts()) + QLatin1Char('\n') + pointer;
+    const QString counts = progressText(m_world.statusCounts());
+    const QString text = counts + QLatin1Char('\n') + pointer;
     if (m_label.text() != text)
         m_label.setText(text);
+    m_label.setAccessibleName(counts);
+    m_label.setAccessibleDescription(pointer);
+    QString map = QStringLiteral("Zoom %1%").arg(m_view.zoomPercent());
+    if (!place.isEmpty())
+        map += QStringLiteral(", ") + place;
+    m_map.setAccessibleDescription(map);
 }
 
 } // namespace vdm

@@ -6,6 +6,7 @@
 #include <optional>
 
 class QLabel;
+class QWidget;
 
 namespace vdm {
 
@@ -16,11 +17,14 @@ class World;
 /**
  * The strip under the map: the status counts, and the map point and the place under the
  * pointer. It works the text out afresh each time it shows, so a zoom or a scroll under a
- * still pointer shows the map point that is under it now.
+ * still pointer shows the map point that is under it now. Assistive technology reads the
+ * counts as the line's name (a status change is announced) and the pointer's line as its
+ * description, which changes too often to be spoken; the map says its zoom and the place
+ * under the pointer.
  */
 class ProgressLine {
 public:
-    ProgressLine(QLabel& label, const World& world, const Viewport& view, const MapHover& hover);
+    ProgressLine(QLabel& label, QWidget& map, const World& world, const Viewport& view, const MapHover& hover);
 
     /** The pointer moved over the map to panel point `at`. */
     void pointerMoved(QPoint at);
@@ -29,6 +33,7 @@ public:
 
 private:
     QLabel& m_label;
+    QWidget& m_map;
     const World& m_world;
     const Viewport& m_view;
     const MapHover& m_hover;

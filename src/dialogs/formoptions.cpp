@@ -2,6 +2,7 @@
 #include "dialogs/formoptions.h"
 
 #include "dialogs/errorguard.h"
+#include "dialogs/fixedlayout.h"
 
 #include "data/codepage.h"
 #include "data/packedcolor.h"
@@ -14,6 +15,7 @@
 #include <QShowEvent>
 
 #include <exception>
+#include <utility>
 
 namespace vdm {
 
@@ -105,6 +107,20 @@ TFormOptions::TFormOptions(Settings& settings, MapEditor& editor, Prompts& promp
     });
     connect(ui.ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
 
+    // What assistive technology reads where a control's own text does not say it ("...",
+    // an empty field, a bare slider).
+    const std::pair<QWidget*, const char*> names[] = {
+        {ui.ButtonSelectMapFont, "Map font"},          {ui.ButtonSelectHintFont, "Hint font"},
+        {ui.EditLL, "Caption length for locations"},   {ui.EditLM, "Caption length for markers"},
+        {ui.ListZoomAA, "Antialiasing from zoom level"}, {ui.TrackBarTrans, "Hint transparency"},
+        {ui.ButtonU, "Unvisited colour"},              {ui.ButtonA, "Active colour"},
+        {ui.ButtonV, "Visited colour"},                {ui.ButtonM, "Marker colour"},
+        {ui.ButtonSR, "Skarnel routes colour"},        {ui.ButtonHR, "Ship routes colour"},
+        {ui.ButtonMR, "Mages guild routes colour"},
+    };
+    for (const auto& [widget, name] : names)
+        widget->setAccessibleName(QString::fromUtf8(name));
+
     ui.TrackBarTrans->setEnabled(m_extendedGraphics);
     if (m_extendedGraphics) {
         ui.CBAnti->setEnabled(true);
@@ -133,9 +149,18 @@ void TFormOptions::showEvent(QShowEvent* event)
     if (event->spontaneous())
         return;
     guarded(m_prompts, this, [this] { FormShow(); });
+    // Everything whole at the platform's font (the pages are laid out by now).
+    fitFixedLayout(*this);
     // Closing moves the focus on from Ok, often to Cancel, which would then take Enter at
     // the next showing; starting on the pages keeps Ok the default button.
     m_ui->PageControlMain->setFocus();
+}
+
+void TFormOptions::changeEvent(QEvent* event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::FontChange && isVisible())
+        fitFixedLayout(*this);
 }
 
 void TFormOptions::setSwatch(QFrame* swatch, PackedColor color)

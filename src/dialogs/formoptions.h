@@ -59,6 +59,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     /** The control of the dialog that edits the key, or null. */

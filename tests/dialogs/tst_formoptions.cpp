@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QGroupBox>
 #include <QKeyEvent>
 #include <QComboBox>
 #include <QFontDialog>
@@ -138,6 +139,45 @@ TEST_F(FormOptionsTest, FormCarriesItsCaptionsAndFixedSize)
     EXPECT_EQ(track->maximum(), 100);
     EXPECT_EQ(track->tickInterval(), 10);
     EXPECT_EQ(child<QWidget>("ShapeMR")->geometry(), QRect(176, 176, 97, 17));
+}
+
+TEST_F(FormOptionsTest, EverythingShowsWholeAtThePlatformFontAndAtOneAndAHalfTimesIt)
+{
+    for (const double scale : {1.0, 1.5}) {
+        SCOPED_TRACE(scale);
+        std::unique_ptr<TFormOptions> form = make(true);
+        QFont font = form->font();
+        font.setPointSizeF(font.pointSizeF() * scale);
+        form->setFont(font);
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        QTabWidget* pages = form->findChild<QTabWidget*>(QStringLiteral("PageControlMain"));
+        for (int page = 0; page < pages->count(); ++page) {
+        pages->setCurrentIndex(page);
+        QCoreApplication::processEvents();
+        for (QWidget* w : form->findChildren<QWidget*>()) {
+            QWidget* parent = w->parentWidget();
+            const bool placed = parent == form.get() || qobject_cast<QGroupBox*>(parent)
+                                || (pages->indexOf(parent) >= 0);
+            if (!placed || !w->isVisibleTo(form.get()))
+                continue;
+            SCOPED_TRACE(w->objectName().toStdString());
+            EXPECT_TRUE(parent->rect().contains(w->geometry()))
+                << "at " << w->geometry().x() << "," << w->geometry().y() << " " << w->width() << "x" << w->height()
+                << " in " << parent->width() << "x" << parent->height();
+            if (qobject_cast<QLabel*>(w) || qobject_cast<QAbstractButton*>(w)) {
+                EXPECT_GE(w->width(), w->sizeHint().width());
+                EXPECT_GE(w->height(), w->sizeHint().height());
+            }
+        }
+        }
+        // Each page whole inside the tab widget, the buttons below it.
+        for (int i = 0; i < pages->count(); ++i)
+            EXPECT_TRUE(pages->rect().contains(pages->widget(i)->geometry().translated(
+                pages->widget(i)->parentWidget()->pos())));
+        EXPECT_GE(form->findChild<QWidget*>(QStringLiteral("ButtonOk"))->y(), pages->geometry().bottom());
+        form->reject();
+    }
 }
 
 TEST_F(FormOptionsTest, EveryEditedKeyNamesOneOfTheDialogsControls)

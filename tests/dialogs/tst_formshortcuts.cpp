@@ -3,7 +3,10 @@
 #include "dialogs/formshortcuts.h"
 
 #include <QDialogButtonBox>
+#include <QHeaderView>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTest>
 
@@ -41,6 +44,37 @@ TEST(FormShortcutsTest, ListsEveryKeyReadOnlyAndCloses)
     QTest::mouseClick(buttons->button(QDialogButtonBox::Close), Qt::LeftButton);
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
+}
+
+TEST(FormShortcutsTest, ShowsEveryColumnWholeAndEveryRowTheScreenHasRoomFor)
+{
+    QList<ShortcutEntry> entries;
+    for (int i = 0; i < 14; ++i)
+        entries.push_back({QStringLiteral("Ctrl+Shift+F%1  or  Num++").arg(i + 1),
+                           QStringLiteral("Scroll down by the map's height, command %1").arg(i)});
+    for (const double scale : {1.0, 1.5}) {
+        SCOPED_TRACE(scale);
+        TFormShortcuts dialog(entries);
+        QFont font = dialog.font();
+        font.setPointSizeF(font.pointSizeF() * scale);
+        dialog.setFont(font);
+        dialog.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+        auto* table = dialog.findChild<QTableWidget*>(QStringLiteral("TableShortcuts"));
+        for (QWidget* w : dialog.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            EXPECT_TRUE(dialog.rect().contains(w->geometry())) << w->metaObject()->className();
+        int columns = 0;
+        for (int c = 0; c < table->columnCount(); ++c) {
+            columns += table->columnWidth(c);
+            EXPECT_GE(table->columnWidth(c), table->horizontalHeader()->sectionSizeHint(c));
+        }
+        EXPECT_LE(columns, table->viewport()->width());
+        const QSize room = dialog.screen()->availableGeometry().size() * 9 / 10;
+        if (dialog.height() < room.height()) {
+            EXPECT_EQ(table->verticalScrollBar()->maximum(), 0) << "a row cut off";
+        }
+        EXPECT_EQ(table->horizontalScrollBar()->maximum(), 0) << "a column cut off";
+    }
 }
 
 } // namespace
