@@ -35,7 +35,7 @@ QList<QWidget*> FocusChain::order() const
     CoolBar* bar = m_ui.CoolBarMain;
     QList<QWidget*> inBar;
     for (QWidget* w : bar->findChildren<QWidget*>())
-        if (w->focusPolicy() & Qt::TabFocus)
+        if ((w->focusPolicy() & Qt::TabFocus) && w->window() == bar->window()) // not the More menu
             inBar << w;
     const auto place = [bar](QWidget* w) {
         QWidget* toolBar = w;
