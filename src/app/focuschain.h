@@ -26,7 +26,7 @@ class FocusChain : public QObject {
     Q_OBJECT
 
 public:
-    FocusChain(QWidget& window, const Ui::TMainForm& ui);
+    explicit FocusChain(const Ui::TMainForm& ui);
 
     /** The controls in Tab order as they stand now. */
     QList<QWidget*> order() const;
@@ -35,7 +35,6 @@ private:
     void apply();
     void focusChanged(QWidget* now);
 
-    QWidget& m_window;
     const Ui::TMainForm& m_ui;
     QFocusFrame* m_mapFrame;
 };

@@ -208,7 +208,7 @@ void TMainForm::setupComponents()
     if (auto* view = qobject_cast<QListView*>(m_ui->CBLoc->view()))
         view->setUniformItemSizes(true);
     m_ui->MemoNotes->setFocusPolicy(Qt::StrongFocus);
-    new FocusChain(*this, *m_ui);
+    m_focusChain = std::make_unique<FocusChain>(*m_ui);
     // The list's label where its band's header stands: assistive technology reads it as
     // the list's label, and Alt+L takes the list (the header itself is painted).
     auto* listLabel = new QLabel(QStringLiteral("&Location"), m_ui->ToolBarLoc);

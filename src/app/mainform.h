@@ -46,6 +46,7 @@ class WindowCommands;
 enum class Command;
 class UserFileWatch;
 class EditControls;
+class FocusChain;
 class WindowInput;
 class WorldCommand;
 class WorldInstance;
@@ -252,6 +253,8 @@ private:
     std::unique_ptr<WindowInput> m_input; // goes with the members, before the window's widgets
     std::unique_ptr<DisplayToggles> m_toggles;
     std::unique_ptr<ProgressLine> m_progressLine;
+    // Goes before the widgets too: their destruction moves the focus, which the chain follows.
+    std::unique_ptr<FocusChain> m_focusChain;
     FindCommands* m_find = nullptr;
     JourneyCommands* m_journey = nullptr;
     WorldCommand* m_worldCommand = nullptr;

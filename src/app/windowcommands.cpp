@@ -25,6 +25,10 @@ constexpr QKeyCombination ctrl(Qt::Key key)
 {
     return QKeyCombination(Qt::ControlModifier, key);
 }
+constexpr QKeyCombination alt(Qt::Key key)
+{
+    return QKeyCombination(Qt::AltModifier, key);
+}
 constexpr QKeyCombination plain(Qt::Key key)
 {
     return QKeyCombination(key);
@@ -77,12 +81,13 @@ const CommandRow kCommands[] = {
      [](F& f) { f.PlanTourClick(); }},
     {Command::OpenBox, "ActionOpenBox", "&Open the location box", nullptr, {plain(Qt::Key_F2)}, nullptr, false,
      G::Location, [](F& f) { f.OpenBoxClick(); }},
-    // The status buttons' captions keep their text, so their keys are Ctrl and a digit.
-    {Command::MarkUnvisited, "ActionMarkUnvisited", "Mark &unvisited", nullptr, {ctrl(Qt::Key_1)}, &UiForm::SBU,
+    // The status buttons' captions keep their text (no mnemonic), so their keys are Alt and a
+    // digit in the buttons' order; Ctrl and a digit return to a bookmark.
+    {Command::MarkUnvisited, "ActionMarkUnvisited", "Mark &unvisited", nullptr, {alt(Qt::Key_1)}, &UiForm::SBU,
      true, G::Location, nullptr},
-    {Command::MarkActive, "ActionMarkActive", "Mark &active", nullptr, {ctrl(Qt::Key_2)}, &UiForm::SBA, true,
+    {Command::MarkActive, "ActionMarkActive", "Mark &active", nullptr, {alt(Qt::Key_2)}, &UiForm::SBA, true,
      G::Location, nullptr},
-    {Command::MarkVisited, "ActionMarkVisited", "Mark &visited", nullptr, {ctrl(Qt::Key_3)}, &UiForm::SBV, true,
+    {Command::MarkVisited, "ActionMarkVisited", "Mark &visited", nullptr, {alt(Qt::Key_3)}, &UiForm::SBV, true,
      G::Location, nullptr},
 
     {Command::AddMarker, "ActionAddMarker", "&Add marker", "Add marker", {}, &UiForm::ToolButtonAddM, true,

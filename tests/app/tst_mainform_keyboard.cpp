@@ -134,11 +134,11 @@ TEST_F(KeyboardTest, F2AndEnterOnTheMapOpenTheBoxOfTheSelectedPlace)
         ASSERT_FALSE(ui().GBLoc->isEnabled());
     }
     // The status keys act only while the box is open.
-    press(Qt::Key_3, Qt::ControlModifier);
+    press(Qt::Key_3, Qt::AltModifier);
     EXPECT_EQ(f.world().locations()[0].Status, 1);
     press(Qt::Key_F2);
     for (const auto& [key, status] : {std::pair{Qt::Key_2, 2}, std::pair{Qt::Key_3, 3}, std::pair{Qt::Key_1, 1}}) {
-        press(key, Qt::ControlModifier);
+        press(key, Qt::AltModifier);
         EXPECT_EQ(f.world().locations()[0].Status, status);
     }
     // In the group of status buttons the arrows move and set, as in radio buttons.
@@ -187,7 +187,7 @@ TEST_F(KeyboardTest, AWholeErrandWithTheKeyboardAlone)
     ASSERT_EQ(f.editor().SelectedIndex(), 1);
     press(Qt::Key_F2);
     ASSERT_TRUE(ui().MemoNotes->hasFocus());
-    press(Qt::Key_3, Qt::ControlModifier);
+    press(Qt::Key_3, Qt::AltModifier);
     QTest::keyClicks(ui().MemoNotes, "harbour");
     EXPECT_EQ(f.world().locations()[1].Status, 3);
     EXPECT_EQ(f.world().locations()[1].Note, QByteArray("harbour"));
