@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QStackedWidget>
 #include <QTabWidget>
 
@@ -35,20 +36,37 @@ QList<QWidget*> containersOf(QWidget& form)
     return list;
 }
 
+/**
+ * The size a control needs to show its text whole. Labels and check boxes are their text
+ * (and indicator); a push button and a field need their text's line with a thin frame, not
+ * the roomy padding the style would like, which the stored form never had.
+ */
+QSize textNeed(const QWidget* w)
+{
+    const QFontMetrics metrics = w->fontMetrics();
+    if (const auto* button = qobject_cast<const QPushButton*>(w)) {
+        const QString text = QString(button->text()).remove(QLatin1Char('&'));
+        return {metrics.horizontalAdvance(text) + 8, metrics.height() + 2};
+    }
+    if (qobject_cast<const QLineEdit*>(w) || qobject_cast<const QComboBox*>(w))
+        return {0, metrics.height() + 4}; // a field's width is its own; its text scrolls
+    if (qobject_cast<const QLabel*>(w) || qobject_cast<const QAbstractButton*>(w))
+        return w->sizeHint();
+    return {0, 0};
+}
+
 /** How much larger than it stands a control would have to be to show its text whole. */
 double shortfall(const QWidget* w)
 {
     if (!placedByForm(w) || !w->isVisibleTo(w->window()))
         return 1.0;
-    const bool texts = qobject_cast<const QLabel*>(w) || qobject_cast<const QAbstractButton*>(w);
-    const bool fields = qobject_cast<const QLineEdit*>(w) || qobject_cast<const QComboBox*>(w);
-    if (!texts && !fields)
-        return 1.0;
-    const QSize hint = w->sizeHint();
-    double need = w->height() > 0 ? double(hint.height()) / w->height() : 1.0;
-    if (texts && w->width() > 0) // a field's width is its own; its text scrolls
-        need = std::max(need, double(hint.width()) / w->width());
-    return need;
+    const QSize need = textNeed(w);
+    double factor = 1.0;
+    if (w->height() > 0)
+        factor = std::max(factor, double(need.height()) / w->height());
+    if (w->width() > 0)
+        factor = std::max(factor, double(need.width()) / w->width());
+    return factor;
 }
 
 QRect scaled(const QRect& r, double f)

@@ -116,7 +116,7 @@ TFormOptions::TFormOptions(Settings& settings, MapEditor& editor, Prompts& promp
         {ui.ButtonU, "Unvisited colour"},              {ui.ButtonA, "Active colour"},
         {ui.ButtonV, "Visited colour"},                {ui.ButtonM, "Marker colour"},
         {ui.ButtonSR, "Skarnel routes colour"},        {ui.ButtonHR, "Ship routes colour"},
-        {ui.ButtonMR, "Mages guild routes colour"},
+        {ui.ButtonMR, "Mages guild routes colour"},   {ui.PageControlMain, "Option pages"},
     };
     for (const auto& [widget, name] : names)
         widget->setAccessibleName(QString::fromUtf8(name));
