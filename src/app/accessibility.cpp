@@ -128,6 +128,18 @@ QAccessibleInterface* programFactory(const QString& className, QObject* object)
 
 } // namespace
 
+void setAccessibleNameIfChanged(QWidget& widget, const QString& text)
+{
+    if (widget.accessibleName() != text)
+        widget.setAccessibleName(text);
+}
+
+void setAccessibleDescriptionIfChanged(QWidget& widget, const QString& text)
+{
+    if (widget.accessibleDescription() != text)
+        widget.setAccessibleDescription(text);
+}
+
 void installCheckButtonAccessibility()
 {
     static bool installed = false;

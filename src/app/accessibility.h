@@ -1,7 +1,18 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+class QString;
+class QWidget;
+
 namespace vdm {
+
+/**
+ * Give `widget` the accessible name (or description) `text`. Assistive technology is told
+ * of a change only, so a line refreshed on every move of the pointer is not read out again
+ * while what it says stays the same.
+ */
+void setAccessibleNameIfChanged(QWidget& widget, const QString& text);
+void setAccessibleDescriptionIfChanged(QWidget& widget, const QString& text);
 
 /**
  * Makes a check-style tool button (the display toggles, the status buttons, the marker

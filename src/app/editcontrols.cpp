@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "app/editcontrols.h"
 
+#include "app/accessibility.h"
 #include "app/locationlistmodel.h"
 #include "app/mappanel.h"
 #include "app/noteedit.h"
@@ -37,7 +38,7 @@ void EditControls::mirror()
     // Assistive technology reads the caption (the place's name, or "Edit marker") as the
     // box's name, and hears it change.
     const QString caption = e.boxCaption().trimmed();
-    m_widgets.box->setAccessibleName(caption.isEmpty() ? QStringLiteral("Selected location") : caption);
+    setAccessibleNameIfChanged(*m_widgets.box, caption.isEmpty() ? QStringLiteral("Selected location") : caption);
     for (const auto& [status, button] : statusButtons())
         button->setEnabled(!e.showsMarker());
     m_widgets.box->setEnabled(e.EditMarkerMode());

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "app/findbar.h"
 
+#include "app/accessibility.h"
 #include "data/codepage.h"
 #include "world/world.h"
 
@@ -128,9 +129,9 @@ void FindBar::search()
     m_hits->setVisible(m_hits->count() > 0);
     // What assistive technology reads, and announces as it changes: "12 places found".
     const QString shown = m_count->text();
-    m_count->setAccessibleName(shown.isEmpty()                               ? QStringLiteral("No search")
-                               : shown.endsWith(QLatin1String("found")) ? shown
-                                                                          : shown + QStringLiteral(" found"));
+    setAccessibleNameIfChanged(*m_count, shown.isEmpty()                        ? QStringLiteral("No search")
+                                         : shown.endsWith(QLatin1String("found")) ? shown
+                                                                                  : shown + QStringLiteral(" found"));
     followPanel();
 }
 

@@ -5,6 +5,7 @@
 
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QTextCursor>
 
 namespace vdm {
@@ -12,6 +13,8 @@ namespace vdm {
 TNoteEdit::TNoteEdit(QWidget* parent) : QPlainTextEdit(parent)
 {
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    verticalScrollBar()->setAccessibleName(QStringLiteral("Scroll the note"));
+    horizontalScrollBar()->setAccessibleName(QStringLiteral("Scroll the note sideways"));
     // Typed characters outside the code page, or past the limit, are taken back before
     // anyone sees the change.
     connect(this, &QPlainTextEdit::textChanged, this, &TNoteEdit::enforceLimits, Qt::DirectConnection);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "app/progressline.h"
 
+#include "app/accessibility.h"
 #include "data/codepage.h"
 #include "edit/progresstext.h"
 #include "map/viewport.h"
@@ -38,12 +39,12 @@ void ProgressLine::show()
     const QString text = counts + QLatin1Char('\n') + pointer;
     if (m_label.text() != text)
         m_label.setText(text);
-    m_label.setAccessibleName(counts);
-    m_label.setAccessibleDescription(pointer);
+    setAccessibleNameIfChanged(m_label, counts);
+    setAccessibleDescriptionIfChanged(m_label, pointer);
     QString map = QStringLiteral("Zoom %1%").arg(m_view.zoomPercent());
     if (!place.isEmpty())
         map += QStringLiteral(", ") + place;
-    m_map.setAccessibleDescription(map);
+    setAccessibleDescriptionIfChanged(m_map, map);
 }
 
 } // namespace vdm
