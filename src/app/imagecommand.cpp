@@ -18,10 +18,10 @@ const QString kCaption = QStringLiteral("Save view as image");
 
 } // namespace
 
-ImageCommand::ImageCommand(QWidget& window, const MapCanvas& canvas, const World& world, Settings& settings,
-                           Prompts& prompts, std::function<void()> repaint)
-    : QObject(&window), m_window(window), m_canvas(canvas), m_world(world), m_settings(settings), m_prompts(prompts),
-      m_repaint(std::move(repaint))
+ImageCommand::ImageCommand(QWidget& window, QWidget& mapPanel, const MapCanvas& canvas, const World& world,
+                           Settings& settings, Prompts& prompts)
+    : QObject(&window), m_window(window), m_panel(mapPanel), m_canvas(canvas), m_world(world), m_settings(settings),
+      m_prompts(prompts)
 {}
 
 void ImageCommand::saveViewAsImage()
@@ -52,7 +52,7 @@ void ImageCommand::saveViewAsImage()
 
     if (*choice == 0) {
         // Exactly what the panel shows now, as the clipboard copy takes it.
-        m_repaint();
+        m_panel.repaint();
         MapImage::write(*path, m_canvas.backBuffer());
         return;
     }

@@ -3,8 +3,6 @@
 
 #include <QObject>
 
-#include <functional>
-
 class QWidget;
 
 namespace vdm {
@@ -26,19 +24,19 @@ class ImageCommand : public QObject {
     Q_OBJECT
 
 public:
-    /** `repaint` paints the panel anew, so the panel's image is what it shows now. */
-    ImageCommand(QWidget& window, const MapCanvas& canvas, const World& world, Settings& settings, Prompts& prompts,
-                 std::function<void()> repaint);
+    /** `mapPanel` is painted anew before its image is taken, so the image is what it shows now. */
+    ImageCommand(QWidget& window, QWidget& mapPanel, const MapCanvas& canvas, const World& world, Settings& settings,
+                 Prompts& prompts);
 
     void saveViewAsImage();
 
 private:
     QWidget& m_window;
+    QWidget& m_panel;
     const MapCanvas& m_canvas;
     const World& m_world;
     Settings& m_settings;
     Prompts& m_prompts;
-    std::function<void()> m_repaint;
 };
 
 } // namespace vdm

@@ -5,6 +5,7 @@
 #include "data/codepage.h"
 #include "dialogs/errorguard.h"
 #include "dialogs/platform.h"
+#include "edit/mapeditor.h"
 #include "hint/ddghintwindow.h"
 #include "journey/journeysession.h"
 #include "journey/journeytext.h"
@@ -21,8 +22,8 @@
 namespace vdm {
 
 JourneyCommands::JourneyCommands(QWidget& window, const Ui::TMainForm& ui, const World& world, const Viewport& view,
-                                 SettingsSession& settings, Prompts& prompts, Hooks hooks)
-    : QObject(&window), m_ui(ui), m_world(world), m_view(view), m_settings(settings), m_hooks(std::move(hooks)),
+                                 SettingsSession& settings, const MapEditor& editor, Prompts& prompts)
+    : QObject(&window), m_ui(ui), m_world(world), m_view(view), m_settings(settings), m_editor(editor),
       m_session(new JourneySession(world, JourneySession::InlinePlaces, this)),
       m_bar(new JourneyBar(world, ui.PanelMap))
 {
@@ -49,7 +50,7 @@ JourneyCommands::~JourneyCommands() = default;
 void JourneyCommands::openRoute()
 {
     m_bar->setModes(m_settings.travelSettings().enabled);
-    m_bar->openBar(m_hooks.selectedPlace());
+    m_bar->openBar(m_editor.SelectedIndex());
 }
 
 void JourneyCommands::openTour(const QString& query)
@@ -65,7 +66,7 @@ void JourneyCommands::openTour(const QString& query)
         labels << QStringLiteral("Kind: ") + CodePage::decode(kind.trimmed());
     }
     m_bar->setModes(m_settings.travelSettings().enabled);
-    m_bar->openTour(m_hooks.selectedPlace(), labels, query);
+    m_bar->openTour(m_editor.SelectedIndex(), labels, query);
 }
 
 void JourneyCommands::planTour(int from, int source, const QString& query, bool withActive)
@@ -98,7 +99,7 @@ void JourneyCommands::planTour(int from, int source, const QString& query, bool 
         m_session->clear();
         hideHints();
         m_bar->showProblem(QStringLiteral("No place is left to visit there."));
-        m_hooks.repaint();
+        emit mapChanged();
         return;
     }
     m_session->setSettings(m_settings.travelSettings());
@@ -137,7 +138,7 @@ void JourneyCommands::planned()
     } else {
         m_bar->showJourney(m_session->journey());
     }
-    m_hooks.repaint();
+    emit mapChanged();
 }
 
 void JourneyCommands::showTour()
@@ -173,7 +174,7 @@ void JourneyCommands::showLeg(int k)
     m_session->setCurrentLeg(k);
     m_bar->setCurrentLeg(k);
     const JourneySession::LegView at = m_session->legView(k);
-    m_hooks.centre(at.x, at.y, at.level); // paints, with the leg emphasised
+    emit centreWanted(at.x, at.y, at.level); // paints, with the leg emphasised
 
     // Both places of the leg show their hints, as the pointer over each would.
     const JourneyLeg& leg = journey.legs[std::size_t(k)];
@@ -221,7 +222,7 @@ void JourneyCommands::closed()
 {
     m_session->clear();
     hideHints();
-    m_hooks.repaint();
+    emit mapChanged();
 }
 
 void JourneyCommands::hideHints()

@@ -9,7 +9,6 @@
 
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <vector>
 
 class QWidget;
@@ -22,6 +21,7 @@ namespace vdm {
 
 class JourneyBar;
 class JourneySession;
+class MapEditor;
 class Prompts;
 class SettingsSession;
 class TddgHintWindow;
@@ -40,14 +40,9 @@ class JourneyCommands : public QObject {
     Q_OBJECT
 
 public:
-    struct Hooks {
-        std::function<int()> selectedPlace;                    // the place the location list selects, or -1
-        std::function<void(int x, int y, int level)> centre;   // as Go centres a place (and paints)
-        std::function<void()> repaint;                         // the map, now
-    };
-
+    /** `editor`: the place the location list selects is where a route or a tour starts. */
     JourneyCommands(QWidget& window, const Ui::TMainForm& ui, const World& world, const Viewport& view,
-                    SettingsSession& settings, Prompts& prompts, Hooks hooks);
+                    SettingsSession& settings, const MapEditor& editor, Prompts& prompts);
     ~JourneyCommands() override;
 
     /** "Plan route...": the bar opens with the selected place as From. */
@@ -69,6 +64,12 @@ public:
     const JourneySession& session() const { return *m_session; }
     const JourneyBar& bar() const { return *m_bar; }
 
+signals:
+    /** The map must show the journey as it is now, before the command goes on. */
+    void mapChanged();
+    /** A leg's place is to be centred as Go centres a place (and the map painted). */
+    void centreWanted(int x, int y, int level);
+
 private:
     void plan(int from, int to);
     void planned();
@@ -84,7 +85,7 @@ private:
     const World& m_world;
     const Viewport& m_view;
     SettingsSession& m_settings;
-    Hooks m_hooks;
+    const MapEditor& m_editor;
     /** Where a tour's stops come from, as the bar's choices list them. */
     struct Source {
         enum Type { Query, View, Region, Kind } type;

@@ -63,10 +63,9 @@ std::unique_ptr<Ui::TMainForm> buildForm(QWidget* window)
 
 TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* parent)
     : QWidget(parent), m_prompts(prompts), m_appDir(std::move(applicationDirectory)), m_ui(buildForm(this)),
-      m_viewBinding(*this, {m_ui->PanelMap, m_ui->ScrollBarH, m_ui->ScrollBarV}, m_session.settings(),
-                    [this] { m_editControls->levelShown(); }),
+      m_viewBinding(*this, {m_ui->PanelMap, m_ui->ScrollBarH, m_ui->ScrollBarV}, m_session.settings()),
       m_canvas(m_world, m_viewBinding.view(), m_session, m_highlight),
-      m_edit(m_world, {[this] { return settings().Autosave; }, [this] { RepaintMap(); }}),
+      m_edit(m_world),
       m_hover(m_world, m_viewBinding.view(), m_session.settings(), m_highlight, m_edit),
       m_hint(*this, *m_ui->PanelMap, m_hover, m_session.settings(), m_prompts),
       m_input(std::make_unique<WindowInput>(*this, m_prompts))
@@ -76,6 +75,7 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
         EditControls::Widgets{u.GBLoc, u.SBU, u.SBA, u.SBV, u.MemoNotes, u.CBLoc, u.ToolButtonAddM, u.ToolButtonDelM,
                               u.ToolButtonClearM, u.PanelMap},
         m_edit, m_world, m_hover, m_viewBinding.view(), m_prompts, this);
+    connect(&m_viewBinding, &ViewBinding::levelShown, this, [this] { m_editControls->levelShown(); });
     m_toggles = std::make_unique<DisplayToggles>(
         DisplayToggles::Buttons{u.ToolButtonSR, u.ToolButtonSS, u.ToolButtonSM, u.ToolButtonText, u.ToolButtonHint,
                                 u.ToolButtonSU, u.ToolButtonSA, u.ToolButtonSV},
@@ -117,11 +117,11 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
     // The stored window state and view: geometry, zoom level and scroll position.
     restoreView();
     connectHandlers();
-    m_worldCommand
-        = new WorldCommand(*this, m_world, m_prompts, [this](const QString& folder) { worldOpened(folder); });
-    m_imageCommand
-        = new ImageCommand(*this, m_canvas, m_world, m_session.settings(), m_prompts, [this] { RepaintMap(); });
-    m_progressCommands = new ProgressCommands(*this, m_world, m_edit, m_session.settings(), m_prompts, [this] {
+    m_worldCommand = new WorldCommand(*this, m_world, m_prompts);
+    connect(m_worldCommand, &WorldCommand::opened, this, [this](const QString& folder) { worldOpened(folder); });
+    m_imageCommand = new ImageCommand(*this, *m_ui->PanelMap, m_canvas, m_world, m_session.settings(), m_prompts);
+    m_progressCommands = new ProgressCommands(*this, m_world, m_edit, m_session.settings(), m_prompts);
+    connect(m_progressCommands, &ProgressCommands::imported, this, [this] {
         m_editControls->imported();
         if (!m_edit.showsMarker())
             CBLocChange(); // the box shows the selected location's new status and note
@@ -129,16 +129,15 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
     });
     m_find = new FindCommands(*this, *m_ui->PanelMap, m_world, settings());
     connectGuarded(m_prompts, this, m_find, &FindCommands::chosen, [this](int index) { FindChosen(index); });
-    m_journey = new JourneyCommands(*this, *m_ui, m_world, m_viewBinding.view(), m_session, m_prompts,
-                                    {[this] { return m_edit.SelectedIndex(); },
-                                     [this](int x, int y, int level) {
-                                         // As Go: up to the level, centred; the map paints.
-                                         m_viewBinding.goTo(x, y, level);
-                                         RepaintMap();
-                                         m_viewBinding.showTitle();
-                                         ApplyWindowSizeLimit();
-                                     },
-                                     [this] { RepaintMap(); }});
+    m_journey = new JourneyCommands(*this, *m_ui, m_world, m_viewBinding.view(), m_session, m_edit, m_prompts);
+    connect(m_journey, &JourneyCommands::mapChanged, this, [this] { RepaintMap(); });
+    connect(m_journey, &JourneyCommands::centreWanted, this, [this](int x, int y, int level) {
+        // As Go: up to the level, centred; the map paints.
+        m_viewBinding.goTo(x, y, level);
+        RepaintMap();
+        m_viewBinding.showTitle();
+        ApplyWindowSizeLimit();
+    });
     m_canvas.setJourney(&m_journey->session());
     // Every command's action, key, menu entry and tooltip, from the one table.
     m_commands = new WindowCommands(*this, *m_ui, m_prompts);
@@ -148,28 +147,33 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
         m_viewBinding.followPanel();
         m_progressLine->pointerMoved(at);
     });
-    m_fileWatch = new UserFileWatch(
-        [this] { guarded(m_prompts, this, [this] { m_world.readChangedUserFiles(); }); }, this);
-    followOtherPrograms();
+    m_fileWatch = new UserFileWatch(this);
+    connectGuarded(m_prompts, this, m_fileWatch, &UserFileWatch::changed, [this] { m_world.readChangedUserFiles(); });
+    followWorld();
 }
 
-void TMainForm::followOtherPrograms()
+void TMainForm::followWorld()
 {
-    World::Listeners listeners;
-    listeners.otherChangesTaken = [this] {
+    // The connections stay with the place the world lives in, through every world opened there.
+    const WorldEvents& events = m_world.events();
+    // The map, the box, the progress line and the messages follow another program's
+    // changes once the handler in progress is done (the editor follows renumbered markers
+    // by itself, at once).
+    connect(&events, &WorldEvents::otherChangesTaken, this, [this] {
         if (std::exchange(m_otherChangesQueued, true))
             return;
         QMetaObject::invokeMethod(this, [this] { guarded(m_prompts, this, [this] { showOtherChanges(); }); },
                                   Qt::QueuedConnection);
-    };
-    listeners.markersRenumbered = [this](const std::vector<int>& newIndexOf) { m_edit.markersRenumbered(newIndexOf); };
-
-    m_world.setListeners(std::move(listeners));
-    // From the writer's thread: the window's thread takes the outcome (and a failure's box).
-    m_world.setWriteListener([this] {
-        QMetaObject::invokeMethod(this, [this] { guarded(m_prompts, this, [this] { m_world.collectWrites(); }); },
-                                  Qt::QueuedConnection);
     });
+    // From the writer's thread: the window's thread takes the outcome (and a failure's box).
+    connect(
+        &events, &WorldEvents::userDataWritten, this,
+        [this] { guarded(m_prompts, this, [this] { m_world.collectWrites(); }); }, Qt::QueuedConnection);
+    connect(&m_edit, &MapEditor::mapChanged, this, [this] { RepaintMap(); });
+}
+
+void TMainForm::watchUserFiles()
+{
     if (m_firstShowDone && !m_destroyed)
         m_fileWatch->watch(m_world.settledUserFilePaths());
 }
@@ -267,7 +271,7 @@ void TMainForm::FormCreate()
     auto selectFirst = qScopeGuard([this] { m_editControls->selectFirst(); });
     // From now on another program's changes of the user's files are shown, also after a
     // loader error (what loaded is shown and written back all the same).
-    const auto watch = qScopeGuard([this] { followOtherPrograms(); });
+    const auto watch = qScopeGuard([this] { watchUserFiles(); });
     loadLocations();
     m_world.LoadRoutes();
     m_world.LoadUserData();

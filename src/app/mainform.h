@@ -223,12 +223,10 @@ private:
     void worldOpened(const QString& folder);
     /** Shows the world's messages about user files it keeps unread. */
     void reportWorldNotices();
-    /**
-     * Has the world tell the window of another program's changes (the map, the box, the
-     * progress line and the messages follow them once the handler in progress is done;
-     * the editor follows renumbered markers at once), and watches the user's files.
-     */
-    void followOtherPrograms();
+    /** Construction: the window follows what the world and the editor tell. */
+    void followWorld();
+    /** Watches the user's files of the world shown, once the first show has begun. */
+    void watchUserFiles();
     void showOtherChanges();
     /**
      * Undo or redo (`back`), then the map shows it: a place or marker outside the view is

@@ -22,12 +22,8 @@ namespace vdm {
 void TMainForm::createDialogs()
 {
     FormAbout = new TFormAbout(m_appDir, m_prompts, this);
-    TFormOptions::Hooks hooks;
-    hooks.repaintMap = [this] { RepaintMap(); };
-    hooks.saveUserData = [this] { m_world.SaveUserData(); };
-    hooks.applyWindowSizeLimit = [this] { ApplyWindowSizeLimit(); };
-    hooks.clearWindowSizeLimit = [this] { setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX); };
-    FormOptions = new TFormOptions(m_session.settings(), m_edit, m_prompts, std::move(hooks), this);
+    FormOptions = new TFormOptions(m_session.settings(), m_edit, m_world, m_prompts, this);
+    connect(FormOptions, &TFormOptions::mapChanged, this, [this] { RepaintMap(); });
 }
 
 void TMainForm::ToolButtonShowClick(QToolButton* sender)
@@ -51,6 +47,11 @@ void TMainForm::OptionsToolButtonClick(QToolButton* sender)
         if (result != QDialog::Accepted)
             return;
         m_session.rebuildObjects();
+        m_edit.setAutosave(settings().Autosave);
+        if (settings().KeepZoom)
+            ApplyWindowSizeLimit();
+        else
+            setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
         RepaintMap();
         WriteSettings();
     } else if (sender == m_ui->ToolButtonClip) {

@@ -19,6 +19,7 @@ void TMainForm::ReadSettings()
     m_session.open(DataLocations::settingsFile(m_appDir));
     m_session.setWindowPositionsKnown(WindowPositionsKnown());
     m_toggles->showStates();
+    m_edit.setAutosave(settings().Autosave);
 }
 
 void TMainForm::restoreView()

@@ -32,8 +32,7 @@ void TMainForm::worldOpened(const QString& folder)
     m_viewBinding.updateMargins();
     m_viewBinding.updateScrollRanges();
 
-    m_edit.restart();
-    followOtherPrograms(); // the new world's files, and its changes, from now on
+    watchUserFiles(); // the new world's files from now on
     m_editControls->fillList();
     m_editControls->selectFirst();
     m_editControls->mirror();

@@ -92,9 +92,8 @@ QString importQuestion(const QString& file, const ProgressPlan& plan)
 }
 
 ProgressCommands::ProgressCommands(QWidget& window, World& world, MapEditor& editor, Settings& settings,
-                                   Prompts& prompts, std::function<void()> showImported)
-    : QObject(&window), m_window(window), m_world(world), m_editor(editor), m_settings(settings), m_prompts(prompts),
-      m_showImported(std::move(showImported))
+                                   Prompts& prompts)
+    : QObject(&window), m_window(window), m_world(world), m_editor(editor), m_settings(settings), m_prompts(prompts)
 {}
 
 void ProgressCommands::exportProgress()
@@ -129,7 +128,7 @@ void ProgressCommands::importProgress()
     if (!m_prompts.askYesNo(&m_window, kImportCaption, importQuestion(file, plan)))
         return;
     // The window shows the changes even when a file could not be written: they are kept.
-    const auto shown = qScopeGuard([this] { m_showImported(); });
+    const auto shown = qScopeGuard([this] { emit imported(); });
     m_editor.importProgress(plan);
 }
 

@@ -3,8 +3,6 @@
 
 #include <QObject>
 
-#include <functional>
-
 class QWidget;
 
 namespace vdm {
@@ -21,8 +19,7 @@ struct ProgressPlan;
  * would change and applies it only when the user agrees, as one step the editor can
  * undo. The window's command table runs them (Command::ExportProgress,
  * Command::ImportProgress).
- * Files are chosen and questions asked through the window's Prompts; `showImported`
- * shows the world as an import left it (also when a file could not be written). An export
+ * Files are chosen and questions asked through the window's Prompts. An export
  * proposes the folder last exported into (kept in `settings`), at first the user's
  * documents folder.
  */
@@ -30,11 +27,17 @@ class ProgressCommands : public QObject {
     Q_OBJECT
 
 public:
-    ProgressCommands(QWidget& window, World& world, MapEditor& editor, Settings& settings, Prompts& prompts,
-                     std::function<void()> showImported);
+    ProgressCommands(QWidget& window, World& world, MapEditor& editor, Settings& settings, Prompts& prompts);
 
     void exportProgress();
     void importProgress();
+
+signals:
+    /**
+     * An import changed the lists: the window shows the world as it left it (also when
+     * a file could not be written, whose error follows).
+     */
+    void imported();
 
 private:
     QWidget& m_window;
@@ -42,7 +45,6 @@ private:
     MapEditor& m_editor;
     Settings& m_settings;
     Prompts& m_prompts;
-    std::function<void()> m_showImported;
 };
 
 /** The question an import asks before it changes anything: what it adds, replaces and could not place. */

@@ -6,8 +6,8 @@
 
 namespace vdm {
 
-UserFileWatch::UserFileWatch(std::function<void()> changed, QObject* parent)
-    : QObject(parent), m_changed(std::move(changed))
+UserFileWatch::UserFileWatch(QObject* parent)
+    : QObject(parent)
 {
     m_settle.setSingleShot(true);
     m_settle.setInterval(kSettleMs);
@@ -52,7 +52,7 @@ void UserFileWatch::settled()
     }
     // A file replaced by a rename is a new file: watch it again.
     watch(m_files);
-    m_changed();
+    emit changed();
 }
 
 } // namespace vdm

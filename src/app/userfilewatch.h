@@ -6,8 +6,6 @@
 #include <QStringList>
 #include <QTimer>
 
-#include <functional>
-
 namespace vdm {
 
 /**
@@ -18,21 +16,26 @@ namespace vdm {
  * settled, and never while a modal box or dialog waits for the user: then it waits too.
  */
 class UserFileWatch : public QObject {
+    Q_OBJECT
+
 public:
     /** How long a burst of changes must have been quiet before it is told. */
     static constexpr int kSettleMs = 150;
 
-    UserFileWatch(std::function<void()> changed, QObject* parent);
+    explicit UserFileWatch(QObject* parent);
     /** Watches these files from now on (and no others); an empty list stops watching. */
     void watch(const QStringList& files);
     /** The files watched. */
     QStringList files() const { return m_files; }
 
+signals:
+    /** The watched files may have changed, and the burst has settled. */
+    void changed();
+
 private:
     void noticed();
     void settled();
 
-    std::function<void()> m_changed;
     QFileSystemWatcher m_watcher;
     QTimer m_settle;
     QStringList m_files;

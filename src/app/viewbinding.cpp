@@ -8,9 +8,8 @@
 
 namespace vdm {
 
-ViewBinding::ViewBinding(QWidget& window, const Widgets& widgets, const Settings& settings,
-                         std::function<void()> levelShown)
-    : m_window(window), m_widgets(widgets), m_settings(settings), m_levelShown(std::move(levelShown))
+ViewBinding::ViewBinding(QWidget& window, const Widgets& widgets, const Settings& settings)
+    : m_window(window), m_widgets(widgets), m_settings(settings)
 {}
 
 void ViewBinding::followPanel()
@@ -79,7 +78,7 @@ bool ViewBinding::zoom(ZoomCommand command, std::optional<QPoint> anchor)
     followPanel();
     m_view.zoomTo(*target, anchor.value_or(QPoint(m_view.panel().width() / 2, m_view.panel().height() / 2)));
     showScrollBars();
-    m_levelShown();
+    emit levelShown();
     showTitle();
     applySizeLimit();
     repaint();
@@ -115,7 +114,7 @@ void ViewBinding::goTo(int x, int y, int level)
     followPanel();
     m_view.goTo(x, y, level);
     showScrollBars();
-    m_levelShown();
+    emit levelShown();
 }
 
 void ViewBinding::restore(int zoomIndex, QPoint scroll)
@@ -126,7 +125,7 @@ void ViewBinding::restore(int zoomIndex, QPoint scroll)
     applySizeLimit();
     m_view.scrollTo(scroll);
     showScrollBars();
-    m_levelShown();
+    emit levelShown();
     repaint();
     showTitle();
 }

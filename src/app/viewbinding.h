@@ -3,9 +3,9 @@
 
 #include "map/viewport.h"
 
+#include <QObject>
 #include <QPoint>
 
-#include <functional>
 #include <optional>
 
 class QScrollBar;
@@ -18,11 +18,13 @@ struct Settings;
 /**
  * The window's view: it owns the viewport and shows it in the widgets that mirror it --
  * the scroll bars, the zoom percent in the title and the window's KeepZoom size limit;
- * whoever shows the marker tools hears of each level change (`levelShown`). Each command
+ * it tells each level change (`levelShown`). Each command
  * changes the viewport, then mirrors and repaints in the order the window has always
  * done it, so a command paints the map exactly once.
  */
-class ViewBinding {
+class ViewBinding : public QObject {
+    Q_OBJECT
+
 public:
     /** The map panel and the scroll bars that mirror the view. */
     struct Widgets {
@@ -31,7 +33,7 @@ public:
         QScrollBar* vertical;
     };
 
-    ViewBinding(QWidget& window, const Widgets& widgets, const Settings& settings, std::function<void()> levelShown);
+    ViewBinding(QWidget& window, const Widgets& widgets, const Settings& settings);
 
     /** Zoom level, panel size and scroll position. */
     const Viewport& view() const { return m_view; }
@@ -78,11 +80,14 @@ public:
     /** The stored view: up to the stored level one step at a time, then the stored scroll. */
     void restore(int zoomIndex, QPoint scroll);
 
+signals:
+    /** The view shows another zoom level (the marker tools follow it). */
+    void levelShown();
+
 private:
     QWidget& m_window;
     Widgets m_widgets;
     const Settings& m_settings;
-    std::function<void()> m_levelShown;
     Viewport m_view;
 };
 

@@ -15,8 +15,8 @@
 
 namespace vdm {
 
-WorldCommand::WorldCommand(QWidget& window, World& world, Prompts& prompts, std::function<void(const QString&)> opened)
-    : QObject(&window), m_window(window), m_world(world), m_prompts(prompts), m_opened(std::move(opened))
+WorldCommand::WorldCommand(QWidget& window, World& world, Prompts& prompts)
+    : QObject(&window), m_window(window), m_world(world), m_prompts(prompts)
 {}
 
 void WorldCommand::openWorld()
@@ -46,7 +46,7 @@ void WorldCommand::openWorld()
     QDir::setCurrent(*folder);
     if (m_instance)
         m_instance->claim(QDir::currentPath(), std::chrono::seconds(3));
-    m_opened(QDir::currentPath());
+    emit opened(QDir::currentPath());
     if (!opening.message.isEmpty())
         m_prompts.showError(&m_window, opening.message);
 }

@@ -4,8 +4,6 @@
 #include <QObject>
 #include <QString>
 
-#include <functional>
-
 class QWidget;
 
 namespace vdm {
@@ -19,7 +17,7 @@ class WorldInstance;
  * world part saves this world's files and loads the chosen one. A folder without a map
  * picture gets the start's not-found box and one that cannot be opened its error; this
  * world then stays. Once opened, the working folder is the new world's (its files are
- * looked up by bare name, as at the start), `opened` shows it, and a loader error after
+ * looked up by bare name, as at the start), `opened` tells it, and a loader error after
  * which the rest was skipped is named last.
  *
  * With the program's WorldInstance given, a world another program shows is not opened a
@@ -30,18 +28,20 @@ class WorldCommand : public QObject {
     Q_OBJECT
 
 public:
-    /** `opened` gets the new world's folder as the working folder names it. */
-    WorldCommand(QWidget& window, World& world, Prompts& prompts, std::function<void(const QString&)> opened);
+    WorldCommand(QWidget& window, World& world, Prompts& prompts);
 
     /** The program's hold on its world; none (tests, tools): every world opens here. */
     void setInstance(WorldInstance* instance) { m_instance = instance; }
     void openWorld();
 
+signals:
+    /** Another world took this one's place: `folder` as the working folder names it. */
+    void opened(const QString& folder);
+
 private:
     QWidget& m_window;
     World& m_world;
     Prompts& m_prompts;
-    std::function<void(const QString&)> m_opened;
     WorldInstance* m_instance = nullptr;
 };
 

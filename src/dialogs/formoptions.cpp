@@ -8,6 +8,7 @@
 #include "data/packedcolor.h"
 #include "data/errors.h"
 #include "data/textconv.h"
+#include "world/world.h"
 
 #include "ui_formoptions.h"
 
@@ -53,17 +54,11 @@ int integerIn(const QString& text)
     return StrToInt(CodePage::encode(text));
 }
 
-void call(const std::function<void()>& hook)
-{
-    if (hook)
-        hook();
-}
-
 } // namespace
 
-TFormOptions::TFormOptions(Settings& settings, MapEditor& editor, Prompts& prompts, Hooks hooks, QWidget* parent,
+TFormOptions::TFormOptions(Settings& settings, MapEditor& editor, World& world, Prompts& prompts, QWidget* parent,
                            bool extendedGraphics)
-    : QDialog(parent), m_settings(settings), m_editor(editor), m_prompts(prompts), m_hooks(std::move(hooks)),
+    : QDialog(parent), m_settings(settings), m_editor(editor), m_world(world), m_prompts(prompts),
       m_ui(std::make_unique<Ui::TFormOptions>()), m_extendedGraphics(extendedGraphics)
 {
     m_ui->setupUi(this);
@@ -280,13 +275,13 @@ void TFormOptions::DataClick(QAbstractButton* sender)
             // The locations have changed whether or not the file could be written, so the
             // map is repainted before the write failure is reported.
             try {
-                call(m_hooks.saveUserData);
+                m_world.SaveUserData();
             } catch (...) {
                 saveError = std::current_exception();
             }
         }
     }
-    call(m_hooks.repaintMap);
+    emit mapChanged();
     if (saveError)
         std::rethrow_exception(saveError);
 }
@@ -341,11 +336,6 @@ void TFormOptions::ButtonOkClick()
     }
     if (badField)
         std::rethrow_exception(badField);
-
-    if (m_settings.KeepZoom)
-        call(m_hooks.applyWindowSizeLimit);
-    else
-        call(m_hooks.clearWindowSizeLimit);
 }
 
 } // namespace vdm

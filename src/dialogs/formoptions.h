@@ -9,7 +9,6 @@
 #include <QDialog>
 #include <QHash>
 
-#include <functional>
 #include <memory>
 
 class QAbstractButton;
@@ -21,10 +20,15 @@ class TFormOptions;
 
 namespace vdm {
 
+class World;
+
 /**
  * The modal options dialog. It edits the main window's settings members (which it
- * references, never owns) in its own controls and writes them back on Ok; the two
- * database buttons change the world's locations at once, each one step the editor can undo. Its controls come from
+ * references, never owns) in its own controls and writes them back on Ok; whoever opened
+ * it applies them once it closes with Ok (the drawing objects, the size limit). The two
+ * database buttons change the world's locations at once, each one step the editor can
+ * undo, written at once with autosave on; the map is told (`mapChanged`) before a failed
+ * write is reported. Its controls come from
  * resources/formoptions.ui; positions are dialog client pixels. One object lives for
  * the whole run and reloads its controls from the settings on every showing.
  */
@@ -32,16 +36,8 @@ class TFormOptions : public QDialog {
     Q_OBJECT
 
 public:
-    /** What the dialog asks of its owner; an empty hook is skipped. */
-    struct Hooks {
-        std::function<void()> repaintMap;
-        std::function<void()> saveUserData;
-        std::function<void()> applyWindowSizeLimit;
-        std::function<void()> clearWindowSizeLimit;
-    };
-
     /** `extendedGraphics` is the platform's answer; tests pass false to see the fallback. */
-    TFormOptions(Settings& settings, MapEditor& editor, Prompts& prompts, Hooks hooks, QWidget* parent,
+    TFormOptions(Settings& settings, MapEditor& editor, World& world, Prompts& prompts, QWidget* parent,
                  bool extendedGraphics = ExtendedGraphicsSupported());
     ~TFormOptions() override;
 
@@ -57,6 +53,10 @@ public:
     /** Copies the controls into the settings; throws the conversion error at a bad field. */
     void ButtonOkClick();
 
+signals:
+    /** A database button was answered: the map shows the locations as they are now. */
+    void mapChanged();
+
 protected:
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -68,8 +68,8 @@ private:
 
     Settings& m_settings;
     MapEditor& m_editor;
+    World& m_world;
     Prompts& m_prompts;
-    Hooks m_hooks;
     std::unique_ptr<Ui::TFormOptions> m_ui;
     bool m_extendedGraphics;
     // The edited colours exactly as they will be stored; each swatch shows its RGB part.

@@ -23,11 +23,13 @@ bool validIndex(const LocationList& list, int index)
 
 } // namespace
 
-MapEditor::MapEditor(World& world, Hooks hooks, Clock clock)
-    : m_world(world), m_hooks(std::move(hooks)), m_clock(std::move(clock))
+MapEditor::MapEditor(World& world, Clock clock) : m_world(world), m_clock(std::move(clock))
 {
     if (!m_clock)
         m_clock = [] { return std::chrono::steady_clock::now(); };
+    connect(&world.events(), &WorldEvents::markersRenumbered, this,
+            [this](const std::vector<int>& newIndexOf) { markersRenumbered(newIndexOf); });
+    connect(&world.events(), &WorldEvents::replaced, this, [this] { restart(); });
 }
 
 MapEditor::~MapEditor() = default;
@@ -40,23 +42,21 @@ bool MapEditor::inPlacementArea(QPoint p)
 
 void MapEditor::autosaveUserData()
 {
-    if (m_hooks.autosave && m_hooks.autosave())
+    if (m_autosave)
         m_world.autosaveUserData();
 }
 
 void MapEditor::autosaveMarkers()
 {
-    if (m_hooks.autosave && m_hooks.autosave())
+    if (m_autosave)
         m_world.autosaveMarkers();
 }
 
-void MapEditor::repaintAfterwards(const std::function<void()>& write)
+template <typename Write>
+void MapEditor::tellMapAfter(Write write)
 {
     // The map shows the change even when the write fails and the error box says so.
-    const auto repaint = qScopeGuard([this] {
-        if (m_hooks.repaintMap)
-            m_hooks.repaintMap();
-    });
+    const auto shown = qScopeGuard([this] { emit mapChanged(); });
     write();
 }
 
@@ -126,7 +126,7 @@ void MapEditor::setStatus(std::int32_t status)
     const std::int32_t before = m_world.locations()[size_t(m_selected)].Status;
     if (m_world.setLocationStatus(m_selected, status))
         record(std::make_unique<StatusStep>(*this, m_selected, before, status));
-    repaintAfterwards([this] { autosaveUserData(); });
+    tellMapAfter([this] { autosaveUserData(); });
 }
 
 void MapEditor::editText(const QString& editorText)
@@ -141,7 +141,7 @@ void MapEditor::editText(const QString& editorText)
         const QByteArray after = text.isEmpty() ? kNewMarkerText : text;
         if (m_world.setMarkerName(m_target.index, after))
             typed(m_target, before, after);
-        repaintAfterwards([this] { autosaveMarkers(); });
+        tellMapAfter([this] { autosaveMarkers(); });
         return;
     }
     if (!validIndex(m_world.locations(), m_target.index))
@@ -228,7 +228,7 @@ void MapEditor::click(int markerUnderPointer, QPoint mapPoint)
         marker.Status = Unvisited;
         m_world.addMarker(marker);
         record(std::make_unique<MarkerStep>(*this, true, int(m_world.markers().size()) - 1, marker));
-        repaintAfterwards([this] { autosaveMarkers(); });
+        tellMapAfter([this] { autosaveMarkers(); });
     }
     if (m_deleting) {
         if (validIndex(m_world.markers(), markerUnderPointer)) {
@@ -240,7 +240,7 @@ void MapEditor::click(int markerUnderPointer, QPoint mapPoint)
         if (m_world.markers().empty())
             m_deleting = false;
         // Written and repainted even when nothing was under the pointer.
-        repaintAfterwards([this] { autosaveMarkers(); });
+        tellMapAfter([this] { autosaveMarkers(); });
     }
 }
 
@@ -261,8 +261,7 @@ void MapEditor::clearMarkers()
     markersGone();
     if (!before.empty())
         record(std::make_unique<MarkersClearedStep>(*this, std::move(before)));
-    if (m_hooks.repaintMap)
-        m_hooks.repaintMap();
+    emit mapChanged();
 }
 
 void MapEditor::markerInserted(int index)
@@ -382,7 +381,7 @@ void MapEditor::travel(bool back)
     if (m_lastChange && m_lastChange->kind == EditTarget::Kind::Marker
         && !validIndex(m_world.markers(), m_lastChange->index))
         m_lastChange.reset();
-    if (m_hooks.autosave && m_hooks.autosave())
+    if (m_autosave)
         step->write(back);
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QObject>
 #include <QPoint>
 #include <QString>
 #include <QUndoStack>
@@ -38,8 +39,8 @@ struct EditTarget {
  *
  * Every change goes through the world's mutators, which record the edit; with autosave
  * on, the changed database is written at once, by the world's save rules. A change the
- * map shows asks for a repaint, which happens even when the write fails (the error
- * still reaches the caller).
+ * map shows is told (mapChanged), even when the write fails (the error still reaches
+ * the caller).
  *
  * Every change of the user's data is also one step of the history, which undo() and
  * redo() walk through the same mutators and the same writes (with autosave off, nothing
@@ -48,19 +49,21 @@ struct EditTarget {
  * history belongs to this world: restart() and another program's renumbering of the
  * markers start it afresh.
  */
-class MapEditor {
+class MapEditor : public QObject {
+    Q_OBJECT
+
 public:
-    struct Hooks {
-        std::function<bool()> autosave;   // write each change at once
-        std::function<void()> repaintMap; // the map must show a change before the handler goes on
-    };
     using Clock = std::function<std::chrono::steady_clock::time_point()>;
     /** Keystrokes further apart than this start a new step. */
     static constexpr std::chrono::milliseconds kTypingPause{1500};
 
-    /** `clock` times the keystrokes (tests pass their own); empty: the steady clock. */
-    MapEditor(World& world, Hooks hooks, Clock clock = {});
-    ~MapEditor();
+    /**
+     * `clock` times the keystrokes (tests pass their own); empty: the steady clock. The
+     * editor follows the world's events: a merge's renumbering of the markers, another
+     * world in this one's place (restart).
+     */
+    explicit MapEditor(World& world, Clock clock = {});
+    ~MapEditor() override;
     MapEditor(const MapEditor&) = delete;
     MapEditor& operator=(const MapEditor&) = delete;
 
@@ -128,6 +131,10 @@ public:
      */
     void restart();
 
+    /** Each change is written at once (by the world's save rules); off: nothing before the close. */
+    void setAutosave(bool on) { m_autosave = on; }
+    bool autosave() const { return m_autosave; }
+
     /** Whether a marker may be placed at this map point. */
     static bool inPlacementArea(QPoint mapPoint);
 
@@ -164,6 +171,13 @@ public:
     /** The keystrokes so far are a step of their own: the next one starts another. */
     void endTyping();
 
+signals:
+    /**
+     * A change the map shows (a status, a marker) is done, also when its write failed:
+     * the map must show it before the handler goes on. Told once per user action.
+     */
+    void mapChanged();
+
 private:
     class Step;
     template <typename T>
@@ -185,11 +199,13 @@ private:
     QString locationName(int index) const;
     void autosaveUserData();
     void autosaveMarkers();
-    void repaintAfterwards(const std::function<void()>& write);
+    /** Runs `write`, then tells the map of the change, also when the write fails. */
+    template <typename Write>
+    void tellMapAfter(Write write);
     void markerRemoved(int index);
 
     World& m_world;
-    Hooks m_hooks;
+    bool m_autosave = true;
     EditTarget m_target;
     int m_selected = 0;
     bool m_open = false;

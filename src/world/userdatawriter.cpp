@@ -69,12 +69,6 @@ void UserDataWriter::setVersion(const FileVersion& version)
     m_wake.notify_all();
 }
 
-void UserDataWriter::setFinished(std::function<void()> finished)
-{
-    const std::lock_guard lock(m_mutex);
-    m_finished = std::move(finished);
-}
-
 void UserDataWriter::run()
 {
     m_text = UserDataText(m_records);

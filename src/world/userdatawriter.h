@@ -67,7 +67,6 @@ public:
     std::optional<Outcome> take();
     /** The file now holds `version`, written or merged by the owner; writes resume. Call only when idle. */
     void setVersion(const FileVersion& version);
-    void setFinished(std::function<void()> finished);
 
 private:
     void run();

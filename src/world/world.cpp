@@ -725,8 +725,7 @@ World::Meeting World::meetOtherChanges(const QString& name, const QString& path,
         file.kept = {};
         if (*oursToo)
             m_notices << QStringLiteral("%1 was changed by another program; both changes are kept").arg(name);
-        if (m_listeners.otherChangesTaken)
-            m_listeners.otherChangesTaken();
+        emit m_events.object->otherChangesTaken();
         return *oursToo ? Meeting::Merged : Meeting::Taken;
     }
     if (!writing || !changedHere)
@@ -741,8 +740,7 @@ World::Meeting World::meetOtherChanges(const QString& name, const QString& path,
                                     "without loss. It is kept as it is; this window's data is written beside it, "
                                     "to %2.")
                          .arg(full, QFileInfo(file.keptBeside).absoluteFilePath());
-        if (m_listeners.otherChangesTaken)
-            m_listeners.otherChangesTaken();
+        emit m_events.object->otherChangesTaken();
     }
     AtomicFile::write(file.keptBeside, make());
     return Meeting::Kept;
@@ -939,8 +937,7 @@ std::optional<bool> World::mergeMarkers(const QByteArray& bytes)
     m_markers = merged.markers;
     m_markerChanges.rebase(theirs, merged);
     m_index.setMarkers(m_markers);
-    if (m_listeners.markersRenumbered)
-        m_listeners.markersRenumbered(merged.newIndexOf);
+    emit m_events.object->markersRenumbered(merged.newIndexOf);
     return changedHere;
 }
 
@@ -999,11 +996,10 @@ void World::autosaveUserData()
         autosave(m_userFile, [this] { SaveUserData(); });
 }
 
-void World::setWriteListener(std::function<void()> written)
+void World::replaceWith(World&& next)
 {
-    m_writeListener = std::move(written);
-    if (m_writer)
-        m_writer->setFinished(m_writeListener);
+    *this = std::move(next);
+    emit m_events.object->replaced();
 }
 
 qsizetype World::expectedUserDataSize() const
@@ -1040,8 +1036,9 @@ void World::postUserData()
                 first.push_back({int(i), l.Status, l.Note});
         }
         resetChangeLog();
+        // The events object stays where this world lives; the writer goes with the world.
         m_writer = std::make_unique<UserDataWriter>(path, std::move(records), m_userFile.version,
-                                                    m_writeListener);
+                                                    [events = m_events.object.get()] { emit events->userDataWritten(); });
         m_posted.emplace_back(m_writer->post({}), std::move(first));
     } else {
         std::vector<UserDataWriter::Change> changes;

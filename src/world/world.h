@@ -7,6 +7,7 @@
 #include "world/locationnames.h"
 #include "world/usermerge.h"
 #include "world/userdatawriter.h"
+#include "world/worldevents.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -228,30 +229,24 @@ public:
      * Takes what the background writer finished: the file's new version, and a failure,
      * thrown as autosaveUserData throws it (once in a row). When another program changed
      * the file meanwhile, it is merged and written here, as autosaveUserData would.
-     * Call it when told (setWriteListener); it never waits.
+     * Call it when told (WorldEvents::userDataWritten); it never waits.
      */
     void collectWrites();
     /** Waits until the background writer has written everything, then collectWrites(). */
     void waitForUserDataWrites();
     bool markersWriteFailing() const { return m_markerFile.writeFailing; }
 
+    // --- what the world tells ---
+    /**
+     * Where the world tells what happens without being asked: another program's changes
+     * taken in, the markers renumbered by a merge, a background write ended, and another
+     * world moved into this one's place (replaceWith). Connections outlive the world.
+     */
+    WorldEvents& events() const { return *m_events.object; }
+    /** Another world takes this one's place, and `events()` says so. */
+    void replaceWith(World&& next);
+
     // --- other programs ---
-    /**
-     * Tells the window what happens without its asking: a merge or a read of another
-     * program's changes took them into the lists (the views show them; notices may wait),
-     * and a merge gave the markers new places (`newIndexOf[i]`: where marker i is now, -1
-     * gone), which must be followed at once, before any index is used again.
-     */
-    struct Listeners {
-        std::function<void()> otherChangesTaken;
-        std::function<void(const std::vector<int>& newIndexOf)> markersRenumbered;
-    };
-    void setListeners(Listeners listeners) { m_listeners = std::move(listeners); }
-    /**
-     * Told when a background write of "user.gdb" ended. It runs on the writer's thread, so
-     * it must only have the window's thread call collectWrites().
-     */
-    void setWriteListener(std::function<void()> written);
     /**
      * Reads "user.gdb" and "markers.gdb" again when another program changed them, keeping
      * this window's unwritten changes on top as a write would. A file that cannot be read
@@ -384,8 +379,17 @@ private:
     int m_stepsTakenAhead = 0;
     PlaceRecords m_userBase;        // statuses and notes as "user.gdb" last held them here
     MarkerChanges m_markerChanges; // the markers' changes since "markers.gdb" was last read or written
-    Listeners m_listeners;
-    std::function<void()> m_writeListener;
+    /**
+     * The world's events object, which stays with this place when another world is moved
+     * into it: a move hands over the data, never the connections.
+     */
+    struct Events {
+        Events() = default;
+        Events(Events&&) noexcept {}
+        Events& operator=(Events&&) noexcept { return *this; }
+        std::unique_ptr<WorldEvents> object = std::make_unique<WorldEvents>();
+    };
+    Events m_events;
     // The background writer of "user.gdb", started by the first autosave that needs it.
     std::unique_ptr<UserDataWriter> m_writer;
     std::vector<std::uint8_t> m_unposted; // by location index: changed since the writer was last told

@@ -48,7 +48,7 @@ WorldOpening openWorld(World& world, const QString& folder)
     } catch (...) {
         loaderError = errorText(std::current_exception());
     }
-    world = std::move(next);
+    world.replaceWith(std::move(next));
     return {Outcome::Opened, loaderError, notices};
 }
 

@@ -17,6 +17,7 @@ class ViewBindingTest : public ::testing::Test {
 protected:
     ViewBindingTest()
     {
+        QObject::connect(&binding, &ViewBinding::levelShown, [this] { ++levels; });
         window.resize(378, 644);
         binding.takePicture(QSize(3300, 3800), 10);
         binding.updateScrollRanges();
@@ -45,7 +46,7 @@ protected:
     Ui::TMainForm ui;
     Settings settings;
     int levels = 0;
-    ViewBinding binding{window, {built(ui, window).PanelMap, ui.ScrollBarH, ui.ScrollBarV}, settings, [this] { ++levels; }};
+    ViewBinding binding{window, {built(ui, window).PanelMap, ui.ScrollBarH, ui.ScrollBarV}, settings};
 };
 
 TEST_F(ViewBindingTest, ZoomCommandsMirrorTheirLevel)

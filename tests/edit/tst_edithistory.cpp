@@ -72,9 +72,8 @@ struct EditBench {
 
     QTemporaryDir folder;
     World world;
-    bool autosave = true;
     std::chrono::steady_clock::time_point now{};
-    MapEditor editor{world, {[this] { return autosave; }, [] {}}, [this] { return now; }};
+    MapEditor editor{world, [this] { return now; }};
 };
 
 class EditHistoryTest : public ::testing::Test, protected EditBench {};
@@ -145,7 +144,7 @@ TEST_F(EditHistoryTest, EachEditUndoesAndRedoesToTheSameBytesOnDisk)
     for (const EditCase& c : kEdits) {
         SCOPED_TRACE(c.what);
         EditBench fresh; // each case from the same start
-        fresh.autosave = true;
+        fresh.editor.setAutosave(true);
         const auto before = fresh.files();
         const LocationList places = fresh.world.locations(), markers = fresh.world.markers();
         c.edit(fresh.editor, fresh.world, true);
@@ -172,7 +171,7 @@ TEST_F(EditHistoryTest, WithAutosaveOffUndoWritesNothingUntilTheClose)
     for (const EditCase& c : kEdits) {
         SCOPED_TRACE(c.what);
         EditBench fresh;
-        fresh.autosave = false;
+        fresh.editor.setAutosave(false);
         const auto before = fresh.files();
         c.edit(fresh.editor, fresh.world, false);
         const auto edited = fresh.files(); // an import writes at once, whatever autosave says
@@ -240,7 +239,7 @@ TEST_F(EditHistoryTest, UndoOfAnImportRestoresEveryStatusAndNote)
     for (int i = 0; i < 40; ++i)
         many.push_back(place("P" + QByteArray::number(i), i % 3 + 1, i % 2 ? "old" : ""));
     World big(folder.path(), many, {});
-    MapEditor e(big, {[] { return true; }, [] {}});
+    MapEditor e(big);
     LocationList imported = many;
     for (Location& l : imported) {
         l.Status = Visited;
@@ -307,7 +306,8 @@ TEST_F(EditHistoryTest, UndoBackToTheFileLeavesAnIncompleteFileAlone)
     World loaded(dir.path());
     loaded.LoadDatabases();
     ASSERT_FALSE(loaded.userDataSafe());
-    MapEditor e(loaded, {[] { return false; }, [] {}});
+    MapEditor e(loaded);
+    e.setAutosave(false);
     e.setStatus(Active);
     EXPECT_TRUE(loaded.userDataEdited());
     e.undo();

@@ -56,12 +56,11 @@ class MapEditorTest : public ::testing::Test {
 protected:
     explicit MapEditorTest(LocationList markers = {})
         : world(folder.path(), {place("Cedar"), place("Edit marker"), place("Aspen")}, std::move(markers))
-    {}
-
-    MapEditor::Hooks hooks()
     {
-        return {[this] { return autosave; }, [this] { ++repaints; }};
+        // As the window has it: each change the editor says the map shows is one paint.
+        QObject::connect(&editor, &MapEditor::mapChanged, [this] { ++repaints; });
     }
+
     QString path(const QString& name) const { return QDir(folder.path()).filePath(name); }
     /** What the world last wrote to `name`; empty when it wrote nothing. */
     QByteArray written(const QString& name) const
@@ -76,9 +75,8 @@ protected:
 
     QTemporaryDir folder;
     World world;
-    bool autosave = true;
     int repaints = 0;
-    MapEditor editor{world, hooks()};
+    MapEditor editor{world};
 };
 
 /** The same world holding three markers. */
@@ -130,7 +128,7 @@ TEST_F(MapEditorTest, AddEditAndDeleteAMarkerAndWhatIsWritten)
 
 TEST_F(MarkerEditorTest, TheOpenBoxFollowsItsMarkerThroughAMergeWithAnotherProgram)
 {
-    world.setListeners({{}, [this](const std::vector<int>& newIndexOf) { editor.markersRenumbered(newIndexOf); }});
+    // The editor follows the world's renumbering by itself.
     ASSERT_TRUE(editor.showMarker(1));
     editor.open();
     editor.editText(QStringLiteral("B2"));
@@ -211,7 +209,7 @@ TEST_F(MapEditorTest, StatusesAreWrittenWithAutosaveOnlyAndAlwaysRepainted)
     EXPECT_EQ(userFile(), writeUserData(world.locations()));
     EXPECT_EQ(repaints, 1);
 
-    autosave = false;
+    editor.setAutosave(false);
     forget(QStringLiteral("user.gdb"));
     editor.setStatus(Active);
     editor.open();
@@ -221,7 +219,7 @@ TEST_F(MapEditorTest, StatusesAreWrittenWithAutosaveOnlyAndAlwaysRepainted)
     EXPECT_EQ(repaints, 2);
 
     // A failed write still shows the change, and the error reaches the caller.
-    autosave = true;
+    editor.setAutosave(true);
     AtomicFile::setFaultInjector([](AtomicFile::Step step) { return step != AtomicFile::Step::Rename; });
     const auto restore = qScopeGuard([] { AtomicFile::setFaultInjector({}); });
     EXPECT_ANY_THROW(editor.setStatus(Unvisited));
@@ -239,7 +237,7 @@ TEST_F(MapEditorTest, UnknownIndicesChangeNothing)
     EXPECT_EQ(editor.target(), (EditTarget{EditTarget::Kind::Location, 0}));
 
     World empty(folder.path(), {}, {});
-    MapEditor none(empty, {});
+    MapEditor none(empty);
     none.setStatus(Visited); // nothing selected: nothing to set
     none.open();
     none.editText(QStringLiteral("lost"));
@@ -383,7 +381,8 @@ TEST(MapEditorSelection, GoFindsTheShownLocationOrReportsTheIndex)
 {
     QTemporaryDir folder;
     World empty(folder.path(), {}, {});
-    MapEditor editor(empty, {[] { return false; }, [] {}});
+    MapEditor editor(empty);
+    editor.setAutosave(false);
     try {
         editor.selectedLocation();
         ADD_FAILURE() << "an empty list has no selected location";
@@ -391,7 +390,8 @@ TEST(MapEditorSelection, GoFindsTheShownLocationOrReportsTheIndex)
         EXPECT_EQ(e.message(), QStringLiteral("List index out of bounds (0)"));
     }
     World two(folder.path(), {place("North", 5, 6), place("South", 7, 8)}, {});
-    MapEditor chooser(two, {[] { return false; }, [] {}});
+    MapEditor chooser(two);
+    chooser.setAutosave(false);
     EXPECT_EQ(chooser.selectedLocation().Name, QByteArray("North"));
     ASSERT_TRUE(chooser.showLocation(1));
     EXPECT_EQ(chooser.selectedLocation().X, 7);

@@ -24,8 +24,10 @@ protected:
     MapHoverTest()
         : view(Viewport::showing({660, 760}, 2, {330, 380}, 1)),
           world(folder.path(), {item("Ford", {100, 100}, "Shallow at low tide")}, {item("Camp", {200, 250})}),
-          editor(world, {[] { return false; }, [] {}}), hover(world, view, settings, highlight, editor)
-    {}
+          editor(world), hover(world, view, settings, highlight, editor)
+    {
+        editor.setAutosave(false);
+    }
 
     /** An item whose map point lands on (or next to) this panel point. */
     Location item(const QByteArray& name, QPoint panel, const QByteArray& note = {}) const

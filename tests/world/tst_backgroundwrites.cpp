@@ -193,7 +193,8 @@ TEST_F(BackgroundWritesTest, TheDestructorWritesWhatIsStillWaiting)
 TEST_F(BackgroundWritesTest, TheWriterTellsItsListenerOffTheCallersThread)
 {
     std::atomic<int> told{0};
-    world.setWriteListener([&] { ++told; });
+    QObject::connect(&world.events(), &WorldEvents::userDataWritten, &world.events(), [&] { ++told; },
+                     Qt::DirectConnection);
     type(0, "x");
     world.waitForUserDataWrites();
     // The writer tells its listener after it has gone idle, so the wait above may return

@@ -114,7 +114,7 @@ TEST_F(WorldMergeTest, WhoChangedWhatDecidesWhatTheUserFileHolds)
         writeFile(path("user.gdb"), original);
         const auto world = load();
         int taken = 0;
-        world->setListeners({[&] { ++taken; }, {}});
+        QObject::connect(&world->events(), &WorldEvents::otherChangesTaken, [&] { ++taken; });
         c.ours(*world);
         if (!c.theirs.isEmpty())
             otherProgramWrites("user.gdb", c.theirs);
@@ -139,7 +139,8 @@ TEST_F(WorldMergeTest, TheOtherProgramsMarkersStayAndThisWindowsChangesApply)
 {
     const auto world = load();
     std::vector<int> renumbered;
-    world->setListeners({{}, [&](const std::vector<int>& newIndexOf) { renumbered = newIndexOf; }});
+    QObject::connect(&world->events(), &WorldEvents::markersRenumbered,
+                     [&](const std::vector<int>& newIndexOf) { renumbered = newIndexOf; });
     world->setMarkerName(1, "Ford (deep)"); // this window edits the second marker
     world->addMarker(marker("Tent", 5, 5));
     // Meanwhile another program put a marker in front and deleted the first.
