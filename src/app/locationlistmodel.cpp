@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "app/locationlistmodel.h"
 
+#include "data/codepage.h"
+
 #include <utility>
 
 namespace vdm {
@@ -30,7 +32,7 @@ QVariant LocationListModel::data(const QModelIndex& index, int role) const
     switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
-        return e.name;
+        return CodePage::decode(e.name); // only the rows shown: a million decoded names took 60 MB
     case Qt::UserRole:
         return e.index;
     default:

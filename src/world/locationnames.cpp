@@ -156,7 +156,7 @@ struct NamesToSort::Data {
     std::vector<std::size_t> begin;
     std::vector<char16_t> keys, accents;
     std::vector<Entry> entries;
-    std::vector<QString> decoded;
+    std::vector<QByteArray> names;
 };
 
 NamesToSort::NamesToSort(const LocationList& locations) : NamesToSort(locations, std::nullopt) {}
@@ -169,28 +169,28 @@ NamesToSort::NamesToSort(const LocationList& locations, const std::optional<QLoc
     const std::size_t n = locations.size();
     using Entry = Data::Entry;
     // Each record is visited once, in file order, where the records lie one after another
-    // in memory: its name folded and decoded at once. Reaching the records in list order
+    // in memory: its name folded and kept at once. Reaching the records in list order
     // instead would wait on memory for almost every one of them.
     std::vector<std::size_t>& begin = m_data->begin;
     std::vector<char16_t>& keys = m_data->keys;
     std::vector<char16_t>& accents = m_data->accents;
     std::vector<Entry>& entries = m_data->entries;
-    std::vector<QString>& decoded = m_data->decoded;
+    std::vector<QByteArray>& names = m_data->names;
     begin.assign(n + 1, 0);
-    keys.resize(n * 16);
-    accents.resize(n * 16);
+    // The buffers take exactly the folded texts (and the room the last byte writes past its
+    // own): at a million places a guess that doubles as it grows took a hundred megabytes more.
+    std::size_t units = 4;
+    for (const Location& l : locations)
+        for (const char c : l.Name)
+            units += fold.length[static_cast<unsigned char>(c)];
+    keys.resize(units);
+    accents.resize(units);
     entries.resize(n);
-    decoded.reserve(n);
+    names.reserve(n);
     std::size_t used = 0;
     for (std::size_t i = 0; i < n; ++i) {
         const QByteArray& name = locations[i].Name;
-        decoded.push_back(CodePage::decode(name));
-        // Every byte writes all four places of its folded text and moves on by its length,
-        // so the buffer keeps room for four units a byte.
-        if (keys.size() < used + 4 * std::size_t(name.size())) {
-            keys.resize(std::max(2 * keys.size(), used + 4 * std::size_t(name.size())));
-            accents.resize(keys.size());
-        }
+        names.push_back(name);
         char16_t* out = keys.data() + used;
         char16_t* accent = accents.data() + used;
         std::array<char16_t, 16 + 4> ranks{}; // the first sixteen, and room to overrun
@@ -230,7 +230,7 @@ std::vector<ListedLocation> NamesToSort::sorted() &&
     const std::vector<char16_t>& keys = m_data->keys;
     const std::vector<char16_t>& accents = m_data->accents;
     std::vector<Entry>& entries = m_data->entries;
-    std::vector<QString>& decoded = m_data->decoded;
+    std::vector<QByteArray>& names = m_data->names;
     // A shorter head padded with zeros never sorts after a longer text it begins, so a head
     // that is smaller means a name that is smaller; equal heads compare the whole text by
     // letters, then by accents. Equal names keep file order.
@@ -257,10 +257,14 @@ std::vector<ListedLocation> NamesToSort::sorted() &&
         return a.index < b.index;
     });
 
+    // The ranks are done with: their memory goes before the list's comes.
+    m_data->begin = {};
+    m_data->keys = {};
+    m_data->accents = {};
     std::vector<ListedLocation> sorted;
     sorted.reserve(entries.size());
     for (const Entry& e : entries)
-        sorted.push_back({std::move(decoded[std::size_t(e.index)]), e.index});
+        sorted.push_back({std::move(names[std::size_t(e.index)]), e.index});
     m_data.reset();
     return sorted;
 }

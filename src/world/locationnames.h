@@ -3,8 +3,7 @@
 
 #include "data/location.h"
 
-#include <QString>
-
+#include <QByteArray>
 #include <QLocale>
 
 #include <memory>
@@ -13,9 +12,13 @@
 
 namespace vdm {
 
-/** One entry of the location list: a location's name as shown, and its index in the list. */
+/**
+ * One entry of the location list: a location's name in the code page, as the file holds
+ * it (shared with the location, so a million entries make no text of their own; decoded
+ * where shown), and its index in the list.
+ */
 struct ListedLocation {
-    QString name;
+    QByteArray name;
     int index = 0;
     bool operator==(const ListedLocation&) const = default;
 };

@@ -21,7 +21,7 @@ std::vector<ListedLocation> foldedOneByOne(const LocationList& locations)
     std::vector<std::pair<QString, ListedLocation>> keyed;
     for (std::size_t i = 0; i < locations.size(); ++i) {
         const QString name = CodePage::decode(locations[i].Name);
-        keyed.push_back({name.toCaseFolded(), {name, int(i)}});
+        keyed.push_back({name.toCaseFolded(), {locations[i].Name, int(i)}});
     }
     std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<ListedLocation> out;
