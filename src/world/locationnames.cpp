@@ -144,19 +144,55 @@ std::shared_ptr<const FoldTable> foldTable(const std::optional<QLocale>& locale)
 
 } // namespace
 
-// Every folded name's letter ranks in one buffer and its full ranks in another, and beside
-// each location the letter ranks of its first sixteen units packed into two numbers: the
-// sort moves these small entries, and most comparisons end at the first or second number
-// without looking at the buffers.
+namespace {
+
+/**
+ * -1, 0 or 1 as `a` sorts before, with or after `b` by the ranks of `table` (letters or
+ * accents): the texts the two names fold to, unit by unit, a shorter one before a longer
+ * one it begins. Folded from the bytes as it goes, so no name's ranks are kept anywhere.
+ */
+int compareFolded(const FoldTable& fold, const std::array<std::array<char16_t, 4>, 256>& table, QByteArrayView a,
+                  QByteArrayView b)
+{
+    // The same byte folds to the same units: the common beginning is skipped whole.
+    const auto [pa, pb] = std::mismatch(a.begin(), a.end(), b.begin(), b.end());
+    qsizetype ia = pa - a.begin(), ib = pb - b.begin();
+    std::size_t ka = 0, kb = 0; // the unit within the byte at ia, ib
+    while (true) {
+        while (ia < a.size() && ka >= fold.length[static_cast<unsigned char>(a[ia])]) {
+            ++ia;
+            ka = 0;
+        }
+        while (ib < b.size() && kb >= fold.length[static_cast<unsigned char>(b[ib])]) {
+            ++ib;
+            kb = 0;
+        }
+        const bool endA = ia == a.size(), endB = ib == b.size();
+        if (endA || endB)
+            return endA && endB ? 0 : endA ? -1 : 1;
+        const char16_t ua = table[static_cast<unsigned char>(a[ia])][ka];
+        const char16_t ub = table[static_cast<unsigned char>(b[ib])][kb];
+        if (ua != ub)
+            return ua < ub ? -1 : 1;
+        ++ka;
+        ++kb;
+    }
+}
+
+} // namespace
+
+// Beside each location the letter ranks of its first sixteen units, packed into two
+// numbers: the sort moves these small entries, and most comparisons end at the first or
+// second number. Only names equal that far are folded again, from their bytes; keeping
+// every name's ranks took a hundred megabytes at a million places.
 struct NamesToSort::Data {
     struct Entry {
         std::uint64_t head[2];
         int index;
     };
-    std::vector<std::size_t> begin;
-    std::vector<char16_t> keys, accents;
+    std::shared_ptr<const FoldTable> fold;
     std::vector<Entry> entries;
-    std::vector<QByteArray> names;
+    std::vector<QByteArray> names; // shared with the locations: no copy of the texts
 };
 
 NamesToSort::NamesToSort(const LocationList& locations) : NamesToSort(locations, std::nullopt) {}
@@ -164,50 +200,29 @@ NamesToSort::NamesToSort(const LocationList& locations) : NamesToSort(locations,
 NamesToSort::NamesToSort(const LocationList& locations, const std::optional<QLocale>& locale)
     : m_data(std::make_unique<Data>())
 {
-    const std::shared_ptr<const FoldTable> table = foldTable(locale);
-    const FoldTable& fold = *table;
+    m_data->fold = foldTable(locale);
+    const FoldTable& fold = *m_data->fold;
     const std::size_t n = locations.size();
     using Entry = Data::Entry;
     // Each record is visited once, in file order, where the records lie one after another
-    // in memory: its name folded and kept at once. Reaching the records in list order
-    // instead would wait on memory for almost every one of them.
-    std::vector<std::size_t>& begin = m_data->begin;
-    std::vector<char16_t>& keys = m_data->keys;
-    std::vector<char16_t>& accents = m_data->accents;
+    // in memory. Reaching the records in list order instead would wait on memory for
+    // almost every one of them.
     std::vector<Entry>& entries = m_data->entries;
     std::vector<QByteArray>& names = m_data->names;
-    begin.assign(n + 1, 0);
-    // The buffers take exactly the folded texts (and the room the last byte writes past its
-    // own): at a million places a guess that doubles as it grows took a hundred megabytes more.
-    std::size_t units = 4;
-    for (const Location& l : locations)
-        for (const char c : l.Name)
-            units += fold.length[static_cast<unsigned char>(c)];
-    keys.resize(units);
-    accents.resize(units);
     entries.resize(n);
     names.reserve(n);
-    std::size_t used = 0;
     for (std::size_t i = 0; i < n; ++i) {
         const QByteArray& name = locations[i].Name;
         names.push_back(name);
-        char16_t* out = keys.data() + used;
-        char16_t* accent = accents.data() + used;
         std::array<char16_t, 16 + 4> ranks{}; // the first sixteen, and room to overrun
         std::size_t ranked = 0;
         for (const char c : name) {
+            if (ranked >= 16)
+                break;
             const auto b = std::size_t(static_cast<unsigned char>(c));
-            std::copy_n(fold.letters[b].data(), 4, out);
-            std::copy_n(fold.accents[b].data(), 4, accent);
-            out += fold.length[b];
-            accent += fold.length[b];
-            if (ranked < 16) {
-                std::copy_n(fold.letters[b].data(), 4, ranks.data() + ranked);
-                ranked += fold.length[b];
-            }
+            std::copy_n(fold.letters[b].data(), 4, ranks.data() + ranked);
+            ranked += fold.length[b];
         }
-        used = std::size_t(out - keys.data());
-        begin[i + 1] = used;
         Entry& e = entries[i];
         e.index = int(i);
         for (std::size_t word = 0; word < 2; ++word) {
@@ -226,41 +241,25 @@ NamesToSort::~NamesToSort() = default;
 std::vector<ListedLocation> NamesToSort::sorted() &&
 {
     using Entry = Data::Entry;
-    const std::vector<std::size_t>& begin = m_data->begin;
-    const std::vector<char16_t>& keys = m_data->keys;
-    const std::vector<char16_t>& accents = m_data->accents;
+    const FoldTable& fold = *m_data->fold;
     std::vector<Entry>& entries = m_data->entries;
     std::vector<QByteArray>& names = m_data->names;
     // A shorter head padded with zeros never sorts after a longer text it begins, so a head
     // that is smaller means a name that is smaller; equal heads compare the whole text by
     // letters, then by accents. Equal names keep file order.
-    const auto less = [&](const std::vector<char16_t>& ranks, std::size_t ua, std::size_t ub) -> int {
-        const char16_t* ka = ranks.data() + begin[ua];
-        const char16_t* ea = ranks.data() + begin[ua + 1];
-        const char16_t* kb = ranks.data() + begin[ub];
-        const char16_t* eb = ranks.data() + begin[ub + 1];
-        const auto [pa, pb] = std::mismatch(ka, ea, kb, eb);
-        if (pa == ea || pb == eb)
-            return pa == ea && pb == eb ? 0 : pa == ea ? -1 : 1;
-        return *pa < *pb ? -1 : 1;
-    };
     std::sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) {
         if (a.head[0] != b.head[0])
             return a.head[0] < b.head[0];
         if (a.head[1] != b.head[1])
             return a.head[1] < b.head[1];
-        const auto ua = std::size_t(a.index), ub = std::size_t(b.index);
-        if (const int byLetters = less(keys, ua, ub))
+        const QByteArray& na = names[std::size_t(a.index)];
+        const QByteArray& nb = names[std::size_t(b.index)];
+        if (const int byLetters = compareFolded(fold, fold.letters, na, nb))
             return byLetters < 0;
-        if (const int byAccents = less(accents, ua, ub))
+        if (const int byAccents = compareFolded(fold, fold.accents, na, nb))
             return byAccents < 0;
         return a.index < b.index;
     });
-
-    // The ranks are done with: their memory goes before the list's comes.
-    m_data->begin = {};
-    m_data->keys = {};
-    m_data->accents = {};
     std::vector<ListedLocation> sorted;
     sorted.reserve(entries.size());
     for (const Entry& e : entries)

@@ -477,12 +477,14 @@ void World::loadUserFile(const QString& path, UserFile& file, const QString& wha
     file.safe = false;
     if (!databaseExists(path)) {
         file.version = FileVersion(FileStamp{}, {}); // another program may make it meanwhile
+        file.holdsWritten = false;
         file.safe = m_locationsLoaded; // nothing stored that the lists could fall short of
         return;
     }
     const FileStamp stamp = stampOf(path); // before the read: a change during it shows later
     const QByteArray bytes = readDatabaseFile(path);
     file.version = FileVersion(stamp, bytes);
+    file.holdsWritten = false;
     const QString full = QFileInfo(path).absoluteFilePath();
     const QString encoding = unicodeEncoding(bytes);
     if (!encoding.isEmpty()) {
@@ -501,7 +503,8 @@ void World::loadUserFile(const QString& path, UserFile& file, const QString& wha
     // Read completely only when the writer gives back the very bytes that were read: the
     // one comparison of the run, made here while nothing has been edited yet. An empty
     // file has nothing to lose.
-    file.safe = m_locationsLoaded && (bytes.isEmpty() || writesBack(bytes));
+    file.holdsWritten = m_locationsLoaded && writesBack(bytes);
+    file.safe = m_locationsLoaded && (bytes.isEmpty() || file.holdsWritten);
 }
 
 void World::LoadUserData()
@@ -721,6 +724,7 @@ World::Meeting World::meetOtherChanges(const QString& name, const QString& path,
         return Meeting::Unchanged; // a file another program deleted is simply written again
     if (const std::optional<bool> oursToo = merge(bytes)) {
         file.version = now;
+        file.holdsWritten = true; // a merge takes only a file the writer gives back whole
         file.safe = true; // everything the file holds is in the lists now
         file.kept = {};
         if (*oursToo)
@@ -754,6 +758,11 @@ std::optional<QByteArray> World::bytesToSave(const QString& name, const QString&
     // Taken: the file already holds everything, as the lists now do.
     if (met == Meeting::Kept || met == Meeting::Taken)
         return std::nullopt;
+    // Nothing changed here since the file was read whole or written, and nobody else changed
+    // it: it holds these very bytes, and making them (a million places' file, twice over
+    // with the look at the old one) is the close's whole cost.
+    if (met == Meeting::Unchanged && file.holdsWritten && !changedHere && file.version.existed() && databaseExists(path))
+        return std::nullopt;
     if (!prepareWrite(path, file))
         return std::nullopt;
     return make();
@@ -769,6 +778,7 @@ void World::save(const QString& name, UserFile& file, bool changedHere, Merge me
             return;
         AtomicFile::write(path, *bytes);
         file.version = FileVersion(stampOf(path), *bytes);
+        file.holdsWritten = true;
         written();
     } catch (...) {
         file.writeFailing = true;
@@ -847,12 +857,14 @@ void World::SaveUserFilesTogether(bool userData, bool withMarkers)
     }
     if (user) {
         m_userFile.version = FileVersion(stampOf(userPath), *user);
+        m_userFile.holdsWritten = true;
         m_userBase = placeRecords(m_locations);
         m_posted.clear();
         m_userBytes = user->size();
     }
     if (markers) {
         m_markerFile.version = FileVersion(stampOf(markersPath), *markers);
+        m_markerFile.holdsWritten = true;
         m_markerChanges.reset(m_markers);
     }
     if (userData)
@@ -1075,6 +1087,7 @@ void World::collectWrites()
     if (outcome->written) {
         baseWritten(outcome->written);
         m_userFile.version = outcome->version;
+        m_userFile.holdsWritten = true;
     }
     if (outcome->otherChange) {
         // Merged and written here, by the rules of every other write.
@@ -1100,6 +1113,7 @@ void World::settleWrites()
     if (const std::optional<UserDataWriter::Outcome> outcome = m_writer->take(); outcome && outcome->written) {
         baseWritten(outcome->written);
         m_userFile.version = outcome->version;
+        m_userFile.holdsWritten = true;
     }
 }
 

@@ -292,6 +292,7 @@ private:
         bool edited = false; // the user changed this data in this run
         bool writeFailing = false; // the last write failed and the user has been told
         FileVersion version;       // what this world last read from or wrote to the file
+        bool holdsWritten = false; // that version is exactly what the writer makes of the lists as they were then
         FileVersion kept;          // another program's version that could not be merged
         QString keptBeside;        // where this window's data goes while that version stays
     };

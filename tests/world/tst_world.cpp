@@ -9,6 +9,7 @@
 #include "data/userdb.h"
 #include "world/world.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QScopeGuard>
@@ -353,6 +354,33 @@ TEST_F(WorldTest, EmptyUserFilesHaveNothingToLose)
     EXPECT_EQ(read("user.gdb"), writeUserData(world.locations()));
     EXPECT_EQ(read("markers.gdb"), QByteArray());
     EXPECT_FALSE(exists("user.gdb.bak"));
+}
+
+TEST_F(WorldTest, ASaveWithoutChangesLeavesTheFileButWritesItAgainWhenItWent)
+{
+    // A save after a change taken back, and one after nothing, find the file holding their
+    // bytes; a file deleted meanwhile, or one the lists changed against, is written.
+    const QByteArray stored = programUserData();
+    write("user.gdb", stored);
+    write("markers.gdb", programMarkers());
+    World world(dir.path());
+    ASSERT_EQ(load(world), QString());
+    const QDateTime before = QFileInfo(path("user.gdb")).lastModified();
+    world.setLocationNote(1, "changed");
+    world.setLocationNote(1, "");
+    world.SaveUserData();
+    world.SaveMarkers();
+    EXPECT_EQ(QFileInfo(path("user.gdb")).lastModified(), before);
+    QFile::remove(path("user.gdb"));
+    QFile::remove(path("markers.gdb"));
+    world.SaveUserData();
+    world.SaveMarkers();
+    EXPECT_EQ(read("user.gdb"), stored);
+    EXPECT_EQ(read("markers.gdb"), programMarkers());
+    world.setLocationStatus(0, Active);
+    world.SaveUserData();
+    EXPECT_EQ(read("user.gdb"), writeUserData(world.locations()));
+    EXPECT_NE(read("user.gdb"), stored);
 }
 
 TEST_F(WorldTest, BackupsAreNeverReplacedAndNotRepeated)
