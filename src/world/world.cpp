@@ -761,8 +761,10 @@ std::optional<QByteArray> World::bytesToSave(const QString& name, const QString&
     // Nothing changed here since the file was read whole or written, and nobody else changed
     // it: it holds these very bytes, and making them (a million places' file, twice over
     // with the look at the old one) is the close's whole cost.
-    if (met == Meeting::Unchanged && file.holdsWritten && !changedHere && file.version.existed() && databaseExists(path))
+    if (met == Meeting::Unchanged && file.holdsWritten && !changedHere && file.version.existed() && databaseExists(path)) {
+        file.writeFailing = false; // as a write would: the file holds everything, a failing streak is over
         return std::nullopt;
+    }
     if (!prepareWrite(path, file))
         return std::nullopt;
     return make();
