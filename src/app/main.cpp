@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "app/accessibility.h"
 #include "app/program.h"
 #include "cli/commandline.h"
 #include "dialogs/prompts.h"
@@ -79,6 +80,9 @@ int main(int argc, char** argv)
         if (const auto status = readCommandLine(argc, argv, world))
             return *status;
     }
+    // Before the application exists: a screen reader that is already listening asks for the
+    // application's interface at once, and the first answer is the one kept.
+    vdm::installCheckButtonAccessibility();
     QApplication app(argc, argv);
     // The window system matches the window to the desktop entry and its icon by this name.
     QGuiApplication::setDesktopFileName(vdm::cli::desktopId());

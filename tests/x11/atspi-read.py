@@ -1,0 +1,88 @@
+#!/usr/bin/python3
+# SPDX-License-Identifier: MIT
+"""Reads the running map window as a screen reader does, over AT-SPI, and prints JSON:
+the box's name, the progress line and the open More menu's entries, each with its own.
+It waits for the menu to open (the test opens it with a key).
+
+Exits 77 when the AT-SPI client library is missing, 2 when the program never shows up on
+the accessibility bus within the deadline given as the first argument (seconds).
+"""
+import json
+import sys
+import time
+
+try:
+    import gi
+
+    gi.require_version("Atspi", "2.0")
+    from gi.repository import Atspi
+except (ImportError, ValueError) as error:
+    print(f"no AT-SPI client library: {error}", file=sys.stderr)
+    sys.exit(77)
+
+APPLICATION = "Veldamar Interactive Map"
+MENUS = (Atspi.Role.MENU, Atspi.Role.POPUP_MENU)
+
+
+def children(node):
+    for i in range(node.get_child_count()):
+        child = node.get_child_at_index(i)
+        if child is not None:
+            yield child
+
+
+def walk(node, depth=0):
+    yield node
+    if depth < 40:
+        for child in children(node):
+            yield from walk(child, depth + 1)
+
+
+def application(deadline):
+    while time.monotonic() < deadline:
+        for app in children(Atspi.get_desktop(0)):
+            if app.get_name() == APPLICATION and app.get_child_count() > 0:
+                return app
+        time.sleep(0.1)
+    return None
+
+
+def entries(menu):
+    """The entries of a menu, each with the entries of its submenu."""
+    listed = []
+    for item in children(menu):
+        submenu = [c for c in children(item) if c.get_role() in MENUS]
+        listed.append({"name": item.get_name(), "entries": entries(submenu[0]) if submenu else []})
+    return listed
+
+
+def main():
+    deadline = time.monotonic() + float(sys.argv[1] if len(sys.argv) > 1 else 20)
+    app = application(deadline)
+    if app is None:
+        print("the program is not on the accessibility bus", file=sys.stderr)
+        return 2
+    found = {"box": None, "boxDescription": None, "progress": None, "menu": None}
+    # The open menu stands among the application's windows; the test opens it by a key.
+    while found["menu"] is None and time.monotonic() < deadline:
+        for window in children(app):
+            if window.get_role() in MENUS and window.get_name() == "More":
+                found["menu"] = entries(window)
+        if found["menu"] is None:
+            time.sleep(0.1)
+    if found["menu"] is None:
+        seen = [f"{w.get_role_name()} '{w.get_name()}'" for w in children(app)]
+        print("no open menu among the windows: " + ", ".join(seen), file=sys.stderr)
+    for node in walk(app):
+        description = node.get_description()
+        name = node.get_name()
+        if description == "Selected location":
+            found["box"], found["boxDescription"] = name, description
+        elif name.startswith("Visited ") and node.get_role() == Atspi.Role.LABEL:
+            found["progress"] = name
+    print(json.dumps(found), flush=True)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,146 @@
+// SPDX-License-Identifier: MIT
+// The real program read by a screen reader's client library over AT-SPI, on a session bus
+// of the test's own: the box's caption, the progress counts and the open menu's entries.
+#include "common/testworld.h"
+#include "x11/xserver.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <X11/keysym.h>
+
+namespace vdm::test {
+namespace {
+
+const QString kTitle = QStringLiteral("Veldamar Interactive Map");
+
+/** Waits for the end of a process; kills it when it hangs, so the suite goes on. */
+bool ended(QProcess& process, int ms)
+{
+    if (process.state() == QProcess::NotRunning || process.waitForFinished(ms))
+        return true;
+    process.kill();
+    process.waitForFinished();
+    return false;
+}
+
+/**
+ * A private D-Bus session bus for the program and the reader; the accessibility bus is
+ * started on it by D-Bus activation, and goes when it goes.
+ */
+class SessionBus {
+public:
+    SessionBus()
+    {
+        const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
+        if (daemon.isEmpty())
+            return;
+        m_daemon.start(daemon,
+                       {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+        if (!m_daemon.waitForStarted(10000))
+            return;
+        (void)QTest::qWaitFor([&] { return m_daemon.canReadLine() || m_daemon.state() == QProcess::NotRunning; },
+                              10000);
+        m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
+    }
+    ~SessionBus()
+    {
+        m_daemon.terminate();
+        ended(m_daemon, 5000);
+    }
+    QString address() const { return m_address; }
+
+private:
+    QProcess m_daemon;
+    QString m_address;
+};
+
+TEST(X11AtSpi, AScreenReaderReadsTheBoxCaptionTheCountsAndTheMenu)
+{
+    const QString reader = QStringLiteral(VDM_ATSPI_READER);
+    if (!QFile::exists(QStringLiteral("/usr/libexec/at-spi-bus-launcher"))
+        || !QFile::exists(QStringLiteral("/usr/bin/python3")))
+        GTEST_SKIP() << "no AT-SPI bus launcher or python3: install at-spi2-core and gir1.2-atspi-2.0";
+    SessionBus bus;
+    if (bus.address().isEmpty())
+        GTEST_SKIP() << "the session bus for the accessibility bus could not start";
+    XServer x;
+    ASSERT_TRUE(x.connected());
+
+    TestWorld world;
+    world.write(QStringLiteral("vdmain.gdb"),
+                locationRecord("Alpha", 0, 100, 100) + locationRecord("Beta", 0, 300, 300));
+    world.write(QStringLiteral("user.gdb"), "loc\r\n   nm = Beta\r\n   status = 3\r\n   note = \r\nend\r\n");
+    const QString program = world.appPath(QStringLiteral("veldamar-map"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(VDM_PROGRAM), program));
+    QTemporaryDir runtime;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address());
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    env.remove(QStringLiteral("AT_SPI_BUS_ADDRESS"));
+    // The toolkit joins the accessibility bus without waiting for a screen reader to ask.
+    env.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+
+    QProcess map;
+    map.setProcessEnvironment(env);
+    map.start(program, {world.dir()});
+    ASSERT_TRUE(map.waitForStarted());
+    uint32_t window = 0;
+    (void)QTest::qWaitFor(
+        [&] {
+            window
+                = x.topLevelTitled([](const QString& t) { return t.startsWith(kTitle + QStringLiteral(" (Zoom ")); });
+            return window != 0 || map.state() == QProcess::NotRunning;
+        },
+        60000);
+    ASSERT_NE(window, 0u) << map.readAllStandardError().constData();
+
+    // The menu opened with F10 as a user opens it (without a window manager the keyboard
+    // follows the pointer), then read while it is open.
+    x.movePointer(x.geometry(window).center());
+    QTest::qWait(100);
+    x.typeKey(XK_F10);
+    QProcess read;
+    read.setProcessEnvironment(env);
+    const QString counts = QStringLiteral("Visited %1 \u00B7 Active 0 \u00B7 Unvisited %2 of 2");
+    read.start(QStringLiteral("/usr/bin/python3"), {reader, QStringLiteral("20")});
+    ASSERT_TRUE(read.waitForStarted());
+    const auto line = [&read] {
+        (void)QTest::qWaitFor([&] { return read.canReadLine() || read.state() == QProcess::NotRunning; }, 30000);
+        return read.readLine().trimmed();
+    };
+    const QByteArray first = line();
+    if (read.state() == QProcess::NotRunning && read.exitCode() == 77)
+        GTEST_SKIP() << "no AT-SPI client library: " << read.readAllStandardError().constData();
+    ASSERT_FALSE(first.isEmpty()) << "the reader said: " << read.readAllStandardError().constData();
+    EXPECT_TRUE(ended(read, 10000)) << "the reader hung";
+
+    const QJsonObject found = QJsonDocument::fromJson(first).object();
+    EXPECT_EQ(found[QStringLiteral("box")].toString(), QStringLiteral("Alpha"));
+    EXPECT_EQ(found[QStringLiteral("progress")].toString(), counts.arg(1).arg(1));
+    QStringList groups;
+    QStringList mapEntries;
+    for (const QJsonValue& group : found[QStringLiteral("menu")].toArray()) {
+        groups << group[QStringLiteral("name")].toString();
+        if (groups.last() == QStringLiteral("Map"))
+            for (const QJsonValue& entry : group[QStringLiteral("entries")].toArray())
+                mapEntries << entry[QStringLiteral("name")].toString();
+    }
+    EXPECT_EQ(groups.join(QLatin1Char(',')).toStdString(), "Map,Location,Marker,Tools");
+    EXPECT_TRUE(mapEntries.contains(QStringLiteral("Show ship routes")))
+        << mapEntries.join(QLatin1Char(',')).toStdString();
+
+    x.typeKey(XK_Escape); // the menu closes
+    x.askToClose(window);
+    EXPECT_TRUE(ended(map, 60000)) << "the program did not end";
+}
+
+} // namespace
+} // namespace vdm::test
