@@ -124,9 +124,11 @@ bool WindowInput::wheel(QWidget* watched, QWheelEvent& wheel)
 bool WindowInput::key(QWidget* watched, QKeyEvent& key)
 {
     // Key preview: the window sees every key first, whichever control has the focus. A key
-    // event travels up the parents while ignored; only its first receiver counts.
-    QWidget* first = QApplication::focusWidget();
-    if (!first || first->window() != &m_form)
+    // event travels up the parents while ignored; only its first receiver counts. That is
+    // the window's own focus widget: the application's is none while the window is not the
+    // active one, as under X without a window manager, where keys still reach it.
+    QWidget* first = m_form.focusWidget();
+    if (!first)
         first = &m_form;
     if (watched != first)
         return false;
@@ -167,8 +169,7 @@ bool WindowInput::commandDown(const QKeyEvent& key)
     const std::optional<Command> command = commandForKey(key.keyCombination());
     if (!command)
         return false;
-    QWidget* focus = QApplication::focusWidget();
-    if (focus && focus->window() == &m_form && focusWantsKey(focus, key))
+    if (QWidget* focus = m_form.focusWidget(); focus && focusWantsKey(focus, key))
         return false;
     QAction* action = m_form.command(*command);
     if (!action || !action->isEnabled())

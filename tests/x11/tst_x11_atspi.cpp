@@ -77,7 +77,9 @@ TEST(X11AtSpi, AScreenReaderReadsTheBoxCaptionTheCountsAndTheMenu)
     TestWorld world;
     world.write(QStringLiteral("vdmain.gdb"),
                 locationRecord("Alpha", 0, 100, 100) + locationRecord("Beta", 0, 300, 300));
-    world.write(QStringLiteral("user.gdb"), "loc\r\n   nm = Beta\r\n   status = 3\r\n   note = \r\nend\r\n");
+    // The user's records follow the locations by position: Alpha unvisited, Beta visited.
+    world.write(QStringLiteral("user.gdb"), "loc\r\n   nm = Alpha\r\n   status = 1\r\n   note = \r\nend\r\n"
+                                            "loc\r\n   nm = Beta\r\n   status = 3\r\n   note = \r\nend\r\n");
     const QString program = world.appPath(QStringLiteral("veldamar-map"));
     ASSERT_TRUE(QFile::copy(QStringLiteral(VDM_PROGRAM), program));
     QTemporaryDir runtime;
@@ -137,9 +139,20 @@ TEST(X11AtSpi, AScreenReaderReadsTheBoxCaptionTheCountsAndTheMenu)
     EXPECT_TRUE(mapEntries.contains(QStringLiteral("Show ship routes")))
         << mapEntries.join(QLatin1Char(',')).toStdString();
 
+    // Alpha marked visited from the keyboard with the box's key, which the note editor,
+    // holding the focus, leaves to the window (the window is not the active one: no window
+    // manager makes it so, and the keys reach it all the same).
     x.typeKey(XK_Escape); // the menu closes
+    QTest::qWait(200);
+    x.typeKey(XK_F2); // the box opens on Alpha, the note editor takes the focus
+    QTest::qWait(200);
+    x.typeKey(XK_3, XK_Alt_L);
+    QTest::qWait(200);
     x.askToClose(window);
     EXPECT_TRUE(ended(map, 60000)) << "the program did not end";
+    EXPECT_EQ(world.read(QStringLiteral("user.gdb")).toStdString(),
+              "loc\r\n   nm = Alpha\r\n   status = 3\r\n   note = \r\nend\r\n"
+              "loc\r\n   nm = Beta\r\n   status = 3\r\n   note = \r\nend\r\n");
 }
 
 } // namespace

@@ -158,11 +158,17 @@ void XServer::askToClose(uint32_t window) const
     xcb_flush(m_connection);
 }
 
-void XServer::typeKey(uint32_t keysym) const
+void XServer::typeKey(uint32_t keysym, uint32_t modifier) const
 {
-    const auto code = uint8_t(XKeysymToKeycode(static_cast<Display*>(m_display), KeySym(keysym)));
+    auto* display = static_cast<Display*>(m_display);
+    const auto code = uint8_t(XKeysymToKeycode(display, KeySym(keysym)));
+    const auto held = modifier ? uint8_t(XKeysymToKeycode(display, KeySym(modifier))) : uint8_t(0);
+    if (held)
+        fake(XCB_KEY_PRESS, held);
     fake(XCB_KEY_PRESS, code);
     fake(XCB_KEY_RELEASE, code);
+    if (held)
+        fake(XCB_KEY_RELEASE, held);
 }
 
 void XServer::movePointer(QPoint global) const

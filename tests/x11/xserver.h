@@ -46,8 +46,11 @@ public:
     uint32_t topLevelTitled(const std::function<bool(const QString&)>& matches) const;
     /** Asks a window to close as a window manager's close button does (WM_DELETE_WINDOW). */
     void askToClose(uint32_t window) const;
-    /** Presses and releases the key of `keysym` (an X keysym such as XK_Return). */
-    void typeKey(uint32_t keysym) const;
+    /**
+     * Presses and releases the key of `keysym` (an X keysym such as XK_Return), with the
+     * key of `modifier` (such as XK_Alt_L) held down around it when one is given.
+     */
+    void typeKey(uint32_t keysym, uint32_t modifier = 0) const;
 
     void movePointer(QPoint global) const;
     void press(int button = 1) const;
