@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "app/mapcanvas.h"
 
-#include "journey/journeypainter.h"
 #include "journey/journeysession.h"
 #include "map/highlight.h"
 #include "map/viewport.h"
@@ -32,13 +31,20 @@ bool MapCanvas::paint(qreal ratio)
     fitBackBuffer(m_backBuffer, m_view.panel(), ratio);
     if (m_backBuffer.isNull())
         return false;
-    m_reuse.paint(m_painter, m_backBuffer, scene(m_highlight), m_world.revision());
-    m_routed = QImage();
+    // The journey lies over the map until the paint after: a scroll moves the map alone
+    // (what lies beneath the journey put back first), and the journey is laid again where
+    // it belongs; the same view again keeps it as it lies.
+    const ScrollReuse::Kind kind = m_reuse.paint(m_painter, m_backBuffer, scene(m_highlight), m_world.revision(), true,
+                                                 [this] { m_route.restoreUnder(m_backBuffer); });
+    if (kind == ScrollReuse::Kind::Whole)
+        m_route.forgetBeneath();
     if (m_journey && !m_journey->journey().legs.empty()) {
-        // Over a copy: the map alone stays behind for the next scroll to reuse.
-        m_routed = m_backBuffer.copy();
-        JourneyPainter::paint(m_routed, m_view, m_world.locations(), m_journey->journey(), m_journey->currentLeg());
+        m_route.drawOver(m_backBuffer, m_view, m_world.locations(), m_journey->journey(), m_journey->currentLeg());
+    } else {
+        m_route.restoreUnder(m_backBuffer);
+        m_route.clear();
     }
+    m_reuse.overdrawn(m_backBuffer);
     m_ratio = ratio;
     if (m_session.settings().ShowText)
         m_ahead.start();

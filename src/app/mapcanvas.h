@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "journey/journeylayer.h"
 #include "map/mappainter.h"
 #include "map/scrollreuse.h"
 
@@ -37,7 +38,7 @@ public:
     bool paint(qreal ratio);
 
     /** The last image the panel showed (what the clipboard copy and the panel image take). */
-    const QImage& backBuffer() const { return m_routed.isNull() ? m_backBuffer : m_routed; }
+    const QImage& backBuffer() const { return m_backBuffer; }
     /** The journey drawn over the map, with its current leg; none drawn while it has no legs. */
     void setJourney(const JourneySession* journey) { m_journey = journey; }
     /** How the last paint came about (a scroll repaints only what it uncovers). */
@@ -61,8 +62,8 @@ private:
     GoHighlight& m_highlight;
     const PlaceFilter* m_places = nullptr;
     MapPainter m_painter;
-    QImage m_backBuffer; // the map alone, which the next scroll reuses
-    QImage m_routed;     // the map with the journey over it; null while none is drawn
+    QImage m_backBuffer; // the map, with the journey laid over it until the next paint
+    JourneyLayer m_route; // the journey's drawing, kept while the journey and the level stay
     ScrollReuse m_reuse;
     const JourneySession* m_journey = nullptr;
     QTimer m_ahead;

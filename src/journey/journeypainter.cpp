@@ -1,40 +1,77 @@
 // SPDX-License-Identifier: MIT
 #include "journey/journeypainter.h"
 
-#include "map/viewport.h"
-
 #include <QFont>
 #include <QPainter>
 #include <QPen>
 
+#include <algorithm>
+#include <cmath>
+
 namespace vdm {
+
+namespace {
+
+/** Whether the segment from `a` to `b` meets `box` (Liang-Barsky: the segment clipped to each edge in turn). */
+bool meets(QPointF a, QPointF b, const QRectF& box)
+{
+    double t0 = 0, t1 = 1;
+    const double dx = b.x() - a.x(), dy = b.y() - a.y();
+    const auto edge = [&](double p, double q) {
+        if (p == 0)
+            return q >= 0;
+        const double t = q / p;
+        if (p < 0)
+            t0 = std::max(t0, t);
+        else
+            t1 = std::min(t1, t);
+        return t0 <= t1;
+    };
+    return edge(-dx, a.x() - box.left()) && edge(dx, box.right() - a.x()) && edge(-dy, a.y() - box.top())
+        && edge(dy, box.bottom() - a.y());
+}
+
+} // namespace
 
 void JourneyPainter::paint(QImage& image, const Viewport& view, const LocationList& locations, const Journey& journey,
                            int current)
 {
-    if (journey.legs.empty() || image.isNull())
-        return;
-    const auto point = [&](int place) {
-        const Location& l = locations[std::size_t(place)];
-        return QPointF(view.mapToPanel(l.X, l.Y));
-    };
-    for (const JourneyLeg& leg : journey.legs)
-        if (leg.from < 0 || leg.to < 0 || std::size_t(leg.from) >= locations.size() || std::size_t(leg.to) >= locations.size())
-            return; // a journey of another world: nothing of it belongs on this map
+    JourneyLayer layer;
+    layer.drawOver(image, view, locations, journey, current);
+}
 
-    QPainter p(&image);
+bool JourneyPainter::reaches(const JourneyLayer::Segment& segment, const QRectF& area)
+{
+    return meets(QPointF(segment.from), QPointF(segment.to), area.adjusted(-Reach, -Reach, Reach, Reach));
+}
+
+void JourneyPainter::draw(QPainter& p, const std::vector<JourneyLayer::Segment>& segments, int current,
+                          const QRectF& area)
+{
+    const QRectF reach = area.adjusted(-Reach, -Reach, Reach, Reach);
+    const int count = int(segments.size());
+    std::vector<char> near(segments.size());
+    bool any = false;
+    for (int k = 0; k < count; ++k) {
+        near[std::size_t(k)] = reaches(segments[std::size_t(k)], area);
+        any = any || near[std::size_t(k)];
+    }
+    if (!any)
+        return;
+
     p.setRenderHint(QPainter::Antialiasing);
     const auto stroke = [&](int k, qreal width, QRgb colour) {
-        const JourneyLeg& leg = journey.legs[std::size_t(k)];
+        const JourneyLayer::Segment& s = segments[std::size_t(k)];
+        if (!near[std::size_t(k)])
+            return;
         QPen pen{QColor::fromRgba(colour), width};
         pen.setCapStyle(Qt::RoundCap);
         // A guild jump is a teleport, not a way over the land: dashed.
-        if (leg.mode == TravelMode::Guild)
+        if (s.mode == TravelMode::Guild)
             pen.setDashPattern({2.0, 1.5});
         p.setPen(pen);
-        p.drawLine(point(leg.from), point(leg.to));
+        p.drawLine(QPointF(s.from), QPointF(s.to));
     };
-    const int count = int(journey.legs.size());
     // Casings first, so no leg's casing covers another leg's core.
     for (int k = 0; k < count; ++k)
         stroke(k, k == current ? 9 : 7, Casing);
@@ -44,14 +81,19 @@ void JourneyPainter::paint(QImage& image, const Viewport& view, const LocationLi
     if (current >= 0 && current < count)
         stroke(current, 6, Current);
 
-    // Leg numbers in small discs at the middle of each leg.
+    // Leg numbers in small discs at the middle of each leg (the middle lies on the leg,
+    // so a leg far from the area has its disc far too).
     QFont font;
     font.setPixelSize(10);
     font.setBold(true);
     p.setFont(font);
     for (int k = 0; k < count; ++k) {
-        const JourneyLeg& leg = journey.legs[std::size_t(k)];
-        const QPointF mid = (point(leg.from) + point(leg.to)) / 2;
+        if (!near[std::size_t(k)])
+            continue;
+        const JourneyLayer::Segment& s = segments[std::size_t(k)];
+        const QPointF mid = (QPointF(s.from) + QPointF(s.to)) / 2;
+        if (!reach.contains(mid))
+            continue;
         const QRectF disc(mid.x() - 8, mid.y() - 8, 16, 16);
         p.setPen(QPen(QColor::fromRgba(Casing), 1.5));
         p.setBrush(QColor::fromRgba(k == current ? Current : Core));

@@ -1,27 +1,36 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "journey/journeylayer.h"
 #include "journey/routeplanner.h"
 
 #include <QColor>
 #include <QImage>
+#include <QRectF>
+
+#include <vector>
+
+class QPainter;
 
 namespace vdm {
 
 class Viewport;
 
 /**
- * Draws a planned journey over a painted map: every leg a line in the journey's own pen
- * (a dark casing under a bright core, so it reads over the picture and the network
+ * How a planned journey looks over a painted map: every leg a line in the journey's own
+ * pen (a dark casing under a bright core, so it reads over the picture and the network
  * lines), numbered at its middle, the current leg wider and in its own colour. Positions
- * come from the viewport's conversions, as every overlay's do. The window and
- * veldamar-render share it, so both give the same pixels for the same journey.
+ * come from the viewport's conversions, as every overlay's do. The window (through a
+ * JourneyLayer it keeps) and veldamar-render (through one of its own) share it, so both
+ * give the same pixels for the same journey.
  */
 class JourneyPainter {
 public:
     static constexpr QRgb Core = 0xffff7a00;    // the legs
     static constexpr QRgb Current = 0xffffe14a; // the leg being looked at
     static constexpr QRgb Casing = 0xff2a1400;
+    /** How far the drawing of a leg reaches from its line or its middle, in logical pixels. */
+    static constexpr qreal Reach = 12;
 
     /**
      * Draws `journey` over `image` (whose device pixel ratio the painter honours), with
@@ -29,6 +38,15 @@ public:
      */
     static void paint(QImage& image, const Viewport& view, const LocationList& locations, const Journey& journey,
                       int current = -1);
+
+    /** Whether the drawing of `segment` can reach `area` (in the segment's coordinates). */
+    static bool reaches(const JourneyLayer::Segment& segment, const QRectF& area);
+    /**
+     * Strokes `segments` (in `p`'s coordinates) and numbers them, `current` emphasised;
+     * legs that cannot reach `area` (in the same coordinates) are left out, which changes
+     * no pixel within it.
+     */
+    static void draw(QPainter& p, const std::vector<JourneyLayer::Segment>& segments, int current, const QRectF& area);
 };
 
 } // namespace vdm

@@ -75,7 +75,7 @@ void ScrollReuse::moveImage(QImage& image, QPoint shift)
 }
 
 ScrollReuse::Kind ScrollReuse::paint(MapPainter& painter, QImage& backBuffer, const MapScene& scene,
-                                     std::uint64_t dataRevision, bool mayReuse)
+                                     std::uint64_t dataRevision, bool mayReuse, const std::function<void()>& restore)
 {
     const qreal ratio = backBuffer.isNull() ? 1.0 : backBuffer.devicePixelRatio();
     const SceneSignature now = SceneSignature::of(scene, dataRevision, ratio);
@@ -92,6 +92,8 @@ ScrollReuse::Kind ScrollReuse::paint(MapPainter& painter, QImage& backBuffer, co
     if (p.kind == Kind::Whole) {
         painter.paint(backBuffer, scene);
     } else {
+        if (restore && p.kind == Kind::Moved)
+            restore();
         moveImage(backBuffer, p.shift);
         painter.paint(backBuffer, scene, p.exposed);
     }

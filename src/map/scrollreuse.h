@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 namespace vdm {
@@ -88,13 +89,26 @@ public:
     /**
      * Paints `scene` into `backBuffer` through `painter`, reusing the buffer where the plan
      * allows; `mayReuse` false forces a whole paint.
-     * Returns what it did.
+     * `restore`, when given, runs before the buffer is moved (see overdrawn()); a whole
+     * paint, or the same view again, does not call it. Returns what it did.
      */
     Kind paint(MapPainter& painter, QImage& backBuffer, const MapScene& scene, std::uint64_t dataRevision,
-               bool mayReuse = true);
+               bool mayReuse = true, const std::function<void()>& restore = {});
 
     /** The next paint is a whole one. */
     void forget() { m_last.reset(); }
+    /**
+     * The owner drew over `backBuffer` after the last paint (a route) and puts back what
+     * lay beneath whenever the next paint calls its `restore`: the buffer still counts as
+     * that paint's.
+     */
+    void overdrawn(const QImage& backBuffer)
+    {
+        if (m_last) {
+            m_last->bufferKey = backBuffer.cacheKey();
+            m_last->bufferBits = backBuffer.constBits();
+        }
+    }
     /** What the last paint did. */
     Kind lastKind() const { return m_lastKind; }
 

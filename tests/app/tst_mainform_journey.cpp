@@ -5,6 +5,7 @@
 #include "app/journeybar.h"
 #include "app/journeycommands.h"
 #include "app/mainformfixture.h"
+#include "journey/journeypainter.h"
 #include "journey/journeysession.h"
 
 #include <QAbstractItemView>
@@ -18,6 +19,7 @@
 #include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
+#include <QScrollBar>
 
 namespace vdm::test {
 namespace {
@@ -194,6 +196,43 @@ TEST_F(JourneyTest, TheMapWithARouteIsWhatTheRendererPaints)
     ASSERT_TRUE(p.waitForFinished(60000)); // a bound against a hang
     ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
     EXPECT_TRUE(rgb(shown) == rgb(QImage(rendered)));
+}
+
+TEST_F(JourneyTest, AScrollWithARouteShowsTheMapAndTheRouteWhereTheyBelong)
+{
+    planTo("Isle of Dunmar");
+    ASSERT_FALSE(journey().legs.empty());
+    // The level where this small picture moves with a scroll pixel for pixel.
+    while (form->view().zoomIndex() > 1)
+        QTest::mouseClick(ui().ToolButtonZoomOut, Qt::LeftButton);
+    while (form->view().zoomIndex() < 1)
+        QTest::mouseClick(ui().ToolButtonZoomIn, Qt::LeftButton);
+    MapPainter reference;
+    const auto expected = [&] {
+        GoHighlight h = form->highlight();
+        const World& w = form->world();
+        QImage image = reference.paint(MapScene{form->view(), w.picture(), w.locations(), w.markers(),
+                                                form->session().settings(), form->session().objects(), h, &w.index()});
+        JourneyPainter::paint(image, form->view(), w.locations(), journey(), form->journey().session().currentLeg());
+        return image;
+    };
+    int moved = 0;
+    for (const auto action : {QAbstractSlider::SliderSingleStepAdd, QAbstractSlider::SliderSingleStepAdd,
+                              QAbstractSlider::SliderSingleStepSub, QAbstractSlider::SliderPageStepAdd}) {
+        for (QScrollBar* scrollBar : {ui().ScrollBarH, ui().ScrollBarV}) {
+            const QPoint before = form->view().scroll();
+            scrollBar->triggerAction(action);
+            ASSERT_NE(form->view().scroll(), before);
+            moved += form->canvas().lastKind() == ScrollReuse::Kind::Moved;
+            ASSERT_TRUE(rgb(form->canvas().backBuffer()) == rgb(expected()));
+        }
+    }
+    EXPECT_GT(moved, 0); // the map moved, the route was laid again where it belongs
+    // Another leg becomes the current one: the same view shows it emphasised, nothing else.
+    bar()->setFocus();
+    QTest::keyClick(legs(), Qt::Key_Down);
+    form->RepaintMap();
+    EXPECT_TRUE(rgb(form->canvas().backBuffer()) == rgb(expected()));
 }
 
 TEST_F(JourneyTest, ATourKeepsItsOrderWhileItsStopsAreTickedOff)

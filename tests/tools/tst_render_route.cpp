@@ -62,6 +62,22 @@ TEST_F(RenderRoute, DrawsTheRouteOverTheMap)
     EXPECT_EQ(QImage(dir.filePath("first.png")), QImage(dir.filePath("route.png")));
 }
 
+TEST_F(RenderRoute, TheSettingsFileChoosesTheWaysARouteMayTake)
+{
+    // Without ships the isle is out of reach: the route stays on the harbour, as the window
+    // plans it with the same settings.
+    test::writeFile(dir.filePath("noships.ini"), "[Journey]\r\nShips=0\r\n");
+    test::writeFile(dir.filePath("ships.ini"), "[Journey]\r\nShips=1\r\n");
+    const Rendered ships = renderRoute(dir.path(), dir.filePath("ships.png"),
+                                       {"--route", "Harbour", "Isle", "--settings", dir.filePath("ships.ini")});
+    ASSERT_EQ(ships.status, 0) << ships.errors.toStdString();
+    EXPECT_GT(routePixels(QImage(dir.filePath("ships.png"))), 20);
+    const Rendered none = renderRoute(dir.path(), dir.filePath("noships.png"),
+                                      {"--route", "Harbour", "Isle", "--settings", dir.filePath("noships.ini")});
+    ASSERT_EQ(none.status, 0) << none.errors.toStdString();
+    EXPECT_TRUE(none.errors.contains("'Isle' cannot be reached from 'Harbour'")) << none.errors.toStdString();
+}
+
 TEST_F(RenderRoute, UnknownNamesAndMissingValuesAreUsageErrors)
 {
     struct Case {

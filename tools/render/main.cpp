@@ -12,6 +12,7 @@
 #include "data/errors.h"
 #include "data/regularfile.h"
 #include "journey/journeypainter.h"
+#include "journey/journeysettings.h"
 #include "journey/reachability.h"
 #include "journey/routeplanner.h"
 #include "journey/travelgraph.h"
@@ -67,8 +68,8 @@ void describeArguments(QCommandLineParser& parser)
              .arg(Viewport::DesignHeight),
          QStringLiteral("WxH")},
         {QStringLiteral("settings"),
-         QStringLiteral(
-             "A settings file (qor.ini) for the colours, fonts, toggles and, unless given, zoom and scroll."),
+         QStringLiteral("A settings file (qor.ini) for the colours, fonts, toggles, the ways a route may take "
+                        "and, unless given, zoom and scroll."),
          QStringLiteral("FILE")},
         {QStringLiteral("route"),
          QStringLiteral("Draws the quickest route from place FROM to place TO (names as in the location list).")},
@@ -193,11 +194,13 @@ int run(int argc, char** argv)
 
     try {
         Settings settings;
+        TravelSettings travel; // the window's defaults, unless the settings file says otherwise
         if (!a.settingsFile.isEmpty()) {
             if (!RegularFile::isRegular(a.settingsFile))
                 throwCannotOpen(QFileInfo(a.settingsFile).absoluteFilePath());
             const IniFile ini(a.settingsFile);
             readSettings(ini, settings);
+            travel = JourneySettings::read(ini);
             // The view the window would restore: none while RestoreWindow is off.
             const StoredView stored = readStoredView(ini, settings);
             if (!a.zoom)
@@ -246,7 +249,7 @@ int run(int argc, char** argv)
                     return UnknownPlaceStatus;
                 }
             const TravelGraph graph(world.locations(), world.index());
-            const Journey journey = planJourney(graph, TravelSettings{}, from, to);
+            const Journey journey = planJourney(graph, travel, from, to);
             if (!journey.reached)
                 say(QStringLiteral("'%1' cannot be reached from '%2'; the route leads to '%3', the nearest place "
                                    "that can")

@@ -1,0 +1,153 @@
+// SPDX-License-Identifier: MIT
+// The journey's kept drawing: laid after any scroll it gives the pixels a fresh drawing
+// gives, it puts back exactly what it covered, and it draws a tile only once.
+#include "journey/journeylayer.h"
+#include "journey/journeypainter.h"
+#include "map/viewport.h"
+
+#include <gtest/gtest.h>
+
+using namespace vdm;
+
+namespace {
+
+/** Three places far apart on a large level, a leg of every kind between them. */
+struct Setting {
+    LocationList places;
+    Journey journey;
+    Setting()
+    {
+        places.resize(4);
+        const int at[4][2] = {{-60000, 20000}, {-20000, -30000}, {40000, 10000}, {70000, 60000}};
+        for (std::size_t i = 0; i < 4; ++i) {
+            places[i].X = at[i][0];
+            places[i].Y = at[i][1];
+        }
+        journey.legs
+            = {{0, 1, TravelMode::Walk, 1, 1}, {1, 2, TravelMode::Guild, 1, 1}, {2, 3, TravelMode::Ship, 1, 1}};
+    }
+    static Viewport view(QPoint scroll, QSize panel = QSize(500, 400))
+    {
+        return Viewport::showing(QSize(660, 760), 2, panel, 3, scroll);
+    }
+};
+
+/** A map of many colours, so every blend shows. */
+QImage map(QSize size, qreal ratio = 1)
+{
+    QImage image(size * ratio, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(x, y, qRgb((x * 7) & 255, (y * 5) & 255, (x + y) & 255));
+    image.setDevicePixelRatio(ratio);
+    return image;
+}
+
+TEST(JourneyLayer, AKeptLayerLaidAfterScrollsEqualsAFreshDrawing)
+{
+    const Setting s;
+    int shown = 0;
+    for (const qreal ratio : {1.0, 2.0}) {
+        JourneyLayer kept;
+        for (const QPoint scroll :
+             {QPoint(300, 200), QPoint(310, 203), QPoint(700, 50), QPoint(0, 0), QPoint(311, 460)}) {
+            const Viewport view = Setting::view(scroll);
+            QImage fresh = map(view.panel(), ratio), laid = fresh;
+            JourneyPainter::paint(fresh, view, s.places, s.journey, 1);
+            kept.forgetBeneath(); // a whole paint of the map comes before each
+            kept.drawOver(laid, view, s.places, s.journey, 1);
+            EXPECT_EQ(laid, fresh) << "ratio " << ratio << " scroll " << scroll.x() << "," << scroll.y();
+            shown += laid != map(view.panel(), ratio);
+        }
+    }
+    EXPECT_GE(shown, 6); // most views show some of the route
+}
+
+TEST(JourneyLayer, PutsBackWhatItCoveredAndLaysTheSameOnlyOnce)
+{
+    const Setting s;
+    const Viewport view = Setting::view({300, 200});
+    const QImage plain = map(view.panel());
+    QImage image = plain;
+    JourneyLayer layer;
+    layer.drawOver(image, view, s.places, s.journey);
+    const QImage laid = image;
+    const int drawn = layer.tilesDrawn();
+    EXPECT_GT(drawn, 0);
+    layer.drawOver(image, view, s.places, s.journey); // the same again: it lies there already
+    EXPECT_EQ(image, laid);
+    EXPECT_EQ(layer.tilesDrawn(), drawn);
+
+    layer.drawOver(image, view, s.places, s.journey, 2); // another current leg: drawn anew
+    EXPECT_GT(layer.tilesDrawn(), drawn);
+    EXPECT_NE(image, laid);
+    EXPECT_TRUE(layer.restoreUnder(image));
+    EXPECT_EQ(image, plain);
+    EXPECT_FALSE(layer.restoreUnder(image)); // nothing lies there any more
+
+    // Laid over an image of another size, nothing is put back into this one.
+    QImage other = map(QSize(100, 100));
+    layer.drawOver(other, view, s.places, s.journey, 2);
+    EXPECT_FALSE(layer.restoreUnder(image));
+    EXPECT_EQ(image, plain);
+}
+
+TEST(JourneyLayer, AScrollDrawsOnlyTheTilesItUncovers)
+{
+    const Setting s;
+    JourneyLayer layer;
+    const QSize panel(1200, 900);
+    QImage image = map(panel);
+    layer.drawOver(image, Setting::view({300, 200}, panel), s.places, s.journey);
+    const int first = layer.tilesDrawn();
+    layer.forgetBeneath();
+    layer.drawOver(image, Setting::view({340, 230}, panel), s.places, s.journey);
+    EXPECT_LT(layer.tilesDrawn() - first, first / 2);
+}
+
+TEST(JourneyLayer, BlendsItsEdgesExactly)
+{
+    // Laid over nothing, the layer gives its own pixels; over a colour, each of them
+    // blended by the premultiplied rule, rounded to the nearest.
+    const Setting s;
+    const Viewport view = Setting::view({300, 200});
+    QImage own(view.panel(), QImage::Format_ARGB32_Premultiplied);
+    own.fill(0);
+    JourneyLayer().drawOver(own, view, s.places, s.journey);
+    QImage over(view.panel(), QImage::Format_RGB32);
+    const QRgb ground = qRgb(200, 90, 30);
+    over.fill(ground);
+    JourneyLayer().drawOver(over, view, s.places, s.journey);
+    int edges = 0;
+    for (int y = 0; y < own.height(); ++y)
+        for (int x = 0; x < own.width(); ++x) {
+            const QRgb p = own.pixel(x, y);
+            const int a = qAlpha(p);
+            const auto blend = [&](int source, int target) {
+                const int t = target * (255 - a);
+                return source + ((t + (t >> 8) + 0x80) >> 8);
+            };
+            const QRgb want
+                = qRgb(blend(qRed(p), qRed(ground)), blend(qGreen(p), qGreen(ground)), blend(qBlue(p), qBlue(ground)));
+            ASSERT_EQ(over.pixel(x, y), want) << x << "," << y;
+            edges += a > 0 && a < 255;
+        }
+    EXPECT_GT(edges, 20); // the antialiased edges were there to blend
+}
+
+TEST(JourneyLayer, AnImageOfAnotherFormatIsLaidOverAsPremultiplied)
+{
+    const Setting s;
+    const Viewport view = Setting::view({300, 200});
+    QImage image(view.panel(), QImage::Format_RGB888);
+    image.fill(Qt::white);
+    JourneyLayer().drawOver(image, view, s.places, s.journey);
+    EXPECT_EQ(image.format(), QImage::Format_ARGB32_Premultiplied);
+    int core = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            core += image.pixel(x, y) == JourneyPainter::Core;
+    EXPECT_GT(core, 50);
+}
+
+} // namespace
