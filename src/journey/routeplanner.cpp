@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <queue>
 
 namespace vdm {
 
@@ -22,42 +21,91 @@ struct Queued {
     bool operator>(const Queued& o) const { return key > o.key || (key == o.key && state > o.state); }
 };
 
-/** The state search shared by a journey and the cost table. */
+/**
+ * What a search keeps per state, kept between the searches of one thread: a search
+ * stamps what it touches instead of clearing every state first, so a search that stays
+ * near its start costs what it visits, not what the world holds.
+ */
+struct Workspace {
+    std::vector<double> cost;
+    std::vector<std::int32_t> parent;
+    std::vector<std::uint32_t> mark; // 2 * search: reached; 2 * search + 1: settled
+    std::uint32_t search = 0;
+    std::vector<Queued> heap;
+
+    void begin(std::size_t states)
+    {
+        if (mark.size() != states || search >= 0x7ffffffeu) {
+            cost.assign(states, Infinity);
+            parent.assign(states, -1);
+            mark.assign(states, 0);
+            search = 0;
+        }
+        ++search;
+        heap.clear();
+    }
+};
+
+Workspace& workspace()
+{
+    thread_local Workspace w;
+    return w;
+}
+
+/** The state search shared by a journey, the cost table and the tours. */
 class Search {
 public:
-    Search(const TravelGraph& graph, const TravelSettings& settings)
-        : m_graph(graph), m_settings(settings), m_cost(std::size_t(graph.size()) * States, Infinity),
-          m_parent(std::size_t(graph.size()) * States, -1), m_done(std::size_t(graph.size()) * States, false)
+    Search(const TravelGraph& graph, const TravelSettings& settings) : m_graph(graph), m_settings(settings), m_w(workspace())
     {
+        m_w.begin(std::size_t(graph.size()) * States);
     }
 
-    /** Runs from `start`; stops when `target` (>= 0) is settled. Returns false when cancelled. */
-    bool run(int start, int target, bool guided, const std::atomic<bool>* cancel)
+    /**
+     * Runs from `start`, guided towards `target` when it is a place; settles states in
+     * order of cost until `enough(place, cost)` says so for a place settled for the first
+     * time (at its least cost). Returns false when cancelled.
+     */
+    template <typename Enough> bool run(int start, int target, const std::atomic<bool>* cancel, Enough enough)
     {
+        // What is left to `target` is no less than its straight-line distance at the
+        // fastest allowed speed, nor, when the guild may be used, than one jump and the
+        // way from the guild hall nearest the target: every journey either travels the
+        // whole distance or ends its last jump at some hall.
         const double speed = m_settings.fastestSpeed();
-        const bool guild = m_settings.allows(TravelMode::Guild);
+        double viaGuild = Infinity;
+        if (target >= 0 && m_settings.allows(TravelMode::Guild)) {
+            double nearestHall = Infinity;
+            for (const int hall : m_graph.guildArrivals())
+                nearestHall = std::min(nearestHall, m_graph.distance(hall, target));
+            if (nearestHall < Infinity)
+                viaGuild = m_settings.guildJumpCost + (speed > 0 ? nearestHall / speed : (nearestHall > 0 ? Infinity : 0.0));
+        }
         const auto bound = [&](int place) {
-            if (!guided || target < 0)
+            if (target < 0 || place == target)
                 return 0.0;
             const double d = m_graph.distance(place, target);
-            double h = speed > 0 ? d / speed : (d > 0 ? Infinity : 0.0);
-            if (guild && d > 0)
-                h = std::min(h, m_settings.guildJumpCost);
-            return h;
+            return std::min(speed > 0 ? d / speed : Infinity, viaGuild);
         };
-        std::priority_queue<Queued, std::vector<Queued>, std::greater<>> open;
+        std::vector<Queued>& open = m_w.heap;
+        const auto push = [&](Queued q) {
+            open.push_back(q);
+            std::push_heap(open.begin(), open.end(), std::greater<>());
+        };
         const int s0 = start * States + Arrived0;
-        m_cost[std::size_t(s0)] = 0;
-        open.push({bound(start), 0, s0});
+        reach(s0, 0, -1);
+        push({bound(start), 0, s0});
+        const std::uint32_t settledMark = 2 * m_w.search + 1;
         int polled = 0;
         while (!open.empty()) {
-            const Queued q = open.top();
-            open.pop();
-            if (m_done[std::size_t(q.state)] || q.cost > m_cost[std::size_t(q.state)])
+            std::pop_heap(open.begin(), open.end(), std::greater<>());
+            const Queued q = open.back();
+            open.pop_back();
+            const auto at = std::size_t(q.state);
+            if (m_w.mark[at] == settledMark || q.cost > m_w.cost[at])
                 continue;
-            m_done[std::size_t(q.state)] = true;
+            m_w.mark[at] = settledMark;
             const int place = q.state / States, arrived = q.state % States;
-            if (place == target)
+            if (firstOfPlace(q.state) && enough(place, q.cost))
                 return true;
             if (cancel && (++polled & 1023) == 0 && cancel->load(std::memory_order_relaxed))
                 return false;
@@ -68,10 +116,9 @@ public:
                 if (arrived != Arrived0 && arrived != int(e->mode))
                     c += m_settings.changePenalty;
                 const int next = e->target * States + int(e->mode);
-                if (c < m_cost[std::size_t(next)]) {
-                    m_cost[std::size_t(next)] = c;
-                    m_parent[std::size_t(next)] = q.state;
-                    open.push({c + bound(e->target), c, next});
+                if (c < cost(next)) {
+                    reach(next, c, q.state);
+                    push({c + bound(e->target), c, next});
                 }
             }
         }
@@ -83,25 +130,38 @@ public:
     {
         int best = -1;
         for (int s = place * States; s < (place + 1) * States; ++s)
-            if (m_done[std::size_t(s)] && (best < 0 || m_cost[std::size_t(s)] < m_cost[std::size_t(best)]))
+            if (settled(s) && (best < 0 || m_w.cost[std::size_t(s)] < m_w.cost[std::size_t(best)]))
                 best = s;
         return best;
     }
 
-    double cost(int state) const { return m_cost[std::size_t(state)]; }
-    bool settled(int place) const { return bestState(place) >= 0; }
+    double cost(int state) const
+    {
+        const auto at = std::size_t(state);
+        return m_w.mark[at] >= 2 * m_w.search ? m_w.cost[at] : Infinity;
+    }
+    bool settled(int state) const { return m_w.mark[std::size_t(state)] == 2 * m_w.search + 1; }
+    /** Whether `state` is the first settled state of its place. */
+    bool firstOfPlace(int state) const
+    {
+        const int place = state / States;
+        for (int s = place * States; s < (place + 1) * States; ++s)
+            if (s != state && settled(s))
+                return false;
+        return true;
+    }
 
     std::vector<JourneyLeg> legsTo(int state) const
     {
         std::vector<JourneyLeg> legs;
-        for (int s = state; m_parent[std::size_t(s)] >= 0; s = m_parent[std::size_t(s)]) {
-            const int p = m_parent[std::size_t(s)];
+        for (int s = state; m_w.parent[std::size_t(s)] >= 0; s = m_w.parent[std::size_t(s)]) {
+            const int p = m_w.parent[std::size_t(s)];
             JourneyLeg leg;
             leg.from = p / States;
             leg.to = s / States;
             leg.mode = TravelMode(s % States);
             leg.distance = m_graph.distance(leg.from, leg.to);
-            leg.cost = m_cost[std::size_t(s)] - m_cost[std::size_t(p)];
+            leg.cost = m_w.cost[std::size_t(s)] - m_w.cost[std::size_t(p)];
             legs.push_back(leg);
         }
         std::reverse(legs.begin(), legs.end());
@@ -109,11 +169,18 @@ public:
     }
 
 private:
+    void reach(int state, double c, int parent)
+    {
+        const auto at = std::size_t(state);
+        m_w.cost[at] = c;
+        m_w.parent[at] = parent;
+        if (m_w.mark[at] < 2 * m_w.search)
+            m_w.mark[at] = 2 * m_w.search;
+    }
+
     const TravelGraph& m_graph;
     const TravelSettings& m_settings;
-    std::vector<double> m_cost;
-    std::vector<std::int32_t> m_parent;
-    std::vector<bool> m_done;
+    Workspace& m_w;
 };
 
 } // namespace
@@ -141,7 +208,7 @@ Journey planJourney(const TravelGraph& graph, const TravelSettings& settings, in
     if (start < 0 || start >= graph.size() || target < 0 || target >= graph.size())
         return j;
     Search search(graph, settings);
-    if (!search.run(start, target, true, cancel)) {
+    if (!search.run(start, target, cancel, [target](int place, double) { return place == target; })) {
         j.cancelled = true;
         return j;
     }
@@ -156,7 +223,7 @@ Journey planJourney(const TravelGraph& graph, const TravelSettings& settings, in
     int nearest = start;
     double nearestDistance = graph.distance(start, target);
     for (int p = 0; p < graph.size(); ++p) {
-        if (!search.settled(p))
+        if (search.bestState(p) < 0)
             continue;
         const double d = graph.distance(p, target);
         if (d < nearestDistance || (d == nearestDistance && p < nearest)) {
@@ -176,12 +243,31 @@ std::vector<double> journeyCostsFrom(const TravelGraph& graph, const TravelSetti
     if (start < 0 || start >= graph.size())
         return costs;
     Search search(graph, settings);
-    if (!search.run(start, -1, false, cancel))
+    std::vector<double> reached(std::size_t(graph.size()), Infinity);
+    if (!search.run(start, -1, cancel, [&](int place, double cost) {
+            reached[std::size_t(place)] = cost;
+            return false;
+        }))
         return costs;
-    for (int p = 0; p < graph.size(); ++p)
-        if (const int s = search.bestState(p); s >= 0)
-            costs[std::size_t(p)] = search.cost(s);
-    return costs;
+    return reached;
+}
+
+int journeyCostsToPlaces(const TravelGraph& graph, const TravelSettings& settings, int start,
+                          const std::vector<std::int32_t>& tagOf, int enough, std::vector<double>& costs,
+                          const std::atomic<bool>* cancel)
+{
+    if (start < 0 || start >= graph.size() || enough <= 0)
+        return 0;
+    Search search(graph, settings);
+    int found = 0;
+    const bool finished = search.run(start, -1, cancel, [&](int place, double cost) {
+        const std::int32_t tag = tagOf[std::size_t(place)];
+        if (tag < 0 || place == start)
+            return false;
+        costs[std::size_t(tag)] = cost;
+        return ++found >= enough;
+    });
+    return finished ? found : -1;
 }
 
 } // namespace vdm

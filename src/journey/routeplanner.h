@@ -58,4 +58,15 @@ Journey planJourney(const TravelGraph& graph, const TravelSettings& settings, in
 std::vector<double> journeyCostsFrom(const TravelGraph& graph, const TravelSettings& settings, int start,
                                      const std::atomic<bool>* cancel = nullptr);
 
+/**
+ * The quickest times from `start` to the places `tagOf` tags (`tagOf[place]` >= 0: the
+ * index into `costs` that place's time goes to), nearest first, until `enough` of them
+ * are found; the start is never one of them. Returns how many were found, fewer than
+ * `enough` when no more can be reached, or -1 when cancelled. The searches of one thread
+ * share their memory, so one that ends near its start costs what it visited.
+ */
+int journeyCostsToPlaces(const TravelGraph& graph, const TravelSettings& settings, int start,
+                         const std::vector<std::int32_t>& tagOf, int enough, std::vector<double>& costs,
+                         const std::atomic<bool>* cancel = nullptr);
+
 } // namespace vdm

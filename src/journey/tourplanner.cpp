@@ -8,6 +8,13 @@
 
 namespace vdm {
 
+namespace {
+
+/** A time between two stops never searched for: above any real one, below an unreachable leg. */
+constexpr double Unknown = TourOrder::Unreachable / 10;
+
+} // namespace
+
 std::vector<int> TourOrder::nearestNeighbour(const std::vector<std::vector<double>>& cost)
 {
     const std::size_t n = cost.size();
@@ -126,21 +133,82 @@ Tour::Tour(const TravelGraph& graph, const TravelSettings& settings, int start, 
     std::vector<int> places{start};
     places.insert(places.end(), stops.begin(), stops.end());
     const std::size_t n = places.size();
-    std::vector<std::vector<double>> cost(n, std::vector<double>(n, 0));
-    for (std::size_t i = 0; i < n; ++i) {
-        const std::vector<double> all = journeyCostsFrom(graph, settings, places[i], cancel);
-        if (cancel && cancel->load(std::memory_order_relaxed)) {
+    std::vector<std::int32_t> tagOf(std::size_t(graph.size()), -1);
+    for (std::size_t i = 0; i < n; ++i)
+        tagOf[std::size_t(places[i])] = std::int32_t(i);
+
+    // The table of times between the stops. In a small world every time is known; in a
+    // large one each stop's search ends at its nearest few stops, which is where a good
+    // order joins it; a time never searched for counts as `Unknown`, above any real
+    // time, so no improvement ever adds such a leg. The search from a stop always
+    // reaches its nearest stops first, so what is known of a row is everything within
+    // some time of that stop, and what is not lies farther.
+    const bool whole = graph.size() <= WholeTablePlaces || int(n) - 1 <= NearStops;
+    std::vector<std::vector<double>> cost(n, std::vector<double>(n, Unknown));
+    std::vector<char> exhausted(n, 0); // the row's search met every stop it can reach
+    const auto search = [&](std::size_t i, int enough) {
+        std::vector<double>& row = cost[i];
+        const int found = journeyCostsToPlaces(graph, settings, places[i], tagOf, enough, row, cancel);
+        if (found < 0)
+            return false;
+        if (found < enough) {
+            exhausted[i] = 1;
+            for (double& c : row)
+                if (c == Unknown)
+                    c = TourOrder::Unreachable;
+        }
+        row[i] = 0;
+        return true;
+    };
+    for (std::size_t i = 0; i < n; ++i)
+        if (!search(i, whole ? int(n) - 1 : NearStops)) {
             m_cancelled = true;
             return;
         }
-        for (std::size_t j = 0; j < n; ++j)
-            if (i != j)
-                cost[i][j] = std::isfinite(all[std::size_t(places[j])]) ? all[std::size_t(places[j])] : TourOrder::Unreachable;
+
+    // Nearest neighbour, each step known exactly: when none of the stops left is known
+    // from here, a search from here that looks only for stops left meets the nearest.
+    std::vector<int> order{0};
+    std::vector<char> taken(n, 0);
+    taken[0] = 1;
+    std::vector<std::int32_t> leftOf = tagOf; // the stops not yet taken
+    leftOf[std::size_t(places[0])] = -1;
+    for (std::size_t step = 1; step < n; ++step) {
+        const std::size_t at = std::size_t(order.back());
+        const auto nearest = [&] {
+            int best = -1;
+            for (std::size_t j = 1; j < n; ++j)
+                if (!taken[j] && (best < 0 || cost[at][j] < cost[at][std::size_t(best)]))
+                    best = int(j);
+            return best;
+        };
+        int best = nearest();
+        if (cost[at][std::size_t(best)] == Unknown && !exhausted[at]) {
+            const int found = journeyCostsToPlaces(graph, settings, places[at], leftOf, 1, cost[at], cancel);
+            if (found < 0) {
+                m_cancelled = true;
+                return;
+            }
+            if (found == 0) // no stop left can be reached from here
+                for (std::size_t j = 0; j < n; ++j)
+                    if (!taken[j] && cost[at][j] == Unknown)
+                        cost[at][j] = TourOrder::Unreachable;
+            best = nearest();
+        }
+        taken[std::size_t(best)] = 1;
+        leftOf[std::size_t(places[std::size_t(best)])] = -1;
+        order.push_back(best);
     }
-    const auto order = TourOrder::improve(cost, TourOrder::nearestNeighbour(cost), budget);
+    order = TourOrder::improve(cost, std::move(order), budget);
     for (std::size_t k = 1; k < order.size(); ++k) {
-        const double leg = cost[std::size_t(order[k - 1])][std::size_t(order[k])];
-        m_stops.push_back(places[std::size_t(order[k])]);
+        const auto from = std::size_t(order[k - 1]), to = std::size_t(order[k]);
+        if (cost[from][to] == Unknown) // an unreachable leg traded for one never searched
+            if (!search(from, int(n) - 1)) {
+                m_cancelled = true;
+                return;
+            }
+        const double leg = cost[from][to];
+        m_stops.push_back(places[to]);
         if (leg >= TourOrder::Unreachable)
             m_unreachable.push_back(m_stops.back());
         else

@@ -102,9 +102,14 @@ TravelGraph::TravelGraph(const LocationList& locations, const SpatialIndex& /*in
     for (std::size_t i = 0; i < n; ++i)
         for (const Route& r : locations[i].Routes) {
             TravelMode mode;
-            if (r.Target >= 0 && std::size_t(r.Target) < n && std::size_t(r.Target) != i && travelModeOfRoute(r.Kind, mode))
+            if (r.Target >= 0 && std::size_t(r.Target) < n && std::size_t(r.Target) != i && travelModeOfRoute(r.Kind, mode)) {
                 links.push_back({std::int32_t(i), r.Target, mode});
+                if (mode == TravelMode::Guild)
+                    m_guildArrivals.push_back(r.Target);
+            }
         }
+    std::sort(m_guildArrivals.begin(), m_guildArrivals.end());
+    m_guildArrivals.erase(std::unique(m_guildArrivals.begin(), m_guildArrivals.end()), m_guildArrivals.end());
 
     // Walking: each place's nearest neighbours within reach, joined both ways (the
     // nearness is not mutual, the walk is). The places go into a grid of their own, cells

@@ -83,11 +83,14 @@ public:
     const Edge* edgesBegin(int place) const { return m_edges.data() + m_start[std::size_t(place)]; }
     const Edge* edgesEnd(int place) const { return m_edges.data() + m_start[std::size_t(place) + 1]; }
     std::size_t edgeCount() const { return m_edges.size(); }
+    /** The places some guild jump arrives at, each once, ascending. */
+    const std::vector<std::int32_t>& guildArrivals() const { return m_guildArrivals; }
 
 private:
     std::vector<std::int32_t> m_x, m_y;
     std::vector<std::int32_t> m_start; // size() + 1 offsets into m_edges
     std::vector<Edge> m_edges;
+    std::vector<std::int32_t> m_guildArrivals;
     double m_walkLeg = DefaultWalkLeg;
 };
 

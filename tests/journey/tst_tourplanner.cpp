@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <random>
 
 using namespace vdm;
 
@@ -128,6 +129,42 @@ TEST(TourPlanner, UnreachableStopsAreNamedAndLeftLast)
     EXPECT_EQ(tour.stops(), (std::vector<int>{1, 2, 3}));
     EXPECT_EQ(tour.unreachable(), (std::vector<int>{3}));
     EXPECT_NEAR(tour.cost(), 2000 / TravelSettings{}.walkSpeed, 1e-12);
+}
+
+TEST(TourPlanner, ALargeWorldsTourSearchesNearStopsAndStaysExact)
+{
+    // Beyond the size where every time is searched for: each stop knows its nearest few.
+    // The order is still the nearest neighbour's at worst, and every leg's time is the
+    // quickest, as a whole table gives it.
+    std::mt19937 rng(2626);
+    const int count = Tour::WholeTablePlaces + 2000;
+    LocationList places = test::randomPlaces(rng, count, 400000, 0);
+    std::uniform_int_distribution<int> any(0, count - 1);
+    for (int i = 0; i < count; i += 50)
+        places[std::size_t(i)].Routes.push_back({any(rng), Ship});
+    for (int i = 0; i < count; i += 400)
+        places[std::size_t(i)].Routes.push_back({any(rng), MagesGuild});
+    const SpatialIndex index(places, {});
+    const TravelGraph graph(places, index);
+    const TravelSettings settings;
+    std::vector<int> chosen(static_cast<std::size_t>(count));
+    std::iota(chosen.begin(), chosen.end(), 0);
+    std::shuffle(chosen.begin(), chosen.end(), rng);
+    chosen.resize(31);
+
+    const Tour tour(graph, settings, chosen[0], {chosen.begin() + 1, chosen.end()});
+    ASSERT_EQ(tour.stops().size(), 30u);
+    std::vector<int> all{chosen[0]};
+    all.insert(all.end(), tour.stops().begin(), tour.stops().end());
+    const Table whole = costTable(graph, settings, all); // all[0] the start, then the stops in the tour's order
+    std::vector<int> planned(all.size());
+    std::iota(planned.begin(), planned.end(), 0);
+    double exact = 0;
+    for (std::size_t k = 1; k < planned.size(); ++k)
+        if (whole[k - 1][k] < TourOrder::Unreachable)
+            exact += whole[k - 1][k];
+    EXPECT_NEAR(tour.cost(), exact, 1e-6 * exact);
+    EXPECT_LE(TourOrder::length(whole, planned), TourOrder::length(whole, TourOrder::nearestNeighbour(whole)) * (1 + 1e-9));
 }
 
 TEST(TourPlanner, StopsAreWhatIsLeftOfTheChosenPlaces)
