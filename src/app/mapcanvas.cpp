@@ -34,8 +34,11 @@ bool MapCanvas::paint(qreal ratio)
     // The journey lies over the map until the paint after: a scroll moves the map alone
     // (what lies beneath the journey put back first), and the journey is laid again where
     // it belongs; the same view again keeps it as it lies.
-    const ScrollReuse::Kind kind = m_reuse.paint(m_painter, m_backBuffer, scene(m_highlight), m_world.revision(), true,
-                                                 [this] { m_route.restoreUnder(m_backBuffer); });
+    const MapScene now = scene(m_highlight);
+    if (m_reuse.nextKind(m_backBuffer, now, m_world.revision()) == ScrollReuse::Kind::Moved
+        && m_route.restoreUnder(m_backBuffer))
+        m_reuse.overdrawn(m_backBuffer);
+    const ScrollReuse::Kind kind = m_reuse.paint(m_painter, m_backBuffer, now, m_world.revision());
     if (kind == ScrollReuse::Kind::Whole)
         m_route.forgetBeneath();
     if (m_journey && !m_journey->journey().legs.empty()) {

@@ -74,11 +74,10 @@ void ScrollReuse::moveImage(QImage& image, QPoint shift)
     }
 }
 
-ScrollReuse::Kind ScrollReuse::paint(MapPainter& painter, QImage& backBuffer, const MapScene& scene,
-                                     std::uint64_t dataRevision, bool mayReuse, const std::function<void()>& restore)
+ScrollReuse::Plan ScrollReuse::planFor(const QImage& backBuffer, const MapScene& scene, const SceneSignature& now,
+                                       bool mayReuse) const
 {
-    const qreal ratio = backBuffer.isNull() ? 1.0 : backBuffer.devicePixelRatio();
-    const SceneSignature now = SceneSignature::of(scene, dataRevision, ratio);
+    const qreal ratio = now.ratio;
     Plan p;
     // The buffer must be the one the last paint left, untouched: same storage, same key.
     if (mayReuse && m_last && ratio == std::floor(ratio) && backBuffer.cacheKey() == m_last->bufferKey
@@ -89,11 +88,25 @@ ScrollReuse::Kind ScrollReuse::paint(MapPainter& painter, QImage& backBuffer, co
                                                                scene.settings, ratio);
         p = plan(m_last->signature, m_last->view.scroll(), now, scene.view.scroll(), pictureMoves);
     }
+    return p;
+}
+
+ScrollReuse::Kind ScrollReuse::nextKind(const QImage& backBuffer, const MapScene& scene, std::uint64_t dataRevision,
+                                        bool mayReuse) const
+{
+    const qreal ratio = backBuffer.isNull() ? 1.0 : backBuffer.devicePixelRatio();
+    return planFor(backBuffer, scene, SceneSignature::of(scene, dataRevision, ratio), mayReuse).kind;
+}
+
+ScrollReuse::Kind ScrollReuse::paint(MapPainter& painter, QImage& backBuffer, const MapScene& scene,
+                                     std::uint64_t dataRevision, bool mayReuse)
+{
+    const qreal ratio = backBuffer.isNull() ? 1.0 : backBuffer.devicePixelRatio();
+    const SceneSignature now = SceneSignature::of(scene, dataRevision, ratio);
+    const Plan p = planFor(backBuffer, scene, now, mayReuse);
     if (p.kind == Kind::Whole) {
         painter.paint(backBuffer, scene);
     } else {
-        if (restore && p.kind == Kind::Moved)
-            restore();
         moveImage(backBuffer, p.shift);
         painter.paint(backBuffer, scene, p.exposed);
     }

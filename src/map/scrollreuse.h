@@ -10,7 +10,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <optional>
 
 namespace vdm {
@@ -89,18 +88,20 @@ public:
     /**
      * Paints `scene` into `backBuffer` through `painter`, reusing the buffer where the plan
      * allows; `mayReuse` false forces a whole paint.
-     * `restore`, when given, runs before the buffer is moved (see overdrawn()); a whole
-     * paint, or the same view again, does not call it. Returns what it did.
+     * Returns what it did.
      */
     Kind paint(MapPainter& painter, QImage& backBuffer, const MapScene& scene, std::uint64_t dataRevision,
-               bool mayReuse = true, const std::function<void()>& restore = {});
+               bool mayReuse = true);
+    /** What paint() would do with the same arguments now (nothing changes). */
+    Kind nextKind(const QImage& backBuffer, const MapScene& scene, std::uint64_t dataRevision,
+                  bool mayReuse = true) const;
 
     /** The next paint is a whole one. */
     void forget() { m_last.reset(); }
     /**
      * The owner drew over `backBuffer` after the last paint (a route) and puts back what
-     * lay beneath whenever the next paint calls its `restore`: the buffer still counts as
-     * that paint's.
+     * lay beneath before a paint that moves the buffer (see nextKind()): the buffer still
+     * counts as that paint's.
      */
     void overdrawn(const QImage& backBuffer)
     {
@@ -122,6 +123,8 @@ private:
         qint64 bufferKey = 0;
         const uchar* bufferBits = nullptr;
     };
+    Plan planFor(const QImage& backBuffer, const MapScene& scene, const SceneSignature& now, bool mayReuse) const;
+
     std::optional<Last> m_last;
     Kind m_lastKind = Kind::Whole;
 };
