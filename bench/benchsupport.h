@@ -36,6 +36,10 @@ public:
     {
         return std::nullopt;
     }
+    std::optional<QString> askText(QWidget*, const QString&, const QString&, const QString&) override
+    {
+        return std::nullopt;
+    }
     int errors = 0;
 };
 

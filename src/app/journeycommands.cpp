@@ -9,6 +9,7 @@
 #include "hint/ddghintwindow.h"
 #include "journey/journeysession.h"
 #include "journey/journeytext.h"
+#include "map/placefilter.h"
 #include "map/viewport.h"
 #include "session/settingssession.h"
 #include "ui_mainform.h"
@@ -57,6 +58,10 @@ void JourneyCommands::openTour(const QString& query)
 {
     m_sources = {{Source::Query, {}}, {Source::View, {}}};
     QStringList labels{QStringLiteral("Places quick find matches"), QStringLiteral("Places in view")};
+    if (m_places && m_places->active()) {
+        m_sources.push_back({Source::Filter, {}});
+        labels << QStringLiteral("Places the filter shows");
+    }
     for (const QByteArray& region : TourPlaces::regions(m_world)) {
         m_sources.push_back({Source::Region, region});
         labels << QStringLiteral("Region: ") + CodePage::decode(region.trimmed());
@@ -83,6 +88,11 @@ void JourneyCommands::planTour(int from, int source, const QString& query, bool 
         break;
     case Source::View:
         candidates = TourPlaces::inView(m_world, m_view);
+        if (m_places) // what the map shows of it
+            std::erase_if(candidates, [&](int i) { return !m_places->admits(m_world.locations()[std::size_t(i)]); });
+        break;
+    case Source::Filter:
+        candidates = m_places ? TourPlaces::shownBy(m_world, *m_places) : TourPlaces::all(m_world);
         break;
     case Source::Region:
         candidates = TourPlaces::all(m_world);

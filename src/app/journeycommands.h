@@ -22,6 +22,7 @@ namespace vdm {
 class JourneyBar;
 class JourneySession;
 class MapEditor;
+class PlaceFilter;
 class Prompts;
 class SettingsSession;
 class TddgHintWindow;
@@ -60,6 +61,13 @@ public:
     /** Another world came in: what was planned for the last one goes, with the bar. */
     void worldChanged();
 
+    /**
+     * The kinds and regions the user chose to see (kept by the window): while it keeps
+     * places out, a tour may take "the places the filter shows", and the places in view
+     * are only those it shows.
+     */
+    void setPlaceFilter(const PlaceFilter* filter) { m_places = filter; }
+
     /** The journey shown and its current leg (widget-free; the canvas draws from it). */
     const JourneySession& session() const { return *m_session; }
     const JourneyBar& bar() const { return *m_bar; }
@@ -88,10 +96,11 @@ private:
     const MapEditor& m_editor;
     /** Where a tour's stops come from, as the bar's choices list them. */
     struct Source {
-        enum Type { Query, View, Region, Kind } type;
+        enum Type { Query, View, Filter, Region, Kind } type;
         QByteArray value; // the region or the kind
     };
     std::vector<Source> m_sources;
+    const PlaceFilter* m_places = nullptr;
     LocationSearch m_search;
     std::uint64_t m_seenRevision = 0; // the world as the tour's done stops last saw it
     JourneySession* m_session;

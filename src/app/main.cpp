@@ -4,6 +4,7 @@
 #include "cli/commandline.h"
 #include "dialogs/prompts.h"
 #include "hint/shadowedhintwindow.h"
+#include "world/world.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -32,7 +33,7 @@ QByteArray rawArgument(int argc, char** argv, const QString& text)
  * wrong argument work on a terminal without a display. Returns the exit status when the
  * program ends here.
  */
-std::optional<int> readCommandLine(int argc, char** argv, QString& world)
+std::optional<int> readCommandLine(int argc, char** argv, QString& world, bool& choose)
 {
     const QString program = QStringLiteral("veldamar-map");
     QCoreApplication app(argc, argv);
@@ -44,6 +45,9 @@ std::optional<int> readCommandLine(int argc, char** argv, QString& world)
                                    "Qt's standard options (-style NAME, -platform NAME, ...) are taken too."));
     // Accepted here and left in argv: QApplication takes them when it starts.
     vdm::cli::acceptQtOptions(parser);
+    const QCommandLineOption chooseOption(QStringLiteral("choose-world"),
+                                          QStringLiteral("Asks for the world folder to open first."));
+    parser.addOption(chooseOption);
     parser.addPositionalArgument(
         QStringLiteral("WORLD_DIR"),
         QStringLiteral("The world folder: a map picture (bigmap_hi.jpg or bigmap.jpg) and its databases."),
@@ -51,11 +55,17 @@ std::optional<int> readCommandLine(int argc, char** argv, QString& world)
     if (const auto status = vdm::cli::parse(parser, QCoreApplication::arguments(), program))
         return status;
     const QStringList positional = parser.positionalArguments();
+    choose = parser.isSet(chooseOption);
+    if (choose && !positional.isEmpty())
+        return vdm::cli::usageError(program, QStringLiteral("--choose-world takes no world folder"));
     if (positional.size() > 1)
         return vdm::cli::usageError(
             program, QStringLiteral("only one world folder may be given, not also '%1'").arg(positional[1]));
     if (!positional.isEmpty()) {
-        const QFileInfo folder(positional[0]);
+        QFileInfo folder(positional[0]);
+        // A file of a world (its picture, a database), as a file manager may hand it over, names its folder.
+        if (folder.isFile() && vdm::World::pictureExists(folder.absolutePath()))
+            folder = QFileInfo(folder.absolutePath());
         if (folder.isDir() && folder.isExecutable()) {
             world = folder.absoluteFilePath();
         } else if (const QByteArray raw = rawArgument(argc, argv, positional[0]);
@@ -76,8 +86,9 @@ std::optional<int> readCommandLine(int argc, char** argv, QString& world)
 int main(int argc, char** argv)
 {
     QString world;
+    bool choose = false;
     if (argc > 1) {
-        if (const auto status = readCommandLine(argc, argv, world))
+        if (const auto status = readCommandLine(argc, argv, world, choose))
             return *status;
     }
     // Before the application exists: a screen reader that is already listening asks for the
@@ -89,5 +100,5 @@ int main(int argc, char** argv)
     // Tool-button tooltips of the whole application cast a soft shadow.
     vdm::TShadowedHintWindow::installForApplication();
     vdm::WidgetPrompts prompts;
-    return vdm::runProgram(prompts, QCoreApplication::applicationDirPath() + QLatin1Char('/'), world);
+    return vdm::runProgram(prompts, QCoreApplication::applicationDirPath() + QLatin1Char('/'), world, choose);
 }

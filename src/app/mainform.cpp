@@ -8,6 +8,7 @@
 #include "app/findcommands.h"
 #include "app/focuschain.h"
 #include "app/journeycommands.h"
+#include "app/orientationcommands.h"
 #include "app/formlayout.h"
 #include "app/historyactions.h"
 #include "app/imagecommand.h"
@@ -31,6 +32,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QListView>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QScopeGuard>
 
@@ -142,6 +144,25 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
     // Every command's action, key, menu entry and tooltip, from the one table.
     m_commands = new WindowCommands(*this, *m_ui, m_prompts);
     new HistoryActions(*m_commands->action(Command::Undo), *m_commands->action(Command::Redo), m_edit.history(), this);
+    // The place filter, the navigator, the bookmarks and the recent worlds; what the filter
+    // shows is asked by the paint, the hit tests and the progress line alike.
+    m_orientation = new OrientationCommands(*this, *m_ui->PanelMap, m_world, m_viewBinding, m_session, m_prompts,
+                                            {[this] {
+                                                 RepaintMap();
+                                                 m_viewBinding.showTitle();
+                                                 ApplyWindowSizeLimit();
+                                             },
+                                             [this](const QString& folder) { m_worldCommand->openFolder(folder); },
+                                             [this] { RepaintMap(); }});
+    m_canvas.setPlaceFilter(&m_orientation->filter());
+    m_hover.setPlaceFilter(&m_orientation->filter());
+    m_progressLine->setPlaceFilter(&m_orientation->filter());
+    m_journey->setPlaceFilter(&m_orientation->filter());
+    // The lists that grow as the user works stand beside the commands they belong to.
+    m_commands->insertSubmenu(Command::DeleteBookmark, m_orientation->bookmarksMenu());
+    m_commands->insertSubmenu(Command::OpenWorld, m_orientation->recentMenu());
+    m_progressCommands->setBookmarks({[this] { return m_orientation->bookmarks(); },
+                                      [this](const ViewBookmarks& imported) { return m_orientation->takeBookmarks(imported); }});
     // The progress line follows the pointer over the map, through the window's hit test.
     connectGuarded(m_prompts, this, panel, &TMapPanel::moved, [this](Qt::MouseButtons, QPoint at) {
         m_viewBinding.followPanel();
@@ -273,6 +294,7 @@ void TMainForm::FormCreate()
     // loader error (what loaded is shown and written back all the same).
     const auto watch = qScopeGuard([this] { watchUserFiles(); });
     loadLocations();
+    m_orientation->worldLoaded(); // the user's filter and bookmarks of this world
     m_world.LoadRoutes();
     m_world.LoadUserData();
     reportWorldNotices();
@@ -341,8 +363,10 @@ void TMainForm::PanelMapPaint()
     m_viewBinding.followPanel();
     if (m_journey) // a paint may come before construction has made it
         m_journey->followWorld();
-    if (m_canvas.paint(m_ui->PanelMap->devicePixelRatioF()))
-        m_progressLine->show(); // every status change repaints the map
+    if (!m_canvas.paint(m_ui->PanelMap->devicePixelRatioF()))
+        return;
+    m_progressLine->show(); // every status change repaints the map
+    m_orientation->viewPainted();
 }
 
 void TMainForm::connectHandlers()

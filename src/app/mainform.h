@@ -40,6 +40,7 @@ class DisplayToggles;
 class FindCommands;
 class ProgressLine;
 class JourneyCommands;
+class OrientationCommands;
 class ImageCommand;
 class ProgressCommands;
 class WindowCommands;
@@ -142,6 +143,19 @@ public:
      * centre mark stands); otherwise the box opens on the selected location.
      */
     void PanelMapEnter();
+
+    // --- finding the way (mainform_orientation.cpp) ---
+    /** The filter bar opens, or closes when open. */
+    void FilterClick();
+    /** The navigator floats over the map, or goes. */
+    void NavigatorClick();
+    /** Ctrl+Shift+digit keeps the view, Ctrl+digit returns to it. */
+    void StoreBookmark(int digit);
+    void ReturnToBookmark(int digit);
+    void AddBookmarkClick();
+    void DeleteBookmarkClick();
+    /** The place filter, the navigator, the bookmarks and the recent worlds. */
+    const OrientationCommands& orientation() const { return *m_orientation; }
 
     // --- finding (mainform_find.cpp) ---
     /** Ctrl+F and More > Find: opens the quick-find bar over the map. */
@@ -255,6 +269,7 @@ private:
     std::unique_ptr<FocusChain> m_focusChain;
     FindCommands* m_find = nullptr;
     JourneyCommands* m_journey = nullptr;
+    OrientationCommands* m_orientation = nullptr;
     WorldCommand* m_worldCommand = nullptr;
     ImageCommand* m_imageCommand = nullptr;
     ProgressCommands* m_progressCommands = nullptr;

@@ -6,6 +6,7 @@
 #include "app/journeycommands.h"
 
 #include "app/editcontrols.h"
+#include "app/orientationcommands.h"
 #include "app/worldcommand.h"
 #include "ui_mainform.h"
 
@@ -38,6 +39,7 @@ void TMainForm::worldOpened(const QString& folder)
     m_editControls->mirror();
     m_editControls->worldOpened();
     m_viewBinding.showTitle();
+    m_orientation->worldLoaded();
     RepaintMap();
     reportWorldNotices();
 }

@@ -38,18 +38,23 @@ void showWorldNotFound(Prompts& prompts, const QString& folder)
  * inside its world (that run leaves the settings file as it always did), nullopt when
  * no world was found (the box has been shown).
  */
-std::optional<QString> enterWorld(Prompts& prompts, const QString& applicationDirectory, const QString& worldArgument)
+std::optional<QString> enterWorld(Prompts& prompts, const QString& applicationDirectory, const QString& worldArgument,
+                                  bool askFirst)
 {
     Settings stored;
     readSettings(IniFile(DataLocations::settingsFile(applicationDirectory)), stored);
+    const WorldCandidates candidates = askFirst ? WorldCandidates{}
+                                                : WorldCandidates{worldArgument, QDir::currentPath(), stored.LastWorld,
+                                                                  sampleWorldFolder(applicationDirectory)};
     const WorldChoice choice
-        = chooseWorld({worldArgument, QDir::currentPath(), stored.LastWorld, sampleWorldFolder(applicationDirectory)},
-                      [](const QString& folder) { return World::pictureExists(folder); });
+        = chooseWorld(candidates, [](const QString& folder) { return World::pictureExists(folder); });
     if (choice.source == WorldSource::WorkingDirectory)
         return QString();
     QString folder = choice.folder;
     if (choice.source == WorldSource::Chooser) {
         const auto picked = prompts.chooseFolder(nullptr, worldChooserCaption(), QDir::homePath());
+        if (!picked && askFirst)
+            return std::nullopt; // the user asked for the chooser and changed their mind
         if (!picked) {
             showWorldNotFound(prompts, QDir::currentPath());
             return std::nullopt;
@@ -85,7 +90,7 @@ void bringToFront(QWidget& window)
 
 } // namespace
 
-int runProgram(Prompts& prompts, const QString& applicationDirectory, const QString& worldArgument)
+int runProgram(Prompts& prompts, const QString& applicationDirectory, const QString& worldArgument, bool chooseWorld)
 {
     // The application's name (not its display name, which X11 title bars would append to
     // every window title) is the title the error box is captioned with.
@@ -108,7 +113,7 @@ int runProgram(Prompts& prompts, const QString& applicationDirectory, const QStr
     QObject::connect(qApp, &QGuiApplication::commitDataRequest, &signalsToClose,
                      [&](QSessionManager&) { requestClose(); });
 
-    const std::optional<QString> chosenWorld = enterWorld(prompts, applicationDirectory, worldArgument);
+    const std::optional<QString> chosenWorld = enterWorld(prompts, applicationDirectory, worldArgument, chooseWorld);
     if (!chosenWorld || closeRequested)
         return 0;
 

@@ -104,7 +104,7 @@ void ProgressCommands::exportProgress()
     if (!path)
         return;
     m_settings.ExportFolder = rememberedFolder(*path);
-    saveProgressFile(*path, m_world);
+    saveProgressFile(*path, m_world, m_bookmarks.current ? m_bookmarks.current() : ViewBookmarks());
 }
 
 void ProgressCommands::importProgress()
@@ -117,7 +117,10 @@ void ProgressCommands::importProgress()
     const Progress progress = loadProgressFile(*path);
     const ProgressPlan plan = planProgressImport(progress, m_world.locations(), m_world.markers());
     const QString file = QFileInfo(*path).absoluteFilePath();
-    if (!plan.changesUserData() && !plan.changesMarkers()) {
+    // The bookmarks the file would add or replace, worked out on a copy.
+    ViewBookmarks merged = m_bookmarks.current ? m_bookmarks.current() : ViewBookmarks();
+    const int bookmarks = m_bookmarks.take ? merged.merge(progress.bookmarks) : 0;
+    if (!plan.changesUserData() && !plan.changesMarkers() && bookmarks == 0) {
         QString text = QStringLiteral("The progress in %1 holds nothing that differs from this world.").arg(file);
         const QString unmatched = unmatchedText(plan);
         if (!unmatched.isEmpty())
@@ -125,11 +128,18 @@ void ProgressCommands::importProgress()
         m_prompts.showMessage(&m_window, kImportCaption, text, Prompts::Icon::Information);
         return;
     }
-    if (!m_prompts.askYesNo(&m_window, kImportCaption, importQuestion(file, plan)))
+    QString question = importQuestion(file, plan);
+    if (bookmarks > 0)
+        question.replace(QStringLiteral("\n\nThe changed files"),
+                         QStringLiteral("\nBookmarks: %1 added or replaced\n\nThe changed files").arg(bookmarks));
+    if (!m_prompts.askYesNo(&m_window, kImportCaption, question))
         return;
+    if (bookmarks > 0)
+        m_bookmarks.take(progress.bookmarks);
     // The window shows the changes even when a file could not be written: they are kept.
     const auto shown = qScopeGuard([this] { emit imported(); });
-    m_editor.importProgress(plan);
+    if (plan.changesUserData() || plan.changesMarkers())
+        m_editor.importProgress(plan);
 }
 
 } // namespace vdm

@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "world/viewbookmarks.h"
+
 #include <QObject>
+
+#include <functional>
 
 class QWidget;
 
@@ -29,6 +33,13 @@ class ProgressCommands : public QObject {
 public:
     ProgressCommands(QWidget& window, World& world, MapEditor& editor, Settings& settings, Prompts& prompts);
 
+    /** Where the bookmarks come from and go to (none: the progress file carries none). */
+    struct Bookmarks {
+        std::function<ViewBookmarks()> current;
+        std::function<int(const ViewBookmarks& imported)> take; // returns how many changed
+    };
+    void setBookmarks(Bookmarks bookmarks) { m_bookmarks = std::move(bookmarks); }
+
     void exportProgress();
     void importProgress();
 
@@ -45,6 +56,7 @@ private:
     MapEditor& m_editor;
     Settings& m_settings;
     Prompts& m_prompts;
+    Bookmarks m_bookmarks;
 };
 
 /** The question an import asks before it changes anything: what it adds, replaces and could not place. */

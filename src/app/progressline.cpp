@@ -23,6 +23,18 @@ void ProgressLine::pointerMoved(QPoint at)
     show();
 }
 
+QString ProgressLine::countsText()
+{
+    if (!m_places || !m_places->active())
+        return progressText(m_world.statusCounts()); // kept up to date by the world itself
+    if (m_counts.isEmpty() || m_countsRevision != m_world.revision() || !(m_countsFilter == *m_places)) {
+        m_counts = progressText(m_world, *m_places);
+        m_countsRevision = m_world.revision();
+        m_countsFilter = *m_places;
+    }
+    return m_counts;
+}
+
 void ProgressLine::show()
 {
     QString pointer;
@@ -35,7 +47,7 @@ void ProgressLine::show()
         if (under)
             place = CodePage::decode(under->Name);
     }
-    const QString counts = progressText(m_world.statusCounts());
+    const QString counts = countsText();
     const QString text = counts + QLatin1Char('\n') + pointer;
     if (m_label.text() != text)
         m_label.setText(text);

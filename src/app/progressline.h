@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <QPoint>
+#include "map/placefilter.h"
 
+#include <QPoint>
+#include <QString>
+
+#include <cstdint>
 #include <optional>
 
 class QLabel;
@@ -30,14 +34,24 @@ public:
     void pointerMoved(QPoint at);
     /** Shows the counts and the pointer's line as they are now; the label is set only on a change. */
     void show();
+    /** The kinds and regions the user chose to see (none: every place), kept by the window; the counts follow it. */
+    void setPlaceFilter(const PlaceFilter* filter) { m_places = filter; }
 
 private:
+    /** The counts' half of the line. */
+    QString countsText();
+
     QLabel& m_label;
     QWidget& m_map;
     const World& m_world;
     const Viewport& m_view;
     const MapHover& m_hover;
     std::optional<QPoint> m_pointerAt; // the pointer's last panel position, once it has moved over the map
+    const PlaceFilter* m_places = nullptr;
+    // The filtered counts, worked out again only when the world or the filter changed.
+    QString m_counts;
+    std::uint64_t m_countsRevision = 0;
+    PlaceFilter m_countsFilter;
 };
 
 } // namespace vdm

@@ -117,6 +117,22 @@ void ViewBinding::goTo(int x, int y, int level)
     emit levelShown();
 }
 
+void ViewBinding::scrollTo(QPoint scroll)
+{
+    followPanel();
+    m_view.scrollTo(scroll);
+    showScrollBars();
+    repaint();
+}
+
+void ViewBinding::show(const ViewBookmark& bookmark)
+{
+    followPanel();
+    bookmark.showIn(m_view);
+    showScrollBars();
+    m_levelShown();
+}
+
 void ViewBinding::restore(int zoomIndex, QPoint scroll)
 {
     // The level is reached one step at a time; the margins follow with the panel's first size.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "map/viewport.h"
+#include "world/viewbookmarks.h"
 
 #include <QObject>
 #include <QPoint>
@@ -77,6 +78,13 @@ public:
      * marked the location to show.
      */
     void goTo(int x, int y, int level);
+    /** The navigator: straight to a scroll position (clamped), then a paint. */
+    void scrollTo(QPoint scroll);
+    /**
+     * A bookmark: its level, its point centred; the scroll bars and marker tools follow.
+     * The paint, the title and the size limit are the caller's, as after Go.
+     */
+    void show(const ViewBookmark& bookmark);
     /** The stored view: up to the stored level one step at a time, then the stored scroll. */
     void restore(int zoomIndex, QPoint scroll);
 

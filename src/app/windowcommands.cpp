@@ -29,6 +29,10 @@ constexpr QKeyCombination alt(Qt::Key key)
 {
     return QKeyCombination(Qt::AltModifier, key);
 }
+constexpr QKeyCombination ctrlShift(Qt::Key key)
+{
+    return QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, key);
+}
 constexpr QKeyCombination plain(Qt::Key key)
 {
     return QKeyCombination(key);
@@ -36,6 +40,15 @@ constexpr QKeyCombination plain(Qt::Key key)
 constexpr QKeyCombination keypad(Qt::Key key)
 {
     return QKeyCombination(Qt::KeypadModifier, key);
+}
+
+template <int Digit> void storeBookmark(vdm::TMainForm& f)
+{
+    f.StoreBookmark(Digit);
+}
+template <int Digit> void returnToBookmark(vdm::TMainForm& f)
+{
+    f.ReturnToBookmark(Digit);
 }
 
 ScrollStep step(Qt::Orientation direction, bool back, int parts)
@@ -68,6 +81,10 @@ const CommandRow kCommands[] = {
      &UiForm::ToolButtonSA, true, G::Map, nullptr},
     {Command::ShowVisited, "ActionShowVisited", "Show &visited locations", "Show visited locations", {},
      &UiForm::ToolButtonSV, true, G::Map, nullptr},
+    {Command::Filter, "ActionFilter", "Filte&r places...", nullptr, {ctrlShift(Qt::Key_F)}, nullptr, false, G::Map,
+     [](F& f) { f.FilterClick(); }},
+    {Command::Navigator, "ActionNavigator", "Show or hide the navi&gator", nullptr, {plain(Qt::Key_N)}, nullptr, false,
+     G::Map, [](F& f) { f.NavigatorClick(); }},
     {Command::FullScreen, "ActionFullScreen", "&Full screen", nullptr, {plain(Qt::Key_F11)}, nullptr, false, G::Map,
      [](F& f) { f.FullScreenClick(); }},
 
@@ -89,6 +106,10 @@ const CommandRow kCommands[] = {
      G::Location, nullptr},
     {Command::MarkVisited, "ActionMarkVisited", "Mark &visited", nullptr, {alt(Qt::Key_3)}, &UiForm::SBV, true,
      G::Location, nullptr},
+    {Command::AddBookmark, "ActionAddBookmark", "Add boo&kmark...", nullptr, {}, nullptr, false, G::Location,
+     [](F& f) { f.AddBookmarkClick(); }},
+    {Command::DeleteBookmark, "ActionDeleteBookmark", "&Delete bookmark...", nullptr, {}, nullptr, false, G::Location,
+     [](F& f) { f.DeleteBookmarkClick(); }},
 
     {Command::AddMarker, "ActionAddMarker", "&Add marker", "Add marker", {}, &UiForm::ToolButtonAddM, true,
      G::Marker, nullptr},
@@ -121,6 +142,45 @@ const CommandRow kCommands[] = {
      G::Tools, nullptr},
     {Command::Close, "ActionClose", "C&lose", nullptr, {ctrl(Qt::Key_Q)}, nullptr, false, G::Tools,
      [](F& f) { f.close(); }},
+
+    // Ctrl+Shift+digit keeps the view, Ctrl+digit returns to it. With Shift most layouts
+    // type a sign on the digit's key ("!" over "1"): that key is listed beside the digit.
+    {Command::StoreBookmark1, "ActionStoreBookmark1", "Keep this view as bookmark 1", nullptr,
+     {ctrlShift(Qt::Key_1), ctrlShift(Qt::Key_Exclam)}, nullptr, false, G::KeysOnly, &storeBookmark<1>},
+    {Command::StoreBookmark2, "ActionStoreBookmark2", "Keep this view as bookmark 2", nullptr,
+     {ctrlShift(Qt::Key_2), ctrlShift(Qt::Key_At)}, nullptr, false, G::KeysOnly, &storeBookmark<2>},
+    {Command::StoreBookmark3, "ActionStoreBookmark3", "Keep this view as bookmark 3", nullptr,
+     {ctrlShift(Qt::Key_3), ctrlShift(Qt::Key_NumberSign)}, nullptr, false, G::KeysOnly, &storeBookmark<3>},
+    {Command::StoreBookmark4, "ActionStoreBookmark4", "Keep this view as bookmark 4", nullptr,
+     {ctrlShift(Qt::Key_4), ctrlShift(Qt::Key_Dollar)}, nullptr, false, G::KeysOnly, &storeBookmark<4>},
+    {Command::StoreBookmark5, "ActionStoreBookmark5", "Keep this view as bookmark 5", nullptr,
+     {ctrlShift(Qt::Key_5), ctrlShift(Qt::Key_Percent)}, nullptr, false, G::KeysOnly, &storeBookmark<5>},
+    {Command::StoreBookmark6, "ActionStoreBookmark6", "Keep this view as bookmark 6", nullptr,
+     {ctrlShift(Qt::Key_6), ctrlShift(Qt::Key_AsciiCircum)}, nullptr, false, G::KeysOnly, &storeBookmark<6>},
+    {Command::StoreBookmark7, "ActionStoreBookmark7", "Keep this view as bookmark 7", nullptr,
+     {ctrlShift(Qt::Key_7), ctrlShift(Qt::Key_Ampersand)}, nullptr, false, G::KeysOnly, &storeBookmark<7>},
+    {Command::StoreBookmark8, "ActionStoreBookmark8", "Keep this view as bookmark 8", nullptr,
+     {ctrlShift(Qt::Key_8), ctrlShift(Qt::Key_Asterisk)}, nullptr, false, G::KeysOnly, &storeBookmark<8>},
+    {Command::StoreBookmark9, "ActionStoreBookmark9", "Keep this view as bookmark 9", nullptr,
+     {ctrlShift(Qt::Key_9), ctrlShift(Qt::Key_ParenLeft)}, nullptr, false, G::KeysOnly, &storeBookmark<9>},
+    {Command::ReturnBookmark1, "ActionReturnBookmark1", "Return to bookmark 1", nullptr, {ctrl(Qt::Key_1)},
+     nullptr, false, G::KeysOnly, &returnToBookmark<1>},
+    {Command::ReturnBookmark2, "ActionReturnBookmark2", "Return to bookmark 2", nullptr, {ctrl(Qt::Key_2)},
+     nullptr, false, G::KeysOnly, &returnToBookmark<2>},
+    {Command::ReturnBookmark3, "ActionReturnBookmark3", "Return to bookmark 3", nullptr, {ctrl(Qt::Key_3)},
+     nullptr, false, G::KeysOnly, &returnToBookmark<3>},
+    {Command::ReturnBookmark4, "ActionReturnBookmark4", "Return to bookmark 4", nullptr, {ctrl(Qt::Key_4)},
+     nullptr, false, G::KeysOnly, &returnToBookmark<4>},
+    {Command::ReturnBookmark5, "ActionReturnBookmark5", "Return to bookmark 5", nullptr, {ctrl(Qt::Key_5)},
+     nullptr, false, G::KeysOnly, &returnToBookmark<5>},
+    {Command::ReturnBookmark6, "ActionReturnBookmark6", "Return to bookmark 6", nullptr, {ctrl(Qt::Key_6)},
+     nullptr, false, G::KeysOnly, &returnToBookmark<6>},
+    {Command::ReturnBookmark7, "ActionReturnBookmark7", "Return to bookmark 7", nullptr, {ctrl(Qt::Key_7)},
+     nullptr, false, G::KeysOnly, &returnToBookmark<7>},
+    {Command::ReturnBookmark8, "ActionReturnBookmark8", "Return to bookmark 8", nullptr, {ctrl(Qt::Key_8)},
+     nullptr, false, G::KeysOnly, &returnToBookmark<8>},
+    {Command::ReturnBookmark9, "ActionReturnBookmark9", "Return to bookmark 9", nullptr, {ctrl(Qt::Key_9)},
+     nullptr, false, G::KeysOnly, &returnToBookmark<9>},
 
     // The wheel's step and the panel's parts; back is towards the start.
     {Command::ScrollLeft, "ActionScrollLeft", "Scroll left", nullptr, {plain(Qt::Key_Left)}, nullptr, false,
@@ -266,6 +326,20 @@ void WindowCommands::buildMenu()
                 sub->addAction(action(row.command));
     }
     m_ui.ToolButtonMore->setMenu(m_menu);
+}
+
+void WindowCommands::insertSubmenu(Command after, QMenu* submenu) const
+{
+    const QAction* entry = action(after);
+    for (QAction* band : m_menu->actions()) {
+        QMenu* sub = band->menu();
+        const QList<QAction*> entries = sub ? sub->actions() : QList<QAction*>();
+        const qsizetype at = entries.indexOf(entry);
+        if (at >= 0) {
+            sub->insertMenu(at + 1 < entries.size() ? entries[at + 1] : nullptr, submenu);
+            return;
+        }
+    }
 }
 
 void WindowCommands::run(const CommandRow& row) const

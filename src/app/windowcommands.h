@@ -77,6 +77,29 @@ enum class Command {
     Shortcuts,
     About,
     Close,
+    // Finding the way: the filter, the navigator, the bookmarks
+    Filter,
+    Navigator,
+    AddBookmark,
+    DeleteBookmark,
+    StoreBookmark1,
+    StoreBookmark2,
+    StoreBookmark3,
+    StoreBookmark4,
+    StoreBookmark5,
+    StoreBookmark6,
+    StoreBookmark7,
+    StoreBookmark8,
+    StoreBookmark9,
+    ReturnBookmark1,
+    ReturnBookmark2,
+    ReturnBookmark3,
+    ReturnBookmark4,
+    ReturnBookmark5,
+    ReturnBookmark6,
+    ReturnBookmark7,
+    ReturnBookmark8,
+    ReturnBookmark9,
     // Keys that move the map (no menu entries)
     ScrollLeft,
     ScrollRight,
@@ -140,6 +163,8 @@ public:
     QAction* action(Command command) const { return m_actions[std::size_t(command)]; }
     /** The More menu: the program's full menu, a submenu per band. */
     QMenu* menu() const { return m_menu; }
+    /** Puts `submenu` (a list of the user's own) in the More menu just after the entry of `after`. */
+    void insertSubmenu(Command after, QMenu* submenu) const;
     /** Runs `command` as its key does; false when it is disabled. */
     bool trigger(Command command) const;
     /** Opens the More menu under its button. */

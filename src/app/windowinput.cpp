@@ -3,6 +3,7 @@
 
 #include "app/windowcommands.h"
 #include "app/mainform.h"
+#include "app/navigatorview.h"
 #include "app/mappanel.h"
 #include "dialogs/errorguard.h"
 #include "ui_mainform.h"
@@ -10,6 +11,7 @@
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
 #include <QApplication>
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QAction>
@@ -42,7 +44,8 @@ bool WindowInput::wantsKeys(const QWidget* widget)
 {
     return qobject_cast<const QPlainTextEdit*>(widget) || qobject_cast<const QTextEdit*>(widget)
            || qobject_cast<const QLineEdit*>(widget) || qobject_cast<const QAbstractSpinBox*>(widget)
-           || qobject_cast<const QComboBox*>(widget);
+           || qobject_cast<const QComboBox*>(widget) || qobject_cast<const QAbstractItemView*>(widget)
+           || qobject_cast<const NavigatorView*>(widget);
 }
 
 bool WindowInput::focusWantsKey(QWidget* focus, const QKeyEvent& key)
@@ -92,6 +95,11 @@ bool WindowInput::eventFilter(QObject* watched, QEvent* event)
 
 bool WindowInput::wheel(QWidget* watched, QWheelEvent& wheel)
 {
+    // A control floating over the map that zooms or scrolls on its own (the navigator,
+    // the filter bar's lists) says so, and keeps the wheel.
+    for (const QWidget* w = watched; w && w != &m_form; w = w->parentWidget())
+        if (w->property("keepsWheel").toBool())
+            return false;
     // The window sees the wheel before any of its controls, whichever is under the pointer.
     // A notification with no vertical part comes from a tilted wheel or a sideways swipe.
     const bool sideways = wheel.angleDelta().y() == 0 && wheel.angleDelta().x() != 0;

@@ -22,8 +22,13 @@ WorldCommand::WorldCommand(QWidget& window, World& world, Prompts& prompts)
 void WorldCommand::openWorld()
 {
     const auto folder = m_prompts.chooseFolder(&m_window, worldChooserCaption(), QDir::currentPath());
-    if (!folder)
-        return;
+    if (folder)
+        openFolder(*folder);
+}
+
+void WorldCommand::openFolder(const QString& chosen)
+{
+    const std::optional<QString> folder = chosen;
     if (m_instance && m_instance->shownElsewhere(*folder)) {
         m_prompts.showMessage(&m_window, QStringLiteral("Open world"), worldShownElsewhereMessage(*folder),
                               Prompts::Icon::Information);

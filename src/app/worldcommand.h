@@ -33,6 +33,8 @@ public:
     /** The program's hold on its world; none (tests, tools): every world opens here. */
     void setInstance(WorldInstance* instance) { m_instance = instance; }
     void openWorld();
+    /** Opens the world in `folder` as if the chooser had picked it (a dropped folder, a recent world). */
+    void openFolder(const QString& folder);
 
 signals:
     /** Another world took this one's place: `folder` as the working folder names it. */

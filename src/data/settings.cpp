@@ -55,6 +55,7 @@ constexpr SettingKey Keys[] = {
     {u"General", u"ZoomAtPointer", T::Bool, &S::ZoomAtPointer, 0, {}, W::WhenChanged, u"CBZoomAtPointer"},
     {u"General", u"HideOverlappingCaptions", T::Bool, &S::HideOverlappingCaptions, 0, {}, W::WhenChanged,
      u"CBHideOverlappingCaptions"},
+    {u"General", u"Navigator", T::Bool, &S::ShowNavigator, 0, {}, W::WhenChanged, {}},
     // Written on its own by writeLastWorld, only by a run that chose its world.
     {u"General", u"LastWorld", T::Path, &S::LastWorld, 0, {}, W::Never, {}},
     // The save dialogs' folders: a run that never saved an image or an export writes neither.

@@ -62,6 +62,8 @@ struct Settings {
     bool ZoomAtPointer;
     /** A caption that would overlap one drawn before it in the same paint is left out (frames stay). */
     bool HideOverlappingCaptions;
+    /** The navigator's overview floats over the map (off until the user turns it on). */
+    bool ShowNavigator;
 
     int HintOpacity; // 100 minus the stored "Transparency"
     bool ConstantHints;

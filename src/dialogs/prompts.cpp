@@ -5,6 +5,8 @@
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -95,6 +97,14 @@ std::optional<int> WidgetPrompts::askChoice(QWidget* parent, const QString& capt
     box.exec();
     const qsizetype chosen = buttons.indexOf(box.clickedButton());
     return chosen < 0 ? std::nullopt : std::optional<int>(int(chosen));
+}
+
+std::optional<QString> WidgetPrompts::askText(QWidget* parent, const QString& caption, const QString& label,
+                                              const QString& initial)
+{
+    bool ok = false;
+    const QString text = QInputDialog::getText(parent, caption, label, QLineEdit::Normal, initial, &ok);
+    return ok ? std::optional<QString>(text) : std::nullopt;
 }
 
 } // namespace vdm

@@ -48,6 +48,9 @@ public:
      */
     virtual std::optional<int> askChoice(QWidget* parent, const QString& caption, const QString& text,
                                          const QStringList& choices) = 0;
+    /** One line of text, `label` above the field, `initial` in it; nullopt for Cancel. */
+    virtual std::optional<QString> askText(QWidget* parent, const QString& caption, const QString& label,
+                                           const QString& initial) = 0;
 };
 
 /** The real boxes and choosers. */
@@ -65,6 +68,8 @@ public:
                                             const QString& filter) override;
     std::optional<int> askChoice(QWidget* parent, const QString& caption, const QString& text,
                                  const QStringList& choices) override;
+    std::optional<QString> askText(QWidget* parent, const QString& caption, const QString& label,
+                                   const QString& initial) override;
 };
 
 /** The error box's text: "." appended when the last character sorts above ".". */

@@ -2,6 +2,7 @@
 #include "journey/journeysession.h"
 
 #include "edit/locationsearch.h"
+#include "map/placefilter.h"
 #include "map/spatialindex.h"
 #include "map/viewport.h"
 #include "world/world.h"
@@ -226,6 +227,16 @@ std::vector<int> ofQuery(const World& world, LocationSearch& search, QStringView
     std::vector<int> out;
     for (const LocationSearch::Hit& hit : search.find(world, query, world.locations().size()).hits)
         out.push_back(hit.index);
+    return out;
+}
+
+std::vector<int> shownBy(const World& world, const PlaceFilter& filter)
+{
+    std::vector<int> out;
+    const LocationList& places = world.locations();
+    for (std::size_t i = 0; i < places.size(); ++i)
+        if (filter.admits(places[i]))
+            out.push_back(int(i));
     return out;
 }
 

@@ -15,6 +15,8 @@
 
 namespace vdm {
 
+class PlaceFilter;
+
 class LocationSearch;
 class Viewport;
 class World;
@@ -139,6 +141,8 @@ std::vector<int> all(const World& world);
 std::vector<int> ofQuery(const World& world, LocationSearch& search, QStringView query);
 /** The places shown in the part of the map `view` shows. */
 std::vector<int> inView(const World& world, const Viewport& view);
+/** The places `filter` lets through (its kinds and regions), in the world's order. */
+std::vector<int> shownBy(const World& world, const PlaceFilter& filter);
 /** The regions (or kinds) of the world's places, each once as stored, sorted, blank ones left out. */
 std::vector<QByteArray> regions(const World& world);
 std::vector<QByteArray> kinds(const World& world);

@@ -8,6 +8,7 @@
 #include "data/regularfile.h"
 #include "journey/journeysettings.h"
 #include "world/backupfile.h"
+#include "world/world.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -44,6 +45,19 @@ void SettingsSession::open(const QString& path)
     }
     readSettings(*m_file, m_settings);
     m_travel = JourneySettings::read(*m_file);
+    m_recent = RecentWorlds::read(*m_file);
+}
+
+void SettingsSession::rememberWorld(const QString& folder)
+{
+    m_chosenWorld = folder;
+    m_recent.opened(folder);
+}
+
+QStringList SettingsSession::recentWorlds()
+{
+    m_recent.dropVanished([](const QString& folder) { return World::pictureExists(folder); });
+    return m_recent.folders();
 }
 
 void SettingsSession::setAsideUnreadable(const QString& path, const QByteArray& bytes)
@@ -111,6 +125,7 @@ void SettingsSession::write(WindowSnapshot window)
     JourneySettings::write(*m_file, m_travel);
     if (!m_chosenWorld.isEmpty())
         writeLastWorld(*m_file, m_chosenWorld);
+    m_recent.write(*m_file);
 }
 
 } // namespace vdm

@@ -3,6 +3,7 @@
 
 #include "data/settings.h"
 #include "journey/travelgraph.h"
+#include "session/recentworlds.h"
 #include "map/mappainter.h"
 
 #include <QList>
@@ -89,7 +90,12 @@ public:
      * The world the run opened, when it was chosen rather than found in the working
      * directory: every write remembers it for the next run started outside a world.
      */
-    void rememberWorld(const QString& folder) { m_chosenWorld = folder; }
+    void rememberWorld(const QString& folder);
+    /**
+     * The worlds opened last, newest first (see RecentWorlds); a folder that no longer
+     * holds a map picture is dropped from the list on the way, without a word.
+     */
+    QStringList recentWorlds();
 
     /**
      * Whether the window system tells a program where its window is and lets it place it
@@ -111,6 +117,7 @@ private:
     bool m_storedLayoutApplied = false;
     bool m_windowPositionsKnown = true;
     QString m_chosenWorld; // empty: the run was started inside its world
+    RecentWorlds m_recent;
     QStringList m_notices;
     bool m_keptInMemory = false; // the file could not be read and is left alone: nothing is written
 

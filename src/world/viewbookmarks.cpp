@@ -10,7 +10,21 @@ ViewBookmark ViewBookmark::of(const Viewport& view)
     const QPoint centre(view.panel().width() / 2, view.panel().height() / 2);
     const QPoint picture = view.panelToPicture(centre);
     const QPoint map = view.ScreenToMap(picture.x(), picture.y());
-    return {view.zoomIndex(), map.x(), map.y()};
+    // The conversion truncates, so its point may come back a pixel short of the centre;
+    // a map unit is finer than a pixel at every level, so a near neighbour lands exactly
+    // and returning shows the very same scroll position.
+    std::int32_t x = map.x(), y = map.y();
+    for (int d : {0, 1, -1, 2, -2, 3, -3, 4, -4})
+        if (view.MapToScreen(map.x() + d, map.y()).x() == picture.x()) {
+            x = map.x() + d;
+            break;
+        }
+    for (int d : {0, 1, -1, 2, -2, 3, -3, 4, -4})
+        if (view.MapToScreen(map.x(), map.y() + d).y() == picture.y()) {
+            y = map.y() + d;
+            break;
+        }
+    return {view.zoomIndex(), x, y};
 }
 
 void ViewBookmark::showIn(Viewport& view) const

@@ -39,7 +39,7 @@ QString canonical(const QString& folder)
 class ProgramTest : public ::testing::Test {
 protected:
     /** Runs the program; the window, once it shows, is closed as the user would. */
-    void run(const QString& programDir, const QString& argument = {})
+    void run(const QString& programDir, const QString& argument = {}, bool choose = false)
     {
         QTimer closer;
         QObject::connect(&closer, &QTimer::timeout, [&] {
@@ -51,7 +51,7 @@ protected:
             }
         });
         closer.start(10);
-        EXPECT_EQ(runProgram(prompts, programDir, argument), 0);
+        EXPECT_EQ(runProgram(prompts, programDir, argument, choose), 0);
     }
     QByteArray settingsIn(const QString& programDir) const { return readFile(programDir + QStringLiteral("qor.ini")); }
 
@@ -104,6 +104,38 @@ TEST_F(ProgramTest, ArgumentOpensThatWorldAndIsRememberedForTheNextRun)
     EXPECT_EQ(canonical(openedWorld), canonical(world.path()));
     EXPECT_TRUE(QFileInfo::exists(world.filePath(QStringLiteral("user.gdb"))));
     EXPECT_TRUE(prompts.folderStarts.isEmpty());
+}
+
+TEST_F(ProgramTest, ChoosingFirstAsksEvenInsideAWorldAndACancelSaysNothing)
+{
+    makeWorld(world.path());
+    makeWorld(elsewhere.path());
+    ScopedCurrentDir cwd(elsewhere.path());
+    prompts.folders.push_back(world.path());
+    run(appDir, {}, true);
+    EXPECT_EQ(prompts.folderStarts.size(), 1);
+    EXPECT_EQ(canonical(openedWorld), canonical(world.path()));
+    EXPECT_TRUE(settingsIn(appDir).contains("[Recent]\r\nWorld1=" + canonical(world.path()).toUtf8() + "\r\n"));
+
+    openedWorld.clear();
+    QDir::setCurrent(elsewhere.path());
+    run(appDir, {}, true); // cancelled
+    EXPECT_TRUE(openedWorld.isEmpty());
+    EXPECT_TRUE(prompts.messages.isEmpty()) << "the user changed their mind: no box";
+}
+
+TEST_F(ProgramTest, RecentWorldsKeepTheLastOpenedFirst)
+{
+    makeWorld(world.path());
+    makeWorld(elsewhere.path());
+    ScopedCurrentDir cwd(app.path());
+    run(appDir, world.path());
+    run(appDir, elsewhere.path());
+    run(appDir, world.path());
+    const QByteArray settings = settingsIn(appDir);
+    EXPECT_TRUE(settings.contains("[Recent]\r\nWorld1=" + canonical(world.path()).toUtf8() + "\r\nWorld2="
+                                  + canonical(elsewhere.path()).toUtf8() + "\r\n"))
+        << settings.constData();
 }
 
 TEST_F(ProgramTest, ArgumentWithoutAPictureNamesIt)

@@ -75,4 +75,11 @@ std::optional<int> FakePrompts::askChoice(QWidget*, const QString& caption, cons
     return next(choices);
 }
 
+std::optional<QString> FakePrompts::askText(QWidget*, const QString& caption, const QString& label,
+                                            const QString& initial)
+{
+    questions << caption + QLatin1Char('|') + label + QLatin1Char('|') + initial;
+    return next(texts);
+}
+
 } // namespace vdm::test

@@ -31,6 +31,8 @@ public:
                                             const QString& filter) override;
     std::optional<int> askChoice(QWidget*, const QString& caption, const QString& text,
                                  const QStringList& choices) override;
+    std::optional<QString> askText(QWidget*, const QString& caption, const QString& label,
+                                   const QString& initial) override;
 
     QStringList errors;
     QStringList messages;
@@ -45,6 +47,7 @@ public:
     std::deque<std::optional<QString>> filesToOpen; // default: cancelled
     QStringList fileStarts;                     // where each file chooser opened
     std::deque<std::optional<int>> choices;     // default: cancelled; questions records each
+    std::deque<std::optional<QString>> texts;   // default: cancelled; questions records each
     QList<QFont> fontPresets;
     QList<QColor> colorPresets;
 };

@@ -532,7 +532,7 @@ TEST_F(SettingsTest, KeysTableNamesEveryKeyAndMemberOnce)
             EXPECT_FALSE(!a->editor.isEmpty() && a->editor == b->editor) << qPrintable(a->editor.toString());
         }
     }
-    EXPECT_EQ(keys.size(), std::size_t(50)); // 34 settings members, 8 of the window, 8 of the bands
+    EXPECT_EQ(keys.size(), std::size_t(51)); // 35 settings members, 8 of the window, 8 of the bands
 }
 
 } // namespace

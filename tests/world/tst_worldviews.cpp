@@ -93,6 +93,21 @@ TEST(ViewBookmarks, ReturningShowsTheLevelAndCentre)
     }
 }
 
+TEST(ViewBookmarks, ReturningGivesBackTheVeryScrollItWasKeptAt)
+{
+    // Odd and even panels, at every level, across the scroll range: the centre kept and
+    // shown again must not drift by the pixel the conversions truncate.
+    for (const QSize panel : {QSize(330, 380), QSize(331, 257)})
+        for (int zoom = 1; zoom <= Viewport::HighestZoom; ++zoom)
+            for (const QPoint scroll : {QPoint(1, 1), QPoint(97, 203), QPoint(659, 63), QPoint(2501, 1777)}) {
+                const Viewport kept = Viewport::showing({3300, 3800}, 10, panel, zoom, scroll);
+                Viewport shown = Viewport::showing({3300, 3800}, 10, panel, 0);
+                ViewBookmark::of(kept).showIn(shown);
+                EXPECT_EQ(shown.zoomIndex(), zoom);
+                EXPECT_EQ(shown.scroll(), kept.scroll()) << "level " << zoom << " panel " << panel.width();
+            }
+}
+
 TEST(WorldViews, FileRoundTripsEveryByte)
 {
     const PlaceFilter filter({"mine", "caf\xE9"}, {"Karuford Downs", "a\"b\\c\x01"});

@@ -1,0 +1,103 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "world/worldviews.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class QMenu;
+class QWidget;
+
+namespace vdm {
+
+class FilterBar;
+class NavigatorView;
+class Prompts;
+class SettingsSession;
+class ViewBinding;
+class World;
+
+/**
+ * How the user finds their way: the place filter and its bar, the navigator, the
+ * bookmarks of views and the recent worlds. It keeps the current world's views
+ * (WorldViews) and writes them when they change; the window hands its filter to the
+ * painter, the hit tests and the progress line.
+ *
+ * Each command is a thin entry point the window's commands call; the two lists that
+ * change as the user works (named bookmarks, recent worlds) are submenus it keeps up to
+ * date each time they open. A world folder dropped on the window opens as "Open world..."
+ * would open it.
+ */
+class OrientationCommands : public QObject {
+    Q_OBJECT
+
+public:
+    struct Hooks {
+        std::function<void()> viewShown;                // the view moved: title, size limit, paint
+        std::function<void(const QString&)> openFolder; // the path of "Open world..." for a folder
+        std::function<void()> filterChanged;            // repaint the map and the progress line
+    };
+
+    OrientationCommands(QWidget& window, QWidget& mapPanel, const World& world, ViewBinding& view,
+                        SettingsSession& session, Prompts& prompts, Hooks hooks);
+
+    /** The filter of the current world (stable: the window hands out its address once). */
+    const PlaceFilter& filter() const { return m_filter; }
+    const ViewBookmarks& bookmarks() const { return m_views.bookmarks(); }
+    FilterBar& filterBar() const { return *m_bar; }
+    NavigatorView& navigator() const { return *m_navigator; }
+
+    /** The world's databases are loaded (the first show, or another world opened): its views follow. */
+    void worldLoaded();
+    /** The map was painted: the navigator's frame follows the view. */
+    void viewPainted();
+
+    // --- commands ---
+    void toggleFilterBar();
+    void toggleNavigator();
+    bool navigatorShown() const;
+    /** Ctrl+Shift+digit: the current view kept under `digit`. */
+    void storeBookmark(int digit);
+    /** Ctrl+digit: back to the view kept under `digit`, as Go shows a place (no highlight). */
+    void returnToBookmark(int digit);
+    /** "Add bookmark...": the current view under a name the user gives. */
+    void addBookmark();
+    void showNamedBookmark(int index);
+    /** "Delete bookmark...": the user picks one of the named bookmarks. */
+    void deleteBookmark();
+    void openRecentWorld(int index);
+    /** An import's bookmarks join this world's (see ViewBookmarks::merge); returns how many changed. */
+    int takeBookmarks(const ViewBookmarks& imported);
+
+    /** The submenus for the More menu, kept up to date as they open. */
+    QMenu* bookmarksMenu() const { return m_bookmarksMenu; }
+    QMenu* recentMenu() const { return m_recentMenu; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void applyFilter(const PlaceFilter& filter);
+    void saveViews();
+    void fillBookmarksMenu();
+    void fillRecentMenu();
+    void showNavigator(bool shown);
+
+    QWidget& m_window;
+    const World& m_world;
+    ViewBinding& m_view;
+    SettingsSession& m_session;
+    Prompts& m_prompts;
+    Hooks m_hooks;
+    WorldViews m_views;
+    PlaceFilter m_filter; // what the painter reads: a copy of the views' own, at a fixed address
+    FilterBar* m_bar;
+    NavigatorView* m_navigator;
+    QMenu* m_bookmarksMenu;
+    QMenu* m_recentMenu;
+};
+
+} // namespace vdm
