@@ -130,7 +130,7 @@ void ViewBinding::show(const ViewBookmark& bookmark)
     followPanel();
     bookmark.showIn(m_view);
     showScrollBars();
-    m_levelShown();
+    emit levelShown();
 }
 
 void ViewBinding::restore(int zoomIndex, QPoint scroll)
