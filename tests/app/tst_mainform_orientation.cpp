@@ -217,13 +217,16 @@ TEST_F(OrientationTest, TheNavigatorIsOffByDefaultAndMovesTheView)
         if (level > 0)
             QTest::mouseClick(ui().ToolButtonZoomIn, Qt::LeftButton);
         ASSERT_EQ(form->view().zoomIndex(), level);
-        // Another point a little off the overview's centre at every level.
-        const QPointF at(overview.width() * (0.3 + 0.05 * level), overview.height() * (0.6 - 0.04 * level));
+        // Another point a little off the overview's centre at every level, on a whole pixel
+        // as a click lands.
+        const QPointF at = QPointF(
+            QPointF(overview.width() * (0.3 + 0.05 * level), overview.height() * (0.6 - 0.04 * level)).toPoint());
+        const bool outsideFrame = !Navigator::frame(form->view()).contains(at); // inside, a press only grabs it
         const QPoint expected = Navigator().press(form->view(), at); // the model's answer for this view
         QTest::mouseClick(&nav, Qt::LeftButton, {}, (at + QPointF(1, 1)).toPoint());
         EXPECT_EQ(form->view().scroll(), expected) << "level " << level;
         EXPECT_EQ(ui().ScrollBarH->value(), expected.x()) << "the scroll bars follow";
-        if (free()) {
+        if (outsideFrame && free()) {
             EXPECT_NEAR(Navigator::frame(form->view()).center().x(), at.x(), 1.0) << "level " << level;
             EXPECT_NEAR(Navigator::frame(form->view()).center().y(), at.y(), 1.0) << "level " << level;
         }
