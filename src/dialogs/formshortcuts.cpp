@@ -23,6 +23,9 @@ TFormShortcuts::TFormShortcuts(const QList<ShortcutEntry>& entries, QWidget* par
     m_table = new QTableWidget(int(entries.size()), 2, this);
     m_table->setObjectName(QStringLiteral("TableShortcuts"));
     m_table->setAccessibleName(QStringLiteral("Keyboard shortcuts"));
+    // A long list scrolls: its bars are named as the note's are.
+    m_table->verticalScrollBar()->setAccessibleName(QStringLiteral("Scroll the shortcuts up and down"));
+    m_table->horizontalScrollBar()->setAccessibleName(QStringLiteral("Scroll the shortcuts left and right"));
     m_table->setHorizontalHeaderLabels({QStringLiteral("Keys"), QStringLiteral("Command")});
     m_table->verticalHeader()->hide();
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
