@@ -146,14 +146,15 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
     new HistoryActions(*m_commands->action(Command::Undo), *m_commands->action(Command::Redo), m_edit.history(), this);
     // The place filter, the navigator, the bookmarks and the recent worlds; what the filter
     // shows is asked by the paint, the hit tests and the progress line alike.
-    m_orientation = new OrientationCommands(*this, *m_ui->PanelMap, m_world, m_viewBinding, m_session, m_prompts,
-                                            {[this] {
-                                                 RepaintMap();
-                                                 m_viewBinding.showTitle();
-                                                 ApplyWindowSizeLimit();
-                                             },
-                                             [this](const QString& folder) { m_worldCommand->openFolder(folder); },
-                                             [this] { RepaintMap(); }});
+    m_orientation = new OrientationCommands(*this, *m_ui->PanelMap, m_world, m_viewBinding, m_session, m_prompts);
+    connect(m_orientation, &OrientationCommands::viewShown, this, [this] {
+        RepaintMap();
+        m_viewBinding.showTitle();
+        ApplyWindowSizeLimit();
+    });
+    connect(m_orientation, &OrientationCommands::openFolderRequested, this,
+            [this](const QString& folder) { m_worldCommand->openFolder(folder); });
+    connect(m_orientation, &OrientationCommands::filterChanged, this, [this] { RepaintMap(); });
     m_canvas.setPlaceFilter(&m_orientation->filter());
     m_hover.setPlaceFilter(&m_orientation->filter());
     m_progressLine->setPlaceFilter(&m_orientation->filter());

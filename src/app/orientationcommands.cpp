@@ -43,10 +43,9 @@ QString bookmarkText(const NamedBookmark& b)
 } // namespace
 
 OrientationCommands::OrientationCommands(QWidget& window, QWidget& mapPanel, const World& world, ViewBinding& view,
-                                         SettingsSession& session, Prompts& prompts, Hooks hooks)
+                                         SettingsSession& session, Prompts& prompts)
     : QObject(&window), m_window(window), m_world(world), m_view(view), m_session(session), m_prompts(prompts),
-      m_hooks(std::move(hooks)), m_bar(new FilterBar(&mapPanel)),
-      m_navigator(new NavigatorView(&mapPanel, view.view())),
+      m_bar(new FilterBar(&mapPanel)), m_navigator(new NavigatorView(&mapPanel, view.view())),
       m_bookmarksMenu(new QMenu(QStringLiteral("&Bookmarks"), &window)),
       m_recentMenu(new QMenu(QStringLiteral("Recent worl&ds"), &window))
 {
@@ -93,7 +92,7 @@ void OrientationCommands::applyFilter(const PlaceFilter& filter)
         return;
     m_filter = filter;
     m_views.setFilter(filter);
-    m_hooks.filterChanged();
+    emit filterChanged();
     saveViews();
 }
 
@@ -144,7 +143,7 @@ void OrientationCommands::returnToBookmark(int digit)
     if (!b)
         return; // nothing kept there yet: the view stays
     m_view.show(*b);
-    m_hooks.viewShown();
+    emit viewShown();
 }
 
 void OrientationCommands::addBookmark()
@@ -170,7 +169,7 @@ void OrientationCommands::showNamedBookmark(int index)
     if (index < 0 || index >= int(named.size()))
         return;
     m_view.show(named[std::size_t(index)].view);
-    m_hooks.viewShown();
+    emit viewShown();
 }
 
 void OrientationCommands::deleteBookmark()
@@ -196,7 +195,7 @@ void OrientationCommands::openRecentWorld(int index)
 {
     const QStringList worlds = m_session.recentWorlds();
     if (index >= 0 && index < worlds.size())
-        m_hooks.openFolder(worlds[index]);
+        emit openFolderRequested(worlds[index]);
 }
 
 int OrientationCommands::takeBookmarks(const ViewBookmarks& imported)
@@ -252,7 +251,7 @@ bool OrientationCommands::eventFilter(QObject* watched, QEvent* event)
             // Opened once the drop has ended, so the boxes of the opening do not run inside it.
             const QString path = *folder;
             QMetaObject::invokeMethod(
-                this, [this, path] { guarded(m_prompts, &m_window, [&] { m_hooks.openFolder(path); }); },
+                this, [this, path] { guarded(m_prompts, &m_window, [&] { emit openFolderRequested(path); }); },
                 Qt::QueuedConnection);
             return true;
         }

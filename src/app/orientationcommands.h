@@ -6,8 +6,6 @@
 #include <QObject>
 #include <QString>
 
-#include <functional>
-
 class QMenu;
 class QWidget;
 
@@ -35,14 +33,8 @@ class OrientationCommands : public QObject {
     Q_OBJECT
 
 public:
-    struct Hooks {
-        std::function<void()> viewShown;                // the view moved: title, size limit, paint
-        std::function<void(const QString&)> openFolder; // the path of "Open world..." for a folder
-        std::function<void()> filterChanged;            // repaint the map and the progress line
-    };
-
     OrientationCommands(QWidget& window, QWidget& mapPanel, const World& world, ViewBinding& view,
-                        SettingsSession& session, Prompts& prompts, Hooks hooks);
+                        SettingsSession& session, Prompts& prompts);
 
     /** The filter of the current world (stable: the window hands out its address once). */
     const PlaceFilter& filter() const { return m_filter; }
@@ -76,6 +68,14 @@ public:
     QMenu* bookmarksMenu() const { return m_bookmarksMenu; }
     QMenu* recentMenu() const { return m_recentMenu; }
 
+signals:
+    /** A bookmark moved the view: the title, the size limit and the map follow. */
+    void viewShown();
+    /** The user asked for this world folder (recent list, a drop): it opens as "Open world..." would. */
+    void openFolderRequested(const QString& folder);
+    /** The filter changed: the map and the progress line show what it shows now. */
+    void filterChanged();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -91,7 +91,6 @@ private:
     ViewBinding& m_view;
     SettingsSession& m_session;
     Prompts& m_prompts;
-    Hooks m_hooks;
     WorldViews m_views;
     PlaceFilter m_filter; // what the painter reads: a copy of the views' own, at a fixed address
     FilterBar* m_bar;
