@@ -23,6 +23,15 @@
 
 namespace vdm::test {
 
+Location place(const QByteArray& name, std::int32_t status, const QByteArray& note)
+{
+    Location l;
+    l.Name = name;
+    l.Status = status;
+    l.Note = note;
+    return l;
+}
+
 Location marker(const QByteArray& text, int x, int y)
 {
     Location m;

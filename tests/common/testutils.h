@@ -22,6 +22,8 @@ namespace vdm::test {
 /** A fixture file under tests/fixtures (fixed at configure time, not cwd-relative). */
 QString fixturePath(const QString& relative);
 QByteArray readFile(const QString& path);
+/** A location with only a name, a status and a note, as the user-data tests need. */
+Location place(const QByteArray& name, std::int32_t status = Unvisited, const QByteArray& note = {});
 /** A marker as the program places one: level 1, no status, at map point (x, y). */
 Location marker(const QByteArray& text, int x, int y);
 void writeFile(const QString& path, const QByteArray& bytes);

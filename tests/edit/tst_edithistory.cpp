@@ -23,14 +23,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-Location place(const QByteArray& name, std::int32_t status = Unvisited, const QByteArray& note = {})
-{
-    Location l;
-    l.Name = name;
-    l.Status = status;
-    l.Note = note;
-    return l;
-}
+using test::place;
 
 using test::marker;
 

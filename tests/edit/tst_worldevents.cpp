@@ -21,14 +21,7 @@ namespace {
 
 using test::marker;
 
-Location place(const QByteArray& name, std::int32_t status = Unvisited, const QByteArray& note = {})
-{
-    Location l;
-    l.Name = name;
-    l.Status = status;
-    l.Note = note;
-    return l;
-}
+using test::place;
 
 TEST(WorldEvents, AWorldMovedIntoThePlaceKeepsTheConnectionsAndTheEditorStartsAfresh)
 {

@@ -26,14 +26,7 @@ using test::locationRecord;
 using test::readFile;
 using test::writeFile;
 
-Location place(const char* name, std::int32_t status = Unvisited, const char* note = "")
-{
-    Location l;
-    l.Name = name;
-    l.Status = status;
-    l.Note = note;
-    return l;
-}
+using test::place;
 
 using test::marker;
 
