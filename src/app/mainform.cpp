@@ -214,6 +214,10 @@ TMainForm::~TMainForm()
 {
     if (m_firstShowDone || m_session.isOpen())
         FormDestroy();
+    // QWidget's destructor closes the window after our members are gone, and the focus
+    // leaving the note editor then would reach a handler of a destroyed part.
+    for (QObject* child : findChildren<QObject*>())
+        child->disconnect(this);
 }
 
 void TMainForm::setupComponents()
