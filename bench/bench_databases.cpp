@@ -261,8 +261,7 @@ void BM_World_ReadMarkers(benchmark::State& state)
 {
     const WorldFiles& w = worldFiles(int(state.range(0)));
     readAgainstFloor(
-        state, w.markers, [] { return LocationList(); },
-        [&w](LocationList& list) { readMarkers(w.markers, list); });
+        state, w.markers, [] { return LocationList(); }, [&w](LocationList& list) { readMarkers(w.markers, list); });
 }
 
 // The save of the user file as the world makes it, against a plain write + fsync of the

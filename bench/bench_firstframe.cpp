@@ -42,11 +42,9 @@ using namespace vdm;
 constexpr int kProbeSide = 192;
 constexpr int kStarts = 5;
 
-template <typename T>
-using Reply = std::unique_ptr<T, decltype(&std::free)>;
+template <typename T> using Reply = std::unique_ptr<T, decltype(&std::free)>;
 
-template <typename T>
-Reply<T> reply(T* r)
+template <typename T> Reply<T> reply(T* r)
 {
     return Reply<T>(r, &std::free);
 }
@@ -57,10 +55,10 @@ public:
     Screen()
     {
         // With -displayfd 1 the server picks a free display and says its number on stdout.
-        m_server.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
-                                                 QStringLiteral("-screen"), QStringLiteral("0"),
-                                                 QStringLiteral("1920x1080x24"), QStringLiteral("-nolisten"),
-                                                 QStringLiteral("tcp")});
+        m_server.start(QStringLiteral("Xvfb"),
+                       {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                        QStringLiteral("0"), QStringLiteral("1920x1080x24"), QStringLiteral("-nolisten"),
+                        QStringLiteral("tcp")});
         if (!m_server.waitForReadyRead(60000)) {
             std::fprintf(stderr, "Xvfb did not start\n");
             std::exit(1);
@@ -109,11 +107,11 @@ public:
     /** What the screen shows in `rect`. */
     QImage grab(QRect rect) const
     {
-        auto img = reply(xcb_get_image_reply(
-            m_connection,
-            xcb_get_image(m_connection, XCB_IMAGE_FORMAT_Z_PIXMAP, m_root, int16_t(rect.x()), int16_t(rect.y()),
-                          uint16_t(rect.width()), uint16_t(rect.height()), ~0u),
-            nullptr));
+        auto img = reply(
+            xcb_get_image_reply(m_connection,
+                                xcb_get_image(m_connection, XCB_IMAGE_FORMAT_Z_PIXMAP, m_root, int16_t(rect.x()),
+                                              int16_t(rect.y()), uint16_t(rect.width()), uint16_t(rect.height()), ~0u),
+                                nullptr));
         if (!img || xcb_get_image_data_length(img.get()) < rect.width() * rect.height() * 4)
             return {};
         return QImage(xcb_get_image_data(img.get()), rect.width(), rect.height(), rect.width() * 4,

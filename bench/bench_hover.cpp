@@ -326,8 +326,13 @@ void BM_PainterPaint1080p(benchmark::State& state)
     }
     MapPainter painter;
     GoHighlight highlight = f.highlight();
-    const MapScene scene{f.view(),   f.world().picture(), f.world().locations(), f.world().markers(),
-                         f.session().settings(), f.session().objects(),           highlight};
+    const MapScene scene{f.view(),
+                         f.world().picture(),
+                         f.world().locations(),
+                         f.world().markers(),
+                         f.session().settings(),
+                         f.session().objects(),
+                         highlight};
     QImage buffer(kDragPanel, QImage::Format_RGB32);
     painter.paint(buffer, scene); // its caches are made once, as on the window's first paint
     for (auto _ : state) {

@@ -73,7 +73,8 @@ Setting& sample()
 LocationList manyPlaces(int count)
 {
     std::mt19937 rng(100000);
-    std::uniform_int_distribution<int> x(Viewport::MapLeft, Viewport::MapRight), y(Viewport::MapBottom, Viewport::MapTop);
+    std::uniform_int_distribution<int> x(Viewport::MapLeft, Viewport::MapRight),
+        y(Viewport::MapBottom, Viewport::MapTop);
     std::uniform_int_distribution<int> any(0, count - 1), step(-300, 300);
     LocationList list(static_cast<std::size_t>(count));
     for (Location& l : list) {
@@ -148,10 +149,22 @@ void runBreadthFirst(benchmark::State& state, Setting& s)
     }
 }
 
-void BM_RouteSampleWorld(benchmark::State& state) { runRoutes(state, sample()); }
-void BM_RouteSampleWorldFloorBfs(benchmark::State& state) { runBreadthFirst(state, sample()); }
-void BM_Route100k(benchmark::State& state) { runRoutes(state, large()); }
-void BM_Route100kFloorBfs(benchmark::State& state) { runBreadthFirst(state, large()); }
+void BM_RouteSampleWorld(benchmark::State& state)
+{
+    runRoutes(state, sample());
+}
+void BM_RouteSampleWorldFloorBfs(benchmark::State& state)
+{
+    runBreadthFirst(state, sample());
+}
+void BM_Route100k(benchmark::State& state)
+{
+    runRoutes(state, large());
+}
+void BM_Route100kFloorBfs(benchmark::State& state)
+{
+    runBreadthFirst(state, large());
+}
 
 void BM_GraphBuild100k(benchmark::State& state)
 {
@@ -201,10 +214,22 @@ void runTourFloor(benchmark::State& state, Setting& s, int count)
             benchmark::DoNotOptimize(breadthFirst(s.graph, p, -1));
 }
 
-void BM_Tour300SampleWorld(benchmark::State& state) { runTour(state, sample(), 300); }
-void BM_Tour300SampleWorldFloorBfs(benchmark::State& state) { runTourFloor(state, sample(), 300); }
-void BM_Tour100At100k(benchmark::State& state) { runTour(state, large(), 100); }
-void BM_Tour100At100kFloorBfs(benchmark::State& state) { runTourFloor(state, large(), 100); }
+void BM_Tour300SampleWorld(benchmark::State& state)
+{
+    runTour(state, sample(), 300);
+}
+void BM_Tour300SampleWorldFloorBfs(benchmark::State& state)
+{
+    runTourFloor(state, sample(), 300);
+}
+void BM_Tour100At100k(benchmark::State& state)
+{
+    runTour(state, large(), 100);
+}
+void BM_Tour100At100kFloorBfs(benchmark::State& state)
+{
+    runTourFloor(state, large(), 100);
+}
 
 BENCHMARK(BM_RouteSampleWorld)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RouteSampleWorldFloorBfs)->Unit(benchmark::kMicrosecond);

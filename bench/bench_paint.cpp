@@ -133,9 +133,8 @@ void runPaint(benchmark::State& state, bool overlays, qreal ratio = 1)
     const LocationList none;
     GoHighlight highlight;
     MapPainter painter;
-    const MapScene scene{
-        v,         world().picture, overlays ? world().locations : none, overlays ? world().markers : none, s, o,
-        highlight};
+    const MapScene scene{v, world().picture, overlays ? world().locations : none, overlays ? world().markers : none, s,
+                         o, highlight};
     QImage buffer(backBufferSize(panel, ratio), QImage::Format_RGB32);
     buffer.setDevicePixelRatio(ratio);
     painter.paint(buffer, scene); // caches are made once, as in the program's first paint

@@ -105,7 +105,6 @@ struct FrameCopy {
     }
 };
 
-
 /** One generated world, loaded as the program loads it. */
 struct ScaledWorld {
     std::unique_ptr<World> world;
@@ -182,8 +181,14 @@ struct PaintRig {
     {}
     MapScene scene(const Viewport& v)
     {
-        return MapScene{v,        world.picture, world.world->locations(), world.world->markers(),
-                        settings, objects,       highlight,                fullScan() ? nullptr : &world.world->index()};
+        return MapScene{v,
+                        world.picture,
+                        world.world->locations(),
+                        world.world->markers(),
+                        settings,
+                        objects,
+                        highlight,
+                        fullScan() ? nullptr : &world.world->index()};
     }
     double paintMicroseconds(const Viewport& v)
     {
@@ -274,8 +279,14 @@ void BM_FirstVisitAhead(benchmark::State& state)
         Viewport ahead = below;
         ahead.zoomTo(level, QPoint(Panel.width() / 2, Panel.height() / 2));
         GoHighlight none;
-        const MapScene s{ahead, rig.world.picture, rig.world.world->locations(), rig.world.world->markers(),
-                         rig.settings, rig.objects, none, fullScan() ? nullptr : &rig.world.world->index()};
+        const MapScene s{ahead,
+                         rig.world.picture,
+                         rig.world.world->locations(),
+                         rig.world.world->markers(),
+                         rig.settings,
+                         rig.objects,
+                         none,
+                         fullScan() ? nullptr : &rig.world.world->index()};
         rig.painter->renderCaptionsAhead(s, 1, std::chrono::steady_clock::now() + std::chrono::minutes(5));
         state.ResumeTiming();
         samples.add(rig.paintMicroseconds(ahead), floor());
@@ -400,13 +411,15 @@ void BM_Convert(benchmark::State& state)
         const double floor = microsecondsOf([&] {
             long double sum = 0;
             for (size_t i = from; i < to; ++i)
-                sum += (static_cast<long double>(locs[i].X) + 125000) * f + (static_cast<long double>(locs[i].Y) + 130000) * f;
+                sum += (static_cast<long double>(locs[i].X) + 125000) * f
+                       + (static_cast<long double>(locs[i].Y) + 130000) * f;
             benchmark::DoNotOptimize(sum);
         });
         plain.push_back(microsecondsOf([&] {
-            for (size_t i = from; i < to; ++i)
-                benchmark::DoNotOptimize(plainMapToScreen(v, locs[i].X, locs[i].Y));
-        }) * 1000 / double(batch));
+                            for (size_t i = from; i < to; ++i)
+                                benchmark::DoNotOptimize(plainMapToScreen(v, locs[i].X, locs[i].Y));
+                        })
+                        * 1000 / double(batch));
         samples.add(figure * 1000 / double(batch), floor * 1000 / double(batch)); // nanoseconds per point
         from = to + batch <= locs.size() ? to : 0;
     }
@@ -443,12 +456,12 @@ void placesLevels(benchmark::internal::Benchmark* b, int firstLevel)
 
 BENCHMARK(BM_Paint)->Apply([](auto* b) { placesLevels(b, 0); });
 BENCHMARK(BM_PaintHidden)->Apply([](auto* b) { placesLevels(b, 0); });
-BENCHMARK(BM_FirstVisit)->Apply([](auto* b) { placesLevels(b, 0); })->Iterations(5);
-BENCHMARK(BM_FirstVisitAhead)->Apply([](auto* b) { placesLevels(b, 1); })->Iterations(5);
+BENCHMARK(BM_FirstVisit)->Apply([](auto* b) { placesLevels(b, 0); }) -> Iterations(5);
+BENCHMARK(BM_FirstVisitAhead)->Apply([](auto* b) { placesLevels(b, 1); }) -> Iterations(5);
 BENCHMARK(BM_ZoomStep)->Apply([](auto* b) { placesLevels(b, 1); });
 BENCHMARK(BM_DragStep)->Apply([](auto* b) { placesLevels(b, 0); });
 BENCHMARK(BM_HoverEmpty)->Apply([](auto* b) { placesLevels(b, 0); });
-BENCHMARK(BM_Convert)->Apply([](auto* b) { placesLevels(b, 0); })->Unit(benchmark::kNanosecond);
+BENCHMARK(BM_Convert)->Apply([](auto* b) { placesLevels(b, 0); }) -> Unit(benchmark::kNanosecond);
 BENCHMARK(BM_IndexBuild)->ArgName("places")->DenseRange(0, CountsSize - 1)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)

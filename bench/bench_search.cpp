@@ -28,10 +28,22 @@ using namespace vdm;
 
 constexpr int kLocations = 100000;
 
-const std::array<const char*, 12> kSyllables{"har", "row", "mere", "ost", "val", "dun",
-                                             "kir", "stra\xDF" "e", "\xE9" "cl", "bro", "wyn", "tor"};
-const std::array<const char*, 6> kRegions{"Ashen Vale", "Salt Reach", "Gr\xFCn Weald", "Ost Marches", "Iron Downs",
-                                          "Misty Fen"};
+const std::array<const char*, 12> kSyllables{"har",
+                                             "row",
+                                             "mere",
+                                             "ost",
+                                             "val",
+                                             "dun",
+                                             "kir",
+                                             "stra\xDF"
+                                             "e",
+                                             "\xE9"
+                                             "cl",
+                                             "bro",
+                                             "wyn",
+                                             "tor"};
+const std::array<const char*, 6> kRegions{"Ashen Vale",  "Salt Reach", "Gr\xFCn Weald",
+                                          "Ost Marches", "Iron Downs", "Misty Fen"};
 const std::array<const char*, 5> kKinds{"town", "village", "ruin", "castle", "port"};
 const std::array<const char*, 8> kWords{"bought", "map", "cellar", "key", "dragon", "guard", "sold", "quest"};
 

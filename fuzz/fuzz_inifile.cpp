@@ -25,9 +25,8 @@ namespace {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    vdm::IniFile ini(QStringLiteral("qor.ini"),
-                     std::make_unique<vdm::MemoryIniStorage>(
-                         QByteArray(reinterpret_cast<const char*>(data), qsizetype(size))));
+    vdm::IniFile ini(QStringLiteral("qor.ini"), std::make_unique<vdm::MemoryIniStorage>(
+                                                    QByteArray(reinterpret_cast<const char*>(data), qsizetype(size))));
     vdm::Settings s;
     vdm::readSettings(ini, s);
     const vdm::StoredView view = vdm::readStoredView(ini, s);

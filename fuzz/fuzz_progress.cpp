@@ -31,7 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     vdm::Progress progress;
     try {
-        progress = vdm::readProgress(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)), QStringLiteral("fuzz"));
+        progress = vdm::readProgress(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)),
+                                     QStringLiteral("fuzz"));
     } catch (const vdm::Error&) {
         return 0;
     }

@@ -23,7 +23,8 @@ namespace vdm {
 
 EditControls::EditControls(const Widgets& widgets, MapEditor& editor, const World& world, const MapHover& hover,
                            const Viewport& view, Prompts& prompts, QWidget* window)
-    : m_widgets(widgets), m_editor(editor), m_world(world), m_hover(hover), m_view(view), m_prompts(prompts), m_window(window)
+    : m_widgets(widgets), m_editor(editor), m_world(world), m_hover(hover), m_view(view), m_prompts(prompts),
+      m_window(window)
 {}
 
 std::array<std::pair<std::int32_t, QAbstractButton*>, 3> EditControls::statusButtons() const

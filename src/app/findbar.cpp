@@ -19,10 +19,10 @@
 namespace vdm {
 namespace {
 
-constexpr int kMargin = 4;     // between the panel's corner and the bar
-constexpr int kWidth = 300;    // at most; a narrow panel narrows the bar
-constexpr int kListRows = 8;   // rows the hit list shows before it scrolls
-constexpr int kMarkSize = 10;  // the status mark before each hit
+constexpr int kMargin = 4;    // between the panel's corner and the bar
+constexpr int kWidth = 300;   // at most; a narrow panel narrows the bar
+constexpr int kListRows = 8;  // rows the hit list shows before it scrolls
+constexpr int kMarkSize = 10; // the status mark before each hit
 
 QPixmap statusMark(const QColor& colour)
 {
@@ -129,7 +129,7 @@ void FindBar::search()
     m_hits->setVisible(m_hits->count() > 0);
     // What assistive technology reads, and announces as it changes: "12 places found".
     const QString shown = m_count->text();
-    setAccessibleNameIfChanged(*m_count, shown.isEmpty()                        ? QStringLiteral("No search")
+    setAccessibleNameIfChanged(*m_count, shown.isEmpty()                          ? QStringLiteral("No search")
                                          : shown.endsWith(QLatin1String("found")) ? shown
                                                                                   : shown + QStringLiteral(" found"));
     followPanel();

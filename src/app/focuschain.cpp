@@ -13,8 +13,7 @@
 
 namespace vdm {
 
-FocusChain::FocusChain(const Ui::TMainForm& ui)
-    : m_ui(ui), m_mapFrame(new QFocusFrame(ui.PanelMap->parentWidget()))
+FocusChain::FocusChain(const Ui::TMainForm& ui) : m_ui(ui), m_mapFrame(new QFocusFrame(ui.PanelMap->parentWidget()))
 {
     m_mapFrame->setObjectName(QStringLiteral("MapFocusFrame"));
     for (QAbstractButton* button : ui.CoolBarMain->findChildren<QAbstractButton*>())

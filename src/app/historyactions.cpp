@@ -24,7 +24,8 @@ void HistoryActions::follow()
     const auto show = [](QAction& action, const QString& verb, bool can, const QString& step) {
         action.setEnabled(can);
         // A name's "&" is no mnemonic.
-        action.setText(can ? verb + QLatin1Char(' ') + QString(step).replace(QLatin1Char('&'), QStringLiteral("&&")) : verb);
+        action.setText(can ? verb + QLatin1Char(' ') + QString(step).replace(QLatin1Char('&'), QStringLiteral("&&"))
+                           : verb);
         // What assistive technology reads wherever the command is shown.
         action.setToolTip(QString(action.text()).remove(QLatin1Char('&')));
     };

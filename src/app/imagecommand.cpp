@@ -43,8 +43,8 @@ void ImageCommand::saveViewAsImage()
         return;
     const QString start = proposedFile(m_settings.ImageFolder, QStandardPaths::PicturesLocation, m_world.folder(),
                                        QStringLiteral("map"), QDate::currentDate(), QStringLiteral("png"));
-    const std::optional<QString> path = m_prompts.chooseFileToSave(
-        &m_window, kCaption, start, QStringLiteral("Images (*.png *.jpg *.jpeg)"));
+    const std::optional<QString> path
+        = m_prompts.chooseFileToSave(&m_window, kCaption, start, QStringLiteral("Images (*.png *.jpg *.jpeg)"));
     if (!path)
         return;
     MapImage::requireFormat(*path); // before any painting

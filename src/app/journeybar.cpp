@@ -24,10 +24,10 @@
 namespace vdm {
 namespace {
 
-constexpr int kMargin = 4;            // between the panel's corner and the bar
-constexpr int kWidth = 340;           // at most; a narrow panel narrows the bar
-constexpr int kListRows = 8;          // legs the list shows before it scrolls
-constexpr std::size_t kOffered = 12;  // names a field's completion offers
+constexpr int kMargin = 4;           // between the panel's corner and the bar
+constexpr int kWidth = 340;          // at most; a narrow panel narrows the bar
+constexpr int kListRows = 8;         // legs the list shows before it scrolls
+constexpr std::size_t kOffered = 12; // names a field's completion offers
 
 /** The check boxes' texts, in TravelMode order. */
 const char* const ModeTexts[TravelModeCount] = {"Walk", "Skarnels", "Ships", "Mages guild"};
@@ -71,10 +71,12 @@ JourneyBar::JourneyBar(const World& world, QWidget* mapPanel)
         m_completers[to] = completer;
         m_names[to] = names;
         connect(field, &QLineEdit::textEdited, this, [this, field] { complete(field); });
-        connect(completer, qOverload<const QModelIndex&>(&QCompleter::activated), this, [this, to](const QModelIndex& i) {
-            const std::vector<int>& offered = m_offered[to];
-            m_taken[to] = i.row() >= 0 && std::size_t(i.row()) < offered.size() ? offered[std::size_t(i.row())] : -1;
-        });
+        connect(completer, qOverload<const QModelIndex&>(&QCompleter::activated), this,
+                [this, to](const QModelIndex& i) {
+                    const std::vector<int>& offered = m_offered[to];
+                    m_taken[to]
+                        = i.row() >= 0 && std::size_t(i.row()) < offered.size() ? offered[std::size_t(i.row())] : -1;
+                });
         field->installEventFilter(this);
     }
 
@@ -270,8 +272,10 @@ void JourneyBar::plan()
         m_completers[to]->popup()->hide();
         if (placeIn(to) < 0) {
             const QString text = (to ? m_to : m_from)->text().trimmed();
-            showProblem(text.isEmpty() ? QStringLiteral("Name the place to go %1.").arg(to ? QStringLiteral("to") : QStringLiteral("from"))
-                                       : QStringLiteral("No place is named \u201c%1\u201d.").arg(text));
+            showProblem(
+                text.isEmpty()
+                    ? QStringLiteral("Name the place to go %1.").arg(to ? QStringLiteral("to") : QStringLiteral("from"))
+                    : QStringLiteral("No place is named \u201c%1\u201d.").arg(text));
             return;
         }
     }
@@ -285,7 +289,8 @@ void JourneyBar::showJourney(const Journey& journey, const std::vector<bool>& do
     if (!journey.legs.empty())
         totals += QStringLiteral(" \u00b7 ") + JourneyText::duration(journey.totals().cost);
     if (!journey.reached && journey.end >= 0 && journey.target >= 0)
-        totals = QStringLiteral("%1 cannot be reached with these ways; the route leads to %2, the nearest place that can.\n")
+        totals = QStringLiteral(
+                     "%1 cannot be reached with these ways; the route leads to %2, the nearest place that can.\n")
                      .arg(CodePage::decode(places[std::size_t(journey.target)].Name),
                           CodePage::decode(places[std::size_t(journey.end)].Name))
                  + totals;

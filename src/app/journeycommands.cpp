@@ -160,8 +160,8 @@ void JourneyCommands::showTour()
     std::size_t next = 0;
     int doneStops = 0;
     for (std::size_t k = 0; k < journey.legs.size() && next < tour.stops().size(); ++k) {
-        while (next < tour.stops().size() && std::count(tour.unreachable().begin(), tour.unreachable().end(),
-                                                        tour.stops()[next]))
+        while (next < tour.stops().size()
+               && std::count(tour.unreachable().begin(), tour.unreachable().end(), tour.stops()[next]))
             ++next; // no leg reaches it
         if (next < tour.stops().size() && journey.legs[k].to == tour.stops()[next]) {
             done[k] = tour.done(next);
@@ -204,9 +204,9 @@ void JourneyCommands::showLeg(int k)
         hint->SetText(title);
         hint->setColor(Qt::black);
         // Where the pointer's hint would sit: 10 pixels right of and 5 below the place.
-        hint->ActivateHint(QRect(origin.x() + p.x() + 10, origin.y() + p.y() + 5, hint->textWidth(title) + 10,
-                                 hint->textHeight() + 2),
-                           title);
+        hint->ActivateHint(
+            QRect(origin.x() + p.x() + 10, origin.y() + p.y() + 5, hint->textWidth(title) + 10, hint->textHeight() + 2),
+            title);
     }
 }
 

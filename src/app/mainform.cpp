@@ -66,23 +66,23 @@ std::unique_ptr<Ui::TMainForm> buildForm(QWidget* window)
 TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* parent)
     : QWidget(parent), m_prompts(prompts), m_appDir(std::move(applicationDirectory)), m_ui(buildForm(this)),
       m_viewBinding(*this, {m_ui->PanelMap, m_ui->ScrollBarH, m_ui->ScrollBarV}, m_session.settings()),
-      m_canvas(m_world, m_viewBinding.view(), m_session, m_highlight),
-      m_edit(m_world),
+      m_canvas(m_world, m_viewBinding.view(), m_session, m_highlight), m_edit(m_world),
       m_hover(m_world, m_viewBinding.view(), m_session.settings(), m_highlight, m_edit),
       m_hint(*this, *m_ui->PanelMap, m_hover, m_session.settings(), m_prompts),
       m_input(std::make_unique<WindowInput>(*this, m_prompts))
 {
     Ui::TMainForm& u = *m_ui;
-    m_editControls = std::make_unique<EditControls>(
-        EditControls::Widgets{u.GBLoc, u.SBU, u.SBA, u.SBV, u.MemoNotes, u.CBLoc, u.ToolButtonAddM, u.ToolButtonDelM,
-                              u.ToolButtonClearM, u.PanelMap},
-        m_edit, m_world, m_hover, m_viewBinding.view(), m_prompts, this);
+    m_editControls = std::make_unique<EditControls>(EditControls::Widgets{u.GBLoc, u.SBU, u.SBA, u.SBV, u.MemoNotes,
+                                                                          u.CBLoc, u.ToolButtonAddM, u.ToolButtonDelM,
+                                                                          u.ToolButtonClearM, u.PanelMap},
+                                                    m_edit, m_world, m_hover, m_viewBinding.view(), m_prompts, this);
     connect(&m_viewBinding, &ViewBinding::levelShown, this, [this] { m_editControls->levelShown(); });
     m_toggles = std::make_unique<DisplayToggles>(
         DisplayToggles::Buttons{u.ToolButtonSR, u.ToolButtonSS, u.ToolButtonSM, u.ToolButtonText, u.ToolButtonHint,
                                 u.ToolButtonSU, u.ToolButtonSA, u.ToolButtonSV},
         m_session.settings());
-    m_progressLine = std::make_unique<ProgressLine>(*u.LabelProgress, *u.PanelMap, m_world, m_viewBinding.view(), m_hover);
+    m_progressLine
+        = std::make_unique<ProgressLine>(*u.LabelProgress, *u.PanelMap, m_world, m_viewBinding.view(), m_hover);
     setupComponents();
 
     // The settings members come from the settings file, which stays open (as an object)
@@ -162,8 +162,9 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
     // The lists that grow as the user works stand beside the commands they belong to.
     m_commands->insertSubmenu(Command::DeleteBookmark, m_orientation->bookmarksMenu());
     m_commands->insertSubmenu(Command::OpenWorld, m_orientation->recentMenu());
-    m_progressCommands->setBookmarks({[this] { return m_orientation->bookmarks(); },
-                                      [this](const ViewBookmarks& imported) { return m_orientation->takeBookmarks(imported); }});
+    m_progressCommands->setBookmarks(
+        {[this] { return m_orientation->bookmarks(); },
+         [this](const ViewBookmarks& imported) { return m_orientation->takeBookmarks(imported); }});
     // The progress line follows the pointer over the map, through the window's hit test.
     connectGuarded(m_prompts, this, panel, &TMapPanel::moved, [this](Qt::MouseButtons, QPoint at) {
         m_viewBinding.followPanel();
@@ -184,8 +185,8 @@ void TMainForm::followWorld()
     connect(&events, &WorldEvents::otherChangesTaken, this, [this] {
         if (std::exchange(m_otherChangesQueued, true))
             return;
-        QMetaObject::invokeMethod(this, [this] { guarded(m_prompts, this, [this] { showOtherChanges(); }); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { guarded(m_prompts, this, [this] { showOtherChanges(); }); }, Qt::QueuedConnection);
     });
     // From the writer's thread: the window's thread takes the outcome (and a failure's box).
     connect(
@@ -227,7 +228,8 @@ void TMainForm::setupComponents()
     // The icon drawn at each size the desktop asks for (task bar, switcher, title bar),
     // so it is never a scaled copy: 16 to 256 pixels, 64 and 96 being the @2x files.
     QIcon icon;
-    for (const char* file : {"icon16", "icon22", "icon24", "icon32", "icon", "icon32@2x", "icon@2x", "icon128", "icon256"})
+    for (const char* file :
+         {"icon16", "icon22", "icon24", "icon32", "icon", "icon32@2x", "icon@2x", "icon128", "icon256"})
         icon.addFile(QStringLiteral(":/glyphs/%1.png").arg(QLatin1String(file)));
     setWindowIcon(icon);
 
@@ -345,7 +347,7 @@ void TMainForm::FormDestroy()
     if (m_firstShowDone) {
         if (std::exchange(m_otherChangesQueued, false))
             reportWorldNotices(); // a merge read while idle, its notice still on its way
-        m_world.takeNotices(); // what a first show cut short by an error never told stays untold
+        m_world.takeNotices();    // what a first show cut short by an error never told stays untold
         guarded(m_prompts, this, [this] { m_world.SaveUserData(); });
         guarded(m_prompts, this, [this] { m_world.SaveMarkers(); });
         reportWorldNotices(); // a merge of the last writes is told before the window goes

@@ -28,7 +28,8 @@ void TMainForm::FormMouseWheel(Qt::KeyboardModifiers shift, int wheelDelta, bool
                                std::optional<QPoint> pointer)
 {
     if (shift & Qt::ControlModifier) {
-        m_viewBinding.zoom(wheelDelta > 0 ? ZoomCommand::In : ZoomCommand::Out, settings().ZoomAtPointer ? pointer : std::nullopt);
+        m_viewBinding.zoom(wheelDelta > 0 ? ZoomCommand::In : ZoomCommand::Out,
+                           settings().ZoomAtPointer ? pointer : std::nullopt);
         *handled = true;
         return;
     }

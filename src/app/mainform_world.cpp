@@ -10,7 +10,6 @@
 #include "app/worldcommand.h"
 #include "ui_mainform.h"
 
-
 namespace vdm {
 
 void TMainForm::setWorldInstance(WorldInstance* instance)

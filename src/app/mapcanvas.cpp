@@ -22,8 +22,15 @@ MapCanvas::MapCanvas(const World& world, const Viewport& view, const SettingsSes
 
 MapScene MapCanvas::scene(GoHighlight& highlight) const
 {
-    return MapScene{m_view,     m_world.picture(),  m_world.locations(), m_world.markers(), m_session.settings(),
-                    m_session.objects(), highlight, &m_world.index(), m_places};
+    return MapScene{m_view,
+                    m_world.picture(),
+                    m_world.locations(),
+                    m_world.markers(),
+                    m_session.settings(),
+                    m_session.objects(),
+                    highlight,
+                    &m_world.index(),
+                    m_places};
 }
 
 bool MapCanvas::paint(qreal ratio)
@@ -66,8 +73,15 @@ void MapCanvas::renderAheadSlice()
             continue;
         Viewport next = m_view;
         next.zoomTo(zoom, centre);
-        const MapScene ahead{next, m_world.picture(), m_world.locations(), m_world.markers(), m_session.settings(),
-                             m_session.objects(), m_noHighlight, &m_world.index(), m_places};
+        const MapScene ahead{next,
+                             m_world.picture(),
+                             m_world.locations(),
+                             m_world.markers(),
+                             m_session.settings(),
+                             m_session.objects(),
+                             m_noHighlight,
+                             &m_world.index(),
+                             m_places};
         if (!m_painter.renderCaptionsAhead(ahead, m_ratio, deadline)) {
             done = false;
             break;

@@ -38,7 +38,8 @@ QString nameList(const QList<QByteArray>& names)
 {
     QStringList shown;
     for (qsizetype i = 0; i < names.size() && i < kNamesListed; ++i) {
-        QString name = CodePage::decode(QByteArrayView(names[i]).first(qMin<qsizetype>(names[i].size(), kNameShown + 1)));
+        QString name
+            = CodePage::decode(QByteArrayView(names[i]).first(qMin<qsizetype>(names[i].size(), kNameShown + 1)));
         if (name.size() > kNameShown)
             name = name.left(kNameShown - 3) + QStringLiteral("...");
         shown << name;

@@ -12,8 +12,7 @@
 
 namespace vdm {
 
-ProgressLine::ProgressLine(QLabel& label, QWidget& map, const World& world, const Viewport& view,
-                           const MapHover& hover)
+ProgressLine::ProgressLine(QLabel& label, QWidget& map, const World& world, const Viewport& view, const MapHover& hover)
     : m_label(label), m_map(map), m_world(world), m_view(view), m_hover(hover)
 {}
 

@@ -6,8 +6,7 @@
 
 namespace vdm {
 
-UserFileWatch::UserFileWatch(QObject* parent)
-    : QObject(parent)
+UserFileWatch::UserFileWatch(QObject* parent) : QObject(parent)
 {
     m_settle.setSingleShot(true);
     m_settle.setInterval(kSettleMs);

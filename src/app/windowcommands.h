@@ -121,10 +121,10 @@ enum class CommandGroup { Map, Location, Marker, Tools, KeysOnly };
 /** One command: what the user sees of it and what runs. */
 struct CommandRow {
     Command command;
-    const char* name; // the action's object name
-    const char* text; // the menu's text, with its mnemonic
-    const char* hint; // the tool button's tooltip; nullptr: no tooltip of its own
-    QList<QKeyCombination> keys; // the first is the one menus and tooltips show
+    const char* name;                    // the action's object name
+    const char* text;                    // the menu's text, with its mnemonic
+    const char* hint;                    // the tool button's tooltip; nullptr: no tooltip of its own
+    QList<QKeyCombination> keys;         // the first is the one menus and tooltips show
     QToolButton* Ui::TMainForm::*button; // the tool button the command presses; nullptr: none
     bool checkable;
     CommandGroup group;

@@ -153,8 +153,8 @@ bool WindowInput::key(QWidget* watched, QKeyEvent& key)
     else
         guarded(m_prompts, &m_form, [&] { m_form.FormKeyUp(code, key.modifiers()); });
 
-    const bool enter = (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter)
-                       && !(key.modifiers() & ~Qt::KeypadModifier);
+    const bool enter
+        = (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter) && !(key.modifiers() & ~Qt::KeypadModifier);
     if (press && watched == m_form.ui().CBLoc && (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter))
         guarded(m_prompts, &m_form, [&] { m_form.CBLocKeyPress('\r'); });
     if (press && enter && watched == m_form.ui().PanelMap) {

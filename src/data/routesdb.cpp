@@ -45,7 +45,7 @@ private:
     struct Slot {
         const char* data = nullptr;
         std::uint32_t size = 0;
-        std::uint32_t tag = 0; // the hash's upper half, checked before the bytes
+        std::uint32_t tag = 0;   // the hash's upper half, checked before the bytes
         std::int32_t index = -1; // -1: empty
     };
 

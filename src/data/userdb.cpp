@@ -16,11 +16,12 @@ constexpr qsizetype kStatusColumn = 12;   // 0-based: the 13th character
 constexpr qsizetype kNoteLabelWidth = 10; // "   note = "
 
 // The fixed texts of a block, whose lengths place its status digit and note.
-constexpr qsizetype kBeforeName = 13;          // "loc\r\n   nm = "
-constexpr qsizetype kNameToDigit = 14;         // "\r\n   status = "
-constexpr qsizetype kDigitToNote = 1 + 12;     // the digit, "\r\n   note = "
-constexpr qsizetype kAfterNote = 7;            // "\r\nend\r\n"
-constexpr qsizetype kFixedBlock = kBeforeName + kNameToDigit + kDigitToNote + kAfterNote; // every byte but the two texts
+constexpr qsizetype kBeforeName = 13;      // "loc\r\n   nm = "
+constexpr qsizetype kNameToDigit = 14;     // "\r\n   status = "
+constexpr qsizetype kDigitToNote = 1 + 12; // the digit, "\r\n   note = "
+constexpr qsizetype kAfterNote = 7;        // "\r\nend\r\n"
+constexpr qsizetype kFixedBlock
+    = kBeforeName + kNameToDigit + kDigitToNote + kAfterNote; // every byte but the two texts
 
 /**
  * Up to this many changed places are written into the bytes where they stand, moving
@@ -40,19 +41,36 @@ bool breaksLine(char c)
     return c == '\n' || c == '\r';
 }
 
-const QByteArray& nameOf(const Location& l) { return l.Name; }
-const QByteArray& nameOf(const UserRecord& r) { return r.name; }
-const QByteArray& noteOf(const Location& l) { return l.Note; }
-const QByteArray& noteOf(const UserRecord& r) { return r.note; }
-std::int32_t statusOf(const Location& l) { return l.Status; }
-std::int32_t statusOf(const UserRecord& r) { return r.status; }
+const QByteArray& nameOf(const Location& l)
+{
+    return l.Name;
+}
+const QByteArray& nameOf(const UserRecord& r)
+{
+    return r.name;
+}
+const QByteArray& noteOf(const Location& l)
+{
+    return l.Note;
+}
+const QByteArray& noteOf(const UserRecord& r)
+{
+    return r.note;
+}
+std::int32_t statusOf(const Location& l)
+{
+    return l.Status;
+}
+std::int32_t statusOf(const UserRecord& r)
+{
+    return r.status;
+}
 
 /**
  * The file, block by block, as pieces handed to `sink`: fixed texts, the status digit,
  * and the name and note kept to one line. Stops at the first piece the sink refuses.
  */
-template <typename Records, typename Sink>
-bool formatUserData(const Records& records, Sink& sink)
+template <typename Records, typename Sink> bool formatUserData(const Records& records, Sink& sink)
 {
     for (const auto& record : records) {
         const QByteArray& name = nameOf(record);
@@ -84,8 +102,7 @@ public:
             m_starts->reserve(count);
     }
 
-    template <std::size_t N>
-    bool text(const char (&s)[N])
+    template <std::size_t N> bool text(const char (&s)[N])
     {
         std::memcpy(m_p, s, N - 1);
         m_p += N - 1;
@@ -132,8 +149,7 @@ private:
 struct Compare {
     const char* p;
     const char* end;
-    template <std::size_t N>
-    bool text(const char (&s)[N])
+    template <std::size_t N> bool text(const char (&s)[N])
     {
         if (end - p < qsizetype(N - 1) || std::memcmp(p, s, N - 1) != 0)
             return false;

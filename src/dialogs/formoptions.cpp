@@ -105,13 +105,20 @@ TFormOptions::TFormOptions(Settings& settings, MapEditor& editor, World& world, 
     // What assistive technology reads where a control's own text does not say it ("...",
     // an empty field, a bare slider).
     const std::pair<QWidget*, const char*> names[] = {
-        {ui.ButtonSelectMapFont, "Map font"},          {ui.ButtonSelectHintFont, "Hint font"},
-        {ui.EditLL, "Caption length for locations"},   {ui.EditLM, "Caption length for markers"},
-        {ui.ListZoomAA, "Antialiasing from zoom level"}, {ui.TrackBarTrans, "Hint transparency"},
-        {ui.ButtonU, "Unvisited colour"},              {ui.ButtonA, "Active colour"},
-        {ui.ButtonV, "Visited colour"},                {ui.ButtonM, "Marker colour"},
-        {ui.ButtonSR, "Skarnel routes colour"},        {ui.ButtonHR, "Ship routes colour"},
-        {ui.ButtonMR, "Mages guild routes colour"},   {ui.PageControlMain, "Option pages"},
+        {ui.ButtonSelectMapFont, "Map font"},
+        {ui.ButtonSelectHintFont, "Hint font"},
+        {ui.EditLL, "Caption length for locations"},
+        {ui.EditLM, "Caption length for markers"},
+        {ui.ListZoomAA, "Antialiasing from zoom level"},
+        {ui.TrackBarTrans, "Hint transparency"},
+        {ui.ButtonU, "Unvisited colour"},
+        {ui.ButtonA, "Active colour"},
+        {ui.ButtonV, "Visited colour"},
+        {ui.ButtonM, "Marker colour"},
+        {ui.ButtonSR, "Skarnel routes colour"},
+        {ui.ButtonHR, "Ship routes colour"},
+        {ui.ButtonMR, "Mages guild routes colour"},
+        {ui.PageControlMain, "Option pages"},
     };
     for (const auto& [widget, name] : names)
         widget->setAccessibleName(QString::fromUtf8(name));

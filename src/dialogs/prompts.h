@@ -38,19 +38,23 @@ public:
      * showing the files `filter` names ("Text files (*.txt)"); nullopt when cancelled.
      */
     virtual std::optional<QString> chooseFileToSave(QWidget* parent, const QString& caption, const QString& start,
-                                                    const QString& filter) = 0;
+                                                    const QString& filter)
+        = 0;
     /** The file chooser for an existing file to read; nullopt when cancelled. */
     virtual std::optional<QString> chooseFileToOpen(QWidget* parent, const QString& caption, const QString& start,
-                                                    const QString& filter) = 0;
+                                                    const QString& filter)
+        = 0;
     /**
      * A question answered by one of `choices` (the buttons, in order) or Cancel: the index
      * of the chosen button, nullopt for Cancel.
      */
     virtual std::optional<int> askChoice(QWidget* parent, const QString& caption, const QString& text,
-                                         const QStringList& choices) = 0;
+                                         const QStringList& choices)
+        = 0;
     /** One line of text, `label` above the field, `initial` in it; nullopt for Cancel. */
     virtual std::optional<QString> askText(QWidget* parent, const QString& caption, const QString& label,
-                                           const QString& initial) = 0;
+                                           const QString& initial)
+        = 0;
 };
 
 /** The real boxes and choosers. */

@@ -23,8 +23,7 @@ void MapEditor::Step::redo()
     apply(false);
 }
 
-template <typename T>
-void MapEditor::ValueStep<T>::apply(bool back)
+template <typename T> void MapEditor::ValueStep<T>::apply(bool back)
 {
     const T& value = back ? m_before : m_after;
     if constexpr (std::is_same_v<T, std::int32_t>)
@@ -35,8 +34,7 @@ void MapEditor::ValueStep<T>::apply(bool back)
         world().setLocationNote(m_target.index, value);
 }
 
-template <typename T>
-void MapEditor::ValueStep<T>::write(bool) const
+template <typename T> void MapEditor::ValueStep<T>::write(bool) const
 {
     if (m_target.kind == EditTarget::Kind::Marker)
         world().autosaveMarkers();
@@ -135,7 +133,10 @@ MapEditor::BatchStep::BatchStep(MapEditor& editor, const QString& text, Changes 
 void MapEditor::BatchStep::apply(bool back)
 {
     World& w = world();
-    const auto value = [back](const auto& change) -> const auto& { return back ? change.before : change.after; };
+    const auto value = [back](const auto& change) -> const auto&
+    {
+        return back ? change.before : change.after;
+    };
     if (back && !m_changes.added.empty()) {
         const int count = int(m_changes.added.size());
         w.removeMarkers(m_changes.firstAdded, count);

@@ -44,8 +44,7 @@ private:
  * Walking it sets the value back or forth through the world's mutator for that value and
  * writes the file that holds it.
  */
-template <typename T>
-class MapEditor::ValueStep : public Step {
+template <typename T> class MapEditor::ValueStep : public Step {
 public:
     ValueStep(MapEditor& editor, const QString& text, EditTarget target, T before, T after)
         : Step(editor, text), m_target(target), m_before(std::move(before)), m_after(std::move(after))
@@ -110,8 +109,7 @@ private:
 /** Many statuses, notes and marker texts, and markers appended: a bulk edit or an import. */
 class MapEditor::BatchStep : public Step {
 public:
-    template <typename T>
-    struct Change {
+    template <typename T> struct Change {
         int index;
         T before;
         T after;

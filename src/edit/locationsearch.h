@@ -64,14 +64,14 @@ private:
     void append(int index, const World& world);
 
     struct Span {
-        qsizetype start = 0; // of the record in m_text; it ends where the next one starts
-        int index = -1;      // the location; -1 for a copy a later note replaced
+        qsizetype start = 0;               // of the record in m_text; it ends where the next one starts
+        int index = -1;                    // the location; -1 for a copy a later note replaced
         std::array<qsizetype, 3> fieldEnd; // where the name, the region and the kind end
     };
     QByteArray m_text;
-    std::vector<Span> m_spans;      // in buffer order
-    std::vector<std::size_t> m_spanOf; // location index -> its live span
-    std::vector<int> m_listPosition;   // location index -> its place in the location list
+    std::vector<Span> m_spans;                // in buffer order
+    std::vector<std::size_t> m_spanOf;        // location index -> its live span
+    std::vector<int> m_listPosition;          // location index -> its place in the location list
     std::array<std::vector<Hit>, 4> m_groups; // kept between searches for their capacity
     qsizetype m_deadBytes = 0;
     std::uint64_t m_generation = 0;

@@ -52,8 +52,7 @@ void MapEditor::autosaveMarkers()
         m_world.autosaveMarkers();
 }
 
-template <typename Write>
-void MapEditor::tellMapAfter(Write write)
+template <typename Write> void MapEditor::tellMapAfter(Write write)
 {
     // The map shows the change even when the write fails and the error box says so.
     const auto shown = qScopeGuard([this] { emit mapChanged(); });
@@ -278,7 +277,7 @@ void MapEditor::markerInserted(int index)
 QString MapEditor::locationName(int index) const
 {
     return validIndex(m_world.locations(), index) ? CodePage::decode(m_world.locations()[size_t(index)].Name)
-                                                   : QString();
+                                                  : QString();
 }
 
 void MapEditor::record(std::unique_ptr<Step> step)
@@ -319,7 +318,7 @@ void MapEditor::resetPlaces(PlaceReset what)
     if (changes.empty())
         return;
     const QString text = what == PlaceReset::AllUnvisited ? QStringLiteral("Set status of all locations to Unvisited")
-                                                           : QStringLiteral("Clear notes of all locations");
+                                                          : QStringLiteral("Clear notes of all locations");
     record(std::make_unique<BatchStep>(*this, text, std::move(changes), false));
 }
 

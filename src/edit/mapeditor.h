@@ -180,8 +180,7 @@ signals:
 
 private:
     class Step;
-    template <typename T>
-    class ValueStep;
+    template <typename T> class ValueStep;
     class TypingStep;
     class StatusStep;
     class MarkerStep;
@@ -200,8 +199,7 @@ private:
     void autosaveUserData();
     void autosaveMarkers();
     /** Runs `write`, then tells the map of the change, also when the write fails. */
-    template <typename Write>
-    void tellMapAfter(Write write);
+    template <typename Write> void tellMapAfter(Write write);
     void markerRemoved(int index);
 
     World& m_world;

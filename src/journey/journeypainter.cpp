@@ -28,7 +28,7 @@ bool meets(QPointF a, QPointF b, const QRectF& box)
         return t0 <= t1;
     };
     return edge(-dx, a.x() - box.left()) && edge(dx, box.right() - a.x()) && edge(-dy, a.y() - box.top())
-        && edge(dy, box.bottom() - a.y());
+           && edge(dy, box.bottom() - a.y());
 }
 
 } // namespace

@@ -44,7 +44,10 @@ JourneySession::JourneySession(const World& world, int inlinePlaces, QObject* pa
     : QObject(parent), m_world(world), m_inlinePlaces(inlinePlaces)
 {}
 
-JourneySession::~JourneySession() { stopWorker(); }
+JourneySession::~JourneySession()
+{
+    stopWorker();
+}
 
 std::shared_ptr<const TravelGraph> JourneySession::graph()
 {
@@ -140,7 +143,10 @@ void JourneySession::clear()
     m_hasTour = false;
 }
 
-bool JourneySession::updateTourDone() { return m_hasTour && m_tour.updateDone(m_world.locations()); }
+bool JourneySession::updateTourDone()
+{
+    return m_hasTour && m_tour.updateDone(m_world.locations());
+}
 
 JourneySession::LegView JourneySession::legView(int k) const
 {
@@ -247,8 +253,8 @@ std::vector<int> inView(const World& world, const Viewport& view)
     std::vector<int> out;
     const LocationList& places = world.locations();
     // The index's cells may reach past the panel: keep the places whose point is on it.
-    const std::vector<int> near = world.index().coversLocations(places) ? world.index().locationsIn(view, box)
-                                                                       : all(world);
+    const std::vector<int> near
+        = world.index().coversLocations(places) ? world.index().locationsIn(view, box) : all(world);
     for (const int i : near) {
         const Location& l = places[std::size_t(i)];
         if (panel.contains(view.mapToPanel(l.X, l.Y)))
@@ -270,8 +276,14 @@ std::vector<QByteArray> distinct(const World& world, QByteArray Location::*line)
 
 } // namespace
 
-std::vector<QByteArray> regions(const World& world) { return distinct(world, &Location::Region); }
-std::vector<QByteArray> kinds(const World& world) { return distinct(world, &Location::Kind); }
+std::vector<QByteArray> regions(const World& world)
+{
+    return distinct(world, &Location::Region);
+}
+std::vector<QByteArray> kinds(const World& world)
+{
+    return distinct(world, &Location::Kind);
+}
 
 } // namespace TourPlaces
 

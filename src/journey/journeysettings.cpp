@@ -23,7 +23,10 @@ int readRange(const IniFile& ini, const char* key, int lowest, int highest, int 
     return v < lowest || v > highest ? fallback : v;
 }
 
-int minutes(double hours) { return int(std::lround(hours * 60)); }
+int minutes(double hours)
+{
+    return int(std::lround(hours * 60));
+}
 
 } // namespace
 
@@ -32,7 +35,8 @@ TravelSettings read(const IniFile& ini)
     const TravelSettings d;
     TravelSettings s;
     for (int m = 0; m < TravelModeCount; ++m)
-        s.enabled[std::size_t(m)] = ini.ReadBool(SectionName, QString::fromLatin1(FlagKeys[m]), d.enabled[std::size_t(m)]);
+        s.enabled[std::size_t(m)]
+            = ini.ReadBool(SectionName, QString::fromLatin1(FlagKeys[m]), d.enabled[std::size_t(m)]);
     s.walkSpeed = readRange(ini, "WalkSpeed", 1, MaxSpeed, int(d.walkSpeed));
     s.skarnelSpeed = readRange(ini, "SkarnelSpeed", 1, MaxSpeed, int(d.skarnelSpeed));
     s.shipSpeed = readRange(ini, "ShipSpeed", 1, MaxSpeed, int(d.shipSpeed));

@@ -87,7 +87,8 @@ QStringList legLines(const Journey& journey, const LocationList& locations)
 
 QString clipboardText(const Journey& journey, const LocationList& locations)
 {
-    QString text = QStringLiteral("%1 \u2192 %2\n").arg(nameOf(locations, journey.start), nameOf(locations, journey.target));
+    QString text
+        = QStringLiteral("%1 \u2192 %2\n").arg(nameOf(locations, journey.start), nameOf(locations, journey.target));
     if (!journey.reached)
         text += QStringLiteral("%1 cannot be reached; the route leads to %2, the nearest place that can.\n")
                     .arg(nameOf(locations, journey.target), nameOf(locations, journey.end));

@@ -55,7 +55,8 @@ Workspace& workspace()
 /** The state search shared by a journey, the cost table and the tours. */
 class Search {
 public:
-    Search(const TravelGraph& graph, const TravelSettings& settings) : m_graph(graph), m_settings(settings), m_w(workspace())
+    Search(const TravelGraph& graph, const TravelSettings& settings)
+        : m_graph(graph), m_settings(settings), m_w(workspace())
     {
         m_w.begin(std::size_t(graph.size()) * States);
     }
@@ -78,7 +79,8 @@ public:
             for (const int hall : m_graph.guildArrivals())
                 nearestHall = std::min(nearestHall, m_graph.distance(hall, target));
             if (nearestHall < Infinity)
-                viaGuild = m_settings.guildJumpCost + (speed > 0 ? nearestHall / speed : (nearestHall > 0 ? Infinity : 0.0));
+                viaGuild
+                    = m_settings.guildJumpCost + (speed > 0 ? nearestHall / speed : (nearestHall > 0 ? Infinity : 0.0));
         }
         const auto bound = [&](int place) {
             if (target < 0 || place == target)
@@ -253,8 +255,8 @@ std::vector<double> journeyCostsFrom(const TravelGraph& graph, const TravelSetti
 }
 
 int journeyCostsToPlaces(const TravelGraph& graph, const TravelSettings& settings, int start,
-                          const std::vector<std::int32_t>& tagOf, int enough, std::vector<double>& costs,
-                          const std::atomic<bool>* cancel)
+                         const std::vector<std::int32_t>& tagOf, int enough, std::vector<double>& costs,
+                         const std::atomic<bool>* cancel)
 {
     if (start < 0 || start >= graph.size() || enough <= 0)
         return 0;

@@ -20,7 +20,7 @@ struct JourneyLeg {
 /** What a journey adds up to. */
 struct JourneyTotals {
     int legs = 0;
-    std::array<int, TravelModeCount> legsBy{}; // legs of each mode
+    std::array<int, TravelModeCount> legsBy{};        // legs of each mode
     std::array<double, TravelModeCount> distanceBy{}; // map distance of each mode
     int changes = 0;
     double cost = 0;

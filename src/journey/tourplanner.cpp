@@ -63,7 +63,8 @@ std::vector<int> TourOrder::improve(const std::vector<std::vector<double>>& cost
     sums();
     const auto c = [&](std::size_t a, std::size_t b) { return cost[std::size_t(order[a])][std::size_t(order[b])]; };
     // A margin keeps rounding from trading equal tours back and forth for ever.
-    const auto better = [](double after, double before) { return after < before - 1e-9 * std::max(1.0, std::abs(before)); };
+    const auto better
+        = [](double after, double before) { return after < before - 1e-9 * std::max(1.0, std::abs(before)); };
     bool improved = true;
     while (improved) {
         improved = false;
@@ -104,7 +105,8 @@ std::vector<int> TourOrder::improve(const std::vector<std::vector<double>>& cost
                     if (p + 1 < n)
                         added += c(last, p + 1) - c(p, p + 1);
                     if (better(added, gain)) {
-                        std::vector<int> stretch(order.begin() + std::ptrdiff_t(i), order.begin() + std::ptrdiff_t(last) + 1);
+                        std::vector<int> stretch(order.begin() + std::ptrdiff_t(i),
+                                                 order.begin() + std::ptrdiff_t(last) + 1);
                         order.erase(order.begin() + std::ptrdiff_t(i), order.begin() + std::ptrdiff_t(last) + 1);
                         const std::size_t at = p < i ? p + 1 : p + 1 - len;
                         order.insert(order.begin() + std::ptrdiff_t(at), stretch.begin(), stretch.end());
@@ -246,7 +248,8 @@ std::vector<int> tourStops(const LocationList& locations, const std::vector<int>
         const Location& l = locations[std::size_t(i)];
         if (l.Status == Visited || (l.Status == Active && !choice.includeActive))
             continue;
-        if ((!choice.region.isEmpty() && l.Region != choice.region) || (!choice.kind.isEmpty() && l.Kind != choice.kind))
+        if ((!choice.region.isEmpty() && l.Region != choice.region)
+            || (!choice.kind.isEmpty() && l.Kind != choice.kind))
             continue;
         out.push_back(i);
     }

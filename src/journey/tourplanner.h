@@ -43,15 +43,16 @@ class Tour {
 public:
     /** Worlds of up to this many places have every time between the stops searched for. */
     static constexpr int WholeTablePlaces = 20000;
-    /** Beyond that, each stop's search ends at this many of its nearest stops (and goes on only where the order needs it). */
+    /** Beyond that, each stop's search ends at this many of its nearest stops (and goes on only where the order needs
+     * it). */
     static constexpr int NearStops = 6;
 
     Tour() = default;
     /**
      * Plans a tour from `start` through `stops` (place indices; the start and repeats are
      * left out) over the graph's quickest times, nearest neighbour first, then improved
-     * within `budget` by moves between stops whose times are known. `cancel`, when given and set from another thread, ends the
-     * planning early with cancelled() set and no stops.
+     * within `budget` by moves between stops whose times are known. `cancel`, when given and set from another thread,
+     * ends the planning early with cancelled() set and no stops.
      */
     Tour(const TravelGraph& graph, const TravelSettings& settings, int start, std::vector<int> stops,
          std::chrono::microseconds budget = std::chrono::milliseconds(150), const std::atomic<bool>* cancel = nullptr);

@@ -71,7 +71,10 @@ bool travelModeOfRoute(std::uint8_t kind, TravelMode& mode)
 namespace {
 
 /** The squared distance of two map points: exact, since map units are far below 2^26. */
-std::int64_t squared(std::int64_t dx, std::int64_t dy) { return dx * dx + dy * dy; }
+std::int64_t squared(std::int64_t dx, std::int64_t dy)
+{
+    return dx * dx + dy * dy;
+}
 
 } // namespace
 
@@ -102,7 +105,8 @@ TravelGraph::TravelGraph(const LocationList& locations, const SpatialIndex& /*in
     for (std::size_t i = 0; i < n; ++i)
         for (const Route& r : locations[i].Routes) {
             TravelMode mode;
-            if (r.Target >= 0 && std::size_t(r.Target) < n && std::size_t(r.Target) != i && travelModeOfRoute(r.Kind, mode)) {
+            if (r.Target >= 0 && std::size_t(r.Target) < n && std::size_t(r.Target) != i
+                && travelModeOfRoute(r.Kind, mode)) {
                 links.push_back({std::int32_t(i), r.Target, mode});
                 if (mode == TravelMode::Guild)
                     m_guildArrivals.push_back(r.Target);
@@ -130,9 +134,8 @@ TravelGraph::TravelGraph(const LocationList& locations, const SpatialIndex& /*in
         // (A cell wider than the longest leg is fine: every walk then ends within one ring.)
         const auto cell = std::int64_t(std::ceil(std::max(1.0, std::sqrt(area / double(n)))));
         const std::int64_t columns = (xhi - xlo) / cell + 1, rows = (yhi - ylo) / cell + 1;
-        const auto cellOf = [&](std::size_t i) {
-            return std::size_t(((m_y[i] - ylo) / cell) * columns + (m_x[i] - xlo) / cell);
-        };
+        const auto cellOf
+            = [&](std::size_t i) { return std::size_t(((m_y[i] - ylo) / cell) * columns + (m_x[i] - xlo) / cell); };
         std::vector<std::int32_t> cellStart(std::size_t(columns * rows) + 1, 0);
         for (std::size_t i = 0; i < n; ++i)
             ++cellStart[cellOf(i) + 1];
@@ -207,7 +210,8 @@ TravelGraph::TravelGraph(const LocationList& locations, const SpatialIndex& /*in
         for (const Link& l : links)
             bucketed[std::size_t(at[std::size_t(l.from)]++)] = l;
     }
-    const auto order = [](const Link& a, const Link& b) { return std::tie(a.mode, a.target) < std::tie(b.mode, b.target); };
+    const auto order
+        = [](const Link& a, const Link& b) { return std::tie(a.mode, a.target) < std::tie(b.mode, b.target); };
     const auto same = [](const Link& a, const Link& b) { return a.mode == b.mode && a.target == b.target; };
     m_start.assign(n + 1, 0);
     m_edges.clear();

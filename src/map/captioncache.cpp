@@ -56,7 +56,7 @@ const CaptionCache::Entry* CaptionCache::find(const QByteArray& text, qreal rati
 }
 
 CaptionCache::Entry& CaptionCache::add(const QByteArray& text, QImage mask, QPoint offset, qreal ratio, QPoint where,
-                                      int advance)
+                                       int advance)
 {
     Key key{text, ratio};
     if (const auto it = m_entries.find(key); it != m_entries.end()) {
@@ -66,8 +66,10 @@ CaptionCache::Entry& CaptionCache::add(const QByteArray& text, QImage mask, QPoi
         m_entries.erase(it);
     }
     const std::int64_t bytes = footprint(text, mask);
-    Entry& e = m_entries.emplace(std::move(key), Entry{text, ratio, std::move(mask), offset, advance, bytes, 0, m_zoom, where})
-                   .first->second;
+    Entry& e
+        = m_entries
+              .emplace(std::move(key), Entry{text, ratio, std::move(mask), offset, advance, bytes, 0, m_zoom, where})
+              .first->second;
     m_bytes += bytes;
     return e;
 }

@@ -16,8 +16,8 @@ int cellOf(long long v)
 } // namespace
 
 CaptionOccupancy::CaptionOccupancy(QSize panel)
-    : m_columns(std::max(0, (panel.width() + Cell - 1) / Cell)), m_rows(std::max(0, (panel.height() + Cell - 1) / Cell)),
-      m_cells(size_t(m_columns) * size_t(m_rows), 0)
+    : m_columns(std::max(0, (panel.width() + Cell - 1) / Cell)),
+      m_rows(std::max(0, (panel.height() + Cell - 1) / Cell)), m_cells(size_t(m_columns) * size_t(m_rows), 0)
 {}
 
 QRect CaptionOccupancy::cellsOf(const QRect& box) const

@@ -50,8 +50,8 @@ void blendCoverage(std::uint32_t* out, const unsigned char* mask, int n, std::ui
         const __m128i w = _mm_or_si128(w32, _mm_slli_epi32(w32, 16)); // the weight in both halves
         const __m128i iw = _mm_sub_epi16(w256, w);
         const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(out + i));
-        const __m128i rb = _mm_srli_epi16(
-            _mm_add_epi16(_mm_mullo_epi16(_mm_and_si128(d, rbMask), iw), _mm_mullo_epi16(rbC, w)), 8);
+        const __m128i rb
+            = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_and_si128(d, rbMask), iw), _mm_mullo_epi16(rbC, w)), 8);
         const __m128i gd = _mm_and_si128(_mm_srli_epi32(d, 8), lowByte);
         const __m128i g = _mm_and_si128(_mm_add_epi16(_mm_mullo_epi16(gd, iw), _mm_mullo_epi16(gC, w)), gMask);
         const __m128i mixed = _mm_or_si128(opaque, _mm_or_si128(rb, g));

@@ -96,7 +96,8 @@ int locationAt(const Viewport& view, const LocationList& locations, const Locati
             }
         }
         const int h = filter.HighlightIndex;
-        if (h >= 0 && h < int(locations.size()) && (first < 0 || h < first) && underPointer(view, locations[size_t(h)], pointer))
+        if (h >= 0 && h < int(locations.size()) && (first < 0 || h < first)
+            && underPointer(view, locations[size_t(h)], pointer))
             first = h;
         return first;
     }

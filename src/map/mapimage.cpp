@@ -10,7 +10,6 @@
 #include <QFileInfo>
 #include <QImageWriter>
 
-
 namespace vdm::MapImage {
 
 QByteArray formatFor(const QString& path)

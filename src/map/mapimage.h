@@ -50,8 +50,8 @@ QSize wholeMapSize(const Viewport& view);
  * asked before the paint (0 of 2) and after it (1 of 2); when it answers false a null
  * image comes back. A map too large to hold in memory throws an Error saying so.
  */
-QImage paintWholeMap(MapPainter& painter, const MapScene& scene, const std::function<bool(int step, int steps)>& goOn = {},
-                     qreal ratio = 1);
+QImage paintWholeMap(MapPainter& painter, const MapScene& scene,
+                     const std::function<bool(int step, int steps)>& goOn = {}, qreal ratio = 1);
 
 } // namespace MapImage
 } // namespace vdm

@@ -76,8 +76,8 @@ int saturatedInt(long long v)
 class Canvas {
 public:
     Canvas(QImage& img, QSize panel, const QRect& clip)
-        : m_bits(img.bits()), m_bpl(img.bytesPerLine()), m_w(img.width()), m_h(img.height()),
-          m_panel(panel), m_ratio(img.devicePixelRatio()), m_clip(clip & img.rect())
+        : m_bits(img.bits()), m_bpl(img.bytesPerLine()), m_w(img.width()), m_h(img.height()), m_panel(panel),
+          m_ratio(img.devicePixelRatio()), m_clip(clip & img.rect())
     {
         // The panel pixels that cover the clip, for the cheap tests made in panel pixels.
         const double r = m_ratio;
@@ -127,10 +127,7 @@ public:
     }
 
     /** A line between two panel points, `width` panel pixels wide (see line()). */
-    void panelLine(QPoint a, QPoint b, Pixel c, int width) const
-    {
-        line(device(a), device(b), c, thickness(width));
-    }
+    void panelLine(QPoint a, QPoint b, Pixel c, int width) const { line(device(a), device(b), c, thickness(width)); }
 
     void put(long long x, long long y, Pixel c) const
     {
@@ -272,7 +269,8 @@ StatusStyle styleOf(int status, const Settings& st, const DrawingObjects& o)
     }
 }
 
-/** The style of a location in this scene: a place the place filter keeps out is hidden as its status toggle would hide it. */
+/** The style of a location in this scene: a place the place filter keeps out is hidden as its status toggle would hide
+ * it. */
 StatusStyle styleOf(const Location& l, const MapScene& scene)
 {
     StatusStyle style = styleOf(l.Status, scene.settings, scene.objects);
@@ -359,8 +357,8 @@ struct PicturePlan {
         Direct,     // resampled from the picture itself
     };
     Kind kind = Background;
-    QRect to;    // device pixels
-    QRectF from; // in the picture, or in the shrunken copy
+    QRect to;                                          // device pixels
+    QRectF from;                                       // in the picture, or in the shrunken copy
     Resampler::Mode mode = Resampler::Mode::Pixel;     // of the draw onto the buffer
     QSize copySize;                                    // Shrunken: the copy's size
     Resampler::Mode copyMode = Resampler::Mode::Pixel; // Shrunken: how the copy is made
@@ -515,8 +513,7 @@ struct MapPainter::Private {
      * The locations a paint visits: with an index covering them, those whose frame or
      * caption can reach `panelArea` (panel pixels), else every one; in file order.
      */
-    template<typename Visit>
-    void forEachLocation(const MapScene& scene, const QRect& panelArea, Visit visit) const
+    template <typename Visit> void forEachLocation(const MapScene& scene, const QRect& panelArea, Visit visit) const
     {
         const LocationList& locs = scene.locations;
         if (scene.index && scene.index->coversLocations(locs)) {
@@ -530,8 +527,7 @@ struct MapPainter::Private {
     }
 
     /** As forEachLocation, for the markers. */
-    template<typename Visit>
-    void forEachMarker(const MapScene& scene, const QRect& panelArea, Visit visit) const
+    template <typename Visit> void forEachMarker(const MapScene& scene, const QRect& panelArea, Visit visit) const
     {
         const LocationList& marks = scene.markers;
         if (scene.index && scene.index->coversMarkers(marks)) {
@@ -685,8 +681,8 @@ struct MapPainter::Private {
      * one source pixel in either mode, so rows are copied as they are, and only the rest
      * of the clip gets the background (as resampling leaves it there).
      */
-    static void copyRows(QImage& backBuffer, const QRect& clip, const QRect& to, const QImage& pic,
-                         const QRectF& from, Pixel background)
+    static void copyRows(QImage& backBuffer, const QRect& clip, const QRect& to, const QImage& pic, const QRectF& from,
+                         Pixel background)
     {
         const long long dx = (long long)from.x() - to.x(), dy = (long long)from.y() - to.y();
         const long long cx0 = clip.left(), cx1 = (long long)clip.left() + clip.width();
@@ -930,7 +926,7 @@ bool MapPainter::pictureMovesWith(const Viewport& before, const Viewport& after,
     if (a.kind == PicturePlan::Background)
         return true;
     return Resampler::samePixelsShifted(backBufferSize(after.panel(), ratio), a.source(picture), a.mode, a.to, a.from,
-                                       b.to, b.from, shift);
+                                        b.to, b.from, shift);
 }
 
 QImage MapPainter::paint(const MapScene& scene, qreal ratio)

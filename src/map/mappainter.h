@@ -80,10 +80,10 @@ void setDeviceResolution(QImage& image, qreal ratio);
  * routes over everything. Overlay positions come only from the viewport's conversions, in
  * panel (logical) pixels, and are then scaled to device pixels; lines and frames keep their
  * widths in panel pixels, rounded to whole device pixels, and captions are rendered at the
- * device resolution. At the ratio 1 device and panel pixels are the same. Whatever it caches to go faster (shrunken copies of the picture,
- * caption masks) it owns, makes lazily and keeps between paints; the picture itself is
- * the caller's. A caption cache follows the font it was made with and a picture cache the
- * picture's QImage::cacheKey, so changed inputs never show stale pixels.
+ * device resolution. At the ratio 1 device and panel pixels are the same. Whatever it caches to go faster (shrunken
+ * copies of the picture, caption masks) it owns, makes lazily and keeps between paints; the picture itself is the
+ * caller's. A caption cache follows the font it was made with and a picture cache the picture's QImage::cacheKey, so
+ * changed inputs never show stale pixels.
  */
 class MapPainter {
 public:

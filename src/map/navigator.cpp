@@ -20,7 +20,8 @@ QSizeF zoomedPicture(const Viewport& view)
 QPoint clamped(const Viewport& view, QPointF target)
 {
     Viewport v = view;
-    v.scrollTo(QPoint(int(std::lround(std::clamp(target.x(), -1e9, 1e9))), int(std::lround(std::clamp(target.y(), -1e9, 1e9)))));
+    v.scrollTo(QPoint(int(std::lround(std::clamp(target.x(), -1e9, 1e9))),
+                      int(std::lround(std::clamp(target.y(), -1e9, 1e9)))));
     return v.scroll();
 }
 
@@ -41,7 +42,8 @@ QImage Navigator::overviewImage(const QImage& picture, int mapScale, qreal ratio
     const QSize size = overviewSize(picture.size(), mapScale);
     if (size.isEmpty())
         return {};
-    const QSize device(std::max(1, int(std::lround(size.width() * ratio))), std::max(1, int(std::lround(size.height() * ratio))));
+    const QSize device(std::max(1, int(std::lround(size.width() * ratio))),
+                       std::max(1, int(std::lround(size.height() * ratio))));
     QImage image = Resampler::scaled(picture, device, Resampler::Mode::Smooth);
     image.setDevicePixelRatio(ratio);
     return image;
@@ -65,7 +67,8 @@ QRectF Navigator::frame(const Viewport& view)
     const double y0 = std::max(0.0, double(view.scrollY() - view.marginY()));
     const double x1 = std::min(zoomed.width(), double(view.scrollX()) - view.marginX() + view.panel().width());
     const double y1 = std::min(zoomed.height(), double(view.scrollY()) - view.marginY() + view.panel().height());
-    return QRectF(x0 * k.width(), y0 * k.height(), std::max(0.0, x1 - x0) * k.width(), std::max(0.0, y1 - y0) * k.height());
+    return QRectF(x0 * k.width(), y0 * k.height(), std::max(0.0, x1 - x0) * k.width(),
+                  std::max(0.0, y1 - y0) * k.height());
 }
 
 QPoint Navigator::centredScroll(const Viewport& view, QPointF at)

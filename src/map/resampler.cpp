@@ -413,9 +413,8 @@ __attribute__((target("avx2"))) inline __m256i floorAverageAvx2(__m256i a, __m25
 
 /** quarterRows eight pixels at a time; returns how many pixels it made. */
 __attribute__((target("avx2"))) int quarterRowsAvx2(const std::uint32_t* __restrict a,
-                                                    const std::uint32_t* __restrict b,
-                                                    std::uint32_t* __restrict nearA, std::uint32_t* __restrict nearB,
-                                                    int n)
+                                                    const std::uint32_t* __restrict b, std::uint32_t* __restrict nearA,
+                                                    std::uint32_t* __restrict nearB, int n)
 {
     int x = 0;
     for (; x + 8 <= n; x += 8) {
@@ -451,8 +450,8 @@ __attribute__((target("avx2"))) int halfStepsAvx2(const std::uint32_t* __restric
 #endif
 
 /** nearA[x] = lerp(a[x], b[x], 64), nearB[x] = lerp(a[x], b[x], 192). */
-void quarterRows(const std::uint32_t* __restrict a, const std::uint32_t* __restrict b,
-                 std::uint32_t* __restrict nearA, std::uint32_t* __restrict nearB, int n)
+void quarterRows(const std::uint32_t* __restrict a, const std::uint32_t* __restrict b, std::uint32_t* __restrict nearA,
+                 std::uint32_t* __restrict nearB, int n)
 {
     int x = 0;
 #if defined(VDM_RESAMPLER_AVX2)
@@ -722,8 +721,8 @@ QRect drawWith(QImage& dst, const QRect& to, const QImage& src, const QRectF& fr
     Q_ASSERT(dst.format() == QImage::Format_RGB32 && src.format() == QImage::Format_RGB32);
     const Axis h = buildAxis(to.x(), to.width(), dst.width(), from.x(), from.width(), src.width(), mode, clip.left(),
                              clip.left() + clip.width());
-    const Axis v = buildAxis(to.y(), to.height(), dst.height(), from.y(), from.height(), src.height(), mode,
-                             clip.top(), clip.top() + clip.height());
+    const Axis v = buildAxis(to.y(), to.height(), dst.height(), from.y(), from.height(), src.height(), mode, clip.top(),
+                             clip.top() + clip.height());
     if (h.size() <= 0 || v.size() <= 0)
         return {};
     const Target t{dst.bits(), dst.bytesPerLine()};
@@ -763,8 +762,8 @@ bool samePixelsShifted(QSize dst, QSize src, Mode mode, const QRect& toA, const 
     const auto axis = [&](const QRect& to, const QRectF& from, bool horizontal) {
         return horizontal ? buildAxis(to.x(), to.width(), dst.width(), from.x(), from.width(), src.width(), mode, 0,
                                       dst.width())
-                          : buildAxis(to.y(), to.height(), dst.height(), from.y(), from.height(), src.height(), mode,
-                                      0, dst.height());
+                          : buildAxis(to.y(), to.height(), dst.height(), from.y(), from.height(), src.height(), mode, 0,
+                                      dst.height());
     };
     const Axis ha = axis(toA, fromA, true), hb = axis(toB, fromB, true);
     const Axis va = axis(toA, fromA, false), vb = axis(toB, fromB, false);
@@ -777,7 +776,6 @@ bool samePixelsShifted(QSize dst, QSize src, Mode mode, const QRect& toA, const 
         return noneA && noneB;
     return sameAxisShifted(ha, hb, dst.width(), shift.x()) && sameAxisShifted(va, vb, dst.height(), shift.y());
 }
-
 
 QImage scaled(const QImage& src, QSize size, Mode mode)
 {

@@ -81,7 +81,8 @@ ScrollReuse::Plan ScrollReuse::planFor(const QImage& backBuffer, const MapScene&
     Plan p;
     // The buffer must be the one the last paint left, untouched: same storage, same key.
     if (mayReuse && m_last && ratio == std::floor(ratio) && backBuffer.cacheKey() == m_last->bufferKey
-        && backBuffer.constBits() == m_last->bufferBits && backBuffer.size() == backBufferSize(scene.view.panel(), ratio)
+        && backBuffer.constBits() == m_last->bufferBits
+        && backBuffer.size() == backBufferSize(scene.view.panel(), ratio)
         && backBuffer.format() == QImage::Format_RGB32) {
         const QPoint shift = (m_last->view.scroll() - scene.view.scroll()) * int(ratio);
         const bool pictureMoves = MapPainter::pictureMovesWith(m_last->view, scene.view, shift, scene.picture.size(),

@@ -100,8 +100,8 @@ void SpatialIndex::Grid::collect(const MapBox& box, std::vector<int>& out) const
     const int c0 = column(box.xlo), c1 = column(box.xhi), r0 = row(box.ylo), r1 = row(box.yhi);
     for (int r = r0; r <= r1; ++r) {
         const std::size_t base = std::size_t(r) * std::size_t(columns);
-        for (std::size_t at = std::size_t(start[base + std::size_t(c0)]); at < std::size_t(start[base + std::size_t(c1) + 1]);
-             ++at)
+        for (std::size_t at = std::size_t(start[base + std::size_t(c0)]);
+             at < std::size_t(start[base + std::size_t(c1) + 1]); ++at)
             if (box.contains(xs[at], ys[at]))
                 out.push_back(items[at]);
     }

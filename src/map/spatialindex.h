@@ -106,8 +106,8 @@ private:
     std::size_t m_locationCount = 0, m_markerCount = 0;
     int m_longestLocationName = 0, m_longestMarkerName = 0;
 
-    std::vector<Segment> m_segments;      // every drawable route, in drawing order
-    Grid m_routeCells;                    // segment ordinals by the cells their boxes meet
+    std::vector<Segment> m_segments;        // every drawable route, in drawing order
+    Grid m_routeCells;                      // segment ordinals by the cells their boxes meet
     std::vector<std::int32_t> m_longRoutes; // ordinals of segments too long to bucket
 };
 

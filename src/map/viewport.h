@@ -156,8 +156,8 @@ private:
     int m_zoomIndex = 0;
     int m_mapScale = 10;
     float m_kx = kx(10), m_ky = ky(10); // of m_mapScale, formed once
-    QSize m_picture; // MapInfo width and height, in bitmap pixels
-    QSize m_panel;   // client size of the map panel
+    QSize m_picture;                    // MapInfo width and height, in bitmap pixels
+    QSize m_panel;                      // client size of the map panel
     QPoint m_scroll;
     QPoint m_scrollMaximum;
     QPoint m_margin;

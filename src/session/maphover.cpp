@@ -13,8 +13,7 @@ namespace vdm {
 MapHover::MapHover(const World& world, const Viewport& view, const Settings& settings, const GoHighlight& highlight,
                    MapEditor& editor)
     : m_world(world), m_view(view), m_settings(settings), m_highlight(highlight), m_editor(editor)
-{
-}
+{}
 
 int MapHover::hintDelay() const
 {

@@ -15,7 +15,8 @@ QString proposedFile(const QString& remembered, QStandardPaths::StandardLocation
         if (folder.isEmpty() || !QFileInfo(folder).isDir())
             folder = QDir::homePath();
     }
-    const QString world = QDir::cleanPath(QFileInfo(worldFolder.isEmpty() ? QDir::currentPath() : worldFolder).absoluteFilePath());
+    const QString world
+        = QDir::cleanPath(QFileInfo(worldFolder.isEmpty() ? QDir::currentPath() : worldFolder).absoluteFilePath());
     QString name = QFileInfo(world).fileName();
     if (name.isEmpty()) // the root folder
         name = QStringLiteral("world");

@@ -76,7 +76,8 @@ void RecentWorlds::write(IniFile& ini)
     // A list grown shorter empties the keys beyond it: the reader skips an empty one.
     const qsizetype keys = std::max(m_folders.size(), m_stored.size());
     for (qsizetype i = 0; i < keys; ++i)
-        ini.WriteString(kSection, keyOf(int(i)), i < m_folders.size() ? CodePage::decode(storedPath(m_folders[i])) : QString());
+        ini.WriteString(kSection, keyOf(int(i)),
+                        i < m_folders.size() ? CodePage::decode(storedPath(m_folders[i])) : QString());
     ini.UpdateFile();
     m_stored = m_folders;
 }

@@ -70,8 +70,9 @@ void SettingsSession::setAsideUnreadable(const QString& path, const QByteArray& 
     try {
         const QString backup = keepBackup(full, bytes);
         AtomicFile::write(full, QByteArray());
-        m_notices << told + QStringLiteral(" It is kept as %1, and the settings start again from their defaults.")
-                                .arg(QDir::toNativeSeparators(backup));
+        m_notices << told
+                         + QStringLiteral(" It is kept as %1, and the settings start again from their defaults.")
+                               .arg(QDir::toNativeSeparators(backup));
     } catch (const Error&) {
         m_keptInMemory = true;
         m_notices << told

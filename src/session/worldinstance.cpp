@@ -28,7 +28,8 @@ QString pathIn(const QString& name)
 
 } // namespace
 
-WorldInstance::WorldInstance(QObject* parent) : QObject(parent) {}
+WorldInstance::WorldInstance(QObject* parent) : QObject(parent)
+{}
 
 WorldInstance::~WorldInstance()
 {

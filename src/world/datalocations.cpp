@@ -89,7 +89,8 @@ bool copyFile(const QString& from, const QString& to, qint64 limit)
     return true;
 }
 
-/** How `place` may settle a file's place: also by writing (making the own folder, copying, settling two copies), or only by looking. */
+/** How `place` may settle a file's place: also by writing (making the own folder, copying, settling two copies), or
+ * only by looking. */
 enum class Settle { MayWrite, LookOnly };
 
 /** What the home folder is to a file. */
@@ -206,10 +207,10 @@ QString settingsFolder()
 QString runningInstallPrefix()
 {
     // The program's folder does not move during a run: looked up once.
-    static const QString prefix = QCoreApplication::instance()
-                                      ? InstallLayout::installPrefix(QCoreApplication::applicationDirPath()
-                                                                     + QLatin1Char('/'))
-                                      : QString();
+    static const QString prefix
+        = QCoreApplication::instance()
+              ? InstallLayout::installPrefix(QCoreApplication::applicationDirPath() + QLatin1Char('/'))
+              : QString();
     return prefix;
 }
 

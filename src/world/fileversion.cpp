@@ -73,8 +73,9 @@ bool racy(const FileStamp& stamp)
  */
 QByteArray hashOf(const QByteArray& bytes)
 {
-    const std::array<std::size_t, 2> halves{qHashBits(bytes.constData(), std::size_t(bytes.size()), 0x9e3779b97f4a7c15u),
-                                            qHashBits(bytes.constData(), std::size_t(bytes.size()), 0xc2b2ae3d27d4eb4fu)};
+    const std::array<std::size_t, 2> halves{
+        qHashBits(bytes.constData(), std::size_t(bytes.size()), 0x9e3779b97f4a7c15u),
+        qHashBits(bytes.constData(), std::size_t(bytes.size()), 0xc2b2ae3d27d4eb4fu)};
     return QByteArray(reinterpret_cast<const char*>(halves.data()), qsizetype(sizeof halves));
 }
 

@@ -76,8 +76,9 @@ struct FoldTable {
                     return i;
             return groups.size();
         };
-        std::stable_sort(others.begin(), others.end(),
-                         [&](char16_t x, char16_t y) { return collator.compare(QString(QChar(x)), QString(QChar(y))) < 0; });
+        std::stable_sort(others.begin(), others.end(), [&](char16_t x, char16_t y) {
+            return collator.compare(QString(QChar(x)), QString(QChar(y))) < 0;
+        });
         std::vector<char16_t> ignorable;
         for (const char16_t u : others) {
             const QChar c(u);
@@ -106,7 +107,8 @@ struct FoldTable {
                 after = groupOf(*lastBelow) + 1;
             while (after < groups.size() && groups[after].front() >= 0x80)
                 ++after;
-            if (after > 0 && groups[after - 1].front() >= 0x80 && sameLetter(collator, c, QChar(groups[after - 1].front())))
+            if (after > 0 && groups[after - 1].front() >= 0x80
+                && sameLetter(collator, c, QChar(groups[after - 1].front())))
                 groups[after - 1].push_back(u);
             else
                 groups.insert(groups.begin() + std::ptrdiff_t(after), std::vector<char16_t>{u});
@@ -195,7 +197,8 @@ struct NamesToSort::Data {
     std::vector<QByteArray> names; // shared with the locations: no copy of the texts
 };
 
-NamesToSort::NamesToSort(const LocationList& locations) : NamesToSort(locations, std::nullopt) {}
+NamesToSort::NamesToSort(const LocationList& locations) : NamesToSort(locations, std::nullopt)
+{}
 
 NamesToSort::NamesToSort(const LocationList& locations, const std::optional<QLocale>& locale)
     : m_data(std::make_unique<Data>())

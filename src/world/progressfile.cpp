@@ -97,17 +97,19 @@ Progress readProgress(const QByteArray& bytes, const QString& fileName)
 
         if (lineNumber == 1) {
             if (!text.startsWith(kMagic))
-                throw Error(QStringLiteral("The file %1 is not a progress file of this program: its first line does not "
-                                           "begin with \"%2\". Nothing was changed.")
-                                .arg(fileName, QString::fromLatin1(kMagic.trimmed())));
+                throw Error(
+                    QStringLiteral("The file %1 is not a progress file of this program: its first line does not "
+                                   "begin with \"%2\". Nothing was changed.")
+                        .arg(fileName, QString::fromLatin1(kMagic.trimmed())));
             if (!tryStrToInt(text.sliced(kMagic.size()), &version) || version < 1)
                 line.fail(QStringLiteral("the format version is not a whole number above 0"));
             if (version > kProgressFormat)
-                throw Error(QStringLiteral("The progress file %1 is of format %2, which a later version of this program "
-                                           "wrote; this one reads format %3. Nothing was changed.")
-                                .arg(fileName)
-                                .arg(version)
-                                .arg(kProgressFormat));
+                throw Error(
+                    QStringLiteral("The progress file %1 is of format %2, which a later version of this program "
+                                   "wrote; this one reads format %3. Nothing was changed.")
+                        .arg(fileName)
+                        .arg(version)
+                        .arg(kProgressFormat));
             continue;
         }
         if (text.isEmpty() || text.startsWith('#'))
@@ -160,16 +162,18 @@ Progress readProgress(const QByteArray& bytes, const QString& fileName)
                               .arg(progress.markers.size()));
             ended = true;
         } else {
-            line.fail(QStringLiteral("\"%1\" is not a kind of line this file holds").arg(CodePage::decode(kind.first(std::min<qsizetype>(kind.size(), 40)))));
+            line.fail(QStringLiteral("\"%1\" is not a kind of line this file holds")
+                          .arg(CodePage::decode(kind.first(std::min<qsizetype>(kind.size(), 40)))));
         }
     }
     if (lines.number() == 0)
         throw Error(QStringLiteral("The file %1 is empty, not a progress file. Nothing was changed.").arg(fileName));
     if (!ended)
-        throw Error(QStringLiteral("The progress file %1 ends at line %2 without its end line: it is incomplete. Nothing "
-                                   "was changed.")
-                        .arg(fileName)
-                        .arg(lines.number()));
+        throw Error(
+            QStringLiteral("The progress file %1 ends at line %2 without its end line: it is incomplete. Nothing "
+                           "was changed.")
+                .arg(fileName)
+                .arg(lines.number()));
     return progress;
 }
 

@@ -120,7 +120,7 @@ struct ProgressPlan {
     int notesReplaced = 0;    // the place had another note
     int markersAdded() const { return int(newMarkers.size()); }
     int markersReplaced() const { return int(markerTexts.size()); }
-    QList<QByteArray> unmatched; // names of file lines that found no place, in file order
+    QList<QByteArray> unmatched;  // names of file lines that found no place, in file order
     QList<QByteArray> duplicates; // names of file lines that repeat a place earlier lines took, in file order
 
     bool changesUserData() const { return !statuses.empty() || !notes.empty(); }

@@ -84,8 +84,7 @@ public:
     /** `what` names the kind of file in messages ("progress file"). */
     LineParser(QByteArrayView text, QString what, const QString& fileName, int lineNumber)
         : m_text(text), m_what(std::move(what)), m_file(fileName), m_line(lineNumber)
-    {
-    }
+    {}
 
     [[noreturn]] void fail(const QString& what) const
     {
@@ -157,11 +156,13 @@ public:
             const char e = m_text[m_pos++];
             if (e == '\\' || e == '"') {
                 out.append(e);
-            } else if (e == 'x' && m_pos + 2 <= m_text.size() && hex(m_text[m_pos]) >= 0 && hex(m_text[m_pos + 1]) >= 0) {
+            } else if (e == 'x' && m_pos + 2 <= m_text.size() && hex(m_text[m_pos]) >= 0
+                       && hex(m_text[m_pos + 1]) >= 0) {
                 out.append(char(hex(m_text[m_pos]) * 16 + hex(m_text[m_pos + 1])));
                 m_pos += 2;
             } else {
-                fail(QStringLiteral("%1 holds an unknown escape \"\\%2\"").arg(QLatin1String(what), CodePage::decode(QByteArrayView(&e, 1))));
+                fail(QStringLiteral("%1 holds an unknown escape \"\\%2\"")
+                         .arg(QLatin1String(what), CodePage::decode(QByteArrayView(&e, 1))));
             }
         }
     }
@@ -190,6 +191,5 @@ private:
     int m_line;
     qsizetype m_pos = 0;
 };
-
 
 } // namespace vdm::textlines

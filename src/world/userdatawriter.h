@@ -77,12 +77,12 @@ private:
     UserDataText m_text;
     bool m_textInFile = false; // the file holds m_text as this writer wrote it (m_version's bytes)
     mutable std::mutex m_mutex;
-    std::condition_variable m_wake;   // work arrived, or stop
-    std::condition_variable m_idle;   // a write ended
+    std::condition_variable m_wake; // work arrived, or stop
+    std::condition_variable m_idle; // a write ended
     std::vector<std::vector<Change>> m_waiting;
     std::uint64_t m_posted = 0;
     bool m_writing = false;
-    bool m_heldBack = false; // another program's change waits for the owner
+    bool m_heldBack = false;         // another program's change waits for the owner
     bool m_versionFromOwner = false; // setVersion: the file holds the owner's bytes
     bool m_stop = false;
     FileVersion m_version;

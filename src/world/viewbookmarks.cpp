@@ -62,7 +62,8 @@ bool ViewBookmarks::addNamed(const QByteArray& name, const ViewBookmark& view)
     const QByteArray clean = name.trimmed();
     if (clean.isEmpty())
         return false;
-    const auto same = std::find_if(m_named.begin(), m_named.end(), [&](const NamedBookmark& b) { return b.name == clean; });
+    const auto same
+        = std::find_if(m_named.begin(), m_named.end(), [&](const NamedBookmark& b) { return b.name == clean; });
     if (same != m_named.end())
         same->view = view;
     else
@@ -80,7 +81,8 @@ bool ViewBookmarks::removeNamed(std::size_t index)
 
 bool ViewBookmarks::empty() const
 {
-    return m_named.empty() && std::none_of(m_digits.begin(), m_digits.end(), [](const auto& d) { return d.has_value(); });
+    return m_named.empty()
+           && std::none_of(m_digits.begin(), m_digits.end(), [](const auto& d) { return d.has_value(); });
 }
 
 int ViewBookmarks::merge(const ViewBookmarks& other)
@@ -94,7 +96,8 @@ int ViewBookmarks::merge(const ViewBookmarks& other)
         }
     }
     for (const NamedBookmark& b : other.named()) {
-        const auto same = std::find_if(m_named.begin(), m_named.end(), [&](const NamedBookmark& n) { return n.name == b.name; });
+        const auto same
+            = std::find_if(m_named.begin(), m_named.end(), [&](const NamedBookmark& n) { return n.name == b.name; });
         if (same != m_named.end() && same->view == b.view)
             continue;
         addNamed(b.name, b.view);

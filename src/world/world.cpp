@@ -27,7 +27,6 @@
 #include <thread>
 #include <utility>
 
-
 namespace vdm {
 namespace {
 
@@ -86,7 +85,7 @@ std::uint64_t nextRevision()
  * this object, and the owner reads it only after joining the worker.
  */
 struct World::ReadAhead {
-    std::array<QString, StepCount> paths; // empty: that step and the ones after it are not read ahead
+    std::array<QString, StepCount> paths;  // empty: that step and the ones after it are not read ahead
     std::array<FileStamp, StepCount> seen; // each file as it was just before the worker read it
     World staged;
     bool found = false;
@@ -112,10 +111,8 @@ struct World::ReadAhead {
     bool ownerWaiting = false;  // guarded by `progress`: the owner (its decode done) waits for the list
     bool ended = false;         // guarded by `progress`
 
-    ReadAhead(QString folder, std::array<QString, StepCount> read)
-        : paths(std::move(read)), staged(std::move(folder))
-    {
-    }
+    ReadAhead(QString folder, std::array<QString, StepCount> read) : paths(std::move(read)), staged(std::move(folder))
+    {}
     ~ReadAhead()
     {
         cancelled = true; // the steps not yet begun are not wanted any more
@@ -725,7 +722,7 @@ World::Meeting World::meetOtherChanges(const QString& name, const QString& path,
     if (const std::optional<bool> oursToo = merge(bytes)) {
         file.version = now;
         file.holdsWritten = true; // a merge takes only a file the writer gives back whole
-        file.safe = true; // everything the file holds is in the lists now
+        file.safe = true;         // everything the file holds is in the lists now
         file.kept = {};
         if (*oursToo)
             m_notices << QStringLiteral("%1 was changed by another program; both changes are kept").arg(name);
@@ -761,7 +758,8 @@ std::optional<QByteArray> World::bytesToSave(const QString& name, const QString&
     // Nothing changed here since the file was read whole or written, and nobody else changed
     // it: it holds these very bytes, and making them (a million places' file, twice over
     // with the look at the old one) is the close's whole cost.
-    if (met == Meeting::Unchanged && file.holdsWritten && !changedHere && file.version.existed() && databaseExists(path)) {
+    if (met == Meeting::Unchanged && file.holdsWritten && !changedHere && file.version.existed()
+        && databaseExists(path)) {
         file.writeFailing = false; // as a write would: the file holds everything, a failing streak is over
         return std::nullopt;
     }
@@ -878,8 +876,8 @@ void World::SaveUserFilesTogether(bool userData, bool withMarkers)
 void World::finishInterruptedWrites() const
 {
     // The journal lies beside "user.gdb": in the world's folder or in the user's own one.
-    const QString folders[] = {m_folder.isEmpty() ? QStringLiteral(".") : m_folder,
-                               DataLocations::userDataFolder(m_folder)};
+    const QString folders[]
+        = {m_folder.isEmpty() ? QStringLiteral(".") : m_folder, DataLocations::userDataFolder(m_folder)};
     for (const QString& folder : folders)
         if (!folder.isEmpty())
             AtomicFile::finishTogether(QDir(folder).filePath(kJournal));
@@ -989,8 +987,7 @@ QStringList World::settledUserFilePaths() const
     return paths;
 }
 
-template <typename Save>
-void World::autosave(UserFile& file, Save save)
+template <typename Save> void World::autosave(UserFile& file, Save save)
 {
     const bool told = file.writeFailing;
     try {
@@ -1051,8 +1048,9 @@ void World::postUserData()
         }
         resetChangeLog();
         // The events object stays where this world lives; the writer goes with the world.
-        m_writer = std::make_unique<UserDataWriter>(path, std::move(records), m_userFile.version,
-                                                    [events = m_events.object.get()] { emit events->userDataWritten(); });
+        m_writer
+            = std::make_unique<UserDataWriter>(path, std::move(records), m_userFile.version,
+                                               [events = m_events.object.get()] { emit events->userDataWritten(); });
         m_posted.emplace_back(m_writer->post({}), std::move(first));
     } else {
         std::vector<UserDataWriter::Change> changes;

@@ -288,8 +288,8 @@ private:
     bool takeAhead(Step step, bool* found = nullptr);
 
     struct UserFile {
-        bool safe = false;   // may be replaced without keeping the old file
-        bool edited = false; // the user changed this data in this run
+        bool safe = false;         // may be replaced without keeping the old file
+        bool edited = false;       // the user changed this data in this run
         bool writeFailing = false; // the last write failed and the user has been told
         FileVersion version;       // what this world last read from or wrote to the file
         bool holdsWritten = false; // that version is exactly what the writer makes of the lists as they were then
@@ -309,8 +309,8 @@ private:
      * merged is kept and this window's data written beside it.
      */
     template <typename Merge, typename Make>
-    Meeting meetOtherChanges(const QString& name, const QString& path, UserFile& file, bool writing,
-                             bool changedHere, Merge merge, Make make);
+    Meeting meetOtherChanges(const QString& name, const QString& path, UserFile& file, bool writing, bool changedHere,
+                             Merge merge, Make make);
     /** This window changed statuses or notes / markers since the file was last read or written. */
     bool userDataChangedHere() const;
     bool markersChangedHere() const;
@@ -318,8 +318,7 @@ private:
     std::optional<bool> mergeUserData(const QByteArray& bytes);
     std::optional<bool> mergeMarkers(const QByteArray& bytes);
     /** Runs `save`; a failure of `file` already reported is kept quiet. */
-    template <typename Save>
-    void autosave(UserFile& file, Save save);
+    template <typename Save> void autosave(UserFile& file, Save save);
     /** Writes `name` by the safety rules with what `make` gives; records whether it succeeded. */
     /** `written` runs once the file holds what `make` gave: this world's new starting point. */
     template <typename Merge, typename Make, typename Written>
@@ -378,7 +377,7 @@ private:
     mutable std::optional<std::vector<ListedLocation>> m_listed; // made when first asked for
     std::unique_ptr<ReadAhead> m_ahead;
     int m_stepsTakenAhead = 0;
-    PlaceRecords m_userBase;        // statuses and notes as "user.gdb" last held them here
+    PlaceRecords m_userBase;       // statuses and notes as "user.gdb" last held them here
     MarkerChanges m_markerChanges; // the markers' changes since "markers.gdb" was last read or written
     /**
      * The world's events object, which stays with this place when another world is moved

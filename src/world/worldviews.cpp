@@ -166,7 +166,8 @@ WorldViews WorldViews::read(const QByteArray& bytes, const QString& fileName)
         if (lineNumber == 1) {
             std::int32_t version = 0;
             if (!text.startsWith(kMagic) || !tryStrToInt(text.sliced(kMagic.size()), &version) || version < 1)
-                line.fail(QStringLiteral("it does not begin with \"%1\" and a version").arg(QString::fromLatin1(kMagic.trimmed())));
+                line.fail(QStringLiteral("it does not begin with \"%1\" and a version")
+                              .arg(QString::fromLatin1(kMagic.trimmed())));
             if (version > Format)
                 line.fail(QStringLiteral("a later version of this program wrote it (format %1)").arg(version));
             continue;

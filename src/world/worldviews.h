@@ -70,7 +70,7 @@ public:
 
 private:
     QString m_path;
-    QByteArray m_stored;   // what the file held when read or last written
+    QByteArray m_stored;    // what the file held when read or last written
     bool m_damaged = false; // the file could not be read: keep it before replacing it
     PlaceFilter m_filter;
     ViewBookmarks m_bookmarks;

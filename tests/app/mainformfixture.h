@@ -93,7 +93,8 @@ protected:
         QTest::mouseRelease(panel(), Qt::LeftButton, {}, p);
     }
 
-    /** Places a marker at panel point `p` as the user does: the add tool (zooming in until it is offered), a click, the tool released. */
+    /** Places a marker at panel point `p` as the user does: the add tool (zooming in until it is offered), a click, the
+     * tool released. */
     void addMarkerAt(QPoint p)
     {
         for (int i = 0; i < 8 && !ui().ToolButtonAddM->isEnabled(); ++i)

@@ -151,13 +151,18 @@ TEST_F(StartupTest, LocationListSortedWithIndexes)
 TEST_F(StartupTest, LocationListPutsAccentedNamesBesideTheirPlainLetters)
 {
     writeLocations({locationRecord("Azor", 0, 0, 0), locationRecord("Audven Mine", 0, 10, 10),
-                    locationRecord("A\xFC" "desh Camp", 0, 20, 20), locationRecord("\xC9" "cluse", 0, 30, 30),
+                    locationRecord("A\xFC"
+                                   "desh Camp",
+                                   0, 20, 20),
+                    locationRecord("\xC9"
+                                   "cluse",
+                                   0, 30, 30),
                     locationRecord("Ember", 0, 40, 40)});
     open();
     QComboBox* list = ui().CBLoc;
     ASSERT_EQ(list->count(), 5);
-    const QStringList texts = {QString::fromUtf8("A\u00FCdesh Camp"), "Audven Mine", "Azor", QString::fromUtf8("\u00C9cluse"),
-                               "Ember"};
+    const QStringList texts
+        = {QString::fromUtf8("A\u00FCdesh Camp"), "Audven Mine", "Azor", QString::fromUtf8("\u00C9cluse"), "Ember"};
     const int indexes[] = {2, 1, 0, 3, 4};
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(list->itemText(i), texts[i]);
@@ -188,9 +193,10 @@ TEST_F(StartupTest, MissingLocationsCloseTheWindowAndKeepTheUserFiles)
     EXPECT_TRUE(QTest::qWaitFor([&] { return !form->isVisible(); }, 2000));
     // The missing file is named; the loaders after it still run: the user data finds no
     // location.
-    EXPECT_EQ(prompts.errors,
-              (QStringList{locationsMissingMessage(QFileInfo(world.path(QStringLiteral("vdmain.gdb"))).absoluteFilePath()),
-                           QStringLiteral("List index out of bounds (0)")}));
+    EXPECT_EQ(
+        prompts.errors,
+        (QStringList{locationsMissingMessage(QFileInfo(world.path(QStringLiteral("vdmain.gdb"))).absoluteFilePath()),
+                     QStringLiteral("List index out of bounds (0)")}));
     close();
     EXPECT_EQ(world.read(QStringLiteral("user.gdb")), user);
     EXPECT_EQ(world.read(QStringLiteral("markers.gdb")), markers);

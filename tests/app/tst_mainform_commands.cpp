@@ -250,7 +250,8 @@ TEST_F(CommandsTest, EachToggleOffAndOnRestoresTheMap)
 TEST_F(CommandsTest, RouteTogglesRemoveOnlyTheirOwnLines)
 {
     TMainForm& f = openAtMarkerZoom();
-    const QRgb pens[] = {rgbOf(f.session().settings().ColorSkarnels), rgbOf(f.session().settings().ColorShips), rgbOf(f.session().settings().ColorMagesGuild)};
+    const QRgb pens[] = {rgbOf(f.session().settings().ColorSkarnels), rgbOf(f.session().settings().ColorShips),
+                         rgbOf(f.session().settings().ColorMagesGuild)};
     QToolButton* buttons[] = {ui().ToolButtonSR, ui().ToolButtonSS, ui().ToolButtonSM};
     for (QRgb pen : pens)
         EXPECT_GT(countColour(panel(), pen), 0);
@@ -274,7 +275,8 @@ TEST_F(CommandsTest, RouteTogglesRemoveOnlyTheirOwnLines)
 TEST_F(CommandsTest, StatusTogglesOffLeaveOnlyThePlaceGoCentred)
 {
     TMainForm& f = openAtMarkerZoom();
-    const QRgb u = rgbOf(f.session().settings().ColorUnvisited), a = rgbOf(f.session().settings().ColorActive), v = rgbOf(f.session().settings().ColorVisited);
+    const QRgb u = rgbOf(f.session().settings().ColorUnvisited), a = rgbOf(f.session().settings().ColorActive),
+               v = rgbOf(f.session().settings().ColorVisited);
     for (QRgb c : {u, a, v})
         EXPECT_GT(countColour(panel(), c), 0);
 
@@ -394,7 +396,8 @@ TEST_F(CommandsTest, OptionsSetAllUnvisitedStaysAfterCancel)
         ASSERT_EQ(f.world().locations()[BravoIndex].Status, Active);
         ageSettingsFile();
         const QByteArray ini = iniBytes();
-        const QRgb active = rgbOf(f.session().settings().ColorActive), visited = rgbOf(f.session().settings().ColorVisited);
+        const QRgb active = rgbOf(f.session().settings().ColorActive),
+                   visited = rgbOf(f.session().settings().ColorVisited);
 
         prompts.answers = {false, true};
         EXPECT_TRUE(runOptions([&](QDialog& d) {
@@ -567,7 +570,8 @@ TEST_F(ClipboardTest, CopyHoldsThePanelWithItsOverlays)
     TMainForm& f = openAtMarkerZoom();
     const QImage copy = copyAndCheck();
     EXPECT_EQ(copy.size(), QSize(330, 380));
-    for (PackedColor c : {f.session().settings().ColorUnvisited, f.session().settings().ColorMarker, f.session().settings().ColorSkarnels})
+    for (PackedColor c : {f.session().settings().ColorUnvisited, f.session().settings().ColorMarker,
+                          f.session().settings().ColorSkarnels})
         EXPECT_GT(countColour(copy, rgbOf(c)), 0);
 }
 

@@ -316,7 +316,8 @@ TEST_F(EditTest, ABigWorldsKeystrokeLeavesTheWriteToTheWriterAndTheCloseWaitsFor
 
     // A failing write is told once, however many keys follow it.
     bool diskFull = true;
-    AtomicFile::setFaultInjector([&](AtomicFile::Step step) { return !(diskFull && step == AtomicFile::Step::Rename); });
+    AtomicFile::setFaultInjector(
+        [&](AtomicFile::Step step) { return !(diskFull && step == AtomicFile::Step::Rename); });
     const auto restore = qScopeGuard([] { AtomicFile::setFaultInjector({}); });
     for (const char* key : {"y", "e", "s"}) {
         type(QLatin1String(key));
@@ -677,8 +678,8 @@ TEST_F(DataSafetyTest, AReadOnlyWorldIsToldOnceWhileTypingAndSavedOnceWritableAg
         const auto unlock = qScopeGuard([&] { QFile::setPermissions(user, mode); });
         type(QStringLiteral("well"));
         ASSERT_EQ(prompts.errors.size(), 1);
-        EXPECT_EQ(prompts.errors[0],
-                  QStringLiteral("Unable to write to ") + QFileInfo(world.path(QStringLiteral("user.gdb"))).absoluteFilePath());
+        EXPECT_EQ(prompts.errors[0], QStringLiteral("Unable to write to ")
+                                         + QFileInfo(world.path(QStringLiteral("user.gdb"))).absoluteFilePath());
         EXPECT_EQ(form->world().locations()[0].Note, QByteArray("well"));
         EXPECT_EQ(notesIn(world.read(QStringLiteral("user.gdb")))[0], QByteArray(""));
     }

@@ -23,8 +23,8 @@ namespace {
 /** A record whose two lines after the name hold a region and a kind. */
 QByteArray place(const QByteArray& name, const QByteArray& region, const QByteArray& kind, int level, int x, int y)
 {
-    return "[loc]\r\nname: " + name + "\r\nregn: " + region + "\r\nkind: " + kind + "\r\nlevl: "
-           + QByteArray::number(level) + "\r\nfolk: 0\r\nland: x\r\nposn: " + QByteArray::number(x) + ","
+    return "[loc]\r\nname: " + name + "\r\nregn: " + region + "\r\nkind: " + kind
+           + "\r\nlevl: " + QByteArray::number(level) + "\r\nfolk: 0\r\nland: x\r\nposn: " + QByteArray::number(x) + ","
            + QByteArray::number(y) + "\r\n";
 }
 
@@ -41,9 +41,14 @@ protected:
     TMainForm& openWorld()
     {
         writeLocations({place("Alpha", "Ashen Vale", "town", 0, 0, 0),
-                        place("\xC9" "cluse", "Gr\xFCn Weald", "castle", 3, 60000, 100000),
+                        place("\xC9"
+                              "cluse",
+                              "Gr\xFCn Weald", "castle", 3, 60000, 100000),
                         place("Meresby", "Salt Reach", "port", 1, -40000, 20000)});
-        world.write(QStringLiteral("user.gdb"), userBlock("Alpha", 1, "") + userBlock("\xC9" "cluse", 2, "the dragon sleeps")
+        world.write(QStringLiteral("user.gdb"), userBlock("Alpha", 1, "")
+                                                    + userBlock("\xC9"
+                                                                "cluse",
+                                                                2, "the dragon sleeps")
                                                     + userBlock("Meresby", 3, ""));
         TMainForm& f = open();
         f.activateWindow();

@@ -63,12 +63,28 @@ TEST_F(KeyboardTest, TabVisitsEveryControlInScreenOrderAndShiftTabGoesBack)
     // The status buttons are one exclusive group: Tab reaches its pressed button (Alpha is
     // unvisited), the arrows move in it.
     const QList<QWidget*> expected{
-        u.MemoNotes, u.SBU,
-        u.ToolButtonZoomIn, u.ToolButtonZoomOut, u.ToolButtonZoomActual, u.ToolButtonSR, u.ToolButtonSS,
-        u.ToolButtonSM, u.ToolButtonText, u.ToolButtonHint, u.ToolButtonSU, u.ToolButtonSA, u.ToolButtonSV,
-        u.CBLoc, u.ToolButtonGo,
-        u.ToolButtonAddM, u.ToolButtonDelM, u.ToolButtonClearM,
-        u.ToolButtonOptions, u.ToolButtonClip, u.ToolButtonAbout, u.ToolButtonMore,
+        u.MemoNotes,
+        u.SBU,
+        u.ToolButtonZoomIn,
+        u.ToolButtonZoomOut,
+        u.ToolButtonZoomActual,
+        u.ToolButtonSR,
+        u.ToolButtonSS,
+        u.ToolButtonSM,
+        u.ToolButtonText,
+        u.ToolButtonHint,
+        u.ToolButtonSU,
+        u.ToolButtonSA,
+        u.ToolButtonSV,
+        u.CBLoc,
+        u.ToolButtonGo,
+        u.ToolButtonAddM,
+        u.ToolButtonDelM,
+        u.ToolButtonClearM,
+        u.ToolButtonOptions,
+        u.ToolButtonClip,
+        u.ToolButtonAbout,
+        u.ToolButtonMore,
     };
     const auto names = [](const QList<QWidget*>& list) {
         QStringList n;

@@ -32,9 +32,12 @@ TEST(KeyCommands, OnlyTheKeypadsPlusAndMinusZoomAndControlsThatWantKeysNeverGetT
         Qt::KeyboardModifiers modifiers;
         int code;
     } keys[] = {
-        {Qt::Key_Plus, keypad, Qt::Key_Plus}, {Qt::Key_Minus, keypad | Qt::ShiftModifier, Qt::Key_Minus},
-        {Qt::Key_Plus, none, 0},              {Qt::Key_Minus, Qt::ShiftModifier, 0},
-        {Qt::Key_A, none, Qt::Key_A},         {Qt::Key_Shift, Qt::ShiftModifier, Qt::Key_Shift},
+        {Qt::Key_Plus, keypad, Qt::Key_Plus},
+        {Qt::Key_Minus, keypad | Qt::ShiftModifier, Qt::Key_Minus},
+        {Qt::Key_Plus, none, 0},
+        {Qt::Key_Minus, Qt::ShiftModifier, 0},
+        {Qt::Key_A, none, Qt::Key_A},
+        {Qt::Key_Shift, Qt::ShiftModifier, Qt::Key_Shift},
     };
     for (const auto& k : keys)
         EXPECT_EQ(WindowInput::windowKeyCode(k.key, k.modifiers), k.code) << k.key << " " << k.modifiers.toInt();
@@ -86,10 +89,8 @@ TEST_F(KeysTest, ZoomKeys)
         Qt::KeyboardModifiers modifiers;
         int zoomAfter;
     } rows[] = {
-        {Qt::Key_Equal, Qt::ControlModifier, 1},
-        {Qt::Key_Plus, Qt::ControlModifier | Qt::ShiftModifier, 2},
-        {Qt::Key_Plus, Qt::ControlModifier, 3},
-        {Qt::Key_Minus, Qt::ControlModifier, 2},
+        {Qt::Key_Equal, Qt::ControlModifier, 1}, {Qt::Key_Plus, Qt::ControlModifier | Qt::ShiftModifier, 2},
+        {Qt::Key_Plus, Qt::ControlModifier, 3},  {Qt::Key_Minus, Qt::ControlModifier, 2},
         {Qt::Key_0, Qt::ControlModifier, 0},
     };
     for (const auto& r : rows) {
@@ -178,9 +179,11 @@ TEST_F(KeysTest, TextFieldsKeepTheKeysTheyWant)
     zoomTo(3);
     key(Qt::Key_PageDown);
     // Every text field moves with the arrows and pages; the editors copy their own text.
-    const std::vector<Untouched> moves{
-        {Qt::Key_Left, {}}, {Qt::Key_Right, {}}, {Qt::Key_Up, Qt::ControlModifier}, {Qt::Key_PageDown, {}},
-        {Qt::Key_PageUp, {}}};
+    const std::vector<Untouched> moves{{Qt::Key_Left, {}},
+                                       {Qt::Key_Right, {}},
+                                       {Qt::Key_Up, Qt::ControlModifier},
+                                       {Qt::Key_PageDown, {}},
+                                       {Qt::Key_PageUp, {}}};
     std::vector<Untouched> editorKeys = moves;
     editorKeys.push_back({Qt::Key_C, Qt::ControlModifier});
     const auto focusNote = [&] {
@@ -190,7 +193,7 @@ TEST_F(KeysTest, TextFieldsKeepTheKeysTheyWant)
     const auto focusList = [&] {
         ui().CBLoc->setFocus();
         return QTest::qWaitFor([&] { return ui().CBLoc->hasFocus(); }, 2000) ? static_cast<QWidget*>(ui().CBLoc)
-                                                                            : nullptr;
+                                                                             : nullptr;
     };
     const auto focusFind = [&]() -> QWidget* {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_F, Qt::ControlModifier);
@@ -253,8 +256,8 @@ TEST_F(KeysTest, CtrlWheelZoomsAtThePointerOnlyWhenTheOptionIsOn)
         QApplication::sendEvent(panel(), &e);
         ASSERT_EQ(f.view().zoomIndex(), 3);
         const QPoint kept = on ? at : centre;
-        const QPoint panelPoint = f.view().mapToPanel((on ? underPointer : underCentre).x(),
-                                                      (on ? underPointer : underCentre).y());
+        const QPoint panelPoint
+            = f.view().mapToPanel((on ? underPointer : underCentre).x(), (on ? underPointer : underCentre).y());
         EXPECT_LE((panelPoint - kept).manhattanLength(), 4);
         close();
     }

@@ -18,7 +18,6 @@
 #include <QTabBar>
 #include <QToolButton>
 
-
 namespace vdm::test {
 namespace {
 
@@ -46,8 +45,7 @@ QStringList unnamed(QWidget* top)
     for (QWidget* w : top->findChildren<QWidget*>()) {
         if (!w->isVisibleTo(top) || !bearsInformation(w) || qobject_cast<QTabBar*>(w->parentWidget()))
             continue;
-        if (nameOf(w).trimmed().isEmpty() || nameOf(w) == QLatin1String("..."))
-        {
+        if (nameOf(w).trimmed().isEmpty() || nameOf(w) == QLatin1String("...")) {
             QString where = w->metaObject()->className() + QStringLiteral(" ") + w->objectName();
             for (QWidget* p = w->parentWidget(); p && p != top; p = p->parentWidget())
                 where += QStringLiteral(" in ") + p->metaObject()->className() + QStringLiteral(" ") + p->objectName();

@@ -30,7 +30,8 @@ protected:
         TestWorld::writePicture(other.filePath(QStringLiteral("bigmap_hi.jpg")), QSize(330, 380));
         writeFile(other.filePath(QStringLiteral("vdmain.gdb")),
                   locationRecord("Zeta", 0, 0, 0) + locationRecord("Beta", 0, 40000, 40000));
-        writeFile(other.filePath(QStringLiteral("markers.gdb")), "marker\r\n   text = Camp\r\n   pos = 10,20\r\nend\r\n");
+        writeFile(other.filePath(QStringLiteral("markers.gdb")),
+                  "marker\r\n   text = Camp\r\n   pos = 10,20\r\nend\r\n");
     }
     /** Ctrl+O on the window, the chooser answering `folder` (nullopt: cancelled). */
     void pressCtrlO(std::optional<QString> folder)
@@ -158,9 +159,15 @@ TEST_F(OpenWorldTest, AWorldAnotherWindowShowsIsBroughtUpThereNotOpenedTwice)
     auto* holder = new WorldInstance;
     holder->moveToThread(&elsewhere);
     std::atomic<int> raised = 0;
-    QObject::connect(holder, &WorldInstance::raiseRequested, holder, [&] { ++raised; }, Qt::DirectConnection);
+    QObject::connect(
+        holder, &WorldInstance::raiseRequested, holder, [&] { ++raised; }, Qt::DirectConnection);
     QMetaObject::invokeMethod(
-        holder, [&] { holder->claim(other.path()); holder->setReady(); }, Qt::BlockingQueuedConnection);
+        holder,
+        [&] {
+            holder->claim(other.path());
+            holder->setReady();
+        },
+        Qt::BlockingQueuedConnection);
 
     open();
     WorldInstance mine;
@@ -172,7 +179,8 @@ TEST_F(OpenWorldTest, AWorldAnotherWindowShowsIsBroughtUpThereNotOpenedTwice)
     EXPECT_EQ(prompts.messages.value(0), QStringLiteral("Open world|") + worldShownElsewhereMessage(other.path()));
 
     // Once the other window lets its world go, the world opens here and is held here.
-    QMetaObject::invokeMethod(holder, [&] { delete holder; }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        holder, [&] { delete holder; }, Qt::BlockingQueuedConnection);
     elsewhere.quit();
     elsewhere.wait();
     pressCtrlO(other.path());

@@ -222,7 +222,7 @@ TEST_F(OrientationTest, TheNavigatorIsOffByDefaultAndMovesTheView)
         const QPointF at = QPointF(
             QPointF(overview.width() * (0.3 + 0.05 * level), overview.height() * (0.6 - 0.04 * level)).toPoint());
         const bool outsideFrame = !Navigator::frame(form->view()).contains(at); // inside, a press only grabs it
-        const QPoint expected = Navigator().press(form->view(), at); // the model's answer for this view
+        const QPoint expected = Navigator().press(form->view(), at);            // the model's answer for this view
         QTest::mouseClick(&nav, Qt::LeftButton, {}, (at + QPointF(1, 1)).toPoint());
         EXPECT_EQ(form->view().scroll(), expected) << "level " << level;
         EXPECT_EQ(ui().ScrollBarH->value(), expected.x()) << "the scroll bars follow";

@@ -175,8 +175,9 @@ TEST_F(ProgressTest, TheQuestionNamesPlacesTheWorldLacks)
     EXPECT_TRUE(text.contains("Gone19 and 5 more."));
     EXPECT_FALSE(text.contains("Gone20"));
     plan.unmatched = {"\xc4rden"};
-    EXPECT_TRUE(importQuestion("/x/p.txt", plan).contains("1 place of the file was not found in this world and is "
-                                                          "left out: \u00c4rden."));
+    EXPECT_TRUE(importQuestion("/x/p.txt", plan)
+                    .contains("1 place of the file was not found in this world and is "
+                              "left out: \u00c4rden."));
 }
 
 TEST_F(ProgressTest, TheQuestionStaysShortWhateverTheNamesAndSaysWhatWasListedTwice)

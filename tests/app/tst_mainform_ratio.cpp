@@ -17,7 +17,8 @@ class RatioTest : public MainFormTest {
 protected:
     void SetUp() override
     {
-        writeLocations({locationRecord("Aldmoor Keep", 0, -60000, 150000), locationRecord("Brennhold", 0, 20000, 40000)});
+        writeLocations(
+            {locationRecord("Aldmoor Keep", 0, -60000, 150000), locationRecord("Brennhold", 0, 20000, 40000)});
         open();
         ASSERT_EQ(panel()->devicePixelRatioF(), 2.0) << "run with QT_SCALE_FACTOR=2";
     }

@@ -33,8 +33,8 @@ protected:
     {
         GoHighlight h = form->highlight();
         const World& w = form->world();
-        return m_reference.paint(MapScene{form->view(), w.picture(), w.locations(), w.markers(), form->session().settings(),
-                                          form->session().objects(), h, &w.index()});
+        return m_reference.paint(MapScene{form->view(), w.picture(), w.locations(), w.markers(),
+                                          form->session().settings(), form->session().objects(), h, &w.index()});
     }
 
     void drag(QPoint by)
@@ -71,9 +71,18 @@ TEST_F(ScrollPaintTest, DragWheelKeysAndScrollBarsShowWhatAWholePaintShows)
         std::function<void()> act;
     };
     const Step steps[] = {
-        {"drag", [&] { drag({-7, -5}); }},
-        {"drag back", [&] { drag({7, 5}); }},
-        {"drag far", [&] { drag({-150, 40}); }},
+        {"drag",
+         [&] {
+             drag({-7, -5});
+         }},
+        {"drag back",
+         [&] {
+             drag({7, 5});
+         }},
+        {"drag far",
+         [&] {
+             drag({-150, 40});
+         }},
         {"wheel down", [&] { wheel(-120); }},
         {"wheel up", [&] { wheel(120); }},
         {"shift wheel", [&] { wheel(-120, Qt::ShiftModifier); }},
@@ -84,7 +93,8 @@ TEST_F(ScrollPaintTest, DragWheelKeysAndScrollBarsShowWhatAWholePaintShows)
         {"page down", [&] { key(Qt::Key_PageDown); }},
         {"bar step", [&] { ui().ScrollBarH->triggerAction(QAbstractSlider::SliderSingleStepAdd); }},
         {"bar page", [&] { ui().ScrollBarV->triggerAction(QAbstractSlider::SliderPageStepSub); }},
-        {"thumb", [&] {
+        {"thumb",
+         [&] {
              ui().ScrollBarH->setSliderPosition(ui().ScrollBarH->value() - 33);
              ui().ScrollBarH->triggerAction(QAbstractSlider::SliderMove);
          }},

@@ -35,8 +35,8 @@ protected:
                         const QByteArray& markers)
     {
         world.write(QStringLiteral("vdmain.gdb"), locations);
-        const std::pair<const char*, QByteArray> optional[] = {
-            {"routes.gdb", routes}, {"user.gdb", user}, {"markers.gdb", markers}};
+        const std::pair<const char*, QByteArray> optional[]
+            = {{"routes.gdb", routes}, {"user.gdb", user}, {"markers.gdb", markers}};
         for (const auto& [name, bytes] : optional)
             if (!bytes.isNull())
                 world.write(QLatin1String(name), bytes);
@@ -74,13 +74,32 @@ TEST_F(ReadAheadStartTest, DatabaseBoxesComeInTheirOrderWithTheirTexts)
         int listed; // entries of the location list after the first show
     };
     const Case cases[] = {
-        {"a level that is no number", locationRecord("Alpha", 0, 0, 0) + kBadLevel, kBadRoute, utf16("loc\r\n"),
-         kBadMarker, {QStringLiteral("error|'x' is not a valid integer value")}, 1},
-        {"a route that is no number", places, kBadRoute, utf16("loc\r\n"), kBadMarker,
-         {QStringLiteral("error|'x' is not a valid integer value")}, 2},
-        {"both user files in UTF-16", places, {}, utf16("loc\r\n"), utf16("marker\r\n"),
-         {unicodeNotice("user.gdb", "a status or a note"), unicodeNotice("markers.gdb", "the markers")}, 2},
-        {"user data in UTF-16, then a broken marker", places, {}, utf16("loc\r\n"), kBadMarker,
+        {"a level that is no number",
+         locationRecord("Alpha", 0, 0, 0) + kBadLevel,
+         kBadRoute,
+         utf16("loc\r\n"),
+         kBadMarker,
+         {QStringLiteral("error|'x' is not a valid integer value")},
+         1},
+        {"a route that is no number",
+         places,
+         kBadRoute,
+         utf16("loc\r\n"),
+         kBadMarker,
+         {QStringLiteral("error|'x' is not a valid integer value")},
+         2},
+        {"both user files in UTF-16",
+         places,
+         {},
+         utf16("loc\r\n"),
+         utf16("marker\r\n"),
+         {unicodeNotice("user.gdb", "a status or a note"), unicodeNotice("markers.gdb", "the markers")},
+         2},
+        {"user data in UTF-16, then a broken marker",
+         places,
+         {},
+         utf16("loc\r\n"),
+         kBadMarker,
          {unicodeNotice("user.gdb", "a status or a note"), QStringLiteral("error|'10' is not a valid integer value")},
          2},
         {"a whole world", places, {}, {}, markers, {}, 2},

@@ -109,8 +109,9 @@ TEST_F(OtherProgramTest, AStatusSetElsewhereAndOneSetHereAreBothInTheFileAfterTh
             windowChange();
         EXPECT_EQ(progressLine(), progressText({1, 1, 1, 3}));
         close();
-        EXPECT_EQ(world.read(QStringLiteral("user.gdb")),
-                  userData({{"Cedar", Unvisited, ""}, {"Birch", Visited, "bee hive, honey taken"}, {"Aspen", Active, ""}}));
+        EXPECT_EQ(
+            world.read(QStringLiteral("user.gdb")),
+            userData({{"Cedar", Unvisited, ""}, {"Birch", Visited, "bee hive, honey taken"}, {"Aspen", Active, ""}}));
         EXPECT_EQ(notices(), c.notices);
         EXPECT_TRUE(prompts.errors.isEmpty()) << prompts.errors.join(QLatin1Char('\n')).toStdString();
         EXPECT_FALSE(QFileInfo::exists(world.path(QStringLiteral("user.gdb.bak"))));
@@ -124,8 +125,8 @@ TEST_F(OtherProgramTest, TheOpenBoxShowsTheOtherProgramsNoteAndTypingKeepsIt)
     QTest::mouseClick(ui().SBV, Qt::LeftButton); // written at once: nothing unwritten here
     otherProgramWrites(QStringLiteral("user.gdb"),
                        userData({{"Cedar", Unvisited, ""}, {"Birch", Visited, "swarmed"}, {"Aspen", Unvisited, ""}}));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return ui().MemoNotes->toPlainText() == QStringLiteral("swarmed"); },
-                                kShownWithinMs));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return ui().MemoNotes->toPlainText() == QStringLiteral("swarmed"); }, kShownWithinMs));
     EXPECT_TRUE(ui().SBV->isChecked());
     EXPECT_TRUE(notices().isEmpty());
     QTest::keyClick(ui().MemoNotes, Qt::Key_End);

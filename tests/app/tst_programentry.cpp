@@ -133,8 +133,8 @@ TEST_F(ProgramTest, RecentWorldsKeepTheLastOpenedFirst)
     run(appDir, elsewhere.path());
     run(appDir, world.path());
     const QByteArray settings = settingsIn(appDir);
-    EXPECT_TRUE(settings.contains("[Recent]\r\nWorld1=" + canonical(world.path()).toUtf8() + "\r\nWorld2="
-                                  + canonical(elsewhere.path()).toUtf8() + "\r\n"))
+    EXPECT_TRUE(settings.contains("[Recent]\r\nWorld1=" + canonical(world.path()).toUtf8()
+                                  + "\r\nWorld2=" + canonical(elsewhere.path()).toUtf8() + "\r\n"))
         << settings.constData();
 }
 

@@ -16,7 +16,8 @@ namespace {
 /** Sets an environment variable for the lifetime of the object. */
 class ScopedEnv {
 public:
-    ScopedEnv(const char* name, const QString& value) : m_name(name), m_old(qgetenv(name)), m_had(qEnvironmentVariableIsSet(name))
+    ScopedEnv(const char* name, const QString& value)
+        : m_name(name), m_old(qgetenv(name)), m_had(qEnvironmentVariableIsSet(name))
     {
         qputenv(name, QFile::encodeName(value));
     }
@@ -111,11 +112,11 @@ TEST_P(SaveFoldersTest, ARunThatNeverSavesWritesNoFolder)
     EXPECT_FALSE(readFile(world.appPath(QStringLiteral("qor.ini"))).contains(GetParam().key));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Commands, SaveFoldersTest,
-    ::testing::Values(Command{"ActionSaveImage", "Pictures", "map", "png", "ImageFolder"},
-                      Command{"ActionExportProgress", "Documents", "progress", "txt", "ExportFolder"}),
-    [](const ::testing::TestParamInfo<Command>& row) { return std::string(row.param.key); });
+INSTANTIATE_TEST_SUITE_P(Commands, SaveFoldersTest,
+                         ::testing::Values(Command{"ActionSaveImage", "Pictures", "map", "png", "ImageFolder"},
+                                           Command{"ActionExportProgress", "Documents", "progress", "txt",
+                                                   "ExportFolder"}),
+                         [](const ::testing::TestParamInfo<Command>& row) { return std::string(row.param.key); });
 
 } // namespace
 } // namespace vdm::test

@@ -164,7 +164,8 @@ TEST_F(WindowCommandsTest, TheMoreMenuHoldsEveryCommandByBandWithItsKeys)
             const QString text = a->text();
             const qsizetype amp = text.indexOf(QLatin1Char('&'));
             ASSERT_GE(amp, 0) << text.toStdString();
-            EXPECT_TRUE(mnemonics.insert(text.at(amp + 1).toLower()).second) << "mnemonic twice: " << text.toStdString();
+            EXPECT_TRUE(mnemonics.insert(text.at(amp + 1).toLower()).second)
+                << "mnemonic twice: " << text.toStdString();
             for (const CommandRow& row : commandRows())
                 if (f.command(row.command) == a) {
                     listed.insert(row.command);

@@ -38,16 +38,16 @@ public:
     QStringList messages;
     QStringList boxes; // errors ("error|text") and messages ("caption|text") in the order shown
     QStringList questions;
-    std::deque<bool> answers;                   // default: No
-    std::deque<std::optional<QFont>> fonts;     // default: cancelled
-    std::deque<std::optional<QColor>> colors;   // default: cancelled
-    std::deque<std::optional<QString>> folders; // default: cancelled
-    QStringList folderStarts;                   // where each folder chooser opened
+    std::deque<bool> answers;                       // default: No
+    std::deque<std::optional<QFont>> fonts;         // default: cancelled
+    std::deque<std::optional<QColor>> colors;       // default: cancelled
+    std::deque<std::optional<QString>> folders;     // default: cancelled
+    QStringList folderStarts;                       // where each folder chooser opened
     std::deque<std::optional<QString>> filesToSave; // default: cancelled
     std::deque<std::optional<QString>> filesToOpen; // default: cancelled
-    QStringList fileStarts;                     // where each file chooser opened
-    std::deque<std::optional<int>> choices;     // default: cancelled; questions records each
-    std::deque<std::optional<QString>> texts;   // default: cancelled; questions records each
+    QStringList fileStarts;                         // where each file chooser opened
+    std::deque<std::optional<int>> choices;         // default: cancelled; questions records each
+    std::deque<std::optional<QString>> texts;       // default: cancelled; questions records each
     QList<QFont> fontPresets;
     QList<QColor> colorPresets;
 };

@@ -15,7 +15,8 @@ namespace vdm::test {
     if (!child.waitForStarted(10000))
         return ::testing::AssertionFailure() << "cannot start " << program.toStdString();
     if (!child.waitForReadyRead(10000))
-        return ::testing::AssertionFailure() << "the writer said nothing: " << child.readAllStandardError().toStdString();
+        return ::testing::AssertionFailure()
+               << "the writer said nothing: " << child.readAllStandardError().toStdString();
     const int waitUs = int(random.bounded(maxWaitUs));
     if (waitUs > 200)
         QThread::usleep(waitUs);

@@ -57,22 +57,21 @@ TEST(InstallLayout, InstallPrefixIsFoundOnlyForTheBinOfAPrefixWithTheDataFolder)
     ASSERT_TRUE(installed.made());
     const QString prefix = QFileInfo(installed.bin() + "..").canonicalFilePath();
     QTemporaryDir other;
-    QDir(other.path()).mkpath("bin");                      // a bin without the data folder
+    QDir(other.path()).mkpath("bin");                         // a bin without the data folder
     QDir(other.path()).mkpath("portable/share/veldamar-map"); // the data folder, but no bin
-    QFile::link(installed.bin(), other.filePath("linked"));  // a link to an installed bin
+    QFile::link(installed.bin(), other.filePath("linked"));   // a link to an installed bin
 
     struct Case {
         const char* name;
         QString folder;
         QString expected;
     };
-    for (const Case& c : {Case{"installed", installed.bin(), prefix},
-                          Case{"no trailing slash", installed.bin().chopped(1), prefix},
-                          Case{"through a link", other.filePath("linked") + "/", prefix},
-                          Case{"bin without data", other.filePath("bin") + "/", QString()},
-                          Case{"portable", other.filePath("portable") + "/", QString()},
-                          Case{"missing", other.filePath("gone/bin") + "/", QString()},
-                          Case{"empty", QString(), QString()}}) {
+    for (const Case& c :
+         {Case{"installed", installed.bin(), prefix}, Case{"no trailing slash", installed.bin().chopped(1), prefix},
+          Case{"through a link", other.filePath("linked") + "/", prefix},
+          Case{"bin without data", other.filePath("bin") + "/", QString()},
+          Case{"portable", other.filePath("portable") + "/", QString()},
+          Case{"missing", other.filePath("gone/bin") + "/", QString()}, Case{"empty", QString(), QString()}}) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(InstallLayout::installPrefix(c.folder), c.expected);
     }
@@ -90,12 +89,12 @@ TEST(InstallLayout, InsideThePrefixFollowsLinksAndNeedsAWholeFolderName)
         QString path;
         bool inside;
     };
-    for (const Case& c : {Case{"the prefix itself", prefix, true},
-                          Case{"a world in it", root.filePath("usr/share/world"), true},
-                          Case{"a file not made yet", root.filePath("usr/share/world/user.gdb"), true},
-                          Case{"through a link", root.filePath("shortcut/world"), true},
-                          Case{"a folder that only starts alike", root.filePath("usr2/world"), false},
-                          Case{"outside", root.path(), false}}) {
+    for (const Case& c :
+         {Case{"the prefix itself", prefix, true}, Case{"a world in it", root.filePath("usr/share/world"), true},
+          Case{"a file not made yet", root.filePath("usr/share/world/user.gdb"), true},
+          Case{"through a link", root.filePath("shortcut/world"), true},
+          Case{"a folder that only starts alike", root.filePath("usr2/world"), false},
+          Case{"outside", root.path(), false}}) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(InstallLayout::isInside(c.path, prefix), c.inside);
     }

@@ -78,8 +78,13 @@ TEST(LocationsDb, KeepsTheTwoLinesAfterTheNameWithoutTheirLabels)
         QByteArray line2, line3, region, kind;
     } rows[] = {
         {"regn: Ashen Vale", "kind: town", "Ashen Vale", "town"},
-        {"short", "", "", ""},                 // nothing after the label
-        {"######\xC9" "cluse", "123456x", "\xC9" "cluse", "x"}, // any label, code-page bytes kept
+        {"short", "", "", ""}, // nothing after the label
+        {"######\xC9"
+         "cluse",
+         "123456x",
+         "\xC9"
+         "cluse",
+         "x"}, // any label, code-page bytes kept
     };
     for (const auto& r : rows) {
         LocationList list;

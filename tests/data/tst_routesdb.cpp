@@ -103,7 +103,8 @@ TEST(RoutesDb, ManyNamesFindTheirFirstLocation)
     LocationList list;
     for (int i = 0; i < 6000; ++i) {
         Location l;
-        l.Name = (i % 3 == 0 ? "Place " : "place ") + QByteArray::number(i % 2500) + QByteArray(i % 7 == 0 ? 1 : 0, 'x');
+        l.Name
+            = (i % 3 == 0 ? "Place " : "place ") + QByteArray::number(i % 2500) + QByteArray(i % 7 == 0 ? 1 : 0, 'x');
         list.push_back(l);
     }
     const auto first = [&](const QByteArray& name) {

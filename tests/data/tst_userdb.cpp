@@ -216,7 +216,7 @@ TEST(UserDb, WritesBackTellsWhetherTheWriterGivesTheBytes)
     otherDigit[otherDigit.indexOf("= 3") + 2] = '2';
     LocationList odd = list;
     odd[1].Note = "a\rb\nc"; // written with blanks, so a file holding the breaks differs
-    odd[1].Status = 12;     // written as 0
+    odd[1].Status = 12;      // written as 0
     const QByteArray oddFile = block("   status = 0", "   note = a\rb\nc", "Place 1");
     const struct {
         const char* what;
@@ -275,7 +275,12 @@ TEST(UserDataText, FollowsEveryKindOfChangeExactlyAsTheWriterFormats)
          {{4, Active, ""}, {0, Visited, "0000000000"}, {2, Active, "x"}, {1, 7, "y\r"}, {3, Visited, "long note 3"}},
          true},
         {"many changes of a few places",
-         {{0, Active, "a"}, {3, Active, "bb"}, {0, Visited, "ccc"}, {3, Unvisited, ""}, {1, Active, ""}, {0, Active, "d"}},
+         {{0, Active, "a"},
+          {3, Active, "bb"},
+          {0, Visited, "ccc"},
+          {3, Unvisited, ""},
+          {1, Active, ""},
+          {0, Active, "d"}},
          true},
     };
     for (const auto& c : cases) {

@@ -155,34 +155,34 @@ TEST_F(FormOptionsTest, EverythingShowsWholeAtThePlatformFontAndAtOneAndAHalfTim
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
         QTabWidget* pages = form->findChild<QTabWidget*>(QStringLiteral("PageControlMain"));
         for (int page = 0; page < pages->count(); ++page) {
-        pages->setCurrentIndex(page);
-        QCoreApplication::processEvents();
-        for (QWidget* w : form->findChildren<QWidget*>()) {
-            QWidget* parent = w->parentWidget();
-            const bool placed = parent == form.get() || qobject_cast<QGroupBox*>(parent)
-                                || (pages->indexOf(parent) >= 0);
-            if (!placed || !w->isVisibleTo(form.get()))
-                continue;
-            SCOPED_TRACE(w->objectName().toStdString());
-            EXPECT_TRUE(parent->rect().contains(w->geometry()))
-                << "at " << w->geometry().x() << "," << w->geometry().y() << " " << w->width() << "x" << w->height()
-                << " in " << parent->width() << "x" << parent->height();
-            if (auto* button = qobject_cast<QPushButton*>(w)) {
-                // Its text and a frame; the style's own padding is more than the form ever had.
-                EXPECT_GT(w->width(), w->fontMetrics().horizontalAdvance(button->text()));
-                EXPECT_GT(w->height(), w->fontMetrics().height());
-            } else if (qobject_cast<QLabel*>(w) || qobject_cast<QAbstractButton*>(w)) {
-                EXPECT_GE(w->width(), w->sizeHint().width());
-                EXPECT_GE(w->height(), w->sizeHint().height());
-            } else if (qobject_cast<QLineEdit*>(w) || qobject_cast<QComboBox*>(w)) {
-                EXPECT_GT(w->height(), w->fontMetrics().height());
+            pages->setCurrentIndex(page);
+            QCoreApplication::processEvents();
+            for (QWidget* w : form->findChildren<QWidget*>()) {
+                QWidget* parent = w->parentWidget();
+                const bool placed
+                    = parent == form.get() || qobject_cast<QGroupBox*>(parent) || (pages->indexOf(parent) >= 0);
+                if (!placed || !w->isVisibleTo(form.get()))
+                    continue;
+                SCOPED_TRACE(w->objectName().toStdString());
+                EXPECT_TRUE(parent->rect().contains(w->geometry()))
+                    << "at " << w->geometry().x() << "," << w->geometry().y() << " " << w->width() << "x" << w->height()
+                    << " in " << parent->width() << "x" << parent->height();
+                if (auto* button = qobject_cast<QPushButton*>(w)) {
+                    // Its text and a frame; the style's own padding is more than the form ever had.
+                    EXPECT_GT(w->width(), w->fontMetrics().horizontalAdvance(button->text()));
+                    EXPECT_GT(w->height(), w->fontMetrics().height());
+                } else if (qobject_cast<QLabel*>(w) || qobject_cast<QAbstractButton*>(w)) {
+                    EXPECT_GE(w->width(), w->sizeHint().width());
+                    EXPECT_GE(w->height(), w->sizeHint().height());
+                } else if (qobject_cast<QLineEdit*>(w) || qobject_cast<QComboBox*>(w)) {
+                    EXPECT_GT(w->height(), w->fontMetrics().height());
+                }
             }
-        }
         }
         // Each page whole inside the tab widget, the buttons below it.
         for (int i = 0; i < pages->count(); ++i)
-            EXPECT_TRUE(pages->rect().contains(pages->widget(i)->geometry().translated(
-                pages->widget(i)->parentWidget()->pos())));
+            EXPECT_TRUE(pages->rect().contains(
+                pages->widget(i)->geometry().translated(pages->widget(i)->parentWidget()->pos())));
         EXPECT_GE(form->findChild<QWidget*>(QStringLiteral("ButtonOk"))->y(), pages->geometry().bottom());
         form->reject();
     }

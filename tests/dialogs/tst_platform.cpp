@@ -14,8 +14,8 @@ TEST(Platform, OnlyWaylandKeepsWindowPositionsToItself)
         const char* name;
         bool known;
     } rows[] = {
-        {"xcb", true},       {"offscreen", true},       {"minimal", true},          {"wayland", false},
-        {"wayland-egl", false}, {"Wayland", false},     {"", true},
+        {"xcb", true},          {"offscreen", true}, {"minimal", true}, {"wayland", false},
+        {"wayland-egl", false}, {"Wayland", false},  {"", true},
     };
     for (const auto& r : rows)
         EXPECT_EQ(WindowPositionsKnown(QString::fromLatin1(r.name)), r.known) << r.name;

@@ -123,8 +123,8 @@ const EditCase kEdits[] = {
      QStringLiteral("Clear notes of all locations")},
     {"import",
      [](MapEditor& e, World& w, bool) {
-         const LocationList places = {place("Falgard", Unvisited, "gone"), place("Brem", Visited, "new"),
-                                      place("Cosk", Visited)};
+         const LocationList places
+             = {place("Falgard", Unvisited, "gone"), place("Brem", Visited, "new"), place("Cosk", Visited)};
          const Progress progress = readProgress(
              writeProgress(places, {marker("B", 20, 20), marker("changed", 30, 30), marker("D", 40, 40)}), "p.txt");
          e.importProgress(planProgressImport(progress, w.locations(), w.markers()));

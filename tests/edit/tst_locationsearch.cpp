@@ -38,10 +38,14 @@ TEST(LocationSearch, FoldsCaseAndAccentsOfTheCodePage)
         QByteArray text, folded;
     } rows[] = {
         {"Harrowmere", "harrowmere"},
-        {"\xC9glise \xE9t\xE9", "eglise ete"},      // É, é
-        {"K\xD6LN k\xF6ln", "koln koln"},            // Ö, ö
-        {"Stra\xDF" "e", "strasse"},                  // ß
-        {"\xC6sir \xE6rie \x8C" "uvre \x9C", "aesir aerie oeuvre oe"},
+        {"\xC9glise \xE9t\xE9", "eglise ete"}, // É, é
+        {"K\xD6LN k\xF6ln", "koln koln"},      // Ö, ö
+        {"Stra\xDF"
+         "e",
+         "strasse"}, // ß
+        {"\xC6sir \xE6rie \x8C"
+         "uvre \x9C",
+         "aesir aerie oeuvre oe"},
         {"\xDEorn \xFE", "thorn th"},
         {"\xC7\xE7\xD1\xF1\xD8\xF8\xFF\x9F\x8A\x9A\x8E\x9E", "ccnnooyysszz"},
         {"tab\there\r\n", "tab here  "},
@@ -68,8 +72,12 @@ protected:
                 {
                     place("Harrowmere", "Ashen Vale", "town", "bought a map here"),
                     place("Old Mere Tower", "Ashen Vale", "ruin"),
-                    place("Kirchstra\xDF" "e", "Ost Marches", "village"),
-                    place("\xC9" "cluse", "Gr\xFCn Weald", "castle", "the MERE key is in the cellar"),
+                    place("Kirchstra\xDF"
+                          "e",
+                          "Ost Marches", "village"),
+                    place("\xC9"
+                          "cluse",
+                          "Gr\xFCn Weald", "castle", "the MERE key is in the cellar"),
                     place("Meresby", "Salt Reach", "port"),
                 },
                 {})
@@ -86,19 +94,19 @@ TEST_F(LocationSearchWorld, MatchesEachPartIgnoringCaseAndAccents)
         std::vector<int> hits;
         std::vector<Field> fields;
     } rows[] = {
-        {u"arrow", {0}, {Field::Name}},                      // a name part
-        {u"HARROW", {0}, {Field::Name}},                     // case
-        {u"ecluse", {3}, {Field::Name}},                     // accent in the name, plain query
-        {u"\u00E9CLUSE", {3}, {Field::Name}},                // accent in both
-        {u"kirchstrasse", {2}, {Field::Name}},               // ß as ss
-        {u"stra\u00DF", {2}, {Field::Name}},                 // and the other way
-        {u"gruen", {}, {}},                                  // ü folds to u, not ue
-        {u"grun weald", {3}, {Field::Region}},               // the first line after the name
-        {u"ruin", {1}, {Field::Kind}},                       // the second
-        {u"bought a MAP", {0}, {Field::Note}},               // the note
+        {u"arrow", {0}, {Field::Name}},        // a name part
+        {u"HARROW", {0}, {Field::Name}},       // case
+        {u"ecluse", {3}, {Field::Name}},       // accent in the name, plain query
+        {u"\u00E9CLUSE", {3}, {Field::Name}},  // accent in both
+        {u"kirchstrasse", {2}, {Field::Name}}, // ß as ss
+        {u"stra\u00DF", {2}, {Field::Name}},   // and the other way
+        {u"gruen", {}, {}},                    // ü folds to u, not ue
+        {u"grun weald", {3}, {Field::Region}}, // the first line after the name
+        {u"ruin", {1}, {Field::Kind}},         // the second
+        {u"bought a MAP", {0}, {Field::Note}}, // the note
         {u"cellar", {3}, {Field::Note}},
         {u"nowhere", {}, {}},
-        {u"vale\ntown", {}, {}},                             // never across two fields
+        {u"vale\ntown", {}, {}}, // never across two fields
     };
     for (const auto& r : rows) {
         const LocationSearch::Result result = search.find(world, r.query, 10);
@@ -125,8 +133,9 @@ TEST_F(LocationSearchWorld, NameStartsFirstThenNamesThenLinesThenNotes)
 TEST(LocationSearch, HitsOfOneGroupComeInTheLocationListsOrder)
 {
     QTemporaryDir dir;
-    const World world(dir.path(), {place("Mere Zeta", "", ""), place("Mere Alpha", "", ""), place("M\xE8re Beta", "", ""),
-                                   place("Amere", "", "")},
+    const World world(dir.path(),
+                      {place("Mere Zeta", "", ""), place("Mere Alpha", "", ""), place("M\xE8re Beta", "", ""),
+                       place("Amere", "", "")},
                       {});
     LocationSearch search;
     // Three names start with it, listed as the list lists them (the accent beside its

@@ -133,8 +133,8 @@ TEST_F(MarkerEditorTest, TheOpenBoxFollowsItsMarkerThroughAMergeWithAnotherProgr
     editor.open();
     editor.editText(QStringLiteral("B2"));
     // Another program puts a marker in front of all of them.
-    AtomicFile::write(path(QStringLiteral("markers.gdb")),
-                      markerBlock("Well", 9, 9) + markerBlock("A", 1, 1) + markerBlock("B2", 2, 2) + markerBlock("C", 3, 3));
+    AtomicFile::write(path(QStringLiteral("markers.gdb")), markerBlock("Well", 9, 9) + markerBlock("A", 1, 1)
+                                                               + markerBlock("B2", 2, 2) + markerBlock("C", 3, 3));
     editor.editText(QStringLiteral("B3"));
     EXPECT_EQ(editor.target(), (EditTarget{EditTarget::Kind::Marker, 2}));
     EXPECT_EQ(editor.EditedMarker(), 2);

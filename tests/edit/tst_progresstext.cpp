@@ -12,22 +12,25 @@ TEST(ProgressText, NumbersKeepTheirThousandsApart)
     const struct {
         long long n;
         const char* text;
-    } rows[] = {{0, "0"},         {57, "57"},         {640, "640"},         {1000, "1 000"},
-                {12345, "12 345"}, {-6789, "-6 789"}, {-100, "-100"},       {100000, "100 000"},
-                {-2147483648LL, "-2 147 483 648"}};
+    } rows[] = {{0, "0"},        {57, "57"},          {640, "640"},
+                {1000, "1 000"}, {12345, "12 345"},   {-6789, "-6 789"},
+                {-100, "-100"},  {100000, "100 000"}, {-2147483648LL, "-2 147 483 648"}};
     for (const auto& r : rows)
         EXPECT_EQ(groupedNumber(r.n), QString::fromUtf8(r.text)) << r.n;
 }
 
 TEST(ProgressText, CountsAndPointer)
 {
-    EXPECT_EQ(progressText({57, 3, 580, 640}), QString::fromUtf8("Visited 57 \u00B7 Active 3 \u00B7 Unvisited 580 of 640"));
+    EXPECT_EQ(progressText({57, 3, 580, 640}),
+              QString::fromUtf8("Visited 57 \u00B7 Active 3 \u00B7 Unvisited 580 of 640"));
     EXPECT_EQ(pointerText({12345, -6789}, nullptr), QStringLiteral("x 12 345, y -6 789"));
     Location l;
-    l.Name = "\xC9" "cluse";
+    l.Name = "\xC9"
+             "cluse";
     l.Region = "Gr\xFCn Weald";
     l.Kind = "castle";
-    EXPECT_EQ(pointerText({1, 2}, &l), QString::fromUtf8("x 1, y 2 \u00B7 \u00C9cluse \u2014 Gr\u00FCn Weald \u00B7 castle"));
+    EXPECT_EQ(pointerText({1, 2}, &l),
+              QString::fromUtf8("x 1, y 2 \u00B7 \u00C9cluse \u2014 Gr\u00FCn Weald \u00B7 castle"));
     l.Region.clear();
     EXPECT_EQ(pointerText({1, 2}, &l), QString::fromUtf8("x 1, y 2 \u00B7 \u00C9cluse \u2014 castle"));
     l.Kind = "  ";
@@ -55,7 +58,7 @@ TEST(ProgressText, KindsInThePlural)
     const struct {
         const char* kind;
         const char* plural;
-    } rows[] = {{"mine", "mines"},   {"city", "cities"},        {"abbey", "abbeys"},     {"ruins", "ruins"},
+    } rows[] = {{"mine", "mines"},          {"city", "cities"},     {"abbey", "abbeys"},           {"ruins", "ruins"},
                 {"fortress", "fortresses"}, {"church", "churches"}, {"Lighthouse", "Lighthouses"}, {"y", "ys"}};
     for (const auto& r : rows)
         EXPECT_EQ(pluralKind(QString::fromUtf8(r.kind)), QString::fromUtf8(r.plural)) << r.kind;
@@ -80,9 +83,9 @@ TEST(ProgressText, FilterInWords)
 
 TEST(ProgressText, CountsFollowTheFilterAndTheStatuses)
 {
-    LocationList places = {placeOf("mine", "Karuford Downs", Visited), placeOf("mine", "Karuford Downs", Active),
+    LocationList places = {placeOf("mine", "Karuford Downs", Visited),   placeOf("mine", "Karuford Downs", Active),
                            placeOf("mine", "Karuford Downs", Unvisited), placeOf("mine", "Karuford Downs", 0),
-                           placeOf("mine", "Ashen Vale", Visited), placeOf("town", "Karuford Downs", Visited)};
+                           placeOf("mine", "Ashen Vale", Visited),       placeOf("town", "Karuford Downs", Visited)};
     World world(QString(), places, {});
     const PlaceFilter mines({"mine"}, {"Karuford Downs"});
     EXPECT_EQ(filteredCounts(world.locations(), mines), (World::StatusCounts{1, 1, 2, 4}));

@@ -32,8 +32,7 @@ bool readVersions(char** names, int count, QByteArray* versions)
 }
 
 /** Calls save(n) for n = 0, 1, 2, ... until killed; says "ready" after the first save. */
-template <typename Save>
-int saveUntilKilled(Save save)
+template <typename Save> int saveUntilKilled(Save save)
 {
     try {
         for (unsigned long n = 0;; ++n) {

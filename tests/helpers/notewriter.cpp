@@ -30,9 +30,10 @@ int main(int argc, char** argv)
         vdm::World world(QFile::decodeName(argv[1]), std::move(places), {});
         world.setBackgroundWritesFrom(0);
         for (int n = 0;; ++n) {
-            world.setLocationNote(n % count, QByteArray::number(qint64(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                                     std::chrono::steady_clock::now().time_since_epoch())
-                                                     .count())));
+            world.setLocationNote(n % count,
+                                  QByteArray::number(qint64(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                                std::chrono::steady_clock::now().time_since_epoch())
+                                                                .count())));
             world.autosaveUserData();
             world.collectWrites();
             if (n == 0) {

@@ -178,8 +178,8 @@ TEST(TourPlaces, TheSetsATourChoosesFrom)
     EXPECT_TRUE(TourPlaces::ofQuery(world, search, u"\u4e00").empty()); // no stored text can hold it
 
     // The high-resolution picture's view, deep in at its centre.
-    const Viewport corner =
-        Viewport::showing(QSize(3300, 3800), 10, QSize(400, 300), Viewport::LevelCount - 1, QPoint(1500, 1500));
+    const Viewport corner
+        = Viewport::showing(QSize(3300, 3800), 10, QSize(400, 300), Viewport::LevelCount - 1, QPoint(1500, 1500));
     const std::vector<int> some = TourPlaces::inView(world, corner);
     EXPECT_FALSE(some.empty());
     EXPECT_LT(some.size(), places.size() / 2);

@@ -45,10 +45,11 @@ TEST(JourneySettings, UnusableValuesGiveTheirDefaults)
         const char* line;
         double TravelSettings::*field;
     };
-    for (const Case& c : {Case{"WalkSpeed=0", &TravelSettings::walkSpeed}, Case{"ShipSpeed=fast", &TravelSettings::shipSpeed},
-                          Case{"SkarnelSpeed=-5", &TravelSettings::skarnelSpeed},
-                          Case{"ChangeMinutes=-1", &TravelSettings::changePenalty},
-                          Case{"GuildJumpMinutes=999999999", &TravelSettings::guildJumpCost}}) {
+    for (const Case& c :
+         {Case{"WalkSpeed=0", &TravelSettings::walkSpeed}, Case{"ShipSpeed=fast", &TravelSettings::shipSpeed},
+          Case{"SkarnelSpeed=-5", &TravelSettings::skarnelSpeed},
+          Case{"ChangeMinutes=-1", &TravelSettings::changePenalty},
+          Case{"GuildJumpMinutes=999999999", &TravelSettings::guildJumpCost}}) {
         SCOPED_TRACE(c.line);
         MemoryIniStorage* storage = nullptr;
         const IniFile ini = memoryIni(QByteArray("[Journey]\r\n") + c.line + "\r\n", storage);

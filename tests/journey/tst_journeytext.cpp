@@ -14,9 +14,9 @@ TEST(JourneyText, DistancesAndDurations)
         const char* distance;
         const char* duration;
     };
-    for (const Case& c : {Case{0, "0", "0 min"}, Case{999.6, "1 000", "999 h 36 min"}, Case{3120, "3 120", "3120 h 00 min"},
-                          Case{0.75, "1", "45 min"}, Case{1234567, "1 234 567", "1234567 h 00 min"},
-                          Case{-3, "0", "0 min"}}) {
+    for (const Case& c :
+         {Case{0, "0", "0 min"}, Case{999.6, "1 000", "999 h 36 min"}, Case{3120, "3 120", "3120 h 00 min"},
+          Case{0.75, "1", "45 min"}, Case{1234567, "1 234 567", "1234567 h 00 min"}, Case{-3, "0", "0 min"}}) {
         SCOPED_TRACE(c.value);
         EXPECT_EQ(JourneyText::distance(c.value), QString::fromUtf8(c.distance));
         EXPECT_EQ(JourneyText::duration(c.value), QString::fromUtf8(c.duration));

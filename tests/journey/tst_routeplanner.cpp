@@ -30,7 +30,8 @@ std::vector<double> bruteForceCosts(const TravelGraph& g, const TravelSettings& 
             for (auto e = g.edgesBegin(u); e != g.edgesEnd(u); ++e) {
                 if (!s.allows(e->mode))
                     continue;
-                const double c = s.legCost(e->mode, e->distance) + (in != 4 && in != int(e->mode) ? s.changePenalty : 0);
+                const double c
+                    = s.legCost(e->mode, e->distance) + (in != 4 && in != int(e->mode) ? s.changePenalty : 0);
                 double& slot = d[std::size_t(u * 5 + in)][std::size_t(e->target * 5 + int(e->mode))];
                 slot = std::min(slot, c);
             }
@@ -38,12 +39,14 @@ std::vector<double> bruteForceCosts(const TravelGraph& g, const TravelSettings& 
         for (int i = 0; i < states; ++i)
             if (d[std::size_t(i)][std::size_t(k)] < Inf)
                 for (int j = 0; j < states; ++j)
-                    d[std::size_t(i)][std::size_t(j)] =
-                        std::min(d[std::size_t(i)][std::size_t(j)], d[std::size_t(i)][std::size_t(k)] + d[std::size_t(k)][std::size_t(j)]);
+                    d[std::size_t(i)][std::size_t(j)]
+                        = std::min(d[std::size_t(i)][std::size_t(j)],
+                                   d[std::size_t(i)][std::size_t(k)] + d[std::size_t(k)][std::size_t(j)]);
     std::vector<double> best(std::size_t(n), Inf);
     for (int v = 0; v < n; ++v)
         for (int in = 0; in < 5; ++in)
-            best[std::size_t(v)] = std::min(best[std::size_t(v)], d[std::size_t(start * 5 + 4)][std::size_t(v * 5 + in)]);
+            best[std::size_t(v)]
+                = std::min(best[std::size_t(v)], d[std::size_t(start * 5 + 4)][std::size_t(v * 5 + in)]);
     return best;
 }
 
@@ -100,8 +103,8 @@ TEST(RoutePlanner, EqualsBruteForceOnRandomWorlds)
             // The fallback: the reachable place nearest the target in a straight line.
             int nearest = -1;
             for (int p = 0; p < count; ++p)
-                if (std::isfinite(best[std::size_t(p)]) &&
-                    (nearest < 0 || graph.distance(p, target) < graph.distance(nearest, target)))
+                if (std::isfinite(best[std::size_t(p)])
+                    && (nearest < 0 || graph.distance(p, target) < graph.distance(nearest, target)))
                     nearest = p;
             EXPECT_EQ(j.end, nearest);
             EXPECT_NEAR(j.totals().cost, best[std::size_t(nearest)], 1e-9 * std::max(1.0, best[std::size_t(nearest)]));

@@ -79,7 +79,8 @@ TEST(SampleWorld, TheMainlandIsOneWalkAndItsIslandsAreNot)
     std::vector<int> perMass(grid.size(), 0);
     for (std::size_t i = 0; i < places.size(); ++i) {
         const QPointF g = worldgen::Terrain::mapToGrid(places[i].X, places[i].Y);
-        mass[i] = grid[std::size_t(std::lround(g.y())) * worldgen::Terrain::GridWidth + std::size_t(std::lround(g.x()))];
+        mass[i]
+            = grid[std::size_t(std::lround(g.y())) * worldgen::Terrain::GridWidth + std::size_t(std::lround(g.x()))];
         ASSERT_GE(mass[i], 0) << places[i].Name.constData();
         ++perMass[std::size_t(mass[i])];
     }

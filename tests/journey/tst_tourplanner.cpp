@@ -24,7 +24,8 @@ Table costTable(const TravelGraph& g, const TravelSettings& s, const std::vector
         const auto all = journeyCostsFrom(g, s, places[i]);
         for (std::size_t j = 0; j < places.size(); ++j)
             if (i != j)
-                t[i][j] = std::isfinite(all[std::size_t(places[j])]) ? all[std::size_t(places[j])] : TourOrder::Unreachable;
+                t[i][j]
+                    = std::isfinite(all[std::size_t(places[j])]) ? all[std::size_t(places[j])] : TourOrder::Unreachable;
     }
     return t;
 }
@@ -164,7 +165,8 @@ TEST(TourPlanner, ALargeWorldsTourSearchesNearStopsAndStaysExact)
         if (whole[k - 1][k] < TourOrder::Unreachable)
             exact += whole[k - 1][k];
     EXPECT_NEAR(tour.cost(), exact, 1e-6 * exact);
-    EXPECT_LE(TourOrder::length(whole, planned), TourOrder::length(whole, TourOrder::nearestNeighbour(whole)) * (1 + 1e-9));
+    EXPECT_LE(TourOrder::length(whole, planned),
+              TourOrder::length(whole, TourOrder::nearestNeighbour(whole)) * (1 + 1e-9));
 }
 
 TEST(TourPlanner, StopsAreWhatIsLeftOfTheChosenPlaces)
@@ -182,11 +184,10 @@ TEST(TourPlanner, StopsAreWhatIsLeftOfTheChosenPlaces)
         TourChoice choice;
         std::vector<int> expected;
     };
-    for (const Case& c : {Case{"unvisited", {}, {0, 3, 4, 5}},
-                          Case{"and active", {true, {}, {}}, {0, 2, 3, 4, 5}},
-                          Case{"one region", {false, "North", {}}, {0, 3}},
-                          Case{"one kind", {false, {}, "town"}, {3, 5}},
-                          Case{"both", {true, "North", "shrine"}, {0, 2}}}) {
+    for (const Case& c :
+         {Case{"unvisited", {}, {0, 3, 4, 5}}, Case{"and active", {true, {}, {}}, {0, 2, 3, 4, 5}},
+          Case{"one region", {false, "North", {}}, {0, 3}}, Case{"one kind", {false, {}, "town"}, {3, 5}},
+          Case{"both", {true, "North", "shrine"}, {0, 2}}}) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(tourStops(places, all, c.choice), c.expected);
     }

@@ -27,7 +27,12 @@ LocationList crowd(int count, quint32 seed)
             l.Y = rng.bounded(-2000000, 2000000);
         }
         const int levelDraw = rng.bounded(100);
-        l.Level = levelDraw < 2 ? 0 : levelDraw < 8 ? 1 : levelDraw < 20 ? 2 : levelDraw < 45 ? 3 : levelDraw < 70 ? 4 : 5;
+        l.Level = levelDraw < 2    ? 0
+                  : levelDraw < 8  ? 1
+                  : levelDraw < 20 ? 2
+                  : levelDraw < 45 ? 3
+                  : levelDraw < 70 ? 4
+                                   : 5;
         if (rng.bounded(300) == 0)
             l.Level = rng.bounded(2) ? -1 : 9;
         l.Status = int(rng.bounded(3)) + 1;
@@ -54,8 +59,10 @@ LocationList crowd(int count, quint32 seed)
             a.Routes.push_back({order[k], std::uint8_t(rng.bounded(1, 4))});
     }
     for (int i = 0; i < count / 500; ++i) {
-        list[size_t(rng.bounded(count))].Routes.push_back({std::int32_t(rng.bounded(count)), std::uint8_t(rng.bounded(1, 4))});
-        list[size_t(rng.bounded(count))].Routes.push_back({std::int32_t(rng.bounded(count)), std::uint8_t(rng.bounded(2) ? 0 : 7)});
+        list[size_t(rng.bounded(count))].Routes.push_back(
+            {std::int32_t(rng.bounded(count)), std::uint8_t(rng.bounded(1, 4))});
+        list[size_t(rng.bounded(count))].Routes.push_back(
+            {std::int32_t(rng.bounded(count)), std::uint8_t(rng.bounded(2) ? 0 : 7)});
     }
     return list;
 }

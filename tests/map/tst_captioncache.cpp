@@ -44,7 +44,7 @@ TEST(CaptionCache, APaintOverBudgetEvictsWhatLiesFurthestFromIt)
     } paints[] = {
         {1, 0, {{"a", 10}, {"f", 5000}}, "af"},
         {3, 0, {{"o", 0}}, "afo"},
-        {1, 0, {{"x", 0}, {"y", 0}}, "axy"},           // another level goes first, then the far one
+        {1, 0, {{"x", 0}, {"y", 0}}, "axy"},                       // another level goes first, then the far one
         {1, 6000, {{"a", 6000}, {"p", 6000}, {"q", 6000}}, "apq"}, // panned: x and y lie far off now
         {1, 0, {{"r", 0}, {"s", 0}, {"t", 0}, {"u", 0}, {"v", 0}}, "rstuv"}, // a paint keeps all it uses
     };

@@ -17,7 +17,6 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-
 using namespace vdm;
 using namespace vdm::test;
 
@@ -58,14 +57,14 @@ std::vector<QRegion> areasOf(QSize panel)
 {
     const int W = panel.width(), H = panel.height();
     return {
-        QRegion(0, 0, 1, H),                                     // 1-pixel strip, left edge
-        QRegion(W - 1, 0, 1, H),                                 // right edge
-        QRegion(0, H - 1, W, 1),                                 // bottom edge
-        QRegion(0, 0, W, 5) + QRegion(W - 7, 5, 7, H - 5),       // a drag's two strips
+        QRegion(0, 0, 1, H),                               // 1-pixel strip, left edge
+        QRegion(W - 1, 0, 1, H),                           // right edge
+        QRegion(0, H - 1, W, 1),                           // bottom edge
+        QRegion(0, 0, W, 5) + QRegion(W - 7, 5, 7, H - 5), // a drag's two strips
         QRegion(W - 7, 0, 7, H) + QRegion(0, H - 5, W - 7, 5),
-        QRegion(W / 3, H / 4, 37, 23),                           // odd size inside
-        QRegion(W / 2 + 1, 3, 1, 1),                             // one pixel
-        QRegion(-20, H - 13, 61, 40),                            // reaching beyond the panel
+        QRegion(W / 3, H / 4, 37, 23), // odd size inside
+        QRegion(W / 2 + 1, 3, 1, 1),   // one pixel
+        QRegion(-20, H - 13, 61, 40),  // reaching beyond the panel
     };
 }
 
@@ -98,7 +97,8 @@ void expectEveryViewMatches(const QImage& picture, int mapScale, const LocationL
         const Viewport base = Viewport::showing(picture.size(), mapScale, panel, zoom);
         const QPoint m = base.scrollMaximum();
         QRandomGenerator rng(quint32(zoom + 7));
-        for (const QPoint scroll : {QPoint(0, 0), m, QPoint(int(rng.bounded(m.x() + 1)), int(rng.bounded(m.y() + 1)))}) {
+        for (const QPoint scroll :
+             {QPoint(0, 0), m, QPoint(int(rng.bounded(m.x() + 1)), int(rng.bounded(m.y() + 1)))}) {
             const Viewport v = Viewport::showing(picture.size(), mapScale, panel, zoom, scroll);
             GoHighlight h;
             const MapScene scene{v, picture, locations, markers, s, o, h, index};
@@ -122,11 +122,28 @@ TEST(ClippedPaint, EqualsTheWholePaintOnAHundredThousandPlacesAtEveryLevel)
         {"every overlay, indexed", [](Settings&) {}, true, {480, 300}},
         {"every overlay, full scan", [](Settings&) {}, false, {233, 171}},
         {"smooth from the first level, cut captions",
-         [](Settings& s) { s.ZoomLevelAA = 0; s.TextLength = 4; s.MarkerLength = 3; }, true, {317, 199}},
-        {"pixel mode everywhere, no text", [](Settings& s) { s.MapAA = false; s.ShowText = false; }, true, {320, 200}},
+         [](Settings& s) {
+             s.ZoomLevelAA = 0;
+             s.TextLength = 4;
+             s.MarkerLength = 3;
+         },
+         true,
+         {317, 199}},
+        {"pixel mode everywhere, no text",
+         [](Settings& s) {
+             s.MapAA = false;
+             s.ShowText = false;
+         },
+         true,
+         {320, 200}},
         {"a panel larger than the picture", [](Settings&) {}, true, {700, 800}},
-        {"overlapping captions hidden, indexed", [](Settings& s) { s.HideOverlappingCaptions = true; }, true, {400, 250}},
-        {"overlapping captions hidden, full scan", [](Settings& s) { s.HideOverlappingCaptions = true; }, false,
+        {"overlapping captions hidden, indexed",
+         [](Settings& s) { s.HideOverlappingCaptions = true; },
+         true,
+         {400, 250}},
+        {"overlapping captions hidden, full scan",
+         [](Settings& s) { s.HideOverlappingCaptions = true; },
+         false,
          {250, 160}},
     };
     // The areas are in the buffer's device pixels: at the ratio 2, twice the panel's.
@@ -134,7 +151,8 @@ TEST(ClippedPaint, EqualsTheWholePaintOnAHundredThousandPlacesAtEveryLevel)
     for (const Case& c : cases) {
         Settings s = everyOverlay();
         c.change(s);
-        expectEveryViewMatches(w.picture, 2, w.locations, w.markers, c.indexed ? &w.index : nullptr, s, c.panel, c.what);
+        expectEveryViewMatches(w.picture, 2, w.locations, w.markers, c.indexed ? &w.index : nullptr, s, c.panel,
+                               c.what);
     }
 }
 

@@ -55,8 +55,8 @@ TEST_F(ImageFile, AFailedSaveOfAnySizeKeepsTheEarlierFileAndSaysSo)
         for (const QSize size : sizes) {
             const QImage image = noise(size.width(), size.height(), quint32(size.width()));
             for (const Step failing : steps) {
-                SCOPED_TRACE(::testing::Message() << name << " " << size.width() << "x" << size.height() << " failing at "
-                                                  << int(failing));
+                SCOPED_TRACE(::testing::Message()
+                             << name << " " << size.width() << "x" << size.height() << " failing at " << int(failing));
                 test::writeFile(path, earlier);
                 AtomicFile::setFaultInjector([failing](Step s) { return s != failing; });
                 try {

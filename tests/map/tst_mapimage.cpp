@@ -41,8 +41,8 @@ TEST(MapImage, FormatFollowsTheSuffix)
         const char* name;
         const char* format;
     } cases[] = {
-        {"a.png", "png"}, {"a.PNG", "png"}, {"b.jpg", "jpeg"}, {"c.JPEG", "jpeg"}, {"d.bmp", ""}, {"png", ""},
-        {"e.png.txt", ""},
+        {"a.png", "png"}, {"a.PNG", "png"}, {"b.jpg", "jpeg"}, {"c.JPEG", "jpeg"},
+        {"d.bmp", ""},    {"png", ""},      {"e.png.txt", ""},
     };
     for (const auto& c : cases)
         EXPECT_EQ(MapImage::formatFor(QString::fromLatin1(c.name)), QByteArray(c.format)) << c.name;

@@ -354,16 +354,17 @@ TEST(MapPainterPicture, OneToOneLevelGivesTheResamplersPixelsInBothModes)
         QSize panel;
         QPoint scroll;
     } cases[] = {
-        {{660, 760}, 2, 1, {330, 380}, {0, 0}},       {{660, 760}, 2, 1, {330, 380}, {123, 77}},
-        {{660, 760}, 2, 1, {330, 380}, {9999, 9999}}, {{660, 760}, 2, 1, {900, 500}, {50, 60}},
-        {{660, 760}, 2, 1, {1000, 1000}, {0, 0}},     {{3300, 3800}, 10, 5, {1920, 1080}, {1501, 997}},
+        {{660, 760}, 2, 1, {330, 380}, {0, 0}},        {{660, 760}, 2, 1, {330, 380}, {123, 77}},
+        {{660, 760}, 2, 1, {330, 380}, {9999, 9999}},  {{660, 760}, 2, 1, {900, 500}, {50, 60}},
+        {{660, 760}, 2, 1, {1000, 1000}, {0, 0}},      {{3300, 3800}, 10, 5, {1920, 1080}, {1501, 997}},
         {{3300, 3800}, 10, 5, {4000, 900}, {0, 2900}},
     };
     for (const Case& c : cases) {
         const QImage picture = codedPicture(c.picture.width(), c.picture.height());
         for (const bool smooth : {false, true}) {
-            SCOPED_TRACE(testing::Message() << c.picture.width() << " at " << c.panel.width() << "x" << c.panel.height()
-                                            << " scroll " << c.scroll.x() << "," << c.scroll.y() << " smooth " << smooth);
+            SCOPED_TRACE(testing::Message()
+                         << c.picture.width() << " at " << c.panel.width() << "x" << c.panel.height() << " scroll "
+                         << c.scroll.x() << "," << c.scroll.y() << " smooth " << smooth);
             const Viewport v = Viewport::showing(c.picture, c.scale, c.panel, c.zoom, c.scroll);
             ASSERT_EQ(double(v.factor()) / v.mapScale(), 1.0);
             Settings s;

@@ -109,8 +109,8 @@ TEST(MapPainterRatio, PicturePixelLandsWhereThePanelGeometryPutsIt)
                     return v >= std::floor(pic * perPanelPixel) - 1 && v <= std::floor((pic + 1) * perPanelPixel) + 1;
                 };
                 EXPECT_TRUE(inSpan(got.x(), p.x()) && inSpan(got.y(), p.y()))
-                    << "zoom " << c.zoom << " ratio " << c.ratio << " at " << x << "," << y << " got " << got.x()
-                    << "," << got.y() << " for picture point " << p.x() << "," << p.y();
+                    << "zoom " << c.zoom << " ratio " << c.ratio << " at " << x << "," << y << " got " << got.x() << ","
+                    << got.y() << " for picture point " << p.x() << "," << p.y();
             }
         }
     }
@@ -123,7 +123,7 @@ TEST(MapPainterRatio, FramesLinesAndDiamondsKeepTheirPanelWidths)
         int framePixels; // a 6-pixel square one pixel thick, scaled
         int frameThickness;
         int routeThickness; // 2 panel pixels
-        bool wholeRatio; // the diamond's 16 pixels become ratio x ratio each (corners may share a few)
+        bool wholeRatio;    // the diamond's 16 pixels become ratio x ratio each (corners may share a few)
     };
     const Case cases[] = {{1, 20, 1, 2, true}, {2, 80, 2, 4, true}, {3, 180, 3, 6, true}, {1.5, 56, 2, 3, false}};
     for (const Case& c : cases) {
@@ -207,8 +207,8 @@ TEST(MapPainterRatio, OnePainterKeepsACaptionPerRatio)
     const QImage twoAgain = w.paint();
     MapPainter fresh; // never saw ratio 1
     const DrawingObjects objects = DrawingObjects::fromSettings(w.settings);
-    const QImage oneFresh = fresh.paint(MapScene{w.view, w.picture, w.locations, w.markers, w.settings, objects,
-                                                 w.highlight});
+    const QImage oneFresh
+        = fresh.paint(MapScene{w.view, w.picture, w.locations, w.markers, w.settings, objects, w.highlight});
     EXPECT_TRUE(twoFirst == twoAgain);
     EXPECT_TRUE(one == oneFresh);
     EXPECT_GT(w.painter.cacheBytes(), fresh.cacheBytes()); // both masks are kept
@@ -222,8 +222,8 @@ TEST(MapPainterRatio, RouteLinesStepAlongTheRoundedSlope)
         QPoint a, b;
     };
     const Case cases[] = {
-        {{20, 40}, {300, 97}},   {{300, 97}, {20, 40}},   {{40, 20}, {97, 350}}, {{97, 350}, {40, 20}},
-        {{20, 300}, {310, 41}},  {{41, 360}, {290, 10}},  {{30, 30}, {200, 200}}, {{-400, 190}, {700, 120}},
+        {{20, 40}, {300, 97}},     {{300, 97}, {20, 40}},   {{40, 20}, {97, 350}},  {{97, 350}, {40, 20}},
+        {{20, 300}, {310, 41}},    {{41, 360}, {290, 10}},  {{30, 30}, {200, 200}}, {{-400, 190}, {700, 120}},
         {{150, -500}, {170, 900}}, {{10, 200}, {320, 200}}, {{100, 5}, {100, 370}},
     };
     for (const qreal ratio : {1.0, 2.0}) {
@@ -259,8 +259,8 @@ TEST(MapPainterRatio, RouteLinesStepAlongTheRoundedSlope)
             for (int y = 0; y < img.height(); ++y)
                 for (int x = 0; x < img.width(); ++x)
                     ASSERT_EQ(img.pixel(x, y) == route, expected.contains({x, y}))
-                        << "ratio " << ratio << " from " << pa.x() << "," << pa.y() << " to " << pb.x() << ","
-                        << pb.y() << " at " << x << "," << y;
+                        << "ratio " << ratio << " from " << pa.x() << "," << pa.y() << " to " << pb.x() << "," << pb.y()
+                        << " at " << x << "," << y;
         }
     }
 }

@@ -19,13 +19,14 @@ TEST(Navigator, OverviewIsTheTenPercentPictureAtMostTwoHundredPixelsLong)
     } rows[] = {
         {{3300, 3800}, 10, {174, 200}}, // 330 x 380 scaled to 200 high
         {{660, 760}, 2, {174, 200}},
-        {{1000, 500}, 10, {100, 50}},   // a 10 % picture smaller than that stays as it is
-        {{9000, 1000}, 10, {200, 22}},  // wide
+        {{1000, 500}, 10, {100, 50}},  // a 10 % picture smaller than that stays as it is
+        {{9000, 1000}, 10, {200, 22}}, // wide
         {{0, 0}, 10, {}},
         {{3300, 3800}, 0, {}},
     };
     for (const auto& r : rows)
-        EXPECT_EQ(Navigator::overviewSize(r.picture, r.scale), r.overview) << r.picture.width() << "x" << r.picture.height();
+        EXPECT_EQ(Navigator::overviewSize(r.picture, r.scale), r.overview)
+            << r.picture.width() << "x" << r.picture.height();
     const QImage picture(660, 760, QImage::Format_RGB32);
     EXPECT_EQ(Navigator::overviewImage(picture, 2, 2).size(), QSize(348, 400)) << "device pixels on a ratio-2 screen";
     EXPECT_EQ(Navigator::overviewImage(picture, 2, 2).deviceIndependentSize().toSize(), QSize(174, 200));
@@ -71,7 +72,8 @@ TEST(Navigator, AClickCentresTheViewThereAtEveryLevel)
             EXPECT_EQ(scroll, expected.scroll()) << "zoom " << zoom << " at " << at.x() << "," << at.y();
             v.scrollTo(scroll);
             if (scroll.x() > 0 && scroll.x() < v.scrollMaximum().x()) {
-                EXPECT_NEAR(Navigator::frame(v).center().x(), at.x(), k.width() * 1.01) << "the frame is centred on the click";
+                EXPECT_NEAR(Navigator::frame(v).center().x(), at.x(), k.width() * 1.01)
+                    << "the frame is centred on the click";
             }
         }
     }

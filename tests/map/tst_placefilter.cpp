@@ -58,8 +58,8 @@ TEST(PlaceFilter, ChoicesAreSortedCountedAndWithoutRepeats)
     EXPECT_FALSE(PlaceFilter().active());
     EXPECT_FALSE(PlaceFilter({}, {}).active());
 
-    const LocationList world = {place("mine", "Karuford Downs"), place("Mine ", "ashen"), place("cave", "Karuford Downs"),
-                                place("mine", ""), place("", "")};
+    const LocationList world = {place("mine", "Karuford Downs"), place("Mine ", "ashen"),
+                                place("cave", "Karuford Downs"), place("mine", ""), place("", "")};
     EXPECT_EQ(kindChoices(world), (std::vector<FilterChoice>{{"", 1}, {"cave", 1}, {"Mine", 1}, {"mine", 2}}));
     EXPECT_EQ(regionChoices(world), (std::vector<FilterChoice>{{"", 2}, {"ashen", 1}, {"Karuford Downs", 2}}));
 }
@@ -141,8 +141,8 @@ TEST(PlaceFilter, PaintsAndHitsAsAWorldOfOnlyTheAdmittedPlaces)
                 for (int x = 0; x < 330; x += 7) {
                     const int hitAll = locationAt(view, all, withFilter, {x, y}, &allIndex);
                     const int hitKept = locationAt(view, kept, plain, {x, y}, &keptIndex_);
-                    ASSERT_EQ(hitAll, hitKept < 0 ? -1 : keptIndex[size_t(hitKept)]) << "zoom " << zoom << " at " << x
-                                                                                       << "," << y;
+                    ASSERT_EQ(hitAll, hitKept < 0 ? -1 : keptIndex[size_t(hitKept)])
+                        << "zoom " << zoom << " at " << x << "," << y;
                 }
         }
     }

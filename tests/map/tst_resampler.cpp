@@ -165,12 +165,12 @@ TEST(Resampler, ReportsExactlyThePixelsItWrote)
         QRectF from;
     };
     const Case cases[] = {
-        {{30, 30}, {-10, -10, 100, 80}, {0, 0, 50, 40}},  // beyond the buffer on every side
-        {{40, 40}, {0, 0, 40, 40}, {30, 20, 40, 40}},     // beyond the picture's right and bottom
-        {{40, 40}, {5, 7, 20, 13}, {0, 0, 50, 40}},       // shrinking into the middle
-        {{40, 40}, {3, 2, 33, 29}, {10.5, 4.25, 7, 6}},   // enlarging a fractional rectangle
-        {{40, 40}, {0, 0, 10, 10}, {60, 0, 50, 40}},      // nothing of the picture
-        {{40, 40}, {0, 0, 0, 10}, {0, 0, 50, 40}},        // nothing to draw into
+        {{30, 30}, {-10, -10, 100, 80}, {0, 0, 50, 40}}, // beyond the buffer on every side
+        {{40, 40}, {0, 0, 40, 40}, {30, 20, 40, 40}},    // beyond the picture's right and bottom
+        {{40, 40}, {5, 7, 20, 13}, {0, 0, 50, 40}},      // shrinking into the middle
+        {{40, 40}, {3, 2, 33, 29}, {10.5, 4.25, 7, 6}},  // enlarging a fractional rectangle
+        {{40, 40}, {0, 0, 10, 10}, {60, 0, 50, 40}},     // nothing of the picture
+        {{40, 40}, {0, 0, 0, 10}, {0, 0, 50, 40}},       // nothing to draw into
     };
     const QImage src = coded(50, 40);
     for (const Case& c : cases) {
@@ -205,14 +205,10 @@ TEST(ResamplerTwiceTheScale, ShortcutsGiveTheGeneralKernelsPixels)
         QRect to;
     };
     const Case cases[] = {
-        {{97, 61}, {0, 0, 97, 61}, {0, 0, 194, 122}},
-        {{97, 61}, {13, 7, 40, 30}, {0, 0, 80, 60}},
-        {{97, 61}, {13, 7, 40, 30}, {-9, 5, 80, 60}},
-        {{97, 61}, {13.5, 7.5, 40, 30}, {3, -4, 80, 60}},
-        {{97, 61}, {-5, -3, 60, 40}, {0, 0, 120, 80}},
-        {{97, 61}, {60, 40, 60, 40}, {0, 0, 120, 80}},
-        {{64, 48}, {1, 1, 33, 21}, {7, 3, 66, 42}},
-        {{64, 48}, {1, 1, 33, 21}, {7, 3, 67, 43}},
+        {{97, 61}, {0, 0, 97, 61}, {0, 0, 194, 122}},  {{97, 61}, {13, 7, 40, 30}, {0, 0, 80, 60}},
+        {{97, 61}, {13, 7, 40, 30}, {-9, 5, 80, 60}},  {{97, 61}, {13.5, 7.5, 40, 30}, {3, -4, 80, 60}},
+        {{97, 61}, {-5, -3, 60, 40}, {0, 0, 120, 80}}, {{97, 61}, {60, 40, 60, 40}, {0, 0, 120, 80}},
+        {{64, 48}, {1, 1, 33, 21}, {7, 3, 66, 42}},    {{64, 48}, {1, 1, 33, 21}, {7, 3, 67, 43}},
         {{500, 9}, {3, 0, 100, 9}, {0, 0, 200, 18}},
     };
     QRandomGenerator rng(17);
@@ -252,9 +248,9 @@ TEST(CpuFeatures, TheSwitchListIsReadAsQtReadsIt)
         const char* feature;
         bool listed;
     } rows[] = {
-        {nullptr, "avx2", false},     {"", "avx2", false},          {"avx2", "avx2", true},
-        {"sse4.1 avx2", "avx2", true}, {"AVX2", "avx2", true},      {"avx512f,avx2", "avx2", true},
-        {"avx2x", "avx2", false},     {"avx", "avx2", false},       {"  avx  ", "avx", true},
+        {nullptr, "avx2", false},      {"", "avx2", false},    {"avx2", "avx2", true},
+        {"sse4.1 avx2", "avx2", true}, {"AVX2", "avx2", true}, {"avx512f,avx2", "avx2", true},
+        {"avx2x", "avx2", false},      {"avx", "avx2", false}, {"  avx  ", "avx", true},
     };
     for (const auto& r : rows)
         EXPECT_EQ(featureListed(r.list, r.feature), r.listed) << (r.list ? r.list : "(none)") << " / " << r.feature;

@@ -45,7 +45,8 @@ SceneSignature signatureOf(Rig& r)
 
 TEST(ScrollReuse, EveryScrollAtEveryLevelShowsWhatAWholePaintShows)
 {
-    const QPoint moves[] = {{7, 5}, {-7, -5}, {1, 0}, {0, -1}, {-13, 29}, {3, 3}, {250, -90}, {0, 0}, {479, 0}, {2000, 2000}};
+    const QPoint moves[]
+        = {{7, 5}, {-7, -5}, {1, 0}, {0, -1}, {-13, 29}, {3, 3}, {250, -90}, {0, 0}, {479, 0}, {2000, 2000}};
     int moved = 0;
     for (int zoom = 0; zoom < Viewport::LevelCount; ++zoom) {
         Rig r(zoom);
@@ -76,7 +77,8 @@ TEST(ScrollReuse, AtTheRatioTwoMovesAreWholeDevicePixelsAndFractionalRatiosPaint
             const ScrollReuse::Kind kind = r.paint();
             GoHighlight copy = before;
             const QImage whole = r.reference.paint(
-                MapScene{r.view, r.w.picture, r.w.locations, r.w.markers, r.settings, r.objects, copy, &r.w.index}, ratio);
+                MapScene{r.view, r.w.picture, r.w.locations, r.w.markers, r.settings, r.objects, copy, &r.w.index},
+                ratio);
             EXPECT_TRUE(r.buffer == whole) << ratio << " move " << m.x() << "," << m.y();
             if (ratio != 2.0)
                 EXPECT_EQ(kind, ScrollReuse::Kind::Whole);
@@ -107,11 +109,23 @@ TEST(ScrollReuse, AnythingButTheScrollTakesAWholePaint)
         {"caption length", [](Rig& r) { r.settings.TextLength = 2; }},
         {"a colour", [](Rig& r) { r.objects.BrushActive = Qt::red; }},
         {"the font", [](Rig& r) { r.objects.MapFont.setPixelSize(r.objects.MapFont.pixelSize() + 1); }},
-        {"zoom", [](Rig& r) { r.view.zoomTo(r.view.zoomIndex() + 1, {0, 0}); }},
-        {"panel", [](Rig& r) { r.view.setPanel({470, 320}); r.view.UpdateScrollRanges(); r.view.UpdateMargins(); }},
+        {"zoom",
+         [](Rig& r) {
+             r.view.zoomTo(r.view.zoomIndex() + 1, {0, 0});
+         }},
+        {"panel",
+         [](Rig& r) {
+             r.view.setPanel({470, 320});
+             r.view.UpdateScrollRanges();
+             r.view.UpdateMargins();
+         }},
         {"highlight", [](Rig& r) { r.highlight.set(3); }},
         {"the buffer written elsewhere", [](Rig& r) { r.buffer.setPixel(0, 0, 0xFF123456u); }},
-        {"the buffer replaced", [](Rig& r) { r.buffer = r.buffer.copy(); r.buffer.bits(); }},
+        {"the buffer replaced",
+         [](Rig& r) {
+             r.buffer = r.buffer.copy();
+             r.buffer.bits();
+         }},
         {"forgotten", [](Rig& r) { r.reuse.forget(); }},
     };
     for (const Case& c : cases) {

@@ -78,7 +78,8 @@ TEST(SpatialIndexPaint, EqualsTheFullScanAtDevicePixelRatios)
             const Viewport v = Viewport::showing(w.picture.size(), 2, {480, 270}, zoom, lookouts(base, 1).back());
             GoHighlight full, indexed;
             const QImage a = painter.paint(MapScene{v, w.picture, w.locations, w.markers, s, o, full}, ratio);
-            const QImage b = painter.paint(MapScene{v, w.picture, w.locations, w.markers, s, o, indexed, &w.index}, ratio);
+            const QImage b
+                = painter.paint(MapScene{v, w.picture, w.locations, w.markers, s, o, indexed, &w.index}, ratio);
             EXPECT_TRUE(a == b) << "ratio " << ratio << " zoom " << zoom;
         }
     }
@@ -92,10 +93,22 @@ TEST(SpatialIndexPaint, EqualsTheFullScanWithCutCaptionsTogglesOffAndNoText)
         const char* what;
         void (*change)(Settings&);
     } cases[] = {
-        {"cut captions", [](Settings& s) { s.TextLength = 3; s.MarkerLength = 2; }},
-        {"whole captions", [](Settings& s) { s.TextLength = 0; s.MarkerLength = 0; }},
+        {"cut captions",
+         [](Settings& s) {
+             s.TextLength = 3;
+             s.MarkerLength = 2;
+         }},
+        {"whole captions",
+         [](Settings& s) {
+             s.TextLength = 0;
+             s.MarkerLength = 0;
+         }},
         {"no text", [](Settings& s) { s.ShowText = false; }},
-        {"visited hidden, ships only", [](Settings& s) { s.ShowVisited = false; s.ShowSkarnels = s.ShowMagesGuild = false; }},
+        {"visited hidden, ships only",
+         [](Settings& s) {
+             s.ShowVisited = false;
+             s.ShowSkarnels = s.ShowMagesGuild = false;
+         }},
         {"no routes", [](Settings& s) { s.ShowSkarnels = s.ShowShips = s.ShowMagesGuild = false; }},
     };
     for (const Case& c : cases) {

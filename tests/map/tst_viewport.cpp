@@ -174,8 +174,8 @@ TEST(ViewportTest, WindowFitsALevelUpToItsLimitInclusive)
         bool fits;
     };
     const Case cases[] = {
-        {{378, 644}, 0, true},   {{379, 644}, 0, false}, {{378, 645}, 0, false}, {{100, 100}, 0, true},
-        {{873, 1214}, 2, true},  {{874, 1214}, 2, false}, {{1147, 1530}, 3, true}, {{1147, 1531}, 3, false},
+        {{378, 644}, 0, true},    {{379, 644}, 0, false},    {{378, 645}, 0, false},  {{100, 100}, 0, true},
+        {{873, 1214}, 2, true},   {{874, 1214}, 2, false},   {{1147, 1530}, 3, true}, {{1147, 1531}, 3, false},
         {{9948, 11664}, 7, true}, {{9949, 11664}, 7, false},
     };
     for (const Case& c : cases) {
@@ -348,7 +348,8 @@ TEST(ViewportTest, ZoomingAtAPointKeepsItsMapPointThere)
         v.zoomTo(r.to, r.anchor);
         const QPoint after = v.mapToPanel(map.x(), map.y());
         // Within the rounding of one picture pixel at the coarser level.
-        EXPECT_LE((after - r.anchor).manhattanLength(), 2 * int(Viewport::factorOf(r.to) / Viewport::factorOf(r.from) + 1))
+        EXPECT_LE((after - r.anchor).manhattanLength(),
+                  2 * int(Viewport::factorOf(r.to) / Viewport::factorOf(r.from) + 1))
             << r.from << "->" << r.to;
     }
 }
@@ -455,11 +456,33 @@ QPoint plainScreenToMap(int zoom, int scale, int px, int py)
 TEST(ViewportConversions, TruncationMatchesTheCompilersOwnAtEveryEdge)
 {
     const long double inf = std::numeric_limits<long double>::infinity();
-    const long double values[] = {0.0L, -0.0L, 0.5L, -0.5L, 0.9999999999L, -0.9999999999L, 1.0L, -1.0L,
-                                  2.5L, -2.5L, 1e-4000L, -1e-4000L, 123456.999999L, -123456.999999L,
-                                  2147483646.9999L, 2147483647.0L, 2147483647.5L, 2147483648.0L,
-                                  -2147483647.9999L, -2147483648.0L, -2147483648.5L, -2147483649.0L,
-                                  1e30L, -1e30L, inf, -inf, std::numeric_limits<long double>::quiet_NaN()};
+    const long double values[] = {0.0L,
+                                  -0.0L,
+                                  0.5L,
+                                  -0.5L,
+                                  0.9999999999L,
+                                  -0.9999999999L,
+                                  1.0L,
+                                  -1.0L,
+                                  2.5L,
+                                  -2.5L,
+                                  1e-4000L,
+                                  -1e-4000L,
+                                  123456.999999L,
+                                  -123456.999999L,
+                                  2147483646.9999L,
+                                  2147483647.0L,
+                                  2147483647.5L,
+                                  2147483648.0L,
+                                  -2147483647.9999L,
+                                  -2147483648.0L,
+                                  -2147483648.5L,
+                                  -2147483649.0L,
+                                  1e30L,
+                                  -1e30L,
+                                  inf,
+                                  -inf,
+                                  std::numeric_limits<long double>::quiet_NaN()};
     for (const long double v : values)
         EXPECT_EQ(truncToInt(v), plainTrunc(v)) << double(v);
 }
@@ -471,9 +494,10 @@ TEST(ViewportConversions, EveryPlaceOfABigWorldLandsWhereThePlainArithmeticPutsI
     std::vector<QPoint> points;
     for (const Location& l : test::bigCrowd().locations)
         points.emplace_back(l.X, l.Y);
-    const int ends[] = {INT_MIN, INT_MIN + 1, -2000000000, Viewport::MapLeft - 1, Viewport::MapLeft,
-                        Viewport::MapBottom, -1, 0, 1, Viewport::MapRight, Viewport::MapTop, Viewport::MapTop + 1,
-                        2000000000, INT_MAX - 1, INT_MAX};
+    const int ends[]
+        = {INT_MIN,    INT_MIN + 1, -2000000000, Viewport::MapLeft - 1, Viewport::MapLeft, Viewport::MapBottom,
+           -1,         0,           1,           Viewport::MapRight,    Viewport::MapTop,  Viewport::MapTop + 1,
+           2000000000, INT_MAX - 1, INT_MAX};
     for (const int x : ends)
         for (const int y : ends)
             points.emplace_back(x, y);

@@ -42,13 +42,16 @@ TEST(ProposedFile, TheNameTellsTheWorldWhatAndTheDay)
         QString name;
     };
     ScopedCurrentDir cwd(folder.path());
-    for (const Case& c : {Case{"a folder", QStringLiteral("/srv/maps/Veldamar"), QStringLiteral("Veldamar-progress-2027-01-02.txt")},
-                          Case{"a trailing slash", QStringLiteral("/srv/maps/Veldamar/"), QStringLiteral("Veldamar-progress-2027-01-02.txt")},
-                          Case{"the root", QStringLiteral("/"), QStringLiteral("world-progress-2027-01-02.txt")},
-                          Case{"the working directory", QString(), QDir(folder.path()).dirName() + QStringLiteral("-progress-2027-01-02.txt")}}) {
+    for (const Case& c :
+         {Case{"a folder", QStringLiteral("/srv/maps/Veldamar"), QStringLiteral("Veldamar-progress-2027-01-02.txt")},
+          Case{"a trailing slash", QStringLiteral("/srv/maps/Veldamar/"),
+               QStringLiteral("Veldamar-progress-2027-01-02.txt")},
+          Case{"the root", QStringLiteral("/"), QStringLiteral("world-progress-2027-01-02.txt")},
+          Case{"the working directory", QString(),
+               QDir(folder.path()).dirName() + QStringLiteral("-progress-2027-01-02.txt")}}) {
         SCOPED_TRACE(c.what);
-        EXPECT_EQ(QFileInfo(proposedFile(folder.path(), QStandardPaths::DocumentsLocation, c.world, QStringLiteral("progress"), day,
-                                         QStringLiteral("txt")))
+        EXPECT_EQ(QFileInfo(proposedFile(folder.path(), QStandardPaths::DocumentsLocation, c.world,
+                                         QStringLiteral("progress"), day, QStringLiteral("txt")))
                       .fileName(),
                   c.name);
     }

@@ -78,7 +78,8 @@ TEST(RecentWorlds, KeptInTheSettingsFileOnlyWhenChanged)
     recent.opened(QStringLiteral("/worlds/Karuford"));
     recent.opened(QString::fromUtf8("/worlds/\u041C\u0438\u0440")); // not in the code page: stored as bytes
     recent.write(ini);
-    EXPECT_TRUE(storage->bytes().contains("[Recent]\r\nWorld1=bytes:/worlds/%D0%9C%D0%B8%D1%80\r\nWorld2=/worlds/Karuford\r\n"))
+    EXPECT_TRUE(
+        storage->bytes().contains("[Recent]\r\nWorld1=bytes:/worlds/%D0%9C%D0%B8%D1%80\r\nWorld2=/worlds/Karuford\r\n"))
         << storage->bytes().constData();
     const RecentWorlds again = RecentWorlds::read(ini);
     EXPECT_EQ(again.folders(), recent.folders());

@@ -37,7 +37,8 @@ private:
     struct sigaction m_old = {};
 };
 
-extern "C" void countingHandler(int) {}
+extern "C" void countingHandler(int)
+{}
 
 class ShutdownSignalsTest : public ::testing::TestWithParam<int> {};
 
@@ -64,7 +65,7 @@ TEST_P(ShutdownSignalsTest, TheFirstAsksForTheCloseOnceAndTheNextEndsAtOnce)
 
 INSTANTIATE_TEST_SUITE_P(EachSignal, ShutdownSignalsTest, ::testing::Values(SIGTERM, SIGINT, SIGHUP),
                          [](const ::testing::TestParamInfo<int>& row) {
-                             return row.param == SIGTERM ? std::string("Term")
+                             return row.param == SIGTERM  ? std::string("Term")
                                     : row.param == SIGINT ? std::string("Int")
                                                           : std::string("Hup");
                          });

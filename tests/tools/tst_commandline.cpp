@@ -226,12 +226,14 @@ TEST(CommandLine, ManualPagesDescribeEveryOptionAsTheHelpDoes)
         }
         if (program == Map) {
             for (const vdm::cli::QtOption& o : vdm::cli::qtOptions())
-                EXPECT_TRUE(text.contains(QStringLiteral("-%1 %2").arg(QLatin1String(o.name), QLatin1String(o.valueName)).trimmed()
-                                          + ' ' + QLatin1String(o.description)))
+                EXPECT_TRUE(text.contains(
+                    QStringLiteral("-%1 %2").arg(QLatin1String(o.name), QLatin1String(o.valueName)).trimmed() + ' '
+                    + QLatin1String(o.description)))
                     << "the page lacks Qt's -" << o.name;
             // Which world opens, and where the user's files go.
-            for (const char* said : {"WORLD_DIR when it is given", "the world shown last time", "share/veldamar-map/world",
-                                     "$XDG_CONFIG_HOME/veldamar-map/", "$XDG_DATA_HOME/veldamar-map/"})
+            for (const char* said :
+                 {"WORLD_DIR when it is given", "the world shown last time", "share/veldamar-map/world",
+                  "$XDG_CONFIG_HOME/veldamar-map/", "$XDG_DATA_HOME/veldamar-map/"})
                 EXPECT_TRUE(text.contains(QLatin1String(said))) << said;
         }
     }
@@ -321,4 +323,3 @@ TEST(CommandLine, AWorldFolderWhoseNameIsNotUtf8IsEnteredByItsBytes)
     EXPECT_FALSE(ended) << "status " << p.exitCode() << ": " << p.readAllStandardError().toStdString();
     EXPECT_FALSE(p.readAllStandardError().contains("cannot enter"));
 }
-

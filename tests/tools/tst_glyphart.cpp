@@ -56,7 +56,8 @@ TEST(GlyphArt, CommittedGlyphsAndIconsAreThePaintersOutput)
         ASSERT_FALSE(file.isNull()) << c.file.toStdString();
         const int apart = largestChannelDifference(file, c.drawn);
         EXPECT_GE(apart, 0) << c.file.toStdString() << ": another size";
-        EXPECT_LE(apart, test::PaintedArtTolerance) << c.file.toStdString() << ": run veldamar-drawglyphs resources/glyphs";
+        EXPECT_LE(apart, test::PaintedArtTolerance)
+            << c.file.toStdString() << ": run veldamar-drawglyphs resources/glyphs";
     }
 }
 

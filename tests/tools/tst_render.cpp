@@ -95,7 +95,8 @@ TEST(Render, AnOutputItCannotWriteEndsWithAMessageAndKeepsTheOldFile)
         const Outcome o = render(dir.path(), {}, out);
         EXPECT_FALSE(o.crashed);
         EXPECT_EQ(o.status, 1);
-        EXPECT_TRUE(o.errors.contains("Unable to write to " + QFileInfo(out).absoluteFilePath())) << o.errors.toStdString();
+        EXPECT_TRUE(o.errors.contains("Unable to write to " + QFileInfo(out).absoluteFilePath()))
+            << o.errors.toStdString();
     }
     EXPECT_FALSE(fifo.blocked());
     EXPECT_EQ(test::readFile(dir.filePath("locked.jpg")), "keep me");

@@ -34,8 +34,8 @@ struct Place {
 };
 
 constexpr Place Places[] = {
-    {"Deepdelve", "Karuford Downs", "mine", -60000, 0},     {"Greyshaft", "Karuford Downs", "mine", 20000, 20000},
-    {"Emberpit", "Ashen Vale", "mine", 100000, 150000},     {"Karuford", "Karuford Downs", "town", 0, -40000},
+    {"Deepdelve", "Karuford Downs", "mine", -60000, 0},       {"Greyshaft", "Karuford Downs", "mine", 20000, 20000},
+    {"Emberpit", "Ashen Vale", "mine", 100000, 150000},       {"Karuford", "Karuford Downs", "town", 0, -40000},
     {"Stillwater", "Karuford Downs", "shrine", 30000, 90000}, {"Vale Gate", "Ashen Vale", "town", -90000, 120000},
 };
 
@@ -53,11 +53,14 @@ TEST(RenderFilter, PaintsAsAWorldOfOnlyTheAdmittedPlaces)
 {
     QTemporaryDir all, mines, out;
     writeWorld(all.path(), [](const Place&) { return true; });
-    writeWorld(mines.path(), [](const Place& p) { return QByteArray(p.kind) == "mine" && QByteArray(p.region) == "Karuford Downs"; });
+    writeWorld(mines.path(),
+               [](const Place& p) { return QByteArray(p.kind) == "mine" && QByteArray(p.region) == "Karuford Downs"; });
     for (const QString& zoom : {QStringLiteral("0"), QStringLiteral("1")}) {
-        const QString filtered = out.filePath("filtered" + zoom + ".png"), smaller = out.filePath("smaller" + zoom + ".png");
+        const QString filtered = out.filePath("filtered" + zoom + ".png"),
+                      smaller = out.filePath("smaller" + zoom + ".png");
         const QString plain = out.filePath("plain" + zoom + ".png");
-        const Rendered a = render({all.path(), filtered, "--zoom", zoom, "--kind", "mine", "--region", "Karuford Downs"});
+        const Rendered a
+            = render({all.path(), filtered, "--zoom", zoom, "--kind", "mine", "--region", "Karuford Downs"});
         ASSERT_EQ(a.status, 0) << a.errors.toStdString();
         const Rendered b = render({mines.path(), smaller, "--zoom", zoom});
         ASSERT_EQ(b.status, 0) << b.errors.toStdString();
@@ -75,7 +78,8 @@ TEST(RenderFilter, AValueNoPlaceCanHoldIsAUsageError)
 {
     QTemporaryDir dir;
     writeWorld(dir.path(), [](const Place&) { return true; });
-    const Rendered r = render({dir.path(), dir.filePath("x.png"), "--kind", QString::fromUtf8("\u041C\u0438\u043D\u0430")});
+    const Rendered r
+        = render({dir.path(), dir.filePath("x.png"), "--kind", QString::fromUtf8("\u041C\u0438\u043D\u0430")});
     EXPECT_EQ(r.status, 2);
     EXPECT_TRUE(r.errors.contains("--kind")) << r.errors.toStdString();
     EXPECT_FALSE(QFile::exists(dir.filePath("x.png")));

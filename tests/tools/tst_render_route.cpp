@@ -38,9 +38,9 @@ protected:
     void SetUp() override
     {
         test::TestWorld::writePicture(dir.filePath("bigmap.jpg"), QSize(660, 760));
-        test::writeFile(dir.filePath("vdmain.gdb"), test::locationRecord("Harbour", 0, -60000, 0) +
-                                                        test::locationRecord("Isle", 0, 100000, 150000) +
-                                                        test::locationRecord("Cap\xE9", 0, 20000, 20000));
+        test::writeFile(dir.filePath("vdmain.gdb"), test::locationRecord("Harbour", 0, -60000, 0)
+                                                        + test::locationRecord("Isle", 0, 100000, 150000)
+                                                        + test::locationRecord("Cap\xE9", 0, 20000, 20000));
         // A ship out to the isle and none back.
         test::writeFile(dir.filePath("routes.gdb"), "the rout of\r\n   nm = Harbour\r\n2 Isle\r\nend\r\n");
     }
@@ -104,7 +104,8 @@ TEST_F(RenderRoute, TheCheckNamesStrandedPlacesAndOneWayRoutes)
     for (const bool picture : {false, true}) {
         SCOPED_TRACE(picture ? "with a picture" : "the report alone");
         const QString out = dir.filePath(picture ? "checked.png" : "none.png");
-        const Rendered r = renderWith(picture ? QStringList{dir.path(), out, "--check"} : QStringList{"--check", dir.path()});
+        const Rendered r
+            = renderWith(picture ? QStringList{dir.path(), out, "--check"} : QStringList{"--check", dir.path()});
         ASSERT_EQ(r.status, 0) << r.errors.toStdString();
         const QStringList lines = r.out.trimmed().split('\n');
         ASSERT_EQ(lines.size(), 4) << r.out.toStdString();
@@ -118,7 +119,8 @@ TEST_F(RenderRoute, TheCheckNamesStrandedPlacesAndOneWayRoutes)
 TEST_F(RenderRoute, AnUnreachableTargetIsSaidAndTheNearestWayDrawn)
 {
     // Names are matched as the list shows them: the code page's é.
-    const Rendered r = renderRoute(dir.path(), dir.filePath("back.png"), {"--route", "Isle", QString::fromUtf8("Capé")});
+    const Rendered r
+        = renderRoute(dir.path(), dir.filePath("back.png"), {"--route", "Isle", QString::fromUtf8("Capé")});
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(r.errors.contains(QString::fromUtf8("'Capé' cannot be reached from 'Isle'"))) << r.errors.toStdString();
     EXPECT_EQ(routePixels(QImage(dir.filePath("back.png"))), 0); // nothing nearer is reachable: no leg

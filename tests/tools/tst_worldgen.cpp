@@ -48,8 +48,7 @@ Options textOnly(std::uint64_t seed = 1)
 
 /** One default world (pictures included) generated once for the whole suite. */
 /** A world generated once for its suite with the options `Make` gives, its lists read back. */
-template <Options (*Make)()>
-class GeneratedWorld : public ::testing::Test {
+template <Options (*Make)()> class GeneratedWorld : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {

@@ -193,8 +193,8 @@ TEST_F(BackgroundWritesTest, TheDestructorWritesWhatIsStillWaiting)
 TEST_F(BackgroundWritesTest, TheWriterTellsItsListenerOffTheCallersThread)
 {
     std::atomic<int> told{0};
-    QObject::connect(&world.events(), &WorldEvents::userDataWritten, &world.events(), [&] { ++told; },
-                     Qt::DirectConnection);
+    QObject::connect(
+        &world.events(), &WorldEvents::userDataWritten, &world.events(), [&] { ++told; }, Qt::DirectConnection);
     type(0, "x");
     world.waitForUserDataWrites();
     // The writer tells its listener after it has gone idle, so the wait above may return
@@ -248,14 +248,19 @@ TEST(UserDataWriter, WritesOnlyWhatChangedAndSeesEveryOtherHandOnTheFile)
         const char* what;
         std::function<void(const QString& path)> meanwhile;
         std::vector<UserChange> batch;
-        bool written;   // the file was replaced
-        bool heldBack;  // another program's change was found
+        bool written;  // the file was replaced
+        bool heldBack; // another program's change was found
     } steps[] = {
         {"a note", {}, {{0, Visited, "north"}}, true, false},
         {"nothing new", {}, {}, false, false},
         {"the same note again", {}, {{0, Visited, "north"}}, false, false},
-        {"a touch", [](const QString& path) { QFile(path).setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime); },
-         {}, false, false},
+        {"a touch",
+         [](const QString& path) {
+             QFile(path).setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime);
+         },
+         {},
+         false,
+         false},
         {"deleted", [](const QString& path) { QFile::remove(path); }, {}, true, false},
         {"a status", {}, {{1, Active, ""}}, true, false},
         {"rewritten in place at once, same size",
@@ -266,7 +271,9 @@ TEST(UserDataWriter, WritesOnlyWhatChangedAndSeesEveryOtherHandOnTheFile)
              ASSERT_TRUE(f.open(QIODevice::ReadWrite));
              ASSERT_EQ(f.write(bytes), bytes.size());
          },
-         {{0, Active, "south"}}, false, true},
+         {{0, Active, "south"}},
+         false,
+         true},
     };
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("user.gdb"));
@@ -321,7 +328,8 @@ TEST(BackgroundWritesKill, AKilledTypistLeavesAWholeFileThatLagsByAboutAWrite)
         QTemporaryDir dir;
         costs.push_back(writeCost(dir.path()));
         // Big enough that its writes take a while; each note holds the moment it was typed.
-        ASSERT_TRUE(test::killAtRandomMoment(QStringLiteral(VDM_NOTEWRITER), {dir.path(), QString::number(kTypistPlaces)}, 400000, random));
+        ASSERT_TRUE(test::killAtRandomMoment(QStringLiteral(VDM_NOTEWRITER),
+                                             {dir.path(), QString::number(kTypistPlaces)}, 400000, random));
         const qint64 killedBy = qint64(
             std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
                 .count());

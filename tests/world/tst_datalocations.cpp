@@ -276,7 +276,8 @@ TEST_F(DataLocationsTest, AWorldLoadingTwoCopiesReadsTheNewerAndSaysSo)
 /** Sets (or, given a null value, unsets) one environment variable for the object's lifetime. */
 class ScopedEnv {
 public:
-    ScopedEnv(const char* name, const QByteArray& value) : m_name(name), m_had(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name))
+    ScopedEnv(const char* name, const QByteArray& value)
+        : m_name(name), m_had(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name))
     {
         if (value.isNull())
             qunsetenv(name);
@@ -360,7 +361,8 @@ TEST_F(DataLocationsTest, AFileWithHolesIsNotCopied)
 
 TEST_F(DataLocationsTest, WithoutHomeOrXdgFoldersNothingIsWrittenOutsideAndItIsSaidOnce)
 {
-    ScopedEnv noHome("HOME", QByteArray()), config("XDG_CONFIG_HOME", QByteArray()), data("XDG_DATA_HOME", QByteArray());
+    ScopedEnv noHome("HOME", QByteArray()), config("XDG_CONFIG_HOME", QByteArray()),
+        data("XDG_DATA_HOME", QByteArray());
     EXPECT_TRUE(DataLocations::settingsFolder().isEmpty());
     EXPECT_TRUE(DataLocations::userDataFolder(home.path()).isEmpty());
     for (const Kind& k : kinds()) {

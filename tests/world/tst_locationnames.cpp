@@ -62,12 +62,27 @@ TEST(LocationNames, SortsByFoldedNameKeepingFileOrderForEqualNames)
         {"a name before the longer names it begins", {"Abcdefgh", "Abcd", "abcde", "ABC"}, {3, 1, 2, 0}},
         {"differences past the first four letters", {"Kellingrad", "Kellinbrad", "kellingraa"}, {1, 2, 0}},
         {"accents fold with their case", {"\xC9vra", "\xE9vra", "Evra", "Zorn"}, {2, 3, 0, 1}},
-        {"letters of the code page's upper half", {"\x8A" "a", "\x9A" "a", "Sa", "\xFF", "\x9F"}, {2, 3, 4, 0, 1}},
-        {"sharp s and micro sign", {"Stra\xDF" "e", "strasse", "\xB5m", "Mm"}, {}},
+        {"letters of the code page's upper half",
+         {"\x8A"
+          "a",
+          "\x9A"
+          "a",
+          "Sa", "\xFF", "\x9F"},
+         {2, 3, 4, 0, 1}},
+        {"sharp s and micro sign",
+         {"Stra\xDF"
+          "e",
+          "strasse", "\xB5m", "Mm"},
+         {}},
         {"a zero byte sorts before every letter", {QByteArray("a\0b", 3), "a", QByteArray("a\0", 2)}, {1, 2, 0}},
         {"differences past the first sixteen letters",
-         {"Abcdefghijklmnopqz", "abcdefghijklmnopqa", "ABCDEFGHIJKLMNOPQ", "abcdefghijklmnopqa"}, {2, 1, 3, 0}},
-        {"a sixteenth letter that unfolds to two", {"abcdefghijklmno\xDF" "b", "abcdefghijklmnossa"}, {}},
+         {"Abcdefghijklmnopqz", "abcdefghijklmnopqa", "ABCDEFGHIJKLMNOPQ", "abcdefghijklmnopqa"},
+         {2, 1, 3, 0}},
+        {"a sixteenth letter that unfolds to two",
+         {"abcdefghijklmno\xDF"
+          "b",
+          "abcdefghijklmnossa"},
+         {}},
         {"zero bytes past the sixteenth letter", {QByteArray("abcdefghijklmnop\0", 17), "abcdefghijklmnop"}, {1, 0}},
     };
     for (const Case& c : cases) {
@@ -109,16 +124,67 @@ struct LocaleCase {
 TEST(LocationNames, AccentedLettersSortBesideTheirPlainLettersByTheLocale)
 {
     const std::vector<LocaleCase> cases = {
-        {"en_US", "u with diaeresis beside u", {"Audven Mine", "A\xFC" "desh Camp", "Azor"}, {1, 0, 2}},
-        {"en_US", "the accent decides between equal letters", {"\xC9" "vra", "Evra", "\xE9" "vra", "evra"}, {1, 3, 0, 2}},
-        {"en_US", "accents of every kind", {"Zorn", "\xC5" "sa", "\xE7" "a", "Ob", "\xD8" "c", "Ca"}, {1, 5, 2, 3, 4, 0}},
-        {"de_DE", "German umlauts", {"Ost", "\xD6" "l", "Nord", "Oz"}, {2, 1, 0, 3}},
-        {"fr_FR", "French accents", {"\xE9" "t\xE9", "ete", "Etre", "\xE9" "tage"}, {3, 1, 0, 2}},
-        {"sv_SE", "Swedish letters after z", {"\xC4" "lv", "Zeta", "Alv", "\xC5" "s"}, {2, 1, 3, 0}},
-        {"C", "no locale: by code", {"\xC4" "lv", "Zeta", "Alv"}, {2, 1, 0}},
+        {"en_US",
+         "u with diaeresis beside u",
+         {"Audven Mine",
+          "A\xFC"
+          "desh Camp",
+          "Azor"},
+         {1, 0, 2}},
+        {"en_US",
+         "the accent decides between equal letters",
+         {"\xC9"
+          "vra",
+          "Evra",
+          "\xE9"
+          "vra",
+          "evra"},
+         {1, 3, 0, 2}},
+        {"en_US",
+         "accents of every kind",
+         {"Zorn",
+          "\xC5"
+          "sa",
+          "\xE7"
+          "a",
+          "Ob",
+          "\xD8"
+          "c",
+          "Ca"},
+         {1, 5, 2, 3, 4, 0}},
+        {"de_DE",
+         "German umlauts",
+         {"Ost",
+          "\xD6"
+          "l",
+          "Nord", "Oz"},
+         {2, 1, 0, 3}},
+        {"fr_FR",
+         "French accents",
+         {"\xE9"
+          "t\xE9",
+          "ete", "Etre",
+          "\xE9"
+          "tage"},
+         {3, 1, 0, 2}},
+        {"sv_SE",
+         "Swedish letters after z",
+         {"\xC4"
+          "lv",
+          "Zeta", "Alv",
+          "\xC5"
+          "s"},
+         {2, 1, 3, 0}},
+        {"C",
+         "no locale: by code",
+         {"\xC4"
+          "lv",
+          "Zeta", "Alv"},
+         {2, 1, 0}},
     };
     for (const LocaleCase& c : cases) {
-        const std::vector<ListedLocation> sorted = sortedLocationNames(named(c.names), QLocale(QLatin1String(c.locale)));
+        const std::vector<ListedLocation> sorted
+            = sortedLocationNames(named(c.names), QLocale(QLatin1String(c.locale)));
         EXPECT_EQ(indexes(sorted), c.order) << c.locale << ": " << c.what;
     }
 }

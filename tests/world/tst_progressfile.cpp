@@ -32,7 +32,7 @@ struct Place {
 
 // Two places share a name at different positions, two share name and position.
 const Place kPlaces[] = {
-    {"Aldmoor", 100, 200}, {"Brennhold", -5000, 7000}, {"Twin", 1, 1},    {"Twin", 900, -900},
+    {"Aldmoor", 100, 200}, {"Brennhold", -5000, 7000}, {"Twin", 1, 1},         {"Twin", 900, -900},
     {"Same", 50, 50},      {"Same", 50, 50},           {"Quay \"old\"", 3, 4}, {"Zerin\xe9", 7, 8},
 };
 
@@ -74,7 +74,7 @@ QByteArray someProgress()
     LocationList l(std::size(kPlaces));
     const std::int32_t statuses[] = {Visited, Active, Unvisited, Visited, Active, Visited, 0, Active};
     const char* notes[] = {"key under the bridge", "", "a \\ backslash", "\"quoted\"", "first of two", "second of two",
-                           "caf\xe9 \x81\x9d", "x"};
+                           "caf\xe9 \x81\x9d",     "x"};
     for (size_t i = 0; i < l.size(); ++i) {
         l[i].Name = kPlaces[i].name;
         l[i].Status = statuses[i];
@@ -107,8 +107,8 @@ TEST(ProgressFile, ExportThenImportOnAFreshCopyGivesTheSameFiles)
     EXPECT_EQ(fresh.world.statusCounts(), played.world.statusCounts());
 
     // And back: importing the same progress again finds nothing to change.
-    const ProgressPlan again =
-        planProgressImport(readProgress(exported, "p.txt"), fresh.world.locations(), fresh.world.markers());
+    const ProgressPlan again
+        = planProgressImport(readProgress(exported, "p.txt"), fresh.world.locations(), fresh.world.markers());
     EXPECT_FALSE(again.changesUserData());
     EXPECT_FALSE(again.changesMarkers());
     EXPECT_TRUE(again.unmatched.isEmpty());
@@ -168,8 +168,8 @@ TEST(ProgressFile, ImportFindsEveryPlaceInAReorderedWorld)
     for (const Location& before : played.world.locations()) {
         int matches = 0;
         for (const Location& after : moved.world.locations())
-            if (after.Name == before.Name && after.X == before.X && after.Y == before.Y
-                && after.Status == before.Status && after.Note == before.Note)
+            if (after.Name == before.Name && after.X == before.X && after.Y == before.Y && after.Status == before.Status
+                && after.Note == before.Note)
                 ++matches;
         EXPECT_GE(matches, 1) << before.Name.constData();
     }
@@ -236,8 +236,8 @@ TEST(ProgressFile, APlaceListedTwiceIsADuplicateNotAMissingPlace)
         {"Aldmoor", 100, 200, Visited, "first"},
         {"Aldmoor", 100, 200, Active, "again"}, // the one Aldmoor is taken: a duplicate
         {"Twin", 1, 1, Visited, ""},
-        {"Twin", 1, 1, Visited, ""},            // two Twins there: both apply
-        {"Twin", 1, 1, Active, ""},             // a third: a duplicate
+        {"Twin", 1, 1, Visited, ""}, // two Twins there: both apply
+        {"Twin", 1, 1, Active, ""},  // a third: a duplicate
         {"Gone", 0, 0, Visited, ""},
     };
     const ProgressPlan plan = planProgressImport(file, world, {});
@@ -313,7 +313,8 @@ TEST(ProgressFile, ABadFileNamesItsLineAndChangesNothing)
         {"no comma", "Veldamar Interactive Map progress 1\nmarker 12 \"a\"\nend 0 1\n", "at line 2:"},
         {"trailing text", "Veldamar Interactive Map progress 1\nmarker 1,2 \"a\" x\nend 0 1\n", "after the last field"},
         {"after the end", "Veldamar Interactive Map progress 1\nend 0 0\nmarker 1,2 \"a\"\n", "after the end line"},
-        {"place after marker", "Veldamar Interactive Map progress 1\nmarker 1,2 \"a\"\nplace 1,2 3 \"a\" \"\"\nend 1 1\n",
+        {"place after marker",
+         "Veldamar Interactive Map progress 1\nmarker 1,2 \"a\"\nplace 1,2 3 \"a\" \"\"\nend 1 1\n",
          "follows the markers"},
         {"counts lie", "Veldamar Interactive Map progress 1\nend 5 0\n", "counts 5 places"},
     };
@@ -404,13 +405,15 @@ TEST(ProgressFile, AnImportCutShortByAKillIsCompletedAtTheNextLoad)
     // What a kill right after the journal leaves: both new versions synced beside their
     // files, the journal naming them, neither renamed yet.
     const QByteArray newUser = someProgress(), newMarkers = someMarkers();
-    const QString tempUser = fresh.dir.filePath(".user.gdb.Kq3x9Z"), tempMarkers = fresh.dir.filePath(".markers.gdb.Pw7Lm2");
+    const QString tempUser = fresh.dir.filePath(".user.gdb.Kq3x9Z"),
+                  tempMarkers = fresh.dir.filePath(".markers.gdb.Pw7Lm2");
     writeFile(tempUser, newUser);
     writeFile(tempMarkers, newMarkers);
     writeFile(fresh.dir.filePath(".user-files.journal"),
               "veldamar-map replaces together 1\n" + QFile::encodeName(tempUser).toHex() + ' '
-                  + QFile::encodeName(fresh.dir.filePath("user.gdb")).toHex() + '\n' + QFile::encodeName(tempMarkers).toHex()
-                  + ' ' + QFile::encodeName(fresh.dir.filePath("markers.gdb")).toHex() + '\n');
+                  + QFile::encodeName(fresh.dir.filePath("user.gdb")).toHex() + '\n'
+                  + QFile::encodeName(tempMarkers).toHex() + ' '
+                  + QFile::encodeName(fresh.dir.filePath("markers.gdb")).toHex() + '\n');
     for (const bool ahead : {true, false}) {
         SCOPED_TRACE(ahead);
         World again(fresh.dir.path());

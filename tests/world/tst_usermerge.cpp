@@ -56,7 +56,8 @@ TEST(PlaceMerge, PlacesTheOtherSideDoesNotHoldKeepThisWindowsRecords)
 {
     const PlaceRecords ours{{Visited, "a"}, {Active, "b"}, {Active, "c"}};
     // The file holds fewer blocks than there are places: the rest is this window's.
-    EXPECT_EQ(mergePlaces(ours, {{Unvisited, "x"}}, ours), (PlaceRecords{{Unvisited, "x"}, {Active, "b"}, {Active, "c"}}));
+    EXPECT_EQ(mergePlaces(ours, {{Unvisited, "x"}}, ours),
+              (PlaceRecords{{Unvisited, "x"}, {Active, "b"}, {Active, "c"}}));
     // Nothing was read before: every place counts as changed here.
     EXPECT_EQ(mergePlaces({}, {{Unvisited, ""}, {Unvisited, ""}, {Unvisited, ""}}, ours), ours);
     EXPECT_TRUE(placesChanged({}, ours));
@@ -124,8 +125,12 @@ TEST(MarkerMerge, TheFilesMarkersStayAndThisWindowsChangesApplyToThem)
         {"they deleted one we kept", {a, b}, {nothing}, {b}, {"B@2,2"}, {-1, 0}},
         {"we cleared, they added", {a, b}, {clear}, {a, b, c}, {"C@3,3"}, {}},
         {"equal markers pair in order", {a, a, b}, {remove(1)}, {a, a, b, c}, {"A@1,1", "B@2,2", "C@3,3"}, {0, 1}},
-        {"we added, deleted, edited", {a, b, c}, {add("N"), remove(0), edit(0, "B2")}, {a, b, c},
-         {"B2@2,2", "C@3,3", "N@9,9"}, {0, 1, 2}},
+        {"we added, deleted, edited",
+         {a, b, c},
+         {add("N"), remove(0), edit(0, "B2")},
+         {a, b, c},
+         {"B2@2,2", "C@3,3", "N@9,9"},
+         {0, 1, 2}},
         {"the file emptied", {a, b}, {edit(1, "B2")}, {}, {"B2@2,2"}, {-1, 0}},
     };
     for (const Case& k : cases) {

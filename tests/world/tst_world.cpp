@@ -484,17 +484,14 @@ TEST_P(AutosaveStreakTest, AFailureIsToldOncePerStreakAndTheDataWaitsForTheNextW
 INSTANTIATE_TEST_SUITE_P(
     Files, AutosaveStreakTest,
     ::testing::Values(
-        AutosaveCase{"user.gdb",
-                     [](World& w, int n) { w.setLocationNote(0, "note " + QByteArray::number(n)); },
+        AutosaveCase{"user.gdb", [](World& w, int n) { w.setLocationNote(0, "note " + QByteArray::number(n)); },
                      [](World& w) { w.autosaveUserData(); }, [](World& w) { w.SaveUserData(); },
                      [](const World& w) { return w.userDataWriteFailing(); }},
-        AutosaveCase{"markers.gdb",
-                     [](World& w, int n) { w.setMarkerName(0, "Camp " + QByteArray::number(n)); },
+        AutosaveCase{"markers.gdb", [](World& w, int n) { w.setMarkerName(0, "Camp " + QByteArray::number(n)); },
                      [](World& w) { w.autosaveMarkers(); }, [](World& w) { w.SaveMarkers(); },
                      [](const World& w) { return w.markersWriteFailing(); }},
         // The same streak when the writes go to the background writer and are taken later.
-        AutosaveCase{"user.gdb",
-                     [](World& w, int n) { w.setLocationNote(0, "note " + QByteArray::number(n)); },
+        AutosaveCase{"user.gdb", [](World& w, int n) { w.setLocationNote(0, "note " + QByteArray::number(n)); },
                      [](World& w) {
                          w.setBackgroundWritesFrom(0);
                          w.autosaveUserData();
@@ -545,7 +542,8 @@ TEST_F(WorldTest, TheIndexFollowsEveryLoadAndEveryMarkerChange)
 
 TEST_F(WorldTest, ALoaderErrorStillIndexesWhatWasRead)
 {
-    write("vdmain.gdb", locationRecord("Alpha", 0, 1000, 2000) + locationRecord("Beta", 1, 5, 5).replace("lv= 1", "lv= x"));
+    write("vdmain.gdb",
+          locationRecord("Alpha", 0, 1000, 2000) + locationRecord("Beta", 1, 5, 5).replace("lv= 1", "lv= x"));
     World world(dir.path());
     EXPECT_NE(load(world), QString());
     EXPECT_TRUE(world.index().coversLocations(world.locations()));

@@ -82,7 +82,8 @@ TEST_F(WorldOpeningTest, TheLastWritesMergeWithAnotherProgramAndSaySoThroughTheO
     AtomicFile::write(in(here, "user.gdb"), "loc\r\n   nm = Alpha\r\n   status = 3\r\n   note = \r\nend\r\n");
     const WorldOpening result = openWorld(current, there.path());
     EXPECT_EQ(result.outcome, Outcome::Opened);
-    EXPECT_EQ(readFile(in(here, "user.gdb")), QByteArray("loc\r\n   nm = Alpha\r\n   status = 3\r\n   note = kept\r\nend\r\n"));
+    EXPECT_EQ(readFile(in(here, "user.gdb")),
+              QByteArray("loc\r\n   nm = Alpha\r\n   status = 3\r\n   note = kept\r\nend\r\n"));
     EXPECT_EQ(result.notices,
               QStringList{QStringLiteral("user.gdb was changed by another program; both changes are kept")});
     EXPECT_EQ(current.takeNotices(), QStringList()); // told once, by the outcome

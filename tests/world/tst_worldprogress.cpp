@@ -31,14 +31,11 @@ TEST(WorldProgress, CountsFollowEveryStatusChange)
         std::int32_t status;
         Counts after;
     } steps[] = {
-        {0, Visited, {1, 0, 3, 4}},
-        {1, Active, {1, 1, 2, 4}},
-        {1, Active, {1, 1, 2, 4}},   // no change
-        {1, Visited, {2, 0, 2, 4}},
-        {0, Unvisited, {1, 0, 3, 4}},
-        {2, 7, {1, 0, 3, 4}},        // an unknown status counts as unvisited
-        {2, Active, {1, 1, 2, 4}},
-        {9, Visited, {1, 1, 2, 4}},  // no such location
+        {0, Visited, {1, 0, 3, 4}}, {1, Active, {1, 1, 2, 4}},
+        {1, Active, {1, 1, 2, 4}}, // no change
+        {1, Visited, {2, 0, 2, 4}}, {0, Unvisited, {1, 0, 3, 4}},
+        {2, 7, {1, 0, 3, 4}},                                   // an unknown status counts as unvisited
+        {2, Active, {1, 1, 2, 4}},  {9, Visited, {1, 1, 2, 4}}, // no such location
     };
     for (const auto& s : steps) {
         world.setLocationStatus(s.index, s.status);
@@ -50,7 +47,7 @@ TEST(WorldProgress, CountsWhatTheFilesHold)
 {
     QTemporaryDir dir;
     test::writeFile(dir.filePath("vdmain.gdb"), test::locationRecord("A", 0, 1, 2) + test::locationRecord("B", 0, 3, 4)
-                                                     + test::locationRecord("C", 0, 5, 6));
+                                                    + test::locationRecord("C", 0, 5, 6));
     test::writeFile(dir.filePath("user.gdb"), writeUserData({place("A", Visited), place("B", Active), place("C")}));
     World world(dir.path());
     EXPECT_EQ(world.statusCounts(), (Counts{0, 0, 0, 0}));

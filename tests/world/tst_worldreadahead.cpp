@@ -129,8 +129,8 @@ protected:
     {
         ASSERT_TRUE(dir.isValid());
         const WorldCase& c = GetParam();
-        const std::pair<const char*, QByteArray> files[] = {
-            {"vdmain.gdb", c.locations}, {"routes.gdb", c.routes}, {"user.gdb", c.user}, {"markers.gdb", c.markers}};
+        const std::pair<const char*, QByteArray> files[]
+            = {{"vdmain.gdb", c.locations}, {"routes.gdb", c.routes}, {"user.gdb", c.user}, {"markers.gdb", c.markers}};
         for (const auto& [name, bytes] : files)
             if (!bytes.isNull())
                 writeFile(dir.filePath(QLatin1String(name)), bytes);
@@ -172,7 +172,11 @@ TEST_P(ReadAheadTest, HandsOverTheSameWhenTheWorkerIsDoneFirst)
 INSTANTIATE_TEST_SUITE_P(
     Worlds, ReadAheadTest,
     ::testing::Values(
-        WorldCase{"whole world", threePlaces(), routes(), userData(), markers(),
+        WorldCase{"whole world",
+                  threePlaces(),
+                  routes(),
+                  userData(),
+                  markers(),
                   {"locations found", "routes", "user data", "markers"}},
         WorldCase{"locations alone", threePlaces(), {}, {}, {}, {"locations found", "routes", "user data", "markers"}},
         WorldCase{"locations missing", {}, {}, {}, markers(), {"locations missing", "routes", "user data", "markers"}},
@@ -182,17 +186,31 @@ INSTANTIATE_TEST_SUITE_P(
                   userData(),
                   markers(),
                   {"locations threw 'x' is not a valid integer value"}},
-        WorldCase{"a route of no number", threePlaces(), "rout\r\n   nm = Alpha\r\nx beta\r\nend\r\n", userData(),
-                  markers(), {"locations found", "routes threw 'x' is not a valid integer value"}},
-        WorldCase{"more user blocks than places", threePlaces(), routes(),
-                  userData() + "loc\r\n   nm = Extra\r\n   status = 1\r\n   note = \r\nend\r\n", markers(),
+        WorldCase{"a route of no number",
+                  threePlaces(),
+                  "rout\r\n   nm = Alpha\r\nx beta\r\nend\r\n",
+                  userData(),
+                  markers(),
+                  {"locations found", "routes threw 'x' is not a valid integer value"}},
+        WorldCase{"more user blocks than places",
+                  threePlaces(),
+                  routes(),
+                  userData() + "loc\r\n   nm = Extra\r\n   status = 1\r\n   note = \r\nend\r\n",
+                  markers(),
                   {"locations found", "routes", "user data threw List index out of bounds (3)"}},
-        WorldCase{"user data in UTF-16", threePlaces(), routes(), utf16("loc\r\n"), markers(),
+        WorldCase{"user data in UTF-16",
+                  threePlaces(),
+                  routes(),
+                  utf16("loc\r\n"),
+                  markers(),
                   {"locations found", "routes",
                    "user data | The file DIR/user.gdb is stored as UTF-16 text, which this program cannot read. "
                    "Nothing was read from it, and it is kept unchanged unless you change a status or a note.",
                    "markers"}},
-        WorldCase{"a marker without a comma", threePlaces(), routes(), userData(),
+        WorldCase{"a marker without a comma",
+                  threePlaces(),
+                  routes(),
+                  userData(),
                   "marker\r\n   text = Camp\r\n   pos = 10\r\nend\r\n",
                   {"locations found", "routes", "user data", "markers threw '10' is not a valid integer value"}}),
     [](const ::testing::TestParamInfo<WorldCase>& row) {
@@ -256,7 +274,8 @@ TEST_F(ReadAheadChangeTest, AUserFileWhosePlaceIsNotSettledIsReadByItsLoader)
     EXPECT_EQ(read.locations[0].Status, Visited);
     EXPECT_EQ(read.markers.size(), 2u);
     EXPECT_TRUE(QFileInfo(ahead.userFilePath(QStringLiteral("user.gdb"))).isFile());
-    EXPECT_NE(QFileInfo(ahead.userFilePath(QStringLiteral("user.gdb"))).absolutePath(), QDir(dir.path()).absolutePath());
+    EXPECT_NE(QFileInfo(ahead.userFilePath(QStringLiteral("user.gdb"))).absolutePath(),
+              QDir(dir.path()).absolutePath());
 }
 
 TEST_F(ReadAheadChangeTest, AWorldGoneOrMovedWhileTheWorkerReadsIsSound)

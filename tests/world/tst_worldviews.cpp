@@ -131,7 +131,8 @@ TEST(WorldViews, DamagedFilesAreRefusedWithTheLine)
         {"not ours", "hello\r\nend\r\n", "views.txt is damaged at line 1"},
         {"later version", "Veldamar Interactive Map views 9\r\nend\r\n", "format 9"},
         {"cut short", "Veldamar Interactive Map views 1\r\nkind \"mine\"\r\n", "without its end line"},
-        {"digit 0", "Veldamar Interactive Map views 1\r\nbookmark 0 1 2,3\r\nend\r\n", "line 2: the bookmark's digit 0"},
+        {"digit 0", "Veldamar Interactive Map views 1\r\nbookmark 0 1 2,3\r\nend\r\n",
+         "line 2: the bookmark's digit 0"},
         {"zoom 8", "Veldamar Interactive Map views 1\r\nbookmark 1 8 2,3\r\nend\r\n", "the zoom level 8"},
         {"no name", "Veldamar Interactive Map views 1\r\nnamed 1 2,3 \"\"\r\nend\r\n", "has no name"},
         {"unknown line", "Veldamar Interactive Map views 1\r\nzoom 3\r\nend\r\n", "\"zoom\" is not a kind of line"},
@@ -142,7 +143,8 @@ TEST(WorldViews, DamagedFilesAreRefusedWithTheLine)
             WorldViews::read(r.bytes, QStringLiteral("views.txt"));
             ADD_FAILURE() << r.what << ": read";
         } catch (const Error& e) {
-            EXPECT_TRUE(e.message().contains(QString::fromUtf8(r.message))) << r.what << ": " << qPrintable(e.message());
+            EXPECT_TRUE(e.message().contains(QString::fromUtf8(r.message)))
+                << r.what << ": " << qPrintable(e.message());
         }
     }
 }

@@ -45,7 +45,8 @@ int main(int argc, char** argv)
     };
     for (int i = 0; i < vdm::GlyphArt::GlyphCount; ++i) {
         const QString name = QStringLiteral("glyph%1").arg(i, 2, 10, QLatin1Char('0'));
-        if (!save(vdm::GlyphArt::glyph(i), name + QStringLiteral(".png")) || !save(vdm::GlyphArt::glyph(i, 2), name + QStringLiteral("@2x.png")))
+        if (!save(vdm::GlyphArt::glyph(i), name + QStringLiteral(".png"))
+            || !save(vdm::GlyphArt::glyph(i, 2), name + QStringLiteral("@2x.png")))
             return 1;
     }
     if (!save(vdm::GlyphArt::icon(48), QStringLiteral("icon.png"))

@@ -225,7 +225,8 @@ int run(int argc, char** argv)
 
         if (a.check) {
             const TravelGraph graph(world.locations(), world.index());
-            for (const QString& line : reachabilityReport(checkReachability(graph, world.locations()), world.locations()))
+            for (const QString& line :
+                 reachabilityReport(checkReachability(graph, world.locations()), world.locations()))
                 std::printf("%s\n", qPrintable(line));
             if (a.out.isEmpty())
                 return 0;
@@ -237,9 +238,8 @@ int run(int argc, char** argv)
         const DrawingObjects objects = DrawingObjects::fromSettings(settings);
         GoHighlight highlight;
         MapPainter painter;
-        QImage image = painter.paint(
-            MapScene{view, world.picture(), world.locations(), world.markers(), settings, objects, highlight,
-                     &world.index(), &a.places});
+        QImage image = painter.paint(MapScene{view, world.picture(), world.locations(), world.markers(), settings,
+                                              objects, highlight, &world.index(), &a.places});
         if (a.route) {
             const int from = placeNamed(world.locations(), a.route->first);
             const int to = placeNamed(world.locations(), a.route->second);

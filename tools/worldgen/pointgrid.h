@@ -30,7 +30,8 @@ public:
     /** Calls fn(index, x, y) for every point whose cell touches the box of half side `reach` around (x, y). */
     template <typename Fn> void forEachNear(int x, int y, double reach, Fn fn) const
     {
-        const int c0 = column(int(std::max<double>(Left, x - reach))), c1 = column(int(std::min<double>(Right, x + reach)));
+        const int c0 = column(int(std::max<double>(Left, x - reach))),
+                  c1 = column(int(std::min<double>(Right, x + reach)));
         const int r0 = row(int(std::max<double>(Bottom, y - reach))), r1 = row(int(std::min<double>(Top, y + reach)));
         for (int r = r0; r <= r1; ++r)
             for (int c = c0; c <= c1; ++c)

@@ -15,9 +15,9 @@ namespace {
 constexpr std::array Notes{u"Sold the furs here",        u"Ask for the ferryman",     u"Inn by the gate, good beds",
                            u"Guild contact at the well", u"Closed at night",          u"Bring rope next time",
                            u"Smith repairs armour",      u"Rumours of a hidden cave", u"Buy salt, cheap"};
-constexpr std::array MarkerTexts{u"Camp",          u"Herbs",       u"Treasure?",     u"Bandits seen",
-                                 u"Good fishing",  u"Bridge out",  u"Ore vein",      u"Meet here",
-                                 u"Old standing stone", u"Ambush!", u"Spring water", u"Ruined wagon"};
+constexpr std::array MarkerTexts{u"Camp",         u"Herbs",       u"Treasure?", u"Bandits seen",       u"Good fishing",
+                                 u"Bridge out",   u"Ore vein",    u"Meet here", u"Old standing stone", u"Ambush!",
+                                 u"Spring water", u"Ruined wagon"};
 
 template <typename Table> QByteArray pick(Random& random, const Table& table)
 {
