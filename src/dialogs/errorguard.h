@@ -29,6 +29,27 @@ template <class Handler> void guarded(Prompts& prompts, QWidget* parent, Handler
     }
 }
 
+namespace detail {
+
+/**
+ * The slot of `connectGuarded`: it takes only what the handler takes, so Qt passes the
+ * signal's leading arguments, or none, as it does for any slot.
+ */
+template <class Handler> struct GuardedSlot {
+    Prompts* prompts;
+    QWidget* parent;
+    Handler handler;
+
+    template <class... Args>
+    requires std::is_invocable_v<const Handler&, const Args&...>
+    void operator()(const Args&... args) const
+    {
+        guarded(*prompts, parent, [&] { handler(args...); });
+    }
+};
+
+} // namespace detail
+
 /**
  * Connects `signal` of `sender` to `handler`, run inside the guard with `parent` as the error
  * box's parent; the connection ends with `parent`. The handler takes the signal's arguments
@@ -38,14 +59,7 @@ template <class Sender, class Signal, class Handler>
 QMetaObject::Connection connectGuarded(Prompts& prompts, QWidget* parent, Sender* sender, Signal signal,
                                        Handler handler)
 {
-    return QObject::connect(sender, signal, parent, [&prompts, parent, handler](const auto&... args) {
-        guarded(prompts, parent, [&] {
-            if constexpr (std::is_invocable_v<const Handler&, decltype(args)...>)
-                handler(args...);
-            else
-                handler();
-        });
-    });
+    return QObject::connect(sender, signal, parent, detail::GuardedSlot<Handler>{&prompts, parent, std::move(handler)});
 }
 
 } // namespace vdm
