@@ -3,7 +3,6 @@
 
 #include "data/codepage.h"
 
-#include <QApplication>
 #include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -15,7 +14,6 @@
 namespace vdm {
 namespace {
 
-constexpr int kMargin = 4;   // between the panel's corner and the bar
 constexpr int kWidth = 320;  // at most; a narrow panel narrows the bar
 constexpr int kHeight = 190; // at most; a low panel lowers the bar
 constexpr int kValueRole = Qt::UserRole;
@@ -52,14 +50,13 @@ QString choiceText(const FilterChoice& choice, const QString& emptyName)
 }
 
 FilterBar::FilterBar(QWidget* mapPanel)
-    : QFrame(mapPanel->parentWidget()), m_panel(mapPanel), m_kinds(new QListWidget(this)),
+    : FloatingBar(mapPanel, Corner::BottomLeft, kWidth), m_kinds(new QListWidget(this)),
       m_regions(new QListWidget(this)), m_all(new QPushButton(QStringLiteral("Show all"), this)),
       m_close(new QPushButton(QStringLiteral("Close"), this))
 {
     setObjectName(QStringLiteral("FilterBar"));
     setAccessibleName(QStringLiteral("Filter"));
-    setFrameShape(QFrame::StyledPanel);
-    setAutoFillBackground(true);
+    setFocusProxy(m_kinds);
     setProperty("keepsWheel", true); // the lists scroll under the wheel, not the map
     m_kinds->setObjectName(QStringLiteral("FilterKinds"));
     m_kinds->setAccessibleName(QStringLiteral("Kinds to show"));
@@ -98,8 +95,6 @@ FilterBar::FilterBar(QWidget* mapPanel)
     }
     connect(m_all, &QPushButton::clicked, this, [this] { clearTicks(); });
     connect(m_close, &QPushButton::clicked, this, [this] { closeBar(); });
-    m_panel->installEventFilter(this);
-    hide();
 }
 
 void FilterBar::setChoices(const std::vector<FilterChoice>& kinds, const std::vector<FilterChoice>& regions,
@@ -128,40 +123,28 @@ void FilterBar::clearTicks()
 
 void FilterBar::openBar()
 {
-    if (!isVisible()) {
-        QWidget* focus = QApplication::focusWidget();
-        m_focusBefore = focus && focus->window() == window() && !isAncestorOf(focus) ? focus : m_panel;
-    }
-    followPanel();
-    show();
-    raise();
+    showBar();
     m_kinds->setFocus(Qt::ShortcutFocusReason);
 }
 
 void FilterBar::closeBar()
 {
-    hide();
-    if (m_focusBefore)
-        m_focusBefore->setFocus(Qt::OtherFocusReason);
+    hideBar();
 }
 
-void FilterBar::followPanel()
+int FilterBar::barHeight(int)
 {
-    const QRect panel = m_panel->geometry();
-    const int w = std::min(kWidth, panel.width() - 2 * kMargin), h = std::min(kHeight, panel.height() - 2 * kMargin);
-    setGeometry(panel.left() + kMargin, panel.bottom() + 1 - kMargin - h, std::max(w, 0), std::max(h, 0));
+    return kHeight;
 }
 
 bool FilterBar::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_panel && (event->type() == QEvent::Resize || event->type() == QEvent::Move) && isVisible())
-        followPanel();
     if ((watched == m_kinds || watched == m_regions) && event->type() == QEvent::KeyPress
         && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
         closeBar();
         return true;
     }
-    return QFrame::eventFilter(watched, event);
+    return FloatingBar::eventFilter(watched, event);
 }
 
 } // namespace vdm

@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "app/floatingbar.h"
 #include "map/placefilter.h"
-
-#include <QFrame>
-#include <QPointer>
 
 class QListWidget;
 class QPushButton;
@@ -18,7 +16,7 @@ namespace vdm {
  * buttons, Escape closes the bar and gives the focus back. "Show all" unticks everything.
  * Every change is announced at once; what a filter shows is PlaceFilter's business.
  */
-class FilterBar : public QFrame {
+class FilterBar : public FloatingBar {
     Q_OBJECT
 
 public:
@@ -41,17 +39,15 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    int barHeight(int width) override;
 
 private:
-    void followPanel();
     void clearTicks();
 
-    QWidget* m_panel;
     QListWidget* m_kinds;
     QListWidget* m_regions;
     QPushButton* m_all;
     QPushButton* m_close;
-    QPointer<QWidget> m_focusBefore;
     bool m_filling = false;
 };
 

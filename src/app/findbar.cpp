@@ -5,7 +5,6 @@
 #include "data/codepage.h"
 #include "world/world.h"
 
-#include <QApplication>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -19,7 +18,6 @@
 namespace vdm {
 namespace {
 
-constexpr int kMargin = 4;    // between the panel's corner and the bar
 constexpr int kWidth = 300;   // at most; a narrow panel narrows the bar
 constexpr int kListRows = 8;  // rows the hit list shows before it scrolls
 constexpr int kMarkSize = 10; // the status mark before each hit
@@ -48,13 +46,12 @@ QString hitText(const Location& l)
 } // namespace
 
 FindBar::FindBar(const World& world, QWidget* mapPanel, std::function<QColor(std::int32_t)> statusColour)
-    : QFrame(mapPanel->parentWidget()), m_world(world), m_panel(mapPanel), m_statusColour(std::move(statusColour)),
+    : FloatingBar(mapPanel, Corner::TopLeft, kWidth), m_world(world), m_statusColour(std::move(statusColour)),
       m_field(new QLineEdit(this)), m_hits(new QListWidget(this)), m_count(new QLabel(this))
 {
     setObjectName(QStringLiteral("FindBar"));
     setAccessibleName(QStringLiteral("Find"));
-    setFrameShape(QFrame::StyledPanel);
-    setAutoFillBackground(true);
+    setFocusProxy(m_field);
 
     m_field->setObjectName(QStringLiteral("FindEdit"));
     m_field->setAccessibleName(QStringLiteral("Find a place"));
@@ -79,19 +76,11 @@ FindBar::FindBar(const World& world, QWidget* mapPanel, std::function<QColor(std
     connect(m_field, &QLineEdit::textChanged, this, [this] { search(); });
     connect(m_hits, &QListWidget::itemClicked, this, [this] { take(); });
     m_field->installEventFilter(this);
-    m_panel->installEventFilter(this);
-    hide();
 }
 
 void FindBar::openBar()
 {
-    if (!isVisible()) {
-        QWidget* focus = QApplication::focusWidget();
-        m_focusBefore = focus && focus->window() == window() && !isAncestorOf(focus) ? focus : m_panel;
-    }
-    followPanel();
-    show();
-    raise();
+    showBar();
     search(); // the notes may have changed since the bar was last open
     m_field->setFocus(Qt::ShortcutFocusReason);
     m_field->selectAll();
@@ -99,9 +88,7 @@ void FindBar::openBar()
 
 void FindBar::closeBar()
 {
-    hide();
-    if (m_focusBefore)
-        m_focusBefore->setFocus(Qt::OtherFocusReason);
+    hideBar();
 }
 
 void FindBar::search()
@@ -149,26 +136,18 @@ void FindBar::take()
     emit chosen(index);
 }
 
-void FindBar::followPanel()
+int FindBar::barHeight(int)
 {
-    const QRect panel = m_panel->geometry();
-    const int width = std::max(0, std::min(kWidth, panel.width() - 2 * kMargin));
     const int rows = std::min(m_hits->count(), kListRows);
     const int rowHeight = std::max(m_hits->sizeHintForRow(0), fontMetrics().height());
     m_hits->setFixedHeight(rows * rowHeight + 2 * m_hits->frameWidth());
-    const int height = std::min(sizeHint().height(), std::max(0, panel.height() - 2 * kMargin));
-    setGeometry(panel.left() + kMargin, panel.top() + kMargin, width, height);
+    return sizeHint().height();
 }
 
 bool FindBar::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_panel) {
-        if ((event->type() == QEvent::Resize || event->type() == QEvent::Move) && isVisible())
-            followPanel();
-        return false;
-    }
     if (watched != m_field || event->type() != QEvent::KeyPress)
-        return false;
+        return FloatingBar::eventFilter(watched, event);
     const auto* key = static_cast<QKeyEvent*>(event);
     const int rows = m_hits->count();
     switch (key->key()) {

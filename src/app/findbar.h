@@ -3,9 +3,9 @@
 
 #include "edit/locationsearch.h"
 
+#include "app/floatingbar.h"
+
 #include <QColor>
-#include <QFrame>
-#include <QPointer>
 
 #include <functional>
 
@@ -24,7 +24,7 @@ class World;
  * gives the focus back to the control that had it. What matches is LocationSearch's
  * business; the bar only shows it.
  */
-class FindBar : public QFrame {
+class FindBar : public FloatingBar {
     Q_OBJECT
 
 public:
@@ -45,20 +45,18 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    int barHeight(int width) override;
 
 private:
     void search();
     void take();
-    void followPanel();
 
     const World& m_world;
-    QWidget* m_panel;
     std::function<QColor(std::int32_t)> m_statusColour;
     LocationSearch m_search;
     QLineEdit* m_field;
     QListWidget* m_hits;
     QLabel* m_count;
-    QPointer<QWidget> m_focusBefore;
     std::uint64_t m_shownGeneration = 0; // the world's list the hits come from
 };
 

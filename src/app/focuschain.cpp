@@ -2,36 +2,48 @@
 #include "app/focuschain.h"
 
 #include "app/coolbar.h"
-#include "app/mappanel.h"
-#include "ui_mainform.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFocusFrame>
+#include <QPlainTextEdit>
+#include <QPointer>
 
 #include <algorithm>
 
 namespace vdm {
 
-FocusChain::FocusChain(const Ui::TMainForm& ui) : m_ui(ui), m_mapFrame(new QFocusFrame(ui.PanelMap->parentWidget()))
+FocusChain::FocusChain(CoolBar& bands, QList<QWidget*> below, QWidget* framed)
+    : m_bands(bands), m_below(std::move(below)), m_framed(framed)
 {
-    m_mapFrame->setObjectName(QStringLiteral("MapFocusFrame"));
-    for (QAbstractButton* button : ui.CoolBarMain->findChildren<QAbstractButton*>())
+    for (QAbstractButton* button : bands.findChildren<QAbstractButton*>())
         button->setFocusPolicy(Qt::TabFocus);
-    for (QAbstractButton* button : {ui.SBU, ui.SBA, ui.SBV})
-        button->setFocusPolicy(Qt::TabFocus);
-    ui.PanelMap->setFocusPolicy(Qt::StrongFocus);
-    // A note is one line: Tab leaves the editor, as it leaves every other control.
-    ui.MemoNotes->setTabChangesFocus(true);
+    for (QWidget* w : m_below) {
+        if (qobject_cast<QAbstractButton*>(w))
+            w->setFocusPolicy(Qt::TabFocus);
+        // A note is one line: Tab leaves the editor, as it leaves every other control.
+        if (auto* editor = qobject_cast<QPlainTextEdit*>(w))
+            editor->setTabChangesFocus(true);
+    }
+    if (m_framed) {
+        m_framed->setFocusPolicy(Qt::StrongFocus);
+        m_frame = new QFocusFrame(m_framed->parentWidget());
+        m_frame->setObjectName(m_framed->objectName() + QStringLiteral("FocusFrame"));
+    }
     apply();
-    connect(ui.CoolBarMain, &CoolBar::layoutChanged, this, &FocusChain::apply);
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) { focusChanged(now); });
+    connect(&bands, &CoolBar::layoutChanged, this, &FocusChain::apply);
+    // The frame goes with the framed control's parent; the chain may outlive it.
+    QPointer<QFocusFrame> frame = m_frame;
+    connect(qApp, &QApplication::focusChanged, this, [this, frame](QWidget*, QWidget* now) {
+        if (frame)
+            focusChanged(now);
+    });
 }
 
 QList<QWidget*> FocusChain::order() const
 {
     // The bar's controls by their band's row, then from the left.
-    CoolBar* bar = m_ui.CoolBarMain;
+    CoolBar* bar = &m_bands;
     QList<QWidget*> inBar;
     for (QWidget* w : bar->findChildren<QWidget*>())
         if ((w->focusPolicy() & Qt::TabFocus) && w->window() == bar->window()) // not the More menu
@@ -43,7 +55,7 @@ QList<QWidget*> FocusChain::order() const
         return std::pair{toolBar->y(), w->mapTo(bar, QPoint()).x()};
     };
     std::stable_sort(inBar.begin(), inBar.end(), [&](QWidget* a, QWidget* b) { return place(a) < place(b); });
-    return inBar + QList<QWidget*>{m_ui.PanelMap, m_ui.MemoNotes, m_ui.SBU, m_ui.SBA, m_ui.SBV};
+    return inBar + m_below;
 }
 
 void FocusChain::apply()
@@ -55,7 +67,7 @@ void FocusChain::apply()
 
 void FocusChain::focusChanged(QWidget* now)
 {
-    m_mapFrame->setWidget(now == m_ui.PanelMap ? now : nullptr);
+    m_frame->setWidget(now && now == m_framed ? now : nullptr);
 }
 
 } // namespace vdm

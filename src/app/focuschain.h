@@ -7,26 +7,25 @@
 class QFocusFrame;
 class QWidget;
 
-namespace Ui {
-class TMainForm;
-}
-
 namespace vdm {
 
+class CoolBar;
+
 /**
- * The window's Tab order: every tool button, the location list and Go, the map, the
- * note editor and the status buttons, in the order they stand on screen (the bands' rows
- * from the top, each from the left; below them the map, then the box with its editor
- * left of its buttons). It follows the bands when the user moves them. The tool buttons
- * take the focus from Tab only, so a click leaves it where it was, as it always did; the
- * map shows its focus with a frame around it, outside its own pixels, so taking or losing
- * the focus never paints the map.
+ * The window's Tab order: every control of the band bar in the order it stands on screen
+ * (the bands' rows from the top, each from the left), then the controls below the bar in
+ * the order given (the map, the note editor, the status buttons). It follows the bands
+ * when the user moves them. Buttons take the focus from Tab only, so a click leaves it
+ * where it was, as it always did; a text editor in the chain gives Tab up, as every other
+ * control does. The framed control (the map) shows its focus with a frame around it,
+ * outside its own pixels, so taking or losing the focus never paints it.
  */
 class FocusChain : public QObject {
     Q_OBJECT
 
 public:
-    explicit FocusChain(const Ui::TMainForm& ui);
+    /** `below`: the controls under the band bar, in screen order; `framed`: one of them, or null. */
+    FocusChain(CoolBar& bands, QList<QWidget*> below, QWidget* framed);
 
     /** The controls in Tab order as they stand now. */
     QList<QWidget*> order() const;
@@ -35,8 +34,10 @@ private:
     void apply();
     void focusChanged(QWidget* now);
 
-    const Ui::TMainForm& m_ui;
-    QFocusFrame* m_mapFrame;
+    CoolBar& m_bands;
+    const QList<QWidget*> m_below;
+    QWidget* m_framed;
+    QFocusFrame* m_frame = nullptr;
 };
 
 } // namespace vdm

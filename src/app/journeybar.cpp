@@ -7,7 +7,6 @@
 #include "world/world.h"
 
 #include <QAbstractItemView>
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCompleter>
@@ -24,7 +23,6 @@
 namespace vdm {
 namespace {
 
-constexpr int kMargin = 4;           // between the panel's corner and the bar
 constexpr int kWidth = 340;          // at most; a narrow panel narrows the bar
 constexpr int kListRows = 8;         // legs the list shows before it scrolls
 constexpr std::size_t kOffered = 12; // names a field's completion offers
@@ -35,14 +33,12 @@ const char* const ModeTexts[TravelModeCount] = {"Walk", "Skarnels", "Ships", "Ma
 } // namespace
 
 JourneyBar::JourneyBar(const World& world, QWidget* mapPanel)
-    : QFrame(mapPanel->parentWidget()), m_world(world), m_panel(mapPanel), m_from(new QLineEdit(this)),
+    : FloatingBar(mapPanel, Corner::TopRight, kWidth), m_world(world), m_from(new QLineEdit(this)),
       m_to(new QLineEdit(this)), m_totals(new QLabel(this)), m_legs(new QListWidget(this)),
       m_copy(new QPushButton(QStringLiteral("Copy route"), this))
 {
     setObjectName(QStringLiteral("JourneyBar"));
     setAccessibleName(QStringLiteral("Journey"));
-    setFrameShape(QFrame::StyledPanel);
-    setAutoFillBackground(true);
 
     auto* fields = new QGridLayout;
     int row = 0;
@@ -157,8 +153,6 @@ JourneyBar::JourneyBar(const World& world, QWidget* mapPanel)
     layout->addWidget(m_legs);
     layout->addLayout(buttons);
     m_legs->hide();
-    m_panel->installEventFilter(this);
-    hide();
 }
 
 void JourneyBar::openBar(int from)
@@ -167,17 +161,11 @@ void JourneyBar::openBar(int from)
     m_tourRow->hide();
     m_to->show();
     m_toLabel->show();
-    if (!isVisible()) {
-        QWidget* focus = QApplication::focusWidget();
-        m_focusBefore = focus && focus->window() == window() && !isAncestorOf(focus) ? focus : m_panel;
-    }
     if (from >= 0 && std::size_t(from) < m_world.locations().size()) {
         m_from->setText(CodePage::decode(m_world.locations()[std::size_t(from)].Name));
         m_taken[0] = from;
     }
-    followPanel();
-    show();
-    raise();
+    showBar();
     QLineEdit* first = m_from->text().isEmpty() ? m_from : m_to;
     first->setFocus(Qt::ShortcutFocusReason);
     first->selectAll();
@@ -207,9 +195,7 @@ void JourneyBar::openTour(int from, const QStringList& sources, const QString& q
 void JourneyBar::closeBar()
 {
     const bool wasOpen = isVisible();
-    hide();
-    if (m_focusBefore)
-        m_focusBefore->setFocus(Qt::OtherFocusReason);
+    hideBar();
     if (wasOpen)
         emit closed();
 }
@@ -330,27 +316,18 @@ void JourneyBar::setCurrentLeg(int k)
     m_filling = false;
 }
 
-void JourneyBar::followPanel()
+int JourneyBar::barHeight(int width)
 {
-    const QRect panel = m_panel->geometry();
-    const int width = std::max(0, std::min(kWidth, panel.width() - 2 * kMargin));
     const int rows = std::min(m_legs->count(), kListRows);
     const int rowHeight = std::max(m_legs->sizeHintForRow(0), fontMetrics().height());
     m_legs->setFixedHeight(rows * rowHeight + 2 * m_legs->frameWidth());
-    const int height = std::min(heightForWidth(width) > 0 ? heightForWidth(width) : sizeHint().height(),
-                                std::max(0, panel.height() - 2 * kMargin));
-    setGeometry(panel.right() + 1 - kMargin - width, panel.top() + kMargin, width, height);
+    return FloatingBar::barHeight(width);
 }
 
 bool JourneyBar::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_panel) {
-        if ((event->type() == QEvent::Resize || event->type() == QEvent::Move) && isVisible())
-            followPanel();
-        return false;
-    }
     if (event->type() != QEvent::KeyPress)
-        return false;
+        return FloatingBar::eventFilter(watched, event);
     const auto* key = static_cast<QKeyEvent*>(event);
     const bool field = watched == m_from || watched == m_to;
     switch (key->key()) {

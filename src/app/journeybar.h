@@ -1,11 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "app/floatingbar.h"
 #include "edit/locationsearch.h"
 #include "journey/routeplanner.h"
-
-#include <QFrame>
-#include <QPointer>
 
 #include <array>
 
@@ -33,7 +31,7 @@ class World;
  * find matches a query, those in view, one region's or one kind's) and whether active places
  * count as left to do; the legs then mark the stops already visited as done.
  */
-class JourneyBar : public QFrame {
+class JourneyBar : public FloatingBar {
     Q_OBJECT
 
 public:
@@ -84,14 +82,13 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    int barHeight(int width) override;
 
 private:
     void complete(QLineEdit* field);
     void plan();
-    void followPanel();
 
     const World& m_world;
-    QWidget* m_panel;
     LocationSearch m_search;
     QLineEdit* m_from;
     QLineEdit* m_to;
@@ -109,7 +106,6 @@ private:
     QLabel* m_totals;
     QListWidget* m_legs;
     QPushButton* m_copy;
-    QPointer<QWidget> m_focusBefore;
     bool m_filling = false; // the list is being filled: its row changes are no choice of the user's
 };
 

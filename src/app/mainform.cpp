@@ -240,7 +240,9 @@ void TMainForm::setupComponents()
     if (auto* view = qobject_cast<QListView*>(m_ui->CBLoc->view()))
         view->setUniformItemSizes(true);
     m_ui->MemoNotes->setFocusPolicy(Qt::StrongFocus);
-    m_focusChain = std::make_unique<FocusChain>(*m_ui);
+    m_focusChain = std::make_unique<FocusChain>(
+        *m_ui->CoolBarMain, QList<QWidget*>{m_ui->PanelMap, m_ui->MemoNotes, m_ui->SBU, m_ui->SBA, m_ui->SBV},
+        m_ui->PanelMap);
     // The list's label where its band's header stands: assistive technology reads it as
     // the list's label, and Alt+L takes the list (the header itself is painted).
     auto* listLabel = new QLabel(QStringLiteral("&Location"), m_ui->ToolBarLoc);
