@@ -4,8 +4,15 @@
 the box's name, the progress line and the open More menu's entries, each with its own.
 It waits for the menu to open (the test opens it with a key).
 
+Then it listens as a screen reader listens to what changes while the user works: every
+name change and every checked state change the program announces. Once the names of
+each watched kind have arrived (the box's, the progress line's, a checked button's), or
+the deadline has passed, it prints a second line of JSON with what it heard.
+
 Exits 77 when the AT-SPI client library is missing, 2 when the program never shows up on
-the accessibility bus within the deadline given as the first argument (seconds).
+the accessibility bus within the deadline given as the first argument (seconds). The
+second argument, when given, is the box's caption to wait for, the third the start of
+the progress line to wait for, the fourth the button to hear checked.
 """
 import json
 import sys
@@ -15,7 +22,7 @@ try:
     import gi
 
     gi.require_version("Atspi", "2.0")
-    from gi.repository import Atspi
+    from gi.repository import Atspi, GLib
 except (ImportError, ValueError) as error:
     print(f"no AT-SPI client library: {error}", file=sys.stderr)
     sys.exit(77)
@@ -56,8 +63,58 @@ def entries(menu):
     return listed
 
 
+class Heard:
+    """What the program announced: names as they changed, buttons as they were checked."""
+
+    def __init__(self):
+        self.box = []
+        self.progress = []
+        self.checked = []
+
+    def __call__(self, event):
+        try:
+            source = event.source
+            if event.type.startswith("object:property-change:accessible-name"):
+                name = event.any_data if isinstance(event.any_data, str) else source.get_name()
+                if source.get_description() == "Selected location":
+                    self.box.append(name)
+                elif source.get_role() == Atspi.Role.LABEL and name.startswith("Visited "):
+                    self.progress.append(name)
+            elif event.type.startswith("object:state-changed:checked") and event.detail1 == 1:
+                self.checked.append(source.get_name())
+        except GLib.Error:
+            pass  # the source went before it could be asked
+
+    def complete(self, box, progress, button):
+        return (
+            (box is None or box in self.box)
+            and (progress is None or any(p.startswith(progress) for p in self.progress))
+            and (button is None or button in self.checked)
+        )
+
+
+def listen(heard, deadline, wanted):
+    """Runs the event loop until every wanted announcement came or the deadline passed."""
+
+    def check():
+        if heard.complete(*wanted) or time.monotonic() > deadline:
+            Atspi.event_quit()
+            return False
+        return True
+
+    GLib.timeout_add(50, check)
+    Atspi.event_main()
+
+
 def main():
     deadline = time.monotonic() + float(sys.argv[1] if len(sys.argv) > 1 else 20)
+    wanted = tuple(sys.argv[i] if len(sys.argv) > i else None for i in (2, 3, 4))
+    # Listening from the start: the program learns of the listeners through the registry,
+    # and by the time the first line is out it sends what it announces.
+    heard = Heard()
+    listener = Atspi.EventListener.new(heard)
+    listener.register("object:property-change:accessible-name")
+    listener.register("object:state-changed:checked")
     app = application(deadline)
     if app is None:
         print("the program is not on the accessibility bus", file=sys.stderr)
@@ -81,6 +138,9 @@ def main():
         elif name.startswith("Visited ") and node.get_role() == Atspi.Role.LABEL:
             found["progress"] = name
     print(json.dumps(found), flush=True)
+    if any(w is not None for w in wanted):
+        listen(heard, deadline, wanted)
+        print(json.dumps({"box": heard.box, "progress": heard.progress, "checked": heard.checked}), flush=True)
     return 0
 
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The real program read by a screen reader's client library over AT-SPI, on a session bus
-// of the test's own: the box's caption, the progress counts and the open menu's entries.
+// of the test's own: the box's caption, the progress counts and the open menu's entries,
+// then the changes of the caption, the counts and a status button as they are announced.
 #include "common/testworld.h"
 #include "x11/xserver.h"
 
@@ -62,7 +63,7 @@ private:
     QString m_address;
 };
 
-TEST(X11AtSpi, AScreenReaderReadsTheBoxCaptionTheCountsAndTheMenu)
+TEST(X11AtSpi, AScreenReaderReadsTheWindowAndHearsWhatChanges)
 {
     const QString reader = QStringLiteral(VDM_ATSPI_READER);
     if (!QFile::exists(QStringLiteral("/usr/libexec/at-spi-bus-launcher"))
@@ -112,7 +113,10 @@ TEST(X11AtSpi, AScreenReaderReadsTheBoxCaptionTheCountsAndTheMenu)
     QProcess read;
     read.setProcessEnvironment(env);
     const QString counts = QStringLiteral("Visited %1 \u00B7 Active 0 \u00B7 Unvisited %2 of 2");
-    read.start(QStringLiteral("/usr/bin/python3"), {reader, QStringLiteral("20")});
+    // It reads the open menu, then listens for Beta's caption, the counts after Beta is
+    // marked unvisited, and the Unvisited button checked.
+    read.start(QStringLiteral("/usr/bin/python3"), {reader, QStringLiteral("30"), QStringLiteral("Beta"),
+                                                    counts.arg(0).arg(2), QStringLiteral("Unvisited")});
     ASSERT_TRUE(read.waitForStarted());
     const auto line = [&read] {
         (void)QTest::qWaitFor([&] { return read.canReadLine() || read.state() == QProcess::NotRunning; }, 30000);
@@ -122,7 +126,6 @@ TEST(X11AtSpi, AScreenReaderReadsTheBoxCaptionTheCountsAndTheMenu)
     if (read.state() == QProcess::NotRunning && read.exitCode() == 77)
         GTEST_SKIP() << "no AT-SPI client library: " << read.readAllStandardError().constData();
     ASSERT_FALSE(first.isEmpty()) << "the reader said: " << read.readAllStandardError().constData();
-    EXPECT_TRUE(ended(read, 10000)) << "the reader hung";
 
     const QJsonObject found = QJsonDocument::fromJson(first).object();
     EXPECT_EQ(found[QStringLiteral("box")].toString(), QStringLiteral("Alpha"));
@@ -139,20 +142,39 @@ TEST(X11AtSpi, AScreenReaderReadsTheBoxCaptionTheCountsAndTheMenu)
     EXPECT_TRUE(mapEntries.contains(QStringLiteral("Show ship routes")))
         << mapEntries.join(QLatin1Char(',')).toStdString();
 
-    // Alpha marked visited from the keyboard with the box's key, which the note editor,
-    // holding the focus, leaves to the window (the window is not the active one: no window
-    // manager makes it so, and the keys reach it all the same).
+    // Beta found with quick find and marked unvisited from the keyboard with the box's key,
+    // which the note editor, holding the focus, leaves to the window (the window is not the
+    // active one: no window manager makes it so, and the keys reach it and its bars all the
+    // same). What changes is announced to the listening reader as it happens.
     x.typeKey(XK_Escape); // the menu closes
     QTest::qWait(200);
-    x.typeKey(XK_F2); // the box opens on Alpha, the note editor takes the focus
+    x.typeKey(XK_f, XK_Control_L); // quick find, the focus in its field
     QTest::qWait(200);
-    x.typeKey(XK_3, XK_Alt_L);
+    for (const uint32_t letter : {XK_b, XK_e, XK_t, XK_a})
+        x.typeKey(letter);
+    x.typeKey(XK_Return); // Beta taken: the box's caption
     QTest::qWait(200);
+    x.typeKey(XK_F2); // the box opens on Beta, the note editor takes the focus
+    QTest::qWait(200);
+    x.typeKey(XK_1, XK_Alt_L);
+    const QByteArray second = line();
+    EXPECT_TRUE(ended(read, 10000)) << "the reader hung";
+    const QJsonObject heard = QJsonDocument::fromJson(second).object();
+    const auto list = [&heard](const char* key) {
+        QStringList names;
+        for (const QJsonValue& v : heard[QLatin1String(key)].toArray())
+            names << v.toString();
+        return names;
+    };
+    EXPECT_TRUE(list("box").contains(QStringLiteral("Beta"))) << second.constData();
+    EXPECT_TRUE(list("progress").contains(counts.arg(0).arg(2))) << second.constData();
+    EXPECT_TRUE(list("checked").contains(QStringLiteral("Unvisited"))) << second.constData();
+
     x.askToClose(window);
     EXPECT_TRUE(ended(map, 60000)) << "the program did not end";
     EXPECT_EQ(world.read(QStringLiteral("user.gdb")).toStdString(),
-              "loc\r\n   nm = Alpha\r\n   status = 3\r\n   note = \r\nend\r\n"
-              "loc\r\n   nm = Beta\r\n   status = 3\r\n   note = \r\nend\r\n");
+              "loc\r\n   nm = Alpha\r\n   status = 1\r\n   note = \r\nend\r\n"
+              "loc\r\n   nm = Beta\r\n   status = 1\r\n   note = \r\nend\r\n");
 }
 
 } // namespace
