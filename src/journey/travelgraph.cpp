@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <thread>
 #include <utility>
 
 namespace vdm {
@@ -76,6 +78,159 @@ std::int64_t squared(std::int64_t dx, std::int64_t dy)
     return dx * dx + dy * dy;
 }
 
+/** Places in this many and more find their walks on two threads. */
+constexpr std::size_t ParallelFrom = 20000;
+
+/**
+ * The places sorted into square cells of a grid over their bounding box, with their
+ * positions copied in cell order: a cell's places, and a row of neighbouring cells', lie
+ * side by side in memory.
+ */
+struct Grid {
+    std::int64_t xlo = 0, ylo = 0, cell = 1, columns = 1, rows = 1;
+    std::vector<std::int32_t> cellStart; // columns * rows + 1 offsets into the arrays below
+    std::vector<std::int32_t> place, x, y;
+
+    Grid(const std::vector<std::int32_t>& xs, const std::vector<std::int32_t>& ys)
+    {
+        const std::size_t n = xs.size();
+        std::int64_t xhi = xs[0], yhi = ys[0];
+        xlo = xs[0];
+        ylo = ys[0];
+        for (std::size_t i = 1; i < n; ++i) {
+            xlo = std::min<std::int64_t>(xlo, xs[i]);
+            xhi = std::max<std::int64_t>(xhi, xs[i]);
+            ylo = std::min<std::int64_t>(ylo, ys[i]);
+            yhi = std::max<std::int64_t>(yhi, ys[i]);
+        }
+        // About two places a cell: the nearest few of a place then mostly lie in the
+        // block of nine cells around it, found in three runs of memory.
+        const double area = std::max(1.0, double(xhi - xlo + 1) * double(yhi - ylo + 1));
+        cell = std::int64_t(std::ceil(std::max(1.0, std::sqrt(2 * area / double(n)))));
+        columns = (xhi - xlo) / cell + 1;
+        rows = (yhi - ylo) / cell + 1;
+        std::vector<std::int32_t> cellOf(n);
+        cellStart.assign(std::size_t(columns * rows) + 1, 0);
+        for (std::size_t i = 0; i < n; ++i) {
+            cellOf[i] = std::int32_t(((ys[i] - ylo) / cell) * columns + (xs[i] - xlo) / cell);
+            ++cellStart[std::size_t(cellOf[i]) + 1];
+        }
+        for (std::size_t c = 1; c < cellStart.size(); ++c)
+            cellStart[c] += cellStart[c - 1];
+        place.resize(n);
+        x.resize(n);
+        y.resize(n);
+        std::vector<std::int32_t> at(cellStart.begin(), cellStart.end() - 1);
+        for (std::size_t i = 0; i < n; ++i) {
+            const auto k = std::size_t(at[std::size_t(cellOf[i])]++);
+            place[k] = std::int32_t(i);
+            x[k] = xs[i];
+            y[k] = ys[i];
+        }
+    }
+};
+
+/** The nearest few places of one place so far, nearest first (the lower index among equals). */
+struct Nearest {
+    std::array<std::int64_t, TravelGraph::WalkNeighbours> d{};
+    std::array<std::int32_t, TravelGraph::WalkNeighbours> place{};
+    int count = 0;
+
+    void offer(std::int64_t dist, std::int32_t p)
+    {
+        constexpr int K = TravelGraph::WalkNeighbours;
+        if (count == K && (dist > d[K - 1] || (dist == d[K - 1] && p > place[K - 1])))
+            return;
+        int k = count < K ? count++ : K - 1;
+        for (; k > 0
+               && (d[std::size_t(k - 1)] > dist || (d[std::size_t(k - 1)] == dist && place[std::size_t(k - 1)] > p));
+             --k) {
+            d[std::size_t(k)] = d[std::size_t(k - 1)];
+            place[std::size_t(k)] = place[std::size_t(k - 1)];
+        }
+        d[std::size_t(k)] = dist;
+        place[std::size_t(k)] = p;
+    }
+};
+
+/**
+ * Finds the walks of the places `from` to `to` (exclusive): for each, its nearest
+ * places within `within` (a squared distance), written to `near` (WalkNeighbours slots a
+ * place) and `nearCount`. Each place searches ring after ring of cells around its own;
+ * every place outside the block searched lies at least as far as the block's nearest
+ * border beyond it, so once the nearest found lie closer than that, or that border lies
+ * beyond the longest leg, none outside can take their place.
+ */
+void findWalks(const Grid& grid, const std::vector<std::int32_t>& xs, const std::vector<std::int32_t>& ys,
+               std::int64_t within, std::size_t from, std::size_t to, std::vector<std::int32_t>& near,
+               std::vector<std::uint8_t>& nearCount)
+{
+    constexpr int K = TravelGraph::WalkNeighbours;
+    constexpr std::int64_t Unbounded = std::numeric_limits<std::int64_t>::max() / 4;
+    const std::int64_t columns = grid.columns, rows = grid.rows, cell = grid.cell;
+    for (std::size_t i = from; i < to; ++i) {
+        const std::int64_t px = xs[i], py = ys[i];
+        const std::int64_t cx = (px - grid.xlo) / cell, cy = (py - grid.ylo) / cell;
+        Nearest best;
+        // The places of cells `x0` to `x1` of row `row`, one run of memory.
+        const auto visitRow = [&](std::int64_t row, std::int64_t x0, std::int64_t x1) {
+            if (row < 0 || row >= rows)
+                return;
+            x0 = std::max<std::int64_t>(x0, 0);
+            x1 = std::min<std::int64_t>(x1, columns - 1);
+            if (x0 > x1)
+                return;
+            const std::size_t first = std::size_t(grid.cellStart[std::size_t(row * columns + x0)]);
+            const std::size_t last = std::size_t(grid.cellStart[std::size_t(row * columns + x1 + 1)]);
+            for (std::size_t k = first; k < last; ++k) {
+                const std::int64_t d = squared(grid.x[k] - px, grid.y[k] - py);
+                if (d <= within && std::size_t(grid.place[k]) != i)
+                    best.offer(d, grid.place[k]);
+            }
+        };
+        for (std::int64_t ring = 0;; ++ring) {
+            visitRow(cy - ring, cx - ring, cx + ring);
+            if (ring > 0) {
+                visitRow(cy + ring, cx - ring, cx + ring);
+                for (std::int64_t y = cy - ring + 1; y <= cy + ring - 1; ++y) {
+                    visitRow(y, cx - ring, cx - ring);
+                    visitRow(y, cx + ring, cx + ring);
+                }
+            }
+            // How near a place outside the block of cells searched can lie: one unit past
+            // its nearest border (positions are whole units); no border where the block
+            // reaches the grid's edge, for nothing lies beyond it.
+            std::int64_t gap = Unbounded;
+            if (cx - ring > 0)
+                gap = std::min(gap, px - (grid.xlo + (cx - ring) * cell) + 1);
+            if (cx + ring < columns - 1)
+                gap = std::min(gap, grid.xlo + (cx + ring + 1) * cell - px);
+            if (cy - ring > 0)
+                gap = std::min(gap, py - (grid.ylo + (cy - ring) * cell) + 1);
+            if (cy + ring < rows - 1)
+                gap = std::min(gap, grid.ylo + (cy + ring + 1) * cell - py);
+            if (gap == Unbounded)
+                break; // the block holds the whole grid
+            const std::int64_t gapSquared = gap * gap;
+            if (gapSquared > within || (best.count == K && best.d[K - 1] < gapSquared))
+                break;
+        }
+        std::copy_n(best.place.begin(), best.count, near.begin() + std::ptrdiff_t(i * K));
+        nearCount[i] = std::uint8_t(best.count);
+    }
+}
+
+/** Sorts a few values in place and drops repeats; returns the new end. */
+template <typename T> T* sortUnique(T* begin, T* end)
+{
+    if (begin == end)
+        return end;
+    for (T* a = begin + 1; a < end; ++a)
+        for (T* b = a; b > begin && *b < *(b - 1); --b)
+            std::swap(*b, *(b - 1));
+    return std::unique(begin, end);
+}
+
 } // namespace
 
 double TravelGraph::distance(int a, int b) const
@@ -95,135 +250,85 @@ TravelGraph::TravelGraph(const LocationList& locations, const SpatialIndex& /*in
         m_y[i] = locations[i].Y;
     }
 
-    struct Link {
-        std::int32_t from, target;
-        TravelMode mode;
-    };
-    std::vector<Link> links;
-    links.reserve(n * (WalkNeighbours * 2 + 2));
+    // Walking: each place's nearest neighbours within reach, joined both ways (the
+    // nearness is not mutual, the walk is). The search is the bulk of the work and each
+    // place's is its own, so large worlds share it between two threads.
+    constexpr int K = WalkNeighbours;
+    std::vector<std::int32_t> near;
+    std::vector<std::uint8_t> nearCount(n, 0);
+    if (walkLeg > 0 && n > 1) {
+        near.resize(n * K);
+        const Grid grid(m_x, m_y);
+        // Squared distances: exact, and in the same order as the distances.
+        const auto within = std::int64_t(std::floor(walkLeg * walkLeg));
+        if (n >= ParallelFrom) {
+            const std::size_t half = n / 2;
+            std::thread other([&] { findWalks(grid, m_x, m_y, within, half, n, near, nearCount); });
+            findWalks(grid, m_x, m_y, within, 0, half, near, nearCount);
+            other.join();
+        } else {
+            findWalks(grid, m_x, m_y, within, 0, n, near, nearCount);
+        }
+    }
 
+    // Who has each place among their nearest, in ascending order (filled in that order):
+    // merged with its own nearest, sorted, a place's walks come out sorted without a sort
+    // of the whole.
+    std::vector<std::int32_t> nearOfStart(n + 1, 0);
     for (std::size_t i = 0; i < n; ++i)
+        for (int k = 0; k < nearCount[i]; ++k)
+            ++nearOfStart[std::size_t(near[i * K + std::size_t(k)]) + 1];
+    for (std::size_t i = 0; i < n; ++i)
+        nearOfStart[i + 1] += nearOfStart[i];
+    std::vector<std::int32_t> nearOf(static_cast<std::size_t>(nearOfStart[n]));
+    {
+        std::vector<std::int32_t> at(nearOfStart.begin(), nearOfStart.end() - 1);
+        for (std::size_t i = 0; i < n; ++i)
+            for (int k = 0; k < nearCount[i]; ++k)
+                nearOf[std::size_t(at[std::size_t(near[i * K + std::size_t(k)])]++)] = std::int32_t(i);
+    }
+
+    // The edges of each place in order: its walks (the first mode), then its network
+    // links by mode and target, each once. (Made on one thread: splitting this pass
+    // costs more in page faults and the copy that joins the halves than it saves.)
+    m_start.assign(n + 1, 0);
+    m_edges.clear();
+    m_edges.reserve((nearOf.size() * 2) + n);
+    std::vector<std::pair<TravelMode, std::int32_t>> links;
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::int64_t x = m_x[i], y = m_y[i];
+        const auto length = [&](std::int32_t j) {
+            return std::sqrt(double(squared(m_x[std::size_t(j)] - x, m_y[std::size_t(j)] - y)));
+        };
+        std::array<std::int32_t, K> own{};
+        std::copy_n(near.begin() + std::ptrdiff_t(i * K), nearCount[i], own.begin());
+        const std::int32_t* a = own.data();
+        const std::int32_t* const aEnd = sortUnique(own.data(), own.data() + nearCount[i]);
+        const std::int32_t* b = nearOf.data() + nearOfStart[i];
+        const std::int32_t* const bEnd = nearOf.data() + nearOfStart[i + 1];
+        while (a != aEnd || b != bEnd) {
+            const std::int32_t w = b == bEnd || (a != aEnd && *a < *b) ? *a++ : *b++;
+            if (a != aEnd && *a == w)
+                ++a; // its own nearest and has it among theirs: one walk both ways
+            m_edges.push_back({w, TravelMode::Walk, length(w)});
+        }
+        links.clear();
         for (const Route& r : locations[i].Routes) {
             TravelMode mode;
             if (r.Target >= 0 && std::size_t(r.Target) < n && std::size_t(r.Target) != i
                 && travelModeOfRoute(r.Kind, mode)) {
-                links.push_back({std::int32_t(i), r.Target, mode});
+                links.push_back({mode, r.Target});
                 if (mode == TravelMode::Guild)
                     m_guildArrivals.push_back(r.Target);
             }
         }
-    std::sort(m_guildArrivals.begin(), m_guildArrivals.end());
-    m_guildArrivals.erase(std::unique(m_guildArrivals.begin(), m_guildArrivals.end()), m_guildArrivals.end());
-
-    // Walking: each place's nearest neighbours within reach, joined both ways (the
-    // nearness is not mutual, the walk is). The places go into a grid of their own, cells
-    // about as wide as the distance that holds that many neighbours on average, sorted by
-    // cell; each place searches ring after ring of cells around its own. A place outside
-    // the rings searched lies farther than `ring` cell widths, so once that many
-    // neighbours lie within that reach, no place outside can be nearer.
-    if (walkLeg > 0 && n > 1) {
-        std::int64_t xlo = m_x[0], xhi = m_x[0], ylo = m_y[0], yhi = m_y[0];
-        for (std::size_t i = 1; i < n; ++i) {
-            xlo = std::min<std::int64_t>(xlo, m_x[i]);
-            xhi = std::max<std::int64_t>(xhi, m_x[i]);
-            ylo = std::min<std::int64_t>(ylo, m_y[i]);
-            yhi = std::max<std::int64_t>(yhi, m_y[i]);
-        }
-        const double area = std::max(1.0, double(xhi - xlo + 1) * double(yhi - ylo + 1));
-        // Cells of about one place each keep the rings cheap; never more cells than places.
-        // (A cell wider than the longest leg is fine: every walk then ends within one ring.)
-        const auto cell = std::int64_t(std::ceil(std::max(1.0, std::sqrt(area / double(n)))));
-        const std::int64_t columns = (xhi - xlo) / cell + 1, rows = (yhi - ylo) / cell + 1;
-        const auto cellOf
-            = [&](std::size_t i) { return std::size_t(((m_y[i] - ylo) / cell) * columns + (m_x[i] - xlo) / cell); };
-        std::vector<std::int32_t> cellStart(std::size_t(columns * rows) + 1, 0);
-        for (std::size_t i = 0; i < n; ++i)
-            ++cellStart[cellOf(i) + 1];
-        for (std::size_t c = 1; c < cellStart.size(); ++c)
-            cellStart[c] += cellStart[c - 1];
-        std::vector<std::int32_t> byCell(n);
-        {
-            std::vector<std::int32_t> at(cellStart.begin(), cellStart.end() - 1);
-            for (std::size_t i = 0; i < n; ++i)
-                byCell[std::size_t(at[cellOf(i)]++)] = std::int32_t(i);
-        }
-        // Squared distances: exact, and in the same order as the distances.
-        const auto within = std::int64_t(std::floor(walkLeg * walkLeg));
-        const std::int64_t lastRing = std::max(columns, rows);
-        std::vector<std::pair<std::int64_t, int>> near;
-        for (std::size_t i = 0; i < n; ++i) {
-            near.clear();
-            const std::int64_t cx = (m_x[i] - xlo) / cell, cy = (m_y[i] - ylo) / cell;
-            const auto visit = [&](std::int64_t x, std::int64_t y) {
-                if (x < 0 || y < 0 || x >= columns || y >= rows)
-                    return;
-                const std::size_t c = std::size_t(y * columns + x);
-                for (std::int32_t k = cellStart[c]; k < cellStart[c + 1]; ++k) {
-                    const auto j = std::size_t(byCell[std::size_t(k)]);
-                    if (j == i)
-                        continue;
-                    const std::int64_t d = squared(std::int64_t(m_x[j]) - m_x[i], std::int64_t(m_y[j]) - m_y[i]);
-                    if (d <= within)
-                        near.push_back({d, int(j)});
-                }
-            };
-            for (std::int64_t ring = 0; ring <= lastRing; ++ring) {
-                if (ring == 0) {
-                    visit(cx, cy);
-                } else {
-                    for (std::int64_t x = cx - ring; x <= cx + ring; ++x) {
-                        visit(x, cy - ring);
-                        visit(x, cy + ring);
-                    }
-                    for (std::int64_t y = cy - ring + 1; y <= cy + ring - 1; ++y) {
-                        visit(cx - ring, y);
-                        visit(cx + ring, y);
-                    }
-                }
-                const std::int64_t reach = ring * cell; // every place outside lies farther
-                if (double(reach) >= walkLeg)
-                    break;
-                const std::int64_t reachSquared = reach * reach;
-                if (std::count_if(near.begin(), near.end(), [&](const auto& p) { return p.first <= reachSquared; })
-                    >= WalkNeighbours)
-                    break;
-            }
-            const std::size_t keep = std::min<std::size_t>(near.size(), WalkNeighbours);
-            std::partial_sort(near.begin(), near.begin() + std::ptrdiff_t(keep), near.end());
-            for (std::size_t k = 0; k < keep; ++k) {
-                links.push_back({std::int32_t(i), near[k].second, TravelMode::Walk});
-                links.push_back({near[k].second, std::int32_t(i), TravelMode::Walk});
-            }
-        }
-    }
-
-    // Bucket the links by origin (a counting sort), then order and thin out each
-    // place's few links: far cheaper than sorting them all at once.
-    std::vector<std::int32_t> first(n + 1, 0);
-    for (const Link& l : links)
-        ++first[std::size_t(l.from) + 1];
-    for (std::size_t i = 0; i < n; ++i)
-        first[i + 1] += first[i];
-    std::vector<Link> bucketed(links.size());
-    {
-        std::vector<std::int32_t> at(first.begin(), first.end() - 1);
-        for (const Link& l : links)
-            bucketed[std::size_t(at[std::size_t(l.from)]++)] = l;
-    }
-    const auto order
-        = [](const Link& a, const Link& b) { return std::tie(a.mode, a.target) < std::tie(b.mode, b.target); };
-    const auto same = [](const Link& a, const Link& b) { return a.mode == b.mode && a.target == b.target; };
-    m_start.assign(n + 1, 0);
-    m_edges.clear();
-    m_edges.reserve(links.size());
-    for (std::size_t i = 0; i < n; ++i) {
-        const auto begin = bucketed.begin() + first[i], end = bucketed.begin() + first[i + 1];
-        std::sort(begin, end, order);
-        for (auto l = begin; l != end; ++l)
-            if (l == begin || !same(*(l - 1), *l))
-                m_edges.push_back({l->target, l->mode, distance(int(i), l->target)});
+        const auto* linksEnd = sortUnique(links.data(), links.data() + links.size());
+        for (const auto* l = links.data(); l != linksEnd; ++l)
+            m_edges.push_back({l->second, l->first, length(l->second)});
         m_start[i + 1] = std::int32_t(m_edges.size());
     }
+    std::sort(m_guildArrivals.begin(), m_guildArrivals.end());
+    m_guildArrivals.erase(std::unique(m_guildArrivals.begin(), m_guildArrivals.end()), m_guildArrivals.end());
 }
 
 } // namespace vdm

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <set>
+#include <tuple>
 
 using namespace vdm;
 
@@ -118,6 +119,62 @@ TEST(TravelGraph, WalksAreExactlyTheNearestNeighboursJoinedBothWays)
             for (auto e = g.edgesBegin(u); e != g.edgesEnd(u); ++e)
                 walks.insert(e->target);
             EXPECT_EQ(walks, expected[std::size_t(u)]) << "place " << u;
+        }
+    }
+}
+
+/** Each place's edges come ordered by mode, then target, each once. */
+void expectOrderedOnce(const TravelGraph& g)
+{
+    for (int u = 0; u < g.size(); ++u)
+        for (auto e = g.edgesBegin(u); e + 1 < g.edgesEnd(u); ++e)
+            ASSERT_TRUE(std::tie(e->mode, e->target) < std::tie(e[1].mode, e[1].target)) << "place " << u;
+}
+
+TEST(TravelGraph, EdgesComeOrderedAndOnce)
+{
+    std::mt19937 rng(3);
+    for (const int count : {1, 2, 7, 300}) {
+        SCOPED_TRACE(count);
+        LocationList places = test::randomPlaces(rng, count, 8000, 4);
+        // The same route twice, and a walk both places find for each other.
+        places[0].Routes.push_back({count - 1, Ship});
+        places[0].Routes.push_back({count - 1, Ship});
+        const SpatialIndex index(places, {});
+        const TravelGraph g(places, index);
+        expectOrderedOnce(g);
+    }
+}
+
+TEST(TravelGraph, LargeWorldsWalkToTheirNearestAsSmallOnesDo)
+{
+    // Enough places for the walks to be searched on two threads.
+    std::mt19937 rng(29);
+    const LocationList places = test::randomPlaces(rng, 24000, 600000, 2);
+    const SpatialIndex index(places, {});
+    const TravelGraph g(places, index);
+    expectOrderedOnce(g);
+    const auto walksOf = [&](int u) {
+        std::set<int> walks;
+        for (auto e = g.edgesBegin(u); e != g.edgesEnd(u); ++e)
+            if (e->mode == TravelMode::Walk)
+                walks.insert(e->target);
+        return walks;
+    };
+    std::uniform_int_distribution<int> any(0, g.size() - 1);
+    for (int round = 0; round < 60; ++round) {
+        const int u = any(rng);
+        const std::set<int> walks = walksOf(u);
+        // Its own nearest, and only places that have it among theirs besides.
+        const std::vector<int> own = nearestByHand(places, u, TravelGraph::DefaultWalkLeg);
+        for (const int v : own)
+            EXPECT_EQ(walks.count(v), 1u) << u << " to " << v;
+        for (const int v : walks) {
+            if (std::find(own.begin(), own.end(), v) != own.end())
+                continue;
+            const std::vector<int> theirs = nearestByHand(places, v, TravelGraph::DefaultWalkLeg);
+            EXPECT_NE(std::find(theirs.begin(), theirs.end(), u), theirs.end()) << u << " to " << v;
+            EXPECT_EQ(walksOf(v).count(u), 1u);
         }
     }
 }
