@@ -26,21 +26,6 @@ bool TravelSettings::allows(TravelMode mode) const
     return false;
 }
 
-double TravelSettings::legCost(TravelMode mode, double distance) const
-{
-    switch (mode) {
-    case TravelMode::Walk:
-        return distance / walkSpeed;
-    case TravelMode::Skarnel:
-        return distance / skarnelSpeed;
-    case TravelMode::Ship:
-        return distance / shipSpeed;
-    case TravelMode::Guild:
-        return guildJumpCost;
-    }
-    return 0;
-}
-
 double TravelSettings::fastestSpeed() const
 {
     double fastest = 0;
@@ -232,12 +217,6 @@ template <typename T> T* sortUnique(T* begin, T* end)
 }
 
 } // namespace
-
-double TravelGraph::distance(int a, int b) const
-{
-    return std::sqrt(double(squared(std::int64_t(m_x[std::size_t(a)]) - m_x[std::size_t(b)],
-                                    std::int64_t(m_y[std::size_t(a)]) - m_y[std::size_t(b)])));
-}
 
 TravelGraph::TravelGraph(const LocationList& locations, const SpatialIndex& /*index*/, double walkLeg)
     : m_walkLeg(walkLeg)

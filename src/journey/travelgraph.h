@@ -4,6 +4,7 @@
 #include "data/location.h"
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -32,7 +33,20 @@ struct TravelSettings {
     /** Whether the traveller may use `mode`: enabled, and for a way that costs by distance, a speed above 0. */
     bool allows(TravelMode mode) const;
     /** The time of one leg of `mode` over `distance` map units, without the change penalty. */
-    double legCost(TravelMode mode, double distance) const;
+    double legCost(TravelMode mode, double distance) const
+    {
+        switch (mode) {
+        case TravelMode::Walk:
+            return distance / walkSpeed;
+        case TravelMode::Skarnel:
+            return distance / skarnelSpeed;
+        case TravelMode::Ship:
+            return distance / shipSpeed;
+        case TravelMode::Guild:
+            return guildJumpCost;
+        }
+        return 0;
+    }
     /** The fastest speed of the enabled ways that cost by distance; 0 when none is enabled. */
     double fastestSpeed() const;
     bool operator==(const TravelSettings&) const = default;
@@ -77,7 +91,13 @@ public:
     std::int32_t x(int place) const { return m_x[std::size_t(place)]; }
     std::int32_t y(int place) const { return m_y[std::size_t(place)]; }
     /** The straight-line map distance between two places. */
-    double distance(int a, int b) const;
+    double distance(int a, int b) const
+    {
+        // Exact in 64 bits: map units are far below 2^26.
+        const std::int64_t dx = std::int64_t(m_x[std::size_t(a)]) - m_x[std::size_t(b)];
+        const std::int64_t dy = std::int64_t(m_y[std::size_t(a)]) - m_y[std::size_t(b)];
+        return std::sqrt(double((dx * dx) + (dy * dy)));
+    }
 
     /** The edges leaving `place`, ordered by mode, then target. */
     const Edge* edgesBegin(int place) const { return m_edges.data() + m_start[std::size_t(place)]; }
