@@ -4,6 +4,7 @@
 #include <QAccessibleObject>
 #include <QAccessibleWidget>
 #include <QApplication>
+#include <QLineEdit>
 #include <QWindow>
 #include <QToolButton>
 
@@ -138,6 +139,12 @@ void setAccessibleDescriptionIfChanged(QWidget& widget, const QString& text)
 {
     if (widget.accessibleDescription() != text)
         widget.setAccessibleDescription(text);
+}
+
+void nameClearButton(QLineEdit& field, const QString& name)
+{
+    for (QToolButton* clear : field.findChildren<QToolButton*>())
+        clear->setAccessibleName(name);
 }
 
 void installCheckButtonAccessibility()

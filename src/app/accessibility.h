@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+class QLineEdit;
 class QString;
 class QWidget;
 
@@ -13,6 +14,12 @@ namespace vdm {
  */
 void setAccessibleNameIfChanged(QWidget& widget, const QString& text);
 void setAccessibleDescriptionIfChanged(QWidget& widget, const QString& text);
+
+/**
+ * Names the clear button a field shows when it has text (the toolkit leaves it unnamed,
+ * so a screen reader reads a bare "button"). Call after enabling the button.
+ */
+void nameClearButton(QLineEdit& field, const QString& name);
 
 /**
  * Makes a check-style tool button (the display toggles, the status buttons, the marker

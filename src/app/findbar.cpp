@@ -12,7 +12,6 @@
 #include <QListWidget>
 #include <QPainter>
 #include <QPixmap>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace vdm {
@@ -57,8 +56,7 @@ FindBar::FindBar(const World& world, QWidget* mapPanel, std::function<QColor(std
     m_field->setAccessibleName(QStringLiteral("Find a place"));
     m_field->setPlaceholderText(QStringLiteral("Name, region, kind or note"));
     m_field->setClearButtonEnabled(true);
-    for (QToolButton* clear : m_field->findChildren<QToolButton*>())
-        clear->setAccessibleName(QStringLiteral("Clear the search"));
+    nameClearButton(*m_field, QStringLiteral("Clear the search"));
     m_hits->setObjectName(QStringLiteral("FindHits"));
     m_hits->setAccessibleName(QStringLiteral("Places found"));
     m_hits->setFocusPolicy(Qt::NoFocus); // the field keeps the keys; Up and Down move here

@@ -25,11 +25,10 @@ FocusChain::FocusChain(CoolBar& bands, QList<QWidget*> below, QWidget* framed)
         if (auto* editor = qobject_cast<QPlainTextEdit*>(w))
             editor->setTabChangesFocus(true);
     }
-    if (m_framed) {
+    if (m_framed)
         m_framed->setFocusPolicy(Qt::StrongFocus);
-        m_frame = new QFocusFrame(m_framed->parentWidget());
-        m_frame->setObjectName(m_framed->objectName() + QStringLiteral("FocusFrame"));
-    }
+    m_frame = new QFocusFrame(bands.window());
+    m_frame->setObjectName(QStringLiteral("ChainFocusFrame"));
     apply();
     connect(&bands, &CoolBar::layoutChanged, this, &FocusChain::apply);
     // The frame goes with the framed control's parent; the chain may outlive it.

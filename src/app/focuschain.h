@@ -18,7 +18,8 @@ class CoolBar;
  * when the user moves them. Buttons take the focus from Tab only, so a click leaves it
  * where it was, as it always did; a text editor in the chain gives Tab up, as every other
  * control does. The framed control (the map) shows its focus with a frame around it,
- * outside its own pixels, so taking or losing the focus never paints it.
+ * outside its own pixels, so taking or losing the focus never paints it; the others draw
+ * their focus themselves.
  */
 class FocusChain : public QObject {
     Q_OBJECT

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "app/journeybar.h"
 
+#include "app/accessibility.h"
 #include "data/codepage.h"
 #include "journey/journeysession.h"
 #include "journey/journeytext.h"
@@ -49,6 +50,7 @@ JourneyBar::JourneyBar(const World& world, QWidget* mapPanel)
         field->setAccessibleName(name);
         field->setPlaceholderText(QStringLiteral("Place name"));
         field->setClearButtonEnabled(true);
+        nameClearButton(*field, QStringLiteral("Clear ") + name);
         auto* label = new QLabel(name + QLatin1Char(':'), this);
         label->setBuddy(field);
         if (to)

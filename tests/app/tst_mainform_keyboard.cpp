@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QFocusFrame>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -118,6 +119,25 @@ TEST_F(KeyboardTest, TheChainFollowsABandTheUserMoves)
     const QList<QWidget*> seen = walk(false);
     ASSERT_TRUE(seen.contains(ui().ToolButtonOptions));
     EXPECT_EQ(seen.indexOf(ui().ToolButtonOptions), seen.indexOf(ui().ToolButtonGo) + 1);
+}
+
+TEST_F(KeyboardTest, AFrameAroundTheMapShowsItHasTheFocus)
+{
+    openWorld();
+    auto* frame = form->findChild<QFocusFrame*>(QStringLiteral("ChainFocusFrame"));
+    ASSERT_NE(frame, nullptr);
+    // The map draws no focus of its own: the frame goes around it, outside its pixels.
+    // Every other control of the chain draws its own focus and goes without.
+    focus(panel());
+    const QRect around(frame->mapTo(form.get(), QPoint()), frame->size());
+    const QRect inside(panel()->mapTo(form.get(), QPoint()), panel()->size());
+    EXPECT_TRUE(frame->isVisible());
+    EXPECT_TRUE(around.contains(inside) && around != inside);
+    press(Qt::Key_Tab);
+    EXPECT_NE(QApplication::focusWidget(), panel());
+    EXPECT_FALSE(frame->isVisible());
+    press(Qt::Key_Tab, Qt::ShiftModifier);
+    EXPECT_TRUE(frame->isVisible());
 }
 
 TEST_F(KeyboardTest, SpaceAndEnterPressTheFocusedButton)

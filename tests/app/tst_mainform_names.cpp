@@ -93,6 +93,22 @@ TEST_F(NamesTest, EveryControlAUserReachesOrReadsHasAName)
         EXPECT_EQ(nameOf(n.widget), QLatin1String(n.name));
 }
 
+TEST_F(NamesTest, EveryBarOverTheMapNamesItsControls)
+{
+    TMainForm& f = openWorld();
+    // The filter, the navigator and the journey bar with a route planned, then with a tour.
+    f.command(Command::Filter)->trigger();
+    f.command(Command::Navigator)->trigger();
+    f.command(Command::PlanRoute)->trigger();
+    auto* to = f.findChild<QLineEdit*>(QStringLiteral("JourneyTo"));
+    ASSERT_NE(to, nullptr);
+    to->setText(QStringLiteral("Beta"));
+    QTest::keyClick(to, Qt::Key_Return);
+    EXPECT_EQ(unnamed(&f).join(QStringLiteral("; ")).toStdString(), "");
+    f.command(Command::PlanTour)->trigger();
+    EXPECT_EQ(unnamed(&f).join(QStringLiteral("; ")).toStdString(), "");
+}
+
 TEST_F(NamesTest, TheBoxIsNamedByItsCaptionAndTheMapSaysWhatIsUnderThePointer)
 {
     TMainForm& f = openWorld();
