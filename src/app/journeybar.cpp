@@ -117,7 +117,9 @@ JourneyBar::JourneyBar(const World& world, QWidget* mapPanel)
     }
 
     m_totals->setObjectName(QStringLiteral("JourneyTotals"));
+    // Its name is what it shows (announced as it changes), its description what it is.
     m_totals->setAccessibleName(QStringLiteral("Journey totals"));
+    m_totals->setAccessibleDescription(QStringLiteral("Journey totals"));
     m_totals->setWordWrap(true);
     m_legs->setObjectName(QStringLiteral("JourneyLegs"));
     m_legs->setAccessibleName(QStringLiteral("Legs"));
@@ -283,6 +285,7 @@ void JourneyBar::showJourney(const Journey& journey, const std::vector<bool>& do
                           CodePage::decode(places[std::size_t(journey.end)].Name))
                  + totals;
     m_totals->setText(heading.isEmpty() ? totals : heading + QLatin1Char('\n') + totals);
+    setAccessibleNameIfChanged(*m_totals, m_totals->text());
     const int current = m_legs->currentRow();
     const bool same = m_legs->count() == int(journey.legs.size());
     m_filling = true;
@@ -303,6 +306,7 @@ void JourneyBar::showJourney(const Journey& journey, const std::vector<bool>& do
 void JourneyBar::showProblem(const QString& problem)
 {
     m_totals->setText(problem);
+    setAccessibleNameIfChanged(*m_totals, problem);
     m_filling = true;
     m_legs->clear();
     m_filling = false;

@@ -105,6 +105,14 @@ TEST_F(NamesTest, EveryBarOverTheMapNamesItsControls)
     to->setText(QStringLiteral("Beta"));
     QTest::keyClick(to, Qt::Key_Return);
     EXPECT_EQ(unnamed(&f).join(QStringLiteral("; ")).toStdString(), "");
+    // The totals read as they show, the route's or the problem's.
+    auto* totals = f.findChild<QLabel*>(QStringLiteral("JourneyTotals"));
+    ASSERT_NE(totals, nullptr);
+    EXPECT_TRUE(totals->text().contains(QStringLiteral("Beta"))) << totals->text().toStdString();
+    EXPECT_EQ(nameOf(totals), totals->text());
+    to->setText(QStringLiteral("Nowhere"));
+    QTest::keyClick(to, Qt::Key_Return);
+    EXPECT_EQ(nameOf(totals), QStringLiteral("No place is named \u201cNowhere\u201d."));
     f.command(Command::PlanTour)->trigger();
     EXPECT_EQ(unnamed(&f).join(QStringLiteral("; ")).toStdString(), "");
 }
