@@ -127,11 +127,6 @@ void FilterBar::openBar()
     m_kinds->setFocus(Qt::ShortcutFocusReason);
 }
 
-void FilterBar::closeBar()
-{
-    hideBar();
-}
-
 int FilterBar::barHeight(int)
 {
     return kHeight;

@@ -30,8 +30,6 @@ public:
 
     /** Shows the bar with the focus in the kinds list. */
     void openBar();
-    /** Hides the bar and gives the focus back. */
-    void closeBar();
 
 signals:
     /** The user changed a tick: the filter() is new. */

@@ -84,11 +84,6 @@ void FindBar::openBar()
     m_field->selectAll();
 }
 
-void FindBar::closeBar()
-{
-    hideBar();
-}
-
 void FindBar::search()
 {
     const LocationSearch::Result found = m_search.find(m_world, m_field->text(), ShownHits);

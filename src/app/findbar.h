@@ -36,8 +36,6 @@ public:
 
     /** Shows the bar with the focus in the field, its text selected, and searches again. */
     void openBar();
-    /** Hides the bar and gives the focus back. */
-    void closeBar();
 
 signals:
     /** The user took the hit on location `index`; the bar has closed. */

@@ -2,6 +2,7 @@
 #include "app/floatingbar.h"
 
 #include <QEvent>
+#include <QKeyEvent>
 
 #include <algorithm>
 
@@ -44,6 +45,22 @@ void FloatingBar::hideBar()
     QWidget* back
         = m_focusBefore && m_focusBefore->isVisible() && m_focusBefore->isEnabled() ? m_focusBefore.data() : m_panel;
     back->setFocus(Qt::OtherFocusReason);
+}
+
+void FloatingBar::closeBar()
+{
+    hideBar();
+}
+
+void FloatingBar::keyPressEvent(QKeyEvent* event)
+{
+    // A key its control leaves unused comes up to the bar: Escape on a button closes too.
+    if (event->key() == Qt::Key_Escape && !(event->modifiers() & ~Qt::KeypadModifier)) {
+        closeBar();
+        event->accept();
+        return;
+    }
+    QFrame::keyPressEvent(event);
 }
 
 int FloatingBar::barHeight(int width)

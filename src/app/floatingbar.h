@@ -22,6 +22,9 @@ public:
     /** `mapPanel`: the bar keeps to its `corner`, at most `maxWidth` wide. */
     FloatingBar(QWidget* mapPanel, Corner corner, int maxWidth);
 
+    /** Hides the bar and gives the focus back (Escape anywhere in the bar). */
+    virtual void closeBar();
+
 protected:
     /** Shows the bar over the panel, remembering where the focus was when it was closed. */
     void showBar();
@@ -34,6 +37,7 @@ protected:
 
     QWidget* panel() const { return m_panel; }
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QWidget* m_panel;

@@ -48,7 +48,7 @@ public:
     /** The bar plans a tour (openTour) rather than a route. */
     bool plansTour() const { return m_tour; }
     /** Hides the bar, gives the focus back and says closed(). */
-    void closeBar();
+    void closeBar() override;
 
     /** The ways the check boxes allow, in TravelMode order. */
     std::array<bool, TravelModeCount> modes() const;

@@ -73,6 +73,31 @@ TEST_F(FloatingBarTest, TheFocusGoesToTheMapWhenItsControlWentOutOfSight)
     EXPECT_EQ(form->focusWidget(), panel());
 }
 
+TEST_F(FloatingBarTest, EscapeOnAnyControlOfABarClosesIt)
+{
+    openAlphaAndBeta();
+    const struct {
+        const char* bar;
+        QKeyCombination key;
+        const char* control;
+    } cases[] = {
+        {"FilterBar", kBars[1].key, "FilterShowAll"}, {"FilterBar", kBars[1].key, "FilterClose"},
+        {"FilterBar", kBars[1].key, "FilterRegions"}, {"JourneyBar", kBars[2].key, "JourneyMode1"},
+        {"JourneyBar", kBars[2].key, "JourneyClose"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.control);
+        panel()->setFocus();
+        press(c.key);
+        ASSERT_TRUE(child(c.bar)->isVisible());
+        child(c.control)->setFocus();
+        ASSERT_EQ(form->focusWidget(), child(c.control));
+        QTest::keyClick(child(c.control), Qt::Key_Escape);
+        EXPECT_FALSE(child(c.bar)->isVisible());
+        EXPECT_EQ(form->focusWidget(), panel());
+    }
+}
+
 TEST_F(FloatingBarTest, EachBarKeepsToItsCornerAsThePanelChanges)
 {
     openAlphaAndBeta();
