@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QHashFunctions>
 
 #include <array>
@@ -67,15 +68,17 @@ bool racy(const FileStamp& stamp)
 }
 
 /**
- * 128 bits of two seeded runs of Qt's fast byte hash: it only tells this run's versions of
- * a file apart (never stored, never shown to another program), and a cryptographic hash
- * of a million places' "user.gdb" took over a second, at every load and every write.
+ * The size and one run of Qt's fast byte hash, seeded afresh in each run: it only tells this
+ * run's versions of a file apart (never stored, never shown to another program). A
+ * cryptographic hash of a million places' "user.gdb" took over a second, and even a second
+ * fast run doubled the cost of every load and write; a seed no other program can know
+ * keeps a file made to match a version's hash out of reach.
  */
 QByteArray hashOf(const QByteArray& bytes)
 {
-    const std::array<std::size_t, 2> halves{
-        qHashBits(bytes.constData(), std::size_t(bytes.size()), 0x9e3779b97f4a7c15u),
-        qHashBits(bytes.constData(), std::size_t(bytes.size()), 0xc2b2ae3d27d4eb4fu)};
+    static const std::size_t seed = std::size_t(QRandomGenerator::system()->generate64());
+    const std::array<std::uint64_t, 2> halves{
+        std::uint64_t(bytes.size()), std::uint64_t(qHashBits(bytes.constData(), std::size_t(bytes.size()), seed))};
     return QByteArray(reinterpret_cast<const char*>(halves.data()), qsizetype(sizeof halves));
 }
 
