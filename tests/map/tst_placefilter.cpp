@@ -62,6 +62,18 @@ TEST(PlaceFilter, ChoicesAreSortedCountedAndWithoutRepeats)
                                 place("cave", "Karuford Downs"), place("mine", ""), place("", "")};
     EXPECT_EQ(kindChoices(world), (std::vector<FilterChoice>{{"", 1}, {"cave", 1}, {"Mine", 1}, {"mine", 2}}));
     EXPECT_EQ(regionChoices(world), (std::vector<FilterChoice>{{"", 2}, {"ashen", 1}, {"Karuford Downs", 2}}));
+
+    // Texts as the reader leaves them: one copy shared by many places, beside equal texts
+    // in copies of their own and texts that differ only by blanks at the ends.
+    LocationList shared;
+    const QByteArray mine("mine");
+    for (int i = 0; i < 5; ++i)
+        shared.push_back(place(mine, "Karuford Downs"));
+    shared.push_back(place(QByteArray("mine", 4), "Karuford Downs"));
+    shared.push_back(place(" mine\t", QByteArray()));
+    shared.push_back(place(QByteArray(), QByteArray("")));
+    EXPECT_EQ(kindChoices(shared), (std::vector<FilterChoice>{{"", 1}, {"mine", 7}}));
+    EXPECT_EQ(regionChoices(shared), (std::vector<FilterChoice>{{"", 2}, {"Karuford Downs", 6}}));
 }
 
 TEST(PlaceFilter, TheStatusTogglesAndTheFilterBothDecide)
