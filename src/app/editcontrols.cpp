@@ -74,7 +74,7 @@ void EditControls::listChosen()
 void EditControls::fillList()
 {
     const QSignalBlocker blocker(m_widgets.list);
-    static_cast<LocationListModel*>(m_widgets.list->model())->fill(m_world.listedLocations());
+    static_cast<LocationListModel*>(m_widgets.list->model())->fill(m_world.sharedListedLocations());
 }
 
 void EditControls::selectFirst()

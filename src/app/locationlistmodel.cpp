@@ -14,21 +14,26 @@ void LocationListModel::fill(const LocationList& locations)
 
 void LocationListModel::fill(std::vector<ListedLocation> sorted)
 {
+    fill(std::make_shared<const std::vector<ListedLocation>>(std::move(sorted)));
+}
+
+void LocationListModel::fill(std::shared_ptr<const std::vector<ListedLocation>> sorted)
+{
     beginResetModel();
-    m_entries = std::move(sorted);
+    m_entries = sorted ? std::move(sorted) : std::make_shared<const std::vector<ListedLocation>>();
     endResetModel();
 }
 
 int LocationListModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : int(m_entries.size());
+    return parent.isValid() ? 0 : int(m_entries->size());
 }
 
 QVariant LocationListModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() < 0 || index.row() >= int(m_entries.size()))
+    if (!index.isValid() || index.row() < 0 || index.row() >= int(m_entries->size()))
         return {};
-    const ListedLocation& e = m_entries[size_t(index.row())];
+    const ListedLocation& e = (*m_entries)[size_t(index.row())];
     switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:

@@ -6,6 +6,8 @@
 
 #include <QAbstractListModel>
 #include <QString>
+
+#include <memory>
 #include <vector>
 
 namespace vdm {
@@ -24,12 +26,15 @@ public:
     void fill(const LocationList& locations);
     /** Replaces every entry with these, already in the list's order (see sortedLocationNames). */
     void fill(std::vector<ListedLocation> sorted);
+    /** The same with entries the world keeps: shared, not copied. */
+    void fill(std::shared_ptr<const std::vector<ListedLocation>> sorted);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
 
 private:
-    std::vector<ListedLocation> m_entries;
+    std::shared_ptr<const std::vector<ListedLocation>> m_entries
+        = std::make_shared<const std::vector<ListedLocation>>();
 };
 
 } // namespace vdm

@@ -54,6 +54,65 @@ PlaceRecords placeRecords(const LocationList& locations)
     return records;
 }
 
+void PlaceBase::reset(std::size_t count)
+{
+    m_size = count;
+    m_differs.clear();
+}
+
+void PlaceBase::reset(const PlaceRecords& theirs, const LocationList& ours)
+{
+    reset(theirs.size());
+    for (std::size_t i = 0; i < theirs.size() && i < ours.size(); ++i)
+        if (theirs[i].status != ours[i].Status || theirs[i].note != ours[i].Note)
+            m_differs.emplace(i, theirs[i]);
+}
+
+void PlaceBase::keep(std::size_t index, const LocationList& ours)
+{
+    if (index < m_size && index < ours.size())
+        m_differs.try_emplace(index, PlaceRecord{ours[index].Status, ours[index].Note});
+}
+
+void PlaceBase::set(std::size_t index, PlaceRecord record, const LocationList& ours)
+{
+    if (index >= m_size || index >= ours.size())
+        return;
+    if (record.status == ours[index].Status && record.note == ours[index].Note)
+        m_differs.erase(index);
+    else
+        m_differs.insert_or_assign(index, std::move(record));
+}
+
+bool PlaceBase::holds(std::size_t index, const LocationList& ours) const
+{
+    if (index >= m_size || index >= ours.size())
+        return false;
+    const auto it = m_differs.find(index);
+    return it == m_differs.end() || (it->second.status == ours[index].Status && it->second.note == ours[index].Note);
+}
+
+bool PlaceBase::changed(const LocationList& ours) const
+{
+    if (m_size != ours.size())
+        return true;
+    for (const auto& [index, record] : m_differs)
+        if (record.status != ours[index].Status || record.note != ours[index].Note)
+            return true;
+    return false;
+}
+
+PlaceRecords PlaceBase::records(const LocationList& ours) const
+{
+    PlaceRecords out;
+    out.reserve(m_size);
+    for (std::size_t i = 0; i < m_size && i < ours.size(); ++i) {
+        const auto it = m_differs.find(i);
+        out.push_back(it != m_differs.end() ? it->second : PlaceRecord{ours[i].Status, ours[i].Note});
+    }
+    return out;
+}
+
 PlaceRecords mergePlaces(const PlaceRecords& base, const PlaceRecords& theirs, const PlaceRecords& ours)
 {
     PlaceRecords merged = ours;
@@ -70,16 +129,6 @@ PlaceRecords mergePlaces(const PlaceRecords& base, const PlaceRecords& theirs, c
 bool placesChanged(const PlaceRecords& base, const PlaceRecords& ours)
 {
     return base != ours;
-}
-
-bool placesChanged(const PlaceRecords& base, const LocationList& ours)
-{
-    if (base.size() != ours.size())
-        return true;
-    for (std::size_t i = 0; i < base.size(); ++i)
-        if (base[i].status != ours[i].Status || base[i].note != ours[i].Note)
-            return true;
-    return false;
 }
 
 void MarkerChanges::reset(const LocationList& markers)

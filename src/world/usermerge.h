@@ -6,6 +6,7 @@
 #include <QByteArray>
 
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 namespace vdm {
@@ -28,6 +29,37 @@ using PlaceRecords = std::vector<PlaceRecord>;
 PlaceRecords placeRecords(const LocationList& locations);
 
 /**
+ * Statuses and notes as "user.gdb" last held them here, kept as the places where they
+ * differ from the list rather than as a second record per place: a million places the
+ * window never changed cost nothing. Every change of a status or note in the list is told
+ * first (keep), so the file's record of that place stays here.
+ */
+class PlaceBase {
+public:
+    /** The file holds the list's first `count` records exactly as the list holds them now. */
+    void reset(std::size_t count);
+    /** The file holds `theirs`; `ours` is the list as it stands (records it lacks count as changed here). */
+    void reset(const PlaceRecords& theirs, const LocationList& ours);
+    /** Place `index` of `ours` is about to change: the file's record of it stays here. */
+    void keep(std::size_t index, const LocationList& ours);
+    /** The file now holds `record` for place `index` of `ours` (a write of that place ended). */
+    void set(std::size_t index, PlaceRecord record, const LocationList& ours);
+
+    /** How many places the file's records cover; a place beyond them counts as changed here. */
+    std::size_t size() const { return m_size; }
+    /** Place `index` of `ours` is as the file holds it. */
+    bool holds(std::size_t index, const LocationList& ours) const;
+    /** Some place of `ours` is not as the file holds it. */
+    bool changed(const LocationList& ours) const;
+    /** Every record the file holds, one per place (for a merge). */
+    PlaceRecords records(const LocationList& ours) const;
+
+private:
+    std::size_t m_size = 0;
+    std::unordered_map<std::size_t, PlaceRecord> m_differs; // the file's record where the list may differ
+};
+
+/**
  * Merges per place and field: a status or note of `ours` that differs from `base` (what
  * this window last read or wrote) is this window's change and stays; every other takes
  * `theirs` (what the file holds now). A place missing from `base` counts as changed here,
@@ -37,8 +69,6 @@ PlaceRecords mergePlaces(const PlaceRecords& base, const PlaceRecords& theirs, c
 
 /** This window changed a status or note since `base`. */
 bool placesChanged(const PlaceRecords& base, const PlaceRecords& ours);
-/** placesChanged(base, placeRecords(ours)) without making the records: asked at every look at the file. */
-bool placesChanged(const PlaceRecords& base, const LocationList& ours);
 
 /**
  * This window's marker changes since it last read or wrote "markers.gdb". Markers carry

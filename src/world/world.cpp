@@ -233,7 +233,7 @@ World::World(QString folder, LocationList locations, LocationList markers)
     listReplaced();
     m_index.setLocations(m_locations);
     m_index.setMarkers(m_markers);
-    m_userBase = placeRecords(m_locations);
+    m_userBase.reset(m_locations.size());
     m_markerChanges.reset(m_markers);
 }
 
@@ -382,9 +382,9 @@ bool World::takeAhead(Step step, bool* found)
         // this world's (still empty) markers list, and the callers scan that instead.
         m_index = std::move(staged.m_index);
         if (ahead.listed)
-            m_listed = std::move(ahead.listed);
+            m_listed = std::make_shared<const std::vector<ListedLocation>>(std::move(*ahead.listed));
         else if (ahead.names) // the worker's part, when the owner did not sort it alongside
-            m_listed = std::move(*ahead.names).sorted();
+            m_listed = std::make_shared<const std::vector<ListedLocation>>(std::move(*ahead.names).sorted());
         else
             m_listed = std::move(staged.m_listed);
         if (found)
@@ -448,9 +448,14 @@ bool World::loadLocationsFrom(const QString& path)
 
 const std::vector<ListedLocation>& World::listedLocations() const
 {
+    return *sharedListedLocations();
+}
+
+std::shared_ptr<const std::vector<ListedLocation>> World::sharedListedLocations() const
+{
     if (!m_listed)
-        m_listed = sortedLocationNames(m_locations);
-    return *m_listed;
+        m_listed = std::make_shared<const std::vector<ListedLocation>>(sortedLocationNames(m_locations));
+    return m_listed;
 }
 
 void World::LoadRoutes()
@@ -517,7 +522,7 @@ void World::loadUserDataFrom(const QString& path)
 {
     const auto replaced = qScopeGuard([this] {
         listReplaced();
-        m_userBase = placeRecords(m_locations);
+        m_userBase.reset(m_locations.size());
     });
     loadUserFile(
         path, m_userFile, QStringLiteral("a status or a note"),
@@ -572,6 +577,7 @@ bool World::setLocationStatus(int index, std::int32_t status)
     m_revision = nextRevision();
     if (index < 0 || index >= int(m_locations.size()) || m_locations[size_t(index)].Status == status)
         return false;
+    m_userBase.keep(size_t(index), m_locations);
     countStatus(m_locations[size_t(index)].Status, -1);
     countStatus(status, 1);
     m_locations[size_t(index)].Status = status;
@@ -585,6 +591,7 @@ bool World::setLocationNote(int index, const QByteArray& note)
     m_revision = nextRevision();
     if (index < 0 || index >= int(m_locations.size()) || m_locations[size_t(index)].Note == note)
         return false;
+    m_userBase.keep(size_t(index), m_locations);
     m_locations[size_t(index)].Note = note;
     m_noteChangedAt[size_t(index)] = ++m_noteRevision;
     logChange(size_t(index));
@@ -803,7 +810,7 @@ void World::SaveUserData()
             return bytes;
         },
         [this] {
-            m_userBase = placeRecords(m_locations);
+            m_userBase.reset(m_locations.size());
             m_posted.clear(); // all of it is in the file now
         });
 }
@@ -858,7 +865,7 @@ void World::SaveUserFilesTogether(bool userData, bool withMarkers)
     if (user) {
         m_userFile.version = FileVersion(stampOf(userPath), *user);
         m_userFile.holdsWritten = true;
-        m_userBase = placeRecords(m_locations);
+        m_userBase.reset(m_locations.size());
         m_posted.clear();
         m_userBytes = user->size();
     }
@@ -885,7 +892,7 @@ void World::finishInterruptedWrites() const
 
 bool World::userDataChangedHere() const
 {
-    return placesChanged(m_userBase, m_locations);
+    return m_userBase.changed(m_locations);
 }
 
 bool World::markersChangedHere() const
@@ -910,8 +917,8 @@ std::optional<bool> World::mergeUserData(const QByteArray& bytes)
     }
     const PlaceRecords theirs = placeRecords(read);
     const PlaceRecords ours = placeRecords(m_locations);
-    const bool changedHere = placesChanged(m_userBase, ours);
-    const PlaceRecords merged = mergePlaces(m_userBase, theirs, ours);
+    const bool changedHere = m_userBase.changed(m_locations);
+    const PlaceRecords merged = mergePlaces(m_userBase.records(m_locations), theirs, ours);
     m_revision = nextRevision();
     for (size_t i = 0; i < merged.size(); ++i) {
         Location& l = m_locations[i];
@@ -927,7 +934,7 @@ std::optional<bool> World::mergeUserData(const QByteArray& bytes)
             logChange(i);
         }
     }
-    m_userBase = theirs;
+    m_userBase.reset(theirs, m_locations);
     return changedHere;
 }
 
@@ -1043,7 +1050,7 @@ void World::postUserData()
         for (std::size_t i = 0; i < m_locations.size(); ++i) {
             const Location& l = m_locations[i];
             records.push_back({l.Name, l.Note, l.Status});
-            if (i >= m_userBase.size() || m_userBase[i].status != l.Status || m_userBase[i].note != l.Note)
+            if (!m_userBase.holds(i, m_locations))
                 first.push_back({int(i), l.Status, l.Note});
         }
         resetChangeLog();
@@ -1071,8 +1078,8 @@ void World::baseWritten(std::uint64_t written)
 {
     while (!m_posted.empty() && m_posted.front().first <= written) {
         for (const UserDataWriter::Change& c : m_posted.front().second)
-            if (c.index >= 0 && std::size_t(c.index) < m_userBase.size())
-                m_userBase[std::size_t(c.index)] = PlaceRecord{c.status, c.note};
+            if (c.index >= 0)
+                m_userBase.set(std::size_t(c.index), PlaceRecord{c.status, c.note}, m_locations);
         m_posted.pop_front();
     }
 }

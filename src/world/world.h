@@ -114,6 +114,11 @@ public:
     const LocationList& locations() const { return m_locations; }
     /** The location list's entries (see sortedLocationNames), made once per read of "vdmain.gdb". */
     const std::vector<ListedLocation>& listedLocations() const;
+    /**
+     * The same entries, shared: the location list keeps them without a copy of its own (a
+     * million entries are 32 MB), and they stay valid after this world reads its list again.
+     */
+    std::shared_ptr<const std::vector<ListedLocation>> sharedListedLocations() const;
     const LocationList& markers() const { return m_markers; }
     /**
      * Where the locations, their routes and the markers lie: built as the databases load
@@ -374,10 +379,10 @@ private:
     std::uint64_t m_revision = 0;
     std::vector<std::uint64_t> m_noteChangedAt; // by location index
     SpatialIndex m_index;
-    mutable std::optional<std::vector<ListedLocation>> m_listed; // made when first asked for
+    mutable std::shared_ptr<const std::vector<ListedLocation>> m_listed; // made when first asked for
     std::unique_ptr<ReadAhead> m_ahead;
     int m_stepsTakenAhead = 0;
-    PlaceRecords m_userBase;       // statuses and notes as "user.gdb" last held them here
+    PlaceBase m_userBase;          // statuses and notes as "user.gdb" last held them here
     MarkerChanges m_markerChanges; // the markers' changes since "markers.gdb" was last read or written
     /**
      * The world's events object, which stays with this place when another world is moved

@@ -40,16 +40,56 @@ TEST(PlaceMerge, EachFieldTakesTheSideThatChangedItAndThisWindowWinsATie)
         const PlaceRecords merged = mergePlaces({quiet, base, quiet}, {quiet, c.theirs, quiet}, {quiet, c.ours, quiet});
         EXPECT_EQ(merged, (PlaceRecords{quiet, c.merged, quiet}));
         EXPECT_EQ(placesChanged({quiet, base, quiet}, {quiet, c.ours, quiet}), !(c.ours == base));
-        // The same question asked of the places themselves.
+        // The same question asked of the places themselves, with the file's records kept
+        // only where a place was changed.
         LocationList places(3);
         for (std::size_t i = 0; i < places.size(); ++i) {
-            const PlaceRecord& r = i == 1 ? c.ours : quiet;
+            const PlaceRecord& r = i == 1 ? base : quiet;
             places[i].Status = r.status;
             places[i].Note = r.note;
         }
-        EXPECT_EQ(placesChanged({quiet, base, quiet}, places), !(c.ours == base));
-        EXPECT_TRUE(placesChanged({quiet, base}, places)) << "a place the base does not hold";
+        PlaceBase file;
+        file.reset(places.size());
+        file.keep(1, places);
+        places[1].Status = c.ours.status;
+        places[1].Note = c.ours.note;
+        file.keep(1, places); // a second change keeps the first one's record
+        EXPECT_EQ(file.changed(places), !(c.ours == base));
+        EXPECT_EQ(file.holds(1, places), c.ours == base);
+        EXPECT_TRUE(file.holds(0, places));
+        EXPECT_EQ(file.records(places), (PlaceRecords{quiet, base, quiet}));
+        PlaceBase shorter;
+        shorter.reset(2);
+        EXPECT_TRUE(shorter.changed(places)) << "a place the base does not hold";
+        EXPECT_FALSE(shorter.holds(2, places));
     }
+}
+
+TEST(PlaceMerge, TheBaseFollowsWritesAndMergesWithoutARecordPerPlace)
+{
+    LocationList places(3);
+    places[1].Note = "ours";
+    PlaceBase file;
+    // After a merge the file holds `theirs`; only where the list differs is it kept.
+    file.reset({{Unvisited, ""}, {Unvisited, "theirs"}, {Visited, ""}}, places);
+    EXPECT_TRUE(file.changed(places));
+    EXPECT_FALSE(file.holds(1, places));
+    EXPECT_FALSE(file.holds(2, places));
+    EXPECT_EQ(file.records(places), (PlaceRecords{{Unvisited, ""}, {Unvisited, "theirs"}, {Visited, ""}}));
+    // A write of what the list holds settles those places.
+    file.set(1, {Unvisited, "ours"}, places);
+    file.set(2, {Unvisited, ""}, places);
+    EXPECT_FALSE(file.changed(places));
+    // A write that the list has moved past since leaves the place changed.
+    file.keep(0, places);
+    places[0].Status = Active;
+    file.set(0, {Visited, ""}, places);
+    EXPECT_TRUE(file.changed(places));
+    EXPECT_EQ(file.records(places)[0], (PlaceRecord{Visited, ""}));
+    // Places beyond the list are no one's: nothing is kept for them.
+    file.keep(7, places);
+    file.set(7, {Visited, "x"}, places);
+    EXPECT_EQ(file.records(places).size(), 3u);
 }
 
 TEST(PlaceMerge, PlacesTheOtherSideDoesNotHoldKeepThisWindowsRecords)

@@ -87,6 +87,24 @@ protected:
 
 // --- the picture ------------------------------------------------------------------------
 
+TEST(WorldList, TheListsEntriesAreSharedAndOutliveAReadOfTheList)
+{
+    QTemporaryDir dir;
+    World world(dir.path(), {place("Osk"), place("Amber"), place("mire")}, {});
+    const std::shared_ptr<const std::vector<ListedLocation>> shared = world.sharedListedLocations();
+    ASSERT_TRUE(shared);
+    EXPECT_EQ(shared.get(), &world.listedLocations()) << "one copy, not one per holder";
+    EXPECT_EQ(shared, world.sharedListedLocations());
+    ASSERT_EQ(shared->size(), 3u);
+    EXPECT_EQ((*shared)[0].name, "Amber");
+
+    // Another world in its place: the entries a holder kept stay as they were.
+    world.replaceWith(World(dir.path(), {place("Zed")}, {}));
+    EXPECT_EQ(world.listedLocations().size(), 1u);
+    ASSERT_EQ(shared->size(), 3u);
+    EXPECT_EQ((*shared)[2].name, "Osk");
+}
+
 TEST_F(WorldTest, PictureHiWinsAtScaleTenAndTheSmallOneHasScaleTwo)
 {
     EXPECT_FALSE(World::pictureExists(dir.path()));
