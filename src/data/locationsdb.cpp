@@ -9,9 +9,13 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <new>
 #include <string_view>
 #include <unordered_map>
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace vdm {
 namespace {
@@ -73,9 +77,34 @@ private:
     std::unordered_map<std::string_view, QByteArray> m_texts;
 };
 
-} // namespace
+/**
+ * Gives the pages of a buffer that the reader has passed back to the system (they read as
+ * zeros afterwards), a few megabytes at a time: the file's bytes then cost a window's worth
+ * of memory instead of the whole file's beside the records.
+ */
+class ReleaseBehind {
+public:
+    explicit ReleaseBehind(char* data) : m_data(data) {}
+    /** Nothing before `position` will be read again. */
+    void passed(qsizetype position)
+    {
+        static const auto page = std::uintptr_t(sysconf(_SC_PAGESIZE));
+        const auto from = (reinterpret_cast<std::uintptr_t>(m_data + m_released) + page - 1) & ~(page - 1);
+        const auto to = reinterpret_cast<std::uintptr_t>(m_data + position) & ~(page - 1);
+        if (to < from + kStep)
+            return;
+        // A refusal only leaves the pages where they are.
+        madvise(reinterpret_cast<void*>(from), to - from, MADV_DONTNEED);
+        m_released = position;
+    }
 
-void readLocations(const QByteArray& bytes, LocationList& out)
+private:
+    static constexpr std::uintptr_t kStep = 4 * 1024 * 1024;
+    char* m_data;
+    qsizetype m_released = 0;
+};
+
+void readRecords(const QByteArray& bytes, LocationList& out, ReleaseBehind* release)
 {
     LineReader reader(bytes, LineReader::ClassicLimit);
     const std::size_t first = out.size();
@@ -83,6 +112,9 @@ void readLocations(const QByteArray& bytes, LocationList& out)
     TextArena arena;
     SharedTexts shared(arena);
     while (reader.skipToHeader("loc")) {
+        // The records before this one are made: their lines are no longer looked at.
+        if (release)
+            release->passed(reader.position());
         if (out.size() - first == kSampleRecords)
             reserveForTheRest(out, reader.position(), bytes.size() - reader.position(), kSampleRecords);
         // Lines 1 to 7; a record the data ends inside of is dropped whole, so that no
@@ -107,6 +139,25 @@ void readLocations(const QByteArray& bytes, LocationList& out)
         location.Y = StrToInt(position.sliced(comma + 1));
         out.push_back(std::move(location));
     }
+}
+
+} // namespace
+
+void readLocations(const QByteArray& bytes, LocationList& out)
+{
+    readRecords(bytes, out, nullptr);
+}
+
+void readLocations(QByteArray&& bytes, LocationList& out)
+{
+    const QByteArray owned = std::move(bytes);
+    if (owned.isEmpty() || !owned.isDetached()) {
+        readRecords(owned, out, nullptr); // shared after all: its pages are not ours to give back
+        return;
+    }
+    // Taken while the buffer is ours alone; the reader only ever reads ahead of it.
+    ReleaseBehind release(const_cast<char*>(owned.constData()));
+    readRecords(owned, out, &release);
 }
 
 } // namespace vdm

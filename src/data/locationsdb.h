@@ -20,5 +20,11 @@ namespace vdm {
  * the data is dropped.
  */
 void readLocations(const QByteArray& bytes, LocationList& out);
+/**
+ * The same for bytes no one else holds (a file just read): the pages of the bytes already
+ * read are given back to the system as the reader moves on, so a big file and the records
+ * made of it are never held in memory at once. The bytes are not to be read afterwards.
+ */
+void readLocations(QByteArray&& bytes, LocationList& out);
 
 } // namespace vdm

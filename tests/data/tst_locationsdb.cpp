@@ -49,6 +49,35 @@ TEST(LocationsDb, FixtureReadsToExpectedRecords)
     }
 }
 
+TEST(LocationsDb, ABigFileReadAsItsOwnerGivesTheSameRecords)
+{
+    // Big enough that the reader gives the pages behind it back several times over, with
+    // long names and error-free junk between records to move the record starts around.
+    QByteArray bytes;
+    for (int i = 0; i < 100000; ++i) {
+        if (i % 997 == 0)
+            bytes += "junk between records\r\n";
+        bytes += record("loc", "Place " + QByteArray::number(i) + QByteArray(i % 200, 'x'), QByteArray::number(i % 8),
+                        QByteArray::number(i) + "," + QByteArray::number(-i));
+    }
+    ASSERT_GT(bytes.size(), 16 * 1024 * 1024);
+    LocationList kept, owned;
+    readLocations(bytes, kept);
+    QByteArray copy(bytes.constData(), bytes.size()); // a buffer of its own, handed over
+    readLocations(std::move(copy), owned);
+    ASSERT_EQ(kept.size(), 100000u);
+    EXPECT_EQ(kept, owned);
+    EXPECT_EQ(owned.back().Name, "Place 99999" + QByteArray(99999 % 200, 'x'));
+
+    // Bytes someone else still holds are only read.
+    const QByteArray original(bytes.constData(), bytes.size());
+    LocationList shared;
+    QByteArray alias = bytes;
+    readLocations(std::move(alias), shared);
+    EXPECT_EQ(kept, shared);
+    EXPECT_TRUE(bytes == original) << "the caller's bytes are untouched";
+}
+
 TEST(LocationsDb, LfOnlyFileReadsLikeCrLf)
 {
     const QByteArray crlf = test::readFile(test::fixturePath("data/locations_basic/vdmain.gdb"));
