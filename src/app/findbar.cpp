@@ -74,6 +74,9 @@ FindBar::FindBar(const World& world, QWidget* mapPanel, std::function<QColor(std
     connect(m_field, &QLineEdit::textChanged, this, [this] { search(); });
     connect(m_hits, &QListWidget::itemClicked, this, [this] { take(); });
     m_field->installEventFilter(this);
+    // The hits name places by index: after a read or another world they may name others.
+    for (const auto notice : {&WorldEvents::placesRead, &WorldEvents::replaced})
+        connect(&world.events(), notice, this, [this] { m_hitsStale = true; });
 }
 
 void FindBar::openBar()
@@ -87,7 +90,7 @@ void FindBar::openBar()
 void FindBar::search()
 {
     const LocationSearch::Result found = m_search.find(m_world, m_field->text(), ShownHits);
-    m_shownGeneration = m_world.listGeneration();
+    m_hitsStale = false;
     m_hits->clear();
     for (const LocationSearch::Hit& hit : found.hits) {
         const Location& l = m_world.locations()[std::size_t(hit.index)];
@@ -117,7 +120,7 @@ void FindBar::search()
 
 void FindBar::take()
 {
-    if (m_world.listGeneration() != m_shownGeneration) {
+    if (m_hitsStale) {
         search(); // another world came in under the bar: its hits, not the old ones
         return;
     }

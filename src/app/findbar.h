@@ -55,7 +55,7 @@ private:
     QLineEdit* m_field;
     QListWidget* m_hits;
     QLabel* m_count;
-    std::uint64_t m_shownGeneration = 0; // the world's list the hits come from
+    bool m_hitsStale = false; // the places were read again or replaced since the hits were found
 };
 
 } // namespace vdm

@@ -19,6 +19,7 @@
 #include <QGuiApplication>
 
 #include <algorithm>
+#include <utility>
 
 namespace vdm {
 
@@ -40,6 +41,8 @@ JourneyCommands::JourneyCommands(QWidget& window, const Ui::TMainForm& ui, const
                    [this](int from, int source, const QString& query, bool withActive) {
                        planTour(from, source, query, withActive);
                    });
+    QObject::connect(&world.events(), &WorldEvents::statusChanged, this, [this] { m_statusesChanged = true; });
+    QObject::connect(&world.events(), &WorldEvents::placesRead, this, [this] { m_statusesChanged = true; });
     QObject::connect(m_session, &JourneySession::routePlanned, w,
                      [this, &prompts, w] { guarded(prompts, w, [this] { planned(); }); });
     QObject::connect(m_session, &JourneySession::tourPlanned, w,
@@ -118,9 +121,8 @@ void JourneyCommands::planTour(int from, int source, const QString& query, bool 
 
 void JourneyCommands::followWorld()
 {
-    if (m_world.revision() == m_seenRevision)
+    if (!std::exchange(m_statusesChanged, false))
         return;
-    m_seenRevision = m_world.revision();
     if (m_session->updateTourDone())
         showTour();
 }
@@ -143,7 +145,7 @@ void JourneyCommands::planned()
     hideHints();
     if (m_session->hasTour()) {
         m_session->updateTourDone();
-        m_seenRevision = m_world.revision();
+        m_statusesChanged = false;
         showTour();
     } else {
         m_bar->showJourney(m_session->journey());

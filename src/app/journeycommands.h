@@ -54,8 +54,8 @@ public:
      */
     void openTour(const QString& query = {});
     /**
-     * Before each paint: a tour's stops the user has since marked visited show as done
-     * (the order stays as planned).
+     * Before each paint: a tour's stops the user has since marked visited (the world said
+     * so) show as done (the order stays as planned).
      */
     void followWorld();
     /** Another world came in: what was planned for the last one goes, with the bar. */
@@ -102,7 +102,7 @@ private:
     std::vector<Source> m_sources;
     const PlaceFilter* m_places = nullptr;
     LocationSearch m_search;
-    std::uint64_t m_seenRevision = 0; // the world as the tour's done stops last saw it
+    bool m_statusesChanged = false; // since the tour's done stops were last taken (the world's notices)
     JourneySession* m_session;
     JourneyBar* m_bar;
     std::array<TddgHintWindow*, 2> m_hints{}; // the current leg's two places, made on the first leg shown

@@ -18,6 +18,7 @@ MapCanvas::MapCanvas(const World& world, const Viewport& view, const SettingsSes
     m_ahead.setSingleShot(true);
     m_ahead.setInterval(40);
     QObject::connect(&m_ahead, &QTimer::timeout, [this] { renderAheadSlice(); });
+    m_connections.connect(world.events(), &WorldEvents::changed, [this] { ++m_worldChanges; });
 }
 
 MapScene MapCanvas::scene(GoHighlight& highlight) const
@@ -42,10 +43,10 @@ bool MapCanvas::paint(qreal ratio)
     // (what lies beneath the journey put back first), and the journey is laid again where
     // it belongs; the same view again keeps it as it lies.
     const MapScene now = scene(m_highlight);
-    if (m_reuse.nextKind(m_backBuffer, now, m_world.revision()) == ScrollReuse::Kind::Moved
+    if (m_reuse.nextKind(m_backBuffer, now, m_worldChanges) == ScrollReuse::Kind::Moved
         && m_route.restoreUnder(m_backBuffer))
         m_reuse.overdrawn(m_backBuffer);
-    const ScrollReuse::Kind kind = m_reuse.paint(m_painter, m_backBuffer, now, m_world.revision());
+    const ScrollReuse::Kind kind = m_reuse.paint(m_painter, m_backBuffer, now, m_worldChanges);
     if (kind == ScrollReuse::Kind::Whole)
         m_route.forgetBeneath();
     if (m_journey && !m_journey->journey().legs.empty()) {

@@ -4,6 +4,7 @@
 #include "journey/journeylayer.h"
 #include "map/mappainter.h"
 #include "map/scrollreuse.h"
+#include "world/worldevents.h"
 
 #include <QImage>
 #include <QTimer>
@@ -20,11 +21,14 @@ class World;
  * The map as the panel shows it: the back buffer, the painter that fills it and the
  * scroll reuse that spares a scroll a whole paint. It reads the world, the view, the
  * settings and the Go highlight and owns none of them; the window hands it the panel's
- * device pixel ratio and shows the buffer.
+ * device pixel ratio and shows the buffer. It follows the world's notices: after any
+ * change of the places or markers the next paint is a whole one.
  */
 class MapCanvas {
 public:
     MapCanvas(const World& world, const Viewport& view, const SettingsSession& session, GoHighlight& highlight);
+    MapCanvas(const MapCanvas&) = delete;
+    MapCanvas& operator=(const MapCanvas&) = delete;
 
     /** The kinds and regions the user chose to see (none: every place); the window keeps it. */
     void setPlaceFilter(const PlaceFilter* filter) { m_places = filter; }
@@ -68,7 +72,9 @@ private:
     const JourneySession* m_journey = nullptr;
     QTimer m_ahead;
     qreal m_ratio = 1;
-    GoHighlight m_noHighlight; // the views rendered ahead highlight nothing
+    GoHighlight m_noHighlight;        // the views rendered ahead highlight nothing
+    std::uint64_t m_worldChanges = 0; // the world's notices so far: the scroll reuse's data revision
+    EventConnections m_connections;
 };
 
 } // namespace vdm

@@ -14,7 +14,13 @@ namespace vdm {
 
 ProgressLine::ProgressLine(QLabel& label, QWidget& map, const World& world, const Viewport& view, const MapHover& hover)
     : m_label(label), m_map(map), m_world(world), m_view(view), m_hover(hover)
-{}
+{
+    // A status, a load or another world; notes and markers count nothing.
+    const auto countAgain = [this] { m_countsStale = true; };
+    m_connections.connect(world.events(), &WorldEvents::statusChanged, countAgain);
+    m_connections.connect(world.events(), &WorldEvents::placesRead, countAgain);
+    m_connections.connect(world.events(), &WorldEvents::replaced, countAgain);
+}
 
 void ProgressLine::pointerMoved(QPoint at)
 {
@@ -26,9 +32,9 @@ QString ProgressLine::countsText()
 {
     if (!m_places || !m_places->active())
         return progressText(m_world.statusCounts()); // kept up to date by the world itself
-    if (m_counts.isEmpty() || m_countsRevision != m_world.revision() || !(m_countsFilter == *m_places)) {
+    if (m_counts.isEmpty() || m_countsStale || !(m_countsFilter == *m_places)) {
         m_counts = progressText(m_world, *m_places);
-        m_countsRevision = m_world.revision();
+        m_countsStale = false;
         m_countsFilter = *m_places;
     }
     return m_counts;

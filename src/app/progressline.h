@@ -2,11 +2,11 @@
 #pragma once
 
 #include "map/placefilter.h"
+#include "world/worldevents.h"
 
 #include <QPoint>
 #include <QString>
 
-#include <cstdint>
 #include <optional>
 
 class QLabel;
@@ -29,6 +29,8 @@ class World;
 class ProgressLine {
 public:
     ProgressLine(QLabel& label, QWidget& map, const World& world, const Viewport& view, const MapHover& hover);
+    ProgressLine(const ProgressLine&) = delete;
+    ProgressLine& operator=(const ProgressLine&) = delete;
 
     /** The pointer moved over the map to panel point `at`. */
     void pointerMoved(QPoint at);
@@ -48,10 +50,11 @@ private:
     const MapHover& m_hover;
     std::optional<QPoint> m_pointerAt; // the pointer's last panel position, once it has moved over the map
     const PlaceFilter* m_places = nullptr;
-    // The filtered counts, worked out again only when the world or the filter changed.
+    // The filtered counts, worked out again only when the world (its notices say so) or the filter changed.
     QString m_counts;
-    std::uint64_t m_countsRevision = 0;
+    bool m_countsStale = true;
     PlaceFilter m_countsFilter;
+    EventConnections m_connections;
 };
 
 } // namespace vdm

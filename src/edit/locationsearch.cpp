@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <utility>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -211,29 +212,49 @@ void LocationSearch::rebuild(const World& world)
     for (std::size_t at = 0; at < listed.size(); ++at)
         m_listPosition[std::size_t(listed[at].index)] = int(at);
     m_deadBytes = 0;
-    m_generation = world.listGeneration();
-    m_revision = world.noteRevision();
+    m_stale = false;
+    m_indexed = list.data();
+    m_changedNotes.clear();
+    m_noteChanged.assign(list.size(), 0);
+}
+
+void LocationSearch::follow(const World& world)
+{
+    if (m_followed == &world.events())
+        return;
+    m_connections.clear();
+    m_followed = &world.events();
+    m_stale = true;
+    const auto startOver = [this] { m_stale = true; };
+    m_connections.connect(world.events(), &WorldEvents::placesRead, startOver);
+    m_connections.connect(world.events(), &WorldEvents::replaced, startOver);
+    m_connections.connect(world.events(), &WorldEvents::noteChanged, [this](int index) {
+        if (index >= 0 && std::size_t(index) < m_noteChanged.size()
+            && !std::exchange(m_noteChanged[std::size_t(index)], 1))
+            m_changedNotes.push_back(index);
+    });
 }
 
 void LocationSearch::update(const World& world)
 {
-    if (m_generation != world.listGeneration() || m_spanOf.size() != world.locations().size()) {
+    follow(world);
+    // A list moved in without a notice (a world assigned over another) is indexed afresh too.
+    if (m_stale || m_spanOf.size() != world.locations().size() || m_indexed != world.locations().data()) {
         rebuild(world);
         return;
     }
-    if (m_revision == world.noteRevision())
+    if (m_changedNotes.empty())
         return;
     // Notes changed since the last search: fold those records again at the end.
-    for (int i = 0; i < int(m_spanOf.size()); ++i) {
-        if (world.noteChangedAt(i) <= m_revision)
-            continue;
+    for (const int i : m_changedNotes) {
         const std::size_t old = m_spanOf[std::size_t(i)];
         const qsizetype end = old + 1 < m_spans.size() ? m_spans[old + 1].start : m_text.size();
         m_deadBytes += end - m_spans[old].start;
         m_spans[old].index = -1;
         append(i, world);
+        m_noteChanged[std::size_t(i)] = 0;
     }
-    m_revision = world.noteRevision();
+    m_changedNotes.clear();
     if (m_deadBytes > m_text.size() / 2)
         rebuild(world);
 }

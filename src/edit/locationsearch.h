@@ -5,6 +5,8 @@
 #include <QByteArrayView>
 #include <QStringView>
 
+#include "world/worldevents.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -12,6 +14,7 @@
 
 namespace vdm {
 
+struct Location;
 class World;
 
 /**
@@ -20,11 +23,17 @@ class World;
  *
  * The folded texts of every location sit in one buffer, so a keystroke costs one scan of
  * that buffer. A changed note is folded again at the next search and appended; the old
- * copy is skipped until the buffer is rebuilt. The index follows the world by itself
- * (World::listGeneration and the note revisions), so nobody has to tell it of a change.
+ * copy is skipped until the buffer is rebuilt. The index follows the notices of the world
+ * it searches (a note changed, the places read again, another world in its place), so
+ * nobody has to tell it of a change.
  */
 class LocationSearch {
 public:
+    LocationSearch() = default;
+    // Its connections to the world's notices lead back to this very object.
+    LocationSearch(const LocationSearch&) = delete;
+    LocationSearch& operator=(const LocationSearch&) = delete;
+
     /** Where a location first matched. */
     enum class Field { Name, Region, Kind, Note };
     struct Hit {
@@ -60,6 +69,8 @@ public:
     void update(const World& world);
 
 private:
+    /** Listens to `world`'s notices from now on (once per world; its index starts afresh). */
+    void follow(const World& world);
     void rebuild(const World& world);
     void append(int index, const World& world);
 
@@ -74,8 +85,13 @@ private:
     std::vector<int> m_listPosition;          // location index -> its place in the location list
     std::array<std::vector<Hit>, 4> m_groups; // kept between searches for their capacity
     qsizetype m_deadBytes = 0;
-    std::uint64_t m_generation = 0;
-    std::uint64_t m_revision = 0;
+    // What the notices left to do: the whole index, or the notes of these places.
+    const WorldEvents* m_followed = nullptr;
+    EventConnections m_connections;
+    bool m_stale = true;
+    const Location* m_indexed = nullptr; // the list the index was made of (a list moved in unannounced)
+    std::vector<int> m_changedNotes;
+    std::vector<std::uint8_t> m_noteChanged; // by location index: in m_changedNotes
 };
 
 } // namespace vdm

@@ -14,35 +14,14 @@
 
 namespace vdm {
 
-namespace {
-
-/**
- * What the graph is made of: the list (its generation changes with every read or
- * replacement) and the routes, which a later read fills into the same list. Statuses and
- * notes are no part of it, so ticking places off never rebuilds the graph.
- */
-std::uint64_t graphKey(const World& world)
-{
-    std::uint64_t h = 1469598103934665603ull;
-    const auto mix = [&h](std::uint64_t v) {
-        h ^= v;
-        h *= 1099511628211ull;
-    };
-    mix(world.listGeneration());
-    mix(world.locations().size());
-    for (const Location& l : world.locations()) {
-        mix(l.Routes.size());
-        for (const Route& r : l.Routes)
-            mix((std::uint64_t(std::uint32_t(r.Target)) << 8) | r.Kind);
-    }
-    return h;
-}
-
-} // namespace
-
 JourneySession::JourneySession(const World& world, int inlinePlaces, QObject* parent)
     : QObject(parent), m_world(world), m_inlinePlaces(inlinePlaces)
-{}
+{
+    // The graph is made of the places and their routes, which only a load or another world
+    // changes; statuses and notes are no part of it, so ticking places off never rebuilds it.
+    for (const auto notice : {&WorldEvents::placesRead, &WorldEvents::replaced})
+        connect(&world.events(), notice, this, [this] { m_graphStale = true; });
+}
 
 JourneySession::~JourneySession()
 {
@@ -51,11 +30,13 @@ JourneySession::~JourneySession()
 
 std::shared_ptr<const TravelGraph> JourneySession::graph()
 {
-    const std::uint64_t key = graphKey(m_world);
-    if (!m_graph || key != m_graphKey) {
+    // A list moved in without a notice (a world assigned over another) is new too.
+    if (!m_graph || m_graphStale || m_graphOf != m_world.locations().data()
+        || m_graph->size() != int(m_world.locations().size())) {
         // A running search keeps its own hold on the graph it started with.
         m_graph = std::make_shared<const TravelGraph>(m_world.locations(), m_world.index());
-        m_graphKey = key;
+        m_graphStale = false;
+        m_graphOf = m_world.locations().data();
         ++m_builds;
     }
     return m_graph;

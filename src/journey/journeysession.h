@@ -18,6 +18,7 @@ namespace vdm {
 class PlaceFilter;
 
 class LocationSearch;
+struct Location;
 class Viewport;
 class World;
 
@@ -108,7 +109,8 @@ private:
     const int m_inlinePlaces;
     TravelSettings m_settings;
     std::shared_ptr<const TravelGraph> m_graph;
-    std::uint64_t m_graphKey = 0;
+    bool m_graphStale = false;           // the world's notices: its places were read again or replaced
+    const Location* m_graphOf = nullptr; // the list the graph was made of
     int m_builds = 0;
 
     std::thread m_worker;

@@ -16,8 +16,9 @@ namespace vdm {
 
 /**
  * Everything a paint of the map depends on apart from the scroll position, taken by value
- * (or by identity where the value is too big to copy: the lists, with the owner's
- * revision). Two equal signatures paint the same overlays, one scrolled against the other.
+ * (or by identity where the value is too big to copy: the lists, with a count of their
+ * changes that the owner raises at each). Two equal signatures paint the same overlays,
+ * one scrolled against the other.
  */
 struct SceneSignature {
     int zoomIndex = 0;
@@ -30,7 +31,7 @@ struct SceneSignature {
     std::size_t locationCount = 0;
     const void* markers = nullptr;
     std::size_t markerCount = 0;
-    /** The lists' owner's count of changes (see World::revision). */
+    /** The lists' changes as their owner counts them: equal counts, unchanged lists. */
     std::uint64_t dataRevision = 0;
     Settings settings;
     DrawingObjects objects;

@@ -63,20 +63,6 @@ QString freeName(const QString& path)
     return name;
 }
 
-/** Generations are unique across every world of the run, so a replaced world never looks unchanged. */
-std::uint64_t nextGeneration()
-{
-    static std::atomic<std::uint64_t> last{0};
-    return ++last;
-}
-
-/** Revisions are unique across every world of the run too: two worlds never look alike. */
-std::uint64_t nextRevision()
-{
-    static std::atomic<std::uint64_t> last{0};
-    return ++last;
-}
-
 } // namespace
 
 /**
@@ -215,7 +201,6 @@ void World::ReadAhead::makeListAlongside()
 
 World::World(QString folder) : m_folder(std::move(folder))
 {
-    m_revision = nextRevision();
     listReplaced();
 }
 
@@ -229,7 +214,6 @@ World::World(QString folder, LocationList locations, LocationList markers)
 {
     m_userFile.safe = true;
     m_markerFile.safe = true;
-    m_revision = nextRevision();
     listReplaced();
     m_index.setLocations(m_locations);
     m_index.setMarkers(m_markers);
@@ -245,9 +229,6 @@ void World::listReplaced()
         m_posted.clear();
     }
     resetChangeLog();
-    m_generation = nextGeneration();
-    m_noteRevision = 0;
-    m_noteChangedAt.assign(m_locations.size(), 0);
     m_counts = {};
     for (const Location& l : m_locations)
         countStatus(l.Status, 1);
@@ -276,9 +257,38 @@ void World::countStatus(std::int32_t status, int delta)
         m_counts.unvisited += delta;
 }
 
-std::uint64_t World::noteChangedAt(int index) const
+void World::tellStatus(std::size_t index)
 {
-    return index >= 0 && index < int(m_noteChangedAt.size()) ? m_noteChangedAt[size_t(index)] : 0;
+    ++m_changesTold;
+    emit m_events.object->statusChanged(int(index));
+    emit m_events.object->changed();
+}
+
+void World::tellNote(std::size_t index)
+{
+    ++m_changesTold;
+    emit m_events.object->noteChanged(int(index));
+    emit m_events.object->changed();
+}
+
+void World::tellMarkers()
+{
+    ++m_changesTold;
+    emit m_events.object->markersChanged();
+    emit m_events.object->changed();
+}
+
+void World::tellPlacesRead()
+{
+    ++m_changesTold;
+    emit m_events.object->placesRead();
+    emit m_events.object->changed();
+}
+
+void World::tellOtherChanges()
+{
+    ++m_changesTold;
+    emit m_events.object->otherChangesTaken();
 }
 
 QString World::filePath(const QString& name) const
@@ -298,7 +308,6 @@ bool World::pictureExists(const QString& folder)
 
 void World::LoadPicture()
 {
-    m_revision = nextRevision();
     QString path = filePath(kPictureHi);
     m_mapScale = 10;
     if (!QFileInfo(path).isFile()) {
@@ -374,9 +383,6 @@ bool World::takeAhead(Step step, bool* found)
         m_locations = std::move(staged.m_locations);
         m_locationsLoaded = staged.m_locationsLoaded;
         m_counts = staged.m_counts;
-        m_generation = staged.m_generation;
-        m_noteRevision = staged.m_noteRevision;
-        m_noteChangedAt = std::move(staged.m_noteChangedAt);
         resetChangeLog();
         // The index covers the markers too; until they come over it simply does not match
         // this world's (still empty) markers list, and the callers scan that instead.
@@ -424,7 +430,8 @@ const QString& World::locationsFileName()
 
 bool World::LoadLocations()
 {
-    m_revision = nextRevision();
+    // Also after an error: what was read before it stays, and is shown as it stands.
+    const auto told = qScopeGuard([this] { tellPlacesRead(); });
     bool found = false;
     if (takeAhead(LocationsStep, &found))
         return found;
@@ -460,7 +467,7 @@ std::shared_ptr<const std::vector<ListedLocation>> World::sharedListedLocations(
 
 void World::LoadRoutes()
 {
-    m_revision = nextRevision();
+    const auto told = qScopeGuard([this] { tellPlacesRead(); });
     if (!takeAhead(RoutesStep))
         loadRoutesFrom(filePath(kRoutes));
 }
@@ -511,7 +518,7 @@ void World::loadUserFile(const QString& path, UserFile& file, const QString& wha
 
 void World::LoadUserData()
 {
-    m_revision = nextRevision();
+    const auto told = qScopeGuard([this] { tellPlacesRead(); });
     if (!takeAhead(UserDataStep)) {
         finishInterruptedWrites();
         loadUserDataFrom(placeUserFile(m_folder, kUserData, m_notices));
@@ -535,7 +542,7 @@ void World::loadUserDataFrom(const QString& path)
 
 void World::LoadMarkers()
 {
-    m_revision = nextRevision();
+    const auto told = qScopeGuard([this] { tellMarkers(); });
     if (!takeAhead(MarkersStep)) {
         finishInterruptedWrites();
         loadMarkersFrom(placeUserFile(m_folder, kMarkers, m_notices));
@@ -574,7 +581,6 @@ QStringList World::takeNotices()
 
 bool World::setLocationStatus(int index, std::int32_t status)
 {
-    m_revision = nextRevision();
     if (index < 0 || index >= int(m_locations.size()) || m_locations[size_t(index)].Status == status)
         return false;
     m_userBase.keep(size_t(index), m_locations);
@@ -583,34 +589,33 @@ bool World::setLocationStatus(int index, std::int32_t status)
     m_locations[size_t(index)].Status = status;
     logChange(size_t(index));
     m_userFile.edited = true;
+    tellStatus(size_t(index));
     return true;
 }
 
 bool World::setLocationNote(int index, const QByteArray& note)
 {
-    m_revision = nextRevision();
     if (index < 0 || index >= int(m_locations.size()) || m_locations[size_t(index)].Note == note)
         return false;
     m_userBase.keep(size_t(index), m_locations);
     m_locations[size_t(index)].Note = note;
-    m_noteChangedAt[size_t(index)] = ++m_noteRevision;
     logChange(size_t(index));
     m_userFile.edited = true;
+    tellNote(size_t(index));
     return true;
 }
 
 void World::addMarker(const Location& marker)
 {
-    m_revision = nextRevision();
     m_markers.push_back(marker);
     m_markerChanges.added();
     m_markerFile.edited = true;
     m_index.setMarkers(m_markers);
+    tellMarkers();
 }
 
 void World::addMarkers(const LocationList& markers)
 {
-    m_revision = nextRevision();
     if (markers.empty())
         return;
     m_markers.insert(m_markers.end(), markers.begin(), markers.end());
@@ -618,11 +623,11 @@ void World::addMarkers(const LocationList& markers)
         m_markerChanges.added();
     m_markerFile.edited = true;
     m_index.setMarkers(m_markers);
+    tellMarkers();
 }
 
 int World::setMarkerNames(const std::vector<std::pair<int, QByteArray>>& names)
 {
-    m_revision = nextRevision();
     int changed = 0;
     for (const auto& [index, name] : names) {
         if (index < 0 || index >= int(m_markers.size()) || m_markers[size_t(index)].Name == name)
@@ -633,35 +638,35 @@ int World::setMarkerNames(const std::vector<std::pair<int, QByteArray>>& names)
     if (changed) {
         m_markerFile.edited = true;
         m_index.setMarkers(m_markers);
+        tellMarkers();
     }
     return changed;
 }
 
 bool World::setMarkerName(int index, const QByteArray& name)
 {
-    m_revision = nextRevision();
     if (index < 0 || index >= int(m_markers.size()) || m_markers[size_t(index)].Name == name)
         return false;
     m_markers[size_t(index)].Name = name;
     m_markerFile.edited = true;
     m_index.setMarkers(m_markers); // a longer text reaches further
+    tellMarkers();
     return true;
 }
 
 void World::removeMarker(int index)
 {
-    m_revision = nextRevision();
     if (index < 0 || index >= int(m_markers.size()))
         return;
     m_markers.erase(m_markers.begin() + index);
     m_markerChanges.removed(index);
     m_markerFile.edited = true;
     m_index.setMarkers(m_markers);
+    tellMarkers();
 }
 
 void World::removeMarkers(int first, int count)
 {
-    m_revision = nextRevision();
     first = std::clamp(first, 0, int(m_markers.size()));
     count = std::clamp(count, 0, int(m_markers.size()) - first);
     if (count == 0)
@@ -671,11 +676,11 @@ void World::removeMarkers(int first, int count)
         m_markerChanges.removed(i);
     m_markerFile.edited = true;
     m_index.setMarkers(m_markers);
+    tellMarkers();
 }
 
 void World::insertMarkers(const std::vector<std::pair<int, Location>>& markers)
 {
-    m_revision = nextRevision();
     if (markers.empty())
         return;
     for (const auto& [index, marker] : markers) {
@@ -685,6 +690,7 @@ void World::insertMarkers(const std::vector<std::pair<int, Location>>& markers)
     }
     m_markerFile.edited = true;
     m_index.setMarkers(m_markers);
+    tellMarkers();
 }
 
 void World::settleEdits()
@@ -697,13 +703,13 @@ void World::settleEdits()
 
 void World::clearMarkers()
 {
-    m_revision = nextRevision();
     if (m_markers.empty())
         return;
     m_markers.clear();
     m_markerChanges.cleared();
     m_markerFile.edited = true;
     m_index.setMarkers(m_markers);
+    tellMarkers();
 }
 
 bool World::prepareWrite(const QString& path, UserFile& file)
@@ -733,7 +739,7 @@ World::Meeting World::meetOtherChanges(const QString& name, const QString& path,
         file.kept = {};
         if (*oursToo)
             m_notices << QStringLiteral("%1 was changed by another program; both changes are kept").arg(name);
-        emit m_events.object->otherChangesTaken();
+        tellOtherChanges();
         return *oursToo ? Meeting::Merged : Meeting::Taken;
     }
     if (!writing || !changedHere)
@@ -919,7 +925,7 @@ std::optional<bool> World::mergeUserData(const QByteArray& bytes)
     const PlaceRecords ours = placeRecords(m_locations);
     const bool changedHere = m_userBase.changed(m_locations);
     const PlaceRecords merged = mergePlaces(m_userBase.records(m_locations), theirs, ours);
-    m_revision = nextRevision();
+    std::vector<std::pair<std::size_t, bool>> told; // (place, its status rather than its note)
     for (size_t i = 0; i < merged.size(); ++i) {
         Location& l = m_locations[i];
         if (l.Status != merged[i].status) {
@@ -927,14 +933,18 @@ std::optional<bool> World::mergeUserData(const QByteArray& bytes)
             countStatus(merged[i].status, 1);
             l.Status = merged[i].status;
             logChange(i); // the background writer's copy follows the merge
+            told.emplace_back(i, true);
         }
         if (l.Note != merged[i].note) {
             l.Note = merged[i].note;
-            m_noteChangedAt[i] = ++m_noteRevision;
             logChange(i);
+            told.emplace_back(i, false);
         }
     }
     m_userBase.reset(theirs, m_locations);
+    // Told once the lists and the base agree, so a listener sees the merge whole.
+    for (const auto& [i, status] : told)
+        status ? tellStatus(i) : tellNote(i);
     return changedHere;
 }
 
@@ -952,17 +962,17 @@ std::optional<bool> World::mergeMarkers(const QByteArray& bytes)
         return std::nullopt;
     const bool changedHere = markersChangedHere();
     const MarkerChanges::Merged merged = m_markerChanges.merge(theirs, m_markers);
-    m_revision = nextRevision();
     m_markers = merged.markers;
     m_markerChanges.rebase(theirs, merged);
     m_index.setMarkers(m_markers);
     emit m_events.object->markersRenumbered(merged.newIndexOf);
+    tellMarkers();
     return changedHere;
 }
 
 bool World::readChangedUserFiles()
 {
-    const std::uint64_t before = m_revision;
+    const std::uint64_t before = m_changesTold;
     collectWrites();
     // While the background writer has changes of this window not yet in the file, the
     // file is looked at once they are: its own write must not pass for another program's.
@@ -980,7 +990,7 @@ bool World::readChangedUserFiles()
             m_writer->setVersion(m_userFile.version);
     }
     look(kMarkers, m_markerFile, markersChangedHere(), [this](const QByteArray& bytes) { return mergeMarkers(bytes); });
-    return m_revision != before;
+    return m_changesTold != before;
 }
 
 QStringList World::settledUserFilePaths() const
@@ -1018,6 +1028,7 @@ void World::replaceWith(World&& next)
 {
     *this = std::move(next);
     emit m_events.object->replaced();
+    emit m_events.object->changed();
 }
 
 qsizetype World::expectedUserDataSize() const

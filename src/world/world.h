@@ -146,24 +146,6 @@ public:
     /** Kept up to date as statuses change, so reading it costs nothing at any size. */
     const StatusCounts& statusCounts() const { return m_counts; }
 
-    /**
-     * What lets a derived index (the search) follow the notes without being told: the
-     * generation changes whenever the locations list is read or replaced (and differs
-     * between any two worlds of a run); within one generation noteRevision() rises
-     * with every note change, and noteChangedAt(i) is the revision of location i's last
-     * change (0: as read).
-     */
-    std::uint64_t listGeneration() const { return m_generation; }
-    std::uint64_t noteRevision() const { return m_noteRevision; }
-    std::uint64_t noteChangedAt(int index) const;
-    /**
-     * Changes with every call that may change the picture or the lists (each load and
-     * each of the user's changes below), whether or not it changed anything, to a value
-     * no world of this run has had before: an equal revision proves that nothing a view of
-     * the world shows has changed.
-     */
-    std::uint64_t revision() const { return m_revision; }
-
     // --- the user's changes: each records the edit itself ---
     /** Returns whether the status changed; only a change counts as an edit of the user data. */
     bool setLocationStatus(int index, std::int32_t status);
@@ -243,9 +225,11 @@ public:
 
     // --- what the world tells ---
     /**
-     * Where the world tells what happens without being asked: another program's changes
-     * taken in, the markers renumbered by a merge, a background write ended, and another
-     * world moved into this one's place (replaceWith). Connections outlive the world.
+     * Where the world tells what happens without being asked: each change of a place's
+     * status or note and of the markers (the user's, an undo's, a merge's), each load,
+     * another program's changes taken in, the markers renumbered by a merge, a background
+     * write ended, and another world moved into this one's place (replaceWith).
+     * Connections outlive the world.
      */
     WorldEvents& events() const { return *m_events.object; }
     /** Another world takes this one's place, and `events()` says so. */
@@ -346,8 +330,14 @@ private:
     template <typename Read, typename WritesBack>
     void loadUserFile(const QString& path, UserFile& file, const QString& what, Read read, WritesBack writesBack);
 
-    /** The list was read or replaced: a new generation, the counts taken afresh. */
+    /** The list was read or replaced: the counts taken afresh. */
     void listReplaced();
+    // The notices (see WorldEvents), each sent once the change is made.
+    void tellStatus(std::size_t index);
+    void tellNote(std::size_t index);
+    void tellMarkers();
+    void tellPlacesRead();
+    void tellOtherChanges();
     /** Location `index` changed its status or note: the background writer is told at its next post. */
     void logChange(std::size_t index);
     /** Forgets the change log: the list was read or replaced. */
@@ -374,10 +364,7 @@ private:
     UserFile m_markerFile;
     QStringList m_notices;
     StatusCounts m_counts;
-    std::uint64_t m_generation = 0;
-    std::uint64_t m_noteRevision = 0;
-    std::uint64_t m_revision = 0;
-    std::vector<std::uint64_t> m_noteChangedAt; // by location index
+    std::uint64_t m_changesTold = 0; // notices sent: readChangedUserFiles tells whether it sent any
     SpatialIndex m_index;
     mutable std::shared_ptr<const std::vector<ListedLocation>> m_listed; // made when first asked for
     std::unique_ptr<ReadAhead> m_ahead;

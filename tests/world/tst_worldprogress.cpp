@@ -57,22 +57,5 @@ TEST(WorldProgress, CountsWhatTheFilesHold)
     EXPECT_EQ(world.statusCounts(), (Counts{1, 1, 1, 3}));
 }
 
-TEST(WorldProgress, NoteRevisionsNameWhatChanged)
-{
-    QTemporaryDir dir;
-    World world(dir.path(), {place("A"), place("B")}, {});
-    const std::uint64_t generation = world.listGeneration();
-    EXPECT_EQ(world.noteRevision(), 0u);
-    EXPECT_FALSE(world.setLocationNote(0, ""));
-    EXPECT_EQ(world.noteRevision(), 0u); // the same note is no change
-    world.setLocationNote(1, "x");
-    world.setLocationNote(0, "y");
-    EXPECT_EQ(world.noteChangedAt(1), 1u);
-    EXPECT_EQ(world.noteChangedAt(0), 2u);
-    EXPECT_EQ(world.noteChangedAt(5), 0u);
-    EXPECT_EQ(world.listGeneration(), generation);
-    EXPECT_NE(World(dir.path(), {place("A")}, {}).listGeneration(), generation);
-}
-
 } // namespace
 } // namespace vdm
