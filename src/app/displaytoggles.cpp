@@ -2,6 +2,7 @@
 #include "app/displaytoggles.h"
 
 #include "data/settings.h"
+#include "session/settingssession.h"
 
 #include <QToolButton>
 
@@ -40,7 +41,7 @@ std::array<QToolButton*, 8> DisplayToggles::buttons() const
 void DisplayToggles::showStates() const
 {
     for (const DisplayToggle& t : kToggles)
-        (m_buttons.*t.button)->setChecked(m_settings.*t.field);
+        (m_buttons.*t.button)->setChecked(m_settings.settings().*t.field);
 }
 
 bool DisplayToggles::click(QToolButton* sender)
@@ -48,8 +49,10 @@ bool DisplayToggles::click(QToolButton* sender)
     for (const DisplayToggle& t : kToggles) {
         if (m_buttons.*t.button != sender)
             continue;
-        m_settings.*t.field = !(m_settings.*t.field);
-        sender->setChecked(m_settings.*t.field);
+        Settings changed = m_settings.settings();
+        changed.*t.field = !(changed.*t.field);
+        m_settings.apply(changed);
+        sender->setChecked(changed.*t.field);
         return t.repaint;
     }
     return false;

@@ -7,11 +7,11 @@ class QToolButton;
 
 namespace vdm {
 
-struct Settings;
+class SettingsSession;
 
 /**
  * The eight display toggles of the tool bars: each tool button shows a settings member
- * and a click switches it.
+ * and a click has the settings' owner switch it.
  */
 class DisplayToggles {
 public:
@@ -27,7 +27,7 @@ public:
         QToolButton* visited;
     };
 
-    DisplayToggles(const Buttons& buttons, Settings& settings) : m_buttons(buttons), m_settings(settings) {}
+    DisplayToggles(const Buttons& buttons, SettingsSession& settings) : m_buttons(buttons), m_settings(settings) {}
 
     /** The eight buttons, in the order of the tool bars. */
     std::array<QToolButton*, 8> buttons() const;
@@ -41,7 +41,7 @@ public:
 
 private:
     Buttons m_buttons;
-    Settings& m_settings;
+    SettingsSession& m_settings;
 };
 
 } // namespace vdm

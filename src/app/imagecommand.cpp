@@ -6,6 +6,7 @@
 #include "data/settings.h"
 #include "map/mapimage.h"
 #include "session/proposedfile.h"
+#include "session/settingssession.h"
 #include "world/world.h"
 
 #include <QFileInfo>
@@ -19,7 +20,7 @@ const QString kCaption = QStringLiteral("Save view as image");
 } // namespace
 
 ImageCommand::ImageCommand(QWidget& window, QWidget& mapPanel, const MapCanvas& canvas, const World& world,
-                           Settings& settings, Prompts& prompts)
+                           SettingsSession& settings, Prompts& prompts)
     : QObject(&window), m_window(window), m_panel(mapPanel), m_canvas(canvas), m_world(world), m_settings(settings),
       m_prompts(prompts)
 {}
@@ -41,14 +42,17 @@ void ImageCommand::saveViewAsImage()
         {QStringLiteral("Visible panel"), QStringLiteral("Whole map")});
     if (!choice)
         return;
-    const QString start = proposedFile(m_settings.ImageFolder, QStandardPaths::PicturesLocation, m_world.folder(),
-                                       QStringLiteral("map"), QDate::currentDate(), QStringLiteral("png"));
+    const QString start
+        = proposedFile(m_settings.settings().ImageFolder, QStandardPaths::PicturesLocation, m_world.folder(),
+                       QStringLiteral("map"), QDate::currentDate(), QStringLiteral("png"));
     const std::optional<QString> path
         = m_prompts.chooseFileToSave(&m_window, kCaption, start, QStringLiteral("Images (*.png *.jpg *.jpeg)"));
     if (!path)
         return;
     MapImage::requireFormat(*path); // before any painting
-    m_settings.ImageFolder = rememberedFolder(*path);
+    Settings remembered = m_settings.settings();
+    remembered.ImageFolder = rememberedFolder(*path);
+    m_settings.apply(remembered);
 
     if (*choice == 0) {
         // Exactly what the panel shows now, as the clipboard copy takes it.

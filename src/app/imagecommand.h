@@ -10,7 +10,7 @@ namespace vdm {
 class MapCanvas;
 class Prompts;
 class World;
-struct Settings;
+class SettingsSession;
 
 /**
  * "Save view as image...": the visible map panel (the image the clipboard copy takes) or
@@ -25,8 +25,8 @@ class ImageCommand : public QObject {
 
 public:
     /** `mapPanel` is painted anew before its image is taken, so the image is what it shows now. */
-    ImageCommand(QWidget& window, QWidget& mapPanel, const MapCanvas& canvas, const World& world, Settings& settings,
-                 Prompts& prompts);
+    ImageCommand(QWidget& window, QWidget& mapPanel, const MapCanvas& canvas, const World& world,
+                 SettingsSession& settings, Prompts& prompts);
 
     void saveViewAsImage();
 
@@ -35,7 +35,7 @@ private:
     QWidget& m_panel;
     const MapCanvas& m_canvas;
     const World& m_world;
-    Settings& m_settings;
+    SettingsSession& m_settings;
     Prompts& m_prompts;
 };
 

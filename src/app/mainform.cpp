@@ -80,7 +80,7 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
     m_toggles = std::make_unique<DisplayToggles>(
         DisplayToggles::Buttons{u.ToolButtonSR, u.ToolButtonSS, u.ToolButtonSM, u.ToolButtonText, u.ToolButtonHint,
                                 u.ToolButtonSU, u.ToolButtonSA, u.ToolButtonSV},
-        m_session.settings());
+        m_session);
     m_progressLine
         = std::make_unique<ProgressLine>(*u.LabelProgress, *u.PanelMap, m_world, m_viewBinding.view(), m_hover);
     setupComponents();
@@ -121,8 +121,8 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
     connectHandlers();
     m_worldCommand = new WorldCommand(*this, m_world, m_prompts);
     connect(m_worldCommand, &WorldCommand::opened, this, [this](const QString& folder) { worldOpened(folder); });
-    m_imageCommand = new ImageCommand(*this, *m_ui->PanelMap, m_canvas, m_world, m_session.settings(), m_prompts);
-    m_progressCommands = new ProgressCommands(*this, m_world, m_edit, m_session.settings(), m_prompts);
+    m_imageCommand = new ImageCommand(*this, *m_ui->PanelMap, m_canvas, m_world, m_session, m_prompts);
+    m_progressCommands = new ProgressCommands(*this, m_world, m_edit, m_session, m_prompts);
     connect(m_progressCommands, &ProgressCommands::imported, this, [this] {
         m_editControls->imported();
         if (!m_edit.showsMarker())
@@ -193,6 +193,8 @@ void TMainForm::followWorld()
         &events, &WorldEvents::userDataWritten, this,
         [this] { guarded(m_prompts, this, [this] { m_world.collectWrites(); }); }, Qt::QueuedConnection);
     connect(&m_edit, &MapEditor::mapChanged, this, [this] { RepaintMap(); });
+    // Whoever changed the settings, the editor writes as they now say.
+    connect(&m_session, &SettingsSession::changed, this, [this] { m_edit.setAutosave(settings().Autosave); });
 }
 
 void TMainForm::watchUserFiles()

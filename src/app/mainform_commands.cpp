@@ -24,6 +24,9 @@ void TMainForm::createDialogs()
     FormAbout = new TFormAbout(m_appDir, m_prompts, this);
     FormOptions = new TFormOptions(m_session.settings(), m_edit, m_world, m_prompts, this);
     connect(FormOptions, &TFormOptions::mapChanged, this, [this] { RepaintMap(); });
+    // The dialog edits a copy; Ok hands it to the settings' owner.
+    connect(FormOptions, &TFormOptions::settingsEdited, this,
+            [this](const Settings& edited) { m_session.apply(edited); });
 }
 
 void TMainForm::ToolButtonShowClick(QToolButton* sender)
@@ -46,8 +49,6 @@ void TMainForm::OptionsToolButtonClick(QToolButton* sender)
         m_progressLine->show(); // the bulk edits count however the dialog closed
         if (result != QDialog::Accepted)
             return;
-        m_session.rebuildObjects();
-        m_edit.setAutosave(settings().Autosave);
         if (settings().KeepZoom)
             ApplyWindowSizeLimit();
         else

@@ -126,9 +126,10 @@ void OrientationCommands::showNavigator(bool shown)
 
 void OrientationCommands::toggleNavigator()
 {
-    Settings& s = m_session.settings();
-    s.ShowNavigator = !s.ShowNavigator;
-    showNavigator(s.ShowNavigator);
+    Settings changed = m_session.settings();
+    changed.ShowNavigator = !changed.ShowNavigator;
+    m_session.apply(changed);
+    showNavigator(changed.ShowNavigator);
 }
 
 void OrientationCommands::storeBookmark(int digit)

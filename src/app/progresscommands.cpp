@@ -7,6 +7,7 @@
 #include "dialogs/prompts.h"
 #include "edit/mapeditor.h"
 #include "session/proposedfile.h"
+#include "session/settingssession.h"
 #include "world/world.h"
 #include "world/progressfile.h"
 
@@ -92,19 +93,22 @@ QString importQuestion(const QString& file, const ProgressPlan& plan)
     return text + QStringLiteral("\n\nThe changed files are written at once; no marker is removed.");
 }
 
-ProgressCommands::ProgressCommands(QWidget& window, World& world, MapEditor& editor, Settings& settings,
+ProgressCommands::ProgressCommands(QWidget& window, World& world, MapEditor& editor, SettingsSession& settings,
                                    Prompts& prompts)
     : QObject(&window), m_window(window), m_world(world), m_editor(editor), m_settings(settings), m_prompts(prompts)
 {}
 
 void ProgressCommands::exportProgress()
 {
-    const QString start = proposedFile(m_settings.ExportFolder, QStandardPaths::DocumentsLocation, m_world.folder(),
-                                       QStringLiteral("progress"), QDate::currentDate(), QStringLiteral("txt"));
+    const QString start
+        = proposedFile(m_settings.settings().ExportFolder, QStandardPaths::DocumentsLocation, m_world.folder(),
+                       QStringLiteral("progress"), QDate::currentDate(), QStringLiteral("txt"));
     const std::optional<QString> path = m_prompts.chooseFileToSave(&m_window, kExportCaption, start, kFilter);
     if (!path)
         return;
-    m_settings.ExportFolder = rememberedFolder(*path);
+    Settings remembered = m_settings.settings();
+    remembered.ExportFolder = rememberedFolder(*path);
+    m_settings.apply(remembered);
     saveProgressFile(*path, m_world, m_bookmarks.current ? m_bookmarks.current() : ViewBookmarks());
 }
 

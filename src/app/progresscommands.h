@@ -14,7 +14,7 @@ namespace vdm {
 class MapEditor;
 class Prompts;
 class World;
-struct Settings;
+class SettingsSession;
 struct ProgressPlan;
 
 /**
@@ -31,7 +31,7 @@ class ProgressCommands : public QObject {
     Q_OBJECT
 
 public:
-    ProgressCommands(QWidget& window, World& world, MapEditor& editor, Settings& settings, Prompts& prompts);
+    ProgressCommands(QWidget& window, World& world, MapEditor& editor, SettingsSession& settings, Prompts& prompts);
 
     /** Where the bookmarks come from and go to (none: the progress file carries none). */
     struct Bookmarks {
@@ -54,7 +54,7 @@ private:
     QWidget& m_window;
     World& m_world;
     MapEditor& m_editor;
-    Settings& m_settings;
+    SettingsSession& m_settings;
     Prompts& m_prompts;
     Bookmarks m_bookmarks;
 };

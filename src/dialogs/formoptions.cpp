@@ -56,7 +56,7 @@ int integerIn(const QString& text)
 
 } // namespace
 
-TFormOptions::TFormOptions(Settings& settings, MapEditor& editor, World& world, Prompts& prompts, QWidget* parent,
+TFormOptions::TFormOptions(const Settings& settings, MapEditor& editor, World& world, Prompts& prompts, QWidget* parent,
                            bool extendedGraphics)
     : QDialog(parent), m_settings(settings), m_editor(editor), m_world(world), m_prompts(prompts),
       m_ui(std::make_unique<Ui::TFormOptions>()), m_extendedGraphics(extendedGraphics)
@@ -300,6 +300,7 @@ void TFormOptions::ButtonOkClick()
     // what the choosers filled in (fonts and colours) is applied either way.
     QHash<const QLineEdit*, int> typed;
     std::exception_ptr badField;
+    Settings edited = m_settings;
     for (const SettingKey& key : settingKeys()) {
         auto* edit = qobject_cast<QLineEdit*>(editorOf(key));
         if (!edit)
@@ -321,26 +322,27 @@ void TFormOptions::ButtonOkClick()
         const auto* number = std::get_if<int Settings::*>(&key.member);
         if (auto* label = qobject_cast<QLabel*>(editor)) {
             if (text)
-                m_settings.** text = label->text();
+                edited.*(*text) = label->text();
             else
-                m_settings.** number = integerIn(label->text());
+                edited.*(*number) = integerIn(label->text());
         } else if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
             if (typed.contains(edit))
-                m_settings.** number = typed.value(edit);
+                edited.*(*number) = typed.value(edit);
         } else if (auto* swatch = qobject_cast<QFrame*>(editor)) {
-            m_settings.** number = m_colors.value(swatch);
+            edited.*(*number) = m_colors.value(swatch);
         } else if (badField) {
             continue;
         } else if (auto* box = qobject_cast<QCheckBox*>(editor)) {
-            m_settings.** flag = box->isChecked();
+            edited.*(*flag) = box->isChecked();
         } else if (auto* slider = qobject_cast<QSlider*>(editor)) {
-            m_settings.** number = 100 - slider->value();
+            edited.*(*number) = 100 - slider->value();
         } else if (auto* list = qobject_cast<QComboBox*>(editor)) {
             // Without anti-aliasing the list is empty and the stored level stays.
-            if (m_settings.MapAA)
-                m_settings.** number = list->currentIndex();
+            if (edited.MapAA)
+                edited.*(*number) = list->currentIndex();
         }
     }
+    emit settingsEdited(edited);
     if (badField)
         std::rethrow_exception(badField);
 }

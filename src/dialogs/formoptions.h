@@ -23,9 +23,10 @@ namespace vdm {
 class World;
 
 /**
- * The modal options dialog. It edits the main window's settings members (which it
- * references, never owns) in its own controls and writes them back on Ok; whoever opened
- * it applies them once it closes with Ok (the drawing objects, the size limit). The two
+ * The modal options dialog. It shows the settings members (which it reads, never owns)
+ * in its own controls and on Ok hands back a changed copy (`settingsEdited`) for their
+ * owner to apply; Cancel changes nothing. Whoever opened it follows the change once it
+ * closes with Ok (the size limit, the map). The two
  * database buttons change the world's locations at once, each one step the editor can
  * undo, written at once with autosave on; the map is told (`mapChanged`) before a failed
  * write is reported. Its controls come from
@@ -37,7 +38,7 @@ class TFormOptions : public QDialog {
 
 public:
     /** `extendedGraphics` is the platform's answer; tests pass false to see the fallback. */
-    TFormOptions(Settings& settings, MapEditor& editor, World& world, Prompts& prompts, QWidget* parent,
+    TFormOptions(const Settings& settings, MapEditor& editor, World& world, Prompts& prompts, QWidget* parent,
                  bool extendedGraphics = ExtendedGraphicsSupported());
     ~TFormOptions() override;
 
@@ -50,12 +51,17 @@ public:
     void SetTrans();
     void CBAntiClick();
     void DataClick(QAbstractButton* sender);
-    /** Copies the controls into the settings; throws the conversion error at a bad field. */
+    /**
+     * Hands back the settings with the controls' values (settingsEdited); throws the
+     * conversion error at a bad field, after handing back what came before it.
+     */
     void ButtonOkClick();
 
 signals:
     /** A database button was answered: the map shows the locations as they are now. */
     void mapChanged();
+    /** Ok: the settings as the dialog's controls changed them, for their owner to apply. */
+    void settingsEdited(const Settings& edited);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -66,7 +72,7 @@ private:
     QWidget* editorOf(const SettingKey& key) const;
     void setSwatch(QFrame* swatch, PackedColor color);
 
-    Settings& m_settings;
+    const Settings& m_settings;
     MapEditor& m_editor;
     World& m_world;
     Prompts& m_prompts;

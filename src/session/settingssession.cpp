@@ -96,6 +96,17 @@ void SettingsSession::rebuildObjects()
     m_objects = DrawingObjects::fromSettings(m_settings);
 }
 
+void SettingsSession::apply(const Settings& next)
+{
+    if (next == m_settings)
+        return;
+    const Settings before = std::exchange(m_settings, next);
+    // The font and the colours are made again only when what they are made of changed.
+    if (DrawingObjects objects = DrawingObjects::fromSettings(m_settings); !(objects == m_objects))
+        m_objects = std::move(objects);
+    emit changed(before);
+}
+
 const StoredView& SettingsSession::readStoredView()
 {
     m_storedView = vdm::readStoredView(*m_file, m_settings);

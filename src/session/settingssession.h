@@ -7,6 +7,7 @@
 #include "map/mappainter.h"
 
 #include <QList>
+#include <QObject>
 #include <QRect>
 #include <QString>
 #include <QStringList>
@@ -31,14 +32,20 @@ QPoint reachablePosition(const StoredView& stored, const QList<QRect>& screens);
  * window state the first show applies. No widgets: the window reads and shows these,
  * and hands its own geometry to write().
  *
+ * It is the members' one owner: whoever changes a setting (a display toggle, the options
+ * dialog, a folder remembered) hands it a changed copy, which it applies and announces
+ * (`changed`); everyone else reads them.
+ *
  * A first show that never applied the stored band layout and window state (an error
  * stopped it, or there was none) writes them back as they were: what the window shows
  * then is no choice of the user's.
  */
-class SettingsSession {
+class SettingsSession : public QObject {
+    Q_OBJECT
+
 public:
     SettingsSession();
-    ~SettingsSession();
+    ~SettingsSession() override;
     SettingsSession(const SettingsSession&) = delete;
     SettingsSession& operator=(const SettingsSession&) = delete;
 
@@ -57,8 +64,11 @@ public:
     void close();
 
     const Settings& settings() const { return m_settings; }
-    /** The members the display toggles and the options dialog change. */
-    Settings& settings() { return m_settings; }
+    /**
+     * Takes `next` as the members and tells it (`changed`), the drawing objects made
+     * again first when what they are made of changed. Equal members: nothing happens.
+     */
+    void apply(const Settings& next);
     /**
      * The journey planner's ways and costs: read with the members, written with them
      * only once the user has made them differ from what the file holds.
@@ -107,6 +117,10 @@ public:
 
     /** Writes every member and the window's geometry; nothing once closed. */
     void write(WindowSnapshot window);
+
+signals:
+    /** apply() changed the members; `before` is what they were. */
+    void changed(const Settings& before);
 
 private:
     std::unique_ptr<IniFile> m_file;

@@ -383,6 +383,26 @@ TEST_F(CommandsTest, OptionsOkWithANewColourRepaintsAndStoresAtOnce)
     EXPECT_EQ(prompts.colorPresets[0], QColor::fromRgb(oldColour));
 }
 
+TEST_F(CommandsTest, OptionsOkHandsTheSettingsToTheirOwnerWhomTheEditorFollows)
+{
+    TMainForm& f = openAtMarkerZoom();
+    ASSERT_TRUE(f.editor().autosave());
+    const Settings config = f.session().settings();
+    EXPECT_TRUE(runOptions([&](QDialog& d) {
+        showMiscPage(d);
+        child<QCheckBox>(&d, "CBAutosave")->setChecked(false);
+        click(&d, "ButtonOk");
+    }));
+    Settings expected = config;
+    expected.Autosave = false;
+    EXPECT_EQ(f.session().settings(), expected);
+    EXPECT_FALSE(f.editor().autosave()); // a status click now writes nothing before the close
+    const QByteArray user = world.read(QStringLiteral("user.gdb"));
+    QTest::mouseClick(ui().SBV, Qt::LeftButton);
+    EXPECT_EQ(world.read(QStringLiteral("user.gdb")), user);
+    EXPECT_TRUE(prompts.errors.isEmpty());
+}
+
 TEST_F(CommandsTest, OptionsSetAllUnvisitedStaysAfterCancel)
 {
     struct Case {

@@ -66,6 +66,11 @@ protected:
     {
         auto made = std::make_unique<TFormOptions>(settings, editor, world, prompts, nullptr, extendedGraphics);
         QObject::connect(made.get(), &TFormOptions::mapChanged, [this] { ++repaints; });
+        // The dialog edits a copy; what it hands back on Ok is what its owner applies.
+        QObject::connect(made.get(), &TFormOptions::settingsEdited, [this](const Settings& edited) {
+            settings = edited;
+            ++handedBack;
+        });
         return made;
     }
 
@@ -100,6 +105,7 @@ protected:
 
     Settings settings;
     Settings original;
+    int handedBack = 0;
     World world;
     MapEditor editor{world};
     LocationList originalLocations;
@@ -244,6 +250,7 @@ TEST_F(FormOptionsTest, CancelChangesNothing)
     });
     EXPECT_EQ(result, QDialog::Rejected);
     EXPECT_EQ(settings, original);
+    EXPECT_EQ(handedBack, 0); // nothing handed back for the owner to apply
     EXPECT_EQ(world.locations(), originalLocations);
 }
 
@@ -259,6 +266,7 @@ TEST_F(FormOptionsTest, OkWithoutChangesKeepsEverySettingExactly)
         EXPECT_EQ(result, QDialog::Accepted);
         EXPECT_EQ(settings, original) << "by Enter: " << byEnter;
     }
+    EXPECT_EQ(handedBack, 2); // once per Ok
     EXPECT_TRUE(prompts.errors.isEmpty());
 }
 

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace vdm {
 namespace {
 
@@ -59,7 +61,9 @@ TEST_F(SettingsSessionTest, ClosedUntilOpenedAndWritesNothingOnceClosed)
     EXPECT_EQ(session.settings().HintDelay, Settings().HintDelay); // missing: the default
     session.close();
     EXPECT_FALSE(session.isOpen());
-    session.settings().ShowText = true;
+    Settings changed = session.settings();
+    changed.ShowText = true;
+    session.apply(changed);
     session.write(window());
     EXPECT_EQ(stored(), QByteArray("[Map]\r\nShowText=0\r\n"));
 }
@@ -175,15 +179,15 @@ TEST_F(SettingsSessionTest, OnlyAChosenWorldIsRemembered)
     }
 }
 
-TEST_F(SettingsSessionTest, DrawingObjectsFollowTheMembersWhenRebuilt)
+TEST_F(SettingsSessionTest, DrawingObjectsFollowTheMembersAsApplied)
 {
     store("[Map]\r\nFontSize=12\r\n");
     session.open(path());
     session.rebuildObjects();
     EXPECT_EQ(session.objects().MapFont.pixelSize(), 12);
-    session.settings().MapFontSize = 20;
-    EXPECT_EQ(session.objects().MapFont.pixelSize(), 12); // until rebuilt
-    session.rebuildObjects();
+    Settings larger = session.settings();
+    larger.MapFontSize = 20;
+    session.apply(larger);
     EXPECT_EQ(session.objects().MapFont.pixelSize(), 20);
 }
 
@@ -276,6 +280,38 @@ TEST(ReachablePosition, AWindowOffEveryScreenOpensAtTheDefaultPlace)
         stored.Height = c.height;
         EXPECT_EQ(reachablePosition(stored, c.screens), c.expected) << c.what;
     }
+}
+
+TEST_F(SettingsSessionTest, AChangedCopyIsAppliedAndToldWithWhatItWas)
+{
+    session.rebuildObjects();
+    std::vector<Settings> told;
+    QObject::connect(&session, &SettingsSession::changed, [&](const Settings& before) {
+        told.push_back(before);
+        // Whoever hears of it finds the drawing objects made of the new members already.
+        EXPECT_EQ(session.objects(), DrawingObjects::fromSettings(session.settings()));
+    });
+
+    Settings same = session.settings();
+    session.apply(same);
+    EXPECT_TRUE(told.empty()); // no change, nothing to tell
+
+    const DrawingObjects objects = session.objects();
+    Settings toggled = session.settings();
+    toggled.ShowShips = !toggled.ShowShips;
+    session.apply(toggled);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].ShowShips, !toggled.ShowShips);
+    EXPECT_EQ(session.settings(), toggled);
+    EXPECT_EQ(session.objects(), objects); // nothing they are made of changed
+
+    Settings recoloured = session.settings();
+    recoloured.ColorVisited = 0x00123456;
+    recoloured.MapFontSize = session.settings().MapFontSize + 3;
+    session.apply(recoloured);
+    ASSERT_EQ(told.size(), 2u);
+    EXPECT_EQ(session.objects(), DrawingObjects::fromSettings(recoloured));
+    EXPECT_NE(session.objects(), objects);
 }
 
 } // namespace
