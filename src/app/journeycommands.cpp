@@ -12,7 +12,6 @@
 #include "map/placefilter.h"
 #include "map/viewport.h"
 #include "session/settingssession.h"
-#include "ui_mainform.h"
 #include "world/world.h"
 
 #include <QClipboard>
@@ -23,11 +22,10 @@
 
 namespace vdm {
 
-JourneyCommands::JourneyCommands(QWidget& window, const Ui::TMainForm& ui, const World& world, const Viewport& view,
+JourneyCommands::JourneyCommands(QWidget& window, QWidget& mapPanel, const World& world, const Viewport& view,
                                  SettingsSession& settings, const MapEditor& editor, Prompts& prompts)
-    : QObject(&window), m_ui(ui), m_world(world), m_view(view), m_settings(settings), m_editor(editor),
-      m_session(new JourneySession(world, JourneySession::InlinePlaces, this)),
-      m_bar(new JourneyBar(world, ui.PanelMap))
+    : QObject(&window), m_mapPanel(mapPanel), m_world(world), m_view(view), m_settings(settings), m_editor(editor),
+      m_session(new JourneySession(world, JourneySession::InlinePlaces, this)), m_bar(new JourneyBar(world, &mapPanel))
 {
     QWidget* w = &window;
     connectGuarded(prompts, w, m_bar, &JourneyBar::planAsked, [this](int from, int to) { plan(from, to); });
@@ -191,10 +189,10 @@ void JourneyCommands::showLeg(int k)
     // Both places of the leg show their hints, as the pointer over each would.
     const JourneyLeg& leg = journey.legs[std::size_t(k)];
     const Settings& s = m_settings.settings();
-    const QPoint origin = m_ui.PanelMap->mapToGlobal(QPoint(0, 0));
+    const QPoint origin = m_mapPanel.mapToGlobal(QPoint(0, 0));
     for (std::size_t end = 0; end < m_hints.size(); ++end) {
         if (!m_hints[end])
-            m_hints[end] = new TddgHintWindow(m_ui.PanelMap);
+            m_hints[end] = new TddgHintWindow(&m_mapPanel);
         TddgHintWindow* hint = m_hints[end];
         const Location& l = m_world.locations()[std::size_t(end == 0 ? leg.from : leg.to)];
         const QString title = CodePage::decode(l.Name);

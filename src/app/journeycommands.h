@@ -13,10 +13,6 @@
 
 class QWidget;
 
-namespace Ui {
-class TMainForm;
-}
-
 namespace vdm {
 
 class JourneyBar;
@@ -41,8 +37,11 @@ class JourneyCommands : public QObject {
     Q_OBJECT
 
 public:
-    /** `editor`: the place the location list selects is where a route or a tour starts. */
-    JourneyCommands(QWidget& window, const Ui::TMainForm& ui, const World& world, const Viewport& view,
+    /**
+     * `mapPanel`: the bar and the legs' hints stand over it; `editor`: the place the
+     * location list selects is where a route or a tour starts.
+     */
+    JourneyCommands(QWidget& window, QWidget& mapPanel, const World& world, const Viewport& view,
                     SettingsSession& settings, const MapEditor& editor, Prompts& prompts);
     ~JourneyCommands() override;
 
@@ -89,7 +88,7 @@ private:
     void closed();
     void hideHints();
 
-    const Ui::TMainForm& m_ui;
+    QWidget& m_mapPanel;
     const World& m_world;
     const Viewport& m_view;
     SettingsSession& m_settings;

@@ -131,7 +131,8 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
     });
     m_find = new FindCommands(*this, *m_ui->PanelMap, m_world, settings());
     connectGuarded(m_prompts, this, m_find, &FindCommands::chosen, [this](int index) { FindChosen(index); });
-    m_journey = new JourneyCommands(*this, *m_ui, m_world, m_viewBinding.view(), m_session, m_edit, m_prompts);
+    m_journey
+        = new JourneyCommands(*this, *m_ui->PanelMap, m_world, m_viewBinding.view(), m_session, m_edit, m_prompts);
     connect(m_journey, &JourneyCommands::mapChanged, this, [this] { RepaintMap(); });
     connect(m_journey, &JourneyCommands::centreWanted, this, [this](int x, int y, int level) {
         // As Go: up to the level, centred; the map paints.
