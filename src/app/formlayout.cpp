@@ -4,7 +4,6 @@
 #include "app/anchors.h"
 #include "app/coolbar.h"
 #include "map/viewport.h"
-#include "ui_mainform.h"
 
 #include <memory>
 #include <utility>
@@ -36,8 +35,8 @@ Qt::WindowStates withWindowState(Qt::WindowStates states, int code)
     return states;
 }
 
-FormLayout::FormLayout(QWidget& window, const Ui::TMainForm& ui)
-    : m_window(window), m_ui(ui), m_anchors(std::make_unique<AnchorTable>())
+FormLayout::FormLayout(QWidget& window, const Widgets& widgets)
+    : m_window(window), m_widgets(widgets), m_anchors(std::make_unique<AnchorTable>())
 {
     window.resize(kDesignSize);
     window.move(kDesignPosition);
@@ -46,21 +45,21 @@ FormLayout::FormLayout(QWidget& window, const Ui::TMainForm& ui)
     using E = AnchorTable::Edge;
     const QSize mainDesign(kDesignSize.width(), kDesignSize.height() - kPanelTopHeight);
     const std::pair<QWidget*, int> mainRows[] = {
-        {ui.BevelMap, E::Left | E::Top | E::Right | E::Bottom},
-        {ui.ScrollBarH, E::Left | E::Right | E::Bottom},
-        {ui.ScrollBarV, E::Top | E::Right | E::Bottom},
-        {ui.PanelMap, E::Left | E::Top | E::Right | E::Bottom},
-        {ui.GBLoc, E::Left | E::Right | E::Bottom},
-        {ui.LabelProgress, E::Left | E::Right | E::Bottom},
+        {widgets.bevel, E::Left | E::Top | E::Right | E::Bottom},
+        {widgets.horizontal, E::Left | E::Right | E::Bottom},
+        {widgets.vertical, E::Top | E::Right | E::Bottom},
+        {widgets.map, E::Left | E::Top | E::Right | E::Bottom},
+        {widgets.box, E::Left | E::Right | E::Bottom},
+        {widgets.progress, E::Left | E::Right | E::Bottom},
     };
     for (const auto& [widget, edges] : mainRows)
         m_anchors->add(widget, edges, mainDesign);
-    const QSize boxDesign = ui.GBLoc->size();
+    const QSize boxDesign = widgets.box->size();
     const std::pair<QWidget*, int> boxRows[] = {
-        {ui.SBU, E::Top | E::Right},
-        {ui.SBA, E::Top | E::Right},
-        {ui.SBV, E::Top | E::Right},
-        {ui.MemoNotes, E::Left | E::Top | E::Right},
+        {widgets.statusButtons[0], E::Top | E::Right},
+        {widgets.statusButtons[1], E::Top | E::Right},
+        {widgets.statusButtons[2], E::Top | E::Right},
+        {widgets.notes, E::Left | E::Top | E::Right},
     };
     for (const auto& [widget, edges] : boxRows)
         m_anchors->add(widget, edges, boxDesign);
@@ -68,46 +67,42 @@ FormLayout::FormLayout(QWidget& window, const Ui::TMainForm& ui)
     // The four bands of the cool bar: label, tool bar, minimum width, width, row break.
     struct BandRow {
         const char* label;
-        QWidget* toolBar;
         int minWidth, width;
         bool breakBefore;
     };
-    const BandRow bands[] = {
-        {"Map       ", ui.ToolBarMap, 290, 370, true},
-        {"Location", ui.ToolBarLoc, 290, 370, true},
-        {"Marker   ", ui.ToolBarMarker, 75, 141, true},
-        {"Tools     ", ui.ToolBarOptions, 75, 227, false},
+    const BandRow bands[BandPositions::Count] = {
+        {"Map       ", 290, 370, true},
+        {"Location", 290, 370, true},
+        {"Marker   ", 75, 141, true},
+        {"Tools     ", 75, 227, false},
     };
-    for (const BandRow& b : bands)
-        ui.CoolBarMain->addBand(QString::fromLatin1(b.label), b.toolBar, b.minWidth, b.width, b.breakBefore);
+    for (int band = 0; band < BandPositions::Count; ++band) {
+        const BandRow& b = bands[band];
+        widgets.bar->addBand(QString::fromLatin1(b.label), widgets.bands[band], b.minWidth, b.width, b.breakBefore);
+    }
     // A band dragged into a new row (or out of the last one) changes the top panel's height.
-    QObject::connect(ui.CoolBarMain, &CoolBar::heightChanged, &window, [this] { layoutPanels(); });
+    QObject::connect(widgets.bar, &CoolBar::heightChanged, &window, [this] { layoutPanels(); });
 }
 
 FormLayout::~FormLayout() = default;
-
-std::array<QWidget*, BandPositions::Count> FormLayout::bandToolBars() const
-{
-    return {m_ui.ToolBarMap, m_ui.ToolBarLoc, m_ui.ToolBarMarker, m_ui.ToolBarOptions};
-}
 
 void FormLayout::layoutPanels()
 {
     // The top panel is sized to the bar's rows (74 for the stored three), so a layout with
     // fewer rows gives its height to the map instead of leaving a gap under the bands.
     const int width = m_window.width();
-    const int top = m_ui.CoolBarMain->sizeHint().height();
-    m_ui.PanelTop->setGeometry(0, 0, width, top);
-    m_ui.CoolBarMain->setGeometry(0, 0, width, top);
-    m_ui.PanelMain->setGeometry(0, top, width, qMax(0, m_window.height() - top));
+    const int top = m_widgets.bar->sizeHint().height();
+    m_widgets.top->setGeometry(0, 0, width, top);
+    m_widgets.bar->setGeometry(0, 0, width, top);
+    m_widgets.main->setGeometry(0, top, width, qMax(0, m_window.height() - top));
     // Hidden windows get their resize events only when shown; lay out at once all the same.
-    m_anchors->apply(m_ui.PanelMain);
-    m_anchors->apply(m_ui.GBLoc);
+    m_anchors->apply(m_widgets.main);
+    m_anchors->apply(m_widgets.box);
 }
 
 void FormLayout::restoreBands(const BandPositions& saved)
 {
-    CoolBar* bar = m_ui.CoolBarMain;
+    CoolBar* bar = m_widgets.bar;
     // The layout is rebuilt by the cool bar's own drag rules, as if the user dragged each
     // band from where its tool bar sits in the stored layout to where it was saved.
     bar->setBandBreak(3, true);
@@ -134,7 +129,7 @@ WindowSnapshot FormLayout::snapshot(const Viewport& view) const
     w.CenterX = view.scrollX();
     w.CenterY = view.scrollY();
     for (int band = 0; band < BandPositions::Count; ++band)
-        w.bands.set(band, bandToolBars()[band]->pos());
+        w.bands.set(band, m_widgets.bands[band]->pos());
     w.Left = m_window.x();
     w.Top = m_window.y();
     w.State = windowStateCode(m_window.windowState());

@@ -10,13 +10,10 @@
 
 class QWidget;
 
-namespace Ui {
-class TMainForm;
-}
-
 namespace vdm {
 
 class AnchorTable;
+class CoolBar;
 class Viewport;
 
 /** The stored window state: 0 normal, 1 minimised, 2 maximised (minimised wins). */
@@ -32,8 +29,25 @@ Qt::WindowStates withWindowState(Qt::WindowStates states, int code);
  */
 class FormLayout {
 public:
+    /** The components it places, each as the form names it. */
+    struct Widgets {
+        CoolBar* bar;                         // CoolBarMain, over the top panel
+        QWidget* top;                         // PanelTop, as high as the bar's rows
+        QWidget* main;                        // PanelMain, the rest of the window
+        QWidget* bands[BandPositions::Count]; // the bands' tool bars, in their stored order
+        // Anchored in the main panel:
+        QWidget* bevel;
+        QWidget* horizontal;
+        QWidget* vertical;
+        QWidget* map;
+        QWidget* progress;
+        QWidget* box; // the location box, and anchored in it:
+        QWidget* statusButtons[3];
+        QWidget* notes;
+    };
+
     /** Sizes the window to its design and adds the anchors and the bands. */
-    FormLayout(QWidget& window, const Ui::TMainForm& ui);
+    FormLayout(QWidget& window, const Widgets& widgets);
     ~FormLayout();
 
     /** Lays the panels out for the window's size and the bar's rows. */
@@ -46,11 +60,8 @@ public:
     WindowSnapshot snapshot(const Viewport& view) const;
 
 private:
-    /** The tool bars of the cool bar's bands, in the bands' stored order. */
-    std::array<QWidget*, BandPositions::Count> bandToolBars() const;
-
     QWidget& m_window;
-    const Ui::TMainForm& m_ui;
+    Widgets m_widgets;
     std::unique_ptr<AnchorTable> m_anchors;
 };
 

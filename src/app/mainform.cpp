@@ -226,7 +226,20 @@ TMainForm::~TMainForm()
 
 void TMainForm::setupComponents()
 {
-    m_layout = std::make_unique<FormLayout>(*this, *m_ui);
+    Ui::TMainForm& u = *m_ui;
+    m_layout = std::make_unique<FormLayout>(
+        *this, FormLayout::Widgets{u.CoolBarMain,
+                                   u.PanelTop,
+                                   u.PanelMain,
+                                   {u.ToolBarMap, u.ToolBarLoc, u.ToolBarMarker, u.ToolBarOptions},
+                                   u.BevelMap,
+                                   u.ScrollBarH,
+                                   u.ScrollBarV,
+                                   u.PanelMap,
+                                   u.LabelProgress,
+                                   u.GBLoc,
+                                   {u.SBU, u.SBA, u.SBV},
+                                   u.MemoNotes});
     m_viewBinding.showTitle();
     // The icon drawn at each size the desktop asks for (task bar, switcher, title bar),
     // so it is never a scaled copy: 16 to 256 pixels, 64 and 96 being the @2x files.
