@@ -130,13 +130,20 @@ void JourneyLayer::drawOver(QImage& image, const Viewport& view, const LocationL
     const double dx = double(offset.x()) * ratio, dy = double(offset.y()) * ratio;
     const auto wholeX = std::int64_t(std::floor(dx)), wholeY = std::int64_t(std::floor(dy));
     const QPointF fraction(dx - double(wholeX), dy - double(wholeY));
-    const bool same = segments == m_segments && current == m_current && ratio == m_ratio && fraction == m_fraction;
+    const bool sameLegs = segments == m_segments && ratio == m_ratio && fraction == m_fraction;
+    const bool same = sameLegs && current == m_current;
     const QPoint at{int(wholeX), int(wholeY)};
     if (same && !m_beneathSize.isEmpty() && image.size() == m_beneathSize && ratio == m_beneathRatio
         && at == m_beneathAt)
         return; // it lies there already
     restoreUnder(image);
-    if (!same) {
+    if (sameLegs && !same) {
+        // Stepping to another leg changes only the two legs' looks: the tiles neither
+        // reaches stay as they are.
+        dropTilesReaching(m_current);
+        dropTilesReaching(current);
+        m_current = current;
+    } else if (!same) {
         m_tiles.clear();
         m_segments = std::move(segments);
         m_current = current;
@@ -209,6 +216,26 @@ bool JourneyLayer::restoreUnder(QImage& image)
     return fits;
 }
 
+QRectF JourneyLayer::tileArea(std::int64_t left, std::int64_t top) const
+{
+    return {(double(left) + m_fraction.x()) / m_ratio, (double(top) + m_fraction.y()) / m_ratio, TileSize / m_ratio,
+            TileSize / m_ratio};
+}
+
+void JourneyLayer::dropTilesReaching(int leg)
+{
+    if (leg < 0 || std::size_t(leg) >= m_segments.size())
+        return;
+    const Segment& segment = m_segments[std::size_t(leg)];
+    for (auto at = m_tiles.begin(); at != m_tiles.end();) {
+        const auto column = std::int32_t(std::uint32_t(at->first >> 32)), row = std::int32_t(std::uint32_t(at->first));
+        if (JourneyPainter::reaches(segment, tileArea(std::int64_t(column) * TileSize, std::int64_t(row) * TileSize)))
+            at = m_tiles.erase(at);
+        else
+            ++at;
+    }
+}
+
 const JourneyLayer::Tile& JourneyLayer::tile(std::int64_t column, std::int64_t row)
 {
     const std::uint64_t key = (std::uint64_t(std::uint32_t(column)) << 32) | std::uint32_t(row);
@@ -221,8 +248,7 @@ const JourneyLayer::Tile& JourneyLayer::tile(std::int64_t column, std::int64_t r
 JourneyLayer::Tile JourneyLayer::drawTile(std::int64_t left, std::int64_t top)
 {
     // The tile's device pixels, in the picture's logical points: what the legs must reach.
-    const QRectF area((double(left) + m_fraction.x()) / m_ratio, (double(top) + m_fraction.y()) / m_ratio,
-                      TileSize / m_ratio, TileSize / m_ratio);
+    const QRectF area = tileArea(left, top);
     Tile t;
     if (std::none_of(m_segments.begin(), m_segments.end(),
                      [&](const Segment& s) { return JourneyPainter::reaches(s, area); }))

@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QPoint>
 #include <QPointF>
+#include <QRectF>
 #include <QSize>
 
 #include <cstddef>
@@ -41,7 +42,8 @@ public:
      * Lays `journey` (its current leg `current`, -1: none) over `image`, at the image's
      * device pixel ratio; `image` is Format_RGB32 or Format_ARGB32_Premultiplied (any
      * other format is converted to the latter). Tiles drawn for the same legs on the
-     * level's picture, current leg and ratio are reused; anything else drops them first.
+     * level's picture and ratio are reused; another current leg drops only the tiles
+     * the two legs reach, anything else drops them all first.
      * A journey without legs, or one naming places `locations` does not hold, lays nothing.
      *
      * What the last call laid and still lies over `image` (see forgetBeneath()) is put
@@ -83,6 +85,10 @@ private:
     };
 
     const Tile& tile(std::int64_t column, std::int64_t row);
+    /** The tile at device pixel (`left`, `top`) of the level's picture, in the picture's logical points. */
+    QRectF tileArea(std::int64_t left, std::int64_t top) const;
+    /** Forgets the tiles the drawing of leg `leg` (-1: none) can reach. */
+    void dropTilesReaching(int leg);
     Tile drawTile(std::int64_t left, std::int64_t top);
 
     // What the tiles were drawn for. `m_fraction` is the part of a device pixel by which the

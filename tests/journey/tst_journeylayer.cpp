@@ -105,6 +105,51 @@ TEST(JourneyLayer, AScrollDrawsOnlyTheTilesItUncovers)
     EXPECT_LT(layer.tilesDrawn() - first, first / 2);
 }
 
+TEST(JourneyLayer, AStepToAnotherLegRedrawsOnlyTheTilesOfTheTwoLegs)
+{
+    // The journey's three legs each cut into three, so that two legs cover a few tiles.
+    Setting s;
+    LocationList places;
+    Journey journey;
+    for (std::size_t k = 0; k < 3; ++k)
+        for (int part = 0; part < 3; ++part) {
+            const Location& a = s.places[k];
+            const Location& b = s.places[k + 1];
+            Location l;
+            l.X = a.X + ((b.X - a.X) * part / 3);
+            l.Y = a.Y + ((b.Y - a.Y) * part / 3);
+            places.push_back(l);
+        }
+    places.push_back(s.places[3]);
+    for (int k = 0; k + 1 < int(places.size()); ++k)
+        journey.legs.push_back({k, k + 1, s.journey.legs[std::size_t(k / 3)].mode, 1, 1});
+    s.places = places;
+    s.journey = journey;
+    const QSize panel(1200, 900);
+    const Viewport view = Setting::view({300, 200}, panel);
+    for (const qreal ratio : {1.0, 1.25}) {
+        SCOPED_TRACE(ratio);
+        const QImage plain = map(panel, ratio);
+        QImage image = plain;
+        JourneyLayer layer;
+        layer.drawOver(image, view, s.places, s.journey, -1);
+        const int all = layer.tilesDrawn();
+        // Each step, and a step back to none, gives what a fresh drawing of that leg gives,
+        // drawing fewer tiles than the whole journey holds.
+        for (const int current : {0, 1, 2, 5, 4, -1}) {
+            const int before = layer.tilesDrawn();
+            layer.drawOver(image, view, s.places, s.journey, current);
+            EXPECT_GT(layer.tilesDrawn(), before) << current;
+            EXPECT_LT(layer.tilesDrawn() - before, all) << current;
+            QImage fresh = plain;
+            JourneyPainter::paint(fresh, view, s.places, s.journey, current);
+            EXPECT_EQ(image, fresh) << current;
+        }
+        EXPECT_TRUE(layer.restoreUnder(image));
+        EXPECT_EQ(image, plain);
+    }
+}
+
 TEST(JourneyLayer, BlendsItsEdgesExactly)
 {
     // Laid over nothing, the layer gives its own pixels; over a colour, each of them
