@@ -40,9 +40,25 @@ void JourneyPainter::paint(QImage& image, const Viewport& view, const LocationLi
     layer.drawOver(image, view, locations, journey, current);
 }
 
+QPointF JourneyPainter::numberAt(const JourneyLayer::Segment& segment)
+{
+    const QPointF a(segment.from), b(segment.to);
+    const QPointF mid = (a + b) / 2;
+    const double dx = b.x() - a.x(), dy = b.y() - a.y();
+    if (std::hypot(dx, dy) >= ShortLeg)
+        return mid;
+    // A place's hint opens to the right of and below it, so a disc above both places
+    // (for a lying leg) or left of both (for a standing one) stays clear of the hints.
+    constexpr double Apart = DiscRadius + 6;
+    if (std::abs(dx) >= std::abs(dy))
+        return {mid.x(), std::min(a.y(), b.y()) - Apart};
+    return {std::min(a.x(), b.x()) - Apart, mid.y()};
+}
+
 bool JourneyPainter::reaches(const JourneyLayer::Segment& segment, const QRectF& area)
 {
-    return meets(QPointF(segment.from), QPointF(segment.to), area.adjusted(-Reach, -Reach, Reach, Reach));
+    const QRectF reach = area.adjusted(-Reach, -Reach, Reach, Reach);
+    return meets(QPointF(segment.from), QPointF(segment.to), reach) || reach.contains(numberAt(segment));
 }
 
 void JourneyPainter::draw(QPainter& p, const std::vector<JourneyLayer::Segment>& segments, int current,
@@ -81,8 +97,8 @@ void JourneyPainter::draw(QPainter& p, const std::vector<JourneyLayer::Segment>&
     if (current >= 0 && current < count)
         stroke(current, 6, Current);
 
-    // Leg numbers in small discs at the middle of each leg (the middle lies on the leg,
-    // so a leg far from the area has its disc far too).
+    // Leg numbers in small discs beside each leg (so a leg far from the area has its
+    // disc far too).
     QFont font;
     font.setPixelSize(10);
     font.setBold(true);
@@ -91,10 +107,10 @@ void JourneyPainter::draw(QPainter& p, const std::vector<JourneyLayer::Segment>&
         if (!near[std::size_t(k)])
             continue;
         const JourneyLayer::Segment& s = segments[std::size_t(k)];
-        const QPointF mid = (QPointF(s.from) + QPointF(s.to)) / 2;
-        if (!reach.contains(mid))
+        const QPointF at = numberAt(s);
+        if (!reach.contains(at))
             continue;
-        const QRectF disc(mid.x() - 8, mid.y() - 8, 16, 16);
+        const QRectF disc(at.x() - DiscRadius, at.y() - DiscRadius, 2 * DiscRadius, 2 * DiscRadius);
         p.setPen(QPen(QColor::fromRgba(Casing), 1.5));
         p.setBrush(QColor::fromRgba(k == current ? Current : Core));
         p.drawEllipse(disc);

@@ -6,6 +6,7 @@
 
 #include <QColor>
 #include <QImage>
+#include <QPointF>
 #include <QRectF>
 
 #include <vector>
@@ -29,7 +30,11 @@ public:
     static constexpr QRgb Core = 0xffff7a00;    // the legs
     static constexpr QRgb Current = 0xffffe14a; // the leg being looked at
     static constexpr QRgb Casing = 0xff2a1400;
-    /** How far the drawing of a leg reaches from its line or its middle, in logical pixels. */
+    /** The radius of a leg number's disc, in logical pixels. */
+    static constexpr qreal DiscRadius = 8;
+    /** Legs shorter than this (logical pixels) have their number beside them, clear of the places' hints. */
+    static constexpr qreal ShortLeg = 160;
+    /** How far the drawing of a leg reaches from its line or its number's centre, in logical pixels. */
     static constexpr qreal Reach = 12;
 
     /**
@@ -39,6 +44,12 @@ public:
     static void paint(QImage& image, const Viewport& view, const LocationList& locations, const Journey& journey,
                       int current = -1);
 
+    /**
+     * Where the number of `segment` sits: the middle of a long leg; beside a short one,
+     * above both places or left of both, where neither place's hint (which opens to the
+     * right of and below its place) covers it.
+     */
+    static QPointF numberAt(const JourneyLayer::Segment& segment);
     /** Whether the drawing of `segment` can reach `area` (in the segment's coordinates). */
     static bool reaches(const JourneyLayer::Segment& segment, const QRectF& area);
     /**

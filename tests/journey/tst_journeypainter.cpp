@@ -2,7 +2,11 @@
 #include "journey/journeypainter.h"
 #include "map/viewport.h"
 
+#include <QLineF>
+
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 using namespace vdm;
 
@@ -62,6 +66,37 @@ TEST(JourneyPainter, AJourneyOfAnotherWorldDrawsNothing)
     QImage image = c.blank();
     JourneyPainter::paint(image, c.view, c.places, j);
     EXPECT_EQ(image, c.blank());
+}
+
+} // namespace
+
+namespace {
+
+TEST(JourneyPainter, ShortLegsNumberBesideThemClearOfThePlacesHints)
+{
+    // A place's hint opens 10 pixels right of and 5 below it: a short leg's number disc
+    // must keep out of both places' hints, on any heading.
+    const auto clearOfHint = [](const QRectF& disc, QPoint place) {
+        return disc.right() < place.x() + 10 || disc.bottom() < place.y() + 5;
+    };
+    const QPoint from(300, 300);
+    for (int degrees = 0; degrees < 360; degrees += 15)
+        for (const int length : {0, 12, 40, 100, 150}) {
+            const double r = degrees * M_PI / 180;
+            const QPoint to
+                = from + QPoint(int(std::lround(length * std::cos(r))), int(std::lround(length * std::sin(r))));
+            const JourneyLayer::Segment leg{from, to, TravelMode::Walk};
+            const QPointF at = JourneyPainter::numberAt(leg);
+            const qreal d = JourneyPainter::DiscRadius + 1; // the disc and its outline
+            const QRectF disc(at.x() - d, at.y() - d, 2 * d, 2 * d);
+            EXPECT_TRUE(clearOfHint(disc, from) && clearOfHint(disc, to)) << degrees << " degrees, " << length;
+            // Beside the leg, not far from it, and its tiles know it is there.
+            EXPECT_LE(QLineF(at, (QPointF(from) + QPointF(to)) / 2).length(), length / 2.0 + 2 * d);
+            EXPECT_TRUE(JourneyPainter::reaches(leg, disc));
+        }
+    // A long leg has its number at its middle.
+    const JourneyLayer::Segment along{{0, 0}, {400, 100}, TravelMode::Ship};
+    EXPECT_EQ(JourneyPainter::numberAt(along), QPointF(200, 50));
 }
 
 } // namespace
