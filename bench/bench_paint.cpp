@@ -6,7 +6,8 @@
 // same run: a memcpy of one frame of that size, and QPainter::drawImage of the same
 // source rectangle with SmoothPixmapTransform. With a route drawn, the window paints the
 // map and lays the route's kept tiles over it: BM_PaintWithRoute, beside BM_Paint of the
-// same view (goal: within 10 %); BM_PaintWithNewRoute draws every tile afresh.
+// same view (goal: within 10 %); BM_PaintWithNewRoute draws every tile afresh, and
+// BM_PaintStepToNextLeg only those of the two legs a step to another leg changes.
 #include "journey/journeylayer.h"
 #include "journey/journeypainter.h"
 #include "map/mappainter.h"
@@ -226,6 +227,38 @@ void BM_PaintWithNewRoute(benchmark::State& state)
     }
 }
 
+/**
+ * A step to the next leg (N, P, the legs list): the map painted and the route laid with
+ * another leg emphasised, only the tiles the two legs reach drawn again. Beside
+ * BM_PaintWithRoute (nothing drawn again) and BM_PaintWithNewRoute (everything).
+ */
+void BM_PaintStepToNextLeg(benchmark::State& state)
+{
+    const QSize panel = Panels[state.range(0)];
+    const Viewport v = viewFor(panel, int(state.range(1)));
+    const Settings s = settingsFor(state.range(2) != 0, true);
+    const DrawingObjects o = DrawingObjects::fromSettings(s);
+    GoHighlight highlight;
+    MapPainter painter;
+    const MapScene scene{v, world().picture, world().locations, world().markers, s, o, highlight};
+    const Journey journey = journeyOn(v);
+    QImage buffer(backBufferSize(panel, 1), QImage::Format_RGB32);
+    JourneyLayer layer;
+    painter.paint(buffer, scene);
+    layer.drawOver(buffer, v, world().locations, journey, 0);
+    const int legs = std::max<int>(1, int(journey.legs.size()));
+    int current = 0;
+    for (auto _ : state) {
+        current = (current + 1) % legs;
+        painter.paint(buffer, scene);
+        layer.forgetBeneath();
+        layer.drawOver(buffer, v, world().locations, journey, current);
+        benchmark::DoNotOptimize(buffer.constBits());
+        benchmark::ClobberMemory();
+    }
+    state.counters["legs"] = double(journey.legs.size());
+}
+
 /** The full-HD panel on a ratio-2 screen: 3840 x 2160 device pixels, every overlay. */
 void BM_PaintRatio2(benchmark::State& state)
 {
@@ -340,6 +373,7 @@ BENCHMARK(BM_DrawImageSmooth)->Apply(levels);
 BENCHMARK(BM_Paint)->Apply(levelsModes);
 BENCHMARK(BM_PaintWithRoute)->Apply(levelsModes);
 BENCHMARK(BM_PaintWithNewRoute)->Apply(fullHdLevelsModes);
+BENCHMARK(BM_PaintStepToNextLeg)->Apply(fullHdLevelsModes);
 BENCHMARK(BM_MemcpyFrameRatio2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ResampleRatio2)->Apply(fullHdLevelsModes);
 BENCHMARK(BM_PaintRatio2)->Apply(fullHdLevelsModes);

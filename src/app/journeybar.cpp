@@ -19,13 +19,16 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QStringListModel>
+#include <QStyle>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace vdm {
 namespace {
 
-constexpr int kWidth = 340;          // at most; a narrow panel narrows the bar
-constexpr int kListRows = 8;         // legs the list shows before it scrolls
+constexpr int kWidth = 440;          // at most; a narrow panel narrows the bar
+constexpr int kListRows = 8;         // legs the list shows before it scrolls, in a tall panel
+constexpr int kMinListRows = 3;      // and in a short one
 constexpr std::size_t kOffered = 12; // names a field's completion offers
 
 /** The check boxes' texts, in TravelMode order. */
@@ -36,13 +39,13 @@ const char* const ModeTexts[TravelModeCount] = {"Walk", "Skarnels", "Ships", "Ma
 JourneyBar::JourneyBar(const World& world, QWidget* mapPanel)
     : FloatingBar(mapPanel, Corner::TopRight, kWidth), m_world(world), m_from(new QLineEdit(this)),
       m_to(new QLineEdit(this)), m_totals(new QLabel(this)), m_legs(new QListWidget(this)),
-      m_copy(new QPushButton(QStringLiteral("Copy route"), this))
+      m_copy(new QPushButton(QStringLiteral("Copy route"), this)), m_showLegs(new QToolButton(this))
 {
     setObjectName(QStringLiteral("JourneyBar"));
     setAccessibleName(QStringLiteral("Journey"));
 
     auto* fields = new QGridLayout;
-    int row = 0;
+    int column = 0;
     for (QLineEdit* field : {m_from, m_to}) {
         const bool to = field == m_to;
         const QString name = to ? QStringLiteral("To") : QStringLiteral("From");
@@ -55,9 +58,10 @@ JourneyBar::JourneyBar(const World& world, QWidget* mapPanel)
         label->setBuddy(field);
         if (to)
             m_toLabel = label;
-        fields->addWidget(label, row, 0);
-        fields->addWidget(field, row, 1);
-        ++row;
+        // From and To side by side: the bar keeps to one row of fields, the map its room.
+        fields->addWidget(label, 0, column);
+        fields->addWidget(field, 0, column + 1);
+        column += 2;
 
         auto* names = new QStringListModel(this);
         auto* completer = new QCompleter(names, this);
@@ -124,6 +128,10 @@ JourneyBar::JourneyBar(const World& world, QWidget* mapPanel)
     m_legs->setObjectName(QStringLiteral("JourneyLegs"));
     m_legs->setAccessibleName(QStringLiteral("Legs"));
     m_legs->setUniformItemSizes(true);
+    // A narrow bar elides long legs (each tells itself in full as its tooltip) rather
+    // than spend a row on a scroll bar.
+    m_legs->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_legs->setTextElideMode(Qt::ElideRight);
     m_legs->installEventFilter(this);
     connect(m_legs, &QListWidget::currentRowChanged, this, [this](int k) {
         if (!m_filling && k >= 0)
@@ -136,16 +144,40 @@ JourneyBar::JourneyBar(const World& world, QWidget* mapPanel)
     m_copy->setEnabled(false);
     m_copy->installEventFilter(this);
     connect(m_copy, &QPushButton::clicked, this, [this] { emit copyAsked(); });
-    auto* close = new QPushButton(QStringLiteral("Close"), this);
+    // A small close button at the end of the fields' row, as a title bar has one.
+    auto* close = new QToolButton(this);
     close->setObjectName(QStringLiteral("JourneyClose"));
     close->setAccessibleName(QStringLiteral("Close the journey bar"));
-    close->setAutoDefault(false);
+    close->setToolTip(QStringLiteral("Close (Escape)"));
+    close->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
+    close->setAutoRaise(true);
+    close->setFocusPolicy(Qt::StrongFocus);
     close->installEventFilter(this);
-    connect(close, &QPushButton::clicked, this, [this] { closeBar(); });
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(m_copy);
-    buttons->addStretch();
-    buttons->addWidget(close);
+    connect(close, &QToolButton::clicked, this, [this] { closeBar(); });
+    fields->addWidget(close, 0, column);
+    modes->addStretch();
+
+    // The legs fold away under their toggle, leaving the totals: the map keeps its room.
+    m_showLegs->setObjectName(QStringLiteral("JourneyShowLegs"));
+    m_showLegs->setAccessibleName(QStringLiteral("Show the legs"));
+    m_showLegs->setText(QStringLiteral("Legs"));
+    m_showLegs->setCheckable(true);
+    m_showLegs->setChecked(true);
+    m_showLegs->setArrowType(Qt::DownArrow);
+    m_showLegs->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    m_showLegs->setAutoRaise(true);
+    m_showLegs->setFocusPolicy(Qt::StrongFocus);
+    m_showLegs->setEnabled(false);
+    m_showLegs->installEventFilter(this);
+    connect(m_showLegs, &QToolButton::toggled, this, [this](bool on) {
+        m_showLegs->setArrowType(on ? Qt::DownArrow : Qt::RightArrow);
+        m_legs->setVisible(on && m_legs->count() > 0);
+        followPanel();
+    });
+    auto* totals = new QHBoxLayout;
+    totals->addWidget(m_showLegs, 0, Qt::AlignTop);
+    totals->addWidget(m_totals, 1);
+    totals->addWidget(m_copy, 0, Qt::AlignTop);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(3, 3, 3, 3);
@@ -153,9 +185,8 @@ JourneyBar::JourneyBar(const World& world, QWidget* mapPanel)
     layout->addLayout(fields);
     layout->addWidget(m_tourRow);
     layout->addLayout(modes);
-    layout->addWidget(m_totals);
+    layout->addLayout(totals);
     layout->addWidget(m_legs);
-    layout->addLayout(buttons);
     m_legs->hide();
 }
 
@@ -295,10 +326,13 @@ void JourneyBar::showJourney(const Journey& journey, const std::vector<bool>& do
         if (std::size_t(k) < done.size() && done[std::size_t(k)])
             lines[k] = QStringLiteral("\u2713 ") + lines[k] + QStringLiteral(" (done)");
     m_legs->addItems(lines);
+    for (int k = 0; k < m_legs->count(); ++k)
+        m_legs->item(k)->setToolTip(lines[k]);
     if (same && !done.empty())
         m_legs->setCurrentRow(current); // the same tour with a stop ticked off: stay on the leg
     m_filling = false;
-    m_legs->setVisible(m_legs->count() > 0);
+    m_legs->setVisible(m_showLegs->isChecked() && m_legs->count() > 0);
+    m_showLegs->setEnabled(m_legs->count() > 0);
     m_copy->setEnabled(!journey.legs.empty());
     followPanel();
 }
@@ -311,6 +345,7 @@ void JourneyBar::showProblem(const QString& problem)
     m_legs->clear();
     m_filling = false;
     m_legs->hide();
+    m_showLegs->setEnabled(false);
     m_copy->setEnabled(false);
     followPanel();
 }
@@ -324,8 +359,10 @@ void JourneyBar::setCurrentLeg(int k)
 
 int JourneyBar::barHeight(int width)
 {
-    const int rows = std::min(m_legs->count(), kListRows);
+    // The legs take at most a fifth of the panel's height (three rows at the least).
     const int rowHeight = std::max(m_legs->sizeHintForRow(0), fontMetrics().height());
+    const int fitting = std::max(kMinListRows, (panel()->height() / 5) / std::max(1, rowHeight));
+    const int rows = std::min({m_legs->count(), kListRows, fitting});
     m_legs->setFixedHeight(rows * rowHeight + 2 * m_legs->frameWidth());
     return FloatingBar::barHeight(width);
 }

@@ -15,15 +15,17 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QStringListModel;
+class QToolButton;
 
 namespace vdm {
 
 class World;
 
 /**
- * The journey bar: From and To over the top-right corner of the map panel, completing
- * place names as quick find matches them, a check box for each way of travelling, the
- * totals and the legs. Enter in either field plans; Up and Down in the legs, or N and P
+ * The journey bar: From and To side by side over the top-right corner of the map panel,
+ * completing place names as quick find matches them, a check box for each way of
+ * travelling, the totals and the legs (which fold away under their toggle, and take no
+ * more than a fifth of the panel's height). Enter in either field plans; Up and Down in the legs, or N and P
  * anywhere in the bar but the fields, choose a leg; Escape closes the bar. It shows what
  * it is given and tells what the user asks; planning and drawing are the window's.
  *
@@ -106,7 +108,8 @@ private:
     QLabel* m_totals;
     QListWidget* m_legs;
     QPushButton* m_copy;
-    bool m_filling = false; // the list is being filled: its row changes are no choice of the user's
+    QToolButton* m_showLegs; // folds the legs away
+    bool m_filling = false;  // the list is being filled: its row changes are no choice of the user's
 };
 
 } // namespace vdm

@@ -20,6 +20,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QToolButton>
 
 namespace vdm::test {
 namespace {
@@ -67,7 +68,7 @@ TEST_F(JourneyTest, TheBarIsHiddenUntilAskedForAndNamesItsFields)
     EXPECT_EQ(field("JourneyFrom")->text(), "Corran"); // the selected place
     EXPECT_TRUE(field("JourneyTo")->hasFocus());
     for (QWidget* w : bar()->findChildren<QWidget*>()) {
-        if (w->focusPolicy() != Qt::NoFocus && (qobject_cast<QCheckBox*>(w) || qobject_cast<QPushButton*>(w))) {
+        if (w->focusPolicy() != Qt::NoFocus && qobject_cast<QAbstractButton*>(w)) {
             EXPECT_FALSE(w->accessibleName().isEmpty()) << w->objectName().toStdString();
         }
     }
@@ -136,6 +137,35 @@ TEST_F(JourneyTest, AnUnknownNameIsSaidAndPlansNothing)
     planTo("Zedmoor");
     EXPECT_TRUE(journey().legs.empty());
     EXPECT_EQ(totals(), QString::fromUtf8("No place is named \u201cZedmoor\u201d."));
+}
+
+TEST_F(JourneyTest, TheBarKeepsToOneRowOfFieldsAndItsLegsFoldAway)
+{
+    form->resize(640, 480); // a small window
+    QCoreApplication::processEvents();
+    planTo("Isle of Dunmar");
+    ASSERT_EQ(legs()->count(), 3);
+    EXPECT_EQ(field("JourneyFrom")->y(), field("JourneyTo")->y());
+    EXPECT_TRUE(legs()->isVisible());
+    const int open = bar()->height();
+    EXPECT_LE(open, panel()->height() / 2);
+
+    auto* fold = bar()->findChild<QToolButton*>(QStringLiteral("JourneyShowLegs"));
+    ASSERT_NE(fold, nullptr);
+    EXPECT_FALSE(fold->accessibleName().isEmpty());
+    fold->setFocus();
+    QTest::keyClick(fold, Qt::Key_Space);
+    EXPECT_FALSE(legs()->isVisible());
+    EXPECT_LT(bar()->height(), open);
+    // Folded away, the legs are still stepped through, and a new plan keeps them folded.
+    QTest::keyClick(fold, Qt::Key_N);
+    EXPECT_EQ(form->journey().session().currentLeg(), 0);
+    planTo("Corran");
+    EXPECT_EQ(legs()->count(), 2);
+    EXPECT_FALSE(legs()->isVisible());
+    fold->setFocus();
+    QTest::keyClick(fold, Qt::Key_Space);
+    EXPECT_TRUE(legs()->isVisible());
 }
 
 TEST_F(JourneyTest, NAndPStepThroughTheLegsAndCentreEach)
