@@ -148,7 +148,7 @@ JourneyBar::JourneyBar(const World& world, QWidget* mapPanel)
     auto* close = new QToolButton(this);
     close->setObjectName(QStringLiteral("JourneyClose"));
     close->setAccessibleName(QStringLiteral("Close the journey bar"));
-    close->setToolTip(QStringLiteral("Close (Escape)"));
+    close->setToolTip(close->accessibleName()); // a tool button's hint is its name
     close->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
     close->setAutoRaise(true);
     close->setFocusPolicy(Qt::StrongFocus);
@@ -367,6 +367,13 @@ int JourneyBar::barHeight(int width)
     return FloatingBar::barHeight(width);
 }
 
+bool JourneyBar::stepsLegs(const QObject* watched, const QKeyEvent* key) const
+{
+    return (key->key() == Qt::Key_N || key->key() == Qt::Key_P) && watched != m_from && watched != m_to
+           && watched != m_query && watched != m_sources
+           && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+}
+
 bool JourneyBar::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() != QEvent::KeyPress)
@@ -387,8 +394,7 @@ bool JourneyBar::eventFilter(QObject* watched, QEvent* event)
         return true;
     case Qt::Key_N:
     case Qt::Key_P:
-        if (field || watched == m_query || watched == m_sources
-            || key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        if (!stepsLegs(watched, key))
             return false; // typed into the name
         emit legStepped(key->key() == Qt::Key_N ? 1 : -1);
         return true;

@@ -10,6 +10,7 @@
 class QCheckBox;
 class QComboBox;
 class QCompleter;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -87,6 +88,8 @@ protected:
     int barHeight(int width) override;
 
 private:
+    /** Whether `key`, pressed in `watched`, steps through the legs (N or P outside the text fields). */
+    bool stepsLegs(const QObject* watched, const QKeyEvent* key) const;
     void complete(QLineEdit* field);
     void plan();
 
