@@ -6,13 +6,15 @@ It waits for the menu to open (the test opens it with a key).
 
 Then it listens as a screen reader listens to what changes while the user works: every
 name change and every checked state change the program announces. Once the names of
-each watched kind have arrived (the box's, the progress line's, a checked button's), or
+each watched kind have arrived (the box's, the progress line's, a checked button's,
+quick find's count), or
 the deadline has passed, it prints a second line of JSON with what it heard.
 
 Exits 77 when the AT-SPI client library is missing, 2 when the program never shows up on
 the accessibility bus within the deadline given as the first argument (seconds). The
 second argument, when given, is the box's caption to wait for, the third the start of
-the progress line to wait for, the fourth the button to hear checked.
+the progress line to wait for, the fourth the button to hear checked, the fifth quick
+find's count.
 """
 import json
 import sys
@@ -70,6 +72,7 @@ class Heard:
         self.box = []
         self.progress = []
         self.checked = []
+        self.found = []
 
     def __call__(self, event):
         try:
@@ -80,16 +83,19 @@ class Heard:
                     self.box.append(name)
                 elif source.get_role() == Atspi.Role.LABEL and name.startswith("Visited "):
                     self.progress.append(name)
+                elif source.get_role() == Atspi.Role.LABEL and name.endswith(" found"):
+                    self.found.append(name)
             elif event.type.startswith("object:state-changed:checked") and event.detail1 == 1:
                 self.checked.append(source.get_name())
         except GLib.Error:
             pass  # the source went before it could be asked
 
-    def complete(self, box, progress, button):
+    def complete(self, box, progress, button, found):
         return (
             (box is None or box in self.box)
             and (progress is None or any(p.startswith(progress) for p in self.progress))
             and (button is None or button in self.checked)
+            and (found is None or found in self.found)
         )
 
 
@@ -108,7 +114,7 @@ def listen(heard, deadline, wanted):
 
 def main():
     deadline = time.monotonic() + float(sys.argv[1] if len(sys.argv) > 1 else 20)
-    wanted = tuple(sys.argv[i] if len(sys.argv) > i else None for i in (2, 3, 4))
+    wanted = tuple(sys.argv[i] if len(sys.argv) > i else None for i in (2, 3, 4, 5))
     # Listening from the start: the program learns of the listeners through the registry,
     # and by the time the first line is out it sends what it announces.
     heard = Heard()
@@ -140,7 +146,10 @@ def main():
     print(json.dumps(found), flush=True)
     if any(w is not None for w in wanted):
         listen(heard, deadline, wanted)
-        print(json.dumps({"box": heard.box, "progress": heard.progress, "checked": heard.checked}), flush=True)
+        print(
+            json.dumps({"box": heard.box, "progress": heard.progress, "checked": heard.checked, "found": heard.found}),
+            flush=True,
+        )
     return 0
 
 

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The real program read by a screen reader's client library over AT-SPI, on a session bus
 // of the test's own: the box's caption, the progress counts and the open menu's entries,
-// then the changes of the caption, the counts and a status button as they are announced.
+// then the changes of the caption, the counts, a status button and quick find's count as
+// they are announced.
 #include "common/testworld.h"
 #include "x11/xserver.h"
 
@@ -114,9 +115,10 @@ TEST(X11AtSpi, AScreenReaderReadsTheWindowAndHearsWhatChanges)
     read.setProcessEnvironment(env);
     const QString counts = QStringLiteral("Visited %1 \u00B7 Active 0 \u00B7 Unvisited %2 of 2");
     // It reads the open menu, then listens for Beta's caption, the counts after Beta is
-    // marked unvisited, and the Unvisited button checked.
-    read.start(QStringLiteral("/usr/bin/python3"), {reader, QStringLiteral("30"), QStringLiteral("Beta"),
-                                                    counts.arg(0).arg(2), QStringLiteral("Unvisited")});
+    // marked unvisited, the Unvisited button checked and quick find's count.
+    read.start(QStringLiteral("/usr/bin/python3"),
+               {reader, QStringLiteral("30"), QStringLiteral("Beta"), counts.arg(0).arg(2), QStringLiteral("Unvisited"),
+                QStringLiteral("1 place found")});
     ASSERT_TRUE(read.waitForStarted());
     const auto line = [&read] {
         (void)QTest::qWaitFor([&] { return read.canReadLine() || read.state() == QProcess::NotRunning; }, 30000);
@@ -169,6 +171,7 @@ TEST(X11AtSpi, AScreenReaderReadsTheWindowAndHearsWhatChanges)
     EXPECT_TRUE(list("box").contains(QStringLiteral("Beta"))) << second.constData();
     EXPECT_TRUE(list("progress").contains(counts.arg(0).arg(2))) << second.constData();
     EXPECT_TRUE(list("checked").contains(QStringLiteral("Unvisited"))) << second.constData();
+    EXPECT_TRUE(list("found").contains(QStringLiteral("1 place found"))) << second.constData();
 
     x.askToClose(window);
     EXPECT_TRUE(ended(map, 60000)) << "the program did not end";
