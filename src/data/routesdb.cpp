@@ -30,24 +30,33 @@ public:
         m_slots.resize(capacity);
         for (std::size_t i = 0; i < locations.size(); ++i) {
             const QByteArray& name = locations[i].Name;
+            // A line of the file holds far fewer characters: no route could name it.
+            if (name.size() > kLongestName)
+                continue;
             const QByteArrayView view(name.constData(), name.size());
             const std::uint64_t hash = hashOf(view);
             Slot& slot = m_slots[slotOf(view, hash)];
             if (slot.index < 0) // else an earlier location of that name keeps it
-                slot = Slot{view.data(), std::uint32_t(view.size()), std::uint32_t(hash >> 32), std::int32_t(i)};
+                slot = Slot{view.data(), std::int32_t(i), std::uint16_t(view.size()), std::uint16_t(hash >> 48)};
         }
     }
 
     /** Index of the first location of that name, or -1. */
-    std::int32_t find(QByteArrayView name) const { return m_slots[slotOf(name, hashOf(name))].index; }
+    std::int32_t find(QByteArrayView name) const
+    {
+        return name.size() > kLongestName ? -1 : m_slots[slotOf(name, hashOf(name))].index;
+    }
 
 private:
+    static constexpr qsizetype kLongestName = 0xFFFF;
+    // Sixteen bytes: a million places' table is 32 MB, not 48, beside the file being read.
     struct Slot {
         const char* data = nullptr;
-        std::uint32_t size = 0;
-        std::uint32_t tag = 0;   // the hash's upper half, checked before the bytes
         std::int32_t index = -1; // -1: empty
+        std::uint16_t size = 0;
+        std::uint16_t tag = 0; // the hash's top bits, checked before the bytes
     };
+    static_assert(sizeof(Slot) == 16);
 
     /** FNV-1a over the bytes: names are short, and this spreads them well enough. */
     static std::uint64_t hashOf(QByteArrayView name)
@@ -61,12 +70,11 @@ private:
     /** The place of the slot holding that name, or of the empty slot where it would go. */
     std::size_t slotOf(QByteArrayView name, std::uint64_t hash) const
     {
-        const auto tag = std::uint32_t(hash >> 32);
+        const auto tag = std::uint16_t(hash >> 48);
         for (std::size_t at = std::size_t(hash) & m_mask;; at = (at + 1) & m_mask) {
             const Slot& slot = m_slots[at];
             if (slot.index < 0
-                || (slot.tag == tag && slot.size == std::size_t(name.size())
-                    && std::equal(name.begin(), name.end(), slot.data)))
+                || (slot.tag == tag && slot.size == name.size() && std::equal(name.begin(), name.end(), slot.data)))
                 return at;
         }
     }

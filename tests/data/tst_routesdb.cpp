@@ -94,6 +94,18 @@ TEST(RoutesDb, NamesAreExactAndFirstWins)
     EXPECT_EQ(dump(list), "2->1:1\n2->2:1\n");
 }
 
+TEST(RoutesDb, NamesLongerThanAnyLineAreNeverFound)
+{
+    // No line of the file can hold such a name, so no route names it; the other places
+    // are found as ever.
+    LocationList list = named({"A", "B"});
+    Location longName;
+    longName.Name = QByteArray(70000, 'x');
+    list.insert(list.begin() + 1, longName);
+    readRoutes("rout\nnm = A\n1 B\nend\nrout\nnm = " + longName.Name + "\n1 A\nend\n", list);
+    EXPECT_EQ(dump(list), "0->2:1\n");
+}
+
 TEST(RoutesDb, ManyNamesFindTheirFirstLocation)
 {
     // Thousands of names, many repeated and many sharing their start, some differing only
