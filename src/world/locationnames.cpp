@@ -194,7 +194,9 @@ struct NamesToSort::Data {
     };
     std::shared_ptr<const FoldTable> fold;
     std::vector<Entry> entries;
-    std::vector<QByteArray> names; // shared with the locations: no copy of the texts
+    // The list's entries in file order, sorted in place at the end: no second list beside
+    // them (32 MB at a million places). The names are shared with the locations.
+    std::vector<ListedLocation> listed;
 };
 
 NamesToSort::NamesToSort(const LocationList& locations) : NamesToSort(locations, std::nullopt)
@@ -211,12 +213,12 @@ NamesToSort::NamesToSort(const LocationList& locations, const std::optional<QLoc
     // in memory. Reaching the records in list order instead would wait on memory for
     // almost every one of them.
     std::vector<Entry>& entries = m_data->entries;
-    std::vector<QByteArray>& names = m_data->names;
+    std::vector<ListedLocation>& listed = m_data->listed;
     entries.resize(n);
-    names.reserve(n);
+    listed.reserve(n);
     for (std::size_t i = 0; i < n; ++i) {
         const QByteArray& name = locations[i].Name;
-        names.push_back(name);
+        listed.push_back({name, int(i)});
         std::array<char16_t, 16 + 4> ranks{}; // the first sixteen, and room to overrun
         std::size_t ranked = 0;
         for (const char c : name) {
@@ -246,7 +248,7 @@ std::vector<ListedLocation> NamesToSort::sorted() &&
     using Entry = Data::Entry;
     const FoldTable& fold = *m_data->fold;
     std::vector<Entry>& entries = m_data->entries;
-    std::vector<QByteArray>& names = m_data->names;
+    std::vector<ListedLocation>& listed = m_data->listed;
     // A shorter head padded with zeros never sorts after a longer text it begins, so a head
     // that is smaller means a name that is smaller; equal heads compare the whole text by
     // letters, then by accents. Equal names keep file order.
@@ -255,18 +257,32 @@ std::vector<ListedLocation> NamesToSort::sorted() &&
             return a.head[0] < b.head[0];
         if (a.head[1] != b.head[1])
             return a.head[1] < b.head[1];
-        const QByteArray& na = names[std::size_t(a.index)];
-        const QByteArray& nb = names[std::size_t(b.index)];
+        const QByteArray& na = listed[std::size_t(a.index)].name;
+        const QByteArray& nb = listed[std::size_t(b.index)].name;
         if (const int byLetters = compareFolded(fold, fold.letters, na, nb))
             return byLetters < 0;
         if (const int byAccents = compareFolded(fold, fold.accents, na, nb))
             return byAccents < 0;
         return a.index < b.index;
     });
-    std::vector<ListedLocation> sorted;
-    sorted.reserve(entries.size());
-    for (const Entry& e : entries)
-        sorted.push_back({std::move(names[std::size_t(e.index)]), e.index});
+    // Entry k names the entry that belongs at k: each cycle of that permutation is walked
+    // once, an entry's index set to -1 once its place is filled.
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+        if (entries[k].index < 0)
+            continue;
+        ListedLocation held = std::move(listed[k]);
+        std::size_t at = k;
+        while (true) {
+            const auto from = std::size_t(std::exchange(entries[at].index, -1));
+            if (from == k) {
+                listed[at] = std::move(held);
+                break;
+            }
+            listed[at] = std::move(listed[from]);
+            at = from;
+        }
+    }
+    std::vector<ListedLocation> sorted = std::move(listed);
     m_data.reset();
     return sorted;
 }
