@@ -43,6 +43,9 @@ JourneyBar::JourneyBar(const World& world, QWidget* mapPanel)
 {
     setObjectName(QStringLiteral("JourneyBar"));
     setAccessibleName(QStringLiteral("Journey"));
+    // N and P step the legs from every control of the bar: the window asks it before
+    // running its own command of the key.
+    setProperty("asksForKeys", true);
 
     auto* fields = new QGridLayout;
     int column = 0;
@@ -376,6 +379,14 @@ bool JourneyBar::stepsLegs(const QObject* watched, const QKeyEvent* key) const
 
 bool JourneyBar::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::ShortcutOverride) {
+        // Claimed before the window's commands, so the key press then comes here.
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (stepsLegs(watched, key)) {
+            key->accept();
+            return true;
+        }
+    }
     if (event->type() != QEvent::KeyPress)
         return FloatingBar::eventFilter(watched, event);
     const auto* key = static_cast<QKeyEvent*>(event);

@@ -48,6 +48,16 @@ bool WindowInput::wantsKeys(const QWidget* widget)
            || qobject_cast<const NavigatorView*>(widget);
 }
 
+bool WindowInput::asksForKeys(const QWidget* widget)
+{
+    // A bar floating over the map with keys of its own (the journey bar's N and P) is asked
+    // first from any of its controls, buttons and check boxes too.
+    for (const QWidget* w = widget; w; w = w->parentWidget())
+        if (w->property("asksForKeys").toBool())
+            return true;
+    return false;
+}
+
 bool WindowInput::focusWantsKey(QWidget* focus, const QKeyEvent& key)
 {
     // A button of an exclusive group (the status buttons) moves and presses its group's
@@ -57,20 +67,22 @@ bool WindowInput::focusWantsKey(QWidget* focus, const QKeyEvent& key)
                        || key.key() == Qt::Key_Down;
     if (button && button->autoExclusive() && arrow && !(key.modifiers() & ~Qt::KeypadModifier))
         return true;
-    if (!wantsKeys(focus))
+    if (wantsKeys(focus)) {
+        switch (key.key()) {
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+            return true; // it moves in its text or its list
+        default:
+            break;
+        }
+    } else if (!asksForKeys(focus)) {
         return false;
-    switch (key.key()) {
-    case Qt::Key_Left:
-    case Qt::Key_Right:
-    case Qt::Key_Up:
-    case Qt::Key_Down:
-    case Qt::Key_PageUp:
-    case Qt::Key_PageDown:
-    case Qt::Key_Home:
-    case Qt::Key_End:
-        return true; // it moves in its text or its list
-    default:
-        break;
     }
     // Ask the control as Qt asks it before a shortcut: it accepts what it handles itself.
     QKeyEvent probe(QEvent::ShortcutOverride, key.key(), key.modifiers(), key.text(), key.isAutoRepeat(),

@@ -43,9 +43,12 @@ public:
     /**
      * Whether `focus` wants this key for itself: a control of wantsKeys keeps the keys
      * that move in its text or its list, and whatever it claims before shortcuts (Ctrl+C
-     * copies its selection); a button of an exclusive group keeps the arrows.
+     * copies its selection); a button of an exclusive group keeps the arrows; any control
+     * of a widget marked `asksForKeys` keeps what it claims before shortcuts.
      */
     static bool focusWantsKey(QWidget* focus, const QKeyEvent& key);
+    /** Whether `widget` lies in a widget marked `asksForKeys` (a bar with keys of its own). */
+    static bool asksForKeys(const QWidget* widget);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

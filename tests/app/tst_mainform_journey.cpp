@@ -5,6 +5,7 @@
 #include "app/journeybar.h"
 #include "app/journeycommands.h"
 #include "app/mainformfixture.h"
+#include "app/orientationcommands.h"
 #include "journey/journeypainter.h"
 #include "journey/journeysession.h"
 
@@ -183,6 +184,27 @@ TEST_F(JourneyTest, NAndPStepThroughTheLegsAndCentreEach)
         const QPoint shown = form->view().mapToPanel(at.x, at.y);
         // Centred as Go centres, as far as the picture's edges allow.
         EXPECT_LE((shown - middle).manhattanLength(), 4) << "leg " << step.leg;
+    }
+}
+
+TEST_F(JourneyTest, NStepsFromEveryControlOfTheBarNotOnlyTheLegs)
+{
+    planTo("Isle of Dunmar");
+    ASSERT_EQ(journey().legs.size(), 3u);
+    int expected = form->journey().session().currentLeg();
+    // Buttons and check boxes too: the window's own N (the navigator) waits while the bar
+    // has the focus, and nothing is pressed or toggled by the letter.
+    for (const char* name : {"JourneyCopy", "JourneyShowLegs", "JourneyMode0", "JourneyClose"}) {
+        auto* control = bar()->findChild<QAbstractButton*>(QLatin1String(name));
+        ASSERT_NE(control, nullptr) << name;
+        const bool checked = control->isChecked();
+        control->setFocus();
+        QTest::keyClick(control, Qt::Key_N);
+        expected = std::min(expected + 1, 2);
+        EXPECT_EQ(form->journey().session().currentLeg(), expected) << name;
+        EXPECT_EQ(control->isChecked(), checked) << name;
+        EXPECT_FALSE(form->orientation().navigatorShown()) << name;
+        EXPECT_TRUE(bar()->isVisible()) << name;
     }
 }
 
