@@ -171,6 +171,19 @@ void XServer::typeKey(uint32_t keysym, uint32_t modifier) const
         fake(XCB_KEY_RELEASE, held);
 }
 
+bool XServer::keyboardFree() const
+{
+    auto r = reply(xcb_grab_keyboard_reply(
+        m_connection,
+        xcb_grab_keyboard(m_connection, 0, m_root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+        nullptr));
+    if (!r || r->status != XCB_GRAB_STATUS_SUCCESS)
+        return false;
+    xcb_ungrab_keyboard(m_connection, XCB_CURRENT_TIME);
+    xcb_flush(m_connection);
+    return true;
+}
+
 void XServer::movePointer(QPoint global) const
 {
     fake(XCB_MOTION_NOTIFY, 0, global);

@@ -53,6 +53,11 @@ public:
     void typeKey(uint32_t keysym, uint32_t modifier = 0) const;
 
     void movePointer(QPoint global) const;
+    /**
+     * Whether no client holds the keyboard (an open menu grabs it): keys typed now reach
+     * the window under the pointer. Asked by grabbing it and letting go at once.
+     */
+    bool keyboardFree() const;
     void press(int button = 1) const;
     void release(int button = 1) const;
 
