@@ -174,32 +174,59 @@ Journey journeyOn(const Viewport& v)
 }
 
 /**
+ * The view a route benchmark paints: the map of one panel size, level and route setting,
+ * with a route over it and the back buffer it is painted into.
+ */
+struct RouteView {
+    explicit RouteView(const benchmark::State& state)
+        : panel(Panels[state.range(0)]), v(viewFor(panel, int(state.range(1)))),
+          s(settingsFor(state.range(2) != 0, true)),
+          o(DrawingObjects::fromSettings(s)), scene{v, world().picture, world().locations, world().markers, s,
+                                                    o, highlight},
+          journey(journeyOn(v)), buffer(backBufferSize(panel, 1), QImage::Format_RGB32)
+    {
+        painter.paint(buffer, scene);
+    }
+
+    void paintMap() { painter.paint(buffer, scene); }
+    void layRoute(JourneyLayer& layer, int currentLeg)
+    {
+        layer.drawOver(buffer, v, world().locations, journey, currentLeg);
+    }
+    void done()
+    {
+        benchmark::DoNotOptimize(buffer.constBits());
+        benchmark::ClobberMemory();
+    }
+
+    const QSize panel;
+    const Viewport v;
+    const Settings s;
+    const DrawingObjects o;
+    GoHighlight highlight;
+    MapPainter painter;
+    const MapScene scene;
+    const Journey journey;
+    QImage buffer;
+};
+
+/**
  * BM_Paint's view with a route over it, as the window draws one after a whole paint: the
  * map painted, the route's kept tiles laid over it (and what they cover kept, for a
  * scroll to put back).
  */
 void BM_PaintWithRoute(benchmark::State& state)
 {
-    const QSize panel = Panels[state.range(0)];
-    const Viewport v = viewFor(panel, int(state.range(1)));
-    const Settings s = settingsFor(state.range(2) != 0, true);
-    const DrawingObjects o = DrawingObjects::fromSettings(s);
-    GoHighlight highlight;
-    MapPainter painter;
-    const MapScene scene{v, world().picture, world().locations, world().markers, s, o, highlight};
-    const Journey journey = journeyOn(v);
-    QImage buffer(backBufferSize(panel, 1), QImage::Format_RGB32);
+    RouteView view(state);
     JourneyLayer layer;
-    painter.paint(buffer, scene);
-    layer.drawOver(buffer, v, world().locations, journey, 1); // the tiles are drawn once, at the first paint
+    view.layRoute(layer, 1); // the tiles are drawn once, at the first paint
     for (auto _ : state) {
-        painter.paint(buffer, scene);
+        view.paintMap();
         layer.forgetBeneath();
-        layer.drawOver(buffer, v, world().locations, journey, 1);
-        benchmark::DoNotOptimize(buffer.constBits());
-        benchmark::ClobberMemory();
+        view.layRoute(layer, 1);
+        view.done();
     }
-    state.counters["legs"] = double(journey.legs.size());
+    state.counters["legs"] = double(view.journey.legs.size());
     state.counters["layerKB"] = double(layer.bytes()) / 1024.0;
 }
 
@@ -209,21 +236,11 @@ void BM_PaintWithRoute(benchmark::State& state)
  */
 void BM_PaintWithNewRoute(benchmark::State& state)
 {
-    const QSize panel = Panels[state.range(0)];
-    const Viewport v = viewFor(panel, int(state.range(1)));
-    const Settings s = settingsFor(state.range(2) != 0, true);
-    const DrawingObjects o = DrawingObjects::fromSettings(s);
-    GoHighlight highlight;
-    MapPainter painter;
-    const MapScene scene{v, world().picture, world().locations, world().markers, s, o, highlight};
-    const Journey journey = journeyOn(v);
-    QImage buffer(backBufferSize(panel, 1), QImage::Format_RGB32);
-    painter.paint(buffer, scene);
+    RouteView view(state);
     for (auto _ : state) {
-        painter.paint(buffer, scene);
-        JourneyPainter::paint(buffer, v, world().locations, journey, 1);
-        benchmark::DoNotOptimize(buffer.constBits());
-        benchmark::ClobberMemory();
+        view.paintMap();
+        JourneyPainter::paint(view.buffer, view.v, world().locations, view.journey, 1);
+        view.done();
     }
 }
 
@@ -234,29 +251,19 @@ void BM_PaintWithNewRoute(benchmark::State& state)
  */
 void BM_PaintStepToNextLeg(benchmark::State& state)
 {
-    const QSize panel = Panels[state.range(0)];
-    const Viewport v = viewFor(panel, int(state.range(1)));
-    const Settings s = settingsFor(state.range(2) != 0, true);
-    const DrawingObjects o = DrawingObjects::fromSettings(s);
-    GoHighlight highlight;
-    MapPainter painter;
-    const MapScene scene{v, world().picture, world().locations, world().markers, s, o, highlight};
-    const Journey journey = journeyOn(v);
-    QImage buffer(backBufferSize(panel, 1), QImage::Format_RGB32);
+    RouteView view(state);
     JourneyLayer layer;
-    painter.paint(buffer, scene);
-    layer.drawOver(buffer, v, world().locations, journey, 0);
-    const int legs = std::max<int>(1, int(journey.legs.size()));
+    view.layRoute(layer, 0);
+    const int legs = std::max<int>(1, int(view.journey.legs.size()));
     int current = 0;
     for (auto _ : state) {
         current = (current + 1) % legs;
-        painter.paint(buffer, scene);
+        view.paintMap();
         layer.forgetBeneath();
-        layer.drawOver(buffer, v, world().locations, journey, current);
-        benchmark::DoNotOptimize(buffer.constBits());
-        benchmark::ClobberMemory();
+        view.layRoute(layer, current);
+        view.done();
     }
-    state.counters["legs"] = double(journey.legs.size());
+    state.counters["legs"] = double(view.journey.legs.size());
 }
 
 /** The full-HD panel on a ratio-2 screen: 3840 x 2160 device pixels, every overlay. */
