@@ -80,13 +80,16 @@ QString unmatchedText(const ProgressPlan& plan)
 
 } // namespace
 
-QString importQuestion(const QString& file, const ProgressPlan& plan)
+QString importQuestion(const QString& file, const ProgressPlan& plan, int bookmarks)
 {
     QString text = QStringLiteral("Import the progress in %1?\n\n"
                                   "Statuses: %2\nNotes: %3\nMarkers: %4")
                        .arg(file, addedReplaced(plan.statusesAdded, plan.statusesReplaced),
                             addedReplaced(plan.notesAdded, plan.notesReplaced),
                             addedReplaced(plan.markersAdded(), plan.markersReplaced()));
+    // A file without bookmarks asks exactly what it asked before bookmarks existed.
+    if (bookmarks > 0)
+        text += QStringLiteral("\nBookmarks: %1 added or replaced").arg(bookmarks);
     const QString unmatched = unmatchedText(plan);
     if (!unmatched.isEmpty())
         text += QStringLiteral("\n\n") + unmatched;
@@ -133,11 +136,7 @@ void ProgressCommands::importProgress()
         m_prompts.showMessage(&m_window, kImportCaption, text, Prompts::Icon::Information);
         return;
     }
-    QString question = importQuestion(file, plan);
-    if (bookmarks > 0)
-        question.replace(QStringLiteral("\n\nThe changed files"),
-                         QStringLiteral("\nBookmarks: %1 added or replaced\n\nThe changed files").arg(bookmarks));
-    if (!m_prompts.askYesNo(&m_window, kImportCaption, question))
+    if (!m_prompts.askYesNo(&m_window, kImportCaption, importQuestion(file, plan, bookmarks)))
         return;
     if (bookmarks > 0)
         m_bookmarks.take(progress.bookmarks);

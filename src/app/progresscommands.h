@@ -59,7 +59,8 @@ private:
     Bookmarks m_bookmarks;
 };
 
-/** The question an import asks before it changes anything: what it adds, replaces and could not place. */
-QString importQuestion(const QString& file, const ProgressPlan& plan);
+/** The question an import asks before it changes anything: what it adds, replaces and could not place.
+ *  `bookmarks` counts the view bookmarks it would add or replace. */
+QString importQuestion(const QString& file, const ProgressPlan& plan, int bookmarks = 0);
 
 } // namespace vdm

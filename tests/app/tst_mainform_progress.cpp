@@ -174,6 +174,11 @@ TEST_F(ProgressTest, TheQuestionNamesPlacesTheWorldLacks)
     EXPECT_TRUE(text.contains("25 places of the file were not found in this world and are left out: Gone0, Gone1,"));
     EXPECT_TRUE(text.contains("Gone19 and 5 more."));
     EXPECT_FALSE(text.contains("Gone20"));
+    EXPECT_FALSE(text.contains("Bookmarks"));
+    // The bookmarks are counted beside the markers, before what was left out.
+    const QString withBookmarks = importQuestion("/x/p.txt", plan, 3);
+    EXPECT_TRUE(withBookmarks.contains("\nMarkers: 0 added, 0 replaced\nBookmarks: 3 added or replaced\n\n25 places"))
+        << withBookmarks.left(200).toStdString();
     plan.unmatched = {"\xc4rden"};
     EXPECT_TRUE(importQuestion("/x/p.txt", plan)
                     .contains("1 place of the file was not found in this world and is "
