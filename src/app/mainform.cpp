@@ -143,7 +143,8 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
     });
     m_canvas.setJourney(&m_journey->session());
     // Every command's action, key, menu entry and tooltip, from the one table.
-    m_commands = new WindowCommands(*this, *m_ui, m_prompts);
+    m_commands = new WindowCommands(*this, commandButtons(*m_ui), m_prompts);
+    connect(m_commands, &WindowCommands::handlerWanted, this, [this](Command c) { commandRow(c).run(*this); });
     new HistoryActions(*m_commands->action(Command::Undo), *m_commands->action(Command::Redo), m_edit.history(), this);
     // The place filter, the navigator, the bookmarks and the recent worlds; what the filter
     // shows is asked by the paint, the hit tests and the progress line alike.

@@ -750,8 +750,18 @@ QString plainText(const CommandRow& row)
     return text;
 }
 
-WindowCommands::WindowCommands(vdm::TMainForm& form, const Ui::TMainForm& ui, Prompts& prompts)
-    : QObject(&form), m_form(form), m_ui(ui)
+CommandButtons commandButtons(const Ui::TMainForm& ui)
+{
+    CommandButtons buttons;
+    for (const CommandRow& row : kCommands)
+        if (row.button)
+            buttons.pressed[std::size_t(row.command)] = ui.*row.button;
+    buttons.more = ui.ToolButtonMore;
+    return buttons;
+}
+
+WindowCommands::WindowCommands(QWidget& window, const CommandButtons& buttons, Prompts& prompts)
+    : QObject(&window), m_window(window), m_buttons(buttons)
 {
     for (const CommandRow& row : kCommands) {
         auto* action = new QAction(QString::fromUtf8(row.text), this);
@@ -762,8 +772,7 @@ WindowCommands::WindowCommands(vdm::TMainForm& form, const Ui::TMainForm& ui, Pr
         action->setShortcutContext(Qt::WidgetShortcut);
         action->setCheckable(row.checkable);
         action->setToolTip(row.hint ? QString::fromUtf8(row.hint) : plainText(row));
-        if (row.button) {
-            QToolButton* button = ui.*row.button;
+        if (QToolButton* button = m_buttons.pressed[std::size_t(row.command)]) {
             button->setToolTip(row.hint ? action->toolTip() : QString());
             // The hint window adds the shortcut to the tooltip, which stays as described.
             button->setProperty("shortcutText", row.keys.isEmpty() ? QString() : keyText(row.keys.first()));
@@ -773,7 +782,7 @@ WindowCommands::WindowCommands(vdm::TMainForm& form, const Ui::TMainForm& ui, Pr
             connect(button, &QAbstractButton::toggled, action, &QAction::setChecked);
             button->installEventFilter(this);
         }
-        connectGuarded(prompts, &form, action, &QAction::triggered, [this, &row] { run(row); });
+        connectGuarded(prompts, &window, action, &QAction::triggered, [this, &row] { run(row); });
         m_actions[std::size_t(row.command)] = action;
     }
     buildMenu();
@@ -781,7 +790,7 @@ WindowCommands::WindowCommands(vdm::TMainForm& form, const Ui::TMainForm& ui, Pr
 
 void WindowCommands::buildMenu()
 {
-    m_menu = new QMenu(m_ui.ToolButtonMore);
+    m_menu = new QMenu(m_buttons.more);
     m_menu->setObjectName(QStringLiteral("MenuMore"));
     m_menu->setTitle(QStringLiteral("More"));
     m_menu->setAccessibleName(QStringLiteral("More"));
@@ -792,7 +801,7 @@ void WindowCommands::buildMenu()
             if (row.group == g.group)
                 sub->addAction(action(row.command));
     }
-    m_ui.ToolButtonMore->setMenu(m_menu);
+    m_buttons.more->setMenu(m_menu);
 }
 
 void WindowCommands::insertSubmenu(Command after, QMenu* submenu) const
@@ -811,12 +820,12 @@ void WindowCommands::insertSubmenu(Command after, QMenu* submenu) const
 
 void WindowCommands::run(const CommandRow& row) const
 {
-    if (!row.button) {
-        row.run(m_form);
+    QToolButton* button = m_buttons.pressed[std::size_t(row.command)];
+    if (!button) {
+        emit handlerWanted(row.command);
         return;
     }
     // As a click: a disabled button refuses it, an exclusive button stays pressed.
-    QToolButton* button = m_ui.*row.button;
     button->click();
     if (row.checkable)
         action(row.command)->setChecked(button->isChecked());
@@ -833,9 +842,9 @@ bool WindowCommands::trigger(Command command) const
 
 void WindowCommands::openMenu() const
 {
-    QToolButton* more = m_ui.ToolButtonMore;
+    QToolButton* more = m_buttons.more;
     const QPoint at
-        = more->isVisible() ? more->mapToGlobal(QPoint(0, more->height())) : m_form.mapToGlobal(QPoint(0, 0));
+        = more->isVisible() ? more->mapToGlobal(QPoint(0, more->height())) : m_window.mapToGlobal(QPoint(0, 0));
     // Popped up, not executed: the key handler returns at once. Its mnemonics and arrows
     // work at once; an active entry would open its band's submenu before the user asks.
     m_menu->popup(at);
@@ -860,7 +869,7 @@ bool WindowCommands::eventFilter(QObject* watched, QEvent* event)
     // A button enabled or disabled (also through its box) takes its command with it.
     if (event->type() == QEvent::EnabledChange) {
         for (const CommandRow& row : kCommands)
-            if (row.button && m_ui.*row.button == watched)
+            if (m_buttons.pressed[std::size_t(row.command)] == watched)
                 action(row.command)->setEnabled(static_cast<QWidget*>(watched)->isEnabled());
     }
     return QObject::eventFilter(watched, event);

@@ -15,6 +15,7 @@ class QAction;
 class QKeySequence;
 class QMenu;
 class QToolButton;
+class QWidget;
 
 namespace Ui {
 class TMainForm;
@@ -148,17 +149,27 @@ QString keyText(QKeyCombination key);
 /** The menu text without its mnemonic and without a trailing "...". */
 QString plainText(const CommandRow& row);
 
+/** The buttons the commands stand for: each command's tool button and the More button. */
+struct CommandButtons {
+    std::array<QToolButton*, std::size_t(Command::Count)> pressed{}; // by command; nullptr: none
+    QToolButton* more = nullptr;                                     // the More menu hangs on it
+};
+/** The buttons the table's rows name, on the window's form. */
+CommandButtons commandButtons(const Ui::TMainForm& ui);
+
 /**
  * The window's commands made from the table: a QAction for each, the More menu and the
  * tool buttons' tooltips. A command with a tool button presses it, so a key, a menu
  * entry, assistive technology and the pointer all run the same handler, and the action
- * shows the button's checked and enabled state.
+ * shows the button's checked and enabled state. A command without a button asks for its
+ * row's handler (`handlerWanted`), which the window runs.
  */
 class WindowCommands : public QObject {
     Q_OBJECT
 
 public:
-    WindowCommands(TMainForm& form, const Ui::TMainForm& ui, Prompts& prompts);
+    /** `window` parents the actions, the error boxes and, while More is hidden, the menu. */
+    WindowCommands(QWidget& window, const CommandButtons& buttons, Prompts& prompts);
 
     QAction* action(Command command) const { return m_actions[std::size_t(command)]; }
     /** The More menu: the program's full menu, a submenu per band. */
@@ -172,6 +183,13 @@ public:
     /** The Keyboard shortcuts list: each command with keys, in table order. */
     QList<ShortcutEntry> shortcutList() const;
 
+signals:
+    /**
+     * A command without a button ran (its key, its menu entry, assistive technology):
+     * its row's handler runs now, inside the error guard.
+     */
+    void handlerWanted(vdm::Command command) const;
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -179,8 +197,8 @@ private:
     void run(const CommandRow& row) const;
     void buildMenu();
 
-    TMainForm& m_form;
-    const Ui::TMainForm& m_ui;
+    QWidget& m_window;
+    CommandButtons m_buttons;
     std::array<QAction*, std::size_t(Command::Count)> m_actions{};
     QMenu* m_menu = nullptr;
 };
