@@ -65,24 +65,25 @@ std::unique_ptr<Ui::TMainForm> buildForm(QWidget* window)
 
 TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* parent)
     : QWidget(parent), m_prompts(prompts), m_appDir(std::move(applicationDirectory)), m_ui(buildForm(this)),
-      m_viewBinding(*this, {m_ui->PanelMap, m_ui->ScrollBarH, m_ui->ScrollBarV}, m_session.settings()),
-      m_canvas(m_world, m_viewBinding.view(), m_session, m_highlight), m_edit(m_world),
-      m_hover(m_world, m_viewBinding.view(), m_session.settings(), m_highlight, m_edit),
+      m_edit(m_world), m_hover(m_world, mapView().view(), m_session.settings(), mapView().highlight(), m_edit),
       m_hint(*this, *m_ui->PanelMap, m_hover, m_session.settings(), m_prompts),
       m_input(std::make_unique<WindowInput>(*this, m_prompts))
 {
     Ui::TMainForm& u = *m_ui;
+    TMapPanel* panel = u.PanelMap;
+    panel->attach(m_world, m_session, m_prompts);
+    panel->setScrollBars(u.ScrollBarH, u.ScrollBarV);
     m_editControls = std::make_unique<EditControls>(EditControls::Widgets{u.GBLoc, u.SBU, u.SBA, u.SBV, u.MemoNotes,
                                                                           u.CBLoc, u.ToolButtonAddM, u.ToolButtonDelM,
                                                                           u.ToolButtonClearM, u.PanelMap},
-                                                    m_edit, m_world, m_hover, m_viewBinding.view(), m_prompts, this);
-    connect(&m_viewBinding, &ViewBinding::levelShown, this, [this] { m_editControls->levelShown(); });
+                                                    m_edit, m_world, m_hover, panel->view(), m_prompts, this);
+    connect(panel, &TMapPanel::levelShown, this, [this] { m_editControls->levelShown(); });
+    connect(panel, &TMapPanel::zoomShown, this, [this] { showZoom(); });
     m_toggles = std::make_unique<DisplayToggles>(
         DisplayToggles::Buttons{u.ToolButtonSR, u.ToolButtonSS, u.ToolButtonSM, u.ToolButtonText, u.ToolButtonHint,
                                 u.ToolButtonSU, u.ToolButtonSA, u.ToolButtonSV},
         m_session);
-    m_progressLine
-        = std::make_unique<ProgressLine>(*u.LabelProgress, *u.PanelMap, m_world, m_viewBinding.view(), m_hover);
+    m_progressLine = std::make_unique<ProgressLine>(*u.LabelProgress, *u.PanelMap, m_world, panel->view(), m_hover);
     setupComponents();
 
     // The settings members come from the settings file, which stays open (as an object)
@@ -93,15 +94,12 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
     // Meanwhile a worker reads the databases, which the first show then takes over.
     m_world.readDatabasesAhead();
     m_world.LoadPicture();
-    m_viewBinding.takePicture(m_world.picture().size(), m_world.mapScale());
+    panel->takePicture(m_world.picture().size(), m_world.mapScale());
 
     // The caption font, pens and brushes from the settings (the editor starts with every
     // marker mode off).
     m_session.rebuildObjects();
 
-    // From here on the map panel paints through the map painter.
-    m_ui->PanelMap->setImageSource([this]() -> const QImage& { return m_canvas.backBuffer(); });
-    TMapPanel* panel = m_ui->PanelMap;
     connectGuarded(m_prompts, this, panel, &TMapPanel::pressed,
                    [this](Qt::MouseButton button, Qt::MouseButtons buttons, QPoint at) {
                        ImageMapMouseDown(button, buttons, at.x(), at.y());
@@ -113,15 +111,15 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
     connectGuarded(m_prompts, this, panel, &TMapPanel::clicked, [this] { PanelMapClick(); });
     connectGuarded(m_prompts, this, panel, &TMapPanel::doubleClicked, [this] { PanelMapDblClick(); });
     connectGuarded(m_prompts, this, panel, &TMapPanel::resized, [this] { PanelMapResize(); });
-    connectGuarded(m_prompts, this, panel, &TMapPanel::paintRequested, [this] { PanelMapPaint(); });
-    m_viewBinding.followPanel();
+    connect(panel, &TMapPanel::painted, this, [this] { PanelMapPaint(); }); // inside the paint's guard
+    panel->followPanel();
 
     // The stored window state and view: geometry, zoom level and scroll position.
     restoreView();
     connectHandlers();
     m_worldCommand = new WorldCommand(*this, m_world, m_prompts);
     connect(m_worldCommand, &WorldCommand::opened, this, [this](const QString& folder) { worldOpened(folder); });
-    m_imageCommand = new ImageCommand(*this, *m_ui->PanelMap, m_canvas, m_world, m_session, m_prompts);
+    m_imageCommand = new ImageCommand(*this, *panel, panel->canvas(), m_world, m_session, m_prompts);
     m_progressCommands = new ProgressCommands(*this, m_world, m_edit, m_session, m_prompts);
     connect(m_progressCommands, &ProgressCommands::imported, this, [this] {
         m_editControls->imported();
@@ -131,33 +129,25 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
     });
     m_find = new FindCommands(*this, *m_ui->PanelMap, m_world, settings());
     connectGuarded(m_prompts, this, m_find, &FindCommands::chosen, [this](int index) { FindChosen(index); });
-    m_journey
-        = new JourneyCommands(*this, *m_ui->PanelMap, m_world, m_viewBinding.view(), m_session, m_edit, m_prompts);
+    m_journey = new JourneyCommands(*this, *panel, m_world, panel->view(), m_session, m_edit, m_prompts);
     connect(m_journey, &JourneyCommands::mapChanged, this, [this] { RepaintMap(); });
-    connect(m_journey, &JourneyCommands::centreWanted, this, [this](int x, int y, int level) {
-        // As Go: up to the level, centred; the map paints.
-        m_viewBinding.goTo(x, y, level);
-        RepaintMap();
-        m_viewBinding.showTitle();
-        ApplyWindowSizeLimit();
-    });
-    m_canvas.setJourney(&m_journey->session());
+    // As Go: up to the level, centred; the map paints.
+    connect(m_journey, &JourneyCommands::centreWanted, panel,
+            [panel](int x, int y, int level) { panel->goTo(x, y, level); });
+    // What a tour has done follows the world before the journey is drawn again.
+    connect(panel, &TMapPanel::aboutToPaint, m_journey, &JourneyCommands::followWorld);
+    panel->setJourney(&m_journey->session());
     // Every command's action, key, menu entry and tooltip, from the one table.
     m_commands = new WindowCommands(*this, commandButtons(*m_ui), m_prompts);
     connect(m_commands, &WindowCommands::handlerWanted, this, [this](Command c) { commandRow(c).run(*this); });
     new HistoryActions(*m_commands->action(Command::Undo), *m_commands->action(Command::Redo), m_edit.history(), this);
     // The place filter, the navigator, the bookmarks and the recent worlds; what the filter
     // shows is asked by the paint, the hit tests and the progress line alike.
-    m_orientation = new OrientationCommands(*this, *m_ui->PanelMap, m_world, m_viewBinding, m_session, m_prompts);
-    connect(m_orientation, &OrientationCommands::viewShown, this, [this] {
-        RepaintMap();
-        m_viewBinding.showTitle();
-        ApplyWindowSizeLimit();
-    });
+    m_orientation = new OrientationCommands(*this, *panel, m_world, m_session, m_prompts);
     connect(m_orientation, &OrientationCommands::openFolderRequested, this,
             [this](const QString& folder) { m_worldCommand->openFolder(folder); });
     connect(m_orientation, &OrientationCommands::filterChanged, this, [this] { RepaintMap(); });
-    m_canvas.setPlaceFilter(&m_orientation->filter());
+    panel->setPlaceFilter(&m_orientation->filter());
     m_hover.setPlaceFilter(&m_orientation->filter());
     m_progressLine->setPlaceFilter(&m_orientation->filter());
     m_journey->setPlaceFilter(&m_orientation->filter());
@@ -169,7 +159,7 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
          [this](const ViewBookmarks& imported) { return m_orientation->takeBookmarks(imported); }});
     // The progress line follows the pointer over the map, through the window's hit test.
     connectGuarded(m_prompts, this, panel, &TMapPanel::moved, [this](Qt::MouseButtons, QPoint at) {
-        m_viewBinding.followPanel();
+        mapView().followPanel();
         m_progressLine->pointerMoved(at);
     });
     m_fileWatch = new UserFileWatch(this);
@@ -241,7 +231,7 @@ void TMainForm::setupComponents()
                                    u.GBLoc,
                                    {u.SBU, u.SBA, u.SBV},
                                    u.MemoNotes});
-    m_viewBinding.showTitle();
+    setWindowTitle(titleWithZoom(view().zoomIndex()));
     // The icon drawn at each size the desktop asks for (task bar, switcher, title bar),
     // so it is never a scaled copy: 16 to 256 pixels, 64 and 96 being the @2x files.
     QIcon icon;
@@ -329,7 +319,7 @@ void TMainForm::FormCreate()
     m_editControls->markersLoaded();
     selectFirst.dismiss();
     m_editControls->selectFirst();
-    m_highlight.set(-1);
+    mapView().forgetHighlight();
     if (settings().RestoreWindow)
         m_layout->restoreBands(m_session.storedBands());
     m_layout->applyWindowState(m_session.applyStoredWindowState());
@@ -386,13 +376,18 @@ void TMainForm::reportWorldNotices()
 
 void TMainForm::PanelMapPaint()
 {
-    m_viewBinding.followPanel();
-    if (m_journey) // a paint may come before construction has made it
-        m_journey->followWorld();
-    if (!m_canvas.paint(m_ui->PanelMap->devicePixelRatioF()))
-        return;
     m_progressLine->show(); // every status change repaints the map
-    m_orientation->viewPainted();
+}
+
+TMapPanel& TMainForm::mapView() const
+{
+    return *m_ui->PanelMap;
+}
+
+void TMainForm::showZoom()
+{
+    setWindowTitle(titleWithZoom(view().zoomIndex()));
+    ApplyWindowSizeLimit();
 }
 
 void TMainForm::connectHandlers()
@@ -426,7 +421,7 @@ void TMainForm::connectHandlers()
 
 void TMainForm::RepaintMap()
 {
-    m_viewBinding.repaint();
+    mapView().repaint();
 }
 
 } // namespace vdm

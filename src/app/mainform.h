@@ -3,7 +3,7 @@
 
 #include "app/mapcanvas.h"
 #include "app/maphintpresenter.h"
-#include "app/viewbinding.h"
+#include "app/mappanel.h"
 #include "data/settings.h"
 #include "data/location.h"
 #include "dialogs/prompts.h"
@@ -172,9 +172,9 @@ public:
     const JourneyCommands& journey() const { return *m_journey; }
 
     /** Zoom level, panel size and scroll position; the scroll bars mirror it. */
-    const Viewport& view() const { return m_viewBinding.view(); }
+    const Viewport& view() const { return mapView().view(); }
     /** The location Go has just centred, shown whatever its status toggle says. */
-    const GoHighlight& highlight() const { return m_highlight; }
+    const GoHighlight& highlight() const { return mapView().highlight(); }
 
     /** The pointer over the map: drag, Shift, the hover hint and the hit tests. */
     const MapHover& hover() const { return m_hover; }
@@ -188,7 +188,7 @@ public:
     const MapEditor& editor() const { return m_edit; }
 
     /** The map as the panel shows it: the back buffer and how its last paint came about. */
-    const MapCanvas& canvas() const { return m_canvas; }
+    const MapCanvas& canvas() const { return mapView().canvas(); }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -203,7 +203,7 @@ private:
     void ScrollBarVScroll();
     void GoButtonClick();
     void PanelMapResize();
-    void PanelMapPaint(); // the paint branch of the map panel
+    void PanelMapPaint(); // the map panel has painted: what shows the view follows
     void ImageMapMouseDown(Qt::MouseButton button, Qt::MouseButtons buttons, int x, int y);
     void ImageMapMouseUp(Qt::MouseButton button, int x, int y);
     void ShowMapHint(const QByteArray& text, int x, int y);
@@ -219,7 +219,11 @@ private:
     /** The settings members, as the handlers read them. */
     const Settings& settings() const { return m_session.settings(); }
 
-    GoHighlight m_highlight;
+    /** The map view: the viewport, the Go highlight and the canvas. */
+    TMapPanel& mapView() const;
+    /** The title and the size limit show the zoom level the map has settled on. */
+    void showZoom();
+
     SettingsSession m_session;
     TFormAbout* FormAbout = nullptr;
     TFormOptions* FormOptions = nullptr;
@@ -252,9 +256,7 @@ private:
     QString m_appDir;
     World m_world;
     std::unique_ptr<Ui::TMainForm> m_ui; // built first: the parts below take its widgets
-    ViewBinding m_viewBinding;
     std::unique_ptr<FormLayout> m_layout;
-    MapCanvas m_canvas;
     bool m_firstShowDone = false;
     bool m_destroyed = false;
     bool m_runEnded = false;

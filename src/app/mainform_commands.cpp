@@ -59,8 +59,8 @@ void TMainForm::OptionsToolButtonClick(QToolButton* sender)
         // Exactly the image the panel has just been given: a scroll's reuse paints the
         // same pixels as a whole paint, so the copy takes none of its own.
         RepaintMap();
-        if (m_ui->PanelMap->isVisible() && !m_canvas.backBuffer().isNull())
-            QGuiApplication::clipboard()->setImage(m_canvas.backBuffer());
+        if (m_ui->PanelMap->isVisible() && !canvas().backBuffer().isNull())
+            QGuiApplication::clipboard()->setImage(canvas().backBuffer());
     }
 }
 
@@ -71,7 +71,7 @@ QAction* TMainForm::command(Command command) const
 
 void TMainForm::KeyScroll(const ScrollStep& step)
 {
-    m_viewBinding.scroll(step);
+    mapView().scroll(step);
 }
 
 void TMainForm::FullScreenClick()

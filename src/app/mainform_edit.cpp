@@ -56,11 +56,10 @@ void TMainForm::walkHistory(bool back)
         if (const std::optional<EditTarget>& change = m_edit.lastChange()) {
             const bool marker = change->kind == EditTarget::Kind::Marker;
             const Location& l = (marker ? m_world.markers() : m_world.locations())[size_t(change->index)];
-            const Viewport& v = m_viewBinding.view();
+            const Viewport& v = view();
             if (!v.LevelVisible(l.Level) || !QRect(QPoint(), v.panel()).contains(v.mapToPanel(l.X, l.Y))) {
-                m_viewBinding.goTo(l.X, l.Y, l.Level);
-                m_viewBinding.showTitle();
-                ApplyWindowSizeLimit();
+                mapView().goTo(l.X, l.Y, l.Level); // as Go centres, with its one paint
+                return;
             }
         }
         RepaintMap(); // the frame, the markers and the progress line

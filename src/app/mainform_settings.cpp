@@ -36,7 +36,7 @@ void TMainForm::restoreView()
         resize(stored.Width, stored.Height);
         m_layout->layoutPanels();
     }
-    m_viewBinding.restore(stored.Zoom, QPoint(stored.CenterX, stored.CenterY));
+    mapView().restore(stored.Zoom, QPoint(stored.CenterX, stored.CenterY));
     CBLocChange();
 }
 

@@ -11,7 +11,8 @@ namespace vdm {
 
 void TMainForm::ApplyWindowSizeLimit()
 {
-    m_viewBinding.applySizeLimit();
+    if (settings().KeepZoom)
+        setMaximumSize(Viewport::sizeLimit(view().zoomIndex()));
 }
 
 void TMainForm::ZoomButtonClick(QToolButton* sender, std::optional<QPoint> anchor)
@@ -21,15 +22,15 @@ void TMainForm::ZoomButtonClick(QToolButton* sender, std::optional<QPoint> ancho
                                                             {m_ui->ToolButtonZoomActual, ZoomCommand::ActualSize}};
     for (const auto& [button, command] : buttons)
         if (sender == button)
-            m_viewBinding.zoom(command, anchor);
+            mapView().zoom(command, anchor);
 }
 
 void TMainForm::FormMouseWheel(Qt::KeyboardModifiers shift, int wheelDelta, bool* handled, Qt::Orientation wheel,
                                std::optional<QPoint> pointer)
 {
     if (shift & Qt::ControlModifier) {
-        m_viewBinding.zoom(wheelDelta > 0 ? ZoomCommand::In : ZoomCommand::Out,
-                           settings().ZoomAtPointer ? pointer : std::nullopt);
+        mapView().zoom(wheelDelta > 0 ? ZoomCommand::In : ZoomCommand::Out,
+                       settings().ZoomAtPointer ? pointer : std::nullopt);
         *handled = true;
         return;
     }
@@ -37,7 +38,7 @@ void TMainForm::FormMouseWheel(Qt::KeyboardModifiers shift, int wheelDelta, bool
         return; // the list takes the wheel
     // One notification is one step, whatever its size; Shift (as the key handlers track
     // it) scrolls horizontally, as does a tilted wheel.
-    m_viewBinding.scroll(ScrollStep{m_hover.wheelDirection(wheel), wheelDelta > 0, 0});
+    mapView().scroll(ScrollStep{m_hover.wheelDirection(wheel), wheelDelta > 0, 0});
     *handled = true;
 }
 
@@ -45,9 +46,9 @@ void TMainForm::FormKeyDown(int key, Qt::KeyboardModifiers)
 {
     m_hover.keyDown(key);
     if (key == Qt::Key_Plus)
-        m_viewBinding.zoom(ZoomCommand::In, std::nullopt);
+        mapView().zoom(ZoomCommand::In);
     else if (key == Qt::Key_Minus)
-        m_viewBinding.zoom(ZoomCommand::Out, std::nullopt);
+        mapView().zoom(ZoomCommand::Out);
 }
 
 void TMainForm::FormKeyUp(int key, Qt::KeyboardModifiers)
@@ -57,25 +58,18 @@ void TMainForm::FormKeyUp(int key, Qt::KeyboardModifiers)
 
 void TMainForm::ScrollBarHScroll()
 {
-    m_viewBinding.followScrollBar(Qt::Horizontal);
+    mapView().followScrollBar(Qt::Horizontal);
 }
 
 void TMainForm::ScrollBarVScroll()
 {
-    m_viewBinding.followScrollBar(Qt::Vertical);
+    mapView().followScrollBar(Qt::Vertical);
 }
 
 void TMainForm::GoButtonClick()
 {
     const Location& l = m_edit.selectedLocation();
-    m_viewBinding.goTo(l.X, l.Y, l.Level);
-    // The paint clears the highlight once drawn; setting it again keeps the location
-    // forced visible for the next paint and for the hover test.
-    m_highlight.set(m_edit.SelectedIndex());
-    RepaintMap();
-    m_highlight.set(m_edit.SelectedIndex());
-    m_viewBinding.showTitle();
-    ApplyWindowSizeLimit();
+    mapView().goTo(l.X, l.Y, l.Level, m_edit.SelectedIndex());
 }
 
 void TMainForm::CBLocKeyPress(char key)
@@ -86,7 +80,7 @@ void TMainForm::CBLocKeyPress(char key)
 
 void TMainForm::PanelMapResize()
 {
-    m_viewBinding.panelResized();
+    mapView().panelResized();
 }
 
 void TMainForm::ImageMapMouseDown(Qt::MouseButton button, Qt::MouseButtons, int x, int y)
@@ -104,7 +98,7 @@ void TMainForm::ImageMapMouseMove(Qt::MouseButtons buttons, int x, int y)
 {
     const MapHover::Move move = m_hover.move(buttons, QPoint(x, y));
     if (move.scrollBy)
-        m_viewBinding.scrollBy(*move.scrollBy);
+        mapView().scrollBy(*move.scrollBy);
     if (move.hint == MapHover::Move::Hint::Show)
         ShowMapHint(m_hover.hintTitle(), x, y);
     else if (move.hint == MapHover::Move::Hint::Hide)

@@ -22,22 +22,22 @@ void TMainForm::worldOpened(const QString& folder)
     // The next run started outside a world opens this one.
     rememberWorld(folder);
     // Nothing of the old world's pointer state, hint or highlight reaches the new one.
-    m_highlight = GoHighlight();
+    mapView().forgetHighlight();
     m_hint.restart();
     m_journey->worldChanged();
 
     // The zoom level stays (map units are the same in every world); the scroll position
     // is clamped into the new picture's ranges.
-    m_viewBinding.takePicture(m_world.picture().size(), m_world.mapScale());
-    m_viewBinding.updateMargins();
-    m_viewBinding.updateScrollRanges();
+    mapView().takePicture(m_world.picture().size(), m_world.mapScale());
+    mapView().updateMargins();
+    mapView().updateScrollRanges();
 
     watchUserFiles(); // the new world's files from now on
     m_editControls->fillList();
     m_editControls->selectFirst();
     m_editControls->mirror();
     m_editControls->worldOpened();
-    m_viewBinding.showTitle();
+    setWindowTitle(titleWithZoom(view().zoomIndex()));
     m_orientation->worldLoaded();
     RepaintMap();
     reportWorldNotices();

@@ -3,7 +3,7 @@
 
 #include "app/filterbar.h"
 #include "app/navigatorview.h"
-#include "app/viewbinding.h"
+#include "app/mappanel.h"
 #include "data/codepage.h"
 #include "dialogs/errorguard.h"
 #include "dialogs/prompts.h"
@@ -42,10 +42,10 @@ QString bookmarkText(const NamedBookmark& b)
 
 } // namespace
 
-OrientationCommands::OrientationCommands(QWidget& window, QWidget& mapPanel, const World& world, ViewBinding& view,
-                                         SettingsSession& session, Prompts& prompts)
-    : QObject(&window), m_window(window), m_world(world), m_view(view), m_session(session), m_prompts(prompts),
-      m_bar(new FilterBar(&mapPanel)), m_navigator(new NavigatorView(&mapPanel, view.view())),
+OrientationCommands::OrientationCommands(QWidget& window, TMapPanel& map, const World& world, SettingsSession& session,
+                                         Prompts& prompts)
+    : QObject(&window), m_window(window), m_world(world), m_map(map), m_session(session), m_prompts(prompts),
+      m_bar(new FilterBar(&map)), m_navigator(new NavigatorView(&map, map.view())),
       m_bookmarksMenu(new QMenu(QStringLiteral("&Bookmarks"), &window)),
       m_recentMenu(new QMenu(QStringLiteral("Recent worl&ds"), &window))
 {
@@ -57,12 +57,17 @@ OrientationCommands::OrientationCommands(QWidget& window, QWidget& mapPanel, con
     connect(m_recentMenu, &QMenu::aboutToShow, this, [this] { fillRecentMenu(); });
     connectGuarded(prompts, &window, m_bar, &FilterBar::changed, [this] { applyFilter(m_bar->filter()); });
     connectGuarded(prompts, &window, m_navigator, &NavigatorView::scrollRequested, [this](QPoint scroll) {
-        m_view.scrollTo(scroll);
+        m_map.scrollTo(scroll);
         m_navigator->update();
     });
     connectGuarded(prompts, &window, m_navigator, &NavigatorView::zoomRequested, [this](ZoomCommand command) {
-        m_view.zoom(command);
+        m_map.zoom(command);
         m_navigator->update();
+    });
+    // The navigator's frame follows every paint of the map.
+    connect(&map, &TMapPanel::painted, this, [this] {
+        if (m_navigator->isVisible())
+            m_navigator->update();
     });
     window.setAcceptDrops(true);
     window.installEventFilter(this);
@@ -78,12 +83,6 @@ void OrientationCommands::worldLoaded()
     m_bar->setChoices(kindChoices(m_world.locations()), regionChoices(m_world.locations()), m_filter);
     m_navigator->setPicture(&m_world.picture());
     m_navigator->followPanel();
-}
-
-void OrientationCommands::viewPainted()
-{
-    if (m_navigator->isVisible())
-        m_navigator->update();
 }
 
 void OrientationCommands::applyFilter(const PlaceFilter& filter)
@@ -134,7 +133,7 @@ void OrientationCommands::toggleNavigator()
 
 void OrientationCommands::storeBookmark(int digit)
 {
-    m_views.bookmarks().setDigit(digit, ViewBookmark::of(m_view.view()));
+    m_views.bookmarks().setDigit(digit, ViewBookmark::of(m_map.view()));
     saveViews();
 }
 
@@ -143,8 +142,7 @@ void OrientationCommands::returnToBookmark(int digit)
     const std::optional<ViewBookmark> b = m_views.bookmarks().digit(digit);
     if (!b)
         return; // nothing kept there yet: the view stays
-    m_view.show(*b);
-    emit viewShown();
+    m_map.showBookmark(*b);
 }
 
 void OrientationCommands::addBookmark()
@@ -160,7 +158,7 @@ void OrientationCommands::addBookmark()
                               Prompts::Icon::Information);
         return;
     }
-    m_views.bookmarks().addNamed(CodePage::encode(clean), ViewBookmark::of(m_view.view()));
+    m_views.bookmarks().addNamed(CodePage::encode(clean), ViewBookmark::of(m_map.view()));
     saveViews();
 }
 
@@ -169,8 +167,7 @@ void OrientationCommands::showNamedBookmark(int index)
     const std::vector<NamedBookmark>& named = m_views.bookmarks().named();
     if (index < 0 || index >= int(named.size()))
         return;
-    m_view.show(named[std::size_t(index)].view);
-    emit viewShown();
+    m_map.showBookmark(named[std::size_t(index)].view);
 }
 
 void OrientationCommands::deleteBookmark()

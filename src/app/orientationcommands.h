@@ -15,7 +15,7 @@ class FilterBar;
 class NavigatorView;
 class Prompts;
 class SettingsSession;
-class ViewBinding;
+class TMapPanel;
 class World;
 
 /**
@@ -33,8 +33,9 @@ class OrientationCommands : public QObject {
     Q_OBJECT
 
 public:
-    OrientationCommands(QWidget& window, QWidget& mapPanel, const World& world, ViewBinding& view,
-                        SettingsSession& session, Prompts& prompts);
+    /** The filter bar and the navigator float over `map`, whose view the bookmarks keep and show. */
+    OrientationCommands(QWidget& window, TMapPanel& map, const World& world, SettingsSession& session,
+                        Prompts& prompts);
 
     /** The filter of the current world (stable: the window hands out its address once). */
     const PlaceFilter& filter() const { return m_filter; }
@@ -44,9 +45,6 @@ public:
 
     /** The world's databases are loaded (the first show, or another world opened): its views follow. */
     void worldLoaded();
-    /** The map was painted: the navigator's frame follows the view. */
-    void viewPainted();
-
     // --- commands ---
     void toggleFilterBar();
     void toggleNavigator();
@@ -69,8 +67,6 @@ public:
     QMenu* recentMenu() const { return m_recentMenu; }
 
 signals:
-    /** A bookmark moved the view: the title, the size limit and the map follow. */
-    void viewShown();
     /** The user asked for this world folder (recent list, a drop): it opens as "Open world..." would. */
     void openFolderRequested(const QString& folder);
     /** The filter changed: the map and the progress line show what it shows now. */
@@ -88,7 +84,7 @@ private:
 
     QWidget& m_window;
     const World& m_world;
-    ViewBinding& m_view;
+    TMapPanel& m_map;
     SettingsSession& m_session;
     Prompts& m_prompts;
     WorldViews m_views;
