@@ -12,6 +12,43 @@
 #include <cmath>
 
 namespace vdm {
+namespace {
+
+/**
+ * Cuts the mask down to the rows and columns that hold ink, moving its offset with it:
+ * every paint blends each caption's whole mask, and the room kept around the ink (a
+ * line's height, the overhang's margin) would otherwise be read pixel by pixel.
+ */
+void trimToInk(RenderedCaption& r)
+{
+    const QImage& m = r.mask;
+    int top = m.height(), bottom = -1, left = m.width(), right = -1;
+    for (int y = 0; y < m.height(); ++y) {
+        const uchar* line = m.constScanLine(y);
+        int x0 = 0;
+        while (x0 < m.width() && line[x0] == 0)
+            ++x0;
+        if (x0 == m.width())
+            continue;
+        int x1 = m.width() - 1;
+        while (line[x1] == 0)
+            --x1;
+        top = std::min(top, y);
+        bottom = y;
+        left = std::min(left, x0);
+        right = std::max(right, x1);
+    }
+    if (bottom < 0) {
+        r.mask = QImage(); // no ink: nothing to blend
+        return;
+    }
+    if (top == 0 && left == 0 && bottom == m.height() - 1 && right == m.width() - 1)
+        return;
+    r.mask = m.copy(left, top, right - left + 1, bottom - top + 1);
+    r.offset += QPoint(left, top);
+}
+
+} // namespace
 
 CaptionFont::CaptionFont(const QFont& f) : font(f)
 {
@@ -72,6 +109,7 @@ RenderedCaption renderCaption(const CaptionFont& f, const QByteArray& text, qrea
     r.mask = img.convertToFormat(QImage::Format_Alpha8);
     r.mask.setDevicePixelRatio(1);
     r.advance = advance;
+    trimToInk(r);
     return r;
 }
 

@@ -19,7 +19,7 @@ struct CaptionFont {
 
 /** One caption rendered: its coverage mask and where it lies from the caption's top-left. */
 struct RenderedCaption {
-    QImage mask;     // Format_Alpha8, in device pixels, blended pixel for pixel
+    QImage mask;     // Format_Alpha8, in device pixels, blended pixel for pixel; only the ink's box (null: no ink)
     QPoint offset;   // of the mask's top-left from the caption's top-left, in device pixels
     int advance = 0; // how far the text reaches to the right, in panel pixels
 };

@@ -1,10 +1,16 @@
 // SPDX-License-Identifier: MIT
 #include "map/coverageblend.h"
 
+#include "map/cpufeatures.h"
+
 #include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
+#if defined(__GNUC__) && defined(__x86_64__)
+#include <immintrin.h>
+#define VDM_BLEND_AVX2 1
 #endif
 
 namespace vdm {
@@ -28,9 +34,61 @@ void blendCoverageScalar(std::uint32_t* out, const unsigned char* mask, int n, s
     }
 }
 
+namespace {
+
+#if defined(VDM_BLEND_AVX2)
+/**
+ * Eight pixels at a time, the same arithmetic as the four-pixel path below in lanes twice
+ * as wide. Runs of no ink are skipped and runs of full ink written, eight bytes of mask
+ * read at once: a caption's mask is mostly one or the other.
+ */
+__attribute__((target("avx2"))) int blendCoverageAvx2(std::uint32_t* out, const unsigned char* mask, int n,
+                                                      std::uint32_t c)
+{
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i rbMask = _mm256_set1_epi32(0x00FF00FF), lowByte = _mm256_set1_epi32(0x000000FF);
+    const __m256i gMask = _mm256_set1_epi32(0x0000FF00), opaque = _mm256_set1_epi32(int(0xFF000000u));
+    const __m256i rbC = _mm256_set1_epi32(int(c & 0x00FF00FFu)), gC = _mm256_set1_epi32(int((c >> 8) & 0xFFu));
+    const __m256i w256 = _mm256_set1_epi16(256);
+    const __m256i full = _mm256_or_si256(opaque, _mm256_set1_epi32(int(c))); // coverage 255 everywhere
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        std::uint64_t eight;
+        std::memcpy(&eight, mask + i, 8);
+        if (eight == 0)
+            continue;
+        if (eight == ~std::uint64_t(0)) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), full);
+            continue;
+        }
+        const __m256i a = _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(static_cast<long long>(eight)));
+        const __m256i w32 = _mm256_add_epi32(a, _mm256_srli_epi32(a, 7));
+        const __m256i w = _mm256_or_si256(w32, _mm256_slli_epi32(w32, 16)); // the weight in both halves
+        const __m256i iw = _mm256_sub_epi16(w256, w);
+        const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(out + i));
+        const __m256i rb = _mm256_srli_epi16(
+            _mm256_add_epi16(_mm256_mullo_epi16(_mm256_and_si256(d, rbMask), iw), _mm256_mullo_epi16(rbC, w)), 8);
+        const __m256i gd = _mm256_and_si256(_mm256_srli_epi32(d, 8), lowByte);
+        const __m256i g
+            = _mm256_and_si256(_mm256_add_epi16(_mm256_mullo_epi16(gd, iw), _mm256_mullo_epi16(gC, w)), gMask);
+        const __m256i mixed = _mm256_or_si256(opaque, _mm256_or_si256(rb, g));
+        const __m256i untouched = _mm256_cmpeq_epi32(a, zero);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_blendv_epi8(mixed, d, untouched));
+    }
+    return i;
+}
+#endif
+
+} // namespace
+
 void blendCoverage(std::uint32_t* out, const unsigned char* mask, int n, std::uint32_t c)
 {
     int i = 0;
+#if defined(VDM_BLEND_AVX2)
+    static const bool avx2 = useAvx2();
+    if (avx2)
+        i = blendCoverageAvx2(out, mask, n, c);
+#endif
 #if defined(__SSE2__)
     // Per 32-bit pixel, red and blue sit in the two 16-bit halves and green in the low
     // one: each weighted sum stays below 65 536, so 16-bit lanes hold it exactly. With

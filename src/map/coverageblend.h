@@ -8,8 +8,8 @@ namespace vdm {
 /**
  * Blends `n` pixels of colour `c` over `out` by 8-bit coverage `mask` (a caption's
  * antialiased ink): coverage 0 leaves a pixel as it is, 255 writes `c`, anything between
- * mixes in 1/256 steps per channel with weight a + a / 128, the result opaque. Four
- * pixels at a time where the processor allows; the same result either way.
+ * mixes in 1/256 steps per channel with weight a + a / 128, the result opaque. Eight or
+ * four pixels at a time where the processor allows; the same result every way.
  */
 void blendCoverage(std::uint32_t* out, const unsigned char* mask, int n, std::uint32_t c);
 

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
+#include "map/captionrender.h"
 #include "map/coverageblend.h"
 
 #include <QRandomGenerator>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 using namespace vdm;
@@ -32,17 +34,22 @@ TEST(CoverageBlend, TheRuleForNoneFullAndPartCoverage)
     }
 }
 
-TEST(CoverageBlend, FourAtATimeEqualsOneAtATime)
+TEST(CoverageBlend, ManyAtATimeEqualsOneAtATime)
 {
     QRandomGenerator rng(11);
-    for (int round = 0; round < 2000; ++round) {
-        const int n = int(rng.bounded(0, 40));
+    for (int round = 0; round < 4000; ++round) {
+        const int n = int(rng.bounded(0, 60));
         std::vector<std::uint32_t> a(size_t(n) + 1), b;
         std::vector<unsigned char> mask(size_t(n) + 1);
-        for (int i = 0; i < n; ++i) {
-            a[size_t(i)] = rng.generate();
+        // Runs of one kind of coverage, as a caption's rows have them: long runs of none
+        // or full ink take the shortcuts, short ones the arithmetic.
+        for (int i = 0; i < n;) {
             const int kind = int(rng.bounded(4)); // plenty of the two ends
-            mask[size_t(i)] = kind == 0 ? 0 : kind == 1 ? 255 : (unsigned char)rng.bounded(256);
+            const int run = int(rng.bounded(1, 20));
+            for (int k = 0; k < run && i < n; ++k, ++i) {
+                a[size_t(i)] = rng.generate();
+                mask[size_t(i)] = kind == 0 ? 0 : kind == 1 ? 255 : (unsigned char)rng.bounded(256);
+            }
         }
         b = a;
         const std::uint32_t colour = 0xFF000000u | (rng.generate() & 0xFFFFFFu);
@@ -50,4 +57,41 @@ TEST(CoverageBlend, FourAtATimeEqualsOneAtATime)
         blendCoverageScalar(b.data(), mask.data(), n, colour);
         ASSERT_EQ(a, b) << "round " << round;
     }
+}
+
+TEST(CaptionRender, TheMaskHoldsOnlyTheInksBox)
+{
+    const CaptionFont font(QFont(QStringLiteral("Sans"), 9));
+    const struct {
+        QByteArray text;
+        qreal ratio;
+    } cases[] = {{"Vel", 1}, {"Old Mill", 1}, {"g_j", 1}, {"Q", 2}, {"A long caption...", 1.5}};
+    for (const auto& c : cases) {
+        const RenderedCaption r = renderCaption(font, c.text, c.ratio);
+        ASSERT_FALSE(r.mask.isNull()) << c.text.constData();
+        const QImage& m = r.mask;
+        const auto rowInk = [&](int y) {
+            return std::any_of(m.constScanLine(y), m.constScanLine(y) + m.width(), [](uchar a) { return a != 0; });
+        };
+        const auto columnInk = [&](int x) {
+            for (int y = 0; y < m.height(); ++y)
+                if (m.constScanLine(y)[x] != 0)
+                    return true;
+            return false;
+        };
+        EXPECT_TRUE(rowInk(0) && rowInk(m.height() - 1)) << c.text.constData();
+        EXPECT_TRUE(columnInk(0) && columnInk(m.width() - 1)) << c.text.constData();
+        // The ink stays where it was drawn: near the caption's top-left, below its top.
+        EXPECT_GE(r.offset.x(), -2 * c.ratio) << c.text.constData();
+        EXPECT_LT(r.offset.x(), 4 * c.ratio) << c.text.constData();
+        EXPECT_GE(r.offset.y(), -2 * c.ratio) << c.text.constData();
+        EXPECT_GT(r.advance, 0) << c.text.constData();
+    }
+}
+
+TEST(CaptionRender, NoInkNoMask)
+{
+    const RenderedCaption r = renderCaption(CaptionFont(QFont(QStringLiteral("Sans"), 9)), "   ", 1);
+    EXPECT_TRUE(r.mask.isNull());
+    EXPECT_GT(r.advance, 0);
 }
