@@ -46,6 +46,12 @@ void CaptionCache::use(Entry& e, QPoint where)
     e.where = where;
 }
 
+void CaptionCache::reuse(const Entry& e, QPoint where)
+{
+    // Every entry lives in m_entries, which the cache owns and may change.
+    use(const_cast<Entry&>(e), where);
+}
+
 const CaptionCache::Entry* CaptionCache::find(const QByteArray& text, qreal ratio, QPoint where)
 {
     const auto it = m_entries.find(Key{text, ratio});
@@ -64,6 +70,7 @@ CaptionCache::Entry& CaptionCache::add(const QByteArray& text, QImage mask, QPoi
         if (it->second.paint == m_paint)
             m_paintBytes -= it->second.bytes;
         m_entries.erase(it);
+        ++m_generation;
     }
     const std::int64_t bytes = footprint(text, mask);
     Entry& e
@@ -124,6 +131,7 @@ void CaptionCache::evictDownTo(std::int64_t target, const Entry* keep)
             return;
         m_bytes -= c.it->second.bytes;
         m_entries.erase(c.it);
+        ++m_generation;
     }
     if (!keep)
         return;
@@ -135,12 +143,14 @@ void CaptionCache::evictDownTo(std::int64_t target, const Entry* keep)
         m_bytes -= it->second.bytes;
         m_paintBytes -= it->second.paint == m_paint ? it->second.bytes : 0;
         it = m_entries.erase(it);
+        ++m_generation;
     }
 }
 
 void CaptionCache::clear()
 {
     m_entries.clear();
+    ++m_generation;
     m_bytes = 0;
     m_paintBytes = 0;
 }

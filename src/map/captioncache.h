@@ -56,6 +56,17 @@ public:
     /** The caption of `text` at `ratio`, now used by this paint for map point `where`; null when absent. */
     const Entry* find(const QByteArray& text, qreal ratio = 1, QPoint where = {});
     /**
+     * The caption `e` (found before and still held: see generation()) used again by this
+     * paint for `where`, as find() would have found it.
+     */
+    void reuse(const Entry& e, QPoint where);
+    /**
+     * Counts the removals: while it stays the same, every entry found or inserted before
+     * is still held at the same address, so a caller may keep pointers to them instead
+     * of looking their texts up again.
+     */
+    std::uint64_t generation() const { return m_generation; }
+    /**
      * Adds a caption (replacing one of the same text and ratio), used by this paint for
      * `where`. Beyond twice the largest budget it evicts at once, first what this paint
      * has not used, then what it has; the caption just added always stays, so what
@@ -108,6 +119,7 @@ private:
     std::int64_t m_bytes = 0;
     std::int64_t m_paintBytes = 0, m_fullestPaint = 0;
     std::uint64_t m_paint = 1;
+    std::uint64_t m_generation = 0;
     int m_zoom = 0;
     QPoint m_centre;
     std::unordered_map<Key, Entry, KeyHash> m_entries; // nodes stay put: a found entry stays valid

@@ -473,6 +473,61 @@ struct MapPainter::Private {
         return captions.insert(text, std::move(r.mask), r.offset, ratio, where, r.advance);
     }
 
+    /**
+     * The caption each location and each marker used last, by its index in its list, so
+     * a crowded paint finds most captions without hashing a text: an entry is kept only
+     * while the cache removes nothing (its generation stays) at the same ratio, and is
+     * used only when its text is still the item's caption.
+     */
+    using CaptionSlots = std::vector<const CaptionCache::Entry*>;
+    CaptionSlots locationSlots, markerSlots;
+    std::uint64_t slotGeneration = 0;
+    qreal slotRatio = 0;
+
+    /** One item's slot: its list's slots, its index and the list's size. */
+    struct Slot {
+        CaptionSlots& held;
+        std::size_t index, count;
+    };
+
+    void forgetStaleSlots(qreal ratio)
+    {
+        if (captions.generation() == slotGeneration && ratio == slotRatio)
+            return;
+        std::fill(locationSlots.begin(), locationSlots.end(), nullptr);
+        std::fill(markerSlots.begin(), markerSlots.end(), nullptr);
+        slotGeneration = captions.generation();
+        slotRatio = ratio;
+    }
+
+    /** Whether `caption` is what cutCaption(name, limit) gives, without making that. */
+    static bool isCaptionOf(const QByteArray& caption, const QByteArray& name, int limit)
+    {
+        if (limit <= 0 || name.size() <= limit)
+            return caption == name;
+        return caption.size() == limit + 3 && std::memcmp(caption.constData(), name.constData(), size_t(limit)) == 0
+               && std::memcmp(caption.constData() + limit, "...", 3) == 0;
+    }
+
+    /** The rendered caption of an item's `name` cut at `limit`, found through its slot where it can be. */
+    const CaptionCache::Entry& caption(const QByteArray& name, int limit, qreal ratio, QPoint where, Slot slot)
+    {
+        forgetStaleSlots(ratio);
+        if (slot.held.size() != slot.count)
+            slot.held.assign(slot.count, nullptr);
+        if (const CaptionCache::Entry* kept = slot.held[slot.index]; kept && isCaptionOf(kept->text, name, limit)) {
+            captions.reuse(*kept, where);
+            return *kept;
+        }
+        const CaptionCache::Entry& e = caption(cutCaption(name, limit), ratio, where);
+        forgetStaleSlots(ratio); // rendering it may have made room
+        slot.held[slot.index] = &e;
+        return e;
+    }
+
+    Slot locationSlot(const MapScene& scene, int i) { return {locationSlots, size_t(i), scene.locations.size()}; }
+    Slot markerSlot(const MapScene& scene, int i) { return {markerSlots, size_t(i), scene.markers.size()}; }
+
     /** Whether a caption of `chars` characters with its top-left at `at` can reach the panel. */
     bool mayReachPanel(QSize panel, QPoint at, long long chars) const
     {
@@ -489,7 +544,8 @@ struct MapPainter::Private {
      * Caption top-left at `at` (its baseline one ascent lower), captioning map point
      * `where`; skipped when it cannot show.
      */
-    void drawCaption(const Canvas& canvas, const QByteArray& name, int limit, QPoint at, Pixel colour, QPoint where)
+    void drawCaption(const Canvas& canvas, const QByteArray& name, int limit, QPoint at, Pixel colour, QPoint where,
+                     Slot slot)
     {
         if (name.isEmpty())
             return;
@@ -504,7 +560,7 @@ struct MapPainter::Private {
             || (long long)at.x() - maxCharWidth - 2 > clip.right()
             || (long long)at.x() + (chars + 2) * maxCharWidth + 2 < clip.left())
             return;
-        const CaptionCache::Entry& e = caption(cutCaption(name, limit), canvas.ratio(), where);
+        const CaptionCache::Entry& e = caption(name, limit, canvas.ratio(), where, slot);
         const QPoint origin = canvas.device(at);
         canvas.blend(e.mask, origin.x() + e.offset.x(), origin.y() + e.offset.y(), colour);
     }
@@ -553,10 +609,10 @@ struct MapPainter::Private {
         const Settings& st = scene.settings;
         const QRect panel(QPoint(0, 0), v.panel());
         CaptionOccupancy grid(v.panel());
-        const auto claim = [&](const QByteArray& name, int limit, QPoint at, QPoint where) {
+        const auto claim = [&](const QByteArray& name, int limit, QPoint at, QPoint where, Slot slot) {
             if (name.isEmpty() || !mayReachPanel(v.panel(), at, shownChars(name, limit)) || grid.taken(at))
                 return false;
-            const CaptionCache::Entry& e = caption(cutCaption(name, limit), ratio, where);
+            const CaptionCache::Entry& e = caption(name, limit, ratio, where, slot);
             return grid.claim(QRect(at.x(), at.y(), std::max(1, e.advance), std::max(1, lineHeight)));
         };
         shownLocations.assign(scene.locations.size(), false);
@@ -566,13 +622,15 @@ struct MapPainter::Private {
             if (!v.LevelVisible(L.Level) || !(style.shown || i == highlight))
                 return;
             const QPoint q = v.mapToPanel(L.X, L.Y);
-            shownLocations[size_t(i)] = claim(L.Name, st.TextLength, QPoint(q.x() + 4, q.y() + 1), QPoint(L.X, L.Y));
+            shownLocations[size_t(i)]
+                = claim(L.Name, st.TextLength, QPoint(q.x() + 4, q.y() + 1), QPoint(L.X, L.Y), locationSlot(scene, i));
         });
         forEachMarker(scene, panel, [&](int i, const Location& M) {
             if (!v.LevelVisible(M.Level))
                 return;
             const QPoint q = v.mapToPanel(M.X, M.Y);
-            shownMarkers[size_t(i)] = claim(M.Name, st.MarkerLength, QPoint(q.x() + 3, q.y() + 3), QPoint(M.X, M.Y));
+            shownMarkers[size_t(i)]
+                = claim(M.Name, st.MarkerLength, QPoint(q.x() + 3, q.y() + 3), QPoint(M.X, M.Y), markerSlot(scene, i));
         });
     }
 
@@ -746,7 +804,8 @@ struct MapPainter::Private {
                 canvas.squareFrame(q, 3, textColour);
             }
             if (st.ShowText && locationCaptionShown(int(i)))
-                drawCaption(canvas, L.Name, st.TextLength, QPoint(q.x() + 4, q.y() + 1), textColour, QPoint(L.X, L.Y));
+                drawCaption(canvas, L.Name, st.TextLength, QPoint(q.x() + 4, q.y() + 1), textColour, QPoint(L.X, L.Y),
+                            locationSlot(scene, int(i)));
         }
     }
 
@@ -785,7 +844,8 @@ struct MapPainter::Private {
                 textColour = colourBefore(scene, i); // only the highlighted location gets here
             }
             if (st.ShowText && locationCaptionShown(int(i)))
-                drawCaption(canvas, L.Name, st.TextLength, QPoint(q.x() + 4, q.y() + 1), textColour, QPoint(L.X, L.Y));
+                drawCaption(canvas, L.Name, st.TextLength, QPoint(q.x() + 4, q.y() + 1), textColour, QPoint(L.X, L.Y),
+                            locationSlot(scene, int(i)));
         }
     }
 
@@ -813,7 +873,7 @@ struct MapPainter::Private {
             canvas.panelLine(corners[c], corners[c + 1], marker, 1);
         if (scene.settings.ShowText && markerCaptionShown(i))
             drawCaption(canvas, M.Name, scene.settings.MarkerLength, QPoint(q.x() + 3, q.y() + 3), marker,
-                        QPoint(M.X, M.Y));
+                        QPoint(M.X, M.Y), markerSlot(scene, i));
     }
 
     /** As drawMarkers, visiting only the markers the index places near the panel. */

@@ -175,6 +175,35 @@ TEST(MapPainterLocations, CaptionsAreCutAtTextLength)
     EXPECT_GT(test::differingPixels(render("Elmar", 5), render("Elma", 0)), 0);
 }
 
+TEST(MapPainterLocations, ARepaintShowsEachPlacesCaptionAsItIsNow)
+{
+    // One painter repaints one place as its name and the cut change; every paint must
+    // equal a fresh painter's, whatever the painter kept from the paint before.
+    World kept;
+    kept.setView({330, 380}, 2, 2); // markers show from 20 %
+    kept.locations.push_back(kept.at({60, 100}, "Tarnwick"));
+    kept.markers.push_back(kept.at({200, 200}, "Old well"));
+    const struct {
+        QByteArray name, marker;
+        int limit;
+    } steps[] = {
+        {"Tarnwick", "Old well", 5}, {"Tarnwood", "Old well", 5}, // the same caption, "Tarnw..."
+        {"Tarnwood", "Old well", 0}, {"Tarnwoo", "Old wall", 0},  {"Elmar", "Old wall", 5}, {"Elmar", "", 4},
+        {"Tarnw...", "x", 0},
+    };
+    for (const auto& step : steps) {
+        kept.locations[0].Name = step.name;
+        kept.markers[0].Name = step.marker;
+        kept.settings.TextLength = kept.settings.MarkerLength = step.limit;
+        World fresh;
+        fresh.view = kept.view;
+        fresh.locations = kept.locations;
+        fresh.markers = kept.markers;
+        fresh.settings = kept.settings;
+        EXPECT_EQ(test::differingPixels(kept.paint(), fresh.paint()), 0) << step.name.constData() << " " << step.limit;
+    }
+}
+
 TEST(MapPainterLocations, CaptionTopLeftSitsRightOfAndBelowTheCentre)
 {
     World w;
