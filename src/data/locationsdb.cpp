@@ -4,6 +4,7 @@
 #include "data/databasefile.h"
 #include "data/errors.h"
 #include "data/linereader.h"
+#include "data/releasebehind.h"
 #include "data/textarena.h"
 #include "data/textconv.h"
 
@@ -13,9 +14,6 @@
 #include <new>
 #include <string_view>
 #include <unordered_map>
-
-#include <sys/mman.h>
-#include <unistd.h>
 
 namespace vdm {
 namespace {
@@ -77,33 +75,6 @@ private:
     std::unordered_map<std::string_view, QByteArray> m_texts;
 };
 
-/**
- * Gives the pages of a buffer that the reader has passed back to the system (they read as
- * zeros afterwards), a few megabytes at a time: the file's bytes then cost a window's worth
- * of memory instead of the whole file's beside the records.
- */
-class ReleaseBehind {
-public:
-    explicit ReleaseBehind(char* data) : m_data(data) {}
-    /** Nothing before `position` will be read again. */
-    void passed(qsizetype position)
-    {
-        static const auto page = std::uintptr_t(sysconf(_SC_PAGESIZE));
-        const auto from = (reinterpret_cast<std::uintptr_t>(m_data + m_released) + page - 1) & ~(page - 1);
-        const auto to = reinterpret_cast<std::uintptr_t>(m_data + position) & ~(page - 1);
-        if (to < from + kStep)
-            return;
-        // A refusal only leaves the pages where they are.
-        madvise(reinterpret_cast<void*>(from), to - from, MADV_DONTNEED);
-        m_released = position;
-    }
-
-private:
-    static constexpr std::uintptr_t kStep = 4 * 1024 * 1024;
-    char* m_data;
-    qsizetype m_released = 0;
-};
-
 void readRecords(const QByteArray& bytes, LocationList& out, ReleaseBehind* release)
 {
     LineReader reader(bytes, LineReader::ClassicLimit);
@@ -151,7 +122,7 @@ void readLocations(const QByteArray& bytes, LocationList& out)
 void readLocations(QByteArray&& bytes, LocationList& out)
 {
     const QByteArray owned = std::move(bytes);
-    if (owned.isEmpty() || !owned.isDetached()) {
+    if (!ReleaseBehind::mayRelease(owned)) {
         readRecords(owned, out, nullptr); // shared after all: its pages are not ours to give back
         return;
     }

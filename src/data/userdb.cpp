@@ -3,11 +3,13 @@
 
 #include "data/errors.h"
 #include "data/linereader.h"
+#include "data/releasebehind.h"
 #include "data/textarena.h"
 #include "data/textconv.h"
 
 #include <algorithm>
 #include <cstring>
+#include <span>
 
 namespace vdm {
 namespace {
@@ -171,14 +173,22 @@ struct Compare {
     }
 };
 
-} // namespace
-
-std::size_t readUserData(const QByteArray& bytes, LocationList& locations)
+/**
+ * The blocks read into `locations`; with `check`, the check that the writer gives the
+ * bytes back runs alongside, each place compared as soon as its block is read, so that
+ * with `release` nothing behind both of them is looked at again.
+ */
+std::size_t readBlocks(const QByteArray& bytes, LocationList& locations, bool* check, ReleaseBehind* release)
 {
     LineReader reader(bytes, LineReader::NoLimit);
     TextArena notes; // no allocation per note
+    Compare compare{bytes.constData(), bytes.constData() + bytes.size()};
+    bool same = check != nullptr;
     std::size_t k = 0;
     while (reader.skipToHeader("loc")) {
+        if (release)
+            release->passed(same ? std::min(reader.position(), qsizetype(compare.p - bytes.constData()))
+                                 : reader.position());
         if (k >= locations.size())
             throwListIndexError(qsizetype(k));
         Location& location = locations[k];
@@ -193,9 +203,32 @@ std::size_t readUserData(const QByteArray& bytes, LocationList& locations)
         location.Note = note.size() > kNoteLabelWidth ? notes.copy(Trim(note.sliced(kNoteLabelWidth))) : QByteArray();
 
         reader.read(); // the end line, whatever it holds
+        // No block changes a place before it: this place is as the whole read leaves it.
+        same = same && formatUserData(std::span(&location, 1), compare);
         ++k;
     }
+    if (check) {
+        // The places no block reached are written too, and the bytes must end with them.
+        *check = same && formatUserData(std::span(locations).subspan(k), compare) && compare.p == compare.end;
+    }
     return k;
+}
+
+} // namespace
+
+std::size_t readUserData(const QByteArray& bytes, LocationList& locations)
+{
+    return readBlocks(bytes, locations, nullptr, nullptr);
+}
+
+std::size_t readUserData(QByteArray&& bytes, LocationList& locations, bool* writesBack)
+{
+    const QByteArray owned = std::move(bytes);
+    if (!ReleaseBehind::mayRelease(owned))
+        return readBlocks(owned, locations, writesBack, nullptr); // shared: its pages are not ours to give back
+    // Taken while the buffer is ours alone; neither pass ever reads behind it.
+    ReleaseBehind release(const_cast<char*>(owned.constData()));
+    return readBlocks(owned, locations, writesBack, &release);
 }
 
 QByteArray writeUserData(const LocationList& locations)

@@ -35,6 +35,14 @@ namespace vdm {
  * applied.
  */
 std::size_t readUserData(const QByteArray& bytes, LocationList& locations);
+/**
+ * readUserData of bytes handed over, with the same results, errors and count. The pages
+ * already read are given back to the system as the read goes on, so a big file costs a
+ * few megabytes beside the list instead of its whole size. With `writesBack`, the check
+ * of userDataWritesBack runs in the same pass and its answer goes there (set only when
+ * the read ends without an error).
+ */
+std::size_t readUserData(QByteArray&& bytes, LocationList& locations, bool* writesBack = nullptr);
 
 /**
  * The file's bytes, CR LF line ends, one block for every location. Line breaks inside

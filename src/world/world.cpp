@@ -480,8 +480,7 @@ void World::loadRoutesFrom(const QString& path)
     readRoutes(readDatabaseFile(path), m_locations);
 }
 
-template <typename Read, typename WritesBack>
-void World::loadUserFile(const QString& path, UserFile& file, const QString& what, Read read, WritesBack writesBack)
+template <typename Read> void World::loadUserFile(const QString& path, UserFile& file, const QString& what, Read read)
 {
     file.safe = false;
     if (!databaseExists(path)) {
@@ -491,7 +490,7 @@ void World::loadUserFile(const QString& path, UserFile& file, const QString& wha
         return;
     }
     const FileStamp stamp = stampOf(path); // before the read: a change during it shows later
-    const QByteArray bytes = readDatabaseFile(path);
+    QByteArray bytes = readDatabaseFile(path);
     file.version = FileVersion(stamp, bytes);
     file.holdsWritten = false;
     const QString full = QFileInfo(path).absoluteFilePath();
@@ -502,18 +501,20 @@ void World::loadUserFile(const QString& path, UserFile& file, const QString& wha
                          .arg(full, encoding, what);
         return;
     }
-    const bool yielded = read(bytes);
-    if (!yielded && !bytes.isEmpty()) {
+    const bool empty = bytes.isEmpty();
+    // Read completely only when the writer gives back the very bytes that were read: the
+    // one comparison of the run, made while nothing has been edited yet. An empty file has
+    // nothing to lose.
+    bool writesBack = false;
+    const bool yielded = read(std::move(bytes), m_locationsLoaded ? &writesBack : nullptr);
+    if (!yielded && !empty) {
         m_notices << QStringLiteral("The file %1 holds no record this program can read. Nothing was read from it, "
                                     "and it is kept unchanged unless you change %2.")
                          .arg(full, what);
         return;
     }
-    // Read completely only when the writer gives back the very bytes that were read: the
-    // one comparison of the run, made here while nothing has been edited yet. An empty
-    // file has nothing to lose.
-    file.holdsWritten = m_locationsLoaded && writesBack(bytes);
-    file.safe = m_locationsLoaded && (bytes.isEmpty() || file.holdsWritten);
+    file.holdsWritten = m_locationsLoaded && writesBack;
+    file.safe = m_locationsLoaded && (empty || file.holdsWritten);
 }
 
 void World::LoadUserData()
@@ -531,13 +532,12 @@ void World::loadUserDataFrom(const QString& path)
         listReplaced();
         m_userBase.reset(m_locations.size());
     });
-    loadUserFile(
-        path, m_userFile, QStringLiteral("a status or a note"),
-        [this](const QByteArray& bytes) {
-            m_userBytes = bytes.size();
-            return readUserData(bytes, m_locations) > 0;
-        },
-        [this](const QByteArray& bytes) { return userDataWritesBack(m_locations, bytes); });
+    loadUserFile(path, m_userFile, QStringLiteral("a status or a note"), [this](QByteArray&& bytes, bool* writesBack) {
+        m_userBytes = bytes.size();
+        // Read and checked in one pass that gives the file's pages back behind it: a
+        // million places' file would otherwise sit whole beside everything made of it.
+        return readUserData(std::move(bytes), m_locations, writesBack) > 0;
+    });
 }
 
 void World::LoadMarkers()
@@ -555,14 +555,13 @@ void World::loadMarkersFrom(const QString& path)
         m_index.setMarkers(m_markers);
         m_markerChanges.reset(m_markers);
     });
-    loadUserFile(
-        path, m_markerFile, QStringLiteral("the markers"),
-        [this](const QByteArray& bytes) {
-            const std::size_t before = m_markers.size();
-            readMarkers(bytes, m_markers);
-            return m_markers.size() > before;
-        },
-        [this](const QByteArray& bytes) { return writeMarkers(m_markers) == bytes; });
+    loadUserFile(path, m_markerFile, QStringLiteral("the markers"), [this](QByteArray&& bytes, bool* writesBack) {
+        const std::size_t before = m_markers.size();
+        readMarkers(bytes, m_markers);
+        if (writesBack)
+            *writesBack = writeMarkers(m_markers) == bytes;
+        return m_markers.size() > before;
+    });
 }
 
 bool World::LoadDatabases()

@@ -324,11 +324,11 @@ private:
     /** Decides whether `path` may be written now; keeps the old file first when it must. */
     bool prepareWrite(const QString& path, UserFile& file);
     /**
-     * Reads a user file that exists; `read` applies its bytes and `writesBack` tells whether
-     * the writer, given the result, gives those bytes back. Sets `file.safe` when it does.
+     * Reads a user file that exists: `read` takes its bytes, applies them and returns
+     * whether they held a record; given a flag, it also sets whether the writer, given the
+     * result, gives those bytes back. Sets `file.safe` when it does.
      */
-    template <typename Read, typename WritesBack>
-    void loadUserFile(const QString& path, UserFile& file, const QString& what, Read read, WritesBack writesBack);
+    template <typename Read> void loadUserFile(const QString& path, UserFile& file, const QString& what, Read read);
 
     /** The list was read or replaced: the counts taken afresh. */
     void listReplaced();

@@ -325,6 +325,72 @@ TEST(UserDataText, ARunOfRandomBatchesStaysTheWholeFile)
     EXPECT_EQ(readUserData(text.bytes(), read), list.size());
 }
 
+TEST(UserDb, HandedOverReadAndCheckAgreeWithTheSeparateOnes)
+{
+    // The bytes handed over are read and checked in one pass that gives their pages back
+    // behind it: every result, error and answer must be those of the read and the check
+    // made one after the other on a copy. The big file spans many steps of given-back pages.
+    LocationList big = locations(120000);
+    for (std::size_t i = 0; i < big.size(); ++i) {
+        big[i].Status = 1 + int(i % 3);
+        big[i].Note = i % 5 ? QByteArray() : "a note that makes the block longer " + QByteArray::number(qulonglong(i));
+    }
+    const QByteArray exact = writeUserData(big);
+    QByteArray junkInside = exact;
+    junkInside.insert(exact.size() / 2 - exact.size() / 2 % 4096, "junk\r\n");
+    QByteArray bentLate = exact;
+    bentLate[bentLate.lastIndexOf("status = ") + 9] = '7';
+    const QByteArray small
+        = block("   status = 3", "   note = a", "Place 0") + block("   status = 2", "   note = b", "Place 1");
+    const struct {
+        const char* what;
+        int places; // 0: the big list
+        QByteArray bytes;
+    } cases[] = {
+        {"the writer's own bytes", 0, exact},
+        {"junk in the middle", 0, junkInside},
+        {"a changed digit near the end", 0, bentLate},
+        {"fewer blocks than places", 0, exact.left(exact.indexOf("loc", exact.size() / 3))},
+        {"one byte more", 0, exact + " "},
+        {"line feeds only", 2, QByteArray(small).replace("\r\n", "\n")},
+        {"two exact blocks", 2, small},
+        {"two blocks for three places", 3, small},
+        {"more blocks than places", 1, small},
+        {"a broken status", 2, block("   status = 3", "   note = a") + block("   status = ?", "   note = b")},
+        {"nothing", 2, QByteArray()},
+    };
+    for (const auto& c : cases) {
+        const LocationList start = c.places ? locations(c.places) : locations(int(big.size()));
+        LocationList apart = start;
+        QString apartError;
+        std::size_t apartCount = 0;
+        bool apartSame = false;
+        try {
+            apartCount = readUserData(c.bytes, apart);
+            apartSame = userDataWritesBack(apart, c.bytes);
+        } catch (const Error& e) {
+            apartError = e.message();
+        }
+        LocationList together = start;
+        QString togetherError;
+        std::size_t togetherCount = 0;
+        bool togetherSame = !apartSame; // must be set on success
+        try {
+            QByteArray handed = c.bytes;
+            handed.detach(); // the reader's own copy, whose pages it may give back
+            togetherCount = readUserData(std::move(handed), together, &togetherSame);
+        } catch (const Error& e) {
+            togetherError = e.message();
+        }
+        EXPECT_EQ(togetherError, apartError) << c.what;
+        EXPECT_TRUE(together == apart) << c.what;
+        if (apartError.isEmpty()) {
+            EXPECT_EQ(togetherCount, apartCount) << c.what;
+            EXPECT_EQ(togetherSame, apartSame) << c.what;
+        }
+    }
+}
+
 TEST(UserDb, ArbitraryBytesNeverCrash)
 {
     test::forEachByteSoup(99, "loc\r\n =status123x", 160, 3000, [](const QByteArray& bytes) {
