@@ -6,7 +6,8 @@
 // 20 ms median.
 //
 // The World rows read the generated worlds' own files (640, 20 000 and 100 000 places
-// with a user's statuses, notes and markers). Each iteration times the reader and then
+// with a user's statuses, notes and markers; the routes also at 1 000 000 places, whose
+// world takes minutes to make: VDM_BENCH_WORLDS names a folder that keeps it). Each iteration times the reader and then
 // the floor over the same bytes, both in the thread's CPU time; the row's time is the
 // reader's, with floor_ms (the floor's median) and x_floor (the reader's median over
 // the floor's) beside it. Goal: every reader within 5 x its floor. The save rows time
@@ -17,10 +18,13 @@
 #include "data/locationsdb.h"
 #include "data/userdb.h"
 #include "data/markersdb.h"
+#include "data/routesdb.h"
 #include "world/world.h"
 #include "worldgen/worldgen.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
@@ -163,7 +167,7 @@ void BM_SaveUserData_WriteFsyncFloor(benchmark::State& state)
 
 /** The generated world's files, and its places as the program reads them. */
 struct WorldFiles {
-    QByteArray locations, userData, markers;
+    QByteArray locations, routes, userData, markers;
     LocationList places;
 };
 
@@ -172,15 +176,21 @@ const WorldFiles& worldFiles(int count)
     static std::map<int, std::unique_ptr<WorldFiles>> worlds;
     auto& slot = worlds[count];
     if (!slot) {
-        QTemporaryDir dir;
-        worldgen::Options o;
-        o.locations = count;
-        o.pictures = false;
-        o.readmes = false;
-        o.userData = true;
-        worldgen::generate(dir.path(), o);
+        QTemporaryDir temporary;
+        const QString kept = qEnvironmentVariable("VDM_BENCH_WORLDS");
+        const QDir dir(kept.isEmpty() ? temporary.path()
+                                      : QDir(kept).filePath(QStringLiteral("databases-%1").arg(count)));
+        if (!QFileInfo::exists(dir.filePath(QStringLiteral("user.gdb")))) {
+            worldgen::Options o;
+            o.locations = count;
+            o.pictures = false;
+            o.readmes = false;
+            o.userData = true;
+            worldgen::generate(dir.path(), o);
+        }
         slot = std::make_unique<WorldFiles>();
         slot->locations = bench::readBytes(dir.filePath(QStringLiteral("vdmain.gdb")));
+        slot->routes = bench::readBytes(dir.filePath(QStringLiteral("routes.gdb")));
         slot->userData = bench::readBytes(dir.filePath(QStringLiteral("user.gdb")));
         slot->markers = bench::readBytes(dir.filePath(QStringLiteral("markers.gdb")));
         readLocations(slot->locations, slot->places);
@@ -257,6 +267,16 @@ void BM_World_ReadUserDataChecked(benchmark::State& state)
         });
 }
 
+// Each read gives every origin its routes afresh, so the same list serves every round.
+void BM_World_ReadRoutes(benchmark::State& state)
+{
+    const WorldFiles& w = worldFiles(int(state.range(0)));
+    LocationList places = w.places;
+    readAgainstFloor(
+        state, w.routes, [&places]() -> LocationList& { return places; },
+        [&w](LocationList& list) { readRoutes(w.routes, list); });
+}
+
 void BM_World_ReadMarkers(benchmark::State& state)
 {
     const WorldFiles& w = worldFiles(int(state.range(0)));
@@ -306,6 +326,7 @@ void worldSizes(benchmark::internal::Benchmark* b)
 BENCHMARK(BM_World_ReadLocations)->Apply(worldSizes);
 BENCHMARK(BM_World_ReadUserData)->Apply(worldSizes);
 BENCHMARK(BM_World_ReadUserDataChecked)->Apply(worldSizes);
+BENCHMARK(BM_World_ReadRoutes)->Apply(worldSizes)->Arg(1000000);
 BENCHMARK(BM_World_ReadMarkers)->Apply(worldSizes);
 BENCHMARK(BM_World_SaveUserData)->Apply(worldSizes);
 BENCHMARK(BM_ReadLocations)->Unit(benchmark::kMillisecond);

@@ -38,6 +38,19 @@ public:
     /** 1-based number of the line that the next read starts on. */
     qsizetype lineNumber() const { return m_line; }
 
+    /** Where the reader stands, to come back to (see rewind). */
+    struct Mark {
+        qsizetype position = 0;
+        qsizetype line = 1;
+    };
+    Mark mark() const { return {m_pos, m_line}; }
+    /** Reads on from a mark of this reader again, as from the first time there. */
+    void rewind(const Mark& mark)
+    {
+        m_pos = mark.position;
+        m_line = mark.line;
+    }
+
     /**
      * Reads on to the next line that contains `keyword` (case-sensitive). False when a
      * read met the end first: a last line without a line end is never a header, whatever

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <exception>
+#include <optional>
 #include <vector>
 
 namespace vdm {
@@ -18,6 +20,11 @@ constexpr qsizetype kOriginLabelWidth = 5;
  * First location of each name, in one open-addressed table: a hundred thousand names
  * cost one allocation instead of one node each, and a look-up mostly reads one slot and
  * the name it points at. The views point into the locations' own names.
+ *
+ * At a million places the table and the names are far larger than the caches, so each
+ * look-up waits for memory twice (the slot, then the name). Callers with many names to
+ * find ask for them a few dozen ahead (prefetchSlot, then prefetchName), so those waits
+ * overlap instead of adding up.
  */
 class NameIndex {
 public:
@@ -28,23 +35,54 @@ public:
             capacity *= 2;
         m_mask = capacity - 1;
         m_slots.resize(capacity);
-        for (std::size_t i = 0; i < locations.size(); ++i) {
-            const QByteArray& name = locations[i].Name;
-            // A line of the file holds far fewer characters: no route could name it.
-            if (name.size() > kLongestName)
-                continue;
-            const QByteArrayView view(name.constData(), name.size());
-            const std::uint64_t hash = hashOf(view);
-            Slot& slot = m_slots[slotOf(view, hash)];
-            if (slot.index < 0) // else an earlier location of that name keeps it
-                slot = Slot{view.data(), std::int32_t(i), std::uint16_t(view.size()), std::uint16_t(hash >> 48)};
+        // The hashes of a run of names first (their bytes lie one after the other), then
+        // their slots, fetched ahead of the inserts that write them.
+        constexpr std::size_t kRun = 64;
+        std::uint64_t hashes[kRun];
+        for (std::size_t first = 0; first < locations.size(); first += kRun) {
+            const std::size_t n = std::min(kRun, locations.size() - first);
+            for (std::size_t k = 0; k < n; ++k) {
+                hashes[k] = hashOf(viewOf(locations[first + k].Name));
+                __builtin_prefetch(&m_slots[std::size_t(hashes[k]) & m_mask]);
+            }
+            for (std::size_t k = 0; k < n; ++k) {
+                const QByteArray& name = locations[first + k].Name;
+                // A line of the file holds far fewer characters: no route could name it.
+                if (name.size() > kLongestName)
+                    continue;
+                const QByteArrayView view = viewOf(name);
+                Slot& slot = m_slots[slotOf(view, hashes[k])];
+                if (slot.index < 0) // else an earlier location of that name keeps it
+                    slot = Slot{view.data(), std::int32_t(first + k), std::uint16_t(view.size()),
+                                std::uint16_t(hashes[k] >> 48)};
+            }
         }
     }
 
-    /** Index of the first location of that name, or -1. */
-    std::int32_t find(QByteArrayView name) const
+    /** FNV-1a over the bytes: names are short, and this spreads them well enough. */
+    static std::uint64_t hashOf(QByteArrayView name)
     {
-        return name.size() > kLongestName ? -1 : m_slots[slotOf(name, hashOf(name))].index;
+        std::uint64_t hash = 14695981039346656037ull;
+        for (const char c : name)
+            hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+        return hash;
+    }
+
+    /** Index of the first location of that name, or -1. */
+    std::int32_t find(QByteArrayView name) const { return find(name, hashOf(name)); }
+    std::int32_t find(QByteArrayView name, std::uint64_t hash) const
+    {
+        return name.size() > kLongestName ? -1 : m_slots[slotOf(name, hash)].index;
+    }
+
+    /** The first slot a name of that hash is looked for in, on its way into the cache. */
+    void prefetchSlot(std::uint64_t hash) const { __builtin_prefetch(&m_slots[std::size_t(hash) & m_mask]); }
+    /** The name that slot points at, once the slot itself has arrived. */
+    void prefetchName(std::uint64_t hash) const
+    {
+        const Slot& slot = m_slots[std::size_t(hash) & m_mask];
+        if (slot.index >= 0)
+            __builtin_prefetch(slot.data);
     }
 
 private:
@@ -58,14 +96,7 @@ private:
     };
     static_assert(sizeof(Slot) == 16);
 
-    /** FNV-1a over the bytes: names are short, and this spreads them well enough. */
-    static std::uint64_t hashOf(QByteArrayView name)
-    {
-        std::uint64_t hash = 14695981039346656037ull;
-        for (const char c : name)
-            hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-        return hash;
-    }
+    static QByteArrayView viewOf(const QByteArray& name) { return QByteArrayView(name.constData(), name.size()); }
 
     /** The place of the slot holding that name, or of the empty slot where it would go. */
     std::size_t slotOf(QByteArrayView name, std::uint64_t hash) const
@@ -95,37 +126,162 @@ QByteArrayView afterWidth(QByteArrayView text, qsizetype width)
     return text.size() > width ? text.sliced(width) : QByteArrayView();
 }
 
+/**
+ * The blocks read but not yet given to their origins: their names are looked up together,
+ * a run at a time, with the memory they need asked for ahead. A target never changes how
+ * the file reads on (an unknown one is only left out). An origin does: an unknown one
+ * abandons its block, whose lines are then read as any others. Blocks are read on as if
+ * every origin were known, and the first whose origin turns out unknown is where the
+ * reader goes back to; the blocks read after it are forgotten.
+ */
+class PendingBlocks {
+public:
+    explicit PendingBlocks(const NameIndex& names, LocationList& locations) : m_names(names), m_locations(locations)
+    {
+        m_targets.reserve(kRun + 64);
+        m_blocks.reserve(kRun);
+    }
+
+    /** Enough names are waiting for a run of look-ups to pay. */
+    bool full() const { return m_targets.size() + m_blocks.size() >= kRun; }
+
+    /** A block of that origin begins; `after` is where its first route line begins. */
+    void startBlock(QByteArrayView origin, const LineReader::Mark& after)
+    {
+        m_blocks.push_back({origin, NameIndex::hashOf(origin), -1, m_targets.size(), after, true});
+    }
+    void addRoute(QByteArrayView target, std::int32_t kind)
+    {
+        m_targets.push_back({target, NameIndex::hashOf(target), -1, std::uint8_t(kind)});
+    }
+    /** The block begun last never ended (an error inside it): it gives its origin nothing. */
+    void lastBlockUnfinished()
+    {
+        if (!m_blocks.empty())
+            m_blocks.back().finished = false;
+    }
+
+    /**
+     * Looks the waiting names up and gives each block's routes to its origin, in file
+     * order, up to the first block whose origin is unknown. Returns where the reader goes
+     * back to then, after that block's origin line; nothing when every origin was known.
+     */
+    std::optional<LineReader::Mark> flush()
+    {
+        lookUp(
+            m_blocks, [](const Block& b) { return b.hash; }, [](Block& b, std::int32_t i) { b.origin = i; },
+            [](const Block& b) { return b.name; });
+        lookUp(
+            m_targets, [](const Target& t) { return t.hash; }, [](Target& t, std::int32_t i) { t.index = i; },
+            [](const Target& t) { return t.name; });
+        std::optional<LineReader::Mark> back;
+        std::vector<Route> routes;
+        for (std::size_t b = 0; b < m_blocks.size(); ++b) {
+            const Block& block = m_blocks[b];
+            if (block.origin < 0) {
+                back = block.after;
+                break;
+            }
+            if (!block.finished)
+                break;
+            const std::size_t to = b + 1 < m_blocks.size() ? m_blocks[b + 1].first : m_targets.size();
+            routes.clear();
+            for (std::size_t k = block.first; k < to; ++k)
+                if (m_targets[k].index >= 0)
+                    routes.push_back(Route{m_targets[k].index, m_targets[k].kind});
+            // A copy of exactly the block's size: one allocation per origin, not one per doubling.
+            m_locations[std::size_t(block.origin)].Routes.assign(routes.begin(), routes.end());
+        }
+        m_targets.clear();
+        m_blocks.clear();
+        return back;
+    }
+
+private:
+    static constexpr std::size_t kRun = 4096;
+    struct Target {
+        QByteArrayView name;
+        std::uint64_t hash;
+        std::int32_t index;
+        std::uint8_t kind;
+    };
+    struct Block {
+        QByteArrayView name;
+        std::uint64_t hash;
+        std::int32_t origin;
+        std::size_t first; // its first route line among the targets
+        LineReader::Mark after;
+        bool finished;
+    };
+
+    /** Finds every name of `items`, each slot and then each name asked for a few ahead. */
+    template <typename Items, typename Hash, typename Set, typename Name>
+    void lookUp(Items& items, Hash hash, Set set, Name name) const
+    {
+        constexpr std::size_t kSlotAhead = 16, kNameAhead = 8;
+        const std::size_t n = items.size();
+        for (std::size_t k = 0; k < std::min(n, kSlotAhead); ++k)
+            m_names.prefetchSlot(hash(items[k]));
+        for (std::size_t k = 0; k < n; ++k) {
+            if (k + kSlotAhead < n)
+                m_names.prefetchSlot(hash(items[k + kSlotAhead]));
+            if (k + kNameAhead < n)
+                m_names.prefetchName(hash(items[k + kNameAhead]));
+            set(items[k], m_names.find(name(items[k]), hash(items[k])));
+        }
+    }
+
+    const NameIndex& m_names;
+    LocationList& m_locations;
+    std::vector<Target> m_targets;
+    std::vector<Block> m_blocks;
+};
+
 } // namespace
 
 void readRoutes(const QByteArray& bytes, LocationList& locations)
 {
     const NameIndex names(locations);
+    PendingBlocks pending(names, locations);
     LineReader reader(bytes, LineReader::ClassicLimit);
-    std::vector<Route> routes; // the block being read
-    while (reader.skipToHeader("rout")) {
-        const LineReader::Line originLine = reader.read();
-        if (isPastEnd(originLine))
-            return;
-        const std::int32_t origin = names.find(afterWidth(Trim(originLine.text), kOriginLabelWidth));
-        // An unknown origin abandons the block: its lines are then read as any others.
-        if (origin < 0)
-            continue;
-
-        routes.clear();
-        while (true) {
-            const LineReader::Line line = reader.read();
-            if (isEndLine(line) || isPastEnd(line))
-                break;
-            const QByteArrayView text = Trim(line.text);
-            const std::int32_t kind = StrToInt(text.first(text.isEmpty() ? 0 : 1));
-            const std::int32_t target = names.find(afterWidth(text, 2));
-            if (target >= 0)
-                routes.push_back(Route{target, std::uint8_t(kind)});
-            if (line.metEnd)
-                break;
+    while (true) {
+        std::exception_ptr error;
+        try {
+            while (reader.skipToHeader("rout")) {
+                const LineReader::Line originLine = reader.read();
+                if (isPastEnd(originLine))
+                    break;
+                if (pending.full())
+                    if (const auto back = pending.flush()) {
+                        reader.rewind(*back);
+                        continue;
+                    }
+                pending.startBlock(afterWidth(Trim(originLine.text), kOriginLabelWidth), reader.mark());
+                while (true) {
+                    const LineReader::Line line = reader.read();
+                    if (isEndLine(line) || isPastEnd(line))
+                        break;
+                    const QByteArrayView text = Trim(line.text);
+                    const std::int32_t kind = StrToInt(text.first(text.isEmpty() ? 0 : 1));
+                    pending.addRoute(afterWidth(text, 2), kind);
+                    if (line.metEnd)
+                        break;
+                }
+            }
+        } catch (...) {
+            // The block being read keeps nothing, as it never ended; the ones before it
+            // keep their routes. Unless an origin up to it is unknown: then the error was
+            // read in lines that are no block at all.
+            pending.lastBlockUnfinished();
+            error = std::current_exception();
         }
-        // A copy of exactly the block's size: one allocation per origin, not one per doubling.
-        locations[std::size_t(origin)].Routes.assign(routes.begin(), routes.end());
+        const std::optional<LineReader::Mark> back = pending.flush();
+        if (!back) {
+            if (error)
+                std::rethrow_exception(error);
+            return;
+        }
+        reader.rewind(*back);
     }
 }
 

@@ -168,9 +168,21 @@ TEST(RoutesDb, EndLineVariants)
 
 TEST(RoutesDb, UnknownOriginSkipsOnlyItsBlock)
 {
-    LocationList list = named({"A", "B"});
-    readRoutes("rout\nnm = Nowhere\nx not a route\nend\nrout\nnm = B\n1 A\nend\n", list);
-    EXPECT_EQ(dump(list), "1->0:1\n");
+    // Its lines are read as any others: no error in them counts, and a header among them
+    // starts a block.
+    const struct {
+        QByteArray bytes;
+        QByteArray routes;
+    } cases[] = {
+        {"rout\nnm = Nowhere\nx not a route\nend\nrout\nnm = B\n1 A\nend\n", "1->0:1\n"},
+        {"rout\nnm = Nowhere\nrout\nnm = A\n1 B\nend\n", "0->1:1\n"},
+        {"rout\nnm = Nowhere\n1 Trout\nnm = B\n2 A\nend\n", "1->0:2\n"},
+    };
+    for (const auto& c : cases) {
+        LocationList list = named({"A", "B"});
+        EXPECT_EQ(errorOf(c.bytes, list), "") << c.bytes.constData();
+        EXPECT_EQ(dump(list), c.routes) << c.bytes.constData();
+    }
 }
 
 TEST(RoutesDb, ErrorKeepsEarlierBlocks)
@@ -203,6 +215,57 @@ TEST(RoutesDb, ArbitraryBytesNeverCrash)
             for (const Route& r : l.Routes)
                 EXPECT_TRUE(r.Target >= 0 && r.Target < 3 && r.Kind <= 9);
     });
+}
+
+TEST(RoutesDb, ManyBlocksReadAsEachAloneWouldBe)
+{
+    // Tens of thousands of route lines, so that the reader's look-ups run in several
+    // batches: origins met again later (the later block wins, also across batches), names
+    // held twice (the first place of the name), unknown origins and targets, and an error
+    // far into the file. Expected from what each block says, not from reading it.
+    constexpr int kPlaces = 3000, kBlocks = 9000;
+    LocationList list;
+    for (int i = 0; i < kPlaces; ++i) {
+        Location l;
+        l.Name = "Place " + QByteArray::number(i % 2500); // the last 500 repeat earlier names
+        list.push_back(l);
+    }
+    for (const int errorBlock : {-1, kBlocks - 1000, 2}) {
+        std::uint32_t seed = 28;
+        const auto next = [&seed](int below) {
+            seed = seed * 1664525u + 1013904223u;
+            return int((seed >> 8) % std::uint32_t(below));
+        };
+        QByteArray bytes = "; travel\r\n";
+        std::vector<std::vector<Route>> expected(kPlaces);
+        for (int b = 0; b < kBlocks; ++b) {
+            int origin = next(kPlaces + 200) - 200; // below 0: a name no place has
+            if (b == errorBlock)
+                origin = std::max(origin, 0); // a block of an unknown origin is not read at all
+            const QByteArray originName
+                = origin < 0 ? "Nowhere " + QByteArray::number(b) : list[std::size_t(origin)].Name;
+            bytes += "[route]\r\n  nm = " + originName + "\r\n";
+            std::vector<Route> routes;
+            for (int r = next(8); r > 0; --r) {
+                const int target = next(kPlaces + 100) - 100;
+                const int kind = 1 + next(3);
+                bytes += QByteArray::number(kind) + ' '
+                         + (target < 0 ? "Lost " + QByteArray::number(r) : list[std::size_t(target)].Name) + "\r\n";
+                if (target >= 0)
+                    routes.push_back(Route{target % 2500, std::uint8_t(kind)});
+            }
+            if (b == errorBlock)
+                bytes += "x Place 1\r\n";
+            bytes += "end\r\n\r\n";
+            if (origin >= 0 && (errorBlock < 0 || b < errorBlock))
+                expected[std::size_t(origin % 2500)] = routes;
+        }
+        LocationList read = list;
+        EXPECT_EQ(errorOf(bytes, read), errorBlock < 0 ? "" : "'x' is not a valid integer value") << errorBlock;
+        for (int i = 0; i < kPlaces; ++i)
+            ASSERT_EQ(read[std::size_t(i)].Routes, expected[std::size_t(i)])
+                << "place " << i << ", error " << errorBlock;
+    }
 }
 
 } // namespace
