@@ -3,6 +3,7 @@
 
 #include "data/databasefile.h"
 #include "data/linereader.h"
+#include "data/releasebehind.h"
 #include "data/textconv.h"
 
 #include <algorithm>
@@ -237,9 +238,7 @@ private:
     std::vector<Block> m_blocks;
 };
 
-} // namespace
-
-void readRoutes(const QByteArray& bytes, LocationList& locations)
+void readBlocks(const QByteArray& bytes, LocationList& locations, ReleaseBehind* release)
 {
     const NameIndex names(locations);
     PendingBlocks pending(names, locations);
@@ -248,14 +247,19 @@ void readRoutes(const QByteArray& bytes, LocationList& locations)
         std::exception_ptr error;
         try {
             while (reader.skipToHeader("rout")) {
+                const qsizetype originAt = reader.position();
                 const LineReader::Line originLine = reader.read();
                 if (isPastEnd(originLine))
                     break;
-                if (pending.full())
+                if (pending.full()) {
                     if (const auto back = pending.flush()) {
                         reader.rewind(*back);
                         continue;
                     }
+                    // Nothing before this line is looked at again, not even after a rewind.
+                    if (release)
+                        release->passed(originAt);
+                }
                 pending.startBlock(afterWidth(Trim(originLine.text), kOriginLabelWidth), reader.mark());
                 while (true) {
                     const LineReader::Line line = reader.read();
@@ -283,6 +287,24 @@ void readRoutes(const QByteArray& bytes, LocationList& locations)
         }
         reader.rewind(*back);
     }
+}
+
+} // namespace
+
+void readRoutes(const QByteArray& bytes, LocationList& locations)
+{
+    readBlocks(bytes, locations, nullptr);
+}
+
+void readRoutes(QByteArray&& bytes, LocationList& locations)
+{
+    const QByteArray owned = std::move(bytes);
+    if (!ReleaseBehind::mayRelease(owned)) {
+        readBlocks(owned, locations, nullptr); // shared: its pages are not ours to give back
+        return;
+    }
+    ReleaseBehind release(const_cast<char*>(owned.constData()));
+    readBlocks(owned, locations, &release);
 }
 
 } // namespace vdm

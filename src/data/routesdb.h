@@ -21,5 +21,10 @@ namespace vdm {
  * error; the routes of the blocks completed before it stay.
  */
 void readRoutes(const QByteArray& bytes, LocationList& locations);
+/**
+ * readRoutes of bytes handed over, with the same results and errors; the pages read are
+ * given back to the system as the read goes on.
+ */
+void readRoutes(QByteArray&& bytes, LocationList& locations);
 
 } // namespace vdm

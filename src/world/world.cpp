@@ -78,6 +78,12 @@ struct World::ReadAhead {
     int done = 0;             // steps the worker finished; an error ends its run at step `done`
     std::exception_ptr error; // that error, if any
     std::array<QStringList, StepCount> notices;
+    // The user data is read before the routes, while the list is small and the routes'
+    // look-up tables not made yet (a million places' "user.gdb" read later would top the
+    // start's memory), and handed over at its own step: its error, its messages.
+    bool userReadEarly = false;
+    std::exception_ptr userError;
+    QStringList userNotices;
     std::atomic<bool> cancelled{false};
     std::atomic<bool> finished{false};
     int next = 0; // the step to hand over next
@@ -116,6 +122,8 @@ struct World::ReadAhead {
     }
     void makeListAlongside();
     void readNames();
+    void readUserDataEarly();
+    void forgetUserData();
     bool holds(int step) const { return step < done || (step == done && error); }
 };
 
@@ -124,16 +132,29 @@ void World::ReadAhead::run()
     try {
         for (; done < StepCount && !paths[size_t(done)].isEmpty() && !cancelled; ++done) {
             const QString& path = paths[size_t(done)];
-            seen[size_t(done)] = stampOf(path);
+            if (!(done == UserDataStep && userReadEarly))
+                seen[size_t(done)] = stampOf(path);
             switch (done) {
             case LocationsStep:
                 found = staged.loadLocationsFrom(path);
                 break;
             case RoutesStep:
-                staged.loadRoutesFrom(path);
+                readUserDataEarly();
+                try {
+                    staged.loadRoutesFrom(path);
+                } catch (...) {
+                    forgetUserData(); // the step after an error is never read
+                    throw;
+                }
                 break;
             case UserDataStep:
-                staged.loadUserDataFrom(path);
+                if (!userReadEarly) {
+                    staged.loadUserDataFrom(path);
+                    break;
+                }
+                staged.m_notices << std::exchange(userNotices, {});
+                if (userError)
+                    std::rethrow_exception(userError);
                 break;
             case MarkersStep:
                 staged.loadMarkersFrom(path);
@@ -176,6 +197,38 @@ void World::ReadAhead::readNames()
         names = std::move(read);
     }
     report(namesRead);
+}
+
+void World::ReadAhead::readUserDataEarly()
+{
+    const QString& path = paths[size_t(UserDataStep)];
+    if (path.isEmpty() || cancelled)
+        return;
+    seen[size_t(UserDataStep)] = stampOf(path);
+    userReadEarly = true;
+    try {
+        staged.loadUserDataFrom(path);
+    } catch (...) {
+        userError = std::current_exception();
+    }
+    userNotices = staged.takeNotices();
+}
+
+void World::ReadAhead::forgetUserData()
+{
+    if (!std::exchange(userReadEarly, false))
+        return;
+    // As the locations reader left them: no status, no note.
+    for (Location& l : staged.m_locations) {
+        l.Status = Unvisited;
+        l.Note = QByteArray();
+    }
+    staged.listReplaced();
+    staged.m_userFile = {};
+    staged.m_userBase.reset(staged.m_locations.size());
+    staged.m_userBytes = -1;
+    userError = nullptr;
+    userNotices.clear();
 }
 
 void World::ReadAhead::makeListAlongside()
