@@ -107,9 +107,13 @@ Setting& large()
     return s;
 }
 
-/** Plain breadth-first search from `from` until `to` is met (-1: the whole graph); returns places met. */
-int breadthFirst(const TravelGraph& g, int from, int to)
+/**
+ * Plain breadth-first search from place `from` until place `to` is met (-1: the whole
+ * graph); returns places met. It runs over the graph's nodes as the planner does.
+ */
+int breadthFirst(const TravelGraph& g, int fromPlace, int toPlace)
 {
+    const int from = g.node(fromPlace), to = toPlace < 0 ? -1 : g.node(toPlace);
     std::vector<char> seen(std::size_t(g.size()), 0);
     std::vector<int> queue{from};
     queue.reserve(std::size_t(g.size()));

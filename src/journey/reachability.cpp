@@ -11,20 +11,21 @@ Reachability checkReachability(const TravelGraph& graph, const LocationList& loc
 {
     Reachability found;
     const int n = std::min(graph.size(), int(locations.size()));
-    std::vector<bool> arrived(std::size_t(n), false);
+    // The graph answers in nodes; what is reported is in places.
+    std::vector<bool> arrived(std::size_t(graph.size()), false);
+    for (int v = 0; v < graph.size(); ++v)
+        for (auto e = graph.edgesBegin(v); e != graph.edgesEnd(v); ++e)
+            arrived[std::size_t(e->target)] = true;
     for (int p = 0; p < n; ++p)
-        for (auto e = graph.edgesBegin(p); e != graph.edgesEnd(p); ++e)
-            if (e->target < n)
-                arrived[std::size_t(e->target)] = true;
-    for (int p = 0; p < n; ++p)
-        if (!arrived[std::size_t(p)])
+        if (!arrived[std::size_t(graph.node(p))])
             found.unreached.push_back(p);
 
     // A way back is any network route from the target to the origin; the graph's edges
-    // of a place are ordered by mode, then target, so each look-up is a short scan.
+    // of a node are ordered by mode, then target, so each look-up is a short scan.
     const auto routeBack = [&](int from, int to) {
-        for (auto e = graph.edgesBegin(from); e != graph.edgesEnd(from); ++e)
-            if (e->target == to && e->mode != TravelMode::Walk)
+        const int back = graph.node(to);
+        for (auto e = graph.edgesBegin(graph.node(from)); e != graph.edgesEnd(graph.node(from)); ++e)
+            if (e->target == back && e->mode != TravelMode::Walk)
                 return true;
         return false;
     };

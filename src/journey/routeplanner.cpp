@@ -54,7 +54,10 @@ Workspace& workspace()
     return w;
 }
 
-/** The state search shared by a journey, the cost table and the tours. */
+/**
+ * The state search shared by a journey, the cost table and the tours. It runs over the
+ * graph's nodes: a state is a node and how it was reached.
+ */
 class Search {
 public:
     Search(const TravelGraph& graph, const TravelSettings& settings)
@@ -66,8 +69,8 @@ public:
     }
 
     /**
-     * Runs from `start`, guided towards `target` when it is a place; settles states in
-     * order of cost until `enough(place, cost)` says so for a place settled for the first
+     * Runs from node `start`, guided towards node `target` when it is one; settles states
+     * in order of cost until `enough(node, cost)` says so for a node settled for the first
      * time (at its least cost). Returns false when cancelled.
      */
     template <typename Enough> bool run(int start, int target, const std::atomic<bool>* cancel, Enough enough)
@@ -86,10 +89,10 @@ public:
                 viaGuild
                     = m_settings.guildJumpCost + (speed > 0 ? nearestHall / speed : (nearestHall > 0 ? Infinity : 0.0));
         }
-        const auto bound = [&](int place) {
-            if (target < 0 || place == target)
+        const auto bound = [&](int node) {
+            if (target < 0 || node == target)
                 return 0.0;
-            const double d = m_graph.distance(place, target);
+            const double d = m_graph.distance(node, target);
             return std::min(speed > 0 ? d / speed : Infinity, viaGuild);
         };
         std::vector<Queued>& open = m_w.heap;
@@ -110,15 +113,15 @@ public:
             if (settling.mark == settledMark || q.cost > settling.cost)
                 continue;
             settling.mark = settledMark;
-            const int place = q.state / States, arrived = q.state % States;
-            if (firstOfPlace(q.state) && enough(place, q.cost))
+            const int node = q.state / States, arrived = q.state % States;
+            if (firstOfNode(q.state) && enough(node, q.cost))
                 return true;
             if (cancel && (++polled & 1023) == 0 && cancel->load(std::memory_order_relaxed))
                 return false;
-            const TravelGraph::Edge* const first = m_graph.edgesBegin(place);
-            const TravelGraph::Edge* const last = m_graph.edgesEnd(place);
-            // The states the edges lead to lie all over memory: ask for them all at once,
-            // so their fetches overlap rather than follow one another.
+            const TravelGraph::Edge* const first = m_graph.edgesBegin(node);
+            const TravelGraph::Edge* const last = m_graph.edgesEnd(node);
+            // The states the edges lead to may lie apart in memory (a network link goes
+            // far): ask for them all at once, so their fetches overlap.
             for (const TravelGraph::Edge* e = first; e != last; ++e)
                 __builtin_prefetch(&m_w.states[std::size_t(e->target * States + int(e->mode))]);
             for (const TravelGraph::Edge* e = first; e != last; ++e) {
@@ -137,11 +140,11 @@ public:
         return true;
     }
 
-    /** The cheapest settled state of `place`, or -1. */
-    int bestState(int place) const
+    /** The cheapest settled state of `node`, or -1. */
+    int bestState(int node) const
     {
         int best = -1;
-        for (int s = place * States; s < (place + 1) * States; ++s)
+        for (int s = node * States; s < (node + 1) * States; ++s)
             if (settled(s) && (best < 0 || m_w.states[std::size_t(s)].cost < m_w.states[std::size_t(best)].cost))
                 best = s;
         return best;
@@ -153,11 +156,11 @@ public:
         return s.mark >= 2 * m_w.search ? s.cost : Infinity;
     }
     bool settled(int state) const { return m_w.states[std::size_t(state)].mark == 2 * m_w.search + 1; }
-    /** Whether `state` is the first settled state of its place. */
-    bool firstOfPlace(int state) const
+    /** Whether `state` is the first settled state of its node. */
+    bool firstOfNode(int state) const
     {
-        const int place = state / States;
-        for (int s = place * States; s < (place + 1) * States; ++s)
+        const int node = state / States;
+        for (int s = node * States; s < (node + 1) * States; ++s)
             if (s != state && settled(s))
                 return false;
         return true;
@@ -169,10 +172,10 @@ public:
         for (int s = state; m_w.states[std::size_t(s)].parent >= 0; s = m_w.states[std::size_t(s)].parent) {
             const int p = m_w.states[std::size_t(s)].parent;
             JourneyLeg leg;
-            leg.from = p / States;
-            leg.to = s / States;
+            leg.from = m_graph.place(p / States);
+            leg.to = m_graph.place(s / States);
             leg.mode = TravelMode(s % States);
-            leg.distance = m_graph.distance(leg.from, leg.to);
+            leg.distance = m_graph.distance(p / States, s / States);
             leg.cost = m_w.states[std::size_t(s)].cost - m_w.states[std::size_t(p)].cost;
             legs.push_back(leg);
         }
@@ -220,31 +223,32 @@ Journey planJourney(const TravelGraph& graph, const TravelSettings& settings, in
     j.target = target;
     if (start < 0 || start >= graph.size() || target < 0 || target >= graph.size())
         return j;
+    const int from = graph.node(start), to = graph.node(target);
     Search search(graph, settings);
-    if (!search.run(start, target, cancel, [target](int place, double) { return place == target; })) {
+    if (!search.run(from, to, cancel, [to](int node, double) { return node == to; })) {
         j.cancelled = true;
         return j;
     }
-    if (const int s = search.bestState(target); s >= 0) {
+    if (const int s = search.bestState(to); s >= 0) {
         j.reached = true;
         j.end = target;
         j.legs = search.legsTo(s);
         return j;
     }
     // Unreachable: the search has settled everything reachable; take the place of those
-    // nearest to the target in a straight line (the lower index among equals).
-    int nearest = start;
-    double nearestDistance = graph.distance(start, target);
-    for (int p = 0; p < graph.size(); ++p) {
-        if (search.bestState(p) < 0)
+    // nearest to the target in a straight line (the lower place index among equals).
+    int nearest = from;
+    double nearestDistance = graph.distance(from, to);
+    for (int v = 0; v < graph.size(); ++v) {
+        if (search.bestState(v) < 0)
             continue;
-        const double d = graph.distance(p, target);
-        if (d < nearestDistance || (d == nearestDistance && p < nearest)) {
-            nearest = p;
+        const double d = graph.distance(v, to);
+        if (d < nearestDistance || (d == nearestDistance && graph.place(v) < graph.place(nearest))) {
+            nearest = v;
             nearestDistance = d;
         }
     }
-    j.end = nearest;
+    j.end = graph.place(nearest);
     j.legs = search.legsTo(search.bestState(nearest));
     return j;
 }
@@ -257,8 +261,8 @@ std::vector<double> journeyCostsFrom(const TravelGraph& graph, const TravelSetti
         return costs;
     Search search(graph, settings);
     std::vector<double> reached(std::size_t(graph.size()), Infinity);
-    if (!search.run(start, -1, cancel, [&](int place, double cost) {
-            reached[std::size_t(place)] = cost;
+    if (!search.run(graph.node(start), -1, cancel, [&](int node, double cost) {
+            reached[std::size_t(graph.place(node))] = cost;
             return false;
         }))
         return costs;
@@ -272,10 +276,11 @@ int journeyCostsToPlaces(const TravelGraph& graph, const TravelSettings& setting
     if (start < 0 || start >= graph.size() || enough <= 0)
         return 0;
     Search search(graph, settings);
+    const int from = graph.node(start);
     int found = 0;
-    const bool finished = search.run(start, -1, cancel, [&](int place, double cost) {
-        const std::int32_t tag = tagOf[std::size_t(place)];
-        if (tag < 0 || place == start)
+    const bool finished = search.run(from, -1, cancel, [&](int node, double cost) {
+        const std::int32_t tag = tagOf[std::size_t(graph.place(node))];
+        if (tag < 0 || node == from)
             return false;
         costs[std::size_t(tag)] = cost;
         return ++found >= enough;

@@ -61,6 +61,13 @@ struct TravelSettings {
  * default, the sample world's mainland is one walk and each island is reached by ship
  * or guild only.
  *
+ * The graph numbers the places anew as its nodes, in the order of a curve that fills the
+ * map (a Hilbert curve over their map points): places near each other on the map are
+ * nodes near each other in memory, so a search that spreads from a place finds the
+ * states of its neighbours already fetched. Everything the graph answers is in nodes;
+ * node() and place() translate, and callers translate only where they meet the world's
+ * place indices (what they are given and what they hand back).
+ *
  * Built once per world (its places and routes); the settings are applied by the search,
  * so changing them needs no rebuild.
  */
@@ -72,7 +79,7 @@ public:
     static constexpr int WalkNeighbours = 6;
 
     struct Edge {
-        std::int32_t target = 0;
+        std::int32_t target = 0; // a node
         TravelMode mode = TravelMode::Walk;
         double distance = 0; // straight-line map distance
     };
@@ -86,29 +93,38 @@ public:
      */
     TravelGraph(const LocationList& locations, const SpatialIndex& index, double walkLeg = DefaultWalkLeg);
 
-    int size() const { return int(m_x.size()); }
+    int size() const { return int(m_at.size()); }
     double walkLeg() const { return m_walkLeg; }
-    std::int32_t x(int place) const { return m_x[std::size_t(place)]; }
-    std::int32_t y(int place) const { return m_y[std::size_t(place)]; }
-    /** The straight-line map distance between two places. */
+    /** The node of a place of the list the graph was built from. */
+    int node(int place) const { return m_nodeOf[std::size_t(place)]; }
+    /** The place of a node. */
+    int place(int node) const { return m_placeOf[std::size_t(node)]; }
+    std::int32_t x(int node) const { return m_at[std::size_t(node)].x; }
+    std::int32_t y(int node) const { return m_at[std::size_t(node)].y; }
+    /** The straight-line map distance between two nodes. */
     double distance(int a, int b) const
     {
         // Exact in 64 bits: map units are far below 2^26.
-        const std::int64_t dx = std::int64_t(m_x[std::size_t(a)]) - m_x[std::size_t(b)];
-        const std::int64_t dy = std::int64_t(m_y[std::size_t(a)]) - m_y[std::size_t(b)];
+        const std::int64_t dx = std::int64_t(m_at[std::size_t(a)].x) - m_at[std::size_t(b)].x;
+        const std::int64_t dy = std::int64_t(m_at[std::size_t(a)].y) - m_at[std::size_t(b)].y;
         return std::sqrt(double((dx * dx) + (dy * dy)));
     }
 
-    /** The edges leaving `place`, ordered by mode, then target. */
-    const Edge* edgesBegin(int place) const { return m_edges.data() + m_start[std::size_t(place)]; }
-    const Edge* edgesEnd(int place) const { return m_edges.data() + m_start[std::size_t(place) + 1]; }
+    /** The edges leaving `node`, ordered by mode, then target. */
+    const Edge* edgesBegin(int node) const { return m_edges.data() + m_start[std::size_t(node)]; }
+    const Edge* edgesEnd(int node) const { return m_edges.data() + m_start[std::size_t(node) + 1]; }
     std::size_t edgeCount() const { return m_edges.size(); }
-    /** The places some guild jump arrives at, each once, ascending. */
+    /** The nodes some guild jump arrives at, each once, ascending. */
     const std::vector<std::int32_t>& guildArrivals() const { return m_guildArrivals; }
 
 private:
-    std::vector<std::int32_t> m_x, m_y;
-    std::vector<std::int32_t> m_start; // size() + 1 offsets into m_edges
+    struct Point {
+        std::int32_t x = 0, y = 0;
+    };
+    std::vector<Point> m_at;             // by node: x and y side by side, one fetch
+    std::vector<std::int32_t> m_nodeOf;  // by place
+    std::vector<std::int32_t> m_placeOf; // by node
+    std::vector<std::int32_t> m_start;   // size() + 1 offsets into m_edges
     std::vector<Edge> m_edges;
     std::vector<std::int32_t> m_guildArrivals;
     double m_walkLeg = DefaultWalkLeg;

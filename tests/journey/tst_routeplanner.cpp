@@ -16,12 +16,13 @@ namespace {
 constexpr double Inf = std::numeric_limits<double>::infinity();
 
 /**
- * The quickest times by brute force: Floyd-Warshall over (place, how it was reached),
- * the change penalty on every pair of consecutive legs of different modes.
+ * The quickest times from place `start` to each place by brute force: Floyd-Warshall over
+ * (node, how it was reached), the change penalty on every pair of consecutive legs of
+ * different modes.
  */
 std::vector<double> bruteForceCosts(const TravelGraph& g, const TravelSettings& s, int start)
 {
-    const int n = g.size(), states = n * 5; // state = place * 5 + arrival mode (4: the start)
+    const int n = g.size(), states = n * 5; // state = node * 5 + arrival mode (4: the start)
     std::vector<std::vector<double>> d(std::size_t(states), std::vector<double>(std::size_t(states), Inf));
     for (int st = 0; st < states; ++st)
         d[std::size_t(st)][std::size_t(st)] = 0;
@@ -43,17 +44,19 @@ std::vector<double> bruteForceCosts(const TravelGraph& g, const TravelSettings& 
                         = std::min(d[std::size_t(i)][std::size_t(j)],
                                    d[std::size_t(i)][std::size_t(k)] + d[std::size_t(k)][std::size_t(j)]);
     std::vector<double> best(std::size_t(n), Inf);
-    for (int v = 0; v < n; ++v)
+    const int from = g.node(start);
+    for (int p = 0; p < n; ++p)
         for (int in = 0; in < 5; ++in)
-            best[std::size_t(v)]
-                = std::min(best[std::size_t(v)], d[std::size_t(start * 5 + 4)][std::size_t(v * 5 + in)]);
+            best[std::size_t(p)]
+                = std::min(best[std::size_t(p)], d[std::size_t(from * 5 + 4)][std::size_t(g.node(p) * 5 + in)]);
     return best;
 }
 
+/** Whether place `from` has an edge of `mode` to place `to`. */
 bool hasEdge(const TravelGraph& g, int from, int to, TravelMode mode)
 {
-    for (auto e = g.edgesBegin(from); e != g.edgesEnd(from); ++e)
-        if (e->target == to && e->mode == mode)
+    for (auto e = g.edgesBegin(g.node(from)); e != g.edgesEnd(g.node(from)); ++e)
+        if (e->target == g.node(to) && e->mode == mode)
             return true;
     return false;
 }
@@ -101,10 +104,11 @@ TEST(RoutePlanner, EqualsBruteForceOnRandomWorlds)
             ++fallbackCount;
             ASSERT_FALSE(j.reached);
             // The fallback: the reachable place nearest the target in a straight line.
+            // Among places equally near, the lower index.
+            const auto away = [&](int p) { return graph.distance(graph.node(p), graph.node(target)); };
             int nearest = -1;
             for (int p = 0; p < count; ++p)
-                if (std::isfinite(best[std::size_t(p)])
-                    && (nearest < 0 || graph.distance(p, target) < graph.distance(nearest, target)))
+                if (std::isfinite(best[std::size_t(p)]) && (nearest < 0 || away(p) < away(nearest)))
                     nearest = p;
             EXPECT_EQ(j.end, nearest);
             EXPECT_NEAR(j.totals().cost, best[std::size_t(nearest)], 1e-9 * std::max(1.0, best[std::size_t(nearest)]));

@@ -89,11 +89,12 @@ TEST(SampleWorld, TheMainlandIsOneWalkAndItsIslandsAreNot)
 
     const double leg = TravelGraph::DefaultWalkLeg;
     const TravelGraph graph(places, sample.world.index(), leg);
+    // Over the places (the graph's nodes translated), as the land masses are.
     Components walks(graph.size());
     for (int u = 0; u < graph.size(); ++u)
-        for (auto e = graph.edgesBegin(u); e != graph.edgesEnd(u); ++e)
+        for (auto e = graph.edgesBegin(graph.node(u)); e != graph.edgesEnd(graph.node(u)); ++e)
             if (e->mode == TravelMode::Walk)
-                walks.join(u, e->target);
+                walks.join(u, graph.place(e->target));
     int mainlandWalks = -1, split = 0;
     for (int u = 0; u < graph.size(); ++u)
         if (mass[std::size_t(u)] == mainland) {
@@ -113,7 +114,7 @@ TEST(SampleWorld, TheMainlandIsOneWalkAndItsIslandsAreNot)
         for (int u = 0; u < graph.size(); ++u)
             for (int v = 0; v < graph.size(); ++v)
                 if (mass[std::size_t(u)] == m && mass[std::size_t(v)] != m)
-                    nearestShore = std::min(nearestShore, graph.distance(u, v));
+                    nearestShore = std::min(nearestShore, graph.distance(graph.node(u), graph.node(v)));
         if (nearestShore <= leg)
             continue;
         ++apart;

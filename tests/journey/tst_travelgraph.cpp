@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 #include <set>
 #include <tuple>
 
@@ -25,14 +26,17 @@ TEST(TravelGraph, NetworkRoutesAreDirectedEdgesOfTheirMode)
     const SpatialIndex index(places, {});
     const TravelGraph g(places, index);
     ASSERT_EQ(g.edgeCount(), 3u);
-    const auto e0 = g.edgesBegin(0);
-    EXPECT_EQ(g.edgesEnd(0) - e0, 2);
-    EXPECT_EQ(e0[0].target, 1);
+    const auto e0 = g.edgesBegin(g.node(0));
+    EXPECT_EQ(g.edgesEnd(g.node(0)) - e0, 2);
+    EXPECT_EQ(e0[0].target, g.node(1));
     EXPECT_EQ(e0[0].mode, TravelMode::Skarnel);
     EXPECT_EQ(e0[1].mode, TravelMode::Ship);
+    EXPECT_EQ(e0[1].target, g.node(2));
     EXPECT_DOUBLE_EQ(e0[1].distance, 90000);
-    EXPECT_EQ(g.edgesEnd(1) - g.edgesBegin(1), 0);
-    EXPECT_EQ(g.edgesBegin(2)->mode, TravelMode::Guild);
+    EXPECT_EQ(g.edgesEnd(g.node(1)) - g.edgesBegin(g.node(1)), 0);
+    EXPECT_EQ(g.edgesBegin(g.node(2))->mode, TravelMode::Guild);
+    EXPECT_EQ(g.edgesBegin(g.node(2))->target, g.node(1));
+    EXPECT_EQ(g.guildArrivals(), std::vector<std::int32_t>{g.node(1)});
 }
 
 TEST(TravelGraph, WalksJoinNearNeighboursBothWaysWithinTheLongestLeg)
@@ -116,19 +120,19 @@ TEST(TravelGraph, WalksAreExactlyTheNearestNeighboursJoinedBothWays)
             }
         for (int u = 0; u < g.size(); ++u) {
             std::set<int> walks;
-            for (auto e = g.edgesBegin(u); e != g.edgesEnd(u); ++e)
-                walks.insert(e->target);
+            for (auto e = g.edgesBegin(g.node(u)); e != g.edgesEnd(g.node(u)); ++e)
+                walks.insert(g.place(e->target));
             EXPECT_EQ(walks, expected[std::size_t(u)]) << "place " << u;
         }
     }
 }
 
-/** Each place's edges come ordered by mode, then target, each once. */
+/** Each node's edges come ordered by mode, then target, each once. */
 void expectOrderedOnce(const TravelGraph& g)
 {
     for (int u = 0; u < g.size(); ++u)
         for (auto e = g.edgesBegin(u); e + 1 < g.edgesEnd(u); ++e)
-            ASSERT_TRUE(std::tie(e->mode, e->target) < std::tie(e[1].mode, e[1].target)) << "place " << u;
+            ASSERT_TRUE(std::tie(e->mode, e->target) < std::tie(e[1].mode, e[1].target)) << "node " << u;
 }
 
 TEST(TravelGraph, EdgesComeOrderedAndOnce)
@@ -156,9 +160,9 @@ TEST(TravelGraph, LargeWorldsWalkToTheirNearestAsSmallOnesDo)
     expectOrderedOnce(g);
     const auto walksOf = [&](int u) {
         std::set<int> walks;
-        for (auto e = g.edgesBegin(u); e != g.edgesEnd(u); ++e)
+        for (auto e = g.edgesBegin(g.node(u)); e != g.edgesEnd(g.node(u)); ++e)
             if (e->mode == TravelMode::Walk)
-                walks.insert(e->target);
+                walks.insert(g.place(e->target));
         return walks;
     };
     std::uniform_int_distribution<int> any(0, g.size() - 1);
@@ -177,6 +181,40 @@ TEST(TravelGraph, LargeWorldsWalkToTheirNearestAsSmallOnesDo)
             EXPECT_EQ(walksOf(v).count(u), 1u);
         }
     }
+}
+
+TEST(TravelGraph, NodesFollowTheMapSoNeighboursLieTogether)
+{
+    // A lattice of 16 by 16 places listed in a shuffled order: the nodes run along a
+    // curve through the lattice, each one step from the one before.
+    constexpr int Side = 16, Step = 1000;
+    std::vector<int> cells(Side * Side);
+    std::iota(cells.begin(), cells.end(), 0);
+    std::mt19937 rng(16);
+    std::shuffle(cells.begin(), cells.end(), rng);
+    LocationList places(cells.size());
+    for (std::size_t i = 0; i < places.size(); ++i) {
+        places[i].X = 5000 + Step * (cells[i] % Side);
+        places[i].Y = -7000 + Step * (cells[i] / Side);
+    }
+    const SpatialIndex index(places, {});
+    const TravelGraph g(places, index);
+    std::set<int> seen;
+    for (int p = 0; p < g.size(); ++p) {
+        ASSERT_EQ(g.place(g.node(p)), p);
+        seen.insert(g.node(p));
+        EXPECT_EQ(g.x(g.node(p)), places[std::size_t(p)].X);
+        EXPECT_EQ(g.y(g.node(p)), places[std::size_t(p)].Y);
+    }
+    EXPECT_EQ(seen.size(), places.size());
+    for (int v = 1; v < g.size(); ++v)
+        EXPECT_DOUBLE_EQ(g.distance(v - 1, v), Step) << "node " << v;
+
+    // Places at one point keep the order of their indices.
+    const LocationList same(3);
+    const TravelGraph stacked(same, SpatialIndex(same, {}));
+    for (int p = 0; p < 3; ++p)
+        EXPECT_EQ(stacked.node(p), p);
 }
 
 TEST(TravelGraph, SettingsPriceEachMode)
