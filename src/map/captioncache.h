@@ -90,6 +90,11 @@ public:
     /** The bytes of the captions the current (or last) paint used. */
     std::int64_t paintBytes() const { return m_paintBytes; }
     bool contains(const QByteArray& text, qreal ratio = 1) const { return m_entries.count(Key{text, ratio}) != 0; }
+    /**
+     * Whether inserting a caption of `footprint` bytes now evicts at once (beyond twice
+     * the largest budget), which may take captions this paint used.
+     */
+    bool insertEvicts(std::int64_t footprint) const { return m_bytes + footprint > 2 * m_cap; }
 
     /** What one entry of this text and mask costs: its mask, its text twice and the bookkeeping. */
     static std::int64_t footprint(const QByteArray& text, const QImage& mask);

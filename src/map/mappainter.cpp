@@ -16,6 +16,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 namespace vdm {
@@ -77,15 +78,8 @@ class Canvas {
 public:
     Canvas(QImage& img, QSize panel, const QRect& clip)
         : m_bits(img.bits()), m_bpl(img.bytesPerLine()), m_w(img.width()), m_h(img.height()), m_panel(panel),
-          m_ratio(img.devicePixelRatio()), m_clip(clip & img.rect())
-    {
-        // The panel pixels that cover the clip, for the cheap tests made in panel pixels.
-        const double r = m_ratio;
-        const int x0 = int(std::floor(m_clip.left() / r)), y0 = int(std::floor(m_clip.top() / r));
-        const int x1 = int(std::ceil((m_clip.left() + m_clip.width()) / r));
-        const int y1 = int(std::ceil((m_clip.top() + m_clip.height()) / r));
-        m_panelClip = QRect(x0, y0, x1 - x0, y1 - y0);
-    }
+          m_ratio(img.devicePixelRatio()), m_clip(clip & img.rect()), m_panelClip(panelCover(m_clip))
+    {}
     /** The device pixels this canvas writes. */
     const QRect& clip() const { return m_clip; }
     /** The panel pixels that cover clip(). */
@@ -220,22 +214,217 @@ public:
         }
     }
 
-    /** Blends an 8-bit coverage mask in colour c with its top-left at (x, y). */
-    void blend(const QImage& mask, int x, int y, Pixel c) const
+    /** Blends an 8-bit coverage mask of w x h (rows `bpl` bytes apart) in colour c with its top-left at (x, y). */
+    void blend(const uchar* mask, qsizetype bpl, int w, int h, int x, int y, Pixel c) const
     {
-        const int x0 = std::max(m_clip.left(), x), x1 = std::min(m_clip.left() + m_clip.width(), x + mask.width());
-        const int y0 = std::max(m_clip.top(), y), y1 = std::min(m_clip.top() + m_clip.height(), y + mask.height());
+        const int x0 = std::max(m_clip.left(), x), x1 = std::min(m_clip.left() + m_clip.width(), x + w);
+        const int y0 = std::max(m_clip.top(), y), y1 = std::min(m_clip.top() + m_clip.height(), y + h);
         for (int j = y0; j < y1 && x0 < x1; ++j)
-            blendCoverage(row(j) + x0, mask.constScanLine(j - y) + (x0 - x), x1 - x0, c);
+            blendCoverage(row(j) + x0, mask + (j - y) * bpl + (x0 - x), x1 - x0, c);
+    }
+
+    /** The same canvas writing only the device pixels of `r` inside its clip. */
+    Canvas clippedTo(const QRect& r) const
+    {
+        Canvas c = *this;
+        c.m_clip = r & m_clip;
+        c.m_panelClip = c.panelCover(c.m_clip);
+        return c;
     }
 
 private:
+    /** The panel pixels that cover device pixels `r`, for the cheap tests made in panel pixels. */
+    QRect panelCover(const QRect& r) const
+    {
+        const double k = m_ratio;
+        const int x0 = int(std::floor(r.left() / k)), y0 = int(std::floor(r.top() / k));
+        const int x1 = int(std::ceil((r.left() + r.width()) / k));
+        const int y1 = int(std::ceil((r.top() + r.height()) / k));
+        return QRect(x0, y0, x1 - x0, y1 - y0);
+    }
+
     uchar* m_bits;
     qsizetype m_bpl;
     int m_w, m_h;
     QSize m_panel;
     qreal m_ratio;
     QRect m_clip, m_panelClip;
+};
+
+/**
+ * The frames, diamonds, captions and route lines of one paint, gathered in drawing order
+ * and then drawn a tile of the buffer at a time. A tile's pixels stay in the processor's
+ * cache while everything that lands on them is drawn, in the order it was gathered, so
+ * every pixel comes out as drawing them one after another gives: each drawing lands on the
+ * same pixels through a clip as without it. Drawn one after another, the captions of a
+ * crowded view, scattered over the panel, miss the cache at nearly every row they blend.
+ */
+class TiledOverlay {
+public:
+    static constexpr int TileWidth = 256, TileHeight = 64;
+    /** A line whose box meets more tiles than this is drawn at once (after what came before it). */
+    static constexpr long long LongLineTiles = 16;
+
+    /** Starts gathering for `canvas`, drawing whatever was gathered for another first. */
+    void begin(const Canvas& canvas)
+    {
+        flush();
+        m_canvas.emplace(canvas);
+    }
+
+    /** The location frame around panel point q (see Canvas::squareFrame). */
+    void frame(QPoint q, Pixel c)
+    {
+        const Canvas& cv = *m_canvas;
+        add({Item::Frame, c, q.x(), q.y(), 0, 0, nullptr, 0},
+            {cv.device((long long)q.x() - 3), cv.device((long long)q.y() - 3), cv.device((long long)q.x() + 3),
+             cv.device((long long)q.y() + 3)});
+    }
+
+    /** The marker's hollow diamond around panel point q. */
+    void diamond(QPoint q, Pixel c)
+    {
+        const Canvas& cv = *m_canvas;
+        const int t = cv.thickness(1);
+        add({Item::Diamond, c, q.x(), q.y(), 0, 0, nullptr, 0},
+            {cv.device((long long)q.x() - 4) - 1, cv.device((long long)q.y() - 4) - 1,
+             cv.device((long long)q.x() + 4) + t + 1, cv.device((long long)q.y() + 4) + t + 1});
+    }
+
+    /** A caption's mask (it must stay as it is until the next flush) with its top-left at device point (x, y). */
+    void caption(const QImage& mask, int x, int y, Pixel c)
+    {
+        if (mask.isNull())
+            return;
+        add({Item::Caption, c, x, y, mask.width(), mask.height(), mask.constBits(), mask.bytesPerLine()},
+            {x, y, (long long)x + mask.width(), (long long)y + mask.height()});
+    }
+
+    /** A line between two panel points, `width` panel pixels wide (see Canvas::panelLine). */
+    void line(QPoint a, QPoint b, Pixel c, int width)
+    {
+        const Canvas& cv = *m_canvas;
+        const QPoint da = cv.device(a), db = cv.device(b);
+        const int t = cv.thickness(width);
+        const Box box{std::min(da.x(), db.x()) - 1LL, std::min(da.y(), db.y()) - 1LL,
+                      std::max(da.x(), db.x()) + t + 1LL, std::max(da.y(), db.y()) + t + 1LL};
+        const QRect& clip = cv.clip();
+        const long long tilesX
+            = std::min<long long>(box.x1, clip.right() + 1) - std::max<long long>(box.x0, clip.left());
+        const long long tilesY
+            = std::min<long long>(box.y1, clip.bottom() + 1) - std::max<long long>(box.y0, clip.top());
+        if (tilesX > 0 && tilesY > 0 && (tilesX / TileWidth + 1) * (tilesY / TileHeight + 1) > LongLineTiles) {
+            flush(); // what lies beneath it first
+            cv.line(da, db, c, t);
+            return;
+        }
+        add({Item::Line, c, da.x(), da.y(), db.x(), db.y(), nullptr, t}, box);
+    }
+
+    /** Draws everything gathered, tile by tile, and forgets it. */
+    void flush()
+    {
+        if (!m_canvas || m_items.empty()) {
+            m_items.clear();
+            return;
+        }
+        const Canvas& cv = *m_canvas;
+        const QRect& clip = cv.clip();
+        const int columns = (clip.width() + TileWidth - 1) / TileWidth,
+                  rows = (clip.height() + TileHeight - 1) / TileHeight;
+        // Each tile's items in drawing order, as compressed rows: counted, then placed.
+        m_start.assign(size_t(columns) * size_t(rows) + 1, 0);
+        forEachTile([&](size_t, size_t tile) { ++m_start[tile + 1]; });
+        for (size_t t = 0; t + 1 < m_start.size(); ++t)
+            m_start[t + 1] += m_start[t];
+        // Copied in tile order: each tile then reads its items in one sweep, not scattered
+        // over the whole paint's.
+        m_sorted.resize(m_start.back());
+        m_fill.assign(m_start.begin(), m_start.end() - 1);
+        forEachTile([&](size_t item, size_t tile) { m_sorted[m_fill[tile]++] = m_items[item].item; });
+        for (int r = 0; r < rows; ++r) {
+            for (int c = 0; c < columns; ++c) {
+                const size_t tile = size_t(r) * size_t(columns) + size_t(c);
+                if (m_start[tile] == m_start[tile + 1])
+                    continue;
+                const Canvas piece = cv.clippedTo(
+                    QRect(clip.left() + c * TileWidth, clip.top() + r * TileHeight, TileWidth, TileHeight));
+                for (size_t k = m_start[tile]; k < m_start[tile + 1]; ++k)
+                    draw(piece, m_sorted[k]);
+            }
+        }
+        m_items.clear();
+    }
+
+private:
+    struct Item {
+        enum Kind : std::uint8_t { Frame, Diamond, Caption, Line } kind;
+        Pixel colour;
+        int x, y;          // frame, diamond: the panel point; caption: the mask's top-left; line: from (device)
+        int w, h;          // caption: the mask's size; line: to (device)
+        const uchar* bits; // caption: the mask's rows
+        qsizetype bpl;     // caption: bytes per mask row; line: its width in device pixels
+    };
+    /** Device pixels [x0, x1) x [y0, y1) that hold whatever an item draws. */
+    struct Box {
+        long long x0, y0, x1, y1;
+    };
+    struct Placed {
+        Item item;
+        int tx0, ty0, tx1, ty1; // the tiles its box meets, inclusive
+    };
+
+    void add(const Item& item, const Box& box)
+    {
+        const QRect& clip = m_canvas->clip();
+        const long long x0 = std::max<long long>(box.x0, clip.left()),
+                        x1 = std::min<long long>(box.x1, clip.right() + 1);
+        const long long y0 = std::max<long long>(box.y0, clip.top()),
+                        y1 = std::min<long long>(box.y1, clip.bottom() + 1);
+        if (x0 >= x1 || y0 >= y1)
+            return; // draws nothing here
+        m_items.push_back({item, int((x0 - clip.left()) / TileWidth), int((y0 - clip.top()) / TileHeight),
+                           int((x1 - 1 - clip.left()) / TileWidth), int((y1 - 1 - clip.top()) / TileHeight)});
+    }
+
+    template <typename Visit> void forEachTile(Visit visit) const
+    {
+        const size_t columns = size_t((m_canvas->clip().width() + TileWidth - 1) / TileWidth);
+        for (size_t i = 0; i < m_items.size(); ++i) {
+            const Placed& p = m_items[i];
+            for (int r = p.ty0; r <= p.ty1; ++r)
+                for (int c = p.tx0; c <= p.tx1; ++c)
+                    visit(i, size_t(r) * columns + size_t(c));
+        }
+    }
+
+    static void draw(const Canvas& canvas, const Item& it)
+    {
+        switch (it.kind) {
+        case Item::Frame:
+            canvas.squareFrame(QPoint(it.x, it.y), 3, it.colour);
+            break;
+        case Item::Diamond: {
+            const QPoint q(it.x, it.y);
+            const QPoint corners[5]
+                = {{q.x() - 4, q.y()}, {q.x(), q.y() + 4}, {q.x() + 4, q.y()}, {q.x(), q.y() - 4}, {q.x() - 4, q.y()}};
+            for (int c = 0; c < 4; ++c)
+                canvas.panelLine(corners[c], corners[c + 1], it.colour, 1);
+            break;
+        }
+        case Item::Caption:
+            canvas.blend(it.bits, it.bpl, it.w, it.h, it.x, it.y, it.colour);
+            break;
+        case Item::Line:
+            canvas.line(QPoint(it.x, it.y), QPoint(it.w, it.h), it.colour, int(it.bpl));
+            break;
+        }
+    }
+
+    std::optional<Canvas> m_canvas;
+    std::vector<Placed> m_items;
+    std::vector<Item> m_sorted;
+    std::vector<std::uint32_t> m_start, m_fill;
 };
 
 /** Makes the back buffer the panel's size at its own device pixel ratio (the picture step fills it). */
@@ -280,7 +469,7 @@ StatusStyle styleOf(const Location& l, const MapScene& scene)
 }
 
 /** Routes over everything, those the index places on the panel, in the same order as drawRoutes. */
-void drawIndexedRoutes(const Canvas& canvas, const MapScene& scene)
+void drawIndexedRoutes(const Canvas& canvas, const MapScene& scene, TiledOverlay& overlay)
 {
     const Settings& st = scene.settings;
     const DrawingObjects& o = scene.objects;
@@ -294,21 +483,22 @@ void drawIndexedRoutes(const Canvas& canvas, const MapScene& scene)
     // When most of the map shows, places meet several routes each: each is converted once.
     const bool remember = routes.size() > locs.size() / 2;
     std::vector<QPoint> panelPoints(remember ? locs.size() : 0, QPoint(INT_MIN, INT_MIN));
-    const auto panelPoint = [&](std::int32_t i) {
+    const auto panelPoint = [&](std::int32_t i, std::int32_t x, std::int32_t y) {
         if (!remember)
-            return v.mapToPanel(locs[size_t(i)].X, locs[size_t(i)].Y);
+            return v.mapToPanel(x, y);
         QPoint& p = panelPoints[size_t(i)];
         if (p.x() == INT_MIN)
-            p = v.mapToPanel(locs[size_t(i)].X, locs[size_t(i)].Y);
+            p = v.mapToPanel(x, y);
         return p;
     };
     for (const SpatialIndex::Segment* r : routes)
         if (shown[r->kind])
-            canvas.panelLine(panelPoint(r->from), panelPoint(r->target), pens[r->kind], 2);
+            overlay.line(panelPoint(r->from, r->fromX, r->fromY), panelPoint(r->target, r->targetX, r->targetY),
+                         pens[r->kind], 2);
 }
 
 /** Routes over everything; a connection listed both ways is simply drawn twice. */
-void drawRoutes(const Canvas& canvas, const MapScene& scene, const std::vector<QPoint>& panelPoints)
+void drawRoutes(const MapScene& scene, const std::vector<QPoint>& panelPoints, TiledOverlay& overlay)
 {
     const Settings& st = scene.settings;
     const DrawingObjects& o = scene.objects;
@@ -319,7 +509,7 @@ void drawRoutes(const Canvas& canvas, const MapScene& scene, const std::vector<Q
         for (const Route& r : locs[i].Routes) {
             if (r.Kind > 3 || !shown[r.Kind] || r.Target < 0 || size_t(r.Target) >= locs.size())
                 continue;
-            canvas.panelLine(panelPoints[i], panelPoints[size_t(r.Target)], pens[r.Kind], 2);
+            overlay.line(panelPoints[i], panelPoints[size_t(r.Target)], pens[r.Kind], 2);
         }
     }
 }
@@ -422,6 +612,9 @@ PicturePlan planPicture(const Viewport& v, const Settings& st, QSize picture, qr
 } // namespace
 
 struct MapPainter::Private {
+    Private() = default;
+    explicit Private(std::int64_t captionBudget) : captions(captionBudget, captionBudget) {}
+
     /** The whole picture at one shrinking level's scale, averaged or made of dropped pixels. */
     struct LevelCopy {
         QSize size;
@@ -435,6 +628,8 @@ struct MapPainter::Private {
     CaptionFont captionFont;
     int lineHeight = 0, maxCharWidth = 1;
     CaptionCache captions;
+    /** What the paint draws over the picture, gathered and drawn a tile at a time. */
+    TiledOverlay overlay;
     /** With "Hide overlapping captions": the captions this paint draws (see planCaptions). */
     bool hiding = false;
     std::vector<bool> shownLocations, shownMarkers;
@@ -470,6 +665,9 @@ struct MapPainter::Private {
         if (const CaptionCache::Entry* hit = captions.find(text, ratio, where))
             return *hit;
         RenderedCaption r = renderCaption(captionFont, text, ratio);
+        // Making room may take captions this paint gathered and has not drawn yet.
+        if (captions.insertEvicts(CaptionCache::footprint(text, r.mask)))
+            overlay.flush();
         return captions.insert(text, std::move(r.mask), r.offset, ratio, where, r.advance);
     }
 
@@ -562,7 +760,7 @@ struct MapPainter::Private {
             return;
         const CaptionCache::Entry& e = caption(name, limit, canvas.ratio(), where, slot);
         const QPoint origin = canvas.device(at);
-        canvas.blend(e.mask, origin.x() + e.offset.x(), origin.y() + e.offset.y(), colour);
+        overlay.caption(e.mask, origin.x() + e.offset.x(), origin.y() + e.offset.y(), colour);
     }
 
     /**
@@ -640,7 +838,8 @@ struct MapPainter::Private {
     /**
      * Renders, without painting, the captions a paint of `scene` would draw at `ratio`
      * that the cache lacks, as long as the cache stays within its budget and the clock
-     * before `deadline`. True when none is left to render.
+     * before `deadline`. True when nothing is left to do: none left to render, or the
+     * budget reached.
      */
     bool renderAhead(const MapScene& scene, qreal ratio, std::chrono::steady_clock::time_point deadline)
     {
@@ -649,17 +848,22 @@ struct MapPainter::Private {
         if (!st.ShowText)
             return true;
         const QRect panel(QPoint(0, 0), v.panel());
-        bool done = true;
+        bool done = true, full = false;
         int rendered = 0;
         const auto ahead = [&](const QByteArray& name, int limit, QPoint at, QPoint where) {
-            if (!done || name.isEmpty() || !mayReachPanel(v.panel(), at, shownChars(name, limit)))
+            if (!done || full || name.isEmpty() || !mayReachPanel(v.panel(), at, shownChars(name, limit)))
                 return;
             const QByteArray text = cutCaption(name, limit);
             if (captions.contains(text, ratio))
                 return;
-            // The clock is read every few captions: each costs some microseconds.
-            if (captions.bytes() >= captions.budget()
-                || (++rendered % 8 == 0 && std::chrono::steady_clock::now() >= deadline)) {
+            // A full cache ends the work: more would only push out what was rendered
+            // ahead before, and the window would come back for it all through its idle
+            // time. The clock is read every few captions: each costs some microseconds.
+            if (captions.bytes() >= captions.budget()) {
+                full = true;
+                return;
+            }
+            if (++rendered % 8 == 0 && std::chrono::steady_clock::now() >= deadline) {
                 done = false;
                 return;
             }
@@ -801,7 +1005,7 @@ struct MapPainter::Private {
             const QPoint q = panelPoints ? (*panelPoints)[i] : v.mapToPanel(L.X, L.Y);
             if (style.colour) {
                 textColour = pixelOf(*style.colour);
-                canvas.squareFrame(q, 3, textColour);
+                overlay.frame(q, textColour);
             }
             if (st.ShowText && locationCaptionShown(int(i)))
                 drawCaption(canvas, L.Name, st.TextLength, QPoint(q.x() + 4, q.y() + 1), textColour, QPoint(L.X, L.Y),
@@ -839,7 +1043,7 @@ struct MapPainter::Private {
             Pixel textColour;
             if (style.colour) {
                 textColour = pixelOf(*style.colour);
-                canvas.squareFrame(q, 3, textColour);
+                overlay.frame(q, textColour);
             } else {
                 textColour = colourBefore(scene, i); // only the highlighted location gets here
             }
@@ -867,10 +1071,7 @@ struct MapPainter::Private {
     void drawMarker(const Canvas& canvas, const MapScene& scene, int i, const Location& M, Pixel marker)
     {
         const QPoint q = scene.view.mapToPanel(M.X, M.Y);
-        const QPoint corners[5]
-            = {{q.x() - 4, q.y()}, {q.x(), q.y() + 4}, {q.x() + 4, q.y()}, {q.x(), q.y() - 4}, {q.x() - 4, q.y()}};
-        for (int c = 0; c < 4; ++c)
-            canvas.panelLine(corners[c], corners[c + 1], marker, 1);
+        overlay.diamond(q, marker);
         if (scene.settings.ShowText && markerCaptionShown(i))
             drawCaption(canvas, M.Name, scene.settings.MarkerLength, QPoint(q.x() + 3, q.y() + 3), marker,
                         QPoint(M.X, M.Y), markerSlot(scene, i));
@@ -900,6 +1101,9 @@ struct MapPainter::Private {
 };
 
 MapPainter::MapPainter() : d(std::make_unique<Private>())
+{}
+
+MapPainter::MapPainter(std::int64_t captionBudget) : d(std::make_unique<Private>(captionBudget))
 {}
 MapPainter::~MapPainter() = default;
 
@@ -942,6 +1146,7 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
         if (canvas.clip().isEmpty())
             continue;
         d->blitPicture(backBuffer, canvas, scene);
+        d->overlay.begin(canvas);
         if (indexed) {
             d->drawIndexedLocations(canvas, scene, highlight);
             if (scene.index->coversMarkers(scene.markers))
@@ -949,16 +1154,17 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
             else
                 d->drawMarkers(canvas, scene);
             if (anyRoutes)
-                drawIndexedRoutes(canvas, scene);
-            continue;
+                drawIndexedRoutes(canvas, scene, d->overlay);
+        } else {
+            // The routes join the locations' panel points, gathered while the locations are drawn.
+            if (anyRoutes)
+                panelPoints.resize(scene.locations.size());
+            d->drawLocations(canvas, scene, highlight, anyRoutes ? &panelPoints : nullptr);
+            d->drawMarkers(canvas, scene);
+            if (anyRoutes)
+                drawRoutes(scene, panelPoints, d->overlay);
         }
-        // The routes join the locations' panel points, gathered while the locations are drawn.
-        if (anyRoutes)
-            panelPoints.resize(scene.locations.size());
-        d->drawLocations(canvas, scene, highlight, anyRoutes ? &panelPoints : nullptr);
-        d->drawMarkers(canvas, scene);
-        if (anyRoutes)
-            drawRoutes(canvas, scene, panelPoints);
+        d->overlay.flush();
     }
     d->captions.endPaint();
 }

@@ -15,6 +15,7 @@
 #include <QRegion>
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
 
 namespace vdm {
@@ -88,6 +89,12 @@ void setDeviceResolution(QImage& image, qreal ratio);
 class MapPainter {
 public:
     MapPainter();
+    /**
+     * A painter whose caption cache keeps `captionBudget` bytes of captions beyond those
+     * of the paint under way (by default the budget follows the fullest paint, from
+     * 32 MB up to 160 MB).
+     */
+    explicit MapPainter(std::int64_t captionBudget);
     ~MapPainter();
     MapPainter(const MapPainter&) = delete;
     MapPainter& operator=(const MapPainter&) = delete;
@@ -122,7 +129,9 @@ public:
     /**
      * Renders ahead, without painting, the captions a paint of `scene` at `ratio` would
      * draw and the caption cache lacks (a view a zoom step away, say), while the cache
-     * stays within its budget and until `deadline`. True when none is left to render.
+     * stays within its budget and until `deadline`. True when there is nothing more to
+     * do: none left to render, or the cache holds all its budget allows (rendering more
+     * would only push out what was rendered ahead before).
      */
     bool renderCaptionsAhead(const MapScene& scene, qreal ratio, std::chrono::steady_clock::time_point deadline);
     /** How many captions the cache holds. */

@@ -165,8 +165,7 @@ void SpatialIndex::setRoutes(const LocationList& locations)
             if (r.Kind < Skarnel || r.Kind > MagesGuild || r.Target < 0 || std::size_t(r.Target) >= locations.size())
                 continue;
             const Location& b = locations[std::size_t(r.Target)];
-            m_segments.push_back({std::int32_t(i), r.Target, r.Kind, std::min(a.X, b.X), std::max(a.X, b.X),
-                                  std::min(a.Y, b.Y), std::max(a.Y, b.Y)});
+            m_segments.push_back({std::int32_t(i), r.Target, r.Kind, a.X, a.Y, b.X, b.Y});
         }
     }
     Grid& g = m_routeCells;
@@ -178,7 +177,7 @@ void SpatialIndex::setRoutes(const LocationList& locations)
     m_longRoutes.clear();
     // Two passes over the boxes: count per cell, then fill; ordinals stay ascending per cell.
     const auto span = [&](const Segment& s, auto visit) {
-        const int c0 = g.column(s.xlo), c1 = g.column(s.xhi), r0 = g.row(s.ylo), r1 = g.row(s.yhi);
+        const int c0 = g.column(s.xlo()), c1 = g.column(s.xhi()), r0 = g.row(s.ylo()), r1 = g.row(s.yhi());
         if (std::int64_t(c1 - c0 + 1) * (r1 - r0 + 1) > LongRouteCells)
             return false;
         for (int r = r0; r <= r1; ++r)
@@ -253,7 +252,7 @@ std::vector<const SpatialIndex::Segment*> SpatialIndex::routesIn(const MapBox& b
 {
     std::vector<const Segment*> out;
     const auto meets = [&](const Segment& s) {
-        return s.xhi >= box.xlo && s.xlo <= box.xhi && s.yhi >= box.ylo && s.ylo <= box.yhi;
+        return s.xhi() >= box.xlo && s.xlo() <= box.xhi && s.yhi() >= box.ylo && s.ylo() <= box.yhi;
     };
     const Grid& g = m_routeCells;
     if (box.xlo > box.xhi || box.ylo > box.yhi || g.columns == 0)

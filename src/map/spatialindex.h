@@ -6,6 +6,7 @@
 
 #include <QRect>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -35,11 +36,20 @@ MapBox mapBoxOf(const Viewport& view, const QRect& area);
  */
 class SpatialIndex {
 public:
-    /** A route as the painter draws it: from location `from` to location `target`, of `kind`. */
+    /**
+     * A route as the painter draws it: from location `from` to location `target`, of
+     * `kind`, with both map points, so a paint reads the segments alone and not the
+     * places' records.
+     */
     struct Segment {
         std::int32_t from = 0, target = 0;
         std::uint8_t kind = 0;
-        std::int32_t xlo = 0, xhi = 0, ylo = 0, yhi = 0; // bounding box in map units
+        std::int32_t fromX = 0, fromY = 0, targetX = 0, targetY = 0; // map units
+        // The bounding box in map units.
+        std::int32_t xlo() const { return std::min(fromX, targetX); }
+        std::int32_t xhi() const { return std::max(fromX, targetX); }
+        std::int32_t ylo() const { return std::min(fromY, targetY); }
+        std::int32_t yhi() const { return std::max(fromY, targetY); }
     };
 
     SpatialIndex() = default;

@@ -137,3 +137,28 @@ TEST(CaptionsAhead, AViewRenderedAheadPaintsWithoutRenderingAndAsACold)
         EXPECT_TRUE(cold.paint(scene) == painted);
     }
 }
+
+TEST(CaptionsAhead, AFullCacheEndsTheRenderingAheadAndPaintsStayExact)
+{
+    const test::Crowd& crowd = test::bigCrowd();
+    const Settings s = test::everyOverlay();
+    const DrawingObjects o = DrawingObjects::fromSettings(s);
+    const Viewport v = Viewport::showing(crowd.picture.size(), 2, {400, 300}, 5, {700, 900});
+    GoHighlight h;
+    const MapScene scene{v, crowd.picture, crowd.locations, crowd.markers, s, o, h, &crowd.index};
+    // A budget of a few captions: rendering ahead stops there, and says it is done, so
+    // the window does not come back for more while it is idle.
+    constexpr std::int64_t Budget = 4096;
+    MapPainter small(Budget);
+    EXPECT_TRUE(small.renderCaptionsAhead(scene, 1, std::chrono::steady_clock::now() + std::chrono::minutes(1)));
+    const int held = small.cachedCaptions();
+    EXPECT_GT(held, 0);
+    EXPECT_LT(small.cacheBytes(), 2 * Budget);
+    EXPECT_TRUE(small.renderCaptionsAhead(scene, 1, std::chrono::steady_clock::now() + std::chrono::minutes(1)));
+    EXPECT_EQ(small.cachedCaptions(), held);
+    // A paint of far more captions than that gives up its own as it goes, and still
+    // paints what a painter with room paints.
+    const QImage painted = small.paint(scene);
+    EXPECT_TRUE(MapPainter().paint(scene) == painted);
+    EXPECT_TRUE(small.paint(scene) == painted);
+}
