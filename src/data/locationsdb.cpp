@@ -8,12 +8,14 @@
 #include "data/textarena.h"
 #include "data/textconv.h"
 
+#include <QHashFunctions>
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <new>
-#include <string_view>
-#include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace vdm {
 namespace {
@@ -54,25 +56,55 @@ void reserveForTheRest(LocationList& out, qsizetype bytesRead, qsizetype bytesLe
  */
 class SharedTexts {
 public:
-    explicit SharedTexts(TextArena& arena) : m_arena(arena) {}
+    explicit SharedTexts(TextArena& arena) : m_arena(arena), m_slots(16) {}
     QByteArray get(QByteArrayView text)
     {
         if (text.isEmpty())
             return {};
-        const std::string_view key(text.data(), std::size_t(text.size()));
-        if (const auto it = m_texts.find(key); it != m_texts.end())
-            return it->second;
+        const std::size_t hash = qHash(text);
+        Slot& slot = m_slots[slotOf(text, hash)];
+        if (!slot.text.isNull())
+            return slot.text;
         QByteArray copy = m_arena.copy(text);
-        if (m_texts.size() < kMaxTexts)
-            m_texts.emplace(std::string_view(copy.constData(), std::size_t(copy.size())), copy);
+        if (m_count < kMaxTexts) {
+            slot = Slot{hash, copy};
+            if (++m_count * 2 > m_slots.size())
+                grow();
+        }
         return copy;
     }
 
 private:
     static constexpr std::size_t kMaxTexts = 65536;
+    // Open addressing, at most half full: a look-up mostly reads one slot, where a node-based
+    // table chased a pointer per record (two texts a record, a million records).
+    struct Slot {
+        std::size_t hash = 0;
+        QByteArray text; // null: empty
+    };
+
+    /** The slot holding `text`, or the empty one where it would go. */
+    std::size_t slotOf(QByteArrayView text, std::size_t hash) const
+    {
+        const std::size_t mask = m_slots.size() - 1;
+        for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+            const Slot& slot = m_slots[at];
+            if (slot.text.isNull() || (slot.hash == hash && slot.text == text))
+                return at;
+        }
+    }
+
+    void grow()
+    {
+        std::vector<Slot> old = std::exchange(m_slots, std::vector<Slot>(m_slots.size() * 2));
+        for (Slot& slot : old)
+            if (!slot.text.isNull())
+                m_slots[slotOf(slot.text, slot.hash)] = std::move(slot);
+    }
+
     TextArena& m_arena;
-    // The keys view the values' own bytes, which never change while the table holds them.
-    std::unordered_map<std::string_view, QByteArray> m_texts;
+    std::vector<Slot> m_slots;
+    std::size_t m_count = 0;
 };
 
 void readRecords(const QByteArray& bytes, LocationList& out, ReleaseBehind* release)

@@ -261,6 +261,7 @@ TEST(LocationsDb, ManyRecordsReadAsEachAlone)
     } cases[] = {
         {1000, 7, {}, {}},
         {9500, 9500, {}, {}},
+        {70000, 70000, {}, {}},
         {70, 3, QByteArray(200000, '\n'), {}},
         {300, 2, record("loc", "Z", "0", "1;2"), "'1;2' is not a valid integer value"},
     };
@@ -279,6 +280,10 @@ TEST(LocationsDb, ManyRecordsReadAsEachAlone)
         EXPECT_EQ(errorOf(bytes + c.tail, all), c.error) << c.records;
         ASSERT_EQ(all.size(), alone.size()) << c.records;
         EXPECT_TRUE(all == alone) << c.records;
+        // Up to the reader's bound, each distinct region is kept once.
+        if (c.regions < c.records && c.error.isEmpty()) {
+            EXPECT_EQ(all[0].Region.constData(), all[std::size_t(c.regions)].Region.constData()) << c.records;
+        }
     }
 }
 
