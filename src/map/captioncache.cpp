@@ -73,10 +73,12 @@ CaptionCache::Entry& CaptionCache::add(const QByteArray& text, QImage mask, QPoi
         ++m_generation;
     }
     const std::int64_t bytes = footprint(text, mask);
-    Entry& e
-        = m_entries
-              .emplace(std::move(key), Entry{text, ratio, std::move(mask), offset, advance, bytes, 0, m_zoom, where})
-              .first->second;
+    Entry& e = m_entries
+                   .emplace(std::move(key),
+                            Entry{text, ratio, std::move(mask), offset, advance, bytes, 0, m_zoom, where, {}})
+                   .first->second;
+    if (!e.mask.isNull())
+        e.ink = {e.mask.constBits(), e.mask.width(), e.mask.height(), e.mask.bytesPerLine()};
     m_bytes += bytes;
     return e;
 }

@@ -44,6 +44,16 @@ public:
         std::uint64_t paint = 0;
         int zoom = 0;
         QPoint where;
+        /**
+         * The mask's rows and size, read once when it is added: a crowded paint reaches
+         * thousands of entries, and reading them from the image itself costs another
+         * trip to memory for each.
+         */
+        struct Ink {
+            const uchar* bits = nullptr; // null: no ink
+            int width = 0, height = 0;
+            qsizetype bytesPerLine = 0;
+        } ink;
     };
 
     explicit CaptionCache(std::int64_t floor = DefaultBudget, std::int64_t cap = MaxBudget);

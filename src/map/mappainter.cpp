@@ -292,12 +292,12 @@ public:
     }
 
     /** A caption's mask (it must stay as it is until the next flush) with its top-left at device point (x, y). */
-    void caption(const QImage& mask, int x, int y, Pixel c)
+    void caption(const CaptionCache::Entry::Ink& mask, int x, int y, Pixel c)
     {
-        if (mask.isNull())
+        if (!mask.bits)
             return;
-        add({Item::Caption, c, x, y, mask.width(), mask.height(), mask.constBits(), mask.bytesPerLine()},
-            {x, y, (long long)x + mask.width(), (long long)y + mask.height()});
+        add({Item::Caption, c, x, y, mask.width, mask.height, mask.bits, mask.bytesPerLine},
+            {x, y, (long long)x + mask.width, (long long)y + mask.height});
     }
 
     /** A line between two panel points, `width` panel pixels wide (see Canvas::panelLine). */
@@ -760,7 +760,7 @@ struct MapPainter::Private {
             return;
         const CaptionCache::Entry& e = caption(name, limit, canvas.ratio(), where, slot);
         const QPoint origin = canvas.device(at);
-        overlay.caption(e.mask, origin.x() + e.offset.x(), origin.y() + e.offset.y(), colour);
+        overlay.caption(e.ink, origin.x() + e.offset.x(), origin.y() + e.offset.y(), colour);
     }
 
     /**
