@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "map/viewport.h"
 
+#include <QRect>
 #include <QString>
 
 #include <algorithm>
@@ -71,6 +72,11 @@ QPoint Viewport::mapToPanel(int x, int y) const
 {
     const QPoint p = MapToScreen(x, y);
     return p - m_scroll + m_margin;
+}
+
+bool Viewport::shows(int x, int y, int level) const
+{
+    return LevelVisible(level) && QRect(QPoint(), m_panel).contains(mapToPanel(x, y));
 }
 
 QPoint Viewport::panelToPicture(QPoint panel) const

@@ -85,6 +85,8 @@ public:
 
     /** Panel point of a map point (MapToScreen plus the view offset and margins). */
     QPoint mapToPanel(int x, int y) const;
+    /** Whether a place of detail `level` at map point (x, y) is on the panel now. */
+    bool shows(int x, int y, int level) const;
     /** Picture point shown at a panel point. */
     QPoint panelToPicture(QPoint panel) const;
 

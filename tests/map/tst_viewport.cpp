@@ -256,6 +256,33 @@ TEST(ViewportTest, GoTargetIndexPerDetailLevel)
         EXPECT_EQ(Viewport::goTargetIndex(c.level), c.target) << c.level;
 }
 
+TEST(ViewportTest, ShowsOnlyWhatIsOnThePanelAtItsLevel)
+{
+    // The map's origin is scrolled to each panel point in turn (panel 330 x 380).
+    const struct {
+        const char* what;
+        QPoint panel;
+        int level;
+        bool shown;
+    } cases[] = {
+        {"top-left corner", {0, 0}, 0, true},
+        {"bottom-right pixel", {329, 379}, 0, true},
+        {"one past the right edge", {330, 10}, 0, false},
+        {"one past the bottom edge", {10, 380}, 0, false},
+        {"left of the panel", {-1, 10}, 0, false},
+        {"above the panel", {10, -1}, 0, false},
+        {"on the panel, at a level this zoom hides", {100, 100}, 8, false},
+    };
+    for (const auto& c : cases) {
+        Viewport v = viewAt(5);
+        v.scrollTo({0, 0});
+        const QPoint unscrolled = v.mapToPanel(0, 0);
+        v.scrollTo(unscrolled - c.panel);
+        ASSERT_EQ(v.mapToPanel(0, 0), c.panel) << c.what;
+        EXPECT_EQ(v.shows(0, 0, c.level), c.shown) << c.what;
+    }
+}
+
 TEST(ViewportTest, GoTargetShowsTheLocation)
 {
     // Centring at the target level must leave the location visible there.
