@@ -15,6 +15,8 @@
 
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLabel>
+#include <QListView>
 #include <QScopeGuard>
 #include <QSignalBlocker>
 #include <QToolButton>
@@ -25,7 +27,22 @@ EditControls::EditControls(const Widgets& widgets, MapEditor& editor, const Worl
                            const Viewport& view, Prompts& prompts, QWidget* window)
     : m_widgets(widgets), m_editor(editor), m_world(world), m_hover(hover), m_view(view), m_prompts(prompts),
       m_window(window)
-{}
+{
+    QComboBox* list = widgets.list;
+    list->setInsertPolicy(QComboBox::NoInsert);
+    list->setModel(new LocationListModel(list));
+    // Long lists must not measure every name: the list keeps its stored width.
+    list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    if (auto* rows = qobject_cast<QListView*>(list->view()))
+        rows->setUniformItemSizes(true);
+    // The list's label where its band's header stands: assistive technology reads it as
+    // the list's label, and Alt+L takes the list (the header itself is painted).
+    auto* label = new QLabel(QStringLiteral("&Location"), list->parentWidget());
+    label->setObjectName(QStringLiteral("LabelLocationList"));
+    label->setBuddy(list);
+    label->setGeometry(0, 0, 0, 0);
+    widgets.note->setFocusPolicy(Qt::StrongFocus);
+}
 
 std::array<std::pair<std::int32_t, QAbstractButton*>, 3> EditControls::statusButtons() const
 {
@@ -219,6 +236,19 @@ void EditControls::imported()
 
 void EditControls::walkHistory(bool back)
 {
+    // Last, whatever happened: the map shows the change, a place or marker outside the
+    // view centred as Go centres it, with one paint (the frame, the markers, the counts).
+    const auto painted = qScopeGuard([this] {
+        if (const std::optional<EditTarget>& change = m_editor.lastChange()) {
+            const bool marker = change->kind == EditTarget::Kind::Marker;
+            const Location& l = (marker ? m_world.markers() : m_world.locations())[size_t(change->index)];
+            if (!m_view.shows(l.X, l.Y, l.Level)) {
+                m_widgets.mapPanel->goTo(l.X, l.Y, l.Level);
+                return;
+            }
+        }
+        m_widgets.mapPanel->repaint();
+    });
     const size_t before = m_world.markers().size();
     const auto shown = qScopeGuard([&] {
         m_tools.markersChanged(before, m_world.markers().size());

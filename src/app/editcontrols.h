@@ -77,9 +77,10 @@ public:
     /** The add, delete or delete-all tool was pressed. */
     void toolClicked(QToolButton* sender);
     /**
-     * Undo (`back`) or redo of the editor's last step; the box shows what it changed (a
-     * location is selected in the list, a marker shown), and the tools follow the count.
-     * Shown even when the step's write fails.
+     * Ctrl+Z (`back`) or Ctrl+Y: undo or redo of the editor's last step. The box shows
+     * what it changed (a location is selected in the list, a marker shown), the tools
+     * follow the count, and the map shows it (centred as Go centres when it lies outside
+     * the view), also when the step's write fails.
      */
     void walkHistory(bool back);
 

@@ -4,6 +4,11 @@
 #include "app/anchors.h"
 #include "app/coolbar.h"
 #include "map/viewport.h"
+#include "session/settingssession.h"
+
+#include <QGuiApplication>
+#include <QIcon>
+#include <QScreen>
 
 #include <memory>
 #include <utility>
@@ -40,6 +45,13 @@ FormLayout::FormLayout(QWidget& window, const Widgets& widgets)
 {
     window.resize(kDesignSize);
     window.move(kDesignPosition);
+    // The icon drawn at each size the desktop asks for (task bar, switcher, title bar),
+    // so it is never a scaled copy: 16 to 256 pixels, 64 and 96 being the @2x files.
+    QIcon icon;
+    for (const char* file :
+         {"icon16", "icon22", "icon24", "icon32", "icon", "icon32@2x", "icon@2x", "icon128", "icon256"})
+        icon.addFile(QStringLiteral(":/glyphs/%1.png").arg(QLatin1String(file)));
+    window.setWindowIcon(icon);
 
     // Components anchored to the edges of their parents, as laid out at the design size.
     using E = AnchorTable::Edge;
@@ -98,6 +110,19 @@ void FormLayout::layoutPanels()
     // Hidden windows get their resize events only when shown; lay out at once all the same.
     m_anchors->apply(m_widgets.main);
     m_anchors->apply(m_widgets.box);
+}
+
+void FormLayout::restoreGeometry(const StoredView& stored, bool positionsKnown)
+{
+    if (!stored.geometryRead)
+        return;
+    QList<QRect> screens;
+    for (const QScreen* screen : QGuiApplication::screens())
+        screens << screen->availableGeometry();
+    if (positionsKnown)
+        m_window.move(reachablePosition(stored, screens));
+    m_window.resize(stored.Width, stored.Height);
+    layoutPanels();
 }
 
 void FormLayout::restoreBands(const BandPositions& saved)

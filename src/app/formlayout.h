@@ -46,12 +46,18 @@ public:
         QWidget* notes;
     };
 
-    /** Sizes the window to its design and adds the anchors and the bands. */
+    /** Sizes the window to its design, gives it its icon and adds the anchors and the bands. */
     FormLayout(QWidget& window, const Widgets& widgets);
     ~FormLayout();
 
     /** Lays the panels out for the window's size and the bar's rows. */
     void layoutPanels();
+    /**
+     * The stored size, and the stored position where the window system lets a window
+     * choose it (moved onto a screen when it would lie beyond every one); nothing when
+     * the file held no geometry.
+     */
+    void restoreGeometry(const StoredView& stored, bool positionsKnown);
     /** Rebuilds the band layout from where the bands were saved. */
     void restoreBands(const BandPositions& saved);
     /** Shows the window minimised (1) or maximised (2); 0 leaves it as it is. */

@@ -9,7 +9,9 @@
 #include "session/settingssession.h"
 #include "world/world.h"
 
+#include <QClipboard>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QProgressDialog>
 
 namespace vdm {
@@ -24,6 +26,15 @@ ImageCommand::ImageCommand(QWidget& window, QWidget& mapPanel, const MapCanvas& 
     : QObject(&window), m_window(window), m_panel(mapPanel), m_canvas(canvas), m_world(world), m_settings(settings),
       m_prompts(prompts)
 {}
+
+void ImageCommand::copyView()
+{
+    // Exactly the image the panel has just been given: a scroll's reuse paints the same
+    // pixels as a whole paint, so the copy takes none of its own.
+    m_panel.repaint();
+    if (m_panel.isVisible() && !m_canvas.backBuffer().isNull())
+        QGuiApplication::clipboard()->setImage(m_canvas.backBuffer());
+}
 
 void ImageCommand::saveViewAsImage()
 {

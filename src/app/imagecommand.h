@@ -29,6 +29,8 @@ public:
                  SettingsSession& settings, Prompts& prompts);
 
     void saveViewAsImage();
+    /** The clipboard takes the visible map panel's image, painted anew (none while hidden). */
+    void copyView();
 
 private:
     QWidget& m_window;

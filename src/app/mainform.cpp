@@ -12,7 +12,6 @@
 #include "app/formlayout.h"
 #include "app/historyactions.h"
 #include "app/imagecommand.h"
-#include "app/locationlistmodel.h"
 #include "dialogs/errorguard.h"
 #include "world/datalocations.h"
 #include "world/worldchoice.h"
@@ -22,17 +21,13 @@
 #include "app/noteedit.h"
 #include "app/progresscommands.h"
 #include "app/progressline.h"
-#include "app/userfilewatch.h"
+#include "app/otherchanges.h"
 #include "app/worldcommand.h"
 #include "ui_mainform.h"
 
 #include <QApplication>
 #include <QDialog>
 #include <QFileInfo>
-#include <QIcon>
-#include <QLabel>
-#include <QListView>
-#include <QMenu>
 #include <QPlainTextEdit>
 #include <QScopeGuard>
 
@@ -139,7 +134,10 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
     panel->setJourney(&m_journey->session());
     // Every command's action, key, menu entry and tooltip, from the one table.
     m_commands = new WindowCommands(*this, commandButtons(*m_ui), m_prompts);
-    connect(m_commands, &WindowCommands::handlerWanted, this, [this](Command c) { commandRow(c).run(*this); });
+    connect(m_commands, &WindowCommands::handlerWanted, this, [this](Command c) {
+        commandRow(c).run({*this, mapView(), *m_editControls, *m_find, *m_journey, *m_orientation, *m_imageCommand,
+                           *m_progressCommands, *m_worldCommand, *m_commands});
+    });
     new HistoryActions(*m_commands->action(Command::Undo), *m_commands->action(Command::Redo), m_edit.history(), this);
     // The place filter, the navigator, the bookmarks and the recent worlds; what the filter
     // shows is asked by the paint, the hit tests and the progress line alike.
@@ -162,47 +160,16 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
         mapView().followPanel();
         m_progressLine->pointerMoved(at);
     });
-    m_fileWatch = new UserFileWatch(this);
-    connectGuarded(m_prompts, this, m_fileWatch, &UserFileWatch::changed, [this] { m_world.readChangedUserFiles(); });
-    followWorld();
-}
-
-void TMainForm::followWorld()
-{
-    // The connections stay with the place the world lives in, through every world opened there.
-    const WorldEvents& events = m_world.events();
-    // The map, the box, the progress line and the messages follow another program's
-    // changes once the handler in progress is done (the editor follows renumbered markers
-    // by itself, at once).
-    connect(&events, &WorldEvents::otherChangesTaken, this, [this] {
-        if (std::exchange(m_otherChangesQueued, true))
-            return;
-        QMetaObject::invokeMethod(
-            this, [this] { guarded(m_prompts, this, [this] { showOtherChanges(); }); }, Qt::QueuedConnection);
+    // The map, the box, the progress line and the messages follow another program's changes.
+    m_otherChanges = new OtherChanges(*this, m_world, m_prompts);
+    connect(m_otherChanges, &OtherChanges::taken, this, [this] {
+        m_editControls->otherChangesTaken();
+        RepaintMap(); // and with it the progress line
+        reportWorldNotices();
     });
-    // From the writer's thread: the window's thread takes the outcome (and a failure's box).
-    connect(
-        &events, &WorldEvents::userDataWritten, this,
-        [this] { guarded(m_prompts, this, [this] { m_world.collectWrites(); }); }, Qt::QueuedConnection);
     connect(&m_edit, &MapEditor::mapChanged, this, [this] { RepaintMap(); });
     // Whoever changed the settings, the editor writes as they now say.
     connect(&m_session, &SettingsSession::changed, this, [this] { m_edit.setAutosave(settings().Autosave); });
-}
-
-void TMainForm::watchUserFiles()
-{
-    if (m_firstShowDone && !m_destroyed)
-        m_fileWatch->watch(m_world.settledUserFilePaths());
-}
-
-void TMainForm::showOtherChanges()
-{
-    m_otherChangesQueued = false;
-    if (m_destroyed)
-        return;
-    m_editControls->otherChangesTaken();
-    RepaintMap(); // and with it the progress line
-    reportWorldNotices();
 }
 
 TMainForm::~TMainForm()
@@ -232,30 +199,9 @@ void TMainForm::setupComponents()
                                    {u.SBU, u.SBA, u.SBV},
                                    u.MemoNotes});
     setWindowTitle(titleWithZoom(view().zoomIndex()));
-    // The icon drawn at each size the desktop asks for (task bar, switcher, title bar),
-    // so it is never a scaled copy: 16 to 256 pixels, 64 and 96 being the @2x files.
-    QIcon icon;
-    for (const char* file :
-         {"icon16", "icon22", "icon24", "icon32", "icon", "icon32@2x", "icon@2x", "icon128", "icon256"})
-        icon.addFile(QStringLiteral(":/glyphs/%1.png").arg(QLatin1String(file)));
-    setWindowIcon(icon);
-
-    m_ui->CBLoc->setInsertPolicy(QComboBox::NoInsert);
-    m_ui->CBLoc->setModel(new LocationListModel(m_ui->CBLoc));
-    // Long lists must not measure every name: the list keeps its stored width.
-    m_ui->CBLoc->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    if (auto* view = qobject_cast<QListView*>(m_ui->CBLoc->view()))
-        view->setUniformItemSizes(true);
-    m_ui->MemoNotes->setFocusPolicy(Qt::StrongFocus);
     m_focusChain = std::make_unique<FocusChain>(
         *m_ui->CoolBarMain, QList<QWidget*>{m_ui->PanelMap, m_ui->MemoNotes, m_ui->SBU, m_ui->SBA, m_ui->SBV},
         m_ui->PanelMap);
-    // The list's label where its band's header stands: assistive technology reads it as
-    // the list's label, and Alt+L takes the list (the header itself is painted).
-    auto* listLabel = new QLabel(QStringLiteral("&Location"), m_ui->ToolBarLoc);
-    listLabel->setObjectName(QStringLiteral("LabelLocationList"));
-    listLabel->setBuddy(m_ui->CBLoc);
-    listLabel->setGeometry(0, 0, 0, 0);
     m_ui->PanelMap->setFocus();
 }
 
@@ -308,7 +254,7 @@ void TMainForm::FormCreate()
     auto selectFirst = qScopeGuard([this] { m_editControls->selectFirst(); });
     // From now on another program's changes of the user's files are shown, also after a
     // loader error (what loaded is shown and written back all the same).
-    const auto watch = qScopeGuard([this] { watchUserFiles(); });
+    const auto watch = qScopeGuard([this] { m_otherChanges->watch(); });
     loadLocations();
     m_orientation->worldLoaded(); // the user's filter and bookmarks of this world
     m_world.LoadRoutes();
@@ -351,10 +297,10 @@ void TMainForm::FormDestroy()
     if (m_destroyed)
         return;
     m_destroyed = true;
-    m_fileWatch->watch({});
+    const bool mergeUntold = m_otherChanges->stop();
     // Each step on its own: a write that fails says so and the others still run.
     if (m_firstShowDone) {
-        if (std::exchange(m_otherChangesQueued, false))
+        if (mergeUntold)
             reportWorldNotices(); // a merge read while idle, its notice still on its way
         m_world.takeNotices();    // what a first show cut short by an error never told stays untold
         guarded(m_prompts, this, [this] { m_world.SaveUserData(); });

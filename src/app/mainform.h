@@ -32,7 +32,6 @@ class TMainForm;
 
 namespace vdm {
 
-class IniFile;
 class TFormAbout;
 class TFormOptions;
 class FormLayout;
@@ -45,7 +44,7 @@ class ImageCommand;
 class ProgressCommands;
 class WindowCommands;
 enum class Command;
-class UserFileWatch;
+class OtherChanges;
 class EditControls;
 class FocusChain;
 class WindowInput;
@@ -54,9 +53,9 @@ class WorldInstance;
 
 /**
  * The main window: wiring between the widgets and the parts that own the state. It owns
- * the world (picture, locations and markers), the view binding, the settings session
- * (file, members, drawing objects), the editor, the pointer's hover part, the
- * map hint and the keyboard and wheel input.
+ * the world (picture, locations and markers), the settings session (file, members,
+ * drawing objects), the editor, the pointer's hover part, the map hint and the keyboard
+ * and wheel input; the map view (the form's map panel) owns the viewport and the canvas.
  * Its components come from resources/mainform.ui (reach them through ui() or by object
  * name); the handlers keep the names of the events they serve and delegate to the parts.
  * Tests read state through the parts' accessors.
@@ -115,59 +114,22 @@ public:
     void ImageMapMouseMove(Qt::MouseButtons buttons, int x, int y);
     void PanelMapDblClick();
     void CBLocChange();
-    /** Ctrl+Z and More > Undo: takes back the last edit and shows what it changed. */
-    void UndoClick();
-    /** Ctrl+Shift+Z, Ctrl+Y and More > Redo. */
-    void RedoClick();
     void ToolButtonShowClick(QToolButton* sender);
-
-    // --- the command table's entry points (mainform_commands.cpp) ---
-    /** The action of `command`, made from the window's table of commands. */
-    QAction* command(Command command) const;
-    /** The window's commands: their actions, the More menu, the shortcuts list. */
-    const WindowCommands& commands() const { return *m_commands; }
-    /** An arrow or page key: the view scrolls by `step`. */
-    void KeyScroll(const ScrollStep& step);
-    /** F11: the full-screen flag alone flips, so a maximised window comes back maximised. */
-    void FullScreenClick();
-    void SaveImageClick();
-    void ExportProgressClick();
-    void ImportProgressClick();
-    void OpenWorldClick();
-    /** F10 and the Menu key: the More menu opens under its button. */
-    void MenuClick();
-    /** F2: the location box opens on the list's selected location, as a double click on it does. */
-    void OpenBoxClick();
     /**
      * Enter on the map: with a marker tool on, a click at the map's centre (where the
      * centre mark stands); otherwise the box opens on the selected location.
      */
     void PanelMapEnter();
-
-    // --- finding the way (mainform_orientation.cpp) ---
-    /** The filter bar opens, or closes when open. */
-    void FilterClick();
-    /** The navigator floats over the map, or goes. */
-    void NavigatorClick();
-    /** Ctrl+Shift+digit keeps the view, Ctrl+digit returns to it. */
-    void StoreBookmark(int digit);
-    void ReturnToBookmark(int digit);
-    void AddBookmarkClick();
-    void DeleteBookmarkClick();
-    /** The place filter, the navigator, the bookmarks and the recent worlds. */
-    const OrientationCommands& orientation() const { return *m_orientation; }
-
-    // --- finding (mainform_find.cpp) ---
-    /** Ctrl+F and More > Find: opens the quick-find bar over the map. */
-    void FindClick();
     /** The find bar took location `index`: the list selects it and Go runs on it. */
     void FindChosen(int index);
-    /** More > Keyboard shortcuts: the list of the window's keys. */
-    void ShortcutsClick();
-    /** "Plan route...": the journey bar over the map, the selected place as From. */
-    void PlanRouteClick();
-    /** "Plan tour...": the journey bar for a tour of what is left, from the selected place. */
-    void PlanTourClick();
+
+    // --- the parts, read-only (the command table runs the window's commands on them) ---
+    /** The action of `command`, made from the window's table of commands. */
+    QAction* command(Command command) const;
+    /** The window's commands: their actions, the More menu, the shortcuts list. */
+    const WindowCommands& commands() const { return *m_commands; }
+    /** The place filter, the navigator, the bookmarks and the recent worlds. */
+    const OrientationCommands& orientation() const { return *m_orientation; }
     /** The journey planner: its bar, the journey drawn and its current leg. */
     const JourneyCommands& journey() const { return *m_journey; }
 
@@ -241,16 +203,6 @@ private:
     void worldOpened(const QString& folder);
     /** Shows the world's messages about user files it keeps unread. */
     void reportWorldNotices();
-    /** Construction: the window follows what the world and the editor tell. */
-    void followWorld();
-    /** Watches the user's files of the world shown, once the first show has begun. */
-    void watchUserFiles();
-    void showOtherChanges();
-    /**
-     * Undo or redo (`back`), then the map shows it: a place or marker outside the view is
-     * centred as Go centres, and the map is painted once, even when a write failed.
-     */
-    void walkHistory(bool back);
 
     Prompts& m_prompts;
     QString m_appDir;
@@ -276,8 +228,7 @@ private:
     ImageCommand* m_imageCommand = nullptr;
     ProgressCommands* m_progressCommands = nullptr;
     WindowCommands* m_commands = nullptr;
-    UserFileWatch* m_fileWatch = nullptr;
-    bool m_otherChangesQueued = false;
+    OtherChanges* m_otherChanges = nullptr;
 };
 
 } // namespace vdm

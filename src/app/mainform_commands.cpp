@@ -4,18 +4,11 @@
 
 #include "app/displaytoggles.h"
 #include "app/imagecommand.h"
-#include "app/progresscommands.h"
 #include "app/progressline.h"
 #include "app/windowcommands.h"
-#include "app/worldcommand.h"
 #include "dialogs/formabout.h"
 #include "dialogs/formoptions.h"
 #include "ui_mainform.h"
-
-#include <QClipboard>
-#include <QGuiApplication>
-
-#include <utility>
 
 namespace vdm {
 
@@ -56,52 +49,13 @@ void TMainForm::OptionsToolButtonClick(QToolButton* sender)
         RepaintMap();
         WriteSettings();
     } else if (sender == m_ui->ToolButtonClip) {
-        // Exactly the image the panel has just been given: a scroll's reuse paints the
-        // same pixels as a whole paint, so the copy takes none of its own.
-        RepaintMap();
-        if (m_ui->PanelMap->isVisible() && !canvas().backBuffer().isNull())
-            QGuiApplication::clipboard()->setImage(canvas().backBuffer());
+        m_imageCommand->copyView();
     }
 }
 
 QAction* TMainForm::command(Command command) const
 {
     return m_commands ? m_commands->action(command) : nullptr;
-}
-
-void TMainForm::KeyScroll(const ScrollStep& step)
-{
-    mapView().scroll(step);
-}
-
-void TMainForm::FullScreenClick()
-{
-    setWindowState(windowState() ^ Qt::WindowFullScreen);
-}
-
-void TMainForm::SaveImageClick()
-{
-    m_imageCommand->saveViewAsImage();
-}
-
-void TMainForm::ExportProgressClick()
-{
-    m_progressCommands->exportProgress();
-}
-
-void TMainForm::ImportProgressClick()
-{
-    m_progressCommands->importProgress();
-}
-
-void TMainForm::OpenWorldClick()
-{
-    m_worldCommand->openWorld();
-}
-
-void TMainForm::MenuClick()
-{
-    m_commands->openMenu();
 }
 
 } // namespace vdm

@@ -5,9 +5,6 @@
 #include "app/editcontrols.h"
 #include "ui_mainform.h"
 
-#include <QRect>
-#include <QScopeGuard>
-
 namespace vdm {
 
 void TMainForm::CBLocChange()
@@ -40,36 +37,11 @@ void TMainForm::MarkerToolButtonClick(QToolButton* sender)
     m_editControls->toolClicked(sender);
 }
 
-void TMainForm::UndoClick()
+void TMainForm::FindChosen(int index)
 {
-    walkHistory(true);
-}
-
-void TMainForm::RedoClick()
-{
-    walkHistory(false);
-}
-
-void TMainForm::walkHistory(bool back)
-{
-    const auto shown = qScopeGuard([this] {
-        if (const std::optional<EditTarget>& change = m_edit.lastChange()) {
-            const bool marker = change->kind == EditTarget::Kind::Marker;
-            const Location& l = (marker ? m_world.markers() : m_world.locations())[size_t(change->index)];
-            const Viewport& v = view();
-            if (!v.LevelVisible(l.Level) || !QRect(QPoint(), v.panel()).contains(v.mapToPanel(l.X, l.Y))) {
-                mapView().goTo(l.X, l.Y, l.Level); // as Go centres, with its one paint
-                return;
-            }
-        }
-        RepaintMap(); // the frame, the markers and the progress line
-    });
-    m_editControls->walkHistory(back);
-}
-
-void TMainForm::OpenBoxClick()
-{
-    m_editControls->openSelected();
+    // As a user would: the list selects the place, then Go takes the view there.
+    if (m_editControls->selectLocation(index))
+        GoButtonClick();
 }
 
 void TMainForm::PanelMapEnter()

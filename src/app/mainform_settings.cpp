@@ -9,9 +9,6 @@
 #include "world/datalocations.h"
 #include "ui_mainform.h"
 
-#include <QGuiApplication>
-#include <QScreen>
-
 namespace vdm {
 
 void TMainForm::ReadSettings()
@@ -27,15 +24,7 @@ void TMainForm::restoreView()
     const StoredView& stored = m_session.readStoredView();
     if (!settings().RestoreWindow)
         return;
-    if (stored.geometryRead) {
-        QList<QRect> screens;
-        for (const QScreen* screen : QGuiApplication::screens())
-            screens << screen->availableGeometry();
-        if (m_session.windowPositionsKnown())
-            move(reachablePosition(stored, screens));
-        resize(stored.Width, stored.Height);
-        m_layout->layoutPanels();
-    }
+    m_layout->restoreGeometry(stored, m_session.windowPositionsKnown());
     mapView().restore(stored.Zoom, QPoint(stored.CenterX, stored.CenterY));
     CBLocChange();
 }

@@ -7,6 +7,7 @@
 
 #include "app/editcontrols.h"
 #include "app/orientationcommands.h"
+#include "app/otherchanges.h"
 #include "app/worldcommand.h"
 #include "ui_mainform.h"
 
@@ -32,7 +33,8 @@ void TMainForm::worldOpened(const QString& folder)
     mapView().updateMargins();
     mapView().updateScrollRanges();
 
-    watchUserFiles(); // the new world's files from now on
+    if (m_firstShowDone)
+        m_otherChanges->watch(); // the new world's files from now on
     m_editControls->fillList();
     m_editControls->selectFirst();
     m_editControls->mirror();

@@ -1,7 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "app/windowcommands.h"
 
-#include "app/mainform.h"
+#include "app/editcontrols.h"
+#include "app/findcommands.h"
+#include "app/imagecommand.h"
+#include "app/journeycommands.h"
+#include "app/mappanel.h"
+#include "app/orientationcommands.h"
+#include "app/progresscommands.h"
+#include "app/worldcommand.h"
 #include "dialogs/errorguard.h"
 #include "dialogs/formshortcuts.h"
 #include "ui_mainform.h"
@@ -19,7 +26,7 @@ namespace {
 
 using UiForm = Ui::TMainForm;
 using G = CommandGroup;
-using F = vdm::TMainForm;
+using T = CommandTargets;
 
 constexpr QKeyCombination ctrl(Qt::Key key)
 {
@@ -42,13 +49,13 @@ constexpr QKeyCombination keypad(Qt::Key key)
     return QKeyCombination(Qt::KeypadModifier, key);
 }
 
-template <int Digit> void storeBookmark(vdm::TMainForm& f)
+template <int Digit> void storeBookmark(const CommandTargets& t)
 {
-    f.StoreBookmark(Digit);
+    t.orientation.storeBookmark(Digit);
 }
-template <int Digit> void returnToBookmark(vdm::TMainForm& f)
+template <int Digit> void returnToBookmark(const CommandTargets& t)
 {
-    f.ReturnToBookmark(Digit);
+    t.orientation.returnToBookmark(Digit);
 }
 
 ScrollStep step(Qt::Orientation direction, bool back, int parts)
@@ -166,7 +173,7 @@ const CommandRow kCommands[] = {
      nullptr,
      false,
      G::Map,
-     [](F& f) { f.FilterClick(); }},
+     [](const T& t) { t.orientation.toggleFilterBar(); }},
     {Command::Navigator,
      "ActionNavigator",
      "Show or hide the navi&gator",
@@ -175,7 +182,7 @@ const CommandRow kCommands[] = {
      nullptr,
      false,
      G::Map,
-     [](F& f) { f.NavigatorClick(); }},
+     [](const T& t) { t.orientation.toggleNavigator(); }},
     {Command::FullScreen,
      "ActionFullScreen",
      "&Full screen",
@@ -184,7 +191,7 @@ const CommandRow kCommands[] = {
      nullptr,
      false,
      G::Map,
-     [](F& f) { f.FullScreenClick(); }},
+     [](const T& t) { t.window.setWindowState(t.window.windowState() ^ Qt::WindowFullScreen); }},
 
     {Command::Find,
      "ActionFind",
@@ -194,7 +201,7 @@ const CommandRow kCommands[] = {
      nullptr,
      false,
      G::Location,
-     [](F& f) { f.FindClick(); }},
+     [](const T& t) { t.find.openBar(); }},
     {Command::Go,
      "ActionGo",
      "&Go to the selected location",
@@ -212,7 +219,7 @@ const CommandRow kCommands[] = {
      nullptr,
      false,
      G::Location,
-     [](F& f) { f.PlanRouteClick(); }},
+     [](const T& t) { t.journey.openRoute(); }},
     {Command::PlanTour,
      "ActionPlanTour",
      "Plan &tour...",
@@ -221,7 +228,7 @@ const CommandRow kCommands[] = {
      nullptr,
      false,
      G::Location,
-     [](F& f) { f.PlanTourClick(); }},
+     [](const T& t) { t.journey.openTour(); }},
     {Command::OpenBox,
      "ActionOpenBox",
      "&Open the location box",
@@ -230,7 +237,7 @@ const CommandRow kCommands[] = {
      nullptr,
      false,
      G::Location,
-     [](F& f) { f.OpenBoxClick(); }},
+     [](const T& t) { t.edit.openSelected(); }},
     // The status buttons' captions keep their text (no mnemonic), so their keys are Alt and a
     // digit in the buttons' order; Ctrl and a digit return to a bookmark.
     {Command::MarkUnvisited,
@@ -268,7 +275,7 @@ const CommandRow kCommands[] = {
      nullptr,
      false,
      G::Location,
-     [](F& f) { f.AddBookmarkClick(); }},
+     [](const T& t) { t.orientation.addBookmark(); }},
     {Command::DeleteBookmark,
      "ActionDeleteBookmark",
      "&Delete bookmark...",
@@ -277,7 +284,7 @@ const CommandRow kCommands[] = {
      nullptr,
      false,
      G::Location,
-     [](F& f) { f.DeleteBookmarkClick(); }},
+     [](const T& t) { t.orientation.deleteBookmark(); }},
 
     {Command::AddMarker,
      "ActionAddMarker",
@@ -316,7 +323,7 @@ const CommandRow kCommands[] = {
      nullptr,
      false,
      G::Tools,
-     [](F& f) { f.UndoClick(); }},
+     [](const T& t) { t.edit.walkHistory(true); }},
     {Command::Redo,
      "ActionRedo",
      "&Redo",
@@ -325,7 +332,7 @@ const CommandRow kCommands[] = {
      nullptr,
      false,
      G::Tools,
-     [](F& f) { f.RedoClick(); }},
+     [](const T& t) { t.edit.walkHistory(false); }},
     {Command::Options,
      "ActionOptions",
      "&Options...",
@@ -352,7 +359,7 @@ const CommandRow kCommands[] = {
      nullptr,
      false,
      G::Tools,
-     [](F& f) { f.SaveImageClick(); }},
+     [](const T& t) { t.image.saveViewAsImage(); }},
     {Command::ExportProgress,
      "ActionExportProgress",
      "&Export progress...",
@@ -361,7 +368,7 @@ const CommandRow kCommands[] = {
      nullptr,
      false,
      G::Tools,
-     [](F& f) { f.ExportProgressClick(); }},
+     [](const T& t) { t.progress.exportProgress(); }},
     {Command::ImportProgress,
      "ActionImportProgress",
      "&Import progress...",
@@ -370,7 +377,7 @@ const CommandRow kCommands[] = {
      nullptr,
      false,
      G::Tools,
-     [](F& f) { f.ImportProgressClick(); }},
+     [](const T& t) { t.progress.importProgress(); }},
     {Command::OpenWorld,
      "ActionOpenWorld",
      "Open &world...",
@@ -379,7 +386,7 @@ const CommandRow kCommands[] = {
      nullptr,
      false,
      G::Tools,
-     [](F& f) { f.OpenWorldClick(); }},
+     [](const T& t) { t.world.openWorld(); }},
     {Command::Shortcuts,
      "ActionShortcuts",
      "&Keyboard shortcuts",
@@ -388,7 +395,7 @@ const CommandRow kCommands[] = {
      nullptr,
      false,
      G::Tools,
-     [](F& f) { f.ShortcutsClick(); }},
+     [](const T& t) { TFormShortcuts::showFor(&t.window, t.commands.shortcutList()); }},
     {Command::About,
      "ActionAbout",
      "A&bout",
@@ -406,7 +413,7 @@ const CommandRow kCommands[] = {
      nullptr,
      false,
      G::Tools,
-     [](F& f) { f.close(); }},
+     [](const T& t) { t.window.close(); }},
 
     // Ctrl+Shift+digit keeps the view, Ctrl+digit returns to it. With Shift most layouts
     // type a sign on the digit's key ("!" over "1"): that key is listed beside the digit.
@@ -582,7 +589,7 @@ const CommandRow kCommands[] = {
      nullptr,
      false,
      G::KeysOnly,
-     [](F& f) { f.KeyScroll(step(Qt::Horizontal, true, 0)); }},
+     [](const T& t) { t.map.scroll(step(Qt::Horizontal, true, 0)); }},
     {Command::ScrollRight,
      "ActionScrollRight",
      "Scroll right",
@@ -591,7 +598,7 @@ const CommandRow kCommands[] = {
      nullptr,
      false,
      G::KeysOnly,
-     [](F& f) { f.KeyScroll(step(Qt::Horizontal, false, 0)); }},
+     [](const T& t) { t.map.scroll(step(Qt::Horizontal, false, 0)); }},
     {Command::ScrollUp,
      "ActionScrollUp",
      "Scroll up",
@@ -600,7 +607,7 @@ const CommandRow kCommands[] = {
      nullptr,
      false,
      G::KeysOnly,
-     [](F& f) { f.KeyScroll(step(Qt::Vertical, true, 0)); }},
+     [](const T& t) { t.map.scroll(step(Qt::Vertical, true, 0)); }},
     {Command::ScrollDown,
      "ActionScrollDown",
      "Scroll down",
@@ -609,7 +616,7 @@ const CommandRow kCommands[] = {
      nullptr,
      false,
      G::KeysOnly,
-     [](F& f) { f.KeyScroll(step(Qt::Vertical, false, 0)); }},
+     [](const T& t) { t.map.scroll(step(Qt::Vertical, false, 0)); }},
     {Command::QuarterLeft,
      "ActionQuarterLeft",
      "Scroll left by a quarter of the map",
@@ -618,7 +625,7 @@ const CommandRow kCommands[] = {
      nullptr,
      false,
      G::KeysOnly,
-     [](F& f) { f.KeyScroll(step(Qt::Horizontal, true, 4)); }},
+     [](const T& t) { t.map.scroll(step(Qt::Horizontal, true, 4)); }},
     {Command::QuarterRight,
      "ActionQuarterRight",
      "Scroll right by a quarter of the map",
@@ -627,7 +634,7 @@ const CommandRow kCommands[] = {
      nullptr,
      false,
      G::KeysOnly,
-     [](F& f) { f.KeyScroll(step(Qt::Horizontal, false, 4)); }},
+     [](const T& t) { t.map.scroll(step(Qt::Horizontal, false, 4)); }},
     {Command::QuarterUp,
      "ActionQuarterUp",
      "Scroll up by a quarter of the map",
@@ -636,7 +643,7 @@ const CommandRow kCommands[] = {
      nullptr,
      false,
      G::KeysOnly,
-     [](F& f) { f.KeyScroll(step(Qt::Vertical, true, 4)); }},
+     [](const T& t) { t.map.scroll(step(Qt::Vertical, true, 4)); }},
     {Command::QuarterDown,
      "ActionQuarterDown",
      "Scroll down by a quarter of the map",
@@ -645,7 +652,7 @@ const CommandRow kCommands[] = {
      nullptr,
      false,
      G::KeysOnly,
-     [](F& f) { f.KeyScroll(step(Qt::Vertical, false, 4)); }},
+     [](const T& t) { t.map.scroll(step(Qt::Vertical, false, 4)); }},
     {Command::PageUp,
      "ActionPageUp",
      "Scroll up by the map's height",
@@ -654,7 +661,7 @@ const CommandRow kCommands[] = {
      nullptr,
      false,
      G::KeysOnly,
-     [](F& f) { f.KeyScroll(step(Qt::Vertical, true, 1)); }},
+     [](const T& t) { t.map.scroll(step(Qt::Vertical, true, 1)); }},
     {Command::PageDown,
      "ActionPageDown",
      "Scroll down by the map's height",
@@ -663,7 +670,7 @@ const CommandRow kCommands[] = {
      nullptr,
      false,
      G::KeysOnly,
-     [](F& f) { f.KeyScroll(step(Qt::Vertical, false, 1)); }},
+     [](const T& t) { t.map.scroll(step(Qt::Vertical, false, 1)); }},
     {Command::OpenMenu,
      "ActionOpenMenu",
      "Open the menu",
@@ -672,7 +679,7 @@ const CommandRow kCommands[] = {
      nullptr,
      false,
      G::KeysOnly,
-     [](F& f) { f.MenuClick(); }},
+     [](const T& t) { t.commands.openMenu(); }},
 };
 
 /** The More menu's submenus, in order, with their mnemonics. */

@@ -23,8 +23,16 @@ class TMainForm;
 
 namespace vdm {
 
+class EditControls;
+class FindCommands;
+class ImageCommand;
+class JourneyCommands;
+class OrientationCommands;
+class ProgressCommands;
 class Prompts;
-class TMainForm;
+class TMapPanel;
+class WindowCommands;
+class WorldCommand;
 struct ShortcutEntry;
 
 /**
@@ -36,8 +44,8 @@ struct ShortcutEntry;
  * Adding a command is one row: add its enumerator here (before `Count`) and its row to
  * `kCommands` in windowcommands.cpp (menu text with its mnemonic, the button's hint, the
  * keys, the tool button it presses if it has one, whether it is checkable, its menu group
- * and its handler, usually a thin entry point of TMainForm). Nothing else names it: the
- * window builds the action, the menu, the keys and the list from the row.
+ * and its handler, which calls the part that carries the command out). Nothing else names
+ * it: the window builds the action, the menu, the keys and the list from the row.
  */
 enum class Command {
     // Map band
@@ -119,6 +127,20 @@ enum class Command {
 /** Where a command stands in the More menu: one submenu per tool bar band, or none. */
 enum class CommandGroup { Map, Location, Marker, Tools, KeysOnly };
 
+/** The window's parts a command's handler carries out its command on. */
+struct CommandTargets {
+    QWidget& window;
+    TMapPanel& map;
+    EditControls& edit;
+    FindCommands& find;
+    JourneyCommands& journey;
+    OrientationCommands& orientation;
+    ImageCommand& image;
+    ProgressCommands& progress;
+    WorldCommand& world;
+    const WindowCommands& commands;
+};
+
 /** One command: what the user sees of it and what runs. */
 struct CommandRow {
     Command command;
@@ -129,7 +151,7 @@ struct CommandRow {
     QToolButton* Ui::TMainForm::*button; // the tool button the command presses; nullptr: none
     bool checkable;
     CommandGroup group;
-    void (*run)(TMainForm&); // what runs when there is no button to press
+    void (*run)(const CommandTargets&); // what runs when there is no button to press
 };
 
 /** Every row, in menu order within each group. */

@@ -5,6 +5,7 @@
 #include "app/journeybar.h"
 #include "app/journeycommands.h"
 #include "app/mainformfixture.h"
+#include "app/windowcommands.h"
 #include "app/orientationcommands.h"
 #include "journey/journeypainter.h"
 #include "journey/journeysession.h"
@@ -47,7 +48,7 @@ protected:
     void planTo(const QString& target)
     {
         form->FindChosen(0);
-        form->PlanRouteClick();
+        form->command(Command::PlanRoute)->trigger();
         ASSERT_TRUE(bar()->isVisible());
         QLineEdit* to = field("JourneyTo");
         to->clear();
@@ -62,7 +63,7 @@ TEST_F(JourneyTest, TheBarIsHiddenUntilAskedForAndNamesItsFields)
     ASSERT_NE(bar(), nullptr);
     EXPECT_FALSE(bar()->isVisible());
     form->FindChosen(2);
-    form->PlanRouteClick();
+    form->command(Command::PlanRoute)->trigger();
     EXPECT_TRUE(bar()->isVisible());
     EXPECT_EQ(field("JourneyFrom")->accessibleName(), "From");
     EXPECT_EQ(field("JourneyTo")->accessibleName(), "To");
@@ -93,7 +94,7 @@ TEST_F(JourneyTest, CtrlROpensTheBarAndTheMenuOffersBothPlans)
 
 TEST_F(JourneyTest, TheFieldsCompleteAsQuickFindMatches)
 {
-    form->PlanRouteClick();
+    form->command(Command::PlanRoute)->trigger();
     QLineEdit* from = field("JourneyFrom");
     from->clear();
     QTest::keyClicks(from, "dun"); // inside the name, any case
@@ -288,7 +289,7 @@ TEST_F(JourneyTest, AScrollWithARouteShowsTheMapAndTheRouteWhereTheyBelong)
 TEST_F(JourneyTest, ATourKeepsItsOrderWhileItsStopsAreTickedOff)
 {
     form->FindChosen(0);
-    form->PlanTourClick();
+    form->command(Command::PlanTour)->trigger();
     ASSERT_TRUE(bar()->isVisible());
     EXPECT_TRUE(bar()->plansTour());
     EXPECT_FALSE(field("JourneyTo")->isVisible());

@@ -3,6 +3,7 @@
 // bookmarks of views and the recent worlds.
 #include "app/filterbar.h"
 #include "app/mainformfixture.h"
+#include "app/windowcommands.h"
 #include "app/navigatorview.h"
 #include "app/orientationcommands.h"
 #include "app/journeycommands.h"
@@ -74,7 +75,7 @@ protected:
 
 TEST_F(OrientationTest, TheFilterBarListsKindsAndRegionsWithTheirCounts)
 {
-    form->FilterClick();
+    form->command(Command::Filter)->trigger();
     FilterBar& bar = orientation().filterBar();
     EXPECT_TRUE(bar.isVisible());
     QStringList kinds, regions;
@@ -102,7 +103,7 @@ TEST_F(OrientationTest, AFilterHidesPlacesFromThePointerAndCountsWhatItShows)
     ASSERT_GE(form->hover().locationAt(town), 0);
     const QImage before = form->canvas().backBuffer().copy();
 
-    form->FilterClick();
+    form->command(Command::Filter)->trigger();
     tick("FilterKinds", "mine");
     tick("FilterRegions", "Karuford Downs");
     EXPECT_EQ(progressLine(),
@@ -133,16 +134,16 @@ TEST_F(OrientationTest, ATourMayTakeThePlacesTheFilterShows)
             texts << box->itemText(i);
         return texts;
     };
-    form->PlanTourClick();
+    form->command(Command::PlanTour)->trigger();
     EXPECT_FALSE(sources().contains("Places the filter shows")) << "no filter, no such choice";
     QTest::keyClick(form->findChild<QComboBox*>(QStringLiteral("JourneyStops")), Qt::Key_Escape);
 
-    form->FilterClick();
+    form->command(Command::Filter)->trigger();
     tick("FilterKinds", "mine");
     tick("FilterRegions", "Karuford Downs");
     QTest::keyClick(list("FilterKinds"), Qt::Key_Escape);
     form->FindChosen(3); // from Karuford, a town the filter keeps out
-    form->PlanTourClick();
+    form->command(Command::PlanTour)->trigger();
     auto* box = form->findChild<QComboBox*>(QStringLiteral("JourneyStops"));
     ASSERT_EQ(sources().value(2), "Places the filter shows");
     box->setCurrentIndex(2);
@@ -157,7 +158,7 @@ TEST_F(OrientationTest, ATourMayTakeThePlacesTheFilterShows)
 
 TEST_F(OrientationTest, TheFilterIsRememberedPerWorldInTheUsersFolder)
 {
-    form->FilterClick();
+    form->command(Command::Filter)->trigger();
     tick("FilterKinds", "town");
     const QString file = WorldViews::filePath(QDir::currentPath());
     ASSERT_TRUE(QFile::exists(file));
@@ -175,25 +176,25 @@ TEST_F(OrientationTest, BookmarksStoreReturnAndSurviveARestart)
     form->FindChosen(2); // Emberpit, far to the north-east
     const int zoom = form->view().zoomIndex();
     const QPoint scroll = form->view().scroll();
-    form->StoreBookmark(4);
+    form->command(Command::StoreBookmark4)->trigger();
     QTest::mouseClick(ui().ToolButtonZoomOut, Qt::LeftButton);
     form->FindChosen(0);
     ASSERT_NE(form->view().scroll(), scroll);
-    form->ReturnToBookmark(4);
+    form->command(Command::ReturnBookmark4)->trigger();
     EXPECT_EQ(form->view().zoomIndex(), zoom);
     EXPECT_EQ(form->view().scroll(), scroll);
     EXPECT_EQ(ui().ScrollBarH->value(), scroll.x()) << "the scroll bars follow";
     EXPECT_EQ(form->highlight().index(), -1) << "a bookmark highlights nothing";
-    form->ReturnToBookmark(5); // nothing kept there: the view stays
+    form->command(Command::ReturnBookmark5)->trigger(); // nothing kept there: the view stays
     EXPECT_EQ(form->view().scroll(), scroll);
 
     prompts.texts.push_back(QStringLiteral("Ember \u2603 pit")); // the snowman is not in the code page
-    form->AddBookmarkClick();
+    form->command(Command::AddBookmark)->trigger();
     close();
     open();
     ASSERT_EQ(form->orientation().bookmarks().named().size(), 1u);
     EXPECT_EQ(form->orientation().bookmarks().named()[0].name, "Ember pit");
-    form->ReturnToBookmark(4);
+    form->command(Command::ReturnBookmark4)->trigger();
     EXPECT_EQ(form->view().zoomIndex(), zoom);
     EXPECT_EQ(form->view().scroll(), scroll);
 }
@@ -202,7 +203,7 @@ TEST_F(OrientationTest, TheNavigatorIsOffByDefaultAndMovesTheView)
 {
     NavigatorView& nav = orientation().navigator();
     EXPECT_FALSE(nav.isVisible());
-    form->NavigatorClick();
+    form->command(Command::Navigator)->trigger();
     ASSERT_TRUE(nav.isVisible());
     EXPECT_EQ(nav.accessibleName(), "Navigator");
     EXPECT_EQ(nav.geometry().right(), panel()->width() - 1 - NavigatorView::Margin)
@@ -308,9 +309,9 @@ TEST_F(OrientationTest, ADroppedWorldFolderOpensAsOpenWorldWould)
 TEST_F(OrientationTest, BookmarksTravelWithTheProgressFile)
 {
     QTest::mouseClick(ui().ToolButtonZoomIn, Qt::LeftButton);
-    form->StoreBookmark(7);
+    form->command(Command::StoreBookmark7)->trigger();
     prompts.texts.push_back(QStringLiteral("Camp"));
-    form->AddBookmarkClick();
+    form->command(Command::AddBookmark)->trigger();
     const ViewBookmarks kept = form->orientation().bookmarks();
     const QString file = world.path("progress.txt");
     prompts.filesToSave.push_back(file);

@@ -2,6 +2,7 @@
 // Undo and redo on the real main window: what the map, the box, the progress line and the
 // disk show afterwards.
 #include "app/mainformfixture.h"
+#include "app/windowcommands.h"
 #include "app/noteedit.h"
 #include "common/testutils.h"
 #include "data/codepage.h"
@@ -122,7 +123,7 @@ TEST_F(UndoTest, TheUndoneStepIsShownInTheBoxAndCentredWhenOutOfView)
     const QRect panelRect(QPoint(), form->view().panel());
     ASSERT_FALSE(panelRect.contains(at(2)));
 
-    form->UndoClick();
+    form->command(Command::Undo)->trigger();
     EXPECT_EQ(form->world().locations()[2].Status, Visited);
     EXPECT_EQ(ui().GBLoc->title(), QStringLiteral(" Aspen "));
     EXPECT_EQ(ui().CBLoc->currentText(), QStringLiteral("Aspen"));
@@ -141,7 +142,7 @@ TEST_F(UndoTest, ANoteTypedUntilTheFocusLeavesIsOneStep)
     EXPECT_EQ(form->editor().history().count(), 1);
     EXPECT_EQ(form->editor().history().undoText(), QStringLiteral("Edit note of Birch"));
 
-    form->UndoClick();
+    form->command(Command::Undo)->trigger();
     EXPECT_EQ(form->world().locations()[1].Note, QByteArray("bee hive"));
     EXPECT_EQ(ui().MemoNotes->toPlainText(), QStringLiteral("bee hive"));
     EXPECT_EQ(world.read(QStringLiteral("user.gdb")), userFile());
@@ -159,7 +160,7 @@ TEST_F(UndoTest, UndoOfDeleteAllBringsTheMarkersAndTheirToolsBack)
     ASSERT_TRUE(form->world().markers().empty());
     EXPECT_FALSE(ui().ToolButtonClearM->isEnabled());
 
-    form->UndoClick();
+    form->command(Command::Undo)->trigger();
     EXPECT_EQ(form->world().markers().size(), 1u);
     EXPECT_TRUE(ui().ToolButtonClearM->isEnabled());
     EXPECT_TRUE(ui().ToolButtonDelM->isEnabled());
@@ -181,7 +182,7 @@ TEST_F(UndoTest, OpeningAnotherWorldStartsANewHistory)
     QTest::keyClick(panel(), Qt::Key_O, Qt::ControlModifier);
     ASSERT_EQ(form->world().locations().size(), 1u);
     EXPECT_FALSE(form->editor().history().canUndo());
-    form->UndoClick(); // nothing to undo: nothing happens
+    QTest::keyClick(panel(), Qt::Key_Z, Qt::ControlModifier); // nothing to undo: nothing happens
     EXPECT_EQ(form->world().locations()[0].Status, Unvisited);
 }
 
