@@ -11,6 +11,7 @@
 #include "journey/journeytext.h"
 #include "map/placefilter.h"
 #include "map/viewport.h"
+#include "session/hintplacement.h"
 #include "session/settingssession.h"
 #include "world/world.h"
 
@@ -190,6 +191,8 @@ void JourneyCommands::showLeg(int k)
     const JourneyLeg& leg = journey.legs[std::size_t(k)];
     const Settings& s = m_settings.settings();
     const QPoint origin = m_mapPanel.mapToGlobal(QPoint(0, 0));
+    const QRect panel(origin, m_mapPanel.size());
+    const QRect bar = m_bar->isVisible() ? QRect(m_bar->mapToGlobal(QPoint(0, 0)), m_bar->size()) : QRect();
     for (std::size_t end = 0; end < m_hints.size(); ++end) {
         if (!m_hints[end])
             m_hints[end] = new TddgHintWindow(&m_mapPanel);
@@ -204,9 +207,14 @@ void JourneyCommands::showLeg(int k)
         hint->SetText(title);
         hint->setColor(Qt::black);
         // Where the pointer's hint would sit: 10 pixels right of and 5 below the place.
-        hint->ActivateHint(
-            QRect(origin.x() + p.x() + 10, origin.y() + p.y() + 5, hint->textWidth(title) + 10, hint->textHeight() + 2),
-            title);
+        const QRect wanted(origin.x() + p.x() + 10, origin.y() + p.y() + 5, hint->textWidth(title) + 10,
+                           hint->textHeight() + 2);
+        hint->ActivateHint(wanted, title);
+        // The box's size is known once it is made (a note makes it taller); one that would
+        // cover the bar (its place under the bar, or just beside it) moves off it.
+        const QRect placed = hintClearOf(hint->geometry(), bar, panel);
+        if (placed != hint->geometry())
+            hint->ActivateHint(QRect(placed.topLeft(), wanted.size()), title);
     }
 }
 

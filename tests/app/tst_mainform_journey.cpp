@@ -7,6 +7,7 @@
 #include "app/mainformfixture.h"
 #include "app/windowcommands.h"
 #include "app/orientationcommands.h"
+#include "hint/ddghintwindow.h"
 #include "journey/journeypainter.h"
 #include "journey/journeysession.h"
 
@@ -23,6 +24,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QToolButton>
+
+#include <algorithm>
 
 namespace vdm::test {
 namespace {
@@ -207,6 +210,50 @@ TEST_F(JourneyTest, NStepsFromEveryControlOfTheBarNotOnlyTheLegs)
         EXPECT_FALSE(form->orientation().navigatorShown()) << name;
         EXPECT_TRUE(bar()->isVisible()) << name;
     }
+}
+
+/** A ship from the south straight north: centred, the leg's northern end lies under the bar. */
+class JourneyHintTest : public JourneyTest {
+protected:
+    void SetUp() override
+    {
+        writeLocations({locationRecord("Strand", 0, 0, 0), locationRecord("Fell", 0, 0, 90000)});
+        world.write(QStringLiteral("routes.gdb"), "the rout of\r\n   nm = Strand\r\n2 Fell\r\nend\r\n");
+        open();
+        form->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    }
+};
+
+TEST_F(JourneyHintTest, ALegsHintsKeepOffTheBar)
+{
+    planTo("Fell");
+    ASSERT_EQ(journey().legs.size(), 1u);
+    QTest::keyClick(legs(), Qt::Key_N);
+    const QPoint origin = panel()->mapToGlobal(QPoint(0, 0));
+    const QRect barRect(bar()->mapToGlobal(QPoint(0, 0)), bar()->size());
+    // Where each place's hint would stand, 10 right of and 5 below it: Fell's on the bar.
+    const auto wanted = [&](const char* name) {
+        for (const Location& l : form->world().locations())
+            if (l.Name == name)
+                return origin + form->view().mapToPanel(l.X, l.Y) + QPoint(10, 5);
+        return QPoint();
+    };
+    ASSERT_TRUE(barRect.contains(wanted("Fell")));
+    ASSERT_FALSE(barRect.contains(wanted("Strand")));
+    std::vector<QRect> shown;
+    for (const TddgHintWindow* hint : panel()->findChildren<TddgHintWindow*>())
+        if (hint->isVisible())
+            shown.push_back(hint->geometry());
+    ASSERT_EQ(shown.size(), 2u);
+    for (const QRect& hint : shown)
+        EXPECT_FALSE(hint.intersects(barRect));
+    // Strand's stays where the pointer's would; Fell's moves straight down off the bar.
+    const auto at = [&](QPoint p) {
+        return std::count_if(shown.begin(), shown.end(), [&](const QRect& r) { return r.topLeft() == p; });
+    };
+    EXPECT_EQ(at(wanted("Strand")), 1);
+    EXPECT_EQ(at(QPoint(wanted("Fell").x(), barRect.bottom() + 1)), 1);
 }
 
 TEST_F(JourneyTest, EscapeClosesTheBarAndTakesTheDrawingAway)
