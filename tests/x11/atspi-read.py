@@ -5,10 +5,11 @@ the box's name, the progress line and the open More menu's entries, each with it
 It waits for the menu to open (the test opens it with a key).
 
 Then it listens as a screen reader listens to what changes while the user works: every
-name change and every checked state change the program announces. Once the names of
-each watched kind have arrived (the box's, the progress line's, a checked button's,
-quick find's count), or
-the deadline has passed, it prints a second line of JSON with what it heard.
+name change and every checked state change the program announces. Each announcement of a
+watched kind is printed as it arrives, as {"heard": kind, "name": name}, so the test can
+wait for one before it types on. Once the names of each watched kind have arrived (the
+box's, the progress line's, a checked button's, quick find's count), or the deadline has
+passed, it prints a last line of JSON with all it heard.
 
 Exits 77 when the AT-SPI client library is missing, 2 when the program never shows up on
 the accessibility bus within the deadline given as the first argument (seconds). The
@@ -73,6 +74,7 @@ class Heard:
         self.progress = []
         self.checked = []
         self.found = []
+        self.telling = False
 
     def __call__(self, event):
         try:
@@ -80,15 +82,21 @@ class Heard:
             if event.type.startswith("object:property-change:accessible-name"):
                 name = event.any_data if isinstance(event.any_data, str) else source.get_name()
                 if source.get_description() == "Selected location":
-                    self.box.append(name)
+                    self.tell("box", name)
                 elif source.get_role() == Atspi.Role.LABEL and name.startswith("Visited "):
-                    self.progress.append(name)
+                    self.tell("progress", name)
                 elif source.get_role() == Atspi.Role.LABEL and name.endswith(" found"):
-                    self.found.append(name)
+                    self.tell("found", name)
             elif event.type.startswith("object:state-changed:checked") and event.detail1 == 1:
-                self.checked.append(source.get_name())
+                self.tell("checked", source.get_name())
         except GLib.Error:
             pass  # the source went before it could be asked
+
+    def tell(self, kind, name):
+        getattr(self, kind).append(name)
+        # Nothing is printed before the first line, which the test reads first.
+        if self.telling:
+            print(json.dumps({"heard": kind, "name": name}), flush=True)
 
     def complete(self, box, progress, button, found):
         return (
@@ -144,6 +152,7 @@ def main():
         elif name.startswith("Visited ") and node.get_role() == Atspi.Role.LABEL:
             found["progress"] = name
     print(json.dumps(found), flush=True)
+    heard.telling = True
     if any(w is not None for w in wanted):
         listen(heard, deadline, wanted)
         print(

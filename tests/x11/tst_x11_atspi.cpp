@@ -117,12 +117,29 @@ TEST(X11AtSpi, AScreenReaderReadsTheWindowAndHearsWhatChanges)
     // It reads the open menu, then listens for Beta's caption, the counts after Beta is
     // marked unvisited, the Unvisited button checked and quick find's count.
     read.start(QStringLiteral("/usr/bin/python3"),
-               {reader, QStringLiteral("30"), QStringLiteral("Beta"), counts.arg(0).arg(2), QStringLiteral("Unvisited"),
+               {reader, QStringLiteral("60"), QStringLiteral("Beta"), counts.arg(0).arg(2), QStringLiteral("Unvisited"),
                 QStringLiteral("1 place found")});
     ASSERT_TRUE(read.waitForStarted());
     const auto line = [&read] {
         (void)QTest::qWaitFor([&] { return read.canReadLine() || read.state() == QProcess::NotRunning; }, 30000);
         return read.readLine().trimmed();
+    };
+    // The reader prints each announcement as it hears it: waits for `name` of `kind`, so
+    // the next key goes in only once the program has done what the last one asked (on a
+    // busy machine that may take longer than any fixed wait). The last line is the whole.
+    QByteArray whole;
+    const auto hear = [&](const char* kind, const QString& name) {
+        for (QByteArray next = line(); !next.isEmpty(); next = line()) {
+            const QJsonObject told = QJsonDocument::fromJson(next).object();
+            if (!told.contains(QStringLiteral("heard"))) {
+                whole = next;
+                return false;
+            }
+            if (told[QStringLiteral("heard")].toString() == QLatin1String(kind)
+                && told[QStringLiteral("name")].toString() == name)
+                return true;
+        }
+        return false;
     };
     const QByteArray first = line();
     if (read.state() == QProcess::NotRunning && read.exitCode() == 77)
@@ -157,12 +174,14 @@ TEST(X11AtSpi, AScreenReaderReadsTheWindowAndHearsWhatChanges)
     QTest::qWait(200);
     for (const uint32_t letter : {XK_b, XK_e, XK_t, XK_a})
         x.typeKey(letter);
+    ASSERT_TRUE(hear("found", QStringLiteral("1 place found"))) << "quick find did not find Beta";
     x.typeKey(XK_Return); // Beta taken: the box's caption
-    QTest::qWait(200);
+    ASSERT_TRUE(hear("box", QStringLiteral("Beta"))) << "Beta was not taken";
     x.typeKey(XK_F2); // the box opens on Beta, the note editor takes the focus
     QTest::qWait(200);
     x.typeKey(XK_1, XK_Alt_L);
-    const QByteArray second = line();
+    (void)hear("", QString()); // reads on to the whole
+    const QByteArray second = whole;
     EXPECT_TRUE(ended(read, 10000)) << "the reader hung";
     const QJsonObject heard = QJsonDocument::fromJson(second).object();
     const auto list = [&heard](const char* key) {
