@@ -153,14 +153,9 @@ void readLocations(const QByteArray& bytes, LocationList& out)
 
 void readLocations(QByteArray&& bytes, LocationList& out)
 {
-    const QByteArray owned = std::move(bytes);
-    if (!ReleaseBehind::mayRelease(owned)) {
-        readRecords(owned, out, nullptr); // shared after all: its pages are not ours to give back
-        return;
-    }
-    // Taken while the buffer is ours alone; the reader only ever reads ahead of it.
-    ReleaseBehind release(const_cast<char*>(owned.constData()));
-    readRecords(owned, out, &release);
+    ReleaseBehind::readTaken(std::move(bytes), [&out](const QByteArray& owned, ReleaseBehind* release) {
+        readRecords(owned, out, release);
+    });
 }
 
 } // namespace vdm

@@ -4,6 +4,7 @@
 #include <QByteArray>
 
 #include <cstdint>
+#include <utility>
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -22,6 +23,21 @@ public:
 
     /** `bytes`' pages may be given back: true when the buffer is the caller's alone. */
     static bool mayRelease(const QByteArray& bytes) { return !bytes.isEmpty() && bytes.isDetached(); }
+
+    /**
+     * Runs `read(bytes, release)` over a buffer taken from the caller: `release` gives the
+     * pages back as the reader passes them when the buffer was the caller's alone, and is
+     * null when it is shared (its pages are not ours to give back then).
+     */
+    template <typename Read> static auto readTaken(QByteArray&& bytes, Read read)
+    {
+        const QByteArray owned = std::move(bytes);
+        if (!mayRelease(owned))
+            return read(owned, static_cast<ReleaseBehind*>(nullptr));
+        // Taken while the buffer is ours alone; a reader never reads behind its position.
+        ReleaseBehind release(const_cast<char*>(owned.constData()));
+        return read(owned, &release);
+    }
 
     /** Nothing before `position` will be read again. */
     void passed(qsizetype position)

@@ -298,13 +298,9 @@ void readRoutes(const QByteArray& bytes, LocationList& locations)
 
 void readRoutes(QByteArray&& bytes, LocationList& locations)
 {
-    const QByteArray owned = std::move(bytes);
-    if (!ReleaseBehind::mayRelease(owned)) {
-        readBlocks(owned, locations, nullptr); // shared: its pages are not ours to give back
-        return;
-    }
-    ReleaseBehind release(const_cast<char*>(owned.constData()));
-    readBlocks(owned, locations, &release);
+    ReleaseBehind::readTaken(std::move(bytes), [&locations](const QByteArray& owned, ReleaseBehind* release) {
+        readBlocks(owned, locations, release);
+    });
 }
 
 } // namespace vdm

@@ -223,12 +223,11 @@ std::size_t readUserData(const QByteArray& bytes, LocationList& locations)
 
 std::size_t readUserData(QByteArray&& bytes, LocationList& locations, bool* writesBack)
 {
-    const QByteArray owned = std::move(bytes);
-    if (!ReleaseBehind::mayRelease(owned))
-        return readBlocks(owned, locations, writesBack, nullptr); // shared: its pages are not ours to give back
-    // Taken while the buffer is ours alone; neither pass ever reads behind it.
-    ReleaseBehind release(const_cast<char*>(owned.constData()));
-    return readBlocks(owned, locations, writesBack, &release);
+    // Neither pass ever reads behind the reader's position, so the pages may go as it passes.
+    return ReleaseBehind::readTaken(std::move(bytes),
+                                    [&locations, writesBack](const QByteArray& owned, ReleaseBehind* release) {
+                                        return readBlocks(owned, locations, writesBack, release);
+                                    });
 }
 
 QByteArray writeUserData(const LocationList& locations)
