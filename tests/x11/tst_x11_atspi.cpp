@@ -128,8 +128,10 @@ TEST(X11AtSpi, AScreenReaderReadsTheWindowAndHearsWhatChanges)
     // the next key goes in only once the program has done what the last one asked (on a
     // busy machine that may take longer than any fixed wait). The last line is the whole.
     QByteArray whole;
+    QByteArrayList heardSoFar; // for the message when something never comes
     const auto hear = [&](const char* kind, const QString& name) {
         for (QByteArray next = line(); !next.isEmpty(); next = line()) {
+            heardSoFar << next;
             const QJsonObject told = QJsonDocument::fromJson(next).object();
             if (!told.contains(QStringLiteral("heard"))) {
                 whole = next;
@@ -178,11 +180,13 @@ TEST(X11AtSpi, AScreenReaderReadsTheWindowAndHearsWhatChanges)
     x.typeKey(XK_Return); // Beta taken: the box's caption
     ASSERT_TRUE(hear("box", QStringLiteral("Beta"))) << "Beta was not taken";
     x.typeKey(XK_F2); // the box opens on Beta, the note editor takes the focus
+    // Beta's own status shows on the box's buttons once the box has taken it.
+    ASSERT_TRUE(hear("checked", QStringLiteral("Visited"))) << heardSoFar.join(' ').constData();
     QTest::qWait(200);
     x.typeKey(XK_1, XK_Alt_L);
     (void)hear("", QString()); // reads on to the whole
     const QByteArray second = whole;
-    EXPECT_TRUE(ended(read, 10000)) << "the reader hung";
+    EXPECT_TRUE(ended(read, 10000)) << "the reader hung; heard: " << heardSoFar.join(' ').constData();
     const QJsonObject heard = QJsonDocument::fromJson(second).object();
     const auto list = [&heard](const char* key) {
         QStringList names;
