@@ -340,6 +340,38 @@ TEST(MapPainterRoutes, OnlyToggledNetworksOverFrames)
     }
 }
 
+TEST(MapPainterRoutes, ALongRouteLiesOverTheRoutesBeforeItAndUnderThoseAfter)
+{
+    // A long diagonal (across many of the paint's tiles, drawn at once) between two
+    // short routes that cross it: the first lies under it, the last over it.
+    World w;
+    w.settings.ShowText = false;
+    w.settings.ShowSkarnels = w.settings.ShowShips = w.settings.ShowMagesGuild = true;
+    w.setView({1200, 800}, 5, 2);
+    const QPoint ends[6] = {{580, 400}, {620, 400}, {20, 20}, {1180, 780}, {880, 597}, {920, 597}};
+    for (const QPoint& p : ends)
+        w.locations.push_back(w.at(p, "", -1)); // no status: no frame
+    w.locations[0].Routes = {{1, Skarnel}};
+    w.locations[2].Routes = {{3, Ship}};
+    w.locations[4].Routes = {{5, MagesGuild}};
+    const QImage img = w.paint();
+    const QPoint first = w.panelOf(w.locations[0]), last = w.panelOf(w.locations[4]);
+    int shipOverFirst = 0, shipOverLast = 0;
+    for (int x = first.x(); x < first.x() + 40; ++x)
+        shipOverFirst += img.pixel(x, first.y()) == screen(w.settings.ColorShips);
+    for (int x = last.x(); x < last.x() + 40; ++x)
+        shipOverLast += img.pixel(x, last.y()) == screen(w.settings.ColorShips);
+    EXPECT_GT(shipOverFirst, 0);
+    EXPECT_EQ(shipOverLast, 0);
+    // Painted through a clip, the tiles fall elsewhere; the pixels stay.
+    QImage part(img.size(), QImage::Format_RGB32);
+    part.fill(0);
+    const DrawingObjects objects = DrawingObjects::fromSettings(w.settings);
+    const MapScene scene{w.view, w.picture, w.locations, w.markers, w.settings, objects, w.highlight};
+    MapPainter().paint(part, scene, QRegion(QRect(37, 11, 1100, 777)));
+    EXPECT_EQ(part.copy(37, 11, 1100, 777), img.copy(37, 11, 1100, 777));
+}
+
 TEST(MapPainterRoutes, LongRoutesCrossingThePanelAreClipped)
 {
     World w;
