@@ -5,9 +5,9 @@ the box's name, the progress line and the open More menu's entries, each with it
 It waits for the menu to open (the test opens it with a key).
 
 Then it listens as a screen reader listens to what changes while the user works: every
-name change and every checked state change the program announces. Each announcement of a
-watched kind is printed as it arrives, as {"heard": kind, "name": name}, so the test can
-wait for one before it types on. Once the names of each watched kind have arrived (the
+name change, and every control the program announces as checked, shown or enabled. Each
+announcement of a watched kind is printed as it arrives, as {"heard": kind, "name": name},
+so the test can wait for one before it types on. Once the names of each watched kind have arrived (the
 box's, the progress line's, a checked button's, quick find's count), or the deadline has
 passed, it prints a last line of JSON with all it heard.
 
@@ -32,6 +32,12 @@ except (ImportError, ValueError) as error:
 
 APPLICATION = "Veldamar Interactive Map"
 MENUS = (Atspi.Role.MENU, Atspi.Role.POPUP_MENU)
+LISTENED = (
+    "object:property-change:accessible-name",
+    "object:state-changed:checked",
+    "object:state-changed:showing",
+    "object:state-changed:enabled",
+)
 
 
 def children(node):
@@ -57,6 +63,15 @@ def application(deadline):
     return None
 
 
+def ask(app):
+    """Asks the program something it answers itself (the client caches none of it)."""
+    for window in children(app):
+        component = window.get_component_iface()
+        if component is not None:
+            component.get_extents(Atspi.CoordType.SCREEN)
+            return
+
+
 def entries(menu):
     """The entries of a menu, each with the entries of its submenu."""
     listed = []
@@ -74,6 +89,8 @@ class Heard:
         self.progress = []
         self.checked = []
         self.found = []
+        self.shown = []
+        self.enabled = []
         self.telling = False
 
     def __call__(self, event):
@@ -89,6 +106,10 @@ class Heard:
                     self.tell("found", name)
             elif event.type.startswith("object:state-changed:checked") and event.detail1 == 1:
                 self.tell("checked", source.get_name())
+            elif event.type.startswith("object:state-changed:showing") and event.detail1 == 1:
+                self.tell("shown", source.get_name())
+            elif event.type.startswith("object:state-changed:enabled") and event.detail1 == 1:
+                self.tell("enabled", source.get_name())
         except GLib.Error:
             pass  # the source went before it could be asked
 
@@ -123,16 +144,20 @@ def listen(heard, deadline, wanted):
 def main():
     deadline = time.monotonic() + float(sys.argv[1] if len(sys.argv) > 1 else 20)
     wanted = tuple(sys.argv[i] if len(sys.argv) > i else None for i in (2, 3, 4, 5))
-    # Listening from the start: the program learns of the listeners through the registry,
-    # and by the time the first line is out it sends what it announces.
-    heard = Heard()
-    listener = Atspi.EventListener.new(heard)
-    listener.register("object:property-change:accessible-name")
-    listener.register("object:state-changed:checked")
     app = application(deadline)
     if app is None:
         print("the program is not on the accessibility bus", file=sys.stderr)
         return 2
+    # The toolkit reads the registered listeners once as it joins the bus and then follows
+    # the registry's notices of new ones: a listener registered between the two is never
+    # told of. Registering once the program has answered leaves no such gap, and a second
+    # answer after it comes only once the program has taken the notices in.
+    ask(app)
+    heard = Heard()
+    listener = Atspi.EventListener.new(heard)
+    for event in LISTENED:
+        listener.register(event)
+    ask(app)
     found = {"box": None, "boxDescription": None, "progress": None, "menu": None}
     # The open menu stands among the application's windows; the test opens it by a key.
     while found["menu"] is None and time.monotonic() < deadline:
