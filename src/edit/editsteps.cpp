@@ -16,6 +16,11 @@ bool validIndex(const LocationList& list, int index)
 
 } // namespace
 
+Autosave::Rule MapEditor::Step::rule(bool) const
+{
+    return Autosave::Rule::EachFile;
+}
+
 void MapEditor::Step::redo()
 {
     if (std::exchange(m_recorded, false))
@@ -32,14 +37,6 @@ template <typename T> void MapEditor::ValueStep<T>::apply(bool back)
         world().setMarkerName(m_target.index, value);
     else
         world().setLocationNote(m_target.index, value);
-}
-
-template <typename T> void MapEditor::ValueStep<T>::write(bool) const
-{
-    if (m_target.kind == EditTarget::Kind::Marker)
-        world().autosaveMarkers();
-    else
-        world().autosaveUserData();
 }
 
 template class MapEditor::ValueStep<std::int32_t>;
@@ -88,11 +85,6 @@ void MapEditor::MarkerStep::apply(bool back)
     }
 }
 
-void MapEditor::MarkerStep::write(bool) const
-{
-    world().autosaveMarkers();
-}
-
 std::optional<EditTarget> MapEditor::MarkerStep::shown() const
 {
     if (!m_present)
@@ -118,12 +110,11 @@ void MapEditor::MarkersClearedStep::apply(bool back)
     world().insertMarkers(markers);
 }
 
-void MapEditor::MarkersClearedStep::write(bool back) const
+Autosave::Rule MapEditor::MarkersClearedStep::rule(bool back) const
 {
     // Deleting all markers writes nothing until the close; taking it back brings them
     // back on disk too, as any other change of the markers would.
-    if (back)
-        world().autosaveMarkers();
+    return back ? Autosave::Rule::EachFile : Autosave::Rule::Never;
 }
 
 MapEditor::BatchStep::BatchStep(MapEditor& editor, const QString& text, Changes changes, bool together)
@@ -156,14 +147,9 @@ void MapEditor::BatchStep::apply(bool back)
         w.addMarkers(m_changes.added);
 }
 
-void MapEditor::BatchStep::write(bool) const
+Autosave::Rule MapEditor::BatchStep::rule(bool) const
 {
-    const bool userData = !m_changes.statuses.empty() || !m_changes.notes.empty();
-    const bool markers = !m_changes.markerTexts.empty() || !m_changes.added.empty();
-    if (m_together)
-        world().SaveUserFilesTogether(userData, markers);
-    else if (userData)
-        world().autosaveUserData();
+    return m_together ? Autosave::Rule::Together : Autosave::Rule::EachFile;
 }
 
 } // namespace vdm

@@ -3,7 +3,7 @@
 
 // The steps of the map editor's history. Each is recorded after its change was made, so
 // pushing it does nothing; undo and redo then apply it through the world's mutators, and
-// the editor writes what it changed by the save rules of that kind of change.
+// the editor writes what the world told changed, by the rule of that kind of change.
 
 #include "data/location.h"
 #include "edit/mapeditor.h"
@@ -24,8 +24,8 @@ public:
 
     void redo() final;
     void undo() final { apply(true); }
-    /** Writes what the step changed, with autosave on; `back`: it was just undone. */
-    virtual void write(bool back) const = 0;
+    /** How what the step changed is written; `back`: it was just undone. */
+    virtual Autosave::Rule rule(bool back) const;
     /** What the step changed, once applied, to be shown; nothing when many or gone. */
     virtual std::optional<EditTarget> shown() const { return std::nullopt; }
 
@@ -49,7 +49,6 @@ public:
     ValueStep(MapEditor& editor, const QString& text, EditTarget target, T before, T after)
         : Step(editor, text), m_target(target), m_before(std::move(before)), m_after(std::move(after))
     {}
-    void write(bool back) const override;
     std::optional<EditTarget> shown() const override { return m_target; }
 
 protected:
@@ -80,7 +79,6 @@ private:
 class MapEditor::MarkerStep : public Step {
 public:
     MarkerStep(MapEditor& editor, bool added, int index, Location marker);
-    void write(bool back) const override;
     std::optional<EditTarget> shown() const override;
 
 protected:
@@ -97,7 +95,7 @@ private:
 class MapEditor::MarkersClearedStep : public Step {
 public:
     MarkersClearedStep(MapEditor& editor, LocationList markers);
-    void write(bool back) const override;
+    Autosave::Rule rule(bool back) const override;
 
 protected:
     void apply(bool back) override;
@@ -124,7 +122,7 @@ public:
     };
     /** `together`: both files as one, as an import writes them; otherwise the user data alone. */
     BatchStep(MapEditor& editor, const QString& text, Changes changes, bool together);
-    void write(bool back) const override;
+    Autosave::Rule rule(bool back) const override;
 
 protected:
     void apply(bool back) override;

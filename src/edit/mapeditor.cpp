@@ -23,7 +23,7 @@ bool validIndex(const LocationList& list, int index)
 
 } // namespace
 
-MapEditor::MapEditor(World& world, Clock clock) : m_world(world), m_clock(std::move(clock))
+MapEditor::MapEditor(World& world, Clock clock) : m_world(world), m_autosave(world), m_clock(std::move(clock))
 {
     if (!m_clock)
         m_clock = [] { return std::chrono::steady_clock::now(); };
@@ -40,23 +40,11 @@ bool MapEditor::inPlacementArea(QPoint p)
            && p.y() <= Viewport::MapTop;
 }
 
-void MapEditor::autosaveUserData()
-{
-    if (m_autosave)
-        m_world.autosaveUserData();
-}
-
-void MapEditor::autosaveMarkers()
-{
-    if (m_autosave)
-        m_world.autosaveMarkers();
-}
-
-template <typename Write> void MapEditor::tellMapAfter(Write write)
+void MapEditor::tellMapAfter(Autosave::Edit& edit)
 {
     // The map shows the change even when the write fails and the error box says so.
     const auto shown = qScopeGuard([this] { emit mapChanged(); });
-    write();
+    edit.write();
 }
 
 QString MapEditor::boxCaption() const
@@ -122,10 +110,12 @@ void MapEditor::setStatus(std::int32_t status)
 {
     if (!validIndex(m_world.locations(), m_selected))
         return;
+    Autosave::Edit edit(m_autosave);
+    edit.includeUserData(); // a status button writes even when the status stays
     const std::int32_t before = m_world.locations()[size_t(m_selected)].Status;
     if (m_world.setLocationStatus(m_selected, status))
         record(std::make_unique<StatusStep>(*this, m_selected, before, status));
-    tellMapAfter([this] { autosaveUserData(); });
+    tellMapAfter(edit);
 }
 
 void MapEditor::editText(const QString& editorText)
@@ -133,6 +123,7 @@ void MapEditor::editText(const QString& editorText)
     if (!m_open)
         return;
     const QByteArray text = storedNote(editorText);
+    Autosave::Edit edit(m_autosave);
     if (showsMarker()) {
         if (!validIndex(m_world.markers(), m_target.index))
             return; // the marker is gone; no typing may reach another one
@@ -140,7 +131,8 @@ void MapEditor::editText(const QString& editorText)
         const QByteArray after = text.isEmpty() ? kNewMarkerText : text;
         if (m_world.setMarkerName(m_target.index, after))
             typed(m_target, before, after);
-        tellMapAfter([this] { autosaveMarkers(); });
+        edit.includeMarkers(); // each keystroke writes, as the note's do
+        tellMapAfter(edit);
         return;
     }
     if (!validIndex(m_world.locations(), m_target.index))
@@ -150,7 +142,8 @@ void MapEditor::editText(const QString& editorText)
     const QByteArray before = m_world.locations()[size_t(m_target.index)].Note;
     if (m_world.setLocationNote(m_target.index, text))
         typed(m_target, before, text);
-    autosaveUserData();
+    edit.includeUserData();
+    edit.write();
 }
 
 void MapEditor::pointerOnMarker(int index)
@@ -216,6 +209,7 @@ void MapEditor::markersRenumbered(const std::vector<int>& newIndexOf)
 void MapEditor::click(int markerUnderPointer, QPoint mapPoint)
 {
     close();
+    Autosave::Edit edit(m_autosave);
     if (m_adding) {
         if (!inPlacementArea(mapPoint))
             return; // nothing added, and the mode stays on
@@ -227,7 +221,7 @@ void MapEditor::click(int markerUnderPointer, QPoint mapPoint)
         marker.Status = Unvisited;
         m_world.addMarker(marker);
         record(std::make_unique<MarkerStep>(*this, true, int(m_world.markers().size()) - 1, marker));
-        tellMapAfter([this] { autosaveMarkers(); });
+        tellMapAfter(edit);
     }
     if (m_deleting) {
         if (validIndex(m_world.markers(), markerUnderPointer)) {
@@ -239,7 +233,8 @@ void MapEditor::click(int markerUnderPointer, QPoint mapPoint)
         if (m_world.markers().empty())
             m_deleting = false;
         // Written and repainted even when nothing was under the pointer.
-        tellMapAfter([this] { autosaveMarkers(); });
+        edit.includeMarkers();
+        tellMapAfter(edit);
     }
 }
 
@@ -255,6 +250,8 @@ void MapEditor::markersGone()
 
 void MapEditor::clearMarkers()
 {
+    // Written at the close, never at once, even with autosave on.
+    Autosave::Edit edit(m_autosave, Autosave::Rule::Never);
     LocationList before = m_world.markers();
     m_world.clearMarkers();
     markersGone();
@@ -342,7 +339,9 @@ void MapEditor::importProgress(const ProgressPlan& plan)
     // merge another program's markers (which starts the history afresh).
     if (!changes.empty())
         record(std::make_unique<BatchStep>(*this, QStringLiteral("Import progress"), std::move(changes), true));
-    applyProgressImport(m_world, plan);
+    Autosave::Edit edit(m_autosave, Autosave::Rule::TogetherAlways);
+    applyProgressPlan(m_world, plan);
+    edit.write();
 }
 
 void MapEditor::undo()
@@ -365,6 +364,7 @@ void MapEditor::travel(bool back)
     // A write below may merge another program's markers, which ends this history: only
     // once the step is done with.
     m_walking = true;
+    Autosave::Edit edit(m_autosave, step->rule(back));
     const auto walked = qScopeGuard([this] {
         m_walking = false;
         if (std::exchange(m_historyStale, false))
@@ -380,8 +380,7 @@ void MapEditor::travel(bool back)
     if (m_lastChange && m_lastChange->kind == EditTarget::Kind::Marker
         && !validIndex(m_world.markers(), m_lastChange->index))
         m_lastChange.reset();
-    if (m_autosave)
-        step->write(back);
+    edit.write();
 }
 
 } // namespace vdm

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "edit/autosave.h"
+
 #include <QObject>
 #include <QPoint>
 #include <QString>
@@ -37,10 +39,10 @@ struct EditTarget {
  * The box edits `target()`, an explicit location or marker index: never a caption read
  * back from the screen, so a location may carry any name.
  *
- * Every change goes through the world's mutators, which record the edit; with autosave
- * on, the changed database is written at once, by the world's save rules. A change the
- * map shows is told (mapChanged), even when the write fails (the error still reaches
- * the caller).
+ * Every change goes through the world's mutators, which record the edit and tell it;
+ * with autosave on, the file the world told changed is written once the user's action is
+ * done, by the world's save rules (see Autosave). A change the map shows is told
+ * (mapChanged), even when the write fails (the error still reaches the caller).
  *
  * Every change of the user's data is also one step of the history, which undo() and
  * redo() walk through the same mutators and the same writes (with autosave off, nothing
@@ -132,8 +134,8 @@ public:
     void restart();
 
     /** Each change is written at once (by the world's save rules); off: nothing before the close. */
-    void setAutosave(bool on) { m_autosave = on; }
-    bool autosave() const { return m_autosave; }
+    void setAutosave(bool on) { m_autosave.setOn(on); }
+    bool autosave() const { return m_autosave.on(); }
 
     /** Whether a marker may be placed at this map point. */
     static bool inPlacementArea(QPoint mapPoint);
@@ -142,7 +144,7 @@ public:
     enum class PlaceReset { AllUnvisited, NoNotes };
     /**
      * Every location unvisited, or every note cleared (the options dialog's buttons).
-     * Writes nothing: the dialog writes as it always has.
+     * Writes nothing: the dialog writes as it always has, every failure told.
      */
     void resetPlaces(PlaceReset what);
     /**
@@ -186,8 +188,6 @@ private:
     class MarkerStep;
     class MarkersClearedStep;
     class BatchStep;
-    /** Which of the user's files a step writes when walked, and how. */
-    enum class Writes { None, UserData, Markers, Together };
     /** Records a change already made; it is not done again. */
     void record(std::unique_ptr<Step> step);
     void travel(bool back);
@@ -196,14 +196,12 @@ private:
     /** Every marker was deleted: a box open on one closes, so no typing reaches a marker that is gone. */
     void markersGone();
     QString locationName(int index) const;
-    void autosaveUserData();
-    void autosaveMarkers();
-    /** Runs `write`, then tells the map of the change, also when the write fails. */
-    template <typename Write> void tellMapAfter(Write write);
+    /** Writes what `edit` was told, then tells the map of the change, also when the write fails. */
+    void tellMapAfter(Autosave::Edit& edit);
     void markerRemoved(int index);
 
     World& m_world;
-    bool m_autosave = true;
+    Autosave m_autosave;
     EditTarget m_target;
     int m_selected = 0;
     bool m_open = false;

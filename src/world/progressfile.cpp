@@ -304,7 +304,7 @@ ProgressPlan planProgressImport(const Progress& progress, const LocationList& lo
     return plan;
 }
 
-void applyProgressImport(World& world, const ProgressPlan& plan)
+void applyProgressPlan(World& world, const ProgressPlan& plan)
 {
     for (const ProgressPlan::StatusChange& change : plan.statuses)
         world.setLocationStatus(change.index, change.status);
@@ -317,7 +317,11 @@ void applyProgressImport(World& world, const ProgressPlan& plan)
         texts.emplace_back(change.index, change.text);
     world.setMarkerNames(texts);
     world.addMarkers(plan.newMarkers);
+}
 
+void applyProgressImport(World& world, const ProgressPlan& plan)
+{
+    applyProgressPlan(world, plan);
     // Both files as one: a failure or a kill never leaves the new statuses beside the old
     // markers, and what each replaces is kept as its ".bak".
     if (plan.changesUserData() || plan.changesMarkers())

@@ -129,6 +129,9 @@ struct ProgressPlan {
 
 ProgressPlan planProgressImport(const Progress& progress, const LocationList& locations, const LocationList& markers);
 
+/** Applies the plan's changes to the lists as one edit, through the world's edit operations; writes nothing. */
+void applyProgressPlan(World& world, const ProgressPlan& plan);
+
 /**
  * Applies the plan as one edit through the world's edit operations, then writes both user
  * files as one (World::SaveUserFilesTogether): each replaced file is kept as its ".bak",
