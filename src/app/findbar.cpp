@@ -3,6 +3,9 @@
 
 #include "app/accessibility.h"
 #include "data/codepage.h"
+#include "data/location.h"
+#include "data/packedcolor.h"
+#include "data/settings.h"
 #include "world/world.h"
 
 #include <QEvent>
@@ -16,6 +19,14 @@
 
 namespace vdm {
 namespace {
+
+/** The colour the map frames a place of this status in. */
+QColor statusColour(const Settings& settings, std::int32_t status)
+{
+    return packedToColor(status == Visited  ? settings.ColorVisited
+                         : status == Active ? settings.ColorActive
+                                            : settings.ColorUnvisited);
+}
 
 constexpr int kWidth = 300;   // at most; a narrow panel narrows the bar
 constexpr int kListRows = 8;  // rows the hit list shows before it scrolls
@@ -44,8 +55,8 @@ QString hitText(const Location& l)
 
 } // namespace
 
-FindBar::FindBar(const World& world, QWidget* mapPanel, std::function<QColor(std::int32_t)> statusColour)
-    : FloatingBar(mapPanel, Corner::TopLeft, kWidth), m_world(world), m_statusColour(std::move(statusColour)),
+FindBar::FindBar(const World& world, QWidget* mapPanel, const Settings& settings)
+    : FloatingBar(mapPanel, Corner::TopLeft, kWidth), m_world(world), m_settings(settings),
       m_field(new QLineEdit(this)), m_hits(new QListWidget(this)), m_count(new QLabel(this))
 {
     setObjectName(QStringLiteral("FindBar"));
@@ -94,7 +105,7 @@ void FindBar::search()
     m_hits->clear();
     for (const LocationSearch::Hit& hit : found.hits) {
         const Location& l = m_world.locations()[std::size_t(hit.index)];
-        auto* item = new QListWidgetItem(QIcon(statusMark(m_statusColour(l.Status))), hitText(l), m_hits);
+        auto* item = new QListWidgetItem(QIcon(statusMark(statusColour(m_settings, l.Status))), hitText(l), m_hits);
         item->setData(Qt::UserRole, hit.index);
         if (!l.Note.isEmpty())
             item->setToolTip(CodePage::decode(l.Note));

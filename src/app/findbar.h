@@ -7,8 +7,6 @@
 
 #include <QColor>
 
-#include <functional>
-
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -16,6 +14,7 @@ class QListWidget;
 namespace vdm {
 
 class World;
+struct Settings;
 
 /**
  * Quick find: a search field over the top-left corner of the map panel with the hits
@@ -31,8 +30,8 @@ public:
     /** The most hits the list shows; the count below it tells how many matched. */
     static constexpr std::size_t ShownHits = 100;
 
-    /** `mapPanel`: the bar keeps to its top-left corner; `statusColour` paints the marks. */
-    FindBar(const World& world, QWidget* mapPanel, std::function<QColor(std::int32_t status)> statusColour);
+    /** `mapPanel`: the bar keeps to its top-left corner; the marks take their colours from `settings`. */
+    FindBar(const World& world, QWidget* mapPanel, const Settings& settings);
 
     /** Shows the bar with the focus in the field, its text selected, and searches again. */
     void openBar();
@@ -50,7 +49,7 @@ private:
     void take();
 
     const World& m_world;
-    std::function<QColor(std::int32_t)> m_statusColour;
+    const Settings& m_settings;
     LocationSearch m_search;
     QLineEdit* m_field;
     QListWidget* m_hits;

@@ -152,9 +152,7 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
     // The lists that grow as the user works stand beside the commands they belong to.
     m_commands->insertSubmenu(Command::DeleteBookmark, m_orientation->bookmarksMenu());
     m_commands->insertSubmenu(Command::OpenWorld, m_orientation->recentMenu());
-    m_progressCommands->setBookmarks(
-        {[this] { return m_orientation->bookmarks(); },
-         [this](const ViewBookmarks& imported) { return m_orientation->takeBookmarks(imported); }});
+    m_progressCommands->setBookmarks(m_orientation);
     // The progress line follows the pointer over the map, through the window's hit test.
     connectGuarded(m_prompts, this, panel, &TMapPanel::moved, [this](Qt::MouseButtons, QPoint at) {
         mapView().followPanel();

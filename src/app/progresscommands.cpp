@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "app/progresscommands.h"
 
+#include "app/orientationcommands.h"
 #include "data/codepage.h"
 #include "data/settings.h"
 #include "dialogs/errorguard.h"
@@ -112,7 +113,7 @@ void ProgressCommands::exportProgress()
     Settings remembered = m_settings.settings();
     remembered.ExportFolder = rememberedFolder(*path);
     m_settings.apply(remembered);
-    saveProgressFile(*path, m_world, m_bookmarks.current ? m_bookmarks.current() : ViewBookmarks());
+    saveProgressFile(*path, m_world, m_views ? m_views->bookmarks() : ViewBookmarks());
 }
 
 void ProgressCommands::importProgress()
@@ -126,8 +127,8 @@ void ProgressCommands::importProgress()
     const ProgressPlan plan = planProgressImport(progress, m_world.locations(), m_world.markers());
     const QString file = QFileInfo(*path).absoluteFilePath();
     // The bookmarks the file would add or replace, worked out on a copy.
-    ViewBookmarks merged = m_bookmarks.current ? m_bookmarks.current() : ViewBookmarks();
-    const int bookmarks = m_bookmarks.take ? merged.merge(progress.bookmarks) : 0;
+    ViewBookmarks merged = m_views ? m_views->bookmarks() : ViewBookmarks();
+    const int bookmarks = m_views ? merged.merge(progress.bookmarks) : 0;
     if (!plan.changesUserData() && !plan.changesMarkers() && bookmarks == 0) {
         QString text = QStringLiteral("The progress in %1 holds nothing that differs from this world.").arg(file);
         const QString unmatched = unmatchedText(plan);
@@ -139,7 +140,7 @@ void ProgressCommands::importProgress()
     if (!m_prompts.askYesNo(&m_window, kImportCaption, importQuestion(file, plan, bookmarks)))
         return;
     if (bookmarks > 0)
-        m_bookmarks.take(progress.bookmarks);
+        m_views->takeBookmarks(progress.bookmarks);
     // The window shows the changes even when a file could not be written: they are kept.
     const auto shown = qScopeGuard([this] { emit imported(); });
     if (plan.changesUserData() || plan.changesMarkers())

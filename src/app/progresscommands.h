@@ -5,13 +5,12 @@
 
 #include <QObject>
 
-#include <functional>
-
 class QWidget;
 
 namespace vdm {
 
 class MapEditor;
+class OrientationCommands;
 class Prompts;
 class World;
 class SettingsSession;
@@ -34,11 +33,7 @@ public:
     ProgressCommands(QWidget& window, World& world, MapEditor& editor, SettingsSession& settings, Prompts& prompts);
 
     /** Where the bookmarks come from and go to (none: the progress file carries none). */
-    struct Bookmarks {
-        std::function<ViewBookmarks()> current;
-        std::function<int(const ViewBookmarks& imported)> take; // returns how many changed
-    };
-    void setBookmarks(Bookmarks bookmarks) { m_bookmarks = std::move(bookmarks); }
+    void setBookmarks(OrientationCommands* views) { m_views = views; }
 
     void exportProgress();
     void importProgress();
@@ -56,7 +51,7 @@ private:
     MapEditor& m_editor;
     SettingsSession& m_settings;
     Prompts& m_prompts;
-    Bookmarks m_bookmarks;
+    OrientationCommands* m_views = nullptr;
 };
 
 /** The question an import asks before it changes anything: what it adds, replaces and could not place.

@@ -169,12 +169,20 @@ TEST(WorldEvents, TheSearchFollowsTheNoticesOfTheWorldItSearches)
 
 TEST(WorldEvents, NoPartCallsBackIntoTheWindowThroughAStoredFunction)
 {
-    // Changes travel as signals (or are asked for through a part's accessors). The one
-    // callback left is the background writer's, which tells its own world from its thread.
-    const QStringList allowed{QStringLiteral("world/userdatawriter.h")};
+    // Changes travel as signals, and a part asks what it needs through the accessors of
+    // the part it was given. A function object in a header is allowed only where it is
+    // no road between the parts and the window, each for the reason given.
+    const QStringList allowed{
+        QStringLiteral("world/userdatawriter.h"), // the writer tells its own world, from its thread
+        QStringLiteral("edit/mapeditor.h"),       // the clock that times keystrokes (tests pass theirs)
+        QStringLiteral("data/atomicfile.h"),      // the tests' fault injector
+        QStringLiteral("world/worldchoice.h"),    // a question asked during one call, never kept
+        QStringLiteral("session/recentworlds.h"), // the same
+        QStringLiteral("map/mapimage.h"),         // the same: whether a long write goes on
+    };
     const QDir sources(QStringLiteral(VDM_SOURCES_DIR));
     ASSERT_TRUE(sources.exists()) << VDM_SOURCES_DIR;
-    const QRegularExpression callback(QStringLiteral(R"(std::function\s*<\s*void\s*\()"));
+    const QRegularExpression function(QStringLiteral(R"(std::function\s*<)"));
     QStringList found;
     int headers = 0;
     for (QDirIterator it(sources.path(), {QStringLiteral("*.h")}, QDir::Files, QDirIterator::Subdirectories);
@@ -184,7 +192,7 @@ TEST(WorldEvents, NoPartCallsBackIntoTheWindowThroughAStoredFunction)
         ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << qPrintable(path);
         ++headers;
         const QString relative = sources.relativeFilePath(path);
-        if (QString::fromUtf8(file.readAll()).contains(callback) && !allowed.contains(relative))
+        if (QString::fromUtf8(file.readAll()).contains(function) && !allowed.contains(relative))
             found << relative;
     }
     EXPECT_GT(headers, 50);
