@@ -62,7 +62,7 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
     : QWidget(parent), m_prompts(prompts), m_appDir(std::move(applicationDirectory)), m_ui(buildForm(this)),
       m_edit(m_world), m_hover(m_world, mapView().view(), m_session.settings(), mapView().highlight(), m_edit),
       m_hint(*this, *m_ui->PanelMap, m_hover, m_session.settings(), m_prompts),
-      m_input(std::make_unique<WindowInput>(*this, m_prompts))
+      m_input(std::make_unique<WindowInput>(WindowInput::Controls{this, m_ui->PanelMap, m_ui->CBLoc}, m_prompts))
 {
     Ui::TMainForm& u = *m_ui;
     TMapPanel* panel = u.PanelMap;
@@ -112,6 +112,7 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
     // The stored window state and view: geometry, zoom level and scroll position.
     restoreView();
     connectHandlers();
+    connectInput();
     m_worldCommand = new WorldCommand(*this, m_world, m_prompts);
     connect(m_worldCommand, &WorldCommand::opened, this, [this](const QString& folder) { worldOpened(folder); });
     m_imageCommand = new ImageCommand(*this, *panel, panel->canvas(), m_world, m_session, m_prompts);
@@ -134,6 +135,7 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
     panel->setJourney(&m_journey->session());
     // Every command's action, key, menu entry and tooltip, from the one table.
     m_commands = new WindowCommands(*this, commandButtons(*m_ui), m_prompts);
+    m_input->setCommands(m_commands);
     connect(m_commands, &WindowCommands::handlerWanted, this, [this](Command c) {
         commandRow(c).run({*this, mapView(), *m_editControls, *m_find, *m_journey, *m_orientation, *m_imageCommand,
                            *m_progressCommands, *m_worldCommand, *m_commands});
@@ -361,6 +363,19 @@ void TMainForm::connectHandlers()
     onSignal(u.CBLoc, &QComboBox::activated, [this] { CBLocChange(); });
     onSignal(u.MemoNotes, &QPlainTextEdit::textChanged, [this] { MemoNotesChange(); });
     onSignal(u.MemoNotes, &TNoteEdit::focusLost, [this] { m_edit.endTyping(); });
+}
+
+void TMainForm::connectInput()
+{
+    // The input part runs each inside the error guard already.
+    connect(m_input.get(), &WindowInput::keyDown, this,
+            [this](int key, Qt::KeyboardModifiers m) { FormKeyDown(key, m); });
+    connect(m_input.get(), &WindowInput::keyUp, this, [this](int key, Qt::KeyboardModifiers m) { FormKeyUp(key, m); });
+    connect(m_input.get(), &WindowInput::wheelTurned, this,
+            [this](Qt::KeyboardModifiers m, int delta, bool* handled, Qt::Orientation wheel,
+                   std::optional<QPoint> pointer) { FormMouseWheel(m, delta, handled, wheel, pointer); });
+    connect(m_input.get(), &WindowInput::listEnter, this, [this] { CBLocKeyPress('\r'); });
+    connect(m_input.get(), &WindowInput::mapEnter, this, [this] { PanelMapEnter(); });
 }
 
 void TMainForm::RepaintMap()

@@ -192,6 +192,8 @@ private:
 
     void setupComponents();
     void connectHandlers();
+    /** The keys and the wheel the window sees first go to its handlers. */
+    void connectInput();
     /** Construction, last: the stored window state, geometry, zoom and scroll. */
     void restoreView();
     /**

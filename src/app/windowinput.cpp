@@ -2,11 +2,8 @@
 #include "app/windowinput.h"
 
 #include "app/windowcommands.h"
-#include "app/mainform.h"
 #include "app/navigatorview.h"
-#include "app/mappanel.h"
 #include "dialogs/errorguard.h"
-#include "ui_mainform.h"
 
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
@@ -23,7 +20,7 @@
 
 namespace vdm {
 
-WindowInput::WindowInput(TMainForm& form, Prompts& prompts) : m_form(form), m_prompts(prompts)
+WindowInput::WindowInput(Controls controls, Prompts& prompts) : m_controls(controls), m_prompts(prompts)
 {
     qApp->installEventFilter(this);
 }
@@ -97,7 +94,7 @@ bool WindowInput::eventFilter(QObject* watched, QEvent* event)
     const QEvent::Type type = event->type();
     if (type != QEvent::KeyPress && type != QEvent::KeyRelease && type != QEvent::Wheel)
         return false;
-    if (!watched->isWidgetType() || static_cast<QWidget*>(watched)->window() != &m_form)
+    if (!watched->isWidgetType() || static_cast<QWidget*>(watched)->window() != m_controls.window)
         return false;
     auto* w = static_cast<QWidget*>(watched);
     if (type == QEvent::Wheel)
@@ -109,7 +106,7 @@ bool WindowInput::wheel(QWidget* watched, QWheelEvent& wheel)
 {
     // A control floating over the map that zooms or scrolls on its own (the navigator,
     // the filter bar's lists) says so, and keeps the wheel.
-    for (const QWidget* w = watched; w && w != &m_form; w = w->parentWidget())
+    for (const QWidget* w = watched; w && w != m_controls.window; w = w->parentWidget())
         if (w->property("keepsWheel").toBool())
             return false;
     // The window sees the wheel before any of its controls, whichever is under the pointer.
@@ -119,18 +116,18 @@ bool WindowInput::wheel(QWidget* watched, QWheelEvent& wheel)
     if (delta == 0 && wheel.phase() != Qt::NoScrollPhase)
         return false;
     bool handled = false;
-    TMapPanel* panel = m_form.ui().PanelMap;
-    guarded(m_prompts, &m_form, [&] {
+    QWidget* panel = m_controls.map;
+    guarded(m_prompts, m_controls.window, [&] {
         const QPoint at = panel->mapFromGlobal(wheel.globalPosition().toPoint());
-        m_form.FormMouseWheel(wheel.modifiers(), delta, &handled, sideways ? Qt::Horizontal : Qt::Vertical,
-                              panel->rect().contains(at) ? std::optional<QPoint>(at) : std::nullopt);
+        emit wheelTurned(wheel.modifiers(), delta, &handled, sideways ? Qt::Horizontal : Qt::Vertical,
+                         panel->rect().contains(at) ? std::optional<QPoint>(at) : std::nullopt);
     });
     if (handled) {
         wheel.accept();
         return true;
     }
     // The list has the focus: it takes the wheel wherever the pointer is.
-    QComboBox* list = m_form.ui().CBLoc;
+    QComboBox* list = m_controls.list;
     if (list->hasFocus() && watched != list && !list->isAncestorOf(watched)) {
         const QPointF centre = QRectF(list->rect()).center();
         QWheelEvent forwarded(centre, list->mapToGlobal(centre), wheel.pixelDelta(), wheel.angleDelta(),
@@ -147,30 +144,30 @@ bool WindowInput::key(QWidget* watched, QKeyEvent& key)
     // event travels up the parents while ignored; only its first receiver counts. That is
     // the window's own focus widget: the application's is none while the window is not the
     // active one, as under X without a window manager, where keys still reach it.
-    QWidget* first = m_form.focusWidget();
+    QWidget* first = m_controls.window->focusWidget();
     if (!first)
-        first = &m_form;
+        first = m_controls.window;
     if (watched != first)
         return false;
     const bool press = key.type() == QEvent::KeyPress;
     if (press) {
         bool ran = false;
-        guarded(m_prompts, &m_form, [&] { ran = commandDown(key); });
+        guarded(m_prompts, m_controls.window, [&] { ran = commandDown(key); });
         if (ran)
             return true;
     }
     const int code = windowKeyCode(key.key(), key.modifiers());
     if (press)
-        guarded(m_prompts, &m_form, [&] { m_form.FormKeyDown(code, key.modifiers()); });
+        guarded(m_prompts, m_controls.window, [&] { emit keyDown(code, key.modifiers()); });
     else
-        guarded(m_prompts, &m_form, [&] { m_form.FormKeyUp(code, key.modifiers()); });
+        guarded(m_prompts, m_controls.window, [&] { emit keyUp(code, key.modifiers()); });
 
     const bool enter
         = (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter) && !(key.modifiers() & ~Qt::KeypadModifier);
-    if (press && watched == m_form.ui().CBLoc && (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter))
-        guarded(m_prompts, &m_form, [&] { m_form.CBLocKeyPress('\r'); });
-    if (press && enter && watched == m_form.ui().PanelMap) {
-        guarded(m_prompts, &m_form, [&] { m_form.PanelMapEnter(); });
+    if (press && watched == m_controls.list && (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter))
+        guarded(m_prompts, m_controls.window, [&] { emit listEnter(); });
+    if (press && enter && watched == m_controls.map) {
+        guarded(m_prompts, m_controls.window, [&] { emit mapEnter(); });
         return true;
     }
     // Enter presses the focused button, as Space does.
@@ -189,9 +186,9 @@ bool WindowInput::commandDown(const QKeyEvent& key)
     const std::optional<Command> command = commandForKey(key.keyCombination());
     if (!command)
         return false;
-    if (QWidget* focus = m_form.focusWidget(); focus && focusWantsKey(focus, key))
+    if (QWidget* focus = m_controls.window->focusWidget(); focus && focusWantsKey(focus, key))
         return false;
-    QAction* action = m_form.command(*command);
+    QAction* action = m_commands ? m_commands->action(*command) : nullptr;
     if (!action || !action->isEnabled())
         return false;
     action->trigger();

@@ -2,7 +2,11 @@
 #pragma once
 
 #include <QObject>
+#include <QPoint>
 
+#include <optional>
+
+class QComboBox;
 class QKeyEvent;
 class QWheelEvent;
 class QWidget;
@@ -10,19 +14,31 @@ class QWidget;
 namespace vdm {
 
 class Prompts;
-class TMainForm;
+class WindowCommands;
 
 /**
  * The window's keyboard and wheel, seen before any of its controls: installed on the
- * application while the window lives, it hands every key and wheel notification meant for
- * the window's controls to the window's handlers (FormKeyDown, FormKeyUp, FormMouseWheel,
- * CBLocKeyPress) and runs the keys of the window's command table. Each handler runs
- * inside the error guard.
+ * application while the window lives, it tells every key and wheel notification meant for
+ * the window's controls (keyDown, keyUp, wheelTurned, listEnter, mapEnter: the window's
+ * handlers FormKeyDown, FormKeyUp, FormMouseWheel, CBLocKeyPress and PanelMapEnter
+ * follow) and runs the keys of the window's command table. Each runs inside the error
+ * guard.
  */
 class WindowInput : public QObject {
+    Q_OBJECT
+
 public:
-    WindowInput(TMainForm& form, Prompts& prompts);
+    /** The controls whose input it sees: the window, its map panel and its location list. */
+    struct Controls {
+        QWidget* window;
+        QWidget* map;
+        QComboBox* list;
+    };
+    WindowInput(Controls controls, Prompts& prompts);
     ~WindowInput() override;
+
+    /** The table whose keys run commands; none before the window has made it. */
+    void setCommands(const WindowCommands* commands) { m_commands = commands; }
 
     /**
      * A key press the window sees first: runs its command, unless the control with the
@@ -50,6 +66,22 @@ public:
     /** Whether `widget` lies in a widget marked `asksForKeys` (a bar with keys of its own). */
     static bool asksForKeys(const QWidget* widget);
 
+signals:
+    /** A key the window's controls were to get (windowKeyCode: 0 for a plus or minus that does not zoom). */
+    void keyDown(int key, Qt::KeyboardModifiers modifiers);
+    void keyUp(int key, Qt::KeyboardModifiers modifiers);
+    /**
+     * The wheel, turned over any control of the window; `wheel` is Qt::Horizontal for a
+     * tilted wheel or a sideways swipe, `pointer` the map panel point under the pointer
+     * (none when elsewhere). Whoever takes it sets `*handled`.
+     */
+    void wheelTurned(Qt::KeyboardModifiers modifiers, int delta, bool* handled, Qt::Orientation wheel,
+                     std::optional<QPoint> pointer);
+    /** Enter in the location list. */
+    void listEnter();
+    /** Enter on the map panel. */
+    void mapEnter();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -57,8 +89,9 @@ private:
     bool wheel(QWidget* watched, QWheelEvent& wheel);
     bool key(QWidget* watched, QKeyEvent& key);
 
-    TMainForm& m_form;
+    Controls m_controls;
     Prompts& m_prompts;
+    const WindowCommands* m_commands = nullptr;
 };
 
 } // namespace vdm
