@@ -6,6 +6,8 @@
 #include "app/noteedit.h"
 #include "common/testutils.h"
 #include "data/codepage.h"
+#include "data/markersdb.h"
+#include "world/progressfile.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -165,6 +167,36 @@ TEST_F(UndoTest, UndoOfDeleteAllBringsTheMarkersAndTheirToolsBack)
     EXPECT_TRUE(ui().ToolButtonClearM->isEnabled());
     EXPECT_TRUE(ui().ToolButtonDelM->isEnabled());
     EXPECT_EQ(world.read(QStringLiteral("markers.gdb")), markers);
+}
+
+TEST_F(UndoTest, AWrongImportIsTakenBackByCtrlZOnDiskToo)
+{
+    const QByteArray markers = writeMarkers({marker("ford", 10, 20)});
+    world.write(QStringLiteral("markers.gdb"), markers);
+    openTrees();
+    LocationList imported = form->world().locations();
+    for (Location& l : imported) {
+        l.Status = Visited;
+        l.Note = "wrong " + l.Name;
+    }
+    const QString file = world.path(QStringLiteral("wrong.txt"));
+    writeFile(file, writeProgress(imported, {marker("ford", 10, 20), marker("camp", 100, 200)}));
+    prompts.filesToOpen.push_back(file);
+    prompts.answers.push_back(true);
+    const QString before = counts();
+    form->command(Command::ImportProgress)->trigger();
+    ASSERT_EQ(form->world().statusCounts().visited, 3);
+    ASSERT_EQ(form->world().markers().size(), 2u);
+    EXPECT_EQ(form->command(Command::Undo)->text(), QStringLiteral("&Undo Import progress"));
+
+    panel()->setFocus();
+    QTest::keyClick(panel(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(world.read(QStringLiteral("user.gdb")), userFile());
+    EXPECT_EQ(world.read(QStringLiteral("markers.gdb")), markers);
+    EXPECT_EQ(form->world().markers().size(), 1u);
+    EXPECT_EQ(counts(), before);
+    EXPECT_EQ(frameColour(0), packedToColor(form->session().settings().ColorUnvisited));
+    EXPECT_TRUE(prompts.errors.isEmpty()) << prompts.errors.join('\n').toStdString();
 }
 
 TEST_F(UndoTest, OpeningAnotherWorldStartsANewHistory)
