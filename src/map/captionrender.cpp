@@ -22,15 +22,16 @@ namespace {
 void trimToInk(RenderedCaption& r)
 {
     const QImage& m = r.mask;
-    int top = m.height(), bottom = -1, left = m.width(), right = -1;
-    for (int y = 0; y < m.height(); ++y) {
+    const int width = m.width(), height = m.height();
+    int top = height, bottom = -1, left = width, right = -1;
+    for (int y = 0; y < height; ++y) {
         const uchar* line = m.constScanLine(y);
         int x0 = 0;
-        while (x0 < m.width() && line[x0] == 0)
+        while (x0 < width && line[x0] == 0)
             ++x0;
-        if (x0 == m.width())
+        if (x0 == width)
             continue;
-        int x1 = m.width() - 1;
+        int x1 = width - 1;
         while (line[x1] == 0)
             --x1;
         top = std::min(top, y);
@@ -42,10 +43,85 @@ void trimToInk(RenderedCaption& r)
         r.mask = QImage(); // no ink: nothing to blend
         return;
     }
-    if (top == 0 && left == 0 && bottom == m.height() - 1 && right == m.width() - 1)
+    if (top == 0 && left == 0 && bottom == height - 1 && right == width - 1)
         return;
     r.mask = m.copy(left, top, right - left + 1, bottom - top + 1);
     r.offset += QPoint(left, top);
+}
+
+/** A caption laid out: its glyphs, its advance and the box its mask covers, in device pixels. */
+struct Shaped {
+    QList<QGlyphRun> runs;
+    int advance = 0;
+    int devLeft = 0, devTop = 0, devWidth = 1, devHeight = 1;
+    QPointF origin; // where the glyphs' positions count from, in panel pixels of the mask
+    int devAscent = 0;
+};
+
+Shaped shape(const CaptionFont& f, const QByteArray& text, qreal ratio)
+{
+    // One layout gives the advance, the ink and the glyphs drawn: measuring and drawing
+    // the string separately would shape it three times.
+    QTextLayout layout(CodePage::decode(text), f.font);
+    layout.setCacheEnabled(true);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    layout.endLayout();
+    Shaped s;
+    if (line.isValid())
+        s.runs = line.glyphRuns();
+    QRectF inkF;
+    for (const QGlyphRun& run : s.runs)
+        inkF |= run.boundingRect();
+    // Glyph positions count from the line's top; the caption's from its baseline.
+    const qreal baseline = line.isValid() ? line.ascent() : f.ascent;
+    const QRect ink = inkF.isEmpty()
+                          ? QRect()
+                          : QRect(QPoint(int(std::floor(inkF.left())), int(std::floor(inkF.top() - baseline))),
+                                  QPoint(int(std::ceil(inkF.right())), int(std::ceil(inkF.bottom() - baseline))));
+    s.advance = line.isValid() ? int(std::ceil(line.horizontalAdvance())) : 0;
+    // Room for the ink on every side of the advance box: some glyphs overhang it.
+    const int left = std::min(0, ink.left()) - 1;
+    const int right = std::max(s.advance, ink.right() + 1) + 1;
+    const int top = std::min(-f.ascent, ink.top()) - 1;
+    const int bottom = std::max(f.descent, ink.bottom() + 1) + 1;
+    // The same box in device pixels, grown outwards to whole pixels.
+    s.devLeft = int(std::floor(left * ratio));
+    s.devTop = int(std::floor(top * ratio));
+    s.devWidth = std::max(1, int(std::ceil(right * ratio)) - s.devLeft);
+    s.devHeight = std::max(1, int(std::ceil(bottom * ratio)) - s.devTop);
+    // The layout's glyphs sit below the line's top: its top goes one ascent above the
+    // baseline. The baseline is kept to 1/64 pixel, as text drawn from a point is, so
+    // at a ratio like 1.25 each glyph takes the same subpixel place.
+    const auto sixtyFourths = [](qreal v) { return std::round(v * 64) / 64; };
+    s.origin = QPointF(sixtyFourths(-s.devLeft / ratio), sixtyFourths(-s.devTop / ratio) - baseline);
+    s.devAscent = ratio == 1 ? f.ascent : int(std::lround(f.ascent * ratio));
+    return s;
+}
+
+/** The caption from its laid-out box and the coverage of that box (Format_Alpha8). */
+RenderedCaption finish(const Shaped& s, QImage coverage)
+{
+    RenderedCaption r;
+    r.offset = QPoint(s.devLeft, s.devAscent + s.devTop);
+    r.mask = std::move(coverage);
+    r.mask.setDevicePixelRatio(1);
+    r.advance = s.advance;
+    trimToInk(r);
+    return r;
+}
+
+/** A painter set up as every caption is drawn: antialiased white glyphs on transparent. */
+void prepareGlyphPainter(QPainter& p, const QFont& font)
+{
+    p.setRenderHint(QPainter::TextAntialiasing, true);
+    p.setFont(font);
+    p.setPen(Qt::white);
+}
+
+long long floorDiv64(long long v)
+{
+    return v >= 0 ? v / 64 : -((-v + 63) / 64);
 }
 
 } // namespace
@@ -61,56 +137,200 @@ CaptionFont::CaptionFont(const QFont& f) : font(f)
 
 RenderedCaption renderCaption(const CaptionFont& f, const QByteArray& text, qreal ratio)
 {
-    // One layout gives the advance, the ink and the glyphs drawn: measuring and drawing
-    // the string separately would shape it three times.
-    QTextLayout layout(CodePage::decode(text), f.font);
-    layout.setCacheEnabled(true);
-    layout.beginLayout();
-    QTextLine line = layout.createLine();
-    layout.endLayout();
-    const QList<QGlyphRun> runs = line.isValid() ? line.glyphRuns() : QList<QGlyphRun>();
-    QRectF inkF;
-    for (const QGlyphRun& run : runs)
-        inkF |= run.boundingRect();
-    // Glyph positions count from the line's top; the caption's from its baseline.
-    const qreal baseline = line.isValid() ? line.ascent() : f.ascent;
-    const QRect ink = inkF.isEmpty()
-                          ? QRect()
-                          : QRect(QPoint(int(std::floor(inkF.left())), int(std::floor(inkF.top() - baseline))),
-                                  QPoint(int(std::ceil(inkF.right())), int(std::ceil(inkF.bottom() - baseline))));
-    const int advance = line.isValid() ? int(std::ceil(line.horizontalAdvance())) : 0;
-    // Room for the ink on every side of the advance box: some glyphs overhang it.
-    const int left = std::min(0, ink.left()) - 1;
-    const int right = std::max(advance, ink.right() + 1) + 1;
-    const int top = std::min(-f.ascent, ink.top()) - 1;
-    const int bottom = std::max(f.descent, ink.bottom() + 1) + 1;
-    // The same box in device pixels, grown outwards to whole pixels.
-    const int devLeft = int(std::floor(left * ratio)), devTop = int(std::floor(top * ratio));
-    const int devRight = int(std::ceil(right * ratio)), devBottom = int(std::ceil(bottom * ratio));
-    QImage img(std::max(1, devRight - devLeft), std::max(1, devBottom - devTop), QImage::Format_ARGB32_Premultiplied);
+    const Shaped s = shape(f, text, ratio);
+    QImage img(s.devWidth, s.devHeight, QImage::Format_ARGB32_Premultiplied);
     img.setDevicePixelRatio(ratio);
     img.fill(Qt::transparent);
     {
         QPainter p(&img);
-        p.setRenderHint(QPainter::TextAntialiasing, true);
-        p.setFont(f.font);
-        p.setPen(Qt::white);
-        // The layout's glyphs sit below the line's top: its top goes one ascent above the
-        // baseline. The baseline is kept to 1/64 pixel, as text drawn from a point is, so
-        // at a ratio like 1.25 each glyph takes the same subpixel place.
-        const auto sixtyFourths = [](qreal v) { return std::round(v * 64) / 64; };
-        const QPointF origin(sixtyFourths(-devLeft / ratio), sixtyFourths(-devTop / ratio) - baseline);
-        for (const QGlyphRun& run : runs)
-            p.drawGlyphRun(origin, run);
+        prepareGlyphPainter(p, f.font);
+        for (const QGlyphRun& run : s.runs)
+            p.drawGlyphRun(s.origin, run);
     }
-    const int devAscent = ratio == 1 ? f.ascent : int(std::lround(f.ascent * ratio));
-    RenderedCaption r;
-    r.offset = QPoint(devLeft, devAscent + devTop);
-    r.mask = img.convertToFormat(QImage::Format_Alpha8);
-    r.mask.setDevicePixelRatio(1);
-    r.advance = advance;
-    trimToInk(r);
-    return r;
+    return finish(s, img.convertToFormat(QImage::Format_Alpha8));
+}
+
+CaptionRenderer::CaptionRenderer(const CaptionFont& font) : m_font(font)
+{}
+
+bool CaptionRenderer::composes(qreal ratio) const
+{
+    // At whole ratios of 1 and 2 every glyph position and every shift of one is exact in
+    // binary, so a glyph drawn alone lands on the subpixel place it takes in a caption.
+    return m_composes && (ratio == 1 || ratio == 2);
+}
+
+int CaptionRenderer::fontIdOf(const QRawFont& font)
+{
+    for (size_t i = 0; i < m_fonts.size(); ++i)
+        if (m_fonts[i] == font)
+            return int(i);
+    m_fonts.push_back(font);
+    return int(m_fonts.size() - 1);
+}
+
+bool CaptionRenderer::readGlyph(const QImage& img, const QRect& cell, QPoint origin, const GlyphKey& key)
+{
+    int top = cell.bottom() + 1, bottom = -1, left = cell.right() + 1, right = -1;
+    for (int y = cell.top(); y <= cell.bottom(); ++y) {
+        const QRgb* line = reinterpret_cast<const QRgb*>(img.constScanLine(y));
+        for (int x = cell.left(); x <= cell.right(); ++x) {
+            const QRgb p = line[x];
+            const int a = qAlpha(p);
+            // White ink covers each channel alike; anything else (coverage per colour
+            // channel, say) is not the one coverage composing blends: whole captions are
+            // painted instead.
+            if (qRed(p) != a || qGreen(p) != a || qBlue(p) != a)
+                m_composes = false;
+            if (a == 0)
+                continue;
+            top = std::min(top, y);
+            bottom = std::max(bottom, y);
+            left = std::min(left, x);
+            right = std::max(right, x);
+        }
+    }
+    // Ink on the cell's edge may go on beyond it (and into the next cell).
+    if (bottom >= 0 && (top == cell.top() || bottom == cell.bottom() || left == cell.left() || right == cell.right()))
+        return false;
+    Glyph g;
+    if (bottom >= 0) {
+        g.width = right - left + 1;
+        g.height = bottom - top + 1;
+        g.offset = QPoint(left, top) - origin;
+        g.coverage.resize(size_t(g.width) * size_t(g.height));
+        for (int y = 0; y < g.height; ++y) {
+            const QRgb* line = reinterpret_cast<const QRgb*>(img.constScanLine(top + y)) + left;
+            for (int x = 0; x < g.width; ++x)
+                g.coverage[size_t(y) * size_t(g.width) + size_t(x)] = uchar(qAlpha(line[x]));
+        }
+    }
+    m_glyphs.insert_or_assign(key, std::move(g));
+    return true;
+}
+
+void CaptionRenderer::rasterise(const QRawFont& font, const std::vector<GlyphKey>& keys, int ratio, int cellWidth,
+                                int cellHeight)
+{
+    // Each glyph in a cell of its own, its origin at (ox + fx/64, oy + fy/64) device pixels
+    // in the cell: all drawn by one painter, then read cell by cell.
+    constexpr int Columns = 16;
+    const int columns = std::min<int>(Columns, int(keys.size()));
+    const int rows = int((keys.size() + Columns - 1) / Columns);
+    const int ox = cellWidth / 3, oy = cellHeight / 2;
+    QImage img(columns * cellWidth, rows * cellHeight, QImage::Format_ARGB32_Premultiplied);
+    img.setDevicePixelRatio(ratio);
+    img.fill(Qt::transparent);
+    QList<quint32> indexes;
+    QList<QPointF> positions;
+    indexes.reserve(qsizetype(keys.size()));
+    positions.reserve(qsizetype(keys.size()));
+    for (size_t k = 0; k < keys.size(); ++k) {
+        const int x = int(k % Columns) * cellWidth + ox, y = int(k / Columns) * cellHeight + oy;
+        indexes.push_back(keys[k].index);
+        positions.push_back(QPointF((x + keys[k].fx / 64.0) / ratio, (y + keys[k].fy / 64.0) / ratio));
+    }
+    {
+        QGlyphRun run;
+        run.setRawFont(font);
+        run.setGlyphIndexes(indexes);
+        run.setPositions(positions);
+        QPainter p(&img);
+        prepareGlyphPainter(p, m_font.font);
+        p.drawGlyphRun(QPointF(0, 0), run);
+    }
+    img.setDevicePixelRatio(1);
+    bool fits = true;
+    for (size_t k = 0; k < keys.size() && fits; ++k) {
+        const QPoint cell(int(k % Columns) * cellWidth, int(k / Columns) * cellHeight);
+        fits = readGlyph(img, QRect(cell, QSize(cellWidth, cellHeight)), cell + QPoint(ox, oy), keys[k]);
+    }
+    if (fits)
+        return;
+    // A glyph reached beyond its cell, maybe into its neighbours': each again alone, in
+    // cells twice as big, until every one fits.
+    if (cellWidth > 64 * (m_font.lineHeight + m_font.maxCharWidth) * ratio) {
+        m_composes = false; // no room holds it: whole captions are painted instead
+        return;
+    }
+    for (const GlyphKey& key : keys)
+        rasterise(font, {key}, ratio, 2 * cellWidth, 2 * cellHeight);
+}
+
+RenderedCaption CaptionRenderer::render(const QByteArray& text, qreal ratio)
+{
+    if (!composes(ratio))
+        return renderCaption(m_font, text, ratio);
+    const Shaped s = shape(m_font, text, ratio);
+    const int r = int(ratio);
+    // Where the painter puts each glyph in the mask: a whole device pixel and a subpixel
+    // place in 64ths of one.
+    m_placed.clear();
+    for (const QGlyphRun& run : s.runs) {
+        const QRawFont font = run.rawFont();
+        const int fontId = fontIdOf(font);
+        const QList<quint32> indexes = run.glyphIndexes();
+        const QList<QPointF> positions = run.positions();
+        std::vector<GlyphKey> missing;
+        for (qsizetype i = 0; i < indexes.size() && i < positions.size(); ++i) {
+            const long long x64 = std::llround((s.origin.x() + positions[i].x()) * ratio * 64);
+            const long long y64 = std::llround((s.origin.y() + positions[i].y()) * ratio * 64);
+            const long long ix = floorDiv64(x64), iy = floorDiv64(y64);
+            const GlyphKey key{fontId, indexes[i], r, int(x64 - ix * 64), int(y64 - iy * 64)};
+            const auto held = m_glyphs.find(key);
+            m_placed.push_back({key, ix, iy, held == m_glyphs.end() ? nullptr : &held->second});
+            if (held == m_glyphs.end() && std::find(missing.begin(), missing.end(), key) == missing.end())
+                missing.push_back(key);
+        }
+        if (!missing.empty())
+            rasterise(font, missing, r, (3 * m_font.maxCharWidth + 8) * r, (2 * m_font.lineHeight + 8) * r);
+        if (!m_composes)
+            return renderCaption(m_font, text, ratio);
+    }
+    // The ink's box is the glyphs' boxes together (each holds only its ink, and blending
+    // ink over ink leaves ink), within the caption's box.
+    long long left = s.devWidth, top = s.devHeight, right = 0, bottom = 0;
+    for (Placed& p : m_placed) {
+        if (!p.glyph)
+            p.glyph = &m_glyphs.find(p.key)->second; // rasterised for this caption
+        if (p.glyph->coverage.empty())
+            continue;
+        left = std::min(left, std::max(0LL, p.x + p.glyph->offset.x()));
+        top = std::min(top, std::max(0LL, p.y + p.glyph->offset.y()));
+        right = std::max(right, std::min<long long>(s.devWidth, p.x + p.glyph->offset.x() + p.glyph->width));
+        bottom = std::max(bottom, std::min<long long>(s.devHeight, p.y + p.glyph->offset.y() + p.glyph->height));
+    }
+    RenderedCaption result;
+    result.offset = QPoint(s.devLeft, s.devAscent + s.devTop);
+    result.advance = s.advance;
+    if (left >= right || top >= bottom)
+        return result; // no ink
+    QImage coverage(int(right - left), int(bottom - top), QImage::Format_Alpha8);
+    coverage.fill(0);
+    uchar* bits = coverage.bits();
+    const qsizetype bpl = coverage.bytesPerLine();
+    for (const Placed& p : m_placed) {
+        const Glyph& g = *p.glyph;
+        // Each glyph over what lies beneath as the painter blends white ink: its coverage
+        // plus what it leaves of the coverage below, rounded as a byte product (no
+        // coverage leaves a pixel as it is). Sixteen bits hold every step.
+        const long long gx = p.x + g.offset.x(), gy = p.y + g.offset.y();
+        const long long x0 = std::max(left, gx), x1 = std::min(right, gx + g.width);
+        const long long y0 = std::max(top, gy), y1 = std::min(bottom, gy + g.height);
+        for (long long y = y0; y < y1; ++y) {
+            uchar* out = bits + (y - top) * bpl - left;
+            const uchar* in = g.coverage.data() + (y - gy) * g.width - gx;
+            for (long long x = x0; x < x1; ++x) {
+                const std::uint16_t c = in[x];
+                std::uint16_t t = std::uint16_t(out[x] * (255 - c));
+                t = std::uint16_t((t + (t >> 8) + 0x80) >> 8);
+                out[x] = uchar(c + t);
+            }
+        }
+    }
+    result.offset += QPoint(int(left), int(top));
+    result.mask = std::move(coverage);
+    return result;
 }
 
 } // namespace vdm

@@ -5,6 +5,12 @@
 #include <QFont>
 #include <QImage>
 #include <QPoint>
+#include <QRawFont>
+#include <QRect>
+
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
 
 namespace vdm {
 
@@ -30,5 +36,69 @@ struct RenderedCaption {
  * the advance box. Touches nothing shared, so any thread may call it.
  */
 RenderedCaption renderCaption(const CaptionFont& font, const QByteArray& text, qreal ratio);
+
+/**
+ * Renders captions as renderCaption does, pixel for pixel, drawing each glyph only once:
+ * a glyph is rasterised alone the first time it shows at a subpixel place, and captions
+ * are composed from those rasters with the painter's own blend of white ink (its coverage
+ * plus what it leaves of the coverage beneath). Only the text layout is made per caption.
+ * At device pixel ratios other than 1 and 2, or for glyphs rasterised with coverage per
+ * colour channel, it paints whole captions as renderCaption does. Not shared between
+ * threads: it keeps the glyphs it drew.
+ */
+class CaptionRenderer {
+public:
+    explicit CaptionRenderer(const CaptionFont& font);
+    const CaptionFont& font() const { return m_font; }
+    RenderedCaption render(const QByteArray& text, qreal ratio);
+    /** Whether captions at `ratio` are composed from single glyphs (else painted whole). */
+    bool composes(qreal ratio) const;
+    /** The glyph rasters kept: one per glyph, font, ratio and subpixel place drawn. */
+    int glyphCount() const { return int(m_glyphs.size()); }
+
+private:
+    struct GlyphKey {
+        int font;
+        quint32 index;
+        int ratio, fx, fy; // fx, fy: the subpixel place in 64ths of a device pixel
+        bool operator==(const GlyphKey&) const = default;
+    };
+    struct GlyphKeyHash {
+        size_t operator()(const GlyphKey& k) const noexcept
+        {
+            return qHashMulti(0, k.font, k.index, k.ratio, k.fx, k.fy);
+        }
+    };
+    /** One glyph's coverage, its top-left `offset` device pixels from the glyph's whole-pixel origin. */
+    struct Glyph {
+        std::vector<uchar> coverage; // width x height, no padding
+        int width = 0, height = 0;
+        QPoint offset;
+    };
+    /** A glyph drawn at a whole device pixel (x, y) of the mask and a subpixel place. */
+    struct Placed {
+        GlyphKey key;
+        long long x, y;
+        const Glyph* glyph = nullptr; // once rasterised
+    };
+    /**
+     * Rasterises the glyphs of `keys` (all of `font`, none held yet) in one painter, each
+     * in a cell of `cellWidth` x `cellHeight` device pixels; those that reach beyond
+     * their cells again in bigger ones.
+     */
+    void rasterise(const QRawFont& font, const std::vector<GlyphKey>& keys, int ratio, int cellWidth, int cellHeight);
+    /**
+     * Keeps the glyph `key` drawn in `cell` of `img` with its origin at `origin`; false
+     * (keeping nothing) when its ink touches the cell's edge and may go on beyond it.
+     */
+    bool readGlyph(const QImage& img, const QRect& cell, QPoint origin, const GlyphKey& key);
+    int fontIdOf(const QRawFont& font);
+
+    CaptionFont m_font;
+    bool m_composes = true;
+    std::vector<QRawFont> m_fonts;
+    std::unordered_map<GlyphKey, Glyph, GlyphKeyHash> m_glyphs;
+    std::vector<Placed> m_placed; // the caption under way's, kept for its capacity
+};
 
 } // namespace vdm

@@ -626,6 +626,8 @@ struct MapPainter::Private {
 
     QString fontKey;
     CaptionFont captionFont;
+    /** Renders the captions, each glyph of the caption font rasterised once. */
+    std::optional<CaptionRenderer> captionRenderer;
     int lineHeight = 0, maxCharWidth = 1;
     CaptionCache captions;
     /** What the paint draws over the picture, gathered and drawn a tile at a time. */
@@ -654,6 +656,7 @@ struct MapPainter::Private {
             return;
         fontKey = key;
         captionFont = CaptionFont(f);
+        captionRenderer.emplace(captionFont);
         captions.clear();
         lineHeight = captionFont.lineHeight;
         maxCharWidth = captionFont.maxCharWidth;
@@ -664,7 +667,7 @@ struct MapPainter::Private {
     {
         if (const CaptionCache::Entry* hit = captions.find(text, ratio, where))
             return *hit;
-        RenderedCaption r = renderCaption(captionFont, text, ratio);
+        RenderedCaption r = captionRenderer->render(text, ratio);
         // Making room may take captions this paint gathered and has not drawn yet.
         if (captions.insertEvicts(CaptionCache::footprint(text, r.mask)))
             overlay.flush();
@@ -867,7 +870,7 @@ struct MapPainter::Private {
                 done = false;
                 return;
             }
-            RenderedCaption r = renderCaption(captionFont, text, ratio);
+            RenderedCaption r = captionRenderer->render(text, ratio);
             captions.insertAhead(text, std::move(r.mask), r.offset, ratio, where, r.advance, v.zoomIndex());
         };
         forEachLocation(scene, panel, [&](int, const Location& L) {

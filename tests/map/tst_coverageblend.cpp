@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "map/captionrender.h"
 #include "map/coverageblend.h"
+#include "data/codepage.h"
+#include "worldgen/namegenerator.h"
 
 #include <QRandomGenerator>
 #include <gtest/gtest.h>
@@ -94,4 +96,49 @@ TEST(CaptionRender, NoInkNoMask)
     const RenderedCaption r = renderCaption(CaptionFont(QFont(QStringLiteral("Sans"), 9)), "   ", 1);
     EXPECT_TRUE(r.mask.isNull());
     EXPECT_GT(r.advance, 0);
+}
+
+TEST(CaptionRender, ComposedFromGlyphsEqualsPaintedWhole)
+{
+    // Kerned pairs, overhanging and touching glyphs, the code page's accents, the cut
+    // captions' dots, spaces alone and generated names of every kind.
+    QList<QByteArray> texts
+        = {"AVAWAY To Ty", "ffj fij gjy", "W\xe9st \xc6gir \xd8re", "Tarnw...", "   ", "Il1|", "Old Mill", "x"};
+    worldgen::NameGenerator names(28, true);
+    for (const char* kind : {"city", "port", "ruin", "fort", "village"})
+        for (int i = 0; i < 30; ++i)
+            texts.push_back(CodePage::encode(names.placeName(QString::fromLatin1(kind))));
+    QFont bold(QStringLiteral("Sans"), 13);
+    bold.setBold(true);
+    QFont italic(QStringLiteral("Serif"), 11);
+    italic.setItalic(true);
+    QFont pixels(QStringLiteral("Monospace"));
+    pixels.setPixelSize(10);
+    for (const QFont& f : {QFont(QStringLiteral("Sans"), 9), bold, italic, pixels}) {
+        CaptionRenderer renderer{CaptionFont(f)};
+        for (const qreal ratio : {1.0, 2.0, 1.25}) {
+            for (const QByteArray& text : texts) {
+                const RenderedCaption painted = renderCaption(renderer.font(), text, ratio);
+                const RenderedCaption composed = renderer.render(text, ratio);
+                const QString what = f.key() + " " + QString::number(ratio) + " " + QString::fromLatin1(text);
+                EXPECT_EQ(composed.mask, painted.mask) << qPrintable(what);
+                EXPECT_EQ(composed.offset, painted.offset) << qPrintable(what);
+                EXPECT_EQ(composed.advance, painted.advance) << qPrintable(what);
+            }
+        }
+        EXPECT_TRUE(renderer.composes(1) && renderer.composes(2) && !renderer.composes(1.25));
+    }
+}
+
+TEST(CaptionRender, EachGlyphIsRasterisedOnce)
+{
+    CaptionRenderer renderer{CaptionFont(QFont(QStringLiteral("Sans"), 9))};
+    renderer.render("Abba", 1);
+    const int glyphs = renderer.glyphCount();
+    EXPECT_GE(glyphs, 2);
+    renderer.render("Abba", 1);
+    renderer.render("Abb", 1); // the same glyphs at the same places
+    EXPECT_EQ(renderer.glyphCount(), glyphs);
+    renderer.render("Abba", 2);
+    EXPECT_GT(renderer.glyphCount(), glyphs); // another resolution, other rasters
 }
