@@ -4,6 +4,7 @@
 #include "app/mainform.h"
 
 #include "app/editcontrols.h"
+#include "app/formlayout.h"
 #include "app/windowinput.h"
 #include "ui_mainform.h"
 
@@ -11,8 +12,7 @@ namespace vdm {
 
 void TMainForm::ApplyWindowSizeLimit()
 {
-    if (settings().KeepZoom)
-        setMaximumSize(Viewport::sizeLimit(view().zoomIndex()));
+    m_layout->showZoom(view().zoomIndex(), settings().KeepZoom);
 }
 
 void TMainForm::ZoomButtonClick(QToolButton* sender, std::optional<QPoint> anchor)
@@ -28,18 +28,14 @@ void TMainForm::ZoomButtonClick(QToolButton* sender, std::optional<QPoint> ancho
 void TMainForm::FormMouseWheel(Qt::KeyboardModifiers shift, int wheelDelta, bool* handled, Qt::Orientation wheel,
                                std::optional<QPoint> pointer)
 {
-    if (shift & Qt::ControlModifier) {
-        mapView().zoom(wheelDelta > 0 ? ZoomCommand::In : ZoomCommand::Out,
-                       settings().ZoomAtPointer ? pointer : std::nullopt);
-        *handled = true;
-        return;
-    }
-    if (m_ui->CBLoc->hasFocus())
-        return; // the list takes the wheel
-    // One notification is one step, whatever its size; Shift (as the key handlers track
-    // it) scrolls horizontally, as does a tilted wheel.
-    mapView().scroll(ScrollStep{m_hover.wheelDirection(wheel), wheelDelta > 0, 0});
+    const MapHover::Wheel turn = m_hover.wheel(shift, wheelDelta, wheel, pointer);
+    if (!turn.zoom && m_ui->CBLoc->hasFocus())
+        return; // the list takes a wheel that would scroll
     *handled = true;
+    if (turn.zoom)
+        mapView().zoom(*turn.zoom, turn.anchor);
+    else
+        mapView().scroll(turn.scroll);
 }
 
 void TMainForm::FormKeyDown(int key, Qt::KeyboardModifiers)

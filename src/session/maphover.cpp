@@ -57,6 +57,20 @@ Qt::Orientation MapHover::wheelDirection(Qt::Orientation wheel) const
     return m_shiftDown || wheel == Qt::Horizontal ? Qt::Horizontal : Qt::Vertical;
 }
 
+MapHover::Wheel MapHover::wheel(Qt::KeyboardModifiers modifiers, int delta, Qt::Orientation wheel,
+                                std::optional<QPoint> pointer) const
+{
+    Wheel turn;
+    if (modifiers & Qt::ControlModifier) {
+        turn.zoom = delta > 0 ? ZoomCommand::In : ZoomCommand::Out;
+        if (m_settings.ZoomAtPointer)
+            turn.anchor = pointer;
+    } else {
+        turn.scroll = ScrollStep{wheelDirection(wheel), delta > 0, 0};
+    }
+    return turn;
+}
+
 bool MapHover::press(Qt::MouseButton button, QPoint at)
 {
     if (button == Qt::LeftButton && m_view.zoomIndex() != 0) {

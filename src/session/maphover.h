@@ -2,6 +2,7 @@
 #pragma once
 
 #include "map/hittest.h"
+#include "map/viewport.h"
 
 #include <QByteArray>
 #include <QPoint>
@@ -75,6 +76,20 @@ public:
     void keyUp(int key);
     /** The wheel scrolls sideways: Shift held, or a tilted wheel. */
     Qt::Orientation wheelDirection(Qt::Orientation wheel) const;
+    /** What one notification of the wheel asks of the map. */
+    struct Wheel {
+        /** With Ctrl: a zoom step, keeping the map point at `anchor` (none: the panel's centre). */
+        std::optional<ZoomCommand> zoom;
+        std::optional<QPoint> anchor;
+        /** Otherwise one scroll step, whatever the notification's size. */
+        ScrollStep scroll;
+    };
+    /**
+     * `delta` is the notification's signed size, `wheel` Qt::Horizontal for a tilted
+     * wheel or a sideways swipe, `pointer` the panel point under the pointer when it is
+     * over the map: a Ctrl+wheel zooms there when the ZoomAtPointer option is on.
+     */
+    Wheel wheel(Qt::KeyboardModifiers modifiers, int delta, Qt::Orientation wheel, std::optional<QPoint> pointer) const;
 
     /**
      * A button went down at `at`. The left button starts a drag (except at the lowest

@@ -17,6 +17,7 @@ namespace vdm {
 namespace {
 
 using Hint = MapHover::Move::Hint;
+using Wheel = MapHover::Wheel;
 
 /** A world of one location and one marker on a 330 x 380 panel, with the hover over it. */
 class MapHoverTest : public ::testing::Test {
@@ -211,6 +212,57 @@ TEST_F(MapHoverTest, ShiftOrATiltedWheelScrollsSideways)
         EXPECT_EQ(hover.shiftDown(), c.shift);
         hover.keyUp(Qt::Key_Shift);
         EXPECT_FALSE(hover.shiftDown());
+    }
+}
+
+TEST_F(MapHoverTest, CtrlWheelZoomsAtThePointerWhenAskedAndAnyOtherWheelScrollsOneStep)
+{
+    struct Case {
+        const char* what;
+        Qt::KeyboardModifiers modifiers;
+        int delta;
+        Qt::Orientation wheel;
+        bool zoomAtPointer;
+        std::optional<QPoint> pointer;
+        Wheel expected;
+    };
+    const QPoint at(40, 50);
+    const Case cases[] = {
+        {"ctrl up: in, at the centre", Qt::ControlModifier, 120, Qt::Vertical, false, at, {ZoomCommand::In, {}, {}}},
+        {"ctrl down, at the pointer", Qt::ControlModifier, -1, Qt::Vertical, true, at, {ZoomCommand::Out, at, {}}},
+        {"ctrl with the pointer off the map",
+         Qt::ControlModifier,
+         5,
+         Qt::Vertical,
+         true,
+         {},
+         {ZoomCommand::In, {}, {}}},
+        {"ctrl+shift still zooms",
+         Qt::ControlModifier | Qt::ShiftModifier,
+         120,
+         Qt::Vertical,
+         false,
+         at,
+         {ZoomCommand::In, {}, {}}},
+        {"up scrolls back", Qt::NoModifier, 120, Qt::Vertical, true, at, {{}, {}, {Qt::Vertical, true, 0}}},
+        {"a small step down is one step",
+         Qt::NoModifier,
+         -3,
+         Qt::Vertical,
+         false,
+         at,
+         {{}, {}, {Qt::Vertical, false, 0}}},
+        {"tilted", Qt::NoModifier, 120, Qt::Horizontal, false, {}, {{}, {}, {Qt::Horizontal, true, 0}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        settings.ZoomAtPointer = c.zoomAtPointer;
+        const Wheel turn = hover.wheel(c.modifiers, c.delta, c.wheel, c.pointer);
+        EXPECT_EQ(turn.zoom, c.expected.zoom);
+        EXPECT_EQ(turn.anchor, c.expected.anchor);
+        if (!c.expected.zoom) {
+            EXPECT_EQ(turn.scroll, c.expected.scroll);
+        }
     }
 }
 
