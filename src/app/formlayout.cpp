@@ -139,6 +139,12 @@ void FormLayout::restoreBands(const BandPositions& saved)
     layoutPanels();
 }
 
+void FormLayout::showZoom(int zoomIndex, bool keepZoom)
+{
+    m_window.setWindowTitle(titleWithZoom(zoomIndex));
+    m_window.setMaximumSize(keepZoom ? Viewport::sizeLimit(zoomIndex) : QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
+}
+
 void FormLayout::applyWindowState(int code)
 {
     if (code != 0)

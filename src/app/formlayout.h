@@ -62,6 +62,11 @@ public:
     void restoreBands(const BandPositions& saved);
     /** Shows the window minimised (1) or maximised (2); 0 leaves it as it is. */
     void applyWindowState(int code);
+    /**
+     * The title names the zoom level; with KeepZoom the window grows no larger than the
+     * picture at that level, without it as large as the user likes.
+     */
+    void showZoom(int zoomIndex, bool keepZoom);
     /** What the settings file stores of the window: view, size, position, bands, state. */
     WindowSnapshot snapshot(const Viewport& view) const;
 

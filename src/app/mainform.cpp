@@ -73,7 +73,7 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
                                                                           u.ToolButtonClearM, u.PanelMap},
                                                     m_edit, m_world, m_hover, panel->view(), m_prompts, this);
     connect(panel, &TMapPanel::levelShown, this, [this] { m_editControls->levelShown(); });
-    connect(panel, &TMapPanel::zoomShown, this, [this] { showZoom(); });
+    connect(panel, &TMapPanel::zoomShown, this, [this] { ApplyWindowSizeLimit(); });
     m_toggles = std::make_unique<DisplayToggles>(
         DisplayToggles::Buttons{u.ToolButtonSR, u.ToolButtonSS, u.ToolButtonSM, u.ToolButtonText, u.ToolButtonHint,
                                 u.ToolButtonSU, u.ToolButtonSA, u.ToolButtonSV},
@@ -328,12 +328,6 @@ void TMainForm::PanelMapPaint()
 TMapPanel& TMainForm::mapView() const
 {
     return *m_ui->PanelMap;
-}
-
-void TMainForm::showZoom()
-{
-    setWindowTitle(titleWithZoom(view().zoomIndex()));
-    ApplyWindowSizeLimit();
 }
 
 void TMainForm::connectHandlers()

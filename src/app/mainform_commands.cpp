@@ -42,10 +42,7 @@ void TMainForm::OptionsToolButtonClick(QToolButton* sender)
         m_progressLine->show(); // the bulk edits count however the dialog closed
         if (result != QDialog::Accepted)
             return;
-        if (settings().KeepZoom)
-            ApplyWindowSizeLimit();
-        else
-            setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        ApplyWindowSizeLimit();
         RepaintMap();
         WriteSettings();
     } else if (sender == m_ui->ToolButtonClip) {

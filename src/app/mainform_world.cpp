@@ -39,7 +39,7 @@ void TMainForm::worldOpened(const QString& folder)
     m_editControls->selectFirst();
     m_editControls->mirror();
     m_editControls->worldOpened();
-    setWindowTitle(titleWithZoom(view().zoomIndex()));
+    ApplyWindowSizeLimit();
     m_orientation->worldLoaded();
     RepaintMap();
     reportWorldNotices();
