@@ -98,28 +98,13 @@ public:
     /** Invalidates the whole map panel and paints it before returning. */
     void RepaintMap();
 
-    // --- event handlers that other parts of the window call ---
+    // --- the handlers tests and benchmarks drive as a user would ---
+    void CBLocChange();
     /** `anchor`: the panel point that keeps its map point; the panel's centre when none. */
     void ZoomButtonClick(QToolButton* sender, std::optional<QPoint> anchor = {});
-    /**
-     * `wheel` is Qt::Horizontal for a tilted wheel or a sideways swipe; `pointer` is the
-     * pointer's panel point when it is over the map (Ctrl+wheel zooms there when the
-     * ZoomAtPointer option is on).
-     */
-    void FormMouseWheel(Qt::KeyboardModifiers shift, int wheelDelta, bool* handled,
-                        Qt::Orientation wheel = Qt::Vertical, std::optional<QPoint> pointer = {});
-    void FormKeyDown(int key, Qt::KeyboardModifiers shift);
-    void FormKeyUp(int key, Qt::KeyboardModifiers shift);
-    void CBLocKeyPress(char key);
     void ImageMapMouseMove(Qt::MouseButtons buttons, int x, int y);
     void PanelMapDblClick();
-    void CBLocChange();
     void ToolButtonShowClick(QToolButton* sender);
-    /**
-     * Enter on the map: with a marker tool on, a click at the map's centre (where the
-     * centre mark stands); otherwise the box opens on the selected location.
-     */
-    void PanelMapEnter();
     /** The find bar took location `index`: the list selects it and Go runs on it. */
     void FindChosen(int index);
 
@@ -158,6 +143,22 @@ protected:
 
 private:
     // --- the handlers called only from inside the window ---
+    /**
+     * `wheel` is Qt::Horizontal for a tilted wheel or a sideways swipe; `pointer` is the
+     * pointer's panel point when it is over the map (Ctrl+wheel zooms there when the
+     * ZoomAtPointer option is on).
+     */
+    void FormMouseWheel(Qt::KeyboardModifiers shift, int wheelDelta, bool* handled,
+                        Qt::Orientation wheel = Qt::Vertical, std::optional<QPoint> pointer = {});
+    void FormKeyDown(int key, Qt::KeyboardModifiers shift);
+    void FormKeyUp(int key, Qt::KeyboardModifiers shift);
+    void CBLocKeyPress(char key);
+    /**
+     * Enter on the map: with a marker tool on, a click at the map's centre (where the
+     * centre mark stands); otherwise the box opens on the selected location.
+     */
+    void PanelMapEnter();
+    /** The title and the size limit follow the zoom level the map has settled on. */
     void ApplyWindowSizeLimit();
     void FormCreate();
     void FormDestroy();
@@ -183,8 +184,6 @@ private:
 
     /** The map view: the viewport, the Go highlight and the canvas. */
     TMapPanel& mapView() const;
-    /** The title and the size limit show the zoom level the map has settled on. */
-    void showZoom();
 
     SettingsSession m_session;
     TFormAbout* FormAbout = nullptr;
