@@ -199,6 +199,23 @@ TEST_F(UndoTest, AWrongImportIsTakenBackByCtrlZOnDiskToo)
     EXPECT_TRUE(prompts.errors.isEmpty()) << prompts.errors.join('\n').toStdString();
 }
 
+TEST_F(UndoTest, WithAutosaveOffUndoWritesNothingAndTheCloseAsksNothingNew)
+{
+    world.writeSettings("[General]\r\nAutosave=0\r\n");
+    openTrees();
+    doubleClickAt(at(0));
+    QTest::mouseClick(ui().SBV, Qt::LeftButton);
+    QTest::mouseClick(ui().SBA, Qt::LeftButton);
+    form->command(Command::Undo)->trigger();
+    EXPECT_EQ(form->world().locations()[0].Status, Visited);
+    EXPECT_EQ(world.read(QStringLiteral("user.gdb")), userFile()); // nothing before the close
+    close();
+    EXPECT_TRUE(prompts.questions.isEmpty());
+    EXPECT_TRUE(prompts.errors.isEmpty());
+    EXPECT_EQ(world.read(QStringLiteral("user.gdb")),
+              userBlock("Cedar", 3, "") + userBlock("Birch", 2, "bee hive") + userBlock("Aspen", 3, "old well"));
+}
+
 TEST_F(UndoTest, OpeningAnotherWorldStartsANewHistory)
 {
     openTrees();
