@@ -21,6 +21,8 @@
 #include <QSignalBlocker>
 #include <QToolButton>
 
+#include <utility>
+
 namespace vdm {
 
 EditControls::EditControls(const Widgets& widgets, MapEditor& editor, const World& world, const MapHover& hover,
@@ -42,6 +44,12 @@ EditControls::EditControls(const Widgets& widgets, MapEditor& editor, const Worl
     label->setBuddy(list);
     label->setGeometry(0, 0, 0, 0);
     widgets.note->setFocusPolicy(Qt::StrongFocus);
+    m_connections.connect(world.events(), &WorldEvents::listOrdered, [this] { ensureListed(); });
+}
+
+EditControls::~EditControls()
+{
+    QObject::disconnect(m_orderAfterPaint);
 }
 
 std::array<std::pair<std::int32_t, QAbstractButton*>, 3> EditControls::statusButtons() const
@@ -75,6 +83,7 @@ void EditControls::showTools()
 
 void EditControls::listChosen()
 {
+    ensureListed();
     const QVariant entry = m_widgets.list->currentData(Qt::UserRole);
     const bool shown = entry.isValid() && m_editor.showLocation(entry.toInt());
     mirror();
@@ -90,12 +99,39 @@ void EditControls::listChosen()
 
 void EditControls::fillList()
 {
+    m_listWaiting = m_world.ordersListAside();
+    m_firstWanted = false;
+    QObject::disconnect(m_orderAfterPaint);
+    if (m_listWaiting)
+        m_orderAfterPaint = QObject::connect(
+            m_widgets.mapPanel, &TMapPanel::painted, m_widgets.list, [this] { m_world.orderListAside(); },
+            Qt::SingleShotConnection);
+    m_widgets.list->setEnabled(!m_listWaiting);
     const QSignalBlocker blocker(m_widgets.list);
-    static_cast<LocationListModel*>(m_widgets.list->model())->fill(m_world.sharedListedLocations());
+    static_cast<LocationListModel*>(m_widgets.list->model())
+        ->fill(m_listWaiting ? nullptr : m_world.sharedListedLocations());
+}
+
+void EditControls::ensureListed()
+{
+    if (!std::exchange(m_listWaiting, false))
+        return;
+    {
+        const QSignalBlocker blocker(m_widgets.list);
+        static_cast<LocationListModel*>(m_widgets.list->model())->fill(m_world.sharedListedLocations());
+    }
+    m_widgets.list->setEnabled(true);
+    if (std::exchange(m_firstWanted, false))
+        selectFirst();
 }
 
 void EditControls::selectFirst()
 {
+    if (m_listWaiting) {
+        m_firstWanted = true;
+        mirror();
+        return;
+    }
     if (m_widgets.list->count() > 0)
         m_widgets.list->setCurrentIndex(0);
     listChosen();
@@ -103,6 +139,7 @@ void EditControls::selectFirst()
 
 bool EditControls::selectLocation(int index)
 {
+    ensureListed();
     const int row = m_widgets.list->findData(index, Qt::UserRole);
     if (row < 0)
         return false;
@@ -115,6 +152,7 @@ void EditControls::mapDoubleClicked()
 {
     if (m_hover.dragging() || m_editor.AddMarkerMode())
         return;
+    ensureListed();
     const int location = m_hover.locationAt(m_hover.lastPointer());
     if (location >= 0) {
         m_widgets.list->setCurrentIndex(m_widgets.list->findData(location, Qt::UserRole));
@@ -133,6 +171,7 @@ void EditControls::mapDoubleClicked()
 
 void EditControls::openSelected()
 {
+    ensureListed();
     const QVariant entry = m_widgets.list->currentData(Qt::UserRole);
     if (!entry.isValid())
         return; // nothing listed, nothing to open

@@ -2,7 +2,9 @@
 #pragma once
 
 #include "edit/markertools.h"
+#include "world/worldevents.h"
 
+#include <QMetaObject>
 #include <QPoint>
 
 #include <array>
@@ -48,14 +50,26 @@ public:
 
     EditControls(const Widgets& widgets, MapEditor& editor, const World& world, const MapHover& hover,
                  const Viewport& view, Prompts& prompts, QWidget* window);
+    ~EditControls();
 
     /** Shows the editor's state: the box's caption and buttons, the marker tools, the pointer. */
     void mirror();
     /** The list's entry was chosen: the box shows that location, its status and note. */
     void listChosen();
-    /** Lists the world's locations: sorted by name without regard to case, each entry carrying its index. */
+    /**
+     * Lists the world's locations: sorted by name without regard to case, each entry
+     * carrying its index. A big world's order is made aside (see World::orderListAside),
+     * started by the map's next paint: the list stays empty and disabled until it is
+     * ready, so the first frame never waits for it; whatever needs the list before then
+     * waits for the order instead.
+     */
     void fillList();
-    /** Selects the list's first entry (the alphabetically first name) and shows it in the box. */
+    /** The list waits for its order, made aside. */
+    bool listWaiting() const { return m_listWaiting; }
+    /**
+     * Selects the list's first entry (the alphabetically first name) and shows it in the
+     * box; while the list waits for its order, once it is ready.
+     */
     void selectFirst();
     /** The list selects location `index` and the box shows it; false when it is not listed. */
     bool selectLocation(int index);
@@ -105,6 +119,8 @@ private:
     void showBoxData();
     /** A click of the marker tools at panel point `at`; the box closes. */
     void clickAt(QPoint at);
+    /** A list waiting for its order is filled now (waiting for the order if need be). */
+    void ensureListed();
 
     Widgets m_widgets;
     MapEditor& m_editor;
@@ -114,6 +130,10 @@ private:
     Prompts& m_prompts;
     QWidget* m_window;
     MarkerTools m_tools;
+    bool m_listWaiting = false; // the list is empty until the world's order made aside is ready
+    bool m_firstWanted = false; // the first entry is to be selected once it is
+    EventConnections m_connections;
+    QMetaObject::Connection m_orderAfterPaint; // starts a big world's order after the map's next paint
 };
 
 } // namespace vdm

@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPointer>
 #include <QScopeGuard>
 
 #include <algorithm>
@@ -26,6 +27,9 @@
 #include <optional>
 #include <thread>
 #include <utility>
+
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace vdm {
 namespace {
@@ -94,6 +98,7 @@ struct World::ReadAhead {
     // names for it and reads on, and the owner sorts them once its decode is done (see
     // NamesToSort); the owner, when it is there first, makes all of it.
     std::atomic<bool> listClaimed{false};
+    std::size_t listAsideFrom = kListOrderedAsideFrom; // a list this long is ordered aside (see orderListAside)
     std::optional<NamesToSort> names;                  // read by the worker; guarded by `progress`
     std::optional<std::vector<ListedLocation>> listed; // made by the owner
     std::mutex progress;
@@ -125,6 +130,29 @@ struct World::ReadAhead {
     void readUserDataEarly();
     void forgetUserData();
     bool holds(int step) const { return step < done || (step == done && error); }
+};
+
+/**
+ * The list's order made on a thread of its own. The thread reads no location (the names
+ * are taken before it starts), so the world may go on changing statuses and notes, move,
+ * or read its list again meanwhile; its notice reaches the world's thread through
+ * `notifier`, which lives until the thread has been joined.
+ */
+struct World::ListAside {
+    std::thread thread;
+    std::shared_ptr<const std::vector<ListedLocation>> listed; // written by the thread, read after joining it
+    QObject notifier;
+    ~ListAside()
+    {
+        if (thread.joinable())
+            thread.join();
+    }
+    std::shared_ptr<const std::vector<ListedLocation>> take()
+    {
+        if (thread.joinable())
+            thread.join();
+        return std::move(listed);
+    }
 };
 
 void World::ReadAhead::run()
@@ -162,6 +190,8 @@ void World::ReadAhead::run()
             }
             notices[size_t(done)] = staged.takeNotices();
             if (done == LocationsStep) {
+                if (staged.m_locations.size() >= listAsideFrom)
+                    listClaimed = true; // ordered after the first frame: nobody makes it here
                 bool ownerThere = false;
                 {
                     const std::lock_guard lock(progress);
@@ -178,7 +208,7 @@ void World::ReadAhead::run()
         error = std::current_exception();
         notices[size_t(done)] = staged.takeNotices();
     }
-    if ((done > LocationsStep || error) && !listClaimed.exchange(true))
+    if ((done > LocationsStep || error) && staged.m_locations.size() < listAsideFrom && !listClaimed.exchange(true))
         staged.listedLocations(); // the list's order is made here too, off the window's thread
     finished = true;
     report(ended);
@@ -382,6 +412,7 @@ void World::readDatabasesAhead()
             break; // each step builds on the ones before it
     }
     m_ahead = std::make_unique<ReadAhead>(m_folder, std::move(paths));
+    m_ahead->listAsideFrom = m_listAsideFrom;
     m_ahead->worker = std::thread([ahead = m_ahead.get()] { ahead->run(); });
 }
 
@@ -440,7 +471,10 @@ bool World::takeAhead(Step step, bool* found)
         // The index covers the markers too; until they come over it simply does not match
         // this world's (still empty) markers list, and the callers scan that instead.
         m_index = std::move(staged.m_index);
-        if (ahead.listed)
+        dropListAside();
+        if (m_locations.size() >= m_listAsideFrom)
+            m_listed.reset(); // ordered aside after the first frame, whatever the worker made
+        else if (ahead.listed)
             m_listed = std::make_shared<const std::vector<ListedLocation>>(std::move(*ahead.listed));
         else if (ahead.names) // the worker's part, when the owner did not sort it alongside
             m_listed = std::make_shared<const std::vector<ListedLocation>>(std::move(*ahead.names).sorted());
@@ -500,6 +534,7 @@ bool World::loadLocationsFrom(const QString& path)
         listReplaced();
         m_index.setLocations(m_locations);
         m_listed.reset();
+        dropListAside();
     });
     readLocations(readDatabaseFile(path), m_locations);
     m_locationsLoaded = true;
@@ -511,8 +546,42 @@ const std::vector<ListedLocation>& World::listedLocations() const
     return *sharedListedLocations();
 }
 
+void World::orderListAside() const
+{
+    if (!ordersListAside() || m_listAside)
+        return;
+    m_listAside = std::make_unique<ListAside>();
+    ListAside* aside = m_listAside.get();
+    aside->thread = std::thread(
+        [aside, names = NamesToSort(m_locations), events = QPointer<WorldEvents>(m_events.object.get())]() mutable {
+            // Below the window's own threads: the order is wanted soon, the window now.
+            setpriority(PRIO_PROCESS, id_t(gettid()), 10);
+            try {
+                aside->listed = std::make_shared<const std::vector<ListedLocation>>(std::move(names).sorted());
+            } catch (const std::bad_alloc&) {
+                // No room for it now: it is made when first asked for, as without a thread.
+            }
+            QMetaObject::invokeMethod(
+                &aside->notifier,
+                [events = std::move(events)] {
+                    if (events)
+                        emit events->listOrdered();
+                },
+                Qt::QueuedConnection);
+        });
+}
+
+void World::dropListAside()
+{
+    m_listAside.reset();
+}
+
 std::shared_ptr<const std::vector<ListedLocation>> World::sharedListedLocations() const
 {
+    if (!m_listed && m_listAside) {
+        m_listed = m_listAside->take();
+        m_listAside.reset();
+    }
     if (!m_listed)
         m_listed = std::make_shared<const std::vector<ListedLocation>>(sortedLocationNames(m_locations));
     return m_listed;

@@ -54,6 +54,11 @@ signals:
      * queued, and have the world's thread call World::collectWrites().
      */
     void userDataWritten();
+    /**
+     * The location list's order, made aside (World::orderListAside), is ready: the list
+     * fills and the controls that choose from it come alive.
+     */
+    void listOrdered();
 };
 
 /**

@@ -143,5 +143,44 @@ TEST_F(ReadAheadStartTest, ADatabaseChangedBetweenConstructionAndShowIsReadAsItI
     EXPECT_EQ(f.world().stepsTakenAhead(), 0); // read again, by the first show itself
 }
 
+/** A world long enough to have its list ordered aside, opened; the list not yet asked for. */
+class ListAsideTest : public ReadAheadStartTest {
+protected:
+    void openAside()
+    {
+        writeDatabases(locationRecord("beta", 0, 0, 0) + locationRecord("Alpha", 0, 600, 600), {}, {}, {});
+        const_cast<World&>(build().world()).setListOrderedAsideFrom(1);
+        form->show(); // the first show loads the world; the list's order is not made on its way
+    }
+    bool listReady()
+    {
+        return QTest::qWaitFor([this] { return ui().CBLoc->isEnabled(); }, 10000);
+    }
+};
+
+TEST_F(ListAsideTest, TheListFillsOnceOrderedAndSelectsItsFirstName)
+{
+    openAside();
+    EXPECT_FALSE(ui().CBLoc->isEnabled());
+    EXPECT_EQ(ui().CBLoc->count(), 0);
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get())) << "the map shows meanwhile";
+    ASSERT_TRUE(listReady());
+    EXPECT_EQ(ui().CBLoc->count(), 2);
+    EXPECT_EQ(ui().CBLoc->currentText(), QStringLiteral("Alpha"));
+    EXPECT_EQ(ui().GBLoc->title(), QStringLiteral(" Alpha "));
+}
+
+TEST_F(ListAsideTest, WhatNeedsTheListMeanwhileWaitsForIt)
+{
+    openAside();
+    // Enter on the map opens the box on the selected place: the first name, once listed.
+    panel()->setFocus();
+    QTest::keyClick(panel(), Qt::Key_Return);
+    EXPECT_TRUE(ui().CBLoc->isEnabled());
+    EXPECT_EQ(ui().CBLoc->count(), 2);
+    EXPECT_TRUE(ui().GBLoc->isEnabled());
+    EXPECT_EQ(ui().GBLoc->title(), QStringLiteral(" Alpha "));
+}
+
 } // namespace
 } // namespace vdm::test

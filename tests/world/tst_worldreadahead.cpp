@@ -9,13 +9,16 @@
 #include "data/userdb.h"
 #include "world/world.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -43,8 +46,11 @@ std::string text(const QString& s)
     return s.toStdString();
 }
 
-/** Runs the four loaders as the first show does: in order, the first error ending the run. */
-Trace trace(World& world)
+/**
+ * Runs the four loaders as the first show does: in order, the first error ending the run.
+ * Without `listed`, the list's order is left unasked for.
+ */
+Trace trace(World& world, bool listed = true)
 {
     Trace t;
     const auto step = [&](const char* name, auto load) {
@@ -65,7 +71,8 @@ Trace trace(World& world)
         && step("markers", [&] { return world.LoadMarkers(), std::string(); });
     t.locations = world.locations();
     t.markers = world.markers();
-    t.listed = world.listedLocations();
+    if (listed)
+        t.listed = world.listedLocations();
     t.locationsLoaded = world.locationsLoaded();
     t.userSafe = world.userDataSafe();
     t.markersSafe = world.markersSafe();
@@ -167,6 +174,35 @@ TEST_P(ReadAheadTest, HandsOverTheSameWhenTheWorkerIsDoneFirst)
     waitForTheWorker(ahead);
     EXPECT_EQ(trace(ahead), expected);
     EXPECT_EQ(ahead.stepsTakenAhead(), int(expected.steps.size()));
+}
+
+TEST_P(ReadAheadTest, OrdersABigWorldsListAsideAfterTheLoadersWithTheSameOrder)
+{
+    // A world this long has its list ordered on a thread of its own once the first frame is
+    // on its way: no loader and no worker orders it, and the order made aside is the same.
+    World serial(dir.path());
+    const Trace expected = trace(serial);
+    for (const bool workerFirst : {false, true}) {
+        SCOPED_TRACE(workerFirst ? "the worker done first" : "the owner waiting for the worker");
+        World ahead(dir.path());
+        ahead.setListOrderedAsideFrom(1);
+        ahead.readDatabasesAhead();
+        if (workerFirst)
+            waitForTheWorker(ahead);
+        Trace read = trace(ahead, false);
+        EXPECT_EQ(ahead.listOrdered(), ahead.locations().empty()) << "no place is no wait";
+        QSignalSpy told(&ahead.events(), &WorldEvents::listOrdered);
+        const bool aside = ahead.ordersListAside();
+        EXPECT_EQ(aside, !ahead.locations().empty()) << "an empty list is ordered at once";
+        ahead.orderListAside();
+        ahead.orderListAside(); // asked again, the same order is awaited
+        EXPECT_EQ(ahead.ordersListAside(), aside);
+        if (aside) {
+            EXPECT_TRUE(told.wait(10000));
+        }
+        read.listed = ahead.listedLocations();
+        EXPECT_EQ(read, expected);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -309,6 +345,45 @@ TEST_F(ReadAheadChangeTest, AWorldGoneOrMovedWhileTheWorkerReadsIsSound)
     moved.readDatabasesAhead();
     EXPECT_FALSE(moved.readingAhead());
     EXPECT_EQ(moved.locations().size(), 3u);
+}
+
+TEST_F(ReadAheadChangeTest, AListOrderedAsideIsAwaitedDroppedOrLeftSoundly)
+{
+    const auto asideOf = [this] {
+        auto world = std::make_unique<World>(dir.path());
+        world->setListOrderedAsideFrom(1);
+        world->LoadDatabases();
+        EXPECT_TRUE(world->ordersListAside());
+        world->orderListAside();
+        return world;
+    };
+    World serial(dir.path());
+    serial.LoadDatabases();
+    const std::vector<ListedLocation> expected = serial.listedLocations();
+    // Asked for before it is ready: the list waits for the thread, it is not sorted twice.
+    EXPECT_EQ(asideOf()->listedLocations(), expected);
+    // Gone while ordering: the thread is waited for, its notice never arrives.
+    {
+        auto world = asideOf();
+        QSignalSpy told(&world->events(), &WorldEvents::listOrdered);
+        world.reset();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(told.size(), 0);
+    }
+    // Its list read again meanwhile: the order comes from the list as it is now.
+    {
+        auto world = asideOf();
+        write("vdmain.gdb", threePlaces() + locationRecord("Aardvark Hill", 0, 7, 8));
+        world->LoadLocations();
+        EXPECT_EQ(world->listedLocations(), sortedLocationNames(world->locations()));
+        EXPECT_EQ(world->listedLocations().front().name, "Aardvark Hill");
+    }
+    // Moved into another world's place (another world opened): the order comes along.
+    {
+        World place(dir.path());
+        place.replaceWith(std::move(*asideOf()));
+        EXPECT_EQ(place.listedLocations().size(), 4u);
+    }
 }
 
 } // namespace
