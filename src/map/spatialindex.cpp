@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <utility>
 
 namespace vdm {
 namespace {
@@ -146,13 +147,26 @@ void SpatialIndex::buildLevelGrids(LevelGrids& grids, const LocationList& list)
 
 void SpatialIndex::setLocations(const LocationList& locations)
 {
+    setPlaces(locations);
+    setRoutes(locations);
+}
+
+void SpatialIndex::setPlaces(const LocationList& locations)
+{
     buildLevelGrids(m_locations, locations);
     m_locationData = locations.data();
     m_locationCount = locations.size();
     m_longestLocationName = 0;
     for (const Location& l : locations)
         m_longestLocationName = std::max(m_longestLocationName, int(l.Name.size()));
-    setRoutes(locations);
+}
+
+void SpatialIndex::takePlaces(SpatialIndex&& other)
+{
+    m_locations = std::move(other.m_locations);
+    m_locationData = other.m_locationData;
+    m_locationCount = other.m_locationCount;
+    m_longestLocationName = other.m_longestLocationName;
 }
 
 void SpatialIndex::setRoutes(const LocationList& locations)

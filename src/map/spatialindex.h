@@ -59,6 +59,14 @@ public:
     void setLocations(const LocationList& locations);
     /** Indexes the routes again, for locations whose routes alone have changed (read after them). */
     void setRoutes(const LocationList& locations);
+    /**
+     * setLocations without the routes: the places' grids alone, made of what a reader of
+     * routes, statuses or notes never changes (levels, points, the names' lengths), so they
+     * may be made on one thread while another reads those into the same list.
+     */
+    void setPlaces(const LocationList& locations);
+    /** Takes the places' grids that `other` made (setPlaces), keeping this index's routes and markers. */
+    void takePlaces(SpatialIndex&& other);
     void setMarkers(const LocationList& markers);
 
     /**

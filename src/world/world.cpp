@@ -99,6 +99,12 @@ struct World::ReadAhead {
     // NamesToSort); the owner, when it is there first, makes all of it.
     std::atomic<bool> listClaimed{false};
     std::size_t listAsideFrom = kListOrderedAsideFrom; // a list this long is ordered aside (see orderListAside)
+    // The places' grids of such a list are made by whoever claims them first, as the list
+    // above: the owner, waiting for the worker with nothing else to do, beside the worker's
+    // later steps (they change no level, point or name); else the worker at its end.
+    bool placesPending = false; // guarded by `progress` until locationsRead
+    std::atomic<bool> placesClaimed{false};
+    std::optional<SpatialIndex> places;                // made by the owner
     std::optional<NamesToSort> names;                  // read by the worker; guarded by `progress`
     std::optional<std::vector<ListedLocation>> listed; // made by the owner
     std::mutex progress;
@@ -108,8 +114,12 @@ struct World::ReadAhead {
     bool ownerWaiting = false;  // guarded by `progress`: the owner (its decode done) waits for the list
     bool ended = false;         // guarded by `progress`
 
-    ReadAhead(QString folder, std::array<QString, StepCount> read) : paths(std::move(read)), staged(std::move(folder))
-    {}
+    ReadAhead(QString folder, std::array<QString, StepCount> read, std::size_t asideFrom)
+        : paths(std::move(read)), staged(std::move(folder)), listAsideFrom(asideFrom)
+    {
+        staged.m_listAsideFrom = asideFrom;
+        staged.m_placesIndexedAside = true;
+    }
     ~ReadAhead()
     {
         cancelled = true; // the steps not yet begun are not wanted any more
@@ -190,11 +200,13 @@ void World::ReadAhead::run()
             }
             notices[size_t(done)] = staged.takeNotices();
             if (done == LocationsStep) {
-                if (staged.m_locations.size() >= listAsideFrom)
+                const bool aside = staged.m_locations.size() >= listAsideFrom;
+                if (aside)
                     listClaimed = true; // ordered after the first frame: nobody makes it here
                 bool ownerThere = false;
                 {
                     const std::lock_guard lock(progress);
+                    placesPending = aside;
                     locationsRead = true;
                     ownerThere = ownerWaiting;
                 }
@@ -209,7 +221,9 @@ void World::ReadAhead::run()
         notices[size_t(done)] = staged.takeNotices();
     }
     if ((done > LocationsStep || error) && staged.m_locations.size() < listAsideFrom && !listClaimed.exchange(true))
-        staged.listedLocations(); // the list's order is made here too, off the window's thread
+        staged.listedLocations();
+    if (staged.m_locations.size() >= listAsideFrom && !placesClaimed.exchange(true))
+        staged.m_index.setPlaces(staged.m_locations); // the list's order is made here too, off the window's thread
     finished = true;
     report(ended);
 }
@@ -267,7 +281,11 @@ void World::ReadAhead::makeListAlongside()
     ownerWaiting = true;
     progressed.wait(lock, [this] { return locationsRead || ended; });
     const bool read = locationsRead;
+    const bool indexPlaces = placesPending;
     lock.unlock();
+    // Only the levels, points and names' lengths are read here; the worker changes none.
+    if (read && indexPlaces && !placesClaimed.exchange(true))
+        places.emplace().setPlaces(staged.m_locations);
     // Only the names of the list are read here; the worker touches the other fields only.
     if (read && !listClaimed.exchange(true)) {
         listed = sortedLocationNames(staged.m_locations);
@@ -411,8 +429,7 @@ void World::readDatabasesAhead()
         if (paths[size_t(step)].isEmpty())
             break; // each step builds on the ones before it
     }
-    m_ahead = std::make_unique<ReadAhead>(m_folder, std::move(paths));
-    m_ahead->listAsideFrom = m_listAsideFrom;
+    m_ahead = std::make_unique<ReadAhead>(m_folder, std::move(paths), m_listAsideFrom);
     m_ahead->worker = std::thread([ahead = m_ahead.get()] { ahead->run(); });
 }
 
@@ -471,6 +488,8 @@ bool World::takeAhead(Step step, bool* found)
         // The index covers the markers too; until they come over it simply does not match
         // this world's (still empty) markers list, and the callers scan that instead.
         m_index = std::move(staged.m_index);
+        if (ahead.places)
+            m_index.takePlaces(std::move(*ahead.places));
         dropListAside();
         if (m_locations.size() >= m_listAsideFrom)
             m_listed.reset(); // ordered aside after the first frame, whatever the worker made
@@ -532,7 +551,10 @@ bool World::loadLocationsFrom(const QString& path)
     // What was read before an error stays, and is counted and searched as it stands.
     const auto replaced = qScopeGuard([this] {
         listReplaced();
-        m_index.setLocations(m_locations);
+        if (m_placesIndexedAside && m_locations.size() >= m_listAsideFrom)
+            m_index.setRoutes(m_locations); // the places' grids are made beside the later steps
+        else
+            m_index.setLocations(m_locations);
         m_listed.reset();
         dropListAside();
     });

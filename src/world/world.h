@@ -383,6 +383,9 @@ private:
     LocationList m_markers;
     bool m_locationsLoaded = false;
     std::size_t m_listAsideFrom = kListOrderedAsideFrom;
+    // A read-ahead's own world: a list ordered aside has its places' grids made beside the
+    // later steps (see ReadAhead), not at the end of the locations' step.
+    bool m_placesIndexedAside = false;
     UserFile m_userFile;
     UserFile m_markerFile;
     QStringList m_notices;

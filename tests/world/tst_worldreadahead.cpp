@@ -21,6 +21,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace vdm {
@@ -37,6 +38,9 @@ struct Trace {
     LocationList locations, markers;
     std::vector<ListedLocation> listed;
     bool locationsLoaded = false, userSafe = false, markersSafe = false, indexed = false;
+    std::vector<int> placesNear;                 // what the index finds over the whole map
+    std::vector<std::pair<int, int>> routesNear; // each route found there: origin, target
+    int longestName = 0;
     World::StatusCounts counts;
     bool operator==(const Trace&) const = default;
 };
@@ -78,6 +82,11 @@ Trace trace(World& world, bool listed = true)
     t.markersSafe = world.markersSafe();
     t.counts = world.statusCounts();
     t.indexed = world.index().coversLocations(world.locations()) && world.index().coversMarkers(world.markers());
+    const MapBox everywhere{-1000000, 1000000, -1000000, 1000000};
+    t.placesNear = world.index().locationsNear(everywhere);
+    for (const SpatialIndex::Segment* r : world.index().routesIn(everywhere))
+        t.routesNear.emplace_back(r->from, r->target);
+    t.longestName = world.index().longestLocationName();
     return t;
 }
 
