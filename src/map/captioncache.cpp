@@ -18,7 +18,7 @@ CaptionCache::CaptionCache(std::int64_t floor, std::int64_t cap) : m_floor(floor
 
 std::int64_t CaptionCache::budget() const
 {
-    return std::clamp(3 * m_fullestPaint, m_floor, m_cap);
+    return std::clamp(3 * *std::max_element(m_recent.begin(), m_recent.end()), m_floor, m_cap);
 }
 
 void CaptionCache::beginPaint(int zoom, QPoint centre)
@@ -29,9 +29,12 @@ void CaptionCache::beginPaint(int zoom, QPoint centre)
     m_paintBytes = 0;
 }
 
-void CaptionCache::endPaint()
+void CaptionCache::endPaint(bool whole)
 {
-    m_fullestPaint = std::max(m_fullestPaint, m_paintBytes);
+    if (whole) {
+        m_recent[size_t(m_nextRecent)] = m_paintBytes;
+        m_nextRecent = (m_nextRecent + 1) % RecentPaints;
+    }
     const std::int64_t limit = budget();
     if (m_bytes > limit)
         evictDownTo(limit / 4 * 3);

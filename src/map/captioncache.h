@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QPoint>
 
+#include <array>
 #include <cstdint>
 #include <unordered_map>
 
@@ -16,9 +17,11 @@ namespace vdm {
  *
  * A paint opens with beginPaint (its zoom level and the map point at the panel's centre)
  * and closes with endPaint. Whatever a paint uses stays, however much that is: a paint
- * never renders a caption twice. Beyond that the cache keeps captions up to its budget,
- * which grows with the fullest paint seen (three times its captions, so a view and
- * those a zoom step in or out fit) from DefaultBudget up to MaxBudget. When a paint ends over the budget,
+ * never renders a caption twice. Beyond that the cache keeps captions up to its budget:
+ * three times the captions of the fullest of the last RecentPaints whole paints (so a
+ * view and those a zoom step in or out fit), from DefaultBudget up to MaxBudget. It
+ * follows the views as they come: after a crowded view, sparse ones give the memory
+ * back, and a paint of a few strips (a drag) leaves it as it is. When a paint ends over the budget,
  * the captions last used furthest from it go first: another zoom level before the same
  * one, then the furthest from the view's centre; they go down to three quarters of the
  * budget, so the next paints do not sweep again. A view panned or zoomed back to finds
@@ -32,6 +35,8 @@ public:
     static constexpr std::int64_t DefaultBudget = 32 * 1024 * 1024;
     /** The most it keeps beyond the captions of the paint under way (which may hold as much again). */
     static constexpr std::int64_t MaxBudget = 160 * 1024 * 1024;
+    /** How many whole paints the budget looks back on. */
+    static constexpr int RecentPaints = 32;
 
     struct Entry {
         QByteArray text;
@@ -60,8 +65,11 @@ public:
 
     /** Opens a paint at zoom level `zoom` whose panel centre shows map point `centre`. */
     void beginPaint(int zoom, QPoint centre);
-    /** Closes the paint: when the cache is over its budget, evicts what lies furthest off. */
-    void endPaint();
+    /**
+     * Closes the paint: a `whole` one (of the whole panel) counts for the budget. When the
+     * cache is over its budget, evicts what lies furthest off.
+     */
+    void endPaint(bool whole = true);
 
     /** The caption of `text` at `ratio`, now used by this paint for map point `where`; null when absent. */
     const Entry* find(const QByteArray& text, qreal ratio = 1, QPoint where = {});
@@ -95,7 +103,7 @@ public:
     int size() const { return int(m_entries.size()); }
     /** What the captions hold: their masks, texts and bookkeeping. */
     std::int64_t bytes() const { return m_bytes; }
-    /** What the cache keeps beyond the paint under way: three times the fullest paint, within floor and cap. */
+    /** What the cache keeps beyond the paint under way: three times the fullest recent paint, within floor and cap. */
     std::int64_t budget() const;
     /** The bytes of the captions the current (or last) paint used. */
     std::int64_t paintBytes() const { return m_paintBytes; }
@@ -132,7 +140,10 @@ private:
 
     std::int64_t m_floor, m_cap;
     std::int64_t m_bytes = 0;
-    std::int64_t m_paintBytes = 0, m_fullestPaint = 0;
+    std::int64_t m_paintBytes = 0;
+    /** The bytes of the last RecentPaints whole paints, the newest at m_nextRecent - 1. */
+    std::array<std::int64_t, RecentPaints> m_recent{};
+    int m_nextRecent = 0;
     std::uint64_t m_paint = 1;
     std::uint64_t m_generation = 0;
     int m_zoom = 0;

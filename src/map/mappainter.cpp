@@ -1169,7 +1169,8 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
         }
         d->overlay.flush();
     }
-    d->captions.endPaint();
+    // Only a paint of the whole panel tells what a view needs: a drag's strips hold few captions.
+    d->captions.endPaint(QRegion(backBuffer.rect()).subtracted(area).isEmpty());
 }
 
 bool MapPainter::renderCaptionsAhead(const MapScene& scene, qreal ratio, std::chrono::steady_clock::time_point deadline)

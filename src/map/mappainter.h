@@ -91,8 +91,8 @@ public:
     MapPainter();
     /**
      * A painter whose caption cache keeps `captionBudget` bytes of captions beyond those
-     * of the paint under way (by default the budget follows the fullest paint, from
-     * 32 MB up to 160 MB).
+     * of the paint under way (by default the budget follows the fullest recent paint,
+     * from 32 MB up to 160 MB).
      */
     explicit MapPainter(std::int64_t captionBudget);
     ~MapPainter();

@@ -85,26 +85,43 @@ TEST(CaptionCache, CaptionsRenderedAheadGoBeforeThisLevelsAndAfterFurtherLevels)
     EXPECT_EQ(cache.size(), 3);
 }
 
-TEST(CaptionCache, TheBudgetGrowsWithTheFullestPaintWithinItsCap)
+TEST(CaptionCache, TheBudgetFollowsTheFullestRecentWholePaintWithinItsCap)
 {
     const std::int64_t each = CaptionCache::footprint("c0000", mask(100));
     CaptionCache cache(each, 100 * each);
     EXPECT_EQ(cache.budget(), each);
+    constexpr int Recent = CaptionCache::RecentPaints;
     const struct {
-        int captions;
-        std::int64_t budget; // in entries, after the paint: three times the fullest paint
-    } paints[] = {{10, 30}, {2, 30}, {20, 60}, {50, 100}};
+        int captions, times;
+        bool whole;
+        std::int64_t budget; // in entries, after the paints: three times the fullest recent whole paint
+    } paints[] = {
+        {10, 1, true, 30},
+        {2, 1, true, 30},
+        {20, 1, true, 60},
+        {50, 1, true, 100},         // up to the cap
+        {2, Recent - 1, true, 100}, // the crowded paint is still among the recent ones
+        {2, 1, true, 6},            // and now it is not: the memory goes back
+        {40, 3, false, 6},          // strips of a drag leave the budget as it is
+        {1, Recent, true, 3},
+        {0, Recent, true, 1}, // never below the floor
+    };
     int next = 0;
     for (const auto& p : paints) {
-        cache.beginPaint(0, {});
-        for (int i = 0; i < p.captions; ++i) {
-            const QByteArray text = "c" + QByteArray::number(next++).rightJustified(4, '0');
-            cache.insert(text, mask(100), {});
-            cache.find(text); // used twice, counted once
+        for (int t = 0; t < p.times; ++t) {
+            cache.beginPaint(0, {});
+            for (int i = 0; i < p.captions; ++i) {
+                const QByteArray text = "c" + QByteArray::number(next++ % 10000).rightJustified(4, '0');
+                cache.insert(text, mask(100), {});
+                cache.find(text); // used twice, counted once
+            }
+            EXPECT_EQ(cache.paintBytes(), p.captions * each);
+            cache.endPaint(p.whole);
         }
-        EXPECT_EQ(cache.paintBytes(), p.captions * each);
-        cache.endPaint();
-        EXPECT_EQ(cache.budget(), p.budget * each) << p.captions;
+        EXPECT_EQ(cache.budget(), p.budget * each) << p.captions << " x " << p.times;
+        if (p.whole) {
+            EXPECT_LE(cache.bytes(), cache.budget()) << p.captions << " x " << p.times;
+        }
     }
 }
 
