@@ -205,7 +205,9 @@ bool CaptionRenderer::readGlyph(const QImage& img, const QRect& cell, QPoint ori
                 g.coverage[size_t(y) * size_t(g.width) + size_t(x)] = uchar(qAlpha(line[x]));
         }
     }
-    m_glyphs.insert_or_assign(key, std::move(g));
+    const Glyph* held = &m_glyphs.insert_or_assign(key, std::move(g)).first->second;
+    if (key.index < MaxTableGlyph)
+        slot(key) = held;
     return true;
 }
 
@@ -257,6 +259,28 @@ void CaptionRenderer::rasterise(const QRawFont& font, const std::vector<GlyphKey
         rasterise(font, {key}, ratio, 2 * cellWidth, 2 * cellHeight);
 }
 
+const CaptionRenderer::Glyph*& CaptionRenderer::slot(const GlyphKey& key)
+{
+    auto plane = std::find_if(m_planes.begin(), m_planes.end(), [&](const Plane& p) {
+        return p.font == key.font && p.ratio == key.ratio && p.fy == key.fy;
+    });
+    if (plane == m_planes.end())
+        plane = m_planes.insert(m_planes.end(), Plane{key.font, key.ratio, key.fy, {}});
+    const size_t at = size_t(key.index) * 64 + size_t(key.fx);
+    if (plane->glyphs.size() <= at)
+        plane->glyphs.resize(at + 64, nullptr);
+    return plane->glyphs[at];
+}
+
+const CaptionRenderer::Glyph* CaptionRenderer::find(const GlyphKey& key)
+{
+    if (key.index >= MaxTableGlyph) {
+        const auto it = m_glyphs.find(key);
+        return it == m_glyphs.end() ? nullptr : &it->second;
+    }
+    return slot(key);
+}
+
 RenderedCaption CaptionRenderer::render(const QByteArray& text, qreal ratio)
 {
     if (!composes(ratio))
@@ -277,9 +301,9 @@ RenderedCaption CaptionRenderer::render(const QByteArray& text, qreal ratio)
             const long long y64 = std::llround((s.origin.y() + positions[i].y()) * ratio * 64);
             const long long ix = floorDiv64(x64), iy = floorDiv64(y64);
             const GlyphKey key{fontId, indexes[i], r, int(x64 - ix * 64), int(y64 - iy * 64)};
-            const auto held = m_glyphs.find(key);
-            m_placed.push_back({key, ix, iy, held == m_glyphs.end() ? nullptr : &held->second});
-            if (held == m_glyphs.end() && std::find(missing.begin(), missing.end(), key) == missing.end())
+            const Glyph* held = find(key);
+            m_placed.push_back({key, ix, iy, held});
+            if (!held && std::find(missing.begin(), missing.end(), key) == missing.end())
                 missing.push_back(key);
         }
         if (!missing.empty())
@@ -292,7 +316,7 @@ RenderedCaption CaptionRenderer::render(const QByteArray& text, qreal ratio)
     long long left = s.devWidth, top = s.devHeight, right = 0, bottom = 0;
     for (Placed& p : m_placed) {
         if (!p.glyph)
-            p.glyph = &m_glyphs.find(p.key)->second; // rasterised for this caption
+            p.glyph = find(p.key); // rasterised for this caption
         if (p.glyph->coverage.empty())
             continue;
         left = std::min(left, std::max(0LL, p.x + p.glyph->offset.x()));

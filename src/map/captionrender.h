@@ -93,11 +93,25 @@ private:
      */
     bool readGlyph(const QImage& img, const QRect& cell, QPoint origin, const GlyphKey& key);
     int fontIdOf(const QRawFont& font);
+    /**
+     * The held glyph of `key`, or null: looked up in a table by glyph and subpixel place
+     * (a caption's every glyph is looked up, and hashing keys cost more than composing).
+     */
+    const Glyph* find(const GlyphKey& key);
+    /** The table slot of `key` (null: none held); the glyph's index must be below MaxTableGlyph. */
+    const Glyph*& slot(const GlyphKey& key);
+    static constexpr quint32 MaxTableGlyph = 1 << 16;
 
     CaptionFont m_font;
     bool m_composes = true;
     std::vector<QRawFont> m_fonts;
     std::unordered_map<GlyphKey, Glyph, GlyphKeyHash> m_glyphs;
+    /** The glyphs of one font, ratio and vertical subpixel place, by index x 64 + fx. */
+    struct Plane {
+        int font, ratio, fy;
+        std::vector<const Glyph*> glyphs;
+    };
+    std::vector<Plane> m_planes;
     std::vector<Placed> m_placed; // the caption under way's, kept for its capacity
 };
 
