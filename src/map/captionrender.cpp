@@ -119,6 +119,21 @@ void prepareGlyphPainter(QPainter& p, const QFont& font)
     p.setPen(Qt::white);
 }
 
+/** The caption laid out as `s`, its glyphs painted together as a painter draws text. */
+RenderedCaption paintWhole(const CaptionFont& f, const Shaped& s, qreal ratio)
+{
+    QImage img(s.devWidth, s.devHeight, QImage::Format_ARGB32_Premultiplied);
+    img.setDevicePixelRatio(ratio);
+    img.fill(Qt::transparent);
+    {
+        QPainter p(&img);
+        prepareGlyphPainter(p, f.font);
+        for (const QGlyphRun& run : s.runs)
+            p.drawGlyphRun(s.origin, run);
+    }
+    return finish(s, img.convertToFormat(QImage::Format_Alpha8));
+}
+
 long long floorDiv64(long long v)
 {
     return v >= 0 ? v / 64 : -((-v + 63) / 64);
@@ -137,17 +152,7 @@ CaptionFont::CaptionFont(const QFont& f) : font(f)
 
 RenderedCaption renderCaption(const CaptionFont& f, const QByteArray& text, qreal ratio)
 {
-    const Shaped s = shape(f, text, ratio);
-    QImage img(s.devWidth, s.devHeight, QImage::Format_ARGB32_Premultiplied);
-    img.setDevicePixelRatio(ratio);
-    img.fill(Qt::transparent);
-    {
-        QPainter p(&img);
-        prepareGlyphPainter(p, f.font);
-        for (const QGlyphRun& run : s.runs)
-            p.drawGlyphRun(s.origin, run);
-    }
-    return finish(s, img.convertToFormat(QImage::Format_Alpha8));
+    return paintWhole(f, shape(f, text, ratio), ratio);
 }
 
 CaptionRenderer::CaptionRenderer(const CaptionFont& font) : m_font(font)
@@ -211,15 +216,16 @@ bool CaptionRenderer::readGlyph(const QImage& img, const QRect& cell, QPoint ori
     return true;
 }
 
-void CaptionRenderer::rasterise(const QRawFont& font, const std::vector<GlyphKey>& keys, int ratio, int cellWidth,
-                                int cellHeight)
+void CaptionRenderer::rasterise(const QRawFont& font, const std::vector<GlyphKey>& keys, int ratio, QSize cellSize,
+                                QPoint origin)
 {
     // Each glyph in a cell of its own, its origin at (ox + fx/64, oy + fy/64) device pixels
     // in the cell: all drawn by one painter, then read cell by cell.
     constexpr int Columns = 16;
     const int columns = std::min<int>(Columns, int(keys.size()));
     const int rows = int((keys.size() + Columns - 1) / Columns);
-    const int ox = cellWidth / 3, oy = cellHeight / 2;
+    const int cellWidth = cellSize.width(), cellHeight = cellSize.height();
+    const int ox = origin.x(), oy = origin.y();
     QImage img(columns * cellWidth, rows * cellHeight, QImage::Format_ARGB32_Premultiplied);
     img.setDevicePixelRatio(ratio);
     img.fill(Qt::transparent);
@@ -250,26 +256,67 @@ void CaptionRenderer::rasterise(const QRawFont& font, const std::vector<GlyphKey
     if (fits)
         return;
     // A glyph reached beyond its cell, maybe into its neighbours': each again alone, in
-    // cells twice as big, until every one fits.
+    // cells three times as big with the old cell in the middle, until every one fits.
     if (cellWidth > 64 * (m_font.lineHeight + m_font.maxCharWidth) * ratio) {
         m_composes = false; // no room holds it: whole captions are painted instead
         return;
     }
     for (const GlyphKey& key : keys)
-        rasterise(font, {key}, ratio, 2 * cellWidth, 2 * cellHeight);
+        rasterise(font, {key}, ratio, 3 * cellSize, origin + QPoint(cellWidth, cellHeight));
+}
+
+CaptionRenderer::Plane& CaptionRenderer::plane(const GlyphKey& key)
+{
+    auto it = std::find_if(m_planes.begin(), m_planes.end(), [&](const Plane& p) {
+        return p.font == key.font && p.ratio == key.ratio && p.fy == key.fy;
+    });
+    if (it == m_planes.end())
+        it = m_planes.insert(m_planes.end(), Plane{key.font, key.ratio, key.fy, {}, {}});
+    return *it;
 }
 
 const CaptionRenderer::Glyph*& CaptionRenderer::slot(const GlyphKey& key)
 {
-    auto plane = std::find_if(m_planes.begin(), m_planes.end(), [&](const Plane& p) {
-        return p.font == key.font && p.ratio == key.ratio && p.fy == key.fy;
-    });
-    if (plane == m_planes.end())
-        plane = m_planes.insert(m_planes.end(), Plane{key.font, key.ratio, key.fy, {}});
+    Plane& p = plane(key);
     const size_t at = size_t(key.index) * 64 + size_t(key.fx);
-    if (plane->glyphs.size() <= at)
-        plane->glyphs.resize(at + 64, nullptr);
-    return plane->glyphs[at];
+    if (p.glyphs.size() <= at)
+        p.glyphs.resize(at + 64, nullptr);
+    return p.glyphs[at];
+}
+
+void CaptionRenderer::rasterisePending()
+{
+    // Cells about a glyph's size, with a few pixels around for overhanging ink: reading
+    // them is most of the cost. A glyph that reaches further is drawn again alone.
+    constexpr int Pad = 3;
+    while (!m_pending.empty()) {
+        const GlyphKey first = m_pending.front();
+        std::vector<GlyphKey> alike; // of one font and ratio
+        for (const GlyphKey& k : m_pending)
+            if (k.font == first.font && k.ratio == first.ratio)
+                alike.push_back(k);
+        m_pending.erase(
+            std::remove_if(m_pending.begin(), m_pending.end(),
+                           [&](const GlyphKey& k) { return k.font == first.font && k.ratio == first.ratio; }),
+            m_pending.end());
+        const int r = first.ratio;
+        rasterise(m_fonts[size_t(first.font)], alike, r,
+                  QSize(m_font.maxCharWidth + 2 * Pad, m_font.lineHeight + 2 * Pad) * r,
+                  QPoint(Pad, Pad + m_font.ascent) * r);
+    }
+}
+
+bool CaptionRenderer::seenBefore(const GlyphKey& key)
+{
+    if (key.index >= MaxTableGlyph)
+        return true; // beyond the table: rasterised at once
+    Plane& p = plane(key);
+    const size_t at = size_t(key.index) * 64 + size_t(key.fx);
+    if (p.seen.size() <= at)
+        p.seen.resize(at + 64, false);
+    const bool seen = p.seen[at];
+    p.seen[at] = true;
+    return seen;
 }
 
 const CaptionRenderer::Glyph* CaptionRenderer::find(const GlyphKey& key)
@@ -290,12 +337,11 @@ RenderedCaption CaptionRenderer::render(const QByteArray& text, qreal ratio)
     // Where the painter puts each glyph in the mask: a whole device pixel and a subpixel
     // place in 64ths of one.
     m_placed.clear();
+    bool complete = true;
     for (const QGlyphRun& run : s.runs) {
-        const QRawFont font = run.rawFont();
-        const int fontId = fontIdOf(font);
+        const int fontId = fontIdOf(run.rawFont());
         const QList<quint32> indexes = run.glyphIndexes();
         const QList<QPointF> positions = run.positions();
-        std::vector<GlyphKey> missing;
         for (qsizetype i = 0; i < indexes.size() && i < positions.size(); ++i) {
             const long long x64 = std::llround((s.origin.x() + positions[i].x()) * ratio * 64);
             const long long y64 = std::llround((s.origin.y() + positions[i].y()) * ratio * 64);
@@ -303,20 +349,28 @@ RenderedCaption CaptionRenderer::render(const QByteArray& text, qreal ratio)
             const GlyphKey key{fontId, indexes[i], r, int(x64 - ix * 64), int(y64 - iy * 64)};
             const Glyph* held = find(key);
             m_placed.push_back({key, ix, iy, held});
-            if (!held && std::find(missing.begin(), missing.end(), key) == missing.end())
-                missing.push_back(key);
+            if (held)
+                continue;
+            complete = false;
+            // A glyph is rasterised once it was needed twice at a place, and only with
+            // others: a painter for a few glyphs costs what painting the caption does, so
+            // a sparse world's captions, whose glyphs seldom meet again, cost what they did.
+            if (seenBefore(key) && std::find(m_pending.begin(), m_pending.end(), key) == m_pending.end())
+                m_pending.push_back(key);
         }
-        if (!missing.empty())
-            rasterise(font, missing, r, (3 * m_font.maxCharWidth + 8) * r, (2 * m_font.lineHeight + 8) * r);
-        if (!m_composes)
-            return renderCaption(m_font, text, ratio);
     }
+    if (!complete && int(m_pending.size()) >= PendingBatch) {
+        rasterisePending();
+        complete = true;
+        for (Placed& p : m_placed)
+            complete = (p.glyph || (p.glyph = find(p.key))) && complete;
+    }
+    if (!complete || !m_composes)
+        return paintWhole(m_font, s, ratio);
     // The ink's box is the glyphs' boxes together (each holds only its ink, and blending
     // ink over ink leaves ink), within the caption's box.
     long long left = s.devWidth, top = s.devHeight, right = 0, bottom = 0;
     for (Placed& p : m_placed) {
-        if (!p.glyph)
-            p.glyph = find(p.key); // rasterised for this caption
         if (p.glyph->coverage.empty())
             continue;
         left = std::min(left, std::max(0LL, p.x + p.glyph->offset.x()));

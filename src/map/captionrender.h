@@ -53,6 +53,8 @@ public:
     RenderedCaption render(const QByteArray& text, qreal ratio);
     /** Whether captions at `ratio` are composed from single glyphs (else painted whole). */
     bool composes(qreal ratio) const;
+    /** How many glyphs needed again wait to be rasterised together. */
+    static constexpr int PendingBatch = 16;
     /** The glyph rasters kept: one per glyph, font, ratio and subpixel place drawn. */
     int glyphCount() const { return int(m_glyphs.size()); }
 
@@ -83,10 +85,10 @@ private:
     };
     /**
      * Rasterises the glyphs of `keys` (all of `font`, none held yet) in one painter, each
-     * in a cell of `cellWidth` x `cellHeight` device pixels; those that reach beyond
-     * their cells again in bigger ones.
+     * in a cell of `cell` device pixels with its origin at `origin` in it; those that
+     * reach beyond their cells again in bigger ones.
      */
-    void rasterise(const QRawFont& font, const std::vector<GlyphKey>& keys, int ratio, int cellWidth, int cellHeight);
+    void rasterise(const QRawFont& font, const std::vector<GlyphKey>& keys, int ratio, QSize cell, QPoint origin);
     /**
      * Keeps the glyph `key` drawn in `cell` of `img` with its origin at `origin`; false
      * (keeping nothing) when its ink touches the cell's edge and may go on beyond it.
@@ -110,9 +112,17 @@ private:
     struct Plane {
         int font, ratio, fy;
         std::vector<const Glyph*> glyphs;
+        std::vector<bool> seen; // needed by a caption before, by the same index
     };
+    Plane& plane(const GlyphKey& key);
+    /** Whether a caption needed the glyph `key` before; marks it needed. */
+    bool seenBefore(const GlyphKey& key);
+    /** Rasterises the pending glyphs, a painter for those of one font and ratio. */
+    void rasterisePending();
+
     std::vector<Plane> m_planes;
-    std::vector<Placed> m_placed; // the caption under way's, kept for its capacity
+    std::vector<Placed> m_placed;    // the caption under way's, kept for its capacity
+    std::vector<GlyphKey> m_pending; // needed again, not rasterised yet
 };
 
 } // namespace vdm
