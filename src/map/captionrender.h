@@ -102,7 +102,7 @@ private:
     const Glyph* find(const GlyphKey& key);
     /** The table slot of `key` (null: none held); the glyph's index must be below MaxTableGlyph. */
     const Glyph*& slot(const GlyphKey& key);
-    static constexpr quint32 MaxTableGlyph = 1 << 16;
+    static constexpr quint32 MaxTableGlyph = 4096; // a table of at most 2 MB per plane
 
     CaptionFont m_font;
     bool m_composes = true;
