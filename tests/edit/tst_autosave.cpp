@@ -154,17 +154,5 @@ TEST(Autosave, AnUndoAfterAutosaveWasTurnedOnWritesTheStateOnDisk)
     EXPECT_EQ(bench.read("user.gdb"), visited);
 }
 
-TEST(Autosave, TheEditorWritesTheNewWorldAfterAReplacementAndNotTheReplacementItself)
-{
-    SaveBench bench;
-    MapEditor editor(bench.world);
-    bench.world.replaceWith(World(bench.folder.path(), {place("Oak"), place("Elm")}, {}));
-    EXPECT_FALSE(bench.exists("user.gdb"));
-    editor.showLocation(1);
-    editor.setStatus(Visited);
-    EXPECT_EQ(bench.read("user.gdb"), writeUserData({place("Oak"), place("Elm", Visited)}));
-    EXPECT_FALSE(bench.exists("markers.gdb"));
-}
-
 } // namespace
 } // namespace vdm
