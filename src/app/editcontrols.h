@@ -59,9 +59,9 @@ public:
     /**
      * Lists the world's locations: sorted by name without regard to case, each entry
      * carrying its index. A big world's order is made aside (see World::orderListAside),
-     * started by the map's next paint: the list stays empty and disabled until it is
-     * ready, so the first frame never waits for it; whatever needs the list before then
-     * waits for the order instead.
+     * started by the read-ahead or else by the map's next paint: the list stays empty and
+     * disabled until it is ready, so the first frame never waits for it; whatever needs
+     * the list before then waits for the order instead.
      */
     void fillList();
     /** The list waits for its order, made aside. */

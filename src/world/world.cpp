@@ -28,9 +28,6 @@
 #include <thread>
 #include <utility>
 
-#include <sys/resource.h>
-#include <unistd.h>
-
 namespace vdm {
 namespace {
 
@@ -70,6 +67,52 @@ QString freeName(const QString& path)
 } // namespace
 
 /**
+ * The list's order made on a thread of its own. The thread reads no location (the names
+ * are taken before it starts), so the world may go on changing statuses and notes, move,
+ * or read its list again meanwhile; its notice reaches the world's thread through
+ * `notifier`, which lives until the thread has been joined.
+ */
+struct World::ListAside {
+    std::thread thread;
+    std::shared_ptr<const std::vector<ListedLocation>> listed; // written by the thread, read after joining it
+    QObject notifier;
+    ~ListAside()
+    {
+        if (thread.joinable())
+            thread.join();
+    }
+    std::shared_ptr<const std::vector<ListedLocation>> take()
+    {
+        if (thread.joinable())
+            thread.join();
+        return std::move(listed);
+    }
+    /** Sorts `names` on a thread of its own; `events` hears listOrdered when it is done. */
+    static std::unique_ptr<ListAside> start(NamesToSort names, WorldEvents* events);
+};
+
+std::unique_ptr<World::ListAside> World::ListAside::start(NamesToSort names, WorldEvents* events)
+{
+    auto aside = std::make_unique<ListAside>();
+    aside->thread = std::thread(
+        [aside = aside.get(), names = std::move(names), events = QPointer<WorldEvents>(events)]() mutable {
+            try {
+                aside->listed = std::make_shared<const std::vector<ListedLocation>>(std::move(names).sorted());
+            } catch (const std::bad_alloc&) {
+                // No room for it now: it is made when first asked for, as without a thread.
+            }
+            QMetaObject::invokeMethod(
+                &aside->notifier,
+                [events = std::move(events)] {
+                    if (events)
+                        emit events->listOrdered();
+                },
+                Qt::QueuedConnection);
+        });
+    return aside;
+}
+
+/**
  * The four databases read on a worker thread into a world of its own, as the loaders read
  * them; handed over step by step (see World::takeAhead). The worker touches nothing but
  * this object, and the owner reads it only after joining the worker.
@@ -105,6 +148,7 @@ struct World::ReadAhead {
     bool placesPending = false; // guarded by `progress` until locationsRead
     std::atomic<bool> placesClaimed{false};
     std::optional<SpatialIndex> places;                // made by the owner
+    std::unique_ptr<ListAside> aside;                  // the list's order, started by the owner once it has made them
     std::optional<NamesToSort> names;                  // read by the worker; guarded by `progress`
     std::optional<std::vector<ListedLocation>> listed; // made by the owner
     std::mutex progress;
@@ -135,34 +179,11 @@ struct World::ReadAhead {
         }
         progressed.notify_all();
     }
-    void makeListAlongside();
+    void makeListAlongside(WorldEvents* events);
     void readNames();
     void readUserDataEarly();
     void forgetUserData();
     bool holds(int step) const { return step < done || (step == done && error); }
-};
-
-/**
- * The list's order made on a thread of its own. The thread reads no location (the names
- * are taken before it starts), so the world may go on changing statuses and notes, move,
- * or read its list again meanwhile; its notice reaches the world's thread through
- * `notifier`, which lives until the thread has been joined.
- */
-struct World::ListAside {
-    std::thread thread;
-    std::shared_ptr<const std::vector<ListedLocation>> listed; // written by the thread, read after joining it
-    QObject notifier;
-    ~ListAside()
-    {
-        if (thread.joinable())
-            thread.join();
-    }
-    std::shared_ptr<const std::vector<ListedLocation>> take()
-    {
-        if (thread.joinable())
-            thread.join();
-        return std::move(listed);
-    }
 };
 
 void World::ReadAhead::run()
@@ -200,13 +221,13 @@ void World::ReadAhead::run()
             }
             notices[size_t(done)] = staged.takeNotices();
             if (done == LocationsStep) {
-                const bool aside = staged.m_locations.size() >= listAsideFrom;
-                if (aside)
-                    listClaimed = true; // ordered after the first frame: nobody makes it here
+                const bool big = staged.m_locations.size() >= listAsideFrom;
+                if (big)
+                    listClaimed = true; // ordered on a thread of its own (see makeListAlongside)
                 bool ownerThere = false;
                 {
                     const std::lock_guard lock(progress);
-                    placesPending = aside;
+                    placesPending = big;
                     locationsRead = true;
                     ownerThere = ownerWaiting;
                 }
@@ -275,7 +296,7 @@ void World::ReadAhead::forgetUserData()
     userNotices.clear();
 }
 
-void World::ReadAhead::makeListAlongside()
+void World::ReadAhead::makeListAlongside(WorldEvents* events)
 {
     std::unique_lock lock(progress);
     ownerWaiting = true;
@@ -286,6 +307,13 @@ void World::ReadAhead::makeListAlongside()
     // Only the levels, points and names' lengths are read here; the worker changes none.
     if (read && indexPlaces && !placesClaimed.exchange(true))
         places.emplace().setPlaces(staged.m_locations);
+    // Then the list's order on a thread of its own, ready about when the first frame is
+    // shown: it never delays that frame, and it is over before the window's caches grow
+    // (at a million places its sort holds 24 MB for a moment).
+    if (read && indexPlaces) {
+        aside = ListAside::start(NamesToSort(staged.m_locations), events);
+        return;
+    }
     // Only the names of the list are read here; the worker touches the other fields only.
     if (read && !listClaimed.exchange(true)) {
         listed = sortedLocationNames(staged.m_locations);
@@ -461,7 +489,7 @@ bool World::takeAhead(Step step, bool* found)
         return false;
     ReadAhead& ahead = *m_ahead;
     if (step == LocationsStep && ahead.next == LocationsStep && ahead.worker.joinable())
-        ahead.makeListAlongside(); // rather than wait idle for the worker
+        ahead.makeListAlongside(m_events.object.get()); // rather than wait idle for the worker
     if (ahead.worker.joinable())
         ahead.worker.join();
     bool usable = ahead.next == step && ahead.holds(step);
@@ -491,6 +519,7 @@ bool World::takeAhead(Step step, bool* found)
         if (ahead.places)
             m_index.takePlaces(std::move(*ahead.places));
         dropListAside();
+        m_listAside = std::move(ahead.aside);
         if (m_locations.size() >= m_listAsideFrom)
             m_listed.reset(); // ordered aside after the first frame, whatever the worker made
         else if (ahead.listed)
@@ -570,27 +599,8 @@ const std::vector<ListedLocation>& World::listedLocations() const
 
 void World::orderListAside() const
 {
-    if (!ordersListAside() || m_listAside)
-        return;
-    m_listAside = std::make_unique<ListAside>();
-    ListAside* aside = m_listAside.get();
-    aside->thread = std::thread(
-        [aside, names = NamesToSort(m_locations), events = QPointer<WorldEvents>(m_events.object.get())]() mutable {
-            // Below the window's own threads: the order is wanted soon, the window now.
-            setpriority(PRIO_PROCESS, id_t(gettid()), 10);
-            try {
-                aside->listed = std::make_shared<const std::vector<ListedLocation>>(std::move(names).sorted());
-            } catch (const std::bad_alloc&) {
-                // No room for it now: it is made when first asked for, as without a thread.
-            }
-            QMetaObject::invokeMethod(
-                &aside->notifier,
-                [events = std::move(events)] {
-                    if (events)
-                        emit events->listOrdered();
-                },
-                Qt::QueuedConnection);
-        });
+    if (ordersListAside() && !m_listAside)
+        m_listAside = ListAside::start(NamesToSort(m_locations), m_events.object.get());
 }
 
 void World::dropListAside()

@@ -120,10 +120,11 @@ public:
      */
     std::shared_ptr<const std::vector<ListedLocation>> sharedListedLocations() const;
     /**
-     * From this many places on, the list's order is not made on the way to the first frame:
-     * neither the read-ahead nor the loaders make it, and orderListAside() makes it on a
-     * thread of its own. A smaller world's order is made as it always was (0.3 s of
-     * sorting at a million places, a few milliseconds at a few thousand).
+     * From this many places on, the first frame never waits for the list's order: it is
+     * made on a thread of its own, started by the read-ahead's owner once the locations are
+     * read (while the worker reads on) or else by orderListAside(). A smaller world's order
+     * is made as it always was (0.3 s of sorting at a million places, a few milliseconds
+     * at a few thousand).
      */
     static constexpr std::size_t kListOrderedAsideFrom = 100000;
     /** Another size from which to order the list aside (tests, benchmarks). */
@@ -133,8 +134,9 @@ public:
     /** The list's order is not made, and this world is long enough to have it made aside. */
     bool ordersListAside() const { return !m_listed && m_locations.size() >= m_listAsideFrom; }
     /**
-     * When ordersListAside(), starts making the list's order on a thread of its own at a
-     * low priority (once); WorldEvents::listOrdered then tells when it is ready, and
+     * When ordersListAside(), starts making the list's order on a thread of its own (once,
+     * and not again after the read-ahead started it); WorldEvents::listOrdered then tells
+     * when it is ready, and
      * sharedListedLocations() waits for it rather than sorting again. Reading the names for
      * it takes a few dozen milliseconds here, so call it once the first frame is shown.
      */
