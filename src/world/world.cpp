@@ -76,6 +76,11 @@ struct World::ListAside {
     std::thread thread;
     std::shared_ptr<const std::vector<ListedLocation>> listed; // written by the thread, read after joining it
     QObject notifier;
+    // On the world's thread only: who hears the order is ready, and whether it was told. A
+    // world moved into another's place (another world opened) names its new events here.
+    QPointer<WorldEvents> events;
+    bool ended = false;
+    bool told = false;
     ~ListAside()
     {
         if (thread.joinable())
@@ -87,28 +92,41 @@ struct World::ListAside {
             thread.join();
         return std::move(listed);
     }
-    /** Sorts `names` on a thread of its own; `events` hears listOrdered when it is done. */
-    static std::unique_ptr<ListAside> start(NamesToSort names, WorldEvents* events);
+    /** Tells `events` once, if it is there to hear it; else the next follow() does. */
+    void tell()
+    {
+        ended = true;
+        if (events && !std::exchange(told, true))
+            emit events->listOrdered();
+    }
+    /** The order is now `now`'s: it hears of it, also when the thread ended before. */
+    void follow(WorldEvents* now)
+    {
+        if (events == now)
+            return;
+        events = now;
+        told = false;
+        if (ended)
+            QMetaObject::invokeMethod(
+                &notifier, [this] { tell(); }, Qt::QueuedConnection);
+    }
+    /** Sorts `names` on a thread of its own; `to` hears listOrdered when it is done. */
+    static std::unique_ptr<ListAside> start(NamesToSort names, WorldEvents* to);
 };
 
-std::unique_ptr<World::ListAside> World::ListAside::start(NamesToSort names, WorldEvents* events)
+std::unique_ptr<World::ListAside> World::ListAside::start(NamesToSort names, WorldEvents* to)
 {
     auto aside = std::make_unique<ListAside>();
-    aside->thread = std::thread(
-        [aside = aside.get(), names = std::move(names), events = QPointer<WorldEvents>(events)]() mutable {
-            try {
-                aside->listed = std::make_shared<const std::vector<ListedLocation>>(std::move(names).sorted());
-            } catch (const std::bad_alloc&) {
-                // No room for it now: it is made when first asked for, as without a thread.
-            }
-            QMetaObject::invokeMethod(
-                &aside->notifier,
-                [events = std::move(events)] {
-                    if (events)
-                        emit events->listOrdered();
-                },
-                Qt::QueuedConnection);
-        });
+    aside->events = to;
+    aside->thread = std::thread([aside = aside.get(), names = std::move(names)]() mutable {
+        try {
+            aside->listed = std::make_shared<const std::vector<ListedLocation>>(std::move(names).sorted());
+        } catch (const std::bad_alloc&) {
+            // No room for it now: it is made when first asked for, as without a thread.
+        }
+        QMetaObject::invokeMethod(
+            &aside->notifier, [aside] { aside->tell(); }, Qt::QueuedConnection);
+    });
     return aside;
 }
 
@@ -599,8 +617,12 @@ const std::vector<ListedLocation>& World::listedLocations() const
 
 void World::orderListAside() const
 {
-    if (ordersListAside() && !m_listAside)
+    if (!ordersListAside())
+        return;
+    if (!m_listAside)
         m_listAside = ListAside::start(NamesToSort(m_locations), m_events.object.get());
+    else // started by a world moved here since: this place's events hear of it
+        m_listAside->follow(m_events.object.get());
 }
 
 void World::dropListAside()
@@ -1180,6 +1202,8 @@ void World::autosaveUserData()
 void World::replaceWith(World&& next)
 {
     *this = std::move(next);
+    if (m_listAside) // its order, made aside, is this place's now
+        m_listAside->follow(m_events.object.get());
     emit m_events.object->replaced();
     emit m_events.object->changed();
 }

@@ -387,11 +387,26 @@ TEST_F(ReadAheadChangeTest, AListOrderedAsideIsAwaitedDroppedOrLeftSoundly)
         EXPECT_EQ(world->listedLocations(), sortedLocationNames(world->locations()));
         EXPECT_EQ(world->listedLocations().front().name, "Aardvark Hill");
     }
-    // Moved into another world's place (another world opened): the order comes along.
-    {
+    // Moved into another world's place (another world opened, read ahead): the order comes
+    // along, and that place hears it is ready, whether the sort ended before the move or after.
+    for (const bool endedFirst : {false, true}) {
+        SCOPED_TRACE(endedFirst ? "ended before the move" : "ended after the move");
         World place(dir.path());
-        place.replaceWith(std::move(*asideOf()));
-        EXPECT_EQ(place.listedLocations().size(), 4u);
+        QSignalSpy told(&place.events(), &WorldEvents::listOrdered);
+        {
+            World next(dir.path());
+            next.setListOrderedAsideFrom(1);
+            next.readDatabasesAhead();
+            next.LoadDatabases(); // the owner starts the order while the worker reads on
+            EXPECT_TRUE(next.ordersListAside());
+            QSignalSpy toldNext(&next.events(), &WorldEvents::listOrdered);
+            if (endedFirst) {
+                EXPECT_TRUE(toldNext.wait(10000));
+            }
+            place.replaceWith(std::move(next));
+        }
+        EXPECT_TRUE(told.size() == 1 || told.wait(10000));
+        EXPECT_EQ(place.listedLocations(), sortedLocationNames(place.locations()));
     }
 }
 
