@@ -69,6 +69,34 @@ void layRun(std::uint32_t* target, const std::uint32_t* source, std::size_t n, s
     }
 }
 
+} // namespace
+
+void JourneyLayer::layRuns(const std::vector<Lay>& lays, const std::vector<Run>& beneathRuns, std::uint32_t opaque,
+                           std::uint32_t* beneath)
+{
+    // How many runs ahead the image's lines are asked for: enough to cover the wait for
+    // one, few enough that they are still there when their run comes.
+    constexpr std::size_t Ahead = 8;
+    constexpr std::uint32_t Line = 16; // pixels to a cache line
+    const std::size_t count = lays.size();
+    const auto ask = [&](std::size_t k) {
+        const Lay& l = lays[k];
+        for (std::uint32_t x = 0; x < l.length; x += Line)
+            __builtin_prefetch(l.target + x, 1);
+        __builtin_prefetch(l.target + l.length - 1, 1);
+    };
+    for (std::size_t k = 0; k < std::min(count, Ahead); ++k)
+        ask(k);
+    for (std::size_t k = 0; k < count; ++k) {
+        if (k + Ahead < count)
+            ask(k + Ahead);
+        const Lay& l = lays[k];
+        layRun(l.target, l.source, l.length, opaque, beneath + beneathRuns[k].pixel);
+    }
+}
+
+namespace {
+
 std::int64_t floorDiv(std::int64_t a, std::int64_t b)
 {
     return a >= 0 ? a / b : -((-a + b - 1) / b);
@@ -178,6 +206,11 @@ void JourneyLayer::drawOver(QImage& image, const Viewport& view, const LocationL
     if (m_beneath.size() < room)
         m_beneath.resize(room);
     m_beneathRuns.reserve(runs);
+    // Where each run goes, collected first so the laying can ask for the image's lines a
+    // few runs ahead: the map was just painted through them, and a run reaches a line of
+    // its own on every row, so waiting for each line in turn would take most of the time.
+    m_lays.clear();
+    m_lays.reserve(runs);
     std::uint32_t used = 0;
     for (const Placed& p : placed) {
         const bool inside = p.x >= 0 && p.y >= 0 && p.x + TileSize <= W && p.y + TileSize <= H;
@@ -191,11 +224,12 @@ void JourneyLayer::drawOver(QImage& image, const Viewport& view, const LocationL
             }
             const auto n = std::uint32_t(x1 - x0);
             m_beneathRuns.push_back({std::int32_t(x0), std::int32_t(y), std::int32_t(n), used});
-            layRun(reinterpret_cast<std::uint32_t*>(bits + y * stride) + x0,
-                   p.tile->pixels.data() + r.pixel + (x0 - (p.x + r.x)), n, opaque, m_beneath.data() + used);
+            m_lays.push_back({reinterpret_cast<std::uint32_t*>(bits + y * stride) + x0,
+                              p.tile->pixels.data() + r.pixel + (x0 - (p.x + r.x)), n});
             used += n;
         }
     }
+    layRuns(m_lays, m_beneathRuns, opaque, m_beneath.data());
     m_beneathSize = image.size();
     m_beneathRatio = ratio;
     m_beneathAt = at;

@@ -84,6 +84,16 @@ private:
         std::vector<std::uint32_t> pixels; // premultiplied ARGB
     };
 
+    /** A run placed on the image: where it goes and the tile's pixels it lays there. */
+    struct Lay {
+        std::uint32_t* target = nullptr;
+        const std::uint32_t* source = nullptr;
+        std::uint32_t length = 0;
+    };
+    /** Lays `lays` (the k-th keeping what it covers at `beneathRuns[k]`'s place in `beneath`). */
+    static void layRuns(const std::vector<Lay>& lays, const std::vector<Run>& beneathRuns, std::uint32_t opaque,
+                        std::uint32_t* beneath);
+
     const Tile& tile(std::int64_t column, std::int64_t row);
     /** The tile at device pixel (`left`, `top`) of the level's picture, in the picture's logical points. */
     QRectF tileArea(std::int64_t left, std::int64_t top) const;
@@ -104,6 +114,7 @@ private:
 
     // What the last drawOver covered: its runs in image pixels, with the pixels beneath.
     std::vector<Run> m_beneathRuns;
+    std::vector<Lay> m_lays; // the last drawOver's runs on the image, kept for their room
     std::vector<std::uint32_t> m_beneath;
     QSize m_beneathSize; // empty: nothing laid lies over the image
     qreal m_beneathRatio = 0;
