@@ -192,7 +192,8 @@ void JourneyCommands::showLeg(int k)
     const Settings& s = m_settings.settings();
     const QPoint origin = m_mapPanel.mapToGlobal(QPoint(0, 0));
     const QRect panel(origin, m_mapPanel.size());
-    const QRect bar = m_bar->isVisible() ? QRect(m_bar->mapToGlobal(QPoint(0, 0)), m_bar->size()) : QRect();
+    // The bar first, then each hint put up: the second place's hint keeps off the first's.
+    std::vector<QRect> keepClear{barArea()};
     for (std::size_t end = 0; end < m_hints.size(); ++end) {
         if (!m_hints[end])
             m_hints[end] = new TddgHintWindow(&m_mapPanel);
@@ -211,11 +212,18 @@ void JourneyCommands::showLeg(int k)
                            hint->textHeight() + 2);
         hint->ActivateHint(wanted, title);
         // The box's size is known once it is made (a note makes it taller); one that would
-        // cover the bar (its place under the bar, or just beside it) moves off it.
-        const QRect placed = hintClearOf(hint->geometry(), bar, panel);
+        // cover the bar (its place under the bar, or just beside it) or the other place's
+        // hint moves off them.
+        const QRect placed = hintClearOf(hint->geometry(), keepClear, panel);
         if (placed != hint->geometry())
             hint->ActivateHint(QRect(placed.topLeft(), wanted.size()), title);
+        keepClear.push_back(hint->geometry());
     }
+}
+
+QRect JourneyCommands::barArea() const
+{
+    return m_bar->isVisible() ? QRect(m_bar->mapToGlobal(QPoint(0, 0)), m_bar->size()) : QRect();
 }
 
 void JourneyCommands::modesChanged()

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QRect>
 #include <QString>
 
 #include <array>
@@ -70,6 +71,8 @@ public:
     /** The journey shown and its current leg (widget-free; the canvas draws from it). */
     const JourneySession& session() const { return *m_session; }
     const JourneyBar& bar() const { return *m_bar; }
+    /** Where the bar stands on the screen (global coordinates); empty while it is closed. */
+    QRect barArea() const;
 
 signals:
     /** The map must show the journey as it is now, before the command goes on. */

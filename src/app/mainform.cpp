@@ -7,6 +7,7 @@
 #include "app/editcontrols.h"
 #include "app/findcommands.h"
 #include "app/focuschain.h"
+#include "app/journeybar.h"
 #include "app/journeycommands.h"
 #include "app/orientationcommands.h"
 #include "app/formlayout.h"
@@ -133,6 +134,7 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
     // What a tour has done follows the world before the journey is drawn again.
     connect(panel, &TMapPanel::aboutToPaint, m_journey, &JourneyCommands::followWorld);
     panel->setJourney(&m_journey->session());
+    m_hint.keepClearOf(&m_journey->bar());
     // Every command's action, key, menu entry and tooltip, from the one table.
     m_commands = new WindowCommands(*this, commandButtons(*m_ui), m_prompts);
     m_input->setCommands(m_commands);

@@ -6,9 +6,11 @@
 #include "dialogs/errorguard.h"
 #include "dialogs/platform.h"
 #include "hint/ddghintwindow.h"
+#include "session/hintplacement.h"
 #include "session/maphover.h"
 
 #include <QTimer>
+#include <QWidget>
 
 namespace vdm {
 
@@ -37,6 +39,14 @@ void MapHintPresenter::show(const QByteArray& text, QPoint at)
     m_hintWindow->SetText(title);
     m_hintWindow->setColor(Qt::black);
     m_hintWindow->ActivateHint(rect, title);
+    // Known in full once made (a note makes it taller): a box that would cover a bar over
+    // the map moves off it, on the panel where it can.
+    if (m_bar && m_bar->isVisible()) {
+        const QRect bar(m_bar->mapToGlobal(QPoint(0, 0)), m_bar->size());
+        const QRect placed = hintClearOf(m_hintWindow->geometry(), bar, QRect(origin, m_panel.size()));
+        if (placed != m_hintWindow->geometry())
+            m_hintWindow->ActivateHint(QRect(placed.topLeft(), rect.size()), title);
+    }
     m_timer->stop();
     m_timer->setInterval(m_hover.hintDelay());
     m_timer->start();

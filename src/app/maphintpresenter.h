@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QPoint>
+#include <QPointer>
 
 class QTimer;
 class QWidget;
@@ -34,6 +35,9 @@ public:
     /** A new world: no hint stays up, and the hover starts over. */
     void restart();
 
+    /** The hint keeps off `bar` (a bar over the map) while it is shown; null: nothing. */
+    void keepClearOf(const QWidget* bar) { m_bar = bar; }
+
     /** The hint window, once a hint has been shown. */
     const TddgHintWindow* hintWindow() const { return m_hintWindow; }
 
@@ -44,6 +48,7 @@ private:
     const Settings& m_settings;
     QTimer* m_timer;
     TddgHintWindow* m_hintWindow = nullptr;
+    QPointer<const QWidget> m_bar;
 };
 
 } // namespace vdm

@@ -3,6 +3,8 @@
 
 #include <QRect>
 
+#include <span>
+
 namespace vdm {
 
 /**
@@ -13,5 +15,14 @@ namespace vdm {
  * `keepClear` keeps nothing clear. All in one coordinate system.
  */
 QRect hintClearOf(const QRect& box, const QRect& keepClear, const QRect& area);
+
+/**
+ * The same for several boxes to keep clear (a bar, then hints already up): a box moved
+ * off one may land on another, so the moves are followed up to three deep and the least
+ * move that clears them all wins, within `area` where one does. Where none clears them
+ * all, the first (the bar) is kept clear before the others, then as few of them as can
+ * be covered. Empty boxes keep nothing clear.
+ */
+QRect hintClearOf(const QRect& box, std::span<const QRect> keepClear, const QRect& area);
 
 } // namespace vdm

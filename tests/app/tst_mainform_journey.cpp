@@ -256,6 +256,86 @@ TEST_F(JourneyHintTest, ALegsHintsKeepOffTheBar)
     EXPECT_EQ(at(QPoint(wanted("Fell").x(), barRect.bottom() + 1)), 1);
 }
 
+TEST_F(JourneyHintTest, ThePointersHintKeepsOffTheBar)
+{
+    // A wide window: the bar stands in the map's top right corner, with map to its left.
+    const auto openBar = [&] {
+        form->resize(1200, 800);
+        planTo("Fell");
+        ASSERT_TRUE(bar()->isVisible());
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return bar()->mapToGlobal(QPoint(0, 0)).x() - panel()->mapToGlobal(QPoint(0, 0)).x() > 100; }));
+    };
+    const auto barOnPanel
+        = [&] { return QRect(panel()->mapFromGlobal(bar()->mapToGlobal(QPoint(0, 0))), bar()->size()); };
+    // Where is a panel point just left of the bar's top? Put Cove there: its hint, 10
+    // right of and 5 below the pointer, would reach onto the bar.
+    openBar();
+    const QPoint wantedAt(barOnPanel().left() - 25, barOnPanel().top() + 10);
+    const QPoint picture = form->view().panelToPicture(wantedAt);
+    const QPoint cove = form->view().ScreenToMap(picture.x(), picture.y());
+    close();
+    writeLocations({locationRecord("Strand", 0, 0, 0), locationRecord("Fell", 0, 0, 90000),
+                    locationRecord("Cove", 0, cove.x(), cove.y())});
+    open();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    openBar();
+    const QPoint at = form->view().mapToPanel(cove.x(), cove.y());
+    ASSERT_LT((at - wantedAt).manhattanLength(), 3);
+
+    if (!form->session().settings().ShowHint)
+        QTest::mouseClick(ui().ToolButtonHint, Qt::LeftButton);
+    ASSERT_TRUE(form->session().settings().ShowHint);
+    moveTo(at + QPoint(-30, 30));
+    moveTo(at);
+    ASSERT_TRUE(form->hover().shown());
+    std::vector<QRect> shown;
+    for (const TddgHintWindow* hint : panel()->findChildren<TddgHintWindow*>())
+        if (hint->isVisible())
+            shown.push_back(hint->geometry());
+    ASSERT_EQ(shown.size(), 1u);
+    const QPoint origin = panel()->mapToGlobal(QPoint(0, 0));
+    // Where the pointer's hint stands elsewhere would cover the bar; this one does not.
+    ASSERT_TRUE(QRect(origin + at + QPoint(10, 5), shown[0].size()).intersects(barOnPanel().translated(origin)));
+    EXPECT_FALSE(shown[0].intersects(barOnPanel().translated(origin)));
+    EXPECT_TRUE(QRect(origin, panel()->size()).contains(shown[0]));
+}
+
+/** Two places a few pixels apart, a walk between them: their hints would stand on each other. */
+class JourneyNearHintTest : public JourneyTest {
+protected:
+    void SetUp() override
+    {
+        writeLocations({locationRecord("Strand", 0, 0, 0), locationRecord("Shore", 0, 300, 200)});
+        world.write(QStringLiteral("routes.gdb"), "");
+        open();
+        form->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    }
+};
+
+TEST_F(JourneyNearHintTest, ALegsTwoHintsKeepOffEachOther)
+{
+    planTo("Shore");
+    ASSERT_EQ(journey().legs.size(), 1u);
+    QTest::keyClick(legs(), Qt::Key_N);
+    std::vector<QRect> shown;
+    for (const TddgHintWindow* hint : panel()->findChildren<TddgHintWindow*>())
+        if (hint->isVisible())
+            shown.push_back(hint->geometry());
+    ASSERT_EQ(shown.size(), 2u);
+    // Standing where the pointer's hints would, 10 right of and 5 below each place, they
+    // would cover each other.
+    const QPoint origin = panel()->mapToGlobal(QPoint(0, 0)) + QPoint(10, 5);
+    const QPoint strand = form->view().mapToPanel(0, 0), shore = form->view().mapToPanel(300, 200);
+    ASSERT_TRUE(QRect(origin + strand, shown[0].size()).intersects(QRect(origin + shore, shown[1].size())));
+    EXPECT_FALSE(shown[0].intersects(shown[1]));
+    const QRect barRect(bar()->mapToGlobal(QPoint(0, 0)), bar()->size());
+    for (const QRect& hint : shown)
+        EXPECT_FALSE(hint.intersects(barRect));
+}
+
 TEST_F(JourneyTest, EscapeClosesTheBarAndTakesTheDrawingAway)
 {
     form->FindChosen(0); // the view the planning starts from
