@@ -76,6 +76,12 @@ JourneyBar::JourneyBar(const World& world, QWidget* mapPanel)
         m_completers[to] = completer;
         m_names[to] = names;
         connect(field, &QLineEdit::textEdited, this, [this, field] { complete(field); });
+        // Enter while the completion is up goes to the field past its filter, and the
+        // completion is taken after the field has seen it: plan once it has been.
+        connect(field, &QLineEdit::returnPressed, this, [this] {
+            QMetaObject::invokeMethod(
+                this, [this] { plan(); }, Qt::QueuedConnection);
+        });
         connect(completer, qOverload<const QModelIndex&>(&QCompleter::activated), this,
                 [this, to](const QModelIndex& i) {
                     const std::vector<int>& offered = m_offered[to];

@@ -137,6 +137,33 @@ TEST_F(JourneyTest, EnterPlansAndTheBarListsTheLegs)
     EXPECT_TRUE(totals().contains("cannot be reached")) << totals().toStdString();
 }
 
+TEST_F(JourneyTest, EnterPlansWhileTheCompletionIsUp)
+{
+    form->FindChosen(0);
+    form->command(Command::PlanRoute)->trigger();
+    QLineEdit* to = field("JourneyTo");
+    to->clear();
+    QTest::keyClicks(to, "Corran");
+    QWidget* popup = to->completer()->popup();
+    ASSERT_TRUE(popup->isVisible());
+    // With the completion up the window system gives it the keys, and it hands them on.
+    QTest::keyClick(popup, Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return journey().legs.size() == 2; }));
+    EXPECT_EQ(journey().target, 2);
+    EXPECT_FALSE(popup->isVisible());
+
+    // A name chosen in the list is taken first, then planned to.
+    to->clear();
+    QTest::keyClicks(to, "r");
+    ASSERT_TRUE(popup->isVisible());
+    QTest::keyClick(popup, Qt::Key_Down);
+    QTest::keyClick(popup, Qt::Key_Down);
+    const QString chosen = to->completer()->popup()->currentIndex().data().toString();
+    ASSERT_FALSE(chosen.isEmpty());
+    QTest::keyClick(popup, Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return to->text() == chosen && journey().target == bar()->placeIn(true); }));
+}
+
 TEST_F(JourneyTest, AnUnknownNameIsSaidAndPlansNothing)
 {
     planTo("Zedmoor");
