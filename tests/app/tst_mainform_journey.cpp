@@ -6,6 +6,7 @@
 #include "app/journeycommands.h"
 #include "app/mainformfixture.h"
 #include "app/windowcommands.h"
+#include "common/testutils.h"
 #include "app/orientationcommands.h"
 #include "hint/ddghintwindow.h"
 #include "journey/journeypainter.h"
@@ -17,6 +18,7 @@
 #include <QComboBox>
 #include <QClipboard>
 #include <QCompleter>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -373,6 +375,65 @@ TEST_F(JourneyTest, EscapeClosesTheBarAndTakesTheDrawingAway)
     EXPECT_FALSE(bar()->isVisible());
     EXPECT_TRUE(journey().legs.empty());
     EXPECT_EQ(rgb(form->canvas().backBuffer()), rgb(before));
+}
+
+TEST_F(JourneyTest, ARouteChangesNoStoredByteBeyondTheViewShown)
+{
+    // What a run leaves of the settings, the user's statuses and the markers, when it plans
+    // nothing and when it plans and closes a route: the same bytes. A route shown, and
+    // each leg stepped to, is centred as Go centres a place, so the view stored at the end
+    // is the one last shown; nothing else changes.
+    const QStringList files{world.appPath(QStringLiteral("qor.ini")), world.path(QStringLiteral("user.gdb")),
+                            world.path(QStringLiteral("markers.gdb"))};
+    const auto snapshot = [&] {
+        QList<QByteArray> bytes;
+        for (const QString& f : files)
+            bytes << (QFile::exists(f) ? readFile(f) : QByteArray("(none)"));
+        return bytes;
+    };
+    const auto restore = [&](const QList<QByteArray>& bytes) {
+        for (qsizetype k = 0; k < files.size(); ++k) {
+            QFile::remove(files[k]);
+            if (bytes[k] != "(none)") {
+                QFile f(files[k]);
+                ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+                f.write(bytes[k]);
+            }
+        }
+    };
+    const auto withoutView = [](const QByteArray& ini) {
+        QByteArray kept;
+        for (const QByteArray& line : ini.split('\n'))
+            if (!line.startsWith("Zoom=") && !line.startsWith("CenterX=") && !line.startsWith("CenterY="))
+                kept += line + '\n';
+        return kept;
+    };
+    close();
+    const QList<QByteArray> start = snapshot();
+    open();
+    close();
+    const QList<QByteArray> described = snapshot();
+
+    for (const bool step : {false, true}) {
+        SCOPED_TRACE(step ? "stepped" : "planned only");
+        restore(start);
+        open();
+        planTo("Isle of Dunmar");
+        ASSERT_EQ(journey().legs.size(), 3u);
+        if (step) {
+            QTest::keyClick(legs(), Qt::Key_N);
+            QTest::keyClick(legs(), Qt::Key_N);
+            QTest::keyClick(legs(), Qt::Key_P);
+        }
+        QTest::keyClick(field("JourneyTo"), Qt::Key_Escape);
+        ASSERT_FALSE(bar()->isVisible());
+        close();
+        const QList<QByteArray> planned = snapshot();
+        EXPECT_EQ(planned[1], described[1]) << "user.gdb";
+        EXPECT_EQ(planned[2], described[2]) << "markers.gdb";
+        EXPECT_FALSE(planned[0].contains("[Journey]"));
+        EXPECT_EQ(withoutView(planned[0]).toStdString(), withoutView(described[0]).toStdString()) << "qor.ini";
+    }
 }
 
 TEST_F(JourneyTest, CopyRoutePutsTheLegsOnTheClipboard)
