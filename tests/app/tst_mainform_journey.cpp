@@ -40,9 +40,23 @@ protected:
         writeLocations({locationRecord("Ardel", 0, 0, 0), locationRecord("Brisk", 0, 10000, 0),
                         locationRecord("Corran", 0, 20000, 0), locationRecord("Isle of Dunmar", 0, 90000, -60000)});
         world.write(QStringLiteral("routes.gdb"), "the rout of\r\n   nm = Corran\r\n2 Isle of Dunmar\r\nend\r\n");
+        openActive();
+    }
+    /** Opens the window and makes it the active one, as a user's click does. */
+    void openActive()
+    {
         open();
         form->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    }
+    /** Where the hints on show stand (screen pixels). */
+    std::vector<QRect> shownHints()
+    {
+        std::vector<QRect> shown;
+        for (const TddgHintWindow* hint : panel()->findChildren<TddgHintWindow*>())
+            if (hint->isVisible())
+                shown.push_back(hint->geometry());
+        return shown;
     }
     JourneyBar* bar() { return form->findChild<JourneyBar*>(QStringLiteral("JourneyBar")); }
     QLineEdit* field(const char* name) { return bar()->findChild<QLineEdit*>(QLatin1String(name)); }
@@ -248,9 +262,7 @@ protected:
     {
         writeLocations({locationRecord("Strand", 0, 0, 0), locationRecord("Fell", 0, 0, 90000)});
         world.write(QStringLiteral("routes.gdb"), "the rout of\r\n   nm = Strand\r\n2 Fell\r\nend\r\n");
-        open();
-        form->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        openActive();
     }
 };
 
@@ -270,10 +282,7 @@ TEST_F(JourneyHintTest, ALegsHintsKeepOffTheBar)
     };
     ASSERT_TRUE(barRect.contains(wanted("Fell")));
     ASSERT_FALSE(barRect.contains(wanted("Strand")));
-    std::vector<QRect> shown;
-    for (const TddgHintWindow* hint : panel()->findChildren<TddgHintWindow*>())
-        if (hint->isVisible())
-            shown.push_back(hint->geometry());
+    const std::vector<QRect> shown = shownHints();
     ASSERT_EQ(shown.size(), 2u);
     for (const QRect& hint : shown)
         EXPECT_FALSE(hint.intersects(barRect));
@@ -306,9 +315,7 @@ TEST_F(JourneyHintTest, ThePointersHintKeepsOffTheBar)
     close();
     writeLocations({locationRecord("Strand", 0, 0, 0), locationRecord("Fell", 0, 0, 90000),
                     locationRecord("Cove", 0, cove.x(), cove.y())});
-    open();
-    form->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    openActive();
     openBar();
     const QPoint at = form->view().mapToPanel(cove.x(), cove.y());
     ASSERT_LT((at - wantedAt).manhattanLength(), 3);
@@ -319,10 +326,7 @@ TEST_F(JourneyHintTest, ThePointersHintKeepsOffTheBar)
     moveTo(at + QPoint(-30, 30));
     moveTo(at);
     ASSERT_TRUE(form->hover().shown());
-    std::vector<QRect> shown;
-    for (const TddgHintWindow* hint : panel()->findChildren<TddgHintWindow*>())
-        if (hint->isVisible())
-            shown.push_back(hint->geometry());
+    const std::vector<QRect> shown = shownHints();
     ASSERT_EQ(shown.size(), 1u);
     const QPoint origin = panel()->mapToGlobal(QPoint(0, 0));
     // Where the pointer's hint stands elsewhere would cover the bar; this one does not.
@@ -338,9 +342,7 @@ protected:
     {
         writeLocations({locationRecord("Strand", 0, 0, 0), locationRecord("Shore", 0, 300, 200)});
         world.write(QStringLiteral("routes.gdb"), "");
-        open();
-        form->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        openActive();
     }
 };
 
@@ -349,10 +351,7 @@ TEST_F(JourneyNearHintTest, ALegsTwoHintsKeepOffEachOther)
     planTo("Shore");
     ASSERT_EQ(journey().legs.size(), 1u);
     QTest::keyClick(legs(), Qt::Key_N);
-    std::vector<QRect> shown;
-    for (const TddgHintWindow* hint : panel()->findChildren<TddgHintWindow*>())
-        if (hint->isVisible())
-            shown.push_back(hint->geometry());
+    const std::vector<QRect> shown = shownHints();
     ASSERT_EQ(shown.size(), 2u);
     // Standing where the pointer's hints would, 10 right of and 5 below each place, they
     // would cover each other.
