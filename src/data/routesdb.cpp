@@ -5,9 +5,11 @@
 #include "data/linereader.h"
 #include "data/releasebehind.h"
 #include "data/textconv.h"
+#include "data/zeroedpages.h"
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <exception>
 #include <optional>
 #include <vector>
@@ -17,25 +19,61 @@ namespace {
 
 constexpr qsizetype kOriginLabelWidth = 5;
 
+std::uint64_t load64(const char* p)
+{
+    std::uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+std::uint64_t load32(const char* p)
+{
+    std::uint32_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+/** The 128-bit product of two words, folded to 64 bits: every input bit reaches every output bit. */
+std::uint64_t fold(std::uint64_t a, std::uint64_t b)
+{
+    const unsigned __int128 product = static_cast<unsigned __int128>(a) * b;
+    return std::uint64_t(product) ^ std::uint64_t(product >> 64);
+}
+
+/** Equal bytes, read a word at a time and never outside the `n` bytes of either side. */
+bool sameBytes(const char* a, const char* b, std::size_t n)
+{
+    if (n >= 8) {
+        for (std::size_t at = 0; at + 8 < n; at += 8)
+            if (load64(a + at) != load64(b + at))
+                return false;
+        return load64(a + n - 8) == load64(b + n - 8); // the last word overlaps the one before
+    }
+    if (n >= 4)
+        return load32(a) == load32(b) && load32(a + n - 4) == load32(b + n - 4);
+    for (std::size_t at = 0; at < n; ++at)
+        if (a[at] != b[at])
+            return false;
+    return true;
+}
+
 /**
  * First location of each name, in one open-addressed table: a hundred thousand names
  * cost one allocation instead of one node each, and a look-up mostly reads one slot and
- * the name it points at. The views point into the locations' own names.
+ * the name it points at. The slots point into the locations' own names.
  *
  * At a million places the table and the names are far larger than the caches, so each
  * look-up waits for memory twice (the slot, then the name). Callers with many names to
- * find ask for them a few dozen ahead (prefetchSlot, then prefetchName), so those waits
- * overlap instead of adding up.
+ * find ask for them ahead (prefetchSlot as each name is read, prefetchName for a run of
+ * them before they are looked up), so those waits overlap instead of adding up. The
+ * table lies in zeroed pages asked for in large pages: a random slot then rarely costs a
+ * walk of the page tables besides its own fetch.
  */
 class NameIndex {
 public:
     explicit NameIndex(const LocationList& locations)
+        : m_slots(capacityFor(locations.size())), m_mask(m_slots.size() - 1)
     {
-        std::size_t capacity = 16;
-        while (capacity < 2 * locations.size()) // at most half full: probe runs stay short
-            capacity *= 2;
-        m_mask = capacity - 1;
-        m_slots.resize(capacity);
         // The hashes of a run of names first (their bytes lie one after the other), then
         // their slots, fetched ahead of the inserts that write them.
         constexpr std::size_t kRun = 64;
@@ -44,7 +82,7 @@ public:
             const std::size_t n = std::min(kRun, locations.size() - first);
             for (std::size_t k = 0; k < n; ++k) {
                 hashes[k] = hashOf(viewOf(locations[first + k].Name));
-                __builtin_prefetch(&m_slots[std::size_t(hashes[k]) & m_mask]);
+                __builtin_prefetch(&m_slots[std::size_t(hashes[k]) & m_mask], 1);
             }
             for (std::size_t k = 0; k < n; ++k) {
                 const QByteArray& name = locations[first + k].Name;
@@ -53,27 +91,48 @@ public:
                     continue;
                 const QByteArrayView view = viewOf(name);
                 Slot& slot = m_slots[slotOf(view, hashes[k])];
-                if (slot.index < 0) // else an earlier location of that name keeps it
-                    slot = Slot{view.data(), std::int32_t(first + k), std::uint16_t(view.size()),
+                if (slot.place == 0) // else an earlier location of that name keeps it
+                    slot = Slot{view.data(), std::uint32_t(first + k + 1), std::uint16_t(view.size()),
                                 std::uint16_t(hashes[k] >> 48)};
             }
         }
     }
 
-    /** FNV-1a over the bytes: names are short, and this spreads them well enough. */
+    /**
+     * A hash of the bytes, read eight at a time (the last word overlapping the one before
+     * it, so nothing past the name is read): names are short, and a byte at a time made
+     * hashing a large part of a look-up.
+     */
     static std::uint64_t hashOf(QByteArrayView name)
     {
-        std::uint64_t hash = 14695981039346656037ull;
-        for (const char c : name)
-            hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-        return hash;
+        constexpr std::uint64_t k0 = 0xa0761d6478bd642full, k1 = 0xe7037ed1a0b428dbull, k2 = 0x8ebc6af09c88c6e3ull;
+        const char* p = name.data();
+        const std::size_t n = std::size_t(name.size());
+        std::uint64_t a = 0, b = 0, seed = k0 ^ n;
+        if (n <= 16) {
+            if (n >= 4) {
+                const std::size_t middle = (n >> 3) << 2; // 0 below 8 bytes, else 4
+                a = (load32(p) << 32) | load32(p + middle);
+                b = (load32(p + n - 4) << 32) | load32(p + n - 4 - middle);
+            } else if (n > 0) {
+                a = (std::uint64_t(std::uint8_t(p[0])) << 16) | (std::uint64_t(std::uint8_t(p[n >> 1])) << 8)
+                    | std::uint8_t(p[n - 1]);
+            }
+        } else {
+            std::size_t left = n;
+            for (; left > 16; left -= 16, p += 16)
+                seed = fold(load64(p) ^ k1, load64(p + 8) ^ seed);
+            a = load64(p + left - 16);
+            b = load64(p + left - 8);
+        }
+        return fold(k2 ^ n, fold(a ^ k1, b ^ seed));
     }
 
     /** Index of the first location of that name, or -1. */
     std::int32_t find(QByteArrayView name) const { return find(name, hashOf(name)); }
     std::int32_t find(QByteArrayView name, std::uint64_t hash) const
     {
-        return name.size() > kLongestName ? -1 : m_slots[slotOf(name, hash)].index;
+        return name.size() > kLongestName ? -1 : std::int32_t(m_slots[slotOf(name, hash)].place) - 1;
     }
 
     /** The first slot a name of that hash is looked for in, on its way into the cache. */
@@ -82,20 +141,29 @@ public:
     void prefetchName(std::uint64_t hash) const
     {
         const Slot& slot = m_slots[std::size_t(hash) & m_mask];
-        if (slot.index >= 0)
+        if (slot.place != 0)
             __builtin_prefetch(slot.data);
     }
 
 private:
     static constexpr qsizetype kLongestName = 0xFFFF;
     // Sixteen bytes: a million places' table is 32 MB, not 48, beside the file being read.
+    // All zeros is an empty slot, so fresh zeroed pages need no filling.
     struct Slot {
-        const char* data = nullptr;
-        std::int32_t index = -1; // -1: empty
-        std::uint16_t size = 0;
-        std::uint16_t tag = 0; // the hash's top bits, checked before the bytes
+        const char* data;
+        std::uint32_t place; // index + 1; 0: empty
+        std::uint16_t size;
+        std::uint16_t tag; // the hash's top bits, checked before the bytes
     };
     static_assert(sizeof(Slot) == 16);
+
+    static std::size_t capacityFor(std::size_t names)
+    {
+        std::size_t capacity = 16;
+        while (capacity < 2 * names) // at most half full: probe runs stay short
+            capacity *= 2;
+        return capacity;
+    }
 
     static QByteArrayView viewOf(const QByteArray& name) { return QByteArrayView(name.constData(), name.size()); }
 
@@ -105,14 +173,15 @@ private:
         const auto tag = std::uint16_t(hash >> 48);
         for (std::size_t at = std::size_t(hash) & m_mask;; at = (at + 1) & m_mask) {
             const Slot& slot = m_slots[at];
-            if (slot.index < 0
-                || (slot.tag == tag && slot.size == name.size() && std::equal(name.begin(), name.end(), slot.data)))
+            if (slot.place == 0
+                || (slot.tag == tag && slot.size == name.size()
+                    && sameBytes(name.data(), slot.data, std::size_t(name.size()))))
                 return at;
         }
     }
 
-    std::vector<Slot> m_slots;
-    std::size_t m_mask = 0;
+    ZeroedPages<Slot> m_slots;
+    std::size_t m_mask;
 };
 
 bool isEndLine(const LineReader::Line& line)
@@ -149,11 +218,15 @@ public:
     /** A block of that origin begins; `after` is where its first route line begins. */
     void startBlock(QByteArrayView origin, const LineReader::Mark& after)
     {
-        m_blocks.push_back({origin, NameIndex::hashOf(origin), -1, m_targets.size(), after, true});
+        const std::uint64_t hash = NameIndex::hashOf(origin);
+        m_names.prefetchSlot(hash);
+        m_blocks.push_back({origin, hash, -1, m_targets.size(), after, true});
     }
     void addRoute(QByteArrayView target, std::int32_t kind)
     {
-        m_targets.push_back({target, NameIndex::hashOf(target), -1, std::uint8_t(kind)});
+        const std::uint64_t hash = NameIndex::hashOf(target);
+        m_names.prefetchSlot(hash);
+        m_targets.push_back({target, hash, -1, std::uint8_t(kind)});
     }
     /** The block begun last never ended (an error inside it): it gives its origin nothing. */
     void lastBlockUnfinished()
@@ -215,21 +288,18 @@ private:
         bool finished;
     };
 
-    /** Finds every name of `items`, each slot and then each name asked for a few ahead. */
+    /**
+     * Finds every name of `items`. Their slots were asked for as they were read, and have
+     * arrived by now; the names the slots point at are asked for all at once before the
+     * first is compared.
+     */
     template <typename Items, typename Hash, typename Set, typename Name>
     void lookUp(Items& items, Hash hash, Set set, Name name) const
     {
-        constexpr std::size_t kSlotAhead = 16, kNameAhead = 8;
-        const std::size_t n = items.size();
-        for (std::size_t k = 0; k < std::min(n, kSlotAhead); ++k)
-            m_names.prefetchSlot(hash(items[k]));
-        for (std::size_t k = 0; k < n; ++k) {
-            if (k + kSlotAhead < n)
-                m_names.prefetchSlot(hash(items[k + kSlotAhead]));
-            if (k + kNameAhead < n)
-                m_names.prefetchName(hash(items[k + kNameAhead]));
-            set(items[k], m_names.find(name(items[k]), hash(items[k])));
-        }
+        for (const auto& item : items)
+            m_names.prefetchName(hash(item));
+        for (auto& item : items)
+            set(item, m_names.find(name(item), hash(item)));
     }
 
     const NameIndex& m_names;

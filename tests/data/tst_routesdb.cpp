@@ -141,6 +141,44 @@ TEST(RoutesDb, ManyNamesFindTheirFirstLocation)
     }
 }
 
+TEST(RoutesDb, NamesOfEveryLengthDifferingInOneByte)
+{
+    // Names are hashed and compared several bytes at a time, the last word overlapping
+    // the one before it: names of every length up to past three words, each beside names
+    // that differ from it only in its first, middle or last byte or lack its last byte,
+    // must find exactly their own place. Only the base names are places; the variants
+    // name nothing, and their routes are dropped.
+    LocationList list;
+    std::vector<QByteArray> variants;
+    for (int length = 0; length <= 40; ++length) {
+        QByteArray base;
+        for (int i = 0; i < length; ++i)
+            base += char('a' + (i * 7 + length) % 26);
+        list.push_back(Location{});
+        list.back().Name = base;
+        if (length == 0)
+            continue;
+        for (const qsizetype at : {qsizetype(0), qsizetype(length / 2), qsizetype(length - 1)}) {
+            QByteArray changed = base;
+            changed[at] = char(changed[at] ^ 0x20);
+            variants.push_back(changed);
+        }
+        variants.push_back(base.chopped(1) + '\xE9'); // a byte above 127 in its last place
+    }
+    QByteArray bytes;
+    QByteArray expected;
+    for (std::size_t i = 1; i < list.size(); ++i) {
+        bytes += "rout\nnm = " + list[i].Name + "\n1 " + list[i - 1].Name + "\n";
+        for (std::size_t v = 4 * (i - 1); v < 4 * i; ++v)
+            bytes += "2 " + variants[v] + "\n";
+        bytes += "3 " + list[i].Name + "\nend\n";
+        expected += QByteArray::number(qulonglong(i)) + "->" + QByteArray::number(qulonglong(i - 1)) + ":1\n"
+                    + QByteArray::number(qulonglong(i)) + "->" + QByteArray::number(qulonglong(i)) + ":3\n";
+    }
+    readRoutes(bytes, list);
+    EXPECT_EQ(dump(list), expected);
+}
+
 TEST(RoutesDb, EndLineVariants)
 {
     struct Case {
