@@ -103,4 +103,18 @@ inline LineReader::Line LineReader::read()
     return line;
 }
 
+// Inline, and the keyword looked for only in lines that can hold it: most lines a reader
+// passes over are short ("end", an empty line), and a search call for each cost more than
+// the reading.
+inline bool LineReader::skipToHeader(QByteArrayView keyword)
+{
+    while (true) {
+        const Line header = read();
+        if (header.metEnd)
+            return false;
+        if (header.text.size() >= keyword.size() && header.text.contains(keyword))
+            return true;
+    }
+}
+
 } // namespace vdm

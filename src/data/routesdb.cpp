@@ -188,7 +188,15 @@ bool isEndLine(const LineReader::Line& line)
 {
     // Compared before trimming: "end" must start in the first column and be followed
     // by its line end, or by the end of the data.
-    return line.text == "end" && (line.lineEnd || line.metEnd);
+    return line.text.size() == 3 && std::memcmp(line.text.data(), "end", 3) == 0 && (line.lineEnd || line.metEnd);
+}
+
+/** The kind digit that starts a trimmed route line; anything else throws the conversion error. */
+std::int32_t kindOf(QByteArrayView text)
+{
+    if (!text.isEmpty() && text[0] >= '0' && text[0] <= '9')
+        return text[0] - '0';
+    return StrToInt(text.first(text.isEmpty() ? 0 : 1)); // the error naming what stands there
 }
 
 QByteArrayView afterWidth(QByteArrayView text, qsizetype width)
@@ -296,10 +304,15 @@ private:
     template <typename Items, typename Hash, typename Set, typename Name>
     void lookUp(Items& items, Hash hash, Set set, Name name) const
     {
-        for (const auto& item : items)
-            m_names.prefetchName(hash(item));
-        for (auto& item : items)
-            set(item, m_names.find(name(item), hash(item)));
+        constexpr std::size_t kAhead = 32;
+        const std::size_t n = items.size();
+        for (std::size_t k = 0; k < std::min(n, kAhead); ++k)
+            m_names.prefetchName(hash(items[k]));
+        for (std::size_t k = 0; k < n; ++k) {
+            if (k + kAhead < n)
+                m_names.prefetchName(hash(items[k + kAhead]));
+            set(items[k], m_names.find(name(items[k]), hash(items[k])));
+        }
     }
 
     const NameIndex& m_names;
@@ -336,7 +349,7 @@ void readBlocks(const QByteArray& bytes, LocationList& locations, ReleaseBehind*
                     if (isEndLine(line) || isPastEnd(line))
                         break;
                     const QByteArrayView text = Trim(line.text);
-                    const std::int32_t kind = StrToInt(text.first(text.isEmpty() ? 0 : 1));
+                    const std::int32_t kind = kindOf(text);
                     pending.addRoute(afterWidth(text, 2), kind);
                     if (line.metEnd)
                         break;

@@ -46,14 +46,4 @@ QByteArray IntToStr(std::int64_t value)
     return QByteArray::number(qlonglong(value));
 }
 
-QByteArrayView Trim(QByteArrayView text)
-{
-    qsizetype b = 0, e = text.size();
-    while (b < e && static_cast<unsigned char>(text[b]) <= 32)
-        ++b;
-    while (e > b && static_cast<unsigned char>(text[e - 1]) <= 32)
-        --e;
-    return text.sliced(b, e - b);
-}
-
 } // namespace vdm

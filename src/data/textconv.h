@@ -18,6 +18,14 @@ bool tryStrToInt(QByteArrayView text, std::int32_t* value);
 /** Decimal text of an integer, with a minus sign when negative and no blanks. */
 QByteArray IntToStr(std::int64_t value);
 /** Removes every character with a code of 32 or less from both ends. */
-QByteArrayView Trim(QByteArrayView text);
+inline QByteArrayView Trim(QByteArrayView text)
+{
+    qsizetype b = 0, e = text.size();
+    while (b < e && static_cast<unsigned char>(text[b]) <= 32)
+        ++b;
+    while (e > b && static_cast<unsigned char>(text[e - 1]) <= 32)
+        --e;
+    return text.sliced(b, e - b);
+}
 
 } // namespace vdm

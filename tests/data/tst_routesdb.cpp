@@ -204,6 +204,38 @@ TEST(RoutesDb, EndLineVariants)
     }
 }
 
+TEST(RoutesDb, HeadersAndLongLinesAsTheClassicReadsGiveThem)
+{
+    // A line is read in pieces of at most 254 characters (its line end counting as one);
+    // a header is any line holding "rout", however short.
+    const QByteArray n251(251, 'n'), n252(252, 'n');
+    const struct {
+        QByteArray bytes;
+        QString error;
+        QByteArray routes;
+    } cases[] = {
+        {"rout\nnm = A\n1 B\nend\n", "", "0->1:1\n"},
+        {"rou\nnm = A\n1 B\nend\n", "", ""}, // too short to hold the word
+        {"xroutx\nnm = A\n1 B\nend", "", "0->1:1\n"},
+        {"rout\nnm = A\n1 " + n251 + "\nend\n", "", "0->2:1\n"},         // 253 characters: one read
+        {"rout\r\nnm = A\r\n1 " + n251 + "\r\nend\r\n", "", "0->2:1\n"}, // CR LF counts once
+        // 254 characters: the read stops short of the line end, which comes back as an
+        // empty line inside the block.
+        {"rout\nnm = A\n1 " + n252 + "\nend\n", "'' is not a valid integer value", ""},
+        {"rout\r\nnm = A\r\n1 " + n252 + "\r\nend\r\n", "'' is not a valid integer value", ""},
+        // An origin line in pieces: its first piece names no place, so the block's lines
+        // are read as any others (the route line is no header).
+        {"rout\nnm = A" + QByteArray(260, 'x') + "\n1 B\nend\n", "", ""},
+        // Trimmed, the first piece names A; the blanks left over are an empty route line.
+        {"rout\nnm = A" + QByteArray(260, ' ') + "\n1 B\nend\n", "'' is not a valid integer value", ""},
+    };
+    for (const auto& c : cases) {
+        LocationList list = named({"A", "B", n251.constData()});
+        EXPECT_EQ(errorOf(c.bytes, list), c.error) << c.bytes.left(40).constData();
+        EXPECT_EQ(dump(list), c.routes) << c.bytes.left(40).constData();
+    }
+}
+
 TEST(RoutesDb, UnknownOriginSkipsOnlyItsBlock)
 {
     // Its lines are read as any others: no error in them counts, and a header among them
