@@ -31,9 +31,11 @@ struct Location {
     std::int32_t Level = 0;
     std::int32_t X = 0;
     std::int32_t Y = 0;
+    // Beside the three numbers rather than after the note: no padding on either side, 8 MB
+    // less at a million places.
+    std::int32_t Status = Unvisited;
     std::vector<Route> Routes; // empty: no routes
     QByteArray Note;
-    std::int32_t Status = Unvisited;
     /**
      * Lines 2 and 3 of a locations record after their six-character labels, read but
      * used by nothing the file describes (the sample world keeps the region and the kind
