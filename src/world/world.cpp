@@ -81,13 +81,39 @@ struct World::ListAside {
     QPointer<WorldEvents> events;
     bool ended = false;
     bool told = false;
+    // A sort started while the first frame is being made waits until it is shown (see
+    // go): on two cores it would take a third of the time the worker and the window's
+    // thread have for that frame, for a list not shown before it.
+    std::mutex gate;
+    std::condition_variable opened;
+    bool going = false; // guarded by `gate`
+    bool wanted = true; // guarded by `gate`: false once the order is no longer wanted
     ~ListAside()
     {
+        go(false);
         if (thread.joinable())
             thread.join();
     }
+    /** Lets a waiting sort run; without `sort` it ends without sorting. */
+    void go(bool sort = true)
+    {
+        {
+            const std::lock_guard lock(gate);
+            going = true;
+            wanted = wanted && sort;
+        }
+        opened.notify_all();
+    }
+    /** Waits until the sort may run; false when it is no longer wanted. */
+    bool mayGo()
+    {
+        std::unique_lock lock(gate);
+        opened.wait(lock, [this] { return going; });
+        return wanted;
+    }
     std::shared_ptr<const std::vector<ListedLocation>> take()
     {
+        go();
         if (thread.joinable())
             thread.join();
         return std::move(listed);
@@ -99,9 +125,13 @@ struct World::ListAside {
         if (events && !std::exchange(told, true))
             emit events->listOrdered();
     }
-    /** The order is now `now`'s: it hears of it, also when the thread ended before. */
+    /**
+     * The order is now `now`'s: it hears of it, also when the thread ended before. Asked
+     * once the first frame is shown, so a sort still waiting runs now.
+     */
     void follow(WorldEvents* now)
     {
+        go();
         if (events == now)
             return;
         events = now;
@@ -110,15 +140,21 @@ struct World::ListAside {
             QMetaObject::invokeMethod(
                 &notifier, [this] { tell(); }, Qt::QueuedConnection);
     }
-    /** Sorts `names` on a thread of its own; `to` hears listOrdered when it is done. */
-    static std::unique_ptr<ListAside> start(NamesToSort names, WorldEvents* to);
+    /**
+     * Sorts `names` on a thread of its own; `to` hears listOrdered when it is done. With
+     * `held`, the sort waits for go() (the first frame shown, or the list wanted).
+     */
+    static std::unique_ptr<ListAside> start(NamesToSort names, WorldEvents* to, bool held = false);
 };
 
-std::unique_ptr<World::ListAside> World::ListAside::start(NamesToSort names, WorldEvents* to)
+std::unique_ptr<World::ListAside> World::ListAside::start(NamesToSort names, WorldEvents* to, bool held)
 {
     auto aside = std::make_unique<ListAside>();
     aside->events = to;
+    aside->going = !held;
     aside->thread = std::thread([aside = aside.get(), names = std::move(names)]() mutable {
+        if (!aside->mayGo())
+            return; // nothing tells of an order no one waits for
         try {
             aside->listed = std::make_shared<const std::vector<ListedLocation>>(std::move(names).sorted());
         } catch (const std::bad_alloc&) {
@@ -325,11 +361,10 @@ void World::ReadAhead::makeListAlongside(WorldEvents* events)
     // Only the levels, points and names' lengths are read here; the worker changes none.
     if (read && indexPlaces && !placesClaimed.exchange(true))
         places.emplace().setPlaces(staged.m_locations);
-    // Then the list's order on a thread of its own, ready about when the first frame is
-    // shown: it never delays that frame, and it is over before the window's caches grow
-    // (at a million places its sort holds 24 MB for a moment).
+    // Then the names for the list's order, read now while this thread would wait idle;
+    // the sort itself runs on a thread of its own once the first frame is shown.
     if (read && indexPlaces) {
-        aside = ListAside::start(NamesToSort(staged.m_locations), events);
+        aside = ListAside::start(NamesToSort(staged.m_locations), events, true);
         return;
     }
     // Only the names of the list are read here; the worker touches the other fields only.

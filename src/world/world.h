@@ -121,8 +121,9 @@ public:
     std::shared_ptr<const std::vector<ListedLocation>> sharedListedLocations() const;
     /**
      * From this many places on, the first frame never waits for the list's order: it is
-     * made on a thread of its own, started by the read-ahead's owner once the locations are
-     * read (while the worker reads on) or else by orderListAside(). A smaller world's order
+     * made on a thread of its own, by orderListAside(). The read-ahead's owner reads the
+     * names for it while the worker reads on, and its sort then waits for orderListAside()
+     * (or sharedListedLocations()), so it never takes a core from the first frame. A smaller world's order
      * is made as it always was (0.3 s of sorting at a million places, a few milliseconds
      * at a few thousand).
      */
@@ -135,7 +136,7 @@ public:
     bool ordersListAside() const { return !m_listed && m_locations.size() >= m_listAsideFrom; }
     /**
      * When ordersListAside(), starts making the list's order on a thread of its own (once,
-     * and not again after the read-ahead started it); WorldEvents::listOrdered then tells
+     * and not again after the read-ahead prepared it: then its waiting sort runs); WorldEvents::listOrdered then tells
      * when it is ready, and
      * sharedListedLocations() waits for it rather than sorting again. Reading the names for
      * it takes a few dozen milliseconds here, so call it once the first frame is shown.

@@ -387,24 +387,47 @@ TEST_F(ReadAheadChangeTest, AListOrderedAsideIsAwaitedDroppedOrLeftSoundly)
         EXPECT_EQ(world->listedLocations(), sortedLocationNames(world->locations()));
         EXPECT_EQ(world->listedLocations().front().name, "Aardvark Hill");
     }
+    // Read ahead, the owner reads the names while the worker reads on, and the sort waits
+    // for the first frame (orderListAside): asked for first, gone first, or let go.
+    const auto readAhead = [this] {
+        auto world = std::make_unique<World>(dir.path());
+        world->setListOrderedAsideFrom(1);
+        world->readDatabasesAhead();
+        world->LoadDatabases();
+        EXPECT_TRUE(world->ordersListAside());
+        return world;
+    };
+    {
+        auto world = readAhead();
+        QSignalSpy told(&world->events(), &WorldEvents::listOrdered);
+        EXPECT_FALSE(told.wait(100)) << "sorted before the first frame";
+        EXPECT_EQ(world->listedLocations(), sortedLocationNames(world->locations())) << "asked for, it sorts now";
+    }
+    {
+        auto world = readAhead();
+        QSignalSpy told(&world->events(), &WorldEvents::listOrdered);
+        world.reset(); // never let go: the waiting sort ends unsorted
+        QCoreApplication::processEvents();
+        EXPECT_EQ(told.size(), 0);
+    }
     // Moved into another world's place (another world opened, read ahead): the order comes
-    // along, and that place hears it is ready, whether the sort ended before the move or after.
+    // along, and that place hears it is ready, whether the sort ended before the move or
+    // after (let go by the place's first frame, as the window's list asks).
     for (const bool endedFirst : {false, true}) {
         SCOPED_TRACE(endedFirst ? "ended before the move" : "ended after the move");
         World place(dir.path());
         QSignalSpy told(&place.events(), &WorldEvents::listOrdered);
         {
-            World next(dir.path());
-            next.setListOrderedAsideFrom(1);
-            next.readDatabasesAhead();
-            next.LoadDatabases(); // the owner starts the order while the worker reads on
-            EXPECT_TRUE(next.ordersListAside());
-            QSignalSpy toldNext(&next.events(), &WorldEvents::listOrdered);
+            auto next = readAhead();
+            QSignalSpy toldNext(&next->events(), &WorldEvents::listOrdered);
             if (endedFirst) {
+                next->orderListAside();
                 EXPECT_TRUE(toldNext.wait(10000));
             }
-            place.replaceWith(std::move(next));
+            place.replaceWith(std::move(*next));
         }
+        if (!endedFirst)
+            place.orderListAside();
         EXPECT_TRUE(told.size() == 1 || told.wait(10000));
         EXPECT_EQ(place.listedLocations(), sortedLocationNames(place.locations()));
     }
