@@ -4,16 +4,23 @@
 #include "data/databasefile.h"
 #include "data/errors.h"
 #include "data/linereader.h"
+#include "data/mappedfile.h"
 #include "data/releasebehind.h"
 #include "data/textarena.h"
 #include "data/textconv.h"
 
 #include <QHashFunctions>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdint>
+#include <exception>
+#include <iterator>
 #include <new>
+#include <optional>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -23,6 +30,9 @@ namespace {
 constexpr qsizetype kLabelWidth = 6;
 constexpr int kRecordLines = 8;
 constexpr std::size_t kSampleRecords = 64;
+// From this size on a file's records are read by two readers at once (a million places
+// are 136 MB); a smaller one is read in a few milliseconds by one.
+constexpr qsizetype kTwoReadersFrom = qsizetype(4) << 20;
 
 /**
  * Room for the records the rest of the data probably holds, judged by the bytes the
@@ -107,32 +117,53 @@ private:
     std::size_t m_count = 0;
 };
 
-void readRecords(const QByteArray& bytes, LocationList& out, ReleaseBehind* release)
-{
-    LineReader reader(bytes, LineReader::ClassicLimit);
-    const std::size_t first = out.size();
-    // Names, regions and kinds in shared blocks: no allocation per record.
-    TextArena arena;
-    SharedTexts shared(arena);
-    while (reader.skipToHeader("loc")) {
+/**
+ * Reads records one after another from the start of a line, as the classic reader does:
+ * a header line holding "loc", then lines 1 to 7.
+ */
+class RecordReader {
+public:
+    RecordReader(const QByteArray& bytes, qsizetype from, ReleaseBehind* release)
+        : m_reader(bytes, LineReader::ClassicLimit), m_release(release), m_from(from), m_size(bytes.size()),
+          m_shared(m_arena)
+    {
+        m_reader.rewind({from, 1});
+    }
+
+    /** Reads on to the next header; false when the data ends first. `at`: where its line begins. */
+    bool findHeader(qsizetype& at)
+    {
+        while (true) {
+            at = m_reader.position();
+            const LineReader::Line header = m_reader.read();
+            if (header.metEnd)
+                return false;
+            if (header.text.contains("loc"))
+                break;
+        }
         // The records before this one are made: their lines are no longer looked at.
-        if (release)
-            release->passed(reader.position());
-        if (out.size() - first == kSampleRecords)
-            reserveForTheRest(out, reader.position(), bytes.size() - reader.position(), kSampleRecords);
-        // Lines 1 to 7; a record the data ends inside of is dropped whole, so that no
-        // location with made-up fields reaches the lists.
+        if (m_release)
+            m_release->passed(m_reader.position() - m_from);
+        return true;
+    }
+
+    /**
+     * Reads the record whose header was just found into `out`: false when the data ends
+     * inside it, which drops it whole, so that no location with made-up fields reaches the
+     * lists. A field that is no number throws the conversion error.
+     */
+    bool readRecord(LocationList& out)
+    {
         std::array<LineReader::Line, kRecordLines> lines;
         for (int i = 1; i < kRecordLines; ++i) {
-            lines[i] = reader.read();
+            lines[i] = m_reader.read();
             if (isPastEnd(lines[i]))
-                return;
+                return false;
         }
-
         Location location;
-        location.Name = arena.copy(labelledValue(lines[1], kLabelWidth));
-        location.Region = shared.get(labelledValue(lines[2], kLabelWidth));
-        location.Kind = shared.get(labelledValue(lines[3], kLabelWidth));
+        location.Name = m_arena.copy(labelledValue(lines[1], kLabelWidth));
+        location.Region = m_shared.get(labelledValue(lines[2], kLabelWidth));
+        location.Kind = m_shared.get(labelledValue(lines[3], kLabelWidth));
         location.Level = StrToInt(labelledValue(lines[4], kLabelWidth));
         const QByteArrayView position = labelledValue(lines[7], kLabelWidth);
         const qsizetype comma = position.lastIndexOf(',');
@@ -141,21 +172,170 @@ void readRecords(const QByteArray& bytes, LocationList& out, ReleaseBehind* rele
         location.X = StrToInt(position.first(comma));
         location.Y = StrToInt(position.sliced(comma + 1));
         out.push_back(std::move(location));
+        return true;
     }
+
+    /** Makes room in `out` for the rest once `read` records of it were read from here. */
+    void reserveAfter(LocationList& out, std::size_t read)
+    {
+        if (read == kSampleRecords)
+            reserveForTheRest(out, m_reader.position() - m_from, m_size - m_reader.position(), kSampleRecords);
+    }
+
+private:
+    LineReader m_reader;
+    ReleaseBehind* m_release;
+    qsizetype m_from;
+    qsizetype m_size;
+    // Names, regions and kinds in shared blocks: no allocation per record.
+    TextArena m_arena;
+    SharedTexts m_shared;
+};
+
+/**
+ * What a second reader made of the data from a line start on: the records, where each
+ * record's header line begins, and how it ended. It read as the first reader will from
+ * the first of those headers that the first reader also meets.
+ */
+struct LaterPart {
+    LocationList records;
+    std::vector<qsizetype> starts;  // one per record, and one more for a record that ended the data or threw
+    std::exception_ptr error;       // what the record after the last one threw
+    bool whole = false;             // it read to the end of the data or to a record's end of it
+    std::atomic<bool> wanted{true}; // false: the first reader ended before the split, stop
+};
+
+void readLaterPart(const QByteArray& bytes, qsizetype from, ReleaseBehind* release, LaterPart& part)
+{
+    try {
+        RecordReader reader(bytes, from, release);
+        qsizetype at = 0;
+        while (reader.findHeader(at)) {
+            if (!part.wanted.load(std::memory_order_relaxed))
+                return;
+            part.starts.push_back(at);
+            reader.reserveAfter(part.records, part.records.size());
+            try {
+                if (!reader.readRecord(part.records))
+                    break;
+            } catch (...) {
+                part.error = std::current_exception();
+                break;
+            }
+        }
+        part.whole = true;
+    } catch (...) {
+        // No room to go on: the first reader reads this part too.
+        part.records.clear();
+        part.starts.clear();
+    }
+}
+
+/**
+ * The one reading of the records: by one reader, or by two when `split` (a line start)
+ * is given, the second one from there on a thread of its own. The first reader reads on
+ * until it meets a header the second one began a record at; from there on both read
+ * alike, so the second one's records, and how it ended, are the rest of the reading. A
+ * record of the first reader that reaches over the split is read by the first one and
+ * the second one's records before it are dropped; in the worst case (no header met by
+ * both) the first reader reads everything itself. `release` gives the pages behind each
+ * reader back; only where they are read again from the file (mapped): the first reader
+ * may read on behind the second one.
+ */
+void readRecords(const QByteArray& bytes, LocationList& out, qsizetype split, bool release)
+{
+    char* data = const_cast<char*>(bytes.constData());
+    std::optional<ReleaseBehind> firstRelease;
+    if (release)
+        firstRelease.emplace(data);
+    LaterPart later;
+    std::thread second;
+    const auto joined = qScopeGuard([&] {
+        later.wanted = false; // an error before the split ends the reading: the rest is not wanted
+        if (second.joinable())
+            second.join();
+    });
+    if (split > 0 && split < bytes.size()) {
+        second = std::thread([&bytes, &later, split, data, release] {
+            std::optional<ReleaseBehind> behind;
+            if (release)
+                behind.emplace(data + split);
+            readLaterPart(bytes, split, behind ? &*behind : nullptr, later);
+        });
+    }
+    RecordReader reader(bytes, 0, firstRelease ? &*firstRelease : nullptr);
+    const std::size_t first = out.size();
+    qsizetype at = 0;
+    while (reader.findHeader(at)) {
+        if (split > 0 && at >= split) {
+            if (second.joinable())
+                second.join();
+            const auto met = std::lower_bound(later.starts.begin(), later.starts.end(), at);
+            if (later.whole && met != later.starts.end() && *met == at) {
+                const auto k = std::size_t(met - later.starts.begin());
+                if (k < later.records.size())
+                    out.insert(out.end(), std::make_move_iterator(later.records.begin() + qsizetype(k)),
+                               std::make_move_iterator(later.records.end()));
+                later.records = {};
+                if (later.error)
+                    std::rethrow_exception(later.error);
+                return;
+            }
+        }
+        reader.reserveAfter(out, out.size() - first);
+        if (!reader.readRecord(out))
+            return;
+    }
+}
+
+/** The start of the first line that begins at or after `at`; 0 for none. */
+qsizetype lineStartFrom(const QByteArray& bytes, qsizetype at)
+{
+    if (at <= 0)
+        return 0;
+    const qsizetype lf = bytes.indexOf('\n', at - 1);
+    return lf < 0 || lf + 1 >= bytes.size() ? 0 : lf + 1;
 }
 
 } // namespace
 
 void readLocations(const QByteArray& bytes, LocationList& out)
 {
-    readRecords(bytes, out, nullptr);
+    readRecords(bytes, out, 0, false);
+}
+
+void readLocations(const QByteArray& bytes, LocationList& out, qsizetype splitAt)
+{
+    readRecords(bytes, out, lineStartFrom(bytes, splitAt), false);
 }
 
 void readLocations(QByteArray&& bytes, LocationList& out)
 {
-    ReleaseBehind::readTaken(std::move(bytes), [&out](const QByteArray& owned, ReleaseBehind* release) {
-        readRecords(owned, out, release);
-    });
+    const QByteArray owned = std::move(bytes);
+    // Pages given back only from a buffer that is the caller's alone, and read by one reader.
+    readRecords(owned, out, 0, ReleaseBehind::mayRelease(owned));
+}
+
+void readLocationsFile(const QString& path, LocationList& out)
+{
+    const MappedFile file(path);
+    const QByteArray& bytes = file.bytes();
+    const std::size_t before = out.size();
+    // Records read from a file cut short meanwhile may hold zeros: none of them stays.
+    const auto whole = [&] {
+        if (file.cutShort()) {
+            out.erase(out.begin() + qsizetype(before), out.end());
+            file.checkWhole();
+        }
+    };
+    const bool twoReaders = file.mapped() && bytes.size() >= kTwoReadersFrom && std::thread::hardware_concurrency() > 1;
+    try {
+        readRecords(bytes, out, twoReaders ? lineStartFrom(bytes, bytes.size() / 2) : 0, file.mapped());
+    } catch (...) {
+        whole();
+        throw;
+    }
+    whole();
 }
 
 } // namespace vdm

@@ -4,6 +4,7 @@
 #include "data/location.h"
 
 #include <QByteArray>
+#include <QString>
 
 namespace vdm {
 
@@ -26,5 +27,18 @@ void readLocations(const QByteArray& bytes, LocationList& out);
  * made of it are never held in memory at once. The bytes are not to be read afterwards.
  */
 void readLocations(QByteArray&& bytes, LocationList& out);
+/**
+ * readLocations by two readers at once, the second one starting at the first line that
+ * begins at or after `splitAt`: the same records, errors and messages as one reader gives,
+ * wherever the split falls (a record reaching over it, a header-like line inside a record,
+ * an error or the end on either side).
+ */
+void readLocations(const QByteArray& bytes, LocationList& out, qsizetype splitAt);
+/**
+ * Reads the file at `path` as readLocations(readDatabaseFile(path)) does, from its pages
+ * mapped into memory (no copy), and a big file by two readers at once. A file another
+ * program cuts short meanwhile throws "Cannot open file <absolute path>" and adds nothing.
+ */
+void readLocationsFile(const QString& path, LocationList& out);
 
 } // namespace vdm

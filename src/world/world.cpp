@@ -640,7 +640,7 @@ bool World::loadLocationsFrom(const QString& path)
         m_listed.reset();
         dropListAside();
     });
-    readLocations(readDatabaseFile(path), m_locations);
+    readLocationsFile(path, m_locations);
     m_locationsLoaded = true;
     return true;
 }
