@@ -7,6 +7,7 @@
 #include "map/coverageblend.h"
 #include "map/pixelfill.h"
 #include "map/resampler.h"
+#include "map/workshare.h"
 
 #include <QPainter>
 
@@ -265,6 +266,15 @@ public:
     /** A line whose box meets more tiles than this is drawn at once (after what came before it). */
     static constexpr long long LongLineTiles = 16;
 
+    /**
+     * With this many drawings or more (a crowded view, not a drag's strip) a flush shares
+     * the tiles with the second core: below it, waking the helper costs more than it saves.
+     */
+    static constexpr size_t SharedItems = 256;
+
+    /** Draws with the help of `share` (none: alone). */
+    explicit TiledOverlay(WorkShare* share = nullptr) : m_share(share) {}
+
     /** Starts gathering for `canvas`, drawing whatever was gathered for another first. */
     void begin(const Canvas& canvas)
     {
@@ -342,7 +352,9 @@ public:
         m_sorted.resize(m_start.back());
         m_fill.assign(m_start.begin(), m_start.end() - 1);
         forEachTile([&](size_t item, size_t tile) { m_sorted[m_fill[tile]++] = m_items[item].item; });
-        for (int r = 0; r < rows; ++r) {
+        // A row of tiles is a part of the work: the tiles share no pixel, so the second
+        // core may draw some rows while this thread draws others, with the same result.
+        const auto drawRow = [&](int r) {
             for (int c = 0; c < columns; ++c) {
                 const size_t tile = size_t(r) * size_t(columns) + size_t(c);
                 if (m_start[tile] == m_start[tile + 1])
@@ -352,6 +364,12 @@ public:
                 for (size_t k = m_start[tile]; k < m_start[tile + 1]; ++k)
                     draw(piece, m_sorted[k]);
             }
+        };
+        if (m_share && m_sorted.size() >= SharedItems) {
+            m_share->run(rows, drawRow);
+        } else {
+            for (int r = 0; r < rows; ++r)
+                drawRow(r);
         }
         m_items.clear();
     }
@@ -421,6 +439,7 @@ private:
         }
     }
 
+    WorkShare* m_share = nullptr;
     std::optional<Canvas> m_canvas;
     std::vector<Placed> m_items;
     std::vector<Item> m_sorted;
@@ -630,8 +649,10 @@ struct MapPainter::Private {
     std::optional<CaptionRenderer> captionRenderer;
     int lineHeight = 0, maxCharWidth = 1;
     CaptionCache captions;
+    /** The second core, drawing a share of a crowded paint's tiles. */
+    std::unique_ptr<WorkShare> share = std::make_unique<WorkShare>();
     /** What the paint draws over the picture, gathered and drawn a tile at a time. */
-    TiledOverlay overlay;
+    TiledOverlay overlay{share.get()};
     /** With "Hide overlapping captions": the captions this paint draws (see planCaptions). */
     bool hiding = false;
     std::vector<bool> shownLocations, shownMarkers;
@@ -908,19 +929,47 @@ struct MapPainter::Private {
         const Pixel background = pixelOf(scene.objects.BrushBackground);
         const qreal ratio = backBuffer.devicePixelRatio();
         const PicturePlan plan = planPicture(scene.view, scene.settings, scene.picture.size(), ratio);
-        if (plan.kind == PicturePlan::Rows) {
-            copyRows(backBuffer, clip, plan.to, scene.picture, plan.from, background);
+        // The shrunken copy is made here, before any band is drawn from it.
+        const QImage& source = plan.kind == PicturePlan::Shrunken ? shrunkenCopy(scene.picture, plan) : scene.picture;
+        if (share->helps() && qint64(clip.width()) * clip.height() >= SharedPicturePixels) {
+            // Bands of rows, half of them drawn by the second core. Each band's pixels are
+            // those a whole draw gives there; each thread writes through an image of its
+            // own over the same pixels, so no image is changed by two threads.
+            uchar* const bits = backBuffer.bits();
+            const int width = backBuffer.width(), height = backBuffer.height();
+            const qsizetype bpl = backBuffer.bytesPerLine();
+            const int rows = (clip.height() + PictureBands - 1) / PictureBands;
+            share->run(PictureBands, [&](int b) {
+                const QRect band = clip & QRect(clip.left(), clip.top() + b * rows, clip.width(), rows);
+                if (band.isEmpty())
+                    return;
+                QImage view(bits, width, height, bpl, QImage::Format_RGB32);
+                drawPicture(view, canvas.clippedTo(band), plan, source, background);
+            });
         } else {
-            QRect drawn;
-            if (plan.kind == PicturePlan::Shrunken)
-                drawn = Resampler::draw(backBuffer, plan.to, shrunkenCopy(scene.picture, plan), plan.from, plan.mode,
-                                        clip);
-            else if (plan.kind == PicturePlan::Direct)
-                drawn = Resampler::draw(backBuffer, plan.to, scene.picture, plan.from, plan.mode, clip);
-            fillAround(canvas, drawn, background);
+            drawPicture(backBuffer, canvas, plan, source, background);
         }
         if (ratio != 1 && clip == backBuffer.rect())
             fillPartialEdges(backBuffer, scene.view.panel(), ratio);
+    }
+
+    /** A picture step of this many pixels or more shares its bands with the second core (a drag's strips do not). */
+    static constexpr qint64 SharedPicturePixels = 256 * 1024;
+    static constexpr int PictureBands = 8;
+
+    /** The picture as planned inside the canvas's clip of `target`, the background around it. */
+    static void drawPicture(QImage& target, const Canvas& canvas, const PicturePlan& plan, const QImage& source,
+                            Pixel background)
+    {
+        const QRect& clip = canvas.clip();
+        if (plan.kind == PicturePlan::Rows) {
+            copyRows(target, clip, plan.to, source, plan.from, background);
+            return;
+        }
+        QRect drawn;
+        if (plan.kind != PicturePlan::Background)
+            drawn = Resampler::draw(target, plan.to, source, plan.from, plan.mode, clip);
+        fillAround(canvas, drawn, background);
     }
 
     /**
@@ -1177,6 +1226,20 @@ bool MapPainter::renderCaptionsAhead(const MapScene& scene, qreal ratio, std::ch
 {
     d->useFont(scene.objects.MapFont);
     return d->renderAhead(scene, ratio, deadline);
+}
+
+void MapPainter::useSecondCore(bool on)
+{
+    if (on == d->share->helps())
+        return;
+    d->overlay = TiledOverlay(); // gathers nothing between paints: none of it is lost
+    d->share = std::make_unique<WorkShare>(on);
+    d->overlay = TiledOverlay(d->share.get());
+}
+
+bool MapPainter::usesSecondCore() const
+{
+    return d->share->helps();
 }
 
 int MapPainter::cachedCaptions() const

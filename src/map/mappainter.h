@@ -134,6 +134,13 @@ public:
      * would only push out what was rendered ahead before).
      */
     bool renderCaptionsAhead(const MapScene& scene, qreal ratio, std::chrono::steady_clock::time_point deadline);
+    /**
+     * Whether a crowded paint's drawing over the picture is shared with a second core
+     * (on by default where the machine has one). The pixels are the same either way.
+     */
+    void useSecondCore(bool on);
+    bool usesSecondCore() const;
+
     /** How many captions the cache holds. */
     int cachedCaptions() const;
 

@@ -1,0 +1,44 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <memory>
+#include <type_traits>
+
+namespace vdm {
+
+/**
+ * The second core for a paint: a helper thread that takes part in a job the caller runs.
+ * run(count, part) hands the parts 0..count-1 out one at a time to whichever of the two
+ * threads is free, the caller taking its share, and returns once every part has run. Each
+ * part runs exactly once; what the parts write must not overlap, so the result is the same
+ * whichever thread ran which part. Without a second core (or switched off) the caller runs
+ * every part itself, in order. Not for nested or concurrent jobs: one caller at a time.
+ */
+class WorkShare {
+public:
+    /** With `helper` false, or on a machine of one core, no thread is started. */
+    explicit WorkShare(bool helper = true);
+    ~WorkShare();
+    WorkShare(const WorkShare&) = delete;
+    WorkShare& operator=(const WorkShare&) = delete;
+
+    /** Whether a helper thread takes part. */
+    bool helps() const;
+
+    /** Runs part(i) for every i in 0..count-1, on both threads; returns when all are done. */
+    template <typename Part> void run(int count, Part&& part)
+    {
+        using Bare = std::remove_reference_t<Part>;
+        // The context travels untyped; the part is called as the caller gave it.
+        runParts(
+            count, [](void* p, int i) { (*static_cast<Bare*>(p))(i); }, const_cast<std::remove_const_t<Bare>*>(&part));
+    }
+
+private:
+    void runParts(int count, void (*call)(void*, int), void* context);
+
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+} // namespace vdm
