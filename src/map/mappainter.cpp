@@ -10,6 +10,7 @@
 #include "map/workshare.h"
 
 #include <QPainter>
+#include <QSet>
 
 #include <algorithm>
 #include <chrono>
@@ -647,6 +648,25 @@ struct MapPainter::Private {
     CaptionFont captionFont;
     /** Renders the captions, each glyph of the caption font rasterised once. */
     std::optional<CaptionRenderer> captionRenderer;
+    /** The second core's renderer, with glyphs of its own (see renderMissing). */
+    std::optional<CaptionRenderer> helperRenderer;
+    /** The view and ratio of the last paint of the whole panel (none: since the font changed). */
+    struct WholeView {
+        int zoom;
+        QPoint scroll;
+        qreal ratio;
+    };
+    std::optional<WholeView> lastWhole;
+
+    /** Whether a paint of the whole panel at `v` may miss many captions: another level, ratio or place than the last.
+     */
+    bool mayMissMany(const Viewport& v, qreal ratio) const
+    {
+        if (!lastWhole || lastWhole->zoom != v.zoomIndex() || lastWhole->ratio != ratio)
+            return true;
+        const QPoint moved = v.scroll() - lastWhole->scroll;
+        return std::abs(moved.x()) >= v.panel().width() / 2 || std::abs(moved.y()) >= v.panel().height() / 2;
+    }
     int lineHeight = 0, maxCharWidth = 1;
     CaptionCache captions;
     /** The second core, drawing a share of a crowded paint's tiles. */
@@ -678,6 +698,13 @@ struct MapPainter::Private {
         fontKey = key;
         captionFont = CaptionFont(f);
         captionRenderer.emplace(captionFont);
+        // The helper's renderer gets a font that shares nothing with this one: a font
+        // keeps the engines of the thread that used it, so two threads must not share one.
+        CaptionFont own = captionFont;
+        own.font.setKerning(!own.font.kerning()); // a change makes the copy its own
+        own.font.setKerning(captionFont.font.kerning());
+        helperRenderer.emplace(own);
+        lastWhole.reset();
         captions.clear();
         lineHeight = captionFont.lineHeight;
         maxCharWidth = captionFont.maxCharWidth;
@@ -894,20 +921,89 @@ struct MapPainter::Private {
             RenderedCaption r = captionRenderer->render(text, ratio);
             captions.insertAhead(text, std::move(r.mask), r.offset, ratio, where, r.advance, v.zoomIndex());
         };
-        forEachLocation(scene, panel, [&](int, const Location& L) {
-            const StatusStyle style = styleOf(L, scene);
-            if (v.LevelVisible(L.Level) && style.shown) {
-                const QPoint q = v.mapToPanel(L.X, L.Y);
-                ahead(L.Name, st.TextLength, QPoint(q.x() + 4, q.y() + 1), QPoint(L.X, L.Y));
-            }
-        });
-        forEachMarker(scene, panel, [&](int, const Location& M) {
-            if (v.LevelVisible(M.Level)) {
-                const QPoint q = v.mapToPanel(M.X, M.Y);
-                ahead(M.Name, st.MarkerLength, QPoint(q.x() + 3, q.y() + 3), QPoint(M.X, M.Y));
-            }
+        forEachCaption(scene, [&](const QByteArray& name, int limit, QPoint at, QPoint where, Slot) {
+            ahead(name, limit, at, where);
         });
         return done;
+    }
+
+    /**
+     * The captions of the places and markers a paint of the whole panel shows (the
+     * highlighted place aside), in drawing order: visit(name, limit, top-left, map point,
+     * slot) for each.
+     */
+    template <typename Visit> void forEachCaption(const MapScene& scene, Visit visit)
+    {
+        const Viewport& v = scene.view;
+        const Settings& st = scene.settings;
+        const QRect panel(QPoint(0, 0), v.panel());
+        forEachLocation(scene, panel, [&](int i, const Location& L) {
+            if (v.LevelVisible(L.Level) && styleOf(L, scene).shown) {
+                const QPoint q = v.mapToPanel(L.X, L.Y);
+                visit(L.Name, st.TextLength, QPoint(q.x() + 4, q.y() + 1), QPoint(L.X, L.Y), locationSlot(scene, i));
+            }
+        });
+        forEachMarker(scene, panel, [&](int i, const Location& M) {
+            if (v.LevelVisible(M.Level)) {
+                const QPoint q = v.mapToPanel(M.X, M.Y);
+                visit(M.Name, st.MarkerLength, QPoint(q.x() + 3, q.y() + 3), QPoint(M.X, M.Y), markerSlot(scene, i));
+            }
+        });
+    }
+
+    /** Fewer captions missing than this are rendered by the paint as it meets them. */
+    static constexpr size_t SharedRenders = 64;
+    /** How many captions one part of the shared rendering takes. */
+    static constexpr int RendersPerPart = 16;
+
+    /**
+     * Before a paint of the whole panel at another level, ratio or place than the last
+     * (a zoom, a first visit, a jump): renders the captions it will draw that the cache
+     * lacks on both threads, each with a renderer of its own, so the paint finds them all.
+     * A caption is the same whichever renderer made it. Captions already held are found
+     * once here and kept in their items' slots, so the paint does not look them up again.
+     */
+    void renderMissing(const MapScene& scene, qreal ratio)
+    {
+        if (!share->helps() || !scene.settings.ShowText)
+            return;
+        forgetStaleSlots(ratio);
+        std::vector<QByteArray> texts;
+        std::vector<QPoint> wheres;
+        QSet<QByteArray> seen;
+        forEachCaption(scene, [&](const QByteArray& name, int limit, QPoint at, QPoint where, Slot slot) {
+            if (name.isEmpty() || !mayReachPanel(scene.view.panel(), at, shownChars(name, limit)))
+                return;
+            if (slot.held.size() != slot.count)
+                slot.held.assign(slot.count, nullptr);
+            if (const CaptionCache::Entry* kept = slot.held[slot.index]; kept && isCaptionOf(kept->text, name, limit))
+                return;
+            const QByteArray text = cutCaption(name, limit);
+            if (const CaptionCache::Entry* held = captions.find(text, ratio, where)) {
+                slot.held[slot.index] = held;
+                return;
+            }
+            if (!seen.contains(text)) {
+                seen.insert(text);
+                texts.push_back(text);
+                wheres.push_back(where);
+            }
+        });
+        if (texts.size() < SharedRenders)
+            return;
+        std::vector<RenderedCaption> rendered(texts.size());
+        const int parts = int((texts.size() + RendersPerPart - 1) / RendersPerPart);
+        share->run(parts, [&](int part, int thread) {
+            CaptionRenderer& renderer = thread == 0 ? *captionRenderer : *helperRenderer;
+            const size_t end = std::min(texts.size(), size_t(part + 1) * RendersPerPart);
+            for (size_t i = size_t(part) * RendersPerPart; i < end; ++i)
+                rendered[i] = renderer.render(texts[i], ratio);
+        });
+        for (size_t i = 0; i < texts.size(); ++i) {
+            RenderedCaption& r = rendered[i];
+            captions.insertAhead(texts[i], std::move(r.mask), r.offset, ratio, wheres[i], r.advance,
+                                 scene.view.zoomIndex());
+        }
     }
 
     /** The whole picture at a shrinking level's scale, made once (see PicturePlan::Shrunken). */
@@ -1187,6 +1283,12 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
     const Viewport& v = scene.view;
     const QPoint centre = v.panelToPicture(QPoint(v.panel().width() / 2, v.panel().height() / 2));
     d->captions.beginPaint(v.zoomIndex(), v.ScreenToMap(centre.x(), centre.y()));
+    const bool whole = QRegion(backBuffer.rect()).subtracted(area).isEmpty();
+    if (whole) {
+        if (d->mayMissMany(v, ratio))
+            d->renderMissing(scene, ratio);
+        d->lastWhole = Private::WholeView{v.zoomIndex(), v.scroll(), ratio};
+    }
     d->hiding = scene.settings.ShowText && scene.settings.HideOverlappingCaptions;
     if (d->hiding)
         d->planCaptions(scene, highlight, ratio);
@@ -1219,7 +1321,7 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
         d->overlay.flush();
     }
     // Only a paint of the whole panel tells what a view needs: a drag's strips hold few captions.
-    d->captions.endPaint(QRegion(backBuffer.rect()).subtracted(area).isEmpty());
+    d->captions.endPaint(whole);
 }
 
 bool MapPainter::renderCaptionsAhead(const MapScene& scene, qreal ratio, std::chrono::steady_clock::time_point deadline)

@@ -15,7 +15,7 @@ struct WorkShare::Private {
     bool stopping = false;
     // The job under way, set by the caller under the mutex.
     std::uint32_t job = 0;
-    void (*call)(void*, int) = nullptr;
+    void (*call)(void*, int, int) = nullptr;
     void* context = nullptr;
     int count = 0;
     int done = 0; // parts finished, under the mutex
@@ -40,11 +40,11 @@ struct WorkShare::Private {
         }
     }
 
-    /** Runs parts of `forJob` until none is left, counting each finished. */
-    void work(std::uint32_t forJob, void (*fn)(void*, int), void* ctx, int parts)
+    /** Runs parts of `forJob` on `thread` until none is left, counting each finished. */
+    void work(std::uint32_t forJob, void (*fn)(void*, int, int), void* ctx, int parts, int thread)
     {
         for (int part = claim(forJob, parts); part >= 0; part = claim(forJob, parts)) {
-            fn(ctx, part);
+            fn(ctx, part, thread);
             std::lock_guard lock(mutex);
             if (++done == parts)
                 finished.notify_all();
@@ -64,7 +64,7 @@ struct WorkShare::Private {
             void* const ctx = context;
             const int parts = count;
             lock.unlock();
-            work(seen, fn, ctx, parts);
+            work(seen, fn, ctx, parts, 1);
         }
     }
 };
@@ -92,13 +92,13 @@ bool WorkShare::helps() const
     return d->helper.joinable();
 }
 
-void WorkShare::runParts(int count, void (*call)(void*, int), void* context)
+void WorkShare::runParts(int count, void (*call)(void*, int, int), void* context)
 {
     if (count <= 0)
         return;
     if (!helps() || count == 1) {
         for (int i = 0; i < count; ++i)
-            call(context, i);
+            call(context, i, 0);
         return;
     }
     std::uint32_t job;
@@ -112,7 +112,7 @@ void WorkShare::runParts(int count, void (*call)(void*, int), void* context)
         d->next.store(std::uint64_t(job) << 32, std::memory_order_release);
     }
     d->posted.notify_one();
-    d->work(job, call, context, count);
+    d->work(job, call, context, count, 0);
     // The helper may still be running a part it claimed: the job ends with its last part.
     std::unique_lock lock(d->mutex);
     d->finished.wait(lock, [&] { return d->done == count; });

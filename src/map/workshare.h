@@ -25,17 +25,28 @@ public:
     /** Whether a helper thread takes part. */
     bool helps() const;
 
-    /** Runs part(i) for every i in 0..count-1, on both threads; returns when all are done. */
+    /**
+     * Runs part(i) for every i in 0..count-1, on both threads; returns when all are done.
+     * A part that takes two arguments is also told which thread runs it: 0 the caller, 1
+     * the helper (for what each thread keeps of its own).
+     */
     template <typename Part> void run(int count, Part&& part)
     {
         using Bare = std::remove_reference_t<Part>;
         // The context travels untyped; the part is called as the caller gave it.
         runParts(
-            count, [](void* p, int i) { (*static_cast<Bare*>(p))(i); }, const_cast<std::remove_const_t<Bare>*>(&part));
+            count,
+            [](void* p, int i, int thread) {
+                if constexpr (std::is_invocable_v<Bare&, int, int>)
+                    (*static_cast<Bare*>(p))(i, thread);
+                else
+                    (*static_cast<Bare*>(p))(i);
+            },
+            const_cast<std::remove_const_t<Bare>*>(&part));
     }
 
 private:
-    void runParts(int count, void (*call)(void*, int), void* context);
+    void runParts(int count, void (*call)(void*, int, int), void* context);
 
     struct Private;
     std::unique_ptr<Private> d;
