@@ -268,10 +268,11 @@ public:
     static constexpr long long LongLineTiles = 16;
 
     /**
-     * With this many drawings or more (a crowded view, not a drag's strip) a flush shares
-     * the tiles with the second core: below it, waking the helper costs more than it saves.
+     * With this many caption pixels or more to blend (a crowded view, not a drag's strip
+     * nor a sparse world) a flush shares the tiles with the second core: below it, waking
+     * the helper and waiting for its last row cost more than it saves.
      */
-    static constexpr size_t SharedItems = 256;
+    static constexpr std::int64_t SharedInk = 1 << 20;
 
     /** Draws with the help of `share` (none: alone). */
     explicit TiledOverlay(WorkShare* share = nullptr) : m_share(share) {}
@@ -307,6 +308,7 @@ public:
     {
         if (!mask.bits)
             return;
+        m_ink += std::int64_t(mask.width) * mask.height;
         add({Item::Caption, c, x, y, mask.width, mask.height, mask.bits, mask.bytesPerLine},
             {x, y, (long long)x + mask.width, (long long)y + mask.height});
     }
@@ -337,6 +339,7 @@ public:
     {
         if (!m_canvas || m_items.empty()) {
             m_items.clear();
+            m_ink = 0;
             return;
         }
         const Canvas& cv = *m_canvas;
@@ -366,13 +369,14 @@ public:
                     draw(piece, m_sorted[k]);
             }
         };
-        if (m_share && m_sorted.size() >= SharedItems) {
+        if (m_share && m_ink >= SharedInk) {
             m_share->run(rows, drawRow);
         } else {
             for (int r = 0; r < rows; ++r)
                 drawRow(r);
         }
         m_items.clear();
+        m_ink = 0;
     }
 
 private:
@@ -441,6 +445,7 @@ private:
     }
 
     WorkShare* m_share = nullptr;
+    std::int64_t m_ink = 0; // the caption pixels gathered
     std::optional<Canvas> m_canvas;
     std::vector<Placed> m_items;
     std::vector<Item> m_sorted;
@@ -952,7 +957,7 @@ struct MapPainter::Private {
     }
 
     /** Fewer captions missing than this are rendered by the paint as it meets them. */
-    static constexpr size_t SharedRenders = 64;
+    static constexpr size_t SharedRenders = 128;
     /** How many captions one part of the shared rendering takes. */
     static constexpr int RendersPerPart = 16;
 
@@ -1025,33 +1030,11 @@ struct MapPainter::Private {
         const Pixel background = pixelOf(scene.objects.BrushBackground);
         const qreal ratio = backBuffer.devicePixelRatio();
         const PicturePlan plan = planPicture(scene.view, scene.settings, scene.picture.size(), ratio);
-        // The shrunken copy is made here, before any band is drawn from it.
         const QImage& source = plan.kind == PicturePlan::Shrunken ? shrunkenCopy(scene.picture, plan) : scene.picture;
-        if (share->helps() && qint64(clip.width()) * clip.height() >= SharedPicturePixels) {
-            // Bands of rows, half of them drawn by the second core. Each band's pixels are
-            // those a whole draw gives there; each thread writes through an image of its
-            // own over the same pixels, so no image is changed by two threads.
-            uchar* const bits = backBuffer.bits();
-            const int width = backBuffer.width(), height = backBuffer.height();
-            const qsizetype bpl = backBuffer.bytesPerLine();
-            const int rows = (clip.height() + PictureBands - 1) / PictureBands;
-            share->run(PictureBands, [&](int b) {
-                const QRect band = clip & QRect(clip.left(), clip.top() + b * rows, clip.width(), rows);
-                if (band.isEmpty())
-                    return;
-                QImage view(bits, width, height, bpl, QImage::Format_RGB32);
-                drawPicture(view, canvas.clippedTo(band), plan, source, background);
-            });
-        } else {
-            drawPicture(backBuffer, canvas, plan, source, background);
-        }
+        drawPicture(backBuffer, canvas, plan, source, background);
         if (ratio != 1 && clip == backBuffer.rect())
             fillPartialEdges(backBuffer, scene.view.panel(), ratio);
     }
-
-    /** A picture step of this many pixels or more shares its bands with the second core (a drag's strips do not). */
-    static constexpr qint64 SharedPicturePixels = 256 * 1024;
-    static constexpr int PictureBands = 8;
 
     /** The picture as planned inside the canvas's clip of `target`, the background around it. */
     static void drawPicture(QImage& target, const Canvas& canvas, const PicturePlan& plan, const QImage& source,
