@@ -681,6 +681,38 @@ struct MapPainter::Private {
     /** With "Hide overlapping captions": the captions this paint draws (see planCaptions). */
     bool hiding = false;
     std::vector<bool> shownLocations, shownMarkers;
+    /**
+     * Where rendering ahead for a level stopped, and for which view of it: the next slice
+     * for the same view goes on from there instead of looking at every place before it
+     * again (at a million places that look alone took several times a slice's time).
+     */
+    struct AheadCursor {
+        QPoint scroll;
+        QSize panel;
+        qreal ratio = 0;
+        const Location* locations = nullptr;
+        std::size_t places = 0, markers = 0;
+        std::size_t visited = 0; // places and markers looked at by the slices so far
+        bool ordered = false;
+        std::vector<int> order; // the places the pass looks at, found once for all its slices
+        void reset(const MapScene& scene, qreal r)
+        {
+            *this = AheadCursor{};
+            scroll = scene.view.scroll();
+            panel = scene.view.panel();
+            ratio = r;
+            locations = scene.locations.data();
+            places = scene.locations.size();
+            markers = scene.markers.size();
+        }
+        bool sameView(const MapScene& scene, qreal r) const
+        {
+            return scroll == scene.view.scroll() && panel == scene.view.panel() && ratio == r
+                   && locations == scene.locations.data() && places == scene.locations.size()
+                   && markers == scene.markers.size();
+        }
+    };
+    std::vector<AheadCursor> aheadCursors = std::vector<AheadCursor>(Viewport::HighestZoom + 1);
 
     const QImage& levelCopy(const QImage& picture, QSize size, Resampler::Mode mode)
     {
@@ -904,31 +936,83 @@ struct MapPainter::Private {
         if (!st.ShowText)
             return true;
         const QRect panel(QPoint(0, 0), v.panel());
+        AheadCursor& cursor = aheadCursors[std::size_t(v.zoomIndex())];
+        if (!cursor.sameView(scene, ratio))
+            cursor.reset(scene, ratio);
+        const std::size_t from = cursor.visited;
+        std::size_t visited = 0;
         bool done = true, full = false;
-        int rendered = 0;
+        int lookedAt = 0, rendered = 0;
+        // The clock is read every few places looked at and every few captions rendered
+        // (each costs some microseconds); out of time, the slice ends before that place.
+        const auto outOfTime = [&](int& count, int every) {
+            if (++count % every != 0 || std::chrono::steady_clock::now() < deadline)
+                return false;
+            done = false;
+            return true;
+        };
         const auto ahead = [&](const QByteArray& name, int limit, QPoint at, QPoint where) {
-            if (!done || full || name.isEmpty() || !mayReachPanel(v.panel(), at, shownChars(name, limit)))
+            if (name.isEmpty() || !mayReachPanel(v.panel(), at, shownChars(name, limit)))
                 return;
             const QByteArray text = cutCaption(name, limit);
             if (captions.contains(text, ratio))
                 return;
             // A full cache ends the work: more would only push out what was rendered
             // ahead before, and the window would come back for it all through its idle
-            // time. The clock is read every few captions: each costs some microseconds.
+            // time.
             if (captions.bytes() >= captions.budget()) {
                 full = true;
                 return;
             }
-            if (++rendered % 8 == 0 && std::chrono::steady_clock::now() >= deadline) {
-                done = false;
+            if (outOfTime(rendered, 8))
                 return;
-            }
             RenderedCaption r = captionRenderer->render(text, ratio);
             captions.insertAhead(text, std::move(r.mask), r.offset, ratio, where, r.advance, v.zoomIndex());
         };
-        forEachCaption(scene, [&](const QByteArray& name, int limit, QPoint at, QPoint where, Slot) {
-            ahead(name, limit, at, where);
+        // Each place or marker in turn: those the slices before passed are only counted
+        // (the places are not even that: the pass's list goes on from the first not passed).
+        const auto visit = [&](auto look) {
+            if (!done || full)
+                return;
+            if (visited < from) {
+                ++visited;
+                return;
+            }
+            if (outOfTime(lookedAt, 64))
+                return;
+            look();
+            if (done)
+                ++visited;
+        };
+        if (!cursor.ordered) {
+            forEachLocation(scene, panel, [&](int i, const Location&) { cursor.order.push_back(i); });
+            cursor.ordered = true;
+        }
+        visited = std::min(from, cursor.order.size());
+        for (std::size_t k = visited; k < cursor.order.size() && done && !full; ++k) {
+            const Location& L = scene.locations[std::size_t(cursor.order[k])];
+            visit([&] {
+                const StatusStyle style = styleOf(L, scene);
+                if (v.LevelVisible(L.Level) && style.shown) {
+                    const QPoint q = v.mapToPanel(L.X, L.Y);
+                    ahead(L.Name, st.TextLength, QPoint(q.x() + 4, q.y() + 1), QPoint(L.X, L.Y));
+                }
+            });
+        }
+        forEachMarker(scene, panel, [&](int, const Location& M) {
+            visit([&] {
+                if (v.LevelVisible(M.Level)) {
+                    const QPoint q = v.mapToPanel(M.X, M.Y);
+                    ahead(M.Name, st.MarkerLength, QPoint(q.x() + 3, q.y() + 3), QPoint(M.X, M.Y));
+                }
+            });
         });
+        // A slice that ran out of time goes on from the place it stopped at; a finished
+        // pass starts afresh next time, for what a paint has pushed out of the cache since.
+        if (done)
+            cursor = AheadCursor{};
+        else
+            cursor.visited = visited;
         return done;
     }
 

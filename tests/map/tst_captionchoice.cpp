@@ -138,6 +138,37 @@ TEST(CaptionsAhead, AViewRenderedAheadPaintsWithoutRenderingAndAsACold)
     }
 }
 
+TEST(CaptionsAhead, SlicesOutOfTimeGoOnWhereTheLastStopped)
+{
+    // Slices whose time is up at once each look at a few places and stop; the next goes
+    // on from there. Together they finish, and leave what one long pass leaves: no
+    // caption is passed over where a slice stopped, none is rendered twice. A view moved
+    // meanwhile starts its own pass from its first place.
+    const test::Crowd& crowd = test::bigCrowd();
+    const Settings s = test::everyOverlay();
+    const DrawingObjects o = DrawingObjects::fromSettings(s);
+    GoHighlight h;
+    for (const int zoom : {2, 5}) {
+        SCOPED_TRACE(zoom);
+        const Viewport v = Viewport::showing(crowd.picture.size(), 2, {400, 300}, zoom, {700, 900});
+        const MapScene scene{v, crowd.picture, crowd.locations, crowd.markers, s, o, h, &crowd.index};
+        MapPainter whole;
+        ASSERT_TRUE(whole.renderCaptionsAhead(scene, 1, std::chrono::steady_clock::now() + std::chrono::minutes(1)));
+
+        MapPainter sliced;
+        const Viewport elsewhere = Viewport::showing(crowd.picture.size(), 2, {400, 300}, zoom, {300, 500});
+        const MapScene moved{elsewhere, crowd.picture, crowd.locations, crowd.markers, s, o, h, &crowd.index};
+        EXPECT_FALSE(sliced.renderCaptionsAhead(moved, 1, std::chrono::steady_clock::now()));
+        int slices = 0;
+        while (!sliced.renderCaptionsAhead(scene, 1, std::chrono::steady_clock::now()))
+            ASSERT_LT(++slices, int(crowd.locations.size() + crowd.markers.size())) << "no slice got on";
+        EXPECT_GT(slices, 1);
+        const int beforePaint = sliced.cachedCaptions();
+        EXPECT_TRUE(sliced.paint(scene) == whole.paint(scene));
+        EXPECT_EQ(sliced.cachedCaptions(), beforePaint); // the paint found every caption ready
+    }
+}
+
 TEST(CaptionsAhead, AFullCacheEndsTheRenderingAheadAndPaintsStayExact)
 {
     const test::Crowd& crowd = test::bigCrowd();
