@@ -3,6 +3,7 @@
 
 #include "data/errors.h"
 #include "data/linereader.h"
+#include "data/mappedfile.h"
 #include "data/releasebehind.h"
 #include "data/textarena.h"
 #include "data/textconv.h"
@@ -228,6 +229,15 @@ std::size_t readUserData(QByteArray&& bytes, LocationList& locations, bool* writ
                                     [&locations, writesBack](const QByteArray& owned, ReleaseBehind* release) {
                                         return readBlocks(owned, locations, writesBack, release);
                                     });
+}
+
+std::size_t readUserData(const MappedFile& file, LocationList& locations, bool* writesBack)
+{
+    if (!file.mapped())
+        return readBlocks(file.bytes(), locations, writesBack, nullptr);
+    // Pages given back are read again from the file, should anything look behind.
+    ReleaseBehind release(const_cast<char*>(file.bytes().constData()));
+    return readBlocks(file.bytes(), locations, writesBack, &release);
 }
 
 QByteArray writeUserData(const LocationList& locations)

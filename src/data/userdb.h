@@ -12,6 +12,8 @@
 
 namespace vdm {
 
+class MappedFile;
+
 /**
  * Reader and writer of the user database "user.gdb": one block of five lines per
  * location, in the order of the locations list, holding its status and note:
@@ -43,6 +45,8 @@ std::size_t readUserData(const QByteArray& bytes, LocationList& locations);
  * the read ends without an error).
  */
 std::size_t readUserData(QByteArray&& bytes, LocationList& locations, bool* writesBack = nullptr);
+/** The same from a file's mapped pages (see MappedFile), given back as the read passes them. */
+std::size_t readUserData(const MappedFile& file, LocationList& locations, bool* writesBack = nullptr);
 
 /**
  * The file's bytes, CR LF line ends, one block for every location. Line breaks inside

@@ -5,6 +5,7 @@
 #include "data/databasefile.h"
 #include "data/errors.h"
 #include "data/locationsdb.h"
+#include "data/mappedfile.h"
 #include "data/markersdb.h"
 #include "data/routesdb.h"
 #include "data/userdb.h"
@@ -179,9 +180,9 @@ struct World::ReadAhead {
     int done = 0;             // steps the worker finished; an error ends its run at step `done`
     std::exception_ptr error; // that error, if any
     std::array<QStringList, StepCount> notices;
-    // The user data is read before the routes, while the list is small and the routes'
-    // look-up tables not made yet (a million places' "user.gdb" read later would top the
-    // start's memory), and handed over at its own step: its error, its messages.
+    // The user data is read beside the routes, from its mapped pages given back behind the
+    // reader (a million places' "user.gdb" held whole would top the start's memory), and
+    // handed over at its own step: its error, its messages.
     bool userReadEarly = false;
     std::exception_ptr userError;
     QStringList userNotices;
@@ -251,15 +252,26 @@ void World::ReadAhead::run()
             case LocationsStep:
                 found = staged.loadLocationsFrom(path);
                 break;
-            case RoutesStep:
-                readUserDataEarly();
+            case RoutesStep: {
+                // The user data is read beside the routes, on a thread of its own: the one
+                // sets statuses and notes, the other routes, and both only read the names.
+                std::thread user;
+                if (!paths[size_t(UserDataStep)].isEmpty() && !cancelled)
+                    user = std::thread([this] { readUserDataEarly(); });
+                const auto joined = qScopeGuard([&user] {
+                    if (user.joinable())
+                        user.join();
+                });
                 try {
                     staged.loadRoutesFrom(path);
                 } catch (...) {
+                    if (user.joinable())
+                        user.join();
                     forgetUserData(); // the step after an error is never read
                     throw;
                 }
                 break;
+            }
             case UserDataStep:
                 if (!userReadEarly) {
                     staged.loadUserDataFrom(path);
@@ -701,8 +713,11 @@ template <typename Read> void World::loadUserFile(const QString& path, UserFile&
         return;
     }
     const FileStamp stamp = stampOf(path); // before the read: a change during it shows later
-    QByteArray bytes = readDatabaseFile(path);
-    file.version = FileVersion(stamp, bytes);
+    const MappedFile mapped(path);
+    const QByteArray& bytes = mapped.bytes();
+    FileVersion version(stamp, bytes);
+    mapped.checkWhole(); // every byte was hashed: a file cut short meanwhile is not what it holds
+    file.version = std::move(version);
     file.holdsWritten = false;
     const QString full = QFileInfo(path).absoluteFilePath();
     const QString encoding = unicodeEncoding(bytes);
@@ -717,7 +732,8 @@ template <typename Read> void World::loadUserFile(const QString& path, UserFile&
     // one comparison of the run, made while nothing has been edited yet. An empty file has
     // nothing to lose.
     bool writesBack = false;
-    const bool yielded = read(std::move(bytes), m_locationsLoaded ? &writesBack : nullptr);
+    const bool yielded = read(mapped, m_locationsLoaded ? &writesBack : nullptr);
+    mapped.checkWhole(); // what was read past a new end was zeros: the read failed
     if (!yielded && !empty) {
         m_notices << QStringLiteral("The file %1 holds no record this program can read. Nothing was read from it, "
                                     "and it is kept unchanged unless you change %2.")
@@ -743,12 +759,14 @@ void World::loadUserDataFrom(const QString& path)
         listReplaced();
         m_userBase.reset(m_locations.size());
     });
-    loadUserFile(path, m_userFile, QStringLiteral("a status or a note"), [this](QByteArray&& bytes, bool* writesBack) {
-        m_userBytes = bytes.size();
-        // Read and checked in one pass that gives the file's pages back behind it: a
-        // million places' file would otherwise sit whole beside everything made of it.
-        return readUserData(std::move(bytes), m_locations, writesBack) > 0;
-    });
+    loadUserFile(path, m_userFile, QStringLiteral("a status or a note"),
+                 [this](const MappedFile& file, bool* writesBack) {
+                     m_userBytes = file.bytes().size();
+                     // Read and checked in one pass that gives the file's pages back behind
+                     // it: a million places' file would otherwise sit whole beside
+                     // everything made of it.
+                     return readUserData(file, m_locations, writesBack) > 0;
+                 });
 }
 
 void World::LoadMarkers()
@@ -766,7 +784,8 @@ void World::loadMarkersFrom(const QString& path)
         m_index.setMarkers(m_markers);
         m_markerChanges.reset(m_markers);
     });
-    loadUserFile(path, m_markerFile, QStringLiteral("the markers"), [this](QByteArray&& bytes, bool* writesBack) {
+    loadUserFile(path, m_markerFile, QStringLiteral("the markers"), [this](const MappedFile& file, bool* writesBack) {
+        const QByteArray& bytes = file.bytes();
         const std::size_t before = m_markers.size();
         readMarkers(bytes, m_markers);
         if (writesBack)

@@ -237,7 +237,7 @@ INSTANTIATE_TEST_SUITE_P(
                   userData(),
                   markers(),
                   {"locations found", "routes threw 'x' is not a valid integer value"}},
-        // The worker reads the user data before the routes: a routes error still ends the
+        // The worker reads the user data beside the routes: a routes error still ends the
         // run there, with no status, note or message of the user data.
         WorldCase{"a route of no number and user data in UTF-16",
                   threePlaces(),
