@@ -12,11 +12,13 @@
 //               caption, no shrunken picture): what a user's first look at a level costs;
 //   FirstVisitAhead  the first paint of a level after a paint of the level below and the
 //               captions rendered ahead for it, as the window does in its idle time;
+//   DragOnward  the same steps on in one direction (a kept paint is then a few steps back);
 //   ZoomStep    the first paint after a zoom step: from the level below to this one, both
 //               views visited before (the painter's caches as a user leaves them);
 //   DragStep    one step of a drag: the view scrolled by (+7, +5) (then back) and painted as
 //               the window paints it, moving the last paint and painting the uncovered strips
-//               where that gives the same pixels (moved = the share of steps that did);
+//               where that gives the same pixels, or moving a kept paint of a step before
+//               (moved = the share of steps that did);
 //   HoverEmpty  the hit tests of one pointer move over empty map (locations, then markers);
 //   Convert     one MapToScreen, over every place of the world in turn;
 //   IndexBuild  building the world's spatial index, as its load does, and its size.
@@ -357,7 +359,47 @@ void BM_DragStep(benchmark::State& state)
         v.scrollBy(forth ? QPoint(7, 5) : QPoint(-7, -5));
         forth = !forth;
         samples.add(rig.cost.measure([&] {
-            moved += paint() == ScrollReuse::Kind::Moved;
+            const ScrollReuse::Kind kind = paint();
+            moved += kind == ScrollReuse::Kind::Moved || kind == ScrollReuse::Kind::Kept;
+            benchmark::DoNotOptimize(rig.buffer.constBits());
+        }),
+                    floor());
+    }
+    const double steps = double(samples.figure.size());
+    samples.report(state);
+    reportCache(state, rig);
+    state.counters["moved"] = steps > 0 ? moved / steps : 0;
+}
+
+/**
+ * A drag on in one direction: steps of (+7, +5), started again from the middle where the
+ * scroll reaches its end. Where the picture moves with the scroll only every few pixels,
+ * each step moves a kept paint of a few steps back and paints more of the panel.
+ */
+void BM_DragOnward(benchmark::State& state)
+{
+    PaintRig rig(scaledWorld(Counts[state.range(0)]));
+    const Viewport start = middleView(int(state.range(1)));
+    Viewport v = start;
+    ScrollReuse reuse;
+    const auto paint = [&] { return reuse.paint(*rig.painter, rig.buffer, rig.scene(v), 1); };
+    paint();
+    FrameCopy floor;
+    Samples samples;
+    double moved = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        if (v.scroll() + QPoint(7, 5)
+            != QPoint(std::min(v.scrollX() + 7, v.scrollMaximum().x()),
+                      std::min(v.scrollY() + 5, v.scrollMaximum().y()))) {
+            v = start;
+            paint();
+        }
+        state.ResumeTiming();
+        v.scrollBy(QPoint(7, 5));
+        samples.add(rig.cost.measure([&] {
+            const ScrollReuse::Kind kind = paint();
+            moved += kind == ScrollReuse::Kind::Moved || kind == ScrollReuse::Kind::Kept;
             benchmark::DoNotOptimize(rig.buffer.constBits());
         }),
                     floor());
@@ -509,6 +551,7 @@ BENCHMARK(BM_FirstVisit)->Apply([](auto* b) { placesLevels(b, 0); }) -> Iteratio
 BENCHMARK(BM_FirstVisitAhead)->Apply([](auto* b) { placesLevels(b, 1); }) -> Iterations(5);
 BENCHMARK(BM_ZoomStep)->Apply([](auto* b) { placesLevels(b, 1); });
 BENCHMARK(BM_DragStep)->Apply([](auto* b) { placesLevels(b, 0); });
+BENCHMARK(BM_DragOnward)->Apply([](auto* b) { placesLevels(b, 0); });
 BENCHMARK(BM_HoverEmpty)->Apply([](auto* b) { placesLevels(b, 0); });
 BENCHMARK(BM_Convert)->Apply([](auto* b) { placesLevels(b, 0); }) -> Unit(benchmark::kNanosecond);
 BENCHMARK(BM_IndexBuild)->ArgName("places")->DenseRange(0, CountsSize - 1)->Unit(benchmark::kMillisecond);

@@ -47,7 +47,8 @@ bool MapCanvas::paint(qreal ratio)
         && m_route.restoreUnder(m_backBuffer))
         m_reuse.overdrawn(m_backBuffer);
     const ScrollReuse::Kind kind = m_reuse.paint(m_painter, m_backBuffer, now, m_worldChanges);
-    if (kind == ScrollReuse::Kind::Whole)
+    // A whole paint, or one moved from a kept paint, left nothing of the last one beneath the journey.
+    if (kind == ScrollReuse::Kind::Whole || kind == ScrollReuse::Kind::Kept)
         m_route.forgetBeneath();
     if (m_journey && !m_journey->journey().legs.empty()) {
         m_route.drawOver(m_backBuffer, m_view, m_world.locations(), m_journey->journey(), m_journey->currentLeg());

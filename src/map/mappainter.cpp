@@ -274,6 +274,10 @@ public:
      */
     static constexpr std::int64_t SharedInk = 1 << 20;
 
+    /** The caption pixels gathered since the last resetGathered(). */
+    std::int64_t gathered() const { return m_gathered; }
+    void resetGathered() { m_gathered = 0; }
+
     /** Draws with the help of `share` (none: alone). */
     explicit TiledOverlay(WorkShare* share = nullptr) : m_share(share) {}
 
@@ -309,6 +313,7 @@ public:
         if (!mask.bits)
             return;
         m_ink += std::int64_t(mask.width) * mask.height;
+        m_gathered += std::int64_t(mask.width) * mask.height;
         add({Item::Caption, c, x, y, mask.width, mask.height, mask.bits, mask.bytesPerLine},
             {x, y, (long long)x + mask.width, (long long)y + mask.height});
     }
@@ -445,7 +450,8 @@ private:
     }
 
     WorkShare* m_share = nullptr;
-    std::int64_t m_ink = 0; // the caption pixels gathered
+    std::int64_t m_ink = 0;      // the caption pixels gathered since the last flush
+    std::int64_t m_gathered = 0; // and since resetGathered()
     std::optional<Canvas> m_canvas;
     std::vector<Placed> m_items;
     std::vector<Item> m_sorted;
@@ -662,6 +668,7 @@ struct MapPainter::Private {
         qreal ratio;
     };
     std::optional<WholeView> lastWhole;
+    std::int64_t lastInk = 0;
 
     /** Whether a paint of the whole panel at `v` may miss many captions: another level, ratio or place than the last.
      */
@@ -1343,6 +1350,7 @@ void MapPainter::paint(QImage& backBuffer, const MapScene& scene, const QRegion&
 
 void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QRegion& area)
 {
+    d->overlay.resetGathered();
     // One paint, one visit of the locations for the highlight, however many rectangles.
     const int highlight = scene.highlight.visitAll(scene.locations.size());
     d->useFont(scene.objects.MapFont);
@@ -1389,6 +1397,7 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
     }
     // Only a paint of the whole panel tells what a view needs: a drag's strips hold few captions.
     d->captions.endPaint(whole);
+    d->lastInk = d->overlay.gathered();
 }
 
 bool MapPainter::renderCaptionsAhead(const MapScene& scene, qreal ratio, std::chrono::steady_clock::time_point deadline)
@@ -1409,6 +1418,11 @@ void MapPainter::useSecondCore(bool on)
 bool MapPainter::usesSecondCore() const
 {
     return d->share->helps();
+}
+
+std::int64_t MapPainter::lastInk() const
+{
+    return d->lastInk;
 }
 
 int MapPainter::cachedCaptions() const

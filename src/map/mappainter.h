@@ -141,6 +141,12 @@ public:
     void useSecondCore(bool on);
     bool usesSecondCore() const;
 
+    /**
+     * The caption pixels the last paint blended (the areas of their masks in the parts
+     * it painted): what a crowded paint's cost follows.
+     */
+    std::int64_t lastInk() const;
+
     /** How many captions the cache holds. */
     int cachedCaptions() const;
 

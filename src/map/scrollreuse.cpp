@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 
 namespace vdm {
 
@@ -99,21 +100,79 @@ ScrollReuse::Kind ScrollReuse::nextKind(const QImage& backBuffer, const MapScene
     return planFor(backBuffer, scene, SceneSignature::of(scene, dataRevision, ratio), mayReuse).kind;
 }
 
+ScrollReuse::KeptPlan ScrollReuse::planFromKept(const QImage& backBuffer, const MapScene& scene,
+                                                const SceneSignature& now) const
+{
+    const qreal ratio = now.ratio;
+    if (ratio != std::floor(ratio) || backBuffer.size() != backBufferSize(scene.view.panel(), ratio)
+        || backBuffer.format() != QImage::Format_RGB32)
+        return {};
+    // The newest first: the nearest, so the least to paint.
+    for (auto k = m_kept.rbegin(); k != m_kept.rend(); ++k) {
+        if (!(k->signature == now) || k->image.size() != backBuffer.size())
+            continue;
+        const QPoint shift = (k->view.scroll() - scene.view.scroll()) * int(ratio);
+        const bool pictureMoves
+            = MapPainter::pictureMovesWith(k->view, scene.view, shift, scene.picture.size(), scene.settings, ratio);
+        const Plan p = plan(k->signature, k->view.scroll(), now, scene.view.scroll(), pictureMoves);
+        if (p.kind != Kind::Whole)
+            return {&k->image, p};
+    }
+    return {};
+}
+
+void ScrollReuse::keep(const QImage& backBuffer, const SceneSignature& now, const Viewport& view)
+{
+    const qint64 bytes = backBuffer.sizeInBytes();
+    const int room = int(std::min<qint64>(KeptPaints, bytes > 0 ? KeptBytes / bytes : 0));
+    if (room <= 0)
+        return;
+    while (int(m_kept.size()) >= room)
+        m_kept.erase(m_kept.begin());
+    m_kept.push_back({now, view, backBuffer.copy()});
+}
+
+/** Copies `from` into `to` (the same size) moved by `shift`; what the move uncovers keeps its pixels. */
+static void copyMoved(QImage& to, const QImage& from, QPoint shift)
+{
+    const int W = to.width(), H = to.height(), dx = shift.x(), dy = shift.y();
+    const int x0 = std::max(0, dx), x1 = std::min(W, W + dx);
+    for (int y = std::max(0, dy), end = std::min(H, H + dy); y < end && x0 < x1; ++y)
+        std::memcpy(to.scanLine(y) + x0 * 4, from.constScanLine(y - dy) + (x0 - dx) * 4, size_t(x1 - x0) * 4);
+}
+
 ScrollReuse::Kind ScrollReuse::paint(MapPainter& painter, QImage& backBuffer, const MapScene& scene,
                                      std::uint64_t dataRevision, bool mayReuse)
 {
     const qreal ratio = backBuffer.isNull() ? 1.0 : backBuffer.devicePixelRatio();
     const SceneSignature now = SceneSignature::of(scene, dataRevision, ratio);
-    const Plan p = planFor(backBuffer, scene, now, mayReuse);
+    const bool sameScene = m_last && m_last->signature == now;
+    if (!sameScene || !mayReuse)
+        m_kept.clear();
+    Plan p = planFor(backBuffer, scene, now, mayReuse);
+    Kind kind = p.kind;
+    if (p.kind == Kind::Whole && sameScene && mayReuse) {
+        if (const KeptPlan k = planFromKept(backBuffer, scene, now); k.image) {
+            copyMoved(backBuffer, *k.image, k.plan.shift);
+            p = k.plan;
+            kind = Kind::Kept;
+        }
+    }
     if (p.kind == Kind::Whole) {
         painter.paint(backBuffer, scene);
     } else {
-        moveImage(backBuffer, p.shift);
+        if (kind != Kind::Kept)
+            moveImage(backBuffer, p.shift);
         painter.paint(backBuffer, scene, p.exposed);
     }
+    // A repaint of the same scene that the last paint could not give by a move: a drag
+    // where the picture lands on whole bitmap pixels of several panel pixels.
+    if (sameScene && mayReuse && (kind == Kind::Whole || kind == Kind::Kept)
+        && (kind == Kind::Kept || painter.lastInk() >= m_keepFromInk))
+        keep(backBuffer, now, scene.view);
     m_last = Last{now, scene.view, backBuffer.cacheKey(), backBuffer.constBits()};
-    m_lastKind = p.kind;
-    return p.kind;
+    m_lastKind = kind;
+    return kind;
 }
 
 } // namespace vdm

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace vdm {
 
@@ -66,7 +67,24 @@ public:
         Whole,     // painted from nothing
         Moved,     // the last paint moved, the uncovered strips painted
         Unchanged, // the same view again: nothing to paint
+        Kept,      // a kept earlier paint of the scene moved, the uncovered strips painted
     };
+
+    /**
+     * At most this many earlier paints are kept, and in at most KeptBytes: enough for a
+     * drag at 200 or 300 %, where the picture moves with the scroll only every two or
+     * three pixels, to find a paint of its phase a few steps back.
+     */
+    static constexpr int KeptPaints = 4;
+    static constexpr qint64 KeptBytes = 40 * 1024 * 1024;
+    /**
+     * Paints are kept only once a whole paint blends this many caption pixels: below it
+     * a whole paint costs less than the two copies of the frame a kept one takes.
+     */
+    static constexpr std::int64_t KeptInk = 2 << 20;
+
+    /** Keeps earlier paints of a drag once a whole paint blends `keepFromInk` caption pixels or more. */
+    explicit ScrollReuse(std::int64_t keepFromInk = KeptInk) : m_keepFromInk(keepFromInk) {}
 
     /**
      * What to do for the next paint: a whole one, or move by `shift` and paint `exposed`
@@ -98,7 +116,13 @@ public:
                   bool mayReuse = true) const;
 
     /** The next paint is a whole one. */
-    void forget() { m_last.reset(); }
+    void forget()
+    {
+        m_last.reset();
+        m_kept.clear();
+    }
+    /** How many earlier paints are kept. */
+    int keptPaints() const { return int(m_kept.size()); }
     /**
      * The owner drew over `backBuffer` after the last paint (a route) and puts back what
      * lay beneath before a paint that moves the buffer (see nextKind()): the buffer still
@@ -125,6 +149,30 @@ private:
         const uchar* bufferBits = nullptr;
     };
     Plan planFor(const QImage& backBuffer, const MapScene& scene, const SceneSignature& now, bool mayReuse) const;
+    /**
+     * A paint of the scene now that a kept one gives by a move, as planned (none: the
+     * picture moves with the scroll from none of them).
+     */
+    struct KeptPlan {
+        const QImage* image = nullptr;
+        Plan plan;
+    };
+    KeptPlan planFromKept(const QImage& backBuffer, const MapScene& scene, const SceneSignature& now) const;
+    /** Keeps a copy of the paint just made, the oldest going first. */
+    void keep(const QImage& backBuffer, const SceneSignature& now, const Viewport& view);
+
+    /**
+     * A paint of the same scene that the last one could not give by a move: where the
+     * picture lands on whole bitmap pixels of two or three panel pixels, a drag step
+     * can only be moved from a paint of the same phase a few steps back.
+     */
+    struct Kept {
+        SceneSignature signature;
+        Viewport view;
+        QImage image;
+    };
+    std::vector<Kept> m_kept; // oldest first
+    std::int64_t m_keepFromInk;
 
     std::optional<Last> m_last;
     Kind m_lastKind = Kind::Whole;

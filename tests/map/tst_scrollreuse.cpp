@@ -229,3 +229,67 @@ TEST(ScrollReuse, PictureMovesWithTheScrollOnlyWhereItsResamplingDoesToo)
     b.scrollBy({-3, 11});
     EXPECT_TRUE(MapPainter::pictureMovesWith(a, b, a.scroll() - b.scroll(), picture, s));
 }
+
+TEST(ScrollReuse, ADragWherePicturePixelsSpanSeveralPanelPixelsMovesKeptPaintsOfItsPhase)
+{
+    // At 200 % of a picture at map scale 2 a bitmap pixel spans ten panel pixels: a step
+    // of 5 moves the picture by half a pixel, so only a paint two steps back moves with
+    // it. Forth and back, and on in one direction: every step a whole paint's pixels.
+    struct Case {
+        const char* what;
+        QPoint steps[8];
+        int kept; // the steps moved from a kept paint: every one whose phase was painted before
+    } cases[] = {
+        {"forth and back", {{7, 5}, {-7, -5}, {7, 5}, {-7, -5}, {7, 5}, {-7, -5}, {7, 5}, {-7, -5}}, 6},
+        {"on in one direction", {{5, 5}, {5, 5}, {5, 5}, {5, 5}, {5, 5}, {5, 5}, {5, 5}, {5, 5}}, 6},
+        {"several phases", {{3, 0}, {3, 0}, {3, 0}, {-3, 0}, {-3, 0}, {-3, 0}, {3, 4}, {-3, -4}}, 3},
+    };
+    for (const Case& c : cases) {
+        Rig r(6);
+        r.reuse = ScrollReuse(0); // keeps paints however few captions they blend
+        r.view.scrollTo(r.view.scrollMaximum() / 2);
+        r.paint();
+        int kept = 0;
+        for (const QPoint m : c.steps) {
+            const GoHighlight before = r.highlight;
+            r.view.scrollBy(m);
+            kept += r.paint() == ScrollReuse::Kind::Kept;
+            ASSERT_TRUE(r.buffer == r.fresh(before)) << c.what << " move " << m.x() << "," << m.y();
+            EXPECT_LE(r.reuse.keptPaints(), ScrollReuse::KeptPaints);
+        }
+        EXPECT_EQ(kept, c.kept) << c.what;
+    }
+}
+
+TEST(ScrollReuse, KeptPaintsGoWithTheSceneAndStayWithinTheirBytes)
+{
+    Rig r(6);
+    r.reuse = ScrollReuse(0);
+    r.view.scrollTo(r.view.scrollMaximum() / 2);
+    r.paint();
+    for (const QPoint m : {QPoint(7, 5), QPoint(-7, -5)}) {
+        r.view.scrollBy(m);
+        r.paint();
+    }
+    EXPECT_GT(r.reuse.keptPaints(), 0);
+    // Another scene: nothing kept is used, and what was kept goes.
+    r.settings.ShowShips = false;
+    r.view.scrollBy({7, 5});
+    const GoHighlight before = r.highlight;
+    EXPECT_EQ(r.paint(), ScrollReuse::Kind::Whole);
+    EXPECT_TRUE(r.buffer == r.fresh(before));
+    EXPECT_EQ(r.reuse.keptPaints(), 0);
+    // A drag on a panel whose frame is more than the bytes allow keeps none.
+    Rig big(6, {3400, 3200});
+    big.reuse = ScrollReuse(0);
+    big.paint();
+    big.view.scrollBy({7, 5});
+    big.paint();
+    EXPECT_EQ(big.reuse.keptPaints(), 0);
+    // By default a sparse view keeps nothing: a whole paint of it costs less than a copy.
+    Rig sparse(6);
+    sparse.paint();
+    sparse.view.scrollBy({7, 5});
+    sparse.paint();
+    EXPECT_EQ(sparse.reuse.keptPaints(), 0);
+}
