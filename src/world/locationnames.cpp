@@ -206,19 +206,29 @@ NamesToSort::NamesToSort(const LocationList& locations, const std::optional<QLoc
     : m_data(std::make_unique<Data>())
 {
     m_data->fold = foldTable(locale);
-    const FoldTable& fold = *m_data->fold;
-    const std::size_t n = locations.size();
+    // Only the names are taken here (shared, no copy): the sort keys are made by sorted(),
+    // so a sort held back for a while holds no memory of its own meanwhile.
+    std::vector<ListedLocation>& listed = m_data->listed;
+    listed.reserve(locations.size());
+    for (std::size_t i = 0; i < locations.size(); ++i)
+        listed.push_back({locations[i].Name, int(i)});
+}
+
+NamesToSort::NamesToSort(NamesToSort&&) noexcept = default;
+NamesToSort& NamesToSort::operator=(NamesToSort&&) noexcept = default;
+NamesToSort::~NamesToSort() = default;
+
+std::vector<ListedLocation> NamesToSort::sorted() &&
+{
     using Entry = Data::Entry;
-    // Each record is visited once, in file order, where the records lie one after another
-    // in memory. Reaching the records in list order instead would wait on memory for
-    // almost every one of them.
+    const FoldTable& fold = *m_data->fold;
     std::vector<Entry>& entries = m_data->entries;
     std::vector<ListedLocation>& listed = m_data->listed;
+    const std::size_t n = listed.size();
+    // Each name is visited once, in file order, as the entries lie in memory.
     entries.resize(n);
-    listed.reserve(n);
     for (std::size_t i = 0; i < n; ++i) {
-        const QByteArray& name = locations[i].Name;
-        listed.push_back({name, int(i)});
+        const QByteArray& name = listed[i].name;
         std::array<char16_t, 16 + 4> ranks{}; // the first sixteen, and room to overrun
         std::size_t ranked = 0;
         for (const char c : name) {
@@ -237,18 +247,6 @@ NamesToSort::NamesToSort(const LocationList& locations, const std::optional<QLoc
             e.head[word] = packed;
         }
     }
-}
-
-NamesToSort::NamesToSort(NamesToSort&&) noexcept = default;
-NamesToSort& NamesToSort::operator=(NamesToSort&&) noexcept = default;
-NamesToSort::~NamesToSort() = default;
-
-std::vector<ListedLocation> NamesToSort::sorted() &&
-{
-    using Entry = Data::Entry;
-    const FoldTable& fold = *m_data->fold;
-    std::vector<Entry>& entries = m_data->entries;
-    std::vector<ListedLocation>& listed = m_data->listed;
     // A shorter head padded with zeros never sorts after a longer text it begins, so a head
     // that is smaller means a name that is smaller; equal heads compare the whole text by
     // letters, then by accents. Equal names keep file order.
