@@ -18,6 +18,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -184,6 +185,22 @@ public:
             kLo = std::max(kLo, origin - hi + 1);
             kHi = std::min(kHi, origin - lo + 1);
         }
+        // The steps whose `width` minor pixels can meet the clip's minor range: the minor
+        // offset moves by minor / n a step, so a step or two to spare on either side keeps
+        // every step that lands a pixel (each is still clipped below).
+        if (minor != 0) {
+            const double lo2 = double(xMajor ? m_clip.top() : m_clip.left()) - width - originMinor;
+            const double hi2
+                = double(xMajor ? m_clip.top() + m_clip.height() : m_clip.left() + m_clip.width()) - originMinor;
+            const double perStep = double(minor) / double(n);
+            double k0 = lo2 / perStep, k1 = hi2 / perStep;
+            if (k0 > k1)
+                std::swap(k0, k1);
+            if (k0 - 2 > double(kLo))
+                kLo = std::min(kHi, (long long)(k0)-2);
+            if (k1 + 3 < double(kHi))
+                kHi = std::max(kLo, (long long)(k1) + 3);
+        }
         if (kLo >= kHi)
             return;
         // The minor offset of step k is floor((2 k minor + n) / 2n); from one step to the
@@ -281,11 +298,41 @@ public:
     /** Draws with the help of `share` (none: alone). */
     explicit TiledOverlay(WorkShare* share = nullptr) : m_share(share) {}
 
-    /** Starts gathering for `canvas`, drawing whatever was gathered for another first. */
-    void begin(const Canvas& canvas)
+    /**
+     * What comes beneath the gathered drawings and what over them, when a paint composes
+     * its clip a band of tile rows at a time: `picture` fills a band's device pixels
+     * before anything is drawn there, `top` lays over a band once everything is.
+     */
+    struct Layers {
+        std::function<void(const QRect&)> picture, top;
+    };
+
+    /**
+     * Starts gathering for `canvas`, drawing whatever was gathered for another first.
+     * With `layers`, nothing of the canvas is filled yet: each band gets its picture just
+     * before the first drawing lands there (at the latest at finish()), so a band's rows
+     * are still in the cache while its drawings and its top layer follow.
+     */
+    void begin(const Canvas& canvas, const Layers* layers = nullptr)
     {
         flush();
         m_canvas.emplace(canvas);
+        m_layers = layers;
+        m_pictured.assign(layers ? std::size_t(rowCount()) : 0, 0);
+    }
+
+    /** Draws everything gathered, then (with layers) fills and tops each band in turn. */
+    void finish()
+    {
+        if (!m_canvas)
+            return;
+        if (!m_layers) {
+            flush();
+            return;
+        }
+        drawGathered(true);
+        m_layers = nullptr;
+        m_pictured.clear();
     }
 
     /** The location frame around panel point q (see Canvas::squareFrame). */
@@ -331,7 +378,10 @@ public:
             = std::min<long long>(box.x1, clip.right() + 1) - std::max<long long>(box.x0, clip.left());
         const long long tilesY
             = std::min<long long>(box.y1, clip.bottom() + 1) - std::max<long long>(box.y0, clip.top());
-        if (tilesX > 0 && tilesY > 0 && (tilesX / TileWidth + 1) * (tilesY / TileHeight + 1) > LongLineTiles) {
+        // A paint composed in bands gathers it too: drawn at once, it would need the
+        // picture of every band first.
+        if (!m_layers && tilesX > 0 && tilesY > 0
+            && (tilesX / TileWidth + 1) * (tilesY / TileHeight + 1) > LongLineTiles) {
             flush(); // what lies beneath it first
             cv.line(da, db, c, t);
             return;
@@ -340,9 +390,33 @@ public:
     }
 
     /** Draws everything gathered, tile by tile, and forgets it. */
-    void flush()
+    void flush() { drawGathered(false); }
+
+private:
+    int rowCount() const { return (m_canvas->clip().height() + TileHeight - 1) / TileHeight; }
+    /** The device pixels of tile row `r`. */
+    QRect band(int r) const
     {
-        if (!m_canvas || m_items.empty()) {
+        const QRect& clip = m_canvas->clip();
+        return {clip.left(), clip.top() + r * TileHeight, clip.width(),
+                std::min(TileHeight, clip.height() - r * TileHeight)};
+    }
+    /** Fills tile row `r` with its picture, unless that was done. */
+    void picture(int r)
+    {
+        if (r < int(m_pictured.size()) && !m_pictured[std::size_t(r)]) {
+            m_pictured[std::size_t(r)] = 1;
+            m_layers->picture(band(r));
+        }
+    }
+
+    /**
+     * Draws everything gathered, tile by tile, and forgets it; at the end of a paint
+     * composed in bands (`last`), every band gets its picture and top layer too.
+     */
+    void drawGathered(bool last)
+    {
+        if (!m_canvas || (m_items.empty() && !last)) {
             m_items.clear();
             m_ink = 0;
             return;
@@ -364,6 +438,8 @@ public:
         // A row of tiles is a part of the work: the tiles share no pixel, so the second
         // core may draw some rows while this thread draws others, with the same result.
         const auto drawRow = [&](int r) {
+            if (m_layers && (last || m_start[size_t(r) * size_t(columns)] != m_start[size_t(r + 1) * size_t(columns)]))
+                picture(r);
             for (int c = 0; c < columns; ++c) {
                 const size_t tile = size_t(r) * size_t(columns) + size_t(c);
                 if (m_start[tile] == m_start[tile + 1])
@@ -373,8 +449,11 @@ public:
                 for (size_t k = m_start[tile]; k < m_start[tile + 1]; ++k)
                     draw(piece, m_sorted[k]);
             }
+            if (last && m_layers->top)
+                m_layers->top(band(r));
         };
-        if (m_share && m_ink >= SharedInk) {
+        // The layers fill and top bands on this thread alone: they keep caches of their own.
+        if (m_share && m_ink >= SharedInk && !m_layers) {
             m_share->run(rows, drawRow);
         } else {
             for (int r = 0; r < rows; ++r)
@@ -384,7 +463,6 @@ public:
         m_ink = 0;
     }
 
-private:
     struct Item {
         enum Kind : std::uint8_t { Frame, Diamond, Caption, Line } kind;
         Pixel colour;
@@ -453,6 +531,8 @@ private:
     std::int64_t m_ink = 0;      // the caption pixels gathered since the last flush
     std::int64_t m_gathered = 0; // and since resetGathered()
     std::optional<Canvas> m_canvas;
+    const Layers* m_layers = nullptr;
+    std::vector<char> m_pictured; // with layers: which tile rows hold their picture
     std::vector<Placed> m_items;
     std::vector<Item> m_sorted;
     std::vector<std::uint32_t> m_start, m_fill;
@@ -1370,12 +1450,21 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
     const bool anyRoutes = routesShown(scene.settings);
     const bool indexed = scene.index && scene.index->coversLocations(scene.locations);
     std::vector<QPoint> panelPoints;
+    // With a layer over the map, each rectangle is composed a band at a time (the picture,
+    // what lands on it, the layer), while the band is in the cache. At a ratio like 1.25 the
+    // partly covered edges repeat their neighbours once the whole picture is there (see
+    // fillPartialEdges), so the layer then follows the whole rectangle.
+    const bool banded = scene.top && ratio == std::floor(ratio);
     for (const QRect& rect : area) {
         const Canvas canvas(backBuffer, scene.view.panel(), rect);
         if (canvas.clip().isEmpty())
             continue;
-        d->blitPicture(backBuffer, canvas, scene);
-        d->overlay.begin(canvas);
+        const TiledOverlay::Layers layers{
+            [&](const QRect& band) { d->blitPicture(backBuffer, canvas.clippedTo(band), scene); },
+            [&](const QRect& band) { scene.top->layOver(backBuffer, band); }};
+        if (!banded)
+            d->blitPicture(backBuffer, canvas, scene);
+        d->overlay.begin(canvas, banded ? &layers : nullptr);
         if (indexed) {
             d->drawIndexedLocations(canvas, scene, highlight);
             if (scene.index->coversMarkers(scene.markers))
@@ -1393,7 +1482,9 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
             if (anyRoutes)
                 drawRoutes(scene, panelPoints, d->overlay);
         }
-        d->overlay.flush();
+        d->overlay.finish();
+        if (scene.top && !banded)
+            scene.top->layOver(backBuffer, canvas.clip());
     }
     // Only a paint of the whole panel tells what a view needs: a drag's strips hold few captions.
     d->captions.endPaint(whole);

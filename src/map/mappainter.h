@@ -34,6 +34,21 @@ struct DrawingObjects {
 };
 
 /**
+ * What a paint lays over everything it draws (a planned journey, say), told of each part
+ * of the buffer as soon as the map there is finished: a band of the buffer's rows is then
+ * still in the processor's cache, so laying over it costs little more than its own pixels.
+ */
+class MapTopLayer {
+public:
+    virtual ~MapTopLayer() = default;
+    /**
+     * Lays itself over the device pixels of `area` of `backBuffer` (Format_RGB32, at its
+     * device pixel ratio), where the finished map lies; every pixel outside stays as it is.
+     */
+    virtual void layOver(QImage& backBuffer, const QRect& area) = 0;
+};
+
+/**
  * Everything one paint reads. The highlight of Go is the only state a paint changes (its
  * bookkeeping runs as the locations are visited).
  */
@@ -53,6 +68,8 @@ struct MapScene {
     const SpatialIndex* index = nullptr;
     /** The kinds and regions the user chose to see: the others are left out as a hidden status is. None: all. */
     const PlaceFilter* places = nullptr;
+    /** Laid over the finished map (none: the map alone). */
+    MapTopLayer* top = nullptr;
 };
 
 /**

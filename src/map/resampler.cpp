@@ -713,14 +713,41 @@ bool sameAxisShifted(const Axis& a, const Axis& b, int dstLen, int shift)
     return true;
 }
 
+/**
+ * buildAxis for the columns of a draw. A paint composed a band of rows at a time draws
+ * the same columns band after band, so the last one built is kept (for this thread) and
+ * given again while every input is the same.
+ */
+const Axis& horizontalAxis(long long toPos, long long toLen, int dstLen, double fromPos, double fromLen, int srcLen,
+                           Mode mode, int clipLo, int clipHi)
+{
+    struct Kept {
+        long long toPos = 0, toLen = -1;
+        int dstLen = 0;
+        double fromPos = 0, fromLen = 0;
+        int srcLen = 0;
+        Mode mode = Mode::Pixel;
+        int clipLo = 0, clipHi = 0;
+        bool operator==(const Kept&) const = default;
+    };
+    thread_local Kept kept;
+    thread_local Axis axis;
+    const Kept now{toPos, toLen, dstLen, fromPos, fromLen, srcLen, mode, clipLo, clipHi};
+    if (!(now == kept)) {
+        axis = buildAxis(toPos, toLen, dstLen, fromPos, fromLen, srcLen, mode, clipLo, clipHi);
+        kept = now;
+    }
+    return axis;
+}
+
 QRect drawWith(QImage& dst, const QRect& to, const QImage& src, const QRectF& from, Mode mode, const QRect& clip,
                bool shortcuts)
 {
     if (dst.isNull() || src.isNull())
         return {};
     Q_ASSERT(dst.format() == QImage::Format_RGB32 && src.format() == QImage::Format_RGB32);
-    const Axis h = buildAxis(to.x(), to.width(), dst.width(), from.x(), from.width(), src.width(), mode, clip.left(),
-                             clip.left() + clip.width());
+    const Axis& h = horizontalAxis(to.x(), to.width(), dst.width(), from.x(), from.width(), src.width(), mode,
+                                   clip.left(), clip.left() + clip.width());
     const Axis v = buildAxis(to.y(), to.height(), dst.height(), from.y(), from.height(), src.height(), mode, clip.top(),
                              clip.top() + clip.height());
     if (h.size() <= 0 || v.size() <= 0)

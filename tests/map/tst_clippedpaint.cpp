@@ -164,6 +164,57 @@ TEST(ClippedPaint, EqualsTheWholePaintOnTheSampleWorld)
     expectEveryViewMatches(w.picture, 10, w.locations, w.markers, &w.index, everyOverlay(), {800, 450}, "sample world");
 }
 
+/** Turns every pixel of an area to its complement: laid twice, or missed, a pixel shows it. */
+struct ComplementLayer final : MapTopLayer {
+    void layOver(QImage& image, const QRect& area) override
+    {
+        const QRect in = area & image.rect();
+        for (int y = in.top(); y <= in.bottom(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+            for (int x = in.left(); x <= in.right(); ++x)
+                line[x] ^= 0x00FFFFFFu;
+        }
+    }
+};
+
+TEST(ClippedPaint, ALayerOverTheMapIsLaidOnceOnEveryPixelOverEverythingElse)
+{
+    // Composed a band at a time, a paint with a layer over it gives the paint without it
+    // with the layer laid over the whole: every pixel once, after all that lands on it
+    // (long route lines at the nearest levels included); a paint of part of the panel
+    // lays it over that part alone.
+    const SampleWorld& w = sampleWorld();
+    const Settings s = everyOverlay();
+    const DrawingObjects o = DrawingObjects::fromSettings(s);
+    const QSize panel(700, 500);
+    ComplementLayer layer;
+    for (const qreal ratio : {1.0, 2.0, 1.25})
+        for (int zoom = 0; zoom < Viewport::LevelCount; ++zoom) {
+            SCOPED_TRACE(testing::Message() << "ratio " << ratio << " zoom " << zoom);
+            const Viewport base = Viewport::showing(w.picture.size(), 10, panel, zoom);
+            const Viewport v = Viewport::showing(w.picture.size(), 10, panel, zoom, base.scrollMaximum() / 2);
+            GoHighlight h1, h2;
+            MapPainter plain, layered;
+            QImage want = plain.paint(MapScene{v, w.picture, w.locations, w.markers, s, o, h1, &w.index}, ratio);
+            MapScene scene{v, w.picture, w.locations, w.markers, s, o, h2, &w.index};
+            scene.top = &layer;
+            const QImage map = want.copy();
+            layer.layOver(want, want.rect());
+            const QImage got = layered.paint(scene, ratio);
+            ASSERT_TRUE(got == want);
+            if (ratio != std::floor(ratio))
+                continue; // a paint of part of the panel is a whole paint there
+            for (const QRegion& area : areasOf(want.size())) {
+                QImage copy = map.copy();
+                layered.paint(copy, scene, area);
+                QImage expected = map.copy();
+                for (const QRect& r : area)
+                    layer.layOver(expected, r);
+                ASSERT_TRUE(copy == expected) << area.boundingRect().x() << "," << area.boundingRect().y();
+            }
+        }
+}
+
 TEST(ClippedPaint, HighlightIsVisitedOncePerPaintAndShowsInEveryStrip)
 {
     // A place of unknown status, highlighted: it shows only while the highlight stands.
