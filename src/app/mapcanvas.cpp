@@ -39,24 +39,19 @@ bool MapCanvas::paint(qreal ratio)
     fitBackBuffer(m_backBuffer, m_view.panel(), ratio);
     if (m_backBuffer.isNull())
         return false;
-    // The journey lies over the map until the paint after: a scroll moves the map alone
-    // (what lies beneath the journey put back first), and the journey is laid again where
-    // it belongs; the same view again keeps it as it lies.
-    const MapScene now = scene(m_highlight);
-    if (m_reuse.nextKind(m_backBuffer, now, m_worldChanges) == ScrollReuse::Kind::Moved
-        && m_route.restoreUnder(m_backBuffer))
-        m_reuse.overdrawn(m_backBuffer);
-    const ScrollReuse::Kind kind = m_reuse.paint(m_painter, m_backBuffer, now, m_worldChanges);
-    // A whole paint, or one moved from a kept paint, left nothing of the last one beneath the journey.
-    if (kind == ScrollReuse::Kind::Whole || kind == ScrollReuse::Kind::Kept)
-        m_route.forgetBeneath();
-    if (m_journey && !m_journey->journey().legs.empty()) {
-        m_route.drawOver(m_backBuffer, m_view, m_world.locations(), m_journey->journey(), m_journey->currentLeg());
-    } else {
-        m_route.restoreUnder(m_backBuffer);
-        m_route.clear();
-    }
-    m_reuse.overdrawn(m_backBuffer);
+    // The journey is laid as part of the paint, band by band over the finished map. It
+    // moves with the map, so a scroll may move the buffer as it is; any other change of
+    // its drawing (another leg, another journey, none, another level) paints the whole
+    // panel again, and no paint kept from before (with the journey as it was) comes back.
+    static const Journey none;
+    const bool planned = m_journey && !m_journey->journey().legs.empty();
+    const bool kept = m_route.aim(m_view, ratio, m_world.locations(), planned ? m_journey->journey() : none,
+                                  planned ? m_journey->currentLeg() : -1);
+    if (!kept)
+        m_reuse.forget();
+    MapScene now = scene(m_highlight);
+    now.top = m_route.empty() ? nullptr : &m_route;
+    m_reuse.paint(m_painter, m_backBuffer, now, m_worldChanges);
     m_ratio = ratio;
     if (m_session.settings().ShowText)
         m_ahead.start();

@@ -66,7 +66,7 @@ private:
     GoHighlight& m_highlight;
     const PlaceFilter* m_places = nullptr;
     MapPainter m_painter;
-    QImage m_backBuffer;  // the map, with the journey laid over it until the next paint
+    QImage m_backBuffer;  // the map, with the journey laid over it
     JourneyLayer m_route; // the journey's drawing, kept while the journey and the level stay
     ScrollReuse m_reuse;
     const JourneySession* m_journey = nullptr;

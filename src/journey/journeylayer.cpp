@@ -35,12 +35,11 @@ inline std::uint32_t over(std::uint32_t source, std::uint32_t target)
 }
 
 /**
- * Lays `n` premultiplied pixels over `target`, keeping what they cover in `beneath`; an
- * opaque source pixel blends to itself, so one formula serves every pixel. `opaque`
- * goes into every result's alpha (255 for an image without alpha).
+ * Lays `n` premultiplied pixels over `target`; an opaque source pixel blends to itself,
+ * so one formula serves every pixel. `opaque` goes into every result's alpha (255 for an
+ * image without alpha).
  */
-void layRun(std::uint32_t* target, const std::uint32_t* source, std::size_t n, std::uint32_t opaque,
-            std::uint32_t* beneath)
+void layRun(std::uint32_t* target, const std::uint32_t* source, std::size_t n, std::uint32_t opaque)
 {
     std::size_t i = 0;
 #ifdef __SSE2__
@@ -50,7 +49,6 @@ void layRun(std::uint32_t* target, const std::uint32_t* source, std::size_t n, s
     for (; i + 4 <= n; i += 4) {
         const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i));
         const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(target + i));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(beneath + i), d);
         __m128i ia = _mm_sub_epi32(full, _mm_srli_epi32(s, 24));
         ia = _mm_or_si128(ia, _mm_slli_epi32(ia, 16)); // each pixel's 255 - alpha twice
         const auto scale = [&](__m128i lanes, __m128i factors) {
@@ -63,39 +61,9 @@ void layRun(std::uint32_t* target, const std::uint32_t* source, std::size_t n, s
         _mm_storeu_si128(reinterpret_cast<__m128i*>(target + i), out);
     }
 #endif
-    for (; i < n; ++i) {
-        beneath[i] = target[i];
+    for (; i < n; ++i)
         target[i] = over(source[i], target[i]) | opaque;
-    }
 }
-
-} // namespace
-
-void JourneyLayer::layRuns(const std::vector<Lay>& lays, const std::vector<Run>& beneathRuns, std::uint32_t opaque,
-                           std::uint32_t* beneath)
-{
-    // How many runs ahead the image's lines are asked for: enough to cover the wait for
-    // one, few enough that they are still there when their run comes.
-    constexpr std::size_t Ahead = 8;
-    constexpr std::uint32_t Line = 16; // pixels to a cache line
-    const std::size_t count = lays.size();
-    const auto ask = [&](std::size_t k) {
-        const Lay& l = lays[k];
-        for (std::uint32_t x = 0; x < l.length; x += Line)
-            __builtin_prefetch(l.target + x, 1);
-        __builtin_prefetch(l.target + l.length - 1, 1);
-    };
-    for (std::size_t k = 0; k < std::min(count, Ahead); ++k)
-        ask(k);
-    for (std::size_t k = 0; k < count; ++k) {
-        if (k + Ahead < count)
-            ask(k + Ahead);
-        const Lay& l = lays[k];
-        layRun(l.target, l.source, l.length, opaque, beneath + beneathRuns[k].pixel);
-    }
-}
-
-namespace {
 
 std::int64_t floorDiv(std::int64_t a, std::int64_t b)
 {
@@ -106,9 +74,10 @@ std::int64_t floorDiv(std::int64_t a, std::int64_t b)
 
 std::size_t JourneyLayer::bytes() const
 {
-    std::size_t total = (m_beneathRuns.capacity() * sizeof(Run)) + (m_beneath.capacity() * 4);
+    std::size_t total = 0;
     for (const auto& [key, t] : m_tiles)
-        total += sizeof(Tile) + (t.runs.capacity() * sizeof(Run)) + (t.pixels.capacity() * 4);
+        total += sizeof(Tile) + (t.runs.capacity() * sizeof(Run)) + (t.rowStart.capacity() * 2)
+                 + (t.pixels.capacity() * 4);
     return total;
 }
 
@@ -118,17 +87,10 @@ void JourneyLayer::clear()
     m_current = -1;
     m_ratio = 0;
     m_tiles.clear();
-    forgetBeneath();
 }
 
-void JourneyLayer::forgetBeneath()
-{
-    m_beneathRuns.clear();
-    m_beneathSize = QSize();
-}
-
-void JourneyLayer::drawOver(QImage& image, const Viewport& view, const LocationList& locations, const Journey& journey,
-                            int current)
+bool JourneyLayer::aim(const Viewport& view, qreal ratio, const LocationList& locations, const Journey& journey,
+                       int current)
 {
     std::vector<Segment> segments;
     segments.reserve(journey.legs.size());
@@ -142,112 +104,85 @@ void JourneyLayer::drawOver(QImage& image, const Viewport& view, const LocationL
         const Location& b = locations[std::size_t(leg.to)];
         segments.push_back({view.MapToScreen(a.X, a.Y), view.MapToScreen(b.X, b.Y), leg.mode});
     }
-    if (segments.empty() || image.isNull()) {
-        restoreUnder(image);
-        return;
-    }
-    if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32_Premultiplied) {
-        forgetBeneath();
-        image.convertTo(QImage::Format_ARGB32_Premultiplied);
+    if (segments.empty()) {
+        const bool same = m_segments.empty();
+        clear();
+        return same;
     }
 
-    // The image's pixel (0, 0) is the picture's device pixel `whole` (plus `fraction`, less
+    // An image's pixel (0, 0) is the picture's device pixel `m_at` (plus `fraction`, less
     // than one, at a ratio such as 1.25): the panel shows the picture from scroll less margin.
-    const qreal ratio = image.devicePixelRatio();
     const QPoint offset = view.scroll() - QPoint(view.marginX(), view.marginY());
     const double dx = double(offset.x()) * ratio, dy = double(offset.y()) * ratio;
-    const auto wholeX = std::int64_t(std::floor(dx)), wholeY = std::int64_t(std::floor(dy));
-    const QPointF fraction(dx - double(wholeX), dy - double(wholeY));
+    m_atX = std::int64_t(std::floor(dx));
+    m_atY = std::int64_t(std::floor(dy));
+    const QPointF fraction(dx - double(m_atX), dy - double(m_atY));
     const bool sameLegs = segments == m_segments && ratio == m_ratio && fraction == m_fraction;
-    const bool same = sameLegs && current == m_current;
-    const QPoint at{int(wholeX), int(wholeY)};
-    if (same && !m_beneathSize.isEmpty() && image.size() == m_beneathSize && ratio == m_beneathRatio
-        && at == m_beneathAt)
-        return; // it lies there already
-    restoreUnder(image);
-    if (sameLegs && !same) {
+    if (sameLegs && current == m_current)
+        return true;
+    if (sameLegs) {
         // Stepping to another leg changes only the two legs' looks: the tiles neither
         // reaches stay as they are.
         dropTilesReaching(m_current);
         dropTilesReaching(current);
-        m_current = current;
-    } else if (!same) {
+    } else {
         m_tiles.clear();
         m_segments = std::move(segments);
-        m_current = current;
         m_ratio = ratio;
         m_fraction = fraction;
     }
+    m_current = current;
+    return false;
+}
 
-    const int W = image.width(), H = image.height();
-    const std::int64_t left = floorDiv(wholeX, TileSize), right = floorDiv(wholeX + W - 1, TileSize);
-    const std::int64_t top = floorDiv(wholeY, TileSize), bottom = floorDiv(wholeY + H - 1, TileSize);
+void JourneyLayer::drawOver(QImage& image, const Viewport& view, const LocationList& locations, const Journey& journey,
+                            int current)
+{
+    aim(view, image.isNull() ? 1.0 : image.devicePixelRatio(), locations, journey, current);
+    if (empty() || image.isNull())
+        return;
+    if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32_Premultiplied)
+        image.convertTo(QImage::Format_ARGB32_Premultiplied);
+    layOver(image, image.rect());
+}
+
+void JourneyLayer::layOver(QImage& image, const QRect& area)
+{
+    const QRect clip = area & image.rect();
+    if (empty() || clip.isEmpty() || image.devicePixelRatio() != m_ratio
+        || (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32_Premultiplied))
+        return;
+    // The area in the picture's device pixels, right and bottom exclusive.
+    const std::int64_t x0 = m_atX + clip.left(), x1 = x0 + clip.width();
+    const std::int64_t y0 = m_atY + clip.top(), y1 = y0 + clip.height();
     uchar* const bits = image.bits(); // one detach, not one per row
     const qsizetype stride = image.bytesPerLine();
     // An opaque image keeps its alpha at 255 whatever the rounding of a blend.
     const std::uint32_t opaque = image.format() == QImage::Format_RGB32 ? 0xff000000u : 0;
-    // The tiles first, so the room for what they cover is made once (never shrunk, never
-    // filled with zeros it does not need).
-    struct Placed {
-        const Tile* tile;
-        std::int64_t x, y; // the tile's top-left corner in the image
-    };
-    std::vector<Placed> placed;
-    std::size_t room = 0, runs = 0;
-    for (std::int64_t row = top; row <= bottom; ++row)
-        for (std::int64_t column = left; column <= right; ++column) {
+    for (std::int64_t row = floorDiv(y0, TileSize); row <= floorDiv(y1 - 1, TileSize); ++row) {
+        const std::int64_t top = row * TileSize;
+        const auto rowFrom = int(std::max<std::int64_t>(y0 - top, 0));
+        const auto rowTo = int(std::min<std::int64_t>(y1 - top, TileSize));
+        for (std::int64_t column = floorDiv(x0, TileSize); column <= floorDiv(x1 - 1, TileSize); ++column) {
             const Tile& t = tile(column, row);
             if (t.runs.empty())
                 continue;
-            placed.push_back({&t, column * TileSize - wholeX, row * TileSize - wholeY});
-            room += t.pixels.size();
-            runs += t.runs.size();
-        }
-    if (m_beneath.size() < room)
-        m_beneath.resize(room);
-    m_beneathRuns.reserve(runs);
-    // Where each run goes, collected first so the laying can ask for the image's lines a
-    // few runs ahead: the map was just painted through them, and a run reaches a line of
-    // its own on every row, so waiting for each line in turn would take most of the time.
-    m_lays.clear();
-    m_lays.reserve(runs);
-    std::uint32_t used = 0;
-    for (const Placed& p : placed) {
-        const bool inside = p.x >= 0 && p.y >= 0 && p.x + TileSize <= W && p.y + TileSize <= H;
-        for (const Run& r : p.tile->runs) {
-            std::int64_t y = p.y + r.y, x0 = p.x + r.x, x1 = x0 + r.length;
-            if (!inside) {
-                x0 = std::max<std::int64_t>(0, x0);
-                x1 = std::min<std::int64_t>(W, x1);
-                if (y < 0 || y >= H || x0 >= x1)
-                    continue;
+            const std::int64_t left = column * TileSize;
+            // The tile's columns inside the area: most tiles lie wholly inside a band.
+            const auto from = std::int32_t(std::max<std::int64_t>(x0 - left, 0));
+            const auto to = std::int32_t(std::min<std::int64_t>(x1 - left, TileSize));
+            for (int y = rowFrom; y < rowTo; ++y) {
+                auto* line = reinterpret_cast<std::uint32_t*>(bits + ((top + y - m_atY) * stride)) + (left - m_atX);
+                for (int k = t.rowStart[std::size_t(y)]; k < t.rowStart[std::size_t(y) + 1]; ++k) {
+                    const Run& r = t.runs[std::size_t(k)];
+                    const std::int32_t a = std::max<std::int32_t>(r.x, from);
+                    const std::int32_t b = std::min<std::int32_t>(r.x + r.length, to);
+                    if (a < b)
+                        layRun(line + a, t.pixels.data() + r.pixel + (a - r.x), std::size_t(b - a), opaque);
+                }
             }
-            const auto n = std::uint32_t(x1 - x0);
-            m_beneathRuns.push_back({std::int32_t(x0), std::int32_t(y), std::int32_t(n), used});
-            m_lays.push_back({reinterpret_cast<std::uint32_t*>(bits + y * stride) + x0,
-                              p.tile->pixels.data() + r.pixel + (x0 - (p.x + r.x)), n});
-            used += n;
         }
     }
-    layRuns(m_lays, m_beneathRuns, opaque, m_beneath.data());
-    m_beneathSize = image.size();
-    m_beneathRatio = ratio;
-    m_beneathAt = at;
-}
-
-bool JourneyLayer::restoreUnder(QImage& image)
-{
-    const bool fits
-        = !m_beneathRuns.empty() && image.size() == m_beneathSize && image.devicePixelRatio() == m_beneathRatio;
-    if (fits) {
-        uchar* const bits = image.bits();
-        const qsizetype stride = image.bytesPerLine();
-        for (const Run& r : m_beneathRuns)
-            std::memcpy(reinterpret_cast<std::uint32_t*>(bits + r.y * stride) + r.x, m_beneath.data() + r.pixel,
-                        std::size_t(r.length) * 4);
-    }
-    forgetBeneath();
-    return fits;
 }
 
 QRectF JourneyLayer::tileArea(std::int64_t left, std::int64_t top) const
@@ -299,10 +234,10 @@ JourneyLayer::Tile JourneyLayer::drawTile(std::int64_t left, std::int64_t top)
     }
     // Into runs: each row's stretches of covered pixels, found two pixels at a time (most
     // of a tile is bare), counted first so the pixels are copied once into their place.
-    std::vector<Run>& runs = m_scanned;
-    runs.clear();
+    t.rowStart.reserve(TileSize + 1);
     std::size_t covered = 0;
     for (int y = 0; y < TileSize; ++y) {
+        t.rowStart.push_back(std::uint16_t(t.runs.size()));
         const auto* line = reinterpret_cast<const std::uint32_t*>(m_scratch.constScanLine(y));
         const auto* pairs = reinterpret_cast<const std::uint64_t*>(line);
         int x = 0;
@@ -318,16 +253,22 @@ JourneyLayer::Tile JourneyLayer::drawTile(std::int64_t left, std::int64_t top)
             const int start = x;
             while (x < TileSize && line[x] != 0)
                 ++x;
-            runs.push_back({start, y, x - start, std::uint32_t(covered)});
+            t.runs.push_back({std::uint16_t(start), std::uint16_t(x - start), std::uint32_t(covered)});
             covered += std::size_t(x - start);
         }
     }
-    t.runs = runs;
+    t.rowStart.push_back(std::uint16_t(t.runs.size()));
+    if (t.runs.empty())
+        return Tile{}; // nothing of the drawing landed here after all
     t.pixels.resize(covered);
-    for (const Run& r : t.runs)
-        std::memcpy(t.pixels.data() + r.pixel,
-                    reinterpret_cast<const std::uint32_t*>(m_scratch.constScanLine(r.y)) + r.x,
-                    std::size_t(r.length) * 4);
+    for (int y = 0; y < TileSize; ++y)
+        for (int k = t.rowStart[std::size_t(y)]; k < t.rowStart[std::size_t(y) + 1]; ++k) {
+            const Run& r = t.runs[std::size_t(k)];
+            std::memcpy(t.pixels.data() + r.pixel,
+                        reinterpret_cast<const std::uint32_t*>(m_scratch.constScanLine(y)) + r.x,
+                        std::size_t(r.length) * 4);
+        }
+    t.runs.shrink_to_fit();
     return t;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "journey/routeplanner.h"
+#include "map/mappainter.h"
 
 #include <QImage>
 #include <QPoint>
@@ -22,48 +23,53 @@ class Viewport;
  * A journey drawn over a painted map, kept between paints. The drawing is cut into square
  * tiles of the zoom level's picture (so a scroll finds the tiles it already drew where they
  * were); each tile is drawn once, with the journey's own pen, and kept as runs of the
- * pixels it covers. A paint then only lays those runs over the map: opaque pixels copied,
- * the antialiased edges blended, a few hundred thousand pixels at most where the drawing
- * itself would stroke every leg again.
+ * pixels it covers, row by row. A paint then only lays those runs over the map: opaque
+ * pixels copied, the antialiased edges blended, a few hundred thousand pixels at most where
+ * the drawing itself would stroke every leg again.
  *
- * The tiles sit at fixed places of the level's picture, so two layers given the same
- * journey and view give the same pixels, whichever tiles either drew before: the window
- * and veldamar-render agree to the pixel.
- *
- * What a paint covered is remembered, so the map beneath can be put back before the next
- * paint reuses the buffer (a scroll moves the map, and the route must not move with it).
+ * The window's map painter lays it band by band as it finishes each (see MapTopLayer), so
+ * the rows it blends into are still in the processor's cache. The tiles sit at fixed places
+ * of the level's picture, so the same journey and view give the same pixels however the
+ * image is cut into bands and whichever tiles were drawn before: the window and
+ * veldamar-render agree to the pixel, and a scroll moves the drawing with the map.
  */
-class JourneyLayer {
+class JourneyLayer final : public MapTopLayer {
 public:
     /** The side of a tile, in device pixels. */
     static constexpr int TileSize = 256;
 
     /**
-     * Lays `journey` (its current leg `current`, -1: none) over `image`, at the image's
-     * device pixel ratio; `image` is Format_RGB32 or Format_ARGB32_Premultiplied (any
-     * other format is converted to the latter). Tiles drawn for the same legs on the
-     * level's picture and ratio are reused; another current leg drops only the tiles
-     * the two legs reach, anything else drops them all first.
-     * A journey without legs, or one naming places `locations` does not hold, lays nothing.
+     * Readies the layer to lay `journey` (its current leg `current`, -1: none) as `view`
+     * shows it at device pixel ratio `ratio`. Tiles drawn for the same legs on the level's
+     * picture and ratio are kept; another current leg drops only the tiles the two legs
+     * reach, anything else drops them all. A journey without legs, or one naming places
+     * `locations` does not hold, lays nothing.
      *
-     * What the last call laid and still lies over `image` (see forgetBeneath()) is put
-     * back first, unless it is exactly what this call would lay: then nothing is done.
+     * True when the drawing is the one aimed at before, at most scrolled: an image that holds
+     * it, moved with the scroll, then holds it where it belongs. False when it changed.
+     */
+    bool aim(const Viewport& view, qreal ratio, const LocationList& locations, const Journey& journey,
+             int current = -1);
+    /** Whether the journey aimed at lays nothing. */
+    bool empty() const { return m_segments.empty(); }
+    /**
+     * Lays the journey aimed at over the pixels of `area` of `image` (Format_RGB32 or
+     * Format_ARGB32_Premultiplied, at the ratio aimed at; any other lays nothing).
+     */
+    void layOver(QImage& image, const QRect& area) override;
+    /**
+     * Aims at `journey` in `view` at `image`'s device pixel ratio and lays it over the whole
+     * of `image`; an image of a format other than Format_RGB32 or
+     * Format_ARGB32_Premultiplied is converted to the latter first.
      */
     void drawOver(QImage& image, const Viewport& view, const LocationList& locations, const Journey& journey,
                   int current = -1);
-    /**
-     * Puts back the pixels the last drawOver() covered, provided `image` still has that
-     * image's size and ratio; true when it did (and the image holds again the map alone).
-     */
-    bool restoreUnder(QImage& image);
-    /** The image was painted afresh since the last drawOver(): nothing of it lies there now. */
-    void forgetBeneath();
-    /** Forgets the tiles and what lies beneath. */
+    /** Forgets the tiles and the journey. */
     void clear();
 
     /** How many tiles have been drawn (not reused) since the layer was made. */
     int tilesDrawn() const { return m_tilesDrawn; }
-    /** What the kept tiles and the pixels beneath take, in bytes. */
+    /** What the kept tiles take, in bytes. */
     std::size_t bytes() const;
 
     /** A leg as drawn: its ends in the level's picture points, and how it is travelled. */
@@ -74,25 +80,18 @@ public:
     };
 
 private:
-    /** A stretch of one row of a tile (or of the image beneath), with its pixels at `pixel`. */
+    /** A stretch of one row of a tile, with its pixels at `pixel` of the tile's pixels. */
     struct Run {
-        std::int32_t x = 0, y = 0, length = 0;
-        std::uint32_t pixel = 0; // into the tile's (or the beneath's) pixels
+        std::uint16_t x = 0, length = 0;
+        std::uint32_t pixel = 0;
     };
     struct Tile {
-        std::vector<Run> runs;
+        std::vector<Run> runs; // row by row, left to right
+        // The first run of each row, and the count at the end. A row holds at most
+        // TileSize / 2 runs, so a tile at most 32 768: 16 bits are enough.
+        std::vector<std::uint16_t> rowStart;
         std::vector<std::uint32_t> pixels; // premultiplied ARGB
     };
-
-    /** A run placed on the image: where it goes and the tile's pixels it lays there. */
-    struct Lay {
-        std::uint32_t* target = nullptr;
-        const std::uint32_t* source = nullptr;
-        std::uint32_t length = 0;
-    };
-    /** Lays `lays` (the k-th keeping what it covers at `beneathRuns[k]`'s place in `beneath`). */
-    static void layRuns(const std::vector<Lay>& lays, const std::vector<Run>& beneathRuns, std::uint32_t opaque,
-                        std::uint32_t* beneath);
 
     const Tile& tile(std::int64_t column, std::int64_t row);
     /** The tile at device pixel (`left`, `top`) of the level's picture, in the picture's logical points. */
@@ -101,24 +100,16 @@ private:
     void dropTilesReaching(int leg);
     Tile drawTile(std::int64_t left, std::int64_t top);
 
-    // What the tiles were drawn for. `m_fraction` is the part of a device pixel by which the
+    // What the tiles are drawn for. `m_fraction` is the part of a device pixel by which the
     // picture's device pixels miss the image's at a ratio that is no whole number.
     std::vector<Segment> m_segments;
     int m_current = -1;
     qreal m_ratio = 0;
     QPointF m_fraction;
+    std::int64_t m_atX = 0, m_atY = 0; // the picture's device pixel at an image's top-left corner
     std::unordered_map<std::uint64_t, Tile> m_tiles;
-    QImage m_scratch;           // one tile's drawing, before it becomes runs
-    std::vector<Run> m_scanned; // the scratch's runs, before they go into their tile
+    QImage m_scratch; // one tile's drawing, before it becomes runs
     int m_tilesDrawn = 0;
-
-    // What the last drawOver covered: its runs in image pixels, with the pixels beneath.
-    std::vector<Run> m_beneathRuns;
-    std::vector<Lay> m_lays; // the last drawOver's runs on the image, kept for their room
-    std::vector<std::uint32_t> m_beneath;
-    QSize m_beneathSize; // empty: nothing laid lies over the image
-    qreal m_beneathRatio = 0;
-    QPoint m_beneathAt; // the picture's device pixel at the image's top-left corner
 };
 
 } // namespace vdm

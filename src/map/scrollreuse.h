@@ -123,18 +123,6 @@ public:
     }
     /** How many earlier paints are kept. */
     int keptPaints() const { return int(m_kept.size()); }
-    /**
-     * The owner drew over `backBuffer` after the last paint (a route) and puts back what
-     * lay beneath before a paint that moves the buffer (see nextKind()): the buffer still
-     * counts as that paint's.
-     */
-    void overdrawn(const QImage& backBuffer)
-    {
-        if (m_last) {
-            m_last->bufferKey = backBuffer.cacheKey();
-            m_last->bufferBits = backBuffer.constBits();
-        }
-    }
     /** What the last paint did. */
     Kind lastKind() const { return m_lastKind; }
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The journey's kept drawing: laid after any scroll it gives the pixels a fresh drawing
-// gives, it puts back exactly what it covered, and it draws a tile only once.
+// gives, it tells whether its drawing changed, and it draws a tile only once.
 #include "journey/journeylayer.h"
 #include "journey/journeypainter.h"
 #include "map/viewport.h"
@@ -54,7 +54,6 @@ TEST(JourneyLayer, AKeptLayerLaidAfterScrollsEqualsAFreshDrawing)
             const Viewport view = Setting::view(scroll);
             QImage fresh = map(view.panel(), ratio), laid = fresh;
             JourneyPainter::paint(fresh, view, s.places, s.journey, 1);
-            kept.forgetBeneath(); // a whole paint of the map comes before each
             kept.drawOver(laid, view, s.places, s.journey, 1);
             EXPECT_EQ(laid, fresh) << "ratio " << ratio << " scroll " << scroll.x() << "," << scroll.y();
             shown += laid != map(view.panel(), ratio);
@@ -63,33 +62,86 @@ TEST(JourneyLayer, AKeptLayerLaidAfterScrollsEqualsAFreshDrawing)
     EXPECT_GE(shown, 6); // most views show some of the route
 }
 
-TEST(JourneyLayer, PutsBackWhatItCoveredAndLaysTheSameOnlyOnce)
+TEST(JourneyLayer, TellsWhetherItsDrawingStayedAndDrawsATileOnce)
 {
+    // A scroll keeps the drawing (it moves with the map); another leg, another journey,
+    // another ratio or none change it. Laid again, the same drawing draws no tile again.
     const Setting s;
     const Viewport view = Setting::view({300, 200});
     const QImage plain = map(view.panel());
     QImage image = plain;
     JourneyLayer layer;
-    layer.drawOver(image, view, s.places, s.journey);
+    EXPECT_TRUE(layer.aim(view, 1, s.places, Journey{})); // nothing, as before
+    EXPECT_FALSE(layer.aim(view, 1, s.places, s.journey));
+    layer.layOver(image, image.rect());
     const QImage laid = image;
     const int drawn = layer.tilesDrawn();
     EXPECT_GT(drawn, 0);
-    layer.drawOver(image, view, s.places, s.journey); // the same again: it lies there already
+    EXPECT_NE(laid, plain);
+    image = plain;
+    layer.drawOver(image, view, s.places, s.journey);
     EXPECT_EQ(image, laid);
     EXPECT_EQ(layer.tilesDrawn(), drawn);
 
-    layer.drawOver(image, view, s.places, s.journey, 2); // another current leg: drawn anew
-    EXPECT_GT(layer.tilesDrawn(), drawn);
-    EXPECT_NE(image, laid);
-    EXPECT_TRUE(layer.restoreUnder(image));
-    EXPECT_EQ(image, plain);
-    EXPECT_FALSE(layer.restoreUnder(image)); // nothing lies there any more
+    Journey shorter = s.journey;
+    shorter.legs.pop_back();
+    struct Case {
+        const char* what;
+        Viewport view;
+        qreal ratio;
+        const Journey* journey;
+        int current;
+        bool kept;
+    };
+    const Journey none;
+    const Case cases[] = {
+        {"the same", view, 1, &s.journey, -1, true},
+        {"scrolled", Setting::view({340, 230}), 1, &s.journey, -1, true},
+        {"another leg", view, 1, &s.journey, 2, false},
+        {"that leg again", view, 1, &s.journey, 2, true},
+        {"another journey", view, 1, &shorter, 2, false},
+        {"another ratio", view, 2, &shorter, 2, false},
+        {"a zoom step", Viewport::showing(QSize(660, 760), 2, QSize(500, 400), 4, {300, 200}), 2, &shorter, 2, false},
+        {"none", view, 2, &none, -1, false},
+        {"none again", view, 2, &none, -1, true},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(layer.aim(c.view, c.ratio, s.places, *c.journey, c.current), c.kept) << c.what;
+        EXPECT_EQ(layer.empty(), c.journey->legs.empty()) << c.what;
+    }
 
-    // Laid over an image of another size, nothing is put back into this one.
-    QImage other = map(QSize(100, 100));
-    layer.drawOver(other, view, s.places, s.journey, 2);
-    EXPECT_FALSE(layer.restoreUnder(image));
-    EXPECT_EQ(image, plain);
+    // Laid over an image at another ratio than aimed at, or of another format, nothing.
+    layer.aim(view, 1, s.places, s.journey);
+    QImage other = map(view.panel(), 2);
+    const QImage otherBefore = other;
+    layer.layOver(other, other.rect());
+    EXPECT_EQ(other, otherBefore);
+    QImage rgb888 = plain.convertToFormat(QImage::Format_RGB888);
+    const QImage rgb888Before = rgb888;
+    layer.layOver(rgb888, rgb888.rect());
+    EXPECT_EQ(rgb888, rgb888Before);
+}
+
+TEST(JourneyLayer, LaidInBandsItGivesWhatItGivesLaidWhole)
+{
+    const Setting s;
+    const QSize panel(900, 700);
+    const Viewport view = Setting::view({300, 200}, panel);
+    for (const qreal ratio : {1.0, 2.0}) {
+        QImage whole = map(panel, ratio), banded = whole;
+        JourneyLayer layer;
+        layer.drawOver(whole, view, s.places, s.journey, 1);
+        // Bands of odd heights, and one of them cut into a left and a right part.
+        for (int y = 0; y < banded.height(); y += 37) {
+            if (y == 37 * 3) {
+                layer.layOver(banded, QRect(0, y, 301, 37));
+                layer.layOver(banded, QRect(301, y, banded.width() - 301, 37));
+            } else {
+                layer.layOver(banded, QRect(0, y, banded.width(), 37));
+            }
+        }
+        EXPECT_EQ(banded, whole) << ratio;
+    }
 }
 
 TEST(JourneyLayer, AScrollDrawsOnlyTheTilesItUncovers)
@@ -100,7 +152,6 @@ TEST(JourneyLayer, AScrollDrawsOnlyTheTilesItUncovers)
     QImage image = map(panel);
     layer.drawOver(image, Setting::view({300, 200}, panel), s.places, s.journey);
     const int first = layer.tilesDrawn();
-    layer.forgetBeneath();
     layer.drawOver(image, Setting::view({340, 230}, panel), s.places, s.journey);
     EXPECT_LT(layer.tilesDrawn() - first, first / 2);
 }
@@ -138,6 +189,7 @@ TEST(JourneyLayer, AStepToAnotherLegRedrawsOnlyTheTilesOfTheTwoLegs)
         // drawing fewer tiles than the whole journey holds.
         for (const int current : {0, 1, 2, 5, 4, -1}) {
             const int before = layer.tilesDrawn();
+            image = plain; // the map painted afresh, as a step to another leg paints it
             layer.drawOver(image, view, s.places, s.journey, current);
             EXPECT_GT(layer.tilesDrawn(), before) << current;
             EXPECT_LT(layer.tilesDrawn() - before, all) << current;
@@ -145,8 +197,6 @@ TEST(JourneyLayer, AStepToAnotherLegRedrawsOnlyTheTilesOfTheTwoLegs)
             JourneyPainter::paint(fresh, view, s.places, s.journey, current);
             EXPECT_EQ(image, fresh) << current;
         }
-        EXPECT_TRUE(layer.restoreUnder(image));
-        EXPECT_EQ(image, plain);
     }
 }
 
