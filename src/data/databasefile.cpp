@@ -13,14 +13,20 @@ bool databaseExists(const QString& path)
     return RegularFile::isRegular(path);
 }
 
+void checkDatabaseSize(const QString& path, qint64 size)
+{
+    if (size > kMaxDatabaseSize)
+        throw Error(QStringLiteral("The file %1 is too large to be read (%2 bytes; at most %3).")
+                        .arg(QFileInfo(path).absoluteFilePath())
+                        .arg(size)
+                        .arg(kMaxDatabaseSize));
+}
+
 QByteArray readDatabaseFile(const QString& path)
 {
     RegularFile file(path);
-    if (file.isOpen() && file.size() > kMaxDatabaseSize)
-        throw Error(QStringLiteral("The file %1 is too large to be read (%2 bytes; at most %3).")
-                        .arg(QFileInfo(path).absoluteFilePath())
-                        .arg(file.size())
-                        .arg(kMaxDatabaseSize));
+    if (file.isOpen())
+        checkDatabaseSize(path, file.size());
     std::optional<QByteArray> bytes = file.readAll(kMaxDatabaseSize);
     if (!bytes)
         throwCannotOpen(QFileInfo(path).absoluteFilePath());

@@ -25,6 +25,9 @@ bool databaseExists(const QString& path);
 /** Far beyond any database this program reads; bounds the memory a hostile file can take. */
 constexpr qint64 kMaxDatabaseSize = qint64(512) * 1024 * 1024;
 
+/** Throws an Error naming the file and both sizes when `size` is above kMaxDatabaseSize. */
+void checkDatabaseSize(const QString& path, qint64 size);
+
 /**
  * The whole file's bytes. Throws "Cannot open file <absolute path>" when it cannot be
  * opened or read to its end (no permission, not a regular file, an I/O error), so a

@@ -106,11 +106,8 @@ void unguard(int slot)
 MappedFile::MappedFile(const QString& path) : m_path(path)
 {
     RegularFile file(path);
-    if (file.isOpen() && file.size() > kMaxDatabaseSize)
-        throw Error(QStringLiteral("The file %1 is too large to be read (%2 bytes; at most %3).")
-                        .arg(QFileInfo(path).absoluteFilePath())
-                        .arg(file.size())
-                        .arg(kMaxDatabaseSize));
+    if (file.isOpen())
+        checkDatabaseSize(path, file.size());
     if (file.isOpen() && file.size() > 0) {
         const auto length = std::size_t(file.size());
         void* map = mmap(nullptr, length, PROT_READ, MAP_PRIVATE, file.handle(), 0);
