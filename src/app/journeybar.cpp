@@ -75,7 +75,10 @@ JourneyBar::JourneyBar(const World& world, QWidget* mapPanel)
         field->setCompleter(completer);
         m_completers[to] = completer;
         m_names[to] = names;
-        connect(field, &QLineEdit::textEdited, this, [this, field] { complete(field); });
+        connect(field, &QLineEdit::textEdited, this, [this, field, to] {
+            edited(to ? Subject::To : Subject::From);
+            complete(field);
+        });
         // Enter while the completion is up goes to the field past its filter, and the
         // completion is taken after the field has seen it: plan once it has been.
         connect(field, &QLineEdit::returnPressed, this, [this] {
@@ -115,6 +118,10 @@ JourneyBar::JourneyBar(const World& world, QWidget* mapPanel)
     tourLayout->addWidget(m_query, 1, 1);
     tourLayout->addWidget(m_active, 2, 1);
     connect(m_sources, &QComboBox::currentIndexChanged, this, [this](int i) { m_query->setEnabled(i == 0); });
+    // The user's choice of stops, not the bar's filling of the list when it opens.
+    connect(m_sources, &QComboBox::activated, this, [this] { edited(Subject::Stops); });
+    connect(m_query, &QLineEdit::textEdited, this, [this] { edited(Subject::Stops); });
+    connect(m_active, &QCheckBox::clicked, this, [this] { edited(Subject::Stops); });
     m_tourRow->hide();
 
     auto* modes = new QHBoxLayout;
@@ -205,14 +212,38 @@ void JourneyBar::openBar(int from)
     m_tourRow->hide();
     m_to->show();
     m_toLabel->show();
-    if (from >= 0 && std::size_t(from) < m_world.locations().size()) {
-        m_from->setText(CodePage::decode(m_world.locations()[std::size_t(from)].Name));
-        m_taken[0] = from;
-    }
+    if (from >= 0 && std::size_t(from) < m_world.locations().size())
+        fill(false, from);
     showBar();
     QLineEdit* first = m_from->text().isEmpty() ? m_from : m_to;
     first->setFocus(Qt::ShortcutFocusReason);
-    first->selectAll();
+    // All of it selected, so typing replaces it, with the cursor before it: a name longer
+    // than the field shows its beginning.
+    first->setSelection(int(first->text().size()), -int(first->text().size()));
+}
+
+void JourneyBar::fill(bool to, int place)
+{
+    QLineEdit* field = to ? m_to : m_from;
+    const QString name = CodePage::decode(m_world.locations()[std::size_t(place)].Name);
+    if (field->text() != name)
+        field->setText(name);
+    m_taken[to] = place;
+    if (field->hasFocus())
+        field->setSelection(int(name.size()), -int(name.size()));
+    else
+        field->setCursorPosition(0);
+}
+
+void JourneyBar::edited(Subject subject)
+{
+    if (m_problem == Subject::None || subject != m_problem)
+        return;
+    m_problem = Subject::None;
+    m_totals->clear();
+    setAccessibleNameIfChanged(*m_totals, QStringLiteral("Journey totals"));
+    followPanel();
+    emit problemGone();
 }
 
 void JourneyBar::openTour(int from, const QStringList& sources, const QString& query)
@@ -288,28 +319,30 @@ int JourneyBar::placeIn(bool to)
 
 void JourneyBar::plan()
 {
-    if (m_tour) {
-        if (placeIn(false) < 0) {
-            const QString text = m_from->text().trimmed();
-            showProblem(text.isEmpty() ? QStringLiteral("Name the place to start from.")
-                                       : QStringLiteral("No place is named \u201c%1\u201d.").arg(text));
-            return;
-        }
-        emit tourAsked(placeIn(false), m_sources->currentIndex(), m_query->text(), m_active->isChecked());
-        return;
-    }
+    std::array<int, 2> places{-1, -1};
     for (const bool to : {false, true}) {
+        if (to && m_tour)
+            break; // a tour's stops come from its choice, not from To
         m_completers[to]->popup()->hide();
-        if (placeIn(to) < 0) {
+        places[to] = placeIn(to);
+        if (places[to] < 0) {
             const QString text = (to ? m_to : m_from)->text().trimmed();
-            showProblem(
-                text.isEmpty()
-                    ? QStringLiteral("Name the place to go %1.").arg(to ? QStringLiteral("to") : QStringLiteral("from"))
-                    : QStringLiteral("No place is named \u201c%1\u201d.").arg(text));
+            const QString unnamed = m_tour ? QStringLiteral("Name the place to start from.")
+                                           : QStringLiteral("Name the place to go %1.")
+                                                 .arg(to ? QStringLiteral("to") : QStringLiteral("from"));
+            showProblem(text.isEmpty() ? unnamed : QStringLiteral("No place is named \u201c%1\u201d.").arg(text),
+                        to ? Subject::To : Subject::From);
             return;
         }
     }
-    emit planAsked(placeIn(false), placeIn(true));
+    // Each field shows the place planned with, not the part of its name that was typed.
+    for (const bool to : {false, true})
+        if (places[to] >= 0)
+            fill(to, places[to]);
+    if (m_tour)
+        emit tourAsked(places[0], m_sources->currentIndex(), m_query->text(), m_active->isChecked());
+    else
+        emit planAsked(places[0], places[1]);
 }
 
 void JourneyBar::showJourney(const Journey& journey, const std::vector<bool>& done, const QString& heading)
@@ -324,6 +357,7 @@ void JourneyBar::showJourney(const Journey& journey, const std::vector<bool>& do
                      .arg(CodePage::decode(places[std::size_t(journey.target)].Name),
                           CodePage::decode(places[std::size_t(journey.end)].Name))
                  + totals;
+    m_problem = Subject::None;
     m_totals->setText(heading.isEmpty() ? totals : heading + QLatin1Char('\n') + totals);
     setAccessibleNameIfChanged(*m_totals, m_totals->text());
     const int current = m_legs->currentRow();
@@ -346,8 +380,9 @@ void JourneyBar::showJourney(const Journey& journey, const std::vector<bool>& do
     followPanel();
 }
 
-void JourneyBar::showProblem(const QString& problem)
+void JourneyBar::showProblem(const QString& problem, Subject about)
 {
+    m_problem = about;
     m_totals->setText(problem);
     setAccessibleNameIfChanged(*m_totals, problem);
     m_filling = true;

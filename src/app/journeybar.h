@@ -26,9 +26,11 @@ class World;
  * The journey bar: From and To side by side over the top-right corner of the map panel,
  * completing place names as quick find matches them, a check box for each way of
  * travelling, the totals and the legs (which fold away under their toggle, and take no
- * more than a fifth of the panel's height). Enter in either field plans; Up and Down in the legs, or N and P
- * anywhere in the bar but the fields, choose a leg; Escape closes the bar. It shows what
- * it is given and tells what the user asks; planning and drawing are the window's.
+ * more than a fifth of the panel's height). Enter in either field plans, and each field then
+ * shows the whole name of the place planned with, from its beginning; Up and Down in the
+ * legs, or N and P anywhere in the bar but the fields, choose a leg; Escape closes the bar.
+ * A problem (a name that matches no place) stays until the user edits what it is about. It
+ * shows what it is given and tells what the user asks; planning and drawing are the window's.
  *
  * For a tour the bar asks, instead of To, which places to take the stops from (those quick
  * find matches a query, those in view, one region's or one kind's) and whether active places
@@ -62,7 +64,13 @@ public:
      * marks the legs that end at a stop already visited, `heading` goes before the totals.
      */
     void showJourney(const Journey& journey, const std::vector<bool>& done = {}, const QString& heading = {});
-    void showProblem(const QString& problem);
+    /** What a problem the bar tells is about: editing that control takes the problem away. */
+    enum class Subject { None, From, To, Stops };
+    /**
+     * Tells `problem` in place of the totals, until the user edits what it is about
+     * (`about`); then the bar says problemGone().
+     */
+    void showProblem(const QString& problem, Subject about = Subject::None);
     /** Marks leg `k` (-1: none) as the current one in the list. */
     void setCurrentLeg(int k);
     /** The place a field names (the completion taken, else the best match of its text), or -1. */
@@ -80,6 +88,8 @@ signals:
     /** N (+1) or P (-1): the next or the previous leg. */
     void legStepped(int step);
     void copyAsked();
+    /** The user edited what the problem shown was about: the problem is gone from the bar. */
+    void problemGone();
     /** The bar closed (Escape, its close button). */
     void closed();
 
@@ -92,6 +102,10 @@ private:
     bool stepsLegs(const QObject* watched, const QKeyEvent* key) const;
     void complete(QLineEdit* field);
     void plan();
+    /** Puts the name of `place` into a field, showing its beginning, as the planner takes it. */
+    void fill(bool to, int place);
+    /** The user changed what `subject` names: a problem about it goes. */
+    void edited(Subject subject);
 
     const World& m_world;
     LocationSearch m_search;
@@ -111,8 +125,9 @@ private:
     QLabel* m_totals;
     QListWidget* m_legs;
     QPushButton* m_copy;
-    QToolButton* m_showLegs; // folds the legs away
-    bool m_filling = false;  // the list is being filled: its row changes are no choice of the user's
+    QToolButton* m_showLegs;           // folds the legs away
+    bool m_filling = false;            // the list is being filled: its row changes are no choice of the user's
+    Subject m_problem = Subject::None; // what the problem shown is about
 };
 
 } // namespace vdm

@@ -36,6 +36,7 @@ JourneyCommands::JourneyCommands(QWidget& window, QWidget& mapPanel, const World
                    [this](int step) { showLeg(m_session->steppedLeg(step)); });
     connectGuarded(prompts, w, m_bar, &JourneyBar::copyAsked, [this] { copy(); });
     connectGuarded(prompts, w, m_bar, &JourneyBar::closed, [this] { closed(); });
+    connectGuarded(prompts, w, m_bar, &JourneyBar::problemGone, [this] { showJourney(); });
     connectGuarded(prompts, w, m_bar, &JourneyBar::tourAsked,
                    [this](int from, int source, const QString& query, bool withActive) {
                        planTour(from, source, query, withActive);
@@ -110,7 +111,7 @@ void JourneyCommands::planTour(int from, int source, const QString& query, bool 
     if (stops.empty()) {
         m_session->clear();
         hideHints();
-        m_bar->showProblem(QStringLiteral("No place is left to visit there."));
+        m_bar->showProblem(QStringLiteral("No place is left to visit there."), JourneyBar::Subject::Stops);
         emit mapChanged();
         return;
     }
@@ -142,6 +143,14 @@ void JourneyCommands::plan(int from, int to)
 void JourneyCommands::planned()
 {
     hideHints();
+    showJourney();
+    emit mapChanged();
+}
+
+void JourneyCommands::showJourney()
+{
+    if (m_session->journey().start < 0 && !m_session->hasTour())
+        return; // nothing planned: the bar stays as it is
     if (m_session->hasTour()) {
         m_session->updateTourDone();
         m_statusesChanged = false;
@@ -149,7 +158,7 @@ void JourneyCommands::planned()
     } else {
         m_bar->showJourney(m_session->journey());
     }
-    emit mapChanged();
+    m_bar->setCurrentLeg(m_session->currentLeg());
 }
 
 void JourneyCommands::showTour()

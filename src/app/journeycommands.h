@@ -83,6 +83,8 @@ signals:
 private:
     void plan(int from, int to);
     void planned();
+    /** The bar shows the journey planned last, if any (its totals, legs and current leg). */
+    void showJourney();
     void planTour(int from, int source, const QString& query, bool withActive);
     void showTour();
     void showLeg(int k);

@@ -187,6 +187,169 @@ TEST_F(JourneyTest, AnUnknownNameIsSaidAndPlansNothing)
     EXPECT_EQ(totals(), QString::fromUtf8("No place is named \u201cZedmoor\u201d."));
 }
 
+TEST_F(JourneyTest, AFieldShowsThePlaceThePlanUses)
+{
+    // What was typed, in which field, and what each field shows once Enter has planned.
+    const struct {
+        bool tour;
+        const char* from; // nullptr: the selected place, Ardel
+        const char* to;
+        const char* fromShown;
+        const char* toShown;
+        int target;
+    } cases[] = {
+        {false, nullptr, "dun", "Ardel", "Isle of Dunmar", 3}, // part of the name
+        {false, nullptr, "CORRAN", "Ardel", "Corran", 2},      // another case
+        {false, "bri", "orr", "Brisk", "Corran", 2},           // both fields
+        {false, "isle of dunmar", "r", "Isle of Dunmar", "Ardel", 0},
+        {true, "bri", nullptr, "Brisk", nullptr, -1}, // a tour's start
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.from ? c.from : "(selected)") + " / " + (c.to ? c.to : "(tour)"));
+        form->FindChosen(0);
+        form->command(c.tour ? Command::PlanTour : Command::PlanRoute)->trigger();
+        ASSERT_TRUE(bar()->isVisible());
+        QLineEdit* from = field("JourneyFrom");
+        QLineEdit* to = field("JourneyTo");
+        if (c.from) {
+            from->clear();
+            QTest::keyClicks(from, c.from);
+            from->completer()->popup()->hide();
+        }
+        QLineEdit* last = from;
+        if (c.to) {
+            to->clear();
+            QTest::keyClicks(to, c.to);
+            to->completer()->popup()->hide();
+            last = to;
+        } else if (c.tour) {
+            QTest::keyClicks(field("JourneyQuery"), "r");
+            last = field("JourneyQuery");
+        }
+        QTest::keyClick(last, Qt::Key_Return);
+        EXPECT_EQ(from->text(), c.fromShown);
+        if (c.tour) {
+            ASSERT_TRUE(form->journey().session().hasTour());
+            EXPECT_EQ(form->journey().session().tour().start(), bar()->placeIn(false));
+            continue;
+        }
+        EXPECT_EQ(to->text(), c.toShown);
+        EXPECT_EQ(journey().target, c.target);
+        // What the fields name is what was planned: Enter again plans the same.
+        EXPECT_EQ(bar()->placeIn(false), journey().start);
+        EXPECT_EQ(bar()->placeIn(true), journey().target);
+        QTest::keyClick(to, Qt::Key_Escape);
+    }
+}
+
+TEST_F(JourneyTest, AProblemGoesWhenTheUserEditsWhatItIsAbout)
+{
+    // A route planned first: once the problem goes, the bar shows it again, as the map does.
+    planTo("Corran");
+    ASSERT_EQ(journey().legs.size(), 2u);
+    const QString planned = totals();
+    QLineEdit* from = field("JourneyFrom");
+    QLineEdit* to = field("JourneyTo");
+    const struct {
+        QLineEdit* wrong; // the field given `text` before Enter
+        const char* text;
+        const char* problem;
+        QLineEdit* other; // editing it leaves the problem
+    } cases[] = {
+        {to, "Zedmoor", "No place is named \u201cZedmoor\u201d.", from},
+        {from, "Zedmoor", "No place is named \u201cZedmoor\u201d.", to},
+        {from, "", "Name the place to go from.", to},
+        {to, "", "Name the place to go to.", from},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.wrong == to ? "To " : "From ") + c.text);
+        const QString kept = c.wrong->text();
+        c.wrong->clear();
+        QTest::keyClicks(c.wrong, c.text);
+        c.wrong->completer()->popup()->hide();
+        QTest::keyClick(c.wrong, Qt::Key_Return);
+        ASSERT_EQ(totals(), QString::fromUtf8(c.problem));
+        EXPECT_EQ(legs()->count(), 0);
+        // The other field edited: the problem stays, it is not about that one.
+        QTest::keyClick(c.other, Qt::Key_End);
+        QTest::keyClick(c.other, Qt::Key_Space);
+        QTest::keyClick(c.other, Qt::Key_Backspace);
+        c.other->completer()->popup()->hide();
+        EXPECT_EQ(totals(), QString::fromUtf8(c.problem));
+        // Its own field edited: the problem goes, and the route still drawn is listed again.
+        QTest::keyClick(c.wrong, Qt::Key_A);
+        c.wrong->completer()->popup()->hide();
+        EXPECT_EQ(totals(), planned);
+        EXPECT_EQ(legs()->count(), 2);
+        EXPECT_EQ(journey().legs.size(), 2u);
+        c.wrong->setText(kept);
+    }
+
+    // A tour with nothing left in its choice: changing the choice takes the problem away.
+    QTest::keyClick(to, Qt::Key_Escape);
+    form->FindChosen(0);
+    form->command(Command::PlanTour)->trigger();
+    auto* sources = bar()->findChild<QComboBox*>(QStringLiteral("JourneyStops"));
+    sources->setCurrentIndex(0);
+    QLineEdit* query = field("JourneyQuery");
+    query->clear();
+    QTest::keyClicks(query, "Zedmoor");
+    QTest::keyClick(query, Qt::Key_Return);
+    ASSERT_EQ(totals(), "No place is left to visit there.");
+    QTest::keyClick(from, Qt::Key_End);
+    QTest::keyClick(from, Qt::Key_Space); // the start is no part of the choice
+    from->completer()->popup()->hide();
+    EXPECT_EQ(totals(), "No place is left to visit there.");
+    QTest::keyClick(query, Qt::Key_Backspace);
+    EXPECT_TRUE(totals().isEmpty()) << totals().toStdString();
+}
+
+/** A place whose name is longer than a field is wide. */
+class JourneyLongNameTest : public JourneyTest {
+protected:
+    void SetUp() override
+    {
+        writeLocations({locationRecord("The Sunken Cloisters of the Amberwell Deeps", 0, 0, 0),
+                        locationRecord("Brisk", 0, 10000, 0),
+                        locationRecord("Old Harbour Gate of the Windward Marches", 0, 20000, 0)});
+        world.write(QStringLiteral("routes.gdb"), "");
+        openActive();
+    }
+    /** The position of the character at the left of a field's text, as it is shown. */
+    static int firstShown(QLineEdit* f)
+    {
+        f->grab(); // lays the text out as a paint does, scrolled to show the cursor
+        return f->cursorPositionAt(QPoint(f->height() / 2, f->height() / 2));
+    }
+};
+
+TEST_F(JourneyLongNameTest, AFieldTheProgramFillsShowsTheBeginningOfTheName)
+{
+    form->FindChosen(0);
+    form->command(Command::PlanRoute)->trigger();
+    QLineEdit* from = field("JourneyFrom");
+    QLineEdit* to = field("JourneyTo");
+    ASSERT_EQ(from->text(), "The Sunken Cloisters of the Amberwell Deeps");
+    ASSERT_GT(from->fontMetrics().horizontalAdvance(from->text()), from->width()); // too long to show whole
+    EXPECT_LE(firstShown(from), 1) << "From, filled with the selected place";
+
+    QTest::keyClicks(to, "windward");
+    to->completer()->popup()->hide();
+    QTest::keyClick(to, Qt::Key_Return);
+    ASSERT_EQ(to->text(), "Old Harbour Gate of the Windward Marches");
+    EXPECT_LE(firstShown(to), 1) << "To, completed by Enter";
+    EXPECT_LE(firstShown(from), 1) << "From, after Enter";
+    // The whole name is selected: what the user types next replaces it.
+    EXPECT_EQ(to->selectedText(), to->text());
+
+    // Opened again with the focus in the filled To.
+    QTest::keyClick(to, Qt::Key_Escape);
+    form->command(Command::PlanRoute)->trigger();
+    ASSERT_TRUE(to->hasFocus());
+    EXPECT_LE(firstShown(to), 1) << "To, on opening again";
+    EXPECT_EQ(to->selectedText(), to->text());
+}
+
 TEST_F(JourneyTest, TheBarKeepsToOneRowOfFieldsAndItsLegsFoldAway)
 {
     form->resize(640, 480); // a small window
