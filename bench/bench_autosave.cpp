@@ -222,27 +222,37 @@ Session& session(const benchmark::State& state)
     return *g_session;
 }
 
+// Lets the event loop run for `ms`, as the gap between two keys of a typist.
+void typistPause(int ms)
+{
+    QElapsedTimer pause;
+    pause.start();
+    while (pause.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+// Every figure of a run counts only if no write failed on the way.
+void requireCleanWrites(benchmark::State& state, const Session& s)
+{
+    if (s.prompts.errors != 0)
+        state.SkipWithError("a write failed");
+}
+
 // What the user feels at the key: the handler's time, beside a bare editor's.
 void BM_KeystrokeBlocking(benchmark::State& state)
 {
     Session& s = session(state);
-    std::vector<double> ours, floor;
+    bench::Samples samples;
     for (auto _ : state) {
         const double us = s.timedKeystroke();
         state.SetIterationTime(us / 1e6);
-        ours.push_back(us);
-        floor.push_back(s.timedBareKeystroke());
+        samples.add(us, s.timedBareKeystroke());
         // Typed at a quick typist's pace, so the writer is as busy as it would be.
-        QElapsedTimer pause;
-        pause.start();
-        while (pause.elapsed() < 30)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        typistPause(30);
     }
     s.waitForTheFile();
-    if (s.prompts.errors != 0)
-        state.SkipWithError("a write failed");
-    state.counters["median_us"] = median(ours);
-    state.counters["floor_median_us"] = median(floor);
+    requireCleanWrites(state, s);
+    samples.report(state, "us");
 }
 
 // What the user sees: from the key to the end of the editor's next frame, beside the same
@@ -256,14 +266,10 @@ void BM_KeystrokeToFrame(benchmark::State& state)
         const double ms = s.timedFrame();
         state.SetIterationTime(ms / 1e3);
         samples.add(ms, s.timedBareFrame());
-        QElapsedTimer pause;
-        pause.start();
-        while (pause.elapsed() < 30)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        typistPause(30);
     }
     s.waitForTheFile();
-    if (s.prompts.errors != 0)
-        state.SkipWithError("a write failed");
+    requireCleanWrites(state, s);
     samples.report(state, "ms");
 }
 
@@ -274,27 +280,24 @@ void BM_KeystrokeToFile(benchmark::State& state)
     s.waitForTheFile();
     QTemporaryDir dir;
     const QString floorPath = dir.filePath(QStringLiteral("user.gdb"));
-    std::vector<double> ours, floor;
+    bench::Samples samples;
     for (auto _ : state) {
         QElapsedTimer t;
         t.start();
         s.timedKeystroke();
         const double ms = s.waitForTheFile(t);
         state.SetIterationTime(ms / 1e3);
-        ours.push_back(ms);
         state.PauseTiming();
         const QByteArray bytes = bench::readBytes(s.userData());
         QElapsedTimer f;
         f.start();
         if (!bench::plainWriteAndSync(floorPath, bytes))
             state.SkipWithError("plain write failed");
-        floor.push_back(double(f.nsecsElapsed()) / 1e6);
+        samples.add(ms, double(f.nsecsElapsed()) / 1e6);
         state.ResumeTiming();
     }
-    if (s.prompts.errors != 0)
-        state.SkipWithError("a write failed");
-    state.counters["median_ms"] = median(ours);
-    state.counters["floor_median_ms"] = median(floor);
+    requireCleanWrites(state, s);
+    samples.report(state, "ms");
     state.counters["file_KiB"] = double(QFile(s.userData()).size()) / 1024;
 }
 
@@ -306,12 +309,8 @@ void BM_TenKeysThenFile(benchmark::State& state)
     std::vector<double> ours, blocked;
     for (auto _ : state) {
         for (int k = 0; k < 10; ++k) {
-            if (k > 0) {
-                QElapsedTimer pause;
-                pause.start();
-                while (pause.elapsed() < 50)
-                    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-            }
+            if (k > 0)
+                typistPause(50);
             blocked.push_back(s.timedKeystroke());
         }
         QElapsedTimer t;
@@ -320,8 +319,7 @@ void BM_TenKeysThenFile(benchmark::State& state)
         state.SetIterationTime(ms / 1e3);
         ours.push_back(ms);
     }
-    if (s.prompts.errors != 0)
-        state.SkipWithError("a write failed");
+    requireCleanWrites(state, s);
     state.counters["after_last_key_median_ms"] = median(ours);
     state.counters["key_blocking_median_us"] = median(blocked);
 }
