@@ -4,6 +4,7 @@
 #include "map/cpufeatures.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -230,53 +231,6 @@ void repeatPairs(const std::uint32_t* __restrict in, int lead, int n, std::uint3
 #endif
     for (; k < n; ++k)
         out[k] = in[(k + lead) / 2];
-}
-
-void drawPixel(const Target& t, const Source& s, const Axis& h, const Axis& v, bool shortcuts)
-{
-    const int n = h.size();
-    const int* __restrict idx = h.i0.data();
-    // Runs of consecutive source pixels: one run at the picture's own scale, a few where
-    // the scale is within a hair of it (a shrunken copy shown one to one), one per pixel
-    // when enlarging or shrinking.
-    const size_t maxRuns = size_t(std::max(1, n / 16));
-    std::vector<int> runStarts{0};
-    bool fewRuns = true;
-    for (int k = 1; k < n && fewRuns; ++k) {
-        if (idx[k] != idx[k - 1] + 1)
-            runStarts.push_back(k);
-        fewRuns = runStarts.size() <= maxRuns;
-    }
-    runStarts.push_back(n);
-    // Twice the picture's scale (a 100 % view on a ratio-2 screen): every source pixel
-    // twice, perhaps after a lone first one.
-    const int lead = (n >= 2 && idx[1] == idx[0]) ? 0 : 1;
-    bool doubled = shortcuts && !fewRuns && n >= 16;
-    for (int k = 0; k < n && doubled; ++k)
-        doubled = idx[k] == idx[0] + (k + lead) / 2;
-    int prevSource = -1;
-    std::uint32_t* prevRow = nullptr;
-    for (int y = v.d0; y < v.d1; ++y) {
-        const int sy = v.i0[y - v.d0];
-        std::uint32_t* __restrict out = t.row(y) + h.d0;
-        if (sy == prevSource) {
-            std::memcpy(out, prevRow, size_t(n) * 4); // a repeated source row
-        } else {
-            const std::uint32_t* __restrict in = s.row(sy);
-            if (doubled)
-                repeatPairs(in + idx[0], lead, n, out);
-            else if (fewRuns) {
-                for (size_t r = 0; r + 1 < runStarts.size(); ++r)
-                    std::memcpy(out + runStarts[r], in + idx[runStarts[r]],
-                                size_t(runStarts[r + 1] - runStarts[r]) * 4);
-            } else {
-                for (int k = 0; k < n; ++k)
-                    out[k] = in[idx[k]];
-            }
-        }
-        prevSource = sy;
-        prevRow = out;
-    }
 }
 
 /** out = a + (b - a) * w / 256 per channel, w in 0..256 the same for the whole row. */
@@ -539,22 +493,106 @@ void interpolateHalfSteps(const std::uint32_t* __restrict in, const Axis& h, Hal
         out[k] = lerp(in[h.i0[k]], in[h.i1[k]], std::uint32_t(h.w8[k]));
 }
 
-void drawBilinear(const Target& t, const Source& s, const Axis& h, const Axis& v, bool shortcuts)
+} // namespace
+
+/**
+ * Everything a draw needs before its first row: both axes' taps, the kernel that suits
+ * them and its tables. Made once, then only read, so two threads may draw bands of it.
+ */
+struct Drawing::Plan {
+    enum Kernel { Nothing, Nearest, Bilinear, General };
+    std::uint64_t id = 0; // tells a thread's kept rows which draw they belong to
+    Source s{};
+    Axis h, v;
+    Kernel kernel = Nothing;
+    bool shortcuts = true;
+    // Nearest: runs of consecutive source pixels, or every source pixel twice after `lead`.
+    std::vector<int> runStarts;
+    bool fewRuns = true, doubled = false;
+    int lead = 1;
+    // Bilinear: rows read in place (`plain`), half steps, or the weights of the vector loops.
+    bool plain = true, halves = false, avx2 = false;
+    HalfSteps halfSteps;
+    std::vector<std::uint16_t> pairs, w2;
+    int simdEnd = 0, blocks = 0;
+
+    void prepareNearest();
+    void prepareBilinear();
+};
+
+void Drawing::Plan::prepareNearest()
+{
+    const int n = h.size();
+    const int* __restrict idx = h.i0.data();
+    // Runs of consecutive source pixels: one run at the picture's own scale, a few where
+    // the scale is within a hair of it (a shrunken copy shown one to one), one per pixel
+    // when enlarging or shrinking.
+    const size_t maxRuns = size_t(std::max(1, n / 16));
+    runStarts = {0};
+    for (int k = 1; k < n && fewRuns; ++k) {
+        if (idx[k] != idx[k - 1] + 1)
+            runStarts.push_back(k);
+        fewRuns = runStarts.size() <= maxRuns;
+    }
+    runStarts.push_back(n);
+    // Twice the picture's scale (a 100 % view on a ratio-2 screen): every source pixel
+    // twice, perhaps after a lone first one.
+    lead = (n >= 2 && idx[1] == idx[0]) ? 0 : 1;
+    doubled = shortcuts && !fewRuns && n >= 16;
+    for (int k = 0; k < n && doubled; ++k)
+        doubled = idx[k] == idx[0] + (k + lead) / 2;
+}
+
+namespace {
+
+/** Numbers the drawings, so that rows kept for one are never taken for another's. */
+std::atomic<std::uint64_t> lastDrawing{0};
+
+/** Rows [y0, y1) of a pixel-mode draw. */
+void drawNearestRows(const Target& t, const Drawing::Plan& p, int y0, int y1)
+{
+    const Axis &h = p.h, &v = p.v;
+    const int n = h.size();
+    const int* __restrict idx = h.i0.data();
+    // Only rows of this band repeat: the row above it may already hold what lies over the map.
+    int prevSource = -1;
+    std::uint32_t* prevRow = nullptr;
+    for (int y = y0; y < y1; ++y) {
+        const int sy = v.i0[y - v.d0];
+        std::uint32_t* __restrict out = t.row(y) + h.d0;
+        if (sy == prevSource) {
+            std::memcpy(out, prevRow, size_t(n) * 4); // a repeated source row
+        } else {
+            const std::uint32_t* __restrict in = p.s.row(sy);
+            if (p.doubled)
+                repeatPairs(in + idx[0], p.lead, n, out);
+            else if (p.fewRuns) {
+                for (size_t r = 0; r + 1 < p.runStarts.size(); ++r)
+                    std::memcpy(out + p.runStarts[r], in + idx[p.runStarts[r]],
+                                size_t(p.runStarts[r + 1] - p.runStarts[r]) * 4);
+            } else {
+                for (int k = 0; k < n; ++k)
+                    out[k] = in[idx[k]];
+            }
+        }
+        prevSource = sy;
+        prevRow = out;
+    }
+}
+
+} // namespace
+
+void Drawing::Plan::prepareBilinear()
 {
     const int n = h.size();
     // A source row that needs no horizontal work is read in place (the 100 % level).
-    bool plain = true;
     for (int k = 0; k < n && plain; ++k)
         plain = h.w8[k] == 0 && h.i0[k] == h.i0[0] + k;
     // At twice the picture's scale nearly every row is pairs of half steps.
-    const HalfSteps halfSteps = (plain || !shortcuts) ? HalfSteps{} : halfStepsOf(h);
-    const bool halves = halfSteps.pairs > 0 && n - halfSteps.lead - 2 * halfSteps.pairs <= 8;
-    std::vector<std::uint16_t> pairs;
-    int simdEnd = 0;
+    halfSteps = (plain || !shortcuts) ? HalfSteps{} : halfStepsOf(h);
+    halves = halfSteps.pairs > 0 && n - halfSteps.lead - 2 * halfSteps.pairs <= 8;
 #if defined(VDM_RESAMPLER_AVX2)
-    const bool avx2 = useAvx2();
-    std::vector<std::uint16_t> w2;
-    int blocks = 0;
+    avx2 = useAvx2();
     if (avx2 && !plain && !halves) {
         // Leading groups of eight whose nine-pixel source window lies inside the row and
         // holds all their left neighbours.
@@ -570,8 +608,6 @@ void drawBilinear(const Target& t, const Source& s, const Axis& h, const Axis& v
             for (int j = 0; j < 8; ++j)
                 std::fill_n(w2.begin() + 32 * b + 4 * j, 4, std::uint16_t(2 * h.w8[8 * b + order[j]]));
     }
-#else
-    const bool avx2 = false;
 #endif
     if (!avx2 && !plain && !halves) {
         pairs.resize(size_t(n) * 8);
@@ -582,34 +618,49 @@ void drawBilinear(const Target& t, const Source& s, const Axis& h, const Axis& v
                 simdEnd = k + 1;
         }
     }
-    // Two horizontally interpolated source rows, tagged by their source row: consecutive
-    // destination rows mostly share them.
-    std::vector<std::uint32_t> ring(plain ? 0 : size_t(n) * 2);
-    int tags[2] = {-1, -1};
+}
+
+namespace {
+
+/**
+ * Rows [y0, y1) of a bilinear draw. `ring` holds two horizontally interpolated source
+ * rows, tagged in `tags` by their source row: consecutive destination rows mostly share
+ * them, and so do the last row of a band and the first of the next.
+ */
+void drawBilinearRows(const Target& t, const Drawing::Plan& p, int y0, int y1, std::vector<std::uint32_t>& ring,
+                      std::vector<int>& tags)
+{
+    const Axis &h = p.h, &v = p.v;
+    const Source& s = p.s;
+    const int n = h.size();
+    if (!p.plain && ring.size() != size_t(n) * 2) {
+        ring.assign(size_t(n) * 2, 0);
+        tags.assign(2, -1);
+    }
     auto row = [&](int sy) -> const std::uint32_t* {
-        if (plain)
+        if (p.plain)
             return s.row(sy) + h.i0[0];
         const int slot = sy & 1;
         std::uint32_t* r = ring.data() + size_t(slot) * n;
-        if (tags[slot] != sy) {
-            if (halves)
-                interpolateHalfSteps(s.row(sy), h, halfSteps, r);
+        if (tags[size_t(slot)] != sy) {
+            if (p.halves)
+                interpolateHalfSteps(s.row(sy), h, p.halfSteps, r);
 #if defined(VDM_RESAMPLER_AVX2)
-            else if (avx2)
-                interpolateRowAvx2(s.row(sy), h, w2.data(), blocks, r);
+            else if (p.avx2)
+                interpolateRowAvx2(s.row(sy), h, p.w2.data(), p.blocks, r);
             else
 #endif
-                interpolateRow(s.row(sy), h, pairs.data(), simdEnd, r);
-            tags[slot] = sy;
+                interpolateRow(s.row(sy), h, p.pairs.data(), p.simdEnd, r);
+            tags[size_t(slot)] = sy;
         }
         return r;
     };
-    for (int y = v.d0; y < v.d1; ++y) {
+    for (int y = y0; y < y1; ++y) {
         const int k = y - v.d0;
         const std::uint32_t* a = row(v.i0[k]);
         std::uint32_t* out = t.row(y) + h.d0;
         const std::uint32_t w = std::uint32_t(v.w8[k]);
-        if (shortcuts && y + 1 < v.d1 && w == NearFirst && v.w8[k + 1] == int(NearSecond) && v.i0[k + 1] == v.i0[k]
+        if (p.shortcuts && y + 1 < y1 && w == NearFirst && v.w8[k + 1] == int(NearSecond) && v.i0[k + 1] == v.i0[k]
             && v.i1[k] == v.i0[k] + 1 && v.i1[k + 1] == v.i1[k]) {
             // Two destination rows between the same two source rows, at twice the scale.
             quarterRows(a, row(v.i1[k]), out, t.row(y + 1) + h.d0, n);
@@ -617,7 +668,7 @@ void drawBilinear(const Target& t, const Source& s, const Axis& h, const Axis& v
         } else if (w == 0)
             std::memcpy(out, a, size_t(n) * 4);
 #if defined(VDM_RESAMPLER_AVX2)
-        else if (avx2)
+        else if (p.avx2)
             blendRowsAvx2(a, row(v.i1[k]), out, n, w);
 #endif
         else
@@ -625,41 +676,48 @@ void drawBilinear(const Target& t, const Source& s, const Axis& h, const Axis& v
     }
 }
 
-void drawGeneral(const Target& t, const Source& s, const Axis& h, const Axis& v)
+/**
+ * Rows [y0, y1) of a draw with general taps. `ring` holds horizontally filtered source
+ * rows in 8.8 fixed point, three channels each, as many as the most taps of one
+ * destination row (taps only move forward), tagged in `tags`; `acc` sums one row.
+ */
+void drawGeneralRows(const Target& t, const Drawing::Plan& p, int y0, int y1, std::vector<std::uint16_t>& ring,
+                     std::vector<int>& tags, std::vector<std::uint32_t>& acc)
 {
+    const Axis &h = p.h, &v = p.v;
     const int n = h.size();
-    // Horizontally filtered source rows in 8.8 fixed point, three channels each; a ring
-    // as deep as the most taps of one destination row, since taps only move forward.
     const int depth = v.maxCount;
-    std::vector<std::uint16_t> ring(size_t(n) * 3 * depth);
-    std::vector<int> tags(depth, -1);
-    std::vector<std::uint32_t> acc(size_t(n) * 3);
+    if (ring.size() != size_t(n) * 3 * size_t(depth) || tags.size() != size_t(depth)) {
+        ring.assign(size_t(n) * 3 * size_t(depth), 0);
+        tags.assign(size_t(depth), -1);
+    }
+    acc.resize(size_t(n) * 3);
     auto row = [&](int sy) -> const std::uint16_t* {
         const int slot = sy % depth;
         std::uint16_t* __restrict r = ring.data() + size_t(slot) * n * 3;
-        if (tags[slot] != sy) {
-            const std::uint32_t* __restrict in = s.row(sy);
+        if (tags[size_t(slot)] != sy) {
+            const std::uint32_t* __restrict in = p.s.row(sy);
             for (int k = 0; k < n; ++k) {
                 const int* __restrict w = h.weights.data() + h.offset[k];
-                const std::uint32_t* __restrict p = in + h.start[k];
+                const std::uint32_t* __restrict px = in + h.start[k];
                 std::uint32_t c0 = 0, c1 = 0, c2 = 0;
                 for (int j = 0, m = h.count[k]; j < m; ++j) {
-                    const std::uint32_t px = p[j];
+                    const std::uint32_t c = px[j];
                     const std::uint32_t wj = std::uint32_t(w[j]);
-                    c0 += (px & 0xFF) * wj;
-                    c1 += ((px >> 8) & 0xFF) * wj;
-                    c2 += ((px >> 16) & 0xFF) * wj;
+                    c0 += (c & 0xFF) * wj;
+                    c1 += ((c >> 8) & 0xFF) * wj;
+                    c2 += ((c >> 16) & 0xFF) * wj;
                 }
                 constexpr int down = WeightBits - 8;
                 r[k * 3] = std::uint16_t((c0 + (1 << (down - 1))) >> down);
                 r[k * 3 + 1] = std::uint16_t((c1 + (1 << (down - 1))) >> down);
                 r[k * 3 + 2] = std::uint16_t((c2 + (1 << (down - 1))) >> down);
             }
-            tags[slot] = sy;
+            tags[size_t(slot)] = sy;
         }
         return r;
     };
-    for (int y = v.d0; y < v.d1; ++y) {
+    for (int y = y0; y < y1; ++y) {
         const int k = y - v.d0;
         std::fill(acc.begin(), acc.end(), 0u);
         std::uint32_t* __restrict sum = acc.data();
@@ -713,32 +771,82 @@ bool sameAxisShifted(const Axis& a, const Axis& b, int dstLen, int shift)
     return true;
 }
 
-/**
- * buildAxis for the columns of a draw. A paint composed a band of rows at a time draws
- * the same columns band after band, so the last one built is kept (for this thread) and
- * given again while every input is the same.
- */
-const Axis& horizontalAxis(long long toPos, long long toLen, int dstLen, double fromPos, double fromLen, int srcLen,
-                           Mode mode, int clipLo, int clipHi)
+} // namespace
+
+Drawing::Drawing(QSize dst, const QRect& to, const QImage& src, const QRectF& from, Mode mode, const QRect& clip,
+                 bool shortcuts)
+    : d(std::make_unique<Plan>())
 {
-    struct Kept {
-        long long toPos = 0, toLen = -1;
-        int dstLen = 0;
-        double fromPos = 0, fromLen = 0;
-        int srcLen = 0;
-        Mode mode = Mode::Pixel;
-        int clipLo = 0, clipHi = 0;
-        bool operator==(const Kept&) const = default;
-    };
-    thread_local Kept kept;
-    thread_local Axis axis;
-    const Kept now{toPos, toLen, dstLen, fromPos, fromLen, srcLen, mode, clipLo, clipHi};
-    if (!(now == kept)) {
-        axis = buildAxis(toPos, toLen, dstLen, fromPos, fromLen, srcLen, mode, clipLo, clipHi);
-        kept = now;
+    Plan& p = *d;
+    p.id = ++lastDrawing;
+    p.shortcuts = shortcuts;
+    if (dst.isEmpty() || src.isNull())
+        return;
+    Q_ASSERT(src.format() == QImage::Format_RGB32);
+    p.s = Source{src.constBits(), src.bytesPerLine(), src.width()};
+    p.h = buildAxis(to.x(), to.width(), dst.width(), from.x(), from.width(), src.width(), mode, clip.left(),
+                    clip.left() + clip.width());
+    p.v = buildAxis(to.y(), to.height(), dst.height(), from.y(), from.height(), src.height(), mode, clip.top(),
+                    clip.top() + clip.height());
+    if (p.h.size() <= 0 || p.v.size() <= 0)
+        return;
+    if (mode == Mode::Pixel) {
+        p.kernel = Plan::Nearest;
+        p.prepareNearest();
+    } else if (p.h.enlarging && p.v.enlarging) {
+        p.kernel = Plan::Bilinear;
+        p.prepareBilinear();
+    } else {
+        p.kernel = Plan::General;
     }
-    return axis;
 }
+
+Drawing::~Drawing() = default;
+Drawing::Drawing(Drawing&&) noexcept = default;
+Drawing& Drawing::operator=(Drawing&&) noexcept = default;
+
+QRect Drawing::drawn() const
+{
+    if (d->kernel == Plan::Nothing)
+        return {};
+    return QRect(d->h.d0, d->v.d0, d->h.size(), d->v.size());
+}
+
+Drawing::Rows::Rows() = default;
+Drawing::Rows::~Rows() = default;
+
+void Drawing::drawRows(uchar* bits, qsizetype bytesPerLine, int top, int bottom, Rows& rows) const
+{
+    const Plan& p = *d;
+    const int y0 = std::max(top, p.v.d0), y1 = std::min(bottom, p.v.d1);
+    if (p.kernel == Plan::Nothing || y0 >= y1 || !bits)
+        return;
+    if (rows.m_drawing != p.id) {
+        // Rows kept for another draw: none of them is of use here.
+        rows.m_drawing = p.id;
+        rows.m_tags.clear();
+    }
+    const Target t{bits, bytesPerLine};
+    switch (p.kernel) {
+    case Plan::Nearest:
+        drawNearestRows(t, p, y0, y1);
+        break;
+    case Plan::Bilinear:
+        if (rows.m_tags.empty())
+            rows.m_pixels.clear();
+        drawBilinearRows(t, p, y0, y1, rows.m_pixels, rows.m_tags);
+        break;
+    case Plan::General:
+        if (rows.m_tags.empty())
+            rows.m_filtered.clear();
+        drawGeneralRows(t, p, y0, y1, rows.m_filtered, rows.m_tags, rows.m_sums);
+        break;
+    case Plan::Nothing:
+        break;
+    }
+}
+
+namespace {
 
 QRect drawWith(QImage& dst, const QRect& to, const QImage& src, const QRectF& from, Mode mode, const QRect& clip,
                bool shortcuts)
@@ -746,21 +854,12 @@ QRect drawWith(QImage& dst, const QRect& to, const QImage& src, const QRectF& fr
     if (dst.isNull() || src.isNull())
         return {};
     Q_ASSERT(dst.format() == QImage::Format_RGB32 && src.format() == QImage::Format_RGB32);
-    const Axis& h = horizontalAxis(to.x(), to.width(), dst.width(), from.x(), from.width(), src.width(), mode,
-                                   clip.left(), clip.left() + clip.width());
-    const Axis v = buildAxis(to.y(), to.height(), dst.height(), from.y(), from.height(), src.height(), mode, clip.top(),
-                             clip.top() + clip.height());
-    if (h.size() <= 0 || v.size() <= 0)
-        return {};
-    const Target t{dst.bits(), dst.bytesPerLine()};
-    const Source s{src.constBits(), src.bytesPerLine(), src.width()};
-    if (mode == Mode::Pixel)
-        drawPixel(t, s, h, v, shortcuts);
-    else if (h.enlarging && v.enlarging)
-        drawBilinear(t, s, h, v, shortcuts);
-    else
-        drawGeneral(t, s, h, v);
-    return QRect(h.d0, v.d0, h.size(), v.size());
+    const Drawing drawing(dst.size(), to, src, from, mode, clip, shortcuts);
+    const QRect drawn = drawing.drawn();
+    Drawing::Rows rows;
+    if (!drawn.isEmpty())
+        drawing.drawRows(dst.bits(), dst.bytesPerLine(), drawn.top(), drawn.top() + drawn.height(), rows);
+    return drawn;
 }
 
 } // namespace

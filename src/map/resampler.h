@@ -6,6 +6,10 @@
 #include <QRectF>
 #include <QSize>
 
+#include <cstdint>
+#include <memory>
+#include <vector>
+
 namespace vdm {
 
 /**
@@ -32,6 +36,60 @@ QRect draw(QImage& dst, const QRect& to, const QImage& src, const QRectF& from, 
  * mapping alone), and every pixel outside keeps its colour. Returns the pixels it wrote.
  */
 QRect draw(QImage& dst, const QRect& to, const QImage& src, const QRectF& from, Mode mode, const QRect& clip);
+
+/**
+ * One draw prepared once and then drawn a band of rows at a time: a paint that lays
+ * something over each band while its rows are still in the processor's cache. The taps
+ * of both axes and the kernel's tables are made once, and each thread keeps the source
+ * rows it interpolated from one band to the next (Rows), so the bands together cost what
+ * one draw costs. Together they give exactly the pixels of draw(dst, to, src, from, mode,
+ * clip), in whatever order and on whichever threads they are drawn.
+ * The source must stay as it is while the drawing is used; a drawing is only read, so
+ * two threads may draw bands of it at once, each with Rows of its own.
+ */
+class Drawing {
+public:
+    /** Prepares the draw of `from` of `src` onto `to` of a `dst`-sized image, inside `clip`. */
+    Drawing(QSize dst, const QRect& to, const QImage& src, const QRectF& from, Mode mode, const QRect& clip,
+            bool shortcuts = true);
+    ~Drawing();
+    Drawing(Drawing&&) noexcept;
+    Drawing& operator=(Drawing&&) noexcept;
+
+    /** The destination pixels the whole draw writes (empty: none). */
+    QRect drawn() const;
+
+    /** What one thread keeps between the bands it draws: source rows already interpolated. */
+    class Rows {
+    public:
+        Rows();
+        ~Rows();
+        Rows(const Rows&) = delete;
+        Rows& operator=(const Rows&) = delete;
+
+    private:
+        friend class Drawing;
+        std::uint64_t m_drawing = 0; // the draw the rows belong to
+        std::vector<std::uint32_t> m_pixels, m_sums;
+        std::vector<std::uint16_t> m_filtered;
+        std::vector<int> m_tags;
+    };
+
+    /**
+     * Draws the destination rows [top, bottom) of the draw with the calling thread's
+     * `rows` onto the destination whose pixels are `bits`, `bytesPerLine` apart (taken
+     * once from the Format_RGB32 image of the size prepared for: QImage::bits() may copy
+     * the image, so two threads must not call it); pixels outside the draw's clip keep
+     * their colour. Bands drawn top to bottom with the same `rows` interpolate each source
+     * row once.
+     */
+    void drawRows(uchar* bits, qsizetype bytesPerLine, int top, int bottom, Rows& rows) const;
+
+    struct Plan;
+
+private:
+    std::unique_ptr<Plan> d;
+};
 
 /**
  * The same draw without the shortcuts some scales take (each source pixel written twice,

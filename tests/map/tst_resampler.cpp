@@ -5,8 +5,11 @@
 #include <QRandomGenerator>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <set>
+#include <string_view>
+#include <vector>
 
 using namespace vdm;
 using Resampler::Mode;
@@ -258,3 +261,63 @@ TEST(CpuFeatures, TheSwitchListIsReadAsQtReadsIt)
 
 } // namespace
 } // namespace vdm
+
+TEST(ResamplerDrawing, BandsDrawnFromOnePlanGiveTheWholeDraw)
+{
+    // Every kernel (pixel, bilinear with and without the half steps, averaging) drawn in
+    // bands of several heights from one prepared draw gives what one draw gives: in order
+    // with one thread's rows, out of order, alternating between two threads' rows, and
+    // with rows last used for another draw. Pixels outside the clip stay as they were.
+    QRandomGenerator rng(29);
+    QImage src(97, 61, QImage::Format_RGB32);
+    for (int y = 0; y < src.height(); ++y)
+        for (int x = 0; x < src.width(); ++x)
+            src.setPixel(x, y, rng.generate());
+    struct Case {
+        const char* what;
+        Mode mode;
+        QRectF from;
+        QRect to;
+    };
+    const Case cases[] = {
+        {"pixel, enlarging", Mode::Pixel, {10, 5, 40, 30}, {-3, 2, 150, 110}},
+        {"pixel, shrinking", Mode::Pixel, {0, 0, 97, 61}, {0, 0, 70, 44}},
+        {"bilinear", Mode::Smooth, {10.25, 5.5, 40, 30}, {-3, 2, 150, 110}},
+        {"twice the scale", Mode::Smooth, {13, 7, 60, 45}, {0, 0, 120, 90}},
+        {"averaging", Mode::Smooth, {0, 0, 97, 61}, {4, -6, 70, 44}},
+        {"past the source", Mode::Smooth, {-8, -4, 60, 40}, {0, 0, 140, 100}},
+    };
+    const QRect clip(2, 3, 130, 95);
+    for (const Case& c : cases) {
+        // The same rows of the source, other columns: its rows must not be taken for this draw's.
+        const Resampler::Drawing other(QSize(140, 100), c.to, src, c.from.translated(3, 0), c.mode, clip);
+        QImage whole = blank(140, 100);
+        const QRect drawn = Resampler::draw(whole, c.to, src, c.from, c.mode, clip);
+        const Resampler::Drawing drawing(whole.size(), c.to, src, c.from, c.mode, clip);
+        EXPECT_EQ(drawing.drawn(), drawn) << c.what;
+        ASSERT_NE(whole, blank(140, 100)) << c.what;
+        for (const int height : {1, 7, 16, 64}) {
+            std::vector<int> tops;
+            for (int top = clip.top(); top <= clip.bottom(); top += height)
+                tops.push_back(top);
+            for (const std::string_view order : {"in order", "backwards", "two threads", "rows of another draw"}) {
+                QImage banded = blank(140, 100);
+                Resampler::Drawing::Rows rows[2];
+                if (order == "rows of another draw") {
+                    QImage scratch = blank(140, 100);
+                    for (Resampler::Drawing::Rows& r : rows)
+                        other.drawRows(scratch.bits(), scratch.bytesPerLine(), clip.top(), clip.top() + 2, r);
+                }
+                if (order == "backwards")
+                    std::reverse(tops.begin(), tops.end());
+                for (std::size_t k = 0; k < tops.size(); ++k)
+                    drawing.drawRows(banded.bits(), banded.bytesPerLine(), tops[k],
+                                     std::min(tops[k] + height, clip.top() + clip.height()),
+                                     rows[order == "two threads" ? k % 2 : 0]);
+                if (order == "backwards")
+                    std::reverse(tops.begin(), tops.end());
+                ASSERT_EQ(banded, whole) << c.what << ", bands of " << height << ", " << order;
+            }
+        }
+    }
+}
