@@ -35,11 +35,34 @@ inline std::uint32_t over(std::uint32_t source, std::uint32_t target)
 }
 
 /**
+ * Copies `n` opaque pixels: over the map each gives itself. Most runs are a few pixels
+ * long, so the copy is inline; a run of four or more ends with four pixels that may
+ * overlap the ones before (copying twice gives the same).
+ */
+inline void copyRun(std::uint32_t* target, const std::uint32_t* source, std::size_t n)
+{
+#ifdef __SSE2__
+    if (n >= 4) {
+        std::size_t i = 0;
+        for (; i + 4 <= n; i += 4)
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(target + i),
+                             _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i)));
+        if (i < n)
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(target + n - 4),
+                             _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + n - 4)));
+        return;
+    }
+#endif
+    for (std::size_t i = 0; i < n; ++i)
+        target[i] = source[i];
+}
+
+/**
  * Lays `n` premultiplied pixels over `target`; an opaque source pixel blends to itself,
  * so one formula serves every pixel. `opaque` goes into every result's alpha (255 for an
  * image without alpha).
  */
-void layRun(std::uint32_t* target, const std::uint32_t* source, std::size_t n, std::uint32_t opaque)
+inline void layRun(std::uint32_t* target, const std::uint32_t* source, std::size_t n, std::uint32_t opaque)
 {
     std::size_t i = 0;
 #ifdef __SSE2__
@@ -146,16 +169,38 @@ void JourneyLayer::drawOver(QImage& image, const Viewport& view, const LocationL
     layOver(image, image.rect());
 }
 
+bool JourneyLayer::laysOn(const QImage& image) const
+{
+    return !empty() && image.devicePixelRatio() == m_ratio
+           && (image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32_Premultiplied);
+}
+
+MapTopLayer::Readiness JourneyLayer::prepare(QImage& image, const QRect& area)
+{
+    const QRect clip = area & image.rect();
+    if (!laysOn(image) || clip.isEmpty())
+        return Readiness::Nothing;
+    const std::int64_t x0 = m_atX + clip.left(), x1 = x0 + clip.width();
+    const std::int64_t y0 = m_atY + clip.top(), y1 = y0 + clip.height();
+    bool any = false;
+    for (std::int64_t row = floorDiv(y0, TileSize); row <= floorDiv(y1 - 1, TileSize); ++row)
+        for (std::int64_t column = floorDiv(x0, TileSize); column <= floorDiv(x1 - 1, TileSize); ++column)
+            any = !tile(column, row).runs.empty() || any;
+    m_prepared = image.bits(); // detached here, on the painting thread
+    return any ? Readiness::AnyThread : Readiness::Nothing;
+}
+
 void JourneyLayer::layOver(QImage& image, const QRect& area)
 {
     const QRect clip = area & image.rect();
-    if (empty() || clip.isEmpty() || image.devicePixelRatio() != m_ratio
-        || (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32_Premultiplied))
+    if (!laysOn(image) || clip.isEmpty())
         return;
     // The area in the picture's device pixels, right and bottom exclusive.
     const std::int64_t x0 = m_atX + clip.left(), x1 = x0 + clip.width();
     const std::int64_t y0 = m_atY + clip.top(), y1 = y0 + clip.height();
-    uchar* const bits = image.bits(); // one detach, not one per row
+    // One detach, not one per row; none for an image prepared, which two threads may lay
+    // at once (a detach counts in the image without a lock).
+    uchar* const bits = image.constBits() == m_prepared && image.isDetached() ? m_prepared : image.bits();
     const qsizetype stride = image.bytesPerLine();
     // An opaque image keeps its alpha at 255 whatever the rounding of a blend.
     const std::uint32_t opaque = image.format() == QImage::Format_RGB32 ? 0xff000000u : 0;
@@ -177,8 +222,13 @@ void JourneyLayer::layOver(QImage& image, const QRect& area)
                     const Run& r = t.runs[std::size_t(k)];
                     const std::int32_t a = std::max<std::int32_t>(r.x, from);
                     const std::int32_t b = std::min<std::int32_t>(r.x + r.length, to);
-                    if (a < b)
-                        layRun(line + a, t.pixels.data() + r.pixel + (a - r.x), std::size_t(b - a), opaque);
+                    if (a >= b)
+                        continue;
+                    const std::uint32_t* source = t.pixels.data() + r.pixel + (a - r.x);
+                    if (r.blend)
+                        layRun(line + a, source, std::size_t(b - a), opaque);
+                    else
+                        copyRun(line + a, source, std::size_t(b - a));
                 }
             }
         }
@@ -232,42 +282,55 @@ JourneyLayer::Tile JourneyLayer::drawTile(std::int64_t left, std::int64_t top)
             QTransform(m_ratio, 0, 0, m_ratio, -(double(left) + m_fraction.x()), -(double(top) + m_fraction.y())));
         JourneyPainter::draw(p, m_segments, m_current, area);
     }
-    // Into runs: each row's stretches of covered pixels, found two pixels at a time (most
-    // of a tile is bare), counted first so the pixels are copied once into their place.
+    // Into runs, row by row. Most covered pixels are opaque: those are copied. The
+    // antialiased edges are blended in whole groups of four pixels of the tile (so the
+    // vector loop needs no tail), a group taking in whatever else it holds: a bare pixel
+    // blends to the map beneath, an opaque one to itself. An opaque stretch too short to
+    // be worth a copy of its own is blended with its groups.
     t.rowStart.reserve(TileSize + 1);
-    std::size_t covered = 0;
+    std::vector<std::uint32_t> pixels;
     for (int y = 0; y < TileSize; ++y) {
         t.rowStart.push_back(std::uint16_t(t.runs.size()));
         const auto* line = reinterpret_cast<const std::uint32_t*>(m_scratch.constScanLine(y));
-        const auto* pairs = reinterpret_cast<const std::uint64_t*>(line);
-        int x = 0;
-        while (x < TileSize) {
-            if (x % 2 == 0 && pairs[x / 2] == 0) {
-                x += 2;
-                continue;
-            }
-            if (line[x] == 0) {
+        bool blended[TileSize / BlendGroup] = {};
+        for (int x = 0; x < TileSize; ++x)
+            if (line[x] != 0 && line[x] >> 24 != 255)
+                blended[x / BlendGroup] = true;
+        const auto copied = [&](int x) { return line[x] >> 24 == 255 && !blended[x / BlendGroup]; };
+        for (int x = 0; x < TileSize;) {
+            if (!copied(x)) {
                 ++x;
                 continue;
             }
             const int start = x;
-            while (x < TileSize && line[x] != 0)
+            while (x < TileSize && copied(x))
                 ++x;
-            t.runs.push_back({std::uint16_t(start), std::uint16_t(x - start), std::uint32_t(covered)});
-            covered += std::size_t(x - start);
+            if (x - start < MinCopy)
+                for (int k = start; k < x; ++k)
+                    blended[k / BlendGroup] = true;
+        }
+        for (int x = 0; x < TileSize;) {
+            const bool blend = blended[x / BlendGroup];
+            if (!blend && !copied(x)) {
+                ++x;
+                continue;
+            }
+            const int start = x;
+            if (blend) {
+                while (x < TileSize && blended[x / BlendGroup])
+                    x += BlendGroup;
+            } else {
+                while (x < TileSize && copied(x))
+                    ++x;
+            }
+            t.runs.push_back({std::uint16_t(start), std::uint16_t(x - start), blend, std::uint32_t(pixels.size())});
+            pixels.insert(pixels.end(), line + start, line + x);
         }
     }
     t.rowStart.push_back(std::uint16_t(t.runs.size()));
     if (t.runs.empty())
         return Tile{}; // nothing of the drawing landed here after all
-    t.pixels.resize(covered);
-    for (int y = 0; y < TileSize; ++y)
-        for (int k = t.rowStart[std::size_t(y)]; k < t.rowStart[std::size_t(y) + 1]; ++k) {
-            const Run& r = t.runs[std::size_t(k)];
-            std::memcpy(t.pixels.data() + r.pixel,
-                        reinterpret_cast<const std::uint32_t*>(m_scratch.constScanLine(y)) + r.x,
-                        std::size_t(r.length) * 4);
-        }
+    t.pixels = std::move(pixels);
     t.runs.shrink_to_fit();
     return t;
 }

@@ -58,6 +58,12 @@ public:
      */
     void layOver(QImage& image, const QRect& area) override;
     /**
+     * Draws every tile `area` of `image` needs that is not kept yet. After it, laying over
+     * any part of the area only reads the layer, so two threads may lay distinct parts at
+     * once (AnyThread); Nothing when none of the journey lies there.
+     */
+    Readiness prepare(QImage& image, const QRect& area) override;
+    /**
      * Aims at `journey` in `view` at `image`'s device pixel ratio and lays it over the whole
      * of `image`; an image of a format other than Format_RGB32 or
      * Format_ARGB32_Premultiplied is converted to the latter first.
@@ -80,11 +86,20 @@ public:
     };
 
 private:
-    /** A stretch of one row of a tile, with its pixels at `pixel` of the tile's pixels. */
+    /**
+     * A stretch of one row of a tile, with its pixels at `pixel` of the tile's pixels:
+     * opaque ones copied, or (`blend`) whole groups of BlendGroup pixels blended.
+     */
     struct Run {
-        std::uint16_t x = 0, length = 0;
+        std::uint16_t x = 0;
+        std::uint16_t length : 15 = 0;
+        std::uint16_t blend : 1 = 0;
         std::uint32_t pixel = 0;
     };
+    /** The pixels a vector blend takes at once: a blended run is a whole number of them. */
+    static constexpr int BlendGroup = 4;
+    /** The shortest opaque stretch copied by itself rather than blended with its neighbours. */
+    static constexpr int MinCopy = 8;
     struct Tile {
         std::vector<Run> runs; // row by row, left to right
         // The first run of each row, and the count at the end. A row holds at most
@@ -94,6 +109,8 @@ private:
     };
 
     const Tile& tile(std::int64_t column, std::int64_t row);
+    /** Whether the journey aimed at is laid on `image` at all (its ratio, its format). */
+    bool laysOn(const QImage& image) const;
     /** The tile at device pixel (`left`, `top`) of the level's picture, in the picture's logical points. */
     QRectF tileArea(std::int64_t left, std::int64_t top) const;
     /** Forgets the tiles the drawing of leg `leg` (-1: none) can reach. */
@@ -108,7 +125,8 @@ private:
     QPointF m_fraction;
     std::int64_t m_atX = 0, m_atY = 0; // the picture's device pixel at an image's top-left corner
     std::unordered_map<std::uint64_t, Tile> m_tiles;
-    QImage m_scratch; // one tile's drawing, before it becomes runs
+    QImage m_scratch;            // one tile's drawing, before it becomes runs
+    uchar* m_prepared = nullptr; // the pixels of the image last prepared
     int m_tilesDrawn = 0;
 };
 

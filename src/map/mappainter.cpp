@@ -95,6 +95,9 @@ public:
     int panelHeight() const { return m_panel.height(); }
     qreal ratio() const { return m_ratio; }
     Pixel* row(int y) const { return reinterpret_cast<Pixel*>(m_bits + y * m_bpl); }
+    /** The buffer's pixels, taken once: two threads may write distinct parts through them. */
+    uchar* bits() const { return m_bits; }
+    qsizetype bytesPerLine() const { return m_bpl; }
 
     /** The device coordinate of a panel coordinate. */
     long long device(long long v) const { return m_ratio == 1 ? v : std::llround(double(v) * m_ratio); }
@@ -301,10 +304,13 @@ public:
     /**
      * What comes beneath the gathered drawings and what over them, when a paint composes
      * its clip a band of tile rows at a time: `picture` fills a band's device pixels
-     * before anything is drawn there, `top` lays over a band once everything is.
+     * before anything is drawn there, `top` lays over a band once everything is. Each is
+     * told the band and which thread runs it (see WorkShare::run); with `shared` false
+     * they run on this thread alone.
      */
     struct Layers {
-        std::function<void(const QRect&)> picture, top;
+        std::function<void(const QRect&, int)> picture, top;
+        bool shared = false;
     };
 
     /**
@@ -401,12 +407,12 @@ private:
         return {clip.left(), clip.top() + r * TileHeight, clip.width(),
                 std::min(TileHeight, clip.height() - r * TileHeight)};
     }
-    /** Fills tile row `r` with its picture, unless that was done. */
-    void picture(int r)
+    /** Fills tile row `r` with its picture on `thread`, unless that was done. */
+    void picture(int r, int thread)
     {
         if (r < int(m_pictured.size()) && !m_pictured[std::size_t(r)]) {
             m_pictured[std::size_t(r)] = 1;
-            m_layers->picture(band(r));
+            m_layers->picture(band(r), thread);
         }
     }
 
@@ -437,9 +443,9 @@ private:
         forEachTile([&](size_t item, size_t tile) { m_sorted[m_fill[tile]++] = m_items[item].item; });
         // A row of tiles is a part of the work: the tiles share no pixel, so the second
         // core may draw some rows while this thread draws others, with the same result.
-        const auto drawRow = [&](int r) {
+        const auto drawRow = [&](int r, int thread) {
             if (m_layers && (last || m_start[size_t(r) * size_t(columns)] != m_start[size_t(r + 1) * size_t(columns)]))
-                picture(r);
+                picture(r, thread);
             for (int c = 0; c < columns; ++c) {
                 const size_t tile = size_t(r) * size_t(columns) + size_t(c);
                 if (m_start[tile] == m_start[tile + 1])
@@ -450,14 +456,13 @@ private:
                     draw(piece, m_sorted[k]);
             }
             if (last && m_layers->top)
-                m_layers->top(band(r));
+                m_layers->top(band(r), thread);
         };
-        // The layers fill and top bands on this thread alone: they keep caches of their own.
-        if (m_share && m_ink >= SharedInk && !m_layers) {
+        if (m_share && m_ink >= SharedInk && (!m_layers || m_layers->shared)) {
             m_share->run(rows, drawRow);
         } else {
             for (int r = 0; r < rows; ++r)
-                drawRow(r);
+                drawRow(r, 0);
         }
         m_items.clear();
         m_ink = 0;
@@ -1213,7 +1218,7 @@ struct MapPainter::Private {
     {
         const QRect& clip = canvas.clip();
         if (plan.kind == PicturePlan::Rows) {
-            copyRows(target, clip, plan.to, source, plan.from, background);
+            copyRows(canvas, plan.to, source, plan.from, background);
             return;
         }
         QRect drawn;
@@ -1245,9 +1250,9 @@ struct MapPainter::Private {
      * one source pixel in either mode, so rows are copied as they are, and only the rest
      * of the clip gets the background (as resampling leaves it there).
      */
-    static void copyRows(QImage& backBuffer, const QRect& clip, const QRect& to, const QImage& pic, const QRectF& from,
-                         Pixel background)
+    static void copyRows(const Canvas& canvas, const QRect& to, const QImage& pic, const QRectF& from, Pixel background)
     {
+        const QRect& clip = canvas.clip();
         const long long dx = (long long)from.x() - to.x(), dy = (long long)from.y() - to.y();
         const long long cx0 = clip.left(), cx1 = (long long)clip.left() + clip.width();
         // Destination columns and rows inside the clip, the target rectangle and the picture.
@@ -1257,7 +1262,7 @@ struct MapPainter::Private {
         const long long y1
             = std::min({(long long)clip.top() + clip.height(), (long long)to.y() + to.height(), pic.height() - dy});
         for (int y = clip.top(); y <= clip.bottom(); ++y) {
-            Pixel* out = reinterpret_cast<Pixel*>(backBuffer.scanLine(y));
+            Pixel* out = canvas.row(y);
             if (y < y0 || y >= y1 || x0 >= x1) {
                 fillPixels(out + cx0, size_t(cx1 - cx0), background);
                 continue;
@@ -1283,6 +1288,47 @@ struct MapPainter::Private {
         canvas.fill(clip.left(), inside.top(), inside.left(), inside.bottom() + 1, colour);
         canvas.fill(inside.right() + 1, inside.top(), clip.right() + 1, inside.bottom() + 1, colour);
     }
+
+    /**
+     * The picture step of one rectangle composed in bands (see paintArea): planned and
+     * prepared once, then drawn a band at a time, each thread keeping the source rows it
+     * interpolated from one band to the next. Together the bands get what blitPicture
+     * gives the whole rectangle.
+     */
+    class BandedPicture {
+    public:
+        BandedPicture(Private& d, const QImage& backBuffer, const QRect& clip, const MapScene& scene)
+            : m_plan(planPicture(scene.view, scene.settings, scene.picture.size(), backBuffer.devicePixelRatio())),
+              m_source(m_plan.kind == PicturePlan::Shrunken ? &d.shrunkenCopy(scene.picture, m_plan) : &scene.picture),
+              m_background(pixelOf(scene.objects.BrushBackground))
+        {
+            if (m_plan.kind == PicturePlan::Shrunken || m_plan.kind == PicturePlan::Direct)
+                m_drawing.emplace(backBuffer.size(), m_plan.to, *m_source, m_plan.from, m_plan.mode, clip);
+        }
+        /** Draws the picture of `band`'s clip on `thread` (0 or 1, see WorkShare::run). */
+        void draw(const Canvas& band, int thread)
+        {
+            const QRect& clip = band.clip();
+            if (m_plan.kind == PicturePlan::Rows) {
+                copyRows(band, m_plan.to, *m_source, m_plan.from, m_background);
+                return;
+            }
+            QRect drawn;
+            if (m_drawing) {
+                m_drawing->drawRows(band.bits(), band.bytesPerLine(), clip.top(), clip.top() + clip.height(),
+                                    m_rows[thread]);
+                drawn = m_drawing->drawn();
+            }
+            fillAround(band, drawn, m_background);
+        }
+
+    private:
+        PicturePlan m_plan;
+        const QImage* m_source;
+        Pixel m_background;
+        std::optional<Resampler::Drawing> m_drawing;
+        Resampler::Drawing::Rows m_rows[2];
+    };
 
     /**
      * Location frames and captions, `highlight` being the location the paint's visit
@@ -1454,14 +1500,22 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
     // what lands on it, the layer), while the band is in the cache. At a ratio like 1.25 the
     // partly covered edges repeat their neighbours once the whole picture is there (see
     // fillPartialEdges), so the layer then follows the whole rectangle.
-    const bool banded = scene.top && ratio == std::floor(ratio);
+    // A layer that lays nothing on a rectangle leaves it painted as without one.
+    const bool bandable = scene.top && ratio == std::floor(ratio);
     for (const QRect& rect : area) {
         const Canvas canvas(backBuffer, scene.view.panel(), rect);
         if (canvas.clip().isEmpty())
             continue;
+        const MapTopLayer::Readiness ready
+            = bandable ? scene.top->prepare(backBuffer, canvas.clip()) : MapTopLayer::Readiness::Nothing;
+        const bool banded = ready != MapTopLayer::Readiness::Nothing;
+        std::optional<Private::BandedPicture> picture;
+        if (banded)
+            picture.emplace(*d, backBuffer, canvas.clip(), scene);
         const TiledOverlay::Layers layers{
-            [&](const QRect& band) { d->blitPicture(backBuffer, canvas.clippedTo(band), scene); },
-            [&](const QRect& band) { scene.top->layOver(backBuffer, band); }};
+            [&](const QRect& band, int thread) { picture->draw(canvas.clippedTo(band), thread); },
+            [&](const QRect& band, int) { scene.top->layOver(backBuffer, band); },
+            ready == MapTopLayer::Readiness::AnyThread};
         if (!banded)
             d->blitPicture(backBuffer, canvas, scene);
         d->overlay.begin(canvas, banded ? &layers : nullptr);
@@ -1483,7 +1537,7 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
                 drawRoutes(scene, panelPoints, d->overlay);
         }
         d->overlay.finish();
-        if (scene.top && !banded)
+        if (scene.top && !bandable)
             scene.top->layOver(backBuffer, canvas.clip());
     }
     // Only a paint of the whole panel tells what a view needs: a drag's strips hold few captions.

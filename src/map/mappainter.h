@@ -46,6 +46,23 @@ public:
      * device pixel ratio), where the finished map lies; every pixel outside stays as it is.
      */
     virtual void layOver(QImage& backBuffer, const QRect& area) = 0;
+
+    /** What prepare() readied. */
+    enum class Readiness {
+        Nothing,   // nothing to lay there: the paint goes as without a layer
+        OneThread, // layOver is to run on the painting thread alone
+        AnyThread, // layOver of distinct parts of the area may run on two threads at once
+    };
+    /**
+     * Called before a paint lays the layer over parts of `area` of `backBuffer`: readies
+     * whatever laying there needs, so that laying it then changes nothing of the layer.
+     */
+    virtual Readiness prepare(QImage& backBuffer, const QRect& area)
+    {
+        Q_UNUSED(backBuffer);
+        Q_UNUSED(area);
+        return Readiness::OneThread;
+    }
 };
 
 /**

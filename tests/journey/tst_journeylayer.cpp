@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 using namespace vdm;
 
 namespace {
@@ -131,16 +133,59 @@ TEST(JourneyLayer, LaidInBandsItGivesWhatItGivesLaidWhole)
         QImage whole = map(panel, ratio), banded = whole;
         JourneyLayer layer;
         layer.drawOver(whole, view, s.places, s.journey, 1);
-        // Bands of odd heights, and one of them cut into a left and a right part.
-        for (int y = 0; y < banded.height(); y += 37) {
-            if (y == 37 * 3) {
-                layer.layOver(banded, QRect(0, y, 301, 37));
-                layer.layOver(banded, QRect(301, y, banded.width() - 301, 37));
-            } else {
-                layer.layOver(banded, QRect(0, y, banded.width(), 37));
-            }
+        // Bands of odd heights, each cut into a left and a right part at a column of every
+        // remainder by four (the blended groups of a tile are four pixels wide).
+        for (int y = 0, k = 0; y < banded.height(); y += 37, ++k) {
+            const int cut = 290 + (k % 9);
+            layer.layOver(banded, QRect(0, y, cut, 37));
+            layer.layOver(banded, QRect(cut, y, banded.width() - cut, 37));
         }
         EXPECT_EQ(banded, whole) << ratio;
+    }
+}
+
+TEST(JourneyLayer, PreparedItIsLaidFromTwoThreadsAtOnceAsFromOne)
+{
+    const Setting s;
+    const QSize panel(900, 700);
+    const Viewport view = Setting::view({300, 200}, panel);
+    QImage whole = map(panel), shared = whole;
+    JourneyLayer layer;
+    layer.drawOver(whole, view, s.places, s.journey, 1);
+
+    JourneyLayer fresh;
+    fresh.aim(view, 1, s.places, s.journey, 1);
+    ASSERT_EQ(fresh.prepare(shared, shared.rect()), MapTopLayer::Readiness::AnyThread);
+    const int drawn = fresh.tilesDrawn();
+    // Bands of 64 rows, the even ones on one thread and the odd ones on another.
+    const auto lay = [&](int first) {
+        for (int y = first * 64; y < shared.height(); y += 128)
+            fresh.layOver(shared, QRect(0, y, shared.width(), 64));
+    };
+    std::thread other(lay, 1);
+    lay(0);
+    other.join();
+    EXPECT_EQ(shared, whole);
+    EXPECT_EQ(fresh.tilesDrawn(), drawn); // laying drew nothing more
+
+    // Nothing to lay: far from every leg, at another ratio, another format, no journey.
+    struct Case {
+        const char* what;
+        QImage image;
+        QRect area;
+        bool empty;
+    };
+    const Case cases[] = {
+        {"far from the legs", map(panel), QRect(0, 0, 40, 40), false},
+        {"another ratio", map(panel, 2), QRect(0, 0, 900, 700), false},
+        {"another format", map(panel).convertToFormat(QImage::Format_RGB888), QRect(0, 0, 900, 700), false},
+        {"no journey", map(panel), QRect(0, 0, 900, 700), true},
+    };
+    for (const Case& c : cases) {
+        QImage image = c.image;
+        if (c.empty)
+            fresh.aim(view, 1, s.places, Journey{});
+        EXPECT_EQ(fresh.prepare(image, c.area), MapTopLayer::Readiness::Nothing) << c.what;
     }
 }
 

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdint>
 #include <thread>
 #include <vector>
 
@@ -42,8 +43,40 @@ TEST(WorkShare, JobsInARowNeverRunAPartOfAnEndedJob)
     }
 }
 
+namespace {
+
+/**
+ * Complements every pixel it is laid on, from either thread once prepared: it writes
+ * through the pixels it took when prepared, as a layer shared between threads must (a
+ * QImage's bits() may copy the image, so two threads must not call it).
+ */
+struct SharedComplementLayer final : MapTopLayer {
+    Readiness prepare(QImage& image, const QRect& area) override
+    {
+        Q_UNUSED(area);
+        bits = image.bits();
+        return Readiness::AnyThread;
+    }
+    void layOver(QImage& image, const QRect& area) override
+    {
+        ASSERT_EQ(image.constBits(), bits);
+        const QRect in = area & image.rect();
+        for (int y = in.top(); y <= in.bottom(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(bits + y * image.bytesPerLine());
+            for (int x = in.left(); x <= in.right(); ++x)
+                line[x] ^= 0x00FFFFFFu;
+        }
+        laid.fetch_add(std::int64_t(in.width()) * in.height());
+    }
+    uchar* bits = nullptr;
+    std::atomic<std::int64_t> laid{0};
+};
+
+} // namespace
+
 TEST(WorkShare, ACrowdedPaintDrawnWithTheSecondCoreEqualsOneDrawnAlone)
 {
+    // With a layer over the map too, laid band by band from both threads.
     const Crowd& w = bigCrowd();
     Settings s = everyOverlay();
     const DrawingObjects o = DrawingObjects::fromSettings(s);
@@ -58,9 +91,17 @@ TEST(WorkShare, ACrowdedPaintDrawnWithTheSecondCoreEqualsOneDrawnAlone)
             const Viewport base = Viewport::showing(w.picture.size(), 2, QSize(900, 620), zoom);
             const Viewport v = Viewport::showing(w.picture.size(), 2, QSize(900, 620), zoom, base.scrollMaximum() / 3);
             GoHighlight h1, h2;
-            const MapScene a{v, w.picture, w.locations, w.markers, s, o, h1, &w.index};
-            const MapScene b{v, w.picture, w.locations, w.markers, s, o, h2, &w.index};
-            ASSERT_TRUE(shared.paint(a, ratio) == alone.paint(b, ratio)) << "zoom " << zoom << " ratio " << ratio;
+            MapScene a{v, w.picture, w.locations, w.markers, s, o, h1, &w.index};
+            MapScene b{v, w.picture, w.locations, w.markers, s, o, h2, &w.index};
+            const QImage map = alone.paint(b, ratio);
+            ASSERT_TRUE(shared.paint(a, ratio) == map) << "zoom " << zoom << " ratio " << ratio;
+            SharedComplementLayer layer;
+            a.top = &layer;
+            const QImage layered = shared.paint(a, ratio);
+            EXPECT_EQ(layer.laid.load(), std::int64_t(map.width()) * map.height()) << "zoom " << zoom;
+            QImage want = map;
+            want.invertPixels();
+            ASSERT_TRUE(layered == want) << "zoom " << zoom << " ratio " << ratio;
         }
     }
 }
