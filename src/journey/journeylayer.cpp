@@ -108,6 +108,7 @@ void JourneyLayer::clear()
 {
     m_segments.clear();
     m_current = -1;
+    m_numbered.clear();
     m_ratio = 0;
     m_tiles.clear();
 }
@@ -144,15 +145,22 @@ bool JourneyLayer::aim(const Viewport& view, qreal ratio, const LocationList& lo
     if (sameLegs && current == m_current)
         return true;
     if (sameLegs) {
-        // Stepping to another leg changes only the two legs' looks: the tiles neither
-        // reaches stay as they are.
+        // Stepping to another leg changes only the two legs' looks, and the numbers of the
+        // legs whose discs made way for the new current one's or take the old one's place:
+        // the tiles none of them reaches stay as they are.
+        std::vector<bool> numbered = JourneyPainter::numbered(m_segments, current);
         dropTilesReaching(m_current);
         dropTilesReaching(current);
+        for (std::size_t k = 0; k < numbered.size(); ++k)
+            if (numbered[k] != m_numbered[k])
+                dropTilesReaching(int(k));
+        m_numbered = std::move(numbered);
     } else {
         m_tiles.clear();
         m_segments = std::move(segments);
         m_ratio = ratio;
         m_fraction = fraction;
+        m_numbered = JourneyPainter::numbered(m_segments, current);
     }
     m_current = current;
     return false;
@@ -280,7 +288,7 @@ JourneyLayer::Tile JourneyLayer::drawTile(std::int64_t left, std::int64_t top)
         QPainter p(&m_scratch);
         p.setTransform(
             QTransform(m_ratio, 0, 0, m_ratio, -(double(left) + m_fraction.x()), -(double(top) + m_fraction.y())));
-        JourneyPainter::draw(p, m_segments, m_current, area);
+        JourneyPainter::draw(p, m_segments, m_current, m_numbered, area);
     }
     // Into runs, row by row. Most covered pixels are opaque: those are copied. The
     // antialiased edges are blended in whole groups of four pixels of the tile (so the

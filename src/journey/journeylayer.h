@@ -121,6 +121,7 @@ private:
     // picture's device pixels miss the image's at a ratio that is no whole number.
     std::vector<Segment> m_segments;
     int m_current = -1;
+    std::vector<bool> m_numbered; // the legs whose number is drawn (JourneyPainter::numbered)
     qreal m_ratio = 0;
     QPointF m_fraction;
     std::int64_t m_atX = 0, m_atY = 0; // the picture's device pixel at an image's top-left corner

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <unordered_map>
 
 namespace vdm {
 
@@ -55,6 +57,41 @@ QPointF JourneyPainter::numberAt(const JourneyLayer::Segment& segment)
     return {std::min(a.x(), b.x()) - Apart, mid.y()};
 }
 
+std::vector<bool> JourneyPainter::numbered(const std::vector<JourneyLayer::Segment>& segments, int current)
+{
+    // Two discs touch closer than this: each reaches its radius and half its outline out,
+    // and the antialiased edge a little further.
+    constexpr double Apart = 2 * DiscRadius + 2;
+    std::vector<bool> chosen(segments.size(), false);
+    // The discs chosen so far, by cells of the side Apart: a disc can touch only those in
+    // its own cell and the eight around it, so a tour of thousands of legs stays cheap.
+    std::unordered_map<std::uint64_t, std::vector<QPointF>> cells;
+    const auto cellOf = [](double v) { return std::int64_t(std::floor(v / Apart)); };
+    const auto key
+        = [](std::int64_t x, std::int64_t y) { return (std::uint64_t(std::uint32_t(x)) << 32) | std::uint32_t(y); };
+    const auto choose = [&](std::size_t k) {
+        const QPointF at = numberAt(segments[k]);
+        const std::int64_t cx = cellOf(at.x()), cy = cellOf(at.y());
+        for (std::int64_t x = cx - 1; x <= cx + 1; ++x)
+            for (std::int64_t y = cy - 1; y <= cy + 1; ++y) {
+                const auto found = cells.find(key(x, y));
+                if (found == cells.end())
+                    continue;
+                for (const QPointF& other : found->second)
+                    if (std::hypot(other.x() - at.x(), other.y() - at.y()) < Apart)
+                        return;
+            }
+        cells[key(cx, cy)].push_back(at);
+        chosen[k] = true;
+    };
+    if (current >= 0 && std::size_t(current) < segments.size())
+        choose(std::size_t(current));
+    for (std::size_t k = 0; k < segments.size(); ++k)
+        if (int(k) != current)
+            choose(k);
+    return chosen;
+}
+
 bool JourneyPainter::reaches(const JourneyLayer::Segment& segment, const QRectF& area)
 {
     const QRectF reach = area.adjusted(-Reach, -Reach, Reach, Reach);
@@ -62,7 +99,7 @@ bool JourneyPainter::reaches(const JourneyLayer::Segment& segment, const QRectF&
 }
 
 void JourneyPainter::draw(QPainter& p, const std::vector<JourneyLayer::Segment>& segments, int current,
-                          const QRectF& area)
+                          const std::vector<bool>& numbered, const QRectF& area)
 {
     const QRectF reach = area.adjusted(-Reach, -Reach, Reach, Reach);
     const int count = int(segments.size());
@@ -98,13 +135,13 @@ void JourneyPainter::draw(QPainter& p, const std::vector<JourneyLayer::Segment>&
         stroke(current, 6, Current);
 
     // Leg numbers in small discs beside each leg (so a leg far from the area has its
-    // disc far too).
+    // disc far too), those that would touch another's left out.
     QFont font;
     font.setPixelSize(10);
     font.setBold(true);
     p.setFont(font);
     for (int k = 0; k < count; ++k) {
-        if (!near[std::size_t(k)])
+        if (!near[std::size_t(k)] || std::size_t(k) >= numbered.size() || !numbered[std::size_t(k)])
             continue;
         const JourneyLayer::Segment& s = segments[std::size_t(k)];
         const QPointF at = numberAt(s);

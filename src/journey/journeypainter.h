@@ -50,14 +50,23 @@ public:
      * right of and below its place) covers it.
      */
     static QPointF numberAt(const JourneyLayer::Segment& segment);
+    /**
+     * Which legs have their number drawn: the current leg's always, then each other leg's
+     * in order unless its disc would touch a disc already chosen. Far out, where many legs
+     * are shorter than a disc, the numbers so stay legible instead of piling on each other;
+     * nearer in, where no two discs touch, every leg is numbered. The choice depends on the
+     * legs alone, not on the part of the picture drawn, so every tile agrees with the others.
+     */
+    static std::vector<bool> numbered(const std::vector<JourneyLayer::Segment>& segments, int current);
     /** Whether the drawing of `segment` can reach `area` (in the segment's coordinates). */
     static bool reaches(const JourneyLayer::Segment& segment, const QRectF& area);
     /**
-     * Strokes `segments` (in `p`'s coordinates) and numbers them, `current` emphasised;
-     * legs that cannot reach `area` (in the same coordinates) are left out, which changes
-     * no pixel within it.
+     * Strokes `segments` (in `p`'s coordinates) and numbers those `numbered` (see
+     * numbered()) chooses, `current` emphasised; legs that cannot reach `area` (in the same
+     * coordinates) are left out, which changes no pixel within it.
      */
-    static void draw(QPainter& p, const std::vector<JourneyLayer::Segment>& segments, int current, const QRectF& area);
+    static void draw(QPainter& p, const std::vector<JourneyLayer::Segment>& segments, int current,
+                     const std::vector<bool>& numbered, const QRectF& area);
 };
 
 } // namespace vdm

@@ -21,6 +21,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLineF>
 #include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
@@ -28,6 +29,7 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <cmath>
 
 namespace vdm::test {
 namespace {
@@ -611,19 +613,78 @@ TEST_F(JourneyTest, TheMapWithARouteIsWhatTheRendererPaints)
 {
     planTo("Isle of Dunmar");
     ASSERT_EQ(journey().legs.size(), 3u);
-    form->RepaintMap();
-    const QImage shown = form->canvas().backBuffer();
-    const QString rendered = world.path("route.png");
-    QProcess p;
-    p.start(QStringLiteral(VDM_RENDER_PROGRAM),
-            {world.dir(), rendered, QStringLiteral("--zoom"), QString::number(form->view().zoomIndex()),
-             QStringLiteral("--size"), QStringLiteral("%1x%2").arg(shown.width()).arg(shown.height()),
-             QStringLiteral("--scroll"),
-             QStringLiteral("%1,%2").arg(form->view().scroll().x()).arg(form->view().scroll().y()),
-             QStringLiteral("--route"), QStringLiteral("Ardel"), QStringLiteral("Isle of Dunmar")});
-    ASSERT_TRUE(p.waitForFinished(60000)); // a bound against a hang
-    ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
-    EXPECT_TRUE(rgb(shown) == rgb(QImage(rendered)));
+    // At the level the window opened at, and at the farthest, where two legs' numbers
+    // would touch and one is left out.
+    for (const bool farthest : {false, true}) {
+        SCOPED_TRACE(farthest ? "farthest level" : "level opened at");
+        while (farthest && form->view().zoomIndex() > 0)
+            QTest::mouseClick(ui().ToolButtonZoomOut, Qt::LeftButton);
+        form->RepaintMap();
+        const QImage shown = form->canvas().backBuffer();
+        const QString rendered = world.path("route.png");
+        QProcess p;
+        p.start(QStringLiteral(VDM_RENDER_PROGRAM),
+                {world.dir(), rendered, QStringLiteral("--zoom"), QString::number(form->view().zoomIndex()),
+                 QStringLiteral("--size"), QStringLiteral("%1x%2").arg(shown.width()).arg(shown.height()),
+                 QStringLiteral("--scroll"),
+                 QStringLiteral("%1,%2").arg(form->view().scroll().x()).arg(form->view().scroll().y()),
+                 QStringLiteral("--route"), QStringLiteral("Ardel"), QStringLiteral("Isle of Dunmar")});
+        ASSERT_TRUE(p.waitForFinished(60000)); // a bound against a hang
+        ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+        EXPECT_TRUE(rgb(shown) == rgb(QImage(rendered)));
+    }
+    EXPECT_EQ(form->view().zoomIndex(), 0);
+}
+
+TEST_F(JourneyTest, FarOutNoLegNumberCoversTheCurrentOne)
+{
+    planTo("Isle of Dunmar");
+    ASSERT_EQ(journey().legs.size(), 3u);
+    const auto zoomOut = [&] {
+        while (form->view().zoomIndex() > 0)
+            QTest::mouseClick(ui().ToolButtonZoomOut, Qt::LeftButton);
+        ASSERT_EQ(form->view().zoomIndex(), 0);
+    };
+    zoomOut();
+    const auto discAt = [&](std::size_t k) {
+        const Location& a = form->world().locations()[std::size_t(journey().legs[k].from)];
+        const Location& b = form->world().locations()[std::size_t(journey().legs[k].to)];
+        return JourneyPainter::numberAt({form->view().mapToPanel(a.X, a.Y), form->view().mapToPanel(b.X, b.Y)});
+    };
+    // The two walks are shorter here than a disc is wide.
+    ASSERT_LT(QLineF(discAt(0), discAt(1)).length(), 2 * JourneyPainter::DiscRadius);
+    // A disc is whole when no pixel of its outline shows another disc's filling.
+    const auto whole = [&](std::size_t k) {
+        const QImage shown = form->canvas().backBuffer();
+        const QPointF centre = discAt(k);
+        for (int step = 0; step < 32; ++step) {
+            const double angle = step * M_PI / 16;
+            const QPoint p(int(std::floor(centre.x() + (JourneyPainter::DiscRadius * std::cos(angle)))),
+                           int(std::floor(centre.y() + (JourneyPainter::DiscRadius * std::sin(angle)))));
+            const QRgb seen = shown.valid(p) ? shown.pixel(p) | 0xff000000u : 0;
+            if (seen == JourneyPainter::Core || seen == JourneyPainter::Current)
+                return false;
+        }
+        return true;
+    };
+    const struct {
+        Qt::Key key;
+        int leg;
+    } steps[] = {{Qt::Key_N, 0}, {Qt::Key_N, 1}, {Qt::Key_N, 2}, {Qt::Key_P, 1}, {Qt::Key_P, 0}};
+    for (const auto& step : steps) {
+        QTest::keyClick(legs(), step.key); // centres the leg, nearer in
+        ASSERT_EQ(form->journey().session().currentLeg(), step.leg);
+        zoomOut();
+        EXPECT_TRUE(whole(std::size_t(step.leg))) << "the current leg " << step.leg;
+        // Every other leg's number is whole too, or left out for one that is, close by.
+        for (std::size_t k = 0; k < journey().legs.size(); ++k) {
+            bool made = whole(k);
+            for (std::size_t other = 0; !made && other < journey().legs.size(); ++other)
+                made = other != k && whole(other)
+                       && QLineF(discAt(k), discAt(other)).length() < 2 * JourneyPainter::DiscRadius + 2;
+            EXPECT_TRUE(made) << "leg " << k << " with leg " << step.leg << " current";
+        }
+    }
 }
 
 TEST_F(JourneyTest, AScrollWithARouteShowsTheMapAndTheRouteWhereTheyBelong)

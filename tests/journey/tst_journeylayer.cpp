@@ -291,3 +291,34 @@ TEST(JourneyLayer, AnImageOfAnotherFormatIsLaidOverAsPremultiplied)
 }
 
 } // namespace
+
+namespace {
+
+TEST(JourneyLayer, StepsAmongLegsShorterThanTheirDiscsGiveAFreshDrawing)
+{
+    // At the farthest level a walk of steps a few pixels long: which numbers are drawn
+    // changes with the current leg, and the kept tiles must follow.
+    LocationList places(9);
+    for (std::size_t k = 0; k < places.size(); ++k) {
+        places[k].X = -40000 + int(k) * 6000;
+        places[k].Y = (k % 2) * 4000;
+    }
+    Journey journey;
+    for (int k = 0; k + 1 < int(places.size()); ++k)
+        journey.legs.push_back({k, k + 1, TravelMode::Walk, 1, 1});
+    const QSize panel(500, 400);
+    const Viewport view = Viewport::showing(QSize(660, 760), 2, panel, 0);
+    for (const qreal ratio : {1.0, 2.0}) {
+        SCOPED_TRACE(ratio);
+        const QImage plain = map(panel, ratio);
+        JourneyLayer layer;
+        for (const int current : {-1, 0, 3, 4, 7, 1, -1}) {
+            QImage image = plain, fresh = plain;
+            layer.drawOver(image, view, places, journey, current);
+            JourneyPainter::paint(fresh, view, places, journey, current);
+            EXPECT_EQ(image, fresh) << current;
+        }
+    }
+}
+
+} // namespace

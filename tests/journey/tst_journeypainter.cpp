@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <string>
 
 using namespace vdm;
 
@@ -97,6 +99,61 @@ TEST(JourneyPainter, ShortLegsNumberBesideThemClearOfThePlacesHints)
     // A long leg has its number at its middle.
     const JourneyLayer::Segment along{{0, 0}, {400, 100}, TravelMode::Ship};
     EXPECT_EQ(JourneyPainter::numberAt(along), QPointF(200, 50));
+}
+
+} // namespace
+
+namespace {
+
+TEST(JourneyPainter, NumbersTheCurrentLegAndEveryLegWhoseDiscTouchesNoneChosen)
+{
+    // Far out, legs shorter than a disc: each leg's disc is chosen, or left out for one
+    // chosen that it would touch; the chosen never touch; the current leg's is always
+    // chosen. Nearer in, where no two discs touch, every leg is numbered.
+    constexpr double Apart = 2 * JourneyPainter::DiscRadius + 2;
+    const auto legs = [](std::initializer_list<QPoint> points) {
+        std::vector<JourneyLayer::Segment> s;
+        for (auto p = points.begin(); p + 1 != points.end(); ++p)
+            s.push_back({p[0], p[1], TravelMode::Walk});
+        return s;
+    };
+    const struct {
+        const char* what;
+        std::vector<JourneyLayer::Segment> segments;
+        int numberedWithNone; // how many legs are numbered with no current leg
+    } cases[] = {
+        {"a walk of short steps", legs({{100, 100}, {106, 100}, {112, 103}, {118, 100}, {124, 100}, {130, 98}}), 2},
+        {"steps along a line", legs({{0, 0}, {10, 0}, {20, 0}, {30, 0}, {40, 0}, {50, 0}, {60, 0}, {70, 0}}), 4},
+        {"there and back", legs({{300, 300}, {900, 300}, {300, 300}}), 1}, // one disc over the other
+        {"long legs", legs({{0, 0}, {400, 0}, {400, 400}, {0, 400}, {0, 800}}), 4},
+        {"short legs apart", legs({{0, 0}, {30, 0}, {60, 0}, {90, 0}}), 3},
+    };
+    for (const auto& c : cases) {
+        const int count = int(c.segments.size());
+        for (int current = -1; current < count; ++current) {
+            SCOPED_TRACE(std::string(c.what) + ", current " + std::to_string(current));
+            const std::vector<bool> shown = JourneyPainter::numbered(c.segments, current);
+            ASSERT_EQ(shown.size(), c.segments.size());
+            EXPECT_TRUE(current < 0 || shown[std::size_t(current)]);
+            for (int k = 0; k < count; ++k) {
+                const QPointF at = JourneyPainter::numberAt(c.segments[std::size_t(k)]);
+                bool touches = false;
+                for (int other = 0; other < count; ++other) {
+                    const double d = QLineF(at, JourneyPainter::numberAt(c.segments[std::size_t(other)])).length();
+                    if (other != k && shown[std::size_t(other)] && d < Apart) {
+                        touches = true;
+                        EXPECT_FALSE(shown[std::size_t(k)]) << "legs " << k << " and " << other << " numbered";
+                    }
+                }
+                EXPECT_TRUE(shown[std::size_t(k)] || touches) << "leg " << k << " left out for nothing";
+            }
+            if (current < 0) {
+                EXPECT_EQ(std::count(shown.begin(), shown.end(), true), c.numberedWithNone);
+                EXPECT_TRUE(count == 0 || shown[0]); // the first leg's number comes first
+            }
+        }
+    }
+    EXPECT_TRUE(JourneyPainter::numbered({}, 0).empty());
 }
 
 } // namespace
