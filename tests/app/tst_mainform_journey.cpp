@@ -182,13 +182,6 @@ TEST_F(JourneyTest, EnterPlansWhileTheCompletionIsUp)
     ASSERT_TRUE(QTest::qWaitFor([&] { return to->text() == chosen && journey().target == bar()->placeIn(true); }));
 }
 
-TEST_F(JourneyTest, AnUnknownNameIsSaidAndPlansNothing)
-{
-    planTo("Zedmoor");
-    EXPECT_TRUE(journey().legs.empty());
-    EXPECT_EQ(totals(), QString::fromUtf8("No place is named \u201cZedmoor\u201d."));
-}
-
 TEST_F(JourneyTest, AFieldShowsThePlaceThePlanUses)
 {
     // What was typed, in which field, and what each field shows once Enter has planned.
@@ -246,6 +239,10 @@ TEST_F(JourneyTest, AFieldShowsThePlaceThePlanUses)
 
 TEST_F(JourneyTest, AProblemGoesWhenTheUserEditsWhatItIsAbout)
 {
+    // An unknown name, with nothing planned yet: said, and nothing planned.
+    planTo("Zedmoor");
+    EXPECT_TRUE(journey().legs.empty());
+    EXPECT_EQ(totals(), QString::fromUtf8("No place is named \u201cZedmoor\u201d."));
     // A route planned first: once the problem goes, the bar shows it again, as the map does.
     planTo("Corran");
     ASSERT_EQ(journey().legs.size(), 2u);
@@ -379,44 +376,42 @@ TEST_F(JourneyTest, TheBarKeepsToOneRowOfFieldsAndItsLegsFoldAway)
     EXPECT_TRUE(legs()->isVisible());
 }
 
-TEST_F(JourneyTest, NAndPStepThroughTheLegsAndCentreEach)
+TEST_F(JourneyTest, NAndPStepThroughTheLegsFromEveryControlOfTheBarAndCentreEach)
 {
     planTo("Isle of Dunmar");
     ASSERT_EQ(journey().legs.size(), 3u);
     const QPoint middle(panel()->width() / 2, panel()->height() / 2);
+    // From the legs, and from buttons and check boxes too: the window's own N (the
+    // navigator) waits while the bar has the focus, and nothing is pressed or toggled by
+    // the letter.
     const struct {
+        const char* control;
         Qt::Key key;
         int leg;
-    } steps[] = {{Qt::Key_N, 0}, {Qt::Key_N, 1}, {Qt::Key_N, 2}, {Qt::Key_N, 2}, {Qt::Key_P, 1}};
+    } steps[] = {
+        {"JourneyLegs", Qt::Key_N, 0},  {"JourneyLegs", Qt::Key_N, 1},     {"JourneyLegs", Qt::Key_N, 2},
+        {"JourneyLegs", Qt::Key_N, 2},  {"JourneyLegs", Qt::Key_P, 1},     {"JourneyCopy", Qt::Key_P, 0},
+        {"JourneyCopy", Qt::Key_N, 1},  {"JourneyShowLegs", Qt::Key_N, 2}, {"JourneyMode0", Qt::Key_P, 1},
+        {"JourneyMode0", Qt::Key_N, 2}, {"JourneyClose", Qt::Key_N, 2},
+    };
     for (const auto& step : steps) {
-        QTest::keyClick(legs(), step.key);
+        SCOPED_TRACE(std::string(step.control) + (step.key == Qt::Key_N ? " N" : " P"));
+        auto* control = bar()->findChild<QWidget*>(QLatin1String(step.control));
+        ASSERT_NE(control, nullptr);
+        auto* button = qobject_cast<QAbstractButton*>(control);
+        const bool checked = button && button->isChecked();
+        if (control != legs())
+            control->setFocus(); // (the list, given the focus, would choose its first leg)
+        QTest::keyClick(control, step.key);
         EXPECT_EQ(form->journey().session().currentLeg(), step.leg);
         EXPECT_EQ(legs()->currentRow(), step.leg);
         const JourneySession::LegView at = form->journey().session().legView(step.leg);
         const QPoint shown = form->view().mapToPanel(at.x, at.y);
         // Centred as Go centres, as far as the picture's edges allow.
-        EXPECT_LE((shown - middle).manhattanLength(), 4) << "leg " << step.leg;
-    }
-}
-
-TEST_F(JourneyTest, NStepsFromEveryControlOfTheBarNotOnlyTheLegs)
-{
-    planTo("Isle of Dunmar");
-    ASSERT_EQ(journey().legs.size(), 3u);
-    int expected = form->journey().session().currentLeg();
-    // Buttons and check boxes too: the window's own N (the navigator) waits while the bar
-    // has the focus, and nothing is pressed or toggled by the letter.
-    for (const char* name : {"JourneyCopy", "JourneyShowLegs", "JourneyMode0", "JourneyClose"}) {
-        auto* control = bar()->findChild<QAbstractButton*>(QLatin1String(name));
-        ASSERT_NE(control, nullptr) << name;
-        const bool checked = control->isChecked();
-        control->setFocus();
-        QTest::keyClick(control, Qt::Key_N);
-        expected = std::min(expected + 1, 2);
-        EXPECT_EQ(form->journey().session().currentLeg(), expected) << name;
-        EXPECT_EQ(control->isChecked(), checked) << name;
-        EXPECT_FALSE(form->orientation().navigatorShown()) << name;
-        EXPECT_TRUE(bar()->isVisible()) << name;
+        EXPECT_LE((shown - middle).manhattanLength(), 4);
+        EXPECT_EQ(button && button->isChecked(), checked);
+        EXPECT_FALSE(form->orientation().navigatorShown());
+        EXPECT_TRUE(bar()->isVisible());
     }
 }
 
@@ -430,34 +425,6 @@ protected:
         openActive();
     }
 };
-
-TEST_F(JourneyHintTest, ALegsHintsKeepOffTheBar)
-{
-    planTo("Fell");
-    ASSERT_EQ(journey().legs.size(), 1u);
-    QTest::keyClick(legs(), Qt::Key_N);
-    const QPoint origin = panel()->mapToGlobal(QPoint(0, 0));
-    const QRect barRect(bar()->mapToGlobal(QPoint(0, 0)), bar()->size());
-    // Where each place's hint would stand, 10 right of and 5 below it: Fell's on the bar.
-    const auto wanted = [&](const char* name) {
-        for (const Location& l : form->world().locations())
-            if (l.Name == name)
-                return origin + form->view().mapToPanel(l.X, l.Y) + QPoint(10, 5);
-        return QPoint();
-    };
-    ASSERT_TRUE(barRect.contains(wanted("Fell")));
-    ASSERT_FALSE(barRect.contains(wanted("Strand")));
-    const std::vector<QRect> shown = shownHints();
-    ASSERT_EQ(shown.size(), 2u);
-    for (const QRect& hint : shown)
-        EXPECT_FALSE(hint.intersects(barRect));
-    // Strand's stays where the pointer's would; Fell's moves straight down off the bar.
-    const auto at = [&](QPoint p) {
-        return std::count_if(shown.begin(), shown.end(), [&](const QRect& r) { return r.topLeft() == p; });
-    };
-    EXPECT_EQ(at(wanted("Strand")), 1);
-    EXPECT_EQ(at(QPoint(wanted("Fell").x(), barRect.bottom() + 1)), 1);
-}
 
 TEST_F(JourneyHintTest, ThePointersHintKeepsOffTheBar)
 {
@@ -500,33 +467,57 @@ TEST_F(JourneyHintTest, ThePointersHintKeepsOffTheBar)
     EXPECT_TRUE(QRect(origin, panel()->size()).contains(shown[0]));
 }
 
-/** Two places a few pixels apart, a walk between them: their hints would stand on each other. */
-class JourneyNearHintTest : public JourneyTest {
-protected:
-    void SetUp() override
-    {
-        writeLocations({locationRecord("Strand", 0, 0, 0), locationRecord("Shore", 0, 300, 200)});
-        world.write(QStringLiteral("routes.gdb"), "");
-        openActive();
-    }
-};
-
-TEST_F(JourneyNearHintTest, ALegsTwoHintsKeepOffEachOther)
+TEST_F(JourneyTest, ALegsHintsKeepOffTheBarAndOffEachOther)
 {
-    planTo("Shore");
-    ASSERT_EQ(journey().legs.size(), 1u);
-    QTest::keyClick(legs(), Qt::Key_N);
-    const std::vector<QRect> shown = shownHints();
-    ASSERT_EQ(shown.size(), 2u);
-    // Standing where the pointer's hints would, 10 right of and 5 below each place, they
-    // would cover each other.
-    const QPoint origin = panel()->mapToGlobal(QPoint(0, 0)) + QPoint(10, 5);
-    const QPoint strand = form->view().mapToPanel(0, 0), shore = form->view().mapToPanel(300, 200);
-    ASSERT_TRUE(QRect(origin + strand, shown[0].size()).intersects(QRect(origin + shore, shown[1].size())));
-    EXPECT_FALSE(shown[0].intersects(shown[1]));
-    const QRect barRect(bar()->mapToGlobal(QPoint(0, 0)), bar()->size());
-    for (const QRect& hint : shown)
-        EXPECT_FALSE(hint.intersects(barRect));
+    // Worlds of one leg whose two places' hints, standing where the pointer's would (10
+    // right of and 5 below each place), would cover the bar or each other.
+    enum Trouble { UnderTheBar, OnEachOther };
+    const struct {
+        const char* what;
+        QByteArray places;
+        QByteArray routes;
+        Trouble trouble;
+    } worlds[] = {
+        {"a ship straight north: centred, its northern end lies under the bar",
+         locationRecord("Strand", 0, 0, 0) + locationRecord("Fell", 0, 0, 90000),
+         "the rout of\r\n   nm = Strand\r\n2 Fell\r\nend\r\n", UnderTheBar},
+        {"a walk of a few pixels", locationRecord("Strand", 0, 0, 0) + locationRecord("Fell", 0, 300, 200), "",
+         OnEachOther},
+    };
+    for (const auto& w : worlds) {
+        SCOPED_TRACE(w.what);
+        close();
+        world.write(QStringLiteral("vdmain.gdb"), w.places);
+        world.write(QStringLiteral("routes.gdb"), w.routes);
+        openActive();
+        planTo("Fell");
+        ASSERT_EQ(journey().legs.size(), 1u);
+        QTest::keyClick(legs(), Qt::Key_N);
+        const QPoint origin = panel()->mapToGlobal(QPoint(0, 0));
+        const QRect barRect(bar()->mapToGlobal(QPoint(0, 0)), bar()->size());
+        const auto wanted = [&](int place) {
+            const Location& l = form->world().locations()[std::size_t(place)];
+            return origin + form->view().mapToPanel(l.X, l.Y) + QPoint(10, 5);
+        };
+        const QPoint strand = wanted(journey().legs[0].from), fell = wanted(journey().legs[0].to);
+        const std::vector<QRect> shown = shownHints();
+        ASSERT_EQ(shown.size(), 2u);
+        for (const QRect& hint : shown)
+            EXPECT_FALSE(hint.intersects(barRect));
+        EXPECT_FALSE(shown[0].intersects(shown[1]));
+        if (w.trouble == OnEachOther) {
+            ASSERT_TRUE(QRect(strand, shown[0].size()).intersects(QRect(fell, shown[1].size())));
+            continue;
+        }
+        ASSERT_TRUE(barRect.contains(fell));
+        ASSERT_FALSE(barRect.contains(strand));
+        // Strand's stays where the pointer's would; Fell's moves straight down off the bar.
+        const auto at = [&](QPoint p) {
+            return std::count_if(shown.begin(), shown.end(), [&](const QRect& r) { return r.topLeft() == p; });
+        };
+        EXPECT_EQ(at(strand), 1);
+        EXPECT_EQ(at(QPoint(fell.x(), barRect.bottom() + 1)), 1);
+    }
 }
 
 TEST_F(JourneyTest, EscapeClosesTheBarAndTakesTheDrawingAway)
