@@ -204,6 +204,13 @@ JourneyBar::JourneyBar(const World& world, QWidget* mapPanel)
     layout->addLayout(totals);
     layout->addWidget(m_legs);
     m_legs->hide();
+
+    // Tab reads the bar row by row, each from the left, the close button last as a row of
+    // dialog buttons ends it; a tour's choice of stops stands where To stands.
+    QWidget* const order[] = {m_from,     m_to,       m_sources,  m_query, m_active, m_modes[0], m_modes[1],
+                              m_modes[2], m_modes[3], m_showLegs, m_copy,  m_legs,   close};
+    for (std::size_t k = 1; k < std::size(order); ++k)
+        setTabOrder(order[k - 1], order[k]);
 }
 
 void JourneyBar::openBar(int from)

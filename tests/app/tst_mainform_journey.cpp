@@ -30,6 +30,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace vdm::test {
 namespace {
@@ -111,6 +112,42 @@ TEST_F(JourneyTest, CtrlROpensTheBarAndTheMenuOffersBothPlans)
     tour->trigger();
     EXPECT_TRUE(bar()->isVisible());
     EXPECT_TRUE(bar()->plansTour());
+}
+
+TEST_F(JourneyTest, TabGoesThroughTheBarInTheOrderItReads)
+{
+    // Row by row, each from the left, the close button last as in a row of dialog buttons;
+    // Shift+Tab the other way. A tour's choice of stops stands where To stands.
+    const struct {
+        bool tour;
+        std::vector<const char*> order;
+    } bars[] = {
+        {false,
+         {"JourneyFrom", "JourneyTo", "JourneyMode0", "JourneyMode1", "JourneyMode2", "JourneyMode3", "JourneyShowLegs",
+          "JourneyCopy", "JourneyLegs", "JourneyClose"}},
+        {true,
+         {"JourneyFrom", "JourneyStops", "JourneyQuery", "JourneyActive", "JourneyMode0", "JourneyMode1",
+          "JourneyMode2", "JourneyMode3", "JourneyShowLegs", "JourneyCopy", "JourneyLegs", "JourneyClose"}},
+    };
+    planTo("Isle of Dunmar"); // the legs list and the buttons enabled
+    for (const auto& b : bars) {
+        SCOPED_TRACE(b.tour ? "tour" : "route");
+        form->command(b.tour ? Command::PlanTour : Command::PlanRoute)->trigger();
+        ASSERT_TRUE(bar()->isVisible());
+        QWidget* first = bar()->findChild<QWidget*>(QLatin1String(b.order.front()));
+        first->setFocus(Qt::TabFocusReason);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return first->hasFocus(); }));
+        for (const bool back : {false, true}) {
+            for (std::size_t k = 1; k < b.order.size(); ++k) {
+                const char* next = b.order[back ? b.order.size() - 1 - k : k];
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, back ? Qt::ShiftModifier : Qt::NoModifier);
+                QWidget* now = QApplication::focusWidget();
+                ASSERT_NE(now, nullptr);
+                ASSERT_EQ(now->objectName().toStdString(), next) << (back ? "Shift+Tab" : "Tab") << " step " << k;
+            }
+        }
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    }
 }
 
 TEST_F(JourneyTest, TheFieldsCompleteAsQuickFindMatches)
