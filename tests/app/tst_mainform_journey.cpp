@@ -7,8 +7,10 @@
 #include "app/mainformfixture.h"
 #include "app/windowcommands.h"
 #include "common/testutils.h"
+#include "data/codepage.h"
 #include "app/orientationcommands.h"
 #include "hint/ddghintwindow.h"
+#include "worldgen/worldgen.h"
 #include "journey/journeypainter.h"
 #include "journey/journeysession.h"
 
@@ -802,6 +804,96 @@ TEST_F(JourneyTest, ATourKeepsItsOrderWhileItsStopsAreTickedOff)
         EXPECT_EQ(totals(), "No place is left to visit there.");
         EXPECT_TRUE(session.journey().legs.empty());
     }
+}
+
+/** The sample world (its places, routes and statuses; the test's own pictures). */
+class JourneySampleWorldTest : public JourneyTest {
+protected:
+    void SetUp() override
+    {
+        worldgen::Options o;
+        o.pictures = false;
+        o.readmes = false;
+        worldgen::generate(world.dir(), o);
+        openActive();
+    }
+};
+
+TEST_F(JourneySampleWorldTest, ARouteTypedSteppedAndARegionsTourTickedOff)
+{
+    // Two names typed in part, Enter: the quickest way drawn and listed.
+    const LocationList& places = form->world().locations();
+    const int from = 0, to = int(places.size()) - 1;
+    const QString fromName = CodePage::decode(places[std::size_t(from)].Name);
+    const QString toName = CodePage::decode(places[std::size_t(to)].Name);
+    form->command(Command::PlanRoute)->trigger();
+    for (const bool isTo : {false, true}) {
+        QLineEdit* f = field(isTo ? "JourneyTo" : "JourneyFrom");
+        f->clear();
+        QTest::keyClicks(f, (isTo ? toName : fromName).toLower()); // as typed, in any case
+        f->completer()->popup()->hide();
+    }
+    QTest::keyClick(field("JourneyTo"), Qt::Key_Return);
+    ASSERT_EQ(journey().start, from);
+    ASSERT_EQ(journey().target, to);
+    ASSERT_TRUE(journey().reached);
+    ASSERT_FALSE(journey().legs.empty());
+    EXPECT_EQ(field("JourneyFrom")->text(), fromName);
+    EXPECT_EQ(field("JourneyTo")->text(), toName);
+    EXPECT_EQ(legs()->count(), int(journey().legs.size()));
+    EXPECT_TRUE(totals().startsWith(QStringLiteral("%1 leg").arg(journey().legs.size()))) << totals().toStdString();
+    const QImage drawn = form->canvas().backBuffer().copy();
+    int route = 0;
+    for (int y = 0; y < drawn.height(); ++y)
+        for (int x = 0; x < drawn.width(); ++x)
+            route += (drawn.pixel(x, y) | 0xff000000u) == JourneyPainter::Core;
+    EXPECT_GT(route, 20) << "the route is drawn";
+    // N steps to the first leg and centres it.
+    QTest::keyClick(legs(), Qt::Key_N);
+    EXPECT_EQ(form->journey().session().currentLeg(), 0);
+    const JourneySession::LegView at = form->journey().session().legView(0);
+    EXPECT_LE(
+        (form->view().mapToPanel(at.x, at.y) - QPoint(panel()->width() / 2, panel()->height() / 2)).manhattanLength(),
+        4);
+
+    // A tour of the unvisited places of the start's region, from the start.
+    QTest::keyClick(field("JourneyTo"), Qt::Key_Escape);
+    form->FindChosen(from);
+    form->command(Command::PlanTour)->trigger();
+    auto* sources = bar()->findChild<QComboBox*>(QStringLiteral("JourneyStops"));
+    const QByteArray region = places[std::size_t(from)].Region;
+    const int regionChoice
+        = sources->findText(QStringLiteral("Region: ") + CodePage::decode(region.trimmed()), Qt::MatchExactly);
+    ASSERT_GE(regionChoice, 0);
+    sources->setCurrentIndex(regionChoice);
+    sources->setFocus();
+    QTest::keyClick(sources, Qt::Key_Return);
+    const JourneySession& session = form->journey().session();
+    ASSERT_TRUE(session.hasTour());
+    const std::vector<int> order = session.tour().stops();
+    ASSERT_GE(order.size(), 2u);
+    for (const int stop : order) {
+        EXPECT_EQ(places[std::size_t(stop)].Region, region) << stop;
+        EXPECT_NE(places[std::size_t(stop)].Status, Visited) << stop;
+    }
+    EXPECT_TRUE(totals().startsWith(QStringLiteral("Tour of %1 stops, 0 done").arg(order.size())))
+        << totals().toStdString();
+
+    // The user ticks the second stop off: it shows as done, the order stays.
+    form->FindChosen(order[1]);
+    bar()->hide(); // out of the pointer's way; the tour stays planned
+    const Location& stop = places[std::size_t(order[1])];
+    doubleClickAt(form->view().mapToPanel(stop.X, stop.Y));
+    ASSERT_TRUE(ui().GBLoc->isEnabled());
+    QTest::mouseClick(ui().SBV, Qt::LeftButton);
+    bar()->show();
+    ASSERT_EQ(places[std::size_t(order[1])].Status, Visited);
+    form->RepaintMap();
+    EXPECT_EQ(session.tour().stops(), order);
+    EXPECT_FALSE(session.tour().done(0));
+    EXPECT_TRUE(session.tour().done(1));
+    EXPECT_TRUE(totals().startsWith(QStringLiteral("Tour of %1 stops, 1 done").arg(order.size())))
+        << totals().toStdString();
 }
 
 } // namespace
