@@ -308,7 +308,7 @@ TEST(JourneyLayer, StepsAmongLegsShorterThanTheirDiscsGiveAFreshDrawing)
         journey.legs.push_back({k, k + 1, TravelMode::Walk, 1, 1});
     const QSize panel(500, 400);
     const Viewport view = Viewport::showing(QSize(660, 760), 2, panel, 0);
-    for (const qreal ratio : {1.0, 2.0}) {
+    for (const qreal ratio : {1.0, 1.25, 2.0}) {
         SCOPED_TRACE(ratio);
         const QImage plain = map(panel, ratio);
         JourneyLayer layer;
