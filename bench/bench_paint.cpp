@@ -271,6 +271,34 @@ void BM_PaintWithRoute(benchmark::State& state)
 }
 
 /**
+ * The route's kept tiles laid over a painted frame band by band and nothing else: what
+ * laying costs per pixel it covers (ns/px), beside BM_MemcpyFrame's cost per pixel
+ * copied. The frame is not in the cache here, as it is in the paint's bands.
+ */
+void BM_LayRoute(benchmark::State& state)
+{
+    RouteView view(state);
+    JourneyLayer layer;
+    view.paintMap();
+    const QImage bare = view.buffer.copy();
+    view.paintWithRoute(layer, 1);
+    qint64 covered = 0;
+    for (int y = 0; y < bare.height(); ++y)
+        for (int x = 0; x < bare.width(); ++x)
+            covered += bare.pixel(x, y) != view.buffer.pixel(x, y);
+    std::int64_t ns = 0;
+    for (auto _ : state) {
+        const std::int64_t start = threadNs();
+        for (int y = 0; y < view.buffer.height(); y += 64)
+            layer.layOver(view.buffer, QRect(0, y, view.buffer.width(), 64));
+        ns += threadNs() - start;
+        view.done();
+    }
+    state.counters["ns/px"]
+        = benchmark::Counter(covered > 0 ? double(ns) / double(covered) : 0.0, benchmark::Counter::kAvgIterations);
+}
+
+/**
  * The first paint of a route (or of another level): every tile it crosses drawn, beside
  * BM_PaintWithRoute's laying of kept tiles. A scroll draws only the tiles it uncovers.
  */
@@ -418,6 +446,7 @@ BENCHMARK(BM_DrawImageSmooth)->Apply(levels);
 BENCHMARK(BM_Paint)->Apply(levelsModes);
 BENCHMARK(BM_PaintWithRoute)->Apply(levelsModes);
 BENCHMARK(BM_PaintWithNewRoute)->Apply(fullHdLevelsModes);
+BENCHMARK(BM_LayRoute)->Apply(levelsModes);
 BENCHMARK(BM_PaintStepToNextLeg)->Apply(fullHdLevelsModes);
 BENCHMARK(BM_MemcpyFrameRatio2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ResampleRatio2)->Apply(fullHdLevelsModes);
@@ -434,16 +463,3 @@ int main(int argc, char** argv)
     benchmark::Shutdown();
     return 0;
 }
-namespace {
-void BM_LayOnly(benchmark::State& state)
-{
-    RouteView view(state);
-    JourneyLayer layer;
-    view.paintWithRoute(layer, 1);
-    for (auto _ : state) {
-        layer.layOver(view.buffer, view.buffer.rect());
-        view.done();
-    }
-}
-} // namespace
-BENCHMARK(BM_LayOnly)->Apply(levelsModes);

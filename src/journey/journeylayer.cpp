@@ -2,6 +2,7 @@
 #include "journey/journeylayer.h"
 
 #include "journey/journeypainter.h"
+#include "map/cpufeatures.h"
 #include "map/viewport.h"
 
 #include <QPainter>
@@ -12,6 +13,10 @@
 
 #ifdef __SSE2__
 #include <emmintrin.h>
+#endif
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#include <immintrin.h>
+#define VDM_LAYER_AVX2 1
 #endif
 
 namespace vdm {
@@ -57,14 +62,45 @@ inline void copyRun(std::uint32_t* target, const std::uint32_t* source, std::siz
         target[i] = source[i];
 }
 
+#if defined(VDM_LAYER_AVX2)
+/** layRun eight pixels at a time, exactly as its four-pixel loop; returns how many it laid. */
+__attribute__((target("avx2"))) std::size_t layRunAvx2(std::uint32_t* target, const std::uint32_t* source,
+                                                       std::size_t n, std::uint32_t opaque)
+{
+    const __m256i zero = _mm256_setzero_si256(), full = _mm256_set1_epi32(255), half = _mm256_set1_epi16(0x80);
+    const __m256i alpha = _mm256_set1_epi32(int(opaque));
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + i));
+        const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(target + i));
+        __m256i ia = _mm256_sub_epi32(full, _mm256_srli_epi32(s, 24));
+        ia = _mm256_or_si256(ia, _mm256_slli_epi32(ia, 16));
+        // The unpacks work within each 128-bit half, and the pack puts the halves back.
+        __m256i lo = _mm256_mullo_epi16(_mm256_unpacklo_epi8(d, zero), _mm256_unpacklo_epi32(ia, ia));
+        __m256i hi = _mm256_mullo_epi16(_mm256_unpackhi_epi8(d, zero), _mm256_unpackhi_epi32(ia, ia));
+        lo = _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(lo, _mm256_srli_epi16(lo, 8)), half), 8);
+        hi = _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(hi, _mm256_srli_epi16(hi, 8)), half), 8);
+        const __m256i out = _mm256_or_si256(_mm256_add_epi8(s, _mm256_packus_epi16(lo, hi)), alpha);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(target + i), out);
+    }
+    return i;
+}
+#endif
+
 /**
  * Lays `n` premultiplied pixels over `target`; an opaque source pixel blends to itself,
  * so one formula serves every pixel. `opaque` goes into every result's alpha (255 for an
- * image without alpha).
+ * image without alpha). With `avx2`, eight pixels at a time.
  */
-inline void layRun(std::uint32_t* target, const std::uint32_t* source, std::size_t n, std::uint32_t opaque)
+inline void layRun(std::uint32_t* target, const std::uint32_t* source, std::size_t n, std::uint32_t opaque, bool avx2)
 {
     std::size_t i = 0;
+#if defined(VDM_LAYER_AVX2)
+    if (avx2)
+        i = layRunAvx2(target, source, n, opaque);
+#else
+    Q_UNUSED(avx2);
+#endif
 #ifdef __SSE2__
     // Four pixels at a time in 16-bit lanes, rounding exactly as byteMul does.
     const __m128i zero = _mm_setzero_si128(), full = _mm_set1_epi32(255), half = _mm_set1_epi16(0x80);
@@ -212,6 +248,7 @@ void JourneyLayer::layOver(QImage& image, const QRect& area)
     const qsizetype stride = image.bytesPerLine();
     // An opaque image keeps its alpha at 255 whatever the rounding of a blend.
     const std::uint32_t opaque = image.format() == QImage::Format_RGB32 ? 0xff000000u : 0;
+    static const bool avx2 = useAvx2();
     for (std::int64_t row = floorDiv(y0, TileSize); row <= floorDiv(y1 - 1, TileSize); ++row) {
         const std::int64_t top = row * TileSize;
         const auto rowFrom = int(std::max<std::int64_t>(y0 - top, 0));
@@ -234,7 +271,7 @@ void JourneyLayer::layOver(QImage& image, const QRect& area)
                         continue;
                     const std::uint32_t* source = t.pixels.data() + r.pixel + (a - r.x);
                     if (r.blend)
-                        layRun(line + a, source, std::size_t(b - a), opaque);
+                        layRun(line + a, source, std::size_t(b - a), opaque, avx2);
                     else
                         copyRun(line + a, source, std::size_t(b - a));
                 }
