@@ -183,15 +183,20 @@ int compareFolded(const FoldTable& fold, const std::array<std::array<char16_t, 4
 
 } // namespace
 
-// Beside each location the letter ranks of its first sixteen units, packed into two
+// Beside each location the letter ranks of its first twelve units, packed into two
 // numbers: the sort moves these small entries, and most comparisons end at the first or
 // second number. Only names equal that far are folded again, from their bytes; keeping
-// every name's ranks took a hundred megabytes at a million places.
+// every name's ranks took a hundred megabytes at a million places. An entry is 16 bytes
+// (a million of them are made while the first frame's captions are being rendered, when
+// the program holds the most it ever does at start-up): sixteen ranks made it 24.
 struct NamesToSort::Data {
     struct Entry {
-        std::uint64_t head[2];
-        int index;
+        std::uint64_t head; // ranks 1 to 8, the first in the highest byte
+        std::uint32_t tail; // ranks 9 to 12
+        std::int32_t index;
     };
+    static constexpr std::size_t Packed = 12;
+    static_assert(sizeof(Entry) == 16);
     std::shared_ptr<const FoldTable> fold;
     std::vector<Entry> entries;
     // The list's entries in file order, sorted in place at the end: no second list beside
@@ -229,32 +234,35 @@ std::vector<ListedLocation> NamesToSort::sorted() &&
     entries.resize(n);
     for (std::size_t i = 0; i < n; ++i) {
         const QByteArray& name = listed[i].name;
-        std::array<char16_t, 16 + 4> ranks{}; // the first sixteen, and room to overrun
+        std::array<char16_t, Data::Packed + 4> ranks{}; // the first twelve, and room to overrun
         std::size_t ranked = 0;
         for (const char c : name) {
-            if (ranked >= 16)
+            if (ranked >= Data::Packed)
                 break;
             const auto b = std::size_t(static_cast<unsigned char>(c));
             std::copy_n(fold.letters[b].data(), 4, ranks.data() + ranked);
             ranked += fold.length[b];
         }
+        // A padding zero past the name's end, as a shorter head has.
+        const auto rank
+            = [&](std::size_t k) -> std::uint64_t { return k < ranked && fold.ranked ? std::uint8_t(ranks[k]) : 0u; };
         Entry& e = entries[i];
-        e.index = int(i);
-        for (std::size_t word = 0; word < 2; ++word) {
-            std::uint64_t packed = 0;
-            for (std::size_t k = 0; k < 8; ++k) // a padding zero past the name's end, as a shorter head has
-                packed = packed << 8 | (word * 8 + k < ranked && fold.ranked ? std::uint8_t(ranks[word * 8 + k]) : 0u);
-            e.head[word] = packed;
-        }
+        e.index = std::int32_t(i);
+        e.head = 0;
+        for (std::size_t k = 0; k < 8; ++k)
+            e.head = e.head << 8 | rank(k);
+        e.tail = 0;
+        for (std::size_t k = 8; k < Data::Packed; ++k)
+            e.tail = std::uint32_t(e.tail << 8 | rank(k));
     }
     // A shorter head padded with zeros never sorts after a longer text it begins, so a head
     // that is smaller means a name that is smaller; equal heads compare the whole text by
     // letters, then by accents. Equal names keep file order.
     std::sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) {
-        if (a.head[0] != b.head[0])
-            return a.head[0] < b.head[0];
-        if (a.head[1] != b.head[1])
-            return a.head[1] < b.head[1];
+        if (a.head != b.head)
+            return a.head < b.head;
+        if (a.tail != b.tail)
+            return a.tail < b.tail;
         const QByteArray& na = listed[std::size_t(a.index)].name;
         const QByteArray& nb = listed[std::size_t(b.index)].name;
         if (const int byLetters = compareFolded(fold, fold.letters, na, nb))

@@ -38,7 +38,7 @@ std::vector<ListedLocation> sortedLocationNames(const LocationList& locations, c
  * The same order made in two parts, which may run on two threads one after the other:
  * making this reads every location's name (and nothing else) and takes it, shared, while
  * sorted() reads no location at all, so the locations may meanwhile change in anything but
- * their names (routes, statuses, notes), or be gone. The sort keys (24 MB at a million
+ * their names (routes, statuses, notes), or be gone. The sort keys (16 MB at a million
  * places) are made by sorted(), so names held for a sort to come cost no more than the
  * list's entries.
  */

@@ -84,6 +84,18 @@ TEST(LocationNames, SortsByFoldedNameKeepingFileOrderForEqualNames)
           "abcdefghijklmnossa"},
          {}},
         {"zero bytes past the sixteenth letter", {QByteArray("abcdefghijklmnop\0", 17), "abcdefghijklmnop"}, {1, 0}},
+        {"differences past the first twelve letters",
+         {"Abcdefghijklm", "abcdefghijklz", "ABCDEFGHIJKL", "abcdefghijkla", "abcdefghijklM"},
+         {2, 3, 0, 4, 1}},
+        {"a twelfth letter that unfolds to two",
+         {"abcdefghijk\xDF"
+          "b",
+          "abcdefghijkssa"},
+         {}},
+        {"zero bytes past the twelfth letter", {QByteArray("abcdefghijkl\0", 13), "abcdefghijkl"}, {1, 0}},
+        {"a difference in the eighth or ninth letter",
+         {"abcdefgz", "abcdefgha", "abcdefgaz", "abcdefghA"},
+         {2, 1, 3, 0}},
     };
     for (const Case& c : cases) {
         const LocationList list = named(c.names);
@@ -97,8 +109,8 @@ TEST(LocationNames, SortsByFoldedNameKeepingFileOrderForEqualNames)
 
 TEST(LocationNames, ManyGeneratedNamesSortAsTheFoldedNames)
 {
-    // Names from a small alphabet of mixed case and accents, up to half and up to more
-    // than the sixteen packed letters: many equal and many sharing their first letters,
+    // Names from a small alphabet of mixed case and accents, up to about half and up to
+    // twice the twelve packed letters: many equal and many sharing their first letters,
     // so every branch of the comparison is taken.
     const QByteArray alphabet("aAbB\xE9\xC9\x9A\x8A\xDFsS\xB5 -");
     for (const int longest : {8, 24}) {
