@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace vdm {
@@ -76,12 +77,24 @@ CaptionCache::Entry& CaptionCache::add(const QByteArray& text, QImage mask, QPoi
         ++m_generation;
     }
     const std::int64_t bytes = footprint(text, mask);
-    Entry& e = m_entries
-                   .emplace(std::move(key),
-                            Entry{text, ratio, std::move(mask), offset, advance, bytes, 0, m_zoom, where, {}})
-                   .first->second;
-    if (!e.mask.isNull())
-        e.ink = {e.mask.constBits(), e.mask.width(), e.mask.height(), e.mask.bytesPerLine()};
+    Entry& e = m_entries.emplace(std::move(key), Entry{}).first->second;
+    e.text = text;
+    e.ratio = ratio;
+    e.offset = offset;
+    e.advance = advance;
+    e.bytes = bytes;
+    e.zoom = m_zoom;
+    e.where = where;
+    if (!mask.isNull()) {
+        if (mask.format() != QImage::Format_Alpha8)
+            mask.convertTo(QImage::Format_Alpha8);
+        const int width = mask.width(), height = mask.height();
+        e.pixels.reset(new uchar[std::size_t(width) * std::size_t(height)]);
+        for (int y = 0; y < height; ++y)
+            std::memcpy(e.pixels.get() + std::size_t(y) * std::size_t(width), mask.constScanLine(y),
+                        std::size_t(width));
+        e.ink = {e.pixels.get(), width, height, width};
+    }
     m_bytes += bytes;
     return e;
 }

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <unordered_map>
 
 namespace vdm {
@@ -41,7 +42,6 @@ public:
     struct Entry {
         QByteArray text;
         qreal ratio = 1; // the device pixel ratio the mask was rendered for
-        QImage mask;     // Format_Alpha8, in device pixels
         QPoint offset;   // of the mask's top-left from the caption's top-left, in device pixels
         int advance = 0; // how far the text reaches to the right, in panel pixels
         std::int64_t bytes = 0;
@@ -50,15 +50,21 @@ public:
         int zoom = 0;
         QPoint where;
         /**
-         * The mask's rows and size, read once when it is added: a crowded paint reaches
-         * thousands of entries, and reading them from the image itself costs another
-         * trip to memory for each.
+         * The mask (coverage bytes in device pixels) as the blend reads it: where its
+         * rows lie and its size, kept in the entry, so a crowded paint reaching thousands
+         * of entries makes no other trip to memory for each.
          */
         struct Ink {
             const uchar* bits = nullptr; // null: no ink
             int width = 0, height = 0;
             qsizetype bytesPerLine = 0;
         } ink;
+        /**
+         * The mask's rows, one byte a pixel and no padding between them. A QImage per
+         * caption cost 180 bytes more (its header in an allocation of its own, and rows
+         * padded to four bytes): at a million places the cache holds tens of thousands.
+         */
+        std::unique_ptr<uchar[]> pixels;
     };
 
     explicit CaptionCache(std::int64_t floor = DefaultBudget, std::int64_t cap = MaxBudget);

@@ -168,13 +168,13 @@ TEST(CaptionCache, TheSameTextAtAnotherRatioIsAnotherCaption)
     cache.insert("Harrowmere", mask(20), {2, 2}, 2);
     EXPECT_EQ(cache.size(), 2);
     ASSERT_NE(cache.find("Harrowmere", 2), nullptr);
-    EXPECT_EQ(cache.find("Harrowmere", 2)->mask.width(), 20);
-    EXPECT_EQ(cache.find("Harrowmere")->mask.width(), 10);
+    EXPECT_EQ(cache.find("Harrowmere", 2)->ink.width, 20);
+    EXPECT_EQ(cache.find("Harrowmere")->ink.width, 10);
     EXPECT_EQ(cache.find("Harrowmere", 1.5), nullptr);
     // Replacing one ratio's caption leaves the other's.
     cache.insert("Harrowmere", mask(30), {}, 2);
     EXPECT_EQ(cache.size(), 2);
-    EXPECT_EQ(cache.find("Harrowmere")->mask.width(), 10);
+    EXPECT_EQ(cache.find("Harrowmere")->ink.width, 10);
 }
 
 TEST(CaptionCache, APaintOfTwelveThousandCaptionsKeepsThemAllForTheNext)
