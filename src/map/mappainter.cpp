@@ -735,6 +735,7 @@ struct MapPainter::Private {
     struct LevelCopy {
         QSize size;
         Resampler::Mode mode;
+        int zoom; // the level it was made for
         QImage image;
     };
     qint64 pictureKey = 0;
@@ -806,7 +807,7 @@ struct MapPainter::Private {
     };
     std::vector<AheadCursor> aheadCursors = std::vector<AheadCursor>(Viewport::HighestZoom + 1);
 
-    const QImage& levelCopy(const QImage& picture, QSize size, Resampler::Mode mode)
+    const QImage& levelCopy(const QImage& picture, QSize size, Resampler::Mode mode, int zoom)
     {
         if (picture.cacheKey() != pictureKey) {
             levels.clear();
@@ -815,8 +816,18 @@ struct MapPainter::Private {
         for (const LevelCopy& l : levels)
             if (l.size == size && l.mode == mode)
                 return l.image;
-        levels.push_back({size, mode, Resampler::scaled(picture, size, mode)});
+        levels.push_back({size, mode, zoom, Resampler::scaled(picture, size, mode)});
         return levels.back().image;
+    }
+
+    /**
+     * Lets the copies of levels more than a zoom step from `zoom` go: a zoom step finds
+     * its copy, and a big picture's copies of every shrinking level (a quarter of the
+     * picture's own bytes at 50 %) are not all held at once.
+     */
+    void forgetFarCopies(int zoom)
+    {
+        std::erase_if(levels, [zoom](const LevelCopy& l) { return std::abs(l.zoom - zoom) > 1; });
     }
 
     void useFont(const QFont& f)
@@ -1031,6 +1042,11 @@ struct MapPainter::Private {
         AheadCursor& cursor = aheadCursors[std::size_t(v.zoomIndex())];
         if (!cursor.sameView(scene, ratio))
             cursor.reset(scene, ratio);
+        // The window renders ahead a step either side of the level it shows: a pass of a
+        // level further off than those is left and its places let go.
+        for (std::size_t level = 0; level < aheadCursors.size(); ++level)
+            if (std::abs(int(level) - v.zoomIndex()) > 2)
+                aheadCursors[level] = AheadCursor{};
         const std::size_t from = cursor.visited;
         std::size_t visited = 0;
         bool done = true, full = false;
@@ -1188,9 +1204,18 @@ struct MapPainter::Private {
     }
 
     /** The whole picture at a shrinking level's scale, made once (see PicturePlan::Shrunken). */
-    const QImage& shrunkenCopy(const QImage& pic, const PicturePlan& plan)
+    /**
+     * What the picture step of `plan` reads: the shrunken copy of the scene's level (made
+     * once, see PicturePlan::Shrunken) or the picture itself. The copies of levels far
+     * from this one go first.
+     */
+    const QImage& pictureSource(const MapScene& scene, const PicturePlan& plan)
     {
-        return levelCopy(pic, plan.copySize, plan.copyMode);
+        const int zoom = scene.view.zoomIndex();
+        forgetFarCopies(zoom);
+        if (plan.kind != PicturePlan::Shrunken)
+            return scene.picture;
+        return levelCopy(scene.picture, plan.copySize, plan.copyMode, zoom);
     }
 
     /**
@@ -1206,7 +1231,7 @@ struct MapPainter::Private {
         const Pixel background = pixelOf(scene.objects.BrushBackground);
         const qreal ratio = backBuffer.devicePixelRatio();
         const PicturePlan plan = planPicture(scene.view, scene.settings, scene.picture.size(), ratio);
-        const QImage& source = plan.kind == PicturePlan::Shrunken ? shrunkenCopy(scene.picture, plan) : scene.picture;
+        const QImage& source = pictureSource(scene, plan);
         drawPicture(backBuffer, canvas, plan, source, background);
         if (ratio != 1 && clip == backBuffer.rect())
             fillPartialEdges(backBuffer, scene.view.panel(), ratio);
@@ -1299,8 +1324,7 @@ struct MapPainter::Private {
     public:
         BandedPicture(Private& d, const QImage& backBuffer, const QRect& clip, const MapScene& scene)
             : m_plan(planPicture(scene.view, scene.settings, scene.picture.size(), backBuffer.devicePixelRatio())),
-              m_source(m_plan.kind == PicturePlan::Shrunken ? &d.shrunkenCopy(scene.picture, m_plan) : &scene.picture),
-              m_background(pixelOf(scene.objects.BrushBackground))
+              m_source(&d.pictureSource(scene, m_plan)), m_background(pixelOf(scene.objects.BrushBackground))
         {
             if (m_plan.kind == PicturePlan::Shrunken || m_plan.kind == PicturePlan::Direct)
                 m_drawing.emplace(backBuffer.size(), m_plan.to, *m_source, m_plan.from, m_plan.mode, clip);

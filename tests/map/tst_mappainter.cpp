@@ -115,6 +115,32 @@ TEST(MapPainterPicture, ANewPictureReplacesTheAveragedCopy)
     EXPECT_EQ(w.painter.cacheBytes(), oneCopy);
 }
 
+TEST(MapPainterPicture, ALevelsCopyGoesTwoZoomStepsAwayAndComesBackTheSame)
+{
+    World w;
+    w.settings.ZoomLevelAA = 0;
+    w.picture = flatPicture(660, 760, 0xFF204060u);
+    for (int y = 0; y < 760; y += 7)
+        for (int x = 0; x < 660; ++x)
+            w.picture.setPixel(x, y, 0xFFFFFFFFu);
+    w.setView({330, 380}, 0, 2); // 10 %: a copy shrunk to 50 %
+    const QImage shrunk = w.paint();
+    const qint64 oneCopy = w.painter.cacheBytes();
+    EXPECT_GE(oneCopy, 330 * 380 * 4);
+    struct Step {
+        int zoom;
+        qint64 held;
+    };
+    for (const Step step : {Step{1, oneCopy}, Step{2, 0}, Step{7, 0}, Step{0, oneCopy}}) {
+        w.setView({330, 380}, step.zoom, 2);
+        const QImage painted = w.paint();
+        EXPECT_EQ(w.painter.cacheBytes(), step.held) << step.zoom;
+        if (step.zoom == 0) {
+            EXPECT_EQ(painted, shrunk); // made again, the same
+        }
+    }
+}
+
 TEST(MapPainterLocations, FrameIsTwentyBorderPixelsInTheStatusColour)
 {
     struct Case {
