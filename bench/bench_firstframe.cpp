@@ -12,7 +12,8 @@
 // leaves both cores to the program). So a frame without the map (an
 // empty panel, the map still being read) does not count, and nothing in the program is
 // told it is being measured. Each start gets empty settings folders and is killed after
-// its frame, so no start sees what another one left.
+// its frame, so no start sees what another one left. Beside the times, the peak resident
+// memory of both programs' first starts, from exec until their screens were still.
 // VDM_BENCH_WORLDS names a folder that keeps the generated worlds between runs.
 #include "benchsupport.h"
 #include "worldgen/worldgen.h"
@@ -175,7 +176,20 @@ struct Settled {
     QRect window;
     QRect probe;
     QImage pixels;
+    double peakMiB = -1; // the process's peak resident memory until then (-1: not known)
 };
+
+/** The peak resident memory of process `pid` so far (VmHWM), in MiB; -1 where the system does not tell. */
+double peakResidentMiB(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
+    return -1;
+}
 
 Settled settle(const Start& start)
 {
@@ -196,6 +210,7 @@ Settled settle(const Start& start)
             s = {window, probe, pixels};
             still.start();
         } else if (still.elapsed() >= 2000) {
+            s.peakMiB = peakResidentMiB(p.processId());
             stop(p);
             return s;
         }
@@ -268,6 +283,9 @@ void BM_ExecToFirstFrame(benchmark::State& state)
         state.SetIterationTime(bench::median(samples.figure) / 1000);
     }
     samples.report(state, "ms");
+    // From exec until the screen has been still for two seconds (the first start's).
+    state.counters["peakMiB"] = programFrame.peakMiB;
+    state.counters["floorPeakMiB"] = bareFrame.peakMiB;
 }
 BENCHMARK(BM_ExecToFirstFrame)
     ->Arg(640)
