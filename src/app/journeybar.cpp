@@ -321,7 +321,13 @@ int JourneyBar::placeIn(bool to)
     if (taken >= 0 && std::size_t(taken) < m_world.locations().size()
         && CodePage::decode(m_world.locations()[std::size_t(taken)].Name) == field->text())
         return taken;
-    return placeNamed(m_world, m_search, field->text());
+    const int named = placeNamed(m_world, m_search, field->text());
+    if (named >= 0)
+        return named;
+    // No name holds the text, yet the completion offers places for it (by their region,
+    // kind or note): Enter takes the first, as it stands at the top of the list offered.
+    const LocationSearch::Result offered = m_search.find(m_world, field->text(), 1);
+    return offered.hits.empty() ? -1 : offered.hits.front().index;
 }
 
 void JourneyBar::plan()

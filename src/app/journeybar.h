@@ -73,7 +73,11 @@ public:
     void showProblem(const QString& problem, Subject about = Subject::None);
     /** Marks leg `k` (-1: none) as the current one in the list. */
     void setCurrentLeg(int k);
-    /** The place a field names (the completion taken, else the best match of its text), or -1. */
+    /**
+     * The place a field names: the completion taken, else the place whose name its text is
+     * or holds (see placeNamed()), else the first place the completion offers for it; -1
+     * when nothing matches.
+     */
     int placeIn(bool to);
 
 signals:

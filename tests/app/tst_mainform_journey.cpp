@@ -165,15 +165,22 @@ TEST_F(JourneyTest, TheFieldsCompleteAsQuickFindMatches)
     QTest::keyClicks(from, "r"); // every one that holds an r
     EXPECT_EQ(offered->rowCount(), 4);
 
-    // What Enter plans from: the whole name in any case, else the first name that matches.
+    // What Enter plans from: the whole name in any case, else the first name that matches,
+    // else the first place offered (one whose kind, region or note matches).
     const struct {
         const char* typed;
         int place;
-    } named[] = {{"BRISK", 1}, {"isle of dunmar", 3}, {"orr", 2}, {"r", 0}, {"Zed", -1}, {"", -1}};
+    } named[] = {{"BRISK", 1}, {"isle of dunmar", 3}, {"orr", 2}, {"r", 0}, {"Zed", -1}, {"", -1}, {"TOWN", 0}};
     for (const auto& n : named) {
         from->clear();
         QTest::keyClicks(from, n.typed);
         EXPECT_EQ(bar()->placeIn(false), n.place) << n.typed;
+        // What Enter takes stands first among the names offered.
+        if (n.place >= 0) {
+            EXPECT_EQ(offered->index(0, 0).data().toString(),
+                      CodePage::decode(form->world().locations()[std::size_t(n.place)].Name))
+                << n.typed;
+        }
     }
 }
 
@@ -236,7 +243,8 @@ TEST_F(JourneyTest, AFieldShowsThePlaceThePlanUses)
         {false, nullptr, "CORRAN", "Ardel", "Corran", 2},      // another case
         {false, "bri", "orr", "Brisk", "Corran", 2},           // both fields
         {false, "isle of dunmar", "r", "Isle of Dunmar", "Ardel", 0},
-        {true, "bri", nullptr, "Brisk", nullptr, -1}, // a tour's start
+        {false, "town", "dun", "Ardel", "Isle of Dunmar", 3}, // the kind: the first place offered
+        {true, "bri", nullptr, "Brisk", nullptr, -1},         // a tour's start
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.from ? c.from : "(selected)") + " / " + (c.to ? c.to : "(tour)"));
