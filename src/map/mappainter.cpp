@@ -1523,16 +1523,16 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
     // With a layer over the map, each rectangle is composed a band at a time (the picture,
     // what lands on it, the layer), while the band is in the cache. At a ratio like 1.25 the
     // partly covered edges repeat their neighbours once the whole picture is there (see
-    // fillPartialEdges), so the layer then follows the whole rectangle.
-    // A layer that lays nothing on a rectangle leaves it painted as without one.
-    const bool bandable = scene.top && ratio == std::floor(ratio);
+    // fillPartialEdges), so the layer then follows the whole rectangle. A layer that has
+    // nothing to lay on a rectangle leaves it painted as without one, at any ratio.
+    const bool bandable = ratio == std::floor(ratio);
     for (const QRect& rect : area) {
         const Canvas canvas(backBuffer, scene.view.panel(), rect);
         if (canvas.clip().isEmpty())
             continue;
         const MapTopLayer::Readiness ready
-            = bandable ? scene.top->prepare(backBuffer, canvas.clip()) : MapTopLayer::Readiness::Nothing;
-        const bool banded = ready != MapTopLayer::Readiness::Nothing;
+            = scene.top ? scene.top->prepare(backBuffer, canvas.clip()) : MapTopLayer::Readiness::Nothing;
+        const bool laid = ready != MapTopLayer::Readiness::Nothing, banded = laid && bandable;
         std::optional<Private::BandedPicture> picture;
         if (banded)
             picture.emplace(*d, backBuffer, canvas.clip(), scene);
@@ -1561,7 +1561,7 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
                 drawRoutes(scene, panelPoints, d->overlay);
         }
         d->overlay.finish();
-        if (scene.top && !bandable)
+        if (laid && !banded)
             scene.top->layOver(backBuffer, canvas.clip());
     }
     // Only a paint of the whole panel tells what a view needs: a drag's strips hold few captions.

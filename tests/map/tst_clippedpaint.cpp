@@ -177,6 +177,12 @@ struct ComplementLayer final : MapTopLayer {
     }
 };
 
+/** A layer that has nothing to lay: laid all the same, it would complement every pixel. */
+struct AbsentLayer final : MapTopLayer {
+    Readiness prepare(QImage&, const QRect&) override { return Readiness::Nothing; }
+    void layOver(QImage& image, const QRect& area) override { ComplementLayer().layOver(image, area); }
+};
+
 TEST(ClippedPaint, ALayerOverTheMapIsLaidOnceOnEveryPixelOverEverythingElse)
 {
     // Composed a band at a time, a paint with a layer over it gives the paint without it
@@ -202,6 +208,11 @@ TEST(ClippedPaint, ALayerOverTheMapIsLaidOnceOnEveryPixelOverEverythingElse)
             layer.layOver(want, want.rect());
             const QImage got = layered.paint(scene, ratio);
             ASSERT_TRUE(got == want);
+            // A layer with nothing to lay leaves the map as painted without one.
+            AbsentLayer absent;
+            scene.top = &absent;
+            ASSERT_TRUE(layered.paint(scene, ratio) == map) << "absent";
+            scene.top = &layer;
             if (ratio != std::floor(ratio))
                 continue; // a paint of part of the panel is a whole paint there
             for (const QRegion& area : areasOf(want.size())) {
