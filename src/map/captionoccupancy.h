@@ -24,6 +24,13 @@ public:
     /** Whether the cell holding panel point `p` is taken (a point off the panel is free). */
     bool taken(QPoint p) const;
     /**
+     * Whether a claim of any box `height` pixels tall with its top-left at `topLeft` fails,
+     * however wide it is: the column of cells holding its left edge lies on the panel and
+     * one of that column's cells the box meets is taken. False when its width decides.
+     * A crowded view asks this of most of its places, so it costs what one column costs.
+     */
+    bool blocksEveryWidth(QPoint topLeft, int height) const;
+    /**
      * Takes the cells of `box` (panel pixels) unless one of those on the panel is taken
      * already; true when it took them. A box wholly off the panel takes nothing and is free.
      */

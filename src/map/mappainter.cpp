@@ -998,8 +998,11 @@ struct MapPainter::Private {
         const Settings& st = scene.settings;
         const QRect panel(QPoint(0, 0), v.panel());
         CaptionOccupancy grid(v.panel());
+        // Most places of a crowded view lie where captions were placed before them: those
+        // are left out before their caption is looked for (whose width the claim needs).
         const auto claim = [&](const QByteArray& name, int limit, QPoint at, QPoint where, Slot slot) {
-            if (name.isEmpty() || !mayReachPanel(v.panel(), at, shownChars(name, limit)) || grid.taken(at))
+            if (name.isEmpty() || !mayReachPanel(v.panel(), at, shownChars(name, limit))
+                || grid.blocksEveryWidth(at, std::max(1, lineHeight)))
                 return false;
             const CaptionCache::Entry& e = caption(name, limit, ratio, where, slot);
             return grid.claim(QRect(at.x(), at.y(), std::max(1, e.advance), std::max(1, lineHeight)));

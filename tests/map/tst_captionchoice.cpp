@@ -2,12 +2,16 @@
 // Which captions a paint draws with "Hide overlapping captions", and captions rendered
 // ahead of the paint that needs them.
 #include "map/captionoccupancy.h"
+#include "map/captionrender.h"
 #include "map/crowdworld.h"
 #include "map/mappainter.h"
 #include "map/paintfixture.h"
 
 #include <gtest/gtest.h>
 
+#include <QHash>
+
+#include <algorithm>
 #include <chrono>
 
 using namespace vdm;
@@ -25,6 +29,46 @@ QImage paintWith(const World& base, bool hide, const LocationList& locations, co
     w.settings = base.settings;
     w.settings.HideOverlappingCaptions = hide;
     return w.paint();
+}
+
+/**
+ * The names a paint of `v` with "Hide overlapping captions" leaves out, by the rule as
+ * stated, without any index or shortcut: every place whose status shows, then every marker,
+ * in file order; a caption that can reach the panel and starts on a free cell takes the
+ * cells of its box (its advance by a line) unless one of them is taken. Those left out get
+ * an empty name in the lists it returns.
+ */
+std::pair<LocationList, LocationList> withPlainPlan(const Viewport& v, const LocationList& locations,
+                                                    const LocationList& markers, const Settings& st,
+                                                    const DrawingObjects& o)
+{
+    const CaptionFont font(o.MapFont);
+    CaptionOccupancy grid(v.panel());
+    QHash<QByteArray, int> advances;
+    const auto shown = [&](const QByteArray& name, int limit, QPoint at) {
+        const QByteArray text = limit > 0 && name.size() > limit ? name.left(limit) + "..." : name;
+        const long long reach = (long long)at.x() + (text.size() + 1LL) * font.maxCharWidth + 2;
+        if (text.isEmpty() || at.y() - 2 >= v.panel().height() || at.y() + font.lineHeight + 2 < 0
+            || at.x() - 2 >= v.panel().width() || reach < 0 || grid.taken(at))
+            return false;
+        if (!advances.contains(text))
+            advances.insert(text, renderCaption(font, text, 1).advance);
+        return grid.claim(QRect(at.x(), at.y(), std::max(1, advances.value(text)), std::max(1, font.lineHeight)));
+    };
+    std::pair<LocationList, LocationList> out{locations, markers};
+    for (Location& L : out.first) {
+        const bool statusShown = (L.Status == Unvisited && st.ShowUnvisited) || (L.Status == Active && st.ShowActive)
+                                 || (L.Status == Visited && st.ShowVisited);
+        const QPoint q = v.mapToPanel(L.X, L.Y);
+        if (!v.LevelVisible(L.Level) || !statusShown || !shown(L.Name, st.TextLength, q + QPoint(4, 1)))
+            L.Name.clear();
+    }
+    for (Location& M : out.second) {
+        const QPoint q = v.mapToPanel(M.X, M.Y);
+        if (!v.LevelVisible(M.Level) || !shown(M.Name, st.MarkerLength, q + QPoint(3, 3)))
+            M.Name.clear();
+    }
+    return out;
 }
 
 } // namespace
@@ -54,6 +98,23 @@ TEST(CaptionOccupancy, AClaimFailsOnATakenCellAndTakesNothingOffThePanel)
     } points[] = {{{0, 0}, true}, {{45, 15}, true}, {{-1, 0}, false}, {{70, 30}, false}, {{1000, 1000}, false}};
     for (const auto& p : points)
         EXPECT_EQ(grid.taken(p.p), p.taken) << p.p.x() << ", " << p.p.y();
+    // Whether every box of a height at a top-left fails, whatever its width.
+    const struct {
+        QPoint topLeft;
+        int height;
+        bool blocked;
+    } columns[] = {
+        {{8, 0}, 12, true},                          // column 1, rows 0..1: (1, 1) is taken
+        {{8, 0}, 8, false},                          // row 0 alone is free: a wider box may still fail
+        {{0, -7}, 8, true},                          // rows -1..0, on the grid (0, 0)
+        {{-1, 10}, 12, false},                       // its left edge off the panel: the width decides
+        {{100, 10}, 12, false}, {{96, 40}, 1, true}, // (12, 5)
+        {{96, -20}, 30, false},                      // rows 0..1 of column 12 are free
+        {{8, 60}, 5, false},                         // below the grid
+        {{8, 8}, 0, false},
+    };
+    for (const auto& c : columns)
+        EXPECT_EQ(grid.blocksEveryWidth(c.topLeft, c.height), c.blocked) << c.topLeft.x() << ", " << c.topLeft.y();
 }
 
 TEST(HiddenCaptions, ALaterOverlappingCaptionIsLeftOutItsFrameStays)
@@ -113,6 +174,33 @@ TEST(HiddenCaptions, ACrowdedViewDrawsFewCaptionsAndTheSameEveryTime)
     off.HideOverlappingCaptions = false;
     EXPECT_FALSE(MapPainter().paint(MapScene{v, crowd.picture, crowd.locations, crowd.markers, off, o, h, &crowd.index})
                  == first);
+}
+
+TEST(HiddenCaptions, EveryLevelOfACrowdShowsWhatThePlainRuleShows)
+{
+    // The paint leaves out most places of a crowded view before looking for their
+    // captions; what it shows must be what trying every place in turn shows.
+    const test::Crowd& crowd = test::bigCrowd();
+    Settings on = test::everyOverlay();
+    on.HideOverlappingCaptions = true;
+    Settings off = on;
+    off.HideOverlappingCaptions = false;
+    const DrawingObjects o = DrawingObjects::fromSettings(on);
+    MapPainter hiding; // one painter through the levels, as the window's
+    for (int level = 0; level <= Viewport::HighestZoom; ++level) {
+        SCOPED_TRACE(level);
+        Viewport v = Viewport::showing(crowd.picture.size(), 2, {480, 300}, level);
+        v.scrollTo(QPoint(v.scrollMaximum().x() / 2, v.scrollMaximum().y() / 2));
+        GoHighlight h;
+        const QImage hidden
+            = hiding.paint(MapScene{v, crowd.picture, crowd.locations, crowd.markers, on, o, h, &crowd.index});
+        const auto [locations, markers] = withPlainPlan(v, crowd.locations, crowd.markers, on, o);
+        const long long left
+            = std::count_if(locations.begin(), locations.end(), [](const Location& L) { return !L.Name.isEmpty(); });
+        EXPECT_GT(left, 0);
+        const QImage plain = MapPainter().paint(MapScene{v, crowd.picture, locations, markers, off, o, h, nullptr});
+        EXPECT_TRUE(hidden == plain);
+    }
 }
 
 TEST(CaptionsAhead, AViewRenderedAheadPaintsWithoutRenderingAndAsACold)
