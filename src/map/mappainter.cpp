@@ -774,6 +774,8 @@ struct MapPainter::Private {
     /** With "Hide overlapping captions": the captions this paint draws (see planCaptions). */
     bool hiding = false;
     std::vector<bool> shownLocations, shownMarkers;
+    std::vector<SpatialIndex::Placed> placed; // the plan's places, reused by the next plan
+
     /**
      * Where rendering ahead for a level stopped, and for which view of it: the next slice
      * for the same view goes on from there instead of looking at every place before it
@@ -1009,14 +1011,27 @@ struct MapPainter::Private {
         };
         shownLocations.assign(scene.locations.size(), false);
         shownMarkers.assign(scene.markers.size(), false);
-        forEachLocation(scene, panel, [&](int i, const Location& L) {
+        const auto tryLocation = [&](int i, const Location& L, QPoint q) {
             const StatusStyle style = styleOf(L, scene);
             if (!v.LevelVisible(L.Level) || !(style.shown || i == highlight))
                 return;
-            const QPoint q = v.mapToPanel(L.X, L.Y);
             shownLocations[size_t(i)]
                 = claim(L.Name, st.TextLength, QPoint(q.x() + 4, q.y() + 1), QPoint(L.X, L.Y), locationSlot(scene, i));
-        });
+        };
+        if (scene.index && scene.index->coversLocations(scene.locations)) {
+            // The index's points first: a place whose caption would start in a full column
+            // is left out there, its record (a trip to memory each) never read. Every
+            // condition of a claim must hold, so the order they are asked in changes nothing.
+            const QRect area = reachArea(panel, st.TextLength, scene.index->longestLocationName());
+            scene.index->placedIn(v, mapBoxOf(v, area), placed);
+            for (const SpatialIndex::Placed& p : placed) {
+                const QPoint q = v.mapToPanel(p.x, p.y);
+                if (!grid.blocksEveryWidth(QPoint(q.x() + 4, q.y() + 1), std::max(1, lineHeight)))
+                    tryLocation(p.index, scene.locations[size_t(p.index)], q);
+            }
+        } else {
+            forEachLocation(scene, panel, [&](int i, const Location& L) { tryLocation(i, L, v.mapToPanel(L.X, L.Y)); });
+        }
         forEachMarker(scene, panel, [&](int i, const Location& M) {
             if (!v.LevelVisible(M.Level))
                 return;

@@ -108,6 +108,20 @@ void SpatialIndex::Grid::collect(const MapBox& box, std::vector<int>& out) const
     }
 }
 
+void SpatialIndex::Grid::collect(const MapBox& box, std::vector<Placed>& out) const
+{
+    if (columns == 0 || box.xlo > box.xhi || box.ylo > box.yhi)
+        return;
+    const int c0 = column(box.xlo), c1 = column(box.xhi), r0 = row(box.ylo), r1 = row(box.yhi);
+    for (int r = r0; r <= r1; ++r) {
+        const std::size_t base = std::size_t(r) * std::size_t(columns);
+        for (std::size_t at = std::size_t(start[base + std::size_t(c0)]);
+             at < std::size_t(start[base + std::size_t(c1) + 1]); ++at)
+            if (box.contains(xs[at], ys[at]))
+                out.push_back({items[at], xs[at], ys[at]});
+    }
+}
+
 // --- SpatialIndex --------------------------------------------------------------------
 
 SpatialIndex::SpatialIndex(const LocationList& locations, const LocationList& markers)
@@ -238,6 +252,13 @@ std::vector<int> SpatialIndex::locationsIn(const Viewport& view, const MapBox& b
     m_locations[std::size_t(levelSet(view))].collect(box, out);
     std::sort(out.begin(), out.end());
     return out;
+}
+
+void SpatialIndex::placedIn(const Viewport& view, const MapBox& box, std::vector<Placed>& out) const
+{
+    out.clear();
+    m_locations[std::size_t(levelSet(view))].collect(box, out);
+    std::sort(out.begin(), out.end(), [](const Placed& a, const Placed& b) { return a.index < b.index; });
 }
 
 std::vector<int> SpatialIndex::locationsNear(const MapBox& box) const

@@ -78,6 +78,15 @@ public:
 
     /** Locations whose level shows at the view's zoom and whose map point may lie in `box`, ascending. */
     std::vector<int> locationsIn(const Viewport& view, const MapBox& box) const;
+    /** A location and its map point, as the index keeps them. */
+    struct Placed {
+        std::int32_t index, x, y;
+    };
+    /**
+     * As locationsIn, with each location's map point: a caller that rejects most of them
+     * by their points alone never reads their records.
+     */
+    void placedIn(const Viewport& view, const MapBox& box, std::vector<Placed>& out) const;
     /** Locations of every level whose map point may lie in `box`, ascending (what is near, at any zoom). */
     std::vector<int> locationsNear(const MapBox& box) const;
     /** Appends the same places to `out` in no particular order, for callers that need none (no sort, no allocation). */
@@ -109,6 +118,7 @@ private:
         };
         void build(const std::vector<Point>& points, const std::vector<int>& members, double cellSize);
         void collect(const MapBox& box, std::vector<int>& out) const;
+        void collect(const MapBox& box, std::vector<Placed>& out) const;
         int column(std::int64_t x) const;
         int row(std::int64_t y) const;
     };
