@@ -1527,12 +1527,15 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
     const QPoint centre = v.panelToPicture(QPoint(v.panel().width() / 2, v.panel().height() / 2));
     d->captions.beginPaint(v.zoomIndex(), v.ScreenToMap(centre.x(), centre.y()));
     const bool whole = QRegion(backBuffer.rect()).subtracted(area).isEmpty();
+    d->hiding = scene.settings.ShowText && scene.settings.HideOverlappingCaptions;
     if (whole) {
-        if (d->mayMissMany(v, ratio))
+        // With overlapping captions hidden, a crowded view shows a few of the captions of
+        // its places: rendering all it lacks beforehand would cost many times what the
+        // plan renders, and fill the cache with captions never shown.
+        if (!d->hiding && d->mayMissMany(v, ratio))
             d->renderMissing(scene, ratio);
         d->lastWhole = Private::WholeView{v.zoomIndex(), v.scroll(), ratio};
     }
-    d->hiding = scene.settings.ShowText && scene.settings.HideOverlappingCaptions;
     if (d->hiding)
         d->planCaptions(scene, highlight, ratio);
     const bool anyRoutes = routesShown(scene.settings);
