@@ -23,6 +23,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace vdm {
 namespace {
 
@@ -448,7 +450,8 @@ bool JourneyBar::eventFilter(QObject* watched, QEvent* event)
     switch (key->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        if (!field && watched != m_query && watched != m_sources && watched != m_active)
+        if (!field && watched != m_query && watched != m_sources && watched != m_active
+            && std::find(m_modes.begin(), m_modes.end(), watched) == m_modes.end())
             return false;
         plan();
         return true;

@@ -6,6 +6,7 @@
 #include "dialogs/errorguard.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QAbstractSpinBox>
 #include <QApplication>
 #include <QAbstractItemView>
@@ -170,8 +171,10 @@ bool WindowInput::key(QWidget* watched, QKeyEvent& key)
         guarded(m_prompts, m_controls.window, [&] { emit mapEnter(); });
         return true;
     }
-    // Enter presses the focused button, as Space does.
-    if (auto* button = qobject_cast<QAbstractButton*>(watched); press && enter && button) {
+    // Enter presses the focused button, as Space does. Not a check box: there Space ticks
+    // it and Enter is the default key of the bar or box it sits in (plan, find, ...).
+    if (auto* button = qobject_cast<QAbstractButton*>(watched);
+        press && enter && button && !qobject_cast<QCheckBox*>(button)) {
         button->click();
         return true;
     }

@@ -201,6 +201,27 @@ TEST_F(JourneyTest, EnterPlansAndTheBarListsTheLegs)
     EXPECT_TRUE(totals().contains("cannot be reached")) << totals().toStdString();
 }
 
+TEST_F(JourneyTest, OnAModeBoxSpaceTogglesItAndEnterPlans)
+{
+    planTo("Isle of Dunmar");
+    ASSERT_EQ(journey().legs.size(), 3u);
+    auto* ships = bar()->findChild<QCheckBox*>(QStringLiteral("JourneyMode2"));
+    ships->setFocus();
+    ASSERT_TRUE(ships->hasFocus());
+    QTest::keyClick(ships, Qt::Key_Space);
+    EXPECT_FALSE(ships->isChecked());
+    QTest::keyClick(ships, Qt::Key_Space);
+    EXPECT_TRUE(ships->isChecked());
+
+    // Enter is the bar's own key wherever its focus is: it plans, and leaves the box alone.
+    field("JourneyTo")->setText(QStringLiteral("Brisk"));
+    ships->setFocus();
+    QTest::keyClick(ships, Qt::Key_Return);
+    EXPECT_TRUE(ships->isChecked());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return journey().target == 1; }));
+    EXPECT_EQ(journey().legs.size(), 1u);
+}
+
 TEST_F(JourneyTest, EnterPlansWhileTheCompletionIsUp)
 {
     form->FindChosen(0);
