@@ -94,7 +94,7 @@ void SpatialIndex::Grid::build(const std::vector<Point>& points, const std::vect
     }
 }
 
-void SpatialIndex::Grid::collect(const MapBox& box, std::vector<int>& out) const
+template <class Take> void SpatialIndex::Grid::forEachIn(const MapBox& box, Take take) const
 {
     if (columns == 0 || box.xlo > box.xhi || box.ylo > box.yhi)
         return;
@@ -104,22 +104,18 @@ void SpatialIndex::Grid::collect(const MapBox& box, std::vector<int>& out) const
         for (std::size_t at = std::size_t(start[base + std::size_t(c0)]);
              at < std::size_t(start[base + std::size_t(c1) + 1]); ++at)
             if (box.contains(xs[at], ys[at]))
-                out.push_back(items[at]);
+                take(at);
     }
+}
+
+void SpatialIndex::Grid::collect(const MapBox& box, std::vector<int>& out) const
+{
+    forEachIn(box, [&](std::size_t at) { out.push_back(items[at]); });
 }
 
 void SpatialIndex::Grid::collect(const MapBox& box, std::vector<Placed>& out) const
 {
-    if (columns == 0 || box.xlo > box.xhi || box.ylo > box.yhi)
-        return;
-    const int c0 = column(box.xlo), c1 = column(box.xhi), r0 = row(box.ylo), r1 = row(box.yhi);
-    for (int r = r0; r <= r1; ++r) {
-        const std::size_t base = std::size_t(r) * std::size_t(columns);
-        for (std::size_t at = std::size_t(start[base + std::size_t(c0)]);
-             at < std::size_t(start[base + std::size_t(c1) + 1]); ++at)
-            if (box.contains(xs[at], ys[at]))
-                out.push_back({items[at], xs[at], ys[at]});
-    }
+    forEachIn(box, [&](std::size_t at) { out.push_back({items[at], xs[at], ys[at]}); });
 }
 
 // --- SpatialIndex --------------------------------------------------------------------

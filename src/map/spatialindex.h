@@ -119,6 +119,8 @@ private:
         void build(const std::vector<Point>& points, const std::vector<int>& members, double cellSize);
         void collect(const MapBox& box, std::vector<int>& out) const;
         void collect(const MapBox& box, std::vector<Placed>& out) const;
+        /** Calls `take(at)` for each slot of `items` whose point lies in `box`, cell by cell. */
+        template <class Take> void forEachIn(const MapBox& box, Take take) const;
         int column(std::int64_t x) const;
         int row(std::int64_t y) const;
     };
