@@ -248,11 +248,14 @@ void JourneyBar::edited(Subject subject)
 {
     if (m_problem == Subject::None || subject != m_problem)
         return;
-    m_problem = Subject::None;
-    m_totals->clear();
-    setAccessibleNameIfChanged(*m_totals, QStringLiteral("Journey totals"));
-    followPanel();
+    showNothing();
     emit problemGone();
+}
+
+void JourneyBar::showNothing()
+{
+    showProblem(QString());
+    setAccessibleNameIfChanged(*m_totals, QStringLiteral("Journey totals"));
 }
 
 void JourneyBar::openTour(int from, const QStringList& sources, const QString& query)
@@ -280,6 +283,7 @@ void JourneyBar::closeBar()
 {
     const bool wasOpen = isVisible();
     hideBar();
+    showNothing(); // the journey goes with the bar: opened again, it lists none
     if (wasOpen)
         emit closed();
 }

@@ -110,6 +110,8 @@ private:
     void fill(bool to, int place);
     /** The user changed what `subject` names: a problem about it goes. */
     void edited(Subject subject);
+    /** No totals, no legs, nothing to copy: no journey is planned. */
+    void showNothing();
 
     const World& m_world;
     LocationSearch m_search;

@@ -131,11 +131,19 @@ TEST_F(JourneyTest, TabGoesThroughTheBarInTheOrderItReads)
          {"JourneyFrom", "JourneyStops", "JourneyQuery", "JourneyActive", "JourneyMode0", "JourneyMode1",
           "JourneyMode2", "JourneyMode3", "JourneyShowLegs", "JourneyCopy", "JourneyLegs", "JourneyClose"}},
     };
-    planTo("Isle of Dunmar"); // the legs list and the buttons enabled
     for (const auto& b : bars) {
         SCOPED_TRACE(b.tour ? "tour" : "route");
-        form->command(b.tour ? Command::PlanTour : Command::PlanRoute)->trigger();
+        // A journey planned: the legs list and the buttons enabled.
+        if (b.tour) {
+            form->FindChosen(0);
+            form->command(Command::PlanTour)->trigger();
+            QTest::keyClicks(field("JourneyQuery"), "r");
+            QTest::keyClick(field("JourneyQuery"), Qt::Key_Return);
+        } else {
+            planTo("Isle of Dunmar");
+        }
         ASSERT_TRUE(bar()->isVisible());
+        ASSERT_GT(legs()->count(), 0);
         QWidget* first = bar()->findChild<QWidget*>(QLatin1String(b.order.front()));
         first->setFocus(Qt::TabFocusReason);
         ASSERT_TRUE(QTest::qWaitFor([&] { return first->hasFocus(); }));
@@ -598,6 +606,13 @@ TEST_F(JourneyTest, EscapeClosesTheBarAndTakesTheDrawingAway)
     EXPECT_FALSE(bar()->isVisible());
     EXPECT_TRUE(journey().legs.empty());
     EXPECT_EQ(rgb(form->canvas().backBuffer()), rgb(before));
+    // Opened again, for a route or a tour, the bar lists no journey that is gone.
+    for (const Command open : {Command::PlanRoute, Command::PlanTour}) {
+        form->command(open)->trigger();
+        EXPECT_TRUE(totals().isEmpty()) << totals().toStdString();
+        EXPECT_EQ(legs()->count(), 0);
+        EXPECT_FALSE(bar()->findChild<QPushButton*>(QStringLiteral("JourneyCopy"))->isEnabled());
+    }
 }
 
 TEST_F(JourneyTest, ARouteChangesNoStoredByteBeyondTheViewShown)
