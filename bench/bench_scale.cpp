@@ -343,6 +343,30 @@ void BM_FirstVisitAhead(benchmark::State& state)
     reportCache(state, rig);
 }
 
+/** The steps of a drag: each one's paint beside a frame copy, and how many moved a kept paint. */
+struct DragSteps {
+    FrameCopy floor;
+    Samples samples;
+    double moved = 0;
+
+    template <class Paint> void add(PaintRig& rig, const Paint& paint)
+    {
+        samples.add(rig.cost.measure([&] {
+            const ScrollReuse::Kind kind = paint();
+            moved += kind == ScrollReuse::Kind::Moved || kind == ScrollReuse::Kind::Kept;
+            benchmark::DoNotOptimize(rig.buffer.constBits());
+        }),
+                    floor());
+    }
+    void report(benchmark::State& state, PaintRig& rig) const
+    {
+        const double count = double(samples.figure.size());
+        samples.report(state);
+        reportCache(state, rig);
+        state.counters["moved"] = count > 0 ? moved / count : 0;
+    }
+};
+
 void BM_DragStep(benchmark::State& state)
 {
     PaintRig rig(scaledWorld(Counts[state.range(0)]));
@@ -351,24 +375,14 @@ void BM_DragStep(benchmark::State& state)
     const std::uint64_t revision = 1; // the world stays as it is through the drag
     const auto paint = [&] { return reuse.paint(*rig.painter, rig.buffer, rig.scene(v), revision); };
     paint(); // the view the drag starts from, as the window last painted it
-    FrameCopy floor;
-    Samples samples;
-    double moved = 0;
+    DragSteps steps;
     bool forth = true;
     for (auto _ : state) {
         v.scrollBy(forth ? QPoint(7, 5) : QPoint(-7, -5));
         forth = !forth;
-        samples.add(rig.cost.measure([&] {
-            const ScrollReuse::Kind kind = paint();
-            moved += kind == ScrollReuse::Kind::Moved || kind == ScrollReuse::Kind::Kept;
-            benchmark::DoNotOptimize(rig.buffer.constBits());
-        }),
-                    floor());
+        steps.add(rig, paint);
     }
-    const double steps = double(samples.figure.size());
-    samples.report(state);
-    reportCache(state, rig);
-    state.counters["moved"] = steps > 0 ? moved / steps : 0;
+    steps.report(state, rig);
 }
 
 /**
@@ -384,9 +398,7 @@ void BM_DragOnward(benchmark::State& state)
     ScrollReuse reuse;
     const auto paint = [&] { return reuse.paint(*rig.painter, rig.buffer, rig.scene(v), 1); };
     paint();
-    FrameCopy floor;
-    Samples samples;
-    double moved = 0;
+    DragSteps steps;
     for (auto _ : state) {
         state.PauseTiming();
         if (v.scroll() + QPoint(7, 5)
@@ -397,17 +409,9 @@ void BM_DragOnward(benchmark::State& state)
         }
         state.ResumeTiming();
         v.scrollBy(QPoint(7, 5));
-        samples.add(rig.cost.measure([&] {
-            const ScrollReuse::Kind kind = paint();
-            moved += kind == ScrollReuse::Kind::Moved || kind == ScrollReuse::Kind::Kept;
-            benchmark::DoNotOptimize(rig.buffer.constBits());
-        }),
-                    floor());
+        steps.add(rig, paint);
     }
-    const double steps = double(samples.figure.size());
-    samples.report(state);
-    reportCache(state, rig);
-    state.counters["moved"] = steps > 0 ? moved / steps : 0;
+    steps.report(state, rig);
 }
 
 void BM_ZoomStep(benchmark::State& state)
