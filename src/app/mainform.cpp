@@ -9,6 +9,7 @@
 #include "app/focuschain.h"
 #include "app/journeybar.h"
 #include "app/journeycommands.h"
+#include "app/navigatorview.h"
 #include "app/orientationcommands.h"
 #include "app/formlayout.h"
 #include "app/historyactions.h"
@@ -153,6 +154,7 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
     m_hover.setPlaceFilter(&m_orientation->filter());
     m_progressLine->setPlaceFilter(&m_orientation->filter());
     m_journey->setPlaceFilter(&m_orientation->filter());
+    m_orientation->navigator().keepClearOf(&m_journey->bar());
     // The lists that grow as the user works stand beside the commands they belong to.
     m_commands->insertSubmenu(Command::DeleteBookmark, m_orientation->bookmarksMenu());
     m_commands->insertSubmenu(Command::OpenWorld, m_orientation->recentMenu());

@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <QWheelEvent>
 
+#include <algorithm>
+
 namespace vdm {
 
 NavigatorView::NavigatorView(QWidget* mapPanel, const Viewport& view)
@@ -26,7 +28,24 @@ NavigatorView::NavigatorView(QWidget* mapPanel, const Viewport& view)
 void NavigatorView::followPanel()
 {
     const QSize size = Navigator::overviewSize(m_view.picture(), m_view.mapScale()) + QSize(2, 2); // a border
-    setGeometry(m_panel->width() - size.width() - Margin, Margin, size.width(), size.height());
+    QRect place(QPoint(m_panel->width() - size.width() - Margin, Margin), size);
+    // The bar and the panel are siblings: the bar's place in the panel's coordinates.
+    if (m_clearOf && !m_clearOf->isHidden() && m_clearOf->parentWidget() == m_panel->parentWidget()) {
+        const QRect bar = m_clearOf->geometry().translated(-m_panel->pos());
+        // Below it, as far as the panel lets the whole overview show.
+        if (bar.intersects(place))
+            place.moveTop(
+                std::max(Margin, std::min(bar.bottom() + 1 + Margin, m_panel->height() - size.height() - Margin)));
+    }
+    setGeometry(place);
+}
+
+void NavigatorView::keepClearOf(const QWidget* bar)
+{
+    m_clearOf = bar;
+    // Watching the bar's showing, hiding and resizing changes nothing of it.
+    const_cast<QWidget*>(bar)->installEventFilter(this);
+    followPanel();
 }
 
 const QImage& NavigatorView::overview()
@@ -144,6 +163,17 @@ bool NavigatorView::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_panel && event->type() == QEvent::Resize)
         followPanel();
+    else if (watched == m_clearOf)
+        switch (event->type()) {
+        case QEvent::Show:
+        case QEvent::Hide:
+        case QEvent::Move:
+        case QEvent::Resize:
+            followPanel();
+            break;
+        default:
+            break;
+        }
     return QWidget::eventFilter(watched, event);
 }
 

@@ -13,7 +13,9 @@ namespace vdm {
  * panel's top-right corner, the visible part framed. A click centres the view there, a
  * drag moves the frame and the view with it, the wheel zooms; from the keyboard the
  * arrows move the frame by a quarter of itself and plus and minus zoom. What each of
- * these does to the view is Navigator's; this widget only asks and shows.
+ * these does to the view is Navigator's; this widget only asks and shows. A bar floating
+ * over the same corner (the journey bar) would hide it: while one is shown there, the
+ * overview stands below it.
  */
 class NavigatorView : public QWidget {
     Q_OBJECT
@@ -33,6 +35,8 @@ public:
     }
     /** Where the overview sits, in the panel's coordinates. */
     void followPanel();
+    /** `bar` floats over the panel's top-right corner: the overview moves below it while it shows. */
+    void keepClearOf(const QWidget* bar);
 
 signals:
     /** The view should scroll to this position (the viewport clamps it as always). */
@@ -54,6 +58,7 @@ private:
     const QImage& overview();
 
     QWidget* m_panel;
+    const QWidget* m_clearOf = nullptr; // the bar over the same corner, if any
     const Viewport& m_view;
     const QImage* m_pictureSource = nullptr;
     Navigator m_navigator;

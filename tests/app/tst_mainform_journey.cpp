@@ -5,6 +5,7 @@
 #include "app/journeybar.h"
 #include "app/journeycommands.h"
 #include "app/mainformfixture.h"
+#include "app/navigatorview.h"
 #include "app/windowcommands.h"
 #include "common/testutils.h"
 #include "data/codepage.h"
@@ -450,6 +451,34 @@ TEST_F(JourneyTest, TheBarKeepsToOneRowOfFieldsAndItsLegsFoldAway)
     fold->setFocus();
     QTest::keyClick(fold, Qt::Key_Space);
     EXPECT_TRUE(legs()->isVisible());
+}
+
+TEST_F(JourneyTest, TheNavigatorStandsBelowTheBarWhileItShows)
+{
+    // Both keep to the panel's top-right corner; the overview gives way to the bar as it
+    // opens, grows with its legs, folds them and closes.
+    form->resize(800, 700);
+    form->command(Command::Navigator)->trigger();
+    const NavigatorView& nav = form->orientation().navigator();
+    ASSERT_TRUE(nav.isVisible());
+    const auto barOnPanel
+        = [&] { return QRect(panel()->mapFromGlobal(bar()->mapToGlobal(QPoint(0, 0))), bar()->size()); };
+    const auto clearOfTheBar = [&] {
+        QCoreApplication::processEvents();
+        return nav.geometry().top() == barOnPanel().bottom() + 1 + NavigatorView::Margin
+               && nav.geometry().right() == panel()->width() - 1 - NavigatorView::Margin;
+    };
+    EXPECT_EQ(nav.geometry().top(), NavigatorView::Margin);
+    planTo("Isle of Dunmar");
+    ASSERT_TRUE(legs()->isVisible());
+    EXPECT_TRUE(clearOfTheBar()) << "below the bar with its legs";
+    auto* fold = bar()->findChild<QToolButton*>(QStringLiteral("JourneyShowLegs"));
+    fold->setFocus();
+    QTest::keyClick(fold, Qt::Key_Space);
+    EXPECT_TRUE(clearOfTheBar()) << "up with the folded bar";
+    QTest::keyClick(fold, Qt::Key_Escape);
+    ASSERT_FALSE(bar()->isVisible());
+    EXPECT_EQ(nav.geometry().top(), NavigatorView::Margin) << "back in the corner";
 }
 
 TEST_F(JourneyTest, NAndPStepThroughTheLegsFromEveryControlOfTheBarAndCentreEach)
