@@ -63,6 +63,12 @@ void reserveForTheRest(LocationList& out, qsizetype bytesRead, qsizetype bytesLe
  * growing at a bound, after which a new text gets a copy of its own (in the arena, so
  * still no allocation of its own), so a file whose texts never repeat costs no more than
  * its names do.
+ *
+ * A million records look up two texts each, in no order, while the reader streams past
+ * them: the table's memory is kept compact, so more of it stays in the processor's cache.
+ * A slot is a tag and an index (8 bytes, where a slot holding the text took 32), and the
+ * kept texts lie together in blocks of their own; among the names, one look-up could miss
+ * the cache three times (the slot, the text, its block's reference count).
  */
 class SharedTexts {
 public:
@@ -71,17 +77,17 @@ public:
     {
         if (text.isEmpty())
             return {};
-        const std::size_t hash = qHash(text);
+        const auto hash = std::uint32_t(qHash(text));
         Slot& slot = m_slots[slotOf(text, hash)];
-        if (!slot.text.isNull())
-            return slot.text;
-        QByteArray copy = m_arena.copy(text);
-        if (m_count < kMaxTexts) {
-            slot = Slot{hash, copy};
-            if (++m_count * 2 > m_slots.size())
-                grow();
-        }
-        return copy;
+        if (slot.index != 0)
+            return m_texts[slot.index - 1];
+        if (m_texts.size() >= kMaxTexts)
+            return m_arena.copy(text);
+        m_texts.push_back(m_kept.copy(text));
+        slot = Slot{hash, std::uint32_t(m_texts.size())};
+        if (m_texts.size() * 2 > m_slots.size())
+            grow();
+        return m_texts.back();
     }
 
 private:
@@ -89,17 +95,17 @@ private:
     // Open addressing, at most half full: a look-up mostly reads one slot, where a node-based
     // table chased a pointer per record (two texts a record, a million records).
     struct Slot {
-        std::size_t hash = 0;
-        QByteArray text; // null: empty
+        std::uint32_t hash = 0;
+        std::uint32_t index = 0; // into m_texts, from 1; 0: empty
     };
 
     /** The slot holding `text`, or the empty one where it would go. */
-    std::size_t slotOf(QByteArrayView text, std::size_t hash) const
+    std::size_t slotOf(QByteArrayView text, std::uint32_t hash) const
     {
         const std::size_t mask = m_slots.size() - 1;
         for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
             const Slot& slot = m_slots[at];
-            if (slot.text.isNull() || (slot.hash == hash && slot.text == text))
+            if (slot.index == 0 || (slot.hash == hash && m_texts[slot.index - 1] == text))
                 return at;
         }
     }
@@ -107,14 +113,15 @@ private:
     void grow()
     {
         std::vector<Slot> old = std::exchange(m_slots, std::vector<Slot>(m_slots.size() * 2));
-        for (Slot& slot : old)
-            if (!slot.text.isNull())
-                m_slots[slotOf(slot.text, slot.hash)] = std::move(slot);
+        for (const Slot& slot : old)
+            if (slot.index != 0)
+                m_slots[slotOf(m_texts[slot.index - 1], slot.hash)] = slot;
     }
 
-    TextArena& m_arena;
+    TextArena& m_arena; // the records' own texts, where a text past the bound goes
+    TextArena m_kept;   // the texts the table keeps, side by side
+    std::vector<QByteArray> m_texts;
     std::vector<Slot> m_slots;
-    std::size_t m_count = 0;
 };
 
 /**

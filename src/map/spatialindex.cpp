@@ -182,11 +182,23 @@ void SpatialIndex::takePlaces(SpatialIndex&& other)
 void SpatialIndex::setRoutes(const LocationList& locations)
 {
     // Routes: every one the painter can draw, in its drawing order.
+    const auto drawable = [&](const Route& r) {
+        return r.Kind >= Skarnel && r.Kind <= MagesGuild && r.Target >= 0 && std::size_t(r.Target) < locations.size();
+    };
+    // Counted first, so the list is made at its size: grown step by step, a million places'
+    // routes would fill fresh pages for every size on the way (twice the list's own pages,
+    // each one zeroed by the system), and hold two lists at once while moving.
+    std::size_t count = 0;
+    for (const Location& a : locations)
+        count += std::size_t(std::count_if(a.Routes.begin(), a.Routes.end(), drawable));
     m_segments.clear();
+    if (m_segments.capacity() > 2 * count)
+        m_segments.shrink_to_fit(); // a list read again with far fewer routes gives the rest back
+    m_segments.reserve(count);
     for (std::size_t i = 0; i < locations.size(); ++i) {
         const Location& a = locations[i];
         for (const Route& r : a.Routes) {
-            if (r.Kind < Skarnel || r.Kind > MagesGuild || r.Target < 0 || std::size_t(r.Target) >= locations.size())
+            if (!drawable(r))
                 continue;
             const Location& b = locations[std::size_t(r.Target)];
             m_segments.push_back({std::int32_t(i), r.Target, r.Kind, a.X, a.Y, b.X, b.Y});

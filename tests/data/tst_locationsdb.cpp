@@ -251,8 +251,9 @@ TEST(LocationsDb, DuplicateNamesBothKept)
 TEST(LocationsDb, ManyRecordsReadAsEachAlone)
 {
     // Long files read exactly as their records do one by one, whether their regions
-    // repeat, never repeat (more of them than the reader shares) or the records give way
-    // to a long tail of other lines or a conversion error.
+    // repeat, never repeat (more of them than the reader shares), repeat past that bound
+    // (those it kept are still shared) or the records give way to a long tail of other
+    // lines or a conversion error.
     const struct {
         int records;
         int regions;
@@ -262,6 +263,7 @@ TEST(LocationsDb, ManyRecordsReadAsEachAlone)
         {1000, 7, {}, {}},
         {9500, 9500, {}, {}},
         {70000, 70000, {}, {}},
+        {140000, 70000, {}, {}},
         {70, 3, QByteArray(200000, '\n'), {}},
         {300, 2, record("loc", "Z", "0", "1;2"), "'1;2' is not a valid integer value"},
     };

@@ -267,7 +267,7 @@ TEST(SpatialIndex, RoutesComeInDrawingOrderAndOnlyThoseOfANetwork)
     list[3].X = 170000;
     list[0].Routes = {{1, Skarnel}, {9, Ship}, {2, 0}, {3, MagesGuild}};
     list[2].Routes = {{1, Ship}, {0, 7}};
-    const SpatialIndex index(list, {});
+    SpatialIndex index(list, {});
     const auto all = index.routesIn({INT_MIN, INT_MAX, INT_MIN, INT_MAX});
     ASSERT_EQ(all.size(), 3u);
     EXPECT_EQ(std::pair(all[0]->from, all[0]->target), std::pair(0, 1));
@@ -278,4 +278,14 @@ TEST(SpatialIndex, RoutesComeInDrawingOrderAndOnlyThoseOfANetwork)
     ASSERT_EQ(far.size(), 1u);
     EXPECT_EQ(far[0]->target, 3);
     EXPECT_TRUE(index.routesIn({-50000, -40000, -100, 100}).empty());
+    // Read again with one route left: only that one is found, and the routes' list gives
+    // back the room it no longer needs.
+    const std::int64_t before = index.bytes();
+    list[0].Routes.clear();
+    list[2].Routes = {{1, Ship}};
+    index.setRoutes(list);
+    const auto left = index.routesIn({INT_MIN, INT_MAX, INT_MIN, INT_MAX});
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(std::pair(left[0]->from, left[0]->target), std::pair(2, 1));
+    EXPECT_LT(index.bytes(), before);
 }
