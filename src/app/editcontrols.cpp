@@ -102,10 +102,12 @@ void EditControls::fillList()
     m_listWaiting = m_world.ordersListAside();
     m_firstWanted = false;
     QObject::disconnect(m_orderAfterPaint);
+    // Queued: the painted frame goes to the screen before the names for the order are read
+    // (a few dozen milliseconds of this thread at a million places).
     if (m_listWaiting)
         m_orderAfterPaint = QObject::connect(
             m_widgets.mapPanel, &TMapPanel::painted, m_widgets.list, [this] { m_world.orderListAside(); },
-            Qt::SingleShotConnection);
+            Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
     m_widgets.list->setEnabled(!m_listWaiting);
     const QSignalBlocker blocker(m_widgets.list);
     static_cast<LocationListModel*>(m_widgets.list->model())

@@ -82,39 +82,17 @@ struct World::ListAside {
     QPointer<WorldEvents> events;
     bool ended = false;
     bool told = false;
-    // A sort started while the first frame is being made waits until it is shown (see
-    // go): on two cores it would take a third of the time the worker and the window's
-    // thread have for that frame, for a list not shown before it.
-    std::mutex gate;
-    std::condition_variable opened;
-    bool going = false; // guarded by `gate`
-    bool wanted = true; // guarded by `gate`: false once the order is no longer wanted
+    // False once the order is no longer wanted (its world gone, or its list read again): a
+    // sort not yet begun then ends without sorting.
+    std::atomic<bool> wanted{true};
     ~ListAside()
     {
-        go(false);
+        wanted = false;
         if (thread.joinable())
             thread.join();
     }
-    /** Lets a waiting sort run; without `sort` it ends without sorting. */
-    void go(bool sort = true)
-    {
-        {
-            const std::lock_guard lock(gate);
-            going = true;
-            wanted = wanted && sort;
-        }
-        opened.notify_all();
-    }
-    /** Waits until the sort may run; false when it is no longer wanted. */
-    bool mayGo()
-    {
-        std::unique_lock lock(gate);
-        opened.wait(lock, [this] { return going; });
-        return wanted;
-    }
     std::shared_ptr<const std::vector<ListedLocation>> take()
     {
-        go();
         if (thread.joinable())
             thread.join();
         return std::move(listed);
@@ -126,13 +104,9 @@ struct World::ListAside {
         if (events && !std::exchange(told, true))
             emit events->listOrdered();
     }
-    /**
-     * The order is now `now`'s: it hears of it, also when the thread ended before. Asked
-     * once the first frame is shown, so a sort still waiting runs now.
-     */
+    /** The order is now `now`'s: it hears of it, also when the thread ended before. */
     void follow(WorldEvents* now)
     {
-        go();
         if (events == now)
             return;
         events = now;
@@ -141,20 +115,16 @@ struct World::ListAside {
             QMetaObject::invokeMethod(
                 &notifier, [this] { tell(); }, Qt::QueuedConnection);
     }
-    /**
-     * Sorts `names` on a thread of its own; `to` hears listOrdered when it is done. With
-     * `held`, the sort waits for go() (the first frame shown, or the list wanted).
-     */
-    static std::unique_ptr<ListAside> start(NamesToSort names, WorldEvents* to, bool held = false);
+    /** Sorts `names` on a thread of its own; `to` hears listOrdered when it is done. */
+    static std::unique_ptr<ListAside> start(NamesToSort names, WorldEvents* to);
 };
 
-std::unique_ptr<World::ListAside> World::ListAside::start(NamesToSort names, WorldEvents* to, bool held)
+std::unique_ptr<World::ListAside> World::ListAside::start(NamesToSort names, WorldEvents* to)
 {
     auto aside = std::make_unique<ListAside>();
     aside->events = to;
-    aside->going = !held;
     aside->thread = std::thread([aside = aside.get(), names = std::move(names)]() mutable {
-        if (!aside->mayGo())
+        if (!aside->wanted)
             return; // nothing tells of an order no one waits for
         try {
             aside->listed = std::make_shared<const std::vector<ListedLocation>>(std::move(names).sorted());
@@ -199,11 +169,11 @@ struct World::ReadAhead {
     std::size_t listAsideFrom = kListOrderedAsideFrom; // a list this long is ordered aside (see orderListAside)
     // The places' grids of such a list are made by whoever claims them first, as the list
     // above: the owner, waiting for the worker with nothing else to do, beside the worker's
-    // later steps (they change no level, point or name); else the worker at its end.
+    // later steps (they change no level, point or name); else the worker at its end. Its
+    // order is made after the first frame (see orderListAside).
     bool placesPending = false; // guarded by `progress` until locationsRead
     std::atomic<bool> placesClaimed{false};
     std::optional<SpatialIndex> places;                // made by the owner
-    std::unique_ptr<ListAside> aside;                  // the list's order, started by the owner once it has made them
     std::optional<NamesToSort> names;                  // read by the worker; guarded by `progress`
     std::optional<std::vector<ListedLocation>> listed; // made by the owner
     std::mutex progress;
@@ -234,7 +204,7 @@ struct World::ReadAhead {
         }
         progressed.notify_all();
     }
-    void makeListAlongside(WorldEvents* events);
+    void makeListAlongside();
     void readNames();
     void readUserDataEarly();
     void forgetUserData();
@@ -362,7 +332,7 @@ void World::ReadAhead::forgetUserData()
     userNotices.clear();
 }
 
-void World::ReadAhead::makeListAlongside(WorldEvents* events)
+void World::ReadAhead::makeListAlongside()
 {
     std::unique_lock lock(progress);
     ownerWaiting = true;
@@ -373,12 +343,11 @@ void World::ReadAhead::makeListAlongside(WorldEvents* events)
     // Only the levels, points and names' lengths are read here; the worker changes none.
     if (read && indexPlaces && !placesClaimed.exchange(true))
         places.emplace().setPlaces(staged.m_locations);
-    // Then the names for the list's order, read now while this thread would wait idle;
-    // the sort itself runs on a thread of its own once the first frame is shown.
-    if (read && indexPlaces) {
-        aside = ListAside::start(NamesToSort(staged.m_locations), events, true);
+    // Such a list's order waits for the first frame: reading its names now would give this
+    // thread a share of the two cores the worker's readers need, and 32 MB of fresh pages
+    // at a million places, while the first frame waits for them.
+    if (read && indexPlaces)
         return;
-    }
     // Only the names of the list are read here; the worker touches the other fields only.
     if (read && !listClaimed.exchange(true)) {
         listed = sortedLocationNames(staged.m_locations);
@@ -554,7 +523,7 @@ bool World::takeAhead(Step step, bool* found)
         return false;
     ReadAhead& ahead = *m_ahead;
     if (step == LocationsStep && ahead.next == LocationsStep && ahead.worker.joinable())
-        ahead.makeListAlongside(m_events.object.get()); // rather than wait idle for the worker
+        ahead.makeListAlongside(); // rather than wait idle for the worker
     if (ahead.worker.joinable())
         ahead.worker.join();
     bool usable = ahead.next == step && ahead.holds(step);
@@ -584,7 +553,6 @@ bool World::takeAhead(Step step, bool* found)
         if (ahead.places)
             m_index.takePlaces(std::move(*ahead.places));
         dropListAside();
-        m_listAside = std::move(ahead.aside);
         if (m_locations.size() >= m_listAsideFrom)
             m_listed.reset(); // ordered aside after the first frame, whatever the worker made
         else if (ahead.listed)

@@ -121,11 +121,10 @@ public:
     std::shared_ptr<const std::vector<ListedLocation>> sharedListedLocations() const;
     /**
      * From this many places on, the first frame never waits for the list's order: it is
-     * made on a thread of its own, by orderListAside(). The read-ahead's owner reads the
-     * names for it while the worker reads on, and its sort then waits for orderListAside()
-     * (or sharedListedLocations()), so it never takes a core from the first frame. A smaller world's order
-     * is made as it always was (0.3 s of sorting at a million places, a few milliseconds
-     * at a few thousand).
+     * made on a thread of its own, by orderListAside(), or when sharedListedLocations()
+     * first asks for it, so it never takes a core or fresh memory from the first frame. A
+     * smaller world's order is made as it always was (0.3 s of sorting at a million places,
+     * a few milliseconds at a few thousand).
      */
     static constexpr std::size_t kListOrderedAsideFrom = 100000;
     /** Another size from which to order the list aside (tests, benchmarks). */
@@ -134,12 +133,13 @@ public:
     bool listOrdered() const { return m_listed != nullptr; }
     /** The list's order is not made, and this world is long enough to have it made aside. */
     bool ordersListAside() const { return !m_listed && m_locations.size() >= m_listAsideFrom; }
+    /** orderListAside() started the order, and it has not been taken into the list yet. */
+    bool orderingListAside() const { return m_listAside != nullptr; }
     /**
-     * When ordersListAside(), starts making the list's order on a thread of its own (once,
-     * and not again after the read-ahead prepared it: then its waiting sort runs); WorldEvents::listOrdered then tells
-     * when it is ready, and
-     * sharedListedLocations() waits for it rather than sorting again. Reading the names for
-     * it takes a few dozen milliseconds here, so call it once the first frame is shown.
+     * When ordersListAside(), starts making the list's order on a thread of its own (once);
+     * WorldEvents::listOrdered then tells when it is ready, and sharedListedLocations()
+     * waits for it rather than sorting again. Reading the names for it takes a few dozen
+     * milliseconds here, so call it once the first frame is on the screen.
      */
     void orderListAside() const;
     const LocationList& markers() const { return m_markers; }

@@ -170,6 +170,23 @@ TEST_F(ListAsideTest, TheListFillsOnceOrderedAndSelectsItsFirstName)
     EXPECT_EQ(ui().GBLoc->title(), QStringLiteral(" Alpha "));
 }
 
+TEST_F(ListAsideTest, TheOrderIsStartedOnceTheFirstFrameIsOut)
+{
+    openAside();
+    // Heard after the list's own handler of the same paint: the order is not started
+    // within the paint, which hands its frame to the screen first.
+    int paints = 0;
+    bool startedInThePaint = false;
+    QObject::connect(ui().PanelMap, &TMapPanel::painted, form.get(), [&] {
+        if (paints++ == 0)
+            startedInThePaint = form->world().orderingListAside();
+    });
+    ASSERT_TRUE(listReady());
+    EXPECT_GE(paints, 1);
+    EXPECT_FALSE(startedInThePaint);
+    EXPECT_EQ(ui().CBLoc->count(), 2);
+}
+
 TEST_F(ListAsideTest, WhatNeedsTheListMeanwhileWaitsForIt)
 {
     openAside();

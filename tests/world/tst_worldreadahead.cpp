@@ -387,14 +387,15 @@ TEST_F(ReadAheadChangeTest, AListOrderedAsideIsAwaitedDroppedOrLeftSoundly)
         EXPECT_EQ(world->listedLocations(), sortedLocationNames(world->locations()));
         EXPECT_EQ(world->listedLocations().front().name, "Aardvark Hill");
     }
-    // Read ahead, the owner reads the names while the worker reads on, and the sort waits
-    // for the first frame (orderListAside): asked for first, gone first, or let go.
+    // Read ahead, nothing of the order is made before the first frame asks for it
+    // (orderListAside): asked for first, gone first, or let go.
     const auto readAhead = [this] {
         auto world = std::make_unique<World>(dir.path());
         world->setListOrderedAsideFrom(1);
         world->readDatabasesAhead();
         world->LoadDatabases();
         EXPECT_TRUE(world->ordersListAside());
+        EXPECT_FALSE(world->orderingListAside()) << "its names read before the first frame";
         return world;
     };
     {
@@ -406,7 +407,7 @@ TEST_F(ReadAheadChangeTest, AListOrderedAsideIsAwaitedDroppedOrLeftSoundly)
     {
         auto world = readAhead();
         QSignalSpy told(&world->events(), &WorldEvents::listOrdered);
-        world.reset(); // never let go: the waiting sort ends unsorted
+        world.reset(); // never asked for: no order is made
         QCoreApplication::processEvents();
         EXPECT_EQ(told.size(), 0);
     }
