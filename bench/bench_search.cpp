@@ -73,7 +73,7 @@ const QByteArray& rawBytes()
     static const QByteArray bytes = [] {
         QByteArray out;
         for (const Location& l : world().locations())
-            out += l.Name + '\n' + l.Region + '\n' + l.Kind + '\n' + l.Note + '\n';
+            out += l.Name + '\n' + l.Region.bytes() + '\n' + l.Kind.bytes() + '\n' + l.Note + '\n';
         return out;
     }();
     return bytes;

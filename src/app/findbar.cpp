@@ -46,9 +46,9 @@ QPixmap statusMark(const QColor& colour)
 QString hitText(const Location& l)
 {
     QStringList lines;
-    for (const QByteArray* line : {&l.Region, &l.Kind})
-        if (!line->trimmed().isEmpty())
-            lines << CodePage::decode(line->trimmed());
+    for (QByteArrayView line : {l.Region.view(), l.Kind.view()})
+        if (!line.trimmed().isEmpty())
+            lines << CodePage::decode(line.trimmed());
     const QString name = CodePage::decode(l.Name);
     return lines.isEmpty() ? name : name + QStringLiteral(" \u2014 ") + lines.join(QStringLiteral(" \u00B7 "));
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "data/internedtext.h"
+
 #include <QByteArray>
 #include <cstdint>
 #include <vector>
@@ -34,15 +36,17 @@ struct Location {
     // Beside the three numbers rather than after the note: no padding on either side, 8 MB
     // less at a million places.
     std::int32_t Status = Unvisited;
-    std::vector<Route> Routes; // empty: no routes
-    QByteArray Note;
     /**
      * Lines 2 and 3 of a locations record after their six-character labels, read but
      * used by nothing the file describes (the sample world keeps the region and the kind
-     * there). Only the search looks at them; no file is written from them.
+     * there). Only the search, the filter and the tour look at them; no file is written
+     * from them. They repeat across thousands of places, so each is a number into the
+     * table of distinct texts (4 bytes where a QByteArray took 24).
      */
-    QByteArray Region;
-    QByteArray Kind;
+    InternedText Region;
+    InternedText Kind;
+    std::vector<Route> Routes; // empty: no routes
+    QByteArray Note;
     bool operator==(const Location&) const = default;
 };
 

@@ -58,36 +58,34 @@ void reserveForTheRest(LocationList& out, qsizetype bytesRead, qsizetype bytesLe
 }
 
 /**
- * Regions and kinds repeat across thousands of records: equal texts share one copy, so
- * a big file costs one copy per distinct text instead of one per record. The table stops
- * growing at a bound, after which a new text gets a copy of its own (in the arena, so
- * still no allocation of its own), so a file whose texts never repeat costs no more than
- * its names do.
+ * Regions and kinds repeat across thousands of records: a reader looks each distinct text
+ * up in the process's table of them once (under its lock) and finds its number here after
+ * that, without a lock, while a second reader reads the same file. This table stops growing
+ * at a bound, after which a new text goes to the process's table directly.
  *
  * A million records look up two texts each, in no order, while the reader streams past
  * them: the table's memory is kept compact, so more of it stays in the processor's cache.
- * A slot is a tag and an index (8 bytes, where a slot holding the text took 32), and the
- * kept texts lie together in blocks of their own; among the names, one look-up could miss
- * the cache three times (the slot, the text, its block's reference count).
+ * A slot is a tag and the text's number (8 bytes), and the texts' bytes are the ones the
+ * process's table keeps side by side.
  */
 class SharedTexts {
 public:
-    explicit SharedTexts(TextArena& arena) : m_arena(arena), m_slots(16) {}
-    QByteArray get(QByteArrayView text)
+    SharedTexts() : m_slots(16) {}
+    InternedText get(QByteArrayView text)
     {
         if (text.isEmpty())
             return {};
         const auto hash = std::uint32_t(qHash(text));
         Slot& slot = m_slots[slotOf(text, hash)];
-        if (slot.index != 0)
-            return m_texts[slot.index - 1];
-        if (m_texts.size() >= kMaxTexts)
-            return m_arena.copy(text);
-        m_texts.push_back(m_kept.copy(text));
-        slot = Slot{hash, std::uint32_t(m_texts.size())};
-        if (m_texts.size() * 2 > m_slots.size())
+        if (!slot.text.isEmpty())
+            return slot.text;
+        const InternedText interned(text);
+        if (m_count >= kMaxTexts)
+            return interned;
+        slot = Slot{hash, interned};
+        if (++m_count * 2 > m_slots.size())
             grow();
-        return m_texts.back();
+        return interned;
     }
 
 private:
@@ -96,7 +94,7 @@ private:
     // table chased a pointer per record (two texts a record, a million records).
     struct Slot {
         std::uint32_t hash = 0;
-        std::uint32_t index = 0; // into m_texts, from 1; 0: empty
+        InternedText text; // empty: a free slot
     };
 
     /** The slot holding `text`, or the empty one where it would go. */
@@ -105,7 +103,7 @@ private:
         const std::size_t mask = m_slots.size() - 1;
         for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
             const Slot& slot = m_slots[at];
-            if (slot.index == 0 || (slot.hash == hash && m_texts[slot.index - 1] == text))
+            if (slot.text.isEmpty() || (slot.hash == hash && slot.text.view() == text))
                 return at;
         }
     }
@@ -114,14 +112,12 @@ private:
     {
         std::vector<Slot> old = std::exchange(m_slots, std::vector<Slot>(m_slots.size() * 2));
         for (const Slot& slot : old)
-            if (slot.index != 0)
-                m_slots[slotOf(m_texts[slot.index - 1], slot.hash)] = slot;
+            if (!slot.text.isEmpty())
+                m_slots[slotOf(slot.text.view(), slot.hash)] = slot;
     }
 
-    TextArena& m_arena; // the records' own texts, where a text past the bound goes
-    TextArena m_kept;   // the texts the table keeps, side by side
-    std::vector<QByteArray> m_texts;
     std::vector<Slot> m_slots;
+    std::size_t m_count = 0;
 };
 
 /**
@@ -131,8 +127,7 @@ private:
 class RecordReader {
 public:
     RecordReader(const QByteArray& bytes, qsizetype from, ReleaseBehind* release)
-        : m_reader(bytes, LineReader::ClassicLimit), m_release(release), m_from(from), m_size(bytes.size()),
-          m_shared(m_arena)
+        : m_reader(bytes, LineReader::ClassicLimit), m_release(release), m_from(from), m_size(bytes.size())
     {
         m_reader.rewind({from, 1});
     }
@@ -194,7 +189,7 @@ private:
     ReleaseBehind* m_release;
     qsizetype m_from;
     qsizetype m_size;
-    // Names, regions and kinds in shared blocks: no allocation per record.
+    // Names in shared blocks: no allocation per record.
     TextArena m_arena;
     SharedTexts m_shared;
 };

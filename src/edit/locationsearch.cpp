@@ -183,8 +183,8 @@ void LocationSearch::append(int index, const World& world)
     const Location& l = world.locations()[std::size_t(index)];
     Span span{m_text.size(), index, {}};
     int f = 0;
-    for (const QByteArray* field : {&l.Name, &l.Region, &l.Kind, &l.Note}) {
-        appendFolded(m_text, *field);
+    for (QByteArrayView field : {QByteArrayView(l.Name), l.Region.view(), l.Kind.view(), QByteArrayView(l.Note)}) {
+        appendFolded(m_text, field);
         if (f < 3)
             span.fieldEnd[std::size_t(f++)] = m_text.size();
         m_text.append(kSeparator);

@@ -97,9 +97,9 @@ QString pointerText(QPoint p, const Location* place)
         return text;
     text += QStringLiteral(" \u00B7 ") + CodePage::decode(place->Name);
     QStringList lines;
-    for (const QByteArray* line : {&place->Region, &place->Kind})
-        if (!line->trimmed().isEmpty())
-            lines << CodePage::decode(line->trimmed());
+    for (QByteArrayView line : {place->Region.view(), place->Kind.view()})
+        if (!line.trimmed().isEmpty())
+            lines << CodePage::decode(line.trimmed());
     if (!lines.isEmpty())
         text += QStringLiteral(" \u2014 ") + lines.join(QStringLiteral(" \u00B7 "));
     return text;

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <set>
+#include <unordered_set>
 
 namespace vdm {
 
@@ -246,12 +247,14 @@ std::vector<int> inView(const World& world, const Viewport& view)
 
 namespace {
 
-std::vector<QByteArray> distinct(const World& world, QByteArray Location::*line)
+std::vector<QByteArray> distinct(const World& world, InternedText Location::*line)
 {
+    // Each text once by its number, then in the order of the texts.
+    std::unordered_set<std::uint32_t> ids;
     std::set<QByteArray> seen;
     for (const Location& l : world.locations())
-        if (!(l.*line).trimmed().isEmpty())
-            seen.insert(l.*line); // as stored: the tour's choice compares the stored line
+        if (ids.insert((l.*line).id()).second && !(l.*line).view().trimmed().isEmpty())
+            seen.insert((l.*line).bytes()); // as stored: the tour's choice compares the stored line
     return {seen.begin(), seen.end()};
 }
 

@@ -10,13 +10,6 @@
 namespace vdm {
 namespace {
 
-struct CopyHash {
-    std::size_t operator()(const std::pair<const char*, qsizetype>& copy) const noexcept
-    {
-        return std::hash<const char*>()(copy.first) ^ (std::size_t(copy.second) * 0x9e3779b97f4a7c15u);
-    }
-};
-
 std::vector<QByteArray> normalised(std::vector<QByteArray> values)
 {
     for (QByteArray& v : values)
@@ -36,7 +29,7 @@ QByteArrayView keyView(QByteArrayView line)
     return line;
 }
 
-bool chosen(const std::vector<QByteArray>& set, const QByteArray& line)
+bool chosen(const std::vector<QByteArray>& set, QByteArrayView line)
 {
     if (set.empty())
         return true;
@@ -46,20 +39,21 @@ bool chosen(const std::vector<QByteArray>& set, const QByteArray& line)
     return at != set.end() && QByteArrayView(*at) == k;
 }
 
-std::vector<FilterChoice> choices(const LocationList& places, QByteArray Location::*line)
+std::vector<FilterChoice> choices(const LocationList& places, InternedText Location::*line)
 {
-    // Places of a big world share one copy of each region and kind: counting the copies
-    // first costs a pointer's hash per place instead of a text comparison in an ordered
-    // map (half a second at a million places, before the first frame). Equal texts held
-    // in separate copies meet in the second count.
-    std::unordered_map<std::pair<const char*, qsizetype>, int, CopyHash> copies;
+    // Counting the texts' numbers first costs a number's hash per place instead of a text
+    // comparison in an ordered map (half a second at a million places). Texts that differ
+    // only in their blanks at the ends meet in the second count.
+    std::unordered_map<std::uint32_t, std::pair<InternedText, int>> texts;
     for (const Location& l : places) {
-        const QByteArray& text = l.*line;
-        ++copies[{text.constData(), text.size()}];
+        const InternedText text = l.*line;
+        auto& [first, count] = texts[text.id()];
+        first = text;
+        ++count;
     }
     std::map<QByteArray, int> counts;
-    for (const auto& [copy, count] : copies)
-        counts[PlaceFilter::key(QByteArray(copy.first, copy.second))] += count;
+    for (const auto& [id, text] : texts)
+        counts[PlaceFilter::key(text.first.bytes())] += text.second;
     std::vector<FilterChoice> out;
     out.reserve(counts.size());
     for (const auto& [value, count] : counts)
@@ -84,7 +78,7 @@ QByteArray PlaceFilter::key(const QByteArray& line)
 
 bool PlaceFilter::admits(const Location& place) const
 {
-    return chosen(m_kinds, place.Kind) && chosen(m_regions, place.Region);
+    return chosen(m_kinds, place.Kind.view()) && chosen(m_regions, place.Region.view());
 }
 
 void PlaceFilter::setKinds(std::vector<QByteArray> kinds)

@@ -934,9 +934,9 @@ TEST_F(JourneySampleWorldTest, ARouteTypedSteppedAndARegionsTourTickedOff)
     form->FindChosen(from);
     form->command(Command::PlanTour)->trigger();
     auto* sources = bar()->findChild<QComboBox*>(QStringLiteral("JourneyStops"));
-    const QByteArray region = places[std::size_t(from)].Region;
+    const InternedText region = places[std::size_t(from)].Region;
     const int regionChoice
-        = sources->findText(QStringLiteral("Region: ") + CodePage::decode(region.trimmed()), Qt::MatchExactly);
+        = sources->findText(QStringLiteral("Region: ") + CodePage::decode(region.view().trimmed()), Qt::MatchExactly);
     ASSERT_GE(regionChoice, 0);
     sources->setCurrentIndex(regionChoice);
     sources->setFocus();
