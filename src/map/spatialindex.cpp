@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <span>
 #include <utility>
 
 namespace vdm {
@@ -181,6 +182,19 @@ void SpatialIndex::takePlaces(SpatialIndex&& other)
 
 void SpatialIndex::setRoutes(const LocationList& locations)
 {
+    // What an index of other routes held goes now; the new one is made when first asked for.
+    m_segments = {};
+    m_routeCells = Grid{};
+    m_longRoutes = {};
+    m_routeData = locations.data();
+    m_routeCount = locations.size();
+}
+
+void SpatialIndex::indexRoutes() const
+{
+    if (!m_routeData)
+        return;
+    const std::span<const Location> locations(std::exchange(m_routeData, nullptr), m_routeCount);
     // Routes: every one the painter can draw, in its drawing order.
     const auto drawable = [&](const Route& r) {
         return r.Kind >= Skarnel && r.Kind <= MagesGuild && r.Target >= 0 && std::size_t(r.Target) < locations.size();
@@ -191,9 +205,6 @@ void SpatialIndex::setRoutes(const LocationList& locations)
     std::size_t count = 0;
     for (const Location& a : locations)
         count += std::size_t(std::count_if(a.Routes.begin(), a.Routes.end(), drawable));
-    m_segments.clear();
-    if (m_segments.capacity() > 2 * count)
-        m_segments.shrink_to_fit(); // a list read again with far fewer routes gives the rest back
     m_segments.reserve(count);
     for (std::size_t i = 0; i < locations.size(); ++i) {
         const Location& a = locations[i];
@@ -293,6 +304,7 @@ std::vector<int> SpatialIndex::markersIn(const Viewport& view, const MapBox& box
 
 std::vector<const SpatialIndex::Segment*> SpatialIndex::routesIn(const MapBox& box) const
 {
+    indexRoutes();
     std::vector<const Segment*> out;
     const auto meets = [&](const Segment& s) {
         return s.xhi() >= box.xlo && s.xlo() <= box.xhi && s.yhi() >= box.ylo && s.ylo() <= box.yhi;

@@ -57,7 +57,12 @@ public:
 
     /** Indexes the locations and their routes (routes to no location or of no network are left out). */
     void setLocations(const LocationList& locations);
-    /** Indexes the routes again, for locations whose routes alone have changed (read after them). */
+    /**
+     * Indexes the routes again, for locations whose routes alone have changed (read after
+     * them). The index is made when routesIn() first asks for it, from the routes
+     * `locations` hold then (they must live and keep their routes and points till then):
+     * a start that shows no route network never waits for it.
+     */
     void setRoutes(const LocationList& locations);
     /**
      * setLocations without the routes: the places' grids alone, made of what a reader of
@@ -93,7 +98,11 @@ public:
     void collectLocationsNear(const MapBox& box, std::vector<int>& out) const;
     /** The same for markers. */
     std::vector<int> markersIn(const Viewport& view, const MapBox& box) const;
-    /** Routes whose bounding box meets `box`, in drawing order (by origin, then as listed). */
+    /**
+     * Routes whose bounding box meets `box`, in drawing order (by origin, then as listed).
+     * The first call after setRoutes() makes their index, so calls from two threads at once
+     * must not meet (the painter asks on its own thread).
+     */
     std::vector<const Segment*> routesIn(const MapBox& box) const;
 
     /** The longest location name and marker text, in bytes (how far a caption can reach). */
@@ -136,9 +145,15 @@ private:
     std::size_t m_locationCount = 0, m_markerCount = 0;
     int m_longestLocationName = 0, m_longestMarkerName = 0;
 
-    std::vector<Segment> m_segments;        // every drawable route, in drawing order
-    Grid m_routeCells;                      // segment ordinals by the cells their boxes meet
-    std::vector<std::int32_t> m_longRoutes; // ordinals of segments too long to bucket
+    /** Makes the routes' index of the list setRoutes() named, if it is not made yet. */
+    void indexRoutes() const;
+
+    // The routes' index, made by the first routesIn() after setRoutes() (see there).
+    mutable const Location* m_routeData = nullptr; // the list to index; null: made
+    mutable std::size_t m_routeCount = 0;
+    mutable std::vector<Segment> m_segments;        // every drawable route, in drawing order
+    mutable Grid m_routeCells;                      // segment ordinals by the cells their boxes meet
+    mutable std::vector<std::int32_t> m_longRoutes; // ordinals of segments too long to bucket
 };
 
 } // namespace vdm

@@ -289,3 +289,22 @@ TEST(SpatialIndex, RoutesComeInDrawingOrderAndOnlyThoseOfANetwork)
     EXPECT_EQ(std::pair(left[0]->from, left[0]->target), std::pair(2, 1));
     EXPECT_LT(index.bytes(), before);
 }
+
+TEST(SpatialIndex, RoutesAreIndexedWhenFirstAskedFor)
+{
+    // A start that shows no route network never makes their index: the places' grids are
+    // there at once, the routes' once a paint asks for them, and then as the list holds them.
+    LocationList list(3);
+    list[1].X = 10000;
+    list[2].X = 20000;
+    list[0].Routes = {{1, Skarnel}, {2, Ship}};
+    SpatialIndex index;
+    index.setPlaces(list);
+    index.setRoutes(list);
+    const std::int64_t unasked = index.bytes();
+    EXPECT_EQ(index.routesIn({INT_MIN, INT_MAX, INT_MIN, INT_MAX}).size(), 2u);
+    EXPECT_GT(index.bytes(), unasked);
+    const std::int64_t made = index.bytes();
+    EXPECT_EQ(index.routesIn({5000, 15000, -100, 100}).size(), 2u);
+    EXPECT_EQ(index.bytes(), made) << "made once";
+}
