@@ -62,45 +62,14 @@ inline void copyRun(std::uint32_t* target, const std::uint32_t* source, std::siz
         target[i] = source[i];
 }
 
-#if defined(VDM_LAYER_AVX2)
-/** layRun eight pixels at a time, exactly as its four-pixel loop; returns how many it laid. */
-__attribute__((target("avx2"))) std::size_t layRunAvx2(std::uint32_t* target, const std::uint32_t* source,
-                                                       std::size_t n, std::uint32_t opaque)
-{
-    const __m256i zero = _mm256_setzero_si256(), full = _mm256_set1_epi32(255), half = _mm256_set1_epi16(0x80);
-    const __m256i alpha = _mm256_set1_epi32(int(opaque));
-    std::size_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + i));
-        const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(target + i));
-        __m256i ia = _mm256_sub_epi32(full, _mm256_srli_epi32(s, 24));
-        ia = _mm256_or_si256(ia, _mm256_slli_epi32(ia, 16));
-        // The unpacks work within each 128-bit half, and the pack puts the halves back.
-        __m256i lo = _mm256_mullo_epi16(_mm256_unpacklo_epi8(d, zero), _mm256_unpacklo_epi32(ia, ia));
-        __m256i hi = _mm256_mullo_epi16(_mm256_unpackhi_epi8(d, zero), _mm256_unpackhi_epi32(ia, ia));
-        lo = _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(lo, _mm256_srli_epi16(lo, 8)), half), 8);
-        hi = _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(hi, _mm256_srli_epi16(hi, 8)), half), 8);
-        const __m256i out = _mm256_or_si256(_mm256_add_epi8(s, _mm256_packus_epi16(lo, hi)), alpha);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(target + i), out);
-    }
-    return i;
-}
-#endif
-
 /**
  * Lays `n` premultiplied pixels over `target`; an opaque source pixel blends to itself,
  * so one formula serves every pixel. `opaque` goes into every result's alpha (255 for an
- * image without alpha). With `avx2`, eight pixels at a time.
+ * image without alpha).
  */
-inline void layRun(std::uint32_t* target, const std::uint32_t* source, std::size_t n, std::uint32_t opaque, bool avx2)
+inline void blendPixels(std::uint32_t* target, const std::uint32_t* source, std::size_t n, std::uint32_t opaque)
 {
     std::size_t i = 0;
-#if defined(VDM_LAYER_AVX2)
-    if (avx2)
-        i = layRunAvx2(target, source, n, opaque);
-#else
-    Q_UNUSED(avx2);
-#endif
 #ifdef __SSE2__
     // Four pixels at a time in 16-bit lanes, rounding exactly as byteMul does.
     const __m128i zero = _mm_setzero_si128(), full = _mm_set1_epi32(255), half = _mm_set1_epi16(0x80);
@@ -124,6 +93,82 @@ inline void layRun(std::uint32_t* target, const std::uint32_t* source, std::size
         target[i] = over(source[i], target[i]) | opaque;
 }
 
+/**
+ * The columns [from, to) of a tile that a laying covers: a run's part inside them is
+ * [a, b), none when a >= b. Most tiles lie wholly inside a band's columns.
+ */
+struct Columns {
+    std::int32_t from, to;
+    template <typename Run> bool cut(const Run& r, std::int32_t& a, std::int32_t& b) const
+    {
+        a = std::max<std::int32_t>(r.x, from);
+        b = std::min<std::int32_t>(r.x + r.length, to);
+        return a < b;
+    }
+};
+
+/**
+ * Blends the runs [run, end) of one row over `line`, their pixels in `pixels`. One call a
+ * row, not a run: the runs of a row are a few pixels long, and a call and its setup per
+ * run cost about what blending one group does.
+ */
+template <typename Run>
+void blendRuns(std::uint32_t* line, const Run* run, const Run* end, const std::uint32_t* pixels, Columns columns,
+               std::uint32_t opaque)
+{
+    for (; run != end; ++run) {
+        std::int32_t a = 0, b = 0;
+        if (columns.cut(*run, a, b))
+            blendPixels(line + a, pixels + run->pixel + (a - run->x), std::size_t(b - a), opaque);
+    }
+}
+
+#if defined(VDM_LAYER_AVX2)
+/** blendRuns eight pixels at a time, rounding exactly as blendPixels does. */
+template <typename Run>
+__attribute__((target("avx2"))) void blendRunsAvx2(std::uint32_t* line, const Run* run, const Run* end,
+                                                   const std::uint32_t* pixels, Columns columns, std::uint32_t opaque)
+{
+    const __m256i zero = _mm256_setzero_si256(), full = _mm256_set1_epi32(255), half = _mm256_set1_epi16(0x80);
+    const __m256i alpha = _mm256_set1_epi32(int(opaque));
+    for (; run != end; ++run) {
+        std::int32_t a = 0, b = 0;
+        if (!columns.cut(*run, a, b))
+            continue;
+        std::uint32_t* target = line + a;
+        const std::uint32_t* source = pixels + run->pixel + (a - run->x);
+        const auto n = std::size_t(b - a);
+        std::size_t i = 0;
+        for (; i + 8 <= n; i += 8) {
+            const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + i));
+            const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(target + i));
+            __m256i ia = _mm256_sub_epi32(full, _mm256_srli_epi32(s, 24));
+            ia = _mm256_or_si256(ia, _mm256_slli_epi32(ia, 16));
+            // The unpacks work within each 128-bit half, and the pack puts the halves back.
+            __m256i lo = _mm256_mullo_epi16(_mm256_unpacklo_epi8(d, zero), _mm256_unpacklo_epi32(ia, ia));
+            __m256i hi = _mm256_mullo_epi16(_mm256_unpackhi_epi8(d, zero), _mm256_unpackhi_epi32(ia, ia));
+            lo = _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(lo, _mm256_srli_epi16(lo, 8)), half), 8);
+            hi = _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(hi, _mm256_srli_epi16(hi, 8)), half), 8);
+            const __m256i out = _mm256_or_si256(_mm256_add_epi8(s, _mm256_packus_epi16(lo, hi)), alpha);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(target + i), out);
+        }
+        if (i < n)
+            blendPixels(target + i, source + i, n - i, opaque);
+    }
+}
+#endif
+
+/** Copies the opaque runs [run, end) of one row over `line`: over the map each gives itself. */
+template <typename Run>
+inline void copyRuns(std::uint32_t* line, const Run* run, const Run* end, const std::uint32_t* pixels, Columns columns)
+{
+    for (; run != end; ++run) {
+        std::int32_t a = 0, b = 0;
+        if (columns.cut(*run, a, b))
+            copyRun(line + a, pixels + run->pixel + (a - run->x), std::size_t(b - a));
+    }
+}
+
 std::int64_t floorDiv(std::int64_t a, std::int64_t b)
 {
     return a >= 0 ? a / b : -((-a + b - 1) / b);
@@ -136,7 +181,7 @@ std::size_t JourneyLayer::bytes() const
     std::size_t total = 0;
     for (const auto& [key, t] : m_tiles)
         total += sizeof(Tile) + (t.runs.capacity() * sizeof(Run)) + (t.rowStart.capacity() * 2)
-                 + (t.pixels.capacity() * 4);
+                 + (t.rowBlend.capacity() * 2) + (t.pixels.capacity() * 4);
     return total;
 }
 
@@ -259,22 +304,23 @@ void JourneyLayer::layOver(QImage& image, const QRect& area)
                 continue;
             const std::int64_t left = column * TileSize;
             // The tile's columns inside the area: most tiles lie wholly inside a band.
-            const auto from = std::int32_t(std::max<std::int64_t>(x0 - left, 0));
-            const auto to = std::int32_t(std::min<std::int64_t>(x1 - left, TileSize));
+            const Columns columns{std::int32_t(std::max<std::int64_t>(x0 - left, 0)),
+                                  std::int32_t(std::min<std::int64_t>(x1 - left, TileSize))};
+            const Run* const runs = t.runs.data();
+            const std::uint32_t* const pixels = t.pixels.data();
             for (int y = rowFrom; y < rowTo; ++y) {
                 auto* line = reinterpret_cast<std::uint32_t*>(bits + ((top + y - m_atY) * stride)) + (left - m_atX);
-                for (int k = t.rowStart[std::size_t(y)]; k < t.rowStart[std::size_t(y) + 1]; ++k) {
-                    const Run& r = t.runs[std::size_t(k)];
-                    const std::int32_t a = std::max<std::int32_t>(r.x, from);
-                    const std::int32_t b = std::min<std::int32_t>(r.x + r.length, to);
-                    if (a >= b)
-                        continue;
-                    const std::uint32_t* source = t.pixels.data() + r.pixel + (a - r.x);
-                    if (r.blend)
-                        layRun(line + a, source, std::size_t(b - a), opaque, avx2);
-                    else
-                        copyRun(line + a, source, std::size_t(b - a));
+                const Run* const first = runs + t.rowStart[std::size_t(y)];
+                const Run* const blended = runs + t.rowBlend[std::size_t(y)];
+                const Run* const end = runs + t.rowStart[std::size_t(y) + 1];
+                copyRuns(line, first, blended, pixels, columns);
+#if defined(VDM_LAYER_AVX2)
+                if (avx2) {
+                    blendRunsAvx2(line, blended, end, pixels, columns, opaque);
+                    continue;
                 }
+#endif
+                blendRuns(line, blended, end, pixels, columns, opaque);
             }
         }
     }
@@ -333,7 +379,9 @@ JourneyLayer::Tile JourneyLayer::drawTile(std::int64_t left, std::int64_t top)
     // blends to the map beneath, an opaque one to itself. An opaque stretch too short to
     // be worth a copy of its own is blended with its groups.
     t.rowStart.reserve(TileSize + 1);
+    t.rowBlend.reserve(TileSize);
     std::vector<std::uint32_t> pixels;
+    std::vector<Run> copies, blends; // one row's
     for (int y = 0; y < TileSize; ++y) {
         t.rowStart.push_back(std::uint16_t(t.runs.size()));
         const auto* line = reinterpret_cast<const std::uint32_t*>(m_scratch.constScanLine(y));
@@ -368,9 +416,15 @@ JourneyLayer::Tile JourneyLayer::drawTile(std::int64_t left, std::int64_t top)
                 while (x < TileSize && copied(x))
                     ++x;
             }
-            t.runs.push_back({std::uint16_t(start), std::uint16_t(x - start), blend, std::uint32_t(pixels.size())});
+            (blend ? blends : copies)
+                .push_back({std::uint16_t(start), std::uint16_t(x - start), std::uint32_t(pixels.size())});
             pixels.insert(pixels.end(), line + start, line + x);
         }
+        t.runs.insert(t.runs.end(), copies.begin(), copies.end());
+        t.rowBlend.push_back(std::uint16_t(t.runs.size()));
+        t.runs.insert(t.runs.end(), blends.begin(), blends.end());
+        copies.clear();
+        blends.clear();
     }
     t.rowStart.push_back(std::uint16_t(t.runs.size()));
     if (t.runs.empty())

@@ -88,12 +88,12 @@ public:
 private:
     /**
      * A stretch of one row of a tile, with its pixels at `pixel` of the tile's pixels:
-     * opaque ones copied, or (`blend`) whole groups of BlendGroup pixels blended.
+     * opaque ones copied, or whole groups of BlendGroup pixels blended (which it is, the
+     * row's place among its runs tells).
      */
     struct Run {
         std::uint16_t x = 0;
-        std::uint16_t length : 15 = 0;
-        std::uint16_t blend : 1 = 0;
+        std::uint16_t length = 0;
         std::uint32_t pixel = 0;
     };
     /** The pixels a vector blend takes at once: a blended run is a whole number of them. */
@@ -101,10 +101,14 @@ private:
     /** The shortest opaque stretch copied by itself rather than blended with its neighbours. */
     static constexpr int MinCopy = 8;
     struct Tile {
-        std::vector<Run> runs; // row by row, left to right
-        // The first run of each row, and the count at the end. A row holds at most
-        // TileSize / 2 runs, so a tile at most 32 768: 16 bits are enough.
-        std::vector<std::uint16_t> rowStart;
+        // Row by row: first the row's copied runs, then its blended ones, each left to
+        // right. Kept apart, laying a row asks no run which it is: where the two kinds
+        // alternate along a row, that question was mispredicted about every other run.
+        std::vector<Run> runs;
+        // The first run of each row, and the count at the end; the first blended run of
+        // each row. A row holds at most TileSize / 2 runs, so a tile at most 32 768: 16
+        // bits are enough.
+        std::vector<std::uint16_t> rowStart, rowBlend;
         std::vector<std::uint32_t> pixels; // premultiplied ARGB
     };
 

@@ -5,7 +5,10 @@
 #include "journey/journeypainter.h"
 #include "map/viewport.h"
 
+#include <QPainter>
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 #include <thread>
 
@@ -141,6 +144,107 @@ TEST(JourneyLayer, LaidInBandsItGivesWhatItGivesLaidWhole)
             layer.layOver(banded, QRect(cut, y, banded.width() - cut, 37));
         }
         EXPECT_EQ(banded, whole) << ratio;
+    }
+}
+
+TEST(JourneyLayer, LaidInAnyPiecesEachPixelIsItsOwnPixelOverTheMap)
+{
+    // Whatever cuts the laying (bands of odd heights, a column of every remainder by
+    // eight, the widest vector step, through the copied and the blended runs), each pixel
+    // is the layer's own premultiplied pixel over the map's, by the rule worked out here
+    // one channel at a time. An image with alpha keeps the rule's alpha, one without
+    // stays opaque.
+    const Setting s;
+    const QSize panel(700, 500);
+    const Viewport view = Setting::view({300, 200}, panel);
+    struct Case {
+        qreal ratio;
+        QImage::Format format;
+        bool banded;
+    };
+    const Case cases[] = {
+        {1.0, QImage::Format_RGB32, false},
+        {1.0, QImage::Format_RGB32, true},
+        {1.25, QImage::Format_RGB32, true},
+        {2.0, QImage::Format_RGB32, true},
+        {1.0, QImage::Format_ARGB32_Premultiplied, true},
+        {1.25, QImage::Format_ARGB32_Premultiplied, false},
+        {2.0, QImage::Format_ARGB32_Premultiplied, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "ratio " << c.ratio << " format " << c.format << " banded " << c.banded);
+        // The layer's own pixels, drawn by the journey's pen a tile at a time as the layer
+        // draws its tiles (whose corners lie at whole multiples of the tile's side in the
+        // level's picture), but without the layer: a fault of its laying cannot hide here.
+        QImage own(panel * c.ratio, QImage::Format_ARGB32_Premultiplied);
+        own.fill(0);
+        {
+            std::vector<JourneyLayer::Segment> legs;
+            for (const JourneyLeg& leg : s.journey.legs) {
+                const Location &a = s.places[std::size_t(leg.from)], &b = s.places[std::size_t(leg.to)];
+                legs.push_back({view.MapToScreen(a.X, a.Y), view.MapToScreen(b.X, b.Y), leg.mode});
+            }
+            const QPointF at = QPointF(view.scroll() - QPoint(view.marginX(), view.marginY())) * c.ratio;
+            const QPoint corner(int(std::floor(at.x())), int(std::floor(at.y())));
+            const QPointF fraction = at - QPointF(corner);
+            constexpr int side = JourneyLayer::TileSize;
+            QPainter p(&own);
+            for (int top = corner.y() - ((corner.y() % side) + side) % side; top < corner.y() + own.height();
+                 top += side)
+                for (int left = corner.x() - ((corner.x() % side) + side) % side; left < corner.x() + own.width();
+                     left += side) {
+                    QImage tile(side, side, QImage::Format_ARGB32_Premultiplied);
+                    tile.fill(0);
+                    QPainter t(&tile);
+                    t.setTransform(QTransform(c.ratio, 0, 0, c.ratio, -(left + fraction.x()), -(top + fraction.y())));
+                    const QRectF area((left + fraction.x()) / c.ratio, (top + fraction.y()) / c.ratio, side / c.ratio,
+                                      side / c.ratio);
+                    JourneyPainter::draw(t, legs, 1, JourneyPainter::numbered(legs, 1), area);
+                    t.end();
+                    p.drawImage(QPoint(left - corner.x(), top - corner.y()), tile);
+                }
+        }
+        JourneyLayer layer;
+        layer.aim(view, c.ratio, s.places, s.journey, 1);
+        // A map of many colours; with alpha, of many alphas too (each channel within it).
+        QImage ground = map(panel, c.ratio).convertToFormat(c.format);
+        if (c.format == QImage::Format_ARGB32_Premultiplied)
+            for (int y = 0; y < ground.height(); ++y)
+                for (int x = 0; x < ground.width(); ++x) {
+                    const QRgb p = ground.pixel(x, y);
+                    const int a = 128 + ((x * 3 + y) & 127);
+                    reinterpret_cast<QRgb*>(ground.scanLine(y))[x]
+                        = qRgba(qRed(p) * a / 255, qGreen(p) * a / 255, qBlue(p) * a / 255, a);
+                }
+        QImage laid = ground;
+        if (c.banded) {
+            for (int y = 0, k = 0; y < laid.height(); y += 37, ++k) {
+                const int cut = 300 + (k % 8);
+                layer.layOver(laid, QRect(0, y, cut, 37));
+                layer.layOver(laid, QRect(cut, y, laid.width() - cut, 37));
+            }
+        } else {
+            layer.layOver(laid, laid.rect());
+        }
+        const auto channel = [](int source, int target, int alpha) {
+            const int t = target * (255 - alpha);
+            return source + ((t + (t >> 8) + 0x80) >> 8);
+        };
+        int edges = 0;
+        for (int y = 0; y < laid.height(); ++y) {
+            const auto* o = reinterpret_cast<const QRgb*>(own.constScanLine(y));
+            const auto* g = reinterpret_cast<const QRgb*>(ground.constScanLine(y));
+            const auto* l = reinterpret_cast<const QRgb*>(laid.constScanLine(y));
+            for (int x = 0; x < laid.width(); ++x) {
+                const int a = qAlpha(o[x]);
+                const int alpha = c.format == QImage::Format_RGB32 ? 255 : channel(a, qAlpha(g[x]), a);
+                const QRgb want = qRgba(channel(qRed(o[x]), qRed(g[x]), a), channel(qGreen(o[x]), qGreen(g[x]), a),
+                                        channel(qBlue(o[x]), qBlue(g[x]), a), alpha);
+                ASSERT_EQ(l[x], want) << x << "," << y;
+                edges += a > 0 && a < 255;
+            }
+        }
+        EXPECT_GT(edges, 100);
     }
 }
 
