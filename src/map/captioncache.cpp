@@ -19,7 +19,8 @@ CaptionCache::CaptionCache(std::int64_t floor, std::int64_t cap) : m_floor(floor
 
 std::int64_t CaptionCache::budget() const
 {
-    return std::clamp(3 * *std::max_element(m_recent.begin(), m_recent.end()), m_floor, m_cap);
+    return std::clamp(3 * *std::max_element(m_recent.begin(), m_recent.end()), std::min(m_floor, m_limit),
+                      std::min(m_cap, m_limit));
 }
 
 void CaptionCache::beginPaint(int zoom, QPoint centre)
@@ -39,6 +40,13 @@ void CaptionCache::endPaint(bool whole)
     const std::int64_t limit = budget();
     if (m_bytes > limit)
         evictDownTo(limit / 4 * 3);
+}
+
+void CaptionCache::makeRoom(std::int64_t incoming)
+{
+    const std::int64_t target = std::max<std::int64_t>(budget() - incoming, 0);
+    if (m_bytes > target)
+        evictDownTo(target);
 }
 
 void CaptionCache::use(Entry& e, QPoint where)

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QPoint>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -105,11 +106,27 @@ public:
     void insertAhead(const QByteArray& text, QImage mask, QPoint offset, qreal ratio, QPoint where, int advance,
                      int zoom);
     void clear();
+    /**
+     * Holds what the cache keeps beyond the paint under way to at most `limit` bytes,
+     * whatever floor it was made with (a painter of a huge world keeps its memory for the
+     * world). The paint under way keeps every caption it uses, as before.
+     */
+    void setLimit(std::int64_t limit) { m_limit = std::max<std::int64_t>(limit, 0); }
+    /**
+     * Makes room for `incoming` bytes of captions about to be added for the paint under
+     * way: evicts what this paint has not used, furthest first, down to the budget less
+     * those bytes, so a crowded view does not hold the view before's captions beside its
+     * own while they are added (the end of the paint would evict them then).
+     */
+    void makeRoom(std::int64_t incoming);
 
     int size() const { return int(m_entries.size()); }
     /** What the captions hold: their masks, texts and bookkeeping. */
     std::int64_t bytes() const { return m_bytes; }
-    /** What the cache keeps beyond the paint under way: three times the fullest recent paint, within floor and cap. */
+    /**
+     * What the cache keeps beyond the paint under way: three times the fullest recent paint,
+     * within floor and cap, and never above the limit.
+     */
     std::int64_t budget() const;
     /** The bytes of the captions the current (or last) paint used. */
     std::int64_t paintBytes() const { return m_paintBytes; }
@@ -145,6 +162,7 @@ private:
     void holdToLimit(const Entry& keep);
 
     std::int64_t m_floor, m_cap;
+    std::int64_t m_limit = INT64_MAX;
     std::int64_t m_bytes = 0;
     std::int64_t m_paintBytes = 0;
     /** The bytes of the last RecentPaints whole paints, the newest at m_nextRecent - 1. */

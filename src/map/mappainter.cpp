@@ -1214,6 +1214,10 @@ struct MapPainter::Private {
             for (size_t i = size_t(part) * RendersPerPart; i < end; ++i)
                 rendered[i] = renderer.render(texts[i], ratio);
         });
+        std::int64_t incoming = 0;
+        for (size_t i = 0; i < texts.size(); ++i)
+            incoming += CaptionCache::footprint(texts[i], rendered[i].mask);
+        captions.makeRoom(incoming);
         for (size_t i = 0; i < texts.size(); ++i) {
             RenderedCaption& r = rendered[i];
             captions.insertAhead(texts[i], std::move(r.mask), r.offset, ratio, wheres[i], r.advance,
@@ -1490,6 +1494,14 @@ struct MapPainter::Private {
     }
 };
 
+std::int64_t captionLimit(std::size_t places)
+{
+    constexpr std::size_t kWholeBudgetUpTo = 100000;
+    if (places <= kWholeBudgetUpTo)
+        return CaptionCache::MaxBudget;
+    return std::int64_t(std::uint64_t(CaptionCache::MaxBudget) * kWholeBudgetUpTo / places);
+}
+
 MapPainter::MapPainter() : d(std::make_unique<Private>())
 {}
 
@@ -1525,6 +1537,7 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
     const qreal ratio = backBuffer.isNull() ? 1.0 : backBuffer.devicePixelRatio();
     const Viewport& v = scene.view;
     const QPoint centre = v.panelToPicture(QPoint(v.panel().width() / 2, v.panel().height() / 2));
+    d->captions.setLimit(captionLimit(scene.locations.size()));
     d->captions.beginPaint(v.zoomIndex(), v.ScreenToMap(centre.x(), centre.y()));
     const bool whole = QRegion(backBuffer.rect()).subtracted(area).isEmpty();
     d->hiding = scene.settings.ShowText && scene.settings.HideOverlappingCaptions;
@@ -1593,6 +1606,7 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
 bool MapPainter::renderCaptionsAhead(const MapScene& scene, qreal ratio, std::chrono::steady_clock::time_point deadline)
 {
     d->useFont(scene.objects.MapFont);
+    d->captions.setLimit(captionLimit(scene.locations.size()));
     return d->renderAhead(scene, ratio, deadline);
 }
 

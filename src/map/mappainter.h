@@ -109,6 +109,14 @@ void fitBackBuffer(QImage& backBuffer, QSize panel, qreal ratio);
 void setDeviceResolution(QImage& image, qreal ratio);
 
 /**
+ * The most the caption cache keeps beyond the paint under way in a world of `places`:
+ * its whole budget up to 100 000 places, then less in proportion to the places (16 MB at
+ * a million), so a huge world's places and its captions fit in the memory aimed at. A
+ * crowded zoom step of a huge world then renders most of its captions again.
+ */
+std::int64_t captionLimit(std::size_t places);
+
+/**
  * Paints the whole map panel into a back buffer of the panel's size at the buffer's device
  * pixel ratio (QImage::devicePixelRatio): the picture resampled at scale
  * f / MapScale x ratio (smooth or pixel mode), location frames and captions, markers, then

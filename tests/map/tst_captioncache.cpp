@@ -159,6 +159,86 @@ TEST(CaptionCache, BeyondTwiceItsCapAnInsertEvictsAtOnceButNeverItself)
     EXPECT_EQ(cache.bytes(), 0);
 }
 
+TEST(CaptionCache, ALimitHoldsTheBudgetBelowItsFloorButNeverTakesThePaintsOwn)
+{
+    const std::int64_t each = CaptionCache::footprint("c0000", mask(100));
+    CaptionCache cache(10 * each, 100 * each);
+    const auto paint = [&](int from, int count) {
+        cache.beginPaint(0, {});
+        for (int i = from; i < from + count; ++i)
+            cache.insert("c" + QByteArray::number(i).rightJustified(4, '0'), mask(100), {});
+        cache.endPaint();
+    };
+    paint(0, 20);
+    EXPECT_EQ(cache.budget(), 60 * each);
+    cache.setLimit(4 * each);
+    EXPECT_EQ(cache.budget(), 4 * each); // below the floor it was made with
+    // A paint of more than the limit keeps all of its own ...
+    paint(100, 12);
+    EXPECT_EQ(cache.size(), 12);
+    // ... and the next one keeps of the others only what fits in three quarters of the
+    // limit beside its own.
+    paint(200, 2);
+    EXPECT_EQ(cache.bytes(), 3 * each);
+    EXPECT_EQ(cache.size(), 3);
+    cache.setLimit(0);
+    paint(300, 1);
+    EXPECT_EQ(cache.size(), 1);
+    // Lifted, the budget follows the fullest recent paint again.
+    cache.setLimit(INT64_MAX);
+    EXPECT_EQ(cache.budget(), 60 * each);
+}
+
+TEST(CaptionCache, RoomForTheCaptionsAboutToComeIsMadeFromWhatThisPaintDidNotUse)
+{
+    const std::int64_t each = CaptionCache::footprint("c0000", mask(100));
+    CaptionCache cache(8 * each, 8 * each);
+    cache.beginPaint(0, {});
+    for (int i = 0; i < 8; ++i)
+        cache.insert("c" + QByteArray::number(i).rightJustified(4, '0'), mask(100), {}, 1, {i * 100, 0});
+    cache.endPaint();
+    // The next paint, centred at the first ones, uses two of them and is about to add
+    // five: the room is made from the six it did not use, furthest first.
+    cache.beginPaint(0, {});
+    ASSERT_NE(cache.find("c0000"), nullptr);
+    ASSERT_NE(cache.find("c0001"), nullptr);
+    const struct {
+        int incoming;     // entries about to come
+        std::string left; // of c0000 to c0007, what stays
+    } steps[] = {
+        {0, "01234567"}, // within the budget: nothing goes
+        {1, "0123456"},
+        {5, "012"},
+        {20, "01"}, // more than the budget: what this paint used still stays
+    };
+    for (const auto& s : steps) {
+        cache.makeRoom(s.incoming * each);
+        std::string left;
+        for (int i = 0; i < 8; ++i)
+            if (cache.contains("c" + QByteArray::number(i).rightJustified(4, '0')))
+                left += char('0' + i);
+        EXPECT_EQ(left, s.left) << s.incoming;
+    }
+}
+
+TEST(CaptionCache, TheLimitBeyondThePaintShrinksWithAHugeWorld)
+{
+    const struct {
+        std::size_t places;
+        std::int64_t limit;
+    } rows[] = {
+        {0, CaptionCache::MaxBudget},
+        {640, CaptionCache::MaxBudget},
+        {100000, CaptionCache::MaxBudget}, // the last of the whole budget
+        {100001, CaptionCache::MaxBudget * 100000 / 100001},
+        {200000, CaptionCache::MaxBudget / 2},
+        {1000000, CaptionCache::MaxBudget / 10},
+        {10000000, CaptionCache::MaxBudget / 100},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(captionLimit(r.places), r.limit) << r.places;
+}
+
 TEST(CaptionCache, TheSameTextAtAnotherRatioIsAnotherCaption)
 {
     CaptionCache cache;
