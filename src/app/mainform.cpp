@@ -2,29 +2,24 @@
 #include "app/mainform.h"
 
 #include "app/accessibility.h"
+#include "app/commandparts.h"
 #include "app/coolbar.h"
 #include "app/displaytoggles.h"
 #include "app/editcontrols.h"
-#include "app/findcommands.h"
 #include "app/focuschain.h"
 #include "app/journeybar.h"
 #include "app/journeycommands.h"
 #include "app/navigatorview.h"
 #include "app/orientationcommands.h"
 #include "app/formlayout.h"
-#include "app/historyactions.h"
-#include "app/imagecommand.h"
 #include "dialogs/errorguard.h"
 #include "world/datalocations.h"
 #include "world/worldchoice.h"
 #include "app/mappanel.h"
-#include "app/windowcommands.h"
 #include "app/windowinput.h"
 #include "app/noteedit.h"
-#include "app/progresscommands.h"
 #include "app/progressline.h"
 #include "app/otherchanges.h"
-#include "app/worldcommand.h"
 #include "ui_mainform.h"
 
 #include <QApplication>
@@ -115,50 +110,20 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
     restoreView();
     connectHandlers();
     connectInput();
-    m_worldCommand = new WorldCommand(*this, m_world, m_prompts);
-    connect(m_worldCommand, &WorldCommand::opened, this, [this](const QString& folder) { worldOpened(folder); });
-    m_imageCommand = new ImageCommand(*this, *panel, panel->canvas(), m_world, m_session, m_prompts);
-    m_progressCommands = new ProgressCommands(*this, m_world, m_edit, m_session, m_prompts);
-    connect(m_progressCommands, &ProgressCommands::imported, this, [this] {
+    m_parts
+        = new CommandParts({*this, *m_ui, *panel, m_world, m_session, m_edit, *m_editControls, *m_input, m_prompts});
+    connect(m_parts, &CommandParts::mapChanged, this, [this] { RepaintMap(); });
+    connect(m_parts, &CommandParts::worldOpened, this, [this](const QString& folder) { worldOpened(folder); });
+    connect(m_parts, &CommandParts::imported, this, [this] {
         m_editControls->imported();
         if (!m_edit.showsMarker())
             CBLocChange(); // the box shows the selected location's new status and note
         RepaintMap();
     });
-    m_find = new FindCommands(*this, *m_ui->PanelMap, m_world, settings());
-    connectGuarded(m_prompts, this, m_find, &FindCommands::chosen, [this](int index) { FindChosen(index); });
-    m_journey = new JourneyCommands(*this, *panel, m_world, panel->view(), m_session, m_edit, m_prompts);
-    connect(m_journey, &JourneyCommands::mapChanged, this, [this] { RepaintMap(); });
-    // As Go: up to the level, centred; the map paints.
-    connect(m_journey, &JourneyCommands::centreWanted, panel,
-            [panel](int x, int y, int level) { panel->goTo(x, y, level); });
-    // What a tour has done follows the world before the journey is drawn again.
-    connect(panel, &TMapPanel::aboutToPaint, m_journey, &JourneyCommands::followWorld);
-    panel->setJourney(&m_journey->session());
-    m_hint.keepClearOf(&m_journey->bar());
-    // Every command's action, key, menu entry and tooltip, from the one table.
-    m_commands = new WindowCommands(*this, commandButtons(*m_ui), m_prompts);
-    m_input->setCommands(m_commands);
-    connect(m_commands, &WindowCommands::handlerWanted, this, [this](Command c) {
-        commandRow(c).run({*this, mapView(), *m_editControls, *m_find, *m_journey, *m_orientation, *m_imageCommand,
-                           *m_progressCommands, *m_worldCommand, *m_commands});
-    });
-    new HistoryActions(*m_commands->action(Command::Undo), *m_commands->action(Command::Redo), m_edit.history(), this);
-    // The place filter, the navigator, the bookmarks and the recent worlds; what the filter
-    // shows is asked by the paint, the hit tests and the progress line alike.
-    m_orientation = new OrientationCommands(*this, *panel, m_world, m_session, m_prompts);
-    connect(m_orientation, &OrientationCommands::openFolderRequested, this,
-            [this](const QString& folder) { m_worldCommand->openFolder(folder); });
-    connect(m_orientation, &OrientationCommands::filterChanged, this, [this] { RepaintMap(); });
-    panel->setPlaceFilter(&m_orientation->filter());
-    m_hover.setPlaceFilter(&m_orientation->filter());
-    m_progressLine->setPlaceFilter(&m_orientation->filter());
-    m_journey->setPlaceFilter(&m_orientation->filter());
-    m_orientation->navigator().keepClearOf(&m_journey->bar());
-    // The lists that grow as the user works stand beside the commands they belong to.
-    m_commands->insertSubmenu(Command::DeleteBookmark, m_orientation->bookmarksMenu());
-    m_commands->insertSubmenu(Command::OpenWorld, m_orientation->recentMenu());
-    m_progressCommands->setBookmarks(m_orientation);
+    connectGuarded(m_prompts, this, m_parts, &CommandParts::chosen, [this](int index) { FindChosen(index); });
+    m_hint.keepClearOf(&journey().bar());
+    m_hover.setPlaceFilter(&orientation().filter());
+    m_progressLine->setPlaceFilter(&orientation().filter());
     // The progress line follows the pointer over the map, through the window's hit test.
     connectGuarded(m_prompts, this, panel, &TMapPanel::moved, [this](Qt::MouseButtons, QPoint at) {
         mapView().followPanel();
@@ -260,7 +225,7 @@ void TMainForm::FormCreate()
     // loader error (what loaded is shown and written back all the same).
     const auto watch = qScopeGuard([this] { m_otherChanges->watch(); });
     loadLocations();
-    m_orientation->worldLoaded(); // the user's filter and bookmarks of this world
+    m_parts->orientation().worldLoaded(); // the user's filter and bookmarks of this world
     m_world.LoadRoutes();
     m_world.LoadUserData();
     reportWorldNotices();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "app/commandparts.h"
 #include "app/mapcanvas.h"
 #include "app/maphintpresenter.h"
 #include "app/mappanel.h"
@@ -36,19 +37,16 @@ class TFormAbout;
 class TFormOptions;
 class FormLayout;
 class DisplayToggles;
-class FindCommands;
 class ProgressLine;
+class CommandParts;
 class JourneyCommands;
 class OrientationCommands;
-class ImageCommand;
-class ProgressCommands;
 class WindowCommands;
 enum class Command;
 class OtherChanges;
 class EditControls;
 class FocusChain;
 class WindowInput;
-class WorldCommand;
 class WorldInstance;
 
 /**
@@ -112,11 +110,11 @@ public:
     /** The action of `command`, made from the window's table of commands. */
     QAction* command(Command command) const;
     /** The window's commands: their actions, the More menu, the shortcuts list. */
-    const WindowCommands& commands() const { return *m_commands; }
+    const WindowCommands& commands() const { return m_parts->commands(); }
     /** The place filter, the navigator, the bookmarks and the recent worlds. */
-    const OrientationCommands& orientation() const { return *m_orientation; }
+    const OrientationCommands& orientation() const { return m_parts->orientation(); }
     /** The journey planner: its bar, the journey drawn and its current leg. */
-    const JourneyCommands& journey() const { return *m_journey; }
+    const JourneyCommands& journey() const { return m_parts->journey(); }
 
     /** Zoom level, panel size and scroll position; the scroll bars mirror it. */
     const Viewport& view() const { return mapView().view(); }
@@ -222,13 +220,7 @@ private:
     std::unique_ptr<ProgressLine> m_progressLine;
     // Goes before the widgets too: their destruction moves the focus, which the chain follows.
     std::unique_ptr<FocusChain> m_focusChain;
-    FindCommands* m_find = nullptr;
-    JourneyCommands* m_journey = nullptr;
-    OrientationCommands* m_orientation = nullptr;
-    WorldCommand* m_worldCommand = nullptr;
-    ImageCommand* m_imageCommand = nullptr;
-    ProgressCommands* m_progressCommands = nullptr;
-    WindowCommands* m_commands = nullptr;
+    CommandParts* m_parts = nullptr; // the commands and their bars, children of the window
     OtherChanges* m_otherChanges = nullptr;
 };
 

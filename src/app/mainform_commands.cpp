@@ -46,13 +46,13 @@ void TMainForm::OptionsToolButtonClick(QToolButton* sender)
         RepaintMap();
         WriteSettings();
     } else if (sender == m_ui->ToolButtonClip) {
-        m_imageCommand->copyView();
+        m_parts->image().copyView();
     }
 }
 
 QAction* TMainForm::command(Command command) const
 {
-    return m_commands ? m_commands->action(command) : nullptr;
+    return m_parts ? m_parts->commands().action(command) : nullptr;
 }
 
 } // namespace vdm

@@ -15,7 +15,7 @@ namespace vdm {
 
 void TMainForm::setWorldInstance(WorldInstance* instance)
 {
-    m_worldCommand->setInstance(instance);
+    m_parts->world().setInstance(instance);
 }
 
 void TMainForm::worldOpened(const QString& folder)
@@ -25,7 +25,7 @@ void TMainForm::worldOpened(const QString& folder)
     // Nothing of the old world's pointer state, hint or highlight reaches the new one.
     mapView().forgetHighlight();
     m_hint.restart();
-    m_journey->worldChanged();
+    m_parts->journey().worldChanged();
 
     // The zoom level stays (map units are the same in every world); the scroll position
     // is clamped into the new picture's ranges.
@@ -40,7 +40,7 @@ void TMainForm::worldOpened(const QString& folder)
     m_editControls->mirror();
     m_editControls->worldOpened();
     ApplyWindowSizeLimit();
-    m_orientation->worldLoaded();
+    m_parts->orientation().worldLoaded();
     RepaintMap();
     reportWorldNotices();
 }
