@@ -1,12 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "map/captionrender.h"
 
-#include "data/codepage.h"
-
 #include <QFontMetrics>
 #include <QGlyphRun>
 #include <QPainter>
-#include <QTextLayout>
 
 #include <algorithm>
 #include <cmath>
@@ -58,28 +55,18 @@ struct Shaped {
     int devAscent = 0;
 };
 
-Shaped shape(const CaptionFont& f, const QByteArray& text, qreal ratio)
+Shaped shape(const CaptionFont& f, const CaptionLine& line, qreal ratio)
 {
-    // One layout gives the advance, the ink and the glyphs drawn: measuring and drawing
-    // the string separately would shape it three times.
-    QTextLayout layout(CodePage::decode(text), f.font);
-    layout.setCacheEnabled(true);
-    layout.beginLayout();
-    QTextLine line = layout.createLine();
-    layout.endLayout();
     Shaped s;
-    if (line.isValid())
-        s.runs = line.glyphRuns();
-    QRectF inkF;
-    for (const QGlyphRun& run : s.runs)
-        inkF |= run.boundingRect();
+    s.runs = line.runs;
     // Glyph positions count from the line's top; the caption's from its baseline.
-    const qreal baseline = line.isValid() ? line.ascent() : f.ascent;
+    const qreal baseline = line.valid ? line.ascent : f.ascent;
+    const QRectF& inkF = line.box;
     const QRect ink = inkF.isEmpty()
                           ? QRect()
                           : QRect(QPoint(int(std::floor(inkF.left())), int(std::floor(inkF.top() - baseline))),
                                   QPoint(int(std::ceil(inkF.right())), int(std::ceil(inkF.bottom() - baseline))));
-    s.advance = line.isValid() ? int(std::ceil(line.horizontalAdvance())) : 0;
+    s.advance = line.valid ? int(std::ceil(line.advance)) : 0;
     // Room for the ink on every side of the advance box: some glyphs overhang it.
     const int left = std::min(0, ink.left()) - 1;
     const int right = std::max(s.advance, ink.right() + 1) + 1;
@@ -152,10 +139,10 @@ CaptionFont::CaptionFont(const QFont& f) : font(f)
 
 RenderedCaption renderCaption(const CaptionFont& f, const QByteArray& text, qreal ratio)
 {
-    return paintWhole(f, shape(f, text, ratio), ratio);
+    return paintWhole(f, shape(f, layOutCaption(f.font, text), ratio), ratio);
 }
 
-CaptionRenderer::CaptionRenderer(const CaptionFont& font) : m_font(font)
+CaptionRenderer::CaptionRenderer(const CaptionFont& font) : m_font(font), m_shaper(font.font)
 {}
 
 bool CaptionRenderer::composes(qreal ratio) const
@@ -332,7 +319,8 @@ RenderedCaption CaptionRenderer::render(const QByteArray& text, qreal ratio)
 {
     if (!composes(ratio))
         return renderCaption(m_font, text, ratio);
-    const Shaped s = shape(m_font, text, ratio);
+    m_shaper.layOut(text, m_line);
+    const Shaped s = shape(m_font, m_line, ratio);
     const int r = int(ratio);
     // Where the painter puts each glyph in the mask: a whole device pixel and a subpixel
     // place in 64ths of one.
@@ -352,14 +340,29 @@ RenderedCaption CaptionRenderer::render(const QByteArray& text, qreal ratio)
             if (held)
                 continue;
             complete = false;
+            const auto pending = [&](const GlyphKey& k) {
+                return std::find(m_pending.begin(), m_pending.end(), k) != m_pending.end();
+            };
+            if (m_many) {
+                // Many captions follow: the glyph at every subpixel place at once.
+                if (pending(key))
+                    continue;
+                for (int fx = 0; fx < 64; ++fx) {
+                    GlyphKey k = key;
+                    k.fx = fx;
+                    if (!find(k) && (fx == key.fx || !pending(k)))
+                        m_pending.push_back(k);
+                }
+                continue;
+            }
             // A glyph is rasterised once it was needed twice at a place, and only with
             // others: a painter for a few glyphs costs what painting the caption does, so
             // a sparse world's captions, whose glyphs seldom meet again, cost what they did.
-            if (seenBefore(key) && std::find(m_pending.begin(), m_pending.end(), key) == m_pending.end())
+            if (seenBefore(key) && !pending(key))
                 m_pending.push_back(key);
         }
     }
-    if (!complete && int(m_pending.size()) >= PendingBatch) {
+    if (!complete && (m_many ? !m_pending.empty() : int(m_pending.size()) >= PendingBatch)) {
         rasterisePending();
         complete = true;
         for (Placed& p : m_placed)
@@ -387,6 +390,10 @@ RenderedCaption CaptionRenderer::render(const QByteArray& text, qreal ratio)
     coverage.fill(0);
     uchar* bits = coverage.bits();
     const qsizetype bpl = coverage.bytesPerLine();
+    // Columns from `untouched` on hold no glyph yet in any row: the glyphs go left to
+    // right, so most of each lands there and is copied; only where it meets the ones
+    // before is it blended.
+    long long untouched = left;
     for (const Placed& p : m_placed) {
         const Glyph& g = *p.glyph;
         // Each glyph over what lies beneath as the painter blends white ink: its coverage
@@ -395,16 +402,21 @@ RenderedCaption CaptionRenderer::render(const QByteArray& text, qreal ratio)
         const long long gx = p.x + g.offset.x(), gy = p.y + g.offset.y();
         const long long x0 = std::max(left, gx), x1 = std::min(right, gx + g.width);
         const long long y0 = std::max(top, gy), y1 = std::min(bottom, gy + g.height);
+        const long long blendEnd = std::min(x1, untouched), copyStart = std::max(x0, untouched);
         for (long long y = y0; y < y1; ++y) {
             uchar* out = bits + (y - top) * bpl - left;
             const uchar* in = g.coverage.data() + (y - gy) * g.width - gx;
-            for (long long x = x0; x < x1; ++x) {
+            for (long long x = x0; x < blendEnd; ++x) {
                 const std::uint16_t c = in[x];
                 std::uint16_t t = std::uint16_t(out[x] * (255 - c));
                 t = std::uint16_t((t + (t >> 8) + 0x80) >> 8);
                 out[x] = uchar(c + t);
             }
+            for (long long x = copyStart; x < x1; ++x)
+                out[x] = in[x];
         }
+        if (y0 < y1)
+            untouched = std::max(untouched, x1);
     }
     result.offset += QPoint(int(left), int(top));
     result.mask = std::move(coverage);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "map/captionshape.h"
+
 #include <QByteArray>
 #include <QFont>
 #include <QImage>
@@ -41,7 +43,8 @@ RenderedCaption renderCaption(const CaptionFont& font, const QByteArray& text, q
  * Renders captions as renderCaption does, pixel for pixel, drawing each glyph only once:
  * a glyph is rasterised alone the first time it shows at a subpixel place, and captions
  * are composed from those rasters with the painter's own blend of white ink (its coverage
- * plus what it leaves of the coverage beneath). Only the text layout is made per caption.
+ * plus what it leaves of the coverage beneath). Each caption is laid out by a CaptionShaper,
+ * from pairs of characters laid out before where it can be.
  * At device pixel ratios other than 1 and 2, or for glyphs rasterised with coverage per
  * colour channel, it paints whole captions as renderCaption does. Not shared between
  * threads: it keeps the glyphs it drew.
@@ -53,6 +56,12 @@ public:
     RenderedCaption render(const QByteArray& text, qreal ratio);
     /** Whether captions at `ratio` are composed from single glyphs (else painted whole). */
     bool composes(qreal ratio) const;
+    /**
+     * Whether many captions follow (those a crowded paint lacks): a glyph is then
+     * rasterised at all its subpixel places, together, the first time it is needed, so
+     * hardly a caption is painted whole. Otherwise a glyph waits until it is needed twice.
+     */
+    void expectMany(bool many) { m_many = many; }
     /** How many glyphs needed again wait to be rasterised together. */
     static constexpr int PendingBatch = 16;
     /** The glyph rasters kept: one per glyph, font, ratio and subpixel place drawn. */
@@ -105,7 +114,10 @@ private:
     static constexpr quint32 MaxTableGlyph = 4096; // a table of at most 2 MB per plane
 
     CaptionFont m_font;
+    CaptionShaper m_shaper;
+    CaptionLine m_line; // the caption under way's
     bool m_composes = true;
+    bool m_many = false;
     std::vector<QRawFont> m_fonts;
     std::unordered_map<GlyphKey, Glyph, GlyphKeyHash> m_glyphs;
     /** The glyphs of one font, ratio and vertical subpixel place, by index x 64 + fx. */

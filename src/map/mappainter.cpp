@@ -1208,12 +1208,16 @@ struct MapPainter::Private {
             return;
         std::vector<RenderedCaption> rendered(texts.size());
         const int parts = int((texts.size() + RendersPerPart - 1) / RendersPerPart);
+        captionRenderer->expectMany(true);
+        helperRenderer->expectMany(true);
         share->run(parts, [&](int part, int thread) {
             CaptionRenderer& renderer = thread == 0 ? *captionRenderer : *helperRenderer;
             const size_t end = std::min(texts.size(), size_t(part + 1) * RendersPerPart);
             for (size_t i = size_t(part) * RendersPerPart; i < end; ++i)
                 rendered[i] = renderer.render(texts[i], ratio);
         });
+        captionRenderer->expectMany(false);
+        helperRenderer->expectMany(false);
         std::int64_t incoming = 0;
         for (size_t i = 0; i < texts.size(); ++i)
             incoming += CaptionCache::footprint(texts[i], rendered[i].mask);

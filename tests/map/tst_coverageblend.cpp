@@ -102,8 +102,20 @@ TEST(CaptionRender, ComposedFromGlyphsEqualsPaintedWhole)
 {
     // Kerned pairs, overhanging and touching glyphs, the code page's accents, the cut
     // captions' dots, spaces alone and generated names of every kind.
-    QList<QByteArray> texts
-        = {"AVAWAY To Ty", "ffj fij gjy", "W\xe9st \xc6gir \xd8re", "Tarnw...", "   ", "Il1|", "Old Mill", "x"};
+    QList<QByteArray> texts = {"AVAWAY To Ty",
+                               "ffj fij gjy",
+                               "W\xe9st \xc6gir \xd8re",
+                               "Tarnw...",
+                               "   ",
+                               "Il1|",
+                               "Old Mill",
+                               "x",
+                               "office",
+                               "1-2",
+                               "a\xad"
+                               "b",
+                               "  lead",
+                               "trail  "};
     worldgen::NameGenerator names(28, true);
     for (const char* kind : {"city", "port", "ruin", "fort", "village"})
         for (int i = 0; i < 30; ++i)
@@ -114,22 +126,31 @@ TEST(CaptionRender, ComposedFromGlyphsEqualsPaintedWhole)
     italic.setItalic(true);
     QFont pixels(QStringLiteral("Monospace"));
     pixels.setPixelSize(10);
-    for (const QFont& f : {QFont(QStringLiteral("Sans"), 9), bold, italic, pixels}) {
-        CaptionRenderer renderer{CaptionFont(f)};
-        for (const qreal ratio : {1.0, 2.0, 1.25}) {
-            for (const QByteArray& text : texts)
-                renderer.render(text, ratio); // each glyph needed once: the second time it is composed
-            for (const QByteArray& text : texts) {
-                const RenderedCaption painted = renderCaption(renderer.font(), text, ratio);
-                const RenderedCaption composed = renderer.render(text, ratio);
-                const QString what = f.key() + " " + QString::number(ratio) + " " + QString::fromLatin1(text);
-                EXPECT_EQ(composed.mask, painted.mask) << qPrintable(what);
-                EXPECT_EQ(composed.offset, painted.offset) << qPrintable(what);
-                EXPECT_EQ(composed.advance, painted.advance) << qPrintable(what);
+    QFont map(QStringLiteral("MS Sans Serif"));
+    map.setPixelSize(8);
+    map.setStyleStrategy(QFont::PreferAntialias);
+    for (const QFont& f : {QFont(QStringLiteral("Sans"), 9), bold, italic, pixels, map}) {
+        for (const bool many : {false, true}) {
+            CaptionRenderer renderer{CaptionFont(f)};
+            renderer.expectMany(many);
+            for (const qreal ratio : {1.0, 2.0, 1.25}) {
+                // The first round paints most captions whole (or, expecting many, composes
+                // them from glyphs rasterised at once); the second composes them.
+                for (const int round : {0, 1}) {
+                    for (const QByteArray& text : texts) {
+                        const RenderedCaption painted = renderCaption(renderer.font(), text, ratio);
+                        const RenderedCaption composed = renderer.render(text, ratio);
+                        const QString what = f.key() + " " + QString::number(ratio) + " " + QString::number(round)
+                                             + (many ? " many " : " ") + QString::fromLatin1(text);
+                        EXPECT_EQ(composed.mask, painted.mask) << qPrintable(what);
+                        EXPECT_EQ(composed.offset, painted.offset) << qPrintable(what);
+                        EXPECT_EQ(composed.advance, painted.advance) << qPrintable(what);
+                    }
+                }
             }
+            EXPECT_TRUE(renderer.composes(1) && renderer.composes(2) && !renderer.composes(1.25));
+            EXPECT_GT(renderer.glyphCount(), 0); // so most of the captions compared were composed
         }
-        EXPECT_TRUE(renderer.composes(1) && renderer.composes(2) && !renderer.composes(1.25));
-        EXPECT_GT(renderer.glyphCount(), 0); // so most of the captions compared were composed
     }
 }
 
@@ -148,4 +169,13 @@ TEST(CaptionRender, GlyphsAreRasterisedOnceWhenNeededTwice)
     renderer.render(text, 2);
     renderer.render(text, 2);
     EXPECT_GT(renderer.glyphCount(), glyphs); // another resolution, other rasters
+
+    // Expecting many captions, each glyph is rasterised at every subpixel place the first
+    // time it is needed.
+    CaptionRenderer many{CaptionFont(QFont(QStringLiteral("Sans"), 9))};
+    many.expectMany(true);
+    many.render("Pack", 1);
+    EXPECT_EQ(many.glyphCount(), 4 * 64);
+    many.render("kcaP", 1);
+    EXPECT_EQ(many.glyphCount(), 4 * 64);
 }

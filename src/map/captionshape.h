@@ -1,0 +1,86 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QByteArray>
+#include <QFont>
+#include <QGlyphRun>
+#include <QList>
+#include <QRawFont>
+#include <QRectF>
+
+#include <array>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+namespace vdm {
+
+/** A caption laid out on one line: its glyphs, positioned from the line's top-left, and the line's measures. */
+struct CaptionLine {
+    QList<QGlyphRun> runs;
+    bool valid = false; // a line was made (the text layout makes none for no text)
+    qreal advance = 0, ascent = 0;
+    QRectF box; // the runs' boxes together
+};
+
+/** The caption (code-page bytes) laid out by the text layout. */
+CaptionLine layOutCaption(const QFont& font, const QByteArray& text);
+
+/**
+ * Lays captions out as layOutCaption does, glyph for glyph and position for position,
+ * without a text layout where that can be shown: when the font's tables shape code-page
+ * text pair by pair (see fontPairs), each character is laid out once, each adjacent pair
+ * is learned from the first caption that holds it (laid out whole, as before), and a
+ * caption whose pairs are all known is put together from them.
+ * A caption with a character or pair that shapes otherwise (a ligature, another font
+ * standing in, a glyph moved up or down, a soft hyphen, no Latin letter at all) is laid
+ * out whole. Not shared between threads: it keeps what it learned, and it first uses
+ * the font on the thread that lays the first caption out (a font keeps the engines of the
+ * thread that used it).
+ */
+class CaptionShaper {
+public:
+    explicit CaptionShaper(const QFont& font);
+    /** The caption laid out; `line` is filled either way. Returns whether it was put together from pairs. */
+    bool layOut(const QByteArray& text, CaptionLine& line);
+    /** Whether the font lets captions be put together from pairs at all. */
+    bool byPairs();
+
+private:
+    /** Reads the font's tables and its code page's glyphs. */
+    void prepare();
+    static constexpr std::int32_t Otherwise = INT32_MIN; // a measure that is not whole 64ths
+    static constexpr std::int16_t UnknownPair = INT16_MIN, OtherPair = INT16_MIN + 1;
+    enum class Script : std::uint8_t { None, Latin, Common };
+    struct Char {
+        Script script = Script::None;
+        bool learned = false, simple = false; // simple: one glyph of the font, starting a line at 0
+        quint32 glyph = 0;
+        std::int32_t advance = 0; // in 64ths of a pixel, as the last glyph of a line
+    };
+    bool learnChar(uchar c);
+    /** Lays the pair out alone to learn how the second glyph is placed after the first (or that it shapes otherwise).
+     */
+    void learnPair(uchar a, uchar b);
+    /** Learns the pairs of a caption laid out whole; false when its line is not one it could have put together. */
+    bool learnFrom(const QByteArray& text, const CaptionLine& line);
+    bool sameLine(const CaptionLine& l, int glyphs) const;
+
+    QFont m_font;
+    bool m_prepared = false, m_byPairs = false;
+    QRawFont m_raw;
+    qreal m_ascent = 0, m_descent = 0;
+    uchar m_anchor = 'n'; // a Latin letter that puts other characters in a Latin run
+    std::array<Char, 256> m_chars{};
+    // By first x 256 + second: the second's x from the first's, in 64ths (sixteen bits keep
+    // the rows of a caption's letters in the processor's nearest cache).
+    std::vector<std::int16_t> m_pairs;
+    std::int16_t& pairOf(uchar a, uchar b) { return m_pairs[size_t(a) * 256 + b]; }
+    /** `advance` (64ths) as a pair's entry, or OtherPair when sixteen bits do not hold it. */
+    static std::int16_t pairEntry(std::int32_t advance)
+    {
+        return advance > OtherPair && advance <= INT16_MAX ? std::int16_t(advance) : OtherPair;
+    }
+};
+
+} // namespace vdm
