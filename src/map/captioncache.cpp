@@ -26,6 +26,7 @@ std::int64_t CaptionCache::budget() const
 void CaptionCache::beginPaint(int zoom, QPoint centre)
 {
     ++m_paint;
+    ++m_pass;
     m_zoom = zoom;
     m_centre = centre;
     m_paintBytes = 0;
@@ -42,6 +43,25 @@ void CaptionCache::endPaint(bool whole)
         evictDownTo(limit / 4 * 3);
 }
 
+void CaptionCache::beginPass()
+{
+    ++m_pass;
+}
+
+void CaptionCache::endPass(bool last)
+{
+    const std::int64_t limit = budget();
+    if (m_bytes > limit)
+        evictDownTo(limit, nullptr, last ? m_pass + 1 : m_pass);
+}
+
+void CaptionCache::letGo(const Entry& e)
+{
+    // Every entry lives in m_entries, which the cache owns and may change.
+    if (e.paint == m_paint)
+        const_cast<Entry&>(e).pass = 0;
+}
+
 void CaptionCache::makeRoom(std::int64_t incoming)
 {
     const std::int64_t target = std::max<std::int64_t>(budget() - incoming, 0);
@@ -54,6 +74,7 @@ void CaptionCache::use(Entry& e, QPoint where)
     if (e.paint != m_paint)
         m_paintBytes += e.bytes;
     e.paint = m_paint;
+    e.pass = m_pass;
     e.zoom = m_zoom;
     e.where = where;
 }
@@ -130,7 +151,7 @@ void CaptionCache::holdToLimit(const Entry& keep)
         evictDownTo(m_cap / 2 * 3, &keep);
 }
 
-void CaptionCache::evictDownTo(std::int64_t target, const Entry* keep)
+void CaptionCache::evictDownTo(std::int64_t target, const Entry* keep, std::uint64_t usedFrom)
 {
     // Furthest first: another zoom level before any of this one, then by the distance
     // (in map units, the larger of the two axes) of the point last captioned.
@@ -143,22 +164,40 @@ void CaptionCache::evictDownTo(std::int64_t target, const Entry* keep)
     candidates.reserve(m_entries.size());
     for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
         const Entry& e = it->second;
-        if (e.paint == m_paint)
+        if (e.paint == m_paint && e.pass >= usedFrom)
             continue; // drawn, or about to be, by the paint under way
         const std::int64_t dx = std::llabs(std::int64_t(e.where.x()) - m_centre.x());
         const std::int64_t dy = std::llabs(std::int64_t(e.where.y()) - m_centre.y());
         candidates.push_back({std::abs(e.zoom - m_zoom), std::max(dx, dy), it});
     }
-    std::sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {
+    const auto further = [](const Candidate& a, const Candidate& b) {
         return a.zoomDistance != b.zoomDistance ? a.zoomDistance > b.zoomDistance : a.distance > b.distance;
-    });
-    for (const Candidate& c : candidates) {
-        if (m_bytes <= target)
-            return;
-        m_bytes -= c.it->second.bytes;
-        m_entries.erase(c.it);
-        ++m_generation;
+    };
+    // Only the furthest few go, often a small share of the candidates (a paint in parts
+    // evicts at the end of every part): they are picked out, about as many as the bytes
+    // over the target take at the candidates' mean size, and only those are ordered; more
+    // are picked when they were not enough.
+    std::int64_t candidateBytes = 0;
+    for (const Candidate& c : candidates)
+        candidateBytes += c.it->second.bytes;
+    const std::int64_t mean
+        = candidates.empty() ? 1 : std::max<std::int64_t>(1, candidateBytes / std::int64_t(candidates.size()));
+    std::size_t from = 0, pick = 0;
+    while (from < candidates.size() && m_bytes > target) {
+        pick = std::max<std::size_t>(2 * pick, std::size_t((m_bytes - target) / mean) + 1);
+        const auto first = candidates.begin() + std::ptrdiff_t(from);
+        const auto end = candidates.begin() + std::ptrdiff_t(std::min(candidates.size(), from + pick));
+        std::nth_element(first, end - 1, candidates.end(), further);
+        std::sort(first, end, further);
+        for (auto c = first; c != end && m_bytes > target; ++c) {
+            m_bytes -= c->it->second.bytes;
+            m_entries.erase(c->it);
+            ++m_generation;
+        }
+        from = std::size_t(end - candidates.begin());
     }
+    if (m_bytes <= target)
+        return;
     if (!keep)
         return;
     for (auto it = m_entries.begin(); it != m_entries.end() && m_bytes > target;) {

@@ -19,7 +19,8 @@ namespace vdm {
  *
  * A paint opens with beginPaint (its zoom level and the map point at the panel's centre)
  * and closes with endPaint. Whatever a paint uses stays, however much that is: a paint
- * never renders a caption twice. Beyond that the cache keeps captions up to its budget:
+ * never renders a caption twice. A paint in passes (beginPass, endPass: a band of the
+ * panel at a time) keeps only what its passes to come may use. Beyond that the cache keeps captions up to its budget:
  * three times the captions of the fullest of the last RecentPaints whole paints (so a
  * view and those a zoom step in or out fit), from DefaultBudget up to MaxBudget. It
  * follows the views as they come: after a crowded view, sparse ones give the memory
@@ -46,8 +47,10 @@ public:
         QPoint offset;   // of the mask's top-left from the caption's top-left, in device pixels
         int advance = 0; // how far the text reaches to the right, in panel pixels
         std::int64_t bytes = 0;
-        // Where it was last used: the paint, its zoom level and the map point captioned.
+        // Where it was last used: the paint, its pass (see beginPass), its zoom level and
+        // the map point captioned.
         std::uint64_t paint = 0;
+        std::uint64_t pass = 0;
         int zoom = 0;
         QPoint where;
         /**
@@ -77,6 +80,25 @@ public:
      * cache is over its budget, evicts what lies furthest off.
      */
     void endPaint(bool whole = true);
+
+    /**
+     * Opens the next pass of the paint under way: a paint of a crowded view of a huge world
+     * draws a band of the panel at a time, and a caption the band before the last did not
+     * use, no later band needs either (each band looks at every caption that reaches it).
+     */
+    void beginPass();
+    /**
+     * Closes a pass: the captions this paint used only in passes before it are let go with
+     * those it has not used, furthest first, down to the budget, so the paint holds the
+     * captions of two bands beside what the cache keeps. After the `last` pass the captions
+     * of this one may go as well.
+     */
+    void endPass(bool last);
+    /**
+     * The caption `e` (found before and still held), which this paint used, is needed by
+     * no later pass of it: the end of this pass may let it go as one of an earlier pass.
+     */
+    void letGo(const Entry& e);
 
     /** The caption of `text` at `ratio`, now used by this paint for map point `where`; null when absent. */
     const Entry* find(const QByteArray& text, qreal ratio = 1, QPoint where = {});
@@ -154,10 +176,11 @@ private:
     /** Adds an entry in place of any of the same text and ratio; returns it, not yet used. */
     Entry& add(const QByteArray& text, QImage mask, QPoint offset, qreal ratio, QPoint where, int advance);
     /**
-     * Evicts entries this paint has not used, furthest first, down to `target` bytes; then,
-     * when `keep` is given, this paint's own but `keep`.
+     * Evicts entries this paint has not used since pass `usedFrom` (from its first pass
+     * by default: not at all), furthest first, down to `target` bytes; then, when `keep`
+     * is given, this paint's own but `keep`.
      */
-    void evictDownTo(std::int64_t target, const Entry* keep = nullptr);
+    void evictDownTo(std::int64_t target, const Entry* keep = nullptr, std::uint64_t usedFrom = 0);
     /** Beyond twice the largest budget: evicts down to that budget at once. */
     void holdToLimit(const Entry& keep);
 
@@ -169,6 +192,7 @@ private:
     std::array<std::int64_t, RecentPaints> m_recent{};
     int m_nextRecent = 0;
     std::uint64_t m_paint = 1;
+    std::uint64_t m_pass = 1; // counts every paint's passes, so a later paint's are higher
     std::uint64_t m_generation = 0;
     int m_zoom = 0;
     QPoint m_centre;

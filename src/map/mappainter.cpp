@@ -584,8 +584,13 @@ StatusStyle styleOf(const Location& l, const MapScene& scene)
     return style;
 }
 
-/** Routes over everything, those the index places on the panel, in the same order as drawRoutes. */
-void drawIndexedRoutes(const Canvas& canvas, const MapScene& scene, TiledOverlay& overlay)
+/**
+ * Routes over everything, those the index places on the panel, in the same order as
+ * drawRoutes. `panelPoints` keeps the places' panel points between the `parts` parts of
+ * one paint (see MapPainter::paintInPartsAbove), each drawn by a call of its own.
+ */
+void drawIndexedRoutes(const Canvas& canvas, const MapScene& scene, TiledOverlay& overlay,
+                       std::vector<QPoint>& panelPoints, std::size_t parts)
 {
     const Settings& st = scene.settings;
     const DrawingObjects& o = scene.objects;
@@ -596,9 +601,11 @@ void drawIndexedRoutes(const Canvas& canvas, const MapScene& scene, TiledOverlay
     const QRect area = canvas.panelClip().adjusted(-4, -4, 4, 4);
     const LocationList& locs = scene.locations;
     const std::vector<const SpatialIndex::Segment*> routes = scene.index->routesIn(mapBoxOf(v, area));
-    // When most of the map shows, places meet several routes each: each is converted once.
-    const bool remember = routes.size() > locs.size() / 2;
-    std::vector<QPoint> panelPoints(remember ? locs.size() : 0, QPoint(INT_MIN, INT_MIN));
+    // When most of the map shows, places meet several routes each: each is converted once
+    // (in a paint of several parts, once for all of them).
+    const bool remember = !panelPoints.empty() || routes.size() * parts > locs.size() / 2;
+    if (remember && panelPoints.empty())
+        panelPoints.assign(locs.size(), QPoint(INT_MIN, INT_MIN));
     const auto panelPoint = [&](std::int32_t i, std::int32_t x, std::int32_t y) {
         if (!remember)
             return v.mapToPanel(x, y);
@@ -771,6 +778,10 @@ struct MapPainter::Private {
     std::unique_ptr<WorkShare> share = std::make_unique<WorkShare>();
     /** What the paint draws over the picture, gathered and drawn a tile at a time. */
     TiledOverlay overlay{share.get()};
+    /** A paint of a world of more places than this is made in parts (see paintInPartsAbove). */
+    std::size_t partedAbove = HugeWorldAbove;
+    /** How many tile rows (at the ratio 1) one part of such a paint takes. */
+    static constexpr int PartRows = 2;
     /** With "Hide overlapping captions": the captions this paint draws (see planCaptions). */
     bool hiding = false;
     std::vector<bool> shownLocations, shownMarkers;
@@ -926,6 +937,22 @@ struct MapPainter::Private {
                  || (long long)at.x() - 2 >= panel.width() || (long long)at.x() + (chars + 1) * maxCharWidth + 2 < 0);
     }
 
+    /**
+     * Whether a caption of `chars` characters with its top-left at `at` can reach `clip`
+     * (panel pixels): a clipped paint leaves out captions far from its clip. mayReachPanel
+     * decides what a caption may draw, the blend clips it, and this bound is wider than
+     * any ink.
+     */
+    bool mayReachClip(const QRect& clip, QPoint at, long long chars) const
+    {
+        return !((long long)at.y() - lineHeight - 2 > clip.bottom() || reachBottom(at) < clip.top()
+                 || (long long)at.x() - maxCharWidth - 2 > clip.right()
+                 || (long long)at.x() + (chars + 2) * maxCharWidth + 2 < clip.left());
+    }
+
+    /** The lowest panel row a caption with its top-left at `at` may reach (see mayReachClip). */
+    long long reachBottom(QPoint at) const { return (long long)at.y() + 2 * lineHeight + 2; }
+
     static long long shownChars(const QByteArray& name, int limit)
     {
         return (limit > 0 && name.size() > limit) ? limit + 3 : name.size();
@@ -944,16 +971,36 @@ struct MapPainter::Private {
         const long long chars = shownChars(name, limit);
         if (!mayReachPanel(QSize(canvas.panelWidth(), canvas.panelHeight()), at, chars))
             return;
-        // A clipped paint also leaves out captions far from its clip: the test above decides
-        // what a caption may draw, the blend clips it, and this bound is wider than any ink.
-        const QRect& clip = canvas.panelClip();
-        if ((long long)at.y() - lineHeight - 2 > clip.bottom() || (long long)at.y() + 2 * lineHeight + 2 < clip.top()
-            || (long long)at.x() - maxCharWidth - 2 > clip.right()
-            || (long long)at.x() + (chars + 2) * maxCharWidth + 2 < clip.left())
+        if (!mayReachClip(canvas.panelClip(), at, chars))
             return;
         const CaptionCache::Entry& e = caption(name, limit, canvas.ratio(), where, slot);
         const QPoint origin = canvas.device(at);
         overlay.caption(e.ink, origin.x() + e.offset.x(), origin.y() + e.offset.y(), colour);
+        if (partUses)
+            partUses->push_back({&e, reachBottom(at)});
+    }
+
+    /** A caption a part of a paint drew, and the lowest panel row it may reach. */
+    struct PartUse {
+        const CaptionCache::Entry* entry;
+        long long bottom;
+    };
+    /** While a paint in parts gathers one: the captions it draws (none: not kept). */
+    std::vector<PartUse>* partUses = nullptr;
+
+    /**
+     * After a part of a paint in parts whose later parts all lie at `nextTop` (panel
+     * pixels) or below: the captions it drew that reach none of them are let go.
+     */
+    void letGoOfPart(const std::vector<PartUse>& uses, long long nextTop)
+    {
+        for (const PartUse& u : uses)
+            if (u.bottom < nextTop)
+                captions.letGo(*u.entry);
+        // A caption drawn twice, once reaching further down, stays.
+        for (const PartUse& u : uses)
+            if (u.bottom >= nextTop)
+                captions.reuse(*u.entry, u.entry->where);
     }
 
     /**
@@ -1143,22 +1190,21 @@ struct MapPainter::Private {
     }
 
     /**
-     * The captions of the places and markers a paint of the whole panel shows (the
+     * The captions of the places and markers a paint of `area` (panel pixels) shows (the
      * highlighted place aside), in drawing order: visit(name, limit, top-left, map point,
      * slot) for each.
      */
-    template <typename Visit> void forEachCaption(const MapScene& scene, Visit visit)
+    template <typename Visit> void forEachCaption(const MapScene& scene, const QRect& area, Visit visit)
     {
         const Viewport& v = scene.view;
         const Settings& st = scene.settings;
-        const QRect panel(QPoint(0, 0), v.panel());
-        forEachLocation(scene, panel, [&](int i, const Location& L) {
+        forEachLocation(scene, area, [&](int i, const Location& L) {
             if (v.LevelVisible(L.Level) && styleOf(L, scene).shown) {
                 const QPoint q = v.mapToPanel(L.X, L.Y);
                 visit(L.Name, st.TextLength, QPoint(q.x() + 4, q.y() + 1), QPoint(L.X, L.Y), locationSlot(scene, i));
             }
         });
-        forEachMarker(scene, panel, [&](int i, const Location& M) {
+        forEachMarker(scene, area, [&](int i, const Location& M) {
             if (v.LevelVisible(M.Level)) {
                 const QPoint q = v.mapToPanel(M.X, M.Y);
                 visit(M.Name, st.MarkerLength, QPoint(q.x() + 3, q.y() + 3), QPoint(M.X, M.Y), markerSlot(scene, i));
@@ -1172,13 +1218,15 @@ struct MapPainter::Private {
     static constexpr int RendersPerPart = 16;
 
     /**
-     * Before a paint of the whole panel at another level, ratio or place than the last
-     * (a zoom, a first visit, a jump): renders the captions it will draw that the cache
-     * lacks on both threads, each with a renderer of its own, so the paint finds them all.
-     * A caption is the same whichever renderer made it. Captions already held are found
-     * once here and kept in their items' slots, so the paint does not look them up again.
+     * Before a paint of `area` (panel pixels) that may miss many captions (the whole panel
+     * at another level, ratio or place than the last: a zoom, a first visit, a jump; or a
+     * band of a crowded view of a huge world): renders the captions it will draw that the
+     * cache lacks on both threads, each with a renderer of its own, so the paint finds them
+     * all. A caption is the same whichever renderer made it. Captions already held are
+     * found once here and kept in their items' slots, so the paint does not look them up
+     * again.
      */
-    void renderMissing(const MapScene& scene, qreal ratio)
+    void renderMissing(const MapScene& scene, qreal ratio, const QRect& area)
     {
         if (!share->helps() || !scene.settings.ShowText)
             return;
@@ -1186,8 +1234,9 @@ struct MapPainter::Private {
         std::vector<QByteArray> texts;
         std::vector<QPoint> wheres;
         QSet<QByteArray> seen;
-        forEachCaption(scene, [&](const QByteArray& name, int limit, QPoint at, QPoint where, Slot slot) {
-            if (name.isEmpty() || !mayReachPanel(scene.view.panel(), at, shownChars(name, limit)))
+        forEachCaption(scene, area, [&](const QByteArray& name, int limit, QPoint at, QPoint where, Slot slot) {
+            const long long chars = shownChars(name, limit);
+            if (name.isEmpty() || !mayReachPanel(scene.view.panel(), at, chars) || !mayReachClip(area, at, chars))
                 return;
             if (slot.held.size() != slot.count)
                 slot.held.assign(slot.count, nullptr);
@@ -1500,10 +1549,9 @@ struct MapPainter::Private {
 
 std::int64_t captionLimit(std::size_t places)
 {
-    constexpr std::size_t kWholeBudgetUpTo = 100000;
-    if (places <= kWholeBudgetUpTo)
+    if (places <= HugeWorldAbove)
         return CaptionCache::MaxBudget;
-    return std::int64_t(std::uint64_t(CaptionCache::MaxBudget) * kWholeBudgetUpTo / places);
+    return std::int64_t(std::uint64_t(CaptionCache::MaxBudget) * HugeWorldAbove / places);
 }
 
 MapPainter::MapPainter() : d(std::make_unique<Private>())
@@ -1545,29 +1593,59 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
     d->captions.beginPaint(v.zoomIndex(), v.ScreenToMap(centre.x(), centre.y()));
     const bool whole = QRegion(backBuffer.rect()).subtracted(area).isEmpty();
     d->hiding = scene.settings.ShowText && scene.settings.HideOverlappingCaptions;
-    if (whole) {
-        // With overlapping captions hidden, a crowded view shows a few of the captions of
-        // its places: rendering all it lacks beforehand would cost many times what the
-        // plan renders, and fill the cache with captions never shown.
-        if (!d->hiding && d->mayMissMany(v, ratio))
-            d->renderMissing(scene, ratio);
-        d->lastWhole = Private::WholeView{v.zoomIndex(), v.scroll(), ratio};
-    }
-    if (d->hiding)
-        d->planCaptions(scene, highlight, ratio);
-    const bool anyRoutes = routesShown(scene.settings);
     const bool indexed = scene.index && scene.index->coversLocations(scene.locations);
-    std::vector<QPoint> panelPoints;
     // With a layer over the map, each rectangle is composed a band at a time (the picture,
     // what lands on it, the layer), while the band is in the cache. At a ratio like 1.25 the
     // partly covered edges repeat their neighbours once the whole picture is there (see
     // fillPartialEdges), so the layer then follows the whole rectangle. A layer that has
     // nothing to lay on a rectangle leaves it painted as without one, at any ratio.
     const bool bandable = ratio == std::floor(ratio);
+    // A crowded view of a huge world holds more drawings and captions than the memory aimed
+    // at allows: its rectangles are painted a few tile rows at a time, each part gathered,
+    // drawn and let go (with the captions no later part needs) before the next. Each part
+    // is a clipped paint, a piece of the whole one, so the pixels are the same.
+    const bool inParts = indexed && bandable && scene.locations.size() > d->partedAbove;
+    if (whole) {
+        // With overlapping captions hidden, a crowded view shows a few of the captions of
+        // its places: rendering all it lacks beforehand would cost many times what the
+        // plan renders, and fill the cache with captions never shown. A paint in parts
+        // renders what each part lacks before it.
+        if (!d->hiding && !inParts && d->mayMissMany(v, ratio))
+            d->renderMissing(scene, ratio, QRect(QPoint(0, 0), v.panel()));
+        d->lastWhole = Private::WholeView{v.zoomIndex(), v.scroll(), ratio};
+    }
+    if (d->hiding)
+        d->planCaptions(scene, highlight, ratio);
+    const bool anyRoutes = routesShown(scene.settings);
+    std::vector<QPoint> panelPoints;
+    // The parts of one rectangle come one below the other: what a part drew that reaches
+    // below it no more is let go after it. Beside other rectangles, a caption may still
+    // reach one painted later, so each part's captions stay through the next part.
+    const bool oneColumn = area.rectCount() == 1;
+    std::vector<Private::PartUse> uses;
+    std::vector<QPoint> routePoints; // the places' panel points, for the routes of every part
+    std::vector<QRect> parts;
     for (const QRect& rect : area) {
-        const Canvas canvas(backBuffer, scene.view.panel(), rect);
+        const QRect clip = rect & backBuffer.rect();
+        const int height
+            = inParts ? TiledOverlay::TileHeight * Private::PartRows * int(ratio) : std::max(1, clip.height());
+        for (int top = clip.top(); top <= clip.bottom(); top += height)
+            parts.push_back(QRect(clip.left(), top, clip.width(), std::min(height, clip.bottom() + 1 - top)));
+    }
+    for (std::size_t part = 0; part < parts.size(); ++part) {
+        const Canvas canvas(backBuffer, scene.view.panel(), parts[part]);
         if (canvas.clip().isEmpty())
             continue;
+        const bool last = part + 1 == parts.size();
+        std::uint64_t generation = 0;
+        if (inParts) {
+            d->captions.beginPass();
+            if (!d->hiding)
+                d->renderMissing(scene, ratio, canvas.panelClip());
+            uses.clear();
+            d->partUses = oneColumn && !last ? &uses : nullptr;
+            generation = d->captions.generation();
+        }
         const MapTopLayer::Readiness ready
             = scene.top ? scene.top->prepare(backBuffer, canvas.clip()) : MapTopLayer::Readiness::Nothing;
         const bool laid = ready != MapTopLayer::Readiness::Nothing, banded = laid && bandable;
@@ -1588,7 +1666,7 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
             else
                 d->drawMarkers(canvas, scene);
             if (anyRoutes)
-                drawIndexedRoutes(canvas, scene, d->overlay);
+                drawIndexedRoutes(canvas, scene, d->overlay, routePoints, inParts ? parts.size() : 1);
         } else {
             // The routes join the locations' panel points, gathered while the locations are drawn.
             if (anyRoutes)
@@ -1601,6 +1679,13 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
         d->overlay.finish();
         if (laid && !banded)
             scene.top->layOver(backBuffer, canvas.clip());
+        if (inParts) {
+            d->partUses = nullptr;
+            // Only while the cache removed nothing are the captions drawn still where they were.
+            if (oneColumn && !last && d->captions.generation() == generation)
+                d->letGoOfPart(uses, Canvas(backBuffer, scene.view.panel(), parts[part + 1]).panelClip().top());
+            d->captions.endPass(last);
+        }
     }
     // Only a paint of the whole panel tells what a view needs: a drag's strips hold few captions.
     d->captions.endPaint(whole);
@@ -1612,6 +1697,11 @@ bool MapPainter::renderCaptionsAhead(const MapScene& scene, qreal ratio, std::ch
     d->useFont(scene.objects.MapFont);
     d->captions.setLimit(captionLimit(scene.locations.size()));
     return d->renderAhead(scene, ratio, deadline);
+}
+
+void MapPainter::paintInPartsAbove(std::size_t places)
+{
+    d->partedAbove = places;
 }
 
 void MapPainter::useSecondCore(bool on)

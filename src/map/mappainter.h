@@ -109,6 +109,12 @@ void fitBackBuffer(QImage& backBuffer, QSize panel, qreal ratio);
 void setDeviceResolution(QImage& image, qreal ratio);
 
 /**
+ * Up to this many places a world's crowded views fit the memory aimed at: the caption
+ * cache keeps its whole budget, and a paint gathers what it draws over a rectangle at once.
+ */
+constexpr std::size_t HugeWorldAbove = 100000;
+
+/**
  * The most the caption cache keeps beyond the paint under way in a world of `places`:
  * its whole budget up to 100 000 places, then less in proportion to the places (16 MB at
  * a million), so a huge world's places and its captions fit in the memory aimed at. A
@@ -176,6 +182,14 @@ public:
      * would only push out what was rendered ahead before).
      */
     bool renderCaptionsAhead(const MapScene& scene, qreal ratio, std::chrono::steady_clock::time_point deadline);
+    /**
+     * A paint of a world of more places than this (HugeWorldAbove by default) draws each
+     * rectangle a few rows at a time: what lands on a part is gathered, drawn and let go,
+     * and the captions no later part needs go (beyond what the cache keeps), before the
+     * next. The pixels are the same either way; a paint at a fractional device pixel
+     * ratio, or without an index covering the places, is made whole.
+     */
+    void paintInPartsAbove(std::size_t places);
     /**
      * Whether a crowded paint's drawing over the picture is shared with a second core
      * (on by default where the machine has one). The pixels are the same either way.

@@ -221,6 +221,42 @@ TEST(CaptionCache, RoomForTheCaptionsAboutToComeIsMadeFromWhatThisPaintDidNotUse
     }
 }
 
+TEST(CaptionCache, APassLetsGoOfWhatOnlyEarlierPassesUsedFurthestFirst)
+{
+    // Room for four entries. Each row is one pass of a paint centred at x 0 ("o" is the
+    // paint's before, at another level): what it uses (text@x, all at y 0) and what the
+    // cache holds once it ends.
+    const std::int64_t each = oneEntry();
+    CaptionCache cache(4 * each, 4 * each);
+    cache.beginPaint(2, {});
+    cache.insert("o", mask(100), {}, 1, {0, 0});
+    cache.endPaint();
+    cache.beginPaint(0, {});
+    const struct {
+        std::vector<std::pair<const char*, int>> used;
+        bool last;
+        const char* left;
+    } passes[] = {
+        {{{"a", 100}, {"b", 200}, {"c", 300}}, false, "abco"}, // within the budget: nothing goes
+        {{{"c", 300}, {"d", 400}, {"e", 50}}, false, "acde"},  // another level first, then the furthest passed
+        {{{"e", 50}, {"f", 1000}, {"g", 10}, {"h", 20}, {"i", 30}}, false, "efghi"}, // the pass keeps all it uses
+        {{{"g", 10}}, true, "eghi"}, // after the last pass, its own may go too
+    };
+    for (const auto& p : passes) {
+        cache.beginPass();
+        for (const auto& [text, x] : p.used)
+            if (!cache.find(text, 1, {x, 0}))
+                cache.insert(text, mask(100), {}, 1, {x, 0});
+        cache.endPass(p.last);
+        std::string left;
+        for (const char c : std::string("abcdefghio"))
+            if (cache.contains(QByteArray(1, c)))
+                left += c;
+        EXPECT_EQ(left, p.left) << "pass leaving " << p.left;
+        EXPECT_EQ(cache.bytes(), cache.size() * each);
+    }
+}
+
 TEST(CaptionCache, TheLimitBeyondThePaintShrinksWithAHugeWorld)
 {
     const struct {

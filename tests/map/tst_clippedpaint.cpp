@@ -226,6 +226,45 @@ TEST(ClippedPaint, ALayerOverTheMapIsLaidOnceOnEveryPixelOverEverythingElse)
         }
 }
 
+TEST(ClippedPaint, APaintInPartsEqualsTheWholePaintOnOneCoreAndTwo)
+{
+    // A huge world's paint goes a few tile rows at a time: captions, frames and long routes
+    // across the parts' and the tiles' edges land as in a paint gathered whole, with a
+    // layer over the map, at the ratios 1 and 2 (a fractional one is painted whole), and
+    // a clipped paint in parts is a piece of it. The parted painter lets go of the
+    // captions of the parts behind it, so it ends holding fewer than the whole one.
+    const Crowd& w = bigCrowd();
+    const Settings s = everyOverlay();
+    const DrawingObjects o = DrawingObjects::fromSettings(s);
+    constexpr std::int64_t Budget = 64 * 1024;
+    ComplementLayer layer;
+    for (const bool twoCores : {false, true})
+        for (const qreal ratio : {1.0, 2.0, 1.25})
+            for (int zoom = 0; zoom < Viewport::LevelCount; ++zoom) {
+                SCOPED_TRACE(testing::Message() << "two cores " << twoCores << " ratio " << ratio << " zoom " << zoom);
+                const QSize panel = ratio == 2 ? QSize(260, 300) : QSize(420, 600);
+                const Viewport base = Viewport::showing(w.picture.size(), 2, panel, zoom);
+                const Viewport v = Viewport::showing(w.picture.size(), 2, panel, zoom, base.scrollMaximum() / 3);
+                MapPainter whole(Budget), parted(Budget);
+                whole.useSecondCore(twoCores);
+                parted.useSecondCore(twoCores);
+                parted.paintInPartsAbove(0);
+                GoHighlight h1, h2;
+                MapScene wholeScene{v, w.picture, w.locations, w.markers, s, o, h1, &w.index};
+                MapScene partedScene{v, w.picture, w.locations, w.markers, s, o, h2, &w.index};
+                const QImage want = whole.paint(wholeScene, ratio);
+                ASSERT_TRUE(parted.paint(partedScene, ratio) == want);
+                if (zoom == 5 && ratio == 1) {
+                    EXPECT_LT(parted.cachedCaptions(), whole.cachedCaptions());
+                }
+                if (ratio == 1)
+                    expectClippedPaintsMatch(parted, partedScene, want, "in parts");
+                wholeScene.top = &layer;
+                partedScene.top = &layer;
+                ASSERT_TRUE(parted.paint(partedScene, ratio) == whole.paint(wholeScene, ratio)) << "layered";
+            }
+}
+
 TEST(ClippedPaint, HighlightIsVisitedOncePerPaintAndShowsInEveryStrip)
 {
     // A place of unknown status, highlighted: it shows only while the highlight stands.
