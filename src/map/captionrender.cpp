@@ -168,6 +168,8 @@ bool CaptionRenderer::readGlyph(const QImage& img, const QRect& cell, QPoint ori
         const QRgb* line = reinterpret_cast<const QRgb*>(img.constScanLine(y));
         for (int x = cell.left(); x <= cell.right(); ++x) {
             const QRgb p = line[x];
+            if (p == 0)
+                continue; // most of a cell: nothing drawn
             const int a = qAlpha(p);
             // White ink covers each channel alike; anything else (coverage per colour
             // channel, say) is not the one coverage composing blends: whole captions are
@@ -273,8 +275,9 @@ const CaptionRenderer::Glyph*& CaptionRenderer::slot(const GlyphKey& key)
 
 void CaptionRenderer::rasterisePending()
 {
-    // Cells about a glyph's size, with a few pixels around for overhanging ink: reading
-    // them is most of the cost. A glyph that reaches further is drawn again alone.
+    // Cells as wide as the widest glyph drawn (its box, one pixel more for the subpixel
+    // place), with a few pixels around for overhanging ink: reading them is most of the
+    // cost. A glyph that reaches further is drawn again alone.
     constexpr int Pad = 3;
     while (!m_pending.empty()) {
         const GlyphKey first = m_pending.front();
@@ -287,9 +290,20 @@ void CaptionRenderer::rasterisePending()
                            [&](const GlyphKey& k) { return k.font == first.font && k.ratio == first.ratio; }),
             m_pending.end());
         const int r = first.ratio;
-        rasterise(m_fonts[size_t(first.font)], alike, r,
-                  QSize(m_font.maxCharWidth + 2 * Pad, m_font.lineHeight + 2 * Pad) * r,
-                  QPoint(Pad, Pad + m_font.ascent) * r);
+        const QRawFont& font = m_fonts[size_t(first.font)];
+        std::vector<quint32> indexes;
+        for (const GlyphKey& k : alike)
+            indexes.push_back(k.index);
+        std::sort(indexes.begin(), indexes.end());
+        indexes.erase(std::unique(indexes.begin(), indexes.end()), indexes.end());
+        qreal inkLeft = 0, inkRight = 0; // from the glyphs' origin, in panel pixels
+        for (const quint32 index : indexes) {
+            const QRectF box = font.boundingRect(index);
+            inkLeft = std::min(inkLeft, std::floor(box.left()));
+            inkRight = std::max(inkRight, std::ceil(box.right()));
+        }
+        const int left = Pad + int(-inkLeft), width = left + int(inkRight) + 1 + Pad;
+        rasterise(font, alike, r, QSize(width, m_font.lineHeight + 2 * Pad) * r, QPoint(left, Pad + m_font.ascent) * r);
     }
 }
 

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <mutex>
 
 namespace vdm {
 namespace {
@@ -59,6 +61,72 @@ bool CaptionShaper::byPairs()
     return m_byPairs;
 }
 
+namespace {
+
+/** What a font's tables and code page allow, the same for every shaper of the font. */
+struct FontReading {
+    bool byPairs = false;
+    std::array<quint32, 256> glyphs{}; // 0: the character is never put together
+    std::array<bool, 256> latin{};
+    std::vector<std::pair<uchar, uchar>> longLigatureStarts;
+};
+
+FontReading readFont(const QRawFont& raw)
+{
+    // The characters a caption may be put together from: the code page's letters, marks,
+    // digits, punctuation, symbols and spaces (no controls, no soft hyphen: it shows only
+    // at the end of a line). Every one is Latin or common to all scripts, and a text with
+    // a Latin letter is laid out as one Latin run.
+    FontReading r;
+    std::vector<quint32> glyphs;
+    for (int c = 0x20; c < 0x100; ++c) {
+        const QString decoded = CodePage::decode(QByteArray(1, char(c)));
+        if (decoded.size() != 1)
+            continue;
+        const QChar ch = decoded[0];
+        const QChar::Category category = ch.category();
+        if (category == QChar::Other_Control || category == QChar::Other_Format || category == QChar::Other_NotAssigned
+            || category == QChar::Other_Surrogate || category == QChar::Other_PrivateUse)
+            continue;
+        if (ch.script() != QChar::Script_Latin && ch.script() != QChar::Script_Common)
+            continue;
+        const QList<quint32> mapped = raw.glyphIndexesForString(decoded);
+        if (mapped.size() != 1 || mapped[0] == 0)
+            continue;
+        r.glyphs[size_t(c)] = mapped[0];
+        r.latin[size_t(c)] = ch.script() == QChar::Script_Latin;
+        glyphs.push_back(mapped[0]);
+    }
+    const FontPairs pairs = fontPairs(FontTables::of(raw), glyphs);
+    r.byPairs = pairs.byPairs;
+    // A pair that may begin a longer ligature is never put together: the third glyph
+    // decides.
+    for (const auto& [g1, g2] : pairs.longLigatureStarts)
+        for (int a = 0; a < 256; ++a)
+            for (int b = 0; b < 256 && r.glyphs[size_t(a)] == g1; ++b)
+                if (r.glyphs[size_t(b)] == g2)
+                    r.longLigatureStarts.emplace_back(uchar(a), uchar(b));
+    return r;
+}
+
+/** The reading of the font `raw` stands for, read once in the process (it is the same on every thread). */
+FontReading readingOf(const QFont& font, const QRawFont& raw)
+{
+    static std::mutex lock;
+    static std::map<QString, FontReading> readings;
+    const QString key = font.key() + QLatin1Char('|') + raw.familyName() + QLatin1Char('|') + raw.styleName();
+    {
+        const std::lock_guard<std::mutex> held(lock);
+        if (const auto it = readings.find(key); it != readings.end())
+            return it->second;
+    }
+    FontReading r = readFont(raw);
+    const std::lock_guard<std::mutex> held(lock);
+    return readings.emplace(key, std::move(r)).first->second;
+}
+
+} // namespace
+
 void CaptionShaper::prepare()
 {
     m_prepared = true;
@@ -71,47 +139,18 @@ void CaptionShaper::prepare()
     m_raw = probe.runs[0].rawFont();
     m_ascent = probe.ascent;
     m_descent = probe.box.height() - probe.ascent;
-    // The characters a caption may be put together from: the code page's letters, marks,
-    // digits, punctuation, symbols and spaces (no controls, no soft hyphen: it shows only
-    // at the end of a line). Every other character is Latin or common to all scripts, and
-    // a text with a Latin letter is laid out as one Latin run.
-    std::vector<quint32> glyphs;
-    for (int c = 0x20; c < 0x100; ++c) {
-        const QString decoded = CodePage::decode(QByteArray(1, char(c)));
-        if (decoded.size() != 1)
-            continue;
-        const QChar ch = decoded[0];
-        const QChar::Category category = ch.category();
-        if (category == QChar::Other_Control || category == QChar::Other_Format || category == QChar::Other_NotAssigned
-            || category == QChar::Other_Surrogate || category == QChar::Other_PrivateUse)
-            continue;
-        Char& slot = m_chars[size_t(c)];
-        slot.script = ch.script() == QChar::Script_Latin    ? Script::Latin
-                      : ch.script() == QChar::Script_Common ? Script::Common
-                                                            : Script::None;
-        const QList<quint32> mapped = m_raw.glyphIndexesForString(decoded);
-        if (slot.script == Script::None || mapped.size() != 1 || mapped[0] == 0) {
-            slot.script = Script::None;
-            continue;
-        }
-        slot.glyph = mapped[0];
-        glyphs.push_back(mapped[0]);
+    const FontReading reading = readingOf(m_font, m_raw);
+    if (!reading.byPairs || !reading.latin[m_anchor])
+        return;
+    for (int c = 0; c < 256; ++c) {
+        Char& ch = m_chars[size_t(c)];
+        ch.glyph = reading.glyphs[size_t(c)];
+        ch.script = ch.glyph == 0 ? Script::None : reading.latin[size_t(c)] ? Script::Latin : Script::Common;
     }
-    if (m_chars[m_anchor].script != Script::Latin)
-        return;
-    const FontPairs pairs = fontPairs(FontTables::of(m_raw), glyphs);
-    m_byPairs = pairs.byPairs;
-    if (!m_byPairs)
-        return;
     m_pairs.assign(256 * 256, UnknownPair);
-    // A pair that may begin a longer ligature is never put together: the third glyph
-    // decides.
-    for (const auto& [g1, g2] : pairs.longLigatureStarts)
-        for (int a = 0; a < 256; ++a)
-            for (int b = 0; b < 256 && m_chars[size_t(a)].glyph == g1; ++b)
-                if (m_chars[size_t(b)].glyph == g2 && m_chars[size_t(a)].script != Script::None
-                    && m_chars[size_t(b)].script != Script::None)
-                    pairOf(uchar(a), uchar(b)) = OtherPair;
+    for (const auto& [a, b] : reading.longLigatureStarts)
+        pairOf(a, b) = OtherPair;
+    m_byPairs = true;
 }
 
 bool CaptionShaper::sameLine(const CaptionLine& l, int glyphs) const
@@ -126,90 +165,53 @@ bool CaptionShaper::sameLine(const CaptionLine& l, int glyphs) const
     return std::all_of(positions.begin(), positions.end(), [&](const QPointF& p) { return p.y() == m_ascent; });
 }
 
-bool CaptionShaper::learnChar(uchar c)
-{
-    Char& ch = m_chars[c];
-    if (ch.learned)
-        return ch.simple;
-    ch.learned = true;
-    if (ch.script == Script::None)
-        return false;
-    // Its glyph (the one the tables were read for), its advance as a line's last glyph,
-    // and whether a line that starts with it starts at 0. A common character is laid out
-    // beside the anchor, in a Latin run as in a caption with a Latin letter.
-    const bool latin = ch.script == Script::Latin;
-    if (!latin && !learnChar(m_anchor))
-        return false;
-    const QByteArray anchor(1, char(m_anchor)), alone(1, char(c));
-    const CaptionLine after = layOutCaption(m_font, latin ? alone : anchor + alone);
-    const int at = latin ? 0 : 1;
-    if (!sameLine(after, at + 1) || after.runs[0].glyphIndexes()[at] != ch.glyph
-        || (!latin && after.runs[0].glyphIndexes()[0] != m_chars[m_anchor].glyph))
-        return false;
-    const qreal x = after.runs[0].positions()[at].x();
-    ch.advance = sixtyFourths(after.advance - x, Otherwise);
-    if (ch.advance == Otherwise || sixtyFourths(x, Otherwise) == Otherwise)
-        return false;
-    const CaptionLine first = latin ? after : layOutCaption(m_font, alone + anchor);
-    ch.simple = sameLine(first, latin ? 1 : 2) && first.runs[0].glyphIndexes()[0] == ch.glyph
-                && first.runs[0].positions()[0].x() == 0;
-    return ch.simple;
-}
-
-void CaptionShaper::learnPair(uchar a, uchar b)
-{
-    std::int16_t& pair = pairOf(a, b);
-    pair = OtherPair;
-    if (!learnChar(a) || !learnChar(b))
-        return;
-    const Char &first = m_chars[a], &second = m_chars[b];
-    // The pair alone, or after the anchor when neither is Latin (so the run is Latin as
-    // in a caption): the second glyph's place from the first's, and the line's end from
-    // the second's as it ends a line.
-    const bool latin = first.script == Script::Latin || second.script == Script::Latin;
-    const QByteArray text = QByteArray(1, char(a)) + char(b);
-    const CaptionLine l = layOutCaption(m_font, latin ? text : char(m_anchor) + text);
-    const int at = latin ? 0 : 1;
-    if (!sameLine(l, at + 2))
-        return;
-    const QList<quint32> indexes = l.runs[0].glyphIndexes();
-    const QList<QPointF> positions = l.runs[0].positions();
-    if (indexes[at] != first.glyph || indexes[at + 1] != second.glyph
-        || (!latin && indexes[0] != m_chars[m_anchor].glyph) || (latin && positions[0].x() != 0))
-        return;
-    const std::int32_t from = sixtyFourths(positions[at].x(), Otherwise);
-    const std::int32_t to = sixtyFourths(positions[at + 1].x(), Otherwise);
-    const std::int32_t end = sixtyFourths(l.advance, Otherwise);
-    if (from == Otherwise || to == Otherwise || end == Otherwise || end - to != second.advance)
-        return;
-    pair = pairEntry(to - from);
-}
-
 bool CaptionShaper::learnFrom(const QByteArray& text, const CaptionLine& line)
 {
     const auto* bytes = reinterpret_cast<const uchar*>(text.constData());
     const qsizetype n = text.size();
-    if (!sameLine(line, int(n)))
+    if (n == 0 || !sameLine(line, int(n)))
         return false;
     const QList<quint32> indexes = line.runs[0].glyphIndexes();
     const QList<QPointF> positions = line.runs[0].positions();
+    // Each glyph the character's own, each place in whole 64ths: then the line is one
+    // this shaper could have put together, and what it shows holds wherever its pairs,
+    // its first and its last character stand.
     std::vector<std::int32_t> x(size_t(n) + 1);
     for (qsizetype i = 0; i < n; ++i) {
         x[size_t(i)] = sixtyFourths(positions[i].x(), Otherwise);
-        if (indexes[i] != m_chars[bytes[i]].glyph || x[size_t(i)] == Otherwise)
+        if (m_chars[bytes[i]].script == Script::None || indexes[i] != m_chars[bytes[i]].glyph
+            || x[size_t(i)] == Otherwise)
             return false;
     }
     x[size_t(n)] = sixtyFourths(line.advance, Otherwise);
-    if (x[0] != 0 || x[size_t(n)] == Otherwise || x[size_t(n)] - x[size_t(n) - 1] != m_chars[bytes[n - 1]].advance)
+    if (x[size_t(n)] == Otherwise)
         return false;
+    Char &first = m_chars[bytes[0]], &last = m_chars[bytes[n - 1]];
+    const Start start = x[0] == 0 ? Start::AtZero : Start::Otherwise;
+    const std::int32_t end = x[size_t(n)] - x[size_t(n) - 1];
+    // What contradicts something learned before means the font is not read by pairs after all.
+    const auto agree = [&](bool same) { m_byPairs = m_byPairs && same; };
+    agree(first.start == Start::Unknown || first.start == start);
+    agree(last.end == Unknown || last.end == end);
+    first.start = start;
+    last.end = end;
     for (qsizetype i = 0; i + 1 < n; ++i) {
         std::int16_t& pair = pairOf(bytes[i], bytes[i + 1]);
         const std::int16_t seen = pairEntry(x[size_t(i) + 1] - x[size_t(i)]);
-        if (pair != UnknownPair && pair != seen)
-            m_byPairs = false; // a pair placed otherwise elsewhere: the font is not read by pairs after all
+        agree(pair == UnknownPair || pair == seen);
         pair = seen;
     }
     return m_byPairs;
+}
+
+void CaptionShaper::learnPair(uchar a, uchar b)
+{
+    // The pair alone, or after the anchor when neither is Latin (so the run is Latin as in
+    // a caption); what shapes otherwise is never put together.
+    const bool latin = m_chars[a].script == Script::Latin || m_chars[b].script == Script::Latin;
+    const QByteArray text = (latin ? QByteArray() : QByteArray(1, char(m_anchor))) + char(a) + char(b);
+    if (!learnFrom(text, layOutCaption(m_font, text)) && pairOf(a, b) == UnknownPair)
+        pairOf(a, b) = OtherPair;
 }
 
 bool CaptionShaper::layOut(const QByteArray& text, CaptionLine& line)
@@ -222,10 +224,13 @@ bool CaptionShaper::layOut(const QByteArray& text, CaptionLine& line)
         return whole();
     const auto* bytes = reinterpret_cast<const uchar*>(text.constData());
     const qsizetype n = text.size();
-    bool latin = false, unknown = false;
+    const Char &first = m_chars[bytes[0]], &last = m_chars[bytes[n - 1]];
+    if (first.start == Start::Otherwise || last.end == Otherwise)
+        return whole();
+    bool latin = false, unknown = first.start == Start::Unknown || last.end == Unknown;
     for (qsizetype i = 0; i < n; ++i) {
         const Char& ch = m_chars[bytes[i]];
-        if (!(ch.learned ? ch.simple : learnChar(bytes[i])))
+        if (ch.script == Script::None)
             return whole();
         latin = latin || ch.script == Script::Latin;
         if (i + 1 < n) {
@@ -238,12 +243,11 @@ bool CaptionShaper::layOut(const QByteArray& text, CaptionLine& line)
     if (!latin)
         return whole();
     if (unknown) {
-        // The caption laid out whole teaches its pairs (the font's tables say a pair is
-        // placed alike wherever it stands); a caption that does not, such as one with a
-        // ligature, has its unknown pairs laid out one by one to find the one that shapes
-        // otherwise.
+        // The caption laid out whole teaches what it shows; one that does not teach
+        // (a ligature, say) has its unknown pairs laid out one by one, to find the one that
+        // shapes otherwise.
         whole();
-        if (!learnFrom(text, line))
+        if (!learnFrom(text, line) && m_byPairs)
             for (qsizetype i = 0; i + 1 < n; ++i)
                 if (pairOf(bytes[i], bytes[i + 1]) == UnknownPair)
                     learnPair(bytes[i], bytes[i + 1]);
@@ -255,7 +259,7 @@ bool CaptionShaper::layOut(const QByteArray& text, CaptionLine& line)
     for (qsizetype i = 0; i < n; ++i) {
         indexes[i] = m_chars[bytes[i]].glyph;
         positions[i] = QPointF(qreal(x) / 64, m_ascent);
-        x += i + 1 < n ? pairOf(bytes[i], bytes[i + 1]) : m_chars[bytes[i]].advance;
+        x += i + 1 < n ? pairOf(bytes[i], bytes[i + 1]) : last.end;
     }
     QGlyphRun run;
     run.setRawFont(m_raw);

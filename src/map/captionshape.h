@@ -29,9 +29,10 @@ CaptionLine layOutCaption(const QFont& font, const QByteArray& text);
 /**
  * Lays captions out as layOutCaption does, glyph for glyph and position for position,
  * without a text layout where that can be shown: when the font's tables shape code-page
- * text pair by pair (see fontPairs), each character is laid out once, each adjacent pair
- * is learned from the first caption that holds it (laid out whole, as before), and a
- * caption whose pairs are all known is put together from them.
+ * text pair by pair (see fontPairs), a caption's glyphs and positions follow from how each
+ * adjacent pair is placed, how its first glyph starts and its last one ends a line. Those
+ * are learned from the captions laid out whole (the first ones, and any with something
+ * not seen yet), and a caption whose every part is known is put together from them.
  * A caption with a character or pair that shapes otherwise (a ligature, another font
  * standing in, a glyph moved up or down, a soft hyphen, no Latin letter at all) is laid
  * out whole. Not shared between threads: it keeps what it learned, and it first uses
@@ -47,22 +48,22 @@ public:
     bool byPairs();
 
 private:
-    /** Reads the font's tables and its code page's glyphs. */
-    void prepare();
     static constexpr std::int32_t Otherwise = INT32_MIN; // a measure that is not whole 64ths
+    static constexpr std::int32_t Unknown = INT32_MIN + 1;
     static constexpr std::int16_t UnknownPair = INT16_MIN, OtherPair = INT16_MIN + 1;
     enum class Script : std::uint8_t { None, Latin, Common };
+    enum class Start : std::uint8_t { Unknown, AtZero, Otherwise };
     struct Char {
-        Script script = Script::None;
-        bool learned = false, simple = false; // simple: one glyph of the font, starting a line at 0
-        quint32 glyph = 0;
-        std::int32_t advance = 0; // in 64ths of a pixel, as the last glyph of a line
+        Script script = Script::None; // None: never put together
+        quint32 glyph = 0;            // the font's glyph of it, the one its tables were read for
+        Start start = Start::Unknown; // how a line that begins with it places it
+        std::int32_t end = Unknown;   // the line's advance from it when it ends the line, in 64ths
     };
-    bool learnChar(uchar c);
-    /** Lays the pair out alone to learn how the second glyph is placed after the first (or that it shapes otherwise).
-     */
+    /** Reads the font's tables and its code page's glyphs (once per font in the process). */
+    void prepare();
+    /** Lays the pair out alone (after the anchor when neither is Latin) to learn it, or that it shapes otherwise. */
     void learnPair(uchar a, uchar b);
-    /** Learns the pairs of a caption laid out whole; false when its line is not one it could have put together. */
+    /** Learns what a caption laid out whole shows; false when its line is not one it could have put together. */
     bool learnFrom(const QByteArray& text, const CaptionLine& line);
     bool sameLine(const CaptionLine& l, int glyphs) const;
 

@@ -1214,6 +1214,8 @@ struct MapPainter::Private {
 
     /** Fewer captions missing than this are rendered by the paint as it meets them. */
     static constexpr size_t SharedRenders = 128;
+    /** From how many captions lacking the renderers rasterise each new glyph at every subpixel place. */
+    static constexpr size_t ManyRenders = 1024;
     /** How many captions one part of the shared rendering takes. */
     static constexpr int RendersPerPart = 16;
 
@@ -1257,8 +1259,11 @@ struct MapPainter::Private {
             return;
         std::vector<RenderedCaption> rendered(texts.size());
         const int parts = int((texts.size() + RendersPerPart - 1) / RendersPerPart);
-        captionRenderer->expectMany(true);
-        helperRenderer->expectMany(true);
+        // Rasterising a glyph at all its subpixel places costs about what painting a few
+        // captions whole does: worth it when each thread renders hundreds.
+        const bool many = texts.size() >= ManyRenders;
+        captionRenderer->expectMany(many);
+        helperRenderer->expectMany(many);
         share->run(parts, [&](int part, int thread) {
             CaptionRenderer& renderer = thread == 0 ? *captionRenderer : *helperRenderer;
             const size_t end = std::min(texts.size(), size_t(part + 1) * RendersPerPart);
