@@ -141,6 +141,8 @@ public:
      * own while they are added (the end of the paint would evict them then).
      */
     void makeRoom(std::int64_t incoming);
+    /** Readies the table for `more` captions about to be added, so it grows once. */
+    void reserve(int more) { m_entries.reserve(m_entries.size() + size_t(std::max(more, 0))); }
 
     int size() const { return int(m_entries.size()); }
     /** What the captions hold: their masks, texts and bookkeeping. */
@@ -163,13 +165,20 @@ public:
     static std::int64_t footprint(const QByteArray& text, const QImage& mask);
 
 private:
+    /**
+     * A caption's text and ratio with their hash, computed once: the table's growth and
+     * every comparison then use it instead of reading the texts again (a crowded first
+     * visit adds thousands at once).
+     */
     struct Key {
         QByteArray text;
         qreal ratio;
-        bool operator==(const Key& o) const { return ratio == o.ratio && text == o.text; }
+        size_t hash;
+        Key(const QByteArray& t, qreal r) : text(t), ratio(r), hash(qHashMulti(0, t, r)) {}
+        bool operator==(const Key& o) const { return hash == o.hash && ratio == o.ratio && text == o.text; }
     };
     struct KeyHash {
-        size_t operator()(const Key& k) const noexcept { return qHashMulti(0, k.text, k.ratio); }
+        size_t operator()(const Key& k) const noexcept { return k.hash; }
     };
 
     void use(Entry& e, QPoint where);

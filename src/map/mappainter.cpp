@@ -829,8 +829,35 @@ struct MapPainter::Private {
         for (const LevelCopy& l : levels)
             if (l.size == size && l.mode == mode)
                 return l.image;
-        levels.push_back({size, mode, zoom, Resampler::scaled(picture, size, mode)});
+        levels.push_back({size, mode, zoom, scaledOnBothCores(picture, size, mode)});
         return levels.back().image;
+    }
+
+    /**
+     * What Resampler::scaled gives, its bands of rows drawn on both threads: a first
+     * visit of a shrinking level makes its copy of the whole picture (millions of pixels
+     * at 50 %) before anything is drawn.
+     */
+    QImage scaledOnBothCores(const QImage& picture, QSize size, Resampler::Mode mode)
+    {
+        constexpr int BandRows = 64;
+        if (!share->helps() || size.height() < 2 * BandRows)
+            return Resampler::scaled(picture, size, mode);
+        QImage out(size, QImage::Format_RGB32);
+        if (out.isNull())
+            return out;
+        out.fill(0xFF000000u);
+        const QRect all(QPoint(0, 0), size);
+        const Resampler::Drawing drawing(size, all, picture, QRectF(0, 0, picture.width(), picture.height()), mode,
+                                         all);
+        uchar* bits = out.bits();
+        const qsizetype bytesPerLine = out.bytesPerLine();
+        Resampler::Drawing::Rows rows[2];
+        share->run((size.height() + BandRows - 1) / BandRows, [&](int band, int thread) {
+            drawing.drawRows(bits, bytesPerLine, band * BandRows, std::min(size.height(), (band + 1) * BandRows),
+                             rows[thread]);
+        });
+        return out;
     }
 
     /**
@@ -1276,6 +1303,7 @@ struct MapPainter::Private {
         for (size_t i = 0; i < texts.size(); ++i)
             incoming += CaptionCache::footprint(texts[i], rendered[i].mask);
         captions.makeRoom(incoming);
+        captions.reserve(int(texts.size()));
         for (size_t i = 0; i < texts.size(); ++i) {
             RenderedCaption& r = rendered[i];
             captions.insertAhead(texts[i], std::move(r.mask), r.offset, ratio, wheres[i], r.advance,
