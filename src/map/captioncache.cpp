@@ -30,6 +30,7 @@ void CaptionCache::beginPaint(int zoom, QPoint centre)
     m_zoom = zoom;
     m_centre = centre;
     m_paintBytes = 0;
+    m_heldOwn = 0;
 }
 
 void CaptionCache::endPaint(bool whole)
@@ -71,8 +72,10 @@ void CaptionCache::makeRoom(std::int64_t incoming)
 
 void CaptionCache::use(Entry& e, QPoint where)
 {
-    if (e.paint != m_paint)
+    if (e.paint != m_paint) {
         m_paintBytes += e.bytes;
+        m_heldOwn += e.bytes;
+    }
     e.paint = m_paint;
     e.pass = m_pass;
     e.zoom = m_zoom;
@@ -100,8 +103,10 @@ CaptionCache::Entry& CaptionCache::add(const QByteArray& text, QImage mask, QPoi
     Key key{text, ratio};
     if (const auto it = m_entries.find(key); it != m_entries.end()) {
         m_bytes -= it->second.bytes;
-        if (it->second.paint == m_paint)
+        if (it->second.paint == m_paint) {
             m_paintBytes -= it->second.bytes;
+            m_heldOwn -= it->second.bytes;
+        }
         m_entries.erase(it);
         ++m_generation;
     }
@@ -153,6 +158,27 @@ void CaptionCache::holdToLimit(const Entry& keep)
 
 void CaptionCache::evictDownTo(std::int64_t target, const Entry* keep, std::uint64_t usedFrom)
 {
+    // With every entry held used by this paint and none of its own to go, there is
+    // nothing to look for (a paint in parts makes room before each of its parts).
+    if (usedFrom != 0 || m_bytes > m_heldOwn)
+        evictFurthest(target, usedFrom);
+    if (m_bytes <= target || !keep)
+        return;
+    for (auto it = m_entries.begin(); it != m_entries.end() && m_bytes > target;) {
+        if (&it->second == keep) {
+            ++it;
+            continue;
+        }
+        m_bytes -= it->second.bytes;
+        m_paintBytes -= it->second.paint == m_paint ? it->second.bytes : 0;
+        m_heldOwn -= it->second.paint == m_paint ? it->second.bytes : 0;
+        it = m_entries.erase(it);
+        ++m_generation;
+    }
+}
+
+void CaptionCache::evictFurthest(std::int64_t target, std::uint64_t usedFrom)
+{
     // Furthest first: another zoom level before any of this one, then by the distance
     // (in map units, the larger of the two axes) of the point last captioned.
     struct Candidate {
@@ -191,24 +217,11 @@ void CaptionCache::evictDownTo(std::int64_t target, const Entry* keep, std::uint
         std::sort(first, end, further);
         for (auto c = first; c != end && m_bytes > target; ++c) {
             m_bytes -= c->it->second.bytes;
+            m_heldOwn -= c->it->second.paint == m_paint ? c->it->second.bytes : 0;
             m_entries.erase(c->it);
             ++m_generation;
         }
         from = std::size_t(end - candidates.begin());
-    }
-    if (m_bytes <= target)
-        return;
-    if (!keep)
-        return;
-    for (auto it = m_entries.begin(); it != m_entries.end() && m_bytes > target;) {
-        if (&it->second == keep) {
-            ++it;
-            continue;
-        }
-        m_bytes -= it->second.bytes;
-        m_paintBytes -= it->second.paint == m_paint ? it->second.bytes : 0;
-        it = m_entries.erase(it);
-        ++m_generation;
     }
 }
 

@@ -190,6 +190,8 @@ private:
      * is given, this paint's own but `keep`.
      */
     void evictDownTo(std::int64_t target, const Entry* keep = nullptr, std::uint64_t usedFrom = 0);
+    /** The first step of evictDownTo: the entries this paint has not used since `usedFrom`, furthest first. */
+    void evictFurthest(std::int64_t target, std::uint64_t usedFrom);
     /** Beyond twice the largest budget: evicts down to that budget at once. */
     void holdToLimit(const Entry& keep);
 
@@ -197,6 +199,7 @@ private:
     std::int64_t m_limit = INT64_MAX;
     std::int64_t m_bytes = 0;
     std::int64_t m_paintBytes = 0;
+    std::int64_t m_heldOwn = 0; // the bytes of the entries held that the paint under way used
     /** The bytes of the last RecentPaints whole paints, the newest at m_nextRecent - 1. */
     std::array<std::int64_t, RecentPaints> m_recent{};
     int m_nextRecent = 0;

@@ -584,26 +584,29 @@ StatusStyle styleOf(const Location& l, const MapScene& scene)
     return style;
 }
 
+/** The panel pixels a route's line can touch from end points inside `panelClip`: a 2-pixel line reaches one pixel
+ * beyond their box; a few more to spare. */
+QRect routeReach(const QRect& panelClip)
+{
+    return panelClip.adjusted(-4, -4, 4, 4);
+}
+
 /**
- * Routes over everything, those the index places on the panel, in the same order as
- * drawRoutes. `panelPoints` keeps the places' panel points between the `parts` parts of
- * one paint (see MapPainter::paintInPartsAbove), each drawn by a call of its own.
+ * Routes over everything: `routes`, those the index places on the panel, in the same order
+ * as drawRoutes. `panelPoints` keeps the places' panel points for the paint's other calls
+ * (a paint in parts draws its `paintRoutes` routes a part at a time).
  */
-void drawIndexedRoutes(const Canvas& canvas, const MapScene& scene, TiledOverlay& overlay,
-                       std::vector<QPoint>& panelPoints, std::size_t parts)
+void drawIndexedRoutes(const MapScene& scene, const std::vector<const SpatialIndex::Segment*>& routes,
+                       std::size_t paintRoutes, std::vector<QPoint>& panelPoints, TiledOverlay& overlay)
 {
     const Settings& st = scene.settings;
     const DrawingObjects& o = scene.objects;
     const Viewport& v = scene.view;
     const Pixel pens[4] = {0, pixelOf(o.PenSkarnels), pixelOf(o.PenShips), pixelOf(o.PenMagesGuild)};
     const bool shown[4] = {false, st.ShowSkarnels, st.ShowShips, st.ShowMagesGuild};
-    // A 2-pixel line reaches one pixel beyond its end points' box; a few more to spare.
-    const QRect area = canvas.panelClip().adjusted(-4, -4, 4, 4);
     const LocationList& locs = scene.locations;
-    const std::vector<const SpatialIndex::Segment*> routes = scene.index->routesIn(mapBoxOf(v, area));
-    // When most of the map shows, places meet several routes each: each is converted once
-    // (in a paint of several parts, once for all of them).
-    const bool remember = !panelPoints.empty() || routes.size() * parts > locs.size() / 2;
+    // When most of the map shows, places meet several routes each: each is converted once.
+    const bool remember = !panelPoints.empty() || paintRoutes > locs.size() / 2;
     if (remember && panelPoints.empty())
         panelPoints.assign(locs.size(), QPoint(INT_MIN, INT_MIN));
     const auto panelPoint = [&](std::int32_t i, std::int32_t x, std::int32_t y) {
@@ -1030,6 +1033,75 @@ struct MapPainter::Private {
                 captions.reuse(*u.entry, u.entry->where);
     }
 
+    /** The map box of the places whose frame or caption can reach `panelArea` (panel pixels). */
+    MapBox placesBox(const MapScene& scene, const QRect& panelArea) const
+    {
+        return mapBoxOf(scene.view,
+                        reachArea(panelArea, scene.settings.TextLength, scene.index->longestLocationName()));
+    }
+
+    /**
+     * What one part of a paint in parts draws over, found once for all the parts of its
+     * rectangle: a look at the index per part costs nearly as much as one for the whole.
+     */
+    struct PartItems {
+        std::vector<int> places;                          // as locationsIn gives them for the part's placesBox
+        std::vector<const SpatialIndex::Segment*> routes; // as routesIn gives them for its routeReach
+    };
+    /** While a part is drawn: its items (none: the index is asked). */
+    const PartItems* partItems = nullptr;
+
+    /** visit(i) for each place whose frame or caption can reach `panelArea`, ascending (with an index covering them).
+     */
+    template <typename Visit> void forEachPlaceIn(const MapScene& scene, const QRect& panelArea, Visit visit) const
+    {
+        if (partItems) {
+            for (const int i : partItems->places)
+                visit(i);
+            return;
+        }
+        for (const int i : scene.index->locationsIn(scene.view, placesBox(scene, panelArea)))
+            visit(i);
+    }
+
+    /**
+     * The items of each of `parts` (panel pixels: one rectangle's, top to bottom, within
+     * `whole`), in the order the index gives them for each part alone. A map box falls in
+     * map units as the panel's rows go down, so the parts holding an item's point (or a
+     * route's box) are a run of them, found by bisection.
+     */
+    void itemsOfParts(const MapScene& scene, const QRect& whole, const std::vector<QRect>& parts, bool routes,
+                      std::vector<PartItems>& out) const
+    {
+        const Viewport& v = scene.view;
+        out.assign(parts.size(), {});
+        std::vector<MapBox> boxes(parts.size());
+        const auto runOf = [&](std::int64_t ylo, std::int64_t yhi, auto take) {
+            // The first part whose box reaches down to yhi, then on while its box reaches up to ylo.
+            auto k = std::partition_point(boxes.begin(), boxes.end(), [&](const MapBox& b) { return b.ylo > yhi; });
+            for (; k != boxes.end() && k->yhi >= ylo; ++k)
+                take(std::size_t(k - boxes.begin()), *k);
+        };
+        for (std::size_t k = 0; k < parts.size(); ++k)
+            boxes[k] = placesBox(scene, parts[k]);
+        std::vector<SpatialIndex::Placed> points;
+        scene.index->placedIn(v, placesBox(scene, whole), points);
+        for (const SpatialIndex::Placed& p : points)
+            runOf(p.y, p.y, [&](std::size_t k, const MapBox& b) {
+                if (b.contains(p.x, p.y))
+                    out[k].places.push_back(p.index);
+            });
+        if (!routes)
+            return;
+        for (std::size_t k = 0; k < parts.size(); ++k)
+            boxes[k] = mapBoxOf(v, routeReach(parts[k]));
+        for (const SpatialIndex::Segment* r : scene.index->routesIn(mapBoxOf(v, routeReach(whole))))
+            runOf(r->ylo(), r->yhi(), [&](std::size_t k, const MapBox& b) {
+                if (r->xhi() >= b.xlo && r->xlo() <= b.xhi)
+                    out[k].routes.push_back(r);
+            });
+    }
+
     /**
      * The locations a paint visits: with an index covering them, those whose frame or
      * caption can reach `panelArea` (panel pixels), else every one; in file order.
@@ -1038,9 +1110,7 @@ struct MapPainter::Private {
     {
         const LocationList& locs = scene.locations;
         if (scene.index && scene.index->coversLocations(locs)) {
-            const QRect area = reachArea(panelArea, scene.settings.TextLength, scene.index->longestLocationName());
-            for (const int i : scene.index->locationsIn(scene.view, mapBoxOf(scene.view, area)))
-                visit(i, locs[size_t(i)]);
+            forEachPlaceIn(scene, panelArea, [&](int i) { visit(i, locs[size_t(i)]); });
             return;
         }
         for (size_t i = 0; i < locs.size(); ++i)
@@ -1513,12 +1583,11 @@ struct MapPainter::Private {
         const Viewport& v = scene.view;
         const Settings& st = scene.settings;
         const LocationList& locs = scene.locations;
-        const QRect area = reachArea(canvas.panelClip(), st.TextLength, scene.index->longestLocationName());
-        for (const int i : scene.index->locationsIn(v, mapBoxOf(v, area))) {
+        forEachPlaceIn(scene, canvas.panelClip(), [&](int i) {
             const Location& L = locs[size_t(i)];
             const StatusStyle style = styleOf(L, scene);
             if (!v.LevelVisible(L.Level) || !(style.shown || i == highlight))
-                continue;
+                return;
             const QPoint q = v.mapToPanel(L.X, L.Y);
             Pixel textColour;
             if (style.colour) {
@@ -1530,7 +1599,7 @@ struct MapPainter::Private {
             if (st.ShowText && locationCaptionShown(int(i)))
                 drawCaption(canvas, L.Name, st.TextLength, QPoint(q.x() + 4, q.y() + 1), textColour, QPoint(L.X, L.Y),
                             locationSlot(scene, int(i)));
-        }
+        });
     }
 
     /**
@@ -1658,13 +1727,20 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
     std::vector<Private::PartUse> uses;
     std::vector<QPoint> routePoints; // the places' panel points, for the routes of every part
     std::vector<QRect> parts;
+    std::vector<std::size_t> firstOf; // of each part: the first part of its rectangle
     for (const QRect& rect : area) {
         const QRect clip = rect & backBuffer.rect();
         const int height
             = inParts ? TiledOverlay::TileHeight * Private::PartRows * int(ratio) : std::max(1, clip.height());
-        for (int top = clip.top(); top <= clip.bottom(); top += height)
+        const std::size_t first = parts.size();
+        for (int top = clip.top(); top <= clip.bottom(); top += height) {
             parts.push_back(QRect(clip.left(), top, clip.width(), std::min(height, clip.bottom() + 1 - top)));
+            firstOf.push_back(first);
+        }
     }
+    const auto panelClipOf = [&](const QRect& device) { return Canvas(backBuffer, v.panel(), device).panelClip(); };
+    std::vector<Private::PartItems> items; // of the parts of the rectangle under way
+    std::size_t paintRoutes = 0;
     for (std::size_t part = 0; part < parts.size(); ++part) {
         const Canvas canvas(backBuffer, scene.view.panel(), parts[part]);
         if (canvas.clip().isEmpty())
@@ -1672,6 +1748,18 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
         const bool last = part + 1 == parts.size();
         std::uint64_t generation = 0;
         if (inParts) {
+            const std::size_t first = firstOf[part];
+            if (part == first) {
+                std::vector<QRect> panelParts;
+                for (std::size_t k = first; k < parts.size() && firstOf[k] == first; ++k)
+                    panelParts.push_back(panelClipOf(parts[k]));
+                const QRect rectangle = panelParts.front() | panelParts.back();
+                d->itemsOfParts(scene, rectangle, panelParts, anyRoutes, items);
+                paintRoutes = 0;
+                for (const Private::PartItems& i : items)
+                    paintRoutes += i.routes.size();
+            }
+            d->partItems = &items[part - first];
             d->captions.beginPass();
             if (!d->hiding)
                 d->renderMissing(scene, ratio, canvas.panelClip());
@@ -1698,8 +1786,14 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
                 d->drawIndexedMarkers(canvas, scene);
             else
                 d->drawMarkers(canvas, scene);
-            if (anyRoutes)
-                drawIndexedRoutes(canvas, scene, d->overlay, routePoints, inParts ? parts.size() : 1);
+            if (anyRoutes) {
+                if (inParts) {
+                    drawIndexedRoutes(scene, d->partItems->routes, paintRoutes, routePoints, d->overlay);
+                } else {
+                    const auto routes = scene.index->routesIn(mapBoxOf(v, routeReach(canvas.panelClip())));
+                    drawIndexedRoutes(scene, routes, routes.size(), routePoints, d->overlay);
+                }
+            }
         } else {
             // The routes join the locations' panel points, gathered while the locations are drawn.
             if (anyRoutes)
@@ -1714,6 +1808,7 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
             scene.top->layOver(backBuffer, canvas.clip());
         if (inParts) {
             d->partUses = nullptr;
+            d->partItems = nullptr;
             // Only while the cache removed nothing are the captions drawn still where they were.
             if (oneColumn && !last && d->captions.generation() == generation)
                 d->letGoOfPart(uses, Canvas(backBuffer, scene.view.panel(), parts[part + 1]).panelClip().top());
