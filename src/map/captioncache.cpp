@@ -14,6 +14,28 @@ std::int64_t CaptionCache::footprint(const QByteArray& text, const QImage& mask)
     return std::int64_t(mask.sizeInBytes()) + 2 * std::int64_t(text.size()) + Bookkeeping;
 }
 
+std::int64_t CaptionCache::footprint(const QByteArray& text, const Mask& mask)
+{
+    // As the QImage of one byte a pixel it came from: its rows padded to four bytes.
+    const std::int64_t row = (std::int64_t(mask.width) + 3) / 4 * 4;
+    return footprint(text, QImage()) + row * mask.height;
+}
+
+CaptionCache::Mask CaptionCache::Mask::of(const QImage& image)
+{
+    Mask m;
+    if (image.isNull())
+        return m;
+    const QImage alpha = image.format() == QImage::Format_Alpha8 ? image : image.convertToFormat(QImage::Format_Alpha8);
+    m.width = alpha.width();
+    m.height = alpha.height();
+    m.pixels.reset(new uchar[std::size_t(m.width) * std::size_t(m.height)]);
+    for (int y = 0; y < m.height; ++y)
+        std::memcpy(m.pixels.get() + std::size_t(y) * std::size_t(m.width), alpha.constScanLine(y),
+                    std::size_t(m.width));
+    return m;
+}
+
 CaptionCache::CaptionCache(std::int64_t floor, std::int64_t cap) : m_floor(floor), m_cap(std::max(floor, cap))
 {}
 
@@ -97,8 +119,8 @@ const CaptionCache::Entry* CaptionCache::find(const QByteArray& text, qreal rati
     return &it->second;
 }
 
-CaptionCache::Entry& CaptionCache::add(const QByteArray& text, QImage mask, QPoint offset, qreal ratio, QPoint where,
-                                       int advance)
+CaptionCache::Entry& CaptionCache::add(const QByteArray& text, Mask mask, std::int64_t bytes, QPoint offset,
+                                       qreal ratio, QPoint where, int advance)
 {
     Key key{text, ratio};
     if (const auto it = m_entries.find(key); it != m_entries.end()) {
@@ -110,7 +132,6 @@ CaptionCache::Entry& CaptionCache::add(const QByteArray& text, QImage mask, QPoi
         m_entries.erase(it);
         ++m_generation;
     }
-    const std::int64_t bytes = footprint(text, mask);
     Entry& e = m_entries.emplace(std::move(key), Entry{}).first->second;
     e.text = text;
     e.ratio = ratio;
@@ -119,15 +140,9 @@ CaptionCache::Entry& CaptionCache::add(const QByteArray& text, QImage mask, QPoi
     e.bytes = bytes;
     e.zoom = m_zoom;
     e.where = where;
-    if (!mask.isNull()) {
-        if (mask.format() != QImage::Format_Alpha8)
-            mask.convertTo(QImage::Format_Alpha8);
-        const int width = mask.width(), height = mask.height();
-        e.pixels.reset(new uchar[std::size_t(width) * std::size_t(height)]);
-        for (int y = 0; y < height; ++y)
-            std::memcpy(e.pixels.get() + std::size_t(y) * std::size_t(width), mask.constScanLine(y),
-                        std::size_t(width));
-        e.ink = {e.pixels.get(), width, height, width};
+    if (mask.pixels) {
+        e.pixels = std::move(mask.pixels);
+        e.ink = {e.pixels.get(), mask.width, mask.height, mask.width};
     }
     m_bytes += bytes;
     return e;
@@ -136,7 +151,8 @@ CaptionCache::Entry& CaptionCache::add(const QByteArray& text, QImage mask, QPoi
 const CaptionCache::Entry& CaptionCache::insert(const QByteArray& text, QImage mask, QPoint offset, qreal ratio,
                                                 QPoint where, int advance)
 {
-    Entry& e = add(text, std::move(mask), offset, ratio, where, advance);
+    const std::int64_t bytes = footprint(text, mask);
+    Entry& e = add(text, Mask::of(mask), bytes, offset, ratio, where, advance);
     use(e, where);
     holdToLimit(e);
     return e;
@@ -145,7 +161,17 @@ const CaptionCache::Entry& CaptionCache::insert(const QByteArray& text, QImage m
 void CaptionCache::insertAhead(const QByteArray& text, QImage mask, QPoint offset, qreal ratio, QPoint where,
                                int advance, int zoom)
 {
-    Entry& e = add(text, std::move(mask), offset, ratio, where, advance);
+    const std::int64_t bytes = footprint(text, mask);
+    Entry& e = add(text, Mask::of(mask), bytes, offset, ratio, where, advance);
+    e.zoom = zoom;
+    holdToLimit(e);
+}
+
+void CaptionCache::insertAhead(const QByteArray& text, Mask mask, QPoint offset, qreal ratio, QPoint where, int advance,
+                               int zoom)
+{
+    const std::int64_t bytes = footprint(text, mask);
+    Entry& e = add(text, std::move(mask), bytes, offset, ratio, where, advance);
     e.zoom = zoom;
     holdToLimit(e);
 }

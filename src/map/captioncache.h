@@ -71,6 +71,17 @@ public:
         std::unique_ptr<uchar[]> pixels;
     };
 
+    /**
+     * A mask's rows as an entry keeps them: one byte a pixel, no padding. Made from a
+     * rendered QImage on any thread (a crowded paint packs its captions' masks on the
+     * threads that rendered them), then moved into the cache.
+     */
+    struct Mask {
+        std::unique_ptr<uchar[]> pixels; // null: no ink
+        int width = 0, height = 0;
+        static Mask of(const QImage& image);
+    };
+
     explicit CaptionCache(std::int64_t floor = DefaultBudget, std::int64_t cap = MaxBudget);
 
     /** Opens a paint at zoom level `zoom` whose panel centre shows map point `centre`. */
@@ -127,6 +138,9 @@ public:
      */
     void insertAhead(const QByteArray& text, QImage mask, QPoint offset, qreal ratio, QPoint where, int advance,
                      int zoom);
+    /** The same with the mask packed already. */
+    void insertAhead(const QByteArray& text, Mask mask, QPoint offset, qreal ratio, QPoint where, int advance,
+                     int zoom);
     void clear();
     /**
      * Holds what the cache keeps beyond the paint under way to at most `limit` bytes,
@@ -163,6 +177,8 @@ public:
 
     /** What one entry of this text and mask costs: its mask, its text twice and the bookkeeping. */
     static std::int64_t footprint(const QByteArray& text, const QImage& mask);
+    /** The same for a packed mask: what the mask as a QImage of one byte a pixel would count. */
+    static std::int64_t footprint(const QByteArray& text, const Mask& mask);
 
 private:
     /**
@@ -183,7 +199,8 @@ private:
 
     void use(Entry& e, QPoint where);
     /** Adds an entry in place of any of the same text and ratio; returns it, not yet used. */
-    Entry& add(const QByteArray& text, QImage mask, QPoint offset, qreal ratio, QPoint where, int advance);
+    Entry& add(const QByteArray& text, Mask mask, std::int64_t bytes, QPoint offset, qreal ratio, QPoint where,
+               int advance);
     /**
      * Evicts entries this paint has not used since pass `usedFrom` (from its first pass
      * by default: not at all), furthest first, down to `target` bytes; then, when `keep`

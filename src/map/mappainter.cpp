@@ -1354,7 +1354,13 @@ struct MapPainter::Private {
         });
         if (texts.size() < SharedRenders)
             return;
-        std::vector<RenderedCaption> rendered(texts.size());
+        // Each caption's mask packed as the cache keeps it, on the thread that rendered it.
+        struct Rendered {
+            CaptionCache::Mask mask;
+            QPoint offset;
+            int advance = 0;
+        };
+        std::vector<Rendered> rendered(texts.size());
         const int parts = int((texts.size() + RendersPerPart - 1) / RendersPerPart);
         // Rasterising a glyph at all its subpixel places costs about what painting a few
         // captions whole does: worth it when each thread renders hundreds.
@@ -1364,8 +1370,10 @@ struct MapPainter::Private {
         share->run(parts, [&](int part, int thread) {
             CaptionRenderer& renderer = thread == 0 ? *captionRenderer : *helperRenderer;
             const size_t end = std::min(texts.size(), size_t(part + 1) * RendersPerPart);
-            for (size_t i = size_t(part) * RendersPerPart; i < end; ++i)
-                rendered[i] = renderer.render(texts[i], ratio);
+            for (size_t i = size_t(part) * RendersPerPart; i < end; ++i) {
+                const RenderedCaption r = renderer.render(texts[i], ratio);
+                rendered[i] = {CaptionCache::Mask::of(r.mask), r.offset, r.advance};
+            }
         });
         captionRenderer->expectMany(false);
         helperRenderer->expectMany(false);
@@ -1375,7 +1383,7 @@ struct MapPainter::Private {
         captions.makeRoom(incoming);
         captions.reserve(int(texts.size()));
         for (size_t i = 0; i < texts.size(); ++i) {
-            RenderedCaption& r = rendered[i];
+            Rendered& r = rendered[i];
             captions.insertAhead(texts[i], std::move(r.mask), r.offset, ratio, wheres[i], r.advance,
                                  scene.view.zoomIndex());
         }

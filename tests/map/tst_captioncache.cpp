@@ -324,3 +324,40 @@ TEST(CaptionCache, APaintOfTwelveThousandCaptionsKeepsThemAllForTheNext)
     EXPECT_TRUE(painter.paint(scene) == first);
     EXPECT_EQ(painter.cacheBytes(), held);
 }
+
+TEST(CaptionCache, APackedMaskIsKeptAndCountedAsItsImage)
+{
+    // Widths that pad an image's rows and one that does not, a mask of other than one
+    // byte a pixel, and no ink at all.
+    QImage argb(5, 3, QImage::Format_ARGB32_Premultiplied);
+    argb.fill(qRgba(0, 0, 0, 0x40));
+    QImage pattern(7, 4, QImage::Format_Alpha8);
+    for (int y = 0; y < pattern.height(); ++y)
+        for (int x = 0; x < pattern.width(); ++x)
+            pattern.scanLine(y)[x] = uchar(x * 31 + y * 7);
+    for (const QImage& image : {pattern, mask(8, 2), mask(1, 1), argb, QImage()}) {
+        CaptionCache fromImage, fromPacked;
+        fromImage.insertAhead("text", image, {1, 2}, 1, {}, 9, 3);
+        // Counted as the one-byte-a-pixel image a renderer gives (another format counts
+        // its own bytes when inserted as an image).
+        const bool alpha = image.isNull() || image.format() == QImage::Format_Alpha8;
+        fromPacked.insertAhead("text", CaptionCache::Mask::of(image), {1, 2}, 1, {}, 9, 3);
+        if (alpha) {
+            EXPECT_EQ(fromPacked.bytes(), fromImage.bytes()) << image.width() << " x " << image.height();
+        }
+        const CaptionCache::Entry* a = fromImage.find("text");
+        const CaptionCache::Entry* b = fromPacked.find("text");
+        ASSERT_TRUE(a && b);
+        ASSERT_EQ(a->ink.width, b->ink.width);
+        ASSERT_EQ(a->ink.height, b->ink.height);
+        EXPECT_EQ(a->ink.bits == nullptr, image.isNull());
+        for (int y = 0; y < a->ink.height; ++y)
+            EXPECT_TRUE(std::equal(a->ink.bits + y * a->ink.bytesPerLine,
+                                   a->ink.bits + y * a->ink.bytesPerLine + a->ink.width,
+                                   b->ink.bits + y * b->ink.bytesPerLine));
+        if (image.format() == QImage::Format_Alpha8 && image.width() > 0) {
+            EXPECT_EQ(b->ink.bits[b->ink.bytesPerLine * (b->ink.height - 1) + b->ink.width - 1],
+                      image.constScanLine(image.height() - 1)[image.width() - 1]);
+        }
+    }
+}
