@@ -916,7 +916,11 @@ struct MapPainter::Private {
     std::uint64_t slotGeneration = 0;
     qreal slotRatio = 0;
 
-    /** One item's slot: its list's slots, its index and the list's size. */
+    /**
+     * One item's slot: its list's slots, its index and the list's size (0: no slot, in a
+     * paint in parts, whose cache lets go of captions after every part: the slots would be
+     * forgotten as often, and at a million places they take 8 MB).
+     */
     struct Slot {
         CaptionSlots& held;
         std::size_t index, count;
@@ -944,6 +948,8 @@ struct MapPainter::Private {
     /** The rendered caption of an item's `name` cut at `limit`, found through its slot where it can be. */
     const CaptionCache::Entry& caption(const QByteArray& name, int limit, qreal ratio, QPoint where, Slot slot)
     {
+        if (slot.count == 0)
+            return caption(cutCaption(name, limit), ratio, where);
         forgetStaleSlots(ratio);
         if (slot.held.size() != slot.count)
             slot.held.assign(slot.count, nullptr);
@@ -957,8 +963,14 @@ struct MapPainter::Private {
         return e;
     }
 
-    Slot locationSlot(const MapScene& scene, int i) { return {locationSlots, size_t(i), scene.locations.size()}; }
-    Slot markerSlot(const MapScene& scene, int i) { return {markerSlots, size_t(i), scene.markers.size()}; }
+    Slot locationSlot(const MapScene& scene, int i)
+    {
+        return {locationSlots, size_t(i), partItems ? 0 : scene.locations.size()};
+    }
+    Slot markerSlot(const MapScene& scene, int i)
+    {
+        return {markerSlots, size_t(i), partItems ? 0 : scene.markers.size()};
+    }
 
     /** Whether a caption of `chars` characters with its top-left at `at` can reach the panel. */
     bool mayReachPanel(QSize panel, QPoint at, long long chars) const
@@ -1329,7 +1341,8 @@ struct MapPainter::Private {
     {
         if (!share->helps() || !scene.settings.ShowText)
             return;
-        forgetStaleSlots(ratio);
+        if (!partItems)
+            forgetStaleSlots(ratio);
         std::vector<QByteArray> texts;
         std::vector<QPoint> wheres;
         QSet<QByteArray> seen;
@@ -1337,13 +1350,17 @@ struct MapPainter::Private {
             const long long chars = shownChars(name, limit);
             if (name.isEmpty() || !mayReachPanel(scene.view.panel(), at, chars) || !mayReachClip(area, at, chars))
                 return;
-            if (slot.held.size() != slot.count)
-                slot.held.assign(slot.count, nullptr);
-            if (const CaptionCache::Entry* kept = slot.held[slot.index]; kept && isCaptionOf(kept->text, name, limit))
-                return;
+            if (slot.count != 0) {
+                if (slot.held.size() != slot.count)
+                    slot.held.assign(slot.count, nullptr);
+                if (const CaptionCache::Entry* kept = slot.held[slot.index];
+                    kept && isCaptionOf(kept->text, name, limit))
+                    return;
+            }
             const QByteArray text = cutCaption(name, limit);
             if (const CaptionCache::Entry* held = captions.find(text, ratio, where)) {
-                slot.held[slot.index] = held;
+                if (slot.count != 0)
+                    slot.held[slot.index] = held;
                 return;
             }
             if (!seen.contains(text)) {
