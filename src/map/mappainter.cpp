@@ -5,6 +5,7 @@
 #include "map/captionoccupancy.h"
 #include "map/captionrender.h"
 #include "map/coverageblend.h"
+#include "map/panelpoints.h"
 #include "map/pixelfill.h"
 #include "map/resampler.h"
 #include "map/workshare.h"
@@ -375,10 +376,25 @@ public:
     void line(QPoint a, QPoint b, Pixel c, int width)
     {
         const Canvas& cv = *m_canvas;
-        const QPoint da = cv.device(a), db = cv.device(b);
-        const int t = cv.thickness(width);
-        const Box box{std::min(da.x(), db.x()) - 1LL, std::min(da.y(), db.y()) - 1LL,
-                      std::max(da.x(), db.x()) + t + 1LL, std::max(da.y(), db.y()) + t + 1LL};
+        deviceLine(cv.device(a), cv.device(b), c, cv.thickness(width));
+    }
+
+    /** Device pixels [x0, x1) x [y0, y1) that hold whatever an item draws. */
+    struct Box {
+        long long x0, y0, x1, y1;
+    };
+    /** The box of a line from da to db, `t` device pixels wide (a pixel to spare around it). */
+    static Box lineBox(QPoint da, QPoint db, int t)
+    {
+        return {std::min(da.x(), db.x()) - 1LL, std::min(da.y(), db.y()) - 1LL, std::max(da.x(), db.x()) + t + 1LL,
+                std::max(da.y(), db.y()) + t + 1LL};
+    }
+
+    /** The same line in device pixels, `t` of them wide (see Canvas::line). */
+    void deviceLine(QPoint da, QPoint db, Pixel c, int t)
+    {
+        const Canvas& cv = *m_canvas;
+        const Box box = lineBox(da, db, t);
         const QRect& clip = cv.clip();
         const long long tilesX
             = std::min<long long>(box.x1, clip.right() + 1) - std::max<long long>(box.x0, clip.left());
@@ -475,10 +491,6 @@ private:
         int w, h;          // caption: the mask's size; line: to (device)
         const uchar* bits; // caption: the mask's rows
         qsizetype bpl;     // caption: bytes per mask row; line: its width in device pixels
-    };
-    /** Device pixels [x0, x1) x [y0, y1) that hold whatever an item draws. */
-    struct Box {
-        long long x0, y0, x1, y1;
     };
     struct Placed {
         Item item;
@@ -591,36 +603,51 @@ QRect routeReach(const QRect& panelClip)
     return panelClip.adjusted(-4, -4, 4, 4);
 }
 
+/** A route's line in device pixels, as the overlay draws it: from a towards b (b left out). */
+struct RouteLine {
+    QPoint a, b;
+    Pixel colour;
+};
+
 /**
- * Routes over everything: `routes`, those the index places on the panel, in the same order
- * as drawRoutes. `panelPoints` keeps the places' panel points for the paint's other calls
- * (a paint in parts draws its `paintRoutes` routes a part at a time).
+ * take(line) for each of `routes` (as the index gives them, in drawing order) whose
+ * network shows, in device pixels of `canvas`, in the same order. The ends come from the
+ * index's segments through `points`, so no place's record is read. A line whose ends
+ * fall on one device pixel draws nothing and is left out.
  */
-void drawIndexedRoutes(const MapScene& scene, const std::vector<const SpatialIndex::Segment*>& routes,
-                       std::size_t paintRoutes, std::vector<QPoint>& panelPoints, TiledOverlay& overlay)
+template <class Take>
+void forEachRouteLine(const MapScene& scene, const Canvas& canvas,
+                      const std::vector<const SpatialIndex::Segment*>& routes, PanelPoints& points, Take take)
 {
     const Settings& st = scene.settings;
     const DrawingObjects& o = scene.objects;
-    const Viewport& v = scene.view;
     const Pixel pens[4] = {0, pixelOf(o.PenSkarnels), pixelOf(o.PenShips), pixelOf(o.PenMagesGuild)};
     const bool shown[4] = {false, st.ShowSkarnels, st.ShowShips, st.ShowMagesGuild};
-    const LocationList& locs = scene.locations;
-    // When most of the map shows, places meet several routes each: each is converted once.
-    const bool remember = !panelPoints.empty() || paintRoutes > locs.size() / 2;
-    if (remember && panelPoints.empty())
-        panelPoints.assign(locs.size(), QPoint(INT_MIN, INT_MIN));
-    const auto panelPoint = [&](std::int32_t i, std::int32_t x, std::int32_t y) {
-        if (!remember)
-            return v.mapToPanel(x, y);
-        QPoint& p = panelPoints[size_t(i)];
-        if (p.x() == INT_MIN)
-            p = v.mapToPanel(x, y);
-        return p;
-    };
-    for (const SpatialIndex::Segment* r : routes)
-        if (shown[r->kind])
-            overlay.line(panelPoint(r->from, r->fromX, r->fromY), panelPoint(r->target, r->targetX, r->targetY),
-                         pens[r->kind], 2);
+    // The segments lie far apart in the index's list: each is asked for well before it is
+    // read, so the trips to memory overlap instead of coming one after another.
+    constexpr std::size_t Ahead = 16;
+    for (std::size_t k = 0; k < routes.size(); ++k) {
+        if (k + Ahead < routes.size())
+            __builtin_prefetch(routes[k + Ahead]);
+        const SpatialIndex::Segment* r = routes[k];
+        if (!shown[r->kind])
+            continue;
+        const QPoint a = canvas.device(points(r->fromX, r->fromY));
+        const QPoint b = canvas.device(points(r->targetX, r->targetY));
+        if (a != b)
+            take(RouteLine{a, b, pens[r->kind]});
+    }
+}
+
+/** Routes over everything: those the index places near the canvas's clip, in the same order as drawRoutes. */
+void drawIndexedRoutes(const MapScene& scene, const Canvas& canvas, TiledOverlay& overlay)
+{
+    const MapBox reach = mapBoxOf(scene.view, routeReach(canvas.panelClip()));
+    const auto routes = scene.index->routesIn(reach);
+    PanelPoints points(scene.view, reach, 2 * std::int64_t(routes.size()));
+    const int t = canvas.thickness(2);
+    forEachRouteLine(scene, canvas, routes, points,
+                     [&](const RouteLine& l) { overlay.deviceLine(l.a, l.b, l.colour, t); });
 }
 
 /** Routes over everything; a connection listed both ways is simply drawn twice. */
@@ -1057,8 +1084,8 @@ struct MapPainter::Private {
      * rectangle: a look at the index per part costs nearly as much as one for the whole.
      */
     struct PartItems {
-        std::vector<int> places;                          // as locationsIn gives them for the part's placesBox
-        std::vector<const SpatialIndex::Segment*> routes; // as routesIn gives them for its routeReach
+        std::vector<int> places;       // as locationsIn gives them for the part's placesBox
+        std::vector<RouteLine> routes; // those whose box meets the part, in drawing order
     };
     /** While a part is drawn: its items (none: the index is asked). */
     const PartItems* partItems = nullptr;
@@ -1067,22 +1094,30 @@ struct MapPainter::Private {
      */
     template <typename Visit> void forEachPlaceIn(const MapScene& scene, const QRect& panelArea, Visit visit) const
     {
-        if (partItems) {
-            for (const int i : partItems->places)
-                visit(i);
-            return;
-        }
-        for (const int i : scene.index->locationsIn(scene.view, placesBox(scene, panelArea)))
-            visit(i);
+        // The places of a crowded view lie scattered over a huge list: each record is
+        // asked for a few places before it is visited, so the trips to memory overlap.
+        const auto visitAll = [&](const std::vector<int>& places) {
+            constexpr std::size_t Ahead = 8;
+            const Location* records = scene.locations.data();
+            for (std::size_t k = 0; k < places.size(); ++k) {
+                if (k + Ahead < places.size())
+                    __builtin_prefetch(records + places[k + Ahead]);
+                visit(places[k]);
+            }
+        };
+        if (partItems)
+            visitAll(partItems->places);
+        else
+            visitAll(scene.index->locationsIn(scene.view, placesBox(scene, panelArea)));
     }
 
     /**
-     * The items of each of `parts` (panel pixels: one rectangle's, top to bottom, within
+     * The places of each of `parts` (panel pixels: one rectangle's, top to bottom, within
      * `whole`), in the order the index gives them for each part alone. A map box falls in
-     * map units as the panel's rows go down, so the parts holding an item's point (or a
-     * route's box) are a run of them, found by bisection.
+     * map units as the panel's rows go down, so the parts holding an item's point are a
+     * run of them, found by bisection.
      */
-    void itemsOfParts(const MapScene& scene, const QRect& whole, const std::vector<QRect>& parts, bool routes,
+    void itemsOfParts(const MapScene& scene, const QRect& whole, const std::vector<QRect>& parts,
                       std::vector<PartItems>& out) const
     {
         const Viewport& v = scene.view;
@@ -1103,15 +1138,34 @@ struct MapPainter::Private {
                 if (b.contains(p.x, p.y))
                     out[k].places.push_back(p.index);
             });
-        if (!routes)
-            return;
-        for (std::size_t k = 0; k < parts.size(); ++k)
-            boxes[k] = mapBoxOf(v, routeReach(parts[k]));
-        for (const SpatialIndex::Segment* r : scene.index->routesIn(mapBoxOf(v, routeReach(whole))))
-            runOf(r->ylo(), r->yhi(), [&](std::size_t k, const MapBox& b) {
-                if (r->xhi() >= b.xlo && r->xlo() <= b.xhi)
-                    out[k].routes.push_back(r);
-            });
+    }
+
+    /**
+     * The route lines of a rectangle painted in parts (`rectangle`'s clip; `parts`, its
+     * device rectangles top to bottom, as many as `out` holds), converted once for all of
+     * them: each part holds those whose box meets it, in drawing order (a copy each, so a
+     * part reads its own in one sweep). A line drawn through a part's clip lands where it
+     * lands in the whole paint.
+     */
+    void linesOfParts(const MapScene& scene, const Canvas& rectangle, const std::vector<QRect>& parts,
+                      std::vector<PartItems>& out)
+    {
+        const MapBox reach = mapBoxOf(scene.view, routeReach(rectangle.panelClip()));
+        const auto routes = scene.index->routesIn(reach);
+        PanelPoints points(scene.view, reach, 2 * std::int64_t(routes.size()));
+        const int t = rectangle.thickness(2);
+        const QRect& clip = rectangle.clip();
+        forEachRouteLine(scene, rectangle, routes, points, [&](const RouteLine& l) {
+            const TiledOverlay::Box box = TiledOverlay::lineBox(l.a, l.b, t);
+            if (box.x1 <= clip.left() || box.x0 > clip.right())
+                return;
+            auto k
+                = std::partition_point(parts.begin(), parts.end(), [&](const QRect& p) { return p.bottom() < box.y0; });
+            if (k == parts.end() || k->top() >= box.y1)
+                return;
+            for (; k != parts.end() && k->top() < box.y1; ++k)
+                out[std::size_t(k - parts.begin())].routes.push_back(l);
+        });
     }
 
     /**
@@ -1750,7 +1804,6 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
     // reach one painted later, so each part's captions stay through the next part.
     const bool oneColumn = area.rectCount() == 1;
     std::vector<Private::PartUse> uses;
-    std::vector<QPoint> routePoints; // the places' panel points, for the routes of every part
     std::vector<QRect> parts;
     std::vector<std::size_t> firstOf; // of each part: the first part of its rectangle
     for (const QRect& rect : area) {
@@ -1765,7 +1818,6 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
     }
     const auto panelClipOf = [&](const QRect& device) { return Canvas(backBuffer, v.panel(), device).panelClip(); };
     std::vector<Private::PartItems> items; // of the parts of the rectangle under way
-    std::size_t paintRoutes = 0;
     for (std::size_t part = 0; part < parts.size(); ++part) {
         const Canvas canvas(backBuffer, scene.view.panel(), parts[part]);
         if (canvas.clip().isEmpty())
@@ -1775,14 +1827,16 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
         if (inParts) {
             const std::size_t first = firstOf[part];
             if (part == first) {
-                std::vector<QRect> panelParts;
-                for (std::size_t k = first; k < parts.size() && firstOf[k] == first; ++k)
+                std::vector<QRect> panelParts, deviceParts;
+                for (std::size_t k = first; k < parts.size() && firstOf[k] == first; ++k) {
                     panelParts.push_back(panelClipOf(parts[k]));
+                    deviceParts.push_back(parts[k]);
+                }
                 const QRect rectangle = panelParts.front() | panelParts.back();
-                d->itemsOfParts(scene, rectangle, panelParts, anyRoutes, items);
-                paintRoutes = 0;
-                for (const Private::PartItems& i : items)
-                    paintRoutes += i.routes.size();
+                d->itemsOfParts(scene, rectangle, panelParts, items);
+                if (anyRoutes)
+                    d->linesOfParts(scene, Canvas(backBuffer, v.panel(), deviceParts.front() | deviceParts.back()),
+                                    deviceParts, items);
             }
             d->partItems = &items[part - first];
             d->captions.beginPass();
@@ -1811,13 +1865,12 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
                 d->drawIndexedMarkers(canvas, scene);
             else
                 d->drawMarkers(canvas, scene);
-            if (anyRoutes) {
-                if (inParts) {
-                    drawIndexedRoutes(scene, d->partItems->routes, paintRoutes, routePoints, d->overlay);
-                } else {
-                    const auto routes = scene.index->routesIn(mapBoxOf(v, routeReach(canvas.panelClip())));
-                    drawIndexedRoutes(scene, routes, routes.size(), routePoints, d->overlay);
-                }
+            if (anyRoutes && inParts) {
+                const int t = canvas.thickness(2);
+                for (const RouteLine& l : d->partItems->routes)
+                    d->overlay.deviceLine(l.a, l.b, l.colour, t);
+            } else if (anyRoutes) {
+                drawIndexedRoutes(scene, canvas, d->overlay);
             }
         } else {
             // The routes join the locations' panel points, gathered while the locations are drawn.

@@ -34,13 +34,23 @@ float Viewport::ky(int mapScale)
 
 QPoint Viewport::MapToScreen(int x, int y) const
 {
+    return {mapToScreenX(x), mapToScreenY(y)};
+}
+
+int Viewport::mapToScreenX(int x) const
+{
     const long double f = factor();
     const long double s = m_mapScale;
     const long double ix = truncToInt(static_cast<long double>(x) + 125000);
+    return truncToInt(ix * m_kx * f / s);
+}
+
+int Viewport::mapToScreenY(int y) const
+{
+    const long double f = factor();
+    const long double s = m_mapScale;
     const long double iy = truncToInt(static_cast<long double>(y) + 130000);
-    const int px = truncToInt(ix * m_kx * f / s);
-    const int py = truncToInt(380 * f - iy * m_ky * f / s);
-    return {px, py};
+    return truncToInt(380 * f - iy * m_ky * f / s);
 }
 
 QPoint Viewport::ScreenToMap(int px, int py) const
@@ -70,8 +80,7 @@ bool Viewport::LevelVisible(int level) const
 
 QPoint Viewport::mapToPanel(int x, int y) const
 {
-    const QPoint p = MapToScreen(x, y);
-    return p - m_scroll + m_margin;
+    return {mapToPanelX(x), mapToPanelY(y)};
 }
 
 bool Viewport::shows(int x, int y, int level) const

@@ -78,6 +78,9 @@ public:
     // --- conversions ---
     /** Map point to picture point. */
     QPoint MapToScreen(int x, int y) const;
+    /** Its x, which follows from the map x alone, and its y, from the map y alone. */
+    int mapToScreenX(int x) const;
+    int mapToScreenY(int y) const;
     /** Picture point to map point. */
     QPoint ScreenToMap(int px, int py) const;
     /** Whether a location or marker of this detail level shows at the current zoom. */
@@ -85,6 +88,9 @@ public:
 
     /** Panel point of a map point (MapToScreen plus the view offset and margins). */
     QPoint mapToPanel(int x, int y) const;
+    /** Its x and its y, each of one map coordinate (see mapToScreenX). */
+    int mapToPanelX(int x) const { return mapToScreenX(x) - m_scroll.x() + m_margin.x(); }
+    int mapToPanelY(int y) const { return mapToScreenY(y) - m_scroll.y() + m_margin.y(); }
     /** Whether a place of detail `level` at map point (x, y) is on the panel now. */
     bool shows(int x, int y, int level) const;
     /** Picture point shown at a panel point. */
