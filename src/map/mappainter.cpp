@@ -172,6 +172,12 @@ public:
         if (std::max(a.x(), b.x()) + width < m_clip.left() || std::min(a.x(), b.x()) - width > m_clip.right()
             || std::max(a.y(), b.y()) + width < m_clip.top() || std::min(a.y(), b.y()) - width > m_clip.bottom())
             return;
+        if (std::min(a.x(), b.x()) >= m_clip.left() && std::min(a.y(), b.y()) >= m_clip.top()
+            && std::max(a.x(), b.x()) + (long long)width <= m_clip.left() + (long long)m_clip.width()
+            && std::max(a.y(), b.y()) + (long long)width <= m_clip.top() + (long long)m_clip.height()) {
+            insideLine(a, int(dx), int(dy), c, width);
+            return;
+        }
         const bool xMajor = std::llabs(dx) >= std::llabs(dy);
         const long long n = xMajor ? std::llabs(dx) : std::llabs(dy);
         const long long minor = xMajor ? dy : dx;
@@ -227,6 +233,43 @@ public:
                 std::fill(row(int(major)) + from, row(int(major)) + to, c);
             }
             rem += 2 * minor;
+            if (rem >= den) {
+                rem -= den;
+                ++q;
+            } else if (rem < 0) {
+                rem += den;
+                --q;
+            }
+        }
+    }
+
+    /**
+     * line() for a line whose every pixel lies inside the clip (most of a crowded view's
+     * short lines, drawn a tile at a time): the same steps and pixels, with nothing to
+     * clip. A step's pixels span its minor offset and `width` - 1 beyond, both within the
+     * line's box grown by the width, which the clip holds.
+     */
+    void insideLine(QPoint a, int dx, int dy, Pixel c, int width) const
+    {
+        const bool xMajor = std::abs(dx) >= std::abs(dy);
+        const int n = xMajor ? std::abs(dx) : std::abs(dy);
+        const int minor = xMajor ? dy : dx;
+        const int step = (xMajor ? dx : dy) > 0 ? 1 : -1;
+        // The minor offset of step k is floor((2 k minor + n) / 2n), carried as in line().
+        const long long den = 2LL * n;
+        long long rem = n;
+        int q = 0;
+        for (int k = 0; k < n; ++k) {
+            if (xMajor) {
+                const int x = a.x() + k * step;
+                for (int w = 0; w < width; ++w)
+                    row(a.y() + q + w)[x] = c;
+            } else {
+                Pixel* p = row(a.y() + k * step) + (a.x() + q);
+                for (int w = 0; w < width; ++w)
+                    p[w] = c;
+            }
+            rem += 2LL * minor;
             if (rem >= den) {
                 rem -= den;
                 ++q;
