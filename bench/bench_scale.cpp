@@ -31,7 +31,9 @@
 // the conversion with the compiler's own truncation, as it was written before). Times are
 // the thread's CPU time. A paint of the whole panel shares its drawing with a second core,
 // so the paint rows also give the median wall time (wall_us) and the CPU time of every
-// thread (cpu_us); VDM_BENCH_ONE_CORE=1 paints without the second core.
+// thread (cpu_us); VDM_BENCH_ONE_CORE=1 paints without the second core, and
+// VDM_BENCH_WHOLE=1 paints a huge world's views whole instead of a few rows at a time
+// (MapPainter::paintInPartsAbove), as the program did before.
 // VDM_BENCH_FULL_SCAN=1 runs the same rows without the spatial index.
 #include "benchsupport.h"
 #include "map/hittest.h"
@@ -50,6 +52,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
 #include <ctime>
 #include <functional>
@@ -127,12 +130,18 @@ bool fullScan()
     return scan;
 }
 
-/** VDM_BENCH_ONE_CORE=1: paint without the second core (the figures before it shared the drawing). */
+/**
+ * VDM_BENCH_ONE_CORE=1: paint without the second core (the figures before it shared the
+ * drawing); VDM_BENCH_WHOLE=1: paint every view whole, however many places.
+ */
 std::unique_ptr<MapPainter> newPainter()
 {
     static const bool oneCore = qEnvironmentVariableIntValue("VDM_BENCH_ONE_CORE") == 1;
+    static const bool whole = qEnvironmentVariableIntValue("VDM_BENCH_WHOLE") == 1;
     auto painter = std::make_unique<MapPainter>();
     painter->useSecondCore(!oneCore);
+    if (whole)
+        painter->paintInPartsAbove(SIZE_MAX);
     return painter;
 }
 
