@@ -78,13 +78,6 @@ void CaptionCache::endPass(bool last)
         evictDownTo(limit, nullptr, last ? m_pass + 1 : m_pass);
 }
 
-void CaptionCache::letGo(const Entry& e)
-{
-    // Every entry lives in m_entries, which the cache owns and may change.
-    if (e.paint == m_paint)
-        const_cast<Entry&>(e).pass = 0;
-}
-
 void CaptionCache::makeRoom(std::int64_t incoming)
 {
     const std::int64_t target = std::max<std::int64_t>(budget() - incoming, 0);

@@ -105,11 +105,6 @@ public:
      * of this one may go as well.
      */
     void endPass(bool last);
-    /**
-     * The caption `e` (found before and still held), which this paint used, is needed by
-     * no later pass of it: the end of this pass may let it go as one of an earlier pass.
-     */
-    void letGo(const Entry& e);
 
     /** The caption of `text` at `ratio`, now used by this paint for map point `where`; null when absent. */
     const Entry* find(const QByteArray& text, qreal ratio = 1, QPoint where = {});

@@ -1057,13 +1057,11 @@ struct MapPainter::Private {
      */
     bool mayReachClip(const QRect& clip, QPoint at, long long chars) const
     {
-        return !((long long)at.y() - lineHeight - 2 > clip.bottom() || reachBottom(at) < clip.top()
+        return !((long long)at.y() - lineHeight - 2 > clip.bottom()
+                 || (long long)at.y() + 2 * lineHeight + 2 < clip.top()
                  || (long long)at.x() - maxCharWidth - 2 > clip.right()
                  || (long long)at.x() + (chars + 2) * maxCharWidth + 2 < clip.left());
     }
-
-    /** The lowest panel row a caption with its top-left at `at` may reach (see mayReachClip). */
-    long long reachBottom(QPoint at) const { return (long long)at.y() + 2 * lineHeight + 2; }
 
     static long long shownChars(const QByteArray& name, int limit)
     {
@@ -1088,31 +1086,6 @@ struct MapPainter::Private {
         const CaptionCache::Entry& e = caption(name, limit, canvas.ratio(), where, slot);
         const QPoint origin = canvas.device(at);
         overlay.caption(e.ink, origin.x() + e.offset.x(), origin.y() + e.offset.y(), colour);
-        if (partUses)
-            partUses->push_back({&e, reachBottom(at)});
-    }
-
-    /** A caption a part of a paint drew, and the lowest panel row it may reach. */
-    struct PartUse {
-        const CaptionCache::Entry* entry;
-        long long bottom;
-    };
-    /** While a paint in parts gathers one: the captions it draws (none: not kept). */
-    std::vector<PartUse>* partUses = nullptr;
-
-    /**
-     * After a part of a paint in parts whose later parts all lie at `nextTop` (panel
-     * pixels) or below: the captions it drew that reach none of them are let go.
-     */
-    void letGoOfPart(const std::vector<PartUse>& uses, long long nextTop)
-    {
-        for (const PartUse& u : uses)
-            if (u.bottom < nextTop)
-                captions.letGo(*u.entry);
-        // A caption drawn twice, once reaching further down, stays.
-        for (const PartUse& u : uses)
-            if (u.bottom >= nextTop)
-                captions.reuse(*u.entry, u.entry->where);
     }
 
     /** The map box of the places whose frame or caption can reach `panelArea` (panel pixels). */
@@ -1842,11 +1815,6 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
         d->planCaptions(scene, highlight, ratio);
     const bool anyRoutes = routesShown(scene.settings);
     std::vector<QPoint> panelPoints;
-    // The parts of one rectangle come one below the other: what a part drew that reaches
-    // below it no more is let go after it. Beside other rectangles, a caption may still
-    // reach one painted later, so each part's captions stay through the next part.
-    const bool oneColumn = area.rectCount() == 1;
-    std::vector<Private::PartUse> uses;
     std::vector<QRect> parts;
     std::vector<std::size_t> firstOf; // of each part: the first part of its rectangle
     for (const QRect& rect : area) {
@@ -1866,7 +1834,6 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
         if (canvas.clip().isEmpty())
             continue;
         const bool last = part + 1 == parts.size();
-        std::uint64_t generation = 0;
         if (inParts) {
             const std::size_t first = firstOf[part];
             if (part == first) {
@@ -1885,9 +1852,6 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
             d->captions.beginPass();
             if (!d->hiding)
                 d->renderMissing(scene, ratio, canvas.panelClip());
-            uses.clear();
-            d->partUses = oneColumn && !last ? &uses : nullptr;
-            generation = d->captions.generation();
         }
         const MapTopLayer::Readiness ready
             = scene.top ? scene.top->prepare(backBuffer, canvas.clip()) : MapTopLayer::Readiness::Nothing;
@@ -1928,11 +1892,7 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
         if (laid && !banded)
             scene.top->layOver(backBuffer, canvas.clip());
         if (inParts) {
-            d->partUses = nullptr;
             d->partItems = nullptr;
-            // Only while the cache removed nothing are the captions drawn still where they were.
-            if (oneColumn && !last && d->captions.generation() == generation)
-                d->letGoOfPart(uses, Canvas(backBuffer, scene.view.panel(), parts[part + 1]).panelClip().top());
             d->captions.endPass(last);
         }
     }
