@@ -683,11 +683,9 @@ void forEachRouteLine(const MapScene& scene, const Canvas& canvas,
 }
 
 /** Routes over everything: those the index places near the canvas's clip, in the same order as drawRoutes. */
-void drawIndexedRoutes(const MapScene& scene, const Canvas& canvas, TiledOverlay& overlay)
+void drawIndexedRoutes(const MapScene& scene, const Canvas& canvas, PanelPoints& points, TiledOverlay& overlay)
 {
-    const MapBox reach = mapBoxOf(scene.view, routeReach(canvas.panelClip()));
-    const auto routes = scene.index->routesIn(reach);
-    PanelPoints points(scene.view, reach, 2 * std::int64_t(routes.size()));
+    const auto routes = scene.index->routesIn(mapBoxOf(scene.view, routeReach(canvas.panelClip())));
     const int t = canvas.thickness(2);
     forEachRouteLine(scene, canvas, routes, points,
                      [&](const RouteLine& l) { overlay.deviceLine(l.a, l.b, l.colour, t); });
@@ -855,6 +853,14 @@ struct MapPainter::Private {
     std::size_t partedAbove = HugeWorldAbove;
     /** How many tile rows (at the ratio 1) one part of such a paint takes. */
     static constexpr int PartRows = 2;
+    /**
+     * The panel points of the places and route ends a paint through the index converts,
+     * each distinct coordinate once (started over by every paint). In a world of up to
+     * this many places each point is converted as it comes: its views share too few
+     * coordinates for the tables to pay.
+     */
+    PanelPoints conversions;
+    static constexpr std::size_t PanelTablesAbove = 10000;
     /** With "Hide overlapping captions": the captions this paint draws (see planCaptions). */
     bool hiding = false;
     std::vector<bool> shownLocations, shownMarkers;
@@ -1113,11 +1119,15 @@ struct MapPainter::Private {
         // The places of a crowded view lie scattered over a huge list: each record is
         // asked for a few places before it is visited, so the trips to memory overlap.
         const auto visitAll = [&](const std::vector<int>& places) {
-            constexpr std::size_t Ahead = 8;
+            constexpr std::size_t Ahead = 16;
             const Location* records = scene.locations.data();
             for (std::size_t k = 0; k < places.size(); ++k) {
-                if (k + Ahead < places.size())
-                    __builtin_prefetch(records + places[k + Ahead]);
+                if (k + Ahead < places.size()) {
+                    // A record may straddle two cache lines: the level and the status both.
+                    const Location& L = records[places[k + Ahead]];
+                    __builtin_prefetch(&L.Level);
+                    __builtin_prefetch(&L.Status);
+                }
                 visit(places[k]);
             }
         };
@@ -1166,12 +1176,10 @@ struct MapPainter::Private {
     void linesOfParts(const MapScene& scene, const Canvas& rectangle, const std::vector<QRect>& parts,
                       std::vector<PartItems>& out)
     {
-        const MapBox reach = mapBoxOf(scene.view, routeReach(rectangle.panelClip()));
-        const auto routes = scene.index->routesIn(reach);
-        PanelPoints points(scene.view, reach, 2 * std::int64_t(routes.size()));
+        const auto routes = scene.index->routesIn(mapBoxOf(scene.view, routeReach(rectangle.panelClip())));
         const int t = rectangle.thickness(2);
         const QRect& clip = rectangle.clip();
-        forEachRouteLine(scene, rectangle, routes, points, [&](const RouteLine& l) {
+        forEachRouteLine(scene, rectangle, routes, conversions, [&](const RouteLine& l) {
             const TiledOverlay::Box box = TiledOverlay::lineBox(l.a, l.b, t);
             if (box.x1 <= clip.left() || box.x0 > clip.right())
                 return;
@@ -1251,7 +1259,7 @@ struct MapPainter::Private {
             const QRect area = reachArea(panel, st.TextLength, scene.index->longestLocationName());
             scene.index->placedIn(v, mapBoxOf(v, area), placed);
             for (const SpatialIndex::Placed& p : placed) {
-                const QPoint q = v.mapToPanel(p.x, p.y);
+                const QPoint q = conversions(p.x, p.y);
                 if (!grid.blocksEveryWidth(QPoint(q.x() + 4, q.y() + 1), std::max(1, lineHeight)))
                     tryLocation(p.index, scene.locations[size_t(p.index)], q);
             }
@@ -1683,7 +1691,7 @@ struct MapPainter::Private {
             const StatusStyle style = styleOf(L, scene);
             if (!v.LevelVisible(L.Level) || !(style.shown || i == highlight))
                 return;
-            const QPoint q = v.mapToPanel(L.X, L.Y);
+            const QPoint q = conversions(L.X, L.Y);
             Pixel textColour;
             if (style.colour) {
                 textColour = pixelOf(*style.colour);
@@ -1791,6 +1799,7 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
     const bool whole = QRegion(backBuffer.rect()).subtracted(area).isEmpty();
     d->hiding = scene.settings.ShowText && scene.settings.HideOverlappingCaptions;
     const bool indexed = scene.index && scene.index->coversLocations(scene.locations);
+    d->conversions.reset(v, indexed && scene.locations.size() > Private::PanelTablesAbove);
     // With a layer over the map, each rectangle is composed a band at a time (the picture,
     // what lands on it, the layer), while the band is in the cache. At a ratio like 1.25 the
     // partly covered edges repeat their neighbours once the whole picture is there (see
@@ -1877,7 +1886,7 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
                 for (const RouteLine& l : d->partItems->routes)
                     d->overlay.deviceLine(l.a, l.b, l.colour, t);
             } else if (anyRoutes) {
-                drawIndexedRoutes(scene, canvas, d->overlay);
+                drawIndexedRoutes(scene, canvas, d->conversions, d->overlay);
             }
         } else {
             // The routes join the locations' panel points, gathered while the locations are drawn.

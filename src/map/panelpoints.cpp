@@ -5,25 +5,38 @@
 
 namespace vdm {
 
-PanelPoints::PanelPoints(const Viewport& view, const MapBox& range, std::int64_t expected) : m_view(view)
+PanelPoints::PanelPoints() : m_xs(Viewport::MapLeft, Viewport::MapRight), m_ys(Viewport::MapBottom, Viewport::MapTop)
+{}
+
+void PanelPoints::reset(const Viewport& view, bool tables)
 {
-    // Only the map's own coordinates get a table: a box reaching far beyond the map (a
-    // wide panel at the lowest level) holds no places there.
-    const std::int64_t x0 = std::max<std::int64_t>(range.xlo, Viewport::MapLeft);
-    const std::int64_t x1 = std::min<std::int64_t>(range.xhi, Viewport::MapRight);
-    const std::int64_t y0 = std::max<std::int64_t>(range.ylo, Viewport::MapBottom);
-    const std::int64_t y1 = std::min<std::int64_t>(range.yhi, Viewport::MapTop);
-    // A table costs its filling: it pays when the points come several times its length
-    // (each axis is looked up once per point).
-    const auto worth = [&](std::int64_t lo, std::int64_t hi) { return hi >= lo && expected >= (hi - lo + 1) / 4; };
-    if (worth(x0, x1)) {
-        m_x0 = x0;
-        m_xs.assign(std::size_t(x1 - x0 + 1), Unknown);
+    m_view = &view;
+    m_xs.reset(tables);
+    m_ys.reset(tables);
+}
+
+PanelPoints::Axis::Axis(std::int64_t first, std::int64_t last)
+    : m_first(first), m_capacity(std::uint64_t(last - first + 1))
+{}
+
+void PanelPoints::Axis::reset(bool tables)
+{
+    if (tables && !m_values) {
+        // Left as allocated: a block is filled when first asked for, so the pages of a
+        // sparse view's table are never touched.
+        m_values.reset(new int[m_capacity]);
+        m_ready.assign(std::size_t((m_capacity >> BlockBits) + 1), 0);
     }
-    if (worth(y0, y1)) {
-        m_y0 = y0;
-        m_ys.assign(std::size_t(y1 - y0 + 1), Unknown);
-    }
+    m_length = tables ? m_capacity : 0;
+    std::fill(m_ready.begin(), m_ready.end(), 0);
+}
+
+void PanelPoints::Axis::prepare(std::size_t block)
+{
+    const std::uint64_t from = std::uint64_t(block) << BlockBits;
+    const std::uint64_t to = std::min(m_length, from + (std::uint64_t(1) << BlockBits));
+    std::fill(m_values.get() + from, m_values.get() + to, Unknown);
+    m_ready[block] = 1;
 }
 
 } // namespace vdm

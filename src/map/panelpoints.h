@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "map/spatialindex.h"
 #include "map/viewport.h"
 
 #include <QPoint>
 
 #include <climits>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace vdm {
@@ -16,40 +16,63 @@ namespace vdm {
  * The panel points of many map points in one view, each exactly Viewport::mapToPanel's.
  * A panel x follows from the map x alone and a panel y from the map y alone, and the
  * places of a crowded view share few distinct coordinates next to how many points are
- * asked for (every route asks for both its ends): within `range` each distinct x and y is
- * converted once, then looked up, from tables small enough to stay in the processor's
- * cache. A point outside the range is converted as it comes. With fewer points expected
- * than the range would fill, there are no tables at all and every point is converted.
+ * asked for (every route asks for both its ends): each distinct x and y of the map is
+ * converted once per view, then looked up. The tables are filled a block at a time as
+ * their coordinates are first asked for, so a sparse view pays for what it asks; a
+ * point outside the map is converted as it comes.
  */
 class PanelPoints {
 public:
-    PanelPoints(const Viewport& view, const MapBox& range, std::int64_t expected);
+    PanelPoints();
+
+    /**
+     * Starts over for `view` (which must outlive the lookups): nothing converted yet.
+     * Without `tables` (a world too small for them to pay) every point is converted.
+     */
+    void reset(const Viewport& view, bool tables);
 
     QPoint operator()(std::int32_t x, std::int32_t y)
     {
-        return {lookUp(m_xs, m_x0, x, [this](std::int32_t v) { return m_view.mapToPanelX(v); }),
-                lookUp(m_ys, m_y0, y, [this](std::int32_t v) { return m_view.mapToPanelY(v); })};
+        return {m_xs.lookUp(x, [this](std::int32_t v) { return m_view->mapToPanelX(v); }),
+                m_ys.lookUp(y, [this](std::int32_t v) { return m_view->mapToPanelY(v); })};
     }
 
 private:
-    /** INT_MIN: not converted yet (a coordinate that converts to INT_MIN is converted each time, to the same). */
-    static constexpr int Unknown = INT_MIN;
+    /** One axis: the converted coordinates of [first, first + length), filled a block at a time. */
+    class Axis {
+    public:
+        Axis(std::int64_t first, std::int64_t last);
+        void reset(bool tables);
 
-    template <class Convert>
-    static int lookUp(std::vector<int>& table, std::int64_t first, std::int32_t v, Convert convert)
-    {
-        const std::uint64_t at = std::uint64_t(std::int64_t(v) - first);
-        if (at >= table.size())
-            return convert(v);
-        int& kept = table[std::size_t(at)];
-        if (kept == Unknown)
-            kept = convert(v);
-        return kept;
-    }
+        template <class Convert> int lookUp(std::int32_t v, Convert convert)
+        {
+            const std::uint64_t at = std::uint64_t(std::int64_t(v) - m_first);
+            if (at >= m_length)
+                return convert(v);
+            const std::size_t block = std::size_t(at >> BlockBits);
+            if (!m_ready[block])
+                prepare(block);
+            int& kept = m_values[std::size_t(at)];
+            if (kept == Unknown)
+                kept = convert(v);
+            return kept;
+        }
 
-    const Viewport& m_view;
-    std::int64_t m_x0 = 0, m_y0 = 0;
-    std::vector<int> m_xs, m_ys;
+    private:
+        static constexpr int BlockBits = 6;
+        /** Not converted yet (a coordinate that converts to INT_MIN is converted each time, to the same). */
+        static constexpr int Unknown = INT_MIN;
+        void prepare(std::size_t block);
+
+        std::int64_t m_first;
+        std::uint64_t m_length = 0;      // 0: no table
+        std::uint64_t m_capacity;        // the map's extent, what a table holds
+        std::unique_ptr<int[]> m_values; // a block's values are Unknown or converted once it is ready
+        std::vector<char> m_ready;
+    };
+
+    const Viewport* m_view = nullptr;
+    Axis m_xs, m_ys;
 };
 
 } // namespace vdm

@@ -32,6 +32,40 @@ bool inLevelSet(int set, std::int32_t level)
     return level <= set;
 }
 
+/**
+ * Sorts items gathered cell by cell into list order, by their list index key(item): an
+ * index is a small non-negative number, so a crowded view's hundreds of thousands take a
+ * few counting sweeps of 11 bits each instead of a comparison sort. Few items are sorted
+ * the plain way. The result is the same either way: items of one index are the same.
+ */
+template <class Item, class Key> void sortByIndex(std::vector<Item>& items, Key key)
+{
+    constexpr std::size_t FewItems = 4096;
+    if (items.size() < FewItems) {
+        std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) { return key(a) < key(b); });
+        return;
+    }
+    constexpr int Bits = 11;
+    constexpr std::uint32_t Digits = 1u << Bits;
+    std::uint32_t highest = 0;
+    for (const Item& item : items)
+        highest = std::max(highest, std::uint32_t(key(item)));
+    std::vector<Item> other(items.size());
+    std::vector<std::uint32_t> start(Digits + 1);
+    for (int shift = 0; shift < 32; shift += Bits) {
+        std::fill(start.begin(), start.end(), 0);
+        for (const Item& item : items)
+            ++start[((std::uint32_t(key(item)) >> shift) & (Digits - 1)) + 1];
+        for (std::uint32_t d = 0; d < Digits; ++d)
+            start[d + 1] += start[d];
+        for (const Item& item : items)
+            other[start[(std::uint32_t(key(item)) >> shift) & (Digits - 1)]++] = item;
+        items.swap(other);
+        if ((highest >> shift) < Digits)
+            break; // no higher digit is set
+    }
+}
+
 } // namespace
 
 MapBox mapBoxOf(const Viewport& view, const QRect& area)
@@ -269,7 +303,7 @@ std::vector<int> SpatialIndex::locationsIn(const Viewport& view, const MapBox& b
 {
     std::vector<int> out;
     m_locations[std::size_t(levelSet(view))].collect(box, out);
-    std::sort(out.begin(), out.end());
+    sortByIndex(out, [](int i) { return i; });
     return out;
 }
 
@@ -277,14 +311,14 @@ void SpatialIndex::placedIn(const Viewport& view, const MapBox& box, std::vector
 {
     out.clear();
     m_locations[std::size_t(levelSet(view))].collect(box, out);
-    std::sort(out.begin(), out.end(), [](const Placed& a, const Placed& b) { return a.index < b.index; });
+    sortByIndex(out, [](const Placed& p) { return p.index; });
 }
 
 std::vector<int> SpatialIndex::locationsNear(const MapBox& box) const
 {
     std::vector<int> out;
     collectLocationsNear(box, out);
-    std::sort(out.begin(), out.end());
+    sortByIndex(out, [](int i) { return i; });
     return out;
 }
 
@@ -298,7 +332,7 @@ std::vector<int> SpatialIndex::markersIn(const Viewport& view, const MapBox& box
 {
     std::vector<int> out;
     m_markers[std::size_t(levelSet(view))].collect(box, out);
-    std::sort(out.begin(), out.end());
+    sortByIndex(out, [](int i) { return i; });
     return out;
 }
 
@@ -327,7 +361,7 @@ std::vector<const SpatialIndex::Segment*> SpatialIndex::routesIn(const MapBox& b
         ordinals.insert(ordinals.end(), g.items.begin() + g.start[base + std::size_t(c0)],
                         g.items.begin() + g.start[base + std::size_t(c1) + 1]);
     }
-    std::sort(ordinals.begin(), ordinals.end());
+    sortByIndex(ordinals, [](std::int32_t k) { return k; });
     ordinals.erase(std::unique(ordinals.begin(), ordinals.end()), ordinals.end());
     for (const std::int32_t k : ordinals)
         if (meets(m_segments[std::size_t(k)]))

@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <tuple>
+#include <vector>
 
 using namespace vdm;
 using namespace vdm::test;
@@ -307,4 +309,54 @@ TEST(SpatialIndex, RoutesAreIndexedWhenFirstAskedFor)
     const std::int64_t made = index.bytes();
     EXPECT_EQ(index.routesIn({5000, 15000, -100, 100}).size(), 2u);
     EXPECT_EQ(index.bytes(), made) << "made once";
+}
+
+TEST(SpatialIndex, AnswersComeInListOrderHoweverManyTheyAre)
+{
+    // From a handful of items (sorted the plain way) to most of 100 000 places and their
+    // routes (sorted in counting sweeps): exactly the items in the box, in list order.
+    const Crowd& w = bigCrowd();
+    const MapBox boxes[] = {
+        {Viewport::MapLeft, Viewport::MapRight, Viewport::MapBottom, Viewport::MapTop},
+        {-20000, 90000, 0, 150000},
+        {10000, 14000, 20000, 23000},
+        {INT_MIN, INT_MAX, INT_MIN, INT_MAX},
+    };
+    for (int zoom = 0; zoom < Viewport::LevelCount; ++zoom) {
+        const Viewport v = Viewport::showing(w.picture.size(), 2, {640, 360}, zoom);
+        for (const MapBox& box : boxes) {
+            SCOPED_TRACE(testing::Message() << "zoom " << zoom << " box " << box.xlo << ".." << box.xhi);
+            std::vector<int> want;
+            for (int i = 0; i < int(w.locations.size()); ++i) {
+                const Location& l = w.locations[size_t(i)];
+                if (v.LevelVisible(l.Level) && box.contains(l.X, l.Y))
+                    want.push_back(i);
+            }
+            EXPECT_EQ(w.index.locationsIn(v, box), want);
+            std::vector<SpatialIndex::Placed> placed;
+            w.index.placedIn(v, box, placed);
+            std::vector<int> placedIndices;
+            for (const SpatialIndex::Placed& p : placed) {
+                placedIndices.push_back(p.index);
+                EXPECT_EQ(QPoint(p.x, p.y), QPoint(w.locations[size_t(p.index)].X, w.locations[size_t(p.index)].Y));
+            }
+            EXPECT_EQ(placedIndices, want);
+            if (zoom != 0)
+                continue;
+            std::vector<std::tuple<int, int, int>> wantRoutes, gotRoutes;
+            for (int i = 0; i < int(w.locations.size()); ++i)
+                for (const Route& r : w.locations[size_t(i)].Routes) {
+                    if (r.Kind < Skarnel || r.Kind > MagesGuild || r.Target < 0
+                        || size_t(r.Target) >= w.locations.size())
+                        continue;
+                    const Location &a = w.locations[size_t(i)], &b = w.locations[size_t(r.Target)];
+                    if (std::max(a.X, b.X) >= box.xlo && std::min(a.X, b.X) <= box.xhi && std::max(a.Y, b.Y) >= box.ylo
+                        && std::min(a.Y, b.Y) <= box.yhi)
+                        wantRoutes.emplace_back(i, r.Target, r.Kind);
+                }
+            for (const SpatialIndex::Segment* s : w.index.routesIn(box))
+                gotRoutes.emplace_back(s->from, s->target, s->kind);
+            EXPECT_EQ(gotRoutes, wantRoutes);
+        }
+    }
 }
