@@ -148,6 +148,19 @@ public:
     /** A one-pixel border inside the rectangle [x, x + w) x [y, y + h). */
     void frame(int x, int y, int w, int h, Pixel c) const
     {
+        if (w > 0 && h > 0 && x >= m_clip.left() && y >= m_clip.top()
+            && (long long)x + w <= m_clip.left() + (long long)m_clip.width()
+            && (long long)y + h <= m_clip.top() + (long long)m_clip.height()) {
+            // Inside the clip (most frames of a view drawn a tile at a time): the same
+            // pixels, written without a test each.
+            std::fill_n(row(y) + x, w, c);
+            std::fill_n(row(y + h - 1) + x, w, c);
+            for (int j = 1; j < h - 1; ++j) {
+                row(y + j)[x] = c;
+                row(y + j)[x + w - 1] = c;
+            }
+            return;
+        }
         for (int i = 0; i < w; ++i) {
             put(x + i, y, c);
             put(x + i, y + h - 1, c);
