@@ -667,13 +667,13 @@ struct RouteLine {
 
 /**
  * take(line) for each of `routes` (as the index gives them, in drawing order) whose
- * network shows, in device pixels of `canvas`, in the same order. The ends come from the
- * index's segments through `points`, so no place's record is read. A line whose ends
- * fall on one device pixel draws nothing and is left out.
+ * network shows, in device pixels of `canvas`, in the same order. Each end's panel point
+ * is endPoint(place, map x, map y), from the index's segments, so no place's record is
+ * read. A line whose ends fall on one device pixel draws nothing and is left out.
  */
-template <class Take>
+template <class EndPoint, class Take>
 void forEachRouteLine(const MapScene& scene, const Canvas& canvas,
-                      const std::vector<const SpatialIndex::Segment*>& routes, PanelPoints& points, Take take)
+                      const std::vector<const SpatialIndex::Segment*>& routes, EndPoint endPoint, Take take)
 {
     const Settings& st = scene.settings;
     const DrawingObjects& o = scene.objects;
@@ -688,19 +688,36 @@ void forEachRouteLine(const MapScene& scene, const Canvas& canvas,
         const SpatialIndex::Segment* r = routes[k];
         if (!shown[r->kind])
             continue;
-        const QPoint a = canvas.device(points(r->fromX, r->fromY));
-        const QPoint b = canvas.device(points(r->targetX, r->targetY));
+        const QPoint a = canvas.device(endPoint(r->from, r->fromX, r->fromY));
+        const QPoint b = canvas.device(endPoint(r->target, r->targetX, r->targetY));
         if (a != b)
             take(RouteLine{a, b, pens[r->kind]});
     }
 }
 
-/** Routes over everything: those the index places near the canvas's clip, in the same order as drawRoutes. */
-void drawIndexedRoutes(const MapScene& scene, const Canvas& canvas, PanelPoints& points, TiledOverlay& overlay)
+/**
+ * Routes over everything: those the index places near the canvas's clip, in the same
+ * order as drawRoutes. When most of the map shows, places meet several routes each: each
+ * place's panel point is then converted once and kept in `kept` (by place) for the
+ * paint's other rectangles.
+ */
+void drawIndexedRoutes(const MapScene& scene, const Canvas& canvas, std::vector<QPoint>& kept, TiledOverlay& overlay)
 {
-    const auto routes = scene.index->routesIn(mapBoxOf(scene.view, routeReach(canvas.panelClip())));
+    const Viewport& v = scene.view;
+    const auto routes = scene.index->routesIn(mapBoxOf(v, routeReach(canvas.panelClip())));
+    const bool remember = !kept.empty() || routes.size() > scene.locations.size() / 2;
+    if (remember && kept.empty())
+        kept.assign(scene.locations.size(), QPoint(INT_MIN, INT_MIN));
+    const auto endPoint = [&](std::int32_t i, std::int32_t x, std::int32_t y) {
+        if (!remember)
+            return v.mapToPanel(x, y);
+        QPoint& p = kept[std::size_t(i)];
+        if (p.x() == INT_MIN)
+            p = v.mapToPanel(x, y);
+        return p;
+    };
     const int t = canvas.thickness(2);
-    forEachRouteLine(scene, canvas, routes, points,
+    forEachRouteLine(scene, canvas, routes, endPoint,
                      [&](const RouteLine& l) { overlay.deviceLine(l.a, l.b, l.colour, t); });
 }
 
@@ -867,13 +884,12 @@ struct MapPainter::Private {
     /** How many tile rows (at the ratio 1) one part of such a paint takes. */
     static constexpr int PartRows = 2;
     /**
-     * The panel points of the places and route ends a paint through the index converts,
-     * each distinct coordinate once (started over by every paint). In a world of up to
-     * this many places each point is converted as it comes: its views share too few
-     * coordinates for the tables to pay.
+     * The panel points of the places and route ends a paint through the index converts:
+     * in a paint in parts, each distinct coordinate once (started over by every paint).
+     * A smaller world's view shares too few coordinates for the tables to pay over
+     * converting each place once: there each point is converted as it comes.
      */
     PanelPoints conversions;
-    static constexpr std::size_t PanelTablesAbove = 10000;
     /** With "Hide overlapping captions": the captions this paint draws (see planCaptions). */
     bool hiding = false;
     std::vector<bool> shownLocations, shownMarkers;
@@ -1192,7 +1208,8 @@ struct MapPainter::Private {
         const auto routes = scene.index->routesIn(mapBoxOf(scene.view, routeReach(rectangle.panelClip())));
         const int t = rectangle.thickness(2);
         const QRect& clip = rectangle.clip();
-        forEachRouteLine(scene, rectangle, routes, conversions, [&](const RouteLine& l) {
+        const auto endPoint = [&](std::int32_t, std::int32_t x, std::int32_t y) { return conversions(x, y); };
+        forEachRouteLine(scene, rectangle, routes, endPoint, [&](const RouteLine& l) {
             const TiledOverlay::Box box = TiledOverlay::lineBox(l.a, l.b, t);
             if (box.x1 <= clip.left() || box.x0 > clip.right())
                 return;
@@ -1812,7 +1829,6 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
     const bool whole = QRegion(backBuffer.rect()).subtracted(area).isEmpty();
     d->hiding = scene.settings.ShowText && scene.settings.HideOverlappingCaptions;
     const bool indexed = scene.index && scene.index->coversLocations(scene.locations);
-    d->conversions.reset(v, indexed && scene.locations.size() > Private::PanelTablesAbove);
     // With a layer over the map, each rectangle is composed a band at a time (the picture,
     // what lands on it, the layer), while the band is in the cache. At a ratio like 1.25 the
     // partly covered edges repeat their neighbours once the whole picture is there (see
@@ -1824,6 +1840,7 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
     // drawn and let go (with the captions no later part needs) before the next. Each part
     // is a clipped paint, a piece of the whole one, so the pixels are the same.
     const bool inParts = indexed && bandable && scene.locations.size() > d->partedAbove;
+    d->conversions.reset(v, inParts);
     if (whole) {
         // With overlapping captions hidden, a crowded view shows a few of the captions of
         // its places: rendering all it lacks beforehand would cost many times what the
@@ -1837,6 +1854,7 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
         d->planCaptions(scene, highlight, ratio);
     const bool anyRoutes = routesShown(scene.settings);
     std::vector<QPoint> panelPoints;
+    std::vector<QPoint> routePoints; // the places' panel points, for the routes of every rectangle
     std::vector<QRect> parts;
     std::vector<std::size_t> firstOf; // of each part: the first part of its rectangle
     for (const QRect& rect : area) {
@@ -1899,7 +1917,7 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
                 for (const RouteLine& l : d->partItems->routes)
                     d->overlay.deviceLine(l.a, l.b, l.colour, t);
             } else if (anyRoutes) {
-                drawIndexedRoutes(scene, canvas, d->conversions, d->overlay);
+                drawIndexedRoutes(scene, canvas, routePoints, d->overlay);
             }
         } else {
             // The routes join the locations' panel points, gathered while the locations are drawn.
