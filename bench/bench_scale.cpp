@@ -19,6 +19,10 @@
 //               the window paints it, moving the last paint and painting the uncovered strips
 //               where that gives the same pixels, or moving a kept paint of a step before
 //               (moved = the share of steps that did);
+//   StatusEdit  the repaint after one place near the panel's centre changes status (visited
+//               and active in turn), as the window paints it: only what the place's frame
+//               and caption can touch; whole_us (whole_wall_us) is a whole repaint of the
+//               same view, alternated with it;
 //   HoverEmpty  the hit tests of one pointer move over empty map (locations, then markers);
 //   Convert     one MapToScreen, over every place of the world in turn;
 //   IndexBuild  building the world's spatial index, as its load does, and its size.
@@ -50,6 +54,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <climits>
 #include <chrono>
 #include <cstdio>
 #include <cstdint>
@@ -58,6 +63,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 using namespace vdm;
@@ -376,6 +382,65 @@ struct DragSteps {
     }
 };
 
+void BM_StatusEdit(benchmark::State& state)
+{
+    ScaledWorld& w = scaledWorld(Counts[state.range(0)]);
+    PaintRig rig(w);
+    const Viewport v = middleView(int(state.range(1)));
+    World& world = *w.world;
+    const LocationList& locs = world.locations();
+    const QPoint centre(Panel.width() / 2, Panel.height() / 2);
+    int place = -1;
+    int nearest = INT_MAX;
+    for (int i = 0; i < int(locs.size()); ++i) {
+        if (!v.LevelVisible(locs[size_t(i)].Level))
+            continue;
+        const int d = (v.mapToPanel(locs[size_t(i)].X, locs[size_t(i)].Y) - centre).manhattanLength();
+        if (d < nearest) {
+            nearest = d;
+            place = i;
+        }
+    }
+    if (place < 0) {
+        state.SkipWithError("no place shows at this level");
+        return;
+    }
+    const std::int32_t original = locs[size_t(place)].Status;
+    ScrollReuse reuse;
+    QImage buffer;
+    fitBackBuffer(buffer, Panel, 1);
+    std::uint64_t revision = 1;
+    reuse.paint(*rig.painter, buffer, rig.scene(v), revision, false); // caches made once
+    rig.cost = {};
+    FrameCopy floor;
+    Samples samples;
+    std::vector<double> whole;
+    SharedCost wholeCost;
+    bool regional = true;
+    for (auto _ : state) {
+        const MapScene s = rig.scene(v);
+        whole.push_back(wholeCost.measure([&] { reuse.paint(*rig.painter, buffer, s, revision, false); }));
+        world.setLocationStatus(place, locs[size_t(place)].Status == Visited ? Active : Visited);
+        const std::uint64_t from = revision++;
+        ScrollReuse::Kind kind{};
+        const double edit = rig.cost.measure([&] {
+            const std::optional<QRect> area = rig.painter->statusReach(s, place);
+            kind = reuse.paint(*rig.painter, buffer, s, revision, true,
+                               area ? std::optional(ScrollReuse::BoundedChange{from, *area}) : std::nullopt);
+            benchmark::DoNotOptimize(buffer.constBits());
+        });
+        regional = regional && kind == ScrollReuse::Kind::Region;
+        samples.add(edit, floor());
+    }
+    world.setLocationStatus(place, original);
+    if (!regional)
+        state.SkipWithError("a status edit was painted whole");
+    samples.report(state);
+    rig.cost.report(state);
+    state.counters["whole_us"] = median(whole);
+    state.counters["whole_wall_us"] = median(wholeCost.wall);
+}
+
 void BM_DragStep(benchmark::State& state)
 {
     PaintRig rig(scaledWorld(Counts[state.range(0)]));
@@ -565,6 +630,7 @@ BENCHMARK(BM_FirstVisitAhead)->Apply([](auto* b) { placesLevels(b, 1); }) -> Ite
 BENCHMARK(BM_ZoomStep)->Apply([](auto* b) { placesLevels(b, 1); });
 BENCHMARK(BM_DragStep)->Apply([](auto* b) { placesLevels(b, 0); });
 BENCHMARK(BM_DragOnward)->Apply([](auto* b) { placesLevels(b, 0); });
+BENCHMARK(BM_StatusEdit)->Apply([](auto* b) { placesLevels(b, 0); });
 BENCHMARK(BM_HoverEmpty)->Apply([](auto* b) { placesLevels(b, 0); });
 BENCHMARK(BM_Convert)->Apply([](auto* b) { placesLevels(b, 0); }) -> Unit(benchmark::kNanosecond);
 BENCHMARK(BM_IndexBuild)->ArgName("places")->DenseRange(0, CountsSize - 1)->Unit(benchmark::kMillisecond);

@@ -19,6 +19,13 @@ MapCanvas::MapCanvas(const World& world, const Viewport& view, const SettingsSes
     m_ahead.setInterval(40);
     QObject::connect(&m_ahead, &QTimer::timeout, [this] { renderAheadSlice(); });
     m_connections.connect(world.events(), &WorldEvents::changed, [this] { ++m_worldChanges; });
+    // A status edit tells statusChanged, then changed: the first notice since the last
+    // paint names the one place a paint of the same view must repaint.
+    m_connections.connect(world.events(), &WorldEvents::statusChanged, [this](int index) {
+        if (m_worldChanges == m_paintedChanges && m_editedPlace < 0)
+            m_editedPlace = index;
+    });
+    m_connections.connect(world.events(), &WorldEvents::replaced, [this] { m_onlyStatusEdit = false; });
 }
 
 MapScene MapCanvas::scene(GoHighlight& highlight) const
@@ -51,11 +58,26 @@ bool MapCanvas::paint(qreal ratio)
         m_reuse.forget();
     MapScene now = scene(m_highlight);
     now.top = m_route.empty() ? nullptr : &m_route;
-    m_reuse.paint(m_painter, m_backBuffer, now, m_worldChanges);
+    m_reuse.paint(m_painter, m_backBuffer, now, m_worldChanges, true, boundedChange(now));
+    m_paintedChanges = m_worldChanges;
+    m_editedPlace = -1;
+    m_onlyStatusEdit = true;
     m_ratio = ratio;
     if (m_session.settings().ShowText)
         m_ahead.start();
     return true;
+}
+
+std::optional<ScrollReuse::BoundedChange> MapCanvas::boundedChange(const MapScene& now)
+{
+    // A journey's stops show whether they are done, which follows the statuses: a drawn
+    // journey may change anywhere along it.
+    if (m_editedPlace < 0 || !m_onlyStatusEdit || m_worldChanges != m_paintedChanges + 1 || now.top)
+        return std::nullopt;
+    const std::optional<QRect> area = m_painter.statusReach(now, m_editedPlace);
+    if (!area)
+        return std::nullopt;
+    return ScrollReuse::BoundedChange{m_paintedChanges, *area};
 }
 
 void MapCanvas::renderAheadSlice()

@@ -21,8 +21,10 @@ class World;
  * The map as the panel shows it: the back buffer, the painter that fills it and the
  * scroll reuse that spares a scroll a whole paint. It reads the world, the view, the
  * settings and the Go highlight and owns none of them; the window hands it the panel's
- * device pixel ratio and shows the buffer. It follows the world's notices: after any
- * change of the places or markers the next paint is a whole one.
+ * device pixel ratio and shows the buffer. It follows the world's notices: after a change
+ * of one place's status alone the next paint of the same view repaints only what that
+ * place's drawing can touch; after any other change of the places or markers it is a
+ * whole one.
  */
 class MapCanvas {
 public:
@@ -59,6 +61,8 @@ private:
      * milliseconds at a time, so a zoom finds them ready and never waits for a slice.
      */
     void renderAheadSlice();
+    /** The change a paint of `now` may repaint alone: one place's new status and nothing else since the last paint. */
+    std::optional<ScrollReuse::BoundedChange> boundedChange(const MapScene& now);
 
     const World& m_world;
     const Viewport& m_view;
@@ -72,8 +76,15 @@ private:
     const JourneySession* m_journey = nullptr;
     QTimer m_ahead;
     qreal m_ratio = 1;
-    GoHighlight m_noHighlight;        // the views rendered ahead highlight nothing
-    std::uint64_t m_worldChanges = 0; // the world's notices so far: the scroll reuse's data revision
+    GoHighlight m_noHighlight;          // the views rendered ahead highlight nothing
+    std::uint64_t m_worldChanges = 0;   // the world's notices so far: the scroll reuse's data revision
+    std::uint64_t m_paintedChanges = 0; // m_worldChanges at the last paint
+    /**
+     * The place whose status changed since the last paint, when that is the first notice
+     * since; -1 when another notice came (or none did).
+     */
+    int m_editedPlace = -1;
+    bool m_onlyStatusEdit = true; // no notice since the last paint but m_editedPlace's
     EventConnections m_connections;
 };
 

@@ -1710,6 +1710,23 @@ struct MapPainter::Private {
         return QRect(int(c.left() - left), c.top() - top, int(c.width() + left + right), c.height() + top + bottom);
     }
 
+    /**
+     * The pixels of a panel of `panel` that a frame and a caption of `chars` characters
+     * drawn for panel point `q` can touch: the box reachArea grows a clip by, turned about
+     * the point, so a place whose box misses a clip is one reachArea leaves out of it.
+     */
+    QRect placeReach(QPoint q, long long chars, QSize panel) const
+    {
+        const long long right = 16 + (chars + 2) * (long long)maxCharWidth;
+        const long long left = maxCharWidth + 16LL, top = lineHeight + 16LL, bottom = 2LL * lineHeight + 16;
+        const long long x0 = std::max<long long>(0, q.x() - left), y0 = std::max<long long>(0, q.y() - top);
+        const long long x1 = std::min<long long>(panel.width() - 1LL, q.x() + right);
+        const long long y1 = std::min<long long>(panel.height() - 1LL, q.y() + bottom);
+        if (x0 > x1 || y0 > y1)
+            return {};
+        return QRect(QPoint(int(x0), int(y0)), QPoint(int(x1), int(y1)));
+    }
+
     /** As drawLocations, visiting only the locations the index places near the clip, in the same order. */
     void drawIndexedLocations(const Canvas& canvas, const MapScene& scene, int highlight)
     {
@@ -1965,6 +1982,23 @@ void MapPainter::useSecondCore(bool on)
 bool MapPainter::usesSecondCore() const
 {
     return d->share->helps();
+}
+
+std::optional<QRect> MapPainter::statusReach(const MapScene& scene, int index)
+{
+    if (index < 0 || std::size_t(index) >= scene.locations.size())
+        return std::nullopt;
+    if (scene.settings.ShowText && scene.settings.HideOverlappingCaptions)
+        return std::nullopt;
+    GoHighlight next = scene.highlight; // a copy: the prediction must not advance it
+    if (next.visitAll(scene.locations.size()) >= 0)
+        return std::nullopt;
+    const Location& L = scene.locations[std::size_t(index)];
+    const Viewport& v = scene.view;
+    if (!v.LevelVisible(L.Level))
+        return QRect();
+    d->useFont(scene.objects.MapFont);
+    return d->placeReach(v.mapToPanel(L.X, L.Y), Private::shownChars(L.Name, scene.settings.TextLength), v.panel());
 }
 
 std::int64_t MapPainter::lastInk() const

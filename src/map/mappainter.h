@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 namespace vdm {
 
@@ -182,6 +183,16 @@ public:
      * would only push out what was rendered ahead before).
      */
     bool renderCaptionsAhead(const MapScene& scene, qreal ratio, std::chrono::steady_clock::time_point deadline);
+    /**
+     * The panel pixels a change of place `index`'s status alone can change in a paint of
+     * `scene`: a box wide enough for its frame and its longest caption, clipped to the
+     * panel (empty where the place draws nothing). None when the change can reach further:
+     * with overlapping captions hidden, which captions show elsewhere may follow it; with
+     * a place highlighted, one of no known status takes the colour of the framed place
+     * drawn before it.
+     */
+    std::optional<QRect> statusReach(const MapScene& scene, int index);
+
     /**
      * A paint of a world of more places than this (HugeWorldAbove by default) draws each
      * rectangle a few rows at a time: what lands on a part is gathered, drawn and let go,

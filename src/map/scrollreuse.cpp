@@ -75,29 +75,47 @@ void ScrollReuse::moveImage(QImage& image, QPoint shift)
     }
 }
 
+bool ScrollReuse::bufferKept(const QImage& backBuffer, const MapScene& scene, qreal ratio) const
+{
+    return m_last && ratio == std::floor(ratio) && backBuffer.cacheKey() == m_last->bufferKey
+           && backBuffer.constBits() == m_last->bufferBits
+           && backBuffer.size() == backBufferSize(scene.view.panel(), ratio)
+           && backBuffer.format() == QImage::Format_RGB32;
+}
+
 ScrollReuse::Plan ScrollReuse::planFor(const QImage& backBuffer, const MapScene& scene, const SceneSignature& now,
-                                       bool mayReuse) const
+                                       bool mayReuse, const std::optional<BoundedChange>& change) const
 {
     const qreal ratio = now.ratio;
     Plan p;
-    // The buffer must be the one the last paint left, untouched: same storage, same key.
-    if (mayReuse && m_last && ratio == std::floor(ratio) && backBuffer.cacheKey() == m_last->bufferKey
-        && backBuffer.constBits() == m_last->bufferBits
-        && backBuffer.size() == backBufferSize(scene.view.panel(), ratio)
-        && backBuffer.format() == QImage::Format_RGB32) {
-        const QPoint shift = (m_last->view.scroll() - scene.view.scroll()) * int(ratio);
-        const bool pictureMoves = MapPainter::pictureMovesWith(m_last->view, scene.view, shift, scene.picture.size(),
-                                                               scene.settings, ratio);
-        p = plan(m_last->signature, m_last->view.scroll(), now, scene.view.scroll(), pictureMoves);
+    if (!mayReuse || !bufferKept(backBuffer, scene, ratio))
+        return p;
+    if (change && now.dataRevision != m_last->signature.dataRevision) {
+        // The last paint at the revision the change started from, of the same view and
+        // scene in all else: outside the change's area it is what a whole paint gives.
+        SceneSignature before = m_last->signature;
+        before.dataRevision = now.dataRevision;
+        if (m_last->signature.dataRevision == change->from && before == now
+            && m_last->view.scroll() == scene.view.scroll()) {
+            const int r = int(ratio);
+            const QRect& a = change->area;
+            p.kind = Kind::Region;
+            if (!a.isEmpty())
+                p.exposed = QRegion(QRect(a.x() * r, a.y() * r, a.width() * r, a.height() * r));
+        }
+        return p;
     }
-    return p;
+    const QPoint shift = (m_last->view.scroll() - scene.view.scroll()) * int(ratio);
+    const bool pictureMoves
+        = MapPainter::pictureMovesWith(m_last->view, scene.view, shift, scene.picture.size(), scene.settings, ratio);
+    return plan(m_last->signature, m_last->view.scroll(), now, scene.view.scroll(), pictureMoves);
 }
 
 ScrollReuse::Kind ScrollReuse::nextKind(const QImage& backBuffer, const MapScene& scene, std::uint64_t dataRevision,
-                                        bool mayReuse) const
+                                        bool mayReuse, const std::optional<BoundedChange>& change) const
 {
     const qreal ratio = backBuffer.isNull() ? 1.0 : backBuffer.devicePixelRatio();
-    return planFor(backBuffer, scene, SceneSignature::of(scene, dataRevision, ratio), mayReuse).kind;
+    return planFor(backBuffer, scene, SceneSignature::of(scene, dataRevision, ratio), mayReuse, change).kind;
 }
 
 ScrollReuse::KeptPlan ScrollReuse::planFromKept(const QImage& backBuffer, const MapScene& scene,
@@ -142,14 +160,15 @@ static void copyMoved(QImage& to, const QImage& from, QPoint shift)
 }
 
 ScrollReuse::Kind ScrollReuse::paint(MapPainter& painter, QImage& backBuffer, const MapScene& scene,
-                                     std::uint64_t dataRevision, bool mayReuse)
+                                     std::uint64_t dataRevision, bool mayReuse,
+                                     const std::optional<BoundedChange>& change)
 {
     const qreal ratio = backBuffer.isNull() ? 1.0 : backBuffer.devicePixelRatio();
     const SceneSignature now = SceneSignature::of(scene, dataRevision, ratio);
     const bool sameScene = m_last && m_last->signature == now;
     if (!sameScene || !mayReuse)
         m_kept.clear();
-    Plan p = planFor(backBuffer, scene, now, mayReuse);
+    Plan p = planFor(backBuffer, scene, now, mayReuse, change);
     Kind kind = p.kind;
     if (p.kind == Kind::Whole && sameScene && mayReuse) {
         if (const KeptPlan k = planFromKept(backBuffer, scene, now); k.image) {
@@ -161,7 +180,7 @@ ScrollReuse::Kind ScrollReuse::paint(MapPainter& painter, QImage& backBuffer, co
     if (p.kind == Kind::Whole) {
         painter.paint(backBuffer, scene);
     } else {
-        if (kind != Kind::Kept)
+        if (kind == Kind::Moved)
             moveImage(backBuffer, p.shift);
         painter.paint(backBuffer, scene, p.exposed);
     }

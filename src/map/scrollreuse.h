@@ -68,6 +68,17 @@ public:
         Moved,     // the last paint moved, the uncovered strips painted
         Unchanged, // the same view again: nothing to paint
         Kept,      // a kept earlier paint of the scene moved, the uncovered strips painted
+        Region,    // the last paint kept, only what a bounded change of the data touched painted
+    };
+
+    /**
+     * A change of the lists since the paint at data revision `from` (and nothing else in
+     * between) that can alter only `area`, in panel pixels, of a paint of the same view:
+     * one place's new status, say. The owner vouches for the bound.
+     */
+    struct BoundedChange {
+        std::uint64_t from = 0;
+        QRect area;
     };
 
     /**
@@ -106,14 +117,15 @@ public:
 
     /**
      * Paints `scene` into `backBuffer` through `painter`, reusing the buffer where the plan
-     * allows; `mayReuse` false forces a whole paint.
+     * allows; `mayReuse` false forces a whole paint. With `change`, a paint of the last
+     * view whose only difference is that change repaints its area alone.
      * Returns what it did.
      */
     Kind paint(MapPainter& painter, QImage& backBuffer, const MapScene& scene, std::uint64_t dataRevision,
-               bool mayReuse = true);
+               bool mayReuse = true, const std::optional<BoundedChange>& change = std::nullopt);
     /** What paint() would do with the same arguments now (nothing changes). */
-    Kind nextKind(const QImage& backBuffer, const MapScene& scene, std::uint64_t dataRevision,
-                  bool mayReuse = true) const;
+    Kind nextKind(const QImage& backBuffer, const MapScene& scene, std::uint64_t dataRevision, bool mayReuse = true,
+                  const std::optional<BoundedChange>& change = std::nullopt) const;
 
     /** The next paint is a whole one. */
     void forget()
@@ -136,7 +148,10 @@ private:
         qint64 bufferKey = 0;
         const uchar* bufferBits = nullptr;
     };
-    Plan planFor(const QImage& backBuffer, const MapScene& scene, const SceneSignature& now, bool mayReuse) const;
+    Plan planFor(const QImage& backBuffer, const MapScene& scene, const SceneSignature& now, bool mayReuse,
+                 const std::optional<BoundedChange>& change) const;
+    /** Whether the buffer is the one the last paint left, untouched, and fit for a paint of `scene`. */
+    bool bufferKept(const QImage& backBuffer, const MapScene& scene, qreal ratio) const;
     /**
      * A paint of the scene now that a kept one gives by a move, as planned (none: the
      * picture moves with the scroll from none of them).

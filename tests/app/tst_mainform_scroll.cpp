@@ -2,8 +2,10 @@
 // Scrolling repaints only what it uncovers: after a drag, a wheel step, the arrow keys or
 // the scroll bars the panel holds exactly what a whole paint of the new view gives.
 #include "app/mainformfixture.h"
+#include "app/windowcommands.h"
 #include "worldgen/worldgen.h"
 
+#include <QAction>
 #include <QWheelEvent>
 
 #include <functional>
@@ -139,6 +141,52 @@ TEST_F(ScrollPaintTest, AScrollAfterAStatusChangeShowsTheNewFrame)
     ASSERT_NE(locs[size_t(shown)].Status, was);
     drag({-3, -2});
     EXPECT_TRUE(f.canvas().backBuffer() == wholePaint());
+}
+
+TEST_F(ScrollPaintTest, AStatusEditRepaintsOnlyItsPlaceAndShowsWhatAWholePaintShows)
+{
+    TMainForm& f = openCrowd();
+    QTest::mouseClick(ui().ToolButtonZoomIn, Qt::LeftButton);
+    drag({-7, -5});
+    const LocationList& locs = f.world().locations();
+    const QRect inner = QRect(QPoint(0, 0), f.view().panel()).adjusted(40, 40, -40, -40);
+    int shown = -1;
+    for (int i = 0; i < int(locs.size()) && shown < 0; ++i)
+        if (inner.contains(f.view().mapToPanel(locs[size_t(i)].X, locs[size_t(i)].Y))
+            && f.view().LevelVisible(locs[size_t(i)].Level))
+            shown = i;
+    ASSERT_GE(shown, 0);
+    doubleClickAt(f.view().mapToPanel(locs[size_t(shown)].X, locs[size_t(shown)].Y));
+    ASSERT_EQ(f.editor().SelectedIndex(), shown);
+    QApplication::processEvents();
+    std::vector<ScrollReuse::Kind> kinds;
+    QObject::connect(ui().PanelMap, &TMapPanel::painted, [&] { kinds.push_back(f.canvas().lastKind()); });
+    const auto key = [&](Qt::Key k) {
+        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : form.get();
+        QTest::keyClick(target, k, Qt::AltModifier);
+    };
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+        ScrollReuse::Kind kind;
+    };
+    const Step steps[] = {
+        {"visited button", [&] { QTest::mouseClick(ui().SBV, Qt::LeftButton); }, ScrollReuse::Kind::Region},
+        {"active button", [&] { QTest::mouseClick(ui().SBA, Qt::LeftButton); }, ScrollReuse::Kind::Region},
+        {"Alt+1", [&] { key(Qt::Key_1); }, ScrollReuse::Kind::Region},
+        {"undo", [&] { f.command(Command::Undo)->trigger(); }, ScrollReuse::Kind::Region},
+        {"redo", [&] { f.command(Command::Redo)->trigger(); }, ScrollReuse::Kind::Region},
+        {"Alt+3", [&] { key(Qt::Key_3); }, ScrollReuse::Kind::Region},
+    };
+    for (const Step& s : steps) {
+        const std::int32_t was = locs[size_t(shown)].Status;
+        kinds.clear();
+        s.act();
+        ASSERT_NE(locs[size_t(shown)].Status, was) << s.what;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !kinds.empty(); }, 2000)) << s.what;
+        EXPECT_EQ(kinds.front(), s.kind) << s.what;
+        EXPECT_TRUE(f.canvas().backBuffer() == wholePaint()) << s.what;
+    }
 }
 
 } // namespace
