@@ -857,10 +857,27 @@ TEST_F(JourneyTest, ATourKeepsItsOrderWhileItsStopsAreTickedOff)
     const Location& stop = form->world().locations()[std::size_t(order[0])];
     doubleClickAt(form->view().mapToPanel(stop.X, stop.Y));
     ASSERT_TRUE(ui().GBLoc->isEnabled());
+    QApplication::processEvents();
+    std::vector<ScrollReuse::Kind> kinds;
+    const QMetaObject::Connection spy
+        = QObject::connect(ui().PanelMap, &TMapPanel::painted, [&] { kinds.push_back(form->canvas().lastKind()); });
     QTest::mouseClick(ui().SBV, Qt::LeftButton);
     bar()->show();
     ASSERT_EQ(form->world().locations()[std::size_t(order[0])].Status, Visited);
     form->RepaintMap();
+    QObject::disconnect(spy);
+    // The drawn tour's done stops follow the statuses: the status edit paints the whole panel.
+    ASSERT_FALSE(kinds.empty());
+    EXPECT_EQ(kinds.front(), ScrollReuse::Kind::Whole);
+    {
+        GoHighlight h = form->highlight();
+        const World& w = form->world();
+        MapPainter reference;
+        QImage image = reference.paint(MapScene{form->view(), w.picture(), w.locations(), w.markers(),
+                                                form->session().settings(), form->session().objects(), h, &w.index()});
+        JourneyPainter::paint(image, form->view(), w.locations(), journey(), session.currentLeg());
+        EXPECT_TRUE(rgb(form->canvas().backBuffer()) == rgb(image));
+    }
     EXPECT_EQ(session.tour().stops(), order);
     EXPECT_TRUE(session.tour().done(0));
     EXPECT_TRUE(totals().startsWith("Tour of 3 stops, 1 done")) << totals().toStdString();
