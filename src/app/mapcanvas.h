@@ -80,11 +80,11 @@ private:
     std::uint64_t m_worldChanges = 0;   // the world's notices so far: the scroll reuse's data revision
     std::uint64_t m_paintedChanges = 0; // m_worldChanges at the last paint
     /**
-     * The place whose status changed since the last paint, when that is the first notice
-     * since; -1 when another notice came (or none did).
+     * The place whose status changed since the last paint when that was the first notice
+     * since (-1: it was not, or none came); a later notice shows in m_worldChanges.
      */
     int m_editedPlace = -1;
-    bool m_onlyStatusEdit = true; // no notice since the last paint but m_editedPlace's
+    bool m_onlyStatusEdit = true; // false once another world took this one's place since the last paint
     EventConnections m_connections;
 };
 
