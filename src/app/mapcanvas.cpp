@@ -8,6 +8,7 @@
 #include "world/world.h"
 
 #include <chrono>
+#include <utility>
 
 namespace vdm {
 
@@ -18,7 +19,13 @@ MapCanvas::MapCanvas(const World& world, const Viewport& view, const SettingsSes
     m_ahead.setSingleShot(true);
     m_ahead.setInterval(40);
     QObject::connect(&m_ahead, &QTimer::timeout, [this] { renderAheadSlice(); });
-    m_connections.connect(world.events(), &WorldEvents::changed, [this] { ++m_worldChanges; });
+    // A note is never drawn on the map (the hint shows it), so a note's notice leaves the
+    // painted map as it is: typing in the box never makes the next scroll a whole paint.
+    m_connections.connect(world.events(), &WorldEvents::noteChanged, [this] { m_noteNotice = true; });
+    m_connections.connect(world.events(), &WorldEvents::changed, [this] {
+        if (!std::exchange(m_noteNotice, false))
+            ++m_worldChanges;
+    });
     // A status edit tells statusChanged, then changed: the first notice since the last
     // paint names the one place a paint of the same view must repaint.
     m_connections.connect(world.events(), &WorldEvents::statusChanged, [this](int index) {

@@ -24,7 +24,7 @@ class World;
  * device pixel ratio and shows the buffer. It follows the world's notices: after a change
  * of one place's status alone the next paint of the same view repaints only what that
  * place's drawing can touch; after any other change of the places or markers it is a
- * whole one.
+ * whole one. A note is not drawn, so a note's change leaves the paint as it is.
  */
 class MapCanvas {
 public:
@@ -85,6 +85,7 @@ private:
      */
     int m_editedPlace = -1;
     bool m_onlyStatusEdit = true; // false once another world took this one's place since the last paint
+    bool m_noteNotice = false;    // the notice under way is a note's: the map stays as it is
     EventConnections m_connections;
 };
 

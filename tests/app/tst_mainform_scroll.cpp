@@ -143,6 +143,30 @@ TEST_F(ScrollPaintTest, AScrollAfterAStatusChangeShowsTheNewFrame)
     EXPECT_TRUE(f.canvas().backBuffer() == wholePaint());
 }
 
+TEST_F(ScrollPaintTest, TypingANoteLeavesTheNextScrollToTheKeptPaint)
+{
+    // A note is not drawn on the map: after typing in the box a drag still moves the kept
+    // paint and uncovers strips, and the panel shows what a whole paint shows.
+    TMainForm& f = openCrowd();
+    QTest::mouseClick(ui().ToolButtonZoomIn, Qt::LeftButton);
+    drag({-7, -5});
+    const LocationList& locs = f.world().locations();
+    int shown = -1;
+    for (int i = 0; i < int(locs.size()) && shown < 0; ++i)
+        if (QRect(QPoint(0, 0), f.view().panel()).contains(f.view().mapToPanel(locs[size_t(i)].X, locs[size_t(i)].Y))
+            && f.view().LevelVisible(locs[size_t(i)].Level))
+            shown = i;
+    ASSERT_GE(shown, 0);
+    doubleClickAt(f.view().mapToPanel(locs[size_t(shown)].X, locs[size_t(shown)].Y));
+    ASSERT_EQ(f.editor().SelectedIndex(), shown);
+    const QByteArray was = locs[size_t(shown)].Note;
+    QTest::keyClicks(ui().MemoNotes, QStringLiteral("ford"));
+    ASSERT_NE(locs[size_t(shown)].Note, was);
+    drag({-3, -2});
+    EXPECT_EQ(f.canvas().lastKind(), ScrollReuse::Kind::Moved);
+    EXPECT_TRUE(f.canvas().backBuffer() == wholePaint());
+}
+
 TEST_F(ScrollPaintTest, AStatusEditRepaintsOnlyItsPlaceAndShowsWhatAWholePaintShows)
 {
     TMainForm& f = openCrowd();
