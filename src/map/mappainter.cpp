@@ -65,6 +65,31 @@ long long floorDiv(long long a, long long b)
     return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
 }
 
+/**
+ * The minor offset of a line's step k, floor((2 k minor + n) / 2n), walked step by step:
+ * from one step to the next its numerator grows by 2 minor, at most one denominator, so a
+ * remainder carried along replaces a division per pixel and gives the same offsets.
+ */
+struct MinorOffset {
+    long long den, twiceMinor;
+    long long q, rem; // the offset, and the remainder in [0, den)
+
+    MinorOffset(long long k, long long minor, long long n)
+        : den(2 * n), twiceMinor(2 * minor), q(floorDiv(2 * k * minor + n, den)), rem(2 * k * minor + n - q * den)
+    {}
+    void next()
+    {
+        rem += twiceMinor;
+        if (rem >= den) {
+            rem -= den;
+            ++q;
+        } else if (rem < 0) {
+            rem += den;
+            --q;
+        }
+    }
+};
+
 int saturatedInt(long long v)
 {
     return int(std::clamp<long long>(v, INT_MIN, INT_MAX));
@@ -226,18 +251,13 @@ public:
         }
         if (kLo >= kHi)
             return;
-        // The minor offset of step k is floor((2 k minor + n) / 2n); from one step to the
-        // next its numerator grows by 2 minor, at most one denominator, so a remainder
-        // carried along replaces a division per pixel and gives the same offsets.
-        const long long den = 2 * n;
-        long long q = floorDiv(2 * kLo * minor + n, den);
-        long long rem = 2 * kLo * minor + n - q * den; // in [0, den)
+        MinorOffset offset(kLo, minor, n);
         // Each step's major coordinate lies in the clip; its `width` minor pixels are clipped here.
         const long long minorLo = xMajor ? m_clip.top() : m_clip.left();
         const long long minorHi = minorLo + (xMajor ? m_clip.height() : m_clip.width());
         for (long long k = kLo; k < kHi; ++k) {
             const long long major = origin + k * step;
-            const long long m = originMinor + q;
+            const long long m = originMinor + offset.q;
             const long long from = std::max(m, minorLo), to = std::min(m + width, minorHi);
             if (xMajor) {
                 for (long long y = from; y < to; ++y)
@@ -245,14 +265,7 @@ public:
             } else if (from < to) {
                 std::fill(row(int(major)) + from, row(int(major)) + to, c);
             }
-            rem += 2 * minor;
-            if (rem >= den) {
-                rem -= den;
-                ++q;
-            } else if (rem < 0) {
-                rem += den;
-                --q;
-            }
+            offset.next();
         }
     }
 
@@ -268,11 +281,9 @@ public:
         const int n = xMajor ? std::abs(dx) : std::abs(dy);
         const int minor = xMajor ? dy : dx;
         const int step = (xMajor ? dx : dy) > 0 ? 1 : -1;
-        // The minor offset of step k is floor((2 k minor + n) / 2n), carried as in line().
-        const long long den = 2LL * n;
-        long long rem = n;
-        int q = 0;
+        MinorOffset offset(0, minor, n);
         for (int k = 0; k < n; ++k) {
+            const int q = int(offset.q);
             if (xMajor) {
                 const int x = a.x() + k * step;
                 for (int w = 0; w < width; ++w)
@@ -282,14 +293,7 @@ public:
                 for (int w = 0; w < width; ++w)
                     p[w] = c;
             }
-            rem += 2LL * minor;
-            if (rem >= den) {
-                rem -= den;
-                ++q;
-            } else if (rem < 0) {
-                rem += den;
-                --q;
-            }
+            offset.next();
         }
     }
 
