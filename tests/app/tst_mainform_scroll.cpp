@@ -61,6 +61,26 @@ protected:
         QTest::keyClick(target, k, modifiers);
     }
 
+    /**
+     * The first place drawn at least `margin` pixels inside the panel, with the location
+     * box opened on it by a double click as a user opens it.
+     */
+    int openBoxOnAPlace(int margin = 0)
+    {
+        const LocationList& locs = form->world().locations();
+        const QRect inner = QRect(QPoint(0, 0), form->view().panel()).adjusted(margin, margin, -margin, -margin);
+        for (int i = 0; i < int(locs.size()); ++i) {
+            const QPoint at = form->view().mapToPanel(locs[size_t(i)].X, locs[size_t(i)].Y);
+            if (inner.contains(at) && form->view().LevelVisible(locs[size_t(i)].Level)) {
+                doubleClickAt(at);
+                EXPECT_EQ(form->editor().SelectedIndex(), i);
+                return i;
+            }
+        }
+        ADD_FAILURE() << "no place on the panel";
+        return 0;
+    }
+
     MapPainter m_reference;
 };
 
@@ -127,16 +147,9 @@ TEST_F(ScrollPaintTest, AScrollAfterAStatusChangeShowsTheNewFrame)
     drag({-7, -5});
     // The first place on the panel becomes visited, as the user sets it in the box; the next
     // scroll shows its new frame, never the old pixels.
-    int shown = -1;
     const LocationList& locs = f.world().locations();
-    for (int i = 0; i < int(locs.size()) && shown < 0; ++i)
-        if (QRect(QPoint(0, 0), f.view().panel()).contains(f.view().mapToPanel(locs[size_t(i)].X, locs[size_t(i)].Y))
-            && f.view().LevelVisible(locs[size_t(i)].Level))
-            shown = i;
-    ASSERT_GE(shown, 0);
+    const int shown = openBoxOnAPlace();
     const std::int32_t was = locs[size_t(shown)].Status;
-    doubleClickAt(f.view().mapToPanel(locs[size_t(shown)].X, locs[size_t(shown)].Y));
-    ASSERT_EQ(f.editor().SelectedIndex(), shown);
     QTest::mouseClick(was == Visited ? ui().SBA : ui().SBV, Qt::LeftButton);
     ASSERT_NE(locs[size_t(shown)].Status, was);
     drag({-3, -2});
@@ -151,14 +164,7 @@ TEST_F(ScrollPaintTest, TypingANoteLeavesTheNextScrollToTheKeptPaint)
     QTest::mouseClick(ui().ToolButtonZoomIn, Qt::LeftButton);
     drag({-7, -5});
     const LocationList& locs = f.world().locations();
-    int shown = -1;
-    for (int i = 0; i < int(locs.size()) && shown < 0; ++i)
-        if (QRect(QPoint(0, 0), f.view().panel()).contains(f.view().mapToPanel(locs[size_t(i)].X, locs[size_t(i)].Y))
-            && f.view().LevelVisible(locs[size_t(i)].Level))
-            shown = i;
-    ASSERT_GE(shown, 0);
-    doubleClickAt(f.view().mapToPanel(locs[size_t(shown)].X, locs[size_t(shown)].Y));
-    ASSERT_EQ(f.editor().SelectedIndex(), shown);
+    const int shown = openBoxOnAPlace();
     const QByteArray was = locs[size_t(shown)].Note;
     QTest::keyClicks(ui().MemoNotes, QStringLiteral("ford"));
     ASSERT_NE(locs[size_t(shown)].Note, was);
@@ -173,15 +179,7 @@ TEST_F(ScrollPaintTest, AStatusEditRepaintsOnlyItsPlaceAndShowsWhatAWholePaintSh
     QTest::mouseClick(ui().ToolButtonZoomIn, Qt::LeftButton);
     drag({-7, -5});
     const LocationList& locs = f.world().locations();
-    const QRect inner = QRect(QPoint(0, 0), f.view().panel()).adjusted(40, 40, -40, -40);
-    int shown = -1;
-    for (int i = 0; i < int(locs.size()) && shown < 0; ++i)
-        if (inner.contains(f.view().mapToPanel(locs[size_t(i)].X, locs[size_t(i)].Y))
-            && f.view().LevelVisible(locs[size_t(i)].Level))
-            shown = i;
-    ASSERT_GE(shown, 0);
-    doubleClickAt(f.view().mapToPanel(locs[size_t(shown)].X, locs[size_t(shown)].Y));
-    ASSERT_EQ(f.editor().SelectedIndex(), shown);
+    const int shown = openBoxOnAPlace(40);
     QApplication::processEvents();
     std::vector<ScrollReuse::Kind> kinds;
     QObject::connect(ui().PanelMap, &TMapPanel::painted, [&] { kinds.push_back(f.canvas().lastKind()); });
