@@ -13,18 +13,13 @@
 #include "app/orientationcommands.h"
 #include "app/formlayout.h"
 #include "dialogs/errorguard.h"
-#include "world/datalocations.h"
-#include "world/worldchoice.h"
 #include "app/mappanel.h"
 #include "app/windowinput.h"
 #include "app/noteedit.h"
 #include "app/progressline.h"
-#include "app/otherchanges.h"
+#include "app/worldshow.h"
 #include "ui_mainform.h"
 
-#include <QApplication>
-#include <QDialog>
-#include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QScopeGuard>
 
@@ -113,7 +108,6 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
     m_parts
         = new CommandParts({*this, *m_ui, *panel, m_world, m_session, m_edit, *m_editControls, *m_input, m_prompts});
     connect(m_parts, &CommandParts::mapChanged, this, [this] { RepaintMap(); });
-    connect(m_parts, &CommandParts::worldOpened, this, [this](const QString& folder) { worldOpened(folder); });
     connect(m_parts, &CommandParts::imported, this, [this] {
         m_editControls->imported();
         if (!m_edit.showsMarker())
@@ -129,13 +123,9 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
         mapView().followPanel();
         m_progressLine->pointerMoved(at);
     });
-    // The map, the box, the progress line and the messages follow another program's changes.
-    m_otherChanges = new OtherChanges(*this, m_world, m_prompts);
-    connect(m_otherChanges, &OtherChanges::taken, this, [this] {
-        m_editControls->otherChangesTaken();
-        RepaintMap(); // and with it the progress line
-        reportWorldNotices();
-    });
+    m_show = std::make_unique<WorldShow>(
+        WorldShow::Window{*this, m_world, m_session, *panel, *m_editControls, *m_parts, m_hint, *m_layout, m_prompts});
+    connect(m_parts, &CommandParts::worldOpened, this, [this](const QString& folder) { m_show->opened(folder); });
     connect(&m_edit, &MapEditor::mapChanged, this, [this] { RepaintMap(); });
     // Whoever changed the settings, the editor writes as they now say.
     connect(&m_session, &SettingsSession::changed, this, [this] { m_edit.setAutosave(settings().Autosave); });
@@ -143,7 +133,7 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
 
 TMainForm::~TMainForm()
 {
-    if (m_firstShowDone || m_session.isOpen())
+    if (m_show->shown() || m_session.isOpen())
         FormDestroy();
     // QWidget's destructor closes the window after our members are gone, and the focus
     // leaving the note editor then would reach a handler of a destroyed part.
@@ -184,14 +174,13 @@ void TMainForm::resizeEvent(QResizeEvent* event)
 void TMainForm::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    if (m_firstShowDone)
+    if (!m_show->firstShow())
         return;
-    m_firstShowDone = true;
     guarded(m_prompts, this, [this] {
         try {
             FormCreate();
         } catch (...) {
-            if (!m_runEnded)
+            if (!m_show->runEnded())
                 throw;
             // The run ended inside an earlier box of this first show: no box after it.
         }
@@ -200,93 +189,21 @@ void TMainForm::showEvent(QShowEvent* event)
 
 void TMainForm::endRun()
 {
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            m_runEnded = true;
-            // A box of the first show may be open in a loop of its own, before the main
-            // loop runs: the end of the run ends it too, so the program never waits on a
-            // box over a closed window (the main loop's quit would not reach it).
-            for (QWidget* w : QApplication::topLevelWidgets())
-                if (auto* box = qobject_cast<QDialog*>(w); box && box->isModal() && box->isVisible())
-                    box->reject();
-            close();
-        },
-        Qt::QueuedConnection);
+    m_show->endRun();
 }
 
 void TMainForm::FormCreate()
 {
     m_hover.release(Qt::LeftButton); // no drag reaches over into the first show
-    // A database error stops the rest of the first show, but the list and the box still
-    // show the same first location.
-    auto selectFirst = qScopeGuard([this] { m_editControls->selectFirst(); });
-    // From now on another program's changes of the user's files are shown, also after a
-    // loader error (what loaded is shown and written back all the same).
-    const auto watch = qScopeGuard([this] { m_otherChanges->watch(); });
-    loadLocations();
-    m_parts->orientation().worldLoaded(); // the user's filter and bookmarks of this world
-    m_world.LoadRoutes();
-    m_world.LoadUserData();
-    reportWorldNotices();
-    m_world.LoadMarkers();
-    reportWorldNotices();
-    m_editControls->markersLoaded();
-    selectFirst.dismiss();
-    m_editControls->selectFirst();
-    mapView().forgetHighlight();
-    if (settings().RestoreWindow)
-        m_layout->restoreBands(m_session.storedBands());
-    m_layout->applyWindowState(m_session.applyStoredWindowState());
-}
-
-void TMainForm::loadLocations()
-{
-    bool found = false;
-    try {
-        found = m_world.LoadLocations();
-    } catch (...) {
-        m_editControls->fillList(); // the records read before the error stay listed
-        throw;
-    }
-    if (!found) {
-        // Told before the run ends, while the first show still runs: the box belongs to
-        // the start, so the program cannot end before it (or wait on it after its window
-        // has gone). The close is queued after the box, so the box stays until answered.
-        const QString path = QFileInfo(m_world.filePath(World::locationsFileName())).absoluteFilePath();
-        m_prompts.showError(this, locationsMissingMessage(path));
-        endRun();
-        return;
-    }
-    m_editControls->fillList();
+    m_show->load();
 }
 
 void TMainForm::FormDestroy()
 {
-    if (m_destroyed)
+    if (!m_show->close())
         return;
-    m_destroyed = true;
-    const bool mergeUntold = m_otherChanges->stop();
-    // Each step on its own: a write that fails says so and the others still run.
-    if (m_firstShowDone) {
-        if (mergeUntold)
-            reportWorldNotices(); // a merge read while idle, its notice still on its way
-        m_world.takeNotices();    // what a first show cut short by an error never told stays untold
-        guarded(m_prompts, this, [this] { m_world.SaveUserData(); });
-        guarded(m_prompts, this, [this] { m_world.SaveMarkers(); });
-        reportWorldNotices(); // a merge of the last writes is told before the window goes
-    }
-    m_world.releasePicture();
     guarded(m_prompts, this, [this] { WriteSettings(); });
     m_session.close();
-}
-
-void TMainForm::reportWorldNotices()
-{
-    if (m_runEnded)
-        return;
-    for (const QString& notice : DataLocations::takeNotices() + m_session.takeNotices() + m_world.takeNotices())
-        m_prompts.showMessage(this, QApplication::applicationName(), notice, Prompts::Icon::Warning);
 }
 
 void TMainForm::PanelMapPaint()

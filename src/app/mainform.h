@@ -43,11 +43,11 @@ class JourneyCommands;
 class OrientationCommands;
 class WindowCommands;
 enum class Command;
-class OtherChanges;
 class EditControls;
 class FocusChain;
 class WindowInput;
 class WorldInstance;
+class WorldShow;
 
 /**
  * The main window: wiring between the widgets and the parts that own the state. It owns
@@ -193,24 +193,12 @@ private:
     void connectInput();
     /** Construction, last: the stored window state, geometry, zoom and scroll. */
     void restoreView();
-    /**
-     * Reads "vdmain.gdb" and lists it, also the records read before a loader error. A
-     * missing file is named in an error box, and the window closes after it.
-     */
-    void loadLocations();
-    /** The world command opened another world in `folder`: it shows from its start. */
-    void worldOpened(const QString& folder);
-    /** Shows the world's messages about user files it keeps unread. */
-    void reportWorldNotices();
 
     Prompts& m_prompts;
     QString m_appDir;
     World m_world;
     std::unique_ptr<Ui::TMainForm> m_ui; // built first: the parts below take its widgets
     std::unique_ptr<FormLayout> m_layout;
-    bool m_firstShowDone = false;
-    bool m_destroyed = false;
-    bool m_runEnded = false;
     MapEditor m_edit;
     std::unique_ptr<EditControls> m_editControls;
     MapHover m_hover;
@@ -220,8 +208,8 @@ private:
     std::unique_ptr<ProgressLine> m_progressLine;
     // Goes before the widgets too: their destruction moves the focus, which the chain follows.
     std::unique_ptr<FocusChain> m_focusChain;
-    CommandParts* m_parts = nullptr; // the commands and their bars, children of the window
-    OtherChanges* m_otherChanges = nullptr;
+    CommandParts* m_parts = nullptr;   // the commands and their bars, children of the window
+    std::unique_ptr<WorldShow> m_show; // the world over the run: loaded, another in its place, written back
 };
 
 } // namespace vdm

@@ -5,6 +5,7 @@
 #include "app/displaytoggles.h"
 #include "app/imagecommand.h"
 #include "app/progressline.h"
+#include "app/worldcommand.h"
 #include "app/windowcommands.h"
 #include "dialogs/formabout.h"
 #include "dialogs/formoptions.h"
@@ -48,6 +49,11 @@ void TMainForm::OptionsToolButtonClick(QToolButton* sender)
     } else if (sender == m_ui->ToolButtonClip) {
         m_parts->image().copyView();
     }
+}
+
+void TMainForm::setWorldInstance(WorldInstance* instance)
+{
+    m_parts->world().setInstance(instance);
 }
 
 QAction* TMainForm::command(Command command) const
