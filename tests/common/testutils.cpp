@@ -226,4 +226,15 @@ std::vector<std::string> texts(const QStringList& list)
     return out;
 }
 
+QList<QFont> captionTestFonts()
+{
+    QFont bold(QStringLiteral("Sans"), 13);
+    bold.setBold(true);
+    QFont italic(QStringLiteral("Serif"), 11);
+    italic.setItalic(true);
+    QFont pixels(QStringLiteral("Monospace"));
+    pixels.setPixelSize(10);
+    return {QFont(QStringLiteral("Sans"), 9), bold, italic, pixels};
+}
+
 } // namespace vdm::test

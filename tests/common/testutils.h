@@ -4,6 +4,8 @@
 #include "data/location.h"
 
 #include <QByteArray>
+#include <QFont>
+#include <QList>
 #include <QImage>
 #include <QString>
 #include <QStringList>
@@ -144,6 +146,13 @@ private:
     struct Watchdog;
     std::unique_ptr<Watchdog> m_watchdog;
 };
+
+/**
+ * Fonts that set captions differently from the map's own: a plain sans, a bold larger
+ * sans, an italic serif and a monospace sized in pixels. The caption tests lay text out
+ * in each of them.
+ */
+QList<QFont> captionTestFonts();
 
 /** What a failing comparison prints: the texts themselves. */
 std::vector<std::string> texts(const QStringList& list);

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "common/testutils.h"
 #include "data/locationsdb.h"
 #include "data/markersdb.h"
 #include "data/settings.h"
@@ -69,15 +70,9 @@ QFont mapFont()
 /** The fonts every other caption test uses too, and the map's own. */
 QList<QFont> captionFonts()
 {
-    QFont bold(QStringLiteral("Sans"), 13);
-    bold.setBold(true);
-    QFont italic(QStringLiteral("Serif"), 11);
-    italic.setItalic(true);
-    QFont pixels(QStringLiteral("Monospace"));
-    pixels.setPixelSize(10);
     QFont unkerned(QStringLiteral("Sans"), 9);
     unkerned.setKerning(false);
-    return {mapFont(), QFont(QStringLiteral("Sans"), 9), bold, italic, pixels, unkerned};
+    return QList<QFont>{mapFont()} + test::captionTestFonts() + QList<QFont>{unkerned};
 }
 
 /** This machine's fonts read pair by pair; elsewhere the comparisons still hold. */
@@ -204,6 +199,12 @@ struct TableBytes {
         bytes.append(char(v >> 8)).append(char(v & 0xff));
         return int(bytes.size()) - 2;
     }
+    /** Several fields in a row. */
+    void u16s(std::initializer_list<int> values)
+    {
+        for (const int v : values)
+            u16(v);
+    }
     void u32(quint32 v)
     {
         u16(int(v >> 16));
@@ -235,10 +236,7 @@ int coverage(TableBytes& t, std::initializer_list<int> glyphs)
 QByteArray layoutTable(int type, const std::function<void(TableBytes&, int)>& body, int extension = 0)
 {
     TableBytes t;
-    t.u16(1);
-    t.u16(0);
-    t.u16(0); // scripts
-    t.u16(0); // features
+    t.u16s({1, 0, 0, 0}); // no scripts, no features
     const int lookupList = t.u16(0);
     t.set(lookupList, t.here());
     const int listAt = t.here();
@@ -357,13 +355,8 @@ TEST(FontPairs, RulesBeyondAPairOfTheTextsGlyphsAreFound)
 
     // Marks are stepped over by the rules that look for the next glyph.
     TableBytes gdef;
-    gdef.u16(1);
-    gdef.u16(0);
-    gdef.u16(6);
-    gdef.u16(1); // classes by a list from glyph 12
-    gdef.u16(12);
-    gdef.u16(1);
-    gdef.u16(3);
+    gdef.u16s({1, 0, 6});
+    gdef.u16s({1, 12, 1, 3}); // classes by a list from glyph 12
     FontTables marked;
     marked.gdef = gdef.bytes;
     EXPECT_FALSE(fontPairs(marked, text).byPairs);
@@ -371,11 +364,7 @@ TEST(FontPairs, RulesBeyondAPairOfTheTextsGlyphsAreFound)
 
     // The old kerning table: lists of pairs only.
     TableBytes kern;
-    kern.u16(0);
-    kern.u16(1);
-    kern.u16(0);
-    kern.u16(6);
-    kern.u16(0x0001);
+    kern.u16s({0, 1, 0, 6, 0x0001});
     FontTables listed;
     listed.kern = kern.bytes;
     EXPECT_TRUE(fontPairs(listed, text).byPairs);

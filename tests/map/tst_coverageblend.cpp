@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "common/testutils.h"
 #include "map/captionrender.h"
 #include "map/coverageblend.h"
 #include "data/codepage.h"
@@ -120,16 +121,10 @@ TEST(CaptionRender, ComposedFromGlyphsEqualsPaintedWhole)
     for (const char* kind : {"city", "port", "ruin", "fort", "village"})
         for (int i = 0; i < 30; ++i)
             texts.push_back(CodePage::encode(names.placeName(QString::fromLatin1(kind))));
-    QFont bold(QStringLiteral("Sans"), 13);
-    bold.setBold(true);
-    QFont italic(QStringLiteral("Serif"), 11);
-    italic.setItalic(true);
-    QFont pixels(QStringLiteral("Monospace"));
-    pixels.setPixelSize(10);
     QFont map(QStringLiteral("MS Sans Serif"));
     map.setPixelSize(8);
     map.setStyleStrategy(QFont::PreferAntialias);
-    for (const QFont& f : {QFont(QStringLiteral("Sans"), 9), bold, italic, pixels, map}) {
+    for (const QFont& f : test::captionTestFonts() + QList<QFont>{map}) {
         for (const bool many : {false, true}) {
             CaptionRenderer renderer{CaptionFont(f)};
             renderer.expectMany(many);
