@@ -1518,7 +1518,6 @@ struct MapPainter::Private {
         }
     }
 
-    /** The whole picture at a shrinking level's scale, made once (see PicturePlan::Shrunken). */
     /**
      * What the picture step of `plan` reads: the shrunken copy of the scene's level (made
      * once, see PicturePlan::Shrunken) or the picture itself. The copies of levels far
@@ -1964,6 +1963,13 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
 
 bool MapPainter::renderCaptionsAhead(const MapScene& scene, qreal ratio, std::chrono::steady_clock::time_point deadline)
 {
+    // Beyond the size painted in parts the memory goes to the places, not to the copies of
+    // levels not shown yet.
+    if (scene.locations.size() <= d->partedAbove) {
+        const PicturePlan plan = planPicture(scene.view, scene.settings, scene.picture.size(), ratio);
+        if (plan.kind == PicturePlan::Shrunken)
+            d->levelCopy(scene.picture, plan.copySize, plan.copyMode, scene.view.zoomIndex());
+    }
     d->useFont(scene.objects.MapFont);
     d->captions.setLimit(captionLimit(scene.locations.size()));
     return d->renderAhead(scene, ratio, deadline);

@@ -180,7 +180,9 @@ public:
      * draw and the caption cache lacks (a view a zoom step away, say), while the cache
      * stays within its budget and until `deadline`. True when there is nothing more to
      * do: none left to render, or the cache holds all its budget allows (rendering more
-     * would only push out what was rendered ahead before).
+     * would only push out what was rendered ahead before). Where the paint is not done
+     * in parts, the level's shrunken copy of the picture is made first, if it shrinks:
+     * a first visit would make it before drawing anything.
      */
     bool renderCaptionsAhead(const MapScene& scene, qreal ratio, std::chrono::steady_clock::time_point deadline);
     /**

@@ -281,3 +281,34 @@ TEST(CaptionsAhead, AFullCacheEndsTheRenderingAheadAndPaintsStayExact)
     EXPECT_TRUE(MapPainter().paint(scene) == painted);
     EXPECT_TRUE(small.paint(scene) == painted);
 }
+
+TEST(CaptionsAhead, AShrinkingLevelsCopyIsMadeAheadWhereAPaintIsWhole)
+{
+    // With the large picture (ten map units a pixel) the levels below 100 % draw a
+    // shrunken copy of it, which a first visit makes before anything else. Rendering
+    // ahead makes it too, and the paint then uses it as it is; a world painted in parts
+    // keeps its memory for the places instead.
+    const test::Crowd& crowd = test::bigCrowd();
+    Settings s = test::everyOverlay();
+    s.ShowText = false; // the cache then holds only the copies
+    const DrawingObjects o = DrawingObjects::fromSettings(s);
+    for (const int zoom : {0, 3}) {
+        SCOPED_TRACE(zoom);
+        const Viewport v = Viewport::showing(crowd.picture.size(), 10, {400, 300}, zoom, {700, 900});
+        GoHighlight h;
+        const MapScene scene{v, crowd.picture, crowd.locations, crowd.markers, s, o, h, &crowd.index};
+        MapPainter ahead;
+        EXPECT_EQ(ahead.cacheBytes(), 0);
+        EXPECT_TRUE(ahead.renderCaptionsAhead(scene, 1, std::chrono::steady_clock::now() + std::chrono::minutes(1)));
+        const qint64 copy = ahead.cacheBytes();
+        EXPECT_GT(copy, 0);
+        const QImage painted = ahead.paint(scene);
+        EXPECT_EQ(ahead.cacheBytes(), copy); // no second copy
+        EXPECT_TRUE(MapPainter().paint(scene) == painted);
+
+        MapPainter parted;
+        parted.paintInPartsAbove(crowd.locations.size() - 1);
+        EXPECT_TRUE(parted.renderCaptionsAhead(scene, 1, std::chrono::steady_clock::now() + std::chrono::minutes(1)));
+        EXPECT_EQ(parted.cacheBytes(), 0);
+    }
+}
