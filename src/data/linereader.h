@@ -4,7 +4,12 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
+#include <cstdint>
 #include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace vdm {
 
@@ -59,11 +64,68 @@ public:
     bool skipToHeader(QByteArrayView keyword);
 
 private:
+    qsizetype nextLineFeed(qsizetype from, qsizetype end);
+    static std::uint64_t lineFeedsAt(const char* block);
+
     QByteArray m_data;
     qsizetype m_limit;
     qsizetype m_pos = 0;
     qsizetype m_line = 1;
+    // The line feeds of one block of 64 bytes, a bit each, kept for the next read: most
+    // lines are far shorter, and the next line end is then found in a few instructions
+    // instead of a search call for each line.
+    static constexpr qsizetype kBlock = 64;
+    qsizetype m_block = -kBlock; // offset of the block the bits describe
+    std::uint64_t m_blockFeeds = 0;
 };
+
+inline std::uint64_t LineReader::lineFeedsAt(const char* block)
+{
+#ifdef __SSE2__
+    const __m128i lf = _mm_set1_epi8('\n');
+    std::uint64_t feeds = 0;
+    for (int part = 0; part < 4; ++part) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * part));
+        feeds |= std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lf)))) << (16 * part);
+    }
+    return feeds;
+#else
+    std::uint64_t feeds = 0;
+    for (int at = 0; at < kBlock; ++at)
+        feeds |= std::uint64_t(block[at] == '\n') << at;
+    return feeds;
+#endif
+}
+
+/**
+ * Offset of the first line feed at or after `from` and before `end`, or -1. Whole blocks
+ * are read only where they lie within the data; the last few bytes are searched as they are.
+ */
+inline qsizetype LineReader::nextLineFeed(qsizetype from, qsizetype end)
+{
+    qsizetype block = from & ~(kBlock - 1);
+    std::uint64_t feeds = ~std::uint64_t(0) << (from - block);
+    while (true) {
+        if (block != m_block) {
+            if (block + kBlock > m_data.size()) {
+                const qsizetype start = block > from ? block : from;
+                const void* found = std::memchr(m_data.constData() + start, '\n', std::size_t(end - start));
+                return found ? static_cast<const char*>(found) - m_data.constData() : -1;
+            }
+            m_block = block;
+            m_blockFeeds = lineFeedsAt(m_data.constData() + block);
+        }
+        feeds &= m_blockFeeds;
+        if (feeds != 0)
+            break;
+        block += kBlock;
+        if (block >= end)
+            return -1;
+        feeds = ~std::uint64_t(0);
+    }
+    const qsizetype at = block + __builtin_ctzll(feeds);
+    return at < end ? at : -1;
+}
 
 // Inline: the readers call it once per line, and a returned line kept in registers
 // costs nothing to hand over.
@@ -79,9 +141,9 @@ inline LineReader::Line LineReader::read()
     const bool limited = m_limit > 0;
     // A line that fits the limit has at most limit - 1 characters, then CR LF at worst.
     const qsizetype window = limited && rest > m_limit + 1 ? m_limit + 1 : rest;
-    const void* found = std::memchr(p, '\n', std::size_t(window));
-    if (found) {
-        const qsizetype lf = static_cast<const char*>(found) - p;
+    const qsizetype found = nextLineFeed(m_pos, m_pos + window);
+    if (found >= 0) {
+        const qsizetype lf = found - m_pos;
         const qsizetype length = lf > 0 && p[lf - 1] == '\r' ? lf - 1 : lf;
         if (!limited || length < m_limit) {
             line.text = QByteArrayView(p, length);

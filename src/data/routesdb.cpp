@@ -3,9 +3,9 @@
 
 #include "data/databasefile.h"
 #include "data/linereader.h"
+#include "data/nameindex.h"
 #include "data/releasebehind.h"
 #include "data/textconv.h"
-#include "data/zeroedpages.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -18,171 +18,6 @@ namespace vdm {
 namespace {
 
 constexpr qsizetype kOriginLabelWidth = 5;
-
-std::uint64_t load64(const char* p)
-{
-    std::uint64_t v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-std::uint64_t load32(const char* p)
-{
-    std::uint32_t v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-/** The 128-bit product of two words, folded to 64 bits: every input bit reaches every output bit. */
-std::uint64_t fold(std::uint64_t a, std::uint64_t b)
-{
-    const unsigned __int128 product = static_cast<unsigned __int128>(a) * b;
-    return std::uint64_t(product) ^ std::uint64_t(product >> 64);
-}
-
-/** Equal bytes, read a word at a time and never outside the `n` bytes of either side. */
-bool sameBytes(const char* a, const char* b, std::size_t n)
-{
-    if (n >= 8) {
-        for (std::size_t at = 0; at + 8 < n; at += 8)
-            if (load64(a + at) != load64(b + at))
-                return false;
-        return load64(a + n - 8) == load64(b + n - 8); // the last word overlaps the one before
-    }
-    if (n >= 4)
-        return load32(a) == load32(b) && load32(a + n - 4) == load32(b + n - 4);
-    for (std::size_t at = 0; at < n; ++at)
-        if (a[at] != b[at])
-            return false;
-    return true;
-}
-
-/**
- * First location of each name, in one open-addressed table: a hundred thousand names
- * cost one allocation instead of one node each, and a look-up mostly reads one slot and
- * the name it points at. The slots point into the locations' own names.
- *
- * At a million places the table and the names are far larger than the caches, so each
- * look-up waits for memory twice (the slot, then the name). Callers with many names to
- * find ask for them ahead (prefetchSlot as each name is read, prefetchName for a run of
- * them before they are looked up), so those waits overlap instead of adding up. The
- * table lies in zeroed pages asked for in large pages: a random slot then rarely costs a
- * walk of the page tables besides its own fetch.
- */
-class NameIndex {
-public:
-    explicit NameIndex(const LocationList& locations)
-        : m_slots(capacityFor(locations.size())), m_mask(m_slots.size() - 1)
-    {
-        // The hashes of a run of names first (their bytes lie one after the other), then
-        // their slots, fetched ahead of the inserts that write them.
-        constexpr std::size_t kRun = 64;
-        std::uint64_t hashes[kRun];
-        for (std::size_t first = 0; first < locations.size(); first += kRun) {
-            const std::size_t n = std::min(kRun, locations.size() - first);
-            for (std::size_t k = 0; k < n; ++k) {
-                hashes[k] = hashOf(viewOf(locations[first + k].Name));
-                __builtin_prefetch(&m_slots[std::size_t(hashes[k]) & m_mask], 1);
-            }
-            for (std::size_t k = 0; k < n; ++k) {
-                const QByteArray& name = locations[first + k].Name;
-                // A line of the file holds far fewer characters: no route could name it.
-                if (name.size() > kLongestName)
-                    continue;
-                const QByteArrayView view = viewOf(name);
-                Slot& slot = m_slots[slotOf(view, hashes[k])];
-                if (slot.place == 0) // else an earlier location of that name keeps it
-                    slot = Slot{view.data(), std::uint32_t(first + k + 1), std::uint16_t(view.size()),
-                                std::uint16_t(hashes[k] >> 48)};
-            }
-        }
-    }
-
-    /**
-     * A hash of the bytes, read eight at a time (the last word overlapping the one before
-     * it, so nothing past the name is read): names are short, and a byte at a time made
-     * hashing a large part of a look-up.
-     */
-    static std::uint64_t hashOf(QByteArrayView name)
-    {
-        constexpr std::uint64_t k0 = 0xa0761d6478bd642full, k1 = 0xe7037ed1a0b428dbull, k2 = 0x8ebc6af09c88c6e3ull;
-        const char* p = name.data();
-        const std::size_t n = std::size_t(name.size());
-        std::uint64_t a = 0, b = 0, seed = k0 ^ n;
-        if (n <= 16) {
-            if (n >= 4) {
-                const std::size_t middle = (n >> 3) << 2; // 0 below 8 bytes, else 4
-                a = (load32(p) << 32) | load32(p + middle);
-                b = (load32(p + n - 4) << 32) | load32(p + n - 4 - middle);
-            } else if (n > 0) {
-                a = (std::uint64_t(std::uint8_t(p[0])) << 16) | (std::uint64_t(std::uint8_t(p[n >> 1])) << 8)
-                    | std::uint8_t(p[n - 1]);
-            }
-        } else {
-            std::size_t left = n;
-            for (; left > 16; left -= 16, p += 16)
-                seed = fold(load64(p) ^ k1, load64(p + 8) ^ seed);
-            a = load64(p + left - 16);
-            b = load64(p + left - 8);
-        }
-        return fold(k2 ^ n, fold(a ^ k1, b ^ seed));
-    }
-
-    /** Index of the first location of that name, or -1. */
-    std::int32_t find(QByteArrayView name) const { return find(name, hashOf(name)); }
-    std::int32_t find(QByteArrayView name, std::uint64_t hash) const
-    {
-        return name.size() > kLongestName ? -1 : std::int32_t(m_slots[slotOf(name, hash)].place) - 1;
-    }
-
-    /** The first slot a name of that hash is looked for in, on its way into the cache. */
-    void prefetchSlot(std::uint64_t hash) const { __builtin_prefetch(&m_slots[std::size_t(hash) & m_mask]); }
-    /** The name that slot points at, once the slot itself has arrived. */
-    void prefetchName(std::uint64_t hash) const
-    {
-        const Slot& slot = m_slots[std::size_t(hash) & m_mask];
-        if (slot.place != 0)
-            __builtin_prefetch(slot.data);
-    }
-
-private:
-    static constexpr qsizetype kLongestName = 0xFFFF;
-    // Sixteen bytes: a million places' table is 32 MB, not 48, beside the file being read.
-    // All zeros is an empty slot, so fresh zeroed pages need no filling.
-    struct Slot {
-        const char* data;
-        std::uint32_t place; // index + 1; 0: empty
-        std::uint16_t size;
-        std::uint16_t tag; // the hash's top bits, checked before the bytes
-    };
-    static_assert(sizeof(Slot) == 16);
-
-    static std::size_t capacityFor(std::size_t names)
-    {
-        std::size_t capacity = 16;
-        while (capacity < 2 * names) // at most half full: probe runs stay short
-            capacity *= 2;
-        return capacity;
-    }
-
-    static QByteArrayView viewOf(const QByteArray& name) { return QByteArrayView(name.constData(), name.size()); }
-
-    /** The place of the slot holding that name, or of the empty slot where it would go. */
-    std::size_t slotOf(QByteArrayView name, std::uint64_t hash) const
-    {
-        const auto tag = std::uint16_t(hash >> 48);
-        for (std::size_t at = std::size_t(hash) & m_mask;; at = (at + 1) & m_mask) {
-            const Slot& slot = m_slots[at];
-            if (slot.place == 0
-                || (slot.tag == tag && slot.size == name.size()
-                    && sameBytes(name.data(), slot.data, std::size_t(name.size()))))
-                return at;
-        }
-    }
-
-    ZeroedPages<Slot> m_slots;
-    std::size_t m_mask;
-};
 
 bool isEndLine(const LineReader::Line& line)
 {
@@ -266,6 +101,10 @@ public:
             }
             if (!block.finished)
                 break;
+            // The origins lie far apart among the locations: the list each of them gets
+            // is asked for a few blocks ahead, as the names were.
+            if (b + kOriginsAhead < m_blocks.size() && m_blocks[b + kOriginsAhead].origin >= 0)
+                prefetchRoutesOf(std::size_t(m_blocks[b + kOriginsAhead].origin));
             const std::size_t to = b + 1 < m_blocks.size() ? m_blocks[b + 1].first : m_targets.size();
             routes.clear();
             for (std::size_t k = block.first; k < to; ++k)
@@ -281,6 +120,7 @@ public:
 
 private:
     static constexpr std::size_t kRun = 4096;
+    static constexpr std::size_t kOriginsAhead = 8;
     struct Target {
         QByteArrayView name;
         std::uint64_t hash;
@@ -313,6 +153,15 @@ private:
                 m_names.prefetchName(hash(items[k + kAhead]));
             set(items[k], m_names.find(name(items[k]), hash(items[k])));
         }
+    }
+
+    /** The list of routes of that location, on its way into the cache before it is written. */
+    void prefetchRoutesOf(std::size_t origin) const
+    {
+        // Both ends: a location's list may span two cache lines.
+        const auto* routes = reinterpret_cast<const char*>(&m_locations[origin].Routes);
+        __builtin_prefetch(routes, 1);
+        __builtin_prefetch(routes + sizeof(std::vector<Route>) - 1, 1);
     }
 
     const NameIndex& m_names;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "data/linereader.h"
 
+#include "common/testutils.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -92,6 +94,85 @@ TEST(LineReader, ReadingPastTheEndStaysAtTheEnd)
         const LineReader::Line line = reader.read();
         EXPECT_TRUE(line.metEnd);
         EXPECT_TRUE(line.text.isEmpty());
+    }
+}
+
+/**
+ * The rules of a read, byte by byte: the reference the reader's block-wise search for
+ * line ends is checked against.
+ */
+LineReader::Line plainRead(const QByteArray& data, qsizetype& pos, qsizetype limit)
+{
+    LineReader::Line line;
+    const qsizetype rest = data.size() - pos;
+    if (rest <= 0) {
+        line.metEnd = true;
+        return line;
+    }
+    const qsizetype window = limit > 0 && rest > limit + 1 ? limit + 1 : rest;
+    qsizetype lf = 0;
+    while (lf < window && data[pos + lf] != '\n')
+        ++lf;
+    if (lf < window) {
+        const qsizetype length = lf > 0 && data[pos + lf - 1] == '\r' ? lf - 1 : lf;
+        if (limit <= 0 || length < limit) {
+            line.text = QByteArrayView(data.constData() + pos, length);
+            line.lineEnd = true;
+            pos += lf + 1;
+            return line;
+        }
+    }
+    if (limit > 0 && rest >= limit) { // a full piece
+        line.text = QByteArrayView(data.constData() + pos, limit);
+        pos += limit;
+        return line;
+    }
+    line.text = QByteArrayView(data.constData() + pos, rest);
+    line.metEnd = true;
+    pos += rest;
+    return line;
+}
+
+TEST(LineReader, LineEndsFoundInEveryPlaceOfTheirBlock)
+{
+    // The reader looks for line ends a block of 64 bytes at a time and keeps what it found
+    // for the next line: line ends and CRs at every offset around the blocks' edges, lines
+    // longer than a block and than the limit, data ending mid-block, and reads resumed at
+    // earlier marks must give what the rules give, read for read.
+    for (const qsizetype limit :
+         {LineReader::ClassicLimit, LineReader::NoLimit, qsizetype(7), qsizetype(63), qsizetype(64), qsizetype(65)}) {
+        std::uint32_t seed = std::uint32_t(limit + 100);
+        const auto next = [&seed](std::uint32_t below) {
+            seed = seed * 1664525u + 1013904223u;
+            return (seed >> 8) % below;
+        };
+        test::forEachByteSoup(std::uint32_t(limit + 28), "aaaaab\r\n\n", 700, 300, [&](const QByteArray& soup) {
+            // Runs of one byte now and then, so that lines reach past a block and the limit.
+            QByteArray data = soup;
+            if (!data.isEmpty())
+                data.insert(qsizetype(next(std::uint32_t(data.size()))), QByteArray(qsizetype(next(300)), 'z'));
+            LineReader reader(data, limit);
+            qsizetype pos = 0;
+            std::vector<LineReader::Mark> marks;
+            for (int guard = 0; guard < 5000; ++guard) {
+                if (next(8) == 0)
+                    marks.push_back(reader.mark());
+                if (!marks.empty() && next(16) == 0) {
+                    const LineReader::Mark back = marks[next(std::uint32_t(marks.size()))];
+                    reader.rewind(back);
+                    pos = back.position;
+                }
+                const qsizetype at = pos;
+                const LineReader::Line expected = plainRead(data, pos, limit);
+                const LineReader::Line got = reader.read();
+                ASSERT_EQ(got.text, expected.text) << "limit " << limit << " at " << at << " of " << data.size();
+                ASSERT_EQ(got.lineEnd, expected.lineEnd) << at;
+                ASSERT_EQ(got.metEnd, expected.metEnd) << at;
+                ASSERT_EQ(reader.position(), pos) << at;
+                if (got.metEnd && got.text.isEmpty())
+                    break;
+            }
+        });
     }
 }
 

@@ -3,9 +3,12 @@
 #include "data/dbprinters.h"
 #include "data/errors.h"
 #include "data/locationsdb.h"
+#include "data/nameindex.h"
 #include "data/routesdb.h"
 
 #include <gtest/gtest.h>
+
+#include <unordered_map>
 
 namespace vdm {
 namespace {
@@ -177,6 +180,83 @@ TEST(RoutesDb, NamesOfEveryLengthDifferingInOneByte)
     }
     readRoutes(bytes, list);
     EXPECT_EQ(dump(list), expected);
+}
+
+TEST(RoutesDb, NamesAlikeInTheIndexFindTheirOwnPlace)
+{
+    // Names of one length that the index looks for first in the same slot, with the same
+    // bits of their hash compared before their bytes, are told apart by their bytes alone.
+    // Groups of them, places and names no place has, a name held twice, each named as a
+    // target in blocks before and after its place's own block and by places before and
+    // after it in the list: every route must reach the first place of its own name, as a
+    // plain search of the list finds it.
+    constexpr std::size_t kPlaces = 24;
+    std::unordered_map<std::uint64_t, std::vector<QByteArray>> alike;
+    std::vector<std::vector<QByteArray>> groups;
+    for (int i = 0; groups.size() < 4; ++i) {
+        const QByteArray name = "Keep " + QByteArray::number(i).rightJustified(7, '0');
+        const NameIndex::Fingerprint f = NameIndex::fingerprintOf(name, kPlaces);
+        std::vector<QByteArray>& group = alike[(std::uint64_t(f.home) << 16) | f.tag];
+        group.push_back(name);
+        if (group.size() == 3)
+            groups.push_back(group);
+    }
+    for (const std::vector<QByteArray>& group : groups)
+        for (const QByteArray& name : group)
+            ASSERT_EQ(NameIndex::fingerprintOf(name, kPlaces), NameIndex::fingerprintOf(group[0], kPlaces));
+
+    // The first two of each group are places, the third only a name; group 0's first name
+    // is held twice, the second time last in the list.
+    LocationList list;
+    for (const std::vector<QByteArray>& group : groups)
+        for (int k = 0; k < 2; ++k) {
+            list.push_back(Location{});
+            list.back().Name = group[std::size_t(k)];
+        }
+    while (list.size() < kPlaces - 1) {
+        list.push_back(Location{});
+        list.back().Name = "Plain " + QByteArray::number(qulonglong(list.size()));
+    }
+    list.push_back(Location{});
+    list.back().Name = groups[0][0];
+    ASSERT_EQ(list.size(), kPlaces);
+    std::vector<QByteArray> named; // every name a route goes to
+    for (const std::vector<QByteArray>& group : groups)
+        named.insert(named.end(), group.begin(), group.end());
+    named.push_back("Plain 12");
+
+    const auto firstOf = [&list](const QByteArray& name) {
+        for (std::size_t i = 0; i < list.size(); ++i)
+            if (list[i].Name == name)
+                return std::int32_t(i);
+        return std::int32_t(-1);
+    };
+    // Blocks from the places last to first, then the first half again: a target's place
+    // has its block before the one naming it, or after, or both.
+    std::vector<std::size_t> origins;
+    for (std::size_t i = kPlaces; i-- > 0;)
+        origins.push_back(i);
+    for (std::size_t i = 0; i < kPlaces / 2; ++i)
+        origins.push_back(i);
+    QByteArray bytes;
+    std::vector<std::vector<Route>> expected(kPlaces);
+    for (std::size_t b = 0; b < origins.size(); ++b) {
+        const QByteArray& origin = list[origins[b]].Name;
+        bytes += "[route]\r\n  nm = " + origin + "\r\n";
+        std::vector<Route> routes;
+        for (std::size_t k = 0; k < named.size(); ++k) {
+            const QByteArray& target = named[(k + b) % named.size()];
+            const auto kind = std::uint8_t(1 + (k + b) % 3);
+            bytes += QByteArray::number(kind) + ' ' + target + "\r\n";
+            if (firstOf(target) >= 0)
+                routes.push_back(Route{firstOf(target), kind});
+        }
+        bytes += "end\r\n\r\n";
+        expected[std::size_t(firstOf(origin))] = routes;
+    }
+    readRoutes(bytes, list);
+    for (std::size_t i = 0; i < kPlaces; ++i)
+        EXPECT_EQ(list[i].Routes, expected[i]) << "place " << i << " " << list[i].Name.toStdString();
 }
 
 TEST(RoutesDb, EndLineVariants)
