@@ -103,6 +103,12 @@ void CaptionCache::reuse(const Entry& e, QPoint where)
     use(const_cast<Entry&>(e), where);
 }
 
+const CaptionCache::Entry* CaptionCache::peek(const QByteArray& text, qreal ratio) const
+{
+    const auto it = m_entries.find(Key{text, ratio});
+    return it == m_entries.end() ? nullptr : &it->second;
+}
+
 const CaptionCache::Entry* CaptionCache::find(const QByteArray& text, qreal ratio, QPoint where)
 {
     const auto it = m_entries.find(Key{text, ratio});
@@ -151,22 +157,24 @@ const CaptionCache::Entry& CaptionCache::insert(const QByteArray& text, QImage m
     return e;
 }
 
-void CaptionCache::insertAhead(const QByteArray& text, QImage mask, QPoint offset, qreal ratio, QPoint where,
-                               int advance, int zoom)
+const CaptionCache::Entry& CaptionCache::insertAhead(const QByteArray& text, QImage mask, QPoint offset, qreal ratio,
+                                                     QPoint where, int advance, int zoom)
 {
     const std::int64_t bytes = footprint(text, mask);
     Entry& e = add(text, Mask::of(mask), bytes, offset, ratio, where, advance);
     e.zoom = zoom;
     holdToLimit(e);
+    return e;
 }
 
-void CaptionCache::insertAhead(const QByteArray& text, Mask mask, QPoint offset, qreal ratio, QPoint where, int advance,
-                               int zoom)
+const CaptionCache::Entry& CaptionCache::insertAhead(const QByteArray& text, Mask mask, QPoint offset, qreal ratio,
+                                                     QPoint where, int advance, int zoom)
 {
     const std::int64_t bytes = footprint(text, mask);
     Entry& e = add(text, std::move(mask), bytes, offset, ratio, where, advance);
     e.zoom = zoom;
     holdToLimit(e);
+    return e;
 }
 
 void CaptionCache::holdToLimit(const Entry& keep)

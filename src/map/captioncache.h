@@ -131,11 +131,11 @@ public:
      * Adds a caption rendered ahead for a view at zoom level `zoom`, not used by any
      * paint yet: it goes before anything of the paint under way.
      */
-    void insertAhead(const QByteArray& text, QImage mask, QPoint offset, qreal ratio, QPoint where, int advance,
-                     int zoom);
+    const Entry& insertAhead(const QByteArray& text, QImage mask, QPoint offset, qreal ratio, QPoint where, int advance,
+                             int zoom);
     /** The same with the mask packed already. */
-    void insertAhead(const QByteArray& text, Mask mask, QPoint offset, qreal ratio, QPoint where, int advance,
-                     int zoom);
+    const Entry& insertAhead(const QByteArray& text, Mask mask, QPoint offset, qreal ratio, QPoint where, int advance,
+                             int zoom);
     void clear();
     /**
      * Holds what the cache keeps beyond the paint under way to at most `limit` bytes,
@@ -163,7 +163,9 @@ public:
     std::int64_t budget() const;
     /** The bytes of the captions the current (or last) paint used. */
     std::int64_t paintBytes() const { return m_paintBytes; }
-    bool contains(const QByteArray& text, qreal ratio = 1) const { return m_entries.count(Key{text, ratio}) != 0; }
+    bool contains(const QByteArray& text, qreal ratio = 1) const { return peek(text, ratio) != nullptr; }
+    /** The caption of `text` at `ratio` as held, not counted as used by any paint; null when absent. */
+    const Entry* peek(const QByteArray& text, qreal ratio = 1) const;
     /**
      * Whether inserting a caption of `footprint` bytes now evicts at once (beyond twice
      * the largest budget), which may take captions this paint used.

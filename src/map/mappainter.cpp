@@ -1067,9 +1067,19 @@ struct MapPainter::Private {
             return *kept;
         }
         const CaptionCache::Entry& e = caption(cutCaption(name, limit), ratio, where);
-        forgetStaleSlots(ratio); // rendering it may have made room
-        slot.held[slot.index] = &e;
+        keepInSlot(slot, e, ratio); // rendering it may have made room
         return e;
+    }
+
+    /** Keeps `e`, held now at `ratio`, in `slot` (none in a paint in parts). */
+    void keepInSlot(Slot slot, const CaptionCache::Entry& e, qreal ratio)
+    {
+        if (slot.count == 0)
+            return;
+        forgetStaleSlots(ratio); // what the slots held before may have gone
+        if (slot.held.size() != slot.count)
+            slot.held.assign(slot.count, nullptr);
+        slot.held[slot.index] = &e;
     }
 
     Slot locationSlot(const MapScene& scene, int i)
@@ -1345,12 +1355,16 @@ struct MapPainter::Private {
             done = false;
             return true;
         };
-        const auto ahead = [&](const QByteArray& name, int limit, QPoint at, QPoint where) {
+        // Each caption rendered or found is kept in its item's slot as well: the visit's
+        // paint then finds it there instead of looking it up.
+        const auto ahead = [&](const QByteArray& name, int limit, QPoint at, QPoint where, Slot slot) {
             if (name.isEmpty() || !mayReachPanel(v.panel(), at, shownChars(name, limit)))
                 return;
             const QByteArray text = cutCaption(name, limit);
-            if (captions.contains(text, ratio))
+            if (const CaptionCache::Entry* held = captions.peek(text, ratio)) {
+                keepInSlot(slot, *held, ratio);
                 return;
+            }
             // A full cache ends the work: more would only push out what was rendered
             // ahead before, and the window would come back for it all through its idle
             // time.
@@ -1361,7 +1375,9 @@ struct MapPainter::Private {
             if (outOfTime(rendered, 8))
                 return;
             RenderedCaption r = captionRenderer->render(text, ratio);
-            captions.insertAhead(text, std::move(r.mask), r.offset, ratio, where, r.advance, v.zoomIndex());
+            keepInSlot(slot,
+                       captions.insertAhead(text, std::move(r.mask), r.offset, ratio, where, r.advance, v.zoomIndex()),
+                       ratio);
         };
         // Each place or marker in turn: those the slices before passed are only counted
         // (the places are not even that: the pass's list goes on from the first not passed).
@@ -1389,15 +1405,17 @@ struct MapPainter::Private {
                 const StatusStyle style = styleOf(L, scene);
                 if (v.LevelVisible(L.Level) && style.shown) {
                     const QPoint q = v.mapToPanel(L.X, L.Y);
-                    ahead(L.Name, st.TextLength, QPoint(q.x() + 4, q.y() + 1), QPoint(L.X, L.Y));
+                    ahead(L.Name, st.TextLength, QPoint(q.x() + 4, q.y() + 1), QPoint(L.X, L.Y),
+                          locationSlot(scene, cursor.order[k]));
                 }
             });
         }
-        forEachMarker(scene, panel, [&](int, const Location& M) {
+        forEachMarker(scene, panel, [&](int i, const Location& M) {
             visit([&] {
                 if (v.LevelVisible(M.Level)) {
                     const QPoint q = v.mapToPanel(M.X, M.Y);
-                    ahead(M.Name, st.MarkerLength, QPoint(q.x() + 3, q.y() + 3), QPoint(M.X, M.Y));
+                    ahead(M.Name, st.MarkerLength, QPoint(q.x() + 3, q.y() + 3), QPoint(M.X, M.Y),
+                          markerSlot(scene, i));
                 }
             });
         });

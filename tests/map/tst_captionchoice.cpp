@@ -223,6 +223,10 @@ TEST(CaptionsAhead, AViewRenderedAheadPaintsWithoutRenderingAndAsACold)
         EXPECT_EQ(ahead.cachedCaptions(), rendered); // nothing was missing
         MapPainter cold;
         EXPECT_TRUE(cold.paint(scene) == painted);
+        // What rendering ahead kept for each place is for its ratio only.
+        MapPainter other;
+        ASSERT_TRUE(other.renderCaptionsAhead(scene, 1, std::chrono::steady_clock::now() + std::chrono::minutes(1)));
+        EXPECT_TRUE(other.paint(scene, 2) == cold.paint(scene, 2));
     }
 }
 
