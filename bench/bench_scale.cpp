@@ -15,6 +15,13 @@
 //   DragOnward  the same steps on in one direction (a kept paint is then a few steps back);
 //   ZoomStep    the first paint after a zoom step: from the level below to this one, both
 //               views visited before (the painter's caches as a user leaves them);
+//   ZoomAhead   a zoom step from the level below to this one after the window painted the
+//               view ahead in its idle time (FramesAhead, a band of rows a slice): the swap
+//               that shows the frame (each_us), beside a memcpy of the frame (floor_us) and
+//               the whole paint of the same step without it (whole_us, whole_wall_us),
+//               alternated; what painting the frame ahead cost: its slices' wall time
+//               (slice_wall_us, the longest slice_max_us), all of it (ahead_wall_us,
+//               ahead_cpu_us over every thread) and how many slices (slices);
 //   DragStep    one step of a drag: the view scrolled by (+7, +5) (then back) and painted as
 //               the window paints it, moving the last paint and painting the uncovered strips
 //               where that gives the same pixels, or moving a kept paint of a step before
@@ -40,6 +47,7 @@
 // (MapPainter::paintInPartsAbove), as the program did before.
 // VDM_BENCH_FULL_SCAN=1 runs the same rows without the spatial index.
 #include "benchsupport.h"
+#include "map/framesahead.h"
 #include "map/hittest.h"
 #include "map/mappainter.h"
 #include "map/scrollreuse.h"
@@ -507,6 +515,73 @@ void BM_ZoomStep(benchmark::State& state)
     reportCache(state, rig);
 }
 
+void BM_ZoomAhead(benchmark::State& state)
+{
+    PaintRig rig(scaledWorld(Counts[state.range(0)]));
+    const int level = int(state.range(1));
+    const Viewport below = middleView(level - 1);
+    Viewport here = below; // the step about the panel's centre, as the zoom commands take it
+    here.zoomTo(level, QPoint(Panel.width() / 2, Panel.height() / 2));
+    FrameCopy floor;
+    Samples samples;
+    std::vector<double> whole, wholeWall, sliceWall, sliceMax, aheadWall, aheadCpu, slices;
+    SharedCost wholeCost;
+    GoHighlight none;
+    const MapScene ahead{here,
+                         rig.world.picture,
+                         rig.world.world->locations(),
+                         rig.world.world->markers(),
+                         rig.settings,
+                         rig.objects,
+                         none,
+                         fullScan() ? nullptr : &rig.world.world->index()};
+    for (auto _ : state) {
+        // The step without a frame: the view below painted, then the view above whole.
+        ScrollReuse reuse;
+        reuse.paint(*rig.painter, rig.buffer, rig.scene(below), 1, false);
+        whole.push_back(wholeCost.measure([&] { reuse.paint(*rig.painter, rig.buffer, rig.scene(here), 1); }));
+        wholeWall.push_back(wholeCost.wall.back());
+        // The same step with the frame painted ahead, slice by slice as the idle time goes.
+        reuse.paint(*rig.painter, rig.buffer, rig.scene(below), 1, false);
+        FramesAhead frames;
+        const FramesAhead::Key key = FramesAhead::Key::of(ahead, 1, 1);
+        SharedCost sliceCost;
+        bool done = false;
+        while (!done)
+            sliceCost.measure([&] {
+                done = frames.paintSome(*rig.painter, ahead, key,
+                                        std::chrono::steady_clock::now() + std::chrono::milliseconds(6));
+            });
+        double wall = 0, cpu = 0;
+        for (std::size_t i = 0; i < sliceCost.wall.size(); ++i) {
+            wall += sliceCost.wall[i];
+            cpu += sliceCost.cpu[i];
+        }
+        sliceWall.push_back(median(sliceCost.wall));
+        sliceMax.push_back(*std::max_element(sliceCost.wall.begin(), sliceCost.wall.end()));
+        aheadWall.push_back(wall);
+        aheadCpu.push_back(cpu);
+        slices.push_back(double(sliceCost.wall.size()));
+        const MapScene now = rig.scene(here);
+        const double swap = microsecondsOf([&] {
+            if (!frames.take(key, rig.buffer, std::nullopt))
+                state.SkipWithError("no frame ready");
+            rig.painter->tookAhead(now, 1);
+            reuse.adopt(rig.buffer, now, 1);
+            benchmark::DoNotOptimize(rig.buffer.constBits());
+        });
+        samples.add(swap, floor());
+    }
+    samples.report(state);
+    state.counters["whole_us"] = median(whole);
+    state.counters["whole_wall_us"] = median(wholeWall);
+    state.counters["slice_wall_us"] = median(sliceWall);
+    state.counters["slice_max_us"] = median(sliceMax);
+    state.counters["ahead_wall_us"] = median(aheadWall);
+    state.counters["ahead_cpu_us"] = median(aheadCpu);
+    state.counters["slices"] = median(slices);
+}
+
 /** A panel point near the middle with no location or marker within reach at this level. */
 QPoint emptySpot(const Viewport& v, const World& w, const LocationFilter& filter)
 {
@@ -628,6 +703,7 @@ BENCHMARK(BM_PaintHidden)->Apply([](auto* b) { placesLevels(b, 0); });
 BENCHMARK(BM_FirstVisit)->Apply([](auto* b) { placesLevels(b, 0); }) -> Iterations(5);
 BENCHMARK(BM_FirstVisitAhead)->Apply([](auto* b) { placesLevels(b, 1); }) -> Iterations(5);
 BENCHMARK(BM_ZoomStep)->Apply([](auto* b) { placesLevels(b, 1); });
+BENCHMARK(BM_ZoomAhead)->Apply([](auto* b) { placesLevels(b, 1); }) -> Iterations(5);
 BENCHMARK(BM_DragStep)->Apply([](auto* b) { placesLevels(b, 0); });
 BENCHMARK(BM_DragOnward)->Apply([](auto* b) { placesLevels(b, 0); });
 BENCHMARK(BM_StatusEdit)->Apply([](auto* b) { placesLevels(b, 0); });

@@ -8,6 +8,7 @@
 #include "world/world.h"
 
 #include <chrono>
+#include <cmath>
 #include <utility>
 
 namespace vdm {
@@ -65,13 +66,92 @@ bool MapCanvas::paint(qreal ratio)
         m_reuse.forget();
     MapScene now = scene(m_highlight);
     now.top = m_route.empty() ? nullptr : &m_route;
-    m_reuse.paint(m_painter, m_backBuffer, now, m_worldChanges, true, boundedChange(now));
+    const std::optional<ScrollReuse::BoundedChange> change = boundedChange(now);
+    if (m_paintedZoom >= 0 && m_view.zoomIndex() != m_paintedZoom)
+        m_lastStep = m_view.zoomIndex() > m_paintedZoom ? 1 : -1;
+    m_paintedZoom = m_view.zoomIndex();
+    std::optional<FramesAhead::Key> key;
+    if (framesWanted(now, ratio))
+        key = FramesAhead::Key::of(now, m_worldChanges, ratio);
+    else
+        m_frames.clear();
+    // A paint the reuse cannot spare whose view was painted ahead (or is being painted:
+    // its last bands are painted now) shows that frame; the view it leaves is kept as the
+    // frame of a step back.
+    if (key && m_frames.has(*key)
+        && m_reuse.nextKind(m_backBuffer, now, m_worldChanges, true, change) == ScrollReuse::Kind::Whole) {
+        m_frames.paintSome(m_painter, sceneAhead(m_view), *key, std::chrono::steady_clock::time_point::max());
+        const bool held = m_shown && m_shownBuffer == m_backBuffer.cacheKey();
+        m_frames.take(*key, m_backBuffer, held ? m_shown : std::nullopt);
+        m_painter.tookAhead(now, ratio);
+        m_reuse.adopt(m_backBuffer, now, m_worldChanges);
+    } else {
+        m_reuse.paint(m_painter, m_backBuffer, now, m_worldChanges, true, change);
+    }
+    m_shown = key;
+    m_shownBuffer = m_backBuffer.cacheKey();
     m_paintedChanges = m_worldChanges;
     m_editedPlace = -1;
     m_onlyStatusEdit = true;
     m_ratio = ratio;
-    if (m_session.settings().ShowText)
+    // Ahead only after a pause: a drag or a run of wheel steps paints often.
+    m_ahead.setInterval(40);
+    if (key || m_session.settings().ShowText)
         m_ahead.start();
+    return true;
+}
+
+void MapCanvas::treatAsHugeAbove(std::size_t places)
+{
+    m_hugeAbove = places;
+    m_painter.paintInPartsAbove(places);
+}
+
+bool MapCanvas::framesWanted(const MapScene& now, qreal ratio) const
+{
+    // A journey is drawn over the paint from a layer that follows the level shown; a
+    // fractional ratio's edges come right only in a paint of the whole panel at once.
+    return now.locations.size() > m_hugeAbove && !now.top && ratio == std::floor(ratio);
+}
+
+MapScene MapCanvas::sceneAhead(const Viewport& view)
+{
+    return MapScene{view,
+                    m_world.picture(),
+                    m_world.locations(),
+                    m_world.markers(),
+                    m_session.settings(),
+                    m_session.objects(),
+                    m_noHighlight,
+                    &m_world.index(),
+                    m_places};
+}
+
+std::vector<Viewport> MapCanvas::viewsAhead() const
+{
+    const QPoint centre(m_view.panel().width() / 2, m_view.panel().height() / 2);
+    std::vector<Viewport> views;
+    for (const int step : {m_lastStep, -m_lastStep}) {
+        const int zoom = m_view.zoomIndex() + step;
+        if (zoom < 0 || zoom > Viewport::HighestZoom)
+            continue;
+        views.push_back(m_view);
+        views.back().zoomTo(zoom, centre);
+    }
+    return views;
+}
+
+bool MapCanvas::paintFramesSlice(std::chrono::steady_clock::time_point deadline)
+{
+    const std::vector<Viewport> views = viewsAhead();
+    std::vector<FramesAhead::Key> keys;
+    for (const Viewport& v : views)
+        keys.push_back(FramesAhead::Key::of(sceneAhead(v), m_worldChanges, m_ratio));
+    // What the view shown now cannot reach in a step goes, the one just left among it.
+    m_frames.keepOnly(keys);
+    for (std::size_t i = 0; i < views.size(); ++i)
+        if (!m_frames.paintSome(m_painter, sceneAhead(views[i]), keys[i], deadline))
+            return false;
     return true;
 }
 
@@ -91,26 +171,21 @@ void MapCanvas::renderAheadSlice()
 {
     using namespace std::chrono;
     const auto deadline = steady_clock::now() + milliseconds(6);
-    const QPoint centre(m_view.panel().width() / 2, m_view.panel().height() / 2);
     bool done = true;
-    for (const int step : {1, -1}) {
-        const int zoom = m_view.zoomIndex() + step;
-        if (zoom < 0 || zoom > Viewport::HighestZoom)
-            continue;
-        Viewport next = m_view;
-        next.zoomTo(zoom, centre);
-        const MapScene ahead{next,
-                             m_world.picture(),
-                             m_world.locations(),
-                             m_world.markers(),
-                             m_session.settings(),
-                             m_session.objects(),
-                             m_noHighlight,
-                             &m_world.index(),
-                             m_places};
-        if (!m_painter.renderCaptionsAhead(ahead, m_ratio, deadline)) {
-            done = false;
-            break;
+    if (m_shown) { // the last paint was of a huge world and wanted frames
+        done = paintFramesSlice(deadline);
+    } else {
+        const QPoint centre(m_view.panel().width() / 2, m_view.panel().height() / 2);
+        for (const int step : {1, -1}) {
+            const int zoom = m_view.zoomIndex() + step;
+            if (zoom < 0 || zoom > Viewport::HighestZoom)
+                continue;
+            Viewport next = m_view;
+            next.zoomTo(zoom, centre);
+            if (!m_painter.renderCaptionsAhead(sceneAhead(next), m_ratio, deadline)) {
+                done = false;
+                break;
+            }
         }
     }
     if (!done) {

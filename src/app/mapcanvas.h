@@ -2,12 +2,17 @@
 #pragma once
 
 #include "journey/journeylayer.h"
+#include "map/framesahead.h"
 #include "map/mappainter.h"
 #include "map/scrollreuse.h"
 #include "world/worldevents.h"
 
 #include <QImage>
 #include <QTimer>
+
+#include <chrono>
+#include <optional>
+#include <vector>
 
 namespace vdm {
 
@@ -25,6 +30,13 @@ class World;
  * of one place's status alone the next paint of the same view repaints only what that
  * place's drawing can touch; after any other change of the places or markers it is a
  * whole one. A note is not drawn, so a note's change leaves the paint as it is.
+ *
+ * After a paint it works ahead in the window's idle time for the views one zoom step in
+ * and out about the panel's centre (where the zoom buttons, keys and Ctrl+wheel at the
+ * centre go). In a huge world, where a whole paint takes far longer than a frame, it
+ * paints those views' whole frames, a band at a time (FramesAhead), and a zoom step to
+ * one of them shows its frame at once; in a smaller world, where a paint is quick, it
+ * renders their captions alone. With a journey drawn, it renders captions only.
  */
 class MapCanvas {
 public:
@@ -49,8 +61,16 @@ public:
     void setJourney(const JourneySession* journey) { m_journey = journey; }
     /** How the last paint came about (a scroll repaints only what it uncovers). */
     ScrollReuse::Kind lastKind() const { return m_reuse.lastKind(); }
-    /** Whether captions are still being rendered ahead for the views a zoom step away. */
+    /** Whether captions or frames are still being rendered ahead for the views a zoom step away. */
     bool renderingAhead() const { return m_ahead.isActive(); }
+    /** How many frames are kept ahead, finished or not. */
+    int framesAhead() const { return m_frames.frames(); }
+    /**
+     * Takes a world of more places than `places` as huge (HugeWorldAbove by default): its
+     * paints go in parts and whole frames are painted ahead. The pixels are the same
+     * either way; tests make a small world huge.
+     */
+    void treatAsHugeAbove(std::size_t places);
     /** How many captions the painter holds rendered. */
     int cachedCaptions() const { return m_painter.cachedCaptions(); }
 
@@ -61,6 +81,14 @@ private:
      * milliseconds at a time, so a zoom finds them ready and never waits for a slice.
      */
     void renderAheadSlice();
+    /** One slice of painting the frames of the views a zoom step away; true once they are finished. */
+    bool paintFramesSlice(std::chrono::steady_clock::time_point deadline);
+    /** The views one zoom step from the one shown, about the panel's centre: the last step's direction first. */
+    std::vector<Viewport> viewsAhead() const;
+    /** What a paint of another view than the shown one reads: no highlight, no journey. */
+    MapScene sceneAhead(const Viewport& view);
+    /** Whether frames are painted ahead for a paint of `now` at `ratio`. */
+    bool framesWanted(const MapScene& now, qreal ratio) const;
     /** The change a paint of `now` may repaint alone: one place's new status and nothing else since the last paint. */
     std::optional<ScrollReuse::BoundedChange> boundedChange(const MapScene& now);
 
@@ -73,6 +101,13 @@ private:
     QImage m_backBuffer;  // the map, with the journey laid over it
     JourneyLayer m_route; // the journey's drawing, kept while the journey and the level stay
     ScrollReuse m_reuse;
+    FramesAhead m_frames;
+    std::size_t m_hugeAbove = HugeWorldAbove;
+    /** What the back buffer holds when it is a whole paint of a view without a journey, and the buffer it was. */
+    std::optional<FramesAhead::Key> m_shown;
+    qint64 m_shownBuffer = 0;
+    int m_lastStep = 1;     // the direction of the last change of zoom level: +1 in, -1 out
+    int m_paintedZoom = -1; // the level of the last paint (-1: none yet)
     const JourneySession* m_journey = nullptr;
     QTimer m_ahead;
     qreal m_ratio = 1;

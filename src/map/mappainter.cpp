@@ -11,6 +11,7 @@
 #include "map/workshare.h"
 
 #include <QPainter>
+#include <QScopeGuard>
 #include <QSet>
 
 #include <algorithm>
@@ -867,6 +868,12 @@ struct MapPainter::Private {
     };
     std::optional<WholeView> lastWhole;
     std::int64_t lastInk = 0;
+    /**
+     * A paint of a view the panel does not show yet is under way (paintAhead): the view
+     * shown stays the one the next paint is compared with, and its level's copies of the
+     * picture stay.
+     */
+    bool paintingAhead = false;
 
     /** Whether a paint of the whole panel at `v` may miss many captions: another level, ratio or place than the last.
      */
@@ -1544,7 +1551,9 @@ struct MapPainter::Private {
     const QImage& pictureSource(const MapScene& scene, const PicturePlan& plan)
     {
         const int zoom = scene.view.zoomIndex();
-        forgetFarCopies(zoom);
+        // A view painted ahead lies a step from the one shown: the copies near the shown
+        // level stay, so neither the next frame ahead nor the next strip makes one again.
+        forgetFarCopies(paintingAhead && lastWhole ? lastWhole->zoom : zoom);
         if (plan.kind != PicturePlan::Shrunken)
             return scene.picture;
         return levelCopy(scene.picture, plan.copySize, plan.copyMode, zoom);
@@ -1864,8 +1873,8 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
     const QPoint centre = v.panelToPicture(QPoint(v.panel().width() / 2, v.panel().height() / 2));
     d->captions.setLimit(captionLimit(scene.locations.size()));
     d->captions.beginPaint(v.zoomIndex(), v.ScreenToMap(centre.x(), centre.y()));
-    const bool whole = QRegion(backBuffer.rect()).subtracted(area).isEmpty();
-    d->hiding = scene.settings.ShowText && scene.settings.HideOverlappingCaptions;
+    const bool whole = !d->paintingAhead && QRegion(backBuffer.rect()).subtracted(area).isEmpty();
+    d->hiding = decidesForWholePanel(scene.settings);
     const bool indexed = scene.index && scene.index->coversLocations(scene.locations);
     // With a layer over the map, each rectangle is composed a band at a time (the picture,
     // what lands on it, the layer), while the band is in the cache. At a ratio like 1.25 the
@@ -1979,6 +1988,24 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
     d->lastInk = d->overlay.gathered();
 }
 
+bool MapPainter::decidesForWholePanel(const Settings& settings)
+{
+    return settings.ShowText && settings.HideOverlappingCaptions;
+}
+
+void MapPainter::paintAhead(QImage& frame, const MapScene& scene, const QRegion& area)
+{
+    d->paintingAhead = true;
+    const auto after = qScopeGuard([this] { d->paintingAhead = false; });
+    paint(frame, scene, area);
+}
+
+void MapPainter::tookAhead(const MapScene& scene, qreal ratio)
+{
+    scene.highlight.visitAll(scene.locations.size());
+    d->lastWhole = Private::WholeView{scene.view.zoomIndex(), scene.view.scroll(), ratio};
+}
+
 bool MapPainter::renderCaptionsAhead(const MapScene& scene, qreal ratio, std::chrono::steady_clock::time_point deadline)
 {
     // Beyond the size painted in parts the memory goes to the places, not to the copies of
@@ -2016,7 +2043,7 @@ std::optional<QRect> MapPainter::statusReach(const MapScene& scene, int index)
 {
     if (index < 0 || std::size_t(index) >= scene.locations.size())
         return std::nullopt;
-    if (scene.settings.ShowText && scene.settings.HideOverlappingCaptions)
+    if (decidesForWholePanel(scene.settings))
         return std::nullopt;
     GoHighlight next = scene.highlight; // a copy: the prediction must not advance it
     if (next.visitAll(scene.locations.size()) >= 0)

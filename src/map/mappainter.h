@@ -176,6 +176,26 @@ public:
                                  const Settings& settings, qreal ratio = 1);
 
     /**
+     * Whether each paint of `settings`, however small its area, first decides for the whole
+     * panel which captions it draws (with overlapping captions hidden): a view painted as
+     * many small areas then pays that decision for each.
+     */
+    static bool decidesForWholePanel(const Settings& settings);
+
+    /**
+     * Paints `area` of `frame` as paint(frame, scene, area) does, for a view the panel does
+     * not show yet (a zoom step away): the view shown stays the one the painter keeps
+     * what it caches for (the shrunken copies of the picture within a level of it, the
+     * view the next whole paint is compared with).
+     */
+    void paintAhead(QImage& frame, const MapScene& scene, const QRegion& area);
+    /**
+     * The panel shows a frame of `scene` at `ratio` painted ahead in place of a paint:
+     * the highlight is visited as that paint would have, and the view is the one shown.
+     */
+    void tookAhead(const MapScene& scene, qreal ratio);
+
+    /**
      * Renders ahead, without painting, the captions a paint of `scene` at `ratio` would
      * draw and the caption cache lacks (a view a zoom step away, say), while the cache
      * stays within its budget and until `deadline`. True when there is nothing more to

@@ -194,4 +194,13 @@ ScrollReuse::Kind ScrollReuse::paint(MapPainter& painter, QImage& backBuffer, co
     return kind;
 }
 
+void ScrollReuse::adopt(const QImage& backBuffer, const MapScene& scene, std::uint64_t dataRevision)
+{
+    m_kept.clear(); // of another scene
+    const qreal ratio = backBuffer.isNull() ? 1.0 : backBuffer.devicePixelRatio();
+    m_last = Last{SceneSignature::of(scene, dataRevision, ratio), scene.view, backBuffer.cacheKey(),
+                  backBuffer.constBits()};
+    m_lastKind = Kind::Ahead;
+}
+
 } // namespace vdm

@@ -69,6 +69,7 @@ public:
         Unchanged, // the same view again: nothing to paint
         Kept,      // a kept earlier paint of the scene moved, the uncovered strips painted
         Region,    // the last paint kept, only what a bounded change of the data touched painted
+        Ahead,     // a whole paint of the view made beforehand shown as it was (adopt)
     };
 
     /**
@@ -126,6 +127,13 @@ public:
     /** What paint() would do with the same arguments now (nothing changes). */
     Kind nextKind(const QImage& backBuffer, const MapScene& scene, std::uint64_t dataRevision, bool mayReuse = true,
                   const std::optional<BoundedChange>& change = std::nullopt) const;
+
+    /**
+     * `backBuffer` now holds a whole paint of `scene` at data revision `dataRevision` made
+     * elsewhere (a frame painted ahead, swapped in): the next paint may move it as it
+     * would move one of its own.
+     */
+    void adopt(const QImage& backBuffer, const MapScene& scene, std::uint64_t dataRevision);
 
     /** The next paint is a whole one. */
     void forget()

@@ -1,0 +1,188 @@
+// SPDX-License-Identifier: MIT
+// The map canvas of a huge world paints the frames a zoom step away in its idle time: a
+// zoom step shows one at once, pixel for pixel the whole paint of the view, and a frame
+// painted before the scene changed is never shown.
+#include "app/mapcanvas.h"
+#include "common/testworld.h"
+#include "map/highlight.h"
+#include "map/placefilter.h"
+#include "session/settingssession.h"
+#include "world/world.h"
+
+#include <QRandomGenerator>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace vdm::test {
+namespace {
+
+/** Places all over the map on the first four levels, with every status and some routes. */
+LocationList scattered(int count)
+{
+    QRandomGenerator random(77);
+    LocationList places(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        Location& l = places[std::size_t(i)];
+        l.Name = "Place " + QByteArray::number(i);
+        l.Level = random.bounded(4);
+        l.X = random.bounded(Viewport::MapLeft, Viewport::MapRight);
+        l.Y = random.bounded(Viewport::MapBottom, Viewport::MapTop);
+        l.Status = 1 + random.bounded(3);
+        if (i > 0 && i % 3 == 0)
+            l.Routes.push_back(Route{i - 1, std::uint8_t(1 + i % 3)});
+    }
+    return places;
+}
+
+class CanvasAheadTest : public ::testing::Test {
+protected:
+    CanvasAheadTest() : world(files.dir(), scattered(4000), {})
+    {
+        world.LoadPicture();
+        Settings s = session.settings();
+        s.ShowText = s.ShowSkarnels = s.ShowShips = s.ShowMagesGuild = true;
+        s.ShowActive = s.ShowVisited = s.ShowUnvisited = true;
+        session.apply(s);
+        canvas.treatAsHugeAbove(0); // the pixels are the same at any size; a small world is quick
+        view = Viewport::showing(world.picture().size(), world.mapScale(), {400, 300}, 2);
+        view.scrollTo(view.scrollMaximum() / 2);
+    }
+
+    QPoint centre() const { return {view.panel().width() / 2, view.panel().height() / 2}; }
+    void zoom(int step) { view.zoomTo(view.zoomIndex() + step, centre()); }
+    /** Lets the idle time pass until the frames a step in and out are painted. */
+    void waitForFrames()
+    {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !canvas.renderingAhead(); }, 5000));
+        EXPECT_EQ(canvas.framesAhead(), int(view.zoomIndex() > 0) + int(view.zoomIndex() < Viewport::HighestZoom));
+    }
+    /** A place the view a step in shows (the first in file order). */
+    int placeShownAfterAStepIn() const
+    {
+        Viewport in = view;
+        in.zoomTo(view.zoomIndex() + 1, centre());
+        const QRect panel(QPoint(0, 0), in.panel());
+        for (std::size_t i = 0; i < world.locations().size(); ++i) {
+            const Location& l = world.locations()[i];
+            if (in.LevelVisible(l.Level) && panel.adjusted(5, 5, -5, -5).contains(in.mapToPanel(l.X, l.Y)))
+                return int(i);
+        }
+        ADD_FAILURE() << "no place shows";
+        return 0;
+    }
+    /** A whole paint of the view as it is now, by a painter of its own. */
+    QImage whole()
+    {
+        MapPainter painter;
+        GoHighlight none;
+        return painter.paint(MapScene{view, world.picture(), world.locations(), world.markers(), session.settings(),
+                                      session.objects(), none, &world.index(), filter},
+                             ratio);
+    }
+
+    TestWorld files;
+    World world;
+    SettingsSession session;
+    Viewport view;
+    GoHighlight highlight;
+    const PlaceFilter* filter = nullptr;
+    qreal ratio = 1;
+    MapCanvas canvas{world, view, session, highlight};
+};
+
+TEST_F(CanvasAheadTest, AZoomStepShowsTheFramePaintedAheadAsAWholePaintWould)
+{
+    const struct {
+        const char* what;
+        qreal ratio;
+        bool hidden; // each frame then painted at once, not a band a slice
+    } cases[] = {{"ratio 1", 1, false}, {"ratio 2", 2, false}, {"overlapping captions hidden", 1, true}};
+    for (const auto& c : cases) {
+        Settings s = session.settings();
+        s.HideOverlappingCaptions = c.hidden;
+        session.apply(s);
+        ratio = c.ratio;
+        view.zoomTo(1, centre()); // the level where the picture moves with every scroll
+        ASSERT_TRUE(canvas.paint(ratio));
+        waitForFrames();
+        for (const int step : {1, -1, -1, 1}) {
+            zoom(step);
+            ASSERT_TRUE(canvas.paint(ratio));
+            EXPECT_EQ(canvas.lastKind(), ScrollReuse::Kind::Ahead) << c.what << ", step " << step;
+            EXPECT_TRUE(canvas.backBuffer() == whole()) << c.what << ", step " << step;
+            waitForFrames();
+        }
+        // Steps before any idle time: the view just left where a step back returns to it
+        // exactly, else a whole paint.
+        for (const int step : {1, -1}) {
+            zoom(step);
+            ASSERT_TRUE(canvas.paint(ratio));
+            EXPECT_TRUE(canvas.backBuffer() == whole()) << c.what;
+        }
+        if (c.hidden)
+            continue;           // a drag keeps the captions it shows: the choice follows the panel
+        view.scrollBy({9, -9}); // a drag moves the frame shown as any paint
+        ASSERT_TRUE(canvas.paint(ratio));
+        EXPECT_EQ(canvas.lastKind(), ScrollReuse::Kind::Moved) << c.what;
+        EXPECT_TRUE(canvas.backBuffer() == whole()) << c.what;
+    }
+}
+
+TEST_F(CanvasAheadTest, AFramePaintedBeforeTheSceneChangedIsNeverShown)
+{
+    PlaceFilter regions;
+    regions.setKinds({QByteArrayLiteral("nothing of the kind")});
+    const struct {
+        const char* what;
+        std::function<void()> change;
+    } cases[] = {
+        {"a status edit",
+         [&] {
+             const int i = placeShownAfterAStepIn();
+             world.setLocationStatus(i, world.locations()[std::size_t(i)].Status % 3 + 1);
+         }},
+        {"a toggle",
+         [&] {
+             Settings s = session.settings();
+             s.ShowVisited = !s.ShowVisited;
+             session.apply(s);
+         }},
+        {"a filter",
+         [&] {
+             filter = filter ? nullptr : &regions;
+             canvas.setPlaceFilter(filter);
+         }},
+        {"a resize",
+         [&] {
+             view.setPanel(view.panel() + QSize(20, -10));
+             view.UpdateScrollRanges();
+             view.UpdateMargins();
+         }},
+        {"another world",
+         [&] {
+             World next(files.dir(), scattered(3000), {});
+             next.LoadPicture();
+             world.replaceWith(std::move(next));
+         }},
+    };
+    canvas.paint(1);
+    for (const auto& c : cases) {
+        waitForFrames();
+        c.change();
+        zoom(1);
+        ASSERT_TRUE(canvas.paint(1)) << c.what;
+        EXPECT_EQ(canvas.lastKind(), ScrollReuse::Kind::Whole) << c.what;
+        EXPECT_TRUE(canvas.backBuffer() == whole()) << c.what;
+        // The frames follow the scene as it is now.
+        waitForFrames();
+        zoom(-1);
+        ASSERT_TRUE(canvas.paint(1)) << c.what;
+        EXPECT_EQ(canvas.lastKind(), ScrollReuse::Kind::Ahead) << c.what;
+        EXPECT_TRUE(canvas.backBuffer() == whole()) << c.what;
+    }
+}
+
+} // namespace
+} // namespace vdm::test
