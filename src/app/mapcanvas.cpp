@@ -71,10 +71,12 @@ bool MapCanvas::paint(qreal ratio)
         m_lastStep = m_view.zoomIndex() > m_paintedZoom ? 1 : -1;
     m_paintedZoom = m_view.zoomIndex();
     std::optional<FramesAhead::Key> key;
-    if (framesWanted(now, ratio))
+    if (framesWanted(now, ratio)) {
         key = FramesAhead::Key::of(now, m_worldChanges, ratio);
-    else
+        followStatusEdit(ratio);
+    } else {
         m_frames.clear();
+    }
     // A paint the reuse cannot spare whose view was painted ahead (or is being painted:
     // its last bands are painted now) shows that frame; the view it leaves is kept as the
     // frame of a step back.
@@ -155,16 +157,39 @@ bool MapCanvas::paintFramesSlice(std::chrono::steady_clock::time_point deadline)
     return true;
 }
 
+int MapCanvas::onlyStatusEdit() const
+{
+    return m_onlyStatusEdit && m_worldChanges == m_paintedChanges + 1 ? m_editedPlace : -1;
+}
+
 std::optional<ScrollReuse::BoundedChange> MapCanvas::boundedChange(const MapScene& now)
 {
     // A journey's stops show whether they are done, which follows the statuses: a drawn
     // journey may change anywhere along it.
-    if (m_editedPlace < 0 || !m_onlyStatusEdit || m_worldChanges != m_paintedChanges + 1 || now.top)
+    if (onlyStatusEdit() < 0 || now.top)
         return std::nullopt;
     const std::optional<QRect> area = m_painter.statusReach(now, m_editedPlace);
     if (!area)
         return std::nullopt;
     return ScrollReuse::BoundedChange{m_paintedChanges, *area};
+}
+
+void MapCanvas::followStatusEdit(qreal ratio)
+{
+    const int place = onlyStatusEdit();
+    if (place < 0)
+        return;
+    // A frame keyed by the scene as it is but for the data before the edit is the whole
+    // paint of its view before it: outside what the place can touch it is the paint after.
+    for (const Viewport& v : viewsAhead()) {
+        const MapScene ahead = sceneAhead(v);
+        const std::optional<QRect> area = m_painter.statusReach(ahead, place);
+        if (!area)
+            continue;
+        const QRect device(area->topLeft() * int(ratio), area->size() * int(ratio));
+        m_frames.repaint(FramesAhead::Key::of(ahead, m_paintedChanges, ratio),
+                         FramesAhead::Key::of(ahead, m_worldChanges, ratio), m_painter, ahead, QRegion(device));
+    }
 }
 
 void MapCanvas::renderAheadSlice()

@@ -89,8 +89,15 @@ private:
     MapScene sceneAhead(const Viewport& view);
     /** Whether frames are painted ahead for a paint of `now` at `ratio`. */
     bool framesWanted(const MapScene& now, qreal ratio) const;
+    /** The place whose new status is the only change of the world since the last paint (-1: none such). */
+    int onlyStatusEdit() const;
     /** The change a paint of `now` may repaint alone: one place's new status and nothing else since the last paint. */
     std::optional<ScrollReuse::BoundedChange> boundedChange(const MapScene& now);
+    /**
+     * After one place's new status alone, the frames painted ahead of the view shown
+     * repaint what its drawing can touch and stay (where that cannot be bounded they go).
+     */
+    void followStatusEdit(qreal ratio);
 
     const World& m_world;
     const Viewport& m_view;

@@ -79,6 +79,18 @@ bool FramesAhead::take(const Key& key, QImage& backBuffer, const std::optional<K
     return true;
 }
 
+bool FramesAhead::repaint(const Key& from, const Key& to, MapPainter& painter, const MapScene& scene,
+                          const QRegion& area)
+{
+    Frame* frame = find(from);
+    if (!frame || has(to))
+        return false;
+    // Rows not painted yet are painted from the scene of `to` when their turn comes.
+    painter.paintAhead(frame->image, scene, area);
+    frame->key = to;
+    return true;
+}
+
 qint64 FramesAhead::bytes() const
 {
     qint64 sum = 0;

@@ -61,6 +61,13 @@ public:
      * a zoom step back shows again).
      */
     bool take(const Key& key, QImage& backBuffer, const std::optional<Key>& held);
+    /**
+     * The frame of `from` (finished or not) becomes the frame of `to` once `area` (device
+     * pixels) of it is painted again for `scene`, the scene of `to`: the two keys' scenes
+     * differ only inside that area (one place's new status, say). False, and nothing
+     * changed, when no frame of `from` is kept.
+     */
+    bool repaint(const Key& from, const Key& to, MapPainter& painter, const MapScene& scene, const QRegion& area);
     /** Lets go of every frame. */
     void clear() { m_frames.clear(); }
 

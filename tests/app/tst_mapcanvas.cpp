@@ -184,5 +184,20 @@ TEST_F(CanvasAheadTest, AFramePaintedBeforeTheSceneChangedIsNeverShown)
     }
 }
 
+TEST_F(CanvasAheadTest, AStatusEditRepaintsWhatItTouchesInTheFramesAhead)
+{
+    canvas.paint(1);
+    waitForFrames();
+    const int place = placeShownAfterAStepIn();
+    world.setLocationStatus(place, world.locations()[std::size_t(place)].Status % 3 + 1);
+    ASSERT_TRUE(canvas.paint(1)); // as the window paints a status edit at once
+    EXPECT_EQ(canvas.lastKind(), ScrollReuse::Kind::Region);
+    EXPECT_EQ(canvas.framesAhead(), 2);
+    zoom(1);
+    ASSERT_TRUE(canvas.paint(1));
+    EXPECT_EQ(canvas.lastKind(), ScrollReuse::Kind::Ahead);
+    EXPECT_TRUE(canvas.backBuffer() == whole());
+}
+
 } // namespace
 } // namespace vdm::test
