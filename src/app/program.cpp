@@ -39,7 +39,7 @@ void showWorldNotFound(Prompts& prompts, const QString& folder)
  * no world was found (the box has been shown).
  */
 std::optional<QString> enterWorld(Prompts& prompts, const QString& applicationDirectory, const QString& worldArgument,
-                                  bool askFirst)
+                                  bool askFirst, const bool& closeRequested)
 {
     Settings stored;
     readSettings(IniFile(DataLocations::settingsFile(applicationDirectory)), stored);
@@ -53,8 +53,10 @@ std::optional<QString> enterWorld(Prompts& prompts, const QString& applicationDi
     QString folder = choice.folder;
     if (choice.source == WorldSource::Chooser) {
         const auto picked = prompts.chooseFolder(nullptr, worldChooserCaption(), QDir::homePath());
-        if (!picked && askFirst)
-            return std::nullopt; // the user asked for the chooser and changed their mind
+        // The user asked for the chooser and changed their mind, or a signal or the end
+        // of the session closed it: no box is to wait on anyone then.
+        if (!picked && (askFirst || closeRequested))
+            return std::nullopt;
         if (!picked) {
             showWorldNotFound(prompts, QDir::currentPath());
             return std::nullopt;
@@ -113,7 +115,8 @@ int runProgram(Prompts& prompts, const QString& applicationDirectory, const QStr
     QObject::connect(qApp, &QGuiApplication::commitDataRequest, &signalsToClose,
                      [&](QSessionManager&) { requestClose(); });
 
-    const std::optional<QString> chosenWorld = enterWorld(prompts, applicationDirectory, worldArgument, chooseWorld);
+    const std::optional<QString> chosenWorld
+        = enterWorld(prompts, applicationDirectory, worldArgument, chooseWorld, closeRequested);
     if (!chosenWorld || closeRequested)
         return 0;
 

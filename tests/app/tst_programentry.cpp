@@ -75,6 +75,23 @@ TEST_F(ProgramTest, NothingFoundOffersTheChooserThenNamesTheFolderAndWritesNothi
     EXPECT_FALSE(QFileInfo::exists(xdg.data()));
 }
 
+TEST_F(ProgramTest, ASignalWhileTheChooserIsOpenEndsTheRunWithoutABox)
+{
+    // A logout or a kill while the chooser waits for a world closes it as a Cancel: the
+    // program ends there, with no box about a missing world left waiting on no one.
+    ScopedCurrentDir cwd(elsewhere.path());
+    prompts.whileChoosingFolder = [] {
+        ::kill(::getpid(), SIGTERM);
+        for (int i = 0; i < 20; ++i)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    };
+    run(appDir);
+    EXPECT_EQ(prompts.folderStarts.size(), 1);
+    EXPECT_TRUE(prompts.boxes.isEmpty()) << qPrintable(prompts.boxes.join(QLatin1Char('\n')));
+    EXPECT_TRUE(openedWorld.isEmpty());
+    EXPECT_TRUE(QDir(app.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+}
+
 TEST_F(ProgramTest, StartedInsideAWorldLeavesNoLastWorld)
 {
     makeWorld(world.path());

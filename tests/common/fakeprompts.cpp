@@ -36,6 +36,8 @@ std::optional<QColor> FakePrompts::chooseColor(QWidget*, const QColor& initial)
 std::optional<QString> FakePrompts::chooseFolder(QWidget*, const QString&, const QString& start)
 {
     folderStarts << start;
+    if (whileChoosingFolder)
+        whileChoosingFolder();
     if (folders.empty())
         return std::nullopt;
     auto f = folders.front();

@@ -5,6 +5,7 @@
 
 #include <QStringList>
 #include <deque>
+#include <functional>
 
 namespace vdm::test {
 
@@ -43,6 +44,7 @@ public:
     std::deque<std::optional<QColor>> colors;       // default: cancelled
     std::deque<std::optional<QString>> folders;     // default: cancelled
     QStringList folderStarts;                       // where each folder chooser opened
+    std::function<void()> whileChoosingFolder;      // what happens while a folder chooser is open
     std::deque<std::optional<QString>> filesToSave; // default: cancelled
     std::deque<std::optional<QString>> filesToOpen; // default: cancelled
     QStringList fileStarts;                         // where each file chooser opened
