@@ -46,6 +46,12 @@ void trimToInk(RenderedCaption& r)
     r.offset += QPoint(left, top);
 }
 
+/** How far a laid-out line reaches to the right, in whole panel pixels (no line: nowhere). */
+int wholeAdvance(bool valid, qreal advance)
+{
+    return valid ? int(std::ceil(advance)) : 0;
+}
+
 /** A caption laid out: its glyphs, its advance and the box its mask covers, in device pixels. */
 struct Shaped {
     QList<QGlyphRun> runs;
@@ -66,7 +72,7 @@ Shaped shape(const CaptionFont& f, const CaptionLine& line, qreal ratio)
                           ? QRect()
                           : QRect(QPoint(int(std::floor(inkF.left())), int(std::floor(inkF.top() - baseline))),
                                   QPoint(int(std::ceil(inkF.right())), int(std::ceil(inkF.bottom() - baseline))));
-    s.advance = line.valid ? int(std::ceil(line.advance)) : 0;
+    s.advance = wholeAdvance(line.valid, line.advance);
     // Room for the ink on every side of the advance box: some glyphs overhang it.
     const int left = std::min(0, ink.left()) - 1;
     const int right = std::max(s.advance, ink.right() + 1) + 1;
@@ -144,6 +150,13 @@ RenderedCaption renderCaption(const CaptionFont& f, const QByteArray& text, qrea
 
 CaptionRenderer::CaptionRenderer(const CaptionFont& font) : m_font(font), m_shaper(font.font)
 {}
+
+int CaptionRenderer::advance(const QByteArray& text)
+{
+    qreal advance = 0;
+    const bool valid = m_shaper.advance(text, advance);
+    return wholeAdvance(valid, advance);
+}
 
 bool CaptionRenderer::composes(qreal ratio) const
 {

@@ -54,6 +54,12 @@ public:
     explicit CaptionRenderer(const CaptionFont& font);
     const CaptionFont& font() const { return m_font; }
     RenderedCaption render(const QByteArray& text, qreal ratio);
+    /**
+     * The advance render() gives `text` at any ratio, without rendering it: what deciding
+     * where a caption fits needs. Laid out from learned pairs where it can be, so it costs
+     * a few table reads.
+     */
+    int advance(const QByteArray& text);
     /** Whether captions at `ratio` are composed from single glyphs (else painted whole). */
     bool composes(qreal ratio) const;
     /**

@@ -214,44 +214,51 @@ void CaptionShaper::learnPair(uchar a, uchar b)
         pairOf(a, b) = OtherPair;
 }
 
-bool CaptionShaper::layOut(const QByteArray& text, CaptionLine& line)
+CaptionShaper::Making CaptionShaper::makingOf(const uchar* bytes, qsizetype n)
 {
-    const auto whole = [&] {
-        line = layOutCaption(m_font, text);
-        return false;
-    };
-    if (!byPairs() || text.isEmpty())
-        return whole();
-    const auto* bytes = reinterpret_cast<const uchar*>(text.constData());
-    const qsizetype n = text.size();
+    if (!byPairs() || n == 0)
+        return Making::Whole;
     const Char &first = m_chars[bytes[0]], &last = m_chars[bytes[n - 1]];
     if (first.start == Start::Otherwise || last.end == Otherwise)
-        return whole();
+        return Making::Whole;
     bool latin = false, unknown = first.start == Start::Unknown || last.end == Unknown;
     for (qsizetype i = 0; i < n; ++i) {
         const Char& ch = m_chars[bytes[i]];
         if (ch.script == Script::None)
-            return whole();
+            return Making::Whole;
         latin = latin || ch.script == Script::Latin;
         if (i + 1 < n) {
             const std::int16_t pair = pairOf(bytes[i], bytes[i + 1]);
             if (pair == OtherPair)
-                return whole();
+                return Making::Whole;
             unknown = unknown || pair == UnknownPair;
         }
     }
     if (!latin)
-        return whole();
-    if (unknown) {
+        return Making::Whole;
+    return unknown ? Making::Learn : Making::Pairs;
+}
+
+bool CaptionShaper::layOut(const QByteArray& text, CaptionLine& line)
+{
+    const auto* bytes = reinterpret_cast<const uchar*>(text.constData());
+    const qsizetype n = text.size();
+    switch (makingOf(bytes, n)) {
+    case Making::Whole:
+        line = layOutCaption(m_font, text);
+        return false;
+    case Making::Learn:
         // The caption laid out whole teaches what it shows; one that does not teach
         // (a ligature, say) has its unknown pairs laid out one by one, to find the one that
         // shapes otherwise.
-        whole();
+        line = layOutCaption(m_font, text);
         if (!learnFrom(text, line) && m_byPairs)
             for (qsizetype i = 0; i + 1 < n; ++i)
                 if (pairOf(bytes[i], bytes[i + 1]) == UnknownPair)
                     learnPair(bytes[i], bytes[i + 1]);
         return false;
+    case Making::Pairs:
+        break;
     }
     QList<quint32> indexes(n);
     QList<QPointF> positions(n);
@@ -259,7 +266,7 @@ bool CaptionShaper::layOut(const QByteArray& text, CaptionLine& line)
     for (qsizetype i = 0; i < n; ++i) {
         indexes[i] = m_chars[bytes[i]].glyph;
         positions[i] = QPointF(qreal(x) / 64, m_ascent);
-        x += i + 1 < n ? pairOf(bytes[i], bytes[i + 1]) : last.end;
+        x += stepAfter(bytes, n, i);
     }
     QGlyphRun run;
     run.setRawFont(m_raw);
@@ -271,6 +278,23 @@ bool CaptionShaper::layOut(const QByteArray& text, CaptionLine& line)
     line.ascent = m_ascent;
     // A laid-out run's box spans its advance and the line's height.
     line.box = QRectF(0, 0, line.advance, m_ascent + m_descent);
+    return true;
+}
+
+bool CaptionShaper::advance(const QByteArray& text, qreal& advance)
+{
+    const auto* bytes = reinterpret_cast<const uchar*>(text.constData());
+    const qsizetype n = text.size();
+    if (makingOf(bytes, n) != Making::Pairs) {
+        layOut(text, m_scratch);
+        advance = m_scratch.advance;
+        return m_scratch.valid;
+    }
+    // The same sum layOut makes of the same steps, so the same advance to the bit.
+    std::int64_t x = 0;
+    for (qsizetype i = 0; i < n; ++i)
+        x += stepAfter(bytes, n, i);
+    advance = qreal(x) / 64;
     return true;
 }
 

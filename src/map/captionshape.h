@@ -44,6 +44,12 @@ public:
     explicit CaptionShaper(const QFont& font);
     /** The caption laid out; `line` is filled either way. Returns whether it was put together from pairs. */
     bool layOut(const QByteArray& text, CaptionLine& line);
+    /**
+     * The advance layOut gives `text`'s line, without making its glyph runs where the
+     * pairs known tell it (the sum of their places); else the caption is laid out (and
+     * taught from) as layOut does. False when no line is made (no text).
+     */
+    bool advance(const QByteArray& text, qreal& advance);
     /** Whether the font lets captions be put together from pairs at all. */
     bool byPairs();
 
@@ -66,6 +72,19 @@ private:
     /** Learns what a caption laid out whole shows; false when its line is not one it could have put together. */
     bool learnFrom(const QByteArray& text, const CaptionLine& line);
     bool sameLine(const CaptionLine& l, int glyphs) const;
+    /** How a caption's line can be made from what is known so far. */
+    enum class Making : std::uint8_t {
+        Whole, // laid out whole: it shapes otherwise, or the font is not read by pairs
+        Learn, // laid out whole, and taught from: a pair, a start or an end not known yet
+        Pairs, // put together from its pairs
+    };
+    Making makingOf(const uchar* bytes, qsizetype n);
+    /** Where the next glyph goes after the one of `bytes[i]` (the last one: where the line ends), in 64ths. */
+    std::int32_t stepAfter(const uchar* bytes, qsizetype n, qsizetype i)
+    {
+        return i + 1 < n ? pairOf(bytes[i], bytes[i + 1]) : m_chars[bytes[n - 1]].end;
+    }
+    CaptionLine m_scratch; // the line advance() lays out whole, kept for its capacity
 
     QFont m_font;
     bool m_prepared = false, m_byPairs = false;

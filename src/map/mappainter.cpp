@@ -1279,20 +1279,22 @@ struct MapPainter::Private {
      * meets a cell an earlier one took is left out. Decided for the whole panel, so a
      * clipped paint shows what the whole one does.
      */
-    void planCaptions(const MapScene& scene, int highlight, qreal ratio)
+    void planCaptions(const MapScene& scene, int highlight)
     {
         const Viewport& v = scene.view;
         const Settings& st = scene.settings;
         const QRect panel(QPoint(0, 0), v.panel());
         CaptionOccupancy grid(v.panel());
         // Most places of a crowded view lie where captions were placed before them: those
-        // are left out before their caption is looked for (whose width the claim needs).
-        const auto claim = [&](const QByteArray& name, int limit, QPoint at, QPoint where, Slot slot) {
+        // are left out before their caption's width is measured. The width comes from the
+        // shaper, as rendering would give it: only the captions drawn are rendered (a
+        // crowded view tries tens of thousands and shows a few thousand).
+        const auto claim = [&](const QByteArray& name, int limit, QPoint at) {
             if (name.isEmpty() || !mayReachPanel(v.panel(), at, shownChars(name, limit))
                 || grid.blocksEveryWidth(at, std::max(1, lineHeight)))
                 return false;
-            const CaptionCache::Entry& e = caption(name, limit, ratio, where, slot);
-            return grid.claim(QRect(at.x(), at.y(), std::max(1, e.advance), std::max(1, lineHeight)));
+            const int advance = captionRenderer->advance(cutCaption(name, limit));
+            return grid.claim(QRect(at.x(), at.y(), std::max(1, advance), std::max(1, lineHeight)));
         };
         shownLocations.assign(scene.locations.size(), false);
         shownMarkers.assign(scene.markers.size(), false);
@@ -1300,8 +1302,7 @@ struct MapPainter::Private {
             const StatusStyle style = styleOf(L, scene);
             if (!v.LevelVisible(L.Level) || !(style.shown || i == highlight))
                 return;
-            shownLocations[size_t(i)]
-                = claim(L.Name, st.TextLength, QPoint(q.x() + 4, q.y() + 1), QPoint(L.X, L.Y), locationSlot(scene, i));
+            shownLocations[size_t(i)] = claim(L.Name, st.TextLength, QPoint(q.x() + 4, q.y() + 1));
         };
         if (scene.index && scene.index->coversLocations(scene.locations)) {
             // The index's points first: a place whose caption would start in a full column
@@ -1321,8 +1322,7 @@ struct MapPainter::Private {
             if (!v.LevelVisible(M.Level))
                 return;
             const QPoint q = v.mapToPanel(M.X, M.Y);
-            shownMarkers[size_t(i)]
-                = claim(M.Name, st.MarkerLength, QPoint(q.x() + 3, q.y() + 3), QPoint(M.X, M.Y), markerSlot(scene, i));
+            shownMarkers[size_t(i)] = claim(M.Name, st.MarkerLength, QPoint(q.x() + 3, q.y() + 3));
         });
     }
 
@@ -1898,7 +1898,7 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
         d->lastWhole = Private::WholeView{v.zoomIndex(), v.scroll(), ratio};
     }
     if (d->hiding)
-        d->planCaptions(scene, highlight, ratio);
+        d->planCaptions(scene, highlight);
     const bool anyRoutes = routesShown(scene.settings);
     std::vector<QPoint> panelPoints;
     std::vector<QPoint> routePoints; // the places' panel points, for the routes of every rectangle
