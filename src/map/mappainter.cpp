@@ -896,7 +896,7 @@ struct MapPainter::Private {
     static constexpr int PartRows = 2;
     /**
      * The panel points of the places and route ends a paint through the index converts:
-     * in a paint in parts, each distinct coordinate once (started over by every paint).
+     * in a paint in parts, each distinct coordinate once for all the paints of a level.
      * A smaller world's view shares too few coordinates for the tables to pay over
      * converting each place once: there each point is converted as it comes.
      */

@@ -11,15 +11,18 @@ PanelPoints::PanelPoints() : m_xs(Viewport::MapLeft, Viewport::MapRight), m_ys(V
 void PanelPoints::reset(const Viewport& view, bool tables)
 {
     m_view = &view;
-    m_xs.reset(tables);
-    m_ys.reset(tables);
+    const bool keep = tables && m_zoom == view.zoomIndex() && m_scale == view.mapScale();
+    m_xs.reset(tables, keep);
+    m_ys.reset(tables, keep);
+    m_zoom = tables ? view.zoomIndex() : -1;
+    m_scale = view.mapScale();
 }
 
 PanelPoints::Axis::Axis(std::int64_t first, std::int64_t last)
     : m_first(first), m_capacity(std::uint64_t(last - first + 1))
 {}
 
-void PanelPoints::Axis::reset(bool tables)
+void PanelPoints::Axis::reset(bool tables, bool keep)
 {
     if (tables && !m_values) {
         // Left as allocated: a block is filled when first asked for, so the pages of a
@@ -28,7 +31,8 @@ void PanelPoints::Axis::reset(bool tables)
         m_ready.assign(std::size_t((m_capacity >> BlockBits) + 1), 0);
     }
     m_length = tables ? m_capacity : 0;
-    std::fill(m_ready.begin(), m_ready.end(), 0);
+    if (!keep)
+        std::fill(m_ready.begin(), m_ready.end(), 0);
 }
 
 void PanelPoints::Axis::prepare(std::size_t block)

@@ -17,24 +17,31 @@ namespace vdm {
  * A panel x follows from the map x alone and a panel y from the map y alone, and the
  * places of a crowded view share few distinct coordinates next to how many points are
  * asked for (every route asks for both its ends): each distinct x and y of the map is
- * converted once per view, then looked up. The tables are filled a block at a time as
- * their coordinates are first asked for, so a sparse view pays for what it asks; a
- * point outside the map is converted as it comes.
+ * converted once, then looked up. What is kept is the picture coordinate, which depends
+ * on the zoom level and the picture's scale alone: the views that follow at the same
+ * level (a repaint, every step of a drag) find what the ones before converted, and only
+ * the scroll is added. The tables are filled a block at a time as their coordinates are
+ * first asked for, so a sparse view pays for what it asks; a point outside the map is
+ * converted as it comes.
  */
 class PanelPoints {
 public:
     PanelPoints();
 
     /**
-     * Starts over for `view` (which must outlive the lookups): nothing converted yet.
-     * Without `tables` (a world too small for them to pay) every point is converted.
+     * Readies the lookups for `view` (which must outlive them), keeping what was converted
+     * for views of the same level and picture scale. Without `tables` (a world too small
+     * for them to pay) every point is converted, and nothing is kept.
      */
     void reset(const Viewport& view, bool tables);
 
     QPoint operator()(std::int32_t x, std::int32_t y)
     {
-        return {m_xs.lookUp(x, [this](std::int32_t v) { return m_view->mapToPanelX(v); }),
-                m_ys.lookUp(y, [this](std::int32_t v) { return m_view->mapToPanelY(v); })};
+        // The same sums as mapToPanelX and mapToPanelY, in the same order.
+        return {m_xs.lookUp(x, [this](std::int32_t v) { return m_view->mapToScreenX(v); }) - m_view->scrollX()
+                    + m_view->marginX(),
+                m_ys.lookUp(y, [this](std::int32_t v) { return m_view->mapToScreenY(v); }) - m_view->scrollY()
+                    + m_view->marginY()};
     }
 
 private:
@@ -42,7 +49,8 @@ private:
     class Axis {
     public:
         Axis(std::int64_t first, std::int64_t last);
-        void reset(bool tables);
+        /** With `keep`, what the table holds stays (the conversion is the same as before). */
+        void reset(bool tables, bool keep);
 
         template <class Convert> int lookUp(std::int32_t v, Convert convert)
         {
@@ -73,6 +81,8 @@ private:
 
     const Viewport* m_view = nullptr;
     Axis m_xs, m_ys;
+    /** The level and picture scale the tables hold picture coordinates of (none: they hold nothing). */
+    int m_zoom = -1, m_scale = 0;
 };
 
 } // namespace vdm

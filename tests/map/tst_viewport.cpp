@@ -553,8 +553,9 @@ TEST(PanelPoints, GiveMapToPanelsPointsWithTablesAndWithout)
 {
     // The big world's places (some far outside the map) and the ends of the coordinate
     // range, each asked for twice (converted, then looked up), at every level and both
-    // picture scales, from two scroll positions, with tables and without: one object
-    // started over for each view, as a painter does, so nothing of a view before stays.
+    // picture scales, from three scroll positions, with tables and without: one object
+    // readied for each view in turn, as a painter does, so what it keeps from the views
+    // before (the same level scrolled, or another level or scale) is looked up too.
     std::vector<QPoint> points;
     for (const Location& l : test::bigCrowd().locations)
         points.emplace_back(l.X, l.Y);
@@ -565,10 +566,9 @@ TEST(PanelPoints, GiveMapToPanelsPointsWithTablesAndWithout)
     for (const bool tables : {true, false})
         for (const int scale : {10, 2})
             for (int zoom = 0; zoom < Viewport::LevelCount; ++zoom)
-                for (const bool scrolled : {false, true}) {
+                for (const int scrolled : {0, 1, 2}) {
                     Viewport v = viewAt(zoom, scale, {1920, 1080});
-                    if (scrolled)
-                        v.scrollTo(v.scrollMaximum() / 3);
+                    v.scrollTo(v.scrollMaximum() * scrolled / 3);
                     converted.reset(v, tables);
                     int mismatches = 0;
                     for (int round = 0; round < 2; ++round)
