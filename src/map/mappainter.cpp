@@ -475,6 +475,26 @@ public:
     /** Draws everything gathered, tile by tile, and forgets it. */
     void flush() { drawGathered(false); }
 
+    /**
+     * The route lines of one part of a paint in parts (a band of a few tile rows), drawn
+     * over everything gathered, in their order. Unless the gathered drawing is shared with
+     * the second core or composed in bands, they go straight through the canvas's clip
+     * once the rest is drawn: each lands on the pixels it lands on through the tiles, and
+     * a band's pixels stay in the processor's cache without sorting hundreds of thousands
+     * of lines by tile first.
+     */
+    template <class Lines> void linesOver(const Lines& lines, int t)
+    {
+        if (m_layers || (m_share && m_ink >= SharedInk)) {
+            for (const auto& l : lines)
+                deviceLine(l.a, l.b, l.colour, t);
+            return;
+        }
+        flush();
+        for (const auto& l : lines)
+            m_canvas->line(l.a, l.b, l.colour, t);
+    }
+
 private:
     int rowCount() const { return (m_canvas->clip().height() + TileHeight - 1) / TileHeight; }
     /** The device pixels of tile row `r`. */
@@ -670,33 +690,56 @@ struct RouteLine {
     Pixel colour;
 };
 
+/** The pens of the route networks in one paint, and which of the networks show. */
+struct RoutePens {
+    Pixel pens[4];
+    bool shown[4];
+
+    explicit RoutePens(const MapScene& scene)
+        : pens{0, pixelOf(scene.objects.PenSkarnels), pixelOf(scene.objects.PenShips),
+               pixelOf(scene.objects.PenMagesGuild)},
+          shown{false, scene.settings.ShowSkarnels, scene.settings.ShowShips, scene.settings.ShowMagesGuild}
+    {}
+
+    /**
+     * take(line) for the route `r`, in device pixels of `canvas`, unless its network is
+     * hidden. Each end's panel point is endPoint(place, map x, map y), from the index's
+     * segment, so no place's record is read. A line whose ends fall on one device pixel
+     * draws nothing and is left out.
+     */
+    template <class EndPoint, class Take>
+    void line(const Canvas& canvas, const SpatialIndex::Segment& r, EndPoint& endPoint, Take& take) const
+    {
+        if (!shown[r.kind])
+            return;
+        const QPoint a = canvas.device(endPoint(r.from, r.fromX, r.fromY));
+        const QPoint b = canvas.device(endPoint(r.target, r.targetX, r.targetY));
+        if (a != b)
+            take(RouteLine{a, b, pens[r.kind]});
+    }
+};
+
 /**
- * take(line) for each of `routes` (as the index gives them, in drawing order) whose
- * network shows, in device pixels of `canvas`, in the same order. Each end's panel point
- * is endPoint(place, map x, map y), from the index's segments, so no place's record is
- * read. A line whose ends fall on one device pixel draws nothing and is left out.
+ * take(line) for each of `routes` (as the index gives them, in drawing order), in the
+ * same order (see RoutePens::line); ahead(segment) is told of each segment a few before
+ * its ends are asked for.
  */
-template <class EndPoint, class Take>
+template <class EndPoint, class AskAhead, class Take>
 void forEachRouteLine(const MapScene& scene, const Canvas& canvas,
-                      const std::vector<const SpatialIndex::Segment*>& routes, EndPoint endPoint, Take take)
+                      const std::vector<const SpatialIndex::Segment*>& routes, EndPoint endPoint, AskAhead ahead,
+                      Take take)
 {
-    const Settings& st = scene.settings;
-    const DrawingObjects& o = scene.objects;
-    const Pixel pens[4] = {0, pixelOf(o.PenSkarnels), pixelOf(o.PenShips), pixelOf(o.PenMagesGuild)};
-    const bool shown[4] = {false, st.ShowSkarnels, st.ShowShips, st.ShowMagesGuild};
+    const RoutePens pens(scene);
     // The segments lie far apart in the index's list: each is asked for well before it is
-    // read, so the trips to memory overlap instead of coming one after another.
-    constexpr std::size_t Ahead = 16;
+    // read, so the trips to memory overlap instead of coming one after another; its ends'
+    // panel points once the segment itself has come.
+    constexpr std::size_t Ahead = 16, EndsAhead = 8;
     for (std::size_t k = 0; k < routes.size(); ++k) {
         if (k + Ahead < routes.size())
             __builtin_prefetch(routes[k + Ahead]);
-        const SpatialIndex::Segment* r = routes[k];
-        if (!shown[r->kind])
-            continue;
-        const QPoint a = canvas.device(endPoint(r->from, r->fromX, r->fromY));
-        const QPoint b = canvas.device(endPoint(r->target, r->targetX, r->targetY));
-        if (a != b)
-            take(RouteLine{a, b, pens[r->kind]});
+        if (k + EndsAhead < routes.size())
+            ahead(*routes[k + EndsAhead]);
+        pens.line(canvas, *routes[k], endPoint, take);
     }
 }
 
@@ -722,7 +765,13 @@ void drawIndexedRoutes(const MapScene& scene, const Canvas& canvas, std::vector<
         return p;
     };
     const int t = canvas.thickness(2);
-    forEachRouteLine(scene, canvas, routes, endPoint,
+    const auto ahead = [&](const SpatialIndex::Segment& s) {
+        if (remember) {
+            __builtin_prefetch(&kept[std::size_t(s.from)]);
+            __builtin_prefetch(&kept[std::size_t(s.target)]);
+        }
+    };
+    forEachRouteLine(scene, canvas, routes, endPoint, ahead,
                      [&](const RouteLine& l) { overlay.deviceLine(l.a, l.b, l.colour, t); });
 }
 
@@ -1169,7 +1218,7 @@ struct MapPainter::Private {
         // The places of a crowded view lie scattered over a huge list: each record is
         // asked for a few places before it is visited, so the trips to memory overlap.
         const auto visitAll = [&](const std::vector<int>& places) {
-            constexpr std::size_t Ahead = 16;
+            constexpr std::size_t Ahead = 16, PointAhead = 8;
             const Location* records = scene.locations.data();
             for (std::size_t k = 0; k < places.size(); ++k) {
                 if (k + Ahead < places.size()) {
@@ -1177,6 +1226,12 @@ struct MapPainter::Private {
                     const Location& L = records[places[k + Ahead]];
                     __builtin_prefetch(&L.Level);
                     __builtin_prefetch(&L.Status);
+                }
+                if (k + PointAhead < places.size()) {
+                    // Its point's conversions, once its record has come (a view's places
+                    // lie scattered over the tables too).
+                    const Location& L = records[places[k + PointAhead]];
+                    conversions.prefetch(L.X, L.Y);
                 }
                 visit(places[k]);
             }
@@ -1226,11 +1281,15 @@ struct MapPainter::Private {
     void linesOfParts(const MapScene& scene, const Canvas& rectangle, const std::vector<QRect>& parts,
                       std::vector<PartItems>& out)
     {
-        const auto routes = scene.index->routesIn(mapBoxOf(scene.view, routeReach(rectangle.panelClip())));
+        const RoutePens pens(scene);
         const int t = rectangle.thickness(2);
         const QRect& clip = rectangle.clip();
-        const auto endPoint = [&](std::int32_t, std::int32_t x, std::int32_t y) { return conversions(x, y); };
-        forEachRouteLine(scene, rectangle, routes, endPoint, [&](const RouteLine& l) {
+        auto endPoint = [&](std::int32_t, std::int32_t x, std::int32_t y) { return conversions(x, y); };
+        const auto ahead = [&](const SpatialIndex::Segment& s) {
+            conversions.prefetch(s.fromX, s.fromY);
+            conversions.prefetch(s.targetX, s.targetY);
+        };
+        auto take = [&](const RouteLine& l) {
             const TiledOverlay::Box box = TiledOverlay::lineBox(l.a, l.b, t);
             if (box.x1 <= clip.left() || box.x0 > clip.right())
                 return;
@@ -1240,7 +1299,11 @@ struct MapPainter::Private {
                 return;
             for (; k != parts.end() && k->top() < box.y1; ++k)
                 out[std::size_t(k - parts.begin())].routes.push_back(l);
-        });
+        };
+        // Visited as the index finds them, not listed first: with most of a huge world in
+        // view they are hundreds of thousands, and reading them twice cost as much again.
+        scene.index->forEachRouteIn(mapBoxOf(scene.view, routeReach(rectangle.panelClip())), ahead,
+                                    [&](const SpatialIndex::Segment& r) { pens.line(rectangle, r, endPoint, take); });
     }
 
     /**
@@ -1310,7 +1373,11 @@ struct MapPainter::Private {
             // condition of a claim must hold, so the order they are asked in changes nothing.
             const QRect area = reachArea(panel, st.TextLength, scene.index->longestLocationName());
             scene.index->placedIn(v, mapBoxOf(v, area), placed);
-            for (const SpatialIndex::Placed& p : placed) {
+            constexpr std::size_t PointAhead = 8;
+            for (std::size_t k = 0; k < placed.size(); ++k) {
+                if (k + PointAhead < placed.size())
+                    conversions.prefetch(placed[k + PointAhead].x, placed[k + PointAhead].y);
+                const SpatialIndex::Placed& p = placed[k];
                 const QPoint q = conversions(p.x, p.y);
                 if (!grid.blocksEveryWidth(QPoint(q.x() + 4, q.y() + 1), std::max(1, lineHeight)))
                     tryLocation(p.index, scene.locations[size_t(p.index)], q);
@@ -1960,9 +2027,7 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
             else
                 d->drawMarkers(canvas, scene);
             if (anyRoutes && inParts) {
-                const int t = canvas.thickness(2);
-                for (const RouteLine& l : d->partItems->routes)
-                    d->overlay.deviceLine(l.a, l.b, l.colour, t);
+                d->overlay.linesOver(d->partItems->routes, canvas.thickness(2));
             } else if (anyRoutes) {
                 drawIndexedRoutes(scene, canvas, routePoints, d->overlay);
             }

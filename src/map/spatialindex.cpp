@@ -336,24 +336,18 @@ std::vector<int> SpatialIndex::markersIn(const Viewport& view, const MapBox& box
     return out;
 }
 
-std::vector<const SpatialIndex::Segment*> SpatialIndex::routesIn(const MapBox& box) const
+std::vector<std::int32_t> SpatialIndex::routeCandidates(const MapBox& box, bool& all) const
 {
-    indexRoutes();
-    std::vector<const Segment*> out;
-    const auto meets = [&](const Segment& s) {
-        return s.xhi() >= box.xlo && s.xlo() <= box.xhi && s.yhi() >= box.ylo && s.ylo() <= box.yhi;
-    };
+    all = false;
     const Grid& g = m_routeCells;
     if (box.xlo > box.xhi || box.ylo > box.yhi || g.columns == 0)
-        return out;
+        return {};
     const int c0 = g.column(box.xlo), c1 = g.column(box.xhi), r0 = g.row(box.ylo), r1 = g.row(box.yhi);
     const std::int64_t cellsMet = std::int64_t(c1 - c0 + 1) * (r1 - r0 + 1);
     if (cellsMet * 2 >= std::int64_t(g.columns) * g.rows) {
-        // Most of the map is on the panel: walking every route in order is cheaper.
-        for (const Segment& s : m_segments)
-            if (meets(s))
-                out.push_back(&s);
-        return out;
+        // Most of the map is in the box: walking every route in order is cheaper.
+        all = true;
+        return {};
     }
     std::vector<std::int32_t> ordinals(m_longRoutes);
     for (int r = r0; r <= r1; ++r) {
@@ -363,9 +357,14 @@ std::vector<const SpatialIndex::Segment*> SpatialIndex::routesIn(const MapBox& b
     }
     sortByIndex(ordinals, [](std::int32_t k) { return k; });
     ordinals.erase(std::unique(ordinals.begin(), ordinals.end()), ordinals.end());
-    for (const std::int32_t k : ordinals)
-        if (meets(m_segments[std::size_t(k)]))
-            out.push_back(&m_segments[std::size_t(k)]);
+    return ordinals;
+}
+
+std::vector<const SpatialIndex::Segment*> SpatialIndex::routesIn(const MapBox& box) const
+{
+    std::vector<const Segment*> out;
+    forEachRouteIn(
+        box, [](const Segment&) {}, [&](const Segment& s) { out.push_back(&s); });
     return out;
 }
 

@@ -104,6 +104,13 @@ public:
      * must not meet (the painter asks on its own thread).
      */
     std::vector<const Segment*> routesIn(const MapBox& box) const;
+    /**
+     * visit(segment) for each route routesIn(box) lists, in the same order, without
+     * listing them: a view of most of a huge world meets hundreds of thousands. ahead(segment)
+     * is told of each segment a few before it may be visited (whether or not it meets the
+     * box), so what visiting it reads can be asked for early.
+     */
+    template <class AskAhead, class Visit> void forEachRouteIn(const MapBox& box, AskAhead ahead, Visit visit) const;
 
     /** The longest location name and marker text, in bytes (how far a caption can reach). */
     int longestLocationName() const { return m_longestLocationName; }
@@ -154,6 +161,46 @@ private:
     mutable std::vector<Segment> m_segments;        // every drawable route, in drawing order
     mutable Grid m_routeCells;                      // segment ordinals by the cells their boxes meet
     mutable std::vector<std::int32_t> m_longRoutes; // ordinals of segments too long to bucket
+
+    /**
+     * The ordinals of the segments in the cells `box` meets and the long ones, ascending
+     * and each once; none when most of the map is in the box (`all` is then set: every
+     * segment is to be looked at).
+     */
+    std::vector<std::int32_t> routeCandidates(const MapBox& box, bool& all) const;
 };
+
+template <class AskAhead, class Visit>
+void SpatialIndex::forEachRouteIn(const MapBox& box, AskAhead ahead, Visit visit) const
+{
+    indexRoutes();
+    const auto meets = [&](const Segment& s) {
+        return s.xhi() >= box.xlo && s.xlo() <= box.xhi && s.yhi() >= box.ylo && s.ylo() <= box.yhi;
+    };
+    constexpr std::size_t Ahead = 8, SegmentsAhead = 16;
+    bool all = false;
+    const std::vector<std::int32_t> ordinals = routeCandidates(box, all);
+    if (all) {
+        const std::size_t n = m_segments.size();
+        for (std::size_t k = 0; k < n; ++k) {
+            if (k + Ahead < n)
+                ahead(m_segments[k + Ahead]);
+            if (meets(m_segments[k]))
+                visit(m_segments[k]);
+        }
+        return;
+    }
+    // The segments lie far apart in the list: each is asked for well before it is read.
+    const std::size_t n = ordinals.size();
+    for (std::size_t j = 0; j < n; ++j) {
+        if (j + SegmentsAhead < n)
+            __builtin_prefetch(&m_segments[std::size_t(ordinals[j + SegmentsAhead])]);
+        if (j + Ahead < n)
+            ahead(m_segments[std::size_t(ordinals[j + Ahead])]);
+        const Segment& s = m_segments[std::size_t(ordinals[j])];
+        if (meets(s))
+            visit(s);
+    }
+}
 
 } // namespace vdm

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <QHash>
+#include <QSet>
 
 #include <algorithm>
 #include <chrono>
@@ -200,6 +201,19 @@ TEST(HiddenCaptions, EveryLevelOfACrowdShowsWhatThePlainRuleShows)
         EXPECT_GT(left, 0);
         const QImage plain = MapPainter().paint(MapScene{v, crowd.picture, locations, markers, off, o, h, nullptr});
         EXPECT_TRUE(hidden == plain);
+        // Only the captions drawn are rendered: the plan measures the others' widths
+        // without rendering them, however many it tries.
+        QSet<QByteArray> drawn;
+        for (const Location& L : locations)
+            if (!L.Name.isEmpty())
+                drawn.insert(L.Name);
+        for (const Location& M : markers)
+            if (!M.Name.isEmpty())
+                drawn.insert(M.Name.size() > on.MarkerLength ? M.Name.left(on.MarkerLength) + "..." : M.Name);
+        MapPainter fresh;
+        EXPECT_TRUE(fresh.paint(MapScene{v, crowd.picture, crowd.locations, crowd.markers, on, o, h, &crowd.index})
+                    == hidden);
+        EXPECT_EQ(fresh.cachedCaptions(), drawn.size());
     }
 }
 

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <climits>
 #include <tuple>
+#include <unordered_set>
 #include <vector>
 
 using namespace vdm;
@@ -357,6 +358,21 @@ TEST(SpatialIndex, AnswersComeInListOrderHoweverManyTheyAre)
             for (const SpatialIndex::Segment* s : w.index.routesIn(box))
                 gotRoutes.emplace_back(s->from, s->target, s->kind);
             EXPECT_EQ(gotRoutes, wantRoutes);
+            // Visited without a list, the same; and each segment told ahead of its visit
+            // (but the first few), while the segments it is told of are still to come.
+            std::unordered_set<const SpatialIndex::Segment*> told;
+            std::vector<const SpatialIndex::Segment*> visited;
+            std::size_t toldBeforeVisits = 0;
+            w.index.forEachRouteIn(
+                box, [&](const SpatialIndex::Segment& s) { told.insert(&s); },
+                [&](const SpatialIndex::Segment& s) {
+                    visited.push_back(&s);
+                    toldBeforeVisits += told.count(&s);
+                });
+            EXPECT_EQ(visited, w.index.routesIn(box));
+            if (visited.size() > 16) {
+                EXPECT_GE(toldBeforeVisits, visited.size() - 16);
+            }
         }
     }
 }
