@@ -1273,10 +1273,11 @@ struct MapPainter::Private {
 
     /**
      * The route lines of a rectangle painted in parts (`rectangle`'s clip; `parts`, its
-     * device rectangles top to bottom, as many as `out` holds), converted once for all of
-     * them: each part holds those whose box meets it, in drawing order (a copy each, so a
-     * part reads its own in one sweep). A line drawn through a part's clip lands where it
-     * lands in the whole paint.
+     * device rectangles top to bottom, each as tall as the first but the last, which may
+     * be shorter, as many as `out` holds), converted once for all of them: each part holds
+     * those whose box meets it, in drawing order (a copy each, so a part reads its own in
+     * one sweep). A line drawn through a part's clip lands where it lands in the whole
+     * paint.
      */
     void linesOfParts(const MapScene& scene, const Canvas& rectangle, const std::vector<QRect>& parts,
                       std::vector<PartItems>& out)
@@ -1289,16 +1290,17 @@ struct MapPainter::Private {
             conversions.prefetch(s.fromX, s.fromY);
             conversions.prefetch(s.targetX, s.targetY);
         };
+        // The parts a line's rows meet follow from its box by division: a search among
+        // the parts for each of hundreds of thousands of lines guessed its way wrong often.
+        const long long top = parts.front().top(), bottom = parts.back().bottom(), rows = parts.front().height();
         auto take = [&](const RouteLine& l) {
             const TiledOverlay::Box box = TiledOverlay::lineBox(l.a, l.b, t);
-            if (box.x1 <= clip.left() || box.x0 > clip.right())
+            if (box.x1 <= clip.left() || box.x0 > clip.right() || box.y1 <= top || box.y0 > bottom)
                 return;
-            auto k
-                = std::partition_point(parts.begin(), parts.end(), [&](const QRect& p) { return p.bottom() < box.y0; });
-            if (k == parts.end() || k->top() >= box.y1)
-                return;
-            for (; k != parts.end() && k->top() < box.y1; ++k)
-                out[std::size_t(k - parts.begin())].routes.push_back(l);
+            const std::size_t first = box.y0 <= top ? 0 : std::size_t((box.y0 - top) / rows);
+            const std::size_t last = std::size_t((std::min(box.y1 - 1, bottom) - top) / rows);
+            for (std::size_t k = first; k <= last && k < parts.size(); ++k)
+                out[k].routes.push_back(l);
         };
         // Visited as the index finds them, not listed first: with most of a huge world in
         // view they are hundreds of thousands, and reading them twice cost as much again.
