@@ -1227,9 +1227,9 @@ struct MapPainter::Private {
                     __builtin_prefetch(&L.Level);
                     __builtin_prefetch(&L.Status);
                 }
-                if (k + PointAhead < places.size()) {
+                if (partItems && k + PointAhead < places.size()) {
                     // Its point's conversions, once its record has come (a view's places
-                    // lie scattered over the tables too).
+                    // lie scattered over the tables too; a paint in parts has them).
                     const Location& L = records[places[k + PointAhead]];
                     conversions.prefetch(L.X, L.Y);
                 }
