@@ -97,6 +97,39 @@ TEST(LineReader, ReadingPastTheEndStaysAtTheEnd)
     }
 }
 
+TEST(LineReader, HeadersHoldTheirKeywordAnywhere)
+{
+    // Short lines are searched in place, longer ones by a search call: the keyword at
+    // either end or in the middle of both, cut short or broken up, and in a last line
+    // without its line end, which is never a header.
+    struct Case {
+        QByteArray data;
+        qsizetype headerEnd; // the reader's position after the header; -1: none found
+    } cases[] = {
+        {"rout\n", 5},
+        {"xx\n[route]\n", 11},
+        {"a rout\n", 7},
+        {"rou\nrrou t\nroute\n", 17},
+        {"rrout\n", 6},
+        {"123456789012rout\n", 17},
+        {"1234567890123rout\n", 18},
+        {"routrout\n", 9},
+        {"no keyword in this longer line\n" + QByteArray(40, 'r') + "out\n", 75},
+        {"this longer line ends on it: rout\n", 34},
+        {"rou\n", -1},
+        {"rout", -1},
+        {"", -1},
+    };
+    for (const Case& c : cases) {
+        LineReader reader(c.data);
+        const bool found = reader.skipToHeader("rout");
+        EXPECT_EQ(found, c.headerEnd >= 0) << c.data.toStdString();
+        if (found) {
+            EXPECT_EQ(reader.position(), c.headerEnd) << c.data.toStdString();
+        }
+    }
+}
+
 /**
  * The rules of a read, byte by byte: the reference the reader's block-wise search for
  * line ends is checked against.
