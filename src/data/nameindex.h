@@ -66,9 +66,10 @@ public:
     static Fingerprint fingerprintOf(QByteArrayView name, std::size_t names)
     {
         const std::uint64_t hash = hashOf(name);
-        return {std::size_t(hash) & (capacityFor(names) - 1), tagOf(hash)};
+        return {homeOf(hash, capacityFor(names) - 1), tagOf(hash)};
     }
 
+private:
     /** Equal bytes, read a word at a time and never outside the `n` bytes of either side. */
     static bool sameBytes(const char* a, const char* b, std::size_t n)
     {
@@ -86,7 +87,6 @@ public:
         return true;
     }
 
-private:
     // A line of the file holds far fewer characters: no route could name a longer name.
     static constexpr qsizetype kLongestName = 0xFFFF;
     static_assert(LineReader::ClassicLimit < kLongestName);
@@ -126,7 +126,8 @@ private:
             capacity *= 2;
         return capacity;
     }
-    std::size_t homeOf(std::uint64_t hash) const { return std::size_t(hash) & m_mask; }
+    static std::size_t homeOf(std::uint64_t hash, std::size_t mask) { return std::size_t(hash) & mask; }
+    std::size_t homeOf(std::uint64_t hash) const { return homeOf(hash, m_mask); }
     static std::uint16_t tagOf(std::uint64_t hash) { return std::uint16_t(hash >> 48); }
 
     /** The place of the slot holding that name, or of the empty slot where it would go. */
