@@ -15,6 +15,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <climits>
 #include <cmath>
@@ -677,6 +678,40 @@ StatusStyle styleOf(const Location& l, const MapScene& scene)
     return style;
 }
 
+/**
+ * styleOf(L, scene) for the many places of one paint: the three statuses' styles, with
+ * their frames' pixels, made once instead of for each place (a crowded view of a huge
+ * world frames hundreds of thousands).
+ */
+class StatusStyles {
+public:
+    explicit StatusStyles(const MapScene& scene) : m_scene(&scene)
+    {
+        for (int status = Unvisited; status <= Visited; ++status) {
+            const std::size_t k = std::size_t(status - Unvisited);
+            m_styles[k] = styleOf(status, scene.settings, scene.objects);
+            m_pixels[k] = pixelOf(*m_styles[k].colour);
+        }
+    }
+    /** What styleOf(L, scene) gives; `pixel` is its colour's pixel when it has a colour. */
+    StatusStyle of(const Location& L, Pixel& pixel) const
+    {
+        const std::uint32_t k = std::uint32_t(L.Status) - std::uint32_t(Unvisited);
+        if (k >= m_styles.size())
+            return {}; // an unknown status
+        StatusStyle style = m_styles[k];
+        pixel = m_pixels[k];
+        if (style.shown && m_scene->places && !m_scene->places->admits(L))
+            style.shown = false;
+        return style;
+    }
+
+private:
+    const MapScene* m_scene;
+    std::array<StatusStyle, 3> m_styles;
+    std::array<Pixel, 3> m_pixels;
+};
+
 /** The panel pixels a route's line can touch from end points inside `panelClip`: a 2-pixel line reaches one pixel
  * beyond their box; a few more to spare. */
 QRect routeReach(const QRect& panelClip)
@@ -954,6 +989,7 @@ struct MapPainter::Private {
     bool hiding = false;
     std::vector<bool> shownLocations, shownMarkers;
     std::vector<SpatialIndex::Placed> placed; // the plan's places, reused by the next plan
+    std::optional<MapBox> plannedBox;         // where this paint's plan found them (none: no plan asked the index)
 
     /**
      * Where rendering ahead for a level stopped, and for which view of it: the next slice
@@ -1262,9 +1298,16 @@ struct MapPainter::Private {
         };
         for (std::size_t k = 0; k < parts.size(); ++k)
             boxes[k] = placesBox(scene, parts[k]);
-        std::vector<SpatialIndex::Placed> points;
-        scene.index->placedIn(v, placesBox(scene, whole), points);
-        for (const SpatialIndex::Placed& p : points)
+        // A paint of the whole panel with overlapping captions hidden has asked the index
+        // for the same box already, for its plan.
+        const MapBox box = placesBox(scene, whole);
+        std::vector<SpatialIndex::Placed> own;
+        const std::vector<SpatialIndex::Placed>* points = &placed;
+        if (plannedBox != box) {
+            scene.index->placedIn(v, box, own);
+            points = &own;
+        }
+        for (const SpatialIndex::Placed& p : *points)
             runOf(p.y, p.y, [&](std::size_t k, const MapBox& b) {
                 if (b.contains(p.x, p.y))
                     out[k].places.push_back(p.index);
@@ -1374,7 +1417,8 @@ struct MapPainter::Private {
             // is left out there, its record (a trip to memory each) never read. Every
             // condition of a claim must hold, so the order they are asked in changes nothing.
             const QRect area = reachArea(panel, st.TextLength, scene.index->longestLocationName());
-            scene.index->placedIn(v, mapBoxOf(v, area), placed);
+            plannedBox = mapBoxOf(v, area);
+            scene.index->placedIn(v, *plannedBox, placed);
             constexpr std::size_t PointAhead = 8;
             for (std::size_t k = 0; k < placed.size(); ++k) {
                 if (k + PointAhead < placed.size())
@@ -1832,15 +1876,17 @@ struct MapPainter::Private {
         const Viewport& v = scene.view;
         const Settings& st = scene.settings;
         const LocationList& locs = scene.locations;
+        const StatusStyles styles(scene);
         forEachPlaceIn(scene, canvas.panelClip(), [&](int i) {
             const Location& L = locs[size_t(i)];
-            const StatusStyle style = styleOf(L, scene);
+            Pixel frame = 0;
+            const StatusStyle style = styles.of(L, frame);
             if (!v.LevelVisible(L.Level) || !(style.shown || i == highlight))
                 return;
             const QPoint q = conversions(L.X, L.Y);
             Pixel textColour;
             if (style.colour) {
-                textColour = pixelOf(*style.colour);
+                textColour = frame;
                 overlay.frame(q, textColour);
             } else {
                 textColour = colourBefore(scene, i); // only the highlighted location gets here
@@ -1966,6 +2012,7 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
             d->renderMissing(scene, ratio, QRect(QPoint(0, 0), v.panel()));
         d->lastWhole = Private::WholeView{v.zoomIndex(), v.scroll(), ratio};
     }
+    d->plannedBox.reset();
     if (d->hiding)
         d->planCaptions(scene, highlight);
     const bool anyRoutes = routesShown(scene.settings);

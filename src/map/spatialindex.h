@@ -17,6 +17,7 @@ namespace vdm {
 struct MapBox {
     std::int64_t xlo = 0, xhi = -1, ylo = 0, yhi = -1;
     bool contains(std::int64_t x, std::int64_t y) const { return x >= xlo && x <= xhi && y >= ylo && y <= yhi; }
+    bool operator==(const MapBox&) const = default;
 };
 
 /** The map box that holds every map point the view puts inside `area` (panel pixels), and a little more. */
