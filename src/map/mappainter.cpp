@@ -1401,7 +1401,10 @@ struct MapPainter::Private {
             if (name.isEmpty() || !mayReachPanel(v.panel(), at, shownChars(name, limit))
                 || grid.blocksEveryWidth(at, std::max(1, lineHeight)))
                 return false;
-            const int advance = captionRenderer->advance(cutCaption(name, limit));
+            // Most names are not cut: measured as they are, without a copy of the text.
+            const bool whole = limit <= 0 || name.size() <= limit;
+            const int advance
+                = whole ? captionRenderer->advance(name) : captionRenderer->advance(cutCaption(name, limit));
             return grid.claim(QRect(at.x(), at.y(), std::max(1, advance), std::max(1, lineHeight)));
         };
         shownLocations.assign(scene.locations.size(), false);
