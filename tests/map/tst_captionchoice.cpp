@@ -217,6 +217,38 @@ TEST(HiddenCaptions, EveryLevelOfACrowdShowsWhatThePlainRuleShows)
     }
 }
 
+TEST(HiddenCaptions, APaintInPartsShowsWhatAWholeOneShows)
+{
+    // A huge world's paint goes a few rows at a time and shares out the places its plan
+    // found: at every level, on one core and two, the pixels of a paint gathered whole.
+    const test::Crowd& crowd = test::bigCrowd();
+    Settings on = test::everyOverlay();
+    on.HideOverlappingCaptions = true;
+    const DrawingObjects o = DrawingObjects::fromSettings(on);
+    for (const bool twoCores : {false, true}) {
+        MapPainter whole, parted;
+        whole.useSecondCore(twoCores);
+        parted.useSecondCore(twoCores);
+        parted.paintInPartsAbove(0);
+        for (int level = 0; level <= Viewport::HighestZoom; ++level) {
+            SCOPED_TRACE(testing::Message() << "two cores " << twoCores << " level " << level);
+            Viewport v = Viewport::showing(crowd.picture.size(), 2, {480, 300}, level);
+            v.scrollTo(QPoint(v.scrollMaximum().x() / 3, v.scrollMaximum().y() / 2));
+            GoHighlight h1, h2;
+            const QImage want
+                = whole.paint(MapScene{v, crowd.picture, crowd.locations, crowd.markers, on, o, h1, &crowd.index});
+            const MapScene scene{v, crowd.picture, crowd.locations, crowd.markers, on, o, h2, &crowd.index};
+            EXPECT_TRUE(parted.paint(scene) == want);
+            // A strip repainted in parts: its own places, the whole panel's plan.
+            QImage strip = want;
+            const QRect band(0, 100, 480, 70);
+            strip.fill(Qt::magenta);
+            parted.paint(strip, scene, QRegion(band));
+            EXPECT_TRUE(strip.copy(band) == want.copy(band));
+        }
+    }
+}
+
 TEST(CaptionsAhead, AViewRenderedAheadPaintsWithoutRenderingAndAsACold)
 {
     const test::Crowd& crowd = test::bigCrowd();
