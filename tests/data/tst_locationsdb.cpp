@@ -4,6 +4,7 @@
 #include "data/errors.h"
 #include "data/locationsdb.h"
 
+#include <QHash>
 #include <gtest/gtest.h>
 
 namespace vdm {
@@ -287,6 +288,34 @@ TEST(LocationsDb, ManyRecordsReadAsEachAlone)
             EXPECT_EQ(all[0].Region.id(), all[std::size_t(c.regions)].Region.id()) << c.records;
             EXPECT_EQ(all[0].Region.view().data(), all[std::size_t(c.regions)].Region.view().data()) << c.records;
         }
+    }
+}
+
+// Regions short enough for a reader's table to hold in place, at that length and just
+// beyond, alike up to their last byte or but for a zero byte, met again after the table
+// grew: each record keeps its own text, and equal texts alone share a number.
+TEST(LocationsDb, RegionsOfEveryLengthKeepTheirOwnText)
+{
+    std::vector<QByteArray> regions = {QByteArray("ab"), QByteArray("ab\0", 3), QByteArray("ab\0c", 4)};
+    for (const int length : {1, 8, 26, 27, 28, 29, 64, 200})
+        for (int i = 0; i < 300; ++i)
+            regions.push_back((QByteArray(length, 'r') + QByteArray::number(i)).right(length));
+    QByteArray bytes;
+    for (int pass = 0; pass < 2; ++pass)
+        for (const QByteArray& region : regions)
+            bytes += "loc\r\nname: P\r\nregn: " + region + "\r\nkind: k\r\nlevl: 0\r\n\r\n\r\nposn: 1,2\r\n";
+    LocationList list;
+    readLocations(bytes, list);
+    ASSERT_EQ(list.size(), 2 * regions.size());
+    QHash<QByteArray, std::uint32_t> idOf;
+    QHash<std::uint32_t, QByteArray> textOf;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const QByteArray& region = regions[i % regions.size()];
+        EXPECT_EQ(list[i].Region.view(), QByteArrayView(region)) << i;
+        EXPECT_EQ(idOf.value(region, list[i].Region.id()), list[i].Region.id()) << i;
+        EXPECT_EQ(textOf.value(list[i].Region.id(), region), region) << i;
+        idOf.insert(region, list[i].Region.id());
+        textOf.insert(list[i].Region.id(), region);
     }
 }
 
