@@ -49,6 +49,10 @@ ScrollReuse::Plan ScrollReuse::plan(const SceneSignature& before, QPoint scrollB
     const QRect buffer(QPoint(0, 0), backBufferSize(now.panel, now.ratio));
     if (std::abs(p.shift.x()) >= buffer.width() || std::abs(p.shift.y()) >= buffer.height())
         return p; // nothing would be kept
+    // Which captions a paint leaves out when overlapping ones are hidden follows all the
+    // panel shows, so a kept paint moved by the scroll is not what the new view gives.
+    if (!p.shift.isNull() && now.settings.ShowText && now.settings.HideOverlappingCaptions)
+        return Plan{};
     p.kind = p.shift.isNull() ? Kind::Unchanged : Kind::Moved;
     p.exposed = QRegion(buffer) - QRegion(buffer.translated(p.shift) & buffer);
     return p;

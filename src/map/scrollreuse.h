@@ -111,7 +111,8 @@ public:
     /**
      * The decision alone: the paint before had `before` at scroll `scrollBefore`; now
      * `now` at `scrollNow`; `pictureMoves` tells whether the picture follows that move
-     * (MapPainter::pictureMovesWith). Only whole ratios move whole device pixels.
+     * (MapPainter::pictureMovesWith). Only whole ratios move whole device pixels; with
+     * overlapping captions hidden a scroll paints the whole panel.
      */
     static Plan plan(const SceneSignature& before, QPoint scrollBefore, const SceneSignature& now, QPoint scrollNow,
                      bool pictureMoves);

@@ -63,6 +63,26 @@ TEST(ScrollReuse, EveryScrollAtEveryLevelShowsWhatAWholePaintShows)
     EXPECT_GT(moved, 10); // most moves were repainted in part
 }
 
+TEST(ScrollReuse, WithOverlappingCaptionsHiddenAScrollPaintsTheWholePanel)
+{
+    // Which captions are left out follows everything a paint of the panel meets, so a
+    // kept paint moved by the scroll would show captions the new view leaves out (and
+    // over one another at the edge of the strip painted anew).
+    const QPoint moves[] = {{7, 5}, {-13, 29}, {250, -90}, {0, 0}};
+    for (int zoom = 0; zoom < Viewport::LevelCount; ++zoom) {
+        Rig r(zoom);
+        r.settings.HideOverlappingCaptions = true;
+        r.view.scrollTo(r.view.scrollMaximum() / 2);
+        r.paint();
+        for (const QPoint m : moves) {
+            const GoHighlight before = r.highlight;
+            r.view.scrollBy(m);
+            EXPECT_NE(r.paint(), ScrollReuse::Kind::Moved);
+            ASSERT_TRUE(r.buffer == r.fresh(before)) << "zoom " << zoom << " move " << m.x() << "," << m.y();
+        }
+    }
+}
+
 TEST(ScrollReuse, AtTheRatioTwoMovesAreWholeDevicePixelsAndFractionalRatiosPaintWhole)
 {
     for (const qreal ratio : {2.0, 1.5}) {
