@@ -347,15 +347,7 @@ void BM_FirstVisitAhead(benchmark::State& state)
         // ahead is the level above zoomed about the panel's centre, as the window zooms.
         Viewport ahead = below;
         ahead.zoomTo(level, QPoint(Panel.width() / 2, Panel.height() / 2));
-        GoHighlight none;
-        const MapScene s{ahead,
-                         rig.world.picture,
-                         rig.world.world->locations(),
-                         rig.world.world->markers(),
-                         rig.settings,
-                         rig.objects,
-                         none,
-                         fullScan() ? nullptr : &rig.world.world->index()};
+        const MapScene s = rig.scene(ahead); // nothing highlighted, as nothing was gone to
         rig.painter->renderCaptionsAhead(s, 1, std::chrono::steady_clock::now() + std::chrono::minutes(5));
         rig.cost.wall.pop_back(); // only the visit counts
         rig.cost.cpu.pop_back();
@@ -526,15 +518,7 @@ void BM_ZoomAhead(benchmark::State& state)
     Samples samples;
     std::vector<double> whole, wholeWall, sliceWall, sliceMax, aheadWall, aheadCpu, slices;
     SharedCost wholeCost;
-    GoHighlight none;
-    const MapScene ahead{here,
-                         rig.world.picture,
-                         rig.world.world->locations(),
-                         rig.world.world->markers(),
-                         rig.settings,
-                         rig.objects,
-                         none,
-                         fullScan() ? nullptr : &rig.world.world->index()};
+    const MapScene ahead = rig.scene(here);
     for (auto _ : state) {
         // The step without a frame: the view below painted, then the view above whole.
         ScrollReuse reuse;
