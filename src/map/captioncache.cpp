@@ -121,17 +121,19 @@ const CaptionCache::Entry* CaptionCache::find(const QByteArray& text, qreal rati
 CaptionCache::Entry& CaptionCache::add(const QByteArray& text, Mask mask, std::int64_t bytes, QPoint offset,
                                        qreal ratio, QPoint where, int advance)
 {
-    Key key{text, ratio};
-    if (const auto it = m_entries.find(key); it != m_entries.end()) {
-        m_bytes -= it->second.bytes;
-        if (it->second.paint == m_paint) {
-            m_paintBytes -= it->second.bytes;
-            m_heldOwn -= it->second.bytes;
+    // One look-up: a caption rendered again takes its old entry's node, which is emptied
+    // and told to whoever kept a pointer to it by the generation.
+    const auto [it, fresh] = m_entries.try_emplace(Key{text, ratio});
+    Entry& e = it->second;
+    if (!fresh) {
+        m_bytes -= e.bytes;
+        if (e.paint == m_paint) {
+            m_paintBytes -= e.bytes;
+            m_heldOwn -= e.bytes;
         }
-        m_entries.erase(it);
+        e = Entry{};
         ++m_generation;
     }
-    Entry& e = m_entries.emplace(std::move(key), Entry{}).first->second;
     e.text = text;
     e.ratio = ratio;
     e.offset = offset;

@@ -287,10 +287,17 @@ TEST(CaptionCache, TheSameTextAtAnotherRatioIsAnotherCaption)
     EXPECT_EQ(cache.find("Harrowmere", 2)->ink.width, 20);
     EXPECT_EQ(cache.find("Harrowmere")->ink.width, 10);
     EXPECT_EQ(cache.find("Harrowmere", 1.5), nullptr);
-    // Replacing one ratio's caption leaves the other's.
+    // Replacing one ratio's caption leaves the other's, counts only the new mask's bytes
+    // and tells those that kept a pointer to the old one.
+    const std::int64_t before = cache.bytes();
+    const std::int64_t replaced = cache.find("Harrowmere", 2)->bytes;
+    const std::uint64_t generation = cache.generation();
     cache.insert("Harrowmere", mask(30), {}, 2);
     EXPECT_EQ(cache.size(), 2);
     EXPECT_EQ(cache.find("Harrowmere")->ink.width, 10);
+    EXPECT_EQ(cache.find("Harrowmere", 2)->ink.width, 30);
+    EXPECT_EQ(cache.bytes(), before - replaced + cache.find("Harrowmere", 2)->bytes);
+    EXPECT_GT(cache.generation(), generation);
 }
 
 TEST(CaptionCache, APaintOfTwelveThousandCaptionsKeepsThemAllForTheNext)
