@@ -152,8 +152,14 @@ CaptionCache::Entry& CaptionCache::add(const QByteArray& text, Mask mask, std::i
 const CaptionCache::Entry& CaptionCache::insert(const QByteArray& text, QImage mask, QPoint offset, qreal ratio,
                                                 QPoint where, int advance)
 {
+    return insert(text, Mask::of(mask), offset, ratio, where, advance);
+}
+
+const CaptionCache::Entry& CaptionCache::insert(const QByteArray& text, Mask mask, QPoint offset, qreal ratio,
+                                                QPoint where, int advance)
+{
     const std::int64_t bytes = footprint(text, mask);
-    Entry& e = add(text, Mask::of(mask), bytes, offset, ratio, where, advance);
+    Entry& e = add(text, std::move(mask), bytes, offset, ratio, where, advance);
     use(e, where);
     holdToLimit(e);
     return e;

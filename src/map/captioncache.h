@@ -127,6 +127,8 @@ public:
      */
     const Entry& insert(const QByteArray& text, QImage mask, QPoint offset, qreal ratio = 1, QPoint where = {},
                         int advance = 0);
+    /** The same with the mask packed already. */
+    const Entry& insert(const QByteArray& text, Mask mask, QPoint offset, qreal ratio, QPoint where, int advance);
     /**
      * Adds a caption rendered ahead for a view at zoom level `zoom`, not used by any
      * paint yet: it goes before anything of the paint under way.

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace vdm {
 namespace {
@@ -54,7 +55,6 @@ int wholeAdvance(bool valid, qreal advance)
 
 /** A caption laid out: its glyphs, its advance and the box its mask covers, in device pixels. */
 struct Shaped {
-    QList<QGlyphRun> runs;
     int advance = 0;
     int devLeft = 0, devTop = 0, devWidth = 1, devHeight = 1;
     QPointF origin; // where the glyphs' positions count from, in panel pixels of the mask
@@ -64,7 +64,6 @@ struct Shaped {
 Shaped shape(const CaptionFont& f, const CaptionLine& line, qreal ratio)
 {
     Shaped s;
-    s.runs = line.runs;
     // Glyph positions count from the line's top; the caption's from its baseline.
     const qreal baseline = line.valid ? line.ascent : f.ascent;
     const QRectF& inkF = line.box;
@@ -112,8 +111,8 @@ void prepareGlyphPainter(QPainter& p, const QFont& font)
     p.setPen(Qt::white);
 }
 
-/** The caption laid out as `s`, its glyphs painted together as a painter draws text. */
-RenderedCaption paintWhole(const CaptionFont& f, const Shaped& s, qreal ratio)
+/** The caption laid out as `s` (its glyphs `runs`), its glyphs painted together as a painter draws text. */
+RenderedCaption paintWhole(const CaptionFont& f, const Shaped& s, const QList<QGlyphRun>& runs, qreal ratio)
 {
     QImage img(s.devWidth, s.devHeight, QImage::Format_ARGB32_Premultiplied);
     img.setDevicePixelRatio(ratio);
@@ -121,7 +120,7 @@ RenderedCaption paintWhole(const CaptionFont& f, const Shaped& s, qreal ratio)
     {
         QPainter p(&img);
         prepareGlyphPainter(p, f.font);
-        for (const QGlyphRun& run : s.runs)
+        for (const QGlyphRun& run : runs)
             p.drawGlyphRun(s.origin, run);
     }
     return finish(s, img.convertToFormat(QImage::Format_Alpha8));
@@ -130,6 +129,12 @@ RenderedCaption paintWhole(const CaptionFont& f, const Shaped& s, qreal ratio)
 long long floorDiv64(long long v)
 {
     return v >= 0 ? v / 64 : -((-v + 63) / 64);
+}
+
+/** The caption with its mask packed, row by row. */
+PackedCaption packed(const RenderedCaption& r)
+{
+    return {CaptionCache::Mask::of(r.mask), r.offset, r.advance};
 }
 
 } // namespace
@@ -145,7 +150,8 @@ CaptionFont::CaptionFont(const QFont& f) : font(f)
 
 RenderedCaption renderCaption(const CaptionFont& f, const QByteArray& text, qreal ratio)
 {
-    return paintWhole(f, shape(f, layOutCaption(f.font, text), ratio), ratio);
+    const CaptionLine line = layOutCaption(f.font, text);
+    return paintWhole(f, shape(f, line, ratio), line.runs, ratio);
 }
 
 CaptionRenderer::CaptionRenderer(const CaptionFont& font) : m_font(font), m_shaper(font.font)
@@ -269,11 +275,21 @@ void CaptionRenderer::rasterise(const QRawFont& font, const std::vector<GlyphKey
 
 CaptionRenderer::Plane& CaptionRenderer::plane(const GlyphKey& key)
 {
+    // Only captions at the ratios 1 and 2 are composed; any other ratio is looked for.
+    const bool tabled = (key.ratio == 1 || key.ratio == 2) && key.font >= 0 && key.fy >= 0 && key.fy < 64;
+    const size_t at = tabled ? (size_t(key.font) * 2 + size_t(key.ratio - 1)) * 64 + size_t(key.fy) : 0;
+    if (tabled && at < m_planeAt.size() && m_planeAt[at] >= 0)
+        return m_planes[size_t(m_planeAt[at])];
     auto it = std::find_if(m_planes.begin(), m_planes.end(), [&](const Plane& p) {
         return p.font == key.font && p.ratio == key.ratio && p.fy == key.fy;
     });
     if (it == m_planes.end())
         it = m_planes.insert(m_planes.end(), Plane{key.font, key.ratio, key.fy, {}, {}});
+    if (tabled) {
+        if (m_planeAt.size() <= at)
+            m_planeAt.resize(at + 1, -1);
+        m_planeAt[at] = int(it - m_planes.begin());
+    }
     return *it;
 }
 
@@ -342,52 +358,91 @@ const CaptionRenderer::Glyph* CaptionRenderer::find(const GlyphKey& key)
     return slot(key);
 }
 
-RenderedCaption CaptionRenderer::render(const QByteArray& text, qreal ratio)
+bool CaptionRenderer::placeGlyph(int fontId, quint32 index, long long x64, long long y64, int r)
 {
-    if (!composes(ratio))
-        return renderCaption(m_font, text, ratio);
-    m_shaper.layOut(text, m_line);
-    const Shaped s = shape(m_font, m_line, ratio);
-    const int r = int(ratio);
-    // Where the painter puts each glyph in the mask: a whole device pixel and a subpixel
-    // place in 64ths of one.
-    m_placed.clear();
+    const long long ix = floorDiv64(x64), iy = floorDiv64(y64);
+    const GlyphKey key{fontId, index, r, int(x64 - ix * 64), int(y64 - iy * 64)};
+    const Glyph* held = find(key);
+    m_placed.push_back({key, ix, iy, held});
+    if (held)
+        return true;
+    const auto pending
+        = [&](const GlyphKey& k) { return std::find(m_pending.begin(), m_pending.end(), k) != m_pending.end(); };
+    if (m_many) {
+        // Many captions follow: the glyph at every subpixel place at once.
+        if (pending(key))
+            return false;
+        for (int fx = 0; fx < 64; ++fx) {
+            GlyphKey k = key;
+            k.fx = fx;
+            if (!find(k) && (fx == key.fx || !pending(k)))
+                m_pending.push_back(k);
+        }
+        return false;
+    }
+    // A glyph is rasterised once it was needed twice at a place, and only with
+    // others: a painter for a few glyphs costs what painting the caption does, so
+    // a sparse world's captions, whose glyphs seldom meet again, cost what they did.
+    if (seenBefore(key) && !pending(key))
+        m_pending.push_back(key);
+    return false;
+}
+
+bool CaptionRenderer::placeGlyphs(const QPointF& origin, qreal ratio, const QList<QGlyphRun>& runs)
+{
     bool complete = true;
-    for (const QGlyphRun& run : s.runs) {
+    for (const QGlyphRun& run : runs) {
         const int fontId = fontIdOf(run.rawFont());
         const QList<quint32> indexes = run.glyphIndexes();
         const QList<QPointF> positions = run.positions();
         for (qsizetype i = 0; i < indexes.size() && i < positions.size(); ++i) {
-            const long long x64 = std::llround((s.origin.x() + positions[i].x()) * ratio * 64);
-            const long long y64 = std::llround((s.origin.y() + positions[i].y()) * ratio * 64);
-            const long long ix = floorDiv64(x64), iy = floorDiv64(y64);
-            const GlyphKey key{fontId, indexes[i], r, int(x64 - ix * 64), int(y64 - iy * 64)};
-            const Glyph* held = find(key);
-            m_placed.push_back({key, ix, iy, held});
-            if (held)
-                continue;
-            complete = false;
-            const auto pending = [&](const GlyphKey& k) {
-                return std::find(m_pending.begin(), m_pending.end(), k) != m_pending.end();
-            };
-            if (m_many) {
-                // Many captions follow: the glyph at every subpixel place at once.
-                if (pending(key))
-                    continue;
-                for (int fx = 0; fx < 64; ++fx) {
-                    GlyphKey k = key;
-                    k.fx = fx;
-                    if (!find(k) && (fx == key.fx || !pending(k)))
-                        m_pending.push_back(k);
-                }
-                continue;
-            }
-            // A glyph is rasterised once it was needed twice at a place, and only with
-            // others: a painter for a few glyphs costs what painting the caption does, so
-            // a sparse world's captions, whose glyphs seldom meet again, cost what they did.
-            if (seenBefore(key) && !pending(key))
-                m_pending.push_back(key);
+            const long long x64 = std::llround((origin.x() + positions[i].x()) * ratio * 64);
+            const long long y64 = std::llround((origin.y() + positions[i].y()) * ratio * 64);
+            complete = placeGlyph(fontId, indexes[i], x64, y64, int(ratio)) && complete;
         }
+    }
+    return complete;
+}
+
+RenderedCaption CaptionRenderer::render(const QByteArray& text, qreal ratio)
+{
+    if (!composes(ratio))
+        return renderCaption(m_font, text, ratio);
+    PackedCaption p = renderPacked(text, ratio);
+    RenderedCaption r;
+    r.offset = p.offset;
+    r.advance = p.advance;
+    if (!p.mask.pixels)
+        return r;
+    r.mask = QImage(p.mask.width, p.mask.height, QImage::Format_Alpha8);
+    for (int y = 0; y < p.mask.height; ++y)
+        std::memcpy(r.mask.scanLine(y), p.mask.pixels.get() + size_t(y) * size_t(p.mask.width), size_t(p.mask.width));
+    return r;
+}
+
+PackedCaption CaptionRenderer::renderPacked(const QByteArray& text, qreal ratio)
+{
+    if (!composes(ratio))
+        return packed(renderCaption(m_font, text, ratio));
+    const bool byPairs = m_shaper.layOut(text, m_line, m_pairGlyphs);
+    const Shaped s = shape(m_font, m_line, ratio);
+    const int r = int(ratio);
+    // Where the painter puts each glyph in the mask: a whole device pixel and a subpixel
+    // place in 64ths of one. A caption put together from pairs places its glyphs with the
+    // same arithmetic as one laid out whole, without a glyph run between.
+    m_placed.clear();
+    bool complete = true;
+    if (byPairs) {
+        if (m_pairFontId < 0)
+            m_pairFontId = fontIdOf(m_shaper.rawFont());
+        const qreal y = s.origin.y() + m_line.ascent;
+        const long long y64 = std::llround(y * ratio * 64);
+        for (size_t i = 0; i < m_pairGlyphs.indexes.size(); ++i) {
+            const long long x64 = std::llround((s.origin.x() + qreal(m_pairGlyphs.x64[i]) / 64) * ratio * 64);
+            complete = placeGlyph(m_pairFontId, m_pairGlyphs.indexes[i], x64, y64, r) && complete;
+        }
+    } else {
+        complete = placeGlyphs(s.origin, ratio, m_line.runs);
     }
     if (!complete && (m_many ? !m_pending.empty() : int(m_pending.size()) >= PendingBatch)) {
         rasterisePending();
@@ -395,8 +450,11 @@ RenderedCaption CaptionRenderer::render(const QByteArray& text, qreal ratio)
         for (Placed& p : m_placed)
             complete = (p.glyph || (p.glyph = find(p.key))) && complete;
     }
-    if (!complete || !m_composes)
-        return paintWhole(m_font, s, ratio);
+    if (!complete || !m_composes) {
+        if (byPairs)
+            m_line.runs = {m_shaper.runOf(m_pairGlyphs)};
+        return packed(paintWhole(m_font, s, m_line.runs, ratio));
+    }
     // The ink's box is the glyphs' boxes together (each holds only its ink, and blending
     // ink over ink leaves ink), within the caption's box.
     long long left = s.devWidth, top = s.devHeight, right = 0, bottom = 0;
@@ -408,15 +466,16 @@ RenderedCaption CaptionRenderer::render(const QByteArray& text, qreal ratio)
         right = std::max(right, std::min<long long>(s.devWidth, p.x + p.glyph->offset.x() + p.glyph->width));
         bottom = std::max(bottom, std::min<long long>(s.devHeight, p.y + p.glyph->offset.y() + p.glyph->height));
     }
-    RenderedCaption result;
+    PackedCaption result;
     result.offset = QPoint(s.devLeft, s.devAscent + s.devTop);
     result.advance = s.advance;
     if (left >= right || top >= bottom)
         return result; // no ink
-    QImage coverage(int(right - left), int(bottom - top), QImage::Format_Alpha8);
-    coverage.fill(0);
-    uchar* bits = coverage.bits();
-    const qsizetype bpl = coverage.bytesPerLine();
+    const size_t width = size_t(right - left), height = size_t(bottom - top);
+    result.mask.width = int(width);
+    result.mask.height = int(height);
+    result.mask.pixels.reset(new uchar[width * height]());
+    uchar* bits = result.mask.pixels.get();
     // Columns from `untouched` on hold no glyph yet in any row: the glyphs go left to
     // right, so most of each lands there and is copied; only where it meets the ones
     // before is it blended.
@@ -431,7 +490,7 @@ RenderedCaption CaptionRenderer::render(const QByteArray& text, qreal ratio)
         const long long y0 = std::max(top, gy), y1 = std::min(bottom, gy + g.height);
         const long long blendEnd = std::min(x1, untouched), copyStart = std::max(x0, untouched);
         for (long long y = y0; y < y1; ++y) {
-            uchar* out = bits + (y - top) * bpl - left;
+            uchar* out = bits + (y - top) * (long long)width - left;
             const uchar* in = g.coverage.data() + (y - gy) * g.width - gx;
             for (long long x = x0; x < blendEnd; ++x) {
                 const std::uint16_t c = in[x];
@@ -439,14 +498,13 @@ RenderedCaption CaptionRenderer::render(const QByteArray& text, qreal ratio)
                 t = std::uint16_t((t + (t >> 8) + 0x80) >> 8);
                 out[x] = uchar(c + t);
             }
-            for (long long x = copyStart; x < x1; ++x)
+            for (long long x = copyStart; x < x1; ++x) // a few bytes: cheaper than a call to copy them
                 out[x] = in[x];
         }
         if (y0 < y1)
             untouched = std::max(untouched, x1);
     }
     result.offset += QPoint(int(left), int(top));
-    result.mask = std::move(coverage);
     return result;
 }
 

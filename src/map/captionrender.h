@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "map/captioncache.h"
 #include "map/captionshape.h"
 
 #include <QByteArray>
@@ -32,6 +33,13 @@ struct RenderedCaption {
     int advance = 0; // how far the text reaches to the right, in panel pixels
 };
 
+/** One caption rendered with its mask packed as the caption cache keeps it (RenderedCaption's mask, row by row). */
+struct PackedCaption {
+    CaptionCache::Mask mask;
+    QPoint offset;
+    int advance = 0;
+};
+
 /**
  * Renders a caption (code-page bytes) as a coverage mask at a device pixel ratio: the
  * font's glyphs drawn at that resolution, not enlarged, with room for ink that overhangs
@@ -54,6 +62,11 @@ public:
     explicit CaptionRenderer(const CaptionFont& font);
     const CaptionFont& font() const { return m_font; }
     RenderedCaption render(const QByteArray& text, qreal ratio);
+    /**
+     * What render() gives, its mask packed: a caption composed from glyphs goes straight
+     * into the packed rows, with no image between (a first visit renders thousands).
+     */
+    PackedCaption renderPacked(const QByteArray& text, qreal ratio);
     /**
      * The advance render() gives `text` at any ratio, without rendering it: what deciding
      * where a caption fits needs. Laid out from learned pairs where it can be, so it costs
@@ -117,11 +130,17 @@ private:
     const Glyph* find(const GlyphKey& key);
     /** The table slot of `key` (null: none held); the glyph's index must be below MaxTableGlyph. */
     const Glyph*& slot(const GlyphKey& key);
+    /** Where the glyphs of the laid-out caption go (false: one is not held; some may be rasterised now). */
+    bool placeGlyphs(const QPointF& origin, qreal ratio, const QList<QGlyphRun>& runs);
+    /** Places one glyph at (x64, y64), in 64ths of a device pixel of the mask; false when it is not held. */
+    bool placeGlyph(int fontId, quint32 index, long long x64, long long y64, int ratio);
     static constexpr quint32 MaxTableGlyph = 4096; // a table of at most 2 MB per plane
 
     CaptionFont m_font;
     CaptionShaper m_shaper;
-    CaptionLine m_line; // the caption under way's
+    CaptionLine m_line;         // the caption under way's
+    CaptionGlyphs m_pairGlyphs; // its glyphs when put together from pairs
+    int m_pairFontId = -1;      // the shaper's font's id (see fontIdOf), once asked
     bool m_composes = true;
     bool m_many = false;
     std::vector<QRawFont> m_fonts;
@@ -133,6 +152,8 @@ private:
         std::vector<bool> seen; // needed by a caption before, by the same index
     };
     Plane& plane(const GlyphKey& key);
+    /** The index in m_planes of each plane, by (font x 2 + ratio - 1) x 64 + fy: every glyph of a caption asks. */
+    std::vector<int> m_planeAt;
     /** Whether a caption needed the glyph `key` before; marks it needed. */
     bool seenBefore(const GlyphKey& key);
     /** Rasterises the pending glyphs, a painter for those of one font and ratio. */

@@ -241,6 +241,14 @@ CaptionShaper::Making CaptionShaper::makingOf(const uchar* bytes, qsizetype n)
 
 bool CaptionShaper::layOut(const QByteArray& text, CaptionLine& line)
 {
+    if (!layOut(text, line, m_glyphs))
+        return false;
+    line.runs = {runOf(m_glyphs)};
+    return true;
+}
+
+bool CaptionShaper::layOut(const QByteArray& text, CaptionLine& line, CaptionGlyphs& glyphs)
+{
     const auto* bytes = reinterpret_cast<const uchar*>(text.constData());
     const qsizetype n = text.size();
     switch (makingOf(bytes, n)) {
@@ -260,25 +268,37 @@ bool CaptionShaper::layOut(const QByteArray& text, CaptionLine& line)
     case Making::Pairs:
         break;
     }
-    QList<quint32> indexes(n);
-    QList<QPointF> positions(n);
+    glyphs.indexes.resize(size_t(n));
+    glyphs.x64.resize(size_t(n));
     std::int64_t x = 0;
     for (qsizetype i = 0; i < n; ++i) {
-        indexes[i] = m_chars[bytes[i]].glyph;
-        positions[i] = QPointF(qreal(x) / 64, m_ascent);
+        glyphs.indexes[size_t(i)] = m_chars[bytes[i]].glyph;
+        glyphs.x64[size_t(i)] = x;
         x += stepAfter(bytes, n, i);
     }
-    QGlyphRun run;
-    run.setRawFont(m_raw);
-    run.setGlyphIndexes(indexes);
-    run.setPositions(positions);
-    line.runs = {run};
+    line.runs.clear();
     line.valid = true;
     line.advance = qreal(x) / 64;
     line.ascent = m_ascent;
     // A laid-out run's box spans its advance and the line's height.
     line.box = QRectF(0, 0, line.advance, m_ascent + m_descent);
     return true;
+}
+
+QGlyphRun CaptionShaper::runOf(const CaptionGlyphs& glyphs) const
+{
+    const qsizetype n = qsizetype(glyphs.indexes.size());
+    QList<quint32> indexes(n);
+    QList<QPointF> positions(n);
+    for (qsizetype i = 0; i < n; ++i) {
+        indexes[i] = glyphs.indexes[size_t(i)];
+        positions[i] = QPointF(qreal(glyphs.x64[size_t(i)]) / 64, m_ascent);
+    }
+    QGlyphRun run;
+    run.setRawFont(m_raw);
+    run.setGlyphIndexes(indexes);
+    run.setPositions(positions);
+    return run;
 }
 
 bool CaptionShaper::advance(const QByteArray& text, qreal& advance)

@@ -23,6 +23,15 @@ struct CaptionLine {
     QRectF box; // the runs' boxes together
 };
 
+/**
+ * A caption's glyphs as put together from pairs of characters: one font, every glyph on
+ * the line's baseline, each glyph's x from the line's left in 64ths of a pixel.
+ */
+struct CaptionGlyphs {
+    std::vector<quint32> indexes;
+    std::vector<std::int64_t> x64;
+};
+
 /** The caption (code-page bytes) laid out by the text layout. */
 CaptionLine layOutCaption(const QFont& font, const QByteArray& text);
 
@@ -44,6 +53,17 @@ public:
     explicit CaptionShaper(const QFont& font);
     /** The caption laid out; `line` is filled either way. Returns whether it was put together from pairs. */
     bool layOut(const QByteArray& text, CaptionLine& line);
+    /**
+     * The caption laid out as layOut does, but when it is put together from pairs (true)
+     * its glyphs go to `glyphs` and `line` gets only its measures (no runs): a renderer
+     * that places the glyphs itself then makes no glyph run. Else `line` is the caption
+     * laid out whole, runs and all.
+     */
+    bool layOut(const QByteArray& text, CaptionLine& line, CaptionGlyphs& glyphs);
+    /** The glyph run of glyphs put together by layOut, placed from the line's top-left as a text layout places it. */
+    QGlyphRun runOf(const CaptionGlyphs& glyphs) const;
+    /** The font of every caption put together from pairs. */
+    const QRawFont& rawFont() const { return m_raw; }
     /**
      * The advance layOut gives `text`'s line, without making its glyph runs where the
      * pairs known tell it (the sum of their places); else the caption is laid out (and
@@ -84,7 +104,8 @@ private:
     {
         return i + 1 < n ? pairOf(bytes[i], bytes[i + 1]) : m_chars[bytes[n - 1]].end;
     }
-    CaptionLine m_scratch; // the line advance() lays out whole, kept for its capacity
+    CaptionLine m_scratch;  // the line advance() lays out whole, kept for its capacity
+    CaptionGlyphs m_glyphs; // the glyphs layOut(text, line) puts together, kept for their capacity
 
     QFont m_font;
     bool m_prepared = false, m_byPairs = false;

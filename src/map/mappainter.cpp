@@ -12,7 +12,7 @@
 
 #include <QPainter>
 #include <QScopeGuard>
-#include <QSet>
+#include <QHash>
 
 #include <algorithm>
 #include <array>
@@ -1099,7 +1099,7 @@ struct MapPainter::Private {
     {
         if (const CaptionCache::Entry* hit = captions.find(text, ratio, where))
             return *hit;
-        RenderedCaption r = captionRenderer->render(text, ratio);
+        PackedCaption r = captionRenderer->renderPacked(text, ratio);
         // Making room may take captions this paint gathered and has not drawn yet.
         if (captions.insertEvicts(CaptionCache::footprint(text, r.mask)))
             overlay.flush();
@@ -1497,7 +1497,7 @@ struct MapPainter::Private {
             }
             if (outOfTime(rendered, 8))
                 return;
-            RenderedCaption r = captionRenderer->render(text, ratio);
+            PackedCaption r = captionRenderer->renderPacked(text, ratio);
             keepInSlot(slot,
                        captions.insertAhead(text, std::move(r.mask), r.offset, ratio, where, r.advance, v.zoomIndex()),
                        ratio);
@@ -1598,7 +1598,14 @@ struct MapPainter::Private {
             forgetStaleSlots(ratio);
         std::vector<QByteArray> texts;
         std::vector<QPoint> wheres;
-        QSet<QByteArray> seen;
+        QHash<QByteArray, std::size_t> seen; // the index of each text in `texts`
+        // The slots of the items whose captions are rendered here, with their texts' indexes:
+        // the paint then finds them there as it finds those held, instead of hashing each.
+        struct Waiting {
+            CaptionSlots* held;
+            std::size_t index, text;
+        };
+        std::vector<Waiting> waiting;
         forEachCaption(scene, area, [&](const QByteArray& name, int limit, QPoint at, QPoint where, Slot slot) {
             const long long chars = shownChars(name, limit);
             if (name.isEmpty() || !mayReachPanel(scene.view.panel(), at, chars) || !mayReachClip(area, at, chars))
@@ -1616,11 +1623,14 @@ struct MapPainter::Private {
                     slot.held[slot.index] = held;
                 return;
             }
-            if (!seen.contains(text)) {
-                seen.insert(text);
+            auto it = seen.find(text);
+            if (it == seen.end()) {
+                it = seen.insert(text, texts.size());
                 texts.push_back(text);
                 wheres.push_back(where);
             }
+            if (slot.count != 0)
+                waiting.push_back({&slot.held, slot.index, *it});
         });
         if (texts.size() < SharedRenders)
             return;
@@ -1641,8 +1651,8 @@ struct MapPainter::Private {
             CaptionRenderer& renderer = thread == 0 ? *captionRenderer : *helperRenderer;
             const size_t end = std::min(texts.size(), size_t(part + 1) * RendersPerPart);
             for (size_t i = size_t(part) * RendersPerPart; i < end; ++i) {
-                const RenderedCaption r = renderer.render(texts[i], ratio);
-                rendered[i] = {CaptionCache::Mask::of(r.mask), r.offset, r.advance};
+                PackedCaption r = renderer.renderPacked(texts[i], ratio);
+                rendered[i] = {std::move(r.mask), r.offset, r.advance};
             }
         });
         captionRenderer->expectMany(false);
@@ -1652,11 +1662,19 @@ struct MapPainter::Private {
             incoming += CaptionCache::footprint(texts[i], rendered[i].mask);
         captions.makeRoom(incoming);
         captions.reserve(int(texts.size()));
+        std::vector<const CaptionCache::Entry*> added(texts.size());
+        const std::uint64_t generation = captions.generation();
         for (size_t i = 0; i < texts.size(); ++i) {
             Rendered& r = rendered[i];
-            captions.insertAhead(texts[i], std::move(r.mask), r.offset, ratio, wheres[i], r.advance,
-                                 scene.view.zoomIndex());
+            added[i] = &captions.insertAhead(texts[i], std::move(r.mask), r.offset, ratio, wheres[i], r.advance,
+                                             scene.view.zoomIndex());
         }
+        // Only while nothing went as they were added is every one still held.
+        if (captions.generation() != generation)
+            return;
+        forgetStaleSlots(ratio); // what making room took may have been in a slot
+        for (const Waiting& w : waiting)
+            (*w.held)[w.index] = added[w.text];
     }
 
     /**

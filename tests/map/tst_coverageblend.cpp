@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 using namespace vdm;
@@ -140,6 +141,20 @@ TEST(CaptionRender, ComposedFromGlyphsEqualsPaintedWhole)
                         EXPECT_EQ(composed.mask, painted.mask) << qPrintable(what);
                         EXPECT_EQ(composed.offset, painted.offset) << qPrintable(what);
                         EXPECT_EQ(composed.advance, painted.advance) << qPrintable(what);
+                        // Packed as the cache keeps it: the same rows, offset and advance.
+                        const PackedCaption packed = renderer.renderPacked(text, ratio);
+                        const CaptionCache::Mask want = CaptionCache::Mask::of(painted.mask);
+                        ASSERT_EQ(packed.mask.width, want.width) << qPrintable(what);
+                        ASSERT_EQ(packed.mask.height, want.height) << qPrintable(what);
+                        ASSERT_EQ(!packed.mask.pixels, !want.pixels) << qPrintable(what);
+                        if (want.pixels) {
+                            EXPECT_EQ(std::memcmp(packed.mask.pixels.get(), want.pixels.get(),
+                                                  size_t(want.width) * size_t(want.height)),
+                                      0)
+                                << qPrintable(what);
+                        }
+                        EXPECT_EQ(packed.offset, painted.offset) << qPrintable(what);
+                        EXPECT_EQ(packed.advance, painted.advance) << qPrintable(what);
                     }
                 }
             }
