@@ -278,7 +278,7 @@ void BM_World_ReadRoutes(benchmark::State& state)
         state, w.routes,
         [&places]() -> LocationList& {
             for (Location& place : places)
-                std::vector<Route>().swap(place.Routes);
+                place.Routes.clear();
             return places;
         },
         [&w](LocationList& list) { readRoutes(w.routes, list); });

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "data/internedtext.h"
+#include "data/routelist.h"
 
 #include <QByteArray>
 #include <cstdint>
@@ -14,13 +15,6 @@ enum LocationStatus : std::int32_t { Unvisited = 1, Active = 2, Visited = 3 };
 
 /** Network of a route. Values 0 and 4 to 9 can be read but belong to no network. */
 enum RouteKind : std::uint8_t { Skarnel = 1, Ship = 2, MagesGuild = 3 };
-
-/** One route departing from a location: the index of its target in the locations list. */
-struct Route {
-    std::int32_t Target = 0;
-    std::uint8_t Kind = 0;
-    bool operator==(const Route&) const = default;
-};
 
 /**
  * One location of the locations database, or one user marker (same layout: a marker's
@@ -45,7 +39,7 @@ struct Location {
      */
     InternedText Region;
     InternedText Kind;
-    std::vector<Route> Routes; // empty: no routes
+    RouteList Routes; // empty: no routes
     QByteArray Note;
     bool operator==(const Location&) const = default;
 };

@@ -111,7 +111,7 @@ public:
                 if (m_targets[k].index >= 0)
                     routes.push_back(Route{m_targets[k].index, m_targets[k].kind});
             // A copy of exactly the block's size: one allocation per origin, not one per doubling.
-            m_locations[std::size_t(block.origin)].Routes.assign(routes.begin(), routes.end());
+            m_locations[std::size_t(block.origin)].Routes.assign(routes.data(), routes.data() + routes.size());
         }
         m_targets.clear();
         m_blocks.clear();
@@ -156,13 +156,7 @@ private:
     }
 
     /** The list of routes of that location, on its way into the cache before it is written. */
-    void prefetchRoutesOf(std::size_t origin) const
-    {
-        // Both ends: a location's list may span two cache lines.
-        const auto* routes = reinterpret_cast<const char*>(&m_locations[origin].Routes);
-        __builtin_prefetch(routes, 1);
-        __builtin_prefetch(routes + sizeof(std::vector<Route>) - 1, 1);
-    }
+    void prefetchRoutesOf(std::size_t origin) const { __builtin_prefetch(&m_locations[origin].Routes, 1); }
 
     const NameIndex& m_names;
     LocationList& m_locations;
