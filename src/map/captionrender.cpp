@@ -207,21 +207,45 @@ bool CaptionRenderer::readGlyph(const QImage& img, const QRect& cell, QPoint ori
     if (bottom >= 0 && (top == cell.top() || bottom == cell.bottom() || left == cell.left() || right == cell.right()))
         return false;
     Glyph g;
+    g.width = 0;
     if (bottom >= 0) {
-        g.width = right - left + 1;
-        g.height = bottom - top + 1;
-        g.offset = QPoint(left, top) - origin;
-        g.coverage.resize(size_t(g.width) * size_t(g.height));
-        for (int y = 0; y < g.height; ++y) {
-            const QRgb* line = reinterpret_cast<const QRgb*>(img.constScanLine(top + y)) + left;
-            for (int x = 0; x < g.width; ++x)
-                g.coverage[size_t(y) * size_t(g.width) + size_t(x)] = uchar(qAlpha(line[x]));
+        const int width = right - left + 1, height = bottom - top + 1;
+        const QPoint offset = QPoint(left, top) - origin;
+        const auto fits = [](int v) { return v >= INT16_MIN && v <= INT16_MAX; };
+        if (!fits(width) || !fits(height) || !fits(offset.x()) || !fits(offset.y())) {
+            m_composes = false; // no record holds it: whole captions are painted instead
+            return true;
         }
+        g.width = std::int16_t(width);
+        g.height = std::int16_t(height);
+        g.left = std::int16_t(offset.x());
+        g.top = std::int16_t(offset.y());
+        uchar* coverage = storeBytes(size_t(width) * size_t(height));
+        for (int y = 0; y < height; ++y) {
+            const QRgb* line = reinterpret_cast<const QRgb*>(img.constScanLine(top + y)) + left;
+            for (int x = 0; x < width; ++x)
+                coverage[size_t(y) * size_t(width) + size_t(x)] = uchar(qAlpha(line[x]));
+        }
+        g.coverage = coverage;
     }
-    const Glyph* held = &m_glyphs.insert_or_assign(key, std::move(g)).first->second;
-    if (key.index < MaxTableGlyph)
-        slot(key) = held;
+    Glyph& held = key.index < MaxTableGlyph ? slot(key) : m_farGlyphs[key];
+    m_glyphCount += !held.held();
+    held = g;
     return true;
+}
+
+uchar* CaptionRenderer::storeBytes(size_t bytes)
+{
+    if (bytes > m_storeLeft) {
+        const size_t block = std::max(bytes, StoreBlock);
+        m_store.push_back(std::unique_ptr<uchar[]>(new uchar[block]));
+        m_storeNext = m_store.back().get();
+        m_storeLeft = block;
+    }
+    uchar* at = m_storeNext;
+    m_storeNext += bytes;
+    m_storeLeft -= bytes;
+    return at;
 }
 
 void CaptionRenderer::rasterise(const QRawFont& font, const std::vector<GlyphKey>& keys, int ratio, QSize cellSize,
@@ -293,12 +317,12 @@ CaptionRenderer::Plane& CaptionRenderer::plane(const GlyphKey& key)
     return *it;
 }
 
-const CaptionRenderer::Glyph*& CaptionRenderer::slot(const GlyphKey& key)
+CaptionRenderer::Glyph& CaptionRenderer::slot(const GlyphKey& key)
 {
     Plane& p = plane(key);
     const size_t at = size_t(key.index) * 64 + size_t(key.fx);
     if (p.glyphs.size() <= at)
-        p.glyphs.resize(at + 64, nullptr);
+        p.glyphs.resize(at + 64);
     return p.glyphs[at];
 }
 
@@ -349,11 +373,11 @@ bool CaptionRenderer::seenBefore(const GlyphKey& key)
     return seen;
 }
 
-const CaptionRenderer::Glyph* CaptionRenderer::find(const GlyphKey& key)
+CaptionRenderer::Glyph CaptionRenderer::find(const GlyphKey& key)
 {
     if (key.index >= MaxTableGlyph) {
-        const auto it = m_glyphs.find(key);
-        return it == m_glyphs.end() ? nullptr : &it->second;
+        const auto it = m_farGlyphs.find(key);
+        return it == m_farGlyphs.end() ? Glyph{} : it->second;
     }
     return slot(key);
 }
@@ -362,9 +386,9 @@ bool CaptionRenderer::placeGlyph(int fontId, quint32 index, long long x64, long 
 {
     const long long ix = floorDiv64(x64), iy = floorDiv64(y64);
     const GlyphKey key{fontId, index, r, int(x64 - ix * 64), int(y64 - iy * 64)};
-    const Glyph* held = find(key);
+    const Glyph held = find(key);
     m_placed.push_back({key, ix, iy, held});
-    if (held)
+    if (held.held())
         return true;
     const auto pending
         = [&](const GlyphKey& k) { return std::find(m_pending.begin(), m_pending.end(), k) != m_pending.end(); };
@@ -375,7 +399,7 @@ bool CaptionRenderer::placeGlyph(int fontId, quint32 index, long long x64, long 
         for (int fx = 0; fx < 64; ++fx) {
             GlyphKey k = key;
             k.fx = fx;
-            if (!find(k) && (fx == key.fx || !pending(k)))
+            if (!find(k).held() && (fx == key.fx || !pending(k)))
                 m_pending.push_back(k);
         }
         return false;
@@ -448,7 +472,7 @@ PackedCaption CaptionRenderer::renderPacked(const QByteArray& text, qreal ratio)
         rasterisePending();
         complete = true;
         for (Placed& p : m_placed)
-            complete = (p.glyph || (p.glyph = find(p.key))) && complete;
+            complete = (p.glyph.held() || (p.glyph = find(p.key)).held()) && complete;
     }
     if (!complete || !m_composes) {
         if (byPairs)
@@ -458,13 +482,14 @@ PackedCaption CaptionRenderer::renderPacked(const QByteArray& text, qreal ratio)
     // The ink's box is the glyphs' boxes together (each holds only its ink, and blending
     // ink over ink leaves ink), within the caption's box.
     long long left = s.devWidth, top = s.devHeight, right = 0, bottom = 0;
-    for (Placed& p : m_placed) {
-        if (p.glyph->coverage.empty())
+    for (const Placed& p : m_placed) {
+        const Glyph& g = p.glyph;
+        if (!g.coverage)
             continue;
-        left = std::min(left, std::max(0LL, p.x + p.glyph->offset.x()));
-        top = std::min(top, std::max(0LL, p.y + p.glyph->offset.y()));
-        right = std::max(right, std::min<long long>(s.devWidth, p.x + p.glyph->offset.x() + p.glyph->width));
-        bottom = std::max(bottom, std::min<long long>(s.devHeight, p.y + p.glyph->offset.y() + p.glyph->height));
+        left = std::min(left, std::max(0LL, p.x + g.left));
+        top = std::min(top, std::max(0LL, p.y + g.top));
+        right = std::max(right, std::min<long long>(s.devWidth, p.x + g.left + g.width));
+        bottom = std::max(bottom, std::min<long long>(s.devHeight, p.y + g.top + g.height));
     }
     PackedCaption result;
     result.offset = QPoint(s.devLeft, s.devAscent + s.devTop);
@@ -481,17 +506,17 @@ PackedCaption CaptionRenderer::renderPacked(const QByteArray& text, qreal ratio)
     // before is it blended.
     long long untouched = left;
     for (const Placed& p : m_placed) {
-        const Glyph& g = *p.glyph;
+        const Glyph& g = p.glyph;
         // Each glyph over what lies beneath as the painter blends white ink: its coverage
         // plus what it leaves of the coverage below, rounded as a byte product (no
         // coverage leaves a pixel as it is). Sixteen bits hold every step.
-        const long long gx = p.x + g.offset.x(), gy = p.y + g.offset.y();
+        const long long gx = p.x + g.left, gy = p.y + g.top;
         const long long x0 = std::max(left, gx), x1 = std::min(right, gx + g.width);
         const long long y0 = std::max(top, gy), y1 = std::min(bottom, gy + g.height);
         const long long blendEnd = std::min(x1, untouched), copyStart = std::max(x0, untouched);
         for (long long y = y0; y < y1; ++y) {
             uchar* out = bits + (y - top) * (long long)width - left;
-            const uchar* in = g.coverage.data() + (y - gy) * g.width - gx;
+            const uchar* in = g.coverage + (y - gy) * g.width - gx;
             for (long long x = x0; x < blendEnd; ++x) {
                 const std::uint16_t c = in[x];
                 std::uint16_t t = std::uint16_t(out[x] * (255 - c));

@@ -12,6 +12,7 @@
 #include <QRect>
 
 #include <cstdint>
+#include <memory>
 #include <unordered_map>
 #include <vector>
 
@@ -84,7 +85,7 @@ public:
     /** How many glyphs needed again wait to be rasterised together. */
     static constexpr int PendingBatch = 16;
     /** The glyph rasters kept: one per glyph, font, ratio and subpixel place drawn. */
-    int glyphCount() const { return int(m_glyphs.size()); }
+    int glyphCount() const { return m_glyphCount; }
 
 private:
     struct GlyphKey {
@@ -99,17 +100,24 @@ private:
             return qHashMulti(0, k.font, k.index, k.ratio, k.fx, k.fy);
         }
     };
-    /** One glyph's coverage, its top-left `offset` device pixels from the glyph's whole-pixel origin. */
+    /**
+     * One glyph's coverage: width x height bytes (no padding) in the renderer's store, its
+     * top-left (left, top) device pixels from the glyph's whole-pixel origin. Sixteen
+     * bytes, kept in the tables themselves and copied where a caption places it: composing
+     * reads each glyph's record and rows, and a trip to memory for each cost more than the
+     * blend (a rasterised glyph bigger than sixteen bits allow is not kept: whole captions
+     * are painted instead).
+     */
     struct Glyph {
-        std::vector<uchar> coverage; // width x height, no padding
-        int width = 0, height = 0;
-        QPoint offset;
+        const uchar* coverage = nullptr;                        // null: no ink
+        std::int16_t width = -1, height = 0, left = 0, top = 0; // width below 0: not held
+        bool held() const { return width >= 0; }
     };
     /** A glyph drawn at a whole device pixel (x, y) of the mask and a subpixel place. */
     struct Placed {
         GlyphKey key;
         long long x, y;
-        const Glyph* glyph = nullptr; // once rasterised
+        Glyph glyph; // once rasterised
     };
     /**
      * Rasterises the glyphs of `keys` (all of `font`, none held yet) in one painter, each
@@ -124,17 +132,20 @@ private:
     bool readGlyph(const QImage& img, const QRect& cell, QPoint origin, const GlyphKey& key);
     int fontIdOf(const QRawFont& font);
     /**
-     * The held glyph of `key`, or null: looked up in a table by glyph and subpixel place
-     * (a caption's every glyph is looked up, and hashing keys cost more than composing).
+     * The glyph of `key` (not held when it was not rasterised): looked up in a table by
+     * glyph and subpixel place (a caption's every glyph is looked up, and hashing keys
+     * cost more than composing).
      */
-    const Glyph* find(const GlyphKey& key);
-    /** The table slot of `key` (null: none held); the glyph's index must be below MaxTableGlyph. */
-    const Glyph*& slot(const GlyphKey& key);
+    Glyph find(const GlyphKey& key);
+    /** The table slot of `key`; the glyph's index must be below MaxTableGlyph. */
+    Glyph& slot(const GlyphKey& key);
+    /** Room for `bytes` of coverage in the store, where it stays as long as the renderer. */
+    uchar* storeBytes(size_t bytes);
     /** Where the glyphs of the laid-out caption go (false: one is not held; some may be rasterised now). */
     bool placeGlyphs(const QPointF& origin, qreal ratio, const QList<QGlyphRun>& runs);
     /** Places one glyph at (x64, y64), in 64ths of a device pixel of the mask; false when it is not held. */
     bool placeGlyph(int fontId, quint32 index, long long x64, long long y64, int ratio);
-    static constexpr quint32 MaxTableGlyph = 4096; // a table of at most 2 MB per plane
+    static constexpr quint32 MaxTableGlyph = 4096; // a table of at most 4 MB per plane
 
     CaptionFont m_font;
     CaptionShaper m_shaper;
@@ -144,11 +155,21 @@ private:
     bool m_composes = true;
     bool m_many = false;
     std::vector<QRawFont> m_fonts;
-    std::unordered_map<GlyphKey, Glyph, GlyphKeyHash> m_glyphs;
+    /** The glyphs beyond the tables' indexes. */
+    std::unordered_map<GlyphKey, Glyph, GlyphKeyHash> m_farGlyphs;
+    int m_glyphCount = 0;
+    /**
+     * The glyphs' coverage, in blocks that never move: a glyph's rows at its 64 subpixel
+     * places, rasterised together, lie together.
+     */
+    std::vector<std::unique_ptr<uchar[]>> m_store;
+    uchar* m_storeNext = nullptr; // the first byte free in the last block
+    size_t m_storeLeft = 0;       // how many are free there
+    static constexpr size_t StoreBlock = 64 * 1024;
     /** The glyphs of one font, ratio and vertical subpixel place, by index x 64 + fx. */
     struct Plane {
         int font, ratio, fy;
-        std::vector<const Glyph*> glyphs;
+        std::vector<Glyph> glyphs;
         std::vector<bool> seen; // needed by a caption before, by the same index
     };
     Plane& plane(const GlyphKey& key);
