@@ -1024,7 +1024,8 @@ struct MapPainter::Private {
     };
     std::vector<AheadCursor> aheadCursors = std::vector<AheadCursor>(Viewport::HighestZoom + 1);
 
-    const QImage& levelCopy(const QImage& picture, QSize size, Resampler::Mode mode, int zoom)
+    /** The copy of `picture` at `size` made in `mode`, if one is kept (null: none). */
+    const QImage* keptLevelCopy(const QImage& picture, QSize size, Resampler::Mode mode)
     {
         if (picture.cacheKey() != pictureKey) {
             levels.clear();
@@ -1032,10 +1033,51 @@ struct MapPainter::Private {
         }
         for (const LevelCopy& l : levels)
             if (l.size == size && l.mode == mode)
-                return l.image;
+                return &l.image;
+        return nullptr;
+    }
+
+    const QImage& levelCopy(const QImage& picture, QSize size, Resampler::Mode mode, int zoom)
+    {
+        if (const QImage* kept = keptLevelCopy(picture, size, mode))
+            return *kept;
         levels.push_back({size, mode, zoom, scaledOnBothCores(picture, size, mode)});
         return levels.back().image;
     }
+
+    /**
+     * A copy of the whole picture as Resampler::scaled makes it, made a band of rows at a
+     * time on whichever thread runs each band (each band is filled and drawn while its
+     * rows are in the processor's cache). Made on the calling thread, then only its bands
+     * are run.
+     */
+    struct CopyBands {
+        static constexpr int BandRows = 64;
+        QImage image;
+        std::optional<Resampler::Drawing> drawing;
+        uchar* bits = nullptr;
+        qsizetype bytesPerLine = 0;
+        Resampler::Drawing::Rows rows[2];
+
+        CopyBands(const QImage& picture, QSize size, Resampler::Mode mode) : image(size, QImage::Format_RGB32)
+        {
+            if (image.isNull())
+                return;
+            const QRect all(QPoint(0, 0), size);
+            drawing.emplace(size, all, picture, QRectF(0, 0, picture.width(), picture.height()), mode, all);
+            bits = image.bits();
+            bytesPerLine = image.bytesPerLine();
+        }
+        int count() const { return image.isNull() ? 0 : (image.height() + BandRows - 1) / BandRows; }
+        /** Band `band` on `thread` (0 or 1, see WorkShare::run). */
+        void band(int band, int thread)
+        {
+            const int top = band * BandRows, bottom = std::min(image.height(), top + BandRows);
+            for (int y = top; y < bottom; ++y)
+                std::fill_n(reinterpret_cast<Pixel*>(bits + y * bytesPerLine), image.width(), Pixel(0xFF000000u));
+            drawing->drawRows(bits, bytesPerLine, top, bottom, rows[thread]);
+        }
+    };
 
     /**
      * What Resampler::scaled gives, its bands of rows drawn on both threads: a first
@@ -1044,24 +1086,11 @@ struct MapPainter::Private {
      */
     QImage scaledOnBothCores(const QImage& picture, QSize size, Resampler::Mode mode)
     {
-        constexpr int BandRows = 64;
-        if (!share->helps() || size.height() < 2 * BandRows)
+        if (!share->helps() || size.height() < 2 * CopyBands::BandRows)
             return Resampler::scaled(picture, size, mode);
-        QImage out(size, QImage::Format_RGB32);
-        if (out.isNull())
-            return out;
-        out.fill(0xFF000000u);
-        const QRect all(QPoint(0, 0), size);
-        const Resampler::Drawing drawing(size, all, picture, QRectF(0, 0, picture.width(), picture.height()), mode,
-                                         all);
-        uchar* bits = out.bits();
-        const qsizetype bytesPerLine = out.bytesPerLine();
-        Resampler::Drawing::Rows rows[2];
-        share->run((size.height() + BandRows - 1) / BandRows, [&](int band, int thread) {
-            drawing.drawRows(bits, bytesPerLine, band * BandRows, std::min(size.height(), (band + 1) * BandRows),
-                             rows[thread]);
-        });
-        return out;
+        CopyBands copy(picture, size, mode);
+        share->run(copy.count(), [&](int band, int thread) { copy.band(band, thread); });
+        return std::move(copy.image);
     }
 
     /**
@@ -1594,18 +1623,43 @@ struct MapPainter::Private {
     {
         if (!share->helps() || !scene.settings.ShowText)
             return;
-        if (!partItems)
-            forgetStaleSlots(ratio);
+        Missing missing = gatherMissing(scene, ratio, area);
+        renderGathered(missing, ratio);
+        addRendered(missing, scene, ratio);
+    }
+
+    /** Each caption's mask packed as the cache keeps it, on the thread that rendered it. */
+    struct Rendered {
+        CaptionCache::Mask mask;
+        QPoint offset;
+        int advance = 0;
+    };
+    /** The captions a paint will draw that the cache lacks, and the items' slots waiting for them. */
+    struct Missing {
         std::vector<QByteArray> texts;
         std::vector<QPoint> wheres;
-        QHash<QByteArray, std::size_t> seen; // the index of each text in `texts`
-        // The slots of the items whose captions are rendered here, with their texts' indexes:
-        // the paint then finds them there as it finds those held, instead of hashing each.
+        /** The slots of the items whose captions are rendered, with their texts' indexes. */
         struct Waiting {
             CaptionSlots* held;
             std::size_t index, text;
         };
         std::vector<Waiting> waiting;
+        std::vector<Rendered> rendered; // by text, once rendered
+        /** Whether there are enough to render them beforehand, on both threads (else the paint renders them). */
+        bool many() const { return texts.size() >= SharedRenders; }
+    };
+
+    /**
+     * The first step of renderMissing, on the calling thread: the captions of `area`
+     * (panel pixels) the cache lacks, each text once. Those held are kept in their items'
+     * slots on the way.
+     */
+    Missing gatherMissing(const MapScene& scene, qreal ratio, const QRect& area)
+    {
+        Missing m;
+        if (!partItems)
+            forgetStaleSlots(ratio);
+        QHash<QByteArray, std::size_t> seen; // the index of each text in `texts`
         forEachCaption(scene, area, [&](const QByteArray& name, int limit, QPoint at, QPoint where, Slot slot) {
             const long long chars = shownChars(name, limit);
             if (name.isEmpty() || !mayReachPanel(scene.view.panel(), at, chars) || !mayReachClip(area, at, chars))
@@ -1625,22 +1679,25 @@ struct MapPainter::Private {
             }
             auto it = seen.find(text);
             if (it == seen.end()) {
-                it = seen.insert(text, texts.size());
-                texts.push_back(text);
-                wheres.push_back(where);
+                it = seen.insert(text, m.texts.size());
+                m.texts.push_back(text);
+                m.wheres.push_back(where);
             }
+            // The paint then finds it in the item's slot as it finds those held, instead
+            // of hashing each.
             if (slot.count != 0)
-                waiting.push_back({&slot.held, slot.index, *it});
+                m.waiting.push_back({&slot.held, slot.index, *it});
         });
-        if (texts.size() < SharedRenders)
+        return m;
+    }
+
+    /** The second step: renders what was gathered, when there are many, on both threads. */
+    void renderGathered(Missing& m, qreal ratio)
+    {
+        if (!m.many())
             return;
-        // Each caption's mask packed as the cache keeps it, on the thread that rendered it.
-        struct Rendered {
-            CaptionCache::Mask mask;
-            QPoint offset;
-            int advance = 0;
-        };
-        std::vector<Rendered> rendered(texts.size());
+        const std::vector<QByteArray>& texts = m.texts;
+        m.rendered.resize(texts.size());
         const int parts = int((texts.size() + RendersPerPart - 1) / RendersPerPart);
         // Rasterising a glyph at all its subpixel places costs about what painting a few
         // captions whole does: worth it when each thread renders hundreds.
@@ -1652,28 +1709,36 @@ struct MapPainter::Private {
             const size_t end = std::min(texts.size(), size_t(part + 1) * RendersPerPart);
             for (size_t i = size_t(part) * RendersPerPart; i < end; ++i) {
                 PackedCaption r = renderer.renderPacked(texts[i], ratio);
-                rendered[i] = {std::move(r.mask), r.offset, r.advance};
+                m.rendered[i] = {std::move(r.mask), r.offset, r.advance};
             }
         });
         captionRenderer->expectMany(false);
         helperRenderer->expectMany(false);
+    }
+
+    /** The last step, on the calling thread: adds what was rendered to the cache and to the waiting slots. */
+    void addRendered(Missing& m, const MapScene& scene, qreal ratio)
+    {
+        if (!m.many())
+            return;
+        const std::vector<QByteArray>& texts = m.texts;
         std::int64_t incoming = 0;
         for (size_t i = 0; i < texts.size(); ++i)
-            incoming += CaptionCache::footprint(texts[i], rendered[i].mask);
+            incoming += CaptionCache::footprint(texts[i], m.rendered[i].mask);
         captions.makeRoom(incoming);
         captions.reserve(int(texts.size()));
         std::vector<const CaptionCache::Entry*> added(texts.size());
         const std::uint64_t generation = captions.generation();
         for (size_t i = 0; i < texts.size(); ++i) {
-            Rendered& r = rendered[i];
-            added[i] = &captions.insertAhead(texts[i], std::move(r.mask), r.offset, ratio, wheres[i], r.advance,
+            Rendered& r = m.rendered[i];
+            added[i] = &captions.insertAhead(texts[i], std::move(r.mask), r.offset, ratio, m.wheres[i], r.advance,
                                              scene.view.zoomIndex());
         }
         // Only while nothing went as they were added is every one still held.
         if (captions.generation() != generation)
             return;
         forgetStaleSlots(ratio); // what making room took may have been in a slot
-        for (const Waiting& w : waiting)
+        for (const Missing::Waiting& w : m.waiting)
             (*w.held)[w.index] = added[w.text];
     }
 
@@ -1828,6 +1893,95 @@ struct MapPainter::Private {
         std::optional<Resampler::Drawing> m_drawing;
         Resampler::Drawing::Rows m_rows[2];
     };
+
+    /**
+     * The picture step of a whole paint at a whole ratio with nothing laid over it, in
+     * parts the second core runs while the calling thread gathers and adds the captions
+     * the paint lacks (the steps of renderMissing only it can do): first the level's copy
+     * of the picture when none is kept yet, then the picture drawn onto the buffer, a band
+     * of rows at a time. The pixels are those blitPicture gives.
+     */
+    class PictureAside {
+    public:
+        PictureAside(Private& d, QImage& backBuffer, const MapScene& scene)
+            : m_d(d), m_backBuffer(backBuffer), m_scene(scene),
+              m_canvas(backBuffer, scene.view.panel(), backBuffer.rect())
+        {
+            const PicturePlan plan
+                = planPicture(scene.view, scene.settings, scene.picture.size(), backBuffer.devicePixelRatio());
+            if (plan.kind == PicturePlan::Shrunken) {
+                // As pictureSource does: the copies far from this level go before another is made.
+                d.forgetFarCopies(scene.view.zoomIndex());
+                if (!d.keptLevelCopy(scene.picture, plan.copySize, plan.copyMode)
+                    && plan.copySize.height() >= 2 * CopyBands::BandRows) {
+                    m_copy.emplace(scene.picture, plan.copySize, plan.copyMode);
+                    m_copyPlan = plan;
+                    return;
+                }
+            }
+            m_picture.emplace(d, backBuffer, m_canvas.clip(), scene);
+        }
+        /** The parts beside the gathering: the copy's bands, or (with a copy kept) the picture's. */
+        int firstParts() const { return m_copy ? m_copy->count() : bands(); }
+        void first(int part, int thread)
+        {
+            if (m_copy)
+                m_copy->band(part, thread);
+            else
+                draw(part, thread);
+        }
+        /** Between the two, on the calling thread: keeps the copy made and readies the picture's drawing from it. */
+        void between()
+        {
+            if (!m_copy)
+                return;
+            m_d.levels.push_back(
+                {m_copyPlan.copySize, m_copyPlan.copyMode, m_scene.view.zoomIndex(), std::move(m_copy->image)});
+            m_copy.reset();
+            m_picture.emplace(m_d, m_backBuffer, m_canvas.clip(), m_scene);
+            m_drawLater = true;
+        }
+        /** The parts beside the adding: the picture's bands, when the copy was made first. */
+        int secondParts() const { return m_drawLater ? bands() : 0; }
+        void second(int part, int thread) { draw(part, thread); }
+
+    private:
+        static constexpr int BandRows = CopyBands::BandRows;
+        int bands() const { return (m_canvas.clip().height() + BandRows - 1) / BandRows; }
+        void draw(int part, int thread)
+        {
+            const QRect& c = m_canvas.clip();
+            m_picture->draw(m_canvas.clippedTo(QRect(c.left(), c.top() + part * BandRows, c.width(), BandRows) & c),
+                            thread);
+        }
+
+        Private& m_d;
+        QImage& m_backBuffer;
+        const MapScene& m_scene;
+        const Canvas m_canvas;
+        std::optional<CopyBands> m_copy;
+        PicturePlan m_copyPlan;
+        std::optional<BandedPicture> m_picture;
+        bool m_drawLater = false;
+    };
+
+    /**
+     * renderMissing for a whole paint whose picture step goes to the second core beside
+     * the calling thread's gathering and adding (see PictureAside): the picture is then
+     * drawn, and the paint does not draw it again.
+     */
+    void renderMissingBeside(PictureAside& picture, const MapScene& scene, qreal ratio, const QRect& area)
+    {
+        Missing missing;
+        share->runBeside(
+            picture.firstParts(), [&](int part, int thread) { picture.first(part, thread); },
+            [&] { missing = gatherMissing(scene, ratio, area); });
+        picture.between();
+        renderGathered(missing, ratio);
+        share->runBeside(
+            picture.secondParts(), [&](int part, int thread) { picture.second(part, thread); },
+            [&] { addRendered(missing, scene, ratio); });
+    }
 
     /**
      * Location frames and captions, `highlight` being the location the paint's visit
@@ -2024,13 +2178,23 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
     // is a clipped paint, a piece of the whole one, so the pixels are the same.
     const bool inParts = indexed && bandable && scene.locations.size() > d->partedAbove;
     d->conversions.reset(v, inParts);
+    bool pictured = false; // the picture step is done already
     if (whole) {
         // With overlapping captions hidden, a crowded view shows a few of the captions of
         // its places: rendering all it lacks beforehand would cost many times what the
         // plan renders, and fill the cache with captions never shown. A paint in parts
         // renders what each part lacks before it.
-        if (!d->hiding && !inParts && d->mayMissMany(v, ratio))
-            d->renderMissing(scene, ratio, QRect(QPoint(0, 0), v.panel()));
+        // With nothing laid over the map, the second core draws the picture meanwhile.
+        if (!d->hiding && !inParts && d->mayMissMany(v, ratio)) {
+            const QRect panel(QPoint(0, 0), v.panel());
+            if (bandable && !scene.top && scene.settings.ShowText && d->share->helps() && !backBuffer.isNull()) {
+                Private::PictureAside picture(*d, backBuffer, scene);
+                d->renderMissingBeside(picture, scene, ratio, panel);
+                pictured = true;
+            } else {
+                d->renderMissing(scene, ratio, panel);
+            }
+        }
         d->lastWhole = Private::WholeView{v.zoomIndex(), v.scroll(), ratio};
     }
     d->plannedBox.reset();
@@ -2087,7 +2251,7 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
             [&](const QRect& band, int thread) { picture->draw(canvas.clippedTo(band), thread); },
             [&](const QRect& band, int) { scene.top->layOver(backBuffer, band); },
             ready == MapTopLayer::Readiness::AnyThread};
-        if (!banded)
+        if (!banded && !pictured)
             d->blitPicture(backBuffer, canvas, scene);
         d->overlay.begin(canvas, banded ? &layers : nullptr);
         if (indexed) {

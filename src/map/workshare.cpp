@@ -92,11 +92,12 @@ bool WorkShare::helps() const
     return d->helper.joinable();
 }
 
-void WorkShare::runParts(int count, void (*call)(void*, int, int), void* context)
+void WorkShare::runParts(int count, void (*call)(void*, int, int), void* context, void (*first)(void*),
+                         void* firstContext)
 {
-    if (count <= 0)
-        return;
-    if (!helps() || count == 1) {
+    if (count <= 0 || !helps() || (count == 1 && !first)) {
+        if (first)
+            first(firstContext);
         for (int i = 0; i < count; ++i)
             call(context, i, 0);
         return;
@@ -112,6 +113,8 @@ void WorkShare::runParts(int count, void (*call)(void*, int, int), void* context
         d->next.store(std::uint64_t(job) << 32, std::memory_order_release);
     }
     d->posted.notify_one();
+    if (first)
+        first(firstContext);
     d->work(job, call, context, count, 0);
     // The helper may still be running a part it claimed: the job ends with its last part.
     std::unique_lock lock(d->mutex);

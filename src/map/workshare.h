@@ -45,8 +45,31 @@ public:
             const_cast<std::remove_const_t<Bare>*>(&part));
     }
 
+    /**
+     * Runs first() on the calling thread while the helper takes parts, then takes parts
+     * too; returns when first() and every part are done: the helper works on something
+     * else while the caller does what only it can. What first() touches must not overlap
+     * what the parts write. Without a helper, first() runs before the parts.
+     */
+    template <typename Part, typename First> void runBeside(int count, Part&& part, First&& first)
+    {
+        using Bare = std::remove_reference_t<Part>;
+        using BareFirst = std::remove_reference_t<First>;
+        runParts(
+            count,
+            [](void* p, int i, int thread) {
+                if constexpr (std::is_invocable_v<Bare&, int, int>)
+                    (*static_cast<Bare*>(p))(i, thread);
+                else
+                    (*static_cast<Bare*>(p))(i);
+            },
+            const_cast<std::remove_const_t<Bare>*>(&part), [](void* f) { (*static_cast<BareFirst*>(f))(); },
+            const_cast<std::remove_const_t<BareFirst>*>(&first));
+    }
+
 private:
-    void runParts(int count, void (*call)(void*, int, int), void* context);
+    void runParts(int count, void (*call)(void*, int, int), void* context, void (*first)(void*) = nullptr,
+                  void* firstContext = nullptr);
 
     struct Private;
     std::unique_ptr<Private> d;

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <thread>
 #include <vector>
@@ -23,6 +24,24 @@ TEST(WorkShare, RunsEveryPartExactlyOnceWithOrWithoutTheHelper)
         for (const int count : {0, 1, 2, 3, 17, 1000}) {
             std::vector<std::atomic<int>> runs(static_cast<size_t>(count));
             share.run(count, [&](int i) { runs[size_t(i)].fetch_add(1); });
+            for (int i = 0; i < count; ++i)
+                ASSERT_EQ(runs[size_t(i)].load(), 1) << "helper " << helper << " count " << count << " part " << i;
+        }
+    }
+}
+
+TEST(WorkShare, TheCallersOwnWorkRunsOnceBesideTheParts)
+{
+    // The caller's own work runs once, with or without a helper and with no parts at
+    // all, and the parts still each run once.
+    for (const bool helper : {true, false}) {
+        WorkShare share(helper);
+        for (const int count : {0, 1, 2, 17}) {
+            std::vector<std::atomic<int>> runs(static_cast<size_t>(count));
+            int own = 0;
+            share.runBeside(
+                count, [&](int i) { runs[size_t(i)].fetch_add(1); }, [&] { ++own; });
+            EXPECT_EQ(own, 1) << "helper " << helper << " count " << count;
             for (int i = 0; i < count; ++i)
                 ASSERT_EQ(runs[size_t(i)].load(), 1) << "helper " << helper << " count " << count << " part " << i;
         }
@@ -102,6 +121,35 @@ TEST(WorkShare, ACrowdedPaintDrawnWithTheSecondCoreEqualsOneDrawnAlone)
             QImage want = map;
             want.invertPixels();
             ASSERT_TRUE(layered == want) << "zoom " << zoom << " ratio " << ratio;
+        }
+    }
+}
+
+TEST(WorkShare, APictureDrawnBesideTheCaptionsGatheringEqualsOneDrawnAlone)
+{
+    // A first visit has the second core draw the picture while the calling thread
+    // gathers the captions: with the large picture the shrinking levels make their copy
+    // of it in bands first (or find the one rendering ahead made), the others draw it
+    // from the picture itself; at both ratios, each against a painter without the helper.
+    const Crowd& w = bigCrowd();
+    const Settings s = everyOverlay();
+    const DrawingObjects o = DrawingObjects::fromSettings(s);
+    for (const qreal ratio : {1.0, 2.0}) {
+        for (int zoom = 0; zoom < Viewport::LevelCount; ++zoom) {
+            const Viewport base = Viewport::showing(w.picture.size(), 10, QSize(700, 500), zoom);
+            const Viewport v = Viewport::showing(w.picture.size(), 10, QSize(700, 500), zoom, base.scrollMaximum() / 2);
+            GoHighlight h1, h2, h3;
+            const MapScene shared{v, w.picture, w.locations, w.markers, s, o, h1, &w.index};
+            const MapScene ahead{v, w.picture, w.locations, w.markers, s, o, h2, &w.index};
+            const MapScene alone{v, w.picture, w.locations, w.markers, s, o, h3, &w.index};
+            MapPainter cold, warmed, single;
+            single.useSecondCore(false);
+            const QImage want = single.paint(alone, ratio);
+            ASSERT_TRUE(cold.paint(shared, ratio) == want) << "zoom " << zoom << " ratio " << ratio;
+            // The copy made ahead, the captions too: the paint draws the picture beside
+            // finding them.
+            warmed.renderCaptionsAhead(ahead, ratio, std::chrono::steady_clock::now() + std::chrono::minutes(1));
+            ASSERT_TRUE(warmed.paint(ahead, ratio) == want) << "ahead, zoom " << zoom << " ratio " << ratio;
         }
     }
 }
