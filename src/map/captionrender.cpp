@@ -154,7 +154,8 @@ RenderedCaption renderCaption(const CaptionFont& f, const QByteArray& text, qrea
     return paintWhole(f, shape(f, line, ratio), line.runs, ratio);
 }
 
-CaptionRenderer::CaptionRenderer(const CaptionFont& font) : m_font(font), m_shaper(font.font)
+CaptionRenderer::CaptionRenderer(const CaptionFont& font, std::shared_ptr<CaptionShaper::Learned> learned)
+    : m_font(font), m_shaper(font.font, std::move(learned))
 {}
 
 int CaptionRenderer::advance(const QByteArray& text)

@@ -60,7 +60,10 @@ RenderedCaption renderCaption(const CaptionFont& font, const QByteArray& text, q
  */
 class CaptionRenderer {
 public:
-    explicit CaptionRenderer(const CaptionFont& font);
+    /** A renderer of `font`; with `learned` it shares what its shaper learns (see CaptionShaper::Learned). */
+    explicit CaptionRenderer(const CaptionFont& font, std::shared_ptr<CaptionShaper::Learned> learned = {});
+    /** What its shaper learns, for another renderer of the font. */
+    std::shared_ptr<CaptionShaper::Learned> learned() const { return m_shaper.learned(); }
     const CaptionFont& font() const { return m_font; }
     RenderedCaption render(const QByteArray& text, qreal ratio);
     /**

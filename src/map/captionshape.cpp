@@ -7,6 +7,7 @@
 #include <QTextLayout>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <map>
 #include <mutex>
@@ -51,14 +52,86 @@ CaptionLine layOutCaption(const QFont& font, const QByteArray& text)
     return out;
 }
 
-CaptionShaper::CaptionShaper(const QFont& font) : m_font(font)
+struct CaptionShaper::Learned {
+    explicit Learned(const QString& key) : fontKey(key), pairs(new std::atomic<std::int16_t>[256 * 256])
+    {
+        for (size_t i = 0; i < 256 * 256; ++i)
+            pairs[i].store(UnknownPair, std::memory_order_relaxed);
+        for (std::atomic<std::uint8_t>& start : starts)
+            start.store(std::uint8_t(Start::Unknown), std::memory_order_relaxed);
+        for (std::atomic<std::int32_t>& end : ends)
+            end.store(Unknown, std::memory_order_relaxed);
+    }
+    const QString fontKey;
+    // By first x 256 + second: the second's x from the first's, in 64ths (sixteen bits keep
+    // the rows of a caption's letters in the processor's nearest cache).
+    std::unique_ptr<std::atomic<std::int16_t>[]> pairs;
+    std::array<std::atomic<std::uint8_t>, 256> starts;
+    std::array<std::atomic<std::int32_t>, 256> ends;
+    std::atomic<bool> contradicted{false};
+};
+
+CaptionShaper::CaptionShaper(const QFont& font, std::shared_ptr<Learned> learned)
+    : m_font(font),
+      m_learned(learned && learned->fontKey == font.key() ? std::move(learned) : std::make_shared<Learned>(font.key()))
 {}
+
+namespace {
+
+/** Sets `entry` to `v` if it is still `unknown`: what is known never changes. */
+template <typename T> void learn(std::atomic<T>& entry, T unknown, T v)
+{
+    entry.compare_exchange_strong(unknown, v, std::memory_order_relaxed);
+}
+
+} // namespace
+
+std::int16_t CaptionShaper::pairOf(uchar a, uchar b) const
+{
+    return m_learned->pairs[size_t(a) * 256 + b].load(std::memory_order_relaxed);
+}
+
+void CaptionShaper::setPair(uchar a, uchar b, std::int16_t v)
+{
+    learn(m_learned->pairs[size_t(a) * 256 + b], UnknownPair, v);
+}
+
+CaptionShaper::Start CaptionShaper::startOf(uchar c) const
+{
+    return Start(m_learned->starts[c].load(std::memory_order_relaxed));
+}
+
+void CaptionShaper::setStart(uchar c, Start v)
+{
+    learn(m_learned->starts[c], std::uint8_t(Start::Unknown), std::uint8_t(v));
+}
+
+std::int32_t CaptionShaper::endOf(uchar c) const
+{
+    return m_learned->ends[c].load(std::memory_order_relaxed);
+}
+
+void CaptionShaper::setEnd(uchar c, std::int32_t v)
+{
+    learn(m_learned->ends[c], Unknown, v);
+}
+
+void CaptionShaper::contradicted()
+{
+    m_byPairs = false;
+    m_learned->contradicted.store(true, std::memory_order_relaxed);
+}
+
+bool CaptionShaper::usable() const
+{
+    return m_byPairs && !m_learned->contradicted.load(std::memory_order_relaxed);
+}
 
 bool CaptionShaper::byPairs()
 {
     if (!m_prepared)
         prepare();
-    return m_byPairs;
+    return usable();
 }
 
 namespace {
@@ -147,9 +220,8 @@ void CaptionShaper::prepare()
         ch.glyph = reading.glyphs[size_t(c)];
         ch.script = ch.glyph == 0 ? Script::None : reading.latin[size_t(c)] ? Script::Latin : Script::Common;
     }
-    m_pairs.assign(256 * 256, UnknownPair);
     for (const auto& [a, b] : reading.longLigatureStarts)
-        pairOf(a, b) = OtherPair;
+        setPair(a, b, OtherPair);
     m_byPairs = true;
 }
 
@@ -186,22 +258,30 @@ bool CaptionShaper::learnFrom(const QByteArray& text, const CaptionLine& line)
     x[size_t(n)] = sixtyFourths(line.advance, Otherwise);
     if (x[size_t(n)] == Otherwise)
         return false;
-    Char &first = m_chars[bytes[0]], &last = m_chars[bytes[n - 1]];
+    const uchar first = bytes[0], last = bytes[n - 1];
     const Start start = x[0] == 0 ? Start::AtZero : Start::Otherwise;
     const std::int32_t end = x[size_t(n)] - x[size_t(n) - 1];
-    // What contradicts something learned before means the font is not read by pairs after all.
-    const auto agree = [&](bool same) { m_byPairs = m_byPairs && same; };
-    agree(first.start == Start::Unknown || first.start == start);
-    agree(last.end == Unknown || last.end == end);
-    first.start = start;
-    last.end = end;
+    // What contradicts something learned before means the font is not read by pairs after
+    // all. A pair known to shape otherwise stays so (another shaper may have found that
+    // while this caption was laid out).
+    bool agrees = true;
+    const Start knownStart = startOf(first);
+    const std::int32_t knownEnd = endOf(last);
+    agrees = agrees && (knownStart == Start::Unknown || knownStart == start);
+    agrees = agrees && (knownEnd == Unknown || knownEnd == end);
+    setStart(first, start);
+    setEnd(last, end);
     for (qsizetype i = 0; i + 1 < n; ++i) {
-        std::int16_t& pair = pairOf(bytes[i], bytes[i + 1]);
+        const std::int16_t known = pairOf(bytes[i], bytes[i + 1]);
         const std::int16_t seen = pairEntry(x[size_t(i) + 1] - x[size_t(i)]);
-        agree(pair == UnknownPair || pair == seen);
-        pair = seen;
+        if (known == OtherPair)
+            continue;
+        agrees = agrees && (known == UnknownPair || known == seen);
+        setPair(bytes[i], bytes[i + 1], seen);
     }
-    return m_byPairs;
+    if (!agrees)
+        contradicted();
+    return usable();
 }
 
 void CaptionShaper::learnPair(uchar a, uchar b)
@@ -210,18 +290,19 @@ void CaptionShaper::learnPair(uchar a, uchar b)
     // a caption); what shapes otherwise is never put together.
     const bool latin = m_chars[a].script == Script::Latin || m_chars[b].script == Script::Latin;
     const QByteArray text = (latin ? QByteArray() : QByteArray(1, char(m_anchor))) + char(a) + char(b);
-    if (!learnFrom(text, layOutCaption(m_font, text)) && pairOf(a, b) == UnknownPair)
-        pairOf(a, b) = OtherPair;
+    if (!learnFrom(text, layOutCaption(m_font, text)))
+        setPair(a, b, OtherPair); // unless it was learned meanwhile
 }
 
 CaptionShaper::Making CaptionShaper::makingOf(const uchar* bytes, qsizetype n)
 {
     if (!byPairs() || n == 0)
         return Making::Whole;
-    const Char &first = m_chars[bytes[0]], &last = m_chars[bytes[n - 1]];
-    if (first.start == Start::Otherwise || last.end == Otherwise)
+    const Start start = startOf(bytes[0]);
+    const std::int32_t end = endOf(bytes[n - 1]);
+    if (start == Start::Otherwise || end == Otherwise)
         return Making::Whole;
-    bool latin = false, unknown = first.start == Start::Unknown || last.end == Unknown;
+    bool latin = false, unknown = start == Start::Unknown || end == Unknown;
     for (qsizetype i = 0; i < n; ++i) {
         const Char& ch = m_chars[bytes[i]];
         if (ch.script == Script::None)
@@ -260,7 +341,7 @@ bool CaptionShaper::layOut(const QByteArray& text, CaptionLine& line, CaptionGly
         // (a ligature, say) has its unknown pairs laid out one by one, to find the one that
         // shapes otherwise.
         line = layOutCaption(m_font, text);
-        if (!learnFrom(text, line) && m_byPairs)
+        if (!learnFrom(text, line) && usable())
             for (qsizetype i = 0; i + 1 < n; ++i)
                 if (pairOf(bytes[i], bytes[i + 1]) == UnknownPair)
                     learnPair(bytes[i], bytes[i + 1]);
@@ -308,10 +389,11 @@ bool CaptionShaper::advance(const QByteArray& text, qreal& advance)
     // What makingOf asks of a caption put together from pairs, asked while the steps are
     // summed in the same pass (the overlap plan measures tens of thousands a paint); the
     // same sum layOut makes of the same steps, so the same advance to the bit.
-    if (m_byPairs && n > 0) {
+    if (usable() && n > 0) {
         const Char& last = m_chars[bytes[n - 1]];
-        if (m_chars[bytes[0]].start == Start::AtZero && last.end != Unknown && last.end != Otherwise) {
-            std::int64_t x = last.end;
+        const std::int32_t end = endOf(bytes[n - 1]);
+        if (startOf(bytes[0]) == Start::AtZero && end != Unknown && end != Otherwise) {
+            std::int64_t x = end;
             bool known = last.script != Script::None, latin = last.script == Script::Latin;
             for (qsizetype i = 0; i + 1 < n && known; ++i) {
                 const Script script = m_chars[bytes[i]].script;

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -44,13 +45,25 @@ CaptionLine layOutCaption(const QFont& font, const QByteArray& text);
  * not seen yet), and a caption whose every part is known is put together from them.
  * A caption with a character or pair that shapes otherwise (a ligature, another font
  * standing in, a glyph moved up or down, a soft hyphen, no Latin letter at all) is laid
- * out whole. Not shared between threads: it keeps what it learned, and it first uses
- * the font on the thread that lays the first caption out (a font keeps the engines of the
- * thread that used it).
+ * out whole. Not shared between threads: it first uses the font on the thread that lays
+ * the first caption out (a font keeps the engines of the thread that used it). What it
+ * learned it may share with shapers of the same font on other threads (Learned).
  */
 class CaptionShaper {
 public:
-    explicit CaptionShaper(const QFont& font);
+    /**
+     * What shapers of one font have learned, shared between them: the painter's two
+     * threads lay captions out at once, and each would otherwise lay the same pairs out
+     * whole to learn them. Every entry goes once from unknown to what a text layout of
+     * the font shows, the same whichever shaper learns it, so each is read and written
+     * on its own (atomically, in no particular order); what contradicts it ends putting
+     * captions together for all of them.
+     */
+    struct Learned;
+    /** A shaper of `font`; with `learned` (made for the same font) it shares what it learns with its other shapers. */
+    explicit CaptionShaper(const QFont& font, std::shared_ptr<Learned> learned = {});
+    /** What this shaper learns, to hand to another shaper of its font. */
+    std::shared_ptr<Learned> learned() const { return m_learned; }
     /** The caption laid out; `line` is filled either way. Returns whether it was put together from pairs. */
     bool layOut(const QByteArray& text, CaptionLine& line);
     /**
@@ -82,8 +95,6 @@ private:
     struct Char {
         Script script = Script::None; // None: never put together
         quint32 glyph = 0;            // the font's glyph of it, the one its tables were read for
-        Start start = Start::Unknown; // how a line that begins with it places it
-        std::int32_t end = Unknown;   // the line's advance from it when it ends the line, in 64ths
     };
     /** Reads the font's tables and its code page's glyphs (once per font in the process). */
     void prepare();
@@ -100,23 +111,33 @@ private:
     };
     Making makingOf(const uchar* bytes, qsizetype n);
     /** Where the next glyph goes after the one of `bytes[i]` (the last one: where the line ends), in 64ths. */
-    std::int32_t stepAfter(const uchar* bytes, qsizetype n, qsizetype i)
+    std::int32_t stepAfter(const uchar* bytes, qsizetype n, qsizetype i) const
     {
-        return i + 1 < n ? pairOf(bytes[i], bytes[i + 1]) : m_chars[bytes[n - 1]].end;
+        return i + 1 < n ? pairOf(bytes[i], bytes[i + 1]) : endOf(bytes[n - 1]);
     }
+    /** Whether captions may be put together from pairs now: the font allows it and nothing learned contradicted it. */
+    bool usable() const;
     CaptionLine m_scratch;  // the line advance() lays out whole, kept for its capacity
     CaptionGlyphs m_glyphs; // the glyphs layOut(text, line) puts together, kept for their capacity
 
     QFont m_font;
+    std::shared_ptr<Learned> m_learned;
     bool m_prepared = false, m_byPairs = false;
     QRawFont m_raw;
     qreal m_ascent = 0, m_descent = 0;
     uchar m_anchor = 'n'; // a Latin letter that puts other characters in a Latin run
     std::array<Char, 256> m_chars{};
-    // By first x 256 + second: the second's x from the first's, in 64ths (sixteen bits keep
-    // the rows of a caption's letters in the processor's nearest cache).
-    std::vector<std::int16_t> m_pairs;
-    std::int16_t& pairOf(uchar a, uchar b) { return m_pairs[size_t(a) * 256 + b]; }
+    /** Where the glyph of `b` goes after the one of `a`, in 64ths (or UnknownPair, OtherPair). */
+    std::int16_t pairOf(uchar a, uchar b) const;
+    void setPair(uchar a, uchar b, std::int16_t v);
+    /** How a line that begins with `c` places it. */
+    Start startOf(uchar c) const;
+    void setStart(uchar c, Start v);
+    /** The line's advance from `c` when it ends the line, in 64ths (or Unknown, Otherwise). */
+    std::int32_t endOf(uchar c) const;
+    void setEnd(uchar c, std::int32_t v);
+    /** Something learned contradicts what was learned before: the font is not read by pairs after all. */
+    void contradicted();
     /** `advance` (64ths) as a pair's entry, or OtherPair when sixteen bits do not hold it. */
     static std::int16_t pairEntry(std::int32_t advance)
     {

@@ -1113,10 +1113,11 @@ struct MapPainter::Private {
         captionRenderer.emplace(captionFont);
         // The helper's renderer gets a font that shares nothing with this one: a font
         // keeps the engines of the thread that used it, so two threads must not share one.
+        // What their shapers learn they share: each pair is laid out whole once, not twice.
         CaptionFont own = captionFont;
         own.font.setKerning(!own.font.kerning()); // a change makes the copy its own
         own.font.setKerning(captionFont.font.kerning());
-        helperRenderer.emplace(own);
+        helperRenderer.emplace(own, captionRenderer->learned());
         lastWhole.reset();
         captions.clear();
         lineHeight = captionFont.lineHeight;

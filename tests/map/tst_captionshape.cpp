@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -248,6 +249,63 @@ TEST(CaptionShape, MadeOnOneThreadUsedOnAnother)
     helper.join();
     if (expectedByPairs(font)) {
         EXPECT_TRUE(put);
+    }
+}
+
+TEST(CaptionShape, ShapersOfOneFontShareWhatTheyLearn)
+{
+    // The painter's helper lays captions out with a copy of the font; sharing what the
+    // window's shaper learned, it puts at once together what that one learned, and lays
+    // out exactly what the text layout does.
+    const QFont font = mapFont();
+    QFont copy = font;
+    copy.setKerning(!copy.kerning());
+    copy.setKerning(font.kerning());
+    const QList<QByteArray> texts = worldTexts(640);
+    CaptionShaper first(font);
+    CaptionLine line;
+    for (const QByteArray& text : texts)
+        first.layOut(text, line);
+    CaptionShaper shared(copy, first.learned()), alone(copy);
+    int sharedPut = 0, alonePut = 0;
+    for (const QByteArray& text : texts) {
+        sharedPut += shared.layOut(text, line);
+        expectSameLine(line, layOutCaption(copy, text), QString::fromLatin1(text));
+        alonePut += alone.layOut(text, line);
+    }
+    if (expectedByPairs(font)) {
+        EXPECT_GT(sharedPut, texts.size() * 9 / 10);
+        EXPECT_GT(sharedPut, alonePut); // the one alone learns as it goes
+    }
+
+    // Two threads learning at once into one table, as the painter's two do: every line
+    // is the text layout's, each compared on its own thread.
+    const QList<QByteArray> many = worldTexts(100000).mid(0, 4000);
+    CaptionShaper a(font), b(copy, a.learned());
+    std::atomic<int> wrong{0}, put{0};
+    const auto run = [&](CaptionShaper& shaper, const QFont& f, bool backwards) {
+        CaptionLine l;
+        for (qsizetype k = 0; k < many.size(); ++k) {
+            const QByteArray& text = many[backwards ? many.size() - 1 - k : k];
+            put += shaper.layOut(text, l);
+            const CaptionLine want = layOutCaption(f, text);
+            bool same = l.valid == want.valid && l.advance == want.advance && l.runs.size() == want.runs.size();
+            for (qsizetype r = 0; same && r < want.runs.size(); ++r) {
+                const QList<QPointF> p = l.runs[r].positions(), q = want.runs[r].positions();
+                same = l.runs[r].glyphIndexes() == want.runs[r].glyphIndexes() && p.size() == q.size();
+                for (qsizetype i = 0; same && i < p.size(); ++i)
+                    same = p[i].x() == q[i].x() && p[i].y() == q[i].y(); // exactly, not as Qt compares points
+            }
+            wrong += !same;
+        }
+    };
+    std::thread one([&] { run(a, font, false); });
+    std::thread two([&] { run(b, copy, true); });
+    one.join();
+    two.join();
+    EXPECT_EQ(wrong.load(), 0);
+    if (expectedByPairs(font)) {
+        EXPECT_GT(put.load(), many.size() * 2 * 9 / 10);
     }
 }
 
