@@ -71,6 +71,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <numeric>
 #include <optional>
 #include <vector>
 
@@ -566,6 +567,59 @@ void BM_ZoomAhead(benchmark::State& state)
     state.counters["slices"] = median(slices);
 }
 
+/**
+ * A zoom step of a huge world before any frame was painted ahead, shown in steps as the
+ * window shows it: the figure is what shows at once (the view's picture alone, beside a
+ * frame copy); the counters give the idle slices that paint the rest a band at a time
+ * (their median and longest wall time, how many, and the wall time till the view is
+ * whole) and, for comparison, the same step painted whole.
+ */
+void BM_ShowInSteps(benchmark::State& state)
+{
+    PaintRig rig(scaledWorld(Counts[state.range(0)]));
+    const int level = int(state.range(1));
+    const Viewport below = middleView(level - 1);
+    Viewport here = below;
+    here.zoomTo(level, QPoint(Panel.width() / 2, Panel.height() / 2));
+    FrameCopy floor;
+    Samples samples;
+    std::vector<double> whole, sliceWall, sliceMax, shownWall, slices;
+    SharedCost wholeCost;
+    for (auto _ : state) {
+        rig.paintMicroseconds(below);
+        const MapScene now = rig.scene(here);
+        samples.add(microsecondsOf([&] {
+                        rig.painter->paintPicture(rig.buffer, now, rig.buffer.rect());
+                        rig.painter->tookAhead(now, 1);
+                        benchmark::DoNotOptimize(rig.buffer.constBits());
+                    }),
+                    floor());
+        FramesAhead frames;
+        const FramesAhead::Key key = FramesAhead::Key::of(now, 1, 1);
+        SharedCost sliceCost;
+        bool done = false;
+        int shown = 0;
+        while (!done)
+            sliceCost.measure([&] {
+                done = frames.paintSome(*rig.painter, now, key,
+                                        std::chrono::steady_clock::now() + std::chrono::milliseconds(6));
+                shown = frames.copyPainted(key, rig.buffer, shown);
+            });
+        sliceWall.push_back(median(sliceCost.wall));
+        sliceMax.push_back(*std::max_element(sliceCost.wall.begin(), sliceCost.wall.end()));
+        shownWall.push_back(std::accumulate(sliceCost.wall.begin(), sliceCost.wall.end(), 0.0));
+        slices.push_back(double(sliceCost.wall.size()));
+        rig.paintMicroseconds(below);
+        whole.push_back(wholeCost.measure([&] { rig.painter->paint(rig.buffer, now); }));
+    }
+    samples.report(state);
+    state.counters["slice_wall_us"] = median(sliceWall);
+    state.counters["slice_max_us"] = median(sliceMax);
+    state.counters["slices"] = median(slices);
+    state.counters["whole_shown_wall_us"] = median(shownWall);
+    state.counters["whole_paint_wall_us"] = median(wholeCost.wall);
+}
+
 /** A panel point near the middle with no location or marker within reach at this level. */
 QPoint emptySpot(const Viewport& v, const World& w, const LocationFilter& filter)
 {
@@ -688,6 +742,7 @@ BENCHMARK(BM_FirstVisit)->Apply([](auto* b) { placesLevels(b, 0); }) -> Iteratio
 BENCHMARK(BM_FirstVisitAhead)->Apply([](auto* b) { placesLevels(b, 1); }) -> Iterations(5);
 BENCHMARK(BM_ZoomStep)->Apply([](auto* b) { placesLevels(b, 1); });
 BENCHMARK(BM_ZoomAhead)->Apply([](auto* b) { placesLevels(b, 1); }) -> Iterations(5);
+BENCHMARK(BM_ShowInSteps)->Apply([](auto* b) { placesLevels(b, 1); }) -> Iterations(5);
 BENCHMARK(BM_DragStep)->Apply([](auto* b) { placesLevels(b, 0); });
 BENCHMARK(BM_DragOnward)->Apply([](auto* b) { placesLevels(b, 0); });
 BENCHMARK(BM_StatusEdit)->Apply([](auto* b) { placesLevels(b, 0); });

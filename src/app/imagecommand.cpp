@@ -2,6 +2,7 @@
 #include "app/imagecommand.h"
 
 #include "app/mapcanvas.h"
+#include "app/mappanel.h"
 #include "dialogs/errorguard.h"
 #include "data/settings.h"
 #include "map/mapimage.h"
@@ -21,7 +22,7 @@ const QString kCaption = QStringLiteral("Save view as image");
 
 } // namespace
 
-ImageCommand::ImageCommand(QWidget& window, QWidget& mapPanel, const MapCanvas& canvas, const World& world,
+ImageCommand::ImageCommand(QWidget& window, TMapPanel& mapPanel, const MapCanvas& canvas, const World& world,
                            SettingsSession& settings, Prompts& prompts)
     : QObject(&window), m_window(window), m_panel(mapPanel), m_canvas(canvas), m_world(world), m_settings(settings),
       m_prompts(prompts)
@@ -31,7 +32,7 @@ void ImageCommand::copyView()
 {
     // Exactly the image the panel has just been given: a scroll's reuse paints the same
     // pixels as a whole paint, so the copy takes none of its own.
-    m_panel.repaint();
+    m_panel.repaintWhole();
     if (m_panel.isVisible() && !m_canvas.backBuffer().isNull())
         QGuiApplication::clipboard()->setImage(m_canvas.backBuffer());
 }
@@ -67,7 +68,7 @@ void ImageCommand::saveViewAsImage()
 
     if (*choice == 0) {
         // Exactly what the panel shows now, as the clipboard copy takes it.
-        m_panel.repaint();
+        m_panel.repaintWhole();
         MapImage::write(*path, m_canvas.backBuffer());
         return;
     }

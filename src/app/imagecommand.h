@@ -8,6 +8,7 @@ class QWidget;
 namespace vdm {
 
 class MapCanvas;
+class TMapPanel;
 class Prompts;
 class World;
 class SettingsSession;
@@ -25,7 +26,7 @@ class ImageCommand : public QObject {
 
 public:
     /** `mapPanel` is painted anew before its image is taken, so the image is what it shows now. */
-    ImageCommand(QWidget& window, QWidget& mapPanel, const MapCanvas& canvas, const World& world,
+    ImageCommand(QWidget& window, TMapPanel& mapPanel, const MapCanvas& canvas, const World& world,
                  SettingsSession& settings, Prompts& prompts);
 
     void saveViewAsImage();
@@ -34,7 +35,7 @@ public:
 
 private:
     QWidget& m_window;
-    QWidget& m_panel;
+    TMapPanel& m_panel;
     const MapCanvas& m_canvas;
     const World& m_world;
     SettingsSession& m_settings;

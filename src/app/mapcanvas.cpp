@@ -7,6 +7,7 @@
 #include "session/settingssession.h"
 #include "world/world.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <utility>
@@ -77,11 +78,25 @@ bool MapCanvas::paint(qreal ratio)
     } else {
         m_frames.clear();
     }
-    // A paint the reuse cannot spare whose view was painted ahead (or is being painted:
-    // its last bands are painted now) shows that frame; the view it leaves is kept as the
-    // frame of a step back.
-    if (key && m_frames.has(*key)
-        && m_reuse.nextKind(m_backBuffer, now, m_worldChanges, true, change) == ScrollReuse::Kind::Whole) {
+    const bool whole
+        = key && m_reuse.nextKind(m_backBuffer, now, m_worldChanges, true, change) == ScrollReuse::Kind::Whole;
+    if (whole && m_building == key) {
+        // The view shown in steps, nothing changed: the bands painted since show.
+        m_rowsShown = m_frames.copyPainted(*key, m_backBuffer, m_rowsShown);
+        return true;
+    }
+    if (m_building) {
+        m_frames.drop(*m_building);
+        m_building.reset();
+    }
+    const bool inSteps = whole && now.locations.size() > m_stepsAbove && !MapPainter::decidesForWholePanel(now.settings)
+                         && !m_frames.ready(*key);
+    if (inSteps) {
+        startInSteps(now, *key, ratio);
+    } else if (whole && m_frames.has(*key)) {
+        // A paint the reuse cannot spare whose view was painted ahead (or is being
+        // painted: its last bands are painted now) shows that frame; the view it leaves
+        // is kept as the frame of a step back.
         m_frames.paintSome(m_painter, sceneAhead(m_view), *key, std::chrono::steady_clock::time_point::max());
         const bool held = m_shown && m_shownBuffer == m_backBuffer.cacheKey();
         m_frames.take(*key, m_backBuffer, held ? m_shown : std::nullopt);
@@ -90,16 +105,66 @@ bool MapCanvas::paint(qreal ratio)
     } else {
         m_reuse.paint(m_painter, m_backBuffer, now, m_worldChanges, true, change);
     }
-    m_shown = key;
+    m_shown = m_building ? std::nullopt : key;
     m_shownBuffer = m_backBuffer.cacheKey();
     m_paintedChanges = m_worldChanges;
     m_editedPlace = -1;
     m_onlyStatusEdit = true;
     m_ratio = ratio;
-    // Ahead only after a pause: a drag or a run of wheel steps paints often.
-    m_ahead.setInterval(40);
+    // Ahead only after a pause: a drag or a run of wheel steps paints often. A view shown
+    // in steps goes on at once.
+    m_ahead.setInterval(m_building ? 0 : 40);
     if (key || m_session.settings().ShowText)
         m_ahead.start();
+    return true;
+}
+
+void MapCanvas::startInSteps(const MapScene& now, const FramesAhead::Key& key, qreal ratio)
+{
+    m_building = key;
+    m_buildingHighlight = now.highlight;
+    m_painter.paintPicture(m_backBuffer, now, m_backBuffer.rect());
+    // A frame of the view painted ahead and not finished shows what it has.
+    m_rowsShown = std::max(m_frames.copyPainted(key, m_backBuffer, 0), 0);
+    m_painter.tookAhead(now, ratio); // the highlight visited as the whole paint visits it
+    // The buffer is no paint of the scene until its last band: nothing may move it.
+    m_reuse.forget();
+}
+
+bool MapCanvas::paintShownSlice(std::chrono::steady_clock::time_point deadline)
+{
+    GoHighlight highlight = m_buildingHighlight;
+    if (FramesAhead::Key::of(scene(highlight), m_worldChanges, m_ratio) != *m_building) {
+        m_frames.drop(*m_building);
+        m_building.reset();
+        return true;
+    }
+    bool done = false;
+    do {
+        highlight = m_buildingHighlight;
+        done = m_frames.paintSome(m_painter, scene(highlight), *m_building,
+                                  std::chrono::steady_clock::time_point::min());
+    } while (!done && std::chrono::steady_clock::now() < deadline);
+    m_rowsShown = m_frames.copyPainted(*m_building, m_backBuffer, m_rowsShown);
+    if (done) {
+        // The buffer holds the whole paint now: a scroll may move it as any paint.
+        highlight = m_buildingHighlight;
+        m_reuse.adopt(m_backBuffer, scene(highlight), m_worldChanges);
+        m_shown = m_building;
+        m_shownBuffer = m_backBuffer.cacheKey();
+        m_frames.drop(*m_building);
+        m_building.reset();
+    }
+    if (m_morePainted)
+        m_morePainted();
+    return done;
+}
+
+bool MapCanvas::finishShown()
+{
+    if (!m_building)
+        return false;
+    paintShownSlice(std::chrono::steady_clock::time_point::max());
     return true;
 }
 
@@ -197,7 +262,11 @@ void MapCanvas::renderAheadSlice()
     using namespace std::chrono;
     const auto deadline = steady_clock::now() + milliseconds(6);
     bool done = true;
-    if (m_shown) { // the last paint was of a huge world and wanted frames
+    if (m_building) {
+        // The frames a step away follow once the view shown is whole (or gave way to a paint).
+        paintShownSlice(deadline);
+        done = false;
+    } else if (m_shown) { // the last paint was of a huge world and wanted frames
         done = paintFramesSlice(deadline);
     } else {
         const QPoint centre(m_view.panel().width() / 2, m_view.panel().height() / 2);

@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -73,6 +74,24 @@ public:
     void treatAsHugeAbove(std::size_t places);
     /** How many captions the painter holds rendered. */
     int cachedCaptions() const { return m_painter.cachedCaptions(); }
+    /**
+     * Shows a whole paint of a world of more places than `places` (HugeWorldAbove by
+     * default) in steps: the view's picture at once, then a band of its frames, routes
+     * and captions at a time in the window's idle time, so a jump, a toggle or a run of
+     * zoom steps never holds the window up for the whole paint. Once every band is
+     * painted the buffer is pixel for pixel the whole paint. Only where frames are
+     * painted ahead (a huge world, no journey drawn, a whole ratio) and captions are not
+     * chosen for the whole panel at once (overlapping ones hidden).
+     */
+    void showInStepsAbove(std::size_t places) { m_stepsAbove = places; }
+    /** Whether the view shown is still being painted a band at a time (its picture shows where it is not yet). */
+    bool showingInSteps() const { return m_building.has_value(); }
+    /** Paints what is left of a view shown in steps at once (an image of the view must be whole); false when none was.
+     */
+    bool finishShown();
+    /** Calls `shown` whenever more of the view shown is painted outside paint(): the panel then shows the buffer again.
+     */
+    void onMorePainted(std::function<void()> shown) { m_morePainted = std::move(shown); }
 
 private:
     /**
@@ -81,6 +100,14 @@ private:
      * milliseconds at a time, so a zoom finds them ready and never waits for a slice.
      */
     void renderAheadSlice();
+    /** Starts showing the whole paint of `now`, keyed `key`, in steps: its picture at once, then its bands. */
+    void startInSteps(const MapScene& now, const FramesAhead::Key& key, qreal ratio);
+    /**
+     * Paints bands of the view shown in steps until `deadline` has passed (at least one)
+     * and shows them; true once it is shown whole, or when the scene changed under it
+     * (the paint that change asks for takes over).
+     */
+    bool paintShownSlice(std::chrono::steady_clock::time_point deadline);
     /** One slice of painting the frames of the views a zoom step away; true once they are finished. */
     bool paintFramesSlice(std::chrono::steady_clock::time_point deadline);
     /** The views one zoom step from the one shown, about the panel's centre: the last step's direction first. */
@@ -110,6 +137,16 @@ private:
     ScrollReuse m_reuse;
     FramesAhead m_frames;
     std::size_t m_hugeAbove = HugeWorldAbove;
+    std::size_t m_stepsAbove = HugeWorldAbove;
+    /** The key of the view shown in steps while it is painted (see showInStepsAbove), and its device rows shown. */
+    std::optional<FramesAhead::Key> m_building;
+    int m_rowsShown = 0;
+    /**
+     * The Go highlight as it was when that paint started: each band visits the places
+     * afresh from it, as the whole paint would once.
+     */
+    GoHighlight m_buildingHighlight;
+    std::function<void()> m_morePainted;
     /** What the back buffer holds when it is a whole paint of a view without a journey, and the buffer it was. */
     std::optional<FramesAhead::Key> m_shown;
     qint64 m_shownBuffer = 0;

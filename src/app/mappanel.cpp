@@ -29,6 +29,14 @@ void TMapPanel::attach(const World& world, const SettingsSession& session, Promp
     m_session = &session;
     m_prompts = &prompts;
     m_canvas = std::make_unique<MapCanvas>(world, m_view, session, m_highlight);
+    m_canvas->onMorePainted([this] { update(); });
+}
+
+void TMapPanel::repaintWhole()
+{
+    repaint();
+    if (m_canvas && m_canvas->finishShown())
+        repaint();
 }
 
 void TMapPanel::setScrollBars(QScrollBar* horizontal, QScrollBar* vertical)

@@ -59,6 +59,12 @@ public:
     /** The back buffer and how its last paint came about; only once attached. */
     const MapCanvas& canvas() const { return *m_canvas; }
 
+    /**
+     * Paints and shows the view whole at once, even where a huge world's paint would
+     * show it in steps: what an image of the panel takes.
+     */
+    void repaintWhole();
+
     /** The point a keyboard's marker click takes: the middle of the panel. */
     QPoint centre() const { return {width() / 2, height() / 2}; }
     /**

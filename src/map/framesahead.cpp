@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace vdm {
 
@@ -15,6 +16,11 @@ FramesAhead::Frame* FramesAhead::find(const Key& key)
 {
     const auto found = std::find_if(m_frames.begin(), m_frames.end(), [&](const Frame& f) { return f.key == key; });
     return found == m_frames.end() ? nullptr : &*found;
+}
+
+const FramesAhead::Frame* FramesAhead::find(const Key& key) const
+{
+    return const_cast<FramesAhead*>(this)->find(key);
 }
 
 void FramesAhead::keepOnly(const std::vector<Key>& wanted)
@@ -74,7 +80,7 @@ bool FramesAhead::take(const Key& key, QImage& backBuffer, const std::optional<K
         frame.key = *held;
         frame.rowsDone = frame.image.height();
     } else {
-        std::erase_if(m_frames, [&](const Frame& f) { return f.key == key; });
+        drop(key);
     }
     return true;
 }
@@ -89,6 +95,22 @@ bool FramesAhead::repaint(const Key& from, const Key& to, MapPainter& painter, c
     painter.paintAhead(frame->image, scene, area);
     frame->key = to;
     return true;
+}
+
+int FramesAhead::copyPainted(const Key& key, QImage& target, int from) const
+{
+    const Frame* frame = find(key);
+    if (!frame || frame->image.size() != target.size() || frame->image.format() != target.format())
+        return -1;
+    const qsizetype row = frame->image.bytesPerLine();
+    for (int y = std::max(from, 0); y < frame->rowsDone; ++y)
+        std::memcpy(target.scanLine(y), frame->image.constScanLine(y), std::size_t(row));
+    return frame->rowsDone;
+}
+
+void FramesAhead::drop(const Key& key)
+{
+    std::erase_if(m_frames, [&](const Frame& f) { return f.key == key; });
 }
 
 qint64 FramesAhead::bytes() const

@@ -69,6 +69,15 @@ public:
      * changed, when no frame of `from` is kept.
      */
     bool repaint(const Key& from, const Key& to, MapPainter& painter, const MapScene& scene, const QRegion& area);
+    /**
+     * Copies the rows of the frame of `key` painted since device row `from` into the same
+     * rows of `target` (a buffer of the frame's size) and returns how many rows from the
+     * top are painted: what a panel showing the frame while it is painted shows of it.
+     * -1, and nothing copied, when no frame of `key` is kept or `target` differs in size.
+     */
+    int copyPainted(const Key& key, QImage& target, int from) const;
+    /** Lets go of the frame of `key`, finished or not. */
+    void drop(const Key& key);
     /** Lets go of every frame. */
     void clear() { m_frames.clear(); }
 
@@ -84,6 +93,7 @@ private:
         int rowsDone = 0; // device rows painted from the top
     };
     Frame* find(const Key& key);
+    const Frame* find(const Key& key) const;
     std::vector<Frame> m_frames;
 };
 

@@ -2300,6 +2300,12 @@ void MapPainter::paintAhead(QImage& frame, const MapScene& scene, const QRegion&
     paint(frame, scene, area);
 }
 
+void MapPainter::paintPicture(QImage& backBuffer, const MapScene& scene, const QRect& area)
+{
+    prepareBackBuffer(backBuffer, scene);
+    d->blitPicture(backBuffer, Canvas(backBuffer, scene.view.panel(), area), scene);
+}
+
 void MapPainter::tookAhead(const MapScene& scene, qreal ratio)
 {
     scene.highlight.visitAll(scene.locations.size());

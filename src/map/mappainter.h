@@ -190,6 +190,12 @@ public:
      */
     void paintAhead(QImage& frame, const MapScene& scene, const QRegion& area);
     /**
+     * The map picture alone in `area` (device pixels) of `backBuffer`, sized for the
+     * panel: what a paint lays everything else over, shown while a huge world's view is
+     * still painted a band at a time.
+     */
+    void paintPicture(QImage& backBuffer, const MapScene& scene, const QRect& area);
+    /**
      * The panel shows a frame of `scene` at `ratio` painted ahead in place of a paint:
      * the highlight is visited as that paint would have, and the view is the one shown.
      */

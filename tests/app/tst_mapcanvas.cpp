@@ -13,6 +13,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 
 namespace vdm::test {
@@ -72,14 +73,46 @@ protected:
         ADD_FAILURE() << "no place shows";
         return 0;
     }
-    /** A whole paint of the view as it is now, by a painter of its own. */
-    QImage whole()
+    /** A whole paint of the view as it is now, by a painter of its own, with `highlighted` as Go's place. */
+    QImage whole(int highlighted = -1)
+    {
+        MapPainter painter;
+        GoHighlight go;
+        go.set(highlighted);
+        return painter.paint(sceneNow(go), ratio);
+    }
+    /** Lets the idle time pass until the view shown in steps is whole, the panel showing each step. */
+    bool shownWhole()
+    {
+        return QTest::qWaitFor(
+            [&] {
+                if (canvas.showingInSteps())
+                    canvas.paint(ratio);
+                return !canvas.showingInSteps();
+            },
+            10000);
+    }
+    /** The view's picture alone, as a paint lays it under everything else. */
+    QImage pictureAlone()
     {
         MapPainter painter;
         GoHighlight none;
-        return painter.paint(MapScene{view, world.picture(), world.locations(), world.markers(), session.settings(),
-                                      session.objects(), none, &world.index(), filter},
-                             ratio);
+        QImage image;
+        fitBackBuffer(image, view.panel(), ratio);
+        painter.paintPicture(image, sceneNow(none), image.rect());
+        return image;
+    }
+    MapScene sceneNow(GoHighlight& go)
+    {
+        return MapScene{view,
+                        world.picture(),
+                        world.locations(),
+                        world.markers(),
+                        session.settings(),
+                        session.objects(),
+                        go,
+                        &world.index(),
+                        filter};
     }
 
     TestWorld files;
@@ -197,6 +230,131 @@ TEST_F(CanvasAheadTest, AStatusEditRepaintsWhatItTouchesInTheFramesAhead)
     ASSERT_TRUE(canvas.paint(1));
     EXPECT_EQ(canvas.lastKind(), ScrollReuse::Kind::Ahead);
     EXPECT_TRUE(canvas.backBuffer() == whole());
+}
+
+TEST_F(CanvasAheadTest, AHugeWorldsWholePaintShowsItsPictureAtOnceThenItsBands)
+{
+    canvas.showInStepsAbove(0);
+    int shown = 0;
+    canvas.onMorePainted([&] { ++shown; });
+    // Go's place in the lower half of the view, many bands below the first.
+    const auto placeLow = [&] {
+        for (std::size_t i = 0; i < world.locations().size(); ++i) {
+            const Location& l = world.locations()[i];
+            const QPoint p = view.mapToPanel(l.X, l.Y);
+            if (view.LevelVisible(l.Level) && p.y() > view.panel().height() * 2 / 3
+                && p.y() < view.panel().height() - 10 && p.x() > 10 && p.x() < view.panel().width() - 10)
+                return int(i);
+        }
+        ADD_FAILURE() << "no place in the lower half";
+        return 0;
+    };
+    int go = -1;
+    const struct {
+        const char* what;
+        qreal ratio;
+        std::function<void()> change;
+        bool go; // to a place highlighted, set again after the first paint as Go does
+    } cases[] = {
+        {"the first paint", 1, [] {}, false},
+        {"a jump", 1, [&] { view.scrollTo(QPoint(0, 0)); }, false},
+        {"a toggle", 1,
+         [&] {
+             Settings s = session.settings();
+             s.ShowSkarnels = !s.ShowSkarnels;
+             session.apply(s);
+         },
+         false},
+        {"a zoom step before the frames ahead", 1, [&] { zoom(1); }, false},
+        {"a zoom step at the ratio 2", 2, [&] { zoom(-1); }, false},
+        {"Go, to a place whose status is hidden", 1,
+         [&] {
+             zoom(1);
+             Settings s = session.settings();
+             s.ShowActive = s.ShowVisited = s.ShowUnvisited = false;
+             session.apply(s);
+             go = placeLow();
+             highlight.set(go);
+         },
+         true},
+    };
+    for (const auto& c : cases) {
+        ratio = c.ratio;
+        c.change();
+        const int highlighted = c.go ? go : -1;
+        ASSERT_TRUE(canvas.paint(ratio)) << c.what;
+        if (c.go)
+            highlight.set(go);
+        ASSERT_TRUE(canvas.showingInSteps()) << c.what;
+        // Nothing of the scene is drawn yet: the picture alone shows, the last row too.
+        const QImage picture = pictureAlone();
+        const int last = picture.height() - 1;
+        EXPECT_EQ(0, std::memcmp(canvas.backBuffer().constScanLine(last), picture.constScanLine(last),
+                                 std::size_t(picture.bytesPerLine())))
+            << c.what;
+        shown = 0;
+        ASSERT_TRUE(shownWhole()) << c.what;
+        EXPECT_GE(shown, 1) << c.what << ": each step shown";
+        EXPECT_TRUE(canvas.backBuffer() == whole(highlighted)) << c.what;
+        if (c.go) {
+            EXPECT_FALSE(whole(highlighted) == whole()) << c.what << ": the place shows for Go alone";
+        }
+        // Once whole it is any paint: the view again is the buffer as it is.
+        ASSERT_TRUE(canvas.paint(ratio));
+        EXPECT_EQ(canvas.lastKind(), ScrollReuse::Kind::Unchanged) << c.what;
+    }
+    // At the level where the picture moves with every scroll, a drag moves it.
+    view.zoomTo(1, centre());
+    ASSERT_TRUE(canvas.paint(ratio));
+    ASSERT_TRUE(shownWhole());
+    view.scrollBy({9, -9});
+    ASSERT_TRUE(canvas.paint(ratio));
+    EXPECT_EQ(canvas.lastKind(), ScrollReuse::Kind::Moved);
+    EXPECT_TRUE(canvas.backBuffer() == whole());
+}
+
+TEST_F(CanvasAheadTest, AViewShownInStepsNeverShowsBandsOfTheSceneBefore)
+{
+    canvas.showInStepsAbove(0);
+    const struct {
+        const char* what;
+        std::function<void()> change;
+    } cases[] = {
+        {"a status edit",
+         [&] {
+             const int i = placeShownAfterAStepIn();
+             world.setLocationStatus(i, world.locations()[std::size_t(i)].Status % 3 + 1);
+         }},
+        {"a drag",
+         [&] {
+             view.scrollBy({40, 25});
+         }},
+        {"a toggle",
+         [&] {
+             Settings s = session.settings();
+             s.ShowVisited = !s.ShowVisited;
+             session.apply(s);
+         }},
+    };
+    int far = 3;
+    for (const auto& c : cases) {
+        view.scrollTo(view.scrollMaximum() / far++); // a view not shown yet
+        ASSERT_TRUE(canvas.paint(1));
+        // The change comes before the bands are painted.
+        ASSERT_TRUE(canvas.showingInSteps()) << c.what;
+        c.change();
+        ASSERT_TRUE(canvas.paint(1)) << c.what;
+        EXPECT_TRUE(canvas.showingInSteps()) << c.what << ": a whole paint again, in steps";
+        ASSERT_TRUE(shownWhole()) << c.what;
+        EXPECT_TRUE(canvas.backBuffer() == whole()) << c.what;
+    }
+    // An image of the panel takes the view whole at once.
+    view.scrollTo(view.scrollMaximum());
+    ASSERT_TRUE(canvas.paint(1));
+    ASSERT_TRUE(canvas.finishShown());
+    EXPECT_FALSE(canvas.showingInSteps());
+    EXPECT_TRUE(canvas.backBuffer() == whole());
+    EXPECT_FALSE(canvas.finishShown());
 }
 
 } // namespace
