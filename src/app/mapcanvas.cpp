@@ -155,8 +155,7 @@ bool MapCanvas::paintShownSlice(std::chrono::steady_clock::time_point deadline)
         m_frames.drop(*m_building);
         m_building.reset();
     }
-    if (m_morePainted)
-        m_morePainted();
+    emit morePainted();
     return done;
 }
 

@@ -11,7 +11,6 @@
 #include <QTimer>
 
 #include <chrono>
-#include <functional>
 #include <optional>
 #include <vector>
 
@@ -39,11 +38,10 @@ class World;
  * one of them shows its frame at once; in a smaller world, where a paint is quick, it
  * renders their captions alone. With a journey drawn, it renders captions only.
  */
-class MapCanvas {
+class MapCanvas : public QObject {
+    Q_OBJECT
 public:
     MapCanvas(const World& world, const Viewport& view, const SettingsSession& session, GoHighlight& highlight);
-    MapCanvas(const MapCanvas&) = delete;
-    MapCanvas& operator=(const MapCanvas&) = delete;
 
     /** The kinds and regions the user chose to see (none: every place); the window keeps it. */
     void setPlaceFilter(const PlaceFilter* filter) { m_places = filter; }
@@ -86,12 +84,12 @@ public:
     void showInStepsAbove(std::size_t places) { m_stepsAbove = places; }
     /** Whether the view shown is still being painted a band at a time (its picture shows where it is not yet). */
     bool showingInSteps() const { return m_building.has_value(); }
-    /** Paints what is left of a view shown in steps at once (an image of the view must be whole); false when none was.
-     */
+    /** Paints what is left of a view shown in steps at once (an image must be whole); false when none was. */
     bool finishShown();
-    /** Calls `shown` whenever more of the view shown is painted outside paint(): the panel then shows the buffer again.
-     */
-    void onMorePainted(std::function<void()> shown) { m_morePainted = std::move(shown); }
+
+signals:
+    /** More of the view shown was painted outside paint() (shown in steps): the panel shows the buffer again. */
+    void morePainted();
 
 private:
     /**
@@ -146,7 +144,6 @@ private:
      * afresh from it, as the whole paint would once.
      */
     GoHighlight m_buildingHighlight;
-    std::function<void()> m_morePainted;
     /** What the back buffer holds when it is a whole paint of a view without a journey, and the buffer it was. */
     std::optional<FramesAhead::Key> m_shown;
     qint64 m_shownBuffer = 0;

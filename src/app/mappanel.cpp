@@ -29,7 +29,7 @@ void TMapPanel::attach(const World& world, const SettingsSession& session, Promp
     m_session = &session;
     m_prompts = &prompts;
     m_canvas = std::make_unique<MapCanvas>(world, m_view, session, m_highlight);
-    m_canvas->onMorePainted([this] { update(); });
+    connect(m_canvas.get(), &MapCanvas::morePainted, this, qOverload<>(&QWidget::update));
 }
 
 void TMapPanel::repaintWhole()

@@ -236,7 +236,7 @@ TEST_F(CanvasAheadTest, AHugeWorldsWholePaintShowsItsPictureAtOnceThenItsBands)
 {
     canvas.showInStepsAbove(0);
     int shown = 0;
-    canvas.onMorePainted([&] { ++shown; });
+    QObject::connect(&canvas, &MapCanvas::morePainted, [&] { ++shown; });
     // Go's place in the lower half of the view, many bands below the first.
     const auto placeLow = [&] {
         for (std::size_t i = 0; i < world.locations().size(); ++i) {
