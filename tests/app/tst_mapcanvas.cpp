@@ -73,6 +73,19 @@ protected:
         ADD_FAILURE() << "no place shows";
         return 0;
     }
+    /** A new status for the first place the view a step in shows. */
+    void editAStatus()
+    {
+        const int i = placeShownAfterAStepIn();
+        world.setLocationStatus(i, world.locations()[std::size_t(i)].Status % 3 + 1);
+    }
+    /** Turns one of the settings' toggles over, as its button does. */
+    void toggle(bool Settings::*shown)
+    {
+        Settings s = session.settings();
+        s.*shown = !(s.*shown);
+        session.apply(s);
+    }
     /** A whole paint of the view as it is now, by a painter of its own, with `highlighted` as Go's place. */
     QImage whole(int highlighted = -1)
     {
@@ -171,17 +184,8 @@ TEST_F(CanvasAheadTest, AFramePaintedBeforeTheSceneChangedIsNeverShown)
         const char* what;
         std::function<void()> change;
     } cases[] = {
-        {"a status edit",
-         [&] {
-             const int i = placeShownAfterAStepIn();
-             world.setLocationStatus(i, world.locations()[std::size_t(i)].Status % 3 + 1);
-         }},
-        {"a toggle",
-         [&] {
-             Settings s = session.settings();
-             s.ShowVisited = !s.ShowVisited;
-             session.apply(s);
-         }},
+        {"a status edit", [&] { editAStatus(); }},
+        {"a toggle", [&] { toggle(&Settings::ShowVisited); }},
         {"a filter",
          [&] {
              filter = filter ? nullptr : &regions;
@@ -258,13 +262,7 @@ TEST_F(CanvasAheadTest, AHugeWorldsWholePaintShowsItsPictureAtOnceThenItsBands)
     } cases[] = {
         {"the first paint", 1, [] {}, false},
         {"a jump", 1, [&] { view.scrollTo(QPoint(0, 0)); }, false},
-        {"a toggle", 1,
-         [&] {
-             Settings s = session.settings();
-             s.ShowSkarnels = !s.ShowSkarnels;
-             session.apply(s);
-         },
-         false},
+        {"a toggle", 1, [&] { toggle(&Settings::ShowSkarnels); }, false},
         {"a zoom step before the frames ahead", 1, [&] { zoom(1); }, false},
         {"a zoom step at the ratio 2", 2, [&] { zoom(-1); }, false},
         {"Go, to a place whose status is hidden", 1,
@@ -320,21 +318,12 @@ TEST_F(CanvasAheadTest, AViewShownInStepsNeverShowsBandsOfTheSceneBefore)
         const char* what;
         std::function<void()> change;
     } cases[] = {
-        {"a status edit",
-         [&] {
-             const int i = placeShownAfterAStepIn();
-             world.setLocationStatus(i, world.locations()[std::size_t(i)].Status % 3 + 1);
-         }},
+        {"a status edit", [&] { editAStatus(); }},
         {"a drag",
          [&] {
              view.scrollBy({40, 25});
          }},
-        {"a toggle",
-         [&] {
-             Settings s = session.settings();
-             s.ShowVisited = !s.ShowVisited;
-             session.apply(s);
-         }},
+        {"a toggle", [&] { toggle(&Settings::ShowVisited); }},
     };
     int far = 3;
     for (const auto& c : cases) {
