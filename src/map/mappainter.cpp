@@ -1651,6 +1651,49 @@ struct MapPainter::Private {
     };
 
     /**
+     * Which texts a gathering holds, by their hashes: an open table of indexes into the
+     * texts, grown by doubling. A crowded first visit gathers some sixteen thousand, and a
+     * hash table of nodes spent about half the gathering's time making and moving them.
+     */
+    class TextIndex {
+    public:
+        /** The index of `text` in `texts`, or texts.size() when it is not there (it is then counted as added there). */
+        std::size_t findOrAdd(const std::vector<QByteArray>& texts, const QByteArray& text)
+        {
+            if ((texts.size() + 1) * 2 > m_slots.size())
+                grow(texts.size());
+            const std::size_t hash = qHash(text);
+            for (std::size_t i = hash & m_mask;; i = (i + 1) & m_mask) {
+                const std::uint32_t held = m_slots[i];
+                if (held == 0) {
+                    m_slots[i] = std::uint32_t(texts.size() + 1);
+                    m_hashes.push_back(hash);
+                    return texts.size();
+                }
+                if (m_hashes[held - 1] == hash && texts[held - 1] == text)
+                    return held - 1;
+            }
+        }
+
+    private:
+        void grow(std::size_t count)
+        {
+            const std::size_t size = std::max<std::size_t>(1024, m_slots.size() * 2);
+            m_slots.assign(size, 0);
+            m_mask = size - 1;
+            for (std::size_t k = 0; k < count; ++k) {
+                std::size_t i = m_hashes[k] & m_mask;
+                while (m_slots[i] != 0)
+                    i = (i + 1) & m_mask;
+                m_slots[i] = std::uint32_t(k + 1);
+            }
+        }
+        std::vector<std::uint32_t> m_slots; // index + 1 of a text, 0: none
+        std::vector<std::size_t> m_hashes;  // of each text, by index
+        std::size_t m_mask = 0;
+    };
+
+    /**
      * The first step of renderMissing, on the calling thread: the captions of `area`
      * (panel pixels) the cache lacks, each text once. Those held are kept in their items'
      * slots on the way.
@@ -1660,7 +1703,7 @@ struct MapPainter::Private {
         Missing m;
         if (!partItems)
             forgetStaleSlots(ratio);
-        QHash<QByteArray, std::size_t> seen; // the index of each text in `texts`
+        TextIndex seen;
         forEachCaption(scene, area, [&](const QByteArray& name, int limit, QPoint at, QPoint where, Slot slot) {
             const long long chars = shownChars(name, limit);
             if (name.isEmpty() || !mayReachPanel(scene.view.panel(), at, chars) || !mayReachClip(area, at, chars))
@@ -1678,16 +1721,15 @@ struct MapPainter::Private {
                     slot.held[slot.index] = held;
                 return;
             }
-            auto it = seen.find(text);
-            if (it == seen.end()) {
-                it = seen.insert(text, m.texts.size());
+            const std::size_t index = seen.findOrAdd(m.texts, text);
+            if (index == m.texts.size()) {
                 m.texts.push_back(text);
                 m.wheres.push_back(where);
             }
             // The paint then finds it in the item's slot as it finds those held, instead
             // of hashing each.
             if (slot.count != 0)
-                m.waiting.push_back({&slot.held, slot.index, *it});
+                m.waiting.push_back({&slot.held, slot.index, index});
         });
         return m;
     }
