@@ -108,24 +108,43 @@ void SpatialIndex::Grid::build(const std::vector<Point>& points, const std::vect
     const std::size_t cells = std::size_t(columns) * std::size_t(rows);
     start.assign(cells + 1, 0);
     std::vector<std::int32_t> cellOf(members.size());
+    bool narrow = true;
     for (std::size_t k = 0; k < members.size(); ++k) {
         const Point& p = points[std::size_t(members[k])];
-        cellOf[k] = std::int32_t(std::size_t(row(p.y)) * std::size_t(columns) + std::size_t(column(p.x)));
+        const int c = column(p.x), r = row(p.y);
+        cellOf[k] = std::int32_t(std::size_t(r) * std::size_t(columns) + std::size_t(c));
         ++start[std::size_t(cellOf[k]) + 1];
+        const std::int64_t ox = p.x - left(c), oy = p.y - bottom(r);
+        narrow = narrow && ox >= 0 && ox <= UINT16_MAX && oy >= 0 && oy <= UINT16_MAX;
     }
     for (std::size_t c = 0; c < cells; ++c)
         start[c + 1] += start[c];
     items.assign(members.size(), 0);
-    xs.assign(members.size(), 0);
-    ys.assign(members.size(), 0);
+    dx.clear();
+    dy.clear();
+    xs.clear();
+    ys.clear();
+    if (narrow) {
+        dx.assign(members.size(), 0);
+        dy.assign(members.size(), 0);
+    } else {
+        xs.assign(members.size(), 0);
+        ys.assign(members.size(), 0);
+    }
     std::vector<std::int32_t> fill(start.begin(), start.end() - 1);
     // Members come ascending, so each cell's indices stay ascending.
     for (std::size_t k = 0; k < members.size(); ++k) {
         const std::size_t at = std::size_t(fill[std::size_t(cellOf[k])]++);
         const Point& p = points[std::size_t(members[k])];
         items[at] = members[k];
-        xs[at] = p.x;
-        ys[at] = p.y;
+        if (narrow) {
+            const std::size_t c = std::size_t(cellOf[k]);
+            dx[at] = std::uint16_t(p.x - left(int(c % std::size_t(columns))));
+            dy[at] = std::uint16_t(p.y - bottom(int(c / std::size_t(columns))));
+        } else {
+            xs[at] = p.x;
+            ys[at] = p.y;
+        }
     }
 }
 
@@ -134,23 +153,42 @@ template <class Take> void SpatialIndex::Grid::forEachIn(const MapBox& box, Take
     if (columns == 0 || box.xlo > box.xhi || box.ylo > box.yhi)
         return;
     const int c0 = column(box.xlo), c1 = column(box.xhi), r0 = row(box.ylo), r1 = row(box.yhi);
+    const bool narrow = !dx.empty();
     for (int r = r0; r <= r1; ++r) {
         const std::size_t base = std::size_t(r) * std::size_t(columns);
-        for (std::size_t at = std::size_t(start[base + std::size_t(c0)]);
-             at < std::size_t(start[base + std::size_t(c1) + 1]); ++at)
-            if (box.contains(xs[at], ys[at]))
-                take(at);
+        if (!narrow) {
+            for (std::size_t at = std::size_t(start[base + std::size_t(c0)]);
+                 at < std::size_t(start[base + std::size_t(c1) + 1]); ++at)
+                if (box.contains(xs[at], ys[at]))
+                    take(at, xs[at], ys[at]);
+            continue;
+        }
+        // The box in offsets from each cell's corner: the same test on two bytes an axis.
+        const std::int64_t y0 = bottom(r), ylo = box.ylo - y0, yhi = box.yhi - y0;
+        for (int c = c0; c <= c1; ++c) {
+            const std::int64_t x0 = left(c), xlo = box.xlo - x0, xhi = box.xhi - x0;
+            const std::size_t end = std::size_t(start[base + std::size_t(c) + 1]);
+            for (std::size_t at = std::size_t(start[base + std::size_t(c)]); at < end; ++at)
+                if (dx[at] >= xlo && dx[at] <= xhi && dy[at] >= ylo && dy[at] <= yhi)
+                    take(at, std::int32_t(x0 + dx[at]), std::int32_t(y0 + dy[at]));
+        }
     }
 }
 
 void SpatialIndex::Grid::collect(const MapBox& box, std::vector<int>& out) const
 {
-    forEachIn(box, [&](std::size_t at) { out.push_back(items[at]); });
+    forEachIn(box, [&](std::size_t at, std::int32_t, std::int32_t) { out.push_back(items[at]); });
 }
 
 void SpatialIndex::Grid::collect(const MapBox& box, std::vector<Placed>& out) const
 {
-    forEachIn(box, [&](std::size_t at) { out.push_back({items[at], xs[at], ys[at]}); });
+    forEachIn(box, [&](std::size_t at, std::int32_t x, std::int32_t y) { out.push_back({items[at], x, y}); });
+}
+
+std::int64_t SpatialIndex::Grid::bytes() const
+{
+    return std::int64_t((start.capacity() + items.capacity() + xs.capacity() + ys.capacity()) * sizeof(std::int32_t)
+                        + (dx.capacity() + dy.capacity()) * sizeof(std::uint16_t));
 }
 
 // --- SpatialIndex --------------------------------------------------------------------
@@ -275,6 +313,8 @@ void SpatialIndex::indexRoutes() const
     for (std::size_t k = 0; k < m_segments.size(); ++k)
         if (!span(m_segments[k], [&](std::size_t cell) { g.items[std::size_t(fill[cell]++)] = std::int32_t(k); }))
             m_longRoutes.push_back(std::int32_t(k));
+    g.dx.clear();
+    g.dy.clear();
     g.xs.clear();
     g.ys.clear();
 }
@@ -372,15 +412,11 @@ std::int64_t SpatialIndex::bytes() const
 {
     std::int64_t total = std::int64_t(m_segments.capacity() * sizeof(Segment))
                          + std::int64_t(m_longRoutes.capacity() * sizeof(std::int32_t));
-    const auto grid = [](const Grid& g) {
-        return std::int64_t((g.start.capacity() + g.items.capacity() + g.xs.capacity() + g.ys.capacity())
-                            * sizeof(std::int32_t));
-    };
     for (const Grid& g : m_locations)
-        total += grid(g);
+        total += g.bytes();
     for (const Grid& g : m_markers)
-        total += grid(g);
-    return total + grid(m_routeCells);
+        total += g.bytes();
+    return total + m_routeCells.bytes();
 }
 
 } // namespace vdm

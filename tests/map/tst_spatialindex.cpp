@@ -376,3 +376,77 @@ TEST(SpatialIndex, AnswersComeInListOrderHoweverManyTheyAre)
         }
     }
 }
+
+TEST(SpatialIndex, PlacesAtTheEdgesOfCellsAndOfTheMapAreFoundWhereTheyLie)
+{
+    // A grid keeps its points as offsets within their cells when every point's fit, and
+    // whole when one lies outside the map: both give back each point as it is, and find
+    // exactly the places in the box, at the corners of the map and of the cells and a unit
+    // either side of them.
+    const std::int64_t xs[]
+        = {Viewport::MapLeft,      Viewport::MapLeft + 1, Viewport::MapLeft + 3699, Viewport::MapLeft + 3700, 0,
+           Viewport::MapRight - 1, Viewport::MapRight};
+    const std::int64_t ys[]
+        = {Viewport::MapBottom,  Viewport::MapBottom + 1, Viewport::MapBottom + 65535, Viewport::MapBottom + 65536, 0,
+           Viewport::MapTop - 1, Viewport::MapTop};
+    const struct {
+        const char* name;
+        std::vector<QPoint> beyond; // points outside the map, if any
+    } cases[] = {
+        {"inside the map", {}},
+        {"one beyond its right", {{Viewport::MapRight + 70000, 0}}},
+        {"at the ends of the range", {{INT_MIN, INT_MAX}, {INT_MAX, INT_MIN}, {-1, Viewport::MapBottom - 1}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        LocationList list;
+        for (const std::int64_t x : xs)
+            for (const std::int64_t y : ys)
+                for (int level = 0; level <= 5; level += 5) {
+                    Location l;
+                    l.X = std::int32_t(x);
+                    l.Y = std::int32_t(y);
+                    l.Level = level;
+                    list.push_back(l);
+                }
+        for (const QPoint p : c.beyond) {
+            Location l;
+            l.X = p.x();
+            l.Y = p.y();
+            l.Level = 1;
+            list.push_back(l);
+        }
+        const SpatialIndex index(list, {});
+        std::vector<MapBox> boxes = {{INT_MIN, INT_MAX, INT_MIN, INT_MAX}};
+        for (const std::int64_t x : xs)
+            for (const std::int64_t y : ys) {
+                boxes.push_back({x, x, y, y});
+                boxes.push_back({x - 1, x + 1, y - 1, y + 1});
+                boxes.push_back({x + 1, x + 5000, y - 70000, y - 1});
+            }
+        for (int zoom = 0; zoom < Viewport::LevelCount; ++zoom) {
+            const Viewport v = Viewport::showing({660, 760}, 2, {640, 360}, zoom);
+            for (const MapBox& box : boxes) {
+                std::vector<int> want, wantNear;
+                for (int i = 0; i < int(list.size()); ++i) {
+                    const Location& l = list[size_t(i)];
+                    if (box.contains(l.X, l.Y)) {
+                        wantNear.push_back(i);
+                        if (v.LevelVisible(l.Level))
+                            want.push_back(i);
+                    }
+                }
+                std::vector<SpatialIndex::Placed> placed;
+                index.placedIn(v, box, placed);
+                std::vector<int> got;
+                for (const SpatialIndex::Placed& p : placed) {
+                    got.push_back(p.index);
+                    ASSERT_EQ(QPoint(p.x, p.y), QPoint(list[size_t(p.index)].X, list[size_t(p.index)].Y));
+                }
+                ASSERT_EQ(got, want) << "zoom " << zoom << " box " << box.xlo << ".." << box.xhi << ", " << box.ylo
+                                     << ".." << box.yhi;
+                ASSERT_EQ(index.locationsNear(box), wantNear) << "box " << box.xlo << ", " << box.ylo;
+            }
+        }
+    }
+}
