@@ -5,9 +5,11 @@
 #include "map/captionoccupancy.h"
 #include "map/captionrender.h"
 #include "map/coverageblend.h"
+#include "map/linewalk.h"
 #include "map/panelpoints.h"
 #include "map/pixelfill.h"
 #include "map/resampler.h"
+#include "map/routelayer.h"
 #include "map/workshare.h"
 
 #include <QPainter>
@@ -60,37 +62,6 @@ QByteArray cutCaption(const QByteArray& text, int limit)
         return text;
     return text.left(limit) + "...";
 }
-
-long long floorDiv(long long a, long long b)
-{
-    const long long q = a / b;
-    return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
-}
-
-/**
- * The minor offset of a line's step k, floor((2 k minor + n) / 2n), walked step by step:
- * from one step to the next its numerator grows by 2 minor, at most one denominator, so a
- * remainder carried along replaces a division per pixel and gives the same offsets.
- */
-struct MinorOffset {
-    long long den, twiceMinor;
-    long long q, rem; // the offset, and the remainder in [0, den)
-
-    MinorOffset(long long k, long long minor, long long n)
-        : den(2 * n), twiceMinor(2 * minor), q(floorDiv(2 * k * minor + n, den)), rem(2 * k * minor + n - q * den)
-    {}
-    void next()
-    {
-        rem += twiceMinor;
-        if (rem >= den) {
-            rem -= den;
-            ++q;
-        } else if (rem < 0) {
-            rem += den;
-            --q;
-        }
-    }
-};
 
 int saturatedInt(long long v)
 {
@@ -198,105 +169,16 @@ public:
         }
     }
 
-    /**
-     * A line from a towards b with b itself left out, one pixel per step of the major
-     * axis; a width of 2 adds the neighbour below (x-major) or to the right (y-major).
-     * Only the steps that can land inside the panel are walked, so a line thousands of
-     * pixels long at a high zoom costs no more than the panel is wide.
-     */
+    /** A line from a towards b, `width` pixels wide, its pixels inside the clip (see walkLine). */
     void line(QPoint a, QPoint b, Pixel c, int width) const
     {
-        const long long dx = (long long)b.x() - a.x(), dy = (long long)b.y() - a.y();
-        if (dx == 0 && dy == 0)
-            return;
-        if (std::max(a.x(), b.x()) + width < m_clip.left() || std::min(a.x(), b.x()) - width > m_clip.right()
-            || std::max(a.y(), b.y()) + width < m_clip.top() || std::min(a.y(), b.y()) - width > m_clip.bottom())
-            return;
-        if (std::min(a.x(), b.x()) >= m_clip.left() && std::min(a.y(), b.y()) >= m_clip.top()
-            && std::max(a.x(), b.x()) + (long long)width <= m_clip.left() + (long long)m_clip.width()
-            && std::max(a.y(), b.y()) + (long long)width <= m_clip.top() + (long long)m_clip.height()) {
-            insideLine(a, int(dx), int(dy), c, width);
-            return;
-        }
-        const bool xMajor = std::llabs(dx) >= std::llabs(dy);
-        const long long n = xMajor ? std::llabs(dx) : std::llabs(dy);
-        const long long minor = xMajor ? dy : dx;
-        const long long origin = xMajor ? a.x() : a.y();
-        const long long originMinor = xMajor ? a.y() : a.x();
-        const int step = (xMajor ? dx : dy) > 0 ? 1 : -1;
-        // The steps whose major coordinate lies in [lo, hi); each step's pixel depends on k alone.
-        const long long lo = xMajor ? m_clip.left() : m_clip.top();
-        const long long hi = lo + (xMajor ? m_clip.width() : m_clip.height());
-        long long kLo = 0, kHi = n;
-        if (step > 0) {
-            kLo = std::max(kLo, lo - origin);
-            kHi = std::min(kHi, hi - origin);
-        } else {
-            kLo = std::max(kLo, origin - hi + 1);
-            kHi = std::min(kHi, origin - lo + 1);
-        }
-        // The steps whose `width` minor pixels can meet the clip's minor range: the minor
-        // offset moves by minor / n a step, so a step or two to spare on either side keeps
-        // every step that lands a pixel (each is still clipped below).
-        if (minor != 0) {
-            const double lo2 = double(xMajor ? m_clip.top() : m_clip.left()) - width - originMinor;
-            const double hi2
-                = double(xMajor ? m_clip.top() + m_clip.height() : m_clip.left() + m_clip.width()) - originMinor;
-            const double perStep = double(minor) / double(n);
-            double k0 = lo2 / perStep, k1 = hi2 / perStep;
-            if (k0 > k1)
-                std::swap(k0, k1);
-            if (k0 - 2 > double(kLo))
-                kLo = std::min(kHi, (long long)(k0)-2);
-            if (k1 + 3 < double(kHi))
-                kHi = std::max(kLo, (long long)(k1) + 3);
-        }
-        if (kLo >= kHi)
-            return;
-        MinorOffset offset(kLo, minor, n);
-        // Each step's major coordinate lies in the clip; its `width` minor pixels are clipped here.
-        const long long minorLo = xMajor ? m_clip.top() : m_clip.left();
-        const long long minorHi = minorLo + (xMajor ? m_clip.height() : m_clip.width());
-        for (long long k = kLo; k < kHi; ++k) {
-            const long long major = origin + k * step;
-            const long long m = originMinor + offset.q;
-            const long long from = std::max(m, minorLo), to = std::min(m + width, minorHi);
-            if (xMajor) {
-                for (long long y = from; y < to; ++y)
-                    row(int(y))[major] = c;
-            } else if (from < to) {
-                std::fill(row(int(major)) + from, row(int(major)) + to, c);
-            }
-            offset.next();
-        }
-    }
-
-    /**
-     * line() for a line whose every pixel lies inside the clip (most of a crowded view's
-     * short lines, drawn a tile at a time): the same steps and pixels, with nothing to
-     * clip. A step's pixels span its minor offset and `width` - 1 beyond, both within the
-     * line's box grown by the width, which the clip holds.
-     */
-    void insideLine(QPoint a, int dx, int dy, Pixel c, int width) const
-    {
-        const bool xMajor = std::abs(dx) >= std::abs(dy);
-        const int n = xMajor ? std::abs(dx) : std::abs(dy);
-        const int minor = xMajor ? dy : dx;
-        const int step = (xMajor ? dx : dy) > 0 ? 1 : -1;
-        MinorOffset offset(0, minor, n);
-        for (int k = 0; k < n; ++k) {
-            const int q = int(offset.q);
-            if (xMajor) {
-                const int x = a.x() + k * step;
-                for (int w = 0; w < width; ++w)
-                    row(a.y() + q + w)[x] = c;
-            } else {
-                Pixel* p = row(a.y() + k * step) + (a.x() + q);
-                for (int w = 0; w < width; ++w)
-                    p[w] = c;
-            }
-            offset.next();
-        }
+        walkLine(
+            a, b, width, m_clip,
+            [&](int x, int y0, int y1) {
+                for (int y = y0; y < y1; ++y)
+                    row(y)[x] = c;
+            },
+            [&](int y, int x0, int x1) { std::fill(row(y) + x0, row(y) + x1, c); });
     }
 
     /** Blends an 8-bit coverage mask of w x h (rows `bpl` bytes apart) in colour c with its top-left at (x, y). */
@@ -496,6 +378,26 @@ public:
             m_canvas->line(l.a, l.b, l.colour, t);
     }
 
+    /**
+     * The route lines of `layer` over everything gathered (see RouteLayer::layOver, with
+     * `offset` and `pens`). A paint composed in bands gathers it, to come before each
+     * band's top layer; otherwise it goes over the canvas's clip once the rest is drawn.
+     * The layer and the pens must stay as they are until then.
+     */
+    void layerOver(const RouteLayer& layer, QPoint offset, const Pixel* pens)
+    {
+        m_routeLayer = {&layer, offset, pens};
+        if (m_layers) {
+            const QRect& clip = m_canvas->clip();
+            add({Item::Layer, 0, 0, 0, 0, 0, nullptr, 0},
+                {clip.left(), clip.top(), (long long)clip.left() + clip.width(),
+                 (long long)clip.top() + clip.height()});
+            return;
+        }
+        flush();
+        layer.layOver(m_canvas->bits(), m_canvas->bytesPerLine(), m_canvas->clip(), offset, pens);
+    }
+
 private:
     int rowCount() const { return (m_canvas->clip().height() + TileHeight - 1) / TileHeight; }
     /** The device pixels of tile row `r`. */
@@ -567,7 +469,7 @@ private:
     }
 
     struct Item {
-        enum Kind : std::uint8_t { Frame, Diamond, Caption, Line } kind;
+        enum Kind : std::uint8_t { Frame, Diamond, Caption, Line, Layer } kind;
         Pixel colour;
         int x, y;          // frame, diamond: the panel point; caption: the mask's top-left; line: from (device)
         int w, h;          // caption: the mask's size; line: to (device)
@@ -603,7 +505,7 @@ private:
         }
     }
 
-    static void draw(const Canvas& canvas, const Item& it)
+    void draw(const Canvas& canvas, const Item& it) const
     {
         switch (it.kind) {
         case Item::Frame:
@@ -623,10 +525,20 @@ private:
         case Item::Line:
             canvas.line(QPoint(it.x, it.y), QPoint(it.w, it.h), it.colour, int(it.bpl));
             break;
+        case Item::Layer:
+            m_routeLayer.layer->layOver(canvas.bits(), canvas.bytesPerLine(), canvas.clip(), m_routeLayer.offset,
+                                        m_routeLayer.pens);
+            break;
         }
     }
 
     WorkShare* m_share = nullptr;
+    /** What a gathered Layer item lays (see layerOver). */
+    struct {
+        const RouteLayer* layer = nullptr;
+        QPoint offset;
+        const Pixel* pens = nullptr;
+    } m_routeLayer;
     std::int64_t m_ink = 0;      // the caption pixels gathered since the last flush
     std::int64_t m_gathered = 0; // and since resetGathered()
     std::optional<Canvas> m_canvas;
@@ -1359,10 +1271,7 @@ struct MapPainter::Private {
         const int t = rectangle.thickness(2);
         const QRect& clip = rectangle.clip();
         auto endPoint = [&](std::int32_t, std::int32_t x, std::int32_t y) { return conversions(x, y); };
-        const auto ahead = [&](const SpatialIndex::Segment& s) {
-            conversions.prefetch(s.fromX, s.fromY);
-            conversions.prefetch(s.targetX, s.targetY);
-        };
+        const auto ahead = [&](const SpatialIndex::Segment& s) { prefetchEnds(s); };
         // The parts a line's rows meet follow from its box by division: a search among
         // the parts for each of hundreds of thousands of lines guessed its way wrong often.
         const long long top = parts.front().top(), bottom = parts.back().bottom(), rows = parts.front().height();
@@ -1379,6 +1288,88 @@ struct MapPainter::Private {
         // view they are hundreds of thousands, and reading them twice cost as much again.
         scene.index->forEachRouteIn(mapBoxOf(scene.view, routeReach(rectangle.panelClip())), ahead,
                                     [&](const SpatialIndex::Segment& r) { pens.line(rectangle, r, endPoint, take); });
+    }
+
+    /** Asks for the conversions of a route's ends ahead of their lookup (see PanelPoints::prefetch). */
+    void prefetchEnds(const SpatialIndex::Segment& s) const
+    {
+        conversions.prefetch(s.fromX, s.fromY);
+        conversions.prefetch(s.targetX, s.targetY);
+    }
+
+    /** What a route layer was drawn for: the routes, the level and its scale, the ratio, the networks and their pens.
+     */
+    struct RouteLayerKey {
+        std::uint64_t routes = 0;
+        int zoom = -1, mapScale = 0;
+        qreal ratio = 0;
+        std::array<bool, 4> shown{};
+        std::array<Pixel, 4> pens{};
+        bool operator==(const RouteLayerKey&) const = default;
+    };
+    /**
+     * The route lines of the level of a huge world's paints in parts, drawn once over the
+     * level's whole picture for every paint and scroll of it (see RouteLayer): with most of
+     * the world in view a paint met hundreds of thousands of segments each time.
+     */
+    RouteLayer routeLayer;
+    std::optional<RouteLayerKey> routeLayerKey; // what routeLayer was drawn for, or could not hold
+
+    /**
+     * The route layer of a paint of `scene` into `buffer` (its whole canvas), drawn first
+     * if need be, and in `offset` the buffer pixel of its origin; none where the level's
+     * picture holds more pixels than a layer, where the layer cannot stand for the lines
+     * (see RouteLayer::line), or (without one drawn) for a view painted ahead: the layer
+     * of the level shown stays.
+     */
+    const RouteLayer* routeLayerFor(const MapScene& scene, const Canvas& buffer, QPoint& offset)
+    {
+        const Viewport& v = scene.view;
+        const RoutePens pens(scene);
+        const RouteLayerKey key{scene.index->routesStamp(),
+                                v.zoomIndex(),
+                                v.mapScale(),
+                                buffer.ratio(),
+                                {false, pens.shown[1], pens.shown[2], pens.shown[3]},
+                                {0, pens.pens[1], pens.pens[2], pens.pens[3]}};
+        // Panel point p is picture point p - margin + scroll: the layer holds picture pixels.
+        offset = QPoint(int(buffer.device((long long)v.marginX() - v.scrollX())),
+                        int(buffer.device((long long)v.marginY() - v.scrollY())));
+        if (routeLayerKey == key)
+            return routeLayer.area().isEmpty() ? nullptr : &routeLayer;
+        if (paintingAhead)
+            return nullptr;
+        routeLayerKey = key;
+        // The picture of the map's whole extent at this level, and a line's width around it.
+        const int t = buffer.thickness(2);
+        const long long x0 = buffer.device(v.mapToScreenX(Viewport::MapLeft)),
+                        x1 = buffer.device(v.mapToScreenX(Viewport::MapRight));
+        const long long y0 = buffer.device(v.mapToScreenY(Viewport::MapTop)),
+                        y1 = buffer.device(v.mapToScreenY(Viewport::MapBottom));
+        const long long g = t + 2;
+        const long long left = std::min(x0, x1) - g, top = std::min(y0, y1) - g;
+        const long long width = std::llabs(x1 - x0) + 2 * g, height = std::llabs(y1 - y0) + 2 * g;
+        if (width * height > RouteLayer::MaxPixels
+            || !routeLayer.reset(QRect(int(left), int(top), int(width), int(height)))) {
+            routeLayer.clear();
+            return nullptr;
+        }
+        bool fits = true;
+        auto endPoint = [&](std::int32_t, std::int32_t x, std::int32_t y) { return conversions(x, y); };
+        auto take = [&](const RouteLine& l) {
+            const int pen = l.colour == pens.pens[1] ? 1 : l.colour == pens.pens[2] ? 2 : 3;
+            fits = fits && routeLayer.line(l.a - offset, l.b - offset, t, pen);
+        };
+        const MapBox everywhere{INT_MIN, INT_MAX, INT_MIN, INT_MAX};
+        scene.index->forEachRouteIn(
+            everywhere, [&](const SpatialIndex::Segment& s) { prefetchEnds(s); },
+            [&](const SpatialIndex::Segment& r) {
+                if (fits)
+                    pens.line(buffer, r, endPoint, take);
+            });
+        if (!fits)
+            routeLayer.clear();
+        return fits ? &routeLayer : nullptr;
     }
 
     /**
@@ -2259,6 +2250,12 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
         }
     }
     const auto panelClipOf = [&](const QRect& device) { return Canvas(backBuffer, v.panel(), device).panelClip(); };
+    // A paint in parts lays the level's route layer over each part where it has one.
+    QPoint layerOffset;
+    const RouteLayer* routeLayer
+        = inParts && anyRoutes ? d->routeLayerFor(scene, Canvas(backBuffer, v.panel(), backBuffer.rect()), layerOffset)
+                               : nullptr;
+    const RoutePens pens(scene);
     std::vector<Private::PartItems> items; // of the parts of the rectangle under way
     for (std::size_t part = 0; part < parts.size(); ++part) {
         const Canvas canvas(backBuffer, scene.view.panel(), parts[part]);
@@ -2275,7 +2272,7 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
                 }
                 const QRect rectangle = panelParts.front() | panelParts.back();
                 d->itemsOfParts(scene, rectangle, panelParts, items);
-                if (anyRoutes)
+                if (anyRoutes && !routeLayer)
                     d->linesOfParts(scene, Canvas(backBuffer, v.panel(), deviceParts.front() | deviceParts.back()),
                                     deviceParts, items);
             }
@@ -2303,7 +2300,9 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
                 d->drawIndexedMarkers(canvas, scene);
             else
                 d->drawMarkers(canvas, scene);
-            if (anyRoutes && inParts) {
+            if (routeLayer) {
+                d->overlay.layerOver(*routeLayer, layerOffset, pens.pens);
+            } else if (anyRoutes && inParts) {
                 d->overlay.linesOver(d->partItems->routes, canvas.thickness(2));
             } else if (anyRoutes) {
                 drawIndexedRoutes(scene, canvas, routePoints, d->overlay);
@@ -2468,7 +2467,7 @@ QSize backBufferSize(QSize panel, qreal ratio)
 
 qint64 MapPainter::cacheBytes() const
 {
-    qint64 total = d->captions.bytes();
+    qint64 total = d->captions.bytes() + d->routeLayer.bytes();
     for (const Private::LevelCopy& l : d->levels)
         total += l.image.sizeInBytes();
     return total;

@@ -247,7 +247,8 @@ public:
 
     /**
      * Bytes held by the caches: the copies of the picture, one per shrinking level and
-     * mode used (averaged in smooth mode), and the pre-rendered caption masks.
+     * mode used (averaged in smooth mode), the pre-rendered caption masks and a huge
+     * world's route lines of a level.
      */
     qint64 cacheBytes() const;
 

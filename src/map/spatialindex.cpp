@@ -2,6 +2,7 @@
 #include "map/spatialindex.h"
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cmath>
 #include <span>
@@ -260,6 +261,8 @@ void SpatialIndex::setRoutes(const LocationList& locations)
     m_longRoutes = {};
     m_routeData = locations.data();
     m_routeCount = locations.size();
+    static std::atomic<std::uint64_t> stamps{0};
+    m_routesStamp = ++stamps;
 }
 
 void SpatialIndex::indexRoutes() const

@@ -113,6 +113,12 @@ public:
      */
     template <class AskAhead, class Visit> void forEachRouteIn(const MapBox& box, AskAhead ahead, Visit visit) const;
 
+    /**
+     * A number the routes the index holds go by, given to no other routes (another index's,
+     * or this one's after setRoutes): what a painter keeps drawn of them is kept under it.
+     */
+    std::uint64_t routesStamp() const { return m_routesStamp; }
+
     /** The longest location name and marker text, in bytes (how far a caption can reach). */
     int longestLocationName() const { return m_longestLocationName; }
     int longestMarkerName() const { return m_longestMarkerName; }
@@ -175,6 +181,7 @@ private:
     mutable std::vector<Segment> m_segments;        // every drawable route, in drawing order
     mutable Grid m_routeCells;                      // segment ordinals by the cells their boxes meet
     mutable std::vector<std::int32_t> m_longRoutes; // ordinals of segments too long to bucket
+    std::uint64_t m_routesStamp = 0;                // see routesStamp()
 
     /**
      * The ordinals of the segments in the cells `box` meets and the long ones, ascending

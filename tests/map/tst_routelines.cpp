@@ -52,6 +52,20 @@ LocationList starOfLines()
     return list;
 }
 
+/** Turns every pixel of an area to its complement, on either thread: laid before the route lines, a pixel shows it. */
+struct ComplementLayer final : MapTopLayer {
+    Readiness prepare(QImage&, const QRect&) override { return Readiness::AnyThread; }
+    void layOver(QImage& image, const QRect& area) override
+    {
+        const QRect in = area & image.rect();
+        for (int y = in.top(); y <= in.bottom(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+            for (int x = in.left(); x <= in.right(); ++x)
+                line[x] ^= 0x00FFFFFFu;
+        }
+    }
+};
+
 } // namespace
 
 TEST(RouteLines, ThroughTheIndexWholeAndInPartsEqualTheFullScan)
@@ -94,4 +108,92 @@ TEST(RouteLines, ThroughTheIndexWholeAndInPartsEqualTheFullScan)
                 GoHighlight h4;
                 EXPECT_FALSE(full.paint(MapScene{v, picture, locations, markers, none, o, h4}, ratio) == want);
             }
+}
+
+TEST(RouteLines, AHugeWorldsLevelLayerServesEveryScrollAndFollowsWhatItWasDrawnFor)
+{
+    // A paint in parts draws a level's route lines once into a layer and lays it over
+    // every paint of the level: every scroll, clipped paints, another ratio, the networks
+    // shown, their pens, the routes themselves read again, and a view painted ahead at
+    // another level between two paints all give what the full scan gives. The star's far
+    // places lie off the map, so some lines reach beyond the layer's picture.
+    LocationList locations = starOfLines();
+    const LocationList markers;
+    SpatialIndex index(locations, markers);
+    const QImage& picture = bigCrowd().picture;
+    Settings s = everyOverlay();
+    s.ShowText = false; // the captions' cache aside, what the painter keeps is the layer
+    MapPainter parted, plain;
+    parted.paintInPartsAbove(0);
+    plain.paintInPartsAbove(0);
+    const auto expectSame = [&](const Viewport& v, const Settings& st, qreal ratio, const char* what) {
+        SCOPED_TRACE(testing::Message() << what << ", zoom " << v.zoomIndex() << ", scroll " << v.scrollX() << ","
+                                        << v.scrollY() << ", ratio " << ratio);
+        const DrawingObjects o = DrawingObjects::fromSettings(st);
+        GoHighlight h1, h2, h3;
+        MapPainter full;
+        const QImage want = full.paint(MapScene{v, picture, locations, markers, st, o, h1}, ratio);
+        const MapScene scene{v, picture, locations, markers, st, o, h2, &index};
+        ASSERT_TRUE(parted.paint(scene, ratio) == want);
+        // A strip painted into a wiped copy.
+        QImage copy = want.copy();
+        const QRect strip(copy.width() / 3, 0, 9, copy.height());
+        for (int y = 0; y < copy.height(); ++y)
+            std::fill_n(reinterpret_cast<QRgb*>(copy.scanLine(y)) + strip.left(), strip.width(), 0xFFFF00FFu);
+        parted.paint(copy, scene, QRegion(strip));
+        ASSERT_TRUE(copy == want) << "strip";
+        // With a layer over the map, composed a band at a time: the route layer before it.
+        ComplementLayer top;
+        MapScene topped = scene;
+        topped.top = &top;
+        QImage toppedWant = want.copy();
+        top.layOver(toppedWant, toppedWant.rect());
+        ASSERT_TRUE(parted.paint(topped, ratio) == toppedWant) << "under a layer";
+        // What it keeps beyond a painter that draws no routes: a layer where the level's
+        // picture fits one (up to 50 % at the ratio 1 with this picture).
+        Settings none = st;
+        none.ShowSkarnels = none.ShowShips = none.ShowMagesGuild = false;
+        plain.paint(MapScene{v, picture, locations, markers, none, o, h3, &index}, ratio);
+        if (ratio == 1 && v.zoomIndex() <= 4) {
+            EXPECT_GT(parted.cacheBytes(), plain.cacheBytes());
+        }
+    };
+    for (const qreal ratio : {1.0, 2.0})
+        for (int zoom = 0; zoom < Viewport::LevelCount; ++zoom) {
+            const Viewport base = Viewport::showing(picture.size(), 2, {500, 340}, zoom);
+            const QPoint m = base.scrollMaximum();
+            for (const QPoint scroll : {m / 2, QPoint(0, 0), m, QPoint(m.x() / 3 + 1, m.y() * 2 / 3 + 3)})
+                expectSame(Viewport::showing(picture.size(), 2, {500, 340}, zoom, scroll), s, ratio, "scrolled");
+        }
+    const Viewport base = Viewport::showing(picture.size(), 2, {500, 340}, 3);
+    const Viewport v = Viewport::showing(picture.size(), 2, {500, 340}, 3, base.scrollMaximum() / 2);
+    Settings two = s;
+    two.ShowShips = false;
+    expectSame(v, two, 1, "two networks");
+    Settings pens = s;
+    pens.ColorMagesGuild = pens.ColorSkarnels; // two networks of one colour, then apart again
+    expectSame(v, pens, 1, "one pen for two networks");
+    pens.ColorSkarnels = 0x00FF00;
+    expectSame(v, pens, 1, "pens");
+    // A view painted ahead at another level leaves the level's layer as it is.
+    {
+        const Viewport ahead = Viewport::showing(picture.size(), 2, {500, 340}, 4, base.scrollMaximum() / 2);
+        const DrawingObjects o = DrawingObjects::fromSettings(s);
+        GoHighlight h;
+        QImage frame(ahead.panel(), QImage::Format_RGB32);
+        parted.paintAhead(frame, MapScene{ahead, picture, locations, markers, s, o, h, &index}, QRegion(frame.rect()));
+        MapPainter full;
+        GoHighlight h2;
+        EXPECT_TRUE(frame == full.paint(MapScene{ahead, picture, locations, markers, s, o, h2}, 1)) << "ahead";
+    }
+    expectSame(v, s, 1, "after a view ahead");
+    // The routes read again: other routes, drawn anew.
+    for (Location& l : locations) {
+        std::vector<Route> routes(l.Routes.begin(), l.Routes.end());
+        if (!routes.empty())
+            routes.front().Kind = std::uint8_t(1 + routes.front().Kind % 3);
+        l.Routes.assign(routes.data(), routes.data() + routes.size());
+    }
+    index.setRoutes(locations);
+    expectSame(v, s, 1, "other routes");
 }
