@@ -505,6 +505,34 @@ private:
         }
     }
 
+    /** The corners of the marker's diamond around panel point q, the first again at the end: its four lines. */
+    static std::array<QPoint, 5> diamondCorners(QPoint q)
+    {
+        return {{{q.x() - 4, q.y()}, {q.x(), q.y() + 4}, {q.x() + 4, q.y()}, {q.x(), q.y() - 4}, {q.x() - 4, q.y()}}};
+    }
+
+    /** The pixels of the diamond's lines one pixel wide around the point (0, 0), as walkLine walks them. */
+    static const std::vector<QPoint>& diamondPixels()
+    {
+        static const std::vector<QPoint> pixels = [] {
+            std::vector<QPoint> out;
+            const auto corners = diamondCorners(QPoint(0, 0));
+            for (std::size_t c = 0; c < 4; ++c)
+                walkLine(
+                    corners[c], corners[c + 1], 1, QRect(-8, -8, 17, 17),
+                    [&](int x, int y0, int y1) {
+                        for (int y = y0; y < y1; ++y)
+                            out.push_back({x, y});
+                    },
+                    [&](int y, int x0, int x1) {
+                        for (int x = x0; x < x1; ++x)
+                            out.push_back({x, y});
+                    });
+            return out;
+        }();
+        return pixels;
+    }
+
     void draw(const Canvas& canvas, const Item& it) const
     {
         switch (it.kind) {
@@ -513,10 +541,23 @@ private:
             break;
         case Item::Diamond: {
             const QPoint q(it.x, it.y);
-            const QPoint corners[5]
-                = {{q.x() - 4, q.y()}, {q.x(), q.y() + 4}, {q.x() + 4, q.y()}, {q.x(), q.y() - 4}, {q.x() - 4, q.y()}};
+            if (canvas.ratio() == 1) {
+                // Its pixels around the point, walked once: twenty thousand markers in
+                // view are twenty thousand diamonds, each of four lines to walk.
+                const QRect& clip = canvas.clip();
+                const int x0 = clip.left(), x1 = clip.right(), y0 = clip.top(), y1 = clip.bottom();
+                if (q.x() + 4 >= x0 && q.x() - 4 <= x1 && q.y() + 4 >= y0 && q.y() - 4 <= y1) {
+                    for (const QPoint d : diamondPixels()) {
+                        const int x = q.x() + d.x(), y = q.y() + d.y();
+                        if (x >= x0 && x <= x1 && y >= y0 && y <= y1)
+                            canvas.row(y)[x] = it.colour;
+                    }
+                }
+                break;
+            }
+            const auto corners = diamondCorners(q);
             for (int c = 0; c < 4; ++c)
-                canvas.panelLine(corners[c], corners[c + 1], it.colour, 1);
+                canvas.panelLine(corners[std::size_t(c)], corners[std::size_t(c) + 1], it.colour, 1);
             break;
         }
         case Item::Caption:
@@ -1443,13 +1484,41 @@ struct MapPainter::Private {
             const QRect area = reachArea(panel, st.TextLength, scene.index->longestLocationName());
             plannedBox = mapBoxOf(v, area);
             scene.index->placedIn(v, *plannedBox, placed);
-            constexpr std::size_t PointAhead = 8;
-            for (std::size_t k = 0; k < placed.size(); ++k) {
-                if (k + PointAhead < placed.size())
-                    conversions.prefetch(placed[k + PointAhead].x, placed[k + PointAhead].y);
+            // A place whose column is free a few places ahead will most likely still be
+            // free at its turn: its record is asked for then, and its name's bytes once the
+            // record has come, so the trips to memory of the places tried overlap.
+            constexpr std::size_t PointAhead = 24, RecordAhead = 12, NameAhead = 4;
+            const int height = std::max(1, lineHeight);
+            const std::size_t n = placed.size();
+            // A ring of the places between: each one's panel point, and whether its record was asked for.
+            struct Ahead {
+                QPoint q;
+                bool asked = false;
+            };
+            std::array<Ahead, RecordAhead + 1> ring{};
+            const auto look = [&](std::size_t k) {
                 const SpatialIndex::Placed& p = placed[k];
-                const QPoint q = conversions(p.x, p.y);
-                if (!grid.blocksEveryWidth(QPoint(q.x() + 4, q.y() + 1), std::max(1, lineHeight)))
+                Ahead& a = ring[k % ring.size()];
+                a.q = conversions(p.x, p.y);
+                a.asked = !grid.blocksEveryWidth(QPoint(a.q.x() + 4, a.q.y() + 1), height);
+                if (a.asked) {
+                    const Location& L = scene.locations[size_t(p.index)];
+                    __builtin_prefetch(&L.Level);
+                    __builtin_prefetch(&L.Status);
+                }
+            };
+            for (std::size_t k = 0; k < std::min(n, RecordAhead); ++k)
+                look(k);
+            for (std::size_t k = 0; k < n; ++k) {
+                if (k + PointAhead < n)
+                    conversions.prefetch(placed[k + PointAhead].x, placed[k + PointAhead].y);
+                if (k + RecordAhead < n)
+                    look(k + RecordAhead);
+                if (k + NameAhead < n && ring[(k + NameAhead) % ring.size()].asked)
+                    __builtin_prefetch(scene.locations[size_t(placed[k + NameAhead].index)].Name.constData());
+                const SpatialIndex::Placed& p = placed[k];
+                const QPoint q = ring[k % ring.size()].q;
+                if (!grid.blocksEveryWidth(QPoint(q.x() + 4, q.y() + 1), height))
                     tryLocation(p.index, scene.locations[size_t(p.index)], q);
             }
         } else {
@@ -2121,9 +2190,9 @@ struct MapPainter::Private {
         return 0xFF000000u;
     }
 
-    void drawMarker(const Canvas& canvas, const MapScene& scene, int i, const Location& M, Pixel marker)
+    /** Marker `i`, `M`, at its panel point q. */
+    void drawMarker(const Canvas& canvas, const MapScene& scene, int i, const Location& M, QPoint q, Pixel marker)
     {
-        const QPoint q = scene.view.mapToPanel(M.X, M.Y);
         overlay.diamond(q, marker);
         if (scene.settings.ShowText && markerCaptionShown(i))
             drawCaption(canvas, M.Name, scene.settings.MarkerLength, QPoint(q.x() + 3, q.y() + 3), marker,
@@ -2136,10 +2205,17 @@ struct MapPainter::Private {
         const Viewport& v = scene.view;
         const Pixel marker = pixelOf(scene.objects.PenMarker);
         const QRect area = reachArea(canvas.panelClip(), scene.settings.MarkerLength, scene.index->longestMarkerName());
-        for (const int i : scene.index->markersIn(v, mapBoxOf(v, area))) {
+        const std::vector<int> found = scene.index->markersIn(v, mapBoxOf(v, area));
+        // Thousands of markers lie scattered over their list: each record is asked for a
+        // few markers before it is read.
+        constexpr std::size_t Ahead = 8;
+        for (std::size_t k = 0; k < found.size(); ++k) {
+            if (k + Ahead < found.size())
+                __builtin_prefetch(&scene.markers[size_t(found[k + Ahead])].Level);
+            const int i = found[k];
             const Location& M = scene.markers[size_t(i)];
             if (v.LevelVisible(M.Level))
-                drawMarker(canvas, scene, i, M, marker);
+                drawMarker(canvas, scene, i, M, conversions(M.X, M.Y), marker);
         }
     }
 
@@ -2149,7 +2225,8 @@ struct MapPainter::Private {
         const Pixel marker = pixelOf(scene.objects.PenMarker);
         for (size_t i = 0; i < scene.markers.size(); ++i)
             if (scene.view.LevelVisible(scene.markers[i].Level))
-                drawMarker(canvas, scene, int(i), scene.markers[i], marker);
+                drawMarker(canvas, scene, int(i), scene.markers[i],
+                           scene.view.mapToPanel(scene.markers[i].X, scene.markers[i].Y), marker);
     }
 };
 
