@@ -54,7 +54,9 @@ struct MinorOffset {
  * Only the pixels inside `clip` are told, and only the steps that can land there are
  * walked (a line thousands of pixels long costs no more than the clip is wide):
  * column(x, y0, y1) for an x-major step's pixels [y0, y1) of column x, span(y, x0, x1)
- * for a y-major step's pixels [x0, x1) of row y, each range non-empty.
+ * for a y-major step's pixels [x0, x1) of row y, each range non-empty. The map canvas
+ * writes the same walk out for its own pixels (its hottest loop); the route lines' tests
+ * hold the two equal.
  */
 template <class Column, class Span>
 void walkLine(QPoint a, QPoint b, int width, const QRect& clip, Column column, Span span)

@@ -54,11 +54,11 @@ bool RouteLayer::line(QPoint a, QPoint b, int width, int pen)
     const std::uint64_t p = std::uint64_t(pen) & 3;
     walkLine(
         a, b, width, m_area,
-        [&](int x, int y0, int y1) {
+        [this, p](int x, int y0, int y1) {
             for (int y = y0; y < y1; ++y)
                 set(x, y, p);
         },
-        [&](int y, int x0, int x1) {
+        [this, p](int y, int x0, int x1) {
             for (int x = x0; x < x1; ++x)
                 set(x, y, p);
         });
@@ -87,11 +87,11 @@ void RouteLayer::layOver(uchar* bits, qsizetype bytesPerLine, const QRect& clip,
                 const std::uint32_t c = pens[l.pen];
                 walkLine(
                     l.a + offset, l.b + offset, l.width, part,
-                    [&](int x, int y0, int y1) {
+                    [bits, bytesPerLine, c](int x, int y0, int y1) {
                         for (int y = y0; y < y1; ++y)
                             reinterpret_cast<std::uint32_t*>(bits + qsizetype(y) * bytesPerLine)[x] = c;
                     },
-                    [&](int y, int x0, int x1) {
+                    [bits, bytesPerLine, c](int y, int x0, int x1) {
                         auto* row = reinterpret_cast<std::uint32_t*>(bits + qsizetype(y) * bytesPerLine);
                         std::fill(row + x0, row + x1, c);
                     });
