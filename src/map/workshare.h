@@ -33,16 +33,7 @@ public:
     template <typename Part> void run(int count, Part&& part)
     {
         using Bare = std::remove_reference_t<Part>;
-        // The context travels untyped; the part is called as the caller gave it.
-        runParts(
-            count,
-            [](void* p, int i, int thread) {
-                if constexpr (std::is_invocable_v<Bare&, int, int>)
-                    (*static_cast<Bare*>(p))(i, thread);
-                else
-                    (*static_cast<Bare*>(p))(i);
-            },
-            const_cast<std::remove_const_t<Bare>*>(&part));
+        runParts(count, &callPart<Bare>, const_cast<std::remove_const_t<Bare>*>(&part));
     }
 
     /**
@@ -56,18 +47,22 @@ public:
         using Bare = std::remove_reference_t<Part>;
         using BareFirst = std::remove_reference_t<First>;
         runParts(
-            count,
-            [](void* p, int i, int thread) {
-                if constexpr (std::is_invocable_v<Bare&, int, int>)
-                    (*static_cast<Bare*>(p))(i, thread);
-                else
-                    (*static_cast<Bare*>(p))(i);
-            },
-            const_cast<std::remove_const_t<Bare>*>(&part), [](void* f) { (*static_cast<BareFirst*>(f))(); },
-            const_cast<std::remove_const_t<BareFirst>*>(&first));
+            count, &callPart<Bare>, const_cast<std::remove_const_t<Bare>*>(&part),
+            [](void* f) { (*static_cast<BareFirst*>(f))(); }, const_cast<std::remove_const_t<BareFirst>*>(&first));
     }
 
 private:
+    /**
+     * Calls the part behind `p` for part `i`: the context travels untyped, and the part is
+     * called as the caller gave it (told the thread when it takes two arguments).
+     */
+    template <typename Bare> static void callPart(void* p, int i, int thread)
+    {
+        if constexpr (std::is_invocable_v<Bare&, int, int>)
+            (*static_cast<Bare*>(p))(i, thread);
+        else
+            (*static_cast<Bare*>(p))(i);
+    }
     void runParts(int count, void (*call)(void*, int, int), void* context, void (*first)(void*) = nullptr,
                   void* firstContext = nullptr);
 
