@@ -4,6 +4,7 @@
 
 #include "data/location.h"
 #include "data/settings.h"
+#include "map/mappainter.h"
 #include "map/spatialindex.h"
 
 #include <QImage>
@@ -32,5 +33,24 @@ const Crowd& bigCrowd();
 
 /** Every overlay on: captions, the three route networks and the three status classes. */
 Settings everyOverlay();
+
+/**
+ * Turns every pixel of an area to its complement: laid twice, or missed, a pixel shows it.
+ * It readies itself for the painting thread alone, or for both (`AnyThread`).
+ */
+struct ComplementLayer final : MapTopLayer {
+    explicit ComplementLayer(Readiness readiness = Readiness::OneThread) : ready(readiness) {}
+    Readiness prepare(QImage&, const QRect&) override { return ready; }
+    void layOver(QImage& image, const QRect& area) override
+    {
+        const QRect in = area & image.rect();
+        for (int y = in.top(); y <= in.bottom(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+            for (int x = in.left(); x <= in.right(); ++x)
+                line[x] ^= 0x00FFFFFFu;
+        }
+    }
+    Readiness ready;
+};
 
 } // namespace vdm::test

@@ -164,19 +164,6 @@ TEST(ClippedPaint, EqualsTheWholePaintOnTheSampleWorld)
     expectEveryViewMatches(w.picture, 10, w.locations, w.markers, &w.index, everyOverlay(), {800, 450}, "sample world");
 }
 
-/** Turns every pixel of an area to its complement: laid twice, or missed, a pixel shows it. */
-struct ComplementLayer final : MapTopLayer {
-    void layOver(QImage& image, const QRect& area) override
-    {
-        const QRect in = area & image.rect();
-        for (int y = in.top(); y <= in.bottom(); ++y) {
-            auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-            for (int x = in.left(); x <= in.right(); ++x)
-                line[x] ^= 0x00FFFFFFu;
-        }
-    }
-};
-
 /** A layer that has nothing to lay: laid all the same, it would complement every pixel. */
 struct AbsentLayer final : MapTopLayer {
     Readiness prepare(QImage&, const QRect&) override { return Readiness::Nothing; }

@@ -52,20 +52,6 @@ LocationList starOfLines()
     return list;
 }
 
-/** Turns every pixel of an area to its complement, on either thread: laid before the route lines, a pixel shows it. */
-struct ComplementLayer final : MapTopLayer {
-    Readiness prepare(QImage&, const QRect&) override { return Readiness::AnyThread; }
-    void layOver(QImage& image, const QRect& area) override
-    {
-        const QRect in = area & image.rect();
-        for (int y = in.top(); y <= in.bottom(); ++y) {
-            auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-            for (int x = in.left(); x <= in.right(); ++x)
-                line[x] ^= 0x00FFFFFFu;
-        }
-    }
-};
-
 } // namespace
 
 TEST(RouteLines, ThroughTheIndexWholeAndInPartsEqualTheFullScan)
@@ -143,7 +129,7 @@ TEST(RouteLines, AHugeWorldsLevelLayerServesEveryScrollAndFollowsWhatItWasDrawnF
         parted.paint(copy, scene, QRegion(strip));
         ASSERT_TRUE(copy == want) << "strip";
         // With a layer over the map, composed a band at a time: the route layer before it.
-        ComplementLayer top;
+        ComplementLayer top(MapTopLayer::Readiness::AnyThread);
         MapScene topped = scene;
         topped.top = &top;
         QImage toppedWant = want.copy();
