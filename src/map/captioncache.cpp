@@ -10,7 +10,9 @@ namespace vdm {
 
 std::int64_t CaptionCache::footprint(const QByteArray& text, const QImage& mask)
 {
-    constexpr std::int64_t Bookkeeping = 200; // the image header, the hash node, the links
+    // The entry, its record of use, its share of the table's slots and of its blocks,
+    // rounded up (and kept as it was counted when each caption had a node of its own).
+    constexpr std::int64_t Bookkeeping = 200;
     return std::int64_t(mask.sizeInBytes()) + 2 * std::int64_t(text.size()) + Bookkeeping;
 }
 
@@ -47,8 +49,8 @@ std::int64_t CaptionCache::budget() const
 
 void CaptionCache::beginPaint(int zoom, QPoint centre)
 {
-    ++m_paint;
     ++m_pass;
+    m_firstPass = m_pass;
     m_zoom = zoom;
     m_centre = centre;
     m_paintBytes = 0;
@@ -85,68 +87,176 @@ void CaptionCache::makeRoom(std::int64_t incoming)
         evictDownTo(target);
 }
 
-void CaptionCache::use(Entry& e, QPoint where)
+std::uint32_t CaptionCache::hashOf(const QByteArray& text, qreal ratio)
 {
-    if (e.paint != m_paint) {
-        m_paintBytes += e.bytes;
-        m_heldOwn += e.bytes;
+    const size_t h = qHashMulti(0, text, ratio);
+    return std::uint32_t(h ^ (std::uint64_t(h) >> 32));
+}
+
+std::int64_t CaptionCache::lookUp(const QByteArray& text, qreal ratio, std::uint32_t hash) const
+{
+    if (m_slots.empty())
+        return -1;
+    const std::size_t mask = m_slots.size() - 1;
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+        const std::uint64_t slot = m_slots[i];
+        if (slot == 0)
+            return -1;
+        if (std::uint32_t(slot >> 32) != hash)
+            continue;
+        const std::uint32_t index = std::uint32_t(slot) - 1;
+        const Entry& e = entry(index);
+        if (e.ratio == ratio && e.text == text)
+            return index;
     }
-    e.paint = m_paint;
-    e.pass = m_pass;
-    e.zoom = m_zoom;
-    e.where = where;
+}
+
+void CaptionCache::rehash(std::size_t size)
+{
+    std::vector<std::uint64_t> old(size, 0);
+    old.swap(m_slots);
+    const std::size_t mask = size - 1;
+    for (const std::uint64_t slot : old) {
+        if (slot == 0)
+            continue;
+        std::size_t i = (slot >> 32) & mask;
+        while (m_slots[i] != 0)
+            i = (i + 1) & mask;
+        m_slots[i] = slot;
+    }
+}
+
+void CaptionCache::reserve(int more)
+{
+    const std::size_t wanted = 2 * (std::size_t(m_count) + std::size_t(std::max(more, 0)));
+    if (wanted <= m_slots.size())
+        return;
+    std::size_t size = std::max<std::size_t>(m_slots.size(), 64);
+    while (size < wanted)
+        size *= 2;
+    rehash(size);
+}
+
+void CaptionCache::use(std::uint32_t index, QPoint where)
+{
+    Use& u = m_uses[index];
+    if (!ownUse(u)) {
+        m_paintBytes += u.bytes;
+        m_heldOwn += u.bytes;
+    }
+    u.pass = m_pass;
+    u.zoom = m_zoom;
+    u.x = where.x();
+    u.y = where.y();
 }
 
 void CaptionCache::reuse(const Entry& e, QPoint where)
 {
-    // Every entry lives in m_entries, which the cache owns and may change.
-    use(const_cast<Entry&>(e), where);
+    use(e.index, where);
 }
 
 const CaptionCache::Entry* CaptionCache::peek(const QByteArray& text, qreal ratio) const
 {
-    const auto it = m_entries.find(Key{text, ratio});
-    return it == m_entries.end() ? nullptr : &it->second;
+    const std::int64_t index = lookUp(text, ratio, hashOf(text, ratio));
+    return index < 0 ? nullptr : &entry(std::uint32_t(index));
 }
 
 const CaptionCache::Entry* CaptionCache::find(const QByteArray& text, qreal ratio, QPoint where)
 {
-    const auto it = m_entries.find(Key{text, ratio});
-    if (it == m_entries.end())
+    const std::int64_t index = lookUp(text, ratio, hashOf(text, ratio));
+    if (index < 0)
         return nullptr;
-    use(it->second, where);
-    return &it->second;
+    use(std::uint32_t(index), where);
+    return &entry(std::uint32_t(index));
 }
 
 CaptionCache::Entry& CaptionCache::add(const QByteArray& text, Mask mask, std::int64_t bytes, QPoint offset,
                                        qreal ratio, QPoint where, int advance)
 {
-    // One look-up: a caption rendered again takes its old entry's node, which is emptied
-    // and told to whoever kept a pointer to it by the generation.
-    const auto [it, fresh] = m_entries.try_emplace(Key{text, ratio});
-    Entry& e = it->second;
-    if (!fresh) {
-        m_bytes -= e.bytes;
-        if (e.paint == m_paint) {
-            m_paintBytes -= e.bytes;
-            m_heldOwn -= e.bytes;
+    const std::uint32_t hash = hashOf(text, ratio);
+    std::int64_t found = lookUp(text, ratio, hash);
+    std::uint32_t index;
+    if (found >= 0) {
+        // A caption rendered again takes its old entry's place, which is emptied and told
+        // to whoever kept a pointer to it by the generation.
+        index = std::uint32_t(found);
+        Use& u = m_uses[index];
+        m_bytes -= u.bytes;
+        if (ownUse(u)) {
+            m_paintBytes -= u.bytes;
+            m_heldOwn -= u.bytes;
         }
-        e = Entry{};
+        Entry& e = entry(index);
+        e.text.clear();
+        e.pixels.reset();
+        e.ink = {};
         ++m_generation;
+    } else {
+        reserve(1);
+        if (m_free != 0) {
+            index = m_free - 1;
+            m_free = m_uses[index].next;
+        } else {
+            index = std::uint32_t(m_uses.size());
+            if (index % BlockEntries == 0)
+                m_blocks.push_back(std::make_unique<Entry[]>(BlockEntries));
+            m_uses.emplace_back();
+        }
+        entry(index).index = index;
+        const std::size_t slotMask = m_slots.size() - 1;
+        std::size_t i = hash & slotMask;
+        while (m_slots[i] != 0)
+            i = (i + 1) & slotMask;
+        m_slots[i] = (std::uint64_t(hash) << 32) | (std::uint64_t(index) + 1);
+        ++m_count;
     }
+    Entry& e = entry(index);
     e.text = text;
     e.ratio = ratio;
     e.offset = offset;
     e.advance = advance;
     e.bytes = bytes;
-    e.zoom = m_zoom;
-    e.where = where;
     if (mask.pixels) {
         e.pixels = std::move(mask.pixels);
         e.ink = {e.pixels.get(), mask.width, mask.height, mask.width};
     }
+    m_uses[index] = {0, bytes, m_zoom, where.x(), where.y(), 0};
     m_bytes += bytes;
     return e;
+}
+
+void CaptionCache::remove(std::uint32_t index)
+{
+    Entry& e = entry(index);
+    // Its slot, then the slots after it in the same run moved back to where their probes
+    // start looking, so no probe meets an empty slot before its own.
+    const std::size_t mask = m_slots.size() - 1;
+    std::size_t hole = hashOf(e.text, e.ratio) & mask;
+    while (std::uint32_t(m_slots[hole]) != index + 1)
+        hole = (hole + 1) & mask;
+    for (std::size_t i = (hole + 1) & mask; m_slots[i] != 0; i = (i + 1) & mask) {
+        const std::size_t home = (m_slots[i] >> 32) & mask;
+        // The slot may move back only when its home is not after the hole along its probe.
+        if (((i - home) & mask) >= ((i - hole) & mask)) {
+            m_slots[hole] = m_slots[i];
+            hole = i;
+        }
+    }
+    m_slots[hole] = 0;
+    Use& u = m_uses[index];
+    m_bytes -= u.bytes;
+    if (ownUse(u)) {
+        m_paintBytes -= u.bytes;
+        m_heldOwn -= u.bytes;
+    }
+    e.text = QByteArray();
+    e.pixels.reset();
+    e.ink = {};
+    u = Use{};
+    u.next = m_free;
+    m_free = index + 1;
+    --m_count;
+    ++m_generation;
 }
 
 const CaptionCache::Entry& CaptionCache::insert(const QByteArray& text, QImage mask, QPoint offset, qreal ratio,
@@ -160,7 +270,7 @@ const CaptionCache::Entry& CaptionCache::insert(const QByteArray& text, Mask mas
 {
     const std::int64_t bytes = footprint(text, mask);
     Entry& e = add(text, std::move(mask), bytes, offset, ratio, where, advance);
-    use(e, where);
+    use(e.index, where);
     holdToLimit(e);
     return e;
 }
@@ -169,18 +279,21 @@ const CaptionCache::Entry& CaptionCache::insertAhead(const QByteArray& text, QIm
                                                      QPoint where, int advance, int zoom)
 {
     const std::int64_t bytes = footprint(text, mask);
-    Entry& e = add(text, Mask::of(mask), bytes, offset, ratio, where, advance);
-    e.zoom = zoom;
-    holdToLimit(e);
-    return e;
+    return addAhead(text, Mask::of(mask), offset, ratio, where, advance, zoom, bytes);
 }
 
 const CaptionCache::Entry& CaptionCache::insertAhead(const QByteArray& text, Mask mask, QPoint offset, qreal ratio,
                                                      QPoint where, int advance, int zoom)
 {
     const std::int64_t bytes = footprint(text, mask);
+    return addAhead(text, std::move(mask), offset, ratio, where, advance, zoom, bytes);
+}
+
+const CaptionCache::Entry& CaptionCache::addAhead(const QByteArray& text, Mask mask, QPoint offset, qreal ratio,
+                                                  QPoint where, int advance, int zoom, std::int64_t bytes)
+{
     Entry& e = add(text, std::move(mask), bytes, offset, ratio, where, advance);
-    e.zoom = zoom;
+    m_uses[e.index].zoom = zoom;
     holdToLimit(e);
     return e;
 }
@@ -199,73 +312,76 @@ void CaptionCache::evictDownTo(std::int64_t target, const Entry* keep, std::uint
         evictFurthest(target, usedFrom);
     if (m_bytes <= target || !keep)
         return;
-    for (auto it = m_entries.begin(); it != m_entries.end() && m_bytes > target;) {
-        if (&it->second == keep) {
-            ++it;
-            continue;
-        }
-        m_bytes -= it->second.bytes;
-        m_paintBytes -= it->second.paint == m_paint ? it->second.bytes : 0;
-        m_heldOwn -= it->second.paint == m_paint ? it->second.bytes : 0;
-        it = m_entries.erase(it);
-        ++m_generation;
-    }
+    for (std::uint32_t index = 0; index < m_uses.size() && m_bytes > target; ++index)
+        if (m_uses[index].bytes >= 0 && index != keep->index)
+            remove(index);
 }
 
 void CaptionCache::evictFurthest(std::int64_t target, std::uint64_t usedFrom)
 {
     // Furthest first: another zoom level before any of this one, then by the distance
-    // (in map units, the larger of the two axes) of the point last captioned.
-    struct Candidate {
-        int zoomDistance;
-        std::int64_t distance;
-        decltype(m_entries)::iterator it;
-    };
-    std::vector<Candidate> candidates;
-    candidates.reserve(m_entries.size());
-    for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
-        const Entry& e = it->second;
-        if (e.paint == m_paint && e.pass >= usedFrom)
-            continue; // drawn, or about to be, by the paint under way
-        const std::int64_t dx = std::llabs(std::int64_t(e.where.x()) - m_centre.x());
-        const std::int64_t dy = std::llabs(std::int64_t(e.where.y()) - m_centre.y());
-        candidates.push_back({std::abs(e.zoom - m_zoom), std::max(dx, dy), it});
-    }
-    const auto further = [](const Candidate& a, const Candidate& b) {
-        return a.zoomDistance != b.zoomDistance ? a.zoomDistance > b.zoomDistance : a.distance > b.distance;
-    };
-    // Only the furthest few go, often a small share of the candidates (a paint in parts
-    // evicts at the end of every part): they are picked out, about as many as the bytes
-    // over the target take at the candidates' mean size, and only those are ordered; more
-    // are picked when they were not enough.
+    // (in map units, the larger of the two axes) of the point last captioned; of two as
+    // far, the one used longer ago. Both are one number: the zoom distance above the
+    // 33 bits a distance between two ints takes.
+    const std::uint64_t kept = std::max(usedFrom, m_firstPass);
+    std::vector<Candidate>& candidates = m_candidates;
+    candidates.clear();
     std::int64_t candidateBytes = 0;
-    for (const Candidate& c : candidates)
-        candidateBytes += c.it->second.bytes;
-    const std::int64_t mean
+    for (std::uint32_t index = 0; index < m_uses.size(); ++index) {
+        const Use& u = m_uses[index];
+        if (u.bytes < 0 || u.pass >= kept)
+            continue; // no entry, or drawn (or about to be) by the paint under way
+        const std::uint64_t dx = std::uint64_t(std::llabs(std::int64_t(u.x) - m_centre.x()));
+        const std::uint64_t dy = std::uint64_t(std::llabs(std::int64_t(u.y) - m_centre.y()));
+        const std::uint64_t zoomDistance = std::min<std::uint64_t>(
+            std::uint64_t(std::abs(std::int64_t(u.zoom) - m_zoom)), (std::uint64_t(1) << 31) - 1);
+        candidates.push_back({(zoomDistance << 33) | std::max(dx, dy), u.pass, index});
+        candidateBytes += u.bytes;
+    }
+    const auto further
+        = [](const Candidate& a, const Candidate& b) { return a.far != b.far ? a.far > b.far : a.pass < b.pass; };
+    // Only the furthest few go, often a small share of the candidates (a paint in parts
+    // evicts at the end of every part): they are picked out, a few less than the bytes
+    // over the target take at the mean size, so that usually all of them go and need no
+    // order among themselves. Those that reach the target are ordered, so what goes is
+    // exactly the furthest. The mean is first the candidates', then that of the furthest
+    // just gone; after a few rounds the picks double, so even captions of very unequal
+    // sizes take few rounds.
+    std::int64_t mean
         = candidates.empty() ? 1 : std::max<std::int64_t>(1, candidateBytes / std::int64_t(candidates.size()));
     std::size_t from = 0, pick = 0;
-    while (from < candidates.size() && m_bytes > target) {
-        pick = std::max<std::size_t>(2 * pick, std::size_t((m_bytes - target) / mean) + 1);
+    for (int round = 0; from < candidates.size() && m_bytes > target; ++round) {
+        const std::size_t over = std::size_t((m_bytes - target) / mean);
+        pick = std::max<std::size_t>({1, over - over / 8, round >= 3 ? 2 * pick : 0});
+        pick = std::min(pick, candidates.size() - from);
         const auto first = candidates.begin() + std::ptrdiff_t(from);
-        const auto end = candidates.begin() + std::ptrdiff_t(std::min(candidates.size(), from + pick));
-        std::nth_element(first, end - 1, candidates.end(), further);
-        std::sort(first, end, further);
-        for (auto c = first; c != end && m_bytes > target; ++c) {
-            m_bytes -= c->it->second.bytes;
-            m_heldOwn -= c->it->second.paint == m_paint ? c->it->second.bytes : 0;
-            m_entries.erase(c->it);
-            ++m_generation;
-        }
-        from = std::size_t(end - candidates.begin());
+        const auto end = first + std::ptrdiff_t(pick);
+        if (end != candidates.end())
+            std::nth_element(first, end - 1, candidates.end(), further);
+        std::int64_t picked = 0;
+        for (auto c = first; c != end; ++c)
+            picked += m_uses[c->index].bytes;
+        if (m_bytes - picked <= target)
+            std::sort(first, end, further);
+        for (auto c = first; c != end && m_bytes > target; ++c)
+            remove(c->index);
+        mean = std::max<std::int64_t>(1, picked / std::int64_t(pick));
+        from += pick;
     }
 }
 
 void CaptionCache::clear()
 {
-    m_entries.clear();
+    m_blocks.clear();
+    m_uses.clear();
+    m_free = 0;
+    m_count = 0;
+    m_slots.clear();
+    m_candidates = {};
     ++m_generation;
     m_bytes = 0;
     m_paintBytes = 0;
+    m_heldOwn = 0;
 }
 
 } // namespace vdm

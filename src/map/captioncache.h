@@ -9,7 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
-#include <unordered_map>
+#include <vector>
 
 namespace vdm {
 
@@ -47,12 +47,6 @@ public:
         QPoint offset;   // of the mask's top-left from the caption's top-left, in device pixels
         int advance = 0; // how far the text reaches to the right, in panel pixels
         std::int64_t bytes = 0;
-        // Where it was last used: the paint, its pass (see beginPass), its zoom level and
-        // the map point captioned.
-        std::uint64_t paint = 0;
-        std::uint64_t pass = 0;
-        int zoom = 0;
-        QPoint where;
         /**
          * The mask (coverage bytes in device pixels) as the blend reads it: where its
          * rows lie and its size, kept in the entry, so a crowded paint reaching thousands
@@ -69,6 +63,10 @@ public:
          * padded to four bytes): at a million places the cache holds tens of thousands.
          */
         std::unique_ptr<uchar[]> pixels;
+
+    private:
+        friend class CaptionCache;
+        std::uint32_t index = 0; // of its record (see Use), for reuse()
     };
 
     /**
@@ -153,9 +151,9 @@ public:
      */
     void makeRoom(std::int64_t incoming);
     /** Readies the table for `more` captions about to be added, so it grows once. */
-    void reserve(int more) { m_entries.reserve(m_entries.size() + size_t(std::max(more, 0))); }
+    void reserve(int more);
 
-    int size() const { return int(m_entries.size()); }
+    int size() const { return m_count; }
     /** What the captions hold: their masks, texts and bookkeeping. */
     std::int64_t bytes() const { return m_bytes; }
     /**
@@ -181,25 +179,44 @@ public:
 
 private:
     /**
-     * A caption's text and ratio with their hash, computed once: the table's growth and
-     * every comparison then use it instead of reading the texts again (a crowded first
-     * visit adds thousands at once).
+     * Where an entry was last used, beside the others' in one array, so an eviction reads
+     * 32 bytes an entry one after the other instead of the entries themselves.
      */
-    struct Key {
-        QByteArray text;
-        qreal ratio;
-        size_t hash;
-        Key(const QByteArray& t, qreal r) : text(t), ratio(r), hash(qHashMulti(0, t, r)) {}
-        bool operator==(const Key& o) const { return hash == o.hash && ratio == o.ratio && text == o.text; }
+    struct Use {
+        std::uint64_t pass = 0;  // the pass (see beginPass) that last used it; 0: none. Paints' passes only grow.
+        std::int64_t bytes = -1; // what it counts (see footprint); below 0: no entry holds this index
+        int zoom = 0;            // the zoom level it was last used (or rendered ahead) for
+        int x = 0, y = 0;        // the map point it captioned then
+        std::uint32_t next = 0;  // of a free index: the next free one, plus one (0: none)
     };
-    struct KeyHash {
-        size_t operator()(const Key& k) const noexcept { return k.hash; }
+    /** An entry chosen for eviction: how far off it lies (see evictFurthest), when it was used, and where it is. */
+    struct Candidate {
+        std::uint64_t far;
+        std::uint64_t pass;
+        std::uint32_t index;
     };
+    /** How many entries one block of the slab holds; blocks never move, so neither do entries. */
+    static constexpr std::uint32_t BlockEntries = 1024;
 
-    void use(Entry& e, QPoint where);
+    Entry& entry(std::uint32_t index) { return m_blocks[index / BlockEntries][index % BlockEntries]; }
+    const Entry& entry(std::uint32_t index) const { return m_blocks[index / BlockEntries][index % BlockEntries]; }
+    /** The hash of a caption's text and ratio; its low bits are where its probe starts. */
+    static std::uint32_t hashOf(const QByteArray& text, qreal ratio);
+    /** The index of the entry of `text` at `ratio`, or -1. */
+    std::int64_t lookUp(const QByteArray& text, qreal ratio, std::uint32_t hash) const;
+    /** Makes the table of slots `size` long (a power of two) and puts every entry back in it. */
+    void rehash(std::size_t size);
+    /** Removes the entry at `index`: its slot, its mask and text, its bytes. */
+    void remove(std::uint32_t index);
+    /** Whether the paint under way has used the entry of `u`. */
+    bool ownUse(const Use& u) const { return u.pass >= m_firstPass; }
+    void use(std::uint32_t index, QPoint where);
     /** Adds an entry in place of any of the same text and ratio; returns it, not yet used. */
     Entry& add(const QByteArray& text, Mask mask, std::int64_t bytes, QPoint offset, qreal ratio, QPoint where,
                int advance);
+    /** insertAhead's own: `bytes` is what the caption counts. */
+    const Entry& addAhead(const QByteArray& text, Mask mask, QPoint offset, qreal ratio, QPoint where, int advance,
+                          int zoom, std::int64_t bytes);
     /**
      * Evicts entries this paint has not used since pass `usedFrom` (from its first pass
      * by default: not at all), furthest first, down to `target` bytes; then, when `keep`
@@ -219,12 +236,30 @@ private:
     /** The bytes of the last RecentPaints whole paints, the newest at m_nextRecent - 1. */
     std::array<std::int64_t, RecentPaints> m_recent{};
     int m_nextRecent = 0;
-    std::uint64_t m_paint = 1;
-    std::uint64_t m_pass = 1; // counts every paint's passes, so a later paint's are higher
+    std::uint64_t m_pass = 1;      // counts every paint's passes, so a later paint's are higher
+    std::uint64_t m_firstPass = 1; // the first pass of the paint under way
     std::uint64_t m_generation = 0;
     int m_zoom = 0;
     QPoint m_centre;
-    std::unordered_map<Key, Entry, KeyHash> m_entries; // nodes stay put: a found entry stays valid
+    /**
+     * The entries, in blocks that never move (a found entry stays where it is while it is
+     * held), and beside them, by the same index, where each was last used. Indexes freed
+     * by removals are taken again first (m_free: the first free one, plus one; 0: none).
+     */
+    std::vector<std::unique_ptr<Entry[]>> m_blocks;
+    std::vector<Use> m_uses;
+    std::uint32_t m_free = 0;
+    int m_count = 0;
+    /**
+     * The table: open addressing, probed one slot after another, at most half full. A
+     * slot holds its entry's hash (hashOf) in its high half, so most probes compare no
+     * text, and its entry's index plus one in its low half (0: an empty slot). A removal
+     * moves the slots after it back to where their probes look, so no slot ever stands
+     * for a removed entry, and a table that grows moves slots, never entries.
+     */
+    std::vector<std::uint64_t> m_slots;
+    /** Reused by every eviction, so a paint in passes allocates nothing for its evictions. */
+    std::vector<Candidate> m_candidates;
 };
 
 } // namespace vdm

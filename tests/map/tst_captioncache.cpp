@@ -368,3 +368,124 @@ TEST(CaptionCache, APackedMaskIsKeptAndCountedAsItsImage)
         }
     }
 }
+
+TEST(CaptionCache, EveryCaptionHeldIsFoundThroughRemovalsReusedEntriesAndGrowth)
+{
+    // Paints of captions drawn from a pool of 3 000 texts, each paint over the budget, so
+    // entries go and their places are taken by others while the table grows and empties.
+    const std::int64_t each = CaptionCache::footprint("t0000", mask(100));
+    CaptionCache cache(200 * each, 200 * each);
+    std::vector<QByteArray> texts;
+    for (int i = 0; i < 3000; ++i)
+        texts.push_back("t" + QByteArray::number(i).rightJustified(4, '0'));
+    std::uint32_t seed = 12345;
+    const auto next = [&] { return (seed = seed * 1664525u + 1013904223u) >> 8; };
+    for (int paint = 0; paint < 60; ++paint) {
+        cache.beginPaint(int(next() % 3), {int(next() % 1000), 0});
+        const int count = 50 + int(next() % 400);
+        for (int k = 0; k < count; ++k) {
+            const QByteArray& text = texts[next() % texts.size()];
+            const QPoint where(int(next() % 1000), 0);
+            const int width = 1 + int(qHash(text) % 50); // a mask each text keeps whoever renders it
+            if (!cache.find(text, 1, where))
+                cache.insert(text, mask(width, 1), {}, 1, where, width);
+        }
+        cache.endPaint();
+        int held = 0;
+        std::int64_t bytes = 0;
+        for (const QByteArray& text : texts) {
+            const CaptionCache::Entry* e = cache.peek(text);
+            if (!e)
+                continue;
+            ++held;
+            bytes += e->bytes;
+            ASSERT_EQ(e->text, text);
+            ASSERT_EQ(e->ink.width, 1 + int(qHash(text) % 50)) << text.constData();
+            ASSERT_EQ(e->advance, e->ink.width);
+        }
+        ASSERT_EQ(held, cache.size()) << "paint " << paint;
+        ASSERT_EQ(bytes, cache.bytes()) << "paint " << paint;
+        ASSERT_LE(cache.bytes(), cache.budget());
+    }
+}
+
+TEST(CaptionCache, AnEntryStaysWhereItIsThroughInsertsThatRemoveNothing)
+{
+    CaptionCache cache;
+    cache.beginPaint(0, {});
+    const CaptionCache::Entry* kept = &cache.insert("kept", mask(7), {3, 4}, 1, {}, 9);
+    const std::uint64_t generation = cache.generation();
+    // Thousands more: the table grows several times during the paint.
+    for (int i = 0; i < 5000; ++i)
+        cache.insert("c" + QByteArray::number(i), mask(1 + i % 20, 1), {}, 1, {}, i);
+    EXPECT_EQ(cache.generation(), generation);
+    EXPECT_EQ(cache.find("kept"), kept);
+    EXPECT_EQ(kept->text, "kept");
+    EXPECT_EQ(kept->ink.width, 7);
+    EXPECT_EQ(kept->offset, QPoint(3, 4));
+    cache.reuse(*kept, {1, 1});
+    for (int i = 0; i < 5000; i += 499) {
+        const CaptionCache::Entry* e = cache.find("c" + QByteArray::number(i));
+        ASSERT_NE(e, nullptr);
+        EXPECT_EQ(e->advance, i);
+        EXPECT_EQ(e->ink.width, 1 + i % 20);
+    }
+    cache.endPaint();
+    EXPECT_EQ(cache.size(), 5001);
+}
+
+TEST(CaptionCache, WhatGoesIsExactlyTheFurthestWhateverTheSizes)
+{
+    // Captions of very unequal sizes at distinct distances from the centre, the far ones
+    // small: what stays is what an eviction in order of distance, one at a time, keeps.
+    for (const int seedStart : {1, 7, 99}) {
+        std::uint32_t seed = std::uint32_t(seedStart);
+        const auto next = [&] { return (seed = seed * 1664525u + 1013904223u) >> 8; };
+        struct Held {
+            QByteArray text;
+            int distance;
+            std::int64_t bytes;
+        };
+        std::vector<Held> held;
+        const std::int64_t budget = 40 * CaptionCache::footprint("c000", mask(100));
+        CaptionCache cache(budget, 100 * budget); // nothing goes as they are added
+        cache.beginPaint(0, {});
+        for (int i = 0; i < 300; ++i) {
+            const int distance = i * 10 + 1;
+            const int width = distance > 2000 ? 1 + int(next() % 10) : 50 + int(next() % 400);
+            const QByteArray text = "c" + QByteArray::number(i).rightJustified(3, '0');
+            held.push_back({text, distance, cache.insert(text, mask(width), {}, 1, {distance, -distance}).bytes});
+        }
+        cache.endPaint(false);   // the budget stays as made
+        cache.beginPaint(0, {}); // the next paint, of none of them, lets them go
+        cache.endPaint(false);
+        std::sort(held.begin(), held.end(), [](const Held& a, const Held& b) { return a.distance > b.distance; });
+        std::int64_t bytes = 0;
+        for (const Held& h : held)
+            bytes += h.bytes;
+        std::size_t gone = 0;
+        while (bytes > budget / 4 * 3)
+            bytes -= held[gone++].bytes;
+        EXPECT_EQ(cache.bytes(), bytes);
+        for (std::size_t i = 0; i < held.size(); ++i)
+            EXPECT_EQ(cache.contains(held[i].text), i >= gone) << held[i].text.constData();
+    }
+}
+
+TEST(CaptionCache, OfTwoCaptionsAsFarOffTheOneUsedLongerAgoGoesFirst)
+{
+    // Three entries are over a budget of 2.8, and one going leaves them below 3/4 of it.
+    const std::int64_t each = oneEntry();
+    CaptionCache cache(each * 28 / 10, each * 28 / 10);
+    for (const char* text : {"b", "a"}) { // "a" used last
+        cache.beginPaint(0, {});
+        if (!cache.find(text, 1, {50, 0}))
+            cache.insert(text, mask(100), {}, 1, {50, 0});
+        cache.endPaint();
+    }
+    cache.beginPaint(0, {});
+    cache.insert("c", mask(100), {});
+    cache.endPaint();
+    EXPECT_TRUE(cache.contains("a"));
+    EXPECT_FALSE(cache.contains("b"));
+}
