@@ -83,6 +83,7 @@ bool MapCanvas::paint(qreal ratio)
     if (whole && m_building == key) {
         // The view shown in steps, nothing changed: the bands painted since show.
         m_rowsShown = m_frames.copyPainted(*key, m_backBuffer, m_rowsShown);
+        m_inBufferKey = m_backBuffer.cacheKey();
         return true;
     }
     if (m_building) {
@@ -107,6 +108,8 @@ bool MapCanvas::paint(qreal ratio)
     }
     m_shown = m_building ? std::nullopt : key;
     m_shownBuffer = m_backBuffer.cacheKey();
+    m_inBuffer = key;
+    m_inBufferKey = m_backBuffer.cacheKey();
     m_paintedChanges = m_worldChanges;
     m_editedPlace = -1;
     m_onlyStatusEdit = true;
@@ -123,7 +126,22 @@ void MapCanvas::startInSteps(const MapScene& now, const FramesAhead::Key& key, q
 {
     m_building = key;
     m_buildingHighlight = now.highlight;
-    m_painter.paintPicture(m_backBuffer, now, m_backBuffer.rect());
+    // A view of the scene the buffer shows, at another scroll (a drag at 200 or 300 %,
+    // where the picture follows the scroll only every few pixels, or a drag while a view
+    // is still shown in steps), starts from what the buffer shows moved with the scroll:
+    // the places stay in sight where they go while the bands come, and only the strips
+    // the move uncovers show the picture alone. Each band lays the whole paint over it.
+    const ScrollReuse::Plan moved
+        = m_inBuffer && m_inBufferKey == m_backBuffer.cacheKey()
+              ? ScrollReuse::plan(m_inBuffer->signature, m_inBuffer->scroll, key.signature, key.scroll, true)
+              : ScrollReuse::Plan{};
+    if (moved.kind == ScrollReuse::Kind::Whole) {
+        m_painter.paintPicture(m_backBuffer, now, m_backBuffer.rect());
+    } else {
+        ScrollReuse::moveImage(m_backBuffer, moved.shift);
+        for (const QRect& strip : moved.exposed)
+            m_painter.paintPicture(m_backBuffer, now, strip);
+    }
     // A frame of the view painted ahead and not finished shows what it has.
     m_rowsShown = std::max(m_frames.copyPainted(key, m_backBuffer, 0), 0);
     m_painter.tookAhead(now, ratio); // the highlight visited as the whole paint visits it
@@ -146,6 +164,7 @@ bool MapCanvas::paintShownSlice(std::chrono::steady_clock::time_point deadline)
                                   std::chrono::steady_clock::time_point::min());
     } while (!done && std::chrono::steady_clock::now() < deadline);
     m_rowsShown = m_frames.copyPainted(*m_building, m_backBuffer, m_rowsShown);
+    m_inBufferKey = m_backBuffer.cacheKey();
     if (done) {
         // The buffer holds the whole paint now: a scroll may move it as any paint.
         highlight = m_buildingHighlight;

@@ -147,6 +147,13 @@ private:
     /** What the back buffer holds when it is a whole paint of a view without a journey, and the buffer it was. */
     std::optional<FramesAhead::Key> m_shown;
     qint64 m_shownBuffer = 0;
+    /**
+     * The view of a huge world whose places the back buffer shows, whole or while it is
+     * shown in steps, and the buffer it was: the next view of the same scene shown in
+     * steps starts from it.
+     */
+    std::optional<FramesAhead::Key> m_inBuffer;
+    qint64 m_inBufferKey = 0;
     int m_lastStep = 1;     // the direction of the last change of zoom level: +1 in, -1 out
     int m_paintedZoom = -1; // the level of the last paint (-1: none yet)
     const JourneySession* m_journey = nullptr;

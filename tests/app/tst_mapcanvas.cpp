@@ -346,5 +346,50 @@ TEST_F(CanvasAheadTest, AViewShownInStepsNeverShowsBandsOfTheSceneBefore)
     EXPECT_FALSE(canvas.finishShown());
 }
 
+TEST_F(CanvasAheadTest, AViewShownInStepsStartsFromTheViewItScrollsFrom)
+{
+    // Where the picture follows a scroll only every few pixels, a drag step is a whole
+    // paint; shown in steps, it starts from the places shown, moved with the scroll.
+    canvas.showInStepsAbove(0);
+    const struct {
+        const char* what;
+        qreal ratio;
+        QPoint step;
+    } cases[] = {{"ratio 1", 1, {7, 5}}, {"ratio 2", 2, {-5, 7}}};
+    for (const auto& c : cases) {
+        ratio = c.ratio;
+        view.zoomTo(Viewport::HighestZoom, centre());
+        view.scrollTo(view.scrollMaximum() / 2);
+        ASSERT_TRUE(canvas.paint(ratio));
+        ASSERT_TRUE(shownWhole()) << c.what;
+        QImage expected = canvas.backBuffer();
+        // Two steps, the second before any band of the first is painted.
+        for (int step = 0; step < 2; ++step) {
+            view.scrollBy(c.step);
+            ASSERT_TRUE(canvas.paint(ratio)) << c.what;
+            ASSERT_TRUE(canvas.showingInSteps()) << c.what << ": the picture does not follow this step";
+            const QPoint shift = -c.step * int(ratio);
+            const QImage picture = pictureAlone();
+            ScrollReuse::moveImage(expected, shift);
+            const QRect buffer = expected.rect();
+            for (const QRect& strip : QRegion(buffer) - QRegion(buffer.translated(shift) & buffer))
+                for (int y = strip.top(); y <= strip.bottom(); ++y)
+                    std::memcpy(expected.scanLine(y) + strip.left() * 4, picture.constScanLine(y) + strip.left() * 4,
+                                std::size_t(strip.width()) * 4);
+            EXPECT_TRUE(canvas.backBuffer() == expected) << c.what << ", step " << step;
+        }
+        ASSERT_TRUE(shownWhole()) << c.what;
+        EXPECT_TRUE(canvas.backBuffer() == whole()) << c.what;
+        // Another scene starts from its picture alone, as before.
+        toggle(&Settings::ShowShips);
+        view.scrollBy(c.step);
+        ASSERT_TRUE(canvas.paint(ratio)) << c.what;
+        ASSERT_TRUE(canvas.showingInSteps()) << c.what;
+        EXPECT_TRUE(canvas.backBuffer() == pictureAlone()) << c.what;
+        ASSERT_TRUE(shownWhole()) << c.what;
+        EXPECT_TRUE(canvas.backBuffer() == whole()) << c.what;
+    }
+}
+
 } // namespace
 } // namespace vdm::test
