@@ -1033,6 +1033,7 @@ struct MapPainter::Private {
     bool hiding = false;
     std::vector<bool> shownLocations, shownMarkers;
     std::vector<SpatialIndex::Placed> placed; // the plan's places, reused by the next plan
+    std::vector<QPoint> placedAt;             // the panel point of each of them
     std::optional<MapBox> plannedBox;         // where this paint's plan found them (none: no plan asked the index)
 
     /**
@@ -1201,12 +1202,48 @@ struct MapPainter::Private {
         std::size_t index, count;
     };
 
+    /**
+     * With overlapping captions hidden, the slots of the items whose captions the plan
+     * shows, in a paint in parts: a few thousand of them, where a slot for every place
+     * would take 8 MB, so each caption is looked up once and not again by the next part
+     * or the next paint while the cache removes nothing. A plan carries over the slots of
+     * the items both it and the plan before show.
+     */
+    struct ShownSlots {
+        std::vector<int> order; // the items shown, ascending
+        CaptionSlots held;      // by position in `order`
+
+        /** Follows a plan that shows `shown` (ascending; taken). */
+        void follow(std::vector<int>& shown)
+        {
+            CaptionSlots kept(shown.size(), nullptr);
+            std::size_t k = 0;
+            for (std::size_t j = 0; j < shown.size(); ++j) {
+                while (k < order.size() && order[k] < shown[j])
+                    ++k;
+                if (k < order.size() && order[k] == shown[j])
+                    kept[j] = held[k];
+            }
+            order.swap(shown);
+            held.swap(kept);
+        }
+        /** The slot of item `i`, which the plan shows. */
+        Slot of(int i)
+        {
+            const auto at = std::lower_bound(order.begin(), order.end(), i);
+            return {held, std::size_t(at - order.begin()), held.size()};
+        }
+    };
+    ShownSlots shownLocationSlots, shownMarkerSlots;
+
     void forgetStaleSlots(qreal ratio)
     {
         if (captions.generation() == slotGeneration && ratio == slotRatio)
             return;
         std::fill(locationSlots.begin(), locationSlots.end(), nullptr);
         std::fill(markerSlots.begin(), markerSlots.end(), nullptr);
+        std::fill(shownLocationSlots.held.begin(), shownLocationSlots.held.end(), nullptr);
+        std::fill(shownMarkerSlots.held.begin(), shownMarkerSlots.held.end(), nullptr);
         slotGeneration = captions.generation();
         slotRatio = ratio;
     }
@@ -1250,10 +1287,14 @@ struct MapPainter::Private {
 
     Slot locationSlot(const MapScene& scene, int i)
     {
+        if (partItems && hiding && shownLocations[size_t(i)])
+            return shownLocationSlots.of(i);
         return {locationSlots, size_t(i), partItems ? 0 : scene.locations.size()};
     }
     Slot markerSlot(const MapScene& scene, int i)
     {
+        if (partItems && hiding && shownMarkers[size_t(i)])
+            return shownMarkerSlots.of(i);
         return {markerSlots, size_t(i), partItems ? 0 : scene.markers.size()};
     }
 
@@ -1315,7 +1356,8 @@ struct MapPainter::Private {
      * rectangle: a look at the index per part costs nearly as much as one for the whole.
      */
     struct PartItems {
-        std::vector<int> places;       // as locationsIn gives them for the part's placesBox
+        std::vector<int> places;    // as locationsIn gives them for the part's placesBox (or fewer, see itemsOfParts)
+        std::vector<QPoint> points; // their panel points, when the plan found them (else empty)
         std::vector<RouteLine> routes; // those whose box meets the part, in drawing order
     };
     /** While a part is drawn: its items (none: the index is asked). */
@@ -1375,17 +1417,53 @@ struct MapPainter::Private {
         // A paint of the whole panel with overlapping captions hidden has asked the index
         // for the same box already, for its plan.
         const MapBox box = placesBox(scene, whole);
-        std::vector<SpatialIndex::Placed> own;
-        const std::vector<SpatialIndex::Placed>* points = &placed;
-        if (plannedBox != box) {
-            scene.index->placedIn(v, box, own);
-            points = &own;
+        if (plannedBox == box) {
+            sharePlanned(scene, parts, out);
+            return;
         }
-        for (const SpatialIndex::Placed& p : *points)
+        std::vector<SpatialIndex::Placed> own;
+        scene.index->placedIn(v, box, own);
+        for (const SpatialIndex::Placed& p : own)
             runOf(p.y, p.y, [&](std::size_t k, const MapBox& b) {
                 if (b.contains(p.x, p.y))
                     out[k].places.push_back(p.index);
             });
+    }
+
+    /** How far a frame's pixels lie from its point (device pixels at most three apart, and one to spare). */
+    static constexpr int FrameReach = 4;
+
+    /**
+     * itemsOfParts for the places the plan found, with the panel points it converted:
+     * each goes to the parts its drawing can touch. Whether its caption shows is decided:
+     * one that shows reaches as far as reachArea allows, one that does not leaves the
+     * place its frame's few pixels about its point, so most places of a crowded view go
+     * to one part instead of the two or three a caption's reach meets. A place whose point
+     * lies beyond a part's reach draws nothing there.
+     */
+    void sharePlanned(const MapScene& scene, const std::vector<QRect>& parts, std::vector<PartItems>& out) const
+    {
+        std::vector<QRect> captionReach(parts.size()), frameReach(parts.size());
+        for (std::size_t k = 0; k < parts.size(); ++k) {
+            captionReach[k] = reachArea(parts[k], scene.settings.TextLength, scene.index->longestLocationName());
+            frameReach[k] = parts[k].adjusted(-FrameReach, -FrameReach, FrameReach, FrameReach);
+        }
+        // The parts run top to bottom and each reach grows its part alike: those holding a
+        // point are a run, from the first whose reach goes down to it.
+        const auto shareOut = [&](const std::vector<QRect>& reach, std::size_t at) {
+            const QPoint q = placedAt[at];
+            auto k
+                = std::partition_point(reach.begin(), reach.end(), [&](const QRect& r) { return r.bottom() < q.y(); });
+            for (; k != reach.end() && k->top() <= q.y(); ++k) {
+                if (k->contains(q)) {
+                    PartItems& items = out[std::size_t(k - reach.begin())];
+                    items.places.push_back(placed[at].index);
+                    items.points.push_back(q);
+                }
+            }
+        };
+        for (std::size_t at = 0; at < placed.size(); ++at)
+            shareOut(shownLocations[std::size_t(placed[at].index)] ? captionReach : frameReach, at);
     }
 
     /**
@@ -1449,12 +1527,16 @@ struct MapPainter::Private {
 
     /**
      * The route layer of a paint of `scene` into `buffer` (its whole canvas), drawn first
-     * if need be, and in `offset` the buffer pixel of its origin; none where the level's
-     * picture holds more pixels than a layer, where the layer cannot stand for the lines
-     * (see RouteLayer::line), or (without one drawn) for a view painted ahead: the layer
-     * of the level shown stays.
+     * if need be, and in `offset` the buffer pixel of its origin. Where the level's picture
+     * fits a layer, the layer holds the lines of the whole level; where it is larger (100 %
+     * and up), of the view's neighbourhood, the panel and a margin around it, drawn again
+     * only when a paint of the whole panel (`whole`) finds its view beyond it, so a warm
+     * paint, a repaint of a strip and the steps of a drag lay what is drawn. None where the
+     * layer cannot stand for the lines (see RouteLayer::line), where a neighbourhood would
+     * hold more than a layer may, or (without one drawn) for a view painted ahead: the
+     * layer of the level shown stays.
      */
-    const RouteLayer* routeLayerFor(const MapScene& scene, const Canvas& buffer, QPoint& offset)
+    const RouteLayer* routeLayerFor(const MapScene& scene, const Canvas& buffer, QPoint& offset, bool whole)
     {
         const Viewport& v = scene.view;
         const RoutePens pens(scene);
@@ -1467,11 +1549,16 @@ struct MapPainter::Private {
         // Panel point p is picture point p - margin + scroll: the layer holds picture pixels.
         offset = QPoint(int(buffer.device((long long)v.marginX() - v.scrollX())),
                         int(buffer.device((long long)v.marginY() - v.scrollY())));
-        if (routeLayerKey == key)
-            return routeLayer.area().isEmpty() ? nullptr : &routeLayer;
+        if (routeLayerKey == key) {
+            if (routeLayer.covers(buffer.clip(), offset))
+                return &routeLayer;
+            // Nothing held: the level could not be held at all. A neighbourhood the view
+            // has left is drawn again only by a paint of the whole panel.
+            if (routeLayer.area().isEmpty() || !whole)
+                return nullptr;
+        }
         if (paintingAhead)
             return nullptr;
-        routeLayerKey = key;
         // The picture of the map's whole extent at this level, and a line's width around it.
         const int t = buffer.thickness(2);
         const long long x0 = buffer.device(v.mapToScreenX(Viewport::MapLeft)),
@@ -1481,10 +1568,23 @@ struct MapPainter::Private {
         const long long g = t + 2;
         const long long left = std::min(x0, x1) - g, top = std::min(y0, y1) - g;
         const long long width = std::llabs(x1 - x0) + 2 * g, height = std::llabs(y1 - y0) + 2 * g;
-        if (width * height > RouteLayer::MaxPixels
-            || !routeLayer.reset(QRect(int(left), int(top), int(width), int(height)))) {
-            routeLayer.clear();
-            return nullptr;
+        MapBox box{INT_MIN, INT_MAX, INT_MIN, INT_MAX}; // the routes to draw: every one for the whole level
+        if (width * height <= RouteLayer::MaxPixels) {
+            routeLayerKey = key;
+            if (!routeLayer.reset(QRect(int(left), int(top), int(width), int(height)))) {
+                routeLayer.clear();
+                return nullptr;
+            }
+        } else {
+            const std::optional<QRect> around = neighbourhood(buffer.clip());
+            if (!whole || !around)
+                return nullptr; // the layer held stays for the paints it covers
+            routeLayerKey = key;
+            if (!routeLayer.reset(around->translated(-offset), RouteLayer::Edges::Cut)) {
+                routeLayer.clear();
+                return nullptr;
+            }
+            box = mapBoxOf(v, routeReach(panelCover(*around, buffer.ratio())));
         }
         bool fits = true;
         auto endPoint = [&](std::int32_t, std::int32_t x, std::int32_t y) { return conversions(x, y); };
@@ -1492,9 +1592,8 @@ struct MapPainter::Private {
             const int pen = l.colour == pens.pens[1] ? 1 : l.colour == pens.pens[2] ? 2 : 3;
             fits = fits && routeLayer.line(l.a - offset, l.b - offset, t, pen);
         };
-        const MapBox everywhere{INT_MIN, INT_MAX, INT_MIN, INT_MAX};
         scene.index->forEachRouteIn(
-            everywhere, [&](const SpatialIndex::Segment& s) { prefetchEnds(s); },
+            box, [&](const SpatialIndex::Segment& s) { prefetchEnds(s); },
             [&](const SpatialIndex::Segment& r) {
                 if (fits)
                     pens.line(buffer, r, endPoint, take);
@@ -1502,6 +1601,32 @@ struct MapPainter::Private {
         if (!fits)
             routeLayer.clear();
         return fits ? &routeLayer : nullptr;
+    }
+
+    /**
+     * The device pixels a layer of the neighbourhood of a view whose buffer is `panel`
+     * covers: the panel and half as much again each way, as far as a layer may hold (none
+     * where the panel alone holds more). A drag or a scroll of a few hundred pixels then
+     * stays inside it.
+     */
+    static std::optional<QRect> neighbourhood(const QRect& panel)
+    {
+        const double pixels = double(panel.width()) * panel.height();
+        if (panel.isEmpty() || pixels > double(RouteLayer::MaxCutPixels))
+            return std::nullopt;
+        const double grow = std::min(1.5, std::sqrt(double(RouteLayer::MaxCutPixels) / pixels));
+        const int mx = int((grow - 1) / 2 * panel.width()), my = int((grow - 1) / 2 * panel.height());
+        return panel.adjusted(-mx, -my, mx, my);
+    }
+
+    /** The panel pixels that cover device pixels `r` at a whole ratio, wherever they lie. */
+    static QRect panelCover(const QRect& r, qreal ratio)
+    {
+        const int k = std::max(1, int(ratio));
+        const auto down = [k](int v) { return int(detail::floorDiv(v, k)); };
+        const auto up = [k](long long v) { return int(-detail::floorDiv(-v, k)); };
+        const int x0 = down(r.left()), y0 = down(r.top());
+        return QRect(x0, y0, up((long long)r.left() + r.width()) - x0, up((long long)r.top() + r.height()) - y0);
     }
 
     /**
@@ -1562,11 +1687,14 @@ struct MapPainter::Private {
         };
         shownLocations.assign(scene.locations.size(), false);
         shownMarkers.assign(scene.markers.size(), false);
+        std::vector<int> shownPlaces, shownMarks; // ascending, as they are tried
         const auto tryLocation = [&](int i, const Location& L, QPoint q) {
             const StatusStyle style = styleOf(L, scene);
             if (!v.LevelVisible(L.Level) || !(style.shown || i == highlight))
                 return;
             shownLocations[size_t(i)] = claim(L.Name, st.TextLength, QPoint(q.x() + 4, q.y() + 1));
+            if (shownLocations[size_t(i)])
+                shownPlaces.push_back(i);
         };
         if (scene.index && scene.index->coversLocations(scene.locations)) {
             // The index's points first: a place whose caption would start in a full column
@@ -1581,18 +1709,16 @@ struct MapPainter::Private {
             constexpr std::size_t PointAhead = 24, RecordAhead = 12, NameAhead = 4;
             const int height = std::max(1, lineHeight);
             const std::size_t n = placed.size();
-            // A ring of the places between: each one's panel point, and whether its record was asked for.
-            struct Ahead {
-                QPoint q;
-                bool asked = false;
-            };
-            std::array<Ahead, RecordAhead + 1> ring{};
+            placedAt.resize(n);
+            // A ring of the places between: whether each one's record was asked for.
+            std::array<bool, RecordAhead + 1> asked{};
             const auto look = [&](std::size_t k) {
                 const SpatialIndex::Placed& p = placed[k];
-                Ahead& a = ring[k % ring.size()];
-                a.q = conversions(p.x, p.y);
-                a.asked = !grid.blocksEveryWidth(QPoint(a.q.x() + 4, a.q.y() + 1), height);
-                if (a.asked) {
+                const QPoint q = conversions(p.x, p.y);
+                placedAt[k] = q;
+                bool& a = asked[k % asked.size()];
+                a = !grid.blocksEveryWidth(QPoint(q.x() + 4, q.y() + 1), height);
+                if (a) {
                     const Location& L = scene.locations[size_t(p.index)];
                     __builtin_prefetch(&L.Level);
                     __builtin_prefetch(&L.Status);
@@ -1605,11 +1731,13 @@ struct MapPainter::Private {
                     conversions.prefetch(placed[k + PointAhead].x, placed[k + PointAhead].y);
                 if (k + RecordAhead < n)
                     look(k + RecordAhead);
-                if (k + NameAhead < n && ring[(k + NameAhead) % ring.size()].asked)
+                if (k + NameAhead < n && asked[(k + NameAhead) % asked.size()])
                     __builtin_prefetch(scene.locations[size_t(placed[k + NameAhead].index)].Name.constData());
                 const SpatialIndex::Placed& p = placed[k];
-                const QPoint q = ring[k % ring.size()].q;
-                if (!grid.blocksEveryWidth(QPoint(q.x() + 4, q.y() + 1), height))
+                const QPoint q = placedAt[k];
+                // Cells are only ever taken: a column full when the place was looked at
+                // ahead is full still.
+                if (asked[k % asked.size()] && !grid.blocksEveryWidth(QPoint(q.x() + 4, q.y() + 1), height))
                     tryLocation(p.index, scene.locations[size_t(p.index)], q);
             }
         } else {
@@ -1620,7 +1748,11 @@ struct MapPainter::Private {
                 return;
             const QPoint q = v.mapToPanel(M.X, M.Y);
             shownMarkers[size_t(i)] = claim(M.Name, st.MarkerLength, QPoint(q.x() + 3, q.y() + 3));
+            if (shownMarkers[size_t(i)])
+                shownMarks.push_back(i);
         });
+        shownLocationSlots.follow(shownPlaces);
+        shownMarkerSlots.follow(shownMarks);
     }
 
     bool locationCaptionShown(int i) const { return !hiding || shownLocations[size_t(i)]; }
@@ -2246,13 +2378,12 @@ struct MapPainter::Private {
         const Settings& st = scene.settings;
         const LocationList& locs = scene.locations;
         const StatusStyles styles(scene);
-        forEachPlaceIn(scene, canvas.panelClip(), [&](int i) {
-            const Location& L = locs[size_t(i)];
+        const auto draw = [&](int i, const Location& L, auto pointOf) {
             Pixel frame = 0;
             const StatusStyle style = styles.of(L, frame);
             if (!v.LevelVisible(L.Level) || !(style.shown || i == highlight))
                 return;
-            const QPoint q = conversions(L.X, L.Y);
+            const QPoint q = pointOf();
             Pixel textColour;
             if (style.colour) {
                 textColour = frame;
@@ -2263,6 +2394,25 @@ struct MapPainter::Private {
             if (st.ShowText && locationCaptionShown(int(i)))
                 drawCaption(canvas, L.Name, st.TextLength, QPoint(q.x() + 4, q.y() + 1), textColour, QPoint(L.X, L.Y),
                             locationSlot(scene, int(i)));
+        };
+        if (partItems && !partItems->points.empty()) {
+            // The plan's places and points: only each record is read, asked for a few
+            // places before its turn.
+            const std::vector<int>& places = partItems->places;
+            constexpr std::size_t Ahead = 16;
+            for (std::size_t k = 0; k < places.size(); ++k) {
+                if (k + Ahead < places.size()) {
+                    const Location& L = locs[size_t(places[k + Ahead])];
+                    __builtin_prefetch(&L.Level);
+                    __builtin_prefetch(&L.Status);
+                }
+                draw(places[k], locs[size_t(places[k])], [&] { return partItems->points[k]; });
+            }
+            return;
+        }
+        forEachPlaceIn(scene, canvas.panelClip(), [&](int i) {
+            const Location& L = locs[size_t(i)];
+            draw(i, L, [&] { return conversions(L.X, L.Y); });
         });
     }
 
@@ -2421,8 +2571,9 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
     // A paint in parts lays the level's route layer over each part where it has one.
     QPoint layerOffset;
     const RouteLayer* routeLayer
-        = inParts && anyRoutes ? d->routeLayerFor(scene, Canvas(backBuffer, v.panel(), backBuffer.rect()), layerOffset)
-                               : nullptr;
+        = inParts && anyRoutes
+              ? d->routeLayerFor(scene, Canvas(backBuffer, v.panel(), backBuffer.rect()), layerOffset, whole)
+              : nullptr;
     const RoutePens pens(scene);
     std::vector<Private::PartItems> items; // of the parts of the rectangle under way
     for (std::size_t part = 0; part < parts.size(); ++part) {

@@ -9,13 +9,15 @@
 
 namespace vdm {
 
-bool RouteLayer::reset(const QRect& area)
+bool RouteLayer::reset(const QRect& area, Edges edges)
 {
-    if (area.isEmpty() || std::int64_t(area.width()) * area.height() > MaxPixels) {
+    if (area.isEmpty()
+        || std::int64_t(area.width()) * area.height() > (edges == Edges::Cut ? MaxCutPixels : MaxPixels)) {
         clear();
         return false;
     }
     m_area = area;
+    m_edges = edges;
     m_stride = (std::size_t(area.width()) + 31) / 32;
     m_words.assign(m_stride * std::size_t(area.height()), 0);
     m_beyond.clear();
@@ -25,6 +27,7 @@ bool RouteLayer::reset(const QRect& area)
 void RouteLayer::clear()
 {
     m_area = {};
+    m_edges = Edges::Kept;
     m_stride = 0;
     m_words = {};
     m_beyond = {};
@@ -43,10 +46,12 @@ bool RouteLayer::line(QPoint a, QPoint b, int width, int pen)
     const auto far = [](QPoint p) { return std::abs(p.x()) > MaxReach || std::abs(p.y()) > MaxReach; };
     if (m_area.isEmpty() || far(a) || far(b))
         return false;
-    // Every pixel lies in the line's box grown by its width to the right and down.
-    if (std::min(a.x(), b.x()) < m_area.left() || std::min(a.y(), b.y()) < m_area.top()
-        || std::max(a.x(), b.x()) + width > m_area.left() + m_area.width()
-        || std::max(a.y(), b.y()) + width > m_area.top() + m_area.height()) {
+    // Every pixel lies in the line's box grown by its width to the right and down. A layer
+    // whose edges are cut holds only the pixels of its area.
+    if (m_edges == Edges::Kept
+        && (std::min(a.x(), b.x()) < m_area.left() || std::min(a.y(), b.y()) < m_area.top()
+            || std::max(a.x(), b.x()) + width > m_area.left() + m_area.width()
+            || std::max(a.y(), b.y()) + width > m_area.top() + m_area.height())) {
         if (m_beyond.size() >= MaxBeyond)
             return false;
         m_beyond.push_back({a, b, width, pen & 3});

@@ -362,3 +362,43 @@ TEST(CaptionsAhead, AShrinkingLevelsCopyIsMadeAheadWhereAPaintIsWhole)
         EXPECT_EQ(parted.cacheBytes(), 0);
     }
 }
+
+TEST(HiddenCaptions, RepaintsInPartsFindTheirCaptionsOnlyWhileTheCacheHoldsThem)
+{
+    // A paint in parts keeps the captions its plan shows for the next part and the next
+    // paint: another ratio, a cache that lets captions go between paints, a scroll that
+    // shows others and a renamed place must each give the pixels of a fresh painter.
+    const test::Crowd& crowd = test::bigCrowd();
+    LocationList locations = crowd.locations;
+    const SpatialIndex index(locations, crowd.markers);
+    Settings on = test::everyOverlay();
+    on.HideOverlappingCaptions = true;
+    const DrawingObjects o = DrawingObjects::fromSettings(on);
+    for (const std::int64_t budget : {std::int64_t(1), std::int64_t(64) << 20}) {
+        MapPainter parted(budget);
+        parted.paintInPartsAbove(0);
+        const Viewport base = Viewport::showing(crowd.picture.size(), 2, {480, 300}, 5);
+        const QPoint m = base.scrollMaximum();
+        const struct {
+            QPoint scroll;
+            qreal ratio;
+            bool rename;
+        } steps[] = {{m / 2, 1, false}, {m / 2, 2, false}, {m / 2, 1, false}, {m / 2 + QPoint(9, 4), 1, false},
+                     {m / 2, 1, true},  {m / 2, 2, false}};
+        for (const auto& step : steps) {
+            SCOPED_TRACE(testing::Message() << "budget " << budget << " scroll " << step.scroll.x() << ","
+                                            << step.scroll.y() << " ratio " << step.ratio << " rename " << step.rename);
+            if (step.rename)
+                for (std::size_t i = 0; i < locations.size(); i += 3)
+                    if (!locations[i].Name.isEmpty())
+                        locations[i].Name = "W" + locations[i].Name;
+            const Viewport v = Viewport::showing(crowd.picture.size(), 2, {480, 300}, 5, step.scroll);
+            GoHighlight h1, h2;
+            const QImage want = MapPainter().paint(
+                MapScene{v, crowd.picture, locations, crowd.markers, on, o, h1, &index}, step.ratio);
+            EXPECT_TRUE(
+                parted.paint(MapScene{v, crowd.picture, locations, crowd.markers, on, o, h2, &index}, step.ratio)
+                == want);
+        }
+    }
+}

@@ -138,3 +138,38 @@ TEST(RouteLayer, RefusesWhatItCannotStandFor)
     EXPECT_TRUE(layer.line({10, 10}, {20, 30}, 2, 3));
     EXPECT_FALSE(layer.line({10, 10}, {100, 30}, 1, 1));
 }
+
+TEST(RouteLayer, ALayerCutAtItsEdgesGivesTheLinesInsideItsAreaAndCoversOnlyThat)
+{
+    const std::uint32_t pens[4] = {0, 0xFFD02020u, 0xFF2040E0u, 0xFF20A040u};
+    const QRect area(-30, -20, 250, 170);
+    std::vector<Line> lines = linesAround(area, 13);
+    // Far more lines beyond the area than a layer keeps: cut, none is kept.
+    for (std::size_t i = 0; i <= RouteLayer::MaxBeyond; ++i)
+        lines.push_back({QPoint(area.left() + int(i % 200), area.top() + 5), QPoint(-900, int(i % 300)), 1, 1});
+    RouteLayer layer;
+    ASSERT_TRUE(layer.reset(area, RouteLayer::Edges::Cut));
+    for (const Line& l : lines)
+        ASSERT_TRUE(layer.line(l.a, l.b, l.width, l.pen));
+    QImage background(400, 300, QImage::Format_RGB32);
+    background.fill(0xFF102030u);
+    const QPoint offset(70, 45);
+    const QRect inside = area.translated(offset) & background.rect();
+    const QRect clips[] = {inside, QRect(inside.topLeft(), QSize(1, 1)), inside.adjusted(40, 30, -50, -20)};
+    for (const QRect& clip : clips) {
+        EXPECT_TRUE(layer.covers(clip, offset));
+        QImage want = background.copy();
+        for (const Line& l : lines)
+            drawByTheRule(want, l, offset, clip, pens[l.pen]);
+        QImage got = background.copy();
+        layer.layOver(got.bits(), got.bytesPerLine(), clip, offset, pens);
+        EXPECT_TRUE(got == want);
+    }
+    // A clip reaching a pixel beyond the area is not covered; a layer that keeps its lines covers any.
+    EXPECT_FALSE(layer.covers(inside.adjusted(-1, 0, 0, 0), offset));
+    EXPECT_FALSE(layer.covers(QRect(0, 0, 400, 300), QPoint(0, 0)));
+    ASSERT_TRUE(layer.reset(area));
+    EXPECT_TRUE(layer.covers(QRect(0, 0, 400, 300), QPoint(0, 0)));
+    EXPECT_FALSE(layer.reset(QRect(0, 0, 4096, 2049), RouteLayer::Edges::Cut));
+    EXPECT_TRUE(layer.reset(QRect(0, 0, 4096, 2048), RouteLayer::Edges::Cut));
+}

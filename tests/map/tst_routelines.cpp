@@ -183,3 +183,53 @@ TEST(RouteLines, AHugeWorldsLevelLayerServesEveryScrollAndFollowsWhatItWasDrawnF
     index.setRoutes(locations);
     expectSame(v, s, 1, "other routes");
 }
+
+TEST(RouteLines, AViewsNeighbourhoodLayerServesTheScrollsInsideItAndIsDrawnAgainBeyond)
+{
+    // Where a level's picture is larger than a layer (100 % and up here), a whole paint in
+    // parts draws the lines of the panel and a margin around it into a layer cut at its
+    // edges: the scrolls that stay inside lay it, a strip beyond it draws its own lines,
+    // and a whole paint beyond it draws the layer again, each the full scan's pixels.
+    const LocationList locations = starOfLines();
+    const LocationList markers;
+    const SpatialIndex index(locations, markers);
+    const QImage& picture = bigCrowd().picture;
+    const Settings s = everyOverlay();
+    const DrawingObjects o = DrawingObjects::fromSettings(s);
+    const QSize panel(500, 340);
+    for (const qreal ratio : {1.0, 2.0})
+        for (int zoom = 5; zoom < Viewport::LevelCount; ++zoom) {
+            MapPainter parted, plain;
+            parted.paintInPartsAbove(0);
+            plain.paintInPartsAbove(0);
+            Viewport v = Viewport::showing(picture.size(), 2, panel, zoom);
+            v.centreOn(Centre[0], Centre[1]);
+            const auto want = [&](const Viewport& at) {
+                GoHighlight h;
+                return MapPainter().paint(MapScene{at, picture, locations, markers, s, o, h}, ratio);
+            };
+            // Steps inside the margin (a quarter of the panel each way), then beyond it.
+            const QPoint steps[] = {{0, 0}, {7, 5}, {7, 5}, {-90, 60}, {60, -70}, {400, 0}, {0, 300}};
+            for (const QPoint step : steps) {
+                v.scrollTo(v.scroll() + step);
+                SCOPED_TRACE(testing::Message() << "ratio " << ratio << ", zoom " << zoom << ", scroll " << v.scrollX()
+                                                << "," << v.scrollY());
+                GoHighlight h;
+                const MapScene scene{v, picture, locations, markers, s, o, h, &index};
+                const QImage expected = want(v);
+                // A strip first: beyond the layer it draws its own lines.
+                QImage strip = expected.copy();
+                const QRect band(0, strip.height() / 2, strip.width(), 11);
+                strip.fill(Qt::magenta);
+                parted.paint(strip, scene, QRegion(band));
+                ASSERT_TRUE(strip.copy(band) == expected.copy(band)) << "strip";
+                ASSERT_TRUE(parted.paint(scene, ratio) == expected);
+                // The layer is held: the lines are not drawn through each paint.
+                Settings none = s;
+                none.ShowSkarnels = none.ShowShips = none.ShowMagesGuild = false;
+                GoHighlight h2;
+                plain.paint(MapScene{v, picture, locations, markers, none, o, h2, &index}, ratio);
+                EXPECT_GT(parted.cacheBytes(), plain.cacheBytes());
+            }
+        }
+}
