@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <new>
 #include <vector>
 
 namespace vdm {
@@ -23,15 +25,96 @@ std::int64_t CaptionCache::footprint(const QByteArray& text, const Mask& mask)
     return footprint(text, QImage()) + row * mask.height;
 }
 
-CaptionCache::Mask CaptionCache::Mask::of(const QImage& image)
+namespace {
+
+/**
+ * Mask rows let go of, by size, for the next masks of the same size: a lock and a stack
+ * instead of the allocator's trip between two threads' heaps. It holds at most Held
+ * bytes; beyond that, and for masks larger than Largest, the rows go back to the heap.
+ */
+class MaskShelf {
+public:
+    static constexpr std::size_t Step = 64, Largest = 16384;
+    static constexpr std::size_t Held = 8 * 1024 * 1024;
+
+    /** What rows of `bytes` are given: a whole number of steps up to Largest. */
+    static std::size_t capacityFor(std::size_t bytes)
+    {
+        return bytes > Largest ? bytes : std::max<std::size_t>(Step, (bytes + Step - 1) / Step * Step);
+    }
+
+    uchar* take(std::size_t capacity)
+    {
+        if (capacity <= Largest) {
+            const std::lock_guard<std::mutex> lock(m_lock);
+            std::vector<uchar*>& stack = m_stacks[capacity / Step - 1];
+            if (!stack.empty()) {
+                uchar* rows = stack.back();
+                stack.pop_back();
+                m_held -= capacity;
+                return rows;
+            }
+        }
+        return new uchar[capacity];
+    }
+
+    void give(uchar* rows, std::size_t capacity) noexcept
+    {
+        if (capacity >= Step && capacity <= Largest) {
+            const std::lock_guard<std::mutex> lock(m_lock);
+            if (m_held + capacity <= Held) {
+                try {
+                    m_stacks[capacity / Step - 1].push_back(rows);
+                    m_held += capacity;
+                    return;
+                } catch (const std::bad_alloc&) {
+                    // No room to shelve them: they go back to the heap.
+                }
+            }
+        }
+        delete[] rows;
+    }
+
+private:
+    std::mutex m_lock;
+    // Of each size, the rows shelved: only these pointers are read, never the rows
+    // themselves, which have long left the processor's caches.
+    std::array<std::vector<uchar*>, Largest / Step> m_stacks;
+    std::size_t m_held = 0;
+};
+
+/** One shelf for every cache and renderer; never destroyed, so a cache let go of at exit still gives back. */
+MaskShelf& shelf()
+{
+    static MaskShelf* const s = new MaskShelf;
+    return *s;
+}
+
+} // namespace
+
+void CaptionCache::MaskRelease::operator()(uchar* rows) const noexcept
+{
+    shelf().give(rows, capacity);
+}
+
+CaptionCache::Mask CaptionCache::Mask::blank(int width, int height)
 {
     Mask m;
+    m.width = width;
+    m.height = height;
+    const std::size_t bytes = std::size_t(std::max(width, 0)) * std::size_t(std::max(height, 0));
+    const std::size_t capacity = MaskShelf::capacityFor(bytes);
+    m.pixels = MaskRows(shelf().take(capacity), MaskRelease{capacity});
+    std::memset(m.pixels.get(), 0, bytes);
+    return m;
+}
+
+CaptionCache::Mask CaptionCache::Mask::of(const QImage& image)
+{
     if (image.isNull())
-        return m;
+        return {};
     const QImage alpha = image.format() == QImage::Format_Alpha8 ? image : image.convertToFormat(QImage::Format_Alpha8);
-    m.width = alpha.width();
-    m.height = alpha.height();
-    m.pixels.reset(new uchar[std::size_t(m.width) * std::size_t(m.height)]);
+    Mask m = blank(alpha.width(), alpha.height());
     for (int y = 0; y < m.height; ++y)
         std::memcpy(m.pixels.get() + std::size_t(y) * std::size_t(m.width), alpha.constScanLine(y),
                     std::size_t(m.width));
@@ -195,7 +278,7 @@ CaptionCache::Entry& CaptionCache::add(const QByteArray& text, Mask mask, std::i
         reserve(1);
         if (m_free != 0) {
             index = m_free - 1;
-            m_free = m_uses[index].next;
+            m_free = m_uses[index].link;
         } else {
             index = std::uint32_t(m_uses.size());
             if (index % BlockEntries == 0)
@@ -220,9 +303,15 @@ CaptionCache::Entry& CaptionCache::add(const QByteArray& text, Mask mask, std::i
         e.pixels = std::move(mask.pixels);
         e.ink = {e.pixels.get(), mask.width, mask.height, mask.width};
     }
-    m_uses[index] = {0, bytes, m_zoom, where.x(), where.y(), 0};
+    m_uses[index] = {0, bytes, m_zoom, where.x(), where.y(), hash};
     m_bytes += bytes;
     return e;
+}
+
+void CaptionCache::prefetchRemoval(std::uint32_t index, std::uint32_t hash) const
+{
+    __builtin_prefetch(&m_slots[hash & (m_slots.size() - 1)]);
+    __builtin_prefetch(&entry(index));
 }
 
 void CaptionCache::remove(std::uint32_t index)
@@ -231,7 +320,7 @@ void CaptionCache::remove(std::uint32_t index)
     // Its slot, then the slots after it in the same run moved back to where their probes
     // start looking, so no probe meets an empty slot before its own.
     const std::size_t mask = m_slots.size() - 1;
-    std::size_t hole = hashOf(e.text, e.ratio) & mask;
+    std::size_t hole = m_uses[index].link & mask;
     while (std::uint32_t(m_slots[hole]) != index + 1)
         hole = (hole + 1) & mask;
     for (std::size_t i = (hole + 1) & mask; m_slots[i] != 0; i = (i + 1) & mask) {
@@ -253,7 +342,7 @@ void CaptionCache::remove(std::uint32_t index)
     e.pixels.reset();
     e.ink = {};
     u = Use{};
-    u.next = m_free;
+    u.link = m_free;
     m_free = index + 1;
     --m_count;
     ++m_generation;
@@ -335,7 +424,7 @@ void CaptionCache::evictFurthest(std::int64_t target, std::uint64_t usedFrom)
         const std::uint64_t dy = std::uint64_t(std::llabs(std::int64_t(u.y) - m_centre.y()));
         const std::uint64_t zoomDistance = std::min<std::uint64_t>(
             std::uint64_t(std::abs(std::int64_t(u.zoom) - m_zoom)), (std::uint64_t(1) << 31) - 1);
-        candidates.push_back({(zoomDistance << 33) | std::max(dx, dy), u.pass, index});
+        candidates.push_back({(zoomDistance << 33) | std::max(dx, dy), u.pass, index, u.link});
         candidateBytes += u.bytes;
     }
     const auto further
@@ -363,8 +452,14 @@ void CaptionCache::evictFurthest(std::int64_t target, std::uint64_t usedFrom)
             picked += m_uses[c->index].bytes;
         if (m_bytes - picked <= target)
             std::sort(first, end, further);
-        for (auto c = first; c != end && m_bytes > target; ++c)
+        // Each removal reads a slot and an entry that lie anywhere: those of a few
+        // removals on are asked for ahead, so the trips to memory overlap.
+        constexpr std::ptrdiff_t Ahead = 8;
+        for (auto c = first; c != end && m_bytes > target; ++c) {
+            if (end - c > Ahead)
+                prefetchRemoval(c[Ahead].index, c[Ahead].hash);
             remove(c->index);
+        }
         mean = std::max<std::int64_t>(1, picked / std::int64_t(pick));
         from += pick;
     }

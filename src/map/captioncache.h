@@ -34,6 +34,19 @@ namespace vdm {
  */
 class CaptionCache {
 public:
+    /**
+     * Gives a mask's rows back to the shelf of rows let go (see Mask::blank) when their
+     * owner lets go of them: a crowded paint of a huge world lets go of thousands of
+     * captions in every part and renders as many, on two threads, and the allocator spent
+     * about a tenth of the paint handing one thread's blocks back to the other's heap.
+     */
+    struct MaskRelease {
+        std::size_t capacity; // the bytes the rows were given (none when made empty)
+        void operator()(uchar* rows) const noexcept;
+    };
+    /** A mask's rows: one byte a pixel, no padding between them. */
+    using MaskRows = std::unique_ptr<uchar[], MaskRelease>;
+
     /** The least the cache keeps: every caption of several full-screen views of a crowded world. */
     static constexpr std::int64_t DefaultBudget = 32 * 1024 * 1024;
     /** The most it keeps beyond the captions of the paint under way (which may hold as much again). */
@@ -62,7 +75,7 @@ public:
          * caption cost 180 bytes more (its header in an allocation of its own, and rows
          * padded to four bytes): at a million places the cache holds tens of thousands.
          */
-        std::unique_ptr<uchar[]> pixels;
+        MaskRows pixels;
 
     private:
         friend class CaptionCache;
@@ -75,9 +88,14 @@ public:
      * threads that rendered them), then moved into the cache.
      */
     struct Mask {
-        std::unique_ptr<uchar[]> pixels; // null: no ink
+        MaskRows pixels; // null: no ink
         int width = 0, height = 0;
         static Mask of(const QImage& image);
+        /**
+         * A mask of `width` x `height` pixels, all without ink, its rows taken from those
+         * let go of before where the shelf holds some of the size (any thread may call it).
+         */
+        static Mask blank(int width, int height);
     };
 
     explicit CaptionCache(std::int64_t floor = DefaultBudget, std::int64_t cap = MaxBudget);
@@ -187,13 +205,14 @@ private:
         std::int64_t bytes = -1; // what it counts (see footprint); below 0: no entry holds this index
         int zoom = 0;            // the zoom level it was last used (or rendered ahead) for
         int x = 0, y = 0;        // the map point it captioned then
-        std::uint32_t next = 0;  // of a free index: the next free one, plus one (0: none)
+        std::uint32_t link
+            = 0; // of an entry: its hash (hashOf); of a free index: the next free one, plus one (0: none)
     };
     /** An entry chosen for eviction: how far off it lies (see evictFurthest), when it was used, and where it is. */
     struct Candidate {
         std::uint64_t far;
         std::uint64_t pass;
-        std::uint32_t index;
+        std::uint32_t index, hash;
     };
     /** How many entries one block of the slab holds; blocks never move, so neither do entries. */
     static constexpr std::uint32_t BlockEntries = 1024;
@@ -208,6 +227,8 @@ private:
     void rehash(std::size_t size);
     /** Removes the entry at `index`: its slot, its mask and text, its bytes. */
     void remove(std::uint32_t index);
+    /** Asks for what removing the entry at `index` of hash `hash` reads, ahead of it. */
+    void prefetchRemoval(std::uint32_t index, std::uint32_t hash) const;
     /** Whether the paint under way has used the entry of `u`. */
     bool ownUse(const Use& u) const { return u.pass >= m_firstPass; }
     void use(std::uint32_t index, QPoint where);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -488,4 +489,26 @@ TEST(CaptionCache, OfTwoCaptionsAsFarOffTheOneUsedLongerAgoGoesFirst)
     cache.endPaint();
     EXPECT_TRUE(cache.contains("a"));
     EXPECT_FALSE(cache.contains("b"));
+}
+
+TEST(CaptionCache, AMaskMadeFromRowsLetGoOfIsBlank)
+{
+    // Rows let go of are taken again by the next mask of about their size: each must come
+    // without the ink of the one before, whatever thread let go of it.
+    const struct {
+        int width, height;
+    } sizes[] = {{1, 1}, {10, 10}, {12, 9}, {63, 1}, {64, 1}, {65, 1}, {200, 40}, {300, 60}};
+    for (int round = 0; round < 3; ++round)
+        for (const auto& s : sizes) {
+            CaptionCache::Mask inked = CaptionCache::Mask::blank(s.width, s.height);
+            ASSERT_NE(inked.pixels, nullptr);
+            std::fill_n(inked.pixels.get(), s.width * s.height, uchar(0xFF));
+            std::thread([m = std::move(inked)]() mutable { m.pixels.reset(); }).join();
+            const CaptionCache::Mask again = CaptionCache::Mask::blank(s.width, s.height);
+            EXPECT_EQ(again.width, s.width);
+            EXPECT_EQ(again.height, s.height);
+            EXPECT_TRUE(std::all_of(again.pixels.get(), again.pixels.get() + s.width * s.height,
+                                    [](uchar c) { return c == 0; }))
+                << s.width << " x " << s.height;
+        }
 }
