@@ -38,21 +38,6 @@ bool CaptionOccupancy::taken(QPoint p) const
     return cx >= 0 && cy >= 0 && cx < m_columns && cy < m_rows && m_cells[size_t(cy) * size_t(m_columns) + size_t(cx)];
 }
 
-bool CaptionOccupancy::blocksEveryWidth(QPoint topLeft, int height) const
-{
-    // Any box at least one pixel wide meets the column of its left edge, where that
-    // column lies on the grid; what lies further right depends on the width.
-    const int column = cellOf(topLeft.x());
-    if (height <= 0 || column < 0 || column >= m_columns)
-        return false;
-    const int y0 = std::max(0, cellOf(topLeft.y()));
-    const int y1 = std::min(m_rows - 1, cellOf((long long)topLeft.y() + height - 1));
-    for (int y = y0; y <= y1; ++y)
-        if (m_cells[size_t(y) * size_t(m_columns) + size_t(column)])
-            return true;
-    return false;
-}
-
 bool CaptionOccupancy::claim(const QRect& box)
 {
     const QRect cells = cellsOf(box);

@@ -4,6 +4,7 @@
 #include <QRect>
 #include <QSize>
 
+#include <algorithm>
 #include <vector>
 
 namespace vdm {
@@ -29,7 +30,23 @@ public:
      * one of that column's cells the box meets is taken. False when its width decides.
      * A crowded view asks this of most of its places, so it costs what one column costs.
      */
-    bool blocksEveryWidth(QPoint topLeft, int height) const;
+    bool blocksEveryWidth(QPoint topLeft, int height) const
+    {
+        // Any box at least one pixel wide meets the column of its left edge, where that
+        // column lies on the grid; what lies further right depends on the width. Inline
+        // and by shifts (a floor division by Cell): a crowded plan asks it of every place.
+        static_assert(Cell == 8);
+        const int column = topLeft.x() >> 3;
+        if (height <= 0 || column < 0 || column >= m_columns)
+            return false;
+        const int y0 = std::max(0, topLeft.y() >> 3);
+        const int y1 = std::min(m_rows - 1, int(((long long)topLeft.y() + height - 1) >> 3));
+        const unsigned char* cell = m_cells.data() + size_t(column);
+        for (int y = y0; y <= y1; ++y)
+            if (cell[size_t(y) * size_t(m_columns)])
+                return true;
+        return false;
+    }
     /**
      * Takes the cells of `box` (panel pixels) unless one of those on the panel is taken
      * already; true when it took them. A box wholly off the panel takes nothing and is free.

@@ -361,6 +361,19 @@ public:
         m_canvas.emplace(canvas);
         m_layers = layers;
         m_pictured.assign(layers ? std::size_t(rowCount()) : 0, 0);
+        m_direct = false;
+    }
+
+    /**
+     * Starts drawing onto `canvas` as the drawings come, each in its turn: where the
+     * canvas's clip stays in the processor's cache whole (a part of a paint in parts) and
+     * few captions land on it, sorting hundreds of thousands of frames by tile costs more
+     * than it saves. The pixels are the same.
+     */
+    void beginDirect(const Canvas& canvas)
+    {
+        begin(canvas);
+        m_direct = true;
     }
 
     /** Draws everything gathered, then (with layers) fills and tops each band in turn. */
@@ -438,7 +451,7 @@ public:
         // A paint composed in bands gathers it too: drawn at once, it would need the
         // picture of every band first.
         if (!m_layers && tilesX > 0 && tilesY > 0
-            && (tilesX / TileWidth + 1) * (tilesY / TileHeight + 1) > LongLineTiles) {
+            && (m_direct || (tilesX / TileWidth + 1) * (tilesY / TileHeight + 1) > LongLineTiles)) {
             flush(); // what lies beneath it first
             cv.line(da, db, c, t);
             return;
@@ -581,6 +594,10 @@ private:
                         y1 = std::min<long long>(box.y1, clip.bottom() + 1);
         if (x0 >= x1 || y0 >= y1)
             return; // draws nothing here
+        if (m_direct) {
+            draw(*m_canvas, item);
+            return;
+        }
         m_items.push_back({item, int((x0 - clip.left()) / TileWidth), int((y0 - clip.top()) / TileHeight),
                            int((x1 - 1 - clip.left()) / TileWidth), int((y1 - 1 - clip.top()) / TileHeight)});
     }
@@ -675,6 +692,7 @@ private:
     std::int64_t m_gathered = 0; // and since resetGathered()
     std::optional<Canvas> m_canvas;
     const Layers* m_layers = nullptr;
+    bool m_direct = false;        // drawn as they come (see beginDirect)
     std::vector<char> m_pictured; // with layers: which tile rows hold their picture
     std::vector<Placed> m_items;
     std::vector<Item> m_sorted;
@@ -1455,13 +1473,18 @@ struct MapPainter::Private {
             auto k
                 = std::partition_point(reach.begin(), reach.end(), [&](const QRect& r) { return r.bottom() < q.y(); });
             for (; k != reach.end() && k->top() <= q.y(); ++k) {
-                if (k->contains(q)) {
+                if (q.x() >= k->left() && q.x() <= k->right()) {
                     PartItems& items = out[std::size_t(k - reach.begin())];
                     items.places.push_back(placed[at].index);
                     items.points.push_back(q);
                 }
             }
         };
+        // Most places go to one part: room for them all at once, not grown a doubling at a time.
+        for (PartItems& items : out) {
+            items.places.reserve(placed.size() / parts.size() + placed.size() / 16);
+            items.points.reserve(placed.size() / parts.size() + placed.size() / 16);
+        }
         for (std::size_t at = 0; at < placed.size(); ++at)
             shareOut(shownLocations[std::size_t(placed[at].index)] ? captionReach : frameReach, at);
     }
@@ -2504,6 +2527,9 @@ void MapPainter::paint(QImage& backBuffer, const MapScene& scene, const QRegion&
     paintArea(backBuffer, scene, area);
 }
 
+/** The most device pixels of a part drawn as its drawings come (2 MB, the second-level cache of a core). */
+constexpr std::int64_t DirectPixels = std::int64_t(1) << 19;
+
 void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QRegion& area)
 {
     d->overlay.resetGathered();
@@ -2612,7 +2638,13 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
             ready == MapTopLayer::Readiness::AnyThread};
         if (!banded && !pictured)
             d->blitPicture(backBuffer, canvas, scene);
-        d->overlay.begin(canvas, banded ? &layers : nullptr);
+        // With overlapping captions hidden, a part of a crowded view holds a few hundred
+        // captions beside tens of thousands of frames, and its rows stay in the cache.
+        if (inParts && d->hiding && !banded
+            && std::int64_t(canvas.clip().width()) * canvas.clip().height() <= DirectPixels)
+            d->overlay.beginDirect(canvas);
+        else
+            d->overlay.begin(canvas, banded ? &layers : nullptr);
         if (indexed) {
             d->drawIndexedLocations(canvas, scene, highlight);
             if (scene.index->coversMarkers(scene.markers))
