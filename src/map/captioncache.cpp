@@ -246,7 +246,37 @@ const CaptionCache::Entry* CaptionCache::peek(const QByteArray& text, qreal rati
 
 const CaptionCache::Entry* CaptionCache::find(const QByteArray& text, qreal ratio, QPoint where)
 {
-    const std::int64_t index = lookUp(text, ratio, hashOf(text, ratio));
+    return find(text, ratio, where, hashOf(text, ratio));
+}
+
+void CaptionCache::prefetch(std::uint32_t hash, bool andEntry) const
+{
+    if (m_slots.empty())
+        return;
+    const std::uint64_t* slot = &m_slots[hash & (m_slots.size() - 1)];
+    if (!andEntry) {
+        __builtin_prefetch(slot);
+        return;
+    }
+    // The first slot of the run is the one most look-ups end at.
+    if (*slot != 0 && std::uint32_t(*slot >> 32) == hash)
+        __builtin_prefetch(&entry(std::uint32_t(*slot) - 1));
+}
+
+void CaptionCache::prefetch(const Entry& e, bool andUse) const
+{
+    if (andUse) {
+        __builtin_prefetch(&m_uses[e.index]); // reads the entry: it must have come by now
+        return;
+    }
+    const char* const bytes = reinterpret_cast<const char*>(&e);
+    for (std::size_t line = 0; line < sizeof(Entry) + 63; line += 64)
+        __builtin_prefetch(bytes + std::min(line, sizeof(Entry) - 1));
+}
+
+const CaptionCache::Entry* CaptionCache::find(const QByteArray& text, qreal ratio, QPoint where, std::uint32_t hash)
+{
+    const std::int64_t index = lookUp(text, ratio, hash);
     if (index < 0)
         return nullptr;
     use(std::uint32_t(index), where);

@@ -124,6 +124,22 @@ public:
 
     /** The caption of `text` at `ratio`, now used by this paint for map point `where`; null when absent. */
     const Entry* find(const QByteArray& text, qreal ratio = 1, QPoint where = {});
+    /** The same, `hash` being hashOf(text, ratio). */
+    const Entry* find(const QByteArray& text, qreal ratio, QPoint where, std::uint32_t hash);
+    /** What a caption is looked up by; its low bits are where its look-up starts. */
+    static std::uint32_t hashOf(const QByteArray& text, qreal ratio);
+    /**
+     * Asks for what a look-up of `hash` reads first (its slot in the table), and with
+     * `andEntry` (the slot asked for a while before) the entry that slot holds too, so a
+     * look-up of many captions a little later finds them at hand instead of waiting for
+     * memory each time.
+     */
+    void prefetch(std::uint32_t hash, bool andEntry) const;
+    /**
+     * Asks for `e`, so a walk over many entries found before finds them at hand; with
+     * `andUse` (the entry asked for a while before) for what reuse(e) touches as well.
+     */
+    void prefetch(const Entry& e, bool andUse) const;
     /**
      * The caption `e` (found before and still held: see generation()) used again by this
      * paint for `where`, as find() would have found it.
@@ -219,8 +235,6 @@ private:
 
     Entry& entry(std::uint32_t index) { return m_blocks[index / BlockEntries][index % BlockEntries]; }
     const Entry& entry(std::uint32_t index) const { return m_blocks[index / BlockEntries][index % BlockEntries]; }
-    /** The hash of a caption's text and ratio; its low bits are where its probe starts. */
-    static std::uint32_t hashOf(const QByteArray& text, qreal ratio);
     /** The index of the entry of `text` at `ratio`, or -1. */
     std::int64_t lookUp(const QByteArray& text, qreal ratio, std::uint32_t hash) const;
     /** Makes the table of slots `size` long (a power of two) and puts every entry back in it. */

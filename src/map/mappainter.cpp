@@ -1269,10 +1269,30 @@ struct MapPainter::Private {
     /** Whether `caption` is what cutCaption(name, limit) gives, without making that. */
     static bool isCaptionOf(const QByteArray& caption, const QByteArray& name, int limit)
     {
+        // A caption kept for a name mostly shares its bytes: they need not be read then.
         if (limit <= 0 || name.size() <= limit)
-            return caption == name;
+            return caption.size() == name.size() && (caption.constData() == name.constData() || caption == name);
         return caption.size() == limit + 3 && std::memcmp(caption.constData(), name.constData(), size_t(limit)) == 0
                && std::memcmp(caption.constData() + limit, "...", 3) == 0;
+    }
+
+    /**
+     * In a paint in parts showing every caption: the captions of the places of the part
+     * under way, by their position in its list, as its gathering found or added them (see
+     * renderMissing), each still held while the cache's generation is partGeneration.
+     * Making room for the captions a part lacks takes none the part has used, so only a
+     * removal after that forgets them.
+     */
+    CaptionSlots partSlots;
+    std::uint64_t partGeneration = 0;
+    /** In a paint in parts: the position in the part's list of the place being visited (see forEachPlaceIn). */
+    mutable std::size_t placeAt = 0;
+
+    /** Readies partSlots for the part under way: none held yet. */
+    void beginPartSlots()
+    {
+        partSlots.assign(hiding ? 0 : partItems->places.size(), nullptr);
+        partGeneration = captions.generation();
     }
 
     /** The rendered caption of an item's `name` cut at `limit`, found through its slot where it can be. */
@@ -1280,6 +1300,14 @@ struct MapPainter::Private {
     {
         if (slot.count == 0)
             return caption(cutCaption(name, limit), ratio, where);
+        if (&slot.held == &partSlots) {
+            if (const CaptionCache::Entry* kept = partSlots[slot.index];
+                kept && captions.generation() == partGeneration && isCaptionOf(kept->text, name, limit)) {
+                captions.reuse(*kept, where);
+                return *kept;
+            }
+            return caption(cutCaption(name, limit), ratio, where);
+        }
         forgetStaleSlots(ratio);
         if (slot.held.size() != slot.count)
             slot.held.assign(slot.count, nullptr);
@@ -1307,6 +1335,9 @@ struct MapPainter::Private {
     {
         if (partItems && hiding && shownLocations[size_t(i)])
             return shownLocationSlots.of(i);
+        // Showing every caption, a part's places have slots by their position in its list.
+        if (partItems && placeAt < partSlots.size() && partItems->places[placeAt] == i)
+            return {partSlots, placeAt, partSlots.size()};
         return {locationSlots, size_t(i), partItems ? 0 : scene.locations.size()};
     }
     Slot markerSlot(const MapScene& scene, int i)
@@ -1403,6 +1434,12 @@ struct MapPainter::Private {
                     const Location& L = records[places[k + PointAhead]];
                     conversions.prefetch(L.X, L.Y);
                 }
+                // The captions the part's gathering found for them, if any (see partSlots).
+                if (k + PointAhead < partSlots.size() && partSlots[k + PointAhead])
+                    captions.prefetch(*partSlots[k + PointAhead], false);
+                if (k + PointAhead / 2 < partSlots.size() && partSlots[k + PointAhead / 2])
+                    captions.prefetch(*partSlots[k + PointAhead / 2], true);
+                placeAt = k;
                 visit(places[k]);
             }
         };
@@ -2010,6 +2047,36 @@ struct MapPainter::Private {
         if (!partItems)
             forgetStaleSlots(ratio);
         TextIndex seen;
+        // Each caption is looked up a few captions after its look-up was asked for (see
+        // CaptionCache::prefetch): a crowded view's captions lie anywhere in the cache, and
+        // one trip to memory after another took most of the gathering's time. They are
+        // settled in the order they come, as one look-up after another would be.
+        struct Asked {
+            QByteArray text;
+            QPoint where;
+            CaptionSlots* held; // its item's slots, null: none
+            std::size_t index;
+            std::uint32_t hash;
+        };
+        constexpr std::size_t Ahead = 16;
+        std::array<Asked, Ahead> asked;
+        std::size_t first = 0, count = 0;
+        const auto settle = [&](Asked& a) {
+            if (const CaptionCache::Entry* held = captions.find(a.text, ratio, a.where, a.hash)) {
+                if (a.held)
+                    (*a.held)[a.index] = held;
+                return;
+            }
+            const std::size_t index = seen.findOrAdd(m.texts, a.text);
+            if (index == m.texts.size()) {
+                m.texts.push_back(a.text);
+                m.wheres.push_back(a.where);
+            }
+            // The paint then finds it in the item's slot as it finds those held, instead
+            // of hashing each.
+            if (a.held)
+                m.waiting.push_back({a.held, a.index, index});
+        };
         forEachCaption(scene, area, [&](const QByteArray& name, int limit, QPoint at, QPoint where, Slot slot) {
             const long long chars = shownChars(name, limit);
             if (name.isEmpty() || !mayReachPanel(scene.view.panel(), at, chars) || !mayReachClip(area, at, chars))
@@ -2021,22 +2088,20 @@ struct MapPainter::Private {
                     kept && isCaptionOf(kept->text, name, limit))
                     return;
             }
-            const QByteArray text = cutCaption(name, limit);
-            if (const CaptionCache::Entry* held = captions.find(text, ratio, where)) {
-                if (slot.count != 0)
-                    slot.held[slot.index] = held;
-                return;
+            Asked& a = asked[(first + count) % Ahead];
+            a = {cutCaption(name, limit), where, slot.count != 0 ? &slot.held : nullptr, slot.index, 0};
+            a.hash = CaptionCache::hashOf(a.text, ratio);
+            captions.prefetch(a.hash, false);
+            if (count >= Ahead / 2)
+                captions.prefetch(asked[(first + count - Ahead / 2) % Ahead].hash, true);
+            if (++count == Ahead) {
+                settle(asked[first]);
+                first = (first + 1) % Ahead;
+                --count;
             }
-            const std::size_t index = seen.findOrAdd(m.texts, text);
-            if (index == m.texts.size()) {
-                m.texts.push_back(text);
-                m.wheres.push_back(where);
-            }
-            // The paint then finds it in the item's slot as it finds those held, instead
-            // of hashing each.
-            if (slot.count != 0)
-                m.waiting.push_back({&slot.held, slot.index, index});
         });
+        for (; count > 0; --count, first = (first + 1) % Ahead)
+            settle(asked[first]);
         return m;
     }
 
@@ -2089,6 +2154,9 @@ struct MapPainter::Private {
         forgetStaleSlots(ratio); // what making room took may have been in a slot
         for (const Missing::Waiting& w : m.waiting)
             (*w.held)[w.index] = added[w.text];
+        // Making room took nothing the part found (it had used them): its slots hold.
+        if (partItems)
+            partGeneration = captions.generation();
     }
 
     /**
@@ -2622,6 +2690,7 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
                                     deviceParts, items);
             }
             d->partItems = &items[part - first];
+            d->beginPartSlots();
             d->captions.beginPass();
             if (!d->hiding)
                 d->renderMissing(scene, ratio, canvas.panelClip());
