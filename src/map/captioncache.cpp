@@ -130,8 +130,9 @@ std::int64_t CaptionCache::budget() const
                       std::min(m_cap, m_limit));
 }
 
-void CaptionCache::beginPaint(int zoom, QPoint centre)
+void CaptionCache::beginPaint(int zoom, QPoint centre, QPoint half)
 {
+    m_half = half;
     ++m_pass;
     m_firstPass = m_pass;
     m_zoom = zoom;
@@ -439,7 +440,8 @@ void CaptionCache::evictDownTo(std::int64_t target, const Entry* keep, std::uint
 void CaptionCache::evictFurthest(std::int64_t target, std::uint64_t usedFrom)
 {
     // Furthest first: another zoom level before any of this one, then by the distance
-    // (in map units, the larger of the two axes) of the point last captioned; of two as
+    // (in map units, the larger of the two axes) of the point last captioned from the
+    // view's centre, or from its edges (see beginPaint); of two as
     // far, the one used longer ago. Both are one number: the zoom distance above the
     // 33 bits a distance between two ints takes.
     const std::uint64_t kept = std::max(usedFrom, m_firstPass);
@@ -454,7 +456,12 @@ void CaptionCache::evictFurthest(std::int64_t target, std::uint64_t usedFrom)
         const std::uint64_t dy = std::uint64_t(std::llabs(std::int64_t(u.y) - m_centre.y()));
         const std::uint64_t zoomDistance = std::min<std::uint64_t>(
             std::uint64_t(std::abs(std::int64_t(u.zoom) - m_zoom)), (std::uint64_t(1) << 31) - 1);
-        candidates.push_back({(zoomDistance << 33) | std::max(dx, dy), u.pass, index, u.link});
+        // From the view's edges: how far outside the nearest, or inside the nearest.
+        const std::uint64_t distance
+            = m_half.isNull()
+                  ? std::max(dx, dy)
+                  : std::uint64_t(std::llabs(std::max(std::int64_t(dx) - m_half.x(), std::int64_t(dy) - m_half.y())));
+        candidates.push_back({(zoomDistance << 33) | distance, u.pass, index, u.link});
         candidateBytes += u.bytes;
     }
     const auto further

@@ -100,8 +100,15 @@ public:
 
     explicit CaptionCache(std::int64_t floor = DefaultBudget, std::int64_t cap = MaxBudget);
 
-    /** Opens a paint at zoom level `zoom` whose panel centre shows map point `centre`. */
-    void beginPaint(int zoom, QPoint centre);
+    /**
+     * Opens a paint at zoom level `zoom` whose panel centre shows map point `centre`. With
+     * `half` (half the view's width and height in map units) the captions of this level
+     * go by their distance from the view's edges, inside or out, instead of from its
+     * centre: for a view of more captions than the cache holds (a crowded view of a huge
+     * world), whose zoom steps show frames painted ahead, what comes next is a drag, and
+     * its strips lie along the edges while the inner captions are on the panel already.
+     */
+    void beginPaint(int zoom, QPoint centre, QPoint half = {});
     /**
      * Closes the paint: a `whole` one (of the whole panel) counts for the budget. When the
      * cache is over its budget, evicts what lies furthest off.
@@ -276,6 +283,7 @@ private:
     std::uint64_t m_generation = 0;
     int m_zoom = 0;
     QPoint m_centre;
+    QPoint m_half; // of the view, in map units: null to go by the distance from the centre
     /**
      * The entries, in blocks that never move (a found entry stays where it is while it is
      * held), and beside them, by the same index, where each was last used. Indexes freed

@@ -2608,7 +2608,13 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
     const Viewport& v = scene.view;
     const QPoint centre = v.panelToPicture(QPoint(v.panel().width() / 2, v.panel().height() / 2));
     d->captions.setLimit(captionLimit(scene.locations.size()));
-    d->captions.beginPaint(v.zoomIndex(), v.ScreenToMap(centre.x(), centre.y()));
+    // A huge world's crowded view holds more captions than the cache may keep: those
+    // along its edges, which a drag's strips need, stay before the inner ones.
+    const QPoint mapCentre = v.ScreenToMap(centre.x(), centre.y());
+    const QPoint corner = v.panelToPicture(QPoint(0, 0));
+    const QPoint mapCorner = v.ScreenToMap(corner.x(), corner.y());
+    const QPoint half(std::abs(mapCentre.x() - mapCorner.x()), std::abs(mapCentre.y() - mapCorner.y()));
+    d->captions.beginPaint(v.zoomIndex(), mapCentre, scene.locations.size() > HugeWorldAbove ? half : QPoint());
     const bool whole = !d->paintingAhead && QRegion(backBuffer.rect()).subtracted(area).isEmpty();
     d->hiding = decidesForWholePanel(scene.settings);
     const bool indexed = scene.index && scene.index->coversLocations(scene.locations);

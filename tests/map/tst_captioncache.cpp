@@ -64,6 +64,33 @@ TEST(CaptionCache, APaintOverBudgetEvictsWhatLiesFurthestFromIt)
     }
 }
 
+TEST(CaptionCache, AViewOfMoreCaptionsThanItHoldsKeepsThoseAlongItsEdges)
+{
+    // Room for four, swept down to three: a view 2000 map units wide about 0 has captions
+    // at its centre (c), near its edge (e, n), just outside (o) and far off (f).
+    const std::int64_t four = 4 * oneEntry();
+    const struct {
+        QPoint half;
+        const char* left;
+    } cases[] = {{{}, "cen"}, {{1000, 1000}, "eno"}};
+    for (const auto& c : cases) {
+        CaptionCache cache(four, four);
+        cache.beginPaint(1, {}, c.half);
+        for (const auto& [text, x] : {std::pair{"c", 0}, {"e", 950}, {"o", 1100}, {"f", 5000}})
+            cache.insert(text, mask(100), {}, 1, {x, 0});
+        cache.endPaint();
+        ASSERT_EQ(cache.size(), 4);
+        cache.beginPaint(1, {}, c.half);
+        cache.insert("n", mask(100), {}, 1, {-960, 0});
+        cache.endPaint();
+        std::string left;
+        for (const char t : std::string("cenof"))
+            if (cache.contains(QByteArray(1, t)))
+                left += t;
+        EXPECT_EQ(left, c.left) << "half " << c.half.x();
+    }
+}
+
 TEST(CaptionCache, CaptionsRenderedAheadGoBeforeThisLevelsAndAfterFurtherLevels)
 {
     // Texts of one length, so four entries fill the budget exactly.
