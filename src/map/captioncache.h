@@ -228,10 +228,13 @@ private:
         std::int64_t bytes = -1; // what it counts (see footprint); below 0: no entry holds this index
         int zoom = 0;            // the zoom level it was last used (or rendered ahead) for
         int x = 0, y = 0;        // the map point it captioned then
-        std::uint32_t link
-            = 0; // of an entry: its hash (hashOf); of a free index: the next free one, plus one (0: none)
+        /** Of an entry: its hash (hashOf). Of a free index: the next free one, plus one (0: none). */
+        std::uint32_t link = 0;
     };
-    /** An entry chosen for eviction: how far off it lies (see evictFurthest), when it was used, and where it is. */
+    /**
+     * An entry that may be evicted: how far off it lies (see evictFurthest), when it was
+     * last used, where it is and its hash (where its slot is).
+     */
     struct Candidate {
         std::uint64_t far;
         std::uint64_t pass;
