@@ -402,3 +402,48 @@ TEST(HiddenCaptions, RepaintsInPartsFindTheirCaptionsOnlyWhileTheCacheHoldsThem)
         }
     }
 }
+
+TEST(HiddenCaptions, APaintInPartsFramesWhatTheTogglesTheFilterAndGoLetThrough)
+{
+    // A paint in parts reads what each place draws once, for all its parts: a status
+    // toggled off, a kind filtered out and Go's place of no known status (drawn in the
+    // colour of the place before it) give the pixels of a paint gathered whole.
+    const test::Crowd& crowd = test::bigCrowd();
+    LocationList locations = crowd.locations;
+    const QByteArray kinds[] = {"mine", "shrine", "town"};
+    for (std::size_t i = 0; i < locations.size(); ++i)
+        locations[i].Kind = kinds[(i * 7) % 3];
+    const SpatialIndex index(locations, crowd.markers);
+    const int unknown = int(std::find_if(locations.begin(), locations.end(),
+                                         [](const Location& L) {
+                                             return L.Status != Unvisited && L.Status != Active && L.Status != Visited
+                                                    && L.Level == 0;
+                                         })
+                            - locations.begin());
+    ASSERT_LT(std::size_t(unknown), locations.size());
+    Settings on = test::everyOverlay();
+    on.HideOverlappingCaptions = true;
+    on.ShowActive = false;
+    const PlaceFilter filter({"mine", "town"}, {});
+    const DrawingObjects o = DrawingObjects::fromSettings(on);
+    MapPainter whole, parted;
+    parted.paintInPartsAbove(0);
+    for (const int level : {2, 5, 7}) {
+        SCOPED_TRACE(testing::Message() << "level " << level);
+        Viewport v = Viewport::showing(crowd.picture.size(), 2, {480, 300}, level);
+        v.centreOn(locations[std::size_t(unknown)].X, locations[std::size_t(unknown)].Y);
+        GoHighlight h1, h2;
+        h1.set(unknown);
+        h2.set(unknown);
+        MapScene a{v, crowd.picture, locations, crowd.markers, on, o, h1, &index};
+        MapScene b{v, crowd.picture, locations, crowd.markers, on, o, h2, &index};
+        a.places = b.places = &filter;
+        const QImage want = whole.paint(a);
+        EXPECT_TRUE(parted.paint(b) == want);
+        // Not vacuous: Go's place shows.
+        GoHighlight none;
+        MapScene c{v, crowd.picture, locations, crowd.markers, on, o, none, &index};
+        c.places = &filter;
+        EXPECT_FALSE(MapPainter().paint(c) == want);
+    }
+}
