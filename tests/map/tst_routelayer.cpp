@@ -78,6 +78,18 @@ std::vector<Line> linesAround(const QRect& area, quint32 seed)
     return lines;
 }
 
+/** Whether `layer` laid over `background` in `clip` gives every line of `lines` drawn there by the rule. */
+bool laysAsTheRule(const RouteLayer& layer, const QImage& background, const std::vector<Line>& lines, QPoint offset,
+                   const QRect& clip, const std::uint32_t* pens)
+{
+    QImage want = background.copy();
+    for (const Line& l : lines)
+        drawByTheRule(want, l, offset, clip, pens[l.pen]);
+    QImage got = background.copy();
+    layer.layOver(got.bits(), got.bytesPerLine(), clip, offset, pens);
+    return got == want;
+}
+
 } // namespace
 
 TEST(RouteLayer, LaidOverAnyClipGivesTheLinesDrawnOneAfterAnother)
@@ -109,12 +121,7 @@ TEST(RouteLayer, LaidOverAnyClipGivesTheLinesDrawnOneAfterAnother)
         for (const QRect& clip : clips) {
             SCOPED_TRACE(testing::Message() << "offset " << offset.x() << "," << offset.y() << " clip " << clip.x()
                                             << "," << clip.y() << " " << clip.width() << "x" << clip.height());
-            QImage want = background.copy();
-            for (const Line& l : lines)
-                drawByTheRule(want, l, offset, clip, pens[l.pen]);
-            QImage got = background.copy();
-            layer.layOver(got.bits(), got.bytesPerLine(), clip, offset, pens);
-            ASSERT_TRUE(got == want);
+            ASSERT_TRUE(laysAsTheRule(layer, background, lines, offset, clip, pens));
         }
     }
 }
@@ -158,12 +165,7 @@ TEST(RouteLayer, ALayerCutAtItsEdgesGivesTheLinesInsideItsAreaAndCoversOnlyThat)
     const QRect clips[] = {inside, QRect(inside.topLeft(), QSize(1, 1)), inside.adjusted(40, 30, -50, -20)};
     for (const QRect& clip : clips) {
         EXPECT_TRUE(layer.covers(clip, offset));
-        QImage want = background.copy();
-        for (const Line& l : lines)
-            drawByTheRule(want, l, offset, clip, pens[l.pen]);
-        QImage got = background.copy();
-        layer.layOver(got.bits(), got.bytesPerLine(), clip, offset, pens);
-        EXPECT_TRUE(got == want);
+        EXPECT_TRUE(laysAsTheRule(layer, background, lines, offset, clip, pens));
     }
     // A clip reaching a pixel beyond the area is not covered; a layer that keeps its lines covers any.
     EXPECT_FALSE(layer.covers(inside.adjusted(-1, 0, 0, 0), offset));
