@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <climits>
 #include <cmath>
@@ -741,6 +742,17 @@ StatusStyle styleOf(const Location& l, const MapScene& scene)
 }
 
 /**
+ * What a place draws in one paint, in a byte (see StatusStyles::lookOf), so the parts of a
+ * crowded view's paint read a byte for each of its places instead of its record.
+ */
+namespace PlaceLook {
+constexpr std::uint8_t Status = 0x3;   // the status's place among the three, when Coloured
+constexpr std::uint8_t Coloured = 0x4; // a frame in its status's colour
+constexpr std::uint8_t Caption = 0x8;  // its caption shows
+constexpr std::uint8_t Nothing = 0xFF; // draws nothing: not shared out to any part
+} // namespace PlaceLook
+
+/**
  * styleOf(L, scene) for the many places of one paint: the three statuses' styles, with
  * their frames' pixels, made once instead of for each place (a crowded view of a huge
  * world frames hundreds of thousands).
@@ -755,6 +767,24 @@ public:
             m_pixels[k] = pixelOf(*m_styles[k].colour);
         }
     }
+    /**
+     * What location `i`, `L`, draws in a paint at `view` whose highlighted location is
+     * `highlight`: nothing (PlaceLook::Nothing), or its frame in the colour of its status
+     * (PlaceLook::Coloured and the status's place in colourOf) or, highlighted with a
+     * status of no colour, in the colour left by the place before it. Whether its caption
+     * shows the plan decides.
+     */
+    std::uint8_t lookOf(const Location& L, int i, int highlight, const Viewport& view) const
+    {
+        Pixel frame = 0;
+        const StatusStyle style = of(L, frame);
+        if (!view.LevelVisible(L.Level) || !(style.shown || i == highlight))
+            return PlaceLook::Nothing;
+        return style.colour ? std::uint8_t(PlaceLook::Coloured | (L.Status - Unvisited)) : 0;
+    }
+    /** The frame's pixel of a look that is PlaceLook::Coloured. */
+    Pixel colourOf(std::uint8_t look) const { return m_pixels[look & PlaceLook::Status]; }
+
     /** What styleOf(L, scene) gives; `pixel` is its colour's pixel when it has a colour. */
     StatusStyle of(const Location& L, Pixel& pixel) const
     {
@@ -1052,7 +1082,16 @@ struct MapPainter::Private {
     std::vector<bool> shownLocations, shownMarkers;
     std::vector<SpatialIndex::Placed> placed; // the plan's places, reused by the next plan
     std::vector<QPoint> placedAt;             // the panel point of each of them
-    std::optional<MapBox> plannedBox;         // where this paint's plan found them (none: no plan asked the index)
+    std::vector<std::uint8_t> placedLooks;    // what each of them draws (see PlaceLook), read off a record once
+    std::vector<std::uint8_t> placedShown;    // whether the plan shows each one's caption
+    /** A place's name where its record holds it, as the plan reads it beside the walk. */
+    struct PlacedName {
+        const char* data = nullptr;
+        qsizetype size = 0;
+    };
+    std::vector<PlacedName> placedNames;
+    std::optional<MapBox> plannedBox; // where this paint's plan found them (none: no plan asked the index)
+    class PictureAside;
 
     /**
      * Where rendering ahead for a level stopped, and for which view of it: the next slice
@@ -1407,7 +1446,8 @@ struct MapPainter::Private {
     struct PartItems {
         std::vector<int> places;    // as locationsIn gives them for the part's placesBox (or fewer, see itemsOfParts)
         std::vector<QPoint> points; // their panel points, when the plan found them (else empty)
-        std::vector<RouteLine> routes; // those whose box meets the part, in drawing order
+        std::vector<std::uint8_t> looks; // what they draw, when the plan found them (see PlaceLook)
+        std::vector<RouteLine> routes;   // those whose box meets the part, in drawing order
     };
     /** While a part is drawn: its items (none: the index is asked). */
     const PartItems* partItems = nullptr;
@@ -1494,7 +1534,8 @@ struct MapPainter::Private {
      * one that shows reaches as far as reachArea allows, one that does not leaves the
      * place its frame's few pixels about its point, so most places of a crowded view go
      * to one part instead of the two or three a caption's reach meets. A place whose point
-     * lies beyond a part's reach draws nothing there.
+     * lies beyond a part's reach draws nothing there, and a place that draws nothing goes
+     * to none.
      */
     void sharePlanned(const MapScene& scene, const std::vector<QRect>& parts, std::vector<PartItems>& out) const
     {
@@ -1505,25 +1546,55 @@ struct MapPainter::Private {
         }
         // The parts run top to bottom and each reach grows its part alike: those holding a
         // point are a run, from the first whose reach goes down to it.
-        const auto shareOut = [&](const std::vector<QRect>& reach, std::size_t at) {
+        const auto shareOut = [&](const std::vector<QRect>& reach, std::size_t at, std::uint8_t look) {
             const QPoint q = placedAt[at];
-            auto k
-                = std::partition_point(reach.begin(), reach.end(), [&](const QRect& r) { return r.bottom() < q.y(); });
-            for (; k != reach.end() && k->top() <= q.y(); ++k) {
-                if (q.x() >= k->left() && q.x() <= k->right()) {
-                    PartItems& items = out[std::size_t(k - reach.begin())];
+            for (std::size_t k = firstReaching(reach, q.y()); k < reach.size() && reach[k].top() <= q.y(); ++k) {
+                if (q.x() >= reach[k].left() && q.x() <= reach[k].right()) {
+                    PartItems& items = out[k];
                     items.places.push_back(placed[at].index);
                     items.points.push_back(q);
+                    items.looks.push_back(look);
                 }
             }
         };
         // Most places go to one part: room for them all at once, not grown a doubling at a time.
+        const std::size_t room = placed.size() / parts.size() + placed.size() / 16;
         for (PartItems& items : out) {
-            items.places.reserve(placed.size() / parts.size() + placed.size() / 16);
-            items.points.reserve(placed.size() / parts.size() + placed.size() / 16);
+            items.places.reserve(room);
+            items.points.reserve(room);
+            items.looks.reserve(room);
         }
-        for (std::size_t at = 0; at < placed.size(); ++at)
-            shareOut(shownLocations[std::size_t(placed[at].index)] ? captionReach : frameReach, at);
+        for (std::size_t at = 0; at < placed.size(); ++at) {
+            const std::uint8_t look = placedLooks[at];
+            if (look == PlaceLook::Nothing)
+                continue;
+            if (placedShown[at])
+                shareOut(captionReach, at, look | PlaceLook::Caption);
+            else
+                shareOut(frameReach, at, look);
+        }
+    }
+
+    /**
+     * The first of `reach` (rectangles top to bottom, each as tall as the first but the
+     * last, which may be shorter) whose bottom lies at or below panel row `y`, as a search
+     * would find it: guessed by division, then stepped to where a search would stop (a
+     * search among the parts for each of a crowded view's places guessed its way wrong
+     * often).
+     */
+    static std::size_t firstReaching(const std::vector<QRect>& reach, int y)
+    {
+        const std::size_t n = reach.size();
+        if (n == 0)
+            return 0;
+        const long long step = n > 1 ? std::max(1, reach[1].bottom() - reach[0].bottom()) : 1;
+        const long long below = (long long)y - reach[0].bottom();
+        std::size_t k = below <= 0 ? 0 : std::size_t(std::min<long long>((below + step - 1) / step, (long long)n));
+        while (k > 0 && reach[k - 1].bottom() >= y)
+            --k;
+        while (k < n && reach[k].bottom() < y)
+            ++k;
+        return k;
     }
 
     /**
@@ -1724,9 +1795,15 @@ struct MapPainter::Private {
      * the markers' (the order they are drawn in); one whose box (its advance by a line)
      * meets a cell an earlier one took is left out. Decided for the whole panel, so a
      * clipped paint shows what the whole one does.
+     *
+     * Where the plan asks the index, what each place it found draws (placedLooks) is read
+     * off its record on the second core while the plan goes on, and so is the picture
+     * step of `picture` (its first parts) when one is given: neither needs the plan.
      */
-    void planCaptions(const MapScene& scene, int highlight)
+    void planCaptions(const MapScene& scene, int highlight, PictureAside* picture)
     {
+        const int pictureParts = picture ? picture->firstParts() : 0;
+        const auto pictureStep = [&](int part, int thread) { picture->first(part, thread); };
         const Viewport& v = scene.view;
         const Settings& st = scene.settings;
         const QRect panel(QPoint(0, 0), v.panel());
@@ -1751,10 +1828,11 @@ struct MapPainter::Private {
         const auto tryLocation = [&](int i, const Location& L, QPoint q) {
             const StatusStyle style = styleOf(L, scene);
             if (!v.LevelVisible(L.Level) || !(style.shown || i == highlight))
-                return;
+                return false;
             shownLocations[size_t(i)] = claim(L.Name, st.TextLength, QPoint(q.x() + 4, q.y() + 1));
             if (shownLocations[size_t(i)])
                 shownPlaces.push_back(i);
+            return bool(shownLocations[size_t(i)]);
         };
         if (scene.index && scene.index->coversLocations(scene.locations)) {
             // The index's points first: a place whose caption would start in a full column
@@ -1770,7 +1848,49 @@ struct MapPainter::Private {
             const int height = std::max(1, lineHeight);
             const std::size_t n = placed.size();
             placedAt.resize(n);
-            // A ring of the places between: whether each one's record was asked for.
+            placedLooks.resize(n);
+            placedShown.assign(n, 0);
+            placedNames.resize(n);
+            // On the second core, while the walk goes on, a run of places at a time: what
+            // each draws and its name, read off its record. The walk reads them there
+            // once their run is done instead of each record (the trips to memory of the
+            // records then overlap the walk), and off the record before that.
+            const StatusStyles styles(scene);
+            const std::size_t lookParts = (n + LooksPerPart - 1) / LooksPerPart;
+            const std::unique_ptr<std::atomic<bool>[]> looked(new std::atomic<bool>[lookParts]);
+            for (std::size_t part = 0; part < lookParts; ++part)
+                looked[part].store(false, std::memory_order_relaxed);
+            const auto lookPart = [&](std::size_t part) {
+                const std::size_t from = part * LooksPerPart, to = std::min(n, from + LooksPerPart);
+                constexpr std::size_t Ahead = 16;
+                for (std::size_t k = from; k < to; ++k) {
+                    if (k + Ahead < to) {
+                        const Location& L = scene.locations[size_t(placed[k + Ahead].index)];
+                        __builtin_prefetch(&L.Level);
+                        __builtin_prefetch(&L.Kind);
+                    }
+                    const int i = placed[k].index;
+                    const Location& L = scene.locations[size_t(i)];
+                    placedLooks[k] = styles.lookOf(L, i, highlight, v);
+                    placedNames[k] = {L.Name.constData(), L.Name.size()};
+                }
+                looked[part].store(true, std::memory_order_release);
+            };
+            const auto isLooked
+                = [&](std::size_t k) { return looked[k / LooksPerPart].load(std::memory_order_acquire); };
+            // Location placed[k], at panel point q, tried as tryLocation tries it, from its look and name.
+            const auto tryLooked = [&](std::size_t k, QPoint q) {
+                if (placedLooks[k] == PlaceLook::Nothing)
+                    return false;
+                const int i = placed[k].index;
+                const QByteArray name = QByteArray::fromRawData(placedNames[k].data, placedNames[k].size);
+                const bool shown = claim(name, st.TextLength, QPoint(q.x() + 4, q.y() + 1));
+                shownLocations[size_t(i)] = shown;
+                if (shown)
+                    shownPlaces.push_back(i);
+                return shown;
+            };
+            // A ring of the places between: whether each one's record (or name) was asked for.
             std::array<bool, RecordAhead + 1> asked{};
             const auto look = [&](std::size_t k) {
                 const SpatialIndex::Placed& p = placed[k];
@@ -1778,29 +1898,53 @@ struct MapPainter::Private {
                 placedAt[k] = q;
                 bool& a = asked[k % asked.size()];
                 a = !grid.blocksEveryWidth(QPoint(q.x() + 4, q.y() + 1), height);
-                if (a) {
+                if (a && !isLooked(k)) {
                     const Location& L = scene.locations[size_t(p.index)];
                     __builtin_prefetch(&L.Level);
                     __builtin_prefetch(&L.Status);
                 }
             };
-            for (std::size_t k = 0; k < std::min(n, RecordAhead); ++k)
-                look(k);
-            for (std::size_t k = 0; k < n; ++k) {
-                if (k + PointAhead < n)
-                    conversions.prefetch(placed[k + PointAhead].x, placed[k + PointAhead].y);
-                if (k + RecordAhead < n)
-                    look(k + RecordAhead);
-                if (k + NameAhead < n && asked[(k + NameAhead) % asked.size()])
-                    __builtin_prefetch(scene.locations[size_t(placed[k + NameAhead].index)].Name.constData());
-                const SpatialIndex::Placed& p = placed[k];
-                const QPoint q = placedAt[k];
-                // Cells are only ever taken: a column full when the place was looked at
-                // ahead is full still.
-                if (asked[k % asked.size()] && !grid.blocksEveryWidth(QPoint(q.x() + 4, q.y() + 1), height))
-                    tryLocation(p.index, scene.locations[size_t(p.index)], q);
+            const auto walk = [&] {
+                for (std::size_t k = 0; k < std::min(n, RecordAhead); ++k)
+                    look(k);
+                for (std::size_t k = 0; k < n; ++k) {
+                    if (k + PointAhead < n)
+                        conversions.prefetch(placed[k + PointAhead].x, placed[k + PointAhead].y);
+                    if (k + RecordAhead < n)
+                        look(k + RecordAhead);
+                    if (const std::size_t j = k + NameAhead; j < n && asked[j % asked.size()])
+                        __builtin_prefetch(isLooked(j) ? placedNames[j].data
+                                                       : scene.locations[size_t(placed[j].index)].Name.constData());
+                    const SpatialIndex::Placed& p = placed[k];
+                    const QPoint q = placedAt[k];
+                    // Cells are only ever taken: a column full when the place was looked at
+                    // ahead is full still.
+                    if (asked[k % asked.size()] && !grid.blocksEveryWidth(QPoint(q.x() + 4, q.y() + 1), height))
+                        placedShown[k]
+                            = isLooked(k) ? tryLooked(k, q) : tryLocation(p.index, scene.locations[size_t(p.index)], q);
+                }
+            };
+            // The runs of looks first, ahead of the walk; the picture's parts after them.
+            // Without the second core the looks come first as well: the walk then reads
+            // them all where they lie.
+            if (!share->helps()) {
+                for (std::size_t part = 0; part < lookParts; ++part)
+                    lookPart(part);
+                walk();
+                share->run(pictureParts, pictureStep);
+            } else {
+                share->runBeside(
+                    int(lookParts) + pictureParts,
+                    [&](int part, int thread) {
+                        if (std::size_t(part) < lookParts)
+                            lookPart(std::size_t(part));
+                        else
+                            pictureStep(part - int(lookParts), thread);
+                    },
+                    walk);
             }
         } else {
+            share->run(pictureParts, pictureStep);
             forEachLocation(scene, panel, [&](int i, const Location& L) { tryLocation(i, L, v.mapToPanel(L.X, L.Y)); });
         }
         forEachMarker(scene, panel, [&](int i, const Location& M) {
@@ -1814,6 +1958,9 @@ struct MapPainter::Private {
         shownLocationSlots.follow(shownPlaces);
         shownMarkerSlots.follow(shownMarks);
     }
+
+    /** How many of the plan's places one part of reading what they draw takes. */
+    static constexpr std::size_t LooksPerPart = 4096;
 
     bool locationCaptionShown(int i) const { return !hiding || shownLocations[size_t(i)]; }
     bool markerCaptionShown(int i) const { return !hiding || shownMarkers[size_t(i)]; }
@@ -2486,18 +2633,33 @@ struct MapPainter::Private {
                 drawCaption(canvas, L.Name, st.TextLength, QPoint(q.x() + 4, q.y() + 1), textColour, QPoint(L.X, L.Y),
                             locationSlot(scene, int(i)));
         };
-        if (partItems && !partItems->points.empty()) {
-            // The plan's places and points: only each record is read, asked for a few
-            // places before its turn.
+        if (partItems && !partItems->looks.empty()) {
+            // The plan's places, points and looks: a record is read only for a caption
+            // shown (its name and map point), asked for a few captions before its turn.
             const std::vector<int>& places = partItems->places;
-            constexpr std::size_t Ahead = 16;
+            const std::vector<std::uint8_t>& looks = partItems->looks;
+            constexpr std::size_t Ahead = 8;
             for (std::size_t k = 0; k < places.size(); ++k) {
-                if (k + Ahead < places.size()) {
+                if (k + Ahead < places.size() && (looks[k + Ahead] & PlaceLook::Caption)) {
                     const Location& L = locs[size_t(places[k + Ahead])];
-                    __builtin_prefetch(&L.Level);
-                    __builtin_prefetch(&L.Status);
+                    __builtin_prefetch(&L.Name);
+                    __builtin_prefetch(&L.Y);
                 }
-                draw(places[k], locs[size_t(places[k])], [&] { return partItems->points[k]; });
+                const int i = places[k];
+                const std::uint8_t look = looks[k];
+                const QPoint q = partItems->points[k];
+                Pixel textColour;
+                if (look & PlaceLook::Coloured) {
+                    textColour = styles.colourOf(look);
+                    overlay.frame(q, textColour);
+                } else {
+                    textColour = colourBefore(scene, i); // only the highlighted location gets here
+                }
+                if (st.ShowText && (look & PlaceLook::Caption)) {
+                    const Location& L = locs[size_t(i)];
+                    drawCaption(canvas, L.Name, st.TextLength, QPoint(q.x() + 4, q.y() + 1), textColour,
+                                QPoint(L.X, L.Y), locationSlot(scene, i));
+                }
             }
             return;
         }
@@ -2650,8 +2812,19 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
         d->lastWhole = Private::WholeView{v.zoomIndex(), v.scroll(), ratio};
     }
     d->plannedBox.reset();
-    if (d->hiding)
-        d->planCaptions(scene, highlight);
+    if (d->hiding) {
+        // The plan of a whole paint in parts leaves the second core free: it draws the
+        // picture meanwhile, as the gathering of a paint showing every caption has it do.
+        std::optional<Private::PictureAside> picture;
+        if (whole && inParts && !pictured && !scene.top && d->share->helps() && !backBuffer.isNull())
+            picture.emplace(*d, backBuffer, scene);
+        d->planCaptions(scene, highlight, picture ? &*picture : nullptr);
+        if (picture) {
+            picture->between();
+            d->share->run(picture->secondParts(), [&](int part, int thread) { picture->second(part, thread); });
+            pictured = true;
+        }
+    }
     const bool anyRoutes = routesShown(scene.settings);
     std::vector<QPoint> panelPoints;
     std::vector<QPoint> routePoints; // the places' panel points, for the routes of every rectangle

@@ -447,3 +447,57 @@ TEST(HiddenCaptions, APaintInPartsFramesWhatTheTogglesTheFilterAndGoLetThrough)
         EXPECT_FALSE(MapPainter().paint(c) == want);
     }
 }
+
+TEST(HiddenCaptions, APaintInPartsReadsWhatEachPlaceDrawsAfreshEachPaint)
+{
+    // What each place draws and its name are read once a paint for all its parts (on the
+    // second core beside the plan, or before it on one): a change between two paints of
+    // the same view must show in the next, as a fresh painter paints it.
+    const test::Crowd& crowd = test::bigCrowd();
+    Settings base = test::everyOverlay();
+    base.HideOverlappingCaptions = true;
+    const Viewport v = Viewport::showing(crowd.picture.size(), 2, {480, 300}, 5, QPoint(1400, 900));
+    // The place nearest the panel's centre, of a level that shows there.
+    int near = -1;
+    for (std::size_t i = 0; i < crowd.locations.size(); ++i) {
+        const QPoint q = v.mapToPanel(crowd.locations[i].X, crowd.locations[i].Y);
+        if (v.LevelVisible(crowd.locations[i].Level) && QRect(200, 120, 80, 60).contains(q)) {
+            near = int(i);
+            break;
+        }
+    }
+    ASSERT_GE(near, 0);
+    const struct {
+        const char* name;
+        void (*change)(LocationList&, Settings&, int near);
+    } changes[] = {
+        {"status",
+         [](LocationList& l, Settings&, int i) { l[std::size_t(i)].Status = l[std::size_t(i)].Status % 3 + 1; }},
+        {"toggle", [](LocationList&, Settings& s, int) { s.ShowUnvisited = !s.ShowUnvisited; }},
+        {"rename",
+         [](LocationList& l, Settings&, int i) { l[std::size_t(i)].Name = "Wide renamed place of many words"; }},
+        {"unnamed", [](LocationList& l, Settings&, int i) { l[std::size_t(i)].Name.clear(); }},
+    };
+    for (const bool twoCores : {false, true})
+        for (const qreal ratio : {1.0, 2.0})
+            for (const auto& c : changes) {
+                SCOPED_TRACE(testing::Message() << c.name << " two cores " << twoCores << " ratio " << ratio);
+                LocationList locations = crowd.locations;
+                Settings on = base;
+                const SpatialIndex index(locations, crowd.markers);
+                MapPainter parted;
+                parted.useSecondCore(twoCores);
+                parted.paintInPartsAbove(0);
+                const DrawingObjects o = DrawingObjects::fromSettings(on);
+                GoHighlight h1, h2, h3;
+                const QImage before
+                    = parted.paint(MapScene{v, crowd.picture, locations, crowd.markers, on, o, h1, &index}, ratio);
+                c.change(locations, on, near);
+                const QImage after
+                    = parted.paint(MapScene{v, crowd.picture, locations, crowd.markers, on, o, h2, &index}, ratio);
+                const QImage want = MapPainter().paint(
+                    MapScene{v, crowd.picture, locations, crowd.markers, on, o, h3, &index}, ratio);
+                EXPECT_TRUE(after == want);
+                EXPECT_FALSE(after == before); // not vacuous: the change shows
+            }
+}
