@@ -871,12 +871,14 @@ void forEachRouteLine(const MapScene& scene, const Canvas& canvas,
 }
 
 /**
- * Routes over everything: those the index places near the canvas's clip, in the same
- * order as drawRoutes. When most of the map shows, places meet several routes each: each
- * place's panel point is then converted once and kept in `kept` (by place) for the
- * paint's other rectangles.
+ * take(line) for the routes the index places near the canvas's clip, in the same order
+ * as drawRoutes draws them. When most of the map shows, places meet several routes each:
+ * each place's panel point is then converted once and kept in `kept` (by place) for the
+ * paint's other rectangles. Reads only the scene and `kept`, so it may run beside what
+ * draws the places.
  */
-void drawIndexedRoutes(const MapScene& scene, const Canvas& canvas, std::vector<QPoint>& kept, TiledOverlay& overlay)
+template <class Take>
+void forEachIndexedRoute(const MapScene& scene, const Canvas& canvas, std::vector<QPoint>& kept, Take take)
 {
     const Viewport& v = scene.view;
     const auto routes = scene.index->routesIn(mapBoxOf(v, routeReach(canvas.panelClip())));
@@ -891,15 +893,20 @@ void drawIndexedRoutes(const MapScene& scene, const Canvas& canvas, std::vector<
             p = v.mapToPanel(x, y);
         return p;
     };
-    const int t = canvas.thickness(2);
     const auto ahead = [&](const SpatialIndex::Segment& s) {
         if (remember) {
             __builtin_prefetch(&kept[std::size_t(s.from)]);
             __builtin_prefetch(&kept[std::size_t(s.target)]);
         }
     };
-    forEachRouteLine(scene, canvas, routes, endPoint, ahead,
-                     [&](const RouteLine& l) { overlay.deviceLine(l.a, l.b, l.colour, t); });
+    forEachRouteLine(scene, canvas, routes, endPoint, ahead, take);
+}
+
+/** Routes over everything: those the index places near the canvas's clip (see forEachIndexedRoute). */
+void drawIndexedRoutes(const MapScene& scene, const Canvas& canvas, std::vector<QPoint>& kept, TiledOverlay& overlay)
+{
+    const int t = canvas.thickness(2);
+    forEachIndexedRoute(scene, canvas, kept, [&](const RouteLine& l) { overlay.deviceLine(l.a, l.b, l.colour, t); });
 }
 
 /** Routes over everything; a connection listed both ways is simply drawn twice. */
@@ -2757,6 +2764,14 @@ void MapPainter::paint(QImage& backBuffer, const MapScene& scene, const QRegion&
     paintArea(backBuffer, scene, area);
 }
 
+/**
+ * From how many device pixels (a quarter of a full HD panel) and places a rectangle's
+ * route lines are found on the second core beside the drawing of its places: a drag's
+ * strips, a status edit's box and a small world hold too few to pay for waking it.
+ */
+constexpr std::int64_t RoutesAside = 1920 * 1080 / 4;
+constexpr std::size_t RoutesAsideFrom = 10000;
+
 /** The most device pixels of a part drawn as its drawings come (2 MB, the second-level cache of a core). */
 constexpr std::int64_t DirectPixels = std::int64_t(1) << 19;
 
@@ -2894,12 +2909,36 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
         else
             d->overlay.begin(canvas, banded ? &layers : nullptr);
         if (indexed) {
-            d->drawIndexedLocations(canvas, scene, highlight);
-            if (scene.index->coversMarkers(scene.markers))
-                d->drawIndexedMarkers(canvas, scene);
-            else
-                d->drawMarkers(canvas, scene);
-            if (routeLayer) {
+            const auto drawPlaces = [&] {
+                d->drawIndexedLocations(canvas, scene, highlight);
+                if (scene.index->coversMarkers(scene.markers))
+                    d->drawIndexedMarkers(canvas, scene);
+                else
+                    d->drawMarkers(canvas, scene);
+            };
+            // A crowded rectangle's route lines are found and converted on the second
+            // core while this thread draws the places; they are then gathered in their
+            // order, after the places, as drawn one after another.
+            const bool routesAside = anyRoutes && !routeLayer && !inParts && d->share->helps()
+                                     && scene.locations.size() >= RoutesAsideFrom
+                                     && std::int64_t(canvas.clip().width()) * canvas.clip().height() >= RoutesAside;
+            std::vector<RouteLine> lines;
+            if (routesAside) {
+                d->share->runBeside(
+                    1,
+                    [&](int) {
+                        forEachIndexedRoute(scene, canvas, routePoints,
+                                            [&](const RouteLine& l) { lines.push_back(l); });
+                    },
+                    drawPlaces);
+            } else {
+                drawPlaces();
+            }
+            if (routesAside) {
+                const int t = canvas.thickness(2);
+                for (const RouteLine& l : lines)
+                    d->overlay.deviceLine(l.a, l.b, l.colour, t);
+            } else if (routeLayer) {
                 d->overlay.layerOver(*routeLayer, layerOffset, pens.pens);
             } else if (anyRoutes && inParts) {
                 d->overlay.linesOver(d->partItems->routes, canvas.thickness(2));
