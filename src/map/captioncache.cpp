@@ -2,6 +2,7 @@
 #include "map/captioncache.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -45,17 +46,27 @@ public:
 
     uchar* take(std::size_t capacity)
     {
-        if (capacity <= Largest) {
-            const std::lock_guard<std::mutex> lock(m_lock);
-            std::vector<uchar*>& stack = m_stacks[capacity / Step - 1];
-            if (!stack.empty()) {
-                uchar* rows = stack.back();
-                stack.pop_back();
-                m_held -= capacity;
-                return rows;
-            }
-        }
-        return new uchar[capacity];
+        uchar* rows = nullptr;
+        return takeSome(capacity, 1, &rows) == 1 ? rows : new uchar[capacity];
+    }
+
+    /**
+     * Moves up to `most` rows of `capacity` into `into`, under one lock; how many. A size
+     * the shelf holds none of is known without the lock: two threads rendering side by
+     * side would otherwise meet on it for every caption.
+     */
+    std::size_t takeSome(std::size_t capacity, std::size_t most, uchar** into)
+    {
+        if (capacity > Largest || m_counts[capacity / Step - 1].load(std::memory_order_relaxed) == 0)
+            return 0;
+        const std::lock_guard<std::mutex> lock(m_lock);
+        std::vector<uchar*>& stack = m_stacks[capacity / Step - 1];
+        const std::size_t taken = std::min(most, stack.size());
+        std::copy(stack.end() - std::ptrdiff_t(taken), stack.end(), into);
+        stack.resize(stack.size() - taken);
+        m_counts[capacity / Step - 1].store(std::uint32_t(stack.size()), std::memory_order_relaxed);
+        m_held -= taken * capacity;
+        return taken;
     }
 
     void give(uchar* rows, std::size_t capacity) noexcept
@@ -64,7 +75,9 @@ public:
             const std::lock_guard<std::mutex> lock(m_lock);
             if (m_held + capacity <= Held) {
                 try {
-                    m_stacks[capacity / Step - 1].push_back(rows);
+                    std::vector<uchar*>& stack = m_stacks[capacity / Step - 1];
+                    stack.push_back(rows);
+                    m_counts[capacity / Step - 1].store(std::uint32_t(stack.size()), std::memory_order_relaxed);
                     m_held += capacity;
                     return;
                 } catch (const std::bad_alloc&) {
@@ -80,6 +93,8 @@ private:
     // Of each size, the rows shelved: only these pointers are read, never the rows
     // themselves, which have long left the processor's caches.
     std::array<std::vector<uchar*>, Largest / Step> m_stacks;
+    // How many each stack holds, read without the lock (see takeSome).
+    std::array<std::atomic<std::uint32_t>, Largest / Step> m_counts{};
     std::size_t m_held = 0;
 };
 
@@ -106,6 +121,48 @@ CaptionCache::Mask CaptionCache::Mask::blank(int width, int height)
     const std::size_t capacity = MaskShelf::capacityFor(bytes);
     m.pixels = MaskRows(shelf().take(capacity), MaskRelease{capacity});
     std::memset(m.pixels.get(), 0, bytes);
+    return m;
+}
+
+CaptionCache::MaskStash::MaskStash() = default;
+
+CaptionCache::MaskStash::~MaskStash()
+{
+    for (std::size_t k = 0; k < m_rows.size(); ++k)
+        for (uchar* rows : m_rows[k])
+            shelf().give(rows, (k + 1) * MaskShelf::Step);
+}
+
+CaptionCache::Mask CaptionCache::MaskStash::blank(int width, int height)
+{
+    const std::size_t bytes = std::size_t(std::max(width, 0)) * std::size_t(std::max(height, 0));
+    const std::size_t capacity = MaskShelf::capacityFor(bytes);
+    if (capacity > MaskShelf::Largest)
+        return Mask::blank(width, height);
+    const std::size_t at = capacity / MaskShelf::Step - 1;
+    if (m_rows.size() <= at)
+        m_rows.resize(at + 1);
+    std::vector<uchar*>& held = m_rows[at];
+    if (held.empty()) {
+        // A few at a time, while the stash stays within its bytes.
+        const std::size_t most = std::clamp<std::size_t>((Bytes - std::min(Bytes, m_bytes)) / capacity, 1, Batch);
+        held.resize(most);
+        held.resize(shelf().takeSome(capacity, most, held.data()));
+        m_bytes += held.size() * capacity;
+    }
+    Mask m;
+    m.width = width;
+    m.height = height;
+    uchar* rows = nullptr;
+    if (held.empty()) {
+        rows = new uchar[capacity];
+    } else {
+        rows = held.back();
+        held.pop_back();
+        m_bytes -= capacity;
+    }
+    m.pixels = MaskRows(rows, MaskRelease{capacity});
+    std::memset(rows, 0, bytes);
     return m;
 }
 

@@ -98,6 +98,27 @@ public:
         static Mask blank(int width, int height);
     };
 
+    /**
+     * Mask rows for one thread that makes many masks in a row (a renderer of a crowded
+     * paint's captions): taken from the shelf a few of a size at a time, so two threads
+     * rendering side by side do not meet on its lock for every caption. It holds at most
+     * Bytes, given back to the shelf when it is let go of. Not shared between threads.
+     */
+    class MaskStash {
+    public:
+        static constexpr std::size_t Bytes = 64 * 1024, Batch = 8;
+        MaskStash();
+        ~MaskStash();
+        MaskStash(const MaskStash&) = delete;
+        MaskStash& operator=(const MaskStash&) = delete;
+        /** What Mask::blank gives, its rows from this stash where it holds some of the size. */
+        Mask blank(int width, int height);
+
+    private:
+        std::vector<std::vector<uchar*>> m_rows; // by the shelf's sizes
+        std::size_t m_bytes = 0;
+    };
+
     explicit CaptionCache(std::int64_t floor = DefaultBudget, std::int64_t cap = MaxBudget);
 
     /**

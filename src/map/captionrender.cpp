@@ -498,7 +498,7 @@ PackedCaption CaptionRenderer::renderPacked(const QByteArray& text, qreal ratio)
     if (left >= right || top >= bottom)
         return result; // no ink
     const size_t width = size_t(right - left), height = size_t(bottom - top);
-    result.mask = CaptionCache::Mask::blank(int(width), int(height));
+    result.mask = m_masks.blank(int(width), int(height));
     uchar* bits = result.mask.pixels.get();
     // Columns from `untouched` on hold no glyph yet in any row: the glyphs go left to
     // right, so most of each lands there and is copied; only where it meets the ones

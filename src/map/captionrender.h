@@ -184,6 +184,7 @@ private:
     void rasterisePending();
 
     std::vector<Plane> m_planes;
+    CaptionCache::MaskStash m_masks; // the rows of the masks it composes
     std::vector<Placed> m_placed;    // the caption under way's, kept for its capacity
     std::vector<GlyphKey> m_pending; // needed again, not rasterised yet
 };

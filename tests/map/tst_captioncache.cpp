@@ -520,22 +520,62 @@ TEST(CaptionCache, OfTwoCaptionsAsFarOffTheOneUsedLongerAgoGoesFirst)
 
 TEST(CaptionCache, AMaskMadeFromRowsLetGoOfIsBlank)
 {
-    // Rows let go of are taken again by the next mask of about their size: each must come
-    // without the ink of the one before, whatever thread let go of it.
+    // Rows let go of are taken again by the next mask of about their size, from the shelf
+    // or through a renderer's stash: each must come without the ink of the one before,
+    // whatever thread let go of it.
     const struct {
         int width, height;
     } sizes[] = {{1, 1}, {10, 10}, {12, 9}, {63, 1}, {64, 1}, {65, 1}, {200, 40}, {300, 60}};
-    for (int round = 0; round < 3; ++round)
-        for (const auto& s : sizes) {
-            CaptionCache::Mask inked = CaptionCache::Mask::blank(s.width, s.height);
-            ASSERT_NE(inked.pixels, nullptr);
-            std::fill_n(inked.pixels.get(), s.width * s.height, uchar(0xFF));
-            std::thread([m = std::move(inked)]() mutable { m.pixels.reset(); }).join();
-            const CaptionCache::Mask again = CaptionCache::Mask::blank(s.width, s.height);
-            EXPECT_EQ(again.width, s.width);
-            EXPECT_EQ(again.height, s.height);
-            EXPECT_TRUE(std::all_of(again.pixels.get(), again.pixels.get() + s.width * s.height,
-                                    [](uchar c) { return c == 0; }))
-                << s.width << " x " << s.height;
+    for (const bool stashed : {false, true}) {
+        CaptionCache::MaskStash stash;
+        const auto blank = [&](int width, int height) {
+            return stashed ? stash.blank(width, height) : CaptionCache::Mask::blank(width, height);
+        };
+        for (int round = 0; round < 3; ++round)
+            for (const auto& s : sizes) {
+                CaptionCache::Mask inked = blank(s.width, s.height);
+                ASSERT_NE(inked.pixels, nullptr);
+                std::fill_n(inked.pixels.get(), s.width * s.height, uchar(0xFF));
+                std::thread([m = std::move(inked)]() mutable { m.pixels.reset(); }).join();
+                const CaptionCache::Mask again = blank(s.width, s.height);
+                EXPECT_EQ(again.width, s.width);
+                EXPECT_EQ(again.height, s.height);
+                EXPECT_TRUE(std::all_of(again.pixels.get(), again.pixels.get() + s.width * s.height,
+                                        [](uchar c) { return c == 0; }))
+                    << s.width << " x " << s.height << (stashed ? " stashed" : "");
+            }
+    }
+}
+
+TEST(CaptionCache, TwoStashesNeverHandOutTheSameRows)
+{
+    // Two renderers take rows from the shelf a few at a time on two threads, while the
+    // rows of masks let go of come back: no rows may go to two masks at once.
+    constexpr int Masks = 3000;
+    for (int round = 0; round < 2; ++round) {
+        std::vector<CaptionCache::Mask> made[2];
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 2; ++t) {
+            threads.emplace_back([&made, t] {
+                CaptionCache::MaskStash stash;
+                for (int i = 0; i < Masks; ++i) {
+                    CaptionCache::Mask m = stash.blank(8 + i % 40, 3 + i % 7);
+                    std::fill_n(m.pixels.get(), m.width * m.height, uchar(t + 1));
+                    made[t].push_back(std::move(m));
+                    if (i % 3 == 0)
+                        made[t][std::size_t(i / 2)].pixels.reset(); // back to the shelf meanwhile
+                }
+            });
         }
+        for (std::thread& th : threads)
+            th.join();
+        for (int t = 0; t < 2; ++t) {
+            for (const CaptionCache::Mask& m : made[t]) {
+                if (m.pixels) {
+                    ASSERT_TRUE(std::all_of(m.pixels.get(), m.pixels.get() + m.width * m.height,
+                                            [t](uchar c) { return c == uchar(t + 1); }));
+                }
+            }
+        }
+    }
 }
