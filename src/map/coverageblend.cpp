@@ -40,7 +40,10 @@ namespace {
 /**
  * Eight pixels at a time, the same arithmetic as the four-pixel path below in lanes twice
  * as wide. Runs of no ink are skipped and runs of full ink written, eight bytes of mask
- * read at once: a caption's mask is mostly one or the other.
+ * read at once: a caption's mask is mostly one or the other. A row of eight pixels or
+ * more ends with the eight that end it, those blended already taken as without ink (so
+ * they stay as they are): a caption's row is a few dozen pixels, and its last few one at
+ * a time cost about as much as the rest.
  */
 __attribute__((target("avx2"))) int blendCoverageAvx2(std::uint32_t* out, const unsigned char* mask, int n,
                                                       std::uint32_t c)
@@ -52,20 +55,32 @@ __attribute__((target("avx2"))) int blendCoverageAvx2(std::uint32_t* out, const 
     const __m256i w256 = _mm256_set1_epi16(256);
     const __m256i full = _mm256_or_si256(opaque, _mm256_set1_epi32(int(c))); // coverage 255 everywhere
     int i = 0;
-    for (; i + 8 <= n; i += 8) {
+    for (;;) {
         std::uint64_t eight;
-        std::memcpy(&eight, mask + i, 8);
+        int at = i;
+        if (i + 8 <= n) {
+            std::memcpy(&eight, mask + i, 8);
+            i += 8;
+        } else if (i < n && n >= 8) {
+            const int done = 8 - (n - i); // of the last eight, those blended already
+            at = n - 8;
+            std::memcpy(&eight, mask + at, 8);
+            eight &= ~std::uint64_t(0) << (8 * done);
+            i = n;
+        } else {
+            break;
+        }
         if (eight == 0)
             continue;
         if (eight == ~std::uint64_t(0)) {
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), full);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + at), full);
             continue;
         }
         const __m256i a = _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(static_cast<long long>(eight)));
         const __m256i w32 = _mm256_add_epi32(a, _mm256_srli_epi32(a, 7));
         const __m256i w = _mm256_or_si256(w32, _mm256_slli_epi32(w32, 16)); // the weight in both halves
         const __m256i iw = _mm256_sub_epi16(w256, w);
-        const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(out + i));
+        const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(out + at));
         const __m256i rb = _mm256_srli_epi16(
             _mm256_add_epi16(_mm256_mullo_epi16(_mm256_and_si256(d, rbMask), iw), _mm256_mullo_epi16(rbC, w)), 8);
         const __m256i gd = _mm256_and_si256(_mm256_srli_epi32(d, 8), lowByte);
@@ -73,7 +88,7 @@ __attribute__((target("avx2"))) int blendCoverageAvx2(std::uint32_t* out, const 
             = _mm256_and_si256(_mm256_add_epi16(_mm256_mullo_epi16(gd, iw), _mm256_mullo_epi16(gC, w)), gMask);
         const __m256i mixed = _mm256_or_si256(opaque, _mm256_or_si256(rb, g));
         const __m256i untouched = _mm256_cmpeq_epi32(a, zero);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_blendv_epi8(mixed, d, untouched));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + at), _mm256_blendv_epi8(mixed, d, untouched));
     }
     return i;
 }
