@@ -339,6 +339,13 @@ public:
     explicit TiledOverlay(WorkShare* share = nullptr) : m_share(share) {}
 
     /**
+     * While `on`, draws alone whatever it draws: the second core is busy with a part of
+     * a job of the paint's own (a flush, when a caption's insertion makes room, would
+     * otherwise start a job inside that one).
+     */
+    void drawAlone(bool on) { m_alone = on; }
+
+    /**
      * What comes beneath the gathered drawings and what over them, when a paint composes
      * its clip a band of tile rows at a time: `picture` fills a band's device pixels
      * before anything is drawn there, `top` lays over a band once everything is. Each is
@@ -440,25 +447,19 @@ public:
     }
 
     /** The same line in device pixels, `t` of them wide (see Canvas::line). */
-    void deviceLine(QPoint da, QPoint db, Pixel c, int t)
-    {
-        const Canvas& cv = *m_canvas;
-        const Box box = lineBox(da, db, t);
-        const QRect& clip = cv.clip();
-        const long long tilesX
-            = std::min<long long>(box.x1, clip.right() + 1) - std::max<long long>(box.x0, clip.left());
-        const long long tilesY
-            = std::min<long long>(box.y1, clip.bottom() + 1) - std::max<long long>(box.y0, clip.top());
-        // A paint composed in bands gathers it too: drawn at once, it would need the
-        // picture of every band first.
-        if (!m_layers && tilesX > 0 && tilesY > 0
-            && (m_direct || (tilesX / TileWidth + 1) * (tilesY / TileHeight + 1) > LongLineTiles)) {
-            flush(); // what lies beneath it first
-            cv.line(da, db, c, t);
-            return;
-        }
-        add({Item::Line, c, da.x(), da.y(), db.x(), db.y(), nullptr, t}, box);
-    }
+    void deviceLine(QPoint da, QPoint db, Pixel c, int t) { take(ready(da, db, c, t)); }
+
+    /** What deviceLine does with a line, made ready beforehand (see ready()). */
+    struct ReadyLine;
+    /**
+     * What deviceLine(da, db, c, t) does for the canvas gathered for, worked out without
+     * doing it: any thread may ask while the canvas, and whether it is composed in bands,
+     * stay as they are (a crowded paint readies its route lines on the second core while
+     * this thread gathers its places).
+     */
+    ReadyLine ready(QPoint da, QPoint db, Pixel c, int t) const;
+    /** Does what deviceLine does with the line `r` was made ready for. */
+    void take(const ReadyLine& r);
 
     /** Draws everything gathered, tile by tile, and forgets it. */
     void flush() { drawGathered(false); }
@@ -563,7 +564,7 @@ private:
             if (last && m_layers->top)
                 m_layers->top(band(r), thread);
         };
-        if (m_share && m_ink >= SharedInk && (!m_layers || m_layers->shared)) {
+        if (m_share && !m_alone && m_ink >= SharedInk && (!m_layers || m_layers->shared)) {
             m_share->run(rows, drawRow);
         } else {
             for (int r = 0; r < rows; ++r)
@@ -586,7 +587,15 @@ private:
         int tx0, ty0, tx1, ty1; // the tiles its box meets, inclusive
     };
 
-    void add(const Item& item, const Box& box)
+public:
+    struct ReadyLine {
+        enum Kind : std::uint8_t { Nothing, AtOnce, Gathered } kind;
+        Placed placed; // its item (and tiles, when gathered)
+    };
+
+private:
+    /** The item with its tiles where `box` lies in the canvas's clip (none: it draws nothing here). */
+    std::optional<Placed> placed(const Item& item, const Box& box) const
     {
         const QRect& clip = m_canvas->clip();
         const long long x0 = std::max<long long>(box.x0, clip.left()),
@@ -594,13 +603,22 @@ private:
         const long long y0 = std::max<long long>(box.y0, clip.top()),
                         y1 = std::min<long long>(box.y1, clip.bottom() + 1);
         if (x0 >= x1 || y0 >= y1)
-            return; // draws nothing here
-        if (m_direct) {
-            draw(*m_canvas, item);
-            return;
-        }
-        m_items.push_back({item, int((x0 - clip.left()) / TileWidth), int((y0 - clip.top()) / TileHeight),
-                           int((x1 - 1 - clip.left()) / TileWidth), int((y1 - 1 - clip.top()) / TileHeight)});
+            return std::nullopt;
+        return Placed{item, int((x0 - clip.left()) / TileWidth), int((y0 - clip.top()) / TileHeight),
+                      int((x1 - 1 - clip.left()) / TileWidth), int((y1 - 1 - clip.top()) / TileHeight)};
+    }
+
+    void add(const Item& item, const Box& box)
+    {
+        if (const std::optional<Placed> p = placed(item, box))
+            gather(*p);
+    }
+    void gather(const Placed& p)
+    {
+        if (m_direct)
+            draw(*m_canvas, p.item);
+        else
+            m_items.push_back(p);
     }
 
     template <typename Visit> void forEachTile(Visit visit) const
@@ -683,6 +701,7 @@ private:
     }
 
     WorkShare* m_share = nullptr;
+    bool m_alone = false; // see drawAlone
     /** What a gathered Layer item lays (see layerOver). */
     struct {
         const RouteLayer* layer = nullptr;
@@ -699,6 +718,34 @@ private:
     std::vector<Item> m_sorted;
     std::vector<std::uint32_t> m_start, m_fill;
 };
+
+TiledOverlay::ReadyLine TiledOverlay::ready(QPoint da, QPoint db, Pixel c, int t) const
+{
+    const Canvas& cv = *m_canvas;
+    const Box box = lineBox(da, db, t);
+    const QRect& clip = cv.clip();
+    const long long tilesX = std::min<long long>(box.x1, clip.right() + 1) - std::max<long long>(box.x0, clip.left());
+    const long long tilesY = std::min<long long>(box.y1, clip.bottom() + 1) - std::max<long long>(box.y0, clip.top());
+    const Item item{Item::Line, c, da.x(), da.y(), db.x(), db.y(), nullptr, t};
+    // A paint composed in bands gathers it too: drawn at once, it would need the picture
+    // of every band first.
+    if (!m_layers && tilesX > 0 && tilesY > 0
+        && (m_direct || (tilesX / TileWidth + 1) * (tilesY / TileHeight + 1) > LongLineTiles))
+        return {ReadyLine::AtOnce, {item, 0, 0, 0, 0}};
+    const std::optional<Placed> p = placed(item, box);
+    return p ? ReadyLine{ReadyLine::Gathered, *p} : ReadyLine{ReadyLine::Nothing, {item, 0, 0, 0, 0}};
+}
+
+void TiledOverlay::take(const ReadyLine& r)
+{
+    if (r.kind == ReadyLine::AtOnce) {
+        flush(); // what lies beneath it first
+        const Item& it = r.placed.item;
+        m_canvas->line(QPoint(it.x, it.y), QPoint(it.w, it.h), it.colour, int(it.bpl));
+    } else if (r.kind == ReadyLine::Gathered) {
+        gather(r.placed);
+    }
+}
 
 /** Makes the back buffer the panel's size at its own device pixel ratio (the picture step fills it). */
 void prepareBackBuffer(QImage& backBuffer, const MapScene& scene)
@@ -2922,22 +2969,27 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
             const bool routesAside = anyRoutes && !routeLayer && !inParts && d->share->helps()
                                      && scene.locations.size() >= RoutesAsideFrom
                                      && std::int64_t(canvas.clip().width()) * canvas.clip().height() >= RoutesAside;
-            std::vector<RouteLine> lines;
+            std::vector<TiledOverlay::ReadyLine> lines;
             if (routesAside) {
+                const int t = canvas.thickness(2);
                 d->share->runBeside(
                     1,
                     [&](int) {
-                        forEachIndexedRoute(scene, canvas, routePoints,
-                                            [&](const RouteLine& l) { lines.push_back(l); });
+                        forEachIndexedRoute(scene, canvas, routePoints, [&](const RouteLine& l) {
+                            lines.push_back(d->overlay.ready(l.a, l.b, l.colour, t));
+                        });
                     },
-                    drawPlaces);
+                    [&] {
+                        d->overlay.drawAlone(true);
+                        const auto shareAgain = qScopeGuard([&] { d->overlay.drawAlone(false); });
+                        drawPlaces();
+                    });
             } else {
                 drawPlaces();
             }
             if (routesAside) {
-                const int t = canvas.thickness(2);
-                for (const RouteLine& l : lines)
-                    d->overlay.deviceLine(l.a, l.b, l.colour, t);
+                for (const TiledOverlay::ReadyLine& l : lines)
+                    d->overlay.take(l);
             } else if (routeLayer) {
                 d->overlay.layerOver(*routeLayer, layerOffset, pens.pens);
             } else if (anyRoutes && inParts) {

@@ -125,6 +125,32 @@ TEST(WorkShare, ACrowdedPaintDrawnWithTheSecondCoreEqualsOneDrawnAlone)
     }
 }
 
+TEST(WorkShare, ACrowdedPaintWhoseCacheMakesRoomAsItGoesEqualsOneDrawnAlone)
+{
+    // A crowded paint's route lines are found on the second core while this thread draws
+    // the places; a cache too small for the view makes room as the places are drawn,
+    // drawing what was gathered before, at the ratio 2 more than a shared drawing takes
+    // (it must then draw alone: the second core is busy with the route lines). Each as a
+    // painter without the helper paints it, with budgets from a few captions up.
+    const Crowd& w = bigCrowd();
+    const Settings s = everyOverlay();
+    const DrawingObjects o = DrawingObjects::fromSettings(s);
+    for (const std::int64_t budget : {std::int64_t(4096), std::int64_t(1) << 20, std::int64_t(4) << 20}) {
+        for (const int zoom : {4, 5}) {
+            const Viewport base = Viewport::showing(w.picture.size(), 2, QSize(900, 620), zoom);
+            const Viewport v = Viewport::showing(w.picture.size(), 2, QSize(900, 620), zoom, base.scrollMaximum() / 2);
+            GoHighlight h1, h2;
+            const MapScene a{v, w.picture, w.locations, w.markers, s, o, h1, &w.index};
+            const MapScene b{v, w.picture, w.locations, w.markers, s, o, h2, &w.index};
+            MapPainter shared(budget), alone(budget);
+            alone.useSecondCore(false);
+            for (int round = 0; round < 2; ++round) // a first visit, then a warm paint
+                ASSERT_TRUE(shared.paint(a, 2) == alone.paint(b, 2))
+                    << "budget " << budget << " zoom " << zoom << " round " << round;
+        }
+    }
+}
+
 TEST(WorkShare, APictureDrawnBesideTheCaptionsGatheringEqualsOneDrawnAlone)
 {
     // A first visit has the second core draw the picture while the calling thread
