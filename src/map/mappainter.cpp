@@ -447,19 +447,19 @@ public:
     }
 
     /** The same line in device pixels, `t` of them wide (see Canvas::line). */
-    void deviceLine(QPoint da, QPoint db, Pixel c, int t) { take(ready(da, db, c, t)); }
+    void deviceLine(QPoint da, QPoint db, Pixel c, int t);
 
-    /** What deviceLine does with a line, made ready beforehand (see ready()). */
-    struct ReadyLine;
+    /** Lines made ready for the canvas gathered for, in their order (see ready()). */
+    struct ReadyLines;
     /**
-     * What deviceLine(da, db, c, t) does for the canvas gathered for, worked out without
-     * doing it: any thread may ask while the canvas, and whether it is composed in bands,
-     * stay as they are (a crowded paint readies its route lines on the second core while
-     * this thread gathers its places).
+     * Works out what deviceLine(da, db, c, t) does for the canvas gathered for and adds
+     * it to `lines`, without doing it: any thread may ask while the canvas, and whether it
+     * is composed in bands, stay as they are (a crowded paint readies its route lines on
+     * the second core while this thread gathers its places).
      */
-    ReadyLine ready(QPoint da, QPoint db, Pixel c, int t) const;
-    /** Does what deviceLine does with the line `r` was made ready for. */
-    void take(const ReadyLine& r);
+    void ready(QPoint da, QPoint db, Pixel c, int t, ReadyLines& lines) const;
+    /** Does what deviceLine does with each of `lines`, in their order. */
+    void take(const ReadyLines& lines);
 
     /** Draws everything gathered, tile by tile, and forgets it. */
     void flush() { drawGathered(false); }
@@ -588,12 +588,17 @@ private:
     };
 
 public:
-    struct ReadyLine {
-        enum Kind : std::uint8_t { Nothing, AtOnce, Gathered } kind;
-        Placed placed; // its item (and tiles, when gathered)
+    struct ReadyLines {
+        std::vector<Placed> gathered;
+        /** Those drawn at once, each after how many of `gathered` come before it. */
+        std::vector<std::pair<std::size_t, Item>> atOnce;
     };
 
 private:
+    /** What deviceLine does with a line. */
+    enum class LineFate { Nothing, AtOnce, Gathered };
+    /** The fate of the line deviceLine(da, db, c, t) draws, with its item (and tiles, when gathered) in `p`. */
+    LineFate fateOf(QPoint da, QPoint db, Pixel c, int t, Placed& p) const;
     /** The item with its tiles where `box` lies in the canvas's clip (none: it draws nothing here). */
     std::optional<Placed> placed(const Item& item, const Box& box) const
     {
@@ -719,32 +724,77 @@ private:
     std::vector<std::uint32_t> m_start, m_fill;
 };
 
-TiledOverlay::ReadyLine TiledOverlay::ready(QPoint da, QPoint db, Pixel c, int t) const
+TiledOverlay::LineFate TiledOverlay::fateOf(QPoint da, QPoint db, Pixel c, int t, Placed& p) const
 {
     const Canvas& cv = *m_canvas;
     const Box box = lineBox(da, db, t);
     const QRect& clip = cv.clip();
     const long long tilesX = std::min<long long>(box.x1, clip.right() + 1) - std::max<long long>(box.x0, clip.left());
     const long long tilesY = std::min<long long>(box.y1, clip.bottom() + 1) - std::max<long long>(box.y0, clip.top());
-    const Item item{Item::Line, c, da.x(), da.y(), db.x(), db.y(), nullptr, t};
+    p = {{Item::Line, c, da.x(), da.y(), db.x(), db.y(), nullptr, t}, 0, 0, 0, 0};
     // A paint composed in bands gathers it too: drawn at once, it would need the picture
     // of every band first.
     if (!m_layers && tilesX > 0 && tilesY > 0
         && (m_direct || (tilesX / TileWidth + 1) * (tilesY / TileHeight + 1) > LongLineTiles))
-        return {ReadyLine::AtOnce, {item, 0, 0, 0, 0}};
-    const std::optional<Placed> p = placed(item, box);
-    return p ? ReadyLine{ReadyLine::Gathered, *p} : ReadyLine{ReadyLine::Nothing, {item, 0, 0, 0, 0}};
+        return LineFate::AtOnce;
+    const std::optional<Placed> in = placed(p.item, box);
+    if (!in)
+        return LineFate::Nothing;
+    p = *in;
+    return LineFate::Gathered;
 }
 
-void TiledOverlay::take(const ReadyLine& r)
+void TiledOverlay::deviceLine(QPoint da, QPoint db, Pixel c, int t)
 {
-    if (r.kind == ReadyLine::AtOnce) {
+    Placed p;
+    switch (fateOf(da, db, c, t, p)) {
+    case LineFate::AtOnce:
         flush(); // what lies beneath it first
-        const Item& it = r.placed.item;
-        m_canvas->line(QPoint(it.x, it.y), QPoint(it.w, it.h), it.colour, int(it.bpl));
-    } else if (r.kind == ReadyLine::Gathered) {
-        gather(r.placed);
+        m_canvas->line(da, db, c, t);
+        break;
+    case LineFate::Gathered:
+        gather(p);
+        break;
+    case LineFate::Nothing:
+        break;
     }
+}
+
+void TiledOverlay::ready(QPoint da, QPoint db, Pixel c, int t, ReadyLines& lines) const
+{
+    Placed p;
+    switch (fateOf(da, db, c, t, p)) {
+    case LineFate::AtOnce:
+        lines.atOnce.push_back({lines.gathered.size(), p.item});
+        break;
+    case LineFate::Gathered:
+        lines.gathered.push_back(p);
+        break;
+    case LineFate::Nothing:
+        break;
+    }
+}
+
+void TiledOverlay::take(const ReadyLines& lines)
+{
+    // The gathered ones between two drawn at once go in together.
+    const auto gatherRange = [&](std::size_t from, std::size_t to) {
+        if (m_direct) {
+            for (std::size_t k = from; k < to; ++k)
+                draw(*m_canvas, lines.gathered[k].item);
+        } else {
+            m_items.insert(m_items.end(), lines.gathered.begin() + std::ptrdiff_t(from),
+                           lines.gathered.begin() + std::ptrdiff_t(to));
+        }
+    };
+    std::size_t from = 0;
+    for (const auto& [before, it] : lines.atOnce) {
+        gatherRange(from, before);
+        from = before;
+        flush(); // what lies beneath it first
+        m_canvas->line(QPoint(it.x, it.y), QPoint(it.w, it.h), it.colour, int(it.bpl));
+    }
+    gatherRange(from, lines.gathered.size());
 }
 
 /** Makes the back buffer the panel's size at its own device pixel ratio (the picture step fills it). */
@@ -2969,14 +3019,14 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
             const bool routesAside = anyRoutes && !routeLayer && !inParts && d->share->helps()
                                      && scene.locations.size() >= RoutesAsideFrom
                                      && std::int64_t(canvas.clip().width()) * canvas.clip().height() >= RoutesAside;
-            std::vector<TiledOverlay::ReadyLine> lines;
+            TiledOverlay::ReadyLines lines;
             if (routesAside) {
                 const int t = canvas.thickness(2);
                 d->share->runBeside(
                     1,
                     [&](int) {
                         forEachIndexedRoute(scene, canvas, routePoints, [&](const RouteLine& l) {
-                            lines.push_back(d->overlay.ready(l.a, l.b, l.colour, t));
+                            d->overlay.ready(l.a, l.b, l.colour, t, lines);
                         });
                     },
                     [&] {
@@ -2988,8 +3038,7 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
                 drawPlaces();
             }
             if (routesAside) {
-                for (const TiledOverlay::ReadyLine& l : lines)
-                    d->overlay.take(l);
+                d->overlay.take(lines);
             } else if (routeLayer) {
                 d->overlay.layerOver(*routeLayer, layerOffset, pens.pens);
             } else if (anyRoutes && inParts) {
