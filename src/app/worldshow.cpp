@@ -142,8 +142,8 @@ bool WorldShow::close()
         if (mergeUntold)
             reportNotices();     // a merge read while idle, its notice still on its way
         m_w.world.takeNotices(); // what a first show cut short by an error never told stays untold
-        guarded(m_w.prompts, &m_w.window, [this] { m_w.world.SaveUserData(); });
-        guarded(m_w.prompts, &m_w.window, [this] { m_w.world.SaveMarkers(); });
+        guarded(m_w.prompts, &m_w.window, [this] { m_w.world.SaveUserDataLast(); });
+        guarded(m_w.prompts, &m_w.window, [this] { m_w.world.SaveMarkersLast(); });
         reportNotices(); // a merge of the last writes is told before the window goes
     }
     m_w.world.releasePicture();

@@ -1025,6 +1025,61 @@ void World::SaveMarkers()
         [this] { return writeMarkers(m_markers); }, [this] { m_markerChanges.reset(m_markers); });
 }
 
+template <typename Save, typename Make>
+void World::saveLast(const QString& name, const QString& what, bool changedHere, Save save, Make make)
+{
+    try {
+        save();
+    } catch (const Error& error) {
+        // What this run did not change is in the world's file still, or was never there.
+        const QString kept = changedHere ? writeToOwnFolder(name, make()) : QString();
+        if (kept.isEmpty())
+            throw;
+        QString said = error.message();
+        if (!said.endsWith(QLatin1Char('.')))
+            said += QLatin1Char('.');
+        throw Error(
+            QStringLiteral("%1 This window's %2 are saved in %3 instead, and the next start reads them from there.")
+                .arg(said, what, QDir::toNativeSeparators(kept)));
+    }
+}
+
+QString World::writeToOwnFolder(const QString& name, const QByteArray& bytes) const
+{
+    const QString folder = DataLocations::userDataFolder(m_folder);
+    if (folder.isEmpty())
+        return {};
+    const QString path = QDir(folder).filePath(name);
+    // An installed copy, or a world on read-only media, keeps its files there already:
+    // that is the write that failed.
+    if (QFileInfo(path).absoluteFilePath() == QFileInfo(userFilePath(name)).absoluteFilePath())
+        return {};
+    try {
+        if (!QDir().mkpath(folder))
+            return {};
+        if (QFileInfo(path).isFile()) // not left by this program while the world could be written: kept
+            keepBackup(path, readDatabaseFile(path));
+        AtomicFile::write(path, bytes);
+    } catch (const Error&) {
+        return {};
+    }
+    return path;
+}
+
+void World::SaveUserDataLast()
+{
+    saveLast(
+        kUserData, QStringLiteral("statuses and notes"), userDataChangedHere(), [this] { SaveUserData(); },
+        [this] { return writeUserData(m_locations); });
+}
+
+void World::SaveMarkersLast()
+{
+    saveLast(
+        kMarkers, QStringLiteral("markers"), markersChangedHere(), [this] { SaveMarkers(); },
+        [this] { return writeMarkers(m_markers); });
+}
+
 void World::SaveUserFilesTogether(bool userData, bool withMarkers)
 {
     const QString userPath = userFilePath(kUserData), markersPath = userFilePath(kMarkers);

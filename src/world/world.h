@@ -213,6 +213,18 @@ public:
      */
     void SaveUserFilesTogether(bool userData = true, bool markers = true);
     /**
+     * The last writes of a run, as its window goes: SaveUserData / SaveMarkers, and when
+     * the file cannot be written where it lives (a full disk, media taken out, something
+     * in its way), the same data in the user's own folder for this world instead
+     * (DataLocations::userDataFolder). Nothing the run changed goes with the window: the
+     * next start finds that copy and settles it with the world's own (the newer is used,
+     * the other kept as its ".bak"). The error still throws, then saying where the data
+     * went; when the run changed nothing of that file, or no such copy can be written
+     * either, it throws as it stands.
+     */
+    void SaveUserDataLast();
+    void SaveMarkersLast();
+    /**
      * The writes made after each change. A failing write throws only the first time in a
      * row: the user hears of it once, not at every keystroke, and again only after a write
      * of that file has succeeded in between. The data stays in memory for the next write.
@@ -342,6 +354,18 @@ private:
     template <typename Merge, typename Make>
     std::optional<QByteArray> bytesToSave(const QString& name, const QString& path, UserFile& file, bool changedHere,
                                           Merge merge, Make make);
+    /**
+     * Runs `save`; when it fails and this run changed the file's data, writes what `make`
+     * gives into the own folder (see SaveUserDataLast).
+     */
+    template <typename Save, typename Make>
+    void saveLast(const QString& name, const QString& what, bool changedHere, Save save, Make make);
+    /**
+     * Writes `bytes` as `name` into the user's own folder for this world; the path written,
+     * or empty when there is no such folder, it is where `name` lives already, or the
+     * write fails. A copy found there is kept as its ".bak" first.
+     */
+    QString writeToOwnFolder(const QString& name, const QByteArray& bytes) const;
     /** Completes a joint write of the user files that a kill interrupted (see SaveUserFilesTogether). */
     void finishInterruptedWrites() const;
     /** Decides whether `path` may be written now; keeps the old file first when it must. */

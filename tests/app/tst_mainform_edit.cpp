@@ -7,6 +7,7 @@
 #include "data/codepage.h"
 #include "data/userdb.h"
 #include "map/mappainter.h"
+#include "world/datalocations.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -627,8 +628,14 @@ TEST_F(DataSafetyTest, UnwritableUserDatabaseSaysSoAndLosesNothingElse)
     addMarkerAt(QPoint(100, 100));
     EXPECT_EQ(prompts.errors.size(), 1);
     close();
-    EXPECT_EQ(prompts.errors.size(), 2); // the close tried once more and said so
-    EXPECT_TRUE(prompts.errors[1].endsWith(QStringLiteral("/user.gdb")));
+    // The close tried once more, then kept the status in the user's own folder and said so.
+    const QString own = QDir(DataLocations::userDataFolder(world.dir())).filePath(QStringLiteral("user.gdb"));
+    ASSERT_EQ(prompts.errors.size(), 2);
+    EXPECT_EQ(prompts.errors[1], prompts.errors[0]
+                                     + QStringLiteral(". This window's statuses and notes are saved in %1 instead, and "
+                                                      "the next start reads them from there.")
+                                           .arg(own));
+    EXPECT_TRUE(test::readFile(own).contains("   status = 3\r\n"));
     EXPECT_EQ(world.read(QStringLiteral("markers.gdb")).count("marker\r\n"), 3);
     EXPECT_TRUE(QFileInfo::exists(world.appPath(QStringLiteral("qor.ini"))));
     EXPECT_TRUE(QFileInfo(world.path(QStringLiteral("user.gdb"))).isDir());

@@ -7,6 +7,7 @@
 #include "data/errors.h"
 #include "data/markersdb.h"
 #include "data/userdb.h"
+#include "world/datalocations.h"
 #include "world/world.h"
 
 #include <QDateTime>
@@ -29,6 +30,7 @@ using test::writeFile;
 using test::place;
 
 using test::marker;
+using test::ScopedXdgHome;
 
 /** UTF-16 little-endian with its byte-order mark, as a text editor's "Unicode" writes it. */
 QByteArray utf16(const QByteArray& latin1)
@@ -519,6 +521,100 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<AutosaveCase>& row) {
         return std::string(row.index == 0 ? "UserData" : row.index == 1 ? "Markers" : "UserDataInTheBackground");
     });
+
+// --- the last writes, when the world's folder refuses them ---------------------------------
+
+/** One user file's last write of a run, with something in the way of it in the world's folder. */
+struct LastWriteCase {
+    const char* file;
+    const char* what; // how the error names the data
+    std::function<void(World&)> edit;
+    std::function<void(World&)> saveLast;
+    std::function<QByteArray(const World&)> bytes; // what the program writes for the lists
+};
+
+class LastWriteTest : public WorldTest, public ::testing::WithParamInterface<LastWriteCase> {
+protected:
+    /** The last write's error, after an edit, with a folder standing where the file goes. */
+    QString editAndCloseBlocked(QByteArray* wanted) const
+    {
+        const LastWriteCase& c = GetParam();
+        EXPECT_TRUE(QDir(dir.path()).mkdir(QLatin1String(c.file)));
+        World world(dir.path());
+        EXPECT_EQ(load(world), QString());
+        c.edit(world);
+        *wanted = c.bytes(world);
+        try {
+            c.saveLast(world);
+        } catch (const Error& e) {
+            return e.message();
+        }
+        return {};
+    }
+};
+
+TEST_P(LastWriteTest, WhatTheWorldsFolderRefusesGoesToTheOwnFolderAndTheNextStartTakesIt)
+{
+    const LastWriteCase& c = GetParam();
+    ScopedXdgHome xdg;
+    const QString own = QDir(DataLocations::userDataFolder(dir.path())).filePath(QLatin1String(c.file));
+    QByteArray wanted;
+    EXPECT_EQ(editAndCloseBlocked(&wanted),
+              QStringLiteral("Unable to write to %1. This window's %2 are saved in %3 instead, and the next start "
+                             "reads them from there.")
+                  .arg(QFileInfo(path(c.file)).absoluteFilePath(), QLatin1String(c.what), own));
+    EXPECT_EQ(readFile(own), wanted);
+
+    // Once the way is clear, the next start takes that copy into the world's folder.
+    ASSERT_TRUE(QDir(dir.path()).rmdir(QLatin1String(c.file)));
+    World next(dir.path());
+    EXPECT_EQ(load(next), QString());
+    EXPECT_EQ(read(c.file), wanted);
+    EXPECT_FALSE(QFileInfo::exists(own));
+    EXPECT_EQ(c.bytes(next), wanted);
+}
+
+TEST_P(LastWriteTest, WithNoOwnFolderToWriteTheErrorStandsAsItIs)
+{
+    const LastWriteCase& c = GetParam();
+    ScopedXdgHome xdg;
+    writeFile(xdg.data(), "not a folder"); // where the own folder would be made
+    QByteArray wanted;
+    EXPECT_EQ(editAndCloseBlocked(&wanted),
+              QStringLiteral("Unable to write to ") + QFileInfo(path(c.file)).absoluteFilePath());
+    EXPECT_EQ(readFile(xdg.data()), QByteArray("not a folder"));
+}
+
+TEST_P(LastWriteTest, WithoutAChangeOfTheRunNothingGoesToTheOwnFolder)
+{
+    const LastWriteCase& c = GetParam();
+    ScopedXdgHome xdg;
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QLatin1String(c.file)));
+    World world(dir.path());
+    EXPECT_EQ(load(world), QString());
+    try {
+        c.saveLast(world);
+    } catch (const Error& e) {
+        EXPECT_EQ(e.message(), QStringLiteral("Unable to write to ") + QFileInfo(path(c.file)).absoluteFilePath());
+    }
+    EXPECT_FALSE(QFileInfo::exists(xdg.data()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, LastWriteTest,
+                         ::testing::Values(LastWriteCase{"user.gdb", "statuses and notes",
+                                                         [](World& w) {
+                                                             w.setLocationStatus(1, Visited);
+                                                             w.setLocationNote(1, "kept after all");
+                                                         },
+                                                         [](World& w) { w.SaveUserDataLast(); },
+                                                         [](const World& w) { return writeUserData(w.locations()); }},
+                                           LastWriteCase{"markers.gdb", "markers",
+                                                         [](World& w) { w.addMarker(marker("Camp", 10, -20)); },
+                                                         [](World& w) { w.SaveMarkersLast(); },
+                                                         [](const World& w) { return writeMarkers(w.markers()); }}),
+                         [](const ::testing::TestParamInfo<LastWriteCase>& row) {
+                             return std::string(row.index == 0 ? "UserData" : "Markers");
+                         });
 
 } // namespace
 // --- the index of where things lie ------------------------------------------------------
