@@ -1194,6 +1194,8 @@ struct MapPainter::Private {
         qsizetype size = 0;
     };
     std::vector<PlacedName> placedNames;
+    bool placedLooksRead = true; // false: placedLooks is yet to be read, for a paint whose highlight is placedLooksFor
+    int placedLooksFor = -1;
     std::optional<MapBox> plannedBox; // where this paint's plan found them (none: no plan asked the index)
     class PictureAside;
 
@@ -1523,17 +1525,31 @@ struct MapPainter::Private {
     void drawCaption(const Canvas& canvas, const QByteArray& name, int limit, QPoint at, Pixel colour, QPoint where,
                      Slot slot)
     {
+        if (const CaptionCache::Entry* e = captionFor(canvas, name, limit, at, where, slot))
+            blendCaption(overlay, canvas, *e, at, colour);
+    }
+
+    /** The caption drawCaption draws, looked up (or rendered) as it looks it up; null when it draws none. */
+    const CaptionCache::Entry* captionFor(const Canvas& canvas, const QByteArray& name, int limit, QPoint at,
+                                          QPoint where, Slot slot)
+    {
         if (name.isEmpty())
-            return;
+            return nullptr;
         // Cheap bounds first, so far-off captions never touch the cache.
         const long long chars = shownChars(name, limit);
         if (!mayReachPanel(QSize(canvas.panelWidth(), canvas.panelHeight()), at, chars))
-            return;
+            return nullptr;
         if (!mayReachClip(canvas.panelClip(), at, chars))
-            return;
-        const CaptionCache::Entry& e = caption(name, limit, canvas.ratio(), where, slot);
+            return nullptr;
+        return &caption(name, limit, canvas.ratio(), where, slot);
+    }
+
+    /** Caption `e` with its top-left at panel point `at`, onto `to`. */
+    static void blendCaption(TiledOverlay& to, const Canvas& canvas, const CaptionCache::Entry& e, QPoint at,
+                             Pixel colour)
+    {
         const QPoint origin = canvas.device(at);
-        overlay.caption(e.ink, origin.x() + e.offset.x(), origin.y() + e.offset.y(), colour);
+        to.caption(e.ink, origin.x() + e.offset.x(), origin.y() + e.offset.y(), colour);
     }
 
     /** The map box of the places whose frame or caption can reach `panelArea` (panel pixels). */
@@ -1597,10 +1613,11 @@ struct MapPainter::Private {
      * The places of each of `parts` (panel pixels: one rectangle's, top to bottom, within
      * `whole`), in the order the index gives them for each part alone. A map box falls in
      * map units as the panel's rows go down, so the parts holding an item's point are a
-     * run of them, found by bisection.
+     * run of them, found by bisection. True when they are the places the plan found, with
+     * its points and what each draws (see sharePlanned).
      */
-    void itemsOfParts(const MapScene& scene, const QRect& whole, const std::vector<QRect>& parts,
-                      std::vector<PartItems>& out) const
+    bool itemsOfParts(const MapScene& scene, const QRect& whole, const std::vector<QRect>& parts,
+                      std::vector<PartItems>& out)
     {
         const Viewport& v = scene.view;
         out.assign(parts.size(), {});
@@ -1618,7 +1635,7 @@ struct MapPainter::Private {
         const MapBox box = placesBox(scene, whole);
         if (plannedBox == box) {
             sharePlanned(scene, parts, out);
-            return;
+            return true;
         }
         std::vector<SpatialIndex::Placed> own;
         scene.index->placedIn(v, box, own);
@@ -1627,6 +1644,7 @@ struct MapPainter::Private {
                 if (b.contains(p.x, p.y))
                     out[k].places.push_back(p.index);
             });
+        return false;
     }
 
     /** How far a frame's pixels lie from its point (device pixels at most three apart, and one to spare). */
@@ -1641,8 +1659,18 @@ struct MapPainter::Private {
      * lies beyond a part's reach draws nothing there, and a place that draws nothing goes
      * to none.
      */
-    void sharePlanned(const MapScene& scene, const std::vector<QRect>& parts, std::vector<PartItems>& out) const
+    void sharePlanned(const MapScene& scene, const std::vector<QRect>& parts, std::vector<PartItems>& out)
     {
+        if (parts.empty())
+            return;
+        if (!placedLooksRead) {
+            const StatusStyles styles(scene);
+            for (std::size_t at = 0; at < placed.size(); ++at) {
+                const int i = placed[at].index;
+                placedLooks[at] = styles.lookOf(scene.locations[size_t(i)], i, placedLooksFor, scene.view);
+            }
+            placedLooksRead = true;
+        }
         std::vector<QRect> captionReach(parts.size()), frameReach(parts.size());
         for (std::size_t k = 0; k < parts.size(); ++k) {
             captionReach[k] = reachArea(parts[k], scene.settings.TextLength, scene.index->longestLocationName());
@@ -1955,6 +1983,7 @@ struct MapPainter::Private {
             placedLooks.resize(n);
             placedShown.assign(n, 0);
             placedNames.resize(n);
+            placedLooksRead = true;
             // On the second core, while the walk goes on, a run of places at a time: what
             // each draws and its name, read off its record. The walk reads them there
             // once their run is done instead of each record (the trips to memory of the
@@ -2030,12 +2059,18 @@ struct MapPainter::Private {
             };
             // The runs of looks first, ahead of the walk; the picture's parts after them.
             // Without the second core the looks come first as well: the walk then reads
-            // them all where they lie.
+            // them all where they lie. With a run or two of places (not worth waking it)
+            // the walk reads the records, and the looks are read only if a paint in parts
+            // shares the places out (see sharePlanned).
             if (!share->helps()) {
                 for (std::size_t part = 0; part < lookParts; ++part)
                     lookPart(part);
                 walk();
                 share->run(pictureParts, pictureStep);
+            } else if (lookParts < 3 && pictureParts == 0) {
+                walk();
+                placedLooksFor = highlight;
+                placedLooksRead = false;
             } else {
                 share->runBeside(
                     int(lookParts) + pictureParts,
@@ -2713,6 +2748,150 @@ struct MapPainter::Private {
         return QRect(QPoint(int(x0), int(y0)), QPoint(int(x1), int(y1)));
     }
 
+    /**
+     * What one part of a paint in parts with overlapping captions hidden draws, looked up
+     * on the calling thread before the parts are drawn: the captions of its places (by
+     * their position in its list) and its markers, in drawing order.
+     */
+    struct PartDrawing {
+        struct Shown {
+            std::size_t at; // in the part's list of places
+            const CaptionCache::Entry* caption;
+        };
+        std::vector<Shown> captions;
+        struct Marker {
+            QPoint q;
+            const CaptionCache::Entry* caption; // null: none drawn
+            QPoint at;                          // its caption's top-left
+        };
+        std::vector<Marker> markers;
+    };
+    std::vector<PartDrawing> partDrawings;
+    std::vector<std::size_t> shownAt; // of the part under way: where its captions shown lie in its list
+    /** The second core's overlay for the parts it draws (see drawPartsOnBothCores). */
+    TiledOverlay helperOverlay;
+
+    /**
+     * The parts `canvases` (one rectangle's, top to bottom, each drawn as its drawings
+     * come: see TiledOverlay::beginDirect) of a paint in parts with overlapping captions
+     * hidden, whose picture is drawn, with `items` from the plan, drawn on both cores:
+     * first, on this thread and part by part as the paint draws them one after the other,
+     * each part's captions are looked up (or rendered) and its markers found, so the
+     * cache sees what it sees then; then the parts are drawn, each by whichever thread
+     * takes it, with the pixels of the paint one part after the other. Only while the
+     * cache removes nothing (its generation stays) do the captions looked up stay where
+     * they are: false, drawing nothing, when it removed any (the parts are then drawn one
+     * after the other, as without a second core). `route` lays a part's route lines.
+     */
+    template <class Routes>
+    bool drawPartsOnBothCores(const MapScene& scene, const std::vector<Canvas>& canvases,
+                              const std::vector<PartItems>& items, int highlight, Routes route)
+    {
+        const Settings& st = scene.settings;
+        const std::uint64_t generation = captions.generation();
+        partDrawings.resize(canvases.size());
+        for (std::size_t p = 0; p < canvases.size(); ++p) {
+            const Canvas& canvas = canvases[p];
+            PartDrawing& out = partDrawings[p];
+            out.captions.clear();
+            out.markers.clear();
+            partItems = &items[p];
+            beginPartSlots();
+            captions.beginPass();
+            const PartItems& part = items[p];
+            // The captions shown lie scattered over the places' records: each record is
+            // asked for a few captions before it is read.
+            shownAt.clear();
+            for (std::size_t k = 0; k < part.places.size() && st.ShowText; ++k)
+                if (part.looks[k] & PlaceLook::Caption)
+                    shownAt.push_back(k);
+            constexpr std::size_t Ahead = 8;
+            for (std::size_t j = 0; j < shownAt.size(); ++j) {
+                if (j + Ahead < shownAt.size()) {
+                    const Location& L = scene.locations[size_t(part.places[shownAt[j + Ahead]])];
+                    __builtin_prefetch(&L.Name);
+                    __builtin_prefetch(&L.Y);
+                }
+                const std::size_t k = shownAt[j];
+                const int i = part.places[k];
+                const Location& L = scene.locations[size_t(i)];
+                const QPoint q = part.points[k];
+                if (const CaptionCache::Entry* e
+                    = captionFor(canvas, L.Name, st.TextLength, QPoint(q.x() + 4, q.y() + 1), QPoint(L.X, L.Y),
+                                 locationSlot(scene, i)))
+                    out.captions.push_back({k, e});
+            }
+            forEachMarkerOf(canvas, scene, [&](int i, const Location& M, QPoint q) {
+                const QPoint at(q.x() + 3, q.y() + 3);
+                const CaptionCache::Entry* e
+                    = st.ShowText && markerCaptionShown(i)
+                          ? captionFor(canvas, M.Name, st.MarkerLength, at, QPoint(M.X, M.Y), markerSlot(scene, i))
+                          : nullptr;
+                out.markers.push_back({q, e, at});
+            });
+            partItems = nullptr;
+            captions.endPass(p + 1 == canvases.size());
+        }
+        if (captions.generation() != generation)
+            return false;
+        const StatusStyles styles(scene);
+        const Pixel marker = pixelOf(scene.objects.PenMarker);
+        share->run(int(canvases.size()), [&](int p, int thread) {
+            const Canvas& canvas = canvases[size_t(p)];
+            const PartItems& part = items[size_t(p)];
+            const PartDrawing& drawing = partDrawings[size_t(p)];
+            TiledOverlay& to = thread == 0 ? overlay : helperOverlay;
+            to.beginDirect(canvas);
+            auto shown = drawing.captions.begin();
+            for (std::size_t k = 0; k < part.places.size(); ++k) {
+                const std::uint8_t look = part.looks[k];
+                const QPoint q = part.points[k];
+                Pixel textColour;
+                if (look & PlaceLook::Coloured) {
+                    textColour = styles.colourOf(look);
+                    to.frame(q, textColour);
+                } else {
+                    textColour = colourBefore(scene, part.places[k]); // only the highlighted location gets here
+                }
+                if (shown != drawing.captions.end() && shown->at == k) {
+                    blendCaption(to, canvas, *shown->caption, QPoint(q.x() + 4, q.y() + 1), textColour);
+                    ++shown;
+                }
+            }
+            for (const PartDrawing::Marker& m : drawing.markers) {
+                to.diamond(m.q, marker);
+                if (m.caption)
+                    blendCaption(to, canvas, *m.caption, m.at, marker);
+            }
+            route(to, canvas, p);
+            to.finish();
+        });
+        return true;
+    }
+
+    /** visit(i, marker, panel point) for each marker drawIndexedMarkers or drawMarkers draws on `canvas`, in order. */
+    template <class Visit> void forEachMarkerOf(const Canvas& canvas, const MapScene& scene, Visit visit)
+    {
+        const Viewport& v = scene.view;
+        if (!scene.index->coversMarkers(scene.markers)) {
+            for (size_t i = 0; i < scene.markers.size(); ++i)
+                if (v.LevelVisible(scene.markers[i].Level))
+                    visit(int(i), scene.markers[i], v.mapToPanel(scene.markers[i].X, scene.markers[i].Y));
+            return;
+        }
+        const QRect area = reachArea(canvas.panelClip(), scene.settings.MarkerLength, scene.index->longestMarkerName());
+        const std::vector<int> found = scene.index->markersIn(v, mapBoxOf(v, area));
+        constexpr std::size_t Ahead = 8;
+        for (std::size_t k = 0; k < found.size(); ++k) {
+            if (k + Ahead < found.size())
+                __builtin_prefetch(&scene.markers[size_t(found[k + Ahead])].Level);
+            const int i = found[k];
+            const Location& M = scene.markers[size_t(i)];
+            if (v.LevelVisible(M.Level))
+                visit(i, M, conversions(M.X, M.Y));
+        }
+    }
+
     /** As drawLocations, visiting only the locations the index places near the clip, in the same order. */
     void drawIndexedLocations(const Canvas& canvas, const MapScene& scene, int highlight)
     {
@@ -2875,6 +3054,7 @@ constexpr std::int64_t DirectPixels = std::int64_t(1) << 19;
 void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QRegion& area)
 {
     d->overlay.resetGathered();
+    d->helperOverlay.resetGathered();
     // One paint, one visit of the locations for the highlight, however many rectangles.
     const int highlight = scene.highlight.visitAll(scene.locations.size());
     d->useFont(scene.objects.MapFont);
@@ -2975,10 +3155,34 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
                     deviceParts.push_back(parts[k]);
                 }
                 const QRect rectangle = panelParts.front() | panelParts.back();
-                d->itemsOfParts(scene, rectangle, panelParts, items);
+                const bool planned = d->itemsOfParts(scene, rectangle, panelParts, items);
                 if (anyRoutes && !routeLayer)
                     d->linesOfParts(scene, Canvas(backBuffer, v.panel(), deviceParts.front() | deviceParts.back()),
                                     deviceParts, items);
+                // A whole paint with overlapping captions hidden, its picture drawn and
+                // nothing laid over it, whose parts are drawn as their drawings come: the
+                // second core takes some of its parts.
+                if (planned && pictured && d->hiding && !scene.top && d->share->helps()
+                    && deviceParts.size() == parts.size()) {
+                    std::vector<Canvas> canvases;
+                    for (const QRect& r : deviceParts) {
+                        canvases.emplace_back(backBuffer, v.panel(), r);
+                        const QRect& c = canvases.back().clip();
+                        if (c.isEmpty() || std::int64_t(c.width()) * c.height() > DirectPixels)
+                            canvases.clear();
+                        if (canvases.empty())
+                            break;
+                    }
+                    const auto route = [&](TiledOverlay& to, const Canvas& c, int k) {
+                        if (routeLayer)
+                            to.layerOver(*routeLayer, layerOffset, pens.pens);
+                        else if (anyRoutes)
+                            to.linesOver(items[size_t(k)].routes, c.thickness(2));
+                    };
+                    if (canvases.size() == deviceParts.size()
+                        && d->drawPartsOnBothCores(scene, canvases, items, highlight, route))
+                        break; // every part is drawn
+                }
             }
             d->partItems = &items[part - first];
             d->beginPartSlots();
@@ -3065,7 +3269,7 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
     }
     // Only a paint of the whole panel tells what a view needs: a drag's strips hold few captions.
     d->captions.endPaint(whole);
-    d->lastInk = d->overlay.gathered();
+    d->lastInk = d->overlay.gathered() + d->helperOverlay.gathered();
 }
 
 bool MapPainter::decidesForWholePanel(const Settings& settings)

@@ -501,3 +501,50 @@ TEST(HiddenCaptions, APaintInPartsReadsWhatEachPlaceDrawsAfreshEachPaint)
                 EXPECT_FALSE(after == before); // not vacuous: the change shows
             }
 }
+
+TEST(HiddenCaptions, PartsOfEveryHeightAndMarkersTheIndexLacksShowWhatAWholePaintShows)
+{
+    // A place goes to the parts its drawing reaches, found by division: panels whose
+    // height is a whole number of parts, one row more or less, and a last part of one row;
+    // and markers the index no longer covers (one added since it was made), which every
+    // part then finds by looking at them all. Each on one core and two, beside a whole
+    // paint.
+    const test::Crowd& crowd = test::bigCrowd();
+    Settings on = test::everyOverlay();
+    on.HideOverlappingCaptions = true;
+    const DrawingObjects o = DrawingObjects::fromSettings(on);
+    const struct {
+        QSize panel;
+        qreal ratio;
+        bool indexedMarkers;
+    } cases[] = {
+        {{480, 256}, 1, true}, {{480, 255}, 1, true},  {{480, 257}, 1, true},  {{333, 385}, 1, true},
+        {{480, 257}, 2, true}, {{480, 300}, 1, false}, {{480, 300}, 2, false},
+    };
+    for (const auto& c : cases)
+        for (const bool twoCores : {false, true}) {
+            SCOPED_TRACE(testing::Message() << c.panel.width() << "x" << c.panel.height() << " ratio " << c.ratio
+                                            << " indexed markers " << c.indexedMarkers << " two cores " << twoCores);
+            Viewport v = Viewport::showing(crowd.picture.size(), 2, c.panel, 5);
+            v.scrollTo(QPoint(v.scrollMaximum().x() / 2, v.scrollMaximum().y() / 3));
+            // A marker added at the panel's centre since the index was made.
+            LocationList markers = crowd.markers;
+            if (!c.indexedMarkers) {
+                const QPoint centre = v.panelToPicture(QPoint(c.panel.width() / 2, c.panel.height() / 2));
+                Location added;
+                added.Name = "Added after the index";
+                added.X = v.ScreenToMap(centre.x(), centre.y()).x();
+                added.Y = v.ScreenToMap(centre.x(), centre.y()).y();
+                markers.push_back(added);
+            }
+            MapPainter whole, parted;
+            parted.useSecondCore(twoCores);
+            parted.paintInPartsAbove(0);
+            GoHighlight h1, h2;
+            const QImage want
+                = whole.paint(MapScene{v, crowd.picture, crowd.locations, markers, on, o, h1, &crowd.index}, c.ratio);
+            EXPECT_TRUE(
+                parted.paint(MapScene{v, crowd.picture, crowd.locations, markers, on, o, h2, &crowd.index}, c.ratio)
+                == want);
+        }
+}
