@@ -2869,7 +2869,7 @@ struct MapPainter::Private {
         return true;
     }
 
-    /** visit(i, marker, panel point) for each marker drawIndexedMarkers or drawMarkers draws on `canvas`, in order. */
+    /** visit(i, marker, panel point) for each marker drawIndexedMarkers draws on `canvas`, in order. */
     template <class Visit> void forEachMarkerOf(const Canvas& canvas, const MapScene& scene, Visit visit)
     {
         const Viewport& v = scene.view;
@@ -2881,6 +2881,8 @@ struct MapPainter::Private {
         }
         const QRect area = reachArea(canvas.panelClip(), scene.settings.MarkerLength, scene.index->longestMarkerName());
         const std::vector<int> found = scene.index->markersIn(v, mapBoxOf(v, area));
+        // Thousands of markers lie scattered over their list: each record is asked for a
+        // few markers before it is read.
         constexpr std::size_t Ahead = 8;
         for (std::size_t k = 0; k < found.size(); ++k) {
             if (k + Ahead < found.size())
@@ -2976,24 +2978,12 @@ struct MapPainter::Private {
                         QPoint(M.X, M.Y), markerSlot(scene, i));
     }
 
-    /** As drawMarkers, visiting only the markers the index places near the panel. */
+    /** As drawMarkers, visiting only the markers the index places near the panel when it holds them. */
     void drawIndexedMarkers(const Canvas& canvas, const MapScene& scene)
     {
-        const Viewport& v = scene.view;
         const Pixel marker = pixelOf(scene.objects.PenMarker);
-        const QRect area = reachArea(canvas.panelClip(), scene.settings.MarkerLength, scene.index->longestMarkerName());
-        const std::vector<int> found = scene.index->markersIn(v, mapBoxOf(v, area));
-        // Thousands of markers lie scattered over their list: each record is asked for a
-        // few markers before it is read.
-        constexpr std::size_t Ahead = 8;
-        for (std::size_t k = 0; k < found.size(); ++k) {
-            if (k + Ahead < found.size())
-                __builtin_prefetch(&scene.markers[size_t(found[k + Ahead])].Level);
-            const int i = found[k];
-            const Location& M = scene.markers[size_t(i)];
-            if (v.LevelVisible(M.Level))
-                drawMarker(canvas, scene, i, M, conversions(M.X, M.Y), marker);
-        }
+        forEachMarkerOf(canvas, scene,
+                        [&](int i, const Location& M, QPoint q) { drawMarker(canvas, scene, i, M, q, marker); });
     }
 
     /** Markers: hollow diamonds, not filtered by the status toggles. */
@@ -3212,10 +3202,7 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
         if (indexed) {
             const auto drawPlaces = [&] {
                 d->drawIndexedLocations(canvas, scene, highlight);
-                if (scene.index->coversMarkers(scene.markers))
-                    d->drawIndexedMarkers(canvas, scene);
-                else
-                    d->drawMarkers(canvas, scene);
+                d->drawIndexedMarkers(canvas, scene);
             };
             // A crowded rectangle's route lines are found and converted on the second
             // core while this thread draws the places; they are then gathered in their
