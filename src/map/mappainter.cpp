@@ -2844,15 +2844,8 @@ struct MapPainter::Private {
             to.beginDirect(canvas);
             auto shown = drawing.captions.begin();
             for (std::size_t k = 0; k < part.places.size(); ++k) {
-                const std::uint8_t look = part.looks[k];
                 const QPoint q = part.points[k];
-                Pixel textColour;
-                if (look & PlaceLook::Coloured) {
-                    textColour = styles.colourOf(look);
-                    to.frame(q, textColour);
-                } else {
-                    textColour = colourBefore(scene, part.places[k]); // only the highlighted location gets here
-                }
+                const Pixel textColour = frameOfLook(to, scene, styles, part.looks[k], q, part.places[k]);
                 if (shown != drawing.captions.end() && shown->at == k) {
                     blendCaption(to, canvas, *shown->caption, QPoint(q.x() + 4, q.y() + 1), textColour);
                     ++shown;
@@ -2931,16 +2924,9 @@ struct MapPainter::Private {
                     __builtin_prefetch(&L.Y);
                 }
                 const int i = places[k];
-                const std::uint8_t look = looks[k];
                 const QPoint q = partItems->points[k];
-                Pixel textColour;
-                if (look & PlaceLook::Coloured) {
-                    textColour = styles.colourOf(look);
-                    overlay.frame(q, textColour);
-                } else {
-                    textColour = colourBefore(scene, i); // only the highlighted location gets here
-                }
-                if (st.ShowText && (look & PlaceLook::Caption)) {
+                const Pixel textColour = frameOfLook(overlay, scene, styles, looks[k], q, i);
+                if (st.ShowText && (looks[k] & PlaceLook::Caption)) {
                     const Location& L = locs[size_t(i)];
                     drawCaption(canvas, L.Name, st.TextLength, QPoint(q.x() + 4, q.y() + 1), textColour,
                                 QPoint(L.X, L.Y), locationSlot(scene, i));
@@ -2958,6 +2944,20 @@ struct MapPainter::Private {
      * The text colour the full visit holds when it reaches location `i`: that of the last
      * location before it drawn with a frame (black, a fresh context's, when none was).
      */
+    /**
+     * The frame a place of look `look` (see PlaceLook) draws at `q` onto `to`, as
+     * drawIndexedLocations draws it; the colour its caption takes. `i` is the place.
+     */
+    static Pixel frameOfLook(TiledOverlay& to, const MapScene& scene, const StatusStyles& styles, std::uint8_t look,
+                             QPoint q, int i)
+    {
+        if (!(look & PlaceLook::Coloured))
+            return colourBefore(scene, i); // only the highlighted location gets here
+        const Pixel colour = styles.colourOf(look);
+        to.frame(q, colour);
+        return colour;
+    }
+
     static Pixel colourBefore(const MapScene& scene, int i)
     {
         for (int j = i - 1; j >= 0; --j) {
