@@ -10,6 +10,12 @@
 //   PaintHidden the same with "Hide overlapping captions" on;
 //   FirstVisit  the first paint of a level by a painter that has painted nothing (no
 //               caption, no shrunken picture): what a user's first look at a level costs;
+//   FirstVisitStep  the first paint of a level right after a paint of the level below (a
+//               zoom step about the panel's centre before the window rendered anything
+//               ahead): the painter has learned its font (pairs laid out, glyphs
+//               rasterised) and holds the captions of the view below, as the window's
+//               painter does, and renders the captions only this level shows (rendered:
+//               how many, a mean over the samples);
 //   FirstVisitAhead  the first paint of a level after a paint of the level below and the
 //               captions rendered ahead for it, as the window does in its idle time;
 //   DragOnward  the same steps on in one direction (a kept paint is then a few steps back);
@@ -331,6 +337,32 @@ void BM_FirstVisit(benchmark::State& state)
     }
     samples.report(state);
     reportCache(state, rig);
+}
+
+void BM_FirstVisitStep(benchmark::State& state)
+{
+    PaintRig rig(scaledWorld(Counts[state.range(0)]));
+    const int level = int(state.range(1));
+    const Viewport below = middleView(level - 1);
+    Viewport here = below; // the step about the panel's centre, as the zoom commands take it
+    here.zoomTo(level, QPoint(Panel.width() / 2, Panel.height() / 2));
+    FrameCopy floor;
+    Samples samples;
+    double rendered = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        rig.painter = newPainter();
+        rig.paintMicroseconds(below); // where the step starts: the font learned, the view below cached
+        rig.cost.wall.pop_back();     // only the visit counts
+        rig.cost.cpu.pop_back();
+        const int held = rig.painter->cachedCaptions();
+        state.ResumeTiming();
+        samples.add(rig.paintMicroseconds(here), floor());
+        rendered += rig.painter->cachedCaptions() - held;
+    }
+    samples.report(state);
+    reportCache(state, rig);
+    state.counters["rendered"] = rendered / double(std::max<std::int64_t>(1, std::int64_t(state.iterations())));
 }
 
 void BM_FirstVisitAhead(benchmark::State& state)
@@ -739,6 +771,7 @@ void placesLevels(benchmark::internal::Benchmark* b, int firstLevel)
 BENCHMARK(BM_Paint)->Apply([](auto* b) { placesLevels(b, 0); });
 BENCHMARK(BM_PaintHidden)->Apply([](auto* b) { placesLevels(b, 0); });
 BENCHMARK(BM_FirstVisit)->Apply([](auto* b) { placesLevels(b, 0); }) -> Iterations(5);
+BENCHMARK(BM_FirstVisitStep)->Apply([](auto* b) { placesLevels(b, 1); }) -> Iterations(5);
 BENCHMARK(BM_FirstVisitAhead)->Apply([](auto* b) { placesLevels(b, 1); }) -> Iterations(5);
 BENCHMARK(BM_ZoomStep)->Apply([](auto* b) { placesLevels(b, 1); });
 BENCHMARK(BM_ZoomAhead)->Apply([](auto* b) { placesLevels(b, 1); }) -> Iterations(5);
