@@ -23,8 +23,11 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -2253,7 +2256,8 @@ struct MapPainter::Private {
     {
         if (!share->helps() || !scene.settings.ShowText)
             return;
-        Missing missing = gatherMissing(scene, ratio, area);
+        Missing missing;
+        gatherMissing(scene, ratio, area, missing);
         renderGathered(missing, ratio);
         addRendered(missing, scene, ratio);
     }
@@ -2266,7 +2270,12 @@ struct MapPainter::Private {
     };
     /** The captions a paint will draw that the cache lacks, and the items' slots waiting for them. */
     struct Missing {
-        std::vector<QByteArray> texts;
+        /**
+         * Each text once, in the order found. A deque: a text stays where it is while
+         * more are added, so the second core may render those found while the gathering
+         * goes on (see RenderFeed).
+         */
+        std::deque<QByteArray> texts;
         std::vector<QPoint> wheres;
         /** The slots of the items whose captions are rendered, with their texts' indexes. */
         struct Waiting {
@@ -2287,7 +2296,7 @@ struct MapPainter::Private {
     class TextIndex {
     public:
         /** The index of `text` in `texts`, or texts.size() when it is not there (it is then counted as added there). */
-        std::size_t findOrAdd(const std::vector<QByteArray>& texts, const QByteArray& text)
+        std::size_t findOrAdd(const std::deque<QByteArray>& texts, const QByteArray& text)
         {
             if ((texts.size() + 1) * 2 > m_slots.size())
                 grow(texts.size());
@@ -2323,13 +2332,91 @@ struct MapPainter::Private {
     };
 
     /**
-     * The first step of renderMissing, on the calling thread: the captions of `area`
-     * (panel pixels) the cache lacks, each text once. Those held are kept in their items'
-     * slots on the way.
+     * The texts a crowded first visit gathers, handed to the second core while the
+     * gathering goes on, so it renders them instead of waiting for the gathering to end
+     * (where it has nothing else to do then: no copy of the picture to make). The first
+     * hand-over waits for ManyRenders texts, so what it renders is rendered as the shared
+     * rendering would have (each new glyph at every subpixel place); then every
+     * RendersPerPart. The second core takes them in order, so what it rendered is the
+     * first texts, and it stops once the gathering ends: both threads then share the rest.
      */
-    Missing gatherMissing(const MapScene& scene, qreal ratio, const QRect& area)
+    class RenderFeed {
+    public:
+        /** On the calling thread, the gathering: `texts` now holds this many (it only grows). */
+        void found(const std::deque<QByteArray>& texts)
+        {
+            const std::size_t count = texts.size();
+            if (count < ManyRenders || count - m_handed < std::size_t(RendersPerPart))
+                return;
+            bool wake = false;
+            {
+                const std::lock_guard<std::mutex> held(m_lock);
+                for (; m_handed < count; ++m_handed)
+                    m_texts.push_back(&texts[m_handed]);
+                wake = m_waiting;
+            }
+            if (wake)
+                m_wake.notify_one();
+        }
+        /** On the calling thread: the gathering is over. */
+        void close()
+        {
+            {
+                const std::lock_guard<std::mutex> held(m_lock);
+                m_closed = true;
+            }
+            m_wake.notify_one();
+        }
+        /**
+         * On the second core: renders the texts handed over with `renderer` until the
+         * gathering ends, a part of RendersPerPart at a time.
+         */
+        void render(CaptionRenderer& renderer, qreal ratio)
+        {
+            renderer.expectMany(true);
+            const auto asBefore = qScopeGuard([&] { renderer.expectMany(false); });
+            std::array<const QByteArray*, RendersPerPart> part{};
+            for (;;) {
+                std::size_t first = 0;
+                {
+                    std::unique_lock<std::mutex> held(m_lock);
+                    m_waiting = true;
+                    m_wake.wait(held, [&] { return m_closed || m_texts.size() - m_taken >= part.size(); });
+                    m_waiting = false;
+                    if (m_closed)
+                        return;
+                    first = m_taken;
+                    std::copy_n(m_texts.begin() + std::ptrdiff_t(first), part.size(), part.begin());
+                    m_taken += part.size();
+                }
+                m_rendered.resize(first + part.size());
+                for (std::size_t k = 0; k < part.size(); ++k) {
+                    PackedCaption r = renderer.renderPacked(*part[k], ratio);
+                    m_rendered[first + k] = {std::move(r.mask), r.offset, r.advance};
+                }
+            }
+        }
+        /** Once both threads are done: the first texts' captions, rendered. */
+        std::vector<Rendered> takeRendered() { return std::move(m_rendered); }
+
+    private:
+        std::mutex m_lock;
+        std::condition_variable m_wake;
+        std::vector<const QByteArray*> m_texts; // handed over, by their index
+        std::size_t m_handed = 0;               // how many of the texts were handed over
+        std::size_t m_taken = 0;                // how many the second core took
+        bool m_closed = false, m_waiting = false;
+        std::vector<Rendered> m_rendered; // the second core's
+    };
+
+    /**
+     * The first step of renderMissing, on the calling thread: the captions of `area`
+     * (panel pixels) the cache lacks, each text once, into `m`; with `feed`, handed to
+     * the second core as they are found. Those held are kept in their items' slots on
+     * the way.
+     */
+    void gatherMissing(const MapScene& scene, qreal ratio, const QRect& area, Missing& m, RenderFeed* feed = nullptr)
     {
-        Missing m;
         if (!partItems)
             forgetStaleSlots(ratio);
         TextIndex seen;
@@ -2357,6 +2444,8 @@ struct MapPainter::Private {
             if (index == m.texts.size()) {
                 m.texts.push_back(a.text);
                 m.wheres.push_back(a.where);
+                if (feed)
+                    feed->found(m.texts);
             }
             // The paint then finds it in the item's slot as it finds those held, instead
             // of hashing each.
@@ -2388,17 +2477,22 @@ struct MapPainter::Private {
         });
         for (; count > 0; --count, first = (first + 1) % Ahead)
             settle(asked[first]);
-        return m;
+        if (feed)
+            feed->close();
     }
 
-    /** The second step: renders what was gathered, when there are many, on both threads. */
+    /**
+     * The second step: renders what was gathered, when there are many, on both threads
+     * (the first of them may be rendered already: m.rendered holds those).
+     */
     void renderGathered(Missing& m, qreal ratio)
     {
         if (!m.many())
             return;
-        const std::vector<QByteArray>& texts = m.texts;
+        const std::deque<QByteArray>& texts = m.texts;
+        const std::size_t from = m.rendered.size();
         m.rendered.resize(texts.size());
-        const int parts = int((texts.size() + RendersPerPart - 1) / RendersPerPart);
+        const int parts = int((texts.size() - from + RendersPerPart - 1) / RendersPerPart);
         // Rasterising a glyph at all its subpixel places costs about what painting a few
         // captions whole does: worth it when each thread renders hundreds.
         const bool many = texts.size() >= ManyRenders;
@@ -2406,8 +2500,8 @@ struct MapPainter::Private {
         helperRenderer->expectMany(many);
         share->run(parts, [&](int part, int thread) {
             CaptionRenderer& renderer = thread == 0 ? *captionRenderer : *helperRenderer;
-            const size_t end = std::min(texts.size(), size_t(part + 1) * RendersPerPart);
-            for (size_t i = size_t(part) * RendersPerPart; i < end; ++i) {
+            const size_t end = std::min(texts.size(), from + size_t(part + 1) * RendersPerPart);
+            for (size_t i = from + size_t(part) * RendersPerPart; i < end; ++i) {
                 PackedCaption r = renderer.renderPacked(texts[i], ratio);
                 m.rendered[i] = {std::move(r.mask), r.offset, r.advance};
             }
@@ -2421,7 +2515,7 @@ struct MapPainter::Private {
     {
         if (!m.many())
             return;
-        const std::vector<QByteArray>& texts = m.texts;
+        const std::deque<QByteArray>& texts = m.texts;
         std::int64_t incoming = 0;
         for (size_t i = 0; i < texts.size(); ++i)
             incoming += CaptionCache::footprint(texts[i], m.rendered[i].mask);
@@ -2676,9 +2770,20 @@ struct MapPainter::Private {
     void renderMissingBeside(PictureAside& picture, const MapScene& scene, qreal ratio, const QRect& area)
     {
         Missing missing;
+        // Once the picture's parts are taken, the second core renders what the gathering
+        // has found until it ends (the last part).
+        RenderFeed feed;
+        const int pictureParts = picture.firstParts();
         share->runBeside(
-            picture.firstParts(), [&](int part, int thread) { picture.first(part, thread); },
-            [&] { missing = gatherMissing(scene, ratio, area); });
+            pictureParts + 1,
+            [&](int part, int thread) {
+                if (part < pictureParts)
+                    picture.first(part, thread);
+                else if (thread == 1)
+                    feed.render(*helperRenderer, ratio);
+            },
+            [&] { gatherMissing(scene, ratio, area, missing, &feed); });
+        missing.rendered = feed.takeRendered();
         picture.between();
         renderGathered(missing, ratio);
         share->runBeside(

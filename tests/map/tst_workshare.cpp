@@ -4,6 +4,7 @@
 #include "map/crowdworld.h"
 #include "map/mappainter.h"
 #include "map/workshare.h"
+#include "common/testutils.h"
 
 #include <gtest/gtest.h>
 
@@ -176,6 +177,56 @@ TEST(WorkShare, APictureDrawnBesideTheCaptionsGatheringEqualsOneDrawnAlone)
             // finding them.
             warmed.renderCaptionsAhead(ahead, ratio, std::chrono::steady_clock::now() + std::chrono::minutes(1));
             ASSERT_TRUE(warmed.paint(ahead, ratio) == want) << "ahead, zoom " << zoom << " ratio " << ratio;
+        }
+    }
+}
+
+TEST(WorkShare, CaptionsRenderedWhileTheyAreGatheredEqualThoseOfOneThread)
+{
+    // A crowded first visit has the second core render the captions the gathering finds
+    // while it goes on, then both render the rest: for every caption font, at both ratios,
+    // with names and marker names cut short, for a painter that has painted nothing and
+    // for one that painted the level below (its glyphs and pairs learned), and for a view
+    // of too few captions to hand over. Each against a painter without the helper.
+    const Crowd& w = bigCrowd();
+    struct Case {
+        int font, zoom;
+        QSize panel;
+        int textLength, markerLength;
+        bool stepped;
+    };
+    std::vector<Case> cases;
+    const QList<QFont> fonts = captionTestFonts();
+    for (int f = 0; f < int(fonts.size()); ++f)
+        cases.push_back({f, 5, QSize(900, 620), 0, 0, false});
+    cases.push_back({0, 4, QSize(900, 620), 7, 5, false});
+    cases.push_back({1, 5, QSize(900, 620), 0, 0, true});
+    cases.push_back({0, 5, QSize(160, 120), 0, 0, false});
+    for (const Case& c : cases) {
+        for (const qreal ratio : {1.0, 2.0}) {
+            Settings s = everyOverlay();
+            s.TextLength = c.textLength;
+            s.MarkerLength = c.markerLength;
+            DrawingObjects o = DrawingObjects::fromSettings(s);
+            o.MapFont = fonts[c.font];
+            const auto view = [&](int zoom) {
+                const Viewport base = Viewport::showing(w.picture.size(), 2, c.panel, zoom);
+                return Viewport::showing(w.picture.size(), 2, c.panel, zoom, base.scrollMaximum() / 2);
+            };
+            MapPainter shared, alone;
+            alone.useSecondCore(false);
+            if (c.stepped) {
+                const Viewport below = view(c.zoom - 1);
+                GoHighlight h1, h2;
+                shared.paint(MapScene{below, w.picture, w.locations, w.markers, s, o, h1, &w.index}, ratio);
+                alone.paint(MapScene{below, w.picture, w.locations, w.markers, s, o, h2, &w.index}, ratio);
+            }
+            const Viewport v = view(c.zoom);
+            GoHighlight h1, h2;
+            const QImage want = alone.paint(MapScene{v, w.picture, w.locations, w.markers, s, o, h2, &w.index}, ratio);
+            ASSERT_TRUE(shared.paint(MapScene{v, w.picture, w.locations, w.markers, s, o, h1, &w.index}, ratio) == want)
+                << "font " << c.font << " zoom " << c.zoom << " panel " << c.panel.width() << " ratio " << ratio
+                << (c.stepped ? " after the level below" : "");
         }
     }
 }
