@@ -17,6 +17,7 @@
 #include "app/windowinput.h"
 #include "app/noteedit.h"
 #include "app/progressline.h"
+#include "app/typingpause.h"
 #include "app/worldshow.h"
 #include "ui_mainform.h"
 
@@ -58,6 +59,7 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
 {
     Ui::TMainForm& u = *m_ui;
     TMapPanel* panel = u.PanelMap;
+    m_typingPause = new TypingPause(*this, m_prompts);
     panel->attach(m_world, m_session, m_prompts);
     panel->setScrollBars(u.ScrollBarH, u.ScrollBarV);
     m_editControls = std::make_unique<EditControls>(EditControls::Widgets{u.GBLoc, u.SBU, u.SBA, u.SBV, u.MemoNotes,
@@ -123,8 +125,8 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
         mapView().followPanel();
         m_progressLine->pointerMoved(at);
     });
-    m_show = std::make_unique<WorldShow>(
-        WorldShow::Window{*this, m_world, m_session, *panel, *m_editControls, *m_parts, m_hint, *m_layout, m_prompts});
+    m_show = std::make_unique<WorldShow>(WorldShow::Window{*this, m_world, m_session, *panel, *m_editControls, *m_parts,
+                                                           m_hint, *m_layout, m_prompts, *m_typingPause});
     connect(m_parts, &CommandParts::worldOpened, this, [this](const QString& folder) { m_show->opened(folder); });
     connect(&m_edit, &MapEditor::mapChanged, this, [this] { RepaintMap(); });
     // Whoever changed the settings, the editor writes as they now say.
@@ -241,7 +243,14 @@ void TMainForm::connectHandlers()
     onSignal(u.ScrollBarV, &QAbstractSlider::actionTriggered, [this] { ScrollBarVScroll(); });
 
     onSignal(u.CBLoc, &QComboBox::activated, [this] { CBLocChange(); });
-    onSignal(u.MemoNotes, &QPlainTextEdit::textChanged, [this] { MemoNotesChange(); });
+    // A note's write that failed is told once the typing that made it pauses.
+    connect(u.MemoNotes, &QPlainTextEdit::textChanged, this, [this] {
+        try {
+            MemoNotesChange();
+        } catch (...) {
+            m_typingPause->reportError(std::current_exception());
+        }
+    });
     onSignal(u.MemoNotes, &TNoteEdit::focusLost, [this] { m_edit.endTyping(); });
 }
 

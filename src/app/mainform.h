@@ -48,6 +48,7 @@ class FocusChain;
 class WindowInput;
 class WorldInstance;
 class WorldShow;
+class TypingPause;
 
 /**
  * The main window: wiring between the widgets and the parts that own the state. It owns
@@ -208,8 +209,9 @@ private:
     std::unique_ptr<ProgressLine> m_progressLine;
     // Goes before the widgets too: their destruction moves the focus, which the chain follows.
     std::unique_ptr<FocusChain> m_focusChain;
-    CommandParts* m_parts = nullptr;   // the commands and their bars, children of the window
-    std::unique_ptr<WorldShow> m_show; // the world over the run: loaded, another in its place, written back
+    CommandParts* m_parts = nullptr;      // the commands and their bars, children of the window
+    TypingPause* m_typingPause = nullptr; // boxes that come of typing wait for a pause, a child
+    std::unique_ptr<WorldShow> m_show;    // the world over the run: loaded, another in its place, written back
 };
 
 } // namespace vdm

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "app/otherchanges.h"
 
+#include "app/typingpause.h"
 #include "app/userfilewatch.h"
 #include "dialogs/errorguard.h"
 #include "world/world.h"
@@ -11,10 +12,21 @@
 
 namespace vdm {
 
-OtherChanges::OtherChanges(QWidget& window, World& world, Prompts& prompts)
-    : QObject(&window), m_window(window), m_world(world), m_prompts(prompts), m_watch(new UserFileWatch(this))
+template <class Step> void OtherChanges::toldAfterTyping(Step step) noexcept
 {
-    connectGuarded(prompts, &window, m_watch, &UserFileWatch::changed, [this] { m_world.readChangedUserFiles(); });
+    try {
+        step(); // what it reads or takes is taken now; only its box waits
+    } catch (...) {
+        m_typing.reportError(std::current_exception());
+    }
+}
+
+OtherChanges::OtherChanges(QWidget& window, World& world, Prompts& prompts, TypingPause& typing)
+    : QObject(&window), m_window(window), m_world(world), m_prompts(prompts), m_typing(typing),
+      m_watch(new UserFileWatch(this))
+{
+    connect(m_watch, &UserFileWatch::changed, this,
+            [this] { toldAfterTyping([this] { m_world.readChangedUserFiles(); }); });
     // The connections stay with the place the world lives in, through every world opened there.
     const WorldEvents& events = world.events();
     // The editor follows renumbered markers by itself, at once; the rest waits for the
@@ -34,8 +46,8 @@ OtherChanges::OtherChanges(QWidget& window, World& world, Prompts& prompts)
     });
     // From the writer's thread: the window's thread takes the outcome (and a failure's box).
     connect(
-        &events, &WorldEvents::userDataWritten, this,
-        [this] { guarded(m_prompts, &m_window, [this] { m_world.collectWrites(); }); }, Qt::QueuedConnection);
+        &events, &WorldEvents::userDataWritten, this, [this] { toldAfterTyping([this] { m_world.collectWrites(); }); },
+        Qt::QueuedConnection);
 }
 
 void OtherChanges::watch()

@@ -8,6 +8,7 @@ class QWidget;
 namespace vdm {
 
 class Prompts;
+class TypingPause;
 class UserFileWatch;
 class World;
 
@@ -22,8 +23,11 @@ class OtherChanges : public QObject {
     Q_OBJECT
 
 public:
-    /** Its boxes and guarded handlers belong to `window`, which owns it. */
-    OtherChanges(QWidget& window, World& world, Prompts& prompts);
+    /**
+     * Its boxes and guarded handlers belong to `window`, which owns it; a failure comes of
+     * no handler of the user's, so its box waits for a pause in `typing`.
+     */
+    OtherChanges(QWidget& window, World& world, Prompts& prompts, TypingPause& typing);
 
     /** Watches the world's user files as they now lie (the first show, another world). */
     void watch();
@@ -38,9 +42,13 @@ signals:
     void taken();
 
 private:
+    /** Runs `step`; its failure is told once the user's typing pauses. */
+    template <class Step> void toldAfterTyping(Step step) noexcept;
+
     QWidget& m_window;
     World& m_world;
     Prompts& m_prompts;
+    TypingPause& m_typing;
     UserFileWatch* m_watch;
     bool m_queued = false; // taken in, to be shown once the handler under way is done
     bool m_stopped = false;

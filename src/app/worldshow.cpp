@@ -9,6 +9,7 @@
 #include "app/mappanel.h"
 #include "app/orientationcommands.h"
 #include "app/otherchanges.h"
+#include "app/typingpause.h"
 #include "dialogs/errorguard.h"
 #include "dialogs/prompts.h"
 #include "session/settingssession.h"
@@ -24,14 +25,15 @@
 namespace vdm {
 
 WorldShow::WorldShow(const Window& window)
-    : m_w(window), m_otherChanges(new OtherChanges(window.window, window.world, window.prompts))
+    : m_w(window), m_otherChanges(new OtherChanges(window.window, window.world, window.prompts, window.typing))
 {
     // The map, the box, the progress line and the messages follow another program's changes.
     QObject::connect(m_otherChanges, &OtherChanges::taken, &m_w.window, [this] {
         m_w.edit.otherChangesTaken();
         repaint(); // and with it the progress line
-        reportNotices();
+        m_w.typing.tellNotices();
     });
+    QObject::connect(&m_w.typing, &TypingPause::noticesDue, &m_w.window, [this] { reportNotices(); });
 }
 
 bool WorldShow::firstShow()
@@ -136,6 +138,7 @@ bool WorldShow::close()
     if (m_closed)
         return false;
     m_closed = true;
+    m_w.typing.flush(); // what waited for a pause in the typing is told before the files go
     const bool mergeUntold = m_otherChanges->stop();
     // Each step on its own: a write that fails says so and the others still run.
     if (m_shown) {

@@ -15,6 +15,7 @@ class OtherChanges;
 class Prompts;
 class SettingsSession;
 class TMapPanel;
+class TypingPause;
 class World;
 
 /**
@@ -37,6 +38,7 @@ public:
         MapHintPresenter& hint;
         FormLayout& layout;
         Prompts& prompts;
+        TypingPause& typing;
     };
     explicit WorldShow(const Window& window);
     WorldShow(const WorldShow&) = delete;

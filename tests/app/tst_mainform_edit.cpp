@@ -2,6 +2,7 @@
 // Choosing locations, statuses and notes on the real main window, and what reaches the disk.
 #include "app/mainformfixture.h"
 #include "app/noteedit.h"
+#include "app/typingpause.h"
 #include "common/testutils.h"
 #include "data/atomicfile.h"
 #include "data/codepage.h"
@@ -327,6 +328,8 @@ TEST_F(EditTest, ABigWorldsKeystrokeLeavesTheWriteToTheWriterAndTheCloseWaitsFor
             QTest::qWait(5);
         QTest::qWait(20); // the news reaches the window's loop
     }
+    // Its box waits for a pause in the typing.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !prompts.errors.isEmpty(); }, 10000));
     EXPECT_EQ(prompts.errors.size(), 1) << prompts.errors.join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(notesIn(world.read(QStringLiteral("user.gdb")))[0], QByteArray("moss"));
 
@@ -643,6 +646,21 @@ TEST_F(DataSafetyTest, UnwritableUserDatabaseSaysSoAndLosesNothingElse)
         EXPECT_FALSE(f.startsWith(QLatin1Char('.'))) << qPrintable(f); // no temporary file left behind
 }
 
+TEST_F(DataSafetyTest, AFailureWaitingForAPauseInTheTypingIsToldAtTheClose)
+{
+    writeLocations({locationRecord("Cedar", 0, 0, 0)});
+    ASSERT_TRUE(QDir(world.dir()).mkdir(QStringLiteral("user.gdb")));
+    open();
+    doubleClickAt(at(0));
+    type(QStringLiteral("moss"));
+    EXPECT_TRUE(prompts.errors.isEmpty());
+    close(); // before the pause: its box comes first, then the close's own
+    ASSERT_EQ(prompts.errors.size(), 2) << prompts.errors.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(prompts.errors[0], QStringLiteral("Unable to write to ")
+                                     + QFileInfo(world.path(QStringLiteral("user.gdb"))).absoluteFilePath());
+    EXPECT_TRUE(prompts.errors[1].startsWith(prompts.errors[0] + QStringLiteral(". This window's statuses")));
+}
+
 TEST_F(DataSafetyTest, ReadOnlyUserFilesWithoutAnEditGiveNoErrorAtClose)
 {
     writeTrees();
@@ -683,11 +701,18 @@ TEST_F(DataSafetyTest, AReadOnlyWorldIsToldOnceWhileTypingAndSavedOnceWritableAg
         ScopedReadOnlyFolder lockedWorld(world.dir());
         ASSERT_TRUE(QFile::setPermissions(user, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
         const auto unlock = qScopeGuard([&] { QFile::setPermissions(user, mode); });
-        type(QStringLiteral("well"));
+        // The box waits until the typing pauses: a key meant for the note never answers it.
+        type(QStringLiteral("we"));
+        type(QStringLiteral("ll"));
+        EXPECT_TRUE(prompts.errors.isEmpty());
+        EXPECT_EQ(form->world().locations()[0].Note, QByteArray("well"));
+        QElapsedTimer sinceKey;
+        sinceKey.start();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !prompts.errors.isEmpty(); }, 10000));
+        EXPECT_GE(sinceKey.elapsed(), TypingPause::kPause.count() - 20); // no key came meanwhile
         ASSERT_EQ(prompts.errors.size(), 1);
         EXPECT_EQ(prompts.errors[0], QStringLiteral("Unable to write to ")
                                          + QFileInfo(world.path(QStringLiteral("user.gdb"))).absoluteFilePath());
-        EXPECT_EQ(form->world().locations()[0].Note, QByteArray("well"));
         EXPECT_EQ(notesIn(world.read(QStringLiteral("user.gdb")))[0], QByteArray(""));
     }
     type(QStringLiteral("s"));
