@@ -16,4 +16,14 @@ namespace vdm {
  */
 QString keepBackup(const QString& path, const QByteArray& bytes);
 
+/**
+ * Writes a rescue copy: this run's data, at `path` in the user's own folder for the world,
+ * when the world's own file cannot be written. The folder is made as needed; a file found
+ * there that is not this run's own copy (`replacesOwn` false) is kept by keepBackup first.
+ * A failure throws "Unable to write to %s".
+ */
+void writeRescueCopy(const QString& path, const QByteArray& bytes, bool replacesOwn);
+/** The world's file holds the data again: the rescue copy at `path` goes. */
+void removeRescueCopy(const QString& path);
+
 } // namespace vdm

@@ -3,6 +3,7 @@
 
 #include "data/atomicfile.h"
 #include "data/errors.h"
+#include "world/backupfile.h"
 
 #include <exception>
 #include <iterator>
@@ -11,9 +12,9 @@
 namespace vdm {
 
 UserDataWriter::UserDataWriter(QString path, std::vector<UserRecord> records, FileVersion version,
-                               std::function<void()> finished)
+                               std::function<void()> finished, QString rescue, bool rescueHeld)
     : m_path(std::move(path)), m_records(std::move(records)), m_version(std::move(version)),
-      m_finished(std::move(finished))
+      m_rescue(std::move(rescue)), m_rescueHeld(rescueHeld), m_finished(std::move(finished))
 {
     m_thread = std::thread([this] { run(); });
 }
@@ -58,15 +59,50 @@ std::optional<UserDataWriter::Outcome> UserDataWriter::take()
     return std::exchange(m_outcome, std::nullopt);
 }
 
-void UserDataWriter::setVersion(const FileVersion& version)
+void UserDataWriter::setVersion(const FileVersion& version, bool rescueHeld)
 {
     {
         const std::lock_guard lock(m_mutex);
         m_version = version;
+        m_rescueHeld = rescueHeld;
         m_versionFromOwner = true;
         m_heldBack = false;
     }
     m_wake.notify_all();
+}
+
+bool UserDataWriter::rescueHeld() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_rescueHeld || m_rescuing;
+}
+
+void UserDataWriter::keepOrDropRescue(bool failed, bool inFile)
+{
+    if (m_rescue.isEmpty())
+        return;
+    std::unique_lock lock(m_mutex);
+    if (failed) {
+        // Told held before the copy appears, so the owner never takes it for a stranger's.
+        m_rescuing = true;
+        const bool replacesOwn = m_rescueHeld;
+        lock.unlock();
+        bool kept = false;
+        try {
+            writeRescueCopy(m_rescue, m_text.bytes(), replacesOwn);
+            kept = true;
+        } catch (const Error&) {
+            // Told as the file's own failure: there is nothing more to keep it in.
+        }
+        lock.lock();
+        m_rescuing = false;
+        m_rescueHeld = m_rescueHeld || kept;
+    } else if (inFile && m_rescueHeld) {
+        lock.unlock();
+        removeRescueCopy(m_rescue);
+        lock.lock();
+        m_rescueHeld = false;
+    }
 }
 
 void UserDataWriter::run()
@@ -121,12 +157,14 @@ void UserDataWriter::run()
                 error = errorText(std::current_exception());
             }
         }
+        keepOrDropRescue(!error.isEmpty(), !otherChange && m_textInFile);
 
         lock.lock();
         m_writing = false;
         if (!m_outcome)
             m_outcome = Outcome{}; // not emplace(): clang does not see Outcome as default-constructible there
         Outcome& outcome = *m_outcome;
+        outcome.rescuedAt = m_rescueHeld ? m_rescue : QString();
         if (otherChange) {
             m_heldBack = true;
             outcome.otherChange = true;

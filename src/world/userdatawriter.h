@@ -40,14 +40,21 @@ public:
         FileVersion version;       // the file as that write left it
         bool otherChange = false;  // another program changed the file: nothing is written until setVersion
         QString error;             // the last write failed with this text (a later success clears it)
+        QString rescuedAt;         // the rescue copy that holds what the file could not take; empty: none
     };
 
     /**
      * Starts the thread. `records` is what the file is to hold, `version` what it holds
      * now (unknown: it is not compared). `finished` runs on the writer's thread after each
      * write or refusal; it must only pass the news on (see take()).
+     *
+     * `rescue` is where the same bytes go while the file cannot be written (the user's
+     * own folder for the world; empty: nowhere), so a kill in the middle of a failing
+     * streak loses nothing; the first write that succeeds removes it again.
+     * `rescueHeld`: a rescue copy of the owner's lies there already.
      */
-    UserDataWriter(QString path, std::vector<UserRecord> records, FileVersion version, std::function<void()> finished);
+    UserDataWriter(QString path, std::vector<UserRecord> records, FileVersion version, std::function<void()> finished,
+                   QString rescue = {}, bool rescueHeld = false);
     /** Writes what is still waiting (unless another program's change holds it back), then stops. */
     ~UserDataWriter();
     UserDataWriter(const UserDataWriter&) = delete;
@@ -59,17 +66,24 @@ public:
      * holds the writer's copy: it is written unless it is known to hold it already.
      */
     std::uint64_t post(std::vector<Change> changes);
+    /** A rescue copy of this run's lies at the rescue path (or is being written there). */
+    bool rescueHeld() const;
     /** Whether a write is in flight or batches wait for one. */
     bool busy() const;
     /** Blocks until nothing waits and no write is in flight (or writes are held back). */
     void waitIdle();
     /** The outcome since the last call; nothing when no write ended since. Never blocks. */
     std::optional<Outcome> take();
-    /** The file now holds `version`, written or merged by the owner; writes resume. Call only when idle. */
-    void setVersion(const FileVersion& version);
+    /**
+     * The file now holds `version`, written or merged by the owner, and `rescueHeld` says
+     * whether a rescue copy is left; writes resume. Call only when idle.
+     */
+    void setVersion(const FileVersion& version, bool rescueHeld);
 
 private:
     void run();
+    /** After a write: `failed`, the same bytes go to the rescue copy; `inFile`, the copy goes. */
+    void keepOrDropRescue(bool failed, bool inFile);
 
     const QString m_path;
     // The writer's thread only, after construction: the records until they are formatted.
@@ -86,6 +100,9 @@ private:
     bool m_versionFromOwner = false; // setVersion: the file holds the owner's bytes
     bool m_stop = false;
     FileVersion m_version;
+    const QString m_rescue;
+    bool m_rescueHeld; // the rescue copy holds data of this run (the writer's thread and setVersion)
+    bool m_rescuing = false;
     std::optional<Outcome> m_outcome;
     std::function<void()> m_finished;
     std::thread m_thread;

@@ -461,7 +461,18 @@ QString World::filePath(const QString& name) const
 
 QString World::userFilePath(const QString& name) const
 {
+    // While this run keeps a rescue copy in the own folder, every write tries the world's
+    // own file again: settling the two copies is the next start's (see DataLocations).
+    if (rescueHeld(name))
+        return pathIn(m_folder, name);
     return DataLocations::userFile(m_folder, name);
+}
+
+bool World::rescueHeld(const QString& name) const
+{
+    if (name == kUserData)
+        return m_userFile.rescued || (m_writer && m_writer->rescueHeld());
+    return name == kMarkers && m_markerFile.rescued;
 }
 
 bool World::pictureExists(const QString& folder)
@@ -994,17 +1005,14 @@ void World::save(const QString& name, UserFile& file, bool changedHere, Merge me
         file.writeFailing = true;
         throw;
     }
-    file.writeFailing = false;
+    writtenAgain(file);
 }
 
 void World::SaveUserData()
 {
     settleWrites();
     // The writer resumes from whatever the file holds now, written here or merged.
-    const auto resume = qScopeGuard([this] {
-        if (m_writer)
-            m_writer->setVersion(m_userFile.version);
-    });
+    const auto resume = qScopeGuard([this] { resumeWriter(); });
     save(
         kUserData, m_userFile, userDataChangedHere(), [this](const QByteArray& bytes) { return mergeUserData(bytes); },
         [this] {
@@ -1025,26 +1033,19 @@ void World::SaveMarkers()
         [this] { return writeMarkers(m_markers); }, [this] { m_markerChanges.reset(m_markers); });
 }
 
-template <typename Save, typename Make>
-void World::saveLast(const QString& name, const QString& what, bool changedHere, Save save, Make make)
+template <typename Save> void World::saveLast(UserFile& file, Save save)
 {
     try {
         save();
     } catch (const Error& error) {
-        // What this run did not change is in the world's file still, or was never there.
-        const QString kept = changedHere ? writeToOwnFolder(name, make()) : QString();
+        const QString kept = rescue(file);
         if (kept.isEmpty())
             throw;
-        QString said = error.message();
-        if (!said.endsWith(QLatin1Char('.')))
-            said += QLatin1Char('.');
-        throw Error(
-            QStringLiteral("%1 This window's %2 are saved in %3 instead, and the next start reads them from there.")
-                .arg(said, what, QDir::toNativeSeparators(kept)));
+        throw Error(toldWithRescue(error.message(), file, kept, true));
     }
 }
 
-QString World::writeToOwnFolder(const QString& name, const QByteArray& bytes) const
+QString World::rescuePath(const QString& name) const
 {
     const QString folder = DataLocations::userDataFolder(m_folder);
     if (folder.isEmpty())
@@ -1054,30 +1055,57 @@ QString World::writeToOwnFolder(const QString& name, const QByteArray& bytes) co
     // that is the write that failed.
     if (QFileInfo(path).absoluteFilePath() == QFileInfo(userFilePath(name)).absoluteFilePath())
         return {};
+    return path;
+}
+
+QString World::rescue(UserFile& file)
+{
+    const bool user = &file == &m_userFile;
+    const QString name = user ? kUserData : kMarkers;
+    // What this run did not change is in the world's file still, or was never there.
+    if (!(user ? userDataChangedHere() : markersChangedHere()))
+        return {};
+    const QString path = rescuePath(name);
+    if (path.isEmpty())
+        return {};
     try {
-        if (!QDir().mkpath(folder))
-            return {};
-        if (QFileInfo(path).isFile()) // not left by this program while the world could be written: kept
-            keepBackup(path, readDatabaseFile(path));
-        AtomicFile::write(path, bytes);
+        writeRescueCopy(path, user ? writeUserData(m_locations) : writeMarkers(m_markers), rescueHeld(name));
     } catch (const Error&) {
         return {};
     }
+    file.rescued = true;
     return path;
+}
+
+void World::writtenAgain(UserFile& file)
+{
+    file.writeFailing = false;
+    const QString name = &file == &m_userFile ? kUserData : kMarkers;
+    if (rescueHeld(name))
+        removeRescueCopy(rescuePath(name));
+    file.rescued = false; // the writer hears of it as it resumes
+}
+
+QString World::toldWithRescue(QString error, const UserFile& file, const QString& kept, bool last) const
+{
+    if (!error.endsWith(QLatin1Char('.')))
+        error += QLatin1Char('.');
+    const QString what = &file == &m_userFile ? QStringLiteral("statuses and notes") : QStringLiteral("markers");
+    const QString where = QDir::toNativeSeparators(kept);
+    if (last)
+        return QStringLiteral("%1 This window's %2 are saved in %3 instead, and the next start reads them from there.")
+            .arg(error, what, where);
+    return QStringLiteral("%1 Until it can be written again, this window's %2 are kept in %3.").arg(error, what, where);
 }
 
 void World::SaveUserDataLast()
 {
-    saveLast(
-        kUserData, QStringLiteral("statuses and notes"), userDataChangedHere(), [this] { SaveUserData(); },
-        [this] { return writeUserData(m_locations); });
+    saveLast(m_userFile, [this] { SaveUserData(); });
 }
 
 void World::SaveMarkersLast()
 {
-    saveLast(
-        kMarkers, QStringLiteral("markers"), markersChangedHere(), [this] { SaveMarkers(); },
-        [this] { return writeMarkers(m_markers); });
+    saveLast(m_markerFile, [this] { SaveMarkers(); });
 }
 
 void World::SaveUserFilesTogether(bool userData, bool withMarkers)
@@ -1086,10 +1114,7 @@ void World::SaveUserFilesTogether(bool userData, bool withMarkers)
     std::optional<QByteArray> user, markers;
     if (userData)
         settleWrites();
-    const auto resume = qScopeGuard([this] {
-        if (m_writer)
-            m_writer->setVersion(m_userFile.version);
-    });
+    const auto resume = qScopeGuard([this] { resumeWriter(); });
     try {
         if (userData)
             user = bytesToSave(
@@ -1126,11 +1151,13 @@ void World::SaveUserFilesTogether(bool userData, bool withMarkers)
         m_userBase.reset(m_locations.size());
         m_posted.clear();
         m_userBytes = user->size();
+        writtenAgain(m_userFile);
     }
     if (markers) {
         m_markerFile.version = FileVersion(stampOf(markersPath), *markers);
         m_markerFile.holdsWritten = true;
         m_markerChanges.reset(m_markers);
+        writtenAgain(m_markerFile);
     }
     if (userData)
         m_userFile.writeFailing = false;
@@ -1238,8 +1265,7 @@ bool World::readChangedUserFiles()
     if (userFileSettled) {
         look(kUserData, m_userFile, userDataChangedHere(),
              [this](const QByteArray& bytes) { return mergeUserData(bytes); });
-        if (m_writer)
-            m_writer->setVersion(m_userFile.version);
+        resumeWriter();
     }
     look(kMarkers, m_markerFile, markersChangedHere(), [this](const QByteArray& bytes) { return mergeMarkers(bytes); });
     return m_changesTold != before;
@@ -1261,10 +1287,13 @@ template <typename Save> void World::autosave(UserFile& file, Save save)
     const bool told = file.writeFailing;
     try {
         save();
-    } catch (const Error&) {
-        if (!told)
+    } catch (const Error& error) {
+        const QString kept = rescue(file);
+        if (told)
+            return; // still failing: the user knows, and every keystroke would open the same box
+        if (kept.isEmpty())
             throw;
-        // Still failing: the user knows, and every keystroke would open the same box.
+        throw Error(toldWithRescue(error.message(), file, kept, false));
     }
 }
 
@@ -1320,9 +1349,10 @@ void World::postUserData()
         }
         resetChangeLog();
         // The events object stays where this world lives; the writer goes with the world.
-        m_writer
-            = std::make_unique<UserDataWriter>(path, std::move(records), m_userFile.version,
-                                               [events = m_events.object.get()] { emit events->userDataWritten(); });
+        m_writer = std::make_unique<UserDataWriter>(
+            path, std::move(records), m_userFile.version,
+            [events = m_events.object.get()] { emit events->userDataWritten(); }, rescuePath(kUserData),
+            m_userFile.rescued);
         m_posted.emplace_back(m_writer->post({}), std::move(first));
     } else {
         std::vector<UserDataWriter::Change> changes;
@@ -1337,6 +1367,12 @@ void World::postUserData()
         m_posted.emplace_back(m_writer->post(std::move(changes)), std::move(kept));
     }
     collectWrites();
+}
+
+void World::resumeWriter()
+{
+    if (m_writer)
+        m_writer->setVersion(m_userFile.version, m_userFile.rescued);
 }
 
 void World::baseWritten(std::uint64_t written)
@@ -1367,9 +1403,12 @@ void World::collectWrites()
         return;
     }
     if (!outcome->error.isEmpty()) {
-        if (!std::exchange(m_userFile.writeFailing, true))
-            throw Error(outcome->error); // once; the next write that succeeds ends the streak
-        return;
+        if (std::exchange(m_userFile.writeFailing, true))
+            return;
+        // Once; the next write that succeeds ends the streak.
+        if (outcome->rescuedAt.isEmpty())
+            throw Error(outcome->error);
+        throw Error(toldWithRescue(outcome->error, m_userFile, outcome->rescuedAt, false));
     }
     if (outcome->written)
         m_userFile.writeFailing = false;

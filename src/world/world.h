@@ -319,6 +319,7 @@ private:
         bool holdsWritten = false; // that version is exactly what the writer makes of the lists as they were then
         FileVersion kept;          // another program's version that could not be merged
         QString keptBeside;        // where this window's data goes while that version stays
+        bool rescued = false;      // a rescue copy of this run's data lies in the own folder (see rescue)
     };
     /**
      * How a file another program changed was met: not changed; its change read in, with
@@ -341,7 +342,10 @@ private:
     /** `bytes` read losslessly as "user.gdb": merged into the lists; nullopt when not lossless. */
     std::optional<bool> mergeUserData(const QByteArray& bytes);
     std::optional<bool> mergeMarkers(const QByteArray& bytes);
-    /** Runs `save`; a failure of `file` already reported is kept quiet. */
+    /**
+     * Runs `save`; when it fails, this run's data goes to the rescue copy (see rescue), and
+     * a failure of `file` already reported is kept quiet.
+     */
     template <typename Save> void autosave(UserFile& file, Save save);
     /** Writes `name` by the safety rules with what `make` gives; records whether it succeeded. */
     /** `written` runs once the file holds what `make` gave: this world's new starting point. */
@@ -355,17 +359,28 @@ private:
     std::optional<QByteArray> bytesToSave(const QString& name, const QString& path, UserFile& file, bool changedHere,
                                           Merge merge, Make make);
     /**
-     * Runs `save`; when it fails and this run changed the file's data, writes what `make`
-     * gives into the own folder (see SaveUserDataLast).
+     * Runs `save`; when it fails and this run changed the file's data, writes it into the
+     * own folder (see SaveUserDataLast).
      */
-    template <typename Save, typename Make>
-    void saveLast(const QString& name, const QString& what, bool changedHere, Save save, Make make);
+    template <typename Save> void saveLast(UserFile& file, Save save);
     /**
-     * Writes `bytes` as `name` into the user's own folder for this world; the path written,
-     * or empty when there is no such folder, it is where `name` lives already, or the
-     * write fails. A copy found there is kept as its ".bak" first.
+     * Where `name`'s rescue copy goes: the user's own folder for this world; empty when
+     * there is no such folder or `name` lives there already (the write that failed).
      */
-    QString writeToOwnFolder(const QString& name, const QByteArray& bytes) const;
+    QString rescuePath(const QString& name) const;
+    /** A rescue copy of `name` made by this run (here or by the background writer) lies in the own folder. */
+    bool rescueHeld(const QString& name) const;
+    /**
+     * The world's file cannot be written: when this run changed its data, that data goes
+     * to the rescue copy, so neither a kill nor the close loses it while the failures
+     * last. The path written, or empty when there is none or its write fails too. A file
+     * found there that is not this run's copy is kept as its ".bak" first.
+     */
+    QString rescue(UserFile& file);
+    /** The file holds this run's data again: a failing streak ends and the rescue copy goes. */
+    void writtenAgain(UserFile& file);
+    /** `error` of `file`, telling that its data is kept in `kept` (`last`: at the close). */
+    QString toldWithRescue(QString error, const UserFile& file, const QString& kept, bool last) const;
     /** Completes a joint write of the user files that a kill interrupted (see SaveUserFilesTogether). */
     void finishInterruptedWrites() const;
     /** Decides whether `path` may be written now; keeps the old file first when it must. */
@@ -395,6 +410,8 @@ private:
     void postUserData();
     /** Waits for the background writer and takes a finished write; its failure is left to the write that follows. */
     void settleWrites();
+    /** The file holds what this world wrote or merged (and a rescue copy or none): the writer resumes from it. */
+    void resumeWriter();
     /** The file holds batches up to `written`: the merge base follows it. */
     void baseWritten(std::uint64_t written);
     /** The size the next "user.gdb" will probably have. */

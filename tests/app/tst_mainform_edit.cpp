@@ -621,9 +621,14 @@ TEST_F(DataSafetyTest, UnwritableUserDatabaseSaysSoAndLosesNothingElse)
     EXPECT_TRUE(prompts.errors.isEmpty());
     doubleClickAt(at(0));
     QTest::mouseClick(ui().SBV, Qt::LeftButton);
+    // Until the file can be written, the status is kept in the user's own folder.
+    const QString refused = QStringLiteral("Unable to write to ") + world.path(QStringLiteral("user.gdb")) + '.';
+    const QString own = QDir(DataLocations::userDataFolder(world.dir())).filePath(QStringLiteral("user.gdb"));
     ASSERT_EQ(prompts.errors.size(), 1);
-    EXPECT_TRUE(prompts.errors[0].startsWith(QStringLiteral("Unable to write to ")));
-    EXPECT_TRUE(prompts.errors[0].endsWith(QStringLiteral("/user.gdb")));
+    EXPECT_EQ(prompts.errors[0],
+              refused + QStringLiteral(" Until it can be written again, this window's statuses and notes are kept in ")
+                  + own + '.');
+    EXPECT_TRUE(test::readFile(own).contains("   status = 3\r\n"));
     // The change itself is kept and shown.
     EXPECT_EQ(form->world().locations()[0].Status, Visited);
     EXPECT_EQ(frameColour(0), packedToColor(form->session().settings().ColorVisited));
@@ -632,10 +637,9 @@ TEST_F(DataSafetyTest, UnwritableUserDatabaseSaysSoAndLosesNothingElse)
     EXPECT_EQ(prompts.errors.size(), 1);
     close();
     // The close tried once more, then kept the status in the user's own folder and said so.
-    const QString own = QDir(DataLocations::userDataFolder(world.dir())).filePath(QStringLiteral("user.gdb"));
     ASSERT_EQ(prompts.errors.size(), 2);
-    EXPECT_EQ(prompts.errors[1], prompts.errors[0]
-                                     + QStringLiteral(". This window's statuses and notes are saved in %1 instead, and "
+    EXPECT_EQ(prompts.errors[1], refused
+                                     + QStringLiteral(" This window's statuses and notes are saved in %1 instead, and "
                                                       "the next start reads them from there.")
                                            .arg(own));
     EXPECT_TRUE(test::readFile(own).contains("   status = 3\r\n"));
@@ -656,9 +660,10 @@ TEST_F(DataSafetyTest, AFailureWaitingForAPauseInTheTypingIsToldAtTheClose)
     EXPECT_TRUE(prompts.errors.isEmpty());
     close(); // before the pause: its box comes first, then the close's own
     ASSERT_EQ(prompts.errors.size(), 2) << prompts.errors.join(QLatin1Char('\n')).toStdString();
-    EXPECT_EQ(prompts.errors[0], QStringLiteral("Unable to write to ")
-                                     + QFileInfo(world.path(QStringLiteral("user.gdb"))).absoluteFilePath());
-    EXPECT_TRUE(prompts.errors[1].startsWith(prompts.errors[0] + QStringLiteral(". This window's statuses")));
+    const QString refused = QStringLiteral("Unable to write to ")
+                            + QFileInfo(world.path(QStringLiteral("user.gdb"))).absoluteFilePath() + '.';
+    EXPECT_TRUE(prompts.errors[0].startsWith(refused + QStringLiteral(" Until it can be written again")));
+    EXPECT_TRUE(prompts.errors[1].startsWith(refused + QStringLiteral(" This window's statuses")));
 }
 
 TEST_F(DataSafetyTest, ReadOnlyUserFilesWithoutAnEditGiveNoErrorAtClose)

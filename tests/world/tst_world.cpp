@@ -17,6 +17,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <climits>
 #include <functional>
 
@@ -500,6 +501,121 @@ TEST_P(AutosaveStreakTest, AFailureIsToldOncePerStreakAndTheDataWaitsForTheNextW
     c.save(world);
     EXPECT_TRUE(read(c.file).contains("8"));
 }
+
+/** A folder stands where the world's file goes: its writes fail, the own folder's do not. */
+class RescueTest : public AutosaveStreakTest {
+protected:
+    QString change(World& world, int n) const
+    {
+        GetParam().edit(world, n);
+        try {
+            GetParam().autosave(world);
+        } catch (const Error& e) {
+            return e.message();
+        }
+        return {};
+    }
+    QString own() const
+    {
+        return QDir(DataLocations::userDataFolder(dir.path())).filePath(QLatin1String(GetParam().file));
+    }
+    ScopedXdgHome xdg;
+};
+
+TEST_P(RescueTest, WhileWritesFailTheRunsDataIsKeptInTheOwnFolderSoAKillLosesNothing)
+{
+    const AutosaveCase& c = GetParam();
+    write("user.gdb", programUserData());
+    write("markers.gdb", programMarkers());
+    {
+        World world(dir.path());
+        ASSERT_EQ(load(world), QString());
+        // The world's file becomes unwritable: something now stands in its way.
+        ASSERT_TRUE(QFile::remove(path(c.file)));
+        ASSERT_TRUE(QDir(dir.path()).mkdir(QLatin1String(c.file)));
+        const QString told = change(world, 1);
+        EXPECT_TRUE(told.startsWith(QStringLiteral("Unable to write to ") + QFileInfo(path(c.file)).absoluteFilePath()
+                                    + QStringLiteral(". Until it can be written again, this window's ")))
+            << told.toStdString();
+        EXPECT_TRUE(told.endsWith(QStringLiteral(" are kept in ") + own() + '.')) << told.toStdString();
+        EXPECT_TRUE(readFile(own()).contains(" 1\r\n")) << readFile(own()).constData();
+        EXPECT_EQ(change(world, 2), QString()); // still quiet, and still kept
+        EXPECT_TRUE(readFile(own()).contains(" 2\r\n"));
+        EXPECT_FALSE(QFileInfo::exists(own() + ".bak")) << "its own copy is no one else's to keep";
+        // Killed here: no close.
+    }
+    ASSERT_TRUE(QDir(dir.path()).rmdir(QLatin1String(c.file)));
+    World next(dir.path());
+    EXPECT_EQ(load(next), QString());
+    EXPECT_TRUE(read(c.file).contains(" 2\r\n")) << read(c.file).constData();
+    EXPECT_FALSE(QFileInfo::exists(own()));
+}
+
+TEST_P(RescueTest, EveryWriteTriesTheWorldsFileAgainAndLeavesItAsItIs)
+{
+    const AutosaveCase& c = GetParam();
+    write("user.gdb", programUserData());
+    write("markers.gdb", programMarkers());
+    World world(dir.path());
+    ASSERT_EQ(load(world), QString());
+    const QByteArray before = read(c.file);
+    // A full disk for the world's file: the first write of each change fails, the copy's do not.
+    std::atomic<bool> full = false;
+    AtomicFile::setFaultInjector(
+        [&](AtomicFile::Step step) { return !(step == AtomicFile::Step::Write && full.exchange(false)); });
+    const auto restore = qScopeGuard([] { AtomicFile::setFaultInjector({}); });
+    for (int n = 1; n <= 3; ++n) {
+        full = true;
+        EXPECT_EQ(change(world, n).isEmpty(), n > 1) << n;
+        EXPECT_TRUE(c.failing(world)) << n;
+        EXPECT_TRUE(readFile(own()).contains(" " + QByteArray::number(n) + "\r\n")) << n;
+    }
+    // The two copies are the next start's to settle: nothing was kept or replaced beside the file.
+    EXPECT_EQ(read(c.file), before);
+    EXPECT_FALSE(exists((QByteArray(c.file) + ".bak").constData()));
+    full = false;
+    EXPECT_EQ(change(world, 4), QString());
+    EXPECT_FALSE(c.failing(world));
+    EXPECT_TRUE(read(c.file).contains(" 4\r\n"));
+    EXPECT_FALSE(QFileInfo::exists(own()));
+}
+
+TEST_P(RescueTest, TheFirstWriteThatSucceedsRemovesTheCopy)
+{
+    const AutosaveCase& c = GetParam();
+    World world(dir.path(), {place("Alpha")}, {marker("Camp", 1, 2)});
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QLatin1String(c.file)));
+    EXPECT_FALSE(change(world, 1).isEmpty());
+    EXPECT_TRUE(QFileInfo::exists(own()));
+    ASSERT_TRUE(QDir(dir.path()).rmdir(QLatin1String(c.file)));
+    EXPECT_EQ(change(world, 2), QString());
+    EXPECT_FALSE(c.failing(world));
+    EXPECT_TRUE(read(c.file).contains(" 2\r\n"));
+    EXPECT_FALSE(QFileInfo::exists(own())) << "a stale copy would be settled as a second one at the next start";
+    c.save(world);
+    World next(dir.path());
+    EXPECT_EQ(load(next), QString());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, RescueTest,
+    ::testing::Values(
+        AutosaveCase{"user.gdb", [](World& w, int n) { w.setLocationNote(0, "note " + QByteArray::number(n)); },
+                     [](World& w) { w.autosaveUserData(); }, [](World& w) { w.SaveUserData(); },
+                     [](const World& w) { return w.userDataWriteFailing(); }},
+        AutosaveCase{"markers.gdb", [](World& w, int n) { w.setMarkerName(0, "Camp " + QByteArray::number(n)); },
+                     [](World& w) { w.autosaveMarkers(); }, [](World& w) { w.SaveMarkers(); },
+                     [](const World& w) { return w.markersWriteFailing(); }},
+        AutosaveCase{"user.gdb", [](World& w, int n) { w.setLocationNote(0, "note " + QByteArray::number(n)); },
+                     [](World& w) {
+                         w.setBackgroundWritesFrom(0);
+                         w.autosaveUserData();
+                         w.waitForUserDataWrites();
+                     },
+                     [](World& w) { w.SaveUserData(); }, [](const World& w) { return w.userDataWriteFailing(); }}),
+    [](const ::testing::TestParamInfo<AutosaveCase>& row) {
+        return std::string(row.index == 0 ? "UserData" : row.index == 1 ? "Markers" : "UserDataInTheBackground");
+    });
 
 INSTANTIATE_TEST_SUITE_P(
     Files, AutosaveStreakTest,
