@@ -17,7 +17,8 @@ int cellOf(long long v)
 
 CaptionOccupancy::CaptionOccupancy(QSize panel)
     : m_columns(std::max(0, (panel.width() + Cell - 1) / Cell)),
-      m_rows(std::max(0, (panel.height() + Cell - 1) / Cell)), m_cells(size_t(m_columns) * size_t(m_rows), 0)
+      m_rows(std::max(0, (panel.height() + Cell - 1) / Cell)), m_words((m_rows + 63) / 64),
+      m_bits(size_t(m_columns) * size_t(m_words), 0)
 {}
 
 QRect CaptionOccupancy::cellsOf(const QRect& box) const
@@ -35,7 +36,7 @@ QRect CaptionOccupancy::cellsOf(const QRect& box) const
 bool CaptionOccupancy::taken(QPoint p) const
 {
     const int cx = cellOf(p.x()), cy = cellOf(p.y());
-    return cx >= 0 && cy >= 0 && cx < m_columns && cy < m_rows && m_cells[size_t(cy) * size_t(m_columns) + size_t(cx)];
+    return cx >= 0 && cy >= 0 && cx < m_columns && cy < m_rows && anyTaken(cx, cy, cy);
 }
 
 bool CaptionOccupancy::claim(const QRect& box)
@@ -43,13 +44,14 @@ bool CaptionOccupancy::claim(const QRect& box)
     const QRect cells = cellsOf(box);
     if (cells.isEmpty())
         return true;
-    for (int y = cells.top(); y <= cells.bottom(); ++y) {
-        const unsigned char* row = m_cells.data() + size_t(y) * size_t(m_columns);
-        if (std::any_of(row + cells.left(), row + cells.right() + 1, [](unsigned char c) { return c != 0; }))
+    for (int x = cells.left(); x <= cells.right(); ++x)
+        if (anyTaken(x, cells.top(), cells.bottom()))
             return false;
+    for (int x = cells.left(); x <= cells.right(); ++x) {
+        std::uint64_t* words = m_bits.data() + size_t(x) * size_t(m_words);
+        for (int y = cells.top(); y <= cells.bottom(); ++y)
+            words[y >> 6] |= std::uint64_t(1) << (y & 63);
     }
-    for (int y = cells.top(); y <= cells.bottom(); ++y)
-        std::fill_n(m_cells.data() + size_t(y) * size_t(m_columns) + cells.left(), cells.width(), 1);
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include <QSize>
 
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 namespace vdm {
@@ -13,7 +14,8 @@ namespace vdm {
  * Which parts of the panel the captions of one paint have taken, in cells of Cell x Cell
  * panel pixels: a caption whose box meets a taken cell overlaps one drawn before it.
  * Coarse on purpose: a test costs a few cells, whatever the places' count, and with the
- * captions tried in file order the same view always shows the same captions.
+ * captions tried in file order the same view always shows the same captions. Kept a
+ * column at a time, a bit a cell, so a column's few rows are tested at once.
  */
 class CaptionOccupancy {
 public:
@@ -41,11 +43,7 @@ public:
             return false;
         const int y0 = std::max(0, topLeft.y() >> 3);
         const int y1 = std::min(m_rows - 1, int(((long long)topLeft.y() + height - 1) >> 3));
-        const unsigned char* cell = m_cells.data() + size_t(column);
-        for (int y = y0; y <= y1; ++y)
-            if (cell[size_t(y) * size_t(m_columns)])
-                return true;
-        return false;
+        return y0 <= y1 && anyTaken(column, y0, y1);
     }
     /**
      * Takes the cells of `box` (panel pixels) unless one of those on the panel is taken
@@ -57,8 +55,32 @@ private:
     /** The cells `box` meets, clipped to the grid; empty when it misses. */
     QRect cellsOf(const QRect& box) const;
 
+    /** The bits of rows `lo`..`hi` (0..63, lo <= hi) of one word. */
+    static std::uint64_t rowBits(int lo, int hi)
+    {
+        return (~std::uint64_t(0) >> (63 - hi)) & (~std::uint64_t(0) << lo);
+    }
+
+    /** Whether one of rows `y0`..`y1` (on the grid, y0 <= y1) of `column` is taken. */
+    bool anyTaken(int column, int y0, int y1) const
+    {
+        // A caption's few rows mostly lie in one word: one load and one test, where a
+        // test a cell at a time branched on each (and guessed wrong often).
+        const std::uint64_t* words = m_bits.data() + size_t(column) * size_t(m_words);
+        const int first = y0 >> 6, last = y1 >> 6;
+        if (first == last)
+            return (words[first] & rowBits(y0 & 63, y1 & 63)) != 0;
+        if (words[first] & rowBits(y0 & 63, 63))
+            return true;
+        for (int w = first + 1; w < last; ++w)
+            if (words[w])
+                return true;
+        return (words[last] & rowBits(0, y1 & 63)) != 0;
+    }
+
     int m_columns, m_rows;
-    std::vector<unsigned char> m_cells;
+    int m_words; // of each column: its rows, a bit each, top row lowest
+    std::vector<std::uint64_t> m_bits;
 };
 
 } // namespace vdm

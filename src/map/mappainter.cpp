@@ -853,6 +853,40 @@ constexpr std::uint8_t Nothing = 0xFF; // draws nothing: not shared out to any p
 } // namespace PlaceLook
 
 /**
+ * A caption's width as the overlap plan keeps it from one paint to the next: the advance
+ * (1 to Mask; a wider caption is measured each time) and, above it, a mark of the name it
+ * was measured for, so a place renamed in place is measured again. 0: nothing kept.
+ */
+struct KeptWidth {
+    static constexpr int Bits = 12;
+    static constexpr std::uint32_t Mask = (std::uint32_t(1) << Bits) - 1;
+
+    /** The mark of a name: 20 bits of a hash of its bytes and its length, eight bytes a step. */
+    static std::uint32_t markOf(const char* data, qsizetype size)
+    {
+        std::uint64_t h = 0x9e3779b97f4a7c15u ^ std::uint64_t(size);
+        qsizetype k = 0;
+        for (; k + 8 <= size; k += 8) {
+            std::uint64_t w;
+            std::memcpy(&w, data + k, 8);
+            h = (h ^ w) * 0xff51afd7ed558ccdu;
+            h ^= h >> 32;
+        }
+        std::uint64_t tail = 0;
+        for (int shift = 0; k < size; ++k, shift += 8)
+            tail |= std::uint64_t(std::uint8_t(data[k])) << shift;
+        h = (h ^ tail) * 0xc4ceb9fe1a85ec53u;
+        return std::uint32_t(h >> (64 - (32 - Bits)));
+    }
+    static std::uint32_t entry(std::uint32_t mark, int width) { return mark << Bits | std::uint32_t(width); }
+    /** The width `entry` keeps for a name of mark `mark`; 0 when it keeps none for it. */
+    static int widthIn(std::uint32_t entry, std::uint32_t mark)
+    {
+        return entry >> Bits == mark ? int(entry & Mask) : 0;
+    }
+};
+
+/**
  * styleOf(L, scene) for the many places of one paint: the three statuses' styles, with
  * their frames' pixels, made once instead of for each place (a crowded view of a huge
  * world frames hundreds of thousands).
@@ -1331,6 +1365,8 @@ struct MapPainter::Private {
         helperRenderer.emplace(own, captionRenderer->learned());
         lastWhole.reset();
         captions.clear();
+        nameWidths.clear();
+        markerWidths.clear();
         lineHeight = captionFont.lineHeight;
         maxCharWidth = captionFont.maxCharWidth;
     }
@@ -1947,15 +1983,38 @@ struct MapPainter::Private {
         // are left out before their caption's width is measured. The width comes from the
         // shaper, as rendering would give it: only the captions drawn are rendered (a
         // crowded view tries tens of thousands and shows a few thousand).
-        const auto claim = [&](const QByteArray& name, int limit, QPoint at) {
+        // A caption's width is measured once for the paints that follow: `width` is what
+        // a paint before measured (0: none), and what this one measured when it measured it.
+        const auto claim = [&](const QByteArray& name, int limit, QPoint at, int& width) {
             if (name.isEmpty() || !mayReachPanel(v.panel(), at, shownChars(name, limit))
                 || grid.blocksEveryWidth(at, std::max(1, lineHeight)))
                 return false;
-            // Most names are not cut: measured as they are, without a copy of the text.
-            const bool whole = limit <= 0 || name.size() <= limit;
-            const int advance
-                = whole ? captionRenderer->advance(name) : captionRenderer->advance(cutCaption(name, limit));
-            return grid.claim(QRect(at.x(), at.y(), std::max(1, advance), std::max(1, lineHeight)));
+            if (width == 0) {
+                // Most names are not cut: measured as they are, without a copy of the text.
+                const bool whole = limit <= 0 || name.size() <= limit;
+                width = std::max(1, whole ? captionRenderer->advance(name)
+                                          : captionRenderer->advance(cutCaption(name, limit)));
+            }
+            return grid.claim(QRect(at.x(), at.y(), width, std::max(1, lineHeight)));
+        };
+        const bool indexed = scene.index && scene.index->coversLocations(scene.locations);
+        if (indexed)
+            keepWidthsOf(scene);
+        // Place i's caption at `at`, named `name` (of mark `mark`), of kept width `kept` (0: none).
+        const auto claimPlace = [&](int i, const QByteArray& name, QPoint at, std::uint32_t mark, int kept) {
+            int width = kept;
+            const bool shown = claim(name, st.TextLength, at, width);
+            if (kept == 0 && width != 0 && std::uint32_t(width) <= KeptWidth::Mask)
+                std::atomic_ref<std::uint32_t>(nameWidths[size_t(i)])
+                    .store(KeptWidth::entry(mark, width), std::memory_order_relaxed);
+            return shown;
+        };
+        // The width kept for place i, named `name`, and that name's mark.
+        const auto keptFor = [&](int i, const char* name, qsizetype size) {
+            const std::uint32_t mark = KeptWidth::markOf(name, size);
+            const std::uint32_t entry
+                = std::atomic_ref<std::uint32_t>(nameWidths[size_t(i)]).load(std::memory_order_relaxed);
+            return KeptWidth::entry(mark, KeptWidth::widthIn(entry, mark));
         };
         shownLocations.assign(scene.locations.size(), false);
         shownMarkers.assign(scene.markers.size(), false);
@@ -1964,12 +2023,20 @@ struct MapPainter::Private {
             const StatusStyle style = styleOf(L, scene);
             if (!v.LevelVisible(L.Level) || !(style.shown || i == highlight))
                 return false;
-            shownLocations[size_t(i)] = claim(L.Name, st.TextLength, QPoint(q.x() + 4, q.y() + 1));
+            const QPoint at(q.x() + 4, q.y() + 1);
+            if (indexed) {
+                const std::uint32_t kept = keptFor(i, L.Name.constData(), L.Name.size());
+                shownLocations[size_t(i)]
+                    = claimPlace(i, L.Name, at, kept >> KeptWidth::Bits, int(kept & KeptWidth::Mask));
+            } else {
+                int width = 0;
+                shownLocations[size_t(i)] = claim(L.Name, st.TextLength, at, width);
+            }
             if (shownLocations[size_t(i)])
                 shownPlaces.push_back(i);
             return bool(shownLocations[size_t(i)]);
         };
-        if (scene.index && scene.index->coversLocations(scene.locations)) {
+        if (indexed) {
             // The index's points first: a place whose caption would start in a full column
             // is left out there, its record (a trip to memory each) never read. Every
             // condition of a claim must hold, so the order they are asked in changes nothing.
@@ -1986,73 +2053,111 @@ struct MapPainter::Private {
             placedLooks.resize(n);
             placedShown.assign(n, 0);
             placedNames.resize(n);
+            placedWidths.resize(n);
             placedLooksRead = true;
             // On the second core, while the walk goes on, a run of places at a time: what
-            // each draws and its name, read off its record. The walk reads them there
-            // once their run is done instead of each record (the trips to memory of the
-            // records then overlap the walk), and off the record before that.
+            // each draws, its name, its panel point and its kept width, read off its
+            // record and the tables. The walk reads them there once their run is done
+            // instead of each record and table (the trips to memory then overlap the
+            // walk), and off the record before that.
             const StatusStyles styles(scene);
             const std::size_t lookParts = (n + LooksPerPart - 1) / LooksPerPart;
-            const std::unique_ptr<std::atomic<bool>[]> looked(new std::atomic<bool>[lookParts]);
+            // Each run is read by the thread that takes it first: the second core, ahead of
+            // the walk, or the walk itself when it comes to a run no one has taken (the
+            // second core held by another process, or behind), never both.
+            enum : std::uint8_t { Free, Taken, Read };
+            const std::unique_ptr<std::atomic<std::uint8_t>[]> runs(new std::atomic<std::uint8_t>[lookParts]);
             for (std::size_t part = 0; part < lookParts; ++part)
-                looked[part].store(false, std::memory_order_relaxed);
+                runs[part].store(Free, std::memory_order_relaxed);
+            const auto take = [&](std::size_t part) {
+                std::uint8_t free = Free;
+                return runs[part].compare_exchange_strong(free, Taken, std::memory_order_acq_rel);
+            };
             const auto lookPart = [&](std::size_t part) {
+                if (!take(part))
+                    return;
                 const std::size_t from = part * LooksPerPart, to = std::min(n, from + LooksPerPart);
                 constexpr std::size_t Ahead = 16;
                 for (std::size_t k = from; k < to; ++k) {
                     if (k + Ahead < to) {
-                        const Location& L = scene.locations[size_t(placed[k + Ahead].index)];
+                        const SpatialIndex::Placed& a = placed[k + Ahead];
+                        const Location& L = scene.locations[size_t(a.index)];
                         __builtin_prefetch(&L.Level);
                         __builtin_prefetch(&L.Kind);
+                        __builtin_prefetch(&nameWidths[size_t(a.index)]);
+                        conversions.prefetch(a.x, a.y);
                     }
-                    const int i = placed[k].index;
-                    const Location& L = scene.locations[size_t(i)];
-                    placedLooks[k] = styles.lookOf(L, i, highlight, v);
+                    if (k + Ahead / 2 < to) // its record has come by now
+                        __builtin_prefetch(scene.locations[size_t(placed[k + Ahead / 2].index)].Name.constData());
+                    const SpatialIndex::Placed& p = placed[k];
+                    const Location& L = scene.locations[size_t(p.index)];
+                    placedLooks[k] = styles.lookOf(L, p.index, highlight, v);
                     placedNames[k] = {L.Name.constData(), L.Name.size()};
+                    placedAt[k] = conversions(p.x, p.y);
+                    placedWidths[k] = placedLooks[k] == PlaceLook::Nothing
+                                          ? 0
+                                          : keptFor(p.index, L.Name.constData(), L.Name.size());
                 }
-                looked[part].store(true, std::memory_order_release);
+                runs[part].store(Read, std::memory_order_release);
             };
             const auto isLooked
-                = [&](std::size_t k) { return looked[k / LooksPerPart].load(std::memory_order_acquire); };
-            // Location placed[k], at panel point q, tried as tryLocation tries it, from its look and name.
+                = [&](std::size_t k) { return runs[k / LooksPerPart].load(std::memory_order_acquire) == Read; };
+            // Location placed[k], at panel point q, tried as tryLocation tries it, from what its run read.
             const auto tryLooked = [&](std::size_t k, QPoint q) {
                 if (placedLooks[k] == PlaceLook::Nothing)
                     return false;
                 const int i = placed[k].index;
                 const QByteArray name = QByteArray::fromRawData(placedNames[k].data, placedNames[k].size);
-                const bool shown = claim(name, st.TextLength, QPoint(q.x() + 4, q.y() + 1));
+                const bool shown = claimPlace(i, name, QPoint(q.x() + 4, q.y() + 1), placedWidths[k] >> KeptWidth::Bits,
+                                              int(placedWidths[k] & KeptWidth::Mask));
                 shownLocations[size_t(i)] = shown;
                 if (shown)
                     shownPlaces.push_back(i);
                 return shown;
             };
-            // A ring of the places between: whether each one's record (or name) was asked for.
+            // Rings of the places between: each one's panel point, and whether its record
+            // (or name) was asked for.
+            std::array<QPoint, RecordAhead + 1> points{};
             std::array<bool, RecordAhead + 1> asked{};
+            // Without the runs read beside it, the walk keeps the points it converts; with
+            // them, it reads a run no one has taken itself.
+            bool keepsPoints = false, stealsRuns = false;
             const auto look = [&](std::size_t k) {
+                if (stealsRuns && k % LooksPerPart == 0)
+                    lookPart(k / LooksPerPart);
                 const SpatialIndex::Placed& p = placed[k];
-                const QPoint q = conversions(p.x, p.y);
-                placedAt[k] = q;
+                const bool aside = isLooked(k);
+                const QPoint q = aside ? placedAt[k] : conversions(p.x, p.y);
+                if (keepsPoints)
+                    placedAt[k] = q;
+                points[k % points.size()] = q;
                 bool& a = asked[k % asked.size()];
                 a = !grid.blocksEveryWidth(QPoint(q.x() + 4, q.y() + 1), height);
-                if (a && !isLooked(k)) {
+                if (a && !aside) {
                     const Location& L = scene.locations[size_t(p.index)];
                     __builtin_prefetch(&L.Level);
                     __builtin_prefetch(&L.Status);
+                    __builtin_prefetch(&nameWidths[size_t(p.index)]);
                 }
             };
             const auto walk = [&] {
                 for (std::size_t k = 0; k < std::min(n, RecordAhead); ++k)
                     look(k);
                 for (std::size_t k = 0; k < n; ++k) {
-                    if (k + PointAhead < n)
-                        conversions.prefetch(placed[k + PointAhead].x, placed[k + PointAhead].y);
+                    if (const std::size_t j = k + PointAhead; j < n && !isLooked(j))
+                        conversions.prefetch(placed[j].x, placed[j].y);
                     if (k + RecordAhead < n)
                         look(k + RecordAhead);
-                    if (const std::size_t j = k + NameAhead; j < n && asked[j % asked.size()])
-                        __builtin_prefetch(isLooked(j) ? placedNames[j].data
-                                                       : scene.locations[size_t(placed[j].index)].Name.constData());
+                    // A name is read to be measured, or off the record to be told apart from
+                    // the one its kept width was measured for.
+                    if (const std::size_t j = k + NameAhead; j < n && asked[j % asked.size()]) {
+                        if (!isLooked(j))
+                            __builtin_prefetch(scene.locations[size_t(placed[j].index)].Name.constData());
+                        else if ((placedWidths[j] & KeptWidth::Mask) == 0)
+                            __builtin_prefetch(placedNames[j].data);
+                    }
                     const SpatialIndex::Placed& p = placed[k];
-                    const QPoint q = placedAt[k];
+                    const QPoint q = points[k % points.size()];
                     // Cells are only ever taken: a column full when the place was looked at
                     // ahead is full still.
                     if (asked[k % asked.size()] && !grid.blocksEveryWidth(QPoint(q.x() + 4, q.y() + 1), height))
@@ -2071,10 +2176,12 @@ struct MapPainter::Private {
                 walk();
                 share->run(pictureParts, pictureStep);
             } else if (lookParts < 3 && pictureParts == 0) {
+                keepsPoints = true;
                 walk();
                 placedLooksFor = highlight;
                 placedLooksRead = false;
             } else {
+                stealsRuns = true;
                 share->runBeside(
                     int(lookParts) + pictureParts,
                     [&](int part, int thread) {
@@ -2089,17 +2196,76 @@ struct MapPainter::Private {
             share->run(pictureParts, pictureStep);
             forEachLocation(scene, panel, [&](int i, const Location& L) { tryLocation(i, L, v.mapToPanel(L.X, L.Y)); });
         }
-        forEachMarker(scene, panel, [&](int i, const Location& M) {
-            if (!v.LevelVisible(M.Level))
-                return;
-            const QPoint q = v.mapToPanel(M.X, M.Y);
-            shownMarkers[size_t(i)] = claim(M.Name, st.MarkerLength, QPoint(q.x() + 3, q.y() + 3));
+        // The markers that can reach the panel, with their panel points, kept for the parts
+        // of the paint (see drawPartsOnBothCores).
+        plannedMarkers.clear();
+        if (markerWidthsLimit != st.MarkerLength)
+            markerWidths.clear();
+        markerWidthsLimit = st.MarkerLength;
+        markerWidths.resize(scene.markers.size());
+        forEachMarkerOf(panel, scene, [&](int i, const Location& M, QPoint q) {
+            plannedMarkers.push_back({i, q});
+            // A text measured before is held, so one at the same address is the same text.
+            KeptMarkerWidth& kept = markerWidths[size_t(i)];
+            const bool same = kept.name.constData() == M.Name.constData() && kept.name.size() == M.Name.size();
+            int width = same ? kept.width : 0;
+            shownMarkers[size_t(i)] = claim(M.Name, st.MarkerLength, QPoint(q.x() + 3, q.y() + 3), width);
+            if (!same && width != 0)
+                kept = {M.Name, width};
             if (shownMarkers[size_t(i)])
                 shownMarks.push_back(i);
         });
         shownLocationSlots.follow(shownPlaces);
         shownMarkerSlots.follow(shownMarks);
     }
+
+    /**
+     * How wide the plan claims each place's caption, by the place's number (a KeptWidth
+     * entry: its advance and its name's mark; 0 when not measured yet). A crowded plan
+     * measures tens of thousands of names a paint, most of them the same as the paint
+     * before. What is kept holds for the places of one index (its placesStamp: their
+     * names change only with a list the index is made again for), one font (useFont
+     * drops it) and one limit of the characters shown; the mark tells a place renamed in
+     * a list kept as it was. Four bytes a place. The plan's walk writes it and the
+     * second core reads it beside the walk, each entry whole (see lookPart).
+     */
+    std::vector<std::uint32_t> nameWidths;
+    std::uint64_t nameWidthsStamp = 0;
+    int nameWidthsLimit = 0;
+    std::vector<std::uint32_t> placedWidths; // of each of the plan's places: its nameWidths entry as its run read it
+
+    /** Readies nameWidths for the places of `scene` (its index covering them), keeping what still holds. */
+    void keepWidthsOf(const MapScene& scene)
+    {
+        const std::uint64_t stamp = scene.index->placesStamp();
+        const int limit = scene.settings.TextLength;
+        if (stamp == nameWidthsStamp && limit == nameWidthsLimit && nameWidths.size() == scene.locations.size())
+            return;
+        nameWidths.assign(scene.locations.size(), 0);
+        nameWidthsStamp = stamp;
+        nameWidthsLimit = limit;
+    }
+
+    /**
+     * How wide the plan claims each marker's caption, by the marker's number, with the
+     * text it measured: a marker's text changes as the user edits it, and a text held
+     * here keeps its bytes where they are (a marker's text owns them, or is a literal),
+     * so a marker whose text lies at the same address has the same text. For one font
+     * (useFont drops them) and one limit.
+     */
+    struct KeptMarkerWidth {
+        QByteArray name;
+        int width = 0;
+    };
+    std::vector<KeptMarkerWidth> markerWidths;
+    int markerWidthsLimit = 0;
+
+    /** A marker the plan visited and its panel point, in the order visited. */
+    struct PlannedMarker {
+        int index;
+        QPoint q;
+    };
+    std::vector<PlannedMarker> plannedMarkers;
 
     /** How many of the plan's places one part of reading what they draw takes. */
     static constexpr std::size_t LooksPerPart = 4096;
@@ -2926,14 +3092,24 @@ struct MapPainter::Private {
                                  locationSlot(scene, i)))
                     out.captions.push_back({k, e});
             }
-            forEachMarkerOf(canvas, scene, [&](int i, const Location& M, QPoint q) {
-                const QPoint at(q.x() + 3, q.y() + 3);
-                const CaptionCache::Entry* e
-                    = st.ShowText && markerCaptionShown(i)
-                          ? captionFor(canvas, M.Name, st.MarkerLength, at, QPoint(M.X, M.Y), markerSlot(scene, i))
-                          : nullptr;
-                out.markers.push_back({q, e, at});
-            });
+            // The markers the plan visited, in its order, that can reach the part: the
+            // index's answer for the part holds them and others whose drawings all miss it
+            // (captionFor leaves those before it asks the cache), so the same pixels and
+            // the same captions asked for. Without an index holding the markers, all.
+            const QRect reach = scene.index->coversMarkers(scene.markers)
+                                    ? reachArea(canvas.panelClip(), st.MarkerLength, scene.index->longestMarkerName())
+                                    : QRect(QPoint(INT_MIN / 2, INT_MIN / 2), QPoint(INT_MAX / 2, INT_MAX / 2));
+            for (const PlannedMarker& m : plannedMarkers) {
+                if (!reach.contains(m.q))
+                    continue;
+                const QPoint at(m.q.x() + 3, m.q.y() + 3);
+                const CaptionCache::Entry* e = nullptr;
+                if (st.ShowText && markerCaptionShown(m.index)) {
+                    const Location& M = scene.markers[size_t(m.index)];
+                    e = captionFor(canvas, M.Name, st.MarkerLength, at, QPoint(M.X, M.Y), markerSlot(scene, m.index));
+                }
+                out.markers.push_back({m.q, e, at});
+            }
             partItems = nullptr;
             captions.endPass(p + 1 == canvases.size());
         }
@@ -2970,14 +3146,19 @@ struct MapPainter::Private {
     /** visit(i, marker, panel point) for each marker drawIndexedMarkers draws on `canvas`, in order. */
     template <class Visit> void forEachMarkerOf(const Canvas& canvas, const MapScene& scene, Visit visit)
     {
+        forEachMarkerOf(canvas.panelClip(), scene, visit);
+    }
+    /** The same for a clip of `panelClip` (panel pixels). */
+    template <class Visit> void forEachMarkerOf(const QRect& panelClip, const MapScene& scene, Visit visit)
+    {
         const Viewport& v = scene.view;
-        if (!scene.index->coversMarkers(scene.markers)) {
+        if (!scene.index || !scene.index->coversMarkers(scene.markers)) {
             for (size_t i = 0; i < scene.markers.size(); ++i)
                 if (v.LevelVisible(scene.markers[i].Level))
                     visit(int(i), scene.markers[i], v.mapToPanel(scene.markers[i].X, scene.markers[i].Y));
             return;
         }
-        const QRect area = reachArea(canvas.panelClip(), scene.settings.MarkerLength, scene.index->longestMarkerName());
+        const QRect area = reachArea(panelClip, scene.settings.MarkerLength, scene.index->longestMarkerName());
         const std::vector<int> found = scene.index->markersIn(v, mapBoxOf(v, area));
         // Thousands of markers lie scattered over their list: each record is asked for a
         // few markers before it is read.

@@ -39,8 +39,11 @@ void PanelPoints::Axis::prepare(std::size_t block)
 {
     const std::uint64_t from = std::uint64_t(block) << BlockBits;
     const std::uint64_t to = std::min(m_length, from + (std::uint64_t(1) << BlockBits));
-    std::fill(m_values.get() + from, m_values.get() + to, Unknown);
-    m_ready[block] = 1;
+    // Two threads may ready the same block at once: a slot one of them filled meanwhile
+    // may be made unknown again, and is converted again, to the same value.
+    for (std::uint64_t at = from; at < to; ++at)
+        std::atomic_ref<int>(m_values[std::size_t(at)]).store(Unknown, std::memory_order_relaxed);
+    std::atomic_ref<char>(m_ready[block]).store(1, std::memory_order_release);
 }
 
 } // namespace vdm

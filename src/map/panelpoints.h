@@ -5,6 +5,7 @@
 
 #include <QPoint>
 
+#include <atomic>
 #include <climits>
 #include <cstdint>
 #include <memory>
@@ -22,7 +23,8 @@ namespace vdm {
  * level (a repaint, every step of a drag) find what the ones before converted, and only
  * the scroll is added. The tables are filled a block at a time as their coordinates are
  * first asked for, so a sparse view pays for what it asks; a point outside the map is
- * converted as it comes.
+ * converted as it comes. Two threads may look points up at once (each slot holds nothing
+ * or its one value, whoever fills it); reset() only while no one looks up.
  */
 class PanelPoints {
 public:
@@ -65,12 +67,16 @@ private:
             if (at >= m_length)
                 return convert(v);
             const std::size_t block = std::size_t(at >> BlockBits);
-            if (!m_ready[block])
+            if (!std::atomic_ref<char>(m_ready[block]).load(std::memory_order_acquire))
                 prepare(block);
-            int& kept = m_values[std::size_t(at)];
-            if (kept == Unknown)
-                kept = convert(v);
-            return kept;
+            // Each slot whole: another thread may look up (and fill) the same one.
+            const std::atomic_ref<int> kept(m_values[std::size_t(at)]);
+            int value = kept.load(std::memory_order_relaxed);
+            if (value == Unknown) {
+                value = convert(v);
+                kept.store(value, std::memory_order_relaxed);
+            }
+            return value;
         }
 
         void prefetch(std::int32_t v) const

@@ -11,6 +11,13 @@
 namespace vdm {
 namespace {
 
+/** The next stamp of an index's places or routes, given to no other list (see placesStamp, routesStamp). */
+std::uint64_t nextStamp()
+{
+    static std::atomic<std::uint64_t> stamps{0};
+    return ++stamps;
+}
+
 constexpr std::int64_t Left = Viewport::MapLeft, Right = Viewport::MapRight;
 constexpr std::int64_t Bottom = Viewport::MapBottom, Top = Viewport::MapTop;
 
@@ -240,6 +247,7 @@ void SpatialIndex::setPlaces(const LocationList& locations)
     buildLevelGrids(m_locations, locations);
     m_locationData = locations.data();
     m_locationCount = locations.size();
+    m_placesStamp = nextStamp();
     m_longestLocationName = 0;
     for (const Location& l : locations)
         m_longestLocationName = std::max(m_longestLocationName, int(l.Name.size()));
@@ -250,6 +258,7 @@ void SpatialIndex::takePlaces(SpatialIndex&& other)
     m_locations = std::move(other.m_locations);
     m_locationData = other.m_locationData;
     m_locationCount = other.m_locationCount;
+    m_placesStamp = other.m_placesStamp;
     m_longestLocationName = other.m_longestLocationName;
 }
 
@@ -261,8 +270,7 @@ void SpatialIndex::setRoutes(const LocationList& locations)
     m_longRoutes = {};
     m_routeData = locations.data();
     m_routeCount = locations.size();
-    static std::atomic<std::uint64_t> stamps{0};
-    m_routesStamp = ++stamps;
+    m_routesStamp = nextStamp();
 }
 
 void SpatialIndex::indexRoutes() const

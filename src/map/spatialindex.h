@@ -118,6 +118,12 @@ public:
      * or this one's after setRoutes): what a painter keeps drawn of them is kept under it.
      */
     std::uint64_t routesStamp() const { return m_routesStamp; }
+    /**
+     * The same for the places (setPlaces, setLocations): what a painter keeps of each place
+     * by its number (how wide its name is drawn) is kept under it, as the places' names
+     * change only with a list the index is made again for.
+     */
+    std::uint64_t placesStamp() const { return m_placesStamp; }
 
     /** The longest location name and marker text, in bytes (how far a caption can reach). */
     int longestLocationName() const { return m_longestLocationName; }
@@ -182,6 +188,7 @@ private:
     mutable Grid m_routeCells;                      // segment ordinals by the cells their boxes meet
     mutable std::vector<std::int32_t> m_longRoutes; // ordinals of segments too long to bucket
     std::uint64_t m_routesStamp = 0;                // see routesStamp()
+    std::uint64_t m_placesStamp = 0;                // see placesStamp()
 
     /**
      * The ordinals of the segments in the cells `box` meets and the long ones, ascending

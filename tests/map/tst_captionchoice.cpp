@@ -118,6 +118,58 @@ TEST(CaptionOccupancy, AClaimFailsOnATakenCellAndTakesNothingOffThePanel)
         EXPECT_EQ(grid.blocksEveryWidth(c.topLeft, c.height), c.blocked) << c.topLeft.x() << ", " << c.topLeft.y();
 }
 
+TEST(CaptionOccupancy, AFullHdGridAnswersAsItsCellsOneByOne)
+{
+    // 240 x 135 cells: a column's rows span three words of bits. Boxes of every size,
+    // partly off the panel and across the rows where one word ends and the next begins,
+    // are claimed against cells kept one by one; every answer must be theirs.
+    const QSize panel(1920, 1080);
+    const int columns = 240, rows = 135;
+    std::vector<char> cells(size_t(columns) * rows, 0);
+    const auto cellOf = [](int v) { return v >= 0 ? v / 8 : -((-v + 7) / 8); };
+    const auto anyIn = [&](int x0, int x1, int y0, int y1) {
+        for (int y = std::max(0, y0); y <= std::min(rows - 1, y1); ++y)
+            for (int x = std::max(0, x0); x <= std::min(columns - 1, x1); ++x)
+                if (cells[size_t(y) * columns + size_t(x)])
+                    return true;
+        return false;
+    };
+    CaptionOccupancy grid(panel);
+    std::uint32_t seed = 12345;
+    const auto next = [&](int below) {
+        seed = seed * 1664525u + 1013904223u;
+        return int((seed >> 8) % std::uint32_t(below));
+    };
+    int claimed = 0;
+    for (int step = 0; step < 20000; ++step) {
+        // Rows 500 to 530 and 1010 to 1040 hold the edges between words (cells 63/64, 127/128).
+        const int y = step % 3 == 0 ? 500 + next(30) : step % 3 == 1 ? 1010 + next(80) : next(1200) - 60;
+        const QRect box(next(2040) - 60, y, 1 + next(200), 1 + next(40));
+        const int x0 = cellOf(box.left()), x1 = cellOf(box.right()), y0 = cellOf(box.top()), y1 = cellOf(box.bottom());
+        const bool onGrid = x1 >= 0 && y1 >= 0 && x0 < columns && y0 < rows;
+        const bool free = !onGrid || !anyIn(x0, x1, y0, y1);
+        const QPoint probe(next(2040) - 60, next(1200) - 60);
+        const int height = next(40);
+        const int px = cellOf(probe.x());
+        const bool blocked
+            = height > 0 && px >= 0 && px < columns && anyIn(px, px, cellOf(probe.y()), cellOf(probe.y() + height - 1));
+        ASSERT_EQ(grid.blocksEveryWidth(probe, height), blocked) << step;
+        ASSERT_EQ(grid.taken(probe), anyIn(px, px, cellOf(probe.y()), cellOf(probe.y())) && px >= 0 && px < columns
+                                         && cellOf(probe.y()) >= 0 && cellOf(probe.y()) < rows)
+            << step;
+        ASSERT_EQ(grid.claim(box), free) << step;
+        if (free && onGrid) {
+            ++claimed;
+            for (int cy = std::max(0, y0); cy <= std::min(rows - 1, y1); ++cy)
+                for (int cx = std::max(0, x0); cx <= std::min(columns - 1, x1); ++cx)
+                    cells[size_t(cy) * columns + size_t(cx)] = 1;
+        }
+    }
+    // The grid filled up on the way: both answers were asked of free and taken cells.
+    EXPECT_GT(claimed, 100);
+    EXPECT_GT(std::count(cells.begin(), cells.end(), 1), columns * rows / 4);
+}
+
 TEST(HiddenCaptions, ALaterOverlappingCaptionIsLeftOutItsFrameStays)
 {
     // Each case: two places (and maybe a marker) in file order; which of the names a
@@ -500,6 +552,65 @@ TEST(HiddenCaptions, APaintInPartsReadsWhatEachPlaceDrawsAfreshEachPaint)
                 EXPECT_TRUE(after == want);
                 EXPECT_FALSE(after == before); // not vacuous: the change shows
             }
+}
+
+TEST(HiddenCaptions, WidthsKeptFromPaintToPaintFollowMarkerTextsLimitsAndTheFont)
+{
+    // The plan keeps each caption's width for the paints that follow: a marker's text
+    // edited (to a longer one, or to one as long and narrower), a limit of the characters
+    // shown and another font must each give the pixels of a fresh painter. The markers'
+    // index is made again after an edit, as the world makes it.
+    const test::Crowd& crowd = test::bigCrowd();
+    Settings base = test::everyOverlay();
+    base.HideOverlappingCaptions = true;
+    const Viewport v = Viewport::showing(crowd.picture.size(), 2, {480, 300}, 5, QPoint(1400, 900));
+    std::vector<std::size_t> near; // markers whose diamonds lie on the panel
+    for (std::size_t i = 0; i < crowd.markers.size(); ++i)
+        if (v.LevelVisible(crowd.markers[i].Level)
+            && QRect(QPoint(0, 0), v.panel()).contains(v.mapToPanel(crowd.markers[i].X, crowd.markers[i].Y)))
+            near.push_back(i);
+    ASSERT_GE(near.size(), 3u);
+    const struct {
+        const char* what;
+        void (*change)(LocationList& markers, const std::vector<std::size_t>& near, Settings&);
+    } changes[] = {
+        {"marker texts longer",
+         [](LocationList& m, const std::vector<std::size_t>& onPanel, Settings&) {
+             for (const std::size_t i : onPanel)
+                 m[i].Name = "A marker's text grown much wider than it was";
+         }},
+        {"marker texts as long, narrower",
+         [](LocationList& m, const std::vector<std::size_t>& onPanel, Settings&) {
+             for (const std::size_t i : onPanel)
+                 m[i].Name = QByteArray(m[i].Name.size(), 'i');
+         }},
+        {"place names cut", [](LocationList&, const std::vector<std::size_t>&, Settings& s) { s.TextLength = 4; }},
+        {"marker texts cut", [](LocationList&, const std::vector<std::size_t>&, Settings& s) { s.MarkerLength = 2; }},
+        {"another font", [](LocationList&, const std::vector<std::size_t>&, Settings& s) { s.MapFontSize += 5; }},
+    };
+    for (const bool twoCores : {false, true})
+        for (const auto& c : changes) {
+            SCOPED_TRACE(testing::Message() << c.what << ", two cores " << twoCores);
+            LocationList markers = crowd.markers;
+            Settings on = base;
+            SpatialIndex index = crowd.index;
+            MapPainter kept;
+            kept.useSecondCore(twoCores);
+            kept.paintInPartsAbove(0);
+            GoHighlight h1, h2, h3;
+            const DrawingObjects before = DrawingObjects::fromSettings(on);
+            const QImage first
+                = kept.paint(MapScene{v, crowd.picture, crowd.locations, markers, on, before, h1, &index});
+            c.change(markers, near, on);
+            index.setMarkers(markers);
+            const DrawingObjects after = DrawingObjects::fromSettings(on);
+            const QImage again
+                = kept.paint(MapScene{v, crowd.picture, crowd.locations, markers, on, after, h2, &index});
+            EXPECT_TRUE(
+                again
+                == MapPainter().paint(MapScene{v, crowd.picture, crowd.locations, markers, on, after, h3, &index}));
+            EXPECT_FALSE(again == first); // not vacuous: the change shows
+        }
 }
 
 TEST(HiddenCaptions, PartsOfEveryHeightAndMarkersTheIndexLacksShowWhatAWholePaintShows)

@@ -54,6 +54,31 @@ TwoPaints paintBothWays(MapPainter& painter, const Viewport& v, const QImage& pi
 
 } // namespace
 
+TEST(SpatialIndex, APlacesStampFollowsTheListItWasMadeFrom)
+{
+    // A painter keeps what it measured of each place under the stamp: a list made again
+    // gets another, an index that takes another's places takes its stamp, and a change
+    // of routes or markers alone keeps it.
+    const LocationList places = test::crowd(200, 7), marks = test::markersOf(20, 7);
+    SpatialIndex a(places, marks), b(places, marks);
+    const std::uint64_t first = a.placesStamp();
+    EXPECT_NE(first, 0u);
+    EXPECT_NE(b.placesStamp(), first);
+    a.setRoutes(places);
+    a.setMarkers(marks);
+    EXPECT_EQ(a.placesStamp(), first);
+    a.setPlaces(places);
+    EXPECT_NE(a.placesStamp(), first);
+    const std::uint64_t made = a.placesStamp();
+    a.setLocations(places);
+    EXPECT_NE(a.placesStamp(), made);
+    const std::uint64_t bs = b.placesStamp();
+    SpatialIndex c;
+    c.takePlaces(std::move(b));
+    EXPECT_EQ(c.placesStamp(), bs);
+    EXPECT_EQ(SpatialIndex(c).placesStamp(), bs);
+}
+
 TEST(SpatialIndexPaint, EqualsTheFullScanPixelForPixelOnAHundredThousandPlacesAtEveryLevel)
 {
     const Crowd& w = bigCrowd();

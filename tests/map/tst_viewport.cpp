@@ -11,8 +11,9 @@
 #include <cstdint>
 #include <cmath>
 #include <cstring>
-#include <vector>
 #include <limits>
+#include <thread>
+#include <vector>
 
 namespace vdm {
 namespace {
@@ -577,6 +578,37 @@ TEST(PanelPoints, GiveMapToPanelsPointsWithTablesAndWithout)
                                 ADD_FAILURE() << "tables " << tables << ", scale " << scale << " level " << zoom
                                               << " scrolled " << scrolled << " (" << p.x() << ", " << p.y() << ")";
                 }
+}
+
+TEST(PanelPoints, TwoThreadsLookingUpAtOnceGetMapToPanelsPoints)
+{
+    // A painter's second core looks up the points of one run of places while its walk
+    // looks up others, both filling the same fresh tables: each must get exactly what
+    // mapToPanel gives, whichever thread filled a slot or readied its block first.
+    std::vector<QPoint> points;
+    for (const Location& l : test::bigCrowd().locations)
+        points.emplace_back(l.X, l.Y);
+    for (const int zoom : {5, 9}) {
+        Viewport v = viewAt(zoom, 10, {1920, 1080});
+        v.scrollTo(v.scrollMaximum() / 2);
+        PanelPoints converted;
+        converted.reset(v, true);
+        std::vector<QPoint> first(points.size()), second(points.size());
+        // The same points from both ends: the threads meet in the middle and pass.
+        std::thread other([&] {
+            for (std::size_t k = points.size(); k-- > 0;)
+                second[k] = converted(points[k].x(), points[k].y());
+        });
+        for (std::size_t k = 0; k < points.size(); ++k)
+            first[k] = converted(points[k].x(), points[k].y());
+        other.join();
+        int mismatches = 0;
+        for (std::size_t k = 0; k < points.size(); ++k) {
+            const QPoint want = v.mapToPanel(points[k].x(), points[k].y());
+            if ((first[k] != want || second[k] != want) && ++mismatches <= 3)
+                ADD_FAILURE() << "level " << zoom << " (" << points[k].x() << ", " << points[k].y() << ")";
+        }
+    }
 }
 
 } // namespace
