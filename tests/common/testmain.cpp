@@ -9,8 +9,9 @@ int main(int argc, char** argv)
     // Widget tests run headless whatever the caller's environment says.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     // Files that fall back to the user's own folders land in a folder of the run, never
-    // in the home of whoever runs the tests.
-    QTemporaryDir home;
+    // in the home of whoever runs the tests. Static: a death test's child ends by exit(),
+    // which still removes it.
+    static QTemporaryDir home;
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral("config"))));
     qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral("data"))));
     QApplication app(argc, argv);

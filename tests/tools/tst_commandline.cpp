@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -306,6 +307,8 @@ TEST(CommandLine, AWorldFolderWhoseNameIsNotUtf8IsEnteredByItsBytes)
     vdm::test::TestWorld::writePicture(plain + "/bigmap.jpg", QSize(66, 76));
     const QByteArray raw = QFile::encodeName(plain) + "\xff\xfe";
     ASSERT_EQ(::rename(QFile::encodeName(plain).constData(), raw.constData()), 0);
+    // Named back afterwards: the temporary folder cannot remove a name it cannot spell.
+    const auto back = qScopeGuard([&] { ::rename(raw.constData(), QFile::encodeName(plain).constData()); });
     // The name goes to the program byte for byte, as a shell passes it.
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
