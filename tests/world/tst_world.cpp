@@ -597,46 +597,30 @@ TEST_P(RescueTest, TheFirstWriteThatSucceedsRemovesTheCopy)
     EXPECT_EQ(load(next), QString());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, RescueTest,
-    ::testing::Values(
-        AutosaveCase{"user.gdb", [](World& w, int n) { w.setLocationNote(0, "note " + QByteArray::number(n)); },
-                     [](World& w) { w.autosaveUserData(); }, [](World& w) { w.SaveUserData(); },
-                     [](const World& w) { return w.userDataWriteFailing(); }},
-        AutosaveCase{"markers.gdb", [](World& w, int n) { w.setMarkerName(0, "Camp " + QByteArray::number(n)); },
-                     [](World& w) { w.autosaveMarkers(); }, [](World& w) { w.SaveMarkers(); },
-                     [](const World& w) { return w.markersWriteFailing(); }},
-        AutosaveCase{"user.gdb", [](World& w, int n) { w.setLocationNote(0, "note " + QByteArray::number(n)); },
-                     [](World& w) {
-                         w.setBackgroundWritesFrom(0);
-                         w.autosaveUserData();
-                         w.waitForUserDataWrites();
-                     },
-                     [](World& w) { w.SaveUserData(); }, [](const World& w) { return w.userDataWriteFailing(); }}),
-    [](const ::testing::TestParamInfo<AutosaveCase>& row) {
-        return std::string(row.index == 0 ? "UserData" : row.index == 1 ? "Markers" : "UserDataInTheBackground");
-    });
+/** Each user file's autosave: "user.gdb" written here and by the background writer, "markers.gdb". */
+const auto kAutosaveCases = ::testing::Values(
+    AutosaveCase{"user.gdb", [](World& w, int n) { w.setLocationNote(0, "note " + QByteArray::number(n)); },
+                 [](World& w) { w.autosaveUserData(); }, [](World& w) { w.SaveUserData(); },
+                 [](const World& w) { return w.userDataWriteFailing(); }},
+    AutosaveCase{"markers.gdb", [](World& w, int n) { w.setMarkerName(0, "Camp " + QByteArray::number(n)); },
+                 [](World& w) { w.autosaveMarkers(); }, [](World& w) { w.SaveMarkers(); },
+                 [](const World& w) { return w.markersWriteFailing(); }},
+    // The same streak when the writes go to the background writer and are taken later.
+    AutosaveCase{"user.gdb", [](World& w, int n) { w.setLocationNote(0, "note " + QByteArray::number(n)); },
+                 [](World& w) {
+                     w.setBackgroundWritesFrom(0);
+                     w.autosaveUserData();
+                     w.waitForUserDataWrites();
+                 },
+                 [](World& w) { w.SaveUserData(); }, [](const World& w) { return w.userDataWriteFailing(); }});
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, AutosaveStreakTest,
-    ::testing::Values(
-        AutosaveCase{"user.gdb", [](World& w, int n) { w.setLocationNote(0, "note " + QByteArray::number(n)); },
-                     [](World& w) { w.autosaveUserData(); }, [](World& w) { w.SaveUserData(); },
-                     [](const World& w) { return w.userDataWriteFailing(); }},
-        AutosaveCase{"markers.gdb", [](World& w, int n) { w.setMarkerName(0, "Camp " + QByteArray::number(n)); },
-                     [](World& w) { w.autosaveMarkers(); }, [](World& w) { w.SaveMarkers(); },
-                     [](const World& w) { return w.markersWriteFailing(); }},
-        // The same streak when the writes go to the background writer and are taken later.
-        AutosaveCase{"user.gdb", [](World& w, int n) { w.setLocationNote(0, "note " + QByteArray::number(n)); },
-                     [](World& w) {
-                         w.setBackgroundWritesFrom(0);
-                         w.autosaveUserData();
-                         w.waitForUserDataWrites();
-                     },
-                     [](World& w) { w.SaveUserData(); }, [](const World& w) { return w.userDataWriteFailing(); }}),
-    [](const ::testing::TestParamInfo<AutosaveCase>& row) {
-        return std::string(row.index == 0 ? "UserData" : row.index == 1 ? "Markers" : "UserDataInTheBackground");
-    });
+std::string autosaveCaseName(const ::testing::TestParamInfo<AutosaveCase>& row)
+{
+    return row.index == 0 ? "UserData" : row.index == 1 ? "Markers" : "UserDataInTheBackground";
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, AutosaveStreakTest, kAutosaveCases, autosaveCaseName);
+INSTANTIATE_TEST_SUITE_P(Files, RescueTest, kAutosaveCases, autosaveCaseName);
 
 // --- the last writes, when the world's folder refuses them ---------------------------------
 
