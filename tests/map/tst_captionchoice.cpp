@@ -301,6 +301,29 @@ TEST(HiddenCaptions, APaintInPartsShowsWhatAWholeOneShows)
     }
 }
 
+TEST(HiddenCaptions, APlanOfTensOfThousandsSharedOutOnTwoCoresKeepsTheirOrder)
+{
+    // A plan of tens of thousands of places is shared out among the parts by both cores,
+    // each a span of the places: every part must still draw them in file order, where
+    // frames of other colours and captions overlap, as a paint gathered whole draws them.
+    const test::Crowd& crowd = test::bigCrowd();
+    Settings on = test::everyOverlay();
+    on.HideOverlappingCaptions = true;
+    const DrawingObjects o = DrawingObjects::fromSettings(on);
+    MapPainter whole, parted;
+    parted.paintInPartsAbove(0);
+    for (const int level : {4, 5, 6}) {
+        SCOPED_TRACE(testing::Message() << "level " << level);
+        Viewport v = Viewport::showing(crowd.picture.size(), 2, {1400, 1000}, level);
+        v.scrollTo(v.scrollMaximum() / 2);
+        GoHighlight h1, h2;
+        const QImage want
+            = whole.paint(MapScene{v, crowd.picture, crowd.locations, crowd.markers, on, o, h1, &crowd.index});
+        EXPECT_TRUE(parted.paint(MapScene{v, crowd.picture, crowd.locations, crowd.markers, on, o, h2, &crowd.index})
+                    == want);
+    }
+}
+
 TEST(CaptionsAhead, AViewRenderedAheadPaintsWithoutRenderingAndAsACold)
 {
     const test::Crowd& crowd = test::bigCrowd();
