@@ -49,8 +49,11 @@ bool CaptionOccupancy::claim(const QRect& box)
             return false;
     for (int x = cells.left(); x <= cells.right(); ++x) {
         std::uint64_t* words = m_bits.data() + size_t(x) * size_t(m_words);
-        for (int y = cells.top(); y <= cells.bottom(); ++y)
-            words[y >> 6] |= std::uint64_t(1) << (y & 63);
+        for (int y = cells.top(); y <= cells.bottom(); ++y) {
+            // Whole: another thread may read the word meanwhile (this one alone writes).
+            const std::atomic_ref<std::uint64_t> w(words[y >> 6]);
+            w.store(w.load(std::memory_order_relaxed) | std::uint64_t(1) << (y & 63), std::memory_order_relaxed);
+        }
     }
     return true;
 }

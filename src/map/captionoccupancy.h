@@ -5,6 +5,7 @@
 #include <QSize>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -15,7 +16,8 @@ namespace vdm {
  * panel pixels: a caption whose box meets a taken cell overlaps one drawn before it.
  * Coarse on purpose: a test costs a few cells, whatever the places' count, and with the
  * captions tried in file order the same view always shows the same captions. Kept a
- * column at a time, a bit a cell, so a column's few rows are tested at once.
+ * column at a time, a bit a cell, so a column's few rows are tested at once. One thread
+ * claims; another may ask what is taken meanwhile, and a cell it sees taken stays taken.
  */
 class CaptionOccupancy {
 public:
@@ -66,16 +68,22 @@ private:
     {
         // A caption's few rows mostly lie in one word: one load and one test, where a
         // test a cell at a time branched on each (and guessed wrong often).
-        const std::uint64_t* words = m_bits.data() + size_t(column) * size_t(m_words);
+        const std::size_t at = size_t(column) * size_t(m_words);
         const int first = y0 >> 6, last = y1 >> 6;
         if (first == last)
-            return (words[first] & rowBits(y0 & 63, y1 & 63)) != 0;
-        if (words[first] & rowBits(y0 & 63, 63))
+            return (word(at + size_t(first)) & rowBits(y0 & 63, y1 & 63)) != 0;
+        if (word(at + size_t(first)) & rowBits(y0 & 63, 63))
             return true;
         for (int w = first + 1; w < last; ++w)
-            if (words[w])
+            if (word(at + size_t(w)))
                 return true;
-        return (words[last] & rowBits(0, y1 & 63)) != 0;
+        return (word(at + size_t(last)) & rowBits(0, y1 & 63)) != 0;
+    }
+
+    /** Word `at` of m_bits, read whole: a claim on another thread may set bits in it meanwhile. */
+    std::uint64_t word(std::size_t at) const
+    {
+        return std::atomic_ref<std::uint64_t>(const_cast<std::uint64_t&>(m_bits[at])).load(std::memory_order_relaxed);
     }
 
     int m_columns, m_rows;

@@ -2103,6 +2103,10 @@ struct MapPainter::Private {
             const std::unique_ptr<std::atomic<std::uint8_t>[]> runs(new std::atomic<std::uint8_t>[lookParts]);
             for (std::size_t part = 0; part < lookParts; ++part)
                 runs[part].store(Free, std::memory_order_relaxed);
+            // Of each run read: the places whose column was free then (placedFree, from the
+            // run's first place on), the only ones its walk tries.
+            std::vector<std::size_t> freeIn(lookParts, 0);
+            placedFree.resize(n);
             const auto take = [&](std::size_t part) {
                 std::uint8_t free = Free;
                 return runs[part].compare_exchange_strong(free, Taken, std::memory_order_acq_rel);
@@ -2111,6 +2115,7 @@ struct MapPainter::Private {
                 if (!take(part))
                     return;
                 const std::size_t from = part * LooksPerPart, to = std::min(n, from + LooksPerPart);
+                std::size_t free = 0;
                 constexpr std::size_t Ahead = 16;
                 for (std::size_t k = from; k < to; ++k) {
                     if (k + Ahead < to) {
@@ -2127,15 +2132,20 @@ struct MapPainter::Private {
                     const Location& L = scene.locations[size_t(p.index)];
                     placedLooks[k] = styles.lookOf(L, p.index, highlight, v);
                     placedNames[k] = {L.Name.constData(), L.Name.size()};
-                    placedAt[k] = conversions(p.x, p.y);
-                    placedWidths[k] = placedLooks[k] == PlaceLook::Nothing
-                                          ? 0
-                                          : keptFor(p.index, L.Name.constData(), L.Name.size());
+                    const QPoint q = conversions(p.x, p.y);
+                    placedAt[k] = q;
+                    if (placedLooks[k] == PlaceLook::Nothing)
+                        continue;
+                    // Cells are only ever taken: a column full now is full at the walk's turn,
+                    // and its width is never asked for.
+                    if (!grid.blocksEveryWidth(QPoint(q.x() + 4, q.y() + 1), height)) {
+                        placedWidths[k] = keptFor(p.index, L.Name.constData(), L.Name.size());
+                        placedFree[from + free++] = std::uint32_t(k);
+                    }
                 }
+                freeIn[part] = free;
                 runs[part].store(Read, std::memory_order_release);
             };
-            const auto isLooked
-                = [&](std::size_t k) { return runs[k / LooksPerPart].load(std::memory_order_acquire) == Read; };
             // Location placed[k], at panel point q, tried as tryLocation tries it, from what its run read.
             const auto tryLooked = [&](std::size_t k, QPoint q) {
                 if (placedLooks[k] == PlaceLook::Nothing)
@@ -2149,64 +2159,89 @@ struct MapPainter::Private {
                     shownPlaces.push_back(i);
                 return shown;
             };
+            // A run not read when the walk comes to it (a small plan's, or one the second
+            // core is reading): its places one by one, their records asked for ahead.
             // Rings of the places between: each one's panel point, and whether its record
             // (or name) was asked for.
             std::array<QPoint, RecordAhead + 1> points{};
             std::array<bool, RecordAhead + 1> asked{};
-            // Without the runs read beside it, the walk keeps the points it converts; with
-            // them, it reads a run no one has taken itself.
-            bool keepsPoints = false, stealsRuns = false;
-            const auto look = [&](std::size_t k) {
-                if (stealsRuns && k % LooksPerPart == 0)
-                    lookPart(k / LooksPerPart);
-                const SpatialIndex::Placed& p = placed[k];
-                const bool aside = isLooked(k);
-                const QPoint q = aside ? placedAt[k] : conversions(p.x, p.y);
-                if (keepsPoints)
-                    placedAt[k] = q;
-                points[k % points.size()] = q;
-                bool& a = asked[k % asked.size()];
-                a = !grid.blocksEveryWidth(QPoint(q.x() + 4, q.y() + 1), height);
-                if (a && !aside) {
-                    const Location& L = scene.locations[size_t(p.index)];
-                    __builtin_prefetch(&L.Level);
-                    __builtin_prefetch(&L.Status);
-                    __builtin_prefetch(&nameWidths[size_t(p.index)]);
-                }
-            };
-            const auto walk = [&] {
-                for (std::size_t k = 0; k < std::min(n, RecordAhead); ++k)
-                    look(k);
-                for (std::size_t k = 0; k < n; ++k) {
-                    if (const std::size_t j = k + PointAhead; j < n && !isLooked(j))
-                        conversions.prefetch(placed[j].x, placed[j].y);
-                    if (k + RecordAhead < n)
-                        look(k + RecordAhead);
-                    // A name is read to be measured, or off the record to be told apart from
-                    // the one its kept width was measured for.
-                    if (const std::size_t j = k + NameAhead; j < n && asked[j % asked.size()]) {
-                        if (!isLooked(j))
-                            __builtin_prefetch(scene.locations[size_t(placed[j].index)].Name.constData());
-                        else if ((placedWidths[j] & KeptWidth::Mask) == 0)
-                            __builtin_prefetch(placedNames[j].data);
+            // Without the runs read beside it, the walk keeps the points it converts.
+            bool keepsPoints = false;
+            const auto walkPlaces = [&](std::size_t from, std::size_t to) {
+                const auto look = [&](std::size_t k) {
+                    const SpatialIndex::Placed& p = placed[k];
+                    const QPoint q = conversions(p.x, p.y);
+                    if (keepsPoints)
+                        placedAt[k] = q;
+                    points[k % points.size()] = q;
+                    bool& a = asked[k % asked.size()];
+                    a = !grid.blocksEveryWidth(QPoint(q.x() + 4, q.y() + 1), height);
+                    if (a) {
+                        const Location& L = scene.locations[size_t(p.index)];
+                        __builtin_prefetch(&L.Level);
+                        __builtin_prefetch(&L.Status);
+                        __builtin_prefetch(&nameWidths[size_t(p.index)]);
                     }
+                };
+                for (std::size_t k = from; k < std::min(to, from + RecordAhead); ++k)
+                    look(k);
+                for (std::size_t k = from; k < to; ++k) {
+                    if (const std::size_t j = k + PointAhead; j < to)
+                        conversions.prefetch(placed[j].x, placed[j].y);
+                    if (k + RecordAhead < to)
+                        look(k + RecordAhead);
+                    // A name is read off the record to be told apart from the one its kept
+                    // width was measured for.
+                    if (const std::size_t j = k + NameAhead; j < to && asked[j % asked.size()])
+                        __builtin_prefetch(scene.locations[size_t(placed[j].index)].Name.constData());
                     const SpatialIndex::Placed& p = placed[k];
                     const QPoint q = points[k % points.size()];
                     // Cells are only ever taken: a column full when the place was looked at
                     // ahead is full still.
                     if (asked[k % asked.size()] && !grid.blocksEveryWidth(QPoint(q.x() + 4, q.y() + 1), height))
-                        placedShown[k]
-                            = isLooked(k) ? tryLooked(k, q) : tryLocation(p.index, scene.locations[size_t(p.index)], q);
+                        placedShown[k] = tryLocation(p.index, scene.locations[size_t(p.index)], q);
                 }
             };
-            // The runs of looks first, ahead of the walk; the picture's parts after them.
-            // Without the second core the looks come first as well: the walk then reads
-            // them all where they lie. With a run or two of places (not worth waking it)
-            // the walk reads the records, and the looks are read only if a paint in parts
-            // shares the places out (see sharePlanned).
+            // A run read: only the places whose column was free when it was read.
+            const auto walkRead = [&](std::size_t part) {
+                const std::uint32_t* free = placedFree.data() + part * LooksPerPart;
+                const std::size_t count = freeIn[part];
+                for (std::size_t j = 0; j < count; ++j) {
+                    // A name is read only to be measured: most were, in a paint before.
+                    if (j + NameAhead < count)
+                        if (const std::uint32_t a = free[j + NameAhead]; (placedWidths[a] & KeptWidth::Mask) == 0)
+                            __builtin_prefetch(placedNames[a].data);
+                    const std::size_t k = free[j];
+                    const QPoint q = placedAt[k];
+                    if (!grid.blocksEveryWidth(QPoint(q.x() + 4, q.y() + 1), height))
+                        placedShown[k] = tryLooked(k, q);
+                }
+            };
+            // Run after run: one no one has taken, the walk reads itself (with the current
+            // grid, so the fewest places are tried).
+            bool stealsRuns = false;
+            const auto walk = [&] {
+                for (std::size_t part = 0; part < lookParts; ++part) {
+                    if (stealsRuns)
+                        lookPart(part);
+                    // A run the second core is reading is nearly read: waited for a while,
+                    // but not for as long as another process may hold that core.
+                    for (int spins = 0; spins < RunWaits && runs[part].load(std::memory_order_acquire) == Taken;
+                         ++spins)
+                        pauseSpin();
+                    if (runs[part].load(std::memory_order_acquire) == Read)
+                        walkRead(part);
+                    else
+                        walkPlaces(part * LooksPerPart, std::min(n, (part + 1) * LooksPerPart));
+                }
+            };
+            // The runs of looks beside the walk, ahead of it; the picture's parts after them.
+            // Without the second core the walk reads each run as it comes to it. With a run
+            // or two of places (not worth waking it) the walk reads the records, and the
+            // looks are read only if a paint in parts shares the places out (see
+            // sharePlanned).
             if (!share->helps()) {
-                for (std::size_t part = 0; part < lookParts; ++part)
-                    lookPart(part);
+                stealsRuns = true;
                 walk();
                 share->run(pictureParts, pictureStep);
             } else if (lookParts < 3 && pictureParts == 0) {
@@ -2267,6 +2302,7 @@ struct MapPainter::Private {
     std::uint64_t nameWidthsStamp = 0;
     int nameWidthsLimit = 0;
     std::vector<std::uint32_t> placedWidths; // of each of the plan's places: its nameWidths entry as its run read it
+    std::vector<std::uint32_t> placedFree;   // of each run of the plan's places: those it tries (see lookPart)
 
     /** Readies nameWidths for the places of `scene` (its index covering them), keeping what still holds. */
     void keepWidthsOf(const MapScene& scene)
@@ -2303,9 +2339,25 @@ struct MapPainter::Private {
 
     /** How many of the plan's places one part of reading what they draw takes. */
     static constexpr std::size_t LooksPerPart = 4096;
+    /** How many pauses the plan's walk waits at most for a run the second core is reading (some tens of us). */
+    static constexpr int RunWaits = 2048;
 
-    bool locationCaptionShown(int i) const { return !hiding || shownLocations[size_t(i)]; }
-    bool markerCaptionShown(int i) const { return !hiding || shownMarkers[size_t(i)]; }
+    /** A pause of a thread that waits for another, without giving its core up. */
+    static void pauseSpin()
+    {
+#if defined(__x86_64__) || defined(__i386__)
+        __builtin_ia32_pause();
+#endif
+    }
+
+    bool locationCaptionShown(int i) const
+    {
+        return !hiding || shownLocations[size_t(i)];
+    }
+    bool markerCaptionShown(int i) const
+    {
+        return !hiding || shownMarkers[size_t(i)];
+    }
 
     /**
      * Renders, without painting, the captions a paint of `scene` would draw at `ratio`
