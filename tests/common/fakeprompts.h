@@ -16,6 +16,8 @@ public:
     {
         errors << text;
         boxes << QStringLiteral("error|") + text;
+        if (whileShowingError)
+            whileShowingError();
     }
     void showMessage(QWidget*, const QString& caption, const QString& text, Icon) override
     {
@@ -45,6 +47,7 @@ public:
     std::deque<std::optional<QString>> folders;     // default: cancelled
     QStringList folderStarts;                       // where each folder chooser opened
     std::function<void()> whileChoosingFolder;      // what happens while a folder chooser is open
+    std::function<void()> whileShowingError;        // what happens while an error box is open
     std::deque<std::optional<QString>> filesToSave; // default: cancelled
     std::deque<std::optional<QString>> filesToOpen; // default: cancelled
     QStringList fileStarts;                         // where each file chooser opened

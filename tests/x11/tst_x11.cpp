@@ -10,8 +10,14 @@
 
 #include <QAccessible>
 #include <QComboBox>
+#include <QDir>
 #include <QGroupBox>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QTimer>
 #include <QToolButton>
+
+#include <X11/keysym.h>
 
 namespace vdm::test {
 namespace {
@@ -174,6 +180,41 @@ TEST_F(X11Test, TooltipShadowAndHintTranslucencyFollowTheCompositingManager)
     EXPECT_FALSE(tip->castsShadow());
     EXPECT_EQ(tip->boxRect().size(), tip->size());
     tip->hideText();
+}
+
+// A box that opens while the user types takes the keyboard from the note: the keys typed
+// meanwhile never reach it. A failed write's box waits for a pause in the typing instead.
+TEST_F(X11Test, KeysTypedAfterAFailedWriteReachTheNoteBeforeItsBoxOpens)
+{
+    writeLocations({locationRecord("Alpha", 0, kAlphaX, kAlphaY)});
+    ASSERT_TRUE(QDir(world.dir()).mkdir(QStringLiteral("user.gdb"))); // every write of it fails
+    open();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    doubleClickAt(panelPointOf(0));
+    QPlainTextEdit* note = ui().MemoNotes;
+    ASSERT_TRUE(note->isEnabled());
+    // The box as the user meets it: modal, for a while, over the window.
+    prompts.whileShowingError = [&] {
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("box"), prompts.errors.back(), QMessageBox::Ok,
+                        form.get());
+        QTimer::singleShot(400, &box, &QDialog::accept);
+        box.exec();
+    };
+    // Without a window manager the keyboard follows the pointer: onto the note, then typed.
+    x.movePointer(note->mapToGlobal(note->rect().center()));
+    note->setFocus(Qt::MouseFocusReason);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return note->hasFocus(); }));
+    // Typed in one go: the first key's write fails while the others are on their way.
+    for (const uint32_t key : {XK_w, XK_e, XK_space, XK_g, XK_o})
+        x.typeKey(key);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return note->toPlainText() == QStringLiteral("we go"); }, 5000))
+        << note->toPlainText().toStdString();
+    // Once the typing rests, the box comes, once.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !prompts.errors.isEmpty(); }, 5000));
+    QTest::qWait(600);
+    EXPECT_EQ(prompts.errors.size(), 1);
+    EXPECT_EQ(form->world().locations()[0].Note, QByteArray("we go"));
 }
 
 TEST_F(X11Test, EveryToolButtonAndTheLocationControlsHaveAnAccessibleName)
