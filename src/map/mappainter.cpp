@@ -1720,64 +1720,39 @@ struct MapPainter::Private {
         }
         // The parts run top to bottom and each reach grows its part alike: those holding a
         // point are a run, from the first whose reach goes down to it.
-        const auto shareOut = [&](std::vector<PartItems>& to, const std::vector<QRect>& reach, std::size_t at,
-                                  std::uint8_t look, std::uint32_t slot) {
-            const QPoint q = placedAt[at];
-            for (std::size_t k = firstReaching(reach, q.y()); k < reach.size() && reach[k].top() <= q.y(); ++k) {
-                if (q.x() >= reach[k].left() && q.x() <= reach[k].right()) {
-                    PartItems& items = to[k];
-                    items.places.push_back(placed[at].index);
-                    items.points.push_back(q);
-                    items.looks.push_back(look);
-                    if (look & PlaceLook::Caption)
-                        items.shownSlots.push_back(slot);
-                }
-            }
-        };
-        // A crowded plan's places are shared out on both cores, each a span of them into
-        // lists of its own, the later span's lists then added to the earlier's: each
-        // part's list keeps the plan's order.
-        const std::size_t n = placed.size();
-        const std::size_t spans = share->helps() && n >= 2 * LooksPerPart ? 2 : 1;
-        std::vector<std::vector<PartItems>> later(spans - 1, std::vector<PartItems>(parts.size()));
+        const auto shareOut
+            = [&](const std::vector<QRect>& reach, std::size_t at, std::uint8_t look, std::uint32_t slot) {
+                  const QPoint q = placedAt[at];
+                  for (std::size_t k = firstReaching(reach, q.y()); k < reach.size() && reach[k].top() <= q.y(); ++k) {
+                      if (q.x() >= reach[k].left() && q.x() <= reach[k].right()) {
+                          PartItems& items = out[k];
+                          items.places.push_back(placed[at].index);
+                          items.points.push_back(q);
+                          items.looks.push_back(look);
+                          if (look & PlaceLook::Caption)
+                              items.shownSlots.push_back(slot);
+                      }
+                  }
+              };
+        // Most places go to one part: room for them all at once, not grown a doubling at a time.
+        const std::size_t room = placed.size() / parts.size() + placed.size() / 16;
+        for (PartItems& items : out) {
+            items.places.reserve(room);
+            items.points.reserve(room);
+            items.looks.reserve(room);
+        }
         // The places shown are those of shownLocationSlots, in the same order: the n-th
-        // has its n-th slot. Each span's first is counted before.
-        const auto bound = [&](std::size_t span) { return n * span / spans; };
-        std::vector<std::uint32_t> firstShown(spans, 0);
-        for (std::size_t span = 1; span < spans; ++span)
-            firstShown[span] = firstShown[span - 1]
-                               + std::uint32_t(std::count_if(placedShown.begin() + std::ptrdiff_t(bound(span - 1)),
-                                                             placedShown.begin() + std::ptrdiff_t(bound(span)),
-                                                             [](std::uint8_t v) { return v != 0; }));
-        share->run(int(spans), [&](int span) {
-            std::vector<PartItems>& to = span == 0 ? out : later[std::size_t(span) - 1];
-            // Most places go to one part: room for them all at once, not grown a doubling at
-            // a time (the first span's lists take the later spans' too).
-            const std::size_t room = (n / parts.size() + n / 16) / (span == 0 ? 1 : spans);
-            for (PartItems& items : to) {
-                items.places.reserve(room);
-                items.points.reserve(room);
-                items.looks.reserve(room);
-            }
-            std::uint32_t shown = firstShown[std::size_t(span)];
-            for (std::size_t at = bound(std::size_t(span)), end = bound(std::size_t(span) + 1); at < end; ++at) {
-                const std::uint8_t look = placedLooks[at];
-                if (look == PlaceLook::Nothing)
-                    continue;
-                if (placedShown[at])
-                    shareOut(to, captionReach, at, look | PlaceLook::Caption, shown++);
-                else
-                    shareOut(to, frameReach, at, look, 0);
-            }
-        });
-        const auto append = [](auto& into, const auto& from) { into.insert(into.end(), from.begin(), from.end()); };
-        for (const std::vector<PartItems>& span : later)
-            for (std::size_t k = 0; k < parts.size(); ++k) {
-                append(out[k].places, span[k].places);
-                append(out[k].points, span[k].points);
-                append(out[k].looks, span[k].looks);
-                append(out[k].shownSlots, span[k].shownSlots);
-            }
+        // has its n-th slot.
+        std::uint32_t shown = 0;
+        for (std::size_t at = 0; at < placed.size(); ++at) {
+            const std::uint8_t look = placedLooks[at];
+            if (look == PlaceLook::Nothing)
+                continue;
+            if (placedShown[at])
+                shareOut(captionReach, at, look | PlaceLook::Caption, shown++);
+            else
+                shareOut(frameReach, at, look, 0);
+        }
     }
 
     /**

@@ -301,11 +301,12 @@ TEST(HiddenCaptions, APaintInPartsShowsWhatAWholeOneShows)
     }
 }
 
-TEST(HiddenCaptions, APlanOfTensOfThousandsSharedOutOnTwoCoresKeepsTheirOrder)
+TEST(HiddenCaptions, APlanOfTensOfThousandsInPartsShowsWhatAWholePaintShows)
 {
-    // A plan of tens of thousands of places is shared out among the parts by both cores,
-    // each a span of the places: every part must still draw them in file order, where
-    // frames of other colours and captions overlap, as a paint gathered whole draws them.
+    // A plan of tens of thousands of places on a large panel, read in many runs beside
+    // its walk and shared out among the parts with each shown caption's slot: every part
+    // must draw them in file order, where frames of other colours and captions overlap,
+    // as a paint gathered whole draws them.
     const test::Crowd& crowd = test::bigCrowd();
     Settings on = test::everyOverlay();
     on.HideOverlappingCaptions = true;
