@@ -1225,12 +1225,6 @@ struct MapPainter::Private {
     std::vector<QPoint> placedAt;             // the panel point of each of them
     std::vector<std::uint8_t> placedLooks;    // what each of them draws (see PlaceLook), read off a record once
     std::vector<std::uint8_t> placedShown;    // whether the plan shows each one's caption
-    /** A place's name where its record holds it, as the plan reads it beside the walk. */
-    struct PlacedName {
-        const char* data = nullptr;
-        qsizetype size = 0;
-    };
-    std::vector<PlacedName> placedNames;
     bool placedLooksRead = true; // false: placedLooks is yet to be read, for a paint whose highlight is placedLooksFor
     int placedLooksFor = -1;
     std::optional<MapBox> plannedBox; // where this paint's plan found them (none: no plan asked the index)
@@ -1552,10 +1546,9 @@ struct MapPainter::Private {
                  || (long long)at.x() + (chars + 2) * maxCharWidth + 2 < clip.left());
     }
 
-    static long long shownChars(const QByteArray& name, int limit)
-    {
-        return (limit > 0 && name.size() > limit) ? limit + 3 : name.size();
-    }
+    static long long shownChars(const QByteArray& name, int limit) { return shownChars(name.size(), limit); }
+    /** The same for a name of `size` bytes. */
+    static long long shownChars(qsizetype size, int limit) { return (limit > 0 && size > limit) ? limit + 3 : size; }
 
     /**
      * Caption top-left at `at` (its baseline one ascent lower), captioning map point
@@ -1994,11 +1987,13 @@ struct MapPainter::Private {
         // crowded view tries tens of thousands and shows a few thousand).
         // A caption's width is measured once for the paints that follow: `width` is what
         // a paint before measured (0: none), and what this one measured when it measured it.
-        const auto claim = [&](const QByteArray& name, int limit, QPoint at, int& width) {
-            if (name.isEmpty() || !mayReachPanel(v.panel(), at, shownChars(name, limit))
+        // The name is asked of `nameOf` only to be measured: the rest needs its length alone.
+        const auto claim = [&](qsizetype size, const auto& nameOf, int limit, QPoint at, int& width) {
+            if (size == 0 || !mayReachPanel(v.panel(), at, shownChars(size, limit))
                 || grid.blocksEveryWidth(at, std::max(1, lineHeight)))
                 return false;
             if (width == 0) {
+                const QByteArray& name = nameOf();
                 // Most names are not cut: measured as they are, without a copy of the text.
                 const bool whole = limit <= 0 || name.size() <= limit;
                 width = std::max(1, whole ? captionRenderer->advance(name)
@@ -2009,10 +2004,11 @@ struct MapPainter::Private {
         const bool indexed = scene.index && scene.index->coversLocations(scene.locations);
         if (indexed)
             keepWidthsOf(scene);
-        // Place i's caption at `at`, named `name` (of mark `mark`), of kept width `kept` (0: none).
-        const auto claimPlace = [&](int i, const QByteArray& name, QPoint at, std::uint32_t mark, int kept) {
+        // Place i's caption at `at`, its name `size` bytes long, of mark `mark` and kept width `kept` (0: none).
+        const auto claimPlace = [&](int i, qsizetype size, QPoint at, std::uint32_t mark, int kept) {
             int width = kept;
-            const bool shown = claim(name, st.TextLength, at, width);
+            const auto name = [&]() -> const QByteArray& { return scene.locations[size_t(i)].Name; };
+            const bool shown = claim(size, name, st.TextLength, at, width);
             if (kept == 0 && width != 0 && std::uint32_t(width) <= KeptWidth::Mask)
                 std::atomic_ref<std::uint32_t>(nameWidths[size_t(i)])
                     .store(KeptWidth::entry(mark, width), std::memory_order_relaxed);
@@ -2036,10 +2032,11 @@ struct MapPainter::Private {
             if (indexed) {
                 const std::uint32_t kept = keptFor(i, L.Name.constData(), L.Name.size());
                 shownLocations[size_t(i)]
-                    = claimPlace(i, L.Name, at, kept >> KeptWidth::Bits, int(kept & KeptWidth::Mask));
+                    = claimPlace(i, L.Name.size(), at, kept >> KeptWidth::Bits, int(kept & KeptWidth::Mask));
             } else {
                 int width = 0;
-                shownLocations[size_t(i)] = claim(L.Name, st.TextLength, at, width);
+                shownLocations[size_t(i)] = claim(
+                    L.Name.size(), [&]() -> const QByteArray& { return L.Name; }, st.TextLength, at, width);
             }
             if (shownLocations[size_t(i)])
                 shownPlaces.push_back(i);
@@ -2061,14 +2058,13 @@ struct MapPainter::Private {
             placedAt.resize(n);
             placedLooks.resize(n);
             placedShown.assign(n, 0);
-            placedNames.resize(n);
-            placedWidths.resize(n);
             placedLooksRead = true;
             // On the second core, while the walk goes on, a run of places at a time: what
-            // each draws, its name, its panel point and its kept width, read off its
-            // record and the tables. The walk reads them there once their run is done
-            // instead of each record and table (the trips to memory then overlap the
-            // walk), and off the record before that.
+            // each draws and its panel point, and of those the walk will try, their kept
+            // widths and their names' lengths, read off the records and the tables. The
+            // walk reads them there once their run is done instead of each record and
+            // table (the trips to memory then overlap the walk), and off the record before
+            // that.
             const StatusStyles styles(scene);
             const std::size_t lookParts = (n + LooksPerPart - 1) / LooksPerPart;
             // Each run is read by the thread that takes it first: the second core, ahead of
@@ -2106,7 +2102,6 @@ struct MapPainter::Private {
                     const SpatialIndex::Placed& p = placed[k];
                     const Location& L = scene.locations[size_t(p.index)];
                     placedLooks[k] = styles.lookOf(L, p.index, highlight, v);
-                    placedNames[k] = {L.Name.constData(), L.Name.size()};
                     const QPoint q = conversions(p.x, p.y);
                     placedAt[k] = q;
                     if (placedLooks[k] == PlaceLook::Nothing)
@@ -2114,21 +2109,19 @@ struct MapPainter::Private {
                     // Cells are only ever taken: a column full now is full at the walk's turn,
                     // and its width is never asked for.
                     if (!grid.blocksEveryWidth(QPoint(q.x() + 4, q.y() + 1), height)) {
-                        placedWidths[k] = keptFor(p.index, L.Name.constData(), L.Name.size());
-                        placedFree[from + free++] = std::uint32_t(k);
+                        placedFree[from + free++]
+                            = {std::uint32_t(k), keptFor(p.index, L.Name.constData(), L.Name.size()),
+                               std::uint32_t(L.Name.size())};
                     }
                 }
                 freeIn[part] = free;
                 runs[part].store(Read, std::memory_order_release);
             };
-            // Location placed[k], at panel point q, tried as tryLocation tries it, from what its run read.
-            const auto tryLooked = [&](std::size_t k, QPoint q) {
-                if (placedLooks[k] == PlaceLook::Nothing)
-                    return false;
-                const int i = placed[k].index;
-                const QByteArray name = QByteArray::fromRawData(placedNames[k].data, placedNames[k].size);
-                const bool shown = claimPlace(i, name, QPoint(q.x() + 4, q.y() + 1), placedWidths[k] >> KeptWidth::Bits,
-                                              int(placedWidths[k] & KeptWidth::Mask));
+            // A place its run listed, at panel point q, tried as tryLocation tries it, from what its run read.
+            const auto tryFree = [&](const FreePlace& f, QPoint q) {
+                const int i = placed[f.at].index;
+                const bool shown = claimPlace(i, f.nameSize, QPoint(q.x() + 4, q.y() + 1), f.width >> KeptWidth::Bits,
+                                              int(f.width & KeptWidth::Mask));
                 shownLocations[size_t(i)] = shown;
                 if (shown)
                     shownPlaces.push_back(i);
@@ -2179,17 +2172,21 @@ struct MapPainter::Private {
             };
             // A run read: only the places whose column was free when it was read.
             const auto walkRead = [&](std::size_t part) {
-                const std::uint32_t* free = placedFree.data() + part * LooksPerPart;
+                const FreePlace* free = placedFree.data() + part * LooksPerPart;
                 const std::size_t count = freeIn[part];
+                const auto unmeasured = [&](std::size_t j) { return (free[j].width & KeptWidth::Mask) == 0; };
                 for (std::size_t j = 0; j < count; ++j) {
-                    // A name is read only to be measured: most were, in a paint before.
-                    if (j + NameAhead < count)
-                        if (const std::uint32_t a = free[j + NameAhead]; (placedWidths[a] & KeptWidth::Mask) == 0)
-                            __builtin_prefetch(placedNames[a].data);
-                    const std::size_t k = free[j];
-                    const QPoint q = placedAt[k];
+                    // A name is read only to be measured (most were, in a paint before): its
+                    // record is asked for, then its bytes.
+                    if (j + RecordAhead < count && unmeasured(j + RecordAhead))
+                        __builtin_prefetch(&scene.locations[size_t(placed[free[j + RecordAhead].at].index)].Name);
+                    if (j + NameAhead < count && unmeasured(j + NameAhead))
+                        __builtin_prefetch(
+                            scene.locations[size_t(placed[free[j + NameAhead].at].index)].Name.constData());
+                    const FreePlace& f = free[j];
+                    const QPoint q = placedAt[f.at];
                     if (!grid.blocksEveryWidth(QPoint(q.x() + 4, q.y() + 1), height))
-                        placedShown[k] = tryLooked(k, q);
+                        placedShown[f.at] = tryFree(f, q);
                 }
             };
             // Run after run: one no one has taken, the walk reads itself (with the current
@@ -2253,7 +2250,9 @@ struct MapPainter::Private {
             KeptMarkerWidth& kept = markerWidths[size_t(i)];
             const bool same = kept.name.constData() == M.Name.constData() && kept.name.size() == M.Name.size();
             int width = same ? kept.width : 0;
-            shownMarkers[size_t(i)] = claim(M.Name, st.MarkerLength, QPoint(q.x() + 3, q.y() + 3), width);
+            shownMarkers[size_t(i)] = claim(
+                M.Name.size(), [&]() -> const QByteArray& { return M.Name; }, st.MarkerLength,
+                QPoint(q.x() + 3, q.y() + 3), width);
             if (!same && width != 0)
                 kept = {M.Name, width};
             if (shownMarkers[size_t(i)])
@@ -2276,8 +2275,12 @@ struct MapPainter::Private {
     std::vector<std::uint32_t> nameWidths;
     std::uint64_t nameWidthsStamp = 0;
     int nameWidthsLimit = 0;
-    std::vector<std::uint32_t> placedWidths; // of each of the plan's places: its nameWidths entry as its run read it
-    std::vector<std::uint32_t> placedFree;   // of each run of the plan's places: those it tries (see lookPart)
+    /** A place of the plan its walk tries: its position in the plan, its nameWidths entry and its name's length. */
+    struct FreePlace {
+        std::uint32_t at, width, nameSize;
+    };
+    std::vector<FreePlace>
+        placedFree; // of each run of the plan's places, from its first on: those it tries (see lookPart)
 
     /** Readies nameWidths for the places of `scene` (its index covering them), keeping what still holds. */
     void keepWidthsOf(const MapScene& scene)
