@@ -2196,6 +2196,12 @@ struct MapPainter::Private {
                 for (std::size_t part = 0; part < lookParts; ++part) {
                     if (stealsRuns)
                         lookPart(part);
+                    // While the second core reads this run, the walk reads one no one has
+                    // taken further on instead of waiting: the reading is then shared.
+                    for (std::size_t ahead = part + 1;
+                         stealsRuns && ahead < lookParts && runs[part].load(std::memory_order_acquire) == Taken;
+                         ++ahead)
+                        lookPart(ahead);
                     // A run the second core is reading is nearly read: waited for a while,
                     // but not for as long as another process may hold that core.
                     for (int spins = 0; spins < RunWaits && runs[part].load(std::memory_order_acquire) == Taken;
