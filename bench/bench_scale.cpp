@@ -237,6 +237,14 @@ Viewport middleView(int level)
     return v;
 }
 
+/** The view a zoom step to `level` reaches from `below`: about the panel's centre, as the zoom commands take it. */
+Viewport steppedView(const Viewport& below, int level)
+{
+    Viewport v = below;
+    v.zoomTo(level, QPoint(Panel.width() / 2, Panel.height() / 2));
+    return v;
+}
+
 Settings everyOverlay(bool hide = false)
 {
     Settings s;
@@ -344,8 +352,7 @@ void BM_FirstVisitStep(benchmark::State& state)
     PaintRig rig(scaledWorld(Counts[state.range(0)]));
     const int level = int(state.range(1));
     const Viewport below = middleView(level - 1);
-    Viewport here = below; // the step about the panel's centre, as the zoom commands take it
-    here.zoomTo(level, QPoint(Panel.width() / 2, Panel.height() / 2));
+    const Viewport here = steppedView(below, level);
     FrameCopy floor;
     Samples samples;
     double rendered = 0;
@@ -377,9 +384,8 @@ void BM_FirstVisitAhead(benchmark::State& state)
         rig.painter = newPainter();
         rig.paintMicroseconds(below);
         // The window renders ahead in idle slices; here all at once, untimed. The view
-        // ahead is the level above zoomed about the panel's centre, as the window zooms.
-        Viewport ahead = below;
-        ahead.zoomTo(level, QPoint(Panel.width() / 2, Panel.height() / 2));
+        // ahead is the level above, as the window zooms.
+        const Viewport ahead = steppedView(below, level);
         const MapScene s = rig.scene(ahead); // nothing highlighted, as nothing was gone to
         rig.painter->renderCaptionsAhead(s, 1, std::chrono::steady_clock::now() + std::chrono::minutes(5));
         rig.cost.wall.pop_back(); // only the visit counts
@@ -545,8 +551,7 @@ void BM_ZoomAhead(benchmark::State& state)
     PaintRig rig(scaledWorld(Counts[state.range(0)]));
     const int level = int(state.range(1));
     const Viewport below = middleView(level - 1);
-    Viewport here = below; // the step about the panel's centre, as the zoom commands take it
-    here.zoomTo(level, QPoint(Panel.width() / 2, Panel.height() / 2));
+    const Viewport here = steppedView(below, level);
     FrameCopy floor;
     Samples samples;
     std::vector<double> whole, wholeWall, sliceWall, sliceMax, aheadWall, aheadCpu, slices;
@@ -611,8 +616,7 @@ void BM_ShowInSteps(benchmark::State& state)
     PaintRig rig(scaledWorld(Counts[state.range(0)]));
     const int level = int(state.range(1));
     const Viewport below = middleView(level - 1);
-    Viewport here = below;
-    here.zoomTo(level, QPoint(Panel.width() / 2, Panel.height() / 2));
+    const Viewport here = steppedView(below, level);
     FrameCopy floor;
     Samples samples;
     std::vector<double> whole, sliceWall, sliceMax, shownWall, slices;
