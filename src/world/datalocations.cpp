@@ -104,7 +104,12 @@ enum class Home {
  * Two copies of a user file: `home` in a writable world folder, `own` in the own folder.
  * The newer one by modification time (the world folder's on a tie) ends up in the world
  * folder and the other is kept as a backup; the own folder's copy goes. Returns the path
- * to use: `own` as before when anything fails, so nothing is lost either way.
+ * to use. When the settling fails part way (no room for the backup or the new file, a
+ * copy that cannot be read), both copies stay as they are, the newer one is used (the
+ * loader names what is wrong with it, if anything) and the user is told; a later write
+ * or start settles them once it can. The older one is never used then: what this run
+ * writes would pass for the newer at the next start, and the other copy's newer changes
+ * would end up only in a backup.
  */
 QString reconcile(const QString& home, const QString& own, QString* notice)
 {
@@ -112,6 +117,7 @@ QString reconcile(const QString& home, const QString& own, QString* notice)
     // Anything but two regular files is left as it is: the loaders name what is wrong.
     if (!ownInfo.isFile() || (homeInfo.exists() && !homeInfo.isFile()))
         return own;
+    const bool ownNewer = !homeInfo.exists() || ownInfo.lastModified() > homeInfo.lastModified();
     try {
         const QByteArray ownBytes = readDatabaseFile(own);
         if (!homeInfo.exists()) {
@@ -119,7 +125,6 @@ QString reconcile(const QString& home, const QString& own, QString* notice)
         } else {
             const QByteArray homeBytes = readDatabaseFile(home);
             if (homeBytes != ownBytes) {
-                const bool ownNewer = ownInfo.lastModified() > homeInfo.lastModified();
                 QString kept;
                 if (ownNewer) {
                     kept = keepBackup(home, homeBytes);
@@ -134,8 +139,14 @@ QString reconcile(const QString& home, const QString& own, QString* notice)
                                        homeInfo.absolutePath(), QFileInfo(kept).absoluteFilePath());
             }
         }
-    } catch (const Error&) {
-        return own;
+    } catch (const Error& error) {
+        const QString& used = ownNewer ? own : home;
+        if (notice)
+            *notice = QStringLiteral("There are two copies of %1: %2 and %3, and they could not be settled (%4). The "
+                                     "newer one, %5, is used, and both are kept as they are until they can be.")
+                          .arg(homeInfo.fileName(), homeInfo.absoluteFilePath(), ownInfo.absoluteFilePath(),
+                               error.message(), QFileInfo(used).absoluteFilePath());
+        return used;
     }
     // Its bytes are in the world folder now, or kept beside it: the copy itself may go.
     QFile::remove(own);

@@ -21,7 +21,9 @@ namespace vdm {
  *   the one used, whatever the own folder holds. A user file that also has a copy in the
  *   own folder (written while the world folder was read-only) is settled first: the newer
  *   of the two by modification time is used, in the world folder, and the other is kept
- *   as a backup ("<name>.bak", see keepBackup) with a notice;
+ *   as a backup ("<name>.bak", see keepBackup) with a notice. When that cannot be done
+ *   (no room for the backup or the new file), the newer copy is used where it lies and
+ *   both stay as they are until they can be settled, again with a notice;
  * - otherwise the own folder, which is created, and into which the home folder's file,
  *   when there is one, is first copied unchanged, so what was stored is read as before
  *   and every later write goes to the copy; the home folder's file is never touched.

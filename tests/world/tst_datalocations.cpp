@@ -16,6 +16,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -271,6 +272,49 @@ TEST_F(DataLocationsTest, AWorldLoadingTwoCopiesReadsTheNewerAndSaysSo)
     EXPECT_TRUE(notices[0].contains(QStringLiteral("user.gdb.bak"))) << qPrintable(notices[0]);
     EXPECT_EQ(readFile(homeFile(QStringLiteral("user.gdb.bak"))), older);
     EXPECT_EQ(readFile(homeFile(QStringLiteral("user.gdb"))), newer);
+}
+
+// Two copies that cannot be settled (no room for the backup or the new file): the newer
+// one is read, neither is touched, the user is told, and a later start settles them.
+TEST_F(DataLocationsTest, TwoCopiesThatCannotBeSettledReadTheNewerAndKeepBoth)
+{
+    const QByteArray older = "loc\r\n   nm = Alpha\r\n   status = 1\r\n   note = older\r\nend\r\n";
+    const QByteArray newer = "loc\r\n   nm = Alpha\r\n   status = 3\r\n   note = newer\r\nend\r\n";
+    struct Case {
+        const char* name;
+        bool ownNewer;
+    };
+    for (const Case c : {Case{"the own copy newer", true}, Case{"the world's copy newer", false}}) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir world;
+        const QString homePath = world.filePath(QStringLiteral("user.gdb"));
+        const QString ownFolder = DataLocations::userDataFolder(world.path());
+        const QString ownPath = ownFolder + QStringLiteral("/user.gdb");
+        ASSERT_TRUE(QDir().mkpath(ownFolder));
+        writeFile(world.filePath(QStringLiteral("vdmain.gdb")), locationRecord("Alpha", 0, 0, 0));
+        writeFile(homePath, c.ownNewer ? older : newer);
+        writeFile(ownPath, c.ownNewer ? newer : older);
+        age(c.ownNewer ? homePath : ownPath, -100);
+        {
+            AtomicFile::setFaultInjector([](AtomicFile::Step step) { return step != AtomicFile::Step::Write; });
+            const auto restore = qScopeGuard([] { AtomicFile::setFaultInjector({}); });
+            World loaded(world.path());
+            loaded.readDatabasesAhead();
+            ASSERT_TRUE(loaded.LoadDatabases());
+            EXPECT_EQ(loaded.locations()[0].Note, QByteArray("newer"));
+            const QStringList notices = loaded.takeNotices();
+            ASSERT_EQ(notices.size(), 1);
+            EXPECT_TRUE(notices[0].contains(QStringLiteral("could not be settled"))) << qPrintable(notices[0]);
+            EXPECT_EQ(readFile(homePath), c.ownNewer ? older : newer);
+            EXPECT_EQ(readFile(ownPath), c.ownNewer ? newer : older);
+            EXPECT_FALSE(QFileInfo::exists(homePath + QStringLiteral(".bak")));
+            EXPECT_FALSE(QFileInfo::exists(ownPath + QStringLiteral(".bak")));
+        }
+        // With room again the next start settles them on the newer, the older kept.
+        EXPECT_EQ(DataLocations::userFile(world.path(), QStringLiteral("user.gdb")), homePath);
+        EXPECT_EQ(readFile(homePath), newer);
+        EXPECT_EQ(readFile((c.ownNewer ? homePath : ownPath) + QStringLiteral(".bak")), older);
+    }
 }
 
 /** Sets (or, given a null value, unsets) one environment variable for the object's lifetime. */
