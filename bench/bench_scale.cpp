@@ -294,6 +294,8 @@ void reportCache(benchmark::State& state, const PaintRig& rig)
     rig.cost.report(state);
     state.counters["cacheMB"] = double(rig.painter->cacheBytes()) / (1024.0 * 1024.0);
     state.counters["captions"] = rig.painter->cachedCaptions();
+    // The caption pixels the last paint blended: what bounds a crowded paint from below.
+    state.counters["ink_Mpx"] = double(rig.painter->lastInk()) / 1e6;
 }
 
 /** The locations whose point lies on the panel at this level (counted outside the timing). */

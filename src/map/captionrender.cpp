@@ -131,6 +131,22 @@ long long floorDiv64(long long v)
     return v >= 0 ? v / 64 : -((-v + 63) / 64);
 }
 
+/**
+ * std::llround(v) (halves away from zero) without a call to the library: a caption places
+ * each of its glyphs with one. v less its truncation is exact, so the halves are found
+ * exactly; for |v| beyond 2^52 v is whole already.
+ */
+inline long long roundToWhole(double v)
+{
+    long long whole = static_cast<long long>(v);
+    const double rest = v - static_cast<double>(whole);
+    if (rest >= 0.5)
+        ++whole;
+    else if (rest <= -0.5)
+        --whole;
+    return whole;
+}
+
 /** The caption with its mask packed, row by row. */
 PackedCaption packed(const RenderedCaption& r)
 {
@@ -421,8 +437,8 @@ bool CaptionRenderer::placeGlyphs(const QPointF& origin, qreal ratio, const QLis
         const QList<quint32> indexes = run.glyphIndexes();
         const QList<QPointF> positions = run.positions();
         for (qsizetype i = 0; i < indexes.size() && i < positions.size(); ++i) {
-            const long long x64 = std::llround((origin.x() + positions[i].x()) * ratio * 64);
-            const long long y64 = std::llround((origin.y() + positions[i].y()) * ratio * 64);
+            const long long x64 = roundToWhole((origin.x() + positions[i].x()) * ratio * 64);
+            const long long y64 = roundToWhole((origin.y() + positions[i].y()) * ratio * 64);
             complete = placeGlyph(fontId, indexes[i], x64, y64, int(ratio)) && complete;
         }
     }
@@ -445,10 +461,46 @@ RenderedCaption CaptionRenderer::render(const QByteArray& text, qreal ratio)
     return r;
 }
 
-PackedCaption CaptionRenderer::renderPacked(const QByteArray& text, qreal ratio)
+namespace {
+
+/**
+ * Copies `n` bytes (a glyph's row, mostly under sixteen) with two moves that may overlap
+ * instead of one a byte: a crowded paint composes a hundred million of them. Only the
+ * bytes [0, n) are read and written.
+ */
+inline void copyFew(uchar* out, const uchar* in, long long n)
 {
-    if (!composes(ratio))
-        return packed(renderCaption(m_font, text, ratio));
+    if (n <= 0)
+        return;
+    if (n < 4) {
+        out[0] = in[0];
+        out[n / 2] = in[n / 2];
+        out[n - 1] = in[n - 1];
+    } else if (n <= 8) {
+        std::uint32_t a, b;
+        std::memcpy(&a, in, 4);
+        std::memcpy(&b, in + n - 4, 4);
+        std::memcpy(out, &a, 4);
+        std::memcpy(out + n - 4, &b, 4);
+    } else if (n <= 16) {
+        std::uint64_t a, b;
+        std::memcpy(&a, in, 8);
+        std::memcpy(&b, in + n - 8, 8);
+        std::memcpy(out, &a, 8);
+        std::memcpy(out + n - 8, &b, 8);
+    } else {
+        std::memcpy(out, in, size_t(n));
+    }
+}
+
+} // namespace
+
+bool CaptionRenderer::placeInk(const QByteArray& text, qreal ratio, InkBox& box, PackedCaption& whole)
+{
+    if (!composes(ratio)) {
+        whole = packed(renderCaption(m_font, text, ratio));
+        return false;
+    }
     const bool byPairs = m_shaper.layOut(text, m_line, m_pairGlyphs);
     const Shaped s = shape(m_font, m_line, ratio);
     const int r = int(ratio);
@@ -461,10 +513,23 @@ PackedCaption CaptionRenderer::renderPacked(const QByteArray& text, qreal ratio)
         if (m_pairFontId < 0)
             m_pairFontId = fontIdOf(m_shaper.rawFont());
         const qreal y = s.origin.y() + m_line.ascent;
-        const long long y64 = std::llround(y * ratio * 64);
+        const long long y64 = roundToWhole(y * ratio * 64);
+        // Every glyph of the caption lies in one plane (the same vertical place): found
+        // once, each glyph held there is taken straight from its table.
+        const long long iy = floorDiv64(y64);
+        const int fy = int(y64 - iy * 64);
+        const Plane& held = plane(GlyphKey{m_pairFontId, 0, r, 0, fy});
         for (size_t i = 0; i < m_pairGlyphs.indexes.size(); ++i) {
-            const long long x64 = std::llround((s.origin.x() + qreal(m_pairGlyphs.x64[i]) / 64) * ratio * 64);
-            complete = placeGlyph(m_pairFontId, m_pairGlyphs.indexes[i], x64, y64, r) && complete;
+            const long long x64 = roundToWhole((s.origin.x() + qreal(m_pairGlyphs.x64[i]) / 64) * ratio * 64);
+            const quint32 index = m_pairGlyphs.indexes[i];
+            const long long ix = floorDiv64(x64);
+            const int fx = int(x64 - ix * 64);
+            const size_t at = size_t(index) * 64 + size_t(fx);
+            if (index < MaxTableGlyph && at < held.glyphs.size() && held.glyphs[at].held()) {
+                m_placed.push_back({GlyphKey{m_pairFontId, index, r, fx, fy}, ix, iy, held.glyphs[at]});
+                continue;
+            }
+            complete = placeGlyph(m_pairFontId, index, x64, y64, r) && complete;
         }
     } else {
         complete = placeGlyphs(s.origin, ratio, m_line.runs);
@@ -478,28 +543,34 @@ PackedCaption CaptionRenderer::renderPacked(const QByteArray& text, qreal ratio)
     if (!complete || !m_composes) {
         if (byPairs)
             m_line.runs = {m_shaper.runOf(m_pairGlyphs)};
-        return packed(paintWhole(m_font, s, m_line.runs, ratio));
+        whole = packed(paintWhole(m_font, s, m_line.runs, ratio));
+        return false;
     }
     // The ink's box is the glyphs' boxes together (each holds only its ink, and blending
     // ink over ink leaves ink), within the caption's box.
-    long long left = s.devWidth, top = s.devHeight, right = 0, bottom = 0;
+    box = {s.devWidth, s.devHeight, 0, 0, QPoint(s.devLeft, s.devAscent + s.devTop), s.advance};
     for (const Placed& p : m_placed) {
         const Glyph& g = p.glyph;
         if (!g.coverage)
             continue;
-        left = std::min(left, std::max(0LL, p.x + g.left));
-        top = std::min(top, std::max(0LL, p.y + g.top));
-        right = std::max(right, std::min<long long>(s.devWidth, p.x + g.left + g.width));
-        bottom = std::max(bottom, std::min<long long>(s.devHeight, p.y + g.top + g.height));
+        box.left = std::min(box.left, std::max(0LL, p.x + g.left));
+        box.top = std::min(box.top, std::max(0LL, p.y + g.top));
+        box.right = std::max(box.right, std::min<long long>(s.devWidth, p.x + g.left + g.width));
+        box.bottom = std::max(box.bottom, std::min<long long>(s.devHeight, p.y + g.top + g.height));
     }
-    PackedCaption result;
-    result.offset = QPoint(s.devLeft, s.devAscent + s.devTop);
-    result.advance = s.advance;
-    if (left >= right || top >= bottom)
-        return result; // no ink
-    const size_t width = size_t(right - left), height = size_t(bottom - top);
-    result.mask = m_masks.blank(int(width), int(height));
-    uchar* bits = result.mask.pixels.get();
+    return true;
+}
+
+void CaptionRenderer::composeInk(const InkBox& box, uchar* bits) const
+{
+    const long long left = box.left, top = box.top, right = box.right, bottom = box.bottom;
+    const long long width = right - left;
+    // A crowded paint's glyphs at their 64 subpixel places lie beyond the processor's
+    // nearest caches: every glyph's rows are asked for at once, so the trips overlap
+    // instead of one row waiting for the one before.
+    for (const Placed& p : m_placed)
+        for (long long at = 0; at < (long long)p.glyph.width * p.glyph.height; at += 64)
+            __builtin_prefetch(p.glyph.coverage + at);
     // Columns from `untouched` on hold no glyph yet in any row: the glyphs go left to
     // right, so most of each lands there and is copied; only where it meets the ones
     // before is it blended.
@@ -513,23 +584,80 @@ PackedCaption CaptionRenderer::renderPacked(const QByteArray& text, qreal ratio)
         const long long x0 = std::max(left, gx), x1 = std::min(right, gx + g.width);
         const long long y0 = std::max(top, gy), y1 = std::min(bottom, gy + g.height);
         const long long blendEnd = std::min(x1, untouched), copyStart = std::max(x0, untouched);
-        for (long long y = y0; y < y1; ++y) {
-            uchar* out = bits + (y - top) * (long long)width - left;
-            const uchar* in = g.coverage + (y - gy) * g.width - gx;
-            for (long long x = x0; x < blendEnd; ++x) {
-                const std::uint16_t c = in[x];
-                std::uint16_t t = std::uint16_t(out[x] * (255 - c));
-                t = std::uint16_t((t + (t >> 8) + 0x80) >> 8);
-                out[x] = uchar(c + t);
+        if (y0 < y1 && blendEnd <= x0) {
+            // Nothing beneath it: its rows are copied, each with the same few moves.
+            uchar* out = bits + (y0 - top) * width + (copyStart - left);
+            const uchar* in = g.coverage + (y0 - gy) * g.width + (copyStart - gx);
+            const long long n = x1 - copyStart;
+            for (long long y = y0; y < y1; ++y, out += width, in += g.width)
+                copyFew(out, in, n);
+        } else {
+            for (long long y = y0; y < y1; ++y) {
+                uchar* out = bits + (y - top) * width - left;
+                const uchar* in = g.coverage + (y - gy) * g.width - gx;
+                for (long long x = x0; x < blendEnd; ++x) {
+                    const std::uint16_t c = in[x];
+                    std::uint16_t t = std::uint16_t(out[x] * (255 - c));
+                    t = std::uint16_t((t + (t >> 8) + 0x80) >> 8);
+                    out[x] = uchar(c + t);
+                }
+                copyFew(out + copyStart, in + copyStart, x1 - copyStart);
             }
-            for (long long x = copyStart; x < x1; ++x) // a few bytes: cheaper than a call to copy them
-                out[x] = in[x];
         }
         if (y0 < y1)
             untouched = std::max(untouched, x1);
     }
-    result.offset += QPoint(int(left), int(top));
+}
+
+PackedCaption CaptionRenderer::renderPacked(const QByteArray& text, qreal ratio)
+{
+    InkBox box;
+    PackedCaption result;
+    if (!placeInk(text, ratio, box, result))
+        return result;
+    result.offset = box.offset;
+    result.advance = box.advance;
+    if (box.left >= box.right || box.top >= box.bottom)
+        return result; // no ink
+    result.mask = m_masks.blank(int(box.right - box.left), int(box.bottom - box.top));
+    composeInk(box, result.mask.pixels.get());
+    result.offset += QPoint(int(box.left), int(box.top));
     return result;
+}
+
+CaptionInk CaptionRenderer::renderInto(const QByteArray& text, qreal ratio, std::vector<uchar>& rows, int fromRow,
+                                       int toRow)
+{
+    InkBox box;
+    PackedCaption whole;
+    CaptionInk ink;
+    if (!placeInk(text, ratio, box, whole)) {
+        // Painted whole (a glyph not held, another ratio): its mask copied into the rows.
+        ink.offset = whole.offset;
+        if (whole.mask.pixels && whole.offset.y() + whole.mask.height > fromRow && whole.offset.y() < toRow) {
+            rows.assign(whole.mask.pixels.get(),
+                        whole.mask.pixels.get() + std::size_t(whole.mask.width) * std::size_t(whole.mask.height));
+            ink.bits = rows.data();
+            ink.width = whole.mask.width;
+            ink.height = whole.mask.height;
+        }
+        return ink;
+    }
+    ink.offset = box.offset;
+    if (box.left >= box.right || box.top >= box.bottom)
+        return ink; // no ink
+    if (box.offset.y() + box.bottom <= fromRow || box.offset.y() + box.top >= toRow)
+        return ink; // none where it is wanted
+    ink.width = int(box.right - box.left);
+    ink.height = int(box.bottom - box.top);
+    const std::size_t bytes = std::size_t(ink.width) * std::size_t(ink.height);
+    if (rows.size() < bytes)
+        rows.resize(bytes);
+    std::memset(rows.data(), 0, bytes);
+    composeInk(box, rows.data());
+    ink.bits = rows.data();
+    ink.offset += QPoint(int(box.left), int(box.top));
+    return ink;
 }
 
 } // namespace vdm

@@ -11,6 +11,7 @@
 #include <QRawFont>
 #include <QRect>
 
+#include <climits>
 #include <cstdint>
 #include <memory>
 #include <unordered_map>
@@ -39,6 +40,16 @@ struct PackedCaption {
     CaptionCache::Mask mask;
     QPoint offset;
     int advance = 0;
+};
+
+/**
+ * One caption's ink in rows its caller keeps (see CaptionRenderer::renderInto): width x
+ * height bytes, no padding, its top-left `offset` device pixels from the caption's.
+ */
+struct CaptionInk {
+    const uchar* bits = nullptr; // null: no ink
+    int width = 0, height = 0;
+    QPoint offset;
 };
 
 /**
@@ -71,6 +82,15 @@ public:
      * into the packed rows, with no image between (a first visit renders thousands).
      */
     PackedCaption renderPacked(const QByteArray& text, qreal ratio);
+    /**
+     * The mask renderPacked() gives, byte for byte, composed into `rows` (grown as it
+     * needs, kept by the caller from caption to caption): a caption blended at once and
+     * not kept costs no allocation. The ink lies in `rows` until the next call. Only ink
+     * reaching device rows [fromRow, toRow) from the caption's top-left is wanted: a
+     * caption whose ink lies wholly beyond them comes back without ink, not composed.
+     */
+    CaptionInk renderInto(const QByteArray& text, qreal ratio, std::vector<uchar>& rows, int fromRow = INT_MIN,
+                          int toRow = INT_MAX);
     /**
      * The advance render() gives `text` at any ratio, without rendering it: what deciding
      * where a caption fits needs. Laid out from learned pairs where it can be, so it costs
@@ -148,6 +168,20 @@ private:
     bool placeGlyphs(const QPointF& origin, qreal ratio, const QList<QGlyphRun>& runs);
     /** Places one glyph at (x64, y64), in 64ths of a device pixel of the mask; false when it is not held. */
     bool placeGlyph(int fontId, quint32 index, long long x64, long long y64, int ratio);
+    /** The ink's box in the caption's device pixels, [left, right) x [top, bottom), with the caption's offset and
+     * advance. */
+    struct InkBox {
+        long long left = 0, top = 0, right = 0, bottom = 0;
+        QPoint offset;
+        int advance = 0;
+    };
+    /**
+     * Lays `text` out and places its glyphs (m_placed), the ink's box in `box`; false
+     * when it is painted whole instead, into `whole` (see render()).
+     */
+    bool placeInk(const QByteArray& text, qreal ratio, InkBox& box, PackedCaption& whole);
+    /** Composes the placed glyphs into `bits`, the box's rows, without ink yet. */
+    void composeInk(const InkBox& box, uchar* bits) const;
     static constexpr quint32 MaxTableGlyph = 4096; // a table of at most 4 MB per plane
 
     CaptionFont m_font;

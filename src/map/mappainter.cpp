@@ -3226,6 +3226,117 @@ struct MapPainter::Private {
         return true;
     }
 
+    /**
+     * A caption's footprint in the cache, at the least (a short name's mask and text with
+     * the bookkeeping): a view whose places' captions would take more than the cache keeps
+     * is drawn with its captions blended as they are composed (see drawPartsFused).
+     */
+    static constexpr std::int64_t LeastCaptionBytes = 512;
+
+    /** Whether a whole paint in parts whose parts hold `places` places (counted in each part) composes its captions as
+     * it blends them. */
+    bool composesAsBlended(std::size_t places) const
+    {
+        return std::int64_t(places) * LeastCaptionBytes > captions.budget();
+    }
+
+    /** Each thread's rows for the caption it composes and blends at once (see drawPartsFused). */
+    std::array<std::vector<uchar>, 2> blendedRows;
+
+    /**
+     * The parts `canvases` (one rectangle's, top to bottom) of a whole paint in parts
+     * showing every caption, with `items` (each part's places and route lines), drawn on
+     * both cores: each part by whichever thread takes it, its picture first, then its
+     * drawings as they come, each caption composed by that thread's renderer into rows of
+     * its own and blended at once. A crowded view of a huge world holds several times the
+     * captions the cache may keep, so nearly all were rendered again at every paint anyway;
+     * rendering them here costs no look-up, allocation, insertion or eviction, and the
+     * mask is still in the processor's cache when it is blended. The cache is neither
+     * asked nor changed. The pixels are those of the parts painted one after another: a
+     * caption's mask is the one the cache would hold, each part is a clipped paint, and
+     * its drawings land in their order. `route` lays a part's route lines.
+     */
+    template <class Routes>
+    void drawPartsFused(QImage& backBuffer, const MapScene& scene, const std::vector<Canvas>& canvases,
+                        const std::vector<PartItems>& items, int highlight, Routes route)
+    {
+        const Viewport& v = scene.view;
+        const Settings& st = scene.settings;
+        const LocationList& locs = scene.locations;
+        const StatusStyles styles(scene);
+        const Pixel marker = pixelOf(scene.objects.PenMarker);
+        const Pixel background = pixelOf(scene.objects.BrushBackground);
+        const qreal ratio = backBuffer.devicePixelRatio();
+        const PicturePlan plan = planPicture(v, st, scene.picture.size(), ratio);
+        const QImage& source = pictureSource(scene, plan); // the level's copy made here, once
+        const QSize panel = v.panel();
+        captionRenderer->expectMany(true);
+        helperRenderer->expectMany(true);
+        const auto asBefore = qScopeGuard([&] {
+            captionRenderer->expectMany(false);
+            helperRenderer->expectMany(false);
+        });
+        share->run(int(canvases.size()), [&](int p, int thread) {
+            const Canvas& canvas = canvases[size_t(p)];
+            CaptionRenderer& renderer = thread == 0 ? *captionRenderer : *helperRenderer;
+            std::vector<uchar>& rows = blendedRows[size_t(thread)];
+            TiledOverlay& to = thread == 0 ? overlay : helperOverlay;
+            drawPicture(backBuffer, canvas, plan, source, background);
+            to.beginDirect(canvas);
+            const QRect clip = canvas.panelClip();
+            const auto caption = [&](const QByteArray& name, int limit, QPoint at, Pixel colour) {
+                const long long chars = shownChars(name, limit);
+                if (name.isEmpty() || !mayReachPanel(panel, at, chars) || !mayReachClip(clip, at, chars))
+                    return;
+                // A caption reaching the part from above or below is often rendered for the
+                // part beside it too: only one whose ink meets the part's rows is composed.
+                const QPoint origin = canvas.device(at);
+                const CaptionInk ink
+                    = renderer.renderInto(cutCaption(name, limit), ratio, rows, canvas.clip().top() - origin.y(),
+                                          canvas.clip().bottom() + 1 - origin.y());
+                to.caption({ink.bits, ink.width, ink.height, ink.width}, origin.x() + ink.offset.x(),
+                           origin.y() + ink.offset.y(), colour);
+            };
+            // The places lie scattered over a huge list: each record is asked for a few
+            // places before it is read, and its point's conversions a few after that.
+            const std::vector<int>& places = items[size_t(p)].places;
+            constexpr std::size_t Ahead = 16, PointAhead = 8;
+            for (std::size_t k = 0; k < places.size(); ++k) {
+                if (k + Ahead < places.size()) {
+                    const Location& L = locs[size_t(places[k + Ahead])];
+                    __builtin_prefetch(&L.Level);
+                    __builtin_prefetch(&L.Status);
+                }
+                if (k + PointAhead < places.size()) {
+                    const Location& L = locs[size_t(places[k + PointAhead])];
+                    conversions.prefetch(L.X, L.Y);
+                    __builtin_prefetch(L.Name.constData());
+                }
+                const int i = places[k];
+                const Location& L = locs[size_t(i)];
+                Pixel frame = 0;
+                const StatusStyle style = styles.of(L, frame);
+                if (!v.LevelVisible(L.Level) || !(style.shown || i == highlight))
+                    continue;
+                const QPoint q = conversions(L.X, L.Y);
+                Pixel textColour = frame;
+                if (style.colour)
+                    to.frame(q, textColour);
+                else
+                    textColour = colourBefore(scene, i); // only the highlighted location gets here
+                if (st.ShowText)
+                    caption(L.Name, st.TextLength, QPoint(q.x() + 4, q.y() + 1), textColour);
+            }
+            forEachMarkerOf(canvas, scene, [&](int, const Location& M, QPoint q) {
+                to.diamond(q, marker);
+                if (st.ShowText)
+                    caption(M.Name, st.MarkerLength, QPoint(q.x() + 3, q.y() + 3), marker);
+            });
+            route(to, canvas, p);
+            to.finish();
+        });
+    }
+
     /** visit(i, marker, panel point) for each marker drawIndexedMarkers draws on `canvas`, in order. */
     template <class Visit> void forEachMarkerOf(const Canvas& canvas, const MapScene& scene, Visit visit)
     {
@@ -3541,6 +3652,27 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
                     if (canvases.size() == deviceParts.size()
                         && d->drawPartsOnBothCores(scene, canvases, items, highlight, route))
                         break; // every part is drawn
+                }
+                // A whole paint showing every caption of a view more crowded than the
+                // cache keeps, nothing laid over it: its parts on both cores, each caption
+                // composed as it is blended.
+                if (whole && !d->hiding && !scene.top && deviceParts.size() == parts.size() && !backBuffer.isNull()) {
+                    std::size_t places = 0;
+                    for (const Private::PartItems& p : items)
+                        places += p.places.size();
+                    if (d->composesAsBlended(places)) {
+                        std::vector<Canvas> canvases;
+                        for (const QRect& r : deviceParts)
+                            canvases.emplace_back(backBuffer, v.panel(), r);
+                        d->drawPartsFused(backBuffer, scene, canvases, items, highlight,
+                                          [&](TiledOverlay& to, const Canvas& c, int k) {
+                                              if (routeLayer)
+                                                  to.layerOver(*routeLayer, layerOffset, pens.pens);
+                                              else if (anyRoutes)
+                                                  to.linesOver(items[size_t(k)].routes, c.thickness(2));
+                                          });
+                        break; // every part is drawn
+                    }
                 }
             }
             d->partItems = &items[part - first];

@@ -2,6 +2,7 @@
 // A paint of part of the panel gives exactly the pixels a whole paint gives there, and
 // leaves every other pixel as it was: the picture's resampling, frames, captions,
 // diamonds and route lines all land where they land in the whole paint.
+#include "map/captioncache.h"
 #include "map/crowdworld.h"
 #include "map/mappainter.h"
 #include "map/resampler.h"
@@ -250,6 +251,57 @@ TEST(ClippedPaint, APaintInPartsEqualsTheWholePaintOnOneCoreAndTwo)
                 partedScene.top = &layer;
                 ASSERT_TRUE(parted.paint(partedScene, ratio) == whole.paint(wholeScene, ratio)) << "layered";
             }
+}
+
+TEST(ClippedPaint, CaptionsComposedAsTheyAreBlendedEqualTheCachedOnes)
+{
+    // A whole paint in parts of a view holding more captions than its cache keeps composes
+    // each caption on the thread that blends it, the cache left alone: its pixels are the
+    // cached parts' and the paint gathered whole's, on one core and two, at the ratios 1
+    // and 2, warm or not, with markers, every route and a place of unknown status
+    // highlighted (its caption in the colour of the place drawn before it).
+    const Crowd& w = bigCrowd();
+    LocationList locations = w.locations;
+    const QSize picture = w.picture.size();
+    const Viewport at = Viewport::showing(picture, 2, {420, 600}, 5,
+                                          Viewport::showing(picture, 2, {420, 600}, 5).scrollMaximum() / 2);
+    int highlighted = -1;
+    for (int i = 50; i < int(locations.size()) && highlighted < 0; ++i)
+        if (QRect(40, 40, 340, 520).contains(at.mapToPanel(locations[size_t(i)].X, locations[size_t(i)].Y))
+            && at.LevelVisible(locations[size_t(i)].Level))
+            highlighted = i;
+    ASSERT_GE(highlighted, 0);
+    locations[size_t(highlighted)].Status = 0;
+    const SpatialIndex index(locations, w.markers);
+    const Settings s = everyOverlay();
+    const DrawingObjects o = DrawingObjects::fromSettings(s);
+    int composed = 0; // the views whose captions were composed as blended
+    for (const bool twoCores : {false, true})
+        for (const qreal ratio : {1.0, 2.0})
+            for (int zoom = 0; zoom < Viewport::LevelCount; ++zoom) {
+                SCOPED_TRACE(testing::Message() << "two cores " << twoCores << " ratio " << ratio << " zoom " << zoom);
+                const QSize panel = ratio == 2 ? QSize(260, 300) : QSize(420, 600);
+                const Viewport base = Viewport::showing(picture, 2, panel, zoom);
+                const Viewport v = Viewport::showing(picture, 2, panel, zoom, base.scrollMaximum() / 2);
+                MapPainter whole(CaptionCache::MaxBudget), cached(CaptionCache::MaxBudget), blended(64 * 1024);
+                for (MapPainter* p : {&whole, &cached, &blended})
+                    p->useSecondCore(twoCores);
+                cached.paintInPartsAbove(0);
+                blended.paintInPartsAbove(0);
+                // Each paint is Go's own, the place highlighted.
+                const auto paint = [&](MapPainter& painter) {
+                    GoHighlight h;
+                    h.set(highlighted);
+                    return painter.paint(MapScene{v, w.picture, locations, w.markers, s, o, h, &index}, ratio);
+                };
+                const QImage want = paint(whole);
+                ASSERT_TRUE(paint(cached) == want);
+                ASSERT_TRUE(paint(blended) == want);
+                ASSERT_GT(cached.cachedCaptions(), 0);
+                composed += blended.cachedCaptions() == 0;
+                ASSERT_TRUE(paint(blended) == want) << "warm";
+            }
+    EXPECT_GE(composed, 12);
 }
 
 TEST(ClippedPaint, HighlightIsVisitedOncePerPaintAndShowsInEveryStrip)

@@ -8,6 +8,8 @@
 #include <QRandomGenerator>
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -129,6 +131,7 @@ TEST(CaptionRender, ComposedFromGlyphsEqualsPaintedWhole)
         for (const bool many : {false, true}) {
             CaptionRenderer renderer{CaptionFont(f)};
             renderer.expectMany(many);
+            std::vector<uchar> rows;
             for (const qreal ratio : {1.0, 2.0, 1.25}) {
                 // The first round paints most captions whole (or, expecting many, composes
                 // them from glyphs rasterised at once); the second composes them.
@@ -155,6 +158,25 @@ TEST(CaptionRender, ComposedFromGlyphsEqualsPaintedWhole)
                         }
                         EXPECT_EQ(packed.offset, painted.offset) << qPrintable(what);
                         EXPECT_EQ(packed.advance, painted.advance) << qPrintable(what);
+                        // Composed into rows the caller keeps (dirty from the caption before):
+                        // the same bytes; asked only for rows beyond its ink, none.
+                        const CaptionInk ink = renderer.renderInto(text, ratio, rows);
+                        ASSERT_EQ(ink.width, want.width) << qPrintable(what);
+                        ASSERT_EQ(ink.height, want.height) << qPrintable(what);
+                        ASSERT_EQ(!ink.bits, !want.pixels) << qPrintable(what);
+                        if (!want.pixels)
+                            continue;
+                        EXPECT_EQ(std::memcmp(ink.bits, want.pixels.get(), size_t(want.width) * size_t(want.height)), 0)
+                            << qPrintable(what);
+                        EXPECT_EQ(ink.offset, painted.offset) << qPrintable(what);
+                        const int top = ink.offset.y(), bottom = top + ink.height;
+                        for (const auto& [from, to, inked] :
+                             {std::tuple{top - 9, top, false}, std::tuple{bottom, bottom + 9, false},
+                              std::tuple{bottom - 1, bottom + 9, true}, std::tuple{top - 9, top + 1, true}}) {
+                            const CaptionInk part = renderer.renderInto(text, ratio, rows, from, to);
+                            EXPECT_EQ(part.bits != nullptr, inked) << qPrintable(what) << " rows " << from << "-" << to;
+                        }
+                        std::fill(rows.begin(), rows.end(), uchar(0x5A));
                     }
                 }
             }
