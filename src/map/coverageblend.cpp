@@ -45,8 +45,9 @@ namespace {
  * they stay as they are): a caption's row is a few dozen pixels, and its last few one at
  * a time cost about as much as the rest.
  */
-__attribute__((target("avx2"))) int blendCoverageAvx2(std::uint32_t* out, const unsigned char* mask, int n,
-                                                      std::uint32_t c)
+__attribute__((target("avx2"))) int blendCoverageAvx2(std::uint32_t* out, std::ptrdiff_t outStride,
+                                                      const unsigned char* mask, std::ptrdiff_t maskStride, int n,
+                                                      int rows, std::uint32_t c)
 {
     const __m256i zero = _mm256_setzero_si256();
     const __m256i rbMask = _mm256_set1_epi32(0x00FF00FF), lowByte = _mm256_set1_epi32(0x000000FF);
@@ -55,40 +56,43 @@ __attribute__((target("avx2"))) int blendCoverageAvx2(std::uint32_t* out, const 
     const __m256i w256 = _mm256_set1_epi16(256);
     const __m256i full = _mm256_or_si256(opaque, _mm256_set1_epi32(int(c))); // coverage 255 everywhere
     int i = 0;
-    for (;;) {
-        std::uint64_t eight;
-        int at = i;
-        if (i + 8 <= n) {
-            std::memcpy(&eight, mask + i, 8);
-            i += 8;
-        } else if (i < n && n >= 8) {
-            const int done = 8 - (n - i); // of the last eight, those blended already
-            at = n - 8;
-            std::memcpy(&eight, mask + at, 8);
-            eight &= ~std::uint64_t(0) << (8 * done);
-            i = n;
-        } else {
-            break;
+    for (int row = 0; row < rows; ++row, out += outStride, mask += maskStride) {
+        i = 0;
+        for (;;) {
+            std::uint64_t eight;
+            int at = i;
+            if (i + 8 <= n) {
+                std::memcpy(&eight, mask + i, 8);
+                i += 8;
+            } else if (i < n && n >= 8) {
+                const int done = 8 - (n - i); // of the last eight, those blended already
+                at = n - 8;
+                std::memcpy(&eight, mask + at, 8);
+                eight &= ~std::uint64_t(0) << (8 * done);
+                i = n;
+            } else {
+                break;
+            }
+            if (eight == 0)
+                continue;
+            if (eight == ~std::uint64_t(0)) {
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + at), full);
+                continue;
+            }
+            const __m256i a = _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(static_cast<long long>(eight)));
+            const __m256i w32 = _mm256_add_epi32(a, _mm256_srli_epi32(a, 7));
+            const __m256i w = _mm256_or_si256(w32, _mm256_slli_epi32(w32, 16)); // the weight in both halves
+            const __m256i iw = _mm256_sub_epi16(w256, w);
+            const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(out + at));
+            const __m256i rb = _mm256_srli_epi16(
+                _mm256_add_epi16(_mm256_mullo_epi16(_mm256_and_si256(d, rbMask), iw), _mm256_mullo_epi16(rbC, w)), 8);
+            const __m256i gd = _mm256_and_si256(_mm256_srli_epi32(d, 8), lowByte);
+            const __m256i g
+                = _mm256_and_si256(_mm256_add_epi16(_mm256_mullo_epi16(gd, iw), _mm256_mullo_epi16(gC, w)), gMask);
+            const __m256i mixed = _mm256_or_si256(opaque, _mm256_or_si256(rb, g));
+            const __m256i untouched = _mm256_cmpeq_epi32(a, zero);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + at), _mm256_blendv_epi8(mixed, d, untouched));
         }
-        if (eight == 0)
-            continue;
-        if (eight == ~std::uint64_t(0)) {
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + at), full);
-            continue;
-        }
-        const __m256i a = _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(static_cast<long long>(eight)));
-        const __m256i w32 = _mm256_add_epi32(a, _mm256_srli_epi32(a, 7));
-        const __m256i w = _mm256_or_si256(w32, _mm256_slli_epi32(w32, 16)); // the weight in both halves
-        const __m256i iw = _mm256_sub_epi16(w256, w);
-        const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(out + at));
-        const __m256i rb = _mm256_srli_epi16(
-            _mm256_add_epi16(_mm256_mullo_epi16(_mm256_and_si256(d, rbMask), iw), _mm256_mullo_epi16(rbC, w)), 8);
-        const __m256i gd = _mm256_and_si256(_mm256_srli_epi32(d, 8), lowByte);
-        const __m256i g
-            = _mm256_and_si256(_mm256_add_epi16(_mm256_mullo_epi16(gd, iw), _mm256_mullo_epi16(gC, w)), gMask);
-        const __m256i mixed = _mm256_or_si256(opaque, _mm256_or_si256(rb, g));
-        const __m256i untouched = _mm256_cmpeq_epi32(a, zero);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + at), _mm256_blendv_epi8(mixed, d, untouched));
     }
     return i;
 }
@@ -102,7 +106,7 @@ void blendCoverage(std::uint32_t* out, const unsigned char* mask, int n, std::ui
 #if defined(VDM_BLEND_AVX2)
     static const bool avx2 = useAvx2();
     if (avx2)
-        i = blendCoverageAvx2(out, mask, n, c);
+        i = blendCoverageAvx2(out, 0, mask, 0, n, 1, c);
 #endif
 #if defined(__SSE2__)
     // Per 32-bit pixel, red and blue sit in the two 16-bit halves and green in the low
@@ -134,6 +138,20 @@ void blendCoverage(std::uint32_t* out, const unsigned char* mask, int n, std::ui
     }
 #endif
     blendCoverageScalar(out + i, mask + i, n - i, c);
+}
+
+void blendCoverageRows(std::uint32_t* out, std::ptrdiff_t outStride, const unsigned char* mask,
+                       std::ptrdiff_t maskStride, int n, int rows, std::uint32_t c)
+{
+#if defined(VDM_BLEND_AVX2)
+    static const bool avx2 = useAvx2();
+    if (avx2 && n >= 8) {
+        blendCoverageAvx2(out, outStride, mask, maskStride, n, rows, c);
+        return;
+    }
+#endif
+    for (int row = 0; row < rows; ++row)
+        blendCoverage(out + row * outStride, mask + row * maskStride, n, c);
 }
 
 } // namespace vdm

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace vdm {
@@ -12,6 +13,14 @@ namespace vdm {
  * four pixels at a time where the processor allows; the same result every way.
  */
 void blendCoverage(std::uint32_t* out, const unsigned char* mask, int n, std::uint32_t c);
+
+/**
+ * The same over `rows` rows of `n` pixels, `outStride` pixels and `maskStride` bytes
+ * apart (a caption's mask): what a row at a time gives, without readying the vector
+ * unit for each row of a few dozen pixels.
+ */
+void blendCoverageRows(std::uint32_t* out, std::ptrdiff_t outStride, const unsigned char* mask,
+                       std::ptrdiff_t maskStride, int n, int rows, std::uint32_t c);
 
 /** The same, one pixel at a time: the rule itself. */
 void blendCoverageScalar(std::uint32_t* out, const unsigned char* mask, int n, std::uint32_t c);

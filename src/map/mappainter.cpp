@@ -27,6 +27,7 @@
 #include <cstring>
 #include <deque>
 #include <functional>
+#include <iterator>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -281,8 +282,9 @@ public:
     {
         const int x0 = std::max(m_clip.left(), x), x1 = std::min(m_clip.left() + m_clip.width(), x + w);
         const int y0 = std::max(m_clip.top(), y), y1 = std::min(m_clip.top() + m_clip.height(), y + h);
-        for (int j = y0; j < y1 && x0 < x1; ++j)
-            blendCoverage(row(j) + x0, mask + (j - y) * bpl + (x0 - x), x1 - x0, c);
+        if (x0 < x1 && y0 < y1)
+            blendCoverageRows(row(y0) + x0, m_bpl / qsizetype(sizeof(Pixel)), mask + (y0 - y) * bpl + (x0 - x), bpl,
+                              x1 - x0, y1 - y0, c);
     }
 
     /** The same canvas writing only the device pixels of `r` inside its clip. */
@@ -3240,6 +3242,38 @@ struct MapPainter::Private {
         return std::int64_t(places) * LeastCaptionBytes > captions.budget();
     }
 
+    /** How many parts of a paint in parts are joined into one where its captions are composed as blended. */
+    static constexpr std::size_t JoinedParts = 2;
+
+    /**
+     * Joins each `by` parts in a row of `deviceParts` (one rectangle's, top to bottom) and
+     * of their `items` into one: the places of each, ascending, are joined once each (a
+     * part's places are those whose drawing may reach it, so the joined part's are those
+     * of the parts joined). Their route lines are dropped.
+     */
+    static void joinParts(std::vector<QRect>& deviceParts, std::vector<PartItems>& items, std::size_t by)
+    {
+        std::vector<QRect> joinedParts;
+        std::vector<PartItems> joined;
+        for (std::size_t k = 0; k < deviceParts.size(); k += by) {
+            QRect r = deviceParts[k];
+            PartItems out;
+            out.places = std::move(items[k].places);
+            for (std::size_t j = k + 1; j < std::min(deviceParts.size(), k + by); ++j) {
+                r |= deviceParts[j];
+                std::vector<int> both;
+                both.reserve(out.places.size() + items[j].places.size());
+                std::set_union(out.places.begin(), out.places.end(), items[j].places.begin(), items[j].places.end(),
+                               std::back_inserter(both));
+                out.places = std::move(both);
+            }
+            joinedParts.push_back(r);
+            joined.push_back(std::move(out));
+        }
+        deviceParts = std::move(joinedParts);
+        items = std::move(joined);
+    }
+
     /** Each thread's rows for the caption it composes and blends at once (see drawPartsFused). */
     std::array<std::vector<uchar>, 2> blendedRows;
 
@@ -3661,6 +3695,11 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
                     for (const Private::PartItems& p : items)
                         places += p.places.size();
                     if (d->composesAsBlended(places)) {
+                        // A caption reaching two parts is composed for each: taller parts
+                        // meet fewer such. Those whose route lines come from a layer are
+                        // joined (a part's own lines would have to be joined in order).
+                        if (routeLayer || !anyRoutes)
+                            Private::joinParts(deviceParts, items, Private::JoinedParts);
                         std::vector<Canvas> canvases;
                         for (const QRect& r : deviceParts)
                             canvases.emplace_back(backBuffer, v.panel(), r);

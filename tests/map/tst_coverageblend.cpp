@@ -65,6 +65,32 @@ TEST(CoverageBlend, ManyAtATimeEqualsOneAtATime)
     }
 }
 
+TEST(CoverageBlend, RowsAtOnceEqualEachRowAlone)
+{
+    // A caption's mask over a buffer wider than it, narrow and wide, its rows' ends inside
+    // the buffer's: the pixels beside the mask stay as they are.
+    QRandomGenerator rng(12);
+    for (int round = 0; round < 600; ++round) {
+        const int n = int(rng.bounded(1, 70)), rows = int(rng.bounded(1, 9));
+        const int stride = n + int(rng.bounded(0, 9)), maskStride = n + int(rng.bounded(0, 5));
+        std::vector<std::uint32_t> a(size_t(stride) * size_t(rows) + 8);
+        std::vector<unsigned char> mask(size_t(maskStride) * size_t(rows));
+        for (std::uint32_t& p : a)
+            p = rng.generate();
+        for (unsigned char& m : mask) {
+            const int kind = int(rng.bounded(3));
+            m = kind == 0 ? 0 : kind == 1 ? 255 : (unsigned char)rng.bounded(256);
+        }
+        std::vector<std::uint32_t> b = a;
+        const std::uint32_t colour = 0xFF000000u | (rng.generate() & 0xFFFFFFu);
+        blendCoverageRows(a.data() + 3, stride, mask.data(), maskStride, n, rows, colour);
+        for (int r = 0; r < rows; ++r)
+            blendCoverageScalar(b.data() + 3 + size_t(r) * size_t(stride), mask.data() + size_t(r) * size_t(maskStride),
+                                n, colour);
+        ASSERT_EQ(a, b) << "round " << round << " n " << n << " rows " << rows;
+    }
+}
+
 TEST(CaptionRender, TheMaskHoldsOnlyTheInksBox)
 {
     const CaptionFont font(QFont(QStringLiteral("Sans"), 9));
