@@ -80,8 +80,10 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
     ReadSettings();
 
     // The picture is chosen and decoded once per run; a decoder error leaves the constructor.
-    // Meanwhile a worker reads the databases, which the first show then takes over.
-    m_world.readDatabasesAhead();
+    // Meanwhile a worker reads the databases, which the first show then takes over, and
+    // the caption font is learned from the places' names as soon as they are read, so a
+    // crowded first view does not learn it in its paint.
+    m_world.readDatabasesAhead(panel->learnFontAhead(settings()));
     m_world.LoadPicture();
     panel->takePicture(m_world.picture().size(), m_world.mapScale());
 

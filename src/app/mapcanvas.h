@@ -2,6 +2,7 @@
 #pragma once
 
 #include "journey/journeylayer.h"
+#include "map/fontahead.h"
 #include "map/framesahead.h"
 #include "map/mappainter.h"
 #include "map/scrollreuse.h"
@@ -11,6 +12,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -86,6 +88,14 @@ public:
     bool showingInSteps() const { return m_building.has_value(); }
     /** Paints what is left of a view shown in steps at once (an image must be whole); false when none was. */
     bool finishShown();
+    /**
+     * A learner of `font` (captions of `textLength` characters, at `ratio`) for a world's
+     * read-ahead to hand the places it reads (see FontAhead, World::readDatabasesAhead).
+     * The first paint after it is done starts the painter from what it learned.
+     */
+    std::shared_ptr<FontAhead> learnFontAhead(const QFont& font, int textLength, qreal ratio);
+    /** Whether the font learned ahead is done and waits for the next paint to take it. */
+    bool fontLearnedAhead() const { return m_fontAhead && m_fontAhead->done(); }
 
 signals:
     /** More of the view shown was painted outside paint() (shown in steps): the panel shows the buffer again. */
@@ -130,8 +140,9 @@ private:
     GoHighlight& m_highlight;
     const PlaceFilter* m_places = nullptr;
     MapPainter m_painter;
-    QImage m_backBuffer;  // the map, with the journey laid over it
-    JourneyLayer m_route; // the journey's drawing, kept while the journey and the level stay
+    std::shared_ptr<FontAhead> m_fontAhead; // until the painter took what it learned
+    QImage m_backBuffer;                    // the map, with the journey laid over it
+    JourneyLayer m_route;                   // the journey's drawing, kept while the journey and the level stay
     ScrollReuse m_reuse;
     FramesAhead m_frames;
     std::size_t m_hugeAbove = HugeWorldAbove;

@@ -32,6 +32,12 @@ void TMapPanel::attach(const World& world, const SettingsSession& session, Promp
     connect(m_canvas.get(), &MapCanvas::morePainted, this, qOverload<>(&QWidget::update));
 }
 
+std::shared_ptr<FontAhead> TMapPanel::learnFontAhead(const Settings& settings)
+{
+    return m_canvas->learnFontAhead(DrawingObjects::fromSettings(settings).MapFont, settings.TextLength,
+                                    devicePixelRatioF());
+}
+
 void TMapPanel::repaintWhole()
 {
     repaint();

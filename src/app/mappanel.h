@@ -14,11 +14,13 @@ class QScrollBar;
 
 namespace vdm {
 
+class FontAhead;
 class JourneySession;
 class MapCanvas;
 class PlaceFilter;
 class Prompts;
 class SettingsSession;
+struct Settings;
 class World;
 
 /**
@@ -58,6 +60,12 @@ public:
     const GoHighlight& highlight() const { return m_highlight; }
     /** The back buffer and how its last paint came about; only once attached. */
     const MapCanvas& canvas() const { return *m_canvas; }
+    /**
+     * A learner of the caption font of `settings` at this panel's device pixel ratio, for
+     * World::readDatabasesAhead to hand the places it reads (see MapCanvas::learnFontAhead);
+     * only once attached.
+     */
+    std::shared_ptr<FontAhead> learnFontAhead(const Settings& settings);
 
     /**
      * Paints and shows the view whole at once, even where a huge world's paint would

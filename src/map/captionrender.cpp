@@ -170,9 +170,90 @@ RenderedCaption renderCaption(const CaptionFont& f, const QByteArray& text, qrea
     return paintWhole(f, shape(f, line, ratio), line.runs, ratio);
 }
 
-CaptionRenderer::CaptionRenderer(const CaptionFont& font, std::shared_ptr<CaptionShaper::Learned> learned)
-    : m_font(font), m_shaper(font.font, std::move(learned))
+/** A glyph rasterised ahead: which one, where, and its record's fields. */
+struct LearnedFont::Glyphs {
+    struct Raster {
+        quint32 index;
+        int ratio, fx, fy;
+        const uchar* coverage; // in `store`; null: no ink
+        std::int16_t width, height, left, top;
+    };
+    std::vector<Raster> rasters;
+    std::vector<std::unique_ptr<uchar[]>> store; // the rows the rasters point into
+};
+
+int LearnedFont::glyphCount() const
+{
+    return glyphs ? int(glyphs->rasters.size()) : 0;
+}
+
+namespace {
+
+/** `ahead` when it was learned of `font`, else none. */
+std::shared_ptr<const LearnedFont> aheadOf(const QFont& font, std::shared_ptr<const LearnedFont> ahead)
+{
+    return ahead && ahead->pairs && ahead->fontKey == font.key() ? std::move(ahead) : nullptr;
+}
+
+} // namespace
+
+CaptionRenderer::CaptionRenderer(const CaptionFont& font, std::shared_ptr<CaptionShaper::Learned> learned,
+                                 std::shared_ptr<const LearnedFont> ahead)
+    : m_font(font), m_shaper(font.font, learned || !aheadOf(font.font, ahead) ? std::move(learned)
+                                                                              : CaptionShaper::copyOf(*ahead->pairs)),
+      m_ahead(aheadOf(font.font, std::move(ahead)))
 {}
+
+std::shared_ptr<const LearnedFont> CaptionRenderer::learnAhead(const QFont& font, qreal ratio,
+                                                               const std::vector<QByteArray>& captions)
+{
+    // A font of its own: a font keeps the engines of the thread that used it.
+    QFont own = font;
+    own.setKerning(!own.kerning());
+    own.setKerning(font.kerning());
+    CaptionRenderer r{CaptionFont(own)};
+    r.expectMany(true);
+    for (const QByteArray& caption : captions)
+        r.renderPacked(caption, ratio);
+    auto learned = std::make_shared<LearnedFont>();
+    learned->fontKey = font.key();
+    learned->ratio = ratio;
+    learned->pairs = r.learned();
+    auto glyphs = std::make_shared<LearnedFont::Glyphs>();
+    // Only the glyphs of the font captions are put together in: a renderer finds those
+    // by that font, whatever other fonts stood in for a character here.
+    if (r.m_composes && r.m_shaper.rawFont().isValid()) {
+        const int id = r.fontIdOf(r.m_shaper.rawFont());
+        const auto keep = [&](const GlyphKey& k, const Glyph& g) {
+            if (k.font == id && g.held())
+                glyphs->rasters.push_back({k.index, k.ratio, k.fx, k.fy, g.coverage, g.width, g.height, g.left, g.top});
+        };
+        for (const Plane& p : r.m_planes)
+            for (size_t at = 0; at < p.glyphs.size(); ++at)
+                keep(GlyphKey{p.font, quint32(at / 64), p.ratio, int(at % 64), p.fy}, p.glyphs[at]);
+        for (const auto& [key, glyph] : r.m_farGlyphs)
+            keep(key, glyph);
+        glyphs->store = std::move(r.m_store);
+    }
+    learned->glyphs = std::move(glyphs);
+    return learned;
+}
+
+void CaptionRenderer::takeAheadGlyphs()
+{
+    m_aheadTaken = true;
+    if (!m_ahead->glyphs)
+        return;
+    const int id = fontIdOf(m_shaper.rawFont());
+    for (const LearnedFont::Glyphs::Raster& r : m_ahead->glyphs->rasters) {
+        const GlyphKey key{id, r.index, r.ratio, r.fx, r.fy};
+        Glyph& held = key.index < MaxTableGlyph ? slot(key) : m_farGlyphs[key];
+        if (held.held())
+            continue;
+        held = Glyph{r.coverage, r.width, r.height, r.left, r.top};
+        ++m_glyphCount;
+    }
+}
 
 int CaptionRenderer::advance(const QByteArray& text)
 {
@@ -502,6 +583,8 @@ bool CaptionRenderer::placeInk(const QByteArray& text, qreal ratio, InkBox& box,
         return false;
     }
     const bool byPairs = m_shaper.layOut(text, m_line, m_pairGlyphs);
+    if (m_ahead && !m_aheadTaken && m_shaper.rawFont().isValid())
+        takeAheadGlyphs(); // the shaper knows its font once it laid a caption out
     const Shaped s = shape(m_font, m_line, ratio);
     const int r = int(ratio);
     // Where the painter puts each glyph in the mask: a whole device pixel and a subpixel

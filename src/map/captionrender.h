@@ -53,6 +53,22 @@ struct CaptionInk {
 };
 
 /**
+ * What a caption renderer learned of its font, for renderers made later to start from:
+ * its shaper's pairs and the glyphs it rasterised of the font captions are put together
+ * in (see CaptionRenderer::learnAhead). Never changed once made, so renderers on any
+ * thread may start from it.
+ */
+struct LearnedFont {
+    QString fontKey; // the font's QFont::key(): a renderer of another font starts from nothing
+    qreal ratio = 1; // the device pixel ratio its glyphs were rasterised at
+    std::shared_ptr<const CaptionShaper::Learned> pairs;
+    struct Glyphs;
+    std::shared_ptr<const Glyphs> glyphs;
+    /** How many glyph rasters it holds (one per glyph and subpixel place). */
+    int glyphCount() const;
+};
+
+/**
  * Renders a caption (code-page bytes) as a coverage mask at a device pixel ratio: the
  * font's glyphs drawn at that resolution, not enlarged, with room for ink that overhangs
  * the advance box. Touches nothing shared, so any thread may call it.
@@ -71,8 +87,23 @@ RenderedCaption renderCaption(const CaptionFont& font, const QByteArray& text, q
  */
 class CaptionRenderer {
 public:
-    /** A renderer of `font`; with `learned` it shares what its shaper learns (see CaptionShaper::Learned). */
-    explicit CaptionRenderer(const CaptionFont& font, std::shared_ptr<CaptionShaper::Learned> learned = {});
+    /**
+     * A renderer of `font`; with `learned` it shares what its shaper learns (see
+     * CaptionShaper::Learned). With `ahead` learned of the same font it starts from that:
+     * its pairs (copied, unless `learned` is given: then that is expected to start from
+     * them) and its glyphs, which it renders with as if it had rasterised them itself.
+     * What was learned of another font is not used.
+     */
+    explicit CaptionRenderer(const CaptionFont& font, std::shared_ptr<CaptionShaper::Learned> learned = {},
+                             std::shared_ptr<const LearnedFont> ahead = {});
+    /**
+     * Learns `font` as a renderer does that renders `captions` at `ratio` among many (each
+     * glyph rasterised at every subpixel place): what the first paint of a crowded view
+     * would otherwise learn before it draws. Touches nothing shared, so any thread may
+     * call it, while a paint's renderers of the font start from the result on theirs.
+     */
+    static std::shared_ptr<const LearnedFont> learnAhead(const QFont& font, qreal ratio,
+                                                         const std::vector<QByteArray>& captions);
     /** What its shaper learns, for another renderer of the font. */
     std::shared_ptr<CaptionShaper::Learned> learned() const { return m_shaper.learned(); }
     const CaptionFont& font() const { return m_font; }
@@ -216,6 +247,12 @@ private:
     bool seenBefore(const GlyphKey& key);
     /** Rasterises the pending glyphs, a painter for those of one font and ratio. */
     void rasterisePending();
+    /** Holds the glyphs learned ahead as its shaper's font's, once that font is known (see m_ahead). */
+    void takeAheadGlyphs();
+
+    /** What it started from, learned ahead; its glyphs' rows stay there. */
+    std::shared_ptr<const LearnedFont> m_ahead;
+    bool m_aheadTaken = false; // its glyphs are held
 
     std::vector<Plane> m_planes;
     CaptionCache::MaskStash m_masks; // the rows of the masks it composes

@@ -71,6 +71,19 @@ struct CaptionShaper::Learned {
     std::atomic<bool> contradicted{false};
 };
 
+std::shared_ptr<CaptionShaper::Learned> CaptionShaper::copyOf(const Learned& learned)
+{
+    auto copy = std::make_shared<Learned>(learned.fontKey);
+    for (size_t i = 0; i < 256 * 256; ++i)
+        copy->pairs[i].store(learned.pairs[i].load(std::memory_order_relaxed), std::memory_order_relaxed);
+    for (size_t c = 0; c < 256; ++c) {
+        copy->starts[c].store(learned.starts[c].load(std::memory_order_relaxed), std::memory_order_relaxed);
+        copy->ends[c].store(learned.ends[c].load(std::memory_order_relaxed), std::memory_order_relaxed);
+    }
+    copy->contradicted.store(learned.contradicted.load(std::memory_order_relaxed), std::memory_order_relaxed);
+    return copy;
+}
+
 CaptionShaper::CaptionShaper(const QFont& font, std::shared_ptr<Learned> learned)
     : m_font(font),
       m_learned(learned && learned->fontKey == font.key() ? std::move(learned) : std::make_shared<Learned>(font.key()))

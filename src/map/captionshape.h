@@ -64,6 +64,11 @@ public:
     explicit CaptionShaper(const QFont& font, std::shared_ptr<Learned> learned = {});
     /** What this shaper learns, to hand to another shaper of its font. */
     std::shared_ptr<Learned> learned() const { return m_learned; }
+    /**
+     * A copy of what `learned` holds now, for shapers that go on learning without
+     * changing it (what was learned ahead, handed to each painter that starts from it).
+     */
+    static std::shared_ptr<Learned> copyOf(const Learned& learned);
     /** The caption laid out; `line` is filled either way. Returns whether it was put together from pairs. */
     bool layOut(const QByteArray& text, CaptionLine& line);
     /**

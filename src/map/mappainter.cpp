@@ -68,6 +68,36 @@ QByteArray cutCaption(const QByteArray& text, int limit)
     return text.left(limit) + "...";
 }
 
+/**
+ * Whether the caption `name` makes (cut at `limit`) shows a pair, a first or a last
+ * character not marked in `seen` yet; marks them. `seen` holds the pairs by first x 256 +
+ * second, then the first characters, then the last ones.
+ */
+bool showsNew(const QByteArray& name, int limit, std::vector<bool>& seen)
+{
+    const auto* bytes = reinterpret_cast<const uchar*>(name.constData());
+    const qsizetype cut = limit > 0 && name.size() > limit ? limit : name.size();
+    if (name.isEmpty())
+        return false;
+    bool fresh = false;
+    const auto mark = [&](size_t at) {
+        fresh = fresh || !seen[at];
+        seen[at] = true;
+    };
+    constexpr size_t Firsts = 256 * 256, Lasts = Firsts + 256;
+    mark(Firsts + bytes[0]);
+    for (qsizetype i = 0; i + 1 < cut; ++i)
+        mark(size_t(bytes[i]) * 256 + bytes[i + 1]);
+    if (cut < name.size()) { // "..." follows
+        mark(size_t(bytes[cut - 1]) * 256 + '.');
+        mark(size_t('.') * 256 + '.');
+        mark(Lasts + '.');
+    } else {
+        mark(Lasts + bytes[cut - 1]);
+    }
+    return fresh;
+}
+
 int saturatedInt(long long v)
 {
     return int(std::clamp<long long>(v, INT_MIN, INT_MAX));
@@ -1175,6 +1205,8 @@ struct MapPainter::Private {
 
     QString fontKey;
     CaptionFont captionFont;
+    /** What was learned of a font ahead: the renderers made for that font start from it (see startFontFrom). */
+    std::shared_ptr<const LearnedFont> fontAhead;
     /** Renders the captions, each glyph of the caption font rasterised once. */
     std::optional<CaptionRenderer> captionRenderer;
     /** The second core's renderer, with glyphs of its own (see renderMissing). */
@@ -1351,14 +1383,14 @@ struct MapPainter::Private {
             return;
         fontKey = key;
         captionFont = CaptionFont(f);
-        captionRenderer.emplace(captionFont);
+        captionRenderer.emplace(captionFont, nullptr, fontAhead);
         // The helper's renderer gets a font that shares nothing with this one: a font
         // keeps the engines of the thread that used it, so two threads must not share one.
         // What their shapers learn they share: each pair is laid out whole once, not twice.
         CaptionFont own = captionFont;
         own.font.setKerning(!own.font.kerning()); // a change makes the copy its own
         own.font.setKerning(captionFont.font.kerning());
-        helperRenderer.emplace(own, captionRenderer->learned());
+        helperRenderer.emplace(own, captionRenderer->learned(), fontAhead);
         lastWhole.reset();
         captions.clear();
         nameWidths.clear();
@@ -2477,7 +2509,7 @@ struct MapPainter::Private {
     /** Fewer captions missing than this are rendered by the paint as it meets them. */
     static constexpr size_t SharedRenders = 128;
     /** From how many captions lacking the renderers rasterise each new glyph at every subpixel place. */
-    static constexpr size_t ManyRenders = 1024;
+    static constexpr size_t ManyRenders = ManyCaptionsFrom;
     /** How many captions one part of the shared rendering takes. */
     static constexpr int RendersPerPart = 16;
 
@@ -3511,6 +3543,17 @@ struct MapPainter::Private {
     }
 };
 
+std::vector<QByteArray> captionsToLearn(const LocationList& places, int limit, std::size_t most)
+{
+    std::vector<bool> seen(256 * 256 + 2 * 256);
+    std::vector<QByteArray> captions;
+    const std::size_t n = std::min(places.size(), most);
+    for (std::size_t i = 0; i < n; ++i)
+        if (showsNew(places[i].Name, limit, seen))
+            captions.push_back(cutCaption(places[i].Name, limit));
+    return captions;
+}
+
 std::int64_t captionLimit(std::size_t places)
 {
     if (places <= HugeWorldAbove)
@@ -3840,6 +3883,11 @@ bool MapPainter::renderCaptionsAhead(const MapScene& scene, qreal ratio, std::ch
 void MapPainter::paintInPartsAbove(std::size_t places)
 {
     d->partedAbove = places;
+}
+
+void MapPainter::startFontFrom(std::shared_ptr<const LearnedFont> learned)
+{
+    d->fontAhead = std::move(learned);
 }
 
 void MapPainter::useSecondCore(bool on)

@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace vdm {
 
@@ -108,6 +109,23 @@ void fitBackBuffer(QImage& backBuffer, QSize panel, qreal ratio);
  * the clipboard copy and saved images carry, so a viewer can show them at the map's size.
  */
 void setDeviceResolution(QImage& image, qreal ratio);
+
+struct LearnedFont;
+
+/**
+ * From how many captions a paint lacks its caption renderers rasterise each new glyph at
+ * every subpixel place at once. A world of fewer places never makes a paint that
+ * crowded, so its first paint learns little of the font, and nothing is learned ahead.
+ */
+constexpr std::size_t ManyCaptionsFrom = 1024;
+
+/**
+ * The captions of the first `most` of `places`, cut as a paint cuts them at `limit`
+ * characters (Settings::TextLength), that show every pair of adjacent characters, every
+ * first and every last character of those captions at least once, in the places' order:
+ * what a painter's renderers learn the font from ahead (CaptionRenderer::learnAhead).
+ */
+std::vector<QByteArray> captionsToLearn(const LocationList& places, int limit, std::size_t most);
 
 /**
  * Up to this many places a world's crowded views fit the memory aimed at: the caption
@@ -229,6 +247,15 @@ public:
      * ratio, or without an index covering the places, is made whole.
      */
     void paintInPartsAbove(std::size_t places);
+    /**
+     * What was learned of a caption font ahead (CaptionRenderer::learnAhead, on another
+     * thread while the world loads, say): the renderers the painter makes for that font
+     * start from it, so its first crowded paint neither lays the font's pairs out nor
+     * rasterises its glyphs again. Renderers of another font start from nothing, as
+     * without it, and renderers made before are kept as they are. The pixels are the same
+     * either way.
+     */
+    void startFontFrom(std::shared_ptr<const LearnedFont> learned);
     /**
      * Whether a crowded paint's drawing over the picture is shared with a second core
      * (on by default where the machine has one). The pixels are the same either way.

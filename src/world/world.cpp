@@ -9,6 +9,7 @@
 #include "data/markersdb.h"
 #include "data/routesdb.h"
 #include "data/userdb.h"
+#include "map/fontahead.h"
 #include "map/jpegdecoder.h"
 #include "world/backupfile.h"
 #include "world/datalocations.h"
@@ -156,6 +157,7 @@ struct World::ReadAhead {
     bool userReadEarly = false;
     std::exception_ptr userError;
     QStringList userNotices;
+    std::shared_ptr<FontAhead> font; // handed the places the locations step read (see readDatabasesAhead)
     std::atomic<bool> cancelled{false};
     std::atomic<bool> finished{false};
     int next = 0; // the step to hand over next
@@ -256,6 +258,8 @@ void World::ReadAhead::run()
                 break;
             }
             notices[size_t(done)] = staged.takeNotices();
+            if (done == LocationsStep && found && font)
+                font->learnFrom(staged.m_locations);
             if (done == LocationsStep) {
                 const bool big = staged.m_locations.size() >= listAsideFrom;
                 if (big)
@@ -491,7 +495,7 @@ void World::LoadPicture()
     m_picture = JpegDecoder::decodeFile(path);
 }
 
-void World::readDatabasesAhead()
+void World::readDatabasesAhead(std::shared_ptr<FontAhead> font)
 {
     if (m_ahead || m_locationsLoaded || !m_locations.empty() || !m_markers.empty())
         return;
@@ -503,6 +507,7 @@ void World::readDatabasesAhead()
             break; // each step builds on the ones before it
     }
     m_ahead = std::make_unique<ReadAhead>(m_folder, std::move(paths), m_listAsideFrom);
+    m_ahead->font = std::move(font);
     m_ahead->worker = std::thread([ahead = m_ahead.get()] { ahead->run(); });
 }
 

@@ -16,13 +16,14 @@
 
 #include <cstdint>
 #include <deque>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
 
 namespace vdm {
+
+class FontAhead;
 
 /**
  * One world: the map picture and the four databases of a folder, loaded once, and what
@@ -82,8 +83,13 @@ public:
      * place is not settled without writing) is read by the loaders as without a worker.
      * The worker shares nothing with this world; destroying the world waits for it. Only
      * a world that has read nothing yet reads ahead.
+     *
+     * With `font`, the worker hands it the places once "vdmain.gdb" is read (found,
+     * without an error), before it reads on (FontAhead::learnFrom looks at a bounded
+     * number of names and learns on a thread of its own): the caption font is learned
+     * while the rest loads.
      */
-    void readDatabasesAhead();
+    void readDatabasesAhead(std::shared_ptr<FontAhead> font = {});
     /** The worker that readDatabasesAhead() started is still reading. */
     bool readingAhead() const;
     /** How many of the four loaders took what the worker read; the others read by themselves. */

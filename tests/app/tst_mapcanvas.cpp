@@ -15,6 +15,7 @@
 
 #include <cstring>
 #include <functional>
+#include <thread>
 
 namespace vdm::test {
 namespace {
@@ -173,6 +174,33 @@ TEST_F(CanvasAheadTest, AZoomStepShowsTheFramePaintedAheadAsAWholePaintWould)
         ASSERT_TRUE(canvas.paint(ratio));
         EXPECT_EQ(canvas.lastKind(), ScrollReuse::Kind::Moved) << c.what;
         EXPECT_TRUE(canvas.backBuffer() == whole()) << c.what;
+    }
+}
+
+TEST_F(CanvasAheadTest, ItsFontLearnedWhileTheWorldLoadsChangesNoPixel)
+{
+    // As the window starts: the worker tells the places it read, the font is learned on a
+    // thread of its own, and the first paint after that takes it. Every paint, the first
+    // and the steps after it, is the whole paint of a painter that learned by itself.
+    for (const qreal r : {1.0, 2.0}) {
+        ratio = r;
+        MapCanvas started{world, view, session, highlight};
+        started.treatAsHugeAbove(0);
+        const std::shared_ptr<FontAhead> learner
+            = started.learnFontAhead(session.objects().MapFont, session.settings().TextLength, ratio);
+        std::thread worker([&] { learner->learnFrom(world.locations()); });
+        worker.join();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return started.fontLearnedAhead(); }, 10000));
+        ASSERT_TRUE(started.paint(ratio));
+        EXPECT_FALSE(started.fontLearnedAhead()); // taken
+        EXPECT_TRUE(started.backBuffer() == whole()) << "ratio " << r;
+        for (const int step : {1, 1, -1}) {
+            zoom(step);
+            ASSERT_TRUE(started.paint(ratio));
+            ASSERT_FALSE(started.showingInSteps());
+            EXPECT_TRUE(started.backBuffer() == whole()) << "ratio " << r << ", step " << step;
+        }
+        view.zoomTo(2, centre());
     }
 }
 

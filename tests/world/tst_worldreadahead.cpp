@@ -7,14 +7,16 @@
 #include "data/errors.h"
 #include "data/markersdb.h"
 #include "data/userdb.h"
+#include "map/fontahead.h"
+#include "map/mappainter.h"
 #include "world/world.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -169,6 +171,21 @@ TEST_P(ReadAheadTest, HandsOverWhatTheLoadersWouldHaveReadStepByStep)
     EXPECT_EQ(trace(ahead), expected);
     // Every step that ran took what the worker read: no file was read a second time.
     EXPECT_EQ(ahead.stepsTakenAhead(), int(expected.steps.size()));
+}
+
+TEST_P(ReadAheadTest, HandsThePlacesReadToTheFontsLearnerAndTheSameToTheLoaders)
+{
+    // The window learns its caption font from the names as soon as they are read; the
+    // learner changes nothing the loaders hand over, and learns only from a crowded world
+    // (these have three places): it is handed them and learns nothing.
+    World serial(dir.path());
+    const Trace expected = trace(serial);
+    auto font = std::make_shared<FontAhead>(QFont(), 0, 1);
+    World ahead(dir.path());
+    ahead.readDatabasesAhead(font);
+    EXPECT_EQ(trace(ahead), expected);
+    EXPECT_EQ(ahead.stepsTakenAhead(), int(expected.steps.size()));
+    EXPECT_FALSE(font->takeIfDone());
 }
 
 TEST_P(ReadAheadTest, HandsOverTheSameWhenTheWorkerIsDoneFirst)
@@ -335,6 +352,26 @@ TEST_F(ReadAheadChangeTest, AUserFileWhosePlaceIsNotSettledIsReadByItsLoader)
     EXPECT_TRUE(QFileInfo(ahead.userFilePath(QStringLiteral("user.gdb"))).isFile());
     EXPECT_NE(QFileInfo(ahead.userFilePath(QStringLiteral("user.gdb"))).absolutePath(),
               QDir(dir.path()).absolutePath());
+}
+
+TEST_F(ReadAheadChangeTest, ACrowdedWorldsPlacesTeachTheFontWhileTheRestIsRead)
+{
+    QByteArray many;
+    for (int i = 0; i < int(ManyCaptionsFrom); ++i)
+        many += locationRecord("Place " + QByteArray::number(i), i % 4, i * 10, -i * 10);
+    write("vdmain.gdb", many);
+    write("routes.gdb", "");
+    write("user.gdb", "");
+    const QFont f(QStringLiteral("Sans"), 9);
+    auto font = std::make_shared<FontAhead>(f, 0, 1);
+    World world(dir.path());
+    world.readDatabasesAhead(font);
+    ASSERT_TRUE(world.LoadDatabases());
+    EXPECT_EQ(world.locations().size(), ManyCaptionsFrom);
+    std::shared_ptr<const LearnedFont> learned;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return bool(learned = font->takeIfDone()); }, 20000));
+    ASSERT_TRUE(learned);
+    EXPECT_EQ(learned->fontKey, f.key());
 }
 
 TEST_F(ReadAheadChangeTest, AWorldGoneOrMovedWhileTheWorkerReadsIsSound)
