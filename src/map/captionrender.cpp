@@ -576,7 +576,8 @@ inline void copyFew(uchar* out, const uchar* in, long long n)
 
 } // namespace
 
-bool CaptionRenderer::placeInk(const QByteArray& text, qreal ratio, InkBox& box, PackedCaption& whole)
+bool CaptionRenderer::placeInk(const QByteArray& text, qreal ratio, InkBox& box, PackedCaption& whole, int fromRow,
+                               int toRow)
 {
     if (!composes(ratio)) {
         whole = packed(renderCaption(m_font, text, ratio));
@@ -587,10 +588,15 @@ bool CaptionRenderer::placeInk(const QByteArray& text, qreal ratio, InkBox& box,
         takeAheadGlyphs(); // the shaper knows its font once it laid a caption out
     const Shaped s = shape(m_font, m_line, ratio);
     const int r = int(ratio);
+    // The ink lies inside the caption's box: one that misses the rows wanted has none there.
+    m_placed.clear();
+    if (s.devAscent + s.devTop + s.devHeight <= fromRow || s.devAscent + s.devTop >= toRow) {
+        box = {0, 0, 0, 0, QPoint(s.devLeft, s.devAscent + s.devTop), s.advance};
+        return true;
+    }
     // Where the painter puts each glyph in the mask: a whole device pixel and a subpixel
     // place in 64ths of one. A caption put together from pairs places its glyphs with the
     // same arithmetic as one laid out whole, without a glyph run between.
-    m_placed.clear();
     bool complete = true;
     if (byPairs) {
         if (m_pairFontId < 0)
@@ -714,7 +720,7 @@ CaptionInk CaptionRenderer::renderInto(const QByteArray& text, qreal ratio, std:
     InkBox box;
     PackedCaption whole;
     CaptionInk ink;
-    if (!placeInk(text, ratio, box, whole)) {
+    if (!placeInk(text, ratio, box, whole, fromRow, toRow)) {
         // Painted whole (a glyph not held, another ratio): its mask copied into the rows.
         ink.offset = whole.offset;
         if (whole.mask.pixels && whole.offset.y() + whole.mask.height > fromRow && whole.offset.y() < toRow) {

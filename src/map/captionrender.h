@@ -208,9 +208,12 @@ private:
     };
     /**
      * Lays `text` out and places its glyphs (m_placed), the ink's box in `box`; false
-     * when it is painted whole instead, into `whole` (see render()).
+     * when it is painted whole instead, into `whole` (see render()). A caption whose box
+     * lies beyond device rows [fromRow, toRow) from its top-left gets an empty box, its
+     * glyphs not placed.
      */
-    bool placeInk(const QByteArray& text, qreal ratio, InkBox& box, PackedCaption& whole);
+    bool placeInk(const QByteArray& text, qreal ratio, InkBox& box, PackedCaption& whole, int fromRow = INT_MIN,
+                  int toRow = INT_MAX);
     /** Composes the placed glyphs into `bits`, the box's rows, without ink yet. */
     void composeInk(const InkBox& box, uchar* bits) const;
     static constexpr quint32 MaxTableGlyph = 4096; // a table of at most 4 MB per plane

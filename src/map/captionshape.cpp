@@ -345,6 +345,29 @@ bool CaptionShaper::layOut(const QByteArray& text, CaptionLine& line, CaptionGly
 {
     const auto* bytes = reinterpret_cast<const uchar*>(text.constData());
     const qsizetype n = text.size();
+    // Nearly every caption of a crowded paint is put together from pairs known: the
+    // checks makingOf makes are made while its glyphs are placed, each pair read once.
+    // Anything else is left to makingOf, which decides as before.
+    if (n > 0 && byPairs() && startOf(bytes[0]) == Start::AtZero) {
+        const std::int32_t end = endOf(bytes[n - 1]);
+        glyphs.indexes.resize(size_t(n));
+        glyphs.x64.resize(size_t(n));
+        std::int64_t x = 0;
+        bool latin = false, known = end != Otherwise && end != Unknown;
+        for (qsizetype i = 0; i < n && known; ++i) {
+            const Char& ch = m_chars[bytes[i]];
+            const std::int16_t pair = i + 1 < n ? pairOf(bytes[i], bytes[i + 1]) : 0;
+            known = ch.script != Script::None && pair != OtherPair && pair != UnknownPair;
+            latin = latin || ch.script == Script::Latin;
+            glyphs.indexes[size_t(i)] = ch.glyph;
+            glyphs.x64[size_t(i)] = x;
+            x += i + 1 < n ? pair : end;
+        }
+        if (known && latin) {
+            lineOfPairs(line, x);
+            return true;
+        }
+    }
     switch (makingOf(bytes, n)) {
     case Making::Whole:
         line = layOutCaption(m_font, text);
@@ -370,13 +393,18 @@ bool CaptionShaper::layOut(const QByteArray& text, CaptionLine& line, CaptionGly
         glyphs.x64[size_t(i)] = x;
         x += stepAfter(bytes, n, i);
     }
+    lineOfPairs(line, x);
+    return true;
+}
+
+void CaptionShaper::lineOfPairs(CaptionLine& line, std::int64_t advance64) const
+{
     line.runs.clear();
     line.valid = true;
-    line.advance = qreal(x) / 64;
+    line.advance = qreal(advance64) / 64;
     line.ascent = m_ascent;
     // A laid-out run's box spans its advance and the line's height.
     line.box = QRectF(0, 0, line.advance, m_ascent + m_descent);
-    return true;
 }
 
 QGlyphRun CaptionShaper::runOf(const CaptionGlyphs& glyphs) const

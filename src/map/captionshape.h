@@ -115,6 +115,8 @@ private:
         Pairs, // put together from its pairs
     };
     Making makingOf(const uchar* bytes, qsizetype n);
+    /** The line of a caption put together from pairs whose glyphs end `advance64` 64ths on. */
+    void lineOfPairs(CaptionLine& line, std::int64_t advance64) const;
     /** Where the next glyph goes after the one of `bytes[i]` (the last one: where the line ends), in 64ths. */
     std::int32_t stepAfter(const uchar* bytes, qsizetype n, qsizetype i) const
     {
