@@ -654,12 +654,6 @@ void CaptionRenderer::composeInk(const InkBox& box, uchar* bits) const
 {
     const long long left = box.left, top = box.top, right = box.right, bottom = box.bottom;
     const long long width = right - left;
-    // A crowded paint's glyphs at their 64 subpixel places lie beyond the processor's
-    // nearest caches: every glyph's rows are asked for at once, so the trips overlap
-    // instead of one row waiting for the one before.
-    for (const Placed& p : m_placed)
-        for (long long at = 0; at < (long long)p.glyph.width * p.glyph.height; at += 64)
-            __builtin_prefetch(p.glyph.coverage + at);
     // Columns from `untouched` on hold no glyph yet in any row: the glyphs go left to
     // right, so most of each lands there and is copied; only where it meets the ones
     // before is it blended.
