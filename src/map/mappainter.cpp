@@ -3357,9 +3357,12 @@ struct MapPainter::Private {
                 // A caption reaching the part from above or below is often rendered for the
                 // part beside it too: only one whose ink meets the part's rows is composed.
                 const QPoint origin = canvas.device(at);
-                const CaptionInk ink
-                    = renderer.renderInto(cutCaption(name, limit), ratio, rows, canvas.clip().top() - origin.y(),
-                                          canvas.clip().bottom() + 1 - origin.y());
+                // Most names are shown whole: taken as they are, not copied (a copy's count
+                // of its users goes up and down again for every caption).
+                QByteArray cut;
+                const QByteArray& text = limit > 0 && name.size() > limit ? (cut = cutCaption(name, limit)) : name;
+                const CaptionInk ink = renderer.renderInto(text, ratio, rows, canvas.clip().top() - origin.y(),
+                                                           canvas.clip().bottom() + 1 - origin.y());
                 to.caption({ink.bits, ink.width, ink.height, ink.width}, origin.x() + ink.offset.x(),
                            origin.y() + ink.offset.y(), colour);
             };
