@@ -217,7 +217,6 @@ std::shared_ptr<const LearnedFont> CaptionRenderer::learnAhead(const QFont& font
         r.renderPacked(caption, ratio);
     auto learned = std::make_shared<LearnedFont>();
     learned->fontKey = font.key();
-    learned->ratio = ratio;
     learned->pairs = r.learned();
     auto glyphs = std::make_shared<LearnedFont::Glyphs>();
     // Only the glyphs of the font captions are put together in: a renderer finds those

@@ -60,7 +60,6 @@ struct CaptionInk {
  */
 struct LearnedFont {
     QString fontKey; // the font's QFont::key(): a renderer of another font starts from nothing
-    qreal ratio = 1; // the device pixel ratio its glyphs were rasterised at
     std::shared_ptr<const CaptionShaper::Learned> pairs;
     struct Glyphs;
     std::shared_ptr<const Glyphs> glyphs;
