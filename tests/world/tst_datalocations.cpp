@@ -118,6 +118,17 @@ void age(const QString& path, int seconds)
     ASSERT_TRUE(file.setFileTime(base.addSecs(seconds), QFileDevice::FileModificationTime));
 }
 
+/** A world folder of its own, where its "user.gdb" lies and where the own folder's copy of it lies (that folder made).
+ */
+struct CopiesOfAWorld {
+    QTemporaryDir folder;
+    QString homePath = folder.filePath(QStringLiteral("user.gdb"));
+    QString ownPath = DataLocations::userDataFolder(folder.path()) + QStringLiteral("/user.gdb");
+    bool made = QDir().mkpath(QFileInfo(ownPath).path());
+    QString path() const { return folder.path(); }
+    QString filePath(const QString& name) const { return folder.filePath(name); }
+};
+
 // A world folder writable again while a copy of a user file waits in the own folder: the
 // newer copy ends up in the world folder, the other is kept as a backup, nothing is lost.
 TEST_F(DataLocationsTest, TwoCopiesOfAUserFileAreSettledOnTheNewer)
@@ -142,11 +153,10 @@ TEST_F(DataLocationsTest, TwoCopiesOfAUserFileAreSettledOnTheNewer)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        QTemporaryDir world;
-        const QString homePath = world.filePath(QStringLiteral("user.gdb"));
-        const QString ownFolder = DataLocations::userDataFolder(world.path());
-        const QString ownPath = ownFolder + QStringLiteral("/user.gdb");
-        ASSERT_TRUE(QDir().mkpath(ownFolder));
+        const CopiesOfAWorld world;
+        ASSERT_TRUE(world.made);
+        const QString& homePath = world.homePath;
+        const QString& ownPath = world.ownPath;
         if (!c.home.isEmpty()) {
             writeFile(homePath, c.home);
             age(homePath, c.homeAge);
@@ -251,23 +261,33 @@ TEST_F(DataLocationsTest, ReadOnlyWorldSavesToTheOwnFolderAndReadsItBackNextRun)
     EXPECT_EQ(again.markers().size(), 1u);
 }
 
+// The one place's status and note as an older and a newer copy of "user.gdb" hold them.
+const QByteArray olderUserData = "loc\r\n   nm = Alpha\r\n   status = 1\r\n   note = older\r\nend\r\n";
+const QByteArray newerUserData = "loc\r\n   nm = Alpha\r\n   status = 3\r\n   note = newer\r\nend\r\n";
+
+/** The world in `folder` loaded as the program's start loads it: its first place's note and what it tells. */
+std::pair<QByteArray, QStringList> noteAndNoticesOfStart(const QString& folder)
+{
+    World world(folder);
+    world.readDatabasesAhead();
+    EXPECT_TRUE(world.LoadDatabases());
+    return {world.locations().empty() ? QByteArray() : world.locations()[0].Note, world.takeNotices()};
+}
+
 // The loader settles the two copies and the world tells the user once.
 TEST_F(DataLocationsTest, AWorldLoadingTwoCopiesReadsTheNewerAndSaysSo)
 {
     writeFile(homeFile(QStringLiteral("vdmain.gdb")), locationRecord("Alpha", 0, 0, 0));
-    const QByteArray older = "loc\r\n   nm = Alpha\r\n   status = 1\r\n   note = older\r\nend\r\n";
-    const QByteArray newer = "loc\r\n   nm = Alpha\r\n   status = 3\r\n   note = newer\r\nend\r\n";
+    const QByteArray& older = olderUserData;
+    const QByteArray& newer = newerUserData;
     writeFile(homeFile(QStringLiteral("user.gdb")), older);
     age(homeFile(QStringLiteral("user.gdb")), -100);
     const QString own = DataLocations::userDataFolder(home.path());
     ASSERT_TRUE(QDir().mkpath(own));
     writeFile(own + QStringLiteral("/user.gdb"), newer);
 
-    World world(home.path());
-    world.readDatabasesAhead();
-    ASSERT_TRUE(world.LoadDatabases());
-    EXPECT_EQ(world.locations()[0].Note, QByteArray("newer"));
-    const QStringList notices = world.takeNotices();
+    const auto [note, notices] = noteAndNoticesOfStart(home.path());
+    EXPECT_EQ(note, QByteArray("newer"));
     ASSERT_EQ(notices.size(), 1);
     EXPECT_TRUE(notices[0].contains(QStringLiteral("user.gdb.bak"))) << qPrintable(notices[0]);
     EXPECT_EQ(readFile(homeFile(QStringLiteral("user.gdb.bak"))), older);
@@ -278,19 +298,18 @@ TEST_F(DataLocationsTest, AWorldLoadingTwoCopiesReadsTheNewerAndSaysSo)
 // one is read, neither is touched, the user is told, and a later start settles them.
 TEST_F(DataLocationsTest, TwoCopiesThatCannotBeSettledReadTheNewerAndKeepBoth)
 {
-    const QByteArray older = "loc\r\n   nm = Alpha\r\n   status = 1\r\n   note = older\r\nend\r\n";
-    const QByteArray newer = "loc\r\n   nm = Alpha\r\n   status = 3\r\n   note = newer\r\nend\r\n";
+    const QByteArray& older = olderUserData;
+    const QByteArray& newer = newerUserData;
     struct Case {
         const char* name;
         bool ownNewer;
     };
     for (const Case c : {Case{"the own copy newer", true}, Case{"the world's copy newer", false}}) {
         SCOPED_TRACE(c.name);
-        QTemporaryDir world;
-        const QString homePath = world.filePath(QStringLiteral("user.gdb"));
-        const QString ownFolder = DataLocations::userDataFolder(world.path());
-        const QString ownPath = ownFolder + QStringLiteral("/user.gdb");
-        ASSERT_TRUE(QDir().mkpath(ownFolder));
+        const CopiesOfAWorld world;
+        ASSERT_TRUE(world.made);
+        const QString& homePath = world.homePath;
+        const QString& ownPath = world.ownPath;
         writeFile(world.filePath(QStringLiteral("vdmain.gdb")), locationRecord("Alpha", 0, 0, 0));
         writeFile(homePath, c.ownNewer ? older : newer);
         writeFile(ownPath, c.ownNewer ? newer : older);
@@ -298,11 +317,8 @@ TEST_F(DataLocationsTest, TwoCopiesThatCannotBeSettledReadTheNewerAndKeepBoth)
         {
             AtomicFile::setFaultInjector([](AtomicFile::Step step) { return step != AtomicFile::Step::Write; });
             const auto restore = qScopeGuard([] { AtomicFile::setFaultInjector({}); });
-            World loaded(world.path());
-            loaded.readDatabasesAhead();
-            ASSERT_TRUE(loaded.LoadDatabases());
-            EXPECT_EQ(loaded.locations()[0].Note, QByteArray("newer"));
-            const QStringList notices = loaded.takeNotices();
+            const auto [note, notices] = noteAndNoticesOfStart(world.path());
+            EXPECT_EQ(note, QByteArray("newer"));
             ASSERT_EQ(notices.size(), 1);
             EXPECT_TRUE(notices[0].contains(QStringLiteral("could not be settled"))) << qPrintable(notices[0]);
             EXPECT_EQ(readFile(homePath), c.ownNewer ? older : newer);
