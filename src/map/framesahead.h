@@ -37,10 +37,12 @@ public:
     static constexpr int MostFrames = 2;
     /**
      * Device rows of one band at the ratio 1: a slice paints bands until its deadline, and
-     * at least one. Half a tile row of the painter: at a million places a band then takes
-     * a few tens of milliseconds, for about an eighth more work than bands of whole tile rows.
+     * at least one. Two of the painter's parts ahead, one for each core: a crowded view of
+     * a million places then has its captions composed as they are blended, as its whole
+     * paint does, a band takes about as long as one of 32 rows through the caption cache
+     * took, and the view is whole after about one whole paint instead of two to four.
      */
-    static constexpr int BandRows = 32;
+    static constexpr int BandRows = 2 * MapPainter::PartHeight;
 
     /** Lets go of every frame, finished or not, whose key is not among `wanted`. */
     void keepOnly(const std::vector<Key>& wanted);

@@ -3672,10 +3672,12 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
     std::vector<QPoint> routePoints; // the places' panel points, for the routes of every rectangle
     std::vector<QRect> parts;
     std::vector<std::size_t> firstOf; // of each part: the first part of its rectangle
+    // A paint ahead is a band of a view painted ahead or shown in steps: of thinner parts,
+    // so that a band a few parts tall gives each core one (see FramesAhead::BandRows).
+    const int partRows = d->paintingAhead ? MapPainter::PartHeight : TiledOverlay::TileHeight * Private::PartRows;
     for (const QRect& rect : area) {
         const QRect clip = rect & backBuffer.rect();
-        const int height
-            = inParts ? TiledOverlay::TileHeight * Private::PartRows * int(ratio) : std::max(1, clip.height());
+        const int height = inParts ? partRows * int(ratio) : std::max(1, clip.height());
         const std::size_t first = parts.size();
         for (int top = clip.top(); top <= clip.bottom(); top += height) {
             parts.push_back(QRect(clip.left(), top, clip.width(), std::min(height, clip.bottom() + 1 - top)));
@@ -3735,16 +3737,23 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
                 }
                 // A whole paint showing every caption of a view more crowded than the
                 // cache keeps, nothing laid over it: its parts on both cores, each caption
-                // composed as it is blended.
-                if (whole && !d->hiding && !scene.top && deviceParts.size() == parts.size() && !backBuffer.isNull()) {
+                // composed as it is blended. So is a band of rows of a view painted ahead
+                // or shown in steps whose whole paint would be: its places counted as the
+                // panel's would be.
+                if ((whole || d->paintingAhead) && !d->hiding && !scene.top && deviceParts.size() == parts.size()
+                    && !backBuffer.isNull()) {
                     std::size_t places = 0;
                     for (const Private::PartItems& p : items)
                         places += p.places.size();
+                    const int rows = deviceParts.back().bottom() + 1 - deviceParts.front().top();
+                    if (!whole && rows > 0)
+                        places = std::size_t(std::uint64_t(places) * std::uint64_t(backBuffer.height()) / rows);
                     if (d->composesAsBlended(places)) {
                         // A caption reaching two parts is composed for each: taller parts
                         // meet fewer such. Those whose route lines come from a layer are
                         // joined (a part's own lines would have to be joined in order).
-                        if (routeLayer || !anyRoutes)
+                        // A band's few parts stay apart: each core takes one.
+                        if (whole && (routeLayer || !anyRoutes))
                             Private::joinParts(deviceParts, items, Private::JoinedParts);
                         std::vector<Canvas> canvases;
                         for (const QRect& r : deviceParts)

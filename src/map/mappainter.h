@@ -248,6 +248,13 @@ public:
      */
     void paintInPartsAbove(std::size_t places);
     /**
+     * Device rows at the ratio 1 of one part of such a paint ahead (paintAhead; a whole
+     * paint's parts are two tile rows): a band of a few of them, each drawn by one thread,
+     * composes the captions of a view more crowded than the cache keeps as they are
+     * blended, as the whole paint of that view does.
+     */
+    static constexpr int PartHeight = 64;
+    /**
      * What was learned of a caption font ahead (CaptionRenderer::learnAhead, on another
      * thread while the world loads, say): the renderers the painter makes for that font
      * start from it, so its first crowded paint neither lays the font's pairs out nor

@@ -269,7 +269,7 @@ TEST_F(CanvasAheadTest, AHugeWorldsWholePaintShowsItsPictureAtOnceThenItsBands)
     canvas.showInStepsAbove(0);
     int shown = 0;
     QObject::connect(&canvas, &MapCanvas::morePainted, [&] { ++shown; });
-    // Go's place in the lower half of the view, many bands below the first.
+    // Go's place in the lower third of the view, below the first band.
     const auto placeLow = [&] {
         for (std::size_t i = 0; i < world.locations().size(); ++i) {
             const Location& l = world.locations()[i];

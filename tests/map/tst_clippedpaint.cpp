@@ -4,6 +4,7 @@
 // diamonds and route lines all land where they land in the whole paint.
 #include "map/captioncache.h"
 #include "map/crowdworld.h"
+#include "map/framesahead.h"
 #include "map/mappainter.h"
 #include "map/resampler.h"
 #include "data/databasefile.h"
@@ -300,6 +301,46 @@ TEST(ClippedPaint, CaptionsComposedAsTheyAreBlendedEqualTheCachedOnes)
                 ASSERT_GT(cached.cachedCaptions(), 0);
                 composed += blended.cachedCaptions() == 0;
                 ASSERT_TRUE(paint(blended) == want) << "warm";
+            }
+    EXPECT_GE(composed, 12);
+}
+
+TEST(ClippedPaint, AFramePaintedAheadInBandsIsTheWholePaintWithCaptionsComposedAsBlended)
+{
+    // A frame painted ahead a band at a time, of a view whose whole paint composes its
+    // captions as it blends them, composes each band's the same way (the cache left
+    // alone): once its last band is painted it holds the whole paint, at the ratios 1 and
+    // 2, on one core and two; a caption across two bands' edge lands whole.
+    const Crowd& w = bigCrowd();
+    const Settings s = everyOverlay();
+    const DrawingObjects o = DrawingObjects::fromSettings(s);
+    int composed = 0;
+    for (const bool twoCores : {false, true})
+        for (const qreal ratio : {1.0, 2.0})
+            for (int zoom = 0; zoom < Viewport::LevelCount; ++zoom) {
+                SCOPED_TRACE(testing::Message() << "two cores " << twoCores << " ratio " << ratio << " zoom " << zoom);
+                const QSize panel = ratio == 2 ? QSize(260, 600) : QSize(420, 600);
+                const Viewport base = Viewport::showing(w.picture.size(), 2, panel, zoom);
+                const Viewport v = Viewport::showing(w.picture.size(), 2, panel, zoom, base.scrollMaximum() / 2);
+                MapPainter whole(CaptionCache::MaxBudget), ahead(64 * 1024);
+                whole.useSecondCore(twoCores);
+                ahead.useSecondCore(twoCores);
+                ahead.paintInPartsAbove(0);
+                GoHighlight h1, h2;
+                const QImage want
+                    = whole.paint(MapScene{v, w.picture, w.locations, w.markers, s, o, h1, &w.index}, ratio);
+                const MapScene scene{v, w.picture, w.locations, w.markers, s, o, h2, &w.index};
+                FramesAhead frames;
+                const FramesAhead::Key key = FramesAhead::Key::of(scene, 1, ratio);
+                int bands = 0;
+                while (!frames.paintSome(ahead, scene, key, std::chrono::steady_clock::time_point::min()))
+                    ++bands;
+                EXPECT_EQ(bands + 1, (panel.height() + FramesAhead::BandRows - 1) / FramesAhead::BandRows);
+                QImage shown(want.size(), want.format());
+                shown.setDevicePixelRatio(ratio);
+                ASSERT_EQ(frames.copyPainted(key, shown, 0), want.height());
+                ASSERT_TRUE(shown == want);
+                composed += ahead.cachedCaptions() == 0;
             }
     EXPECT_GE(composed, 12);
 }
