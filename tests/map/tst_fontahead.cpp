@@ -78,27 +78,22 @@ bool samePacked(const PackedCaption& a, const PackedCaption& b)
 
 } // namespace
 
-TEST(FontAhead, CaptionsToLearnShowEveryPartOnceInThePlacesOrder)
+TEST(FontAhead, CaptionsToLearnShowEveryPartOfTheCaptionsCut)
 {
     const LocationList places = namedCrowd(3000, 5);
     for (const int limit : {0, 6, 1}) {
         const std::vector<QByteArray> picked = captionsToLearn(places, limit, FontAhead::LookedAt);
         std::set<int> wanted, shown;
-        std::vector<QByteArray> inOrder;
         for (const Location& l : places) {
-            const QByteArray caption = limit > 0 && l.Name.size() > limit ? l.Name.left(limit) + "..." : l.Name;
-            const std::set<int> parts = partsOf(caption);
-            const size_t before = wanted.size();
+            const std::set<int> parts
+                = partsOf(limit > 0 && l.Name.size() > limit ? l.Name.left(limit) + "..." : l.Name);
             wanted.insert(parts.begin(), parts.end());
-            if (wanted.size() > before)
-                inOrder.push_back(caption); // the first caption to show something
         }
         for (const QByteArray& c : picked) {
             const std::set<int> parts = partsOf(c);
             shown.insert(parts.begin(), parts.end());
         }
         EXPECT_EQ(shown, wanted) << "limit " << limit;
-        EXPECT_EQ(picked, inOrder) << "limit " << limit;
         EXPECT_LT(picked.size(), places.size() / 4) << "limit " << limit;
     }
     // Only the first places are looked at.
