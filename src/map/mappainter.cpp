@@ -1346,8 +1346,19 @@ struct MapPainter::Private {
         void band(int band, int thread)
         {
             const int top = band * BandRows, bottom = std::min(image.height(), top + BandRows);
-            for (int y = top; y < bottom; ++y)
-                std::fill_n(reinterpret_cast<Pixel*>(bits + y * bytesPerLine), image.width(), Pixel(0xFF000000u));
+            // Only what the drawing leaves gets the black scaled() starts from: it writes
+            // every pixel of the rectangle it draws (mostly the whole copy).
+            const QRect drawn = drawing->drawn();
+            for (int y = top; y < bottom; ++y) {
+                Pixel* line = reinterpret_cast<Pixel*>(bits + y * bytesPerLine);
+                if (y < drawn.top() || y > drawn.bottom()) {
+                    std::fill_n(line, image.width(), Pixel(0xFF000000u));
+                    continue;
+                }
+                std::fill_n(line, drawn.left(), Pixel(0xFF000000u));
+                std::fill_n(line + drawn.left() + drawn.width(), image.width() - drawn.left() - drawn.width(),
+                            Pixel(0xFF000000u));
+            }
             drawing->drawRows(bits, bytesPerLine, top, bottom, rows[thread]);
         }
     };

@@ -213,6 +213,23 @@ struct Source {
     const std::uint32_t* row(int y) const { return reinterpret_cast<const std::uint32_t*>(bits + y * bpl); }
 };
 
+/** out[k] = in[2 * k] for k in [0, n): every other source pixel, of the `readable` from `in` on. */
+void takeEveryOther(const std::uint32_t* __restrict in, int readable, int n, std::uint32_t* __restrict out)
+{
+    int k = 0;
+#if defined(__SSE2__)
+    // Eight pixels read for four kept: the last pixel kept may end the row.
+    for (; k + 4 <= n && 2 * k + 8 <= readable; k += 4) {
+        const __m128 a = _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 2 * k)));
+        const __m128 b = _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 2 * k + 4)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k),
+                         _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0))));
+    }
+#endif
+    for (; k < n; ++k)
+        out[k] = in[2 * k];
+}
+
 /**
  * out[k] = in[(k + lead) / 2] for k in [0, n), lead 0 or 1: each source pixel written
  * twice, with a lone first one when lead is 1.
@@ -508,10 +525,12 @@ struct Drawing::Plan {
     bool shortcuts = true;
     // Nearest: runs of consecutive source pixels, or every source pixel twice after `lead`.
     std::vector<int> runStarts;
-    bool fewRuns = true, doubled = false;
+    bool fewRuns = true, doubled = false, everyOther = false;
     int lead = 1;
     // Bilinear: rows read in place (`plain`), half steps, or the weights of the vector loops.
     bool plain = true, halves = false, avx2 = false;
+    // General: every destination pixel the even average of a 2 x 2 block (see halvedAxis).
+    bool halved = false;
     HalfSteps halfSteps;
     std::vector<std::uint16_t> pairs, w2;
     int simdEnd = 0, blocks = 0;
@@ -541,6 +560,11 @@ void Drawing::Plan::prepareNearest()
     doubled = shortcuts && !fewRuns && n >= 16;
     for (int k = 0; k < n && doubled; ++k)
         doubled = idx[k] == idx[0] + (k + lead) / 2;
+    // Half the picture's scale (the 50 % level's copy of the whole picture, unsmoothed):
+    // every other source pixel.
+    everyOther = shortcuts && !fewRuns && !doubled && n >= 16;
+    for (int k = 0; k < n && everyOther; ++k)
+        everyOther = idx[k] == idx[0] + 2 * k;
 }
 
 namespace {
@@ -566,6 +590,8 @@ void drawNearestRows(const Target& t, const Drawing::Plan& p, int y0, int y1)
             const std::uint32_t* __restrict in = p.s.row(sy);
             if (p.doubled)
                 repeatPairs(in + idx[0], p.lead, n, out);
+            else if (p.everyOther)
+                takeEveryOther(in + idx[0], p.s.width - idx[0], n, out);
             else if (p.fewRuns) {
                 for (size_t r = 0; r + 1 < p.runStarts.size(); ++r)
                     std::memcpy(out + p.runStarts[r], in + idx[p.runStarts[r]],
@@ -739,6 +765,78 @@ void drawGeneralRows(const Target& t, const Drawing::Plan& p, int y0, int y1, st
     }
 }
 
+/*
+ * Half the picture's scale in smooth mode (the 50 % level's copy of the whole picture,
+ * with smoothing on from there) gives each destination pixel two taps of WeightOne / 2 per axis over two source pixels
+ * of its own. There the general kernel's fixed point reduces exactly: the horizontal pass
+ * keeps (a + b) << 7 (nothing is lost to its rounding), and the vertical one gives
+ * floor((a + b + c + d + 2) / 4) per channel, the alpha byte set. Four byte sums of a
+ * block fit sixteen bits, so the vector loop sums them there.
+ */
+
+/** Whether drawn pixel k of `a` takes source pixels 2k and 2k + 1 after the first, at equal weights. */
+bool halvedAxis(const Axis& a)
+{
+    const int n = a.size();
+    if (a.enlarging || n <= 0 || a.count.size() != size_t(n))
+        return false;
+    for (int k = 0; k < n; ++k) {
+        const int* w = a.weights.data() + a.offset[k];
+        if (a.count[k] != 2 || a.start[k] != a.start[0] + 2 * k || w[0] != WeightOne / 2 || w[1] != WeightOne / 2)
+            return false;
+    }
+    return true;
+}
+
+/** out[x] = the rounded average of in0[2x], in0[2x + 1], in1[2x], in1[2x + 1] per channel, alpha set. */
+void averageBlocks(const std::uint32_t* __restrict in0, const std::uint32_t* __restrict in1,
+                   std::uint32_t* __restrict out, int n)
+{
+    int x = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i two = _mm_set1_epi16(2);
+    const __m128i alpha = _mm_set1_epi32(int(0xFF000000u));
+    const auto sums = [&](__m128i p) { return std::pair{_mm_unpacklo_epi8(p, zero), _mm_unpackhi_epi8(p, zero)}; };
+    for (; x + 4 <= n; x += 4) {
+        // Source pixels 2x .. 2x + 7 of both rows, split into even and odd ones.
+        const __m128 a0 = _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in0 + 2 * x)));
+        const __m128 a1 = _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in0 + 2 * x + 4)));
+        const __m128 b0 = _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in1 + 2 * x)));
+        const __m128 b1 = _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in1 + 2 * x + 4)));
+        const auto [ae0, ae1] = sums(_mm_castps_si128(_mm_shuffle_ps(a0, a1, _MM_SHUFFLE(2, 0, 2, 0))));
+        const auto [ao0, ao1] = sums(_mm_castps_si128(_mm_shuffle_ps(a0, a1, _MM_SHUFFLE(3, 1, 3, 1))));
+        const auto [be0, be1] = sums(_mm_castps_si128(_mm_shuffle_ps(b0, b1, _MM_SHUFFLE(2, 0, 2, 0))));
+        const auto [bo0, bo1] = sums(_mm_castps_si128(_mm_shuffle_ps(b0, b1, _MM_SHUFFLE(3, 1, 3, 1))));
+        const __m128i lo
+            = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(_mm_add_epi16(ae0, ao0), _mm_add_epi16(be0, bo0)), two), 2);
+        const __m128i hi
+            = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(_mm_add_epi16(ae1, ao1), _mm_add_epi16(be1, bo1)), two), 2);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm_or_si128(_mm_packus_epi16(lo, hi), alpha));
+    }
+#endif
+    for (; x < n; ++x) {
+        const std::uint32_t p = in0[2 * x], q = in0[2 * x + 1], r = in1[2 * x], s = in1[2 * x + 1];
+        std::uint32_t c = 0xFF000000u;
+        for (int shift = 0; shift < 24; shift += 8) {
+            const std::uint32_t sum
+                = ((p >> shift) & 0xFF) + ((q >> shift) & 0xFF) + ((r >> shift) & 0xFF) + ((s >> shift) & 0xFF);
+            c |= ((sum + 2) >> 2) << shift;
+        }
+        out[x] = c;
+    }
+}
+
+/** Rows [y0, y1) of a general draw at half the scale (see halvedAxis): what drawGeneralRows gives. */
+void drawHalvedRows(const Target& t, const Drawing::Plan& p, int y0, int y1)
+{
+    const Axis &h = p.h, &v = p.v;
+    for (int y = y0; y < y1; ++y) {
+        const int sy = v.start[y - v.d0];
+        averageBlocks(p.s.row(sy) + h.start[0], p.s.row(sy + 1) + h.start[0], t.row(y) + h.d0, h.size());
+    }
+}
+
 /** Whether destination pixel x of `a` and pixel y of `b` read the same source pixels with the same weights. */
 bool sameTaps(const Axis& a, int x, const Axis& b, int y)
 {
@@ -798,6 +896,7 @@ Drawing::Drawing(QSize dst, const QRect& to, const QImage& src, const QRectF& fr
         p.prepareBilinear();
     } else {
         p.kernel = Plan::General;
+        p.halved = shortcuts && halvedAxis(p.h) && halvedAxis(p.v);
     }
 }
 
@@ -837,6 +936,10 @@ void Drawing::drawRows(uchar* bits, qsizetype bytesPerLine, int top, int bottom,
         drawBilinearRows(t, p, y0, y1, rows.m_pixels, rows.m_tags);
         break;
     case Plan::General:
+        if (p.halved) {
+            drawHalvedRows(t, p, y0, y1);
+            break;
+        }
         if (rows.m_tags.empty())
             rows.m_filtered.clear();
         drawGeneralRows(t, p, y0, y1, rows.m_filtered, rows.m_tags, rows.m_sums);

@@ -93,7 +93,8 @@ private:
 
 /**
  * The same draw without the shortcuts some scales take (each source pixel written twice,
- * fixed half-step weights at twice the scale): every pixel from the general kernels. The
+ * fixed half-step weights at twice the scale, every other source pixel or the even average
+ * of 2 x 2 at half the scale): every pixel from the general kernels. The
  * shortcuts give exactly these pixels; this is what shows it.
  */
 QRect drawWithoutShortcuts(QImage& dst, const QRect& to, const QImage& src, const QRectF& from, Mode mode,

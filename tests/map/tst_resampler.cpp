@@ -241,6 +241,63 @@ TEST(ResamplerTwiceTheScale, ShortcutsGiveTheGeneralKernelsPixels)
     }
 }
 
+TEST(ResamplerHalfTheScale, ShortcutsGiveTheGeneralKernelsPixels)
+{
+    // Random pictures (alpha bytes too, which the averaging leaves out) at half their
+    // scale, every other pixel taken or 2 x 2 averaged, from even and odd source columns,
+    // reaching past the source's edges or not (the last pixel taken may end a row), in
+    // random clips; an odd width or a half-pixel offset is no 2 x 2 block and goes the
+    // general way, and so must give the same pixels.
+    struct Case {
+        QSize source;
+        QRectF from;
+        QRect to;
+    };
+    const Case cases[] = {
+        {{98, 62}, {0, 0, 98, 62}, {0, 0, 49, 31}},    {{98, 62}, {13, 7, 40, 30}, {0, 0, 20, 15}},
+        {{98, 62}, {13, 7, 40, 30}, {-9, 5, 20, 15}},  {{98, 62}, {-6, -4, 60, 40}, {3, 2, 30, 20}},
+        {{98, 62}, {60, 40, 60, 40}, {0, 0, 30, 20}},  {{97, 61}, {0, 0, 97, 61}, {0, 0, 48, 30}},
+        {{98, 62}, {13.5, 7, 40, 30}, {0, 0, 20, 15}}, {{3, 2}, {0, 0, 3, 2}, {0, 0, 1, 1}},
+        {{500, 9}, {3, 1, 494, 8}, {1, 0, 247, 4}},
+    };
+    QRandomGenerator rng(23);
+    for (const Case& c : cases) {
+        QImage src(c.source, QImage::Format_RGB32);
+        for (int y = 0; y < src.height(); ++y) {
+            auto* line = reinterpret_cast<quint32*>(src.scanLine(y));
+            for (int x = 0; x < src.width(); ++x)
+                line[x] = rng.generate();
+        }
+        for (const Mode mode : {Mode::Pixel, Mode::Smooth}) {
+            for (int round = 0; round < 6; ++round) {
+                const QRect clip = round == 0 ? QRect(-50, -50, 400, 300)
+                                              : QRect(int(rng.bounded(-5, 40)), int(rng.bounded(-5, 30)),
+                                                      int(rng.bounded(1, 260)), int(rng.bounded(1, 40)));
+                QImage fast = blank(260, 40), general = blank(260, 40);
+                const QRect a = Resampler::draw(fast, c.to, src, c.from, mode, clip);
+                const QRect b = Resampler::drawWithoutShortcuts(general, c.to, src, c.from, mode, clip);
+                ASSERT_EQ(a, b) << c.from.x() << "," << c.from.y() << " round " << round;
+                ASSERT_EQ(fast, general) << "from " << c.from.x() << "," << c.from.y() << " to " << c.to.x() << ","
+                                         << c.to.y() << " mode " << int(mode) << " round " << round;
+            }
+        }
+    }
+    // The level's copy: every pixel, and the extremes of each channel's sum.
+    QImage flat(64, 32, QImage::Format_RGB32);
+    for (int y = 0; y < flat.height(); ++y)
+        for (int x = 0; x < flat.width(); ++x)
+            flat.setPixel(x, y, (x / 2 + y / 2) % 3 == 0 ? 0xFFFFFFFFu : ((x + y) % 3 ? 0x00000000u : 0x01020304u));
+    for (const QImage& picture : {flat, coded(300, 200)}) {
+        for (const Mode mode : {Mode::Pixel, Mode::Smooth}) {
+            QImage general(picture.size() / 2, QImage::Format_RGB32);
+            general.fill(0xFF000000u);
+            Resampler::drawWithoutShortcuts(general, general.rect(), picture, QRectF(picture.rect()), mode,
+                                            general.rect());
+            EXPECT_EQ(Resampler::scaled(picture, picture.size() / 2, mode), general) << int(mode);
+        }
+    }
+}
+
 namespace vdm {
 namespace {
 
