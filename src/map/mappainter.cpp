@@ -1202,6 +1202,26 @@ struct MapPainter::Private {
     };
     qint64 pictureKey = 0;
     std::vector<LevelCopy> levels;
+    /** A level's copy its first paint did without, for the window's idle time to make (see makeSkippedCopy). */
+    struct SkippedCopy {
+        qint64 pictureKey;
+        QSize size;
+        Resampler::Mode mode;
+        int zoom;
+    };
+    std::optional<SkippedCopy> skippedCopy;
+
+    /** Makes the copy a level's first paint did without, while its picture is `picture` and its level near. */
+    void makeSkippedCopy(const QImage& picture)
+    {
+        if (!skippedCopy)
+            return;
+        const SkippedCopy c = *skippedCopy;
+        skippedCopy.reset();
+        const int shown = lastWhole ? lastWhole->zoom : c.zoom;
+        if (picture.cacheKey() == c.pictureKey && std::abs(c.zoom - shown) <= 1)
+            levelCopy(picture, c.size, c.mode, c.zoom);
+    }
 
     QString fontKey;
     CaptionFont captionFont;
@@ -2947,6 +2967,26 @@ struct MapPainter::Private {
             if (m_plan.kind == PicturePlan::Shrunken || m_plan.kind == PicturePlan::Direct)
                 m_drawing.emplace(backBuffer.size(), m_plan.to, *m_source, m_plan.from, m_plan.mode, clip);
         }
+        /**
+         * The same picture step of a shrinking level whose copy is made of dropped pixels,
+         * read from the picture itself (see readsPictureFor): that copy is not made.
+         */
+        struct ThroughCopy {};
+        BandedPicture(ThroughCopy, const QImage& backBuffer, const QRect& clip, const MapScene& scene)
+            : m_plan(planPicture(scene.view, scene.settings, scene.picture.size(), backBuffer.devicePixelRatio())),
+              m_source(&scene.picture), m_background(pixelOf(scene.objects.BrushBackground))
+        {
+            m_drawing.emplace(backBuffer.size(), m_plan.to, scene.picture, m_plan.copySize, m_plan.from, clip);
+        }
+        /**
+         * Whether `plan`'s picture step may read the picture itself instead of the level's
+         * copy: a copy of dropped pixels, drawn one to one, holds only pixels of the picture.
+         */
+        static bool readsPictureFor(const PicturePlan& plan)
+        {
+            return plan.kind == PicturePlan::Shrunken && plan.copyMode == Resampler::Mode::Pixel
+                   && plan.mode == Resampler::Mode::Pixel;
+        }
         /** Draws the picture of `band`'s clip on `thread` (0 or 1, see WorkShare::run). */
         void draw(const Canvas& band, int thread)
         {
@@ -2981,7 +3021,8 @@ struct MapPainter::Private {
      */
     class PictureAside {
     public:
-        PictureAside(Private& d, QImage& backBuffer, const MapScene& scene)
+        /** With `readsPicture`, a shrinking level's first paint may leave its copy for later (see above). */
+        PictureAside(Private& d, QImage& backBuffer, const MapScene& scene, bool readsPicture = false)
             : m_d(d), m_backBuffer(backBuffer), m_scene(scene),
               m_canvas(backBuffer, scene.view.panel(), backBuffer.rect())
         {
@@ -2990,6 +3031,16 @@ struct MapPainter::Private {
             if (plan.kind == PicturePlan::Shrunken) {
                 // As pictureSource does: the copies far from this level go before another is made.
                 d.forgetFarCopies(scene.view.zoomIndex());
+                if (!d.keptLevelCopy(scene.picture, plan.copySize, plan.copyMode) && readsPicture
+                    && BandedPicture::readsPictureFor(plan)) {
+                    // A level's first paint reads the rows it shows from the picture (the
+                    // copy's pixels, a fraction of its rows at 50 %); the copy is left to the
+                    // window's idle time (see makeSkippedCopy), so the first frame makes none.
+                    d.skippedCopy
+                        = SkippedCopy{scene.picture.cacheKey(), plan.copySize, plan.copyMode, scene.view.zoomIndex()};
+                    m_picture.emplace(BandedPicture::ThroughCopy{}, backBuffer, m_canvas.clip(), scene);
+                    return;
+                }
                 if (!d.keptLevelCopy(scene.picture, plan.copySize, plan.copyMode)
                     && plan.copySize.height() >= 2 * CopyBands::BandRows) {
                     m_copy.emplace(scene.picture, plan.copySize, plan.copyMode);
@@ -3655,7 +3706,8 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
         if (!d->hiding && !inParts && d->mayMissMany(v, ratio)) {
             const QRect panel(QPoint(0, 0), v.panel());
             if (bandable && !scene.top && scene.settings.ShowText && d->share->helps() && !backBuffer.isNull()) {
-                Private::PictureAside picture(*d, backBuffer, scene);
+                // A world whose frames are painted ahead has no idle time to make the copy in.
+                Private::PictureAside picture(*d, backBuffer, scene, scene.locations.size() <= d->partedAbove);
                 d->renderMissingBeside(picture, scene, ratio, panel);
                 pictured = true;
             } else {
@@ -3894,6 +3946,8 @@ bool MapPainter::renderCaptionsAhead(const MapScene& scene, qreal ratio, std::ch
     // Beyond the size painted in parts the memory goes to the places, not to the copies of
     // levels not shown yet.
     if (scene.locations.size() <= d->partedAbove) {
+        // The shown level's copy first: its next paint needs it before a zoom step's does.
+        d->makeSkippedCopy(scene.picture);
         const PicturePlan plan = planPicture(scene.view, scene.settings, scene.picture.size(), ratio);
         if (plan.kind == PicturePlan::Shrunken)
             d->levelCopy(scene.picture, plan.copySize, plan.copyMode, scene.view.zoomIndex());

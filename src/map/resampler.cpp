@@ -900,6 +900,34 @@ Drawing::Drawing(QSize dst, const QRect& to, const QImage& src, const QRectF& fr
     }
 }
 
+Drawing::Drawing(QSize dst, const QRect& to, const QImage& src, QSize copy, const QRectF& from, const QRect& clip)
+    : d(std::make_unique<Plan>())
+{
+    Plan& p = *d;
+    p.id = ++lastDrawing;
+    if (dst.isEmpty() || src.isNull() || copy.isEmpty())
+        return;
+    Q_ASSERT(src.format() == QImage::Format_RGB32);
+    p.s = Source{src.constBits(), src.bytesPerLine(), src.width()};
+    // Where the copy reads the source, as scaled() draws it: every pixel of the copy.
+    const Axis ch = buildAxis(0, copy.width(), copy.width(), 0, src.width(), src.width(), Mode::Pixel, 0, copy.width());
+    const Axis cv
+        = buildAxis(0, copy.height(), copy.height(), 0, src.height(), src.height(), Mode::Pixel, 0, copy.height());
+    p.h = buildAxis(to.x(), to.width(), dst.width(), from.x(), from.width(), copy.width(), Mode::Pixel, clip.left(),
+                    clip.left() + clip.width());
+    p.v = buildAxis(to.y(), to.height(), dst.height(), from.y(), from.height(), copy.height(), Mode::Pixel, clip.top(),
+                    clip.top() + clip.height());
+    if (p.h.size() <= 0 || p.v.size() <= 0)
+        return;
+    Q_ASSERT(ch.d0 == 0 && ch.d1 == copy.width() && cv.d0 == 0 && cv.d1 == copy.height());
+    for (int& i : p.h.i0)
+        i = ch.i0[size_t(i)];
+    for (int& i : p.v.i0)
+        i = cv.i0[size_t(i)];
+    p.kernel = Plan::Nearest;
+    p.prepareNearest();
+}
+
 Drawing::~Drawing() = default;
 Drawing::Drawing(Drawing&&) noexcept = default;
 Drawing& Drawing::operator=(Drawing&&) noexcept = default;

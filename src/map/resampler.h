@@ -52,6 +52,13 @@ public:
     /** Prepares the draw of `from` of `src` onto `to` of a `dst`-sized image, inside `clip`. */
     Drawing(QSize dst, const QRect& to, const QImage& src, const QRectF& from, Mode mode, const QRect& clip,
             bool shortcuts = true);
+    /**
+     * Prepares the Pixel-mode draw of `from` of the copy scaled(src, copy, Mode::Pixel)
+     * would make, onto `to` of a `dst`-sized image, inside `clip`, read from `src` itself:
+     * each pixel is the source pixel the copy's pixel holds, and the copy is not made (a
+     * first paint of a shrinking level reads only the rows it shows).
+     */
+    Drawing(QSize dst, const QRect& to, const QImage& src, QSize copy, const QRectF& from, const QRect& clip);
     ~Drawing();
     Drawing(Drawing&&) noexcept;
     Drawing& operator=(Drawing&&) noexcept;

@@ -10,7 +10,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -155,28 +157,52 @@ TEST(WorkShare, ACrowdedPaintWhoseCacheMakesRoomAsItGoesEqualsOneDrawnAlone)
 TEST(WorkShare, APictureDrawnBesideTheCaptionsGatheringEqualsOneDrawnAlone)
 {
     // A first visit has the second core draw the picture while the calling thread
-    // gathers the captions: with the large picture the shrinking levels make their copy
-    // of it in bands first (or find the one rendering ahead made), the others draw it
-    // from the picture itself; at both ratios, each against a painter without the helper.
+    // gathers the captions: with the large picture the shrinking levels make their
+    // averaged copy of it in bands first (or find the one rendering ahead made); one of
+    // dropped pixels they leave to the idle time after the paint and read the picture
+    // itself meanwhile, as the levels that do not shrink it do; at both ratios, smoothed
+    // from every level or from 100 %, each against a painter without the helper, then
+    // painted again without the copy and once the idle time made it.
     const Crowd& w = bigCrowd();
-    const Settings s = everyOverlay();
-    const DrawingObjects o = DrawingObjects::fromSettings(s);
-    for (const qreal ratio : {1.0, 2.0}) {
-        for (int zoom = 0; zoom < Viewport::LevelCount; ++zoom) {
-            const Viewport base = Viewport::showing(w.picture.size(), 10, QSize(700, 500), zoom);
-            const Viewport v = Viewport::showing(w.picture.size(), 10, QSize(700, 500), zoom, base.scrollMaximum() / 2);
-            GoHighlight h1, h2, h3;
-            const MapScene shared{v, w.picture, w.locations, w.markers, s, o, h1, &w.index};
-            const MapScene ahead{v, w.picture, w.locations, w.markers, s, o, h2, &w.index};
-            const MapScene alone{v, w.picture, w.locations, w.markers, s, o, h3, &w.index};
-            MapPainter cold, warmed, single;
-            single.useSecondCore(false);
-            const QImage want = single.paint(alone, ratio);
-            ASSERT_TRUE(cold.paint(shared, ratio) == want) << "zoom " << zoom << " ratio " << ratio;
-            // The copy made ahead, the captions too: the paint draws the picture beside
-            // finding them.
-            warmed.renderCaptionsAhead(ahead, ratio, std::chrono::steady_clock::now() + std::chrono::minutes(1));
-            ASSERT_TRUE(warmed.paint(ahead, ratio) == want) << "ahead, zoom " << zoom << " ratio " << ratio;
+    for (const int smoothFrom : {0, 5}) {
+        Settings s = everyOverlay();
+        s.ZoomLevelAA = smoothFrom;
+        const DrawingObjects o = DrawingObjects::fromSettings(s);
+        for (const qreal ratio : {1.0, 2.0}) {
+            for (int zoom = 0; zoom < Viewport::LevelCount; ++zoom) {
+                const Viewport base = Viewport::showing(w.picture.size(), 10, QSize(700, 500), zoom);
+                const Viewport v
+                    = Viewport::showing(w.picture.size(), 10, QSize(700, 500), zoom, base.scrollMaximum() / 2);
+                GoHighlight h1, h2, h3;
+                const MapScene shared{v, w.picture, w.locations, w.markers, s, o, h1, &w.index};
+                const MapScene ahead{v, w.picture, w.locations, w.markers, s, o, h2, &w.index};
+                const MapScene alone{v, w.picture, w.locations, w.markers, s, o, h3, &w.index};
+                MapPainter cold, warmed, single, later;
+                single.useSecondCore(false);
+                const QImage want = single.paint(alone, ratio);
+                const auto idle = [&](MapPainter& p, const MapScene& scene) {
+                    p.renderCaptionsAhead(scene, ratio, std::chrono::steady_clock::now() + std::chrono::minutes(1));
+                };
+                const std::string what = "zoom " + std::to_string(zoom) + " ratio " + std::to_string(ratio)
+                                         + " smooth from " + std::to_string(smoothFrom);
+                ASSERT_TRUE(cold.paint(shared, ratio) == want) << what;
+                // Dropped pixels at a shrinking level: no copy yet, its bytes come with the idle time.
+                const double k = Viewport::factorOf(zoom) / 10 * ratio;
+                const qint64 copyBytes
+                    = qint64(std::lround(w.picture.width() * k)) * std::lround(w.picture.height() * k) * 4;
+                const bool skips = k < 1 && zoom < smoothFrom;
+                const qint64 before = cold.cacheBytes();
+                idle(cold, shared);
+                EXPECT_EQ(cold.cacheBytes() - before >= copyBytes, skips) << what;
+                ASSERT_TRUE(cold.paint(shared, ratio) == want) << "after the idle time, " << what;
+                // Painted again before any idle time: the copy made then.
+                ASSERT_TRUE(later.paint(shared, ratio) == want) << what;
+                ASSERT_TRUE(later.paint(shared, ratio) == want) << "again, " << what;
+                // The copy made ahead, the captions too: the paint draws the picture beside
+                // finding them.
+                idle(warmed, ahead);
+                ASSERT_TRUE(warmed.paint(ahead, ratio) == want) << "ahead, " << what;
+            }
         }
     }
 }
