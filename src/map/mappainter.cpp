@@ -1202,25 +1202,41 @@ struct MapPainter::Private {
     };
     qint64 pictureKey = 0;
     std::vector<LevelCopy> levels;
-    /** A level's copy its first paint did without, for the window's idle time to make (see makeSkippedCopy). */
+    /** A level's copy its first paint did without, for the window's idle time to make (see makeSkippedCopies). */
     struct SkippedCopy {
         qint64 pictureKey;
         QSize size;
         Resampler::Mode mode;
         int zoom;
     };
-    std::optional<SkippedCopy> skippedCopy;
+    std::vector<SkippedCopy> skippedCopies;
 
-    /** Makes the copy a level's first paint did without, while its picture is `picture` and its level near. */
-    void makeSkippedCopy(const QImage& picture)
+    /**
+     * Whether a level's first paint of `picture` at `zoom` may do without its copy: once
+     * per level until the idle time comes (zoom steps back and forth before it make the
+     * copies as before, instead of reading the picture at every step).
+     */
+    bool skipsCopy(const QImage& picture, const PicturePlan& plan, int zoom)
     {
-        if (!skippedCopy)
-            return;
-        const SkippedCopy c = *skippedCopy;
-        skippedCopy.reset();
-        const int shown = lastWhole ? lastWhole->zoom : c.zoom;
-        if (picture.cacheKey() == c.pictureKey && std::abs(c.zoom - shown) <= 1)
-            levelCopy(picture, c.size, c.mode, c.zoom);
+        const auto same = [&](const SkippedCopy& c) {
+            return c.pictureKey == picture.cacheKey() && c.size == plan.copySize && c.mode == plan.copyMode;
+        };
+        if (std::any_of(skippedCopies.begin(), skippedCopies.end(), same))
+            return false;
+        skippedCopies.push_back({picture.cacheKey(), plan.copySize, plan.copyMode, zoom});
+        return true;
+    }
+
+    /** Makes the copies first paints did without, of levels near the one shown while their picture is `picture`. */
+    void makeSkippedCopies(const QImage& picture)
+    {
+        std::vector<SkippedCopy> skipped;
+        skipped.swap(skippedCopies);
+        for (const SkippedCopy& c : skipped) {
+            const int shown = lastWhole ? lastWhole->zoom : c.zoom;
+            if (picture.cacheKey() == c.pictureKey && std::abs(c.zoom - shown) <= 1)
+                levelCopy(picture, c.size, c.mode, c.zoom);
+        }
     }
 
     QString fontKey;
@@ -3032,12 +3048,11 @@ struct MapPainter::Private {
                 // As pictureSource does: the copies far from this level go before another is made.
                 d.forgetFarCopies(scene.view.zoomIndex());
                 if (!d.keptLevelCopy(scene.picture, plan.copySize, plan.copyMode) && readsPicture
-                    && BandedPicture::readsPictureFor(plan)) {
+                    && BandedPicture::readsPictureFor(plan)
+                    && d.skipsCopy(scene.picture, plan, scene.view.zoomIndex())) {
                     // A level's first paint reads the rows it shows from the picture (the
                     // copy's pixels, a fraction of its rows at 50 %); the copy is left to the
-                    // window's idle time (see makeSkippedCopy), so the first frame makes none.
-                    d.skippedCopy
-                        = SkippedCopy{scene.picture.cacheKey(), plan.copySize, plan.copyMode, scene.view.zoomIndex()};
+                    // window's idle time (see makeSkippedCopies), so the first frame makes none.
                     m_picture.emplace(BandedPicture::ThroughCopy{}, backBuffer, m_canvas.clip(), scene);
                     return;
                 }
@@ -3947,7 +3962,7 @@ bool MapPainter::renderCaptionsAhead(const MapScene& scene, qreal ratio, std::ch
     // levels not shown yet.
     if (scene.locations.size() <= d->partedAbove) {
         // The shown level's copy first: its next paint needs it before a zoom step's does.
-        d->makeSkippedCopy(scene.picture);
+        d->makeSkippedCopies(scene.picture);
         const PicturePlan plan = planPicture(scene.view, scene.settings, scene.picture.size(), ratio);
         if (plan.kind == PicturePlan::Shrunken)
             d->levelCopy(scene.picture, plan.copySize, plan.copyMode, scene.view.zoomIndex());

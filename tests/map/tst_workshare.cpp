@@ -198,6 +198,18 @@ TEST(WorkShare, APictureDrawnBesideTheCaptionsGatheringEqualsOneDrawnAlone)
                 // Painted again before any idle time: the copy made then.
                 ASSERT_TRUE(later.paint(shared, ratio) == want) << what;
                 ASSERT_TRUE(later.paint(shared, ratio) == want) << "again, " << what;
+                // A zoom step away and back before any idle time: the level's second first
+                // visit makes its copy, as every one did before.
+                if (zoom > 0) {
+                    MapPainter stepping;
+                    GoHighlight h4;
+                    const Viewport below = Viewport::showing(w.picture.size(), 10, QSize(700, 500), zoom - 1);
+                    ASSERT_TRUE(stepping.paint(shared, ratio) == want) << what;
+                    stepping.paint(MapScene{below, w.picture, w.locations, w.markers, s, o, h4, &w.index}, ratio);
+                    const qint64 away = stepping.cacheBytes();
+                    ASSERT_TRUE(stepping.paint(shared, ratio) == want) << "back, " << what;
+                    EXPECT_EQ(stepping.cacheBytes() - away >= copyBytes, skips) << "back, " << what;
+                }
                 // The copy made ahead, the captions too: the paint draws the picture beside
                 // finding them.
                 idle(warmed, ahead);
