@@ -42,6 +42,53 @@ QImage blank(int w, int h, QRgb c = 0xFF102030u)
     return img;
 }
 
+/** A picture drawn from `from` of a random `source`, into `to` of a canvas, within a clip. */
+struct ShortcutCase {
+    QSize source;
+    QRectF from;
+    QRect to;
+};
+
+/**
+ * Draws each case's random picture (alpha bytes too) both ways, the shortcuts and the
+ * general kernels, in both modes: once unclipped, then in five clips whose corner lies
+ * within `clipCorner` (grown by 5 above and left) and whose size is at most `clipSize`,
+ * on a canvas of `canvas`; both must give the same pixels and the same rectangle.
+ */
+void expectShortcutsGiveTheGeneralKernelsPixels(const std::vector<ShortcutCase>& cases, quint32 seed, QSize canvas,
+                                                QPoint clipCorner, QSize clipSize)
+{
+    QRandomGenerator rng(seed);
+    for (const ShortcutCase& c : cases) {
+        QImage src(c.source, QImage::Format_RGB32);
+        for (int y = 0; y < src.height(); ++y) {
+            auto* line = reinterpret_cast<quint32*>(src.scanLine(y));
+            for (int x = 0; x < src.width(); ++x)
+                line[x] = rng.generate();
+        }
+        for (const Mode mode : {Mode::Pixel, Mode::Smooth}) {
+            for (int round = 0; round < 6; ++round) {
+                const QRect clip
+                    = round == 0 ? QRect(-50, -50, 400, 300)
+                                 : QRect(int(rng.bounded(-5, clipCorner.x())), int(rng.bounded(-5, clipCorner.y())),
+                                         int(rng.bounded(1, clipSize.width())), int(rng.bounded(1, clipSize.height())));
+                QImage fast = blank(canvas.width(), canvas.height());
+                QImage general = blank(canvas.width(), canvas.height());
+                const QRect a = Resampler::draw(fast, c.to, src, c.from, mode, clip);
+                const QRect b = Resampler::drawWithoutShortcuts(general, c.to, src, c.from, mode, clip);
+                const auto where = [&] {
+                    return testing::Message() << "from " << c.from.x() << "," << c.from.y() << " to " << c.to.x() << ","
+                                              << c.to.y() << " mode " << int(mode) << " round " << round;
+                };
+                ASSERT_EQ(a, b) << where();
+                for (int y = 0; y < fast.height(); ++y)
+                    for (int x = 0; x < fast.width(); ++x)
+                        ASSERT_EQ(fast.pixel(x, y), general.pixel(x, y)) << where() << " at " << x << "," << y;
+            }
+        }
+    }
+}
+
 } // namespace
 
 TEST(Resampler, PixelModeRepeatsAndDropsSourcePixels)
@@ -199,89 +246,42 @@ TEST(Resampler, ScaledCopyAveragesTheWholePicture)
 
 TEST(ResamplerTwiceTheScale, ShortcutsGiveTheGeneralKernelsPixels)
 {
-    // Random pictures (alpha bytes too, which the kernels carry along) drawn at twice their
-    // scale from whole, half and odd offsets, reaching past the source's edges or not, in
-    // random clips; the near-twice cases fall back part way along a row.
-    struct Case {
-        QSize source;
-        QRectF from;
-        QRect to;
-    };
-    const Case cases[] = {
-        {{97, 61}, {0, 0, 97, 61}, {0, 0, 194, 122}},  {{97, 61}, {13, 7, 40, 30}, {0, 0, 80, 60}},
-        {{97, 61}, {13, 7, 40, 30}, {-9, 5, 80, 60}},  {{97, 61}, {13.5, 7.5, 40, 30}, {3, -4, 80, 60}},
-        {{97, 61}, {-5, -3, 60, 40}, {0, 0, 120, 80}}, {{97, 61}, {60, 40, 60, 40}, {0, 0, 120, 80}},
-        {{64, 48}, {1, 1, 33, 21}, {7, 3, 66, 42}},    {{64, 48}, {1, 1, 33, 21}, {7, 3, 67, 43}},
-        {{500, 9}, {3, 0, 100, 9}, {0, 0, 200, 18}},
-    };
-    QRandomGenerator rng(17);
-    for (const Case& c : cases) {
-        QImage src(c.source, QImage::Format_RGB32);
-        for (int y = 0; y < src.height(); ++y) {
-            auto* line = reinterpret_cast<quint32*>(src.scanLine(y));
-            for (int x = 0; x < src.width(); ++x)
-                line[x] = rng.generate();
-        }
-        for (const Mode mode : {Mode::Pixel, Mode::Smooth}) {
-            for (int round = 0; round < 6; ++round) {
-                const QRect clip = round == 0 ? QRect(-50, -50, 400, 300)
-                                              : QRect(int(rng.bounded(-5, 120)), int(rng.bounded(-5, 80)),
-                                                      int(rng.bounded(1, 160)), int(rng.bounded(1, 100)));
-                QImage fast = blank(220, 140), general = blank(220, 140);
-                const QRect a = Resampler::draw(fast, c.to, src, c.from, mode, clip);
-                const QRect b = Resampler::drawWithoutShortcuts(general, c.to, src, c.from, mode, clip);
-                ASSERT_EQ(a, b) << c.from.x() << "," << c.from.y() << " round " << round;
-                for (int y = 0; y < fast.height(); ++y)
-                    for (int x = 0; x < fast.width(); ++x)
-                        ASSERT_EQ(fast.pixel(x, y), general.pixel(x, y))
-                            << "from " << c.from.x() << "," << c.from.y() << " to " << c.to.x() << "," << c.to.y()
-                            << " mode " << int(mode) << " round " << round << " at " << x << "," << y;
-            }
-        }
-    }
+    // Twice the scale from whole, half and odd offsets, reaching past the source's edges or
+    // not; the near-twice cases fall back part way along a row.
+    expectShortcutsGiveTheGeneralKernelsPixels(
+        {
+            {{97, 61}, {0, 0, 97, 61}, {0, 0, 194, 122}},
+            {{97, 61}, {13, 7, 40, 30}, {0, 0, 80, 60}},
+            {{97, 61}, {13, 7, 40, 30}, {-9, 5, 80, 60}},
+            {{97, 61}, {13.5, 7.5, 40, 30}, {3, -4, 80, 60}},
+            {{97, 61}, {-5, -3, 60, 40}, {0, 0, 120, 80}},
+            {{97, 61}, {60, 40, 60, 40}, {0, 0, 120, 80}},
+            {{64, 48}, {1, 1, 33, 21}, {7, 3, 66, 42}},
+            {{64, 48}, {1, 1, 33, 21}, {7, 3, 67, 43}},
+            {{500, 9}, {3, 0, 100, 9}, {0, 0, 200, 18}},
+        },
+        17, {220, 140}, {120, 80}, {160, 100});
 }
 
 TEST(ResamplerHalfTheScale, ShortcutsGiveTheGeneralKernelsPixels)
 {
-    // Random pictures (alpha bytes too, which the averaging leaves out) at half their
-    // scale, every other pixel taken or 2 x 2 averaged, from even and odd source columns,
-    // reaching past the source's edges or not (the last pixel taken may end a row), in
-    // random clips; an odd width or a half-pixel offset is no 2 x 2 block and goes the
-    // general way, and so must give the same pixels.
-    struct Case {
-        QSize source;
-        QRectF from;
-        QRect to;
-    };
-    const Case cases[] = {
-        {{98, 62}, {0, 0, 98, 62}, {0, 0, 49, 31}},    {{98, 62}, {13, 7, 40, 30}, {0, 0, 20, 15}},
-        {{98, 62}, {13, 7, 40, 30}, {-9, 5, 20, 15}},  {{98, 62}, {-6, -4, 60, 40}, {3, 2, 30, 20}},
-        {{98, 62}, {60, 40, 60, 40}, {0, 0, 30, 20}},  {{97, 61}, {0, 0, 97, 61}, {0, 0, 48, 30}},
-        {{98, 62}, {13.5, 7, 40, 30}, {0, 0, 20, 15}}, {{3, 2}, {0, 0, 3, 2}, {0, 0, 1, 1}},
-        {{500, 9}, {3, 1, 494, 8}, {1, 0, 247, 4}},
-    };
-    QRandomGenerator rng(23);
-    for (const Case& c : cases) {
-        QImage src(c.source, QImage::Format_RGB32);
-        for (int y = 0; y < src.height(); ++y) {
-            auto* line = reinterpret_cast<quint32*>(src.scanLine(y));
-            for (int x = 0; x < src.width(); ++x)
-                line[x] = rng.generate();
-        }
-        for (const Mode mode : {Mode::Pixel, Mode::Smooth}) {
-            for (int round = 0; round < 6; ++round) {
-                const QRect clip = round == 0 ? QRect(-50, -50, 400, 300)
-                                              : QRect(int(rng.bounded(-5, 40)), int(rng.bounded(-5, 30)),
-                                                      int(rng.bounded(1, 260)), int(rng.bounded(1, 40)));
-                QImage fast = blank(260, 40), general = blank(260, 40);
-                const QRect a = Resampler::draw(fast, c.to, src, c.from, mode, clip);
-                const QRect b = Resampler::drawWithoutShortcuts(general, c.to, src, c.from, mode, clip);
-                ASSERT_EQ(a, b) << c.from.x() << "," << c.from.y() << " round " << round;
-                ASSERT_EQ(fast, general) << "from " << c.from.x() << "," << c.from.y() << " to " << c.to.x() << ","
-                                         << c.to.y() << " mode " << int(mode) << " round " << round;
-            }
-        }
-    }
+    // Half the scale, every other pixel taken or 2 x 2 averaged (the averaging leaves the
+    // alpha bytes out), from even and odd source columns, reaching past the source's edges
+    // or not (the last pixel taken may end a row); an odd width or a half-pixel offset is
+    // no 2 x 2 block and goes the general way, and so must give the same pixels.
+    expectShortcutsGiveTheGeneralKernelsPixels(
+        {
+            {{98, 62}, {0, 0, 98, 62}, {0, 0, 49, 31}},
+            {{98, 62}, {13, 7, 40, 30}, {0, 0, 20, 15}},
+            {{98, 62}, {13, 7, 40, 30}, {-9, 5, 20, 15}},
+            {{98, 62}, {-6, -4, 60, 40}, {3, 2, 30, 20}},
+            {{98, 62}, {60, 40, 60, 40}, {0, 0, 30, 20}},
+            {{97, 61}, {0, 0, 97, 61}, {0, 0, 48, 30}},
+            {{98, 62}, {13.5, 7, 40, 30}, {0, 0, 20, 15}},
+            {{3, 2}, {0, 0, 3, 2}, {0, 0, 1, 1}},
+            {{500, 9}, {3, 1, 494, 8}, {1, 0, 247, 4}},
+        },
+        23, {260, 40}, {40, 30}, {260, 40});
     // The level's copy: every pixel, and the extremes of each channel's sum.
     QImage flat(64, 32, QImage::Format_RGB32);
     for (int y = 0; y < flat.height(); ++y)
