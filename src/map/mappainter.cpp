@@ -1279,6 +1279,11 @@ struct MapPainter::Private {
     TiledOverlay overlay{share.get()};
     /** A paint of a world of more places than this is made in parts (see paintInPartsAbove). */
     std::size_t partedAbove = HugeWorldAbove;
+    /**
+     * Whether `scene`'s world is one painted in parts: its memory goes to the places, so
+     * the idle time paints whole frames ahead instead of making the copies of levels.
+     */
+    bool partedWorld(const MapScene& scene) const { return scene.locations.size() > partedAbove; }
     /** How many tile rows (at the ratio 1) one part of such a paint takes. */
     static constexpr int PartRows = 2;
     /**
@@ -3709,7 +3714,7 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
     // at allows: its rectangles are painted a few tile rows at a time, each part gathered,
     // drawn and let go (with the captions no later part needs) before the next. Each part
     // is a clipped paint, a piece of the whole one, so the pixels are the same.
-    const bool inParts = indexed && bandable && scene.locations.size() > d->partedAbove;
+    const bool inParts = indexed && bandable && d->partedWorld(scene);
     d->conversions.reset(v, inParts);
     bool pictured = false; // the picture step is done already
     if (whole) {
@@ -3722,7 +3727,7 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
             const QRect panel(QPoint(0, 0), v.panel());
             if (bandable && !scene.top && scene.settings.ShowText && d->share->helps() && !backBuffer.isNull()) {
                 // A world whose frames are painted ahead has no idle time to make the copy in.
-                Private::PictureAside picture(*d, backBuffer, scene, scene.locations.size() <= d->partedAbove);
+                Private::PictureAside picture(*d, backBuffer, scene, !d->partedWorld(scene));
                 d->renderMissingBeside(picture, scene, ratio, panel);
                 pictured = true;
             } else {
@@ -3960,7 +3965,7 @@ bool MapPainter::renderCaptionsAhead(const MapScene& scene, qreal ratio, std::ch
 {
     // Beyond the size painted in parts the memory goes to the places, not to the copies of
     // levels not shown yet.
-    if (scene.locations.size() <= d->partedAbove) {
+    if (!d->partedWorld(scene)) {
         // The shown level's copy first: its next paint needs it before a zoom step's does.
         d->makeSkippedCopies(scene.picture);
         const PicturePlan plan = planPicture(scene.view, scene.settings, scene.picture.size(), ratio);
