@@ -1,13 +1,20 @@
 // SPDX-License-Identifier: MIT
 #include "common/testutils.h"
 #include "data/dbprinters.h"
+#include "data/databasefile.h"
 #include "data/errors.h"
+#include "data/linereader.h"
 #include "data/locationsdb.h"
 #include "data/nameindex.h"
 #include "data/routesdb.h"
+#include "data/textconv.h"
+#include "worldgen/worldgen.h"
 
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
+
+#include <algorithm>
 #include <unordered_map>
 
 namespace vdm {
@@ -429,6 +436,135 @@ TEST(RoutesDb, ManyBlocksReadAsEachAloneWouldBe)
         }
         EXPECT_EQ(handedError, error) << errorBlock;
         EXPECT_TRUE(handed == read) << errorBlock;
+    }
+}
+
+TEST(RoutesDb, BlocksInPlaceOrderReadAsAnyOthers)
+{
+    // A file lists its blocks in the order of the places; blocks in that order, against
+    // it, with an origin or a target no place has between, with an origin held twice and
+    // with the longest names a line holds each give what their lines say.
+    const QByteArray n248(248, 'n'), n251(251, 'n');
+    const struct {
+        const char* what;
+        QByteArray bytes;
+        QString error;
+        QByteArray routes;
+    } cases[] = {
+        {"in order", "rout\nnm = A\n1 C\nend\nrout\nnm = B\n2 A\nend\nrout\nnm = D\n3 B\nend\n", "",
+         "0->2:1\n1->0:2\n4->1:3\n"},
+        {"a target named before its own block", "rout\nnm = A\n1 D\nend\nrout\nnm = D\n1 A\nend\n", "",
+         "0->4:1\n4->0:1\n"},
+        {"an unknown origin between", "rout\nnm = A\n1 B\nend\nrout\nnm = Q\n1 A\nend\nrout\nnm = B\n1 A\nend\n", "",
+         "0->1:1\n1->0:1\n"},
+        {"unknown targets", "rout\nnm = A\n1 Q\n2 B\n3 b\nend\n", "", "0->1:2\n"},
+        {"an origin held twice", "rout\nnm = C\n1 A\nend\nrout\nnm = B\n1 C\nend\n", "", "1->2:1\n2->0:1\n"},
+        {"backwards", "rout\nnm = D\n1 A\nend\nrout\nnm = B\n1 D\nend\nrout\nnm = A\n1 B\nend\n", "",
+         "0->1:1\n1->4:1\n4->0:1\n"},
+        {"the place order met again", "rout\nnm = B\n1 A\nend\nrout\nnm = A\n1 B\nend\nrout\nnm = B\n2 D\nend\n", "",
+         "0->1:1\n1->4:2\n"},
+        // An origin line of 253 characters and a route line of 253 are each one read.
+        {"the longest names a line holds",
+         "rout\nnm = " + n248 + "\n1 " + n251 + "\nend\nrout\nnm = A\n1 " + n248 + "\nend\n", "", "0->5:1\n5->6:1\n"},
+        {"an error after blocks in order", "rout\nnm = A\n1 B\nend\nrout\nnm = B\n1 A\n?\nend\n",
+         "'?' is not a valid integer value", "0->1:1\n"},
+    };
+    for (const auto& c : cases) {
+        // C is held twice: its first place, 2, is the origin and target named so.
+        LocationList list = named({"A", "B", "C", "C", "D", n248.constData(), n251.constData()});
+        EXPECT_EQ(errorOf(c.bytes, list), c.error) << c.what;
+        EXPECT_EQ(dump(list), c.routes) << c.what;
+    }
+}
+
+/**
+ * The routes as a plain reader finds them, for a file without errors: a block after the
+ * other, each name looked up alone in a NameIndex, nothing batched or asked for ahead.
+ */
+LocationList readThroughOneTable(const QByteArray& bytes, LocationList list)
+{
+    const NameIndex index(list);
+    LineReader reader(bytes, LineReader::ClassicLimit);
+    while (reader.skipToHeader("rout")) {
+        const LineReader::Line origin = reader.read();
+        if (isPastEnd(origin))
+            break;
+        const QByteArrayView name = Trim(origin.text);
+        const std::int32_t from = index.find(name.size() > 5 ? name.sliced(5) : QByteArrayView());
+        if (from < 0)
+            continue;
+        std::vector<Route> routes;
+        while (true) {
+            const LineReader::Line line = reader.read();
+            if (isPastEnd(line) || (line.text == "end" && (line.lineEnd || line.metEnd)))
+                break;
+            const QByteArrayView text = Trim(line.text);
+            const std::int32_t to = index.find(text.size() > 2 ? text.sliced(2) : QByteArrayView());
+            if (to >= 0)
+                routes.push_back(Route{to, std::uint8_t(text[0] - '0')});
+        }
+        list[std::size_t(from)].Routes.assign(routes.data(), routes.data() + routes.size());
+    }
+    return list;
+}
+
+TEST(RoutesDb, GeneratedWorldReadsAsThroughOneTable)
+{
+    // A generated world of tens of thousands of places, so that the reader looks its
+    // names up in many runs: read as generated (blocks in place order), with its blocks
+    // backwards, with unknown origins and targets mixed in (the reader goes back after
+    // each unknown origin, across runs), and with names held twice.
+    QTemporaryDir dir;
+    worldgen::Options options;
+    options.locations = 40000;
+    options.pictures = false;
+    options.readmes = false;
+    worldgen::generate(dir.path(), options);
+    LocationList places;
+    readLocations(test::readFile(dir.filePath("vdmain.gdb")), places);
+    ASSERT_EQ(places.size(), 40000u);
+    const QByteArray asGenerated = test::readFile(dir.filePath("routes.gdb"));
+
+    QList<QByteArray> blocks = asGenerated.split('[');
+    const QByteArray head = blocks.takeFirst();
+    QByteArray backwards = head;
+    for (qsizetype b = blocks.size(); b-- > 0;)
+        backwards += '[' + blocks[b];
+    QByteArray mixed = head;
+    for (qsizetype b = 0; b < blocks.size(); ++b) {
+        QByteArray block = '[' + blocks[b];
+        if (b % 11 == 0)
+            block.replace("nm = ", "nm = Lost "); // an unknown origin
+        if (b % 7 == 0)
+            block.replace("\r\n1 ", "\r\n1 Far "); // unknown targets
+        mixed += block;
+    }
+    LocationList twice = places;
+    for (std::size_t i = 1000; i < twice.size(); i += 997)
+        twice[i].Name = twice[i / 3].Name; // the later place of a name is never found
+    ASSERT_GT(asGenerated.count("\r\n1 "), 1000);
+
+    const struct {
+        const char* what;
+        const QByteArray& bytes;
+        const LocationList& places;
+    } cases[] = {
+        {"as generated", asGenerated, places},
+        {"backwards", backwards, places},
+        {"unknown names", mixed, places},
+        {"names held twice", asGenerated, twice},
+    };
+    for (const auto& c : cases) {
+        const LocationList expected = readThroughOneTable(c.bytes, c.places);
+        LocationList read = c.places;
+        EXPECT_EQ(errorOf(c.bytes, read), "") << c.what;
+        std::size_t differing = 0, withRoutes = 0;
+        for (std::size_t i = 0; i < read.size(); ++i) {
+            differing += read[i].Routes == expected[i].Routes ? 0 : 1;
+            withRoutes += read[i].Routes.empty() ? 0 : 1;
+        }
+        EXPECT_EQ(differing, 0u) << c.what;
+        EXPECT_GT(withRoutes, 5000u) << c.what;
     }
 }
 
