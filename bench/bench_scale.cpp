@@ -13,7 +13,14 @@
 //               starts from the caption font learned ahead from the world's names, as the
 //               window's does (it learns the font while the world loads, on a thread of its
 //               own: FontAhead); what that learning cost, untimed here, is ahead_cpu_us.
-//               VDM_BENCH_COLD_FONT=1 paints without it, as the program did before;
+//               VDM_BENCH_COLD_FONT=1 paints without it, as the program did before. Up
+//               to 100 000 places it starts from the first view's captions rendered on
+//               that thread after the font as well, as the window's does (untimed here,
+//               rendered anew for each sample: ahead_wall_us, ahead_captions; taken: how
+//               many the paint took instead of rendering them);
+//   FirstVisitNoCaptions  the same paint from the font learned ahead alone, without
+//               the first view's captions (FirstVisit as it was before they were rendered
+//               ahead);
 //   FirstVisitStep  the first paint of a level right after a paint of the level below (a
 //               zoom step about the panel's centre before the window rendered anything
 //               ahead): the painter has learned its font (pairs laid out, glyphs
@@ -366,23 +373,85 @@ std::pair<std::shared_ptr<const LearnedFont>, double> fontAhead(const PaintRig& 
     return {learned, us};
 }
 
-void BM_FirstVisit(benchmark::State& state)
+/** What the window's FontAhead learned and rendered for the first view `v`, taken as its first paint takes it. */
+struct StartAhead {
+    std::shared_ptr<const LearnedFont> learned;
+    std::unique_ptr<CaptionsAhead> captions;
+    double wallUs = 0; // from the places handed over until the captions were rendered
+};
+
+/**
+ * The font learned and the first view's captions rendered as the window does while the
+ * world loads: a FontAhead given the view, the places handed to it, its thread waited
+ * for. The window knows the window's size, not the panel's yet: the view it renders for
+ * is the panel grown by what the window needs beyond it.
+ */
+StartAhead startAhead(const PaintRig& rig, const Viewport& v)
 {
+    const FirstView first{v.zoomIndex(), v.scroll(), v.panel() + QSize(Viewport::FrameWidth, Viewport::FrameHeight)};
+    FontAhead ahead(rig.objects.MapFont, rig.settings.TextLength, 1, first);
+    StartAhead got;
+    const auto t0 = std::chrono::steady_clock::now();
+    ahead.learnFrom(rig.world.world->locations());
+    while (!ahead.captionsDone())
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    got.wallUs = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - t0).count();
+    got.learned = ahead.takeIfDone();
+    got.captions = ahead.takeCaptionsIfDone();
+    return got;
+}
+
+/**
+ * The program's very first paint. With `captionsAhead`, as the window paints it now: its
+ * painter starts from the font learned and the captions of the first view rendered while
+ * the world loads (rendered anew for each sample, untimed; ahead_wall_us: how long that
+ * took, ahead_captions: how many, taken: how many the paint took). Without, the font
+ * alone (the row as it was before the captions were rendered ahead).
+ */
+void firstVisitRow(benchmark::State& state, bool captionsAhead)
+{
+    static const bool cold = qEnvironmentVariableIntValue("VDM_BENCH_COLD_FONT") == 1;
     PaintRig rig(scaledWorld(Counts[state.range(0)]));
     const Viewport v = middleView(int(state.range(1)));
     const auto [learned, aheadUs] = fontAhead(rig);
     FrameCopy floor;
     Samples samples;
+    double aheadWall = 0, aheadCaptions = 0, taken = 0;
     for (auto _ : state) {
         state.PauseTiming();
         rig.painter = newPainter(); // nothing cached
-        rig.painter->startFontFrom(learned);
+        if (captionsAhead && !cold) {
+            StartAhead ahead = startAhead(rig, v);
+            aheadWall += ahead.wallUs;
+            aheadCaptions += ahead.captions ? double(ahead.captions->size()) : 0;
+            rig.painter->startFontFrom(ahead.learned);
+            rig.painter->takeCaptionsAhead(std::move(ahead.captions));
+        } else {
+            rig.painter->startFontFrom(learned);
+        }
         state.ResumeTiming();
         samples.add(rig.paintMicroseconds(v), floor());
+        taken += rig.painter->lastTakenAhead();
     }
     samples.report(state);
     reportCache(state, rig);
     state.counters["ahead_cpu_us"] = aheadUs;
+    if (captionsAhead) {
+        const double n = double(std::max<std::int64_t>(1, std::int64_t(state.iterations())));
+        state.counters["ahead_wall_us"] = aheadWall / n;
+        state.counters["ahead_captions"] = aheadCaptions / n;
+        state.counters["taken"] = taken / n;
+    }
+}
+
+void BM_FirstVisit(benchmark::State& state)
+{
+    firstVisitRow(state, true);
+}
+
+void BM_FirstVisitNoCaptions(benchmark::State& state)
+{
+    firstVisitRow(state, false);
 }
 
 void BM_FirstVisitStep(benchmark::State& state)
@@ -815,6 +884,7 @@ void placesLevels(benchmark::internal::Benchmark* b, int firstLevel)
 BENCHMARK(BM_Paint)->Apply([](auto* b) { placesLevels(b, 0); });
 BENCHMARK(BM_PaintHidden)->Apply([](auto* b) { placesLevels(b, 0); });
 BENCHMARK(BM_FirstVisit)->Apply([](auto* b) { placesLevels(b, 0); }) -> Iterations(5);
+BENCHMARK(BM_FirstVisitNoCaptions)->Apply([](auto* b) { placesLevels(b, 0); }) -> Iterations(5);
 BENCHMARK(BM_FirstVisitStep)->Apply([](auto* b) { placesLevels(b, 1); }) -> Iterations(5);
 BENCHMARK(BM_FirstVisitAhead)->Apply([](auto* b) { placesLevels(b, 1); }) -> Iterations(5);
 BENCHMARK(BM_ZoomStep)->Apply([](auto* b) { placesLevels(b, 1); });

@@ -83,7 +83,8 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
     // Meanwhile a worker reads the databases, which the first show then takes over, and
     // the caption font is learned from the places' names as soon as they are read, so a
     // crowded first view does not learn it in its paint.
-    m_world.readDatabasesAhead(panel->learnFontAhead(settings()));
+    // Then the first view's captions are rendered on the same thread, for its first paint.
+    m_world.readDatabasesAhead(panel->learnFontAhead(settings(), firstView()));
     m_world.LoadPicture();
     panel->takePicture(m_world.picture().size(), m_world.mapScale());
 

@@ -194,6 +194,12 @@ private:
     void connectInput();
     /** Construction, last: the stored window state, geometry, zoom and scroll. */
     void restoreView();
+    /**
+     * The first view as far as it is known before the window is laid out and the picture
+     * decoded: the stored level and scroll, on a panel no bigger than the window will be
+     * (the captions rendered ahead are picked for it; an empty panel: none).
+     */
+    FirstView firstView();
 
     Prompts& m_prompts;
     QString m_appDir;

@@ -9,6 +9,9 @@
 #include "world/datalocations.h"
 #include "ui_mainform.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+
 namespace vdm {
 
 void TMainForm::ReadSettings()
@@ -27,6 +30,28 @@ void TMainForm::restoreView()
     m_layout->restoreGeometry(stored, m_session.windowPositionsKnown());
     mapView().restore(stored.Zoom, QPoint(stored.CenterX, stored.CenterY));
     CBLocChange();
+}
+
+FirstView TMainForm::firstView()
+{
+    FirstView view;
+    if (!settings().ShowText)
+        return view;
+    // restoreView reads the same again, once the picture is there.
+    const StoredView& stored = m_session.readStoredView();
+    QSize window = size();
+    if (settings().RestoreWindow) {
+        view.zoom = stored.Zoom;
+        view.scroll = QPoint(stored.CenterX, stored.CenterY);
+        if (stored.geometryRead)
+            window = QSize(stored.Width, stored.Height);
+    }
+    // A window shown maximised takes the screen.
+    if (stored.State == 2)
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
+            window = window.expandedTo(screen->availableGeometry().size());
+    view.panel = window;
+    return view;
 }
 
 void TMainForm::WriteSettings()

@@ -50,10 +50,11 @@ MapScene MapCanvas::scene(GoHighlight& highlight) const
                     m_places};
 }
 
-std::shared_ptr<FontAhead> MapCanvas::learnFontAhead(const QFont& font, int textLength, qreal ratio)
+std::shared_ptr<FontAhead> MapCanvas::learnFontAhead(const QFont& font, int textLength, qreal ratio,
+                                                     std::optional<FirstView> view)
 {
     // Shared: the read-ahead that hands it the places may outlive this canvas's wait for it.
-    m_fontAhead = std::make_shared<FontAhead>(font, textLength, ratio);
+    m_fontAhead = std::make_shared<FontAhead>(font, textLength, ratio, view);
     return m_fontAhead;
 }
 
@@ -62,11 +63,16 @@ bool MapCanvas::paint(qreal ratio)
     fitBackBuffer(m_backBuffer, m_view.panel(), ratio);
     if (m_backBuffer.isNull())
         return false;
-    if (m_fontAhead)
-        if (std::shared_ptr<const LearnedFont> learned = m_fontAhead->takeIfDone()) {
+    if (m_fontAhead && m_fontAhead->done()) {
+        if (std::shared_ptr<const LearnedFont> learned = m_fontAhead->takeIfDone())
             m_painter.startFontFrom(std::move(learned));
-            m_fontAhead.reset();
-        }
+        // The first view's captions, where they are ready: what this paint's view does not
+        // draw of them (another level, font or size) goes unused.
+        if (std::unique_ptr<CaptionsAhead> captions = m_fontAhead->takeCaptionsIfDone())
+            m_painter.takeCaptionsAhead(std::move(captions));
+        m_fontAhead->stop();
+        m_fontAhead.reset();
+    }
     // The journey is laid as part of the paint, band by band over the finished map. It
     // moves with the map, so a scroll may move the buffer as it is; any other change of
     // its drawing (another leg, another journey, none, another level) paints the whole

@@ -90,12 +90,18 @@ public:
     bool finishShown();
     /**
      * A learner of `font` (captions of `textLength` characters, at `ratio`) for a world's
-     * read-ahead to hand the places it reads (see FontAhead, World::readDatabasesAhead).
-     * The first paint after it is done starts the painter from what it learned.
+     * read-ahead to hand the places it reads (see FontAhead, World::readDatabasesAhead),
+     * which then renders the captions of `view` (the first view, as far as it is known).
+     * The first paint after it is done starts the painter from what it learned, with the
+     * captions if they are rendered by then (a rendering not done is stopped: that paint
+     * renders its own).
      */
-    std::shared_ptr<FontAhead> learnFontAhead(const QFont& font, int textLength, qreal ratio);
+    std::shared_ptr<FontAhead> learnFontAhead(const QFont& font, int textLength, qreal ratio,
+                                              std::optional<FirstView> view = std::nullopt);
     /** Whether the font learned ahead is done and waits for the next paint to take it. */
     bool fontLearnedAhead() const { return m_fontAhead && m_fontAhead->done(); }
+    /** Whether the first view's captions are rendered ahead as well and wait for the next paint. */
+    bool captionsRenderedAhead() const { return m_fontAhead && m_fontAhead->captionsDone(); }
 
 signals:
     /** More of the view shown was painted outside paint() (shown in steps): the panel shows the buffer again. */

@@ -32,10 +32,11 @@ void TMapPanel::attach(const World& world, const SettingsSession& session, Promp
     connect(m_canvas.get(), &MapCanvas::morePainted, this, qOverload<>(&QWidget::update));
 }
 
-std::shared_ptr<FontAhead> TMapPanel::learnFontAhead(const Settings& settings)
+std::shared_ptr<FontAhead> TMapPanel::learnFontAhead(const Settings& settings, const FirstView& view)
 {
     return m_canvas->learnFontAhead(DrawingObjects::fromSettings(settings).MapFont, settings.TextLength,
-                                    devicePixelRatioF());
+                                    devicePixelRatioF(),
+                                    view.panel.isEmpty() ? std::nullopt : std::optional<FirstView>(view));
 }
 
 void TMapPanel::repaintWhole()

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "map/highlight.h"
+#include "map/mappainter.h"
 #include "map/viewport.h"
 #include "world/viewbookmarks.h"
 
@@ -62,10 +63,10 @@ public:
     const MapCanvas& canvas() const { return *m_canvas; }
     /**
      * A learner of the caption font of `settings` at this panel's device pixel ratio, for
-     * World::readDatabasesAhead to hand the places it reads (see MapCanvas::learnFontAhead);
-     * only once attached.
+     * World::readDatabasesAhead to hand the places it reads (see MapCanvas::learnFontAhead),
+     * that renders the captions of `view` after (none for an empty panel); only once attached.
      */
-    std::shared_ptr<FontAhead> learnFontAhead(const Settings& settings);
+    std::shared_ptr<FontAhead> learnFontAhead(const Settings& settings, const FirstView& view = {});
 
     /**
      * Paints and shows the view whole at once, even where a huge world's paint would

@@ -238,6 +238,65 @@ std::shared_ptr<const LearnedFont> CaptionRenderer::learnAhead(const QFont& font
     return learned;
 }
 
+std::unique_ptr<CaptionsAhead> CaptionsAhead::render(const QFont& font, qreal ratio,
+                                                     std::shared_ptr<const LearnedFont> learned,
+                                                     std::vector<QByteArray> texts, const std::atomic<bool>* stop)
+{
+    auto ahead = std::make_unique<CaptionsAhead>();
+    ahead->m_fontKey = font.key();
+    ahead->m_ratio = ratio;
+    // A font of its own, as learnAhead's: a font keeps the engines of the thread that used it.
+    QFont own = font;
+    own.setKerning(!own.kerning());
+    own.setKerning(font.kerning());
+    CaptionRenderer r(CaptionFont(own), nullptr, std::move(learned));
+    r.expectMany(true);
+    ahead->m_captions.reserve(texts.size());
+    for (const QByteArray& text : texts) {
+        if (stop && stop->load(std::memory_order_relaxed))
+            break;
+        ahead->m_captions.push_back(r.renderPacked(text, ratio));
+    }
+    texts.resize(ahead->m_captions.size());
+    ahead->m_texts = std::move(texts);
+    const std::size_t n = ahead->m_texts.size();
+    ahead->m_taken.assign(n, false);
+    ahead->m_hashes.resize(n);
+    std::size_t size = 16;
+    while (size < 2 * n)
+        size *= 2;
+    ahead->m_slots.assign(size, 0);
+    for (std::size_t k = 0; k < n; ++k) {
+        const std::uint32_t hash = CaptionCache::hashOf(ahead->m_texts[k], ratio);
+        ahead->m_hashes[k] = hash;
+        std::size_t i = hash & (size - 1);
+        while (ahead->m_slots[i] != 0)
+            i = (i + 1) & (size - 1);
+        ahead->m_slots[i] = std::uint32_t(k + 1);
+    }
+    return ahead;
+}
+
+std::ptrdiff_t CaptionsAhead::find(const QByteArray& text, std::uint32_t hash) const
+{
+    if (m_slots.empty())
+        return -1;
+    const std::size_t mask = m_slots.size() - 1;
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+        const std::uint32_t held = m_slots[i];
+        if (held == 0)
+            return -1;
+        if (m_hashes[held - 1] == hash && m_texts[held - 1] == text)
+            return m_taken[held - 1] ? -1 : std::ptrdiff_t(held - 1);
+    }
+}
+
+PackedCaption CaptionsAhead::take(std::ptrdiff_t at)
+{
+    m_taken[std::size_t(at)] = true;
+    return std::move(m_captions[std::size_t(at)]);
+}
+
 void CaptionRenderer::takeAheadGlyphs()
 {
     m_aheadTaken = true;

@@ -11,6 +11,7 @@
 #include <QRawFont>
 #include <QRect>
 
+#include <atomic>
 #include <climits>
 #include <cstdint>
 #include <memory>
@@ -65,6 +66,45 @@ struct LearnedFont {
     std::shared_ptr<const Glyphs> glyphs;
     /** How many glyph rasters it holds (one per glyph and subpixel place). */
     int glyphCount() const;
+};
+
+/**
+ * Captions rendered before the paint that draws them (the first view's, on a thread of
+ * its own while the world loads): each text once, its mask packed as the caption cache
+ * keeps it, for that paint to take in place of rendering it (see
+ * MapPainter::takeCaptionsAhead). A caption is the same whichever renderer of the font
+ * made it, so the cache ends as if the paint had rendered them all.
+ */
+class CaptionsAhead {
+public:
+    /**
+     * Renders `texts` (each once) at `ratio` as a renderer of `font` that starts from
+     * `learned` does (a crowded paint's renderers start from the same). Stops early,
+     * keeping what it rendered, once `stop` is set.
+     */
+    static std::unique_ptr<CaptionsAhead> render(const QFont& font, qreal ratio,
+                                                 std::shared_ptr<const LearnedFont> learned,
+                                                 std::vector<QByteArray> texts,
+                                                 const std::atomic<bool>* stop = nullptr);
+
+    /** The key of the font they were rendered with (QFont::key()): another font's paint takes none. */
+    const QString& fontKey() const { return m_fontKey; }
+    qreal ratio() const { return m_ratio; }
+    /** How many captions it holds, taken or not. */
+    std::size_t size() const { return m_texts.size(); }
+    /** Where the caption of `text` lies (`hash` being CaptionCache::hashOf(text, ratio())); -1: none, or taken. */
+    std::ptrdiff_t find(const QByteArray& text, std::uint32_t hash) const;
+    /** The caption found at `at`, moved out to the caller: it is taken, and find() no longer gives it. */
+    PackedCaption take(std::ptrdiff_t at);
+
+private:
+    QString m_fontKey;
+    qreal m_ratio = 1;
+    std::vector<QByteArray> m_texts;
+    std::vector<PackedCaption> m_captions; // by text
+    std::vector<std::uint32_t> m_hashes;   // by text
+    std::vector<bool> m_taken;             // by text
+    std::vector<std::uint32_t> m_slots;    // an open table of index + 1 by hash (0: empty)
 };
 
 /**

@@ -15,6 +15,7 @@
 #include <QPainter>
 #include <QScopeGuard>
 #include <QHash>
+#include <QSet>
 
 #include <algorithm>
 #include <array>
@@ -1243,6 +1244,16 @@ struct MapPainter::Private {
     CaptionFont captionFont;
     /** What was learned of a font ahead: the renderers made for that font start from it (see startFontFrom). */
     std::shared_ptr<const LearnedFont> fontAhead;
+    /** Captions rendered ahead, until the end of the first whole paint of a world's places (see takeCaptionsAhead). */
+    std::unique_ptr<CaptionsAhead> captionsAhead;
+    int takenAhead = 0; // by the last paint
+    /** The captions rendered ahead a paint at `ratio` may take: rendered with its font at that ratio (null: none). */
+    CaptionsAhead* aheadFor(qreal ratio) const
+    {
+        return captionsAhead && captionsAhead->ratio() == ratio && captionsAhead->fontKey() == fontKey
+                   ? captionsAhead.get()
+                   : nullptr;
+    }
     /** Renders the captions, each glyph of the caption font rasterised once. */
     std::optional<CaptionRenderer> captionRenderer;
     /** The second core's renderer, with glyphs of its own (see renderMissing). */
@@ -1456,7 +1467,14 @@ struct MapPainter::Private {
     {
         if (const CaptionCache::Entry* hit = captions.find(text, ratio, where))
             return *hit;
-        PackedCaption r = captionRenderer->renderPacked(text, ratio);
+        PackedCaption r;
+        const std::ptrdiff_t ahead
+            = aheadFor(ratio) ? captionsAhead->find(text, CaptionCache::hashOf(text, ratio)) : std::ptrdiff_t(-1);
+        if (ahead >= 0) {
+            r = captionsAhead->take(ahead);
+            ++takenAhead;
+        } else
+            r = captionRenderer->renderPacked(text, ratio);
         // Making room may take captions this paint gathered and has not drawn yet.
         if (captions.insertEvicts(CaptionCache::footprint(text, r.mask)))
             overlay.flush();
@@ -2606,6 +2624,10 @@ struct MapPainter::Private {
         };
         std::vector<Waiting> waiting;
         std::vector<Rendered> rendered; // by text, once rendered
+        /** The texts to render, by index: all but those rendered ahead. */
+        std::vector<std::size_t> toRender;
+        /** The texts whose captions were rendered ahead: their index, and where the captions ahead hold them. */
+        std::vector<std::pair<std::size_t, std::ptrdiff_t>> ahead;
         /** Whether there are enough to render them beforehand, on both threads (else the paint renders them). */
         bool many() const { return texts.size() >= SharedRenders; }
     };
@@ -2664,17 +2686,17 @@ struct MapPainter::Private {
      */
     class RenderFeed {
     public:
-        /** On the calling thread, the gathering: `texts` now holds this many (it only grows). */
-        void found(const std::deque<QByteArray>& texts)
+        /** On the calling thread, the gathering: `m` now holds this many texts to render (they only grow). */
+        void found(const Missing& m)
         {
-            const std::size_t count = texts.size();
+            const std::size_t count = m.toRender.size();
             if (count < ManyRenders || count - m_handed < std::size_t(RendersPerPart))
                 return;
             bool wake = false;
             {
                 const std::lock_guard<std::mutex> held(m_lock);
                 for (; m_handed < count; ++m_handed)
-                    m_texts.push_back(&texts[m_handed]);
+                    m_texts.push_back(&m.texts[m.toRender[m_handed]]);
                 wake = m_waiting;
             }
             if (wake)
@@ -2718,13 +2740,13 @@ struct MapPainter::Private {
                 }
             }
         }
-        /** Once both threads are done: the first texts' captions, rendered. */
+        /** Once both threads are done: the first texts' captions to render, rendered (by their place there). */
         std::vector<Rendered> takeRendered() { return std::move(m_rendered); }
 
     private:
         std::mutex m_lock;
         std::condition_variable m_wake;
-        std::vector<const QByteArray*> m_texts; // handed over, by their index
+        std::vector<const QByteArray*> m_texts; // handed over, by their place among those to render
         std::size_t m_handed = 0;               // how many of the texts were handed over
         std::size_t m_taken = 0;                // how many the second core took
         bool m_closed = false, m_waiting = false;
@@ -2742,6 +2764,7 @@ struct MapPainter::Private {
         if (!partItems)
             forgetStaleSlots(ratio);
         TextIndex seen;
+        const CaptionsAhead* ahead = aheadFor(ratio);
         // Each caption is looked up a few captions after its look-up was asked for (see
         // CaptionCache::prefetch): a crowded view's captions lie anywhere in the cache, and
         // one trip to memory after another took most of the gathering's time. They are
@@ -2766,8 +2789,15 @@ struct MapPainter::Private {
             if (index == m.texts.size()) {
                 m.texts.push_back(a.text);
                 m.wheres.push_back(a.where);
-                if (feed)
-                    feed->found(m.texts);
+                // A caption rendered ahead is not rendered again: it is taken once the
+                // gathering is done (the hash it is found by is the cache's).
+                if (const std::ptrdiff_t at = ahead ? ahead->find(a.text, a.hash) : -1; at >= 0) {
+                    m.ahead.push_back({index, at});
+                } else {
+                    m.toRender.push_back(index);
+                    if (feed)
+                        feed->found(m);
+                }
             }
             // The paint then finds it in the item's slot as it finds those held, instead
             // of hashing each.
@@ -2805,31 +2835,47 @@ struct MapPainter::Private {
 
     /**
      * The second step: renders what was gathered, when there are many, on both threads
-     * (the first of them may be rendered already: m.rendered holds those).
+     * (the first of them may be rendered already: m.rendered holds those), and takes
+     * those rendered ahead; m.rendered then holds every text's.
      */
     void renderGathered(Missing& m, qreal ratio)
     {
         if (!m.many())
             return;
         const std::deque<QByteArray>& texts = m.texts;
-        const std::size_t from = m.rendered.size();
-        m.rendered.resize(texts.size());
-        const int parts = int((texts.size() - from + RendersPerPart - 1) / RendersPerPart);
+        const std::vector<std::size_t>& toRender = m.toRender;
+        // By place among those to render (the texts' own places when none was rendered ahead).
+        std::vector<Rendered> rendered = std::move(m.rendered);
+        const std::size_t from = rendered.size();
+        rendered.resize(toRender.size());
+        const int parts = int((toRender.size() - from + RendersPerPart - 1) / RendersPerPart);
         // Rasterising a glyph at all its subpixel places costs about what painting a few
         // captions whole does: worth it when each thread renders hundreds.
-        const bool many = texts.size() >= ManyRenders;
+        const bool many = toRender.size() >= ManyRenders;
         captionRenderer->expectMany(many);
         helperRenderer->expectMany(many);
         share->run(parts, [&](int part, int thread) {
             CaptionRenderer& renderer = thread == 0 ? *captionRenderer : *helperRenderer;
-            const size_t end = std::min(texts.size(), from + size_t(part + 1) * RendersPerPart);
+            const size_t end = std::min(toRender.size(), from + size_t(part + 1) * RendersPerPart);
             for (size_t i = from + size_t(part) * RendersPerPart; i < end; ++i) {
-                PackedCaption r = renderer.renderPacked(texts[i], ratio);
-                m.rendered[i] = {std::move(r.mask), r.offset, r.advance};
+                PackedCaption r = renderer.renderPacked(texts[toRender[i]], ratio);
+                rendered[i] = {std::move(r.mask), r.offset, r.advance};
             }
         });
         captionRenderer->expectMany(false);
         helperRenderer->expectMany(false);
+        if (m.ahead.empty()) {
+            m.rendered = std::move(rendered);
+            return;
+        }
+        m.rendered.resize(texts.size());
+        for (std::size_t i = 0; i < toRender.size(); ++i)
+            m.rendered[toRender[i]] = std::move(rendered[i]);
+        for (const auto& [text, at] : m.ahead) {
+            PackedCaption r = captionsAhead->take(at);
+            m.rendered[text] = {std::move(r.mask), r.offset, r.advance};
+        }
+        takenAhead += int(m.ahead.size());
     }
 
     /** The last step, on the calling thread: adds what was rendered to the cache and to the waiting slots. */
@@ -3639,6 +3685,71 @@ std::vector<QByteArray> captionsToLearn(const LocationList& places, int limit, s
     return captions;
 }
 
+namespace {
+
+/** A view of the design-size picture at `view`'s level, scroll and panel (the picture is not decoded yet). */
+Viewport firstViewport(const FirstView& view)
+{
+    constexpr int scale = 10;
+    return Viewport::showing(QSize(Viewport::DesignWidth * scale, Viewport::DesignHeight * scale), scale, view.panel,
+                             view.zoom, view.scroll);
+}
+
+/** How far left of the panel a place may lie and its caption still reach it, at most (font widths unknown). */
+constexpr int NearLeft = 1024;
+/** How far above it, the same. */
+constexpr int NearAbove = 128;
+
+} // namespace
+
+PlacesNearView placesNearView(const LocationList& places, const FirstView& view, int limit)
+{
+    PlacesNearView near{view, limit, {}, {}};
+    if (view.panel.isEmpty())
+        return near;
+    const Viewport v = firstViewport(view);
+    // The map rectangle under the panel and what lies near enough for a caption to reach
+    // it, a few pixels wider for the conversions' truncation: compared as map units, so
+    // the look at each place converts nothing.
+    const QPoint a = v.panelToPicture(QPoint(-NearLeft - 2, -NearAbove - 2));
+    const QPoint b = v.panelToPicture(QPoint(view.panel.width() + 2, view.panel.height() + 2));
+    const QPoint ma = v.ScreenToMap(a.x(), a.y()), mb = v.ScreenToMap(b.x(), b.y());
+    const int x0 = std::min(ma.x(), mb.x()), x1 = std::max(ma.x(), mb.x());
+    const int y0 = std::min(ma.y(), mb.y()), y1 = std::max(ma.y(), mb.y());
+    for (const Location& L : places)
+        if (L.X >= x0 && L.X <= x1 && L.Y >= y0 && L.Y <= y1 && !L.Name.isEmpty() && v.LevelVisible(L.Level)) {
+            near.names.push_back(L.Name);
+            near.points.push_back(QPoint(L.X, L.Y));
+        }
+    return near;
+}
+
+std::vector<QByteArray> captionsNearView(const PlacesNearView& near, int lineHeight, int maxCharWidth)
+{
+    std::vector<QByteArray> captions;
+    if (near.names.empty())
+        return captions;
+    const Viewport v = firstViewport(near.view);
+    const QSize panel = v.panel();
+    QSet<QByteArray> seen;
+    for (std::size_t k = 0; k < near.names.size(); ++k) {
+        const QByteArray& name = near.names[k];
+        const QPoint q = v.mapToPanel(near.points[k].x(), near.points[k].y());
+        // As a paint's gathering asks (see Private::mayReachPanel).
+        const long long x = q.x() + 4, y = q.y() + 1;
+        const long long chars = (near.limit > 0 && name.size() > near.limit) ? near.limit + 3 : name.size();
+        if (y - 2 >= panel.height() || y + lineHeight + 2 < 0 || x - 2 >= panel.width()
+            || x + (chars + 1) * maxCharWidth + 2 < 0)
+            continue;
+        QByteArray text = cutCaption(name, near.limit);
+        if (seen.contains(text))
+            continue;
+        seen.insert(text);
+        captions.push_back(std::move(text));
+    }
+    return captions;
+}
+
 std::int64_t captionLimit(std::size_t places)
 {
     if (places <= HugeWorldAbove)
@@ -3687,6 +3798,7 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
 {
     d->overlay.resetGathered();
     d->helperOverlay.resetGathered();
+    d->takenAhead = 0;
     // One paint, one visit of the locations for the highlight, however many rectangles.
     const int highlight = scene.highlight.visitAll(scene.locations.size());
     d->useFont(scene.objects.MapFont);
@@ -3934,6 +4046,9 @@ void MapPainter::paintArea(QImage& backBuffer, const MapScene& scene, const QReg
     }
     // Only a paint of the whole panel tells what a view needs: a drag's strips hold few captions.
     d->captions.endPaint(whole);
+    // The captions rendered ahead were for the first view: what its paint left is let go.
+    if (whole && !scene.locations.empty())
+        d->captionsAhead.reset();
     d->lastInk = d->overlay.gathered() + d->helperOverlay.gathered();
 }
 
@@ -3985,6 +4100,16 @@ void MapPainter::paintInPartsAbove(std::size_t places)
 void MapPainter::startFontFrom(std::shared_ptr<const LearnedFont> learned)
 {
     d->fontAhead = std::move(learned);
+}
+
+void MapPainter::takeCaptionsAhead(std::unique_ptr<CaptionsAhead> captions)
+{
+    d->captionsAhead = std::move(captions);
+}
+
+int MapPainter::lastTakenAhead() const
+{
+    return d->takenAhead;
 }
 
 void MapPainter::useSecondCore(bool on)

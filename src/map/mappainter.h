@@ -111,6 +111,7 @@ void fitBackBuffer(QImage& backBuffer, QSize panel, qreal ratio);
 void setDeviceResolution(QImage& image, qreal ratio);
 
 struct LearnedFont;
+class CaptionsAhead;
 
 /**
  * From how many captions a paint lacks its caption renderers rasterise each new glyph at
@@ -126,6 +127,36 @@ constexpr std::size_t ManyCaptionsFrom = 1024;
  * what a painter's renderers learn the font from ahead (CaptionRenderer::learnAhead).
  */
 std::vector<QByteArray> captionsToLearn(const LocationList& places, int limit, std::size_t most);
+
+/**
+ * Where a start's first view will lie, as far as it is known before the window is laid
+ * out: its zoom level, its scroll as stored, and a panel at least as big as the window's
+ * will be (the window's own size, say): what the captions rendered ahead are picked for.
+ */
+struct FirstView {
+    int zoom = 0;
+    QPoint scroll;
+    QSize panel;
+};
+
+/**
+ * The places near a first view whose captions its paint may draw, picked from a world's
+ * places as they are read (a look at each costs a few nanoseconds): their names and map
+ * points, more than the paint draws (statuses and the filter are not known yet, nor how
+ * wide the font's characters are).
+ */
+struct PlacesNearView {
+    FirstView view;
+    int limit = 0; // Settings::TextLength
+    std::vector<QByteArray> names;
+    std::vector<QPoint> points;
+};
+PlacesNearView placesNearView(const LocationList& places, const FirstView& view, int limit);
+/**
+ * The captions of `near` a paint of its view may draw with a font of `lineHeight` and
+ * `maxCharWidth` (CaptionFont's), cut as the paint cuts them, each text once.
+ */
+std::vector<QByteArray> captionsNearView(const PlacesNearView& near, int lineHeight, int maxCharWidth);
 
 /**
  * Up to this many places a world's crowded views fit the memory aimed at: the caption
@@ -263,6 +294,15 @@ public:
      * either way.
      */
     void startFontFrom(std::shared_ptr<const LearnedFont> learned);
+    /**
+     * Captions rendered ahead (the first view's, while the world loads): until the end of
+     * its next whole paint of a world's places, a caption a paint would render it takes
+     * from them instead, where they were rendered with its font at its ratio, and adds it
+     * to the cache as if it had rendered it. What that paint does not take is let go.
+     */
+    void takeCaptionsAhead(std::unique_ptr<CaptionsAhead> captions);
+    /** How many captions the last paint took from those rendered ahead. */
+    int lastTakenAhead() const;
     /**
      * Whether a crowded paint's drawing over the picture is shared with a second core
      * (on by default where the machine has one). The pixels are the same either way.

@@ -204,6 +204,58 @@ TEST_F(CanvasAheadTest, ItsFontLearnedWhileTheWorldLoadsChangesNoPixel)
     }
 }
 
+TEST_F(CanvasAheadTest, TheFirstViewsCaptionsRenderedWhileTheWorldLoadsChangeNoPixel)
+{
+    // As the window starts a world whose views fit the caption cache: after the font, the
+    // captions of the view to be shown first are rendered on the same thread, and the
+    // first paint takes them. Where the view or the font changed before that paint, what
+    // does not match goes unused. Every paint, the first and the steps after it, is the
+    // whole paint of a painter of its own.
+    const Viewport stored = view;
+    const Settings before = session.settings();
+    const struct {
+        const char* what;
+        std::function<void()> meanwhile;
+    } cases[] = {
+        {"the view as stored", [] {}},
+        {"a step in", [&] { zoom(1); }},
+        {"a smaller panel",
+         [&] {
+             view = Viewport::showing(world.picture().size(), world.mapScale(), {300, 200}, 2, stored.scroll());
+         }},
+        {"another font size",
+         [&] {
+             Settings s = session.settings();
+             s.MapFontSize += 3;
+             session.apply(s);
+         }},
+    };
+    for (const qreal r : {1.0, 2.0}) {
+        for (const auto& c : cases) {
+            ratio = r;
+            view = stored;
+            session.apply(before);
+            MapCanvas started{world, view, session, highlight};
+            const std::shared_ptr<FontAhead> learner
+                = started.learnFontAhead(session.objects().MapFont, session.settings().TextLength, ratio,
+                                         FirstView{view.zoomIndex(), view.scroll(), view.panel()});
+            std::thread worker([&] { learner->learnFrom(world.locations()); });
+            worker.join();
+            ASSERT_TRUE(QTest::qWaitFor([&] { return started.captionsRenderedAhead(); }, 20000)) << c.what;
+            c.meanwhile();
+            ASSERT_TRUE(started.paint(ratio));
+            EXPECT_FALSE(started.captionsRenderedAhead()) << c.what; // taken
+            EXPECT_TRUE(started.backBuffer() == whole()) << c.what << ", ratio " << r;
+            for (const int step : {1, -1, -1}) {
+                zoom(step);
+                ASSERT_TRUE(started.paint(ratio));
+                EXPECT_TRUE(started.backBuffer() == whole()) << c.what << ", ratio " << r << ", step " << step;
+            }
+        }
+    }
+    session.apply(before);
+}
+
 TEST_F(CanvasAheadTest, AFramePaintedBeforeTheSceneChangedIsNeverShown)
 {
     PlaceFilter regions;

@@ -17,7 +17,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <set>
+#include <string>
 #include <thread>
 
 using namespace vdm;
@@ -217,4 +219,179 @@ TEST(FontAhead, LearnsFromACrowdedWorldOnlyAndOnce)
     ASSERT_TRUE(learned);
     EXPECT_EQ(learned->fontKey, mapFont().key());
     EXPECT_FALSE(ahead.takeIfDone()); // taken once
+}
+
+namespace {
+
+/** What a FontAhead given `view` learns and renders from `places`, taken once it is done, as the window takes it. */
+std::pair<std::shared_ptr<const LearnedFont>, std::unique_ptr<CaptionsAhead>>
+renderedAhead(const QFont& font, qreal ratio, const LocationList& places, int limit, const FirstView& view)
+{
+    FontAhead ahead(font, limit, ratio, view);
+    std::thread worker([&] { ahead.learnFrom(places); });
+    worker.join();
+    QElapsedTimer t;
+    t.start();
+    while (!ahead.captionsDone() && t.elapsed() < 60000)
+        QThread::msleep(2);
+    return {ahead.takeIfDone(), ahead.takeCaptionsIfDone()};
+}
+
+/** A crowd of the size the first view's captions are rendered ahead for, named as the generator names places. */
+const test::Crowd& namedCrowd20k()
+{
+    static const test::Crowd crowd = [] {
+        test::Crowd c;
+        c.locations = namedCrowd(20000, 31);
+        c.markers = test::markersOf(300, 37);
+        c.index = SpatialIndex(c.locations, c.markers);
+        c.picture = test::bigCrowd().picture;
+        return c;
+    }();
+    return crowd;
+}
+
+} // namespace
+
+TEST(FontAhead, CaptionsOfTheFirstViewAreWhatItsPaintRenders)
+{
+    // The first view's captions rendered ahead, as the window renders them, for the view
+    // the paint shows or another (a panel of the window's size, a scroll, a level, a font
+    // or a ratio that changed meanwhile): the paint is byte for byte that of a painter
+    // without them, what it takes ends in the cache as if it had rendered it (the same
+    // captions and bytes after it and after paints that evict), and what does not match
+    // is not used.
+    const test::Crowd& crowd = namedCrowd20k();
+    static const LocationList noMarkers;
+    Settings s = test::everyOverlay();
+    s.TextLength = 9;
+    constexpr int Level = 4;
+    const QPoint scroll(250, 300);
+    const QSize panel(640, 400);
+    const QFont other = test::captionTestFonts()[2];
+    enum class Taken { All, Some, None };
+    const struct {
+        const char* what;
+        FirstView view;
+        bool otherFont;
+        qreal aheadRatio; // 0: the paint's
+        Taken taken;
+    } cases[] = {
+        {"the view shown", {Level, scroll, panel}, false, 0, Taken::All},
+        {"a panel the window's size", {Level, scroll - QPoint(20, 0), panel + QSize(120, 90)}, false, 0, Taken::All},
+        {"scrolled since", {Level, scroll + QPoint(320, 150), panel}, false, 0, Taken::Some},
+        {"another level", {Level - 1, scroll, panel}, false, 0, Taken::Some},
+        {"another font", {Level, scroll, panel}, true, 0, Taken::None},
+        {"another ratio", {Level, scroll, panel}, false, 1.5, Taken::None},
+    };
+    const Viewport v = Viewport::showing(crowd.picture.size(), 2, panel, Level, scroll);
+    for (const auto& c : cases) {
+        for (const qreal ratio : {1.0, 2.0}) {
+            for (const LocationList* markers : {&noMarkers, &crowd.markers}) {
+                const std::string what = std::string(c.what) + ", ratio " + std::to_string(int(ratio))
+                                         + (markers->empty() ? "" : ", markers");
+                DrawingObjects o = DrawingObjects::fromSettings(s);
+                auto [learned, captions]
+                    = renderedAhead(c.otherFont ? other : o.MapFont, c.aheadRatio > 0 ? c.aheadRatio : ratio,
+                                    crowd.locations, s.TextLength, c.view);
+                ASSERT_TRUE(learned) << what;
+                ASSERT_TRUE(captions) << what;
+                EXPECT_GT(captions->size(), 100u) << what;
+                GoHighlight h;
+                const MapScene scene{v, crowd.picture, crowd.locations, *markers, s, o, h, &crowd.index};
+                // A budget small enough that the paints after the first evict.
+                constexpr std::int64_t Budget = 2 * 1024 * 1024;
+                MapPainter alone, plain(Budget), started(Budget);
+                plain.startFontFrom(learned);
+                started.startFontFrom(learned);
+                started.takeCaptionsAhead(std::move(captions));
+                const QImage want = alone.paint(scene, ratio);
+                EXPECT_TRUE(plain.paint(scene, ratio) == want) << what;
+                EXPECT_TRUE(started.paint(scene, ratio) == want) << what;
+                const int taken = started.lastTakenAhead();
+                EXPECT_EQ(plain.lastTakenAhead(), 0);
+                if (c.taken == Taken::All && markers->empty()) {
+                    EXPECT_EQ(taken, started.cachedCaptions()) << what; // it rendered none itself
+                }
+                if (c.taken == Taken::None) {
+                    EXPECT_EQ(taken, 0) << what;
+                } else {
+                    EXPECT_GT(taken, 0) << what;
+                }
+                if (c.taken == Taken::Some) {
+                    EXPECT_LT(taken, started.cachedCaptions()) << what;
+                }
+                EXPECT_EQ(started.cachedCaptions(), plain.cachedCaptions()) << what;
+                EXPECT_EQ(started.cacheBytes(), plain.cacheBytes()) << what;
+                // Then as the window goes on: a step in, a scroll, a step out and a jump,
+                // the captions evicted and rendered again alike; none is taken ahead again.
+                Viewport next = v;
+                for (const auto& move : {std::function<void(Viewport&)>([](Viewport& n) {
+                                             n.zoomTo(5, {320, 200});
+                                         }),
+                                         std::function<void(Viewport&)>([](Viewport& n) {
+                                             n.scrollBy({300, 200});
+                                         }),
+                                         std::function<void(Viewport&)>([](Viewport& n) {
+                                             n.zoomTo(4, {0, 0});
+                                         }),
+                                         std::function<void(Viewport&)>([](Viewport& n) {
+                                             n.scrollTo({0, 0});
+                                         })}) {
+                    move(next);
+                    const MapScene later{next, crowd.picture, crowd.locations, *markers, s, o, h, &crowd.index};
+                    const QImage now = alone.paint(later, ratio);
+                    EXPECT_TRUE(started.paint(later, ratio) == now) << what;
+                    EXPECT_TRUE(plain.paint(later, ratio) == now) << what;
+                    EXPECT_EQ(started.lastTakenAhead(), 0) << what;
+                    EXPECT_EQ(started.cachedCaptions(), plain.cachedCaptions()) << what;
+                    EXPECT_EQ(started.cacheBytes(), plain.cacheBytes()) << what;
+                }
+            }
+        }
+    }
+}
+
+TEST(FontAhead, CaptionsOfAFewPlacesAreTakenOneByOne)
+{
+    // A first view of fewer captions than a paint renders beforehand: the paint takes each
+    // as it meets it, and paints what a painter without them paints.
+    const test::Crowd& crowd = namedCrowd20k();
+    Settings s = test::everyOverlay();
+    const QSize panel(90, 70);
+    const Viewport v = Viewport::showing(crowd.picture.size(), 2, panel, 1, {200, 300});
+    for (const qreal ratio : {1.0, 2.0}) {
+        DrawingObjects o = DrawingObjects::fromSettings(s);
+        auto [learned, captions]
+            = renderedAhead(o.MapFont, ratio, crowd.locations, s.TextLength, FirstView{1, {200, 300}, panel});
+        ASSERT_TRUE(captions);
+        GoHighlight h;
+        const MapScene scene{v, crowd.picture, crowd.locations, crowd.markers, s, o, h, &crowd.index};
+        MapPainter alone, started;
+        started.startFontFrom(learned);
+        started.takeCaptionsAhead(std::move(captions));
+        EXPECT_TRUE(started.paint(scene, ratio) == alone.paint(scene, ratio)) << "ratio " << ratio;
+        EXPECT_GT(started.lastTakenAhead(), 0) << "ratio " << ratio;
+        EXPECT_LT(started.cachedCaptions(), 128) << "ratio " << ratio; // few: not rendered beforehand
+        EXPECT_EQ(started.cachedCaptions(), alone.cachedCaptions()) << "ratio " << ratio;
+    }
+}
+
+TEST(FontAhead, RendersNoCaptionsBeyondWhatTheCacheKeepsOrWithoutAView)
+{
+    // A world painted in parts (beyond HugeWorldAbove) renders no view's captions ahead;
+    // nor does a learner given no view. The font is learned all the same.
+    const LocationList places = test::crowd(int(HugeWorldAbove) + 1, 3);
+    FontAhead huge(mapFont(), 0, 1, FirstView{4, {0, 0}, {640, 400}});
+    huge.learnFrom(places);
+    FontAhead blind(mapFont(), 0, 1);
+    blind.learnFrom(namedCrowd20k().locations);
+    for (FontAhead* ahead : {&huge, &blind}) {
+        QElapsedTimer t;
+        t.start();
+        while (!ahead->captionsDone() && t.elapsed() < 60000)
+            QThread::msleep(2);
+        EXPECT_TRUE(ahead->takeIfDone());
+        EXPECT_FALSE(ahead->takeCaptionsIfDone());
+    }
 }
