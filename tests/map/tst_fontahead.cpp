@@ -395,3 +395,20 @@ TEST(FontAhead, RendersNoCaptionsBeyondWhatTheCacheKeepsOrWithoutAView)
         EXPECT_FALSE(ahead->takeCaptionsIfDone());
     }
 }
+
+TEST(FontAhead, AStoppedLearnerStillLearnsTheFontButRendersNoCaptions)
+{
+    // The window's first paint came before the captions were rendered: it stops the
+    // rendering, and what it took (the font) is whole.
+    FontAhead ahead(mapFont(), 0, 1, FirstView{4, {250, 300}, {640, 400}});
+    ahead.stop();
+    ahead.learnFrom(namedCrowd20k().locations);
+    QElapsedTimer t;
+    t.start();
+    while (!ahead.captionsDone() && t.elapsed() < 60000)
+        QThread::msleep(2);
+    const std::shared_ptr<const LearnedFont> learned = ahead.takeIfDone();
+    ASSERT_TRUE(learned);
+    EXPECT_GT(learned->glyphCount(), 0);
+    EXPECT_FALSE(ahead.takeCaptionsIfDone());
+}
