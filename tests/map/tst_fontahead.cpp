@@ -39,6 +39,17 @@ LocationList namedCrowd(int count, quint32 seed)
     return places;
 }
 
+/** A named crowd with `markers` markers, indexed, on the big crowd's picture (the markers seeded after the places). */
+test::Crowd namedCrowdOnTheMap(int places, quint32 seed, int markers)
+{
+    test::Crowd c;
+    c.locations = namedCrowd(places, seed);
+    c.markers = test::markersOf(markers, seed + 6);
+    c.index = SpatialIndex(c.locations, c.markers);
+    c.picture = test::bigCrowd().picture;
+    return c;
+}
+
 QFont mapFont()
 {
     return DrawingObjects::fromSettings(Settings{}).MapFont;
@@ -161,14 +172,7 @@ TEST(FontAhead, APainterPaintsTheSameWithTheFontLearnedAheadOrNot)
     // A crowded first view, as the window's first paint meets it, at both whole ratios and
     // with several fonts; and a painter handed another font's learning (the options
     // changed the font meanwhile) paints as one handed nothing.
-    static const test::Crowd crowd = [] {
-        test::Crowd c;
-        c.locations = namedCrowd(100000, 17);
-        c.markers = test::markersOf(2000, 23);
-        c.index = SpatialIndex(c.locations, c.markers);
-        c.picture = test::bigCrowd().picture;
-        return c;
-    }();
+    static const test::Crowd crowd = namedCrowdOnTheMap(100000, 17, 2000);
     Settings s = test::everyOverlay();
     s.TextLength = 9;
     const Viewport v = Viewport::showing(crowd.picture.size(), 2, {640, 400}, 4, {250, 300});
@@ -240,14 +244,7 @@ renderedAhead(const QFont& font, qreal ratio, const LocationList& places, int li
 /** A crowd of the size the first view's captions are rendered ahead for, named as the generator names places. */
 const test::Crowd& namedCrowd20k()
 {
-    static const test::Crowd crowd = [] {
-        test::Crowd c;
-        c.locations = namedCrowd(20000, 31);
-        c.markers = test::markersOf(300, 37);
-        c.index = SpatialIndex(c.locations, c.markers);
-        c.picture = test::bigCrowd().picture;
-        return c;
-    }();
+    static const test::Crowd crowd = namedCrowdOnTheMap(20000, 31, 300);
     return crowd;
 }
 
