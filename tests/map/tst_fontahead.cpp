@@ -17,7 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <functional>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -227,6 +227,15 @@ TEST(FontAhead, LearnsFromACrowdedWorldOnlyAndOnce)
 
 namespace {
 
+/** Waits until the learner's thread is through with the first view's captions (rendered or not). */
+void waitForCaptions(const FontAhead& ahead)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!ahead.captionsDone() && t.elapsed() < 60000)
+        QThread::msleep(2);
+}
+
 /** What a FontAhead given `view` learns and renders from `places`, taken once it is done, as the window takes it. */
 std::pair<std::shared_ptr<const LearnedFont>, std::unique_ptr<CaptionsAhead>>
 renderedAhead(const QFont& font, qreal ratio, const LocationList& places, int limit, const FirstView& view)
@@ -234,10 +243,7 @@ renderedAhead(const QFont& font, qreal ratio, const LocationList& places, int li
     FontAhead ahead(font, limit, ratio, view);
     std::thread worker([&] { ahead.learnFrom(places); });
     worker.join();
-    QElapsedTimer t;
-    t.start();
-    while (!ahead.captionsDone() && t.elapsed() < 60000)
-        QThread::msleep(2);
+    waitForCaptions(ahead);
     return {ahead.takeIfDone(), ahead.takeCaptionsIfDone()};
 }
 
@@ -323,18 +329,19 @@ TEST(FontAhead, CaptionsOfTheFirstViewAreWhatItsPaintRenders)
                 // Then as the window goes on: a step in, a scroll, a step out and a jump,
                 // the captions evicted and rendered again alike; none is taken ahead again.
                 Viewport next = v;
-                for (const auto& move : {std::function<void(Viewport&)>([](Viewport& n) {
-                                             n.zoomTo(5, {320, 200});
-                                         }),
-                                         std::function<void(Viewport&)>([](Viewport& n) {
-                                             n.scrollBy({300, 200});
-                                         }),
-                                         std::function<void(Viewport&)>([](Viewport& n) {
-                                             n.zoomTo(4, {0, 0});
-                                         }),
-                                         std::function<void(Viewport&)>([](Viewport& n) {
-                                             n.scrollTo({0, 0});
-                                         })}) {
+                using Move = void (*)(Viewport&);
+                for (const Move move : {Move([](Viewport& n) {
+                                            n.zoomTo(5, {320, 200});
+                                        }),
+                                        Move([](Viewport& n) {
+                                            n.scrollBy({300, 200});
+                                        }),
+                                        Move([](Viewport& n) {
+                                            n.zoomTo(4, {0, 0});
+                                        }),
+                                        Move([](Viewport& n) {
+                                            n.scrollTo({0, 0});
+                                        })}) {
                     move(next);
                     const MapScene later{next, crowd.picture, crowd.locations, *markers, s, o, h, &crowd.index};
                     const QImage now = alone.paint(later, ratio);
@@ -374,38 +381,32 @@ TEST(FontAhead, CaptionsOfAFewPlacesAreTakenOneByOne)
     }
 }
 
-TEST(FontAhead, RendersNoCaptionsBeyondWhatTheCacheKeepsOrWithoutAView)
+TEST(FontAhead, LearnsTheFontButRendersNoCaptionsWhereTheyWouldNotServe)
 {
-    // A world painted in parts (beyond HugeWorldAbove) renders no view's captions ahead;
-    // nor does a learner given no view. The font is learned all the same.
-    const LocationList places = test::crowd(int(HugeWorldAbove) + 1, 3);
-    FontAhead huge(mapFont(), 0, 1, FirstView{4, {0, 0}, {640, 400}});
-    huge.learnFrom(places);
-    FontAhead blind(mapFont(), 0, 1);
-    blind.learnFrom(namedCrowd20k().locations);
-    for (FontAhead* ahead : {&huge, &blind}) {
-        QElapsedTimer t;
-        t.start();
-        while (!ahead->captionsDone() && t.elapsed() < 60000)
-            QThread::msleep(2);
-        EXPECT_TRUE(ahead->takeIfDone());
-        EXPECT_FALSE(ahead->takeCaptionsIfDone());
+    // A world painted in parts (beyond HugeWorldAbove), a learner given no view, and one
+    // stopped by a first paint that came before its captions: none renders the view's
+    // captions, and each hands over the whole font.
+    const LocationList huge = test::crowd(int(HugeWorldAbove) + 1, 3);
+    const FirstView view{4, {250, 300}, {640, 400}};
+    const struct {
+        const char* what;
+        const LocationList& places;
+        std::optional<FirstView> view;
+        bool stopped;
+    } cases[] = {
+        {"a world painted in parts", huge, view, false},
+        {"no view", namedCrowd20k().locations, std::nullopt, false},
+        {"stopped", namedCrowd20k().locations, view, true},
+    };
+    for (const auto& c : cases) {
+        FontAhead ahead(mapFont(), 0, 1, c.view);
+        if (c.stopped)
+            ahead.stop();
+        ahead.learnFrom(c.places);
+        waitForCaptions(ahead);
+        const std::shared_ptr<const LearnedFont> learned = ahead.takeIfDone();
+        ASSERT_TRUE(learned) << c.what;
+        EXPECT_GT(learned->glyphCount(), 0) << c.what;
+        EXPECT_FALSE(ahead.takeCaptionsIfDone()) << c.what;
     }
-}
-
-TEST(FontAhead, AStoppedLearnerStillLearnsTheFontButRendersNoCaptions)
-{
-    // The window's first paint came before the captions were rendered: it stops the
-    // rendering, and what it took (the font) is whole.
-    FontAhead ahead(mapFont(), 0, 1, FirstView{4, {250, 300}, {640, 400}});
-    ahead.stop();
-    ahead.learnFrom(namedCrowd20k().locations);
-    QElapsedTimer t;
-    t.start();
-    while (!ahead.captionsDone() && t.elapsed() < 60000)
-        QThread::msleep(2);
-    const std::shared_ptr<const LearnedFont> learned = ahead.takeIfDone();
-    ASSERT_TRUE(learned);
-    EXPECT_GT(learned->glyphCount(), 0);
-    EXPECT_FALSE(ahead.takeCaptionsIfDone());
 }
