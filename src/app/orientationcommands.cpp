@@ -101,6 +101,13 @@ void OrientationCommands::applyFilter(const PlaceFilter& filter)
 void OrientationCommands::saveViews()
 {
     m_views.save(); // a failed write says so through the error guard; the views stay for the next
+    // The save took another program's filter in: the map shows what the file now holds.
+    if (m_views.filter() == m_filter)
+        return;
+    m_filter = m_views.filter();
+    if (m_bar->isVisible())
+        m_bar->setChoices(kindChoices(m_world.locations()), regionChoices(m_world.locations()), m_filter);
+    emit filterChanged();
 }
 
 void OrientationCommands::toggleFilterBar()

@@ -10,6 +10,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <optional>
+
 namespace vdm {
 namespace {
 
@@ -36,6 +38,23 @@ void appendView(QByteArray& out, const ViewBookmark& v)
     appendPosition(out, v.x, v.y);
 }
 
+/** The file's bytes; a file too large to be one throws an Error naming `shown`. */
+QByteArray readViewsFile(const QString& path, const QString& shown)
+{
+    if (QFileInfo(path).size() > kMaxFileSize)
+        throw Error(QStringLiteral("The views file %1 is too large to be one.").arg(shown));
+    return readDatabaseFile(path);
+}
+
+std::optional<std::size_t> namedIndex(const ViewBookmarks& bookmarks, const QByteArray& name)
+{
+    const std::vector<NamedBookmark>& named = bookmarks.named();
+    for (std::size_t i = 0; i < named.size(); ++i)
+        if (named[i].name == name)
+            return i;
+    return std::nullopt;
+}
+
 } // namespace
 
 QString WorldViews::filePath(const QString& worldFolder)
@@ -51,11 +70,9 @@ WorldViews WorldViews::load(const QString& worldFolder)
     views.m_stored = write({}, {}); // no file reads as an empty one: nothing to write until something is kept
     if (views.m_path.isEmpty() || !databaseExists(views.m_path))
         return views;
-    const QString shown = QDir::toNativeSeparators(QFileInfo(views.m_path).absoluteFilePath());
+    const QString shown = views.shownPath();
     try {
-        if (QFileInfo(views.m_path).size() > kMaxFileSize)
-            throw Error(QStringLiteral("The views file %1 is too large to be one.").arg(shown));
-        const QByteArray bytes = readDatabaseFile(views.m_path);
+        const QByteArray bytes = readViewsFile(views.m_path, shown);
         WorldViews read = WorldViews::read(bytes, shown);
         views.m_filter = read.m_filter;
         views.m_bookmarks = read.m_bookmarks;
@@ -68,10 +85,61 @@ WorldViews WorldViews::load(const QString& worldFolder)
     return views;
 }
 
+QString WorldViews::shownPath() const
+{
+    return QDir::toNativeSeparators(QFileInfo(m_path).absoluteFilePath());
+}
+
+void WorldViews::takeOtherChanges()
+{
+    if (!databaseExists(m_path)) {
+        m_damaged = false; // deleted meanwhile: nothing there to keep, the views are simply written again
+        return;
+    }
+    const QByteArray now = readViewsFile(m_path, shownPath());
+    if (now == m_stored)
+        return;
+    WorldViews theirs;
+    try {
+        theirs = read(now, shownPath());
+    } catch (const Error&) {
+        m_damaged = true; // kept as it is before this window's views replace it
+        return;
+    }
+    m_damaged = false; // one mended meanwhile is read as any other change
+    // What this window changed since the file last held its views goes on top of what the
+    // file holds now; everything else is the file's.
+    const WorldViews base = read(m_stored, shownPath());
+    if (m_filter == base.m_filter)
+        m_filter = theirs.m_filter;
+    ViewBookmarks merged = theirs.m_bookmarks;
+    for (int d = ViewBookmarks::FirstDigit; d <= ViewBookmarks::LastDigit; ++d) {
+        const std::optional<ViewBookmark> ours = m_bookmarks.digit(d);
+        if (ours == base.m_bookmarks.digit(d))
+            continue;
+        if (ours)
+            merged.setDigit(d, *ours);
+        else
+            merged.clearDigit(d);
+    }
+    for (const NamedBookmark& was : base.m_bookmarks.named())
+        if (!namedIndex(m_bookmarks, was.name))
+            if (const std::optional<std::size_t> at = namedIndex(merged, was.name))
+                merged.removeNamed(*at);
+    for (const NamedBookmark& b : m_bookmarks.named()) {
+        const std::optional<std::size_t> was = namedIndex(base.m_bookmarks, b.name);
+        if (!was || !(base.m_bookmarks.named()[*was] == b))
+            merged.addNamed(b.name, b.view);
+    }
+    m_bookmarks = std::move(merged);
+    m_stored = now;
+}
+
 void WorldViews::save()
 {
     if (m_path.isEmpty())
         return;
+    takeOtherChanges();
     const QByteArray bytes = write(m_filter, m_bookmarks);
     if (!m_damaged && bytes == m_stored)
         return;

@@ -50,6 +50,11 @@ public:
      * Writes the file when its contents differ from what it last held (atomically, the
      * folder made first). Without a data folder nothing is kept and nothing is said. A
      * failed write throws "Unable to write to %s".
+     *
+     * A file another program changed since is not written over: what this window changed
+     * since the file last held its views (the filter, a digit, a named bookmark added,
+     * moved or removed) goes on top of the file's views, and these views become the result.
+     * One that cannot be read is kept as its ".bak" first, as a damaged file at load is.
      */
     void save();
     /** What could not be read at load; each returned once. */
@@ -69,6 +74,10 @@ public:
     static bool readBookmarkLine(QByteArrayView kind, textlines::LineParser& line, ViewBookmarks& bookmarks);
 
 private:
+    /** Takes another program's change of the file in (see save()). */
+    void takeOtherChanges();
+    QString shownPath() const;
+
     QString m_path;
     QByteArray m_stored;    // what the file held when read or last written
     bool m_damaged = false; // the file could not be read: keep it before replacing it

@@ -199,6 +199,25 @@ TEST_F(OrientationTest, BookmarksStoreReturnAndSurviveARestart)
     EXPECT_EQ(form->view().scroll(), scroll);
 }
 
+TEST_F(OrientationTest, ABookmarkStoredAfterAnotherProgramsChangeKeepsBoth)
+{
+    form->command(Command::StoreBookmark1)->trigger();
+    const QString file = WorldViews::filePath(QDir::currentPath());
+    ViewBookmarks theirs = form->orientation().bookmarks();
+    theirs.addNamed("Ford", {3, 100, 200});
+    writeFile(file, WorldViews::write(PlaceFilter({"town"}, {}), theirs));
+
+    form->command(Command::StoreBookmark2)->trigger();
+    const WorldViews stored = WorldViews::load(QDir::currentPath());
+    EXPECT_TRUE(stored.bookmarks().digit(1));
+    EXPECT_TRUE(stored.bookmarks().digit(2));
+    ASSERT_EQ(stored.bookmarks().named().size(), 1u);
+    EXPECT_EQ(stored.bookmarks().named()[0].name, "Ford");
+    EXPECT_EQ(stored.filter(), PlaceFilter({"town"}, {}));
+    EXPECT_EQ(form->orientation().filter(), stored.filter()) << "the map shows what the file holds";
+    EXPECT_TRUE(progressLine().endsWith(" of 1 towns"));
+}
+
 TEST_F(OrientationTest, TheNavigatorIsOffByDefaultAndMovesTheView)
 {
     NavigatorView& nav = orientation().navigator();

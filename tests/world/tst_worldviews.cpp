@@ -190,6 +190,83 @@ TEST(WorldViews, ADamagedFileIsKeptBeforeItIsReplaced)
     EXPECT_EQ(WorldViews::load(world.path()).bookmarks(), views.bookmarks());
 }
 
+TEST(WorldViews, AnotherProgramsChangesAreKeptBesideThisWindows)
+{
+    // A hand edit or a synchronised copy lands in the file while the window runs: the
+    // window's next save puts its own changes on top of the file's, never the file back.
+    UserFolders folders;
+    QTemporaryDir world;
+    const QString path = WorldViews::filePath(world.path());
+    WorldViews views = WorldViews::load(world.path());
+    views.setFilter(PlaceFilter({"mine"}, {}));
+    views.bookmarks().setDigit(1, {1, 1, 1});
+    views.bookmarks().setDigit(2, {2, 2, 2});
+    views.bookmarks().addNamed("Camp", {1, 0, 0});
+    views.bookmarks().addNamed("Gate", {2, 0, 0});
+    views.save();
+
+    ViewBookmarks theirs = views.bookmarks();
+    theirs.setDigit(2, {5, 5, 5});
+    theirs.setDigit(3, {3, 3, 3});
+    theirs.addNamed("Ford", {3, 0, 0});
+    const PlaceFilter theirFilter({"mine", "tower"}, {"Karuford Downs"});
+    test::writeFile(path, WorldViews::write(theirFilter, theirs));
+
+    views.bookmarks().setDigit(4, {4, 4, 4});
+    ASSERT_TRUE(views.bookmarks().removeNamed(0)); // "Camp" goes here
+    views.save();
+
+    ViewBookmarks merged;
+    merged.setDigit(1, {1, 1, 1});
+    merged.setDigit(2, {5, 5, 5});
+    merged.setDigit(3, {3, 3, 3});
+    merged.setDigit(4, {4, 4, 4});
+    merged.addNamed("Gate", {2, 0, 0});
+    merged.addNamed("Ford", {3, 0, 0});
+    const WorldViews stored = WorldViews::load(world.path());
+    EXPECT_EQ(stored.bookmarks(), merged);
+    EXPECT_EQ(stored.filter(), theirFilter) << "the filter was not changed here since";
+    EXPECT_EQ(views.bookmarks(), merged) << "the window goes on from what the file holds";
+    EXPECT_EQ(views.filter(), theirFilter);
+
+    // The window's own choice of filter wins over the file's.
+    views.setFilter(PlaceFilter({}, {"Karuford Downs"}));
+    test::writeFile(path, WorldViews::write(PlaceFilter({"tower"}, {}), merged));
+    views.save();
+    EXPECT_EQ(WorldViews::load(world.path()).filter(), PlaceFilter({}, {"Karuford Downs"}));
+}
+
+TEST(WorldViews, AFileDamagedOrDeletedMeanwhileLosesNothing)
+{
+    UserFolders folders;
+    QTemporaryDir world;
+    const QString path = WorldViews::filePath(world.path());
+    WorldViews views = WorldViews::load(world.path());
+    views.bookmarks().setDigit(1, {1, 1, 1});
+    views.save();
+
+    const QByteArray damaged = "Veldamar Interactive Map views 1\r\nbookmark 2 1 x\r\n";
+    test::writeFile(path, damaged);
+    views.bookmarks().setDigit(5, {5, 5, 5});
+    views.save();
+    EXPECT_EQ(test::readFile(path + ".bak"), damaged) << "what another program left is kept";
+    EXPECT_EQ(WorldViews::load(world.path()).bookmarks(), views.bookmarks());
+
+    ASSERT_TRUE(QFile::remove(path));
+    views.bookmarks().setDigit(6, {6, 6, 6});
+    views.save();
+    EXPECT_EQ(WorldViews::load(world.path()).bookmarks(), views.bookmarks());
+
+    // Damaged at the start, then put out of the way by the user: nothing left to keep.
+    test::writeFile(path, damaged);
+    WorldViews fresh = WorldViews::load(world.path());
+    ASSERT_EQ(fresh.takeNotices().size(), 1);
+    ASSERT_TRUE(QFile::remove(path));
+    fresh.bookmarks().setDigit(7, {7, 7, 7});
+    EXPECT_NO_THROW(fresh.save());
+    EXPECT_EQ(WorldViews::load(world.path()).bookmarks(), fresh.bookmarks());
+}
+
 TEST(ProgressBookmarks, WrittenAsVersionTwoAndReadBack)
 {
     LocationList places(1);
