@@ -16,6 +16,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QWheelEvent>
 
@@ -56,6 +57,23 @@ bool WindowInput::asksForKeys(const QWidget* widget)
     return false;
 }
 
+std::optional<bool> WindowInput::ownHistoryStep(const QWidget* focus, const QKeyEvent& key)
+{
+    const bool undo = key.matches(QKeySequence::Undo);
+    if (!undo && !key.matches(QKeySequence::Redo))
+        return std::nullopt;
+    const QTextDocument* document = nullptr;
+    if (const auto* plain = qobject_cast<const QPlainTextEdit*>(focus))
+        document = plain->isReadOnly() ? nullptr : plain->document();
+    else if (const auto* rich = qobject_cast<const QTextEdit*>(focus))
+        document = rich->isReadOnly() ? nullptr : rich->document();
+    else if (const auto* line = qobject_cast<const QLineEdit*>(focus))
+        return !line->isReadOnly() && (undo ? line->isUndoAvailable() : line->isRedoAvailable());
+    else
+        return std::nullopt;
+    return document && (undo ? document->isUndoAvailable() : document->isRedoAvailable());
+}
+
 bool WindowInput::focusWantsKey(QWidget* focus, const QKeyEvent& key)
 {
     // A button of an exclusive group (the status buttons) moves and presses its group's
@@ -82,6 +100,10 @@ bool WindowInput::focusWantsKey(QWidget* focus, const QKeyEvent& key)
     } else if (!asksForKeys(focus)) {
         return false;
     }
+    // A text field claims its undo and redo keys even with nothing of its own to take back
+    // or do again; then they are the window's, for the last status, note or marker edit.
+    if (const std::optional<bool> own = ownHistoryStep(focus, key))
+        return *own;
     // Ask the control as Qt asks it before a shortcut: it accepts what it handles itself.
     QKeyEvent probe(QEvent::ShortcutOverride, key.key(), key.modifiers(), key.text(), key.isAutoRepeat(),
                     ushort(key.count()));

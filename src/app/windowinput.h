@@ -65,6 +65,11 @@ public:
     static bool focusWantsKey(QWidget* focus, const QKeyEvent& key);
     /** Whether `widget` lies in a widget marked `asksForKeys` (a bar with keys of its own). */
     static bool asksForKeys(const QWidget* widget);
+    /**
+     * For an undo or redo key with a text field focused: whether the field has a step of
+     * its own to take back or do again. Empty for any other key or control.
+     */
+    static std::optional<bool> ownHistoryStep(const QWidget* focus, const QKeyEvent& key);
 
 signals:
     /** A key the window's controls were to get (windowKeyCode: 0 for a plus or minus that does not zoom). */

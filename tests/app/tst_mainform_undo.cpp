@@ -12,9 +12,11 @@
 #include <QAction>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QKeySequence>
 #include <QLabel>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QUndoStack>
 
 namespace vdm::test {
 namespace {
@@ -109,6 +111,53 @@ TEST_F(UndoTest, InTheNoteEditorCtrlZTakesBackItsOwnTyping)
     EXPECT_EQ(form->world().locations()[1].Note, QByteArray("bee hive"));
     EXPECT_EQ(form->world().locations()[1].Status, Visited); // the window's step stays
     EXPECT_EQ(form->editor().history().undoText(), QStringLiteral("Set status of Birch"));
+}
+
+TEST_F(UndoTest, ATextFieldWithNothingOfItsOwnToTakeBackLeavesTheKeysToTheWindow)
+{
+    // The keyboard's way: F2 puts the focus in the note editor, Alt+3 marks the place.
+    openTrees();
+    choose("Birch");
+    form->command(Command::OpenBox)->trigger();
+    ASSERT_TRUE(ui().MemoNotes->hasFocus());
+    QTest::keyClick(ui().MemoNotes, Qt::Key_3, Qt::AltModifier);
+    ASSERT_EQ(form->world().locations()[1].Status, Visited);
+
+    const struct {
+        QKeyCombination key;
+        int status;
+    } steps[] = {
+        {QKeyCombination(Qt::ControlModifier, Qt::Key_Z), Active},
+        {QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_Z), Visited},
+        {QKeyCombination(Qt::ControlModifier, Qt::Key_Z), Active},
+        {QKeyCombination(Qt::ControlModifier, Qt::Key_Y), Visited},
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(QKeySequence(s.key).toString().toStdString());
+        QTest::keyClick(ui().MemoNotes, s.key.key(), s.key.keyboardModifiers());
+        EXPECT_EQ(form->world().locations()[1].Status, s.status);
+        EXPECT_TRUE(ui().MemoNotes->hasFocus());
+    }
+
+    // Typed text is the editor's own again: its Ctrl+Z takes that back first, then the window's.
+    QTest::keyClick(ui().MemoNotes, Qt::Key_End);
+    QTest::keyClick(ui().MemoNotes, 'x');
+    QTest::keyClick(ui().MemoNotes, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(ui().MemoNotes->toPlainText(), QStringLiteral("bee hive"));
+    EXPECT_EQ(form->world().locations()[1].Status, Visited);
+    QTest::keyClick(ui().MemoNotes, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(ui().MemoNotes->toPlainText(), QStringLiteral("bee hivex")) << "the editor's own redo";
+    EXPECT_EQ(form->world().locations()[1].Status, Visited);
+
+    // The same in the find bar's field: empty, its Ctrl+Z is the window's.
+    form->command(Command::Find)->trigger();
+    QWidget* field = QApplication::focusWidget();
+    ASSERT_NE(field, nullptr);
+    ASSERT_NE(field, ui().MemoNotes);
+    ASSERT_EQ(form->editor().history().undoText().toStdString(), "Edit note of Birch");
+    QTest::keyClick(field, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(form->world().locations()[1].Note, QByteArray("bee hive"));
+    EXPECT_EQ(form->editor().history().undoText().toStdString(), "Set status of Birch");
 }
 
 TEST_F(UndoTest, TheUndoneStepIsShownInTheBoxAndCentredWhenOutOfView)
