@@ -229,6 +229,13 @@ void EditControls::mapClicked()
     clickAt(m_hover.lastPointer());
 }
 
+void EditControls::closeBox()
+{
+    m_widgets.mapPanel->setFocus(Qt::OtherFocusReason);
+    m_editor.close();
+    mirror();
+}
+
 void EditControls::clickAt(QPoint at)
 {
     const int hit = m_hover.markerAt(at);

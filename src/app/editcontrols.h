@@ -75,6 +75,11 @@ public:
     bool selectLocation(int index);
     /** A click on the map: a marker added or deleted in the marker modes; the box closes. */
     void mapClicked();
+    /**
+     * Escape in the open box closes it as a click on the map does (no marker placed): the
+     * map takes the focus, so what was typed in the note is one step of the history.
+     */
+    void closeBox();
     /** A double click opens the box on the location or marker under the pointer. */
     void mapDoubleClicked();
     /** The box opens on the list's selected location, the note editor takes the focus. */

@@ -55,7 +55,8 @@ TMainForm::TMainForm(Prompts& prompts, QString applicationDirectory, QWidget* pa
     : QWidget(parent), m_prompts(prompts), m_appDir(std::move(applicationDirectory)), m_ui(buildForm(this)),
       m_edit(m_world), m_hover(m_world, mapView().view(), m_session.settings(), mapView().highlight(), m_edit),
       m_hint(*this, *m_ui->PanelMap, m_hover, m_session.settings(), m_prompts),
-      m_input(std::make_unique<WindowInput>(WindowInput::Controls{this, m_ui->PanelMap, m_ui->CBLoc}, m_prompts))
+      m_input(std::make_unique<WindowInput>(WindowInput::Controls{this, m_ui->PanelMap, m_ui->CBLoc, m_ui->GBLoc},
+                                            m_prompts))
 {
     Ui::TMainForm& u = *m_ui;
     TMapPanel* panel = u.PanelMap;
@@ -268,6 +269,7 @@ void TMainForm::connectInput()
                    std::optional<QPoint> pointer) { FormMouseWheel(m, delta, handled, wheel, pointer); });
     connect(m_input.get(), &WindowInput::listEnter, this, [this] { CBLocKeyPress('\r'); });
     connect(m_input.get(), &WindowInput::mapEnter, this, [this] { PanelMapEnter(); });
+    connect(m_input.get(), &WindowInput::boxEscape, this, [this] { m_editControls->closeBox(); });
 }
 
 void TMainForm::RepaintMap()

@@ -193,6 +193,12 @@ bool WindowInput::key(QWidget* watched, QKeyEvent& key)
         guarded(m_prompts, m_controls.window, [&] { emit mapEnter(); });
         return true;
     }
+    // Escape leaves the box as a click on the map does: none of its controls uses the key.
+    const bool escape = key.key() == Qt::Key_Escape && !(key.modifiers() & ~Qt::KeypadModifier);
+    if (press && escape && m_controls.box && m_controls.box->isAncestorOf(watched)) {
+        guarded(m_prompts, m_controls.window, [&] { emit boxEscape(); });
+        return true;
+    }
     // Enter presses the focused button, as Space does. Not a check box: there Space ticks
     // it and Enter is the default key of the bar or box it sits in (plan, find, ...).
     if (auto* button = qobject_cast<QAbstractButton*>(watched);

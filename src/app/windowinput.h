@@ -21,18 +21,22 @@ class WindowCommands;
  * application while the window lives, it tells every key and wheel notification meant for
  * the window's controls (keyDown, keyUp, wheelTurned, listEnter, mapEnter: the window's
  * handlers FormKeyDown, FormKeyUp, FormMouseWheel, CBLocKeyPress and PanelMapEnter
- * follow) and runs the keys of the window's command table. Each runs inside the error
- * guard.
+ * follow; boxEscape closes the location box) and runs the keys of the window's command
+ * table. Each runs inside the error guard.
  */
 class WindowInput : public QObject {
     Q_OBJECT
 
 public:
-    /** The controls whose input it sees: the window, its map panel and its location list. */
+    /**
+     * The controls whose input it sees: the window, its map panel, its location list and
+     * the location box.
+     */
     struct Controls {
         QWidget* window;
         QWidget* map;
         QComboBox* list;
+        QWidget* box;
     };
     WindowInput(Controls controls, Prompts& prompts);
     ~WindowInput() override;
@@ -86,6 +90,8 @@ signals:
     void listEnter();
     /** Enter on the map panel. */
     void mapEnter();
+    /** Escape on a control of the location box (open, as its controls have the focus only then). */
+    void boxEscape();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QUndoStack>
 
 namespace vdm::test {
 namespace {
@@ -182,6 +183,35 @@ TEST_F(KeyboardTest, F2AndEnterOnTheMapOpenTheBoxOfTheSelectedPlace)
     press(Qt::Key_Down);
     EXPECT_TRUE(ui().SBA->hasFocus());
     EXPECT_EQ(f.world().locations()[0].Status, 2);
+}
+
+TEST_F(KeyboardTest, EscapeInTheBoxClosesItAsAClickOnTheMapDoes)
+{
+    TMainForm& f = openWorld();
+    for (const bool onButton : {false, true}) {
+        SCOPED_TRACE(onButton ? "on a status button" : "in the note editor");
+        press(Qt::Key_F2);
+        ASSERT_TRUE(ui().GBLoc->isEnabled());
+        ASSERT_TRUE(ui().MemoNotes->hasFocus());
+        press(Qt::Key_End);
+        QTest::keyClicks(ui().MemoNotes, onButton ? "b" : "a");
+        if (onButton)
+            focus(ui().SBU);
+        press(Qt::Key_Escape);
+        EXPECT_FALSE(ui().GBLoc->isEnabled());
+        EXPECT_FALSE(f.editor().EditMarkerMode());
+        EXPECT_TRUE(panel()->hasFocus());
+        // The typing is a step of its own, as when a click on the map ends it.
+        EXPECT_EQ(f.world().locations()[0].Note, QByteArray(onButton ? "ab" : "a"));
+        EXPECT_TRUE(f.editor().history().canUndo());
+    }
+    // Closed, the box takes no keys: Escape on the map leaves it closed and the map focused.
+    press(Qt::Key_Escape);
+    EXPECT_FALSE(ui().GBLoc->isEnabled());
+    EXPECT_TRUE(panel()->hasFocus());
+    // The notes are two steps: Ctrl+Z takes back the second only.
+    press(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(f.world().locations()[0].Note, QByteArray("a"));
 }
 
 TEST_F(KeyboardTest, EnterPlacesAndDeletesAMarkerAtTheCentreMark)
