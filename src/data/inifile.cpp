@@ -8,6 +8,8 @@
 #include "data/textconv.h"
 
 #include <QFileInfo>
+#include <QHash>
+#include <QSet>
 
 #include <unistd.h>
 
@@ -335,6 +337,46 @@ void IniFile::WriteBool(const QString& section, const QString& key, bool value)
 void IniFile::UpdateFile()
 {
     m_storage->flush();
+}
+
+void IniFile::WriteChanges(const QByteArray& base, const QByteArray& changed)
+{
+    const std::optional<QByteArray> data = load();
+    if (!data)
+        throwUnableToWrite(absolutePath(m_path));
+    if (*data == base || data->isEmpty()) { // an emptied or deleted file holds nothing of another's
+        if (changed != *data)
+            m_storage->replace(changed);
+        return;
+    }
+    // Each key's first value, as the reader finds it, by its section and name folded; a key
+    // above every section is never read.
+    const auto keys = [](const std::vector<IniLine>& lines, const auto& take) {
+        std::optional<QByteArrayView> section;
+        for (const IniLine& line : lines) {
+            if (line.kind == LineKind::Section)
+                section = line.name;
+            else if (line.kind == LineKind::Key && section)
+                take(*section, line,
+                     CodePage::decode(*section).toCaseFolded() + QChar(u'\n')
+                         + CodePage::decode(line.name).toCaseFolded());
+        }
+    };
+    const std::vector<IniLine> was = splitLines(base), now = splitLines(changed);
+    QHash<QString, QByteArrayView> before;
+    keys(was, [&](QByteArrayView, const IniLine& line, const QString& id) {
+        if (!before.contains(id))
+            before.insert(id, line.value);
+    });
+    QSet<QString> seen;
+    keys(now, [&](QByteArrayView section, const IniLine& line, const QString& id) {
+        if (seen.contains(id))
+            return; // a later line of a key already taken: the reader never sees it
+        seen.insert(id);
+        const auto old = before.constFind(id);
+        if (old == before.cend() || *old != line.value)
+            writeValue(CodePage::decode(section), CodePage::decode(line.name), line.value.toByteArray());
+    });
 }
 
 } // namespace vdm

@@ -91,6 +91,17 @@ public:
     /** Makes sure everything written has reached the disk. */
     void UpdateFile();
 
+    /** The whole contents as they are now; nullopt when they cannot be used (see above). */
+    std::optional<QByteArray> contents() const { return load(); }
+    /**
+     * Writes every key whose value in `changed` differs from its value in `base`, or that
+     * `base` lacks, as `changed` holds it; every other key keeps what the file holds now.
+     * `changed` is what a run's writes made of `base`, the contents it read: another
+     * program's (another window's) writes since then stay, unless this run changed the same
+     * key. A file that still holds `base`, or nothing, is given `changed` whole.
+     */
+    void WriteChanges(const QByteArray& base, const QByteArray& changed);
+
 private:
     struct Lines;
     /** The file's bytes; empty when it does not exist; nullopt when it cannot be used. */

@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace vdm {
 namespace {
 
@@ -44,6 +46,23 @@ void RecentWorlds::opened(const QString& folder)
     m_folders.prepend(id);
     while (m_folders.size() > Limit)
         m_folders.removeLast();
+    m_openedHere.removeAll(id);
+    m_openedHere.prepend(id);
+}
+
+void RecentWorlds::follow(const RecentWorlds& stored)
+{
+    if (stored.m_folders == m_stored || stored.m_folders.isEmpty())
+        return; // nobody else wrote it, or a file emptied or deleted meanwhile: this list stays
+    QStringList folders = m_openedHere.mid(0, Limit);
+    for (const QString& f : stored.m_folders) {
+        if (folders.size() >= Limit)
+            break;
+        const QString id = identity(f);
+        if (std::none_of(folders.cbegin(), folders.cend(), [&](const QString& g) { return identity(g) == id; }))
+            folders << f;
+    }
+    m_folders = folders;
 }
 
 bool RecentWorlds::dropVanished(const std::function<bool(const QString&)>& holdsWorld)

@@ -33,6 +33,12 @@ public:
     void opened(const QString& folder);
     /** Drops every folder `holdsWorld` says is gone; returns whether any was. */
     bool dropVanished(const std::function<bool(const QString&)>& holdsWorld);
+    /**
+     * `stored` is the list the settings file holds now: when another window wrote it since
+     * this one was read or written, the list becomes the worlds opened in this run, newest
+     * first, then the file's. Nothing changes while the file holds what this run read.
+     */
+    void follow(const RecentWorlds& stored);
     /** Whether the list differs from what was read or last written. */
     bool changed() const { return m_folders != m_stored; }
 
@@ -47,6 +53,7 @@ public:
 private:
     QStringList m_folders;
     QStringList m_stored;
+    QStringList m_openedHere; // by this run, newest first
 };
 
 } // namespace vdm

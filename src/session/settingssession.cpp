@@ -43,6 +43,7 @@ void SettingsSession::open(const QString& path)
         if (bytes && !unicodeEncoding(*bytes).isEmpty())
             setAsideUnreadable(path, *bytes);
     }
+    m_base = m_file->contents();
     readSettings(*m_file, m_settings);
     m_travel = JourneySettings::read(*m_file);
     m_recent = RecentWorlds::read(*m_file);
@@ -129,15 +130,31 @@ void SettingsSession::write(WindowSnapshot window)
 {
     if (!m_file || m_keptInMemory)
         return;
-    if (!m_storedLayoutApplied)
-        keepStoredLayout(*m_file, window);
-    if (!m_windowPositionsKnown)
-        keepStoredPosition(*m_file, window);
-    writeSettings(*m_file, m_settings, window);
-    JourneySettings::write(*m_file, m_travel);
-    if (!m_chosenWorld.isEmpty())
-        writeLastWorld(*m_file, m_chosenWorld);
-    m_recent.write(*m_file);
+    // Another window (of another world) shares the file: what this run writes is made on
+    // the contents it read, and only the keys it changed go into the file as it is now.
+    const auto writeAll = [&](IniFile& ini) {
+        if (!m_storedLayoutApplied)
+            keepStoredLayout(ini, window);
+        if (!m_windowPositionsKnown)
+            keepStoredPosition(ini, window);
+        writeSettings(ini, m_settings, window);
+        JourneySettings::write(ini, m_travel);
+        if (!m_chosenWorld.isEmpty())
+            writeLastWorld(ini, m_chosenWorld);
+        m_recent.write(ini);
+    };
+    if (!m_base) { // the file could not be read at the start: its writes refuse as they always did
+        writeAll(*m_file);
+        return;
+    }
+    m_recent.follow(RecentWorlds::read(*m_file));
+    auto storage = std::make_unique<MemoryIniStorage>(*m_base);
+    const MemoryIniStorage& ours = *storage;
+    IniFile mine(m_file->fileName(), std::move(storage));
+    writeAll(mine);
+    m_file->WriteChanges(*m_base, ours.bytes());
+    m_file->UpdateFile();
+    m_base = ours.bytes();
 }
 
 } // namespace vdm

@@ -13,6 +13,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
 namespace vdm {
 
@@ -115,7 +116,11 @@ public:
     void setWindowPositionsKnown(bool known) { m_windowPositionsKnown = known; }
     bool windowPositionsKnown() const { return m_windowPositionsKnown; }
 
-    /** Writes every member and the window's geometry; nothing once closed. */
+    /**
+     * Writes every member and the window's geometry; nothing once closed. Only what this
+     * run changed since it read the file (or last wrote it) replaces what the file holds:
+     * another window's settings, written meanwhile, stay where this run changed nothing.
+     */
     void write(WindowSnapshot window);
 
 signals:
@@ -133,7 +138,8 @@ private:
     QString m_chosenWorld; // empty: the run was started inside its world
     RecentWorlds m_recent;
     QStringList m_notices;
-    bool m_keptInMemory = false; // the file could not be read and is left alone: nothing is written
+    bool m_keptInMemory = false;      // the file could not be read and is left alone: nothing is written
+    std::optional<QByteArray> m_base; // the file as read at the start or last written here; none: unreadable
 
     void setAsideUnreadable(const QString& path, const QByteArray& bytes);
 };

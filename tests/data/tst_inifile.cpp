@@ -157,6 +157,30 @@ TEST_F(IniFileTest, ReadsTheFirstOccurrenceAndReplacesItEvenInARepeatedSection)
     EXPECT_EQ(contents(), "[Map]\r\nA=1\r\nC=30\r\n[Hints]\r\nH=0\r\n[MAP]\r\nB=20\r\nA=3\r\n");
 }
 
+TEST_F(IniFileTest, WrittenChangesLeaveAnotherWritersKeysAlone)
+{
+    const QByteArray base = "[A]\r\nx=1\r\ny=2\r\n";
+    const QByteArray changed = "[A]\r\nx=1\r\ny=5\r\nz=7\r\ny=8\r\n[B]\r\nw=1\r\n";
+    struct Case {
+        const char* what;
+        QByteArray now, expected;
+    };
+    const Case cases[] = {
+        {"nobody else wrote", base, changed},
+        {"emptied meanwhile", "", changed},
+        {"another writer's key and comment stay", "v=0\r\n[a]\r\nX=9\r\ny=2\r\n; theirs\r\n",
+         "v=0\r\n[a]\r\nX=9\r\ny=5\r\nz=7\r\n; theirs\r\n[B]\r\nw=1\r\n"},
+        {"the same key changed by both: this writer's", "[A]\r\nx=1\r\ny=3\r\n[B]\r\nw=4\r\n",
+         "[A]\r\nx=1\r\ny=5\r\nz=7\r\n[B]\r\nw=1\r\n"},
+    };
+    for (const Case& c : cases) {
+        put(c.now);
+        IniFile ini(path());
+        ini.WriteChanges(base, changed);
+        EXPECT_EQ(contents(), c.expected) << c.what;
+    }
+}
+
 TEST_F(IniFileTest, IntegerReadsDecimalOrHexAndElseTheDefault)
 {
     const struct {

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -249,6 +250,70 @@ TEST_F(SettingsSessionTest, AUnicodeFileThatCannotBeSetAsideIsLeftAloneAndNothin
     QFile::setPermissions(folder.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     EXPECT_EQ(stored(), unicode);
     EXPECT_FALSE(QFile::exists(path() + ".bak"));
+}
+
+TEST_F(SettingsSessionTest, AnotherWindowsSettingsAreNotWrittenOver)
+{
+    // Two windows on two worlds share the settings file: each write takes what its own
+    // run changed, and leaves every other key as the other window left it.
+    store("[Hints]\r\nDelay=10\r\n");
+    {
+        SettingsSession earlier; // an earlier run left every key
+        earlier.open(path());
+        earlier.write(window());
+    }
+    SettingsSession first, second;
+    first.open(path());
+    second.open(path());
+
+    Settings captionsOff = first.settings();
+    captionsOff.ShowText = false;
+    first.apply(captionsOff);
+    WindowSnapshot moved = window();
+    moved.Left = 500;
+    first.write(moved); // the options dialog accepted
+    EXPECT_EQ(storedNumber("Map", "ShowText"), 0);
+
+    Settings hintsOn = second.settings();
+    hintsOn.ShowHint = true;
+    second.apply(hintsOn);
+    second.write(window()); // the second window closes
+    EXPECT_EQ(storedNumber("Map", "ShowText"), 0) << "the first window's choice stays";
+    EXPECT_EQ(storedNumber("Window", "Left"), 500) << "the second window was not moved";
+    EXPECT_EQ(storedNumber("Hints", "ShowHint"), 1) << "the second window's own choice is written";
+    EXPECT_EQ(storedNumber("Hints", "Delay"), 10) << "a line of no window's stays";
+
+    first.write(moved); // the first closes, nothing changed since its last write
+    EXPECT_EQ(storedNumber("Hints", "ShowHint"), 1);
+    EXPECT_EQ(storedNumber("Map", "ShowText"), 0);
+}
+
+TEST_F(SettingsSessionTest, WorldsOpenedInTwoWindowsAreBothRemembered)
+{
+    const auto world = [this](const char* name) {
+        const QString f = QDir(folder.path()).filePath(QLatin1String(name));
+        QDir().mkpath(f);
+        QFile picture(QDir(f).filePath(QStringLiteral("bigmap.jpg")));
+        EXPECT_TRUE(picture.open(QIODevice::WriteOnly));
+        return QFileInfo(f).canonicalFilePath();
+    };
+    const QString old = world("old"), east = world("east"), west = world("west");
+    {
+        SettingsSession before;
+        before.open(path());
+        before.rememberWorld(old);
+        before.write(window());
+    }
+    SettingsSession first, second;
+    first.open(path());
+    second.open(path());
+    first.rememberWorld(east);
+    second.rememberWorld(west);
+    first.write(window());
+    second.write(window());
+    SettingsSession next;
+    next.open(path());
+    EXPECT_EQ(next.recentWorlds(), (QStringList{west, east, old}));
 }
 
 TEST(ReachablePosition, AWindowOffEveryScreenOpensAtTheDefaultPlace)
