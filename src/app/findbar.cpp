@@ -28,6 +28,14 @@ QColor statusColour(const Settings& settings, std::int32_t status)
                                             : settings.ColorUnvisited);
 }
 
+/** What the status mark's colour says, in words, for assistive technology to read. */
+QString statusWord(std::int32_t status)
+{
+    return status == Visited  ? QStringLiteral("visited")
+           : status == Active ? QStringLiteral("active")
+                              : QStringLiteral("unvisited");
+}
+
 constexpr int kWidth = 300;   // at most; a narrow panel narrows the bar
 constexpr int kListRows = 8;  // rows the hit list shows before it scrolls
 constexpr int kMarkSize = 10; // the status mark before each hit
@@ -107,6 +115,8 @@ void FindBar::search()
         const Location& l = m_world.locations()[std::size_t(hit.index)];
         auto* item = new QListWidgetItem(QIcon(statusMark(statusColour(m_settings, l.Status))), hitText(l), m_hits);
         item->setData(Qt::UserRole, hit.index);
+        // The mark's colour is the place's status: a screen reader hears it after the line.
+        item->setData(Qt::AccessibleTextRole, item->text() + QStringLiteral(", ") + statusWord(l.Status));
         if (!l.Note.isEmpty())
             item->setToolTip(CodePage::decode(l.Note));
     }

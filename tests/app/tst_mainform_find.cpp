@@ -2,9 +2,11 @@
 // Quick find and the More menu on the real main window: Ctrl+F, typing, the hit list,
 // Up/Down, Enter taking Go's path, Escape giving the focus back.
 #include "app/mainformfixture.h"
+#include "app/windowcommands.h"
 #include "common/testutils.h"
 #include "edit/progresstext.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QDialog>
 #include <QPushButton>
@@ -135,6 +137,37 @@ TEST_F(FindTest, TypingMatchesNamePartsCaseAndAccentsAndTheTwoLines)
             EXPECT_TRUE(texts[i].startsWith(QString::fromUtf8(r.names[i].toUtf8()))) << texts[i].toStdString();
         EXPECT_EQ(count(), QString::fromUtf8(r.count));
     }
+}
+
+TEST_F(FindTest, AScreenReaderHearsEachHitsStatusThatItsMarkShowsInColour)
+{
+    TMainForm& f = openWorld();
+    ctrlF();
+    type(QStringLiteral("a"));
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(hits());
+    ASSERT_NE(list, nullptr);
+    const char* const heard[] = {
+        "Alpha \u2014 Ashen Vale \u00B7 town, unvisited",
+        "\u00C9cluse \u2014 Gr\u00FCn Weald \u00B7 castle, active",
+        "Meresby \u2014 Salt Reach \u00B7 port, visited",
+    };
+    ASSERT_EQ(list->childCount(), 3);
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_NE(list->child(i), nullptr);
+        EXPECT_EQ(list->child(i)->text(QAccessible::Name).toStdString(), heard[i]);
+        EXPECT_TRUE(hits()->item(i)->text().startsWith(list->child(i)->text(QAccessible::Name).section(',', 0, 0)));
+    }
+    // A status set meanwhile is heard at the next search, as its mark shows it.
+    ui().CBLoc->setCurrentIndex(ui().CBLoc->findText(QStringLiteral("Alpha")));
+    f.CBLocChange();
+    f.command(Command::OpenBox)->trigger();
+    QTest::mouseClick(ui().SBV, Qt::LeftButton);
+    ASSERT_EQ(f.world().locations()[AlphaIndex].Status, 3);
+    ctrlF();
+    type(QStringLiteral("alpha"));
+    ASSERT_EQ(hits()->count(), 1);
+    EXPECT_EQ(hits()->item(0)->data(Qt::AccessibleTextRole).toString().toStdString(),
+              "Alpha \u2014 Ashen Vale \u00B7 town, visited");
 }
 
 TEST_F(FindTest, UpDownChooseAndEscapeClosesWithoutAChange)
