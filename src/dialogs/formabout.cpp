@@ -12,6 +12,7 @@
 #include "ui_formabout.h"
 
 #include <QFontDatabase>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QStringDecoder>
 
@@ -57,6 +58,7 @@ TFormAbout::TFormAbout(QString applicationDirectory, Prompts& prompts, QWidget* 
     font.setFixedPitch(true);
     font.setPixelSize(11);
     m_ui->MemoAbout->setFont(font);
+    m_ui->MemoAbout->verticalScrollBar()->setAccessibleName(QStringLiteral("Scroll the read-me"));
 
     for (const LanguageRow& row : LanguageRows) {
         QPushButton* button = (*m_ui).*row.button;
@@ -66,6 +68,9 @@ TFormAbout::TFormAbout(QString applicationDirectory, Prompts& prompts, QWidget* 
     connect(m_ui->ButtonOk, &QPushButton::clicked, this, &QDialog::accept);
     // Below the read-me, beside Ok: which program the text describes.
     m_ui->LabelVersion->setText(QStringLiteral("Version %1").arg(cli::version()));
+    // Assistive technology reads a label's name: the whole line, the number with it.
+    m_ui->LabelVersion->setAccessibleName(m_ui->LabelVersion->text());
+    nameReadme(m_ui->ButtonEng->text());
 }
 
 TFormAbout::~TFormAbout() = default;
@@ -117,8 +122,16 @@ void TFormAbout::FormShow()
         QPushButton* ok;
         ~FocusOk() { ok->setFocus(); }
     } focus{m_ui->ButtonOk};
-    if (m_ui->MemoAbout->document()->isEmpty())
+    if (m_ui->MemoAbout->document()->isEmpty()) {
+        nameReadme(m_ui->ButtonEng->text());
         loadFile(QStringLiteral("readme.txt"));
+    }
+}
+
+void TFormAbout::nameReadme(const QString& language)
+{
+    // The buttons show no choice: the box's name says which read-me it holds.
+    m_ui->MemoAbout->setAccessibleName(QStringLiteral("Read-me, %1").arg(language));
 }
 
 void TFormAbout::SelectLang(QAbstractButton* sender)
@@ -127,6 +140,7 @@ void TFormAbout::SelectLang(QAbstractButton* sender)
         if ((*m_ui).*row.button != sender)
             continue;
         m_ui->MemoAbout->clear();
+        nameReadme(sender->text());
         loadFile(QString::fromLatin1(row.fileName));
         return;
     }

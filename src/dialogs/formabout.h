@@ -48,6 +48,8 @@ private:
      * program, from its data folder; throws "Cannot open file <full path>".
      */
     void loadFile(const QString& fileName);
+    /** Names the read-me box after the language whose file it holds. */
+    void nameReadme(const QString& language);
 
     QString m_appDir;
     Prompts& m_prompts;

@@ -5,12 +5,14 @@
 #include "common/testutils.h"
 #include "cli/commandline.h"
 
+#include <QAccessible>
 #include <QDir>
 #include <QFile>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -82,7 +84,10 @@ TEST_F(FormAboutTest, FormCarriesItsCaptionsFlagsAndFixedPitchBox)
     // The version sits in the free corner left of Ok, clear of every described control.
     QLabel* version = child<QLabel>("LabelVersion");
     EXPECT_EQ(version->text(), QStringLiteral("Version ") + cli::version());
-    EXPECT_EQ(version->accessibleName(), QStringLiteral("Version"));
+    // A screen reader reads the label's name: the number too, not "Version" alone.
+    QAccessibleInterface* versionRead = QAccessible::queryAccessibleInterface(version);
+    ASSERT_NE(versionRead, nullptr);
+    EXPECT_EQ(versionRead->text(QAccessible::Name).toStdString(), version->text().toStdString());
     for (const char* other : {"ButtonEng", "ButtonRus", "ButtonFra", "ButtonOk", "MemoAbout"})
         EXPECT_FALSE(version->geometry().intersects(child<QWidget>(other)->geometry())) << other;
 
@@ -126,6 +131,33 @@ TEST_F(FormAboutTest, ChosenLanguageStaysAcrossShowings)
         click("ButtonOk");
     });
     EXPECT_TRUE(prompts.errors.isEmpty());
+}
+
+TEST_F(FormAboutTest, TheReadmeBoxIsNamedAfterTheLanguageItHolds)
+{
+    QPlainTextEdit* memo = child<QPlainTextEdit>("MemoAbout");
+    const auto heard = [memo] {
+        QAccessibleInterface* read = QAccessible::queryAccessibleInterface(memo);
+        return read ? read->text(QAccessible::Name).toStdString() : std::string("(none)");
+    };
+    EXPECT_EQ(heard(), "Read-me, English");
+    EXPECT_EQ(memo->verticalScrollBar()->accessibleName(), QStringLiteral("Scroll the read-me"));
+    ASSERT_TRUE(QFile::remove(appDir + "readmefr.txt"));
+    run([&] {
+        EXPECT_EQ(heard(), "Read-me, English");
+        click("ButtonRus");
+        EXPECT_EQ(heard(), "Read-me, Russian");
+        click("ButtonFra"); // missing: the box is empty, and says whose text it lacks
+        EXPECT_TRUE(shown().isEmpty());
+        EXPECT_EQ(heard(), "Read-me, French");
+        QTest::keyClick(dialog.get(), Qt::Key_Escape);
+    });
+    // The empty box is filled with English at the next showing, and says so.
+    run([&] {
+        EXPECT_EQ(shown(), QStringLiteral("Veldamar map\nSecond line"));
+        EXPECT_EQ(heard(), "Read-me, English");
+        click("ButtonOk");
+    });
 }
 
 TEST_F(FormAboutTest, MissingFileIsNamedAndLeavesTheBoxEmpty)
