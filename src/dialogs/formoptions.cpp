@@ -13,6 +13,7 @@
 #include "ui_formoptions.h"
 
 #include <QFontInfo>
+#include <QLabel>
 #include <QShowEvent>
 
 #include <exception>
@@ -122,6 +123,13 @@ TFormOptions::TFormOptions(const Settings& settings, MapEditor& editor, World& w
     };
     for (const auto& [widget, name] : names)
         widget->setAccessibleName(QString::fromUtf8(name));
+    // Over AT-SPI a list's name is the entry it shows ("100%"), and what it is for comes from
+    // the label whose buddy it is; the check box before it cannot be one, so a hidden label
+    // gives its name (else the list is read as part of the box "Program").
+    auto* zoomLabel = new QLabel(ui.ListZoomAA->accessibleName(), ui.ListZoomAA->parentWidget());
+    zoomLabel->setObjectName(QStringLiteral("LabelZoomAA"));
+    zoomLabel->setBuddy(ui.ListZoomAA);
+    zoomLabel->hide();
 
     ui.TrackBarTrans->setEnabled(m_extendedGraphics);
     if (m_extendedGraphics) {

@@ -6,6 +6,7 @@
 #include "common/testutils.h"
 #include "data/errors.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
@@ -290,6 +291,21 @@ TEST_F(FormOptionsTest, AntialiasingBoxDrivesTheZoomList)
     });
     EXPECT_TRUE(settings.MapAA);
     EXPECT_EQ(settings.ZoomLevelAA, 5);
+}
+
+TEST_F(FormOptionsTest, AScreenReaderReadsWhatTheZoomListIsFor)
+{
+    // The list's own name is the entry it shows; what it sets is told by the labels it is
+    // labelled by, the first of them a label of its own (the box it stands in comes after).
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(child<QComboBox>("ListZoomAA"));
+    ASSERT_NE(list, nullptr);
+    const auto labels = list->relations(QAccessible::Label);
+    ASSERT_FALSE(labels.isEmpty());
+    EXPECT_EQ(labels.first().first->text(QAccessible::Name).toStdString(), "Antialiasing from zoom level");
+    // The label is not shown: the dialog looks as it did.
+    const QLabel* label = child<QLabel>("LabelZoomAA");
+    EXPECT_TRUE(label->isHidden());
+    EXPECT_EQ(label->buddy(), child<QComboBox>("ListZoomAA"));
 }
 
 TEST_F(FormOptionsTest, AntialiasingOffAtShowingKeepsTheStoredLevel)
