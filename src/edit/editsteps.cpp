@@ -14,6 +14,21 @@ bool validIndex(const LocationList& list, int index)
     return index >= 0 && index < int(list.size());
 }
 
+// Whether the world still holds `value` where a step set it. A step walks a value from one
+// of its ends to the other only then: a value another program's change brought in since
+// (a merge) is newer than both ends, and a step taken back or forth leaves it as it is.
+bool holds(const World& w, const EditTarget& target, std::int32_t status)
+{
+    return validIndex(w.locations(), target.index) && w.locations()[size_t(target.index)].Status == status;
+}
+
+bool holds(const World& w, const EditTarget& target, const QByteArray& text)
+{
+    if (target.kind == EditTarget::Kind::Marker)
+        return validIndex(w.markers(), target.index) && w.markers()[size_t(target.index)].Name == text;
+    return validIndex(w.locations(), target.index) && w.locations()[size_t(target.index)].Note == text;
+}
+
 } // namespace
 
 Autosave::Rule MapEditor::Step::rule(bool) const
@@ -31,6 +46,8 @@ void MapEditor::Step::redo()
 template <typename T> void MapEditor::ValueStep<T>::apply(bool back)
 {
     const T& value = back ? m_before : m_after;
+    if (!holds(world(), m_target, back ? m_after : m_before))
+        return;
     if constexpr (std::is_same_v<T, std::int32_t>)
         world().setLocationStatus(m_target.index, value);
     else if (m_target.kind == EditTarget::Kind::Marker)
@@ -128,6 +145,9 @@ void MapEditor::BatchStep::apply(bool back)
     {
         return back ? change.before : change.after;
     };
+    const auto walks = [&](EditTarget::Kind kind, const auto& change) {
+        return holds(w, EditTarget{kind, change.index}, back ? change.after : change.before);
+    };
     if (back && !m_changes.added.empty()) {
         const int count = int(m_changes.added.size());
         w.removeMarkers(m_changes.firstAdded, count);
@@ -137,12 +157,15 @@ void MapEditor::BatchStep::apply(bool back)
     std::vector<std::pair<int, QByteArray>> texts;
     texts.reserve(m_changes.markerTexts.size());
     for (const auto& change : m_changes.markerTexts)
-        texts.emplace_back(change.index, value(change));
+        if (walks(EditTarget::Kind::Marker, change))
+            texts.emplace_back(change.index, value(change));
     w.setMarkerNames(texts);
     for (const auto& change : m_changes.notes)
-        w.setLocationNote(change.index, value(change));
+        if (walks(EditTarget::Kind::Location, change))
+            w.setLocationNote(change.index, value(change));
     for (const auto& change : m_changes.statuses)
-        w.setLocationStatus(change.index, value(change));
+        if (walks(EditTarget::Kind::Location, change))
+            w.setLocationStatus(change.index, value(change));
     if (!back)
         w.addMarkers(m_changes.added);
 }

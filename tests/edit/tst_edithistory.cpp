@@ -333,6 +333,58 @@ TEST_F(EditHistoryTest, ANewEditEndsTheRedoAndAnotherWorldOrProgramStartsAfresh)
     EXPECT_EQ(editor.lastChange(), std::nullopt);
 }
 
+TEST_F(EditHistoryTest, UndoAndRedoLeaveAnotherProgramsNewerValuesAlone)
+{
+    // Falgard's status and note, then Brem's status, changed here and written.
+    editor.setAutosave(true);
+    editor.setStatus(Visited);
+    editor.open();
+    editor.editText(QStringLiteral("gate hi"));
+    editor.endTyping();
+    ASSERT_TRUE(editor.showLocation(1));
+    editor.setStatus(Active);
+    ASSERT_EQ(editor.history().count(), 3);
+
+    // Another program changes Falgard's status and note since: the window takes them in.
+    LocationList theirs = world.locations();
+    theirs[0].Status = Unvisited;
+    theirs[0].Note = "gate closed";
+    test::writeFile(path("user.gdb"), writeUserData(theirs));
+    ASSERT_TRUE(world.readChangedUserFiles());
+
+    // Taking this window's edits back does not take the other program's with them.
+    editor.undo();
+    editor.undo();
+    editor.undo();
+    EXPECT_EQ(world.locations()[1].Status, Unvisited) << "Brem's own edit is undone";
+    EXPECT_EQ(world.locations()[0].Status, Unvisited);
+    EXPECT_EQ(world.locations()[0].Note, "gate closed");
+    editor.redo();
+    editor.redo();
+    editor.redo();
+    EXPECT_EQ(world.locations()[1].Status, Active);
+    EXPECT_EQ(world.locations()[0].Status, Unvisited);
+    EXPECT_EQ(world.locations()[0].Note, "gate closed");
+    close();
+    theirs[1].Status = Active;
+    EXPECT_EQ(files().first, writeUserData(theirs));
+
+    // So does a bulk edit's: the notes cleared come back, all but the one written since.
+    ASSERT_TRUE(editor.showLocation(2));
+    editor.open();
+    editor.editText(QStringLiteral("ruins"));
+    editor.endTyping();
+    editor.resetPlaces(MapEditor::PlaceReset::NoNotes);
+    world.SaveUserData();
+    theirs = world.locations();
+    theirs[0].Note = "ford";
+    test::writeFile(path("user.gdb"), writeUserData(theirs));
+    ASSERT_TRUE(world.readChangedUserFiles());
+    editor.undo();
+    EXPECT_EQ(world.locations()[0].Note, "ford");
+    EXPECT_EQ(world.locations()[2].Note, "ruins");
+}
+
 TEST_F(EditHistoryTest, AFailedWriteOfAnUndoKeepsTheStepWalked)
 {
     editor.setStatus(Visited);
