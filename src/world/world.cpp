@@ -945,6 +945,14 @@ World::Meeting World::meetOtherChanges(const QString& name, const QString& path,
     FileVersion now;
     if (file.version.compare(path, &bytes, &now) != FileVersion::Change::Changed)
         return Meeting::Unchanged; // a file another program deleted is simply written again
+    if (bytes.isEmpty() && &file == &m_userFile && !m_locations.empty()) {
+        // The writer gives every place a block: an emptied "user.gdb" was cut short (a
+        // program that died writing it, a full disk) and holds nothing of anyone's. As a
+        // deleted one, it is written again, even when nothing changed here since.
+        file.version = FileVersion(FileStamp{}, {});
+        file.kept = {};
+        return Meeting::Unchanged;
+    }
     if (const std::optional<bool> oursToo = merge(bytes)) {
         file.version = now;
         file.holdsWritten = true; // a merge takes only a file the writer gives back whole

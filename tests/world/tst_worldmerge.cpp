@@ -273,6 +273,38 @@ TEST_F(WorldMergeTest, ReadingWhileIdleShowsTheOtherProgramsChangesAndWritesNoth
     EXPECT_EQ(world->takeNotices(), QStringList());
 }
 
+TEST_F(WorldMergeTest, AUserFileAnotherProgramEmptiedIsWrittenAgainAsADeletedOne)
+{
+    // "user.gdb" holds a block per place: emptied, it holds nothing of anyone's, and the
+    // next start would find every status and note gone.
+    const auto world = load();
+    const QByteArray ours = userData({Visited, "first"}, {Active, ""}, {Unvisited, ""});
+    otherProgramRewrites("user.gdb", QByteArray());
+    EXPECT_FALSE(world->readChangedUserFiles());
+    EXPECT_EQ(world->locations()[0].Note, QByteArray("first"));
+    world->SaveUserData(); // the close, nothing changed here
+    EXPECT_EQ(read("user.gdb"), ours);
+
+    otherProgramWrites("user.gdb", QByteArray());
+    world->setLocationStatus(2, Visited);
+    world->SaveUserData();
+    EXPECT_EQ(read("user.gdb"), userData({Visited, "first"}, {Active, ""}, {Visited, ""}));
+    EXPECT_FALSE(QFileInfo::exists(path("user.gdb.unmerged")));
+    EXPECT_EQ(world->takeNotices(), QStringList());
+
+    // The same through the writer of a big world's file.
+    world->setBackgroundWritesFrom(0);
+    world->setLocationNote(1, "bg");
+    world->autosaveUserData();
+    world->waitForUserDataWrites();
+    otherProgramRewrites("user.gdb", QByteArray());
+    world->setLocationNote(1, "bg2");
+    world->autosaveUserData();
+    world->waitForUserDataWrites();
+    EXPECT_EQ(read("user.gdb"), userData({Visited, "first"}, {Active, "bg2"}, {Visited, ""}));
+    EXPECT_FALSE(QFileInfo::exists(path("user.gdb.unmerged")));
+}
+
 TEST_F(WorldMergeTest, AFileTheOtherProgramDeletedOrTouchedIsWrittenAsUsual)
 {
     const auto world = load();
