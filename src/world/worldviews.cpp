@@ -96,11 +96,12 @@ void WorldViews::takeOtherChanges()
         m_damaged = false; // deleted meanwhile: nothing there to keep, the views are simply written again
         return;
     }
-    const QByteArray now = readViewsFile(m_path, shownPath());
-    if (now == m_stored)
-        return;
+    QByteArray now;
     WorldViews theirs;
     try {
+        now = readViewsFile(m_path, shownPath());
+        if (now == m_stored)
+            return;
         theirs = read(now, shownPath());
     } catch (const Error&) {
         m_damaged = true; // kept as it is before this window's views replace it

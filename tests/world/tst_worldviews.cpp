@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -250,6 +251,17 @@ TEST(WorldViews, AFileDamagedOrDeletedMeanwhileLosesNothing)
     views.bookmarks().setDigit(5, {5, 5, 5});
     views.save();
     EXPECT_EQ(test::readFile(path + ".bak"), damaged) << "what another program left is kept";
+    EXPECT_EQ(WorldViews::load(world.path()).bookmarks(), views.bookmarks());
+
+    // One too large to be a views file is no reason to keep the window's views from theirs.
+    {
+        QFile huge(path);
+        ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(huge.resize(qint64(17) * 1024 * 1024));
+    }
+    views.bookmarks().setDigit(8, {7, 8, 8});
+    EXPECT_NO_THROW(views.save());
+    EXPECT_EQ(QFileInfo(path + ".bak.2").size(), qint64(17) * 1024 * 1024);
     EXPECT_EQ(WorldViews::load(world.path()).bookmarks(), views.bookmarks());
 
     ASSERT_TRUE(QFile::remove(path));
