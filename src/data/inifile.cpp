@@ -339,12 +339,12 @@ void IniFile::UpdateFile()
     m_storage->flush();
 }
 
-void IniFile::WriteChanges(const QByteArray& base, const QByteArray& changed)
+void IniFile::WriteChanges(const QByteArray& read, const QByteArray& base, const QByteArray& changed)
 {
     const std::optional<QByteArray> data = load();
     if (!data)
         throwUnableToWrite(absolutePath(m_path));
-    if (*data == base || data->isEmpty()) { // an emptied or deleted file holds nothing of another's
+    if (*data == read || data->isEmpty()) { // an emptied or deleted file holds nothing of another's
         if (changed != *data)
             m_storage->replace(changed);
         return;

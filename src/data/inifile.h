@@ -94,13 +94,14 @@ public:
     /** The whole contents as they are now; nullopt when they cannot be used (see above). */
     std::optional<QByteArray> contents() const { return load(); }
     /**
-     * Writes every key whose value in `changed` differs from its value in `base`, or that
-     * `base` lacks, as `changed` holds it; every other key keeps what the file holds now.
-     * `changed` is what a run's writes made of `base`, the contents it read: another
-     * program's (another window's) writes since then stay, unless this run changed the same
-     * key. A file that still holds `base`, or nothing, is given `changed` whole.
+     * `changed` is what a run's writes made of `read`, the contents it read; `base` is what
+     * they make of it while the run changes nothing. A file that still holds `read`, or
+     * nothing, is given `changed` whole. Otherwise another program (another window) wrote it
+     * since: every key whose value in `changed` differs from its value in `base`, or that
+     * `base` lacks, is written as `changed` holds it, and every other key keeps what the
+     * file holds now.
      */
-    void WriteChanges(const QByteArray& base, const QByteArray& changed);
+    void WriteChanges(const QByteArray& read, const QByteArray& base, const QByteArray& changed);
 
 private:
     struct Lines;

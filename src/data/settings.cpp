@@ -262,6 +262,18 @@ void keepStoredLayout(const IniFile& ini, WindowSnapshot& w)
     }
 }
 
+WindowSnapshot storedWindow(const IniFile& ini)
+{
+    WindowSnapshot w;
+    for (const SettingKey& k : Keys) {
+        if (const auto* g = std::get_if<int WindowGeometry::*>(&k.member))
+            w.** g = readNumber(ini, k);
+        else if (const auto* p = std::get_if<int BandPositions::*>(&k.member))
+            w.bands.** p = readNumber(ini, k);
+    }
+    return w;
+}
+
 void keepStoredPosition(const IniFile& ini, WindowSnapshot& w)
 {
     w.Left = readNumber(ini, &WindowGeometry::Left);

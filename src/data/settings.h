@@ -195,6 +195,13 @@ struct WindowSnapshot : WindowGeometry {
 void keepStoredLayout(const IniFile& ini, WindowSnapshot& w);
 
 /**
+ * The window as the file stores it: every "Window", "General" "State" and "Toolbars"
+ * value as it stands (no bound, every bit), the default where a key is missing. Written
+ * back, it gives those keys back unchanged.
+ */
+WindowSnapshot storedWindow(const IniFile& ini);
+
+/**
  * Puts the file's own "Window" "Left" and "Top" (their defaults when absent) into `w`: a
  * window system that tells a program no position (Wayland) leaves the stored one as it was.
  */

@@ -43,10 +43,20 @@ void SettingsSession::open(const QString& path)
         if (bytes && !unicodeEncoding(*bytes).isEmpty())
             setAsideUnreadable(path, *bytes);
     }
-    m_base = m_file->contents();
+    m_read = m_file->contents();
     readSettings(*m_file, m_settings);
     m_travel = JourneySettings::read(*m_file);
     m_recent = RecentWorlds::read(*m_file);
+    if (m_read) {
+        // A key the file lacks is written with its default by every window: it is no
+        // change of this run's until the user makes it one.
+        auto storage = std::make_unique<MemoryIniStorage>(*m_read);
+        const MemoryIniStorage& unchanged = *storage;
+        IniFile ini(m_file->fileName(), std::move(storage));
+        writeSettings(ini, m_settings, storedWindow(ini));
+        JourneySettings::write(ini, m_travel);
+        m_unchanged = unchanged.bytes();
+    }
 }
 
 void SettingsSession::rememberWorld(const QString& folder)
@@ -143,18 +153,18 @@ void SettingsSession::write(WindowSnapshot window)
             writeLastWorld(ini, m_chosenWorld);
         m_recent.write(ini);
     };
-    if (!m_base) { // the file could not be read at the start: its writes refuse as they always did
+    if (!m_read) { // the file could not be read at the start: its writes refuse as they always did
         writeAll(*m_file);
         return;
     }
     m_recent.follow(RecentWorlds::read(*m_file));
-    auto storage = std::make_unique<MemoryIniStorage>(*m_base);
+    auto storage = std::make_unique<MemoryIniStorage>(*m_read);
     const MemoryIniStorage& ours = *storage;
     IniFile mine(m_file->fileName(), std::move(storage));
     writeAll(mine);
-    m_file->WriteChanges(*m_base, ours.bytes());
+    m_file->WriteChanges(*m_read, m_unchanged, ours.bytes());
     m_file->UpdateFile();
-    m_base = ours.bytes();
+    m_read = m_unchanged = ours.bytes();
 }
 
 } // namespace vdm

@@ -139,7 +139,8 @@ private:
     RecentWorlds m_recent;
     QStringList m_notices;
     bool m_keptInMemory = false;      // the file could not be read and is left alone: nothing is written
-    std::optional<QByteArray> m_base; // the file as read at the start or last written here; none: unreadable
+    std::optional<QByteArray> m_read; // the file as read at the start or last written here; none: unreadable
+    QByteArray m_unchanged;           // what this run's writes make of m_read while nothing changes
 
     void setAsideUnreadable(const QString& path, const QByteArray& bytes);
 };

@@ -176,7 +176,7 @@ TEST_F(IniFileTest, WrittenChangesLeaveAnotherWritersKeysAlone)
     for (const Case& c : cases) {
         put(c.now);
         IniFile ini(path());
-        ini.WriteChanges(base, changed);
+        ini.WriteChanges(base, base, changed);
         EXPECT_EQ(contents(), c.expected) << c.what;
     }
 }

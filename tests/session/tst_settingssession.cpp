@@ -286,6 +286,17 @@ TEST_F(SettingsSessionTest, AnotherWindowsSettingsAreNotWrittenOver)
     first.write(moved); // the first closes, nothing changed since its last write
     EXPECT_EQ(storedNumber("Hints", "ShowHint"), 1);
     EXPECT_EQ(storedNumber("Map", "ShowText"), 0);
+
+    // Both started before there was a file: the defaults each would write are no choice.
+    QFile::remove(path());
+    SettingsSession third, fourth;
+    third.open(path());
+    fourth.open(path());
+    third.apply(captionsOff);
+    third.write(moved);
+    fourth.write(window());
+    EXPECT_EQ(storedNumber("Map", "ShowText"), 0);
+    EXPECT_EQ(storedNumber("Window", "Left"), 500);
 }
 
 TEST_F(SettingsSessionTest, WorldsOpenedInTwoWindowsAreBothRemembered)
