@@ -149,11 +149,11 @@ void nameClearButton(QLineEdit& field, const QString& name)
 
 void installCheckButtonAccessibility()
 {
-    static bool installed = false;
-    if (installed)
-        return;
-    installed = true;
-    // Factories installed later are asked first, so ours comes before the toolkit's.
+    // Factories installed later are asked first. The application installs the toolkit's
+    // own widget factory as it starts: ours, installed before for the application's
+    // interface, would come after it and never be asked for a widget. So it goes (again)
+    // to the end of the list.
+    QAccessible::removeFactory(&programFactory);
     QAccessible::installFactory(&programFactory);
 }
 

@@ -28,7 +28,9 @@ void nameClearButton(QLineEdit& field, const QString& name);
  * toolkit's own toggle action only flips the button's state.) The program's own setting
  * of a button's state still runs no handler. The application's own interface lists an
  * open pop-up menu among its windows, so the More menu is in the tree while it is open.
- * Installing again changes nothing.
+ * Install it before the application exists (for the application's interface) and again
+ * after, before the first widget is asked for its interface: the application's start puts
+ * the toolkit's own factory before it.
  */
 void installCheckButtonAccessibility();
 

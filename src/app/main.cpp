@@ -95,6 +95,8 @@ int main(int argc, char** argv)
     // application's interface at once, and the first answer is the one kept.
     vdm::installCheckButtonAccessibility();
     QApplication app(argc, argv);
+    // Its start put the toolkit's widget factory before ours: ours goes first again.
+    vdm::installCheckButtonAccessibility();
     // The window system matches the window to the desktop entry and its icon by this name.
     QGuiApplication::setDesktopFileName(vdm::cli::desktopId());
     // Tool-button tooltips of the whole application cast a soft shadow.

@@ -116,9 +116,11 @@ TEST(X11AtSpi, AScreenReaderReadsTheWindowAndHearsWhatChanges)
     const QString counts = QStringLiteral("Visited %1 \u00B7 Active 0 \u00B7 Unvisited %2 of 2");
     // It reads the open menu, then listens for Beta's caption, the counts after Beta is
     // marked unvisited, the Unvisited button checked and quick find's count.
+    // And it toggles the ship routes with the button's own action, as a screen reader's
+    // user does: the program takes it as a click (the setting is written at the close).
     read.start(QStringLiteral("/usr/bin/python3"),
                {reader, QStringLiteral("60"), QStringLiteral("Beta"), counts.arg(0).arg(2), QStringLiteral("Unvisited"),
-                QStringLiteral("1 place found")});
+                QStringLiteral("1 place found"), QStringLiteral("Show ship routes")});
     ASSERT_TRUE(read.waitForStarted());
     const auto line = [&read] {
         (void)QTest::qWaitFor([&] { return read.canReadLine() || read.state() == QProcess::NotRunning; }, 30000);
@@ -206,6 +208,11 @@ TEST(X11AtSpi, AScreenReaderReadsTheWindowAndHearsWhatChanges)
     EXPECT_EQ(world.read(QStringLiteral("user.gdb")).toStdString(),
               "loc\r\n   nm = Alpha\r\n   status = 1\r\n   note = \r\nend\r\n"
               "loc\r\n   nm = Beta\r\n   status = 1\r\n   note = \r\nend\r\n");
+    // The ship routes, off by default, were switched on by the toggle: the program's own
+    // interface ran the button's handler, not the toolkit's, which flips the button alone.
+    QFile settings(world.appPath(QStringLiteral("qor.ini")));
+    ASSERT_TRUE(settings.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(settings.readAll().contains("\r\nShips=1\r\n")) << read.readAllStandardError().constData();
 }
 
 } // namespace
