@@ -4,9 +4,12 @@
 #include <QAccessibleObject>
 #include <QAccessibleWidget>
 #include <QApplication>
+#include <QFrame>
 #include <QLineEdit>
 #include <QWindow>
 #include <QToolButton>
+
+#include <optional>
 
 namespace vdm {
 namespace {
@@ -114,10 +117,34 @@ private:
     }
 };
 
+/**
+ * The role of a plain widget or frame whose class does not say it: the main window (a
+ * top-level widget), a tool bar of the cool bar's bands, a tool bar's separator. None for
+ * any other, which keeps the toolkit's own interface.
+ */
+std::optional<QAccessible::Role> structuralRole(const QString& className, const QWidget& widget)
+{
+    if (className == QLatin1String("QWidget")) {
+        if (widget.isWindow() && widget.windowType() == Qt::Window)
+            return QAccessible::Window;
+        if (widget.parentWidget() && widget.parentWidget()->inherits("vdm::CoolBar"))
+            return QAccessible::ToolBar;
+    }
+    if (className == QLatin1String("QFrame")) {
+        const auto& frame = static_cast<const QFrame&>(widget);
+        if (frame.frameShape() == QFrame::VLine || frame.frameShape() == QFrame::HLine)
+            return QAccessible::Separator;
+    }
+    return std::nullopt;
+}
+
 QAccessibleInterface* programFactory(const QString& className, QObject* object)
 {
     if (object && object == qApp && className == QLatin1String("QApplication"))
         return new ApplicationAccessible;
+    if (object && object->isWidgetType())
+        if (const std::optional<QAccessible::Role> role = structuralRole(className, *static_cast<QWidget*>(object)))
+            return new QAccessibleWidget(static_cast<QWidget*>(object), *role);
     if (className != QLatin1String("QToolButton") || !object || !object->isWidgetType())
         return nullptr;
     auto* button = static_cast<QToolButton*>(object);

@@ -28,6 +28,8 @@ void nameClearButton(QLineEdit& field, const QString& name);
  * toolkit's own toggle action only flips the button's state.) The program's own setting
  * of a button's state still runs no handler. The application's own interface lists an
  * open pop-up menu among its windows, so the More menu is in the tree while it is open.
+ * The main window is a window, the cool bar's tool bars are tool bars and their
+ * separators separators (plain widgets and frames would be read as unnamed panes).
  * Install it before the application exists (for the application's interface) and again
  * after, before the first widget is asked for its interface: the application's start puts
  * the toolkit's own factory before it.

@@ -65,6 +65,9 @@ int CoolBar::addBand(const QString& label, QWidget* child, int minWidth, int wid
     else
         band.headerWidth = kGripperWidth + kLabelGap + fontMetrics().horizontalAdvance(label) + kLabelGap;
 
+    // Assistive technology reads the tool bar by its band's label ("Map", "Tools").
+    if (child && child->accessibleName().isEmpty())
+        child->setAccessibleName(label.trimmed());
     if (child && child->parentWidget() != this) {
         const bool wasHidden = child->isHidden();
         child->setParent(this); // which hides it

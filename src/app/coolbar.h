@@ -43,6 +43,7 @@ public:
      * Appends a band and returns its index (from 0). `width` is the band's initial width,
      * which places the next band of the same row; the last band of a row always fills it.
      * With `breakBefore` false the band joins the last row, otherwise it begins a new one.
+     * A tool bar without an accessible name takes the label's, without its padding.
      */
     int addBand(const QString& label, QWidget* child, int minWidth, int width, bool breakBefore);
 

@@ -67,6 +67,44 @@ TEST_F(AccessibilityTest, DisplayTogglesActAsClicksOnce)
     }
 }
 
+TEST_F(AccessibilityTest, TheWindowItsToolBarsAndTheirSeparatorsAreReadAsSuch)
+{
+    writeLocations({locationRecord("Alpha", 0, kAlphaX, kAlphaY)});
+    TMainForm& f = open();
+    QAccessibleInterface* window = QAccessible::queryAccessibleInterface(&f);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->role(), QAccessible::Window);
+    EXPECT_EQ(window->text(QAccessible::Name), f.windowTitle());
+
+    const struct {
+        QWidget* widget;
+        QAccessible::Role role;
+        const char* name; // none: not checked
+    } rows[] = {
+        {ui().ToolBarMap, QAccessible::ToolBar, "Map"},
+        {ui().ToolBarLoc, QAccessible::ToolBar, "Location"},
+        {ui().ToolBarMarker, QAccessible::ToolBar, "Marker"},
+        {ui().ToolBarOptions, QAccessible::ToolBar, "Tools"},
+        {ui().ToolButton1, QAccessible::Separator, nullptr},
+        {ui().ToolButton2, QAccessible::Separator, nullptr},
+        {ui().ToolButton3, QAccessible::Separator, nullptr},
+        {ui().PanelMain, QAccessible::Client, nullptr}, // a pane inside keeps its role
+        {ui().BevelMap, QAccessible::Border, nullptr},  // and a frame that is no line its own
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.widget->objectName().toStdString());
+        QAccessibleInterface* read = QAccessible::queryAccessibleInterface(r.widget);
+        ASSERT_NE(read, nullptr);
+        EXPECT_EQ(read->role(), r.role);
+        if (r.name) {
+            EXPECT_EQ(read->text(QAccessible::Name).toStdString(), r.name);
+        }
+    }
+    // The buttons stay where they were in the tree: children of their tool bar.
+    QAccessibleInterface* map = QAccessible::queryAccessibleInterface(ui().ToolBarMap);
+    EXPECT_GE(map->indexOfChild(QAccessible::queryAccessibleInterface(ui().ToolButtonZoomIn)), 0);
+}
+
 TEST_F(AccessibilityTest, StatusButtonsSetTheStatusOnlyWhileTheBoxIsOpen)
 {
     writeLocations({locationRecord("Alpha", 0, kAlphaX, kAlphaY)});
