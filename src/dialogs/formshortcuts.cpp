@@ -29,6 +29,9 @@ TFormShortcuts::TFormShortcuts(const QList<ShortcutEntry>& entries, QWidget* par
     m_table->setHorizontalHeaderLabels({QStringLiteral("Keys"), QStringLiteral("Command")});
     m_table->verticalHeader()->hide();
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab leaves the list for the Close button; the arrows move in it. (A table's Tab would
+    // walk every cell, a hundred of them before the button is reached.)
+    m_table->setTabKeyNavigation(false);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setWordWrap(false);
     for (int row = 0; row < int(entries.size()); ++row) {

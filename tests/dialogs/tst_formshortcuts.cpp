@@ -46,6 +46,31 @@ TEST(FormShortcutsTest, ListsEveryKeyReadOnlyAndCloses)
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
 }
 
+TEST(FormShortcutsTest, TabGoesFromTheListToCloseAndBackAndTheArrowsMoveInIt)
+{
+    QList<ShortcutEntry> entries;
+    for (int i = 0; i < 40; ++i)
+        entries.push_back({QStringLiteral("F%1").arg(i + 1), QStringLiteral("Command %1").arg(i)});
+    TFormShortcuts dialog(entries);
+    dialog.show();
+    dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    auto* table = dialog.findChild<QTableWidget*>(QStringLiteral("TableShortcuts"));
+    QPushButton* close = dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Close);
+    table->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return table->hasFocus(); }));
+    table->setCurrentCell(0, 0);
+    QTest::keyClick(table, Qt::Key_Down);
+    EXPECT_EQ(table->currentRow(), 1);
+    QTest::keyClick(table, Qt::Key_Tab);
+    EXPECT_TRUE(close->hasFocus());
+    EXPECT_EQ(table->currentRow(), 1);
+    QTest::keyClick(close, Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_TRUE(table->hasFocus());
+    QTest::keyClick(table, Qt::Key_Escape);
+    EXPECT_FALSE(dialog.isVisible());
+}
+
 TEST(FormShortcutsTest, ShowsEveryColumnWholeAndEveryRowTheScreenHasRoomFor)
 {
     QList<ShortcutEntry> entries;
