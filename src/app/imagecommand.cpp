@@ -3,6 +3,7 @@
 
 #include "app/mapcanvas.h"
 #include "app/mappanel.h"
+#include "app/savetarget.h"
 #include "dialogs/errorguard.h"
 #include "data/settings.h"
 #include "map/mapimage.h"
@@ -57,8 +58,8 @@ void ImageCommand::saveViewAsImage()
     const QString start
         = proposedFile(m_settings.settings().ImageFolder, QStandardPaths::PicturesLocation, m_world.folder(),
                        QStringLiteral("map"), QDate::currentDate(), QStringLiteral("png"));
-    const std::optional<QString> path
-        = m_prompts.chooseFileToSave(&m_window, kCaption, start, QStringLiteral("Images (*.png *.jpg *.jpeg)"));
+    const std::optional<QString> path = chooseSaveTarget(
+        m_prompts, &m_window, kCaption, start, QStringLiteral("Images (*.png *.jpg *.jpeg)"), m_world, m_settings);
     if (!path)
         return;
     MapImage::requireFormat(*path); // before any painting

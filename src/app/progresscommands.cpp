@@ -2,6 +2,7 @@
 #include "app/progresscommands.h"
 
 #include "app/orientationcommands.h"
+#include "app/savetarget.h"
 #include "data/codepage.h"
 #include "data/settings.h"
 #include "dialogs/errorguard.h"
@@ -107,7 +108,8 @@ void ProgressCommands::exportProgress()
     const QString start
         = proposedFile(m_settings.settings().ExportFolder, QStandardPaths::DocumentsLocation, m_world.folder(),
                        QStringLiteral("progress"), QDate::currentDate(), QStringLiteral("txt"));
-    const std::optional<QString> path = m_prompts.chooseFileToSave(&m_window, kExportCaption, start, kFilter);
+    const std::optional<QString> path
+        = chooseSaveTarget(m_prompts, &m_window, kExportCaption, start, kFilter, m_world, m_settings);
     if (!path)
         return;
     Settings remembered = m_settings.settings();

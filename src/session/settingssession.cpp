@@ -71,6 +71,11 @@ QStringList SettingsSession::recentWorlds()
     return m_recent.folders();
 }
 
+QString SettingsSession::filePath() const
+{
+    return m_file ? m_file->fileName() : QString();
+}
+
 void SettingsSession::setAsideUnreadable(const QString& path, const QByteArray& bytes)
 {
     // Written line by line in 8-bit text, such a file would become one that no program

@@ -63,6 +63,8 @@ public:
     bool isOpen() const { return m_file != nullptr; }
     /** Lets go of the settings file; later writes do nothing. */
     void close();
+    /** The settings file's path while it is open; empty otherwise. */
+    QString filePath() const;
 
     const Settings& settings() const { return m_settings; }
     /**

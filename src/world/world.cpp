@@ -13,6 +13,7 @@
 #include "map/jpegdecoder.h"
 #include "world/backupfile.h"
 #include "world/datalocations.h"
+#include "world/worldviews.h"
 
 #include <QDir>
 #include <QFile>
@@ -461,6 +462,22 @@ void World::tellOtherChanges()
 QString World::filePath(const QString& name) const
 {
     return pathIn(m_folder, name);
+}
+
+QStringList World::ownFiles() const
+{
+    QStringList files;
+    for (const QString& name : {kPictureHi, kPicture, kLocations, kRoutes, kUserData, kMarkers, kJournal})
+        files << pathIn(m_folder, name);
+    const QString own = DataLocations::userDataFolder(m_folder);
+    if (!own.isEmpty()) {
+        for (const QString& name : {kUserData, kMarkers, kJournal})
+            files << QDir(own).filePath(name);
+    }
+    const QString views = WorldViews::filePath(m_folder);
+    if (!views.isEmpty())
+        files << views;
+    return files;
 }
 
 QString World::userFilePath(const QString& name) const

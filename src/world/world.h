@@ -289,6 +289,13 @@ public:
 
     /** The path of a file of this world: the bare name in the working directory. */
     QString filePath(const QString& name) const;
+    /**
+     * Every file a run of this world reads or writes, wherever it may lie: the pictures,
+     * the four databases and the joint write's journal in its folder, and the user's
+     * copies of "user.gdb", "markers.gdb", the journal and "views.txt" in their own folder
+     * (see DataLocations). Paths only: nothing is looked at or made.
+     */
+    QStringList ownFiles() const;
     /** The world's folder as given; empty: the working directory. */
     const QString& folder() const { return m_folder; }
     /**

@@ -4,6 +4,8 @@
 #include "app/mainformfixture.h"
 #include "common/testutils.h"
 #include "data/atomicfile.h"
+#include "session/settingssession.h"
+#include "world/ownfiles.h"
 
 #include <QAction>
 #include <QDir>
@@ -107,6 +109,42 @@ TEST_F(SaveImageTest, AFailedSaveSaysSoAndKeepsTheEarlierPicture)
         }
     }
     EXPECT_FALSE(fifo.blocked());
+}
+
+TEST_F(SaveImageTest, TheWorldsOwnFileIsRefusedAndAnotherNameCanBePicked)
+{
+    const QString locations = world.path("vdmain.gdb");
+    const QByteArray before = readFile(locations);
+    const QString folderBefore = form->session().settings().ImageFolder;
+    // Picked through another spelling of the world's folder: still the same file.
+    const QString picked = world.path("../") + QDir(world.dir()).dirName() + QStringLiteral("/vdmain.gdb");
+    const QString elsewhere = world.path("panel.png");
+    prompts.filesToSave.push_back(picked);
+    save(0, elsewhere); // the second pick, in the chooser opened again
+
+    ASSERT_EQ(prompts.errors.size(), 1);
+    EXPECT_EQ(prompts.errors[0], OwnFiles::refusal(picked, QFileInfo(locations).canonicalFilePath()));
+    EXPECT_TRUE(prompts.errors[0].contains(QStringLiteral("vdmain.gdb")));
+    EXPECT_EQ(readFile(locations), before) << "not a byte of the world's file changes";
+    ASSERT_EQ(prompts.fileStarts.size(), 2);
+    EXPECT_EQ(QFileInfo(prompts.fileStarts[1]).absolutePath(), QFileInfo(locations).absolutePath());
+    EXPECT_EQ(QFileInfo(prompts.fileStarts[1]).fileName(), QFileInfo(prompts.fileStarts[0]).fileName())
+        << "the name first proposed";
+    EXPECT_FALSE(QImage(elsewhere).isNull()) << "the other name is saved";
+    EXPECT_NE(form->session().settings().ImageFolder, folderBefore);
+
+    // Cancelled after a refusal: nothing written, the folder remembered stays.
+    prompts.errors.clear();
+    const QString link = world.path("view.png");
+    ASSERT_TRUE(QFile::link(locations, link));
+    const QString remembered = form->session().settings().ImageFolder;
+    prompts.filesToSave.clear();
+    save(1, link); // the chooser opened again is cancelled
+    ASSERT_EQ(prompts.errors.size(), 1);
+    EXPECT_TRUE(prompts.errors[0].contains(QFileInfo(link).absoluteFilePath()));
+    EXPECT_EQ(readFile(locations), before);
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(form->session().settings().ImageFolder, remembered);
 }
 
 } // namespace

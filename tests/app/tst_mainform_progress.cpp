@@ -71,6 +71,26 @@ TEST_F(ProgressTest, ExportWritesTheWorldsProgressWhereTheUserChose)
     EXPECT_TRUE(prompts.errors.isEmpty());
 }
 
+TEST_F(ProgressTest, ExportNeverWritesOverTheWorldsUserFile)
+{
+    // Not written yet: the very file a later write of the window makes is refused too.
+    const QString user = world.path("user.gdb");
+    ASSERT_FALSE(QFileInfo::exists(user));
+    ASSERT_TRUE(QDir(world.dir()).mkdir(QStringLiteral("sub")));
+    for (const QString& picked : {user, world.path("user.gdb.bak"), world.path("sub/../user.gdb")}) {
+        SCOPED_TRACE(picked.toStdString());
+        prompts.errors.clear();
+        prompts.fileStarts.clear();
+        prompts.filesToSave.push_back(picked);
+        trigger("ActionExportProgress");
+        ASSERT_EQ(prompts.errors.size(), 1);
+        EXPECT_TRUE(prompts.errors[0].contains(QFileInfo(picked).absoluteFilePath()));
+        EXPECT_EQ(prompts.fileStarts.size(), 2) << "the chooser opens again";
+        EXPECT_FALSE(QFileInfo::exists(user));
+        EXPECT_FALSE(QFileInfo::exists(world.path("user.gdb.bak")));
+    }
+}
+
 TEST_F(ProgressTest, ImportAsksFirstAndChangesNothingWhenDeclined)
 {
     prompts.filesToOpen.push_back(progressFile());
